@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test through CTest: first the normal build,
+# then the AddressSanitizer + UndefinedBehaviorSanitizer build (QZ_SANITIZE=0 skips it).
+set -euo pipefail
+cd "$(dirname "$0")"
+
+./scripts/install-deps.sh
+
+jobs=$(nproc)
+gen=()
+command -v ninja >/dev/null && gen=(-G Ninja)
+launcher=()
+if command -v ccache >/dev/null; then
+  launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+
+run_suite() {
+  local dir=$1; shift
+  echo "== $dir"
+  cmake -S . -B "$dir" "${gen[@]}" "${launcher[@]}" "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
+}
+
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+if [ "${QZ_SANITIZE:-1}" != 0 ]; then
+  run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DQZ_SANITIZE=ON -DQZ_BENCH=OFF
+fi
