@@ -1,0 +1,523 @@
+#include "core/nString.h"
+
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const int kFormatBufferSize = 1024;   // Format keeps at most 1023 characters
+
+char* DuplicateRange(const char* begin, size_t length)
+{
+    char* text = static_cast<char*>(std::malloc(length + 1));
+    if (!text)
+        return nullptr;
+    std::memcpy(text, begin, length);
+    text[length] = '\0';
+    return text;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Construction and assignment
+
+nString::nString(const char* text) { Set(text); }
+
+nString::nString(const char* begin, const char* end) { Set(begin, end); }
+
+nString::nString(const nString& other)
+{
+    if (other.m_text)
+        Set(other.m_text);
+}
+
+nString::nString(nString&& other) noexcept
+    : m_text(other.m_text), m_hash(other.m_hash), m_length(other.m_length)
+{
+    other.m_text = nullptr;
+    other.m_hash = 0;
+    other.m_length = 0;
+}
+
+nString::~nString() { Clear(); }
+
+void nString::Adopt(char* text)
+{
+    std::free(m_text);
+    m_text = text;
+    m_hash = 0;
+    m_length = text ? static_cast<int32_t>(std::strlen(text)) : 0;
+}
+
+void nString::Clear() { Adopt(nullptr); }
+
+void nString::Set(const char* text)
+{
+    if (text == m_text)
+        return;
+    if (!text) {
+        Clear();
+        return;
+    }
+    // Copy before freeing: text may point into the current text.
+    Adopt(DuplicateRange(text, std::strlen(text)));
+}
+
+void nString::SetNonEmpty(const char* text)
+{
+    if (!text || !text[0]) {
+        Clear();
+        return;
+    }
+    Set(text);
+}
+
+void nString::Set(const char* begin, const char* end)
+{
+    if (!begin) {
+        Clear();
+        return;
+    }
+    if (!end)
+        end = begin + std::strlen(begin);
+    if (end <= begin) {
+        Clear();
+        return;
+    }
+    Adopt(DuplicateRange(begin, static_cast<size_t>(end - begin)));
+}
+
+nString& nString::operator=(const nString& other)
+{
+    if (this == &other)
+        return *this;
+    // An empty-set source stays empty-set: readers rely on "" never turning into NULL.
+    if (other.m_text)
+        Set(other.m_text);
+    else
+        Clear();
+    return *this;
+}
+
+nString& nString::operator=(nString&& other) noexcept
+{
+    if (this == &other)
+        return *this;
+    std::free(m_text);
+    m_text = other.m_text;
+    m_hash = other.m_hash;
+    m_length = other.m_length;
+    other.m_text = nullptr;
+    other.m_hash = 0;
+    other.m_length = 0;
+    return *this;
+}
+
+nString nString::Copy() const
+{
+    nString copy;
+    copy.Set(m_text);
+    return copy;
+}
+
+nString nString::Format(const char* format, ...)
+{
+    char buffer[kFormatBufferSize];
+    buffer[0] = '\0';
+    if (format) {
+        va_list args;
+        va_start(args, format);
+        std::vsnprintf(buffer, sizeof(buffer), format, args);
+        va_end(args);
+    }
+    nString result;
+    result.Set(buffer);
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Access and appending
+
+uint32_t nString::GetHash() const
+{
+    if (m_hash == 0)
+        m_hash = nStringHash(m_text);
+    return m_hash;
+}
+
+nString& nString::operator+=(const char* text)
+{
+    if (!text)
+        return *this;
+    if (!m_text) {
+        Set(text);
+        return *this;
+    }
+    size_t added = std::strlen(text);
+    size_t length = static_cast<size_t>(m_length);
+    char* joined = static_cast<char*>(std::malloc(length + added + 1));
+    if (!joined)
+        return *this;
+    // text may point into the current text, which stays valid until Adopt.
+    std::memcpy(joined, m_text, length);
+    std::memcpy(joined + length, text, added);
+    joined[length + added] = '\0';
+    Adopt(joined);
+    return *this;
+}
+
+nString& nString::operator+=(const nString& other)
+{
+    if (other.m_text && other.m_length > 0)
+        *this += other.m_text;
+    return *this;
+}
+
+nString nString::operator+(const char* text) const
+{
+    nString result(*this);
+    result += text;
+    return result;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Comparison
+
+bool nString::operator==(const char* text) const
+{
+    if (!text)
+        return IsEmpty();
+    if (text == m_text)
+        return true;
+    if (!m_text)
+        return false;
+    return std::strcmp(m_text, text) == 0;
+}
+
+bool nString::operator==(const nString& other) const
+{
+    if (IsEmpty() || other.IsEmpty())
+        return IsEmpty() && other.IsEmpty();
+    if (GetHash() != other.GetHash())
+        return false;
+    return std::strcmp(m_text, other.m_text) == 0;
+}
+
+bool nString::Equals(const char* text) const
+{
+    if (IsEmpty())
+        return text == nullptr;
+    return text && std::strcmp(m_text, text) == 0;
+}
+
+int nStringCompare(const nString& a, const nString& b)
+{
+    const char* ta = a.GetCStr();
+    const char* tb = b.GetCStr();
+    if (!ta && !tb)
+        return 0;
+    if (!ta || !tb)
+        return 1;
+    for (;; ++ta, ++tb) {
+        signed char ca = static_cast<signed char>(*ta);
+        signed char cb = static_cast<signed char>(*tb);
+        if (ca != cb)
+            return ca < cb ? 1 : -1;
+        if (ca == 0)
+            return 0;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Paths and pieces
+
+namespace {
+
+bool IsPathCharacter(unsigned char c)
+{
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
+        return true;
+    switch (c) {
+    case ' ': case '!': case '+': case '-': case '.': case '/': case '_':
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+bool nString::NormalizePath()
+{
+    if (!m_text)
+        return false;
+    char* out = static_cast<char*>(std::malloc(static_cast<size_t>(m_length) + 1));
+    if (!out)
+        return false;
+
+    // A drive letter is lowered only when something follows "X:".
+    char first = m_text[0];
+    if (m_length > 2 && m_text[1] == ':' && first >= 'A' && first <= 'Z')
+        first = static_cast<char>(first - 'A' + 'a');
+
+    size_t n = 0;
+    for (int32_t i = 0; i < m_length; ++i) {
+        char c = (i == 0) ? first : m_text[i];
+        if (c == '\\')
+            c = '/';
+        if (c == '/' && n > 0 && out[n - 1] == '/')
+            continue;
+        if (!IsPathCharacter(static_cast<unsigned char>(c)) && !(c == ':' && n == 1))
+            c = '_';
+        out[n++] = c;
+    }
+    out[n] = '\0';
+    Adopt(out);
+    return true;
+}
+
+nString nString::GetNormalizedPath() const
+{
+    nString copy(*this);
+    copy.NormalizePath();
+    return copy;
+}
+
+int StripFileName(char* text)
+{
+    if (!text)
+        return -1;
+    int last = -1;
+    for (int i = 0; text[i]; ++i) {
+        if (text[i] == '/' || text[i] == ':' || text[i] == '\\')
+            last = i;
+    }
+    text[last + 1] = '\0';
+    return last;
+}
+
+void nString::StripFileName()
+{
+    if (!m_text)
+        return;
+    ::StripFileName(m_text);
+    m_length = static_cast<int32_t>(std::strlen(m_text));
+    m_hash = 0;
+}
+
+void StripPath(char* text)
+{
+    if (!text)
+        return;
+    const char* last = nullptr;
+    for (const char* p = text; *p; ++p) {
+        if (*p == '/' || *p == '\\')
+            last = p;
+    }
+    if (last)
+        std::memmove(text, last + 1, std::strlen(last + 1) + 1);
+}
+
+void nString::StripPathAndExtension()
+{
+    if (!m_text)
+        return;
+    ::StripPath(m_text);
+    char* dot = std::strrchr(m_text, '.');
+    if (dot)
+        *dot = '\0';
+    m_length = static_cast<int32_t>(std::strlen(m_text));
+    m_hash = 0;
+}
+
+nString GetFileExtension(const char* text)
+{
+    nString extension;
+    if (!text)
+        return extension;
+    const char* dot = std::strrchr(text, '.');
+    if (dot)
+        extension.Set(dot + 1, nullptr);
+    return extension;
+}
+
+nString nString::RemoveChar(char character) const
+{
+    nString result;
+    if (!m_text)
+        return result;
+    char* kept = static_cast<char*>(std::malloc(static_cast<size_t>(m_length) + 1));
+    if (!kept)
+        return result;
+    size_t n = 0;
+    for (const char* p = m_text; *p; ++p) {
+        if (*p != character)
+            kept[n++] = *p;
+    }
+    kept[n] = '\0';
+    result.Adopt(kept);
+    return result;
+}
+
+void nString::ForEachPiece(const char* separator, PieceFunction piece, void* context) const
+{
+    if (!m_text || m_length == 0 || !piece)
+        return;
+    size_t separator_length = separator ? std::strlen(separator) : 0;
+    const char* start = m_text;
+    for (;;) {
+        const char* p = start;
+        // An empty separator never matches: the whole text is one piece.
+        while (*p && !(separator_length && std::strncmp(p, separator, separator_length) == 0))
+            ++p;
+        piece(context, start, p);
+        if (!*p)
+            return;
+        p += separator_length;
+        if (!*p)
+            return;
+        start = p;
+    }
+}
+
+const char* nStringFindChar(const char* text, char character, const char* end)
+{
+    if (!text)
+        return nullptr;
+    const char* p = text;
+    while (p != end && *p && *p != character)
+        ++p;
+    return p;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Numbers and hashing
+
+int32_t nStringToInt(const char* text)
+{
+    if (!text)
+        return 0;
+    bool negative = false;
+    if (*text == '-' || *text == '+') {
+        negative = (*text == '-');
+        ++text;
+    }
+    // Unsigned arithmetic: an overflowing number wraps instead of being undefined.
+    uint32_t value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text)
+        value = value * 10u + static_cast<uint32_t>(*text - '0');
+    if (negative)
+        value = 0u - value;
+    return static_cast<int32_t>(value);
+}
+
+namespace {
+
+const int kMaxMantissaDigits = 19;     // fits in uint64_t; further digits cannot change a float
+const int kMaxExponent = 100000;       // beyond any float; bounds the exponent digits' value
+
+double PowerOfTen(int n)
+{
+    static const double exact[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (n <= 22)
+        return exact[n];
+    return std::pow(10.0, n);
+}
+
+}  // namespace
+
+// Reads [sign] digits [('.' | ',' with allow_comma) digits] ['e' [sign] digits] and stops at the
+// first other character. The digits are gathered exactly and rounded to float once, so long
+// fractions neither lose the value nor overflow, and the exponent is bounded.
+float nStringToFloat(const char* begin, const char* end, bool allow_comma)
+{
+    if (!begin)
+        return 0.0f;
+    const char* p = begin;
+    auto at_end = [&]() { return (end && p >= end) || *p == '\0'; };
+
+    bool negative = false;
+    if (!at_end() && (*p == '-' || *p == '+')) {
+        negative = (*p == '-');
+        ++p;
+    }
+
+    uint64_t mantissa = 0;
+    int digits = 0;        // significant digits gathered in mantissa
+    int scale = 0;         // decimal exponent of the mantissa's last digit
+    bool fraction = false;
+    while (!at_end()) {
+        char c = *p;
+        if (c >= '0' && c <= '9') {
+            if (digits < kMaxMantissaDigits) {
+                if (mantissa != 0 || c != '0')
+                    ++digits;
+                mantissa = mantissa * 10u + static_cast<uint64_t>(c - '0');
+                if (fraction)
+                    --scale;
+            } else if (!fraction) {
+                ++scale;   // an integer digit beyond the kept ones still counts
+            }
+            ++p;
+        } else if (!fraction && (c == '.' || (allow_comma && c == ','))) {
+            fraction = true;
+            ++p;
+        } else {
+            break;
+        }
+    }
+
+    if (!at_end() && *p == 'e') {
+        ++p;
+        bool negative_exponent = false;
+        if (!at_end() && (*p == '-' || *p == '+')) {
+            negative_exponent = (*p == '-');
+            ++p;
+        }
+        int exponent = 0;
+        for (; !at_end() && *p >= '0' && *p <= '9'; ++p) {
+            if (exponent < kMaxExponent)
+                exponent = exponent * 10 + (*p - '0');
+        }
+        scale += negative_exponent ? -exponent : exponent;
+    }
+
+    float sign = negative ? -1.0f : 1.0f;
+    if (mantissa == 0)
+        return sign * 0.0f;
+    // Below 1e-46 every value rounds to 0 in float; above 1e39 it is beyond the float range.
+    int magnitude = scale + digits;
+    if (magnitude < -46)
+        return sign * 0.0f;
+    if (magnitude > 40)
+        return sign * INFINITY;
+    double value = static_cast<double>(mantissa);
+    if (scale >= 0)
+        value *= PowerOfTen(scale);
+    else if (scale >= -22)
+        value /= PowerOfTen(-scale);
+    else
+        value = value / PowerOfTen(22) / PowerOfTen(-scale - 22);
+    // Values at or beyond half an ulp above the largest float round to infinity.
+    if (value >= 3.4028235677973366e38)
+        return sign * INFINITY;
+    return sign * static_cast<float>(value);
+}
+
+uint32_t nStringHash(const char* text)
+{
+    if (!text)
+        return 1u;
+    // Each byte is added as a signed value (-128..127); unsigned arithmetic wraps like the
+    // two's-complement sum it stands for.
+    uint32_t h = 0;
+    for (const char* p = text; *p; ++p)
+        h = h * 37u + static_cast<uint32_t>(static_cast<int32_t>(static_cast<signed char>(*p)));
+    return h | 1u;
+}
