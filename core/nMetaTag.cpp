@@ -1,0 +1,169 @@
+#include "core/nMetaTag.h"
+
+#include "core/nLog.h"
+
+#include <new>
+
+nMetaTag::nMetaTag()
+{
+}
+
+nMetaTag::nMetaTag(const char* name) : nLinkedListEntryId(name)
+{
+}
+
+nMetaTag::nMetaTag(const char* name, int32_t value) : nLinkedListEntryId(name)
+{
+    m_value.SetInt(value);
+}
+
+nMetaTag::nMetaTag(const char* name, float value) : nLinkedListEntryId(name)
+{
+    m_value.SetFloat(value);
+}
+
+nMetaTag::nMetaTag(const char* name, const char* text) : nLinkedListEntryId(name)
+{
+    m_value.SetString(text);
+}
+
+nMetaTag::nMetaTag(const char* name, bool value) : nLinkedListEntryId(name)
+{
+    m_value.SetBool(value);
+}
+
+nMetaTag::nMetaTag(const char* name, const void* data, int32_t length) : nLinkedListEntryId(name)
+{
+    m_value.SetBinary(data, length);
+}
+
+nMetaTag::~nMetaTag()
+{
+    m_value.Clear();
+    m_children.Clear(true);
+}
+
+bool nMetaTag::RefusesChildren() const
+{
+    if (m_value.GetType() == TagType_None)
+        return false;
+    *g_log << "[!] " << "Cannot add child to tag '" << m_id.GetCStr()
+           << "' as it is neither a pure tag or a node.\n";
+    return true;
+}
+
+nMetaTag* nMetaTag::AddChild(nMetaTag* child, bool at_front)
+{
+    if (!child || child == this || RefusesChildren())
+        return 0;
+    return static_cast<nMetaTag*>(m_children.Add(child, !at_front, false));
+}
+
+nMetaTag* nMetaTag::InsertChild(nMetaTag* child, nMetaTag* reference, bool before)
+{
+    if (!child || child == this || RefusesChildren())
+        return 0;
+    if (!reference)
+        return static_cast<nMetaTag*>(m_children.Add(child, true, false));
+    nLinkedListEntry* entry = m_children.GetHead();
+    while (entry && entry != reference)
+        entry = entry->GetNext();
+    if (!entry)
+    {
+        *g_log << "[!] " << "Reference tag is not a child of tag '" << m_id.GetCStr() << "'.\n";
+        return 0;
+    }
+    nLinkedListEntry* linked = before ? m_children.InsertBefore(child, reference, false)
+                                      : m_children.InsertAfter(child, reference, false);
+    return static_cast<nMetaTag*>(linked);
+}
+
+nMetaTag* nMetaTag::NextChild(nMetaTagIterator& it)
+{
+    it.current = static_cast<nMetaTag*>(m_children.Iterate(it.cursor));
+    return it.current;
+}
+
+nMetaTag* nMetaTag::FindPath(const char* path, bool verbose)
+{
+    return FindMetaTagByPath(&m_children, path, verbose);
+}
+
+nMetaTag* nMetaTag::FindTypedPath(const char* path, int32_t type, bool verbose)
+{
+    nMetaTag* tag = FindMetaTagByPath(&m_children, path, verbose);
+    return tag && tag->GetType() == type ? tag : 0;
+}
+
+bool nMetaTag::GetBoolValue() const
+{
+    bool value = false;
+    return m_value.GetBool(&value) && value;
+}
+
+nMetaTag* nMetaTag::Clone(bool deep) const
+{
+    nMetaTag* clone = new (std::nothrow) nMetaTag();
+    if (!clone)
+        return 0;
+    clone->m_id.Set(m_id.GetCStr());  // keeps unset and empty-set names apart
+    clone->m_value.Set(m_value);
+    if (!deep)
+        return clone;
+    nLinkedListIterator it;
+    while (nLinkedListEntry* entry = m_children.Iterate(it))
+    {
+        nMetaTag* child = static_cast<const nMetaTag*>(entry)->Clone(true);
+        if (child && !clone->AddChild(child))
+            delete child;
+    }
+    return clone;
+}
+
+nMetaTag* FindMetaTagByPath(const nLinkedListId* list, const char* path, bool verbose)
+{
+    if (!path || !*path)
+        return 0;
+
+    nMetaTag* found = 0;
+    const char* p = path;
+    for (;;)
+    {
+        while (*p == ':')
+            ++p;
+        if (*p == ';')
+            return found;
+
+        const char* begin = p;
+        while (*p && *p != ':' && *p != ';')
+            ++p;
+        bool at_end = (*p == 0);
+        if (at_end && verbose)
+        {
+            if (p != begin)
+                *g_log << "[*] " << "incomplete path '" << path << "' (missing ';').\n";
+            else
+                *g_log << "[!] " << "unexpected end of path'" << path << "'.\n";
+        }
+
+        if (!list)
+        {
+            if (verbose)
+                *g_log << "[*] " << "'" << path << "' is deeper than lowest tree node.\n";
+            return 0;
+        }
+
+        nString component(begin, p);
+        found = static_cast<nMetaTag*>(list->FindById(component, verbose));
+        if (!found)
+        {
+            if (verbose)
+                *g_log << "!! Error '" << component.GetCStr() << "' in '" << path << "' not found.\n";
+            return 0;
+        }
+
+        list = found->GetType() == TagType_None ? &found->GetChildren() : 0;
+        if (at_end)
+            return found;
+    }
+}

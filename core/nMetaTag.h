@@ -1,0 +1,67 @@
+#ifndef N_METATAG_H
+#define N_METATAG_H
+
+#include <cstdint>
+
+#include "core/nLinkedList.h"
+#include "core/nVariant.h"
+
+class nMetaTag;
+
+// Walks the children of a tag or the roots of a document: a fresh iterator passed repeatedly
+// to nMetaTag::NextChild or nMetaFile::NextRoot yields each in order, then NULL; a further
+// call starts again at the first. The tag just handed out may be removed during the walk.
+struct nMetaTagIterator
+{
+    nMetaTag*           current;
+    nLinkedListIterator cursor;
+
+    nMetaTagIterator() : current(0) {}
+};
+
+// One NML tag: a name (case-sensitive, may be empty; it is the entry id) with either owned
+// child tags, in document order, or one value. A tag with a value refuses children.
+// Deleting a tag deletes its children recursively.
+class nMetaTag : public nLinkedListEntryId
+{
+public:
+    nMetaTag();                                          // unnamed pure tag
+    explicit nMetaTag(const char* name);                 // pure tag
+    nMetaTag(const char* name, int32_t value);
+    nMetaTag(const char* name, float value);
+    nMetaTag(const char* name, const char* text);        // string value (NULL: unset text)
+    nMetaTag(const char* name, bool value);
+    nMetaTag(const char* name, const void* data, int32_t length); // binary value, bytes copied
+    ~nMetaTag() override;                                // clears the value, deletes the children
+
+    nMetaTag* AddChild(nMetaTag* child, bool at_front = false); // child, or NULL (refused: caller keeps it)
+    nMetaTag* InsertChild(nMetaTag* child, nMetaTag* reference, bool before); // no reference: append; NULL when refused
+    nMetaTag* NextChild(nMetaTagIterator& it);           // next child, or NULL at the end
+    nMetaTag* FindPath(const char* path, bool verbose = false);  // path lookup below the children
+    nMetaTag* FindTypedPath(const char* path, int32_t type, bool verbose = false); // NULL unless the found value type is type
+    bool      GetBoolValue() const;                      // nVariant::GetBool of the value; false when not convertible
+    nMetaTag* Clone(bool deep) const;                    // new tag, name and value copied (every type); deep: children too
+
+    const nString&  GetName() const         { return m_id; }
+    void            SetName(const char* n)  { m_id.Set(n); }
+    int32_t         GetType() const         { return m_value.GetType(); }
+    nVariant&       GetValue()              { return m_value; }
+    const nVariant& GetValue() const        { return m_value; }
+    nLinkedListId&  GetChildren()           { return m_children; } // owned; entries are nMetaTag
+    int32_t         GetChildCount() const   { return m_children.GetCount(); }
+
+private:
+    bool RefusesChildren() const;                        // logs the refusal when the tag holds a value
+
+    nLinkedListId m_children;
+    nVariant      m_value;
+};
+
+// Path lookup shared by tags and documents: list is the tags to search (NULL: nothing to
+// search). "Scene:Items;" finds Items below the tag Scene of list; leading and doubled ':'
+// are skipped, text after ';' is ignored, a missing final ';' still matches (warning in
+// verbose mode), and a component below a tag holding a value never matches.
+// Logs only in verbose mode.
+nMetaTag* FindMetaTagByPath(const nLinkedListId* list, const char* path, bool verbose);
+
+#endif
