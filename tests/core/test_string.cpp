@@ -268,8 +268,9 @@ TEST(StringHash, LongTextsWrapAndStayOdd)
     for (char c : text)
         expected = (expected * 37 + static_cast<uint64_t>(static_cast<int64_t>(static_cast<signed char>(c)))) & 0xffffffffu;
     EXPECT_EQ(nStringHash(text.c_str()), static_cast<uint32_t>(expected | 1));
-    for (const char* t : {"b", "ab", "path/to/file.nml", "\x80\x81\x82", std::string(100, '\x90').c_str()})
-        EXPECT_EQ(nStringHash(t) & 1u, 1u) << t;
+    for (const std::string& t : {std::string("b"), std::string("ab"), std::string("path/to/file.nml"),
+                                 std::string("\x80\x81\x82"), std::string(100, '\x90')})
+        EXPECT_EQ(nStringHash(t.c_str()) & 1u, 1u) << t;
 }
 
 // ---------------------------------------------------------------------------------------------
