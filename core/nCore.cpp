@@ -1,1 +1,0 @@
-// Anchor of the core library; the foundation's translation units are listed beside it.
