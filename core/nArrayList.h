@@ -64,7 +64,7 @@ public:
     bool         Insert(nArrayEntry* entry, uint32_t index, bool may_grow); // index 0..count; when full grows to 2 * size (4 from 0), or fails
     nArrayEntry* Get(uint32_t index) const;       // entry at a logical index; NULL and a warning line past the count
     bool         Detach(nArrayEntry* entry);      // removes from the order without deleting; false when absent
-    bool         Remove(nArrayEntry* entry, bool del); // shrinks first (see the .cpp), then Detach and delete when asked
+    bool         Remove(nArrayEntry* entry, bool del); // under half full: first resizes to size / 2 (size >= 128) or 64; then Detach, deleting when asked
     void         Clear(bool del);                  // deletes the entries when asked; frees the arrays, size 0
 };
 
