@@ -9,6 +9,7 @@ PACKAGES=(
   cmake ninja-build pkg-config g++ clang
   libgtest-dev libgmock-dev libbenchmark-dev libglm-dev
   zlib1g-dev libpugixml-dev
+  libstb-dev
 )
 # Taken from bullseye: "package" is installed as "package/bullseye".
 BULLSEYE_PACKAGES=()
