@@ -1,0 +1,187 @@
+#include "engine/hub/nOrvex.h"
+
+#include <cmath>
+#include <cstdint>
+
+#include "core/nClock.h"
+#include "core/nLog.h"
+#include "core/nRandom.h"
+#include "engine/hub/nCoreListener.h"
+
+int32_t g_debugChannel = -1;
+
+namespace {
+
+const int32_t kResetFrameTime = 166;           // ticks: one frame at 60 Hz
+
+// The int32 nearest to v: values outside the range saturate, NaN gives 0.
+int32_t SaturateToInt32(double v)
+{
+    if (!(v == v)) return 0;
+    if (v >= 2147483647.0) return INT32_MAX;
+    if (v <= -2147483648.0) return INT32_MIN;
+    return (int32_t)v;
+}
+
+int32_t SaturateToInt32(int64_t v)
+{
+    if (v > INT32_MAX) return INT32_MAX;
+    if (v < INT32_MIN) return INT32_MIN;
+    return (int32_t)v;
+}
+
+}
+
+nOrvex::nOrvex()
+    : m_renderer(0),
+      m_mixer(0),
+      m_paused(false),
+      m_fixedFrameTime(-1),
+      m_targetRate(-1),
+      m_correctionRemainder(0),
+      m_totalClock(0),
+      m_lastTime(0),
+      m_speed(1000),
+      m_frameTime(0),
+      m_rawFrameTime(0),
+      m_drawNesting(0),
+      m_toolMode(NoTool),
+      m_resourceAutoSetup(true),
+      m_nullRenderer(0),
+      m_nullMixer(0),
+      m_loadingGeometry(0),
+      m_eventInterface(0),
+      m_baseCache(0),
+      m_currentCache(0),
+      m_clock(0)
+{
+    m_eventInterface = &m_defaultEventInterface;
+    for (int32_t i = 0; i < OrvexHookCount; ++i) m_hooks[i] = 0;
+    nRandSeed(77);
+}
+
+nOrvex::~nOrvex()
+{
+    if (m_drawNesting != 0)
+        *g_log << "[*] " << "Not all BeginDraw() were closed by calling EndDraw().\n";
+}
+
+int32_t nOrvex::ReadClock() const
+{
+    return (int32_t)(m_clock ? m_clock() : nGetClock32());
+}
+
+void nOrvex::ResetClock()
+{
+    m_lastTime = ReadClock();
+    m_frameTime = kResetFrameTime;
+}
+
+// Integer arithmetic truncating toward zero, as the frame times have always been computed.
+// Products are formed in 64 bits and the results saturate at the 32-bit range, so a long
+// stall or an extreme scale cannot overflow; the correction remainder saturates below, and
+// a negative remainder is never corrected.
+int32_t nOrvex::TickClock()
+{
+    if (m_paused) {
+        m_frameTime = 0;
+        m_lastTime = 0;
+        return ReadClock();
+    }
+
+    int32_t now = ReadClock();
+    int32_t raw = (int32_t)((uint32_t)now - (uint32_t)m_lastTime);   // wraps with the 32-bit clock
+    int64_t dt = (int64_t)m_speed * raw / 1000;
+
+    if (m_fixedFrameTime > 0) {
+        dt = (int64_t)m_fixedFrameTime * m_speed / 1000;
+        if (m_targetRate > 0) {
+            int64_t remainder = (int64_t)m_correctionRemainder + 1000000000 / m_targetRate - dt * 100000;
+            if (remainder > 100000) {
+                int32_t n = SaturateToInt32(remainder / 100000);
+                *g_log << "Applying clock correction of " << n << " units.\n";
+                dt += n;
+                remainder -= (int64_t)n * 100000;
+            }
+            m_correctionRemainder = SaturateToInt32(remainder);
+        }
+    }
+
+    int32_t frame = SaturateToInt32(dt);
+    if (m_lastTime != 0) {
+        m_totalClock = (int32_t)((uint32_t)m_totalClock + (uint32_t)frame);
+        m_rawFrameTime = raw;
+        m_frameTime = frame;
+    } else {
+        m_rawFrameTime = 0;
+        m_frameTime = 0;
+    }
+    if (m_frameTime < 0) m_frameTime = 0;
+
+    m_lastTime = now;
+    return now;
+}
+
+void nOrvex::SetClockScale(float scale)
+{
+    m_speed = SaturateToInt32((double)(scale * 1000.0f));
+}
+
+void nOrvex::SetFixedDeltaFrame(float seconds)
+{
+    m_fixedFrameTime = seconds >= 0.0f ? SaturateToInt32((double)(seconds * 10000.0f)) : -1;
+    m_targetRate = -1;
+    m_correctionRemainder = 0;
+}
+
+void nOrvex::SetFixedFramerateCorrection(int32_t rate)
+{
+    m_targetRate = rate;
+    m_correctionRemainder = 0;
+}
+
+nResourceCache* nOrvex::SetResourceCache(nResourceCache* cache)
+{
+    nResourceCache* previous = m_currentCache;
+    m_currentCache = cache ? cache : m_baseCache;
+    return previous;
+}
+
+nOrvexHook nOrvex::GetHook(int32_t slot) const
+{
+    if (slot < 0 || slot >= OrvexHookCount) return 0;
+    return m_hooks[slot];
+}
+
+nOrvexHook nOrvex::SetHook(int32_t slot, nOrvexHook hook)
+{
+    if (slot < 0 || slot >= OrvexHookCount) return 0;
+    nOrvexHook previous = m_hooks[slot];
+    m_hooks[slot] = hook;
+    return previous;
+}
+
+bool nOrvex::CallHook(int32_t slot, void* argument) const
+{
+    nOrvexHook hook = GetHook(slot);
+    if (!hook) return false;
+    hook(argument);
+    return true;
+}
+
+bool nOrvex::AddCoreListener(nCoreListener* listener)
+{
+    return m_coreListeners.InsertAfter(listener, 0) != 0;
+}
+
+bool nOrvex::RemoveCoreListener(nCoreListener* listener)
+{
+    return m_coreListeners.Remove(listener);
+}
+
+void nOrvex::NotifyCoreListeners(int32_t code, nCoreEventRecord* record)
+{
+    nList<nCoreListener*>::Iterator it;
+    while (nCoreListener* listener = m_coreListeners.Iterate(it))
+        listener->OnCoreEvent(code, record);
+}

@@ -1,0 +1,169 @@
+#ifndef N_ORVEX_H
+#define N_ORVEX_H
+
+#include <cstdint>
+
+#include "core/nList.h"
+#include "core/nTimer.h"
+
+class nRenderer;
+class nNull_Renderer;
+class nMixer;
+class nNull_Mixer;
+class nResourceCache;
+class nGeometry;
+class nCoreListener;
+struct nCoreEventRecord;
+
+// A hook: a plain function given one pointer (the end-of-frame hook gets NULL). Each hook
+// slot holds one function or NULL; a slot without a function is skipped.
+typedef void (*nOrvexHook)(void* argument);
+
+// The hook slots and what each one is handed.
+enum nOrvexHookSlot
+{
+    OrvexHookGeometryMissing = 0,   // nString* file name; the hook may change it
+    OrvexHookTextureMissing  = 1,   // nString* file name; the hook may change it
+    OrvexHookShaderLibraryMissing = 2, // nString* file path; the loader retries from the path the hook leaves
+    OrvexHookSoundMissing    = 3,   // nString* file name; the hook may change it
+    OrvexHookGeometryLoaded  = 4,   // nGeometry*
+    OrvexHookTextureContent  = 5,   // nTexture*
+    OrvexHookPictureLoaded   = 6,   // nPicture*
+    OrvexHookShaderLibraryRead = 7, // nString* file path
+    OrvexHookSoundLoaded     = 8,   // nSound*
+    OrvexHookScriptError     = 9,   // nString* error report
+    OrvexHookEndOfFrame      = 10,  // none
+    OrvexHookCount           = 11
+};
+
+// Tool modes: only ToolEdit changes behaviour elsewhere.
+enum nToolMode
+{
+    NoTool             = 0,         // the player
+    ToolEdit           = 1,
+    ToolPreview        = 2,
+    ToolProjectPreview = 3
+};
+
+// Process-wide debug channel read by material set-up: -1 (off) by default; otherwise only the
+// texture stage of that channel is shown.
+extern int32_t g_debugChannel;
+
+// The engine hub every other part reaches through the pointer it was given at construction:
+// the clock in ticks of 1/10000 s, the current renderer and mixer, the resource caches, the
+// hooks, the core listeners and the progress interface of the loaders.
+// Main thread only; nothing here is locked.
+class nOrvex
+{
+public:
+    // Progress interface of the loaders; the engine's own instance does nothing.
+    class EventInterface
+    {
+    public:
+        virtual void OnBegin() {}                                   // before a loader creates a resource
+        virtual void OnProgress(const char* text, float value) {}   // the loader's progress line (value -1)
+        virtual void OnEnd() {}
+        virtual void OnMessage(const char* text) {}                 // a set-up stage name ("Geometry Setup")
+        virtual ~EventInterface() {}
+    };
+
+    typedef uint32_t (*ClockFunc)();        // a 32-bit tick source (1/10000 s)
+
+    nOrvex();                               // seeds the random generator with 77; every clock field 0
+    ~nOrvex();                              // warns when a BeginDraw was left open
+    nOrvex(const nOrvex&) = delete;
+    nOrvex& operator=(const nOrvex&) = delete;
+
+    static const char* GetVersion() { return "1.1.7"; }
+
+    // Clock. Frame times are ticks, never negative; the first tick after construction, a
+    // reset of last time to 0, or a pause yields a frame time of 0 and starts the clock.
+    void     ResetClock();                          // last time := now; frame time := 166 ticks; total unchanged
+    int32_t  TickClock();                           // advances by the measured (or fixed) frame time; returns the reading
+    void     SetPause(bool paused)                  { m_paused = paused; }
+    bool     IsPaused() const                       { return m_paused; }
+    void     SetClockScale(float scale);            // speed := scale * 1000, truncated
+    float    GetClockScale() const                  { return m_speed / 1000.0f; }
+    void     SetFixedDeltaFrame(float seconds);     // seconds >= 0: fixed frame time in ticks; negative: off; drops the rate correction
+    void     SetFixedFramerateCorrection(int32_t rate); // target frames per second for the fixed frame time; remainder 0
+    int32_t  GetFixedFrameTime() const              { return m_fixedFrameTime; } // -1 off
+    int32_t  GetTargetRate() const                  { return m_targetRate; }     // -1 off
+    int32_t  GetFrameTime() const                   { return m_frameTime; }      // scaled ticks of the last frame
+    int32_t  GetRawFrameTime() const                { return m_rawFrameTime; }   // unscaled ticks between the last two readings
+    int32_t  GetTotalClock() const                  { return m_totalClock; }     // sum of the frame times
+    void     SetClockSource(ClockFunc clock)        { m_clock = clock; } // NULL: the engine clock; tests inject a fake one
+
+    // Draw bracket nesting (count of open BeginDraw brackets).
+    uint32_t GetDrawNesting() const                 { return m_drawNesting; }
+
+    // Current renderer and mixer; the engine owns only their null fallbacks.
+    nRenderer* GetRenderer() const                  { return m_renderer; }
+    void       SetRenderer(nRenderer* renderer)     { m_renderer = renderer; }
+    nMixer*    GetMixer() const                     { return m_mixer; }
+
+    // Resource caches: the base cache and the current one.
+    nResourceCache* GetResourceCache() const        { return m_currentCache; }
+    nResourceCache* SetResourceCache(nResourceCache* cache); // NULL selects the base cache; returns the previous one
+    nResourceCache* GetBaseResourceCache() const    { return m_baseCache; }
+
+    // Loader state.
+    bool       GetResourceAutoSetup() const         { return m_resourceAutoSetup; }
+    void       SetResourceAutoSetup(bool on)        { m_resourceAutoSetup = on; }
+    nGeometry* GetLoadingGeometry() const           { return m_loadingGeometry; }
+    void       SetLoadingGeometry(nGeometry* g)     { m_loadingGeometry = g; }
+    int32_t    GetToolMode() const                  { return m_toolMode; }
+    void       SetToolMode(int32_t mode)            { m_toolMode = mode; }
+
+    // Stage timers: the frame timer, and the second one, which the queue operations of
+    // objects and emitters run.
+    nTimer&    GetFrameTimer()                      { return m_frameTimer; }
+    nTimer&    GetQueueTimer()                      { return m_queueTimer; }
+
+    // Progress interface: the active one may be NULL (no progress calls).
+    EventInterface* GetEventInterface() const       { return m_eventInterface; }
+    void            SetEventInterface(EventInterface* e) { m_eventInterface = e; }
+    EventInterface* GetDefaultEventInterface()      { return &m_defaultEventInterface; }
+
+    // Hooks.
+    nOrvexHook GetHook(int32_t slot) const;         // NULL for an empty slot or one outside 0..10
+    nOrvexHook SetHook(int32_t slot, nOrvexHook hook); // returns the previous hook; a slot outside 0..10 changes nothing
+    bool       CallHook(int32_t slot, void* argument) const; // true when a hook was installed and called
+
+    // Core listeners, called in registration order; not owned.
+    bool AddCoreListener(nCoreListener* listener);  // appends at the tail; false when out of memory
+    bool RemoveCoreListener(nCoreListener* listener); // false when it was not registered
+    void NotifyCoreListeners(int32_t code, nCoreEventRecord* record);
+
+private:
+    int32_t  ReadClock() const;
+
+    nRenderer*          m_renderer;         // current renderer
+    nMixer*             m_mixer;            // current mixer
+    bool                m_paused;
+    int32_t             m_fixedFrameTime;   // ticks, -1 off
+    int32_t             m_targetRate;       // frames per second, -1 off
+    int32_t             m_correctionRemainder; // 1/100000 tick
+    int32_t             m_totalClock;
+    int32_t             m_lastTime;         // reading of the previous tick, 0 none
+    int32_t             m_speed;            // thousandths
+    int32_t             m_frameTime;
+    int32_t             m_rawFrameTime;
+    uint32_t            m_drawNesting;
+    int32_t             m_toolMode;
+    bool                m_resourceAutoSetup;
+    nNull_Renderer*     m_nullRenderer;     // owned
+    nNull_Mixer*        m_nullMixer;        // owned
+    nTimer              m_frameTimer;
+    nTimer              m_queueTimer;
+    nGeometry*          m_loadingGeometry;
+    EventInterface      m_defaultEventInterface;
+    EventInterface*     m_eventInterface;
+    nList<nResourceCache*> m_pushedCaches;  // oldest first; owned
+    nResourceCache*     m_baseCache;        // owned
+    nResourceCache*     m_currentCache;
+    nOrvexHook          m_hooks[OrvexHookCount];
+    nList<nCoreListener*> m_coreListeners;  // not owned
+    ClockFunc           m_clock;
+};
+
+#endif
