@@ -1,7 +1,10 @@
 #include "core/nMatrix.h"
 
 #include <cmath>
+#include <new>
 
+#include "core/nMathTags.h"
+#include "core/nMetaTag.h"
 #include "core/nQuaternion.h"
 
 namespace
@@ -9,6 +12,42 @@ namespace
 float ClampUnit(float v)
 {
     return v < -1.0f ? -1.0f : (v > 1.0f ? 1.0f : v);
+}
+
+const char* const kColumnNames[4] = {"R0", "R1", "R2", "R3"};
+
+// The NML form of a matrix: one vector tag per column, named R0, R1, ... although they hold
+// columns. NULL when out of memory.
+nMetaTag* NewColumnsTag(const char* name, const nVector* columns, int count, bool withW)
+{
+    nMetaTag* tag = new (std::nothrow) nMetaTag(name);
+    if (!tag)
+        return 0;
+    for (int i = 0; i < count; ++i)
+    {
+        nMetaTag* child = columns[i].ToMetaTag(kColumnNames[i], withW);
+        if (!child)
+        {
+            delete tag;
+            return 0;
+        }
+        tag->AddChild(child);
+    }
+    return tag;
+}
+
+// Reads the first `count` children of tag, by position, as columns of up to `rows` values;
+// values a column lacks keep what columns[i] held. Returns the number of columns read.
+int ReadColumnsTag(const nMetaTag* tag, float columns[][4], int count, int rows)
+{
+    if (!tag)
+        return 0;
+    nMetaTag* parent = const_cast<nMetaTag*>(tag); // iteration does not change the tag
+    nMetaTagIterator it;
+    int n = 0;
+    for (nMetaTag* child = parent->NextChild(it); child && n < count; child = parent->NextChild(it))
+        nReadFloatChildren(child, columns[n++], rows);
+    return n;
 }
 }
 
@@ -242,6 +281,22 @@ void nMatrix3::RotateArray(nVector* out, const nVector* in, int count) const
     }
 }
 
+nMetaTag* nMatrix3::ToMetaTag(const char* name) const
+{
+    const nVector columns[3] = {GetColumn(0), GetColumn(1), GetColumn(2)};
+    return NewColumnsTag(name ? name : "Mtx3", columns, 3, false);
+}
+
+bool nMatrix3::FromMetaTag(const nMetaTag* tag)
+{
+    float columns[3][4] = {};
+    if (ReadColumnsTag(tag, columns, 3, 3) < 3)
+        return false;
+    for (int i = 0; i < 3; ++i)
+        SetColumn(i, nVector(columns[i][0], columns[i][1], columns[i][2]));
+    return true;
+}
+
 // ---------------------------------------------------------------------------------------------
 // nMatrix4
 
@@ -418,4 +473,21 @@ nMatrix4 nMatrix4::Interpolate(const nMatrix4& a, const nMatrix4& b, float t, bo
     const nVector scale = sa + (sb - sa) * t;
     const nQuaternion q = nQuaternion::Slerp(t, nQuaternion::FromMatrix3(ra), nQuaternion::FromMatrix3(rb));
     return Compose(position, q.ToMatrix3(), scale, nVector(0.0f, 0.0f, 0.0f));
+}
+
+nMetaTag* nMatrix4::ToMetaTag(const char* name) const
+{
+    const nVector columns[4] = {GetColumn(0, false), GetColumn(1, false), GetColumn(2, false), GetColumn(3, false)};
+    return NewColumnsTag(name ? name : "Mtx4", columns, 4, true);
+}
+
+bool nMatrix4::FromMetaTag(const nMetaTag* tag)
+{
+    // A column written without its W reads as the bottom row of a transform.
+    float columns[4][4] = {{0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 1}};
+    if (ReadColumnsTag(tag, columns, 4, 4) < 4)
+        return false;
+    for (int i = 0; i < 4; ++i)
+        SetColumn(i, nVector(columns[i][0], columns[i][1], columns[i][2], columns[i][3]), false);
+    return true;
 }

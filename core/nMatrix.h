@@ -60,6 +60,12 @@ public:
     static nMatrix3 LookAt(const nVector& direction, const nVector* up);
 
     void RotateArray(nVector* out, const nVector* in, int count) const; // out[i] = M * in[i], w = 1; out may equal in
+
+    // NML form "Mtx3" (or name): children "R0", "R1", "R2" are vector tags holding columns 0
+    // to 2 (X, Y, Z). Reading takes the first three children by position; false, nothing
+    // changed, with fewer. Values a column lacks read as 0. ToMetaTag gives NULL when out of memory.
+    nMetaTag* ToMetaTag(const char* name) const;
+    bool      FromMetaTag(const nMetaTag* tag);
 };
 
 // 4x4 matrix stored row by row (element r, c at m[4r + c]) and used with column vectors; the
@@ -107,6 +113,13 @@ public:
     // linear: element by element. Otherwise position and scale are blended linearly and the
     // rotations by quaternion slerp; the result carries no pivot. t is not clamped.
     static nMatrix4 Interpolate(const nMatrix4& a, const nMatrix4& b, float t, bool linear);
+
+    // NML form "Mtx4" (or name): children "R0" to "R3" are vector tags holding columns 0 to 3
+    // with their row-3 element as W ("R3" is the translation and m33). Reading takes the
+    // first four children by position; false, nothing changed, with fewer. Values a column
+    // lacks read as 0, except a missing m33, which reads as 1.
+    nMetaTag* ToMetaTag(const char* name) const;
+    bool      FromMetaTag(const nMetaTag* tag);
 };
 
 inline nVector nVector::Transform(const nMatrix4& mat) const

@@ -1,8 +1,11 @@
 #include "core/nVector.h"
 
 #include <cstring>
+#include <new>
 
 #include "core/nLog.h"
+#include "core/nMathTags.h"
+#include "core/nMetaTag.h"
 #include "core/nRandom.h"
 
 nVector nVector::ClampLength(float min, float max) const
@@ -73,4 +76,82 @@ void nVector::Dump(const char* name) const
     else
         *g_log << "[S] Vector = {";
     *g_log << x << "," << y << "," << z << "}\n";
+}
+
+int nReadFloatChildren(const nMetaTag* tag, float* out, int max)
+{
+    if (!tag)
+        return 0;
+    // Walking the children does not change the tag; the iteration interface is just not const.
+    nMetaTag* parent = const_cast<nMetaTag*>(tag);
+    nMetaTagIterator it;
+    int count = 0;
+    for (nMetaTag* child = parent->NextChild(it); child && count < max; child = parent->NextChild(it))
+    {
+        float value = 0.0f;
+        int32_t integer;
+        if (!child->GetValue().GetFloat(&value) && child->GetValue().GetInt(&integer))
+            value = (float)integer;
+        out[count++] = value;
+    }
+    return count;
+}
+
+nMetaTag* nNewFloatTag(const char* name, const char* const* childNames, const float* values, int count)
+{
+    nMetaTag* tag = new (std::nothrow) nMetaTag(name);
+    if (!tag)
+        return 0;
+    for (int i = 0; i < count; ++i)
+    {
+        nMetaTag* child = new (std::nothrow) nMetaTag(childNames[i], values[i]);
+        if (!child)
+        {
+            delete tag;
+            return 0;
+        }
+        tag->AddChild(child);
+    }
+    return tag;
+}
+
+namespace
+{
+const char* const kAxisNames[4] = {"X", "Y", "Z", "W"};
+}
+
+nMetaTag* nVector::ToMetaTag(const char* name, bool withW) const
+{
+    const float values[4] = {x, y, z, w};
+    return nNewFloatTag(name ? name : "Vector", kAxisNames, values, withW ? 4 : 3);
+}
+
+bool nVector::FromMetaTag(const nMetaTag* tag)
+{
+    float values[4];
+    const int count = nReadFloatChildren(tag, values, 4);
+    if (count < 3)
+        return false;
+    x = values[0];
+    y = values[1];
+    z = values[2];
+    if (count > 3)
+        w = values[3];
+    return true;
+}
+
+nMetaTag* nVector2::ToMetaTag(const char* name) const
+{
+    const float values[2] = {x, y};
+    return nNewFloatTag(name ? name : "Vector2", kAxisNames, values, 2);
+}
+
+bool nVector2::FromMetaTag(const nMetaTag* tag)
+{
+    float values[2];
+    if (nReadFloatChildren(tag, values, 2) < 2)
+        return false;
+    x = values[0];
+    y = values[1];
+    return true;
 }

@@ -56,6 +56,13 @@ public:
     static nVector UnpackColor(uint32_t packed);  // each byte * (1 / 255), alpha included
 
     void Dump(const char* name) const;            // script-output line "[S] Vector 'name' = {x,y,z}" (three decimals)
+
+    // NML form: a tag named name ("Vector" for NULL) with float children "X", "Y", "Z" and,
+    // with withW, "W"; NULL when out of memory. Reading takes the children by position: the
+    // first three give x, y, z, a fourth gives w (else w is kept); false, and nothing
+    // changed, with fewer than three. Integer children are converted.
+    nMetaTag* ToMetaTag(const char* name, bool withW) const;
+    bool      FromMetaTag(const nMetaTag* tag);
 };
 
 // Two floats for 2D positions and texture coordinates.
@@ -66,6 +73,9 @@ public:
 
     nVector2() : x(0.0f), y(0.0f) {}
     nVector2(float ax, float ay) : x(ax), y(ay) {}
+
+    nMetaTag* ToMetaTag(const char* name) const;  // "Vector2" (or name) with float children "X", "Y"
+    bool      FromMetaTag(const nMetaTag* tag);   // the first two children by position; false with fewer
 };
 
 inline nVector VectorMin(const nVector& a, const nVector& b)

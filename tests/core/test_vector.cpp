@@ -1,4 +1,5 @@
 #include "core/nMatrix.h"
+#include "core/nMetaTag.h"
 #include "core/nRandom.h"
 #include "core/nVector.h"
 #include "tests/support/nLogCapture.h"
@@ -201,4 +202,122 @@ TEST(VectorDump, WritesOneScriptLineWithThreeDecimals)
     nVector(0, 1, 2).Dump(nullptr);
     EXPECT_EQ(cap.Lines(), (std::vector<std::string>{"[S] Vector 'pos' = {1.500,-2.000,0.123}\n",
                                                      "[S] Vector = {0.000,1.000,2.000}\n"}));
+}
+
+// ---------------------------------------------------------------------------------------------
+// NML form
+
+namespace {
+
+std::vector<std::string> ChildNames(nMetaTag* tag)
+{
+    std::vector<std::string> names;
+    nMetaTagIterator it;
+    for (nMetaTag* c = tag->NextChild(it); c; c = tag->NextChild(it))
+        names.push_back(c->GetName().GetCStr() ? c->GetName().GetCStr() : "");
+    return names;
+}
+
+std::vector<float> ChildFloats(nMetaTag* tag)
+{
+    std::vector<float> values;
+    nMetaTagIterator it;
+    for (nMetaTag* c = tag->NextChild(it); c; c = tag->NextChild(it))
+    {
+        float f = -999;
+        EXPECT_TRUE(c->GetValue().GetFloat(&f)) << "child is not a float";
+        values.push_back(f);
+    }
+    return values;
+}
+
+}  // namespace
+
+TEST(VectorTag, WritesNamedFloatChildren)
+{
+    const nVector v(1.5f, -2, 0.1f, 0.25f);
+    nMetaTag* tag = v.ToMetaTag(nullptr, false);
+    ASSERT_NE(tag, nullptr);
+    EXPECT_STREQ(tag->GetName().GetCStr(), "Vector");
+    EXPECT_EQ(ChildNames(tag), (std::vector<std::string>{"X", "Y", "Z"}));
+    EXPECT_EQ(ChildFloats(tag), (std::vector<float>{1.5f, -2, 0.1f}));
+    delete tag;
+
+    tag = v.ToMetaTag("Position", true);
+    ASSERT_NE(tag, nullptr);
+    EXPECT_STREQ(tag->GetName().GetCStr(), "Position");
+    EXPECT_EQ(ChildNames(tag), (std::vector<std::string>{"X", "Y", "Z", "W"}));
+    EXPECT_EQ(ChildFloats(tag), (std::vector<float>{1.5f, -2, 0.1f, 0.25f}));
+    delete tag;
+}
+
+TEST(VectorTag, ReadsChildrenByPositionWhateverTheirNames)
+{
+    nMetaTag tag("Vector");
+    tag.AddChild(new nMetaTag("A", 4.0f));
+    tag.AddChild(new nMetaTag("B", 5.5f));
+    tag.AddChild(new nMetaTag("C", -6.0f));
+    nVector v(0, 0, 0, 9);
+    ASSERT_TRUE(v.FromMetaTag(&tag));
+    EXPECT_TRUE(Vector4Near(v, nVector(4, 5.5f, -6, 9), 0.0f));  // no fourth child: w kept
+
+    tag.AddChild(new nMetaTag("D", 0.5f));
+    tag.AddChild(new nMetaTag("E", 7.0f));  // beyond the fourth: ignored
+    ASSERT_TRUE(v.FromMetaTag(&tag));
+    EXPECT_TRUE(Vector4Near(v, nVector(4, 5.5f, -6, 0.5f), 0.0f));
+}
+
+TEST(VectorTag, FewerThanThreeChildrenFailsAndChangesNothing)
+{
+    nMetaTag tag("Vector");
+    tag.AddChild(new nMetaTag("X", 1.0f));
+    tag.AddChild(new nMetaTag("Y", 2.0f));
+    nVector v(7, 8, 9, 3);
+    EXPECT_FALSE(v.FromMetaTag(&tag));
+    EXPECT_FALSE(v.FromMetaTag(nullptr));
+    nMetaTag valued("Vector", 1.0f);
+    EXPECT_FALSE(v.FromMetaTag(&valued));
+    EXPECT_TRUE(Vector4Near(v, nVector(7, 8, 9, 3), 0.0f));
+}
+
+TEST(VectorTag, IntegerChildrenAreConvertedNotReinterpreted)
+{
+    nMetaTag tag("Vector");
+    tag.AddChild(new nMetaTag("X", (int32_t)3));
+    tag.AddChild(new nMetaTag("Y", -2.5f));
+    tag.AddChild(new nMetaTag("Z", (int32_t)-7));
+    nVector v;
+    ASSERT_TRUE(v.FromMetaTag(&tag));
+    EXPECT_TRUE(VectorNear(v, nVector(3, -2.5f, -7), 0.0f));
+}
+
+TEST(VectorTag, RoundTripsExactly)
+{
+    const nVector v(0.1f, -123.456f, 1e-7f, 3.25f);
+    nMetaTag* tag = v.ToMetaTag(nullptr, true);
+    ASSERT_NE(tag, nullptr);
+    nVector back;
+    ASSERT_TRUE(back.FromMetaTag(tag));
+    EXPECT_TRUE(Vector4Near(back, v, 0.0f));
+    delete tag;
+}
+
+TEST(Vector2Tag, WritesAndReadsTwoChildren)
+{
+    nMetaTag* tag = nVector2(0.25f, -4).ToMetaTag(nullptr);
+    ASSERT_NE(tag, nullptr);
+    EXPECT_STREQ(tag->GetName().GetCStr(), "Vector2");
+    EXPECT_EQ(ChildNames(tag), (std::vector<std::string>{"X", "Y"}));
+    nVector2 v;
+    ASSERT_TRUE(v.FromMetaTag(tag));
+    EXPECT_EQ(v.x, 0.25f);
+    EXPECT_EQ(v.y, -4.0f);
+    delete tag;
+
+    nMetaTag one("UV");
+    one.AddChild(new nMetaTag("U", 1.0f));
+    nVector2 keep(5, 6);
+    EXPECT_FALSE(keep.FromMetaTag(&one));
+    EXPECT_EQ(keep.x, 5.0f);
+    EXPECT_EQ(keep.y, 6.0f);
 }
