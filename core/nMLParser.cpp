@@ -1,0 +1,753 @@
+#include "core/nMLParser.h"
+
+#include "core/nIO.h"
+#include "core/nLog.h"
+#include "core/nMetaFile.h"
+#include "core/nMetaTag.h"
+#include "core/nString.h"
+
+#include <cstring>
+#include <new>
+
+// ---------------------------------------------------------------------------------------------
+// Character scanners
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// Bit 0: ends an identifier; bit 1: ends an identifier unless dashes are allowed.
+struct IdentifierTable {
+    uint8_t stop[256];
+    IdentifierTable()
+    {
+        memset(stop, 0, sizeof(stop));
+        const char* always = " \t\r\n\"()*+,/:;<=>";
+        for (const char* c = always; *c; ++c)
+            stop[static_cast<uint8_t>(*c)] = 1;
+        stop[static_cast<uint8_t>('-')] = 2;
+    }
+};
+const IdentifierTable kIdentifier;
+
+inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+}  // namespace
+
+const char* ScanQuotedEnd(const char* p, const char* end)
+{
+    while (p < end) {
+        if (*p == '"')
+            return p;
+        if (*p == '\\') {
+            if (end - p < 2)
+                return end;
+            p += 2;
+            continue;
+        }
+        ++p;
+    }
+    return end;
+}
+
+const char* ScanIdentifierEnd(const char* p, const char* end, bool allow_dash)
+{
+    const uint8_t mask = allow_dash ? 1 : 3;
+    while (p < end && !(kIdentifier.stop[static_cast<uint8_t>(*p)] & mask))
+        ++p;
+    return p;
+}
+
+const char* ScanLineEnd(const char* p, const char* end)
+{
+    while (p < end && *p != '\r' && *p != '\n')
+        ++p;
+    return p;
+}
+
+const char* ScanBlockCommentEnd(const char* p, const char* end)
+{
+    if (end - p < 2)
+        return end;
+    for (p += 2; end - p >= 2; ++p) {
+        if (p[0] == '*' && p[1] == '/')
+            return p + 2;
+    }
+    return end;
+}
+
+const char* ScanSkipBlanks(const char* p, const char* end)
+{
+    while (p < end) {
+        char c = *p;
+        if (IsBlank(c)) {
+            ++p;
+        } else if (c == '/' && end - p >= 2 && p[1] == '/') {
+            p = ScanLineEnd(p + 2, end);
+        } else if (c == '/' && end - p >= 2 && p[1] == '*') {
+            p = ScanBlockCommentEnd(p, end);
+        } else {
+            break;
+        }
+    }
+    return p;
+}
+
+const char* ScanNextToken(const char* p, const char* end, bool allow_dash)
+{
+    return ScanSkipBlanks(ScanIdentifierEnd(p, end, allow_dash), end);
+}
+
+bool ScanIsFloatLiteral(const char* p, const char* end)
+{
+    if (p < end && *p == '-')
+        ++p;
+    const char* token_end = ScanIdentifierEnd(p, end, false);
+    for (; p < token_end; ++p) {
+        if (*p == '.' || *p == 'f')
+            return true;
+    }
+    return false;
+}
+
+const char* ScanFindChar(const char* p, const char* end, char ch)
+{
+    for (;;) {
+        p = ScanSkipBlanks(p, end);
+        if (p >= end)
+            return nullptr;
+        if (*p == ch)
+            return p;
+        if (*p == '(') {
+            int depth = 1;
+            for (++p; p < end && depth > 0; ++p) {
+                if (*p == '(')
+                    ++depth;
+                else if (*p == ')')
+                    --depth;
+            }
+            if (depth > 0)
+                return nullptr;
+            continue;
+        }
+        ++p;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Binary decoders
+// ---------------------------------------------------------------------------------------------
+
+int UUDecode(const char* text, int length, uint8_t* out, int out_size)
+{
+    if (!text || !out || length <= 0 || out_size <= 0)
+        return 0;
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(text);
+    const uint8_t* end = p + length;
+    int produced = 0;
+    while (p < end && produced < out_size) {
+        int count = *p++;
+        if (p >= end)
+            break;   // a count character that is the last character ends the block
+        for (int groups = (count - 32) / 3; groups > 0 && produced < out_size; --groups) {
+            if (end - p < 4) {
+                *g_log << "[*] input buffer underflow.\n";
+                return produced;
+            }
+            // Unsigned digits: characters below 32 wrap instead of shifting a negative value.
+            uint32_t value = (static_cast<uint32_t>(p[0]) - 32u) << 18 | (static_cast<uint32_t>(p[1]) - 32u) << 12 |
+                             (static_cast<uint32_t>(p[2]) - 32u) << 6 | (static_cast<uint32_t>(p[3]) - 32u);
+            p += 4;
+            const uint8_t bytes[3] = {static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 8),
+                                      static_cast<uint8_t>(value)};
+            for (int i = 0; i < 3 && produced < out_size; ++i)
+                out[produced++] = bytes[i];
+        }
+        if (p < end)
+            ++p;   // the line end
+    }
+    return produced;
+}
+
+int YDecode(const char* text, int length, uint8_t* out, int out_size)
+{
+    if (!text || !out || length <= 0 || out_size <= 0)
+        return 0;
+    const uint8_t* p = reinterpret_cast<const uint8_t*>(text);
+    const uint8_t* end = p + length;
+    int produced = 0;
+    while (p < end && produced < out_size) {
+        uint8_t c = *p++;
+        if (c == '\n') {
+            if (p >= end) {
+                *g_log << "[*] input buffer underflow.\n";
+                break;
+            }
+            c = *p++;
+        }
+        if (c == '=') {
+            if (p >= end) {
+                *g_log << "[*] input buffer underflow.\n";
+                break;
+            }
+            c = static_cast<uint8_t>(*p++ - 64);
+        }
+        out[produced++] = static_cast<uint8_t>(c - 42);
+    }
+    return produced;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Document parser
+// ---------------------------------------------------------------------------------------------
+
+namespace {
+
+// One file being loaded; the chain of them detects #include cycles.
+struct LoadFrame {
+    nString          path;     // normalised
+    const LoadFrame* parent;
+};
+
+// Per-thread parser state: the file named in messages, the files being loaded (innermost first)
+// and the tag depth at which the top-level tags of the current file start. Loads nest through
+// #include, so each of these is saved and restored around the inner parse.
+thread_local const char*      t_file = nullptr;
+thread_local const LoadFrame* t_loads = nullptr;
+thread_local int32_t          t_base_depth = 0;
+thread_local int32_t          t_includes = 0;   // includes loaded under the outermost load
+
+const char* FileName() { return t_file ? t_file : ""; }
+
+void ErrorLine(const char* text) { *g_log << "[!] In file '" << FileName() << "': " << text << "\n"; }
+
+// "In file '<file>': <before><name><after>"
+void TagError(const char* before, const nMetaTag* tag, const char* after)
+{
+    *g_log << "[!] In file '" << FileName() << "': " << before << tag->GetName().GetCStr() << after << "\n";
+}
+
+void MetaTagError(const char* text, const nMetaTag* tag) { TagError(text, tag, "'."); }
+
+// A scratch copy of [begin, end) with a terminator, on the stack when it is short.
+class TerminatedText {
+public:
+    TerminatedText(const char* begin, const char* end)
+    {
+        size_t length = static_cast<size_t>(end - begin);
+        if (length < sizeof(m_local)) {
+            memcpy(m_local, begin, length);
+            m_local[length] = '\0';
+            m_text = m_local;
+        } else {
+            m_heap.Set(begin, end);
+            m_text = m_heap.GetCStr();
+        }
+    }
+    const char* Get() const { return m_text; }   // NULL when out of memory
+
+private:
+    char        m_local[256];
+    nString     m_heap;
+    const char* m_text;
+};
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A number token runs like an identifier, and on over a '-' that follows an 'e', so that
+// exponent forms such as 1.5e-7 are one token.
+const char* NumberTokenEnd(const char* p, const char* end)
+{
+    for (;;) {
+        const char* q = ScanIdentifierEnd(p, end, false);
+        if (q < end && *q == '-' && q > p && q[-1] == 'e') {
+            p = q + 1;
+            continue;
+        }
+        return q;
+    }
+}
+
+int32_t ReadInteger(const char* p, const char* end)
+{
+    bool negative = false;
+    if (p < end && *p == '-') {
+        negative = true;
+        ++p;
+    }
+    uint32_t value = 0;   // wraps on overflow instead of being undefined
+    for (; p < end && IsDigit(*p); ++p)
+        value = value * 10u + static_cast<uint32_t>(*p - '0');
+    return static_cast<int32_t>(negative ? 0u - value : value);
+}
+
+// Decimal digits at p (at most nine, so the value fits); -1 when there are none or too many.
+int64_t ReadSize(const char*& p, const char* end)
+{
+    const char* start = p;
+    int64_t value = 0;
+    while (p < end && IsDigit(*p)) {
+        if (p - start >= 9)
+            return -2;
+        value = value * 10 + (*p - '0');
+        ++p;
+    }
+    return p == start ? -1 : value;
+}
+
+bool StartsWith(const char* p, const char* end, const char* word, size_t length)
+{
+    return static_cast<size_t>(end - p) >= length && memcmp(p, word, length) == 0;
+}
+
+// Appends a new empty child to tag without the duplicate scan of AddChild: it is new, and the
+// tag has no value yet while its body is parsed.
+nMetaTag* NewChild(nMetaTag* tag)
+{
+    nMetaTag* child = new (std::nothrow) nMetaTag();
+    if (!child)
+        return nullptr;
+    tag->GetChildren().Add(child, true, true);
+    return child;
+}
+
+// The body of a binary tag after "==": sizes, the line end and the encoded block, decoded into the
+// tag's value. p ends after the closing '>'.
+bool ParseBinary(nMetaTag* tag, const char*& p, const char* end)
+{
+    int64_t encoded = ReadSize(p, end);
+    if (encoded == -1) {
+        TagError("Expected encoded size in binary tag '", tag, "' declaration.");
+        return false;
+    }
+    if (encoded >= 0) {
+        if (p >= end || *p != ':') {
+            TagError("Expected size delimiter in binary tag '", tag, "' declaration.");
+            return false;
+        }
+        ++p;
+    }
+    int64_t raw = encoded >= 0 ? ReadSize(p, end) : -2;
+    if (raw == -1) {
+        TagError("Expected binary size in binary tag '", tag, "' declaration.");
+        return false;
+    }
+    bool yenc = false;
+    if (p < end && *p == '@') {
+        yenc = true;
+        ++p;
+    }
+    // A block cannot decode to more bytes than its characters hold: one per character in yEnc,
+    // three per four characters in uuencode style. A larger raw size is refused, not trusted.
+    if (encoded < 0 || raw < 0 || raw > (yenc ? encoded : encoded / 4 * 3)) {
+        TagError("Invalid binary size in binary tag '", tag, "' declaration.");
+        return false;
+    }
+    if (p >= end || *p != '\n') {
+        TagError("Expected EOL following binary size in binary tag '", tag, "' declaration.");
+        return false;
+    }
+    ++p;
+    if (encoded >= end - p || p[encoded] != '>') {
+        TagError("Expected closing tag in tag '", tag, "'.");
+        return false;
+    }
+    uint8_t* data = nullptr;
+    if (raw > 0) {
+        // Zeroed, so that a block that decodes short leaves no stale bytes in the value.
+        data = new (std::nothrow) uint8_t[static_cast<size_t>(raw)]();
+        if (!data) {
+            TagError("Failed to allocate binary buffer in binary tag '", tag, "'.");
+            return false;
+        }
+        int32_t length = static_cast<int32_t>(encoded);
+        if (yenc)
+            YDecode(p, length, data, static_cast<int32_t>(raw));
+        else
+            UUDecode(p, length, data, static_cast<int32_t>(raw));
+    }
+    tag->GetValue().AttachBinary(data, static_cast<int32_t>(raw));
+    p += encoded + 1;
+    return true;
+}
+
+// "#append(item, ...)" after the '#append': literals and string values of tags found by path
+// among the document's tags parsed so far, concatenated into the tag's string value.
+bool ParseAppend(nMetaFile* document, nMetaTag* tag, const char*& p, const char* end)
+{
+    p = ScanSkipBlanks(p, end);
+    if (p >= end || *p != '(') {
+        MetaTagError("Mangled preprocessor directive, metatag '", tag);
+        return false;
+    }
+    nString text;
+    for (;;) {
+        if (p >= end) {
+            MetaTagError("Mangled definition, metatag '", tag);
+            return false;
+        }
+        if (*p == ')')
+            break;
+        p = ScanSkipBlanks(p + 1, end);
+        if (p < end && *p == ',')
+            p = ScanSkipBlanks(p + 1, end);
+        if (p < end && *p == '<') {
+            const char* close = ScanFindChar(p + 1, end, '>');
+            if (!close) {
+                MetaTagError("Mangled tag declaration in preprocessor directive, metatag '", tag);
+                return false;
+            }
+            TerminatedText path(p + 1, close);
+            nMetaTag* found = path.Get() ? document->FindPath(path.Get(), false) : nullptr;
+            if (!found) {
+                *g_log << "[!] In file '" << FileName() << "': Preprocessor argument tag '" << path.Get()
+                       << "' not found, metatag '" << tag->GetName().GetCStr() << "'.\n";
+                return false;
+            }
+            const char* value = nullptr;
+            if (!found->GetValue().GetString(&value)) {
+                MetaTagError("Preprocessor directive #append only support string, metatag '", found);
+                return false;
+            }
+            text += value;
+            p = close + 1;
+        } else if (p < end && *p == '"') {
+            const char* close = ScanQuotedEnd(p + 1, end);
+            if (close >= end) {
+                MetaTagError("Mangled shortcut declaration, metatag '", tag);
+                return false;
+            }
+            TerminatedText literal(p + 1, close);
+            text += literal.Get();
+            p = close + 1;
+        } else {
+            MetaTagError("Unexpected character in preprocessor directive, metatag '", tag);
+            return false;
+        }
+    }
+    p = ScanSkipBlanks(p + 1, end);
+    if (p >= end || *p != '>') {
+        MetaTagError("Unexpected trailing expression following string object, metatag '", tag);
+        return false;
+    }
+    ++p;
+    tag->GetValue().SetString(text.GetCStr() ? text.GetCStr() : "");
+    return true;
+}
+
+// Loads path into a temporary document and moves its roots, in order, to the end of tag's
+// children. A failed include is reported and skipped; it does not fail the tag.
+void IncludeFile(nMetaTag* tag, const nString& path, int32_t depth)
+{
+    nString normalized = path.GetNormalizedPath();
+    int32_t loads = 0;
+    for (const LoadFrame* frame = t_loads; frame; frame = frame->parent) {
+        ++loads;
+        if (frame->path == normalized) {
+            *g_log << "[!] Recursive #include of '" << path.GetCStr() << "' from file '" << FileName()
+                   << "' skipped.\n";
+            return;
+        }
+    }
+    if (loads >= kMLMaxIncludeDepth) {
+        *g_log << "[!] #include of '" << path.GetCStr() << "' from file '" << FileName() << "' nested deeper than "
+               << kMLMaxIncludeDepth << " files, skipped.\n";
+        return;
+    }
+    // Several spellings of one file including each other escape the cycle test but not this.
+    if (++t_includes > kMLMaxIncludes) {
+        *g_log << "[!] #include of '" << path.GetCStr() << "' from file '" << FileName() << "' exceeds "
+               << kMLMaxIncludes << " included files, skipped.\n";
+        return;
+    }
+    nMetaFile* included = new (std::nothrow) nMetaFile();
+    if (!included) {
+        *g_log << "[!] Failed to allocate file.\n";
+        return;
+    }
+    int32_t saved_base = t_base_depth;
+    t_base_depth = depth + 1;
+    bool loaded = included->Load(path.GetCStr() ? path.GetCStr() : "");
+    t_base_depth = saved_base;
+    if (!loaded) {
+        *g_log << "[!] Failed to include external NML file '" << path.GetCStr() << "' from file '" << FileName()
+               << "'.\n";
+        delete included;
+        return;
+    }
+    nMetaTagIterator it;
+    while (nMetaTag* root = included->NextRoot(it)) {
+        if (!included->UnlinkRoot(root)) {
+            *g_log << "[!] Could not relink root tag from included metafile in file '" << FileName() << "'.\n";
+            continue;
+        }
+        tag->GetChildren().Add(root, true, true);
+    }
+    delete included;
+}
+
+// "#include(...)" after the '#include': quoted arguments, the last one is the path.
+bool ParseInclude(nMetaTag* tag, const char*& p, const char* end, int32_t depth)
+{
+    p = ScanSkipBlanks(p, end);
+    if (p >= end || *p != '(') {
+        *g_log << "[!] Mangled #include directive in file '" << FileName() << "'.\n";
+        return false;
+    }
+    ++p;
+    nString path;
+    for (;;) {
+        p = ScanSkipBlanks(p, end);
+        if (p < end && *p == ')') {
+            ++p;
+            break;
+        }
+        const char* close = p < end && *p == '"' ? ScanQuotedEnd(p + 1, end) : end;
+        if (close >= end) {
+            ErrorLine("Unexpected character in #include directive.");
+            return false;
+        }
+        path.Set(p + 1, close);
+        p = close + 1;
+        if (p < end && *p != ')')
+            ++p;   // one separating character
+    }
+    IncludeFile(tag, path, depth);
+    return true;
+}
+
+}  // namespace
+
+bool nMetaFile::ParseTag(nMetaTag* tag, const char* cursor, const char* end, const char** out_cursor, int32_t depth)
+{
+    const char* p = ScanSkipBlanks(cursor, end);
+    bool ok = false;
+    if (out_cursor)
+        *out_cursor = p;
+    if (!tag || p >= end || *p != '<')
+        return false;
+    const char* name_end = ScanIdentifierEnd(p + 1, end, false);
+    {
+        TerminatedText name(p + 1, name_end);
+        tag->SetName(name_end > p + 1 ? name.Get() : nullptr);   // an empty name stays unset
+    }
+    p = ScanSkipBlanks(name_end, end);
+    if (p >= end) {
+        MetaTagError("Mangled definition, metatag '", tag);
+    } else if (*p == '>') {
+        ++p;
+        ok = true;
+    } else if (*p != '=') {
+        ok = true;   // ends here, unconsumed; the enclosing body decides
+    } else {
+        ++p;
+        for (;;) {
+            p = ScanSkipBlanks(p, end);
+            if (p >= end) {
+                MetaTagError("Mangled definition, metatag '", tag);
+                break;
+            }
+            char c = *p;
+            if (c == '>') {
+                ++p;
+                ok = true;
+                break;
+            }
+            if (c == '<') {
+                if (depth + 1 >= kMLMaxTagDepth) {
+                    *g_log << "[!] In file '" << FileName() << "': Tags nested deeper than " << kMLMaxTagDepth
+                           << " levels, metatag '" << tag->GetName().GetCStr() << "'.\n";
+                    break;
+                }
+                nMetaTag* child = NewChild(tag);
+                if (!child) {
+                    *g_log << "[!] Failed to allocate tag.\n";
+                    break;
+                }
+                if (!ParseTag(child, p, end, &p, depth + 1))
+                    break;
+                continue;
+            }
+            if (c == '#') {
+                ++p;
+                if (StartsWith(p, end, "include", 7)) {
+                    p += 7;
+                    if (!ParseInclude(tag, p, end, depth))
+                        break;
+                    continue;
+                }
+                if (StartsWith(p, end, "append", 6)) {
+                    p += 6;
+                    ok = ParseAppend(this, tag, p, end);
+                    break;
+                }
+                MetaTagError("Unknown preprocessor directive, metatag '", tag);
+                break;
+            }
+            if (c == '=') {
+                ++p;
+                ok = ParseBinary(tag, p, end);
+                break;
+            }
+            if (IsDigit(c) || c == '-' || c == '.') {
+                const char* token = c == '-' ? p + 1 : p;
+                const char* token_end = NumberTokenEnd(token, end);
+                if (ScanIsFloatLiteral(p, end))
+                    tag->GetValue().SetFloat(nStringToFloat(p, token_end, true));
+                else
+                    tag->GetValue().SetInt(ReadInteger(p, token_end));
+                if (token_end >= end || *token_end != '>') {
+                    MetaTagError("Unexpected trailing expression following value, metatag '", tag);
+                    p = token_end;
+                    break;
+                }
+                p = token_end + 1;
+                ok = true;
+                break;
+            }
+            if (c == '"') {
+                const char* close = ScanQuotedEnd(p + 1, end);
+                if (close >= end) {
+                    MetaTagError("Mangled string declaration, metatag '", tag);
+                    break;
+                }
+                if (close == p + 1) {
+                    tag->GetValue().SetString("");
+                } else {
+                    TerminatedText text(p + 1, close);
+                    tag->GetValue().SetString(text.Get());
+                }
+                p = ScanSkipBlanks(close + 1, end);
+                if (p >= end) {
+                    MetaTagError("Unexpected EOF after string declaration, metatag '", tag);
+                } else if (*p != '>') {
+                    MetaTagError("Unexpected trailing expression following string object, metatag '", tag);
+                } else {
+                    ++p;
+                    ok = true;
+                }
+                break;
+            }
+            bool is_true = StartsWith(p, end, "True", 4);
+            if (is_true || StartsWith(p, end, "False", 5)) {
+                tag->GetValue().SetBool(is_true);
+                p = ScanSkipBlanks(p + (is_true ? 4 : 5), end);
+                if (p >= end || *p != '>') {
+                    MetaTagError("Unexpected trailing expression following value, metatag '", tag);
+                } else {
+                    ++p;
+                    ok = true;
+                }
+                break;
+            }
+            *g_log << "[!] In file '" << FileName() << "': Unexpected '" << static_cast<int32_t>(static_cast<uint8_t>(c))
+                   << "' in assignation, metatag '" << tag->GetName().GetCStr() << "'.\n";
+            break;
+        }
+    }
+    if (out_cursor)
+        *out_cursor = p;
+    return ok;
+}
+
+bool nMetaFile::Parse(const char* text, int32_t length)
+{
+    // Messages name the file being loaded, or else the name this document had.
+    nString name = m_fileName;
+    const char* saved_file = t_file;
+    if (!t_file)
+        t_file = name.GetCStr();
+    Clear();
+
+    bool ok = false;
+    const char* end = text ? text + (length > 0 ? length : 0) : text;
+    const char* p = text;
+    nMetaTag header;
+    if (!text || !ParseTag(&header, p, end, &p, t_base_depth)) {
+        *g_log << "[!] Invalid metafile.\n";
+    } else if (header.GetName() != "NML") {
+        *g_log << "[!] Unknown metafile variant.\n";
+    } else {
+        const nVariant& version = header.GetValue();
+        float real = 0.0f;
+        int32_t integer = 0;
+        if (version.GetFloat(&real)) {
+            if (real > 1.0f)
+                *g_log << "[*] Newer version NML header found (" << real << ">" << 1 << ").\n";
+        } else if (version.GetInt(&integer)) {
+            if (integer > 1)
+                *g_log << "[*] Newer version NML header found (" << integer << ">" << 1 << ").\n";
+        } else {
+            *g_log << "[*] Unknown NML header version identification method.\n";
+        }
+        ok = true;
+        for (p = ScanSkipBlanks(p, end); p < end; p = ScanSkipBlanks(p, end)) {
+            if (*p != '<') {
+                // Nothing else reports a stray character between top-level tags.
+                *g_log << "[!] In file '" << FileName() << "': Unexpected '"
+                       << static_cast<int32_t>(static_cast<uint8_t>(*p)) << "' outside of any tag.\n";
+                ok = false;
+                break;
+            }
+            nMetaTag* root = new (std::nothrow) nMetaTag();
+            if (!root) {
+                *g_log << "[!] Failed to allocate tag.\n";
+                ok = false;
+                break;
+            }
+            m_roots.Add(root, true, true);
+            if (!ParseTag(root, p, end, &p, t_base_depth)) {
+                ok = false;
+                break;
+            }
+        }
+    }
+    t_file = saved_file;
+    return ok;
+}
+
+bool nMetaFile::Load(const char* path)
+{
+    if (!path) {
+        *g_log << "[!] No filename specified.\n";
+        return false;
+    }
+    char* buffer = nullptr;
+    int32_t size = nIO::LoadFile(path, &buffer);
+    if (size <= 0) {
+        delete[] buffer;
+        *g_log << "[*] Could not access file '" << path << "'.\n";
+        return false;
+    }
+    if (!t_loads)
+        t_includes = 0;
+    LoadFrame frame{nString(path).GetNormalizedPath(), t_loads};
+    const char* saved_file = t_file;
+    const LoadFrame* saved_loads = t_loads;
+    t_file = path;
+    t_loads = &frame;
+    bool ok = Parse(buffer, size);
+    t_file = saved_file;
+    t_loads = saved_loads;
+    delete[] buffer;
+    if (!ok) {
+        m_fileName.Clear();
+        *g_log << "[*] Failed to load metafile '" << path << "'.\n";
+        return false;
+    }
+    m_fileName.Set(path);
+    return true;
+}
+
+nMetaFile* nMetaFile::CreateFromFile(const char* path)
+{
+    nMetaFile* document = new (std::nothrow) nMetaFile();
+    if (!document) {
+        *g_log << "[!] Failed to allocate file.\n";
+        return nullptr;
+    }
+    if (!document->Load(path)) {
+        delete document;
+        return nullptr;
+    }
+    return document;
+}
