@@ -12,7 +12,7 @@ PACKAGES=(
   libstb-dev
 )
 # Taken from bullseye: "package" is installed as "package/bullseye".
-BULLSEYE_PACKAGES=()
+BULLSEYE_PACKAGES=(libsquirrel-dev)
 
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
