@@ -715,6 +715,107 @@ TEST_F(ArchiveFS, FailedConnectLeavesNothingOpen)
                                   "[!] Failed to open archive '" + missing + "'.\n"}));
 }
 
+// ---------------------------------------------------------------------------------------------
+// The NML index
+
+TEST(ArchiveIndex, SavedIndexOpensTheArchiveWithoutScanning)
+{
+    nTempDir dir;
+    const std::string path = dir.Path("i.qza");
+    const std::string index = dir.Path("i.nml");
+    const std::vector<RoundTripEntry> entries = RoundTripEntries();
+    {
+        nIOArchiveFS fs;
+        ASSERT_TRUE(fs.Connect(path.c_str(), nullptr, true, nullptr, false));
+        for (const RoundTripEntry& e : entries)
+            ASSERT_TRUE(fs.GetArchive().AddFile(e.name.c_str(), e.data.data(), uint32_t(e.data.size()), e.level));
+        ASSERT_TRUE(fs.SaveIndex(index.c_str()));
+    }
+    // A second index written from the scanned archive names the same data.
+    const std::string rescanned = dir.Path("rescanned.nml");
+    {
+        nArchive scanned;
+        ASSERT_TRUE(scanned.OpenRead(path.c_str(), nullptr, nullptr));
+        ASSERT_TRUE(scanned.SaveIndex(rescanned.c_str()));
+    }
+    for (const std::string& indexPath : {index, rescanned}) {
+        SCOPED_TRACE(indexPath);
+        nLogCapture log;
+        nArchive reader;
+        ASSERT_TRUE(reader.OpenRead(path.c_str(), indexPath.c_str(), nullptr));
+        ASSERT_EQ(reader.GetIndex().GetCount(), int32_t(entries.size()));
+        for (int32_t i = 0; i < int32_t(entries.size()); ++i) {
+            const RoundTripEntry& e = entries[size_t(i)];
+            EXPECT_EQ(reader.GetIndex().GetAt(i), reader.GetIndex().Find(e.name.c_str()));
+            EXPECT_EQ(LoadAll(reader, e.name.c_str()), e.data) << e.name;
+        }
+        EXPECT_EQ(log.Lines(), Lines({"[|] Loading archive index '" + indexPath + "'...\n",
+                                      "[|] Done, found " + std::to_string(entries.size()) + " entries.\n"}));
+    }
+}
+
+TEST(ArchiveIndex, BadEntriesAreSkippedWithOneLineEach)
+{
+    nTempDir dir;
+    const std::string data = "0123456789";
+    const std::string packed = Deflate(data);
+    ASSERT_TRUE(dir.Write("x.qza", DranHeader(0, 0) + RawEntry("raw", data) + ZlibEntry("z", packed, 10) + kEnd));
+    const uint32_t rawAt = 12 + 4 + 3 + 1 + 4;
+    const uint32_t zAt = rawAt + 10 + 4 + 1 + 1 + 4 + 4;
+    auto entry = [](const std::string& id, const std::string& compLen, const std::string& len,
+                    const std::string& offset, const std::string& method) {
+        return "<Entry= <ID=\"" + id + "\"> <CompLen=" + compLen + "> <Len=" + len + "> <Offset=" + offset +
+               "> <Method=\"" + method + "\"> >\n";
+    };
+    const std::string at = std::to_string(rawAt), zat = std::to_string(zAt), pz = std::to_string(packed.size());
+    const std::string text =
+        "<NML=1.0>\n<Index=\n" + entry("raw", "0", "10", at, "Raw") + "<Foo=1>\n" +
+        "<Entry= <ID=\"nolen\"> <CompLen=0> <Offset=1> <Method=\"Raw\"> >\n" +
+        entry("float", "5.0", "10", at, "Raw") + entry("lzma", "0", "10", at, "Lzma") +
+        entry("negative", "0", "10", "-4", "Raw") + entry("outside", "0", "10", "60000", "Raw") +
+        entry("greedy", pz, "2000000000", zat, "Zlib") + entry("z", pz, "10", zat, "Zlib") + ">\n";
+    ASSERT_TRUE(dir.Write("x.nml", text));
+    const std::string path = dir.Path("x.qza");
+    const std::string index = dir.Path("x.nml");
+
+    nLogCapture log;
+    nArchive archive;
+    ASSERT_TRUE(archive.OpenRead(path.c_str(), index.c_str(), nullptr));
+    EXPECT_EQ(log.Lines(),
+              Lines({"[|] Loading archive index '" + index + "'...\n",
+                     "[*] Unexpected tag <Foo> in <Index>.\n",
+                     "[!] Incomplete index entry.\n",
+                     "[!] Incomplete index entry.\n",
+                     "[!] Unknown method 'Lzma' in index entry 'lzma'.\n",
+                     "[!] Negative size or offset in index entry 'negative'.\n",
+                     "[|] Done, found 4 entries.\n",
+                     "[!] Index entry 'outside' lies outside archive '" + path + "'.\n",
+                     "[!] Index entry 'greedy' has an impossible length (len = 2000000000, clen = " + pz + ").\n"}));
+    ASSERT_EQ(archive.GetIndex().GetCount(), 2);
+    EXPECT_EQ(LoadAll(archive, "raw"), data);
+    EXPECT_EQ(LoadAll(archive, "z"), data);
+}
+
+TEST(ArchiveIndex, UnusableIndexLeavesTheArchiveOpenAndEmpty)
+{
+    nTempDir dir;
+    ASSERT_TRUE(dir.Write("e.qza", DranHeader(0, 0) + RawEntry("raw", "r") + kEnd));
+    ASSERT_TRUE(dir.Write("other.nml", "<NML=1.0>\n<Other=1>\n"));
+    const std::string path = dir.Path("e.qza");
+    const std::string other = dir.Path("other.nml");
+    const std::string missing = dir.Path("missing.nml");
+    nLogCapture log;
+    nArchive archive;
+    EXPECT_TRUE(archive.OpenRead(path.c_str(), other.c_str(), nullptr));
+    EXPECT_EQ(archive.GetIndex().GetCount(), 0);
+    EXPECT_TRUE(archive.OpenRead(path.c_str(), missing.c_str(), nullptr));
+    EXPECT_EQ(archive.GetIndex().GetCount(), 0);
+    EXPECT_EQ(log.Lines(), Lines({"[|] Loading archive index '" + other + "'...\n",
+                                  "[!] No archive index tag found in '" + other + "'.\n",
+                                  "[|] Loading archive index '" + missing + "'...\n",
+                                  "[*] Could not access file '" + missing + "'.\n"}));
+}
+
 // Raw entries are read from the shared archive file on every Read; a second thread inflating
 // entries at the same time must not move the file under the first.
 TEST(ArchiveThreads, ConcurrentReadsSeeTheirOwnBytes)
