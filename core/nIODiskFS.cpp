@@ -330,9 +330,9 @@ nIOHandle* nIODiskFS::Open(const char* path, bool read, bool write, bool append)
 
 int32_t nIODiskFS::Read(nIOHandle* handle, void* buffer, int32_t length)
 {
-    if (!handle || length <= 0)
+    if (!handle || length == 0)
         return 0;
-    if (!buffer) {
+    if (!buffer || length < 0) {
         *g_log << "[!] Invalid argument.\n";
         return 0;
     }
@@ -341,9 +341,9 @@ int32_t nIODiskFS::Read(nIOHandle* handle, void* buffer, int32_t length)
 
 int32_t nIODiskFS::Write(nIOHandle* handle, const void* buffer, int32_t length)
 {
-    if (!handle || length <= 0)
+    if (!handle || length == 0)
         return 0;
-    if (!buffer) {
+    if (!buffer || length < 0) {
         *g_log << "[!] Invalid argument.\n";
         return 0;
     }

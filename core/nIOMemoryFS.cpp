@@ -107,9 +107,9 @@ nIOHandle* nIOMemoryFS::Open(const char* path, bool read, bool write, bool appen
 
 int32_t nIOMemoryFS::Read(nIOHandle* handle, void* buffer, int32_t length)
 {
-    if (!handle || length <= 0)
+    if (!handle || length == 0)
         return 0;
-    if (!buffer) {
+    if (!buffer || length < 0) {
         *g_log << "[!] Invalid argument.\n";
         return 0;
     }
@@ -125,7 +125,7 @@ int32_t nIOMemoryFS::Read(nIOHandle* handle, void* buffer, int32_t length)
 
 int32_t nIOMemoryFS::Write(nIOHandle* handle, const void* buffer, int32_t length)
 {
-    if (!handle || length <= 0)
+    if (!handle || length == 0)
         return 0;
     nIOMemoryHandle* h = AsMemory(handle);
     if (!h->m_writable) {
@@ -133,7 +133,7 @@ int32_t nIOMemoryFS::Write(nIOHandle* handle, const void* buffer, int32_t length
                << "', it was opened for reading.\n";
         return 0;
     }
-    if (!buffer) {
+    if (!buffer || length < 0) {
         *g_log << "[!] Invalid argument.\n";
         return 0;
     }

@@ -112,6 +112,27 @@ TEST_P(EveryFS, NullHandleGivesZeroOrFalse)
     EXPECT_EQ(log.Lines().size(), 1u);
 }
 
+TEST_P(EveryFS, BadBuffersAndLengthsAreRefusedWithoutMoving)
+{
+    ASSERT_TRUE(PutFile(m_fs.get(), "b.bin", "abc"));
+    nIOHandle* h = m_fs->Open("b.bin", false, true, true);
+    ASSERT_NE(h, nullptr);
+    char buffer[4];
+    nLogCapture log;
+    EXPECT_EQ(m_fs->Write(h, nullptr, 2), 0);
+    EXPECT_EQ(m_fs->Write(h, "xy", -2), 0);
+    EXPECT_EQ(m_fs->Write(h, "xy", 0), 0);
+    m_fs->Close(h);
+    h = m_fs->Open("b.bin", true, false, false);
+    EXPECT_EQ(m_fs->Read(h, nullptr, 2), 0);
+    EXPECT_EQ(m_fs->Read(h, buffer, -2), 0);
+    EXPECT_EQ(m_fs->Read(h, buffer, 0), 0);
+    EXPECT_EQ(log.Lines(), Lines(4, "[!] Invalid argument.\n"));
+    EXPECT_EQ(m_fs->Tell(h), 0);
+    EXPECT_EQ(ReadAll(m_fs.get(), h), "abc");
+    m_fs->Close(h);
+}
+
 TEST_P(EveryFS, AppendKeepsContentsAndWritingWithoutAppendTruncates)
 {
     ASSERT_TRUE(PutFile(m_fs.get(), "log.txt", "one"));
