@@ -455,8 +455,9 @@ void IncludeFile(nMetaTag* tag, const nString& path, int32_t depth)
     }
     // Several spellings of one file including each other escape the cycle test but not this.
     if (++t_includes > kMLMaxIncludes) {
-        *g_log << "[!] #include of '" << path.GetCStr() << "' from file '" << FileName() << "' exceeds "
-               << kMLMaxIncludes << " included files, skipped.\n";
+        if (t_includes == kMLMaxIncludes + 1)
+            *g_log << "[!] #include of '" << path.GetCStr() << "' from file '" << FileName() << "' exceeds "
+                   << kMLMaxIncludes << " included files; this and further includes skipped.\n";
         return;
     }
     nMetaFile* included = new (std::nothrow) nMetaFile();

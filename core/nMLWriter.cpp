@@ -173,9 +173,14 @@ void FormatExponent(char* out, size_t size, float value, int digits)
 void AppendFloat(std::string& out, float value, const nMetaTag* tag)
 {
     char text[64];
-    if (!std::isfinite(value)) {
-        *g_log << "[*] Tag '" << tag->GetName().GetCStr() << "' holds a float that is not finite; written as 0.0.\n";
+    if (std::isnan(value)) {
+        *g_log << "[*] Tag '" << tag->GetName().GetCStr() << "' holds a float that is not a number; written as 0.0.\n";
         out += "0.000000";
+        return;
+    }
+    if (std::isinf(value)) {
+        // Beyond the float range: the reader gives infinity back.
+        out += value > 0.0f ? "1.0e39" : "-1.0e39";
         return;
     }
     snprintf(text, sizeof(text), "%f", static_cast<double>(value));
@@ -205,8 +210,6 @@ bool AppendBinary(std::string& out, const nMetaFile* document, const nMetaTag* t
     bool sized = (encoding == 1 || encoding == 0) && length <= kMaxBinaryLength;
     if (sized)
         size = encoding == 1 ? YEncode(data, length, nullptr, 0, kYEncLineLength) : UUEncode(data, length, nullptr, 0);
-    if (sized && size == 0)
-        return true;   // an empty value: the tag reads back as a pure tag
     char* encoded = sized ? new (std::nothrow) char[static_cast<size_t>(size)] : nullptr;
     if (!encoded) {
         *g_log << "[!] Tag '" << tag->GetName().GetCStr() << "' failed to allocate internal binary buffer.\n";
@@ -218,7 +221,7 @@ bool AppendBinary(std::string& out, const nMetaFile* document, const nMetaTag* t
         *g_log << "[*] Internal ASCII encoding inconsistency detected while processing tag '"
                << tag->GetName().GetCStr() << "'.\n";
     char header[64];
-    snprintf(header, sizeof(header), "==%d:%d%s\n", static_cast<int>(produced), static_cast<int>(length),
+    snprintf(header, sizeof(header), "=%d:%d%s\n", static_cast<int>(produced), static_cast<int>(length),
              encoding == 1 ? "@" : "");
     out += header;
     out.append(encoded, static_cast<size_t>(produced));
@@ -286,7 +289,9 @@ bool AppendTag(std::string& out, const nMetaFile* document, const nMetaTag* tag,
     if (tag->GetName().GetCStr())
         out += tag->GetName().GetCStr();
     bool children = tag->GetChildCount() > 0;
-    bool valued = tag->GetType() != TagType_None;
+    // An empty binary value writes nothing: the tag reads back as a pure tag.
+    bool valued = tag->GetType() != TagType_None &&
+                  !(tag->GetType() == TagType_Binary && tag->GetValue().GetBinaryLength() <= 0);
     if (children || valued) {
         out += '=';
         if (children) {

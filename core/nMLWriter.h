@@ -3,16 +3,18 @@
 // and nMetaFile::WriteTag (declared with nMetaFile, implemented in nMLWriter.cpp).
 //
 // Writer contract: everything it writes reads back through the parser as the same tree. What
-// cannot be written that way (a tag name the parser would cut, a string holding an unescaped '"'
-// or ending in a lone '\', a list value) fails the save with one error line; a NaN or infinite
-// float is written as 0.0 with a warning. Floats are written "%f" when that reads back to the same
-// value and otherwise in the shortest exponent form that does. Save builds the whole text first
-// and replaces a disk file only once the new text is completely written (temporary file, rename).
+// cannot be written that way (a tag name the parser would cut, a string holding a '"' without a
+// '\' before it or ending in a lone '\', a list value) fails the save with one error line; a NaN
+// is written as 0.0 with a warning, an infinity as 1.0e39, which reads back as infinity. Floats
+// are written "%f" when that reads back to the same bits and otherwise in the shortest exponent
+// form that does. A tag holding both children and a value is written with both. Save builds the
+// whole text first; a disk file is replaced only once the new text is completely written
+// (temporary file beside it, then rename), so a failed save leaves the old file as it was.
 
 #include <cstdint>
 
 const int         kYEncLineLength      = 64;          // characters per yEnc line that the writer uses
-const int         kMaxBinaryLength     = 1 << 30;     // larger binary values are refused
+const int         kMaxBinaryLength     = 1 << 29;     // larger binary values are refused (their text would pass 2 GiB)
 const char* const kSaveTemporarySuffix = ".saving";   // beside the disk file being replaced
 
 // Both encoders write at most out_size characters when out is given and return the number of
