@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "scene/nACEManager.h"
-#include "scene/nACEUnit.h"
+#include "scene/ace/nACEManager.h"
+#include "scene/ace/nACEUnit.h"
 #include "tests/support/nLogCapture.h"
 
 namespace {

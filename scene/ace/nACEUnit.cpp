@@ -1,4 +1,4 @@
-#include "scene/nACEUnit.h"
+#include "scene/ace/nACEUnit.h"
 
 #include "core/nLog.h"
 
