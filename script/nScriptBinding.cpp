@@ -1,0 +1,268 @@
+#include "script/nScriptBinding.h"
+
+#include "core/nMatrix.h"
+#include "core/nVector.h"
+#include "script/nCObject.h"
+#include "script/nScriptMath.h"
+
+bool ScriptRegisterClass(HSQUIRRELVM v, const ScriptClassDecl* decl)
+{
+    SQInteger top = sq_gettop(v);
+    sq_pushroottable(v);
+    sq_pushstring(v, decl->name, -1);
+    bool has_base = decl->base != 0;
+    if (has_base) {
+        sq_pushstring(v, decl->base, -1);
+        if (SQ_FAILED(sq_rawget(v, -3))) {
+            sq_settop(v, top);
+            return false;
+        }
+    }
+    if (SQ_FAILED(sq_newclass(v, has_base ? SQTrue : SQFalse))) {
+        sq_settop(v, top);
+        return false;
+    }
+    sq_settypetag(v, -1, (SQUserPointer)decl);
+    for (const ScriptMemberDecl* m = decl->members; m && m->name; ++m) {
+        sq_pushstring(v, m->name, -1);
+        sq_newclosure(v, m->function, 0);
+        // A mask that does not compile would leave a closure nobody can call: refuse the class.
+        if (SQ_FAILED(sq_setparamscheck(v, m->params, m->mask))) {
+            sq_settop(v, top);
+            return false;
+        }
+        sq_setnativeclosurename(v, -1, m->name);
+        sq_newslot(v, -3, SQFalse);
+    }
+    sq_newslot(v, -3, SQFalse);
+    sq_settop(v, top);
+    return true;
+}
+
+static bool CreateInstanceOnTop(HSQUIRRELVM v, SQInteger top, void* value, SQRELEASEHOOK hook)
+{
+    // Stack: ... class.
+    if (SQ_FAILED(sq_createinstance(v, -1))) {
+        sq_settop(v, top);
+        return false;
+    }
+    sq_setinstanceup(v, -1, value);
+    sq_setreleasehook(v, -1, hook);
+    sq_remove(v, -2);
+    return true;
+}
+
+bool ScriptCreateNativeInstance(HSQUIRRELVM v, const char* class_name, void* value, SQRELEASEHOOK hook)
+{
+    SQInteger top = sq_gettop(v);
+    sq_pushroottable(v);
+    sq_pushstring(v, class_name, -1);
+    if (SQ_FAILED(sq_rawget(v, -2)) || sq_gettype(v, -1) != OT_CLASS) {
+        sq_settop(v, top);
+        return false;
+    }
+    sq_remove(v, -2);
+    return CreateInstanceOnTop(v, top, value, hook);
+}
+
+bool ScriptCreateNativeInstance(HSQUIRRELVM v, const HSQOBJECT& class_object, void* value, SQRELEASEHOOK hook)
+{
+    SQInteger top = sq_gettop(v);
+    if (class_object._type != OT_CLASS)
+        return false;
+    sq_pushobject(v, class_object);
+    return CreateInstanceOnTop(v, top, value, hook);
+}
+
+SquirrelObject::SquirrelObject(HSQUIRRELVM v) : m_vm(v)
+{
+    sq_resetobject(&m_object);
+}
+
+SquirrelObject::~SquirrelObject()
+{
+    Reset();
+}
+
+void SquirrelObject::AttachToStack(SQInteger index)
+{
+    HSQOBJECT o;
+    sq_resetobject(&o);
+    if (SQ_FAILED(sq_getstackobj(m_vm, index, &o)))
+        return;
+    sq_addref(m_vm, &o);
+    Reset();
+    m_object = o;
+}
+
+void SquirrelObject::Reset()
+{
+    if (m_vm)
+        sq_release(m_vm, &m_object);
+    sq_resetobject(&m_object);
+}
+
+bool ScriptStackHandler::IsNumber(SQInteger arg) const
+{
+    SQObjectType t = GetType(arg);
+    return t == OT_INTEGER || t == OT_FLOAT;
+}
+
+static SQInteger RaiseArgumentType(HSQUIRRELVM v, SQInteger arg)
+{
+    return sq_throwerror(v, "Invalid argument type");
+}
+
+bool ScriptStackHandler::GetInt(SQInteger arg, int32_t& out)
+{
+    SQInteger value;
+    if (!GetInt64(arg, value)) return false;
+    out = (int32_t)value;
+    return true;
+}
+
+bool ScriptStackHandler::GetInt64(SQInteger arg, SQInteger& out)
+{
+    if (arg < 0 || arg >= m_count || SQ_FAILED(sq_getinteger(m_vm, arg + 1, &out))) {
+        RaiseArgumentType(m_vm, arg);
+        return false;
+    }
+    return true;
+}
+
+bool ScriptStackHandler::GetFloat(SQInteger arg, float& out)
+{
+    SQFloat value;
+    if (arg < 0 || arg >= m_count || SQ_FAILED(sq_getfloat(m_vm, arg + 1, &value))) {
+        RaiseArgumentType(m_vm, arg);
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+bool ScriptStackHandler::GetBool(SQInteger arg, bool& out)
+{
+    SQBool value;
+    if (arg < 0 || arg >= m_count || SQ_FAILED(sq_getbool(m_vm, arg + 1, &value))) {
+        RaiseArgumentType(m_vm, arg);
+        return false;
+    }
+    out = value != SQFalse;
+    return true;
+}
+
+bool ScriptStackHandler::GetString(SQInteger arg, const char*& out)
+{
+    if (arg < 0 || arg >= m_count || SQ_FAILED(sq_getstring(m_vm, arg + 1, &out))) {
+        RaiseArgumentType(m_vm, arg);
+        return false;
+    }
+    return true;
+}
+
+bool ScriptStackHandler::GetObjectOrNull(SQInteger arg, int32_t type, void** out)
+{
+    if (arg < 0 || arg >= m_count) {
+        RaiseArgumentType(m_vm, arg);
+        return false;
+    }
+    return ScriptGetNativeObject(m_vm, arg + 1, out, type);
+}
+
+bool ScriptStackHandler::GetObject(SQInteger arg, int32_t type, void** out)
+{
+    void* p = 0;
+    if (!GetObjectOrNull(arg, type, &p))
+        return false;
+    if (!p) {
+        sq_throwerror(m_vm, "CObject is null");
+        return false;
+    }
+    *out = p;
+    return true;
+}
+
+template<class T>
+static bool GetMathValue(HSQUIRRELVM v, SQInteger count, SQInteger arg, const ScriptClassDecl& decl, T*& out)
+{
+    SQUserPointer p = 0;
+    if (arg < 0 || arg >= count || SQ_FAILED(sq_getinstanceup(v, arg + 1, &p, (SQUserPointer)&decl)) || !p) {
+        sq_throwerror(v, "Invalid instance type");
+        return false;
+    }
+    out = static_cast<T*>(p);
+    return true;
+}
+
+bool ScriptStackHandler::GetVector(SQInteger arg, nVector& out)
+{
+    nVector* p;
+    if (!GetMathValue(m_vm, m_count, arg, g_VectorClassDecl, p)) return false;
+    out = nVector(p->x, p->y, p->z, 1.0f);
+    return true;
+}
+
+bool ScriptStackHandler::GetVector4(SQInteger arg, nVector& out)
+{
+    nVector* p;
+    if (!GetMathValue(m_vm, m_count, arg, g_VectorClassDecl, p)) return false;
+    out = *p;
+    return true;
+}
+
+bool ScriptStackHandler::GetMatrix3(SQInteger arg, nMatrix3& out)
+{
+    nMatrix3* p;
+    if (!GetMathValue(m_vm, m_count, arg, g_Matrix3ClassDecl, p)) return false;
+    out = *p;
+    return true;
+}
+
+bool ScriptStackHandler::GetMatrix4(SQInteger arg, nMatrix4& out)
+{
+    nMatrix4* p;
+    if (!GetMathValue(m_vm, m_count, arg, g_Matrix4ClassDecl, p)) return false;
+    out = *p;
+    return true;
+}
+
+SQInteger ScriptStackHandler::ReturnObject(void* native, int32_t type, bool owned)
+{
+    if (!ScriptPushNativeObject(m_vm, native, type, owned))
+        sq_pushnull(m_vm);
+    return 1;
+}
+
+SQInteger ScriptStackHandler::Return(const nVector& value)
+{
+    if (!ScriptPushVector(m_vm, value))
+        sq_pushnull(m_vm);
+    return 1;
+}
+
+SQInteger ScriptStackHandler::Return(const nMatrix3& value)
+{
+    if (!ScriptPushMatrix3(m_vm, value))
+        sq_pushnull(m_vm);
+    return 1;
+}
+
+SQInteger ScriptStackHandler::Return(const nMatrix4& value)
+{
+    if (!ScriptPushMatrix4(m_vm, value))
+        sq_pushnull(m_vm);
+    return 1;
+}
+
+SQInteger ScriptInternalFailure(HSQUIRRELVM v)
+{
+    return sq_throwerror(v, "Internal failure");
+}
+
+SQInteger ScriptFailQuietly(HSQUIRRELVM v)
+{
+    // A null error tells the machine "no such key" (its own message), not an error text of ours.
+    sq_pushnull(v);
+    return sq_throwobject(v);
+}

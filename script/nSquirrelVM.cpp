@@ -1,0 +1,517 @@
+#include "script/nSquirrelVM.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <new>
+
+#include <squirrel.h>
+#include <sqstdblob.h>
+#include <sqstdio.h>
+#include <sqstdmath.h>
+#include <sqstdstring.h>
+#include <sqstdsystem.h>
+
+#include "core/nIO.h"
+#include "core/nLog.h"
+#include "core/nScriptValue.h"
+#include "core/nString.h"
+#include "engine/hub/nOrvex.h"
+#include "script/nCObject.h"
+#include "script/nScriptBinding.h"
+#include "script/nSquirrelObject.h"
+
+struct nSquirrelVM::ClassCache
+{
+    HSQOBJECT cobject;
+};
+
+// ---------------------------------------------------------------------------------------------
+// nSquirrelObject
+
+nSquirrelObject::nSquirrelObject(nSquirrelVM* vm, const HSQOBJECT& object)
+    : m_object(object), m_vm(vm), m_prev(0), m_next(0)
+{
+    sq_addref(vm->GetHandle(), &m_object);
+    vm->Attach(this);
+}
+
+nSquirrelObject::~nSquirrelObject()
+{
+    Detach();
+}
+
+void nSquirrelObject::Detach()
+{
+    if (!m_vm)
+        return;
+    nSquirrelVM* vm = m_vm;
+    vm->Detach(this);
+    if (vm->GetHandle())
+        sq_release(vm->GetHandle(), &m_object);
+    sq_resetobject(&m_object);
+    m_vm = 0;
+}
+
+void nSquirrelVM::Attach(nSquirrelObject* object)
+{
+    object->m_prev = 0;
+    object->m_next = m_objects;
+    if (m_objects)
+        m_objects->m_prev = object;
+    m_objects = object;
+}
+
+void nSquirrelVM::Detach(nSquirrelObject* object)
+{
+    if (object->m_prev) object->m_prev->m_next = object->m_next;
+    else if (m_objects == object) m_objects = object->m_next;
+    if (object->m_next) object->m_next->m_prev = object->m_prev;
+    object->m_prev = 0;
+    object->m_next = 0;
+}
+
+// The script object behind scope when it belongs to this machine, else NULL.
+static nSquirrelObject* OwnObject(nSquirrelVM* vm, nScriptObject* object)
+{
+    nSquirrelObject* o = dynamic_cast<nSquirrelObject*>(object);
+    return (o && o->GetVM() == vm) ? o : 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Machine
+
+nSquirrelVM::nSquirrelVM(nOrvex* engine)
+    : nScriptVM(engine), m_vm(0), m_argCount(0), m_callTop(0), m_callPending(false),
+      m_closing(false), m_objects(0), m_classes(0)
+{
+}
+
+nSquirrelVM::~nSquirrelVM()
+{
+    Close();
+}
+
+nSquirrelVM* nSquirrelVM::FromHandle(HSQUIRRELVM v)
+{
+    return v ? static_cast<nSquirrelVM*>(sq_getforeignptr(v)) : 0;
+}
+
+const void* nSquirrelVM::GetCObjectClass() const
+{
+    return m_classes ? &m_classes->cobject : 0;
+}
+
+bool nSquirrelVM::Open()
+{
+    Close();
+    m_vm = sq_open(1024);
+    if (!m_vm)
+        return false;
+    sq_setforeignptr(m_vm, this);
+    sq_setcompilererrorhandler(m_vm, ScriptCompileErrorHandler);
+    sq_setprintfunc(m_vm, ScriptPrint, ScriptPrint);
+    sq_newclosure(m_vm, ScriptRuntimeErrorHandler, 0);
+    sq_seterrorhandler(m_vm);
+
+    sq_pushroottable(m_vm);
+    sqstd_register_bloblib(m_vm);
+    sqstd_register_iolib(m_vm);
+    sqstd_register_systemlib(m_vm);
+    sqstd_register_mathlib(m_vm);
+    sqstd_register_stringlib(m_vm);
+    sq_pop(m_vm, 1);
+
+    sq_pushroottable(m_vm);
+    for (int32_t type = 0; type < objectTypeCount; ++type) {
+        const char* name = GetObjectTypeConstantName(type);
+        if (!name)
+            continue;
+        sq_pushstring(m_vm, name, -1);
+        sq_pushinteger(m_vm, type);
+        sq_newslot(m_vm, -3, SQTrue);
+    }
+    sq_pop(m_vm, 1);
+
+    ScriptRegisterClass(m_vm, &g_CObjectClassDecl);
+    m_classes = new ClassCache;
+    sq_resetobject(&m_classes->cobject);
+    sq_pushroottable(m_vm);
+    sq_pushstring(m_vm, g_CObjectClassDecl.name, -1);
+    if (SQ_SUCCEEDED(sq_rawget(m_vm, -2))) {
+        sq_getstackobj(m_vm, -1, &m_classes->cobject);
+        sq_addref(m_vm, &m_classes->cobject);
+    }
+    sq_settop(m_vm, 0);
+    return true;
+}
+
+void nSquirrelVM::Close()
+{
+    if (m_vm) {
+        m_closing = true;
+        while (m_objects)
+            m_objects->Detach();
+        if (m_classes)
+            sq_release(m_vm, &m_classes->cobject);
+        delete m_classes;
+        m_classes = 0;
+        // Frees every instance: release hooks may destroy script-owned natives, whose events
+        // are refused while m_closing is set.
+        sq_close(m_vm);
+        m_vm = 0;
+        m_closing = false;
+    }
+    m_callPending = false;
+    m_argCount = 0;
+    ClearKilled();
+}
+
+bool nSquirrelVM::RunFile(const char* path, int32_t ignored)
+{
+    if (!m_vm || m_closing)
+        return false;
+    return ScriptRunFile(m_vm, path);
+}
+
+bool nSquirrelVM::PushScope(nScriptObject* scope)
+{
+    if (!scope) {
+        sq_pushroottable(m_vm);
+        return true;
+    }
+    nSquirrelObject* o = OwnObject(this, scope);
+    if (!o)
+        return false;
+    sq_pushobject(m_vm, o->GetHandle());
+    return true;
+}
+
+nScriptObject* nSquirrelVM::GetObject(const char* name, nScriptObject* scope)
+{
+    if (!m_vm || m_closing || !name)
+        return 0;
+    SQInteger top = sq_gettop(m_vm);
+    nScriptObject* result = 0;
+    if (PushScope(scope)) {
+        sq_pushstring(m_vm, name, -1);
+        if (SQ_SUCCEEDED(sq_get(m_vm, -2))) {
+            HSQOBJECT o;
+            sq_getstackobj(m_vm, -1, &o);
+            result = new (std::nothrow) nSquirrelObject(this, o);
+        }
+    }
+    sq_settop(m_vm, top);
+    return result;
+}
+
+static nScriptObject* WrapNew(nSquirrelVM* vm, HSQUIRRELVM v, SQInteger top)
+{
+    HSQOBJECT o;
+    sq_getstackobj(v, -1, &o);
+    nScriptObject* result = new (std::nothrow) nSquirrelObject(vm, o);
+    sq_settop(v, top);
+    return result;
+}
+
+nScriptObject* nSquirrelVM::NewTable()
+{
+    if (!m_vm || m_closing)
+        return 0;
+    SQInteger top = sq_gettop(m_vm);
+    sq_newtable(m_vm);
+    return WrapNew(this, m_vm, top);
+}
+
+nScriptObject* nSquirrelVM::NewArray()
+{
+    if (!m_vm || m_closing)
+        return 0;
+    SQInteger top = sq_gettop(m_vm);
+    sq_newarray(m_vm, 0);
+    return WrapNew(this, m_vm, top);
+}
+
+bool nSquirrelVM::PushValue(const nScriptValue& value)
+{
+    switch (value.GetKind()) {
+    case ScriptValue_Plain: {
+        const nVariant& var = value.GetValue();
+        switch (var.GetType()) {
+        case TagType_Real:    { float f = 0; var.GetFloat(&f); sq_pushfloat(m_vm, f); return true; }
+        case TagType_Bool:    { bool b = false; var.GetBool(&b); sq_pushbool(m_vm, b ? SQTrue : SQFalse); return true; }
+        case TagType_Integer: { int32_t i = 0; var.GetInt(&i); sq_pushinteger(m_vm, i); return true; }
+        case TagType_String:  { const char* s = ""; var.GetString(&s); sq_pushstring(m_vm, s ? s : "", -1); return true; }
+        default:              return false;
+        }
+    }
+    case ScriptValue_ScriptObject: {
+        nSquirrelObject* o = OwnObject(this, value.GetScriptObject());
+        if (!o)
+            return false;
+        sq_pushobject(m_vm, o->GetHandle());
+        return true;
+    }
+    case ScriptValue_Native:
+        return ScriptPushNativeObject(m_vm, value.GetNativeObject(), value.GetObjectType(), false);
+    default:
+        return false;
+    }
+}
+
+void nSquirrelVM::ReadValue(long long index, nScriptValue& out)
+{
+    switch (sq_gettype(m_vm, index)) {
+    case OT_BOOL:    { SQBool b; sq_getbool(m_vm, index, &b); out.SetBool(b != SQFalse); return; }
+    case OT_INTEGER: { SQInteger i; sq_getinteger(m_vm, index, &i); out.SetInt((int32_t)i); return; }
+    case OT_FLOAT:   { SQFloat f; sq_getfloat(m_vm, index, &f); out.SetFloat(f); return; }
+    case OT_STRING:  { const SQChar* s; sq_getstring(m_vm, index, &s); out.SetString(s); return; }
+    default: {
+        HSQOBJECT o;
+        sq_getstackobj(m_vm, index, &o);
+        out.SetScriptObject(new (std::nothrow) nSquirrelObject(this, o), true);
+        return;
+    }
+    }
+}
+
+bool nSquirrelVM::SetValue(const char* name, const nScriptValue& value, nScriptObject* scope)
+{
+    if (!m_vm || m_closing || !name)
+        return false;
+    SQInteger top = sq_gettop(m_vm);
+    if (!PushScope(scope))
+        return false;
+    sq_pushstring(m_vm, name, -1);
+    if (!PushValue(value)) {
+        sq_settop(m_vm, top);
+        return false;
+    }
+    SQObjectType scope_type = sq_gettype(m_vm, -3);
+    SQRESULT r;
+    if (scope_type == OT_TABLE || scope_type == OT_CLASS)
+        r = sq_newslot(m_vm, -3, SQFalse);
+    else
+        r = sq_set(m_vm, -3);     // a missing member fails and leaves key and value behind
+    sq_settop(m_vm, top);
+    return SQ_SUCCEEDED(r);
+}
+
+bool nSquirrelVM::GetValue(const char* name, nScriptValue& out, nScriptObject* scope)
+{
+    if (!m_vm || m_closing || !name)
+        return false;
+    SQInteger top = sq_gettop(m_vm);
+    if (!PushScope(scope))
+        return false;
+    sq_pushstring(m_vm, name, -1);
+    bool found = SQ_SUCCEEDED(sq_get(m_vm, -2));
+    if (found)
+        ReadValue(-1, out);
+    sq_settop(m_vm, top);
+    return found;
+}
+
+bool nSquirrelVM::AppendToArray(const nScriptValue& value, nScriptObject* array)
+{
+    if (!m_vm || m_closing)
+        return false;
+    nSquirrelObject* o = OwnObject(this, array);
+    if (!o)
+        return false;
+    SQInteger top = sq_gettop(m_vm);
+    sq_pushobject(m_vm, o->GetHandle());
+    bool ok = PushValue(value) && SQ_SUCCEEDED(sq_arrayappend(m_vm, -2));
+    sq_settop(m_vm, top);
+    return ok;
+}
+
+bool nSquirrelVM::BeginCall(const char* name, nScriptObject* function, nScriptObject* self)
+{
+    if (!m_vm || m_closing || IsKilled())
+        return false;
+    if (m_callPending) {
+        // A call prepared but never executed: drop what it pushed.
+        sq_settop(m_vm, m_callTop);
+        m_callPending = false;
+    }
+    SQInteger top = sq_gettop(m_vm);
+    if (function) {
+        nSquirrelObject* f = OwnObject(this, function);
+        if (!f)
+            return false;
+        sq_pushobject(m_vm, f->GetHandle());
+    } else {
+        if (!name || !PushScope(self))
+            return false;
+        sq_pushstring(m_vm, name, -1);
+        if (SQ_FAILED(sq_get(m_vm, -2))) {
+            sq_settop(m_vm, top);
+            return false;
+        }
+        sq_remove(m_vm, -2);
+    }
+    if (!PushScope(self)) {
+        sq_settop(m_vm, top);
+        return false;
+    }
+    m_argCount = 1;
+    m_callTop = top;
+    m_callPending = true;
+    return true;
+}
+
+bool nSquirrelVM::PushArgument(const nScriptValue& value)
+{
+    if (!m_callPending)
+        return false;
+    ++m_argCount;
+    if (PushValue(value))
+        return true;
+    sq_pushnull(m_vm);      // keeps the argument count and the stack in step
+    return false;
+}
+
+bool nSquirrelVM::ExecuteCall(nScriptValue* result)
+{
+    if (!m_callPending)
+        return false;
+    // The frame is local: the call may run scripts that prepare calls of their own.
+    SQInteger top = m_callTop;
+    SQInteger count = m_argCount;
+    m_callPending = false;
+    if (!m_vm || m_closing || IsKilled()) {
+        if (m_vm)
+            sq_settop(m_vm, top);
+        return false;
+    }
+    bool ok = SQ_SUCCEEDED(sq_call(m_vm, count, SQTrue, SQTrue));
+    if (ok && result)
+        ReadValue(-1, *result);
+    sq_settop(m_vm, top);
+    return ok;
+}
+
+int32_t nSquirrelVM::InvalidateNativeObject(void* native)
+{
+    if (!m_vm)
+        return 0;
+    return nCObject::Invalidate(native);
+}
+
+void nSquirrelVM::Kill(int32_t code, const char* reason, bool with_location)
+{
+    if (IsKilled())
+        return;
+    if (with_location) {
+        SQStackInfos si;
+        if (m_vm && SQ_SUCCEEDED(sq_stackinfos(m_vm, 1, &si)) && si.funcname)
+            SetErrorLocation(si.source, (int32_t)si.line);
+        else
+            SetErrorLocation(0, 0);
+    }
+    nScriptVM::Kill(code, reason, with_location);
+}
+
+void nSquirrelVM::CallScriptErrorHook(nString& report)
+{
+    if (GetEngine())
+        GetEngine()->CallHook(OrvexHookScriptError, &report);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Handlers and free functions
+
+void ScriptPrint(HSQUIRRELVM v, const char* format, ...)
+{
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(buffer, sizeof(buffer), format, args);
+    va_end(args);
+    *g_log << "[S] " << buffer << "\n";
+}
+
+void ScriptCompileErrorHandler(HSQUIRRELVM v, const char* description, const char* source, long long line, long long column)
+{
+    nSquirrelVM* vm = nSquirrelVM::FromHandle(v);
+    if (!vm || vm->IsKilled())
+        return;
+    vm->SetErrorLocation(source, (int32_t)line);
+    vm->Kill(ScriptKillCompileError, description, false);
+}
+
+long long ScriptRuntimeErrorHandler(HSQUIRRELVM v)
+{
+    nString report;
+    nString first;
+    SQInteger top = sq_gettop(v);
+    for (SQInteger i = 2; i <= top; ++i) {
+        const SQChar* text;
+        if (sq_gettype(v, i) != OT_STRING || SQ_FAILED(sq_getstring(v, i, &text)))
+            continue;
+        if (first.GetCStr() == 0)
+            first.Set(text);
+        *g_log << "[|] Exception: " << text << "\n";
+        report += "Exception: ";
+        report += text;
+        report += "\n";
+    }
+    nString dump;
+    ScriptDumpCallStack(v, "CS", &dump);
+    report += dump;
+    nSquirrelVM* vm = nSquirrelVM::FromHandle(v);
+    if (vm) {
+        vm->Kill(ScriptKillRuntimeError, first.GetCStr(), true);
+        vm->CallScriptErrorHook(report);
+    }
+    // No suspension: the killed flag already refuses every later call.
+    return 0;
+}
+
+void ScriptDumpCallStack(HSQUIRRELVM v, const char* title, nString* out)
+{
+    *g_log << "[|] \n";
+    nString text = nString::Format("Call stack (%s):\n", title ? title : "Requested");
+    *g_log << "[|] " << text.GetCStr();
+    SQStackInfos si;
+    for (SQInteger level = 1; SQ_SUCCEEDED(sq_stackinfos(v, level, &si)); ++level) {
+        nString line;
+        if (si.funcname && si.line == -1)
+            line = nString::Format("  %d: %s() C/C++", (int)level, si.funcname);
+        else if (si.funcname)
+            line = nString::Format("  %d: %s() %s(%d)", (int)level, si.funcname, si.source ? si.source : "", (int)si.line);
+        else
+            line = nString::Format("  %d: NOINFO", (int)level);
+        *g_log << "[|] " << line.GetCStr() << "\n";
+        text += line;
+        text += "\n";
+    }
+    if (out)
+        *out = text;
+    *g_log << "[|] \n";
+}
+
+bool ScriptRunFile(HSQUIRRELVM v, const char* path)
+{
+    if (!path)
+        return true;
+    nString resolved(path);
+    if (!nIO::FindFile(resolved)) {
+        *g_log << "[!] Failed to locate script '" << path << "'.\n";
+        return false;
+    }
+    char* buffer = 0;
+    int32_t size = nIO::LoadFile(resolved.GetCStr(), &buffer);
+    if (size <= 0) {
+        delete[] buffer;
+        return false;
+    }
+    SQInteger top = sq_gettop(v);
+    if (SQ_SUCCEEDED(sq_compilebuffer(v, buffer, size, resolved.GetCStr(), SQTrue))) {
+        sq_pushroottable(v);
+        sq_call(v, 1, SQFalse, SQTrue);
+    }
+    sq_settop(v, top);
+    delete[] buffer;
+    return true;
+}

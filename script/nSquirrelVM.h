@@ -1,0 +1,82 @@
+#ifndef N_SQUIRRELVM_H
+#define N_SQUIRRELVM_H
+
+#include <cstdint>
+
+#include "script/iface/nScriptVM.h"
+
+typedef struct SQVM* HSQUIRRELVM;
+class nString;
+class nSquirrelObject;
+
+// The script machine on Squirrel 3. The machine's foreign pointer is this object, so the
+// handlers and the binding code find it from the raw handle.
+//
+// Kill policy: a compile error, an uncaught run-time error, a failed class instantiation and
+// a failed assertion kill the machine; the error handler does not suspend the machine, the
+// killed flag alone makes every later call fail.
+// Stack policy: every operation leaves the machine's stack as it found it, on success and
+// on every failure.
+// Closing: while Close tears the machine down (release hooks destroy script-owned natives),
+// calls and value changes are refused, and script objects still held by the engine are
+// detached so deleting them later touches no freed machine.
+class nSquirrelVM : public nScriptVM
+{
+public:
+    explicit nSquirrelVM(nOrvex* engine);
+    ~nSquirrelVM() override;                           // closes an open machine
+
+    nScriptObject* GetObject(const char* name, nScriptObject* scope) override;
+    bool           RunFile(const char* path, int32_t ignored) override;
+    nScriptObject* NewTable() override;
+    bool           SetValue(const char* name, const nScriptValue& value, nScriptObject* scope) override;
+    bool           GetValue(const char* name, nScriptValue& out, nScriptObject* scope) override;
+    nScriptObject* NewArray() override;
+    bool           AppendToArray(const nScriptValue& value, nScriptObject* array) override;
+    bool           BeginCall(const char* name, nScriptObject* function, nScriptObject* self) override;
+    bool           PushArgument(const nScriptValue& value) override;
+    bool           ExecuteCall(nScriptValue* result) override;
+    int32_t        InvalidateNativeObject(void* native) override;
+    void           Kill(int32_t code, const char* reason, bool with_location) override;
+    bool           IsOpen() const override { return m_vm != 0; }
+    bool           Open() override;
+    void           Close() override;
+
+    HSQUIRRELVM GetHandle() const { return m_vm; }
+    bool        IsClosing() const { return m_closing; }
+    static nSquirrelVM* FromHandle(HSQUIRRELVM v);     // the machine behind a raw handle, NULL when none
+
+    // The CObject class, held for fast pushes; NULL object while closed.
+    const void* GetCObjectClass() const;               // a const HSQOBJECT*
+
+    // Script objects register here so Close can detach them.
+    void Attach(nSquirrelObject* object);
+    void Detach(nSquirrelObject* object);
+
+private:
+    bool PushValue(const nScriptValue& value);         // false (nothing pushed) for kinds it cannot push
+    void ReadValue(long long index, nScriptValue& out);
+    bool PushScope(nScriptObject* scope);              // the scope's value or the root table
+    void CallScriptErrorHook(nString& report);
+
+    friend long long ScriptRuntimeErrorHandler(HSQUIRRELVM v);
+    friend void ScriptCompileErrorHandler(HSQUIRRELVM v, const char* description, const char* source, long long line, long long column);
+
+    HSQUIRRELVM      m_vm;
+    int32_t          m_argCount;                       // values pushed for the call being prepared, 'this' included
+    long long          m_callTop;                        // stack top before BeginCall
+    bool             m_callPending;
+    bool             m_closing;
+    nSquirrelObject* m_objects;                        // live script objects of this machine
+    struct ClassCache;
+    ClassCache*      m_classes;
+};
+
+// Free functions on the raw handle.
+bool ScriptRunFile(HSQUIRRELVM v, const char* path);                   // true whenever the file was loaded
+void ScriptDumpCallStack(HSQUIRRELVM v, const char* title, nString* out); // "Requested" for a NULL title
+void ScriptPrint(HSQUIRRELVM v, const char* format, ...);               // "[S] " text
+void ScriptCompileErrorHandler(HSQUIRRELVM v, const char* description, const char* source, long long line, long long column);
+long long ScriptRuntimeErrorHandler(HSQUIRRELVM v);
+
+#endif
