@@ -165,22 +165,21 @@ nMatrix3 nMatrix3::Scaling(const nVector& v)
 
 nMatrix3 nMatrix3::FromEuler(float x, float y, float z, nRotationOrder order)
 {
-    nMatrix3 r;
     if ((uint32_t)order > (uint32_t)RotationOrderXY)
-        return r;
+        return nMatrix3();
+    nMatrix3 r{Uninitialised()};  // every case below writes all nine elements
+    // All six first: the products below then need no values kept across the library calls.
     const float cx = std::cos(x), sx = std::sin(x);
     const float cy = std::cos(y), sy = std::sin(y);
+    const float cz = std::cos(z), sz = std::sin(z);
     float* o = r.m;
-    if (order == RotationOrderXY)
+    switch (order)
     {
+    case RotationOrderXY: // X(x) * Y(y); z plays no part
         o[0] = cy;       o[1] = 0.0f; o[2] = sy;
         o[3] = sx * sy;  o[4] = cx;   o[5] = -sx * cy;
         o[6] = -cx * sy; o[7] = sx;   o[8] = cx * cy;
-        return r;
-    }
-    const float cz = std::cos(z), sz = std::sin(z);
-    switch (order)
-    {
+        break;
     case RotationOrderZYX: // Z(z) * Y(y) * X(x)
         o[0] = cy * cz; o[1] = sx * sy * cz - cx * sz; o[2] = cx * sy * cz + sx * sz;
         o[3] = cy * sz; o[4] = sx * sy * sz + cx * cz; o[5] = cx * sy * sz - sx * cz;
@@ -333,22 +332,6 @@ nMatrix4 nMatrix4::Scaling(const nVector& v)
     r.m[0] = v.x;
     r.m[5] = v.y;
     r.m[10] = v.z;
-    return r;
-}
-
-nMatrix4 nMatrix4::Multiply(const nMatrix4& o) const
-{
-    // Row r of the product is the sum over k of m_rk times row k of o: four rows of o
-    // scaled and added, which the compiler turns into 4-wide vector code.
-    nMatrix4 r;
-    const float* b = o.m;
-    for (int row = 0; row < 4; ++row)
-    {
-        const float a0 = m[4 * row], a1 = m[4 * row + 1], a2 = m[4 * row + 2], a3 = m[4 * row + 3];
-        float* out = r.m + 4 * row;
-        for (int col = 0; col < 4; ++col)
-            out[col] = a0 * b[col] + a1 * b[4 + col] + a2 * b[8 + col] + a3 * b[12 + col];
-    }
     return r;
 }
 

@@ -66,6 +66,10 @@ public:
     // changed, with fewer. Values a column lacks read as 0. ToMetaTag gives NULL when out of memory.
     nMetaTag* ToMetaTag(const char* name) const;
     bool      FromMetaTag(const nMetaTag* tag);
+
+private:
+    struct Uninitialised {};
+    explicit nMatrix3(Uninitialised) {}  // for results that write all nine elements
 };
 
 // 4x4 matrix stored row by row (element r, c at m[4r + c]) and used with column vectors; the
@@ -90,7 +94,7 @@ public:
     static nMatrix4 Translation(const nVector& v);
     static nMatrix4 Scaling(const nVector& v);
 
-    nMatrix4 Multiply(const nMatrix4& o) const;                 // this * o
+    inline nMatrix4 Multiply(const nMatrix4& o) const;          // this * o
     nMatrix4 operator*(const nMatrix4& o) const { return Multiply(o); }
     void     TransformArray(nVector* out, const nVector* in, int count) const; // out[i] = M * in[i], all four components; out may equal in
     void     RotateArray(nVector* out, const nVector* in, int count) const;    // upper-left 3x3 only, w = 1; out may equal in
@@ -120,7 +124,27 @@ public:
     // lacks read as 0, except a missing m33, which reads as 1.
     nMetaTag* ToMetaTag(const char* name) const;
     bool      FromMetaTag(const nMetaTag* tag);
+
+private:
+    struct Uninitialised {};
+    explicit nMatrix4(Uninitialised) {}  // for results that write all sixteen elements
 };
+
+inline nMatrix4 nMatrix4::Multiply(const nMatrix4& o) const
+{
+    // Row r of the product is the sum over k of m_rk times row k of o: four rows of o scaled
+    // and added, which compiles to 4-wide vector code.
+    nMatrix4 r{Uninitialised()};
+    const float* b = o.m;
+    for (int row = 0; row < 4; ++row)
+    {
+        const float a0 = m[4 * row], a1 = m[4 * row + 1], a2 = m[4 * row + 2], a3 = m[4 * row + 3];
+        float* out = r.m + 4 * row;
+        for (int col = 0; col < 4; ++col)
+            out[col] = a0 * b[col] + a1 * b[4 + col] + a2 * b[8 + col] + a3 * b[12 + col];
+    }
+    return r;
+}
 
 inline nVector nVector::Transform(const nMatrix4& mat) const
 {

@@ -1,0 +1,240 @@
+// Matrix multiply, array transform and Euler conversions against GLM doing the same work on
+// the same data in the same run. Each pair of benchmarks shares its inputs; every output is
+// passed through DoNotOptimize so that neither side's work can be dropped.
+#include "core/nMatrix.h"
+
+#include <benchmark/benchmark.h>
+
+#define GLM_ENABLE_EXPERIMENTAL
+#include <glm/glm.hpp>
+#include <glm/gtx/euler_angles.hpp>
+
+#include <random>
+#include <vector>
+
+namespace {
+
+const int kMatrices = 1000;
+const int kVectors = 10000;
+
+struct Inputs
+{
+    std::vector<nMatrix4> a, b;          // random matrices for multiply
+    std::vector<glm::mat4> ga, gb;       // the same matrices (GLM stores columns)
+    std::vector<nVector> v;              // points for the array transform
+    std::vector<glm::vec4> gv;
+    std::vector<nVector> angles;         // Euler triples, middle angle within [-pi/2, pi/2]
+    std::vector<nMatrix3> rotations;     // FromEuler of the angles, for ToEuler
+    std::vector<glm::mat4> grotations;   // the same rotations
+};
+
+glm::mat4 ToGlm(const nMatrix4& m)
+{
+    glm::mat4 g;
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            g[c][r] = m.m[4 * r + c];
+    return g;
+}
+
+glm::mat4 ToGlm(const nMatrix3& m)
+{
+    glm::mat4 g(1.0f);
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            g[c][r] = m.m[3 * r + c];
+    return g;
+}
+
+const Inputs& GetInputs()
+{
+    static const Inputs in = [] {
+        Inputs s;
+        std::mt19937 rng(42);
+        std::uniform_real_distribution<float> u(-2, 2), outer(-3.1f, 3.1f), middle(-1.5f, 1.5f);
+        for (int i = 0; i < kMatrices; ++i)
+        {
+            nMatrix4 a, b;
+            for (float& e : a.m)
+                e = u(rng);
+            for (float& e : b.m)
+                e = u(rng);
+            s.a.push_back(a);
+            s.b.push_back(b);
+            s.ga.push_back(ToGlm(a));
+            s.gb.push_back(ToGlm(b));
+            const nVector angles(middle(rng), outer(rng), outer(rng));
+            s.angles.push_back(angles);
+            s.rotations.push_back(nMatrix3::FromEulerVector(angles, RotationOrderYXZ));
+            s.grotations.push_back(ToGlm(s.rotations.back()));
+        }
+        for (int i = 0; i < kVectors; ++i)
+        {
+            s.v.push_back(nVector(u(rng), u(rng), u(rng), 1));
+            s.gv.push_back(glm::vec4(s.v.back().x, s.v.back().y, s.v.back().z, 1));
+        }
+        return s;
+    }();
+    return in;
+}
+
+// ---------------------------------------------------------------------------------------------
+// 4x4 multiply: out[i] = a[i] * b[i]
+
+void BM_Multiply_Ours(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    std::vector<nMatrix4> out(kMatrices);
+    for (auto _ : state)
+    {
+        for (int i = 0; i < kMatrices; ++i)
+            out[i] = in.a[i].Multiply(in.b[i]);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kMatrices);
+}
+BENCHMARK(BM_Multiply_Ours);
+
+void BM_Multiply_Glm(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    std::vector<glm::mat4> out(kMatrices);
+    for (auto _ : state)
+    {
+        for (int i = 0; i < kMatrices; ++i)
+            out[i] = in.ga[i] * in.gb[i];
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kMatrices);
+}
+BENCHMARK(BM_Multiply_Glm);
+
+// One product at a time, each depending on the last: latency rather than throughput.
+void BM_MultiplyChain_Ours(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    nMatrix4 acc = in.a[0];
+    for (auto _ : state)
+    {
+        benchmark::DoNotOptimize(acc);
+        acc = acc.Multiply(in.b[1]);
+    }
+    benchmark::DoNotOptimize(acc);
+}
+BENCHMARK(BM_MultiplyChain_Ours);
+
+void BM_MultiplyChain_Glm(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    glm::mat4 acc = in.ga[0];
+    for (auto _ : state)
+    {
+        benchmark::DoNotOptimize(acc);
+        acc = acc * in.gb[1];
+    }
+    benchmark::DoNotOptimize(acc);
+}
+BENCHMARK(BM_MultiplyChain_Glm);
+
+// ---------------------------------------------------------------------------------------------
+// Array transform: 10,000 points through one matrix, all four components
+
+void BM_TransformArray_Ours(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    std::vector<nVector> out(kVectors);
+    nMatrix4 m = in.a[0];
+    for (auto _ : state)
+    {
+        benchmark::DoNotOptimize(m);
+        m.TransformArray(out.data(), in.v.data(), kVectors);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kVectors);
+}
+BENCHMARK(BM_TransformArray_Ours);
+
+void BM_TransformArray_Glm(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    std::vector<glm::vec4> out(kVectors);
+    glm::mat4 m = in.ga[0];
+    for (auto _ : state)
+    {
+        benchmark::DoNotOptimize(m);
+        for (int i = 0; i < kVectors; ++i)
+            out[i] = m * in.gv[i];
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kVectors);
+}
+BENCHMARK(BM_TransformArray_Glm);
+
+// ---------------------------------------------------------------------------------------------
+// Euler conversions, order YXZ (the items' default), 1000 triples or matrices
+
+void BM_FromEuler_Ours(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    std::vector<nMatrix3> out(kMatrices);
+    for (auto _ : state)
+    {
+        for (int i = 0; i < kMatrices; ++i)
+            out[i] = nMatrix3::FromEulerVector(in.angles[i], RotationOrderYXZ);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kMatrices);
+}
+BENCHMARK(BM_FromEuler_Ours);
+
+void BM_FromEuler_Glm(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    std::vector<glm::mat4> out(kMatrices);
+    for (auto _ : state)
+    {
+        for (int i = 0; i < kMatrices; ++i)
+            out[i] = glm::eulerAngleYXZ(in.angles[i].y, in.angles[i].x, in.angles[i].z);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kMatrices);
+}
+BENCHMARK(BM_FromEuler_Glm);
+
+void BM_ToEuler_Ours(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    std::vector<nVector> out(kMatrices);
+    for (auto _ : state)
+    {
+        for (int i = 0; i < kMatrices; ++i)
+            out[i] = in.rotations[i].ToEuler(RotationOrderYXZ);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kMatrices);
+}
+BENCHMARK(BM_ToEuler_Ours);
+
+void BM_ToEuler_Glm(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    std::vector<glm::vec3> out(kMatrices);
+    for (auto _ : state)
+    {
+        for (int i = 0; i < kMatrices; ++i)
+            glm::extractEulerAngleYXZ(in.grotations[i], out[i].y, out[i].x, out[i].z);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kMatrices);
+}
+BENCHMARK(BM_ToEuler_Glm);
+
+}  // namespace
