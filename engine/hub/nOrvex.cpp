@@ -2,11 +2,13 @@
 
 #include <cmath>
 #include <cstdint>
+#include <new>
 
 #include "core/nClock.h"
 #include "core/nLog.h"
 #include "core/nRandom.h"
 #include "engine/hub/nCoreListener.h"
+#include "render/nNull_Renderer.h"
 
 int32_t g_debugChannel = -1;
 
@@ -57,6 +59,9 @@ nOrvex::nOrvex()
 {
     m_eventInterface = &m_defaultEventInterface;
     for (int32_t i = 0; i < OrvexHookCount; ++i) m_hooks[i] = 0;
+    // The null renderer makes itself current, so a fresh engine always has a renderer.
+    m_nullRenderer = new (std::nothrow) nNull_Renderer(this, true);
+    if (!m_nullRenderer) *g_log << "[!] " << "Failed to allocate null renderer.\n";
     nRandSeed(77);
 }
 
@@ -64,6 +69,9 @@ nOrvex::~nOrvex()
 {
     if (m_drawNesting != 0)
         *g_log << "[*] " << "Not all BeginDraw() were closed by calling EndDraw().\n";
+    // Deleting the null renderer while it is current leaves the engine without a renderer.
+    delete m_nullRenderer;
+    m_nullRenderer = 0;
 }
 
 int32_t nOrvex::ReadClock() const

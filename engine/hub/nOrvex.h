@@ -100,6 +100,7 @@ public:
     nRenderer* GetRenderer() const                  { return m_renderer; }
     void       SetRenderer(nRenderer* renderer)     { m_renderer = renderer; }
     nMixer*    GetMixer() const                     { return m_mixer; }
+    nNull_Renderer* GetNullRenderer() const         { return m_nullRenderer; } // owned; made current by the constructor
 
     // Resource caches: the base cache and the current one.
     nResourceCache* GetResourceCache() const        { return m_currentCache; }
