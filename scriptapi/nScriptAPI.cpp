@@ -1,0 +1,110 @@
+#include "scriptapi/nScriptAPI.h"
+
+#include <string>
+
+#include "core/nLog.h"
+#include "script/nCObject.h"
+#include "script/nScriptMath.h"
+
+// The families in their registration order. A family that lands replaces its NULL with its
+// registrar (declared in its own header).
+const ScriptFamilyEntry g_ScriptFamilies[30] = {
+    {"Math", 0},
+    {"AnimationSource", 0},
+    {"AIPath", 0},
+    {"System", 0},
+    {"Engine", 0},
+    {"Renderer", 0},
+    {"Mixer", 0},
+    {"Scene", 0},
+    {"Instance", 0},
+    {"Group", 0},
+    {"Camera", 0},
+    {"Object", 0},
+    {"Material", 0},
+    {"Light", 0},
+    {"Item", 0},
+    {"Motion", 0},
+    {"Collision", 0},
+    {"Constraint", 0},
+    {"Picture", 0},
+    {"Texture", 0},
+    {"Sound", 0},
+    {"Geometry", 0},
+    {"Input", 0},
+    {"UI", 0},
+    {"ThreadedLoad", 0},
+    {"Metafile", 0},
+    {"Raytracer", 0},
+    {"Project", 0},
+    {"Trigger", 0},
+    {"Emitter", 0},
+};
+
+void ScriptRegisterFunction(HSQUIRRELVM v, SQFUNCTION function, const char* name, const char* mask)
+{
+    SQInteger top = sq_gettop(v);
+    sq_pushroottable(v);
+    sq_pushstring(v, name, -1);
+    sq_newclosure(v, function, 0);
+    sq_setnativeclosurename(v, -1, name);
+    if (SQ_FAILED(sq_setparamscheck(v, SQ_MATCHTYPEMASKSTRING, mask))) {
+        *g_log << "[!] Script function " << name << " has an invalid type mask '" << (mask ? mask : "") << "'.\n";
+        sq_settop(v, top);
+        return;
+    }
+    sq_newslot(v, -3, SQFalse);
+    sq_settop(v, top);
+}
+
+void ScriptRegisterFunctions(HSQUIRRELVM v, const ScriptFunctionDecl* table)
+{
+    for (const ScriptFunctionDecl* f = table; f && f->name; ++f)
+        ScriptRegisterFunction(v, f->function, f->name, f->mask);
+}
+
+void ScriptRegisterConstants(HSQUIRRELVM v, const ScriptConstantDecl* table)
+{
+    SQInteger top = sq_gettop(v);
+    sq_pushroottable(v);
+    for (const ScriptConstantDecl* c = table; c && c->name; ++c) {
+        sq_pushstring(v, c->name, -1);
+        if (c->nullObjectType == ScriptConstantInteger)
+            sq_pushinteger(v, c->value);
+        else if (!ScriptPushNativeObject(v, 0, c->nullObjectType, false)) {
+            sq_pop(v, 1);
+            continue;
+        }
+        sq_newslot(v, -3, SQTrue);
+    }
+    sq_settop(v, top);
+}
+
+void RegisterScriptAPI(HSQUIRRELVM v)
+{
+    SQInteger top = sq_gettop(v);
+    RegisterBaseScriptAPI(v);
+
+    sq_pushroottable(v);
+    sq_pushstring(v, "SystemClockFrequency", -1);
+    sq_pushinteger(v, 10000);
+    sq_newslot(v, -3, SQTrue);
+    for (int32_t type = 0; type < objectTypeCount; ++type) {
+        std::string name = "EngineType";
+        for (const char* p = GetObjectTypeName(type); *p; ++p)
+            if (*p != ' ')
+                name += *p;
+        sq_pushstring(v, name.c_str(), -1);
+        sq_pushinteger(v, type);
+        sq_newslot(v, -3, SQTrue);
+    }
+    sq_settop(v, top);
+
+    for (const ScriptFamilyEntry& family : g_ScriptFamilies)
+        if (family.function)
+            family.function(v);
+
+    RegisterVectorClass(v);
+    RegisterMatrixClasses(v);
+    sq_settop(v, top);
+}
