@@ -1,0 +1,380 @@
+// The script machine: running files, the kill policy and its log lines, refused calls after a
+// kill, values in and out, and a stack that keeps its height through every good and failed call.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <squirrel.h>
+
+#include "core/nScriptObject.h"
+#include "core/nScriptValue.h"
+#include "engine/hub/nOrvex.h"
+#include "script/nCObject.h"
+#include "script/nSquirrelVM.h"
+#include "tests/support/nLogCapture.h"
+#include "tests/support/nTempDir.h"
+
+namespace {
+
+class SquirrelVMTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(vm.Open()); }
+
+    // Writes the script and runs it; the path it ran under.
+    std::string Run(const std::string& name, const std::string& text)
+    {
+        dir.Write(name, text);
+        std::string path = dir.Path(name);
+        EXPECT_TRUE(vm.RunFile(path.c_str(), 0));
+        return path;
+    }
+
+    SQInteger Top() { return sq_gettop(vm.GetHandle()); }
+
+    bool Call(const char* name, nScriptValue* result = 0)
+    {
+        return vm.BeginCall(name, 0, 0) && vm.ExecuteCall(result);
+    }
+
+    // Lines of the log that contain text.
+    std::vector<std::string> LinesWith(const std::string& text)
+    {
+        std::vector<std::string> out;
+        for (const std::string& l : log.Lines())
+            if (l.find(text) != std::string::npos) out.push_back(l);
+        return out;
+    }
+
+    nLogCapture log;
+    nTempDir    dir;
+    nSquirrelVM vm{0};
+};
+
+TEST_F(SquirrelVMTest, ScriptsPrintScriptLines)
+{
+    Run("hello.nut", "print(\"hello \" + (6 * 7));\nfunction Twice(x) { return x * 2; }\n");
+    EXPECT_EQ(LinesWith("hello"), (std::vector<std::string>{"[S] hello 42\n"}));
+
+    nScriptValue result;
+    ASSERT_TRUE(vm.BeginCall("Twice", 0, 0));
+    ASSERT_TRUE(vm.PushArgument(nScriptValue((int32_t)21)));
+    ASSERT_TRUE(vm.ExecuteCall(&result));
+    int32_t value = 0;
+    ASSERT_EQ(result.GetKind(), ScriptValue_Plain);
+    ASSERT_TRUE(result.GetValue().GetInt(&value));
+    EXPECT_EQ(value, 42);
+    EXPECT_FALSE(vm.IsKilled());
+}
+
+TEST_F(SquirrelVMTest, MissingAndEmptyFiles)
+{
+    EXPECT_TRUE(vm.RunFile(0, 0));
+    std::string missing = dir.Path("none.nut");
+    EXPECT_FALSE(vm.RunFile(missing.c_str(), 0));
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] Failed to locate script '" + missing + "'.\n"}));
+    log.Clear();
+    dir.Write("empty.nut", "");
+    EXPECT_FALSE(vm.RunFile(dir.Path("empty.nut").c_str(), 0));
+    EXPECT_TRUE(log.Lines().empty());
+    EXPECT_FALSE(vm.IsKilled());
+}
+
+TEST_F(SquirrelVMTest, CompileErrorKillsWithSourceAndLine)
+{
+    SQInteger top = Top();
+    std::string path = Run("broken.nut", "local a = 1;\n\nlocal b = ;\n");
+    EXPECT_TRUE(vm.IsKilled());
+    EXPECT_EQ(vm.GetKillCode(), ScriptKillCompileError);
+    EXPECT_STREQ(vm.GetErrorSource().GetCStr(), path.c_str());
+    EXPECT_EQ(vm.GetErrorLine(), 3);
+    ASSERT_FALSE(vm.GetKillReason().IsEmpty());
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
+        "[!] Killing VM with reason '" + std::string(vm.GetKillReason().GetCStr()) + "'.\n"}));
+    EXPECT_EQ(Top(), top);
+}
+
+TEST_F(SquirrelVMTest, UncaughtErrorKillsAndLogsTheCallStack)
+{
+    std::string path = Run("boom.nut",
+        "function Inner() {\n"
+        "  throw \"boom\";\n"
+        "}\n"
+        "function Outer() { Inner(); }\n");
+    SQInteger top = Top();
+    EXPECT_FALSE(Call("Outer"));
+    EXPECT_EQ(Top(), top);
+    EXPECT_TRUE(vm.IsKilled());
+    EXPECT_EQ(vm.GetKillCode(), ScriptKillRuntimeError);
+    EXPECT_STREQ(vm.GetKillReason().GetCStr(), "boom");
+    EXPECT_STREQ(vm.GetErrorSource().GetCStr(), path.c_str());
+    EXPECT_EQ(vm.GetErrorLine(), 2);
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
+        "[|] Exception: boom\n",
+        "[|] \n",
+        "[|] Call stack (CS):\n",
+        "[|]   1: Inner() " + path + "(2)\n",
+        "[|]   2: Outer() " + path + "(4)\n",
+        "[|] \n",
+        "[!] Killing VM with reason 'boom'.\n"}));
+}
+
+// A native function that always fails, as a script function does with bad arguments.
+SQInteger Failing(HSQUIRRELVM v) { return sq_throwerror(v, "bad argument"); }
+// A native function that calls back into the script's function Callback.
+SQInteger CallBack(HSQUIRRELVM v)
+{
+    sq_pushroottable(v);
+    sq_pushstring(v, "Callback", -1);
+    sq_get(v, -2);
+    sq_pushroottable(v);
+    if (SQ_FAILED(sq_call(v, 1, SQFalse, SQTrue))) return SQ_ERROR;
+    sq_pop(v, 2);
+    return 0;
+}
+
+void RegisterNative(HSQUIRRELVM v, const char* name, SQFUNCTION f)
+{
+    sq_pushroottable(v);
+    sq_pushstring(v, name, -1);
+    sq_newclosure(v, f, 0);
+    sq_setnativeclosurename(v, -1, name);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+}
+
+TEST_F(SquirrelVMTest, NativeErrorListsNativeLevelsAsNative)
+{
+    RegisterNative(vm.GetHandle(), "Failing", Failing);
+    RegisterNative(vm.GetHandle(), "CallBack", CallBack);
+    std::string path = Run("native.nut",
+        "function Callback() { Failing(); }\n"
+        "function Start() { CallBack(); }\n");
+    EXPECT_FALSE(Call("Start"));
+    EXPECT_EQ(vm.GetKillCode(), ScriptKillRuntimeError);
+    EXPECT_STREQ(vm.GetKillReason().GetCStr(), "bad argument");
+    std::vector<std::string> stack = LinesWith(": ");
+    ASSERT_GE(stack.size(), 3u);
+    EXPECT_EQ(stack[0], "[|] Exception: bad argument\n");
+    EXPECT_EQ(stack[1], "[|]   1: Callback() " + path + "(1)\n");
+    EXPECT_EQ(stack[2], "[|]   2: CallBack() C/C++\n");
+    // One kill only, although the error crossed two calls.
+    EXPECT_EQ(LinesWith("Killing VM").size(), 1u);
+}
+
+TEST_F(SquirrelVMTest, CaughtErrorKillsNothing)
+{
+    RegisterNative(vm.GetHandle(), "Failing", Failing);
+    Run("caught.nut", "try { Failing(); } catch (e) { print(\"caught \" + e); }\n");
+    EXPECT_FALSE(vm.IsKilled());
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[S] caught bad argument\n"}));
+}
+
+TEST_F(SquirrelVMTest, KilledMachineRefusesEveryCall)
+{
+    Run("f.nut", "count <- 0;\nfunction Count() { ::count++; return ::count; }\n");
+    ASSERT_TRUE(Call("Count"));
+    vm.Kill(ScriptKillNoInstance, "Enemy", true);
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] Killing VM with reason 'Enemy'.\n"}));
+    EXPECT_EQ(vm.GetKillCode(), ScriptKillNoInstance);
+    SQInteger top = Top();
+    EXPECT_FALSE(vm.BeginCall("Count", 0, 0));
+    EXPECT_FALSE(vm.PushArgument(nScriptValue((int32_t)1)));
+    EXPECT_FALSE(vm.ExecuteCall(0));
+    EXPECT_EQ(Top(), top);
+    // A call prepared before the kill is dropped by ExecuteCall, stack restored.
+    nSquirrelVM other(0);
+    ASSERT_TRUE(other.Open());
+    SQInteger other_top = sq_gettop(other.GetHandle());
+    ASSERT_TRUE(other.BeginCall("print", 0, 0));
+    other.Kill(ScriptKillAssertion, "Assertion failed", false);
+    EXPECT_FALSE(other.ExecuteCall(0));
+    EXPECT_EQ(sq_gettop(other.GetHandle()), other_top);
+    // The counter saw one call only.
+    nScriptValue count;
+    ASSERT_TRUE(vm.GetValue("count", count, 0));
+    int32_t n = 0;
+    count.GetValue().GetInt(&n);
+    EXPECT_EQ(n, 1);
+}
+
+TEST_F(SquirrelVMTest, FirstKillStays)
+{
+    vm.Kill(ScriptKillRuntimeError, "first", false);
+    vm.Kill(ScriptKillCompileError, "second", true);
+    EXPECT_EQ(vm.GetKillCode(), ScriptKillRuntimeError);
+    EXPECT_STREQ(vm.GetKillReason().GetCStr(), "first");
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] Killing VM with reason 'first'.\n"}));
+}
+
+TEST_F(SquirrelVMTest, ReopenedMachineIsFreshAndUsable)
+{
+    Run("a.nut", "marker <- 5;\n");
+    vm.Kill(ScriptKillRuntimeError, "stop", false);
+    vm.Close();
+    EXPECT_FALSE(vm.IsOpen());
+    EXPECT_FALSE(vm.IsKilled());
+    ASSERT_TRUE(vm.Open());
+    nScriptValue v;
+    EXPECT_FALSE(vm.GetValue("marker", v, 0));
+    EXPECT_TRUE(vm.GetValue("objectTypeAnimationSource", v, 0));
+    int32_t type = 0;
+    v.GetValue().GetInt(&type);
+    EXPECT_EQ(type, 46);
+    EXPECT_FALSE(vm.GetValue("objectTypeEmitter", v, 0));
+    Run("b.nut", "function F() { return 1; }\n");
+    EXPECT_TRUE(Call("F"));
+}
+
+TEST_F(SquirrelVMTest, StackKeepsItsHeightThroughEveryOperation)
+{
+    Run("s.nut",
+        "class Unit { health = 3; function Hit(owner, n) { health -= n; return health; } }\n"
+        "unit <- Unit();\n"
+        "function List() { return [1, 2, 3]; }\n"
+        "function Fail() { throw \"no\"; }\n");
+    SQInteger top = Top();
+    nScriptValue result;
+
+    EXPECT_TRUE(Call("List", &result));                                 // good call with a result
+    EXPECT_EQ(Top(), top);
+    EXPECT_FALSE(vm.BeginCall("Missing", 0, 0));                        // missing function
+    EXPECT_EQ(Top(), top);
+    EXPECT_EQ(vm.GetObject("Missing", 0), (nScriptObject*)0);           // GetObject miss
+    EXPECT_EQ(Top(), top);
+    EXPECT_FALSE(vm.GetValue("Missing", result, 0));                    // GetValue miss
+    EXPECT_EQ(Top(), top);
+
+    nScriptObject* unit = vm.GetObject("unit", 0);
+    ASSERT_NE(unit, (nScriptObject*)0);
+    EXPECT_TRUE(vm.SetValue("health", nScriptValue((int32_t)10), unit)); // known member
+    EXPECT_EQ(Top(), top);
+    EXPECT_FALSE(vm.SetValue("armour", nScriptValue((int32_t)1), unit)); // unknown member: refused, nothing left behind
+    EXPECT_EQ(Top(), top);
+
+    // A method looked up through the instance, called with the instance as 'this'.
+    nScriptObject* hit = vm.GetObject("Hit", unit);
+    ASSERT_NE(hit, (nScriptObject*)0);
+    ASSERT_TRUE(vm.BeginCall(0, hit, unit));
+    vm.PushArgument(nScriptValue(objectTypeItem, (void*)&top));
+    vm.PushArgument(nScriptValue((int32_t)4));
+    ASSERT_TRUE(vm.ExecuteCall(&result));
+    int32_t health = 0;
+    result.GetValue().GetInt(&health);
+    EXPECT_EQ(health, 6);
+    EXPECT_EQ(Top(), top);
+
+    // A call abandoned after BeginCall does not leak into the next one.
+    ASSERT_TRUE(vm.BeginCall("List", 0, 0));
+    EXPECT_TRUE(Call("List", &result));
+    EXPECT_EQ(Top(), top);
+
+    EXPECT_FALSE(Call("Fail"));                                         // run-time error
+    EXPECT_EQ(Top(), top);
+    EXPECT_FALSE(Call("List"));                                         // killed machine
+    EXPECT_EQ(Top(), top);
+    EXPECT_FALSE(vm.SetValue("armour", nScriptValue((int32_t)1), unit));
+    EXPECT_EQ(Top(), top);
+    delete hit;
+    delete unit;
+}
+
+TEST_F(SquirrelVMTest, ResultKinds)
+{
+    Run("r.nut",
+        "function I() { return 7; }\n"
+        "function F() { return 2.5; }\n"
+        "function B() { return true; }\n"
+        "function S() { return \"text\"; }\n"
+        "function A() { return [1, 2]; }\n"
+        "function Big() { return 0xFFFFFFFF; }\n");
+    nScriptValue r;
+    ASSERT_TRUE(Call("I", &r));
+    EXPECT_EQ(r.GetValue().GetType(), TagType_Integer);
+    ASSERT_TRUE(Call("F", &r));
+    EXPECT_EQ(r.GetValue().GetType(), TagType_Real);
+    ASSERT_TRUE(Call("B", &r));
+    EXPECT_EQ(r.GetValue().GetType(), TagType_Bool);
+    ASSERT_TRUE(Call("S", &r));
+    const char* s = 0;
+    ASSERT_TRUE(r.GetValue().GetString(&s));
+    EXPECT_STREQ(s, "text");
+    ASSERT_TRUE(Call("Big", &r));
+    int32_t big = 0;
+    r.GetValue().GetInt(&big);
+    EXPECT_EQ((uint32_t)big, 0xFFFFFFFFu);      // packed values keep their 32 bits
+    ASSERT_TRUE(Call("A", &r));
+    ASSERT_EQ(r.GetKind(), ScriptValue_ScriptObject);
+    EXPECT_TRUE(r.IsOwned());
+
+    // The array object can be appended to and read back through a table.
+    nScriptObject* table = vm.NewTable();
+    ASSERT_TRUE(vm.SetValue("list", nScriptValue(r.GetScriptObject(), false), table));
+    ASSERT_TRUE(vm.AppendToArray(nScriptValue("three"), r.GetScriptObject()));
+    ASSERT_TRUE(vm.SetValue("t", nScriptValue(table, false), 0));
+    Run("len.nut", "print(\"len \" + t.list.len() + \" \" + t.list[2]);\n");
+    EXPECT_EQ(LinesWith("len"), (std::vector<std::string>{"[S] len 3 three\n"}));
+    delete table;
+}
+
+TEST_F(SquirrelVMTest, ScriptErrorHookGetsTheReport)
+{
+    static nString* seen = 0;
+    static nString copy;
+    nOrvex engine;
+    engine.SetHook(OrvexHookScriptError, [](void* report) { copy = *static_cast<nString*>(report); seen = &copy; });
+    nSquirrelVM hooked(&engine);
+    ASSERT_TRUE(hooked.Open());
+    dir.Write("h.nut", "function F() { throw \"hooked\"; }\n");
+    ASSERT_TRUE(hooked.RunFile(dir.Path("h.nut").c_str(), 0));
+    EXPECT_FALSE(hooked.BeginCall("F", 0, 0) && hooked.ExecuteCall(0));
+    ASSERT_NE(seen, (nString*)0);
+    std::string report = copy.GetCStr();
+    EXPECT_EQ(report.find("Exception: hooked\n"), 0u);
+    EXPECT_NE(report.find("Call stack (CS):\n  1: F() "), std::string::npos);
+    hooked.Close();
+}
+
+// An owned native whose destruction tries to raise an event on the machine that frees it.
+struct Noisy
+{
+    nSquirrelVM* vm;
+    bool*        called;
+};
+
+TEST_F(SquirrelVMTest, ClosingRefusesEventsAndDetachesHeldObjects)
+{
+    nObjectTypeLifetime hooks = {0, 0, [](void* p) {
+        Noisy* n = static_cast<Noisy*>(p);
+        *n->called = n->vm->BeginCall("print", 0, 0);
+        n->vm->InvalidateNativeObject(n);
+        delete n;
+    }};
+    ScriptSetObjectTypeLifetime(objectTypeRaytracer, hooks);
+    bool called = true;
+    Noisy* noisy = new Noisy{&vm, &called};
+    HSQUIRRELVM v = vm.GetHandle();
+    ASSERT_TRUE(ScriptPushNativeObject(v, noisy, objectTypeRaytracer, true));
+    sq_pushroottable(v);
+    sq_pushstring(v, "tracer", -1);
+    sq_push(v, -3);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 2);
+    nScriptObject* held = vm.GetObject("tracer", 0);
+    ASSERT_NE(held, (nScriptObject*)0);
+    vm.Close();
+    EXPECT_FALSE(called);
+    delete held;                     // after Close: touches no freed machine
+    ScriptSetObjectTypeLifetime(objectTypeRaytracer, nObjectTypeLifetime{0, 0, 0});
+}
+
+TEST_F(SquirrelVMTest, LongPrintIsCut)
+{
+    Run("long.nut", "local s = \"\"; for (local i = 0; i < 1100; i++) s += \"a\"; print(s);\n");
+    std::vector<std::string> lines = log.Lines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "[S] " + std::string(1023, 'a') + "\n");
+}
+
+} // namespace
