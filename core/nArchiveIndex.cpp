@@ -10,6 +10,13 @@
 
 namespace {
 
+// The slot where the probe for a hash starts. The string hash always has its lowest bit set;
+// multiplying spreads it over the bits the mask keeps.
+uint32_t SlotOf(uint32_t hash, uint32_t tableSize)
+{
+    return (hash * 2654435761u >> 7) & (tableSize - 1);
+}
+
 // Names compare by their characters; an unset name is the empty name.
 bool NameEquals(const nString& name, const char* text)
 {
@@ -25,11 +32,50 @@ void nArchiveIndex::Clear()
     while (nArchiveEntry* entry = m_entries.Iterate(it))
         delete entry;
     m_entries.Clear();
+    delete[] m_table;
+    m_table = 0;
+    m_tableSize = 0;
+}
+
+void nArchiveIndex::Rebuild(uint32_t size)
+{
+    delete[] m_table;
+    m_table = new (std::nothrow) nArchiveEntry*[size]();
+    m_tableSize = m_table ? size : 0;
+    if (!m_table)
+        return;
+    for (nList<nArchiveEntry*>::Node* node = m_entries.GetHead(); node; node = node->next)
+        Insert(node->value);
+}
+
+void nArchiveIndex::Insert(nArchiveEntry* entry)
+{
+    const char* name = entry->name.GetCStr() ? entry->name.GetCStr() : "";
+    for (uint32_t i = SlotOf(entry->nameHash, m_tableSize);; i = (i + 1) & (m_tableSize - 1)) {
+        nArchiveEntry* slot = m_table[i];
+        if (!slot) {
+            m_table[i] = entry;
+            return;
+        }
+        if (slot->nameHash == entry->nameHash && NameEquals(slot->name, name))
+            return;  // the earlier entry of this name keeps answering lookups
+    }
 }
 
 bool nArchiveIndex::Add(nArchiveEntry* entry)
 {
-    return entry && m_entries.InsertAfter(entry, 0) != 0;
+    if (!entry)
+        return false;
+    entry->nameHash = nStringHash(entry->name.GetCStr());
+    if (!m_entries.InsertAfter(entry, 0))
+        return false;
+    // At most half full; a failed growth leaves lookups to the list.
+    const uint32_t count = uint32_t(m_entries.GetCount());
+    if (count * 2 > m_tableSize)
+        Rebuild(m_tableSize ? m_tableSize * 2 : 64);
+    else if (m_table)
+        Insert(entry);
+    return true;
 }
 
 bool nArchiveIndex::Remove(nArchiveEntry* entry)
@@ -37,6 +83,8 @@ bool nArchiveIndex::Remove(nArchiveEntry* entry)
     if (!entry || !m_entries.Remove(entry))
         return false;
     delete entry;
+    if (m_table)
+        Rebuild(m_tableSize);
     return true;
 }
 
@@ -44,8 +92,15 @@ nArchiveEntry* nArchiveIndex::Find(const char* name) const
 {
     if (!name)
         return 0;
+    const uint32_t hash = nStringHash(name);
+    if (m_table) {
+        for (uint32_t i = SlotOf(hash, m_tableSize); m_table[i]; i = (i + 1) & (m_tableSize - 1))
+            if (m_table[i]->nameHash == hash && NameEquals(m_table[i]->name, name))
+                return m_table[i];
+        return 0;
+    }
     for (nList<nArchiveEntry*>::Node* node = m_entries.GetHead(); node; node = node->next)
-        if (NameEquals(node->value->name, name))
+        if (node->value->nameHash == hash && NameEquals(node->value->name, name))
             return node->value;
     return 0;
 }
@@ -99,16 +154,17 @@ bool nArchiveIndex::Load(const char* path)
             continue;
         }
         nArchiveEntry* entry = new (std::nothrow) nArchiveEntry;
+        if (entry) {
+            entry->name.Set(name);
+            entry->method = code;
+            entry->compressedLength = uint32_t(values[0]);
+            entry->length = uint32_t(values[1]);
+            entry->offset = uint32_t(values[2]);
+        }
         if (!entry || !Add(entry)) {
             delete entry;
             *g_log << "[!] Failed to allocate new archive index entry.\n";
-            continue;
         }
-        entry->name.Set(name);
-        entry->method = code;
-        entry->compressedLength = uint32_t(values[0]);
-        entry->length = uint32_t(values[1]);
-        entry->offset = uint32_t(values[2]);
     }
     *g_log << "[|] Done, found " << GetCount() << " entries.\n";
     return true;

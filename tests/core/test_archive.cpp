@@ -227,6 +227,43 @@ TEST(ArchiveLayout, IncompressibleDataIsStillStoredCompressed)
 }
 
 // ---------------------------------------------------------------------------------------------
+// Index lookups
+
+TEST(ArchiveIndexLookup, FindsTheFirstEntryOfEachNameThroughAddsAndRemoves)
+{
+    nArchiveIndex index;
+    std::vector<nArchiveEntry*> added;
+    for (int i = 0; i < 3000; ++i) {
+        nArchiveEntry* entry = new nArchiveEntry;
+        // Every seventh name repeats an earlier one; one name is empty.
+        const int id = i % 7 == 6 ? i / 2 : i;
+        entry->name.Set(id == 5 ? "" : ("dir/file" + std::to_string(id) + ".tga").c_str());
+        entry->offset = uint32_t(i);
+        ASSERT_TRUE(index.Add(entry));
+        added.push_back(entry);
+    }
+    for (size_t i = 0; i < added.size(); i += 3)
+        ASSERT_TRUE(index.Remove(added[i]));
+    EXPECT_FALSE(index.Remove(added[0]));
+    auto firstByWalk = [&](const char* name) -> nArchiveEntry* {
+        for (int32_t i = 0; i < index.GetCount(); ++i) {
+            nArchiveEntry* entry = index.GetAt(i);
+            if (std::string(entry->name.GetCStr() ? entry->name.GetCStr() : "") == name)
+                return entry;
+        }
+        return nullptr;
+    };
+    for (int id = 0; id < 3100; ++id) {
+        const std::string name = id == 5 ? "" : "dir/file" + std::to_string(id) + ".tga";
+        EXPECT_EQ(index.Find(name.c_str()), firstByWalk(name.c_str())) << name;
+    }
+    EXPECT_EQ(index.Find(nullptr), nullptr);
+    index.Clear();
+    EXPECT_EQ(index.Find("dir/file1.tga"), nullptr);
+    EXPECT_EQ(index.GetCount(), 0);
+}
+
+// ---------------------------------------------------------------------------------------------
 // Round trips
 
 struct RoundTripEntry { std::string name; std::string data; int level; };
