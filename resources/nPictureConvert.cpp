@@ -1,0 +1,191 @@
+// Pixel-format conversion of nPicture: an in-place byte shuffle among the 8-bit four-channel
+// formats, a packed-integer path for every other integer format and a path from three floats.
+#include <cstring>
+
+#include "resources/nPicture.h"
+
+namespace {
+
+bool IsPackedDepth(uint8_t bits)
+{
+    return bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+// One channel's way from a source word to a target word. A channel missing on either side
+// contributes nothing, so no shift ever reaches the width of the word.
+struct ChannelMap
+{
+    uint32_t mask;      // source mask, 0 when the channel is dropped
+    uint8_t  shift;     // source shift
+    int8_t   up;        // > 0: value << up gives 8 bits; < 0: value >> -up
+    int8_t   down;      // > 0: 8-bit value >> down gives the target bits; < 0: << -down
+    uint8_t  target;    // target shift
+
+    uint32_t Apply(uint32_t word) const
+    {
+        uint32_t v = (word & mask) >> shift;
+        v = (up >= 0 ? v << up : v >> -up) & 0xffu;
+        v = down >= 0 ? v >> down : v << -down;
+        return v << target;
+    }
+};
+
+ChannelMap MakeChannel(uint32_t mask, uint8_t shift, uint8_t bits,
+                       uint32_t targetMask, uint8_t targetShift, uint8_t targetBits)
+{
+    ChannelMap c = {0, 0, 0, 0, 0};
+    if (mask == 0 || targetMask == 0) return c;
+    c.mask = mask;
+    c.shift = shift;
+    c.up = (int8_t)(8 - (int)bits);
+    c.down = (int8_t)(8 - (int)targetBits);
+    c.target = targetShift;
+    return c;
+}
+
+inline uint32_t LoadWord(const uint8_t* p, int bytes)
+{
+    switch (bytes) {
+    case 1: return p[0];
+    case 2: return (uint32_t)p[0] | (uint32_t)p[1] << 8;
+    case 3: return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16;
+    default: { uint32_t w; std::memcpy(&w, p, 4); return w; }
+    }
+}
+
+inline void StoreWord(uint8_t* p, int bytes, uint32_t w)
+{
+    switch (bytes) {
+    case 1: p[0] = (uint8_t)w; break;
+    case 2: p[0] = (uint8_t)w; p[1] = (uint8_t)(w >> 8); break;
+    case 3: p[0] = (uint8_t)w; p[1] = (uint8_t)(w >> 8); p[2] = (uint8_t)(w >> 16); break;
+    default: std::memcpy(p, &w, 4); break;
+    }
+}
+
+// The depths are template arguments so that each pair gets its own loop without branches.
+template<int SB, int TB>
+void ConvertRun(const uint8_t* src, uint8_t* dst, size_t count, const ChannelMap* ch)
+{
+    const ChannelMap a = ch[0], r = ch[1], g = ch[2], b = ch[3];
+    for (size_t i = 0; i < count; ++i, src += SB, dst += TB) {
+        uint32_t w = LoadWord(src, SB);
+        StoreWord(dst, TB, a.Apply(w) + r.Apply(w) + g.Apply(w) + b.Apply(w));
+    }
+}
+
+typedef void (*ConvertFunc)(const uint8_t*, uint8_t*, size_t, const ChannelMap*);
+
+template<int SB>
+ConvertFunc PickTarget(int tb)
+{
+    switch (tb) {
+    case 1: return ConvertRun<SB, 1>;
+    case 2: return ConvertRun<SB, 2>;
+    case 3: return ConvertRun<SB, 3>;
+    default: return ConvertRun<SB, 4>;
+    }
+}
+
+ConvertFunc PickConverter(int sb, int tb)
+{
+    switch (sb) {
+    case 1: return PickTarget<1>(tb);
+    case 2: return PickTarget<2>(tb);
+    case 3: return PickTarget<3>(tb);
+    default: return PickTarget<4>(tb);
+    }
+}
+
+// A float channel: 0 for values below 0 or NaN, at most 255, reduced to the target's bits.
+inline uint32_t FloatChannel(float value, const uint8_t bits, uint8_t shift)
+{
+    if (bits == 0 || shift >= 32) return 0;
+    float scaled = value * 255.0f;
+    uint32_t v = scaled > 0.0f ? (scaled < 255.0f ? (uint32_t)scaled : 255u) : 0u;
+    v = bits <= 8 ? v >> (8 - bits) : v << (bits - 8);
+    return v << shift;
+}
+
+}
+
+bool nPicture::Convert(const nPictureFormat& target)
+{
+    if (target == m_format) return true;
+    if (target.bitsPerPixel == 0) {
+        FreePixels();
+        Reset();
+        return true;
+    }
+    if (!m_pixels) return false;
+    if (target.isFloat || !IsPackedDepth(target.bitsPerPixel)) return false;
+    if (m_format.isFloat) return m_format.bitsPerPixel == 96 && ConvertFloat(target);
+    if (m_format.bitsPerPixel == 32 && target.bitsPerPixel == 32 &&
+        m_format.alphaBits == 8 && m_format.redBits == 8 && m_format.greenBits == 8 && m_format.blueBits == 8 &&
+        target.alphaBits == 8 && target.redBits == 8 && target.greenBits == 8 && target.blueBits == 8)
+        return ShufflePixels(target);
+    return ConvertPacked(target);
+}
+
+bool nPicture::ShufflePixels(const nPictureFormat& target)
+{
+    const nPictureFormat& s = m_format;
+    const uint32_t sa = s.alphaShift, sr = s.redShift, sg = s.greenShift, sb = s.blueShift;
+    const uint32_t ta = target.alphaShift, tr = target.redShift, tg = target.greenShift, tb = target.blueShift;
+    const size_t count = (size_t)m_width * m_height;
+    uint8_t* p = m_pixels;
+    for (size_t i = 0; i < count; ++i, p += 4) {
+        uint32_t w;
+        std::memcpy(&w, p, 4);
+        w = ((w >> sa) & 0xffu) << ta | ((w >> sr) & 0xffu) << tr |
+            ((w >> sg) & 0xffu) << tg | ((w >> sb) & 0xffu) << tb;
+        std::memcpy(p, &w, 4);
+    }
+    m_format = target;
+    return true;
+}
+
+bool nPicture::ConvertPacked(const nPictureFormat& target)
+{
+    const nPictureFormat& s = m_format;
+    if (!IsPackedDepth(s.bitsPerPixel)) return false;
+    const size_t count = (size_t)m_width * m_height;
+    uint8_t* block = (uint8_t*)nPictureAllocPixels(count * target.BytesPerPixel());
+    if (!block) return false;
+
+    const ChannelMap channels[4] = {
+        MakeChannel(s.alphaMask, s.alphaShift, s.alphaBits, target.alphaMask, target.alphaShift, target.alphaBits),
+        MakeChannel(s.redMask, s.redShift, s.redBits, target.redMask, target.redShift, target.redBits),
+        MakeChannel(s.greenMask, s.greenShift, s.greenBits, target.greenMask, target.greenShift, target.greenBits),
+        MakeChannel(s.blueMask, s.blueShift, s.blueBits, target.blueMask, target.blueShift, target.blueBits),
+    };
+    PickConverter(s.BytesPerPixel(), target.BytesPerPixel())(m_pixels, block, count, channels);
+    ReplacePixels(block, target);
+    return true;
+}
+
+bool nPicture::ConvertFloat(const nPictureFormat& target)
+{
+    const size_t count = (size_t)m_width * m_height;
+    const int tbytes = target.BytesPerPixel();
+    uint8_t* block = (uint8_t*)nPictureAllocPixels(count * tbytes);
+    if (!block) return false;
+
+    // The masks of a float format hold each channel's float index.
+    const uint32_t ri = m_format.redMask < 3 ? m_format.redMask : 0;
+    const uint32_t gi = m_format.greenMask < 3 ? m_format.greenMask : 1;
+    const uint32_t bi = m_format.blueMask < 3 ? m_format.blueMask : 2;
+    const uint32_t alpha = FloatChannel(1.0f, target.alphaBits, target.alphaShift);
+    const uint8_t* src = m_pixels;
+    uint8_t* dst = block;
+    for (size_t i = 0; i < count; ++i, src += 12, dst += tbytes) {
+        float v[3];
+        std::memcpy(v, src, 12);
+        uint32_t w = FloatChannel(v[ri], target.redBits, target.redShift) +
+                     FloatChannel(v[gi], target.greenBits, target.greenShift) +
+                     FloatChannel(v[bi], target.blueBits, target.blueShift) + alpha;
+        StoreWord(dst, tbytes, w);
+    }
+    ReplacePixels(block, target);
+    return true;
+}

@@ -1,0 +1,399 @@
+#include "resources/nPictureTGA.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "core/nIOFile.h"
+#include "core/nLog.h"
+#include "resources/nPicture.h"
+
+namespace {
+
+const uint32_t kHeaderSize = 18;
+
+enum TGAType
+{
+    TGAColorMapped    = 1,
+    TGATrueColor      = 2,
+    TGAGrey           = 3,
+    TGAColorMappedRLE = 9,
+    TGATrueColorRLE   = 10
+};
+
+struct TGAHeader
+{
+    uint32_t idLength;
+    uint32_t mapType;
+    uint32_t type;
+    uint32_t mapFirst;
+    uint32_t mapLength;
+    uint32_t mapEntryBits;
+    uint32_t width;
+    uint32_t height;
+    uint32_t bits;
+    uint32_t descriptor;
+};
+
+inline uint32_t U16(const uint8_t* p) { return (uint32_t)p[0] | (uint32_t)p[1] << 8; }
+
+inline uint32_t Pack(uint32_t b, uint32_t g, uint32_t r, uint32_t a)
+{
+    return b | g << 8 | r << 16 | a << 24;
+}
+
+// A 16-bit TGA value: five bits each of red, green and blue from the top down; the top bit is not
+// alpha here, every pixel is opaque.
+inline uint32_t Expand16(const uint8_t* p)
+{
+    uint32_t w = U16(p);
+    return Pack((p[0] << 3) & 0xf8u, (w >> 2) & 0xf8u, (w >> 7) & 0xf8u, 0xffu);
+}
+
+inline uint32_t Expand24(const uint8_t* p) { return Pack(p[0], p[1], p[2], 0xffu); }
+inline uint32_t Expand32(const uint8_t* p) { return Pack(p[0], p[1], p[2], p[3]); }
+inline uint32_t ExpandGrey(const uint8_t* p) { return (uint32_t)p[0] * 0x01010101u; }
+
+// The bytes 2-3 (image type and the low byte of the first map index) must name one of the five
+// decodable types, and the rest of the header must describe a picture this reader can produce.
+bool ParseHeader(const uint8_t* d, uint32_t size, TGAHeader& h)
+{
+    if (size < kHeaderSize) return false;
+    h.idLength = d[0];
+    h.mapType = d[1];
+    uint32_t type = U16(d + 2);
+    h.type = d[2];
+    h.mapFirst = U16(d + 3);
+    h.mapLength = U16(d + 5);
+    h.mapEntryBits = d[7];
+    h.width = U16(d + 12);
+    h.height = U16(d + 14);
+    h.bits = d[16];
+    h.descriptor = d[17];
+
+    if (type != TGAColorMapped && type != TGATrueColor && type != TGAGrey &&
+        type != TGAColorMappedRLE && type != TGATrueColorRLE)
+        return false;
+    if (h.mapType > 1 || h.width == 0 || h.height == 0) return false;
+    switch (h.type) {
+    case TGAColorMapped:
+    case TGAColorMappedRLE:
+        return h.mapType == 1 && h.mapLength > 0 && h.bits == 8;
+    case TGATrueColor:
+    case TGAGrey:
+        return h.bits == 8 || h.bits == 16 || h.bits == 24 || h.bits == 32;
+    default:
+        return h.bits == 16 || h.bits == 24 || h.bits == 32;
+    }
+}
+
+// Builds the 256-entry colour table from the map entries that follow the image ID. Entry k of the
+// file is colour number first + k; colours the map does not give stay 0.
+bool ReadPalette(const TGAHeader& h, const uint8_t*& p, const uint8_t* end, uint32_t* palette)
+{
+    uint32_t entryBytes = h.mapEntryBits / 8;
+    if (h.mapEntryBits != 16 && h.mapEntryBits != 24 && h.mapEntryBits != 32) {
+        *g_log << "[!] " << "Palette is in unsupported pixel format (neither RGB16, RGB24 or BGR8).\n";
+        return false;
+    }
+    if ((size_t)(end - p) < (size_t)h.mapLength * entryBytes) {
+        *g_log << "[!] " << "Could not read TGA palette.\n";
+        return false;
+    }
+    std::memset(palette, 0, 256 * sizeof(uint32_t));
+    for (uint32_t k = 0; k < h.mapLength; ++k, p += entryBytes) {
+        uint32_t index = h.mapFirst + k;
+        if (index >= 256) continue;
+        uint32_t c;
+        if (entryBytes == 2) {
+            c = Expand16(p);
+        } else if (entryBytes == 3) {
+            // Magenta is the transparent key of 24-bit maps.
+            c = Pack(p[0], p[1], p[2], (p[0] == 255 && p[1] == 0 && p[2] == 255) ? 0u : 255u);
+        } else {
+            c = Expand32(p);
+        }
+        palette[index] = c;
+    }
+    return true;
+}
+
+// Writes decoded pixels in file order into the picture, turning rows around for bottom-left
+// files, and never past the last pixel.
+class PixelSink
+{
+public:
+    PixelSink(nPicture& picture, bool topLeft)
+        : m_base(picture.GetPixels()), m_width(picture.GetWidth()), m_height(picture.GetHeight()),
+          m_topLeft(topLeft), m_row(0), m_column(0), m_out(0)
+    {
+        SeekRow();
+    }
+
+    bool   Done() const       { return m_row >= m_height; }
+    size_t RowRoom() const    { return m_width - m_column; }   // pixels left in the current row
+
+    // Next n pixels of the row (n <= RowRoom()).
+    uint8_t* Take(size_t n)
+    {
+        uint8_t* at = m_out;
+        m_out += n * 4;
+        m_column += (uint32_t)n;
+        if (m_column == m_width) {
+            m_column = 0;
+            ++m_row;
+            SeekRow();
+        }
+        return at;
+    }
+
+private:
+    void SeekRow()
+    {
+        if (m_row >= m_height) { m_out = 0; return; }
+        uint32_t r = m_topLeft ? m_row : m_height - 1 - m_row;
+        m_out = m_base + (size_t)r * m_width * 4;
+    }
+
+    uint8_t* m_base;
+    uint32_t m_width;
+    uint32_t m_height;
+    bool     m_topLeft;
+    uint32_t m_row;
+    uint32_t m_column;
+    uint8_t* m_out;
+};
+
+inline void Store(uint8_t* at, uint32_t c) { std::memcpy(at, &c, 4); }
+
+// Raw pixels of Bytes each, as many whole pixels as the data holds. Fetch turns the bytes of one
+// pixel into its BGRA word.
+template<int Bytes, class Fetch>
+void DecodeRaw(const uint8_t* p, const uint8_t* end, Fetch fetch, PixelSink& sink)
+{
+    while (!sink.Done()) {
+        size_t n = sink.RowRoom();
+        size_t avail = (size_t)(end - p) / Bytes;
+        if (avail < n) n = avail;
+        if (n == 0) return;
+        uint8_t* out = sink.Take(n);
+        for (size_t i = 0; i < n; ++i, p += Bytes, out += 4) Store(out, fetch(p));
+    }
+}
+
+// 32-bit pixels are already blue, green, red, alpha: whole rows are copied.
+void DecodeRaw32(const uint8_t* p, const uint8_t* end, PixelSink& sink)
+{
+    while (!sink.Done()) {
+        size_t n = sink.RowRoom();
+        size_t avail = (size_t)(end - p) / 4;
+        if (avail < n) n = avail;
+        if (n == 0) return;
+        std::memcpy(sink.Take(n), p, n * 4);
+        p += n * 4;
+    }
+}
+
+// Run-length packets: a header byte, then either one value repeated (header - 127) times or
+// (header + 1) values. A packet is cut at the last pixel of the picture; decoding stops at the
+// first packet the data does not hold whole (the pixels of a cut raw packet that are there are kept).
+template<int Bytes, class Fetch>
+void DecodeRLE(const uint8_t* p, const uint8_t* end, Fetch fetch, PixelSink& sink)
+{
+    while (!sink.Done() && p < end) {
+        uint32_t header = *p++;
+        size_t count;
+        if (header & 0x80) {
+            count = header - 127;
+            if ((size_t)(end - p) < (size_t)Bytes) return;
+            uint32_t c = fetch(p);
+            p += Bytes;
+            while (count && !sink.Done()) {
+                size_t n = sink.RowRoom() < count ? sink.RowRoom() : count;
+                uint8_t* out = sink.Take(n);
+                for (size_t i = 0; i < n; ++i, out += 4) Store(out, c);
+                count -= n;
+            }
+        } else {
+            count = header + 1;
+            while (count && !sink.Done()) {
+                size_t n = sink.RowRoom() < count ? sink.RowRoom() : count;
+                size_t avail = (size_t)(end - p) / Bytes;
+                if (avail < n) n = avail;
+                if (n == 0) return;
+                uint8_t* out = sink.Take(n);
+                for (size_t i = 0; i < n; ++i, p += Bytes, out += 4) Store(out, fetch(p));
+                count -= n;
+            }
+        }
+    }
+}
+
+bool DecodeTGA(const uint8_t* data, uint32_t size, nPicture& picture)
+{
+    TGAHeader h;
+    if (!ParseHeader(data, size, h)) return false;
+
+    const uint8_t* p = data + kHeaderSize;
+    const uint8_t* end = data + size;
+    p = (size_t)(end - p) < h.idLength ? end : p + h.idLength;
+
+    uint32_t palette[256];
+    bool indexed = h.type == TGAColorMapped || h.type == TGAColorMappedRLE;
+    if (indexed) {
+        if (!ReadPalette(h, p, end, palette)) return false;
+    } else if (h.mapType == 1) {
+        // A map in a true-colour file precedes the pixels and is not used.
+        size_t skip = (size_t)h.mapLength * ((h.mapEntryBits + 7) / 8);
+        p = (size_t)(end - p) < skip ? end : p + skip;
+    }
+
+    // Allocate keeps the contents of a block of the same size and depth; the reader starts from
+    // zero. A new block comes zero-filled and is left untouched where the data ends early.
+    bool reused = picture.GetPixels() && picture.GetWidth() == h.width &&
+                  picture.GetHeight() == h.height && picture.GetFormat().bitsPerPixel == 32;
+    if (!picture.Allocate(h.width, h.height, PixelFormatBGRA8)) return false;
+    if (reused) std::memset(picture.GetPixels(), 0, picture.GetByteSize());
+
+    PixelSink sink(picture, (h.descriptor & 0x20) != 0);
+    auto lookup = [&palette](const uint8_t* q) { return palette[*q]; };
+    switch (h.type) {
+    case TGAColorMapped:
+        DecodeRaw<1>(p, end, lookup, sink);
+        break;
+    case TGATrueColor:
+    case TGAGrey:
+        switch (h.bits) {
+        case 8:  DecodeRaw<1>(p, end, [](const uint8_t* q) { return ExpandGrey(q); }, sink); break;
+        case 16: DecodeRaw<2>(p, end, [](const uint8_t* q) { return Expand16(q); }, sink); break;
+        case 24: DecodeRaw<3>(p, end, [](const uint8_t* q) { return Expand24(q); }, sink); break;
+        default: DecodeRaw32(p, end, sink); break;
+        }
+        break;
+    case TGAColorMappedRLE:
+        DecodeRLE<1>(p, end, lookup, sink);
+        break;
+    default:
+        switch (h.bits) {
+        case 16: DecodeRLE<2>(p, end, [](const uint8_t* q) { return Expand16(q); }, sink); break;
+        case 24: DecodeRLE<3>(p, end, [](const uint8_t* q) { return Expand24(q); }, sink); break;
+        default: DecodeRLE<4>(p, end, [](const uint8_t* q) { return Expand32(q); }, sink); break;
+        }
+        break;
+    }
+    return true;
+}
+
+bool IsWritableFormat(const nPictureFormat& f)
+{
+    return f == PixelFormatBGRA8 || f == PixelFormatRGBA8 || f == PixelFormatBGR8 ||
+           f == PixelFormatRGB24 || f == PixelFormatRGB555;
+}
+
+// One row in the file's order: blue, green, red (, alpha) bytes for 24 and 32 bits, and for 16
+// bits the 5-5-5 word with blue in the low bits.
+void EncodeRow(const nPictureFormat& f, const uint8_t* src, uint8_t* dst, uint32_t width)
+{
+    if (f.bitsPerPixel == 16) {
+        for (uint32_t x = 0; x < width; ++x, src += 2, dst += 2) {
+            uint32_t w = U16(src);
+            uint32_t r = (w & f.redMask) >> f.redShift;
+            uint32_t g = (w & f.greenMask) >> f.greenShift;
+            uint32_t b = (w & f.blueMask) >> f.blueShift;
+            uint32_t out = r << 10 | g << 5 | b;
+            dst[0] = (uint8_t)out;
+            dst[1] = (uint8_t)(out >> 8);
+        }
+        return;
+    }
+    const uint32_t n = f.BytesPerPixel();
+    const uint32_t b = f.blueShift / 8, g = f.greenShift / 8, r = f.redShift / 8;
+    if (n == 4) {
+        const uint32_t a = f.alphaShift / 8;
+        for (uint32_t x = 0; x < width; ++x, src += 4, dst += 4) {
+            dst[0] = src[b]; dst[1] = src[g]; dst[2] = src[r]; dst[3] = src[a];
+        }
+    } else {
+        for (uint32_t x = 0; x < width; ++x, src += 3, dst += 3) {
+            dst[0] = src[b]; dst[1] = src[g]; dst[2] = src[r];
+        }
+    }
+}
+
+}
+
+bool LoadPictureTGA(nIOFile& file, nPicture& picture)
+{
+    file.Rewind();
+    int32_t size = file.GetSize();
+    if (size < (int32_t)kHeaderSize) return false;
+
+    // The header alone decides whether the file is ours before the rest is read.
+    uint8_t header[kHeaderSize];
+    TGAHeader h;
+    if (file.Read(header, kHeaderSize) != (int32_t)kHeaderSize || !ParseHeader(header, kHeaderSize, h))
+        return false;
+
+    uint8_t* data = (uint8_t*)std::malloc((size_t)size);
+    if (!data) {
+        *g_log << "[!] " << "Failed to allocate picture buffer (" << (int32_t)h.width << "x"
+               << (int32_t)h.height << "@" << (int32_t)h.bits << "bpp).\n";
+        return false;
+    }
+    std::memcpy(data, header, kHeaderSize);
+    int32_t got = kHeaderSize + file.Read(data + kHeaderSize, size - (int32_t)kHeaderSize);
+    bool ok = DecodeTGA(data, (uint32_t)got, picture);
+    std::free(data);
+    return ok;
+}
+
+bool SavePictureTGA(const char* path, const nPicture& picture)
+{
+    const nPictureFormat& f = picture.GetFormat();
+    if (!IsWritableFormat(f)) {
+        *g_log << "[!] " << "Only supports BGRA8/BGR8/RGB24/RGB555.\n";
+        return false;
+    }
+    const uint32_t width = picture.GetWidth(), height = picture.GetHeight();
+    if (!picture.GetPixels() || width > 0xffff || height > 0xffff) {
+        *g_log << "[!] " << "Cannot write a picture of " << (int32_t)width << "x" << (int32_t)height
+               << (picture.GetPixels() ? "" : " without pixels") << " as TGA to '" << path << "'.\n";
+        return false;
+    }
+
+    nIOFile file;
+    if (!file.Open(path, false, true, false)) {
+        *g_log << "[!] " << "Cannot write to '" << path << "'.\n";
+        return false;
+    }
+
+    uint8_t header[kHeaderSize] = {0};
+    header[2] = TGATrueColor;
+    header[12] = (uint8_t)width;
+    header[13] = (uint8_t)(width >> 8);
+    header[14] = (uint8_t)height;
+    header[15] = (uint8_t)(height >> 8);
+    header[16] = f.bitsPerPixel;
+    header[17] = (uint8_t)(f.alphaBits | 0x20);
+    bool ok = file.Write(header, kHeaderSize) == (int32_t)kHeaderSize;
+
+    const uint32_t rowBytes = width * f.BytesPerPixel();
+    const bool asIs = f == PixelFormatBGRA8 || f == PixelFormatBGR8;
+    uint8_t* row = asIs ? 0 : (uint8_t*)std::malloc(rowBytes ? rowBytes : 1);
+    if (!asIs && !row) ok = false;
+    const uint8_t* src = picture.GetPixels();
+    for (uint32_t y = 0; ok && y < height; ++y, src += rowBytes) {
+        const uint8_t* out = src;
+        if (!asIs) {
+            EncodeRow(f, src, row, width);
+            out = row;
+        }
+        ok = file.Write(out, (int32_t)rowBytes) == (int32_t)rowBytes;
+    }
+    std::free(row);
+    if (!file.Close()) ok = false;
+    if (!ok) {
+        *g_log << "[!] " << "Cannot write to '" << path << "'.\n";
+        return false;
+    }
+    return true;
+}
