@@ -1,0 +1,165 @@
+// Textures: set-up on the current renderer, the destruction sequence, flags and the stream
+// interface a texture owns.
+#include "resources/nTexture.h"
+#include "resources/nTextureStreamInterface.h"
+#include "tests/resources/nRecordingRenderer.h"
+#include "tests/support/nLogCapture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+class CountedStream : public nTextureStreamInterface
+{
+public:
+    explicit CountedStream(int& deleted) : m_deleted(deleted) {}
+    ~CountedStream() override { ++m_deleted; }
+
+private:
+    int& m_deleted;
+};
+
+// A w x h RGBA8 texture whose every pixel has the given alpha.
+nTexture* NewFilledTexture(nOrvex* engine, const char* name, uint8_t alpha, uint32_t w = 2, uint32_t h = 2)
+{
+    nTexture* texture = new nTexture(engine, 0, 0);
+    texture->SetName(name);
+    EXPECT_TRUE(texture->Allocate(w, h, PixelFormatRGBA8));
+    for (uint32_t i = 0; i < w * h; ++i) {
+        uint8_t* p = texture->GetPixels() + 4 * i;
+        p[0] = 10; p[1] = 20; p[2] = 30; p[3] = alpha;
+    }
+    return texture;
+}
+
+TEST(Texture, ConstructionGivesAnEmptyPictureWithItsParameters)
+{
+    nOrvex engine;
+    nTexture texture(&engine, 1, 2);
+    EXPECT_EQ(texture.GetEngine(), &engine);
+    EXPECT_EQ(texture.GetUsage(), 1);
+    EXPECT_EQ(texture.GetStorageKind(), 2);
+    EXPECT_EQ(texture.GetFlags(), 0u);
+    EXPECT_EQ(texture.GetStreamInterface(), nullptr);
+    EXPECT_EQ(texture.GetRenderData(), nullptr);
+    EXPECT_EQ(texture.GetPixels(), nullptr);
+    EXPECT_EQ(texture.GetWidth(), 0u);
+}
+
+TEST(Texture, SetupSendsItsMessageThenAsksTheCurrentRendererAndReturnsItsAnswer)
+{
+    for (bool answer : {true, false}) {
+        nOrvex engine;
+        Calls calls;
+        nRecordingRenderer renderer(&engine, calls);
+        renderer.setupAnswer = answer;
+        nRecordingProgress progress(calls);
+        engine.SetEventInterface(&progress);
+
+        nTexture* texture = NewFilledTexture(&engine, "wall.tga", 255);
+        nSharedPtr<nTexture> hold(texture);
+        EXPECT_EQ(texture->Setup(), answer);
+        EXPECT_EQ(calls, (Calls{"message Texture Setup", "SetupTexture wall.tga"}));
+        EXPECT_EQ(texture->GetRenderData() != nullptr, answer);
+        hold.Release();
+        engine.SetEventInterface(nullptr);
+    }
+}
+
+TEST(Texture, SetupWithoutAnyRendererFailsWithOneLine)
+{
+    nLogCapture log;
+    nTexture detached(nullptr, 0, 0);
+    detached.SetName("lost.tga");
+    EXPECT_FALSE(detached.Setup());
+
+    nOrvex engine;
+    engine.SetRenderer(nullptr);
+    nTexture orphan(&engine, 0, 0);
+    orphan.SetName("orphan.tga");
+    EXPECT_FALSE(orphan.Setup());
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] No renderer to set up texture 'lost.tga'.\n",
+                                                     "[!] No renderer to set up texture 'orphan.tga'.\n"}));
+    engine.SetRenderer(engine.GetNullRenderer());
+}
+
+TEST(Texture, DestructionSendsDestroyingThenFreesThenSendsDestroyed)
+{
+    struct Case { const char* what; bool setUp; };
+    for (const Case& c : {Case{"never set up", false}, Case{"set up", true}}) {
+        SCOPED_TRACE(c.what);
+        nOrvex engine;
+        Calls calls;
+        nRecordingRenderer renderer(&engine, calls);
+        nRecordingListener listener(&engine, calls);
+        nSharedPtr<nTexture> texture(NewFilledTexture(&engine, "stone.tga", 255));
+        if (c.setUp)
+            texture->Setup();
+        calls.clear();
+        texture.Release();
+        EXPECT_EQ(calls, (Calls{"event 5 stone.tga", "FreeTexture stone.tga", "event 6 stone.tga"}));
+    }
+}
+
+TEST(Texture, FreeGoesToTheRendererCurrentAtThatMoment)
+{
+    nOrvex engine;
+    Calls first, second;
+    nRecordingRenderer* setupRenderer = new nRecordingRenderer(&engine, first);
+    nTexture* texture = NewFilledTexture(&engine, "a.tga", 255);
+    texture->Setup();
+    delete setupRenderer;                    // hands the engine back to its null renderer
+    nRecordingRenderer later(&engine, second);
+    delete texture;
+    EXPECT_EQ(first, (Calls{"SetupTexture a.tga"}));
+    EXPECT_EQ(second, (Calls{"FreeTexture a.tga"}));
+}
+
+TEST(Texture, DestructorDeletesTheStreamInterfaceItOwns)
+{
+    nOrvex engine;
+    int deleted = 0;
+    nTexture* texture = new nTexture(&engine, 0, 0);
+    texture->SetStreamInterface(new CountedStream(deleted));
+    texture->SetStreamInterface(new CountedStream(deleted));    // the first one goes now
+    EXPECT_EQ(deleted, 1);
+    delete texture;
+    EXPECT_EQ(deleted, 2);
+}
+
+TEST(Texture, RenderTargetSwitchTouchesOnlyItsBit)
+{
+    nTexture texture(nullptr, 0, 0);
+    texture.SetFlags(TextureKeepPixels | TextureNormalMap);
+    texture.SetRenderTarget(true);
+    EXPECT_EQ(texture.GetFlags(), uint32_t(TextureKeepPixels | TextureNormalMap | TextureRenderTarget));
+    texture.SetRenderTarget(false);
+    EXPECT_EQ(texture.GetFlags(), uint32_t(TextureKeepPixels | TextureNormalMap));
+    texture.SetRenderTarget(false);
+    EXPECT_EQ(texture.GetFlags(), uint32_t(TextureKeepPixels | TextureNormalMap));
+}
+
+TEST(Texture, TranslucencySurvivesARendererThatDropsThePixels)
+{
+    struct Case { uint8_t alpha; bool keepPixels; bool expected; };
+    for (const Case& c : {Case{128, false, true}, Case{255, false, false}, Case{0, true, true}, Case{255, true, false}}) {
+        nOrvex engine;
+        Calls calls;
+        nRecordingRenderer renderer(&engine, calls);
+        renderer.dropPixels = true;
+        nSharedPtr<nTexture> texture(NewFilledTexture(&engine, "t.tga", c.alpha));
+        if (c.keepPixels)
+            texture->SetFlag(TextureKeepPixels, true);
+        EXPECT_EQ(texture->HasTranslucentContent(), c.expected);
+        ASSERT_TRUE(texture->Setup());
+        EXPECT_EQ(texture->GetPixels() != nullptr, c.keepPixels);
+        EXPECT_EQ(texture->HasTranslucentContent(), c.expected) << int(c.alpha);
+    }
+}
+
+}
