@@ -1,0 +1,230 @@
+#include "scene/nMotion.h"
+
+#include <cstring>
+#include <new>
+
+#include "core/nCategory.h"
+#include "core/nLog.h"
+#include "core/nMetaFile.h"
+#include "core/nMetaTag.h"
+
+namespace {
+
+const char* const kChannelNames[ChannelLast + 1] = {
+    0,
+    "PositionX", "PositionY", "PositionZ", "RotationX", "RotationY", "RotationZ",
+    "ScaleX", "ScaleY", "ScaleZ", "PivotX", "PivotY", "PivotZ",
+    "DiffuseR", "DiffuseG", "DiffuseB", "SpecularR", "SpecularG", "SpecularB",
+    "DiffuseI", "SpecularI", "ConeAngle", "EdgeAngle", "Alpha", "Zoom", "Range",
+    "FogStart", "FogEnd", "FogR", "FogG", "FogB",
+};
+
+struct LoopModeName { const char* name; int32_t mode; };
+// Motion files name the offset mode differently from curve files.
+const LoopModeName kLoopModes[] = {
+    {"Reset", LoopReset}, {"Repeat", LoopRepeat}, {"Oscillate", LoopOscillate}, {"OffsetAndRepeat", LoopOffsetRepeat},
+};
+
+const char* LoopModeName(int32_t mode)
+{
+    for (const struct LoopModeName& m : kLoopModes)
+        if (m.mode == mode) return m.name;
+    return 0;
+}
+
+}
+
+const char* GetMotionChannelName(int32_t id)
+{
+    return id >= 1 && id <= ChannelLast ? kChannelNames[id] : 0;
+}
+
+int32_t FindMotionChannelId(const char* name)
+{
+    if (!name) return ChannelNone;
+    for (int32_t id = 1; id <= ChannelLast; ++id)
+        if (std::strcmp(kChannelNames[id], name) == 0) return id;
+    return ChannelNone;
+}
+
+// Channel.
+
+int32_t nMotionChannel::GetSerializedSize() const
+{
+    return 84 + 44 * (int32_t)GetKeyCount();
+}
+
+bool nMotionChannel::Deserialize(nMetaFile* document, nMetaTag* tag)
+{
+    if (!tag || !(tag->GetName() == "Channel")) {
+        *g_log << "[!] " << "Could not parse motion channel. Root tag id is incorrect ("
+               << (tag ? tag->GetName().GetCStr() : 0) << ").\n";
+        return false;
+    }
+    nMetaTagIterator it;
+    while (nMetaTag* child = tag->NextChild(it)) {
+        const nString& name = child->GetName();
+        if (name == "Curve") {
+            nCurve::Deserialize(document, child);
+        } else if (name == "Id") {
+            const char* text = 0;
+            child->GetValue().GetString(&text);
+            int32_t id = FindMotionChannelId(text);
+            if (id == ChannelNone) *g_log << "[*] " << "Unknown channel id '" << text << "'.\n";
+            else m_id = id;
+        } else {
+            *g_log << "[*] " << "Unknown tag '" << name.GetCStr() << "' in <Channel>.\n";
+        }
+    }
+    return true;
+}
+
+nMetaTag* nMotionChannel::Serialize(nMetaFile* document) const
+{
+    nMetaTag* root = new (std::nothrow) nMetaTag("Channel");
+    if (!root) {
+        *g_log << "[!] " << "Could not create channel root tag to serialize.\n";
+        return 0;
+    }
+    root->AddChild(nCurve::Serialize(document));
+    const char* name = GetMotionChannelName(m_id);
+    if (name) root->AddChild(new (std::nothrow) nMetaTag("Id", name));
+    else *g_log << "[*] " << "Unknown motion channel type (" << m_id << ").\n";
+    return root;
+}
+
+// Motion.
+
+nMotion::nMotion(const char* name) : m_useQuaternion(false), m_loopMode(LoopConstant)
+{
+    m_name.Set(name);
+}
+
+nMotion::~nMotion()
+{
+    for (ChannelList::Node* n = m_channels.GetHead(); n; n = n->next) delete n->value;
+    m_channels.Clear();
+    m_track.Clear();
+}
+
+nMotionChannel* nMotion::AddChannel(int32_t id)
+{
+    nMotionChannel* channel;
+    {
+        nCategoryScope category(CategoryScene);
+        channel = new (std::nothrow) nMotionChannel;
+        if (channel && !m_channels.InsertAfter(channel, 0)) {
+            delete channel;
+            channel = 0;
+        }
+    }
+    if (!channel) {
+        *g_log << "[!] " << "Could not allocate channel.\n";
+        return 0;
+    }
+    channel->SetId(id);
+    return channel;
+}
+
+nMotionChannel* nMotion::FindChannel(int32_t id) const
+{
+    for (ChannelList::Node* n = m_channels.GetHead(); n; n = n->next)
+        if (n->value->GetId() == id) return n->value;
+    return 0;
+}
+
+float nMotion::GetDuration() const
+{
+    float duration = 0.0f;
+    for (ChannelList::Node* n = m_channels.GetHead(); n; n = n->next) {
+        float end = n->value->GetEndTime();
+        if (n == m_channels.GetHead() || end > duration) duration = end;
+    }
+    return duration;
+}
+
+bool nMotion::GetTimeRange(float& start, float& end) const
+{
+    if (!m_channels.GetHead()) return false;
+    for (ChannelList::Node* n = m_channels.GetHead(); n; n = n->next) {
+        float s, e;
+        n->value->GetTimeRange(s, e);
+        if (n == m_channels.GetHead() || s < start) start = s;
+        if (n == m_channels.GetHead() || e > end) end = e;
+    }
+    return true;
+}
+
+void nMotion::EvaluatePosition(float time, float& x, float& y, float& z, int32_t loopMode)
+{
+    for (ChannelList::Node* n = m_channels.GetHead(); n; n = n->next) {
+        nMotionChannel* channel = n->value;
+        float* component = channel->GetId() == ChannelXPos ? &x
+                           : channel->GetId() == ChannelYPos ? &y
+                           : channel->GetId() == ChannelZPos ? &z : 0;
+        if (component) channel->Evaluate(time, *component, loopMode, kCurveRangeFirst, kCurveRangeLast);
+    }
+}
+
+bool nMotion::Deserialize(nMetaFile* document, nMetaTag* tag)
+{
+    if (!tag || !(tag->GetName() == "Motion")) {
+        *g_log << "[!] " << "Could not parse motion, root tag id is incorrect ("
+               << (tag ? tag->GetName().GetCStr() : 0) << ").\n";
+        return false;
+    }
+    m_useQuaternion = false;
+    m_loopMode = LoopConstant;
+    bool loopModeSeen = false;
+
+    nMetaTagIterator it;
+    while (nMetaTag* child = tag->NextChild(it)) {
+        const nString& name = child->GetName();
+        if (name == "Id") {
+            const char* text = 0;
+            if (child->GetValue().GetString(&text)) m_name.Set(text);
+        } else if (name == "UseQuaternion") {
+            m_useQuaternion = child->GetBoolValue();
+        } else if (name == "QChannel") {
+            m_track.Deserialize(document, child);
+        } else if (name == "LoopMode") {
+            const char* text = 0;
+            child->GetValue().GetString(&text);
+            for (const struct LoopModeName& m : kLoopModes)
+                if (text && std::strcmp(text, m.name) == 0) m_loopMode = m.mode;
+            loopModeSeen = true;
+        } else if (name == "Channel") {
+            nMotionChannel* channel = AddChannel(ChannelNone);
+            if (channel) channel->Deserialize(document, child);
+        } else {
+            *g_log << "[*] " << "Unknown tag '" << name.GetCStr() << "' in <Motion>.\n";
+        }
+    }
+
+    if (!loopModeSeen) {
+        for (ChannelList::Node* n = m_channels.GetHead(); n; n = n->next) {
+            if (n->value->GetPostBehavior() != LoopConstant) {
+                m_loopMode = n->value->GetPostBehavior();
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+nMetaTag* nMotion::Serialize(nMetaFile* document) const
+{
+    nMetaTag* root = new (std::nothrow) nMetaTag("Motion");
+    if (!root) {
+        *g_log << "[!] " << "Could not create managed root tag to serialize.\n";
+        return 0;
+    }
+    root->AddChild(new (std::nothrow) nMetaTag("Id", m_name.GetCStr()));
+    const char* loopMode = LoopModeName(m_loopMode);
+    if (loopMode) root->AddChild(new (std::nothrow) nMetaTag("LoopMode", loopMode));
+    root->AddChild(new (std::nothrow) nMetaTag("UseQuaternion", m_useQuaternion));
+    root->AddChild(m_track.Serialize(document));
+    for (ChannelList::Node* n = m_channels.GetHead(); n; n = n->next)
+        root->AddChild(n->value->Serialize(document));
+    return root;
+}
