@@ -150,10 +150,12 @@ void nMaterial::UpdateAlphaFlag()
     m_alpha = (blends || IsActiveWithTexture(m_channels[MaterialChannelOpacity])) ? 1 : 0;
 }
 
+// Validation comes before the alpha flag, which reads the channel table: a stage added since the
+// last validation (an embedded-alpha Opacity stage, a script's stage) must count.
 void nMaterial::Update()
 {
-    UpdateAlphaFlag();
     ValidateStages();
+    UpdateAlphaFlag();
     if (nRenderer* renderer = CurrentRenderer(m_engine))
         renderer->UpdateMaterial(this);
 }
@@ -178,8 +180,8 @@ void nMaterial::Setup()
     nRenderer* renderer = CurrentRenderer(m_engine);
     if (renderer)
         renderer->SetupMaterial(this);
-    UpdateAlphaFlag();
     ValidateStages();
+    UpdateAlphaFlag();
     if (renderer)
         renderer->UpdateMaterial(this);
 }

@@ -124,9 +124,9 @@ public:
     void ValidateStages();
     void UpdateAlphaFlag();                 // set for Add or Sub, or an active textured Opacity stage
 
-    void Update();                          // alpha flag, validation, then the current renderer's UpdateMaterial
+    void Update();                          // validation, alpha flag, then the current renderer's UpdateMaterial
     // With the debug channel set, shows only that channel's texture as a white diffuse texture;
-    // then the current renderer's SetupMaterial, the alpha flag, validation and UpdateMaterial.
+    // then the current renderer's SetupMaterial, validation, the alpha flag and UpdateMaterial.
     void Setup();
 
     // NML "Material" tag. Reading resets the material first and fails only for a root of another
