@@ -1,0 +1,281 @@
+#include "script/iface/nScriptUnit.h"
+
+#include <new>
+
+#include "core/nLog.h"
+#include "core/nMetaFile.h"
+#include "core/nMetaTag.h"
+#include "core/nScriptObject.h"
+#include "core/nScriptValue.h"
+#include "core/nVariant.h"
+#include "script/iface/nScriptVM.h"
+
+namespace {
+
+const char* const kManagerEvents[nManagerScriptUnit::CachedEventCount] = {
+    "OnLogicUpdate", "OnUpdate", "OnActivate", "OnPhysicStep", "OnPhysicSleepStep", "OnCollision", "OnCollisionEx",
+};
+
+const char* const kSceneEvents[nSceneScriptUnit::CachedEventCount] = {
+    "OnRenderDone", "OnRenderUI", "OnPhysicStep", "OnUpdate",
+};
+
+bool Named(const nMetaTag* tag, const char* name)
+{
+    return tag->GetName() == name;
+}
+
+void Append(nMetaTag* parent, nMetaTag* child)
+{
+    if (child && !parent->AddChild(child)) delete child;
+}
+
+// A copy of a parameter as an NML value tag; NULL for a type a parameter cannot have.
+nMetaTag* ValueTag(const nVariant& v)
+{
+    float f;
+    bool b;
+    int32_t i;
+    const char* s;
+    if (v.GetFloat(&f)) return new (std::nothrow) nMetaTag("Value", f);
+    if (v.GetType() == TagType_Bool && v.GetBool(&b)) return new (std::nothrow) nMetaTag("Value", b);
+    if (v.GetInt(&i)) return new (std::nothrow) nMetaTag("Value", i);
+    if (v.GetString(&s)) return new (std::nothrow) nMetaTag("Value", s);
+    return 0;
+}
+
+void DeleteCached(nScriptObject** cached, int32_t count)
+{
+    for (int32_t i = 0; i < count; ++i) {
+        delete cached[i];
+        cached[i] = 0;
+    }
+}
+
+}
+
+nScriptUnit::nScriptUnit(nScriptVM* vm)
+    : m_vm(vm), m_ownerType(0), m_owner(0), m_instance(0)
+{
+}
+
+nScriptUnit::~nScriptUnit()
+{
+    for (nList<nVariant*>::Node* n = m_parameters.GetHead(); n; n = n->next) delete n->value;
+    m_parameters.Clear();
+    delete m_instance;
+    m_instance = 0;
+}
+
+void nScriptUnit::GetOwner(void** owner, int32_t* ownerType) const
+{
+    if (owner) *owner = m_owner;
+    if (ownerType) *ownerType = m_ownerType;
+}
+
+bool nScriptUnit::Setup()
+{
+    Release();
+    if (m_scriptPath.IsEmpty() || m_className.IsEmpty()) return true;
+    if (!m_vm || !m_vm->RunFile(m_scriptPath.GetCStr(), 0)) return false;
+    if (!m_vm->BeginCall(m_className.GetCStr(), 0, 0)) return false;
+
+    nScriptValue result;
+    if (!m_vm->ExecuteCall(&result) || result.GetKind() != ScriptValue_ScriptObject || !result.GetScriptObject()) {
+        m_vm->Kill(ScriptKillNoInstance, m_className.GetCStr(), true);
+        return false;
+    }
+    m_instance = result.GetScriptObject();
+    if (result.IsOwned()) result.SetScriptObject(m_instance, false);   // the unit takes it over
+
+    for (nList<nVariant*>::Node* n = m_parameters.GetHead(); n; n = n->next)
+        m_vm->SetValue(n->value->GetName().GetCStr(), nScriptValue(*n->value), m_instance);
+    return true;
+}
+
+void nScriptUnit::Release()
+{
+    delete m_instance;
+    m_instance = 0;
+}
+
+bool nScriptUnit::BeginCall(const char* event, nScriptObject* function)
+{
+    if (!m_instance || !m_vm) return false;
+    if (!m_vm->BeginCall(event, function, m_instance)) return false;
+    return m_vm->PushArgument(nScriptValue(m_ownerType, m_owner));
+}
+
+bool nScriptUnit::PushArgument(const nScriptValue& value)
+{
+    return m_vm && m_vm->PushArgument(value);
+}
+
+bool nScriptUnit::ExecuteCall(nScriptValue* result)
+{
+    return m_vm && m_vm->ExecuteCall(result);
+}
+
+nScriptObject* nScriptUnit::LookUp(const char* name) const
+{
+    return m_instance && m_vm ? m_vm->GetObject(name, m_instance) : 0;
+}
+
+bool nScriptUnit::Deserialize(nMetaFile* document, nMetaTag* tag)
+{
+    if (!tag) return false;
+    if (!Named(tag, "ScriptUnit")) {
+        *g_log << "[!] " << "Could not parse script unit. Root tag id is incorrect (" << tag->GetName().GetCStr() << ").\n";
+        return false;
+    }
+    m_scriptPath.Clear();
+    m_className.Clear();
+
+    nMetaTagIterator it;
+    while (nMetaTag* child = tag->NextChild(it)) {
+        const char* text = 0;
+        if (Named(child, "Script")) {
+            if (child->GetValue().GetString(&text)) m_scriptPath.Set(text);
+        } else if (Named(child, "Class")) {
+            if (child->GetValue().GetString(&text)) m_className.Set(text);
+        } else if (Named(child, "ParmList")) {
+            nMetaTagIterator parms;
+            while (nMetaTag* parm = child->NextChild(parms)) {
+                nMetaTag* id = parm->FindPath("Id;");
+                nMetaTag* value = parm->FindPath("Value;");
+                const char* name = 0;
+                if (!id || !value || !id->GetValue().GetString(&name)) {
+                    *g_log << "[*] " << "Incomplete script parameter declaration ignored.\n";
+                    continue;
+                }
+                int32_t type = value->GetType();
+                if (type != TagType_Real && type != TagType_Bool && type != TagType_Integer && type != TagType_String) {
+                    *g_log << "[*] " << "parameter '" << name << "' type is invalid.\n";
+                    continue;
+                }
+                nVariant* parameter = new (std::nothrow) nVariant();
+                if (!parameter) continue;
+                parameter->Set(value->GetValue());
+                parameter->SetName(name);
+                if (!m_parameters.InsertAfter(parameter, 0)) delete parameter;
+            }
+        } else {
+            *g_log << "[*] " << "Unknown tag '" << child->GetName().GetCStr() << "' in <ScriptUnit>.\n";
+        }
+    }
+    return true;
+}
+
+nMetaTag* nScriptUnit::Serialize(nMetaFile* document) const
+{
+    nMetaTag* root = new (std::nothrow) nMetaTag("ScriptUnit");
+    if (!root) {
+        *g_log << "[!] " << "Could not serialize script unit. Failed to create root tag.\n";
+        return 0;
+    }
+    if (!m_scriptPath.IsEmpty()) Append(root, new (std::nothrow) nMetaTag("Script", m_scriptPath.GetCStr()));
+    if (!m_className.IsEmpty()) Append(root, new (std::nothrow) nMetaTag("Class", m_className.GetCStr()));
+    if (m_parameters.GetCount() > 0) {
+        nMetaTag* list = new (std::nothrow) nMetaTag("ParmList");
+        if (list) {
+            for (nList<nVariant*>::Node* n = m_parameters.GetHead(); n; n = n->next) {
+                const nVariant* v = n->value;
+                nMetaTag* parm = new (std::nothrow) nMetaTag("Parm");
+                nMetaTag* id = new (std::nothrow) nMetaTag("Id", v->GetName().GetCStr());
+                nMetaTag* value = ValueTag(*v);
+                bool added = parm && id && value && parm->AddChild(id);
+                if (added) id = 0;
+                added = added && parm->AddChild(value);
+                if (added) value = 0;
+                added = added && list->AddChild(parm);
+                if (!added) {
+                    delete parm;
+                    delete id;
+                    delete value;
+                    *g_log << "[*] " << "Failed to serialize instance parameter '" << v->GetName().GetCStr() << "'.\n";
+                }
+            }
+            Append(root, list);
+        }
+    }
+    return root;
+}
+
+nManagerScriptUnit::nManagerScriptUnit(nScriptVM* vm) : nScriptUnit(vm), m_cached{}
+{
+}
+
+nManagerScriptUnit::~nManagerScriptUnit()
+{
+    DeleteCached(m_cached, CachedEventCount);
+}
+
+bool nManagerScriptUnit::Setup()
+{
+    if (!nScriptUnit::Setup()) return false;
+    for (int32_t i = 0; i < CachedEventCount; ++i) m_cached[i] = LookUp(kManagerEvents[i]);
+    return true;
+}
+
+void nManagerScriptUnit::Release()
+{
+    DeleteCached(m_cached, CachedEventCount);
+    nScriptUnit::Release();
+}
+
+nScriptObject* nManagerScriptUnit::GetCached(int32_t event) const
+{
+    return event >= 0 && event < CachedEventCount ? m_cached[event] : 0;
+}
+
+nSceneScriptUnit::nSceneScriptUnit(nScriptVM* vm) : nScriptUnit(vm), m_updateDelay(0), m_cached{}
+{
+}
+
+nSceneScriptUnit::~nSceneScriptUnit()
+{
+    DeleteCached(m_cached, CachedEventCount);
+}
+
+bool nSceneScriptUnit::Setup()
+{
+    if (!nScriptUnit::Setup()) return false;
+    for (int32_t i = 0; i < CachedEventCount; ++i) m_cached[i] = LookUp(kSceneEvents[i]);
+    m_updateDelay = 0;
+    return true;
+}
+
+void nSceneScriptUnit::Release()
+{
+    DeleteCached(m_cached, CachedEventCount);
+    nScriptUnit::Release();
+}
+
+nScriptObject* nSceneScriptUnit::GetCached(int32_t event) const
+{
+    return event >= 0 && event < CachedEventCount ? m_cached[event] : 0;
+}
+
+nScene2DScriptUnit::nScene2DScriptUnit(nScriptVM* vm) : nScriptUnit(vm), m_events(0), m_onUpdate(0)
+{
+}
+
+nScene2DScriptUnit::~nScene2DScriptUnit()
+{
+    delete m_onUpdate;
+    m_onUpdate = 0;
+}
+
+bool nScene2DScriptUnit::Setup()
+{
+    if (!nScriptUnit::Setup()) return false;
+    m_onUpdate = LookUp("OnUpdate");
+    return true;
+}
+
+void nScene2DScriptUnit::Release()
+{
+    delete m_onUpdate;
+    m_onUpdate = 0;
+    nScriptUnit::Release();
+}
