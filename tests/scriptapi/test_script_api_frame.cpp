@@ -1,0 +1,271 @@
+// The script API frame: registration of the base functions and constants with exact masks,
+// the base functions' behaviour, assertions killing the machine, and argument checks made
+// before any function runs.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include <squirrel.h>
+
+#include "script/nCObject.h"
+#include "script/nScriptBinding.h"
+#include "script/nSquirrelVM.h"
+#include "scriptapi/nScriptAPI.h"
+#include "tests/support/nLogCapture.h"
+#include "tests/support/nTempDir.h"
+
+namespace {
+
+class ScriptAPITest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(vm.Open());
+        v = vm.GetHandle();
+        RegisterScriptAPI(v);
+    }
+
+    void Exec(const std::string& code)
+    {
+        SQInteger top = sq_gettop(v);
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_compilebuffer(v, code.c_str(), code.size(), "exec.nut", SQTrue)));
+        sq_pushroottable(v);
+        sq_call(v, 1, SQFalse, SQTrue);
+        sq_settop(v, top);
+    }
+
+    // The expression's value as text, or "error: " text; errors are caught by the script.
+    std::string Eval(const std::string& expression)
+    {
+        std::string code = "return function() { try { return \"\" + (" + expression + "); } catch (e) { return \"error: \" + e; } }";
+        SQInteger top = sq_gettop(v);
+        if (SQ_FAILED(sq_compilebuffer(v, code.c_str(), code.size(), "eval", SQTrue))) return "compile error";
+        sq_pushroottable(v);
+        sq_call(v, 1, SQTrue, SQTrue);
+        sq_pushroottable(v);
+        const SQChar* s = "call failed";
+        if (SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQTrue))) sq_getstring(v, -1, &s);
+        std::string out = s;
+        sq_settop(v, top);
+        return out;
+    }
+
+    void Hold(const char* name, void* native, int32_t type)
+    {
+        sq_pushroottable(v);
+        sq_pushstring(v, name, -1);
+        ASSERT_TRUE(ScriptPushNativeObject(v, native, type, false));
+        sq_newslot(v, -3, SQFalse);
+        sq_pop(v, 1);
+    }
+
+    nLogCapture log;
+    nSquirrelVM vm{0};
+    HSQUIRRELVM v = 0;
+};
+
+// Each base function is a native closure of its name whose parameter count is its mask's.
+TEST_F(ScriptAPITest, BaseFunctionsAreRegisteredWithTheirMasks)
+{
+    struct Case { const char* name; SQInteger params; };
+    const Case cases[] = {
+        {"__Assert", 3}, {"Pow", 3}, {"Mod", 3}, {"AbsMod", 3}, {"ObjectIsValid", 2},
+        {"ObjectIsSame", 3}, {"ShellExecute", 3}, {"FileRename", 3}, {"AIPathIsValid", 2},
+        {"GeometryIsValid", 2}, {"ItemIsValid", 2}, {"MetatagIsValid", 2}, {"TextureIsValid", 2},
+        {"WidgetIsValid", 2}, {"WindowIsValid", 2},
+    };
+    SQInteger top = sq_gettop(v);
+    for (const Case& c : cases) {
+        sq_pushroottable(v);
+        sq_pushstring(v, c.name, -1);
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_get(v, -2))) << c.name;
+        EXPECT_EQ(sq_gettype(v, -1), OT_NATIVECLOSURE) << c.name;
+        SQUnsignedInteger params = 0, free_vars = 0;
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_getclosureinfo(v, -1, &params, &free_vars)));
+        EXPECT_EQ((SQInteger)params, c.params) << c.name;
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_getclosurename(v, -1)));
+        const SQChar* name = 0;
+        sq_getstring(v, -1, &name);
+        EXPECT_STREQ(name, c.name);
+        sq_settop(v, top);
+    }
+}
+
+TEST_F(ScriptAPITest, Constants)
+{
+    struct Case { const char* expression; const char* value; };
+    const Case cases[] = {
+        {"SystemClockFrequency", "10000"},
+        {"EngineTypeUndefined", "0"},
+        {"EngineTypeDeletednative", "1"},
+        {"EngineTypeResourceSet", "4"},
+        {"EngineTypeEmitter", "29"},
+        {"EngineTypeCollisionShape", "37"},
+        {"EngineTypeHID", "42"},
+        {"EngineTypeAnimationSource", "46"},
+        {"objectTypeColShape", "37"},
+        {"typeof Vector", "class"},
+        {"typeof Matrix3", "class"},
+        {"typeof Matrix4", "class"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Eval(c.expression), c.value) << c.expression;
+}
+
+TEST_F(ScriptAPITest, ArithmeticFunctions)
+{
+    struct Case { const char* expression; const char* value; };
+    const Case cases[] = {
+        {"Mod(-7, 3)", "-1"},
+        {"AbsMod(-7, 3)", "2"},
+        {"AbsMod(7, -3)", "1"},
+        {"Mod(7, 3)", "1"},
+        {"Mod(7, 0)", "error: division by zero"},
+        {"AbsMod(7, 0)", "error: division by zero"},
+        {"Mod(-9223372036854775807 - 1, -1)", "0"},
+        {"Mod(7.5, 2)", "error: parameter 1 has an invalid type 'float' ; expected: 'integer'"},
+        {"Pow(2.0, 10.0)", "1024"},
+        {"Pow(2, 3.0)", "error: parameter 1 has an invalid type 'integer' ; expected: 'float'"},
+        {"Pow(2.0)", "error: wrong number of parameters"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Eval(c.expression), c.value) << c.expression;
+    EXPECT_FALSE(vm.IsKilled());
+}
+
+TEST_F(ScriptAPITest, ValidityAndSameness)
+{
+    int item = 0;
+    int texture = 0;
+    int gone = 0;
+    Hold("item", &item, objectTypeItem);
+    Hold("itemAsCamera", &item, objectTypeCamera);
+    Hold("texture", &texture, objectTypeTexture);
+    Hold("nullItem", 0, objectTypeItem);
+    Hold("nullGeometry", 0, objectTypeGeometry);
+    Hold("dead", &gone, objectTypeItem);
+    Hold("deadToo", &gone, objectTypeWidget);
+    Hold("textureToo", &texture, objectTypeTexture);
+    vm.InvalidateNativeObject(&gone);
+    struct Case { const char* expression; const char* value; };
+    const Case cases[] = {
+        {"ObjectIsValid(item)", "true"},
+        {"ItemIsValid(texture)", "true"},            // the kind is not tested
+        {"ObjectIsSame(texture, textureToo)", "true"},
+        {"ObjectIsValid(nullItem)", "false"},
+        {"WidgetIsValid(dead)", "false"},            // a deleted native is accepted and not valid
+        {"ObjectIsSame(item, itemAsCamera)", "true"},
+        {"ObjectIsSame(item, nullItem)", "false"},
+        {"ObjectIsSame(nullItem, nullGeometry)", "true"},
+        {"ObjectIsSame(dead, deadToo)", "true"},
+        {"ObjectIsValid(Vector())", "error: invalid type tag"},
+        {"ObjectIsValid(1)", "error: parameter 1 has an invalid type 'integer' ; expected: 'instance'"},
+        {"ObjectIsValid()", "error: wrong number of parameters"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Eval(c.expression), c.value) << c.expression;
+}
+
+TEST_F(ScriptAPITest, AssertionKillsTheMachine)
+{
+    Exec("__Assert(true, \"fine\");");
+    EXPECT_FALSE(vm.IsKilled());
+    EXPECT_TRUE(log.Lines().empty());
+
+    Exec("function Check(n) {\n  __Assert(n > 3, \"n is big\");\n}\nCheck(1);\n");
+    EXPECT_TRUE(vm.IsKilled());
+    EXPECT_EQ(vm.GetKillCode(), ScriptKillAssertion);
+    EXPECT_STREQ(vm.GetKillReason().GetCStr(), "Assertion failed");
+    EXPECT_STREQ(vm.GetErrorSource().GetCStr(), "exec.nut");
+    EXPECT_EQ(vm.GetErrorLine(), 2);
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
+        "[!] Killing VM with reason 'Assertion failed'.\n",
+        "[|] \n",
+        "[|] Call stack (Assertion failed 'n is big'):\n",
+        "[|]   1: Check() exec.nut(2)\n",
+        "[|]   2: main() exec.nut(4)\n",
+        "[|] \n"}));
+    EXPECT_FALSE(vm.BeginCall("Check", 0, 0));
+}
+
+TEST_F(ScriptAPITest, ArgumentErrorUncaughtKills)
+{
+    Exec("function Bad() { return Mod(\"a\", 1); }\nBad();\n");
+    EXPECT_TRUE(vm.IsKilled());
+    EXPECT_EQ(vm.GetKillCode(), ScriptKillRuntimeError);
+    EXPECT_STREQ(vm.GetKillReason().GetCStr(), "parameter 1 has an invalid type 'string' ; expected: 'integer'");
+    EXPECT_EQ(log.Lines()[0], "[|] Exception: parameter 1 has an invalid type 'string' ; expected: 'integer'\n");
+}
+
+TEST_F(ScriptAPITest, ShellExecuteLogsTheOutput)
+{
+    EXPECT_EQ(Eval("ShellExecute(\"printf\", \"'one\\\\ntwo'\")"), "0");
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
+        "[H] Execute command 'printf 'one\\ntwo''\n", "\n", "one\n", "two\n"}));
+    log.Clear();
+    EXPECT_EQ(Eval("ShellExecute(\"exit 3;\", \"\")"), "3");
+    EXPECT_EQ(log.Lines()[0], "[H] Execute command 'exit 3; '\n");
+}
+
+TEST_F(ScriptAPITest, FileRenameNeverReplaces)
+{
+    nTempDir dir;
+    dir.Write("a.txt", "A");
+    dir.Write("b.txt", "B");
+    std::string a = dir.Path("a.txt"), b = dir.Path("b.txt"), c = dir.Path("c.txt");
+    EXPECT_EQ(Eval("FileRename(\"" + a + "\", \"" + b + "\")"), "false");
+    EXPECT_EQ(dir.Read("b.txt"), "B");
+    EXPECT_EQ(Eval("FileRename(\"" + a + "\", \"" + c + "\")"), "true");
+    EXPECT_EQ(dir.Read("c.txt"), "A");
+    EXPECT_FALSE(dir.Exists("a.txt"));
+    EXPECT_EQ(Eval("FileRename(\"" + a + "\", \"" + c + "\")"), "false");
+}
+
+// A family registers through tables; a mask that does not compile leaves the name out.
+SQInteger Answer(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    int32_t n;
+    if (!s.GetInt(1, n)) return SQ_ERROR;
+    return s.Return(n * 2);
+}
+
+TEST_F(ScriptAPITest, FamilyTables)
+{
+    const ScriptFunctionDecl functions[] = {
+        {"TestDouble", Answer, ".i"},
+        {"TestBroken", Answer, ".q"},
+        {0, 0, 0}
+    };
+    const ScriptConstantDecl constants[] = {
+        {"TestSeven", 7, ScriptConstantInteger},
+        {"TestNullItem", 0, objectTypeItem},
+        {0, 0, 0}
+    };
+    SQInteger top = sq_gettop(v);
+    ScriptRegisterFunctions(v, functions);
+    ScriptRegisterConstants(v, constants);
+    EXPECT_EQ(sq_gettop(v), top);
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] Script function TestBroken has an invalid type mask '.q'.\n"}));
+    EXPECT_EQ(Eval("TestDouble(TestSeven)"), "14");
+    EXPECT_EQ(Eval("TestBroken"), "error: the index 'TestBroken' does not exist");
+    EXPECT_EQ(Eval("ObjectIsValid(TestNullItem)"), "false");
+    EXPECT_EQ(Eval("ObjectIsSame(TestNullItem, TestNullItem)"), "true");
+    // Scripts may overwrite constants.
+    Exec("TestSeven = 8;");
+    EXPECT_EQ(Eval("TestSeven"), "8");
+}
+
+TEST_F(ScriptAPITest, ReopenedMachineRegistersAgain)
+{
+    vm.Close();
+    ASSERT_TRUE(vm.Open());
+    v = vm.GetHandle();
+    EXPECT_EQ(Eval("Mod(5, 3)"), "error: the index 'Mod' does not exist");
+    RegisterScriptAPI(v);
+    EXPECT_EQ(Eval("Mod(5, 3)"), "2");
+}
+
+} // namespace
