@@ -134,8 +134,10 @@ TEST(Material, AddStageWithoutAFreeStageWarnsAndGivesNothing)
     nMaterial m(nullptr);
     for (int i = 0; i < nMaterial::kStageCount; ++i)
         SetStage(m, i, MaterialChannelDecal, NewTexture("x.tga"), false);
+    nSharedPtr<nTexture> offered(NewTexture("d.tga"));
     nLogCapture log;
-    EXPECT_EQ(m.AddStage(MaterialChannelDiffuse, NewTexture("d.tga"), MaterialUVMap, 0), nullptr);
+    EXPECT_EQ(m.AddStage(MaterialChannelDiffuse, offered.Get(), MaterialUVMap, 0), nullptr);
+    EXPECT_EQ(offered->GetRefCount(), 1);
     EXPECT_EQ(log.Lines(), Lines{"[*] No texture stage left to create a new stage.\n"});
 }
 
