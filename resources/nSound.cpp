@@ -44,7 +44,7 @@ uint8_t* nSampleBuffer::Allocate(uint32_t count, const nSampleFormat& format)
     m_format = format;
     uint64_t frameBytes = format.channels > 0 ? (uint64_t)format.channels * format.bits / 8u : 0;
     // An empty sample still gets a block, so that "has data" and "allocation failed" stay apart.
-    if (frameBytes != 0 && (uint64_t)count <= SIZE_MAX / frameBytes) {
+    if (frameBytes != 0 && (uint64_t)count <= kMaxSampleBytes / frameBytes) {
         size_t bytes = (size_t)(count * frameBytes);
         m_data = (uint8_t*)std::calloc(1, bytes ? bytes : 1);
     }

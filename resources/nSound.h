@@ -21,6 +21,9 @@ struct nSampleFormat
     nSampleFormat(int32_t c, int32_t r, uint8_t b) : reserved(0), channels(c), rate(r), bits(b) {}
 };
 
+// Largest sample block: beyond it an allocation is refused as out of memory.
+const size_t kMaxSampleBytes = (size_t)1 << 31;
+
 // count frames of interleaved little-endian PCM: count x channels x bits / 8 bytes, or no data.
 class nSampleBuffer
 {
@@ -31,7 +34,8 @@ public:
     nSampleBuffer& operator=(const nSampleBuffer&) = delete;
 
     // Frees the old data, takes the format and allocates count frames (zero-filled). On failure
-    // logs "Failed to allocate raw PCM sample buffer." and returns NULL with no data and count 0.
+    // (also for a format of no whole bytes per frame or more than kMaxSampleBytes) logs "Failed to
+    // allocate raw PCM sample buffer." and returns NULL with no data and count 0.
     uint8_t* Allocate(uint32_t count, const nSampleFormat& format);
     void     Free();                                    // no data, count 0; the format stays
 
