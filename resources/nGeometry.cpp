@@ -1,0 +1,514 @@
+#include "resources/nGeometry.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "core/nLog.h"
+#include "engine/hub/nCoreListener.h"
+#include "engine/hub/nOrvex.h"
+#include "render/nRenderer.h"
+#include "resources/nMaterial.h"
+
+nGeometry::nGeometry(nOrvex* engine)
+    : bounds(nVector(0.0f, 0.0f, 0.0f, 1.0f), nVector(0.0f, 0.0f, 0.0f, 1.0f)),
+      materialCount(0),
+      materials(0),
+      renderWord(0),
+      materialFlags(0),
+      proxyFlags(0),
+      centre(0.0f, 0.0f, 0.0f, 1.0f),
+      zFar(-1.0f),
+      lodDistance(100.0f),
+      homogeneous(0),
+      vertexCount(0),
+      vertices(0),
+      vertexNormals(0),
+      vertexTangents(0),
+      colors(0),
+      uvSetCount(0),
+      bindings(0),
+      bindingCount(0),
+      polygonOffsets(0),
+      polygonCount(0),
+      polygons(0),
+      boneCount(0),
+      boneNames(0),
+      bindMatrices(0),
+      skinWeights(0),
+      staticFlag(1),
+      polygonNormals(0),
+      polygonTangents(0),
+      vertexPolygons(0),
+      vertexPolygonList(0),
+      m_keepMask(0),
+      m_engine(engine),
+      m_renderData(0)
+{
+    for (int i = 0; i < kGeometryUVSetCount; ++i) uvSets[i] = 0;
+}
+
+nGeometry::~nGeometry()
+{
+    nCoreEventRecord record;
+    record.geometry = this;
+    if (m_engine) m_engine->NotifyCoreListeners(CoreEventResourceDestroying, &record);
+    Clear();
+    if (m_engine) m_engine->NotifyCoreListeners(CoreEventResourceDestroyed, &record);
+    shadowProxy.Release();
+    lodProxy.Release();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Storage
+
+bool nGeometry::AllocateVertices(uint32_t count)
+{
+    delete[] vertices;
+    vertices = 0;
+    vertexCount = 0;
+    if (count == 0) return true;
+    vertices = new (std::nothrow) nVector[count];
+    if (!vertices) return false;
+    vertexCount = count;
+    return true;
+}
+
+bool nGeometry::AllocatePolygons(uint32_t count)
+{
+    delete[] polygons;
+    delete[] polygonOffsets;
+    polygons = 0;
+    polygonOffsets = 0;
+    polygonCount = 0;
+    bindingCount = 0;
+    if (count == 0) return true;
+    polygons = new (std::nothrow) nPolygon[count];
+    if (!polygons) return false;
+    polygonCount = count;
+    return true;
+}
+
+bool nGeometry::AllocateBindings()
+{
+    CountBindings();
+    delete[] bindings;
+    bindings = 0;
+    if (bindingCount == 0) return true;
+    bindings = new (std::nothrow) int32_t[bindingCount];
+    if (!bindings)
+    {
+        bindingCount = 0;
+        return false;
+    }
+    int32_t* cursor = bindings;
+    for (uint32_t i = 0; i < polygonCount; ++i)
+    {
+        polygons[i].bindings = cursor;
+        cursor += polygons[i].count;
+    }
+    return true;
+}
+
+void nGeometry::CountBindings()
+{
+    uint32_t total = 0;
+    for (uint32_t i = 0; i < polygonCount; ++i) total += polygons[i].count;
+    bindingCount = total;
+}
+
+void nGeometry::BuildPolygonOffsets()
+{
+    if (polygonCount == 0 || polygonOffsets) return;
+    polygonOffsets = new (std::nothrow) int32_t[polygonCount];
+    if (!polygonOffsets) return;
+    int32_t offset = 0;
+    for (uint32_t i = 0; i < polygonCount; ++i)
+    {
+        polygonOffsets[i] = offset;
+        offset += polygons[i].count;
+    }
+}
+
+void nGeometry::AllocateSkin(int32_t count)
+{
+    delete[] boneNames;
+    delete[] bindMatrices;
+    boneNames = 0;
+    bindMatrices = 0;
+    boneCount = count > 0 ? count : 0;
+    if (boneCount == 0) return;
+    boneNames = new (std::nothrow) nString[boneCount];
+    bindMatrices = new (std::nothrow) nMatrix4[boneCount];
+}
+
+// ---------------------------------------------------------------------------------------------
+// Materials
+
+bool nGeometry::AllocateMaterials(uint32_t count, bool create)
+{
+    FreeMaterials();
+    if (count == 0)
+    {
+        *g_log << "[*] " << "No materials allocated for geometry '" << m_name.GetCStr() << "'.\n";
+        return true;
+    }
+    materials = new (std::nothrow) nSharedPtr<nMaterial>[count];
+    if (!materials)
+    {
+        *g_log << "[!] " << "Could not allocate material array for geometry '" << m_name.GetCStr() << "'.\n";
+        return false;
+    }
+    if (create)
+        for (uint32_t i = 0; i < count; ++i) materials[i] = new (std::nothrow) nMaterial(m_engine);
+    materialCount = count;
+    return true;
+}
+
+nMaterial* nGeometry::GetMaterial(uint32_t index) const
+{
+    if (!materials || materialCount == 0) return 0;
+    if (index >= materialCount) index = 0;
+    return materials[index].Get();
+}
+
+uint32_t nGeometry::FindMaterialIndex(const char* name) const
+{
+    if (!materials) return 0;
+    nString wanted(name);
+    for (uint32_t i = 0; i < materialCount; ++i)
+        if (materials[i].IsValid() && materials[i]->GetName() == wanted) return i;
+    return 0;
+}
+
+nMaterial* nGeometry::FindMaterial(const char* name) const
+{
+    if (!materials) return 0;
+    return GetMaterial(FindMaterialIndex(name));
+}
+
+void nGeometry::FreeMaterials()
+{
+    delete[] materials;
+    materials = 0;
+    materialCount = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Derived tables
+
+nMinMax& nGeometry::ComputeBounds(nMinMax& out, const nMatrix4* matrix) const
+{
+    if (vertexCount == 0 || !vertices)
+    {
+        if (!matrix)
+        {
+            out = bounds;
+            return out;
+        }
+        nOBB box(bounds);
+        box.Transform(*matrix);
+        out = box.GetMinMax();
+        return out;
+    }
+    nVector first = matrix ? vertices[0].Transform(*matrix) : vertices[0];
+    nVector lo = first, hi = first;
+    for (uint32_t i = 1; i < vertexCount; ++i)
+    {
+        nVector p = matrix ? vertices[i].Transform(*matrix) : vertices[i];
+        lo = VectorMin(lo, p);
+        hi = VectorMax(hi, p);
+    }
+    lo.w = first.w;
+    hi.w = first.w;
+    out = nMinMax(lo, hi);
+    return out;
+}
+
+void nGeometry::BuildVertexPolygonTable()
+{
+    if (polygonCount == 0 || vertexCount == 0 || vertexPolygons || !polygons) return;
+    nVertexPolygons* heads = new (std::nothrow) nVertexPolygons[vertexCount];
+    if (!heads) return;
+    for (uint32_t v = 0; v < vertexCount; ++v) heads[v].count = 0;
+    size_t total = 0;
+    for (uint32_t p = 0; p < polygonCount; ++p)
+        for (uint32_t c = 0; c < polygons[p].count; ++c)
+        {
+            int32_t v = polygons[p].bindings[c];
+            if (v >= 0 && (uint32_t)v < vertexCount)
+            {
+                ++heads[v].count;
+                ++total;
+            }
+        }
+    int32_t* flat = new (std::nothrow) int32_t[total ? total : 1];
+    if (!flat)
+    {
+        delete[] heads;
+        return;
+    }
+    int32_t* cursor = flat;
+    for (uint32_t v = 0; v < vertexCount; ++v)
+    {
+        heads[v].polygons = cursor;
+        cursor += heads[v].count;
+        heads[v].count = 0;
+    }
+    for (uint32_t p = 0; p < polygonCount; ++p)
+        for (uint32_t c = 0; c < polygons[p].count; ++c)
+        {
+            int32_t v = polygons[p].bindings[c];
+            if (v >= 0 && (uint32_t)v < vertexCount) heads[v].polygons[heads[v].count++] = (int32_t)p;
+        }
+    vertexPolygons = heads;
+    vertexPolygonList = flat;
+}
+
+namespace
+{
+const float kHomogeneousEpsilon = 1e-5f;
+
+// The binding of vertex v in polygon p: its first corner there.
+int32_t CornerOf(const nGeometry& g, int32_t p, int32_t v)
+{
+    const nPolygon& poly = g.polygons[p];
+    for (uint32_t c = 0; c < poly.count; ++c)
+        if (poly.bindings[c] == v) return (int32_t)(poly.bindings - g.bindings) + (int32_t)c;
+    return -1;
+}
+
+bool BindingsAgree(const nGeometry& g, int32_t a, int32_t b)
+{
+    if (g.vertexNormals && g.vertexNormals[a].DistanceSquared(g.vertexNormals[b]) > kHomogeneousEpsilon)
+        return false;
+    if (g.colors)
+    {
+        const nGeometryColor& ca = g.colors[a];
+        const nGeometryColor& cb = g.colors[b];
+        if (ca.r != cb.r || ca.g != cb.g || ca.b != cb.b) return false;
+    }
+    for (uint32_t s = 0; s < g.uvSetCount && s < (uint32_t)kGeometryUVSetCount; ++s)
+    {
+        const nVector2* uv = g.uvSets[s];
+        if (!uv) continue;
+        float dx = uv[a].x - uv[b].x, dy = uv[a].y - uv[b].y;
+        if (dx * dx + dy * dy > kHomogeneousEpsilon) return false;
+    }
+    return true;
+}
+}
+
+void nGeometry::BuildHomogeneousTable(int32_t key)
+{
+    if (!homogeneous && vertexCount > 0)
+    {
+        homogeneous = new (std::nothrow) uint8_t[vertexCount];
+        if (!homogeneous)
+        {
+            *g_log << "[!] " << "Could not allocate homogeneous vertex table.\n";
+            return;
+        }
+    }
+    if (!homogeneous) return;
+    std::memset(homogeneous, 1, vertexCount);
+    BuildVertexPolygonTable();
+    if (!vertexPolygons) return;
+    for (uint32_t v = 0; v < vertexCount; ++v)
+    {
+        const nVertexPolygons& head = vertexPolygons[v];
+        bool agree = true;
+        // The relation is symmetric, so every unordered pair is compared once.
+        for (uint32_t i = 0; agree && i < head.count; ++i)
+        {
+            int32_t pa = head.polygons[i];
+            int32_t bindingA = -1;
+            for (uint32_t j = i + 1; agree && j < head.count; ++j)
+            {
+                int32_t pb = head.polygons[j];
+                if (pa == pb) continue;
+                uint16_t ma = polygons[pa].material, mb = polygons[pb].material;
+                if (ma != mb)
+                {
+                    agree = false;
+                    break;
+                }
+                if (key != -1 && key != (int32_t)ma) continue;
+                if (bindingA < 0) bindingA = CornerOf(*this, pa, (int32_t)v);
+                int32_t bindingB = CornerOf(*this, pb, (int32_t)v);
+                if (bindingA >= 0 && bindingB >= 0 && !BindingsAgree(*this, bindingA, bindingB)) agree = false;
+            }
+        }
+        if (!agree) homogeneous[v] = 0;
+    }
+}
+
+void nGeometry::FreeHomogeneousTable()
+{
+    delete[] homogeneous;
+    homogeneous = 0;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Life cycle
+
+void nGeometry::UpdateMaterialFlags()
+{
+    renderWord = 0;
+    bool needNormals = false;
+    for (uint32_t i = 0; i < materialCount; ++i)
+    {
+        nMaterial* m = materials[i].Get();
+        if (!m) continue;
+        uint32_t flags = m->renderFlags;
+        materialFlags |= flags;
+        if (flags & SoftBody) staticFlag = 0;
+        if ((flags & MaterialRenderSmooth) && !(flags & MaterialRenderShadeless)) needNormals = true;
+        if (flags & MaterialRenderNormalMapTangent) renderWord |= GeometryRenderTangents;
+    }
+    if ((materialFlags & MaterialRenderVertexNormal) || needNormals) renderWord |= GeometryRenderLit;
+}
+
+void nGeometry::SetupMaterials()
+{
+    for (uint32_t i = 0; i < materialCount; ++i)
+    {
+        nMaterial* m = materials[i].Get();
+        if (!m) continue;
+        if (skinWeights) m->renderFlags |= MaterialRenderSkinned;
+        m->Setup();
+    }
+}
+
+void nGeometry::Setup()
+{
+    nOrvex::EventInterface* progress = m_engine ? m_engine->GetEventInterface() : 0;
+    if (progress) progress->OnMessage("Geometry Setup");
+    UpdateMaterialFlags();
+    if (vertexCount == 0 || !vertices || polygonCount == 0 || !polygons) return;
+
+    double sx = 0.0, sy = 0.0, sz = 0.0;
+    for (uint32_t i = 0; i < vertexCount; ++i)
+    {
+        sx += vertices[i].x;
+        sy += vertices[i].y;
+        sz += vertices[i].z;
+    }
+    centre = nVector((float)(sx / vertexCount), (float)(sy / vertexCount), (float)(sz / vertexCount), 1.0f);
+
+    if (renderWord & GeometryRenderLit) ComputeVertexNormal(false);
+    if (renderWord & GeometryRenderTangents) ComputeVertexTangent(false);
+    SetupMaterials();
+    m_keepMask |= GeometryKeepMaterials | GeometryKeepProxies | GeometryKeepRenderData;
+    ComputeBounds(bounds, 0);
+    nRenderer* renderer = m_engine ? m_engine->GetRenderer() : 0;
+    if (renderer) renderer->SetupGeometry(this);
+}
+
+void nGeometry::FreeMesh()
+{
+    delete[] vertices;
+    delete[] vertexNormals;
+    delete[] vertexTangents;
+    delete[] polygonNormals;
+    delete[] polygonTangents;
+    delete[] polygons;
+    delete[] bindings;
+    delete[] polygonOffsets;
+    vertices = 0;
+    vertexNormals = 0;
+    vertexTangents = 0;
+    polygonNormals = 0;
+    polygonTangents = 0;
+    polygons = 0;
+    bindings = 0;
+    polygonOffsets = 0;
+    // The counts go with the arrays: a later set-up or conversion must not walk freed memory.
+    vertexCount = 0;
+    polygonCount = 0;
+    bindingCount = 0;
+}
+
+void nGeometry::FreeAttributes()
+{
+    for (int i = 0; i < kGeometryUVSetCount; ++i)
+    {
+        delete[] uvSets[i];
+        uvSets[i] = 0;
+    }
+    uvSetCount = 0;
+    delete[] colors;
+    colors = 0;
+}
+
+void nGeometry::FreeAdjacency()
+{
+    delete[] vertexPolygons;
+    delete[] vertexPolygonList;
+    vertexPolygons = 0;
+    vertexPolygonList = 0;
+    FreeHomogeneousTable();
+    delete[] polygonOffsets;
+    polygonOffsets = 0;
+}
+
+void nGeometry::FreeSkin()
+{
+    delete[] boneNames;
+    delete[] bindMatrices;
+    delete[] skinWeights;
+    boneNames = 0;
+    bindMatrices = 0;
+    skinWeights = 0;
+    boneCount = 0;
+}
+
+void nGeometry::Free()
+{
+    if (!(m_keepMask & GeometryKeepRenderData))
+    {
+        nRenderer* renderer = m_engine ? m_engine->GetRenderer() : 0;
+        if (renderer) renderer->FreeGeometry(this);
+    }
+    if (!(m_keepMask & GeometryKeepMesh))
+    {
+        // The vertex-to-polygon table indexes vertices; it cannot outlive them.
+        FreeMesh();
+        FreeAdjacency();
+    }
+    if (!(m_keepMask & GeometryKeepAttributes)) FreeAttributes();
+    if (!(m_keepMask & GeometryKeepAdjacency)) FreeAdjacency();
+    if (!(m_keepMask & GeometryKeepMaterials))
+    {
+        FreeMaterials();
+        zFar = -1.0f;
+    }
+    if (!(m_keepMask & GeometryKeepProxies))
+    {
+        lodProxy.Release();
+        shadowProxy.Release();
+        lodDistance = 100.0f;
+        proxyFlags &= ~(uint32_t)(GeometryLodNull | GeometryShadowNull);
+    }
+}
+
+void nGeometry::Clear()
+{
+    FreeSkin();
+    m_keepMask = 0;
+    Free();
+}
+
+// ---------------------------------------------------------------------------------------------
+
+bool VectorDiffers(const nVector& a, const nVector& b)
+{
+    return std::fabs(a.x - b.x) >= 1e-6f || std::fabs(a.y - b.y) >= 1e-6f || std::fabs(a.z - b.z) >= 1e-6f;
+}
+
+bool MatrixDiffers(const nMatrix4& a, const nMatrix4& b)
+{
+    for (int i = 0; i < 16; ++i)
+        if (std::fabs(a.m[i] - b.m[i]) >= 1e-6f) return true;
+    return false;
+}
