@@ -100,6 +100,8 @@ public:
     nRenderer* GetRenderer() const                  { return m_renderer; }
     void       SetRenderer(nRenderer* renderer)     { m_renderer = renderer; }
     nMixer*    GetMixer() const                     { return m_mixer; }
+    void       SetMixer(nMixer* mixer)              { m_mixer = mixer; }
+    nNull_Mixer* GetNullMixer() const               { return m_nullMixer; } // owned
     nNull_Renderer* GetNullRenderer() const         { return m_nullRenderer; } // owned; made current by the constructor
 
     // Resource caches: the base cache and the current one.

@@ -1,0 +1,147 @@
+#include "audio/mixer/nMixer.h"
+
+#include "audio/mixer/nNull_Mixer.h"
+#include "core/nLog.h"
+#include "engine/hub/nOrvex.h"
+
+nMixerChannel::nMixerChannel()
+    : sound(0), lock(false), loopMode(MixerLoopNone), loopPosition(0), stream(0),
+      pitch(1.0f), gain(1.0f), panning(0.5f)
+{
+}
+
+nMixer::nMixer(nOrvex* engine, bool makeCurrent)
+    : m_engine(engine), m_open(false), m_muted(false), m_savedGain(1.0f)
+{
+    if (makeCurrent && m_engine) m_engine->SetMixer(this);
+}
+
+nMixer::~nMixer()
+{
+    if (!m_engine) return;
+    nMixer* fallback = m_engine->GetNullMixer();
+    if (fallback == this) {
+        if (m_engine->GetMixer() == this) m_engine->SetMixer(0);
+    } else if (m_engine->GetMixer() == this) {
+        m_engine->SetMixer(fallback);
+    }
+}
+
+nMixerChannel* nMixer::GetChannel(int32_t channel)
+{
+    return IsValidChannel(channel) ? &m_channels[channel] : 0;
+}
+
+const nMixerChannel* nMixer::GetChannel(int32_t channel) const
+{
+    return IsValidChannel(channel) ? &m_channels[channel] : 0;
+}
+
+void nMixer::ChannelSetPitch(int32_t channel, float pitch)
+{
+    if (nMixerChannel* c = GetChannel(channel)) c->pitch = pitch;
+}
+
+void nMixer::ChannelSetGain(int32_t channel, float gain)
+{
+    if (nMixerChannel* c = GetChannel(channel)) c->gain = gain;
+}
+
+void nMixer::ChannelSetPanning(int32_t channel, float panning)
+{
+    if (nMixerChannel* c = GetChannel(channel)) c->panning = panning;
+}
+
+void nMixer::ChannelSetLoopMode(int32_t channel, int32_t mode)
+{
+    if (nMixerChannel* c = GetChannel(channel)) c->loopMode = mode;
+}
+
+void nMixer::ChannelSetLoopPosition(int32_t channel, int32_t ms)
+{
+    if (nMixerChannel* c = GetChannel(channel)) c->loopPosition = ms;
+}
+
+// Streams reach a channel only through the streamed-channel machinery, which services them here;
+// a mixer without streams has nothing to do.
+void nMixer::Update()
+{
+}
+
+void nMixer::ResumeStreamChannels()
+{
+    for (int32_t i = 0; i < kMixerChannelCount; ++i)
+        if (m_channels[i].stream) ChannelResume(i);
+}
+
+int32_t nMixer::FindFreeChannel()
+{
+    for (int32_t i = 0; i < kMixerChannelCount; ++i) {
+        const nMixerChannel& c = m_channels[i];
+        if (ChannelGetState(i) == MixerChannelStopped && !c.stream && !c.lock) return i;
+    }
+    *g_log << "[!] " << "All channels in use.\n";
+    return -1;
+}
+
+int32_t nMixer::SoundStart(nSound* sound)
+{
+    int32_t channel = FindFreeChannel();
+    if (channel < 0) return -1;
+    return ChannelStart(channel, sound) ? channel : -1;
+}
+
+int32_t nMixer::ChannelLock()
+{
+    int32_t channel = FindFreeChannel();
+    if (channel >= 0) m_channels[channel].lock = true;
+    return channel;
+}
+
+bool nMixer::ChannelTryLock(int32_t channel)
+{
+    nMixerChannel* c = GetChannel(channel);
+    if (!c || c->lock) return false;
+    c->lock = true;
+    return true;
+}
+
+void nMixer::ChannelUnlock(int32_t channel)
+{
+    if (nMixerChannel* c = GetChannel(channel)) c->lock = false;
+}
+
+bool nMixer::ChannelIsLocked(int32_t channel) const
+{
+    const nMixerChannel* c = GetChannel(channel);
+    return c && c->lock;
+}
+
+void nMixer::ChannelUnlockAll()
+{
+    for (int32_t i = 0; i < kMixerChannelCount; ++i) m_channels[i].lock = false;
+}
+
+void nMixer::ChannelStopAll()
+{
+    for (int32_t i = 0; i < kMixerChannelCount; ++i) ChannelStop(i);
+}
+
+nSound* nMixer::ChannelGetSound(int32_t channel) const
+{
+    const nMixerChannel* c = GetChannel(channel);
+    return c ? c->sound : 0;
+}
+
+void nMixer::Mute()
+{
+    if (!m_muted) m_savedGain = GetGain();
+    m_muted = true;
+    SetGain(0.0f);
+}
+
+void nMixer::Unmute()
+{
+    m_muted = false;
+    SetGain(m_savedGain);
+}
