@@ -1,0 +1,379 @@
+#include "scene/nItem.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+#include "core/nBounds.h"
+#include "core/nLog.h"
+#include "core/nMetaTag.h"
+#include "core/nQuaternion.h"
+
+namespace {
+
+const char* const kRotationOrderNames[] = {"ZYX", "YZX", "ZXY", "XZY", "YXZ", "XYZ", "XY"};
+const int32_t kRotationOrderCount = 7;
+const float kWriteEpsilon = 1e-6f;
+
+struct FlagName { const char* name; uint32_t bit; };
+const FlagName kFlagNames[] = {
+    {"HasTarget", ItemFlagHasTarget}, {"Invisible", ItemFlagInvisible}, {"LinkOnlyPosition", ItemFlagLinkOnlyPosition},
+};
+
+bool Differs(float a, float b)
+{
+    return !(std::fabs(a - b) < kWriteEpsilon);
+}
+
+}
+
+nItem::nItem(nOrvex* engine)
+    : m_engine(engine),
+      m_rotationOrder(RotationOrderYXZ),
+      m_position(0, 0, 0, 1),
+      m_rotation(0, 0, 0, 1),
+      m_scale(1, 1, 1, 1),
+      m_parent(0),
+      m_flags(0),
+      m_target(0, 0, 1, 1),
+      m_opacity(1.0f),
+      m_managedItem(0)
+{
+    MarkDirty();
+}
+
+nItem::~nItem()
+{
+    nList<nItem*>::Node* next;
+    for (nList<nItem*>::Node* n = m_children.GetHead(); n; n = next) {
+        next = n->next;
+        n->value->SetParent(0);
+    }
+    m_children.Clear();
+    if (m_parent) m_parent->m_children.Remove(this);
+    m_parent = 0;
+    MarkDirty();
+}
+
+void nItem::SetFlag(uint32_t bits, bool on)
+{
+    if (on) m_flags |= bits;
+    else m_flags &= ~bits;
+}
+
+// Access.
+
+const nMatrix4& nItem::GetWorldMatrix()
+{
+    UpdateWorldMatrix();
+    return m_world;
+}
+
+const nMatrix4& nItem::GetLocalMatrix()
+{
+    UpdateWorldMatrix();
+    return m_local;
+}
+
+const nMatrix3& nItem::GetRotationMatrix()
+{
+    UpdateWorldMatrix();
+    return m_rotationMatrix;
+}
+
+const nMatrix4& nItem::GetInverseWorldMatrix()
+{
+    if (m_flags & ItemFlagInverseDirty) {
+        UpdateWorldMatrix();
+        m_inverseWorld = m_world.InverseTRS();
+        m_flags &= ~ItemFlagInverseDirty;
+    }
+    return m_inverseWorld;
+}
+
+bool nItem::IsDescendantOf(const nItem* other) const
+{
+    for (const nItem* a = this; a; a = a->m_parent)
+        if (a == other) return true;
+    return false;
+}
+
+void nItem::GetWorldMinMax(nMinMax& out) const
+{
+    nVector origin = m_world.GetColumn(3, true);
+    out.min = origin;
+    out.max = origin;
+}
+
+// Setters.
+
+void nItem::SetPosition(const nVector& position)
+{
+    m_position = position;
+    MarkDirty();
+}
+
+void nItem::SetRotation(const nVector& angles)
+{
+    m_rotation = angles;
+    MarkDirty();
+}
+
+void nItem::SetScale(const nVector& scale)
+{
+    m_scale = scale;
+    MarkDirty();
+}
+
+void nItem::SetRotationQuaternion(const nQuaternion& q)
+{
+    m_rotation = q.ToMatrix3().ToEuler(GetRotationOrder());
+    MarkDirty();
+}
+
+void nItem::SetRotationMatrix(const nMatrix3& m)
+{
+    m_rotation = m.ToEuler(GetRotationOrder());
+    MarkDirty();
+}
+
+void nItem::SetPivot(const nMatrix4& pivot)
+{
+    m_pivot = pivot;
+    MarkDirty();
+}
+
+void nItem::SetRotationOrder(int32_t order)
+{
+    m_rotationOrder = order;
+    MarkDirty();
+}
+
+void nItem::SetTarget(const nVector* point)
+{
+    if (point) {
+        m_flags |= ItemFlagHasTarget;
+        m_target = *point;
+    } else {
+        m_flags &= ~ItemFlagHasTarget;
+    }
+    MarkDirty();
+}
+
+void nItem::MarkDirty()
+{
+    m_flags |= ItemFlagDirty;
+    for (nList<nItem*>::Node* n = m_children.GetHead(); n; n = n->next) n->value->MarkWorldDirty();
+}
+
+void nItem::MarkWorldDirty()
+{
+    m_flags |= ItemFlagWorldDirty | ItemFlagInverseDirty;
+    for (nList<nItem*>::Node* n = m_children.GetHead(); n; n = n->next) n->value->MarkWorldDirty();
+}
+
+// Matrices.
+
+void nItem::UpdateLocalMatrix()
+{
+    if (!(m_flags & ItemFlagLocalDirty)) return;
+    if (!(m_flags & ItemFlagHasTarget))
+        m_rotationMatrix = nMatrix3::FromEuler(m_rotation.x, m_rotation.y, m_rotation.z, GetRotationOrder());
+
+    // T(position) * R * S(scale), written out, then the pivot acts first on a point.
+    const float* r = m_rotationMatrix.m;
+    const float s[3] = {m_scale.x, m_scale.y, m_scale.z};
+    const float p[3] = {m_position.x, m_position.y, m_position.z};
+    nMatrix4 trs;
+    for (int row = 0; row < 3; ++row) {
+        for (int col = 0; col < 3; ++col) trs.m[4 * row + col] = r[3 * row + col] * s[col];
+        trs.m[4 * row + 3] = p[row];
+    }
+    m_local = trs.Multiply(m_pivot);
+    m_flags &= ~ItemFlagLocalDirty;
+}
+
+void nItem::UpdateWorldMatrix()
+{
+    uint32_t entry = m_flags;
+    if (!(entry & (ItemFlagLocalDirty | ItemFlagWorldDirty))) return;
+    UpdateLocalMatrix();
+
+    if (entry & ItemFlagWorldDirty) {
+        if (!m_parent) {
+            m_world = m_local;
+        } else {
+            m_parent->UpdateWorldMatrix();
+            if (m_flags & ItemFlagLinkOnlyPosition) {
+                // Own rotation, no scale or pivot; only the placement of the origin follows the parent.
+                nVector origin = m_parent->m_world.Multiply(m_local).GetColumn(3, true);
+                m_world = nMatrix4::FromMatrix3(m_rotationMatrix);
+                m_world.SetColumn(3, origin, true);
+            } else {
+                m_world = m_parent->m_world.Multiply(m_local);
+            }
+        }
+    }
+
+    if (m_flags & ItemFlagHasTarget) {
+        nMatrix3 current;
+        m_world.Decompose(0, 0, &current);
+        m_rotationMatrix = current;
+        nVector direction = m_target - m_world.GetColumn(3, true);
+        nMatrix3 look = nMatrix3::LookAt(direction, 0);
+        m_world = m_world.Multiply(nMatrix4::FromMatrix3(current.Transpose() * look));
+        m_rotationMatrix = look;
+    }
+
+    m_flags &= ~ItemFlagWorldDirty;
+}
+
+void nItem::SetWorldMatrix(const nMatrix4& m, bool isLocal, bool keepComponents)
+{
+    nMatrix4 local = m;
+    if (m_parent && !isLocal) local = m_parent->GetInverseWorldMatrix().Multiply(m);
+    m_local = local;
+    m_flags &= ~ItemFlagLocalDirty;
+
+    if (!keepComponents) {
+        nMatrix3 rotation;
+        local.Multiply(m_pivot.InverseTRS()).Decompose(&m_position, &m_scale, &rotation);
+        m_rotationMatrix = rotation;
+        m_rotation = rotation.ToEuler(GetRotationOrder());
+    }
+    MarkWorldDirty();
+}
+
+void nItem::SetMatrix(const nMatrix4& m)
+{
+    SetWorldMatrix(m, false, false);
+    m_world = m;
+    m_inverseWorld = m.InverseTRS();
+    m_flags &= ~(ItemFlagWorldDirty | ItemFlagInverseDirty);
+    for (nList<nItem*>::Node* n = m_children.GetHead(); n; n = n->next) n->value->MarkWorldDirty();
+}
+
+// Hierarchy.
+
+void nItem::SetParent(nItem* parent)
+{
+    if (parent == this) {
+        *g_log << "[!] " << "Cannot parent item to itself.\n";
+        return;
+    }
+    if (parent && parent->m_children.Contains(this)) return;
+
+    // Parenting to one of our own descendants: the child of ours on the way up from the new
+    // parent is lifted out of our subtree first, so no loop forms.
+    for (nItem* a = parent; a; a = a->m_parent) {
+        if (a->m_parent == this) {
+            a->SetParent(m_parent);
+            *g_log << "[*] " << "Deadlock detected, link chain has been corrected.\n";
+            break;
+        }
+    }
+
+    if (m_parent) m_parent->m_children.Remove(this);
+    m_parent = parent;
+    if (parent) parent->m_children.InsertAfter(this, 0);
+    MarkDirty();
+}
+
+// NML.
+
+bool nItem::Deserialize(nMetaFile* document, nMetaTag* tag)
+{
+    if (!tag || !(tag->GetName() == "Item")) {
+        *g_log << "[!] " << "Could not parse item. Root tag id is incorrect ("
+               << (tag ? tag->GetName().GetCStr() : 0) << ").\n";
+        return false;
+    }
+    m_flags = 0;
+    m_position = nVector(0, 0, 0, 1);
+    m_rotation = nVector(0, 0, 0, 1);
+    m_scale = nVector(1, 1, 1, 1);
+    m_opacity = 1.0f;
+    m_pivot = nMatrix4();
+    m_rotationOrder = RotationOrderYXZ;
+    m_registry.Clear();
+
+    nMetaTagIterator it;
+    while (nMetaTag* child = tag->NextChild(it)) {
+        const nString& name = child->GetName();
+        if (name == "OffsetPosition") {
+            nVector offset;
+            if (offset.FromMetaTag(child)) m_pivot.SetColumn(3, offset, true);
+        } else if (name == "OffsetMatrix") {
+            m_pivot.FromMetaTag(child);
+        } else if (name == "Position") {
+            m_position.FromMetaTag(child);
+        } else if (name == "Rotation") {
+            m_rotation.FromMetaTag(child);
+        } else if (name == "Scale") {
+            m_scale.FromMetaTag(child);
+        } else if (name == "Target") {
+            m_target.FromMetaTag(child);
+        } else if (name == "ItemFlag") {
+            nMetaTagIterator flags;
+            while (nMetaTag* flag = child->NextChild(flags))
+                for (const FlagName& f : kFlagNames)
+                    if (flag->GetName() == f.name) m_flags |= f.bit;
+        } else if (name == "RotationOrder") {
+            const char* text = 0;
+            child->GetValue().GetString(&text);
+            bool known = false;
+            for (int32_t order = 0; order < kRotationOrderCount && !known; ++order) {
+                if (text && std::strcmp(text, kRotationOrderNames[order]) == 0) {
+                    m_rotationOrder = order;
+                    known = true;
+                }
+            }
+            if (!known) *g_log << "[*] " << "Unknown rotation order '" << text << "'.\n";
+        } else if (name == "Registry") {
+            nMetaTagIterator entries;
+            while (nMetaTag* entry = child->NextChild(entries)) m_registry.AddRoot(entry->Clone(true));
+        } else if (name == "TargetOffsetRotation" || name == "OrientationQuaternion" || name == "OrientationMatrix") {
+            // accepted and ignored
+        } else {
+            *g_log << "[*] " << "Unknown tag '" << name.GetCStr() << "' in <Item>.\n";
+        }
+    }
+    MarkDirty();
+    return true;
+}
+
+nMetaTag* nItem::Serialize(nMetaFile* document) const
+{
+    nMetaTag* root = new (std::nothrow) nMetaTag("Item");
+    if (!root) {
+        *g_log << "[!] " << "Could not serialize item. Failed to create root tag.\n";
+        return 0;
+    }
+
+    static const nMatrix4 identity;
+    bool pivotUsed = false;
+    for (int i = 0; i < 16; ++i) pivotUsed = pivotUsed || Differs(m_pivot.m[i], identity.m[i]);
+    if (pivotUsed) root->AddChild(m_pivot.ToMetaTag("OffsetMatrix"));
+    if (Differs(m_position.x, 0) || Differs(m_position.y, 0) || Differs(m_position.z, 0))
+        root->AddChild(m_position.ToMetaTag("Position", false));
+    if (Differs(m_rotation.x, 0) || Differs(m_rotation.y, 0) || Differs(m_rotation.z, 0))
+        root->AddChild(m_rotation.ToMetaTag("Rotation", false));
+    if (Differs(m_scale.x, 1) || Differs(m_scale.y, 1) || Differs(m_scale.z, 1))
+        root->AddChild(m_scale.ToMetaTag("Scale", false));
+    if (m_flags != 0) {
+        nMetaTag* flags = root->AddChild(new (std::nothrow) nMetaTag("ItemFlag"));
+        if (flags)
+            for (const FlagName& f : kFlagNames)
+                if (m_flags & f.bit) flags->AddChild(new (std::nothrow) nMetaTag(f.name));
+    }
+    root->AddChild(m_target.ToMetaTag("Target", false));
+    if (m_rotationOrder >= 0 && m_rotationOrder < kRotationOrderCount)
+        root->AddChild(new (std::nothrow) nMetaTag("RotationOrder", kRotationOrderNames[m_rotationOrder]));
+    nMetaTag* registry = root->AddChild(new (std::nothrow) nMetaTag("Registry"));
+    if (registry) {
+        const nLinkedListId& roots = m_registry.GetRoots();
+        for (nLinkedListEntry* e = roots.GetHead(); e; e = e->GetNext())
+            registry->AddChild(static_cast<nMetaTag*>(e)->Clone(true));
+    }
+    return root;
+}

@@ -1,0 +1,122 @@
+#ifndef N_ITEM_H
+#define N_ITEM_H
+
+#include <cstdint>
+
+#include "core/nList.h"
+#include "core/nMatrix.h"
+#include "core/nMetaFile.h"
+
+class nOrvex;
+class nMItem;
+class nMetaTag;
+class nMinMax;
+class nQuaternion;
+
+// Bits of an item's flag word.
+enum nItemFlag : uint32_t
+{
+    ItemFlagHasTarget        = 0x01,   // the world rotation faces the target point; the Euler angles are not used
+    ItemFlagInvisible        = 0x02,   // marked hidden
+    ItemFlagLinkOnlyPosition = 0x04,   // follows only the position of its parent chain, not its rotation or scale
+    ItemFlagLocalDirty       = 0x08,   // the local matrix must be rebuilt
+    ItemFlagWorldDirty       = 0x10,   // the world matrix must be rebuilt
+    ItemFlagInverseDirty     = 0x20,   // the inverse world matrix must be rebuilt
+    ItemFlagBone             = 0x40,   // drives a bone of a skinned object
+    ItemFlagDirty            = ItemFlagLocalDirty | ItemFlagWorldDirty | ItemFlagInverseDirty
+};
+
+// The transform node of the 3D scene graph: position, Euler rotation, scale and pivot, a
+// parent and children (neither owned), a registry of user tags, and the local, world,
+// previous world and inverse world matrices, rebuilt lazily under the three dirty bits.
+//
+// Matrices are row-major and act on column vectors: local = T(position) R S(scale) pivot,
+// world = parent world * local. A component setter dirties the item's local and world
+// matrices and the world matrices of its descendants, never its siblings; the next
+// GetWorldMatrix of any of them rebuilds exactly what is stale, parents first. The inverse
+// is rebuilt only on request. Main thread only.
+class nItem
+{
+public:
+    explicit nItem(nOrvex* engine);                  // at the origin, unrotated, unit scale, rotation order YXZ, dirty (0x38)
+
+    // Virtual operations (derived kinds override them).
+    virtual void UpdateWorldMatrix();                // rebuilds what the dirty bits say; nothing when clean
+    virtual void SetParent(nItem* parent);           // keeps the local matrix; repairs a parent loop; refuses itself
+    virtual void GetWorldMinMax(nMinMax& out) const; // here both corners are the world translation as last computed (not updated)
+    virtual ~nItem();                                // children become roots (local unchanged); leaves the parent
+
+    // Access.
+    nOrvex*          GetEngine() const               { return m_engine; }
+    const nVector&   GetPosition() const             { return m_position; }
+    const nVector&   GetRotation() const             { return m_rotation; }    // Euler angles, radians
+    const nVector&   GetScale() const                { return m_scale; }
+    const nMatrix4&  GetPivot() const                { return m_pivot; }
+    const nVector&   GetTarget() const               { return m_target; }
+    nRotationOrder   GetRotationOrder() const        { return (nRotationOrder)m_rotationOrder; }
+    float            GetOpacity() const              { return m_opacity; }
+    void             SetOpacity(float opacity)       { m_opacity = opacity; }
+    uint32_t         GetFlags() const                { return m_flags; }
+    void             SetFlag(uint32_t bits, bool on); // raw: a changed HasTarget or LinkOnlyPosition takes effect after MarkDirty
+    nItem*           GetParent() const               { return m_parent; }
+    const nList<nItem*>& GetChildren() const         { return m_children; }
+    nMItem*          GetManagedItem() const          { return m_managedItem; }   // NULL for a free node
+    void             SetManagedItem(nMItem* item)    { m_managedItem = item; }
+    nMetaFile&       GetRegistry()                   { return m_registry; }      // owned user tags, handled as document roots
+
+    const nMatrix4&  GetWorldMatrix();               // brought up to date first
+    const nMatrix4&  GetLocalMatrix();               // brought up to date first
+    const nMatrix3&  GetRotationMatrix();            // brought up to date first
+    const nMatrix4&  GetInverseWorldMatrix();        // rebuilt when the inverse bit is set; a zero scale inverts to 0
+    const nMatrix4&  GetPreviousWorldMatrix() const  { return m_previousWorld; }  // as last stored, no update
+    void             SetPreviousWorldMatrix(const nMatrix4& m) { m_previousWorld = m; }
+    bool             IsDescendantOf(const nItem* other) const; // other is this item or one of its ancestors
+
+    // Component setters; each ends with MarkDirty.
+    void SetPosition(const nVector& position);
+    void SetRotation(const nVector& angles);
+    void SetScale(const nVector& scale);
+    void SetRotationQuaternion(const nQuaternion& q); // Euler angles of q in the item's rotation order
+    void SetRotationMatrix(const nMatrix3& m);       // Euler angles of m in the item's rotation order
+    void SetPivot(const nMatrix4& pivot);
+    void SetRotationOrder(int32_t order);            // the angles stay, so the rotation changes with the order
+    void SetTarget(const nVector* point);            // a point sets HasTarget; NULL clears it and keeps the point
+
+    // Whole-matrix setters. SetWorldMatrix takes m as the local matrix (isLocal) or as the
+    // world matrix, keeps it in use until a component setter runs again, and unless
+    // keepComponents decomposes it into position, scale and rotation. SetMatrix also makes
+    // the world matrix exactly m.
+    void SetWorldMatrix(const nMatrix4& m, bool isLocal, bool keepComponents);
+    void SetMatrix(const nMatrix4& m);
+
+    void MarkDirty();                                // local, world and inverse of this item; world and inverse of every descendant
+    void MarkWorldDirty();                           // world and inverse of this item and every descendant
+
+    // "Item" NML.
+    bool      Deserialize(nMetaFile* document, nMetaTag* tag);
+    nMetaTag* Serialize(nMetaFile* document) const;  // NULL (logged) when out of memory
+
+protected:
+    void UpdateLocalMatrix();                        // only when the local bit is set
+
+    nOrvex*       m_engine;
+    int32_t       m_rotationOrder;
+    nVector       m_position;
+    nVector       m_rotation;
+    nVector       m_scale;
+    nMatrix3      m_rotationMatrix;
+    nItem*        m_parent;
+    nList<nItem*> m_children;                        // attach order
+    nMetaFile     m_registry;
+    nMatrix4      m_local;
+    nMatrix4      m_previousWorld;
+    nMatrix4      m_world;
+    nMatrix4      m_inverseWorld;
+    nMatrix4      m_pivot;
+    uint32_t      m_flags;
+    nVector       m_target;
+    float         m_opacity;
+    nMItem*       m_managedItem;
+};
+
+#endif
