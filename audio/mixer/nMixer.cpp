@@ -27,7 +27,7 @@ nMixer::~nMixer()
     }
 }
 
-nMixerChannel* nMixer::GetChannel(int32_t channel)
+nMixerChannel* nMixer::EditChannel(int32_t channel)
 {
     return IsValidChannel(channel) ? &m_channels[channel] : 0;
 }
@@ -39,27 +39,27 @@ const nMixerChannel* nMixer::GetChannel(int32_t channel) const
 
 void nMixer::ChannelSetPitch(int32_t channel, float pitch)
 {
-    if (nMixerChannel* c = GetChannel(channel)) c->pitch = pitch;
+    if (nMixerChannel* c = EditChannel(channel)) c->pitch = pitch;
 }
 
 void nMixer::ChannelSetGain(int32_t channel, float gain)
 {
-    if (nMixerChannel* c = GetChannel(channel)) c->gain = gain;
+    if (nMixerChannel* c = EditChannel(channel)) c->gain = gain;
 }
 
 void nMixer::ChannelSetPanning(int32_t channel, float panning)
 {
-    if (nMixerChannel* c = GetChannel(channel)) c->panning = panning;
+    if (nMixerChannel* c = EditChannel(channel)) c->panning = panning;
 }
 
 void nMixer::ChannelSetLoopMode(int32_t channel, int32_t mode)
 {
-    if (nMixerChannel* c = GetChannel(channel)) c->loopMode = mode;
+    if (nMixerChannel* c = EditChannel(channel)) c->loopMode = mode;
 }
 
 void nMixer::ChannelSetLoopPosition(int32_t channel, int32_t ms)
 {
-    if (nMixerChannel* c = GetChannel(channel)) c->loopPosition = ms;
+    if (nMixerChannel* c = EditChannel(channel)) c->loopPosition = ms;
 }
 
 // Streams reach a channel only through the streamed-channel machinery, which services them here;
@@ -100,7 +100,7 @@ int32_t nMixer::ChannelLock()
 
 bool nMixer::ChannelTryLock(int32_t channel)
 {
-    nMixerChannel* c = GetChannel(channel);
+    nMixerChannel* c = EditChannel(channel);
     if (!c || c->lock) return false;
     c->lock = true;
     return true;
@@ -108,7 +108,7 @@ bool nMixer::ChannelTryLock(int32_t channel)
 
 void nMixer::ChannelUnlock(int32_t channel)
 {
-    if (nMixerChannel* c = GetChannel(channel)) c->lock = false;
+    if (nMixerChannel* c = EditChannel(channel)) c->lock = false;
 }
 
 bool nMixer::ChannelIsLocked(int32_t channel) const

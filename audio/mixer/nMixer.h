@@ -114,7 +114,7 @@ public:
     static bool IsValidChannel(int32_t channel) { return channel >= 0 && channel < kMixerChannelCount; }
 
 protected:
-    nMixerChannel* GetChannel(int32_t channel); // NULL outside 0..63
+    nMixerChannel* EditChannel(int32_t channel); // NULL outside 0..63
 
     nOrvex*       m_engine;                     // not owned
     bool          m_open;
