@@ -12,6 +12,7 @@
 
 #include "core/nMatrix.h"
 #include "core/nVector.h"
+#include "script/nCObject.h"
 #include "script/nScriptBinding.h"
 #include "script/nScriptMath.h"
 #include "script/nSquirrelVM.h"
@@ -312,6 +313,24 @@ TEST_F(ScriptMathTest, NativeValuesInAndOut)
     sq_settop(v, top);
     EXPECT_EQ(Eval("return Echo(Vector(1, 2, 3, 9));"), "(2,4,6,1)");
     EXPECT_EQ(Eval("return Echo(Matrix3());"), "error: Invalid instance type");
+}
+
+// The one scene function that builds its Vector through the script constructor.
+TEST_F(ScriptMathTest, InstantiatedVectorAndReadBack)
+{
+    SQInteger top = sq_gettop(v);
+    ASSERT_TRUE(ScriptInstantiateVector(v, nVector(1, 2, 3, 4)));
+    EXPECT_EQ(sq_gettop(v), top + 1);
+    EXPECT_EQ(Describe(-1), "(1,2,3,4)");
+    nVector out(9, 9, 9, 9);
+    ScriptGetVector(v, -1, out);
+    EXPECT_EQ(Number(out.x) + Number(out.w), "14");
+    sq_settop(v, top);
+    sq_pushinteger(v, 3);                        // not a Vector: out stays as it was
+    ScriptGetVector(v, -1, out);
+    EXPECT_EQ(Number(out.x) + Number(out.w), "14");
+    EXPECT_EQ(sq_gettop(v), top + 1);
+    sq_settop(v, top);
 }
 
 } // namespace

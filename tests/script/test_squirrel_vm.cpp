@@ -12,6 +12,7 @@
 #include "core/nScriptValue.h"
 #include "engine/hub/nOrvex.h"
 #include "script/nCObject.h"
+#include "script/iface/nScriptUnit.h"
 #include "script/nSquirrelVM.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nTempDir.h"
@@ -367,6 +368,56 @@ TEST_F(SquirrelVMTest, ClosingRefusesEventsAndDetachesHeldObjects)
     EXPECT_FALSE(called);
     delete held;                     // after Close: touches no freed machine
     ScriptSetObjectTypeLifetime(objectTypeRaytracer, nObjectTypeLifetime{0, 0, 0});
+}
+
+TEST_F(SquirrelVMTest, FailedClassInstantiationKills)
+{
+    dir.Write("enemy.nut", "function Enemy() { return 5; }\nclass Friend { function OnUpdate(owner) { return 1; } }\n");
+    SQInteger top = Top();
+    nScriptUnit good(&vm);
+    good.SetScriptPath(dir.Path("enemy.nut").c_str());
+    good.SetClassName("Friend");
+    ASSERT_TRUE(good.Setup());
+    nScriptUnit bad(&vm);
+    bad.SetScriptPath(dir.Path("enemy.nut").c_str());
+    bad.SetClassName("Enemy");
+    EXPECT_FALSE(bad.Setup());
+    EXPECT_TRUE(vm.IsKilled());
+    EXPECT_EQ(vm.GetKillCode(), ScriptKillNoInstance);
+    EXPECT_STREQ(vm.GetKillReason().GetCStr(), "Enemy");
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] Killing VM with reason 'Enemy'.\n"}));
+    EXPECT_FALSE(good.BeginCall("OnUpdate", 0));      // the healthy unit is refused too
+    EXPECT_EQ(Top(), top);
+    good.Release();
+}
+
+// A native that makes an engine call into the script while the script is running.
+SQInteger Nested(HSQUIRRELVM v)
+{
+    nSquirrelVM* vm = nSquirrelVM::FromHandle(v);
+    nScriptValue r;
+    if (!vm->BeginCall("Inner", 0, 0) || !vm->PushArgument(nScriptValue((int32_t)5)) || !vm->ExecuteCall(&r))
+        return sq_throwerror(v, "nested call failed");
+    int32_t n = 0;
+    r.GetValue().GetInt(&n);
+    sq_pushinteger(v, n);
+    return 1;
+}
+
+TEST_F(SquirrelVMTest, NestedCallsKeepTheirFrames)
+{
+    RegisterNative(vm.GetHandle(), "Nested", Nested);
+    Run("nested.nut", "function Inner(n) { return n * 10; }\nfunction Outer(a, b) { return a + Nested() + b; }\n");
+    SQInteger top = Top();
+    nScriptValue r;
+    ASSERT_TRUE(vm.BeginCall("Outer", 0, 0));
+    vm.PushArgument(nScriptValue((int32_t)1));
+    vm.PushArgument(nScriptValue((int32_t)2));
+    ASSERT_TRUE(vm.ExecuteCall(&r));
+    int32_t n = 0;
+    r.GetValue().GetInt(&n);
+    EXPECT_EQ(n, 53);
+    EXPECT_EQ(Top(), top);
 }
 
 TEST_F(SquirrelVMTest, LongPrintIsCut)
