@@ -149,6 +149,7 @@ TEST_F(NativeObjectTest, ExactKindIsChecked)
         {"ThingId()", "error: wrong number of parameters"},
         {"ThingId(item, item)", "error: wrong number of parameters"},
         {"ThingId(regexp(\"a\"))", "error: invalid type tag"},
+        {"ThingId(clone item)", "error: Internal failure"},         // a clone carries no record
     };
     for (const Case& c : cases)
         EXPECT_EQ(Eval(c.expression), c.printed) << c.expression;
