@@ -21,6 +21,9 @@ const uint64_t kMaxArchiveSize = 0x7FFFFFFF;
 // Deflate cannot expand one stored byte into more than 1032 bytes, so a zlib entry claiming a
 // larger length is damaged; checking it up front keeps a few bad bytes from asking for gigabytes.
 const uint64_t kMaxInflateRatio = 1032;
+// Reads and writes through the stream go in pieces of at most this size.
+const uint64_t kMaxTransfer = 1u << 30;
+
 // An entry's length must be one a stream can report, and a zlib entry's one its stored bytes can
 // inflate to.
 bool IsLengthPlausible(uint8_t method, uint32_t length, uint32_t storedLength)
@@ -29,9 +32,6 @@ bool IsLengthPlausible(uint8_t method, uint32_t length, uint32_t storedLength)
         return false;
     return method != ArchiveMethodZlib || length <= uint64_t(storedLength) * kMaxInflateRatio;
 }
-
-// Reads and writes through the stream go in pieces of at most this size.
-const uint64_t kMaxTransfer = 1u << 30;
 
 uint64_t AlignUp(uint64_t position, uint32_t alignment)
 {

@@ -43,7 +43,8 @@ public:
     // Appends one entry, compressed at the zlib level (0..9) or raw for -1. Stored compressed
     // whenever compression succeeds, even when it does not shrink the data. False (logged, nothing
     // written) outside write mode, for a name already present or longer than MaxNameLength, or
-    // when the archive would pass 4 GB or the stream refuses the bytes.
+    // when the archive would pass 2 GB (streams count in signed 32 bits) or the stream refuses
+    // the bytes; a refused entry is overwritten by the next one.
     bool AddFile(const char* name, const void* data, uint32_t length, int level);
     // Adds the whole file found at path (through the IO layer) under name, or under path itself.
     bool AddFileFromPath(const char* path, const char* name, int level);

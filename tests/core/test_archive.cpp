@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "core/nArchive.h"
@@ -469,6 +470,32 @@ TEST(ArchiveWriter, RefusesWhatItCouldNotReadBack)
                                   "[!] Cannot load 'kept' (r/w mode error).\n",
                                   "Archive complete, closing.\n"}));
     EXPECT_EQ(dir.Read("w.qza"), DranHeader(0, 0) + RawEntry("kept", "k") + kEnd);
+}
+
+TEST(ArchiveWriter, ReportsBytesTheStreamRefuses)
+{
+    if (access("/dev/full", W_OK) != 0)
+        GTEST_SKIP() << "no /dev/full";
+    const std::string big = Noise(100000, 31);
+    nLogCapture log;
+    nArchive archive;
+    ASSERT_TRUE(archive.OpenWrite("/dev/full", nullptr));
+    EXPECT_FALSE(archive.AddFile("big", big.data(), uint32_t(big.size()), -1));
+    EXPECT_EQ(archive.GetIndex().Find("big"), nullptr);
+    archive.Close();
+    const Lines lines = log.Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "[!] Failed to write 'big' to archive '/dev/full'.\n");
+
+    // A stream that cannot be written at all fails the header.
+    nTempDir dir;
+    ASSERT_TRUE(dir.Write("ro.qza", "old"));
+    nIOFile readOnly(1);
+    ASSERT_TRUE(readOnly.Open(dir.Path("ro.qza").c_str(), true, false, false));
+    log.Clear();
+    EXPECT_FALSE(archive.OpenWrite(nullptr, &readOnly));
+    EXPECT_FALSE(archive.IsWriteMode());
+    EXPECT_EQ(log.Lines(), Lines({"[!] Failed to write archive header to ''.\n"}));
 }
 
 TEST(ArchiveReader, LongNamesFromOtherWritersDoNotHideLaterEntries)
