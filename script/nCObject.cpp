@@ -73,14 +73,26 @@ const TypeEntry s_types[objectTypeCount] = {
 };
 
 // Live records by native pointer: each entry heads a chain of the records of that pointer.
-// Records with a NULL pointer are counted but not indexed. Built on first use and never
-// destroyed, so records released by other globals' destructors still find it.
+// Records with a NULL pointer are counted but not indexed. An entry whose chain empties is
+// kept (a native handed out again, as an event's owner is every frame, reuses it) and swept
+// once such entries outnumber the live ones. Built on first use and never destroyed, so
+// records released by other globals' destructors still find it.
 struct Registry
 {
     nMutex                              mutex;
     std::unordered_map<void*, nCObject*> index;
     int32_t                             count = 0;
+    size_t                              emptyEntries = 0;
     nObjectTypeLifetime                 lifetimes[objectTypeCount] = {};
+
+    void SweepEmpty()
+    {
+        for (auto it = index.begin(); it != index.end();) {
+            if (it->second) ++it;
+            else it = index.erase(it);
+        }
+        emptyEntries = 0;
+    }
 };
 
 Registry& GetRegistry()
@@ -126,7 +138,10 @@ nCObject::nCObject(int32_t type, void* native, bool owned)
         return;
     if (type >= 0 && type < objectTypeCount && r.lifetimes[type].retain)
         r.lifetimes[type].retain(native);
-    nCObject*& head = r.index[native];
+    auto slot = r.index.try_emplace(native, nullptr);
+    nCObject*& head = slot.first->second;
+    if (!slot.second && !head)
+        --r.emptyEntries;   // an emptied entry in use again
     m_next = head;
     if (head)
         head->m_prev = this;
@@ -141,8 +156,9 @@ void nCObject::Unlink()
     } else {
         auto it = r.index.find(m_native);
         if (it != r.index.end()) {
-            if (m_next) it->second = m_next;
-            else r.index.erase(it);
+            it->second = m_next;
+            if (!m_next && ++r.emptyEntries > 1024 && r.emptyEntries > (size_t)r.count)
+                r.SweepEmpty();
         }
     }
     if (m_next)
@@ -184,6 +200,8 @@ int32_t nCObject::Invalidate(void* native)
     if (it == r.index.end())
         return 0;
     nCObject* rec = it->second;
+    if (!rec)
+        --r.emptyEntries;
     r.index.erase(it);
     int32_t n = 0;
     while (rec) {

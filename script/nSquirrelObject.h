@@ -10,7 +10,7 @@ class nSquirrelVM;
 // A counted reference to one value inside an nSquirrelVM. Holds one reference while the
 // machine is open; when the machine closes first the object is detached and deleting it
 // later touches nothing.
-class nSquirrelObject : public nScriptObject
+class nSquirrelObject final : public nScriptObject
 {
 public:
     nSquirrelObject(nSquirrelVM* vm, const HSQOBJECT& object); // takes a reference
