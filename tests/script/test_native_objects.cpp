@@ -184,6 +184,26 @@ TEST_F(NativeObjectTest, InvalidationReachesEveryHolderUnderEveryKind)
     EXPECT_EQ(Eval("KindOf(item)"), "1");
 }
 
+// Many short-lived objects of many natives, a few kept: the kept ones are still found.
+TEST_F(NativeObjectTest, InvalidationAfterManyShortLivedObjects)
+{
+    std::vector<Thing> things(5000);
+    SQInteger top = sq_gettop(v);
+    for (int round = 0; round < 3; ++round)
+        for (size_t i = 0; i < things.size(); ++i) {
+            things[i].id = (int)i;
+            ASSERT_TRUE(ScriptPushNativeObject(v, &things[i], objectTypeItem, false));
+            sq_settop(v, top);
+            if (round == 1 && i % 1000 == 0)
+                Hold(("kept" + std::to_string(i)).c_str(), &things[i], objectTypeItem);
+        }
+    EXPECT_EQ(nCObject::GetLiveCount(), baseline + 5);
+    EXPECT_EQ(vm.InvalidateNativeObject(&things[3000]), 1);
+    EXPECT_EQ(Eval("KindOf(kept3000)"), "1");
+    EXPECT_EQ(Eval("ThingId(kept4000)"), "4000");
+    EXPECT_EQ(vm.InvalidateNativeObject(&things[3001]), 0);
+}
+
 TEST_F(NativeObjectTest, ClosedMachineInvalidatesNothing)
 {
     Thing thing{1};
