@@ -28,13 +28,13 @@ bool Differs(float a, float b)
 }
 
 nItem::nItem(nOrvex* engine)
-    : m_engine(engine),
+    : m_flags(0),
+      m_parent(0),
+      m_engine(engine),
       m_rotationOrder(RotationOrderYXZ),
       m_position(0, 0, 0, 1),
       m_rotation(0, 0, 0, 1),
       m_scale(1, 1, 1, 1),
-      m_parent(0),
-      m_flags(0),
       m_target(0, 0, 1, 1),
       m_opacity(1.0f),
       m_managedItem(0)
@@ -169,6 +169,8 @@ void nItem::MarkDirty()
 void nItem::MarkWorldDirty()
 {
     m_flags |= ItemFlagWorldDirty | ItemFlagInverseDirty;
+    // Large subtrees are memory-bound: ask for every child before descending into the first.
+    for (nList<nItem*>::Node* n = m_children.GetHead(); n; n = n->next) __builtin_prefetch(n->value, 1);
     for (nList<nItem*>::Node* n = m_children.GetHead(); n; n = n->next) n->value->MarkWorldDirty();
 }
 
@@ -195,8 +197,13 @@ void nItem::UpdateLocalMatrix()
 
 void nItem::UpdateWorldMatrix()
 {
+    // A clean item costs one flag test; the rebuild lives apart so this path stays short.
+    if (m_flags & (ItemFlagLocalDirty | ItemFlagWorldDirty)) RebuildWorldMatrix();
+}
+
+void nItem::RebuildWorldMatrix()
+{
     uint32_t entry = m_flags;
-    if (!(entry & (ItemFlagLocalDirty | ItemFlagWorldDirty))) return;
     UpdateLocalMatrix();
 
     if (entry & ItemFlagWorldDirty) {
