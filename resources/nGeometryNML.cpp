@@ -360,6 +360,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                     }
                     vertices[i] = nVector(0.0f, 0.0f, 0.0f, 1.0f);
                     vertices[i].FromMetaTag(v);
+                    vertices[i].w = 1.0f;
                     ++i;
                 }
                 break;
