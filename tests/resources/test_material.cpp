@@ -2,7 +2,7 @@
 // channel, and the order of the renderer calls of set-up, update and destruction.
 #include "resources/nMaterial.h"
 #include "resources/nRenderMap.h"
-#include "tests/resources/nRecordingRenderer.h"
+#include "tests/resources/nResourceRecordingRenderer.h"
 #include "tests/support/nLogCapture.h"
 
 #include <gtest/gtest.h>
@@ -197,7 +197,7 @@ TEST(Material, SetupUpdateAndDestructionReachTheRendererInOrder)
 {
     nOrvex engine;
     Calls calls;
-    nRecordingRenderer renderer(&engine, calls);
+    nResourceRecordingRenderer renderer(&engine, calls);
     nMaterial* m = new nMaterial(&engine);
     m->SetName("steel");
     m->Setup();
@@ -211,7 +211,7 @@ TEST(Material, SetupValidatesAndSetsTheAlphaFlagBeforeTheUpdate)
 {
     nOrvex engine;
     Calls calls;
-    nRecordingRenderer renderer(&engine, calls);
+    nResourceRecordingRenderer renderer(&engine, calls);
     nMaterial m(&engine);
     m.SetName("glass");
     SetStage(m, 4, MaterialChannelOpacity, NewTexture("o.tga"), true);

@@ -5,7 +5,7 @@
 #include "core/nMetaTag.h"
 #include "resources/nMaterial.h"
 #include "resources/nRenderMap.h"
-#include "tests/resources/nRecordingRenderer.h"
+#include "tests/resources/nResourceRecordingRenderer.h"
 #include "tests/support/nIOTestSupport.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nMLTestSupport.h"
@@ -409,7 +409,7 @@ TEST_F(MaterialNML, ReadingUpdatesTheMaterialOnTheCurrentRenderer)
 {
     nOrvex engine;
     Calls calls;
-    nRecordingRenderer renderer(&engine, calls);
+    nResourceRecordingRenderer renderer(&engine, calls);
     nMaterial* m = new nMaterial(&engine);
     ASSERT_TRUE(Read("<Material=<Id=\"m\"><TextureStage=<Index=0><Texture=\"a.tga\"><Active>>>", *m));
     m->Setup();
@@ -453,7 +453,7 @@ TEST_F(MaterialNML, EmbeddedAlphaAddsAnOpacityStage)
         SCOPED_TRACE(c.what);
         nOrvex engine;
         Calls calls;
-        nRecordingRenderer renderer(&engine, calls);
+        nResourceRecordingRenderer renderer(&engine, calls);
         renderer.dropPixels = true;
         nLogCapture log;
         nMaterial m(&engine);
@@ -489,7 +489,7 @@ TEST_F(MaterialNML, ReaderLoadsTextureFilesWithoutAnEngineLoader)
 
     nOrvex engine;
     Calls calls;
-    nRecordingRenderer renderer(&engine, calls);
+    nResourceRecordingRenderer renderer(&engine, calls);
     nLogCapture log;
     nMaterial m(&engine);
     ASSERT_TRUE(Read("<Material=<Id=\"m\">"

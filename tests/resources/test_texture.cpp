@@ -2,7 +2,7 @@
 // interface a texture owns.
 #include "resources/nTexture.h"
 #include "resources/nTextureStreamInterface.h"
-#include "tests/resources/nRecordingRenderer.h"
+#include "tests/resources/nResourceRecordingRenderer.h"
 #include "tests/support/nLogCapture.h"
 
 #include <gtest/gtest.h>
@@ -56,9 +56,9 @@ TEST(Texture, SetupSendsItsMessageThenAsksTheCurrentRendererAndReturnsItsAnswer)
     for (bool answer : {true, false}) {
         nOrvex engine;
         Calls calls;
-        nRecordingRenderer renderer(&engine, calls);
+        nResourceRecordingRenderer renderer(&engine, calls);
         renderer.setupAnswer = answer;
-        nRecordingProgress progress(calls);
+        nResourceRecordingProgress progress(calls);
         engine.SetEventInterface(&progress);
 
         nTexture* texture = NewFilledTexture(&engine, "wall.tga", 255);
@@ -95,8 +95,8 @@ TEST(Texture, DestructionSendsDestroyingThenFreesThenSendsDestroyed)
         SCOPED_TRACE(c.what);
         nOrvex engine;
         Calls calls;
-        nRecordingRenderer renderer(&engine, calls);
-        nRecordingListener listener(&engine, calls);
+        nResourceRecordingRenderer renderer(&engine, calls);
+        nResourceRecordingListener listener(&engine, calls);
         nSharedPtr<nTexture> texture(NewFilledTexture(&engine, "stone.tga", 255));
         if (c.setUp)
             texture->Setup();
@@ -110,11 +110,11 @@ TEST(Texture, FreeGoesToTheRendererCurrentAtThatMoment)
 {
     nOrvex engine;
     Calls first, second;
-    nRecordingRenderer* setupRenderer = new nRecordingRenderer(&engine, first);
+    nResourceRecordingRenderer* setupRenderer = new nResourceRecordingRenderer(&engine, first);
     nTexture* texture = NewFilledTexture(&engine, "a.tga", 255);
     texture->Setup();
     delete setupRenderer;                    // hands the engine back to its null renderer
-    nRecordingRenderer later(&engine, second);
+    nResourceRecordingRenderer later(&engine, second);
     delete texture;
     EXPECT_EQ(first, (Calls{"SetupTexture a.tga"}));
     EXPECT_EQ(second, (Calls{"FreeTexture a.tga"}));
@@ -150,7 +150,7 @@ TEST(Texture, TranslucencySurvivesARendererThatDropsThePixels)
     for (const Case& c : {Case{128, false, true}, Case{255, false, false}, Case{0, true, true}, Case{255, true, false}}) {
         nOrvex engine;
         Calls calls;
-        nRecordingRenderer renderer(&engine, calls);
+        nResourceRecordingRenderer renderer(&engine, calls);
         renderer.dropPixels = true;
         nSharedPtr<nTexture> texture(NewFilledTexture(&engine, "t.tga", c.alpha));
         if (c.keepPixels)

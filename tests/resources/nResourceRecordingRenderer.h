@@ -5,8 +5,8 @@
 //
 //     nOrvex engine;
 //     std::vector<std::string> calls;
-//     nRecordingRenderer renderer(&engine, calls);   // current renderer until destroyed
-//     nRecordingListener listener(&engine, calls);
+//     nResourceRecordingRenderer renderer(&engine, calls);   // current renderer until destroyed
+//     nResourceRecordingListener listener(&engine, calls);
 //     ... calls == {"SetupTexture a.tga", "event 5 a.tga", "FreeTexture a.tga", "event 6 a.tga"}
 //
 // Like a device renderer, it can drop the CPU pixels of textures it sets up (dropPixels), unless
@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
-class nRecordingRenderer : public nNull_Renderer
+class nResourceRecordingRenderer : public nNull_Renderer
 {
 public:
-    nRecordingRenderer(nOrvex* engine, std::vector<std::string>& calls) : nNull_Renderer(engine, true), m_calls(calls) {}
+    nResourceRecordingRenderer(nOrvex* engine, std::vector<std::string>& calls) : nNull_Renderer(engine, true), m_calls(calls) {}
 
     bool setupAnswer = true;    // what SetupTexture answers
     bool dropPixels = false;    // turn set-up textures into size-only pictures
@@ -75,20 +75,20 @@ private:
     std::vector<std::string>& m_calls;
 };
 
-class nRecordingListener : public nCoreListener
+class nResourceRecordingListener : public nCoreListener
 {
 public:
-    nRecordingListener(nOrvex* engine, std::vector<std::string>& calls) : m_engine(engine), m_calls(calls)
+    nResourceRecordingListener(nOrvex* engine, std::vector<std::string>& calls) : m_engine(engine), m_calls(calls)
     {
         m_engine->AddCoreListener(this);
     }
-    ~nRecordingListener() override { m_engine->RemoveCoreListener(this); }
+    ~nResourceRecordingListener() override { m_engine->RemoveCoreListener(this); }
 
     int32_t OnCoreEvent(int32_t code, nCoreEventRecord* record) override
     {
         std::string call = "event " + std::to_string(code);
         if (record->texture)
-            call += " " + nRecordingRenderer::Name(record->texture);
+            call += " " + nResourceRecordingRenderer::Name(record->texture);
         if (record->geometry || record->sound || record->reserved)
             call += " +other";
         m_calls.push_back(call);
@@ -101,10 +101,10 @@ private:
 };
 
 // Progress interface that records its messages into the same list.
-class nRecordingProgress : public nOrvex::EventInterface
+class nResourceRecordingProgress : public nOrvex::EventInterface
 {
 public:
-    explicit nRecordingProgress(std::vector<std::string>& calls) : m_calls(calls) {}
+    explicit nResourceRecordingProgress(std::vector<std::string>& calls) : m_calls(calls) {}
     void OnMessage(const char* text) override { m_calls.push_back(std::string("message ") + text); }
 
 private:
