@@ -9,6 +9,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 // ---------------------------------------------------------------------------------------------
 // Character scanners
 // ---------------------------------------------------------------------------------------------
@@ -168,6 +172,47 @@ int UUDecode(const char* text, int length, uint8_t* out, int out_size)
     return produced;
 }
 
+namespace {
+
+// Copies the run of plain characters (neither '=' nor LF) at p, each minus 42, into out, sixteen
+// characters at a time while both sides have room for sixteen; returns how many it copied. It may
+// store up to sixteen bytes past the run, which the caller overwrites next.
+inline int YDecodeRun(const uint8_t* p, const uint8_t* end, uint8_t* out, int room)
+{
+    int done = 0;
+#if defined(__SSE2__)
+    const __m128i equals = _mm_set1_epi8('=');
+    const __m128i line_feed = _mm_set1_epi8('\n');
+    const __m128i shift = _mm_set1_epi8(42);
+    while (end - (p + done) >= 16 && room - done >= 16) {
+        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + done));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + done), _mm_sub_epi8(chunk, shift));
+        int special = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, equals), _mm_cmpeq_epi8(chunk, line_feed)));
+        if (special)
+            return done + __builtin_ctz(static_cast<unsigned>(special));
+        done += 16;
+    }
+#else
+    while (end - (p + done) >= 8 && room - done >= 8) {
+        uint64_t word;
+        memcpy(&word, p + done, sizeof(word));
+        uint64_t a = word ^ 0x3D3D3D3D3D3D3D3Dull;   // '='
+        uint64_t b = word ^ 0x0A0A0A0A0A0A0A0Aull;   // LF
+        uint64_t special = ((a - 0x0101010101010101ull) & ~a) | ((b - 0x0101010101010101ull) & ~b);
+        special &= 0x8080808080808080ull;
+        int plain = special ? __builtin_ctzll(special) >> 3 : 8;   // the lowest flagged byte is exact
+        for (int i = 0; i < plain; ++i)
+            out[done + i] = static_cast<uint8_t>(p[done + i] - 42);
+        done += plain;
+        if (plain < 8)
+            return done;
+    }
+#endif
+    return done;
+}
+
+}  // namespace
+
 int YDecode(const char* text, int length, uint8_t* out, int out_size)
 {
     if (!text || !out || length <= 0 || out_size <= 0)
@@ -176,6 +221,11 @@ int YDecode(const char* text, int length, uint8_t* out, int out_size)
     const uint8_t* end = p + length;
     int produced = 0;
     while (p < end && produced < out_size) {
+        int run = YDecodeRun(p, end, out + produced, out_size - produced);
+        p += run;
+        produced += run;
+        if (p >= end || produced >= out_size)
+            break;
         uint8_t c = *p++;
         if (c == '\n') {
             if (p >= end) {
@@ -216,7 +266,31 @@ thread_local const LoadFrame* t_loads = nullptr;
 thread_local int32_t          t_base_depth = 0;
 thread_local int32_t          t_includes = 0;   // includes loaded under the outermost load
 
-const char* FileName() { return t_file ? t_file : ""; }
+// Text from the parsed content, for a log line: a line end inside it would end the line there and
+// start another one of whatever class its next characters name, so line ends show as blanks.
+class LogText {
+public:
+    explicit LogText(const char* text) : m_text(text ? text : "")
+    {
+        if (!strpbrk(m_text, "\r\n"))
+            return;
+        m_copy.Set(m_text);
+        if (!m_copy.GetCStr())
+            return;
+        for (char* c = const_cast<char*>(m_copy.GetCStr()); *c; ++c) {
+            if (*c == '\r' || *c == '\n')
+                *c = ' ';
+        }
+        m_text = m_copy.GetCStr();
+    }
+    operator const char*() const { return m_text; }
+
+private:
+    const char* m_text;
+    nString     m_copy;
+};
+
+LogText FileName() { return LogText(t_file); }
 
 void ErrorLine(const char* text) { *g_log << "[!] In file '" << FileName() << "': " << text << "\n"; }
 
@@ -353,17 +427,16 @@ bool ParseBinary(nMetaTag* tag, const char*& p, const char* end)
     }
     uint8_t* data = nullptr;
     if (raw > 0) {
-        // Zeroed, so that a block that decodes short leaves no stale bytes in the value.
-        data = new (std::nothrow) uint8_t[static_cast<size_t>(raw)]();
+        data = new (std::nothrow) uint8_t[static_cast<size_t>(raw)];
         if (!data) {
             TagError("Failed to allocate binary buffer in binary tag '", tag, "'.");
             return false;
         }
         int32_t length = static_cast<int32_t>(encoded);
-        if (yenc)
-            YDecode(p, length, data, static_cast<int32_t>(raw));
-        else
-            UUDecode(p, length, data, static_cast<int32_t>(raw));
+        int32_t decoded = yenc ? YDecode(p, length, data, static_cast<int32_t>(raw))
+                               : UUDecode(p, length, data, static_cast<int32_t>(raw));
+        // A block that decodes short leaves zeros, not stale memory, in the rest of the value.
+        memset(data + decoded, 0, static_cast<size_t>(raw - decoded));
     }
     tag->GetValue().AttachBinary(data, static_cast<int32_t>(raw));
     p += encoded + 1;
@@ -399,7 +472,7 @@ bool ParseAppend(nMetaFile* document, nMetaTag* tag, const char*& p, const char*
             TerminatedText path(p + 1, close);
             nMetaTag* found = path.Get() ? document->FindPath(path.Get(), false) : nullptr;
             if (!found) {
-                *g_log << "[!] In file '" << FileName() << "': Preprocessor argument tag '" << path.Get()
+                *g_log << "[!] In file '" << FileName() << "': Preprocessor argument tag '" << LogText(path.Get())
                        << "' not found, metatag '" << tag->GetName().GetCStr() << "'.\n";
                 return false;
             }
@@ -443,20 +516,20 @@ void IncludeFile(nMetaTag* tag, const nString& path, int32_t depth)
     for (const LoadFrame* frame = t_loads; frame; frame = frame->parent) {
         ++loads;
         if (frame->path == normalized) {
-            *g_log << "[!] Recursive #include of '" << path.GetCStr() << "' from file '" << FileName()
+            *g_log << "[!] Recursive #include of '" << LogText(path.GetCStr()) << "' from file '" << FileName()
                    << "' skipped.\n";
             return;
         }
     }
     if (loads >= kMLMaxIncludeDepth) {
-        *g_log << "[!] #include of '" << path.GetCStr() << "' from file '" << FileName() << "' nested deeper than "
+        *g_log << "[!] #include of '" << LogText(path.GetCStr()) << "' from file '" << FileName() << "' nested deeper than "
                << kMLMaxIncludeDepth << " files, skipped.\n";
         return;
     }
     // Several spellings of one file including each other escape the cycle test but not this.
     if (++t_includes > kMLMaxIncludes) {
         if (t_includes == kMLMaxIncludes + 1)
-            *g_log << "[!] #include of '" << path.GetCStr() << "' from file '" << FileName() << "' exceeds "
+            *g_log << "[!] #include of '" << LogText(path.GetCStr()) << "' from file '" << FileName() << "' exceeds "
                    << kMLMaxIncludes << " included files; this and further includes skipped.\n";
         return;
     }
@@ -470,7 +543,7 @@ void IncludeFile(nMetaTag* tag, const nString& path, int32_t depth)
     bool loaded = included->Load(path.GetCStr() ? path.GetCStr() : "");
     t_base_depth = saved_base;
     if (!loaded) {
-        *g_log << "[!] Failed to include external NML file '" << path.GetCStr() << "' from file '" << FileName()
+        *g_log << "[!] Failed to include external NML file '" << LogText(path.GetCStr()) << "' from file '" << FileName()
                << "'.\n";
         delete included;
         return;
@@ -716,7 +789,7 @@ bool nMetaFile::Load(const char* path)
     int32_t size = nIO::LoadFile(path, &buffer);
     if (size <= 0) {
         delete[] buffer;
-        *g_log << "[*] Could not access file '" << path << "'.\n";
+        *g_log << "[*] Could not access file '" << LogText(path) << "'.\n";
         return false;
     }
     if (!t_loads)
@@ -732,7 +805,7 @@ bool nMetaFile::Load(const char* path)
     delete[] buffer;
     if (!ok) {
         m_fileName.Clear();
-        *g_log << "[*] Failed to load metafile '" << path << "'.\n";
+        *g_log << "[*] Failed to load metafile '" << LogText(path) << "'.\n";
         return false;
     }
     m_fileName.Set(path);

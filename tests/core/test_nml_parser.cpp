@@ -215,6 +215,11 @@ TEST(NMLParser, FailedIncludeIsReportedAndSkipped)
     EXPECT_EQ(log, (Lines{"[*] Could not access file 'missing.nml'.\n",
                           "[!] Failed to include external NML file 'missing.nml' from file 't.nml'.\n"}));
 
+    // A line end in a logged path does not split the line.
+    EXPECT_EQ(LoadText("t.nml", std::string(kHeader) + "<A=#include(\"x\n[|] y\")>", &log), "A");
+    EXPECT_EQ(log, (Lines{"[*] Could not access file 'x [|] y'.\n",
+                          "[!] Failed to include external NML file 'x [|] y' from file 't.nml'.\n"}));
+
     ASSERT_TRUE(nMLPutMemoryFile("bad.nml", std::string(kHeader) + "<Z=\"x>"));
     EXPECT_EQ(LoadText("t.nml", std::string(kHeader) + "<A=#include(\"bad.nml\")>", &log), "A");
     EXPECT_EQ(log, (Lines{"[!] In file 'bad.nml': Mangled string declaration, metatag 'Z'.\n",
