@@ -10,6 +10,7 @@
 namespace {
 
 const uint32_t kHeaderSize = 18;
+const size_t   kWriteBlock = (size_t)1 << 20;
 
 enum TGAType
 {
@@ -376,20 +377,25 @@ bool SavePictureTGA(const char* path, const nPicture& picture)
     header[17] = (uint8_t)(f.alphaBits | 0x20);
     bool ok = file.Write(header, kHeaderSize) == (int32_t)kHeaderSize;
 
-    const uint32_t rowBytes = width * f.BytesPerPixel();
+    // Rows go out in blocks of about a megabyte: few writes, whatever the file system.
+    const size_t rowBytes = (size_t)width * f.BytesPerPixel();
     const bool asIs = f == PixelFormatBGRA8 || f == PixelFormatBGR8;
-    uint8_t* row = asIs ? 0 : (uint8_t*)std::malloc(rowBytes ? rowBytes : 1);
-    if (!asIs && !row) ok = false;
+    const uint32_t rowsPerBlock = (rowBytes == 0 || rowBytes >= kWriteBlock) ? 1u : (uint32_t)(kWriteBlock / rowBytes);
+    uint8_t* block = asIs ? 0 : (uint8_t*)std::malloc(rowBytes * rowsPerBlock);
+    if (!asIs && !block) ok = false;
     const uint8_t* src = picture.GetPixels();
-    for (uint32_t y = 0; ok && y < height; ++y, src += rowBytes) {
+    for (uint32_t y = 0; ok && y < height; y += rowsPerBlock) {
+        uint32_t rows = height - y < rowsPerBlock ? height - y : rowsPerBlock;
+        size_t bytes = rows * rowBytes;
         const uint8_t* out = src;
         if (!asIs) {
-            EncodeRow(f, src, row, width);
-            out = row;
+            for (uint32_t r = 0; r < rows; ++r) EncodeRow(f, src + r * rowBytes, block + r * rowBytes, width);
+            out = block;
         }
-        ok = file.Write(out, (int32_t)rowBytes) == (int32_t)rowBytes;
+        ok = file.Write(out, (int32_t)bytes) == (int32_t)bytes;
+        src += bytes;
     }
-    std::free(row);
+    std::free(block);
     if (!file.Close()) ok = false;
     if (!ok) {
         *g_log << "[!] " << "Cannot write to '" << path << "'.\n";
