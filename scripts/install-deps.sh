@@ -10,6 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libglm-dev
   zlib1g-dev libpugixml-dev
   libstb-dev
+  libbullet-dev
 )
 # Taken from bullseye: "package" is installed as "package/bullseye".
 BULLSEYE_PACKAGES=(libsquirrel-dev)
