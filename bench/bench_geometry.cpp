@@ -1,0 +1,167 @@
+// Geometry shading data and loading on a grid of about 1,000,000 triangles.
+//
+// BM_LoadGeometry: reading the geometry file (binary chunks: positions, polygons, vertex normals,
+// one UV set) into a geometry, against reading and decoding the same file as an NML document
+// alone, both in the same iterations in thread CPU time. Target: at most 2 times as long
+// ("vs_parse"). The loaded geometry is destroyed outside the measured time.
+// BM_NormalsAndTangents: polygon normals and tangent frames, the vertex-to-polygon table and the
+// per-corner normals and tangent frames, all from scratch, on one core, in thread CPU time.
+// Target: at most 150 ns per triangle ("ns_per_triangle"). The arrays come to 200 MB, so with
+// the allocator's defaults much of the time is the kernel handing out fresh pages; "/warm" keeps
+// freed memory in the process (mallopt) and measures the computation itself.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <malloc.h>
+#include <string>
+#include <unistd.h>
+
+#include "core/nLog.h"
+#include "core/nMetaFile.h"
+#include "engine/hub/nOrvex.h"
+#include "resources/nGeometry.h"
+#include "resources/nMaterial.h"
+#include "resources/nTexture.h"
+
+namespace {
+
+const int kSide = 708;   // vertices per grid side: 2 x 707 x 707 = 999,698 triangles
+
+class nQuietLog : public nLog
+{
+protected:
+    void Write(const char*, size_t) override {}
+};
+
+double CpuSeconds()
+{
+    timespec t;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return t.tv_sec + t.tv_nsec * 1e-9;
+}
+
+// A gently rolling height field of triangles with a UV set and a normal-mapped material.
+void BuildGrid(nGeometry& g, nOrvex* engine)
+{
+    g.AllocateVertices(kSide * kSide);
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x)
+            g.vertices[y * kSide + x] = nVector((float)x, (float)y, 0.25f * (float)((x * 7 + y * 13) % 5));
+    const int quads = (kSide - 1) * (kSide - 1);
+    g.AllocatePolygons(2 * quads);
+    for (int i = 0; i < 2 * quads; ++i)
+    {
+        g.polygons[i].count = 3;
+        g.polygons[i].material = 0;
+    }
+    g.AllocateBindings();
+    g.uvSetCount = 1;
+    g.uvSets[0] = new nVector2[g.bindingCount];
+    int32_t* b = g.bindings;
+    nVector2* uv = g.uvSets[0];
+    for (int y = 0; y + 1 < kSide; ++y)
+        for (int x = 0; x + 1 < kSide; ++x)
+        {
+            const int32_t v00 = y * kSide + x, v10 = v00 + 1, v01 = v00 + kSide, v11 = v01 + 1;
+            const int32_t corners[6] = {v00, v10, v11, v00, v11, v01};
+            for (int k = 0; k < 6; ++k)
+            {
+                *b++ = corners[k];
+                *uv++ = nVector2((float)(corners[k] % kSide) / kSide, (float)(corners[k] / kSide) / kSide);
+            }
+        }
+    g.AllocateMaterials(1, true);
+    g.materials[0]->maxSmoothingAngle = 0.5f;
+    g.materials[0]->AddStage(MaterialChannelNormal, new nTexture(engine, 0, 0), MaterialUVMap, 0);
+    g.materials[0]->ValidateStages();
+}
+
+void DropShadingData(nGeometry& g)
+{
+    delete[] g.polygonNormals;
+    delete[] g.polygonTangents;
+    delete[] g.vertexNormals;
+    delete[] g.vertexTangents;
+    delete[] g.vertexPolygons;
+    delete[] g.vertexPolygonList;
+    g.polygonNormals = 0;
+    g.polygonTangents = 0;
+    g.vertexNormals = 0;
+    g.vertexTangents = 0;
+    g.vertexPolygons = 0;
+    g.vertexPolygonList = 0;
+}
+
+void BM_LoadGeometry(benchmark::State& state)
+{
+    static nQuietLog quiet;
+    g_log = &quiet;
+    nOrvex engine;
+    char pattern[] = "/tmp/qz-bench-XXXXXX";
+    if (!mkdtemp(pattern)) abort();
+    const std::string path = std::string(pattern) + "/grid.nml";
+    {
+        nGeometry g(&engine);
+        BuildGrid(g, &engine);
+        g.ComputeVertexNormal(false);
+        nMetaFile document;
+        if (!g.SerializeToMetaFile(&document) || !document.Save(path.c_str())) abort();
+    }
+    double parse = 0.0, load = 0.0;
+    uint32_t triangles = 0;
+    for (auto _ : state)
+    {
+        double t0 = CpuSeconds();
+        {
+            nMetaFile document;
+            if (!document.Load(path.c_str())) abort();
+            benchmark::DoNotOptimize(document.GetRootCount());
+        }
+        double t1 = CpuSeconds();
+        nGeometry* g = new nGeometry(&engine);
+        if (!g->Load(path.c_str())) abort();
+        double t2 = CpuSeconds();
+        triangles = g->polygonCount;
+        delete g;
+        parse += t1 - t0;
+        load += t2 - t1;
+    }
+    state.counters["triangles"] = triangles;
+    state.counters["parse_ms"] = parse * 1e3 / state.iterations();
+    state.counters["load_ms"] = load * 1e3 / state.iterations();
+    state.counters["vs_parse"] = load / parse;
+    std::remove(path.c_str());
+    rmdir(pattern);
+}
+BENCHMARK(BM_LoadGeometry)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_NormalsAndTangents(benchmark::State& state)
+{
+    static nQuietLog quiet;
+    g_log = &quiet;
+    if (state.range(0))
+    {
+        mallopt(M_MMAP_THRESHOLD, 1 << 30);
+        mallopt(M_TRIM_THRESHOLD, 1 << 30);
+    }
+    nOrvex engine;
+    nGeometry g(&engine);
+    BuildGrid(g, &engine);
+    double seconds = 0.0;
+    for (auto _ : state)
+    {
+        DropShadingData(g);
+        double t0 = CpuSeconds();
+        g.ComputeVertexTangent(false);
+        seconds += CpuSeconds() - t0;
+        benchmark::DoNotOptimize(g.vertexTangents);
+    }
+    if (!g.vertexTangents || g.vertexTangents[7].tangent.Length() < 0.5f) state.SkipWithError("no tangent frames");
+    state.counters["triangles"] = (double)g.polygonCount;
+    state.counters["ns_per_triangle"] = seconds * 1e9 / ((double)state.iterations() * g.polygonCount);
+}
+BENCHMARK(BM_NormalsAndTangents)->ArgName("warm")->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+}
