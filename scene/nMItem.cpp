@@ -1,0 +1,446 @@
+#include "scene/nMItem.h"
+
+#include <new>
+
+#include "core/nLog.h"
+#include "core/nMetaFile.h"
+#include "core/nMetaTag.h"
+#include "core/nQuaternion.h"
+#include "core/nRandom.h"
+#include "engine/hub/nOrvex.h"
+#include "physics/nPhysicItem.h"
+#include "physics/nPhysicShape.h"
+#include "physics/nPhysicWorld.h"
+#include "scene/nItem.h"
+#include "scene/nScene.h"
+#include "script/iface/nScriptEventDispatcher.h"
+#include "script/iface/nScriptUnit.h"
+
+namespace {
+
+const float kDegreesToRadians = 3.1415927f / 180.0f;
+const float kMinimumLogicRate = 0.1f;
+
+bool Named(const nMetaTag* tag, const char* name)
+{
+    return tag->GetName() == name;
+}
+
+void Append(nMetaTag* parent, nMetaTag* child)
+{
+    if (child && !parent->AddChild(child)) delete child;
+}
+
+// Flag words read and written by name, in writing order.
+struct FlagName
+{
+    const char* name;
+    uint32_t    bit;
+};
+
+const FlagName kFlagNames[] = {
+    {"Billboard", MItemFlagBillboard},
+    {"SolveOverlap", MItemFlagSolveOverlap},
+    {"Ghost", MItemFlagGhost},
+    {"Static", MItemFlagStatic},
+    {"TriggerDetected", MItemFlagTriggerDetected},
+};
+
+float Component(const nVector& v, int32_t i)
+{
+    return i == 0 ? v.x : (i == 1 ? v.y : v.z);
+}
+
+void SetComponent(nVector& v, int32_t i, float value)
+{
+    if (i == 0) v.x = value;
+    else if (i == 1) v.y = value;
+    else v.z = value;
+}
+
+}
+
+nMItem::nMItem(nScene* scene)
+    : m_active(true),
+      m_scene(scene),
+      m_item(0),
+      m_kind(ManagedItemNone),
+      m_initialRecorded(false),
+      m_physicItem(0),
+      m_uid(-1),
+      m_priority(0.5f),
+      m_helper(false),
+      m_flags(0),
+      m_logicRate(15.0f),
+      m_logicAccumulator(0.0f),
+      m_events(nItemScriptEventDispatcher::GetDefault()),
+      m_links{0, 0, 0, 0, 0, 0},
+      m_deleteRaised(false)
+{
+    nPhysicWorld* world = m_scene ? m_scene->GetPhysicWorld() : 0;
+    if (world) {
+        m_physicItem = world->NewItem();
+        if (m_physicItem) m_physicItem->SetOwner(this);
+    }
+    if (m_scene) m_scene->RegisterItem(this);
+}
+
+nMItem::~nMItem()
+{
+    RaiseOnDelete();
+    ClearScriptUnits();
+    if (m_scene) m_scene->UnregisterItem(this);
+    delete m_physicItem;
+    m_physicItem = 0;
+}
+
+void nMItem::SetNode(nItem* node, int32_t kind)
+{
+    m_item = node;
+    m_kind = kind;
+    if (node) node->SetManagedItem(this);
+}
+
+void nMItem::RaiseOnDelete()
+{
+    if (m_deleteRaised) return;
+    m_deleteRaised = true;
+    if (m_events) m_events->OnDelete(this);
+}
+
+// Activity.
+
+void nMItem::SetActive(bool active, bool recursive)
+{
+    if (active != m_active) {
+        if (m_scene) m_scene->RequestActivation(this, active);
+        if (active) m_logicAccumulator = 0.0f;
+        if (m_events) m_events->OnActivate(this, active);
+        m_active = active;
+    }
+    if (recursive && m_item) {
+        // The next child is read first: a handler may re-parent nodes.
+        const nList<nItem*>& children = m_item->GetChildren();
+        for (nList<nItem*>::Node* n = children.GetHead(); n;) {
+            nList<nItem*>::Node* next = n->next;
+            nMItem* child = n->value ? n->value->GetManagedItem() : 0;
+            if (child) child->SetActive(active, true);
+            n = next;
+        }
+    }
+}
+
+// Set-up and reset.
+
+void nMItem::Setup()
+{
+    if (m_physicItem) {
+        m_physicItem->Create();
+        // A body built for an item that is not active must not take part in the simulation.
+        if (!m_active) m_physicItem->Enable(false);
+    }
+    if (m_events) m_events->OnSetupDone(this);
+}
+
+void nMItem::SetupScript()
+{
+    if (m_events) m_events->OnSetup(this);
+}
+
+void nMItem::RaiseOnReset()
+{
+    if (m_events) m_events->OnReset(this);
+}
+
+void nMItem::Reset()
+{
+    if (m_physicItem && m_item) {
+        m_physicItem->ResetDynamics();
+        m_physicItem->SetMatrix(&m_item->GetWorldMatrix());
+    }
+    if (m_item) {
+        m_logicMatrix = m_item->GetLocalMatrix();
+        m_previousLogicMatrix = m_logicMatrix;
+    }
+    // The rate is floored as the evaluation floors it, so the phase stays finite.
+    float rate = m_logicRate >= kMinimumLogicRate ? m_logicRate : kMinimumLogicRate;
+    m_logicAccumulator = nRandFloat(1.0f / rate);
+}
+
+void nMItem::RecordLocation()
+{
+    if (!m_item) return;
+    m_initialMatrix = m_item->GetPivot().InverseTRS() * m_item->GetLocalMatrix();
+    m_initialRecorded = true;
+}
+
+void nMItem::RestoreInitialMatrix()
+{
+    if (!m_initialRecorded || !m_item) return;
+    // The recorded pose holds the local matrix without its pivot; the pivot goes back on.
+    m_item->SetWorldMatrix(m_item->GetPivot() * m_initialMatrix, true, false);
+}
+
+void nMItem::SetLogicTransformation(const nMatrix4& m)
+{
+    m_logicMatrix = m;
+    m_previousLogicMatrix = m;
+}
+
+void nMItem::SetPriority(float priority)
+{
+    m_priority = priority;
+    if (m_kind == ManagedItemLight && m_scene) m_scene->SortLightsByPriority();
+}
+
+void nMItem::UpdateAnimation()
+{
+    nOrvex* engine = m_item ? m_item->GetEngine() : 0;
+    Update(engine ? (float)engine->GetFrameTime() / 10000.0f : 0.0f);
+}
+
+void nMItem::SetParentNotified(nItem* parent)
+{
+    if (m_scene) m_scene->NotifyListeners(SceneEventParentChanging, 0);
+    if (m_item) m_item->SetParent(parent);
+    if (m_scene) m_scene->NotifyListeners(SceneEventParentChanged, 0);
+}
+
+// Animation channels.
+
+bool nMItem::GetChannel(int32_t id, float& value)
+{
+    if (!m_item || id < 1 || id > 9) return false;
+    int32_t i = (id - 1) % 3;
+    if (id <= 3) value = Component(m_item->GetPosition(), i);
+    else if (id <= 6) value = Component(m_item->GetRotation(), i);
+    else value = Component(m_item->GetScale(), i);
+    return true;
+}
+
+bool nMItem::SetChannel(int32_t id, float value)
+{
+    if (!m_item || id < 1 || id > 9) return false;
+    int32_t i = (id - 1) % 3;
+    if (id <= 3) {
+        nVector v = m_item->GetPosition();
+        SetComponent(v, i, value);
+        m_item->SetPosition(v);
+    } else if (id <= 6) {
+        nVector v = m_item->GetRotation();
+        SetComponent(v, i, value);
+        m_item->SetRotation(v);
+    } else {
+        nVector v = m_item->GetScale();
+        SetComponent(v, i, value);
+        m_item->SetScale(v);
+    }
+    return true;
+}
+
+void nMItem::GetOrientation(nQuaternion& q)
+{
+    if (!m_item) {
+        q = nQuaternion();
+        return;
+    }
+    const nVector& r = m_item->GetRotation();
+    q = nQuaternion::FromEuler(r.x, r.y, r.z, m_item->GetRotationOrder());
+}
+
+bool nMItem::SetOrientation(const nQuaternion& q)
+{
+    if (m_item) m_item->SetRotationQuaternion(q);
+    return true;
+}
+
+// Command lists.
+
+bool nMItem::ExecuteCommand(nACECommand* record, float slice)
+{
+    if (!record || record->code < ACE3DToPosition || record->code > ACE3DToAlpha || !m_item)
+        return nACEUnit::ExecuteCommand(record, slice);
+    if (slice == 0.0f) return true;
+
+    // The share of the time left that this slice takes: 1 in the slice that uses it up, so
+    // the value lands on the target whatever the frame times were.
+    float f = record->remaining > 0.0f ? slice / record->remaining : 1.0f;
+    const float* p = record->parameters;
+    nVector target(p[0], p[1], p[2]);
+    switch (record->code) {
+    case ACE3DToPosition: {
+        nVector v = m_item->GetPosition();
+        m_item->SetPosition(nVector(v.x + (target.x - v.x) * f, v.y + (target.y - v.y) * f, v.z + (target.z - v.z) * f, 1.0f));
+        break;
+    }
+    case ACE3DOffsetPosition: {
+        float share = record->duration > 0.0f ? slice / record->duration : 1.0f;
+        nVector v = m_item->GetPosition();
+        m_item->SetPosition(nVector(v.x + target.x * share, v.y + target.y * share, v.z + target.z * share, 1.0f));
+        break;
+    }
+    case ACE3DToOffset: {
+        nMatrix4 pivot = m_item->GetPivot();
+        pivot.m[3] += (target.x - pivot.m[3]) * f;
+        pivot.m[7] += (target.y - pivot.m[7]) * f;
+        pivot.m[11] += (target.z - pivot.m[11]) * f;
+        m_item->SetPivot(pivot);
+        break;
+    }
+    case ACE3DToScale: {
+        nVector v = m_item->GetScale();
+        m_item->SetScale(nVector(v.x + (target.x - v.x) * f, v.y + (target.y - v.y) * f, v.z + (target.z - v.z) * f, v.w));
+        break;
+    }
+    case ACE3DToRotation: {
+        nVector v = m_item->GetRotation();
+        m_item->SetRotation(nVector(v.x + (target.x * kDegreesToRadians - v.x) * f,
+                                    v.y + (target.y * kDegreesToRadians - v.y) * f,
+                                    v.z + (target.z * kDegreesToRadians - v.z) * f, v.w));
+        break;
+    }
+    case ACE3DToAlpha: {
+        float a = m_item->GetOpacity();
+        a += (p[0] - a) * f;
+        m_item->SetOpacity(a < 0.0f ? 0.0f : (a > 1.0f ? 1.0f : a));
+        break;
+    }
+    }
+    return true;
+}
+
+// Scripts.
+
+nScriptUnit* nMItem::CreateScriptUnit()
+{
+    nManagerScriptUnit* unit = new (std::nothrow) nManagerScriptUnit(m_scene ? m_scene->GetVM() : 0);
+    if (!unit || !m_units.InsertAfter(unit, 0)) {
+        delete unit;
+        *g_log << "[!] " << "Failed to allocate script unit for item '" << m_name.GetCStr() << "'.\n";
+        return 0;
+    }
+    unit->SetOwner(this, ScriptUnitOwnerManagedItem);
+    return unit;
+}
+
+// NML.
+
+bool nMItem::Deserialize(nMetaFile* document, nMetaTag* tag)
+{
+    if (!tag) return false;
+    if (!Named(tag, "MItem")) {
+        *g_log << "[!] " << "Could not parse managed item. Root tag id is incorrect (" << tag->GetName().GetCStr() << ").\n";
+        return false;
+    }
+    ClearScriptUnits();
+    m_helper = false;
+    m_active = false;
+    m_initialRecorded = false;
+    m_initialMatrix = nMatrix4();
+    m_logicAccumulator = 0.0f;
+    m_uid = -1;
+
+    nMetaTag* scriptUnitTag = 0;
+    nMetaTag* tauTag = 0;
+    nMetaTag* colTag = 0;
+    nMetaTagIterator it;
+    while (nMetaTag* child = tag->NextChild(it)) {
+        const nVariant& value = child->GetValue();
+        const char* text = 0;
+        bool known = true;
+        if (Named(child, "Id")) {
+            if (value.GetString(&text)) m_name.Set(text);
+        } else if (Named(child, "UId")) {
+            value.GetInt(&m_uid);
+        } else if (Named(child, "Active")) {
+            m_active = true;
+        } else if (Named(child, "Helper") || Named(child, "ToolSpecific")) {
+            m_helper = true;
+        } else if (Named(child, "InitialMatrix")) {
+            if (m_initialMatrix.FromMetaTag(child)) m_initialRecorded = true;
+        } else if (Named(child, "Priority")) {
+            value.GetFloat(&m_priority);
+        } else if (Named(child, "ScriptLogicFq")) {
+            value.GetFloat(&m_logicRate);
+        } else if (Named(child, "MotionPlayer")) {
+            nAnimationPlayer::Deserialize(document, child);
+        } else if (Named(child, "PhysicItem")) {
+            if (m_physicItem) m_physicItem->Deserialize(m_scene ? m_scene->GetEngine() : 0, document, child);
+        } else if (Named(child, "ScriptedObject")) {
+            nScriptedObject::Deserialize(document, child);
+        } else if (Named(child, "TauItem")) {
+            tauTag = child;
+        } else if (Named(child, "GColItem")) {
+            colTag = child;
+        } else if (Named(child, "ScriptUnit")) {
+            if (!scriptUnitTag) scriptUnitTag = child;
+        } else if (Named(child, "Proxy") || Named(child, "ProxyScene") || Named(child, "ProxyGroup")
+                   || Named(child, "ProxyFlag") || Named(child, "ProxyRootParamTo")) {
+        } else {
+            known = false;
+            for (const FlagName& f : kFlagNames)
+                if (Named(child, f.name)) {
+                    m_flags |= f.bit;
+                    known = true;
+                }
+        }
+        if (!known) *g_log << "[*] " << "Unknown tag '" << child->GetName().GetCStr() << "' in <MItem>.\n";
+    }
+
+    if (m_uid < 0) {
+        *g_log << "[!] " << "Managed item '" << m_name.GetCStr() << "' Uid is invalid.\n";
+        return false;
+    }
+
+    // Older forms: a lone unit tag, and bodies described by "TauItem" and "GColItem".
+    if (m_units.GetCount() == 0 && scriptUnitTag) {
+        nScriptUnit* unit = CreateScriptUnit();
+        if (unit) unit->Deserialize(document, scriptUnitTag);
+    }
+    if (!m_physicItem) return true;
+    bool rigid = tauTag && tauTag->FindPath("Mode:Rigid;");
+    bool shapes = colTag && colTag->FindPath("Shapes;");
+    if (!rigid && !shapes) return true;
+    if (colTag) {
+        m_physicItem->Deserialize(m_scene ? m_scene->GetEngine() : 0, document, colTag);
+        nMetaTag* selfMask = colTag->FindPath("SelfMask;");
+        nMetaTag* mask = colTag->FindPath("Mask;");
+        int32_t bits = 0;
+        if (selfMask && selfMask->GetValue().GetInt(&bits)) m_physicItem->SetSelfMask(bits);
+        if (mask && mask->GetValue().GetInt(&bits)) m_physicItem->SetCollisionMask(bits);
+    }
+    if (tauTag) {
+        if (rigid) {
+            m_physicItem->SetMode(PhysicItemDynamic);
+        } else {
+            nList<nPhysicShape*>& list = m_physicItem->GetShapes();
+            for (nList<nPhysicShape*>::Node* n = list.GetHead(); n; n = n->next) n->value->mass = 0.0f;
+        }
+    }
+    if (m_physicItem->GetMode() == PhysicItemNone && m_physicItem->GetShapes().GetCount() > 0)
+        m_physicItem->SetMode(PhysicItemStatic);
+    return true;
+}
+
+nMetaTag* nMItem::Serialize(nMetaFile* document)
+{
+    nMetaTag* root = new (std::nothrow) nMetaTag("MItem");
+    if (!root) {
+        *g_log << "[!] " << "Could not create managed root tag to serialize.\n";
+        return 0;
+    }
+    Append(root, new (std::nothrow) nMetaTag("Id", m_name.GetCStr() ? m_name.GetCStr() : ""));
+    Append(root, new (std::nothrow) nMetaTag("UId", m_uid));
+    if (m_active) Append(root, new (std::nothrow) nMetaTag("Active"));
+    if (m_helper) Append(root, new (std::nothrow) nMetaTag("Helper"));
+    for (const FlagName& f : kFlagNames)
+        if (m_flags & f.bit) Append(root, new (std::nothrow) nMetaTag(f.name));
+    if (m_initialRecorded) Append(root, m_initialMatrix.ToMetaTag("InitialMatrix"));
+    Append(root, new (std::nothrow) nMetaTag("Priority", m_priority));
+    Append(root, new (std::nothrow) nMetaTag("ScriptLogicFq", m_logicRate));
+    Append(root, nAnimationPlayer::Serialize(document));
+    Append(root, nScriptedObject::Serialize(document));
+    if (m_units.GetHead()) Append(root, m_units.GetHead()->value->Serialize(document));
+    if (m_physicItem) Append(root, m_physicItem->Serialize(document));
+    return root;
+}

@@ -1,0 +1,529 @@
+#include "scene/nScene.h"
+
+#include <algorithm>
+#include <cmath>
+#include <new>
+#include <vector>
+
+#include "core/nLog.h"
+#include "core/nScriptValue.h"
+#include "engine/hub/nOrvex.h"
+#include "physics/nPhysicItem.h"
+#include "render/nRenderer.h"
+#include "scene/nItem.h"
+#include "script/iface/nScriptEventDispatcher.h"
+#include "script/iface/nScriptUnit.h"
+#include "script/iface/nScriptVM.h"
+
+namespace {
+
+typedef nListNode<nMItem*> ItemNode;
+
+const char* const kTimerLabels[SceneTimerCount] = {
+    "Evaluate", "Physic", "Send to render", "User interface", "Script", "Logic callback", "Collision callback",
+};
+
+const float kMaxFrameTime = 0.2f;       // seconds: the longest step the scene takes
+const float kMinimumLogicRate = 0.1f;   // logic events per second
+
+nPhysicWorldFactory g_physicWorldFactory = 0;
+
+// Calls f on every item of the list from the head up to the node that was the tail when the
+// walk began: items appended meanwhile wait for the next walk. The scene removes no node
+// from its lists while it walks them.
+template<class F>
+void WalkAsItStands(nList<nMItem*>& list, F f)
+{
+    ItemNode* last = list.GetTail();
+    for (ItemNode* n = list.GetHead(); n;) {
+        ItemNode* next = n->next;
+        f(n->value);
+        if (n == last) break;
+        n = next;
+    }
+}
+
+// The first unit of the item whose class defines OnLogicUpdate, or NULL.
+nScriptUnit* LogicUnit(nMItem* item)
+{
+    for (nList<nScriptUnit*>::Node* n = item->GetScriptUnits().GetHead(); n; n = n->next)
+        if (static_cast<nManagerScriptUnit*>(n->value)->GetCached(nManagerScriptUnit::CachedOnLogicUpdate))
+            return n->value;
+    return 0;
+}
+
+}
+
+nScene::nScene(nOrvex* engine, nScriptVM* vm)
+    : m_engine(engine),
+      m_renderer(0),
+      m_currentCamera(0),
+      m_vm(vm),
+      m_physicsHook(this),
+      m_physicWorld(0),
+      m_ui(engine, vm),
+      m_deletionHeld(false),
+      m_flags(0),
+      m_visualisationScale(1.0f),
+      m_nextUid(0),
+      m_backgroundColour(0.0f, 0.0f, 0.0f, 1.0f),
+      m_ambientColour(0.0f, 0.0f, 0.0f, 1.0f),
+      m_ambientIntensity(1.0f),
+      m_targetExposure(0.25f),
+      m_fogNear(0.0f),
+      m_fogFar(0.0f),
+      m_fogColour(0.0f, 0.0f, 0.0f, 1.0f),
+      m_events(nSceneScriptEventDispatcher::GetDefault()),
+      m_evaluating(false),
+      m_flushing(false),
+      m_clearing(false)
+{
+    Define("toposition", ACE3DToPosition, 3);
+    Define("offsetposition", ACE3DOffsetPosition, 3);
+    Define("tooffset", ACE3DToOffset, 3);
+    Define("toscale", ACE3DToScale, 3);
+    Define("torotation", ACE3DToRotation, 3);
+    Define("toalpha", ACE3DToAlpha, 1);
+}
+
+nScene::~nScene()
+{
+    SetScriptGlobals(0);
+    DeleteContent(false);
+    delete m_physicWorld;
+    m_physicWorld = 0;
+    // Another scene may have bound the renderer since; its registration stays.
+    if (m_renderer && m_renderer->GetPropertyRequestContext() == this)
+        m_renderer->SetPropertyRequestCallback(0, 0);
+    m_renderer = 0;
+    // g_scene and every other script object of this scene read as a deleted native from now on.
+    if (m_vm) m_vm->InvalidateNativeObject(this);
+}
+
+nScriptUnit* nScene::CreateScriptUnit()
+{
+    nSceneScriptUnit* unit = new (std::nothrow) nSceneScriptUnit(m_vm);
+    if (!unit || !m_units.InsertAfter(unit, 0)) {
+        delete unit;
+        *g_log << "[!] " << "Failed to allocate script unit for item '" << m_name.GetCStr() << "'.\n";
+        return 0;
+    }
+    unit->SetOwner(this, ScriptUnitOwnerScene);
+    return unit;
+}
+
+// Physics world.
+
+void nScene::SetPhysicWorldFactory(nPhysicWorldFactory factory)
+{
+    g_physicWorldFactory = factory;
+}
+
+nPhysicWorldFactory nScene::GetPhysicWorldFactory()
+{
+    return g_physicWorldFactory;
+}
+
+bool nScene::CreatePhysicWorld()
+{
+    if (m_evaluating || m_flushing || m_clearing) {
+        DeleteContent(false);   // refused with its own line
+        return false;
+    }
+    DeleteContent(false);
+    delete m_physicWorld;
+    m_physicWorld = 0;
+
+    nPhysicWorld* world = g_physicWorldFactory ? g_physicWorldFactory(m_engine) : 0;
+    if (!world) {
+        *g_log << "[!] " << "Could not create physic world.\n";
+        return false;
+    }
+    if (!world->Init()) {
+        // A world that did not initialise is never stepped or asked for bodies.
+        *g_log << "[!] " << "Could not initialise physic world.\n";
+        delete world;
+        return false;
+    }
+    world->SetCallback(&m_physicsHook);
+    m_physicWorld = world;
+    return true;
+}
+
+// Content.
+
+void nScene::DeleteContent(bool keepScripts)
+{
+    if (m_evaluating || m_flushing || m_clearing) {
+        *g_log << "[!] " << "Cannot delete the content of scene '" << m_name.GetCStr()
+               << "' while it evaluates or deletes items.\n";
+        return;
+    }
+    m_clearing = true;
+    NotifyListeners(SceneEventContentDeleting, 0);
+    if (m_events) m_events->OnDelete(this);
+
+    ClearQueue(m_pendingActivations, &nMItem::SceneLinks::activation);
+    ClearQueue(m_pendingDeactivations, &nMItem::SceneLinks::deactivation);
+    ClearQueue(m_deletionQueue, &nMItem::SceneLinks::deletion);
+    m_path.Clear();
+    m_name.Clear();
+
+    ClearQueue(m_activeItems, &nMItem::SceneLinks::active);
+    for (int32_t kind = 0; kind < ManagedItemKindCount; ++kind)
+        ClearQueue(m_kindLists[kind], &nMItem::SceneLinks::kind);
+
+    // Handlers run during these deletions may create, queue or (de)activate items; every
+    // item leaves all lists when it is unregistered, and items created meanwhile are
+    // deleted by this same loop.
+    while (ItemNode* head = m_allItems.GetHead()) {
+        nMItem* item = head->value;
+        Unlink(m_allItems, item->m_links.all);
+        item->RaiseOnDelete();
+        delete item;
+    }
+
+    m_nextUid = 0;
+    m_ui.Clear();
+    if (!keepScripts) ClearScriptUnits();
+    m_fogColour = nVector(0.0f, 0.0f, 0.0f, 1.0f);
+    m_currentCamera = 0;
+    m_fogNear = 0.0f;
+    m_fogFar = 0.0f;
+    m_clearing = false;
+    NotifyListeners(SceneEventContentDeleted, 0);
+}
+
+// Registry.
+
+void nScene::RegisterItem(nMItem* item)
+{
+    if (!item) return;
+    if (!item->m_links.active) item->m_links.active = m_activeItems.InsertAfter(item, 0);
+    if (!item->m_links.all) item->m_links.all = m_allItems.InsertAfter(item, 0);
+}
+
+void nScene::UnregisterItem(nMItem* item)
+{
+    if (!item) return;
+    if (m_physicWorld && item->m_physicItem) m_physicWorld->RemoveItem(item->m_physicItem);
+    if (m_vm) m_vm->InvalidateNativeObject(static_cast<void*>(item));
+    // The node may already be destroyed: it is compared, never read.
+    if (item->m_item && item->m_item == m_currentCamera) m_currentCamera = 0;
+    Unlink(m_deletionQueue, item->m_links.deletion);
+    Unlink(m_pendingActivations, item->m_links.activation);
+    Unlink(m_pendingDeactivations, item->m_links.deactivation);
+    if (item->m_kind > 0 && item->m_kind < ManagedItemKindCount) Unlink(m_kindLists[item->m_kind], item->m_links.kind);
+    Unlink(m_allItems, item->m_links.all);
+    Unlink(m_activeItems, item->m_links.active);
+}
+
+nMItem* nScene::AssignItemUid(nMItem* item)
+{
+    if (!item) return 0;
+    if (item->m_uid != -1) {
+        *g_log << "[!] " << "(Critical error) item '" << item->m_name.GetCStr() << "' already has an uid ("
+               << item->m_uid << ").\n";
+        return item;
+    }
+    item->m_uid = m_nextUid++;
+    return item;
+}
+
+void nScene::AddCreatedItem(nMItem* item, const char* name)
+{
+    if (!item) return;
+    item->SetName(name);
+    if (item->m_kind > 0 && item->m_kind < ManagedItemKindCount && !item->m_links.kind)
+        item->m_links.kind = m_kindLists[item->m_kind].InsertAfter(item, 0);
+    AssignItemUid(item);
+    NotifyListeners(SceneEventItemCreated, &item);
+}
+
+nList<nMItem*>& nScene::GetKindList(int32_t kind)
+{
+    return m_kindLists[kind > 0 && kind < ManagedItemKindCount ? kind : 0];
+}
+
+// Queues.
+
+void nScene::Unlink(nList<nMItem*>& list, nListNode<nMItem*>*& node)
+{
+    if (!node) return;
+    delete list.Unlink(node);
+    node = 0;
+}
+
+void nScene::ClearQueue(nList<nMItem*>& list, nListNode<nMItem*>* nMItem::SceneLinks::*link)
+{
+    for (ItemNode* n = list.GetHead(); n; n = n->next) n->value->m_links.*link = 0;
+    list.Clear();
+}
+
+void nScene::RequestActivation(nMItem* item, bool active)
+{
+    if (!item) return;
+    if (active) {
+        if (!item->m_links.activation) item->m_links.activation = m_pendingActivations.InsertAfter(item, 0);
+        Unlink(m_pendingDeactivations, item->m_links.deactivation);
+    } else {
+        if (!item->m_links.deactivation) item->m_links.deactivation = m_pendingDeactivations.InsertAfter(item, 0);
+        Unlink(m_pendingActivations, item->m_links.activation);
+    }
+}
+
+void nScene::ProcessPendingActivations()
+{
+    for (ItemNode* n = m_pendingActivations.GetHead(); n; n = n->next) ApplyItemActivation(n->value, true);
+    for (ItemNode* n = m_pendingDeactivations.GetHead(); n; n = n->next) {
+        nMItem* item = n->value;
+        Unlink(m_activeItems, item->m_links.active);
+        if (item->m_physicItem) item->m_physicItem->Enable(false);
+    }
+    ClearQueue(m_pendingActivations, &nMItem::SceneLinks::activation);
+    ClearQueue(m_pendingDeactivations, &nMItem::SceneLinks::deactivation);
+}
+
+bool nScene::ApplyItemActivation(nMItem* item, bool active)
+{
+    if (!item) return true;
+    if (active) {
+        if (!item->m_links.active) item->m_links.active = m_activeItems.InsertAfter(item, 0);
+    } else {
+        Unlink(m_activeItems, item->m_links.active);
+    }
+    if (item->m_physicItem) item->m_physicItem->Enable(active);
+    return true;
+}
+
+bool nScene::QueueDeletion(nMItem* item)
+{
+    if (!item) return false;
+    if (item->m_links.deletion) return true;
+    item->m_links.deletion = m_deletionQueue.InsertAfter(item, 0);
+    return item->m_links.deletion != 0;
+}
+
+void nScene::FlushDeletionQueue()
+{
+    if (m_flushing || m_clearing || m_evaluating) return;
+    m_flushing = true;
+    // The head is read again for every item: handlers may queue more during the flush.
+    while (ItemNode* head = m_deletionQueue.GetHead()) {
+        nMItem* item = head->value;
+        NotifyListeners(SceneEventItemDeleting, &item);
+        if (item->m_item && item->m_item == m_currentCamera) m_currentCamera = 0;
+        Unlink(m_activeItems, item->m_links.active);
+        Unlink(m_pendingActivations, item->m_links.activation);
+        Unlink(m_pendingDeactivations, item->m_links.deactivation);
+        if (item->m_kind > 0 && item->m_kind < ManagedItemKindCount) Unlink(m_kindLists[item->m_kind], item->m_links.kind);
+        Unlink(m_deletionQueue, item->m_links.deletion);
+        item->RaiseOnDelete();
+        delete item;
+        NotifyListeners(SceneEventItemDeleted, &item);
+    }
+    m_flushing = false;
+}
+
+// Scripts and renderer.
+
+void nScene::SetScriptGlobals(nScriptVM* vm)
+{
+    if (!vm) vm = m_vm;
+    if (!vm || !vm->IsOpen()) return;
+    vm->SetValue("g_scene", nScriptValue((int32_t)ScriptUnitOwnerScene, static_cast<void*>(this)), 0);
+    vm->SetValue("g_clock_fq", nScriptValue((int32_t)10000), 0);
+}
+
+nRenderer* nScene::RegisterAsPropertyCallback(nRenderer* renderer)
+{
+    if (renderer) renderer->SetPropertyRequestCallback(PropertyRequestCallback, this);
+    m_renderer = renderer;
+    return renderer;
+}
+
+bool nScene::PropertyRequestCallback(int32_t kind, nPropertyRequest* request)
+{
+    nScene* scene = request ? static_cast<nScene*>(request->context) : 0;
+    return scene ? scene->ProcessPropertyRequest(kind, request) : false;
+}
+
+bool nScene::ProcessPropertyRequest(int32_t kind, nPropertyRequest* request)
+{
+    if (!request) return false;
+    if (kind == PropertyRequestAmbient) {
+        request->ambient[0] = m_ambientColour.x * m_ambientIntensity;
+        request->ambient[1] = m_ambientColour.y * m_ambientIntensity;
+        request->ambient[2] = m_ambientColour.z * m_ambientIntensity;
+        request->ambient[3] = m_ambientColour.w * m_ambientIntensity;
+        request->answered = true;
+        return true;
+    }
+    if (kind != PropertyRequestLightsAtPoint && kind != PropertyRequestVisibleLights)
+        *g_log << "** Scene could not process one of the property request (" << kind << ").\n";
+    return false;
+}
+
+void nScene::SortLightsByPriority()
+{
+    nList<nMItem*>& lights = m_kindLists[ManagedItemLight];
+    std::vector<nMItem*> sorted;
+    sorted.reserve((size_t)lights.GetCount());
+    for (ItemNode* n = lights.GetHead(); n; n = n->next) sorted.push_back(n->value);
+    std::stable_sort(sorted.begin(), sorted.end(),
+                     [](const nMItem* a, const nMItem* b) { return a->m_priority > b->m_priority; });
+    size_t i = 0;
+    for (ItemNode* n = lights.GetHead(); n; n = n->next) {
+        n->value = sorted[i++];
+        n->value->m_links.kind = n;
+    }
+}
+
+// Listeners.
+
+void nScene::AddListener(nSceneListener* listener)
+{
+    if (listener) m_listeners.Add(listener, true, false);
+}
+
+void nScene::RemoveListener(nSceneListener* listener)
+{
+    m_listeners.Remove(listener);
+}
+
+void nScene::NotifyListeners(int32_t code, void* data)
+{
+    for (nList<nSceneListener*>::Node* n = m_listeners.GetHead(); n;) {
+        nList<nSceneListener*>::Node* next = n->next;
+        n->value->OnSceneEvent(code, data);
+        n = next;
+    }
+}
+
+const char* nScene::GetTimerLabel(int32_t timer)
+{
+    return timer >= 0 && timer < SceneTimerCount ? kTimerLabels[timer] : "";
+}
+
+// Evaluation.
+
+void nScene::Evaluate(uint32_t flags)
+{
+    if (m_evaluating) {
+        *g_log << "[!] " << "Cannot evaluate scene '" << m_name.GetCStr() << "' while it evaluates.\n";
+        return;
+    }
+    m_timers[SceneTimerEvaluate].Start();
+    ProcessPendingActivations();
+    if (!m_deletionHeld) FlushDeletionQueue();
+    m_evaluating = true;
+
+    for (ItemNode* n = m_allItems.GetHead(); n; n = n->next)
+        if (nItem* node = n->value->m_item) node->SetPreviousWorldMatrix(node->GetWorldMatrix());
+
+    nTimer& script = m_timers[SceneTimerScript];
+    script.BeginFrame();
+    if (flags & SceneEvaluateScript) {
+        script.Start(true);
+        if (m_events) m_events->OnUpdate(this);
+        script.Stop();
+    }
+
+    float dt = m_engine ? (float)m_engine->GetFrameTime() / 10000.0f : 0.0f;
+    if (!(dt >= 0.0f)) dt = 0.0f;
+    if (dt > kMaxFrameTime) dt = kMaxFrameTime;
+
+    if (flags & SceneEvaluatePhysic) {
+        m_timers[SceneTimerPhysic].Start();
+        if (m_physicWorld) m_physicWorld->Step(dt);
+        m_timers[SceneTimerPhysic].Stop();
+        WalkAsItStands(m_activeItems, [](nMItem* item) {
+            nPhysicItem* body = item->m_physicItem;
+            if (!body || !item->m_item || body->GetMode() != PhysicItemDynamic) return;
+            nMatrix4 m;
+            body->GetMotionMatrix(&m);
+            item->m_item->SetMatrix(m);
+        });
+    }
+
+    WalkAsItStands(m_activeItems, [dt](nMItem* item) { nACEManager::Advance(item, dt); });
+
+    if (flags & SceneEvaluateScript) {
+        script.Start(true);
+        WalkAsItStands(m_activeItems, [](nMItem* item) {
+            if (item->m_events) item->m_events->OnUpdate(item);
+        });
+        m_timers[SceneTimerLogicCallback].Start();
+        RunLogic(dt);
+        m_timers[SceneTimerLogicCallback].Stop();
+        script.Stop();
+    }
+
+    WalkAsItStands(m_activeItems, [](nMItem* item) { item->Evaluate(); });
+    WalkAsItStands(m_activeItems, [this, flags](nMItem* item) { UpdateItem(item, item->m_item, flags); });
+
+    m_evaluating = false;
+    m_timers[SceneTimerEvaluate].Stop();
+}
+
+void nScene::RunLogic(float dt)
+{
+    WalkAsItStands(m_activeItems, [dt](nMItem* item) {
+        if (!LogicUnit(item)) return;
+        float rate = item->m_logicRate >= kMinimumLogicRate ? item->m_logicRate : kMinimumLogicRate;
+        float period = 1.0f / rate;
+        float accumulator = std::isfinite(item->m_logicAccumulator) ? item->m_logicAccumulator : 0.0f;
+        accumulator -= dt;
+        // Catch-up is bounded: a period too small to move the accumulator, or a backlog
+        // beyond the bound, would otherwise keep the loop going; the rest is dropped.
+        int32_t steps = 0;
+        while (accumulator <= 0.0f && steps < kMaxLogicStepsPerEvaluation) {
+            item->m_previousLogicMatrix = item->m_logicMatrix;
+            accumulator += period;
+            item->m_logicAccumulator = accumulator;
+            if (item->m_events) item->m_events->OnLogicUpdate(item, period);
+            if (item->m_item) item->m_logicMatrix = item->m_item->GetLocalMatrix();
+            ++steps;
+        }
+        if (accumulator <= 0.0f) accumulator = period;
+        item->m_logicAccumulator = accumulator;
+    });
+
+    // The displayed transform lies between the last two logic states: t = 0 shows the
+    // current one, t = 1 the previous one. Bodies place their items themselves.
+    WalkAsItStands(m_activeItems, [](nMItem* item) {
+        if (item->m_physicItem || !item->m_item || !LogicUnit(item)) return;
+        float t = item->m_logicAccumulator * item->m_logicRate;
+        if (!(t >= 0.0f)) t = 0.0f;
+        if (t > 1.0f) t = 1.0f;
+        nMatrix4 m = nMatrix4::Interpolate(item->m_logicMatrix, item->m_previousLogicMatrix, t, false);
+        item->m_item->SetWorldMatrix(m, true, false);
+    });
+}
+
+void nScene::UpdateItem(nMItem* item, nItem* node, uint32_t flags)
+{
+    if (!item) return;
+    if (flags & SceneEvaluateAnimation) item->UpdateAnimation();
+    if (!(flags & SceneEvaluateTransform)) return;
+
+    if ((item->GetFlags() & MItemFlagBillboard) && node) {
+        // Faces the view: the camera's rotation, rolled by the node's own Z angle; position
+        // and scale follow the parent; the node's components are left as they are.
+        nVector p = node->GetPosition();
+        p.w = 1.0f;
+        nVector s = node->GetScale();
+        s.w = 1.0f;
+        if (nItem* parent = node->GetParent()) {
+            p = p.Transform(parent->GetWorldMatrix());
+            const nVector& ps = parent->GetScale();
+            s = nVector(s.x * ps.x, s.y * ps.y, s.z * ps.z, 1.0f);
+        }
+        nMatrix3 camera;
+        if (m_currentCamera) camera = nMatrix3::FromMatrix4(m_currentCamera->GetWorldMatrix());
+        nMatrix3 r = camera * nMatrix3::RotationZ(node->GetRotation().z);
+        nMatrix4 m = nMatrix4::Compose(p, r, s, nVector(0.0f, 0.0f, 0.0f, 1.0f));
+        node->SetWorldMatrix(m, false, true);
+    }
+    item->UpdateTransform();
+}

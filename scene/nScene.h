@@ -1,0 +1,280 @@
+#ifndef N_SCENE_H
+#define N_SCENE_H
+
+#include <cstdint>
+
+#include "core/nList.h"
+#include "core/nSharedObject.h"
+#include "core/nString.h"
+#include "core/nTimer.h"
+#include "core/nVector.h"
+#include "engine/hub/nCoreListener.h"
+#include "physics/nPhysicWorld.h"
+#include "render/nPropertyRequest.h"
+#include "scene/ace/nACEManager.h"
+#include "scene/nMItem.h"
+#include "scene/nScenePhysicWorldCallback.h"
+#include "script/iface/nScriptedObject.h"
+#include "ui/nScene2D.h"
+
+class nItem;
+class nOrvex;
+class nRenderer;
+class nSceneScriptEventDispatcher;
+class nScriptVM;
+
+// Scene events told to the scene's listeners, with what the data pointer addresses.
+enum nSceneEvent
+{
+    SceneEventItemCreating     = 1,    // NULL
+    SceneEventItemCreated      = 2,    // the item pointer
+    SceneEventItemDeleting     = 3,    // the item pointer
+    SceneEventItemDeleted      = 4,    // the (now dangling) item pointer
+    SceneEventGroupCreating    = 5,
+    SceneEventGroupCreated     = 6,
+    SceneEventGroupRemoving    = 7,
+    SceneEventGroupRemoved     = 8,
+    SceneEventContentDeleting  = 9,
+    SceneEventContentDeleted   = 10,
+    SceneEventReadBegin        = 11,
+    SceneEventReadEnd          = 12,
+    SceneEventParentChanging   = 13,
+    SceneEventParentChanged    = 14
+};
+
+// What a scene file read or write selects.
+enum nSceneLoadFlag : int32_t
+{
+    FlagLoadCamera    = 0x1,
+    FlagLoadLight     = 0x2,
+    FlagLoadObject    = 0x4,
+    FlagLoadTrigger   = 0x8,
+    FlagLoadInstance  = 0x10,
+    FlagLoadGroup     = 0x20,
+    FlagLoadMotion    = 0x40,
+    FlagLoadSettings  = 0x80,
+    FlagLoadGlobals   = 0x100,
+    FlagLoadCollision = 0x200,
+    FlagLoadPhysic    = 0x400,
+    FlagLoadPath      = 0x800,
+    FlagLoadHelper    = 0x1000,
+    FlagLoadScript    = 0x2000,
+    FlagLoadEmitter   = 0x4000,
+    FlagLoadTerrain   = 0x8000,
+    FlagLoadAll       = -1
+};
+
+// Stages of one evaluation.
+enum nSceneEvaluateFlag
+{
+    SceneEvaluateTransform = 0x01,   // transform hooks and billboards
+    SceneEvaluateAnimation = 0x02,   // animation players
+    SceneEvaluatePhysic    = 0x08,   // physics step and write-back
+    SceneEvaluateScript    = 0x10,   // script updates and fixed-rate logic
+    SceneEvaluateTrigger   = 0x20,   // trigger tests
+    SceneEvaluateAll       = 0x3f
+};
+
+// Options of the render passes.
+enum nSceneRenderFlag
+{
+    SceneRenderFlagNone          = 0,
+    SceneRenderFlagClearViewport = 0x1,
+    SceneRenderFlagDefault       = 0x1,
+    SceneRenderFlagDisableScript = 0x2
+};
+
+// Bits of the scene's flag word.
+enum nSceneFlag
+{
+    SceneFlagQuit       = 0x1,   // the player leaves its frame loop
+    SceneFlagRenderless = 0x2    // the render passes draw nothing
+};
+
+// The stage timers, in the order the profiler shows them.
+enum nSceneTimer
+{
+    SceneTimerEvaluate = 0,
+    SceneTimerPhysic,
+    SceneTimerSendToRender,
+    SceneTimerUserInterface,
+    SceneTimerScript,
+    SceneTimerLogicCallback,
+    SceneTimerCollisionCallback,
+    SceneTimerCount
+};
+
+// Observer of scene events.
+class nSceneListener
+{
+public:
+    virtual void OnSceneEvent(int32_t code, void* data) = 0;
+    virtual ~nSceneListener() {}
+};
+
+// The 3D world: owns its managed items, its physics world, its 2D user-interface layer and
+// its own script units, and advances all of them one frame per evaluation. Activating,
+// deactivating and deleting items are queued and take effect at the start of the next
+// evaluation (or an explicit deletion flush), so script handlers may ask for them while the
+// scene walks its lists. Main thread only.
+class nScene : public nSharedObject, public nScriptedObject, public nCoreListener, public nACEManager
+{
+public:
+    // Every field at its initial value; the UI layer is made with the same engine and script
+    // machine; the six item commands are defined.
+    nScene(nOrvex* engine, nScriptVM* vm);
+    // Publishes itself as g_scene for the delete events, deletes the content and the physics
+    // world, and leaves the renderer's callback when it is still this scene's. Script objects
+    // of the scene read as deleted afterwards.
+    ~nScene() override;
+
+    nScriptUnit* CreateScriptUnit() override;                    // a scene unit, appended; NULL (logged) on failure
+    int32_t      OnCoreEvent(int32_t code, nCoreEventRecord* record) override { return 0; } // resource events are ignored
+
+    // The world a scene simulates with is made by the installed factory (NULL: none can be).
+    static void SetPhysicWorldFactory(nPhysicWorldFactory factory);
+    static nPhysicWorldFactory GetPhysicWorldFactory();
+    // Deletes the content and the current world, then makes and initialises a new one and
+    // installs the scene's physics hook in it. False (logged, no world kept) when none can be
+    // made or it does not initialise.
+    bool CreatePhysicWorld();
+
+    // Empties the scene: items, pending requests, uids, fog, camera, the UI layer and, unless
+    // keepScripts, the scene's units. Refused (logged) while the scene evaluates or deletes.
+    void DeleteContent(bool keepScripts);
+
+    // One frame, in a fixed order of stages; flags choose the optional ones.
+    void Evaluate(uint32_t flags);
+    void UpdateItem(nMItem* item, nItem* node, uint32_t flags);  // animation, billboard and transform hook of one item
+
+    // Registry (called by the managed items themselves).
+    void    RegisterItem(nMItem* item);                           // appends to the active and all-items lists
+    void    UnregisterItem(nMItem* item);                         // leaves the world, the scripts and every scene list
+    nMItem* AssignItemUid(nMItem* item);                          // next uid, unless the item already has one (logged)
+    // The part of creation every item factory shares once the item is built: name, typed
+    // list, uid and listener event 2. Factories tell event 1 before constructing.
+    void    AddCreatedItem(nMItem* item, const char* name);
+
+    // Queues.
+    void RequestActivation(nMItem* item, bool active);            // pending activation (leaving deactivation) or the reverse
+    void ProcessPendingActivations();                             // activations, then deactivations; an item in both ends inactive
+    bool ApplyItemActivation(nMItem* item, bool active);          // active list and body; true
+    bool QueueDeletion(nMItem* item);                             // true when queued or already queued
+    // Deletes every queued item, also those queued by handlers during the flush. A flush
+    // asked for while one runs, while content is cleared or while the scene evaluates is
+    // left to the running one or to the next evaluation.
+    void FlushDeletionQueue();
+    void SetDeletionQueueHeld(bool held)                         { m_deletionHeld = held; }
+    bool IsDeletionQueueHeld() const                             { return m_deletionHeld; }
+
+    // Script globals g_scene and g_clock_fq on the given machine (NULL: the scene's own), when
+    // it is open.
+    void SetScriptGlobals(nScriptVM* vm);
+
+    // Renderer binding: the renderer asks this scene for lights and the ambient colour.
+    nRenderer* RegisterAsPropertyCallback(nRenderer* renderer);
+    bool       ProcessPropertyRequest(int32_t kind, nPropertyRequest* request);
+    static bool PropertyRequestCallback(int32_t kind, nPropertyRequest* request); // the installed function
+    void       SortLightsByPriority();                             // stable, highest priority first
+
+    // Listeners, in registration order; not owned.
+    void AddListener(nSceneListener* listener);
+    void RemoveListener(nSceneListener* listener);
+    void NotifyListeners(int32_t code, void* data);
+
+    // Lists. The typed list of a kind holds the items of that kind in creation order.
+    nList<nMItem*>&       GetActiveItems()                       { return m_activeItems; }
+    nList<nMItem*>&       GetAllItems()                          { return m_allItems; }
+    nList<nMItem*>&       GetKindList(int32_t kind);             // kinds outside 1..7 give an empty list
+    nList<nMItem*>&       GetCameras()                           { return m_kindLists[ManagedItemCamera]; }
+    nList<nMItem*>&       GetObjects()                           { return m_kindLists[ManagedItemObject]; }
+    nList<nMItem*>&       GetLights()                            { return m_kindLists[ManagedItemLight]; }
+    nList<nMItem*>&       GetTriggers()                          { return m_kindLists[ManagedItemTrigger]; }
+    nList<nMItem*>&       GetEmitters()                          { return m_kindLists[ManagedItemEmitter]; }
+    nList<nMItem*>&       GetInstances()                         { return m_kindLists[ManagedItemInstance]; }
+    nList<nMItem*>&       GetTerrains()                          { return m_kindLists[ManagedItemTerrain]; }
+    const nList<nMItem*>& GetDeletionQueue() const               { return m_deletionQueue; }
+    const nList<nMItem*>& GetPendingActivations() const          { return m_pendingActivations; }
+    const nList<nMItem*>& GetPendingDeactivations() const        { return m_pendingDeactivations; }
+
+    // State.
+    nOrvex*        GetEngine() const                             { return m_engine; }
+    nScriptVM*     GetVM() const                                 { return m_vm; }
+    nRenderer*     GetRenderer() const                           { return m_renderer; }
+    nPhysicWorld*  GetPhysicWorld() const                        { return m_physicWorld; }
+    nScene2D&      GetUI()                                       { return m_ui; }
+    nItem*         GetCurrentCamera() const                      { return m_currentCamera; }
+    void           SetCurrentCamera(nItem* camera)               { m_currentCamera = camera; }
+    const nString& GetPath() const                               { return m_path; }
+    void           SetPath(const char* path)                     { m_path.Set(path); }
+    const nString& GetName() const                               { return m_name; }
+    void           SetName(const char* name)                     { m_name.Set(name); }
+    uint32_t       GetFlags() const                              { return m_flags; }
+    void           SetFlags(uint32_t flags)                      { m_flags = flags; }
+    int32_t        GetNextUid() const                            { return m_nextUid; }
+    void           SetNextUid(int32_t uid)                       { m_nextUid = uid; }
+    float          GetVisualisationScale() const                 { return m_visualisationScale; }
+    void           SetVisualisationScale(float s)                { m_visualisationScale = s; }
+    nTimer&        GetTimer(int32_t timer)                       { return m_timers[timer < 0 || timer >= SceneTimerCount ? 0 : timer]; }
+    static const char* GetTimerLabel(int32_t timer);              // "Evaluate", "Physic", ...
+    const nVector& GetBackgroundColour() const                   { return m_backgroundColour; }
+    void           SetBackgroundColour(const nVector& c)         { m_backgroundColour = c; }
+    const nVector& GetAmbientColour() const                      { return m_ambientColour; }
+    void           SetAmbientColour(const nVector& c)            { m_ambientColour = c; }
+    float          GetAmbientIntensity() const                   { return m_ambientIntensity; }
+    void           SetAmbientIntensity(float i)                  { m_ambientIntensity = i; }
+    float          GetTargetExposure() const                     { return m_targetExposure; }
+    void           SetTargetExposure(float e)                    { m_targetExposure = e; }
+    float          GetFogNear() const                            { return m_fogNear; }
+    float          GetFogFar() const                             { return m_fogFar; }
+    const nVector& GetFogColour() const                          { return m_fogColour; }
+    void           SetFog(float nearZ, float farZ, const nVector& colour) { m_fogNear = nearZ; m_fogFar = farZ; m_fogColour = colour; }
+    nSceneScriptEventDispatcher* GetEvents() const               { return m_events; }
+    void           SetEvents(nSceneScriptEventDispatcher* e)     { m_events = e; }
+
+    // Fixed-rate logic catch-up: at most this many logic events per item and evaluation;
+    // a backlog beyond it is dropped.
+    static const int32_t kMaxLogicStepsPerEvaluation = 64;
+
+private:
+    void RunLogic(float dt);                                      // fixed-rate logic and interpolation of every active item
+    void Unlink(nList<nMItem*>& list, nListNode<nMItem*>*& node); // leaves a list through the item's own link
+    void ClearQueue(nList<nMItem*>& list, nListNode<nMItem*>* nMItem::SceneLinks::*link); // empties a list and its links
+
+    nOrvex*                   m_engine;
+    nRenderer*                m_renderer;
+    nItem*                    m_currentCamera;
+    nString                   m_path;
+    nString                   m_name;
+    nScriptVM*                m_vm;
+    nScenePhysicWorldCallback m_physicsHook;
+    nPhysicWorld*             m_physicWorld;
+    nScene2D                  m_ui;
+    nList<nMItem*>            m_activeItems;
+    nList<nMItem*>            m_allItems;
+    bool                      m_deletionHeld;
+    nList<nMItem*>            m_deletionQueue;
+    nList<nMItem*>            m_pendingActivations;
+    nList<nMItem*>            m_pendingDeactivations;
+    uint32_t                  m_flags;
+    float                     m_visualisationScale;
+    int32_t                   m_nextUid;
+    nTimer                    m_timers[SceneTimerCount];
+    nVector                   m_backgroundColour;
+    nVector                   m_ambientColour;
+    float                     m_ambientIntensity;
+    float                     m_targetExposure;
+    float                     m_fogNear;
+    float                     m_fogFar;
+    nVector                   m_fogColour;
+    nSceneScriptEventDispatcher* m_events;
+    nList<nSceneListener*>    m_listeners;
+    nList<nMItem*>            m_kindLists[ManagedItemKindCount];   // index 0 stays empty
+
+    // Guards against handlers re-entering the scene while it walks or empties its lists.
+    bool                      m_evaluating;
+    bool                      m_flushing;
+    bool                      m_clearing;
+};
+
+#endif

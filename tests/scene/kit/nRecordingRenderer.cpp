@@ -1,0 +1,83 @@
+#include "tests/scene/kit/nRecordingRenderer.h"
+
+#include "tests/scene/kit/nCallLog.h"
+
+namespace {
+
+std::string V(const nVector& v)
+{
+    return "(" + FormatFloat(v.x) + "," + FormatFloat(v.y) + "," + FormatFloat(v.z) + "," + FormatFloat(v.w) + ")";
+}
+
+std::string Ptr(const void* p)
+{
+    char text[32];
+    snprintf(text, sizeof(text), "%p", p);
+    return p ? text : "NULL";
+}
+
+}
+
+nRecordingRenderer::nRecordingRenderer(nOrvex* engine, nCallLog* log, bool makeCurrent)
+    : nNull_Renderer(engine, makeCurrent), m_log(log), m_viewport{0, 0, 640, 480}
+{
+}
+
+void nRecordingRenderer::ApplyCamera()                 { m_log->Add("render.ApplyCamera"); }
+void nRecordingRenderer::RenderQueue()                 { m_log->Add("render.RenderQueue"); }
+
+void nRecordingRenderer::Clear(float red, float green, float blue, float depth, bool depthOnly)
+{
+    m_log->Add("render.Clear(" + FormatFloat(red) + "," + FormatFloat(green) + "," + FormatFloat(blue) + ","
+               + FormatFloat(depth) + "," + (depthOnly ? "1" : "0") + ")");
+}
+
+void nRecordingRenderer::DrawLine(const nVector& from, const nVector& to, const nVector* colour)
+{
+    m_log->Add("render.DrawLine" + V(from) + V(to) + (colour ? V(*colour) : "NULL"));
+}
+
+void nRecordingRenderer::DrawTriangle(const nVector& a, const nVector& b, const nVector& c, const nVector* colour,
+                                      const nVector2* uvs, nTexture* texture, uint32_t renderFlags)
+{
+    m_log->Add("render.DrawTriangle" + V(a) + V(b) + V(c) + (colour ? V(*colour) : "NULL") + " flags "
+               + std::to_string(renderFlags));
+}
+
+void nRecordingRenderer::Write(nRasterFont* font, const char* text, float x, float y, float size, bool keepAspect,
+                               int32_t alignment, const nVector* colour)
+{
+    m_log->Add(std::string("render.Write(") + (text ? text : "") + ")");
+}
+
+bool nRecordingRenderer::SetupLight(nLight* light) { m_log->Add("render.SetupLight(" + Ptr(light) + ")"); return true; }
+void nRecordingRenderer::FreeLight(nLight* light)  { m_log->Add("render.FreeLight(" + Ptr(light) + ")"); }
+void nRecordingRenderer::UpdateLight(nLight* light){ m_log->Add("render.UpdateLight(" + Ptr(light) + ")"); }
+
+void nRecordingRenderer::SetViewMatrix(const nMatrix4& m)
+{
+    m_lastView = m;
+    m_log->Add("render.SetViewMatrix");
+}
+
+void nRecordingRenderer::SetProjectionMatrix(const nMatrix4& m)
+{
+    m_lastProjection = m;
+    m_log->Add("render.SetProjectionMatrix(" + FormatFloat(m.m[0]) + ")");
+}
+
+void nRecordingRenderer::GetViewport(int32_t* x, int32_t* y, int32_t* width, int32_t* height)
+{
+    if (x) *x = m_viewport[0];
+    if (y) *y = m_viewport[1];
+    if (width) *width = m_viewport[2];
+    if (height) *height = m_viewport[3];
+}
+
+void nRecordingRenderer::SetViewportAnswer(int32_t x, int32_t y, int32_t width, int32_t height)
+{
+    m_viewport[0] = x;
+    m_viewport[1] = y;
+    m_viewport[2] = width;
+    m_viewport[3] = height;
+}

@@ -1,0 +1,42 @@
+#ifndef N_RECORDINGRENDERER_H
+#define N_RECORDINGRENDERER_H
+
+#include "render/nNull_Renderer.h"
+
+class nCallLog;
+
+// A null renderer that writes every drawing, matrix, clearing and device set-up call into a
+// call log ("render.Clear(0.1,0.2,0.3,1,0)"), with a settable viewport. Made current on
+// construction unless told otherwise.
+class nRecordingRenderer : public nNull_Renderer
+{
+public:
+    nRecordingRenderer(nOrvex* engine, nCallLog* log, bool makeCurrent = true);
+
+    void ApplyCamera() override;
+    void RenderQueue() override;
+    void Clear(float red, float green, float blue, float depth, bool depthOnly) override;
+    void DrawLine(const nVector& from, const nVector& to, const nVector* colour) override;
+    void DrawTriangle(const nVector& a, const nVector& b, const nVector& c, const nVector* colour,
+                      const nVector2* uvs, nTexture* texture, uint32_t renderFlags) override;
+    void Write(nRasterFont* font, const char* text, float x, float y, float size, bool keepAspect,
+               int32_t alignment, const nVector* colour) override;
+    bool SetupLight(nLight* light) override;
+    void FreeLight(nLight* light) override;
+    void UpdateLight(nLight* light) override;
+    void SetViewMatrix(const nMatrix4& m) override;
+    void SetProjectionMatrix(const nMatrix4& m) override;
+    void GetViewport(int32_t* x, int32_t* y, int32_t* width, int32_t* height) override;
+
+    void SetViewportAnswer(int32_t x, int32_t y, int32_t width, int32_t height);
+    const nMatrix4& GetLastProjection() const { return m_lastProjection; }
+    const nMatrix4& GetLastView() const       { return m_lastView; }
+
+private:
+    nCallLog* m_log;
+    int32_t   m_viewport[4];
+    nMatrix4  m_lastProjection;
+    nMatrix4  m_lastView;
+};
+
+#endif
