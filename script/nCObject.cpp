@@ -233,14 +233,8 @@ bool ScriptPushNativeObject(HSQUIRRELVM v, void* native, int32_t type, bool owne
 {
     nCObject* rec = new (std::nothrow) nCObject(type, native, owned);
     bool pushed = false;
-    if (rec) {
-        nSquirrelVM* vm = nSquirrelVM::FromHandle(v);
-        const HSQOBJECT* cls = vm ? static_cast<const HSQOBJECT*>(vm->GetCObjectClass()) : 0;
-        if (cls && cls->_type == OT_CLASS)
-            pushed = ScriptCreateNativeInstance(v, *cls, rec, ScriptReleaseCObject);
-        else
-            pushed = ScriptCreateNativeInstance(v, g_CObjectClassDecl.name, rec, ScriptReleaseCObject);
-    }
+    if (rec)
+        pushed = ScriptCreateNativeInstance(v, &g_CObjectClassDecl, rec, ScriptReleaseCObject);
     if (!pushed) {
         *g_log << "[!] Could not allocate C Object.\n";
         delete rec;

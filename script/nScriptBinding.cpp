@@ -4,6 +4,7 @@
 #include "core/nVector.h"
 #include "script/nCObject.h"
 #include "script/nScriptMath.h"
+#include "script/nSquirrelVM.h"
 
 bool ScriptRegisterClass(HSQUIRRELVM v, const ScriptClassDecl* decl)
 {
@@ -65,12 +66,14 @@ bool ScriptCreateNativeInstance(HSQUIRRELVM v, const char* class_name, void* val
     return CreateInstanceOnTop(v, top, value, hook);
 }
 
-bool ScriptCreateNativeInstance(HSQUIRRELVM v, const HSQOBJECT& class_object, void* value, SQRELEASEHOOK hook)
+bool ScriptCreateNativeInstance(HSQUIRRELVM v, const ScriptClassDecl* decl, void* value, SQRELEASEHOOK hook)
 {
+    nSquirrelVM* vm = nSquirrelVM::FromHandle(v);
+    const HSQOBJECT* cls = vm ? static_cast<const HSQOBJECT*>(vm->FindClass(decl)) : 0;
+    if (!cls)
+        return ScriptCreateNativeInstance(v, decl->name, value, hook);
     SQInteger top = sq_gettop(v);
-    if (class_object._type != OT_CLASS)
-        return false;
-    sq_pushobject(v, class_object);
+    sq_pushobject(v, *cls);
     return CreateInstanceOnTop(v, top, value, hook);
 }
 

@@ -41,8 +41,9 @@ bool ScriptRegisterClass(HSQUIRRELVM v, const ScriptClassDecl* decl);
 // stack unchanged, when the class is missing or the instance cannot be made (the caller
 // still owns value then).
 bool ScriptCreateNativeInstance(HSQUIRRELVM v, const char* class_name, void* value, SQRELEASEHOOK hook);
-// The same with the class given as a held object (the fast path of frequent pushes).
-bool ScriptCreateNativeInstance(HSQUIRRELVM v, const HSQOBJECT& class_object, void* value, SQRELEASEHOOK hook);
+// The same for a native class by its declaration: on an nSquirrelVM the class is looked up
+// once and then held (the fast path of frequent pushes).
+bool ScriptCreateNativeInstance(HSQUIRRELVM v, const ScriptClassDecl* decl, void* value, SQRELEASEHOOK hook);
 
 // A reference to one script value on one machine; holds one reference while bound.
 class SquirrelObject

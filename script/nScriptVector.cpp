@@ -467,7 +467,7 @@ static bool PushMathValue(HSQUIRRELVM v, const ScriptClassDecl& decl, const T& v
     T* copy = ScriptNewMathValue(value);
     if (!copy)
         return false;
-    if (!ScriptCreateNativeInstance(v, decl.name, copy, ScriptReleaseNativeValue)) {
+    if (!ScriptCreateNativeInstance(v, &decl, copy, ScriptReleaseNativeValue)) {
         std::free(copy);
         return false;
     }

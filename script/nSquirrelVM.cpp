@@ -23,7 +23,10 @@
 
 struct nSquirrelVM::ClassCache
 {
-    HSQOBJECT cobject;
+    enum { Capacity = 8 };
+    const ScriptClassDecl* decls[Capacity] = {};
+    HSQOBJECT              classes[Capacity];
+    int                    count = 0;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -100,9 +103,32 @@ nSquirrelVM* nSquirrelVM::FromHandle(HSQUIRRELVM v)
     return v ? static_cast<nSquirrelVM*>(sq_getforeignptr(v)) : 0;
 }
 
-const void* nSquirrelVM::GetCObjectClass() const
+const void* nSquirrelVM::FindClass(const ScriptClassDecl* decl)
 {
-    return m_classes ? &m_classes->cobject : 0;
+    if (!m_vm || !m_classes)
+        return 0;
+    for (int i = 0; i < m_classes->count; ++i)
+        if (m_classes->decls[i] == decl)
+            return &m_classes->classes[i];
+    if (m_classes->count == ClassCache::Capacity)
+        return 0;
+    SQInteger top = sq_gettop(m_vm);
+    sq_pushroottable(m_vm);
+    sq_pushstring(m_vm, decl->name, -1);
+    const void* found = 0;
+    if (SQ_SUCCEEDED(sq_rawget(m_vm, -2)) && sq_gettype(m_vm, -1) == OT_CLASS) {
+        SQUserPointer tag = 0;
+        sq_gettypetag(m_vm, -1, &tag);
+        if (tag == (SQUserPointer)decl) {
+            HSQOBJECT& slot = m_classes->classes[m_classes->count];
+            sq_getstackobj(m_vm, -1, &slot);
+            sq_addref(m_vm, &slot);
+            m_classes->decls[m_classes->count++] = decl;
+            found = &slot;
+        }
+    }
+    sq_settop(m_vm, top);
+    return found;
 }
 
 bool nSquirrelVM::Open()
@@ -136,15 +162,8 @@ bool nSquirrelVM::Open()
     }
     sq_pop(m_vm, 1);
 
-    ScriptRegisterClass(m_vm, &g_CObjectClassDecl);
     m_classes = new ClassCache;
-    sq_resetobject(&m_classes->cobject);
-    sq_pushroottable(m_vm);
-    sq_pushstring(m_vm, g_CObjectClassDecl.name, -1);
-    if (SQ_SUCCEEDED(sq_rawget(m_vm, -2))) {
-        sq_getstackobj(m_vm, -1, &m_classes->cobject);
-        sq_addref(m_vm, &m_classes->cobject);
-    }
+    ScriptRegisterClass(m_vm, &g_CObjectClassDecl);
     sq_settop(m_vm, 0);
     return true;
 }
@@ -156,7 +175,8 @@ void nSquirrelVM::Close()
         while (m_objects)
             m_objects->Detach();
         if (m_classes)
-            sq_release(m_vm, &m_classes->cobject);
+            for (int i = 0; i < m_classes->count; ++i)
+                sq_release(m_vm, &m_classes->classes[i]);
         delete m_classes;
         m_classes = 0;
         // Frees every instance: release hooks may destroy script-owned natives, whose events

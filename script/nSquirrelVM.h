@@ -8,6 +8,7 @@
 typedef struct SQVM* HSQUIRRELVM;
 class nString;
 class nSquirrelObject;
+struct ScriptClassDecl;
 
 // The script machine on Squirrel 3. The machine's foreign pointer is this object, so the
 // handlers and the binding code find it from the raw handle.
@@ -46,8 +47,9 @@ public:
     bool        IsClosing() const { return m_closing; }
     static nSquirrelVM* FromHandle(HSQUIRRELVM v);     // the machine behind a raw handle, NULL when none
 
-    // The CObject class, held for fast pushes; NULL object while closed.
-    const void* GetCObjectClass() const;               // a const HSQOBJECT*
+    // The root-table class of a native class declaration, looked up once and then held for
+    // fast pushes (a const HSQOBJECT*); NULL while closed or when the class is not registered.
+    const void* FindClass(const ScriptClassDecl* decl);
 
     // Script objects register here so Close can detach them.
     void Attach(nSquirrelObject* object);
