@@ -224,6 +224,23 @@ TEST(Material, SetupValidatesAndSetsTheAlphaFlagBeforeTheUpdate)
     EXPECT_EQ(log.Lines(), Lines{"[*] No stage texture in material 'glass', 'Diffuse' stage deactivated.\n"});
 }
 
+TEST(Material, UpdateCountsAStageAddedSinceTheLastValidation)
+{
+    nOrvex engine;
+    Calls calls;
+    nResourceRecordingRenderer renderer(&engine, calls);
+    nSharedPtr<nTexture> mask(NewTexture("mask.tga"));
+    nMaterial m(&engine);
+    m.SetName("fence");
+    m.Setup();
+    EXPECT_FALSE(m.GetAlphaFlag());
+    ASSERT_NE(m.AddStage(MaterialChannelOpacity, mask.Get(), MaterialUVMap, 0), nullptr);
+    calls.clear();
+    m.Update();
+    EXPECT_TRUE(m.GetAlphaFlag());
+    EXPECT_EQ(calls, Calls{"UpdateMaterial fence"});
+}
+
 TEST(Material, DebugChannelShowsThatStageAsAWhiteDiffuseTexture)
 {
     struct Restore { ~Restore() { g_debugChannel = -1; } } restore;
