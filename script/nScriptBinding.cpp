@@ -258,6 +258,22 @@ SQInteger ScriptStackHandler::Return(const nMatrix4& value)
     return 1;
 }
 
+void ScriptStackHandler::Append(SQInteger pushed)
+{
+    if (pushed == 1)
+        sq_arrayappend(m_vm, -2);
+}
+
+void ScriptStackHandler::Slot(const char* key, SQInteger pushed)
+{
+    if (pushed != 1)
+        return;
+    sq_pushstring(m_vm, key, -1);
+    sq_push(m_vm, -2);
+    sq_newslot(m_vm, -4, SQFalse);
+    sq_pop(m_vm, 1);
+}
+
 SQInteger ScriptInternalFailure(HSQUIRRELVM v)
 {
     return sq_throwerror(v, "Internal failure");

@@ -130,6 +130,16 @@ public:
     SQInteger Return(const nMatrix4& value);                          // a new Matrix4
     SQInteger Error(const char* text)             { return sq_throwerror(m_vm, text); }
 
+    // Lists: NewArray or NewTable pushes the result under construction; each Return call then
+    // pushes one element, which Append (array) or Slot (table, under key) moves into it:
+    //     s.NewArray();
+    //     for (...) s.Append(s.ReturnObject(item, objectTypeItem, false));
+    //     return 1;
+    void NewArray()                               { sq_newarray(m_vm, 0); }
+    void NewTable()                               { sq_newtable(m_vm); }
+    void Append(SQInteger pushed);                // the value on top into the array below it
+    void Slot(const char* key, SQInteger pushed); // the value on top into the table below it
+
 private:
     HSQUIRRELVM m_vm;
     SQInteger   m_count;

@@ -38,6 +38,22 @@ SQInteger Readers(HSQUIRRELVM v)
     return s.Return(out.c_str());
 }
 
+// (n) -> [0, 1, ..., n-1] and {count = n, name = "list"}, built through the list helpers.
+SQInteger Lists(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    int32_t n;
+    if (!s.GetInt(1, n)) return SQ_ERROR;
+    s.NewTable();
+    s.NewArray();
+    for (int32_t i = 0; i < n; ++i)
+        s.Append(s.Return(i));
+    s.Slot("items", 1);
+    s.Slot("count", s.Return(n));
+    s.Slot("name", s.Return("list"));
+    return 1;
+}
+
 const ScriptMemberDecl s_members[] = {
     {"constructor", Constructor, 1, 0},
     {"Any", Anything, 1, 0},
@@ -157,6 +173,20 @@ TEST_F(BindingTest, FrameReaders)
     EXPECT_EQ(Eval("Readers(2.9, 1, \"\", false)"), "2 2 1  F");
     // Packed values keep their 32 bits when narrowed; the wide reader keeps everything.
     EXPECT_EQ(Eval("Readers(0xFFFFFFFF, 0, \"\", false)"), "-1 4294967295 0  F");
+}
+
+TEST_F(BindingTest, ListResults)
+{
+    sq_pushroottable(v);
+    sq_pushstring(v, "Lists", -1);
+    sq_newclosure(v, Lists, 0);
+    sq_setparamscheck(v, SQ_MATCHTYPEMASKSTRING, ".i");
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+    EXPECT_EQ(Eval("Lists(3).items.len()"), "3");
+    EXPECT_EQ(Eval("Lists(3).items[2]"), "2");
+    EXPECT_EQ(Eval("Lists(3).count"), "3");
+    EXPECT_EQ(Eval("Lists(0).name + Lists(0).items.len()"), "list0");
 }
 
 } // namespace
