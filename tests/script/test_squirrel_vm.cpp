@@ -85,6 +85,7 @@ TEST_F(SquirrelVMTest, MissingAndEmptyFiles)
 TEST_F(SquirrelVMTest, CompileErrorKillsWithSourceAndLine)
 {
     SQInteger top = Top();
+    Run("good.nut", "function Good() { return 1; }\n");
     std::string path = Run("broken.nut", "local a = 1;\n\nlocal b = ;\n");
     EXPECT_TRUE(vm.IsKilled());
     EXPECT_EQ(vm.GetKillCode(), ScriptKillCompileError);
@@ -93,6 +94,7 @@ TEST_F(SquirrelVMTest, CompileErrorKillsWithSourceAndLine)
     ASSERT_FALSE(vm.GetKillReason().IsEmpty());
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{
         "[!] Killing VM with reason '" + std::string(vm.GetKillReason().GetCStr()) + "'.\n"}));
+    EXPECT_FALSE(Call("Good"));
     EXPECT_EQ(Top(), top);
 }
 
@@ -119,6 +121,7 @@ TEST_F(SquirrelVMTest, UncaughtErrorKillsAndLogsTheCallStack)
         "[|]   2: Outer() " + path + "(4)\n",
         "[|] \n",
         "[!] Killing VM with reason 'boom'.\n"}));
+    EXPECT_FALSE(vm.BeginCall("Inner", 0, 0));
 }
 
 // A native function that always fails, as a script function does with bad arguments.
