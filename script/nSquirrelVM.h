@@ -15,7 +15,8 @@ struct ScriptClassDecl;
 //
 // Kill policy: a compile error, an uncaught run-time error, a failed class instantiation and
 // a failed assertion kill the machine; the error handler does not suspend the machine, the
-// killed flag alone makes every later call fail.
+// killed flag alone makes every later call fail. A call's frame (stack top, argument count)
+// is taken at ExecuteCall, so scripts may make engine calls of their own while it runs.
 // Stack policy: every operation leaves the machine's stack as it found it, on success and
 // on every failure.
 // Closing: while Close tears the machine down (release hooks destroy script-owned natives),
@@ -66,8 +67,8 @@ private:
 
     HSQUIRRELVM      m_vm;
     int32_t          m_argCount;                       // values pushed for the call being prepared, 'this' included
-    long long          m_callTop;                        // stack top before BeginCall
-    bool             m_callPending;
+    long long        m_callTop;                        // stack top before BeginCall
+    bool             m_callPending;                    // BeginCall done, ExecuteCall not yet
     bool             m_closing;
     nSquirrelObject* m_objects;                        // live script objects of this machine
     struct ClassCache;
@@ -78,7 +79,7 @@ private:
 bool ScriptRunFile(HSQUIRRELVM v, const char* path);                   // true whenever the file was loaded
 void ScriptDumpCallStack(HSQUIRRELVM v, const char* title, nString* out); // "Requested" for a NULL title
 void ScriptPrint(HSQUIRRELVM v, const char* format, ...);               // "[S] " text
-void ScriptCompileErrorHandler(HSQUIRRELVM v, const char* description, const char* source, long long line, long long column);
-long long ScriptRuntimeErrorHandler(HSQUIRRELVM v);
+void ScriptCompileErrorHandler(HSQUIRRELVM v, const char* description, const char* source, long long line, long long column); // kills with code 0
+long long ScriptRuntimeErrorHandler(HSQUIRRELVM v);                    // logs, dumps the call stack, kills with code 1; 0
 
 #endif
