@@ -119,6 +119,7 @@ public:
     // Results: each pushes one value and gives 1; Return() gives 0 (the script gets null).
     SQInteger Return()                            { return 0; }
     SQInteger Return(int32_t value)               { sq_pushinteger(m_vm, value); return 1; }
+    SQInteger Return(uint32_t value)              { sq_pushinteger(m_vm, (SQInteger)value); return 1; } // packed colours and masks: as scripts write them (0xFFFFFFFF)
     SQInteger Return(SQInteger value)             { sq_pushinteger(m_vm, value); return 1; }
     SQInteger Return(float value)                 { sq_pushfloat(m_vm, value); return 1; }
     SQInteger Return(bool value)                  { sq_pushbool(m_vm, value ? SQTrue : SQFalse); return 1; }

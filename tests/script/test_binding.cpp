@@ -34,6 +34,8 @@ SQInteger Readers(HSQUIRRELVM v)
     bool b;
     if (!s.GetInt(1, i) || !s.GetInt64(1, wide) || !s.GetFloat(2, f) || !s.GetString(3, text) || !s.GetBool(4, b))
         return SQ_ERROR;
+    if (i == 1)
+        return s.Return((uint32_t)0xFF0000FFu);   // a packed colour
     std::string out = std::to_string(i) + " " + std::to_string(wide) + " " + std::to_string((int)f) + " " + text + " " + (b ? "T" : "F");
     return s.Return(out.c_str());
 }
@@ -173,6 +175,7 @@ TEST_F(BindingTest, FrameReaders)
     EXPECT_EQ(Eval("Readers(2.9, 1, \"\", false)"), "2 2 1  F");
     // Packed values keep their 32 bits when narrowed; the wide reader keeps everything.
     EXPECT_EQ(Eval("Readers(0xFFFFFFFF, 0, \"\", false)"), "-1 4294967295 0  F");
+    EXPECT_EQ(Eval("Readers(1, 0, \"\", false) == 0xFF0000FF"), "true");
 }
 
 TEST_F(BindingTest, ListResults)
