@@ -63,6 +63,9 @@ nPhysicShape* nPhysicItem::AddShape()
 void nPhysicItem::RemoveShape(nPhysicShape* shape)
 {
     if (!shape) return;
+    // A shape the body is built from holds part of it (a child shape or a reference on a
+    // shared one): the body goes first, so that nothing of it is left without an owner.
+    if (shape->simulationShape) Destroy();
     m_shapes.Remove(shape);
     delete shape;
 }

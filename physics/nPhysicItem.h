@@ -74,7 +74,7 @@ public:
     nPhysicItem& operator=(const nPhysicItem&) = delete;
 
     nPhysicShape* AddShape();                              // a new shape with the defaults, appended; NULL when out of memory
-    void          RemoveShape(nPhysicShape* shape);        // unlinks (when present) and deletes it
+    void          RemoveShape(nPhysicShape* shape);        // unlinks (when present) and deletes it; a body built from it is destroyed first
     float         GetTotalMass() const;                    // sum of the shapes' masses
     nList<nPhysicShape*>& GetShapes()                      { return m_shapes; }
 

@@ -1,0 +1,78 @@
+#ifndef N_BULLETPHYSICWORLD_H
+#define N_BULLETPHYSICWORLD_H
+
+#include <cstdint>
+
+#include "core/nList.h"
+#include "core/nSharedObject.h"
+#include "physics/nPhysicWorld.h"
+#include "resources/nGeometry.h"
+
+class btBroadphaseInterface;
+class btCollisionDispatcher;
+class btDefaultCollisionConfiguration;
+class btDiscreteDynamicsWorld;
+class btSequentialImpulseConstraintSolver;
+class nBulletConvex;
+class nBulletDebugDraw;
+class nBulletMesh;
+class nBulletPhysicItem;
+class nRenderer;
+
+// The physics world on Bullet: stepping at a fixed rate with the callback around every
+// sub-step, ray casts, contacts of the last step, and two caches that let every body naming
+// the same geometry share one convex hull or one triangle mesh.
+class nBulletPhysicWorld : public nPhysicWorld
+{
+public:
+    explicit nBulletPhysicWorld(nOrvex* engine);          // no simulation until Init
+    ~nBulletPhysicWorld() override;                        // Shutdown
+
+    void         ClearShapeCache() override;               // shapes still used by bodies live on
+    void         DrawDebug() override;                     // wireframes and contact points, when a debug renderer is set
+    bool         Init() override;                          // true
+    // Bodies still registered are taken out first; they stay with their items, outside any
+    // simulation. The Bullet objects go in the reverse order of their creation.
+    void         Shutdown() override;
+    // Closest hit on origin -> origin + direction * length (length <= 0: 5000). A body is hit
+    // when its group is not 0 and its mask shares a bit with group (16 bits).
+    bool         RayCast(const nVector* origin, const nVector* direction, nPhysicRayHit* hit,
+                         int32_t group, int32_t unused, float length) override;
+    nPhysicItem* NewItem() override;                       // NULL when out of memory
+    void         AddItem(nPhysicItem* item) override;      // with the item's group and mask, and the world gravity
+    void         RemoveItem(nPhysicItem* item) override;
+    int32_t      GetContactCount() override;               // contact manifolds of the last step
+    bool         GetContact(int32_t index, nPhysicContact* out) override; // false: no such manifold or no point in it
+    void         Step(float dt) override;                  // at most 4 sub-steps of the fixed step
+
+    void           SetDebugRenderer(nRenderer* renderer);  // after Init only; the drawer lives until Shutdown
+    nBulletConvex* GetConvex(const char* geometryName);    // cached or new; NULL when it cannot be built
+    nBulletMesh*   GetMesh(const char* geometryName);      // cached or new; NULL when it cannot be built
+
+    // Where geometries for convex and mesh shapes come from. A loaded geometry is held only
+    // while its shape is built; one the loader keeps no reference to is then deleted.
+    void            SetGeometryLoader(nGeometryLoader loader) { m_geometryLoader = loader; }
+
+    // Puts a registered body under a new group and mask. Pairs already in contact are
+    // dropped with it, so that a body taken out of a group stops colliding at once.
+    void Refilter(nBulletPhysicItem* item, int32_t group, int32_t mask);
+
+    btDiscreteDynamicsWorld* GetDynamicsWorld() const     { return m_world; }
+    int32_t GetConvexCacheCount() const                    { return m_convexCache.GetCount(); }
+    int32_t GetMeshCacheCount() const                      { return m_meshCache.GetCount(); }
+
+private:
+    nGeometry* LoadGeometry(const char* name);
+
+    nList<nSharedPtr<nBulletMesh>*>      m_meshCache;
+    nList<nSharedPtr<nBulletConvex>*>    m_convexCache;
+    btDiscreteDynamicsWorld*             m_world;
+    btBroadphaseInterface*               m_broadphase;
+    btCollisionDispatcher*               m_dispatcher;
+    btDefaultCollisionConfiguration*     m_configuration;
+    btSequentialImpulseConstraintSolver* m_solver;
+    nBulletDebugDraw*                    m_debugDraw;       // owned
+    nGeometryLoader                      m_geometryLoader;
+};
+
+#endif
