@@ -11,6 +11,12 @@ void* nPictureAllocPixels(size_t bytes)
     return std::calloc(1, bytes);       // large blocks come zeroed from the system, untouched until used
 }
 
+void* nPictureAllocPixelsUncleared(size_t bytes)
+{
+    if (bytes == 0 || bytes > kMaxPictureBytes) return 0;
+    return std::malloc(bytes);
+}
+
 void* nPictureReallocPixels(void* block, size_t bytes)
 {
     if (bytes == 0 || bytes > kMaxPictureBytes) return 0;

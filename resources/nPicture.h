@@ -13,6 +13,7 @@
 // kMaxPictureBytes are refused (NULL).
 const size_t kMaxPictureBytes = (size_t)1 << 30;
 void* nPictureAllocPixels(size_t bytes);                   // zero-filled; NULL for 0 bytes, above the cap or out of memory
+void* nPictureAllocPixelsUncleared(size_t bytes);          // as nPictureAllocPixels, contents undefined: for blocks written whole
 void* nPictureReallocPixels(void* block, size_t bytes);    // contents kept up to the smaller size; NULL as above (block untouched)
 void  nPictureFreePixels(void* block);                     // NULL: nothing
 

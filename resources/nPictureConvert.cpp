@@ -1,6 +1,11 @@
 // Pixel-format conversion of nPicture: an in-place byte shuffle among the 8-bit four-channel
 // formats, a packed-integer path for every other integer format and a path from three floats.
 #include <cstring>
+#include <new>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "resources/nPicture.h"
 
@@ -97,6 +102,68 @@ ConvertFunc PickConverter(int sb, int tb)
     }
 }
 
+inline uint32_t MapWord(uint32_t w, const ChannelMap* ch)
+{
+    return ch[0].Apply(w) + ch[1].Apply(w) + ch[2].Apply(w) + ch[3].Apply(w);
+}
+
+// When every source channel lies inside one byte, a target word is the sum of one table entry per
+// source byte: table[256 k + v] is what byte k holding v contributes.
+template<int SB, int TB>
+void ConvertByByteTable(const uint8_t* src, uint8_t* dst, size_t count, const uint32_t* table)
+{
+    for (size_t i = 0; i < count; ++i, src += SB, dst += TB) {
+        uint32_t w = table[src[0]];
+        if (SB > 1) w += table[256 + src[1]];
+        if (SB > 2) w += table[512 + src[2]];
+        if (SB > 3) w += table[768 + src[3]];
+        StoreWord(dst, TB, w);
+    }
+}
+
+// Sixteen-bit sources: one table entry per source word.
+template<int TB>
+void ConvertByWordTable(const uint8_t* src, uint8_t* dst, size_t count, const uint32_t* table)
+{
+    for (size_t i = 0; i < count; ++i, src += 2, dst += TB) StoreWord(dst, TB, table[src[0] | src[1] << 8]);
+}
+
+typedef void (*TableFunc)(const uint8_t*, uint8_t*, size_t, const uint32_t*);
+
+template<int SB>
+TableFunc PickByteTable(int tb)
+{
+    switch (tb) {
+    case 1: return ConvertByByteTable<SB, 1>;
+    case 2: return ConvertByByteTable<SB, 2>;
+    case 3: return ConvertByByteTable<SB, 3>;
+    default: return ConvertByByteTable<SB, 4>;
+    }
+}
+
+TableFunc PickTable(int sb, int tb)
+{
+    switch (sb) {
+    case 1: return PickByteTable<1>(tb);
+    case 3: return PickByteTable<3>(tb);
+    case 4: return PickByteTable<4>(tb);
+    default:
+        switch (tb) {
+        case 1: return ConvertByWordTable<1>;
+        case 2: return ConvertByWordTable<2>;
+        case 3: return ConvertByWordTable<3>;
+        default: return ConvertByWordTable<4>;
+        }
+    }
+}
+
+bool ChannelInOneByte(uint32_t mask, uint8_t shift)
+{
+    return mask == 0 || (mask >> (shift & ~7u)) <= 0xffu;
+}
+
+const size_t kWordTablePixels = 1 << 16;    // below this a word table costs more than it saves
+
 // A float channel: 0 for values below 0 or NaN, at most 255, reduced to the target's bits.
 inline uint32_t FloatChannel(float value, const uint8_t bits, uint8_t shift)
 {
@@ -134,7 +201,24 @@ bool nPicture::ShufflePixels(const nPictureFormat& target)
     const uint32_t ta = target.alphaShift, tr = target.redShift, tg = target.greenShift, tb = target.blueShift;
     const size_t count = (size_t)m_width * m_height;
     uint8_t* p = m_pixels;
-    for (size_t i = 0; i < count; ++i, p += 4) {
+    size_t i = 0;
+#if defined(__SSE2__)
+    // Four pixels at a time: each channel byte is moved by a shift that is the same for all lanes.
+    const __m128i byte = _mm_set1_epi32(0xff);
+    const __m128i csa = _mm_cvtsi32_si128((int)sa), csr = _mm_cvtsi32_si128((int)sr);
+    const __m128i csg = _mm_cvtsi32_si128((int)sg), csb = _mm_cvtsi32_si128((int)sb);
+    const __m128i cta = _mm_cvtsi32_si128((int)ta), ctr = _mm_cvtsi32_si128((int)tr);
+    const __m128i ctg = _mm_cvtsi32_si128((int)tg), ctb = _mm_cvtsi32_si128((int)tb);
+    for (; i + 4 <= count; i += 4, p += 16) {
+        __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        __m128i a = _mm_sll_epi32(_mm_and_si128(_mm_srl_epi32(w, csa), byte), cta);
+        __m128i r = _mm_sll_epi32(_mm_and_si128(_mm_srl_epi32(w, csr), byte), ctr);
+        __m128i g = _mm_sll_epi32(_mm_and_si128(_mm_srl_epi32(w, csg), byte), ctg);
+        __m128i b = _mm_sll_epi32(_mm_and_si128(_mm_srl_epi32(w, csb), byte), ctb);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_or_si128(_mm_or_si128(a, r), _mm_or_si128(g, b)));
+    }
+#endif
+    for (; i < count; ++i, p += 4) {
         uint32_t w;
         std::memcpy(&w, p, 4);
         w = ((w >> sa) & 0xffu) << ta | ((w >> sr) & 0xffu) << tr |
@@ -150,7 +234,7 @@ bool nPicture::ConvertPacked(const nPictureFormat& target)
     const nPictureFormat& s = m_format;
     if (!IsPackedDepth(s.bitsPerPixel)) return false;
     const size_t count = (size_t)m_width * m_height;
-    uint8_t* block = (uint8_t*)nPictureAllocPixels(count * target.BytesPerPixel());
+    uint8_t* block = (uint8_t*)nPictureAllocPixelsUncleared(count * target.BytesPerPixel());
     if (!block) return false;
 
     const ChannelMap channels[4] = {
@@ -159,7 +243,25 @@ bool nPicture::ConvertPacked(const nPictureFormat& target)
         MakeChannel(s.greenMask, s.greenShift, s.greenBits, target.greenMask, target.greenShift, target.greenBits),
         MakeChannel(s.blueMask, s.blueShift, s.blueBits, target.blueMask, target.blueShift, target.blueBits),
     };
-    PickConverter(s.BytesPerPixel(), target.BytesPerPixel())(m_pixels, block, count, channels);
+    const int sb = s.BytesPerPixel(), tb = target.BytesPerPixel();
+    bool done = false;
+    if (sb == 2 && count >= kWordTablePixels) {
+        uint32_t* table = new (std::nothrow) uint32_t[65536];
+        if (table) {
+            for (uint32_t v = 0; v < 65536; ++v) table[v] = MapWord(v, channels);
+            PickTable(sb, tb)(m_pixels, block, count, table);
+            delete[] table;
+            done = true;
+        }
+    } else if (sb != 2 && ChannelInOneByte(s.alphaMask, s.alphaShift) && ChannelInOneByte(s.redMask, s.redShift) &&
+               ChannelInOneByte(s.greenMask, s.greenShift) && ChannelInOneByte(s.blueMask, s.blueShift)) {
+        uint32_t table[4 * 256];
+        for (int k = 0; k < sb; ++k)
+            for (uint32_t v = 0; v < 256; ++v) table[256 * k + v] = MapWord(v << (8 * k), channels);
+        PickTable(sb, tb)(m_pixels, block, count, table);
+        done = true;
+    }
+    if (!done) PickConverter(sb, tb)(m_pixels, block, count, channels);
     ReplacePixels(block, target);
     return true;
 }
@@ -168,7 +270,7 @@ bool nPicture::ConvertFloat(const nPictureFormat& target)
 {
     const size_t count = (size_t)m_width * m_height;
     const int tbytes = target.BytesPerPixel();
-    uint8_t* block = (uint8_t*)nPictureAllocPixels(count * tbytes);
+    uint8_t* block = (uint8_t*)nPictureAllocPixelsUncleared(count * tbytes);
     if (!block) return false;
 
     // The masks of a float format hold each channel's float index.

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "core/nIOFile.h"
 #include "core/nLog.h"
@@ -87,33 +88,93 @@ bool ParseHeader(const uint8_t* d, uint32_t size, TGAHeader& h)
     }
 }
 
+// Buffered reading of the open file: small pieces are served from a buffer, large raw rows are
+// read straight into the picture.
+class TgaSource
+{
+public:
+    explicit TgaSource(nIOFile& file) : m_file(file), m_pos(0), m_end(0) {}
+
+    // Makes up to n (<= kBufferSize) bytes readable at Data(); fewer only at the end of the file.
+    size_t Fill(size_t n)
+    {
+        if (m_end - m_pos >= n) return n;
+        std::memmove(m_buffer, m_buffer + m_pos, m_end - m_pos);
+        m_end -= m_pos;
+        m_pos = 0;
+        int32_t got = m_file.Read(m_buffer + m_end, (int32_t)(kBufferSize - m_end));
+        if (got > 0) m_end += (size_t)got;
+        return m_end < n ? m_end : n;
+    }
+    const uint8_t* Data() const { return m_buffer + m_pos; }
+    void Consume(size_t n) { m_pos += n; }
+
+    // Copies up to n bytes to out, the buffered ones first; the count copied.
+    size_t ReadInto(uint8_t* out, size_t n)
+    {
+        size_t buffered = m_end - m_pos;
+        size_t first = buffered < n ? buffered : n;
+        std::memcpy(out, m_buffer + m_pos, first);
+        m_pos += first;
+        size_t done = first;
+        while (done < n) {
+            size_t step = n - done > (size_t)kMaxRead ? (size_t)kMaxRead : n - done;
+            int32_t got = m_file.Read(out + done, (int32_t)step);
+            if (got <= 0) break;
+            done += (size_t)got;
+        }
+        return done;
+    }
+
+    void Skip(size_t n)
+    {
+        while (n > 0) {
+            size_t step = n < kBufferSize ? n : kBufferSize;
+            size_t got = Fill(step);
+            Consume(got);
+            if (got < step) return;
+            n -= got;
+        }
+    }
+
+    static const size_t  kBufferSize = 1 << 16;
+    static const int32_t kMaxRead = 1 << 30;
+
+private:
+    nIOFile& m_file;
+    size_t   m_pos;
+    size_t   m_end;
+    uint8_t  m_buffer[kBufferSize];
+};
+
 // Builds the 256-entry colour table from the map entries that follow the image ID. Entry k of the
 // file is colour number first + k; colours the map does not give stay 0.
-bool ReadPalette(const TGAHeader& h, const uint8_t*& p, const uint8_t* end, uint32_t* palette)
+bool ReadPalette(const TGAHeader& h, TgaSource& src, uint32_t* palette)
 {
     uint32_t entryBytes = h.mapEntryBits / 8;
     if (h.mapEntryBits != 16 && h.mapEntryBits != 24 && h.mapEntryBits != 32) {
         *g_log << "[!] " << "Palette is in unsupported pixel format (neither RGB16, RGB24 or BGR8).\n";
         return false;
     }
-    if ((size_t)(end - p) < (size_t)h.mapLength * entryBytes) {
-        *g_log << "[!] " << "Could not read TGA palette.\n";
-        return false;
-    }
     std::memset(palette, 0, 256 * sizeof(uint32_t));
-    for (uint32_t k = 0; k < h.mapLength; ++k, p += entryBytes) {
-        uint32_t index = h.mapFirst + k;
-        if (index >= 256) continue;
-        uint32_t c;
-        if (entryBytes == 2) {
-            c = Expand16(p);
-        } else if (entryBytes == 3) {
-            // Magenta is the transparent key of 24-bit maps.
-            c = Pack(p[0], p[1], p[2], (p[0] == 255 && p[1] == 0 && p[2] == 255) ? 0u : 255u);
-        } else {
-            c = Expand32(p);
+    for (uint32_t k = 0; k < h.mapLength; ++k) {
+        if (src.Fill(entryBytes) < entryBytes) {
+            *g_log << "[!] " << "Could not read TGA palette.\n";
+            return false;
         }
-        palette[index] = c;
+        const uint8_t* p = src.Data();
+        uint32_t index = h.mapFirst + k;
+        if (index < 256) {
+            if (entryBytes == 2) {
+                palette[index] = Expand16(p);
+            } else if (entryBytes == 3) {
+                // Magenta is the transparent key of 24-bit maps.
+                palette[index] = Pack(p[0], p[1], p[2], (p[0] == 255 && p[1] == 0 && p[2] == 255) ? 0u : 255u);
+            } else {
+                palette[index] = Expand32(p);
+            }
+        }
+        src.Consume(entryBytes);
     }
     return true;
 }
@@ -147,6 +208,15 @@ public:
         return at;
     }
 
+    // Zeroes every pixel not written yet.
+    void ClearRest()
+    {
+        while (!Done()) {
+            size_t n = RowRoom();
+            std::memset(Take(n), 0, n * 4);
+        }
+    }
+
 private:
     void SeekRow()
     {
@@ -169,28 +239,34 @@ inline void Store(uint8_t* at, uint32_t c) { std::memcpy(at, &c, 4); }
 // Raw pixels of Bytes each, as many whole pixels as the data holds. Fetch turns the bytes of one
 // pixel into its BGRA word.
 template<int Bytes, class Fetch>
-void DecodeRaw(const uint8_t* p, const uint8_t* end, Fetch fetch, PixelSink& sink)
+void DecodeRaw(TgaSource& src, Fetch fetch, PixelSink& sink)
 {
+    const size_t most = TgaSource::kBufferSize / Bytes;
     while (!sink.Done()) {
-        size_t n = sink.RowRoom();
-        size_t avail = (size_t)(end - p) / Bytes;
+        size_t n = sink.RowRoom() < most ? sink.RowRoom() : most;
+        size_t avail = src.Fill(n * Bytes) / Bytes;
         if (avail < n) n = avail;
         if (n == 0) return;
+        const uint8_t* p = src.Data();
         uint8_t* out = sink.Take(n);
         for (size_t i = 0; i < n; ++i, p += Bytes, out += 4) Store(out, fetch(p));
+        src.Consume(n * Bytes);
     }
 }
 
-// 32-bit pixels are already blue, green, red, alpha: whole rows are copied.
-void DecodeRaw32(const uint8_t* p, const uint8_t* end, PixelSink& sink)
+// 32-bit pixels are already blue, green, red, alpha: rows are read straight into the picture.
+void DecodeRaw32(TgaSource& src, PixelSink& sink)
 {
     while (!sink.Done()) {
         size_t n = sink.RowRoom();
-        size_t avail = (size_t)(end - p) / 4;
-        if (avail < n) n = avail;
-        if (n == 0) return;
-        std::memcpy(sink.Take(n), p, n * 4);
-        p += n * 4;
+        uint8_t* out = sink.Take(n);
+        size_t got = src.ReadInto(out, n * 4);
+        if (got < n * 4) {
+            // A pixel cut by the end of the file is not kept.
+            size_t keep = got / 4 * 4;
+            std::memset(out + keep, 0, n * 4 - keep);
+            return;
+        }
     }
 }
 
@@ -198,9 +274,14 @@ void DecodeRaw32(const uint8_t* p, const uint8_t* end, PixelSink& sink)
 // (header + 1) values. A packet is cut at the last pixel of the picture; decoding stops at the
 // first packet the data does not hold whole (the pixels of a cut raw packet that are there are kept).
 template<int Bytes, class Fetch>
-void DecodeRLE(const uint8_t* p, const uint8_t* end, Fetch fetch, PixelSink& sink)
+void DecodeRLE(TgaSource& src, Fetch fetch, PixelSink& sink)
 {
-    while (!sink.Done() && p < end) {
+    const size_t packetMax = 1 + 128 * Bytes;
+    while (!sink.Done()) {
+        size_t avail = src.Fill(packetMax);
+        if (avail == 0) return;
+        const uint8_t* p = src.Data();
+        const uint8_t* end = p + avail;
         uint32_t header = *p++;
         size_t count;
         if (header & 0x80) {
@@ -216,71 +297,70 @@ void DecodeRLE(const uint8_t* p, const uint8_t* end, Fetch fetch, PixelSink& sin
             }
         } else {
             count = header + 1;
+            size_t whole = (size_t)(end - p) / Bytes;
+            bool cut = whole < count;
+            if (cut) count = whole;
             while (count && !sink.Done()) {
                 size_t n = sink.RowRoom() < count ? sink.RowRoom() : count;
-                size_t avail = (size_t)(end - p) / Bytes;
-                if (avail < n) n = avail;
-                if (n == 0) return;
                 uint8_t* out = sink.Take(n);
                 for (size_t i = 0; i < n; ++i, p += Bytes, out += 4) Store(out, fetch(p));
                 count -= n;
             }
+            if (cut) return;
         }
+        src.Consume((size_t)(p - src.Data()));
     }
 }
 
-bool DecodeTGA(const uint8_t* data, uint32_t size, nPicture& picture)
+bool DecodeTGA(TgaSource& src, nPicture& picture)
 {
     TGAHeader h;
-    if (!ParseHeader(data, size, h)) return false;
-
-    const uint8_t* p = data + kHeaderSize;
-    const uint8_t* end = data + size;
-    p = (size_t)(end - p) < h.idLength ? end : p + h.idLength;
+    if (src.Fill(kHeaderSize) < kHeaderSize || !ParseHeader(src.Data(), kHeaderSize, h)) return false;
+    src.Consume(kHeaderSize);
+    src.Skip(h.idLength);
 
     uint32_t palette[256];
     bool indexed = h.type == TGAColorMapped || h.type == TGAColorMappedRLE;
     if (indexed) {
-        if (!ReadPalette(h, p, end, palette)) return false;
+        if (!ReadPalette(h, src, palette)) return false;
     } else if (h.mapType == 1) {
         // A map in a true-colour file precedes the pixels and is not used.
-        size_t skip = (size_t)h.mapLength * ((h.mapEntryBits + 7) / 8);
-        p = (size_t)(end - p) < skip ? end : p + skip;
+        src.Skip((size_t)h.mapLength * ((h.mapEntryBits + 7) / 8));
     }
 
-    // Allocate keeps the contents of a block of the same size and depth; the reader starts from
-    // zero. A new block comes zero-filled and is left untouched where the data ends early.
+    // Allocate keeps the contents of a block of the same size and depth: what decoding does not
+    // reach is cleared afterwards. A new block comes zero-filled and is left untouched there.
     bool reused = picture.GetPixels() && picture.GetWidth() == h.width &&
                   picture.GetHeight() == h.height && picture.GetFormat().bitsPerPixel == 32;
     if (!picture.Allocate(h.width, h.height, PixelFormatBGRA8)) return false;
-    if (reused) std::memset(picture.GetPixels(), 0, picture.GetByteSize());
 
     PixelSink sink(picture, (h.descriptor & 0x20) != 0);
     auto lookup = [&palette](const uint8_t* q) { return palette[*q]; };
     switch (h.type) {
     case TGAColorMapped:
-        DecodeRaw<1>(p, end, lookup, sink);
+        DecodeRaw<1>(src, lookup, sink);
         break;
     case TGATrueColor:
     case TGAGrey:
         switch (h.bits) {
-        case 8:  DecodeRaw<1>(p, end, [](const uint8_t* q) { return ExpandGrey(q); }, sink); break;
-        case 16: DecodeRaw<2>(p, end, [](const uint8_t* q) { return Expand16(q); }, sink); break;
-        case 24: DecodeRaw<3>(p, end, [](const uint8_t* q) { return Expand24(q); }, sink); break;
-        default: DecodeRaw32(p, end, sink); break;
+        case 8:  DecodeRaw<1>(src, [](const uint8_t* q) { return ExpandGrey(q); }, sink); break;
+        case 16: DecodeRaw<2>(src, [](const uint8_t* q) { return Expand16(q); }, sink); break;
+        case 24: DecodeRaw<3>(src, [](const uint8_t* q) { return Expand24(q); }, sink); break;
+        default: DecodeRaw32(src, sink); break;
         }
         break;
     case TGAColorMappedRLE:
-        DecodeRLE<1>(p, end, lookup, sink);
+        DecodeRLE<1>(src, lookup, sink);
         break;
     default:
         switch (h.bits) {
-        case 16: DecodeRLE<2>(p, end, [](const uint8_t* q) { return Expand16(q); }, sink); break;
-        case 24: DecodeRLE<3>(p, end, [](const uint8_t* q) { return Expand24(q); }, sink); break;
-        default: DecodeRLE<4>(p, end, [](const uint8_t* q) { return Expand32(q); }, sink); break;
+        case 16: DecodeRLE<2>(src, [](const uint8_t* q) { return Expand16(q); }, sink); break;
+        case 24: DecodeRLE<3>(src, [](const uint8_t* q) { return Expand24(q); }, sink); break;
+        default: DecodeRLE<4>(src, [](const uint8_t* q) { return Expand32(q); }, sink); break;
         }
         break;
     }
+    if (reused) sink.ClearRest();
     return true;
 }
 
@@ -325,25 +405,10 @@ void EncodeRow(const nPictureFormat& f, const uint8_t* src, uint8_t* dst, uint32
 bool LoadPictureTGA(nIOFile& file, nPicture& picture)
 {
     file.Rewind();
-    int32_t size = file.GetSize();
-    if (size < (int32_t)kHeaderSize) return false;
-
-    // The header alone decides whether the file is ours before the rest is read.
-    uint8_t header[kHeaderSize];
-    TGAHeader h;
-    if (file.Read(header, kHeaderSize) != (int32_t)kHeaderSize || !ParseHeader(header, kHeaderSize, h))
-        return false;
-
-    uint8_t* data = (uint8_t*)std::malloc((size_t)size);
-    if (!data) {
-        *g_log << "[!] " << "Failed to allocate picture buffer (" << (int32_t)h.width << "x"
-               << (int32_t)h.height << "@" << (int32_t)h.bits << "bpp).\n";
-        return false;
-    }
-    std::memcpy(data, header, kHeaderSize);
-    int32_t got = kHeaderSize + file.Read(data + kHeaderSize, size - (int32_t)kHeaderSize);
-    bool ok = DecodeTGA(data, (uint32_t)got, picture);
-    std::free(data);
+    TgaSource* source = new (std::nothrow) TgaSource(file);
+    if (!source) return false;
+    bool ok = DecodeTGA(*source, picture);
+    delete source;
     return ok;
 }
 

@@ -1,0 +1,181 @@
+// Picture decoding and conversion at texture scale: the TGA reader beside stb_image on the same
+// files (24 and 32 bits, raw and run-length), and pixel-format conversion of a 2048 x 2048
+// picture beside a memcpy of the same bytes.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "core/nIO.h"
+#include "core/nIOFile.h"
+#include "core/nIOMemoryFS.h"
+#include "core/nLog.h"
+#include "resources/nPicture.h"
+#include "resources/nPictureTGA.h"
+
+#include <stb/stb_image.h>
+
+namespace {
+
+const uint32_t kSide = 2048;
+
+// A picture with flat areas and edges, as textures have: 16-pixel runs of one colour with noise
+// every few runs, so that run-length files hold both run and raw packets.
+uint32_t Texel(uint32_t x, uint32_t y)
+{
+    uint32_t cell = (x / 16) * 2654435761u ^ (y / 8) * 40503u;
+    if ((cell & 7) == 0) cell ^= x * 2246822519u;     // noisy cells
+    return cell | 0x80000000u;
+}
+
+void Put8(std::vector<uint8_t>& b, uint32_t v) { b.push_back(uint8_t(v)); }
+void Put16(std::vector<uint8_t>& b, uint32_t v) { Put8(b, v); Put8(b, v >> 8); }
+
+std::vector<uint8_t> MakeTga(uint32_t bits, bool rle)
+{
+    const uint32_t bytes = bits / 8;
+    std::vector<uint8_t> f;
+    Put8(f, 0); Put8(f, 0); Put8(f, rle ? 10 : 2);
+    Put16(f, 0); Put16(f, 0); Put8(f, 0);
+    Put16(f, 0); Put16(f, 0); Put16(f, kSide); Put16(f, kSide);
+    Put8(f, bits); Put8(f, bits == 32 ? 0x28 : 0x20);
+    for (uint32_t y = 0; y < kSide; ++y) {
+        uint32_t x = 0;
+        while (x < kSide) {
+            uint32_t c = Texel(x, y);
+            if (!rle) {
+                for (uint32_t i = 0; i < bytes; ++i) Put8(f, c >> (8 * i));
+                ++x;
+                continue;
+            }
+            uint32_t run = 1;
+            while (x + run < kSide && run < 128 && Texel(x + run, y) == c) ++run;
+            if (run > 1) {
+                Put8(f, 0x80 | (run - 1));
+                for (uint32_t i = 0; i < bytes; ++i) Put8(f, c >> (8 * i));
+            } else {
+                uint32_t raw = 1;
+                while (x + raw < kSide && raw < 128 && Texel(x + raw, y) != Texel(x + raw - 1, y)) ++raw;
+                Put8(f, raw - 1);
+                for (uint32_t k = 0; k < raw; ++k)
+                    for (uint32_t i = 0; i < bytes; ++i) Put8(f, Texel(x + k, y) >> (8 * i));
+                run = raw;
+            }
+            x += run;
+        }
+    }
+    return f;
+}
+
+struct TgaFile { const char* name; uint32_t bits; bool rle; std::vector<uint8_t> bytes; };
+
+TgaFile& File(int index)
+{
+    static TgaFile files[4] = {
+        {"raw24.tga", 24, false, MakeTga(24, false)},
+        {"raw32.tga", 32, false, MakeTga(32, false)},
+        {"rle24.tga", 24, true, MakeTga(24, true)},
+        {"rle32.tga", 32, true, MakeTga(32, true)},
+    };
+    static bool stored = [] {
+        g_log->SetMask(0);
+        for (TgaFile& t : files) {
+            nIOHandle* h = nIO::GetMemoryFS()->Open(t.name, false, true, false);
+            nIO::GetMemoryFS()->Write(h, t.bytes.data(), int32_t(t.bytes.size()));
+            nIO::GetMemoryFS()->Close(h);
+        }
+        return true;
+    }();
+    (void)stored;
+    return files[index];
+}
+
+void Label(benchmark::State& state, const TgaFile& t)
+{
+    state.SetLabel(std::string(t.name) + ", " + std::to_string(t.bytes.size() / 1024) + " KB");
+    state.SetBytesProcessed(int64_t(state.iterations()) * kSide * kSide * 4);
+}
+
+// The reader through the IO layer: open from the memory cache, read, decode to BGRA8.
+void BM_TgaOurs(benchmark::State& state)
+{
+    const TgaFile& t = File(int(state.range(0)));
+    nPicture picture;
+    for (auto _ : state) {
+        nIOFile file;
+        file.Open(t.name, true, false, false);
+        if (!LoadPictureTGA(file, picture)) state.SkipWithError("not decoded");
+        benchmark::DoNotOptimize(picture.GetPixels());
+    }
+    Label(state, t);
+}
+BENCHMARK(BM_TgaOurs)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+// stb_image on the same bytes, already in memory, to four channels.
+void BM_TgaStb(benchmark::State& state)
+{
+    const TgaFile& t = File(int(state.range(0)));
+    for (auto _ : state) {
+        int w, h, n;
+        stbi_uc* pixels = stbi_load_from_memory(t.bytes.data(), int(t.bytes.size()), &w, &h, &n, 4);
+        if (!pixels) state.SkipWithError("not decoded");
+        benchmark::DoNotOptimize(pixels);
+        stbi_image_free(pixels);
+    }
+    Label(state, t);
+}
+BENCHMARK(BM_TgaStb)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+// ---------------------------------------------------------------------------------------------
+// Conversion of 2048 x 2048 pictures
+
+const nPictureFormat* const kFrom[] = {&PixelFormatBGRA8, &PixelFormatBGR8, &PixelFormatRGBA8, &PixelFormatRGBFloat};
+const nPictureFormat* const kTo[] = {&PixelFormatRGBA8, &PixelFormatRGBA8, &PixelFormatRGB565, &PixelFormatRGBA8};
+const char* const kConversion[] = {"BGRA8 to RGBA8 (in place)", "BGR8 to RGBA8", "RGBA8 to RGB565", "RGBFloat to RGBA8"};
+
+void BM_Convert(benchmark::State& state)
+{
+    const int c = int(state.range(0));
+    nPicture source;
+    source.Allocate(kSide, kSide, *kFrom[c]);
+    for (size_t i = 0; i < source.GetByteSize(); ++i) source.GetPixels()[i] = uint8_t(i * 31 + 7);
+    if (kFrom[c]->isFloat) {
+        float* f = reinterpret_cast<float*>(source.GetPixels());
+        for (size_t i = 0; i < source.GetByteSize() / 4; ++i) f[i] = float(i % 300) / 256.0f;
+    }
+    nPicture picture(source);
+    bool back = false;
+    for (auto _ : state) {
+        if (c == 0) {
+            // In place both ways: every iteration converts the whole picture once.
+            picture.Convert(back ? PixelFormatBGRA8 : PixelFormatRGBA8);
+            back = !back;
+        } else {
+            state.PauseTiming();
+            picture.CopyFrom(source);
+            state.ResumeTiming();
+            picture.Convert(*kTo[c]);
+        }
+        benchmark::DoNotOptimize(picture.GetPixels());
+    }
+    state.SetLabel(kConversion[c]);
+    state.SetBytesProcessed(int64_t(state.iterations()) * kSide * kSide * 4);
+}
+BENCHMARK(BM_Convert)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+
+void BM_Memcpy(benchmark::State& state)
+{
+    std::vector<uint8_t> a(size_t(kSide) * kSide * 4, 1), b(a.size(), 2);
+    for (auto _ : state) {
+        std::memcpy(b.data(), a.data(), a.size());
+        benchmark::DoNotOptimize(b.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel("16 MB");
+    state.SetBytesProcessed(int64_t(state.iterations()) * a.size());
+}
+BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond);
+
+}
