@@ -102,8 +102,11 @@ public:
         std::memmove(m_buffer, m_buffer + m_pos, m_end - m_pos);
         m_end -= m_pos;
         m_pos = 0;
-        int32_t got = m_file.Read(m_buffer + m_end, (int32_t)(kBufferSize - m_end));
-        if (got > 0) m_end += (size_t)got;
+        while (m_end < n) {
+            int32_t got = m_file.Read(m_buffer + m_end, (int32_t)(kBufferSize - m_end));
+            if (got <= 0) break;
+            m_end += (size_t)got;
+        }
         return m_end < n ? m_end : n;
     }
     const uint8_t* Data() const { return m_buffer + m_pos; }
