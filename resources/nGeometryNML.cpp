@@ -6,6 +6,7 @@
 // error line and an empty geometry; a malformed attribute chunk is dropped with one error line.
 #include "resources/nGeometry.h"
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -110,12 +111,27 @@ const uint8_t* Block(const nMetaTag* data, uint64_t size)
     return data->GetValue().GetBinaryData();
 }
 
-nVector DecodeNormal(const uint8_t* p)
+// Signed byte / 127 for every byte value.
+struct NormalTable
 {
-    nVector n((int8_t)p[0] / 127.0f, (int8_t)p[1] / 127.0f, (int8_t)p[2] / 127.0f);
-    n = n.Normalize();
-    n.w = 1.0f;
-    return n;
+    float value[256];
+    NormalTable()
+    {
+        for (int i = 0; i < 256; ++i) value[i] = (float)(int8_t)(uint8_t)i / 127.0f;
+    }
+};
+
+// count normals of three signed bytes, each read as value / 127 and normalised.
+void DecodeNormals(const uint8_t* p, nVector* out, int32_t count)
+{
+    static const NormalTable table;
+    for (int32_t i = 0; i < count; ++i, p += 3)
+    {
+        float x = table.value[p[0]], y = table.value[p[1]], z = table.value[p[2]];
+        float len = std::sqrt(x * x + y * y + z * z);
+        float inv = len >= 0.000001f ? 1.0f / len : 0.0f;
+        out[i] = nVector(x * inv, y * inv, z * inv, 1.0f);
+    }
 }
 
 void EncodeNormal(uint8_t* p, const nVector& n)
@@ -544,7 +560,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                     *g_log << "[!] " << "Incomplete polygon normal chunk loading '" << name << "'.\n";
                     break;
                 }
-                for (int32_t i = 0; i < count; ++i, block += 3) polygonNormals[i] = DecodeNormal(block);
+                DecodeNormals(block, polygonNormals, count);
                 break;
             }
         }
@@ -570,8 +586,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
             if (!vertexNormals) *g_log << "[!] " << "Could not allocate vertex normal memory.\n";
             else
             {
-                const uint8_t* block = Block(data, (uint64_t)count * 3);
-                for (int32_t i = 0; i < count; ++i, block += 3) vertexNormals[i] = DecodeNormal(block);
+                DecodeNormals(Block(data, (uint64_t)count * 3), vertexNormals, count);
             }
         }
     }

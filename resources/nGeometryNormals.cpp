@@ -68,6 +68,26 @@ void nGeometry::ComputePolygonTangent(bool force)
         *g_log << "[!] " << "nGeometry::ComputePolygonTangent() failed to allocate buffer!\n";
         return;
     }
+    // The UV set each material's Normal stage reads, or why its polygons get no frame.
+    const int32_t kNoStage = -1, kNoSet = -2;
+    const uint32_t slots = materialCount ? materialCount : 1;
+    int32_t* setOf = new (std::nothrow) int32_t[slots];
+    if (!setOf)
+    {
+        delete[] polygonTangents;
+        polygonTangents = 0;
+        *g_log << "[!] " << "nGeometry::ComputePolygonTangent() failed to allocate buffer!\n";
+        return;
+    }
+    for (uint32_t m = 0; m < slots; ++m)
+    {
+        setOf[m] = kNoStage;
+        nMaterial* material = GetMaterial(m);
+        nMaterialStage* stage = material ? material->GetStage(MaterialChannelNormal, false) : 0;
+        if (!stage || !stage->active || !stage->texture.IsValid()) continue;
+        uint32_t set = stage->uvIndex;
+        setOf[m] = set < uvSetCount && set < (uint32_t)kGeometryUVSetCount && uvSets[set] ? (int32_t)set : kNoSet;
+    }
     bool missingSet = false;
     for (uint32_t i = 0; i < polygonCount; ++i)
     {
@@ -77,12 +97,9 @@ void nGeometry::ComputePolygonTangent(bool force)
         frame.bitangent = kZero;
         const nPolygon& p = polygons[i];
         if (p.count < 3) continue;
-        nMaterial* material = GetMaterial(p.material);
-        if (!material) continue;
-        nMaterialStage* stage = material->GetStage(MaterialChannelNormal, false);
-        if (!stage || !stage->active || !stage->texture.IsValid()) continue;
-        uint32_t set = stage->uvIndex;
-        if (set >= uvSetCount || set >= (uint32_t)kGeometryUVSetCount || !uvSets[set])
+        int32_t set = setOf[p.material < slots ? p.material : 0];
+        if (set == kNoStage) continue;
+        if (set == kNoSet)
         {
             missingSet = true;
             continue;
@@ -104,6 +121,7 @@ void nGeometry::ComputePolygonTangent(bool force)
         frame.tangent = t;
         frame.bitangent = b;
     }
+    delete[] setOf;
     if (missingSet)
         *g_log << "[*] " << "Missing UV sets to compute tangent frame in '" << m_name.GetCStr() << "'.\n";
 }
