@@ -83,10 +83,14 @@ struct Registry
     std::unordered_map<void*, nCObject*> index;
     int32_t                             count = 0;
     size_t                              emptyEntries = 0;
+    void*                               lastNative = 0;    // the native of the last push and its slot:
+    nCObject**                          lastSlot = 0;      // an event's owner is pushed again and again
     nObjectTypeLifetime                 lifetimes[objectTypeCount] = {};
 
     void SweepEmpty()
     {
+        lastNative = 0;
+        lastSlot = 0;
         for (auto it = index.begin(); it != index.end();) {
             if (it->second) ++it;
             else it = index.erase(it);
@@ -129,7 +133,7 @@ void ScriptSetObjectTypeLifetime(int32_t type, const nObjectTypeLifetime& hooks)
 }
 
 nCObject::nCObject(int32_t type, void* native, bool owned)
-    : m_owned(owned), m_prev(0), m_next(0), m_type(type), m_native(native)
+    : m_owned(owned), m_head(0), m_prev(0), m_next(0), m_type(type), m_native(native)
 {
     Registry& r = GetRegistry();
     nMutexScope lock(r.mutex);
@@ -138,31 +142,42 @@ nCObject::nCObject(int32_t type, void* native, bool owned)
         return;
     if (type >= 0 && type < objectTypeCount && r.lifetimes[type].retain)
         r.lifetimes[type].retain(native);
-    auto slot = r.index.try_emplace(native, nullptr);
-    nCObject*& head = slot.first->second;
-    if (!slot.second && !head)
-        --r.emptyEntries;   // an emptied entry in use again
+    // An existing entry without records is an emptied one (counted); a new entry is not.
+    nCObject** slot = r.lastSlot;
+    bool was_emptied = false;
+    if (native == r.lastNative) {
+        was_emptied = *slot == 0;
+    } else {
+        auto entry = r.index.try_emplace(native, nullptr);
+        slot = &entry.first->second;
+        was_emptied = !entry.second && *slot == 0;
+        r.lastNative = native;
+        r.lastSlot = slot;
+    }
+    if (was_emptied)
+        --r.emptyEntries;
+    nCObject*& head = *slot;
     m_next = head;
     if (head)
         head->m_prev = this;
     head = this;
+    m_head = &head;     // element references of the index stay valid until their entry is erased
 }
 
 void nCObject::Unlink()
 {
     Registry& r = GetRegistry();
+    nCObject* next = m_next;
+    if (next)
+        next->m_prev = m_prev;
     if (m_prev) {
-        m_prev->m_next = m_next;
-    } else {
-        auto it = r.index.find(m_native);
-        if (it != r.index.end()) {
-            it->second = m_next;
-            if (!m_next && ++r.emptyEntries > 1024 && r.emptyEntries > (size_t)r.count)
-                r.SweepEmpty();
-        }
+        m_prev->m_next = next;
+    } else if (m_head) {
+        *m_head = next;
+        if (!next && ++r.emptyEntries > 1024 && r.emptyEntries > (size_t)r.count)
+            r.SweepEmpty();
     }
-    if (m_next)
-        m_next->m_prev = m_prev;
+    m_head = 0;
     m_prev = 0;
     m_next = 0;
 }
@@ -202,12 +217,17 @@ int32_t nCObject::Invalidate(void* native)
     nCObject* rec = it->second;
     if (!rec)
         --r.emptyEntries;
+    if (r.lastNative == native) {
+        r.lastNative = 0;
+        r.lastSlot = 0;
+    }
     r.index.erase(it);
     int32_t n = 0;
     while (rec) {
         nCObject* next = rec->m_next;
         rec->m_type = objectTypeDeleted;
         rec->m_native = 0;
+        rec->m_head = 0;
         rec->m_prev = 0;
         rec->m_next = 0;
         rec = next;

@@ -101,11 +101,12 @@ private:
     nCObject& operator=(const nCObject&) = delete;
     void Unlink();                                     // leaves the index; call under the mutex
 
-    bool      m_owned;
-    nCObject* m_prev;                                  // records of the same native pointer
-    nCObject* m_next;
-    int32_t   m_type;
-    void*     m_native;
+    bool       m_owned;
+    nCObject** m_head;                                 // the index slot of the native's chain
+    nCObject*  m_prev;                                 // records of the same native pointer
+    nCObject*  m_next;
+    int32_t    m_type;
+    void*      m_native;
 };
 
 // The declaration of the CObject script class (its type tag). Its members are the object
