@@ -283,6 +283,7 @@ public:
         }
         m_text = m_copy.GetCStr();
     }
+    LogText(const LogText&) = delete;
     operator const char*() const { return m_text; }
 
 private:
@@ -324,6 +325,29 @@ private:
     nString     m_heap;
     const char* m_text;
 };
+
+// The scratch copies stay out of ParseTag's frame, which recursion multiplies by the tag depth.
+__attribute__((noinline)) bool SetTagName(nMetaTag* tag, const char* begin, const char* end)
+{
+    TerminatedText name(begin, end);
+    if (!name.Get()) {
+        *g_log << "[!] Failed to allocate tag name.\n";
+        return false;
+    }
+    tag->SetName(end > begin ? name.Get() : nullptr);   // an empty name stays unset
+    return true;
+}
+
+__attribute__((noinline)) bool SetStringValue(nMetaTag* tag, const char* begin, const char* end)
+{
+    TerminatedText text(begin, end);
+    if (!text.Get()) {
+        MetaTagError("Failed to allocate string, metatag '", tag);
+        return false;
+    }
+    tag->GetValue().SetString(text.Get());
+    return true;
+}
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -600,10 +624,8 @@ bool nMetaFile::ParseTag(nMetaTag* tag, const char* cursor, const char* end, con
     if (!tag || p >= end || *p != '<')
         return false;
     const char* name_end = ScanIdentifierEnd(p + 1, end, false);
-    {
-        TerminatedText name(p + 1, name_end);
-        tag->SetName(name_end > p + 1 ? name.Get() : nullptr);   // an empty name stays unset
-    }
+    if (!SetTagName(tag, p + 1, name_end))
+        return false;
     p = ScanSkipBlanks(name_end, end);
     if (p >= end) {
         MetaTagError("Mangled definition, metatag '", tag);
@@ -684,12 +706,8 @@ bool nMetaFile::ParseTag(nMetaTag* tag, const char* cursor, const char* end, con
                     MetaTagError("Mangled string declaration, metatag '", tag);
                     break;
                 }
-                if (close == p + 1) {
-                    tag->GetValue().SetString("");
-                } else {
-                    TerminatedText text(p + 1, close);
-                    tag->GetValue().SetString(text.Get());
-                }
+                if (!SetStringValue(tag, p + 1, close))
+                    break;
                 p = ScanSkipBlanks(close + 1, end);
                 if (p >= end) {
                     MetaTagError("Unexpected EOF after string declaration, metatag '", tag);
