@@ -25,13 +25,17 @@ class nBulletHeightfield : public btHeightfieldTerrainShape
 {
 public:
     nBulletHeightfield(int width, int length, int16_t* rows, float minHeight, float maxHeight)
-        : btHeightfieldTerrainShape(width, length, rows, kHeightScale, minHeight, maxHeight, 1, false), m_rows(rows)
+        : btHeightfieldTerrainShape(width, length, rows, kHeightScale, minHeight, maxHeight, 1, false),
+          m_rows(rows), m_middle((minHeight + maxHeight) * 0.5f)
     {
     }
     ~nBulletHeightfield() override { delete[] m_rows; }
+    // Bullet puts this height, unscaled, at the shape's origin.
+    float GetMiddleHeight() const { return m_middle; }
 
 private:
     int16_t* m_rows;
+    float    m_middle;
 };
 
 btMatrix3x3 EulerBasis(const nVector& angles)
@@ -176,12 +180,9 @@ btCollisionShape* nBulletPhysicItem::PlaceChild(nPhysicShape* shape, btCollision
         float spacing = shape->heightfieldScale;
         btVector3 scaling(spacing * s.x, s.y, spacing * s.z);
         field->setLocalScaling(scaling);
-        btVector3 aabbMin, aabbMax;
-        field->getAabb(btTransform::getIdentity(), aabbMin, aabbMax);
-        btVector3 centreHeight = (aabbMin + aabbMax) * 0.5f;
         float halfWidth = (shape->heightfieldWidth - 1) * 0.5f * scaling.x();
         float halfLength = (shape->heightfieldLength - 1) * 0.5f * scaling.z();
-        *extraOffset = nVector(halfWidth, centreHeight.y(), -halfLength, 1.0f);
+        *extraOffset = nVector(halfWidth, field->GetMiddleHeight() * scaling.y(), -halfLength, 1.0f);
     }
     return child;
 }

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <btBulletDynamicsCommon.h>
+
 #include "core/nSharedObject.h"
 #include "physics/bullet/nBulletPhysicItem.h"
 #include "physics/bullet/nBulletPhysicWorld.h"
@@ -98,6 +100,8 @@ inline void KitRun(nBulletPhysicWorld& world, float seconds)
 {
     for (float t = 0.0f; t < seconds; t += 1.0f / 60.0f) world.Step(1.0f / 60.0f);
 }
+
+inline nVector FromBulletKit(const btVector3& v) { return nVector(v.x(), v.y(), v.z()); }
 
 inline nVector KitPosition(nPhysicItem* item)
 {
