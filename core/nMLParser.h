@@ -6,8 +6,14 @@
 // returns a position in [p, end] and never reads at or past end.
 //
 // The document parser itself is nMetaFile::Load, nMetaFile::CreateFromFile, nMetaFile::Parse and
-// nMetaFile::ParseTag (declared with nMetaFile, implemented in nMLParser.cpp). A file that includes
-// itself, directly or through others, is reported and the inner include skipped. Limits:
+// nMetaFile::ParseTag (declared with nMetaFile, implemented in nMLParser.cpp). Beyond the plain
+// grammar it guarantees:
+// - a number token may hold a signed exponent (1.5e-7), the form the writer uses for small floats;
+// - a binary block whose raw size is more than its encoded size can hold (one byte per character
+//   in yEnc, three per four in uuencode style) is refused; one that decodes short is zero-filled;
+// - every error is one complete log line, and line ends in logged paths show as blanks;
+// - a file that includes itself, directly or through others, is reported once and the inner
+//   include skipped; nesting and include counts are bounded:
 
 #include <cstdint>
 
