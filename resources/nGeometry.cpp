@@ -68,7 +68,7 @@ bool nGeometry::AllocateVertices(uint32_t count)
     vertices = 0;
     vertexCount = 0;
     if (count == 0) return true;
-    vertices = new (std::nothrow) nVector[count];
+    vertices = AllocateArray<nVector>(count);
     if (!vertices) return false;
     vertexCount = count;
     return true;

@@ -1,7 +1,10 @@
 #ifndef N_GEOMETRY_H
 #define N_GEOMETRY_H
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
+#include <type_traits>
 
 #include "core/nBounds.h"
 #include "core/nMatrix.h"
@@ -172,6 +175,10 @@ public:
     nVertexPolygons*       vertexPolygons;     // one head per vertex
     int32_t*               vertexPolygonList;  // the heads' flat array
 
+    // Storage for count elements that are all written before anything reads them: they are not
+    // default-constructed first. Freed with delete[] like every array here. NULL when out of memory.
+    template<class T> static T* AllocateArray(size_t count);
+
 private:
     void FreeMesh();
     void FreeAttributes();
@@ -186,6 +193,15 @@ private:
     nOrvex*      m_engine;
     nRenderData* m_renderData;
 };
+
+template<class T>
+T* nGeometry::AllocateArray(size_t count)
+{
+    static_assert(std::is_trivially_copyable<T>::value && std::is_trivially_destructible<T>::value,
+                  "plain element types only");
+    if (count == 0 || count > (size_t)-1 / sizeof(T)) return 0;
+    return static_cast<T*>(::operator new[](count * sizeof(T), std::nothrow));
+}
 
 // x, y or z differ by 1e-6 or more (w ignored).
 bool VectorDiffers(const nVector& a, const nVector& b);

@@ -554,7 +554,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                     break;
                 }
                 delete[] polygonNormals;
-                polygonNormals = new (std::nothrow) nVector[count];
+                polygonNormals = AllocateArray<nVector>((size_t)count);
                 if (!polygonNormals)
                 {
                     *g_log << "[!] " << "Incomplete polygon normal chunk loading '" << name << "'.\n";
@@ -582,7 +582,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
         else
         {
             delete[] vertexNormals;
-            vertexNormals = new (std::nothrow) nVector[count];
+            vertexNormals = AllocateArray<nVector>((size_t)count);
             if (!vertexNormals) *g_log << "[!] " << "Could not allocate vertex normal memory.\n";
             else
             {
@@ -764,7 +764,9 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                     ++set;
                     continue;
                 }
-                nVector2* uv = bindingCount ? new (std::nothrow) nVector2[bindingCount] : 0;
+                // Binary sets are written whole; older ones read zero where a value is missing.
+                nVector2* uv = binaryUV ? AllocateArray<nVector2>(bindingCount)
+                                        : (bindingCount ? new (std::nothrow) nVector2[bindingCount] : 0);
                 if (!uv)
                 {
                     *g_log << "[!] " << "could not allocate UV channel for geometry '" << name << "'.\n";

@@ -25,7 +25,7 @@ void nGeometry::ComputePolygonNormal(bool force)
     delete[] polygonNormals;
     polygonNormals = 0;
     if (polygonCount == 0) return;
-    polygonNormals = new (std::nothrow) nVector[polygonCount];
+    polygonNormals = AllocateArray<nVector>(polygonCount);
     if (!polygonNormals)
     {
         *g_log << "[!] " << "nGeometry::ComputePolygonNormal() failed to allocate buffer!\n";
@@ -54,7 +54,7 @@ void nGeometry::ComputePolygonTangent(bool force)
     if (polygonCount == 0 || vertexCount == 0) return;
     ComputePolygonNormal(false);
     if (!polygonNormals) return;
-    polygonTangents = new (std::nothrow) nTangentFrame[polygonCount];
+    polygonTangents = AllocateArray<nTangentFrame>(polygonCount);
     if (!polygonTangents)
     {
         *g_log << "[!] " << "nGeometry::ComputePolygonTangent() failed to allocate buffer!\n";
@@ -148,7 +148,7 @@ void nGeometry::ComputeVertexNormal(bool force)
     delete[] vertexNormals;
     vertexNormals = 0;
     if (!polygonNormals || !vertexPolygons || bindingCount == 0) return;
-    vertexNormals = new (std::nothrow) nVector[bindingCount];
+    vertexNormals = AllocateArray<nVector>(bindingCount);
     if (!vertexNormals)
     {
         *g_log << "[!] " << "nGeometry::ComputeVertexNormal() failed to allocate buffer!\n";
@@ -208,7 +208,7 @@ void nGeometry::ComputeVertexTangent(bool force)
     delete[] vertexTangents;
     vertexTangents = 0;
     if (!polygonTangents || !vertexPolygons || !vertexNormals || bindingCount == 0) return;
-    vertexTangents = new (std::nothrow) nTangentFrame[bindingCount];
+    vertexTangents = AllocateArray<nTangentFrame>(bindingCount);
     if (!vertexTangents)
     {
         *g_log << "[!] " << "nGeometry::ComputeVertexTangent() failed to allocate buffer!\n";
