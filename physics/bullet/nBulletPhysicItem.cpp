@@ -38,6 +38,12 @@ private:
     float    m_middle;
 };
 
+bool IsIdentity(const btTransform& t)
+{
+    const btMatrix3x3& b = t.getBasis();
+    return t.getOrigin().isZero() && b[0] == btVector3(1, 0, 0) && b[1] == btVector3(0, 1, 0) && b[2] == btVector3(0, 0, 1);
+}
+
 btMatrix3x3 EulerBasis(const nVector& angles)
 {
     nMatrix3 r = nMatrix3::FromEulerVector(angles, RotationOrderYXZ);
@@ -247,9 +253,15 @@ bool nBulletPhysicItem::Create()
     }
     delete[] masses;
 
+    // A lone child in the body's own frame collides as itself: the compound would only add a
+    // level of collision dispatch to every pair.
+    btCollisionShape* bodyShape = m_compound;
+    if (m_compound->getNumChildShapes() == 1 && IsIdentity(m_compound->getChildTransform(0)))
+        bodyShape = m_compound->getChildShape(0);
+
     m_motionState = new nBulletMotionState(this);
     if (m_motionState) {
-        btRigidBody::btRigidBodyConstructionInfo info(mass, m_motionState, m_compound, inertia);
+        btRigidBody::btRigidBodyConstructionInfo info(mass, m_motionState, bodyShape, inertia);
         m_body = new btRigidBody(info);
     }
     if (!m_body) {

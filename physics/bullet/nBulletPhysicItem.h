@@ -57,7 +57,7 @@ public:
     void    Destroy() override;
 
     btRigidBody*     GetBody() const                       { return m_body; }
-    btCompoundShape* GetCompound() const                   { return m_compound; }
+    btCompoundShape* GetCompound() const                   { return m_compound; } // every child; the body collides with its lone child directly
     const nVector&   GetCentreOffset() const               { return m_centreOffset; } // item space
 
 private:
