@@ -25,6 +25,9 @@ const char* const kTimerLabels[SceneTimerCount] = {
 
 const float kMaxFrameTime = 0.2f;       // seconds: the longest step the scene takes
 const float kMinimumLogicRate = 0.1f;   // logic events per second
+const int32_t kPrefetchDistance = 8;    // items ahead of the walk
+const int32_t kPrefetchItemLines = 8;   // cache lines of an item asked for ahead
+const int32_t kPrefetchNodeLines = 10;  // cache lines of its transform node
 
 nPhysicWorldFactory g_physicWorldFactory = 0;
 
@@ -74,6 +77,10 @@ nScene::nScene(nOrvex* engine, nScriptVM* vm)
       m_fogFar(0.0f),
       m_fogColour(0.0f, 0.0f, 0.0f, 1.0f),
       m_events(nSceneScriptEventDispatcher::GetDefault()),
+      m_activeWalk{0, 0, 0, 0},
+      m_allWalk{0, 0, 0, 0},
+      m_activeVersion(1),
+      m_allVersion(1),
       m_evaluating(false),
       m_flushing(false),
       m_clearing(false)
@@ -98,6 +105,8 @@ nScene::~nScene()
     m_renderer = 0;
     // g_scene and every other script object of this scene read as a deleted native from now on.
     if (m_vm) m_vm->InvalidateNativeObject(this);
+    delete[] m_activeWalk.items;
+    delete[] m_allWalk.items;
 }
 
 nScriptUnit* nScene::CreateScriptUnit()
@@ -199,8 +208,14 @@ void nScene::DeleteContent(bool keepScripts)
 void nScene::RegisterItem(nMItem* item)
 {
     if (!item) return;
-    if (!item->m_links.active) item->m_links.active = m_activeItems.InsertAfter(item, 0);
-    if (!item->m_links.all) item->m_links.all = m_allItems.InsertAfter(item, 0);
+    if (!item->m_links.active) {
+        item->m_links.active = m_activeItems.InsertAfter(item, 0);
+        ++m_activeVersion;
+    }
+    if (!item->m_links.all) {
+        item->m_links.all = m_allItems.InsertAfter(item, 0);
+        ++m_allVersion;
+    }
 }
 
 void nScene::UnregisterItem(nMItem* item)
@@ -250,6 +265,8 @@ nList<nMItem*>& nScene::GetKindList(int32_t kind)
 void nScene::Unlink(nList<nMItem*>& list, nListNode<nMItem*>*& node)
 {
     if (!node) return;
+    if (&list == &m_activeItems) ++m_activeVersion;
+    if (&list == &m_allItems) ++m_allVersion;
     delete list.Unlink(node);
     node = 0;
 }
@@ -258,6 +275,8 @@ void nScene::ClearQueue(nList<nMItem*>& list, nListNode<nMItem*>* nMItem::SceneL
 {
     for (ItemNode* n = list.GetHead(); n; n = n->next) n->value->m_links.*link = 0;
     list.Clear();
+    if (&list == &m_activeItems) ++m_activeVersion;
+    if (&list == &m_allItems) ++m_allVersion;
 }
 
 void nScene::RequestActivation(nMItem* item, bool active)
@@ -288,7 +307,10 @@ bool nScene::ApplyItemActivation(nMItem* item, bool active)
 {
     if (!item) return true;
     if (active) {
-        if (!item->m_links.active) item->m_links.active = m_activeItems.InsertAfter(item, 0);
+        if (!item->m_links.active) {
+            item->m_links.active = m_activeItems.InsertAfter(item, 0);
+            ++m_activeVersion;
+        }
     } else {
         Unlink(m_activeItems, item->m_links.active);
     }
@@ -407,6 +429,52 @@ const char* nScene::GetTimerLabel(int32_t timer)
 
 // Evaluation.
 
+bool nScene::Snapshot(ItemArray& array, nList<nMItem*>& list, uint32_t version)
+{
+    if (array.version == version) return true;
+    int32_t count = list.GetCount();
+    if (count > array.capacity) {
+        int32_t capacity = count + count / 2 + 16;
+        nMItem** grown = new (std::nothrow) nMItem*[(size_t)capacity];
+        if (!grown) return false;
+        delete[] array.items;
+        array.items = grown;
+        array.capacity = capacity;
+    }
+    array.count = 0;
+    for (ItemNode* n = list.GetHead(); n; n = n->next) array.items[array.count++] = n->value;
+    array.version = version;
+    return true;
+}
+
+// Calls f on every item of the list, from the head up to the item that was the tail when the
+// walk began: items added meanwhile wait for the next walk. Nothing leaves the scene's lists
+// while the evaluation walks them.
+template<class F>
+void nScene::Walk(ItemArray& array, nList<nMItem*>& list, uint32_t version, F f)
+{
+    if (!Snapshot(array, list, version)) {
+        WalkAsItStands(list, f);
+        return;
+    }
+    // The items and their nodes lie far apart in memory: the next ones are asked for early,
+    // the items first and their nodes once the items are in.
+    const int32_t count = array.count;
+    nMItem* const* items = array.items;
+    for (int32_t i = 0; i < count; ++i) {
+        if (i + 2 * kPrefetchDistance < count) {
+            const char* ahead = reinterpret_cast<const char*>(items[i + 2 * kPrefetchDistance]);
+            for (int32_t line = 0; line < kPrefetchItemLines; ++line) __builtin_prefetch(ahead + 64 * line);
+        }
+        if (i + kPrefetchDistance < count) {
+            const char* node = reinterpret_cast<const char*>(items[i + kPrefetchDistance]->m_item);
+            if (node)
+                for (int32_t line = 0; line < kPrefetchNodeLines; ++line) __builtin_prefetch(node + 64 * line);
+        }
+        f(items[i]);
+    }
+}
+
 void nScene::Evaluate(uint32_t flags)
 {
     if (m_evaluating) {
@@ -418,8 +486,9 @@ void nScene::Evaluate(uint32_t flags)
     if (!m_deletionHeld) FlushDeletionQueue();
     m_evaluating = true;
 
-    for (ItemNode* n = m_allItems.GetHead(); n; n = n->next)
-        if (nItem* node = n->value->m_item) node->SetPreviousWorldMatrix(node->GetWorldMatrix());
+    Walk(m_allWalk, m_allItems, m_allVersion, [](nMItem* item) {
+        if (nItem* node = item->m_item) node->SetPreviousWorldMatrix(node->GetWorldMatrix());
+    });
 
     nTimer& script = m_timers[SceneTimerScript];
     script.BeginFrame();
@@ -437,7 +506,7 @@ void nScene::Evaluate(uint32_t flags)
         m_timers[SceneTimerPhysic].Start();
         if (m_physicWorld) m_physicWorld->Step(dt);
         m_timers[SceneTimerPhysic].Stop();
-        WalkAsItStands(m_activeItems, [](nMItem* item) {
+        Walk(m_activeWalk, m_activeItems, m_activeVersion, [](nMItem* item) {
             nPhysicItem* body = item->m_physicItem;
             if (!body || !item->m_item || body->GetMode() != PhysicItemDynamic) return;
             nMatrix4 m;
@@ -446,11 +515,11 @@ void nScene::Evaluate(uint32_t flags)
         });
     }
 
-    WalkAsItStands(m_activeItems, [dt](nMItem* item) { nACEManager::Advance(item, dt); });
+    Walk(m_activeWalk, m_activeItems, m_activeVersion, [dt](nMItem* item) { nACEManager::Advance(item, dt); });
 
     if (flags & SceneEvaluateScript) {
         script.Start(true);
-        WalkAsItStands(m_activeItems, [](nMItem* item) {
+        Walk(m_activeWalk, m_activeItems, m_activeVersion, [](nMItem* item) {
             if (item->m_events) item->m_events->OnUpdate(item);
         });
         m_timers[SceneTimerLogicCallback].Start();
@@ -459,8 +528,8 @@ void nScene::Evaluate(uint32_t flags)
         script.Stop();
     }
 
-    WalkAsItStands(m_activeItems, [](nMItem* item) { item->Evaluate(); });
-    WalkAsItStands(m_activeItems, [this, flags](nMItem* item) { UpdateItem(item, item->m_item, flags); });
+    Walk(m_activeWalk, m_activeItems, m_activeVersion, [](nMItem* item) { item->Evaluate(); });
+    Walk(m_activeWalk, m_activeItems, m_activeVersion, [this, flags](nMItem* item) { UpdateItem(item, item->m_item, flags); });
 
     m_evaluating = false;
     m_timers[SceneTimerEvaluate].Stop();
@@ -468,7 +537,7 @@ void nScene::Evaluate(uint32_t flags)
 
 void nScene::RunLogic(float dt)
 {
-    WalkAsItStands(m_activeItems, [dt](nMItem* item) {
+    Walk(m_activeWalk, m_activeItems, m_activeVersion, [dt](nMItem* item) {
         if (!LogicUnit(item)) return;
         float rate = item->m_logicRate >= kMinimumLogicRate ? item->m_logicRate : kMinimumLogicRate;
         float period = 1.0f / rate;
@@ -491,7 +560,7 @@ void nScene::RunLogic(float dt)
 
     // The displayed transform lies between the last two logic states: t = 0 shows the
     // current one, t = 1 the previous one. Bodies place their items themselves.
-    WalkAsItStands(m_activeItems, [](nMItem* item) {
+    Walk(m_activeWalk, m_activeItems, m_activeVersion, [](nMItem* item) {
         if (item->m_physicItem || !item->m_item || !LogicUnit(item)) return;
         float t = item->m_logicAccumulator * item->m_logicRate;
         if (!(t >= 0.0f)) t = 0.0f;

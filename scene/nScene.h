@@ -238,6 +238,17 @@ public:
 
 private:
     void RunLogic(float dt);                                      // fixed-rate logic and interpolation of every active item
+    // A list of items copied into an array, rebuilt only when the list has changed since: the
+    // evaluation walks its lists many times per frame.
+    struct ItemArray
+    {
+        nMItem** items;
+        int32_t  count;
+        int32_t  capacity;
+        uint32_t version;   // the list version the copy was taken at
+    };
+    template<class F> void Walk(ItemArray& array, nList<nMItem*>& list, uint32_t version, F f); // as the list stands now
+    static bool Snapshot(ItemArray& array, nList<nMItem*>& list, uint32_t version); // false when out of memory
     void Unlink(nList<nMItem*>& list, nListNode<nMItem*>*& node); // leaves a list through the item's own link
     void ClearQueue(nList<nMItem*>& list, nListNode<nMItem*>* nMItem::SceneLinks::*link); // empties a list and its links
 
@@ -270,6 +281,11 @@ private:
     nSceneScriptEventDispatcher* m_events;
     nList<nSceneListener*>    m_listeners;
     nList<nMItem*>            m_kindLists[ManagedItemKindCount];   // index 0 stays empty
+
+    ItemArray                 m_activeWalk;
+    ItemArray                 m_allWalk;
+    uint32_t                  m_activeVersion;   // changes with every change of the active list
+    uint32_t                  m_allVersion;      // changes with every change of the all-items list
 
     // Guards against handlers re-entering the scene while it walks or empties its lists.
     bool                      m_evaluating;
