@@ -5,6 +5,7 @@
 #include <btBulletDynamicsCommon.h>
 
 #include "core/nLog.h"
+#include "engine/hub/nOrvex.h"
 #include "physics/bullet/nBulletDebugDraw.h"
 #include "physics/bullet/nBulletMath.h"
 #include "physics/bullet/nBulletPhysicItem.h"
@@ -84,9 +85,18 @@ nBulletPhysicWorld::~nBulletPhysicWorld()
     m_convexCache.Clear();
 }
 
+nPhysicWorld* nBulletPhysicWorld::Make(nOrvex* engine)
+{
+    nBulletPhysicWorld* world = new (std::nothrow) nBulletPhysicWorld(engine);
+    if (!world) return 0;
+    world->Init();
+    if (engine) world->SetDebugRenderer(engine->GetRenderer());
+    return world;
+}
+
 bool nBulletPhysicWorld::Init()
 {
-    Shutdown();
+    if (m_world) return true;
     btDefaultCollisionConstructionInfo info;
     info.m_defaultMaxPersistentManifoldPoolSize = 4096;
     info.m_defaultMaxCollisionAlgorithmPoolSize = 4096;

@@ -26,11 +26,14 @@ class nBulletPhysicWorld : public nPhysicWorld
 {
 public:
     explicit nBulletPhysicWorld(nOrvex* engine);          // no simulation until Init
+    // The scene's world factory: a running world drawing its debug view into the engine's
+    // current renderer; NULL when out of memory.
+    static nPhysicWorld* Make(nOrvex* engine);
     ~nBulletPhysicWorld() override;                        // Shutdown
 
     void         ClearShapeCache() override;               // shapes still used by bodies live on
     void         DrawDebug() override;                     // wireframes and contact points, when a debug renderer is set
-    bool         Init() override;                          // true
+    bool         Init() override;                          // true; a running world is kept as it is
     // Bodies still registered are taken out first; they stay with their items, outside any
     // simulation. The Bullet objects go in the reverse order of their creation.
     void         Shutdown() override;

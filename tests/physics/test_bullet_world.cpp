@@ -9,7 +9,9 @@
 #include <btBulletDynamicsCommon.h>
 
 #include "nPhysicsKit.h"
+#include "engine/hub/nOrvex.h"
 #include "physics/bullet/nBulletShapes.h"
+#include "render/nNull_Renderer.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nMathExpect.h"
 
@@ -22,6 +24,19 @@ class RecordingCallback : public nPhysicWorldCallback
 public:
     void OnSubStep(float dt, bool before) override { calls.push_back(std::make_pair(dt, before)); }
     std::vector<std::pair<float, bool>> calls;
+};
+
+// Keeps the lines it is asked to draw.
+class LineRenderer : public nNull_Renderer
+{
+public:
+    explicit LineRenderer(nOrvex* engine) : nNull_Renderer(engine, false) {}
+    void DrawLine(const nVector& from, const nVector& to, const nVector* colour) override
+    {
+        lines.push_back({from, to, colour ? *colour : nVector(-1, -1, -1, -1)});
+    }
+    struct Line { nVector from, to, colour; };
+    std::vector<Line> lines;
 };
 
 class BulletWorld : public ::testing::Test
@@ -266,6 +281,49 @@ TEST_F(BulletWorld, ShutdownWithBodiesStillRegistered)
     ball->Create();           // a new body in the new simulation
     KitRun(world, 0.1f);
     EXPECT_NE(ball->GetBody()->getBroadphaseHandle(), nullptr);
+}
+
+TEST_F(BulletWorld, DebugDrawingGoesToTheRendererOnlyWhenAsked)
+{
+    nOrvex engine;
+    LineRenderer renderer(&engine);
+    world.SetDebugRenderer(&renderer);
+    Body(PhysicItemStatic, PhysicShapeBox, nVector(20, 1, 20), 0.0f, nVector(0, -0.5f, 0));
+    Body(PhysicItemDynamic, PhysicShapeBox, nVector(1, 1, 1), 1.0f, nVector(0, 0.5f, 0));
+    KitRun(world, 0.5f);
+    EXPECT_TRUE(renderer.lines.empty()) << "stepping draws nothing";
+    world.DrawDebug();
+    ASSERT_GE(renderer.lines.size(), 24u) << "two box wireframes at least";
+    for (const LineRenderer::Line& line : renderer.lines) {
+        EXPECT_FLOAT_EQ(line.from.w, 1.0f);
+        EXPECT_FLOAT_EQ(line.to.w, 1.0f);
+        EXPECT_FLOAT_EQ(line.colour.w, 1.0f);
+    }
+    size_t drawn = renderer.lines.size();
+    KitRun(world, 0.5f);
+    EXPECT_EQ(renderer.lines.size(), drawn) << "the debug mode is off again between draws";
+}
+
+TEST_F(BulletWorld, FactoryMakesARunningWorldThatASecondInitKeeps)
+{
+    nOrvex engine;
+    LineRenderer renderer(&engine);
+    engine.SetRenderer(&renderer);
+    std::unique_ptr<nPhysicWorld> made(nBulletPhysicWorld::Make(&engine));
+    ASSERT_NE(made, nullptr);
+    nBulletPhysicWorld* bullet = static_cast<nBulletPhysicWorld*>(made.get());
+    ASSERT_NE(bullet->GetDynamicsWorld(), nullptr);
+    btDiscreteDynamicsWorld* simulation = bullet->GetDynamicsWorld();
+    EXPECT_TRUE(made->Init());
+    EXPECT_EQ(bullet->GetDynamicsWorld(), simulation);
+    nPhysicItem* item = made->NewItem();
+    KitShape(item, PhysicShapeSphere, nVector(1, 0, 0), 1.0f);
+    item->SetMode(PhysicItemDynamic);
+    item->Create();
+    made->DrawDebug();
+    EXPECT_FALSE(renderer.lines.empty()) << "draws into the engine's renderer";
+    delete item;
+    engine.SetRenderer(0);
 }
 
 }
