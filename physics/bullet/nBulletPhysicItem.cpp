@@ -1,5 +1,6 @@
 #include "physics/bullet/nBulletPhysicItem.h"
 
+#include <cstdint>
 #include <new>
 
 #include <btBulletDynamicsCommon.h>
@@ -119,7 +120,7 @@ btCollisionShape* nBulletPhysicItem::BuildChild(nPhysicShape* shape, nVector* re
     }
     case PhysicShapeHeightfield: {
         int32_t width = shape->heightfieldWidth, length = shape->heightfieldLength;
-        if (!shape->heightfieldSamples || width < 2 || length < 2) {
+        if (!shape->heightfieldSamples || width < 2 || length < 2 || (int64_t)width * length > INT32_MAX) {
             *g_log << "[*] " << "Height field shape without samples left out of the body.\n";
             return 0;
         }

@@ -136,6 +136,18 @@ TEST_F(BulletItem, ModeRulesAtCreate)
     EXPECT_EQ(missing->GetMode(), PhysicItemNone);
     EXPECT_EQ(missing->GetBody(), nullptr);
 
+    nBulletPhysicItem* flat = NewItem(PhysicItemStatic);
+    int16_t row[3] = {1, 2, 3};
+    KitShape(flat, PhysicShapeHeightfield, nVector(1, 1, 1), 0.0f)->SetHeightfield(row, 3, 1, 1.0f);
+    KitShape(flat, PhysicShapeHeightfield, nVector(1, 1, 1), 0.0f)->SetHeightfield(0, 4, 4, 1.0f);
+    {
+        nLogCapture cap;
+        EXPECT_TRUE(flat->Create());
+        EXPECT_EQ(cap.Lines(), (Lines{"[*] Height field shape without samples left out of the body.\n",
+                                      "[*] Height field shape without samples left out of the body.\n"}));
+    }
+    EXPECT_EQ(flat->GetMode(), PhysicItemNone) << "a single row makes no surface";
+
     nBulletPhysicItem* empty = NewItem(PhysicItemStatic);
     EXPECT_TRUE(empty->Create());
     EXPECT_EQ(empty->GetMode(), PhysicItemNone);
