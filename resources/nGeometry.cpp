@@ -284,9 +284,11 @@ bool BindingsAgree(const nGeometry& g, int32_t a, int32_t b)
         return false;
     if (g.colors)
     {
+        // Red, green and blue only: bindings that differ in alpha alone still agree.
         const nGeometryColor& ca = g.colors[a];
         const nGeometryColor& cb = g.colors[b];
-        if (ca.r != cb.r || ca.g != cb.g || ca.b != cb.b) return false;
+        float dr = ca.r - cb.r, dg = ca.g - cb.g, db = ca.b - cb.b;
+        if (dr * dr + dg * dg + db * db > kHomogeneousEpsilon) return false;
     }
     for (uint32_t s = 0; s < g.uvSetCount && s < (uint32_t)kGeometryUVSetCount; ++s)
     {

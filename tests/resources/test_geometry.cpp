@@ -51,6 +51,8 @@ TEST_F(GeometryTest, HomogeneousVertices)
         {"normals within 1e-5 squared", 0, -1, [](nGeometry& g) { g.vertexNormals[4] = nVector(0.002f, 0, 1); }, true},
         {"colour differs in alpha only", 0, -1, [](nGeometry& g) { g.colors[4].a = 0.0f; }, true},
         {"colour differs in red", 0, -1, [](nGeometry& g) { g.colors[4].r = 0.9f; }, false},
+        {"colour within 1e-5 squared", 0, -1, [](nGeometry& g) { g.colors[4].g = 0.502f; }, true},
+        {"colour just beyond 1e-5 squared", 0, -1, [](nGeometry& g) { g.colors[4].g = 0.504f; }, false},
         {"UV apart", 0, -1, [](nGeometry& g) { g.uvSets[0][4] = nVector2(0.5f, 0.75f); }, false},
         {"UV apart, other material keyed", 0, 1, [](nGeometry& g) { g.uvSets[0][4] = nVector2(0.5f, 0.75f); }, true},
         {"UV apart, its material keyed", 0, 0, [](nGeometry& g) { g.uvSets[0][4] = nVector2(0.5f, 0.75f); }, false},
