@@ -9,6 +9,7 @@
 #include "core/nRandom.h"
 #include "engine/hub/nCoreListener.h"
 #include "render/nNull_Renderer.h"
+#include "audio/mixer/nNull_Mixer.h"
 
 int32_t g_debugChannel = -1;
 
@@ -62,6 +63,9 @@ nOrvex::nOrvex()
     // The null renderer makes itself current, so a fresh engine always has a renderer.
     m_nullRenderer = new (std::nothrow) nNull_Renderer(this, true);
     if (!m_nullRenderer) *g_log << "[!] " << "Failed to allocate null renderer.\n";
+    // Likewise the null mixer: sounds always find a current mixer.
+    m_nullMixer = new (std::nothrow) nNull_Mixer(this, true);
+    if (!m_nullMixer) *g_log << "[!] " << "Failed to allocate null mixer.\n";
     nRandSeed(77);
 }
 
@@ -72,6 +76,8 @@ nOrvex::~nOrvex()
     // Deleting the null renderer while it is current leaves the engine without a renderer.
     delete m_nullRenderer;
     m_nullRenderer = 0;
+    delete m_nullMixer;
+    m_nullMixer = 0;
 }
 
 int32_t nOrvex::ReadClock() const

@@ -198,6 +198,11 @@ TEST(Orvex, ConstructionDefaults)
     for (int32_t slot = 0; slot < OrvexHookCount; ++slot) EXPECT_EQ(engine.GetHook(slot), nullptr);
     EXPECT_EQ(g_debugChannel, -1);
     EXPECT_STREQ(nOrvex::GetVersion(), "1.1.7");
+    // The null fallbacks are current until a real renderer or mixer is opened.
+    ASSERT_NE(engine.GetNullRenderer(), nullptr);
+    ASSERT_NE(engine.GetNullMixer(), nullptr);
+    EXPECT_EQ((void*)engine.GetRenderer(), (void*)engine.GetNullRenderer());
+    EXPECT_EQ((void*)engine.GetMixer(), (void*)engine.GetNullMixer());
 }
 
 void RenameMissing(void* argument)
