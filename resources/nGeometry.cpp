@@ -299,6 +299,81 @@ bool BindingsAgree(const nGeometry& g, int32_t a, int32_t b)
     }
     return true;
 }
+
+// Grows [lo, hi] per component to hold value.
+inline void Widen(float* lo, float* hi, const float* value, int n)
+{
+    for (int i = 0; i < n; ++i)
+    {
+        if (value[i] < lo[i]) lo[i] = value[i];
+        if (value[i] > hi[i]) hi[i] = value[i];
+    }
+}
+
+inline bool Within(const float* lo, const float* hi, int n)
+{
+    float d = 0.0f;
+    for (int i = 0; i < n; ++i) d += (hi[i] - lo[i]) * (hi[i] - lo[i]);
+    return d <= kHomogeneousEpsilon;
+}
+
+// True when the attributes of every binding of v lie in a box whose diagonal is within the
+// threshold: then every pair agrees, without comparing the pairs.
+bool RangesAgree(const nGeometry& g, int32_t v)
+{
+    const nVertexPolygons& head = g.vertexPolygons[v];
+    const int kSets = kGeometryUVSetCount;
+    float lo[3 + 3 + 2 * kSets], hi[3 + 3 + 2 * kSets];
+    bool first = true;
+    for (uint32_t i = 0; i < head.count; ++i)
+    {
+        int32_t b = CornerOf(g, head.polygons[i], v);
+        if (b < 0) continue;
+        float value[3 + 3 + 2 * kSets] = {0};
+        if (g.vertexNormals) { value[0] = g.vertexNormals[b].x; value[1] = g.vertexNormals[b].y; value[2] = g.vertexNormals[b].z; }
+        if (g.colors) { value[3] = g.colors[b].r; value[4] = g.colors[b].g; value[5] = g.colors[b].b; }
+        for (int s = 0; s < kSets; ++s)
+            if (s < (int)g.uvSetCount && g.uvSets[s]) { value[6 + 2 * s] = g.uvSets[s][b].x; value[7 + 2 * s] = g.uvSets[s][b].y; }
+        if (first)
+        {
+            for (int k = 0; k < 6 + 2 * kSets; ++k) lo[k] = hi[k] = value[k];
+            first = false;
+        }
+        else
+            Widen(lo, hi, value, 6 + 2 * kSets);
+    }
+    if (first) return true;
+    for (int k = 0; k < 6 + 2 * kSets; k += (k < 6 ? 3 : 2))
+        if (!Within(lo + k, hi + k, k < 6 ? 3 : 2)) return false;
+    return true;
+}
+
+// Whether every pair of v's bindings in different polygons agrees: same material and, when that
+// material is keyed, attributes within the threshold.
+bool VertexAgrees(const nGeometry& g, int32_t v, int32_t key)
+{
+    const nVertexPolygons& head = g.vertexPolygons[v];
+    if (head.count < 2) return true;
+    const uint16_t material = g.polygons[head.polygons[0]].material;
+    for (uint32_t i = 1; i < head.count; ++i)
+        if (g.polygons[head.polygons[i]].material != material) return false;
+    if (key != -1 && key != (int32_t)material) return true;
+    if (RangesAgree(g, v)) return true;
+    // The threshold is not transitive: bindings spread wider than it may still agree pairwise.
+    for (uint32_t i = 0; i < head.count; ++i)
+    {
+        int32_t pa = head.polygons[i];
+        int32_t bindingA = CornerOf(g, pa, v);
+        for (uint32_t j = i + 1; j < head.count; ++j)
+        {
+            int32_t pb = head.polygons[j];
+            if (pa == pb) continue;
+            int32_t bindingB = CornerOf(g, pb, v);
+            if (bindingA >= 0 && bindingB >= 0 && !BindingsAgree(g, bindingA, bindingB)) return false;
+        }
+    }
+    return true;
+}
 }
 
 void nGeometry::BuildHomogeneousTable(int32_t key)
@@ -317,32 +392,7 @@ void nGeometry::BuildHomogeneousTable(int32_t key)
     BuildVertexPolygonTable();
     if (!vertexPolygons) return;
     for (uint32_t v = 0; v < vertexCount; ++v)
-    {
-        const nVertexPolygons& head = vertexPolygons[v];
-        bool agree = true;
-        // The relation is symmetric, so every unordered pair is compared once.
-        for (uint32_t i = 0; agree && i < head.count; ++i)
-        {
-            int32_t pa = head.polygons[i];
-            int32_t bindingA = -1;
-            for (uint32_t j = i + 1; agree && j < head.count; ++j)
-            {
-                int32_t pb = head.polygons[j];
-                if (pa == pb) continue;
-                uint16_t ma = polygons[pa].material, mb = polygons[pb].material;
-                if (ma != mb)
-                {
-                    agree = false;
-                    break;
-                }
-                if (key != -1 && key != (int32_t)ma) continue;
-                if (bindingA < 0) bindingA = CornerOf(*this, pa, (int32_t)v);
-                int32_t bindingB = CornerOf(*this, pb, (int32_t)v);
-                if (bindingA >= 0 && bindingB >= 0 && !BindingsAgree(*this, bindingA, bindingB)) agree = false;
-            }
-        }
-        if (!agree) homogeneous[v] = 0;
-    }
+        if (!VertexAgrees(*this, (int32_t)v, key)) homogeneous[v] = 0;
 }
 
 void nGeometry::FreeHomogeneousTable()

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace
 {
@@ -70,6 +71,51 @@ TEST_F(GeometryTest, HomogeneousVertices)
         EXPECT_EQ(g.homogeneous[1] != 0, c.vertex1Homogeneous) << c.what;
         EXPECT_EQ(g.homogeneous[0], 1) << c.what;   // used by one polygon only
         EXPECT_EQ(g.homogeneous[3], 1) << c.what;
+    }
+}
+
+// Vertex 0 at the centre of a fan of n triangles; the centre corner of triangle i gets normal
+// centreNormal(i).
+void BuildFan(nGeometry& g, int n, nVector (*centreNormal)(int))
+{
+    std::vector<nVector> positions = {{0, 0, 0}};
+    std::vector<std::vector<int>> polys;
+    for (int i = 0; i < n; ++i)
+    {
+        positions.push_back(nVector((float)std::cos(i * 6.2831853 / n), (float)std::sin(i * 6.2831853 / n), 0));
+        polys.push_back({0, 1 + i, 1 + (i + 1) % n});
+    }
+    BuildMesh(g, positions, polys, {}, 1);
+    g.vertexNormals = new nVector[g.bindingCount];
+    for (uint32_t b = 0; b < g.bindingCount; ++b) g.vertexNormals[b] = nVector(0, 0, 1);
+    for (int i = 0; i < n; ++i) g.vertexNormals[3 * i] = centreNormal(i);
+}
+
+TEST_F(GeometryTest, HomogeneousCentreOfAFan)
+{
+    struct Case
+    {
+        const char* what;
+        int         n;
+        nVector (*normal)(int);
+        bool        homogeneous;
+    };
+    const Case cases[] = {
+        {"ten thousand equal corners", 10000, [](int) { return nVector(0, 0, 1); }, true},
+        {"one corner apart among ten thousand", 10000, [](int i) { return i == 9999 ? nVector(0, 1, 0) : nVector(0, 0, 1); }, false},
+        // Pairwise 9e-6 apart, spread over a box whose diagonal is 1.6e-5 squared.
+        {"spread wider than the threshold, pairs within it", 3,
+         [](int i) { return i == 0 ? nVector(0, 0, 1) : i == 1 ? nVector(0.003f, 0, 1) : nVector(0.0015f, 0.0026f, 1); }, true},
+        {"pairs beyond the threshold", 3,
+         [](int i) { return i == 0 ? nVector(0, 0, 1) : i == 1 ? nVector(0.003f, 0, 1) : nVector(0, 0.003f, 1); }, false},
+    };
+    for (const Case& c : cases)
+    {
+        nGeometry g(&engine);
+        BuildFan(g, c.n, c.normal);
+        g.BuildHomogeneousTable(-1);
+        EXPECT_EQ(g.homogeneous[0] != 0, c.homogeneous) << c.what;
+        EXPECT_EQ(g.homogeneous[1], 1) << c.what;
     }
 }
 
