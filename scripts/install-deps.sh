@@ -11,6 +11,7 @@ PACKAGES=(
   zlib1g-dev libpugixml-dev
   libstb-dev
   libbullet-dev
+  libsdl2-dev libgl-dev libgl1-mesa-dri xvfb xauth
 )
 # Taken from bullseye: "package" is installed as "package/bullseye".
 BULLSEYE_PACKAGES=(libsquirrel-dev)
