@@ -1,6 +1,7 @@
 // Shading data of a geometry: polygon normals and tangent frames, and their per-corner smoothed forms.
 #include "resources/nGeometry.h"
 
+#include <cmath>
 #include <new>
 
 #include "core/nLog.h"
@@ -15,6 +16,18 @@ inline nVector Unit(const nVector& v)
     nVector n = v.Normalize();
     n.w = 1.0f;
     return n;
+}
+
+// Normalize on every element, w = 1. A pass of its own: the square roots and divisions of
+// independent elements overlap instead of ending each element's chain of sums.
+void NormalizeAll(nVector* v, uint32_t count)
+{
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        float len = std::sqrt(v[i].x * v[i].x + v[i].y * v[i].y + v[i].z * v[i].z);
+        float inv = len >= 0.000001f ? 1.0f / len : 0.0f;
+        v[i] = nVector(v[i].x * inv, v[i].y * inv, v[i].z * inv, 1.0f);
+    }
 }
 }
 
@@ -180,9 +193,10 @@ void nGeometry::ComputeVertexNormal(bool force)
                     sz += nk.z;
                 }
             }
-            *out = Unit(nVector(sx, sy, sz));
+            *out = nVector(sx, sy, sz);
         }
     }
+    NormalizeAll(vertexNormals, bindingCount);
 }
 
 void nGeometry::ComputeVertexTangent(bool force)
@@ -233,11 +247,16 @@ void nGeometry::ComputeVertexTangent(bool force)
             }
             const nVector sum(sx, sy, sz);
             const nVector& n = vertexNormals[binding];
-            nVector t = Unit(sum - n * n.Dot(sum));
-            nVector b = n.Cross(t);
-            b.w = 1.0f;
-            vertexTangents[binding].tangent = t;
-            vertexTangents[binding].bitangent = b;
+            vertexTangents[binding].tangent = sum - n * n.Dot(sum);
         }
+    }
+    for (uint32_t i = 0; i < bindingCount; ++i)
+    {
+        nTangentFrame& frame = vertexTangents[i];
+        const nVector& t = frame.tangent;
+        float len = std::sqrt(t.x * t.x + t.y * t.y + t.z * t.z);
+        float inv = len >= 0.000001f ? 1.0f / len : 0.0f;
+        frame.tangent = nVector(t.x * inv, t.y * inv, t.z * inv, 1.0f);
+        frame.bitangent = vertexNormals[i].Cross(frame.tangent);
     }
 }
