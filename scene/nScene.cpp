@@ -333,6 +333,16 @@ void nScene::FlushDeletionQueue()
     // The head is read again for every item: handlers may queue more during the flush.
     while (ItemNode* head = m_deletionQueue.GetHead()) {
         nMItem* item = head->value;
+        // Items lie far apart in memory; the ones a few places down the queue are asked for
+        // early, so that their destruction does not wait for them.
+        ItemNode* ahead = head;
+        for (int32_t i = 0; i < kPrefetchDistance && ahead; ++i) ahead = ahead->next;
+        if (ahead) {
+            const char* next = reinterpret_cast<const char*>(ahead->value);
+            for (int32_t line = 0; line < kPrefetchItemLines; ++line) __builtin_prefetch(next + 64 * line);
+            if (const char* node = reinterpret_cast<const char*>(ahead->value->m_item))
+                for (int32_t line = 0; line < kPrefetchNodeLines; ++line) __builtin_prefetch(node + 64 * line);
+        }
         NotifyListeners(SceneEventItemDeleting, &item);
         if (item->m_item && item->m_item == m_currentCamera) m_currentCamera = 0;
         Unlink(m_activeItems, item->m_links.active);
@@ -470,6 +480,11 @@ void nScene::Walk(ItemArray& array, nList<nMItem*>& list, uint32_t version, F f)
             const char* node = reinterpret_cast<const char*>(items[i + kPrefetchDistance]->m_item);
             if (node)
                 for (int32_t line = 0; line < kPrefetchNodeLines; ++line) __builtin_prefetch(node + 64 * line);
+        }
+        if (i + kPrefetchDistance / 2 < count) {
+            // Changes to a node reach its children through the child list.
+            const nItem* node = items[i + kPrefetchDistance / 2]->m_item;
+            if (node && node->GetChildren().GetHead()) __builtin_prefetch(node->GetChildren().GetHead());
         }
         f(items[i]);
     }
