@@ -111,25 +111,27 @@ const uint8_t* Block(const nMetaTag* data, uint64_t size)
     return data->GetValue().GetBinaryData();
 }
 
-// Signed byte / 127 for every byte value.
-struct NormalTable
+// 1 / sqrt(x^2 + y^2 + z^2) for every squared length three signed bytes can have (0 gives 0):
+// a normal stored as bytes b, read as b / 127 and normalised, is b times this.
+struct InverseLengthTable
 {
-    float value[256];
-    NormalTable()
+    static const int kSize = 3 * 128 * 128 + 1;
+    float value[kSize];
+    InverseLengthTable()
     {
-        for (int i = 0; i < 256; ++i) value[i] = (float)(int8_t)(uint8_t)i / 127.0f;
+        value[0] = 0.0f;
+        for (int i = 1; i < kSize; ++i) value[i] = (float)(1.0 / std::sqrt((double)i));
     }
 };
 
 // count normals of three signed bytes, each read as value / 127 and normalised.
 void DecodeNormals(const uint8_t* p, nVector* out, int32_t count)
 {
-    static const NormalTable table;
+    static const InverseLengthTable table;
     for (int32_t i = 0; i < count; ++i, p += 3)
     {
-        float x = table.value[p[0]], y = table.value[p[1]], z = table.value[p[2]];
-        float len = std::sqrt(x * x + y * y + z * z);
-        float inv = len >= 0.000001f ? 1.0f / len : 0.0f;
+        const int x = (int8_t)p[0], y = (int8_t)p[1], z = (int8_t)p[2];
+        const float inv = table.value[x * x + y * y + z * z];
         out[i] = nVector(x * inv, y * inv, z * inv, 1.0f);
     }
 }

@@ -167,17 +167,29 @@ void nGeometry::ComputeVertexNormal(bool force)
         *g_log << "[!] " << "nGeometry::ComputeVertexNormal() failed to allocate buffer!\n";
         return;
     }
+    // Each material's threshold, once: its smoothing value clamped to [-1, 1], 1 meaning -1.
+    const uint32_t slots = materialCount ? materialCount : 1;
+    float* thresholdOf = new (std::nothrow) float[slots];
+    if (!thresholdOf)
+    {
+        delete[] vertexNormals;
+        vertexNormals = 0;
+        *g_log << "[!] " << "nGeometry::ComputeVertexNormal() failed to allocate buffer!\n";
+        return;
+    }
+    for (uint32_t m = 0; m < slots; ++m)
+    {
+        nMaterial* material = GetMaterial(m);
+        float d = material ? nClamp(material->maxSmoothingAngle, -1.0f, 1.0f) : 2.0f;
+        thresholdOf[m] = d == 1.0f ? -1.0f : d;   // 2: no material, the previous threshold holds
+    }
     float threshold = -1.0f;
     nVector* out = vertexNormals;
     for (uint32_t j = 0; j < polygonCount; ++j)
     {
         const nPolygon& p = polygons[j];
-        nMaterial* material = GetMaterial(p.material);
-        if (material)
-        {
-            float d = nClamp(material->maxSmoothingAngle, -1.0f, 1.0f);
-            threshold = d == 1.0f ? -1.0f : d;
-        }
+        const float d = thresholdOf[p.material < slots ? p.material : 0];
+        if (d <= 1.0f) threshold = d;
         const nVector nj = polygonNormals[j];
         for (uint32_t c = 0; c < p.count; ++c, ++out)
         {
@@ -196,6 +208,7 @@ void nGeometry::ComputeVertexNormal(bool force)
             *out = nVector(sx, sy, sz);
         }
     }
+    delete[] thresholdOf;
     NormalizeAll(vertexNormals, bindingCount);
 }
 
