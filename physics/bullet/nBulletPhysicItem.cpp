@@ -337,8 +337,12 @@ void nBulletPhysicItem::Enable(bool enabled)
 {
     if (!m_body) return;
     if (enabled) {
-        // Bullet ignores plain activation-state changes of a kinematic body (state 4).
-        m_body->forceActivationState(m_mode == PhysicItemKinematic ? DISABLE_DEACTIVATION : ACTIVE_TAG);
+        // The state each kind of body has when it is registered: Bullet ignores plain
+        // activation-state changes of a kinematic body (state 4), and keeps static bodies
+        // asleep so that sleeping bodies resting on them cost nothing.
+        if (m_mode == PhysicItemKinematic) m_body->forceActivationState(DISABLE_DEACTIVATION);
+        else if (m_body->isStaticObject()) m_body->forceActivationState(ISLAND_SLEEPING);
+        else m_body->forceActivationState(ACTIVE_TAG);
         m_body->activate();
         ApplyFilter();
     } else {

@@ -199,7 +199,15 @@ void nBulletPhysicWorld::Refilter(nBulletPhysicItem* item, int32_t group, int32_
     if (!proxy) return;
     if (proxy->m_collisionFilterGroup == group && proxy->m_collisionFilterMask == mask) return;
     // Bullet filters only pairs it has yet to make; taking the body out and back in drops the
-    // pairs it already has. Re-adding gives it the Bullet world's gravity, so its own comes back.
+    // pairs it already has. Bodies resting on it may be asleep and would stay where they are:
+    // they are woken first. Re-adding gives the body the Bullet world's gravity, so its own
+    // comes back.
+    for (int i = 0; i < m_dispatcher->getNumManifolds(); ++i) {
+        btPersistentManifold* manifold = m_dispatcher->getManifoldByIndexInternal(i);
+        const btCollisionObject* other = manifold->getBody0() == body ? manifold->getBody1()
+                                       : manifold->getBody1() == body ? manifold->getBody0() : 0;
+        if (other) const_cast<btCollisionObject*>(other)->activate();
+    }
     btVector3 gravity = body->getGravity();
     m_world->removeRigidBody(body);
     m_world->addRigidBody(body, group, mask);
