@@ -1,0 +1,302 @@
+#ifndef N_GL3RENDERER_H
+#define N_GL3RENDERER_H
+
+#include <cstdint>
+
+#include "core/nSharedObject.h"
+#include "render/nRenderData.h"
+#include "render/nRenderer.h"
+
+class nGLWindow;
+class nTexture;
+struct nGLEntryPoints;
+struct nTangentFrame;
+struct nGeometryColor;
+
+// An output window record: the system window and its drawing surface. The OpenGL renderer
+// draws only into its own window, whose surface is the window itself.
+struct nRenderOutput
+{
+    void* window;
+    void* deviceContext;
+};
+
+// Looks an OpenGL entry point up by name: NULL when the driver does not offer it.
+typedef void* (*nGLEntryPointLookup)(const char* name, void* context);
+
+// The OpenGL renderer (id "gl2"): one window with one compatibility-profile context, a small
+// state cache, vertex and index buffers of geometries, textures, matrices, clearing and the
+// immediate line and triangle drawing.
+//
+// Not drawn yet: the shader library, the core programs, the frame buffers, render targets and
+// shadow maps of the deferred path, and with them materials, lights, the render queue's frame,
+// text and shaders. Until they exist these operations behave as the null renderer's:
+// SetupMaterial and SetupLight answer true and attach nothing, NewShader gives NULL, Write
+// draws nothing, RenderQueue only draws and empties the debug line list, and Clear always
+// clears the window. The description still follows DisableShader.
+class nGL3Renderer : public nRenderer
+{
+public:
+    // Texture-unit flag bits: what a drawer changed on a unit, undone by ResetTextureUnits.
+    enum TextureUnitFlag
+    {
+        UnitTexture2D   = 0x1,   // a 2D texture bound and GL_TEXTURE_2D enabled
+        UnitTexMatrix   = 0x2,   // the unit's texture matrix changed
+        UnitTexGen      = 0x4,   // texture-coordinate generation for S and T on
+        UnitTexEnv      = 0x8,   // the texture environment changed
+        UnitCoordArray  = 0x10   // the texture-coordinate client array enabled
+    };
+    static const int32_t kTextureUnits = 8;
+    static const int32_t kLineCapacity = 32768;   // lines kept between two flushes
+    static const int32_t kMaxBatchVertices = 16384;
+    static const int32_t kMaxBatchBones = 16;
+
+    // Device copy of a texture.
+    struct GL_TextureData : nRenderData
+    {
+        uint32_t name;        // GL texture name, 0 none
+        uint32_t byteSize;    // what was added to the texture bytes
+        GL_TextureData() : name(0), byteSize(0) {}
+    };
+
+    // One batch of a geometry on the device: a static vertex buffer holding every attribute
+    // as one block after the other, and a 16-bit index buffer. Offsets in bytes, -1 absent.
+    struct GL_Batch
+    {
+        int32_t   indexCount;
+        uint32_t  indexBuffer;
+        uint32_t  vertexBuffer;
+        int32_t   normalOffset;
+        int32_t   tangentOffset;
+        int32_t   bitangentOffset;
+        int32_t   boneIndexOffset;
+        int32_t   boneWeightOffset;   // weights stored as weight x 255
+        int32_t   colourOffset;
+        int32_t   uvOffset[3];
+        int32_t   vertexBytes;
+        int32_t   boneCount;
+        uint16_t* bonePalette;        // owned, NULL without bones
+        nMatrix4* boneMatrices;       // owned, filled when drawing skinned geometry
+        int32_t   materialIndex;      // every triangle of the batch uses this material
+
+        GL_Batch();
+        ~GL_Batch();                  // frees palette and matrices, never the GL buffers
+        GL_Batch(const GL_Batch&) = delete;
+        GL_Batch& operator=(const GL_Batch&) = delete;
+    };
+
+    // Device copy of a geometry.
+    struct GL_GeometryData : nRenderData
+    {
+        int32_t   batchCount;
+        GL_Batch* batches;            // owned
+        GL_GeometryData() : batchCount(0), batches(0) {}
+        ~GL_GeometryData() override   { delete[] batches; }
+    };
+
+    // Skin record of one batch vertex.
+    struct GL_SkinRecord
+    {
+        float   weight[4];
+        uint8_t bone[4];
+    };
+
+    // One batch in the triangle-list form of a geometry: what SetupBatch uploads. Every
+    // attribute array but positions and indices may be NULL.
+    struct GL_BatchSource
+    {
+        int32_t               vertexCount;    // at most kMaxBatchVertices
+        const nVector*        positions;
+        int32_t               triangleCount;
+        const int32_t*        indices;        // 3 per triangle, each below vertexCount
+        int32_t               boneCount;
+        const uint16_t*       bonePalette;
+        const GL_SkinRecord*  skin;
+        const nVector*        normals;
+        const nTangentFrame*  tangentFrames;
+        const nGeometryColor* colours;
+        const nVector2*       uvSets[3];
+        int32_t               materialIndex;
+
+        GL_BatchSource();                     // empty: no vertices, every array NULL
+    };
+
+    // Builds the base part closed and current when asked, without window or context, and
+    // clears AmbientOcclusion in the control word.
+    nGL3Renderer(nOrvex* engine, bool makeCurrent);
+    ~nGL3Renderer() override;                 // closes when open
+
+    const char* GetName() override            { return "OpenGL"; }
+    const char* GetDescription() override;    // "OpenGL Deferred", "OpenGL Fixed-function" with DisableShader
+    const char* GetVersion() override         { return "0.97"; }
+
+    // Output: window, context and presentation.
+    // Refused with a warning when already open. Modes: 0 windowed, 1 full screen, 2 hidden,
+    // anything else windowed with a warning. False, with the renderer fully closed and one
+    // error line, when the window, the context or the entry points cannot be had.
+    bool  Open(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode) override;
+    void  Close() override;                   // frees every device resource, destroys the window; reusable
+    bool  Resize(int32_t width, int32_t height) override; // false for a 0 edge or when not open
+    void  UpdateOutputSize() override;        // output size := the window's drawable size
+    void* GetWindowHandle() override;         // the system window, NULL when none
+    bool  SetupOutputWindow(void* window, nRenderOutput* output) override; // only the renderer's own window
+    void  MakeCurrent(nRenderOutput* output) override; // makes the context current on the window
+    void  ReleaseOutput(nRenderOutput* output) override;
+    void  Present() override;                 // pumps messages, then swaps; nothing in tool mode 1
+    // Windows of a host are not supported: logs and refuses.
+    bool  OpenOnWindow(void* window, int32_t width, int32_t height, bool createContext);
+
+    void  RenderQueue() override;
+    nShader* NewShader() override             { return 0; }
+
+    // Matrices, viewport, clearing and immediate drawing.
+    void  Clear(float red, float green, float blue, float depth, bool depthOnly) override;
+    bool  GrabToPicture(nPicture* picture) override; // RGBA of the read buffer as BGRA8, first row at the top
+    void  CopyToTexture(nTexture* texture) override;
+    void  BindTargetTexture(nTexture* texture) override; // NULL: the window
+    void  DrawLine(const nVector& from, const nVector& to, const nVector* colour) override; // kept until the next flush
+    void  DrawTriangle(const nVector& a, const nVector& b, const nVector& c, const nVector* colour,
+                       const nVector2* uvs, nTexture* texture, uint32_t renderFlags) override;
+    void  Write(nRasterFont* font, const char* text, float x, float y, float size, bool keepAspect,
+                int32_t alignment, const nVector* colour) override {}
+    void  SetViewMatrix(const nMatrix4& m) override;       // sent with the next model matrix
+    void  SetProjectionMatrix(const nMatrix4& m) override;
+    void  SetModelMatrix(const nMatrix4& m) override;      // model-view := view x model
+    void  ClearClipPlane() override;                       // normal (0, 0, 0): no plane; distance kept
+    void  SetClipPlane(const nVector& point, const nVector& normal) override; // in view space; nothing without a camera
+    void  SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) override;
+    void  GetViewport(int32_t* x, int32_t* y, int32_t* width, int32_t* height) override;
+    void  ApplyViewport(int32_t x, int32_t y, int32_t width, int32_t height); // viewport, scissor and the derived ratios
+    void  FlushLines();                                    // draws the line list through view and projection, then empties it
+    int32_t GetLineCount() const              { return m_lineCount; }
+
+    // Device copies of geometries and textures.
+    bool  SetupGeometry(nGeometry* geometry) override;
+    void  FreeGeometry(nGeometry* geometry) override;
+    void  UpdateGeometry(nGeometry* geometry, int32_t first, int32_t count) override; // updates nothing
+    bool  SetupTexture(nTexture* texture) override;        // false when not open or nothing could be made
+    void  FreeTexture(nTexture* texture) override;
+    void  UpdateTexture(nTexture* texture, const uint8_t* rgba, int32_t width, int32_t height,
+                        int32_t x, int32_t y) override;
+    // Fills one batch record from its source: buffers created and filled, layout offsets,
+    // palette copied, vertex bytes added to the geometry bytes. False with a log line when a
+    // buffer cannot be made; the record then holds whatever was made, for the caller to free.
+    bool  SetupBatch(GL_Batch& batch, const GL_BatchSource& source);
+    void  FreeBatch(GL_Batch& batch);                      // deletes its buffers, subtracts its vertex bytes
+    // A render-target texture of the size and kind in target: made (mipmaps off, render-target
+    // flag) or its device copy freed and set up again. target is released when set-up fails.
+    void  CreateRenderTargetTexture(nSharedPtr<nTexture>& target, nOrvex* engine, const char* name,
+                                    int32_t width, int32_t height, int32_t kind);
+    uint32_t GetTextureBytes() const          { return m_textureBytes; }
+    uint32_t GetGeometryBytes() const         { return m_geometryBytes; }
+
+    bool  SetupMaterial(nMaterial* material) override { return true; }
+    void  FreeMaterial(nMaterial* material) override {}
+    void  UpdateMaterial(nMaterial* material) override {}
+    bool  SetupLight(nLight* light) override  { return true; }
+    void  FreeLight(nLight* light) override {}
+    void  UpdateLight(nLight* light) override {}
+
+    // State cache.
+    void  ResetState();                                    // the default GL state
+    void  BindTextureUnit(int32_t unit, uint32_t name);    // active unit, texture bound and enabled, flag 0x1
+    GL_TextureData* BindTextureData(int32_t unit, GL_TextureData* data); // NULL: nothing
+    void  BindSampler(uint32_t program, int32_t unit, GL_TextureData* data, const char* uniform);
+    void  ResetTextureUnits(int32_t first);                // undoes the flagged changes of units first..7
+    int32_t FirstFreeTextureUnit() const;                  // first unit without flags, 8 when none
+    uint32_t GetTextureUnitFlags(int32_t unit) const;      // 0 outside 0..7
+    void  SetTextureUnitFlags(int32_t unit, uint32_t bits); // ORs bits into a unit's flags
+    void  SetMatrixMode(uint32_t mode);
+    uint32_t GetMatrixMode() const            { return m_matrixMode; }
+    void  SetVertexArray(const float* xyz);                // 3 floats per element, tightly packed
+    void  SetNormalArray(const float* xyz);
+    void  SetColourArray(const float* rgb);
+    void  SetMaterialAmbient(const nVector& c);            // both faces
+    void  SetMaterialDiffuse(const nVector& c);
+    void  SetMaterialSpecular(const nVector& c);
+    void  SetMaterialEmission(const nVector& c);
+    void  SetMaterialShininess(float s);
+
+    // Entry points. The driver lookup offers a name only when the driver's extension string
+    // (or its version, for core names) says it has it.
+    bool  FetchExtensions();
+    void  SetEntryPointLookup(nGLEntryPointLookup lookup, void* context); // NULL: the driver's
+    static void* LookupDriverEntryPoint(const char* name);
+    const nGLEntryPoints* GetEntryPoints() const { return m_gl; }
+    int32_t GetDrawBufferCount() const        { return m_drawBufferCount; }
+    void  CheckGLError(const char* text, int32_t number); // logs the pending GL error, if any
+
+    nGLWindow* GetWindow() const              { return m_window; }
+    const nMatrix4& GetViewMatrix() const     { return m_view; }
+    const nMatrix4& GetModelViewMatrix() const { return m_modelView; }
+    const nMatrix4& GetProjectionMatrix() const { return m_projection; }
+    const nVector& GetClipPlaneNormal() const { return m_clipNormal; }
+    float GetClipPlaneDistance() const        { return m_clipDistance; }
+
+private:
+    bool  CreateOutputWindow(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode);
+    bool  CreateContext(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode);
+    bool  Startup(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode);
+    void  FreeResources();
+    void  UploadTexture(nTexture* texture, nTexture* source, GL_TextureData* data, bool compressed);
+    void* BeginBuffer(uint32_t* name, uint32_t bytes);     // staging block or NULL
+    void  EndBuffer();
+    void  FreeStaging();
+    void* LookupEntryPoint(const char* name);
+
+    nGLWindow*          m_window;                 // owned, NULL when none
+    bool                m_presentReady;           // the context was made current on the window
+    bool                m_externalWindow;
+    int32_t             m_windowMode;
+    int32_t             m_windowWidth;
+    int32_t             m_windowHeight;
+    uint8_t             m_bitsPerPixel;
+    bool                m_noDepth32Target;
+    nGLEntryPoints*     m_gl;                     // owned
+    nGLEntryPointLookup m_lookup;
+    void*               m_lookupContext;
+    int32_t             m_drawBufferCount;
+    bool                m_hasAnisotropy;
+    uint32_t            m_postFramebuffer;
+    uint32_t            m_gbufferFramebuffer;
+    uint32_t            m_shadowFramebuffer;
+    uint32_t            m_occlusionQuery;
+    int32_t             m_shadowMapSize;
+    float               m_shadowMapInverse;
+    float               m_renderScale;
+    int32_t             m_effectDivisor;
+    float               m_exposureKey;
+
+    // State cache.
+    uint32_t            m_matrixMode;
+    const float*        m_vertexArray;
+    const float*        m_normalArray;
+    const float*        m_colourArray;
+    nVector             m_materialAmbient;
+    nVector             m_materialDiffuse;
+    nVector             m_materialSpecular;
+    nVector             m_materialEmission;
+    float               m_materialShininess;
+    uint32_t            m_unitFlags[kTextureUnits];
+
+    // Staging block of the buffer being filled.
+    void*               m_staging;
+    uint32_t            m_stagingBytes;
+
+    // Matrices, viewport, clip plane.
+    nMatrix4            m_view;
+    nMatrix4            m_modelView;
+    int32_t             m_viewport[4];
+    float               m_inverseViewportSize[2];
+    float               m_bufferToViewport[2];
+    nVector             m_clipNormal;
+    float               m_clipDistance;
+
+    // Debug lines.
+    struct Line { nVector from, to, colour; };
+    Line*               m_lines;                  // kLineCapacity entries, made on first use
+    int32_t             m_lineCount;
+    bool                m_lineListFull;           // the overflow warning was given
+};
+
+#endif
