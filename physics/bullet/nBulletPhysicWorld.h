@@ -57,7 +57,8 @@ public:
     void            SetGeometryLoader(nGeometryLoader loader) { m_geometryLoader = loader; }
 
     // Puts a registered body under a new group and mask. Pairs already in contact are
-    // dropped with it, so that a body taken out of a group stops colliding at once.
+    // dropped with it, so that a body taken out of a group stops colliding at once; the
+    // bodies it touched are woken.
     void Refilter(nBulletPhysicItem* item, int32_t group, int32_t mask);
 
     btDiscreteDynamicsWorld* GetDynamicsWorld() const     { return m_world; }

@@ -105,6 +105,26 @@ TEST_F(BulletItem, CompoundIsCentredOnTheMassWeightedCentre)
     EXPECT_TRUE(MatrixNear(back, m, 1e-5f));
 }
 
+TEST_F(BulletItem, SharedHullsAreCentredOnTheirGeometrysCentroid)
+{
+    NoGravity();
+    std::vector<nVector> corners;
+    for (int i = 0; i < 8; ++i)
+        corners.push_back(nVector(i & 1 ? 3.5f : 2.5f, i & 2 ? 0.5f : -0.5f, i & 4 ? 0.5f : -0.5f));
+    KitAddGeometry("offcentre", corners, {{0, 1, 3, 2}});
+    nBulletPhysicItem* item = NewItem(PhysicItemDynamic);
+    nPhysicShape* hull = KitShape(item, PhysicShapeConvex, nVector(1, 1, 1), 1.0f, nVector(0, 1, 0));
+    hull->geometry.Set("offcentre");
+    hull->scale = nVector(2, 1, 1);
+    ASSERT_TRUE(item->Create());
+    EXPECT_TRUE(VectorNear(item->GetCentreOffset(), nVector(6, 1, 0), 1e-5f)) << "the scaled centroid";
+    btVector3 low, high;
+    item->GetBody()->getCollisionShape()->getAabb(btTransform::getIdentity(), low, high);
+    EXPECT_NEAR(low.x(), -1.0f, 0.1f) << "the hull sits around the body's origin";
+    EXPECT_NEAR(high.x(), 1.0f, 0.1f);
+    EXPECT_TRUE(VectorNear(item->GetCenterOfMass(), nVector(6, 1, 0), 1e-5f));
+}
+
 TEST_F(BulletItem, DynamicWithoutMassIsSimulatedAsStatic)
 {
     nBulletPhysicItem* item = NewItem(PhysicItemDynamic);
