@@ -52,11 +52,18 @@ bool nMetaTag::RefusesChildren() const
     return true;
 }
 
+// Every entry of a list but its head has a predecessor, so an entry without one that is not the
+// head is not in the list: fresh tags are linked without walking the children.
+bool nMetaTag::SurelyNotChild(const nMetaTag* tag) const
+{
+    return !tag->GetPrev() && m_children.GetHead() != tag;
+}
+
 nMetaTag* nMetaTag::AddChild(nMetaTag* child, bool at_front)
 {
     if (!child || child == this || RefusesChildren())
         return 0;
-    return static_cast<nMetaTag*>(m_children.Add(child, !at_front, false));
+    return static_cast<nMetaTag*>(m_children.Add(child, !at_front, SurelyNotChild(child)));
 }
 
 nMetaTag* nMetaTag::InsertChild(nMetaTag* child, nMetaTag* reference, bool before)
@@ -65,16 +72,21 @@ nMetaTag* nMetaTag::InsertChild(nMetaTag* child, nMetaTag* reference, bool befor
         return 0;
     if (!reference)
         return static_cast<nMetaTag*>(m_children.Add(child, true, false));
-    nLinkedListEntry* entry = m_children.GetHead();
-    while (entry && entry != reference)
-        entry = entry->GetNext();
-    if (!entry)
+    // The tail is where appending callers keep their reference: no walk for it.
+    if (reference != m_children.GetTail())
     {
-        *g_log << "[!] " << "Reference tag is not a child of tag '" << m_id.GetCStr() << "'.\n";
-        return 0;
+        nLinkedListEntry* entry = m_children.GetHead();
+        while (entry && entry != reference)
+            entry = entry->GetNext();
+        if (!entry)
+        {
+            *g_log << "[!] " << "Reference tag is not a child of tag '" << m_id.GetCStr() << "'.\n";
+            return 0;
+        }
     }
-    nLinkedListEntry* linked = before ? m_children.InsertBefore(child, reference, false)
-                                      : m_children.InsertAfter(child, reference, false);
+    bool fresh = SurelyNotChild(child);
+    nLinkedListEntry* linked = before ? m_children.InsertBefore(child, reference, fresh)
+                                      : m_children.InsertAfter(child, reference, fresh);
     return static_cast<nMetaTag*>(linked);
 }
 

@@ -52,6 +52,7 @@ public:
 
 private:
     bool RefusesChildren() const;                        // logs the refusal when the tag holds a value
+    bool SurelyNotChild(const nMetaTag* tag) const;      // true only when tag is certainly not a child
 
     nLinkedListId m_children;
     nVariant      m_value;
