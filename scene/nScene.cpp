@@ -11,6 +11,8 @@
 #include "physics/nPhysicItem.h"
 #include "render/nRenderer.h"
 #include "scene/nItem.h"
+#include "scene/nObject.h"
+#include "scene/nTrigger.h"
 #include "script/iface/nScriptEventDispatcher.h"
 #include "script/iface/nScriptUnit.h"
 #include "script/iface/nScriptVM.h"
@@ -225,6 +227,9 @@ void nScene::UnregisterItem(nMItem* item)
     if (m_vm) m_vm->InvalidateNativeObject(static_cast<void*>(item));
     // The node may already be destroyed: it is compared, never read.
     if (item->m_item && item->m_item == m_currentCamera) m_currentCamera = 0;
+    // Items destroyed outside the flush leave no record or bone slot pointing at them.
+    nTrigger::RemoveFromTriggers(this, item, false);
+    nMObject::ReleaseBone(this, item->m_item);
     Unlink(m_deletionQueue, item->m_links.deletion);
     Unlink(m_pendingActivations, item->m_links.activation);
     Unlink(m_pendingDeactivations, item->m_links.deactivation);
@@ -345,6 +350,7 @@ void nScene::FlushDeletionQueue()
         }
         NotifyListeners(SceneEventItemDeleting, &item);
         if (item->m_item && item->m_item == m_currentCamera) m_currentCamera = 0;
+        nTrigger::RemoveFromTriggers(this, item, true);
         Unlink(m_activeItems, item->m_links.active);
         Unlink(m_pendingActivations, item->m_links.activation);
         Unlink(m_pendingDeactivations, item->m_links.deactivation);
@@ -530,6 +536,8 @@ void nScene::Evaluate(uint32_t flags)
         });
     }
 
+    if (flags & SceneEvaluateTrigger) nTrigger::TestScene(this);
+
     Walk(m_activeWalk, m_activeItems, m_activeVersion, [dt](nMItem* item) { nACEManager::Advance(item, dt); });
 
     if (flags & SceneEvaluateScript) {
@@ -545,6 +553,10 @@ void nScene::Evaluate(uint32_t flags)
 
     Walk(m_activeWalk, m_activeItems, m_activeVersion, [](nMItem* item) { item->Evaluate(); });
     Walk(m_activeWalk, m_activeItems, m_activeVersion, [this, flags](nMItem* item) { UpdateItem(item, item->m_item, flags); });
+    if (nObject::GetSkinnedCount() > 0)
+        Walk(m_activeWalk, m_activeItems, m_activeVersion, [](nMItem* item) {
+            if (nObject* object = nMObject::FromItem(item)) object->UpdateSkinning();
+        });
 
     m_evaluating = false;
     m_timers[SceneTimerEvaluate].Stop();

@@ -17,6 +17,7 @@
 #include "script/iface/nScriptedObject.h"
 #include "ui/nScene2D.h"
 
+class nGeometry;
 class nItem;
 class nOrvex;
 class nRenderer;
@@ -154,6 +155,12 @@ public:
     // The part of creation every item factory shares once the item is built: name, typed
     // list, uid and listener event 2. Factories tell event 1 before constructing.
     void    AddCreatedItem(nMItem* item, const char* name);
+
+    // Item factories, in the shared creation order; NULL (logged) when out of memory.
+    nMItem* CreateCamera(const char* name);
+    nMItem* CreateObject(const char* name, nGeometry* geometry);  // the geometry is set and skinned before listing
+    nMItem* CreateLight(const char* name, int32_t type, float priority); // appended unsorted
+    nMItem* CreateTrigger(const char* name);
 
     // Queues.
     void RequestActivation(nMItem* item, bool active);            // pending activation (leaving deactivation) or the reverse

@@ -1,0 +1,325 @@
+#include "scene/nObject.h"
+
+#include <new>
+
+#include "core/nFrustum.h"
+#include "core/nLog.h"
+#include "core/nMetaFile.h"
+#include "core/nMetaTag.h"
+#include "engine/hub/nOrvex.h"
+#include "resources/nResourceLoader.h"
+#include "scene/nCamera.h"
+#include "scene/nItemTags.h"
+#include "scene/nScene.h"
+
+namespace {
+
+const uint32_t kGeometryHidden = 0x1;   // proxy flag: the geometry is not drawn
+
+int32_t g_skinnedObjects = 0;
+
+bool ReadObjectTag(nMItem* item, nMetaFile* document, nMetaTag* tag)
+{
+    return static_cast<nMObject*>(item)->GetObject().Deserialize(document, tag);
+}
+
+}
+
+nObject::nObject(nOrvex* engine)
+    : nItem(engine), m_boneMatrices(0), m_boneVolumes(0), m_cacheGeometry(true)
+{
+}
+
+nObject::~nObject()
+{
+    FreeSkinning();
+    m_occluder.Release();
+    m_geometry.Release();
+}
+
+int32_t nObject::GetSkinnedCount()
+{
+    return g_skinnedObjects;
+}
+
+void nObject::SetGeometry(nGeometry* geometry, bool setupSkinning)
+{
+    if (m_geometry == geometry) return;
+    FreeSkinning();
+    m_geometry = geometry;
+    if (setupSkinning) SetupSkinning();
+}
+
+// Skin.
+
+void nObject::FreeSkinning()
+{
+    if (m_bones.GetCount() > 0 && m_boneMatrices && m_boneVolumes) --g_skinnedObjects;
+    delete[] m_boneMatrices;
+    m_boneMatrices = 0;
+    delete[] m_boneVolumes;
+    m_boneVolumes = 0;
+    m_bones.Free();
+}
+
+bool nObject::SetupSkinning()
+{
+    FreeSkinning();
+    nGeometry* g = m_geometry.Get();
+    if (!g || g->boneCount <= 0) return true;
+    const int32_t count = g->boneCount;
+    bool ok = m_bones.Alloc(count);
+    if (ok) {
+        m_boneMatrices = new (std::nothrow) nMatrix4[(size_t)count];
+        const nVector origin(0.0f, 0.0f, 0.0f, 1.0f);
+        m_boneVolumes = new (std::nothrow) nMinMax[(size_t)count];
+        if (m_boneVolumes)
+            for (int32_t i = 0; i < count; ++i) m_boneVolumes[i] = nMinMax(origin, origin);
+        ok = m_boneMatrices && m_boneVolumes;
+    }
+    if (ok) ++g_skinnedObjects;
+    if (ok && ComputeBoneVolumes()) return true;
+    FreeSkinning();
+    *g_log << "[!] " << "Failed to allocate skinning structure.\n";
+    return false;
+}
+
+bool nObject::ComputeBoneVolumes()
+{
+    const nGeometry* g = m_geometry.Get();
+    const int32_t count = m_bones.GetCount();
+    nCountedByteArray seen = AllocateByteArray(count);
+    if (seen.count != count) {
+        *g_log << "[!] " << "Failed to allocate the bone bounding volume array.\n";
+        return false;
+    }
+    if (!g->skinWeights || !g->vertices) return true;
+    for (uint32_t v = 0; v < g->vertexCount; ++v) {
+        const nSkinWeight& w = g->skinWeights[v];
+        for (int k = 0; k < 4; ++k) {
+            if (!(w.weight[k] > 0.0f)) continue;
+            const int32_t b = w.bone[k];
+            if (b >= count) continue;
+            if (!seen.data[b]) {
+                m_boneVolumes[b] = nMinMax(g->vertices[v], g->vertices[v]);
+                seen.data[b] = 1;
+            } else {
+                m_boneVolumes[b].Include(g->vertices[v]);
+            }
+        }
+    }
+    return true;
+}
+
+bool nObject::SetBone(int32_t index, nItem* item)
+{
+    if (index < 0 || index >= m_bones.GetCount()) return false;
+    m_bones.Set(index, item);
+    if (item) item->SetFlag(ItemFlagBone, true);
+    return true;
+}
+
+nMatrix4 nObject::GetBindMatrix(int32_t index) const
+{
+    const nGeometry* g = m_geometry.Get();
+    if (!g || index < 0 || index >= m_bones.GetCount() || index >= g->boneCount || !g->bindMatrices) return nMatrix4();
+    return g->bindMatrices[index];
+}
+
+bool nObject::GetBoneVolume(int32_t index, nOBB& out) const
+{
+    if (index < 0 || index >= m_bones.GetCount()) return false;
+    out.FromMinMax(m_boneVolumes[index]);
+    out.Transform(m_boneMatrices[index]);
+    return true;
+}
+
+void nObject::UpdateSkinning()
+{
+    const int32_t count = m_bones.GetCount();
+    if (count <= 0) return;
+    const nMatrix4& inverse = GetInverseWorldMatrix();
+    for (int32_t i = 0; i < count; ++i) {
+        nItem* bone = GetBone(i);
+        m_boneMatrices[i] = bone ? inverse * bone->GetWorldMatrix() * GetBindMatrix(i) : nMatrix4();
+    }
+}
+
+bool nObject::SkinVertices(nVector* out) const
+{
+    const nGeometry* g = m_geometry.Get();
+    if (!out || !g || !g->vertices || g->vertexCount == 0) return false;
+    const uint32_t vertexCount = g->vertexCount;
+    const nVector* in = g->vertices;
+    const nSkinWeight* weights = g->skinWeights;
+    const uint32_t count = (uint32_t)m_bones.GetCount();
+    if (count == 0 || !weights) {
+        for (uint32_t v = 0; v < vertexCount; ++v) out[v] = nVector(in[v].x, in[v].y, in[v].z, 1.0f);
+        return true;
+    }
+    const nMatrix4* matrices = m_boneMatrices;
+    for (uint32_t v = 0; v < vertexCount; ++v) {
+        // The weighted sum of the bone matrices' top three rows, applied once.
+        float m[12] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+        const nSkinWeight& w = weights[v];
+        for (int k = 0; k < 4; ++k) {
+            const uint32_t b = w.bone[k];
+            if (b >= count) continue;
+            const float weight = w.weight[k];
+            const float* s = matrices[b].m;
+            for (int j = 0; j < 12; ++j) m[j] += weight * s[j];
+        }
+        const float x = in[v].x, y = in[v].y, z = in[v].z;
+        out[v] = nVector(m[0] * x + m[1] * y + m[2] * z + m[3],
+                         m[4] * x + m[5] * y + m[6] * z + m[7],
+                         m[8] * x + m[9] * y + m[10] * z + m[11], 1.0f);
+    }
+    return true;
+}
+
+void nObject::GetWorldMinMax(nMinMax& out) const
+{
+    const nGeometry* g = m_geometry.Get();
+    if (!g) {
+        nItem::GetWorldMinMax(out);
+        return;
+    }
+    const int32_t count = m_bones.GetCount();
+    if (count <= 0) {
+        out = g->bounds;
+        return;
+    }
+    for (int32_t i = 0; i < count; ++i) {
+        nOBB box;
+        GetBoneVolume(i, box);
+        if (i == 0) out = box.GetMinMax();
+        else out.Merge(box.GetMinMax());
+    }
+}
+
+// Drawing.
+
+float nObject::ViewDepth(const nMatrix4& cameraWorld, const nGeometry* geometry, const nMatrix4& objectWorld)
+{
+    nVector centre = geometry->centre.Transform(objectWorld);
+    return (centre - cameraWorld.GetColumn(3, true)).Dot(cameraWorld.GetColumn(2, true));
+}
+
+void nObject::Enqueue(nItem* camera, nRenderablePrimitiveList* list, int32_t pass)
+{
+    nGeometry* g = m_geometry.Get();
+    if (!g || !camera || !list) return;
+    const nMatrix4& world = GetWorldMatrix();
+    const nMatrix4& cameraWorld = camera->GetWorldMatrix();
+    if (pass == 0) {
+        const float d2 = world.GetColumn(3, true).DistanceSquared(cameraWorld.GetColumn(3, true));
+        if (!(d2 < g->lodDistance * g->lodDistance)) {
+            if (g->proxyFlags & GeometryLodNull) return;
+            if (g->lodProxy.IsValid()) g = g->lodProxy.Get();
+        }
+    } else if (pass == 1) {
+        if (g->proxyFlags & GeometryShadowNull) return;
+        if (g->shadowProxy.IsValid()) g = g->shadowProxy.Get();
+    }
+    if (g->proxyFlags & kGeometryHidden) return;
+
+    nTimer* timer = m_engine ? &m_engine->GetQueueTimer() : 0;
+    if (timer) timer->Start(true);
+    nMinMax box;
+    GetWorldMinMax(box);
+    const nCamera* view = dynamic_cast<const nCamera*>(camera);
+    if (!view || const_cast<nCamera*>(view)->GetFrustum().TestMinMax(box, &world) != VisibilityOutside) {
+        nRenderablePrimitive* primitive = new (std::nothrow)
+            nRenderablePrimitive(RenderablePrimitiveGeometry, this, ViewDepth(cameraWorld, g, world), g);
+        if (primitive && !list->InsertAfter(primitive, 0)) delete primitive;
+    }
+    if (timer) timer->Stop();
+}
+
+// NML.
+
+bool nObject::Deserialize(nMetaFile* document, nMetaTag* tag)
+{
+    if (!tag) return false;
+    if (!IsTagNamed(tag, "Object")) {
+        *g_log << "[!] " << "Could not parse object. Root tag id is incorrect (" << tag->GetName().GetCStr() << ").\n";
+        return false;
+    }
+    nMetaTag* cacheTag = tag->FindPath("CacheGeometry;");
+    m_cacheGeometry = true;
+    if (cacheTag && !ReadTagBool(cacheTag, m_cacheGeometry)) m_cacheGeometry = false;
+
+    nMetaTagIterator it;
+    while (nMetaTag* child = tag->NextChild(it)) {
+        const char* name = 0;
+        if (IsTagNamed(child, "Item")) {
+            nItem::Deserialize(document, child);
+        } else if (IsTagNamed(child, "Geometry")) {
+            if ((name = ReadTagString(child)) != 0) SetGeometry(LoadGeometry(m_engine, name, false, !m_cacheGeometry), true);
+        } else if (IsTagNamed(child, "Occluder")) {
+            if ((name = ReadTagString(child)) != 0) SetOccluder(LoadGeometry(m_engine, name, false, false));
+        } else if (!IsTagNamed(child, "CacheGeometry")) {
+            *g_log << "[*] " << "Unknown tag '" << child->GetName().GetCStr() << "' in <Object>.\n";
+        }
+    }
+    return true;
+}
+
+nMetaTag* nObject::Serialize(nMetaFile* document)
+{
+    nMetaTag* root = new (std::nothrow) nMetaTag("Object");
+    if (!root) {
+        *g_log << "[!] " << "Could not serialize object. Failed to create root tag.\n";
+        return 0;
+    }
+    AppendTag(root, nItem::Serialize(document));
+    if (!m_cacheGeometry) AppendTag(root, new (std::nothrow) nMetaTag("CacheGeometry", false));
+    if (m_geometry.IsValid())
+        AppendTag(root, new (std::nothrow) nMetaTag("Geometry", m_geometry->GetName().GetCStr() ? m_geometry->GetName().GetCStr() : ""));
+    if (m_occluder.IsValid())
+        AppendTag(root, new (std::nothrow) nMetaTag("Occluder", m_occluder->GetName().GetCStr() ? m_occluder->GetName().GetCStr() : ""));
+    return root;
+}
+
+// Managed object.
+
+nMObject::nMObject(nScene* scene)
+    : nMItem(scene), m_object(scene ? scene->GetEngine() : 0)
+{
+    SetNode(&m_object, ManagedItemObject);
+}
+
+nMObject::~nMObject()
+{
+    RaiseOnDelete();
+}
+
+bool nMObject::Deserialize(nMetaFile* document, nMetaTag* tag)
+{
+    return DeserializeManagedTag(this, document, tag, "MObject", "Object",
+                                 "Could not parse managed object. Root tag id is incorrect (", ReadObjectTag);
+}
+
+nMetaTag* nMObject::Serialize(nMetaFile* document)
+{
+    return SerializeManagedTag(this, document, "MObject", m_object.Serialize(document),
+                               "Could not create managed root tag to serialize.\n");
+}
+
+nObject* nMObject::FromItem(nMItem* item)
+{
+    if (!item || item->GetKind() != ManagedItemObject) return 0;
+    nMObject* object = dynamic_cast<nMObject*>(item);
+    return object ? &object->m_object : 0;
+}
+
+void nMObject::ReleaseBone(nScene* scene, const nItem* node)
+{
+    if (!scene || !node || g_skinnedObjects == 0) return;
+    for (nListNode<nMItem*>* n = scene->GetObjects().GetHead(); n; n = n->next) {
+        nObject* object = FromItem(n->value);
+        if (!object) continue;
+        for (int32_t i = 0; i < object->GetBoneCount(); ++i)
+            if (object->GetBone(i) == node) object->SetBone(i, 0);
+    }
+}
