@@ -8,8 +8,6 @@
 
 namespace {
 
-typedef nList<nScriptUnit*>::Node UnitNode;
-
 // One call on one unit: the owner first, then up to three further arguments.
 void Call(nScriptUnit* unit, const char* name, nScriptObject* function,
           const nScriptValue* a = 0, const nScriptValue* b = 0, const nScriptValue* c = 0)
@@ -21,53 +19,41 @@ void Call(nScriptUnit* unit, const char* name, nScriptObject* function,
     unit->ExecuteCall(0);
 }
 
-// By-name event to every unit of the owner. The next node is read before the call: a
-// handler may remove units.
+// By-name event to every unit of the owner. Handlers may clear the units or destroy the
+// owner: the walk then ends.
 void SendByName(nScriptedObject* owner, const char* name,
                 const nScriptValue* a = 0, const nScriptValue* b = 0, const nScriptValue* c = 0)
 {
-    if (!owner) return;
-    for (UnitNode* n = owner->GetScriptUnits().GetHead(); n;) {
-        UnitNode* next = n->next;
-        Call(n->value, name, 0, a, b, c);
-        n = next;
-    }
+    nScriptUnitWalk walk(owner);
+    while (nScriptUnit* unit = walk.Next()) Call(unit, name, 0, a, b, c);
 }
 
 // Cached event to the units of a managed item; units without the method are skipped.
 void SendCachedItem(nScriptedObject* owner, const char* name, int32_t cached,
                     const nScriptValue* a = 0, const nScriptValue* b = 0, const nScriptValue* c = 0)
 {
-    if (!owner) return;
-    for (UnitNode* n = owner->GetScriptUnits().GetHead(); n;) {
-        UnitNode* next = n->next;
-        nScriptObject* function = static_cast<nManagerScriptUnit*>(n->value)->GetCached(cached);
-        if (function) Call(n->value, name, function, a, b, c);
-        n = next;
+    nScriptUnitWalk walk(owner);
+    while (nScriptUnit* unit = walk.Next()) {
+        nScriptObject* function = static_cast<nManagerScriptUnit*>(unit)->GetCached(cached);
+        if (function) Call(unit, name, function, a, b, c);
     }
 }
 
 void SendCachedScene(nScriptedObject* owner, const char* name, int32_t cached, const nScriptValue* a = 0)
 {
-    if (!owner) return;
-    for (UnitNode* n = owner->GetScriptUnits().GetHead(); n;) {
-        UnitNode* next = n->next;
-        nScriptObject* function = static_cast<nSceneScriptUnit*>(n->value)->GetCached(cached);
-        if (function) Call(n->value, name, function, a);
-        n = next;
+    nScriptUnitWalk walk(owner);
+    while (nScriptUnit* unit = walk.Next()) {
+        nScriptObject* function = static_cast<nSceneScriptUnit*>(unit)->GetCached(cached);
+        if (function) Call(unit, name, function, a);
     }
 }
 
 // Sets up every unit that has no instance yet and greets each one that succeeded.
 void SetupAndGreet(nScriptedObject* owner)
 {
-    if (!owner) return;
-    for (UnitNode* n = owner->GetScriptUnits().GetHead(); n;) {
-        UnitNode* next = n->next;
-        nScriptUnit* unit = n->value;
+    nScriptUnitWalk walk(owner);
+    while (nScriptUnit* unit = walk.Next())
         if (!unit->GetInstance() && unit->Setup()) Call(unit, "OnSetup", 0);
-        n = next;
-    }
 }
 
 }
@@ -187,10 +173,9 @@ void nSceneScriptEventDispatcher::OnPhysicStep(nScriptedObject* scene, bool befo
 
 void nSceneScriptEventDispatcher::OnUpdate(nScriptedObject* scene)
 {
-    if (!scene) return;
-    for (UnitNode* n = scene->GetScriptUnits().GetHead(); n;) {
-        UnitNode* next = n->next;
-        nSceneScriptUnit* unit = static_cast<nSceneScriptUnit*>(n->value);
+    nScriptUnitWalk walk(scene);
+    while (nScriptUnit* u = walk.Next()) {
+        nSceneScriptUnit* unit = static_cast<nSceneScriptUnit*>(u);
         if (unit->GetUpdateDelay() >= 1) {
             nScriptVM* vm = unit->GetVM();
             nOrvex* engine = vm ? vm->GetEngine() : 0;
@@ -198,7 +183,6 @@ void nSceneScriptEventDispatcher::OnUpdate(nScriptedObject* scene)
         } else if (nScriptObject* function = unit->GetCached(nSceneScriptUnit::CachedOnUpdate)) {
             Call(unit, "OnUpdate", function);
         }
-        n = next;
     }
 }
 

@@ -9,10 +9,14 @@
 nScriptedObject::~nScriptedObject()
 {
     ClearScriptUnits();
+    // A handler destroyed the owner while its events were being sent: those walks end.
+    for (nScriptUnitWalk* w = m_walks; w; w = w->m_outer) w->m_owner = 0;
+    m_walks = 0;
 }
 
 void nScriptedObject::ClearScriptUnits()
 {
+    for (nScriptUnitWalk* w = m_walks; w; w = w->m_outer) w->m_next = 0;
     // Unlink before deleting: nothing may find a unit that is being destroyed.
     while (nList<nScriptUnit*>::Node* n = m_units.GetHead()) {
         nScriptUnit* unit = n->value;
@@ -54,4 +58,30 @@ nMetaTag* nScriptedObject::Serialize(nMetaFile* document) const
         if (unit && !root->AddChild(unit)) delete unit;
     }
     return root;
+}
+
+nScriptUnitWalk::nScriptUnitWalk(nScriptedObject* owner)
+    : m_owner(owner), m_next(owner ? owner->m_units.GetHead() : 0), m_outer(0)
+{
+    if (owner) {
+        m_outer = owner->m_walks;
+        owner->m_walks = this;
+    }
+}
+
+nScriptUnitWalk::~nScriptUnitWalk()
+{
+    if (!m_owner) return;
+    // Walks end in the reverse order of their start; a walk further in is already gone.
+    nScriptUnitWalk** link = &m_owner->m_walks;
+    while (*link && *link != this) link = &(*link)->m_outer;
+    if (*link) *link = m_outer;
+}
+
+nScriptUnit* nScriptUnitWalk::Next()
+{
+    if (!m_owner || !m_next) return 0;
+    nListNode<nScriptUnit*>* node = m_next;
+    m_next = node->next;
+    return node->value;
 }
