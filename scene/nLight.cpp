@@ -168,12 +168,13 @@ bool nLight::ComputeLighting(const nVector& point, const nVector& normal, float*
                              const nVector* view, float glossiness, bool halfVector, bool cookTorrance)
 {
     if (!diffuse && !specular) return false;
+    const nMatrix4& world = GetWorldMatrix();
     float atten = 1.0f;
     nVector l;
     if (m_type == LightTypeParallel) {
-        l = (-m_world.GetColumn(2, true)).Normalize();
+        l = (-world.GetColumn(2, true)).Normalize();
     } else {
-        nVector d = m_world.GetColumn(3, true) - point;
+        nVector d = world.GetColumn(3, true) - point;
         float dist = d.Length();
         l = dist > 0.0f ? d / dist : nVector(0.0f, 0.0f, 0.0f);
         if (m_range != 0.0f) {
@@ -181,7 +182,7 @@ bool nLight::ComputeLighting(const nVector& point, const nVector& normal, float*
             if (atten <= 0.0f) return false;
         }
         if (m_type == LightTypeSpot) {
-            float cosine = m_world.GetColumn(2, true).Normalize().Dot(-l);
+            float cosine = world.GetColumn(2, true).Normalize().Dot(-l);
             // Rounding may carry the cosine of an on-axis point just beyond 1.
             if (cosine > 1.0f) cosine = 1.0f;
             if (cosine < -1.0f) cosine = -1.0f;
