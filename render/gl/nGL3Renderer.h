@@ -46,10 +46,10 @@ public:
         UnitTexEnv      = 0x8,   // the texture environment changed
         UnitCoordArray  = 0x10   // the texture-coordinate client array enabled
     };
-    static const int32_t kTextureUnits = 8;
-    static const int32_t kLineCapacity = 32768;   // lines kept between two flushes
-    static const int32_t kMaxBatchVertices = 16384;
-    static const int32_t kMaxBatchBones = 16;
+    static constexpr int32_t kTextureUnits = 8;
+    static constexpr int32_t kLineCapacity = 32768;   // lines kept between two flushes
+    static constexpr int32_t kMaxBatchVertices = 16384;
+    static constexpr int32_t kMaxBatchBones = 16;
 
     // Device copy of a texture.
     struct GL_TextureData : nRenderData

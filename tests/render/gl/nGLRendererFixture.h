@@ -1,0 +1,93 @@
+#pragma once
+// nGLRendererFixture: an engine with an OpenGL renderer opened on a hidden 128 x 96 window,
+// pixel probes and a pixel-space projection. Tests skip only when no display can be opened.
+
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <GL/gl.h>
+
+#include <cmath>
+#include <cstdint>
+
+#include "engine/hub/nOrvex.h"
+#include "render/gl/nGL3Renderer.h"
+
+inline bool GLDisplayAvailable()
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return true;
+}
+
+#define QZ_REQUIRE_GL_DISPLAY() \
+    if (!GLDisplayAvailable()) GTEST_SKIP() << "no display can be opened: " << SDL_GetError()
+
+struct nRGBA
+{
+    int r, g, b, a;
+};
+
+// Each channel within tolerance (0..255).
+inline ::testing::AssertionResult PixelNear(const nRGBA& got, const nRGBA& want, int tolerance = 2)
+{
+    if (std::abs(got.r - want.r) <= tolerance && std::abs(got.g - want.g) <= tolerance &&
+        std::abs(got.b - want.b) <= tolerance && std::abs(got.a - want.a) <= tolerance)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "pixel (" << got.r << ", " << got.g << ", " << got.b << ", " << got.a
+                                         << ") wanted (" << want.r << ", " << want.g << ", " << want.b << ", "
+                                         << want.a << ")";
+}
+
+// The back buffer at (x, y), y counted from the bottom as GL does. Alpha is forced to 255 by
+// a buffer without alpha.
+inline nRGBA ReadPixel(int x, int y)
+{
+    uint8_t p[4] = {0, 0, 0, 0};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+    return nRGBA{p[0], p[1], p[2], p[3]};
+}
+
+// Row-major projection from pixel coordinates (origin bottom left, y up, z 0) to clip space.
+inline nMatrix4 PixelProjection(float width, float height)
+{
+    nMatrix4 m;
+    m.m[0] = 2.0f / width;  m.m[3] = -1.0f;
+    m.m[5] = 2.0f / height; m.m[7] = -1.0f;
+    m.m[10] = -1.0f;
+    return m;
+}
+
+class nGLRendererTest : public ::testing::Test
+{
+protected:
+    static const int32_t kWidth = 128;
+    static const int32_t kHeight = 96;
+
+    void SetUp() override
+    {
+        if (!GLDisplayAvailable()) GTEST_SKIP() << "no display can be opened: " << SDL_GetError();
+        renderer = new nGL3Renderer(&engine, true);
+        ConfigureBeforeOpen(*renderer);
+        ASSERT_TRUE(renderer->Open(kWidth, kHeight, 32, 2));
+        renderer->SetProjectionMatrix(PixelProjection((float)kWidth, (float)kHeight));
+        renderer->SetViewMatrix(nMatrix4());
+        renderer->SetModelMatrix(nMatrix4());
+        ASSERT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
+    }
+
+    void TearDown() override
+    {
+        if (renderer && renderer->IsOpen()) {
+            EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR) << "GL error left by the test";
+        }
+        delete renderer;
+        renderer = 0;
+    }
+
+    virtual void ConfigureBeforeOpen(nGL3Renderer& r) {}
+
+    nOrvex        engine;
+    nGL3Renderer* renderer = 0;
+};
