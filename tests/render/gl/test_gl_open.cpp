@@ -118,8 +118,9 @@ TEST(GLRendererOpen, FullScreenReportsTheSizeTheDisplayGave)
     renderer.GetOutputSize(size);
     EXPECT_EQ(size.x, (float)w);
     EXPECT_EQ(size.y, (float)h);
+    EXPECT_FALSE(nPlatform::IsCursorVisible());
     renderer.Close();
-    EXPECT_TRUE(nPlatform::IsCursorVisible() || !renderer.IsOpen());
+    EXPECT_EQ(renderer.GetWindowHandle(), nullptr);
 }
 
 TEST(GLRendererOpen, ASecondOpenIsRefusedAndKeepsTheFirstOutput)
@@ -161,6 +162,23 @@ TEST(GLRendererOpen, CloseThenOpenAgainGivesAWorkingNewOutput)
         EXPECT_EQ(renderer.GetTextureBytes(), 0u);
         EXPECT_EQ(renderer.GetGeometryBytes(), 0u);
     }
+}
+
+TEST(GLRendererOpen, AWindowThatCannotBeMadeFailsTheOpenWithNothingLeft)
+{
+    QZ_REQUIRE_GL_DISPLAY();
+    nOrvex engine;
+    nGL3Renderer renderer(&engine, true);
+    for (int32_t width : {0, -5}) {
+        nLogCapture log;
+        EXPECT_FALSE(renderer.Open(width, 48, 32, 2));
+        EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] no compatible display mode found.\n"}));
+        EXPECT_FALSE(renderer.IsOpen());
+        EXPECT_TRUE(renderer.IsClosed());
+        EXPECT_EQ(renderer.GetWindowHandle(), nullptr);
+        EXPECT_EQ(SDL_GL_GetCurrentContext(), nullptr);
+    }
+    EXPECT_TRUE(renderer.Open(64, 48, 32, 2));
 }
 
 TEST(GLRendererOpen, DestroyingTheOpenRendererClosesItAndHandsBackTheNullRenderer)
