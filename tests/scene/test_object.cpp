@@ -352,8 +352,15 @@ TEST(ObjectDrawing, RecordsCarryTheObjectAndSortByViewDepth)
 
 TEST(ObjectNML, ObjectFormsRoundTripWithTheirGeometryNames)
 {
-    nResourceCache cache;   // outlives the scene, which releases the objects' geometries first
     nKitScene k;
+    // The cache goes before the scene, so the geometries die with their last objects while
+    // the engine they report to still stands.
+    nResourceCache cache;
+    struct Selected
+    {
+        nOrvex& engine;
+        ~Selected() { engine.SetResourceCache(nullptr); }
+    } selected{k.engine};
     k.engine.SetResourceCache(&cache);
     nMetaFile document;
     nLogCapture capture;   // the named files do not exist: the loader reports them
