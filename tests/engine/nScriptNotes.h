@@ -4,7 +4,8 @@
 // A script function Note(...) that writes one line per call into a list the test reads:
 // its arguments joined by ',', native objects as "<name>:<object type>" (names given by the
 // test; "?" for a pointer it did not name, "null" for none), every other value as its
-// tostring(). Header only: each test program registers it on its own machine.
+// tostring(). With a call log as sink, each line also goes there as "script.<line>", in order
+// with what the kit's fakes record. Header only: each test program registers it on its own machine.
 
 #include <map>
 #include <string>
@@ -14,11 +15,13 @@
 
 #include "script/nCObject.h"
 #include "script/nSquirrelVM.h"
+#include "tests/scene/kit/nCallLog.h"
 
 struct nScriptNotes
 {
     std::vector<std::string>          lines;
     std::map<const void*, std::string> names;
+    nCallLog*                          sink = 0;
 
     static nScriptNotes*& Current()
     {
@@ -62,6 +65,7 @@ struct nScriptNotes
             line += notes->Describe(v, i);
         }
         notes->lines.push_back(line);
+        if (notes->sink) notes->sink->Add("script." + line);
         return 0;
     }
 
