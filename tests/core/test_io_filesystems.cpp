@@ -42,6 +42,7 @@ struct FileSystemKind {
     const char* name;
     std::function<nIOBaseFS*()> make;
 };
+void PrintTo(const FileSystemKind& kind, std::ostream* os) { *os << kind.name; }
 
 class EveryFS : public nIOTest, public ::testing::WithParamInterface<FileSystemKind> {
 protected:
