@@ -4,6 +4,16 @@
 
 namespace
 {
+    // The video system starts with the first window and stays up for the life of the
+    // process: input devices and later windows share it, and the GL driver it loaded stays
+    // loaded, so that nothing it keeps is ever released from under a live pointer.
+    bool StartVideo()
+    {
+        static bool started = false;
+        if (!started) started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        return started;
+    }
+
     // The attributes go to SDL before the window exists: they choose its pixel format.
     void SetContextAttributes(bool multisample)
     {
@@ -21,7 +31,7 @@ namespace
     }
 }
 
-nGLWindow::nGLWindow() : m_window(0), m_context(0), m_multisampled(false), m_videoStarted(false)
+nGLWindow::nGLWindow() : m_window(0), m_context(0), m_multisampled(false)
 {
 }
 
@@ -34,10 +44,7 @@ nGLWindowResult nGLWindow::CreateWindow(const char* title, int32_t width, int32_
 {
     DestroyWindow();
     if (width <= 0 || height <= 0) return GLWindowFailed;
-    if (!m_videoStarted) {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return GLWindowFailed;
-        m_videoStarted = true;
-    }
+    if (!StartVideo()) return GLWindowFailed;
 
     Uint32 flags = SDL_WINDOW_OPENGL;
     if (mode == GLWindowModeHidden) flags |= SDL_WINDOW_HIDDEN;
@@ -60,8 +67,6 @@ nGLWindowResult nGLWindow::CreateWindow(const char* title, int32_t width, int32_
         m_multisampled = false;
     }
     if (!window) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        m_videoStarted = false;
         return mode == GLWindowModeFullScreen ? GLWindowFullScreenFailed : GLWindowFailed;
     }
     m_window = window;
@@ -77,10 +82,6 @@ void nGLWindow::DestroyWindow()
         m_window = 0;
     }
     m_multisampled = false;
-    if (m_videoStarted) {
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        m_videoStarted = false;
-    }
 }
 
 void nGLWindow::SetTitle(const char* title)

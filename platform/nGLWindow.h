@@ -22,7 +22,7 @@ enum nGLWindowResult
 // One output window with one OpenGL compatibility-profile context (never a core profile):
 // double-buffered, 8 bits per colour channel without alpha, 24 depth bits, no stencil, with
 // 4x multisampling when asked and offered. Main thread only. Creating the first window starts
-// the video system, destroying the last one stops it. Every failure is returned, never logged:
+// the video system, which then stays up for the process. Every failure is returned, never logged:
 // the owner writes its own log line.
 class nGLWindow
 {
@@ -64,7 +64,6 @@ private:
     void* m_window;          // SDL_Window
     void* m_context;         // SDL_GLContext
     bool  m_multisampled;
-    bool  m_videoStarted;    // this window holds one start of the video system
 };
 
 #endif
