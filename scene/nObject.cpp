@@ -181,7 +181,10 @@ void nObject::GetWorldMinMax(nMinMax& out) const
 {
     const nGeometry* g = m_geometry.Get();
     if (!g) {
-        nItem::GetWorldMinMax(out);
+        // Callers place the box with the world matrix, so the node's own point is the origin
+        // here, not its world position.
+        const nVector origin(0.0f, 0.0f, 0.0f, 1.0f);
+        out = nMinMax(origin, origin);
         return;
     }
     const int32_t count = m_bones.GetCount();

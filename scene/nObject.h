@@ -30,7 +30,7 @@ public:
     explicit nObject(nOrvex* engine);                 // no geometry, no skin, cache geometry on
     ~nObject() override;
 
-    void GetWorldMinMax(nMinMax& out) const override; // in the object's own space: bone boxes, the geometry's bounds, or nItem's
+    void GetWorldMinMax(nMinMax& out) const override; // in the object's own space: bone boxes, the geometry's bounds, or the origin
     virtual bool SetupSkinning();                     // rebuilds the skin for the geometry; false (logged, no skin) when out of memory
     virtual void FreeSkinning();                      // no skin
     virtual bool SetBone(int32_t index, nItem* item); // false outside the bone range; a bound item is flagged as a bone

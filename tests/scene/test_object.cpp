@@ -164,6 +164,24 @@ TEST(ObjectSkinning, BoneVolumesEncloseTheInfluencedVertices)
     EXPECT_NEAR(box.max.z, 4.0f, 1e-5f);
 }
 
+TEST(ObjectSkinning, BoxesAreInTheObjectsOwnSpace)
+{
+    nKitScene k;
+    nMObject* empty = static_cast<nMObject*>(k.scene->CreateObject("empty", nullptr));
+    empty->GetObject().SetPosition(nVector(7.0f, 8.0f, 9.0f));
+    empty->GetObject().GetWorldMatrix();
+    nMinMax box;
+    empty->GetObject().GetWorldMinMax(box);
+    EXPECT_FLOAT_EQ(box.min.x, 0.0f);
+    EXPECT_FLOAT_EQ(box.max.z, 0.0f);
+    nSharedPtr<nGeometry> cube(new nGeometry(&k.engine));
+    cube->bounds = nMinMax(nVector(-1.0f, -2.0f, -3.0f), nVector(1.0f, 2.0f, 3.0f));
+    empty->GetObject().SetGeometry(cube.Get(), true);
+    empty->GetObject().GetWorldMinMax(box);
+    EXPECT_FLOAT_EQ(box.min.y, -2.0f);
+    EXPECT_FLOAT_EQ(box.max.z, 3.0f);
+}
+
 TEST(ObjectSkinning, BoneIndicesOutsideTheSkinAreRefused)
 {
     nKitScene k;
