@@ -1,5 +1,6 @@
 #include "physics/bullet/nBulletPhysicItem.h"
 
+#include <cmath>
 #include <cstdint>
 #include <new>
 
@@ -43,6 +44,21 @@ bool IsIdentity(const btTransform& t)
 {
     const btMatrix3x3& b = t.getBasis();
     return t.getOrigin().isZero() && b[0] == btVector3(1, 0, 0) && b[1] == btVector3(0, 1, 0) && b[2] == btVector3(0, 0, 1);
+}
+
+// A value that is not a finite number would spread through the whole simulation.
+void RefuseNonFinite()
+{
+    *g_log << "[*] " << "Physic item ignored a value that is not a finite number.\n";
+}
+
+// Present and finite; a present value that is not finite is refused with one warning.
+bool Usable(const nVector* v)
+{
+    if (!v) return false;
+    if (std::isfinite(v->x) && std::isfinite(v->y) && std::isfinite(v->z)) return true;
+    RefuseNonFinite();
+    return false;
 }
 
 btMatrix3x3 EulerBasis(const nVector& angles)
@@ -406,7 +422,7 @@ void nBulletPhysicItem::SetAngularDamping(float retention)
 
 void nBulletPhysicItem::SetGravity(const nVector* gravity)
 {
-    if (m_body && gravity) m_body->setGravity(ToBullet(*gravity));
+    if (m_body && Usable(gravity)) m_body->setGravity(ToBullet(*gravity));
 }
 
 nVector nBulletPhysicItem::GetGravity()
@@ -420,7 +436,8 @@ nVector nBulletPhysicItem::GetGravity()
 void nBulletPhysicItem::ApplyImpulse(const nVector* velocityChange, const nVector* worldPoint)
 {
     // A body without mass (a massless dynamic item is simulated as static) cannot take one.
-    if (!m_body || !velocityChange || m_mode != PhysicItemDynamic || m_body->getInvMass() == 0.0f) return;
+    if (!m_body || !Usable(velocityChange) || m_mode != PhysicItemDynamic || m_body->getInvMass() == 0.0f) return;
+    if (worldPoint && !Usable(worldPoint)) return;
     SetSleeping(false);
     btVector3 v = ToBullet(*velocityChange);
     btScalar length = v.length();
@@ -436,7 +453,8 @@ void nBulletPhysicItem::ApplyImpulse(const nVector* velocityChange, const nVecto
 
 void nBulletPhysicItem::ApplyForce(const nVector* force, const nVector* worldPoint)
 {
-    if (!m_body || !force || m_mode != PhysicItemDynamic) return;
+    if (!m_body || !Usable(force) || m_mode != PhysicItemDynamic) return;
+    if (worldPoint && !Usable(worldPoint)) return;
     SetSleeping(false);
     if (worldPoint) m_body->applyForce(ToBullet(*force), ToBullet(*worldPoint) - m_body->getCenterOfMassPosition());
     else m_body->applyCentralForce(ToBullet(*force));
@@ -444,13 +462,13 @@ void nBulletPhysicItem::ApplyForce(const nVector* force, const nVector* worldPoi
 
 void nBulletPhysicItem::ApplyTorque(const nVector* torque)
 {
-    if (!m_body || !torque || m_mode != PhysicItemDynamic) return;
+    if (!m_body || !Usable(torque) || m_mode != PhysicItemDynamic) return;
     m_body->applyTorque(m_body->getWorldTransform().getBasis() * ToBullet(*torque));
 }
 
 void nBulletPhysicItem::SetAngularVelocity(const nVector* velocity)
 {
-    if (m_body && velocity) m_body->setAngularVelocity(ToBullet(*velocity));
+    if (m_body && Usable(velocity)) m_body->setAngularVelocity(ToBullet(*velocity));
 }
 
 nVector nBulletPhysicItem::GetAngularVelocity()
@@ -460,7 +478,7 @@ nVector nBulletPhysicItem::GetAngularVelocity()
 
 void nBulletPhysicItem::SetLinearVelocity(const nVector* velocity)
 {
-    if (m_body && velocity) m_body->setLinearVelocity(ToBullet(*velocity));
+    if (m_body && Usable(velocity)) m_body->setLinearVelocity(ToBullet(*velocity));
 }
 
 nVector nBulletPhysicItem::GetLinearVelocity()
@@ -511,6 +529,8 @@ void nBulletPhysicItem::GetMatrix(nMatrix4* out)
 void nBulletPhysicItem::SetMatrix(const nMatrix4* m)
 {
     if (!m_body || !m) return;
+    for (int i = 0; i < 16; ++i)
+        if (!std::isfinite(m->m[i])) return RefuseNonFinite();
     btTransform t = ToRigidBulletTransform(*m, 0);
     t.getOrigin() += t.getBasis() * ToBullet(m_centreOffset);
     m_body->setCenterOfMassTransform(t);

@@ -16,7 +16,7 @@ class nBulletPhysicWorld;
 // One Bullet rigid body per managed item: a compound of one child per shape record, centred
 // on the mass-weighted centre of the shapes. Factors, dampings, group and mask are cached and
 // applied again to every new body. Without a body the operations do nothing and the getters
-// give 0 or (0, 0, 0, 1).
+// give 0 or (0, 0, 0, 1). Vectors and matrices that are not finite are refused with a warning.
 class nBulletPhysicItem : public nPhysicItem
 {
 public:

@@ -245,6 +245,29 @@ TEST_F(BulletItem, PointVelocitiesAddTheSpin)
     EXPECT_TRUE(VectorNear(item->GetAngularVelocity(), nVector(0, 0, 0), 0.0f));
 }
 
+TEST_F(BulletItem, ValuesThatAreNotFiniteAreRefused)
+{
+    NoGravity();
+    nBulletPhysicItem* item = Body(PhysicItemDynamic, PhysicShapeSphere, nVector(1, 0, 0), 1.0f, nVector(1, 2, 3));
+    const float nan = std::nanf(""), inf = INFINITY;
+    nVector bad(0, nan, 0), huge(inf, 0, 0), fine(0, 1, 0);
+    nMatrix4 m = nMatrix4::Translation(nVector(nan, 0, 0));
+    nLogCapture cap;
+    item->SetMatrix(&m);
+    item->SetLinearVelocity(&bad);
+    item->SetAngularVelocity(&huge);
+    item->SetGravity(&bad);
+    item->ApplyImpulse(&bad, 0);
+    item->ApplyImpulse(&fine, &huge);
+    item->ApplyForce(&huge, 0);
+    item->ApplyTorque(&bad);
+    EXPECT_EQ(cap.Lines().size(), 8u);
+    for (const std::string& line : cap.Lines()) EXPECT_EQ(line, "[*] Physic item ignored a value that is not a finite number.\n");
+    KitRun(world, 0.2f);
+    EXPECT_TRUE(VectorNear(item->GetCenterOfMass(), nVector(1, 2, 3), 1e-5f));
+    EXPECT_TRUE(VectorNear(item->GetLinearVelocity(), nVector(0, 0, 0), 0.0f));
+}
+
 TEST_F(BulletItem, DampingIsTheComplementOfTheRetention)
 {
     nBulletPhysicItem* item = Body(PhysicItemDynamic, PhysicShapeSphere, nVector(1, 0, 0), 1.0f, nVector());
