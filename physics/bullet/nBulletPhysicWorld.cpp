@@ -1,5 +1,6 @@
 #include "physics/bullet/nBulletPhysicWorld.h"
 
+#include <cmath>
 #include <new>
 
 #include <btBulletDynamicsCommon.h>
@@ -166,6 +167,11 @@ void nBulletPhysicWorld::DrawDebug()
 void nBulletPhysicWorld::Step(float dt)
 {
     if (!m_world) return;
+    // Bullet keeps the time left over between steps: one bad value would stop it for good.
+    if (!(dt >= 0.0f) || !std::isfinite(dt)) {
+        *g_log << "[*] " << "Physic world step ignored a time that is negative or not a finite number.\n";
+        return;
+    }
     m_world->stepSimulation(dt, kMaxSubSteps, m_fixedStep);
 }
 
@@ -218,6 +224,9 @@ bool nBulletPhysicWorld::RayCast(const nVector* origin, const nVector* direction
                                  int32_t group, int32_t unused, float length)
 {
     if (!m_world || !origin || !direction) return false;
+    if (!std::isfinite(origin->x) || !std::isfinite(origin->y) || !std::isfinite(origin->z) ||
+        !std::isfinite(direction->x) || !std::isfinite(direction->y) || !std::isfinite(direction->z) || std::isnan(length))
+        return false;
     if (!(length > 0.0f)) length = kDefaultRayLength;
     btVector3 from = ToBullet(*origin);
     btVector3 to = from + ToBullet(*direction) * length;

@@ -46,7 +46,7 @@ public:
     void         RemoveItem(nPhysicItem* item) override;
     int32_t      GetContactCount() override;               // contact manifolds of the last step
     bool         GetContact(int32_t index, nPhysicContact* out) override; // false: no such manifold or no point in it
-    void         Step(float dt) override;                  // at most 4 sub-steps of the fixed step
+    void         Step(float dt) override;                  // at most 4 sub-steps of the fixed step; a bad dt is ignored with a warning
 
     void           SetDebugRenderer(nRenderer* renderer);  // after Init only; the drawer lives until Shutdown
     nBulletConvex* GetConvex(const char* geometryName);    // cached or new; NULL when it cannot be built

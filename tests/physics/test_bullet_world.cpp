@@ -1,6 +1,7 @@
 // The Bullet world: sub-steps and their callbacks, ray casts, contacts, shape caches,
 // debug drawing and shutdown.
 
+#include <cmath>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -82,6 +83,29 @@ TEST_F(BulletWorld, SubStepsComeInBeforeAndAfterPairsOfTheFixedStep)
     world.SetCallback(0);
     world.Step(fixed);   // without a callback nothing is called
     EXPECT_EQ(callback.calls.size(), 8u);
+}
+
+TEST_F(BulletWorld, StepTimesThatAreNotFiniteArePassedOver)
+{
+    RecordingCallback callback;
+    world.SetCallback(&callback);
+    nLogCapture cap;
+    world.Step(std::nanf(""));
+    world.Step(-1.0f);
+    world.Step(INFINITY);
+    EXPECT_EQ(cap.Lines().size(), 3u);
+    EXPECT_TRUE(callback.calls.empty());
+    world.Step(world.GetFixedStep());
+    EXPECT_EQ(callback.calls.size(), 2u) << "the world keeps stepping afterwards";
+    world.SetCallback(0);
+
+    nVector origin(0, 10, 0), down(0, -1, 0), bad(std::nanf(""), 0, 0);
+    Body(PhysicItemStatic, PhysicShapeBox, nVector(2, 2, 2), 0.0f, nVector(0, 0, 0));
+    nPhysicRayHit hit;
+    EXPECT_FALSE(world.RayCast(&bad, &down, &hit, 1, 0, 0.0f));
+    EXPECT_FALSE(world.RayCast(&origin, &bad, &hit, 1, 0, 0.0f));
+    EXPECT_FALSE(world.RayCast(&origin, &down, &hit, 1, 0, std::nanf("")));
+    EXPECT_TRUE(world.RayCast(&origin, &down, &hit, 1, 0, 0.0f));
 }
 
 TEST_F(BulletWorld, AfterSubStepCallbackSeesTheBodiesMoved)
