@@ -260,7 +260,7 @@ bool nBulletPhysicItem::Create()
     btScalar mass = 0.0f;
     btVector3 inertia(0.0f, 0.0f, 0.0f);
     if (m_mode == PhysicItemDynamic) {
-        if (childMass > 0.0f) {
+        if (childMass > 0.0f && GetTotalMass() > 0.0f) {
             btTransform principal;
             m_compound->calculatePrincipalAxisTransform(masses, principal, inertia);
             mass = GetTotalMass();
