@@ -4,7 +4,10 @@
 #include <cstdint>
 #include <new>
 
+#include <sys/resource.h>
+
 #include "core/nClock.h"
+#include "core/nList.h"
 #include "core/nLog.h"
 #include "core/nRandom.h"
 #include "engine/hub/nCoreListener.h"
@@ -14,6 +17,8 @@
 int32_t g_debugChannel = -1;
 
 namespace {
+
+const nResourceCacheOps* g_resourceCacheOps = 0;
 
 const int32_t kResetFrameTime = 166;           // ticks: one frame at 60 Hz
 
@@ -66,6 +71,11 @@ nOrvex::nOrvex()
     // Likewise the null mixer: sounds always find a current mixer.
     m_nullMixer = new (std::nothrow) nNull_Mixer(this, true);
     if (!m_nullMixer) *g_log << "[!] " << "Failed to allocate null mixer.\n";
+    if (g_resourceCacheOps) {
+        m_baseCache = g_resourceCacheOps->create();
+        if (!m_baseCache) *g_log << "[!] " << "Failed to allocate base resource cache.\n";
+    }
+    m_currentCache = m_baseCache;
     nRandSeed(77);
 }
 
@@ -73,6 +83,16 @@ nOrvex::~nOrvex()
 {
     if (m_drawNesting != 0)
         *g_log << "[*] " << "Not all BeginDraw() were closed by calling EndDraw().\n";
+    // Caches go first: releasing their resources frees them on the current devices. Pushed
+    // caches that FreeResourceCaches never saw are deleted too rather than leaked.
+    while (nListNode<nResourceCache*>* node = m_pushedCaches.GetHead()) {
+        nResourceCache* cache = node->value;
+        delete m_pushedCaches.Unlink(node);
+        if (cache && g_resourceCacheOps) g_resourceCacheOps->destroy(cache);
+    }
+    if (m_baseCache && g_resourceCacheOps) g_resourceCacheOps->destroy(m_baseCache);
+    m_baseCache = 0;
+    m_currentCache = 0;
     // Deleting the null renderer while it is current leaves the engine without a renderer.
     delete m_nullRenderer;
     m_nullRenderer = 0;
@@ -159,6 +179,85 @@ nResourceCache* nOrvex::SetResourceCache(nResourceCache* cache)
     nResourceCache* previous = m_currentCache;
     m_currentCache = cache ? cache : m_baseCache;
     return previous;
+}
+
+void nOrvex::SetResourceCacheOps(const nResourceCacheOps* ops)
+{
+    g_resourceCacheOps = ops;
+}
+
+const nResourceCacheOps* nOrvex::GetResourceCacheOps()
+{
+    return g_resourceCacheOps;
+}
+
+nResourceCache* nOrvex::NewResourceCache()
+{
+    if (!g_resourceCacheOps) return 0;
+    nResourceCache* cache = g_resourceCacheOps->create();
+    if (!cache) return 0;
+    // A cache whose node cannot be made is still handed out; its owner is then the caller.
+    m_pushedCaches.InsertAfter(cache, 0);
+    return cache;
+}
+
+void nOrvex::FreeResourceCaches()
+{
+    *g_log << "Freeing " << (int32_t)(m_pushedCaches.GetCount() + 1) << " resource cache(s)...\n";
+    m_currentCache = m_baseCache;
+    while (nListNode<nResourceCache*>* node = m_pushedCaches.GetHead()) {
+        nResourceCache* cache = node->value;
+        delete m_pushedCaches.Unlink(node);
+        if (cache && g_resourceCacheOps) g_resourceCacheOps->destroy(cache);
+    }
+    if (m_baseCache && g_resourceCacheOps) g_resourceCacheOps->clear(m_baseCache);
+    *g_log << "Done.\n";
+}
+
+void nOrvex::UpdateStreamedTextures(int32_t dt)
+{
+    if (m_currentCache && g_resourceCacheOps && g_resourceCacheOps->updateStreams)
+        g_resourceCacheOps->updateStreams(m_currentCache, dt);
+}
+
+void nOrvex::BeginDraw(bool updateStreams, bool resetTimers)
+{
+    if (m_drawNesting == 0 && m_renderer) m_renderer->BeginFrame();
+    ++m_drawNesting;
+    if (updateStreams) UpdateStreamedTextures(m_frameTime);
+    if (resetTimers) {
+        m_frameTimer.Stop();
+        m_frameTimer.Start();
+        m_queueTimer.BeginFrame();
+        if (m_renderer) m_renderer->GetRenderQueueTimer().BeginFrame();
+    }
+}
+
+void nOrvex::EndDraw(bool force, bool keepQueue, bool tickClock)
+{
+    if (m_drawNesting > 0) --m_drawNesting;
+    if (m_drawNesting == 0 || force) {
+        if (m_renderer) m_renderer->EndFrame();
+        if (m_mixer) m_mixer->Update();
+        if (m_renderer) m_renderer->Present();
+        CallHook(OrvexHookEndOfFrame, 0);
+        if (tickClock) TickClock();
+    }
+    if (!keepQueue && m_renderer) m_renderer->ResetRenderQueue();
+}
+
+// Normal maps to nice 0; high and real-time raise the priority (nice -10 and -20), which the
+// system grants only to a privileged process.
+bool nOrvex::SetProcessPriority(int32_t priority)
+{
+    int nice;
+    switch (priority) {
+    case ProcessPriorityNormal:   nice = 0; break;
+    case ProcessPriorityHigh:     nice = -10; break;
+    case ProcessPriorityRealtime: nice = -20; break;
+    default: return true;
+    }
+    return setpriority(PRIO_PROCESS, 0, nice) == 0;
 }
 
 nOrvexHook nOrvex::GetHook(int32_t slot) const

@@ -13,6 +13,7 @@ class nNull_Mixer;
 class nResourceCache;
 class nGeometry;
 class nCoreListener;
+class nMetaFile;
 struct nCoreEventRecord;
 
 // A hook: a plain function given one pointer (the end-of-frame hook gets NULL). Each hook
@@ -43,6 +44,26 @@ enum nToolMode
     ToolEdit           = 1,
     ToolPreview        = 2,
     ToolProjectPreview = 3
+};
+
+// What the engine needs of its resource caches. The cache type belongs to the resources layer
+// above the hub, which supplies these operations (nOrvex::SetResourceCacheOps) before the
+// first engine is made; without them an engine has no caches at all (every loader then works
+// uncached) and the cache operations below do nothing.
+struct nResourceCacheOps
+{
+    nResourceCache* (*create)();                           // a new empty cache, NULL when out of memory
+    void (*destroy)(nResourceCache* cache);                // releases everything the cache holds, then the cache
+    void (*clear)(nResourceCache* cache);                  // releases everything, keeps the cache
+    void (*updateStreams)(nResourceCache* cache, int32_t dt); // advances the video textures by dt ticks; may be NULL
+};
+
+// Process priorities of nOrvex::SetProcessPriority.
+enum nProcessPriority
+{
+    ProcessPriorityNormal   = 0,
+    ProcessPriorityHigh     = 1,
+    ProcessPriorityRealtime = 2
 };
 
 // Process-wide debug channel read by material set-up: -1 (off) by default; otherwise only the
@@ -93,8 +114,14 @@ public:
     int32_t  GetTotalClock() const                  { return m_totalClock; }     // sum of the frame times
     void     SetClockSource(ClockFunc clock)        { m_clock = clock; } // NULL: the engine clock; tests inject a fake one
 
-    // Draw bracket nesting (count of open BeginDraw brackets).
+    // Draw bracket. Only the outermost BeginDraw begins a renderer frame, and only the
+    // outermost EndDraw (or a forced one) ends it: end frame, mixer update, present, hook 10,
+    // clock tick when asked. Unless keepQueue, every EndDraw empties the render queue. An
+    // EndDraw without a BeginDraw leaves the nesting at 0 and still ends the frame.
+    void     BeginDraw(bool updateStreams, bool resetTimers);
+    void     EndDraw(bool force, bool keepQueue, bool tickClock);
     uint32_t GetDrawNesting() const                 { return m_drawNesting; }
+    void     UpdateStreamedTextures(int32_t dt);    // video textures of the current cache advance by dt ticks
 
     // Current renderer and mixer; the engine owns only their null fallbacks.
     nRenderer* GetRenderer() const                  { return m_renderer; }
@@ -108,6 +135,24 @@ public:
     nResourceCache* GetResourceCache() const        { return m_currentCache; }
     nResourceCache* SetResourceCache(nResourceCache* cache); // NULL selects the base cache; returns the previous one
     nResourceCache* GetBaseResourceCache() const    { return m_baseCache; }
+    nResourceCache* NewResourceCache();             // appended to the pushed caches, not made current; NULL when it cannot be made
+    void            FreeResourceCaches();           // base cache current, pushed caches deleted oldest first, base cache cleared
+    int32_t         GetPushedCacheCount() const     { return m_pushedCaches.GetCount(); }
+    static void     SetResourceCacheOps(const nResourceCacheOps* ops); // process-wide; NULL: no caches
+    static const nResourceCacheOps* GetResourceCacheOps();
+
+    // Renderer switches from a configuration tree ("engine.cfg"): each of the 19 renderer keys
+    // sets its bit when it holds the bool true and clears it otherwise; then "DebugChannel".
+    // With a tree the path is ignored; without one the file at path is read, and a file that
+    // cannot be read changes nothing and gives false.
+    bool LoadConfig(const char* path, nMetaFile* tree);
+
+    // Log report of the sizes of the machine types and, with core, of the engine's main types.
+    void PrintMemoryLayout(bool core);
+
+    // Scheduling priority of the process (nProcessPriority); false when the system refuses.
+    // Any other value changes nothing and gives true.
+    bool SetProcessPriority(int32_t priority);
 
     // Loader state.
     bool       GetResourceAutoSetup() const         { return m_resourceAutoSetup; }

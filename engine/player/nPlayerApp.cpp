@@ -1,0 +1,324 @@
+#include "engine/player/nPlayerApp.h"
+
+#include <new>
+
+#include "audio/mixer/nMixer.h"
+#include "core/nIO.h"
+#include "core/nLog.h"
+#include "core/nScriptValue.h"
+#include "core/nThread.h"
+#include "engine/player/nPlayerKeys.h"
+#include "physics/bullet/nBulletPhysicWorld.h"
+#include "render/nRenderer.h"
+#include "resources/nPictureIOCodec.h"
+#include "scene/nAnimationPlayer.h"
+#include "scene/nMotion.h"
+#include "scene/nScene.h"
+#include "script/iface/nScriptUnit.h"
+#include "scriptapi/nScriptAPI.h"
+
+namespace {
+
+// Set by the missing-file hooks; the frame loop ends after the frame that set it.
+bool g_missingResource = false;
+
+const char* const kBootScript = "scriptlib/zib.nut";
+
+}
+
+nPlayerApp::nPlayerApp()
+    : m_dataSource(PlayerDataSourceFileSystem),
+      m_viewMode(PlayerViewModeScene),
+      m_rendererId("gl2"),
+      m_mixerId("al"),
+      m_dataRoot("./"),
+      m_inputFile("scene.nms"),
+      m_startClock(0),
+      m_timeToLive(0),
+      m_ignoreEscape(false),
+      m_ignoreBootstrap(false),
+      m_ignoreMissing(false),
+      m_fallbackDiskFS(false),
+      m_profilerEnabled(false),
+      m_safeMode(false),
+      m_fullScreen(false),
+      m_width(800),
+      m_height(600),
+      m_aspectRatio(1.0f),
+      m_renderer(0),
+      m_mixer(0),
+      m_scene(0),
+      m_fileMixer(0),
+      m_vm(&m_engine),
+      m_previousFS(0),
+      m_queuedFallback(false),
+      m_clock(nGetClock)
+{
+}
+
+nPlayerApp::~nPlayerApp()
+{
+    Shutdown();
+    // The IO layer must not keep pointing at the archive that dies with the application.
+    if (nIO::GetCurrentFS() == &m_archive) nIO::SetCurrentFS(m_previousFS);
+    if (m_queuedFallback) nIO::RemoveFallbackFS(m_previousFS);
+    m_queuedFallback = false;
+    nList<nVariant*>::Iterator it;
+    while (nVariant* define = m_defines.Iterate(it)) delete define;
+    m_defines.Clear();
+}
+
+bool nPlayerApp::IsResourceMissing()
+{
+    return g_missingResource;
+}
+
+void nPlayerApp::OnMissingResource(void* name)
+{
+    g_missingResource = true;
+}
+
+bool nPlayerApp::Init()
+{
+    g_missingResource = false;
+    m_engine.SetHook(OrvexHookGeometryMissing, OnMissingResource);
+    m_engine.SetHook(OrvexHookTextureMissing, OnMissingResource);
+    m_engine.SetHook(OrvexHookSoundMissing, OnMissingResource);
+    PrintBanner();
+    RegisterPictureCodecs(false);
+    nScene::SetPhysicWorldFactory(nBulletPhysicWorld::Make);
+    return true;
+}
+
+void nPlayerApp::PrintBanner()
+{
+    struct TypeSize { const char* name; size_t size; };
+    const TypeSize sceneTypes[] = {
+        {"nScene", sizeof(nScene)},
+        {"nMItem", sizeof(nMItem)},
+        {"nMotionChannel", sizeof(nMotionChannel)},
+        {"nMotion", sizeof(nMotion)},
+        {"nAnimationPlayer", sizeof(nAnimationPlayer)},
+        {"nManagerScriptUnit", sizeof(nManagerScriptUnit)},
+    };
+    *g_log << "Quazel stand-alone.\n";
+    *g_log << "Games made with Quazel, played anywhere.\n";
+    *g_log << "Version: " << nOrvex::GetVersion() << "\n";
+    *g_log << "Built with Bullet Physics, Squirrel, FreeType, zlib, stb_image and stb_vorbis.\n";
+    m_engine.PrintMemoryLayout(true);
+    *g_log << "Scene memory layout:\n\n";
+    for (const TypeSize& t : sceneTypes)
+        *g_log << "    sizeof(" << t.name << ") = " << (int32_t)t.size << "\n";
+    *g_log << "\n";
+}
+
+// Start-up.
+
+bool nPlayerApp::Setup()
+{
+    if (!AddSearchPaths()) return false;
+    if (!OpenDataSource()) return false;
+    if (!CreateRenderer()) return false;
+    if (!CreateMixer()) return false;
+    ApplyRendererConfig();
+    if (!OpenRenderer()) return false;
+    if (!OpenMixer()) return false;
+    if (!SetupScripts()) return false;
+    if (!CreateScene()) return false;
+    m_startClock = m_clock();
+    return true;
+}
+
+bool nPlayerApp::AddSearchPaths()
+{
+    for (nListNode<nString>* node = m_searchPaths.GetHead(); node; node = node->next)
+        nIO::AddSearchPath(node->value.GetCStr());
+    return true;
+}
+
+bool nPlayerApp::OpenDataSource()
+{
+    switch (m_dataSource) {
+    case PlayerDataSourceFileSystem:
+        nIO::AddSearchPath(m_dataRoot.GetCStr());
+        return true;
+    case PlayerDataSourceArchive:
+        if (!m_archive.Connect(m_dataRoot.GetCStr(), 0, false, 0, false)) return false;
+        m_previousFS = nIO::SetCurrentFS(&m_archive);
+        if (m_fallbackDiskFS) m_queuedFallback = nIO::QueueFallbackFS(m_previousFS);
+        return true;
+    default:
+        return true;
+    }
+}
+
+bool nPlayerApp::CreateRenderer()
+{
+    if (m_rendererId == "none") return true;
+    if (m_rendererId == "list") {
+        *g_log << "Available renderer ID:\n";
+        *g_log << "\n";
+        *g_log << "'none'\t\t\t\t: No video output.\n";
+        *g_log << "'gl2'\t\t\t\t: OpenGL 2.0 based hardware renderer.\n";
+        *g_log << "\n";
+        return false;
+    }
+    // No renderer with an output device is built into this program yet.
+    return false;
+}
+
+bool nPlayerApp::CreateMixer()
+{
+    if (m_mixerId == "none") return true;
+    if (m_mixerId == "list") {
+        *g_log << "Available mixer ID:\n";
+        *g_log << "\n";
+        *g_log << "'none'\t\t\t\t: No sound output.\n";
+        *g_log << "'al'\t\t\t\t: OpenAL based hardware mixer.\n";
+        *g_log << "'soft'\t\t\t\t: Platform independent software mixer.\n";
+        *g_log << "'file' <output.wav>\t: Software mixer with output to file.\n";
+        *g_log << "\n";
+        return false;
+    }
+    // No mixer with an output device is built into this program yet.
+    return false;
+}
+
+// "engine.cfg" decides every renderer switch; safe mode then forces the shader path off, and
+// the configured aspect ratio reaches whichever renderer is current.
+void nPlayerApp::ApplyRendererConfig()
+{
+    m_engine.LoadConfig(0, &m_config);
+    nRenderer* renderer = m_engine.GetRenderer();
+    if (!renderer) return;
+    if (m_safeMode) renderer->SetSystemFlag(RendererSystemDisableShader, true);
+    renderer->SetGlobalAspectRatio(m_aspectRatio);
+}
+
+bool nPlayerApp::OpenRenderer()
+{
+    nRenderer* renderer = m_engine.GetRenderer();
+    return renderer && renderer->Open(m_width, m_height, 32, m_fullScreen ? 1 : 0);
+}
+
+bool nPlayerApp::OpenMixer()
+{
+    nMixer* mixer = m_engine.GetMixer();
+    return mixer && mixer->Open();
+}
+
+bool nPlayerApp::OpenScriptMachine()
+{
+    if (!m_vm.Open()) return false;
+    RegisterScriptAPI(m_vm.GetHandle());
+    return true;
+}
+
+bool nPlayerApp::SetupScripts()
+{
+    if (m_viewMode == PlayerViewModeProject) {
+        nMetaFile project;
+        if (!project.Load(m_inputFile.GetCStr())) return false;
+        *g_log << "[!] " << "Cannot open project '" << m_inputFile.GetCStr()
+               << "': projects are not supported by this player.\n";
+        return false;
+    }
+    if (!OpenScriptMachine()) return false;
+    m_vm.RunFile(kBootScript, 0);
+    for (nListNode<nString>* node = m_includes.GetHead(); node; node = node->next)
+        m_vm.RunFile(node->value.GetCStr(), 0);
+    nList<nVariant*>::Iterator it;
+    while (nVariant* define = m_defines.Iterate(it)) {
+        nScriptValue value(*define);
+        m_vm.SetValue(define->GetName().GetCStr(), value, 0);
+    }
+    return true;
+}
+
+bool nPlayerApp::LoadSceneFile(const char* path)
+{
+    nMetaFile document;
+    if (!document.Load(path)) return false;
+    *g_log << "[!] " << "Cannot read scene '" << path << "': scene files are not supported by this player.\n";
+    return false;
+}
+
+bool nPlayerApp::CreateScene()
+{
+    if (m_viewMode != PlayerViewModeScene) return true;
+    m_scene = new (std::nothrow) nScene(&m_engine, &m_vm);
+    if (!m_scene) {
+        *g_log << "[!] " << "Failed to create scene object.\n";
+        return false;
+    }
+    if (!m_scene->CreatePhysicWorld()) return false;
+    if (!LoadSceneFile(m_inputFile.GetCStr())) return false;
+    m_scene->RegisterAsPropertyCallback(m_engine.GetRenderer());
+    m_scene->SetScriptGlobals(0);
+    return true;
+}
+
+// The frame loop.
+
+bool nPlayerApp::Frame()
+{
+    m_engine.BeginDraw(true, true);
+
+    bool stop = false;
+    nRenderer* renderer = m_engine.GetRenderer();
+    if (m_viewMode == PlayerViewModeScene && m_scene) {
+        m_scene->Evaluate(SceneEvaluateAll);
+        if (renderer) renderer->RenderQueue();
+        stop = (m_scene->GetFlags() & SceneFlagQuit) != 0;
+    }
+
+    m_engine.EndDraw(false, false, true);
+    renderer = m_engine.GetRenderer();
+    if (renderer) renderer->ResetStatistics();
+    nSleep(1);
+
+    if (m_vm.IsKilled()) return false;
+    if (g_missingResource && !m_ignoreMissing) {
+        *g_log << "[!] " << "Exiting due to missing resources.\n";
+        return false;
+    }
+    // 64-bit ticks: neither a long limit nor a long run can overflow the comparison.
+    if (m_timeToLive != 0 && (int64_t)(m_clock() - m_startClock) > (int64_t)m_timeToLive * nClockFrequency)
+        return false;
+    if (stop) return false;
+    return PumpMessages();
+}
+
+bool nPlayerApp::PumpMessages()
+{
+    nRenderer* renderer = m_engine.GetRenderer();
+    void* window = renderer ? renderer->GetWindowHandle() : 0;
+    if (!m_ignoreEscape && nPlayerKeys::IsEscapeHeld(window)) return false;
+    return true;
+}
+
+bool nPlayerApp::HasFailed()
+{
+    if (m_vm.IsKilled()) return true;
+    if (g_missingResource && !m_ignoreMissing) {
+        *g_log << "[!] " << "Exiting due to missing resources.\n";
+        return true;
+    }
+    return false;
+}
+
+bool nPlayerApp::Shutdown()
+{
+    delete m_scene;
+    m_scene = 0;
+    m_vm.Close();
+    m_engine.FreeResourceCaches();
+    if (nRenderer* renderer = m_engine.GetRenderer()) renderer->Close();
+    if (nMixer* mixer = m_engine.GetMixer()) mixer->Close();
+    delete m_renderer;
+    m_renderer = 0;
+    delete m_mixer;
+    m_mixer = 0;
+    m_fileMixer = 0;
+    return true;
+}
