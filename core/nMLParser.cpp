@@ -326,26 +326,24 @@ private:
     const char* m_text;
 };
 
-// The scratch copies stay out of ParseTag's frame, which recursion multiplies by the tag depth.
-__attribute__((noinline)) bool SetTagName(nMetaTag* tag, const char* begin, const char* end)
+// Name and text go straight from the document text into the tag; the model stops at a NUL
+// inside the range, as a terminated copy would.
+bool SetTagName(nMetaTag* tag, const char* begin, const char* end)
 {
-    TerminatedText name(begin, end);
-    if (!name.Get()) {
+    tag->SetName(begin, end);   // an empty name stays unset
+    if (end > begin && !tag->GetName().GetCStr()) {
         *g_log << "[!] Failed to allocate tag name.\n";
         return false;
     }
-    tag->SetName(end > begin ? name.Get() : nullptr);   // an empty name stays unset
     return true;
 }
 
-__attribute__((noinline)) bool SetStringValue(nMetaTag* tag, const char* begin, const char* end)
+bool SetStringValue(nMetaTag* tag, const char* begin, const char* end)
 {
-    TerminatedText text(begin, end);
-    if (!text.Get()) {
+    if (!tag->GetValue().SetString(begin, end)) {
         MetaTagError("Failed to allocate string, metatag '", tag);
         return false;
     }
-    tag->GetValue().SetString(text.Get());
     return true;
 }
 

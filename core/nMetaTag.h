@@ -1,7 +1,9 @@
 #ifndef N_METATAG_H
 #define N_METATAG_H
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "core/nLinkedList.h"
 #include "core/nVariant.h"
@@ -34,6 +36,12 @@ public:
     nMetaTag(const char* name, const void* data, int32_t length); // binary value, bytes copied
     ~nMetaTag() override;                                // clears the value, deletes the children
 
+    // Tags come from a pool of fixed-size slots: documents build and free them by the hundred
+    // thousand, and a general-purpose heap spends more on that than the parser does on the text.
+    static void* operator new(std::size_t size);
+    static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
+    static void  operator delete(void* block, std::size_t size) noexcept;
+
     nMetaTag* AddChild(nMetaTag* child, bool at_front = false); // child, or NULL (refused: caller keeps it)
     nMetaTag* InsertChild(nMetaTag* child, nMetaTag* reference, bool before); // no reference: append; NULL when refused
     nMetaTag* NextChild(nMetaTagIterator& it);           // next child, or NULL at the end
@@ -44,6 +52,7 @@ public:
 
     const nString&  GetName() const         { return m_id; }
     void            SetName(const char* n)  { m_id.Set(n); }
+    void            SetName(const char* begin, const char* end) { m_id.Set(begin, end); } // as nString::Set(begin, end)
     int32_t         GetType() const         { return m_value.GetType(); }
     nVariant&       GetValue()              { return m_value; }
     const nVariant& GetValue() const        { return m_value; }

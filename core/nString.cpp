@@ -10,16 +10,6 @@ namespace {
 
 const int kFormatBufferSize = 1024;   // Format keeps at most 1023 characters
 
-char* DuplicateRange(const char* begin, size_t length)
-{
-    char* text = static_cast<char*>(std::malloc(length + 1));
-    if (!text)
-        return nullptr;
-    std::memcpy(text, begin, length);
-    text[length] = '\0';
-    return text;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -32,28 +22,86 @@ nString::nString(const char* begin, const char* end) { Set(begin, end); }
 nString::nString(const nString& other)
 {
     if (other.m_text)
-        Set(other.m_text);
+        Assign(other.m_text, other.m_length);
 }
 
-nString::nString(nString&& other) noexcept
-    : m_text(other.m_text), m_hash(other.m_hash), m_length(other.m_length)
+nString::nString(nString&& other) noexcept { TakeFrom(other); }
+
+nString::~nString() { FreeText(); }
+
+void nString::FreeText()
 {
+    if (m_text != m_local)
+        std::free(m_text);
+}
+
+void nString::TakeFrom(nString& other)
+{
+    m_hash = other.m_hash;
+    m_length = other.m_length;
+    if (other.IsLocal()) {
+        std::memcpy(m_local, other.m_local, static_cast<size_t>(other.m_length) + 1);
+        m_text = m_local;
+    } else {
+        m_text = other.m_text;
+    }
     other.m_text = nullptr;
     other.m_hash = 0;
     other.m_length = 0;
 }
 
-nString::~nString() { Clear(); }
+void nString::Assign(const char* text, int32_t length)
+{
+    size_t size = static_cast<size_t>(length);
+    if (length <= kLocalLength) {
+        // text may lie in the own text: move it first, free a heap text after.
+        char* old = m_text;
+        std::memmove(m_local, text, size);
+        m_local[size] = '\0';
+        if (old != m_local)
+            std::free(old);
+        m_text = m_local;
+    } else {
+        char* copy = static_cast<char*>(std::malloc(size + 1));
+        if (copy) {
+            std::memcpy(copy, text, size);
+            copy[size] = '\0';
+        }
+        FreeText();
+        m_text = copy;
+        if (!copy)
+            length = 0;   // out of memory: unset
+    }
+    m_hash = 0;
+    m_length = length;
+}
 
 void nString::Adopt(char* text)
 {
-    std::free(m_text);
-    m_text = text;
+    FreeText();
+    m_text = nullptr;
     m_hash = 0;
-    m_length = text ? static_cast<int32_t>(std::strlen(text)) : 0;
+    m_length = 0;
+    if (!text)
+        return;
+    size_t length = std::strlen(text);
+    if (length <= static_cast<size_t>(kLocalLength)) {
+        std::memcpy(m_local, text, length + 1);
+        std::free(text);
+        m_text = m_local;
+    } else {
+        m_text = text;
+    }
+    m_length = static_cast<int32_t>(length);
 }
 
-void nString::Clear() { Adopt(nullptr); }
+void nString::Clear()
+{
+    FreeText();
+    m_text = nullptr;
+    m_hash = 0;
+    m_length = 0;
+}
 
 void nString::Set(const char* text)
 {
@@ -63,8 +111,7 @@ void nString::Set(const char* text)
         Clear();
         return;
     }
-    // Copy before freeing: text may point into the current text.
-    Adopt(DuplicateRange(text, std::strlen(text)));
+    Assign(text, static_cast<int32_t>(std::strlen(text)));
 }
 
 void nString::SetNonEmpty(const char* text)
@@ -88,7 +135,11 @@ void nString::Set(const char* begin, const char* end)
         Clear();
         return;
     }
-    Adopt(DuplicateRange(begin, static_cast<size_t>(end - begin)));
+    // The text ends at the end of the range or at a NUL inside it.
+    const void* nul = std::memchr(begin, '\0', static_cast<size_t>(end - begin));
+    if (nul)
+        end = static_cast<const char*>(nul);
+    Assign(begin, static_cast<int32_t>(end - begin));
 }
 
 nString& nString::operator=(const nString& other)
@@ -97,7 +148,7 @@ nString& nString::operator=(const nString& other)
         return *this;
     // An empty-set source stays empty-set: readers rely on "" never turning into NULL.
     if (other.m_text)
-        Set(other.m_text);
+        Assign(other.m_text, other.m_length);
     else
         Clear();
     return *this;
@@ -107,13 +158,8 @@ nString& nString::operator=(nString&& other) noexcept
 {
     if (this == &other)
         return *this;
-    std::free(m_text);
-    m_text = other.m_text;
-    m_hash = other.m_hash;
-    m_length = other.m_length;
-    other.m_text = nullptr;
-    other.m_hash = 0;
-    other.m_length = 0;
+    FreeText();
+    TakeFrom(other);
     return *this;
 }
 
@@ -159,6 +205,14 @@ nString& nString::operator+=(const char* text)
     }
     size_t added = std::strlen(text);
     size_t length = static_cast<size_t>(m_length);
+    if (IsLocal() && length + added <= static_cast<size_t>(kLocalLength)) {
+        // text may lie in the own text; memmove reads it whole before the terminator is replaced.
+        std::memmove(m_local + length, text, added);
+        m_local[length + added] = '\0';
+        m_length = static_cast<int32_t>(length + added);
+        m_hash = 0;
+        return *this;
+    }
     char* joined = static_cast<char*>(std::malloc(length + added + 1));
     if (!joined)
         return *this;

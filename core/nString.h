@@ -1,6 +1,7 @@
 #pragma once
-// nString: the engine's one string type, an owned heap copy of an 8-bit text with its length and a
-// lazily computed hash. Characters are bytes; comparisons are case-sensitive.
+// nString: the engine's one string type, an owned copy of an 8-bit text with its length and a
+// lazily computed hash. Characters are bytes; comparisons are case-sensitive. Texts of up to
+// kLocalLength characters are kept inside the string itself, longer ones on the heap.
 //
 // A string is in one of three states:
 //   unset      no text (GetCStr() is NULL), length 0
@@ -68,12 +69,19 @@ public:
     typedef void (*PieceFunction)(void* context, const char* begin, const char* end);
     void ForEachPiece(const char* separator, PieceFunction piece, void* context) const;
 
-private:
-    void Adopt(char* text);                                 // frees the old text, takes text, recomputes length
+    static const int32_t kLocalLength = 15;                 // longest text kept without a heap block
 
-    char*            m_text = nullptr;                      // owned, NUL-terminated; NULL when unset
+private:
+    bool IsLocal() const { return m_text == m_local; }
+    void FreeText();                                        // frees a heap text; leaves the members as they are
+    void Assign(const char* text, int32_t length);          // copy of length characters (no NUL among them); may alias the own text
+    void Adopt(char* text);                                 // frees the old text, takes the heap text (NULL: unset), recomputes length
+    void TakeFrom(nString& other);                          // other's state and text; other becomes unset
+
+    char*            m_text = nullptr;                      // NUL-terminated; m_local or an owned heap block; NULL when unset
     mutable uint32_t m_hash = 0;                            // 0: not computed yet
     int32_t          m_length = 0;
+    char             m_local[kLocalLength + 1];             // the text when it is short
 };
 
 // 0 when the texts are equal or both unset; 1 when exactly one is unset; otherwise, at the first

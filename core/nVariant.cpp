@@ -2,8 +2,16 @@
 
 #include <cstring>
 #include <new>
+#include <utility>
 
-nVariant::nVariant() : m_type(TagType_None), m_binaryLength(0)
+namespace
+{
+
+const nString kUnsetName = nString();
+
+}  // namespace
+
+nVariant::nVariant() : m_type(TagType_None), m_binaryLength(0), m_list(0), m_name(0)
 {
     m_number.binary = 0;
 }
@@ -20,31 +28,51 @@ nVariant::nVariant(int32_t value) : nVariant()
 
 nVariant::nVariant(const char* name, const char* value) : nVariant()
 {
-    m_name.Set(name);
+    SetName(name);
     SetString(value);
 }
 
 nVariant::nVariant(const char* name, int32_t value) : nVariant()
 {
-    m_name.Set(name);
+    SetName(name);
     SetInt(value);
 }
 
 nVariant::nVariant(const char* name, float value) : nVariant()
 {
-    m_name.Set(name);
+    SetName(name);
     SetFloat(value);
 }
 
 nVariant::nVariant(const char* name, bool value) : nVariant()
 {
-    m_name.Set(name);
+    SetName(name);
     SetBool(value);
 }
 
 nVariant::~nVariant()
 {
     FreePayload();
+    delete m_list;
+    delete m_name;
+}
+
+const nString& nVariant::GetName() const
+{
+    return m_name ? *m_name : kUnsetName;
+}
+
+void nVariant::SetName(const char* name)
+{
+    if (!m_name)
+    {
+        if (!name)
+            return;
+        m_name = new (std::nothrow) nString();
+        if (!m_name)
+            return;
+    }
+    m_name->Set(name);
 }
 
 void nVariant::FreePayload()
@@ -54,10 +82,13 @@ void nVariant::FreePayload()
     m_number.binary = 0;
     m_binaryLength = 0;
     m_text.Clear();
-    nListIterator<nVariant*> it;
-    while (nVariant* element = m_list.Iterate(it))
-        delete element;
-    m_list.Clear();
+    if (m_list)
+    {
+        nListIterator<nVariant*> it;
+        while (nVariant* element = m_list->Iterate(it))
+            delete element;
+        m_list->Clear();
+    }
     m_type = TagType_None;
 }
 
@@ -73,6 +104,22 @@ void nVariant::SetString(const char* text)
     FreePayload();
     m_text.Set(text);
     m_type = TagType_String;
+}
+
+bool nVariant::SetString(const char* begin, const char* end)
+{
+    // Copied before the old payload goes: the range may lie in the current text.
+    nString text;
+    if (begin && end > begin)
+        text.Set(begin, end);
+    else
+        text.Set("");
+    if (!text.GetCStr())
+        return false;
+    FreePayload();
+    m_text = std::move(text);
+    m_type = TagType_String;
+    return true;
 }
 
 void nVariant::SetInt(int32_t value)
@@ -140,8 +187,14 @@ void nVariant::AttachBinary(uint8_t* buffer, int32_t length)
 nList<nVariant*>* nVariant::SetList()
 {
     FreePayload();
+    if (!m_list)
+    {
+        m_list = new (std::nothrow) nList<nVariant*>();
+        if (!m_list)
+            return 0;
+    }
     m_type = TagType_List;
-    return &m_list;
+    return m_list;
 }
 
 void nVariant::Set(const nVariant& other)
@@ -166,14 +219,17 @@ void nVariant::CopyPayload(const nVariant& other)
     case TagType_List:
     {
         nList<nVariant*>* list = SetList();
+        if (!list)
+            break;
         nListIterator<nVariant*> it;
-        while (nVariant* element = other.m_list.Iterate(it))
+        while (nVariant* element = other.m_list->Iterate(it))
         {
             nVariant* copy = new (std::nothrow) nVariant();
             if (!copy)
                 continue;
             copy->CopyPayload(*element);
-            copy->m_name = element->m_name;
+            if (element->m_name)
+                copy->SetName(element->m_name->GetCStr());
             if (!list->InsertAfter(copy, 0))
                 delete copy;
         }
@@ -192,11 +248,7 @@ void nVariant::TakePayload(nVariant& from)
     m_number = from.m_number;
     m_binaryLength = from.m_binaryLength;
     m_text = static_cast<nString&&>(from.m_text);
-    nListIterator<nVariant*> it;
-    while (nVariant* element = from.m_list.Iterate(it))
-        if (!m_list.InsertAfter(element, 0))
-            delete element;  // out of memory: that element is lost, nothing leaks
-    from.m_list.Clear();
+    std::swap(m_list, from.m_list);   // from's elements come along; this one's old list is empty
     from.m_number.binary = 0;
     from.m_binaryLength = 0;
     from.m_type = TagType_None;

@@ -40,12 +40,13 @@ public:
 
     // Setters free the old payload (text, list elements, binary buffer) and set the type.
     void SetString(const char* text);                // NULL gives a string value with unset text
+    bool SetString(const char* begin, const char* end); // text [begin, end) up to a NUL in it, empty range: ""; false (unchanged) when out of memory
     void SetInt(int32_t value);
     void SetBool(bool value);
     void SetFloat(float value);
     bool SetBinary(const void* data, int32_t length); // copies; false (type 0) when out of memory or bad arguments
     void AttachBinary(uint8_t* buffer, int32_t length); // takes ownership of a new[] buffer (NULL or length <= 0: empty binary)
-    nList<nVariant*>* SetList();                     // empty list value to fill; the value owns what is added
+    nList<nVariant*>* SetList();                     // empty list value to fill; the value owns what is added (NULL, type 0, when out of memory)
     void Set(const nVariant& other);                 // deep copy of every type's payload; the name stays
     void Clear();                                    // frees the payload; type 0
 
@@ -60,16 +61,18 @@ public:
     const nString&          GetText() const          { return m_text; }   // the type 4 payload
     const uint8_t*          GetBinaryData() const    { return m_type == TagType_Binary ? m_number.binary : 0; }
     int32_t                 GetBinaryLength() const  { return m_type == TagType_Binary ? m_binaryLength : 0; }
-    const nList<nVariant*>* GetList() const          { return m_type == TagType_List ? &m_list : 0; }
-    const nString&          GetName() const          { return m_name; }
-    void                    SetName(const char* name) { m_name.Set(name); }
+    const nList<nVariant*>* GetList() const          { return m_type == TagType_List ? m_list : 0; }
+    const nString&          GetName() const;
+    void                    SetName(const char* name);
 
 private:
     void FreePayload();
     void CopyPayload(const nVariant& other);         // deep copy of other's payload into this one
     void TakePayload(nVariant& from);                // moves from's payload here; from becomes type 0
 
+    // Lists and names are rare beside the values of NML tags: both are allocated on first use.
     int32_t m_type;
+    int32_t m_binaryLength;
     union
     {
         float    real;
@@ -77,10 +80,9 @@ private:
         bool     boolean;
         uint8_t* binary;
     } m_number;
-    int32_t          m_binaryLength;
-    nString          m_text;
-    nList<nVariant*> m_list;
-    nString          m_name;
+    nString           m_text;
+    nList<nVariant*>* m_list;   // NULL until the first list value
+    nString*          m_name;   // NULL while the name is unset
 };
 
 #endif
