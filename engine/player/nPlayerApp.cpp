@@ -7,8 +7,8 @@
 #include "core/nLog.h"
 #include "core/nScriptValue.h"
 #include "core/nThread.h"
-#include "engine/player/nPlayerKeys.h"
 #include "physics/bullet/nBulletPhysicWorld.h"
+#include "platform/nPlatformInput.h"
 #include "render/nRenderer.h"
 #include "resources/nPictureIOCodec.h"
 #include "scene/nAnimationPlayer.h"
@@ -49,7 +49,7 @@ nPlayerApp::nPlayerApp()
       m_mixer(0),
       m_scene(0),
       m_fileMixer(0),
-      m_vm(&m_engine),
+      m_project(&m_engine),
       m_previousFS(0),
       m_queuedFallback(false),
       m_clock(nGetClock)
@@ -207,30 +207,19 @@ bool nPlayerApp::OpenMixer()
     return mixer && mixer->Open();
 }
 
-bool nPlayerApp::OpenScriptMachine()
-{
-    if (!m_vm.Open()) return false;
-    RegisterScriptAPI(m_vm.GetHandle());
-    return true;
-}
-
 bool nPlayerApp::SetupScripts()
 {
-    if (m_viewMode == PlayerViewModeProject) {
-        nMetaFile project;
-        if (!project.Load(m_inputFile.GetCStr())) return false;
-        *g_log << "[!] " << "Cannot open project '" << m_inputFile.GetCStr()
-               << "': projects are not supported by this player.\n";
-        return false;
-    }
-    if (!OpenScriptMachine()) return false;
-    m_vm.RunFile(kBootScript, 0);
+    const bool project = m_viewMode == PlayerViewModeProject;
+    if (project && !m_project.Load(m_inputFile.GetCStr())) return false;
+    if (!m_project.Open(project)) return false;
+    nSquirrelVM& vm = m_project.GetScriptVM();
+    vm.RunFile(kBootScript, 0);
     for (nListNode<nString>* node = m_includes.GetHead(); node; node = node->next)
-        m_vm.RunFile(node->value.GetCStr(), 0);
+        vm.RunFile(node->value.GetCStr(), 0);
     nList<nVariant*>::Iterator it;
     while (nVariant* define = m_defines.Iterate(it)) {
         nScriptValue value(*define);
-        m_vm.SetValue(define->GetName().GetCStr(), value, 0);
+        vm.SetValue(define->GetName().GetCStr(), value, 0);
     }
     return true;
 }
@@ -245,8 +234,12 @@ bool nPlayerApp::LoadSceneFile(const char* path)
 
 bool nPlayerApp::CreateScene()
 {
+    if (m_viewMode == PlayerViewModeProject) {
+        m_project.Setup();
+        return true;
+    }
     if (m_viewMode != PlayerViewModeScene) return true;
-    m_scene = new (std::nothrow) nScene(&m_engine, &m_vm);
+    m_scene = new (std::nothrow) nScene(&m_engine, &m_project.GetScriptVM());
     if (!m_scene) {
         *g_log << "[!] " << "Failed to create scene object.\n";
         return false;
@@ -267,9 +260,14 @@ bool nPlayerApp::Frame()
     bool stop = false;
     nRenderer* renderer = m_engine.GetRenderer();
     if (m_viewMode == PlayerViewModeScene && m_scene) {
+        m_project.UpdateScriptClock();
         m_scene->Evaluate(SceneEvaluateAll);
         if (renderer) renderer->RenderQueue();
         stop = (m_scene->GetFlags() & SceneFlagQuit) != 0;
+    } else if (m_viewMode == PlayerViewModeProject) {
+        m_project.Evaluate(SceneEvaluateAll);
+        m_project.Render(0);
+        stop = (m_project.GetQuit() & 1) != 0;
     }
 
     m_engine.EndDraw(false, false, true);
@@ -277,7 +275,7 @@ bool nPlayerApp::Frame()
     if (renderer) renderer->ResetStatistics();
     nSleep(1);
 
-    if (m_vm.IsKilled()) return false;
+    if (m_project.GetScriptVM().IsKilled()) return false;
     if (g_missingResource && !m_ignoreMissing) {
         *g_log << "[!] " << "Exiting due to missing resources.\n";
         return false;
@@ -291,15 +289,16 @@ bool nPlayerApp::Frame()
 
 bool nPlayerApp::PumpMessages()
 {
-    nRenderer* renderer = m_engine.GetRenderer();
-    void* window = renderer ? renderer->GetWindowHandle() : 0;
-    if (!m_ignoreEscape && nPlayerKeys::IsEscapeHeld(window)) return false;
+    // Without a window the platform layer sees no key, so Escape reads as not held. A close
+    // request is deliberately not looked at: closing the window does not end the run.
+    if (!m_ignoreEscape && nPlatform::IsKeyDown(PlatformKeyEscape)) return false;
+    nPlatform::PumpMessages();
     return true;
 }
 
 bool nPlayerApp::HasFailed()
 {
-    if (m_vm.IsKilled()) return true;
+    if (m_project.GetScriptVM().IsKilled()) return true;
     if (g_missingResource && !m_ignoreMissing) {
         *g_log << "[!] " << "Exiting due to missing resources.\n";
         return true;
@@ -311,7 +310,7 @@ bool nPlayerApp::Shutdown()
 {
     delete m_scene;
     m_scene = 0;
-    m_vm.Close();
+    m_project.Close(true);
     m_engine.FreeResourceCaches();
     if (nRenderer* renderer = m_engine.GetRenderer()) renderer->Close();
     if (nMixer* mixer = m_engine.GetMixer()) mixer->Close();

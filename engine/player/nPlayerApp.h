@@ -10,6 +10,7 @@
 #include "core/nString.h"
 #include "core/nVariant.h"
 #include "engine/hub/nOrvex.h"
+#include "engine/nProject.h"
 #include "script/nSquirrelVM.h"
 
 class nRenderer;
@@ -43,7 +44,7 @@ class nPlayerApp
 public:
     typedef nClockTicks (*ClockFunc)();   // the clock of the time-to-live test
 
-    nPlayerApp();                         // defaults; the engine first, then the script machine on it
+    nPlayerApp();                         // defaults; the engine first, then the project on it
     virtual ~nPlayerApp();                // Shutdown again (harmless), then everything owned
 
     bool Init();                          // hooks 0, 1 and 3, banner, picture codecs, physics world; true
@@ -65,7 +66,8 @@ public:
 
     // State, for the start-up steps, derived players and tests.
     nOrvex&        GetEngine()                     { return m_engine; }
-    nSquirrelVM&   GetScriptVM()                   { return m_vm; }
+    nProject&      GetProject()                    { return m_project; }
+    nSquirrelVM&   GetScriptVM()                   { return m_project.GetScriptVM(); } // the one script machine
     nMetaFile&     GetConfigTree()                 { return m_config; }
     nScene*        GetScene() const                { return m_scene; }
     int32_t        GetDataSource() const           { return m_dataSource; }
@@ -107,7 +109,6 @@ protected:
     bool CreateScene();
 
     void PrintBanner();
-    bool OpenScriptMachine();             // opens the machine and registers the script API
     bool LoadSceneFile(const char* path); // the input file into the scene
 
     nIOArchiveFS      m_archive;          // the data source when it is an archive
@@ -140,7 +141,7 @@ protected:
     nMixer*           m_mixer;            // owned
     nScene*           m_scene;            // owned, scene mode only
     nMixer*           m_fileMixer;        // the owned mixer when it writes a file
-    nSquirrelVM       m_vm;               // the one script machine
+    nProject          m_project;          // owns the one script machine
     nIOBaseFS*        m_previousFS;       // the file system current before the archive
     bool              m_queuedFallback;   // the previous file system was queued as fallback
     ClockFunc         m_clock;
