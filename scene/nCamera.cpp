@@ -35,7 +35,7 @@ float UsableBoxSize(float size)
     return size >= kMinimumBoxSize ? size : kMinimumBoxSize;
 }
 
-// Zoom brought into the range that SetFov can produce.
+// Zoom brought into the range that SetFov can produce (a spot extent of 0 gives infinity).
 float UsableZoom(float zoom)
 {
     const float maximum = 1.0f / std::tan(kMinimumFov * 0.5f);
@@ -219,7 +219,7 @@ bool nCamera::Deserialize(nMetaFile* document, nMetaTag* tag)
             ReadTagFloat(child, m_far);
         } else if (IsTagNamed(child, "ZoomFactor")) {
             // A zoom of 0 (or below) would divide the screen mapping by zero.
-            if (ReadTagFloat(child, value)) m_zoom = UsableZoom(value);
+            if (ReadTagFloat(child, value)) m_zoom = value >= kMinimumZoom ? value : kMinimumZoom;
         } else if (IsTagNamed(child, "ViewportOrigin")) {
             m_viewportOrigin.FromMetaTag(child);
         } else if (IsTagNamed(child, "ViewportSize")) {
