@@ -1,0 +1,2 @@
+// Found only through the search path "lib".
+::g_fromlib <- 2;

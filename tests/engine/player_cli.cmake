@@ -1,0 +1,135 @@
+# End-to-end runs of the player executable: each case runs it in a scratch folder with one
+# command line and checks the exit code and the first error line ("[!] ..."), and optionally a
+# line or a block of text it must print. Command lines pin "-r none -m none" unless the case is
+# about the devices; the games are in games/.
+
+set(QZ_PLAYER_GAMES ${CMAKE_CURRENT_SOURCE_DIR}/games)
+
+add_executable(engine_pack_archive pack_archive.cpp)
+target_link_libraries(engine_pack_archive PRIVATE qz_core)
+
+# qz_player_case(<name> CODE <exit code> ERROR <first error line or NONE>
+#                [GAME <folder copied in>] [PACK <folder packed> ARCHIVE <archive name>]
+#                [LINE <line printed>] [BLOCK <file under games/expected>] [ARGS <arguments...>])
+function(qz_player_case name)
+  cmake_parse_arguments(C "" "CODE;ERROR;GAME;PACK;ARCHIVE;LINE;BLOCK" "ARGS" ${ARGN})
+  string(JOIN "|" args ${C_ARGS})
+  set(defs
+    -DPLAYER=$<TARGET_FILE:quazel>
+    -DPACKER=$<TARGET_FILE:engine_pack_archive>
+    -DGAMES=${QZ_PLAYER_GAMES}
+    -DWORK=${CMAKE_CURRENT_BINARY_DIR}/player_runs/${name}
+    -DEXPECT_CODE=${C_CODE}
+    "-DEXPECT_ERROR=${C_ERROR}"
+    "-DARGS=${args}")
+  if(C_GAME)
+    list(APPEND defs -DGAME=${C_GAME})
+  endif()
+  if(C_PACK)
+    list(APPEND defs -DPACK=${C_PACK} -DARCHIVE=${C_ARCHIVE})
+  endif()
+  if(DEFINED C_LINE)
+    list(APPEND defs "-DEXPECT_LINE=${C_LINE}")
+  endif()
+  if(C_BLOCK)
+    list(APPEND defs -DEXPECT_BLOCK=${C_BLOCK})
+  endif()
+  add_test(NAME player_cli_${name}
+           COMMAND ${CMAKE_COMMAND} ${defs} -P ${CMAKE_CURRENT_SOURCE_DIR}/run_player.cmake)
+endfunction()
+
+set(NULL_DEVICES -r none -m none)
+
+# Without arguments: "bootstrap.txt" from the disk, else from "resource.qza", else the usage.
+qz_player_case(no_arguments_no_bootstrap CODE 1 ERROR "[!] Failed to open archive 'resource.qza'."
+               BLOCK usage.txt)
+# The bootstrap selects the project, but the default renderer cannot be created here.
+qz_player_case(no_arguments_bootstrap_on_disk CODE 2 ERROR NONE GAME bootstrap)
+qz_player_case(no_arguments_bootstrap_in_archive CODE 2 ERROR NONE PACK bootstrap ARCHIVE resource.qza
+               LINE "[H] Filesystem connecting to archive 'resource.qza'...")
+
+# Runs that start: the time limit ends them with 0, an uncaught script error with 3.
+qz_player_case(project_time_live CODE 0 ERROR NONE GAME project LINE "[S] Game set up"
+               ARGS game.ngp -P ${NULL_DEVICES} -time_live 1)
+qz_player_case(project_script_error CODE 3 ERROR "[!] Killing VM with reason 'the index 'boom' does not exist'."
+               GAME crash ARGS game.ngp -P ${NULL_DEVICES} -time_live 30)
+qz_player_case(project_script_error_before_time_live CODE 3
+               ERROR "[!] Killing VM with reason 'the index 'boom' does not exist'."
+               GAME crash ARGS game.ngp -P ${NULL_DEVICES})
+# Every option with its argument at once; the game fails (exit 3) unless the includes ran and
+# the definitions arrived.
+qz_player_case(every_option CODE 0 ERROR NONE GAME defines
+               ARGS game.ngp -P ${NULL_DEVICES} -time_live 1 -log_level a -C engine.cfg -f ./ -S lib -S lib
+                    -I extra.nut -I inlib.nut -Ds s "some text" -Di i 42 -Df f 5.5 -ignore_esc -ignore_missing
+                    -ignore_bootstrap -safe_mode -enable_profiler -fallback_disk_fs)
+qz_player_case(later_options_overwrite_earlier CODE 0 ERROR NONE GAME project
+               ARGS game.ngp -P -r list -m list ${NULL_DEVICES} -time_live 9 -time_live 1)
+qz_player_case(missing_configuration_is_no_error CODE 0 ERROR NONE GAME project
+               LINE "[*] Could not access file 'nothere.cfg'."
+               ARGS game.ngp -P ${NULL_DEVICES} -C nothere.cfg -time_live 1)
+
+# Data from an archive: the game's script, only on the disk, is found with the disk as fallback.
+qz_player_case(archive_game CODE 0 ERROR NONE PACK project ARCHIVE game.qza
+               ARGS game.ngp -P -A game.qza ${NULL_DEVICES} -time_live 1)
+qz_player_case(archive_without_fallback CODE 0 ERROR "[!] Failed to locate script 'game.nut'."
+               GAME split_disk PACK split_archive ARCHIVE game.qza
+               ARGS game.ngp -P -A game.qza ${NULL_DEVICES} -time_live 1)
+qz_player_case(archive_with_disk_fallback CODE 0 ERROR NONE GAME split_disk PACK split_archive ARCHIVE game.qza
+               ARGS game.ngp -P -A game.qza -fallback_disk_fs ${NULL_DEVICES} -time_live 1)
+qz_player_case(archive_missing CODE 2 ERROR "[!] Failed to open archive 'nothere.qza'."
+               ARGS game.ngp -P -A nothere.qza ${NULL_DEVICES})
+
+# Start-up failures.
+qz_player_case(missing_project_file CODE 2 ERROR NONE GAME project LINE "[*] Could not access file 'nothere.ngp'."
+               ARGS nothere.ngp -P ${NULL_DEVICES})
+qz_player_case(missing_scene_file CODE 2 ERROR NONE GAME project LINE "[*] Could not access file 'nothere.nms'."
+               ARGS nothere.nms ${NULL_DEVICES})
+qz_player_case(scene_file CODE 2
+               ERROR "[!] Cannot read scene 'scene.nms': scene files are not supported by this player."
+               GAME project ARGS scene.nms ${NULL_DEVICES})
+qz_player_case(renderer_list CODE 2 ERROR NONE BLOCK renderer_list.txt ARGS game.ngp -r list -m none)
+qz_player_case(mixer_list CODE 2 ERROR NONE BLOCK mixer_list.txt ARGS game.ngp -r none -m list)
+qz_player_case(renderer_gl2_unavailable CODE 2 ERROR NONE GAME project ARGS game.ngp -P -r gl2 -m none)
+qz_player_case(default_renderer_unavailable CODE 2 ERROR NONE GAME project ARGS game.ngp -P -m none)
+qz_player_case(renderer_unknown CODE 2 ERROR NONE GAME project ARGS game.ngp -P -r vulkan -m none)
+qz_player_case(mixer_al_unavailable CODE 2 ERROR NONE GAME project ARGS game.ngp -P -r none -m al)
+qz_player_case(mixer_file_unavailable CODE 2 ERROR NONE GAME project ARGS game.ngp -P -r none -m file out.wav)
+
+# Bad command lines: one error line, no usage, exit code 1.
+qz_player_case(unknown_option CODE 1 ERROR "[!] Unknown command line parameter '-Z'" ARGS game.ngp -Z)
+qz_player_case(option_case_matters CODE 1 ERROR "[!] Unknown command line parameter '-p'" ARGS game.ngp -p)
+qz_player_case(options_before_the_input CODE 1 ERROR "[!] Unknown command line parameter 'game.ngp'"
+               ARGS -P game.ngp)
+qz_player_case(debugger_port_is_not_accepted CODE 1 ERROR "[!] Unknown command line parameter '-d'"
+               ARGS game.ngp -d 4000)
+qz_player_case(debugger_password_is_not_accepted CODE 1 ERROR "[!] Unknown command line parameter '-dp'"
+               ARGS game.ngp -dp secret)
+qz_player_case(log_level_none_silences_the_error CODE 1 ERROR NONE ARGS game.ngp -log_level n -Z)
+qz_player_case(log_level_errors_only CODE 1 ERROR "[!] Unknown command line parameter '-Z'"
+               ARGS game.ngp -log_level ! -Z)
+
+set(missing_argument_cases
+  "time_live|-time_live: Missing mask."
+  "log_level|-log_level: Missing mask."
+  "C|-C: Missing configuration file path."
+  "f|-f: Missing root path."
+  "A|-A: Missing archive path."
+  "r|-r: Missing renderer id."
+  "m|-m: Missing mixer id."
+  "S|-S: Missing search path."
+  "I|-I: Missing include path.")
+foreach(entry ${missing_argument_cases})
+  string(REPLACE "|" ";" parts "${entry}")
+  list(GET parts 0 option)
+  list(GET parts 1 message)
+  qz_player_case(missing_argument_${option} CODE 1 ERROR "[!] ${message}" ARGS game.ngp -${option})
+endforeach()
+qz_player_case(missing_mixer_output_file CODE 1 ERROR "[!] -m: Missing mixer output file." ARGS game.ngp -m file)
+qz_player_case(define_string_without_value CODE 1
+               ERROR "[!] -Ds: Incomplete key-value pair. (eg. -Ds my_var \"String Value\")" ARGS game.ngp -Ds name)
+qz_player_case(define_string_alone CODE 1
+               ERROR "[!] -Ds: Incomplete key-value pair. (eg. -Ds my_var \"String Value\")" ARGS game.ngp -Ds)
+qz_player_case(define_int_without_value CODE 1
+               ERROR "[!] -Di: Incomplete key-value pair. (eg. -Di my_var 5)" ARGS game.ngp -Di name)
+qz_player_case(define_float_without_value CODE 1
+               ERROR "[!] -Df: Incomplete key-value pair. (eg. -Df my_var 5.5)" ARGS game.ngp -Df name)

@@ -1,0 +1,64 @@
+# One end-to-end run of the player, as a CTest script:
+#   cmake -DPLAYER=<exe> -DPACKER=<pack_archive> -DGAMES=<games folder> -DWORK=<scratch folder>
+#         [-DGAME=<game folder copied into WORK>] [-DPACK=<game folder packed into WORK/ARCHIVE>]
+#         [-DARCHIVE=<archive name>] [-DARGS=<arguments separated by '|'>]
+#         -DEXPECT_CODE=<exit code> -DEXPECT_ERROR=<first "[!] " line without its line end, or NONE>
+#         [-DEXPECT_LINE=<a line that must be printed>] [-DEXPECT_BLOCK=<file under GAMES/expected>]
+#         -P run_player.cmake
+# The player runs in WORK, which is emptied first.
+
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+if(GAME)
+  file(COPY "${GAMES}/${GAME}/" DESTINATION "${WORK}")
+endif()
+if(PACK)
+  execute_process(COMMAND "${PACKER}" "${WORK}/${ARCHIVE}" "${GAMES}/${PACK}" RESULT_VARIABLE packed)
+  if(NOT packed EQUAL 0)
+    message(FATAL_ERROR "could not pack ${PACK} into ${ARCHIVE}")
+  endif()
+endif()
+
+set(arguments "")
+if(DEFINED ARGS AND NOT ARGS STREQUAL "")
+  string(REPLACE "|" ";" arguments "${ARGS}")
+endif()
+execute_process(COMMAND "${PLAYER}" ${arguments}
+                WORKING_DIRECTORY "${WORK}"
+                RESULT_VARIABLE code
+                OUTPUT_VARIABLE output
+                ERROR_VARIABLE errors)
+
+set(failures "")
+if(NOT code STREQUAL "${EXPECT_CODE}")
+  string(APPEND failures "exit code ${code}, expected ${EXPECT_CODE}\n")
+endif()
+
+# The first error line.
+set(first "NONE")
+string(REGEX MATCH "(^|\n)\\[!\\] [^\n]*" match "${output}")
+if(match)
+  string(REGEX REPLACE "^\n" "" first "${match}")
+endif()
+if(NOT first STREQUAL "${EXPECT_ERROR}")
+  string(APPEND failures "first error line '${first}', expected '${EXPECT_ERROR}'\n")
+endif()
+
+if(DEFINED EXPECT_LINE)
+  string(FIND "\n${output}" "\n${EXPECT_LINE}\n" at)
+  if(at EQUAL -1)
+    string(APPEND failures "missing line '${EXPECT_LINE}'\n")
+  endif()
+endif()
+
+if(DEFINED EXPECT_BLOCK)
+  file(READ "${GAMES}/expected/${EXPECT_BLOCK}" block)
+  string(FIND "${output}" "${block}" at)
+  if(at EQUAL -1)
+    string(APPEND failures "missing the text of expected/${EXPECT_BLOCK}\n")
+  endif()
+endif()
+
+if(failures)
+  message(FATAL_ERROR "player ${ARGS}\n${failures}--- output ---\n${output}${errors}")
+endif()
