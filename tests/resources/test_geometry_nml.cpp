@@ -204,6 +204,13 @@ TEST_F(GeometryNMLTest, DefaultsAreNotWritten)
         nMetaTag* rgb = document.FindPath("Geometry:RGB:Data;");
         ASSERT_NE(rgb, nullptr);
         EXPECT_EQ(rgb->GetValue().GetBinaryLength(), alpha < 1.0f ? 48 : 36);
+        nGeometry back(&engine);
+        nLogCapture quiet;
+        ASSERT_TRUE(back.Deserialize(&document, document.FindPath("Geometry;")));
+        ASSERT_NE(back.colors, nullptr);
+        EXPECT_EQ(back.colors[1].g, 1.0f);
+        EXPECT_EQ(back.colors[1].a, alpha);
+        EXPECT_EQ(back.colors[2].a, 1.0f);
         delete[] g.colors;
         g.colors = nullptr;
     }

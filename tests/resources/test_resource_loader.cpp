@@ -200,6 +200,17 @@ TEST_F(LoaderTest, MissingGeometry)
     calls.clear();
     EXPECT_EQ(LoadGeometry(&engine, "lost\\piece.nml", false, false), present);
     EXPECT_EQ(calls, Calls{"hook 0 lost/piece.nml"});
+
+    // The name the hook leaves loses its search path before the second lookup.
+    nIO::AddSearchPath("library");
+    engine.SetHook(OrvexHookGeometryMissing, [](void* argument) {
+        NameHook(0, argument);
+        static_cast<nString*>(argument)->Set("library/present.nml");
+    });
+    calls.clear();
+    EXPECT_EQ(LoadGeometry(&engine, "lost/other.nml", false, false), present);
+    EXPECT_EQ(calls, Calls{"hook 0 lost/other.nml"});
+    nIO::SetSearchPaths(nList<nString>());
     engine.SetHook(OrvexHookGeometryMissing, nullptr);
 }
 
