@@ -125,10 +125,11 @@ public:
     void UpdateMaterialFlags();              // render word and static flag from the materials; material flags accumulate
     void SetupMaterials();                   // skinned flag when weighted, then each material's Setup
     void Setup();                            // flags, centre, normals/tangents as asked, materials, bounds, renderer
-    void Free();                             // frees what the keep mask does not name
+    void Free();                             // frees what the keep mask does not name; the adjacency goes with the mesh
     void Clear();                            // skin, then everything (keep mask 0)
 
-    // NML "Geometry" root tag. Reading clears first; a malformed file leaves the geometry empty.
+    // NML "Geometry" root tag. Reading clears first; malformed positions or polygons leave the
+    // geometry empty (false), a malformed attribute chunk is dropped. One log line per fault.
     bool      Deserialize(nMetaFile* document, nMetaTag* root) override;
     nMetaTag* Serialize(nMetaFile* document) override;
 
