@@ -19,10 +19,10 @@ void nPlatform::PumpMessages()
     if (!VideoStarted()) return;
     SDL_PumpEvents();
     // Peeking leaves the events in the queue for the player and the input devices.
+    if (SDL_HasEvent(SDL_QUIT)) g_quitRequested = true;
+    if (!SDL_HasEvent(SDL_WINDOWEVENT)) return;
     SDL_Event events[16];
-    int count = SDL_PeepEvents(events, 16, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT);
-    if (count > 0) g_quitRequested = true;
-    count = SDL_PeepEvents(events, 16, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+    int count = SDL_PeepEvents(events, 16, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
     for (int i = 0; i < count; ++i)
         if (events[i].window.event == SDL_WINDOWEVENT_CLOSE) g_quitRequested = true;
 }

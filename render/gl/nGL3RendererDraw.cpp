@@ -94,6 +94,7 @@ void nGL3Renderer::SetClipPlane(const nVector& point, const nVector& normal)
 void nGL3Renderer::Clear(float red, float green, float blue, float depth, bool depthOnly)
 {
     if (!m_open) return;
+    // At scale 1 the scaled viewport is the stored one: applied once, for both steps.
     ApplyViewport((int32_t)(m_viewport[0] * m_renderScale), (int32_t)(m_viewport[1] * m_renderScale),
                   (int32_t)(m_viewport[2] * m_renderScale), (int32_t)(m_viewport[3] * m_renderScale));
     // The attribute targets of the deferred path come with its frame buffer; without it the
@@ -102,7 +103,7 @@ void nGL3Renderer::Clear(float red, float green, float blue, float depth, bool d
     glClearColor(red, green, blue, 1.0f);
     glClearDepth(depth);
     glClear(depthOnly ? GL_DEPTH_BUFFER_BIT : (GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT));
-    ApplyViewport(m_viewport[0], m_viewport[1], m_viewport[2], m_viewport[3]);
+    if (m_renderScale != 1.0f) ApplyViewport(m_viewport[0], m_viewport[1], m_viewport[2], m_viewport[3]);
 }
 
 void nGL3Renderer::BindTargetTexture(nTexture* texture)
