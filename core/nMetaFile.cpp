@@ -45,12 +45,12 @@ nMetaFile::nMetaFile() : m_encoding(1)
 
 nMetaFile::~nMetaFile()
 {
-    m_roots.Clear(true);
+    DeleteMetaTags(m_roots);
 }
 
 void nMetaFile::Clear()
 {
-    m_roots.Clear(true);
+    DeleteMetaTags(m_roots);
     m_fileName.Clear();
 }
 

@@ -218,10 +218,49 @@ nMetaTag::nMetaTag(const char* name, const void* data, int32_t length) : nLinked
     m_value.SetBinary(data, length);
 }
 
+namespace
+{
+
+// Every cache line of the tag at entry starts loading.
+inline void PrefetchTag(const void* entry)
+{
+    const char* p = static_cast<const char*>(entry);
+    for (std::size_t offset = 0; offset < sizeof(nMetaTag); offset += 64)
+        __builtin_prefetch(p + offset, 1);
+    __builtin_prefetch(p + sizeof(nMetaTag) - 1, 1);
+}
+
+}  // namespace
+
 nMetaTag::~nMetaTag()
 {
+    if (nLinkedListEntry* last = m_children.GetTail())
+        PrefetchTag(last);
     m_value.Clear();
-    m_children.Clear(true);
+    DeleteMetaTags(m_children);
+}
+
+// From the tail: the slots of a subtree then go back to the pool in the reverse of document order,
+// and the pool, which hands out the slot given back last, hands them out again in document order,
+// the order in which the parser asks for them and in which a document built from fresh chunks
+// lies in memory. Walking memory in one direction lets the processor fetch it ahead.
+void DeleteMetaTags(nLinkedList& list)
+{
+    if (list.IsNoDelete())
+    {
+        list.Clear(false);
+        return;
+    }
+    nLinkedListEntry* entry = list.GetTail();
+    list.Clear(false);   // the entries keep their links until they are deleted
+    while (entry)
+    {
+        nLinkedListEntry* previous = entry->GetPrev();
+        if (previous)
+            PrefetchTag(previous);
+        delete entry;
+        entry = previous;
+    }
 }
 
 bool nMetaTag::RefusesChildren() const

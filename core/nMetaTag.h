@@ -67,6 +67,10 @@ private:
     nVariant      m_value;
 };
 
+// Deletes every entry of list (nothing when the list is no-delete) and empties it, the last
+// entry first. Used for the children of a tag and the roots of a document.
+void DeleteMetaTags(nLinkedList& list);
+
 // Path lookup shared by tags and documents: list is the tags to search (NULL: nothing to
 // search). "Scene:Items;" finds Items below the tag Scene of list; leading and doubled ':'
 // are skipped, text after ';' is ignored, a missing final ';' still matches (warning in

@@ -21,8 +21,9 @@ nString::nString(const char* begin, const char* end) { Set(begin, end); }
 
 nString::nString(const nString& other)
 {
-    if (other.m_text)
-        Assign(other.m_text, other.m_length);
+    if (!other.IsLocal() && !other.m_heap)
+        return;
+    Assign(other.GetCStr(), other.GetLength());
 }
 
 nString::nString(nString&& other) noexcept { TakeFrom(other); }
@@ -31,23 +32,19 @@ nString::~nString() { FreeText(); }
 
 void nString::FreeText()
 {
-    if (m_text != m_local)
-        std::free(m_text);
+    if (!IsLocal())
+        std::free(m_heap);
 }
 
 void nString::TakeFrom(nString& other)
 {
+    // Both forms are plain bytes: the whole storage moves.
+    std::memcpy(m_local, other.m_local, sizeof(m_local));
     m_hash = other.m_hash;
-    m_length = other.m_length;
-    if (other.IsLocal()) {
-        std::memcpy(m_local, other.m_local, static_cast<size_t>(other.m_length) + 1);
-        m_text = m_local;
-    } else {
-        m_text = other.m_text;
-    }
-    other.m_text = nullptr;
+    m_size = other.m_size;
+    other.m_heap = nullptr;
     other.m_hash = 0;
-    other.m_length = 0;
+    other.m_size = 0;
 }
 
 void nString::Assign(const char* text, int32_t length)
@@ -55,12 +52,13 @@ void nString::Assign(const char* text, int32_t length)
     size_t size = static_cast<size_t>(length);
     if (length <= kLocalLength) {
         // text may lie in the own text: move it first, free a heap text after.
-        char* old = m_text;
-        std::memmove(m_local, text, size);
+        char* old = IsLocal() ? nullptr : m_heap;
+        char buffer[kLocalLength + 1];
+        std::memcpy(buffer, text, size);
+        std::memcpy(m_local, buffer, size);
         m_local[size] = '\0';
-        if (old != m_local)
-            std::free(old);
-        m_text = m_local;
+        std::free(old);
+        m_size = static_cast<uint32_t>(length) | kLocalBit;
     } else {
         char* copy = static_cast<char*>(std::malloc(size + 1));
         if (copy) {
@@ -68,44 +66,42 @@ void nString::Assign(const char* text, int32_t length)
             copy[size] = '\0';
         }
         FreeText();
-        m_text = copy;
-        if (!copy)
-            length = 0;   // out of memory: unset
+        m_heap = copy;
+        m_size = copy ? static_cast<uint32_t>(length) : 0;   // out of memory: unset
     }
     m_hash = 0;
-    m_length = length;
 }
 
 void nString::Adopt(char* text)
 {
     FreeText();
-    m_text = nullptr;
+    m_heap = nullptr;
     m_hash = 0;
-    m_length = 0;
+    m_size = 0;
     if (!text)
         return;
     size_t length = std::strlen(text);
     if (length <= static_cast<size_t>(kLocalLength)) {
         std::memcpy(m_local, text, length + 1);
         std::free(text);
-        m_text = m_local;
+        m_size = static_cast<uint32_t>(length) | kLocalBit;
     } else {
-        m_text = text;
+        m_heap = text;
+        m_size = static_cast<uint32_t>(length);
     }
-    m_length = static_cast<int32_t>(length);
 }
 
 void nString::Clear()
 {
     FreeText();
-    m_text = nullptr;
+    m_heap = nullptr;
     m_hash = 0;
-    m_length = 0;
+    m_size = 0;
 }
 
 void nString::Set(const char* text)
 {
-    if (text == m_text)
+    if (text == GetCStr())
         return;
     if (!text) {
         Clear();
@@ -147,8 +143,8 @@ nString& nString::operator=(const nString& other)
     if (this == &other)
         return *this;
     // An empty-set source stays empty-set: readers rely on "" never turning into NULL.
-    if (other.m_text)
-        Assign(other.m_text, other.m_length);
+    if (other.GetCStr())
+        Assign(other.GetCStr(), other.GetLength());
     else
         Clear();
     return *this;
@@ -166,7 +162,7 @@ nString& nString::operator=(nString&& other) noexcept
 nString nString::Copy() const
 {
     nString copy;
-    copy.Set(m_text);
+    copy.Set(GetCStr());
     return copy;
 }
 
@@ -191,7 +187,7 @@ nString nString::Format(const char* format, ...)
 uint32_t nString::GetHash() const
 {
     if (m_hash == 0)
-        m_hash = nStringHash(m_text);
+        m_hash = nStringHash(GetCStr());
     return m_hash;
 }
 
@@ -199,17 +195,17 @@ nString& nString::operator+=(const char* text)
 {
     if (!text)
         return *this;
-    if (!m_text) {
+    if (!GetCStr()) {
         Set(text);
         return *this;
     }
     size_t added = std::strlen(text);
-    size_t length = static_cast<size_t>(m_length);
+    size_t length = static_cast<size_t>(GetLength());
     if (IsLocal() && length + added <= static_cast<size_t>(kLocalLength)) {
         // text may lie in the own text; memmove reads it whole before the terminator is replaced.
         std::memmove(m_local + length, text, added);
         m_local[length + added] = '\0';
-        m_length = static_cast<int32_t>(length + added);
+        SetLength(static_cast<int32_t>(length + added));
         m_hash = 0;
         return *this;
     }
@@ -217,7 +213,7 @@ nString& nString::operator+=(const char* text)
     if (!joined)
         return *this;
     // text may point into the current text, which stays valid until Adopt.
-    std::memcpy(joined, m_text, length);
+    std::memcpy(joined, GetCStr(), length);
     std::memcpy(joined + length, text, added);
     joined[length + added] = '\0';
     Adopt(joined);
@@ -226,8 +222,8 @@ nString& nString::operator+=(const char* text)
 
 nString& nString::operator+=(const nString& other)
 {
-    if (other.m_text && other.m_length > 0)
-        *this += other.m_text;
+    if (other.GetCStr() && other.GetLength() > 0)
+        *this += other.GetCStr();
     return *this;
 }
 
@@ -245,11 +241,12 @@ bool nString::operator==(const char* text) const
 {
     if (!text)
         return IsEmpty();
-    if (text == m_text)
+    const char* own = GetCStr();
+    if (text == own)
         return true;
-    if (!m_text)
+    if (!own)
         return false;
-    return std::strcmp(m_text, text) == 0;
+    return std::strcmp(own, text) == 0;
 }
 
 bool nString::operator==(const nString& other) const
@@ -258,14 +255,14 @@ bool nString::operator==(const nString& other) const
         return IsEmpty() && other.IsEmpty();
     if (GetHash() != other.GetHash())
         return false;
-    return std::strcmp(m_text, other.m_text) == 0;
+    return std::strcmp(GetCStr(), other.GetCStr()) == 0;
 }
 
 bool nString::Equals(const char* text) const
 {
     if (IsEmpty())
         return text == nullptr;
-    return text && std::strcmp(m_text, text) == 0;
+    return text && std::strcmp(GetCStr(), text) == 0;
 }
 
 int nStringCompare(const nString& a, const nString& b)
@@ -307,20 +304,22 @@ bool IsPathCharacter(unsigned char c)
 
 bool nString::NormalizePath()
 {
-    if (!m_text)
+    const char* text = GetCStr();
+    int32_t length = GetLength();
+    if (!text)
         return false;
-    char* out = static_cast<char*>(std::malloc(static_cast<size_t>(m_length) + 1));
+    char* out = static_cast<char*>(std::malloc(static_cast<size_t>(length) + 1));
     if (!out)
         return false;
 
     // A drive letter is lowered only when something follows "X:".
-    char first = m_text[0];
-    if (m_length > 2 && m_text[1] == ':' && first >= 'A' && first <= 'Z')
+    char first = text[0];
+    if (length > 2 && text[1] == ':' && first >= 'A' && first <= 'Z')
         first = static_cast<char>(first - 'A' + 'a');
 
     size_t n = 0;
-    for (int32_t i = 0; i < m_length; ++i) {
-        char c = (i == 0) ? first : m_text[i];
+    for (int32_t i = 0; i < length; ++i) {
+        char c = (i == 0) ? first : text[i];
         if (c == '\\')
             c = '/';
         if (c == '/' && n > 0 && out[n - 1] == '/')
@@ -356,10 +355,11 @@ int StripFileName(char* text)
 
 void nString::StripFileName()
 {
-    if (!m_text)
+    if (!GetCStr())
         return;
-    ::StripFileName(m_text);
-    m_length = static_cast<int32_t>(std::strlen(m_text));
+    char* text = Text();
+    ::StripFileName(text);
+    SetLength(static_cast<int32_t>(std::strlen(text)));
     m_hash = 0;
 }
 
@@ -378,13 +378,14 @@ void StripPath(char* text)
 
 void nString::StripPathAndExtension()
 {
-    if (!m_text)
+    if (!GetCStr())
         return;
-    ::StripPath(m_text);
-    char* dot = std::strrchr(m_text, '.');
+    char* text = Text();
+    ::StripPath(text);
+    char* dot = std::strrchr(text, '.');
     if (dot)
         *dot = '\0';
-    m_length = static_cast<int32_t>(std::strlen(m_text));
+    SetLength(static_cast<int32_t>(std::strlen(text)));
     m_hash = 0;
 }
 
@@ -402,13 +403,14 @@ nString GetFileExtension(const char* text)
 nString nString::RemoveChar(char character) const
 {
     nString result;
-    if (!m_text)
+    const char* text = GetCStr();
+    if (!text)
         return result;
-    char* kept = static_cast<char*>(std::malloc(static_cast<size_t>(m_length) + 1));
+    char* kept = static_cast<char*>(std::malloc(static_cast<size_t>(GetLength()) + 1));
     if (!kept)
         return result;
     size_t n = 0;
-    for (const char* p = m_text; *p; ++p) {
+    for (const char* p = text; *p; ++p) {
         if (*p != character)
             kept[n++] = *p;
     }
@@ -419,10 +421,11 @@ nString nString::RemoveChar(char character) const
 
 void nString::ForEachPiece(const char* separator, PieceFunction piece, void* context) const
 {
-    if (!m_text || m_length == 0 || !piece)
+    const char* text = GetCStr();
+    if (!text || GetLength() == 0 || !piece)
         return;
     size_t separator_length = separator ? std::strlen(separator) : 0;
-    const char* start = m_text;
+    const char* start = text;
     for (;;) {
         const char* p = start;
         // An empty separator never matches: the whole text is one piece.

@@ -33,10 +33,10 @@ public:
         __attribute__((format(printf, 1, 2)));
 
     // Access.
-    const char* GetCStr() const { return m_text; }          // NULL when unset
-    int32_t     GetLength() const { return m_length; }
+    const char* GetCStr() const { return (m_size & kLocalBit) ? m_local : m_heap; }  // NULL when unset
+    int32_t     GetLength() const { return static_cast<int32_t>(m_size & ~kLocalBit); }
     uint32_t    GetHash() const;                            // cached; odd, never 0; 1 for both empty states
-    bool        IsEmpty() const { return m_length == 0; }   // unset or empty-set
+    bool        IsEmpty() const { return GetLength() == 0; } // unset or empty-set
 
     // Appending.
     nString& operator+=(const char* text);                  // NULL: nothing; unset target: Set(text); allocation failure: unchanged
@@ -72,16 +72,22 @@ public:
     static const int32_t kLocalLength = 15;                 // longest text kept without a heap block
 
 private:
-    bool IsLocal() const { return m_text == m_local; }
-    void FreeText();                                        // frees a heap text; leaves the members as they are
-    void Assign(const char* text, int32_t length);          // copy of length characters (no NUL among them); may alias the own text
-    void Adopt(char* text);                                 // frees the old text, takes the heap text (NULL: unset), recomputes length
-    void TakeFrom(nString& other);                          // other's state and text; other becomes unset
+    static const uint32_t kLocalBit = 0x80000000u;          // in m_size: the text is m_local
 
-    char*            m_text = nullptr;                      // NUL-terminated; m_local or an owned heap block; NULL when unset
+    bool        IsLocal() const { return (m_size & kLocalBit) != 0; }
+    char*       Text() { return IsLocal() ? m_local : m_heap; }
+    void        SetLength(int32_t length) { m_size = static_cast<uint32_t>(length) | (m_size & kLocalBit); }
+    void        FreeText();                                 // frees a heap text; leaves the members as they are
+    void        Assign(const char* text, int32_t length);   // copy of length characters (no NUL among them); may alias the own text
+    void        Adopt(char* text);                          // frees the old text, takes the heap text (NULL: unset), recomputes length
+    void        TakeFrom(nString& other);                   // other's state and text; other becomes unset
+
+    union {
+        char* m_heap = nullptr;                             // owned, NUL-terminated; NULL when unset
+        char  m_local[kLocalLength + 1];                    // the text when it is short
+    };
     mutable uint32_t m_hash = 0;                            // 0: not computed yet
-    int32_t          m_length = 0;
-    char             m_local[kLocalLength + 1];             // the text when it is short
+    uint32_t         m_size = 0;                            // length, and kLocalBit
 };
 
 // 0 when the texts are equal or both unset; 1 when exactly one is unset; otherwise, at the first
@@ -103,7 +109,7 @@ uint32_t nStringHash(const char* text);                     // h = h * 37 + sign
 template <class List>
 int nString::Split(const char* separator, List& list) const
 {
-    if (!m_text)
+    if (!GetCStr())
         return 0;
     ForEachPiece(separator,
                  [](void* context, const char* begin, const char* end) {
