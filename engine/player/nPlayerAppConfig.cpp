@@ -46,7 +46,9 @@ bool nPlayerApp::ReadBootstrap()
 
 bool nPlayerApp::ReadConfigFile(const char* path)
 {
-    // A failed load leaves the tree empty, so every key below keeps its value.
+    // A failed load leaves the tree empty, so every key below keeps its value and every
+    // renderer switch reads as off.
+    m_config.Clear();
     bool loaded = m_config.Load(path);
     m_fullScreen = m_config.GetBool("Fullscreen;", m_fullScreen);
     m_width = m_config.GetInt("Width;", m_width);
