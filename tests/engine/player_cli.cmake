@@ -10,9 +10,10 @@ target_link_libraries(engine_pack_archive PRIVATE qz_core)
 
 # qz_player_case(<name> CODE <exit code> ERROR <first error line or NONE>
 #                [GAME <folder copied in>] [PACK <folder packed> ARCHIVE <archive name>]
-#                [LINE <line printed>] [BLOCK <file under games/expected>] [ARGS <arguments...>])
+#                [LINE <line printed>] [BLOCK <file under games/expected>] [REJECT <text not printed>]
+#                [ARGS <arguments...>])
 function(qz_player_case name)
-  cmake_parse_arguments(C "" "CODE;ERROR;GAME;PACK;ARCHIVE;LINE;BLOCK" "ARGS" ${ARGN})
+  cmake_parse_arguments(C "" "CODE;ERROR;GAME;PACK;ARCHIVE;LINE;BLOCK;REJECT" "ARGS" ${ARGN})
   string(JOIN "|" args ${C_ARGS})
   set(defs
     -DPLAYER=$<TARGET_FILE:quazel>
@@ -33,6 +34,9 @@ function(qz_player_case name)
   endif()
   if(C_BLOCK)
     list(APPEND defs -DEXPECT_BLOCK=${C_BLOCK})
+  endif()
+  if(DEFINED C_REJECT)
+    list(APPEND defs "-DREJECT_TEXT=${C_REJECT}")
   endif()
   add_test(NAME player_cli_${name}
            COMMAND ${CMAKE_COMMAND} ${defs} -P ${CMAKE_CURRENT_SOURCE_DIR}/run_player.cmake)
@@ -64,6 +68,9 @@ qz_player_case(every_option CODE 0 ERROR NONE GAME defines
                     -ignore_bootstrap -safe_mode -enable_profiler -fallback_disk_fs)
 qz_player_case(later_options_overwrite_earlier CODE 0 ERROR NONE GAME project
                ARGS game.ngp -P -r list -m list ${NULL_DEVICES} -time_live 9 -time_live 1)
+# Without -C the player reads the "engine.cfg" shipped in its own folder.
+qz_player_case(configuration_beside_the_program CODE 0 ERROR NONE GAME project REJECT "engine.cfg"
+               ARGS game.ngp -P ${NULL_DEVICES} -time_live 1)
 qz_player_case(missing_configuration_is_no_error CODE 0 ERROR NONE GAME project
                LINE "[*] Could not access file 'nothere.cfg'."
                ARGS game.ngp -P ${NULL_DEVICES} -C nothere.cfg -time_live 1)

@@ -4,6 +4,7 @@
 #         [-DARCHIVE=<archive name>] [-DARGS=<arguments separated by '|'>]
 #         -DEXPECT_CODE=<exit code> -DEXPECT_ERROR=<first "[!] " line without its line end, or NONE>
 #         [-DEXPECT_LINE=<a line that must be printed>] [-DEXPECT_BLOCK=<file under GAMES/expected>]
+#         [-DREJECT_TEXT=<text that must not be printed>]
 #         -P run_player.cmake
 # The player runs in WORK, which is emptied first.
 
@@ -56,6 +57,13 @@ if(DEFINED EXPECT_BLOCK)
   string(FIND "${output}" "${block}" at)
   if(at EQUAL -1)
     string(APPEND failures "missing the text of expected/${EXPECT_BLOCK}\n")
+  endif()
+endif()
+
+if(DEFINED REJECT_TEXT)
+  string(FIND "${output}" "${REJECT_TEXT}" at)
+  if(NOT at EQUAL -1)
+    string(APPEND failures "printed '${REJECT_TEXT}'\n")
   endif()
 endif()
 
