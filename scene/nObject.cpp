@@ -157,22 +157,31 @@ bool nObject::SkinVertices(nVector* out) const
         for (uint32_t v = 0; v < vertexCount; ++v) out[v] = nVector(in[v].x, in[v].y, in[v].z, 1.0f);
         return true;
     }
-    const nMatrix4* matrices = m_boneMatrices;
+    // The weighted sum of each vertex's bone matrices' top three rows, applied once. An
+    // influence outside the bone range takes weight 0 on bone 0 instead of a branch, which
+    // keeps the loop straight.
+    const float* matrices = m_boneMatrices[0].m;
     for (uint32_t v = 0; v < vertexCount; ++v) {
-        // The weighted sum of the bone matrices' top three rows, applied once.
-        float m[12] = {0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
         const nSkinWeight& w = weights[v];
-        for (int k = 0; k < 4; ++k) {
-            const uint32_t b = w.bone[k];
-            if (b >= count) continue;
-            const float weight = w.weight[k];
-            const float* s = matrices[b].m;
+        float m[12];
+        {
+            const bool valid = w.bone[0] < count;
+            const float* s = matrices + 16 * (valid ? w.bone[0] : 0u);
+            const float weight = valid ? w.weight[0] : 0.0f;
+            for (int j = 0; j < 12; ++j) m[j] = weight * s[j];
+        }
+        for (int k = 1; k < 4; ++k) {
+            const bool valid = w.bone[k] < count;
+            const float* s = matrices + 16 * (valid ? w.bone[k] : 0u);
+            const float weight = valid ? w.weight[k] : 0.0f;
             for (int j = 0; j < 12; ++j) m[j] += weight * s[j];
         }
         const float x = in[v].x, y = in[v].y, z = in[v].z;
-        out[v] = nVector(m[0] * x + m[1] * y + m[2] * z + m[3],
-                         m[4] * x + m[5] * y + m[6] * z + m[7],
-                         m[8] * x + m[9] * y + m[10] * z + m[11], 1.0f);
+        nVector& o = out[v];
+        o.x = m[0] * x + m[1] * y + m[2] * z + m[3];
+        o.y = m[4] * x + m[5] * y + m[6] * z + m[7];
+        o.z = m[8] * x + m[9] * y + m[10] * z + m[11];
+        o.w = 1.0f;
     }
     return true;
 }

@@ -152,6 +152,12 @@ TEST(ObjectSkinning, BoneVolumesEncloseTheInfluencedVertices)
         EXPECT_NEAR(m.max.y, c.max.y, 1e-6f);
         EXPECT_NEAR(m.max.z, c.max.z, 1e-6f);
     }
+    // Blending skips the influence of the missing bone 7: half of bone 0's identity remains.
+    std::vector<nVector> skinned(v.size());
+    ASSERT_TRUE(object.SkinVertices(skinned.data()));
+    EXPECT_FLOAT_EQ(skinned[1].x, 0.5f);
+    EXPECT_FLOAT_EQ(skinned[1].y, 1.0f);
+    EXPECT_FLOAT_EQ(skinned[2].z, 3.0f);
     // The object's box follows a bone as it moves.
     nKitItem* bone = k.Add("bone");
     bone->Node().SetPosition(nVector(10.0f, 0.0f, 0.0f));
