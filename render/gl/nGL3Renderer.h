@@ -171,7 +171,7 @@ public:
     int32_t GetLineCount() const              { return m_lineCount; }
 
     // Device copies of geometries and textures.
-    bool  SetupGeometry(nGeometry* geometry) override;
+    bool  SetupGeometry(nGeometry* geometry) override;     // refused until the triangle-list conversion exists
     void  FreeGeometry(nGeometry* geometry) override;
     void  UpdateGeometry(nGeometry* geometry, int32_t first, int32_t count) override; // updates nothing
     bool  SetupTexture(nTexture* texture) override;        // false when not open or nothing could be made
@@ -183,6 +183,11 @@ public:
     // buffer cannot be made; the record then holds whatever was made, for the caller to free.
     bool  SetupBatch(GL_Batch& batch, const GL_BatchSource& source);
     void  FreeBatch(GL_Batch& batch);                      // deletes its buffers, subtracts its vertex bytes
+    // Puts a geometry on the device from its triangle-list batches: one record per batch,
+    // hung on the geometry, then the CPU copy cleaned as the clean flag says (never the
+    // device copy just made). On any failure everything made is freed and the geometry is
+    // left without device data.
+    bool  SetupGeometryBatches(nGeometry* geometry, const GL_BatchSource* batches, int32_t count);
     // A render-target texture of the size and kind in target: made (mipmaps off, render-target
     // flag) or its device copy freed and set up again. target is released when set-up fails.
     void  CreateRenderTargetTexture(nSharedPtr<nTexture>& target, nOrvex* engine, const char* name,

@@ -357,6 +357,36 @@ bool nGL3Renderer::SetupGeometry(nGeometry* geometry)
     return false;
 }
 
+bool nGL3Renderer::SetupGeometryBatches(nGeometry* geometry, const GL_BatchSource* batches, int32_t count)
+{
+    if (!geometry || !batches || count <= 0) return false;
+    if (geometry->GetRenderData()) return true;
+    GL_GeometryData* data = new (std::nothrow) GL_GeometryData();
+    GL_Batch* records = data ? new (std::nothrow) GL_Batch[count] : 0;
+    if (!records) {
+        *g_log << "[!] " << "cannot setup geometry '" << geometry->GetName().GetCStr() << "', out of memory.\n";
+        delete data;
+        return false;
+    }
+    data->batches = records;
+    data->batchCount = count;
+    geometry->SetRenderData(data);
+    for (int32_t i = 0; i < count; ++i) {
+        if (!SetupBatch(records[i], batches[i])) {
+            FreeGeometry(geometry);
+            return false;
+        }
+    }
+    if (m_cleanResourceOnSetup) {
+        // Cleaning is for the CPU copy: the device copy just made stays whatever the mask says.
+        uint32_t mask = geometry->GetKeepMask();
+        geometry->SetKeepMask(mask | GeometryKeepRenderData);
+        geometry->Free();
+        geometry->SetKeepMask(mask);
+    }
+    return true;
+}
+
 void nGL3Renderer::FreeGeometry(nGeometry* geometry)
 {
     if (!geometry) return;

@@ -455,6 +455,79 @@ TEST_F(GLResources, BatchesOutsideTheLimitsAreRefused)
     }
 }
 
+// A geometry put on the device from its batches: records hung on it, bytes counted, the CPU
+// copy cleaned but never the device copy, everything undone on failure and by FreeGeometry.
+TEST_F(GLResources, GeometriesGoOnTheDeviceBatchByBatch)
+{
+    const nVector positions[3] = {nVector(10, 10, 0), nVector(10, 70, 0), nVector(70, 10, 0)};
+    const nVector normals[3] = {nVector(0, 0, 1), nVector(0, 0, 1), nVector(0, 0, 1)};
+    const int32_t indices[3] = {0, 1, 2};
+    nGL3Renderer::GL_BatchSource sources[2];
+    for (nGL3Renderer::GL_BatchSource& source : sources) {
+        source.vertexCount = 3;
+        source.positions = positions;
+        source.triangleCount = 1;
+        source.indices = indices;
+    }
+    sources[1].normals = normals;
+    sources[1].materialIndex = 1;
+
+    const struct { const char* label; bool clean; bool failSecond; } cases[] = {
+        {"cleaned", true, false},
+        {"kept", false, false},
+        {"second batch refused", true, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        renderer->SetCleanResourceOnSetup(c.clean);
+        nGeometry geometry(&engine);
+        geometry.SetName("pair");
+        ASSERT_TRUE(geometry.AllocateVertices(3));
+        for (int i = 0; i < 3; ++i) geometry.vertices[i] = positions[i];
+        sources[1].vertexCount = c.failSecond ? 0 : 3;
+        nLogCapture log;
+        bool done = renderer->SetupGeometryBatches(&geometry, sources, 2);
+        EXPECT_EQ(done, !c.failSecond);
+        if (c.failSecond) {
+            EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] index VBO creation error.\n"}));
+            EXPECT_EQ(geometry.GetRenderData(), nullptr);
+            EXPECT_EQ(renderer->GetGeometryBytes(), 0u);
+            EXPECT_NE(geometry.vertices, nullptr);   // nothing cleaned after a failure
+            continue;
+        }
+        auto* data = static_cast<nGL3Renderer::GL_GeometryData*>(geometry.GetRenderData());
+        ASSERT_NE(data, nullptr);
+        ASSERT_EQ(data->batchCount, 2);
+        EXPECT_EQ(data->batches[0].vertexBytes, 36);
+        EXPECT_EQ(data->batches[1].vertexBytes, 72);
+        EXPECT_EQ(data->batches[1].materialIndex, 1);
+        EXPECT_EQ(renderer->GetGeometryBytes(), 108u);
+        EXPECT_EQ(geometry.vertices == nullptr, c.clean);
+        EXPECT_TRUE(renderer->SetupGeometryBatches(&geometry, sources, 2));   // already there: nothing new
+        EXPECT_EQ(renderer->GetGeometryBytes(), 108u);
+
+        // The second batch draws from its buffers.
+        renderer->Clear(0.0f, 0.0f, 0.0f, 1.0f, false);
+        const nGLEntryPoints* gl = renderer->GetEntryPoints();
+        glColor4f(0.0f, 1.0f, 0.0f, 1.0f);
+        gl->BindBufferARB(GL_ARRAY_BUFFER_ARB, data->batches[1].vertexBuffer);
+        glEnableClientState(GL_VERTEX_ARRAY);
+        glVertexPointer(3, GL_FLOAT, 0, (const void*)0);
+        gl->BindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, data->batches[1].indexBuffer);
+        glDrawElements(GL_TRIANGLES, data->batches[1].indexCount, GL_UNSIGNED_SHORT, 0);
+        glDisableClientState(GL_VERTEX_ARRAY);
+        gl->BindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
+        gl->BindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+        EXPECT_TRUE(PixelNear(ReadPixel(15, 15), nRGBA{0, 255, 0, 255}));
+
+        GLuint buffer = data->batches[1].vertexBuffer;
+        renderer->FreeGeometry(&geometry);
+        EXPECT_EQ(geometry.GetRenderData(), nullptr);
+        EXPECT_EQ(renderer->GetGeometryBytes(), 0u);
+        EXPECT_FALSE(glIsBuffer(buffer));
+    }
+}
+
 TEST_F(GLResources, GeometriesThatCannotBeUploadedAreNeverReportedAsSetUp)
 {
     nGeometry empty(&engine);
