@@ -227,7 +227,8 @@ void nScene::UnregisterItem(nMItem* item)
     if (m_vm) m_vm->InvalidateNativeObject(static_cast<void*>(item));
     // The node may already be destroyed: it is compared, never read.
     if (item->m_item && item->m_item == m_currentCamera) m_currentCamera = 0;
-    // Items destroyed outside the flush leave no record or bone slot pointing at them.
+    // No trigger record (the flush has sent the exit events already) and no bone slot keeps
+    // pointing at the item, whichever way it is destroyed.
     nTrigger::RemoveFromTriggers(this, item, false);
     nMObject::ReleaseBone(this, item->m_item);
     Unlink(m_deletionQueue, item->m_links.deletion);
