@@ -255,6 +255,16 @@ nScriptObject* nSquirrelVM::NewArray()
     return WrapNew(this, m_vm, top);
 }
 
+nScriptObject* nSquirrelVM::NewNativeObject(int32_t type, void* native)
+{
+    if (!m_vm || m_closing)
+        return 0;
+    SQInteger top = sq_gettop(m_vm);
+    if (!ScriptPushNativeObject(m_vm, native, type, false))
+        return 0;
+    return WrapNew(this, m_vm, top);
+}
+
 bool nSquirrelVM::PushValue(const nScriptValue& value)
 {
     switch (value.GetKind()) {
@@ -408,7 +418,7 @@ bool nSquirrelVM::ExecuteCall(nScriptValue* result)
             sq_settop(m_vm, top);
         return false;
     }
-    bool ok = SQ_SUCCEEDED(sq_call(m_vm, count, SQTrue, SQTrue));
+    bool ok = SQ_SUCCEEDED(sq_call(m_vm, count, result ? SQTrue : SQFalse, SQTrue));
     if (ok && result)
         ReadValue(-1, *result);
     sq_settop(m_vm, top);

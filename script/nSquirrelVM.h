@@ -43,6 +43,7 @@ public:
     bool           IsOpen() const override { return m_vm != 0; }
     bool           Open() override;
     void           Close() override;
+    nScriptObject* NewNativeObject(int32_t type, void* native) override;
 
     HSQUIRRELVM GetHandle() const { return m_vm; }
     bool        IsClosing() const { return m_closing; }

@@ -55,14 +55,24 @@ void DeleteCached(nScriptObject** cached, int32_t count)
 }
 
 nScriptUnit::nScriptUnit(nScriptVM* vm)
-    : m_vm(vm), m_ownerType(0), m_owner(0), m_instance(0)
+    : m_vm(vm), m_ownerType(0), m_owner(0), m_instance(0), m_ownerObject(0)
 {
+}
+
+void nScriptUnit::SetOwner(void* owner, int32_t ownerType)
+{
+    m_owner = owner;
+    m_ownerType = ownerType;
+    delete m_ownerObject;
+    m_ownerObject = 0;
 }
 
 nScriptUnit::~nScriptUnit()
 {
     for (nList<nVariant*>::Node* n = m_parameters.GetHead(); n; n = n->next) delete n->value;
     m_parameters.Clear();
+    delete m_ownerObject;
+    m_ownerObject = 0;
     delete m_instance;
     m_instance = 0;
 }
@@ -90,11 +100,14 @@ bool nScriptUnit::Setup()
 
     for (nList<nVariant*>::Node* n = m_parameters.GetHead(); n; n = n->next)
         m_vm->SetValue(n->value->GetName().GetCStr(), nScriptValue(*n->value), m_instance);
+    m_ownerObject = m_vm->NewNativeObject(m_ownerType, m_owner);
     return true;
 }
 
 void nScriptUnit::Release()
 {
+    delete m_ownerObject;
+    m_ownerObject = 0;
     delete m_instance;
     m_instance = 0;
 }
@@ -103,6 +116,7 @@ bool nScriptUnit::BeginCall(const char* event, nScriptObject* function)
 {
     if (!m_instance || !m_vm) return false;
     if (!m_vm->BeginCall(event, function, m_instance)) return false;
+    if (m_ownerObject) return m_vm->PushArgument(nScriptValue(m_ownerObject, false));
     return m_vm->PushArgument(nScriptValue(m_ownerType, m_owner));
 }
 

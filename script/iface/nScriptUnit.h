@@ -43,7 +43,7 @@ public:
     nScriptUnit(const nScriptUnit&) = delete;
     nScriptUnit& operator=(const nScriptUnit&) = delete;
 
-    void           SetOwner(void* owner, int32_t ownerType)    { m_owner = owner; m_ownerType = ownerType; }
+    void           SetOwner(void* owner, int32_t ownerType);
     void           GetOwner(void** owner, int32_t* ownerType) const; // either output may be NULL
     nScriptVM*     GetVM() const                               { return m_vm; }
     nScriptObject* GetInstance() const                         { return m_instance; }
@@ -65,6 +65,7 @@ protected:
     int32_t          m_ownerType;
     void*            m_owner;
     nScriptObject*   m_instance;
+    nScriptObject*   m_ownerObject;                            // the owner as scripts get it, made at set-up; NULL: pushed afresh per call
     nList<nVariant*> m_parameters;
     nString          m_scriptPath;
     nString          m_className;

@@ -46,6 +46,10 @@ public:
     virtual bool           Open() = 0;                                             // closes any open machine first
     virtual void           Close() = 0;                                            // frees every script value; clears the killed state
     virtual ~nScriptVM();
+    // A script object holding a new, not owned object of the native with that type, for
+    // callers that pass the same native many times; NULL when the machine cannot make one
+    // (the caller then passes the native value itself).
+    virtual nScriptObject* NewNativeObject(int32_t type, void* native) { return 0; }
 
     nOrvex*        GetEngine() const      { return m_engine; }
     int32_t        GetKillCode() const    { return m_killCode; }     // meaningful once killed
