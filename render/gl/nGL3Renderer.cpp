@@ -9,6 +9,7 @@
 #include "platform/nGLWindow.h"
 #include "platform/nPlatformInput.h"
 #include "render/gl/nGLEntryPoints.h"
+#include "resources/nTexture.h"
 
 namespace
 {
@@ -69,6 +70,13 @@ nGL3Renderer::~nGL3Renderer()
     if (m_open || m_window) Close();
     delete[] m_lines;
     delete m_gl;
+}
+
+nVector2& nGL3Renderer::GetOutputSize(nVector2& out)
+{
+    if (m_renderTarget) out = nVector2((float)m_renderTarget->GetWidth(), (float)m_renderTarget->GetHeight());
+    else out = m_outputSize;
+    return out;
 }
 
 const char* nGL3Renderer::GetDescription()

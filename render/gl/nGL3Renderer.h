@@ -126,6 +126,7 @@ public:
     nGL3Renderer(nOrvex* engine, bool makeCurrent);
     ~nGL3Renderer() override;                 // closes when open
 
+    nVector2& GetOutputSize(nVector2& out) override; // the render target's picture size when one is set
     const char* GetName() override            { return "OpenGL"; }
     const char* GetDescription() override;    // "OpenGL Deferred", "OpenGL Fixed-function" with DisableShader
     const char* GetVersion() override         { return "0.97"; }

@@ -13,6 +13,7 @@
 #include "nGLRendererFixture.h"
 #include "platform/nPlatformInput.h"
 #include "render/gl/nGLEntryPoints.h"
+#include "resources/nTexture.h"
 #include "tests/support/nLogCapture.h"
 
 namespace
@@ -219,6 +220,25 @@ TEST(GLRendererOpen, ResizeNeedsAnOpenRendererAndNonZeroEdges)
     // The window did not change: reading the output size back gives the window again.
     renderer.UpdateOutputSize();
     renderer.GetOutputSize(size);
+    EXPECT_EQ(size.x, 128.0f);
+    EXPECT_EQ(size.y, 96.0f);
+}
+
+TEST(GLRendererOpen, TheOutputSizeIsTheRenderTargetsWhileOneIsSet)
+{
+    QZ_REQUIRE_GL_DISPLAY();
+    nOrvex engine;
+    nGL3Renderer renderer(&engine, true);
+    ASSERT_TRUE(renderer.Open(128, 96, 32, 2));
+    nTexture target(&engine, 1, 0);
+    target.SetSizeOnly(256, 128);
+    nVector2 size;
+    renderer.SetRenderTarget(&target);
+    renderer.GetOutputSize(size);
+    EXPECT_EQ(size.x, 256.0f);
+    EXPECT_EQ(size.y, 128.0f);
+    renderer.SetRenderTarget(0);
+    EXPECT_EQ(&renderer.GetOutputSize(size), &size);
     EXPECT_EQ(size.x, 128.0f);
     EXPECT_EQ(size.y, 96.0f);
 }
