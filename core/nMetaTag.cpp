@@ -37,7 +37,8 @@ struct FreeSlot
     FreeSlot* nextBatch;   // in the first slot of a batch on the shared list: the next batch
 };
 
-const std::size_t kSlotSize    = (sizeof(nMetaTag) + 15) & ~static_cast<std::size_t>(15);
+const std::size_t kSlotSize       = (sizeof(nMetaTag) + 15) & ~static_cast<std::size_t>(15);
+const std::size_t kChunkAlignment = kSlotSize % 128 == 0 ? 128 : 16;   // divides kSlotSize
 const int         kBatchSlots  = 256;                  // slots per chunk and per shared batch
 const int         kKeptSlots   = 2 * kBatchSlots;      // a thread hands a batch over beyond this
 
@@ -106,8 +107,9 @@ __attribute__((noinline)) bool Refill()
             return true;
         }
     }
-    // One slot's worth in front of the slots records the chunk.
-    char* chunk = static_cast<char*>(std::malloc(kSlotSize * (kBatchSlots + 1)));
+    // One slot's worth in front of the slots records the chunk. Slots of a whole number of
+    // cache lines start on a line pair: a tag is then fetched in one go.
+    char* chunk = static_cast<char*>(std::aligned_alloc(kChunkAlignment, kSlotSize * (kBatchSlots + 1)));
     if (!chunk)
         return false;
     {

@@ -7,13 +7,12 @@
 namespace
 {
 
-const nString kUnsetName = nString();
+const nString kUnsetText = nString();
 
 }  // namespace
 
-nVariant::nVariant() : m_type(TagType_None), m_binaryLength(0), m_list(0), m_name(0)
+nVariant::nVariant() : m_type(TagType_None), m_binaryLength(0), m_extra(0)
 {
-    m_number.binary = 0;
 }
 
 nVariant::nVariant(float value) : nVariant()
@@ -53,42 +52,57 @@ nVariant::nVariant(const char* name, bool value) : nVariant()
 nVariant::~nVariant()
 {
     FreePayload();
-    delete m_list;
-    delete m_name;
+    delete m_extra;
+}
+
+const nString& nVariant::GetText() const
+{
+    return m_type == TagType_String ? m_payload.text : kUnsetText;
 }
 
 const nString& nVariant::GetName() const
 {
-    return m_name ? *m_name : kUnsetName;
+    return m_extra ? m_extra->name : kUnsetText;
 }
 
 void nVariant::SetName(const char* name)
 {
-    if (!m_name)
-    {
-        if (!name)
-            return;
-        m_name = new (std::nothrow) nString();
-        if (!m_name)
-            return;
-    }
-    m_name->Set(name);
+    if (!name && !m_extra)
+        return;
+    if (Extra* extra = GetExtra())
+        extra->name.Set(name);
+}
+
+nVariant::Extra* nVariant::GetExtra()
+{
+    if (!m_extra)
+        m_extra = new (std::nothrow) Extra();
+    return m_extra;
 }
 
 void nVariant::FreePayload()
 {
-    if (m_type == TagType_Binary)
-        delete[] m_number.binary;
-    m_number.binary = 0;
-    m_binaryLength = 0;
-    m_text.Clear();
-    if (m_list)
+    switch (m_type)
+    {
+    case TagType_Binary:
+        delete[] m_payload.binary;
+        break;
+    case TagType_String:
+        m_payload.text.~nString();
+        break;
+    case TagType_List:
     {
         nListIterator<nVariant*> it;
-        while (nVariant* element = m_list->Iterate(it))
+        while (nVariant* element = m_extra->list.Iterate(it))
             delete element;
-        m_list->Clear();
+        m_extra->list.Clear();
+        break;
     }
+    default:
+        break;
+    }
+    m_payload.binary = 0;
+    m_binaryLength = 0;
     m_type = TagType_None;
 }
 
@@ -97,13 +111,21 @@ void nVariant::Clear()
     FreePayload();
 }
 
+void nVariant::TakeText(nString& text)
+{
+    FreePayload();
+    new (&m_payload.text) nString(static_cast<nString&&>(text));
+    m_type = TagType_String;
+}
+
 void nVariant::SetString(const char* text)
 {
-    if (m_type == TagType_String && text == m_text.GetCStr())
-        return;  // own text: Set would keep it anyway, FreePayload would not
-    FreePayload();
-    m_text.Set(text);
-    m_type = TagType_String;
+    if (m_type == TagType_String && text == m_payload.text.GetCStr())
+        return;  // own text: nothing changes
+    // Copied before the old payload goes: text may lie in the current text.
+    nString copy;
+    copy.Set(text);
+    TakeText(copy);
 }
 
 bool nVariant::SetString(const char* begin, const char* end)
@@ -116,30 +138,28 @@ bool nVariant::SetString(const char* begin, const char* end)
         text.Set("");
     if (!text.GetCStr())
         return false;
-    FreePayload();
-    m_text = std::move(text);
-    m_type = TagType_String;
+    TakeText(text);
     return true;
 }
 
 void nVariant::SetInt(int32_t value)
 {
     FreePayload();
-    m_number.integer = value;
+    m_payload.integer = value;
     m_type = TagType_Integer;
 }
 
 void nVariant::SetBool(bool value)
 {
     FreePayload();
-    m_number.boolean = value;
+    m_payload.boolean = value;
     m_type = TagType_Bool;
 }
 
 void nVariant::SetFloat(float value)
 {
     FreePayload();
-    m_number.real = value;
+    m_payload.real = value;
     m_type = TagType_Real;
 }
 
@@ -162,7 +182,7 @@ bool nVariant::SetBinary(const void* data, int32_t length)
         memcpy(copy, data, (size_t)length);
     }
     FreePayload();  // after the copy: data may point into this value's own buffer
-    m_number.binary = copy;
+    m_payload.binary = copy;
     m_binaryLength = length;
     m_type = TagType_Binary;
     return true;
@@ -170,8 +190,8 @@ bool nVariant::SetBinary(const void* data, int32_t length)
 
 void nVariant::AttachBinary(uint8_t* buffer, int32_t length)
 {
-    if (m_type == TagType_Binary && buffer == m_number.binary)
-        m_number.binary = 0;  // already ours: do not free it below
+    if (m_type == TagType_Binary && buffer == m_payload.binary)
+        m_payload.binary = 0;  // already ours: do not free it below
     FreePayload();
     if (!buffer || length <= 0)
     {
@@ -179,7 +199,7 @@ void nVariant::AttachBinary(uint8_t* buffer, int32_t length)
         buffer = 0;
         length = 0;
     }
-    m_number.binary = buffer;
+    m_payload.binary = buffer;
     m_binaryLength = length;
     m_type = TagType_Binary;
 }
@@ -187,14 +207,11 @@ void nVariant::AttachBinary(uint8_t* buffer, int32_t length)
 nList<nVariant*>* nVariant::SetList()
 {
     FreePayload();
-    if (!m_list)
-    {
-        m_list = new (std::nothrow) nList<nVariant*>();
-        if (!m_list)
-            return 0;
-    }
+    Extra* extra = GetExtra();
+    if (!extra)
+        return 0;
     m_type = TagType_List;
-    return m_list;
+    return &extra->list;
 }
 
 void nVariant::Set(const nVariant& other)
@@ -211,25 +228,25 @@ void nVariant::CopyPayload(const nVariant& other)
 {
     switch (other.m_type)
     {
-    case TagType_Real:    SetFloat(other.m_number.real); break;
-    case TagType_Bool:    SetBool(other.m_number.boolean); break;
-    case TagType_Integer: SetInt(other.m_number.integer); break;
-    case TagType_String:  SetString(other.m_text.GetCStr()); break;
-    case TagType_Binary:  SetBinary(other.m_number.binary, other.m_binaryLength); break;
+    case TagType_Real:    SetFloat(other.m_payload.real); break;
+    case TagType_Bool:    SetBool(other.m_payload.boolean); break;
+    case TagType_Integer: SetInt(other.m_payload.integer); break;
+    case TagType_String:  SetString(other.m_payload.text.GetCStr()); break;
+    case TagType_Binary:  SetBinary(other.m_payload.binary, other.m_binaryLength); break;
     case TagType_List:
     {
         nList<nVariant*>* list = SetList();
         if (!list)
             break;
         nListIterator<nVariant*> it;
-        while (nVariant* element = other.m_list->Iterate(it))
+        while (nVariant* element = other.m_extra->list.Iterate(it))
         {
             nVariant* copy = new (std::nothrow) nVariant();
             if (!copy)
                 continue;
             copy->CopyPayload(*element);
-            if (element->m_name)
-                copy->SetName(element->m_name->GetCStr());
+            if (element->m_extra)
+                copy->SetName(element->m_extra->name.GetCStr());
             if (!list->InsertAfter(copy, 0))
                 delete copy;
         }
@@ -243,24 +260,37 @@ void nVariant::CopyPayload(const nVariant& other)
 
 void nVariant::TakePayload(nVariant& from)
 {
-    FreePayload();
-    m_type = from.m_type;
-    m_number = from.m_number;
-    m_binaryLength = from.m_binaryLength;
-    m_text = static_cast<nString&&>(from.m_text);
-    std::swap(m_list, from.m_list);   // from's elements come along; this one's old list is empty
-    from.m_number.binary = 0;
-    from.m_binaryLength = 0;
-    from.m_type = TagType_None;
+    if (from.m_type == TagType_String)
+    {
+        TakeText(from.m_payload.text);
+    }
+    else if (from.m_type == TagType_List)
+    {
+        nList<nVariant*>* list = SetList();
+        nListIterator<nVariant*> it;
+        while (nVariant* element = from.m_extra->list.Iterate(it))
+            if (!list || !list->InsertAfter(element, 0))
+                delete element;  // out of memory: that element is lost, nothing leaks
+        from.m_extra->list.Clear();
+    }
+    else
+    {
+        FreePayload();
+        m_type = from.m_type;
+        memcpy(&m_payload.binary, &from.m_payload.binary, sizeof(m_payload.binary));  // the number or the buffer
+        m_binaryLength = from.m_binaryLength;
+        from.m_payload.binary = 0;  // a buffer now belongs here
+    }
+    from.FreePayload();
 }
 
 bool nVariant::GetBool(bool* out) const
 {
     switch (m_type)
     {
-    case TagType_Real:    *out = m_number.real != 0.0f; return true;
-    case TagType_Bool:    *out = m_number.boolean; return true;
-    case TagType_Integer: *out = m_number.integer != 0; return true;
+    case TagType_Real:    *out = m_payload.real != 0.0f; return true;
+    case TagType_Bool:    *out = m_payload.boolean; return true;
+    case TagType_Integer: *out = m_payload.integer != 0; return true;
     default:              return false;
     }
 }
@@ -269,7 +299,7 @@ bool nVariant::GetFloat(float* out) const
 {
     if (m_type != TagType_Real)
         return false;
-    *out = m_number.real;
+    *out = m_payload.real;
     return true;
 }
 
@@ -277,7 +307,7 @@ bool nVariant::GetInt(int32_t* out) const
 {
     if (m_type != TagType_Integer)
         return false;
-    *out = m_number.integer;
+    *out = m_payload.integer;
     return true;
 }
 
@@ -285,7 +315,7 @@ bool nVariant::GetString(const char** out) const
 {
     if (m_type != TagType_String)
         return false;
-    *out = m_text.GetCStr() ? m_text.GetCStr() : "";
+    *out = m_payload.text.GetCStr() ? m_payload.text.GetCStr() : "";
     return true;
 }
 
@@ -299,7 +329,7 @@ bool nVariant::GetBinary(uint8_t** out, int32_t* length) const
         copy = new (std::nothrow) uint8_t[m_binaryLength];
         if (!copy)
             return false;
-        memcpy(copy, m_number.binary, (size_t)m_binaryLength);
+        memcpy(copy, m_payload.binary, (size_t)m_binaryLength);
     }
     *out = copy;
     *length = m_binaryLength;

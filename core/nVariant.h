@@ -58,31 +58,42 @@ public:
     bool GetBinary(uint8_t** out, int32_t* length) const; // type 6: a new[] copy the caller frees (NULL for 0 bytes)
 
     int32_t                 GetType() const          { return m_type; }
-    const nString&          GetText() const          { return m_text; }   // the type 4 payload
-    const uint8_t*          GetBinaryData() const    { return m_type == TagType_Binary ? m_number.binary : 0; }
+    const nString&          GetText() const;                                   // the type 4 payload (unset for other types)
+    const uint8_t*          GetBinaryData() const    { return m_type == TagType_Binary ? m_payload.binary : 0; }
     int32_t                 GetBinaryLength() const  { return m_type == TagType_Binary ? m_binaryLength : 0; }
-    const nList<nVariant*>* GetList() const          { return m_type == TagType_List ? m_list : 0; }
+    const nList<nVariant*>* GetList() const          { return m_type == TagType_List ? &m_extra->list : 0; }
     const nString&          GetName() const;
     void                    SetName(const char* name);
 
 private:
-    void FreePayload();
-    void CopyPayload(const nVariant& other);         // deep copy of other's payload into this one
-    void TakePayload(nVariant& from);                // moves from's payload here; from becomes type 0
+    // Lists and names are rare beside the values of NML tags: both live in a block allocated on
+    // first use, which stays until the value is destroyed.
+    struct Extra
+    {
+        nList<nVariant*> list;
+        nString          name;
+    };
 
-    // Lists and names are rare beside the values of NML tags: both are allocated on first use.
+    void   FreePayload();
+    void   CopyPayload(const nVariant& other);       // deep copy of other's payload into this one
+    void   TakePayload(nVariant& from);              // moves from's payload here; from becomes type 0
+    void   TakeText(nString& text);                  // frees the payload; type 4 holding text's text
+    Extra* GetExtra();                               // allocated when missing; NULL when out of memory
+
     int32_t m_type;
     int32_t m_binaryLength;
-    union
+    union Payload
     {
         float    real;
         int32_t  integer;
         bool     boolean;
         uint8_t* binary;
-    } m_number;
-    nString           m_text;
-    nList<nVariant*>* m_list;   // NULL until the first list value
-    nString*          m_name;   // NULL while the name is unset
+        nString  text;     // constructed only while the type is 4
+
+        Payload() : binary(0) {}
+        ~Payload() {}
+    } m_payload;
+    Extra* m_extra;        // NULL until a list or a name is set
 };
 
 #endif
