@@ -237,10 +237,6 @@ void nManagerScriptUnit::Release()
     nScriptUnit::Release();
 }
 
-nScriptObject* nManagerScriptUnit::GetCached(int32_t event) const
-{
-    return event >= 0 && event < CachedEventCount ? m_cached[event] : 0;
-}
 
 nSceneScriptUnit::nSceneScriptUnit(nScriptVM* vm) : nScriptUnit(vm), m_updateDelay(0), m_cached{}
 {
@@ -265,10 +261,6 @@ void nSceneScriptUnit::Release()
     nScriptUnit::Release();
 }
 
-nScriptObject* nSceneScriptUnit::GetCached(int32_t event) const
-{
-    return event >= 0 && event < CachedEventCount ? m_cached[event] : 0;
-}
 
 nScene2DScriptUnit::nScene2DScriptUnit(nScriptVM* vm) : nScriptUnit(vm), m_events(0), m_onUpdate(0)
 {

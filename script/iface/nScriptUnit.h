@@ -93,7 +93,10 @@ public:
     void Release() override;
     ~nManagerScriptUnit() override;
 
-    nScriptObject* GetCached(int32_t event) const;             // NULL when the class has no such method
+    nScriptObject* GetCached(int32_t event) const              // NULL when the class has no such method
+    {
+        return event >= 0 && event < CachedEventCount ? m_cached[event] : 0;
+    }
 
 private:
     nScriptObject* m_cached[CachedEventCount];
@@ -117,7 +120,10 @@ public:
     void Release() override;
     ~nSceneScriptUnit() override;
 
-    nScriptObject* GetCached(int32_t event) const;
+    nScriptObject* GetCached(int32_t event) const
+    {
+        return event >= 0 && event < CachedEventCount ? m_cached[event] : 0;
+    }
     void           SuspendUpdate(int32_t ticks)                { m_updateDelay = ticks; }
     int32_t        GetUpdateDelay() const                      { return m_updateDelay; } // engine ticks
     void           SetUpdateDelay(int32_t ticks)               { m_updateDelay = ticks; }

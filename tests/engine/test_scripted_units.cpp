@@ -317,6 +317,31 @@ TEST_F(ScriptedUnits, SceneAndItemEventsArriveInTheOrderOfTheSceneEvaluation)
     delete scene;
 }
 
+TEST_F(ScriptedUnits, TheOwnerObjectOfAUnitLastsUntilItsOwnerIsDestroyed)
+{
+    std::string path = Script("keeper.nut",
+        "::kept <- null;\n"
+        "class Keeper {\n"
+        "  function OnReset(owner) { if (::kept != null) Note(\"same\", ::kept == owner); ::kept = owner; }\n"
+        "  function OnSetup(owner) {}\n"
+        "}\n"
+        "function ShowKept() { Note(\"kept\", ::kept); }\n");
+    ItemOwner* item = new ItemOwner(&vm);
+    notes.Name(item, "item");
+    item->Add(path, "Keeper");
+    items->OnSetup(item);
+    items->OnReset(item);
+    items->OnReset(item);
+    EXPECT_EQ(notes.lines, (Lines{"same,true"}));
+
+    // The engine tells the machine when the owner goes; what a script kept reads as deleted.
+    vm.InvalidateNativeObject(item);
+    delete item;
+    ASSERT_TRUE(vm.BeginCall("ShowKept", nullptr, nullptr));
+    ASSERT_TRUE(vm.ExecuteCall(nullptr));
+    EXPECT_EQ(notes.lines, (Lines{"same,true", "kept,null:1"}));
+}
+
 // A handler that destroys its own owner (or clears its units) ends the walk over them: the
 // units after it get nothing, and nothing freed is touched (the sanitizer build checks).
 ItemOwner* g_doomed = 0;
