@@ -10,7 +10,12 @@ namespace
     bool StartVideo()
     {
         static bool started = false;
-        if (!started) started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        if (!started) {
+            started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+            // One load of the GL library of our own: destroying the last window would
+            // otherwise unload it.
+            if (started) SDL_GL_LoadLibrary(0);
+        }
         return started;
     }
 
