@@ -343,6 +343,44 @@ TEST_F(Project, UnloadTakesEveryLayerOfTheInstanceAlsoFromInsideTheDrawWalk)
     EXPECT_EQ(capture.Lines().back(), "[*] Trying to unload an invalid scene instance.\n");
 }
 
+TEST_F(Project, ATwoDimensionalLayerIsDrawnAsItsSceneOverTheDeeperLayers)
+{
+    OpenWith("class Game {\n"
+             "  function OnRenderScene(project, scene, layer) { Note(\"OnRenderScene\", scene, layer); }\n"
+             "}\n",
+             kLayerScript);
+    nProjectSceneInstance* world = Load("world", kSky);
+    nProjectSceneInstance* hud = project.Instantiate(Write("hud.nml", "<NML=1.0>\n<Scene2d=1>\n").c_str());
+    ASSERT_NE(hud, nullptr);
+    ASSERT_EQ(hud->GetType(), (int32_t)ProjectSceneTypeScene2d);
+    ASSERT_NE(hud->GetScene2D(), nullptr);
+    EXPECT_EQ(hud->GetScene3D(), nullptr);
+    notes.Name(static_cast<void*>(hud->GetScene2D()), "hud");
+    Layer(hud, 0.0f, "front");
+    Layer(world, 100.0f, "back");
+
+    notes.lines.clear();
+    log.Clear();
+    project.Render(0);
+    EXPECT_EQ(notes.lines, (Lines{"OnRenderScene,world:9,back:45", "OnRenderScene,hud:12,front:45"}));
+    Lines drawn = log.With("render.");
+    ASSERT_GE(drawn.size(), 4u);
+    EXPECT_EQ(drawn[0], "render.Clear(0.25,0.5,0.75,1,0)");
+    EXPECT_EQ(drawn[1], "render.RenderQueue");
+    EXPECT_EQ(drawn[2], "render.Clear(0,0,0,1,1)");
+    // The rest is the 2D scene drawing itself: its view and projection, no queue.
+    for (size_t i = 3; i < drawn.size(); ++i) EXPECT_NE(drawn[i], "render.RenderQueue");
+    EXPECT_EQ(log.Count("render.SetViewMatrix"), 1u);
+
+    // With scripts off the handlers are skipped and the layers still drawn.
+    notes.lines.clear();
+    log.Clear();
+    project.Render(1);
+    EXPECT_TRUE(notes.lines.empty());
+    EXPECT_EQ(log.Count("render.RenderQueue"), 1u);
+    EXPECT_EQ(log.Count("render.SetViewMatrix"), 1u);
+}
+
 TEST_F(Project, InstantiateFindsByNameLoadsOrFails)
 {
     nProjectSceneInstance* first = Load("level", kGround);
