@@ -295,6 +295,7 @@ bool nSquirrelVM::PushValue(const nScriptValue& value)
 void nSquirrelVM::ReadValue(long long index, nScriptValue& out)
 {
     switch (sq_gettype(m_vm, index)) {
+    case OT_NULL:    return;   // no value: the result stays empty
     case OT_BOOL:    { SQBool b; sq_getbool(m_vm, index, &b); out.SetBool(b != SQFalse); return; }
     case OT_INTEGER: { SQInteger i; sq_getinteger(m_vm, index, &i); out.SetInt((int32_t)i); return; }
     case OT_FLOAT:   { SQFloat f; sq_getfloat(m_vm, index, &f); out.SetFloat(f); return; }

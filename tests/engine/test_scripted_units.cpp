@@ -146,8 +146,9 @@ TEST_F(ScriptedUnits, EveryUnitRunsItsFileAgain)
 TEST_F(ScriptedUnits, SetUpOutcomesAndTheKillOfAClassThatGivesNoObject)
 {
     std::string path = Script("kinds.nut",
-        "class Fine { function OnSetup(owner) { Note(\"Fine\", owner); } }\n"
-        "function NotAClass() { return 5; }\n");
+        "class Fine { function OnReset(owner) { Note(\"Fine.OnReset\"); } }\n"
+        "function NotAClass() { return 5; }\n"
+        "function NoValue() { return null; }\n");
     nLogCapture log;
     ItemOwner item(&vm);
     nScriptUnit* noClass = item.Add(path, "");
@@ -162,18 +163,30 @@ TEST_F(ScriptedUnits, SetUpOutcomesAndTheKillOfAClassThatGivesNoObject)
     EXPECT_TRUE(fine->Setup());
     EXPECT_NE(fine->GetInstance(), nullptr);
     EXPECT_TRUE(log.Lines().empty());
-
-    nScriptUnit* broken = item.Add(path, "NotAClass");
-    EXPECT_FALSE(broken->Setup());
-    EXPECT_EQ(broken->GetInstance(), nullptr);
-    EXPECT_EQ(Top(), top);
-    ASSERT_TRUE(vm.IsKilled());
-    EXPECT_EQ(vm.GetKillCode(), (int32_t)ScriptKillNoInstance);
-    EXPECT_EQ(log.Lines(), (Lines{"[!] Killing VM with reason 'NotAClass'.\n"}));
-
-    // A killed machine refuses every event quietly.
     items->OnReset(&item);
-    EXPECT_TRUE(notes.lines.empty());
+    EXPECT_EQ(notes.lines, (Lines{"Fine.OnReset"}));
+    notes.lines.clear();
+
+    // A result that is no object (a number, or no value at all) kills the machine.
+    for (const char* className : {"NotAClass", "NoValue"}) {
+        SCOPED_TRACE(className);
+        log.Clear();
+        nScriptUnit* broken = item.Add(path, className);
+        EXPECT_FALSE(broken->Setup());
+        EXPECT_EQ(broken->GetInstance(), nullptr);
+        EXPECT_EQ(Top(), top);
+        ASSERT_TRUE(vm.IsKilled());
+        EXPECT_EQ(vm.GetKillCode(), (int32_t)ScriptKillNoInstance);
+        EXPECT_EQ(log.Lines(), (Lines{std::string("[!] Killing VM with reason '") + className + "'.\n"}));
+        if (std::string(className) == "NotAClass") {
+            // A killed machine refuses every event quietly.
+            items->OnReset(&item);
+            EXPECT_TRUE(notes.lines.empty());
+        }
+        vm.Open();
+        notes.Register(vm);
+        ASSERT_TRUE(fine->Setup());
+    }
 }
 
 TEST_F(ScriptedUnits, CachedEventsMissMethodsAddedAfterSetUpByNameEventsFindThem)
