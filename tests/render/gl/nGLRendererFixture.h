@@ -6,9 +6,12 @@
 
 #include <SDL.h>
 #include <GL/gl.h>
+#include <GL/glext.h>
 
 #include <cmath>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "engine/hub/nOrvex.h"
 #include "render/gl/nGL3Renderer.h"
@@ -59,6 +62,33 @@ inline nMatrix4 PixelProjection(float width, float height)
     return m;
 }
 
+// Every GL error the driver reports while installed, as it happens: a glGetError in a test
+// cannot swallow one unnoticed.
+class nGLErrorRecorder
+{
+public:
+    void Install()
+    {
+        auto enable = reinterpret_cast<PFNGLDEBUGMESSAGECALLBACKPROC>(SDL_GL_GetProcAddress("glDebugMessageCallback"));
+        if (!enable || !SDL_GL_ExtensionSupported("GL_KHR_debug")) return;
+        glEnable(GL_DEBUG_OUTPUT);
+        glEnable(GL_DEBUG_OUTPUT_SYNCHRONOUS);
+        enable(&nGLErrorRecorder::Callback, this);
+    }
+
+    const std::vector<std::string>& Errors() const { return m_errors; }
+
+private:
+    static void APIENTRY Callback(GLenum source, GLenum type, GLuint id, GLenum severity, GLsizei length,
+                                  const GLchar* message, const void* user)
+    {
+        if (type == GL_DEBUG_TYPE_ERROR)
+            static_cast<nGLErrorRecorder*>(const_cast<void*>(user))->m_errors.push_back(message ? message : "");
+    }
+
+    std::vector<std::string> m_errors;
+};
+
 class nGLRendererTest : public ::testing::Test
 {
 protected:
@@ -71,6 +101,7 @@ protected:
         renderer = new nGL3Renderer(&engine, true);
         ConfigureBeforeOpen(*renderer);
         ASSERT_TRUE(renderer->Open(kWidth, kHeight, 32, 2));
+        errors.Install();
         renderer->SetProjectionMatrix(PixelProjection((float)kWidth, (float)kHeight));
         renderer->SetViewMatrix(nMatrix4());
         renderer->SetModelMatrix(nMatrix4());
@@ -81,6 +112,7 @@ protected:
     {
         if (renderer && renderer->IsOpen()) {
             EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR) << "GL error left by the test";
+            EXPECT_TRUE(errors.Errors().empty()) << "GL error during the test: " << errors.Errors().front();
         }
         delete renderer;
         renderer = 0;
@@ -88,6 +120,7 @@ protected:
 
     virtual void ConfigureBeforeOpen(nGL3Renderer& r) {}
 
-    nOrvex        engine;
-    nGL3Renderer* renderer = 0;
+    nOrvex           engine;
+    nGL3Renderer*    renderer = 0;
+    nGLErrorRecorder errors;
 };
