@@ -2,156 +2,17 @@
 
 #include "core/nLog.h"
 
-#include <cstdlib>
-
-#include <mutex>
 #include <new>
 
 // ---------------------------------------------------------------------------------------------
-// Slot pool
-//
-// Each thread keeps its own list of free slots, so allocating and freeing take no lock. A thread
-// that frees more than it allocates (a loader thread's documents freed by another thread) hands
-// batches of slots to a shared list, from which a thread that runs dry takes a batch before it
-// carves a new chunk. Chunks are never returned to the system. Sanitizer builds use the plain heap,
-// which is what finds a tag used after its deletion.
+// Allocation
 
-#if defined(__SANITIZE_ADDRESS__)
-#define N_METATAG_POOL 0
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define N_METATAG_POOL 0
-#endif
-#endif
-#ifndef N_METATAG_POOL
-#define N_METATAG_POOL 1
-#endif
-
-#if N_METATAG_POOL
 namespace
 {
 
-struct FreeSlot
-{
-    FreeSlot* next;        // next free slot of the same list
-    FreeSlot* nextBatch;   // in the first slot of a batch on the shared list: the next batch
-};
-
-const std::size_t kSlotSize       = (sizeof(nMetaTag) + 15) & ~static_cast<std::size_t>(15);
-const std::size_t kChunkAlignment = kSlotSize % 128 == 0 ? 128 : 16;   // divides kSlotSize
-const int         kBatchSlots  = 256;                  // slots per chunk and per shared batch
-const int         kKeptSlots   = 2 * kBatchSlots;      // a thread hands a batch over beyond this
-
-struct SharedPool
-{
-    std::mutex mutex;
-    FreeSlot*  batches = nullptr;   // full batches of kBatchSlots slots
-    void*      chunks = nullptr;    // every chunk, linked through its first word
-};
-
-SharedPool& Shared()
-{
-    static SharedPool* pool = new SharedPool();   // never destroyed: tags may outlive static destruction
-    return *pool;
-}
-
-struct LocalPool
-{
-    FreeSlot* head;
-    int       count;
-};
-
-thread_local LocalPool t_pool = {nullptr, 0};
-
-// Gives the thread's free slots to the shared list when the thread ends.
-struct LocalPoolFlush
-{
-    ~LocalPoolFlush()
-    {
-        while (t_pool.count >= kBatchSlots)
-            HandOver();
-        // A partial batch stays with the exiting thread; its chunk memory is still recorded.
-        t_pool.head = nullptr;
-        t_pool.count = 0;
-    }
-
-    static void HandOver()
-    {
-        FreeSlot* first = t_pool.head;
-        FreeSlot* last = first;
-        for (int i = 1; i < kBatchSlots; ++i)
-            last = last->next;
-        t_pool.head = last->next;
-        t_pool.count -= kBatchSlots;
-        last->next = nullptr;
-        SharedPool& shared = Shared();
-        std::lock_guard<std::mutex> lock(shared.mutex);
-        first->nextBatch = shared.batches;
-        shared.batches = first;
-    }
-};
-
-thread_local LocalPoolFlush t_flush;
-
-__attribute__((noinline)) bool Refill()
-{
-    (void)&t_flush;   // registers the flush for this thread
-    SharedPool& shared = Shared();
-    {
-        std::lock_guard<std::mutex> lock(shared.mutex);
-        if (FreeSlot* batch = shared.batches)
-        {
-            shared.batches = batch->nextBatch;
-            t_pool.head = batch;
-            t_pool.count = kBatchSlots;
-            return true;
-        }
-    }
-    // One slot's worth in front of the slots records the chunk. Slots of a whole number of
-    // cache lines start on a line pair: a tag is then fetched in one go.
-    char* chunk = static_cast<char*>(std::aligned_alloc(kChunkAlignment, kSlotSize * (kBatchSlots + 1)));
-    if (!chunk)
-        return false;
-    {
-        std::lock_guard<std::mutex> lock(shared.mutex);
-        *reinterpret_cast<void**>(chunk) = shared.chunks;
-        shared.chunks = chunk;
-    }
-    FreeSlot* head = nullptr;
-    for (int i = kBatchSlots; i >= 1; --i)
-    {
-        FreeSlot* slot = reinterpret_cast<FreeSlot*>(chunk + kSlotSize * static_cast<std::size_t>(i));
-        slot->next = head;
-        head = slot;
-    }
-    t_pool.head = head;
-    t_pool.count = kBatchSlots;
-    return true;
-}
-
-inline void* TakeSlot()
-{
-    if (!t_pool.head && !Refill())
-        return nullptr;
-    FreeSlot* slot = t_pool.head;
-    t_pool.head = slot->next;
-    --t_pool.count;
-    // The next tag follows soon: its slot and the link in it start loading now.
-    __builtin_prefetch(t_pool.head, 1);
-    return slot;
-}
-
-inline void GiveSlot(void* block)
-{
-    FreeSlot* slot = static_cast<FreeSlot*>(block);
-    slot->next = t_pool.head;
-    t_pool.head = slot;
-    if (++t_pool.count > kKeptSlots)
-        LocalPoolFlush::HandOver();
-}
+nBlockPool g_tagPool(sizeof(nMetaTag), nBlockPool::kTagPool);
 
 }  // namespace
-#endif
 
 void* nMetaTag::operator new(std::size_t size)
 {
@@ -163,10 +24,8 @@ void* nMetaTag::operator new(std::size_t size)
 
 void* nMetaTag::operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
-#if N_METATAG_POOL
     if (size == sizeof(nMetaTag))
-        return TakeSlot();
-#endif
+        return g_tagPool.Take();
     return ::operator new(size, std::nothrow);
 }
 
@@ -174,14 +33,10 @@ void nMetaTag::operator delete(void* block, std::size_t size) noexcept
 {
     if (!block)
         return;
-#if N_METATAG_POOL
     if (size == sizeof(nMetaTag))
-    {
-        GiveSlot(block);
-        return;
-    }
-#endif
-    ::operator delete(block);
+        g_tagPool.Give(block);
+    else
+        ::operator delete(block);
 }
 
 // ---------------------------------------------------------------------------------------------

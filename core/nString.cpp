@@ -5,12 +5,175 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
 const int kFormatBufferSize = 1024;   // Format keeps at most 1023 characters
 
 }  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Block pools
+
+#if defined(__SANITIZE_ADDRESS__)
+#define N_BLOCK_POOL 0
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define N_BLOCK_POOL 0
+#endif
+#endif
+#ifndef N_BLOCK_POOL
+#define N_BLOCK_POOL 1
+#endif
+
+#if N_BLOCK_POOL
+namespace {
+
+// A free block. The first block of a batch on the shared stack also links the batches and counts
+// its batch.
+struct FreeBlock {
+    FreeBlock* next;
+    FreeBlock* nextBatch;
+    size_t     count;
+};
+
+const int    kBatchBlocks = 256;      // blocks a thread hands over at once
+const int    kKeptBlocks = 2 * kBatchBlocks;   // a thread hands a batch over beyond this
+const size_t kChunkBytes = 64 * 1024;
+
+struct SharedPool {
+    std::mutex mutex;
+    FreeBlock* batches = nullptr;
+    void*      chunks = nullptr;      // every chunk, linked through its first word
+};
+
+SharedPool* SharedPools()
+{
+    // Never destroyed: blocks may be given back during static destruction.
+    static SharedPool* pools = new SharedPool[nBlockPool::kPoolCount];
+    return pools;
+}
+
+struct LocalPool {
+    FreeBlock* head;
+    size_t     count;
+};
+
+thread_local LocalPool t_pools[nBlockPool::kPoolCount] = {};
+
+void HandOverBatch(int index, size_t blocks)
+{
+    LocalPool& local = t_pools[index];
+    FreeBlock* first = local.head;
+    FreeBlock* last = first;
+    for (size_t i = 1; i < blocks; ++i)
+        last = last->next;
+    local.head = last->next;
+    local.count -= blocks;
+    last->next = nullptr;
+    first->count = blocks;
+    SharedPool& shared = SharedPools()[index];
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    first->nextBatch = shared.batches;
+    shared.batches = first;
+}
+
+// Hands the thread's free blocks over when the thread ends.
+struct LocalPoolsFlush {
+    ~LocalPoolsFlush()
+    {
+        for (int index = 0; index < nBlockPool::kPoolCount; ++index) {
+            if (t_pools[index].count > 0)
+                HandOverBatch(index, t_pools[index].count);
+        }
+    }
+};
+
+thread_local LocalPoolsFlush t_flush;
+
+}  // namespace
+
+bool nBlockPool::Refill()
+{
+    (void)&t_flush;   // registers the flush for this thread
+    LocalPool& local = t_pools[m_index];
+    SharedPool& shared = SharedPools()[m_index];
+    {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        if (FreeBlock* batch = shared.batches) {
+            shared.batches = batch->nextBatch;
+            local.head = batch;
+            local.count = batch->count;
+            return true;
+        }
+    }
+    // The first block's worth of a chunk records the chunk. Blocks of a whole number of cache
+    // line pairs start on a pair, so that one is fetched in one go.
+    size_t alignment = m_blockSize % 128 == 0 ? 128 : 16;
+    size_t blocks = kChunkBytes / m_blockSize;
+    if (blocks < 64)
+        blocks = 64;
+    char* chunk = static_cast<char*>(std::aligned_alloc(alignment, m_blockSize * (blocks + 1)));
+    if (!chunk)
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(shared.mutex);
+        *reinterpret_cast<void**>(chunk) = shared.chunks;
+        shared.chunks = chunk;
+    }
+    FreeBlock* head = nullptr;
+    for (size_t i = blocks; i >= 1; --i) {
+        FreeBlock* block = reinterpret_cast<FreeBlock*>(chunk + m_blockSize * i);
+        block->next = head;
+        head = block;
+    }
+    local.head = head;
+    local.count = blocks;
+    return true;
+}
+
+void* nBlockPool::Take()
+{
+    LocalPool& local = t_pools[m_index];
+    if (!local.head && !Refill())
+        return nullptr;
+    FreeBlock* block = local.head;
+    local.head = block->next;
+    --local.count;
+    // The next block is asked for soon: it starts loading now.
+    __builtin_prefetch(local.head, 1);
+    return block;
+}
+
+void nBlockPool::Give(void* given)
+{
+    LocalPool& local = t_pools[m_index];
+    FreeBlock* block = static_cast<FreeBlock*>(given);
+    block->next = local.head;
+    local.head = block;
+    if (++local.count > static_cast<size_t>(kKeptBlocks))
+        HandOverBatch(m_index, kBatchBlocks);
+}
+
+#else
+
+void* nBlockPool::Take()
+{
+    return std::malloc(m_blockSize);
+}
+
+void nBlockPool::Give(void* block)
+{
+    std::free(block);
+}
+
+bool nBlockPool::Refill()
+{
+    return true;
+}
+
+#endif
 
 // ---------------------------------------------------------------------------------------------
 // Construction and assignment
@@ -30,10 +193,46 @@ nString::nString(nString&& other) noexcept { TakeFrom(other); }
 
 nString::~nString() { FreeText(); }
 
+// Heap texts of up to 63 characters come from the block pools, longer ones from malloc. While the
+// text is on the heap, the last byte of m_local, unused beside the pointer, tells which.
+namespace {
+
+enum : char { kMallocText = 0, kShortPoolText = 1, kPoolText = 2 };
+
+nBlockPool g_shortTexts(32, nBlockPool::kShortTextPool);
+nBlockPool g_texts(64, nBlockPool::kTextPool);
+
+char* NewHeapText(size_t bytes, char* kind)
+{
+    if (bytes <= g_shortTexts.GetBlockSize()) {
+        *kind = kShortPoolText;
+        return static_cast<char*>(g_shortTexts.Take());
+    }
+    if (bytes <= g_texts.GetBlockSize()) {
+        *kind = kPoolText;
+        return static_cast<char*>(g_texts.Take());
+    }
+    *kind = kMallocText;
+    return static_cast<char*>(std::malloc(bytes));
+}
+
+void DeleteHeapText(char* text, char kind)
+{
+    if (!text)
+        return;
+    switch (kind) {
+    case kShortPoolText: g_shortTexts.Give(text); break;
+    case kPoolText:      g_texts.Give(text); break;
+    default:             std::free(text); break;
+    }
+}
+
+}  // namespace
+
 void nString::FreeText()
 {
     if (!IsLocal())
-        std::free(m_heap);
+        DeleteHeapText(m_heap, m_local[kLocalLength]);
 }
 
 void nString::TakeFrom(nString& other)
@@ -53,20 +252,23 @@ void nString::Assign(const char* text, int32_t length)
     if (length <= kLocalLength) {
         // text may lie in the own text: move it first, free a heap text after.
         char* old = IsLocal() ? nullptr : m_heap;
+        char old_kind = m_local[kLocalLength];
         char buffer[kLocalLength + 1];
         std::memcpy(buffer, text, size);
         std::memcpy(m_local, buffer, size);
         m_local[size] = '\0';
-        std::free(old);
+        DeleteHeapText(old, old_kind);
         m_size = static_cast<uint32_t>(length) | kLocalBit;
     } else {
-        char* copy = static_cast<char*>(std::malloc(size + 1));
+        char kind;
+        char* copy = NewHeapText(size + 1, &kind);
         if (copy) {
             std::memcpy(copy, text, size);
             copy[size] = '\0';
         }
         FreeText();
         m_heap = copy;
+        m_local[kLocalLength] = kind;
         m_size = copy ? static_cast<uint32_t>(length) : 0;   // out of memory: unset
     }
     m_hash = 0;
@@ -87,6 +289,7 @@ void nString::Adopt(char* text)
         m_size = static_cast<uint32_t>(length) | kLocalBit;
     } else {
         m_heap = text;
+        m_local[kLocalLength] = kMallocText;
         m_size = static_cast<uint32_t>(length);
     }
 }

@@ -90,6 +90,32 @@ private:
     uint32_t         m_size = 0;                            // length, and kLocalBit
 };
 
+// Fixed-size blocks for the small objects that documents make and free by the hundred thousand:
+// tags and the heap texts of strings. Each thread keeps its own stack of free blocks, so taking and
+// giving a block take no lock; a thread that gives more than it takes (documents loaded by one
+// thread and freed by another) hands batches over to a shared stack, from which a thread that runs
+// dry takes a batch before it carves a new chunk. Chunks are never returned to the system.
+// Sanitizer builds take every block from the heap, where use after free and leaks show.
+class nBlockPool {
+public:
+    enum Index { kTagPool, kShortTextPool, kTextPool, kPoolCount };   // one pool object for each
+
+    constexpr nBlockPool(unsigned long blockSize, Index index)
+        : m_blockSize(blockSize < 32 ? 32 : (blockSize + 15) & ~15ul), m_index(index) {}
+    nBlockPool(const nBlockPool&) = delete;
+    nBlockPool& operator=(const nBlockPool&) = delete;
+
+    void*         Take();                                   // a block of GetBlockSize() bytes; NULL when out of memory
+    void          Give(void* block);                        // a block taken from this pool, by any thread
+    unsigned long GetBlockSize() const { return m_blockSize; }
+
+private:
+    bool Refill();
+
+    unsigned long m_blockSize;                              // a multiple of 16
+    Index         m_index;
+};
+
 // 0 when the texts are equal or both unset; 1 when exactly one is unset; otherwise, at the first
 // differing character compared as signed bytes, 1 when a sorts before b and -1 when after.
 int nStringCompare(const nString& a, const nString& b);
