@@ -93,6 +93,11 @@ nMetaTag::~nMetaTag()
 {
     if (nLinkedListEntry* last = m_children.GetTail())
         PrefetchTag(last);
+    // Tags of a parsed document lie in document order, and they are deleted backwards: the tags
+    // just below this one in memory are the next ones to go.
+    const char* below = reinterpret_cast<const char*>(this);
+    for (int i = 2; i <= 6; ++i)
+        __builtin_prefetch(below - i * static_cast<std::ptrdiff_t>(sizeof(nMetaTag)));
     m_value.Clear();
     DeleteMetaTags(m_children);
 }
