@@ -127,6 +127,9 @@ public:
     ~nGL3Renderer() override;                 // closes when open
 
     nVector2& GetOutputSize(nVector2& out) override; // the render target's picture size when one is set
+    // With a bound camera: view := its inverse world matrix, projection := its projection,
+    // frustum := its recomputed view volume. A bound item that is no camera sets the view only.
+    void  ApplyCamera() override;
     const char* GetName() override            { return "OpenGL"; }
     const char* GetDescription() override;    // "OpenGL Deferred", "OpenGL Fixed-function" with DisableShader
     const char* GetVersion() override         { return "0.97"; }

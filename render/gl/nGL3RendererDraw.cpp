@@ -7,6 +7,7 @@
 #include "render/gl/nGLEntryPoints.h"
 #include "resources/nMaterial.h"
 #include "resources/nTexture.h"
+#include "scene/nCamera.h"
 #include "scene/nItem.h"
 
 namespace
@@ -19,6 +20,19 @@ namespace
             for (int col = 0; col < 4; ++col) t[col * 4 + row] = m.m[row * 4 + col];
         glLoadMatrixf(t);
     }
+}
+
+void nGL3Renderer::ApplyCamera()
+{
+    if (!m_camera) return;
+    SetViewMatrix(m_camera->GetInverseWorldMatrix());
+    nCamera* camera = dynamic_cast<nCamera*>(m_camera);
+    if (!camera) return;
+    nMatrix4 projection;
+    camera->ComputeProjectionMatrix(projection);
+    SetProjectionMatrix(projection);
+    camera->ComputeFrustum(0, -1.0f, -1.0f);
+    m_frustum = camera->GetFrustum();
 }
 
 void nGL3Renderer::SetViewMatrix(const nMatrix4& m)

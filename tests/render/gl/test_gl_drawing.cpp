@@ -11,6 +11,7 @@
 #include "resources/nMaterial.h"
 #include "resources/nPicture.h"
 #include "resources/nTexture.h"
+#include "scene/nCamera.h"
 #include "scene/nItem.h"
 #include "tests/support/nLogCapture.h"
 
@@ -305,6 +306,40 @@ TEST_F(GLDrawing, CopyToTextureTakesTheLowerLeftOfTheOutput)
     renderer->BindTargetTexture(&texture);   // the window has no attachments: nothing
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     renderer->FreeTexture(&texture);
+}
+
+TEST_F(GLDrawing, ApplyCameraLoadsTheCamerasViewProjectionAndFrustum)
+{
+    nCamera camera(&engine);
+    camera.SetPosition(nVector(0, 0, -10));   // looking along +z at the origin
+    renderer->SetCamera(&camera);
+    renderer->ApplyCamera();
+    nMatrix4 projection;
+    camera.ComputeProjectionMatrix(projection);
+    ExpectMatrixEq(renderer->GetProjectionMatrix(), projection);
+    ExpectMatrixEq(ReadGLMatrix(GL_PROJECTION_MATRIX), projection);
+    ExpectMatrixEq(renderer->GetViewMatrix(), camera.GetInverseWorldMatrix());
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(renderer->GetFrustum().corners[i].x, camera.GetFrustum().corners[i].x);
+        EXPECT_EQ(renderer->GetFrustum().corners[i].z, camera.GetFrustum().corners[i].z);
+    }
+
+    // A large triangle through the origin covers the centre of the output, nothing of a
+    // corner far off to the side.
+    renderer->Clear(0.0f, 0.0f, 0.0f, 1.0f, false);
+    nVector red(1, 0, 0, 1);
+    renderer->DrawTriangle(nVector(-1, -1, 0), nVector(1, -1, 0), nVector(0, 1, 0), &red, 0, 0, MaterialRenderDoubleSided);
+    EXPECT_TRUE(PixelNear(ReadPixel(kWidth / 2, kHeight / 2), nRGBA{255, 0, 0, 255}));
+    EXPECT_TRUE(PixelNear(ReadPixel(2, 2), nRGBA{0, 0, 0, 255}));
+
+    // A plain item sets the view only.
+    nItem node(&engine);
+    node.SetPosition(nVector(3, 0, 0));
+    renderer->SetCamera(&node);
+    renderer->ApplyCamera();
+    ExpectMatrixEq(renderer->GetViewMatrix(), node.GetInverseWorldMatrix());
+    ExpectMatrixEq(renderer->GetProjectionMatrix(), projection);
+    renderer->SetCamera(0);
 }
 
 TEST_F(GLDrawing, TheClipPlaneIsKeptInViewSpace)
