@@ -192,6 +192,32 @@ TEST_F(GLResources, ForcedTrueColourCountsTheDriversCompressedSize)
     EXPECT_EQ(renderer->GetTextureBytes(), (uint32_t)expected);
 }
 
+TEST_F(GLResources, MipmapsOnlyForPlainColourTextures)
+{
+    const struct { const char* label; int32_t usage; uint32_t flags; int32_t kind; bool mipmapped; } cases[] = {
+        {"plain colour", 0, 0, 0, true},
+        {"mipmaps off", 1, 0, 0, false},
+        {"keeps its pixels", 0, TextureKeepPixels, 0, false},
+        {"render target", 0, TextureRenderTarget, 0, false},
+        {"depth", 0, 0, 3, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        nTexture texture(&engine, c.usage, c.kind);
+        texture.SetFlags(c.flags);
+        if (c.kind == 3 || (c.flags & TextureRenderTarget)) texture.SetSizeOnly(8, 8);
+        else FillGradient(texture, 8, 8, PixelFormatRGBA8);
+        ASSERT_TRUE(renderer->SetupTexture(&texture));
+        GLint minFilter = 0, levelWidth = 0;
+        glBindTexture(GL_TEXTURE_2D, DataOf(texture)->name);
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &minFilter);
+        glGetTexLevelParameteriv(GL_TEXTURE_2D, 3, GL_TEXTURE_WIDTH, &levelWidth);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        EXPECT_EQ(minFilter == GL_LINEAR_MIPMAP_LINEAR, c.mipmapped);
+        EXPECT_EQ(levelWidth, c.mipmapped ? 1 : 0);   // the 1 x 1 level exists only when generated
+    }
+}
+
 TEST_F(GLResources, AnEmptyPictureGetsTheErrorTexel)
 {
     nTexture texture(&engine, 1, 0);
