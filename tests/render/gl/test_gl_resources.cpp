@@ -586,6 +586,44 @@ TEST_F(GLResources, UpdatingAStaticGeometryWarns)
         "[*] !! Warning, you are trying to update a static geometry, make it dynamic first.\n"}));
 }
 
+TEST_F(GLResources, BindSamplerBindsTheTextureAndPointsTheUniformAtItsUnit)
+{
+    const nGLEntryPoints* gl = renderer->GetEntryPoints();
+    ASSERT_NE(gl->CreateProgramObjectARB, nullptr);
+    const char* source = "#version 120\nuniform sampler2D diffuse_map;\n"
+                         "void main() { gl_FragColor = texture2D(diffuse_map, vec2(0.5)); }\n";
+    GLhandleARB shader = gl->CreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
+    gl->ShaderSourceARB(shader, 1, &source, 0);
+    gl->CompileShaderARB(shader);
+    GLhandleARB program = gl->CreateProgramObjectARB();
+    gl->AttachObjectARB(program, shader);
+    gl->LinkProgramARB(program);
+    auto use = reinterpret_cast<PFNGLUSEPROGRAMOBJECTARBPROC>(SDL_GL_GetProcAddress("glUseProgramObjectARB"));
+    use(program);
+
+    nTexture texture(&engine, 1, 0);
+    FillGradient(texture, 2, 2, PixelFormatRGBA8);
+    ASSERT_TRUE(renderer->SetupTexture(&texture));
+    renderer->BindSampler(program, 3, DataOf(texture), "diffuse_map");
+    GLint unit = -1;
+    glGetUniformiv(program, gl->GetUniformLocationARB(program, "diffuse_map"), &unit);
+    EXPECT_EQ(unit, 3);
+    EXPECT_EQ(renderer->GetTextureUnitFlags(3), (uint32_t)nGL3Renderer::UnitTexture2D);
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ((uint32_t)bound, DataOf(texture)->name);
+
+    renderer->BindSampler(program, 1, 0, "diffuse_map");   // no texture: the uniform only
+    glGetUniformiv(program, gl->GetUniformLocationARB(program, "diffuse_map"), &unit);
+    EXPECT_EQ(unit, 1);
+    EXPECT_EQ(renderer->GetTextureUnitFlags(1), 0u);
+
+    use(0);
+    renderer->ResetTextureUnits(0);
+    gl->DeleteObjectARB(shader);
+    gl->DeleteObjectARB(program);
+}
+
 TEST_F(GLResources, CachedSettersStoreAndSend)
 {
     nVector colour(0.25f, 0.5f, 0.75f, 1.0f);
