@@ -15,8 +15,11 @@
 #include "resources/nSound.h"
 #include "resources/nTexture.h"
 #include "scene/ace/nACEUnit.h"
+#include "scene/nCamera.h"
 #include "scene/nCurve.h"
 #include "scene/nItem.h"
+#include "scene/nLight.h"
+#include "scene/nObject.h"
 
 // Only the sizes of these types are read here (no code of theirs is called), so the hub stays
 // below the libraries that define them.
@@ -55,10 +58,13 @@ void nOrvex::PrintMemoryLayout(bool core)
         PrintSize("nOrvex", sizeof(nOrvex));
         PrintSize("nItem", sizeof(nItem));
         PrintSize("nACEUnit", sizeof(nACEUnit));
+        PrintSize("nObject", sizeof(nObject));
         PrintSize("nTexture", sizeof(nTexture));
         PrintSize("nSound", sizeof(nSound));
         PrintSize("nGeometry", sizeof(nGeometry));
+        PrintSize("nLight", sizeof(nLight));
         PrintSize("nMaterial", sizeof(nMaterial));
+        PrintSize("nCamera", sizeof(nCamera));
         PrintSize("nPolygon", sizeof(nPolygon));
         PrintSize("nCurve", sizeof(nCurve));
         *g_log << "\n";

@@ -12,7 +12,10 @@
 #include "render/nRenderer.h"
 #include "resources/nPictureIOCodec.h"
 #include "scene/nAnimationPlayer.h"
+#include "scene/nCamera.h"
+#include "scene/nLight.h"
 #include "scene/nMotion.h"
+#include "scene/nObject.h"
 #include "scene/nScene.h"
 #include "script/iface/nScriptUnit.h"
 #include "scriptapi/nScriptAPI.h"
@@ -99,6 +102,9 @@ void nPlayerApp::PrintBanner()
         {"nMotionChannel", sizeof(nMotionChannel)},
         {"nMotion", sizeof(nMotion)},
         {"nAnimationPlayer", sizeof(nAnimationPlayer)},
+        {"nMObject", sizeof(nMObject)},
+        {"nMCamera", sizeof(nMCamera)},
+        {"nMLight", sizeof(nMLight)},
         {"nManagerScriptUnit", sizeof(nManagerScriptUnit)},
     };
     *g_log << "Quazel stand-alone.\n";
