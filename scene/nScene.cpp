@@ -10,6 +10,7 @@
 #include "engine/hub/nOrvex.h"
 #include "physics/nPhysicItem.h"
 #include "render/nRenderer.h"
+#include "scene/nGroup.h"
 #include "scene/nItem.h"
 #include "scene/nObject.h"
 #include "scene/nTrigger.h"
@@ -179,6 +180,7 @@ void nScene::DeleteContent(bool keepScripts)
     ClearQueue(m_deletionQueue, &nMItem::SceneLinks::deletion);
     m_path.Clear();
     m_name.Clear();
+    DestroyGroups();
 
     ClearQueue(m_activeItems, &nMItem::SceneLinks::active);
     for (int32_t kind = 0; kind < ManagedItemKindCount; ++kind)
@@ -237,6 +239,7 @@ void nScene::UnregisterItem(nMItem* item)
     if (item->m_kind > 0 && item->m_kind < ManagedItemKindCount) Unlink(m_kindLists[item->m_kind], item->m_links.kind);
     Unlink(m_allItems, item->m_links.all);
     Unlink(m_activeItems, item->m_links.active);
+    RemoveItemFromGroups(item);
 }
 
 nMItem* nScene::AssignItemUid(nMItem* item)
@@ -385,22 +388,6 @@ bool nScene::PropertyRequestCallback(int32_t kind, nPropertyRequest* request)
 {
     nScene* scene = request ? static_cast<nScene*>(request->context) : 0;
     return scene ? scene->ProcessPropertyRequest(kind, request) : false;
-}
-
-bool nScene::ProcessPropertyRequest(int32_t kind, nPropertyRequest* request)
-{
-    if (!request) return false;
-    if (kind == PropertyRequestAmbient) {
-        request->ambient[0] = m_ambientColour.x * m_ambientIntensity;
-        request->ambient[1] = m_ambientColour.y * m_ambientIntensity;
-        request->ambient[2] = m_ambientColour.z * m_ambientIntensity;
-        request->ambient[3] = m_ambientColour.w * m_ambientIntensity;
-        request->answered = true;
-        return true;
-    }
-    if (kind != PropertyRequestLightsAtPoint && kind != PropertyRequestVisibleLights)
-        *g_log << "** Scene could not process one of the property request (" << kind << ").\n";
-    return false;
 }
 
 void nScene::SortLightsByPriority()

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/nList.h"
+#include "core/nMetaObject.h"
 #include "core/nSharedObject.h"
 #include "core/nString.h"
 #include "core/nTimer.h"
@@ -18,7 +19,11 @@
 #include "ui/nScene2D.h"
 
 class nGeometry;
+class nGroup;
 class nItem;
+class nMetaFile;
+class nMetaTag;
+class nMinMax;
 class nOrvex;
 class nRenderer;
 class nSceneScriptEventDispatcher;
@@ -118,7 +123,7 @@ public:
 // deactivating and deleting items are queued and take effect at the start of the next
 // evaluation (or an explicit deletion flush), so script handlers may ask for them while the
 // scene walks its lists. Main thread only.
-class nScene : public nSharedObject, public nScriptedObject, public nCoreListener, public nACEManager
+class nScene : public nSharedObject, public nScriptedObject, public nCoreListener, public nMetaObject, public nACEManager
 {
 public:
     // Every field at its initial value; the UI layer is made with the same engine and script
@@ -161,6 +166,65 @@ public:
     nMItem* CreateObject(const char* name, nGeometry* geometry);  // the geometry is set and skinned before listing
     nMItem* CreateLight(const char* name, int32_t type, float priority); // appended unsorted
     nMItem* CreateTrigger(const char* name);
+
+    // Scene file (nSceneFile.cpp). Reading adds to the scene and never removes items; the
+    // items of the file get fresh uids and the uids the file links them by are translated.
+    // outGroup, when given and pointing at NULL, receives a new group holding every loaded
+    // item. False only for a wrong root tag or when the uid table cannot be made.
+    bool      Deserialize(nMetaFile* document, nMetaTag* tag, nGroup** outGroup, int32_t flags, int32_t level);
+    bool      Deserialize(nMetaFile* document, nMetaTag* root) override;   // no group, every flag, level 0
+    // The file parsed and its "Scene" root read; false when the file does not parse or holds
+    // no "Scene" root (logged). An output group is named after the path.
+    bool      LoadFile(const char* path, nGroup** outGroup, int32_t flags, int32_t level);
+    // A new "Scene" tag of what the flags select (groupFilter: its members only, no scene
+    // settings); NULL (logged) when a tag cannot be made.
+    nMetaTag* Serialize(nMetaFile* document, nGroup* groupFilter, int32_t flags);
+    nMetaTag* Serialize(nMetaFile* document) override;                      // no filter, every flag
+    bool      AcceptItemTag(nMetaTag* itemTag, int32_t toolMode, int32_t flags, int32_t level); // the helper filter
+    nMetaTag* SerializeLink(nMItem* item, nGroup* groupFilter, int32_t flags);                // NULL: no link
+    nMetaTag* SerializeSkin(nMetaFile* document, nMItem* object, nGroup* groupFilter, int32_t flags); // NULL: no skin
+    bool      PreloadResources(const char* path);                          // the geometries of the file's objects into the cache
+    // Source uids above this are refused (the item keeps its creation uid, with a warning).
+    static const int32_t kMaxSourceUid = (1 << 20) - 1;
+
+    // Set-up and reset (nSceneSetup.cpp), in their fixed orders; tool mode 1 raises no set-up
+    // events and no item reset events.
+    void Setup(bool optimize, int32_t minimumLeafPolygons);
+    void Reset();
+    // Drops LOD and shadow proxies that point at their own geometry and warns about large
+    // geometries shared by several objects, which cannot be cut into one object's octree.
+    void OptimizeGeometries(int32_t minimumLeafPolygons);
+
+    // Groups. The scene owns them; a group taken out of the list stays alive (and is purged
+    // of deleted members) until the content is deleted, so holders never see a freed group.
+    nGroup* CreateGroup(const char* name);                        // listeners 5 and 6; NULL (logged) when out of memory
+    void    RemoveGroup(nGroup* group);                           // listeners 7 and 8; not destroyed
+    void    DeleteGroup(nGroup* group);                           // members queued for deletion, then RemoveGroup
+    void    RemoveItemFromGroups(nMItem* item);                   // from every group, listed or removed
+    nList<nGroup*>& GetGroups()                                   { return m_groups; }
+
+    // Lookups (nSceneLookup.cpp); names compare case-sensitively, lists walk head to tail.
+    nMItem* FindItem(const char* path, nMItem* parent);           // "a/b": b in the template group of instance a; NULL (warned)
+    nMItem* FindItemByUid(int32_t uid);                           // first of the all-items list; NULL (warned)
+    nMItem* FindCamera(const char* name);                         // typed finders: silent
+    nMItem* FindLight(const char* name);
+    nMItem* FindObject(const char* name);
+    nMItem* FindTrigger(const char* name);
+    nMItem* FindEmitter(const char* name);
+    nMItem* FindInstance(const char* name);
+    nGroup* FindGroup(const char* name);                          // silent
+    int32_t GetItemKind(nItem* node, nMItem** out);               // kind of the node's item; 0 (warned unless NULL) when none
+    void    GetObjectBounds(nMinMax& out);                        // world box of every object with geometry; out unchanged without
+    void    RecordLocation();                                     // every item's start position
+    // First trigger whose unit box the ray (length -1: vector is a direction) or the segment
+    // origin .. origin + length * vector meets, active or not; hit in world space.
+    nMItem* RaytraceTriggers(const nVector& origin, const nVector& vector, float length, nVector* hit);
+
+    // Render passes (nSceneRender.cpp) on the engine's current renderer; a hidden scene draws
+    // nothing but still raises its script hooks unless flag 0x2 says otherwise.
+    void RenderSetup(uint32_t flags);                             // clear, exposure, fog, camera
+    void RenderToQueue(uint32_t flags);                           // active objects, emitters and terrains; OnRenderDone
+    void RenderUI(uint32_t flags);                                // the 2D layer; OnRenderUI
 
     // Queues.
     void RequestActivation(nMItem* item, bool active);            // pending activation (leaving deactivation) or the reverse
@@ -258,6 +322,7 @@ private:
     static bool Snapshot(ItemArray& array, nList<nMItem*>& list, uint32_t version); // false when out of memory
     void Unlink(nList<nMItem*>& list, nListNode<nMItem*>*& node); // leaves a list through the item's own link
     void ClearQueue(nList<nMItem*>& list, nListNode<nMItem*>* nMItem::SceneLinks::*link); // empties a list and its links
+    void DestroyGroups();                                         // every group, listed or removed
 
     nOrvex*                   m_engine;
     nRenderer*                m_renderer;
@@ -288,6 +353,8 @@ private:
     nSceneScriptEventDispatcher* m_events;
     nList<nSceneListener*>    m_listeners;
     nList<nMItem*>            m_kindLists[ManagedItemKindCount];   // index 0 stays empty
+    nList<nGroup*>            m_groups;
+    nList<nGroup*>            m_retiredGroups;   // removed from the list, destroyed with the content
 
     ItemArray                 m_activeWalk;
     ItemArray                 m_allWalk;

@@ -1,0 +1,166 @@
+// The scene's set-up and reset sequences, the geometry clean-up of set-up, and its groups.
+
+#include <new>
+
+#include "core/nLog.h"
+#include "engine/hub/nOrvex.h"
+#include "resources/nGeometry.h"
+#include "scene/nGroup.h"
+#include "scene/nObject.h"
+#include "scene/nScene.h"
+#include "script/iface/nScriptEventDispatcher.h"
+
+namespace {
+
+typedef nListNode<nMItem*> ItemNode;
+
+const uint32_t kOctreePolygonThreshold = 8192;   // geometries above it are worth an octree
+
+// Calls f on every item of the list, items appended by handlers included. Nothing leaves
+// the list meanwhile: deletions wait while the scene sets up or resets.
+template<class F>
+void WalkLive(nList<nMItem*>& list, F f)
+{
+    for (ItemNode* n = list.GetHead(); n; n = n->next) f(n->value);
+}
+
+}
+
+void nScene::Setup(bool optimize, int32_t minimumLeafPolygons)
+{
+    if (m_evaluating || m_flushing || m_clearing) {
+        *g_log << "[!] " << "Cannot set up scene '" << m_name.GetCStr() << "' while it evaluates or deletes items.\n";
+        return;
+    }
+    *g_log << "[H] " << "Setup scene '" << m_name.GetCStr() << "'\n";
+    const bool editing = m_engine && m_engine->GetToolMode() == ToolEdit;
+    // Deletions asked for by the set-up handlers wait for the next evaluation, so that the
+    // walks below never reach a freed item.
+    m_evaluating = true;
+    if (!editing && m_events) m_events->OnPreSetup(this);
+    // Instance templates are loaded by the instances' own set-up, which this scene does not
+    // have yet: the instance list stays empty.
+    if (optimize) OptimizeGeometries(minimumLeafPolygons);
+    if (!editing) {
+        WalkLive(m_allItems, [](nMItem* item) { item->SetupScript(); });
+        if (m_events) m_events->OnSetup(this);
+    }
+    WalkLive(m_allItems, [](nMItem* item) { item->Setup(); });
+    if (!editing && m_events) m_events->OnSetupDone(this);
+    SortLightsByPriority();
+    m_evaluating = false;
+}
+
+void nScene::Reset()
+{
+    if (m_evaluating || m_flushing || m_clearing) {
+        *g_log << "[!] " << "Cannot reset scene '" << m_name.GetCStr() << "' while it evaluates or deletes items.\n";
+        return;
+    }
+    *g_log << "[H] " << "Scene reset\n";
+    const bool editing = m_engine && m_engine->GetToolMode() == ToolEdit;
+    m_evaluating = true;
+    WalkLive(m_allItems, [](nMItem* item) { item->RestoreInitialMatrix(); });
+    WalkLive(m_allItems, [](nMItem* item) { item->Reset(); });
+    if (!editing) WalkLive(m_allItems, [](nMItem* item) { item->RaiseOnReset(); });
+    if (m_events) m_events->OnReset(this);
+    for (int32_t i = 0; i < SceneTimerCount; ++i) m_timers[i].Reset();
+    if (m_engine) {
+        m_engine->ResetClock();
+        m_engine->TickClock();
+    }
+    m_flags &= ~(uint32_t)SceneFlagQuit;
+    m_evaluating = false;
+}
+
+namespace {
+
+int32_t CountUsers(nScene* scene, const nGeometry* geometry, int32_t stopAt)
+{
+    int32_t users = 0;
+    for (ItemNode* n = scene->GetObjects().GetHead(); n && users < stopAt; n = n->next) {
+        nObject* object = nMObject::FromItem(n->value);
+        if (object && object->GetGeometry().Get() == geometry) ++users;
+    }
+    return users;
+}
+
+// One geometry and its proxies, depth first; a proxy that is its own geometry is dropped.
+void Optimize(nScene* scene, nGeometry* geometry, int32_t depth)
+{
+    if (!geometry || depth > 16) return;
+    if (!geometry->skinWeights && geometry->polygonCount > kOctreePolygonThreshold
+        && CountUsers(scene, geometry, 2) >= 2)
+        *g_log << "[*] " << "Geometry '" << geometry->GetName().GetCStr()
+               << "' should be optimized but will not be as it is used by more than one item.\n";
+    if (geometry->shadowProxy.Get() == geometry) geometry->shadowProxy = nSharedPtr<nGeometry>();
+    if (geometry->lodProxy.Get() == geometry) geometry->lodProxy = nSharedPtr<nGeometry>();
+    Optimize(scene, geometry->shadowProxy.Get(), depth + 1);
+    Optimize(scene, geometry->lodProxy.Get(), depth + 1);
+}
+
+}
+
+void nScene::OptimizeGeometries(int32_t minimumLeafPolygons)
+{
+    nList<nSharedPtr<nGeometry>> geometries;
+    for (ItemNode* n = m_allItems.GetHead(); n; n = n->next) {
+        nObject* object = nMObject::FromItem(n->value);
+        if (object && object->GetGeometry().IsValid()) geometries.Add(object->GetGeometry(), true, false);
+    }
+    for (nListNode<nSharedPtr<nGeometry>>* n = geometries.GetHead(); n; n = n->next) Optimize(this, n->value.Get(), 0);
+    geometries.Clear();
+}
+
+// Groups.
+
+nGroup* nScene::CreateGroup(const char* name)
+{
+    NotifyListeners(SceneEventGroupCreating, 0);
+    nGroup* group = new (std::nothrow) nGroup(m_engine);
+    if (!group || !m_groups.InsertAfter(group, 0)) {
+        delete group;
+        *g_log << "[!] " << "Could not allocate new group.\n";
+        return 0;
+    }
+    group->SetName(name);
+    NotifyListeners(SceneEventGroupCreated, &group);
+    return group;
+}
+
+void nScene::RemoveGroup(nGroup* group)
+{
+    if (!group || !m_groups.Contains(group)) return;
+    NotifyListeners(SceneEventGroupRemoving, &group);
+    m_groups.Remove(group);
+    // Kept alive for whoever still holds it, and purged of deleted items like a listed one.
+    if (!m_retiredGroups.InsertAfter(group, 0)) delete group;
+    NotifyListeners(SceneEventGroupRemoved, &group);
+}
+
+void nScene::DeleteGroup(nGroup* group)
+{
+    if (!group) return;
+    for (ItemNode* n = group->GetItems().GetHead(); n; n = n->next) QueueDeletion(n->value);
+    RemoveGroup(group);
+}
+
+void nScene::RemoveItemFromGroups(nMItem* item)
+{
+    for (nListNode<nGroup*>* n = m_groups.GetHead(); n; n = n->next) n->value->ForgetItem(item);
+    for (nListNode<nGroup*>* n = m_retiredGroups.GetHead(); n; n = n->next) n->value->ForgetItem(item);
+}
+
+void nScene::DestroyGroups()
+{
+    while (nListNode<nGroup*>* n = m_groups.GetHead()) {
+        nGroup* group = n->value;
+        delete m_groups.Unlink(n);
+        delete group;
+    }
+    while (nListNode<nGroup*>* n = m_retiredGroups.GetHead()) {
+        nGroup* group = n->value;
+        delete m_retiredGroups.Unlink(n);
+        delete group;
+    }
+}
