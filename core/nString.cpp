@@ -30,22 +30,21 @@ const int kFormatBufferSize = 1024;   // Format keeps at most 1023 characters
 #if N_BLOCK_POOL
 namespace {
 
-// A free block. The first block of a batch on the shared stack also links the batches and counts
-// its batch.
+// A free block. The first block of a batch also links the batches of a stack and counts its batch.
 struct FreeBlock {
     FreeBlock* next;
     FreeBlock* nextBatch;
     size_t     count;
 };
 
-const int    kBatchBlocks = 256;      // blocks a thread hands over at once
-const int    kKeptBlocks = 2 * kBatchBlocks;   // a thread hands a batch over beyond this
+const size_t kBatchBlocks = 256;       // blocks a thread hands over at once
+const size_t kKeptBatches = 64;        // full batches a thread keeps before handing one over
 const size_t kChunkBytes = 64 * 1024;
 
 struct SharedPool {
     std::mutex mutex;
     FreeBlock* batches = nullptr;
-    void*      chunks = nullptr;      // every chunk, linked through its first word
+    void*      chunks = nullptr;       // every chunk, linked through its first word
 };
 
 SharedPool* SharedPools()
@@ -55,28 +54,22 @@ SharedPool* SharedPools()
     return pools;
 }
 
+// The blocks given back last are taken first: a partial batch on top of a stack of full ones.
 struct LocalPool {
-    FreeBlock* head;
-    size_t     count;
+    FreeBlock* head;                   // the partial batch
+    size_t     count;                  // blocks in it
+    FreeBlock* full;                   // full batches
+    size_t     fullCount;
 };
 
 thread_local LocalPool t_pools[nBlockPool::kPoolCount] = {};
 
-void HandOverBatch(int index, size_t blocks)
+void HandOver(int index, FreeBlock* batch)
 {
-    LocalPool& local = t_pools[index];
-    FreeBlock* first = local.head;
-    FreeBlock* last = first;
-    for (size_t i = 1; i < blocks; ++i)
-        last = last->next;
-    local.head = last->next;
-    local.count -= blocks;
-    last->next = nullptr;
-    first->count = blocks;
     SharedPool& shared = SharedPools()[index];
     std::lock_guard<std::mutex> lock(shared.mutex);
-    first->nextBatch = shared.batches;
-    shared.batches = first;
+    batch->nextBatch = shared.batches;
+    shared.batches = batch;
 }
 
 // Hands the thread's free blocks over when the thread ends.
@@ -84,8 +77,16 @@ struct LocalPoolsFlush {
     ~LocalPoolsFlush()
     {
         for (int index = 0; index < nBlockPool::kPoolCount; ++index) {
-            if (t_pools[index].count > 0)
-                HandOverBatch(index, t_pools[index].count);
+            LocalPool& local = t_pools[index];
+            if (local.head) {
+                local.head->count = local.count;
+                HandOver(index, local.head);
+            }
+            while (FreeBlock* batch = local.full) {
+                local.full = batch->nextBatch;
+                HandOver(index, batch);
+            }
+            local = LocalPool();
         }
     }
 };
@@ -98,6 +99,13 @@ bool nBlockPool::Refill()
 {
     (void)&t_flush;   // registers the flush for this thread
     LocalPool& local = t_pools[m_index];
+    if (FreeBlock* batch = local.full) {
+        local.full = batch->nextBatch;
+        --local.fullCount;
+        local.head = batch;
+        local.count = batch->count;
+        return true;
+    }
     SharedPool& shared = SharedPools()[m_index];
     {
         std::lock_guard<std::mutex> lock(shared.mutex);
@@ -152,8 +160,20 @@ void nBlockPool::Give(void* given)
     FreeBlock* block = static_cast<FreeBlock*>(given);
     block->next = local.head;
     local.head = block;
-    if (++local.count > static_cast<size_t>(kKeptBlocks))
-        HandOverBatch(m_index, kBatchBlocks);
+    if (++local.count < kBatchBlocks)
+        return;
+    // A full batch goes under the partial one, which starts again empty.
+    block->count = local.count;
+    block->nextBatch = local.full;
+    local.full = block;
+    local.head = nullptr;
+    local.count = 0;
+    if (++local.fullCount > kKeptBatches) {
+        FreeBlock* batch = local.full;
+        local.full = batch->nextBatch;
+        --local.fullCount;
+        HandOver(m_index, batch);
+    }
 }
 
 #else
