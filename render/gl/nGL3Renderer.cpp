@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/nLog.h"
+#include "core/nMetaTag.h"
 #include "engine/hub/nOrvex.h"
 #include "platform/nGLWindow.h"
 #include "platform/nPlatformInput.h"
@@ -191,6 +192,8 @@ bool nGL3Renderer::Startup(int32_t width, int32_t height, int32_t bitsPerPixel, 
     SetOutputSize((float)w, (float)h);
     SetViewport(0, 0, w, h);
 
+    if (!TestSystemFlag(RendererSystemDisableShader)) ReadShadowMapSize();
+
     BindTargetTexture(0);
     glReadBuffer(GL_BACK);
     m_closed = false;
@@ -198,6 +201,20 @@ bool nGL3Renderer::Startup(int32_t width, int32_t height, int32_t bitsPerPixel, 
     if (TestSystemFlag(RendererSystemDisableMultipleRenderTarget))
         *g_log << "[*] " << "MRT support is disabled.\n";
     return true;
+}
+
+void nGL3Renderer::ReadShadowMapSize()
+{
+    int32_t size = 1024;
+    if (nMetaTag* tag = FindMetaTagByPath(&m_registry, "ShadowMapping:Size;", false)) tag->GetValue().GetInt(&size);
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    int32_t held = size < 16 ? 16 : size;
+    if (largest >= 16 && held > largest) held = largest;
+    if (held != size)
+        *g_log << "[*] " << "Shadow map size " << size << " is out of range, using " << held << ".\n";
+    m_shadowMapSize = held;
+    m_shadowMapInverse = 1.0f / (float)held;
 }
 
 void nGL3Renderer::FreeResources()

@@ -235,6 +235,9 @@ public:
     int32_t GetDrawBufferCount() const        { return m_drawBufferCount; }
     void  CheckGLError(const char* text, int32_t number); // logs the pending GL error, if any
 
+    // Edge of the shadow maps: the registry key "ShadowMapping:Size;" (default 1024) read at
+    // start-up with shaders, held to [16, the driver's largest texture].
+    int32_t GetShadowMapSize() const          { return m_shadowMapSize; }
     nGLWindow* GetWindow() const              { return m_window; }
     const nMatrix4& GetViewMatrix() const     { return m_view; }
     const nMatrix4& GetModelViewMatrix() const { return m_modelView; }
@@ -247,6 +250,7 @@ private:
     bool  CreateContext(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode);
     bool  Startup(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode);
     void  FreeResources();
+    void  ReadShadowMapSize();
     void  UploadTexture(nTexture* texture, nTexture* source, GL_TextureData* data, bool compressed);
     void* BeginBuffer(uint32_t* name, uint32_t bytes);     // staging block or NULL
     void  EndBuffer();

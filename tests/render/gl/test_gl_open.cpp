@@ -12,6 +12,7 @@
 
 #include "nGLRendererFixture.h"
 #include "platform/nPlatformInput.h"
+#include "core/nMetaTag.h"
 #include "render/gl/nGLEntryPoints.h"
 #include "resources/nTexture.h"
 #include "tests/support/nLogCapture.h"
@@ -241,6 +242,36 @@ TEST(GLRendererOpen, TheOutputSizeIsTheRenderTargetsWhileOneIsSet)
     EXPECT_EQ(&renderer.GetOutputSize(size), &size);
     EXPECT_EQ(size.x, 128.0f);
     EXPECT_EQ(size.y, 96.0f);
+}
+
+TEST(GLRendererOpen, TheShadowMapSizeIsHeldToWhatTheDriverCanMake)
+{
+    QZ_REQUIRE_GL_DISPLAY();
+    const struct { const char* label; bool set; int32_t value; bool warns; } cases[] = {
+        {"default", false, 0, false},
+        {"zero", true, 0, true},
+        {"in range", true, 512, false},
+        {"beyond the driver", true, 1 << 30, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        nOrvex engine;
+        nGL3Renderer renderer(&engine, true);
+        if (c.set) {
+            nMetaTag* root = new nMetaTag("ShadowMapping");
+            root->AddChild(new nMetaTag("Size", c.value), false);
+            renderer.GetRegistry().Add(root, true, true);
+        }
+        nLogCapture log;
+        ASSERT_TRUE(renderer.Open(32, 32, 32, 2));
+        GLint largest = 0;
+        glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+        int32_t expected = !c.set ? 1024 : c.value < 16 ? 16 : c.value > largest ? largest : c.value;
+        EXPECT_EQ(renderer.GetShadowMapSize(), expected);
+        std::string warning = "[*] Shadow map size " + std::to_string(c.value) + " is out of range, using " +
+                              std::to_string(expected) + ".\n";
+        EXPECT_EQ(Contains(log.Lines(), warning), c.warns);
+    }
 }
 
 TEST(GLRendererOpen, PresentPumpsMessagesExceptInToolEditMode)
