@@ -33,7 +33,9 @@ typedef void* (*nGLEntryPointLookup)(const char* name, void* context);
 // text and shaders. Until they exist these operations behave as the null renderer's:
 // SetupMaterial and SetupLight answer true and attach nothing, NewShader gives NULL, Write
 // draws nothing, RenderQueue only draws and empties the debug line list, and Clear always
-// clears the window. The description still follows DisableShader.
+// clears the window. The description still follows DisableShader. SetupGeometry refuses every
+// geometry (logged, false) until the resources convert geometries into triangle-list batches;
+// SetupGeometryBatches is the upload those batches will go through.
 class nGL3Renderer : public nRenderer
 {
 public:
