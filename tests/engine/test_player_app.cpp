@@ -347,6 +347,15 @@ TEST_F(PlayerSetup, AProjectStartsRunsAndShutsDown)
     EXPECT_TRUE(app.Shutdown());          // a second shutdown is harmless
 }
 
+TEST_F(PlayerSetup, AProjectQuitRequestEndsTheRunWithoutFailure)
+{
+    ASSERT_TRUE(Start({"game.ngp", "-P", "-r", "none", "-m", "none"}));
+    EXPECT_TRUE(app.Frame());
+    app.GetProject().SetQuit(1);
+    EXPECT_FALSE(app.Frame());
+    EXPECT_FALSE(app.HasFailed());
+}
+
 TEST_F(PlayerSetup, EngineConfigDecidesTheSwitchesSafeModeAndAspectRatioStillApply)
 {
     nRenderer* renderer = app.GetEngine().GetRenderer();
