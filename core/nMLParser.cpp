@@ -40,6 +40,22 @@ inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == 
 const char* ScanQuotedEnd(const char* p, const char* end)
 {
     while (p < end) {
+#if defined(__SSE2__)
+        // Sixteen characters at a time up to the next quote or backslash.
+        const __m128i quote = _mm_set1_epi8('"');
+        const __m128i backslash = _mm_set1_epi8('\\');
+        while (end - p >= 16) {
+            __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            int special = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(chunk, quote), _mm_cmpeq_epi8(chunk, backslash)));
+            if (special) {
+                p += __builtin_ctz(static_cast<unsigned>(special));
+                break;
+            }
+            p += 16;
+        }
+        if (p >= end)
+            break;
+#endif
         if (*p == '"')
             return p;
         if (*p == '\\') {
@@ -351,16 +367,15 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A number token runs like an identifier, and on over a '-' that follows an 'e', so that
 // exponent forms such as 1.5e-7 are one token.
-const char* NumberTokenEnd(const char* p, const char* end)
+// first_end is ScanIdentifierEnd(p, end, false), already known to the caller.
+const char* NumberTokenEnd(const char* p, const char* first_end, const char* end)
 {
-    for (;;) {
-        const char* q = ScanIdentifierEnd(p, end, false);
-        if (q < end && *q == '-' && q > p && q[-1] == 'e') {
-            p = q + 1;
-            continue;
-        }
-        return q;
+    const char* q = first_end;
+    while (q < end && *q == '-' && q > p && q[-1] == 'e') {
+        p = q + 1;
+        q = ScanIdentifierEnd(p, end, false);
     }
+    return q;
 }
 
 int32_t ReadInteger(const char* p, const char* end)
@@ -683,9 +698,19 @@ bool nMetaFile::ParseTag(nMetaTag* tag, const char* cursor, const char* end, con
                 break;
             }
             if (IsDigit(c) || c == '-' || c == '.') {
+                // One scan serves both: the token up to its first stop (a '-' included) holds the
+                // '.' or 'f' of a float literal, and the number runs on from there over "e-".
                 const char* token = c == '-' ? p + 1 : p;
-                const char* token_end = NumberTokenEnd(token, end);
-                if (ScanIsFloatLiteral(p, end))
+                const char* first_end = ScanIdentifierEnd(token, end, false);
+                bool is_float = false;
+                for (const char* q = token; q < first_end; ++q) {
+                    if (*q == '.' || *q == 'f') {
+                        is_float = true;
+                        break;
+                    }
+                }
+                const char* token_end = NumberTokenEnd(token, first_end, end);
+                if (is_float)
                     tag->GetValue().SetFloat(nStringToFloat(p, token_end, true));
                 else
                     tag->GetValue().SetInt(ReadInteger(p, token_end));

@@ -355,9 +355,16 @@ void nString::Set(const char* begin, const char* end)
         return;
     }
     // The text ends at the end of the range or at a NUL inside it.
-    const void* nul = std::memchr(begin, '\0', static_cast<size_t>(end - begin));
-    if (nul)
+    if (end - begin <= kLocalLength) {
+        for (const char* p = begin; p < end; ++p) {
+            if (!*p) {
+                end = p;
+                break;
+            }
+        }
+    } else if (const void* nul = std::memchr(begin, '\0', static_cast<size_t>(end - begin))) {
         end = static_cast<const char*>(nul);
+    }
     Assign(begin, static_cast<int32_t>(end - begin));
 }
 
