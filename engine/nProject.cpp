@@ -20,8 +20,6 @@ namespace {
 typedef nListNode<nProjectLayer*> LayerNode;
 typedef nListNode<nProjectSceneInstance*> InstanceNode;
 
-nProjectSceneReader g_sceneReader = 0;
-
 bool Named(const nMetaTag* tag, const char* name)
 {
     return tag->GetName() == name;
@@ -106,11 +104,6 @@ nProject::~nProject()
 {
     m_busy = false;
     Close(true);
-}
-
-void nProject::SetSceneReader(nProjectSceneReader reader)
-{
-    g_sceneReader = reader;
 }
 
 bool nProject::CheckIdle(const char* operation) const
@@ -325,9 +318,16 @@ void nProject::DrawLayer(nProjectLayer* layer, bool first, uint32_t flags)
     m_busy = true;
     if (scene) {
         scene->RegisterAsPropertyCallback(renderer);
-        if (!(flags & 1)) scene->SetScriptGlobals(0);
+        scene->RenderSetup(SceneRenderFlagNone);
+        if (!(flags & 1)) {
+            scene->SetScriptGlobals(0);
+            scene->RenderToQueue(SceneRenderFlagDefault);
+        } else {
+            scene->RenderToQueue(SceneRenderFlagDisableScript);
+        }
         renderer->RenderQueue();
         renderer->ResetRenderQueue();
+        scene->RenderUI(SceneRenderFlagNone);
     } else {
         scene2D->Render((flags & 1) != 0);
     }
@@ -362,7 +362,9 @@ nProjectSceneInstance* nProject::Instantiate(const char* path)
         }
         scene->CreatePhysicWorld();
         scene->SetScriptGlobals(0);
-        if (g_sceneReader) g_sceneReader(scene, &document, root);
+        scene->Deserialize(&document, root);
+        scene->Setup(true, 1024);
+        scene->Reset();
     } else if (document.FindPath("Scene2d;")) {
         nScene2D* scene = new (std::nothrow) nScene2D(m_engine, &m_machine);
         if (!scene) {

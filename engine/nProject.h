@@ -69,10 +69,6 @@ private:
     bool     m_removed;                                 // dropped while the draw walk held it; freed after the walk
 };
 
-// Reads a loaded scene document into a new 3D scene, then sets the scene up and resets it.
-// The scene library installs its reader; without one a 3D scene stays as it was created.
-typedef bool (*nProjectSceneReader)(nScene* scene, nMetaFile* document, nMetaTag* root);
-
 // The document of project mode: the program's one script machine, the project's own script
 // (the project is a script unit itself, owner type 5), the scene instances it loaded and the
 // stack of layers drawn each frame. Project files are "Environment" NML.
@@ -114,8 +110,6 @@ public:
     nProjectSceneInstance* FindInstanceByName(const char* name) const; // first in list order; case-sensitive
     int32_t        CountActiveInstances() const;
     void           SortLayers();                        // stable, greatest depth first
-
-    static void    SetSceneReader(nProjectSceneReader reader);
 
     nOrvex*        GetEngine() const                    { return m_engine; }
     nSquirrelVM&   GetScriptVM()                        { return m_machine; }

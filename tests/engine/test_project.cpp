@@ -28,32 +28,6 @@ namespace {
 
 typedef std::vector<std::string> Lines;
 
-float ReadFloat(nMetaTag* root, const char* path)
-{
-    nMetaTag* tag = root->FindPath(path);
-    float value = 0.0f;
-    if (tag) tag->GetValue().GetFloat(&value);
-    return value;
-}
-
-// Stands in for the scene's own file reader: name, background colour and script units from
-// a small "Scene" tag, then the scene's set-up and reset events.
-bool ReadTestScene(nScene* scene, nMetaFile* document, nMetaTag* root)
-{
-    const char* name = "";
-    if (nMetaTag* tag = root->FindPath("Name;")) tag->GetValue().GetString(&name);
-    scene->SetName(name);
-    if (nScriptNotes::Current()) nScriptNotes::Current()->Name(scene, name);
-    scene->SetBackgroundColour(nVector(ReadFloat(root, "Red;"), ReadFloat(root, "Green;"), ReadFloat(root, "Blue;"), 1.0f));
-    if (nMetaTag* units = root->FindPath("ScriptedObject;")) scene->nScriptedObject::Deserialize(document, units);
-    nSceneScriptEventDispatcher* events = scene->GetEvents();
-    events->OnPreSetup(scene);
-    events->OnSetup(scene);
-    events->OnSetupDone(scene);
-    events->OnReset(scene);
-    return true;
-}
-
 // Try(operation): a script asks the project for one of its guarded operations.
 nProject*              g_project = 0;
 std::string            g_scenePath;
@@ -82,7 +56,6 @@ class Project : public ::testing::Test
 protected:
     void SetUp() override
     {
-        nProject::SetSceneReader(ReadTestScene);
         previousWorlds = nScene::GetPhysicWorldFactory();
         nScene::SetPhysicWorldFactory(nFakePhysicWorld::Make);
         g_project = &project;
@@ -91,7 +64,6 @@ protected:
     void TearDown() override
     {
         project.Close(true);
-        nProject::SetSceneReader(0);
         nScene::SetPhysicWorldFactory(previousWorlds);
         g_project = 0;
         g_target = 0;
@@ -103,13 +75,25 @@ protected:
         return dir.Path(name);
     }
 
-    // A scene file whose one script unit is of class Layer in layer.nut.
+    // A scene file with a background colour and one script unit of class Layer in layer.nut.
     std::string SceneFile(const std::string& name, const char* colour)
     {
         return Write(name + ".nms",
-            "<NML=1.0>\n<Scene=\n\t<Name=\"" + name + "\">\n\t" + colour + "\n"
+            "<NML=1.0>\n<Scene=\n"
             "\t<ScriptedObject= <ScriptUnit= <Script=\"" + dir.Path("layer.nut") + "\"> <Class=\"Layer\">\n"
-            "\t\t<ParmList= <Parm= <Id=\"label\"> <Value=\"" + name + "\"> > > > >\n>\n");
+            "\t\t<ParmList= <Parm= <Id=\"label\"> <Value=\"" + name + "\"> > > > >\n"
+            "\t<Globals= <BackgroundColor= " + colour + " > >\n>\n");
+    }
+
+    // The calls that clear or draw the queue, with the script notes when asked, in order.
+    Lines Drawn(bool withScripts = false) const
+    {
+        Lines out;
+        for (const std::string& call : log.Calls())
+            if (call.rfind("render.Clear", 0) == 0 || call == "render.RenderQueue" ||
+                (withScripts && call.rfind("script.", 0) == 0))
+                out.push_back(call);
+        return out;
     }
 
     // Opens the project with a script class Game and notes registered.
@@ -124,10 +108,13 @@ protected:
         notes.Name(static_cast<void*>(&project), "project");
     }
 
+    // A loaded scene is named after its file; the notes call it by the short name from the
+    // moment it is loaded (its set-up events come before and show "?").
     nProjectSceneInstance* Load(const std::string& name, const char* colour)
     {
         nProjectSceneInstance* instance = project.Instantiate(SceneFile(name, colour).c_str());
         EXPECT_NE(instance, nullptr);
+        if (instance && instance->GetScene3D()) notes.Name(instance->GetScene3D(), name);
         return instance;
     }
 
@@ -154,8 +141,8 @@ protected:
     nProject           project{&engine};
 };
 
-const char* kSky = "<Red=0.25> <Green=0.5> <Blue=0.75>";
-const char* kGround = "<Red=0.1> <Green=0.2> <Blue=0.3>";
+const char* kSky = "<x=0.25> <y=0.5> <z=0.75>";
+const char* kGround = "<x=0.1> <y=0.2> <z=0.3>";
 
 const char* kLayerScript =
     "class Layer {\n"
@@ -168,7 +155,9 @@ TEST_F(Project, AProjectFileRunsIncludesScriptAndLayersFrameByFrame)
 {
     Write("lib.nut", "function Label(s) { return \"<\" + s + \">\"; }\n");
     Write("util.nut", "::g_included <- Label(\"util\");\n");
-    Write("layer.nut", kLayerScript);
+    Write("layer.nut", std::string(kLayerScript) +
+        "Layer.OnRenderDone <- function(scene) { Note(\"Layer.OnRenderDone\", scene); };\n"
+        "Layer.OnRenderUI <- function(scene) { Note(\"Layer.OnRenderUI\", scene); };\n");
     Write("game.nut",
         "class Game {\n"
         "  title = \"\";\n"
@@ -201,7 +190,7 @@ TEST_F(Project, AProjectFileRunsIncludesScriptAndLayersFrameByFrame)
     Layer(ground, 5.0f, "layer5");
     Layer(sky, 10.0f, "layer10");
     EXPECT_EQ(log.Calls(), (Lines{"script.Game.OnSetup,project:5,demo,true,<util>",
-                                  "script.Layer.OnSetup,ground:9,ground", "script.Layer.OnSetup,sky:9,sky"}));
+                                  "script.Layer.OnSetup,?:9,ground", "script.Layer.OnSetup,?:9,sky"}));
 
     SetEngineFrameTime(&engine, 166);
     for (int frame = 0; frame < 3; ++frame) {
@@ -215,12 +204,18 @@ TEST_F(Project, AProjectFileRunsIncludesScriptAndLayersFrameByFrame)
             "script.Game.OnRender,project:5",
             "script.Game.OnRenderScene,project:5,sky:9,layer10:45",
             "render.Clear(0.25,0.5,0.75,1,0)",
+            "script.Layer.OnRenderDone,sky:9",
             "render.RenderQueue",
+            "script.Layer.OnRenderUI,sky:9",
             "script.Game.OnRenderScene,project:5,ground:9,layer5:45",
             "render.Clear(0.1,0.2,0.3,1,1)",
+            "script.Layer.OnRenderDone,ground:9",
             "render.RenderQueue",
+            "script.Layer.OnRenderUI,ground:9",
         };
-        EXPECT_EQ(log.Calls(), want);
+        EXPECT_EQ(Drawn(true), want);
+        // Each 3D layer also draws its scene's own 2D layer after the queue.
+        EXPECT_EQ(log.Count("render.SetViewMatrix"), 2u);
     }
     EXPECT_FALSE(project.GetScriptVM().IsKilled());
 
@@ -246,7 +241,7 @@ TEST_F(Project, ScenesEvaluatingAreRefusedEveryGuardedOperation)
              "}\n");
     nProjectSceneInstance* level = Load("level", kGround);
     g_target = level;
-    g_scenePath = "level";
+    g_scenePath = dir.Path("level.nms");   // the loaded scene's name
     Layer(level, 1.0f, "layer");
     nLogCapture capture;
     project.Evaluate(63);
@@ -299,7 +294,7 @@ TEST_F(Project, LayerClearingFollowsTheActiveLayersInDepthOrder)
         }
         log.Clear();
         project.Render(0);
-        EXPECT_EQ(log.Calls(), c.want);
+        EXPECT_EQ(Drawn(), c.want);
     }
 }
 
@@ -330,7 +325,7 @@ TEST_F(Project, UnloadTakesEveryLayerOfTheInstanceAlsoFromInsideTheDrawWalk)
     log.Clear();
     project.Render(0);
     EXPECT_EQ(notes.lines, (Lines{"OnRenderScene,sky:9,sky10:45"}));
-    EXPECT_EQ(log.With("render."), (Lines{"render.Clear(0.25,0.5,0.75,1,0)", "render.RenderQueue"}));
+    EXPECT_EQ(Drawn(), (Lines{"render.Clear(0.25,0.5,0.75,1,0)", "render.RenderQueue"}));
     EXPECT_EQ(project.GetLayers().GetCount(), 1);
     EXPECT_EQ(project.GetInstances().GetCount(), 1);
 
@@ -363,14 +358,12 @@ TEST_F(Project, ATwoDimensionalLayerIsDrawnAsItsSceneOverTheDeeperLayers)
     log.Clear();
     project.Render(0);
     EXPECT_EQ(notes.lines, (Lines{"OnRenderScene,world:9,back:45", "OnRenderScene,hud:12,front:45"}));
-    Lines drawn = log.With("render.");
-    ASSERT_GE(drawn.size(), 4u);
-    EXPECT_EQ(drawn[0], "render.Clear(0.25,0.5,0.75,1,0)");
-    EXPECT_EQ(drawn[1], "render.RenderQueue");
-    EXPECT_EQ(drawn[2], "render.Clear(0,0,0,1,1)");
-    // The rest is the 2D scene drawing itself: its view and projection, no queue.
-    for (size_t i = 3; i < drawn.size(); ++i) EXPECT_NE(drawn[i], "render.RenderQueue");
-    EXPECT_EQ(log.Count("render.SetViewMatrix"), 1u);
+    EXPECT_EQ(Drawn(), (Lines{"render.Clear(0.25,0.5,0.75,1,0)", "render.RenderQueue", "render.Clear(0,0,0,1,1)"}));
+    // The 2D layer draws itself after its clear: its view and projection, no queue (the
+    // 3D layer's own 2D layer did the same once).
+    Lines calls = log.Calls();
+    EXPECT_EQ(calls.back(), "render.SetProjectionMatrix(1)");
+    EXPECT_EQ(log.Count("render.SetViewMatrix"), 2u);
 
     // With scripts off the handlers are skipped and the layers still drawn.
     notes.lines.clear();
@@ -378,19 +371,25 @@ TEST_F(Project, ATwoDimensionalLayerIsDrawnAsItsSceneOverTheDeeperLayers)
     project.Render(1);
     EXPECT_TRUE(notes.lines.empty());
     EXPECT_EQ(log.Count("render.RenderQueue"), 1u);
-    EXPECT_EQ(log.Count("render.SetViewMatrix"), 1u);
+    EXPECT_EQ(log.Count("render.SetViewMatrix"), 2u);
 }
 
 TEST_F(Project, InstantiateFindsByNameLoadsOrFails)
 {
     nProjectSceneInstance* first = Load("level", kGround);
     ASSERT_NE(first, nullptr);
-    // Looked up by the scene's name: the path is not the name, so a second copy is loaded.
-    nProjectSceneInstance* copy = project.Instantiate(dir.Path("level.nms").c_str());
+    std::string path = dir.Path("level.nms");
+    EXPECT_TRUE(first->GetName() == path.c_str());
+    EXPECT_EQ(project.Instantiate(path.c_str()), first);    // found by its name: nothing is loaded
+    EXPECT_EQ(project.GetInstances().GetCount(), 1);
+    // Renamed, the scene no longer answers to the path: a second copy is loaded.
+    first->GetScene3D()->SetName("renamed");
+    nProjectSceneInstance* copy = project.Instantiate(path.c_str());
+    ASSERT_NE(copy, nullptr);
     EXPECT_NE(copy, first);
-    EXPECT_EQ(project.Instantiate("level"), first);
-    EXPECT_EQ(project.FindInstanceByName("level"), first);
-    EXPECT_TRUE(first->GetName() == "level");
+    EXPECT_EQ(project.FindInstanceByName("renamed"), first);
+    EXPECT_EQ(project.FindInstanceByName(path.c_str()), copy);
+    EXPECT_EQ(project.FindInstanceByName("level"), nullptr);
 
     nLogCapture capture;
     std::string missing = dir.Path("none.nms");
