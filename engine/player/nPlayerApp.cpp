@@ -26,6 +26,7 @@ namespace {
 bool g_missingResource = false;
 
 const char* const kBootScript = "scriptlib/zib.nut";
+const int32_t kOctreeThreshold = 1024;     // polygons above which a geometry gets an octree
 
 }
 
@@ -230,14 +231,6 @@ bool nPlayerApp::SetupScripts()
     return true;
 }
 
-bool nPlayerApp::LoadSceneFile(const char* path)
-{
-    nMetaFile document;
-    if (!document.Load(path)) return false;
-    *g_log << "[!] " << "Cannot read scene '" << path << "': scene files are not supported by this player.\n";
-    return false;
-}
-
 bool nPlayerApp::CreateScene()
 {
     if (m_viewMode == PlayerViewModeProject) {
@@ -251,9 +244,11 @@ bool nPlayerApp::CreateScene()
         return false;
     }
     if (!m_scene->CreatePhysicWorld()) return false;
-    if (!LoadSceneFile(m_inputFile.GetCStr())) return false;
+    if (!m_scene->Load(m_inputFile.GetCStr())) return false;
     m_scene->RegisterAsPropertyCallback(m_engine.GetRenderer());
     m_scene->SetScriptGlobals(0);
+    m_scene->Setup(true, kOctreeThreshold);
+    m_scene->Reset();
     return true;
 }
 
@@ -268,7 +263,10 @@ bool nPlayerApp::Frame()
     if (m_viewMode == PlayerViewModeScene && m_scene) {
         m_project.UpdateScriptClock();
         m_scene->Evaluate(SceneEvaluateAll);
+        m_scene->RenderSetup(SceneRenderFlagClearViewport);
+        m_scene->RenderToQueue(SceneRenderFlagClearViewport);
         if (renderer) renderer->RenderQueue();
+        m_scene->RenderUI(SceneRenderFlagNone);
         stop = (m_scene->GetFlags() & SceneFlagQuit) != 0;
     } else if (m_viewMode == PlayerViewModeProject) {
         m_project.Evaluate(SceneEvaluateAll);

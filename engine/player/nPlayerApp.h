@@ -109,7 +109,6 @@ protected:
     bool CreateScene();
 
     void PrintBanner();
-    bool LoadSceneFile(const char* path); // the input file into the scene
 
     nIOArchiveFS      m_archive;          // the data source when it is an archive
     nMetaFile         m_config;           // "engine.cfg"

@@ -60,6 +60,19 @@ qz_player_case(project_script_error CODE 3 ERROR "[!] Killing VM with reason 'th
 qz_player_case(project_script_error_before_time_live CODE 3
                ERROR "[!] Killing VM with reason 'the index 'boom' does not exist'."
                GAME crash ARGS game.ngp -P ${NULL_DEVICES})
+# A scene: the same exits, and a missing resource ends the run with 3 unless ignored.
+qz_player_case(scene_time_live CODE 0 ERROR NONE GAME scene LINE "[S] Level set up"
+               ARGS level.nms ${NULL_DEVICES} -time_live 1)
+qz_player_case(scene_script_error CODE 3 ERROR "[!] Killing VM with reason 'the index 'boom' does not exist'."
+               GAME scene_crash ARGS level.nms ${NULL_DEVICES} -time_live 30)
+qz_player_case(scene_missing_resource CODE 3 ERROR "[!] Failed to load geometry 'models/gone.nmo'."
+               LINE "[!] Exiting due to missing resources." GAME scene_missing ARGS level.nms ${NULL_DEVICES})
+qz_player_case(scene_ignore_missing_resource CODE 0 ERROR "[!] Failed to load geometry 'models/gone.nmo'."
+               REJECT "Exiting due to missing resources."
+               GAME scene_missing ARGS level.nms ${NULL_DEVICES} -ignore_missing -time_live 1)
+qz_player_case(scene_from_archive CODE 0 ERROR NONE PACK scene ARCHIVE game.qza LINE "[S] Level set up"
+               ARGS level.nms -A game.qza ${NULL_DEVICES} -time_live 1)
+
 # Every option with its argument at once; the game fails (exit 3) unless the includes ran and
 # the definitions arrived.
 qz_player_case(every_option CODE 0 ERROR NONE GAME defines
@@ -91,9 +104,8 @@ qz_player_case(missing_project_file CODE 2 ERROR NONE GAME project LINE "[*] Cou
                ARGS nothere.ngp -P ${NULL_DEVICES})
 qz_player_case(missing_scene_file CODE 2 ERROR NONE GAME project LINE "[*] Could not access file 'nothere.nms'."
                ARGS nothere.nms ${NULL_DEVICES})
-qz_player_case(scene_file CODE 2
-               ERROR "[!] Cannot read scene 'scene.nms': scene files are not supported by this player."
-               GAME project ARGS scene.nms ${NULL_DEVICES})
+qz_player_case(not_a_scene_file CODE 2 ERROR "[!] Could not parse scene. Root tag id is incorrect (Environment)."
+               GAME project ARGS game.ngp ${NULL_DEVICES})
 qz_player_case(renderer_list CODE 2 ERROR NONE BLOCK renderer_list.txt ARGS game.ngp -r list -m none)
 qz_player_case(mixer_list CODE 2 ERROR NONE BLOCK mixer_list.txt ARGS game.ngp -r none -m list)
 qz_player_case(renderer_gl2_unavailable CODE 2 ERROR NONE GAME project ARGS game.ngp -P -r gl2 -m none)
