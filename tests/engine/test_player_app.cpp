@@ -13,7 +13,9 @@
 #include "engine/player/nEngineResources.h"
 #include "engine/player/nPlayerApp.h"
 #include "platform/nPlatformInput.h"
+#include "core/nScriptValue.h"
 #include "render/nRenderer.h"
+#include "scene/nScene.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nTempDir.h"
 
@@ -345,6 +347,26 @@ TEST_F(PlayerSetup, AProjectStartsRunsAndShutsDown)
     EXPECT_FALSE(app.GetScriptVM().IsOpen());
     EXPECT_FALSE(renderer->IsOpen());
     EXPECT_TRUE(app.Shutdown());          // a second shutdown is harmless
+}
+
+TEST_F(PlayerSetup, ASceneIsLoadedBoundSetUpAndQuitsOnRequest)
+{
+    dir.Write("level.nut", "class Level { function OnSetup(scene) { ::g_level_ready <- true; } }\n");
+    dir.Write("level.nms", "<NML=1.0>\n<Scene=\n\t<ScriptUnit= <Script=\"level.nut\"> <Class=\"Level\"> >\n>\n");
+    ASSERT_TRUE(Start({"level.nms", "-r", "none", "-m", "none"}));
+    nScene* scene = app.GetScene();
+    ASSERT_NE(scene, nullptr);
+    nRenderer* renderer = app.GetEngine().GetRenderer();
+    EXPECT_EQ(scene->GetRenderer(), renderer);
+    EXPECT_EQ(renderer->GetPropertyRequestContext(), static_cast<void*>(scene));
+    nScriptValue ready;
+    EXPECT_TRUE(app.GetScriptVM().GetValue("g_level_ready", ready, nullptr));   // set-up ran
+    EXPECT_TRUE(app.Frame());
+    scene->SetFlags(scene->GetFlags() | SceneFlagQuit);
+    EXPECT_FALSE(app.Frame());
+    EXPECT_FALSE(app.HasFailed());
+    app.Shutdown();
+    EXPECT_EQ(app.GetScene(), nullptr);
 }
 
 TEST_F(PlayerSetup, AProjectQuitRequestEndsTheRunWithoutFailure)
