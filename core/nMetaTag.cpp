@@ -11,8 +11,30 @@ namespace
 {
 
 nBlockPool g_tagPool(sizeof(nMetaTag), nBlockPool::kTagPool);
+nBlockPool g_listPool(sizeof(nLinkedListId), nBlockPool::kChildListPool);
+
+const nLinkedListId& NoChildren()
+{
+    static const nLinkedListId* none = new nLinkedListId();   // never destroyed: tags outlive static destruction
+    return *none;
+}
 
 }  // namespace
+
+nLinkedListId& nMetaTag::GetChildren()
+{
+    if (!m_children)
+    {
+        void* block = g_listPool.Take();
+        m_children = block ? new (block) nLinkedListId() : new nLinkedListId();
+    }
+    return *m_children;
+}
+
+const nLinkedListId* nMetaTag::Children() const
+{
+    return m_children ? m_children : &NoChildren();
+}
 
 void* nMetaTag::operator new(std::size_t size)
 {
@@ -42,35 +64,35 @@ void nMetaTag::operator delete(void* block, std::size_t size) noexcept
 // ---------------------------------------------------------------------------------------------
 // Tags
 
-nMetaTag::nMetaTag()
+nMetaTag::nMetaTag() : m_children(0)
 {
 }
 
-nMetaTag::nMetaTag(const char* name) : nLinkedListEntryId(name)
+nMetaTag::nMetaTag(const char* name) : nLinkedListEntryId(name), m_children(0)
 {
 }
 
-nMetaTag::nMetaTag(const char* name, int32_t value) : nLinkedListEntryId(name)
+nMetaTag::nMetaTag(const char* name, int32_t value) : nLinkedListEntryId(name), m_children(0)
 {
     m_value.SetInt(value);
 }
 
-nMetaTag::nMetaTag(const char* name, float value) : nLinkedListEntryId(name)
+nMetaTag::nMetaTag(const char* name, float value) : nLinkedListEntryId(name), m_children(0)
 {
     m_value.SetFloat(value);
 }
 
-nMetaTag::nMetaTag(const char* name, const char* text) : nLinkedListEntryId(name)
+nMetaTag::nMetaTag(const char* name, const char* text) : nLinkedListEntryId(name), m_children(0)
 {
     m_value.SetString(text);
 }
 
-nMetaTag::nMetaTag(const char* name, bool value) : nLinkedListEntryId(name)
+nMetaTag::nMetaTag(const char* name, bool value) : nLinkedListEntryId(name), m_children(0)
 {
     m_value.SetBool(value);
 }
 
-nMetaTag::nMetaTag(const char* name, const void* data, int32_t length) : nLinkedListEntryId(name)
+nMetaTag::nMetaTag(const char* name, const void* data, int32_t length) : nLinkedListEntryId(name), m_children(0)
 {
     m_value.SetBinary(data, length);
 }
@@ -91,15 +113,20 @@ inline void PrefetchTag(const void* entry)
 
 nMetaTag::~nMetaTag()
 {
-    if (nLinkedListEntry* last = m_children.GetTail())
-        PrefetchTag(last);
+    if (m_children && m_children->GetTail())
+        PrefetchTag(m_children->GetTail());
     // Tags of a parsed document lie in document order, and they are deleted backwards: the tags
     // just below this one in memory are the next ones to go.
     const char* below = reinterpret_cast<const char*>(this);
     for (int i = 2; i <= 6; ++i)
         __builtin_prefetch(below - i * static_cast<std::ptrdiff_t>(sizeof(nMetaTag)));
     m_value.Clear();
-    DeleteMetaTags(m_children);
+    if (m_children)
+    {
+        DeleteMetaTags(*m_children);
+        m_children->~nLinkedListId();
+        g_listPool.Give(m_children);
+    }
 }
 
 // From the tail: the slots of a subtree then go back to the pool in the reverse of document order,
@@ -138,14 +165,15 @@ bool nMetaTag::RefusesChildren() const
 // head is not in the list: fresh tags are linked without walking the children.
 bool nMetaTag::SurelyNotChild(const nMetaTag* tag) const
 {
-    return !tag->GetPrev() && m_children.GetHead() != tag;
+    return !tag->GetPrev() && (!m_children || m_children->GetHead() != tag);
 }
 
 nMetaTag* nMetaTag::AddChild(nMetaTag* child, bool at_front)
 {
     if (!child || child == this || RefusesChildren())
         return 0;
-    return static_cast<nMetaTag*>(m_children.Add(child, !at_front, SurelyNotChild(child)));
+    bool fresh = SurelyNotChild(child);
+    return static_cast<nMetaTag*>(GetChildren().Add(child, !at_front, fresh));
 }
 
 nMetaTag* nMetaTag::InsertChild(nMetaTag* child, nMetaTag* reference, bool before)
@@ -153,11 +181,15 @@ nMetaTag* nMetaTag::InsertChild(nMetaTag* child, nMetaTag* reference, bool befor
     if (!child || child == this || RefusesChildren())
         return 0;
     if (!reference)
-        return static_cast<nMetaTag*>(m_children.Add(child, true, false));
-    // The tail is where appending callers keep their reference: no walk for it.
-    if (reference != m_children.GetTail())
     {
-        nLinkedListEntry* entry = m_children.GetHead();
+        bool fresh = SurelyNotChild(child);
+        return static_cast<nMetaTag*>(GetChildren().Add(child, true, fresh));
+    }
+    // The tail is where appending callers keep their reference: no walk for it.
+    const nLinkedListId* children = Children();
+    if (reference != children->GetTail())
+    {
+        nLinkedListEntry* entry = children->GetHead();
         while (entry && entry != reference)
             entry = entry->GetNext();
         if (!entry)
@@ -167,25 +199,25 @@ nMetaTag* nMetaTag::InsertChild(nMetaTag* child, nMetaTag* reference, bool befor
         }
     }
     bool fresh = SurelyNotChild(child);
-    nLinkedListEntry* linked = before ? m_children.InsertBefore(child, reference, fresh)
-                                      : m_children.InsertAfter(child, reference, fresh);
+    nLinkedListEntry* linked = before ? GetChildren().InsertBefore(child, reference, fresh)
+                                      : GetChildren().InsertAfter(child, reference, fresh);
     return static_cast<nMetaTag*>(linked);
 }
 
 nMetaTag* nMetaTag::NextChild(nMetaTagIterator& it)
 {
-    it.current = static_cast<nMetaTag*>(m_children.Iterate(it.cursor));
+    it.current = static_cast<nMetaTag*>(Children()->Iterate(it.cursor));
     return it.current;
 }
 
 nMetaTag* nMetaTag::FindPath(const char* path, bool verbose)
 {
-    return FindMetaTagByPath(&m_children, path, verbose);
+    return FindMetaTagByPath(Children(), path, verbose);
 }
 
 nMetaTag* nMetaTag::FindTypedPath(const char* path, int32_t type, bool verbose)
 {
-    nMetaTag* tag = FindMetaTagByPath(&m_children, path, verbose);
+    nMetaTag* tag = FindMetaTagByPath(Children(), path, verbose);
     return tag && tag->GetType() == type ? tag : 0;
 }
 
@@ -205,7 +237,7 @@ nMetaTag* nMetaTag::Clone(bool deep) const
     if (!deep)
         return clone;
     nLinkedListIterator it;
-    while (nLinkedListEntry* entry = m_children.Iterate(it))
+    while (nLinkedListEntry* entry = Children()->Iterate(it))
     {
         nMetaTag* child = static_cast<const nMetaTag*>(entry)->Clone(true);
         if (child && !clone->AddChild(child))
@@ -256,7 +288,7 @@ nMetaTag* FindMetaTagByPath(const nLinkedListId* list, const char* path, bool ve
             return 0;
         }
 
-        list = found->GetType() == TagType_None ? &found->GetChildren() : 0;
+        list = found->GetType() == TagType_None ? found->Children() : 0;
         if (at_end)
             return found;
     }

@@ -56,15 +56,17 @@ public:
     int32_t         GetType() const         { return m_value.GetType(); }
     nVariant&       GetValue()              { return m_value; }
     const nVariant& GetValue() const        { return m_value; }
-    nLinkedListId&  GetChildren()           { return m_children; } // owned; entries are nMetaTag
-    int32_t         GetChildCount() const   { return m_children.GetCount(); }
+    nLinkedListId&  GetChildren();                       // owned; entries are nMetaTag
+    int32_t         GetChildCount() const   { return m_children ? m_children->GetCount() : 0; }
+    const nLinkedListId* Children() const;               // for reading: the child list, or an empty one (GetChildren makes one)
 
 private:
     bool RefusesChildren() const;                        // logs the refusal when the tag holds a value
     bool SurelyNotChild(const nMetaTag* tag) const;      // true only when tag is certainly not a child
 
-    nLinkedListId m_children;
-    nVariant      m_value;
+    // Most tags hold a value and never get a child: the list is made when first asked for.
+    nLinkedListId* m_children;
+    nVariant       m_value;
 };
 
 // Deletes every entry of list (nothing when the list is no-delete) and empties it, the last

@@ -98,7 +98,7 @@ private:
 // Sanitizer builds take every block from the heap, where use after free and leaks show.
 class nBlockPool {
 public:
-    enum Index { kTagPool, kShortTextPool, kTextPool, kPoolCount };   // one pool object for each
+    enum Index { kTagPool, kChildListPool, kShortTextPool, kTextPool, kPoolCount };   // one pool object for each
 
     constexpr nBlockPool(unsigned long blockSize, Index index)
         : m_blockSize(blockSize < 32 ? 32 : (blockSize + 15) & ~15ul), m_index(index) {}
