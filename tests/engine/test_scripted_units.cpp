@@ -298,15 +298,7 @@ TEST_F(ScriptedUnits, SceneAndItemEventsArriveInTheOrderOfTheSceneEvaluation)
         item->SetLogicRate(4.0f);   // a period of 0.25 s
     }
 
-    // The set-up order of a scene.
-    nSceneScriptEventDispatcher* events = scene->GetEvents();
-    events->OnPreSetup(scene);
-    a->SetupScript();
-    b->SetupScript();
-    events->OnSetup(scene);
-    a->Setup();
-    b->Setup();
-    events->OnSetupDone(scene);
+    scene->Setup(false, 0);
     // OnPreSetup reaches only units set up before: none yet.
     Lines want = {"Crate.OnSetup,a:24", "Crate.OnSetup,b:24", "Level.OnSetup,scene:9,scene:9",
                   "Crate.OnSetupDone,a:24", "Crate.OnSetupDone,b:24", "Level.OnSetupDone,scene:9"};
