@@ -249,6 +249,34 @@ void DeleteHeapText(char* text, char kind)
 
 }  // namespace
 
+namespace {
+
+// Copies size (at most 16) bytes; every byte is read before any is written, so the ranges may
+// overlap. Fixed-size pieces, where a call to memcpy would cost more than the copy.
+inline void CopyShort(char* to, const char* from, size_t size)
+{
+    if (size >= 8) {
+        uint64_t head, tail;
+        std::memcpy(&head, from, 8);
+        std::memcpy(&tail, from + size - 8, 8);
+        std::memcpy(to, &head, 8);
+        std::memcpy(to + size - 8, &tail, 8);
+    } else if (size >= 4) {
+        uint32_t head, tail;
+        std::memcpy(&head, from, 4);
+        std::memcpy(&tail, from + size - 4, 4);
+        std::memcpy(to, &head, 4);
+        std::memcpy(to + size - 4, &tail, 4);
+    } else if (size > 0) {
+        char first = from[0], middle = from[size / 2], last = from[size - 1];
+        to[0] = first;
+        to[size / 2] = middle;
+        to[size - 1] = last;
+    }
+}
+
+}  // namespace
+
 void nString::FreeText()
 {
     if (!IsLocal())
@@ -273,9 +301,7 @@ void nString::Assign(const char* text, int32_t length)
         // text may lie in the own text: move it first, free a heap text after.
         char* old = IsLocal() ? nullptr : m_heap;
         char old_kind = m_local[kLocalLength];
-        char buffer[kLocalLength + 1];
-        std::memcpy(buffer, text, size);
-        std::memcpy(m_local, buffer, size);
+        CopyShort(m_local, text, size);
         m_local[size] = '\0';
         DeleteHeapText(old, old_kind);
         m_size = static_cast<uint32_t>(length) | kLocalBit;
