@@ -18,6 +18,7 @@
 #include "script/iface/nScriptedObject.h"
 #include "ui/nScene2D.h"
 
+class nAnimationSourceList;
 class nGeometry;
 class nGroup;
 class nItem;
@@ -219,6 +220,11 @@ public:
     // First trigger whose unit box the ray (length -1: vector is a direction) or the segment
     // origin .. origin + length * vector meets, active or not; hit in world space.
     nMItem* RaytraceTriggers(const nVector& origin, const nVector& vector, float length, nVector* hit);
+    // A copy of a camera, object, light or trigger through its NML form, hung under the
+    // source's parent; it keeps the uid it was created with. NULL for other kinds.
+    nMItem* DuplicateItem(nMItem* item);
+    // The motion on every active item that has it; a list asked for is created first.
+    void    SetMotion(const char* motion, nAnimationSourceList** out, float fadeTime, bool keepOthers, float weight);
 
     // Render passes (nSceneRender.cpp) on the engine's current renderer; a hidden scene draws
     // nothing but still raises its script hooks unless flag 0x2 says otherwise.

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "core/nIO.h"
@@ -135,6 +136,62 @@ nMetaTag* NewTag(const char* name, const char* failure)
     return tag;
 }
 
+// What the reader needs of an item tag's "MItem" child, found in one walk over its children
+// (files hold thousands of items; path lookups would walk them once per key).
+struct ManagedTagKeys
+{
+    bool        hasUid;
+    int32_t     uid;
+    const char* id;      // NULL when absent or not a string
+    bool        helper;  // a "Helper" or "ToolSpecific" child
+
+    ManagedTagKeys() : hasUid(false), uid(0), id(0), helper(false) {}
+};
+
+ManagedTagKeys ReadManagedKeys(nMetaTag* itemTag)
+{
+    ManagedTagKeys keys;
+    nMetaTag* managed = 0;
+    nMetaTagIterator it;
+    while (nMetaTag* child = itemTag->NextChild(it))
+        if (IsTagNamed(child, "MItem")) {
+            managed = child;
+            break;
+        }
+    if (!managed) return keys;
+    bool uidSeen = false, idSeen = false;
+    nMetaTagIterator sub;
+    while (nMetaTag* child = managed->NextChild(sub)) {
+        if (!uidSeen && IsTagNamed(child, "UId")) {
+            uidSeen = true;
+            keys.hasUid = ReadInt(child, keys.uid);
+        } else if (!idSeen && IsTagNamed(child, "Id")) {
+            idSeen = true;
+            keys.id = ReadTagString(child);
+        }
+        else if (IsTagNamed(child, "Helper") || IsTagNamed(child, "ToolSpecific")) keys.helper = true;
+    }
+    return keys;
+}
+
+struct KeyTable
+{
+    ManagedTagKeys* keys;
+
+    KeyTable() : keys(0) {}
+    ~KeyTable() { delete[] keys; }
+    bool Allocate(int32_t count)
+    {
+        keys = new (std::nothrow) ManagedTagKeys[(size_t)(count > 0 ? count : 1)];
+        return keys != 0;
+    }
+};
+
+bool AcceptHelper(bool helper, int32_t toolMode, int32_t flags, int32_t level)
+{
+    return !helper || ((flags & FlagLoadHelper) && toolMode != NoTool && toolMode != ToolProjectPreview && level <= 0);
+}
+
 // Globals colours: three components written, a fourth read when present.
 const char* const kColourTags[] = {"BackgroundColor", "AmbientColor", "FogColor"};
 
@@ -142,9 +199,7 @@ const char* const kColourTags[] = {"BackgroundColor", "AmbientColor", "FogColor"
 
 bool nScene::AcceptItemTag(nMetaTag* itemTag, int32_t toolMode, int32_t flags, int32_t level)
 {
-    if (!itemTag) return false;
-    if (!itemTag->FindPath("MItem:ToolSpecific;") && !itemTag->FindPath("MItem:Helper;")) return true;
-    return (flags & FlagLoadHelper) && toolMode != NoTool && toolMode != ToolProjectPreview && level <= 0;
+    return itemTag && AcceptHelper(ReadManagedKeys(itemTag).helper, toolMode, flags, level);
 }
 
 bool nScene::Deserialize(nMetaFile* document, nMetaTag* root)
@@ -187,12 +242,17 @@ bool nScene::Deserialize(nMetaFile* document, nMetaTag* tag, nGroup** outGroup, 
     nMetaTag* items = tag->FindPath("Items;");
     int32_t maxUid = 0;
     int32_t progressTotal = 1;
+    // The keys of every item tag, read once here for the pre-scan and the reading below.
+    KeyTable itemKeys;
+    if (items && !itemKeys.Allocate(items->GetChildCount())) items = 0;   // reported with the uid table below
     if (items) {
         nMetaTagIterator it;
+        int32_t index = 0;
         while (nMetaTag* child = items->NextChild(it)) {
-            int32_t uid = 0;
-            if (ReadInt(child->FindPath("MItem:UId;"), uid) && uid > maxUid && uid <= kMaxSourceUid) {
-                maxUid = uid;
+            ManagedTagKeys& keys = itemKeys.keys[index++];
+            keys = ReadManagedKeys(child);
+            if (keys.hasUid && keys.uid > maxUid && keys.uid <= kMaxSourceUid) {
+                maxUid = keys.uid;
                 ++progressTotal;
             }
         }
@@ -200,7 +260,8 @@ bool nScene::Deserialize(nMetaFile* document, nMetaTag* tag, nGroup** outGroup, 
     const int32_t tableSize = maxUid + 1;
     const int32_t base = m_nextUid;
     UidTable table;
-    if (base < 0 || base > INT32_MAX - tableSize || !table.Allocate(tableSize)) {
+    if (base < 0 || base > INT32_MAX - tableSize || !table.Allocate(tableSize)
+        || (tag->FindPath("Items;") && !items)) {
         *g_log << "[!] " << "Could not allocate item uid remap array.\n";
         if (progress) progress->OnEnd();
         NotifyListeners(SceneEventReadEnd, 0);
@@ -211,13 +272,16 @@ bool nScene::Deserialize(nMetaFile* document, nMetaTag* tag, nGroup** outGroup, 
     int32_t reported = 0;
     if (items) {
         nMetaTagIterator it;
+        int32_t index = 0;
         while (nMetaTag* child = items->NextChild(it)) {
+            const ManagedTagKeys& keys = itemKeys.keys[index++];
             const ItemTagKind* kind = KindOfTag(child);
             if (!kind) {
                 *g_log << "[*] " << "Unexpected <" << child->GetName().GetCStr() << "> sub-tag in <Items>.\n";
                 continue;
             }
-            if (!(flags & kind->flag) || !AcceptItemTag(child, toolMode, flags, level)) continue;
+            if (!(flags & kind->flag)) continue;
+            if (!AcceptHelper(keys.helper, toolMode, flags, level)) continue;
             nMItem* item = 0;
             switch (kind->kind) {
             case ManagedItemCamera:  item = CreateCamera(""); break;
@@ -228,13 +292,20 @@ bool nScene::Deserialize(nMetaFile* document, nMetaTag* tag, nGroup** outGroup, 
             if (!item) continue;
 
             if (progress && progress == (m_engine ? m_engine->GetDefaultEventInterface() : 0)) {
-                const char* id = 0;
-                nMetaTag* idTag = child->FindPath("MItem:Id;");
+                // "Loading item '<id>'...", the id cut to fit.
                 char text[256];
-                if (idTag && idTag->GetValue().GetString(&id))
-                    std::snprintf(text, sizeof(text), "Loading item '%s'...", id);
-                else
-                    std::snprintf(text, sizeof(text), "Loading items...");
+                if (keys.id) {
+                    static const char kHead[] = "Loading item '";
+                    static const char kTail[] = "'...";
+                    size_t length = std::strlen(keys.id);
+                    const size_t room = sizeof(text) - sizeof(kHead) - sizeof(kTail) + 1;
+                    if (length > room) length = room;
+                    std::memcpy(text, kHead, sizeof(kHead) - 1);
+                    std::memcpy(text + sizeof(kHead) - 1, keys.id, length);
+                    std::memcpy(text + sizeof(kHead) - 1 + length, kTail, sizeof(kTail));
+                } else {
+                    std::memcpy(text, "Loading items...", sizeof("Loading items..."));
+                }
                 progress->OnProgress(text, (float)reported++ / (float)progressTotal);
             }
 

@@ -1,14 +1,21 @@
 // The scene's lookups by path, uid, name, kind and node, and the utilities over sets of items.
 
 #include <cstring>
+#include <new>
 #include <string>
 
 #include "core/nBounds.h"
 #include "core/nLog.h"
+#include "core/nMetaFile.h"
+#include "core/nMetaTag.h"
+#include "scene/nAnimationSource.h"
+#include "scene/nCamera.h"
 #include "scene/nGroup.h"
 #include "scene/nItem.h"
+#include "scene/nLight.h"
 #include "scene/nObject.h"
 #include "scene/nScene.h"
+#include "scene/nTrigger.h"
 
 namespace {
 
@@ -152,4 +159,62 @@ nMItem* nScene::RaytraceTriggers(const nVector& origin, const nVector& vector, f
         return n->value;
     }
     return 0;
+}
+
+namespace {
+
+// Creates the copy with make, then reads the source's managed tag into it.
+template<class T, class Make>
+nMItem* CopyThroughTag(nMItem* item, Make make)
+{
+    T* source = dynamic_cast<T*>(item);
+    T* made = source ? static_cast<T*>(make()) : 0;
+    if (!made) return 0;
+    // The tag carries the source's uid; the copy keeps the one it was made with, so uids
+    // stay unique within the scene.
+    const int32_t uid = made->GetUid();
+    nMetaFile document;
+    if (nMetaTag* tag = source->Serialize(&document)) {
+        made->Deserialize(&document, tag);
+        delete tag;
+    }
+    made->SetUid(uid);
+    return made;
+}
+
+}
+
+nMItem* nScene::DuplicateItem(nMItem* item)
+{
+    if (!item) return 0;
+    nMItem* copy = 0;
+    switch (item->GetKind()) {
+    case ManagedItemCamera:
+        copy = CopyThroughTag<nMCamera>(item, [this] { return CreateCamera("_"); });
+        break;
+    case ManagedItemObject:
+        copy = CopyThroughTag<nMObject>(item, [this] { return CreateObject("_", 0); });
+        if (nObject* object = nMObject::FromItem(copy))
+            if (!object->GetCacheGeometry() && object->GetGeometry().IsValid()) object->GetGeometry()->Setup();
+        break;
+    case ManagedItemLight:
+        copy = CopyThroughTag<nMLight>(item, [this] { return CreateLight("_", LightTypePoint, 0.5f); });
+        break;
+    case ManagedItemTrigger:
+        copy = CopyThroughTag<nTrigger>(item, [this] { return CreateTrigger("_"); });
+        break;
+    }
+    if (copy && copy->GetItem() && item->GetItem()) copy->SetParentNotified(item->GetItem()->GetParent());
+    return copy;
+}
+
+void nScene::SetMotion(const char* motion, nAnimationSourceList** out, float fadeTime, bool keepOthers, float weight)
+{
+    nAnimationSourceList* list = 0;
+    if (out) {
+        list = new (std::nothrow) nAnimationSourceList();
+        *out = list;
+    }
+    for (ItemNode* n = m_activeItems.GetHead(); n; n = n->next)
+        if (nMotion* m = n->value->FindMotion(motion)) n->value->PlayMotion(m, list, fadeTime, keepOthers, weight);
 }

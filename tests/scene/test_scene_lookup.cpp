@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "core/nBounds.h"
+#include "scene/nAnimationSource.h"
 #include "scene/nGroup.h"
+#include "scene/nLight.h"
 #include "scene/nItem.h"
 #include "scene/nScene.h"
 #include "scene/nTrigger.h"
@@ -95,6 +97,46 @@ TEST(SceneLookup, ObjectBoundsLeaveTheBoxAloneWithoutObjects)
     k.scene->GetObjectBounds(box);
     EXPECT_EQ(box.min.y, 2.0f);
     EXPECT_EQ(box.max.z, 6.0f);
+}
+
+TEST(SceneLookup, DuplicatesCopyTheirSourceUnderTheSameParentWithAFreshUid)
+{
+    nKitScene k;
+    nKitItem* parent = k.Add("p", ManagedItemObject);
+    nMItem* light = k.scene->CreateLight("spot", LightTypeSpot, 0.5f);
+    light->GetItem()->SetPosition(nVector(1.0f, 2.0f, 3.0f));
+    light->GetItem()->SetParent(&parent->Node());
+    static_cast<nMLight*>(light)->GetLight().SetRange(12.0f);
+    nMItem* copy = k.scene->DuplicateItem(light);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(copy, light);
+    EXPECT_EQ(copy->GetName(), "spot");
+    EXPECT_EQ(copy->GetKind(), (int32_t)ManagedItemLight);
+    EXPECT_NE(copy->GetUid(), light->GetUid());
+    EXPECT_EQ(copy->GetItem()->GetParent(), &parent->Node());
+    EXPECT_EQ(static_cast<nMLight*>(copy)->GetLight().GetType(), (int32_t)LightTypeSpot);
+    EXPECT_EQ(static_cast<nMLight*>(copy)->GetLight().GetRange(), 12.0f);
+    EXPECT_EQ(copy->GetItem()->GetPosition().y, 2.0f);
+
+    nMItem* trigger = k.scene->CreateTrigger("gate");
+    EXPECT_NE(k.scene->DuplicateItem(trigger), nullptr);
+    // Kinds without a copy form, and items of other classes, give nothing and make nothing.
+    nKitItem* emitter = k.Add("e", ManagedItemEmitter);
+    const int32_t count = k.scene->GetAllItems().GetCount();
+    EXPECT_EQ(k.scene->DuplicateItem(emitter), nullptr);
+    EXPECT_EQ(k.scene->DuplicateItem(parent), nullptr);
+    EXPECT_EQ(k.scene->GetAllItems().GetCount(), count);
+}
+
+TEST(SceneLookup, SetMotionMakesTheAskedListEvenWhenNoItemHasTheMotion)
+{
+    nKitScene k;
+    k.Add("a");
+    nAnimationSourceList* list = nullptr;
+    k.scene->SetMotion("walk", &list, 0.5f, false, 1.0f);
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->GetCount(), 0);
+    delete list;
 }
 
 }
