@@ -435,4 +435,19 @@ TEST(SceneFile, ReadingTellsTheListenersAndTheProgressInterface)
     f->RemoveListener(&listener);
 }
 
+TEST(SceneFile, PreloadingLeavesTheObjectGeometriesInTheCache)
+{
+    FileScene f;
+    ASSERT_TRUE(nMLPutMemoryFile("preload.nms", "<NML=1.0>\n<Scene= <Items="
+        " <MObject= <MItem= <Id=\"a\"> <UId=0> > <Object= <Geometry=\"crate.nmo\"> > >"
+        " <MLight= <MItem= <Id=\"l\"> <UId=1> > <Object= <Geometry=\"lamp.nmo\"> > > > >"));
+    nLogCapture capture;   // the geometry files are missing: the loader says so
+    EXPECT_TRUE(f->PreloadResources("preload.nms"));
+    EXPECT_EQ(capture.Lines().front(), "[H] Preloading scene 'preload.nms' resources...\n");
+    EXPECT_NE(f.cache.FindGeometry("crate.nmo", false), nullptr);
+    EXPECT_EQ(f.cache.FindGeometry("lamp.nmo", false), nullptr);
+    EXPECT_EQ(f->GetAllItems().GetCount(), 0);
+    EXPECT_FALSE(f->PreloadResources("missing.nms"));
+}
+
 }

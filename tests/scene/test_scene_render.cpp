@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/nFrustum.h"
 #include "engine/hub/nOrvex.h"
 #include "render/nPropertyRequest.h"
 #include "render/nRenderer.h"
@@ -226,6 +227,24 @@ TEST(SceneLightQueries, EqualPrioritiesKeepTheirOrderAfterSorting)
     Names order;
     for (auto* n = s.k.scene->GetLights().GetHead(); n; n = n->next) order.push_back(n->value->GetName().GetCStr());
     EXPECT_EQ(order, (Names{"b", "d", "a", "c"}));
+}
+
+TEST(SceneLightQueries, KindTwoTestsPointLightsAsSpheresAgainstTheViewFrustum)
+{
+    LightScene s;
+    nMItem* camera = s.k.scene->CreateCamera("eye");   // at the origin, looking along +z
+    nFrustum view;
+    static_cast<nMCamera*>(camera)->GetCamera().ComputeFrustum(&view, 0.1f, 1000.0f);
+    s.Add("ahead", 0.0f, 0.5f, 10.0f)->GetItem()->SetPosition(nVector(0.0f, 0.0f, 50.0f));
+    s.Add("behind", 0.0f, 0.5f, 10.0f)->GetItem()->SetPosition(nVector(0.0f, 0.0f, -50.0f));
+    s.Add("unlimited behind", 0.0f, 0.5f, 0.0f)->GetItem()->SetPosition(nVector(0.0f, 0.0f, -50.0f));
+    nPropertyRequest request;
+    request.frustum = &view;
+    ASSERT_TRUE(s.k.scene->ProcessPropertyRequest(PropertyRequestVisibleLights, &request));
+    EXPECT_EQ(Answer(request), (Names{"ahead", "unlimited behind"}));
+    request = nPropertyRequest();   // without a view every light in reach passes
+    ASSERT_TRUE(s.k.scene->ProcessPropertyRequest(PropertyRequestVisibleLights, &request));
+    EXPECT_EQ(Answer(request), (Names{"ahead", "behind", "unlimited behind"}));
 }
 
 }

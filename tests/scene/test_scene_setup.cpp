@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/hub/nOrvex.h"
+#include "resources/nGeometry.h"
 #include "scene/nGroup.h"
 #include "scene/nItem.h"
 #include "scene/nScene.h"
@@ -201,6 +202,29 @@ TEST(SceneGroups, DeletingTheContentDestroysGroupsListedAndRemoved)
     k.scene->DeleteContent(false);
     EXPECT_EQ(k.scene->GetGroups().GetCount(), 0);
     // The sanitizer build reports the groups if they were not destroyed.
+}
+
+TEST(SceneSetup, OptimisingDropsSelfProxiesAndWarnsAboutLargeSharedGeometries)
+{
+    nKitScene k;
+    nGeometry* shared = new nGeometry(&k.engine);
+    shared->SetName("big");
+    ASSERT_TRUE(shared->AllocatePolygons(8193));
+    nGeometry* small = new nGeometry(&k.engine);
+    small->SetName("small");
+    ASSERT_TRUE(small->AllocatePolygons(8192));
+    small->lodProxy = small;       // a proxy of itself: dropped, so the geometry can go
+    small->shadowProxy = small;
+    k.scene->CreateObject("a", shared);
+    k.scene->CreateObject("b", shared);
+    k.scene->CreateObject("c", small);
+    k.scene->CreateObject("d", small);
+    nLogCapture capture;
+    k.scene->Setup(true, 1024);
+    EXPECT_EQ(capture.Lines(), (Names{"[H] Setup scene ''\n",
+                                      "[*] Geometry 'big' should be optimized but will not be as it is used by more than one item.\n"}));
+    EXPECT_FALSE(small->lodProxy.IsValid());
+    EXPECT_FALSE(small->shadowProxy.IsValid());
 }
 
 }
