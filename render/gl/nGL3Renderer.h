@@ -33,9 +33,7 @@ typedef void* (*nGLEntryPointLookup)(const char* name, void* context);
 // text and shaders. Until they exist these operations behave as the null renderer's:
 // SetupMaterial and SetupLight answer true and attach nothing, NewShader gives NULL, Write
 // draws nothing, RenderQueue only draws and empties the debug line list, and Clear always
-// clears the window. The description still follows DisableShader. SetupGeometry refuses every
-// geometry (logged, false) until the resources convert geometries into triangle-list batches;
-// SetupGeometryBatches is the upload those batches will go through.
+// clears the window. The description still follows DisableShader.
 class nGL3Renderer : public nRenderer
 {
 public:
@@ -50,6 +48,7 @@ public:
     };
     static constexpr int32_t kTextureUnits = 8;
     static constexpr int32_t kLineCapacity = 32768;   // lines kept between two flushes
+    static constexpr int32_t kMaxBatchTriangles = 16384;  // a batch holds fewer
     static constexpr int32_t kMaxBatchVertices = 16384;
     static constexpr int32_t kMaxBatchBones = 16;
 
@@ -177,7 +176,10 @@ public:
     int32_t GetLineCount() const              { return m_lineCount; }
 
     // Device copies of geometries and textures.
-    bool  SetupGeometry(nGeometry* geometry) override;     // refused until the triangle-list conversion exists
+    // Converts the geometry into triangle-list batches and uploads them (SetupGeometryBatches).
+    // False with one error line when closed, empty, without any triangle to draw, or on failure;
+    // a refused geometry is left without device data.
+    bool  SetupGeometry(nGeometry* geometry) override;
     void  FreeGeometry(nGeometry* geometry) override;
     void  UpdateGeometry(nGeometry* geometry, int32_t first, int32_t count) override; // updates nothing
     bool  SetupTexture(nTexture* texture) override;        // false when not open or nothing could be made

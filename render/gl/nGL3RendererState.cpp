@@ -11,6 +11,7 @@
 #include "resources/nGeometry.h"
 #include "resources/nMaterial.h"
 #include "resources/nTexture.h"
+#include "resources/nTrilist.h"
 
 #ifndef GL_TEXTURE_MAX_ANISOTROPY_EXT
 #define GL_TEXTURE_MAX_ANISOTROPY_EXT 0x84FE
@@ -340,21 +341,67 @@ bool nGL3Renderer::SetupGeometry(nGeometry* geometry)
 {
     if (!geometry) return false;
     if (geometry->GetRenderData()) return true;
+    const char* name = geometry->GetName().GetCStr();
     if (m_closed) {
-        *g_log << "[!] " << "cannot setup geometry '" << geometry->GetName().GetCStr() << "', system not ready.\n";
+        *g_log << "[!] " << "cannot setup geometry '" << name << "', system not ready.\n";
         FreeGeometry(geometry);
         return false;
     }
     if (geometry->vertexCount == 0 || geometry->polygonCount == 0 || geometry->materialCount == 0) {
-        *g_log << "[!] " << "cannot setup geometry '" << geometry->GetName().GetCStr() << "', geometry is empty.\n";
+        *g_log << "[!] " << "cannot setup geometry '" << name << "', geometry is empty.\n";
         FreeGeometry(geometry);
         return false;
     }
-    // The triangle-list conversion of the resources is what the batches come from; until
-    // it exists no geometry can be put on the device, and none is reported as set up.
-    *g_log << "[!] " << "cannot setup geometry '" << geometry->GetName().GetCStr()
-           << "', no triangle-list conversion.\n";
-    return false;
+    geometry->UpdateMaterialFlags();
+    geometry->BuildPolygonOffsets();
+    // A failed conversion leaves no device data: the geometry must not count as set up.
+    nLinkedList* lists = ConvertGeometryToTrilist(geometry, kMaxBatchTriangles, kMaxBatchVertices, kMaxBatchBones);
+    if (!lists) return false;
+    int32_t count = lists->GetCount();
+    if (count == 0) {
+        *g_log << "[!] " << "cannot setup geometry '" << name << "', geometry is empty.\n";
+        delete lists;
+        return false;
+    }
+
+    // The batch sources point into the lists; skin records are copied into the device layout.
+    GL_BatchSource* sources = new (std::nothrow) GL_BatchSource[count];
+    GL_SkinRecord** skins = new (std::nothrow) GL_SkinRecord*[count]();
+    bool ok = sources && skins;
+    nLinkedListIterator it;
+    for (int32_t i = 0; ok && i < count; ++i) {
+        const nTrilist* list = static_cast<const nTrilist*>(lists->Iterate(it));
+        GL_BatchSource& source = sources[i];
+        source.vertexCount = (int32_t)list->vertexCount;
+        source.positions = list->positions;
+        source.triangleCount = (int32_t)list->triangleCount;
+        source.indices = list->indices;
+        source.boneCount = (int32_t)list->boneCount;
+        source.bonePalette = list->bones;
+        source.normals = list->normals;
+        source.tangentFrames = list->tangentFrames;
+        source.colours = list->colours;
+        for (int32_t s = 0; s < 3; ++s) source.uvSets[s] = list->uvSets[s];
+        source.materialIndex = list->material;
+        if (list->skin) {
+            skins[i] = new (std::nothrow) GL_SkinRecord[list->vertexCount];
+            ok = skins[i] != 0;
+            for (uint32_t v = 0; ok && v < list->vertexCount; ++v)
+                for (int32_t k = 0; k < 4; ++k) {
+                    skins[i][v].weight[k] = list->skin[v].weight[k];
+                    skins[i][v].bone[k] = list->skin[v].slot[k];
+                }
+            source.skin = skins[i];
+        }
+    }
+    if (!ok) *g_log << "[!] " << "cannot setup geometry '" << name << "', out of memory.\n";
+    bool done = ok && SetupGeometryBatches(geometry, sources, count);
+    if (skins)
+        for (int32_t i = 0; i < count; ++i) delete[] skins[i];
+    delete[] skins;
+    delete[] sources;
+    delete lists;
+    return done;
 }
 
 bool nGL3Renderer::SetupGeometryBatches(nGeometry* geometry, const GL_BatchSource* batches, int32_t count)
