@@ -347,7 +347,7 @@ private:
 bool SetTagName(nMetaTag* tag, const char* begin, const char* end)
 {
     tag->SetName(begin, end);   // an empty name stays unset
-    if (end > begin && !tag->GetName().GetCStr()) {
+    if (end > begin && tag->GetName().IsEmpty() && !tag->GetName().GetCStr()) {
         *g_log << "[!] Failed to allocate tag name.\n";
         return false;
     }
