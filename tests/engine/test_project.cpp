@@ -47,6 +47,8 @@ SQInteger Try(HSQUIRRELVM v)
     else if (o == "Render") { g_project->Render(0); done = true; }
     else if (o == "Evaluate") { g_project->Evaluate(63); done = true; }
     else if (o == "Active") done = g_target && g_target->IsActive();
+    else if (o == "NewLayer") done = g_project->NewLayer(g_target, 3.0f) != 0;
+    else if (o == "Activate") { g_project->ActivateScene(g_target, true); done = true; }
     sq_pushbool(v, done ? SQTrue : SQFalse);
     return 1;
 }
@@ -235,7 +237,8 @@ TEST_F(Project, ScenesEvaluatingAreRefusedEveryGuardedOperation)
              "class Layer {\n"
              "  label = \"\";\n"
              "  function OnUpdate(scene) {\n"
-             "    foreach (op in [\"Open\", \"Setup\", \"Close\", \"Instantiate\", \"Unload\", \"Render\", \"Evaluate\"])\n"
+             "    foreach (op in [\"Open\", \"Setup\", \"Close\", \"Instantiate\", \"Unload\", \"Render\", \"Evaluate\",\n"
+             "                    \"NewLayer\", \"Activate\"])\n"
              "      Note(op, Try(op));\n"
              "  }\n"
              "}\n");
@@ -256,10 +259,11 @@ TEST_F(Project, ScenesEvaluatingAreRefusedEveryGuardedOperation)
     EXPECT_EQ(refused, want);
     // The project's own OnUpdate runs before the scenes and may load (here: finds) a scene.
     EXPECT_EQ(notes.lines, (Lines{"Game.OnUpdate,true", "Open,false", "Setup,false", "Close,true",
-                                  "Instantiate,false", "Unload,true", "Render,true", "Evaluate,true"}));
-    // Nothing changed.
+                                  "Instantiate,false", "Unload,true", "Render,true", "Evaluate,true",
+                                  "NewLayer,true", "Activate,true"}));
+    // Nothing the guard covers changed; a layer may still be added and a scene activated.
     EXPECT_EQ(project.GetInstances().GetCount(), 1);
-    EXPECT_EQ(project.GetLayers().GetCount(), 1);
+    EXPECT_EQ(project.GetLayers().GetCount(), 2);
     EXPECT_NE(project.GetScriptVM().GetHandle(), nullptr);
     EXPECT_FALSE(project.IsBusy());
     EXPECT_FALSE(project.GetScriptVM().IsKilled());
