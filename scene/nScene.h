@@ -147,7 +147,8 @@ public:
     bool CreatePhysicWorld();
 
     // Empties the scene: items, pending requests, uids, fog, camera, the UI layer and, unless
-    // keepScripts, the scene's units. Refused (logged) while the scene evaluates or deletes.
+    // keepScripts, the scene's units; every group is destroyed. Refused (logged) while the
+    // scene evaluates, sets up, resets or deletes.
     void DeleteContent(bool keepScripts);
 
     // One frame, in a fixed order of stages; flags choose the optional ones.
@@ -189,7 +190,8 @@ public:
     static const int32_t kMaxSourceUid = (1 << 20) - 1;
 
     // Set-up and reset (nSceneSetup.cpp), in their fixed orders; tool mode 1 raises no set-up
-    // events and no item reset events.
+    // events and no item reset events. Deletions asked for by their handlers wait for the next
+    // evaluation; both are refused (logged) while the scene evaluates or deletes.
     void Setup(bool optimize, int32_t minimumLeafPolygons);
     void Reset();
     // Drops LOD and shadow proxies that point at their own geometry and warns about large
