@@ -120,7 +120,7 @@ nMetaTag::~nMetaTag()
     const char* below = reinterpret_cast<const char*>(this);
     for (int i = 2; i <= 6; ++i)
         __builtin_prefetch(below - i * static_cast<std::ptrdiff_t>(sizeof(nMetaTag)));
-    m_value.Clear();
+    // The value goes with its own destructor.
     if (m_children)
     {
         DeleteMetaTags(*m_children);
