@@ -174,18 +174,19 @@ ManagedTagKeys ReadManagedKeys(nMetaTag* itemTag)
     return keys;
 }
 
-struct KeyTable
+// The first "UId" of the item tag's "MItem" child; the walk stops there.
+bool ReadManagedUid(nMetaTag* itemTag, int32_t& uid)
 {
-    ManagedTagKeys* keys;
-
-    KeyTable() : keys(0) {}
-    ~KeyTable() { delete[] keys; }
-    bool Allocate(int32_t count)
-    {
-        keys = new (std::nothrow) ManagedTagKeys[(size_t)(count > 0 ? count : 1)];
-        return keys != 0;
+    nMetaTagIterator it;
+    while (nMetaTag* child = itemTag->NextChild(it)) {
+        if (!IsTagNamed(child, "MItem")) continue;
+        nMetaTagIterator sub;
+        while (nMetaTag* key = child->NextChild(sub))
+            if (IsTagNamed(key, "UId")) return ReadInt(key, uid);
+        return false;
     }
-};
+    return false;
+}
 
 bool AcceptHelper(bool helper, int32_t toolMode, int32_t flags, int32_t level)
 {
@@ -242,17 +243,12 @@ bool nScene::Deserialize(nMetaFile* document, nMetaTag* tag, nGroup** outGroup, 
     nMetaTag* items = tag->FindPath("Items;");
     int32_t maxUid = 0;
     int32_t progressTotal = 1;
-    // The keys of every item tag, read once here for the pre-scan and the reading below.
-    KeyTable itemKeys;
-    if (items && !itemKeys.Allocate(items->GetChildCount())) items = 0;   // reported with the uid table below
     if (items) {
         nMetaTagIterator it;
-        int32_t index = 0;
         while (nMetaTag* child = items->NextChild(it)) {
-            ManagedTagKeys& keys = itemKeys.keys[index++];
-            keys = ReadManagedKeys(child);
-            if (keys.hasUid && keys.uid > maxUid && keys.uid <= kMaxSourceUid) {
-                maxUid = keys.uid;
+            int32_t uid = 0;
+            if (ReadManagedUid(child, uid) && uid > maxUid && uid <= kMaxSourceUid) {
+                maxUid = uid;
                 ++progressTotal;
             }
         }
@@ -260,8 +256,7 @@ bool nScene::Deserialize(nMetaFile* document, nMetaTag* tag, nGroup** outGroup, 
     const int32_t tableSize = maxUid + 1;
     const int32_t base = m_nextUid;
     UidTable table;
-    if (base < 0 || base > INT32_MAX - tableSize || !table.Allocate(tableSize)
-        || (tag->FindPath("Items;") && !items)) {
+    if (base < 0 || base > INT32_MAX - tableSize || !table.Allocate(tableSize)) {
         *g_log << "[!] " << "Could not allocate item uid remap array.\n";
         if (progress) progress->OnEnd();
         NotifyListeners(SceneEventReadEnd, 0);
@@ -272,15 +267,15 @@ bool nScene::Deserialize(nMetaFile* document, nMetaTag* tag, nGroup** outGroup, 
     int32_t reported = 0;
     if (items) {
         nMetaTagIterator it;
-        int32_t index = 0;
         while (nMetaTag* child = items->NextChild(it)) {
-            const ManagedTagKeys& keys = itemKeys.keys[index++];
             const ItemTagKind* kind = KindOfTag(child);
             if (!kind) {
                 *g_log << "[*] " << "Unexpected <" << child->GetName().GetCStr() << "> sub-tag in <Items>.\n";
                 continue;
             }
             if (!(flags & kind->flag)) continue;
+            // Read just before the item's own reader walks the same tags.
+            const ManagedTagKeys keys = ReadManagedKeys(child);
             if (!AcceptHelper(keys.helper, toolMode, flags, level)) continue;
             nMItem* item = 0;
             switch (kind->kind) {
