@@ -48,7 +48,7 @@ public:
     };
     static constexpr int32_t kTextureUnits = 8;
     static constexpr int32_t kLineCapacity = 32768;   // lines kept between two flushes
-    static constexpr int32_t kMaxBatchTriangles = 16384;  // a batch holds fewer
+    static constexpr int32_t kMaxBatchTriangles = 16384;  // a batch holds fewer triangles than this
     static constexpr int32_t kMaxBatchVertices = 16384;
     static constexpr int32_t kMaxBatchBones = 16;
 
