@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <memory>
+#include <random>
 #include <set>
 #include <string>
 #include <vector>
@@ -549,6 +550,87 @@ TEST_F(TrilistTest, AVertexWithoutWeightFollowsItsFirstBone)
     const nTrilistSkin& s = entries[0]->skin[2];
     EXPECT_EQ(entries[0]->bones[s.slot[0]], 5);
     EXPECT_EQ(s.weight[0], 1.0f);
+}
+
+// Random meshes: vertices shared by random polygons of random materials, attributes drawn from a
+// few values so that corners either agree exactly or clearly differ, random limits. Every
+// corner must come back from the lists.
+TEST_F(TrilistTest, RandomMeshesRebuildCornerByCorner)
+{
+    const struct { unsigned seed; uint32_t triangles, vertices, bones; bool skin; } cases[] = {
+        {1, 16384, kTrilistNoVertexLimit, 32, false},
+        {2, 16384, 16384, 16, true},
+        {3, 40, 30, 12, true},
+        {4, 8, 12, 32, true},
+        {5, 3, kTrilistNoVertexLimit, 4, true},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE("seed " + std::to_string(c.seed));
+        std::mt19937 random(c.seed);
+        auto pick = [&random](int n) { return (int)(random() % (uint32_t)n); };
+        const int kVertices = 60;
+        std::vector<nVector> points;
+        for (int v = 0; v < kVertices; ++v) points.push_back(nVector((float)pick(10), (float)pick(10), (float)pick(10)));
+        std::vector<std::vector<int>> polys;
+        std::vector<int> materials;
+        for (int p = 0; p < 200; ++p)
+        {
+            int corners = 3 + pick(6);
+            std::vector<int> poly;
+            while ((int)poly.size() < corners)
+            {
+                int v = pick(kVertices);
+                bool repeated = false;
+                for (int u : poly) repeated = repeated || u == v;
+                if (!repeated) poly.push_back(v);
+            }
+            polys.push_back(poly);
+            materials.push_back(pick(4));   // 3 materials: index 3 reads as 0
+        }
+        nGeometry g(&engine);
+        g.SetName("random");
+        BuildMesh(g, points, polys, materials, 3);
+        g.materials[1]->renderFlags |= MaterialRenderNormalMapTangent;
+        const float values[3] = {0.0f, 0.5f, 1.0f};
+        std::vector<nVector> normals;
+        std::vector<nGeometryColor> colours;
+        std::vector<nVector2> uv;
+        for (uint32_t b = 0; b < g.bindingCount; ++b)
+        {
+            // Mostly one value per vertex, so that many vertices stay shared.
+            bool odd = pick(4) == 0;
+            float f = odd ? values[pick(3)] : values[g.bindings[b] % 3];
+            normals.push_back(nVector(f, 1, 0));
+            colours.push_back(nGeometryColor{f, 0.5f, 1 - f, 1});
+            uv.push_back(nVector2(f, (float)(g.bindings[b] % 5)));
+        }
+        AddNormals(g, normals);
+        AddColours(g, colours);
+        AddUVSet(g, 1, uv);
+        g.vertexTangents = nGeometry::AllocateArray<nTangentFrame>(g.bindingCount);
+        for (uint32_t b = 0; b < g.bindingCount; ++b)
+        {
+            float v = (float)g.bindings[b];
+            g.vertexTangents[b] = nTangentFrame{nVector(v, 0, 0, 1), nVector(0, v, 0, 1)};
+        }
+        if (c.skin)
+        {
+            std::vector<nSkinWeight> weights;
+            for (int v = 0; v < kVertices; ++v)
+                weights.push_back(nSkinWeight{{0.4f, 0.3f, 0.2f, 0.1f},
+                                              {uint16_t(pick(24)), uint16_t(pick(24)), uint16_t(pick(24)), uint16_t(pick(24))}});
+            AddSkin(g, 24, weights);
+        }
+        Lists lists(ConvertGeometryToTrilist(&g, c.triangles, c.vertices, c.bones));
+        Limits limits;
+        limits.triangles = c.triangles;
+        limits.vertices = c.vertices;
+        limits.bones = c.bones;
+        ExpectListsRebuildGeometry(g, lists, limits);
+        // Tangent frames only where the material asks for them.
+        for (const nTrilist* list : Entries(lists)) EXPECT_EQ(list->tangentFrames != nullptr, list->material == 1);
+    }
 }
 
 TEST_F(TrilistTest, BadInputGivesOneLogLine)
