@@ -9,6 +9,7 @@
 #include "core/nThread.h"
 #include "physics/bullet/nBulletPhysicWorld.h"
 #include "platform/nPlatformInput.h"
+#include "render/gl/nGL3Renderer.h"
 #include "render/nRenderer.h"
 #include "resources/nPictureIOCodec.h"
 #include "scene/nAnimationPlayer.h"
@@ -170,8 +171,19 @@ bool nPlayerApp::CreateRenderer()
         *g_log << "\n";
         return false;
     }
-    // No renderer with an output device is built into this program yet.
-    return false;
+    if (m_rendererId != "gl2") return false;
+    nGL3Renderer* renderer = new (std::nothrow) nGL3Renderer(&m_engine, true);
+    if (!renderer) return false;
+    m_renderer = renderer;
+    renderer->SetCleanResourceOnSetup(true);
+    // Defaults of a new renderer; the configuration read later decides every one of them.
+    renderer->SetControlFlag(RendererControlAmbientOcclusion, false);
+    renderer->SetControlFlag(RendererControlShadowMapping | RendererControlBloom | RendererControlDepthOfField |
+                             RendererControlLinearShadow | RendererControlFramebufferAsTexture, true);
+    renderer->SetSystemFlag(RendererSystemOptimizeVideoRam, false);
+    renderer->SetSystemFlag(RendererSystemTextureForceTrueColor, true);
+    if (m_safeMode) renderer->SetSystemFlag(RendererSystemDisableShader, true);
+    return true;
 }
 
 bool nPlayerApp::CreateMixer()

@@ -11,9 +11,11 @@ target_link_libraries(engine_pack_archive PRIVATE qz_core)
 # qz_player_case(<name> CODE <exit code> ERROR <first error line or NONE>
 #                [GAME <folder copied in>] [PACK <folder packed> ARCHIVE <archive name>]
 #                [LINE <line printed>] [BLOCK <file under games/expected>] [REJECT <text not printed>]
-#                [ARGS <arguments...>])
+#                [DISPLAY] [ARGS <arguments...>])
+# GAME may also be an absolute folder. DISPLAY: the case opens a window, with software
+# rendering; without a display it is skipped.
 function(qz_player_case name)
-  cmake_parse_arguments(C "" "CODE;ERROR;GAME;PACK;ARCHIVE;LINE;BLOCK;REJECT" "ARGS" ${ARGN})
+  cmake_parse_arguments(C "DISPLAY" "CODE;ERROR;GAME;PACK;ARCHIVE;LINE;BLOCK;REJECT" "ARGS" ${ARGN})
   string(JOIN "|" args ${C_ARGS})
   set(defs
     -DPLAYER=$<TARGET_FILE:quazel>
@@ -38,8 +40,17 @@ function(qz_player_case name)
   if(DEFINED C_REJECT)
     list(APPEND defs "-DREJECT_TEXT=${C_REJECT}")
   endif()
+  if(C_DISPLAY)
+    list(APPEND defs -DNEEDS_DISPLAY=ON)
+  endif()
   add_test(NAME player_cli_${name}
            COMMAND ${CMAKE_COMMAND} ${defs} -P ${CMAKE_CURRENT_SOURCE_DIR}/run_player.cmake)
+  if(C_DISPLAY)
+    set_tests_properties(player_cli_${name} PROPERTIES
+      SKIP_REGULAR_EXPRESSION "no display to open a window on"
+      ENVIRONMENT "LIBGL_ALWAYS_SOFTWARE=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
+      LABELS gl)
+  endif()
 endfunction()
 
 set(NULL_DEVICES -r none -m none)
@@ -47,7 +58,7 @@ set(NULL_DEVICES -r none -m none)
 # Without arguments: "bootstrap.txt" from the disk, else from "resource.qza", else the usage.
 qz_player_case(no_arguments_no_bootstrap CODE 1 ERROR "[!] Failed to open archive 'resource.qza'."
                BLOCK usage.txt)
-# The bootstrap selects the project, but the default renderer cannot be created here.
+# The bootstrap selects the project, but the default mixer cannot be created here.
 qz_player_case(no_arguments_bootstrap_on_disk CODE 2 ERROR NONE GAME bootstrap)
 qz_player_case(no_arguments_bootstrap_in_archive CODE 2 ERROR NONE PACK bootstrap ARCHIVE resource.qza
                LINE "[H] Filesystem connecting to archive 'resource.qza'...")
@@ -108,8 +119,11 @@ qz_player_case(not_a_scene_file CODE 2 ERROR "[!] Could not parse scene. Root ta
                GAME project ARGS game.ngp ${NULL_DEVICES})
 qz_player_case(renderer_list CODE 2 ERROR NONE BLOCK renderer_list.txt ARGS game.ngp -r list -m none)
 qz_player_case(mixer_list CODE 2 ERROR NONE BLOCK mixer_list.txt ARGS game.ngp -r none -m list)
-qz_player_case(renderer_gl2_unavailable CODE 2 ERROR NONE GAME project ARGS game.ngp -P -r gl2 -m none)
-qz_player_case(default_renderer_unavailable CODE 2 ERROR NONE GAME project ARGS game.ngp -P -m none)
+# The OpenGL renderer opens a window and presents every frame; it is also the default.
+qz_player_case(renderer_gl2 CODE 0 ERROR NONE GAME project DISPLAY LINE "[H] Starting OpenGL 3 renderer..."
+               ARGS game.ngp -P -r gl2 -m none -time_live 1)
+qz_player_case(default_renderer_gl2 CODE 0 ERROR NONE GAME project DISPLAY LINE "[H] Starting OpenGL 3 renderer..."
+               ARGS game.ngp -P -m none -time_live 1)
 qz_player_case(renderer_unknown CODE 2 ERROR NONE GAME project ARGS game.ngp -P -r vulkan -m none)
 qz_player_case(mixer_al_unavailable CODE 2 ERROR NONE GAME project ARGS game.ngp -P -r none -m al)
 qz_player_case(mixer_file_unavailable CODE 2 ERROR NONE GAME project ARGS game.ngp -P -r none -m file out.wav)
@@ -152,3 +166,13 @@ qz_player_case(define_int_without_value CODE 1
                ERROR "[!] -Di: Incomplete key-value pair. (eg. -Di my_var 5)" ARGS game.ngp -Di name)
 qz_player_case(define_float_without_value CODE 1
                ERROR "[!] -Df: Incomplete key-value pair. (eg. -Df my_var 5.5)" ARGS game.ngp -Df name)
+
+# The demo game: a scene of falling bodies reported by its scripts, without and with a window,
+# and its project.
+set(QZ_DEMO_GAME ${PROJECT_SOURCE_DIR}/demo/crates)
+qz_player_case(demo_scene CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} LINE "[S] A body landed"
+               REJECT "[*] " ARGS crates.nms ${NULL_DEVICES} -time_live 2)
+qz_player_case(demo_scene_gl2 CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY LINE "[S] Crates yard set up (demo version 1)"
+               REJECT "[*] " ARGS crates.nms -r gl2 -m none -time_live 2)
+qz_player_case(demo_project CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} LINE "[S] Crates project set up"
+               REJECT "[*] " ARGS crates.ngp -P ${NULL_DEVICES} -time_live 1)

@@ -1,16 +1,25 @@
 # One end-to-end run of the player, as a CTest script:
 #   cmake -DPLAYER=<exe> -DPACKER=<pack_archive> -DGAMES=<games folder> -DWORK=<scratch folder>
-#         [-DGAME=<game folder copied into WORK>] [-DPACK=<game folder packed into WORK/ARCHIVE>]
+#         [-DGAME=<game folder copied into WORK, under GAMES or absolute>]
+#         [-DPACK=<game folder packed into WORK/ARCHIVE>] [-DNEEDS_DISPLAY=ON]
 #         [-DARCHIVE=<archive name>] [-DARGS=<arguments separated by '|'>]
 #         -DEXPECT_CODE=<exit code> -DEXPECT_ERROR=<first "[!] " line without its line end, or NONE>
 #         [-DEXPECT_LINE=<a line that must be printed>] [-DEXPECT_BLOCK=<file under GAMES/expected>]
 #         [-DREJECT_TEXT=<text that must not be printed>]
 #         -P run_player.cmake
-# The player runs in WORK, which is emptied first.
+# The player runs in WORK, which is emptied first. A case that needs a display is skipped
+# without one.
+
+if(NEEDS_DISPLAY AND "$ENV{DISPLAY}" STREQUAL "")
+  message(STATUS "no display to open a window on")
+  return()
+endif()
 
 file(REMOVE_RECURSE "${WORK}")
 file(MAKE_DIRECTORY "${WORK}")
-if(GAME)
+if(GAME AND IS_ABSOLUTE "${GAME}")
+  file(COPY "${GAME}/" DESTINATION "${WORK}")
+elseif(GAME)
   file(COPY "${GAMES}/${GAME}/" DESTINATION "${WORK}")
 endif()
 if(PACK)

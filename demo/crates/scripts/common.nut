@@ -1,0 +1,2 @@
+// Included by the project before its script unit starts.
+::g_title <- "Crates";
