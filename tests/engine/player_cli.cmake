@@ -176,3 +176,14 @@ qz_player_case(demo_scene_gl2 CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY LIN
                REJECT "[*] " ARGS crates.nms -r gl2 -m none -time_live 2)
 qz_player_case(demo_project CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} LINE "[S] Crates project set up"
                REJECT "[*] " ARGS crates.ngp -P ${NULL_DEVICES} -time_live 1)
+
+# The demo under valgrind: no memory error and no definite leak in a short run (builds without
+# the sanitizers only).
+find_program(QZ_VALGRIND valgrind)
+if(QZ_VALGRIND AND NOT QZ_SANITIZE)
+  add_test(NAME player_demo_valgrind
+           COMMAND ${QZ_VALGRIND} --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite
+                   $<TARGET_FILE:quazel> crates.nms -r none -m none -time_live 1
+           WORKING_DIRECTORY ${QZ_DEMO_GAME})
+  set_tests_properties(player_demo_valgrind PROPERTIES LABELS valgrind)
+endif()
