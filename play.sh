@@ -20,17 +20,12 @@ if [ -f build/CMakeCache.txt ]; then gen=(); fi
 cmake -S . -B build "${gen[@]}" "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)" --target quazel
 
+. scripts/display.sh
 if [ -z "${DISPLAY:-}" ]; then
-  xvfb_fd_file=$(mktemp)
-  Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp 9>"$xvfb_fd_file" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  trap 'kill "$xvfb_pid" 2>/dev/null || true; rm -f "$xvfb_fd_file"' EXIT
-  for _ in $(seq 100); do [ -s "$xvfb_fd_file" ] && break; sleep 0.1; done
-  if [ ! -s "$xvfb_fd_file" ]; then
+  if ! qz_start_display; then
     echo "play.sh: no display, and the virtual X server (Xvfb) did not start" >&2
     exit 1
   fi
-  export DISPLAY=":$(head -n1 "$xvfb_fd_file")"
   echo "play.sh: no display found; running on a virtual X server (Xvfb) at $DISPLAY"
 fi
 

@@ -15,17 +15,9 @@ if command -v ccache >/dev/null; then
 fi
 
 # The OpenGL tests need a display: without one, a virtual X server serves this run.
-if [ -z "${DISPLAY:-}" ] && command -v Xvfb >/dev/null; then
-  xvfb_fd_file=$(mktemp)
-  Xvfb -displayfd 9 -screen 0 1280x1024x24 -nolisten tcp 9>"$xvfb_fd_file" >/dev/null 2>&1 &
-  xvfb_pid=$!
-  trap 'kill "$xvfb_pid" 2>/dev/null || true; rm -f "$xvfb_fd_file"' EXIT
-  for _ in $(seq 100); do [ -s "$xvfb_fd_file" ] && break; sleep 0.1; done
-  if [ -s "$xvfb_fd_file" ]; then
-    export DISPLAY=":$(head -n1 "$xvfb_fd_file")"
-  else
-    echo "test.sh: Xvfb did not start; the OpenGL tests will skip" >&2
-  fi
+. scripts/display.sh
+if [ -z "${DISPLAY:-}" ] && ! qz_start_display; then
+  echo "test.sh: no display and Xvfb did not start; the OpenGL tests will skip" >&2
 fi
 
 run_suite() {
