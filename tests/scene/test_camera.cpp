@@ -15,26 +15,11 @@
 #include "scene/nScene.h"
 #include "tests/scene/kit/nKitScene.h"
 #include "tests/support/nLogCapture.h"
+#include "tests/support/nMLTestSupport.h"
 
 namespace {
 
 typedef std::vector<std::string> Names;
-
-Names ChildNames(nMetaTag* tag)
-{
-    Names out;
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) out.push_back(child->GetName().GetCStr());
-    return out;
-}
-
-nMetaTag* Parse(nMetaFile& document, const std::string& body)
-{
-    std::string text = "<NML=1.0>\n" + body;
-    if (!document.Parse(text.data(), (int32_t)text.size())) return nullptr;
-    nMetaTagIterator it;
-    return document.NextRoot(it);
-}
 
 float Q(const nMatrix4& q, int row, int column) { return q.m[4 * row + column]; }
 
@@ -314,7 +299,7 @@ TEST(CameraNML, DefaultCameraWritesOnlyTheKeysThatAlwaysGo)
     nMetaFile document;
     nMetaTag* tag = camera.Serialize(&document);
     ASSERT_NE(tag, nullptr);
-    EXPECT_EQ(ChildNames(tag), (Names{"Item", "ZFar", "AspectRatioRefYAxis"}));
+    EXPECT_EQ(nMLChildNames(tag), (Names{"Item", "ZFar", "AspectRatioRefYAxis"}));
     float farZ = 0.0f;
     ASSERT_TRUE(tag->FindPath("ZFar;")->GetValue().GetFloat(&farZ));
     EXPECT_FLOAT_EQ(farZ, 50000.0f);
@@ -328,7 +313,7 @@ TEST(CameraNML, EverySettingRoundTrips)
 {
     nOrvex engine;
     nMetaFile document;
-    nMetaTag* tag = Parse(document,
+    nMetaTag* tag = nMLParseRoot(document,
         "<Camera= <ZNear=0.5> <ZFar=300.0> <ZoomFactor=2.0> <ViewportOrigin= <X=0.25> <Y=0.5> >"
         " <ViewportSize= <X=0.5> <Y=0.75> > <Orthographic> <OrthographicWidth=8.0> <OrthographicHeight=6.0>"
         " <FStop=2.8> <FocalDistance=12.0> <AspectRatioRefYAxis=False> >");
@@ -350,7 +335,7 @@ TEST(CameraNML, EverySettingRoundTrips)
     nMetaFile out;
     nMetaTag* written = a.Serialize(&out);
     ASSERT_NE(written, nullptr);
-    EXPECT_EQ(ChildNames(written), (Names{"Item", "ZNear", "ZFar", "ZoomFactor", "ViewportOrigin", "ViewportSize",
+    EXPECT_EQ(nMLChildNames(written), (Names{"Item", "ZNear", "ZFar", "ZoomFactor", "ViewportOrigin", "ViewportSize",
                                           "Orthographic", "OrthographicWidth", "OrthographicHeight",
                                           "AspectRatioRefYAxis"}));
     nCamera b(&engine);
@@ -373,14 +358,14 @@ TEST(CameraNML, ReaderBoundsAndReports)
     nMetaFile document;
     nCamera camera(&engine);
     nLogCapture capture;
-    ASSERT_TRUE(camera.Deserialize(&document, Parse(document, "<Camera= <ZNear=0.05> <ZoomFactor=0.0> <Lens=1> >")));
+    ASSERT_TRUE(camera.Deserialize(&document, nMLParseRoot(document, "<Camera= <ZNear=0.05> <ZoomFactor=0.0> <Lens=1> >")));
     EXPECT_FLOAT_EQ(camera.GetNear(), 0.2f);
     EXPECT_FLOAT_EQ(camera.GetZoom(), 0.1f);   // a zero zoom would divide the screen mapping by zero
     nVector out;
     camera.ScreenToWorld(out, 1.0f, 1.0f, 2.0f, 1.0f);
     EXPECT_TRUE(std::isfinite(out.x) && std::isfinite(out.y));
     nMetaFile other;
-    EXPECT_FALSE(camera.Deserialize(&other, Parse(other, "<Kamera= >")));
+    EXPECT_FALSE(camera.Deserialize(&other, nMLParseRoot(other, "<Kamera= >")));
     EXPECT_EQ(capture.Lines(), (Names{"[*] Unknown tag 'Lens' in <Camera>.\n",
                                       "[!] Could not parse camera. Root tag id is incorrect (Kamera).\n"}));
 }
@@ -395,7 +380,7 @@ TEST(CameraNML, ManagedFormHoldsTheItemAndTheCamera)
     nMetaTag* tag = a->Serialize(&document);
     ASSERT_NE(tag, nullptr);
     EXPECT_EQ(tag->GetName(), "MCamera");
-    EXPECT_EQ(ChildNames(tag), (Names{"MItem", "Camera"}));
+    EXPECT_EQ(nMLChildNames(tag), (Names{"MItem", "Camera"}));
     nMCamera* b = static_cast<nMCamera*>(k.scene->CreateCamera("copy"));
     nLogCapture capture;
     ASSERT_TRUE(b->Deserialize(&document, tag));
@@ -403,7 +388,7 @@ TEST(CameraNML, ManagedFormHoldsTheItemAndTheCamera)
     EXPECT_FLOAT_EQ(b->GetCamera().GetNear(), 2.0f);
     EXPECT_FLOAT_EQ(b->GetCamera().GetPosition().z, 3.0f);
     nMetaFile wrong;
-    EXPECT_FALSE(b->Deserialize(&wrong, Parse(wrong, "<MObject= >")));
+    EXPECT_FALSE(b->Deserialize(&wrong, nMLParseRoot(wrong, "<MObject= >")));
     EXPECT_EQ(capture.Lines(),
               (Names{"[!] could not parse managed camera. Root tag id is incorrect (MObject).\n"}));
     delete tag;

@@ -13,18 +13,11 @@
 #include "scene/nScene.h"
 #include "tests/scene/kit/nKitScene.h"
 #include "tests/support/nLogCapture.h"
+#include "tests/support/nMLTestSupport.h"
 
 namespace {
 
 typedef std::vector<std::string> Names;
-
-Names ChildNames(nMetaTag* tag)
-{
-    Names out;
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) out.push_back(child->GetName().GetCStr());
-    return out;
-}
 
 // The tag tree as text: names, values and children, for comparing two trees.
 std::string Describe(nMetaTag* tag)
@@ -45,14 +38,6 @@ std::string Describe(nMetaTag* tag)
     while (nMetaTag* child = tag->NextChild(it)) out << Describe(child) << " ";
     out << ")";
     return out.str();
-}
-
-nMetaTag* Parse(nMetaFile& document, const std::string& body)
-{
-    std::string text = "<NML=1.0>\n" + body;
-    if (!document.Parse(text.data(), (int32_t)text.size())) return nullptr;
-    nMetaTagIterator it;
-    return document.NextRoot(it);
 }
 
 nVector Towards(float angle, float distance)
@@ -236,7 +221,7 @@ TEST(LightNML, DefaultLightWritesTypeAndTheVolumetricValuesOnly)
     nMetaFile document;
     nMetaTag* tag = light.Serialize(&document);
     ASSERT_NE(tag, nullptr);
-    EXPECT_EQ(ChildNames(tag), (Names{"Item", "Type", "VolumetricSampleStep", "VolumetricThick", "VolumetricRange"}));
+    EXPECT_EQ(nMLChildNames(tag), (Names{"Item", "Type", "VolumetricSampleStep", "VolumetricThick", "VolumetricRange"}));
     const char* type = 0;
     ASSERT_TRUE(tag->FindPath("Type;")->GetValue().GetString(&type));
     EXPECT_STREQ(type, "Point");
@@ -247,7 +232,7 @@ TEST(LightNML, EverySettingRoundTripsInWritingOrder)
 {
     nOrvex engine;
     nMetaFile document;
-    nMetaTag* tag = Parse(document,
+    nMetaTag* tag = nMLParseRoot(document,
         "<Light= <Type=\"Spot\"> <Shadow=\"Map\"> <ShadowRange=50.0> <ShadowBias=0.5> <ShadowDistribution=0.5>"
         " <ShadowColor= <X=0.25> <Y=0.0> <Z=0.0> > <Volumetric> <VolumetricSampleStep=0.25> <VolumetricThick=2.0>"
         " <VolumetricRange=4.0> <ZNear=0.5> <Falloff=\"InvDist2\"> <Range=30.0> <VolumeRange=60.0>"
@@ -264,7 +249,7 @@ TEST(LightNML, EverySettingRoundTripsInWritingOrder)
     nMetaFile out;
     nMetaTag* written = a.Serialize(&out);
     ASSERT_NE(written, nullptr);
-    EXPECT_EQ(ChildNames(written),
+    EXPECT_EQ(nMLChildNames(written),
               (Names{"Item", "Type", "Shadow", "ShadowRange", "ShadowBias", "ShadowDistribution", "ShadowColor",
                      "Volumetric", "VolumetricSampleStep", "VolumetricThick", "VolumetricRange", "ZNear", "Falloff",
                      "Range", "VolumeRange", "ClipDistance", "Diffuse", "Specular", "DiffuseIntensity",
@@ -287,7 +272,7 @@ TEST(LightNML, ReadingRestoresDefaultsAndBoundsValues)
     light.SetShader("old");
     nMetaFile document;
     nLogCapture capture;
-    ASSERT_TRUE(light.Deserialize(&document, Parse(document,
+    ASSERT_TRUE(light.Deserialize(&document, nMLParseRoot(document,
         "<Light= <Falloff=\"Quadratic\"> <VolumeRange=0.0> <ZNear=0.05> <VolumetricThickness=3.0> <Glow=1> >")));
     EXPECT_FLOAT_EQ(light.GetDiffuseIntensity(), 1.0f);
     EXPECT_FLOAT_EQ(light.GetRange(), 0.0f);
@@ -298,7 +283,7 @@ TEST(LightNML, ReadingRestoresDefaultsAndBoundsValues)
     EXPECT_FLOAT_EQ(light.GetVolumetricRange(), 3.0f);      // the older key fills the range
     EXPECT_FLOAT_EQ(light.GetVolumetricThickness(), 1.0f);
     nMetaFile wrong;
-    EXPECT_FALSE(light.Deserialize(&wrong, Parse(wrong, "<Lamp= >")));
+    EXPECT_FALSE(light.Deserialize(&wrong, nMLParseRoot(wrong, "<Lamp= >")));
     EXPECT_EQ(capture.Lines(), (Names{"[*] Bogus light falloff 'Quadratic'.\n", "[*] Unknown tag 'Glow' in <Light>.\n",
                                       "[!] Could not parse light. Root tag id is incorrect (Lamp).\n"}));
 }
@@ -312,7 +297,7 @@ TEST(LightNML, ManagedFormHoldsTheItemAndTheLight)
     nMetaTag* tag = a->Serialize(&document);
     ASSERT_NE(tag, nullptr);
     EXPECT_EQ(tag->GetName(), "MLight");
-    EXPECT_EQ(ChildNames(tag), (Names{"MItem", "Light"}));
+    EXPECT_EQ(nMLChildNames(tag), (Names{"MItem", "Light"}));
     nMLight* b = static_cast<nMLight*>(k.scene->CreateLight("other", LightTypePoint, 0.5f));
     ASSERT_TRUE(b->Deserialize(&document, tag));
     EXPECT_EQ(b->GetName(), "lamp");
@@ -320,7 +305,7 @@ TEST(LightNML, ManagedFormHoldsTheItemAndTheLight)
     EXPECT_FLOAT_EQ(b->GetLight().GetDiffuseIntensity(), 4.0f);
     nLogCapture capture;
     nMetaFile wrong;
-    EXPECT_FALSE(b->Deserialize(&wrong, Parse(wrong, "<MCamera= >")));
+    EXPECT_FALSE(b->Deserialize(&wrong, nMLParseRoot(wrong, "<MCamera= >")));
     EXPECT_EQ(capture.Lines(), (Names{"[!] Could not parse managed light. Root tag id is incorrect (MCamera).\n"}));
     delete tag;
 }

@@ -16,6 +16,7 @@
 #include "script/iface/nScriptUnit.h"
 #include "tests/scene/kit/nKitScene.h"
 #include "tests/support/nLogCapture.h"
+#include "tests/support/nMLTestSupport.h"
 
 namespace {
 
@@ -200,14 +201,6 @@ TEST(ManagedItem, ReparentingTellsTheListenersAroundTheChange)
 }
 
 // A document from NML text; the first root is the tag under test.
-nMetaTag* Parse(nMetaFile& document, const std::string& body)
-{
-    std::string text = "<NML=1.0>\n" + body;
-    if (!document.Parse(text.data(), (int32_t)text.size())) return nullptr;
-    nMetaTagIterator it;
-    return document.NextRoot(it);
-}
-
 TEST(ManagedItem, NmlRoundTripKeepsEveryValue)
 {
     nKitScene k;
@@ -263,10 +256,10 @@ TEST(ManagedItem, NmlReadingReportsBadTagsAndResetsItsState)
     a->RecordLocation();
     nLogCapture capture;
     nMetaFile document;
-    nMetaTag* wrong = Parse(document, "<Item= <UId=3> >");
+    nMetaTag* wrong = nMLParseRoot(document, "<Item= <UId=3> >");
     EXPECT_FALSE(a->Deserialize(&document, wrong));
     nMetaFile noUid;
-    EXPECT_FALSE(a->Deserialize(&noUid, Parse(noUid, "<MItem= <Id=\"x\"> <Shiny> >")));
+    EXPECT_FALSE(a->Deserialize(&noUid, nMLParseRoot(noUid, "<MItem= <Id=\"x\"> <Shiny> >")));
     EXPECT_FALSE(a->IsActive());                 // no "Active": inactive
     EXPECT_FALSE(a->HasInitialMatrix());
     EXPECT_EQ(a->GetScriptUnits().GetCount(), 0);
@@ -310,7 +303,7 @@ TEST(ManagedItem, OlderBodyAndUnitFormsAreStillRead)
         nKitScene k;
         nKitItem* a = k.Add("a");
         nMetaFile document;
-        nMetaTag* tag = Parse(document, std::string("<MItem= <Id=\"a\"> <UId=5> ") + c.body + " >");
+        nMetaTag* tag = nMLParseRoot(document, std::string("<MItem= <Id=\"a\"> <UId=5> ") + c.body + " >");
         ASSERT_NE(tag, nullptr);
         nLogCapture capture;
         ASSERT_TRUE(a->Deserialize(&document, tag));

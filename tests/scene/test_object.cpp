@@ -15,26 +15,11 @@
 #include "scene/nScene.h"
 #include "tests/scene/kit/nKitScene.h"
 #include "tests/support/nLogCapture.h"
+#include "tests/support/nMLTestSupport.h"
 
 namespace {
 
 typedef std::vector<std::string> Names;
-
-Names ChildNames(nMetaTag* tag)
-{
-    Names out;
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) out.push_back(child->GetName().GetCStr());
-    return out;
-}
-
-nMetaTag* Parse(nMetaFile& document, const std::string& body)
-{
-    std::string text = "<NML=1.0>\n" + body;
-    if (!document.Parse(text.data(), (int32_t)text.size())) return nullptr;
-    nMetaTagIterator it;
-    return document.NextRoot(it);
-}
 
 struct Influence
 {
@@ -391,11 +376,11 @@ TEST(ObjectNML, ObjectFormsRoundTripWithTheirGeometryNames)
     nMObject* shared = static_cast<nMObject*>(k.scene->CreateObject("a", nullptr));
     nMObject* shared2 = static_cast<nMObject*>(k.scene->CreateObject("b", nullptr));
     nMObject* own = static_cast<nMObject*>(k.scene->CreateObject("c", nullptr));
-    ASSERT_TRUE(shared->GetObject().Deserialize(&document, Parse(document, "<Object= <Geometry=\"crate.nml\"> >")));
+    ASSERT_TRUE(shared->GetObject().Deserialize(&document, nMLParseRoot(document, "<Object= <Geometry=\"crate.nml\"> >")));
     nMetaFile second;
-    ASSERT_TRUE(shared2->GetObject().Deserialize(&second, Parse(second, "<Object= <Geometry=\"crate.nml\"> >")));
+    ASSERT_TRUE(shared2->GetObject().Deserialize(&second, nMLParseRoot(second, "<Object= <Geometry=\"crate.nml\"> >")));
     nMetaFile third;
-    ASSERT_TRUE(own->GetObject().Deserialize(&third, Parse(third,
+    ASSERT_TRUE(own->GetObject().Deserialize(&third, nMLParseRoot(third,
         "<Object= <Geometry=\"crate.nml\"> <Occluder=\"box.nml\"> <CacheGeometry=False> >")));
     ASSERT_TRUE(shared->GetObject().GetGeometry().IsValid());
     EXPECT_EQ(shared->GetObject().GetGeometry(), shared2->GetObject().GetGeometry());
@@ -404,11 +389,11 @@ TEST(ObjectNML, ObjectFormsRoundTripWithTheirGeometryNames)
 
     nMetaFile out;
     nMetaTag* plain = static_cast<nMObject*>(k.scene->CreateObject("d", nullptr))->GetObject().Serialize(&out);
-    EXPECT_EQ(ChildNames(plain), (Names{"Item"}));
+    EXPECT_EQ(nMLChildNames(plain), (Names{"Item"}));
     nMetaTag* written = own->Serialize(&out);
     ASSERT_NE(written, nullptr);
-    EXPECT_EQ(ChildNames(written), (Names{"MItem", "Object"}));
-    EXPECT_EQ(ChildNames(written->FindPath("Object;")), (Names{"Item", "CacheGeometry", "Geometry", "Occluder"}));
+    EXPECT_EQ(nMLChildNames(written), (Names{"MItem", "Object"}));
+    EXPECT_EQ(nMLChildNames(written->FindPath("Object;")), (Names{"Item", "CacheGeometry", "Geometry", "Occluder"}));
     nMObject* copy = static_cast<nMObject*>(k.scene->CreateObject("copy", nullptr));
     ASSERT_TRUE(copy->Deserialize(&out, written));
     EXPECT_EQ(copy->GetName(), "c");
@@ -419,8 +404,8 @@ TEST(ObjectNML, ObjectFormsRoundTripWithTheirGeometryNames)
 
     capture.Clear();
     nMetaFile wrong;
-    EXPECT_FALSE(copy->Deserialize(&wrong, Parse(wrong, "<Object= >")));
-    EXPECT_FALSE(copy->GetObject().Deserialize(&wrong, Parse(wrong, "<Thing= >")));
+    EXPECT_FALSE(copy->Deserialize(&wrong, nMLParseRoot(wrong, "<Object= >")));
+    EXPECT_FALSE(copy->GetObject().Deserialize(&wrong, nMLParseRoot(wrong, "<Thing= >")));
     EXPECT_EQ(capture.Lines(), (Names{"[!] Could not parse managed object. Root tag id is incorrect (Object).\n",
                                       "[!] Could not parse object. Root tag id is incorrect (Thing).\n"}));
     delete plain;

@@ -450,14 +450,6 @@ TEST(SceneFile, PreloadingLeavesTheObjectGeometriesInTheCache)
     EXPECT_FALSE(f->PreloadResources("missing.nms"));
 }
 
-Names ChildNames(nMetaTag* tag)
-{
-    Names out;
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag ? tag->NextChild(it) : nullptr) out.push_back(child->GetName().GetCStr());
-    return out;
-}
-
 TEST(SceneFile, WritingFollowsTheGroupFilterAndTheKindFlags)
 {
     FileScene f;
@@ -466,15 +458,15 @@ TEST(SceneFile, WritingFollowsTheGroupFilterAndTheKindFlags)
     // The rig group: its items, the links among them and the skin; no scene parts.
     nMetaTag* rig = f->Serialize(&document, f->FindGroup("rig"), FlagLoadAll);
     ASSERT_NE(rig, nullptr);
-    EXPECT_EQ(ChildNames(rig), (Names{"Items", "Links", "Skins"}));
-    EXPECT_EQ(ChildNames(rig->FindPath("Items;")), (Names{"MObject", "MObject", "MObject"}));
+    EXPECT_EQ(nMLChildNames(rig), (Names{"Items", "Links", "Skins"}));
+    EXPECT_EQ(nMLChildNames(rig->FindPath("Items;")), (Names{"MObject", "MObject", "MObject"}));
     EXPECT_EQ(rig->FindPath("Links;")->GetChildCount(), 2);
     EXPECT_EQ(rig->FindPath("Skins;")->GetChildCount(), 1);
     delete rig;
     // Without lights: no light items and no link that hangs on a light.
     nMetaTag* dark = f->Serialize(&document, nullptr, FlagLoadAll & ~FlagLoadLight);
     ASSERT_NE(dark, nullptr);
-    EXPECT_EQ(ChildNames(dark->FindPath("Items;")), (Names{"MCamera", "MObject", "MObject", "MObject", "Trigger"}));
+    EXPECT_EQ(nMLChildNames(dark->FindPath("Items;")), (Names{"MCamera", "MObject", "MObject", "MObject", "Trigger"}));
     EXPECT_EQ(dark->FindPath("Links;")->GetChildCount(), 2);
     delete dark;
 }

@@ -9,26 +9,11 @@
 #include "scene/nTrigger.h"
 #include "tests/scene/kit/nKitScene.h"
 #include "tests/support/nLogCapture.h"
+#include "tests/support/nMLTestSupport.h"
 
 namespace {
 
 typedef std::vector<std::string> Names;
-
-Names ChildNames(nMetaTag* tag)
-{
-    Names out;
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) out.push_back(child->GetName().GetCStr());
-    return out;
-}
-
-nMetaTag* Parse(nMetaFile& document, const std::string& body)
-{
-    std::string text = "<NML=1.0>\n" + body;
-    if (!document.Parse(text.data(), (int32_t)text.size())) return nullptr;
-    nMetaTagIterator it;
-    return document.NextRoot(it);
-}
 
 // The trigger events and deletions in the call log, in order.
 Names TriggerEvents(const nCallLog& log)
@@ -231,7 +216,7 @@ TEST(TriggerNML, TriggerFormHoldsTheItemAndTheNode)
     nMetaTag* tag = a->Serialize(&document);
     ASSERT_NE(tag, nullptr);
     EXPECT_EQ(tag->GetName(), "Trigger");
-    EXPECT_EQ(ChildNames(tag), (Names{"MItem", "Item"}));
+    EXPECT_EQ(nMLChildNames(tag), (Names{"MItem", "Item"}));
     nTrigger* b = s.AddTrigger("copy", nVector(0, 0, 0), nVector(1, 1, 1));
     nLogCapture capture;
     ASSERT_TRUE(b->Deserialize(&document, tag));
@@ -240,9 +225,9 @@ TEST(TriggerNML, TriggerFormHoldsTheItemAndTheNode)
     EXPECT_FLOAT_EQ(b->GetNode().GetScale().z, 6.0f);
     EXPECT_EQ(b->GetRecords().GetCount(), 0);
     nMetaFile other;
-    ASSERT_TRUE(b->Deserialize(&other, Parse(other, "<Trigger= <MItem= <UId=9> > <Shape=1> >")));
+    ASSERT_TRUE(b->Deserialize(&other, nMLParseRoot(other, "<Trigger= <MItem= <UId=9> > <Shape=1> >")));
     nMetaFile wrong;
-    EXPECT_FALSE(b->Deserialize(&wrong, Parse(wrong, "<MTrigger= >")));
+    EXPECT_FALSE(b->Deserialize(&wrong, nMLParseRoot(wrong, "<MTrigger= >")));
     EXPECT_EQ(capture.Lines(), (Names{"[*] Unknown tag 'Shape' in <Trigger>.\n",
                                       "[!] Could not parse trigger. Root tag id is incorrect (MTrigger).\n"}));
     delete tag;

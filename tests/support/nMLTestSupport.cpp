@@ -103,3 +103,21 @@ std::string nMLGetMemoryFile(const char* name)
     memory->Close(handle);
     return text;
 }
+
+nMetaTag* nMLParseRoot(nMetaFile& document, const std::string& body)
+{
+    std::string text = "<NML=1.0>\n" + body;
+    if (!document.Parse(text.data(), (int32_t)text.size())) return nullptr;
+    nMetaTagIterator it;
+    return document.NextRoot(it);
+}
+
+std::vector<std::string> nMLChildNames(nMetaTag* tag)
+{
+    std::vector<std::string> names;
+    if (!tag) return names;
+    nMetaTagIterator it;
+    while (nMetaTag* child = tag->NextChild(it))
+        names.push_back(child->GetName().GetCStr() ? child->GetName().GetCStr() : "");
+    return names;
+}

@@ -6,6 +6,7 @@
 // So "<A=<B=1>>" dumps as "A{B=i1}".
 
 #include <string>
+#include <vector>
 
 class nMetaFile;
 class nMetaTag;
@@ -17,3 +18,8 @@ std::string nMLDump(nMetaFile& document);
 bool nMLPutMemoryFile(const char* name, const std::string& text);
 // Contents of a memory file ("" when missing).
 std::string nMLGetMemoryFile(const char* name);
+
+// Parses "<NML=1.0>\n" + body into document and returns its first root tag (NULL on a parse error).
+nMetaTag* nMLParseRoot(nMetaFile& document, const std::string& body);
+// Names of the tag's children in order ("" for an unset name); empty for NULL.
+std::vector<std::string> nMLChildNames(nMetaTag* tag);
