@@ -3,6 +3,7 @@
 // build, no leak) or is absorbed by the geometry's own tables, leaving correct lists.
 #include "resources/nTrilist.h"
 #include "tests/resources/nGeometryTestKit.h"
+#include "tests/support/nAllocationFailure.h"
 #include "tests/support/nLogCapture.h"
 
 #include <gtest/gtest.h>
@@ -12,41 +13,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-namespace
-{
-// Counts the non-throwing allocations down while armed; the one that reaches zero fails.
-int  g_countdown = 0;
-bool g_failed = false;
-
-bool ShouldFail()
-{
-    if (g_countdown <= 0) return false;
-    if (--g_countdown > 0) return false;
-    g_failed = true;
-    return true;
-}
-}
-
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    if (ShouldFail()) return nullptr;
-    try {
-        return ::operator new(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
-{
-    if (ShouldFail()) return nullptr;
-    try {
-        return ::operator new[](size);
-    } catch (...) {
-        return nullptr;
-    }
-}
 
 namespace
 {
@@ -107,14 +73,13 @@ TEST(TrilistAllocationFailure, EveryFailureIsReportedOrAbsorbed)
         g.SetName("rich");
         BuildRichGeometry(g);
         nLogCapture cap;
-        g_failed = false;
-        g_countdown = k;
+        nFailNthNothrowAllocation(k);
         nLinkedList* lists = ConvertGeometryToTrilist(&g, 16384);
-        g_countdown = 0;
+        nFailNthNothrowAllocation(0);
         std::vector<std::string> errors;
         for (const std::string& line : cap.Lines())
             if (line.rfind("[!] ", 0) == 0) errors.push_back(line);
-        if (!g_failed)
+        if (!nNothrowAllocationFailed())
         {
             // Every allocation has been made to fail once: this run had none to fail.
             ASSERT_NE(lists, nullptr);

@@ -1,6 +1,5 @@
 // OpenGL renderer under allocation failure: a texture whose device record cannot be made is
-// reported as not set up, keeps its pixels and counts no bytes. The executable replaces the
-// non-throwing operator new so that one chosen allocation fails.
+// reported as not set up, keeps its pixels and counts no bytes.
 
 #include <gtest/gtest.h>
 
@@ -11,35 +10,8 @@
 
 #include "nGLRendererFixture.h"
 #include "resources/nTexture.h"
+#include "tests/support/nAllocationFailure.h"
 #include "tests/support/nLogCapture.h"
-
-namespace
-{
-    // The next non-throwing allocation of this size fails; 0 fails none.
-    size_t g_failSize = 0;
-}
-
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    if (g_failSize && size == g_failSize) {
-        g_failSize = 0;
-        return nullptr;
-    }
-    try {
-        return ::operator new(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
-{
-    try {
-        return ::operator new[](size);
-    } catch (...) {
-        return nullptr;
-    }
-}
 
 class GLAllocationFailure : public nGLRendererTest {};
 
@@ -49,9 +21,9 @@ TEST_F(GLAllocationFailure, ATextureWithoutItsDeviceRecordIsNotSetUp)
     texture.SetName("starved");
     ASSERT_TRUE(texture.Allocate(4, 4, PixelFormatRGBA8));
     nLogCapture log;
-    g_failSize = sizeof(nGL3Renderer::GL_TextureData);
+    nFailNothrowAllocationOfSize(sizeof(nGL3Renderer::GL_TextureData));
     EXPECT_FALSE(renderer->SetupTexture(&texture));
-    g_failSize = 0;
+    nFailNothrowAllocationOfSize(0);
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] Failed to allocate texture data structure.\n"}));
     EXPECT_EQ(texture.GetRenderData(), nullptr);
     EXPECT_NE(texture.GetPixels(), nullptr);   // nothing was uploaded, so nothing is released

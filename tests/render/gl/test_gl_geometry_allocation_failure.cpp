@@ -13,42 +13,8 @@
 
 #include "nGLRendererFixture.h"
 #include "resources/nGeometry.h"
+#include "tests/support/nAllocationFailure.h"
 #include "tests/support/nLogCapture.h"
-
-namespace
-{
-// Counts the non-throwing allocations down while armed; the one that reaches zero fails.
-int  g_countdown = 0;
-bool g_failed = false;
-
-bool ShouldFail()
-{
-    if (g_countdown <= 0) return false;
-    if (--g_countdown > 0) return false;
-    g_failed = true;
-    return true;
-}
-}
-
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept
-{
-    if (ShouldFail()) return nullptr;
-    try {
-        return ::operator new(size);
-    } catch (...) {
-        return nullptr;
-    }
-}
-
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
-{
-    if (ShouldFail()) return nullptr;
-    try {
-        return ::operator new[](size);
-    } catch (...) {
-        return nullptr;
-    }
-}
 
 namespace
 {
@@ -88,14 +54,13 @@ TEST_F(GLGeometryAllocationFailure, EveryFailureRefusesTheGeometryOrIsAbsorbed)
         g.SetName("starved");
         BuildSkinnedQuad(g);
         nLogCapture log;
-        g_failed = false;
-        g_countdown = k;
+        nFailNthNothrowAllocation(k);
         bool done = renderer->SetupGeometry(&g);
-        g_countdown = 0;
+        nFailNthNothrowAllocation(0);
         std::vector<std::string> errors;
         for (const std::string& line : log.Lines())
             if (line.rfind("[!] ", 0) == 0) errors.push_back(line);
-        if (!g_failed) {
+        if (!nNothrowAllocationFailed()) {
             // Every allocation has been made to fail once: this run had none to fail.
             EXPECT_TRUE(done);
             EXPECT_TRUE(errors.empty());
