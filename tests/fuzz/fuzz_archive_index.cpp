@@ -11,34 +11,18 @@
 #include "core/nIOArchiveFS.h"
 #include "core/nIOMemoryFS.h"
 #include "core/nLog.h"
+#include "tests/fuzz/nFuzzSupport.h"
 
 namespace {
 
-class nQuietLog : public nLog
-{
-protected:
-    void Write(const char*, size_t) override {}
-};
-
 nQuietLog s_quiet;
-
-void Store(const char* name, const void* data, size_t size)
-{
-    nIOMemoryFS* memory = nIO::GetMemoryFS();
-    nIOHandle* h = memory->Open(name, false, true, false);
-    if (!h)
-        abort();
-    if (size && memory->Write(h, data, int32_t(size)) != int32_t(size))
-        abort();
-    memory->Close(h);
-}
 
 // An archive with raw, zlib and empty entries, aligned to 4 with an end block of 16.
 void StoreArchive()
 {
     std::string layout = std::string("DRAN") + std::string("\4\0\0\0", 4) + std::string("\20\0\0\0", 4) +
                          std::string("\xFF\xFF\xFF\xFF", 4);
-    Store("layout.qza", layout.data(), layout.size());
+    nFuzzStore("layout.qza", layout.data(), layout.size());
     nArchive archive;
     if (!archive.OpenRead("layout.qza", nullptr, nullptr))
         abort();
@@ -65,7 +49,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Store("i.nml", data, size);
+    nFuzzStore("i.nml", data, size);
     nIOArchiveFS fs;
     if (!fs.Connect("a.qza", "i.nml", false, nullptr, false))
         abort();

@@ -12,27 +12,11 @@
 #include "core/nIOArchiveFS.h"
 #include "core/nIOMemoryFS.h"
 #include "core/nLog.h"
+#include "tests/fuzz/nFuzzSupport.h"
 
 namespace {
 
-class nQuietLog : public nLog
-{
-protected:
-    void Write(const char*, size_t) override {}
-};
-
 nQuietLog s_quiet;
-
-void Store(const char* name, const uint8_t* data, size_t size)
-{
-    nIOMemoryFS* memory = nIO::GetMemoryFS();
-    nIOHandle* h = memory->Open(name, false, true, false);
-    if (!h)
-        abort();
-    if (size && memory->Write(h, data, int32_t(size)) != int32_t(size))
-        abort();
-    memory->Close(h);
-}
 
 struct Loaded { std::string name; std::string data; };
 
@@ -47,7 +31,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    Store("fuzz.qza", data, size);
+    nFuzzStore("fuzz.qza", data, size);
 
     std::vector<Loaded> loaded;
     nArchive archive;

@@ -13,6 +13,7 @@
 #include "core/nLog.h"
 #include "core/nMLParser.h"
 #include "core/nMLWriter.h"
+#include "tests/fuzz/nFuzzSupport.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
 
@@ -21,12 +22,6 @@
 #include <vector>
 
 namespace {
-
-// Writes nothing: inputs make every kind of log line, some of the always-written class.
-class QuietLog : public nLog {
-protected:
-    void Write(const char*, size_t) override {}
-};
 
 bool SameTag(nMetaTag* a, nMetaTag* b)
 {
@@ -113,7 +108,7 @@ void RoundTrip(nMetaFile& document, int32_t encoding)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static bool ready = [] {
-        static QuietLog quiet;
+        static nQuietLog quiet;
         g_log = &quiet;
         nIO::SetCurrentFS(reinterpret_cast<nIOBaseFS*>(nIO::GetMemoryFS()));
         return true;
