@@ -5,6 +5,7 @@
 #include "core/nLog.h"
 #include "script/nCObject.h"
 #include "script/nScriptMath.h"
+#include "scriptapi/nItemScriptAPI.h"
 
 // The families in their registration order. A family that lands replaces its NULL with its
 // registrar (declared in its own header).
@@ -23,7 +24,7 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Object", 0},
     {"Material", 0},
     {"Light", 0},
-    {"Item", 0},
+    {"Item", RegisterItemScriptAPI},
     {"Motion", 0},
     {"Collision", 0},
     {"Constraint", 0},
