@@ -1,9 +1,702 @@
+// The Item functions of identity, state, casts, hierarchy, transform, matrices and bounds.
+// Every function reads its first argument as an Item of a live managed item and works on it
+// or on its transform node.
+
+#include <cstdint>
+
+#include "core/nBounds.h"
+#include "core/nLog.h"
+#include "core/nMatrix.h"
+#include "core/nVector.h"
+#include "resources/nGeometry.h"
+#include "scene/nItem.h"
+#include "scene/nMItem.h"
+#include "scene/nObject.h"
+#include "scene/nScene.h"
+#include "script/nCObject.h"
+#include "script/nScriptBinding.h"
 #include "scriptapi/nItemScriptAPI.h"
+#include "scriptapi/nItemScriptArgs.h"
+
+namespace {
+
+// The Item argument arg and its node; false after raising.
+bool GetNode(ScriptStackHandler& s, SQInteger arg, nMItem** item, nItem** node)
+{
+    if (!ScriptGetItem(s, arg, item)) return false;
+    *node = (*item)->GetItem();
+    if (!*node) {
+        s.Error("Item has no transform node");
+        return false;
+    }
+    return true;
+}
+
+SQInteger ReturnMinMax(ScriptStackHandler& s, const nMinMax& box)
+{
+    // Without a MinMax class the binding error is dumped and the script gets null.
+    return ScriptPushMinMax(s.GetVM(), box) ? 1 : 0;
+}
+
+const nVector kOrigin(0.0f, 0.0f, 0.0f, 1.0f);
+
+// Shared shapes: a vector component of the node, one bit of its flag word.
+
+template<const nVector& (nItem::*Get)() const>
+SQInteger GetNodeVector(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    return s.Return((node->*Get)());
+}
+
+template<void (nItem::*Set)(const nVector&)>
+SQInteger SetNodeVector(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    nVector value;
+    if (!GetNode(s, 1, &item, &node) || !s.GetVector(2, value)) return SQ_ERROR;
+    (node->*Set)(value);
+    return s.Return();
+}
+
+template<uint32_t Bit>
+SQInteger NodeHasFlag(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    return s.Return((node->GetFlags() & Bit) != 0);
+}
+
+// The bit changes at once; a bit that changes how the world matrix is made has it rebuilt.
+template<uint32_t Bit>
+SQInteger SetNodeFlag(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    bool on;
+    if (!GetNode(s, 1, &item, &node) || !s.GetBool(2, on)) return SQ_ERROR;
+    node->SetFlag(Bit, on);
+    if (Bit != ItemFlagInvisible) node->MarkWorldDirty();
+    return s.Return();
+}
+
+// Identity and casts.
+
+// Any item-kind object back to an Item; other kinds give a null Item.
+SQInteger ItemDerivedCastToItem(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    void* native;
+    int32_t type = objectTypeUndefined;
+    if (!s.GetObjectOrNull(1, objectTypeUndefined, &native)) return SQ_ERROR;
+    ScriptGetNativeObjectType(v, 2, &type);
+    switch (type) {
+    case objectTypeItem: case objectTypeCamera: case objectTypeObject:
+    case objectTypeLight: case objectTypeEmitter: case objectTypeTrigger:
+        break;
+    default:
+        native = 0;
+    }
+    return ScriptReturnItem(s, static_cast<nMItem*>(native));
+}
+
+template<int32_t Kind, int32_t Type>
+SQInteger CastItem(HSQUIRRELVM v, const char* refusal)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    if (item->GetKind() != Kind) return s.Error(refusal);
+    return s.ReturnObject(static_cast<void*>(item), Type, false);
+}
+
+SQInteger ItemCastToTrigger(HSQUIRRELVM v)  { return CastItem<ManagedItemTrigger, objectTypeTrigger>(v, "Cannot cast item to trigger"); }
+SQInteger ItemCastToLight(HSQUIRRELVM v)    { return CastItem<ManagedItemLight, objectTypeLight>(v, "Cannot cast item to light"); }
+SQInteger ItemCastToInstance(HSQUIRRELVM v) { return CastItem<ManagedItemInstance, objectTypeInstance>(v, "Cannot cast item to instance"); }
+SQInteger ItemCastToEmitter(HSQUIRRELVM v)  { return CastItem<ManagedItemEmitter, objectTypeEmitter>(v, "Cannot cast item to emitter"); }
+
+SQInteger ItemGetType(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    return s.Return(item->GetKind());
+}
+
+SQInteger ItemCompare(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* a;
+    nMItem* b;
+    if (!ScriptGetItem(s, 1, &a) || !ScriptGetItem(s, 2, &b)) return SQ_ERROR;
+    return s.Return(a == b);
+}
+
+SQInteger ItemGetName(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    return s.Return(item->GetName().GetCStr());
+}
+
+SQInteger ItemSetName(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    const char* name;
+    if (!ScriptGetItem(s, 1, &item) || !s.GetString(2, name)) return SQ_ERROR;
+    item->SetName(name);
+    return s.Return();
+}
+
+SQInteger ItemGetScene(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    return s.ReturnObject(static_cast<void*>(item->GetScene()), objectTypeScene, false);
+}
+
+SQInteger ItemGetEngine(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    return s.ReturnObject(static_cast<void*>(node->GetEngine()), objectTypeEngine, false);
+}
+
+SQInteger ItemGetGeometry(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    nObject* object = nMObject::FromItem(item);
+    if (!object) return s.Error("Item is not an object, cannot get geometry");
+    return s.ReturnObject(static_cast<void*>(object->GetGeometry().Get()), objectTypeGeometry, false);
+}
+
+SQInteger ItemPrint(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    // The whole pointer: the log has no 64-bit integer, so it is written through a text.
+    nString address = nString::Format("%lld", (long long)(intptr_t)static_cast<void*>(item));
+    *g_log << "Item at address @" << address.GetCStr() << ".\n";
+    return s.Return();
+}
+
+// State.
+
+template<bool Recursive>
+SQInteger ItemActivate(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    bool active;
+    if (!ScriptGetItem(s, 1, &item) || !s.GetBool(2, active)) return SQ_ERROR;
+    item->SetActive(active, Recursive);
+    return s.Return();
+}
+
+SQInteger ItemIsActive(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    return s.Return(item->IsActive());
+}
+
+// The item and every item of its scene below it; items of other scenes are not touched.
+SQInteger ItemHierarchySetInvisible(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    bool invisible;
+    if (!GetNode(s, 1, &item, &node) || !s.GetBool(2, invisible)) return SQ_ERROR;
+    node->SetFlag(ItemFlagInvisible, invisible);
+    if (nScene* scene = item->GetScene()) {
+        for (nList<nMItem*>::Node* n = scene->GetAllItems().GetHead(); n; n = n->next) {
+            nItem* other = n->value->GetItem();
+            if (other && other->IsDescendantOf(node)) other->SetFlag(ItemFlagInvisible, invisible);
+        }
+    }
+    return s.Return();
+}
+
+SQInteger ItemSetup(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    item->Setup();
+    return s.Return();
+}
+
+SQInteger ItemReset(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    item->Reset();
+    return s.Return();
+}
+
+SQInteger ItemRecordLocation(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    item->RecordLocation();
+    return s.Return();
+}
+
+SQInteger ItemSetPriority(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    float priority;
+    if (!ScriptGetItem(s, 1, &item) || !s.GetFloat(2, priority)) return SQ_ERROR;
+    item->SetPriority(priority);
+    return s.Return();
+}
+
+SQInteger ItemGetFlags(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    return s.Return(item->GetFlags());
+}
+
+SQInteger ItemSetFlags(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    SQInteger bits;
+    bool on;
+    if (!ScriptGetItem(s, 1, &item) || !s.GetInt64(2, bits) || !s.GetBool(3, on)) return SQ_ERROR;
+    uint32_t mask = (uint32_t)bits;
+    item->SetFlags(on ? item->GetFlags() | mask : item->GetFlags() & ~mask);
+    return s.Return();
+}
+
+SQInteger ItemGetOpacity(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    return s.Return(node->GetOpacity());
+}
+
+SQInteger ItemSetOpacity(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    float alpha;
+    if (!GetNode(s, 1, &item, &node) || !s.GetFloat(2, alpha)) return SQ_ERROR;
+    node->SetOpacity(alpha > 0.0f ? (alpha < 1.0f ? alpha : 1.0f) : 0.0f);   // NaN gives 0
+    return s.Return();
+}
+
+// Hierarchy and target.
+
+SQInteger ItemGetParent(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    nItem* parent = node->GetParent();
+    return ScriptReturnItem(s, parent ? parent->GetManagedItem() : 0);
+}
+
+// A null Item as the parent unlinks; the node refuses itself and repairs a loop.
+SQInteger ItemSetParent(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    nMItem* parent;
+    if (!GetNode(s, 1, &item, &node) || !ScriptGetItemOrNull(s, 2, &parent)) return SQ_ERROR;
+    item->SetParentNotified(parent ? parent->GetItem() : 0);
+    return s.Return();
+}
+
+SQInteger ItemGetChildList(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    s.NewArray();
+    for (nList<nItem*>::Node* n = node->GetChildren().GetHead(); n; n = n->next)
+        s.Append(ScriptReturnItem(s, n->value ? n->value->GetManagedItem() : 0));
+    return 1;
+}
+
+SQInteger ItemSetTarget(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    nVector point;
+    if (!GetNode(s, 1, &item, &node) || !s.GetVector(2, point)) return SQ_ERROR;
+    node->SetTarget(&point);
+    return s.Return();
+}
+
+SQInteger ItemSetNoTarget(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    node->SetTarget(0);
+    return s.Return();
+}
+
+// Transform components.
+
+SQInteger ItemGetRotationOrder(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    return s.Return((int32_t)node->GetRotationOrder());
+}
+
+// An order outside the seven would draw the item unrotated and be dropped from saved
+// scenes: it is refused and the item keeps its order.
+SQInteger ItemSetRotationOrder(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    SQInteger order;
+    if (!GetNode(s, 1, &item, &node) || !s.GetInt64(2, order)) return SQ_ERROR;
+    if (order < RotationOrderZYX || order > RotationOrderXY) {
+        *g_log << "[!] " << "Rotation order " << nString::Format("%lld", (long long)order).GetCStr()
+               << " of item '" << item->GetName().GetCStr() << "' is not one of 0 to 6; order kept.\n";
+        return s.Return();
+    }
+    node->SetRotationOrder((int32_t)order);
+    return s.Return();
+}
+
+SQInteger ItemGetPivot(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    return s.Return(node->GetPivot().GetColumn(3, true));
+}
+
+SQInteger ItemSetPivot(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    nVector offset;
+    if (!GetNode(s, 1, &item, &node) || !s.GetVector(2, offset)) return SQ_ERROR;
+    node->SetPivot(nMatrix4::Translation(offset));
+    return s.Return();
+}
+
+SQInteger ItemGetWorldPosition(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    return s.Return(node->GetWorldMatrix().GetColumn(3, true));
+}
+
+SQInteger ItemGetPreviousWorldPosition(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    return s.Return(node->GetPreviousWorldMatrix().GetColumn(3, true));
+}
+
+// ItemSetOrientationMethod, ItemComputeMatrix and ItemComputeLocalMatrix: the argument is
+// checked, nothing else happens.
+SQInteger ItemCheckOnly(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    return s.Return();
+}
+
+// Matrices.
+
+SQInteger ItemGetMatrix(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    return s.Return(node->GetWorldMatrix());
+}
+
+SQInteger ItemGetInverseMatrix(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    return s.Return(node->GetInverseWorldMatrix());
+}
+
+SQInteger ItemGetLocalMatrix(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    return s.Return(node->GetLocalMatrix());
+}
+
+SQInteger ItemSetMatrix(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    nMatrix4 m;
+    if (!GetNode(s, 1, &item, &node) || !s.GetMatrix4(2, m)) return SQ_ERROR;
+    node->SetMatrix(m);
+    return s.Return();
+}
+
+// The world matrix's upper 3x3, scale included.
+SQInteger ItemGetRotationMatrix(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    return s.Return(nMatrix3::FromMatrix4(node->GetWorldMatrix()));
+}
+
+SQInteger ItemSetRotationMatrix(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    nMatrix3 m;
+    if (!GetNode(s, 1, &item, &node) || !s.GetMatrix3(2, m)) return SQ_ERROR;
+    node->SetRotationMatrix(m);
+    return s.Return();
+}
+
+// Local matrix and components re-derived from the current world matrix.
+SQInteger ItemSnapshotTransformation(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    nMatrix4 world = node->GetWorldMatrix();
+    node->SetWorldMatrix(world, false, false);
+    return s.Return();
+}
+
+SQInteger ItemSnapshotMatrix(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    nMatrix4 m;
+    if (!GetNode(s, 1, &item, &node) || !s.GetMatrix4(2, m)) return SQ_ERROR;
+    node->SetWorldMatrix(m, false, false);
+    return s.Return();
+}
+
+SQInteger ItemSetLogicTransformation(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nMatrix4 m;
+    if (!ScriptGetItem(s, 1, &item) || !s.GetMatrix4(2, m)) return SQ_ERROR;
+    item->SetLogicTransformation(m);
+    return s.Return();
+}
+
+// Bounds.
+
+SQInteger ItemGetMinMax(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    nMinMax box(kOrigin, kOrigin);
+    node->GetWorldMinMax(box);
+    return ReturnMinMax(s, box);
+}
+
+SQInteger ItemComputeMinMax(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    nItem* node;
+    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    nMinMax box(kOrigin, kOrigin);
+    node->GetWorldMinMax(box);
+    return s.Return();
+}
+
+// An object's geometry bounds as stored; the zero box for anything else.
+SQInteger ItemGetLocalMinMax(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    nMinMax box(kOrigin, kOrigin);
+    nObject* object = nMObject::FromItem(item);
+    if (object && object->GetGeometry().IsValid()) box = object->GetGeometry()->bounds;
+    return ReturnMinMax(s, box);
+}
+
+// An object's geometry under its world matrix, the world position of an object without
+// one, the zero box for other kinds.
+SQInteger ItemGetWorldMinMax(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    nMinMax box(kOrigin, kOrigin);
+    if (nObject* object = nMObject::FromItem(item)) {
+        const nMatrix4& world = object->GetWorldMatrix();
+        if (object->GetGeometry().IsValid()) {
+            object->GetGeometry()->ComputeBounds(box, &world);
+        } else {
+            nVector position = world.GetColumn(3, true);
+            box = nMinMax(position, position);
+        }
+    }
+    return ReturnMinMax(s, box);
+}
+
+} // namespace
 
 const ScriptFunctionDecl g_ItemTransformScriptFunctions[] = {
+    // Identity, state and casts.
+    {"ItemDerivedCastToItem", ItemDerivedCastToItem, ".x"},
+    {"ItemCastToTrigger", ItemCastToTrigger, ".x"},
+    {"ItemCastToLight", ItemCastToLight, ".x"},
+    {"ItemCastToInstance", ItemCastToInstance, ".x"},
+    {"ItemCastToEmitter", ItemCastToEmitter, ".x"},
+    {"ItemGetType", ItemGetType, ".x"},
+    {"ItemCompare", ItemCompare, ".xx"},
+    {"ItemGetName", ItemGetName, ".x"},
+    {"ItemSetName", ItemSetName, ".xs"},
+    {"ItemGetScene", ItemGetScene, ".x"},
+    {"ItemGetEngine", ItemGetEngine, ".x"},
+    {"ItemGetGeometry", ItemGetGeometry, ".x"},
+    {"ItemPrint", ItemPrint, ".x"},
+    {"ItemActivate", ItemActivate<false>, ".xb"},
+    {"ItemActivateHierarchy", ItemActivate<true>, ".xb"},
+    {"ItemIsActive", ItemIsActive, ".x"},
+    {"ItemIsInvisible", NodeHasFlag<ItemFlagInvisible>, ".x"},
+    {"ItemSetInvisible", SetNodeFlag<ItemFlagInvisible>, ".xb"},
+    {"ItemHierarchySetInvisible", ItemHierarchySetInvisible, ".xb"},
+    {"ItemSetup", ItemSetup, ".x"},
+    {"ItemReset", ItemReset, ".x"},
+    {"ItemRecordLocation", ItemRecordLocation, ".x"},
+    {"ItemSetPriority", ItemSetPriority, ".xn"},
+    {"ItemGetFlags", ItemGetFlags, ".x"},
+    {"ItemSetFlags", ItemSetFlags, ".xib"},
+    {"ItemGetOpacity", ItemGetOpacity, ".x"},
+    {"ItemGetAlpha", ItemGetOpacity, ".x"},
+    {"ItemSetOpacity", ItemSetOpacity, ".xn"},
+    {"ItemSetAlpha", ItemSetOpacity, ".xn"},
+    // Hierarchy and target.
+    {"ItemGetParent", ItemGetParent, ".x"},
+    {"ItemSetParent", ItemSetParent, ".xx"},
+    {"ItemSetLink", ItemSetParent, ".xx"},
+    {"ItemGetChildList", ItemGetChildList, ".x"},
+    {"ItemSetLinkInheritsPositionOnly", SetNodeFlag<ItemFlagLinkOnlyPosition>, ".xb"},
+    {"ItemSetTarget", ItemSetTarget, ".xx"},
+    {"ItemSetNoTarget", ItemSetNoTarget, ".x"},
+    {"ItemGetTarget", GetNodeVector<&nItem::GetTarget>, ".x"},
+    {"ItemHasTarget", NodeHasFlag<ItemFlagHasTarget>, ".x"},
+    // Transform components.
+    {"ItemGetPosition", GetNodeVector<&nItem::GetPosition>, ".x"},
+    {"ItemSetPosition", SetNodeVector<&nItem::SetPosition>, ".xx"},
+    {"ItemGetScale", GetNodeVector<&nItem::GetScale>, ".x"},
+    {"ItemSetScale", SetNodeVector<&nItem::SetScale>, ".xx"},
+    {"ItemGetRotation", GetNodeVector<&nItem::GetRotation>, ".x"},
+    {"ItemSetRotation", SetNodeVector<&nItem::SetRotation>, ".xx"},
+    {"ItemSetRotationQuaternion", SetNodeVector<&nItem::SetRotation>, ".xx"},
+    {"ItemGetRotationOrder", ItemGetRotationOrder, ".x"},
+    {"ItemSetRotationOrder", ItemSetRotationOrder, ".xi"},
+    {"ItemGetPivot", ItemGetPivot, ".x"},
+    {"ItemSetPivot", ItemSetPivot, ".xx"},
+    {"ItemGetWorldPosition", ItemGetWorldPosition, ".x"},
+    {"ItemGetPreviousWorldPosition", ItemGetPreviousWorldPosition, ".x"},
+    {"ItemSetOrientationMethod", ItemCheckOnly, ".xi"},
+    // Matrices and bounds.
+    {"ItemGetMatrix", ItemGetMatrix, ".x"},
+    {"ItemGetInverseMatrix", ItemGetInverseMatrix, ".x"},
+    {"ItemGetLocalMatrix", ItemGetLocalMatrix, ".x"},
+    {"ItemSetMatrix", ItemSetMatrix, ".xx"},
+    {"ItemGetRotationMatrix", ItemGetRotationMatrix, ".x"},
+    {"ItemSetRotationMatrix", ItemSetRotationMatrix, ".xx"},
+    {"ItemSnapshotTransformation", ItemSnapshotTransformation, ".x"},
+    {"ItemSnapshotMatrix", ItemSnapshotMatrix, ".xx"},
+    {"ItemSetLogicTransformation", ItemSetLogicTransformation, ".xx"},
+    {"ItemComputeMatrix", ItemCheckOnly, ".x"},
+    {"ItemComputeLocalMatrix", ItemCheckOnly, ".x"},
+    {"ItemGetMinMax", ItemGetMinMax, ".x"},
+    {"ItemComputeMinMax", ItemComputeMinMax, ".x"},
+    {"ItemGetLocalMinMax", ItemGetLocalMinMax, ".x"},
+    {"ItemGetWorldMinMax", ItemGetWorldMinMax, ".x"},
     {0, 0, 0}
 };
 
 const ScriptConstantDecl g_ItemTransformScriptConstants[] = {
+    // Read by no function; kept for the scripts that name them.
+    {"OrientationEuler", 0, ScriptConstantInteger},
+    {"OrientationMatrix", 1, ScriptConstantInteger},
+    {"OrientationQuaternion", 2, ScriptConstantInteger},
+    {"OrientationExternal", 3, ScriptConstantInteger},
+    {"RotationOrderDefault", RotationOrderDefault, ScriptConstantInteger},
+    {"RotationOrderZYX", RotationOrderZYX, ScriptConstantInteger},
+    {"RotationOrderYZX", RotationOrderYZX, ScriptConstantInteger},
+    {"RotationOrderZXY", RotationOrderZXY, ScriptConstantInteger},
+    {"RotationOrderXZY", RotationOrderXZY, ScriptConstantInteger},
+    {"RotationOrderYXZ", RotationOrderYXZ, ScriptConstantInteger},
+    {"RotationOrderXYZ", RotationOrderXYZ, ScriptConstantInteger},
+    {"RotationOrderXY", RotationOrderXY, ScriptConstantInteger},
+    {"ItemTypeNone", ManagedItemNone, ScriptConstantInteger},
+    {"ItemTypeCamera", ManagedItemCamera, ScriptConstantInteger},
+    {"ItemTypeObject", ManagedItemObject, ScriptConstantInteger},
+    {"ItemTypeLight", ManagedItemLight, ScriptConstantInteger},
+    {"ItemTypeTrigger", ManagedItemTrigger, ScriptConstantInteger},
+    {"ItemTypeEmitter", ManagedItemEmitter, ScriptConstantInteger},
+    {"ItemTypeInstance", ManagedItemInstance, ScriptConstantInteger},
+    {"ItemFlagNone", 0, ScriptConstantInteger},
+    {"ItemFlagBillboard", MItemFlagBillboard, ScriptConstantInteger},
+    {"ItemFlagSolveOverlap", MItemFlagSolveOverlap, ScriptConstantInteger},
+    {"NullGeometry", 0, objectTypeGeometry},
     {0, 0, 0}
 };
