@@ -1,0 +1,437 @@
+// The physics functions of the Item family on the Bullet bodies of a scene's items: modes,
+// velocities, impulses, forces and torques given by scripts and seen after the scene's
+// evaluation, gravity, body placement, the obsolete entries and the argument errors.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <btBulletDynamicsCommon.h>
+#include <squirrel.h>
+
+#include "engine/hub/nOrvex.h"
+#include "physics/bullet/nBulletPhysicItem.h"
+#include "physics/bullet/nBulletPhysicWorld.h"
+#include "physics/nPhysicItem.h"
+#include "physics/nPhysicShape.h"
+#include "scene/nItem.h"
+#include "scene/nMItem.h"
+#include "scene/nScene.h"
+#include "script/nCObject.h"
+#include "script/nScriptMath.h"
+#include "script/nSquirrelVM.h"
+#include "scriptapi/nScriptAPI.h"
+#include "tests/scene/kit/nKitClock.h"
+#include "tests/support/nLogCapture.h"
+#include "tests/support/nMathExpect.h"
+
+namespace {
+
+nPhysicWorld* MakeBulletWorld(nOrvex* engine)
+{
+    return new nBulletPhysicWorld(engine);
+}
+
+class ItemPhysicsAPI : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(vm.Open());
+        v = vm.GetHandle();
+        RegisterScriptAPI(v);
+        SetEngineFrameTime(&engine, 167);
+        scene = new nScene(&engine, &vm);
+        nPhysicWorldFactory previous = nScene::GetPhysicWorldFactory();
+        nScene::SetPhysicWorldFactory(MakeBulletWorld);
+        ASSERT_TRUE(scene->CreatePhysicWorld());
+        nScene::SetPhysicWorldFactory(previous);
+    }
+    void TearDown() override
+    {
+        delete scene;
+    }
+
+    // An object of the scene with one shape, set up and reset at position, held by the
+    // script global of its name.
+    nMItem* Add(const char* name, int32_t mode, int32_t type, const nVector& size, float mass, const nVector& position)
+    {
+        nMItem* item = scene->CreateObject(name, 0);
+        item->GetItem()->SetPosition(position);
+        nPhysicShape* shape = item->GetPhysicItem()->AddShape();
+        shape->SetTypeAndSize(type, size);
+        shape->mass = mass;
+        shape->restitution = 0.0f;
+        item->GetPhysicItem()->SetMode(mode);
+        item->Setup();
+        item->Reset();
+        Hold(name, item, objectTypeItem);
+        return item;
+    }
+    // A dynamic ball of mass 2 floating at position (no gravity).
+    nMItem* Ball(const nVector& position = nVector(0, 0, 0))
+    {
+        nMItem* ball = Add("ball", PhysicItemDynamic, PhysicShapeSphere, nVector(0.5f, 0, 0), 2.0f, position);
+        Exec("ItemSetGravity(ball, Vector(0, 0, 0));");
+        return ball;
+    }
+    void Hold(const char* name, void* native, int32_t type)
+    {
+        sq_pushroottable(v);
+        sq_pushstring(v, name, -1);
+        ASSERT_TRUE(ScriptPushNativeObject(v, native, type, false));
+        sq_newslot(v, -3, SQFalse);
+        sq_pop(v, 1);
+    }
+    void Run(int frames)
+    {
+        for (int i = 0; i < frames; ++i) scene->Evaluate(SceneEvaluatePhysic);
+    }
+
+    void Exec(const std::string& code)
+    {
+        SQInteger top = sq_gettop(v);
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_compilebuffer(v, code.c_str(), code.size(), "exec.nut", SQTrue)));
+        sq_pushroottable(v);
+        ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQFalse, SQTrue))) << code;
+        sq_settop(v, top);
+    }
+    // The expression's value as text ("null" for none), or "error: " text.
+    std::string Eval(const std::string& expression)
+    {
+        std::string code = "return function() { try { local r = (" + expression + "); return r == null ? \"null\" : \"\" + r; } "
+                           "catch (e) { return \"error: \" + e; } }";
+        SQInteger top = sq_gettop(v);
+        if (SQ_FAILED(sq_compilebuffer(v, code.c_str(), code.size(), "eval", SQTrue))) return "compile error";
+        sq_pushroottable(v);
+        sq_call(v, 1, SQTrue, SQTrue);
+        sq_pushroottable(v);
+        const SQChar* s = "call failed";
+        if (SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQTrue))) sq_getstring(v, -1, &s);
+        std::string out = s;
+        sq_settop(v, top);
+        return out;
+    }
+    float EvalFloat(const std::string& expression)
+    {
+        std::string text = Eval(expression);
+        char* end = 0;
+        float value = std::strtof(text.c_str(), &end);
+        EXPECT_TRUE(end && *end == 0 && !text.empty()) << expression << " gave " << text;
+        return value;
+    }
+    // The Vector the expression gives; NaNs when it gives none.
+    nVector EvalVector(const std::string& expression)
+    {
+        std::string code = "return " + expression + ";";
+        nVector out(NAN, NAN, NAN, NAN);
+        SQInteger top = sq_gettop(v);
+        SQUserPointer p = 0;
+        if (SQ_SUCCEEDED(sq_compilebuffer(v, code.c_str(), code.size(), "vector", SQTrue))) {
+            sq_pushroottable(v);
+            if (SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQTrue)) &&
+                SQ_SUCCEEDED(sq_getinstanceup(v, -1, &p, (SQUserPointer)&g_VectorClassDecl)) && p)
+                out = *static_cast<nVector*>(p);
+        }
+        sq_settop(v, top);
+        EXPECT_TRUE(p) << expression << " gave no Vector";
+        return out;
+    }
+    static nBulletPhysicItem* Body(nMItem* item) { return static_cast<nBulletPhysicItem*>(item->GetPhysicItem()); }
+    static nVector At(nMItem* item) { return item->GetItem()->GetWorldMatrix().GetColumn(3, true); }
+
+    nLogCapture  log;
+    nOrvex       engine;
+    nSquirrelVM  vm{&engine};
+    HSQUIRRELVM  v = 0;
+    nScene*      scene = 0;
+};
+
+TEST_F(ItemPhysicsAPI, ModeAndFlagConstants)
+{
+    struct Case { const char* name; const char* value; };
+    const Case cases[] = {
+        {"PhysicModeNone", "0"}, {"PhysicModeStatic", "1"}, {"PhysicModeKinematic", "2"},
+        {"PhysicModeDynamic", "3"}, {"PhysicModeRigidBody", "3"}, {"PhysicFlagNone", "0"},
+        {"PhysicFlagNoGravity", "0"}, {"PhysicFlagNoForceField", "0"}, {"PhysicFlagMobile", "0"},
+        {"PhysicFlagGhost", "0"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Eval(c.name), c.value) << c.name;
+}
+
+// The mode is stored at once and reads back; the body follows when it is rebuilt.
+TEST_F(ItemPhysicsAPI, ModesReadBackAndTakeEffectWhenTheBodyIsRebuilt)
+{
+    nMItem* box = Add("box", PhysicItemStatic, PhysicShapeBox, nVector(1, 1, 1), 1.0f, nVector(0, 5, 0));
+    struct Case { const char* mode; const char* read; };
+    const Case cases[] = {
+        {"PhysicModeKinematic", "2"}, {"PhysicModeNone", "0"}, {"PhysicModeRigidBody", "3"},
+        {"PhysicModeStatic", "1"}, {"PhysicModeDynamic", "3"},
+    };
+    for (const Case& c : cases) {
+        Exec(std::string("ItemSetPhysicMode(box, ") + c.mode + ");");
+        EXPECT_EQ(Eval("ItemGetPhysicMode(box)"), c.read) << c.mode;
+    }
+    // Still the static body of mass 0 until rebuilt: nothing falls.
+    EXPECT_EQ(Body(box)->GetBody()->getInvMass(), 0.0f);
+    Run(10);
+    EXPECT_NEAR(At(box).y, 5.0f, 1e-5f);
+
+    Exec("ItemUpdateInertiaTensorFromCollision(box);");
+    EXPECT_EQ(Eval("ItemGetMass(box)"), "1");
+    Run(30);
+    EXPECT_LT(At(box).y, 4.5f);
+}
+
+// A velocity given by a script carries the body, and the item with it, at the next evaluations.
+TEST_F(ItemPhysicsAPI, VelocityGivenByScriptMovesTheItem)
+{
+    nMItem* ball = Ball(nVector(1, 2, 3));
+    Exec("ItemSetLinearVelocity(ball, Vector(3, 0, -4)); ItemSetAngularVelocity(ball, Vector(0, 2, 0));");
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetLinearVelocity(ball)"), nVector(3, 0, -4), 1e-5f));
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetPreviousLinearVelocity(ball)"), nVector(3, 0, -4), 1e-5f));
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetAngularVelocity(ball)"), nVector(0, 2, 0), 1e-5f));
+    EXPECT_NEAR(EvalFloat("ItemGetSpeed(ball)"), 5.0f, 1e-4f);
+    Run(60);
+    // One second of sub-steps; the item is drawn between the last two.
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetPhysicPosition(ball)"), nVector(4, 2, -1), 0.02f));
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetCenterOfMass(ball)"), nVector(4, 2, -1), 0.02f));
+    EXPECT_TRUE(VectorNear(At(ball), nVector(4, 2, -1), 0.1f));
+}
+
+// An impulse is a velocity change, whatever the mass; at a point it is that point's change
+// along the impulse. Static bodies take none.
+TEST_F(ItemPhysicsAPI, ImpulsesChangeVelocities)
+{
+    nMItem* ball = Ball(nVector(3, 0, 0));
+    Add("wall", PhysicItemStatic, PhysicShapeBox, nVector(1, 1, 1), 1.0f, nVector(-5, 0, 0));
+    Exec("ItemApplyLinearImpulse(ball, Vector(0, 5, 0)); ItemApplyLinearImpulse(wall, Vector(0, 5, 0));");
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetLinearVelocity(ball)"), nVector(0, 5, 0), 1e-4f));
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetLinearVelocity(wall)"), nVector(0, 0, 0), 1e-6f));
+    Run(30);
+    EXPECT_GT(At(ball).y, 2.0f);
+
+    Exec("ItemSetPhysicPosition(ball, Vector(3, 0, 0)); ItemSetLinearVelocity(ball, Vector(0, 0, 0));"
+         "ItemApplyImpulse(ball, Vector(3, 1, 0), Vector(2, 0, 0));");
+    EXPECT_TRUE(VectorNear(EvalVector("ItemWorldPointVelocity(ball, Vector(3, 1, 0))"), nVector(2, 0, 0), 1e-4f));
+    // The same point in the body's own frame.
+    EXPECT_TRUE(VectorNear(EvalVector("ItemPointVelocity(ball, Vector(0, 1, 0))"),
+                           EvalVector("ItemWorldPointVelocity(ball, Vector(3, 1, 0))"), 1e-4f));
+    // Above the centre: the centre moves less and the ball turns about -z.
+    EXPECT_LT(EvalVector("ItemGetLinearVelocity(ball)").x, 2.0f);
+    EXPECT_LT(EvalVector("ItemGetAngularVelocity(ball)").z, 0.0f);
+}
+
+// The second argument is the point and the third the force: a push along +x at height 1
+// moves the body along +x and turns it about -z.
+TEST_F(ItemPhysicsAPI, ForcesAndTorquesActDuringTheNextStep)
+{
+    Ball();
+    Exec("ItemApplyForce(ball, Vector(0, 1, 0), Vector(10, 0, 0));");
+    Run(1);
+    nVector velocity = EvalVector("ItemGetLinearVelocity(ball)");
+    EXPECT_GT(velocity.x, 0.0f);
+    EXPECT_NEAR(velocity.y, 0.0f, 1e-6f);
+    EXPECT_LT(EvalVector("ItemGetAngularVelocity(ball)").z, 0.0f);
+    // Forces last one step.
+    Run(2);
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetLinearVelocity(ball)"), velocity, 1e-5f));
+
+    Exec("ItemSetLinearVelocity(ball, Vector(0, 0, 0)); ItemSetAngularVelocity(ball, Vector(0, 0, 0));"
+         "ItemApplyLinearForce(ball, Vector(0, 0, 6));");
+    Run(1);
+    velocity = EvalVector("ItemGetLinearVelocity(ball)");
+    EXPECT_GT(velocity.z, 0.0f);
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetAngularVelocity(ball)"), nVector(0, 0, 0), 1e-6f));
+
+    // The torque is in item space: turned by a quarter about y, the item's z is the world's x.
+    Exec("ItemSetLinearVelocity(ball, Vector(0, 0, 0));"
+         "ItemPhysicResetTransformation(ball, Vector(0, 0, 0), Vector(0, 1.5707963, 0));"
+         "ItemApplyTorque(ball, Vector(0, 0, 5));");
+    Run(1);
+    nVector spin = EvalVector("ItemGetAngularVelocity(ball)");
+    EXPECT_GT(spin.x, 0.0f);
+    EXPECT_NEAR(spin.z, 0.0f, 1e-4f);
+}
+
+TEST_F(ItemPhysicsAPI, FactorsAndDampingShapeTheMotion)
+{
+    nMItem* ball = Ball();
+    nMItem* other = Add("other", PhysicItemDynamic, PhysicShapeSphere, nVector(0.5f, 0, 0), 1.0f, nVector(10, 0, 0));
+    // No linear motion along y: gravity no longer pulls the ball down.
+    Exec("ItemSetGravity(ball, Vector(0, -9.8, 0)); ItemPhysicSetLinearFactor(ball, Vector(1, 0, 1));"
+         "ItemPhysicSetAngularFactor(ball, Vector(0, 0, 0)); ItemApplyTorque(ball, Vector(3, 3, 3));");
+    Run(20);
+    EXPECT_NEAR(At(ball).y, 0.0f, 1e-5f);
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetAngularVelocity(ball)"), nVector(0, 0, 0), 1e-6f));
+    EXPECT_LT(At(other).y, -0.1f);
+
+    // Retention 1 keeps the speed, 0.5 loses some of it; the same for turning.
+    Exec("ItemSetGravity(other, Vector(0, 0, 0)); ItemSetLinearVelocity(other, Vector(4, 0, 0));"
+         "ItemSetAngularVelocity(other, Vector(0, 4, 0)); ItemSetLinearDamping(other, 1);");
+    Run(10);
+    EXPECT_NEAR(EvalFloat("ItemGetSpeed(other)"), 4.0f, 1e-4f);
+    Exec("ItemSetLinearDamping(other, 0.5); ItemSetAngularDamping(other, 0.5);");
+    Run(10);
+    EXPECT_LT(EvalFloat("ItemGetSpeed(other)"), 3.9f);
+    EXPECT_LT(EvalVector("ItemGetAngularVelocity(other)").y, 3.9f);
+}
+
+TEST_F(ItemPhysicsAPI, GravityOfOneBody)
+{
+    nMItem* ball = Add("ball", PhysicItemDynamic, PhysicShapeSphere, nVector(0.5f, 0, 0), 2.0f, nVector(0, 0, 0));
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetGravity(ball)"), nVector(0, -9.8f, 0), 1e-5f));
+    Exec("ItemSetGravityScale(ball, 0.5);");
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetGravity(ball)"), nVector(0, -4.9f, 0), 1e-5f));
+    Exec("ItemSetGravity(ball, Vector(1, 2, 3));");
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetGravity(ball)"), nVector(1, 2, 3), 1e-5f));
+    Run(30);
+    EXPECT_GT(At(ball).z, 0.1f);
+}
+
+TEST_F(ItemPhysicsAPI, MassAndCentreOfMassOfSeveralShapes)
+{
+    nMItem* pair = scene->CreateObject("pair", 0);
+    nPhysicItem* body = pair->GetPhysicItem();
+    for (float x : {0.0f, 2.0f}) {
+        nPhysicShape* shape = body->AddShape();
+        shape->SetTypeAndSize(PhysicShapeSphere, nVector(0.5f, 0, 0));
+        shape->mass = 1.5f;
+        shape->position = nVector(x, 0, 0);
+    }
+    body->SetMode(PhysicItemDynamic);
+    pair->Setup();
+    pair->Reset();
+    Hold("pair", pair, objectTypeItem);
+    EXPECT_EQ(Eval("ItemGetMass(pair)"), "3");
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetCenterOfMass(pair)"), nVector(1, 0, 0), 1e-5f));
+}
+
+TEST_F(ItemPhysicsAPI, SleepAndWake)
+{
+    nMItem* ball = Ball();
+    Exec("ItemSleep(ball);");
+    EXPECT_EQ(Eval("ItemIsSleeping(ball)"), "true");
+    Exec("ItemWake(ball);");
+    EXPECT_EQ(Eval("ItemIsSleeping(ball)"), "false");
+    EXPECT_TRUE(Body(ball)->IsActive());
+}
+
+// The body is placed directly; the item follows at the next evaluation.
+TEST_F(ItemPhysicsAPI, BodyPlacement)
+{
+    nMItem* ball = Ball(nVector(1, 1, 1));
+    Exec("ItemSetPhysicPosition(ball, Vector(4, 5, 6));");
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetPhysicPosition(ball)"), nVector(4, 5, 6), 1e-5f));
+    EXPECT_TRUE(VectorNear(At(ball), nVector(1, 1, 1), 1e-5f));
+    Run(1);
+    EXPECT_TRUE(VectorNear(At(ball), nVector(4, 5, 6), 1e-5f));
+
+    // A rotation keeps the place.
+    Exec("ItemSetPhysicRotation(ball, Vector(0.3, -0.5, 0.2));");
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetPhysicRotation(ball)"), nVector(0.3f, -0.5f, 0.2f), 1e-4f));
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetPhysicPosition(ball)"), nVector(4, 5, 6), 1e-5f));
+
+    // Angles in the order YXZ, whatever the node's own order.
+    ball->GetItem()->SetRotationOrder(RotationOrderXYZ);
+    Exec("ItemPhysicResetTransformation(ball, Vector(-2, 0, 7), Vector(0.2, 0.4, -0.3));");
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetPhysicPosition(ball)"), nVector(-2, 0, 7), 1e-5f));
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetPhysicRotation(ball)"), nVector(0.2f, 0.4f, -0.3f), 1e-4f));
+    Run(1);
+    nVector position, scale, angles;
+    ball->GetItem()->GetWorldMatrix().DecomposeEuler(&position, &scale, &angles, RotationOrderYXZ);
+    EXPECT_TRUE(VectorNear(position, nVector(-2, 0, 7), 1e-5f));
+    EXPECT_TRUE(VectorNear(angles, nVector(0.2f, 0.4f, -0.3f), 1e-4f));
+}
+
+// The obsolete entries check their arguments and answer fixed values, even on a body that
+// collides and moves.
+TEST_F(ItemPhysicsAPI, ObsoleteEntries)
+{
+    Add("floor", PhysicItemStatic, PhysicShapeBox, nVector(20, 1, 20), 0.0f, nVector(0, -0.5f, 0));
+    nMItem* ball = Add("ball", PhysicItemDynamic, PhysicShapeSphere, nVector(0.5f, 0, 0), 1.0f, nVector(0, 0.6f, 0));
+    Run(30);
+    ASSERT_GT(scene->GetPhysicWorld()->GetContactCount(), 0);
+    Exec("ItemSetLinearVelocity(ball, Vector(1, 0, 0));");
+    log.Clear();
+    struct Case { const char* call; const char* result; };
+    const Case cases[] = {
+        {"ItemCollided(ball)", "false"},
+        {"ItemPhysicGetFlag(ball)", "0"},
+        {"ItemPhysicSetFlag(ball, 0x7fffffff)", "null"},
+        {"ItemSetInertiaTensorAndCom(ball, Matrix3(), Vector(9, 9, 9))", "null"},
+        {"ItemSetInertiaTensorAndCom(ball, Vector(), Vector(9, 9, 9))", "error: Invalid instance type"},
+        {"ItemSetInertiaTensorAndCom(ball, Matrix3(), Matrix3())", "error: Invalid instance type"},
+        {"ItemSetPhysicPreviousPosition(ball, Vector(9, 9, 9))", "null"},
+        {"ItemPhysicSynchronizeCollision(ball)", "null"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Eval(c.call), c.result) << c.call;
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] OBSOLETE\n", "[!] OBSOLETE\n"}));
+    for (const char* call : {"ItemGetLinearAcceleration(ball)", "ItemGetPhysicPreviousPosition(ball)"})
+        EXPECT_TRUE(VectorNear(EvalVector(call), nVector(0, 0, 0), 0.0f)) << call;
+    EXPECT_EQ(Body(ball)->GetTotalMass(), 1.0f);
+    EXPECT_TRUE(VectorNear(EvalVector("ItemGetLinearVelocity(ball)"), nVector(1, 0, 0), 1e-5f));
+    EXPECT_FALSE(Body(ball)->TestFlag(-1));
+}
+
+// One case per kind of argument error; the function never reaches the body.
+TEST_F(ItemPhysicsAPI, ArgumentErrors)
+{
+    nMItem* ball = Ball();
+    Hold("nullItem", 0, objectTypeItem);
+    Hold("ballAsObject", ball, objectTypeObject);
+    struct Case { const char* call; const char* result; };
+    const Case cases[] = {
+        {"ItemSetLinearVelocity(nullItem, Vector(1, 0, 0))", "error: CObject is null"},
+        {"ItemSetLinearVelocity(ballAsObject, Vector(1, 0, 0))", "error: Expected 'Item' got 'Object'"},
+        {"ItemSetLinearVelocity(Vector(), Vector(1, 0, 0))", "error: invalid type tag"},
+        {"ItemSetLinearVelocity(ball, Matrix4())", "error: Invalid instance type"},
+        {"ItemApplyForce(ball, Vector(0, 1, 0), Matrix3())", "error: Invalid instance type"},
+        {"ItemSetPhysicMode(ball, 1.5)", "error: parameter 2 has an invalid type 'float' ; expected: 'integer'"},
+        {"ItemSetLinearDamping(ball, \"0.5\")", "error: parameter 2 has an invalid type 'string' ; expected: 'integer|float'"},
+        {"ItemApplyImpulse(ball, Vector(1, 0, 0))", "error: wrong number of parameters"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Eval(c.call), c.result) << c.call;
+    EXPECT_TRUE(VectorNear(Body(ball)->GetLinearVelocity(), nVector(0, 0, 0), 0.0f));
+    EXPECT_EQ(Body(ball)->GetMode(), PhysicItemDynamic);
+}
+
+// A body rebuilt by a script for an inactive item stays out of the simulation.
+TEST_F(ItemPhysicsAPI, RebuiltBodyOfAnInactiveItemStaysOut)
+{
+    nMItem* box = Add("box", PhysicItemStatic, PhysicShapeBox, nVector(1, 1, 1), 1.0f, nVector(0, 5, 0));
+    box->SetActive(false, false);
+    Exec("ItemSetPhysicMode(box, PhysicModeDynamic); ItemUpdateInertiaTensorFromCollision(box);");
+    EXPECT_FALSE(Body(box)->IsActive());
+    Run(30);
+    EXPECT_NEAR(At(box).y, 5.0f, 1e-5f);
+}
+
+// An item of a scene without a physics world has no body: it reads as mode none and the
+// functions give their empty values without an error.
+TEST_F(ItemPhysicsAPI, ItemWithoutBody)
+{
+    nScene bare(&engine, &vm);
+    nMItem* item = bare.CreateObject("bare", 0);
+    ASSERT_EQ(item->GetPhysicItem(), nullptr);
+    Hold("bare", item, objectTypeItem);
+    Exec("ItemSetPhysicMode(bare, PhysicModeDynamic); ItemUpdateInertiaTensorFromCollision(bare);"
+         "ItemSetLinearVelocity(bare, Vector(1, 2, 3)); ItemApplyImpulse(bare, Vector(0, 1, 0), Vector(1, 0, 0));"
+         "ItemSleep(bare); ItemWake(bare); ItemSetGravityScale(bare, 2); ItemSetPhysicPosition(bare, Vector(1, 1, 1));"
+         "ItemSetPhysicRotation(bare, Vector(1, 1, 1)); ItemPhysicResetTransformation(bare, Vector(1, 1, 1), Vector(1, 1, 1));");
+    EXPECT_EQ(Eval("ItemGetPhysicMode(bare)"), "0");
+    EXPECT_EQ(Eval("ItemIsSleeping(bare)"), "false");
+    EXPECT_EQ(Eval("ItemGetMass(bare)"), "0");
+    EXPECT_EQ(Eval("ItemGetSpeed(bare)"), "0");
+    for (const char* call : {"ItemGetLinearVelocity(bare)", "ItemGetGravity(bare)", "ItemGetPhysicPosition(bare)",
+                             "ItemGetPhysicRotation(bare)", "ItemWorldPointVelocity(bare, Vector(1, 1, 1))"})
+        EXPECT_TRUE(VectorNear(EvalVector(call), nVector(0, 0, 0), 0.0f)) << call;
+    EXPECT_TRUE(log.Lines().empty());
+}
+
+} // namespace
