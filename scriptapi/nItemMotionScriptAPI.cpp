@@ -1,6 +1,485 @@
+#include <typeinfo>
+
+#include "core/nLog.h"
+#include "core/nMetaFile.h"
+#include "core/nMetaTag.h"
+#include "core/nVariant.h"
+#include "scene/nAnimationSource.h"
+#include "scene/nItem.h"
+#include "scene/nMItem.h"
+#include "scene/nMotion.h"
+#include "scene/nScene.h"
+#include "script/iface/nScriptUnit.h"
+#include "script/nSquirrelObject.h"
+#include "script/nSquirrelVM.h"
 #include "scriptapi/nItemScriptAPI.h"
+#include "scriptapi/nItemScriptArgs.h"
+
+// Motions on an item's animation player, its command list, its script units and its
+// registry. Every function takes the Item first (argument 1). The "Slot" functions read the
+// slot and ignore it: an item has one set of playing sources.
+
+namespace {
+
+// The oldest source still playing, NULL when nothing plays.
+nAnimationSource* FirstSource(nMItem* item)
+{
+    return item->GetSourceList().GetAt(0);
+}
+
+bool OwnsMotion(nMItem* item, const nMotion* motion)
+{
+    for (nList<nMotion*>::Node* n = item->GetMotions().GetHead(); n; n = n->next)
+        if (n->value == motion) return true;
+    return false;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Motions
+
+SQInteger ItemGetMotion(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    const char* name;
+    if (!s.GetString(2, name)) return SQ_ERROR;
+    return s.ReturnObject(item->FindMotion(name), objectTypeMotion, false);
+}
+
+SQInteger ItemGetMotionFromIndex(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    SQInteger index;
+    if (!s.GetInt64(2, index)) return SQ_ERROR;
+    nList<nMotion*>& motions = item->GetMotions();
+    nMotion* motion = index >= 0 && index < motions.GetCount() ? motions.GetAt((int32_t)index) : 0;
+    return s.ReturnObject(motion, objectTypeMotion, false);
+}
+
+// (item, slot, motion, fade time, weight, clock, clock scale): the motion replaces what plays,
+// cross-fading over the fade time, and starts at the clock. A motion must be one of the
+// item's own: a source keeps a plain pointer to its motion, and another item's motions die
+// with that item.
+SQInteger ItemSetMotion(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    int32_t slot;
+    nMotion* motion;
+    float fadeTime, weight, clock, clockScale;
+    if (!s.GetInt(2, slot) || !s.GetObject(3, objectTypeMotion, &motion) || !s.GetFloat(4, fadeTime) ||
+        !s.GetFloat(5, weight) || !s.GetFloat(6, clock) || !s.GetFloat(7, clockScale))
+        return SQ_ERROR;
+    if (!OwnsMotion(item, motion)) {
+        *g_log << "[!] " << "Cannot play a motion of another item on item '" << item->GetName().GetCStr() << "'.\n";
+        return s.Return();
+    }
+    nAnimationSource* source = item->PlayMotion(motion, 0, fadeTime, false, weight);
+    if (source) {
+        source->SetClock(clock);
+        source->SetClockScale(clockScale);
+    }
+    return s.Return();
+}
+
+// (item) and (item, slot).
+SQInteger ItemStopMotion(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    item->Clear();
+    return s.Return();
+}
+
+SQInteger ItemIsMotionPlaying(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    return s.Return(item->IsPlaying());
+}
+
+SQInteger ItemIsMotionDone(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    return s.Return(item->IsDone());
+}
+
+SQInteger ItemMotionSlotGetTime(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    nAnimationSource* source = FirstSource(item);
+    return s.Return(source ? source->GetClock() : -1.0f);
+}
+
+SQInteger ItemMotionSlotSetTime(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    float time;
+    if (!s.GetFloat(3, time)) return SQ_ERROR;
+    if (nAnimationSource* source = FirstSource(item)) source->SetClock(time);
+    return s.Return();
+}
+
+SQInteger ItemMotionSlotGetClockScale(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    nAnimationSource* source = FirstSource(item);
+    return s.Return(source ? source->GetClockScale() : 0.0f);
+}
+
+SQInteger ItemMotionSlotSetClockScale(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    float scale;
+    if (!s.GetFloat(3, scale)) return SQ_ERROR;
+    if (nAnimationSource* source = FirstSource(item)) source->SetClockScale(scale);
+    return s.Return();
+}
+
+// Kept for old scripts: fixed results, no effect.
+SQInteger ItemMotionSlotGet(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    return s.ReturnObject(0, objectTypeMotion, false);
+}
+
+SQInteger ItemMotionGetClockScale(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    return s.Return(-1.0f);
+}
+
+SQInteger ItemMotionGetPaused(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    return s.Return(false);
+}
+
+// ItemMotionSetClockScale, ItemMotionSetPaused, ItemMotionSetPropagation.
+SQInteger ItemIgnoreSetting(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    return s.Return();
+}
+
+SQInteger ItemReplicateItemMotion(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    nMItem* other;
+    if (!ScriptGetItem(s, 2, &other)) return SQ_ERROR;
+    return s.Return();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Command lists
+
+// The text compiled by the item's scene; a list that does not compile is logged by the
+// compiler and leaves the item without commands.
+SQInteger ItemSetCommandList(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    const char* text;
+    if (!s.GetString(2, text)) return SQ_ERROR;
+    nScene* scene = item->GetScene();
+    if (!scene) {
+        *g_log << "[!] " << "Cannot compile a command list for item '" << item->GetName().GetCStr() << "' without a scene.\n";
+        return s.Return();
+    }
+    scene->CompileCommandList(text, item);
+    return s.Return();
+}
+
+SQInteger ItemResetCommandList(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    item->ResetCommandList();
+    return s.Return();
+}
+
+SQInteger ItemIsCommandListDone(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    return s.Return(item->IsCommandListDone());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Script units
+
+// Pushes the unit's instance itself; "Script unit is not open" when it has none (or one of
+// another machine).
+SQInteger ReturnInstance(ScriptStackHandler& s, nScriptUnit* unit)
+{
+    nScriptObject* instance = unit ? unit->GetInstance() : 0;
+    if (!instance || typeid(*instance) != typeid(nSquirrelObject))
+        return s.Error("Script unit is not open");
+    nSquirrelObject* object = static_cast<nSquirrelObject*>(instance);
+    if (!object->GetVM() || object->GetVM()->GetHandle() != s.GetVM())
+        return s.Error("Script unit is not open");
+    sq_pushobject(s.GetVM(), object->GetHandle());
+    return 1;
+}
+
+nScriptUnit* FindUnit(nMItem* item, const char* className)
+{
+    for (nList<nScriptUnit*>::Node* n = item->GetScriptUnits().GetHead(); n; n = n->next)
+        if (n->value->GetClassName() == className) return n->value;
+    return 0;
+}
+
+// (item, path, class): the first unit (made when there is none) gets the script; then the
+// item is set up and reset. The class is instantiated by ItemSetupScript.
+SQInteger ItemSetScript(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    const char* path;
+    const char* className;
+    if (!s.GetString(2, path) || !s.GetString(3, className)) return SQ_ERROR;
+    nScriptUnit* unit = item->GetScriptUnits().GetAt(0);
+    if (!unit) unit = item->CreateScriptUnit();
+    if (!unit) return s.Return();
+    unit->SetScriptPath(path);
+    unit->SetClassName(className);
+    item->Setup();
+    item->Reset();
+    return s.Return();
+}
+
+SQInteger ItemSetupScript(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    item->SetupScript();
+    return s.Return();
+}
+
+SQInteger ItemHasScript(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    const char* className;
+    if (!s.GetString(2, className)) return SQ_ERROR;
+    return s.Return(FindUnit(item, className) != 0);
+}
+
+SQInteger ItemGetScriptInstance(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    nScriptUnit* unit = item->GetScriptUnits().GetAt(0);
+    if (!unit) return s.Error("Item has no script unit");
+    return ReturnInstance(s, unit);
+}
+
+SQInteger ItemGetScriptInstanceCount(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    return s.Return(item->GetScriptUnits().GetCount());
+}
+
+SQInteger ItemGetScriptInstanceFromIndex(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    SQInteger index;
+    if (!s.GetInt64(2, index)) return SQ_ERROR;
+    nList<nScriptUnit*>& units = item->GetScriptUnits();
+    return ReturnInstance(s, index >= 0 && index < units.GetCount() ? units.GetAt((int32_t)index) : 0);
+}
+
+SQInteger ItemGetScriptInstanceFromClass(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    const char* className;
+    if (!s.GetString(2, className)) return SQ_ERROR;
+    nScriptUnit* unit = FindUnit(item, className);
+    if (!unit) return s.Error("Script unit not found");
+    return ReturnInstance(s, unit);
+}
+
+SQInteger ItemGetScriptLogicFrequency(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    return s.Return(item->GetLogicRate());
+}
+
+// Stored as given; the evaluation uses at least 0.1 calls per second.
+SQInteger ItemSetScriptLogicFrequency(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    float rate;
+    if (!s.GetFloat(2, rate)) return SQ_ERROR;
+    item->SetLogicRate(rate);
+    return s.Return();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Registry: NML tags on the item's node, reached by path ("Game:Score").
+
+// (item, path, value): a bool, integer, float or string value; any other value logs a
+// warning and stores an empty value. The tags of the path are made as needed.
+SQInteger ItemRegistrySetKey(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    const char* path;
+    if (!s.GetString(2, path)) return SQ_ERROR;
+    nVariant value;
+    switch (s.GetType(3)) {
+    case OT_BOOL: {
+        bool b;
+        if (!s.GetBool(3, b)) return SQ_ERROR;
+        value.SetBool(b);
+        break;
+    }
+    case OT_INTEGER: {
+        int32_t i;
+        if (!s.GetInt(3, i)) return SQ_ERROR;
+        value.SetInt(i);
+        break;
+    }
+    case OT_FLOAT: {
+        float f;
+        if (!s.GetFloat(3, f)) return SQ_ERROR;
+        value.SetFloat(f);
+        break;
+    }
+    case OT_STRING: {
+        const char* text;
+        if (!s.GetString(3, text)) return SQ_ERROR;
+        value.SetString(text);
+        break;
+    }
+    default:
+        *g_log << "[*] " << "Incorrect binding argument count.\n";
+        break;
+    }
+    if (nItem* node = item->GetItem()) node->GetRegistry().CreatePath(path, &value);
+    return s.Return();
+}
+
+// The value at the path by its type; -1 when the tag is missing or holds no such value.
+SQInteger ItemRegistryGetKey(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nMItem* item;
+    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    const char* path;
+    if (!s.GetString(2, path)) return SQ_ERROR;
+    nItem* node = item->GetItem();
+    nMetaTag* tag = node ? FindMetaTagByPath(&node->GetRegistry().GetRoots(), path, false) : 0;
+    if (!tag) return s.Return(-1);
+    const nVariant& value = tag->GetValue();
+    switch (value.GetType()) {
+    case TagType_Bool: {
+        bool b = false;
+        value.GetBool(&b);
+        return s.Return(b);
+    }
+    case TagType_Integer: {
+        int32_t i = 0;
+        value.GetInt(&i);
+        return s.Return(i);
+    }
+    case TagType_Real: {
+        float f = 0.0f;
+        value.GetFloat(&f);
+        return s.Return(f);
+    }
+    case TagType_String: {
+        const char* text = "";
+        value.GetString(&text);
+        return s.Return(text);
+    }
+    default:
+        return s.Return(-1);
+    }
+}
+
+} // namespace
 
 const ScriptFunctionDecl g_ItemMotionScriptFunctions[] = {
+    {"ItemGetMotion", ItemGetMotion, ".xs"},
+    {"ItemGetMotionFromIndex", ItemGetMotionFromIndex, ".xi"},
+    {"ItemSetMotion", ItemSetMotion, ".xixnnnn"},
+    {"ItemMotionSlotSet", ItemSetMotion, ".xixnnnn"},
+    {"ItemStopMotion", ItemStopMotion, ".x"},
+    {"ItemMotionSlotStop", ItemStopMotion, ".xi"},
+    {"ItemIsMotionPlaying", ItemIsMotionPlaying, ".x"},
+    {"ItemMotionSlotIsPlaying", ItemIsMotionPlaying, ".xi"},
+    {"ItemIsMotionDone", ItemIsMotionDone, ".x"},
+    {"ItemMotionSlotIsDone", ItemIsMotionDone, ".xi"},
+    {"ItemMotionSlotGetTime", ItemMotionSlotGetTime, ".xi"},
+    {"ItemMotionSlotSetTime", ItemMotionSlotSetTime, ".xin"},
+    {"ItemMotionSlotGetClockScale", ItemMotionSlotGetClockScale, ".xi"},
+    {"ItemMotionSlotSetClockScale", ItemMotionSlotSetClockScale, ".xin"},
+    {"ItemMotionSlotGet", ItemMotionSlotGet, ".xi"},
+    {"ItemMotionGetClockScale", ItemMotionGetClockScale, ".x"},
+    {"ItemMotionSetClockScale", ItemIgnoreSetting, ".xn"},
+    {"ItemMotionGetPaused", ItemMotionGetPaused, ".x"},
+    {"ItemMotionSetPaused", ItemIgnoreSetting, ".xb"},
+    {"ItemMotionSetPropagation", ItemIgnoreSetting, ".xbb"},
+    {"ItemReplicateItemMotion", ItemReplicateItemMotion, ".xx"},
+    {"ItemSetCommandList", ItemSetCommandList, ".xs"},
+    {"ItemResetCommandList", ItemResetCommandList, ".x"},
+    {"ItemIsCommandListDone", ItemIsCommandListDone, ".x"},
+    {"ItemSetScript", ItemSetScript, ".xss"},
+    {"ItemSetupScript", ItemSetupScript, ".x"},
+    {"ItemHasScript", ItemHasScript, ".xs"},
+    {"ItemGetScriptInstance", ItemGetScriptInstance, ".x"},
+    {"ItemGetScriptInstanceCount", ItemGetScriptInstanceCount, ".x"},
+    {"ItemGetScriptInstanceFromIndex", ItemGetScriptInstanceFromIndex, ".xi"},
+    {"ItemGetScriptInstanceFromClass", ItemGetScriptInstanceFromClass, ".xs"},
+    {"ItemGetScriptLogicFrequency", ItemGetScriptLogicFrequency, ".x"},
+    {"ItemSetScriptLogicFrequency", ItemSetScriptLogicFrequency, ".xn"},
+    {"ItemRegistrySetKey", ItemRegistrySetKey, ".xs."},
+    {"ItemRegistryGetKey", ItemRegistryGetKey, ".xs"},
     {0, 0, 0}
 };
 
