@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <sys/mman.h>
 
 #include "core/nLog.h"
 #include "engine/hub/nCoreListener.h"
@@ -130,6 +131,28 @@ void nGeometry::BuildPolygonOffsets()
     }
 }
 
+void nGeometry::PrefaultLargeArray(void* data, size_t bytes)
+{
+#ifdef MADV_POPULATE_WRITE
+    // The mesh arrays run to tens of megabytes and are written in full right after allocation.
+    // Fresh pages taken one fault at a time cost more than the work that fills them; asking the
+    // kernel to map the whole array at once saves the fault entry and exit of every page. Memory
+    // the allocator hands out again is mostly mapped already (its last page tells) and is left
+    // alone. A kernel without this advice refuses it harmlessly.
+    const size_t kLarge = (size_t)1 << 20;
+    const uintptr_t kPage = 4096;
+    if (bytes < kLarge) return;
+    const uintptr_t begin = ((uintptr_t)data + kPage - 1) & ~(kPage - 1);
+    const uintptr_t end = ((uintptr_t)data + bytes) & ~(kPage - 1);
+    unsigned char resident = 0;
+    if (end <= begin || (mincore((void*)(end - kPage), kPage, &resident) == 0 && (resident & 1))) return;
+    madvise((void*)begin, end - begin, MADV_POPULATE_WRITE);
+#else
+    (void)data;
+    (void)bytes;
+#endif
+}
+
 void nGeometry::AllocateSkin(int32_t count)
 {
     delete[] boneNames;
@@ -228,7 +251,7 @@ nMinMax& nGeometry::ComputeBounds(nMinMax& out, const nMatrix4* matrix) const
 void nGeometry::BuildVertexPolygonTable()
 {
     if (polygonCount == 0 || vertexCount == 0 || vertexPolygons || !polygons) return;
-    nVertexPolygons* heads = new (std::nothrow) nVertexPolygons[vertexCount];
+    nVertexPolygons* heads = AllocateArray<nVertexPolygons>(vertexCount);
     if (!heads) return;
     for (uint32_t v = 0; v < vertexCount; ++v) heads[v].count = 0;
     size_t total = 0;
@@ -242,7 +265,7 @@ void nGeometry::BuildVertexPolygonTable()
                 ++total;
             }
         }
-    int32_t* flat = new (std::nothrow) int32_t[total ? total : 1];
+    int32_t* flat = AllocateArray<int32_t>(total ? total : 1);
     if (!flat)
     {
         delete[] heads;

@@ -188,6 +188,7 @@ private:
     void FreeMaterials();
     bool ReadChunks(nMetaFile* document, nMetaTag* root);  // false: malformed, already reported
     nGeometry* LoadProxy(const char* name);                // NULL when refused or not loadable
+    static void PrefaultLargeArray(void* data, size_t bytes); // fresh pages mapped in one call rather than one fault each
 
     nString      m_name;
     uint32_t     m_keepMask;
@@ -201,7 +202,9 @@ T* nGeometry::AllocateArray(size_t count)
     static_assert(std::is_trivially_copyable<T>::value && std::is_trivially_destructible<T>::value,
                   "plain element types only");
     if (count == 0 || count > (size_t)-1 / sizeof(T)) return 0;
-    return static_cast<T*>(::operator new[](count * sizeof(T), std::nothrow));
+    T* data = static_cast<T*>(::operator new[](count * sizeof(T), std::nothrow));
+    if (data) PrefaultLargeArray(data, count * sizeof(T));
+    return data;
 }
 
 // x, y or z differ by 1e-6 or more (w ignored).

@@ -3,6 +3,9 @@
 
 #include <cmath>
 #include <new>
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
 
 #include "core/nLog.h"
 #include "resources/nMaterial.h"
@@ -18,15 +21,57 @@ inline nVector Unit(const nVector& v)
     return n;
 }
 
-// Normalize on every element, w = 1. A pass of its own: the square roots and divisions of
-// independent elements overlap instead of ending each element's chain of sums.
-void NormalizeAll(nVector* v, uint32_t count)
+// Corners whose sums are normalised together, while they are still in the first-level cache.
+const uint32_t kNormaliseRun = 256;
+
+// inverse[i] = 1 / (length of (x, y, z) of v[i * stride]), or 0 for a length below 1e-6. Square
+// roots and divisions dominate the per-corner work and each ends a long chain of sums: done here
+// for a run of corners at once, four lanes at a time, they overlap instead. The lanes do the very
+// operations of the scalar form in the same order, so the results are the same to the bit.
+void InverseLengths(const nVector* v, uint32_t stride, uint32_t count, float* inverse)
 {
+    uint32_t i = 0;
+#if defined(__SSE__)
+    const __m128 kMin = _mm_set1_ps(0.000001f), kOne = _mm_set1_ps(1.0f);
+    for (; i + 4 <= count; i += 4)
+    {
+        __m128 x = _mm_loadu_ps(&v[i * stride].x);
+        __m128 y = _mm_loadu_ps(&v[(i + 1) * stride].x);
+        __m128 z = _mm_loadu_ps(&v[(i + 2) * stride].x);
+        __m128 w = _mm_loadu_ps(&v[(i + 3) * stride].x);
+        _MM_TRANSPOSE4_PS(x, y, z, w);
+        const __m128 len = _mm_sqrt_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(x, x), _mm_mul_ps(y, y)), _mm_mul_ps(z, z)));
+        _mm_storeu_ps(inverse + i, _mm_and_ps(_mm_cmpge_ps(len, kMin), _mm_div_ps(kOne, len)));
+    }
+#endif
+    for (; i < count; ++i)
+    {
+        const nVector& a = v[i * stride];
+        float len = std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
+        inverse[i] = len >= 0.000001f ? 1.0f / len : 0.0f;
+    }
+}
+
+// Sums of up to kNormaliseRun corners scaled to unit length, w = 1 (a length below 1e-6 gives zero).
+void NormaliseRun(nVector* v, uint32_t count)
+{
+    float inverse[kNormaliseRun];
+    InverseLengths(v, 1, count, inverse);
+    for (uint32_t i = 0; i < count; ++i)
+        v[i] = nVector(v[i].x * inverse[i], v[i].y * inverse[i], v[i].z * inverse[i], 1.0f);
+}
+
+// Up to kNormaliseRun tangent sums scaled to unit length like NormaliseRun; each bitangent is
+// its normal cross the tangent.
+void FinishFrameRun(nTangentFrame* frames, const nVector* normals, uint32_t count)
+{
+    float inverse[kNormaliseRun];
+    InverseLengths(&frames[0].tangent, 2, count, inverse);
     for (uint32_t i = 0; i < count; ++i)
     {
-        float len = std::sqrt(v[i].x * v[i].x + v[i].y * v[i].y + v[i].z * v[i].z);
-        float inv = len >= 0.000001f ? 1.0f / len : 0.0f;
-        v[i] = nVector(v[i].x * inv, v[i].y * inv, v[i].z * inv, 1.0f);
+        const nVector& t = frames[i].tangent;
+        frames[i].tangent = nVector(t.x * inverse[i], t.y * inverse[i], t.z * inverse[i], 1.0f);
+        frames[i].bitangent = normals[i].Cross(frames[i].tangent);
     }
 }
 }
@@ -73,14 +118,6 @@ void nGeometry::ComputePolygonTangent(bool force)
         *g_log << "[!] " << "nGeometry::ComputePolygonTangent() failed to allocate buffer!\n";
         return;
     }
-    BuildPolygonOffsets();
-    if (!polygonOffsets)
-    {
-        delete[] polygonTangents;
-        polygonTangents = 0;
-        *g_log << "[!] " << "nGeometry::ComputePolygonTangent() failed to allocate buffer!\n";
-        return;
-    }
     // The UV set each material's Normal stage reads, or why its polygons get no frame.
     const int32_t kNoStage = -1, kNoSet = -2;
     const uint32_t slots = materialCount ? materialCount : 1;
@@ -102,8 +139,11 @@ void nGeometry::ComputePolygonTangent(bool force)
         setOf[m] = set < uvSetCount && set < (uint32_t)kGeometryUVSetCount && uvSets[set] ? (int32_t)set : kNoSet;
     }
     bool missingSet = false;
+    uint32_t first = 0;   // the polygon's first binding: polygons own consecutive bindings
     for (uint32_t i = 0; i < polygonCount; ++i)
     {
+        const uint32_t offset = first;
+        first += polygons[i].count;
         nTangentFrame& frame = polygonTangents[i];
         // A polygon without a tangent frame of its own adds nothing at its vertices.
         frame.tangent = kZero;
@@ -117,7 +157,7 @@ void nGeometry::ComputePolygonTangent(bool force)
             missingSet = true;
             continue;
         }
-        const nVector2* uv = uvSets[set] + polygonOffsets[i];
+        const nVector2* uv = uvSets[set] + offset;
         const nVector& p0 = vertices[p.bindings[0]];
         const nVector& p1 = vertices[p.bindings[1]];
         const nVector& p2 = vertices[p.bindings[2]];
@@ -185,6 +225,7 @@ void nGeometry::ComputeVertexNormal(bool force)
     }
     float threshold = -1.0f;
     nVector* out = vertexNormals;
+    nVector* unscaled = vertexNormals;   // sums written but not yet normalised
     for (uint32_t j = 0; j < polygonCount; ++j)
     {
         const nPolygon& p = polygons[j];
@@ -207,9 +248,11 @@ void nGeometry::ComputeVertexNormal(bool force)
             }
             *out = nVector(sx, sy, sz);
         }
+        for (; out - unscaled >= (ptrdiff_t)kNormaliseRun; unscaled += kNormaliseRun)
+            NormaliseRun(unscaled, kNormaliseRun);
     }
+    NormaliseRun(unscaled, (uint32_t)(out - unscaled));
     delete[] thresholdOf;
-    NormalizeAll(vertexNormals, bindingCount);
 }
 
 void nGeometry::ComputeVertexTangent(bool force)
@@ -242,6 +285,7 @@ void nGeometry::ComputeVertexTangent(bool force)
         return;
     }
     uint32_t binding = 0;
+    uint32_t unscaled = 0;   // first binding whose frame is not finished
     for (uint32_t i = 0; i < polygonCount; ++i)
     {
         const nPolygon& p = polygons[i];
@@ -262,14 +306,8 @@ void nGeometry::ComputeVertexTangent(bool force)
             const nVector& n = vertexNormals[binding];
             vertexTangents[binding].tangent = sum - n * n.Dot(sum);
         }
+        for (; binding - unscaled >= kNormaliseRun; unscaled += kNormaliseRun)
+            FinishFrameRun(vertexTangents + unscaled, vertexNormals + unscaled, kNormaliseRun);
     }
-    for (uint32_t i = 0; i < bindingCount; ++i)
-    {
-        nTangentFrame& frame = vertexTangents[i];
-        const nVector& t = frame.tangent;
-        float len = std::sqrt(t.x * t.x + t.y * t.y + t.z * t.z);
-        float inv = len >= 0.000001f ? 1.0f / len : 0.0f;
-        frame.tangent = nVector(t.x * inv, t.y * inv, t.z * inv, 1.0f);
-        frame.bitangent = vertexNormals[i].Cross(frame.tangent);
-    }
+    FinishFrameRun(vertexTangents + unscaled, vertexNormals + unscaled, binding - unscaled);
 }
