@@ -248,11 +248,15 @@ nMinMax& nGeometry::ComputeBounds(nMinMax& out, const nMatrix4* matrix) const
     return out;
 }
 
-void nGeometry::BuildVertexPolygonTable()
+bool nGeometry::BuildVertexPolygonTable()
 {
-    if (polygonCount == 0 || vertexCount == 0 || vertexPolygons || !polygons) return;
+    if (polygonCount == 0 || vertexCount == 0 || vertexPolygons || !polygons) return true;
     nVertexPolygons* heads = AllocateArray<nVertexPolygons>(vertexCount);
-    if (!heads) return;
+    if (!heads)
+    {
+        *g_log << "[!] " << "Could not allocate vertex to polygon table.\n";
+        return false;
+    }
     for (uint32_t v = 0; v < vertexCount; ++v) heads[v].count = 0;
     size_t total = 0;
     for (uint32_t p = 0; p < polygonCount; ++p)
@@ -269,7 +273,8 @@ void nGeometry::BuildVertexPolygonTable()
     if (!flat)
     {
         delete[] heads;
-        return;
+        *g_log << "[!] " << "Could not allocate vertex to polygon table.\n";
+        return false;
     }
     int32_t* cursor = flat;
     for (uint32_t v = 0; v < vertexCount; ++v)
@@ -286,6 +291,7 @@ void nGeometry::BuildVertexPolygonTable()
         }
     vertexPolygons = heads;
     vertexPolygonList = flat;
+    return true;
 }
 
 namespace
@@ -399,23 +405,30 @@ bool VertexAgrees(const nGeometry& g, int32_t v, int32_t key)
 }
 }
 
-void nGeometry::BuildHomogeneousTable(int32_t key)
+bool nGeometry::BuildHomogeneousTable(int32_t key)
 {
-    if (!homogeneous && vertexCount > 0)
+    // Without the vertex-to-polygon table nothing is known to be shared: no table at all rather
+    // than one that calls every vertex shared.
+    if (!BuildVertexPolygonTable())
+    {
+        FreeHomogeneousTable();
+        return false;
+    }
+    if (vertexCount == 0) return true;
+    if (!homogeneous)
     {
         homogeneous = new (std::nothrow) uint8_t[vertexCount];
         if (!homogeneous)
         {
             *g_log << "[!] " << "Could not allocate homogeneous vertex table.\n";
-            return;
+            return false;
         }
     }
-    if (!homogeneous) return;
     std::memset(homogeneous, 1, vertexCount);
-    BuildVertexPolygonTable();
-    if (!vertexPolygons) return;
+    if (!vertexPolygons) return true;   // no polygons: no binding disagrees
     for (uint32_t v = 0; v < vertexCount; ++v)
         if (!VertexAgrees(*this, (int32_t)v, key)) homogeneous[v] = 0;
+    return true;
 }
 
 void nGeometry::FreeHomogeneousTable()

@@ -110,8 +110,9 @@ public:
 
     // Derived tables.
     nMinMax& ComputeBounds(nMinMax& out, const nMatrix4* matrix) const; // vertex box (through matrix); stored bounds without vertices
-    void BuildVertexPolygonTable();          // once; absent when out of memory
-    void BuildHomogeneousTable(int32_t key); // 1 per vertex whose bindings agree (key: a material index, or -1 for all)
+    bool BuildVertexPolygonTable();          // once; false (logged) when out of memory, the table absent
+    bool BuildHomogeneousTable(int32_t key); // 1 per vertex whose bindings agree (key: a material index, or -1 for all);
+                                             // false (logged) when a table cannot be allocated: then there is none
     void FreeHomogeneousTable();
 
     // Shading data (normals and tangents). Each computes when forced or when its array is
