@@ -10,13 +10,14 @@ target_link_libraries(engine_pack_archive PRIVATE qz_core)
 
 # qz_player_case(<name> CODE <exit code> ERROR <first error line or NONE>
 #                [GAME <folder copied in>] [PACK <folder packed> ARCHIVE <archive name>]
-#                [LINE <line printed>] [BLOCK <file under games/expected>] [REJECT <text not printed>]
+#                [LINE <lines printed...>] [BLOCK <file under games/expected>] [REJECT <text not printed>]
 #                [DISPLAY] [ARGS <arguments...>])
 # GAME may also be an absolute folder. DISPLAY: the case opens a window, with software
 # rendering; without a display it is skipped.
 function(qz_player_case name)
-  cmake_parse_arguments(C "DISPLAY" "CODE;ERROR;GAME;PACK;ARCHIVE;LINE;BLOCK;REJECT" "ARGS" ${ARGN})
+  cmake_parse_arguments(C "DISPLAY" "CODE;ERROR;GAME;PACK;ARCHIVE;BLOCK;REJECT" "ARGS;LINE" ${ARGN})
   string(JOIN "|" args ${C_ARGS})
+  string(JOIN "|" lines ${C_LINE})
   set(defs
     -DPLAYER=$<TARGET_FILE:quazel>
     -DPACKER=$<TARGET_FILE:engine_pack_archive>
@@ -32,7 +33,7 @@ function(qz_player_case name)
     list(APPEND defs -DPACK=${C_PACK} -DARCHIVE=${C_ARCHIVE})
   endif()
   if(DEFINED C_LINE)
-    list(APPEND defs "-DEXPECT_LINE=${C_LINE}")
+    list(APPEND defs "-DEXPECT_LINE=${lines}")
   endif()
   if(C_BLOCK)
     list(APPEND defs -DEXPECT_BLOCK=${C_BLOCK})
@@ -167,11 +168,12 @@ qz_player_case(define_int_without_value CODE 1
 qz_player_case(define_float_without_value CODE 1
                ERROR "[!] -Df: Incomplete key-value pair. (eg. -Df my_var 5.5)" ARGS game.ngp -Df name)
 
-# The demo game: a scene of falling bodies reported by its scripts, without and with a window,
-# and its project.
+# The demo game: a scene of falling bodies, a turntable playing its motion and a lift on a
+# command list, reported by its scripts, without and with a window, and its project.
 set(QZ_DEMO_GAME ${PROJECT_SOURCE_DIR}/demo/crates)
-qz_player_case(demo_scene CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} LINE "[S] A body landed"
-               REJECT "[*] " ARGS crates.nms ${NULL_DEVICES} -time_live 2)
+qz_player_case(demo_scene CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME}
+               LINE "[S] A body landed" "[S] Lift: at the top" "[S] Turntable: half a turn"
+               REJECT "[*] " ARGS crates.nms ${NULL_DEVICES} -time_live 3)
 qz_player_case(demo_scene_gl2 CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY LINE "[S] Crates yard set up (demo version 1)"
                REJECT "[*] " ARGS crates.nms -r gl2 -m none -time_live 2)
 qz_player_case(demo_project CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} LINE "[S] Crates project set up"

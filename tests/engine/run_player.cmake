@@ -4,7 +4,7 @@
 #         [-DPACK=<game folder packed into WORK/ARCHIVE>] [-DNEEDS_DISPLAY=ON]
 #         [-DARCHIVE=<archive name>] [-DARGS=<arguments separated by '|'>]
 #         -DEXPECT_CODE=<exit code> -DEXPECT_ERROR=<first "[!] " line without its line end, or NONE>
-#         [-DEXPECT_LINE=<a line that must be printed>] [-DEXPECT_BLOCK=<file under GAMES/expected>]
+#         [-DEXPECT_LINE=<lines that must be printed, separated by '|'>] [-DEXPECT_BLOCK=<file under GAMES/expected>]
 #         [-DREJECT_TEXT=<text that must not be printed>]
 #         -P run_player.cmake
 # The player runs in WORK, which is emptied first. A case that needs a display is skipped
@@ -55,10 +55,13 @@ if(NOT first STREQUAL "${EXPECT_ERROR}")
 endif()
 
 if(DEFINED EXPECT_LINE)
-  string(FIND "\n${output}" "\n${EXPECT_LINE}\n" at)
-  if(at EQUAL -1)
-    string(APPEND failures "missing line '${EXPECT_LINE}'\n")
-  endif()
+  string(REPLACE "|" ";" lines "${EXPECT_LINE}")
+  foreach(line IN LISTS lines)
+    string(FIND "\n${output}" "\n${line}\n" at)
+    if(at EQUAL -1)
+      string(APPEND failures "missing line '${line}'\n")
+    endif()
+  endforeach()
 endif()
 
 if(DEFINED EXPECT_BLOCK)
