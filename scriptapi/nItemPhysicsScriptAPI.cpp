@@ -95,13 +95,18 @@ SQInteger ItemGetPhysicMode(HSQUIRRELVM v)
 }
 
 // The mode takes effect when the body is next built (ItemUpdateInertiaTensorFromCollision,
-// the item's set-up).
+// the item's set-up). A code outside the four modes is refused: the body would be built as
+// neither kind and written to scene files without a mode.
 SQInteger ItemSetPhysicMode(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nPhysicItem* body;
     int32_t mode;
     if (!GetBody(s, &body) || !s.GetInt(2, mode)) return SQ_ERROR;
+    if (mode < PhysicItemNone || mode > PhysicItemDynamic) {
+        *g_log << "[*] " << "Physic mode " << mode << " is not one of the PhysicMode values; the mode is unchanged.\n";
+        return s.Return();
+    }
     if (body) body->SetMode(mode);
     return s.Return();
 }
@@ -205,6 +210,7 @@ SQInteger ItemGetPhysicRotation(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nPhysicItem* body;
     if (!GetBody(s, &body)) return SQ_ERROR;
+    if (!body) return s.Return(nVector());
     return s.Return(nMatrix3::FromMatrix4(BodyMatrix(body)).ToEuler(RotationOrderYXZ));
 }
 

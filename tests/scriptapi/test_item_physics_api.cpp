@@ -98,10 +98,11 @@ protected:
         ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQFalse, SQTrue))) << code;
         sq_settop(v, top);
     }
-    // The expression's value as text ("null" for none), or "error: " text.
+    // The expression's value as text ("null" for none, "x y z" for a Vector), or "error: " text.
     std::string Eval(const std::string& expression)
     {
-        std::string code = "return function() { try { local r = (" + expression + "); return r == null ? \"null\" : \"\" + r; } "
+        std::string code = "return function() { try { local r = (" + expression + "); if (r == null) return \"null\";"
+                           "if (r instanceof Vector) return r.x + \" \" + r.y + \" \" + r.z; return \"\" + r; } "
                            "catch (e) { return \"error: \" + e; } }";
         SQInteger top = sq_gettop(v);
         if (SQ_FAILED(sq_compilebuffer(v, code.c_str(), code.size(), "eval", SQTrue))) return "compile error";
@@ -174,6 +175,14 @@ TEST_F(ItemPhysicsAPI, ModesReadBackAndTakeEffectWhenTheBodyIsRebuilt)
     for (const Case& c : cases) {
         Exec(std::string("ItemSetPhysicMode(box, ") + c.mode + ");");
         EXPECT_EQ(Eval("ItemGetPhysicMode(box)"), c.read) << c.mode;
+    }
+    // Codes outside the modes leave the mode as it is.
+    for (const char* code : {"4", "-1"}) {
+        log.Clear();
+        EXPECT_EQ(Eval(std::string("ItemSetPhysicMode(box, ") + code + ")"), "null");
+        EXPECT_EQ(log.Lines(), (std::vector<std::string>{
+            std::string("[*] Physic mode ") + code + " is not one of the PhysicMode values; the mode is unchanged.\n"}));
+        EXPECT_EQ(Eval("ItemGetPhysicMode(box)"), "3") << code;
     }
     // Still the static body of mass 0 until rebuilt: nothing falls.
     EXPECT_EQ(Body(box)->GetBody()->getInvMass(), 0.0f);
@@ -412,26 +421,63 @@ TEST_F(ItemPhysicsAPI, RebuiltBodyOfAnInactiveItemStaysOut)
     EXPECT_NEAR(At(box).y, 5.0f, 1e-5f);
 }
 
-// An item of a scene without a physics world has no body: it reads as mode none and the
-// functions give their empty values without an error.
+// An item of a scene without a physics world has no body: it reads as mode none, every
+// function gives its empty value without an error, and the item stays where it is.
 TEST_F(ItemPhysicsAPI, ItemWithoutBody)
 {
     nScene bare(&engine, &vm);
     nMItem* item = bare.CreateObject("bare", 0);
     ASSERT_EQ(item->GetPhysicItem(), nullptr);
     Hold("bare", item, objectTypeItem);
-    Exec("ItemSetPhysicMode(bare, PhysicModeDynamic); ItemUpdateInertiaTensorFromCollision(bare);"
-         "ItemSetLinearVelocity(bare, Vector(1, 2, 3)); ItemApplyImpulse(bare, Vector(0, 1, 0), Vector(1, 0, 0));"
-         "ItemSleep(bare); ItemWake(bare); ItemSetGravityScale(bare, 2); ItemSetPhysicPosition(bare, Vector(1, 1, 1));"
-         "ItemSetPhysicRotation(bare, Vector(1, 1, 1)); ItemPhysicResetTransformation(bare, Vector(1, 1, 1), Vector(1, 1, 1));");
-    EXPECT_EQ(Eval("ItemGetPhysicMode(bare)"), "0");
-    EXPECT_EQ(Eval("ItemIsSleeping(bare)"), "false");
-    EXPECT_EQ(Eval("ItemGetMass(bare)"), "0");
-    EXPECT_EQ(Eval("ItemGetSpeed(bare)"), "0");
-    for (const char* call : {"ItemGetLinearVelocity(bare)", "ItemGetGravity(bare)", "ItemGetPhysicPosition(bare)",
-                             "ItemGetPhysicRotation(bare)", "ItemWorldPointVelocity(bare, Vector(1, 1, 1))"})
-        EXPECT_TRUE(VectorNear(EvalVector(call), nVector(0, 0, 0), 0.0f)) << call;
-    EXPECT_TRUE(log.Lines().empty());
+    const char* zero = "0 0 0";
+    struct Case { const char* call; const char* result; };
+    const Case cases[] = {
+        {"ItemSetPhysicMode(bare, PhysicModeDynamic)", "null"},
+        {"ItemUpdateInertiaTensorFromCollision(bare)", "null"},
+        {"ItemGetPhysicMode(bare)", "0"},
+        {"ItemWake(bare)", "null"},
+        {"ItemSleep(bare)", "null"},
+        {"ItemIsSleeping(bare)", "false"},
+        {"ItemGetMass(bare)", "0"},
+        {"ItemGetCenterOfMass(bare)", zero},
+        {"ItemSetLinearVelocity(bare, Vector(1, 2, 3))", "null"},
+        {"ItemSetAngularVelocity(bare, Vector(1, 2, 3))", "null"},
+        {"ItemGetSpeed(bare)", "0"},
+        {"ItemGetLinearVelocity(bare)", zero},
+        {"ItemGetPreviousLinearVelocity(bare)", zero},
+        {"ItemGetAngularVelocity(bare)", zero},
+        {"ItemSetLinearDamping(bare, 0.5)", "null"},
+        {"ItemSetAngularDamping(bare, 0.5)", "null"},
+        {"ItemPhysicSetLinearFactor(bare, Vector(1, 0, 1))", "null"},
+        {"ItemPhysicSetAngularFactor(bare, Vector(1, 0, 1))", "null"},
+        {"ItemApplyLinearForce(bare, Vector(1, 0, 0))", "null"},
+        {"ItemApplyForce(bare, Vector(0, 1, 0), Vector(1, 0, 0))", "null"},
+        {"ItemApplyLinearImpulse(bare, Vector(1, 0, 0))", "null"},
+        {"ItemApplyImpulse(bare, Vector(0, 1, 0), Vector(1, 0, 0))", "null"},
+        {"ItemApplyTorque(bare, Vector(1, 0, 0))", "null"},
+        {"ItemSetGravity(bare, Vector(1, 0, 0))", "null"},
+        {"ItemSetGravityScale(bare, 2)", "null"},
+        {"ItemGetGravity(bare)", zero},
+        {"ItemWorldPointVelocity(bare, Vector(1, 1, 1))", zero},
+        {"ItemPointVelocity(bare, Vector(1, 1, 1))", zero},
+        {"ItemSetPhysicPosition(bare, Vector(1, 1, 1))", "null"},
+        {"ItemSetPhysicRotation(bare, Vector(1, 1, 1))", "null"},
+        {"ItemPhysicResetTransformation(bare, Vector(1, 1, 1), Vector(1, 1, 1))", "null"},
+        {"ItemGetPhysicPosition(bare)", zero},
+        {"ItemGetPhysicRotation(bare)", zero},
+        {"ItemCollided(bare)", "false"},
+        {"ItemGetLinearAcceleration(bare)", zero},
+        {"ItemGetPhysicPreviousPosition(bare)", zero},
+        {"ItemPhysicGetFlag(bare)", "0"},
+        {"ItemPhysicSetFlag(bare, 1)", "null"},
+        {"ItemSetInertiaTensorAndCom(bare, Matrix3(), Vector())", "null"},
+        {"ItemSetPhysicPreviousPosition(bare, Vector())", "null"},
+        {"ItemPhysicSynchronizeCollision(bare)", "null"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Eval(c.call), c.result) << c.call;
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] OBSOLETE\n", "[!] OBSOLETE\n"}));
+    EXPECT_TRUE(VectorNear(At(item), nVector(0, 0, 0), 0.0f));
 }
 
 } // namespace
