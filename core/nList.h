@@ -45,7 +45,7 @@ public:
     typedef nListNode<T>     Node;
     typedef nListIterator<T> Iterator;
 
-    nList() : m_count(0), m_head(0), m_tail(0) {}
+    nList() : m_count(0), m_version(0), m_head(0), m_tail(0) {}
     virtual ~nList() { Clear(); }
     nList(const nList&) = delete;
     nList& operator=(const nList&) = delete;
@@ -63,14 +63,16 @@ public:
     void  Begin(Iterator& it, Node* node) const;     // next Iterate hands out node's successor
     T     Iterate(Iterator& it) const;               // head first, then each successor; T() at the end, then the head again
 
-    int32_t GetCount() const { return m_count; }
-    Node*   GetHead() const  { return m_head; }
-    Node*   GetTail() const  { return m_tail; }
+    int32_t  GetCount() const   { return m_count; }
+    uint32_t GetVersion() const { return m_version; }   // changes with every insertion, unlink and clear
+    Node*    GetHead() const    { return m_head; }
+    Node*    GetTail() const    { return m_tail; }
 
 private:
-    int32_t m_count;
-    Node*   m_head;
-    Node*   m_tail;
+    int32_t  m_count;
+    uint32_t m_version;
+    Node*    m_head;
+    Node*    m_tail;
 };
 
 template<class T>
@@ -91,6 +93,7 @@ nListNode<T>* nList<T>::InsertAfter(const T& value, Node* node)
         m_tail = n;
     }
     ++m_count;
+    ++m_version;
     return n;
 }
 
@@ -112,6 +115,7 @@ nListNode<T>* nList<T>::InsertBefore(const T& value, Node* node)
         m_head = n;
     }
     ++m_count;
+    ++m_version;
     return n;
 }
 
@@ -155,6 +159,7 @@ nListNode<T>* nList<T>::Unlink(Node* node)
     node->prev = 0;
     node->next = 0;
     --m_count;
+    ++m_version;
     return node;
 }
 
@@ -165,6 +170,7 @@ void nList<T>::Clear()
     m_head = 0;
     m_tail = 0;
     m_count = 0;
+    ++m_version;
     while (n) {
         Node* next = n->next;
         delete n;

@@ -1,12 +1,13 @@
 #include "resources/nResourceCache.h"
 
+#include <new>
+
 namespace
 {
+// The entry nearest the head named key (normalised), or NULL.
 template<class T>
-T* FindByName(const nList<nSharedPtr<T>>& list, const char* name)
+T* WalkForName(const nList<nSharedPtr<T>>& list, const nString& key)
 {
-    if (!name) return 0;
-    const nString key = nString(name).GetNormalizedPath();
     for (nListNode<nSharedPtr<T>>* node = list.GetHead(); node; node = node->next)
         if (node->value.IsValid() && node->value->GetName() == key) return node->value.Get();
     return 0;
@@ -18,6 +19,79 @@ void ReleaseAll(nList<nSharedPtr<T>>& list)
     // Unlink before releasing: a resource destroyed here may look into the cache.
     while (nListNode<nSharedPtr<T>>* node = list.GetHead()) delete list.Unlink(node);
 }
+}
+
+template<class T>
+bool nResourceCache::NameIndex::Build(const nList<nSharedPtr<T>>& list)
+{
+    uint32_t wanted = 16;
+    while (wanted < 2u * (uint32_t)list.GetCount() && wanted < 0x40000000u) wanted *= 2;
+    if (!m_slots || m_mask + 1 < wanted)
+    {
+        delete[] m_slots;
+        m_slots = new (std::nothrow) Slot[wanted];
+        m_mask = m_slots ? wanted - 1 : 0;
+    }
+    m_built = false;
+    if (!m_slots) return false;
+    for (uint32_t i = 0; i <= m_mask; ++i)
+    {
+        m_slots[i].resource = 0;
+        m_slots[i].name.Clear();
+    }
+    for (nListNode<nSharedPtr<T>>* node = list.GetHead(); node; node = node->next)
+    {
+        if (!node->value.IsValid()) continue;
+        const nString& name = node->value->GetName();
+        const uint32_t hash = name.GetHash();
+        uint32_t i = hash & m_mask;
+        // An earlier entry of the same name keeps the slot.
+        while (m_slots[i].resource
+               && !(m_slots[i].hash == hash && static_cast<T*>(m_slots[i].resource)->GetName() == name))
+            i = (i + 1) & m_mask;
+        if (m_slots[i].resource) continue;
+        Slot& slot = m_slots[i];
+        slot.hash = hash;
+        slot.resource = node->value.Get();
+        slot.name = name;
+        slot.normalized = name.GetNormalizedPath() == name;
+    }
+    m_version = list.GetVersion();
+    m_built = true;
+    return true;
+}
+
+template<class T>
+bool nResourceCache::NameIndex::Current(const nList<nSharedPtr<T>>& list)
+{
+    return (m_built && m_version == list.GetVersion()) || Build(list);
+}
+
+template<class T>
+T* nResourceCache::NameIndex::Find(const nList<nSharedPtr<T>>& list, const nString& key)
+{
+    if (!Current(list)) return WalkForName(list, key);
+    const uint32_t hash = key.GetHash();
+    for (uint32_t i = hash & m_mask; m_slots[i].resource; i = (i + 1) & m_mask)
+        if (m_slots[i].hash == hash && static_cast<T*>(m_slots[i].resource)->GetName() == key)
+            return static_cast<T*>(m_slots[i].resource);
+    return WalkForName(list, key);
+}
+
+template<class T>
+T* nResourceCache::NameIndex::FindAsNamed(const nList<nSharedPtr<T>>& list, const char* name)
+{
+    if (!name || !*name || !Current(list)) return 0;
+    const uint32_t hash = nStringHash(name);
+    for (uint32_t i = hash & m_mask; m_slots[i].resource; i = (i + 1) & m_mask)
+    {
+        const Slot& slot = m_slots[i];
+        // The slot's own copy says whether the text is normalised; the entry must still carry it.
+        if (slot.hash == hash && slot.normalized && slot.name == name
+            && static_cast<T*>(slot.resource)->GetName() == slot.name)
+            return static_cast<T*>(slot.resource);
+    }
+    return 0;
 }
 
 nResourceCache::~nResourceCache()
@@ -50,17 +124,47 @@ bool nResourceCache::AddToList(SoundList& list, nSound* sound)
 
 nGeometry* nResourceCache::FindGeometry(const char* name, bool collision) const
 {
-    return FindByName(collision ? m_collisionGeometries : m_geometries, name);
+    return name ? FindNormalizedGeometry(nString(name).GetNormalizedPath(), collision) : 0;
 }
 
 nTexture* nResourceCache::FindTexture(const char* name, bool secondary) const
 {
-    return FindByName(secondary ? m_secondaryTextures : m_textures, name);
+    return name ? FindNormalizedTexture(nString(name).GetNormalizedPath(), secondary) : 0;
 }
 
 nPicture* nResourceCache::FindPicture(const char* name) const
 {
-    return FindByName(m_pictures, name);
+    return name ? FindNormalizedPicture(nString(name).GetNormalizedPath()) : 0;
+}
+
+nGeometry* nResourceCache::FindNormalizedGeometry(const nString& name, bool collision) const
+{
+    return collision ? m_indexes[1].Find(m_collisionGeometries, name) : m_indexes[0].Find(m_geometries, name);
+}
+
+nTexture* nResourceCache::FindNormalizedTexture(const nString& name, bool secondary) const
+{
+    return secondary ? m_indexes[3].Find(m_secondaryTextures, name) : m_indexes[2].Find(m_textures, name);
+}
+
+nPicture* nResourceCache::FindNormalizedPicture(const nString& name) const
+{
+    return m_indexes[4].Find(m_pictures, name);
+}
+
+nGeometry* nResourceCache::FindGeometryAsNamed(const char* name, bool collision) const
+{
+    return collision ? m_indexes[1].FindAsNamed(m_collisionGeometries, name) : m_indexes[0].FindAsNamed(m_geometries, name);
+}
+
+nTexture* nResourceCache::FindTextureAsNamed(const char* name, bool secondary) const
+{
+    return secondary ? m_indexes[3].FindAsNamed(m_secondaryTextures, name) : m_indexes[2].FindAsNamed(m_textures, name);
+}
+
+nPicture* nResourceCache::FindPictureAsNamed(const char* name) const
+{
+    return m_indexes[4].FindAsNamed(m_pictures, name);
 }
 
 nSound* nResourceCache::FindSound(const char* name) const

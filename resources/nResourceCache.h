@@ -43,19 +43,70 @@ public:
     PictureList&  GetPictureList()                   { return m_pictures; }
     SoundList&    GetSoundList()                     { return m_sounds; }
 
-    // Lookups by name, normalised first; NULL when absent.
+    // Lookups by name, normalised first; NULL when absent. Each finds the entry nearest the
+    // head whose name equals the key.
     nGeometry* FindGeometry(const char* name, bool collision) const;
     nTexture*  FindTexture(const char* name, bool secondary) const;
     nPicture*  FindPicture(const char* name) const;
     nSound*    FindSound(const char* name) const;
 
+    // The same lookups by a name that is already normalised, as the loaders hold it.
+    nGeometry* FindNormalizedGeometry(const nString& name, bool collision) const;
+    nTexture*  FindNormalizedTexture(const nString& name, bool secondary) const;
+    nPicture*  FindNormalizedPicture(const nString& name) const;
+
+    // Lookups without a normalised copy of the name, for the loaders' cache hits: the entry
+    // FindGeometry(name) would give, or NULL when this lookup cannot tell (an empty name, one
+    // that needs normalising, an entry renamed since its list last changed); the caller then
+    // normalises the name and looks again.
+    nGeometry* FindGeometryAsNamed(const char* name, bool collision) const;
+    nTexture*  FindTextureAsNamed(const char* name, bool secondary) const;
+    nPicture*  FindPictureAsNamed(const char* name) const;
+
 private:
+    // Hash index over the names of one shared list, so that a scene of thousands of objects
+    // over a few hundred geometries does not walk the list once per object. Built from the
+    // list on the first lookup after the list changed (its version moved on); it keeps the
+    // first entry of each name. A hit is checked against the entry's current name, and a miss
+    // walks the list, so an entry renamed since the build is found as the walk would find it.
+    // Without memory for the index every lookup walks the list.
+    class NameIndex
+    {
+    public:
+        NameIndex() : m_slots(0), m_mask(0), m_version(0), m_built(false) {}
+        ~NameIndex() { delete[] m_slots; }
+        NameIndex(const NameIndex&) = delete;
+        NameIndex& operator=(const NameIndex&) = delete;
+
+        template<class T> T* Find(const nList<nSharedPtr<T>>& list, const nString& key);
+        template<class T> T* FindAsNamed(const nList<nSharedPtr<T>>& list, const char* name);
+
+    private:
+        struct Slot
+        {
+            uint32_t hash;
+            bool     normalized; // name is its own normalised form
+            void*    resource;   // NULL: free
+            nString  name;       // the entry's name when the index was built
+        };
+        template<class T> bool Build(const nList<nSharedPtr<T>>& list);
+        template<class T> bool Current(const nList<nSharedPtr<T>>& list);   // built for the list as it is
+
+        Slot*    m_slots;
+        uint32_t m_mask;         // slot count - 1 (a power of two)
+        uint32_t m_version;      // the list's version when built
+        bool     m_built;
+    };
+
     GeometryList m_geometries;
     GeometryList m_collisionGeometries;
     TextureList  m_textures;
     TextureList  m_secondaryTextures;
     PictureList  m_pictures;
     SoundList    m_sounds;
+
+    // Indexes of geometries, collision geometries, textures, secondary textures and pictures.
+    mutable NameIndex m_indexes[5];
 };
 
 // Removal of one cached resource, for scripts that unregister what they no longer need.

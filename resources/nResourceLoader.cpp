@@ -37,6 +37,14 @@ void ProgressAndEnd(nOrvex* engine, const char* format, const nString& name)
     }
 }
 
+// The name normalised in place of one copy (the lookups and the new resource take it as it is).
+nString NormalizedCopy(const char* name)
+{
+    nString copy(name);
+    copy.NormalizePath();
+    return copy;
+}
+
 nResourceCache* Cache(nOrvex* engine)
 {
     return engine ? engine->GetResourceCache() : 0;
@@ -67,9 +75,11 @@ nGeometry* LoadGeometry(nOrvex* engine, const char* name, bool collision, bool b
 {
     if (!name) return 0;
     nResourceCache* cache = bypass ? 0 : Cache(engine);
-    nString copy = nString(name).GetNormalizedPath();
     if (cache)
-        if (nGeometry* hit = cache->FindGeometry(copy.GetCStr(), collision)) return hit;
+        if (nGeometry* hit = cache->FindGeometryAsNamed(name, collision)) return hit;
+    nString copy = NormalizedCopy(name);
+    if (cache)
+        if (nGeometry* hit = cache->FindNormalizedGeometry(copy, collision)) return hit;
 
     // A file found keeps the name asked for (normalised), not the path the search resolved.
     nString found = copy;
@@ -138,9 +148,11 @@ nTexture* LoadTexture(nOrvex* engine, const char* name, bool secondary, bool byp
 {
     if (!name) return 0;
     nResourceCache* cache = bypass ? 0 : Cache(engine);
-    nString copy = nString(name).GetNormalizedPath();
     if (cache)
-        if (nTexture* hit = cache->FindTexture(copy.GetCStr(), secondary)) return hit;
+        if (nTexture* hit = cache->FindTextureAsNamed(name, secondary)) return hit;
+    nString copy = NormalizedCopy(name);
+    if (cache)
+        if (nTexture* hit = cache->FindNormalizedTexture(copy, secondary)) return hit;
 
     nString found = copy;
     if (!nIO::FindFile(found) && CallMissingHook(engine, OrvexHookTextureMissing, copy) && cache)
@@ -172,9 +184,11 @@ nPicture* LoadPicture(nOrvex* engine, const char* name, bool bypass)
 {
     if (!name) return 0;
     nResourceCache* cache = bypass ? 0 : Cache(engine);
-    nString copy = nString(name).GetNormalizedPath();
     if (cache)
-        if (nPicture* hit = cache->FindPicture(copy.GetCStr())) return hit;
+        if (nPicture* hit = cache->FindPictureAsNamed(name)) return hit;
+    nString copy = NormalizedCopy(name);
+    if (cache)
+        if (nPicture* hit = cache->FindNormalizedPicture(copy)) return hit;
 
     Begin(engine);
     nPicture* picture = new (std::nothrow) nPicture();
