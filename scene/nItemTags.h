@@ -1,6 +1,7 @@
 #ifndef N_ITEMTAGS_H
 #define N_ITEMTAGS_H
 
+#include <cstring>
 #include <new>
 
 #include "core/nMetaTag.h"
@@ -10,7 +11,15 @@ class nMetaFile;
 
 // Small building blocks shared by the NML readers and writers of the scene's item kinds.
 
-inline bool IsTagNamed(const nMetaTag* tag, const char* name) { return tag->GetName() == name; }
+// As tag->GetName() == name, without a library call: the length of a literal name is known
+// where this is inlined, so most other names are told apart by their length alone.
+inline bool IsTagNamed(const nMetaTag* tag, const char* name)
+{
+    const nString& own = tag->GetName();
+    if (!name) return own.IsEmpty();
+    const size_t length = std::strlen(name);
+    return own.GetCStr() && (size_t)own.GetLength() == length && std::memcmp(own.GetCStr(), name, length) == 0;
+}
 
 // Appends child to parent; a child that is NULL (out of memory) is skipped, one the parent
 // refuses is deleted.

@@ -257,7 +257,14 @@ bool nObject::Deserialize(nMetaFile* document, nMetaTag* tag)
         *g_log << "[!] " << "Could not parse object. Root tag id is incorrect (" << tag->GetName().GetCStr() << ").\n";
         return false;
     }
-    nMetaTag* cacheTag = tag->FindPath("CacheGeometry;");
+    // The switch decides how the geometry below loads, wherever it stands among the children.
+    nMetaTag* cacheTag = 0;
+    nMetaTagIterator first;
+    while (nMetaTag* child = tag->NextChild(first))
+        if (IsTagNamed(child, "CacheGeometry")) {
+            cacheTag = child;
+            break;
+        }
     m_cacheGeometry = true;
     if (cacheTag && !ReadTagBool(cacheTag, m_cacheGeometry)) m_cacheGeometry = false;
 

@@ -1,6 +1,9 @@
 // The scene's set-up and reset sequences, the geometry clean-up of set-up, and its groups.
 
+#include <algorithm>
 #include <new>
+#include <utility>
+#include <vector>
 
 #include "core/nLog.h"
 #include "engine/hub/nOrvex.h"
@@ -103,13 +106,23 @@ void Optimize(nScene* scene, nGeometry* geometry, int32_t depth)
 
 void nScene::OptimizeGeometries(int32_t minimumLeafPolygons)
 {
-    nList<nSharedPtr<nGeometry>> geometries;
+    // Each geometry once, in the order of its first object; thousands of objects often share a
+    // few hundred geometries. The objects keep them alive meanwhile: nothing is deleted while
+    // the scene sets up.
+    std::vector<std::pair<nGeometry*, size_t>> uses;
     for (ItemNode* n = m_allItems.GetHead(); n; n = n->next) {
         nObject* object = nMObject::FromItem(n->value);
-        if (object && object->GetGeometry().IsValid()) geometries.Add(object->GetGeometry(), true, false);
+        if (object && object->GetGeometry().IsValid()) uses.emplace_back(object->GetGeometry().Get(), uses.size());
     }
-    for (nListNode<nSharedPtr<nGeometry>>* n = geometries.GetHead(); n; n = n->next) Optimize(this, n->value.Get(), 0);
-    geometries.Clear();
+    std::sort(uses.begin(), uses.end());
+    uses.erase(std::unique(uses.begin(), uses.end(),
+                           [](const std::pair<nGeometry*, size_t>& a, const std::pair<nGeometry*, size_t>& b) {
+                               return a.first == b.first;
+                           }),
+               uses.end());
+    std::sort(uses.begin(), uses.end(),
+              [](const std::pair<nGeometry*, size_t>& a, const std::pair<nGeometry*, size_t>& b) { return a.second < b.second; });
+    for (const std::pair<nGeometry*, size_t>& use : uses) Optimize(this, use.first, 0);
 }
 
 // Groups.
