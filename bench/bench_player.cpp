@@ -1,28 +1,53 @@
-// Start-up and shutdown of the player on the null devices: the script machine opened with the
-// whole script API, the boot library, the physics world, a scene of 1,000 objects with a scene
-// script read, set up and reset, then everything closed again. Against it, the same scene read,
-// set up and reset on a bare script machine without the API or a physics world, to show what
-// the player's own steps cost.
+// The player's start-up, to its first frame evaluated and drawn, beside loading the same scene
+// file alone, for the demo game (demo/crates, run from its folder as play.sh runs it) and for a
+// generated game of 10,000 objects over 100 geometry files. The start-up should take at most
+// 1.3 times the load.
+//
+// Start-up: the application object built, Init, the command line (-r none -m none), the
+// player's engine.cfg, Setup (search paths, null devices, the script machine with the whole
+// script API and the boot library, the scene with its physics world loaded, set up and reset)
+// and the first frame's evaluation and drawing. Load alone: a fresh engine with its resource
+// cache and a scene on it, without script machine or physics world, reading the file (items,
+// geometries, materials, textures). Both start from nothing each time and are torn down
+// outside the timing. The two alternate within one benchmark, each going first every other
+// time, so that both see the same files and the same machine state; the counters give the
+// medians of each (startup_ms, load_ms) and their ratio.
+//
+// Also: start-up and shutdown on a generated scene of 1,000 objects with a scene script, beside
+// the same scene read, set up and reset on a bare script machine.
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/nIO.h"
+#include "core/nList.h"
 #include "core/nLog.h"
-#include "core/nMetaFile.h"
+#include "core/nString.h"
 #include "engine/hub/nOrvex.h"
 #include "engine/player/nEngineResources.h"
 #include "engine/player/nPlayerApp.h"
+#include "resources/nPictureIOCodec.h"
 #include "scene/nScene.h"
 #include "script/nSquirrelVM.h"
+
+#ifndef QZ_SOURCE_DIR
+#error "QZ_SOURCE_DIR names the source tree (demo game and the player's engine.cfg)"
+#endif
 
 namespace {
 
 const int32_t kObjects = 1000;
+const int32_t kGameItems = 10000;
+const int32_t kGameGeometries = 100;
 
 void WriteFile(const char* name, const std::string& text)
 {
@@ -32,15 +57,32 @@ void WriteFile(const char* name, const std::string& text)
     std::fclose(f);
 }
 
-// A scratch folder holding the game, made once and entered for the whole run.
-void PrepareGame()
+void EnterFolder(const std::string& folder)
 {
-    static bool prepared = false;
-    if (prepared) return;
-    prepared = true;
-    char folder[] = "/tmp/qz-player-bench-XXXXXX";
-    if (!mkdtemp(folder) || chdir(folder) != 0) std::abort();
-    if (system("mkdir -p scriptlib") != 0) std::abort();
+    if (chdir(folder.c_str()) != 0) std::abort();
+}
+
+void Once()
+{
+    static bool done = false;
+    if (done) return;
+    done = true;
+    InstallEngineResources();
+    // What the player's Init registers process-wide, so that a load alone reads textures the same way.
+    RegisterPictureCodecs(false);
+}
+
+// A scratch folder holding the 1,000-object game, made once.
+const std::string& SmallGameFolder()
+{
+    static std::string folder;
+    if (!folder.empty()) return folder;
+    Once();
+    char name[] = "/tmp/qz-player-bench-XXXXXX";
+    if (!mkdtemp(name)) std::abort();
+    folder = name;
+    EnterFolder(folder);
+    mkdir("scriptlib", 0755);
     WriteFile("scriptlib/zib.nut", "::g_booted <- true;\n");
     WriteFile("level.nut", "class Level { frames = 0; function OnUpdate(scene) { frames++; } }\n");
     std::string text = "<NML=1.0>\n<Scene=\n<Items=\n";
@@ -53,16 +95,177 @@ void PrepareGame()
     }
     text += ">\n<ScriptUnit= <Script=\"level.nut\"> <Class=\"Level\"> >\n>\n";
     WriteFile("level.nms", text);
-    InstallEngineResources();
+    return folder;
 }
+
+// One triangle with a plain material: geometry/g<index>.nml.
+std::string GeometryText(int32_t index)
+{
+    char text[1024];
+    std::snprintf(text, sizeof(text),
+                  "<NML=1.0>\n<Geometry=\n"
+                  "  <Materials= <Material= <Id=\"m%d\"> <Diffuse= <X=%.2f> <Y=0.5> <Z=0.5> <W=1.0> > <RenderMask= <Lit> > > >\n"
+                  "  <RenderWord= <Lit> >\n"
+                  "  <AVertex= <Count=3> <Data= <Vector= <X=0.0> <Y=0.0> <Z=0.0> > <Vector= <X=1.0> <Y=0.0> <Z=0.0> >"
+                  " <Vector= <X=0.0> <Y=%d.0> <Z=1.0> > > >\n"
+                  "  <APolygon= <Count=1> <BindingCount=3> <Data= <Polygon= <Count=3> <Material=0> <Index=0> <Index=2> <Index=1> > > >\n"
+                  ">\n",
+                  index, (float)(index % 10) / 10.0f, 1 + index % 7);
+    return text;
+}
+
+// A scratch folder holding the game of 10,000 objects, made once: every object draws one of
+// the geometry files, objects 1 to 5,000 hang in a binary tree under object 0 and form a group,
+// a camera and a light look on, and a scene script counts frames.
+const std::string& LargeGameFolder()
+{
+    static std::string folder;
+    if (!folder.empty()) return folder;
+    Once();
+    char name[] = "/tmp/qz-player-game-XXXXXX";
+    if (!mkdtemp(name)) std::abort();
+    folder = name;
+    EnterFolder(folder);
+    mkdir("scriptlib", 0755);
+    mkdir("geometry", 0755);
+    WriteFile("scriptlib/zib.nut", "::g_booted <- true;\n");
+    WriteFile("game.nut", "class Game { frames = 0; function OnUpdate(scene) { frames++; } }\n");
+    for (int32_t i = 0; i < kGameGeometries; ++i)
+        WriteFile(("geometry/g" + std::to_string(i) + ".nml").c_str(), GeometryText(i));
+    std::string text = "<NML=1.0>\n<Scene=\n<Items=\n";
+    char line[512];
+    for (int32_t i = 0; i < kGameItems; ++i) {
+        std::snprintf(line, sizeof(line),
+                      "<MObject= <MItem= <Id=\"object%d\"> <UId=%d> <Active> <Priority=0.5> <ScriptLogicFq=15.0> >"
+                      " <Object= <Item= <Position= <X=%d.0> <Y=0.0> <Z=%d.0> > > <Geometry=\"geometry/g%d.nml\"> > >\n",
+                      i, i, i % 100, i / 100, i % kGameGeometries);
+        text += line;
+    }
+    std::snprintf(line, sizeof(line),
+                  "<MCamera= <MItem= <Id=\"eye\"> <UId=%d> <Active> > <Camera= <Item= <Position= <X=50.0> <Y=20.0> <Z=-30.0> > > > >\n"
+                  "<MLight= <MItem= <Id=\"sun\"> <UId=%d> <Active> > <Light= <Type=\"Parallel\"> <DiffuseIntensity=1.0> > >\n",
+                  kGameItems, kGameItems + 1);
+    text += line;
+    text += ">\n<Links=\n";
+    for (int32_t i = 1; i <= kGameItems / 2; ++i) {
+        std::snprintf(line, sizeof(line), "<Link= <Item=%d> <Link=%d> >\n", i, (i - 1) / 2);
+        text += line;
+    }
+    text += ">\n<Groups= <Group= <Id=\"tree\">";
+    for (int32_t i = 0; i <= kGameItems / 2; ++i) {
+        std::snprintf(line, sizeof(line), " <Item=%d>", i);
+        text += line;
+    }
+    text += " > >\n<CurrentCamera=\"eye\">\n<ScriptUnit= <Script=\"game.nut\"> <Class=\"Game\"> >\n>\n";
+    WriteFile("game.nms", text);
+    return folder;
+}
+
+const std::string& DemoFolder()
+{
+    static std::string folder;
+    if (folder.empty()) {
+        Once();
+        folder = QZ_SOURCE_DIR "/demo/crates";
+    }
+    return folder;
+}
+
+struct Game
+{
+    const std::string& (*folder)();
+    const char* sceneFile;
+};
+
+double Seconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
+}
+
+// The player from nothing to the end of its first frame's draw bracket; false when it failed.
+bool TimeStartup(const Game& game, double& seconds)
+{
+    char program[] = "quazel", r[] = "-r", m[] = "-m", none[] = "none";
+    std::string input = game.sceneFile;
+    char* argv[] = {program, &input[0], r, none, m, none, nullptr};
+    nIO::SetSearchPaths(nList<nString>());
+    const auto start = std::chrono::steady_clock::now();
+    nPlayerApp* app = new nPlayerApp();
+    app->Init();
+    bool ok = app->ParseCommandLine(6, argv);
+    app->ReadConfigFile(QZ_SOURCE_DIR "/engine/player/engine.cfg");
+    ok = ok && app->Setup();
+    if (ok) app->DrawFrame();
+    seconds = Seconds(start);
+    ok = ok && !app->HasFailed();
+    app->Shutdown();
+    delete app;
+    return ok;
+}
+
+// A fresh engine and a scene on it reading the file; false when the read failed.
+bool TimeLoadAlone(const Game& game, double& seconds)
+{
+    nList<nString> paths;
+    paths.InsertAfter(nString("./"), 0);
+    nIO::SetSearchPaths(paths);
+    const auto start = std::chrono::steady_clock::now();
+    nOrvex* engine = new nOrvex();
+    nScene* scene = new nScene(engine, 0);
+    const bool ok = scene->Load(game.sceneFile);
+    seconds = Seconds(start);
+    delete scene;
+    delete engine;
+    return ok;
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty()) return 0.0;
+    std::sort(values.begin(), values.end());
+    const size_t mid = values.size() / 2;
+    return values.size() % 2 ? values[mid] : 0.5 * (values[mid - 1] + values[mid]);
+}
+
+void BM_StartupToFirstFrameVersusLoad(benchmark::State& state, Game game)
+{
+    EnterFolder(game.folder());
+    g_log->SetMask(0);
+    std::vector<double> startup, load;
+    bool playerFirst = true;
+    for (auto _ : state) {
+        double player = 0.0, alone = 0.0;
+        bool ok = true;
+        if (playerFirst) ok = TimeStartup(game, player) && TimeLoadAlone(game, alone);
+        else ok = TimeLoadAlone(game, alone) && TimeStartup(game, player);
+        playerFirst = !playerFirst;
+        if (!ok) {
+            state.SkipWithError("start-up or load failed");
+            break;
+        }
+        state.SetIterationTime(player);
+        startup.push_back(player);
+        load.push_back(alone);
+    }
+    g_log->SetMask(LogLevelAll);
+    const double s = Median(startup), l = Median(load);
+    state.counters["startup_ms"] = s * 1e3;
+    state.counters["load_ms"] = l * 1e3;
+    state.counters["ratio"] = l > 0.0 ? s / l : 0.0;
+}
+BENCHMARK_CAPTURE(BM_StartupToFirstFrameVersusLoad, demo, Game{DemoFolder, "crates.nms"})
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(1.0);
+BENCHMARK_CAPTURE(BM_StartupToFirstFrameVersusLoad, game10k, Game{LargeGameFolder, "game.nms"})
+    ->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 void BM_PlayerStartupAndShutdown(benchmark::State& state)
 {
-    PrepareGame();
+    EnterFolder(SmallGameFolder());
     char program[] = "quazel", input[] = "level.nms", r[] = "-r", m[] = "-m", none[] = "none";
     char* argv[] = {program, input, r, none, m, none, nullptr};
     g_log->SetMask(0);
     for (auto _ : state) {
+        nIO::SetSearchPaths(nList<nString>());
         nPlayerApp app;
         app.Init();
         if (!app.ParseCommandLine(6, argv) || !app.Setup()) {
@@ -77,7 +280,7 @@ BENCHMARK(BM_PlayerStartupAndShutdown)->Unit(benchmark::kMillisecond);
 
 void BM_SceneReadAlone(benchmark::State& state)
 {
-    PrepareGame();
+    EnterFolder(SmallGameFolder());
     g_log->SetMask(0);
     for (auto _ : state) {
         nOrvex engine;

@@ -268,6 +268,25 @@ bool nPlayerApp::CreateScene()
 
 bool nPlayerApp::Frame()
 {
+    const bool stop = DrawFrame();
+    nRenderer* renderer = m_engine.GetRenderer();
+    if (renderer) renderer->ResetStatistics();
+    nSleep(1);
+
+    if (m_project.GetScriptVM().IsKilled()) return false;
+    if (g_missingResource && !m_ignoreMissing) {
+        *g_log << "[!] " << "Exiting due to missing resources.\n";
+        return false;
+    }
+    // 64-bit ticks: neither a long limit nor a long run can overflow the comparison.
+    if (m_timeToLive != 0 && (int64_t)(m_clock() - m_startClock) > (int64_t)m_timeToLive * nClockFrequency)
+        return false;
+    if (stop) return false;
+    return PumpMessages();
+}
+
+bool nPlayerApp::DrawFrame()
+{
     m_engine.BeginDraw(true, true);
 
     bool stop = false;
@@ -287,20 +306,7 @@ bool nPlayerApp::Frame()
     }
 
     m_engine.EndDraw(false, false, true);
-    renderer = m_engine.GetRenderer();
-    if (renderer) renderer->ResetStatistics();
-    nSleep(1);
-
-    if (m_project.GetScriptVM().IsKilled()) return false;
-    if (g_missingResource && !m_ignoreMissing) {
-        *g_log << "[!] " << "Exiting due to missing resources.\n";
-        return false;
-    }
-    // 64-bit ticks: neither a long limit nor a long run can overflow the comparison.
-    if (m_timeToLive != 0 && (int64_t)(m_clock() - m_startClock) > (int64_t)m_timeToLive * nClockFrequency)
-        return false;
-    if (stop) return false;
-    return PumpMessages();
+    return stop;
 }
 
 bool nPlayerApp::PumpMessages()
