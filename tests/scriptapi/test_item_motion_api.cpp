@@ -311,7 +311,8 @@ TEST_F(ItemMotionAPI, ScriptUnitsAttachedSetUpAndReached)
 {
     nTempDir dir;
     ASSERT_TRUE(dir.Write("lift.nut",
-        "class Lift { count = 0; function OnSetup(item) { print(\"lift up\"); } }\n"
+        "class Lift { count = 0; function OnSetup(item) { print(\"lift up\"); }\n"
+        "             function OnSetupDone(item) { print(\"lift done\"); } }\n"
         "class Bell { function OnSetup(item) { print(\"bell up\"); } }\n"));
     std::string path = dir.Path("lift.nut");
     EXPECT_EQ(Run("ItemGetScriptInstance(box)"), "Item has no script unit");
@@ -347,8 +348,10 @@ TEST_F(ItemMotionAPI, ScriptUnitsAttachedSetUpAndReached)
     for (const Case& c : cases)
         EXPECT_EQ(Text(c.expression), c.value) << c.expression;
 
-    // Setting the script again reuses the first unit.
+    // Setting the script again reuses the first unit and sets the item up again.
+    log.Clear();
     Exec("ItemSetScript(box, \"" + path + "\", \"Bell\")");
+    EXPECT_EQ(log.Lines(), Lines{"[S] lift done\n"});
     EXPECT_EQ(Text("ItemGetScriptInstanceCount(box)"), "2");
     EXPECT_EQ(Text("ItemHasScript(box, \"Lift\")"), "false");
     EXPECT_FALSE(vm.IsKilled());
