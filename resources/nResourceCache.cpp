@@ -39,25 +39,45 @@ bool nResourceCache::NameIndex::Build(const nList<nSharedPtr<T>>& list)
         m_slots[i].resource = 0;
         m_slots[i].name.Clear();
     }
+    m_used = 0;
     for (nListNode<nSharedPtr<T>>* node = list.GetHead(); node; node = node->next)
-    {
-        if (!node->value.IsValid()) continue;
-        const nString& name = node->value->GetName();
-        const uint32_t hash = name.GetHash();
-        uint32_t i = hash & m_mask;
-        // An earlier entry of the same name keeps the slot.
-        while (m_slots[i].resource
-               && !(m_slots[i].hash == hash && static_cast<T*>(m_slots[i].resource)->GetName() == name))
-            i = (i + 1) & m_mask;
-        if (m_slots[i].resource) continue;
-        Slot& slot = m_slots[i];
-        slot.hash = hash;
-        slot.resource = node->value.Get();
-        slot.name = name;
-        slot.normalized = name.GetNormalizedPath() == name;
-    }
+        if (node->value.IsValid()) Insert(node->value.Get());
     m_version = list.GetVersion();
     m_built = true;
+    return true;
+}
+
+template<class T>
+void nResourceCache::NameIndex::Insert(T* resource)
+{
+    const nString& name = resource->GetName();
+    const uint32_t hash = name.GetHash();
+    uint32_t i = hash & m_mask;
+    while (m_slots[i].resource)
+    {
+        if (m_slots[i].hash == hash && static_cast<T*>(m_slots[i].resource)->GetName() == name) return;
+        i = (i + 1) & m_mask;
+    }
+    Slot& slot = m_slots[i];
+    slot.hash = hash;
+    slot.resource = resource;
+    slot.name = name;
+    slot.normalized = name.GetNormalizedPath() == name;
+    ++m_used;
+}
+
+template<class T>
+bool nResourceCache::NameIndex::Add(nList<nSharedPtr<T>>& list, T* resource)
+{
+    const uint32_t before = list.GetVersion();
+    const bool current = m_built && m_version == before;
+    if (!nResourceCache::AddToList(list, resource)) return false;
+    // One node appended to the list the index stood for; a full index is rebuilt on demand.
+    if (current && list.GetVersion() == before + 1 && 2 * (m_used + 1) <= m_mask + 1)
+    {
+        Insert(resource);
+        m_version = list.GetVersion();
+    }
     return true;
 }
 
@@ -150,6 +170,21 @@ nTexture* nResourceCache::FindNormalizedTexture(const nString& name, bool second
 nPicture* nResourceCache::FindNormalizedPicture(const nString& name) const
 {
     return m_indexes[4].Find(m_pictures, name);
+}
+
+bool nResourceCache::AddGeometry(nGeometry* geometry, bool collision)
+{
+    return collision ? m_indexes[1].Add(m_collisionGeometries, geometry) : m_indexes[0].Add(m_geometries, geometry);
+}
+
+bool nResourceCache::AddTexture(nTexture* texture, bool secondary)
+{
+    return secondary ? m_indexes[3].Add(m_secondaryTextures, texture) : m_indexes[2].Add(m_textures, texture);
+}
+
+bool nResourceCache::AddPicture(nPicture* picture)
+{
+    return m_indexes[4].Add(m_pictures, picture);
 }
 
 nGeometry* nResourceCache::FindGeometryAsNamed(const char* name, bool collision) const

@@ -43,6 +43,13 @@ public:
     PictureList&  GetPictureList()                   { return m_pictures; }
     SoundList&    GetSoundList()                     { return m_sounds; }
 
+    // AddToList on the list the flag picks, keeping its name index current: the loaders add
+    // through these, so a scene that loads hundreds of geometries does not rebuild the index
+    // after each.
+    bool AddGeometry(nGeometry* geometry, bool collision);
+    bool AddTexture(nTexture* texture, bool secondary);
+    bool AddPicture(nPicture* picture);
+
     // Lookups by name, normalised first; NULL when absent. Each finds the entry nearest the
     // head whose name equals the key.
     nGeometry* FindGeometry(const char* name, bool collision) const;
@@ -73,13 +80,15 @@ private:
     class NameIndex
     {
     public:
-        NameIndex() : m_slots(0), m_mask(0), m_version(0), m_built(false) {}
+        NameIndex() : m_slots(0), m_mask(0), m_used(0), m_version(0), m_built(false) {}
         ~NameIndex() { delete[] m_slots; }
         NameIndex(const NameIndex&) = delete;
         NameIndex& operator=(const NameIndex&) = delete;
 
         template<class T> T* Find(const nList<nSharedPtr<T>>& list, const nString& key);
         template<class T> T* FindAsNamed(const nList<nSharedPtr<T>>& list, const char* name);
+        // AddToList, and the new entry into the index when it was current.
+        template<class T> bool Add(nList<nSharedPtr<T>>& list, T* resource);
 
     private:
         struct Slot
@@ -91,10 +100,12 @@ private:
         };
         template<class T> bool Build(const nList<nSharedPtr<T>>& list);
         template<class T> bool Current(const nList<nSharedPtr<T>>& list);   // built for the list as it is
+        template<class T> void Insert(T* resource);   // unless an earlier entry has its name
 
         Slot*    m_slots;
         uint32_t m_mask;         // slot count - 1 (a power of two)
-        uint32_t m_version;      // the list's version when built
+        uint32_t m_used;         // slots taken
+        uint32_t m_version;      // the list's version the index stands for
         bool     m_built;
     };
 

@@ -113,7 +113,7 @@ nGeometry* LoadGeometry(nOrvex* engine, const char* name, bool collision, bool b
     if (engine) engine->NotifyCoreListeners(CoreEventResourceLoaded, &record);
     if (geometry)
     {
-        if (cache) nResourceCache::AddToList(cache->GetGeometryList(collision), geometry);
+        if (cache) cache->AddGeometry(geometry, collision);
         if (engine && engine->GetResourceAutoSetup() && !collision) geometry->Setup();
     }
     ProgressAndEnd(engine, "Loading geometry '%s'...", copy);
@@ -173,7 +173,7 @@ nTexture* LoadTexture(nOrvex* engine, const char* name, bool secondary, bool byp
     if (engine) engine->NotifyCoreListeners(CoreEventResourceLoaded, &record);
     if (texture)
     {
-        if (cache) nResourceCache::AddToList(cache->GetTextureList(secondary), texture);
+        if (cache) cache->AddTexture(texture, secondary);
         if (engine && engine->GetResourceAutoSetup() && !secondary) texture->Setup();
     }
     ProgressAndEnd(engine, "Loading texture '%s'...", copy);
@@ -203,7 +203,7 @@ nPicture* LoadPicture(nOrvex* engine, const char* name, bool bypass)
         p->OnProgress(nString::Format("Loading picture '%s'...", copy.GetCStr()).GetCStr(), -1.0f);
     // A picture whose file was missing or unreadable stays empty, without pixels or format.
     if (picture->GetPixels()) picture->Convert(PixelFormatRGBA8);
-    if (cache) nResourceCache::AddToList(cache->GetPictureList(), picture);
+    if (cache) cache->AddPicture(picture);
     if (nOrvex::EventInterface* p = Progress(engine)) p->OnEnd();
     return picture;
 }

@@ -112,6 +112,29 @@ TEST_F(CacheLookup, ChangesBetweenLookupsAreSeen)
     (void)c;
 }
 
+// Entries added through the cache between lookups, as the loaders add them: the index follows
+// every addition, the first entry of a name keeps answering and a second add of one entry
+// changes nothing.
+TEST_F(CacheLookup, AdditionsBetweenLookupsAreSeen)
+{
+    std::vector<nGeometry*> added;
+    for (int i = 0; i < 100; ++i) {
+        nGeometry* g = new nGeometry(&engine);
+        g->SetName(("models/" + std::to_string(i % 60) + ".nmo").c_str());   // 40 names twice
+        ASSERT_TRUE(cache.AddGeometry(g, false));
+        added.push_back(g);
+        EXPECT_EQ(cache.FindGeometryAsNamed(g->GetName().GetCStr(), false), added[(size_t)(i % 60)]);
+        EXPECT_EQ(cache.FindGeometry("models/99.nmo", false), nullptr);
+    }
+    EXPECT_TRUE(cache.AddGeometry(added[70], false));
+    EXPECT_FALSE(cache.AddGeometry(nullptr, false));
+    EXPECT_EQ(cache.GetGeometryList(false).GetCount(), 100);
+    for (int i = 0; i < 60; ++i) EXPECT_EQ(cache.FindGeometry(("models\\" + std::to_string(i) + ".nmo").c_str(), false), added[(size_t)i]);
+    EXPECT_TRUE(cache.AddGeometry(added[0], true));
+    EXPECT_EQ(cache.FindGeometry("models/0.nmo", true), added[0]);
+    EXPECT_EQ(added[0]->GetRefCount(), 2);   // one reference for each list
+}
+
 TEST_F(CacheLookup, TexturesAndPicturesKeepTheirOwnLists)
 {
     nTexture* t = new nTexture(&engine, 0, 0);
