@@ -391,6 +391,48 @@ int32_t ReadInteger(const char* p, const char* end)
     return static_cast<int32_t>(negative ? 0u - value : value);
 }
 
+// The plain forms "-12" and "-3.25" (sign and point optional, one to eighteen digits) ending at a
+// '>', read in one pass: true with the value set and p after the '>'. Anything else is left to the
+// general reading below, which gives these forms the same values.
+bool ReadPlainNumber(nMetaTag* tag, const char*& p, const char* end)
+{
+    const char* q = p;
+    bool negative = *q == '-';
+    if (negative)
+        ++q;
+    uint64_t mantissa = 0;
+    int significant = 0;   // digits from the first non-zero one, as nStringToFloat counts them
+    int scale = 0;
+    int count = 0;
+    bool point = false;
+    for (; q < end; ++q) {
+        char d = *q;
+        if (IsDigit(d)) {
+            if (++count > 18)
+                return false;
+            if (mantissa != 0 || d != '0')
+                ++significant;
+            mantissa = mantissa * 10u + static_cast<uint64_t>(d - '0');
+            if (point)
+                --scale;
+        } else if (d == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (count == 0 || q >= end || *q != '>')
+        return false;
+    if (point) {
+        tag->GetValue().SetFloat(nStringDecimalToFloat(negative, mantissa, significant, scale));
+    } else {
+        uint32_t value = static_cast<uint32_t>(mantissa);   // wraps as ReadInteger does
+        tag->GetValue().SetInt(static_cast<int32_t>(negative ? 0u - value : value));
+    }
+    p = q + 1;
+    return true;
+}
+
 // Decimal digits at p (at most nine, so the value fits); -1 when there are none or too many.
 int64_t ReadSize(const char*& p, const char* end)
 {
@@ -408,17 +450,6 @@ int64_t ReadSize(const char*& p, const char* end)
 bool StartsWith(const char* p, const char* end, const char* word, size_t length)
 {
     return static_cast<size_t>(end - p) >= length && memcmp(p, word, length) == 0;
-}
-
-// Appends a new empty child to tag without the duplicate scan of AddChild: it is new, and the
-// tag has no value yet while its body is parsed.
-nMetaTag* NewChild(nMetaTag* tag)
-{
-    nMetaTag* child = new (std::nothrow) nMetaTag();
-    if (!child)
-        return nullptr;
-    tag->GetChildren().Add(child, true, true);
-    return child;
 }
 
 // The body of a binary tag after "==": sizes, the line end and the encoded block, decoded into the
@@ -667,11 +698,14 @@ bool nMetaFile::ParseTag(nMetaTag* tag, const char* cursor, const char* end, con
                            << " levels, metatag '" << tag->GetName().GetCStr() << "'.\n";
                     break;
                 }
-                nMetaTag* child = NewChild(tag);
+                // Appended without the duplicate scan of AddChild: the child is new, and the tag
+                // has no value yet while its body is parsed.
+                nMetaTag* child = NewTag();
                 if (!child) {
                     *g_log << "[!] Failed to allocate tag.\n";
                     break;
                 }
+                tag->GetChildren().Add(child, true, true);
                 if (!ParseTag(child, p, end, &p, depth + 1))
                     break;
                 continue;
@@ -698,6 +732,10 @@ bool nMetaFile::ParseTag(nMetaTag* tag, const char* cursor, const char* end, con
                 break;
             }
             if (IsDigit(c) || c == '-' || c == '.') {
+                if (ReadPlainNumber(tag, p, end)) {
+                    ok = true;
+                    break;
+                }
                 // One scan serves both: the token up to its first stop (a '-' included) holds the
                 // '.' or 'f' of a float literal, and the number runs on from there over "e-".
                 const char* token = c == '-' ? p + 1 : p;
@@ -771,7 +809,10 @@ bool nMetaFile::Parse(const char* text, int32_t length)
     const char* saved_file = t_file;
     if (!t_file)
         t_file = name.GetCStr();
-    Clear();
+    // The old tree goes as the new one is built, each old tag just before its slot is reused.
+    nMetaTagRecycler old_tree(m_roots);
+    m_fileName.Clear();
+    m_recycler = &old_tree;
 
     bool ok = false;
     const char* end = text ? text + (length > 0 ? length : 0) : text;
@@ -803,7 +844,7 @@ bool nMetaFile::Parse(const char* text, int32_t length)
                 ok = false;
                 break;
             }
-            nMetaTag* root = new (std::nothrow) nMetaTag();
+            nMetaTag* root = NewTag();
             if (!root) {
                 *g_log << "[!] Failed to allocate tag.\n";
                 ok = false;
@@ -816,8 +857,14 @@ bool nMetaFile::Parse(const char* text, int32_t length)
             }
         }
     }
+    m_recycler = nullptr;
     t_file = saved_file;
     return ok;
+}
+
+nMetaTag* nMetaFile::NewTag()
+{
+    return m_recycler ? m_recycler->New() : new (std::nothrow) nMetaTag();
 }
 
 bool nMetaFile::Load(const char* path)

@@ -39,7 +39,7 @@ std::vector<nString> SplitPath(const char* path, bool strip_semicolons)
 
 }  // namespace
 
-nMetaFile::nMetaFile() : m_encoding(1)
+nMetaFile::nMetaFile() : m_recycler(0), m_encoding(1)
 {
 }
 

@@ -60,7 +60,10 @@ public:
     void                 SetFileName(const char* name) { m_fileName.Set(name); }
 
 private:
+    nMetaTag* NewTag();                              // a fresh tag for the parser, in a slot of the tree being replaced when one is left
+
     nLinkedListId m_roots;
+    nMetaTagRecycler* m_recycler;                    // the replaced tree while Parse runs; NULL otherwise
     int32_t       m_encoding;
     nString       m_fileName;
 };

@@ -3,6 +3,7 @@
 #include "core/nLog.h"
 
 #include <new>
+#include <typeinfo>
 
 // ---------------------------------------------------------------------------------------------
 // Allocation
@@ -157,6 +158,63 @@ void DeleteMetaTags(nLinkedList& list)
         delete entry;
         entry = previous;
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Recycling a replaced tree
+
+nMetaTagRecycler::nMetaTagRecycler(nLinkedList& list) : m_next(0), m_pendingCount(0)
+{
+    if (!list.IsNoDelete())
+        m_next = list.GetHead();
+    list.Clear(false);   // the entries keep their links: they are walked through them
+}
+
+nMetaTagRecycler::~nMetaTagRecycler()
+{
+    while (nMetaTag* old = TakeNext())
+        delete old;
+}
+
+nMetaTag* nMetaTagRecycler::TakeNext()
+{
+    while (!m_next)
+    {
+        if (m_pendingCount == 0)
+            return 0;
+        m_next = m_pending[--m_pendingCount];
+    }
+    nMetaTag* tag = static_cast<nMetaTag*>(m_next);
+    nLinkedListEntry* next = tag->GetNext();
+    nLinkedListId* children = tag->m_children;
+    // The children come next, then the siblings; the emptied list goes with the tag. With too
+    // many unfinished levels the subtree stays, and the tag's destructor deletes it.
+    if (children && !children->IsNoDelete() && children->GetHead() && (!next || m_pendingCount < kMaxPending))
+    {
+        if (next)
+            m_pending[m_pendingCount++] = next;
+        next = children->GetHead();
+        children->Clear(false);
+    }
+    m_next = next;
+    if (m_next)
+        PrefetchTag(m_next);
+    return tag;
+}
+
+nMetaTag* nMetaTagRecycler::New()
+{
+    nMetaTag* old = TakeNext();
+    // Only the slot of a plain tag fits a plain tag; anything else is deleted as it is.
+    while (old && typeid(*old) != typeid(nMetaTag))
+    {
+        delete old;
+        old = TakeNext();
+    }
+    if (!old)
+        return new (std::nothrow) nMetaTag();
+    old->~nMetaTag();
+    return ::new (static_cast<void*>(old)) nMetaTag();
 }
 
 bool nMetaTag::RefusesChildren() const

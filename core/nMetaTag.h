@@ -61,12 +61,38 @@ public:
     const nLinkedListId* Children() const;               // for reading: the child list, or an empty one (GetChildren makes one)
 
 private:
+    friend class nMetaTagRecycler;
+
     bool RefusesChildren() const;                        // logs the refusal when the tag holds a value
     bool SurelyNotChild(const nMetaTag* tag) const;      // true only when tag is certainly not a child
 
     // Most tags hold a value and never get a child: the list is made when first asked for.
     nLinkedListId* m_children;
     nVariant       m_value;
+};
+
+// Takes over the tags of a tree being replaced and hands their slots out again, one for each new
+// tag, in the document order of the old tree: each old tag is destroyed just before its slot is
+// reused, while that memory is loaded anyway, instead of in a separate pass over the whole old tree
+// before the new one is built. Old tags are destroyed as by delete; the destructor deletes those
+// that were not reused. Tags of a no-delete list are left alone, as DeleteMetaTags leaves them.
+class nMetaTagRecycler
+{
+public:
+    explicit nMetaTagRecycler(nLinkedList& list);    // takes every entry of list and empties it
+    ~nMetaTagRecycler();                              // deletes the old tags not reused
+    nMetaTagRecycler(const nMetaTagRecycler&) = delete;
+    nMetaTagRecycler& operator=(const nMetaTagRecycler&) = delete;
+
+    nMetaTag* New();                                  // an unnamed pure tag, where an old one was when one is left; NULL when out of memory
+
+private:
+    nMetaTag* TakeNext();                             // the next old tag, its children queued and its list freed; NULL when none is left
+
+    static const int kMaxPending = 64;                // siblings waiting below deeper levels; deeper subtrees go at once
+    nLinkedListEntry* m_next;                         // the next old tag in document order
+    nLinkedListEntry* m_pending[kMaxPending];         // where each unfinished level goes on
+    int               m_pendingCount;
 };
 
 // Deletes every entry of list (nothing when the list is no-delete) and empties it, the last

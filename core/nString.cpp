@@ -801,6 +801,11 @@ float nStringToFloat(const char* begin, const char* end, bool allow_comma)
         scale += negative_exponent ? -exponent : exponent;
     }
 
+    return nStringDecimalToFloat(negative, mantissa, digits, scale);
+}
+
+float nStringDecimalToFloat(bool negative, uint64_t mantissa, int digits, int scale)
+{
     float sign = negative ? -1.0f : 1.0f;
     if (mantissa == 0)
         return sign * 0.0f;

@@ -130,6 +130,7 @@ const char* nStringFindChar(const char* text, char character, const char* end); 
 // character they do not accept.
 int32_t  nStringToInt(const char* text);                    // optional sign, decimal digits; wraps on overflow; NULL: 0
 float    nStringToFloat(const char* begin, const char* end, bool allow_comma); // end NULL: whole text; see nString.cpp
+float    nStringDecimalToFloat(bool negative, uint64_t mantissa, int digits, int scale); // nStringToFloat's rounding of mantissa * 10^scale, digits significant ones (at most 19)
 uint32_t nStringHash(const char* text);                     // h = h * 37 + signed byte, then | 1; NULL: 1
 
 template <class List>

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -175,6 +176,104 @@ TEST(NMLParser, FailedParseKeepsTheRootsParsedSoFar)
     std::string other = std::string(kHeader) + "<D=4>";
     EXPECT_TRUE(document.Parse(other.data(), static_cast<int32_t>(other.size())));
     EXPECT_EQ(nMLDump(document), "D=i4");
+}
+
+// A parse replaces whatever tree the document held, reusing its tags' memory as it goes: the new
+// tree is the same as in a fresh document, and tags the old tree does not own stay untouched.
+TEST(NMLParser, ParseReplacesAnyOldTree)
+{
+    nLogCapture log;
+    const std::string text = std::string(kHeader) +
+                             "<A=<B=1.5><S=\"a string longer than sixteen characters\"><Bin==2:1@\n+\n>>\n<C=<D=<E=-3>>>";
+    nMetaFile fresh;
+    ASSERT_TRUE(fresh.Parse(text.data(), static_cast<int32_t>(text.size())));
+    const std::string expected = nMLDump(fresh);
+
+    // Deeper than any parsed file and with a sibling at every level, so the walk of the old tree
+    // cannot keep a place for each level.
+    auto deep = [](nMetaFile& d) {
+        nMetaTag* tag = d.AddRoot(new nMetaTag("Deep"));
+        for (int i = 0; i < 300; ++i) {
+            tag->AddChild(new nMetaTag("Leaf", "another string longer than sixteen"));
+            tag = tag->AddChild(new nMetaTag("Level"), true);
+        }
+    };
+    auto parsed = [](const std::string& body, bool ok) {
+        return [body, ok](nMetaFile& d) {
+            std::string old = kHeader + body;
+            EXPECT_EQ(d.Parse(old.data(), static_cast<int32_t>(old.size())), ok) << body;
+        };
+    };
+    const struct {
+        const char*                     name;
+        std::function<void(nMetaFile&)> build;
+    } cases[] = {
+        {"empty", [](nMetaFile&) {}},
+        {"smaller", parsed("<X=1>", true)},
+        {"larger", parsed("<X=<Y=<Z=\"a string longer than sixteen characters\">>><W==4:3@\n+++\n><V=2>\n<U=<T=1>>", true)},
+        {"same", parsed(text.substr(strlen(kHeader)), true)},
+        {"deep", deep},
+        {"failed", parsed("<X=1><Y=<Z=2>", false)},
+    };
+    for (const auto& c : cases) {
+        nMetaFile document;
+        c.build(document);
+        ASSERT_TRUE(document.Parse(text.data(), static_cast<int32_t>(text.size()))) << c.name;
+        EXPECT_EQ(nMLDump(document), expected) << c.name;
+    }
+
+    // Tags of a no-delete list, and a tag taken out of the tree, belong to the caller.
+    nMetaFile document;
+    nMetaTag* kept = document.AddRoot(new nMetaTag("Kept"));
+    ASSERT_TRUE(document.UnlinkRoot(kept));
+    nMetaTag* owner = document.AddRoot(new nMetaTag("Owner"));
+    owner->GetChildren().SetNoDelete(true);
+    nMetaTag* borrowed = owner->AddChild(new nMetaTag("Borrowed", 5));
+    document.AddRoot(new nMetaTag("After", "a string longer than sixteen characters"));
+    ASSERT_TRUE(document.Parse(text.data(), static_cast<int32_t>(text.size())));
+    EXPECT_EQ(nMLDump(document), expected);
+    EXPECT_EQ(kept->GetName(), "Kept");
+    EXPECT_EQ(borrowed->GetName(), "Borrowed");
+    int32_t value = 0;
+    EXPECT_TRUE(borrowed->GetValue().GetInt(&value));
+    EXPECT_EQ(value, 5);
+    delete kept;
+    delete borrowed;
+}
+
+// Number values read as the string readers read the same token: integers wrap as nStringToInt
+// does, floats round as nStringToFloat does, whatever the count of digits and the point's place.
+TEST(NMLParser, NumbersReadAsTheStringReadersReadThem)
+{
+    nLogCapture log;
+    std::mt19937 rng(7);
+    for (int i = 0; i < 4000; ++i) {
+        std::string token = rng() % 2 ? "-" : "";
+        int digits = 1 + static_cast<int>(rng() % 24);
+        int point = static_cast<int>(rng() % (digits + 2)) - 1;   // -1: none; digits: after the last
+        bool zeros = rng() % 4 == 0;
+        for (int d = 0; d < digits; ++d) {
+            if (d == point)
+                token += '.';
+            token += static_cast<char>('0' + (zeros && d < digits / 2 ? 0 : rng() % 10));
+        }
+        if (point == digits)
+            token += '.';
+        std::string text = std::string(kHeader) + "<N=" + token + ">";
+        nMetaFile document;
+        ASSERT_TRUE(document.Parse(text.data(), static_cast<int32_t>(text.size()))) << token;
+        const nVariant& value = document.FindPath("N;")->GetValue();
+        if (point >= 0) {
+            float read = 0.0f;
+            ASSERT_TRUE(value.GetFloat(&read)) << token;
+            float expected = nStringToFloat(token.data(), token.data() + token.size(), true);
+            EXPECT_EQ(memcmp(&read, &expected, sizeof(float)), 0) << token;
+        } else {
+            int32_t read = 0;
+            ASSERT_TRUE(value.GetInt(&read)) << token;
+            EXPECT_EQ(read, nStringToInt(token.c_str())) << token;
+        }
+    }
 }
 
 TEST(NMLParser, LoadReportsMissingFiles)
