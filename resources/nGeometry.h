@@ -189,6 +189,7 @@ private:
     void FreeMaterials();
     bool ReadChunks(nMetaFile* document, nMetaTag* root);  // false: malformed, already reported
     nGeometry* LoadProxy(const char* name);                // NULL when refused or not loadable
+    void SmoothVertexNormals(nTangentFrame* frames);       // vertex normals from the tables; frames: tangent frames too
     static void PrefaultLargeArray(void* data, size_t bytes); // fresh pages mapped in one call rather than one fault each
 
     nString      m_name;

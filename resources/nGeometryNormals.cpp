@@ -61,10 +61,15 @@ void NormaliseRun(nVector* v, uint32_t count)
         v[i] = nVector(v[i].x * inverse[i], v[i].y * inverse[i], v[i].z * inverse[i], 1.0f);
 }
 
-// Up to kNormaliseRun tangent sums scaled to unit length like NormaliseRun; each bitangent is
-// its normal cross the tangent.
+// Up to kNormaliseRun tangent sums made orthogonal to their corners' unit normals and scaled to
+// unit length like NormaliseRun; each bitangent is its normal cross the tangent.
 void FinishFrameRun(nTangentFrame* frames, const nVector* normals, uint32_t count)
 {
+    for (uint32_t i = 0; i < count; ++i)
+    {
+        const nVector sum = frames[i].tangent;
+        frames[i].tangent = sum - normals[i] * normals[i].Dot(sum);
+    }
     float inverse[kNormaliseRun];
     InverseLengths(&frames[0].tangent, 2, count, inverse);
     for (uint32_t i = 0; i < count; ++i)
@@ -73,6 +78,66 @@ void FinishFrameRun(nTangentFrame* frames, const nVector* normals, uint32_t coun
         frames[i].tangent = nVector(t.x * inverse[i], t.y * inverse[i], t.z * inverse[i], 1.0f);
         frames[i].bitangent = normals[i].Cross(frames[i].tangent);
     }
+}
+
+// One walk over the corners of every polygon, each summing over the polygons at its vertex:
+// with kNormals the normals of those within the threshold of its own polygon's, with kFrames
+// their tangents, each turned to the side of its own polygon's. The sums are finished (normals
+// before the frames built around them) in runs while still cached. Without kNormals the normals
+// must be complete already.
+template<bool kNormals, bool kFrames>
+void WalkCorners(const nGeometry& g, const float* thresholdOf, uint32_t slots, nVector* normals, nTangentFrame* frames)
+{
+    float threshold = -1.0f;
+    uint32_t binding = 0, finished = 0;
+    for (uint32_t j = 0; j < g.polygonCount; ++j)
+    {
+        const nPolygon& p = g.polygons[j];
+        nVector nj, tj;
+        if (kNormals)
+        {
+            const float d = thresholdOf[p.material < slots ? p.material : 0];
+            if (d <= 1.0f) threshold = d;   // above 1: no material, the previous threshold holds
+            nj = g.polygonNormals[j];
+        }
+        if (kFrames) tj = g.polygonTangents[j].tangent;
+        for (uint32_t c = 0; c < p.count; ++c, ++binding)
+        {
+            const nVertexPolygons& head = g.vertexPolygons[p.bindings[c]];
+            float nx = 0.0f, ny = 0.0f, nz = 0.0f, tx = 0.0f, ty = 0.0f, tz = 0.0f;
+            for (uint32_t k = 0; k < head.count; ++k)
+            {
+                const int32_t q = head.polygons[k];
+                if (kNormals)
+                {
+                    const nVector& nk = g.polygonNormals[q];
+                    if (nk.x * nj.x + nk.y * nj.y + nk.z * nj.z > threshold)
+                    {
+                        nx += nk.x;
+                        ny += nk.y;
+                        nz += nk.z;
+                    }
+                }
+                if (kFrames)
+                {
+                    const nVector& tk = g.polygonTangents[q].tangent;
+                    const float sign = tk.x * tj.x + tk.y * tj.y + tk.z * tj.z < 0.0f ? -1.0f : 1.0f;
+                    tx += sign * tk.x;
+                    ty += sign * tk.y;
+                    tz += sign * tk.z;
+                }
+            }
+            if (kNormals) normals[binding] = nVector(nx, ny, nz);
+            if (kFrames) frames[binding].tangent = nVector(tx, ty, tz);
+        }
+        for (; binding - finished >= kNormaliseRun; finished += kNormaliseRun)
+        {
+            if (kNormals) NormaliseRun(normals + finished, kNormaliseRun);
+            if (kFrames) FinishFrameRun(frames + finished, normals + finished, kNormaliseRun);
+        }
+    }
+    if (kNormals) NormaliseRun(normals + finished, binding - finished);
+    if (kFrames) FinishFrameRun(frames + finished, normals + finished, binding - finished);
 }
 }
 
@@ -192,6 +257,11 @@ void nGeometry::ComputeVertexNormal(bool force)
     // A forced computation follows edited vertices: the tangent frames must follow them too.
     ComputePolygonTangent(force);
     BuildVertexPolygonTable();
+    SmoothVertexNormals(0);
+}
+
+void nGeometry::SmoothVertexNormals(nTangentFrame* frames)
+{
     *g_log << "Compute vertex normal for " << m_name.GetCStr() << ".\n";
     if (bindingCount == 0)
     {
@@ -223,35 +293,10 @@ void nGeometry::ComputeVertexNormal(bool force)
         float d = material ? nClamp(material->maxSmoothingAngle, -1.0f, 1.0f) : 2.0f;
         thresholdOf[m] = d == 1.0f ? -1.0f : d;   // 2: no material, the previous threshold holds
     }
-    float threshold = -1.0f;
-    nVector* out = vertexNormals;
-    nVector* unscaled = vertexNormals;   // sums written but not yet normalised
-    for (uint32_t j = 0; j < polygonCount; ++j)
-    {
-        const nPolygon& p = polygons[j];
-        const float d = thresholdOf[p.material < slots ? p.material : 0];
-        if (d <= 1.0f) threshold = d;
-        const nVector nj = polygonNormals[j];
-        for (uint32_t c = 0; c < p.count; ++c, ++out)
-        {
-            const nVertexPolygons& head = vertexPolygons[p.bindings[c]];
-            float sx = 0.0f, sy = 0.0f, sz = 0.0f;
-            for (uint32_t k = 0; k < head.count; ++k)
-            {
-                const nVector& nk = polygonNormals[head.polygons[k]];
-                if (nk.x * nj.x + nk.y * nj.y + nk.z * nj.z > threshold)
-                {
-                    sx += nk.x;
-                    sy += nk.y;
-                    sz += nk.z;
-                }
-            }
-            *out = nVector(sx, sy, sz);
-        }
-        for (; out - unscaled >= (ptrdiff_t)kNormaliseRun; unscaled += kNormaliseRun)
-            NormaliseRun(unscaled, kNormaliseRun);
-    }
-    NormaliseRun(unscaled, (uint32_t)(out - unscaled));
+    if (frames)
+        WalkCorners<true, true>(*this, thresholdOf, slots, vertexNormals, frames);
+    else
+        WalkCorners<true, false>(*this, thresholdOf, slots, vertexNormals, 0);
     delete[] thresholdOf;
 }
 
@@ -273,41 +318,23 @@ void nGeometry::ComputeVertexTangent(bool force)
         *g_log << "[!] " << "ComputeVertexTangent() pol_binding_count member wasn't set! Check that the importer updates this flag.\n";
         CountBindings();
     }
-    // The frames are built around the vertex normals, which must exist first.
-    ComputeVertexNormal(false);
     delete[] vertexTangents;
     vertexTangents = 0;
-    if (!polygonTangents || !vertexPolygons || !vertexNormals || bindingCount == 0) return;
-    vertexTangents = AllocateArray<nTangentFrame>(bindingCount);
-    if (!vertexTangents)
+    nTangentFrame* frames = 0;
+    if (polygonTangents && vertexPolygons && bindingCount > 0)
     {
-        *g_log << "[!] " << "nGeometry::ComputeVertexTangent() failed to allocate buffer!\n";
+        frames = AllocateArray<nTangentFrame>(bindingCount);
+        if (!frames) *g_log << "[!] " << "nGeometry::ComputeVertexTangent() failed to allocate buffer!\n";
+    }
+    // The frames are built around the vertex normals: missing ones come from the same walk.
+    if (!vertexNormals)
+    {
+        SmoothVertexNormals(frames);
+        if (frames && vertexNormals) vertexTangents = frames;
+        else delete[] frames;
         return;
     }
-    uint32_t binding = 0;
-    uint32_t unscaled = 0;   // first binding whose frame is not finished
-    for (uint32_t i = 0; i < polygonCount; ++i)
-    {
-        const nPolygon& p = polygons[i];
-        const nVector ti = polygonTangents[i].tangent;
-        for (uint32_t c = 0; c < p.count; ++c, ++binding)
-        {
-            const nVertexPolygons& head = vertexPolygons[p.bindings[c]];
-            float sx = 0.0f, sy = 0.0f, sz = 0.0f;
-            for (uint32_t k = 0; k < head.count; ++k)
-            {
-                const nVector& tk = polygonTangents[head.polygons[k]].tangent;
-                float sign = tk.x * ti.x + tk.y * ti.y + tk.z * ti.z < 0.0f ? -1.0f : 1.0f;
-                sx += sign * tk.x;
-                sy += sign * tk.y;
-                sz += sign * tk.z;
-            }
-            const nVector sum(sx, sy, sz);
-            const nVector& n = vertexNormals[binding];
-            vertexTangents[binding].tangent = sum - n * n.Dot(sum);
-        }
-        for (; binding - unscaled >= kNormaliseRun; unscaled += kNormaliseRun)
-            FinishFrameRun(vertexTangents + unscaled, vertexNormals + unscaled, kNormaliseRun);
-    }
-    FinishFrameRun(vertexTangents + unscaled, vertexNormals + unscaled, binding - unscaled);
+    if (!frames) return;
+    WalkCorners<false, true>(*this, 0, 0, vertexNormals, frames);
+    vertexTangents = frames;
 }
