@@ -9,6 +9,7 @@
 #include "engine/hub/nOrvex.h"
 #include "resources/nResourceLoader.h"
 #include "scene/nCamera.h"
+#include "scene/nItemBlockPool.h"
 #include "scene/nItemTags.h"
 #include "scene/nScene.h"
 
@@ -301,6 +302,41 @@ nMetaTag* nObject::Serialize(nMetaFile* document)
 }
 
 // Managed object.
+
+namespace {
+
+// Reachable until the process ends, so that an object deleted by a static destructor still
+// finds it.
+nItemBlockPool& ObjectPool()
+{
+    static nItemBlockPool* pool = new nItemBlockPool(sizeof(nMObject));
+    return *pool;
+}
+
+bool Pooled(std::size_t size, std::align_val_t alignment)
+{
+    return size == sizeof(nMObject) && (std::size_t)alignment <= nItemBlockPool::kAlignment;
+}
+
+}
+
+void* nMObject::operator new(std::size_t size, std::align_val_t alignment)
+{
+    void* block = operator new(size, alignment, std::nothrow);
+    if (!block) throw std::bad_alloc();
+    return block;
+}
+
+void* nMObject::operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept
+{
+    return Pooled(size, alignment) ? ObjectPool().Take() : ::operator new(size, alignment, std::nothrow);
+}
+
+void nMObject::operator delete(void* block, std::size_t size, std::align_val_t alignment) noexcept
+{
+    if (Pooled(size, alignment)) ObjectPool().Give(block);
+    else ::operator delete(block, alignment);
+}
 
 nMObject::nMObject(nScene* scene)
     : nMItem(scene), m_object(scene ? scene->GetEngine() : 0)

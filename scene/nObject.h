@@ -1,7 +1,9 @@
 #ifndef N_OBJECT_H
 #define N_OBJECT_H
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "core/nBounds.h"
 #include "core/nCountedArray.h"
@@ -84,6 +86,12 @@ class nMObject : public nMItem
 public:
     explicit nMObject(nScene* scene);
     ~nMObject() override;
+
+    // Objects of this exact size come from a pool of aligned blocks (nItemBlockPool), larger
+    // derived ones from the heap; the nothrow forms give NULL when out of memory.
+    static void* operator new(std::size_t size, std::align_val_t alignment);
+    static void* operator new(std::size_t size, std::align_val_t alignment, const std::nothrow_t&) noexcept;
+    static void  operator delete(void* block, std::size_t size, std::align_val_t alignment) noexcept;
 
     void Evaluate() override {}
     void UpdateTransform() override {}
