@@ -1,5 +1,6 @@
 #include "resources/nResourceCache.h"
 
+#include <cstring>
 #include <new>
 
 namespace
@@ -11,6 +12,12 @@ T* WalkForName(const nList<nSharedPtr<T>>& list, const nString& key)
     for (nListNode<nSharedPtr<T>>* node = list.GetHead(); node; node = node->next)
         if (node->value.IsValid() && node->value->GetName() == key) return node->value.Get();
     return 0;
+}
+
+// Whether the string holds exactly the length characters of text.
+bool HasText(const nString& string, const char* text, size_t length)
+{
+    return string.GetCStr() && (size_t)string.GetLength() == length && std::memcmp(string.GetCStr(), text, length) == 0;
 }
 
 template<class T>
@@ -102,13 +109,14 @@ template<class T>
 T* nResourceCache::NameIndex::FindAsNamed(const nList<nSharedPtr<T>>& list, const char* name)
 {
     if (!name || !*name || !Current(list)) return 0;
+    const size_t length = std::strlen(name);
     const uint32_t hash = nStringHash(name);
     for (uint32_t i = hash & m_mask; m_slots[i].resource; i = (i + 1) & m_mask)
     {
         const Slot& slot = m_slots[i];
         // The slot's own copy says whether the text is normalised; the entry must still carry it.
-        if (slot.hash == hash && slot.normalized && slot.name == name
-            && static_cast<T*>(slot.resource)->GetName() == slot.name)
+        if (slot.hash == hash && slot.normalized && HasText(slot.name, name, length)
+            && HasText(static_cast<T*>(slot.resource)->GetName(), name, length))
             return static_cast<T*>(slot.resource);
     }
     return 0;

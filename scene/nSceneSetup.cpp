@@ -1,8 +1,7 @@
 // The scene's set-up and reset sequences, the geometry clean-up of set-up, and its groups.
 
-#include <algorithm>
+#include <cstdint>
 #include <new>
-#include <utility>
 #include <vector>
 
 #include "core/nLog.h"
@@ -106,23 +105,34 @@ void Optimize(nScene* scene, nGeometry* geometry, int32_t depth)
 
 void nScene::OptimizeGeometries(int32_t minimumLeafPolygons)
 {
-    // Each geometry once, in the order of its first object; thousands of objects often share a
-    // few hundred geometries. The objects keep them alive meanwhile: nothing is deleted while
-    // the scene sets up.
-    std::vector<std::pair<nGeometry*, size_t>> uses;
+    // Each geometry once, in the order of its first object: thousands of objects often share a
+    // few hundred geometries, told apart here by an open-addressed set of their addresses. The
+    // objects keep them alive meanwhile: nothing is deleted while the scene sets up.
+    std::vector<nGeometry*> order;
+    std::vector<const nGeometry*> seen(64, nullptr);
+    size_t mask = seen.size() - 1;
     for (ItemNode* n = m_allItems.GetHead(); n; n = n->next) {
         nObject* object = nMObject::FromItem(n->value);
-        if (object && object->GetGeometry().IsValid()) uses.emplace_back(object->GetGeometry().Get(), uses.size());
+        nGeometry* geometry = object ? object->GetGeometry().Get() : 0;
+        if (!geometry) continue;
+        size_t i = (reinterpret_cast<uintptr_t>(geometry) >> 4) & mask;
+        while (seen[i] && seen[i] != geometry) i = (i + 1) & mask;
+        if (seen[i]) continue;
+        seen[i] = geometry;
+        order.push_back(geometry);
+        if (2 * order.size() > seen.size()) {
+            std::vector<const nGeometry*> grown(seen.size() * 2, nullptr);
+            const size_t grownMask = grown.size() - 1;
+            for (const nGeometry* g : order) {
+                size_t j = (reinterpret_cast<uintptr_t>(g) >> 4) & grownMask;
+                while (grown[j]) j = (j + 1) & grownMask;
+                grown[j] = g;
+            }
+            seen.swap(grown);
+            mask = grownMask;
+        }
     }
-    std::sort(uses.begin(), uses.end());
-    uses.erase(std::unique(uses.begin(), uses.end(),
-                           [](const std::pair<nGeometry*, size_t>& a, const std::pair<nGeometry*, size_t>& b) {
-                               return a.first == b.first;
-                           }),
-               uses.end());
-    std::sort(uses.begin(), uses.end(),
-              [](const std::pair<nGeometry*, size_t>& a, const std::pair<nGeometry*, size_t>& b) { return a.second < b.second; });
-    for (const std::pair<nGeometry*, size_t>& use : uses) Optimize(this, use.first, 0);
+    for (nGeometry* geometry : order) Optimize(this, geometry, 0);
 }
 
 // Groups.
