@@ -5,6 +5,7 @@
 
 #include "core/nList.h"
 #include "scene/nAnimationSource.h"
+#include "scene/nPrefetch.h"
 
 class nMetaFile;
 class nMetaTag;
@@ -46,6 +47,11 @@ public:
     bool IsPlaying() const                           { return m_sources.GetCount() > 0; }
     bool IsDone() const;                             // every playing source is done (true with none)
 
+    // Asks the cache early for one level of what Update reads, for walks over many players:
+    // 0 the player's own line, 1 the first playing source's list node, 2 its reference, 3
+    // the source. A level is read only through the ones before it, which should be in by then.
+    void PrefetchForUpdate(int32_t level) const;
+
     nAnimationSourceList&  GetSourceList()           { return m_sources; }
     nList<nMotion*>&       GetMotions()              { return m_motions; }  // owned: motions added here die with the player
 
@@ -58,5 +64,26 @@ private:
     nAnimationSourceList m_sources;                  // in start order
     float*               m_accumulators;             // kChannelCount weights while Update runs, else NULL
 };
+
+inline void nAnimationPlayer::PrefetchForUpdate(int32_t level) const
+{
+    if (level <= 0) {
+        nPrefetch(&m_sources);
+        return;
+    }
+    nAnimationSourceList::List::Node* node = m_sources.GetHead();
+    if (!node) return;
+    if (level == 1) {
+        nPrefetch(node);
+        return;
+    }
+    nAnimationSourceList::Reference reference = node->value;
+    if (!reference) return;
+    if (level == 2) {
+        nPrefetch(reference);
+        return;
+    }
+    if (nAnimationSource* source = reference->Get()) nPrefetch(source);
+}
 
 #endif

@@ -35,9 +35,9 @@ nItem::nItem(nOrvex* engine)
       m_position(0, 0, 0, 1),
       m_rotation(0, 0, 0, 1),
       m_scale(1, 1, 1, 1),
-      m_target(0, 0, 1, 1),
       m_opacity(1.0f),
-      m_managedItem(0)
+      m_managedItem(0),
+      m_target(0, 0, 1, 1)
 {
     MarkDirty();
 }
@@ -57,6 +57,7 @@ nItem::~nItem()
 
 void nItem::SetFlag(uint32_t bits, bool on)
 {
+    bits &= ~(uint32_t)ItemFlagDirty;   // the dirty bits follow the matrices only
     if (on) m_flags |= bits;
     else m_flags &= ~bits;
 }
@@ -160,17 +161,25 @@ void nItem::SetTarget(const nVector* point)
     MarkDirty();
 }
 
+// A node is only ever cleaned after its ancestors (a rebuild brings the parent up to date
+// first, SetMatrix asks for the parent's inverse), so a node whose world matrix is stale has a
+// stale subtree: marking stops there. Moving every item of a deep chain then marks the chain
+// once, not once per item.
+
 void nItem::MarkDirty()
 {
+    const bool wasClean = !(m_flags & ItemFlagWorldDirty);
     m_flags |= ItemFlagDirty;
-    for (nList<nItem*>::Node* n = m_children.GetHead(); n; n = n->next) n->value->MarkWorldDirty();
+    if (wasClean)
+        for (nList<nItem*>::Node* n = m_children.GetHead(); n; n = n->next) n->value->MarkWorldDirty();
 }
 
 void nItem::MarkWorldDirty()
 {
+    if (m_flags & ItemFlagWorldDirty) return;
     m_flags |= ItemFlagWorldDirty | ItemFlagInverseDirty;
     // Large subtrees are memory-bound: ask for every child before descending into the first.
-    for (nList<nItem*>::Node* n = m_children.GetHead(); n; n = n->next) __builtin_prefetch(n->value, 1);
+    for (nList<nItem*>::Node* n = m_children.GetHead(); n; n = n->next) nPrefetch(n->value);
     for (nList<nItem*>::Node* n = m_children.GetHead(); n; n = n->next) n->value->MarkWorldDirty();
 }
 

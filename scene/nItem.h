@@ -6,6 +6,7 @@
 #include "core/nList.h"
 #include "core/nMatrix.h"
 #include "core/nMetaFile.h"
+#include "scene/nPrefetch.h"
 
 class nOrvex;
 class nMItem;
@@ -24,6 +25,14 @@ enum nItemFlag : uint32_t
     ItemFlagInverseDirty     = 0x20,   // the inverse world matrix must be rebuilt
     ItemFlagBone             = 0x40,   // drives a bone of a skinned object
     ItemFlagDirty            = ItemFlagLocalDirty | ItemFlagWorldDirty | ItemFlagInverseDirty
+};
+
+// Groups of an item's lines that a walk over many items may ask for ahead (nItem::Prefetch).
+enum nItemPrefetch : uint32_t
+{
+    ItemPrefetchWorld      = 0x1,   // world and previous world matrices
+    ItemPrefetchComponents = 0x2,   // position, rotation, scale and the engine
+    ItemPrefetchRebuild    = 0x4    // what a rebuild of the local matrix reads and writes, components included
 };
 
 // The transform node of the 3D scene graph: position, Euler rotation, scale and pivot, a
@@ -57,7 +66,7 @@ public:
     float            GetOpacity() const              { return m_opacity; }
     void             SetOpacity(float opacity)       { m_opacity = opacity; }
     uint32_t         GetFlags() const                { return m_flags; }
-    void             SetFlag(uint32_t bits, bool on); // raw: a changed HasTarget or LinkOnlyPosition takes effect after MarkDirty
+    void             SetFlag(uint32_t bits, bool on); // raw: a changed HasTarget or LinkOnlyPosition takes effect after MarkDirty; dirty bits are ignored
     nItem*           GetParent() const               { return m_parent; }
     const nList<nItem*>& GetChildren() const         { return m_children; }
     nMItem*          GetManagedItem() const          { return m_managedItem; }   // NULL for a free node
@@ -92,6 +101,10 @@ public:
     void MarkDirty();                                // local, world and inverse of this item; world and inverse of every descendant
     void MarkWorldDirty();                           // world and inverse of this item and every descendant
 
+    // Asks the cache early for the lines of a group (nItemPrefetch bits), for walks over many
+    // items: the flags and children line always.
+    void Prefetch(uint32_t what) const;
+
     // "Item" NML.
     bool      Deserialize(nMetaFile* document, nMetaTag* tag);
     nMetaTag* Serialize(nMetaFile* document) const;  // NULL (logged) when out of memory
@@ -100,28 +113,44 @@ protected:
     void UpdateLocalMatrix();                        // only when the local bit is set
 
     // The fields every world-matrix update touches come first, so that one update reads as
-    // few cache lines as possible; the rest follow in their usual order.
+    // few cache lines as possible; then what a rebuild of the local matrix and the scene's
+    // frame walks read, in one run of lines; the rest follow.
     uint32_t      m_flags;                           // nItemFlag bits
     nItem*        m_parent;
     nList<nItem*> m_children;                        // attach order
     alignas(64) nMatrix4 m_world;                    // world and local each fill one cache line; a child reads
     nMatrix4      m_local;                           // its parent's first two
+    nMatrix4      m_previousWorld;                   // written by every evaluation
     nOrvex*       m_engine;
     int32_t       m_rotationOrder;
     nVector       m_position;
     nVector       m_rotation;
     nVector       m_scale;
-    nMatrix3      m_rotationMatrix;
-    nMetaFile     m_registry;
-    nMatrix4      m_previousWorld;
-    nMatrix4      m_inverseWorld;
     nMatrix4      m_pivot;
-    nVector       m_target;
+    nMatrix3      m_rotationMatrix;
     float         m_opacity;
     nMItem*       m_managedItem;
+    nMetaFile     m_registry;
+    nMatrix4      m_inverseWorld;
+    nVector       m_target;
 
 private:
     void RebuildWorldMatrix();                       // the work of UpdateWorldMatrix once a bit is set
 };
+
+inline void nItem::Prefetch(uint32_t what) const
+{
+    nPrefetch(&m_flags);
+    if (what & ItemPrefetchWorld) {
+        nPrefetch(&m_world);
+        nPrefetch(&m_previousWorld);
+    }
+    if (what & (ItemPrefetchComponents | ItemPrefetchRebuild)) nPrefetch(&m_engine);
+    if (what & ItemPrefetchRebuild) {
+        nPrefetch(&m_local);
+        nPrefetch(&m_pivot.m[15]);
+        nPrefetch(&m_rotationMatrix.m[8]);
+    }
+}
 
 #endif

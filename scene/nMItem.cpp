@@ -61,19 +61,19 @@ void SetComponent(nVector& v, int32_t i, float value)
 }
 
 nMItem::nMItem(nScene* scene)
-    : m_active(true),
-      m_scene(scene),
-      m_item(0),
-      m_kind(ManagedItemNone),
-      m_initialRecorded(false),
+    : m_item(0),
       m_physicItem(0),
-      m_uid(-1),
-      m_priority(0.5f),
-      m_helper(false),
+      m_events(nItemScriptEventDispatcher::GetDefault()),
       m_flags(0),
+      m_kind(ManagedItemNone),
       m_logicRate(15.0f),
       m_logicAccumulator(0.0f),
-      m_events(nItemScriptEventDispatcher::GetDefault()),
+      m_active(true),
+      m_helper(false),
+      m_initialRecorded(false),
+      m_scene(scene),
+      m_uid(-1),
+      m_priority(0.5f),
       m_links{0, 0, 0, 0, 0, 0},
       m_deleteRaised(false)
 {

@@ -134,23 +134,25 @@ public:
 protected:
     void SetNode(nItem* node, int32_t kind);                      // for the kind's constructor
 
-    bool      m_active;
-    nScene*   m_scene;
+    // What the scene's frame walks read of every item comes first, next to the bases' own
+    // fields, so that a walk reads few lines of an item; the rest follow.
     nItem*    m_item;
-    int32_t   m_kind;
-    bool      m_initialRecorded;
-    nMatrix4  m_initialMatrix;
     nPhysicItem* m_physicItem;
-    nString   m_name;
-    int32_t   m_uid;
-    float     m_priority;
-    bool      m_helper;
+    nItemScriptEventDispatcher* m_events;
     uint32_t  m_flags;
+    int32_t   m_kind;
     float     m_logicRate;
     float     m_logicAccumulator;
+    bool      m_active;
+    bool      m_helper;
+    bool      m_initialRecorded;
+    nScene*   m_scene;
+    int32_t   m_uid;
+    float     m_priority;
+    nString   m_name;
+    nMatrix4  m_initialMatrix;
     nMatrix4  m_logicMatrix;
     nMatrix4  m_previousLogicMatrix;
-    nItemScriptEventDispatcher* m_events;
 
 private:
     friend class nScene;

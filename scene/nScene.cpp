@@ -13,6 +13,7 @@
 #include "scene/nGroup.h"
 #include "scene/nItem.h"
 #include "scene/nObject.h"
+#include "scene/nPrefetch.h"
 #include "scene/nTrigger.h"
 #include "script/iface/nScriptEventDispatcher.h"
 #include "script/iface/nScriptUnit.h"
@@ -28,9 +29,17 @@ const char* const kTimerLabels[SceneTimerCount] = {
 
 const float kMaxFrameTime = 0.2f;       // seconds: the longest step the scene takes
 const float kMinimumLogicRate = 0.1f;   // logic events per second
-const int32_t kPrefetchDistance = 8;    // items ahead of the walk
+const int32_t kPrefetchDistance = 8;    // items ahead of the deletion flush
 const int32_t kPrefetchItemLines = 8;   // cache lines of an item asked for ahead
 const int32_t kPrefetchNodeLines = 10;  // cache lines of its transform node
+// A walk asks for what it reads in levels, each through pointers read at the level before:
+// level l for the item step * (kPrefetchLevels - l) places ahead. A level must arrive before
+// the next one reads it, so the step is about a memory latency's worth of items: short
+// where a walk does much per item, long where it does little.
+const int32_t kPrefetchLevels = 4;
+const int32_t kStepLight = 16;   // a few loads per item
+const int32_t kStepMedium = 8;   // a matrix or a command per item
+const int32_t kStepHeavy = 4;    // animation mixing per item
 
 nPhysicWorldFactory g_physicWorldFactory = 0;
 
@@ -52,6 +61,7 @@ void WalkAsItStands(nList<nMItem*>& list, F f)
 // The first unit of the item whose class defines OnLogicUpdate, or NULL.
 nScriptUnit* LogicUnit(nMItem* item)
 {
+    if (!item->HasCachedEvent(nManagerScriptUnit::CachedOnLogicUpdate)) return 0;
     for (nList<nScriptUnit*>::Node* n = item->GetScriptUnits().GetHead(); n; n = n->next)
         if (static_cast<nManagerScriptUnit*>(n->value)->GetCached(nManagerScriptUnit::CachedOnLogicUpdate))
             return n->value;
@@ -348,9 +358,9 @@ void nScene::FlushDeletionQueue()
         for (int32_t i = 0; i < kPrefetchDistance && ahead; ++i) ahead = ahead->next;
         if (ahead) {
             const char* next = reinterpret_cast<const char*>(ahead->value);
-            for (int32_t line = 0; line < kPrefetchItemLines; ++line) __builtin_prefetch(next + 64 * line);
+            for (int32_t line = 0; line < kPrefetchItemLines; ++line) nPrefetch(next + 64 * line);
             if (const char* node = reinterpret_cast<const char*>(ahead->value->m_item))
-                for (int32_t line = 0; line < kPrefetchNodeLines; ++line) __builtin_prefetch(node + 64 * line);
+                for (int32_t line = 0; line < kPrefetchNodeLines; ++line) nPrefetch(node + 64 * line);
         }
         NotifyListeners(SceneEventItemDeleting, &item);
         if (item->m_item && item->m_item == m_currentCamera) m_currentCamera = 0;
@@ -453,32 +463,21 @@ bool nScene::Snapshot(ItemArray& array, nList<nMItem*>& list, uint32_t version)
 
 // Calls f on every item of the list, from the head up to the item that was the tail when the
 // walk began: items added meanwhile wait for the next walk. Nothing leaves the scene's lists
-// while the evaluation walks them.
-template<class F>
-void nScene::Walk(ItemArray& array, nList<nMItem*>& list, uint32_t version, F f)
+// while the evaluation walks them. The items and what they point at lie far apart in memory:
+// ahead(item, level) asks for one level of what f will read of an item further down.
+template<int32_t Step, class P, class F>
+void nScene::Walk(ItemArray& array, nList<nMItem*>& list, uint32_t version, P ahead, F f)
 {
     if (!Snapshot(array, list, version)) {
         WalkAsItStands(list, f);
         return;
     }
-    // The items and their nodes lie far apart in memory: the next ones are asked for early,
-    // the items first and their nodes once the items are in.
     const int32_t count = array.count;
     nMItem* const* items = array.items;
     for (int32_t i = 0; i < count; ++i) {
-        if (i + 2 * kPrefetchDistance < count) {
-            const char* ahead = reinterpret_cast<const char*>(items[i + 2 * kPrefetchDistance]);
-            for (int32_t line = 0; line < kPrefetchItemLines; ++line) __builtin_prefetch(ahead + 64 * line);
-        }
-        if (i + kPrefetchDistance < count) {
-            const char* node = reinterpret_cast<const char*>(items[i + kPrefetchDistance]->m_item);
-            if (node)
-                for (int32_t line = 0; line < kPrefetchNodeLines; ++line) __builtin_prefetch(node + 64 * line);
-        }
-        if (i + kPrefetchDistance / 2 < count) {
-            // Changes to a node reach its children through the child list.
-            const nItem* node = items[i + kPrefetchDistance / 2]->m_item;
-            if (node && node->GetChildren().GetHead()) __builtin_prefetch(node->GetChildren().GetHead());
+        for (int32_t level = 0; level < kPrefetchLevels; ++level) {
+            const int32_t at = i + Step * (kPrefetchLevels - level);
+            if (at < count) ahead(items[at], level);
         }
         f(items[i]);
     }
@@ -495,9 +494,16 @@ void nScene::Evaluate(uint32_t flags)
     if (!m_deletionHeld) FlushDeletionQueue();
     m_evaluating = true;
 
-    Walk(m_allWalk, m_allItems, m_allVersion, [](nMItem* item) {
-        if (nItem* node = item->m_item) node->SetPreviousWorldMatrix(node->GetWorldMatrix());
-    });
+    Walk<kStepMedium>(m_allWalk, m_allItems, m_allVersion,
+         [](nMItem* item, int32_t level) {
+             if (level == 0) nPrefetch(&item->m_item);
+             else if (level == 1 && item->m_item) item->m_item->Prefetch(ItemPrefetchWorld);
+             else if (level == 2 && item->m_item && (item->m_item->GetFlags() & (ItemFlagLocalDirty | ItemFlagWorldDirty)))
+                 item->m_item->Prefetch(ItemPrefetchRebuild);
+         },
+         [](nMItem* item) {
+             if (nItem* node = item->m_item) node->SetPreviousWorldMatrix(node->GetWorldMatrix());
+         });
 
     nTimer& script = m_timers[SceneTimerScript];
     script.BeginFrame();
@@ -515,36 +521,78 @@ void nScene::Evaluate(uint32_t flags)
         m_timers[SceneTimerPhysic].Start();
         if (m_physicWorld) m_physicWorld->Step(dt);
         m_timers[SceneTimerPhysic].Stop();
-        Walk(m_activeWalk, m_activeItems, m_activeVersion, [](nMItem* item) {
-            nPhysicItem* body = item->m_physicItem;
-            if (!body || !item->m_item || body->GetMode() != PhysicItemDynamic) return;
-            nMatrix4 m;
-            body->GetMotionMatrix(&m);
-            item->m_item->SetMatrix(m);
-        });
+        // Bodies come from the scene's world only, so without one no item has a body.
+        if (m_physicWorld)
+            Walk<kStepLight>(m_activeWalk, m_activeItems, m_activeVersion,
+                 [](nMItem* item, int32_t level) {
+                     if (level == 0) nPrefetch(&item->m_physicItem);
+                     else if (level == 2 && item->m_physicItem) nPrefetch(item->m_physicItem);
+                 },
+                 [](nMItem* item) {
+                     nPhysicItem* body = item->m_physicItem;
+                     if (!body || !item->m_item || body->GetMode() != PhysicItemDynamic) return;
+                     nMatrix4 m;
+                     body->GetMotionMatrix(&m);
+                     item->m_item->SetMatrix(m);
+                 });
     }
 
     if (flags & SceneEvaluateTrigger) nTrigger::TestScene(this);
 
-    Walk(m_activeWalk, m_activeItems, m_activeVersion, [dt](nMItem* item) { nACEManager::Advance(item, dt); });
+    Walk<kStepMedium>(m_activeWalk, m_activeItems, m_activeVersion,
+         [](nMItem* item, int32_t level) {
+             if (level == 0) {
+                 item->PrefetchUnit();
+                 nPrefetch(&item->m_item);
+             } else if (level == 1) {
+                 item->PrefetchCurrentRecord();
+                 // Every node: a command on an ancestor marks it through the child lists.
+                 if (item->m_item) item->m_item->Prefetch(item->IsCommandListDone() ? 0 : ItemPrefetchComponents);
+             } else if (level == 2 && item->m_item) {
+                 if (nListNode<nItem*>* child = item->m_item->GetChildren().GetHead()) nPrefetch(child);
+             }
+         },
+         [dt](nMItem* item) { nACEManager::Advance(item, dt); });
 
     if (flags & SceneEvaluateScript) {
         script.Start(true);
-        Walk(m_activeWalk, m_activeItems, m_activeVersion, [](nMItem* item) {
-            if (item->m_events) item->m_events->OnUpdate(item);
-        });
+        Walk<kStepHeavy>(m_activeWalk, m_activeItems, m_activeVersion,
+             [](nMItem* item, int32_t level) {
+                 if (level == 0) nPrefetch(&item->m_events);
+                 item->PrefetchUnits(level);
+             },
+             [](nMItem* item) {
+                 if (item->m_events) item->m_events->OnUpdate(item);
+             });
         m_timers[SceneTimerLogicCallback].Start();
         RunLogic(dt);
         m_timers[SceneTimerLogicCallback].Stop();
         script.Stop();
     }
 
-    Walk(m_activeWalk, m_activeItems, m_activeVersion, [](nMItem* item) { item->Evaluate(); });
-    Walk(m_activeWalk, m_activeItems, m_activeVersion, [this, flags](nMItem* item) { UpdateItem(item, item->m_item, flags); });
+    Walk<kStepLight>(m_activeWalk, m_activeItems, m_activeVersion,
+         [](nMItem* item, int32_t level) {
+             if (level == 0) nPrefetch(item);
+         },
+         [](nMItem* item) { item->Evaluate(); });
+    Walk<kStepHeavy>(m_activeWalk, m_activeItems, m_activeVersion,
+         [](nMItem* item, int32_t level) {
+             if (level == 0) nPrefetch(&item->m_item);
+             else if (level == 1 && item->m_item) item->m_item->Prefetch(ItemPrefetchComponents);
+             else if (level == 2 && item->m_item) {
+                 if (nListNode<nItem*>* child = item->m_item->GetChildren().GetHead()) nPrefetch(child);
+             }
+             item->PrefetchForUpdate(level);
+         },
+         [this, flags](nMItem* item) { UpdateItem(item, item->m_item, flags); });
     if (nObject::GetSkinnedCount() > 0)
-        Walk(m_activeWalk, m_activeItems, m_activeVersion, [](nMItem* item) {
-            if (nObject* object = nMObject::FromItem(item)) object->UpdateSkinning();
-        });
+        Walk<kStepLight>(m_activeWalk, m_activeItems, m_activeVersion,
+             [](nMItem* item, int32_t level) {
+                 if (level == 0) nPrefetch(item);
+             },
+             [](nMItem* item) {
+                 if (nObject* object = nMObject::FromItem(item)) object->UpdateSkinning();
+             });
 
     m_evaluating = false;
     m_timers[SceneTimerEvaluate].Stop();
@@ -552,7 +600,12 @@ void nScene::Evaluate(uint32_t flags)
 
 void nScene::RunLogic(float dt)
 {
-    Walk(m_activeWalk, m_activeItems, m_activeVersion, [dt](nMItem* item) {
+    Walk<kStepLight>(m_activeWalk, m_activeItems, m_activeVersion,
+         [](nMItem* item, int32_t level) {
+             if (level == 0) nPrefetch(&item->GetScriptUnits());
+             else if (level == 2 && item->GetScriptUnits().GetHead()) nPrefetch(item->GetScriptUnits().GetHead());
+         },
+         [dt](nMItem* item) {
         if (!LogicUnit(item)) return;
         float rate = item->m_logicRate >= kMinimumLogicRate ? item->m_logicRate : kMinimumLogicRate;
         float period = 1.0f / rate;
@@ -575,7 +628,14 @@ void nScene::RunLogic(float dt)
 
     // The displayed transform lies between the last two logic states: t = 0 shows the
     // current one, t = 1 the previous one. Bodies place their items themselves.
-    Walk(m_activeWalk, m_activeItems, m_activeVersion, [](nMItem* item) {
+    Walk<kStepLight>(m_activeWalk, m_activeItems, m_activeVersion,
+         [](nMItem* item, int32_t level) {
+             if (level == 0) {
+                 nPrefetch(&item->GetScriptUnits());
+                 nPrefetch(&item->m_physicItem);
+             }
+         },
+         [](nMItem* item) {
         if (item->m_physicItem || !item->m_item || !LogicUnit(item)) return;
         float t = item->m_logicAccumulator * item->m_logicRate;
         if (!(t >= 0.0f)) t = 0.0f;

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/nList.h"
+#include "scene/nPrefetch.h"
 
 // Built-in command codes; every vocabulary defines its own codes from 0 upward.
 enum nACEBuiltin
@@ -55,6 +56,11 @@ public:
     const CommandList& GetCommandList() const { return m_commands; }
     Record*            GetCurrentRecord() const { return m_current; }
     Record*            GetLoopStart() const     { return m_loopStart; }
+
+    // Ask the cache early for what Advance reads, for walks over many units: the unit's own
+    // line, then (once that is in) the record that runs next.
+    void PrefetchUnit() const               { nPrefetch(&m_current); }
+    void PrefetchCurrentRecord() const      { if (m_current) nPrefetch(m_current); }
 
 private:
     friend class nACEManager;
