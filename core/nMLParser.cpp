@@ -19,21 +19,37 @@
 
 namespace {
 
-// Bit 0: ends an identifier; bit 1: ends an identifier unless dashes are allowed.
-struct IdentifierTable {
-    uint8_t stop[256];
-    IdentifierTable()
+// What each character is to the scanners.
+enum : uint8_t {
+    kStop = 1,          // ends an identifier
+    kStopUnlessDash = 2,// ends an identifier unless dashes are allowed
+    kBlank = 4,         // skipped between tokens
+    kSlash = 8,         // may start a comment
+};
+
+struct CharTable {
+    uint8_t kind[256];
+    CharTable()
     {
-        memset(stop, 0, sizeof(stop));
+        memset(kind, 0, sizeof(kind));
         const char* always = " \t\r\n\"()*+,/:;<=>";
         for (const char* c = always; *c; ++c)
-            stop[static_cast<uint8_t>(*c)] = 1;
-        stop[static_cast<uint8_t>('-')] = 2;
+            kind[static_cast<uint8_t>(*c)] = kStop;
+        kind[static_cast<uint8_t>('-')] = kStopUnlessDash;
+        for (const char* c = " \t\r\n"; *c; ++c)
+            kind[static_cast<uint8_t>(*c)] |= kBlank;
+        kind[static_cast<uint8_t>('/')] |= kSlash;
     }
 };
-const IdentifierTable kIdentifier;
+const CharTable kChars;
 
-inline bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+// ScanSkipBlanks, with the usual case of nothing to skip decided inline.
+inline const char* SkipBlanks(const char* p, const char* end)
+{
+    if (p < end && !(kChars.kind[static_cast<uint8_t>(*p)] & (kBlank | kSlash)))
+        return p;
+    return ScanSkipBlanks(p, end);
+}
 
 }  // namespace
 
@@ -71,8 +87,23 @@ const char* ScanQuotedEnd(const char* p, const char* end)
 
 const char* ScanIdentifierEnd(const char* p, const char* end, bool allow_dash)
 {
-    const uint8_t mask = allow_dash ? 1 : 3;
-    while (p < end && !(kIdentifier.stop[static_cast<uint8_t>(*p)] & mask))
+    const uint8_t mask = allow_dash ? kStop : kStop | kStopUnlessDash;
+#if defined(__SSE2__)
+    // Every character that can end an identifier is below 'A': sixteen characters at a time up
+    // to such a character, which the table then judges.
+    const __m128i highest = _mm_set1_epi8(0x40);
+    while (end - p >= 16) {
+        __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        unsigned low = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(chunk, highest), chunk)));
+        for (; low; low &= low - 1) {
+            const char* q = p + __builtin_ctz(low);
+            if (kChars.kind[static_cast<uint8_t>(*q)] & mask)
+                return q;
+        }
+        p += 16;
+    }
+#endif
+    while (p < end && !(kChars.kind[static_cast<uint8_t>(*p)] & mask))
         ++p;
     return p;
 }
@@ -98,12 +129,26 @@ const char* ScanBlockCommentEnd(const char* p, const char* end)
 const char* ScanSkipBlanks(const char* p, const char* end)
 {
     while (p < end) {
-        char c = *p;
-        if (IsBlank(c)) {
+        uint8_t kind = kChars.kind[static_cast<uint8_t>(*p)];
+        if (kind & kBlank) {
+#if defined(__SSE2__)
+            // A run of blanks, sixteen characters at a time.
+            if (end - p >= 16) {
+                __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+                __m128i blank = _mm_or_si128(
+                    _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8(' ')), _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\t'))),
+                    _mm_or_si128(_mm_cmpeq_epi8(chunk, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(chunk, _mm_set1_epi8('\n'))));
+                unsigned other = ~static_cast<unsigned>(_mm_movemask_epi8(blank)) & 0xFFFFu;
+                p += other ? __builtin_ctz(other) : 16;
+                continue;
+            }
+#endif
             ++p;
-        } else if (c == '/' && end - p >= 2 && p[1] == '/') {
+        } else if (!(kind & kSlash) || end - p < 2) {
+            break;
+        } else if (p[1] == '/') {
             p = ScanLineEnd(p + 2, end);
-        } else if (c == '/' && end - p >= 2 && p[1] == '*') {
+        } else if (p[1] == '*') {
             p = ScanBlockCommentEnd(p, end);
         } else {
             break;
@@ -661,7 +706,7 @@ bool ParseInclude(nMetaTag* tag, const char*& p, const char* end, int32_t depth)
 
 bool nMetaFile::ParseTag(nMetaTag* tag, const char* cursor, const char* end, const char** out_cursor, int32_t depth)
 {
-    const char* p = ScanSkipBlanks(cursor, end);
+    const char* p = SkipBlanks(cursor, end);
     bool ok = false;
     if (out_cursor)
         *out_cursor = p;
@@ -670,7 +715,7 @@ bool nMetaFile::ParseTag(nMetaTag* tag, const char* cursor, const char* end, con
     const char* name_end = ScanIdentifierEnd(p + 1, end, false);
     if (!SetTagName(tag, p + 1, name_end))
         return false;
-    p = ScanSkipBlanks(name_end, end);
+    p = SkipBlanks(name_end, end);
     if (p >= end) {
         MetaTagError("Mangled definition, metatag '", tag);
     } else if (*p == '>') {
@@ -681,7 +726,7 @@ bool nMetaFile::ParseTag(nMetaTag* tag, const char* cursor, const char* end, con
     } else {
         ++p;
         for (;;) {
-            p = ScanSkipBlanks(p, end);
+            p = SkipBlanks(p, end);
             if (p >= end) {
                 MetaTagError("Mangled definition, metatag '", tag);
                 break;
@@ -769,7 +814,7 @@ bool nMetaFile::ParseTag(nMetaTag* tag, const char* cursor, const char* end, con
                 }
                 if (!SetStringValue(tag, p + 1, close))
                     break;
-                p = ScanSkipBlanks(close + 1, end);
+                p = SkipBlanks(close + 1, end);
                 if (p >= end) {
                     MetaTagError("Unexpected EOF after string declaration, metatag '", tag);
                 } else if (*p != '>') {
@@ -783,7 +828,7 @@ bool nMetaFile::ParseTag(nMetaTag* tag, const char* cursor, const char* end, con
             bool is_true = StartsWith(p, end, "True", 4);
             if (is_true || StartsWith(p, end, "False", 5)) {
                 tag->GetValue().SetBool(is_true);
-                p = ScanSkipBlanks(p + (is_true ? 4 : 5), end);
+                p = SkipBlanks(p + (is_true ? 4 : 5), end);
                 if (p >= end || *p != '>') {
                     MetaTagError("Unexpected trailing expression following value, metatag '", tag);
                 } else {
@@ -836,7 +881,7 @@ bool nMetaFile::Parse(const char* text, int32_t length)
             *g_log << "[*] Unknown NML header version identification method.\n";
         }
         ok = true;
-        for (p = ScanSkipBlanks(p, end); p < end; p = ScanSkipBlanks(p, end)) {
+        for (p = SkipBlanks(p, end); p < end; p = SkipBlanks(p, end)) {
             if (*p != '<') {
                 // Nothing else reports a stray character between top-level tags.
                 *g_log << "[!] In file '" << FileName() << "': Unexpected '"

@@ -121,16 +121,11 @@ inline void PrefetchTag(const void* entry)
 
 nMetaTag::~nMetaTag()
 {
-    if (m_children && m_children->GetTail())
-        PrefetchTag(m_children->GetTail());
-    // Tags of a parsed document lie in document order, and they are deleted backwards: the tags
-    // just below this one in memory are the next ones to go.
-    const char* below = reinterpret_cast<const char*>(this);
-    for (int i = 2; i <= 6; ++i)
-        __builtin_prefetch(below - i * static_cast<std::ptrdiff_t>(sizeof(nMetaTag)));
     // The value goes with its own destructor.
     if (m_children)
     {
+        if (m_children->GetTail())
+            PrefetchTag(m_children->GetTail());
         DeleteMetaTags(*m_children);
         m_children->~nLinkedListId();
         g_listPool.Give(m_children);
@@ -155,6 +150,11 @@ void DeleteMetaTags(nLinkedList& list)
         nLinkedListEntry* previous = entry->GetPrev();
         if (previous)
             PrefetchTag(previous);
+        // Tags of a parsed document lie in document order, and they are deleted backwards: the
+        // tags just below this one in memory are the next ones to go.
+        const char* below = reinterpret_cast<const char*>(entry);
+        for (int i = 2; i <= 6; ++i)
+            __builtin_prefetch(below - i * static_cast<std::ptrdiff_t>(sizeof(nMetaTag)));
         delete entry;
         entry = previous;
     }
@@ -199,6 +199,10 @@ nMetaTag* nMetaTagRecycler::TakeNext()
     m_next = next;
     if (m_next)
         PrefetchTag(m_next);
+    // A parsed tree lies in document order: the tags after the next one start loading too.
+    const char* ahead = reinterpret_cast<const char*>(tag) + 12 * sizeof(nMetaTag);
+    __builtin_prefetch(ahead, 1);
+    __builtin_prefetch(ahead + 64, 1);
     return tag;
 }
 
@@ -213,7 +217,7 @@ nMetaTag* nMetaTagRecycler::New()
     }
     if (!old)
         return new (std::nothrow) nMetaTag();
-    old->~nMetaTag();
+    old->nMetaTag::~nMetaTag();
     return ::new (static_cast<void*>(old)) nMetaTag();
 }
 

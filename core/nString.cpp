@@ -382,13 +382,30 @@ void nString::Set(const char* begin, const char* end)
     }
     // The text ends at the end of the range or at a NUL inside it.
     if (end - begin <= kLocalLength) {
-        for (const char* p = begin; p < end; ++p) {
-            if (!*p) {
-                end = p;
+        // Copied in place first (every byte is read before any is written, so the range may lie
+        // in the own text), then measured up to the first NUL, a word at a time.
+        size_t size = static_cast<size_t>(end - begin);
+        char* old = IsLocal() ? nullptr : m_heap;
+        char old_kind = m_local[kLocalLength];
+        CopyShort(m_local, begin, size);
+        m_local[size] = '\0';
+        uint64_t words[2];
+        std::memcpy(words, m_local, sizeof(words));
+        size_t length = 0;
+        for (uint64_t word : words) {
+            uint64_t zero = (word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull;
+            if (zero) {
+                length += static_cast<size_t>(__builtin_ctzll(zero)) >> 3;   // the lowest flagged byte is exact
                 break;
             }
+            length += 8;
         }
-    } else if (const void* nul = std::memchr(begin, '\0', static_cast<size_t>(end - begin))) {
+        DeleteHeapText(old, old_kind);
+        m_size = static_cast<uint32_t>(length) | kLocalBit;
+        m_hash = 0;
+        return;
+    }
+    if (const void* nul = std::memchr(begin, '\0', static_cast<size_t>(end - begin))) {
         end = static_cast<const char*>(nul);
     }
     Assign(begin, static_cast<int32_t>(end - begin));

@@ -112,6 +112,31 @@ TEST(StringState, SelfAssignmentAndSettingFromOwnText)
     EXPECT_EQ(s.GetLength(), 3);
 }
 
+// A range sets the text up to its end or to a NUL inside it, whatever the string held before,
+// also when the range lies in the string's own text.
+TEST(StringState, RangesStopAtTheirEndOrANul)
+{
+    const std::string source = "abcdefghijklmnopqrstuvwxyz0123456789ABCD";
+    for (const char* before : {static_cast<const char*>(nullptr), "short", "a text longer than sixteen"}) {
+        for (size_t length = 1; length <= source.size(); ++length) {
+            for (size_t nul = 0; nul <= length; ++nul) {   // length: no NUL in the range
+                std::string range = source.substr(0, length);
+                if (nul < length)
+                    range[nul] = '\0';
+                nString s(before);
+                s.Set(range.data(), range.data() + length);
+                EXPECT_EQ(s.GetLength(), static_cast<int32_t>(nul)) << length << " " << nul;
+                ASSERT_NE(s.GetCStr(), nullptr);
+                EXPECT_EQ(std::string(s.GetCStr()), range.substr(0, nul)) << length << " " << nul;
+                EXPECT_EQ(s, nString(range.substr(0, nul).c_str())) << length << " " << nul;
+            }
+            nString own(source.c_str());
+            own.Set(own.GetCStr() + 1, own.GetCStr() + 1 + length - 1);
+            EXPECT_EQ(std::string(own.GetCStr() ? own.GetCStr() : ""), source.substr(1, length - 1)) << length;
+        }
+    }
+}
+
 TEST(StringFormat, FormatsAndKeepsAtMost1023Characters)
 {
     EXPECT_STREQ(nString::Format("%s-%d-%.2f", "a", 42, 1.5).GetCStr(), "a-42-1.50");
