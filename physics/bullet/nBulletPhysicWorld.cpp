@@ -99,8 +99,11 @@ bool nBulletPhysicWorld::Init()
 {
     if (m_world) return true;
     btDefaultCollisionConstructionInfo info;
-    info.m_defaultMaxPersistentManifoldPoolSize = 4096;
-    info.m_defaultMaxCollisionAlgorithmPoolSize = 4096;
+    // Pools of a size that a small game fills: Bullet clears them when the world is made, which
+    // took as long as reading a small scene at 4096, and it takes contacts and pair algorithms
+    // beyond them from the heap.
+    info.m_defaultMaxPersistentManifoldPoolSize = 512;
+    info.m_defaultMaxCollisionAlgorithmPoolSize = 512;
     info.m_useEpaPenetrationAlgorithm = 1;
     m_configuration = new btDefaultCollisionConfiguration(info);
     m_dispatcher = new btCollisionDispatcher(m_configuration);
