@@ -144,21 +144,24 @@ bool nVariant::SetString(const char* begin, const char* end)
 
 void nVariant::SetInt(int32_t value)
 {
-    FreePayload();
+    if (m_type != TagType_None)   // a value without a type holds nothing to free
+        FreePayload();
     m_payload.integer = value;
     m_type = TagType_Integer;
 }
 
 void nVariant::SetBool(bool value)
 {
-    FreePayload();
+    if (m_type != TagType_None)
+        FreePayload();
     m_payload.boolean = value;
     m_type = TagType_Bool;
 }
 
 void nVariant::SetFloat(float value)
 {
-    FreePayload();
+    if (m_type != TagType_None)
+        FreePayload();
     m_payload.real = value;
     m_type = TagType_Real;
 }
