@@ -24,60 +24,101 @@ inline nVector Unit(const nVector& v)
 // Corners whose sums are normalised together, while they are still in the first-level cache.
 const uint32_t kNormaliseRun = 256;
 
-// inverse[i] = 1 / (length of (x, y, z) of v[i * stride]), or 0 for a length below 1e-6. Square
-// roots and divisions dominate the per-corner work and each ends a long chain of sums: done here
-// for a run of corners at once, four lanes at a time, they overlap instead. The lanes do the very
-// operations of the scalar form in the same order, so the results are the same to the bit.
-void InverseLengths(const nVector* v, uint32_t stride, uint32_t count, float* inverse)
+// 1 / the length of v, or 0 for a length below 1e-6.
+inline float InverseLength(const nVector& v)
+{
+    float len = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    return len >= 0.000001f ? 1.0f / len : 0.0f;
+}
+
+inline void FinishFrame(nTangentFrame& frame, const nVector& n)
+{
+    const nVector t = frame.tangent - n * n.Dot(frame.tangent);
+    const float inv = InverseLength(t);
+    frame.tangent = nVector(t.x * inv, t.y * inv, t.z * inv, 1.0f);
+    frame.bitangent = n.Cross(frame.tangent);
+}
+
+// Square roots and divisions dominate the finishing of a corner and each ends a long chain of
+// sums: done for a run of corners at once, four lanes at a time, they overlap instead. The lanes
+// do the very operations of the scalar forms above in the same order, so the results are the
+// same to the bit.
+#if defined(__SSE__)
+struct nLanes
+{
+    __m128 x, y, z;
+};
+
+// x, y and z of v[0], v[stride], v[2 * stride], v[3 * stride].
+inline nLanes LoadLanes(const nVector* v, uint32_t stride)
+{
+    __m128 a = _mm_loadu_ps(&v[0].x), b = _mm_loadu_ps(&v[stride].x);
+    __m128 c = _mm_loadu_ps(&v[2 * stride].x), d = _mm_loadu_ps(&v[3 * stride].x);
+    _MM_TRANSPOSE4_PS(a, b, c, d);
+    return nLanes{a, b, c};
+}
+
+// The lanes back as four vectors with w = 1.
+inline void StoreLanes(nVector* v, uint32_t stride, nLanes l)
+{
+    __m128 w = _mm_set1_ps(1.0f);
+    _MM_TRANSPOSE4_PS(l.x, l.y, l.z, w);
+    _mm_storeu_ps(&v[0].x, l.x);
+    _mm_storeu_ps(&v[stride].x, l.y);
+    _mm_storeu_ps(&v[2 * stride].x, l.z);
+    _mm_storeu_ps(&v[3 * stride].x, w);
+}
+
+inline __m128 Dot(const nLanes& a, const nLanes& b)
+{
+    return _mm_add_ps(_mm_add_ps(_mm_mul_ps(a.x, b.x), _mm_mul_ps(a.y, b.y)), _mm_mul_ps(a.z, b.z));
+}
+
+// As InverseLength: a length below 1e-6 scales by 0.
+inline nLanes ScaledToUnit(const nLanes& v)
+{
+    const __m128 len = _mm_sqrt_ps(Dot(v, v));
+    const __m128 inv = _mm_and_ps(_mm_cmpge_ps(len, _mm_set1_ps(0.000001f)), _mm_div_ps(_mm_set1_ps(1.0f), len));
+    return nLanes{_mm_mul_ps(v.x, inv), _mm_mul_ps(v.y, inv), _mm_mul_ps(v.z, inv)};
+}
+#endif
+
+// Sums of corners scaled to unit length, w = 1 (a length below 1e-6 gives zero).
+void NormaliseRun(nVector* v, uint32_t count)
 {
     uint32_t i = 0;
 #if defined(__SSE__)
-    const __m128 kMin = _mm_set1_ps(0.000001f), kOne = _mm_set1_ps(1.0f);
-    for (; i + 4 <= count; i += 4)
-    {
-        __m128 x = _mm_loadu_ps(&v[i * stride].x);
-        __m128 y = _mm_loadu_ps(&v[(i + 1) * stride].x);
-        __m128 z = _mm_loadu_ps(&v[(i + 2) * stride].x);
-        __m128 w = _mm_loadu_ps(&v[(i + 3) * stride].x);
-        _MM_TRANSPOSE4_PS(x, y, z, w);
-        const __m128 len = _mm_sqrt_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(x, x), _mm_mul_ps(y, y)), _mm_mul_ps(z, z)));
-        _mm_storeu_ps(inverse + i, _mm_and_ps(_mm_cmpge_ps(len, kMin), _mm_div_ps(kOne, len)));
-    }
+    for (; i + 4 <= count; i += 4) StoreLanes(v + i, 1, ScaledToUnit(LoadLanes(v + i, 1)));
 #endif
     for (; i < count; ++i)
     {
-        const nVector& a = v[i * stride];
-        float len = std::sqrt(a.x * a.x + a.y * a.y + a.z * a.z);
-        inverse[i] = len >= 0.000001f ? 1.0f / len : 0.0f;
+        const float inv = InverseLength(v[i]);
+        v[i] = nVector(v[i].x * inv, v[i].y * inv, v[i].z * inv, 1.0f);
     }
 }
 
-// Sums of up to kNormaliseRun corners scaled to unit length, w = 1 (a length below 1e-6 gives zero).
-void NormaliseRun(nVector* v, uint32_t count)
-{
-    float inverse[kNormaliseRun];
-    InverseLengths(v, 1, count, inverse);
-    for (uint32_t i = 0; i < count; ++i)
-        v[i] = nVector(v[i].x * inverse[i], v[i].y * inverse[i], v[i].z * inverse[i], 1.0f);
-}
-
-// Up to kNormaliseRun tangent sums made orthogonal to their corners' unit normals and scaled to
-// unit length like NormaliseRun; each bitangent is its normal cross the tangent.
+// Tangent sums made orthogonal to their corners' unit normals and scaled to unit length like
+// NormaliseRun; each bitangent is its normal cross the tangent.
 void FinishFrameRun(nTangentFrame* frames, const nVector* normals, uint32_t count)
 {
-    for (uint32_t i = 0; i < count; ++i)
+    uint32_t i = 0;
+#if defined(__SSE__)
+    for (; i + 4 <= count; i += 4)
     {
-        const nVector sum = frames[i].tangent;
-        frames[i].tangent = sum - normals[i] * normals[i].Dot(sum);
+        const nLanes sum = LoadLanes(&frames[i].tangent, 2);
+        const nLanes n = LoadLanes(normals + i, 1);
+        const __m128 d = Dot(n, sum);
+        const nLanes t = ScaledToUnit(nLanes{_mm_sub_ps(sum.x, _mm_mul_ps(n.x, d)),
+                                             _mm_sub_ps(sum.y, _mm_mul_ps(n.y, d)),
+                                             _mm_sub_ps(sum.z, _mm_mul_ps(n.z, d))});
+        const nLanes b{_mm_sub_ps(_mm_mul_ps(n.y, t.z), _mm_mul_ps(n.z, t.y)),
+                       _mm_sub_ps(_mm_mul_ps(n.z, t.x), _mm_mul_ps(n.x, t.z)),
+                       _mm_sub_ps(_mm_mul_ps(n.x, t.y), _mm_mul_ps(n.y, t.x))};
+        StoreLanes(&frames[i].tangent, 2, t);
+        StoreLanes(&frames[i].bitangent, 2, b);
     }
-    float inverse[kNormaliseRun];
-    InverseLengths(&frames[0].tangent, 2, count, inverse);
-    for (uint32_t i = 0; i < count; ++i)
-    {
-        const nVector& t = frames[i].tangent;
-        frames[i].tangent = nVector(t.x * inverse[i], t.y * inverse[i], t.z * inverse[i], 1.0f);
-        frames[i].bitangent = normals[i].Cross(frames[i].tangent);
-    }
+#endif
+    for (; i < count; ++i) FinishFrame(frames[i], normals[i]);
 }
 
 // One walk over the corners of every polygon, each summing over the polygons at its vertex:
