@@ -108,11 +108,13 @@ TEST_F(NormalsTest, SmoothingThresholdAsACosine)
     }
 }
 
-TEST_F(NormalsTest, SphereNormalsPointOutward)
+// A unit sphere of quads between rings of latitude and triangles at the poles (vertex 0 north,
+// the last south); with uv, each corner gets (segment / segments, ring / rings).
+void BuildSphere(nGeometry& g, int rings, int segments, bool uv)
 {
-    const int rings = 16, segments = 32;
     std::vector<nVector> positions;
     std::vector<std::vector<int>> polys;
+    std::vector<std::vector<nVector2>> cornerUV;
     positions.push_back(nVector(0, 0, 1));
     for (int r = 1; r < rings; ++r)
         for (int s = 0; s < segments; ++s)
@@ -124,13 +126,37 @@ TEST_F(NormalsTest, SphereNormalsPointOutward)
     positions.push_back(nVector(0, 0, -1));
     const int south = (int)positions.size() - 1;
     auto at = [&](int r, int s) { return 1 + (r - 1) * segments + (s % segments); };
-    for (int s = 0; s < segments; ++s) polys.push_back({0, at(1, s), at(1, s + 1)});
+    auto st = [&](int r, int s) { return nVector2((float)s / segments, (float)r / rings); };
+    for (int s = 0; s < segments; ++s)
+    {
+        polys.push_back({0, at(1, s), at(1, s + 1)});
+        cornerUV.push_back({st(0, s), st(1, s), st(1, s + 1)});
+    }
     for (int r = 1; r < rings - 1; ++r)
-        for (int s = 0; s < segments; ++s) polys.push_back({at(r, s), at(r + 1, s), at(r + 1, s + 1), at(r, s + 1)});
-    for (int s = 0; s < segments; ++s) polys.push_back({at(rings - 1, s), south, at(rings - 1, s + 1)});
-
-    nGeometry g(&engine);
+        for (int s = 0; s < segments; ++s)
+        {
+            polys.push_back({at(r, s), at(r + 1, s), at(r + 1, s + 1), at(r, s + 1)});
+            cornerUV.push_back({st(r, s), st(r + 1, s), st(r + 1, s + 1), st(r, s + 1)});
+        }
+    for (int s = 0; s < segments; ++s)
+    {
+        polys.push_back({at(rings - 1, s), south, at(rings - 1, s + 1)});
+        cornerUV.push_back({st(rings - 1, s), st(rings, s), st(rings - 1, s + 1)});
+    }
     BuildMesh(g, positions, polys, {}, 1);
+    if (!uv) return;
+    g.uvSetCount = 1;
+    g.uvSets[0] = new nVector2[g.bindingCount];
+    uint32_t b = 0;
+    for (const std::vector<nVector2>& corners : cornerUV)
+        for (const nVector2& c : corners) g.uvSets[0][b++] = c;
+}
+
+TEST_F(NormalsTest, SphereNormalsPointOutward)
+{
+    const int rings = 16, segments = 32;
+    nGeometry g(&engine);
+    BuildSphere(g, rings, segments, false);
     nLogCapture cap;
     g.ComputeVertexNormal(false);
     ASSERT_NE(g.vertexNormals, nullptr);
@@ -143,6 +169,45 @@ TEST_F(NormalsTest, SphereNormalsPointOutward)
     }
     EXPECT_GT(worst, 0.999f);
     ExpectVector(g.vertexNormals[0], 0, 0, 1, "north pole");
+}
+
+TEST_F(NormalsTest, SphereTangentFramesFollowTheLongitude)
+{
+    // Thousands of corners, not a multiple of four: every corner, wherever it falls among those
+    // finished together, gets its own frame, with the tangent along its vertex's circle of latitude.
+    const int rings = 16, segments = 31;
+    nGeometry g(&engine);
+    BuildSphere(g, rings, segments, true);
+    AddNormalStage(g, &engine, 0, true);
+    nLogCapture cap;
+    g.ComputeVertexTangent(false);
+    ASSERT_NE(g.vertexTangents, nullptr);
+    ASSERT_NE(g.vertexNormals, nullptr);
+    ASSERT_EQ(g.bindingCount % 4, 2u);
+    const int south = (int)g.vertexCount - 1;
+    int checked = 0;
+    float side = 0.0f;
+    for (uint32_t i = 0; i < g.bindingCount; ++i)
+    {
+        const int v = g.bindings[i];
+        if (v == 0 || v == south) continue;   // the poles have no direction of latitude
+        const nVector& p = g.vertices[v];
+        const nVector east = nVector(-p.y, p.x, 0).Normalize();
+        const nTangentFrame& f = g.vertexTangents[i];
+        const nVector& n = g.vertexNormals[i];
+        SCOPED_TRACE("binding " + std::to_string(i));
+        EXPECT_GT(n.Dot(p), 0.99f);
+        EXPECT_NEAR(f.tangent.Length(), 1.0f, 1e-5f);
+        EXPECT_NEAR(f.tangent.Dot(n), 0.0f, 1e-5f);
+        const float along = f.tangent.Dot(east);
+        EXPECT_GT(std::fabs(along), 0.99f);
+        if (side == 0.0f) side = along;
+        EXPECT_GT(along * side, 0.0f);   // one hand for the whole sphere
+        const nVector b = n.Cross(f.tangent);
+        ExpectVector(f.bitangent, b.x, b.y, b.z, "bitangent");
+        ++checked;
+    }
+    EXPECT_EQ(checked, (int)g.bindingCount - 2 * segments);   // one corner of each pole triangle skipped
 }
 
 TEST_F(NormalsTest, QuadUsesItsFirstThreeCorners)
