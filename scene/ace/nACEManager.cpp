@@ -70,7 +70,21 @@ int32_t nACEManager::CompileCommandList(const char* text, nACEUnit* unit)
     }
 
     unit->ResetCommandList();
-    nACEUnit::CommandList& list = unit->m_commands;
+    // The records are read into a list and then copied into the unit's one block; a failed
+    // list keeps the records read before the error and stays done.
+    nList<nACECommand> records;
+    const int32_t result = Parse(text, records);
+    if (!unit->m_commands.Assign(records)) {
+        *g_log << "[!] " << "Failed to allocate ACE command record.\n";
+        return -1;
+    }
+    if (result < 0) return -1;
+    unit->m_current = unit->m_commands.GetHead();
+    return unit->m_commands.GetCount();
+}
+
+int32_t nACEManager::Parse(const char* text, nList<nACECommand>& list) const
+{
     const char* end = text + std::strlen(text);
     const char* p = ScanSkipBlanks(text, end);
 
@@ -141,7 +155,6 @@ int32_t nACEManager::CompileCommandList(const char* text, nACEUnit* unit)
         p = ScanSkipBlanks(p + 1, end);
     }
 
-    unit->m_current = list.GetHead();
     return list.GetCount();
 }
 

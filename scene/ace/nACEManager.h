@@ -4,8 +4,10 @@
 #include <cstdint>
 
 #include "core/nLinkedList.h"
+#include "core/nList.h"
 
 class nACEUnit;
+struct nACECommand;
 
 // One vocabulary entry; its id is the command name.
 class nACEDefine : public nLinkedListEntryId
@@ -54,6 +56,8 @@ public:
     const nACEDefine* FindDefine(const char* name) const;  // first entry of that name, or NULL
 
 private:
+    int32_t Parse(const char* text, nList<nACECommand>& list) const; // records appended; their count, or -1 (logged)
+
     bool          m_locked;
     nLinkedListId m_defines;               // owned, in definition order
 };

@@ -26,6 +26,29 @@ struct nACECommand
     nACECommand() : code(0), duration(0.0f), remaining(0.0f), parameters{0.0f, 0.0f, 0.0f} {}
 };
 
+// The records of one command list in one block, each linked to its neighbours like a list
+// node, so that running a list reads neighbouring memory and freeing it is one step.
+class nACECommandList
+{
+public:
+    typedef nListNode<nACECommand> Record;
+
+    nACECommandList() : m_records(0), m_count(0) {}
+    ~nACECommandList()                      { Clear(); }
+    nACECommandList(const nACECommandList&) = delete;
+    nACECommandList& operator=(const nACECommandList&) = delete;
+
+    int32_t GetCount() const                { return m_count; }
+    Record* GetHead() const                 { return m_count ? m_records : 0; }
+    Record* GetTail() const                 { return m_count ? m_records + m_count - 1 : 0; }
+    void    Clear();                                          // frees the block
+    bool    Assign(const nList<nACECommand>& records);        // a copy in list order; false (left empty) when out of memory
+
+private:
+    Record* m_records;
+    int32_t m_count;
+};
+
 // Executor of command lists: every object that runs them derives from it and performs its
 // vocabulary in ExecuteCommand, passing the codes it does not know to this base.
 //
@@ -35,8 +58,8 @@ struct nACECommand
 class nACEUnit
 {
 public:
-    typedef nList<nACECommand>     CommandList;
-    typedef nListNode<nACECommand> Record;
+    typedef nACECommandList         CommandList;
+    typedef nACECommandList::Record Record;
 
     nACEUnit();
     virtual ~nACEUnit();
