@@ -12,6 +12,7 @@
 #include "physics/nPhysicShape.h"
 #include "physics/nPhysicWorld.h"
 #include "scene/nItem.h"
+#include "scene/nItemTags.h"
 #include "scene/nScene.h"
 #include "script/iface/nScriptEventDispatcher.h"
 #include "script/iface/nScriptUnit.h"
@@ -23,7 +24,7 @@ const float kMinimumLogicRate = 0.1f;
 
 bool Named(const nMetaTag* tag, const char* name)
 {
-    return tag->GetName() == name;
+    return IsTagNamed(tag, name);
 }
 
 void Append(nMetaTag* parent, nMetaTag* child)
