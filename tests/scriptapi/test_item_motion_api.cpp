@@ -9,23 +9,16 @@
 
 #include <squirrel.h>
 
-#include "engine/hub/nOrvex.h"
 #include "scene/nItem.h"
 #include "scene/nMItem.h"
 #include "scene/nMotion.h"
 #include "scene/nScene.h"
 #include "script/nCObject.h"
-#include "script/nSquirrelVM.h"
-#include "scriptapi/nScriptAPI.h"
 #include "tests/scene/kit/nKitClock.h"
-#include "tests/support/nLogCapture.h"
+#include "tests/scriptapi/nScriptAPITestKit.h"
 #include "tests/support/nTempDir.h"
 
 namespace {
-
-typedef std::vector<std::string> Lines;
-
-const float kPi = 3.14159265f;
 
 // A motion whose channel runs linearly from 0 to slope * length over [0, length] seconds.
 nMotion* Ramp(const char* name, int32_t channel, float slope, float length)
@@ -38,15 +31,13 @@ nMotion* Ramp(const char* name, int32_t channel, float slope, float length)
     return motion;
 }
 
-class ItemMotionAPI : public ::testing::Test
+class ItemMotionAPI : public nScriptAPITest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(vm.Open());
-        v = vm.GetHandle();
-        RegisterScriptAPI(v);
-        scene = new nScene(&engine, &vm);
+        ASSERT_NO_FATAL_FAILURE(nScriptAPITest::SetUp());
+        CreateScene();
         box = scene->CreateObject("box", 0);
         table = scene->CreateObject("table", 0);
         lamp = scene->CreateTrigger("lamp");
@@ -64,37 +55,6 @@ protected:
         log.Clear();
     }
 
-    void TearDown() override { delete scene; }
-
-    void Hold(const char* name, void* native, int32_t type)
-    {
-        sq_pushroottable(v);
-        sq_pushstring(v, name, -1);
-        ASSERT_TRUE(ScriptPushNativeObject(v, native, type, false));
-        sq_newslot(v, -3, SQFalse);
-        sq_pop(v, 1);
-    }
-
-    // Runs a function body; what it returns as text, or the text of an uncaught error.
-    std::string Call(const std::string& body)
-    {
-        std::string wrapped = "try { " + body + "\n } catch (e) { return \"\" + e; } return \"\";";
-        SQInteger top = sq_gettop(v);
-        if (SQ_FAILED(sq_compilebuffer(v, wrapped.c_str(), wrapped.size(), "test", SQTrue))) return "compile error";
-        sq_pushroottable(v);
-        std::string out = "call failed";
-        const SQChar* s = 0;
-        if (SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQTrue)) && SQ_SUCCEEDED(sq_getstring(v, -1, &s))) out = s;
-        sq_settop(v, top);
-        return out;
-    }
-
-    std::string Run(const std::string& code)        { return Call(code); }    // "" when no error
-    void        Exec(const std::string& code)       { ASSERT_EQ(Run(code), "") << code; }
-    std::string Text(const std::string& expression) { return Call("return \"\" + (" + expression + ");"); }
-
-    float Number(const std::string& expression) { return std::stof(Text(expression)); }
-
     // One evaluation of the scene after a frame of the given seconds.
     void Frame(float seconds)
     {
@@ -107,22 +67,14 @@ protected:
         for (int i = 0; i < count; ++i) Frame(seconds);
     }
 
-    nItem* Node(nMItem* item) { return item->GetItem(); }
-
-    nLogCapture log;
-    nOrvex      engine;
-    nSquirrelVM vm{&engine};
-    HSQUIRRELVM v = 0;
-    nScene*     scene = 0;
-    nMItem*     box = 0;
-    nMItem*     table = 0;
-    nMItem*     lamp = 0;
+    nMItem* box = 0;
+    nMItem* table = 0;
+    nMItem* lamp = 0;
 };
 
 TEST_F(ItemMotionAPI, NamesAreRegisteredWithTheirParameterCounts)
 {
-    struct Case { const char* name; SQInteger params; };
-    const Case cases[] = {
+    const Function functions[] = {
         {"ItemGetMotion", 3}, {"ItemGetMotionFromIndex", 3}, {"ItemSetMotion", 8}, {"ItemMotionSlotSet", 8},
         {"ItemStopMotion", 2}, {"ItemMotionSlotStop", 3}, {"ItemIsMotionPlaying", 2}, {"ItemMotionSlotIsPlaying", 3},
         {"ItemIsMotionDone", 2}, {"ItemMotionSlotIsDone", 3}, {"ItemMotionSlotGetTime", 3}, {"ItemMotionSlotSetTime", 4},
@@ -135,17 +87,7 @@ TEST_F(ItemMotionAPI, NamesAreRegisteredWithTheirParameterCounts)
         {"ItemGetScriptInstanceFromClass", 3}, {"ItemGetScriptLogicFrequency", 2},
         {"ItemSetScriptLogicFrequency", 3}, {"ItemRegistrySetKey", 4}, {"ItemRegistryGetKey", 3},
     };
-    SQInteger top = sq_gettop(v);
-    for (const Case& c : cases) {
-        sq_pushroottable(v);
-        sq_pushstring(v, c.name, -1);
-        ASSERT_TRUE(SQ_SUCCEEDED(sq_get(v, -2))) << c.name;
-        ASSERT_EQ(sq_gettype(v, -1), OT_NATIVECLOSURE) << c.name;
-        SQUnsignedInteger params = 0, freeVars = 0;
-        ASSERT_TRUE(SQ_SUCCEEDED(sq_getclosureinfo(v, -1, &params, &freeVars)));
-        EXPECT_EQ((SQInteger)params, c.params) << c.name;
-        sq_settop(v, top);
-    }
+    ExpectFunctions(functions);
 }
 
 TEST_F(ItemMotionAPI, ArgumentErrorsPerKindOfArgument)
@@ -172,7 +114,7 @@ TEST_F(ItemMotionAPI, ArgumentErrorsPerKindOfArgument)
 TEST_F(ItemMotionAPI, CommandListMovesTheItemOverEvaluations)
 {
     Exec("ItemSetCommandList(box, \"toposition 1, 10, 0, 0; torotation 2, 0, 90, 0 + toscale 2, 3, 3, 3;\")");
-    EXPECT_EQ(Text("ItemIsCommandListDone(box)"), "false");
+    EXPECT_EQ(Eval("ItemIsCommandListDone(box)"), "false");
     Frames(5, 0.1f);
     EXPECT_NEAR(Node(box)->GetPosition().x, 5.0f, 1e-4f);
     Frames(5, 0.1f);
@@ -180,20 +122,20 @@ TEST_F(ItemMotionAPI, CommandListMovesTheItemOverEvaluations)
     Frames(10, 0.1f);
     EXPECT_NEAR(Node(box)->GetRotation().y, kPi / 4.0f, 1e-4f);      // degrees in the text
     EXPECT_NEAR(Node(box)->GetScale().x, 2.0f, 1e-4f);
-    EXPECT_EQ(Text("ItemIsCommandListDone(box)"), "false");
+    EXPECT_EQ(Eval("ItemIsCommandListDone(box)"), "false");
     Frames(10, 0.1f);
     EXPECT_NEAR(Node(box)->GetRotation().y, kPi / 2.0f, 1e-4f);
     EXPECT_NEAR(Node(box)->GetScale().z, 3.0f, 1e-4f);
-    EXPECT_EQ(Text("ItemIsCommandListDone(box)"), "true");
+    EXPECT_EQ(Eval("ItemIsCommandListDone(box)"), "true");
 
     // A looping list never finishes; a reset stops it where it stands.
     Exec("ItemSetCommandList(table, \"loop 0.001; offsetposition 1, 0, 2, 0; next 0.001;\")");
     Frames(30, 0.1f);
-    EXPECT_EQ(Text("ItemIsCommandListDone(table)"), "false");
+    EXPECT_EQ(Eval("ItemIsCommandListDone(table)"), "false");
     float y = Node(table)->GetPosition().y;
     EXPECT_GT(y, 2.5f);
     Exec("ItemResetCommandList(table)");
-    EXPECT_EQ(Text("ItemIsCommandListDone(table)"), "true");
+    EXPECT_EQ(Eval("ItemIsCommandListDone(table)"), "true");
     Frames(2, 0.1f);
     EXPECT_EQ(Node(table)->GetPosition().y, y);
     EXPECT_EQ(log.Lines(), Lines{});
@@ -204,7 +146,7 @@ TEST_F(ItemMotionAPI, BadCommandListLogsTheCompilerLineAndTheScriptGoesOn)
     Exec("ItemSetCommandList(box, \"toposition 1, 1, 2, 3;\")");
     Exec("ItemSetCommandList(box, \"jump 1, 2;\"); print(\"still running\")");
     EXPECT_EQ(log.Lines(), (Lines{"[!] Undefined ACE command 'jump'.\n", "[S] still running\n"}));
-    EXPECT_EQ(Text("ItemIsCommandListDone(box)"), "true");     // the old list is gone too
+    EXPECT_EQ(Eval("ItemIsCommandListDone(box)"), "true");     // the old list is gone too
     EXPECT_FALSE(vm.IsKilled());
 }
 
@@ -223,7 +165,7 @@ TEST_F(ItemMotionAPI, MotionLookupByNameAndIndex)
         {"ObjectIsValid(ItemMotionSlotGet(box, 0))", "false"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Text(c.expression), c.value) << c.expression;
+        EXPECT_EQ(Eval(c.expression), c.value) << c.expression;
 }
 
 // Slot 0 and slot 5 play the same way: the item has one set of sources.
@@ -233,16 +175,16 @@ TEST_F(ItemMotionAPI, MotionPlayedByScriptTurnsTheItemFromItsClockAtItsClockScal
         SCOPED_TRACE(slot);
         Exec("ItemStopMotion(box)");
         Node(box)->SetRotation(nVector(0.0f, 0.0f, 0.0f, 1.0f));
-        EXPECT_EQ(Text("ItemMotionSlotIsPlaying(box, " + std::string(slot) + ")"), "false");
+        EXPECT_EQ(Eval("ItemMotionSlotIsPlaying(box, " + std::string(slot) + ")"), "false");
         // Starts at 2 s, at twice the speed: after half a second of frames the clock reads 3 s.
         Exec("ItemSetMotion(box, " + std::string(slot) + ", ItemGetMotion(box, \"turn\"), 0.0, 1.0, 2.0, 2.0)");
-        EXPECT_EQ(Text("ItemIsMotionPlaying(box)"), "true");
+        EXPECT_EQ(Eval("ItemIsMotionPlaying(box)"), "true");
         Frame(0.25f);
         Frame(0.25f);
         EXPECT_NEAR(Number("ItemMotionSlotGetTime(box, 3)"), 3.0f, 1e-4f);
         EXPECT_NEAR(Number("ItemMotionSlotGetClockScale(box, 3)"), 2.0f, 1e-6f);
         EXPECT_NEAR(Node(box)->GetRotation().y, 3.0f * kPi / 2.0f, 1e-4f);
-        EXPECT_EQ(Text("ItemIsMotionDone(box)"), "false");
+        EXPECT_EQ(Eval("ItemIsMotionDone(box)"), "false");
     }
 
     // Moved on by script: a new clock and a pause.
@@ -254,10 +196,10 @@ TEST_F(ItemMotionAPI, MotionPlayedByScriptTurnsTheItemFromItsClockAtItsClockScal
     // Past the end of a motion that does not loop it is done, and still playing until stopped.
     Exec("ItemMotionSlotSetClockScale(box, 0, 1.0)");
     Frame(1.5f);
-    EXPECT_EQ(Text("ItemMotionSlotIsDone(box, 0)"), "true");
-    EXPECT_EQ(Text("ItemIsMotionPlaying(box)"), "true");
+    EXPECT_EQ(Eval("ItemMotionSlotIsDone(box, 0)"), "true");
+    EXPECT_EQ(Eval("ItemIsMotionPlaying(box)"), "true");
     Exec("ItemMotionSlotStop(box, 2)");
-    EXPECT_EQ(Text("ItemIsMotionPlaying(box)"), "false");
+    EXPECT_EQ(Eval("ItemIsMotionPlaying(box)"), "false");
 }
 
 // A new motion fades in at its weight while the playing one fades out and is dropped.
@@ -295,7 +237,7 @@ TEST_F(ItemMotionAPI, NothingPlayingAndTheFixedResults)
     };
     Exec("ItemMotionSlotSetTime(box, 0, 5.0); ItemMotionSlotSetClockScale(box, 0, 3.0)");
     for (const Case& c : cases)
-        EXPECT_EQ(Text(c.expression), c.value) << c.expression;
+        EXPECT_EQ(Eval(c.expression), c.value) << c.expression;
     EXPECT_EQ(log.Lines(), Lines{});
 }
 
@@ -316,7 +258,7 @@ TEST_F(ItemMotionAPI, ScriptUnitsAttachedSetUpAndReached)
         "class Bell { function OnSetup(item) { print(\"bell up\"); } }\n"));
     std::string path = dir.Path("lift.nut");
     EXPECT_EQ(Run("ItemGetScriptInstance(box)"), "Item has no script unit");
-    EXPECT_EQ(Text("ItemGetScriptInstanceCount(box)"), "0");
+    EXPECT_EQ(Eval("ItemGetScriptInstanceCount(box)"), "0");
 
     Exec("ItemSetScript(box, \"" + path + "\", \"Lift\")");
     EXPECT_EQ(log.Lines(), Lines{});                        // attached, not yet instantiated
@@ -341,19 +283,19 @@ TEST_F(ItemMotionAPI, ScriptUnitsAttachedSetUpAndReached)
         {"ItemGetScriptInstanceFromClass(box, \"Lift\").count", "7"},
         {"ItemGetScriptInstanceFromIndex(box, 0).count", "7"},
         {"ItemGetScriptInstanceFromIndex(box, 1) instanceof Bell", "true"},
-        {"ItemGetScriptInstanceFromIndex(box, 2)", "Script unit is not open"},
-        {"ItemGetScriptInstanceFromIndex(box, -1)", "Script unit is not open"},
-        {"ItemGetScriptInstanceFromClass(box, \"Horn\")", "Script unit not found"},
+        {"ItemGetScriptInstanceFromIndex(box, 2)", "error: Script unit is not open"},
+        {"ItemGetScriptInstanceFromIndex(box, -1)", "error: Script unit is not open"},
+        {"ItemGetScriptInstanceFromClass(box, \"Horn\")", "error: Script unit not found"},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Text(c.expression), c.value) << c.expression;
+        EXPECT_EQ(Eval(c.expression), c.value) << c.expression;
 
     // Setting the script again reuses the first unit and sets the item up again.
     log.Clear();
     Exec("ItemSetScript(box, \"" + path + "\", \"Bell\")");
     EXPECT_EQ(log.Lines(), Lines{"[S] lift done\n"});
-    EXPECT_EQ(Text("ItemGetScriptInstanceCount(box)"), "2");
-    EXPECT_EQ(Text("ItemHasScript(box, \"Lift\")"), "false");
+    EXPECT_EQ(Eval("ItemGetScriptInstanceCount(box)"), "2");
+    EXPECT_EQ(Eval("ItemHasScript(box, \"Lift\")"), "false");
     EXPECT_FALSE(vm.IsKilled());
 }
 
@@ -381,20 +323,20 @@ TEST_F(ItemMotionAPI, RegistryKeysStoreTypedValuesOnTheNode)
     for (const Case& c : cases) {
         Exec(std::string("ItemRegistrySetKey(box, \"") + c.key + "\", " + c.value + ")");
         std::string get = std::string("ItemRegistryGetKey(box, \"") + c.key + "\")";
-        EXPECT_EQ(Text(get), c.read) << c.key;
-        EXPECT_EQ(Text("typeof " + get), c.type) << c.key;
+        EXPECT_EQ(Eval(get), c.read) << c.key;
+        EXPECT_EQ(Eval("typeof " + get), c.type) << c.key;
     }
     EXPECT_EQ(Node(box)->GetRegistry().GetString("Game:Score", ""), std::string("high"));
     EXPECT_EQ(Node(box)->GetRegistry().GetInt("Game:Alive", 0), 0);       // kept as a bool
-    EXPECT_EQ(Text("ItemRegistryGetKey(box, \"Game:Scores\")"), "-1");
-    EXPECT_EQ(Text("ItemRegistryGetKey(box, \"Game\")"), "-1");           // a tag without a value
-    EXPECT_EQ(Text("ItemRegistryGetKey(table, \"Game:Score\")"), "-1");   // per item
+    EXPECT_EQ(Eval("ItemRegistryGetKey(box, \"Game:Scores\")"), "-1");
+    EXPECT_EQ(Eval("ItemRegistryGetKey(box, \"Game\")"), "-1");           // a tag without a value
+    EXPECT_EQ(Eval("ItemRegistryGetKey(table, \"Game:Score\")"), "-1");   // per item
     EXPECT_EQ(log.Lines(), Lines{});
 
     Exec("ItemRegistrySetKey(box, \"Game:Bag\", {a = 1})");
     EXPECT_EQ(log.Lines(), Lines{"[*] Incorrect binding argument count.\n"});
     EXPECT_NE(Node(box)->GetRegistry().FindPath("Game:Bag"), nullptr);   // made, with an empty value
-    EXPECT_EQ(Text("ItemRegistryGetKey(box, \"Game:Bag\")"), "-1");
+    EXPECT_EQ(Eval("ItemRegistryGetKey(box, \"Game:Bag\")"), "-1");
 }
 
 } // namespace

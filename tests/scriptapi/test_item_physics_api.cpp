@@ -11,47 +11,27 @@
 #include <btBulletDynamicsCommon.h>
 #include <squirrel.h>
 
-#include "engine/hub/nOrvex.h"
 #include "physics/bullet/nBulletPhysicItem.h"
-#include "physics/bullet/nBulletPhysicWorld.h"
 #include "physics/nPhysicItem.h"
 #include "physics/nPhysicShape.h"
 #include "scene/nItem.h"
 #include "scene/nMItem.h"
 #include "scene/nScene.h"
 #include "script/nCObject.h"
-#include "script/nScriptMath.h"
-#include "script/nSquirrelVM.h"
-#include "scriptapi/nScriptAPI.h"
 #include "tests/scene/kit/nKitClock.h"
-#include "tests/support/nLogCapture.h"
+#include "tests/scriptapi/nScriptAPITestKit.h"
 #include "tests/support/nMathExpect.h"
 
 namespace {
 
-nPhysicWorld* MakeBulletWorld(nOrvex* engine)
-{
-    return new nBulletPhysicWorld(engine);
-}
-
-class ItemPhysicsAPI : public ::testing::Test
+class ItemPhysicsAPI : public nScriptAPITest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(vm.Open());
-        v = vm.GetHandle();
-        RegisterScriptAPI(v);
+        ASSERT_NO_FATAL_FAILURE(nScriptAPITest::SetUp());
         SetEngineFrameTime(&engine, 167);
-        scene = new nScene(&engine, &vm);
-        nPhysicWorldFactory previous = nScene::GetPhysicWorldFactory();
-        nScene::SetPhysicWorldFactory(MakeBulletWorld);
-        ASSERT_TRUE(scene->CreatePhysicWorld());
-        nScene::SetPhysicWorldFactory(previous);
-    }
-    void TearDown() override
-    {
-        delete scene;
+        ASSERT_NO_FATAL_FAILURE(CreateScene(true));
     }
 
     // An object of the scene with one shape, set up and reset at position, held by the
@@ -77,77 +57,13 @@ protected:
         Exec("ItemSetGravity(ball, Vector(0, 0, 0));");
         return ball;
     }
-    void Hold(const char* name, void* native, int32_t type)
-    {
-        sq_pushroottable(v);
-        sq_pushstring(v, name, -1);
-        ASSERT_TRUE(ScriptPushNativeObject(v, native, type, false));
-        sq_newslot(v, -3, SQFalse);
-        sq_pop(v, 1);
-    }
-    void Run(int frames)
+    void Steps(int frames)
     {
         for (int i = 0; i < frames; ++i) scene->Evaluate(SceneEvaluatePhysic);
     }
 
-    void Exec(const std::string& code)
-    {
-        SQInteger top = sq_gettop(v);
-        ASSERT_TRUE(SQ_SUCCEEDED(sq_compilebuffer(v, code.c_str(), code.size(), "exec.nut", SQTrue)));
-        sq_pushroottable(v);
-        ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQFalse, SQTrue))) << code;
-        sq_settop(v, top);
-    }
-    // The expression's value as text ("null" for none, "x y z" for a Vector), or "error: " text.
-    std::string Eval(const std::string& expression)
-    {
-        std::string code = "return function() { try { local r = (" + expression + "); if (r == null) return \"null\";"
-                           "if (r instanceof Vector) return r.x + \" \" + r.y + \" \" + r.z; return \"\" + r; } "
-                           "catch (e) { return \"error: \" + e; } }";
-        SQInteger top = sq_gettop(v);
-        if (SQ_FAILED(sq_compilebuffer(v, code.c_str(), code.size(), "eval", SQTrue))) return "compile error";
-        sq_pushroottable(v);
-        sq_call(v, 1, SQTrue, SQTrue);
-        sq_pushroottable(v);
-        const SQChar* s = "call failed";
-        if (SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQTrue))) sq_getstring(v, -1, &s);
-        std::string out = s;
-        sq_settop(v, top);
-        return out;
-    }
-    float EvalFloat(const std::string& expression)
-    {
-        std::string text = Eval(expression);
-        char* end = 0;
-        float value = std::strtof(text.c_str(), &end);
-        EXPECT_TRUE(end && *end == 0 && !text.empty()) << expression << " gave " << text;
-        return value;
-    }
-    // The Vector the expression gives; NaNs when it gives none.
-    nVector EvalVector(const std::string& expression)
-    {
-        std::string code = "return " + expression + ";";
-        nVector out(NAN, NAN, NAN, NAN);
-        SQInteger top = sq_gettop(v);
-        SQUserPointer p = 0;
-        if (SQ_SUCCEEDED(sq_compilebuffer(v, code.c_str(), code.size(), "vector", SQTrue))) {
-            sq_pushroottable(v);
-            if (SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQTrue)) &&
-                SQ_SUCCEEDED(sq_getinstanceup(v, -1, &p, (SQUserPointer)&g_VectorClassDecl)) && p)
-                out = *static_cast<nVector*>(p);
-        }
-        sq_settop(v, top);
-        EXPECT_TRUE(p) << expression << " gave no Vector";
-        return out;
-    }
     static nBulletPhysicItem* Body(nMItem* item) { return static_cast<nBulletPhysicItem*>(item->GetPhysicItem()); }
     static nVector At(nMItem* item) { return item->GetItem()->GetWorldMatrix().GetColumn(3, true); }
-
-    nLogCapture  log;
-    nOrvex       engine;
-    nSquirrelVM  vm{&engine};
-    HSQUIRRELVM  v = 0;
-    nScene*      scene = 0;
 };
 
 TEST_F(ItemPhysicsAPI, ModeAndFlagConstants)
@@ -180,18 +96,18 @@ TEST_F(ItemPhysicsAPI, ModesReadBackAndTakeEffectWhenTheBodyIsRebuilt)
     for (const char* code : {"4", "-1"}) {
         log.Clear();
         EXPECT_EQ(Eval(std::string("ItemSetPhysicMode(box, ") + code + ")"), "null");
-        EXPECT_EQ(log.Lines(), (std::vector<std::string>{
+        EXPECT_EQ(log.Lines(), (Lines{
             std::string("[*] Physic mode ") + code + " is not one of the PhysicMode values; the mode is unchanged.\n"}));
         EXPECT_EQ(Eval("ItemGetPhysicMode(box)"), "3") << code;
     }
     // Still the static body of mass 0 until rebuilt: nothing falls.
     EXPECT_EQ(Body(box)->GetBody()->getInvMass(), 0.0f);
-    Run(10);
+    Steps(10);
     EXPECT_NEAR(At(box).y, 5.0f, 1e-5f);
 
     Exec("ItemUpdateInertiaTensorFromCollision(box);");
     EXPECT_EQ(Eval("ItemGetMass(box)"), "1");
-    Run(30);
+    Steps(30);
     EXPECT_LT(At(box).y, 4.5f);
 }
 
@@ -200,14 +116,14 @@ TEST_F(ItemPhysicsAPI, VelocityGivenByScriptMovesTheItem)
 {
     nMItem* ball = Ball(nVector(1, 2, 3));
     Exec("ItemSetLinearVelocity(ball, Vector(3, 0, -4)); ItemSetAngularVelocity(ball, Vector(0, 2, 0));");
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetLinearVelocity(ball)"), nVector(3, 0, -4), 1e-5f));
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetPreviousLinearVelocity(ball)"), nVector(3, 0, -4), 1e-5f));
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetAngularVelocity(ball)"), nVector(0, 2, 0), 1e-5f));
-    EXPECT_NEAR(EvalFloat("ItemGetSpeed(ball)"), 5.0f, 1e-4f);
-    Run(60);
+    EXPECT_TRUE(VectorNear(Vec("ItemGetLinearVelocity(ball)"), nVector(3, 0, -4), 1e-5f));
+    EXPECT_TRUE(VectorNear(Vec("ItemGetPreviousLinearVelocity(ball)"), nVector(3, 0, -4), 1e-5f));
+    EXPECT_TRUE(VectorNear(Vec("ItemGetAngularVelocity(ball)"), nVector(0, 2, 0), 1e-5f));
+    EXPECT_NEAR(Number("ItemGetSpeed(ball)"), 5.0f, 1e-4f);
+    Steps(60);
     // One second of sub-steps; the item is drawn between the last two.
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetPhysicPosition(ball)"), nVector(4, 2, -1), 0.02f));
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetCenterOfMass(ball)"), nVector(4, 2, -1), 0.02f));
+    EXPECT_TRUE(VectorNear(Vec("ItemGetPhysicPosition(ball)"), nVector(4, 2, -1), 0.02f));
+    EXPECT_TRUE(VectorNear(Vec("ItemGetCenterOfMass(ball)"), nVector(4, 2, -1), 0.02f));
     EXPECT_TRUE(VectorNear(At(ball), nVector(4, 2, -1), 0.1f));
 }
 
@@ -218,20 +134,20 @@ TEST_F(ItemPhysicsAPI, ImpulsesChangeVelocities)
     nMItem* ball = Ball(nVector(3, 0, 0));
     Add("wall", PhysicItemStatic, PhysicShapeBox, nVector(1, 1, 1), 1.0f, nVector(-5, 0, 0));
     Exec("ItemApplyLinearImpulse(ball, Vector(0, 5, 0)); ItemApplyLinearImpulse(wall, Vector(0, 5, 0));");
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetLinearVelocity(ball)"), nVector(0, 5, 0), 1e-4f));
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetLinearVelocity(wall)"), nVector(0, 0, 0), 1e-6f));
-    Run(30);
+    EXPECT_TRUE(VectorNear(Vec("ItemGetLinearVelocity(ball)"), nVector(0, 5, 0), 1e-4f));
+    EXPECT_TRUE(VectorNear(Vec("ItemGetLinearVelocity(wall)"), nVector(0, 0, 0), 1e-6f));
+    Steps(30);
     EXPECT_GT(At(ball).y, 2.0f);
 
     Exec("ItemSetPhysicPosition(ball, Vector(3, 0, 0)); ItemSetLinearVelocity(ball, Vector(0, 0, 0));"
          "ItemApplyImpulse(ball, Vector(3, 1, 0), Vector(2, 0, 0));");
-    EXPECT_TRUE(VectorNear(EvalVector("ItemWorldPointVelocity(ball, Vector(3, 1, 0))"), nVector(2, 0, 0), 1e-4f));
+    EXPECT_TRUE(VectorNear(Vec("ItemWorldPointVelocity(ball, Vector(3, 1, 0))"), nVector(2, 0, 0), 1e-4f));
     // The same point in the body's own frame.
-    EXPECT_TRUE(VectorNear(EvalVector("ItemPointVelocity(ball, Vector(0, 1, 0))"),
-                           EvalVector("ItemWorldPointVelocity(ball, Vector(3, 1, 0))"), 1e-4f));
+    EXPECT_TRUE(VectorNear(Vec("ItemPointVelocity(ball, Vector(0, 1, 0))"),
+                           Vec("ItemWorldPointVelocity(ball, Vector(3, 1, 0))"), 1e-4f));
     // Above the centre: the centre moves less and the ball turns about -z.
-    EXPECT_LT(EvalVector("ItemGetLinearVelocity(ball)").x, 2.0f);
-    EXPECT_LT(EvalVector("ItemGetAngularVelocity(ball)").z, 0.0f);
+    EXPECT_LT(Vec("ItemGetLinearVelocity(ball)").x, 2.0f);
+    EXPECT_LT(Vec("ItemGetAngularVelocity(ball)").z, 0.0f);
 }
 
 // The second argument is the point and the third the force: a push along +x at height 1
@@ -240,28 +156,28 @@ TEST_F(ItemPhysicsAPI, ForcesAndTorquesActDuringTheNextStep)
 {
     Ball();
     Exec("ItemApplyForce(ball, Vector(0, 1, 0), Vector(10, 0, 0));");
-    Run(1);
-    nVector velocity = EvalVector("ItemGetLinearVelocity(ball)");
+    Steps(1);
+    nVector velocity = Vec("ItemGetLinearVelocity(ball)");
     EXPECT_GT(velocity.x, 0.0f);
     EXPECT_NEAR(velocity.y, 0.0f, 1e-6f);
-    EXPECT_LT(EvalVector("ItemGetAngularVelocity(ball)").z, 0.0f);
+    EXPECT_LT(Vec("ItemGetAngularVelocity(ball)").z, 0.0f);
     // Forces last one step.
-    Run(2);
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetLinearVelocity(ball)"), velocity, 1e-5f));
+    Steps(2);
+    EXPECT_TRUE(VectorNear(Vec("ItemGetLinearVelocity(ball)"), velocity, 1e-5f));
 
     Exec("ItemSetLinearVelocity(ball, Vector(0, 0, 0)); ItemSetAngularVelocity(ball, Vector(0, 0, 0));"
          "ItemApplyLinearForce(ball, Vector(0, 0, 6));");
-    Run(1);
-    velocity = EvalVector("ItemGetLinearVelocity(ball)");
+    Steps(1);
+    velocity = Vec("ItemGetLinearVelocity(ball)");
     EXPECT_GT(velocity.z, 0.0f);
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetAngularVelocity(ball)"), nVector(0, 0, 0), 1e-6f));
+    EXPECT_TRUE(VectorNear(Vec("ItemGetAngularVelocity(ball)"), nVector(0, 0, 0), 1e-6f));
 
     // The torque is in item space: turned by a quarter about y, the item's z is the world's x.
     Exec("ItemSetLinearVelocity(ball, Vector(0, 0, 0));"
          "ItemPhysicResetTransformation(ball, Vector(0, 0, 0), Vector(0, 1.5707963, 0));"
          "ItemApplyTorque(ball, Vector(0, 0, 5));");
-    Run(1);
-    nVector spin = EvalVector("ItemGetAngularVelocity(ball)");
+    Steps(1);
+    nVector spin = Vec("ItemGetAngularVelocity(ball)");
     EXPECT_GT(spin.x, 0.0f);
     EXPECT_NEAR(spin.z, 0.0f, 1e-4f);
 }
@@ -273,31 +189,31 @@ TEST_F(ItemPhysicsAPI, FactorsAndDampingShapeTheMotion)
     // No linear motion along y: gravity no longer pulls the ball down.
     Exec("ItemSetGravity(ball, Vector(0, -9.8, 0)); ItemPhysicSetLinearFactor(ball, Vector(1, 0, 1));"
          "ItemPhysicSetAngularFactor(ball, Vector(0, 0, 0)); ItemApplyTorque(ball, Vector(3, 3, 3));");
-    Run(20);
+    Steps(20);
     EXPECT_NEAR(At(ball).y, 0.0f, 1e-5f);
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetAngularVelocity(ball)"), nVector(0, 0, 0), 1e-6f));
+    EXPECT_TRUE(VectorNear(Vec("ItemGetAngularVelocity(ball)"), nVector(0, 0, 0), 1e-6f));
     EXPECT_LT(At(other).y, -0.1f);
 
     // Retention 1 keeps the speed, 0.5 loses some of it; the same for turning.
     Exec("ItemSetGravity(other, Vector(0, 0, 0)); ItemSetLinearVelocity(other, Vector(4, 0, 0));"
          "ItemSetAngularVelocity(other, Vector(0, 4, 0)); ItemSetLinearDamping(other, 1);");
-    Run(10);
-    EXPECT_NEAR(EvalFloat("ItemGetSpeed(other)"), 4.0f, 1e-4f);
+    Steps(10);
+    EXPECT_NEAR(Number("ItemGetSpeed(other)"), 4.0f, 1e-4f);
     Exec("ItemSetLinearDamping(other, 0.5); ItemSetAngularDamping(other, 0.5);");
-    Run(10);
-    EXPECT_LT(EvalFloat("ItemGetSpeed(other)"), 3.9f);
-    EXPECT_LT(EvalVector("ItemGetAngularVelocity(other)").y, 3.9f);
+    Steps(10);
+    EXPECT_LT(Number("ItemGetSpeed(other)"), 3.9f);
+    EXPECT_LT(Vec("ItemGetAngularVelocity(other)").y, 3.9f);
 }
 
 TEST_F(ItemPhysicsAPI, GravityOfOneBody)
 {
     nMItem* ball = Add("ball", PhysicItemDynamic, PhysicShapeSphere, nVector(0.5f, 0, 0), 2.0f, nVector(0, 0, 0));
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetGravity(ball)"), nVector(0, -9.8f, 0), 1e-5f));
+    EXPECT_TRUE(VectorNear(Vec("ItemGetGravity(ball)"), nVector(0, -9.8f, 0), 1e-5f));
     Exec("ItemSetGravityScale(ball, 0.5);");
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetGravity(ball)"), nVector(0, -4.9f, 0), 1e-5f));
+    EXPECT_TRUE(VectorNear(Vec("ItemGetGravity(ball)"), nVector(0, -4.9f, 0), 1e-5f));
     Exec("ItemSetGravity(ball, Vector(1, 2, 3));");
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetGravity(ball)"), nVector(1, 2, 3), 1e-5f));
-    Run(30);
+    EXPECT_TRUE(VectorNear(Vec("ItemGetGravity(ball)"), nVector(1, 2, 3), 1e-5f));
+    Steps(30);
     EXPECT_GT(At(ball).z, 0.1f);
 }
 
@@ -316,7 +232,7 @@ TEST_F(ItemPhysicsAPI, MassAndCentreOfMassOfSeveralShapes)
     pair->Reset();
     Hold("pair", pair, objectTypeItem);
     EXPECT_EQ(Eval("ItemGetMass(pair)"), "3");
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetCenterOfMass(pair)"), nVector(1, 0, 0), 1e-5f));
+    EXPECT_TRUE(VectorNear(Vec("ItemGetCenterOfMass(pair)"), nVector(1, 0, 0), 1e-5f));
 }
 
 TEST_F(ItemPhysicsAPI, SleepAndWake)
@@ -334,22 +250,22 @@ TEST_F(ItemPhysicsAPI, BodyPlacement)
 {
     nMItem* ball = Ball(nVector(1, 1, 1));
     Exec("ItemSetPhysicPosition(ball, Vector(4, 5, 6));");
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetPhysicPosition(ball)"), nVector(4, 5, 6), 1e-5f));
+    EXPECT_TRUE(VectorNear(Vec("ItemGetPhysicPosition(ball)"), nVector(4, 5, 6), 1e-5f));
     EXPECT_TRUE(VectorNear(At(ball), nVector(1, 1, 1), 1e-5f));
-    Run(1);
+    Steps(1);
     EXPECT_TRUE(VectorNear(At(ball), nVector(4, 5, 6), 1e-5f));
 
     // A rotation keeps the place.
     Exec("ItemSetPhysicRotation(ball, Vector(0.3, -0.5, 0.2));");
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetPhysicRotation(ball)"), nVector(0.3f, -0.5f, 0.2f), 1e-4f));
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetPhysicPosition(ball)"), nVector(4, 5, 6), 1e-5f));
+    EXPECT_TRUE(VectorNear(Vec("ItemGetPhysicRotation(ball)"), nVector(0.3f, -0.5f, 0.2f), 1e-4f));
+    EXPECT_TRUE(VectorNear(Vec("ItemGetPhysicPosition(ball)"), nVector(4, 5, 6), 1e-5f));
 
     // Angles in the order YXZ, whatever the node's own order.
     ball->GetItem()->SetRotationOrder(RotationOrderXYZ);
     Exec("ItemPhysicResetTransformation(ball, Vector(-2, 0, 7), Vector(0.2, 0.4, -0.3));");
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetPhysicPosition(ball)"), nVector(-2, 0, 7), 1e-5f));
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetPhysicRotation(ball)"), nVector(0.2f, 0.4f, -0.3f), 1e-4f));
-    Run(1);
+    EXPECT_TRUE(VectorNear(Vec("ItemGetPhysicPosition(ball)"), nVector(-2, 0, 7), 1e-5f));
+    EXPECT_TRUE(VectorNear(Vec("ItemGetPhysicRotation(ball)"), nVector(0.2f, 0.4f, -0.3f), 1e-4f));
+    Steps(1);
     nVector position, scale, angles;
     ball->GetItem()->GetWorldMatrix().DecomposeEuler(&position, &scale, &angles, RotationOrderYXZ);
     EXPECT_TRUE(VectorNear(position, nVector(-2, 0, 7), 1e-5f));
@@ -362,7 +278,7 @@ TEST_F(ItemPhysicsAPI, ObsoleteEntries)
 {
     Add("floor", PhysicItemStatic, PhysicShapeBox, nVector(20, 1, 20), 0.0f, nVector(0, -0.5f, 0));
     nMItem* ball = Add("ball", PhysicItemDynamic, PhysicShapeSphere, nVector(0.5f, 0, 0), 1.0f, nVector(0, 0.6f, 0));
-    Run(30);
+    Steps(30);
     ASSERT_GT(scene->GetPhysicWorld()->GetContactCount(), 0);
     Exec("ItemSetLinearVelocity(ball, Vector(1, 0, 0));");
     log.Clear();
@@ -379,11 +295,11 @@ TEST_F(ItemPhysicsAPI, ObsoleteEntries)
     };
     for (const Case& c : cases)
         EXPECT_EQ(Eval(c.call), c.result) << c.call;
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] OBSOLETE\n", "[!] OBSOLETE\n"}));
+    EXPECT_EQ(log.Lines(), (Lines{"[!] OBSOLETE\n", "[!] OBSOLETE\n"}));
     for (const char* call : {"ItemGetLinearAcceleration(ball)", "ItemGetPhysicPreviousPosition(ball)"})
-        EXPECT_TRUE(VectorNear(EvalVector(call), nVector(0, 0, 0), 0.0f)) << call;
+        EXPECT_TRUE(VectorNear(Vec(call), nVector(0, 0, 0), 0.0f)) << call;
     EXPECT_EQ(Body(ball)->GetTotalMass(), 1.0f);
-    EXPECT_TRUE(VectorNear(EvalVector("ItemGetLinearVelocity(ball)"), nVector(1, 0, 0), 1e-5f));
+    EXPECT_TRUE(VectorNear(Vec("ItemGetLinearVelocity(ball)"), nVector(1, 0, 0), 1e-5f));
     EXPECT_FALSE(Body(ball)->TestFlag(-1));
 }
 
@@ -417,7 +333,7 @@ TEST_F(ItemPhysicsAPI, RebuiltBodyOfAnInactiveItemStaysOut)
     box->SetActive(false, false);
     Exec("ItemSetPhysicMode(box, PhysicModeDynamic); ItemUpdateInertiaTensorFromCollision(box);");
     EXPECT_FALSE(Body(box)->IsActive());
-    Run(30);
+    Steps(30);
     EXPECT_NEAR(At(box).y, 5.0f, 1e-5f);
 }
 
@@ -476,7 +392,7 @@ TEST_F(ItemPhysicsAPI, ItemWithoutBody)
     };
     for (const Case& c : cases)
         EXPECT_EQ(Eval(c.call), c.result) << c.call;
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] OBSOLETE\n", "[!] OBSOLETE\n"}));
+    EXPECT_EQ(log.Lines(), (Lines{"[!] OBSOLETE\n", "[!] OBSOLETE\n"}));
     EXPECT_TRUE(VectorNear(At(item), nVector(0, 0, 0), 0.0f));
 }
 

@@ -11,7 +11,6 @@
 
 #include "core/nBounds.h"
 #include "core/nMatrix.h"
-#include "engine/hub/nOrvex.h"
 #include "resources/nGeometry.h"
 #include "scene/nItem.h"
 #include "scene/nLight.h"
@@ -19,15 +18,10 @@
 #include "scene/nObject.h"
 #include "scene/nScene.h"
 #include "script/nCObject.h"
-#include "script/nScriptMath.h"
-#include "script/nSquirrelVM.h"
-#include "scriptapi/nScriptAPI.h"
-#include "tests/support/nLogCapture.h"
+#include "tests/scriptapi/nScriptAPITestKit.h"
 #include "tests/support/nMathExpect.h"
 
 namespace {
-
-typedef std::vector<std::string> Lines;
 
 // A managed item of a kind the scene has no factory for yet (emitter, instance), built and
 // listed the way the factories do it.
@@ -43,19 +37,15 @@ private:
     nItem m_node;
 };
 
-const float kPi = 3.14159265f;
-
-class ItemTransformAPI : public ::testing::Test
+class ItemTransformAPI : public nScriptAPITest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(vm.Open());
-        v = vm.GetHandle();
-        RegisterScriptAPI(v);
+        ASSERT_NO_FATAL_FAILURE(nScriptAPITest::SetUp());
         Exec("class MinMax { min = null; max = null; constructor() { min = Vector(); max = Vector(); } }");
 
-        scene = new nScene(&engine, &vm);
+        CreateScene();
         cube = new nGeometry(&engine);
         cube->bounds = nMinMax(nVector(-1.0f, -2.0f, -3.0f), nVector(1.0f, 2.0f, 3.0f));
         camera = scene->CreateCamera("camera");
@@ -75,7 +65,7 @@ protected:
 
     void TearDown() override
     {
-        delete scene;
+        nScriptAPITest::TearDown();
         cube.Release();
     }
 
@@ -85,88 +75,6 @@ protected:
         scene->AddCreatedItem(item, name);
         return item;
     }
-
-    // A global holding a new script object of the native under the kind.
-    void Hold(const char* name, void* native, int32_t type)
-    {
-        sq_pushroottable(v);
-        sq_pushstring(v, name, -1);
-        ASSERT_TRUE(ScriptPushNativeObject(v, native, type, false));
-        sq_newslot(v, -3, SQFalse);
-        sq_pop(v, 1);
-    }
-
-    void HoldMatrix(const char* name, const nMatrix4& m)
-    {
-        sq_pushroottable(v);
-        sq_pushstring(v, name, -1);
-        ASSERT_TRUE(ScriptPushMatrix4(v, m));
-        sq_newslot(v, -3, SQFalse);
-        sq_pop(v, 1);
-    }
-
-    void HoldMatrix3(const char* name, const nMatrix3& m)
-    {
-        sq_pushroottable(v);
-        sq_pushstring(v, name, -1);
-        ASSERT_TRUE(ScriptPushMatrix3(v, m));
-        sq_newslot(v, -3, SQFalse);
-        sq_pop(v, 1);
-    }
-
-    // Runs statements; the text of an uncaught error, "" when none.
-    std::string Run(const std::string& code)
-    {
-        std::string wrapped = "try { " + code + "\n } catch (e) { return \"\" + e; } return \"\";";
-        SQInteger top = sq_gettop(v);
-        if (SQ_FAILED(sq_compilebuffer(v, wrapped.c_str(), wrapped.size(), "test", SQTrue))) return "compile error";
-        sq_pushroottable(v);
-        std::string out = "call failed";
-        const SQChar* s = 0;
-        if (SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQTrue)) && SQ_SUCCEEDED(sq_getstring(v, -1, &s))) out = s;
-        sq_settop(v, top);
-        return out;
-    }
-
-    void Exec(const std::string& code) { ASSERT_EQ(Run(code), ""); }
-
-    // The value of an expression left on the stack (the caller restores the top); false on error.
-    bool Push(const std::string& expression)
-    {
-        std::string code = "return (" + expression + ");";
-        if (SQ_FAILED(sq_compilebuffer(v, code.c_str(), code.size(), "test", SQTrue))) return false;
-        sq_pushroottable(v);
-        return SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQFalse));
-    }
-
-    std::string Text(const std::string& expression)
-    {
-        SQInteger top = sq_gettop(v);
-        std::string out = "error";
-        if (Push("\"\" + (" + expression + ")")) {
-            const SQChar* s = 0;
-            sq_getstring(v, -1, &s);
-            out = s ? s : "";
-        }
-        sq_settop(v, top);
-        return out;
-    }
-
-    template<class T>
-    T Value(const std::string& expression, const ScriptClassDecl& decl)
-    {
-        SQInteger top = sq_gettop(v);
-        T out;
-        SQUserPointer p = 0;
-        bool ok = Push(expression) && SQ_SUCCEEDED(sq_getinstanceup(v, -1, &p, (SQUserPointer)&decl)) && p;
-        EXPECT_TRUE(ok) << expression;
-        if (ok) out = *static_cast<T*>(p);
-        sq_settop(v, top);
-        return out;
-    }
-    nVector  Vec(const std::string& e)  { return Value<nVector>(e, g_VectorClassDecl); }
-    nMatrix4 Mat4(const std::string& e) { return Value<nMatrix4>(e, g_Matrix4ClassDecl); }
-    nMatrix3 Mat3(const std::string& e) { return Value<nMatrix3>(e, g_Matrix3ClassDecl); }
 
     // The kind and native of a CObject result.
     struct Object { int32_t type; void* native; };
@@ -185,13 +93,6 @@ protected:
         return nMinMax(Vec("box.min"), Vec("box.max"));
     }
 
-    nItem* Node(nMItem* item) { return item->GetItem(); }
-
-    nLogCapture log;
-    nOrvex      engine;
-    nSquirrelVM vm{&engine};
-    HSQUIRRELVM v = 0;
-    nScene*     scene = 0;
     nSharedPtr<nGeometry> cube;
     nMItem* camera = 0;
     nMItem* object = 0;
@@ -204,8 +105,7 @@ protected:
 
 TEST_F(ItemTransformAPI, NamesAreNativeClosuresWithTheirMasksAndConstantsHaveTheirValues)
 {
-    struct Case { const char* name; SQInteger params; };
-    const Case functions[] = {
+    const Function functions[] = {
         {"ItemDerivedCastToItem", 2}, {"ItemCastToTrigger", 2}, {"ItemCastToLight", 2},
         {"ItemCastToInstance", 2}, {"ItemCastToEmitter", 2}, {"ItemGetType", 2}, {"ItemCompare", 3},
         {"ItemGetName", 2}, {"ItemSetName", 3}, {"ItemGetScene", 2}, {"ItemGetEngine", 2},
@@ -227,21 +127,7 @@ TEST_F(ItemTransformAPI, NamesAreNativeClosuresWithTheirMasksAndConstantsHaveThe
         {"ItemComputeLocalMatrix", 2}, {"ItemGetMinMax", 2}, {"ItemComputeMinMax", 2},
         {"ItemGetLocalMinMax", 2}, {"ItemGetWorldMinMax", 2},
     };
-    SQInteger top = sq_gettop(v);
-    for (const Case& c : functions) {
-        sq_pushroottable(v);
-        sq_pushstring(v, c.name, -1);
-        ASSERT_TRUE(SQ_SUCCEEDED(sq_get(v, -2))) << c.name;
-        EXPECT_EQ(sq_gettype(v, -1), OT_NATIVECLOSURE) << c.name;
-        SQUnsignedInteger params = 0, freeVars = 0;
-        sq_getclosureinfo(v, -1, &params, &freeVars);
-        EXPECT_EQ((SQInteger)params, c.params) << c.name;
-        sq_getclosurename(v, -1);
-        const SQChar* name = 0;
-        sq_getstring(v, -1, &name);
-        EXPECT_STREQ(name, c.name);
-        sq_settop(v, top);
-    }
+    ExpectFunctions(functions);
 
     struct Constant { const char* name; const char* value; };
     const Constant constants[] = {
@@ -253,7 +139,7 @@ TEST_F(ItemTransformAPI, NamesAreNativeClosuresWithTheirMasksAndConstantsHaveThe
         {"ItemTypeTrigger", "4"}, {"ItemTypeEmitter", "5"}, {"ItemTypeInstance", "6"},
         {"ItemFlagNone", "0"}, {"ItemFlagBillboard", "1"}, {"ItemFlagSolveOverlap", "2"},
     };
-    for (const Constant& c : constants) EXPECT_EQ(Text(c.name), c.value) << c.name;
+    for (const Constant& c : constants) EXPECT_EQ(Eval(c.name), c.value) << c.name;
     Object nullGeometry = ObjectOf("NullGeometry");
     EXPECT_EQ(nullGeometry.type, objectTypeGeometry);
     EXPECT_EQ(nullGeometry.native, nullptr);
@@ -266,8 +152,8 @@ TEST_F(ItemTransformAPI, ArgumentErrorsPerKindOfArgument)
     Hold("dead", trigger, objectTypeItem);
     scene->QueueDeletion(trigger);
     scene->FlushDeletionQueue();
-    HoldMatrix3("m3", nMatrix3());
-    HoldMatrix("m4", nMatrix4());
+    Hold("m3", nMatrix3());
+    Hold("m4", nMatrix4());
     struct Case { const char* call; const char* error; };
     const Case cases[] = {
         {"ItemSetPosition(nullItem, Vector(1, 2, 3))", "CObject is null"},
@@ -311,7 +197,7 @@ TEST_F(ItemTransformAPI, CastsFollowTheManagedKind)
                 if (c.type == objectTypeInstance)
                     EXPECT_EQ(Run("ItemGetName(ItemDerivedCastToItem(" + call + "))"), "CObject is null");
                 else
-                    EXPECT_EQ(Text("ItemGetName(ItemDerivedCastToItem(" + call + "))"), item->GetName().GetCStr()) << call;
+                    EXPECT_EQ(Eval("ItemGetName(ItemDerivedCastToItem(" + call + "))"), item->GetName().GetCStr()) << call;
             } else {
                 EXPECT_EQ(Run(call), c.refusal) << call;
             }
@@ -341,12 +227,12 @@ TEST_F(ItemTransformAPI, IdentityNameSceneEngineAndGeometry)
 {
     nMItem* items[] = {camera, object, light, trigger, emitter, instance};
     for (nMItem* item : items)
-        EXPECT_EQ(Text(std::string("ItemGetType(") + item->GetName().GetCStr() + ")"), std::to_string(item->GetKind()));
-    EXPECT_EQ(Text("ItemCompare(object, ItemDerivedCastToItem(object))"), "true");
-    EXPECT_EQ(Text("ItemCompare(object, bare)"), "false");
+        EXPECT_EQ(Eval(std::string("ItemGetType(") + item->GetName().GetCStr() + ")"), std::to_string(item->GetKind()));
+    EXPECT_EQ(Eval("ItemCompare(object, ItemDerivedCastToItem(object))"), "true");
+    EXPECT_EQ(Eval("ItemCompare(object, bare)"), "false");
 
     Exec("ItemSetName(light, \"lamp\" + 2)");
-    EXPECT_EQ(Text("ItemGetName(light)"), "lamp2");
+    EXPECT_EQ(Eval("ItemGetName(light)"), "lamp2");
     EXPECT_EQ(scene->FindLight("lamp2"), light);
 
     Object s = ObjectOf("ItemGetScene(camera)");
@@ -375,7 +261,7 @@ TEST_F(ItemTransformAPI, ActivationAndHidingAloneOrOverTheHierarchy)
     Node(bare)->SetParent(Node(object));
 
     Exec("ItemActivate(camera, false)");
-    EXPECT_EQ(Text("ItemIsActive(camera)"), "false");
+    EXPECT_EQ(Eval("ItemIsActive(camera)"), "false");
     EXPECT_TRUE(object->IsActive());
     scene->Evaluate(0);
     EXPECT_FALSE(scene->GetActiveItems().Contains(camera));
@@ -385,10 +271,10 @@ TEST_F(ItemTransformAPI, ActivationAndHidingAloneOrOverTheHierarchy)
     EXPECT_FALSE(bare->IsActive());
     EXPECT_TRUE(light->IsActive());
     Exec("ItemActivateHierarchy(object, true)");
-    EXPECT_EQ(Text("ItemIsActive(object) + \" \" + ItemIsActive(bare) + \" \" + ItemIsActive(camera)"), "true true false");
+    EXPECT_EQ(Eval("ItemIsActive(object) + \" \" + ItemIsActive(bare) + \" \" + ItemIsActive(camera)"), "true true false");
 
     Exec("ItemSetInvisible(object, true)");
-    EXPECT_EQ(Text("ItemIsInvisible(object) + \" \" + ItemIsInvisible(bare)"), "true false");
+    EXPECT_EQ(Eval("ItemIsInvisible(object) + \" \" + ItemIsInvisible(bare)"), "true false");
     Exec("ItemSetInvisible(object, false)");
 
     // An item of another scene hung below is not in this scene's list and keeps its flag.
@@ -396,11 +282,11 @@ TEST_F(ItemTransformAPI, ActivationAndHidingAloneOrOverTheHierarchy)
     nMItem* stranger = other.CreateCamera("stranger");
     Node(stranger)->SetParent(Node(object));
     Exec("ItemHierarchySetInvisible(camera, true)");
-    EXPECT_EQ(Text("ItemIsInvisible(camera) + \" \" + ItemIsInvisible(object) + \" \" + ItemIsInvisible(bare)"), "true true true");
+    EXPECT_EQ(Eval("ItemIsInvisible(camera) + \" \" + ItemIsInvisible(object) + \" \" + ItemIsInvisible(bare)"), "true true true");
     EXPECT_FALSE(Node(light)->GetFlags() & ItemFlagInvisible);
     EXPECT_FALSE(Node(stranger)->GetFlags() & ItemFlagInvisible);
     Exec("ItemHierarchySetInvisible(object, false)");
-    EXPECT_EQ(Text("ItemIsInvisible(camera) + \" \" + ItemIsInvisible(object) + \" \" + ItemIsInvisible(bare)"), "true false false");
+    EXPECT_EQ(Eval("ItemIsInvisible(camera) + \" \" + ItemIsInvisible(object) + \" \" + ItemIsInvisible(bare)"), "true false false");
     Node(stranger)->SetParent(0);
 }
 
@@ -408,7 +294,7 @@ TEST_F(ItemTransformAPI, FlagsOpacityPriorityAndLogicState)
 {
     Exec("ItemSetFlags(object, ItemFlagBillboard | ItemFlagSolveOverlap, true)");
     Exec("ItemSetFlags(object, ItemFlagBillboard, false)");
-    EXPECT_EQ(Text("ItemGetFlags(object)"), std::to_string(MItemFlagSolveOverlap));
+    EXPECT_EQ(Eval("ItemGetFlags(object)"), std::to_string(MItemFlagSolveOverlap));
     Exec("ItemSetFlags(object, 0xFFFFFFFF, true)");
     EXPECT_EQ(object->GetFlags(), 0xFFFFFFFFu);
 
@@ -421,7 +307,7 @@ TEST_F(ItemTransformAPI, FlagsOpacityPriorityAndLogicState)
         Exec(std::string(c.set) + "(light, " + c.value + ")");
         EXPECT_FLOAT_EQ(Node(light)->GetOpacity(), c.stored) << c.set << " " << c.value;
         Exec("opacity <- ItemGetOpacity(light); alpha <- ItemGetAlpha(light)");
-        EXPECT_EQ(Text("opacity == alpha && typeof opacity == \"float\""), "true");
+        EXPECT_EQ(Eval("opacity == alpha && typeof opacity == \"float\""), "true");
     }
 
     Exec("ItemSetPriority(light, 7)");
@@ -433,7 +319,7 @@ TEST_F(ItemTransformAPI, FlagsOpacityPriorityAndLogicState)
     EXPECT_TRUE(VectorNear(Vec("ItemGetPosition(object)"), nVector(1, 2, 3), 1e-5f));
 
     nMatrix4 logic = nMatrix4::Translation(nVector(4, 5, 6));
-    HoldMatrix("logic", logic);
+    Hold("logic", logic);
     Exec("ItemSetLogicTransformation(object, logic)");
     EXPECT_TRUE(MatrixNear(object->GetLogicMatrix(), logic, 0.0f));
     EXPECT_TRUE(MatrixNear(object->GetPreviousLogicMatrix(), logic, 0.0f));
@@ -446,8 +332,8 @@ TEST_F(ItemTransformAPI, ParentLinkAndChildList)
 {
     Exec("ItemSetParent(object, camera); ItemSetLink(bare, camera)");
     EXPECT_EQ(Node(object)->GetParent(), Node(camera));
-    EXPECT_EQ(Text("ItemCompare(ItemGetParent(bare), camera)"), "true");
-    EXPECT_EQ(Text("ItemIsValid(ItemGetParent(camera))"), "false");
+    EXPECT_EQ(Eval("ItemCompare(ItemGetParent(bare), camera)"), "true");
+    EXPECT_EQ(Eval("ItemIsValid(ItemGetParent(camera))"), "false");
 
     // One Item per child node in child order; a node no managed item carries gives a null Item.
     nItem free(&engine);
@@ -455,12 +341,12 @@ TEST_F(ItemTransformAPI, ParentLinkAndChildList)
     Exec("children <- ItemGetChildList(camera)");
     std::vector<std::string> names;
     for (int i = 0; i < Node(camera)->GetChildren().GetCount(); ++i)
-        names.push_back(Text("ItemIsValid(children[" + std::to_string(i) + "]) ? ItemGetName(children[" + std::to_string(i) + "]) : \"-\""));
+        names.push_back(Eval("ItemIsValid(children[" + std::to_string(i) + "]) ? ItemGetName(children[" + std::to_string(i) + "]) : \"-\""));
     std::vector<std::string> expected;
     for (nList<nItem*>::Node* n = Node(camera)->GetChildren().GetHead(); n; n = n->next)
         expected.push_back(n->value->GetManagedItem() ? n->value->GetManagedItem()->GetName().GetCStr() : "-");
     EXPECT_EQ(names, expected);
-    EXPECT_EQ(Text("children.len()"), "3");
+    EXPECT_EQ(Eval("children.len()"), "3");
     free.SetParent(0);
 
     Exec("ItemSetLink(object, nullItem)");
@@ -494,9 +380,9 @@ TEST_F(ItemTransformAPI, ComponentsRoundTripWithWForcedToOne)
         EXPECT_TRUE(Vector4Near(Vec(std::string(c.get) + "(light)"), nVector(0.5f, -2.0f, 3.0f, 1.0f), 0.0f)) << c.get;
     }
 
-    EXPECT_EQ(Text("ItemHasTarget(light)"), "true");
+    EXPECT_EQ(Eval("ItemHasTarget(light)"), "true");
     Exec("ItemSetNoTarget(light)");
-    EXPECT_EQ(Text("ItemHasTarget(light)"), "false");
+    EXPECT_EQ(Eval("ItemHasTarget(light)"), "false");
     EXPECT_TRUE(VectorNear(Vec("ItemGetTarget(light)"), nVector(0.5f, -2.0f, 3.0f), 0.0f));
 
     // The pivot acts first: scaled by 2, a pivot of (1, 2, 3) puts the origin at (2, 4, 6).
@@ -518,7 +404,7 @@ TEST_F(ItemTransformAPI, RotationOrdersAndRotationMatrices)
         SCOPED_TRACE(order);
         const std::string o = std::to_string(order);
         Exec("ItemSetRotationOrder(bare, " + o + "); ItemSetRotationOrder(trigger, " + o + ")");
-        EXPECT_EQ(Text("ItemGetRotationOrder(bare)"), o);
+        EXPECT_EQ(Eval("ItemGetRotationOrder(bare)"), o);
         Exec("ItemSetRotation(bare, Vector(0.3, -0.4, 0.5)); ItemSetRotationMatrix(trigger, ItemGetRotationMatrix(bare))");
         nVector expected = order == RotationOrderXY ? nVector(0.3f, -0.4f, 0.0f) : angles;
         EXPECT_TRUE(VectorNear(Vec("ItemGetRotation(trigger)"), expected, 1e-5f));
@@ -557,7 +443,7 @@ TEST_F(ItemTransformAPI, MatricesWorldAndLocalUnderAParent)
     EXPECT_TRUE(MatrixNear(inverse * Mat4("ItemGetMatrix(object)"), nMatrix4(), 1e-5f));
 
     nMatrix4 wanted = nMatrix4::Translation(nVector(3, 4, 5)) * nMatrix4::FromMatrix3(nMatrix3::RotationX(0.5f));
-    HoldMatrix("wanted", wanted);
+    Hold("wanted", wanted);
     struct Case { const char* call; bool exact; };
     const Case cases[] = {{"ItemSetMatrix(object, wanted)", true}, {"ItemSnapshotMatrix(object, wanted)", false}};
     for (const Case& c : cases) {

@@ -11,86 +11,24 @@
 
 #include "script/nCObject.h"
 #include "script/nScriptBinding.h"
-#include "script/nSquirrelVM.h"
 #include "scriptapi/nScriptAPI.h"
-#include "tests/support/nLogCapture.h"
+#include "tests/scriptapi/nScriptAPITestKit.h"
 #include "tests/support/nTempDir.h"
 
 namespace {
 
-class ScriptAPITest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(vm.Open());
-        v = vm.GetHandle();
-        RegisterScriptAPI(v);
-    }
-
-    void Exec(const std::string& code)
-    {
-        SQInteger top = sq_gettop(v);
-        ASSERT_TRUE(SQ_SUCCEEDED(sq_compilebuffer(v, code.c_str(), code.size(), "exec.nut", SQTrue)));
-        sq_pushroottable(v);
-        sq_call(v, 1, SQFalse, SQTrue);
-        sq_settop(v, top);
-    }
-
-    // The expression's value as text, or "error: " text; errors are caught by the script.
-    std::string Eval(const std::string& expression)
-    {
-        std::string code = "return function() { try { return \"\" + (" + expression + "); } catch (e) { return \"error: \" + e; } }";
-        SQInteger top = sq_gettop(v);
-        if (SQ_FAILED(sq_compilebuffer(v, code.c_str(), code.size(), "eval", SQTrue))) return "compile error";
-        sq_pushroottable(v);
-        sq_call(v, 1, SQTrue, SQTrue);
-        sq_pushroottable(v);
-        const SQChar* s = "call failed";
-        if (SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQTrue))) sq_getstring(v, -1, &s);
-        std::string out = s;
-        sq_settop(v, top);
-        return out;
-    }
-
-    void Hold(const char* name, void* native, int32_t type)
-    {
-        sq_pushroottable(v);
-        sq_pushstring(v, name, -1);
-        ASSERT_TRUE(ScriptPushNativeObject(v, native, type, false));
-        sq_newslot(v, -3, SQFalse);
-        sq_pop(v, 1);
-    }
-
-    nLogCapture log;
-    nSquirrelVM vm{0};
-    HSQUIRRELVM v = 0;
-};
+typedef nScriptAPITest ScriptAPITest;
 
 // Each base function is a native closure of its name whose parameter count is its mask's.
 TEST_F(ScriptAPITest, BaseFunctionsAreRegisteredWithTheirMasks)
 {
-    struct Case { const char* name; SQInteger params; };
-    const Case cases[] = {
+    const Function functions[] = {
         {"__Assert", 3}, {"Pow", 3}, {"Mod", 3}, {"AbsMod", 3}, {"ObjectIsValid", 2},
         {"ObjectIsSame", 3}, {"ShellExecute", 3}, {"FileRename", 3}, {"AIPathIsValid", 2},
         {"GeometryIsValid", 2}, {"ItemIsValid", 2}, {"MetatagIsValid", 2}, {"TextureIsValid", 2},
         {"WidgetIsValid", 2}, {"WindowIsValid", 2},
     };
-    SQInteger top = sq_gettop(v);
-    for (const Case& c : cases) {
-        sq_pushroottable(v);
-        sq_pushstring(v, c.name, -1);
-        ASSERT_TRUE(SQ_SUCCEEDED(sq_get(v, -2))) << c.name;
-        EXPECT_EQ(sq_gettype(v, -1), OT_NATIVECLOSURE) << c.name;
-        SQUnsignedInteger params = 0, free_vars = 0;
-        ASSERT_TRUE(SQ_SUCCEEDED(sq_getclosureinfo(v, -1, &params, &free_vars)));
-        EXPECT_EQ((SQInteger)params, c.params) << c.name;
-        ASSERT_TRUE(SQ_SUCCEEDED(sq_getclosurename(v, -1)));
-        const SQChar* name = 0;
-        sq_getstring(v, -1, &name);
-        EXPECT_STREQ(name, c.name);
-        sq_settop(v, top);
-    }
+    ExpectFunctions(functions);
 }
 
 TEST_F(ScriptAPITest, Constants)
@@ -170,17 +108,17 @@ TEST_F(ScriptAPITest, ValidityAndSameness)
 
 TEST_F(ScriptAPITest, AssertionKillsTheMachine)
 {
-    Exec("__Assert(true, \"fine\");");
+    RunUncaught("__Assert(true, \"fine\");");
     EXPECT_FALSE(vm.IsKilled());
     EXPECT_TRUE(log.Lines().empty());
 
-    Exec("function Check(n) {\n  __Assert(n > 3, \"n is big\");\n}\nCheck(1);\n");
+    RunUncaught("function Check(n) {\n  __Assert(n > 3, \"n is big\");\n}\nCheck(1);\n");
     EXPECT_TRUE(vm.IsKilled());
     EXPECT_EQ(vm.GetKillCode(), ScriptKillAssertion);
     EXPECT_STREQ(vm.GetKillReason().GetCStr(), "Assertion failed");
     EXPECT_STREQ(vm.GetErrorSource().GetCStr(), "exec.nut");
     EXPECT_EQ(vm.GetErrorLine(), 2);
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
+    EXPECT_EQ(log.Lines(), (Lines{
         "[!] Killing VM with reason 'Assertion failed'.\n",
         "[|] \n",
         "[|] Call stack (Assertion failed 'n is big'):\n",
@@ -192,7 +130,7 @@ TEST_F(ScriptAPITest, AssertionKillsTheMachine)
 
 TEST_F(ScriptAPITest, ArgumentErrorUncaughtKills)
 {
-    Exec("function Bad() { return Mod(\"a\", 1); }\nBad();\n");
+    RunUncaught("function Bad() { return Mod(\"a\", 1); }\nBad();\n");
     EXPECT_TRUE(vm.IsKilled());
     EXPECT_EQ(vm.GetKillCode(), ScriptKillRuntimeError);
     EXPECT_STREQ(vm.GetKillReason().GetCStr(), "parameter 1 has an invalid type 'string' ; expected: 'integer'");
@@ -202,7 +140,7 @@ TEST_F(ScriptAPITest, ArgumentErrorUncaughtKills)
 TEST_F(ScriptAPITest, ShellExecuteLogsTheOutput)
 {
     EXPECT_EQ(Eval("ShellExecute(\"printf\", \"'one\\\\ntwo'\")"), "0");
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{
+    EXPECT_EQ(log.Lines(), (Lines{
         "[H] Execute command 'printf 'one\\ntwo''\n", "\n", "one\n", "two\n"}));
     log.Clear();
     EXPECT_EQ(Eval("ShellExecute(\"exit 3;\", \"\")"), "3");
@@ -248,7 +186,7 @@ TEST_F(ScriptAPITest, FamilyTables)
     ScriptRegisterFunctions(v, functions);
     ScriptRegisterConstants(v, constants);
     EXPECT_EQ(sq_gettop(v), top);
-    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] Script function TestBroken has an invalid type mask '.q'.\n"}));
+    EXPECT_EQ(log.Lines(), (Lines{"[!] Script function TestBroken has an invalid type mask '.q'.\n"}));
     EXPECT_EQ(Eval("TestDouble(TestSeven)"), "14");
     EXPECT_EQ(Eval("TestBroken"), "error: the index 'TestBroken' does not exist");
     EXPECT_EQ(Eval("ObjectIsValid(TestNullItem)"), "false");

@@ -1,0 +1,90 @@
+#ifndef N_SCRIPTAPITESTKIT_H
+#define N_SCRIPTAPITESTKIT_H
+
+// nScriptAPITest: the fixture the script API tests derive from. An open script machine on an
+// engine with the whole script API registered, the log captured, and optionally a scene of
+// that engine and machine (deleted at TearDown). Snippets run as scripts of their own:
+//
+//     Exec("ItemSetPosition(box, Vector(1, 2, 3))");      // must run without an error
+//     EXPECT_EQ(Eval("ItemGetName(box)"), "box");          // a value as text, or "error: ..."
+//     EXPECT_EQ(Run("ItemGetName()"), "wrong number of parameters");
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <squirrel.h>
+
+#include "core/nMatrix.h"
+#include "core/nVector.h"
+#include "engine/hub/nOrvex.h"
+#include "script/nScriptMath.h"
+#include "script/nSquirrelVM.h"
+#include "tests/support/nLogCapture.h"
+
+class nItem;
+class nMItem;
+class nScene;
+
+typedef std::vector<std::string> Lines;
+
+const float kPi = 3.14159265f;
+
+class nScriptAPITest : public ::testing::Test
+{
+protected:
+    void SetUp() override;                                   // opens the machine and registers the API
+    void TearDown() override;                                // deletes the scene
+
+    void CreateScene(bool withPhysics = false);              // scene of engine and vm; a Bullet world on request
+
+    // Root-table globals the snippets name.
+    void Hold(const char* name, void* native, int32_t type); // a new, unowned CObject of the native
+    void Hold(const char* name, const nMatrix4& m);          // a new Matrix4
+    void Hold(const char* name, const nMatrix3& m);          // a new Matrix3
+
+    // Snippets.
+    std::string Run(const std::string& code);                // statements, errors caught: "" or the error's text
+    void        Exec(const std::string& code);               // Run that must give ""
+    void        RunUncaught(const std::string& code);        // statements as the file "exec.nut"; an error reaches the machine
+    std::string Eval(const std::string& expression);         // "" + value; "null", "x y z" for a Vector, "error: " + text
+    float       Number(const std::string& expression);       // Eval read as a number; a failure when it is none
+    bool        Push(const std::string& expression);         // the value left on the stack (the caller restores the top); false on error
+
+    // The value of a Matrix3, Matrix4 or Vector instance; a failure and T() when it is none.
+    template<class T>
+    T Value(const std::string& expression, const ScriptClassDecl& decl)
+    {
+        SQInteger top = sq_gettop(v);
+        T out;
+        SQUserPointer p = 0;
+        bool ok = Push(expression) && SQ_SUCCEEDED(sq_getinstanceup(v, -1, &p, (SQUserPointer)&decl)) && p;
+        EXPECT_TRUE(ok) << expression << " gave no such instance";
+        if (ok) out = *static_cast<T*>(p);
+        sq_settop(v, top);
+        return out;
+    }
+    nVector  Vec(const std::string& e)  { return Value<nVector>(e, g_VectorClassDecl); }
+    nMatrix4 Mat4(const std::string& e) { return Value<nMatrix4>(e, g_Matrix4ClassDecl); }
+    nMatrix3 Mat3(const std::string& e) { return Value<nMatrix3>(e, g_Matrix3ClassDecl); }
+
+    // Each name is a native closure of that name taking params parameters (the root included).
+    struct Function { const char* name; SQInteger params; };
+    void ExpectFunctions(const Function* functions, size_t count);
+    template<size_t N> void ExpectFunctions(const Function (&functions)[N]) { ExpectFunctions(functions, N); }
+
+    static nItem* Node(nMItem* item);                        // the item's transform node
+
+    nLogCapture log;
+    nOrvex      engine;
+    nSquirrelVM vm{&engine};
+    HSQUIRRELVM v = 0;
+    nScene*     scene = 0;
+
+private:
+    void HoldPushed(const char* name, const std::function<bool()>& push);   // push leaves the value on the stack
+};
+
+#endif
