@@ -12,6 +12,7 @@
 #include "script/iface/nScriptUnit.h"
 #include "script/nSquirrelObject.h"
 #include "script/nSquirrelVM.h"
+#include "scriptapi/nItemScriptAccessors.h"
 #include "scriptapi/nItemScriptAPI.h"
 #include "scriptapi/nItemScriptArgs.h"
 
@@ -86,30 +87,16 @@ SQInteger ItemSetMotion(HSQUIRRELVM v)
     return s.Return();
 }
 
-// (item) and (item, slot).
-SQInteger ItemStopMotion(HSQUIRRELVM v)
+// (Item, slot, number): the number goes to the oldest playing source (Set); nothing when none plays.
+template<void (nAnimationSource::*Set)(float)>
+SQInteger SetFirstSource(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    item->Clear();
+    float value;
+    if (!ScriptGetItem(s, 1, &item) || !s.GetFloat(3, value)) return SQ_ERROR;
+    if (nAnimationSource* source = FirstSource(item)) (source->*Set)(value);
     return s.Return();
-}
-
-SQInteger ItemIsMotionPlaying(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    return s.Return(item->IsPlaying());
-}
-
-SQInteger ItemIsMotionDone(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    return s.Return(item->IsDone());
 }
 
 SQInteger ItemMotionSlotGetTime(HSQUIRRELVM v)
@@ -121,17 +108,6 @@ SQInteger ItemMotionSlotGetTime(HSQUIRRELVM v)
     return s.Return(source ? source->GetClock() : -1.0f);
 }
 
-SQInteger ItemMotionSlotSetTime(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    float time;
-    if (!s.GetFloat(3, time)) return SQ_ERROR;
-    if (nAnimationSource* source = FirstSource(item)) source->SetClock(time);
-    return s.Return();
-}
-
 SQInteger ItemMotionSlotGetClockScale(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
@@ -141,18 +117,7 @@ SQInteger ItemMotionSlotGetClockScale(HSQUIRRELVM v)
     return s.Return(source ? source->GetClockScale() : 0.0f);
 }
 
-SQInteger ItemMotionSlotSetClockScale(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    float scale;
-    if (!s.GetFloat(3, scale)) return SQ_ERROR;
-    if (nAnimationSource* source = FirstSource(item)) source->SetClockScale(scale);
-    return s.Return();
-}
-
-// Kept for old scripts: fixed results, no effect.
+// Kept for old scripts: fixed results, no effect (their setters only check the item).
 SQInteger ItemMotionSlotGet(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
@@ -161,30 +126,8 @@ SQInteger ItemMotionSlotGet(HSQUIRRELVM v)
     return s.ReturnObject(0, objectTypeMotion, false);
 }
 
-SQInteger ItemMotionGetClockScale(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    return s.Return(-1.0f);
-}
-
-SQInteger ItemMotionGetPaused(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    return s.Return(false);
-}
-
-// ItemMotionSetClockScale, ItemMotionSetPaused, ItemMotionSetPropagation.
-SQInteger ItemIgnoreSetting(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    return s.Return();
-}
+float NoClockScale(nMItem*) { return -1.0f; }
+bool  NeverPaused(nMItem*)  { return false; }
 
 SQInteger ItemReplicateItemMotion(HSQUIRRELVM v)
 {
@@ -215,23 +158,6 @@ SQInteger ItemSetCommandList(HSQUIRRELVM v)
     }
     scene->CompileCommandList(text, item);
     return s.Return();
-}
-
-SQInteger ItemResetCommandList(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    item->ResetCommandList();
-    return s.Return();
-}
-
-SQInteger ItemIsCommandListDone(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    return s.Return(item->IsCommandListDone());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -275,15 +201,6 @@ SQInteger ItemSetScript(HSQUIRRELVM v)
     unit->SetClassName(className);
     item->Setup();
     item->Reset();
-    return s.Return();
-}
-
-SQInteger ItemSetupScript(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    item->SetupScript();
     return s.Return();
 }
 
@@ -336,26 +253,6 @@ SQInteger ItemGetScriptInstanceFromClass(HSQUIRRELVM v)
     nScriptUnit* unit = FindUnit(item, className);
     if (!unit) return s.Error("Script unit not found");
     return ReturnInstance(s, unit);
-}
-
-SQInteger ItemGetScriptLogicFrequency(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    return s.Return(item->GetLogicRate());
-}
-
-// Stored as given; the evaluation uses at least 0.1 calls per second.
-SQInteger ItemSetScriptLogicFrequency(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    float rate;
-    if (!s.GetFloat(2, rate)) return SQ_ERROR;
-    item->SetLogicRate(rate);
-    return s.Return();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -449,35 +346,35 @@ const ScriptFunctionDecl g_ItemMotionScriptFunctions[] = {
     {"ItemGetMotionFromIndex", ItemGetMotionFromIndex, ".xi"},
     {"ItemSetMotion", ItemSetMotion, ".xixnnnn"},
     {"ItemMotionSlotSet", ItemSetMotion, ".xixnnnn"},
-    {"ItemStopMotion", ItemStopMotion, ".x"},
-    {"ItemMotionSlotStop", ItemStopMotion, ".xi"},
-    {"ItemIsMotionPlaying", ItemIsMotionPlaying, ".x"},
-    {"ItemMotionSlotIsPlaying", ItemIsMotionPlaying, ".xi"},
-    {"ItemIsMotionDone", ItemIsMotionDone, ".x"},
-    {"ItemMotionSlotIsDone", ItemIsMotionDone, ".xi"},
+    {"ItemStopMotion", ScriptItemCall<&nMItem::Clear>, ".x"},
+    {"ItemMotionSlotStop", ScriptItemCall<&nMItem::Clear>, ".xi"},
+    {"ItemIsMotionPlaying", ScriptItemGet<&nMItem::IsPlaying>, ".x"},
+    {"ItemMotionSlotIsPlaying", ScriptItemGet<&nMItem::IsPlaying>, ".xi"},
+    {"ItemIsMotionDone", ScriptItemGet<&nMItem::IsDone>, ".x"},
+    {"ItemMotionSlotIsDone", ScriptItemGet<&nMItem::IsDone>, ".xi"},
     {"ItemMotionSlotGetTime", ItemMotionSlotGetTime, ".xi"},
-    {"ItemMotionSlotSetTime", ItemMotionSlotSetTime, ".xin"},
+    {"ItemMotionSlotSetTime", SetFirstSource<&nAnimationSource::SetClock>, ".xin"},
     {"ItemMotionSlotGetClockScale", ItemMotionSlotGetClockScale, ".xi"},
-    {"ItemMotionSlotSetClockScale", ItemMotionSlotSetClockScale, ".xin"},
+    {"ItemMotionSlotSetClockScale", SetFirstSource<&nAnimationSource::SetClockScale>, ".xin"},
     {"ItemMotionSlotGet", ItemMotionSlotGet, ".xi"},
-    {"ItemMotionGetClockScale", ItemMotionGetClockScale, ".x"},
-    {"ItemMotionSetClockScale", ItemIgnoreSetting, ".xn"},
-    {"ItemMotionGetPaused", ItemMotionGetPaused, ".x"},
-    {"ItemMotionSetPaused", ItemIgnoreSetting, ".xb"},
-    {"ItemMotionSetPropagation", ItemIgnoreSetting, ".xbb"},
+    {"ItemMotionGetClockScale", ScriptItemGet<NoClockScale>, ".x"},
+    {"ItemMotionSetClockScale", ScriptItemCheckOnly, ".xn"},
+    {"ItemMotionGetPaused", ScriptItemGet<NeverPaused>, ".x"},
+    {"ItemMotionSetPaused", ScriptItemCheckOnly, ".xb"},
+    {"ItemMotionSetPropagation", ScriptItemCheckOnly, ".xbb"},
     {"ItemReplicateItemMotion", ItemReplicateItemMotion, ".xx"},
     {"ItemSetCommandList", ItemSetCommandList, ".xs"},
-    {"ItemResetCommandList", ItemResetCommandList, ".x"},
-    {"ItemIsCommandListDone", ItemIsCommandListDone, ".x"},
+    {"ItemResetCommandList", ScriptItemCall<&nMItem::ResetCommandList>, ".x"},
+    {"ItemIsCommandListDone", ScriptItemGet<&nMItem::IsCommandListDone>, ".x"},
     {"ItemSetScript", ItemSetScript, ".xss"},
-    {"ItemSetupScript", ItemSetupScript, ".x"},
+    {"ItemSetupScript", ScriptItemCall<&nMItem::SetupScript>, ".x"},
     {"ItemHasScript", ItemHasScript, ".xs"},
     {"ItemGetScriptInstance", ItemGetScriptInstance, ".x"},
     {"ItemGetScriptInstanceCount", ItemGetScriptInstanceCount, ".x"},
     {"ItemGetScriptInstanceFromIndex", ItemGetScriptInstanceFromIndex, ".xi"},
     {"ItemGetScriptInstanceFromClass", ItemGetScriptInstanceFromClass, ".xs"},
-    {"ItemGetScriptLogicFrequency", ItemGetScriptLogicFrequency, ".x"},
-    {"ItemSetScriptLogicFrequency", ItemSetScriptLogicFrequency, ".xn"},
+    {"ItemGetScriptLogicFrequency", ScriptItemGet<&nMItem::GetLogicRate>, ".x"},
+    {"ItemSetScriptLogicFrequency", ScriptItemSet<&nMItem::SetLogicRate>, ".xn"},   // stored as given; the evaluation uses at least 0.1 calls per second
     {"ItemRegistrySetKey", ItemRegistrySetKey, ".xs."},
     {"ItemRegistryGetKey", ItemRegistryGetKey, ".xs"},
     {0, 0, 0}

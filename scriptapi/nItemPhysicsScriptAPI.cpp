@@ -5,6 +5,7 @@
 #include "physics/nPhysicWorld.h"
 #include "scene/nMItem.h"
 #include "scene/nScene.h"
+#include "scriptapi/nItemScriptAccessors.h"
 #include "scriptapi/nItemScriptAPI.h"
 #include "scriptapi/nItemScriptArgs.h"
 
@@ -245,38 +246,12 @@ SQInteger ItemPhysicResetTransformation(HSQUIRRELVM v)
 // Obsolete entries: they check their arguments and answer a fixed value, do nothing or say
 // that they are obsolete.
 
-SQInteger ItemAlwaysFalse(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    return s.Return(false);
-}
-
-SQInteger ItemZeroVector(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    return s.Return(nVector(0.0f, 0.0f, 0.0f, 1.0f));
-}
-
-SQInteger ItemPhysicGetFlag(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    return s.Return((int32_t)0);
-}
-
-SQInteger ItemPhysicSetFlag(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    int32_t flag;
-    if (!ScriptGetItem(s, 1, &item) || !s.GetInt(2, flag)) return SQ_ERROR;
-    return s.Return();
-}
+bool    NeverCollided(nMItem*)                                     { return false; }
+nVector ZeroVector(nMItem*)                                        { return nVector(0.0f, 0.0f, 0.0f, 1.0f); }
+int32_t NoFlags(nMItem*)                                           { return 0; }
+void    IgnoreFlag(nMItem*, int32_t)                               {}
+void    SayObsolete(nMItem*)                                       { *g_log << "[!] " << "OBSOLETE\n"; }
+void    SayObsoleteIgnoringPosition(nMItem* item, const nVector&)  { SayObsolete(item); }
 
 SQInteger ItemSetInertiaTensorAndCom(HSQUIRRELVM v)
 {
@@ -285,25 +260,6 @@ SQInteger ItemSetInertiaTensorAndCom(HSQUIRRELVM v)
     nMatrix3 tensor;
     nVector centre;
     if (!ScriptGetItem(s, 1, &item) || !s.GetMatrix3(2, tensor) || !s.GetVector(3, centre)) return SQ_ERROR;
-    return s.Return();
-}
-
-SQInteger ItemSetPhysicPreviousPosition(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    nVector position;
-    if (!ScriptGetItem(s, 1, &item) || !s.GetVector(2, position)) return SQ_ERROR;
-    *g_log << "[!] " << "OBSOLETE\n";
-    return s.Return();
-}
-
-SQInteger ItemPhysicSynchronizeCollision(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    *g_log << "[!] " << "OBSOLETE\n";
     return s.Return();
 }
 
@@ -343,14 +299,14 @@ const ScriptFunctionDecl g_ItemPhysicsScriptFunctions[] = {
     {"ItemGetPhysicRotation", ItemGetPhysicRotation, ".x"},
     {"ItemSetPhysicRotation", ItemSetPhysicRotation, ".xx"},
     {"ItemPhysicResetTransformation", ItemPhysicResetTransformation, ".xxx"},
-    {"ItemCollided", ItemAlwaysFalse, ".x"},
-    {"ItemGetLinearAcceleration", ItemZeroVector, ".x"},
-    {"ItemGetPhysicPreviousPosition", ItemZeroVector, ".x"},
-    {"ItemPhysicGetFlag", ItemPhysicGetFlag, ".x"},
-    {"ItemPhysicSetFlag", ItemPhysicSetFlag, ".xi"},
+    {"ItemCollided", ScriptItemGet<NeverCollided>, ".x"},
+    {"ItemGetLinearAcceleration", ScriptItemGet<ZeroVector>, ".x"},
+    {"ItemGetPhysicPreviousPosition", ScriptItemGet<ZeroVector>, ".x"},
+    {"ItemPhysicGetFlag", ScriptItemGet<NoFlags>, ".x"},
+    {"ItemPhysicSetFlag", ScriptItemSet<IgnoreFlag>, ".xi"},
     {"ItemSetInertiaTensorAndCom", ItemSetInertiaTensorAndCom, ".xxx"},
-    {"ItemSetPhysicPreviousPosition", ItemSetPhysicPreviousPosition, ".xx"},
-    {"ItemPhysicSynchronizeCollision", ItemPhysicSynchronizeCollision, ".x"},
+    {"ItemSetPhysicPreviousPosition", ScriptItemSet<SayObsoleteIgnoringPosition>, ".xx"},
+    {"ItemPhysicSynchronizeCollision", ScriptItemCall<SayObsolete>, ".x"},
     {0, 0, 0}
 };
 

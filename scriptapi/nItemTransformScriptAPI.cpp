@@ -3,6 +3,7 @@
 // or on its transform node.
 
 #include <cstdint>
+#include <functional>
 
 #include "core/nBounds.h"
 #include "core/nLog.h"
@@ -15,22 +16,11 @@
 #include "scene/nScene.h"
 #include "script/nCObject.h"
 #include "script/nScriptBinding.h"
+#include "scriptapi/nItemScriptAccessors.h"
 #include "scriptapi/nItemScriptAPI.h"
 #include "scriptapi/nItemScriptArgs.h"
 
 namespace {
-
-// The Item argument arg and its node; false after raising.
-bool GetNode(ScriptStackHandler& s, SQInteger arg, nMItem** item, nItem** node)
-{
-    if (!ScriptGetItem(s, arg, item)) return false;
-    *node = (*item)->GetItem();
-    if (!*node) {
-        s.Error("Item has no transform node");
-        return false;
-    }
-    return true;
-}
 
 SQInteger ReturnMinMax(ScriptStackHandler& s, const nMinMax& box)
 {
@@ -40,28 +30,17 @@ SQInteger ReturnMinMax(ScriptStackHandler& s, const nMinMax& box)
 
 const nVector kOrigin(0.0f, 0.0f, 0.0f, 1.0f);
 
-// Shared shapes: a vector component of the node, one bit of its flag word.
+// Shared shapes of the node: the position of one of its matrices, one bit of its flag word.
 
-template<const nVector& (nItem::*Get)() const>
-SQInteger GetNodeVector(HSQUIRRELVM v)
+// (Item) -> the translation of the node's matrix Get, w = 1.
+template<auto Get>
+SQInteger NodeMatrixPosition(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
     nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
-    return s.Return((node->*Get)());
-}
-
-template<void (nItem::*Set)(const nVector&)>
-SQInteger SetNodeVector(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    nItem* node;
-    nVector value;
-    if (!GetNode(s, 1, &item, &node) || !s.GetVector(2, value)) return SQ_ERROR;
-    (node->*Set)(value);
-    return s.Return();
+    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
+    return s.Return(std::invoke(Get, node).GetColumn(3, true));
 }
 
 template<uint32_t Bit>
@@ -70,7 +49,7 @@ SQInteger NodeHasFlag(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nMItem* item;
     nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
     return s.Return((node->GetFlags() & Bit) != 0);
 }
 
@@ -82,7 +61,7 @@ SQInteger SetNodeFlag(HSQUIRRELVM v)
     nMItem* item;
     nItem* node;
     bool on;
-    if (!GetNode(s, 1, &item, &node) || !s.GetBool(2, on)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node) || !s.GetBool(2, on)) return SQ_ERROR;
     node->SetFlag(Bit, on);
     if (Bit != ItemFlagInvisible) node->MarkWorldDirty();
     return s.Return();
@@ -123,14 +102,6 @@ SQInteger ItemCastToLight(HSQUIRRELVM v)    { return CastItem<ManagedItemLight, 
 SQInteger ItemCastToInstance(HSQUIRRELVM v) { return CastItem<ManagedItemInstance, objectTypeInstance>(v, "Cannot cast item to instance"); }
 SQInteger ItemCastToEmitter(HSQUIRRELVM v)  { return CastItem<ManagedItemEmitter, objectTypeEmitter>(v, "Cannot cast item to emitter"); }
 
-SQInteger ItemGetType(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    return s.Return(item->GetKind());
-}
-
 SQInteger ItemCompare(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
@@ -148,16 +119,6 @@ SQInteger ItemGetName(HSQUIRRELVM v)
     return s.Return(item->GetName().GetCStr());
 }
 
-SQInteger ItemSetName(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    const char* name;
-    if (!ScriptGetItem(s, 1, &item) || !s.GetString(2, name)) return SQ_ERROR;
-    item->SetName(name);
-    return s.Return();
-}
-
 SQInteger ItemGetScene(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
@@ -171,7 +132,7 @@ SQInteger ItemGetEngine(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nMItem* item;
     nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
     return s.ReturnObject(static_cast<void*>(node->GetEngine()), objectTypeEngine, false);
 }
 
@@ -209,14 +170,6 @@ SQInteger ItemActivate(HSQUIRRELVM v)
     return s.Return();
 }
 
-SQInteger ItemIsActive(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    return s.Return(item->IsActive());
-}
-
 // The item and every item of its scene below it; items of other scenes are not touched.
 SQInteger ItemHierarchySetInvisible(HSQUIRRELVM v)
 {
@@ -224,7 +177,7 @@ SQInteger ItemHierarchySetInvisible(HSQUIRRELVM v)
     nMItem* item;
     nItem* node;
     bool invisible;
-    if (!GetNode(s, 1, &item, &node) || !s.GetBool(2, invisible)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node) || !s.GetBool(2, invisible)) return SQ_ERROR;
     node->SetFlag(ItemFlagInvisible, invisible);
     if (nScene* scene = item->GetScene()) {
         for (nList<nMItem*>::Node* n = scene->GetAllItems().GetHead(); n; n = n->next) {
@@ -233,51 +186,6 @@ SQInteger ItemHierarchySetInvisible(HSQUIRRELVM v)
         }
     }
     return s.Return();
-}
-
-SQInteger ItemSetup(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    item->Setup();
-    return s.Return();
-}
-
-SQInteger ItemReset(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    item->Reset();
-    return s.Return();
-}
-
-SQInteger ItemRecordLocation(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    item->RecordLocation();
-    return s.Return();
-}
-
-SQInteger ItemSetPriority(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    float priority;
-    if (!ScriptGetItem(s, 1, &item) || !s.GetFloat(2, priority)) return SQ_ERROR;
-    item->SetPriority(priority);
-    return s.Return();
-}
-
-SQInteger ItemGetFlags(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    return s.Return(item->GetFlags());
 }
 
 SQInteger ItemSetFlags(HSQUIRRELVM v)
@@ -292,22 +200,13 @@ SQInteger ItemSetFlags(HSQUIRRELVM v)
     return s.Return();
 }
 
-SQInteger ItemGetOpacity(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
-    return s.Return(node->GetOpacity());
-}
-
 SQInteger ItemSetOpacity(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
     nItem* node;
     float alpha;
-    if (!GetNode(s, 1, &item, &node) || !s.GetFloat(2, alpha)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node) || !s.GetFloat(2, alpha)) return SQ_ERROR;
     node->SetOpacity(alpha > 0.0f ? (alpha < 1.0f ? alpha : 1.0f) : 0.0f);   // NaN gives 0
     return s.Return();
 }
@@ -319,7 +218,7 @@ SQInteger ItemGetParent(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nMItem* item;
     nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
     nItem* parent = node->GetParent();
     return ScriptReturnItem(s, parent ? parent->GetManagedItem() : 0);
 }
@@ -331,7 +230,7 @@ SQInteger ItemSetParent(HSQUIRRELVM v)
     nMItem* item;
     nItem* node;
     nMItem* parent;
-    if (!GetNode(s, 1, &item, &node) || !ScriptGetItemOrNull(s, 2, &parent)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node) || !ScriptGetItemOrNull(s, 2, &parent)) return SQ_ERROR;
     item->SetParentNotified(parent ? parent->GetItem() : 0);
     return s.Return();
 }
@@ -341,7 +240,7 @@ SQInteger ItemGetChildList(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nMItem* item;
     nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
     s.NewArray();
     for (nList<nItem*>::Node* n = node->GetChildren().GetHead(); n; n = n->next)
         s.Append(ScriptReturnItem(s, n->value ? n->value->GetManagedItem() : 0));
@@ -354,7 +253,7 @@ SQInteger ItemSetTarget(HSQUIRRELVM v)
     nMItem* item;
     nItem* node;
     nVector point;
-    if (!GetNode(s, 1, &item, &node) || !s.GetVector(2, point)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node) || !s.GetVector(2, point)) return SQ_ERROR;
     node->SetTarget(&point);
     return s.Return();
 }
@@ -364,21 +263,12 @@ SQInteger ItemSetNoTarget(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nMItem* item;
     nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
     node->SetTarget(0);
     return s.Return();
 }
 
 // Transform components.
-
-SQInteger ItemGetRotationOrder(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
-    return s.Return((int32_t)node->GetRotationOrder());
-}
 
 // An order outside the seven would draw the item unrotated and be dropped from saved
 // scenes: it is refused and the item keeps its order.
@@ -388,7 +278,7 @@ SQInteger ItemSetRotationOrder(HSQUIRRELVM v)
     nMItem* item;
     nItem* node;
     SQInteger order;
-    if (!GetNode(s, 1, &item, &node) || !s.GetInt64(2, order)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node) || !s.GetInt64(2, order)) return SQ_ERROR;
     if (order < RotationOrderZYX || order > RotationOrderXY) {
         *g_log << "[!] " << "Rotation order " << nString::Format("%lld", (long long)order).GetCStr()
                << " of item '" << item->GetName().GetCStr() << "' is not one of 0 to 6; order kept.\n";
@@ -398,93 +288,18 @@ SQInteger ItemSetRotationOrder(HSQUIRRELVM v)
     return s.Return();
 }
 
-SQInteger ItemGetPivot(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
-    return s.Return(node->GetPivot().GetColumn(3, true));
-}
-
 SQInteger ItemSetPivot(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
     nItem* node;
     nVector offset;
-    if (!GetNode(s, 1, &item, &node) || !s.GetVector(2, offset)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node) || !s.GetVector(2, offset)) return SQ_ERROR;
     node->SetPivot(nMatrix4::Translation(offset));
     return s.Return();
 }
 
-SQInteger ItemGetWorldPosition(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
-    return s.Return(node->GetWorldMatrix().GetColumn(3, true));
-}
-
-SQInteger ItemGetPreviousWorldPosition(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
-    return s.Return(node->GetPreviousWorldMatrix().GetColumn(3, true));
-}
-
-// ItemSetOrientationMethod, ItemComputeMatrix and ItemComputeLocalMatrix: the argument is
-// checked, nothing else happens.
-SQInteger ItemCheckOnly(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    return s.Return();
-}
-
 // Matrices.
-
-SQInteger ItemGetMatrix(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
-    return s.Return(node->GetWorldMatrix());
-}
-
-SQInteger ItemGetInverseMatrix(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
-    return s.Return(node->GetInverseWorldMatrix());
-}
-
-SQInteger ItemGetLocalMatrix(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
-    return s.Return(node->GetLocalMatrix());
-}
-
-SQInteger ItemSetMatrix(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    nItem* node;
-    nMatrix4 m;
-    if (!GetNode(s, 1, &item, &node) || !s.GetMatrix4(2, m)) return SQ_ERROR;
-    node->SetMatrix(m);
-    return s.Return();
-}
 
 // The world matrix's upper 3x3, scale included.
 SQInteger ItemGetRotationMatrix(HSQUIRRELVM v)
@@ -492,19 +307,8 @@ SQInteger ItemGetRotationMatrix(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nMItem* item;
     nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
     return s.Return(nMatrix3::FromMatrix4(node->GetWorldMatrix()));
-}
-
-SQInteger ItemSetRotationMatrix(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    nItem* node;
-    nMatrix3 m;
-    if (!GetNode(s, 1, &item, &node) || !s.GetMatrix3(2, m)) return SQ_ERROR;
-    node->SetRotationMatrix(m);
-    return s.Return();
 }
 
 // Local matrix and components re-derived from the current world matrix.
@@ -513,7 +317,7 @@ SQInteger ItemSnapshotTransformation(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nMItem* item;
     nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
     nMatrix4 world = node->GetWorldMatrix();
     node->SetWorldMatrix(world, false, false);
     return s.Return();
@@ -525,18 +329,8 @@ SQInteger ItemSnapshotMatrix(HSQUIRRELVM v)
     nMItem* item;
     nItem* node;
     nMatrix4 m;
-    if (!GetNode(s, 1, &item, &node) || !s.GetMatrix4(2, m)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node) || !s.GetMatrix4(2, m)) return SQ_ERROR;
     node->SetWorldMatrix(m, false, false);
-    return s.Return();
-}
-
-SQInteger ItemSetLogicTransformation(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    nMatrix4 m;
-    if (!ScriptGetItem(s, 1, &item) || !s.GetMatrix4(2, m)) return SQ_ERROR;
-    item->SetLogicTransformation(m);
     return s.Return();
 }
 
@@ -547,7 +341,7 @@ SQInteger ItemGetMinMax(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nMItem* item;
     nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
     nMinMax box(kOrigin, kOrigin);
     node->GetWorldMinMax(box);
     return ReturnMinMax(s, box);
@@ -558,7 +352,7 @@ SQInteger ItemComputeMinMax(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nMItem* item;
     nItem* node;
-    if (!GetNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
     nMinMax box(kOrigin, kOrigin);
     node->GetWorldMinMax(box);
     return s.Return();
@@ -605,28 +399,28 @@ const ScriptFunctionDecl g_ItemTransformScriptFunctions[] = {
     {"ItemCastToLight", ItemCastToLight, ".x"},
     {"ItemCastToInstance", ItemCastToInstance, ".x"},
     {"ItemCastToEmitter", ItemCastToEmitter, ".x"},
-    {"ItemGetType", ItemGetType, ".x"},
+    {"ItemGetType", ScriptItemGet<&nMItem::GetKind>, ".x"},
     {"ItemCompare", ItemCompare, ".xx"},
     {"ItemGetName", ItemGetName, ".x"},
-    {"ItemSetName", ItemSetName, ".xs"},
+    {"ItemSetName", ScriptItemSet<&nMItem::SetName>, ".xs"},
     {"ItemGetScene", ItemGetScene, ".x"},
     {"ItemGetEngine", ItemGetEngine, ".x"},
     {"ItemGetGeometry", ItemGetGeometry, ".x"},
     {"ItemPrint", ItemPrint, ".x"},
     {"ItemActivate", ItemActivate<false>, ".xb"},
     {"ItemActivateHierarchy", ItemActivate<true>, ".xb"},
-    {"ItemIsActive", ItemIsActive, ".x"},
+    {"ItemIsActive", ScriptItemGet<&nMItem::IsActive>, ".x"},
     {"ItemIsInvisible", NodeHasFlag<ItemFlagInvisible>, ".x"},
     {"ItemSetInvisible", SetNodeFlag<ItemFlagInvisible>, ".xb"},
     {"ItemHierarchySetInvisible", ItemHierarchySetInvisible, ".xb"},
-    {"ItemSetup", ItemSetup, ".x"},
-    {"ItemReset", ItemReset, ".x"},
-    {"ItemRecordLocation", ItemRecordLocation, ".x"},
-    {"ItemSetPriority", ItemSetPriority, ".xn"},
-    {"ItemGetFlags", ItemGetFlags, ".x"},
+    {"ItemSetup", ScriptItemCall<&nMItem::Setup>, ".x"},
+    {"ItemReset", ScriptItemCall<&nMItem::Reset>, ".x"},
+    {"ItemRecordLocation", ScriptItemCall<&nMItem::RecordLocation>, ".x"},
+    {"ItemSetPriority", ScriptItemSet<&nMItem::SetPriority>, ".xn"},
+    {"ItemGetFlags", ScriptItemGet<&nMItem::GetFlags>, ".x"},
     {"ItemSetFlags", ItemSetFlags, ".xib"},
-    {"ItemGetOpacity", ItemGetOpacity, ".x"},
-    {"ItemGetAlpha", ItemGetOpacity, ".x"},
+    {"ItemGetOpacity", ScriptNodeGet<&nItem::GetOpacity>, ".x"},
+    {"ItemGetAlpha", ScriptNodeGet<&nItem::GetOpacity>, ".x"},
     {"ItemSetOpacity", ItemSetOpacity, ".xn"},
     {"ItemSetAlpha", ItemSetOpacity, ".xn"},
     // Hierarchy and target.
@@ -637,35 +431,35 @@ const ScriptFunctionDecl g_ItemTransformScriptFunctions[] = {
     {"ItemSetLinkInheritsPositionOnly", SetNodeFlag<ItemFlagLinkOnlyPosition>, ".xb"},
     {"ItemSetTarget", ItemSetTarget, ".xx"},
     {"ItemSetNoTarget", ItemSetNoTarget, ".x"},
-    {"ItemGetTarget", GetNodeVector<&nItem::GetTarget>, ".x"},
+    {"ItemGetTarget", ScriptNodeGet<&nItem::GetTarget>, ".x"},
     {"ItemHasTarget", NodeHasFlag<ItemFlagHasTarget>, ".x"},
     // Transform components.
-    {"ItemGetPosition", GetNodeVector<&nItem::GetPosition>, ".x"},
-    {"ItemSetPosition", SetNodeVector<&nItem::SetPosition>, ".xx"},
-    {"ItemGetScale", GetNodeVector<&nItem::GetScale>, ".x"},
-    {"ItemSetScale", SetNodeVector<&nItem::SetScale>, ".xx"},
-    {"ItemGetRotation", GetNodeVector<&nItem::GetRotation>, ".x"},
-    {"ItemSetRotation", SetNodeVector<&nItem::SetRotation>, ".xx"},
-    {"ItemSetRotationQuaternion", SetNodeVector<&nItem::SetRotation>, ".xx"},
-    {"ItemGetRotationOrder", ItemGetRotationOrder, ".x"},
+    {"ItemGetPosition", ScriptNodeGet<&nItem::GetPosition>, ".x"},
+    {"ItemSetPosition", ScriptNodeSet<&nItem::SetPosition>, ".xx"},
+    {"ItemGetScale", ScriptNodeGet<&nItem::GetScale>, ".x"},
+    {"ItemSetScale", ScriptNodeSet<&nItem::SetScale>, ".xx"},
+    {"ItemGetRotation", ScriptNodeGet<&nItem::GetRotation>, ".x"},
+    {"ItemSetRotation", ScriptNodeSet<&nItem::SetRotation>, ".xx"},
+    {"ItemSetRotationQuaternion", ScriptNodeSet<&nItem::SetRotation>, ".xx"},
+    {"ItemGetRotationOrder", ScriptNodeGet<&nItem::GetRotationOrder>, ".x"},
     {"ItemSetRotationOrder", ItemSetRotationOrder, ".xi"},
-    {"ItemGetPivot", ItemGetPivot, ".x"},
+    {"ItemGetPivot", NodeMatrixPosition<&nItem::GetPivot>, ".x"},
     {"ItemSetPivot", ItemSetPivot, ".xx"},
-    {"ItemGetWorldPosition", ItemGetWorldPosition, ".x"},
-    {"ItemGetPreviousWorldPosition", ItemGetPreviousWorldPosition, ".x"},
-    {"ItemSetOrientationMethod", ItemCheckOnly, ".xi"},
+    {"ItemGetWorldPosition", NodeMatrixPosition<&nItem::GetWorldMatrix>, ".x"},
+    {"ItemGetPreviousWorldPosition", NodeMatrixPosition<&nItem::GetPreviousWorldMatrix>, ".x"},
+    {"ItemSetOrientationMethod", ScriptItemCheckOnly, ".xi"},
     // Matrices and bounds.
-    {"ItemGetMatrix", ItemGetMatrix, ".x"},
-    {"ItemGetInverseMatrix", ItemGetInverseMatrix, ".x"},
-    {"ItemGetLocalMatrix", ItemGetLocalMatrix, ".x"},
-    {"ItemSetMatrix", ItemSetMatrix, ".xx"},
+    {"ItemGetMatrix", ScriptNodeGet<&nItem::GetWorldMatrix>, ".x"},
+    {"ItemGetInverseMatrix", ScriptNodeGet<&nItem::GetInverseWorldMatrix>, ".x"},
+    {"ItemGetLocalMatrix", ScriptNodeGet<&nItem::GetLocalMatrix>, ".x"},
+    {"ItemSetMatrix", ScriptNodeSet<&nItem::SetMatrix>, ".xx"},
     {"ItemGetRotationMatrix", ItemGetRotationMatrix, ".x"},
-    {"ItemSetRotationMatrix", ItemSetRotationMatrix, ".xx"},
+    {"ItemSetRotationMatrix", ScriptNodeSet<&nItem::SetRotationMatrix>, ".xx"},
     {"ItemSnapshotTransformation", ItemSnapshotTransformation, ".x"},
     {"ItemSnapshotMatrix", ItemSnapshotMatrix, ".xx"},
-    {"ItemSetLogicTransformation", ItemSetLogicTransformation, ".xx"},
-    {"ItemComputeMatrix", ItemCheckOnly, ".x"},
-    {"ItemComputeLocalMatrix", ItemCheckOnly, ".x"},
+    {"ItemSetLogicTransformation", ScriptItemSet<&nMItem::SetLogicTransformation>, ".xx"},
+    {"ItemComputeMatrix", ScriptItemCheckOnly, ".x"},
+    {"ItemComputeLocalMatrix", ScriptItemCheckOnly, ".x"},
     {"ItemGetMinMax", ItemGetMinMax, ".x"},
     {"ItemComputeMinMax", ItemComputeMinMax, ".x"},
     {"ItemGetLocalMinMax", ItemGetLocalMinMax, ".x"},
