@@ -70,6 +70,17 @@ protected:
     nMatrix4 Mat4(const std::string& e) { return Value<nMatrix4>(e, g_Matrix4ClassDecl); }
     nMatrix3 Mat3(const std::string& e) { return Value<nMatrix3>(e, g_Matrix3ClassDecl); }
 
+    // Tables of cases: each snippet gives its text, through Eval or Run; a failure names the snippet.
+    struct Expected { const char* code; const char* text; };
+    template<size_t N> void ExpectEvals(const Expected (&cases)[N])
+    {
+        for (const Expected& c : cases) EXPECT_EQ(Eval(c.code), c.text) << c.code;
+    }
+    template<size_t N> void ExpectRuns(const Expected (&cases)[N])
+    {
+        for (const Expected& c : cases) EXPECT_EQ(Run(c.code), c.text) << c.code;
+    }
+
     // Each name is a native closure of that name taking params parameters (the root included).
     struct Function { const char* name; SQInteger params; };
     void ExpectFunctions(const Function* functions, size_t count);

@@ -5,9 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
-
-#include <squirrel.h>
 
 #include "scene/nItem.h"
 #include "scene/nMItem.h"
@@ -92,8 +89,7 @@ TEST_F(ItemMotionAPI, NamesAreRegisteredWithTheirParameterCounts)
 
 TEST_F(ItemMotionAPI, ArgumentErrorsPerKindOfArgument)
 {
-    struct Case { const char* call; const char* error; };
-    const Case cases[] = {
+    const Expected cases[] = {
         {"ItemIsCommandListDone(nullItem)", "CObject is null"},
         {"ItemIsCommandListDone(nullMotion)", "Expected 'Item' got 'Motion'"},
         {"ItemIsCommandListDone(Vector())", "invalid type tag"},
@@ -104,8 +100,7 @@ TEST_F(ItemMotionAPI, ArgumentErrorsPerKindOfArgument)
          "parameter 2 has an invalid type 'float' ; expected: 'integer'"},
         {"ItemGetScriptLogicFrequency(box, 1)", "wrong number of parameters"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Run(c.call), c.error) << c.call;
+    ExpectRuns(cases);
     EXPECT_FALSE(box->IsPlaying());
     EXPECT_FALSE(vm.IsKilled());
 }
@@ -152,8 +147,7 @@ TEST_F(ItemMotionAPI, BadCommandListLogsTheCompilerLineAndTheScriptGoesOn)
 
 TEST_F(ItemMotionAPI, MotionLookupByNameAndIndex)
 {
-    struct Case { const char* expression; const char* value; };
-    const Case cases[] = {
+    const Expected cases[] = {
         {"ObjectIsValid(ItemGetMotion(box, \"rise\"))", "true"},
         {"ObjectIsSame(ItemGetMotion(box, \"rise\"), ItemGetMotionFromIndex(box, 1))", "true"},
         {"ObjectIsSame(ItemGetMotion(box, \"turn\"), ItemGetMotionFromIndex(box, 0))", "true"},
@@ -164,8 +158,7 @@ TEST_F(ItemMotionAPI, MotionLookupByNameAndIndex)
         {"ItemGetMotionFromIndex(box, 2) == null", "false"},          // a null Motion, not a script null
         {"ObjectIsValid(ItemMotionSlotGet(box, 0))", "false"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Eval(c.expression), c.value) << c.expression;
+    ExpectEvals(cases);
 }
 
 // Slot 0 and slot 5 play the same way: the item has one set of sources.
@@ -222,8 +215,7 @@ TEST_F(ItemMotionAPI, MotionCrossFadeWithWeight)
 
 TEST_F(ItemMotionAPI, NothingPlayingAndTheFixedResults)
 {
-    struct Case { const char* expression; const char* value; };
-    const Case cases[] = {
+    const Expected cases[] = {
         {"ItemMotionSlotGetTime(box, 0)", "-1"},
         {"ItemMotionSlotGetClockScale(box, 0)", "0"},
         {"ItemIsMotionPlaying(box)", "false"},
@@ -236,8 +228,7 @@ TEST_F(ItemMotionAPI, NothingPlayingAndTheFixedResults)
         {"ItemReplicateItemMotion(box, table) == null", "true"},
     };
     Exec("ItemMotionSlotSetTime(box, 0, 5.0); ItemMotionSlotSetClockScale(box, 0, 3.0)");
-    for (const Case& c : cases)
-        EXPECT_EQ(Eval(c.expression), c.value) << c.expression;
+    ExpectEvals(cases);
     EXPECT_EQ(log.Lines(), Lines{});
 }
 
@@ -275,8 +266,7 @@ TEST_F(ItemMotionAPI, ScriptUnitsAttachedSetUpAndReached)
     EXPECT_EQ(log.Lines(), (Lines{"[S] lift up\n", "[S] bell up\n"}));
 
     Exec("ItemGetScriptInstance(box).count = 7");
-    struct Case { const char* expression; const char* value; };
-    const Case cases[] = {
+    const Expected cases[] = {
         {"ItemGetScriptInstanceCount(box)", "2"},
         {"ItemHasScript(box, \"Bell\")", "true"},
         {"ItemHasScript(box, \"bell\")", "false"},
@@ -287,8 +277,7 @@ TEST_F(ItemMotionAPI, ScriptUnitsAttachedSetUpAndReached)
         {"ItemGetScriptInstanceFromIndex(box, -1)", "error: Script unit is not open"},
         {"ItemGetScriptInstanceFromClass(box, \"Horn\")", "error: Script unit not found"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Eval(c.expression), c.value) << c.expression;
+    ExpectEvals(cases);
 
     // Setting the script again reuses the first unit and sets the item up again.
     log.Clear();

@@ -4,12 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
-#include <vector>
 
 #include <btBulletDynamicsCommon.h>
-#include <squirrel.h>
 
 #include "physics/bullet/nBulletPhysicItem.h"
 #include "physics/nPhysicItem.h"
@@ -68,15 +65,13 @@ protected:
 
 TEST_F(ItemPhysicsAPI, ModeAndFlagConstants)
 {
-    struct Case { const char* name; const char* value; };
-    const Case cases[] = {
+    const Expected cases[] = {
         {"PhysicModeNone", "0"}, {"PhysicModeStatic", "1"}, {"PhysicModeKinematic", "2"},
         {"PhysicModeDynamic", "3"}, {"PhysicModeRigidBody", "3"}, {"PhysicFlagNone", "0"},
         {"PhysicFlagNoGravity", "0"}, {"PhysicFlagNoForceField", "0"}, {"PhysicFlagMobile", "0"},
         {"PhysicFlagGhost", "0"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Eval(c.name), c.value) << c.name;
+    ExpectEvals(cases);
 }
 
 // The mode is stored at once and reads back; the body follows when it is rebuilt.
@@ -282,8 +277,7 @@ TEST_F(ItemPhysicsAPI, ObsoleteEntries)
     ASSERT_GT(scene->GetPhysicWorld()->GetContactCount(), 0);
     Exec("ItemSetLinearVelocity(ball, Vector(1, 0, 0));");
     log.Clear();
-    struct Case { const char* call; const char* result; };
-    const Case cases[] = {
+    const Expected cases[] = {
         {"ItemCollided(ball)", "false"},
         {"ItemPhysicGetFlag(ball)", "0"},
         {"ItemPhysicSetFlag(ball, 0x7fffffff)", "null"},
@@ -293,8 +287,7 @@ TEST_F(ItemPhysicsAPI, ObsoleteEntries)
         {"ItemSetPhysicPreviousPosition(ball, Vector(9, 9, 9))", "null"},
         {"ItemPhysicSynchronizeCollision(ball)", "null"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Eval(c.call), c.result) << c.call;
+    ExpectEvals(cases);
     EXPECT_EQ(log.Lines(), (Lines{"[!] OBSOLETE\n", "[!] OBSOLETE\n"}));
     for (const char* call : {"ItemGetLinearAcceleration(ball)", "ItemGetPhysicPreviousPosition(ball)"})
         EXPECT_TRUE(VectorNear(Vec(call), nVector(0, 0, 0), 0.0f)) << call;
@@ -309,8 +302,7 @@ TEST_F(ItemPhysicsAPI, ArgumentErrors)
     nMItem* ball = Ball();
     Hold("nullItem", 0, objectTypeItem);
     Hold("ballAsObject", ball, objectTypeObject);
-    struct Case { const char* call; const char* result; };
-    const Case cases[] = {
+    const Expected cases[] = {
         {"ItemSetLinearVelocity(nullItem, Vector(1, 0, 0))", "error: CObject is null"},
         {"ItemSetLinearVelocity(ballAsObject, Vector(1, 0, 0))", "error: Expected 'Item' got 'Object'"},
         {"ItemSetLinearVelocity(Vector(), Vector(1, 0, 0))", "error: invalid type tag"},
@@ -320,8 +312,7 @@ TEST_F(ItemPhysicsAPI, ArgumentErrors)
         {"ItemSetLinearDamping(ball, \"0.5\")", "error: parameter 2 has an invalid type 'string' ; expected: 'integer|float'"},
         {"ItemApplyImpulse(ball, Vector(1, 0, 0))", "error: wrong number of parameters"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Eval(c.call), c.result) << c.call;
+    ExpectEvals(cases);
     EXPECT_TRUE(VectorNear(Body(ball)->GetLinearVelocity(), nVector(0, 0, 0), 0.0f));
     EXPECT_EQ(Body(ball)->GetMode(), PhysicItemDynamic);
 }
@@ -346,8 +337,7 @@ TEST_F(ItemPhysicsAPI, ItemWithoutBody)
     ASSERT_EQ(item->GetPhysicItem(), nullptr);
     Hold("bare", item, objectTypeItem);
     const char* zero = "0 0 0";
-    struct Case { const char* call; const char* result; };
-    const Case cases[] = {
+    const Expected cases[] = {
         {"ItemSetPhysicMode(bare, PhysicModeDynamic)", "null"},
         {"ItemUpdateInertiaTensorFromCollision(bare)", "null"},
         {"ItemGetPhysicMode(bare)", "0"},
@@ -390,8 +380,7 @@ TEST_F(ItemPhysicsAPI, ItemWithoutBody)
         {"ItemSetPhysicPreviousPosition(bare, Vector())", "null"},
         {"ItemPhysicSynchronizeCollision(bare)", "null"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Eval(c.call), c.result) << c.call;
+    ExpectEvals(cases);
     EXPECT_EQ(log.Lines(), (Lines{"[!] OBSOLETE\n", "[!] OBSOLETE\n"}));
     EXPECT_TRUE(VectorNear(At(item), nVector(0, 0, 0), 0.0f));
 }

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 #include <vector>
 
@@ -129,8 +128,7 @@ TEST_F(ItemTransformAPI, NamesAreNativeClosuresWithTheirMasksAndConstantsHaveThe
     };
     ExpectFunctions(functions);
 
-    struct Constant { const char* name; const char* value; };
-    const Constant constants[] = {
+    const Expected constants[] = {
         {"OrientationEuler", "0"}, {"OrientationMatrix", "1"}, {"OrientationQuaternion", "2"},
         {"OrientationExternal", "3"}, {"RotationOrderDefault", "4"}, {"RotationOrderZYX", "0"},
         {"RotationOrderYZX", "1"}, {"RotationOrderZXY", "2"}, {"RotationOrderXZY", "3"},
@@ -139,7 +137,7 @@ TEST_F(ItemTransformAPI, NamesAreNativeClosuresWithTheirMasksAndConstantsHaveThe
         {"ItemTypeTrigger", "4"}, {"ItemTypeEmitter", "5"}, {"ItemTypeInstance", "6"},
         {"ItemFlagNone", "0"}, {"ItemFlagBillboard", "1"}, {"ItemFlagSolveOverlap", "2"},
     };
-    for (const Constant& c : constants) EXPECT_EQ(Eval(c.name), c.value) << c.name;
+    ExpectEvals(constants);
     Object nullGeometry = ObjectOf("NullGeometry");
     EXPECT_EQ(nullGeometry.type, objectTypeGeometry);
     EXPECT_EQ(nullGeometry.native, nullptr);
@@ -154,8 +152,7 @@ TEST_F(ItemTransformAPI, ArgumentErrorsPerKindOfArgument)
     scene->FlushDeletionQueue();
     Hold("m3", nMatrix3());
     Hold("m4", nMatrix4());
-    struct Case { const char* call; const char* error; };
-    const Case cases[] = {
+    const Expected cases[] = {
         {"ItemSetPosition(nullItem, Vector(1, 2, 3))", "CObject is null"},
         {"ItemComputeMatrix(nullItem)", "CObject is null"},
         {"ItemSetPosition(asCamera, Vector(1, 2, 3))", "Expected 'Item' got 'Camera'"},
@@ -168,7 +165,7 @@ TEST_F(ItemTransformAPI, ArgumentErrorsPerKindOfArgument)
         {"ItemSetRotationOrder(object, 1.5)", "parameter 2 has an invalid type 'float' ; expected: 'integer'"},
         {"ItemGetName()", "wrong number of parameters"},
     };
-    for (const Case& c : cases) EXPECT_EQ(Run(c.call), c.error) << c.call;
+    ExpectRuns(cases);
     EXPECT_NE(Run("ItemGetName(Vector())"), "");
     EXPECT_TRUE(VectorNear(Node(object)->GetPosition(), nVector(0, 0, 0), 0.0f));
     EXPECT_EQ(Node(object)->GetParent(), nullptr);

@@ -33,8 +33,7 @@ TEST_F(ScriptAPITest, BaseFunctionsAreRegisteredWithTheirMasks)
 
 TEST_F(ScriptAPITest, Constants)
 {
-    struct Case { const char* expression; const char* value; };
-    const Case cases[] = {
+    const Expected cases[] = {
         {"SystemClockFrequency", "10000"},
         {"EngineTypeUndefined", "0"},
         {"EngineTypeDeletednative", "1"},
@@ -48,14 +47,12 @@ TEST_F(ScriptAPITest, Constants)
         {"typeof Matrix3", "class"},
         {"typeof Matrix4", "class"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Eval(c.expression), c.value) << c.expression;
+    ExpectEvals(cases);
 }
 
 TEST_F(ScriptAPITest, ArithmeticFunctions)
 {
-    struct Case { const char* expression; const char* value; };
-    const Case cases[] = {
+    const Expected cases[] = {
         {"Mod(-7, 3)", "-1"},
         {"AbsMod(-7, 3)", "2"},
         {"AbsMod(7, -3)", "1"},
@@ -68,8 +65,7 @@ TEST_F(ScriptAPITest, ArithmeticFunctions)
         {"Pow(2, 3.0)", "error: parameter 1 has an invalid type 'integer' ; expected: 'float'"},
         {"Pow(2.0)", "error: wrong number of parameters"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Eval(c.expression), c.value) << c.expression;
+    ExpectEvals(cases);
     EXPECT_FALSE(vm.IsKilled());
 }
 
@@ -87,8 +83,7 @@ TEST_F(ScriptAPITest, ValidityAndSameness)
     Hold("deadToo", &gone, objectTypeWidget);
     Hold("textureToo", &texture, objectTypeTexture);
     vm.InvalidateNativeObject(&gone);
-    struct Case { const char* expression; const char* value; };
-    const Case cases[] = {
+    const Expected cases[] = {
         {"ObjectIsValid(item)", "true"},
         {"ItemIsValid(texture)", "true"},            // the kind is not tested
         {"ObjectIsSame(texture, textureToo)", "true"},
@@ -102,8 +97,7 @@ TEST_F(ScriptAPITest, ValidityAndSameness)
         {"ObjectIsValid(1)", "error: parameter 1 has an invalid type 'integer' ; expected: 'instance'"},
         {"ObjectIsValid()", "error: wrong number of parameters"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(Eval(c.expression), c.value) << c.expression;
+    ExpectEvals(cases);
 }
 
 TEST_F(ScriptAPITest, AssertionKillsTheMachine)
