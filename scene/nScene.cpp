@@ -556,10 +556,12 @@ void nScene::Evaluate(uint32_t flags)
 
     if (flags & SceneEvaluateScript) {
         script.Start(true);
-        Walk<kStepHeavy>(m_activeWalk, m_activeItems, m_activeVersion,
+        Walk<kStepLight>(m_activeWalk, m_activeItems, m_activeVersion,
              [](nMItem* item, int32_t level) {
-                 if (level == 0) nPrefetch(&item->m_events);
-                 item->PrefetchUnits(level);
+                 if (level == 0) {
+                     nPrefetch(&item->GetScriptUnits());
+                     nPrefetch(&item->m_events);
+                 }
              },
              [](nMItem* item) {
                  if (item->m_events) item->m_events->OnUpdate(item);
