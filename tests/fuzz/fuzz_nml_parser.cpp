@@ -1,7 +1,8 @@
 // Fuzz target of the NML text parser and the binary decoders.
 //
 // The first byte chooses what the rest is fed to:
-//   0..1  NML text (parsed; a parsed document without NUL bytes is also written in the encoding
+//   0..1  NML text (parsed, then parsed again into the same document and into an empty one, which
+//         must agree; a parsed document without NUL bytes is also written in the encoding
 //         the byte names, parsed again and compared: the writer must read back what the parser
 //         produced)
 //   2     the uuencode-style decoder, output size from the next two bytes
@@ -79,6 +80,19 @@ bool HasEmptyBinary(nMetaTag* tag)
     return false;
 }
 
+bool SameRoots(nMetaFile& a, nMetaFile& b)
+{
+    if (a.GetRootCount() != b.GetRootCount())
+        return false;
+    nLinkedListEntry* ea = a.GetRoots().GetHead();
+    nLinkedListEntry* eb = b.GetRoots().GetHead();
+    for (; ea; ea = ea->GetNext(), eb = eb->GetNext()) {
+        if (!SameTag(static_cast<nMetaTag*>(ea), static_cast<nMetaTag*>(eb)))
+            return false;
+    }
+    return true;
+}
+
 void RoundTrip(nMetaFile& document, int32_t encoding)
 {
     for (nLinkedListEntry* e = document.GetRoots().GetHead(); e; e = e->GetNext()) {
@@ -93,14 +107,8 @@ void RoundTrip(nMetaFile& document, int32_t encoding)
     // Emptied, so that a later input including it sees the same nothing every time.
     nIOMemoryFS* memory = nIO::GetMemoryFS();
     memory->Close(memory->Open("fuzz_out.nml", false, true, false));
-    if (!loaded || back.GetRootCount() != document.GetRootCount())
+    if (!loaded || !SameRoots(document, back))
         abort();
-    nLinkedListEntry* a = document.GetRoots().GetHead();
-    nLinkedListEntry* b = back.GetRoots().GetHead();
-    for (; a; a = a->GetNext(), b = b->GetNext()) {
-        if (!SameTag(static_cast<nMetaTag*>(a), static_cast<nMetaTag*>(b)))
-            abort();
-    }
 }
 
 }  // namespace
@@ -122,9 +130,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int32_t length = static_cast<int32_t>(text.size());
     if (mode <= 1) {
         nMetaFile document;
+        bool parsed = document.Parse(text.data(), length);
+        // A parse into a document that holds a tree reuses that tree's tags as it goes, and must
+        // give what a parse into an empty document gives.
+        nMetaFile fresh;
+        if (fresh.Parse(text.data(), length) != parsed || !SameRoots(document, fresh))
+            abort();
+        if (document.Parse(text.data(), length) != parsed || !SameRoots(document, fresh))
+            abort();
         // Text with NUL bytes loses what follows a NUL inside a name or string, so only NUL-free
         // text must survive the round trip unchanged.
-        if (document.Parse(text.data(), length) && !memchr(text.data(), 0, text.size()))
+        if (parsed && !memchr(text.data(), 0, text.size()))
             RoundTrip(document, mode);
         return 0;
     }
