@@ -430,6 +430,60 @@ TEST(NMLScanners, PositionsInText)
     }
 }
 
+// The scanners read many characters at a time; on random text of every length, from every start,
+// they stop where a reading one character at a time by the rules stops.
+TEST(NMLScanners, AgreeWithACharacterByCharacterReading)
+{
+    auto identifier_end = [](const char* p, const char* end, bool allow_dash) {
+        for (; p < end; ++p) {
+            if (strchr(" \t\r\n\"()*+,/:;<=>", *p) && *p != '\0')
+                break;
+            if (*p == '-' && !allow_dash)
+                break;
+        }
+        return p;
+    };
+    auto skip_blanks = [](const char* p, const char* end) {
+        while (p < end) {
+            if (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n') {
+                ++p;
+            } else if (end - p >= 2 && p[0] == '/' && p[1] == '/') {
+                for (p += 2; p < end && *p != '\r' && *p != '\n'; ++p) {
+                }
+            } else if (end - p >= 2 && p[0] == '/' && p[1] == '*') {
+                const char* q = p + 2;
+                while (end - q >= 2 && !(q[0] == '*' && q[1] == '/'))
+                    ++q;
+                p = end - q >= 2 ? q + 2 : end;
+            } else {
+                break;
+            }
+        }
+        return p;
+    };
+    const char alphabet[] = {'a', 'Z', '0', '9', '_', '.', '-', ' ', ' ', '\t', '\r', '\n', '/', '*', '<', '>',
+                             '=', '"', '(', ',', ';', ':', '@', '\0', '\x7f', '\x80', '\xff'};
+    std::mt19937 rng(11);
+    for (int i = 0; i < 3000; ++i) {
+        // Runs of one kind of character make the long stretches the wide steps are for.
+        std::vector<char> text;
+        size_t length = rng() % 70;
+        while (text.size() < length) {
+            char c = alphabet[rng() % sizeof(alphabet)];
+            for (size_t run = 1 + (rng() % 4 == 0 ? rng() % 24 : 0); run > 0 && text.size() < length; --run)
+                text.push_back(c);
+        }
+        const char* begin = text.data();
+        const char* end = begin + text.size();
+        for (const char* p = begin; p <= end; ++p) {
+            std::string shown(begin, end);
+            EXPECT_EQ(ScanIdentifierEnd(p, end, false), identifier_end(p, end, false)) << shown << " at " << p - begin;
+            EXPECT_EQ(ScanIdentifierEnd(p, end, true), identifier_end(p, end, true)) << shown << " at " << p - begin;
+            EXPECT_EQ(ScanSkipBlanks(p, end), skip_blanks(p, end)) << shown << " at " << p - begin;
+        }
+    }
+}
+
 TEST(NMLScanners, FloatLiterals)
 {
     const struct {
