@@ -158,22 +158,26 @@ void nBlockPool::Give(void* given)
 {
     LocalPool& local = t_pools[m_index];
     FreeBlock* block = static_cast<FreeBlock*>(given);
+    if (local.count >= kBatchBlocks) {
+        // A full batch goes under the partial one, which starts again with this block. Batches
+        // move only when one is full and another block comes, so a thread that gives and takes
+        // in turn does not move a batch back and forth at every block.
+        FreeBlock* batch = local.head;
+        batch->count = local.count;
+        batch->nextBatch = local.full;
+        local.full = batch;
+        local.head = nullptr;
+        local.count = 0;
+        if (++local.fullCount > kKeptBatches) {
+            FreeBlock* spare = local.full;
+            local.full = spare->nextBatch;
+            --local.fullCount;
+            HandOver(m_index, spare);
+        }
+    }
     block->next = local.head;
     local.head = block;
-    if (++local.count < kBatchBlocks)
-        return;
-    // A full batch goes under the partial one, which starts again empty.
-    block->count = local.count;
-    block->nextBatch = local.full;
-    local.full = block;
-    local.head = nullptr;
-    local.count = 0;
-    if (++local.fullCount > kKeptBatches) {
-        FreeBlock* batch = local.full;
-        local.full = batch->nextBatch;
-        --local.fullCount;
-        HandOver(m_index, batch);
-    }
+    ++local.count;
 }
 
 #else

@@ -130,6 +130,19 @@ void nVariant::SetString(const char* text)
 
 bool nVariant::SetString(const char* begin, const char* end)
 {
+    if (m_type == TagType_None && begin && end > begin)
+    {
+        // Nothing to free and no text of its own the range could lie in: the text is made in place.
+        nString* text = new (&m_payload.text) nString(begin, end);
+        if (!text->GetCStr())
+        {
+            text->~nString();
+            m_payload.binary = 0;
+            return false;
+        }
+        m_type = TagType_String;
+        return true;
+    }
     // Copied before the old payload goes: the range may lie in the current text.
     nString text;
     if (begin && end > begin)
