@@ -9,6 +9,7 @@
 #include "resources/nGeometry.h"
 #include "scene/nGroup.h"
 #include "scene/nObject.h"
+#include "scene/nPrefetch.h"
 #include "scene/nScene.h"
 #include "script/iface/nScriptEventDispatcher.h"
 
@@ -18,12 +19,37 @@ typedef nListNode<nMItem*> ItemNode;
 
 const uint32_t kOctreePolygonThreshold = 8192;   // geometries above it are worth an octree
 
+// How far ahead of a walk the cache is asked for an item, then for the lines of its node.
+const int32_t kItemAhead = 8;
+const int32_t kNodeAhead = 4;
+
 // Calls f on every item of the list, items appended by handlers included. Nothing leaves
-// the list meanwhile: deletions wait while the scene sets up or resets.
+// the list meanwhile: deletions wait while the scene sets up or resets. The walk asks the
+// cache for each item a few items before f reaches it and, when nodeLines names any
+// (nItemPrefetch bits), for those lines of its node a little later: a scene's items lie far
+// apart, and each would otherwise be waited for.
 template<class F>
-void WalkLive(nList<nMItem*>& list, F f)
+void WalkLive(nList<nMItem*>& list, uint32_t nodeLines, F f)
 {
-    for (ItemNode* n = list.GetHead(); n; n = n->next) f(n->value);
+    ItemNode* itemAhead = list.GetHead();
+    ItemNode* nodeAhead = itemAhead;
+    for (int32_t i = 0; i < kItemAhead && itemAhead; ++i, itemAhead = itemAhead->next) {
+        nPrefetch(itemAhead->value);
+        if (i == kItemAhead - kNodeAhead) nodeAhead = itemAhead;
+    }
+    if (nodeAhead == list.GetHead()) nodeAhead = 0;
+    for (ItemNode* n = list.GetHead(); n; n = n->next) {
+        if (itemAhead) {
+            nPrefetch(itemAhead->value);
+            itemAhead = itemAhead->next;
+        }
+        if (nodeAhead) {
+            if (nodeLines)
+                if (nItem* node = nodeAhead->value->GetItem()) node->Prefetch(nodeLines);
+            nodeAhead = nodeAhead->next;
+        }
+        f(n->value);
+    }
 }
 
 }
@@ -44,10 +70,10 @@ void nScene::Setup(bool optimize, int32_t minimumLeafPolygons)
     // have yet: the instance list stays empty.
     if (optimize) OptimizeGeometries(minimumLeafPolygons);
     if (!editing) {
-        WalkLive(m_allItems, [](nMItem* item) { item->SetupScript(); });
+        WalkLive(m_allItems, 0, [](nMItem* item) { item->SetupScript(); });
         if (m_events) m_events->OnSetup(this);
     }
-    WalkLive(m_allItems, [](nMItem* item) { item->Setup(); });
+    WalkLive(m_allItems, 0, [](nMItem* item) { item->Setup(); });
     if (!editing && m_events) m_events->OnSetupDone(this);
     SortLightsByPriority();
     m_evaluating = false;
@@ -62,9 +88,9 @@ void nScene::Reset()
     *g_log << "[H] " << "Scene reset\n";
     const bool editing = m_engine && m_engine->GetToolMode() == ToolEdit;
     m_evaluating = true;
-    WalkLive(m_allItems, [](nMItem* item) { item->RestoreInitialMatrix(); });
-    WalkLive(m_allItems, [](nMItem* item) { item->Reset(); });
-    if (!editing) WalkLive(m_allItems, [](nMItem* item) { item->RaiseOnReset(); });
+    WalkLive(m_allItems, 0, [](nMItem* item) { item->RestoreInitialMatrix(); });
+    WalkLive(m_allItems, ItemPrefetchRebuild, [](nMItem* item) { item->Reset(); });
+    if (!editing) WalkLive(m_allItems, 0, [](nMItem* item) { item->RaiseOnReset(); });
     if (m_events) m_events->OnReset(this);
     for (int32_t i = 0; i < SceneTimerCount; ++i) m_timers[i].Reset();
     if (m_engine) {
