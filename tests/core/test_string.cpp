@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -135,6 +138,57 @@ TEST(StringState, RangesStopAtTheirEndOrANul)
             EXPECT_EQ(std::string(own.GetCStr() ? own.GetCStr() : ""), source.substr(1, length - 1)) << length;
         }
     }
+}
+
+// Blocks held at the same time are distinct and keep what was written into them, however gives and
+// takes alternate around the batches the pool moves, also when another thread gives them back.
+TEST(StringPool, HeldBlocksAreDistinctThroughAnyOrderOfGivesAndTakes)
+{
+    nBlockPool pool(64, nBlockPool::kTextPool);
+    std::mt19937 rng(5);
+    std::vector<unsigned char*> held;
+    auto check_and_fill = [&](unsigned char* block) {
+        ASSERT_NE(block, nullptr);
+        memset(block, static_cast<int>(held.size() & 0xFF), static_cast<size_t>(pool.GetBlockSize()));
+        held.push_back(block);
+    };
+    for (int step = 0; step < 20000; ++step) {
+        // Runs of takes and gives of random length, many of them short, cross every boundary.
+        bool take = held.empty() || rng() % 2 == 0;
+        for (unsigned run = rng() % 4 == 0 ? rng() % 600 : 1 + rng() % 3; run > 0; --run) {
+            if (take) {
+                check_and_fill(static_cast<unsigned char*>(pool.Take()));
+            } else if (!held.empty()) {
+                size_t i = rng() % held.size();
+                unsigned char* block = held[i];
+                unsigned char fill = block[0];
+                for (unsigned long b = 1; b < pool.GetBlockSize(); ++b)
+                    ASSERT_EQ(block[b], fill);   // nothing else wrote into a held block
+                held[i] = held.back();
+                held.pop_back();
+                pool.Give(block);
+            }
+        }
+        if (step % 1000 == 0) {
+            std::vector<unsigned char*> sorted = held;
+            std::sort(sorted.begin(), sorted.end());
+            ASSERT_TRUE(std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end());
+        }
+    }
+    // Blocks given back by another thread come back to this one.
+    std::thread other([&] {
+        for (unsigned char* block : held)
+            pool.Give(block);
+    });
+    other.join();
+    held.clear();
+    for (int i = 0; i < 2000; ++i)
+        check_and_fill(static_cast<unsigned char*>(pool.Take()));
+    std::vector<unsigned char*> sorted = held;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_TRUE(std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end());
+    for (unsigned char* block : held)
+        pool.Give(block);
 }
 
 TEST(StringFormat, FormatsAndKeepsAtMost1023Characters)
