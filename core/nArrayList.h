@@ -21,6 +21,7 @@ public:
     uint32_t        GetSize() const  { return m_size; }   // capacity of the three arrays
     const uint32_t* GetOrder() const { return m_order; }  // order[0..count-1]
     const uint32_t* GetFree() const  { return m_free; }   // pool in free[count..size-1]
+    void* const*    GetSlots() const { return m_slots; }  // slots[0..size-1], in storage order
 
 protected:
     nArrayIndex() : m_slots(0), m_order(0), m_free(0), m_size(0), m_count(0) {}

@@ -49,7 +49,9 @@ public:
 
     // Asks the cache early for one level of what Update reads, for walks over many players:
     // 0 the player's own line, 1 the first playing source's list node, 2 its reference, 3
-    // the source. A level is read only through the ones before it, which should be in by then.
+    // the source, and from 4 on what the source reads beyond itself (its Prefetch levels).
+    // A level is read only through the ones before it, which should be in by then.
+    static const int32_t kPrefetchLevels = 9;
     void PrefetchForUpdate(int32_t level) const;
 
     nAnimationSourceList&  GetSourceList()           { return m_sources; }
@@ -83,7 +85,10 @@ inline void nAnimationPlayer::PrefetchForUpdate(int32_t level) const
         nPrefetch(reference);
         return;
     }
-    if (nAnimationSource* source = reference->Get()) nPrefetch(source);
+    nAnimationSource* source = reference->Get();
+    if (!source) return;
+    if (level == 3) nPrefetch(source);
+    else source->Prefetch(level - 4);
 }
 
 #endif

@@ -6,6 +6,7 @@
 #include "scene/nAnimationPlayer.h"
 #include "scene/nCurve.h"
 #include "scene/nMotion.h"
+#include "scene/nPrefetch.h"
 
 // Source.
 
@@ -85,6 +86,30 @@ bool nMotionAnimationSource::GetOrientation(nQuaternion& q)
     if (!m_motion || !m_motion->HasQuaternion()) return false;
     m_motion->GetQuaternionTrack().Evaluate(GetClock(), q, m_loopMode, m_loopStart, m_loopEnd);
     return true;
+}
+
+void nMotionAnimationSource::Prefetch(int32_t level) const
+{
+    if (!m_motion) return;
+    if (level <= 0) {
+        nPrefetch(m_motion);
+        nPrefetch(reinterpret_cast<const char*>(m_motion) + sizeof(nMotion) - 1);
+        return;
+    }
+    const nMotion::ChannelList::Node* node = static_cast<const nMotion*>(m_motion)->GetChannels().GetHead();
+    if (!node) return;
+    if (level == 1) {
+        nPrefetch(node);
+        return;
+    }
+    const nMotionChannel* channel = node->value;
+    if (!channel) return;
+    if (level == 2) {
+        nPrefetch(channel);
+        nPrefetch(reinterpret_cast<const char*>(channel) + sizeof(nMotionChannel) - 1);
+        return;
+    }
+    channel->PrefetchKeys(level - 3);
 }
 
 bool nMotionAnimationSource::IsDone() const

@@ -24,6 +24,9 @@ public:
     virtual void Apply(nAnimationPlayer* player) {}  // writes the source's channels through ApplyChannel
     virtual bool GetOrientation(nQuaternion& q) { return false; } // fills q and returns true when the source drives the rotation
     virtual bool IsDone() const { return false; }
+    // Asks the cache early for one level of what the source reads beyond itself (each level
+    // through the ones before), for walks over many players; nothing here.
+    virtual void Prefetch(int32_t level) const {}
 
     // Weight towards max(weight, 0): at once for a fade time of 0 or less, else ramping from
     // the current weight so that it arrives after fadeTime seconds.
@@ -64,6 +67,7 @@ public:
     // otherwise once the clock has run past the end of the range (before its start when
     // the clock scale is 0 or negative).
     bool IsDone() const override;
+    void Prefetch(int32_t level) const override;     // 0 the motion, 1 its first channel's node, 2 that channel, 3 and 4 its keys
 
     nMotion* GetMotion() const               { return m_motion; }
     int32_t  GetLoopMode() const             { return m_loopMode; }

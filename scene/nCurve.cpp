@@ -9,6 +9,7 @@
 #include "core/nMetaTag.h"
 #include "core/nString.h"
 #include "scene/nKeySearch.h"
+#include "scene/nPrefetch.h"
 #include "scene/nLittleEndian.h"
 
 namespace {
@@ -144,6 +145,20 @@ bool nCurve::AddKeySorted(nCurvePoint* key)
     }
     m_cachedSegment = -1;
     return true;
+}
+
+void nCurve::PrefetchKeys(int32_t level) const
+{
+    const uint32_t count = m_keys.GetCount();
+    if (count == 0) return;
+    if (level <= 0) {
+        nPrefetch(m_keys.GetOrder());
+        nPrefetch(m_keys.GetSlots());
+        return;
+    }
+    // A short curve is read whole; a longer one around the segment used last.
+    const uint32_t first = m_cachedSegment > 0 && (uint32_t)m_cachedSegment < count ? (uint32_t)m_cachedSegment - 1 : 0;
+    for (uint32_t i = first; i < count && i < first + 4; ++i) nPrefetch(Key(i));
 }
 
 nCurvePoint* nCurve::GetKey(uint32_t index) const

@@ -96,6 +96,10 @@ public:
     bool      Deserialize(nMetaFile* document, nMetaTag* tag);
     nMetaTag* Serialize(nMetaFile* document) const;  // "Curve" with one "BinaryKnot" when there are keys; NULL when out of memory
 
+    // Asks the cache early for what Evaluate reads, for walks over many curves: level 0 the
+    // key index, level 1 (once that is in) the keys themselves.
+    void PrefetchKeys(int32_t level) const;
+
 private:
     nCurvePoint* Key(uint32_t index) const           { return static_cast<nCurvePoint*>(m_keys.Get(index)); }
     bool         ReadBinaryKnots(nMetaTag* tag);

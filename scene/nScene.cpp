@@ -39,7 +39,8 @@ const int32_t kPrefetchNodeLines = 10;  // cache lines of its transform node
 const int32_t kPrefetchLevels = 4;
 const int32_t kStepLight = 16;   // a few loads per item
 const int32_t kStepMedium = 8;   // a matrix or a command per item
-const int32_t kStepHeavy = 4;    // animation mixing per item
+const int32_t kStepHeavy = 4;    // a handler call per item
+const int32_t kStepAnimation = 3; // animation mixing per item, through many levels
 
 nPhysicWorldFactory g_physicWorldFactory = 0;
 
@@ -61,7 +62,6 @@ void WalkAsItStands(nList<nMItem*>& list, F f)
 // The first unit of the item whose class defines OnLogicUpdate, or NULL.
 nScriptUnit* LogicUnit(nMItem* item)
 {
-    if (!item->HasCachedEvent(nManagerScriptUnit::CachedOnLogicUpdate)) return 0;
     for (nList<nScriptUnit*>::Node* n = item->GetScriptUnits().GetHead(); n; n = n->next)
         if (static_cast<nManagerScriptUnit*>(n->value)->GetCached(nManagerScriptUnit::CachedOnLogicUpdate))
             return n->value;
@@ -465,7 +465,7 @@ bool nScene::Snapshot(ItemArray& array, nList<nMItem*>& list, uint32_t version)
 // walk began: items added meanwhile wait for the next walk. Nothing leaves the scene's lists
 // while the evaluation walks them. The items and what they point at lie far apart in memory:
 // ahead(item, level) asks for one level of what f will read of an item further down.
-template<int32_t Step, class P, class F>
+template<int32_t Step, int32_t Levels, class P, class F>
 void nScene::Walk(ItemArray& array, nList<nMItem*>& list, uint32_t version, P ahead, F f)
 {
     if (!Snapshot(array, list, version)) {
@@ -475,8 +475,8 @@ void nScene::Walk(ItemArray& array, nList<nMItem*>& list, uint32_t version, P ah
     const int32_t count = array.count;
     nMItem* const* items = array.items;
     for (int32_t i = 0; i < count; ++i) {
-        for (int32_t level = 0; level < kPrefetchLevels; ++level) {
-            const int32_t at = i + Step * (kPrefetchLevels - level);
+        for (int32_t level = 0; level < Levels; ++level) {
+            const int32_t at = i + Step * (Levels - level);
             if (at < count) ahead(items[at], level);
         }
         f(items[i]);
@@ -494,7 +494,7 @@ void nScene::Evaluate(uint32_t flags)
     if (!m_deletionHeld) FlushDeletionQueue();
     m_evaluating = true;
 
-    Walk<kStepMedium>(m_allWalk, m_allItems, m_allVersion,
+    Walk<kStepMedium, kPrefetchLevels>(m_allWalk, m_allItems, m_allVersion,
          [](nMItem* item, int32_t level) {
              if (level == 0) nPrefetch(&item->m_item);
              else if (level == 1 && item->m_item) item->m_item->Prefetch(ItemPrefetchWorld);
@@ -523,7 +523,7 @@ void nScene::Evaluate(uint32_t flags)
         m_timers[SceneTimerPhysic].Stop();
         // Bodies come from the scene's world only, so without one no item has a body.
         if (m_physicWorld)
-            Walk<kStepLight>(m_activeWalk, m_activeItems, m_activeVersion,
+            Walk<kStepLight, kPrefetchLevels>(m_activeWalk, m_activeItems, m_activeVersion,
                  [](nMItem* item, int32_t level) {
                      if (level == 0) nPrefetch(&item->m_physicItem);
                      else if (level == 2 && item->m_physicItem) nPrefetch(item->m_physicItem);
@@ -539,7 +539,7 @@ void nScene::Evaluate(uint32_t flags)
 
     if (flags & SceneEvaluateTrigger) nTrigger::TestScene(this);
 
-    Walk<kStepMedium>(m_activeWalk, m_activeItems, m_activeVersion,
+    Walk<kStepMedium, kPrefetchLevels>(m_activeWalk, m_activeItems, m_activeVersion,
          [](nMItem* item, int32_t level) {
              if (level == 0) {
                  item->PrefetchUnit();
@@ -556,7 +556,7 @@ void nScene::Evaluate(uint32_t flags)
 
     if (flags & SceneEvaluateScript) {
         script.Start(true);
-        Walk<kStepLight>(m_activeWalk, m_activeItems, m_activeVersion,
+        Walk<kStepLight, kPrefetchLevels>(m_activeWalk, m_activeItems, m_activeVersion,
              [](nMItem* item, int32_t level) {
                  if (level == 0) {
                      nPrefetch(&item->GetScriptUnits());
@@ -572,12 +572,12 @@ void nScene::Evaluate(uint32_t flags)
         script.Stop();
     }
 
-    Walk<kStepLight>(m_activeWalk, m_activeItems, m_activeVersion,
+    Walk<kStepLight, kPrefetchLevels>(m_activeWalk, m_activeItems, m_activeVersion,
          [](nMItem* item, int32_t level) {
              if (level == 0) nPrefetch(item);
          },
          [](nMItem* item) { item->Evaluate(); });
-    Walk<kStepHeavy>(m_activeWalk, m_activeItems, m_activeVersion,
+    Walk<kStepAnimation, nAnimationPlayer::kPrefetchLevels>(m_activeWalk, m_activeItems, m_activeVersion,
          [](nMItem* item, int32_t level) {
              if (level == 0) nPrefetch(&item->m_item);
              else if (level == 1 && item->m_item) item->m_item->Prefetch(ItemPrefetchComponents);
@@ -588,7 +588,7 @@ void nScene::Evaluate(uint32_t flags)
          },
          [this, flags](nMItem* item) { UpdateItem(item, item->m_item, flags); });
     if (nObject::GetSkinnedCount() > 0)
-        Walk<kStepLight>(m_activeWalk, m_activeItems, m_activeVersion,
+        Walk<kStepLight, kPrefetchLevels>(m_activeWalk, m_activeItems, m_activeVersion,
              [](nMItem* item, int32_t level) {
                  if (level == 0) nPrefetch(item);
              },
@@ -602,7 +602,7 @@ void nScene::Evaluate(uint32_t flags)
 
 void nScene::RunLogic(float dt)
 {
-    Walk<kStepLight>(m_activeWalk, m_activeItems, m_activeVersion,
+    Walk<kStepLight, kPrefetchLevels>(m_activeWalk, m_activeItems, m_activeVersion,
          [](nMItem* item, int32_t level) {
              if (level == 0) nPrefetch(&item->GetScriptUnits());
              else if (level == 2 && item->GetScriptUnits().GetHead()) nPrefetch(item->GetScriptUnits().GetHead());
@@ -630,7 +630,7 @@ void nScene::RunLogic(float dt)
 
     // The displayed transform lies between the last two logic states: t = 0 shows the
     // current one, t = 1 the previous one. Bodies place their items themselves.
-    Walk<kStepLight>(m_activeWalk, m_activeItems, m_activeVersion,
+    Walk<kStepLight, kPrefetchLevels>(m_activeWalk, m_activeItems, m_activeVersion,
          [](nMItem* item, int32_t level) {
              if (level == 0) {
                  nPrefetch(&item->GetScriptUnits());

@@ -327,7 +327,7 @@ private:
         uint32_t version;   // the list version the copy was taken at
     };
     // As the list stands now; ahead(item, level) asks the cache for what f reads (see the .cpp).
-    template<int32_t Step, class P, class F> void Walk(ItemArray& array, nList<nMItem*>& list, uint32_t version, P ahead, F f);
+    template<int32_t Step, int32_t Levels, class P, class F> void Walk(ItemArray& array, nList<nMItem*>& list, uint32_t version, P ahead, F f);
     static bool Snapshot(ItemArray& array, nList<nMItem*>& list, uint32_t version); // false when out of memory
     void Unlink(nList<nMItem*>& list, nListNode<nMItem*>*& node); // leaves a list through the item's own link
     void ClearQueue(nList<nMItem*>& list, nListNode<nMItem*>* nMItem::SceneLinks::*link); // empties a list and its links
