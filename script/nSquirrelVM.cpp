@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <new>
 #include <typeinfo>
 
@@ -89,7 +90,7 @@ static nSquirrelObject* OwnObject(nSquirrelVM* vm, nScriptObject* object)
 
 nSquirrelVM::nSquirrelVM(nOrvex* engine)
     : nScriptVM(engine), m_vm(0), m_argCount(0), m_callTop(0), m_callPending(false),
-      m_closing(false), m_objects(0), m_classes(0)
+      m_closing(false), m_session(0), m_objects(0), m_classes(0)
 {
 }
 
@@ -138,6 +139,9 @@ bool nSquirrelVM::Open()
     if (!m_vm)
         return false;
     sq_setforeignptr(m_vm, this);
+    static uint32_t s_sessions = 0;
+    if (++s_sessions == 0) ++s_sessions;
+    m_session = s_sessions;
     sq_setcompilererrorhandler(m_vm, ScriptCompileErrorHandler);
     sq_setprintfunc(m_vm, ScriptPrint, ScriptPrint);
     sq_newclosure(m_vm, ScriptRuntimeErrorHandler, 0);
@@ -185,6 +189,7 @@ void nSquirrelVM::Close()
         m_vm = 0;
         m_closing = false;
     }
+    m_session = 0;
     m_callPending = false;
     m_argCount = 0;
     ClearKilled();
@@ -263,6 +268,58 @@ nScriptObject* nSquirrelVM::NewNativeObject(int32_t type, void* native)
     if (!ScriptPushNativeObject(m_vm, native, type, false))
         return 0;
     return WrapNew(this, m_vm, top);
+}
+
+static_assert(sizeof(HSQOBJECT) <= sizeof(nScriptHandle), "a handle holds a Squirrel object");
+
+static HSQOBJECT FromScriptHandle(const nScriptHandle& handle)
+{
+    HSQOBJECT o;
+    memcpy(&o, &handle, sizeof(o));
+    return o;
+}
+
+bool nSquirrelVM::GetHandle(nScriptObject* object, nScriptHandle* out)
+{
+    nSquirrelObject* o = m_vm && !m_closing ? OwnObject(this, object) : 0;
+    if (!o || !out)
+        return false;
+    *out = nScriptHandle();
+    memcpy(out, &o->GetHandle(), sizeof(HSQOBJECT));
+    return true;
+}
+
+bool nSquirrelVM::PrepareCallSite(nScriptObject* self, nScriptObject* first, nScriptCallSite* site)
+{
+    if (!site)
+        return false;
+    site->session = 0;
+    if (!GetHandle(self, &site->self) || !GetHandle(first, &site->first))
+        return false;
+    site->session = m_session;
+    return true;
+}
+
+bool nSquirrelVM::CallSite(const nScriptCallSite& site, const nScriptHandle& function,
+                           const nScriptValue* const* args, int32_t count)
+{
+    if (!m_vm || m_closing || IsKilled() || site.session == 0 || site.session != m_session)
+        return false;
+    if (m_callPending) {
+        // A call prepared but never executed: drop what it pushed, as BeginCall does.
+        sq_settop(m_vm, m_callTop);
+        m_callPending = false;
+    }
+    SQInteger top = sq_gettop(m_vm);
+    sq_pushobject(m_vm, FromScriptHandle(function));
+    sq_pushobject(m_vm, FromScriptHandle(site.self));
+    sq_pushobject(m_vm, FromScriptHandle(site.first));
+    for (int32_t i = 0; i < count; ++i)
+        if (!args[i] || !PushValue(*args[i]))
+            sq_pushnull(m_vm);
+    bool ok = SQ_SUCCEEDED(sq_call(m_vm, 2 + (count > 0 ? count : 0), SQFalse, SQTrue));
+    sq_settop(m_vm, top);
+    return ok;
 }
 
 bool nSquirrelVM::PushValue(const nScriptValue& value)

@@ -17,12 +17,15 @@ struct ScriptClassDecl;
 // a failed assertion kill the machine; the error handler does not suspend the machine, the
 // killed flag alone makes every later call fail. A call's frame (stack top, argument count)
 // is taken at ExecuteCall, so scripts may make engine calls of their own while it runs.
+// Prepared calls hold plain handles without references of their own: they are good while
+// the script objects they were copied from live, and a site is refused once the machine
+// that prepared it closed (its session ends).
 // Stack policy: every operation leaves the machine's stack as it found it, on success and
 // on every failure.
 // Closing: while Close tears the machine down (release hooks destroy script-owned natives),
 // calls and value changes are refused, and script objects still held by the engine are
 // detached so deleting them later touches no freed machine.
-class nSquirrelVM : public nScriptVM
+class nSquirrelVM final : public nScriptVM
 {
 public:
     explicit nSquirrelVM(nOrvex* engine);
@@ -44,6 +47,10 @@ public:
     bool           Open() override;
     void           Close() override;
     nScriptObject* NewNativeObject(int32_t type, void* native) override;
+    bool           GetHandle(nScriptObject* object, nScriptHandle* out) override;
+    bool           PrepareCallSite(nScriptObject* self, nScriptObject* first, nScriptCallSite* site) override;
+    bool           CallSite(const nScriptCallSite& site, const nScriptHandle& function,
+                            const nScriptValue* const* args, int32_t count) override;
 
     HSQUIRRELVM GetHandle() const { return m_vm; }
     bool        IsClosing() const { return m_closing; }
@@ -71,6 +78,7 @@ private:
     long long        m_callTop;                        // stack top before BeginCall
     bool             m_callPending;                    // BeginCall done, ExecuteCall not yet
     bool             m_closing;
+    uint32_t         m_session;                        // this opening, unique in the process; 0 while closed
     nSquirrelObject* m_objects;                        // live script objects of this machine
     struct ClassCache;
     ClassCache*      m_classes;

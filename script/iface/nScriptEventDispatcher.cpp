@@ -28,24 +28,23 @@ void SendByName(nScriptedObject* owner, const char* name,
     while (nScriptUnit* unit = walk.Next()) Call(unit, name, 0, a, b, c);
 }
 
-// Cached event to the units of a managed item; units without the method are skipped.
+// Cached event to the units of a managed item; units without the method are skipped, and
+// so is the whole walk when no unit has it.
 void SendCachedItem(nScriptedObject* owner, const char* name, int32_t cached,
                     const nScriptValue* a = 0, const nScriptValue* b = 0, const nScriptValue* c = 0)
 {
+    if (!owner || !owner->HasCachedEvent(cached)) return;
+    const nScriptValue* args[3] = {a, b, c};
+    int32_t count = c ? 3 : b ? 2 : a ? 1 : 0;
     nScriptUnitWalk walk(owner);
-    while (nScriptUnit* unit = walk.Next()) {
-        nScriptObject* function = static_cast<nManagerScriptUnit*>(unit)->GetCached(cached);
-        if (function) Call(unit, name, function, a, b, c);
-    }
+    while (nScriptUnit* unit = walk.Next()) static_cast<nManagerScriptUnit*>(unit)->CallCachedEvent(cached, name, args, count);
 }
 
 void SendCachedScene(nScriptedObject* owner, const char* name, int32_t cached, const nScriptValue* a = 0)
 {
+    if (!owner || !owner->HasCachedEvent(cached)) return;
     nScriptUnitWalk walk(owner);
-    while (nScriptUnit* unit = walk.Next()) {
-        nScriptObject* function = static_cast<nSceneScriptUnit*>(unit)->GetCached(cached);
-        if (function) Call(unit, name, function, a);
-    }
+    while (nScriptUnit* unit = walk.Next()) static_cast<nSceneScriptUnit*>(unit)->CallCachedEvent(cached, name, &a, a ? 1 : 0);
 }
 
 // Sets up every unit that has no instance yet and greets each one that succeeded.
@@ -180,8 +179,8 @@ void nSceneScriptEventDispatcher::OnUpdate(nScriptedObject* scene)
             nScriptVM* vm = unit->GetVM();
             nOrvex* engine = vm ? vm->GetEngine() : 0;
             unit->SetUpdateDelay(unit->GetUpdateDelay() - (engine ? engine->GetFrameTime() : 0));
-        } else if (nScriptObject* function = unit->GetCached(nSceneScriptUnit::CachedOnUpdate)) {
-            Call(unit, "OnUpdate", function);
+        } else {
+            unit->CallCachedEvent(nSceneScriptUnit::CachedOnUpdate, "OnUpdate");
         }
     }
 }
@@ -198,5 +197,7 @@ void nScene2DScriptEventDispatcher::OnDelete(nScene2DScriptUnit* scene) { if (sc
 
 void nScene2DScriptEventDispatcher::OnUpdate(nScene2DScriptUnit* scene)
 {
-    if (scene) Call(scene, "OnUpdate", scene->GetCachedUpdate());
+    if (!scene) return;
+    if (scene->GetCachedUpdate()) scene->CallCachedUpdate();
+    else Call(scene, "OnUpdate", 0);
 }

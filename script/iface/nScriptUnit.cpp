@@ -9,6 +9,7 @@
 #include "core/nScriptValue.h"
 #include "core/nVariant.h"
 #include "script/iface/nScriptVM.h"
+#include "script/iface/nScriptedObject.h"
 
 namespace {
 
@@ -44,18 +45,10 @@ nMetaTag* ValueTag(const nVariant& v)
     return 0;
 }
 
-void DeleteCached(nScriptObject** cached, int32_t count)
-{
-    for (int32_t i = 0; i < count; ++i) {
-        delete cached[i];
-        cached[i] = 0;
-    }
-}
-
 }
 
 nScriptUnit::nScriptUnit(nScriptVM* vm)
-    : m_vm(vm), m_ownerType(0), m_owner(0), m_instance(0), m_ownerObject(0)
+    : m_vm(vm), m_site(), m_cachedEvents(0), m_ownerType(0), m_owner(0), m_instance(0), m_ownerObject(0)
 {
 }
 
@@ -63,6 +56,7 @@ void nScriptUnit::SetOwner(void* owner, int32_t ownerType)
 {
     m_owner = owner;
     m_ownerType = ownerType;
+    m_site.session = 0;     // its first argument was the old owner's object
     delete m_ownerObject;
     m_ownerObject = 0;
 }
@@ -71,6 +65,9 @@ nScriptUnit::~nScriptUnit()
 {
     for (nList<nVariant*>::Node* n = m_parameters.GetHead(); n; n = n->next) delete n->value;
     m_parameters.Clear();
+    m_site.session = 0;
+    if (m_cachedEvents) nScriptedObject::NoteCachedEventsChanged();
+    m_cachedEvents = 0;
     delete m_ownerObject;
     m_ownerObject = 0;
     delete m_instance;
@@ -101,11 +98,13 @@ bool nScriptUnit::Setup()
     for (nList<nVariant*>::Node* n = m_parameters.GetHead(); n; n = n->next)
         m_vm->SetValue(n->value->GetName().GetCStr(), nScriptValue(*n->value), m_instance);
     m_ownerObject = m_vm->NewNativeObject(m_ownerType, m_owner);
+    if (!m_ownerObject || !m_vm->PrepareCallSite(m_instance, m_ownerObject, &m_site)) m_site.session = 0;
     return true;
 }
 
 void nScriptUnit::Release()
 {
+    m_site.session = 0;
     delete m_ownerObject;
     m_ownerObject = 0;
     delete m_instance;
@@ -133,6 +132,39 @@ bool nScriptUnit::ExecuteCall(nScriptValue* result)
 nScriptObject* nScriptUnit::LookUp(const char* name) const
 {
     return m_instance && m_vm ? m_vm->GetObject(name, m_instance) : 0;
+}
+
+void nScriptUnit::LookUpCached(const char* const* names, int32_t count, nScriptCachedMethod* methods)
+{
+    uint32_t events = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        methods[i].function = LookUp(names[i]);
+        methods[i].handle = nScriptHandle();
+        if (!methods[i].function) continue;
+        events |= 1u << i;
+        // A method without a handle is called in the three steps, and so are all the others.
+        if (m_site.session && !m_vm->GetHandle(methods[i].function, &methods[i].handle)) m_site.session = 0;
+    }
+    if (events != m_cachedEvents) nScriptedObject::NoteCachedEventsChanged();
+    m_cachedEvents = events;
+}
+
+void nScriptUnit::ForgetCached(nScriptCachedMethod* methods, int32_t count)
+{
+    m_site.session = 0;
+    if (m_cachedEvents) nScriptedObject::NoteCachedEventsChanged();
+    m_cachedEvents = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        delete methods[i].function;
+        methods[i].function = 0;
+    }
+}
+
+bool nScriptUnit::CallInSteps(const char* event, nScriptObject* function, const nScriptValue* const* args, int32_t count)
+{
+    if (!BeginCall(event, function)) return false;
+    for (int32_t i = 0; i < count; ++i) PushArgument(*args[i]);
+    return ExecuteCall(0);
 }
 
 bool nScriptUnit::Deserialize(nMetaFile* document, nMetaTag* tag)
@@ -221,19 +253,19 @@ nManagerScriptUnit::nManagerScriptUnit(nScriptVM* vm) : nScriptUnit(vm), m_cache
 
 nManagerScriptUnit::~nManagerScriptUnit()
 {
-    DeleteCached(m_cached, CachedEventCount);
+    ForgetCached(m_cached, CachedEventCount);
 }
 
 bool nManagerScriptUnit::Setup()
 {
     if (!nScriptUnit::Setup()) return false;
-    for (int32_t i = 0; i < CachedEventCount; ++i) m_cached[i] = LookUp(kManagerEvents[i]);
+    LookUpCached(kManagerEvents, CachedEventCount, m_cached);
     return true;
 }
 
 void nManagerScriptUnit::Release()
 {
-    DeleteCached(m_cached, CachedEventCount);
+    ForgetCached(m_cached, CachedEventCount);
     nScriptUnit::Release();
 }
 
@@ -244,44 +276,43 @@ nSceneScriptUnit::nSceneScriptUnit(nScriptVM* vm) : nScriptUnit(vm), m_updateDel
 
 nSceneScriptUnit::~nSceneScriptUnit()
 {
-    DeleteCached(m_cached, CachedEventCount);
+    ForgetCached(m_cached, CachedEventCount);
 }
 
 bool nSceneScriptUnit::Setup()
 {
     if (!nScriptUnit::Setup()) return false;
-    for (int32_t i = 0; i < CachedEventCount; ++i) m_cached[i] = LookUp(kSceneEvents[i]);
+    LookUpCached(kSceneEvents, CachedEventCount, m_cached);
     m_updateDelay = 0;
     return true;
 }
 
 void nSceneScriptUnit::Release()
 {
-    DeleteCached(m_cached, CachedEventCount);
+    ForgetCached(m_cached, CachedEventCount);
     nScriptUnit::Release();
 }
 
 
-nScene2DScriptUnit::nScene2DScriptUnit(nScriptVM* vm) : nScriptUnit(vm), m_events(0), m_onUpdate(0)
+nScene2DScriptUnit::nScene2DScriptUnit(nScriptVM* vm) : nScriptUnit(vm), m_events(0), m_onUpdate()
 {
 }
 
 nScene2DScriptUnit::~nScene2DScriptUnit()
 {
-    delete m_onUpdate;
-    m_onUpdate = 0;
+    ForgetCached(&m_onUpdate, 1);
 }
 
 bool nScene2DScriptUnit::Setup()
 {
     if (!nScriptUnit::Setup()) return false;
-    m_onUpdate = LookUp("OnUpdate");
+    static const char* const kUpdate = "OnUpdate";
+    LookUpCached(&kUpdate, 1, &m_onUpdate);
     return true;
 }
 
 void nScene2DScriptUnit::Release()
 {
-    delete m_onUpdate;
-    m_onUpdate = 0;
+    ForgetCached(&m_onUpdate, 1);
     nScriptUnit::Release();
 }

@@ -1,16 +1,17 @@
 #ifndef N_SCRIPTUNIT_H
 #define N_SCRIPTUNIT_H
 
+#include <cstddef>
 #include <cstdint>
 
 #include "core/nList.h"
 #include "core/nString.h"
+#include "script/iface/nScriptVM.h"
 
 class nMetaFile;
 class nMetaTag;
 class nScriptObject;
 class nScriptValue;
-class nScriptVM;
 class nVariant;
 class nScene2DScriptEventDispatcher;
 
@@ -21,6 +22,24 @@ enum nScriptUnitOwnerType
     ScriptUnitOwnerScene       = 9,
     ScriptUnitOwnerScene2D     = 12,
     ScriptUnitOwnerManagedItem = 24
+};
+
+// Asks the cache for the line holding p; never faults. A step the compiler must keep: it may
+// drop a plain prefetch builtin from a function that does nothing else.
+inline void nScriptPrefetch(const void* p)
+{
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+    __asm__ __volatile__("prefetcht0 %0" : : "m"(*static_cast<const char*>(p)));
+#else
+    __builtin_prefetch(p);
+#endif
+}
+
+// A method a unit looked up at set-up, with the machine's handle for prepared calls.
+struct nScriptCachedMethod
+{
+    nScriptObject* function;                    // owned by the unit; NULL when the class has no such method
+    nScriptHandle  handle;
 };
 
 // One instance of a script class bound to one engine object, its owner. Set-up runs the
@@ -47,6 +66,7 @@ public:
     void           GetOwner(void** owner, int32_t* ownerType) const; // either output may be NULL
     nScriptVM*     GetVM() const                               { return m_vm; }
     nScriptObject* GetInstance() const                         { return m_instance; }
+    nScriptObject* GetOwnerObject() const                      { return m_ownerObject; } // made at set-up; NULL without
     const nString& GetScriptPath() const                       { return m_scriptPath; }
     void           SetScriptPath(const char* path)             { m_scriptPath.Set(path); }
     const nString& GetClassName() const                        { return m_className; }
@@ -58,10 +78,38 @@ public:
     bool      Deserialize(nMetaFile* document, nMetaTag* tag);
     nMetaTag* Serialize(nMetaFile* document) const;            // NULL (logged) when out of memory
 
-protected:
-    nScriptObject* LookUp(const char* name) const;             // a method through the instance, or NULL
+    // Bit i set: the subclass's cached event i was found at set-up (in its own numbering).
+    uint32_t  GetCachedEvents() const                          { return m_cachedEvents; }
+    // Asks early for what a call of a cached method reads: the machine and the call site at
+    // the start, the subclass's methods right behind this base. Reads nothing.
+    void      Prefetch() const
+    {
+        const char* at = reinterpret_cast<const char*>(this);
+        nScriptPrefetch(at);
+        for (size_t line = 0; line < kPrefetchMethodLines; ++line) nScriptPrefetch(at + sizeof(nScriptUnit) + 64 * line);
+    }
 
+protected:
+    static const size_t kPrefetchMethodLines = 3;              // 64-byte lines of a method table asked for; frequent events come first
+
+    nScriptObject* LookUp(const char* name) const;             // a method through the instance, or NULL
+    // Cached methods of a subclass: each looked up, its handle taken for prepared calls (the
+    // unit falls back to the three steps when the machine gives none), and the mask noted.
+    void           LookUpCached(const char* const* names, int32_t count, nScriptCachedMethod* methods);
+    void           ForgetCached(nScriptCachedMethod* methods, int32_t count); // deletes them; clears the mask
+    // One call of a cached method: the same as BeginCall (event, function), PushArgument of
+    // each argument and ExecuteCall (NULL); through the prepared site when there is one.
+    bool           CallCached(const char* event, const nScriptCachedMethod& method, const nScriptValue* const* args, int32_t count)
+    {
+        if (m_site.session) return m_vm->CallSite(m_site, method.handle, args, count);
+        return CallInSteps(event, method.function, args, count);
+    }
+    bool           CallInSteps(const char* event, nScriptObject* function, const nScriptValue* const* args, int32_t count);
+
+    // What every call reads comes first, on one cache line.
     nScriptVM*       m_vm;
+    nScriptCallSite  m_site;                                   // calls on the instance with the owner first; session 0: none
+    uint32_t         m_cachedEvents;
     int32_t          m_ownerType;
     void*            m_owner;
     nScriptObject*   m_instance;
@@ -95,11 +143,17 @@ public:
 
     nScriptObject* GetCached(int32_t event) const              // NULL when the class has no such method
     {
-        return event >= 0 && event < CachedEventCount ? m_cached[event] : 0;
+        return event >= 0 && event < CachedEventCount ? m_cached[event].function : 0;
+    }
+    // Calls the cached method with the owner first and count further arguments; false when
+    // the class has no such method or the call is refused or fails.
+    bool CallCachedEvent(int32_t event, const char* name, const nScriptValue* const* args = 0, int32_t count = 0)
+    {
+        return GetCached(event) && CallCached(name, m_cached[event], args, count);
     }
 
 private:
-    nScriptObject* m_cached[CachedEventCount];
+    nScriptCachedMethod m_cached[CachedEventCount];
 };
 
 // The unit of a 3D scene (owner type 9), with its update delay.
@@ -122,15 +176,19 @@ public:
 
     nScriptObject* GetCached(int32_t event) const
     {
-        return event >= 0 && event < CachedEventCount ? m_cached[event] : 0;
+        return event >= 0 && event < CachedEventCount ? m_cached[event].function : 0;
+    }
+    bool CallCachedEvent(int32_t event, const char* name, const nScriptValue* const* args = 0, int32_t count = 0)
+    {
+        return GetCached(event) && CallCached(name, m_cached[event], args, count);
     }
     void           SuspendUpdate(int32_t ticks)                { m_updateDelay = ticks; }
     int32_t        GetUpdateDelay() const                      { return m_updateDelay; } // engine ticks
     void           SetUpdateDelay(int32_t ticks)               { m_updateDelay = ticks; }
 
 private:
-    int32_t        m_updateDelay;
-    nScriptObject* m_cached[CachedEventCount];
+    int32_t             m_updateDelay;
+    nScriptCachedMethod m_cached[CachedEventCount];
 };
 
 // The unit a 2D scene is itself (owner type 12): the scene binds it with SetOwner.
@@ -142,13 +200,17 @@ public:
     void Release() override;
     ~nScene2DScriptUnit() override;
 
-    nScriptObject*                  GetCachedUpdate() const    { return m_onUpdate; }
+    nScriptObject*                  GetCachedUpdate() const    { return m_onUpdate.function; }
+    bool CallCachedUpdate()                                    // the cached OnUpdate; false without it
+    {
+        return m_onUpdate.function && CallCached("OnUpdate", m_onUpdate, 0, 0);
+    }
     nScene2DScriptEventDispatcher*  GetEvents() const          { return m_events; }
     void SetEvents(nScene2DScriptEventDispatcher* events)      { m_events = events; }
 
 private:
     nScene2DScriptEventDispatcher* m_events;
-    nScriptObject*                 m_onUpdate;
+    nScriptCachedMethod            m_onUpdate;
 };
 
 #endif

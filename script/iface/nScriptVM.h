@@ -18,6 +18,24 @@ enum nScriptKillCode
     ScriptKillAssertion     = 3    // __Assert with a false condition
 };
 
+// A machine's own reference to one script value, copied out of a script object of that
+// machine so that a frequent call reads no other object; opaque outside the machine. It is
+// good while the script object it was copied from lives and the machine stays open.
+struct nScriptHandle
+{
+    uint64_t bits[2];
+};
+
+// Calls prepared once and made often: the 'this' they are made on and their first argument.
+// session is the machine's open session when prepared (0: not prepared); a machine refuses
+// a site of any other session, so a site outliving a close is never used.
+struct nScriptCallSite
+{
+    nScriptHandle self;
+    nScriptHandle first;
+    uint32_t      session;
+};
+
 // The engine's door into the script language. One machine exists; scenes, 2D scenes and
 // script units keep a pointer to it. The first Kill marks it killed: from then on BeginCall
 // and ExecuteCall refuse quietly (false), so every event becomes a no-op, until Close.
@@ -50,6 +68,14 @@ public:
     // callers that pass the same native many times; NULL when the machine cannot make one
     // (the caller then passes the native value itself).
     virtual nScriptObject* NewNativeObject(int32_t type, void* native) { return 0; }
+    // Prepared calls, for callers that make the same call many times. A machine without them
+    // refuses to prepare, and the caller then makes its calls in the three steps.
+    virtual bool           GetHandle(nScriptObject* object, nScriptHandle* out) { return false; } // false: not this machine's object
+    virtual bool           PrepareCallSite(nScriptObject* self, nScriptObject* first, nScriptCallSite* site) { return false; }
+    // One call as BeginCall (function, self), PushArgument of first and of each argument
+    // (a value that cannot be pushed goes as null), then ExecuteCall without result.
+    virtual bool           CallSite(const nScriptCallSite& site, const nScriptHandle& function,
+                                    const nScriptValue* const* args, int32_t count) { return false; }
 
     nOrvex*        GetEngine() const      { return m_engine; }
     int32_t        GetKillCode() const    { return m_killCode; }     // meaningful once killed

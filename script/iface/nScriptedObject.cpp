@@ -6,6 +6,17 @@
 #include "core/nMetaTag.h"
 #include "script/iface/nScriptUnit.h"
 
+uint64_t nScriptedObject::s_cachedEpoch = 1;
+
+void nScriptedObject::CollectCachedEvents()
+{
+    uint32_t events = 0;
+    for (nList<nScriptUnit*>::Node* n = m_units.GetHead(); n; n = n->next) events |= n->value->GetCachedEvents();
+    m_cachedEvents = events;
+    m_cachedVersion = m_units.GetVersion();
+    m_cachedEpoch = s_cachedEpoch;
+}
+
 nScriptedObject::~nScriptedObject()
 {
     ClearScriptUnits();
@@ -60,28 +71,10 @@ nMetaTag* nScriptedObject::Serialize(nMetaFile* document) const
     return root;
 }
 
-nScriptUnitWalk::nScriptUnitWalk(nScriptedObject* owner)
-    : m_owner(owner), m_next(owner ? owner->m_units.GetHead() : 0), m_outer(0)
+void nScriptUnitWalk::Unlink()
 {
-    if (owner) {
-        m_outer = owner->m_walks;
-        owner->m_walks = this;
-    }
-}
-
-nScriptUnitWalk::~nScriptUnitWalk()
-{
-    if (!m_owner) return;
-    // Walks end in the reverse order of their start; a walk further in is already gone.
+    // Not the innermost walk: found by a search from the innermost one.
     nScriptUnitWalk** link = &m_owner->m_walks;
     while (*link && *link != this) link = &(*link)->m_outer;
     if (*link) *link = m_outer;
-}
-
-nScriptUnit* nScriptUnitWalk::Next()
-{
-    if (!m_owner || !m_next) return 0;
-    nListNode<nScriptUnit*>* node = m_next;
-    m_next = node->next;
-    return node->value;
 }

@@ -347,6 +347,89 @@ TEST_F(ScriptedUnits, TheOwnerObjectOfAUnitLastsUntilItsOwnerIsDestroyed)
     EXPECT_EQ(notes.lines, (Lines{"same,true", "kept,null:1"}));
 }
 
+// Cached events go through calls the machine prepared at set-up. They end with the machine
+// that prepared them: after a close, and after a new opening, the unit gets nothing until it
+// is set up again (the sanitizer build checks that nothing freed is read).
+TEST_F(ScriptedUnits, PreparedCallsEndWithTheirMachineAndReturnWithANewSetUp)
+{
+    std::string path = Script("tick.nut",
+        "class Tick {\n"
+        "  function OnUpdate(owner) { Note(\"OnUpdate\", owner); }\n"
+        "  function OnLogicUpdate(owner, period) { Note(\"OnLogicUpdate\", owner, period); }\n"
+        "}\n");
+    ItemOwner item(&vm);
+    notes.Name(&item, "item");
+    nScriptUnit* unit = item.Add(path, "Tick");
+    items->OnSetup(&item);
+    SQInteger top = Top();
+    items->OnUpdate(&item);
+    items->OnLogicUpdate(&item, 0.5f);
+    EXPECT_EQ(Top(), top);
+    EXPECT_EQ(notes.lines, (Lines{"OnUpdate,item:24", "OnLogicUpdate,item:24,0.5"}));
+
+    notes.lines.clear();
+    vm.Close();
+    items->OnUpdate(&item);
+    ASSERT_TRUE(vm.Open());
+    notes.Register(vm);
+    items->OnUpdate(&item);
+    items->OnLogicUpdate(&item, 0.5f);
+    EXPECT_TRUE(notes.lines.empty());
+    EXPECT_FALSE(vm.IsKilled());
+
+    ASSERT_TRUE(unit->Setup());
+    items->OnUpdate(&item);
+    EXPECT_EQ(notes.lines, (Lines{"OnUpdate,item:24"}));
+}
+
+// A prepared call behaves as the three steps do: it drops a call prepared but never made,
+// leaves the stack as it found it, and a run-time error in it kills the machine so that the
+// units after it get nothing.
+TEST_F(ScriptedUnits, PreparedCallsKeepTheRulesOfTheThreeSteps)
+{
+    std::string path = Script("steps.nut",
+        "class Quiet { function OnUpdate(owner) { Note(\"Quiet\", owner); } }\n"
+        "class Broken { function OnUpdate(owner) { throw \"broken\"; } }\n"
+        "function Pending() { Note(\"Pending\"); }\n");
+    nLogCapture log;
+    ItemOwner item(&vm);
+    notes.Name(&item, "item");
+    item.Add(path, "Quiet");
+    item.Add(path, "Broken");
+    item.Add(path, "Quiet");
+    items->OnSetup(&item);
+    ASSERT_EQ(item.GetScriptUnits().GetCount(), 3);
+
+    SQInteger top = Top();
+    ASSERT_TRUE(vm.BeginCall("Pending", nullptr, nullptr));
+    items->OnUpdate(&item);
+    EXPECT_EQ(Top(), top);
+    EXPECT_FALSE(vm.ExecuteCall(nullptr));   // the pending call was dropped
+    EXPECT_EQ(notes.lines, (Lines{"Quiet,item:24"}));
+    ASSERT_TRUE(vm.IsKilled());
+    EXPECT_EQ(vm.GetKillCode(), (int32_t)ScriptKillRuntimeError);
+    EXPECT_EQ(vm.GetKillReason(), nString("broken"));
+    items->OnUpdate(&item);
+    EXPECT_EQ(notes.lines, (Lines{"Quiet,item:24"}));
+    EXPECT_EQ(Top(), top);
+}
+
+// A unit given another owner after its set-up hands its calls the new owner.
+TEST_F(ScriptedUnits, AUnitGivenAnotherOwnerCallsWithIt)
+{
+    std::string path = Script("moved.nut",
+        "class Moved { function OnUpdate(owner) { Note(\"OnUpdate\", owner); } }\n");
+    ItemOwner item(&vm), other(&vm);
+    notes.Name(&item, "item");
+    notes.Name(&other, "other");
+    nScriptUnit* unit = item.Add(path, "Moved");
+    items->OnSetup(&item);
+    items->OnUpdate(&item);
+    unit->SetOwner(&other, ScriptUnitOwnerManagedItem);
+    items->OnUpdate(&item);
+    EXPECT_EQ(notes.lines, (Lines{"OnUpdate,item:24", "OnUpdate,other:24"}));
+}
+
 // A handler that destroys its own owner (or clears its units) ends the walk over them: the
 // units after it get nothing, and nothing freed is touched (the sanitizer build checks).
 ItemOwner* g_doomed = 0;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -126,6 +127,67 @@ TEST_F(ScriptUnits, CachedEventsMissMethodsAddedAfterSetUpWhileByNameEventsFindT
     items->OnReset(&item);
     Calls want = {"script.OnReset(native(24,item))"};
     EXPECT_EQ(log.Calls(), want);
+}
+
+// The owner's summary of its units' cached events lets a walk for an event no unit has be
+// skipped; it must follow every set-up, release, deletion and removal, and never hide a unit
+// that has the method.
+TEST_F(ScriptUnits, TheOwnersCachedEventsFollowItsUnits)
+{
+    vm.DefineClass("Mover", {"OnUpdate", "OnActivate"});
+    vm.DefineClass("Thinker", {"OnLogicUpdate"});
+    ItemOwner item(&vm, "item");
+    ItemOwner other(&vm, "other");
+    nManagerScriptUnit* mover = item.Add("m.nut", "Mover");
+    nManagerScriptUnit* thinker = item.Add("t.nut", "Thinker");
+    other.Add("m.nut", "Mover");
+    const uint32_t update = 1u << nManagerScriptUnit::CachedOnUpdate;
+    const uint32_t activate = 1u << nManagerScriptUnit::CachedOnActivate;
+    const uint32_t logic = 1u << nManagerScriptUnit::CachedOnLogicUpdate;
+    const uint32_t collision = 1u << nManagerScriptUnit::CachedOnCollision;
+    nListNode<nScriptUnit*>* thinkerNode = item.GetScriptUnits().GetTail();
+
+    struct Step { const char* name; std::function<void()> change; uint32_t item; uint32_t other; };
+    const Step steps[] = {
+        {"before set-up", [] {}, 0, 0},
+        {"item set up", [&] { items->OnSetup(&item); }, update | activate | logic, 0},
+        {"other set up", [&] { items->OnSetup(&other); }, update | activate | logic, update | activate},
+        {"one unit released", [&] { thinker->Release(); }, update | activate, update | activate},
+        {"set up again with a method added", [&] { vm.AddMethod("Mover", "OnCollision"); mover->Setup(); },
+         update | activate | collision, update | activate},
+        {"released unit set up again", [&] { thinker->Setup(); }, update | activate | collision | logic, update | activate},
+        {"a unit taken off the list", [&] { delete item.GetScriptUnits().Unlink(thinkerNode); },
+         update | activate | collision, update | activate},
+        {"that unit deleted", [&] { delete thinker; }, update | activate | collision, update | activate},
+        {"units cleared", [&] { item.ClearScriptUnits(); }, 0, update | activate},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.change();
+        EXPECT_EQ(item.GetCachedEvents(), step.item);
+        EXPECT_EQ(other.GetCachedEvents(), step.other);
+    }
+}
+
+// Cached events reach exactly the units that have the method, whether the others come
+// before or after them, and nothing when no unit has it.
+TEST_F(ScriptUnits, CachedEventsSkipUnitsWithoutTheMethod)
+{
+    vm.DefineClass("Plain", {"OnSetup"});
+    vm.DefineClass("Mover", {"OnUpdate"});
+    ItemOwner item(&vm, "item");
+    item.Add("p.nut", "Plain");
+    item.Add("m.nut", "Mover");
+    item.Add("p.nut", "Plain");
+    ItemOwner plain(&vm, "plain");
+    plain.Add("p.nut", "Plain");
+    items->OnSetup(&item);
+    items->OnSetup(&plain);
+    log.Clear();
+    items->OnUpdate(&plain);
+    items->OnUpdate(&item);
+    items->OnLogicUpdate(&item, 0.5f);
+    EXPECT_EQ(log.Calls(), (Calls{"script.OnUpdate(native(24,item))"}));
 }
 
 TEST_F(ScriptUnits, ItemEventsCarryTheirArgumentsInUnitOrder)
