@@ -436,6 +436,37 @@ int32_t ReadInteger(const char* p, const char* end)
     return static_cast<int32_t>(negative ? 0u - value : value);
 }
 
+// Gathers the run of decimal digits at q into mantissa (mantissa * 10 + digit for each; wraps past
+// nineteen digits) and returns its end: eight characters at a time while eight are left.
+inline const char* ReadDigitRun(const char* q, const char* end, uint64_t& mantissa)
+{
+    static const uint64_t kPowers[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+    while (end - q >= 8) {
+        uint64_t word;
+        memcpy(&word, q, sizeof(word));
+        // Each byte less '0'; a byte that is no digit gets its top bit set, here or in the sum,
+        // and the lowest such byte is exact (the digits below it borrow and carry nothing).
+        uint64_t x = word - 0x3030303030303030ull;
+        uint64_t other = (x | (x + 0x7676767676767676ull)) & 0x8080808080808080ull;
+        int digits = other ? __builtin_ctzll(other) >> 3 : 8;
+        if (digits == 0)
+            return q;
+        // The digits moved to the top bytes, zeros before them, then combined in pairs, fours and
+        // eights; the first character is the most significant digit.
+        x <<= 8 * (8 - digits);
+        x = ((x & 0x0F0F0F0F0F0F0F0Full) * 2561) >> 8;
+        x = ((x & 0x00FF00FF00FF00FFull) * 6553601) >> 16;
+        x = ((x & 0x0000FFFF0000FFFFull) * 42949672960001ull) >> 32;
+        mantissa = mantissa * kPowers[digits] + x;
+        q += digits;
+        if (digits < 8)
+            return q;
+    }
+    for (; q < end && IsDigit(*q); ++q)
+        mantissa = mantissa * 10u + static_cast<uint64_t>(*q - '0');
+    return q;
+}
+
 // The plain forms "-12" and "-3.25" (sign and point optional, one to eighteen digits) ending at a
 // '>', read in one pass: true with the value set and p after the '>'. Anything else is left to the
 // general reading below, which gives these forms the same values.
@@ -445,28 +476,20 @@ bool ReadPlainNumber(nMetaTag* tag, const char*& p, const char* end)
     bool negative = *q == '-';
     if (negative)
         ++q;
-    // The digits are found first, then gathered: two tight loops instead of one that asks
-    // everything of every character.
+    uint64_t mantissa = 0;
     const char* whole = q;
-    while (q < end && IsDigit(*q))
-        ++q;
+    q = ReadDigitRun(q, end, mantissa);
     const char* whole_end = q;
     const char* fraction = q;
     bool point = q < end && *q == '.';
     if (point) {
         fraction = ++q;
-        while (q < end && IsDigit(*q))
-            ++q;
+        q = ReadDigitRun(q, end, mantissa);
     }
     const char* fraction_end = q;
     int count = static_cast<int>((whole_end - whole) + (fraction_end - fraction));
     if (count == 0 || count > 18 || q >= end || *q != '>')
         return false;
-    uint64_t mantissa = 0;
-    for (const char* d = whole; d < whole_end; ++d)
-        mantissa = mantissa * 10u + static_cast<uint64_t>(*d - '0');
-    for (const char* d = fraction; d < fraction_end; ++d)
-        mantissa = mantissa * 10u + static_cast<uint64_t>(*d - '0');
     int leading_zeros = 0;   // nStringToFloat counts the digits from the first non-zero one
     for (const char* d = whole; d < fraction_end && (*d == '0' || *d == '.'); ++d)
         leading_zeros += *d == '0';

@@ -259,7 +259,8 @@ TEST(NMLParser, NumbersReadAsTheStringReadersReadThem)
         }
         if (point == digits)
             token += '.';
-        std::string text = std::string(kHeader) + "<N=" + token + ">";
+        // Numbers are read several characters at a time where the text goes on after them.
+        std::string text = std::string(kHeader) + "<N=" + token + ">" + (i % 2 ? "" : "\n<After=\"0123456789abcdef\">");
         nMetaFile document;
         ASSERT_TRUE(document.Parse(text.data(), static_cast<int32_t>(text.size()))) << token;
         const nVariant& value = document.FindPath("N;")->GetValue();
