@@ -87,7 +87,7 @@ public:
     nMetaTag* New();                                  // an unnamed pure tag, where an old one was when one is left; NULL when out of memory
 
 private:
-    nMetaTag* TakeNext();                             // the next old tag, its children queued and its list freed; NULL when none is left
+    nMetaTag* TakeNext();                             // the next old tag, its children queued and its list emptied; NULL when none is left
 
     static const int kMaxPending = 64;                // siblings waiting below deeper levels; deeper subtrees go at once
     nLinkedListEntry* m_next;                         // the next old tag in document order
