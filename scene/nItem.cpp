@@ -8,6 +8,7 @@
 #include "core/nLog.h"
 #include "core/nMetaTag.h"
 #include "core/nQuaternion.h"
+#include "scene/nItemTags.h"
 
 namespace {
 
@@ -299,7 +300,7 @@ void nItem::SetParent(nItem* parent)
 
 bool nItem::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
-    if (!tag || !(tag->GetName() == "Item")) {
+    if (!tag || !IsTagNamed(tag, "Item")) {
         *g_log << "[!] " << "Could not parse item. Root tag id is incorrect ("
                << (tag ? tag->GetName().GetCStr() : 0) << ").\n";
         return false;
@@ -315,26 +316,25 @@ bool nItem::Deserialize(nMetaFile* document, nMetaTag* tag)
 
     nMetaTagIterator it;
     while (nMetaTag* child = tag->NextChild(it)) {
-        const nString& name = child->GetName();
-        if (name == "OffsetPosition") {
+        if (IsTagNamed(child, "OffsetPosition")) {
             nVector offset;
             if (offset.FromMetaTag(child)) m_pivot.SetColumn(3, offset, true);
-        } else if (name == "OffsetMatrix") {
+        } else if (IsTagNamed(child, "OffsetMatrix")) {
             m_pivot.FromMetaTag(child);
-        } else if (name == "Position") {
+        } else if (IsTagNamed(child, "Position")) {
             m_position.FromMetaTag(child);
-        } else if (name == "Rotation") {
+        } else if (IsTagNamed(child, "Rotation")) {
             m_rotation.FromMetaTag(child);
-        } else if (name == "Scale") {
+        } else if (IsTagNamed(child, "Scale")) {
             m_scale.FromMetaTag(child);
-        } else if (name == "Target") {
+        } else if (IsTagNamed(child, "Target")) {
             m_target.FromMetaTag(child);
-        } else if (name == "ItemFlag") {
+        } else if (IsTagNamed(child, "ItemFlag")) {
             nMetaTagIterator flags;
             while (nMetaTag* flag = child->NextChild(flags))
                 for (const FlagName& f : kFlagNames)
                     if (flag->GetName() == f.name) m_flags |= f.bit;
-        } else if (name == "RotationOrder") {
+        } else if (IsTagNamed(child, "RotationOrder")) {
             const char* text = 0;
             child->GetValue().GetString(&text);
             bool known = false;
@@ -345,13 +345,14 @@ bool nItem::Deserialize(nMetaFile* document, nMetaTag* tag)
                 }
             }
             if (!known) *g_log << "[*] " << "Unknown rotation order '" << text << "'.\n";
-        } else if (name == "Registry") {
+        } else if (IsTagNamed(child, "Registry")) {
             nMetaTagIterator entries;
             while (nMetaTag* entry = child->NextChild(entries)) m_registry.AddRoot(entry->Clone(true));
-        } else if (name == "TargetOffsetRotation" || name == "OrientationQuaternion" || name == "OrientationMatrix") {
+        } else if (IsTagNamed(child, "TargetOffsetRotation") || IsTagNamed(child, "OrientationQuaternion")
+                   || IsTagNamed(child, "OrientationMatrix")) {
             // accepted and ignored
         } else {
-            *g_log << "[*] " << "Unknown tag '" << name.GetCStr() << "' in <Item>.\n";
+            *g_log << "[*] " << "Unknown tag '" << child->GetName().GetCStr() << "' in <Item>.\n";
         }
     }
     MarkDirty();
