@@ -62,6 +62,7 @@ void WalkAsItStands(nList<nMItem*>& list, F f)
 // The first unit of the item whose class defines OnLogicUpdate, or NULL.
 nScriptUnit* LogicUnit(nMItem* item)
 {
+    if (!item->HasCachedEvent(nManagerScriptUnit::CachedOnLogicUpdate)) return 0;
     for (nList<nScriptUnit*>::Node* n = item->GetScriptUnits().GetHead(); n; n = n->next)
         if (static_cast<nManagerScriptUnit*>(n->value)->GetCached(nManagerScriptUnit::CachedOnLogicUpdate))
             return n->value;
@@ -556,12 +557,10 @@ void nScene::Evaluate(uint32_t flags)
 
     if (flags & SceneEvaluateScript) {
         script.Start(true);
-        Walk<kStepLight, kPrefetchLevels>(m_activeWalk, m_activeItems, m_activeVersion,
+        Walk<kStepHeavy, kPrefetchLevels>(m_activeWalk, m_activeItems, m_activeVersion,
              [](nMItem* item, int32_t level) {
-                 if (level == 0) {
-                     nPrefetch(&item->GetScriptUnits());
-                     nPrefetch(&item->m_events);
-                 }
+                 if (level == 0) nPrefetch(&item->m_events);
+                 item->PrefetchUnits(level);
              },
              [](nMItem* item) {
                  if (item->m_events) item->m_events->OnUpdate(item);
