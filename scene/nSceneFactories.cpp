@@ -30,7 +30,6 @@ nMItem* nScene::CreateObject(const char* name, nGeometry* geometry)
         *g_log << "[!] " << "Scene could not allocate new object!\n";
         return 0;
     }
-    item->SetName(name);
     item->GetObject().SetGeometry(geometry, true);
     AddCreatedItem(item, name);
     return item;
