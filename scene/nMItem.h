@@ -1,13 +1,16 @@
 #ifndef N_MITEM_H
 #define N_MITEM_H
 
+#include <cstddef>
 #include <cstdint>
+#include <new>
 
 #include "core/nList.h"
 #include "core/nMatrix.h"
 #include "core/nString.h"
 #include "scene/ace/nACEUnit.h"
 #include "scene/nAnimationPlayer.h"
+#include "scene/nItemPool.h"
 #include "script/iface/nScriptedObject.h"
 
 class nItem;
@@ -66,6 +69,11 @@ public:
     // Registers the item with the scene (active at once) and gives it a physics item from
     // the scene's world when there is one.
     explicit nMItem(nScene* scene);
+
+    // Items of every kind live in the item pool (nItemPool): in creation order, block by block.
+    static void* operator new(size_t size)                                 { return nItemPool::Allocate(size, false); }
+    static void* operator new(size_t size, const std::nothrow_t&) noexcept { return nItemPool::Allocate(size, true); }
+    static void  operator delete(void* p, size_t size)                     { nItemPool::Free(p, size); }
 
     // Animation channels 1-3 position, 4-6 Euler rotation (radians), 7-9 scale of the node;
     // any other id gives false and writes nothing. Setters dirty the node.

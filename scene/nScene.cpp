@@ -12,6 +12,8 @@
 #include "render/nRenderer.h"
 #include "scene/nGroup.h"
 #include "scene/nItem.h"
+#include "scene/nItemPool.h"
+#include "scene/nMotion.h"
 #include "scene/nObject.h"
 #include "scene/nPrefetch.h"
 #include "scene/nTrigger.h"
@@ -29,9 +31,10 @@ const char* const kTimerLabels[SceneTimerCount] = {
 
 const float kMaxFrameTime = 0.2f;       // seconds: the longest step the scene takes
 const float kMinimumLogicRate = 0.1f;   // logic events per second
-const int32_t kPrefetchDistance = 8;    // items ahead of the deletion flush
-const int32_t kPrefetchItemLines = 8;   // cache lines of an item asked for ahead
+const int32_t kPrefetchItemLines = 8;   // cache lines of an item the deletion flush asks for ahead
 const int32_t kPrefetchNodeLines = 10;  // cache lines of its transform node
+const int32_t kDeletionLevels = 7;      // levels of what an item owns (PrefetchOwned)
+const int32_t kDeletionStep = 3;        // queue places between two levels
 // A walk asks for what it reads in levels, each through pointers read at the level before:
 // level l for the item step * (kPrefetchLevels - l) places ahead. A level must arrive before
 // the next one reads it, so the step is about a memory latency's worth of items: short
@@ -56,6 +59,43 @@ void WalkAsItStands(nList<nMItem*>& list, F f)
         f(n->value);
         if (n == last) break;
         n = next;
+    }
+}
+
+// One level of what deleting the item reads and frees, each level read through the ones
+// before: 0 the item, 1 its node and the heads of its motions, sources and command records,
+// 2 the first motion and source reference, 3 the motion's first channel node and the source,
+// 4 that channel, 5 and 6 its keys.
+void PrefetchOwned(nMItem* item, int32_t level)
+{
+    const char* bytes = reinterpret_cast<const char*>(item);
+    if (level <= 0) {
+        for (int32_t line = 0; line < kPrefetchItemLines; ++line) nPrefetch(bytes + 64 * line);
+        return;
+    }
+    const nList<nMotion*>::Node* motion = item->GetMotions().GetHead();
+    const nAnimationSourceList::List::Node* source = item->GetSourceList().GetHead();
+    if (level == 1) {
+        if (const char* node = reinterpret_cast<const char*>(item->GetItem()))
+            for (int32_t line = 0; line < kPrefetchNodeLines; ++line) nPrefetch(node + 64 * line);
+        if (motion) nPrefetch(motion);
+        if (source) nPrefetch(source);
+        if (const nACEUnit::Record* record = item->GetCommandList().GetHead()) nPrefetch(record);
+        return;
+    }
+    if (level == 2) {
+        if (motion && motion->value) nPrefetch(motion->value);
+        if (source && source->value) nPrefetch(source->value);
+        return;
+    }
+    if (level == 3 && source && source->value && source->value->Get()) nPrefetch(source->value->Get());
+    const nMotion* m = motion ? motion->value : 0;
+    const nMotion::ChannelList::Node* channel = m ? m->GetChannels().GetHead() : 0;
+    if (level == 3) {
+        if (channel) nPrefetch(channel);
+    } else if (channel && channel->value) {
+        if (level == 4) nPrefetch(channel->value);
+        else channel->value->PrefetchKeys(level - 5);
     }
 }
 
@@ -208,6 +248,7 @@ void nScene::DeleteContent(bool keepScripts)
     }
 
     m_nextUid = 0;
+    nItemPool::Trim();
     m_ui.Clear();
     if (!keepScripts) ClearScriptUnits();
     m_fogColour = nVector(0.0f, 0.0f, 0.0f, 1.0f);
@@ -353,15 +394,13 @@ void nScene::FlushDeletionQueue()
     // The head is read again for every item: handlers may queue more during the flush.
     while (ItemNode* head = m_deletionQueue.GetHead()) {
         nMItem* item = head->value;
-        // Items lie far apart in memory; the ones a few places down the queue are asked for
-        // early, so that their destruction does not wait for them.
+        // Items and what they own lie far apart in memory; what the items down the queue
+        // will free is asked for early, level by level, so that their destruction does not
+        // wait for it.
         ItemNode* ahead = head;
-        for (int32_t i = 0; i < kPrefetchDistance && ahead; ++i) ahead = ahead->next;
-        if (ahead) {
-            const char* next = reinterpret_cast<const char*>(ahead->value);
-            for (int32_t line = 0; line < kPrefetchItemLines; ++line) nPrefetch(next + 64 * line);
-            if (const char* node = reinterpret_cast<const char*>(ahead->value->m_item))
-                for (int32_t line = 0; line < kPrefetchNodeLines; ++line) nPrefetch(node + 64 * line);
+        for (int32_t d = 1; ahead && d <= kDeletionStep * kDeletionLevels; ++d) {
+            ahead = ahead->next;
+            if (ahead && d % kDeletionStep == 0) PrefetchOwned(ahead->value, kDeletionLevels - d / kDeletionStep);
         }
         NotifyListeners(SceneEventItemDeleting, &item);
         if (item->m_item && item->m_item == m_currentCamera) m_currentCamera = 0;

@@ -169,6 +169,41 @@ TEST(Item, SetMatrixMakesTheWorldMatrixExact)
     EXPECT_TRUE(MatrixNear(child.GetWorldMatrix(), m * child.GetLocalMatrix(), 1e-5f));
 }
 
+// Marking stops at a node that is already stale, so every way of cleaning a node must leave
+// its ancestors clean: random moves, whole-matrix sets, reads, re-parenting and raw flag
+// writes over two chains, each step checking one node against its parent and local matrix.
+TEST(Item, EveryNodeFollowsItsAncestorsWhateverWasReadOrSetBefore)
+{
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> pick(0, 7), op(0, 6);
+    std::uniform_real_distribution<float> pos(-5.0f, 5.0f), angle(-1.4f, 1.4f);
+    std::vector<std::unique_ptr<nItem>> nodes;
+    for (int i = 0; i < 8; ++i) {
+        nodes.emplace_back(new nItem(nullptr));
+        if (i % 4 != 0) nodes[i]->SetParent(nodes[i - 1].get());
+    }
+    auto rigid = [&]() {
+        return nMatrix4::Translation(nVector(pos(rng), pos(rng), pos(rng))) *
+               nMatrix4::FromMatrix3(nMatrix3::FromEuler(angle(rng), angle(rng), angle(rng), RotationOrderYXZ));
+    };
+    for (int step = 0; step < 3000; ++step) {
+        nItem& n = *nodes[pick(rng)];
+        switch (op(rng)) {
+        case 0: n.SetPosition(nVector(pos(rng), pos(rng), pos(rng))); break;
+        case 1: n.SetMatrix(rigid()); break;
+        case 2: n.SetWorldMatrix(rigid(), true, false); break;
+        case 3: n.GetWorldMatrix(); break;
+        case 4: n.GetInverseWorldMatrix(); break;
+        case 5: n.SetParent(pick(rng) < 2 ? nullptr : nodes[pick(rng)].get()); break;
+        case 6: n.SetFlag(ItemFlagDirty, pick(rng) < 4); break;   // ignored
+        }
+        nItem& checked = *nodes[pick(rng)];
+        const nMatrix4 local = checked.GetLocalMatrix();
+        const nMatrix4 expected = checked.GetParent() ? checked.GetParent()->GetWorldMatrix() * local : local;
+        ASSERT_TRUE(MatrixNear(checked.GetWorldMatrix(), expected, 2e-3f)) << "step " << step;
+    }
+}
+
 TEST(Item, LinkOnlyPositionFollowsThePlaceButNotTheTurnOrScale)
 {
     nItem parent(nullptr), item(nullptr);
