@@ -137,13 +137,13 @@ void nScene::OptimizeGeometries(int32_t minimumLeafPolygons)
     std::vector<nGeometry*> order;
     std::vector<const nGeometry*> seen(64, nullptr);
     size_t mask = seen.size() - 1;
-    for (ItemNode* n = m_allItems.GetHead(); n; n = n->next) {
-        nObject* object = nMObject::FromItem(n->value);
+    WalkLive(m_allItems, 0, [&](nMItem* item) {
+        nObject* object = nMObject::FromItem(item);
         nGeometry* geometry = object ? object->GetGeometry().Get() : 0;
-        if (!geometry) continue;
+        if (!geometry) return;
         size_t i = (reinterpret_cast<uintptr_t>(geometry) >> 4) & mask;
         while (seen[i] && seen[i] != geometry) i = (i + 1) & mask;
-        if (seen[i]) continue;
+        if (seen[i]) return;
         seen[i] = geometry;
         order.push_back(geometry);
         if (2 * order.size() > seen.size()) {
@@ -157,7 +157,7 @@ void nScene::OptimizeGeometries(int32_t minimumLeafPolygons)
             seen.swap(grown);
             mask = grownMask;
         }
-    }
+    });
     for (nGeometry* geometry : order) Optimize(this, geometry, 0);
 }
 
