@@ -30,7 +30,7 @@ nMItem* nScene::CreateObject(const char* name, nGeometry* geometry)
         *g_log << "[!] " << "Scene could not allocate new object!\n";
         return 0;
     }
-    item->GetObject().SetGeometry(geometry, true);
+    if (geometry) item->GetObject().SetGeometry(geometry, true);   // a new object has none
     AddCreatedItem(item, name);
     return item;
 }
