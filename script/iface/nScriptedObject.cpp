@@ -71,7 +71,13 @@ nMetaTag* nScriptedObject::Serialize(nMetaFile* document) const
     return root;
 }
 
-void nScriptUnitWalk::Unlink()
+void nScriptUnitWalk::Enter()
+{
+    m_outer = m_owner->m_walks;
+    m_owner->m_walks = this;
+}
+
+void nScriptUnitWalk::Leave()
 {
     // Not the innermost walk: found by a search from the innermost one.
     nScriptUnitWalk** link = &m_owner->m_walks;

@@ -75,16 +75,13 @@ public:
     explicit nScriptUnitWalk(nScriptedObject* owner)    // NULL owner: an empty walk
         : m_owner(owner), m_next(owner ? owner->m_units.GetHead() : 0), m_outer(0)
     {
-        if (owner) {
-            m_outer = owner->m_walks;
-            owner->m_walks = this;
-        }
+        if (owner) Enter();
     }
     ~nScriptUnitWalk()
     {
         // Walks end in the reverse order of their start: this one is normally the innermost.
         if (m_owner && m_owner->m_walks == this) m_owner->m_walks = m_outer;
-        else if (m_owner) Unlink();
+        else if (m_owner) Leave();
     }
     nScriptUnitWalk(const nScriptUnitWalk&) = delete;
     nScriptUnitWalk& operator=(const nScriptUnitWalk&) = delete;
@@ -100,7 +97,8 @@ public:
 
 private:
     friend class nScriptedObject;
-    void Unlink();                                      // leaves the owner's walks from wherever it is in them
+    void Enter();                                       // becomes the owner's innermost walk (out of line: inlined, the stored stack address draws a dangling-pointer warning)
+    void Leave();                                       // leaves the owner's walks from wherever it is in them
 
     nScriptedObject*         m_owner;
     nListNode<nScriptUnit*>* m_next;
