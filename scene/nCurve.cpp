@@ -9,12 +9,12 @@
 #include "core/nMetaTag.h"
 #include "core/nString.h"
 #include "scene/nKeySearch.h"
-#include "scene/nPrefetch.h"
 #include "scene/nLittleEndian.h"
+#include "scene/nPrefetch.h"
 
 namespace {
 
-const uint32_t kInitialCapacity = 64;
+const uint32_t kInitialCapacity = 4;   // most curves have a few keys; longer ones grow by doubling
 const int32_t  kLinearRecordSize = 9;     // type, time, value
 const int32_t  kFullRecordSize = 37;      // and tension, continuity, bias, four handles
 const float    kBezierTolerance = 0.0001f;
@@ -154,6 +154,7 @@ void nCurve::PrefetchKeys(int32_t level) const
     if (level <= 0) {
         nPrefetch(m_keys.GetOrder());
         nPrefetch(m_keys.GetSlots());
+        nPrefetch(m_keys.GetFree());
         return;
     }
     // A short curve is read whole; a longer one around the segment used last.

@@ -13,7 +13,7 @@
 
 namespace {
 
-const uint32_t kInitialCapacity = 16;
+const uint32_t kInitialCapacity = 4;   // most tracks have a few keys; longer ones grow by doubling
 const int32_t  kRecordSize = 20;
 
 nMetaTag* FindChild(nMetaTag* tag, const char* name)

@@ -93,6 +93,7 @@ void PrefetchOwned(nMItem* item, int32_t level)
     const nMotion::ChannelList::Node* channel = m ? m->GetChannels().GetHead() : 0;
     if (level == 3) {
         if (channel) nPrefetch(channel);
+        if (m && m->GetName().GetCStr()) nPrefetch(m->GetName().GetCStr());
     } else if (channel && channel->value) {
         if (level == 4) nPrefetch(channel->value);
         else channel->value->PrefetchKeys(level - 5);
