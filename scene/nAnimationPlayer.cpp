@@ -76,6 +76,12 @@ void nAnimationPlayer::Update(float dt)
         if (source->GetDropWhenFaded() && source->GetWeight() == 0.0f) m_sources.Remove(n);
     }
 
+    // Without a source nothing reads the current orientation, which costs an Euler conversion.
+    if (!m_sources.GetHead()) {
+        m_accumulators = 0;
+        return;
+    }
+
     nQuaternion blended;
     float total = 0.0f;
     nQuaternion q;
