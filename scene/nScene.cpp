@@ -136,6 +136,9 @@ nScene::nScene(nOrvex* engine, nScriptVM* vm)
       m_allWalk{0, 0, 0, 0},
       m_activeVersion(1),
       m_allVersion(1),
+      m_activeEvents(0),
+      m_activeEventsVersion(0),
+      m_activeEventsEpoch(0),
       m_evaluating(false),
       m_flushing(false),
       m_clearing(false)
@@ -639,8 +642,22 @@ void nScene::Evaluate(uint32_t flags)
     m_timers[SceneTimerEvaluate].Stop();
 }
 
+uint32_t nScene::GetActiveCachedEvents()
+{
+    const uint64_t epoch = nScriptedObject::GetCachedEpoch();
+    if (m_activeEventsVersion == m_activeVersion && m_activeEventsEpoch == epoch) return m_activeEvents;
+    uint32_t events = 0;
+    for (ItemNode* n = m_activeItems.GetHead(); n; n = n->next) events |= n->value->GetCachedEvents();
+    m_activeEvents = events;
+    m_activeEventsVersion = m_activeVersion;
+    m_activeEventsEpoch = epoch;
+    return events;
+}
+
 void nScene::RunLogic(float dt)
 {
+    // No active item has the logic method: neither walk would do anything.
+    if (!((GetActiveCachedEvents() >> nManagerScriptUnit::CachedOnLogicUpdate) & 1u)) return;
     Walk<kStepLight, kPrefetchLevels>(m_activeWalk, m_activeItems, m_activeVersion,
          [](nMItem* item, int32_t level) {
              if (level == 0) nPrefetch(&item->GetScriptUnits());

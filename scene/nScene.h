@@ -315,6 +315,12 @@ public:
     // a backlog beyond it is dropped.
     static const int32_t kMaxLogicStepsPerEvaluation = 64;
 
+    // Bit i set: some active item has a unit with its cached event i (the numbering of
+    // nManagerScriptUnit), so the evaluation skips the walks for an event no active item has.
+    // Taken anew after the active list changed or any unit was set up, released, moved or
+    // destroyed.
+    uint32_t       GetActiveCachedEvents();
+
 private:
     void RunLogic(float dt);                                      // fixed-rate logic and interpolation of every active item
     // A list of items copied into an array, rebuilt only when the list has changed since: the
@@ -369,6 +375,9 @@ private:
     ItemArray                 m_allWalk;
     uint32_t                  m_activeVersion;   // changes with every change of the active list
     uint32_t                  m_allVersion;      // changes with every change of the all-items list
+    uint32_t                  m_activeEvents;        // GetActiveCachedEvents, as taken at
+    uint32_t                  m_activeEventsVersion; // this active-list version
+    uint64_t                  m_activeEventsEpoch;   // and this unit epoch
 
     // Guards against handlers re-entering the scene while it walks or empties its lists.
     bool                      m_evaluating;

@@ -54,6 +54,8 @@ nScriptUnit::nScriptUnit(nScriptVM* vm)
 
 void nScriptUnit::SetOwner(void* owner, int32_t ownerType)
 {
+    // A unit that moves takes its cached events to its new owner's list.
+    if (m_cachedEvents) nScriptedObject::NoteCachedEventsChanged();
     m_owner = owner;
     m_ownerType = ownerType;
     m_site.session = 0;     // its first argument was the old owner's object

@@ -46,6 +46,7 @@ public:
         else if (level == 2 && head) head->value->Prefetch();
     }
     static void NoteCachedEventsChanged()           { ++s_cachedEpoch; } // by the units
+    static uint64_t GetCachedEpoch()                { return s_cachedEpoch; } // changes with any unit's cached events
 
     // "ScriptedObject" NML: one "ScriptUnit" per unit. Reading replaces the units (not set up).
     bool      Deserialize(nMetaFile* document, nMetaTag* tag);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -166,6 +167,55 @@ TEST(SceneEvaluate, FixedRateLogicCountsCallsAndInterpolates)
         const nMatrix4& local = a->Node().GetLocalMatrix();
         EXPECT_TRUE(std::isfinite(local.m[3]) && std::isfinite(local.m[0]));
         EXPECT_NEAR(a->Node().GetPosition().x, c.shownX, 1e-3f);
+    }
+}
+
+// The scene's summary of the cached events of its active items decides whether the logic
+// walks run at all: it follows every change, and logic reaches exactly the items that have
+// the method, also a unit set up by a handler earlier in the same evaluation.
+TEST(SceneEvaluate, LogicFollowsTheActiveItemsWhoseUnitsHaveTheMethod)
+{
+    nKitScene k(false);
+    nKitItem* a = k.Add("a");
+    nKitItem* b = k.Add("b");
+    nKitItem* c = k.Add("c");
+    k.vm.DefineClass("Plain", {"OnUpdate"});
+    nScriptUnit* plain = c->CreateScriptUnit();
+    plain->SetScriptPath("plain.nut");
+    plain->SetClassName("Plain");
+    plain->Setup();
+    nScriptUnit* unitA = 0;
+    bool setUpB = false;
+    k.items.handler = [&](const std::string& event, nMItem* item) {
+        if (event == "OnUpdate" && item == c && setUpB) {
+            setUpB = false;
+            AddLogicUnit(k, b);
+        }
+    };
+    const uint32_t logic = 1u << nManagerScriptUnit::CachedOnLogicUpdate;
+    struct Step { const char* name; std::function<void()> change; bool a; bool b; };
+    const Step steps[] = {
+        {"no unit has the method", [] {}, false, false},
+        {"a unit of a set up", [&] { AddLogicUnit(k, a); unitA = a->GetScriptUnits().GetTail()->value; }, true, false},
+        {"a deactivated", [&] { a->SetActive(false, false); }, false, false},
+        {"a active again", [&] { a->SetActive(true, false); }, true, false},
+        {"its unit released", [&] { unitA->Release(); }, false, false},
+        {"set up again", [&] { unitA->Setup(); }, true, false},
+        {"its units cleared", [&] { a->ClearScriptUnits(); }, false, false},
+        {"b set up by a handler in the same evaluation", [&] { setUpB = true; }, false, true},
+        {"b deleted", [&] { k.scene->QueueDeletion(b); }, false, false},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.change();
+        for (nKitItem* item : {a, b}) item->SetLogicAccumulator(0.0f);
+        k.SetFrameTicks(500);
+        k.log.Clear();
+        k.scene->Evaluate(SceneEvaluateScript);
+        EXPECT_EQ(!k.log.With("a.OnLogicUpdate").empty(), step.a);
+        EXPECT_EQ(!k.log.With("b.OnLogicUpdate").empty(), step.b);
+        EXPECT_EQ(k.log.With("c.OnLogicUpdate").size(), 0u);
+        EXPECT_EQ((k.scene->GetActiveCachedEvents() & logic) != 0, step.a || step.b);
     }
 }
 
