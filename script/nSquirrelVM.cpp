@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <string>
 #include <typeinfo>
+#include <vector>
 
 #include <squirrel.h>
 #include <sqstdblob.h>
@@ -28,6 +30,16 @@ struct nSquirrelVM::ClassCache
     const ScriptClassDecl* decls[Capacity] = {};
     HSQOBJECT              classes[Capacity];
     int                    count = 0;
+
+    // Script files compiled on this opening, by resolved path, with the text they came from:
+    // a file run again with the same text runs the closure already compiled.
+    struct CompiledFile
+    {
+        nString     path;
+        std::string text;
+        HSQOBJECT   closure;
+    };
+    std::vector<CompiledFile> files;
 };
 
 // ---------------------------------------------------------------------------------------------
@@ -178,9 +190,12 @@ void nSquirrelVM::Close()
         m_closing = true;
         while (m_objects)
             m_objects->Detach();
-        if (m_classes)
+        if (m_classes) {
             for (int i = 0; i < m_classes->count; ++i)
                 sq_release(m_vm, &m_classes->classes[i]);
+            for (size_t i = 0; i < m_classes->files.size(); ++i)
+                sq_release(m_vm, &m_classes->files[i].closure);
+        }
         delete m_classes;
         m_classes = 0;
         // Frees every instance: release hooks may destroy script-owned natives, whose events
@@ -199,7 +214,53 @@ bool nSquirrelVM::RunFile(const char* path, int32_t ignored)
 {
     if (!m_vm || m_closing)
         return false;
-    return ScriptRunFile(m_vm, path);
+    if (!path || !m_classes)
+        return ScriptRunFile(m_vm, path);
+    nString resolved(path);
+    if (!nIO::FindFile(resolved)) {
+        *g_log << "[!] Failed to locate script '" << path << "'.\n";
+        return false;
+    }
+    char* buffer = 0;
+    int32_t size = nIO::LoadFile(resolved.GetCStr(), &buffer);
+    if (size <= 0) {
+        delete[] buffer;
+        return false;
+    }
+    std::vector<ClassCache::CompiledFile>& files = m_classes->files;
+    size_t index = 0;
+    while (index < files.size() && !(files[index].path == resolved.GetCStr()))
+        ++index;
+    SQInteger top = sq_gettop(m_vm);
+    bool ready = false;
+    if (index < files.size() && files[index].text.size() == (size_t)size &&
+        std::memcmp(files[index].text.data(), buffer, (size_t)size) == 0) {
+        sq_pushobject(m_vm, files[index].closure);
+        ready = true;
+    } else if (SQ_SUCCEEDED(sq_compilebuffer(m_vm, buffer, size, resolved.GetCStr(), SQTrue))) {
+        HSQOBJECT closure;
+        sq_resetobject(&closure);
+        sq_getstackobj(m_vm, -1, &closure);
+        sq_addref(m_vm, &closure);
+        if (index < files.size()) {
+            sq_release(m_vm, &files[index].closure);
+            files[index].text.assign(buffer, (size_t)size);
+            files[index].closure = closure;
+        } else {
+            files.push_back(ClassCache::CompiledFile());
+            files.back().path = resolved;
+            files.back().text.assign(buffer, (size_t)size);
+            files.back().closure = closure;
+        }
+        ready = true;
+    }
+    delete[] buffer;
+    if (ready) {
+        sq_pushroottable(m_vm);
+        sq_call(m_vm, 1, SQFalse, SQTrue);
+    }
+    sq_settop(m_vm, top);
+    return true;
 }
 
 bool nSquirrelVM::PushScope(nScriptObject* scope)

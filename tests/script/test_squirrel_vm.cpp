@@ -82,6 +82,40 @@ TEST_F(SquirrelVMTest, MissingAndEmptyFiles)
     EXPECT_FALSE(vm.IsKilled());
 }
 
+// A file run again runs again, with its text as it is now: a new text, a broken one, and the
+// earlier text back each take effect, and a closed and reopened machine starts afresh.
+TEST_F(SquirrelVMTest, FileRunAgainRunsItsCurrentText)
+{
+    auto runs = [this]() {
+        nScriptValue value;
+        int32_t n = -1;
+        EXPECT_TRUE(vm.GetValue("g_runs", value, 0));
+        value.GetValue().GetInt(&n);
+        return n;
+    };
+    Run("count.nut", "if (!(\"g_runs\" in getroottable())) ::g_runs <- 0;\n::g_runs += 1;\n");
+    Run("count.nut", "if (!(\"g_runs\" in getroottable())) ::g_runs <- 0;\n::g_runs += 1;\n");
+    EXPECT_EQ(runs(), 2);
+
+    SQInteger top = Top();
+    const char* texts[] = {"::g_runs += 10;\n", "::g_runs += 100;\n", "::g_runs += 10;\n"};
+    const int32_t expected[] = {12, 112, 122};
+    for (int i = 0; i < 3; ++i) {
+        Run("count.nut", texts[i]);
+        EXPECT_EQ(runs(), expected[i]) << texts[i];
+        EXPECT_EQ(Top(), top);
+    }
+
+    Run("count.nut", "::g_runs += ;\n");
+    EXPECT_TRUE(vm.IsKilled());
+    EXPECT_EQ(runs(), 122);
+
+    vm.Close();
+    ASSERT_TRUE(vm.Open());
+    Run("count.nut", "::g_runs <- 7;\n");
+    EXPECT_EQ(runs(), 7);
+}
+
 TEST_F(SquirrelVMTest, CompileErrorKillsWithSourceAndLine)
 {
     SQInteger top = Top();
