@@ -591,7 +591,7 @@ void nScene::Evaluate(uint32_t flags)
              } else if (level == 1) {
                  item->PrefetchCurrentRecord();
                  // Every node: a command on an ancestor marks it through the child lists.
-                 if (item->m_item) item->m_item->Prefetch(item->IsCommandListDone() ? 0 : ItemPrefetchComponents);
+                 if (item->m_item) item->m_item->Prefetch(item->IsCommandListDone() ? 0u : (uint32_t)ItemPrefetchComponents);
              } else if (level == 2 && item->m_item) {
                  if (nListNode<nItem*>* child = item->m_item->GetChildren().GetHead()) nPrefetch(child);
              }

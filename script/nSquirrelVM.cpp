@@ -210,6 +210,25 @@ void nSquirrelVM::Close()
     ClearKilled();
 }
 
+// Finds a script through the search paths (resolved becomes its path) and reads it whole into a
+// new buffer the caller deletes. False, with nothing to delete, when it cannot be found (one line
+// here) or read (the IO layer says why).
+static bool LoadScriptText(const char* path, nString& resolved, char** buffer, int32_t* size)
+{
+    if (!nIO::FindFile(resolved)) {
+        *g_log << "[!] Failed to locate script '" << path << "'.\n";
+        return false;
+    }
+    *buffer = 0;
+    *size = nIO::LoadFile(resolved.GetCStr(), buffer);
+    if (*size <= 0) {
+        delete[] *buffer;
+        *buffer = 0;
+        return false;
+    }
+    return true;
+}
+
 bool nSquirrelVM::RunFile(const char* path, int32_t ignored)
 {
     if (!m_vm || m_closing)
@@ -217,16 +236,10 @@ bool nSquirrelVM::RunFile(const char* path, int32_t ignored)
     if (!path || !m_classes)
         return ScriptRunFile(m_vm, path);
     nString resolved(path);
-    if (!nIO::FindFile(resolved)) {
-        *g_log << "[!] Failed to locate script '" << path << "'.\n";
-        return false;
-    }
     char* buffer = 0;
-    int32_t size = nIO::LoadFile(resolved.GetCStr(), &buffer);
-    if (size <= 0) {
-        delete[] buffer;
+    int32_t size = 0;
+    if (!LoadScriptText(path, resolved, &buffer, &size))
         return false;
-    }
     std::vector<ClassCache::CompiledFile>& files = m_classes->files;
     size_t index = 0;
     while (index < files.size() && !(files[index].path == resolved.GetCStr()))
@@ -649,16 +662,10 @@ bool ScriptRunFile(HSQUIRRELVM v, const char* path)
     if (!path)
         return true;
     nString resolved(path);
-    if (!nIO::FindFile(resolved)) {
-        *g_log << "[!] Failed to locate script '" << path << "'.\n";
-        return false;
-    }
     char* buffer = 0;
-    int32_t size = nIO::LoadFile(resolved.GetCStr(), &buffer);
-    if (size <= 0) {
-        delete[] buffer;
+    int32_t size = 0;
+    if (!LoadScriptText(path, resolved, &buffer, &size))
         return false;
-    }
     SQInteger top = sq_gettop(v);
     if (SQ_SUCCEEDED(sq_compilebuffer(v, buffer, size, resolved.GetCStr(), SQTrue))) {
         sq_pushroottable(v);
