@@ -53,7 +53,8 @@ bool SameTag(nMetaTag* a, nMetaTag* b)
         break;
     case TagType_Binary:
         if (va.GetBinaryLength() != vb.GetBinaryLength() ||
-            memcmp(va.GetBinaryData(), vb.GetBinaryData(), static_cast<size_t>(va.GetBinaryLength())) != 0)
+            (va.GetBinaryLength() > 0 &&
+             memcmp(va.GetBinaryData(), vb.GetBinaryData(), static_cast<size_t>(va.GetBinaryLength())) != 0))
             return false;
         break;
     default:
