@@ -21,6 +21,15 @@ inline bool IsTagNamed(const nMetaTag* tag, const char* name)
     return own.GetCStr() && (size_t)own.GetLength() == length && std::memcmp(own.GetCStr(), name, length) == 0;
 }
 
+// The first child of tag named name, or NULL; the same name test, without a path lookup.
+inline nMetaTag* FirstChildNamed(nMetaTag* tag, const char* name)
+{
+    nMetaTagIterator it;
+    while (nMetaTag* child = tag->NextChild(it))
+        if (IsTagNamed(child, name)) return child;
+    return 0;
+}
+
 // Appends child to parent; a child that is NULL (out of memory) is skipped, one the parent
 // refuses is deleted.
 inline void AppendTag(nMetaTag* parent, nMetaTag* child)

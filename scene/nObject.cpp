@@ -259,13 +259,7 @@ bool nObject::Deserialize(nMetaFile* document, nMetaTag* tag)
         return false;
     }
     // The switch decides how the geometry below loads, wherever it stands among the children.
-    nMetaTag* cacheTag = 0;
-    nMetaTagIterator first;
-    while (nMetaTag* child = tag->NextChild(first))
-        if (IsTagNamed(child, "CacheGeometry")) {
-            cacheTag = child;
-            break;
-        }
+    nMetaTag* cacheTag = FirstChildNamed(tag, "CacheGeometry");
     m_cacheGeometry = true;
     if (cacheTag && !ReadTagBool(cacheTag, m_cacheGeometry)) m_cacheGeometry = false;
 

@@ -151,13 +151,7 @@ struct ManagedTagKeys
 ManagedTagKeys ReadManagedKeys(nMetaTag* itemTag)
 {
     ManagedTagKeys keys;
-    nMetaTag* managed = 0;
-    nMetaTagIterator it;
-    while (nMetaTag* child = itemTag->NextChild(it))
-        if (IsTagNamed(child, "MItem")) {
-            managed = child;
-            break;
-        }
+    nMetaTag* managed = FirstChildNamed(itemTag, "MItem");
     if (!managed) return keys;
     bool uidSeen = false, idSeen = false;
     nMetaTagIterator sub;
