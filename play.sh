@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
 
-./scripts/install-deps.sh
+./tools/install-deps.sh
 
 gen=()
 command -v ninja >/dev/null && gen=(-G Ninja)
@@ -20,7 +20,7 @@ if [ -f build/CMakeCache.txt ]; then gen=(); fi
 cmake -S . -B build "${gen[@]}" "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)" --target quazel
 
-. scripts/display.sh
+. tools/display.sh
 if [ -z "${DISPLAY:-}" ]; then
   if ! qz_start_display; then
     echo "play.sh: no display, and the virtual X server (Xvfb) did not start" >&2

@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-./scripts/install-deps.sh
+./tools/install-deps.sh
 
 jobs=$(nproc)
 gen=()
@@ -15,7 +15,7 @@ if command -v ccache >/dev/null; then
 fi
 
 # The OpenGL tests need a display: without one, a virtual X server serves this run.
-. scripts/display.sh
+. tools/display.sh
 if [ -z "${DISPLAY:-}" ] && ! qz_start_display; then
   echo "test.sh: no display and Xvfb did not start; the OpenGL tests will skip" >&2
 fi

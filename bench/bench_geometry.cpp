@@ -22,7 +22,7 @@
 
 #include "core/nLog.h"
 #include "core/nMetaFile.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "resources/nGeometry.h"
 #include "resources/nMaterial.h"
 #include "resources/nTexture.h"

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/nLog.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "render/gl/nGL3Renderer.h"
 #include "resources/nTexture.h"
 

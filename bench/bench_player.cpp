@@ -32,7 +32,7 @@
 #include "core/nList.h"
 #include "core/nLog.h"
 #include "core/nString.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "engine/player/nEngineResources.h"
 #include "engine/player/nPlayerApp.h"
 #include "resources/nPictureIOCodec.h"

@@ -12,7 +12,7 @@
 
 #include <vector>
 
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "scene/nCurve.h"
 #include "scene/nItem.h"
 #include "scene/nMotion.h"

@@ -13,7 +13,7 @@
 #include "core/nIOMemoryFS.h"
 #include "core/nLog.h"
 #include "core/nMetaFile.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "resources/nGeometry.h"
 #include "resources/nResourceCache.h"
 #include "scene/nScene.h"

@@ -9,7 +9,7 @@
 
 #include "core/nMatrix.h"
 #include "core/nRandom.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "resources/nGeometry.h"
 #include "scene/nItem.h"
 #include "scene/nObject.h"

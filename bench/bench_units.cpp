@@ -14,12 +14,12 @@
 
 #include <squirrel.h>
 
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "core/nScriptObject.h"
 #include "core/nScriptValue.h"
 #include "scene/nScene.h"
-#include "script/iface/nScriptEventDispatcher.h"
-#include "script/iface/nScriptUnit.h"
+#include "scriptiface/nScriptEventDispatcher.h"
+#include "scriptiface/nScriptUnit.h"
 #include "script/nCObject.h"
 #include "script/nSquirrelObject.h"
 #include "script/nSquirrelVM.h"

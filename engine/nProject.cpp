@@ -8,7 +8,7 @@
 #include "core/nScriptObject.h"
 #include "core/nScriptValue.h"
 #include "core/nVector.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "render/nRenderer.h"
 #include "scene/nScene.h"
 #include "script/nCObject.h"

@@ -6,7 +6,7 @@
 #include "core/nList.h"
 #include "core/nMetaObject.h"
 #include "core/nString.h"
-#include "script/iface/nScriptUnit.h"
+#include "scriptiface/nScriptUnit.h"
 #include "script/nSquirrelVM.h"
 
 class nMetaFile;

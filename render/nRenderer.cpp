@@ -4,7 +4,7 @@
 
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "render/nNull_Renderer.h"
 
 nRenderer::nRenderer(nOrvex* engine, bool makeCurrent)

@@ -6,8 +6,8 @@
 #include <sys/mman.h>
 
 #include "core/nLog.h"
-#include "engine/hub/nCoreListener.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nCoreListener.h"
+#include "hub/nOrvex.h"
 #include "render/nRenderer.h"
 #include "resources/nMaterial.h"
 

@@ -1,7 +1,7 @@
 #include "resources/nMaterial.h"
 
 #include "core/nLog.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "render/nRenderer.h"
 #include "resources/nRenderMap.h"
 

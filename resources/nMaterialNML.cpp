@@ -5,7 +5,7 @@
 
 #include "core/nLog.h"
 #include "core/nMetaTag.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "resources/nRenderMap.h"
 
 namespace {

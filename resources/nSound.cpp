@@ -7,8 +7,8 @@
 #include "audio/mixer/nMixerData.h"
 #include "core/nIO.h"
 #include "core/nLog.h"
-#include "engine/hub/nCoreListener.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nCoreListener.h"
+#include "hub/nOrvex.h"
 
 nSampleBuffer::nSampleBuffer()
     : m_count(0), m_data(0)

@@ -1,8 +1,8 @@
 #include "resources/nTexture.h"
 
 #include "core/nLog.h"
-#include "engine/hub/nCoreListener.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nCoreListener.h"
+#include "hub/nOrvex.h"
 #include "render/nRenderer.h"
 #include "resources/nTextureStreamInterface.h"
 

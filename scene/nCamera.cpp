@@ -5,7 +5,7 @@
 #include "core/nLog.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "render/nRenderer.h"
 #include "scene/nItemTags.h"
 #include "scene/nLight.h"

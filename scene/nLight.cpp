@@ -6,7 +6,7 @@
 #include "core/nLog.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "render/nRenderer.h"
 #include "resources/nResourceLoader.h"
 #include "resources/nTexture.h"

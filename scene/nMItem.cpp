@@ -7,15 +7,15 @@
 #include "core/nMetaTag.h"
 #include "core/nQuaternion.h"
 #include "core/nRandom.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "physics/nPhysicItem.h"
 #include "physics/nPhysicShape.h"
 #include "physics/nPhysicWorld.h"
 #include "scene/nItem.h"
 #include "scene/nItemTags.h"
 #include "scene/nScene.h"
-#include "script/iface/nScriptEventDispatcher.h"
-#include "script/iface/nScriptUnit.h"
+#include "scriptiface/nScriptEventDispatcher.h"
+#include "scriptiface/nScriptUnit.h"
 
 namespace {
 

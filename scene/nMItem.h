@@ -8,10 +8,10 @@
 #include "core/nList.h"
 #include "core/nMatrix.h"
 #include "core/nString.h"
-#include "scene/ace/nACEUnit.h"
+#include "ace/nACEUnit.h"
 #include "scene/nAnimationPlayer.h"
 #include "scene/nItemPool.h"
-#include "script/iface/nScriptedObject.h"
+#include "scriptiface/nScriptedObject.h"
 
 class nItem;
 class nItemScriptEventDispatcher;

@@ -7,7 +7,7 @@
 
 #include "core/nLog.h"
 #include "core/nScriptValue.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "physics/nPhysicItem.h"
 #include "render/nRenderer.h"
 #include "scene/nGroup.h"
@@ -17,9 +17,9 @@
 #include "scene/nObject.h"
 #include "scene/nPrefetch.h"
 #include "scene/nTrigger.h"
-#include "script/iface/nScriptEventDispatcher.h"
-#include "script/iface/nScriptUnit.h"
-#include "script/iface/nScriptVM.h"
+#include "scriptiface/nScriptEventDispatcher.h"
+#include "scriptiface/nScriptUnit.h"
+#include "scriptiface/nScriptVM.h"
 
 namespace {
 

@@ -9,13 +9,13 @@
 #include "core/nString.h"
 #include "core/nTimer.h"
 #include "core/nVector.h"
-#include "engine/hub/nCoreListener.h"
+#include "hub/nCoreListener.h"
 #include "physics/nPhysicWorld.h"
 #include "render/nPropertyRequest.h"
-#include "scene/ace/nACEManager.h"
+#include "ace/nACEManager.h"
 #include "scene/nMItem.h"
 #include "scene/nScenePhysicWorldCallback.h"
-#include "script/iface/nScriptedObject.h"
+#include "scriptiface/nScriptedObject.h"
 #include "ui/nScene2D.h"
 
 class nAnimationSourceList;

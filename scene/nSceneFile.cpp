@@ -11,7 +11,7 @@
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
 #include "core/nTimer.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "resources/nResourceLoader.h"
 #include "scene/nCamera.h"
 #include "scene/nGroup.h"
@@ -20,7 +20,7 @@
 #include "scene/nObject.h"
 #include "scene/nScene.h"
 #include "scene/nTrigger.h"
-#include "script/iface/nScriptUnit.h"
+#include "scriptiface/nScriptUnit.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include "physics/nPhysicItem.h"
 #include "scene/nMItem.h"
 #include "scene/nScene.h"
-#include "script/iface/nScriptEventDispatcher.h"
-#include "script/iface/nScriptUnit.h"
-#include "script/iface/nScriptVM.h"
+#include "scriptiface/nScriptEventDispatcher.h"
+#include "scriptiface/nScriptUnit.h"
+#include "scriptiface/nScriptVM.h"
 
 namespace {
 

@@ -3,13 +3,13 @@
 #include "core/nFrustum.h"
 #include "core/nLog.h"
 #include "core/nPairSort.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "render/nRenderQueue.h"
 #include "render/nRenderer.h"
 #include "scene/nItem.h"
 #include "scene/nLight.h"
 #include "scene/nScene.h"
-#include "script/iface/nScriptEventDispatcher.h"
+#include "scriptiface/nScriptEventDispatcher.h"
 
 namespace {
 

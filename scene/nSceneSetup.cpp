@@ -5,13 +5,13 @@
 #include <vector>
 
 #include "core/nLog.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "resources/nGeometry.h"
 #include "scene/nGroup.h"
 #include "scene/nObject.h"
 #include "scene/nPrefetch.h"
 #include "scene/nScene.h"
-#include "script/iface/nScriptEventDispatcher.h"
+#include "scriptiface/nScriptEventDispatcher.h"
 
 namespace {
 

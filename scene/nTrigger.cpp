@@ -7,7 +7,7 @@
 #include "core/nMetaTag.h"
 #include "scene/nItemTags.h"
 #include "scene/nScene.h"
-#include "script/iface/nScriptEventDispatcher.h"
+#include "scriptiface/nScriptEventDispatcher.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "core/nLog.h"
 #include "core/nScriptValue.h"
 #include "core/nString.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "script/nCObject.h"
 #include "script/nScriptBinding.h"
 #include "script/nSquirrelObject.h"

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "script/iface/nScriptVM.h"
+#include "scriptiface/nScriptVM.h"
 
 typedef struct SQVM* HSQUIRRELVM;
 class nString;

@@ -9,7 +9,7 @@
 #include "scene/nMItem.h"
 #include "scene/nMotion.h"
 #include "scene/nScene.h"
-#include "script/iface/nScriptUnit.h"
+#include "scriptiface/nScriptUnit.h"
 #include "script/nSquirrelObject.h"
 #include "script/nSquirrelVM.h"
 #include "scriptapi/nItemScriptAccessors.h"

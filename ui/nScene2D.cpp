@@ -1,10 +1,10 @@
 #include "ui/nScene2D.h"
 
 #include "core/nCategory.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "render/nRenderer.h"
-#include "script/iface/nScriptEventDispatcher.h"
-#include "script/iface/nScriptVM.h"
+#include "scriptiface/nScriptEventDispatcher.h"
+#include "scriptiface/nScriptVM.h"
 
 nScene2D::nScene2D(nOrvex* engine, nScriptVM* vm)
     : nScene2DScriptUnit(vm),

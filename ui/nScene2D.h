@@ -7,10 +7,10 @@
 #include "core/nSharedObject.h"
 #include "core/nString.h"
 #include "core/nVector.h"
-#include "engine/hub/nCoreListener.h"
-#include "scene/ace/nACEManager.h"
-#include "scene/ace/nACEUnit.h"
-#include "script/iface/nScriptUnit.h"
+#include "hub/nCoreListener.h"
+#include "ace/nACEManager.h"
+#include "ace/nACEUnit.h"
+#include "scriptiface/nScriptUnit.h"
 
 class nOrvex;
 class nScriptVM;

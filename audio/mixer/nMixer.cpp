@@ -2,7 +2,7 @@
 
 #include "audio/mixer/nNull_Mixer.h"
 #include "core/nLog.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 
 nMixerChannel::nMixerChannel()
     : sound(0), lock(false), loopMode(MixerLoopNone), loopPosition(0), stream(0),

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "resources/nResourceCache.h"
 #include "resources/nResourceLoader.h"
 

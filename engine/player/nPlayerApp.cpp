@@ -18,7 +18,7 @@
 #include "scene/nMotion.h"
 #include "scene/nObject.h"
 #include "scene/nScene.h"
-#include "script/iface/nScriptUnit.h"
+#include "scriptiface/nScriptUnit.h"
 #include "scriptapi/nScriptAPI.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include "core/nMetaFile.h"
 #include "core/nString.h"
 #include "core/nVariant.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "engine/nProject.h"
 #include "script/nSquirrelVM.h"
 

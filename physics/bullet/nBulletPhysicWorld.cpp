@@ -6,7 +6,7 @@
 #include <btBulletDynamicsCommon.h>
 
 #include "core/nLog.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "physics/bullet/nBulletDebugDraw.h"
 #include "physics/bullet/nBulletMath.h"
 #include "physics/bullet/nBulletPhysicItem.h"

@@ -6,7 +6,7 @@
 
 #include "core/nLog.h"
 #include "core/nMetaTag.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "platform/nGLWindow.h"
 #include "platform/nPlatformInput.h"
 #include "render/gl/nGLEntryPoints.h"

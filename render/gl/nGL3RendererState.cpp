@@ -6,7 +6,7 @@
 #include <new>
 
 #include "core/nLog.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "render/gl/nGLEntryPoints.h"
 #include "resources/nGeometry.h"
 #include "resources/nMaterial.h"

@@ -10,7 +10,7 @@
 
 #include "audio/mixer/nNull_Mixer.h"
 #include "core/nMetaFile.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "engine/player/nEngineResources.h"
 #include "render/nNull_Renderer.h"
 #include "resources/nPicture.h"

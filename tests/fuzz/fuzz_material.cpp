@@ -9,7 +9,7 @@
 #include "core/nLog.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "resources/nMaterial.h"
 #include "resources/nTexture.h"
 

@@ -13,7 +13,7 @@
 #include "core/nLog.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "scene/nGroup.h"
 #include "scene/nScene.h"
 

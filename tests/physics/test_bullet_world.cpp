@@ -10,7 +10,7 @@
 #include <btBulletDynamicsCommon.h>
 
 #include "nPhysicsKit.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "physics/bullet/nBulletShapes.h"
 #include "render/nNull_Renderer.h"
 #include "tests/support/nLogCapture.h"

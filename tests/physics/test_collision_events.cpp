@@ -8,7 +8,7 @@
 
 #include "physics/bullet/nBulletPhysicWorld.h"
 #include "physics/nPhysicShape.h"
-#include "script/iface/nScriptUnit.h"
+#include "scriptiface/nScriptUnit.h"
 #include "tests/scene/kit/nKitScene.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "core/nRandom.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "render/nNull_Renderer.h"
 #include "render/nRenderQueue.h"
 

@@ -2,8 +2,8 @@
 // Shared by the geometry tests: meshes built in code, a renderer that records what reaches it,
 // a core listener and a progress interface that record their calls.
 
-#include "engine/hub/nCoreListener.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nCoreListener.h"
+#include "hub/nOrvex.h"
 #include "render/nNull_Renderer.h"
 #include "resources/nGeometry.h"
 #include "resources/nMaterial.h"

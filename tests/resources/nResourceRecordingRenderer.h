@@ -13,8 +13,8 @@
 // the texture keeps them (TextureKeepPixels); and it attaches renderer data on set-up and deletes
 // it on free.
 
-#include "engine/hub/nCoreListener.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nCoreListener.h"
+#include "hub/nOrvex.h"
 #include "render/nNull_Renderer.h"
 #include "render/nRenderData.h"
 #include "resources/nMaterial.h"

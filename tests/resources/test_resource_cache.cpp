@@ -9,7 +9,7 @@
 
 #include "core/nIO.h"
 #include "core/nIOMemoryFS.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "resources/nResourceCache.h"
 #include "resources/nResourceLoader.h"
 #include "tests/support/nLogCapture.h"

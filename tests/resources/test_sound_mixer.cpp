@@ -3,8 +3,8 @@
 #include "audio/mixer/nMixer.h"
 #include "audio/mixer/nMixerData.h"
 #include "audio/mixer/nNull_Mixer.h"
-#include "engine/hub/nCoreListener.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nCoreListener.h"
+#include "hub/nOrvex.h"
 #include "resources/nSound.h"
 #include "tests/support/nLogCapture.h"
 

@@ -8,7 +8,7 @@
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
 #include "core/nRandom.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "render/nRenderer.h"
 #include "scene/nCamera.h"
 #include "scene/nLight.h"

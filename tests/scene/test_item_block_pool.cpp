@@ -7,7 +7,7 @@
 #include <set>
 #include <vector>
 
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "scene/nItemBlockPool.h"
 #include "scene/nObject.h"
 #include "scene/nScene.h"

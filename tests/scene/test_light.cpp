@@ -8,7 +8,7 @@
 #include "core/nFrustum.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "scene/nLight.h"
 #include "scene/nScene.h"
 #include "tests/scene/kit/nKitScene.h"

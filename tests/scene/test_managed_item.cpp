@@ -13,7 +13,7 @@
 #include "scene/nItem.h"
 #include "scene/nMItem.h"
 #include "scene/nScene.h"
-#include "script/iface/nScriptUnit.h"
+#include "scriptiface/nScriptUnit.h"
 #include "tests/scene/kit/nKitScene.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nMLTestSupport.h"

@@ -6,7 +6,7 @@
 
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "render/nRenderer.h"
 #include "resources/nGeometry.h"
 #include "resources/nResourceCache.h"

@@ -10,7 +10,7 @@
 
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "physics/nPhysicItem.h"
 #include "resources/nGeometry.h"
 #include "resources/nResourceCache.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "core/nFrustum.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "render/nPropertyRequest.h"
 #include "render/nRenderer.h"
 #include "scene/nCamera.h"

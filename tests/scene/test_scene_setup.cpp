@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "resources/nGeometry.h"
 #include "scene/nGroup.h"
 #include "scene/nItem.h"

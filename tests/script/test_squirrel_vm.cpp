@@ -10,9 +10,9 @@
 
 #include "core/nScriptObject.h"
 #include "core/nScriptValue.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "script/nCObject.h"
-#include "script/iface/nScriptUnit.h"
+#include "scriptiface/nScriptUnit.h"
 #include "script/nSquirrelVM.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nTempDir.h"

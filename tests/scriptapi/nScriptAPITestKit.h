@@ -19,7 +19,7 @@
 
 #include "core/nMatrix.h"
 #include "core/nVector.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "script/nScriptMath.h"
 #include "script/nSquirrelVM.h"
 #include "tests/support/nLogCapture.h"

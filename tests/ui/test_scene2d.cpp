@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/hub/nCoreListener.h"
-#include "engine/hub/nOrvex.h"
-#include "script/iface/nScriptEventDispatcher.h"
+#include "hub/nCoreListener.h"
+#include "hub/nOrvex.h"
+#include "scriptiface/nScriptEventDispatcher.h"
 #include "tests/scene/kit/nCallLog.h"
 #include "tests/scene/kit/nKitClock.h"
 #include "tests/scene/kit/nRecordingRenderer.h"

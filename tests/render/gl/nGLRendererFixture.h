@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "render/gl/nGL3Renderer.h"
 
 inline bool GLDisplayAvailable()

@@ -1,6 +1,6 @@
 #include "tests/scene/kit/nKitClock.h"
 
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 #include "scene/nScene.h"
 #include "tests/scene/kit/nCallLog.h"
 #include "tests/scene/kit/nFakePhysicWorld.h"

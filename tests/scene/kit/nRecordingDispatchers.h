@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "script/iface/nScriptEventDispatcher.h"
+#include "scriptiface/nScriptEventDispatcher.h"
 
 class nCallLog;
 class nMItem;

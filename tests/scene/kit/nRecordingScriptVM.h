@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/nScriptObject.h"
-#include "script/iface/nScriptVM.h"
+#include "scriptiface/nScriptVM.h"
 
 class nCallLog;
 

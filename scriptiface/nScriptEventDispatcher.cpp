@@ -1,10 +1,10 @@
-#include "script/iface/nScriptEventDispatcher.h"
+#include "scriptiface/nScriptEventDispatcher.h"
 
 #include "core/nScriptValue.h"
-#include "engine/hub/nOrvex.h"
-#include "script/iface/nScriptUnit.h"
-#include "script/iface/nScriptVM.h"
-#include "script/iface/nScriptedObject.h"
+#include "hub/nOrvex.h"
+#include "scriptiface/nScriptUnit.h"
+#include "scriptiface/nScriptVM.h"
+#include "scriptiface/nScriptedObject.h"
 
 namespace {
 

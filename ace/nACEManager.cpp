@@ -1,4 +1,4 @@
-#include "scene/ace/nACEManager.h"
+#include "ace/nACEManager.h"
 
 #include <cmath>
 #include <cstring>
@@ -7,7 +7,7 @@
 #include "core/nLog.h"
 #include "core/nMLParser.h"
 #include "core/nString.h"
-#include "scene/ace/nACEUnit.h"
+#include "ace/nACEUnit.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 
 #include <cstdint>
 #include <cstdio>

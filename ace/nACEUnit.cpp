@@ -1,4 +1,4 @@
-#include "scene/ace/nACEUnit.h"
+#include "ace/nACEUnit.h"
 
 #include <new>
 

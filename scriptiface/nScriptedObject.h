@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "core/nList.h"
-#include "script/iface/nScriptUnit.h"
+#include "scriptiface/nScriptUnit.h"
 
 class nMetaFile;
 class nMetaTag;

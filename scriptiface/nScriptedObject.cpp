@@ -1,10 +1,10 @@
-#include "script/iface/nScriptedObject.h"
+#include "scriptiface/nScriptedObject.h"
 
 #include <new>
 
 #include "core/nLog.h"
 #include "core/nMetaTag.h"
-#include "script/iface/nScriptUnit.h"
+#include "scriptiface/nScriptUnit.h"
 
 uint64_t nScriptedObject::s_cachedEpoch = 1;
 

@@ -1,4 +1,4 @@
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +14,7 @@
 #include "resources/nMaterial.h"
 #include "resources/nSound.h"
 #include "resources/nTexture.h"
-#include "scene/ace/nACEUnit.h"
+#include "ace/nACEUnit.h"
 #include "scene/nCamera.h"
 #include "scene/nCurve.h"
 #include "scene/nItem.h"

@@ -5,8 +5,8 @@
 
 #include "core/nRandom.h"
 #include "core/nString.h"
-#include "engine/hub/nCoreListener.h"
-#include "engine/hub/nOrvex.h"
+#include "hub/nCoreListener.h"
+#include "hub/nOrvex.h"
 #include "tests/support/nLogCapture.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "script/iface/nScriptVM.h"
+#include "scriptiface/nScriptVM.h"
 
 #include "core/nLog.h"
 

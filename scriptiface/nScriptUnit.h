@@ -6,7 +6,7 @@
 
 #include "core/nList.h"
 #include "core/nString.h"
-#include "script/iface/nScriptVM.h"
+#include "scriptiface/nScriptVM.h"
 
 class nMetaFile;
 class nMetaTag;

@@ -6,7 +6,7 @@
 set -euo pipefail
 
 PACKAGES=(
-  cmake ninja-build pkg-config g++ clang
+  cmake ninja-build ccache pkg-config g++ clang python3
   libgtest-dev libgmock-dev libbenchmark-dev libglm-dev
   zlib1g-dev libpugixml-dev
   libstb-dev

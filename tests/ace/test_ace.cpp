@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "scene/ace/nACEManager.h"
-#include "scene/ace/nACEUnit.h"
+#include "ace/nACEManager.h"
+#include "ace/nACEUnit.h"
 #include "tests/support/nLogCapture.h"
 
 namespace {

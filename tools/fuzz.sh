@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for the given number of seconds.
-#   scripts/fuzz.sh [seconds] [target...]      (default: 60 seconds, every target)
+#   tools/fuzz.sh [seconds] [target...]      (default: 60 seconds, every target)
 # Corpora live in build-fuzz/corpus/<target>; a crash is written to build-fuzz/artifacts/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 secs=${1:-60}; shift || true
-./scripts/install-deps.sh
+./tools/install-deps.sh
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_FUZZ=ON -DQZ_TESTS=OFF -DQZ_BENCH=OFF >/dev/null
 cmake --build build-fuzz -j "$(nproc)"

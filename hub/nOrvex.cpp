@@ -1,4 +1,4 @@
-#include "engine/hub/nOrvex.h"
+#include "hub/nOrvex.h"
 
 #include <cmath>
 #include <cstdint>
@@ -10,7 +10,7 @@
 #include "core/nList.h"
 #include "core/nLog.h"
 #include "core/nRandom.h"
-#include "engine/hub/nCoreListener.h"
+#include "hub/nCoreListener.h"
 #include "render/nNull_Renderer.h"
 #include "audio/mixer/nNull_Mixer.h"
 

@@ -1,4 +1,4 @@
-#include "script/iface/nScriptUnit.h"
+#include "scriptiface/nScriptUnit.h"
 
 #include <new>
 
@@ -8,8 +8,8 @@
 #include "core/nScriptObject.h"
 #include "core/nScriptValue.h"
 #include "core/nVariant.h"
-#include "script/iface/nScriptVM.h"
-#include "script/iface/nScriptedObject.h"
+#include "scriptiface/nScriptVM.h"
+#include "scriptiface/nScriptedObject.h"
 
 namespace {
 
