@@ -3,6 +3,7 @@
 #include <new>
 
 #include "core/nLog.h"
+#include "core/nMLReader.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
 #include "core/nScriptObject.h"
@@ -20,29 +21,13 @@ namespace {
 typedef nListNode<nProjectLayer*> LayerNode;
 typedef nListNode<nProjectSceneInstance*> InstanceNode;
 
-bool Named(const nMetaTag* tag, const char* name)
-{
-    return tag->GetName() == name;
-}
-
-void Append(nMetaTag* parent, nMetaTag* child)
-{
-    if (child && !parent->AddChild(child)) delete child;
-}
-
-void ReadString(nMetaTag* tag, nString& out)
-{
-    const char* text = 0;
-    if (tag->GetValue().GetString(&text)) out.Set(text);
-}
-
 // Every child of tag whose value is a string, appended at the tail (duplicates kept).
 void ReadStrings(nMetaTag* tag, const char* childName, nList<nString>& out)
 {
     nMetaTagIterator it;
     while (nMetaTag* child = tag->NextChild(it)) {
         const char* text = 0;
-        if (childName && !Named(child, childName)) continue;
+        if (childName && !IsTagNamed(child, childName)) continue;
         if (child->GetValue().GetString(&text)) out.InsertAfter(nString(text), 0);
     }
 }
@@ -52,7 +37,7 @@ nMetaTag* StringList(const char* name, const char* childName, const nList<nStrin
     nMetaTag* tag = new (std::nothrow) nMetaTag(name);
     if (!tag) return 0;
     for (const nListNode<nString>* n = list.GetHead(); n; n = n->next)
-        Append(tag, new (std::nothrow) nMetaTag(childName, n->value.GetCStr()));
+        AppendTag(tag, new (std::nothrow) nMetaTag(childName, n->value.GetCStr()));
     return tag;
 }
 
@@ -118,10 +103,7 @@ bool nProject::CheckIdle(const char* operation) const
 bool nProject::Deserialize(nMetaFile* document, nMetaTag* root)
 {
     if (!root) return false;
-    if (!Named(root, "Environment")) {
-        *g_log << "[!] " << "Could not parse environment. Root tag id is incorrect (" << root->GetName().GetCStr() << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(root, "Environment", "environment")) return false;
     m_name.Clear();
     m_searchPaths.Clear();
     m_scriptPath.Clear();
@@ -131,13 +113,13 @@ bool nProject::Deserialize(nMetaFile* document, nMetaTag* root)
 
     nMetaTagIterator it;
     while (nMetaTag* child = root->NextChild(it)) {
-        if (Named(child, "Name")) ReadString(child, m_name);
-        else if (Named(child, "Authors")) ReadString(child, m_authors);
-        else if (Named(child, "Description")) ReadString(child, m_description);
-        else if (Named(child, "Copyright")) ReadString(child, m_copyright);
-        else if (Named(child, "Include")) ReadStrings(child, "URI", m_includes);
-        else if (Named(child, "SearchPaths")) ReadStrings(child, 0, m_searchPaths);
-        else if (Named(child, "ScriptUnit")) nScriptUnit::Deserialize(document, child);
+        if (IsTagNamed(child, "Name")) ReadTagString(child, m_name);
+        else if (IsTagNamed(child, "Authors")) ReadTagString(child, m_authors);
+        else if (IsTagNamed(child, "Description")) ReadTagString(child, m_description);
+        else if (IsTagNamed(child, "Copyright")) ReadTagString(child, m_copyright);
+        else if (IsTagNamed(child, "Include")) ReadStrings(child, "URI", m_includes);
+        else if (IsTagNamed(child, "SearchPaths")) ReadStrings(child, 0, m_searchPaths);
+        else if (IsTagNamed(child, "ScriptUnit")) nScriptUnit::Deserialize(document, child);
     }
     m_fileName = document ? document->GetFileName() : nString();
     return true;
@@ -150,12 +132,12 @@ nMetaTag* nProject::Serialize(nMetaFile* document)
         *g_log << "[!] " << "Could not create environment root tag to serialize.\n";
         return 0;
     }
-    Append(root, new (std::nothrow) nMetaTag("Name", m_name.GetCStr()));
-    Append(root, new (std::nothrow) nMetaTag("Authors", m_authors.GetCStr()));
-    Append(root, new (std::nothrow) nMetaTag("Description", m_description.GetCStr()));
-    Append(root, new (std::nothrow) nMetaTag("Copyright", m_copyright.GetCStr()));
-    Append(root, StringList("Include", "URI", m_includes));
-    Append(root, StringList("SearchPaths", "Path", m_searchPaths));
+    AppendTag(root, new (std::nothrow) nMetaTag("Name", m_name.GetCStr()));
+    AppendTag(root, new (std::nothrow) nMetaTag("Authors", m_authors.GetCStr()));
+    AppendTag(root, new (std::nothrow) nMetaTag("Description", m_description.GetCStr()));
+    AppendTag(root, new (std::nothrow) nMetaTag("Copyright", m_copyright.GetCStr()));
+    AppendTag(root, StringList("Include", "URI", m_includes));
+    AppendTag(root, StringList("SearchPaths", "Path", m_searchPaths));
     return root;
 }
 

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "core/nLog.h"
+#include "core/nMLReader.h"
 #include "core/nMetaTag.h"
 #include "physics/nPhysicShape.h"
 
@@ -20,14 +21,12 @@ const ModeName kModeNames[] = {
     {"Dynamic", PhysicItemDynamic}, {"Kinematic", PhysicItemKinematic},
 };
 
-bool Named(const nMetaTag* tag, const char* name)
+// A row handing a float value (an integer is not taken) to a setter.
+template<void (nPhysicItem::*Set)(float)>
+void SetReal(nPhysicItem& item, nMetaFile*, nMetaTag* tag)
 {
-    return tag->GetName() == name;
-}
-
-void Append(nMetaTag* parent, nMetaTag* child)
-{
-    if (child && !parent->AddChild(child)) delete child;
+    float value;
+    if (tag->GetValue().GetFloat(&value)) (item.*Set)(value);
 }
 
 }
@@ -80,44 +79,35 @@ float nPhysicItem::GetTotalMass() const
 bool nPhysicItem::Deserialize(nOrvex* engine, nMetaFile* document, nMetaTag* tag)
 {
     if (!tag) return false;
-    if (!Named(tag, "PhysicItem") && !Named(tag, "TauItem") && !Named(tag, "GColItem")) {
-        *g_log << "[!] " << "Could not parse physic item. Root tag id is incorrect ("
-               << tag->GetName().GetCStr() << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(tag, {"PhysicItem", "TauItem", "GColItem"}, "physic item")) return false;
     while (m_shapes.GetHead()) RemoveShape(m_shapes.GetHead()->value);
     SetSelfMask(1);
     SetCollisionMask(1);
 
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) {
-        const nVariant& value = child->GetValue();
-        int32_t number = 0;
-        float real = 0.0f;
-        const char* text = 0;
-        if (Named(child, "SelfMask")) {
-            if (value.GetInt(&number)) SetSelfMask(number);
-        } else if (Named(child, "Mask")) {
-            if (value.GetInt(&number)) SetCollisionMask(number);
-        } else if (Named(child, "Mode")) {
-            if (value.GetString(&text))
-                for (const ModeName& m : kModeNames)
-                    if (strcmp(m.name, text) == 0) SetMode(m.mode);
-        } else if (Named(child, "Shapes")) {
-            nMetaTagIterator shapes;
-            while (nMetaTag* shapeTag = child->NextChild(shapes)) {
-                nPhysicShape* shape = AddShape();
-                if (shape && !shape->Deserialize(shapeTag)) RemoveShape(shape);
-            }
-        } else if (Named(child, "LinearDamping_v2") || Named(child, "LinearDamping")) {
-            if (value.GetFloat(&real)) SetLinearDamping(real);
-        } else if (Named(child, "AngularDamping_v2") || Named(child, "AngularDamping")) {
-            if (value.GetFloat(&real)) SetAngularDamping(real);
-        } else if (Named(child, "Flag") || Named(child, "Active")) {
-        } else {
-            *g_log << "[*] " << "Unknown tag '" << child->GetName().GetCStr() << "' in <nPhysicItem>.\n";
-        }
-    }
+    typedef nPhysicItem P;
+    static const nMLTagRule<P> kTags[] = {
+        {"SelfMask", [](P& p, nMetaFile*, nMetaTag* t) { int32_t bits; if (ReadTagInt(t, bits)) p.SetSelfMask(bits); }},
+        {"Mask", [](P& p, nMetaFile*, nMetaTag* t) { int32_t bits; if (ReadTagInt(t, bits)) p.SetCollisionMask(bits); }},
+        {"Mode", [](P& p, nMetaFile*, nMetaTag* t) {
+             if (const char* text = ReadTagString(t))
+                 for (const ModeName& m : kModeNames)
+                     if (strcmp(m.name, text) == 0) p.SetMode(m.mode);
+         }},
+        {"Shapes", [](P& p, nMetaFile*, nMetaTag* t) {
+             nMetaTagIterator shapes;
+             while (nMetaTag* shapeTag = t->NextChild(shapes)) {
+                 nPhysicShape* shape = p.AddShape();
+                 if (shape && !shape->Deserialize(shapeTag)) p.RemoveShape(shape);
+             }
+         }},
+        {"LinearDamping_v2", SetReal<&P::SetLinearDamping>},
+        {"LinearDamping", SetReal<&P::SetLinearDamping>},
+        {"AngularDamping_v2", SetReal<&P::SetAngularDamping>},
+        {"AngularDamping", SetReal<&P::SetAngularDamping>},
+        {"Flag", 0},
+        {"Active", 0},
+    };
+    nMLReadChildren(*this, document, tag, kTags, "nPhysicItem");
     return true;
 }
 
@@ -128,19 +118,19 @@ nMetaTag* nPhysicItem::Serialize(nMetaFile* document)
         *g_log << "[!] " << "Could not create collision item root tag to serialize.\n";
         return 0;
     }
-    Append(root, new (std::nothrow) nMetaTag("SelfMask", GetSelfMask()));
-    Append(root, new (std::nothrow) nMetaTag("Mask", GetCollisionMask()));
-    Append(root, new (std::nothrow) nMetaTag("LinearDamping_v2", GetLinearDamping()));
-    Append(root, new (std::nothrow) nMetaTag("AngularDamping_v2", GetAngularDamping()));
+    AppendTag(root, new (std::nothrow) nMetaTag("SelfMask", GetSelfMask()));
+    AppendTag(root, new (std::nothrow) nMetaTag("Mask", GetCollisionMask()));
+    AppendTag(root, new (std::nothrow) nMetaTag("LinearDamping_v2", GetLinearDamping()));
+    AppendTag(root, new (std::nothrow) nMetaTag("AngularDamping_v2", GetAngularDamping()));
     int32_t mode = GetMode();
     for (const ModeName& m : kModeNames)
-        if (m.mode == mode) Append(root, new (std::nothrow) nMetaTag("Mode", m.name));
+        if (m.mode == mode) AppendTag(root, new (std::nothrow) nMetaTag("Mode", m.name));
     if (m_shapes.GetCount() > 0) {
         nMetaTag* shapes = new (std::nothrow) nMetaTag("Shapes");
         if (shapes) {
             for (nList<nPhysicShape*>::Node* n = m_shapes.GetHead(); n; n = n->next)
-                Append(shapes, n->value->Serialize());
-            Append(root, shapes);
+                AppendTag(shapes, n->value->Serialize());
+            AppendTag(root, shapes);
         }
     }
     return root;

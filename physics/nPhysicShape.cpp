@@ -4,6 +4,7 @@
 #include <new>
 
 #include "core/nLog.h"
+#include "core/nMLReader.h"
 #include "core/nMetaTag.h"
 
 namespace {
@@ -31,22 +32,18 @@ int32_t TypeFromName(const char* text)
     return PhysicShapeNone;
 }
 
+// A row reading a float field from a float value only (an integer is not taken).
+template<float nPhysicShape::*Field>
+void ReadReal(nPhysicShape& shape, nMetaFile*, nMetaTag* tag)
+{
+    tag->GetValue().GetFloat(&(shape.*Field));
+}
+
 const char* NameFromType(int32_t type)
 {
     for (const ShapeTypeName& t : kTypeNames)
         if (t.type == type) return t.name;
     return "None";
-}
-
-bool Named(const nMetaTag* tag, const char* name)
-{
-    return tag->GetName() == name;
-}
-
-// Appends a child or frees it; a child that cannot be made or added is simply missing.
-void Append(nMetaTag* parent, nMetaTag* child)
-{
-    if (child && !parent->AddChild(child)) delete child;
 }
 
 }
@@ -107,49 +104,31 @@ void nPhysicShape::SetHeightfield(const int16_t* samples, int32_t width, int32_t
 bool nPhysicShape::Deserialize(nMetaTag* tag)
 {
     if (!tag) return false;
-    if (!Named(tag, "PhysicShape") && !Named(tag, "GColShape")) {
-        *g_log << "[!] " << "Could not parse physic shape. Root tag id is incorrect ("
-               << tag->GetName().GetCStr() << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(tag, {"PhysicShape", "GColShape"}, "physic shape")) return false;
     mass = 1.0f;
     type = PhysicShapeNone;
 
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) {
-        const nVariant& value = child->GetValue();
-        const char* text = 0;
-        if (Named(child, "Type")) {
-            value.GetString(&text);
-            type = TypeFromName(text);
-        } else if (Named(child, "Position")) {
-            position.FromMetaTag(child);
-        } else if (Named(child, "Rotation")) {
-            rotation.FromMetaTag(child);
-        } else if (Named(child, "Scale")) {
-            scale.FromMetaTag(child);
-        } else if (Named(child, "Dimensions")) {
-            size.FromMetaTag(child);
-        } else if (Named(child, "Orientation")) {
-            nMatrix3 m;
-            if (m.FromMetaTag(child)) rotation = m.ToEuler(RotationOrderYXZ);
-        } else if (Named(child, "Radius")) {
-            value.GetFloat(&size.x);
-        } else if (Named(child, "Mesh") || Named(child, "Polymesh")) {
-            if (value.GetString(&text)) geometry.Set(text);
-        } else if (Named(child, "Mass")) {
-            value.GetFloat(&mass);
-        } else if (Named(child, "StaticFriction")) {
-            value.GetFloat(&staticFriction);
-        } else if (Named(child, "DynamicFriction")) {
-            value.GetFloat(&dynamicFriction);
-        } else if (Named(child, "Restitution")) {
-            value.GetFloat(&restitution);
-        } else if (Named(child, "Active")) {
-        } else {
-            *g_log << "[*] " << "Unknown tag '" << child->GetName().GetCStr() << "' in <PhysicShape>.\n";
-        }
-    }
+    typedef nPhysicShape S;
+    static const nMLTagRule<S> kTags[] = {
+        {"Type", [](S& s, nMetaFile*, nMetaTag* t) { s.type = TypeFromName(ReadTagString(t)); }},
+        {"Position", nMLField<&S::position>},
+        {"Rotation", nMLField<&S::rotation>},
+        {"Scale", nMLField<&S::scale>},
+        {"Dimensions", nMLField<&S::size>},
+        {"Orientation", [](S& s, nMetaFile*, nMetaTag* t) {
+             nMatrix3 m;
+             if (m.FromMetaTag(t)) s.rotation = m.ToEuler(RotationOrderYXZ);
+         }},
+        {"Radius", [](S& s, nMetaFile*, nMetaTag* t) { t->GetValue().GetFloat(&s.size.x); }},
+        {"Mesh", nMLField<&S::geometry>},
+        {"Polymesh", nMLField<&S::geometry>},
+        {"Mass", ReadReal<&S::mass>},
+        {"StaticFriction", ReadReal<&S::staticFriction>},
+        {"DynamicFriction", ReadReal<&S::dynamicFriction>},
+        {"Restitution", ReadReal<&S::restitution>},
+        {"Active", 0},
+    };
+    nMLReadChildren(*this, 0, tag, kTags, "PhysicShape");
     return true;
 }
 
@@ -160,16 +139,16 @@ nMetaTag* nPhysicShape::Serialize() const
         *g_log << "[!] " << "Could not create collision shape root tag to serialize.\n";
         return 0;
     }
-    if (type != PhysicShapeNone) Append(root, new (std::nothrow) nMetaTag("Type", NameFromType(type)));
-    Append(root, position.ToMetaTag("Position", false));
-    Append(root, rotation.ToMetaTag("Rotation", false));
-    Append(root, scale.ToMetaTag("Scale", false));
-    Append(root, size.ToMetaTag("Dimensions", false));
+    if (type != PhysicShapeNone) AppendTag(root, new (std::nothrow) nMetaTag("Type", NameFromType(type)));
+    AppendTag(root, position.ToMetaTag("Position", false));
+    AppendTag(root, rotation.ToMetaTag("Rotation", false));
+    AppendTag(root, scale.ToMetaTag("Scale", false));
+    AppendTag(root, size.ToMetaTag("Dimensions", false));
     if ((type == PhysicShapeConvex || type == PhysicShapeMesh) && !geometry.IsEmpty())
-        Append(root, new (std::nothrow) nMetaTag("Mesh", geometry.GetCStr()));
-    if (mass != 1.0f) Append(root, new (std::nothrow) nMetaTag("Mass", mass));
-    Append(root, new (std::nothrow) nMetaTag("StaticFriction", staticFriction));
-    Append(root, new (std::nothrow) nMetaTag("DynamicFriction", dynamicFriction));
-    Append(root, new (std::nothrow) nMetaTag("Restitution", restitution));
+        AppendTag(root, new (std::nothrow) nMetaTag("Mesh", geometry.GetCStr()));
+    if (mass != 1.0f) AppendTag(root, new (std::nothrow) nMetaTag("Mass", mass));
+    AppendTag(root, new (std::nothrow) nMetaTag("StaticFriction", staticFriction));
+    AppendTag(root, new (std::nothrow) nMetaTag("DynamicFriction", dynamicFriction));
+    AppendTag(root, new (std::nothrow) nMetaTag("Restitution", restitution));
     return root;
 }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/nLog.h"
+#include "core/nMLReader.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
 #include "core/nTimer.h"
@@ -41,14 +42,6 @@ struct LoadingGuard
         if (pushed) LoadingNames().pop_back();
     }
 };
-
-nMetaTag* Child(nMetaTag* tag, const char* name)
-{
-    nMetaTagIterator it;
-    while (nMetaTag* c = tag->NextChild(it))
-        if (c->GetName() == name) return c;
-    return 0;
-}
 
 int32_t CountChildren(nMetaTag* tag, const char* name)
 {
@@ -157,11 +150,6 @@ nMetaTag* DataTag(uint8_t* buffer, size_t length)
     }
     tag->GetValue().AttachBinary(buffer, (int32_t)length);
     return tag;
-}
-
-void Add(nMetaTag* parent, nMetaTag* child)
-{
-    if (child && !parent->AddChild(child)) delete child;
 }
 
 bool IsSeparator(char c)
@@ -291,7 +279,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     const char* name = m_name.GetCStr();
 
     // Materials.
-    if (nMetaTag* chunk = Child(root, "Materials"))
+    if (nMetaTag* chunk = FirstChildNamed(root, "Materials"))
     {
         int32_t count = CountChildren(chunk, "Material");
         if (AllocateMaterials((uint32_t)count, true))
@@ -308,7 +296,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     }
 
     // Render word.
-    if (nMetaTag* chunk = Child(root, "RenderWord"))
+    if (nMetaTag* chunk = FirstChildNamed(root, "RenderWord"))
     {
         renderWord = 0;
         nMetaTagIterator it;
@@ -322,7 +310,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     }
 
     // Vertices.
-    if (nMetaTag* chunk = Child(root, "Vertex"))
+    if (nMetaTag* chunk = FirstChildNamed(root, "Vertex"))
     {
         int32_t count = 0;
         nMetaTagIterator it;
@@ -353,7 +341,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
             }
         }
     }
-    else if (nMetaTag* chunk = Child(root, "AVertex"))
+    else if (nMetaTag* chunk = FirstChildNamed(root, "AVertex"))
     {
         int32_t count = 0;
         nMetaTagIterator it;
@@ -387,7 +375,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     }
 
     // Polygons.
-    if (nMetaTag* chunk = Child(root, "Polygon"))
+    if (nMetaTag* chunk = FirstChildNamed(root, "Polygon"))
     {
         int32_t count = 0, corners = 0;
         nMetaTagIterator it;
@@ -454,7 +442,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
             }
         }
     }
-    else if (nMetaTag* chunk = Child(root, "APolygon"))
+    else if (nMetaTag* chunk = FirstChildNamed(root, "APolygon"))
     {
         int32_t count = 0, corners = 0;
         nMetaTagIterator it;
@@ -499,7 +487,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                     p.count = 0;
                     p.material = 0;
                     int32_t n = 0, material = 0;
-                    if (!IntOf(Child(pt, "Count"), &n) || !IntOf(Child(pt, "Material"), &material))
+                    if (!IntOf(FirstChildNamed(pt, "Count"), &n) || !IntOf(FirstChildNamed(pt, "Material"), &material))
                     {
                         *g_log << "[!] " << "Corrupt <Polygon> tag in <APolygon>.\n";
                         continue;
@@ -534,7 +522,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     }
 
     // Polygon normals.
-    if (nMetaTag* chunk = Child(root, "PNormal"))
+    if (nMetaTag* chunk = FirstChildNamed(root, "PNormal"))
     {
         int32_t count = 0;
         nMetaTagIterator it;
@@ -569,10 +557,10 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     }
 
     // Vertex normals.
-    if (nMetaTag* chunk = Child(root, "VNormal"))
+    if (nMetaTag* chunk = FirstChildNamed(root, "VNormal"))
     {
-        nMetaTag* countTag = Child(chunk, "Count");
-        nMetaTag* data = Child(chunk, "Data");
+        nMetaTag* countTag = FirstChildNamed(chunk, "Count");
+        nMetaTag* data = FirstChildNamed(chunk, "Data");
         int32_t count = 0;
         if (!countTag) *g_log << "[!] " << "No count tag in <VNormal>.\n";
         else if (!data) *g_log << "[!] " << "No data tag in <VNormal>.\n";
@@ -594,10 +582,10 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     }
 
     // Skin.
-    if (nMetaTag* chunk = Child(root, "Skin"))
+    if (nMetaTag* chunk = FirstChildNamed(root, "Skin"))
     {
         FreeSkin();
-        if (nMetaTag* bones = Child(chunk, "Bones"))
+        if (nMetaTag* bones = FirstChildNamed(chunk, "Bones"))
         {
             int32_t n = bones->GetChildCount();
             AllocateSkin(n);
@@ -618,7 +606,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                     if (c->GetValue().GetString(&text)) boneNames[i].Set(text);
                     ++i;
                 }
-                nMetaTag* binds = Child(chunk, "Binds");
+                nMetaTag* binds = FirstChildNamed(chunk, "Binds");
                 if (binds && bindMatrices && binds->GetChildCount() == boneCount)
                 {
                     int32_t b = 0;
@@ -627,7 +615,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                 }
             }
         }
-        nMetaTag* weights = Child(chunk, "Weights");
+        nMetaTag* weights = FirstChildNamed(chunk, "Weights");
         if (boneCount > 0 && weights)
         {
             int32_t n = weights->GetChildCount();
@@ -663,9 +651,9 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     }
 
     // Colours.
-    if (nMetaTag* chunk = Child(root, "RGB"))
+    if (nMetaTag* chunk = FirstChildNamed(root, "RGB"))
     {
-        nMetaTag* data = Child(chunk, "Data");
+        nMetaTag* data = FirstChildNamed(chunk, "Data");
         if (!data) *g_log << "[!] " << "Expected <Data> tag under <RGB> tag.\n";
         else
         {
@@ -691,10 +679,10 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
             }
         }
     }
-    else if (nMetaTag* chunk = Child(root, "ARGB"))
+    else if (nMetaTag* chunk = FirstChildNamed(root, "ARGB"))
     {
-        nMetaTag* countTag = Child(chunk, "Count");
-        nMetaTag* data = Child(chunk, "Data");
+        nMetaTag* countTag = FirstChildNamed(chunk, "Count");
+        nMetaTag* data = FirstChildNamed(chunk, "Data");
         int32_t count = 0;
         if (!countTag) *g_log << "[!] " << "No count tag in <ARGB>.\n";
         else if (!data) *g_log << "[!] " << "No data tag in <ARGB>.\n";
@@ -718,10 +706,10 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                         *g_log << "[!] " << "Too many <Value> tags in RGB list of geometry '" << name << "'.\n";
                         break;
                     }
-                    colors[i].r = FloatOf(Child(c, "R"), 0.0f);
-                    colors[i].g = FloatOf(Child(c, "G"), 0.0f);
-                    colors[i].b = FloatOf(Child(c, "B"), 0.0f);
-                    colors[i].a = FloatOf(Child(c, "A"), 1.0f);
+                    colors[i].r = FloatOf(FirstChildNamed(c, "R"), 0.0f);
+                    colors[i].g = FloatOf(FirstChildNamed(c, "G"), 0.0f);
+                    colors[i].b = FloatOf(FirstChildNamed(c, "B"), 0.0f);
+                    colors[i].a = FloatOf(FirstChildNamed(c, "A"), 1.0f);
                     ++i;
                 }
                 if (i < bindingCount)
@@ -731,11 +719,11 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     }
 
     // UV sets.
-    bool binaryUV = Child(root, "UV") != 0;
-    if (nMetaTag* chunk = binaryUV ? Child(root, "UV") : Child(root, "AUV"))
+    bool binaryUV = FirstChildNamed(root, "UV") != 0;
+    if (nMetaTag* chunk = binaryUV ? FirstChildNamed(root, "UV") : FirstChildNamed(root, "AUV"))
     {
         int32_t count = 0;
-        if (!IntOf(Child(chunk, "Count"), &count))
+        if (!IntOf(FirstChildNamed(chunk, "Count"), &count))
             *g_log << "[!] " << "Could not locate Count tag in UV tag while loading '" << name << "'.\n";
         else
         {
@@ -788,7 +776,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                             *g_log << "[!] " << "Too many <Value> tags in UV channel " << set << " of geometry '" << name << "'.\n";
                             break;
                         }
-                        uv[i++] = nVector2(FloatOf(Child(v, "U"), 0.0f), FloatOf(Child(v, "V"), 0.0f));
+                        uv[i++] = nVector2(FloatOf(FirstChildNamed(v, "U"), 0.0f), FloatOf(FirstChildNamed(v, "V"), 0.0f));
                     }
                 }
                 uvSets[set++] = uv;
@@ -797,12 +785,12 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     }
 
     // Proxies.
-    if (nMetaTag* chunk = Child(root, "LodProxy"))
+    if (nMetaTag* chunk = FirstChildNamed(root, "LodProxy"))
     {
         const char* proxy = 0;
         lodProxy = chunk->GetValue().GetString(&proxy) ? LoadProxy(proxy) : 0;
     }
-    if (nMetaTag* chunk = Child(root, "ShadowProxy"))
+    if (nMetaTag* chunk = FirstChildNamed(root, "ShadowProxy"))
     {
         const char* proxy = 0;
         shadowProxy = chunk->GetValue().GetString(&proxy) ? LoadProxy(proxy) : 0;
@@ -838,12 +826,12 @@ nMetaTag* nGeometry::Serialize(nMetaFile* document)
     }
 
     nMetaTag* word = new nMetaTag("RenderWord");
-    if (renderWord & GeometryRenderLit) Add(word, new nMetaTag("Lit"));
-    if (renderWord & GeometryRenderUseNormal) Add(word, new nMetaTag("UseNormal"));
-    Add(root, word);
+    if (renderWord & GeometryRenderLit) AppendTag(word, new nMetaTag("Lit"));
+    if (renderWord & GeometryRenderUseNormal) AppendTag(word, new nMetaTag("UseNormal"));
+    AppendTag(root, word);
 
     nMetaTag* vertexChunk = new nMetaTag("Vertex");
-    Add(vertexChunk, new nMetaTag("Count", (int32_t)vertexCount));
+    AppendTag(vertexChunk, new nMetaTag("Count", (int32_t)vertexCount));
     if (uint8_t* buffer = new (std::nothrow) uint8_t[(size_t)vertexCount * 12])
     {
         for (uint32_t i = 0; i < vertexCount; ++i)
@@ -852,17 +840,17 @@ nMetaTag* nGeometry::Serialize(nMetaFile* document)
             WriteFloat(buffer + 12 * i + 4, vertices[i].y);
             WriteFloat(buffer + 12 * i + 8, vertices[i].z);
         }
-        Add(vertexChunk, DataTag(buffer, (size_t)vertexCount * 12));
+        AppendTag(vertexChunk, DataTag(buffer, (size_t)vertexCount * 12));
     }
     else
         *g_log << "[!] " << "Failed to allocate raw vertice buffer.\n";
-    Add(root, vertexChunk);
+    AppendTag(root, vertexChunk);
 
     uint32_t corners = 0;
     for (uint32_t i = 0; i < polygonCount; ++i) corners += polygons[i].count;
     nMetaTag* polygonChunk = new nMetaTag("Polygon");
-    Add(polygonChunk, new nMetaTag("Count", (int32_t)polygonCount));
-    Add(polygonChunk, new nMetaTag("BindingCount", (int32_t)corners));
+    AppendTag(polygonChunk, new nMetaTag("Count", (int32_t)polygonCount));
+    AppendTag(polygonChunk, new nMetaTag("BindingCount", (int32_t)corners));
     size_t polygonBytes = (size_t)corners * 4 + (size_t)polygonCount * 8;
     if (uint8_t* buffer = new (std::nothrow) uint8_t[polygonBytes])
     {
@@ -875,11 +863,11 @@ nMetaTag* nGeometry::Serialize(nMetaFile* document)
             WriteInt(p, polygons[i].material);
             p += 4;
         }
-        Add(polygonChunk, DataTag(buffer, polygonBytes));
+        AppendTag(polygonChunk, DataTag(buffer, polygonBytes));
     }
     else
         *g_log << "[!] " << "Failed to allocate raw polygon buffer.\n";
-    Add(root, polygonChunk);
+    AppendTag(root, polygonChunk);
 
     struct NormalChunk { const char* tag; const nVector* normals; uint32_t count; };
     const NormalChunk normalChunks[2] = {{"PNormal", polygonNormals, polygonCount}, {"VNormal", vertexNormals, bindingCount}};
@@ -887,15 +875,15 @@ nMetaTag* nGeometry::Serialize(nMetaFile* document)
     {
         if (!n.normals || n.count == 0) continue;
         nMetaTag* chunk = new nMetaTag(n.tag);
-        Add(chunk, new nMetaTag("Count", (int32_t)n.count));
+        AppendTag(chunk, new nMetaTag("Count", (int32_t)n.count));
         if (uint8_t* buffer = new (std::nothrow) uint8_t[(size_t)n.count * 3])
         {
             for (uint32_t i = 0; i < n.count; ++i) EncodeNormal(buffer + 3 * i, n.normals[i]);
-            Add(chunk, DataTag(buffer, (size_t)n.count * 3));
+            AppendTag(chunk, DataTag(buffer, (size_t)n.count * 3));
         }
         else
             *g_log << "[!] " << "Failed to allocate raw normal buffer.\n";
-        Add(root, chunk);
+        AppendTag(root, chunk);
     }
 
     if (colors && bindingCount)
@@ -914,17 +902,17 @@ nMetaTag* nGeometry::Serialize(nMetaFile* document)
                 WriteFloat(p + 8, colors[i].b);
                 if (alpha) WriteFloat(p + 12, colors[i].a);
             }
-            Add(chunk, DataTag(buffer, stride * bindingCount));
+            AppendTag(chunk, DataTag(buffer, stride * bindingCount));
         }
         else
             *g_log << "[!] " << "Failed to allocate raw normal buffer.\n";
-        Add(root, chunk);
+        AppendTag(root, chunk);
     }
 
     if (uvSetCount > 0)
     {
         nMetaTag* chunk = new nMetaTag("UV");
-        Add(chunk, new nMetaTag("Count", (int32_t)uvSetCount));
+        AppendTag(chunk, new nMetaTag("Count", (int32_t)uvSetCount));
         for (uint32_t s = 0; s < uvSetCount && s < (uint32_t)kGeometryUVSetCount; ++s)
         {
             if (!uvSets[s])
@@ -939,12 +927,12 @@ nMetaTag* nGeometry::Serialize(nMetaFile* document)
                     WriteFloat(buffer + 8 * i, uvSets[s][i].x);
                     WriteFloat(buffer + 8 * i + 4, uvSets[s][i].y);
                 }
-                Add(chunk, DataTag(buffer, (size_t)bindingCount * 8));
+                AppendTag(chunk, DataTag(buffer, (size_t)bindingCount * 8));
             }
             else
                 *g_log << "[!] " << "Failed to allocate raw UVs buffer.\n";
         }
-        Add(root, chunk);
+        AppendTag(root, chunk);
     }
 
     if (boneCount > 0)
@@ -954,8 +942,8 @@ nMetaTag* nGeometry::Serialize(nMetaFile* document)
         if (!bones) *g_log << "[!] " << "Failed to allocate bone id tag.\n";
         else
         {
-            for (int32_t b = 0; b < boneCount; ++b) Add(bones, new nMetaTag("Id", boneNames ? boneNames[b].GetCStr() : ""));
-            Add(skin, bones);
+            for (int32_t b = 0; b < boneCount; ++b) AppendTag(bones, new nMetaTag("Id", boneNames ? boneNames[b].GetCStr() : ""));
+            AppendTag(skin, bones);
         }
         if (bindMatrices)
         {
@@ -963,8 +951,8 @@ nMetaTag* nGeometry::Serialize(nMetaFile* document)
             if (!binds) *g_log << "[!] " << "Failed to allocate bone binding tag.\n";
             else
             {
-                for (int32_t b = 0; b < boneCount; ++b) Add(binds, bindMatrices[b].ToMetaTag("Matrix"));
-                Add(skin, binds);
+                for (int32_t b = 0; b < boneCount; ++b) AppendTag(binds, bindMatrices[b].ToMetaTag("Matrix"));
+                AppendTag(skin, binds);
             }
         }
         if (skinWeights)
@@ -977,23 +965,23 @@ nMetaTag* nGeometry::Serialize(nMetaFile* document)
                 std::snprintf(text, sizeof text, "%d,%d,%d,%d:%d,%d,%d,%d", w.bone[0], w.bone[1], w.bone[2], w.bone[3],
                               (int)(w.weight[0] * 255.0f), (int)(w.weight[1] * 255.0f), (int)(w.weight[2] * 255.0f),
                               (int)(w.weight[3] * 255.0f));
-                Add(weights, new nMetaTag("W", text));
+                AppendTag(weights, new nMetaTag("W", text));
             }
-            Add(skin, weights);
+            AppendTag(skin, weights);
         }
-        Add(root, skin);
+        AppendTag(root, skin);
     }
 
-    if (lodProxy.IsValid()) Add(root, new nMetaTag("LodProxy", lodProxy->GetName().GetCStr()));
-    if (lodDistance != 100.0f) Add(root, new nMetaTag("LodDistance", lodDistance));
-    if (proxyFlags & GeometryLodNull) Add(root, new nMetaTag("LodNull", true));
-    if (shadowProxy.IsValid()) Add(root, new nMetaTag("ShadowProxy", shadowProxy->GetName().GetCStr()));
-    if (proxyFlags & GeometryShadowNull) Add(root, new nMetaTag("ShadowNull", true));
-    if (zFar >= 0.0f) Add(root, new nMetaTag("ZFar", zFar));
+    if (lodProxy.IsValid()) AppendTag(root, new nMetaTag("LodProxy", lodProxy->GetName().GetCStr()));
+    if (lodDistance != 100.0f) AppendTag(root, new nMetaTag("LodDistance", lodDistance));
+    if (proxyFlags & GeometryLodNull) AppendTag(root, new nMetaTag("LodNull", true));
+    if (shadowProxy.IsValid()) AppendTag(root, new nMetaTag("ShadowProxy", shadowProxy->GetName().GetCStr()));
+    if (proxyFlags & GeometryShadowNull) AppendTag(root, new nMetaTag("ShadowNull", true));
+    if (zFar >= 0.0f) AppendTag(root, new nMetaTag("ZFar", zFar));
 
     nMetaTag* materialChunk = new nMetaTag("Materials");
     for (uint32_t i = 0; i < materialCount; ++i)
-        if (materials[i].IsValid()) Add(materialChunk, materials[i]->Serialize(document));
-    Add(root, materialChunk);
+        if (materials[i].IsValid()) AppendTag(materialChunk, materials[i]->Serialize(document));
+    AppendTag(root, materialChunk);
     return root;
 }

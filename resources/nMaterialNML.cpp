@@ -4,6 +4,7 @@
 #include <new>
 
 #include "core/nLog.h"
+#include "core/nMLReader.h"
 #include "core/nMetaTag.h"
 #include "hub/nOrvex.h"
 #include "resources/nRenderMap.h"
@@ -88,45 +89,22 @@ bool LookupValue(const NamedValue (&table)[N], const nMetaTag* tag, int32_t* val
     return tag->GetType() == TagType_String && Lookup(table, tag->GetValue().GetText(), value);
 }
 
-nMetaTag* FindChild(nMetaTag* tag, const char* name)
-{
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it))
-        if (child->GetName() == name)
-            return child;
-    return 0;
-}
-
-// A float value, or an integer one converted.
-bool ReadNumber(const nMetaTag* tag, float* out)
-{
-    int32_t integer = 0;
-    if (tag->GetValue().GetFloat(out))
-        return true;
-    if (!tag->GetValue().GetInt(&integer))
-        return false;
-    *out = (float)integer;
-    return true;
-}
-
 void WarnValueType(const nMetaTag* tag, const nString& material)
 {
     *g_log << "[*] " << "Illegal value type of tag '" << tag->GetName().GetCStr() << "' in material '"
            << material.GetCStr() << "'.\n";
 }
 
+// A row reading a public field of the material; a value of the wrong type warns.
+template<auto Field>
+void ReadOrWarn(nMaterial& material, nMetaFile*, nMetaTag* tag)
+{
+    if (!ReadTagValue(tag, material.*Field)) WarnValueType(tag, material.GetName());
+}
+
 void WarnBogusStage(int32_t stage, const nString& material)
 {
     *g_log << "[*] " << "Bogus channel in texture stage " << stage << " material '" << material.GetCStr() << "'.\n";
-}
-
-// Appends child to parent; false (child deleted) when it could not be made or added.
-bool Append(nMetaTag* parent, nMetaTag* child)
-{
-    if (child && parent->AddChild(child))
-        return true;
-    delete child;
-    return false;
 }
 
 // Written when any component differs from the default by 1e-6 or more; W is written for
@@ -139,7 +117,7 @@ void AppendColour(nMetaTag* root, const char* name, const nVector& colour, const
         differs[i] = d[i] >= 1e-6f || d[i] <= -1e-6f;
     if (!(differs[0] || differs[1] || differs[2] || differs[3]))
         return;
-    Append(root, colour.ToMetaTag(name, alwaysW || differs[3]));
+    AppendTag(root, colour.ToMetaTag(name, alwaysW || differs[3]));
 }
 
 nMaterialTextureLoader g_textureLoader = 0;
@@ -172,76 +150,34 @@ void SetMaterialTextureLoader(nMaterialTextureLoader loader)
 
 bool nMaterial::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
-    if (!tag || !(tag->GetName() == "Material")) {
-        *g_log << "[!] " << "Could not parse material. Root tag id is incorrect ("
-               << (tag ? tag->GetName().GetCStr() : "") << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(tag, "Material", "material")) return false;
     Reset();
 
-    struct FloatField { const char* name; float nMaterial::* field; };
-    static const FloatField kFloats[] = {
-        {"Glossiness", &nMaterial::glossiness},
-        {"Opacity", &nMaterial::opacity},
-        {"Reflection", &nMaterial::reflection},
-        {"IOR", &nMaterial::ior},
-        {"AlphaThreshold", &nMaterial::alphaThreshold},
-        {"MaxSmoothingAngle", &nMaterial::maxSmoothingAngle},
+    typedef nMaterial M;
+    static const nMLTagRule<M> kTags[] = {
+        {"Diffuse", ReadOrWarn<&M::diffuse>},
+        {"Specular", ReadOrWarn<&M::specular>},
+        {"Self", ReadOrWarn<&M::self>},
+        {"Ambient", ReadOrWarn<&M::ambient>},
+        {"Glossiness", ReadOrWarn<&M::glossiness>},
+        {"Opacity", ReadOrWarn<&M::opacity>},
+        {"Reflection", ReadOrWarn<&M::reflection>},
+        {"IOR", ReadOrWarn<&M::ior>},
+        {"AlphaThreshold", ReadOrWarn<&M::alphaThreshold>},
+        {"MaxSmoothingAngle", ReadOrWarn<&M::maxSmoothingAngle>},
+        {"Id", [](M& m, nMetaFile*, nMetaTag* t) { if (!ReadTagString(t, m.m_name)) WarnValueType(t, m.m_name); }},
+        {"Shader", [](M& m, nMetaFile*, nMetaTag* t) { if (!ReadTagString(t, m.m_shaderName)) WarnValueType(t, m.m_name); }},
+        {"RenderMask", [](M& m, nMetaFile*, nMetaTag* t) { m.ReadRenderMask(t); }},
+        {"ShaderMap", [](M& m, nMetaFile* d, nMetaTag* t) {
+             if (nRenderMap* map = new (std::nothrow) nRenderMap()) {
+                 m.SetRenderMap(map);
+                 map->Parse(m.m_engine, d, t);
+             }
+         }},
+        {"PhysicMaterial", [](M& m, nMetaFile* d, nMetaTag* t) { m.nPhysicMaterial::Deserialize(d, t); }},
+        {"TextureStage", [](M& m, nMetaFile* d, nMetaTag* t) { m.ReadTextureStage(d, t); }},
     };
-    struct ColourField { const char* name; nVector nMaterial::* field; };
-    static const ColourField kColours[] = {
-        {"Diffuse", &nMaterial::diffuse},
-        {"Specular", &nMaterial::specular},
-        {"Self", &nMaterial::self},
-        {"Ambient", &nMaterial::ambient},
-    };
-
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) {
-        const nString& name = child->GetName();
-        bool known = false;
-        for (const ColourField& f : kColours) {
-            if (!(name == f.name))
-                continue;
-            known = true;
-            if (!(this->*f.field).FromMetaTag(child))
-                WarnValueType(child, m_name);
-            break;
-        }
-        for (const FloatField& f : kFloats) {
-            if (known || !(name == f.name))
-                continue;
-            known = true;
-            float value = 0.0f;
-            if (ReadNumber(child, &value))
-                this->*f.field = value;
-            else
-                WarnValueType(child, m_name);
-            break;
-        }
-        if (known)
-            continue;
-        if (name == "Id" || name == "Shader") {
-            if (child->GetType() == TagType_String)
-                (name == "Id" ? m_name : m_shaderName).Set(child->GetValue().GetText().GetCStr());
-            else
-                WarnValueType(child, m_name);
-        } else if (name == "RenderMask") {
-            ReadRenderMask(child);
-        } else if (name == "ShaderMap") {
-            nRenderMap* map = new (std::nothrow) nRenderMap();
-            if (map) {
-                SetRenderMap(map);
-                map->Parse(m_engine, document, child);
-            }
-        } else if (name == "PhysicMaterial") {
-            nPhysicMaterial::Deserialize(document, child);
-        } else if (name == "TextureStage") {
-            ReadTextureStage(document, child);
-        } else {
-            *g_log << "[*] " << "Unknown tag '" << name.GetCStr() << "' in <Material>.\n";
-        }
-    }
+    nMLReadChildren(*this, document, tag, kTags, "Material");
     // A NaN reads as the lowest glossiness.
     glossiness = glossiness >= 0.01f ? (glossiness <= 16.0f ? glossiness : 16.0f) : 0.01f;
 
@@ -268,7 +204,7 @@ void nMaterial::ReadRenderMask(nMetaTag* tag)
 
 void nMaterial::ReadTextureStage(nMetaFile* document, nMetaTag* tag)
 {
-    const nMetaTag* indexTag = FindChild(tag, "Index");
+    const nMetaTag* indexTag = FirstChildNamed(tag, "Index");
     int32_t index = 0;
     if (!indexTag || !indexTag->GetValue().GetInt(&index)) {
         *g_log << "[*] " << "Illegal index tag type in material '" << m_name.GetCStr() << "'.\n";
@@ -285,7 +221,7 @@ void nMaterial::ReadTextureStage(nMetaFile* document, nMetaTag* tag)
     stage.op = MaterialOperatorNone;
     stage.uvIndex = 0;
 
-    if (const nMetaTag* channelTag = FindChild(tag, "Channel")) {
+    if (const nMetaTag* channelTag = FirstChildNamed(tag, "Channel")) {
         int32_t channel = MaterialChannelNone;
         if (LookupValue(kChannelNames, channelTag, &channel))
             stage.channel = channel;
@@ -357,63 +293,63 @@ nMetaTag* nMaterial::Serialize(nMetaFile* document) const
                << "'. Failed to create root tag.\n";
         return 0;
     }
-    Append(root, new (std::nothrow) nMetaTag("Id", m_name.GetCStr()));
+    AppendTag(root, new (std::nothrow) nMetaTag("Id", m_name.GetCStr()));
 
     AppendColour(root, "Diffuse", diffuse, nVector(1.0f, 1.0f, 1.0f, 1.0f), true);
     AppendColour(root, "Specular", specular, nVector(1.0f, 1.0f, 1.0f, 1.0f), false);
     AppendColour(root, "Self", self, nVector(0.0f, 0.0f, 0.0f, 1.0f), false);
     AppendColour(root, "Ambient", ambient, nVector(1.0f, 1.0f, 1.0f, 1.0f), false);
 
-    if (glossiness != 0.4f) Append(root, new (std::nothrow) nMetaTag("Glossiness", glossiness));
-    if (opacity != 1.0f) Append(root, new (std::nothrow) nMetaTag("Opacity", opacity));
-    if (reflection != 0.0f) Append(root, new (std::nothrow) nMetaTag("Reflection", reflection));
-    if (ior != 1.0f) Append(root, new (std::nothrow) nMetaTag("IOR", ior));
-    if (alphaThreshold != 0.1f) Append(root, new (std::nothrow) nMetaTag("AlphaThreshold", alphaThreshold));
-    if (maxSmoothingAngle != 0.0f) Append(root, new (std::nothrow) nMetaTag("MaxSmoothingAngle", maxSmoothingAngle));
+    if (glossiness != 0.4f) AppendTag(root, new (std::nothrow) nMetaTag("Glossiness", glossiness));
+    if (opacity != 1.0f) AppendTag(root, new (std::nothrow) nMetaTag("Opacity", opacity));
+    if (reflection != 0.0f) AppendTag(root, new (std::nothrow) nMetaTag("Reflection", reflection));
+    if (ior != 1.0f) AppendTag(root, new (std::nothrow) nMetaTag("IOR", ior));
+    if (alphaThreshold != 0.1f) AppendTag(root, new (std::nothrow) nMetaTag("AlphaThreshold", alphaThreshold));
+    if (maxSmoothingAngle != 0.0f) AppendTag(root, new (std::nothrow) nMetaTag("MaxSmoothingAngle", maxSmoothingAngle));
 
-    Append(root, nPhysicMaterial::Serialize(document));
+    AppendTag(root, nPhysicMaterial::Serialize(document));
 
     if (renderFlags != 0) {
         nMetaTag* mask = new (std::nothrow) nMetaTag("RenderMask");
-        if (Append(root, mask)) {
+        if (AppendTag(root, mask)) {
             for (int i = 0; i < kWrittenRenderMaskNames; ++i)
                 if (renderFlags & (uint32_t)kRenderMaskNames[i].value)
-                    Append(mask, new (std::nothrow) nMetaTag(kRenderMaskNames[i].name));
+                    AppendTag(mask, new (std::nothrow) nMetaTag(kRenderMaskNames[i].name));
         } else {
             *g_log << "[*] " << "Could not serialize material '" << m_name.GetCStr() << "' render word.\n";
         }
     }
     if (!m_shaderName.IsEmpty())
-        Append(root, new (std::nothrow) nMetaTag("Shader", m_shaderName.GetCStr()));
+        AppendTag(root, new (std::nothrow) nMetaTag("Shader", m_shaderName.GetCStr()));
     if (m_renderMap)
-        Append(root, m_renderMap->Serialize(document));
+        AppendTag(root, m_renderMap->Serialize(document));
 
     for (int32_t i = 0; i < kStageCount; ++i) {
         const nMaterialStage& stage = m_stages[i];
         if (!stage.texture.IsValid())
             continue;
         nMetaTag* out = new (std::nothrow) nMetaTag("TextureStage");
-        if (!Append(root, out)) {
+        if (!AppendTag(root, out)) {
             *g_log << "[*] " << "Could not serialize a texture stage in material '" << m_name.GetCStr() << "'.\n";
             continue;
         }
-        Append(out, new (std::nothrow) nMetaTag("Index", i));
+        AppendTag(out, new (std::nothrow) nMetaTag("Index", i));
         if (stage.active)
-            Append(out, new (std::nothrow) nMetaTag("Active"));
-        Append(out, new (std::nothrow) nMetaTag("Texture", stage.texture->GetName().GetCStr()));
-        Append(out, new (std::nothrow) nMetaTag("UV", (int32_t)stage.uvIndex));
+            AppendTag(out, new (std::nothrow) nMetaTag("Active"));
+        AppendTag(out, new (std::nothrow) nMetaTag("Texture", stage.texture->GetName().GetCStr()));
+        AppendTag(out, new (std::nothrow) nMetaTag("UV", (int32_t)stage.uvIndex));
         if (!stage.wrapU)
-            Append(out, new (std::nothrow) nMetaTag("NoWrapU"));
+            AppendTag(out, new (std::nothrow) nMetaTag("NoWrapU"));
         if (!stage.wrapV)
-            Append(out, new (std::nothrow) nMetaTag("NoWrapV"));
+            AppendTag(out, new (std::nothrow) nMetaTag("NoWrapV"));
         if (stage.op == MaterialOperatorMultiply || stage.op == MaterialOperatorAdd)
-            Append(out, new (std::nothrow) nMetaTag("Operator", kOperatorNames[stage.op - 1].name));
+            AppendTag(out, new (std::nothrow) nMetaTag("Operator", kOperatorNames[stage.op - 1].name));
         if (stage.channel >= MaterialChannelDecal && stage.channel <= MaterialChannelBlendRGB)
-            Append(out, new (std::nothrow) nMetaTag("Channel", kChannelNames[stage.channel - 2].name));
+            AppendTag(out, new (std::nothrow) nMetaTag("Channel", kChannelNames[stage.channel - 2].name));
         else if (stage.channel != MaterialChannelDiffuse)
             WarnBogusStage(i, m_name);
         if (stage.uvSource == MaterialLSNormal || stage.uvSource == MaterialFrontMap)
-            Append(out, new (std::nothrow) nMetaTag("UVSource", kUVSourceNames[stage.uvSource - 1].name));
+            AppendTag(out, new (std::nothrow) nMetaTag("UVSource", kUVSourceNames[stage.uvSource - 1].name));
         else if (stage.uvSource != MaterialUVMap)
             WarnBogusStage(i, m_name);
     }

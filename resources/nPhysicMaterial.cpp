@@ -3,6 +3,7 @@
 #include <new>
 
 #include "core/nLog.h"
+#include "core/nMLReader.h"
 #include "core/nMetaTag.h"
 
 nPhysicMaterial::nPhysicMaterial()
@@ -28,49 +29,26 @@ const PhysicField kFields[] = {
     {"Stiffness", &nPhysicMaterial::stiffness},
 };
 
-// A float child, or an integer one converted; false for any other value.
-bool ReadNumber(const nMetaTag* tag, float* out)
+void AddFloat(nMetaTag* root, const char* name, float value)
 {
-    int32_t integer = 0;
-    if (tag->GetValue().GetFloat(out))
-        return true;
-    if (!tag->GetValue().GetInt(&integer))
-        return false;
-    *out = (float)integer;
-    return true;
-}
-
-bool AddFloat(nMetaTag* root, const char* name, float value)
-{
-    nMetaTag* child = new (std::nothrow) nMetaTag(name, value);
-    if (child && root->AddChild(child))
-        return true;
-    delete child;
-    return false;
+    AppendTag(root, new (std::nothrow) nMetaTag(name, value));
 }
 
 }
 
 bool nPhysicMaterial::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
-    if (!tag || !(tag->GetName() == "PhysicMaterial")) {
-        *g_log << "[!] " << "Could not parse physic material. Root tag id is incorrect ("
-               << (tag ? tag->GetName().GetCStr() : "") << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(tag, "PhysicMaterial", "physic material")) return false;
     nMetaTagIterator it;
     while (nMetaTag* child = tag->NextChild(it)) {
-        if (child->GetName() == "Torsion") {
+        if (IsTagNamed(child, "Torsion")) {
             torsion = child->GetBoolValue() ? 1.0f : 0.0f;
             continue;
         }
         for (const PhysicField& f : kFields) {
-            if (!(child->GetName() == f.name))
+            if (!IsTagNamed(child, f.name))
                 continue;
-            float value = 0.0f;
-            if (ReadNumber(child, &value))
-                this->*f.field = value;
-            else
+            if (!ReadTagFloat(child, this->*f.field))
                 *g_log << "[*] " << "Illegal value type of tag '" << f.name << "' in physic material.\n";
             break;
         }

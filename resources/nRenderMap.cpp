@@ -3,6 +3,7 @@
 #include <new>
 
 #include "core/nLog.h"
+#include "core/nMLReader.h"
 #include "core/nMetaTag.h"
 
 nRenderMap::nRenderMap() : m_source(0)
@@ -16,11 +17,7 @@ nRenderMap::~nRenderMap()
 
 bool nRenderMap::Parse(nOrvex* engine, nMetaFile* document, nMetaTag* tag)
 {
-    if (!tag || !(tag->GetName() == "ShaderMap")) {
-        *g_log << "[!] " << "Could not parse shader map. Root tag id is incorrect ("
-               << (tag ? tag->GetName().GetCStr() : "") << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(tag, "ShaderMap", "shader map")) return false;
     nMetaTag* copy = tag->Clone(true);
     if (!copy)
         return false;

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "core/nLog.h"
+#include "core/nMLReader.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
 #include "core/nQuaternion.h"
@@ -128,11 +129,7 @@ bool nAnimationPlayer::IsDone() const
 
 bool nAnimationPlayer::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
-    if (!tag || !(tag->GetName() == "MotionPlayer")) {
-        *g_log << "[!] " << "Could not parse motion player. Root tag id is incorrect ("
-               << (tag ? tag->GetName().GetCStr() : 0) << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(tag, "MotionPlayer", "motion player")) return false;
     nMetaTagIterator it;
     while (nMetaTag* child = tag->NextChild(it)) {
         const nString& name = child->GetName();
@@ -140,7 +137,7 @@ bool nAnimationPlayer::Deserialize(nMetaFile* document, nMetaTag* tag)
             nMetaTagIterator motions;
             while (nMetaTag* entry = child->NextChild(motions)) {
                 if (!(entry->GetName() == "Motion")) {
-                    *g_log << "[*] " << "Unknown tag '" << entry->GetName().GetCStr() << "' in <Motions>.\n";
+                    nMLWarnUnknownTag(entry, "Motions");
                     continue;
                 }
                 nMotion* motion = new (std::nothrow) nMotion("NewMotion");
@@ -151,7 +148,7 @@ bool nAnimationPlayer::Deserialize(nMetaFile* document, nMetaTag* tag)
         } else if (name == "Flag") {
             // accepted and ignored
         } else {
-            *g_log << "[*] " << "Unknown tag '" << name.GetCStr() << "' in <MotionPlayer>.\n";
+            nMLWarnUnknownTag(child, "MotionPlayer");
         }
     }
     return true;

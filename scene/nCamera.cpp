@@ -203,43 +203,37 @@ void nCamera::SetupFromSpotLight(nLight* light)
 bool nCamera::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
     if (!tag) return false;
-    if (!IsTagNamed(tag, "Camera")) {
-        *g_log << "[!] " << "Could not parse camera. Root tag id is incorrect (" << tag->GetName().GetCStr() << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(tag, "Camera", "camera")) return false;
     m_registry.DeletePath("PostProcess:Dof;");
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) {
-        float value = 0.0f;
-        if (IsTagNamed(child, "Item")) {
-            nItem::Deserialize(document, child);
-        } else if (IsTagNamed(child, "ZNear")) {
-            if (ReadTagFloat(child, value)) m_near = value < kMinimumReadNear ? kMinimumReadNear : value;
-        } else if (IsTagNamed(child, "ZFar")) {
-            ReadTagFloat(child, m_far);
-        } else if (IsTagNamed(child, "ZoomFactor")) {
-            // A zoom of 0 (or below) would divide the screen mapping by zero.
-            if (ReadTagFloat(child, value)) m_zoom = value >= kMinimumZoom ? value : kMinimumZoom;
-        } else if (IsTagNamed(child, "ViewportOrigin")) {
-            m_viewportOrigin.FromMetaTag(child);
-        } else if (IsTagNamed(child, "ViewportSize")) {
-            m_viewportSize.FromMetaTag(child);
-        } else if (IsTagNamed(child, "Orthographic")) {
-            m_orthographic = true;
-        } else if (IsTagNamed(child, "OrthographicWidth")) {
-            ReadTagFloat(child, m_orthographicWidth);
-        } else if (IsTagNamed(child, "OrthographicHeight")) {
-            ReadTagFloat(child, m_orthographicHeight);
-        } else if (IsTagNamed(child, "FStop")) {
-            if (ReadTagFloat(child, value)) m_registry.SetPathValue("PostProcess:Dof:FStop", nVariant(value));
-        } else if (IsTagNamed(child, "FocalDistance")) {
-            if (ReadTagFloat(child, value)) m_registry.SetPathValue("PostProcess:Dof:FDist", nVariant(value));
-        } else if (IsTagNamed(child, "AspectRatioRefYAxis")) {
-            ReadTagBool(child, m_aspectReferenceY);
-        } else {
-            *g_log << "[*] " << "Unknown tag '" << child->GetName().GetCStr() << "' in <Camera>.\n";
-        }
-    }
+    typedef nCamera C;
+    static const nMLTagRule<C> kTags[] = {
+        {"Item", [](C& c, nMetaFile* d, nMetaTag* t) { c.nItem::Deserialize(d, t); }},
+        {"ZNear", [](C& c, nMetaFile*, nMetaTag* t) {
+             float value;
+             if (ReadTagFloat(t, value)) c.m_near = value < kMinimumReadNear ? kMinimumReadNear : value;
+         }},
+        {"ZFar", nMLField<&C::m_far>},
+        // A zoom of 0 (or below) would divide the screen mapping by zero.
+        {"ZoomFactor", [](C& c, nMetaFile*, nMetaTag* t) {
+             float value;
+             if (ReadTagFloat(t, value)) c.m_zoom = value >= kMinimumZoom ? value : kMinimumZoom;
+         }},
+        {"ViewportOrigin", nMLField<&C::m_viewportOrigin>},
+        {"ViewportSize", nMLField<&C::m_viewportSize>},
+        {"Orthographic", [](C& c, nMetaFile*, nMetaTag*) { c.m_orthographic = true; }},
+        {"OrthographicWidth", nMLField<&C::m_orthographicWidth>},
+        {"OrthographicHeight", nMLField<&C::m_orthographicHeight>},
+        {"FStop", [](C& c, nMetaFile*, nMetaTag* t) {
+             float value;
+             if (ReadTagFloat(t, value)) c.m_registry.SetPathValue("PostProcess:Dof:FStop", nVariant(value));
+         }},
+        {"FocalDistance", [](C& c, nMetaFile*, nMetaTag* t) {
+             float value;
+             if (ReadTagFloat(t, value)) c.m_registry.SetPathValue("PostProcess:Dof:FDist", nVariant(value));
+         }},
+        {"AspectRatioRefYAxis", nMLField<&C::m_aspectReferenceY>},
+    };
+    nMLReadChildren(*this, document, tag, kTags, "Camera");
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/nLog.h"
+#include "core/nMLReader.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
 #include "core/nString.h"
@@ -302,11 +303,7 @@ void nCurve::Evaluate(float t, float& out, int32_t loopMode, float rangeStart, f
 
 bool nCurve::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
-    if (!tag || !(tag->GetName() == "Curve")) {
-        *g_log << "[!] " << "Could not parse curve. Root tag id is incorrect ("
-               << (tag ? tag->GetName().GetCStr() : 0) << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(tag, "Curve", "curve")) return false;
     Clear();
     m_postBehavior = LoopConstant;
 
@@ -331,7 +328,7 @@ bool nCurve::Deserialize(nMetaFile* document, nMetaTag* tag)
         } else if (name == "PreBehavior") {
             // accepted and ignored
         } else {
-            *g_log << "[*] " << "Unknown tag '" << name.GetCStr() << "' in <Curve>.\n";
+            nMLWarnUnknownTag(child, "Curve");
         }
     }
     return true;

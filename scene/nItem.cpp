@@ -300,11 +300,7 @@ void nItem::SetParent(nItem* parent)
 
 bool nItem::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
-    if (!tag || !IsTagNamed(tag, "Item")) {
-        *g_log << "[!] " << "Could not parse item. Root tag id is incorrect ("
-               << (tag ? tag->GetName().GetCStr() : 0) << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(tag, "Item", "item")) return false;
     m_flags = 0;
     m_position = nVector(0, 0, 0, 1);
     m_rotation = nVector(0, 0, 0, 1);
@@ -314,49 +310,48 @@ bool nItem::Deserialize(nMetaFile* document, nMetaTag* tag)
     m_rotationOrder = RotationOrderYXZ;
     m_registry.Clear();
 
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) {
-        if (IsTagNamed(child, "OffsetPosition")) {
-            nVector offset;
-            if (offset.FromMetaTag(child)) m_pivot.SetColumn(3, offset, true);
-        } else if (IsTagNamed(child, "OffsetMatrix")) {
-            m_pivot.FromMetaTag(child);
-        } else if (IsTagNamed(child, "Position")) {
-            m_position.FromMetaTag(child);
-        } else if (IsTagNamed(child, "Rotation")) {
-            m_rotation.FromMetaTag(child);
-        } else if (IsTagNamed(child, "Scale")) {
-            m_scale.FromMetaTag(child);
-        } else if (IsTagNamed(child, "Target")) {
-            m_target.FromMetaTag(child);
-        } else if (IsTagNamed(child, "ItemFlag")) {
-            nMetaTagIterator flags;
-            while (nMetaTag* flag = child->NextChild(flags))
-                for (const FlagName& f : kFlagNames)
-                    if (flag->GetName() == f.name) m_flags |= f.bit;
-        } else if (IsTagNamed(child, "RotationOrder")) {
-            const char* text = 0;
-            child->GetValue().GetString(&text);
-            bool known = false;
-            for (int32_t order = 0; order < kRotationOrderCount && !known; ++order) {
-                if (text && std::strcmp(text, kRotationOrderNames[order]) == 0) {
-                    m_rotationOrder = order;
-                    known = true;
-                }
-            }
-            if (!known) *g_log << "[*] " << "Unknown rotation order '" << text << "'.\n";
-        } else if (IsTagNamed(child, "Registry")) {
-            nMetaTagIterator entries;
-            while (nMetaTag* entry = child->NextChild(entries)) m_registry.AddRoot(entry->Clone(true));
-        } else if (IsTagNamed(child, "TargetOffsetRotation") || IsTagNamed(child, "OrientationQuaternion")
-                   || IsTagNamed(child, "OrientationMatrix")) {
-            // accepted and ignored
-        } else {
-            *g_log << "[*] " << "Unknown tag '" << child->GetName().GetCStr() << "' in <Item>.\n";
-        }
-    }
+    typedef nItem I;
+    static const nMLTagRule<I> kTags[] = {
+        {"OffsetPosition", [](I& i, nMetaFile*, nMetaTag* t) {
+             nVector offset;
+             if (offset.FromMetaTag(t)) i.m_pivot.SetColumn(3, offset, true);
+         }},
+        {"OffsetMatrix", [](I& i, nMetaFile*, nMetaTag* t) { i.m_pivot.FromMetaTag(t); }},
+        {"Position", nMLField<&I::m_position>},
+        {"Rotation", nMLField<&I::m_rotation>},
+        {"Scale", nMLField<&I::m_scale>},
+        {"Target", nMLField<&I::m_target>},
+        {"ItemFlag", [](I& i, nMetaFile*, nMetaTag* t) {
+             nMetaTagIterator flags;
+             while (nMetaTag* flag = t->NextChild(flags))
+                 for (const FlagName& f : kFlagNames)
+                     if (IsTagNamed(flag, f.name)) i.m_flags |= f.bit;
+         }},
+        {"RotationOrder", [](I& i, nMetaFile*, nMetaTag* t) { i.ReadRotationOrder(t); }},
+        {"Registry", [](I& i, nMetaFile*, nMetaTag* t) {
+             nMetaTagIterator entries;
+             while (nMetaTag* entry = t->NextChild(entries)) i.m_registry.AddRoot(entry->Clone(true));
+         }},
+        {"TargetOffsetRotation", 0},    // accepted and ignored
+        {"OrientationQuaternion", 0},
+        {"OrientationMatrix", 0},
+    };
+    nMLReadChildren(*this, document, tag, kTags, "Item");
     MarkDirty();
     return true;
+}
+
+void nItem::ReadRotationOrder(const nMetaTag* tag)
+{
+    const char* text = 0;
+    tag->GetValue().GetString(&text);
+    for (int32_t order = 0; order < kRotationOrderCount; ++order) {
+        if (text && std::strcmp(text, kRotationOrderNames[order]) == 0) {
+            m_rotationOrder = order;
+            return;
+        }
+    }
+    *g_log << "[*] " << "Unknown rotation order '" << text << "'.\n";
 }
 
 nMetaTag* nItem::Serialize(nMetaFile* document) const

@@ -136,6 +136,7 @@ protected:
 
 private:
     void RebuildWorldMatrix();                       // the work of UpdateWorldMatrix once a bit is set
+    void ReadRotationOrder(const nMetaTag* tag);     // a known name, else the order stays and a warning is logged
 };
 
 inline void nItem::Prefetch(uint32_t what) const

@@ -215,69 +215,45 @@ bool nLight::ComputeLighting(const nVector& point, const nVector& normal, float*
 bool nLight::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
     if (!tag) return false;
-    if (!IsTagNamed(tag, "Light")) {
-        *g_log << "[!] " << "Could not parse light. Root tag id is incorrect (" << tag->GetName().GetCStr() << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(tag, "Light", "light")) return false;
     SetDefaults();
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) {
-        float value = 0.0f;
-        const char* text = 0;
-        if (IsTagNamed(child, "Item")) {
-            nItem::Deserialize(document, child);
-        } else if (IsTagNamed(child, "Type")) {
-            ReadNamedSetting(child, kTypeNames, 5, "type", m_type);
-        } else if (IsTagNamed(child, "Shadow")) {
-            ReadNamedSetting(child, kShadowNames, 3, "shadow", m_shadow);
-        } else if (IsTagNamed(child, "Falloff")) {
-            ReadNamedSetting(child, kFalloffNames, 3, "falloff", m_falloff);
-        } else if (IsTagNamed(child, "Range")) {
-            ReadTagFloat(child, m_range);
-        } else if (IsTagNamed(child, "VolumeRange")) {
-            if (ReadTagFloat(child, value)) m_volumeRange = value > 0.0f ? value : kDefaultVolumeRange;
-        } else if (IsTagNamed(child, "ClipDistance")) {
-            ReadTagFloat(child, m_clipDistance);
-        } else if (IsTagNamed(child, "ProjectionMap")) {
-            if ((text = ReadTagString(child)) != 0) SetProjectionMap(LoadTexture(m_engine, text, false, false));
-        } else if (IsTagNamed(child, "Diffuse")) {
-            m_diffuse.FromMetaTag(child);
-        } else if (IsTagNamed(child, "Specular")) {
-            m_specular.FromMetaTag(child);
-        } else if (IsTagNamed(child, "ShadowColor")) {
-            m_shadowColour.FromMetaTag(child);
-        } else if (IsTagNamed(child, "DiffuseIntensity")) {
-            ReadTagFloat(child, m_diffuseIntensity);
-        } else if (IsTagNamed(child, "SpecularIntensity")) {
-            ReadTagFloat(child, m_specularIntensity);
-        } else if (IsTagNamed(child, "ConeAngle")) {
-            ReadTagFloat(child, m_coneAngle);
-        } else if (IsTagNamed(child, "EdgeAngle")) {
-            ReadTagFloat(child, m_edgeAngle);
-        } else if (IsTagNamed(child, "Shader")) {
-            if ((text = ReadTagString(child)) != 0) m_shader.Set(text);
-        } else if (IsTagNamed(child, "ZNear")) {
-            if (ReadTagFloat(child, value)) m_near = value < kMinimumReadNear ? kMinimumReadNear : value;
-        } else if (IsTagNamed(child, "ShadowBias")) {
-            ReadTagFloat(child, m_shadowBias);
-        } else if (IsTagNamed(child, "ShadowDistribution")) {
-            ReadTagFloat(child, m_shadowDistribution);
-        } else if (IsTagNamed(child, "ShadowRange")) {
-            ReadTagFloat(child, m_shadowRange);
-        } else if (IsTagNamed(child, "Volumetric")) {
-            m_volumetric = true;
-        } else if (IsTagNamed(child, "VolumetricSampleStep")) {
-            ReadTagFloat(child, m_volumetricSampleStep);
-        } else if (IsTagNamed(child, "VolumetricRange")) {
-            ReadTagFloat(child, m_volumetricRange);
-        } else if (IsTagNamed(child, "VolumetricThick")) {
-            ReadTagFloat(child, m_volumetricThickness);
-        } else if (IsTagNamed(child, "VolumetricThickness")) {
-            ReadTagFloat(child, m_volumetricRange);   // the older key filled the range
-        } else {
-            *g_log << "[*] " << "Unknown tag '" << child->GetName().GetCStr() << "' in <Light>.\n";
-        }
-    }
+    typedef nLight L;
+    static const nMLTagRule<L> kTags[] = {
+        {"Item", [](L& l, nMetaFile* d, nMetaTag* t) { l.nItem::Deserialize(d, t); }},
+        {"Type", [](L& l, nMetaFile*, nMetaTag* t) { ReadNamedSetting(t, kTypeNames, 5, "type", l.m_type); }},
+        {"Shadow", [](L& l, nMetaFile*, nMetaTag* t) { ReadNamedSetting(t, kShadowNames, 3, "shadow", l.m_shadow); }},
+        {"Falloff", [](L& l, nMetaFile*, nMetaTag* t) { ReadNamedSetting(t, kFalloffNames, 3, "falloff", l.m_falloff); }},
+        {"Range", nMLField<&L::m_range>},
+        {"VolumeRange", [](L& l, nMetaFile*, nMetaTag* t) {
+             float value;
+             if (ReadTagFloat(t, value)) l.m_volumeRange = value > 0.0f ? value : kDefaultVolumeRange;
+         }},
+        {"ClipDistance", nMLField<&L::m_clipDistance>},
+        {"ProjectionMap", [](L& l, nMetaFile*, nMetaTag* t) {
+             if (const char* text = ReadTagString(t)) l.SetProjectionMap(LoadTexture(l.m_engine, text, false, false));
+         }},
+        {"Diffuse", nMLField<&L::m_diffuse>},
+        {"Specular", nMLField<&L::m_specular>},
+        {"ShadowColor", nMLField<&L::m_shadowColour>},
+        {"DiffuseIntensity", nMLField<&L::m_diffuseIntensity>},
+        {"SpecularIntensity", nMLField<&L::m_specularIntensity>},
+        {"ConeAngle", nMLField<&L::m_coneAngle>},
+        {"EdgeAngle", nMLField<&L::m_edgeAngle>},
+        {"Shader", nMLField<&L::m_shader>},
+        {"ZNear", [](L& l, nMetaFile*, nMetaTag* t) {
+             float value;
+             if (ReadTagFloat(t, value)) l.m_near = value < kMinimumReadNear ? kMinimumReadNear : value;
+         }},
+        {"ShadowBias", nMLField<&L::m_shadowBias>},
+        {"ShadowDistribution", nMLField<&L::m_shadowDistribution>},
+        {"ShadowRange", nMLField<&L::m_shadowRange>},
+        {"Volumetric", [](L& l, nMetaFile*, nMetaTag*) { l.m_volumetric = true; }},
+        {"VolumetricSampleStep", nMLField<&L::m_volumetricSampleStep>},
+        {"VolumetricRange", nMLField<&L::m_volumetricRange>},
+        {"VolumetricThick", nMLField<&L::m_volumetricThickness>},
+        {"VolumetricThickness", nMLField<&L::m_volumetricRange>},   // the older key filled the range
+    };
+    nMLReadChildren(*this, document, tag, kTags, "Light");
     return true;
 }
 

@@ -22,16 +22,6 @@ namespace {
 const float kDegreesToRadians = 3.1415927f / 180.0f;
 const float kMinimumLogicRate = 0.1f;
 
-bool Named(const nMetaTag* tag, const char* name)
-{
-    return IsTagNamed(tag, name);
-}
-
-void Append(nMetaTag* parent, nMetaTag* child)
-{
-    if (child && !parent->AddChild(child)) delete child;
-}
-
 // Flag words read and written by name, in writing order.
 struct FlagName
 {
@@ -329,10 +319,7 @@ nScriptUnit* nMItem::CreateScriptUnit()
 bool nMItem::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
     if (!tag) return false;
-    if (!Named(tag, "MItem")) {
-        *g_log << "[!] " << "Could not parse managed item. Root tag id is incorrect (" << tag->GetName().GetCStr() << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(tag, "MItem", "managed item")) return false;
     ClearScriptUnits();
     m_helper = false;
     m_active = false;
@@ -349,43 +336,43 @@ bool nMItem::Deserialize(nMetaFile* document, nMetaTag* tag)
         const nVariant& value = child->GetValue();
         const char* text = 0;
         bool known = true;
-        if (Named(child, "Id")) {
+        if (IsTagNamed(child, "Id")) {
             if (value.GetString(&text)) m_name.Set(text);
-        } else if (Named(child, "UId")) {
+        } else if (IsTagNamed(child, "UId")) {
             value.GetInt(&m_uid);
-        } else if (Named(child, "Active")) {
+        } else if (IsTagNamed(child, "Active")) {
             m_active = true;
-        } else if (Named(child, "Helper") || Named(child, "ToolSpecific")) {
+        } else if (IsTagNamed(child, "Helper") || IsTagNamed(child, "ToolSpecific")) {
             m_helper = true;
-        } else if (Named(child, "InitialMatrix")) {
+        } else if (IsTagNamed(child, "InitialMatrix")) {
             if (m_initialMatrix.FromMetaTag(child)) m_initialRecorded = true;
-        } else if (Named(child, "Priority")) {
+        } else if (IsTagNamed(child, "Priority")) {
             value.GetFloat(&m_priority);
-        } else if (Named(child, "ScriptLogicFq")) {
+        } else if (IsTagNamed(child, "ScriptLogicFq")) {
             value.GetFloat(&m_logicRate);
-        } else if (Named(child, "MotionPlayer")) {
+        } else if (IsTagNamed(child, "MotionPlayer")) {
             nAnimationPlayer::Deserialize(document, child);
-        } else if (Named(child, "PhysicItem")) {
+        } else if (IsTagNamed(child, "PhysicItem")) {
             if (m_physicItem) m_physicItem->Deserialize(m_scene ? m_scene->GetEngine() : 0, document, child);
-        } else if (Named(child, "ScriptedObject")) {
+        } else if (IsTagNamed(child, "ScriptedObject")) {
             nScriptedObject::Deserialize(document, child);
-        } else if (Named(child, "TauItem")) {
+        } else if (IsTagNamed(child, "TauItem")) {
             tauTag = child;
-        } else if (Named(child, "GColItem")) {
+        } else if (IsTagNamed(child, "GColItem")) {
             colTag = child;
-        } else if (Named(child, "ScriptUnit")) {
+        } else if (IsTagNamed(child, "ScriptUnit")) {
             if (!scriptUnitTag) scriptUnitTag = child;
-        } else if (Named(child, "Proxy") || Named(child, "ProxyScene") || Named(child, "ProxyGroup")
-                   || Named(child, "ProxyFlag") || Named(child, "ProxyRootParamTo")) {
+        } else if (IsTagNamed(child, "Proxy") || IsTagNamed(child, "ProxyScene") || IsTagNamed(child, "ProxyGroup")
+                   || IsTagNamed(child, "ProxyFlag") || IsTagNamed(child, "ProxyRootParamTo")) {
         } else {
             known = false;
             for (const FlagName& f : kFlagNames)
-                if (Named(child, f.name)) {
+                if (IsTagNamed(child, f.name)) {
                     m_flags |= f.bit;
                     known = true;
                 }
         }
-        if (!known) *g_log << "[*] " << "Unknown tag '" << child->GetName().GetCStr() << "' in <MItem>.\n";
+        if (!known) nMLWarnUnknownTag(child, "MItem");
     }
 
     if (m_uid < 0) {
@@ -430,18 +417,18 @@ nMetaTag* nMItem::Serialize(nMetaFile* document)
         *g_log << "[!] " << "Could not create managed root tag to serialize.\n";
         return 0;
     }
-    Append(root, new (std::nothrow) nMetaTag("Id", m_name.GetCStr() ? m_name.GetCStr() : ""));
-    Append(root, new (std::nothrow) nMetaTag("UId", m_uid));
-    if (m_active) Append(root, new (std::nothrow) nMetaTag("Active"));
-    if (m_helper) Append(root, new (std::nothrow) nMetaTag("Helper"));
+    AppendTag(root, new (std::nothrow) nMetaTag("Id", m_name.GetCStr() ? m_name.GetCStr() : ""));
+    AppendTag(root, new (std::nothrow) nMetaTag("UId", m_uid));
+    if (m_active) AppendTag(root, new (std::nothrow) nMetaTag("Active"));
+    if (m_helper) AppendTag(root, new (std::nothrow) nMetaTag("Helper"));
     for (const FlagName& f : kFlagNames)
-        if (m_flags & f.bit) Append(root, new (std::nothrow) nMetaTag(f.name));
-    if (m_initialRecorded) Append(root, m_initialMatrix.ToMetaTag("InitialMatrix"));
-    Append(root, new (std::nothrow) nMetaTag("Priority", m_priority));
-    Append(root, new (std::nothrow) nMetaTag("ScriptLogicFq", m_logicRate));
-    Append(root, nAnimationPlayer::Serialize(document));
-    Append(root, nScriptedObject::Serialize(document));
-    if (m_units.GetHead()) Append(root, m_units.GetHead()->value->Serialize(document));
-    if (m_physicItem) Append(root, m_physicItem->Serialize(document));
+        if (m_flags & f.bit) AppendTag(root, new (std::nothrow) nMetaTag(f.name));
+    if (m_initialRecorded) AppendTag(root, m_initialMatrix.ToMetaTag("InitialMatrix"));
+    AppendTag(root, new (std::nothrow) nMetaTag("Priority", m_priority));
+    AppendTag(root, new (std::nothrow) nMetaTag("ScriptLogicFq", m_logicRate));
+    AppendTag(root, nAnimationPlayer::Serialize(document));
+    AppendTag(root, nScriptedObject::Serialize(document));
+    if (m_units.GetHead()) AppendTag(root, m_units.GetHead()->value->Serialize(document));
+    if (m_physicItem) AppendTag(root, m_physicItem->Serialize(document));
     return root;
 }

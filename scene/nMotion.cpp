@@ -5,6 +5,7 @@
 
 #include "core/nCategory.h"
 #include "core/nLog.h"
+#include "core/nMLReader.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
 
@@ -56,11 +57,7 @@ int32_t nMotionChannel::GetSerializedSize() const
 
 bool nMotionChannel::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
-    if (!tag || !(tag->GetName() == "Channel")) {
-        *g_log << "[!] " << "Could not parse motion channel. Root tag id is incorrect ("
-               << (tag ? tag->GetName().GetCStr() : 0) << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(tag, "Channel", "motion channel")) return false;
     nMetaTagIterator it;
     while (nMetaTag* child = tag->NextChild(it)) {
         const nString& name = child->GetName();
@@ -73,7 +70,7 @@ bool nMotionChannel::Deserialize(nMetaFile* document, nMetaTag* tag)
             if (id == ChannelNone) *g_log << "[*] " << "Unknown channel id '" << text << "'.\n";
             else m_id = id;
         } else {
-            *g_log << "[*] " << "Unknown tag '" << name.GetCStr() << "' in <Channel>.\n";
+            nMLWarnUnknownTag(child, "Channel");
         }
     }
     return true;
@@ -168,9 +165,8 @@ void nMotion::EvaluatePosition(float time, float& x, float& y, float& z, int32_t
 
 bool nMotion::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
-    if (!tag || !(tag->GetName() == "Motion")) {
-        *g_log << "[!] " << "Could not parse motion, root tag id is incorrect ("
-               << (tag ? tag->GetName().GetCStr() : 0) << ").\n";
+    if (!tag || !IsTagNamed(tag, "Motion")) {
+        nMLLogWrongRoot(tag, "Could not parse motion, root tag id is incorrect (");
         return false;
     }
     m_useQuaternion = false;
@@ -197,7 +193,7 @@ bool nMotion::Deserialize(nMetaFile* document, nMetaTag* tag)
             nMotionChannel* channel = AddChannel(ChannelNone);
             if (channel) channel->Deserialize(document, child);
         } else {
-            *g_log << "[*] " << "Unknown tag '" << name.GetCStr() << "' in <Motion>.\n";
+            nMLWarnUnknownTag(child, "Motion");
         }
     }
 

@@ -254,28 +254,24 @@ void nObject::Enqueue(nItem* camera, nRenderablePrimitiveList* list, int32_t pas
 bool nObject::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
     if (!tag) return false;
-    if (!IsTagNamed(tag, "Object")) {
-        *g_log << "[!] " << "Could not parse object. Root tag id is incorrect (" << tag->GetName().GetCStr() << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(tag, "Object", "object")) return false;
     // The switch decides how the geometry below loads, wherever it stands among the children.
     nMetaTag* cacheTag = FirstChildNamed(tag, "CacheGeometry");
     m_cacheGeometry = true;
     if (cacheTag && !ReadTagBool(cacheTag, m_cacheGeometry)) m_cacheGeometry = false;
 
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) {
-        const char* name = 0;
-        if (IsTagNamed(child, "Item")) {
-            nItem::Deserialize(document, child);
-        } else if (IsTagNamed(child, "Geometry")) {
-            if ((name = ReadTagString(child)) != 0) SetGeometry(LoadGeometry(m_engine, name, false, !m_cacheGeometry), true);
-        } else if (IsTagNamed(child, "Occluder")) {
-            if ((name = ReadTagString(child)) != 0) SetOccluder(LoadGeometry(m_engine, name, false, false));
-        } else if (!IsTagNamed(child, "CacheGeometry")) {
-            *g_log << "[*] " << "Unknown tag '" << child->GetName().GetCStr() << "' in <Object>.\n";
-        }
-    }
+    typedef nObject O;
+    static const nMLTagRule<O> kTags[] = {
+        {"Item", [](O& o, nMetaFile* d, nMetaTag* t) { o.nItem::Deserialize(d, t); }},
+        {"Geometry", [](O& o, nMetaFile*, nMetaTag* t) {
+             if (const char* name = ReadTagString(t)) o.SetGeometry(LoadGeometry(o.m_engine, name, false, !o.m_cacheGeometry), true);
+         }},
+        {"Occluder", [](O& o, nMetaFile*, nMetaTag* t) {
+             if (const char* name = ReadTagString(t)) o.SetOccluder(LoadGeometry(o.m_engine, name, false, false));
+         }},
+        {"CacheGeometry", 0},   // read first, above
+    };
+    nMLReadChildren(*this, document, tag, kTags, "Object");
     return true;
 }
 

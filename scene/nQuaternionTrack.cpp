@@ -4,6 +4,7 @@
 #include <new>
 
 #include "core/nLog.h"
+#include "core/nMLReader.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
 #include "core/nString.h"
@@ -127,11 +128,7 @@ void nQuaternionTrack::Evaluate(float t, nQuaternion& out, int32_t loopMode, flo
 
 bool nQuaternionTrack::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
-    if (!tag || !(tag->GetName() == "QChannel")) {
-        *g_log << "[!] " << "Could not parse motion quaternion channel. Root tag id is incorrect ("
-               << (tag ? tag->GetName().GetCStr() : 0) << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(tag, "QChannel", "motion quaternion channel")) return false;
     Clear();
 
     nMetaTagIterator it;
@@ -171,7 +168,7 @@ bool nQuaternionTrack::Deserialize(nMetaFile* document, nMetaTag* tag)
                 AddKey(f[0], nQuaternion(f[1], f[2], f[3], f[4]));
             }
         } else {
-            *g_log << "[*] " << "Unknown tag '" << name.GetCStr() << "' in <QChannel>.\n";
+            nMLWarnUnknownTag(child, "QChannel");
         }
     }
     return true;

@@ -111,16 +111,12 @@ void nTrigger::ForgetItem(nMItem* item)
 bool nTrigger::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
     if (!tag) return false;
-    if (!IsTagNamed(tag, "Trigger")) {
-        *g_log << "[!] " << "Could not parse trigger. Root tag id is incorrect (" << tag->GetName().GetCStr() << ").\n";
-        return false;
-    }
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) {
-        if (IsTagNamed(child, "MItem")) nMItem::Deserialize(document, child);
-        else if (IsTagNamed(child, "Item")) m_node.Deserialize(document, child);
-        else *g_log << "[*] " << "Unknown tag '" << child->GetName().GetCStr() << "' in <Trigger>.\n";
-    }
+    if (!nMLCheckRoot(tag, "Trigger", "trigger")) return false;
+    static const nMLTagRule<nTrigger> kTags[] = {
+        {"MItem", [](nTrigger& r, nMetaFile* d, nMetaTag* t) { r.nMItem::Deserialize(d, t); }},
+        {"Item", [](nTrigger& r, nMetaFile* d, nMetaTag* t) { r.m_node.Deserialize(d, t); }},
+    };
+    nMLReadChildren(*this, document, tag, kTags, "Trigger");
     return true;
 }
 

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "core/nLog.h"
+#include "core/nMLReader.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
 #include "core/nScriptObject.h"
@@ -20,16 +21,6 @@ const char* const kManagerEvents[nManagerScriptUnit::CachedEventCount] = {
 const char* const kSceneEvents[nSceneScriptUnit::CachedEventCount] = {
     "OnRenderDone", "OnRenderUI", "OnPhysicStep", "OnUpdate",
 };
-
-bool Named(const nMetaTag* tag, const char* name)
-{
-    return tag->GetName() == name;
-}
-
-void Append(nMetaTag* parent, nMetaTag* child)
-{
-    if (child && !parent->AddChild(child)) delete child;
-}
 
 // A copy of a parameter as an NML value tag; NULL for a type a parameter cannot have.
 nMetaTag* ValueTag(const nVariant& v)
@@ -172,46 +163,41 @@ bool nScriptUnit::CallInSteps(const char* event, nScriptObject* function, const 
 bool nScriptUnit::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
     if (!tag) return false;
-    if (!Named(tag, "ScriptUnit")) {
-        *g_log << "[!] " << "Could not parse script unit. Root tag id is incorrect (" << tag->GetName().GetCStr() << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(tag, "ScriptUnit", "script unit")) return false;
     m_scriptPath.Clear();
     m_className.Clear();
 
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) {
-        const char* text = 0;
-        if (Named(child, "Script")) {
-            if (child->GetValue().GetString(&text)) m_scriptPath.Set(text);
-        } else if (Named(child, "Class")) {
-            if (child->GetValue().GetString(&text)) m_className.Set(text);
-        } else if (Named(child, "ParmList")) {
-            nMetaTagIterator parms;
-            while (nMetaTag* parm = child->NextChild(parms)) {
-                nMetaTag* id = parm->FindPath("Id;");
-                nMetaTag* value = parm->FindPath("Value;");
-                const char* name = 0;
-                if (!id || !value || !id->GetValue().GetString(&name)) {
-                    *g_log << "[*] " << "Incomplete script parameter declaration ignored.\n";
-                    continue;
-                }
-                int32_t type = value->GetType();
-                if (type != TagType_Real && type != TagType_Bool && type != TagType_Integer && type != TagType_String) {
-                    *g_log << "[*] " << "parameter '" << name << "' type is invalid.\n";
-                    continue;
-                }
-                nVariant* parameter = new (std::nothrow) nVariant();
-                if (!parameter) continue;
-                parameter->Set(value->GetValue());
-                parameter->SetName(name);
-                if (!m_parameters.InsertAfter(parameter, 0)) delete parameter;
-            }
-        } else {
-            *g_log << "[*] " << "Unknown tag '" << child->GetName().GetCStr() << "' in <ScriptUnit>.\n";
-        }
-    }
+    static const nMLTagRule<nScriptUnit> kTags[] = {
+        {"Script", [](nScriptUnit& u, nMetaFile*, nMetaTag* t) { ReadTagString(t, u.m_scriptPath); }},
+        {"Class", [](nScriptUnit& u, nMetaFile*, nMetaTag* t) { ReadTagString(t, u.m_className); }},
+        {"ParmList", [](nScriptUnit& u, nMetaFile*, nMetaTag* t) { u.ReadParameters(t); }},
+    };
+    nMLReadChildren(*this, document, tag, kTags, "ScriptUnit");
     return true;
+}
+
+void nScriptUnit::ReadParameters(nMetaTag* tag)
+{
+    nMetaTagIterator parms;
+    while (nMetaTag* parm = tag->NextChild(parms)) {
+        nMetaTag* id = parm->FindPath("Id;");
+        nMetaTag* value = parm->FindPath("Value;");
+        const char* name = 0;
+        if (!id || !value || !id->GetValue().GetString(&name)) {
+            *g_log << "[*] " << "Incomplete script parameter declaration ignored.\n";
+            continue;
+        }
+        int32_t type = value->GetType();
+        if (type != TagType_Real && type != TagType_Bool && type != TagType_Integer && type != TagType_String) {
+            *g_log << "[*] " << "parameter '" << name << "' type is invalid.\n";
+            continue;
+        }
+        nVariant* parameter = new (std::nothrow) nVariant();
+        if (!parameter) continue;
+        parameter->Set(value->GetValue());
+        parameter->SetName(name);
+        if (!m_parameters.InsertAfter(parameter, 0)) delete parameter;
+    }
 }
 
 nMetaTag* nScriptUnit::Serialize(nMetaFile* document) const
@@ -221,8 +207,8 @@ nMetaTag* nScriptUnit::Serialize(nMetaFile* document) const
         *g_log << "[!] " << "Could not serialize script unit. Failed to create root tag.\n";
         return 0;
     }
-    if (!m_scriptPath.IsEmpty()) Append(root, new (std::nothrow) nMetaTag("Script", m_scriptPath.GetCStr()));
-    if (!m_className.IsEmpty()) Append(root, new (std::nothrow) nMetaTag("Class", m_className.GetCStr()));
+    if (!m_scriptPath.IsEmpty()) AppendTag(root, new (std::nothrow) nMetaTag("Script", m_scriptPath.GetCStr()));
+    if (!m_className.IsEmpty()) AppendTag(root, new (std::nothrow) nMetaTag("Class", m_className.GetCStr()));
     if (m_parameters.GetCount() > 0) {
         nMetaTag* list = new (std::nothrow) nMetaTag("ParmList");
         if (list) {
@@ -243,7 +229,7 @@ nMetaTag* nScriptUnit::Serialize(nMetaFile* document) const
                     *g_log << "[*] " << "Failed to serialize instance parameter '" << v->GetName().GetCStr() << "'.\n";
                 }
             }
-            Append(root, list);
+            AppendTag(root, list);
         }
     }
     return root;

@@ -105,6 +105,7 @@ protected:
         return CallInSteps(event, method.function, args, count);
     }
     bool           CallInSteps(const char* event, nScriptObject* function, const nScriptValue* const* args, int32_t count);
+    void           ReadParameters(nMetaTag* tag);              // the "Parm" tags of a "ParmList", appended
 
     // What every call reads comes first, on one cache line.
     nScriptVM*       m_vm;

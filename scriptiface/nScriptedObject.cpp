@@ -3,6 +3,7 @@
 #include <new>
 
 #include "core/nLog.h"
+#include "core/nMLReader.h"
 #include "core/nMetaTag.h"
 #include "scriptiface/nScriptUnit.h"
 
@@ -39,20 +40,14 @@ void nScriptedObject::ClearScriptUnits()
 bool nScriptedObject::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
     if (!tag) return false;
-    if (!(tag->GetName() == "ScriptedObject")) {
-        *g_log << "[!] " << "Could not parse scripted object. Root tag id is incorrect (" << tag->GetName().GetCStr() << ").\n";
-        return false;
-    }
+    if (!nMLCheckRoot(tag, "ScriptedObject", "scripted object")) return false;
     ClearScriptUnits();
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) {
-        if (child->GetName() == "ScriptUnit") {
-            nScriptUnit* unit = CreateScriptUnit();
-            if (unit) unit->Deserialize(document, child);
-        } else {
-            *g_log << "[*] " << "Unknown tag '" << child->GetName().GetCStr() << "' in <ScriptedObject>.\n";
-        }
-    }
+    static const nMLTagRule<nScriptedObject> kTags[] = {
+        {"ScriptUnit", [](nScriptedObject& o, nMetaFile* d, nMetaTag* t) {
+             if (nScriptUnit* unit = o.CreateScriptUnit()) unit->Deserialize(d, t);
+         }},
+    };
+    nMLReadChildren(*this, document, tag, kTags, "ScriptedObject");
     return true;
 }
 
@@ -66,7 +61,7 @@ nMetaTag* nScriptedObject::Serialize(nMetaFile* document) const
     }
     for (nList<nScriptUnit*>::Node* n = m_units.GetHead(); n; n = n->next) {
         nMetaTag* unit = n->value->Serialize(document);
-        if (unit && !root->AddChild(unit)) delete unit;
+        AppendTag(root, unit);
     }
     return root;
 }

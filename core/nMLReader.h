@@ -1,0 +1,151 @@
+#ifndef N_MLREADER_H
+#define N_MLREADER_H
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <initializer_list>
+#include <new>
+
+#include "core/nMetaTag.h"
+
+class nMetaFile;
+class nString;
+class nVector;
+class nVector2;
+
+// The NML reader kit: what every reader of an NML record does the same way. A reader reads
+// like its record's list:
+//
+//     bool nCamera::Deserialize(nMetaFile* document, nMetaTag* tag)
+//     {
+//         if (!nMLCheckRoot(tag, "Camera", "camera")) return false;
+//         static const nMLTagRule<nCamera> kTags[] = {
+//             {"Item", [](nCamera& c, nMetaFile* d, nMetaTag* t) { c.nItem::Deserialize(d, t); }},
+//             {"ZFar", [](nCamera& c, nMetaFile*, nMetaTag* t) { ReadTagFloat(t, c.m_far); }},
+//             {"Orthographic", [](nCamera& c, nMetaFile*, nMetaTag*) { c.m_orthographic = true; }},
+//         };
+//         nMLReadChildren(*this, document, tag, kTags, "Camera");
+//         return true;
+//     }
+//
+// (a table local to a member function reaches the class's own fields).
+
+// ---- Names and children
+
+// As tag->GetName() == name, without a library call: the length of a literal name is known
+// where this is inlined, so most other names are told apart by their length alone.
+inline bool IsTagNamed(const nMetaTag* tag, const char* name)
+{
+    const nString& own = tag->GetName();
+    if (!name) return own.IsEmpty();
+    const size_t length = std::strlen(name);
+    return own.GetCStr() && (size_t)own.GetLength() == length && std::memcmp(own.GetCStr(), name, length) == 0;
+}
+
+// The first child of tag named name, or NULL; the same name test, without a path lookup.
+inline nMetaTag* FirstChildNamed(nMetaTag* tag, const char* name)
+{
+    nMetaTagIterator it;
+    while (nMetaTag* child = tag->NextChild(it))
+        if (IsTagNamed(child, name)) return child;
+    return 0;
+}
+
+// Appends child to parent: true when added. A child that is NULL (out of memory) is skipped,
+// one the parent refuses is deleted; either way the written record just lacks it.
+inline bool AppendTag(nMetaTag* parent, nMetaTag* child)
+{
+    if (child && parent->AddChild(child)) return true;
+    delete child;
+    return false;
+}
+
+// ---- The root check
+
+// True when tag is named rootName (or one of rootNames). Otherwise logs
+// "[!] Could not parse <what>. Root tag id is incorrect (<name found>).\n" (a NULL tag: an
+// empty name) and gives false.
+bool nMLCheckRoot(const nMetaTag* tag, const char* rootName, const char* what);
+bool nMLCheckRoot(const nMetaTag* tag, std::initializer_list<const char*> rootNames, const char* what);
+
+// The same error line for a root worded otherwise: "[!] " + errorStart + name found + ").\n".
+void nMLLogWrongRoot(const nMetaTag* tag, const char* errorStart);
+
+// ---- Typed reads: true when the tag's value could be read; out is left alone otherwise.
+
+bool ReadTagInt(const nMetaTag* tag, int32_t& out);      // an integer
+bool ReadTagFloat(const nMetaTag* tag, float& out);      // a float, or an integer converted
+bool ReadTagBool(const nMetaTag* tag, bool& out);        // a bool, or a non-zero int or float
+const char* ReadTagString(const nMetaTag* tag);          // the text of a string value, else NULL
+bool ReadTagString(const nMetaTag* tag, nString& out);   // the text of a string value
+bool ReadTagVector(const nMetaTag* tag, nVector& out);   // a vector or colour: three number children or more (x, y, z, then w when present)
+bool ReadTagVector(const nMetaTag* tag, nVector2& out);  // two number children or more
+
+// The same by the type of out (for nMLField).
+inline bool ReadTagValue(const nMetaTag* tag, int32_t& out)  { return ReadTagInt(tag, out); }
+inline bool ReadTagValue(const nMetaTag* tag, float& out)    { return ReadTagFloat(tag, out); }
+inline bool ReadTagValue(const nMetaTag* tag, bool& out)     { return ReadTagBool(tag, out); }
+inline bool ReadTagValue(const nMetaTag* tag, nString& out)  { return ReadTagString(tag, out); }
+inline bool ReadTagValue(const nMetaTag* tag, nVector& out)  { return ReadTagVector(tag, out); }
+inline bool ReadTagValue(const nMetaTag* tag, nVector2& out) { return ReadTagVector(tag, out); }
+
+// ---- Children by a table
+
+// "[*] Unknown tag '<name>' in <record>.\n", record being the name the reader goes by, such as
+// "Camera".
+void nMLWarnUnknownTag(const nMetaTag* tag, const char* record);
+
+// One row of a reader's table: the child tag's name and what reading it does to the record
+// (NULL: a known tag that is skipped).
+template<class T>
+struct nMLTagRule
+{
+    const char* tag;
+    void (*read)(T& record, nMetaFile* document, nMetaTag* child);
+};
+
+// A row that reads the child's value into one field of the record, as the field's type
+// reads (ReadTagValue); a value that does not read leaves the field alone:
+//     {"ZFar", nMLField<&nCamera::m_far>},
+template<class Member> struct nMLMemberOf;
+template<class C, class V> struct nMLMemberOf<V C::*>
+{
+    typedef C Record;
+};
+
+template<auto Field>
+void nMLField(typename nMLMemberOf<decltype(Field)>::Record& record, nMetaFile*, nMetaTag* child)
+{
+    ReadTagValue(child, record.*Field);
+}
+
+// The first row of rules naming tag, or NULL.
+template<class T, size_t N>
+const nMLTagRule<T>* nMLFindRule(const nMLTagRule<T> (&rules)[N], const nMetaTag* tag)
+{
+    for (const nMLTagRule<T>& rule : rules)
+        if (IsTagNamed(tag, rule.tag)) return &rule;
+    return 0;
+}
+
+// Reads each child of parent, in order, by the first row naming it; a child no row names
+// warns nMLWarnUnknownTag(child, recordName). Gives how many children were unknown.
+template<class T, size_t N>
+int32_t nMLReadChildren(T& record, nMetaFile* document, nMetaTag* parent, const nMLTagRule<T> (&rules)[N],
+                        const char* recordName)
+{
+    int32_t unknown = 0;
+    nMetaTagIterator it;
+    while (nMetaTag* child = parent->NextChild(it)) {
+        if (const nMLTagRule<T>* rule = nMLFindRule(rules, child)) {
+            if (rule->read) rule->read(record, document, child);
+        } else {
+            nMLWarnUnknownTag(child, recordName);
+            ++unknown;
+        }
+    }
+    return unknown;
+}
+
+#endif
