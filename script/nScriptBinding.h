@@ -64,15 +64,27 @@ private:
     HSQUIRRELVM m_vm;
 };
 
+// The object kind (objectType...) a native class is read as by ScriptStackHandler::Args:
+// specialised beside the functions of the class's family, as
+//     template<> struct ScriptObjectKind<nMItem> { static const int32_t value = objectTypeItem; };
+template<class T> struct ScriptObjectKind;
+
+// Argument forms of ScriptStackHandler::Args besides plain outputs.
+template<class T> struct ScriptOrNullArg { T*& out; };      // an object that may be null
+template<class T> ScriptOrNullArg<T> ScriptOrNull(T*& out) { return ScriptOrNullArg<T>{out}; }
+struct ScriptSkipArg {};                                    // an argument left to the type mask
+const ScriptSkipArg ScriptSkip = ScriptSkipArg();
+
 // The frame of one native script function. The machine has already checked the argument
 // count and types against the function's mask. Argument 0 is 'this', argument k the k-th
 // after it (stack index k + 1). Each reader gives false after raising the script error, and
-// the function then returns SQ_ERROR at once:
+// the function then returns SQ_ERROR at once. Args reads arguments 1, 2, ... in one line:
 //
 //     ScriptStackHandler s(v);
-//     void* item;
-//     if (!s.GetObject(1, objectTypeItem, &item)) return SQ_ERROR;
-//     return s.Return(((nMItem*)item)->GetName());
+//     nMItem* item;
+//     const char* name;
+//     if (!s.Args(item, name)) return SQ_ERROR;
+//     return s.ReturnObject(item->FindMotion(name), objectTypeMotion, false);
 //
 // Arguments stay on the stack until the function returns, so strings and objects read from
 // them stay alive while the engine operation runs.
@@ -100,6 +112,17 @@ public:
     bool GetVector4(SQInteger arg, nVector& out);                     // all four components
     bool GetMatrix3(SQInteger arg, nMatrix3& out);                    // "Invalid instance type"
     bool GetMatrix4(SQInteger arg, nMatrix4& out);
+
+    // Reads arguments 1, 2, ... into outs, in order, each as its type reads (ScriptReadArg):
+    // int32_t, SQInteger (full width), float, bool, const char*, nVector (w = 1), nMatrix3,
+    // nMatrix4, a pointer to a class with a ScriptObjectKind (a live object of exactly that
+    // kind), ScriptOrNull(pointer), ScriptSkip. Stops at the first argument that does not
+    // read, after raising its error (once), and gives false.
+    template<class... T> bool Args(T&&... outs)
+    {
+        SQInteger arg = 1;
+        return (ScriptReadArg(*this, arg++, outs) && ...);
+    }
 
     template<class T> bool GetObject(SQInteger arg, int32_t type, T** out)
     {
@@ -145,6 +168,22 @@ private:
     HSQUIRRELVM m_vm;
     SQInteger   m_count;
 };
+
+// One argument read by its type, for ScriptStackHandler::Args; false after raising its error.
+// A family adds its own forms beside its functions (an Item's transform node, for one).
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, int32_t& out)     { return s.GetInt(arg, out); }
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, SQInteger& out)   { return s.GetInt64(arg, out); }
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, float& out)       { return s.GetFloat(arg, out); }
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, bool& out)        { return s.GetBool(arg, out); }
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, const char*& out) { return s.GetString(arg, out); }
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nVector& out)     { return s.GetVector(arg, out); }
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nMatrix3& out)    { return s.GetMatrix3(arg, out); }
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nMatrix4& out)    { return s.GetMatrix4(arg, out); }
+inline bool ScriptReadArg(ScriptStackHandler&, SQInteger, ScriptSkipArg)          { return true; }
+template<class T, int32_t Kind = ScriptObjectKind<T>::value>
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, T*& out)                 { return s.GetObject(arg, Kind, &out); }
+template<class T, int32_t Kind = ScriptObjectKind<T>::value>
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ScriptOrNullArg<T> o)    { return s.GetObjectOrNull(arg, Kind, &o.out); }
 
 // Raises "Internal failure": 'this' of the right class without its native value (a clone).
 SQInteger ScriptInternalFailure(HSQUIRRELVM v);

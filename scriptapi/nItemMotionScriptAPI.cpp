@@ -42,9 +42,8 @@ SQInteger ItemGetMotion(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
     const char* name;
-    if (!s.GetString(2, name)) return SQ_ERROR;
+    if (!s.Args(item, name)) return SQ_ERROR;
     return s.ReturnObject(item->FindMotion(name), objectTypeMotion, false);
 }
 
@@ -52,9 +51,8 @@ SQInteger ItemGetMotionFromIndex(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
     SQInteger index;
-    if (!s.GetInt64(2, index)) return SQ_ERROR;
+    if (!s.Args(item, index)) return SQ_ERROR;
     nList<nMotion*>& motions = item->GetMotions();
     nMotion* motion = index >= 0 && index < motions.GetCount() ? motions.GetAt((int32_t)index) : 0;
     return s.ReturnObject(motion, objectTypeMotion, false);
@@ -68,13 +66,10 @@ SQInteger ItemSetMotion(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
     int32_t slot;
     nMotion* motion;
     float fadeTime, weight, clock, clockScale;
-    if (!s.GetInt(2, slot) || !s.GetObject(3, objectTypeMotion, &motion) || !s.GetFloat(4, fadeTime) ||
-        !s.GetFloat(5, weight) || !s.GetFloat(6, clock) || !s.GetFloat(7, clockScale))
-        return SQ_ERROR;
+    if (!s.Args(item, slot, motion, fadeTime, weight, clock, clockScale)) return SQ_ERROR;
     if (!OwnsMotion(item, motion)) {
         *g_log << "[!] " << "Cannot play a motion of another item on item '" << item->GetName().GetCStr() << "'.\n";
         return s.Return();
@@ -94,7 +89,7 @@ SQInteger SetFirstSource(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nMItem* item;
     float value;
-    if (!ScriptGetItem(s, 1, &item) || !s.GetFloat(3, value)) return SQ_ERROR;
+    if (!s.Args(item, ScriptSkip, value)) return SQ_ERROR;
     if (nAnimationSource* source = FirstSource(item)) (source->*Set)(value);
     return s.Return();
 }
@@ -103,7 +98,7 @@ SQInteger ItemMotionSlotGetTime(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    if (!s.Args(item)) return SQ_ERROR;
     nAnimationSource* source = FirstSource(item);
     return s.Return(source ? source->GetClock() : -1.0f);
 }
@@ -112,7 +107,7 @@ SQInteger ItemMotionSlotGetClockScale(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    if (!s.Args(item)) return SQ_ERROR;
     nAnimationSource* source = FirstSource(item);
     return s.Return(source ? source->GetClockScale() : 0.0f);
 }
@@ -122,7 +117,7 @@ SQInteger ItemMotionSlotGet(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    if (!s.Args(item)) return SQ_ERROR;
     return s.ReturnObject(0, objectTypeMotion, false);
 }
 
@@ -133,9 +128,8 @@ SQInteger ItemReplicateItemMotion(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
     nMItem* other;
-    if (!ScriptGetItem(s, 2, &other)) return SQ_ERROR;
+    if (!s.Args(item, other)) return SQ_ERROR;
     return s.Return();
 }
 
@@ -148,9 +142,8 @@ SQInteger ItemSetCommandList(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
     const char* text;
-    if (!s.GetString(2, text)) return SQ_ERROR;
+    if (!s.Args(item, text)) return SQ_ERROR;
     nScene* scene = item->GetScene();
     if (!scene) {
         *g_log << "[!] " << "Cannot compile a command list for item '" << item->GetName().GetCStr() << "' without a scene.\n";
@@ -190,10 +183,9 @@ SQInteger ItemSetScript(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
     const char* path;
     const char* className;
-    if (!s.GetString(2, path) || !s.GetString(3, className)) return SQ_ERROR;
+    if (!s.Args(item, path, className)) return SQ_ERROR;
     nScriptUnit* unit = item->GetScriptUnits().GetAt(0);
     if (!unit) unit = item->CreateScriptUnit();
     if (!unit) return s.Return();
@@ -208,9 +200,8 @@ SQInteger ItemHasScript(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
     const char* className;
-    if (!s.GetString(2, className)) return SQ_ERROR;
+    if (!s.Args(item, className)) return SQ_ERROR;
     return s.Return(FindUnit(item, className) != 0);
 }
 
@@ -218,7 +209,7 @@ SQInteger ItemGetScriptInstance(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    if (!s.Args(item)) return SQ_ERROR;
     nScriptUnit* unit = item->GetScriptUnits().GetAt(0);
     if (!unit) return s.Error("Item has no script unit");
     return ReturnInstance(s, unit);
@@ -228,7 +219,7 @@ SQInteger ItemGetScriptInstanceCount(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    if (!s.Args(item)) return SQ_ERROR;
     return s.Return(item->GetScriptUnits().GetCount());
 }
 
@@ -236,9 +227,8 @@ SQInteger ItemGetScriptInstanceFromIndex(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
     SQInteger index;
-    if (!s.GetInt64(2, index)) return SQ_ERROR;
+    if (!s.Args(item, index)) return SQ_ERROR;
     nList<nScriptUnit*>& units = item->GetScriptUnits();
     return ReturnInstance(s, index >= 0 && index < units.GetCount() ? units.GetAt((int32_t)index) : 0);
 }
@@ -247,9 +237,8 @@ SQInteger ItemGetScriptInstanceFromClass(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
     const char* className;
-    if (!s.GetString(2, className)) return SQ_ERROR;
+    if (!s.Args(item, className)) return SQ_ERROR;
     nScriptUnit* unit = FindUnit(item, className);
     if (!unit) return s.Error("Script unit not found");
     return ReturnInstance(s, unit);
@@ -264,10 +253,9 @@ SQInteger ItemRegistrySetKey(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
     const char* path;
-    if (!s.GetString(2, path)) return SQ_ERROR;
     nVariant value;
+    if (!s.Args(item, path)) return SQ_ERROR;
     switch (s.GetType(3)) {
     case OT_BOOL: {
         bool b;
@@ -306,9 +294,8 @@ SQInteger ItemRegistryGetKey(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
     const char* path;
-    if (!s.GetString(2, path)) return SQ_ERROR;
+    if (!s.Args(item, path)) return SQ_ERROR;
     nItem* node = item->GetItem();
     nMetaTag* tag = node ? FindMetaTagByPath(&node->GetRegistry().GetRoots(), path, false) : 0;
     if (!tag) return s.Return(-1);
@@ -346,35 +333,35 @@ const ScriptFunctionDecl g_ItemMotionScriptFunctions[] = {
     {"ItemGetMotionFromIndex", ItemGetMotionFromIndex, ".xi"},
     {"ItemSetMotion", ItemSetMotion, ".xixnnnn"},
     {"ItemMotionSlotSet", ItemSetMotion, ".xixnnnn"},
-    {"ItemStopMotion", ScriptItemCall<&nMItem::Clear>, ".x"},
-    {"ItemMotionSlotStop", ScriptItemCall<&nMItem::Clear>, ".xi"},
-    {"ItemIsMotionPlaying", ScriptItemGet<&nMItem::IsPlaying>, ".x"},
-    {"ItemMotionSlotIsPlaying", ScriptItemGet<&nMItem::IsPlaying>, ".xi"},
-    {"ItemIsMotionDone", ScriptItemGet<&nMItem::IsDone>, ".x"},
-    {"ItemMotionSlotIsDone", ScriptItemGet<&nMItem::IsDone>, ".xi"},
+    {"ItemStopMotion", ScriptCall<&nMItem::Clear, nMItem>, ".x"},
+    {"ItemMotionSlotStop", ScriptCall<&nMItem::Clear, nMItem>, ".xi"},
+    {"ItemIsMotionPlaying", ScriptGet<&nMItem::IsPlaying, nMItem>, ".x"},
+    {"ItemMotionSlotIsPlaying", ScriptGet<&nMItem::IsPlaying, nMItem>, ".xi"},
+    {"ItemIsMotionDone", ScriptGet<&nMItem::IsDone, nMItem>, ".x"},
+    {"ItemMotionSlotIsDone", ScriptGet<&nMItem::IsDone, nMItem>, ".xi"},
     {"ItemMotionSlotGetTime", ItemMotionSlotGetTime, ".xi"},
     {"ItemMotionSlotSetTime", SetFirstSource<&nAnimationSource::SetClock>, ".xin"},
     {"ItemMotionSlotGetClockScale", ItemMotionSlotGetClockScale, ".xi"},
     {"ItemMotionSlotSetClockScale", SetFirstSource<&nAnimationSource::SetClockScale>, ".xin"},
     {"ItemMotionSlotGet", ItemMotionSlotGet, ".xi"},
-    {"ItemMotionGetClockScale", ScriptItemGet<NoClockScale>, ".x"},
-    {"ItemMotionSetClockScale", ScriptItemCheckOnly, ".xn"},
-    {"ItemMotionGetPaused", ScriptItemGet<NeverPaused>, ".x"},
-    {"ItemMotionSetPaused", ScriptItemCheckOnly, ".xb"},
-    {"ItemMotionSetPropagation", ScriptItemCheckOnly, ".xbb"},
+    {"ItemMotionGetClockScale", ScriptGet<NoClockScale>, ".x"},
+    {"ItemMotionSetClockScale", ScriptCheckOnly<nMItem>, ".xn"},
+    {"ItemMotionGetPaused", ScriptGet<NeverPaused>, ".x"},
+    {"ItemMotionSetPaused", ScriptCheckOnly<nMItem>, ".xb"},
+    {"ItemMotionSetPropagation", ScriptCheckOnly<nMItem>, ".xbb"},
     {"ItemReplicateItemMotion", ItemReplicateItemMotion, ".xx"},
     {"ItemSetCommandList", ItemSetCommandList, ".xs"},
-    {"ItemResetCommandList", ScriptItemCall<&nMItem::ResetCommandList>, ".x"},
-    {"ItemIsCommandListDone", ScriptItemGet<&nMItem::IsCommandListDone>, ".x"},
+    {"ItemResetCommandList", ScriptCall<&nMItem::ResetCommandList, nMItem>, ".x"},
+    {"ItemIsCommandListDone", ScriptGet<&nMItem::IsCommandListDone, nMItem>, ".x"},
     {"ItemSetScript", ItemSetScript, ".xss"},
-    {"ItemSetupScript", ScriptItemCall<&nMItem::SetupScript>, ".x"},
+    {"ItemSetupScript", ScriptCall<&nMItem::SetupScript>, ".x"},
     {"ItemHasScript", ItemHasScript, ".xs"},
     {"ItemGetScriptInstance", ItemGetScriptInstance, ".x"},
     {"ItemGetScriptInstanceCount", ItemGetScriptInstanceCount, ".x"},
     {"ItemGetScriptInstanceFromIndex", ItemGetScriptInstanceFromIndex, ".xi"},
     {"ItemGetScriptInstanceFromClass", ItemGetScriptInstanceFromClass, ".xs"},
-    {"ItemGetScriptLogicFrequency", ScriptItemGet<&nMItem::GetLogicRate>, ".x"},
-    {"ItemSetScriptLogicFrequency", ScriptItemSet<&nMItem::SetLogicRate>, ".xn"},   // stored as given; the evaluation uses at least 0.1 calls per second
+    {"ItemGetScriptLogicFrequency", ScriptGet<&nMItem::GetLogicRate>, ".x"},
+    {"ItemSetScriptLogicFrequency", ScriptSet<&nMItem::SetLogicRate>, ".xn"},   // stored as given; the evaluation uses at least 0.1 calls per second
     {"ItemRegistrySetKey", ItemRegistrySetKey, ".xs."},
     {"ItemRegistryGetKey", ItemRegistryGetKey, ".xs"},
     {0, 0, 0}

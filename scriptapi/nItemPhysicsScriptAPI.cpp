@@ -15,18 +15,17 @@
 // body: it reads as a body in mode none (getters give 0, false or (0, 0, 0, 1)) and the
 // setters do nothing.
 
-namespace {
-
-// The Item argument's body, NULL for an item without one; false after raising the argument's
-// error.
-bool GetBody(ScriptStackHandler& s, nPhysicItem** body, nMItem** item = 0)
+// Read by ScriptStackHandler::Args: an Item argument as its body, NULL for an item without
+// one; false after raising the Item's error.
+static bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nPhysicItem*& body)
 {
-    nMItem* it;
-    if (!ScriptGetItem(s, 1, &it)) return false;
-    *body = it->GetPhysicItem();
-    if (item) *item = it;
+    nMItem* item;
+    if (!ScriptReadArg(s, arg, item)) return false;
+    body = item->GetPhysicItem();
     return true;
 }
+
+namespace {
 
 // (Item) -> the body's vector (Get), (0, 0, 0, 1) without a body.
 template<nVector (nPhysicItem::*Get)()>
@@ -34,7 +33,7 @@ SQInteger GetBodyVector(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nPhysicItem* body;
-    if (!GetBody(s, &body)) return SQ_ERROR;
+    if (!s.Args(body)) return SQ_ERROR;
     return s.Return(body ? (body->*Get)() : nVector());
 }
 
@@ -45,7 +44,7 @@ SQInteger SetBodyVector(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nPhysicItem* body;
     nVector value;
-    if (!GetBody(s, &body) || !s.GetVector(2, value)) return SQ_ERROR;
+    if (!s.Args(body, value)) return SQ_ERROR;
     if (body) (body->*Set)(&value);
     return s.Return();
 }
@@ -57,7 +56,7 @@ SQInteger SetBodyFloat(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nPhysicItem* body;
     float value;
-    if (!GetBody(s, &body) || !s.GetFloat(2, value)) return SQ_ERROR;
+    if (!s.Args(body, value)) return SQ_ERROR;
     if (body) (body->*Set)(value);
     return s.Return();
 }
@@ -70,7 +69,7 @@ SQInteger ApplyToBody(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nPhysicItem* body;
     nVector point, value;
-    if (!GetBody(s, &body)) return SQ_ERROR;
+    if (!s.Args(body)) return SQ_ERROR;
     if (WithPoint ? !s.GetVector(2, point) || !s.GetVector(3, value) : !s.GetVector(2, value)) return SQ_ERROR;
     if (body) (body->*Apply)(&value, WithPoint ? &point : 0);
     return s.Return();
@@ -83,7 +82,7 @@ SQInteger GetPointVelocity(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nPhysicItem* body;
     nVector point;
-    if (!GetBody(s, &body) || !s.GetVector(2, point)) return SQ_ERROR;
+    if (!s.Args(body, point)) return SQ_ERROR;
     return s.Return(body ? (body->*Get)(&point) : nVector());
 }
 
@@ -91,7 +90,7 @@ SQInteger ItemGetPhysicMode(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nPhysicItem* body;
-    if (!GetBody(s, &body)) return SQ_ERROR;
+    if (!s.Args(body)) return SQ_ERROR;
     return s.Return(body ? body->GetMode() : (int32_t)PhysicItemNone);
 }
 
@@ -103,7 +102,7 @@ SQInteger ItemSetPhysicMode(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nPhysicItem* body;
     int32_t mode;
-    if (!GetBody(s, &body) || !s.GetInt(2, mode)) return SQ_ERROR;
+    if (!s.Args(body, mode)) return SQ_ERROR;
     if (mode < PhysicItemNone || mode > PhysicItemDynamic) {
         *g_log << "[*] " << "Physic mode " << mode << " is not one of the PhysicMode values; the mode is unchanged.\n";
         return s.Return();
@@ -117,7 +116,7 @@ SQInteger SetSleeping(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nPhysicItem* body;
-    if (!GetBody(s, &body)) return SQ_ERROR;
+    if (!s.Args(body)) return SQ_ERROR;
     if (body) body->SetSleeping(Sleeping);
     return s.Return();
 }
@@ -126,7 +125,7 @@ SQInteger ItemIsSleeping(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nPhysicItem* body;
-    if (!GetBody(s, &body)) return SQ_ERROR;
+    if (!s.Args(body)) return SQ_ERROR;
     return s.Return(body ? body->IsSleeping() : false);
 }
 
@@ -135,10 +134,9 @@ SQInteger ItemIsSleeping(HSQUIRRELVM v)
 SQInteger ItemUpdateInertiaTensorFromCollision(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nPhysicItem* body;
     nMItem* item;
-    if (!GetBody(s, &body, &item)) return SQ_ERROR;
-    if (body) {
+    if (!s.Args(item)) return SQ_ERROR;
+    if (nPhysicItem* body = item->GetPhysicItem()) {
         body->Create();
         if (!item->IsActive()) body->Enable(false);
     }
@@ -149,7 +147,7 @@ SQInteger ItemGetMass(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nPhysicItem* body;
-    if (!GetBody(s, &body)) return SQ_ERROR;
+    if (!s.Args(body)) return SQ_ERROR;
     return s.Return(body ? body->GetTotalMass() : 0.0f);
 }
 
@@ -157,7 +155,7 @@ SQInteger ItemGetSpeed(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nPhysicItem* body;
-    if (!GetBody(s, &body)) return SQ_ERROR;
+    if (!s.Args(body)) return SQ_ERROR;
     return s.Return(body ? body->GetLinearVelocity().Length() : 0.0f);
 }
 
@@ -165,10 +163,10 @@ SQInteger ItemGetSpeed(HSQUIRRELVM v)
 SQInteger ItemSetGravityScale(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nPhysicItem* body;
     nMItem* item;
     float scale;
-    if (!GetBody(s, &body, &item) || !s.GetFloat(2, scale)) return SQ_ERROR;
+    if (!s.Args(item, scale)) return SQ_ERROR;
+    nPhysicItem* body = item->GetPhysicItem();
     nPhysicWorld* world = item->GetScene() ? item->GetScene()->GetPhysicWorld() : 0;
     if (!body || !world) return s.Return();
     const nVector& g = world->GetGravity();
@@ -189,7 +187,7 @@ SQInteger ItemGetPhysicPosition(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nPhysicItem* body;
-    if (!GetBody(s, &body)) return SQ_ERROR;
+    if (!s.Args(body)) return SQ_ERROR;
     return s.Return(BodyMatrix(body).GetColumn(3, true));
 }
 
@@ -198,7 +196,7 @@ SQInteger ItemSetPhysicPosition(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nPhysicItem* body;
     nVector position;
-    if (!GetBody(s, &body) || !s.GetVector(2, position)) return SQ_ERROR;
+    if (!s.Args(body, position)) return SQ_ERROR;
     if (!body) return s.Return();
     nMatrix4 m = BodyMatrix(body);
     m.SetColumn(3, position, true);
@@ -210,7 +208,7 @@ SQInteger ItemGetPhysicRotation(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nPhysicItem* body;
-    if (!GetBody(s, &body)) return SQ_ERROR;
+    if (!s.Args(body)) return SQ_ERROR;
     if (!body) return s.Return(nVector());
     return s.Return(nMatrix3::FromMatrix4(BodyMatrix(body)).ToEuler(RotationOrderYXZ));
 }
@@ -221,7 +219,7 @@ SQInteger ItemSetPhysicRotation(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nPhysicItem* body;
     nVector angles;
-    if (!GetBody(s, &body) || !s.GetVector(2, angles)) return SQ_ERROR;
+    if (!s.Args(body, angles)) return SQ_ERROR;
     if (!body) return s.Return();
     nVector position, scale;
     BodyMatrix(body).Decompose(&position, &scale, 0);
@@ -236,7 +234,7 @@ SQInteger ItemPhysicResetTransformation(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nPhysicItem* body;
     nVector position, angles;
-    if (!GetBody(s, &body) || !s.GetVector(2, position) || !s.GetVector(3, angles)) return SQ_ERROR;
+    if (!s.Args(body, position, angles)) return SQ_ERROR;
     if (!body) return s.Return();
     nMatrix4 m = nMatrix4::ComposeEuler(position, angles, nVector(1.0f, 1.0f, 1.0f), nVector(0.0f, 0.0f, 0.0f));
     body->SetMatrix(&m);
@@ -259,7 +257,7 @@ SQInteger ItemSetInertiaTensorAndCom(HSQUIRRELVM v)
     nMItem* item;
     nMatrix3 tensor;
     nVector centre;
-    if (!ScriptGetItem(s, 1, &item) || !s.GetMatrix3(2, tensor) || !s.GetVector(3, centre)) return SQ_ERROR;
+    if (!s.Args(item, tensor, centre)) return SQ_ERROR;
     return s.Return();
 }
 
@@ -299,14 +297,14 @@ const ScriptFunctionDecl g_ItemPhysicsScriptFunctions[] = {
     {"ItemGetPhysicRotation", ItemGetPhysicRotation, ".x"},
     {"ItemSetPhysicRotation", ItemSetPhysicRotation, ".xx"},
     {"ItemPhysicResetTransformation", ItemPhysicResetTransformation, ".xxx"},
-    {"ItemCollided", ScriptItemGet<NeverCollided>, ".x"},
-    {"ItemGetLinearAcceleration", ScriptItemGet<ZeroVector>, ".x"},
-    {"ItemGetPhysicPreviousPosition", ScriptItemGet<ZeroVector>, ".x"},
-    {"ItemPhysicGetFlag", ScriptItemGet<NoFlags>, ".x"},
-    {"ItemPhysicSetFlag", ScriptItemSet<IgnoreFlag>, ".xi"},
+    {"ItemCollided", ScriptGet<NeverCollided>, ".x"},
+    {"ItemGetLinearAcceleration", ScriptGet<ZeroVector>, ".x"},
+    {"ItemGetPhysicPreviousPosition", ScriptGet<ZeroVector>, ".x"},
+    {"ItemPhysicGetFlag", ScriptGet<NoFlags>, ".x"},
+    {"ItemPhysicSetFlag", ScriptSet<IgnoreFlag>, ".xi"},
     {"ItemSetInertiaTensorAndCom", ItemSetInertiaTensorAndCom, ".xxx"},
-    {"ItemSetPhysicPreviousPosition", ScriptItemSet<SayObsoleteIgnoringPosition>, ".xx"},
-    {"ItemPhysicSynchronizeCollision", ScriptItemCall<SayObsolete>, ".x"},
+    {"ItemSetPhysicPreviousPosition", ScriptSet<SayObsoleteIgnoringPosition>, ".xx"},
+    {"ItemPhysicSynchronizeCollision", ScriptCall<SayObsolete>, ".x"},
     {0, 0, 0}
 };
 

@@ -4,113 +4,73 @@
 #include <functional>
 #include <type_traits>
 
-#include "core/nMatrix.h"
-#include "core/nVector.h"
-#include "scene/nItem.h"
-#include "scene/nMItem.h"
 #include "script/nScriptBinding.h"
 #include "scriptapi/nItemScriptArgs.h"
 
-// The shapes most Item functions share, one template each over the member they reach: read the
-// Item argument (or its transform node), then return what a getter gives, hand one argument to
-// a setter, or call an action. Each may also be a function of the item (nMItem*, then the
-// value), such as the fixed answer of an old entry.
+// The shapes most family functions share, one template each over the member they reach: read
+// the object (argument 1, by ScriptStackHandler::Args, so any kind with a ScriptObjectKind or
+// a ScriptReadArg of its own), then return what a getter gives, hand one argument to a
+// setter, or call an action. Each may also be a function of the object (Self*, then the
+// value), such as the fixed answer of an old entry. The object's class is the member's own;
+// Self names it where the member is inherited (a member of a base of nMItem read as an Item).
 //
-//     {"ItemIsActive", ScriptItemGet<&nMItem::IsActive>, ".x"},
-//     {"ItemSetPriority", ScriptItemSet<&nMItem::SetPriority>, ".xn"},
-//     {"ItemGetPosition", ScriptNodeGet<&nItem::GetPosition>, ".x"},
+//     {"ItemIsActive", ScriptGet<&nMItem::IsActive>, ".x"},
+//     {"ItemSetPriority", ScriptSet<&nMItem::SetPriority>, ".xn"},
+//     {"ItemGetPosition", ScriptGet<&nItem::GetPosition>, ".x"},      // the Item's transform node
+//     {"ItemStopMotion", ScriptCall<&nMItem::Clear, nMItem>, ".x"},   // Clear is the animation player's
 
-// Argument arg read as the type a setter takes; false after raising the argument's error.
-inline bool ScriptGetArgument(ScriptStackHandler& s, SQInteger arg, bool& out)        { return s.GetBool(arg, out); }
-inline bool ScriptGetArgument(ScriptStackHandler& s, SQInteger arg, int32_t& out)     { return s.GetInt(arg, out); }
-inline bool ScriptGetArgument(ScriptStackHandler& s, SQInteger arg, float& out)       { return s.GetFloat(arg, out); }
-inline bool ScriptGetArgument(ScriptStackHandler& s, SQInteger arg, const char*& out) { return s.GetString(arg, out); }
-inline bool ScriptGetArgument(ScriptStackHandler& s, SQInteger arg, nVector& out)     { return s.GetVector(arg, out); }    // w = 1
-inline bool ScriptGetArgument(ScriptStackHandler& s, SQInteger arg, nMatrix3& out)    { return s.GetMatrix3(arg, out); }
-inline bool ScriptGetArgument(ScriptStackHandler& s, SQInteger arg, nMatrix4& out)    { return s.GetMatrix4(arg, out); }
+// The object class of a member or of a function of (Self*, ...).
+template<class F> struct nScriptSelf;
+template<class C, class R, class... A> struct nScriptSelf<R (C::*)(A...)>       { typedef C Type; };
+template<class C, class R, class... A> struct nScriptSelf<R (C::*)(A...) const> { typedef C Type; };
+template<class C, class R, class... A> struct nScriptSelf<R (*)(C*, A...)>      { typedef C Type; };
 
-// The Item argument arg and its transform node; false after raising the argument's error or
-// "Item has no transform node".
-inline bool ScriptGetItemNode(ScriptStackHandler& s, SQInteger arg, nMItem** item, nItem** node)
-{
-    if (!ScriptGetItem(s, arg, item)) return false;
-    *node = (*item)->GetItem();
-    if (!*node) {
-        s.Error("Item has no transform node");
-        return false;
-    }
-    return true;
-}
-
-// The value type a setter takes: a member with one parameter or a function of (item, value).
+// The value type a setter takes: a member with one parameter or a function of (object, value).
 template<class Setter> struct nScriptSetterValue;
 template<class C, class R, class A> struct nScriptSetterValue<R (C::*)(A)>  { typedef typename std::decay<A>::type Type; };
 template<class C, class R, class A> struct nScriptSetterValue<R (*)(C*, A)> { typedef typename std::decay<A>::type Type; };
 
-// (Item) -> item->Get(), or Get(item).
-template<auto Get>
-SQInteger ScriptItemGet(HSQUIRRELVM v)
+// (object) -> object->Get(), or Get(object).
+template<auto Get, class Self = typename nScriptSelf<decltype(Get)>::Type>
+SQInteger ScriptGet(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    return s.Return(std::invoke(Get, item));
+    Self* self;
+    if (!s.Args(self)) return SQ_ERROR;
+    return s.Return(std::invoke(Get, self));
 }
 
-// (Item, value): item->Set(value), or Set(item, value).
-template<auto Set>
-SQInteger ScriptItemSet(HSQUIRRELVM v)
+// (object, value): object->Set(value), or Set(object, value).
+template<auto Set, class Self = typename nScriptSelf<decltype(Set)>::Type>
+SQInteger ScriptSet(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
+    Self* self;
     typename nScriptSetterValue<decltype(Set)>::Type value;
-    if (!ScriptGetItem(s, 1, &item) || !ScriptGetArgument(s, 2, value)) return SQ_ERROR;
-    std::invoke(Set, item, value);
+    if (!s.Args(self, value)) return SQ_ERROR;
+    std::invoke(Set, self, value);
     return s.Return();
 }
 
-// (Item): item->Do(), or Do(item); no result.
-template<auto Do>
-SQInteger ScriptItemCall(HSQUIRRELVM v)
+// (object): object->Do(), or Do(object); no result.
+template<auto Do, class Self = typename nScriptSelf<decltype(Do)>::Type>
+SQInteger ScriptCall(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
-    std::invoke(Do, item);
+    Self* self;
+    if (!s.Args(self)) return SQ_ERROR;
+    std::invoke(Do, self);
     return s.Return();
 }
 
-// (Item) -> node->Get() on the item's transform node.
-template<auto Get>
-SQInteger ScriptNodeGet(HSQUIRRELVM v)
+// (object, ...): the object is checked and nothing else happens; the other arguments are
+// left to the type mask. For old entries kept for the scripts that call them.
+template<class Self>
+SQInteger ScriptCheckOnly(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
-    nItem* node;
-    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
-    return s.Return(std::invoke(Get, node));
-}
-
-// (Item, value): node->Set(value) on the item's transform node.
-template<auto Set>
-SQInteger ScriptNodeSet(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    nItem* node;
-    typename nScriptSetterValue<decltype(Set)>::Type value;
-    if (!ScriptGetItemNode(s, 1, &item, &node) || !ScriptGetArgument(s, 2, value)) return SQ_ERROR;
-    std::invoke(Set, node, value);
-    return s.Return();
-}
-
-// (Item, ...): the item is checked and nothing else happens; the other arguments are left to
-// the type mask. For old entries kept for the scripts that call them.
-inline SQInteger ScriptItemCheckOnly(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    Self* self;
+    if (!s.Args(self)) return SQ_ERROR;
     return s.Return();
 }
 

@@ -1,26 +1,41 @@
 #ifndef N_ITEMSCRIPTARGS_H
 #define N_ITEMSCRIPTARGS_H
 
+#include "scene/nItem.h"
+#include "scene/nMItem.h"
 #include "script/nCObject.h"
 #include "script/nScriptBinding.h"
-
-class nMItem;
+#include "scriptapi/nScriptObjectKinds.h"
 
 // Items as the Item functions read and push them. An Item object (kind objectTypeItem) wraps
 // the managed item itself (static_cast<void*>(nMItem*)), as the item events push it; a cast
 // re-wraps the same pointer under another kind.
-
-// Argument arg as an Item of a live item: false after raising "Expected 'Item' got '%s'"
-// or "CObject is null"; the function then returns SQ_ERROR.
-inline bool ScriptGetItem(ScriptStackHandler& s, SQInteger arg, nMItem** out)
+//
+// Read by ScriptStackHandler::Args: nMItem* (a live Item: "Expected 'Item' got '%s'" or
+// "CObject is null"), ScriptOrNull(nMItem*) (NULL allowed: "no parent"), nItem* (the Item's
+// transform node: "Item has no transform node" besides) and ScriptItemAndNode(item, node).
+struct ScriptItemNodeArg
 {
-    return s.GetObject(arg, objectTypeItem, out);
+    nMItem*& item;
+    nItem*&  node;
+};
+inline ScriptItemNodeArg ScriptItemAndNode(nMItem*& item, nItem*& node) { return ScriptItemNodeArg{item, node}; }
+
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ScriptItemNodeArg both)
+{
+    if (!ScriptReadArg(s, arg, both.item)) return false;
+    both.node = both.item->GetItem();
+    if (!both.node) {
+        s.Error("Item has no transform node");
+        return false;
+    }
+    return true;
 }
 
-// The same with a NULL native allowed (*out NULL): an optional item such as "no parent".
-inline bool ScriptGetItemOrNull(ScriptStackHandler& s, SQInteger arg, nMItem** out)
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nItem*& out)
 {
-    return s.GetObjectOrNull(arg, objectTypeItem, out);
+    nMItem* item;
+    return ScriptReadArg(s, arg, ScriptItemAndNode(item, out));
 }
 
 // Pushes a new Item object of item, not owned (NULL: a null Item); 1, as the Return calls.

@@ -37,9 +37,8 @@ template<auto Get>
 SQInteger NodeMatrixPosition(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
     nItem* node;
-    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!s.Args(node)) return SQ_ERROR;
     return s.Return(std::invoke(Get, node).GetColumn(3, true));
 }
 
@@ -47,9 +46,8 @@ template<uint32_t Bit>
 SQInteger NodeHasFlag(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
     nItem* node;
-    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!s.Args(node)) return SQ_ERROR;
     return s.Return((node->GetFlags() & Bit) != 0);
 }
 
@@ -58,10 +56,9 @@ template<uint32_t Bit>
 SQInteger SetNodeFlag(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
     nItem* node;
     bool on;
-    if (!ScriptGetItemNode(s, 1, &item, &node) || !s.GetBool(2, on)) return SQ_ERROR;
+    if (!s.Args(node, on)) return SQ_ERROR;
     node->SetFlag(Bit, on);
     if (Bit != ItemFlagInvisible) node->MarkWorldDirty();
     return s.Return();
@@ -92,7 +89,7 @@ SQInteger CastItem(HSQUIRRELVM v, const char* refusal)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    if (!s.Args(item)) return SQ_ERROR;
     if (item->GetKind() != Kind) return s.Error(refusal);
     return s.ReturnObject(static_cast<void*>(item), Type, false);
 }
@@ -107,7 +104,7 @@ SQInteger ItemCompare(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nMItem* a;
     nMItem* b;
-    if (!ScriptGetItem(s, 1, &a) || !ScriptGetItem(s, 2, &b)) return SQ_ERROR;
+    if (!s.Args(a, b)) return SQ_ERROR;
     return s.Return(a == b);
 }
 
@@ -115,7 +112,7 @@ SQInteger ItemGetName(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    if (!s.Args(item)) return SQ_ERROR;
     return s.Return(item->GetName().GetCStr());
 }
 
@@ -123,16 +120,15 @@ SQInteger ItemGetScene(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    if (!s.Args(item)) return SQ_ERROR;
     return s.ReturnObject(static_cast<void*>(item->GetScene()), objectTypeScene, false);
 }
 
 SQInteger ItemGetEngine(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
     nItem* node;
-    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!s.Args(node)) return SQ_ERROR;
     return s.ReturnObject(static_cast<void*>(node->GetEngine()), objectTypeEngine, false);
 }
 
@@ -140,7 +136,7 @@ SQInteger ItemGetGeometry(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    if (!s.Args(item)) return SQ_ERROR;
     nObject* object = nMObject::FromItem(item);
     if (!object) return s.Error("Item is not an object, cannot get geometry");
     return s.ReturnObject(static_cast<void*>(object->GetGeometry().Get()), objectTypeGeometry, false);
@@ -150,7 +146,7 @@ SQInteger ItemPrint(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    if (!s.Args(item)) return SQ_ERROR;
     // The whole pointer: the log has no 64-bit integer, so it is written through a text.
     nString address = nString::Format("%lld", (long long)(intptr_t)static_cast<void*>(item));
     *g_log << "Item at address @" << address.GetCStr() << ".\n";
@@ -165,7 +161,7 @@ SQInteger ItemActivate(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nMItem* item;
     bool active;
-    if (!ScriptGetItem(s, 1, &item) || !s.GetBool(2, active)) return SQ_ERROR;
+    if (!s.Args(item, active)) return SQ_ERROR;
     item->SetActive(active, Recursive);
     return s.Return();
 }
@@ -177,7 +173,7 @@ SQInteger ItemHierarchySetInvisible(HSQUIRRELVM v)
     nMItem* item;
     nItem* node;
     bool invisible;
-    if (!ScriptGetItemNode(s, 1, &item, &node) || !s.GetBool(2, invisible)) return SQ_ERROR;
+    if (!s.Args(ScriptItemAndNode(item, node), invisible)) return SQ_ERROR;
     node->SetFlag(ItemFlagInvisible, invisible);
     if (nScene* scene = item->GetScene()) {
         for (nList<nMItem*>::Node* n = scene->GetAllItems().GetHead(); n; n = n->next) {
@@ -194,7 +190,7 @@ SQInteger ItemSetFlags(HSQUIRRELVM v)
     nMItem* item;
     SQInteger bits;
     bool on;
-    if (!ScriptGetItem(s, 1, &item) || !s.GetInt64(2, bits) || !s.GetBool(3, on)) return SQ_ERROR;
+    if (!s.Args(item, bits, on)) return SQ_ERROR;
     uint32_t mask = (uint32_t)bits;
     item->SetFlags(on ? item->GetFlags() | mask : item->GetFlags() & ~mask);
     return s.Return();
@@ -203,10 +199,9 @@ SQInteger ItemSetFlags(HSQUIRRELVM v)
 SQInteger ItemSetOpacity(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
     nItem* node;
     float alpha;
-    if (!ScriptGetItemNode(s, 1, &item, &node) || !s.GetFloat(2, alpha)) return SQ_ERROR;
+    if (!s.Args(node, alpha)) return SQ_ERROR;
     node->SetOpacity(alpha > 0.0f ? (alpha < 1.0f ? alpha : 1.0f) : 0.0f);   // NaN gives 0
     return s.Return();
 }
@@ -216,9 +211,8 @@ SQInteger ItemSetOpacity(HSQUIRRELVM v)
 SQInteger ItemGetParent(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
     nItem* node;
-    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!s.Args(node)) return SQ_ERROR;
     nItem* parent = node->GetParent();
     return ScriptReturnItem(s, parent ? parent->GetManagedItem() : 0);
 }
@@ -230,7 +224,7 @@ SQInteger ItemSetParent(HSQUIRRELVM v)
     nMItem* item;
     nItem* node;
     nMItem* parent;
-    if (!ScriptGetItemNode(s, 1, &item, &node) || !ScriptGetItemOrNull(s, 2, &parent)) return SQ_ERROR;
+    if (!s.Args(ScriptItemAndNode(item, node), ScriptOrNull(parent))) return SQ_ERROR;
     item->SetParentNotified(parent ? parent->GetItem() : 0);
     return s.Return();
 }
@@ -238,9 +232,8 @@ SQInteger ItemSetParent(HSQUIRRELVM v)
 SQInteger ItemGetChildList(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
     nItem* node;
-    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!s.Args(node)) return SQ_ERROR;
     s.NewArray();
     for (nList<nItem*>::Node* n = node->GetChildren().GetHead(); n; n = n->next)
         s.Append(ScriptReturnItem(s, n->value ? n->value->GetManagedItem() : 0));
@@ -250,10 +243,9 @@ SQInteger ItemGetChildList(HSQUIRRELVM v)
 SQInteger ItemSetTarget(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
     nItem* node;
     nVector point;
-    if (!ScriptGetItemNode(s, 1, &item, &node) || !s.GetVector(2, point)) return SQ_ERROR;
+    if (!s.Args(node, point)) return SQ_ERROR;
     node->SetTarget(&point);
     return s.Return();
 }
@@ -261,9 +253,8 @@ SQInteger ItemSetTarget(HSQUIRRELVM v)
 SQInteger ItemSetNoTarget(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
     nItem* node;
-    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!s.Args(node)) return SQ_ERROR;
     node->SetTarget(0);
     return s.Return();
 }
@@ -278,7 +269,7 @@ SQInteger ItemSetRotationOrder(HSQUIRRELVM v)
     nMItem* item;
     nItem* node;
     SQInteger order;
-    if (!ScriptGetItemNode(s, 1, &item, &node) || !s.GetInt64(2, order)) return SQ_ERROR;
+    if (!s.Args(ScriptItemAndNode(item, node), order)) return SQ_ERROR;
     if (order < RotationOrderZYX || order > RotationOrderXY) {
         *g_log << "[!] " << "Rotation order " << nString::Format("%lld", (long long)order).GetCStr()
                << " of item '" << item->GetName().GetCStr() << "' is not one of 0 to 6; order kept.\n";
@@ -291,10 +282,9 @@ SQInteger ItemSetRotationOrder(HSQUIRRELVM v)
 SQInteger ItemSetPivot(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
     nItem* node;
     nVector offset;
-    if (!ScriptGetItemNode(s, 1, &item, &node) || !s.GetVector(2, offset)) return SQ_ERROR;
+    if (!s.Args(node, offset)) return SQ_ERROR;
     node->SetPivot(nMatrix4::Translation(offset));
     return s.Return();
 }
@@ -305,9 +295,8 @@ SQInteger ItemSetPivot(HSQUIRRELVM v)
 SQInteger ItemGetRotationMatrix(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
     nItem* node;
-    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!s.Args(node)) return SQ_ERROR;
     return s.Return(nMatrix3::FromMatrix4(node->GetWorldMatrix()));
 }
 
@@ -315,9 +304,8 @@ SQInteger ItemGetRotationMatrix(HSQUIRRELVM v)
 SQInteger ItemSnapshotTransformation(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
     nItem* node;
-    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!s.Args(node)) return SQ_ERROR;
     nMatrix4 world = node->GetWorldMatrix();
     node->SetWorldMatrix(world, false, false);
     return s.Return();
@@ -326,10 +314,9 @@ SQInteger ItemSnapshotTransformation(HSQUIRRELVM v)
 SQInteger ItemSnapshotMatrix(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
     nItem* node;
     nMatrix4 m;
-    if (!ScriptGetItemNode(s, 1, &item, &node) || !s.GetMatrix4(2, m)) return SQ_ERROR;
+    if (!s.Args(node, m)) return SQ_ERROR;
     node->SetWorldMatrix(m, false, false);
     return s.Return();
 }
@@ -339,9 +326,8 @@ SQInteger ItemSnapshotMatrix(HSQUIRRELVM v)
 SQInteger ItemGetMinMax(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
     nItem* node;
-    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!s.Args(node)) return SQ_ERROR;
     nMinMax box(kOrigin, kOrigin);
     node->GetWorldMinMax(box);
     return ReturnMinMax(s, box);
@@ -350,9 +336,8 @@ SQInteger ItemGetMinMax(HSQUIRRELVM v)
 SQInteger ItemComputeMinMax(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    nMItem* item;
     nItem* node;
-    if (!ScriptGetItemNode(s, 1, &item, &node)) return SQ_ERROR;
+    if (!s.Args(node)) return SQ_ERROR;
     nMinMax box(kOrigin, kOrigin);
     node->GetWorldMinMax(box);
     return s.Return();
@@ -363,7 +348,7 @@ SQInteger ItemGetLocalMinMax(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    if (!s.Args(item)) return SQ_ERROR;
     nMinMax box(kOrigin, kOrigin);
     nObject* object = nMObject::FromItem(item);
     if (object && object->GetGeometry().IsValid()) box = object->GetGeometry()->bounds;
@@ -376,7 +361,7 @@ SQInteger ItemGetWorldMinMax(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMItem* item;
-    if (!ScriptGetItem(s, 1, &item)) return SQ_ERROR;
+    if (!s.Args(item)) return SQ_ERROR;
     nMinMax box(kOrigin, kOrigin);
     if (nObject* object = nMObject::FromItem(item)) {
         const nMatrix4& world = object->GetWorldMatrix();
@@ -399,28 +384,28 @@ const ScriptFunctionDecl g_ItemTransformScriptFunctions[] = {
     {"ItemCastToLight", ItemCastToLight, ".x"},
     {"ItemCastToInstance", ItemCastToInstance, ".x"},
     {"ItemCastToEmitter", ItemCastToEmitter, ".x"},
-    {"ItemGetType", ScriptItemGet<&nMItem::GetKind>, ".x"},
+    {"ItemGetType", ScriptGet<&nMItem::GetKind>, ".x"},
     {"ItemCompare", ItemCompare, ".xx"},
     {"ItemGetName", ItemGetName, ".x"},
-    {"ItemSetName", ScriptItemSet<&nMItem::SetName>, ".xs"},
+    {"ItemSetName", ScriptSet<&nMItem::SetName>, ".xs"},
     {"ItemGetScene", ItemGetScene, ".x"},
     {"ItemGetEngine", ItemGetEngine, ".x"},
     {"ItemGetGeometry", ItemGetGeometry, ".x"},
     {"ItemPrint", ItemPrint, ".x"},
     {"ItemActivate", ItemActivate<false>, ".xb"},
     {"ItemActivateHierarchy", ItemActivate<true>, ".xb"},
-    {"ItemIsActive", ScriptItemGet<&nMItem::IsActive>, ".x"},
+    {"ItemIsActive", ScriptGet<&nMItem::IsActive>, ".x"},
     {"ItemIsInvisible", NodeHasFlag<ItemFlagInvisible>, ".x"},
     {"ItemSetInvisible", SetNodeFlag<ItemFlagInvisible>, ".xb"},
     {"ItemHierarchySetInvisible", ItemHierarchySetInvisible, ".xb"},
-    {"ItemSetup", ScriptItemCall<&nMItem::Setup>, ".x"},
-    {"ItemReset", ScriptItemCall<&nMItem::Reset>, ".x"},
-    {"ItemRecordLocation", ScriptItemCall<&nMItem::RecordLocation>, ".x"},
-    {"ItemSetPriority", ScriptItemSet<&nMItem::SetPriority>, ".xn"},
-    {"ItemGetFlags", ScriptItemGet<&nMItem::GetFlags>, ".x"},
+    {"ItemSetup", ScriptCall<&nMItem::Setup>, ".x"},
+    {"ItemReset", ScriptCall<&nMItem::Reset>, ".x"},
+    {"ItemRecordLocation", ScriptCall<&nMItem::RecordLocation>, ".x"},
+    {"ItemSetPriority", ScriptSet<&nMItem::SetPriority>, ".xn"},
+    {"ItemGetFlags", ScriptGet<&nMItem::GetFlags>, ".x"},
     {"ItemSetFlags", ItemSetFlags, ".xib"},
-    {"ItemGetOpacity", ScriptNodeGet<&nItem::GetOpacity>, ".x"},
-    {"ItemGetAlpha", ScriptNodeGet<&nItem::GetOpacity>, ".x"},
+    {"ItemGetOpacity", ScriptGet<&nItem::GetOpacity>, ".x"},
+    {"ItemGetAlpha", ScriptGet<&nItem::GetOpacity>, ".x"},
     {"ItemSetOpacity", ItemSetOpacity, ".xn"},
     {"ItemSetAlpha", ItemSetOpacity, ".xn"},
     // Hierarchy and target.
@@ -431,35 +416,35 @@ const ScriptFunctionDecl g_ItemTransformScriptFunctions[] = {
     {"ItemSetLinkInheritsPositionOnly", SetNodeFlag<ItemFlagLinkOnlyPosition>, ".xb"},
     {"ItemSetTarget", ItemSetTarget, ".xx"},
     {"ItemSetNoTarget", ItemSetNoTarget, ".x"},
-    {"ItemGetTarget", ScriptNodeGet<&nItem::GetTarget>, ".x"},
+    {"ItemGetTarget", ScriptGet<&nItem::GetTarget>, ".x"},
     {"ItemHasTarget", NodeHasFlag<ItemFlagHasTarget>, ".x"},
     // Transform components.
-    {"ItemGetPosition", ScriptNodeGet<&nItem::GetPosition>, ".x"},
-    {"ItemSetPosition", ScriptNodeSet<&nItem::SetPosition>, ".xx"},
-    {"ItemGetScale", ScriptNodeGet<&nItem::GetScale>, ".x"},
-    {"ItemSetScale", ScriptNodeSet<&nItem::SetScale>, ".xx"},
-    {"ItemGetRotation", ScriptNodeGet<&nItem::GetRotation>, ".x"},
-    {"ItemSetRotation", ScriptNodeSet<&nItem::SetRotation>, ".xx"},
-    {"ItemSetRotationQuaternion", ScriptNodeSet<&nItem::SetRotation>, ".xx"},
-    {"ItemGetRotationOrder", ScriptNodeGet<&nItem::GetRotationOrder>, ".x"},
+    {"ItemGetPosition", ScriptGet<&nItem::GetPosition>, ".x"},
+    {"ItemSetPosition", ScriptSet<&nItem::SetPosition>, ".xx"},
+    {"ItemGetScale", ScriptGet<&nItem::GetScale>, ".x"},
+    {"ItemSetScale", ScriptSet<&nItem::SetScale>, ".xx"},
+    {"ItemGetRotation", ScriptGet<&nItem::GetRotation>, ".x"},
+    {"ItemSetRotation", ScriptSet<&nItem::SetRotation>, ".xx"},
+    {"ItemSetRotationQuaternion", ScriptSet<&nItem::SetRotation>, ".xx"},
+    {"ItemGetRotationOrder", ScriptGet<&nItem::GetRotationOrder>, ".x"},
     {"ItemSetRotationOrder", ItemSetRotationOrder, ".xi"},
     {"ItemGetPivot", NodeMatrixPosition<&nItem::GetPivot>, ".x"},
     {"ItemSetPivot", ItemSetPivot, ".xx"},
     {"ItemGetWorldPosition", NodeMatrixPosition<&nItem::GetWorldMatrix>, ".x"},
     {"ItemGetPreviousWorldPosition", NodeMatrixPosition<&nItem::GetPreviousWorldMatrix>, ".x"},
-    {"ItemSetOrientationMethod", ScriptItemCheckOnly, ".xi"},
+    {"ItemSetOrientationMethod", ScriptCheckOnly<nMItem>, ".xi"},
     // Matrices and bounds.
-    {"ItemGetMatrix", ScriptNodeGet<&nItem::GetWorldMatrix>, ".x"},
-    {"ItemGetInverseMatrix", ScriptNodeGet<&nItem::GetInverseWorldMatrix>, ".x"},
-    {"ItemGetLocalMatrix", ScriptNodeGet<&nItem::GetLocalMatrix>, ".x"},
-    {"ItemSetMatrix", ScriptNodeSet<&nItem::SetMatrix>, ".xx"},
+    {"ItemGetMatrix", ScriptGet<&nItem::GetWorldMatrix>, ".x"},
+    {"ItemGetInverseMatrix", ScriptGet<&nItem::GetInverseWorldMatrix>, ".x"},
+    {"ItemGetLocalMatrix", ScriptGet<&nItem::GetLocalMatrix>, ".x"},
+    {"ItemSetMatrix", ScriptSet<&nItem::SetMatrix>, ".xx"},
     {"ItemGetRotationMatrix", ItemGetRotationMatrix, ".x"},
-    {"ItemSetRotationMatrix", ScriptNodeSet<&nItem::SetRotationMatrix>, ".xx"},
+    {"ItemSetRotationMatrix", ScriptSet<&nItem::SetRotationMatrix>, ".xx"},
     {"ItemSnapshotTransformation", ItemSnapshotTransformation, ".x"},
     {"ItemSnapshotMatrix", ItemSnapshotMatrix, ".xx"},
-    {"ItemSetLogicTransformation", ScriptItemSet<&nMItem::SetLogicTransformation>, ".xx"},
-    {"ItemComputeMatrix", ScriptItemCheckOnly, ".x"},
-    {"ItemComputeLocalMatrix", ScriptItemCheckOnly, ".x"},
+    {"ItemSetLogicTransformation", ScriptSet<&nMItem::SetLogicTransformation>, ".xx"},
+    {"ItemComputeMatrix", ScriptCheckOnly<nMItem>, ".x"},
+    {"ItemComputeLocalMatrix", ScriptCheckOnly<nMItem>, ".x"},
     {"ItemGetMinMax", ItemGetMinMax, ".x"},
     {"ItemComputeMinMax", ItemComputeMinMax, ".x"},
     {"ItemGetLocalMinMax", ItemGetLocalMinMax, ".x"},

@@ -22,7 +22,7 @@ SQInteger Assert(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     bool condition;
     const char* text;
-    if (!s.GetBool(1, condition) || !s.GetString(2, text)) return SQ_ERROR;
+    if (!s.Args(condition, text)) return SQ_ERROR;
     if (condition)
         return s.Return();
     nSquirrelVM* vm = nSquirrelVM::FromHandle(v);
@@ -37,7 +37,7 @@ SQInteger Pow(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     float a, b;
-    if (!s.GetFloat(1, a) || !s.GetFloat(2, b)) return SQ_ERROR;
+    if (!s.Args(a, b)) return SQ_ERROR;
     return s.Return(std::pow(a, b));
 }
 
@@ -95,7 +95,7 @@ SQInteger ShellExecute(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     const char* command;
     const char* arguments;
-    if (!s.GetString(1, command) || !s.GetString(2, arguments)) return SQ_ERROR;
+    if (!s.Args(command, arguments)) return SQ_ERROR;
     nString line = nString::Format("%s %s", command, arguments);
     *g_log << "[H] Execute command '" << line.GetCStr() << "'\n\n";
     FILE* pipe = popen(line.GetCStr(), "r");
@@ -118,7 +118,7 @@ SQInteger FileRename(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     const char* from;
     const char* to;
-    if (!s.GetString(1, from) || !s.GetString(2, to)) return SQ_ERROR;
+    if (!s.Args(from, to)) return SQ_ERROR;
     if (renameat2(AT_FDCWD, from, AT_FDCWD, to, RENAME_NOREPLACE) == 0)
         return s.Return(true);
     if (errno != EINVAL && errno != ENOSYS)

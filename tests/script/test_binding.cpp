@@ -40,6 +40,22 @@ SQInteger Readers(HSQUIRRELVM v)
     return s.Return(out.c_str());
 }
 
+// (int, any, float, string, bool, Vector) -> "i f s b" read in one line; counts its calls
+// past the reads, so a failed read is seen to stop the function.
+int s_argsBodies = 0;
+SQInteger OneLineReads(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    SQInteger wide;
+    float f;
+    const char* text;
+    bool b;
+    if (!s.Args(wide, ScriptSkip, f, text, b)) return SQ_ERROR;
+    ++s_argsBodies;
+    std::string out = std::to_string(wide) + " " + std::to_string((int)f) + " " + text + " " + (b ? "T" : "F");
+    return s.Return(out.c_str());
+}
+
 // (n) -> [0, 1, ..., n-1] and {count = n, name = "list"}, built through the list helpers.
 SQInteger Lists(HSQUIRRELVM v)
 {
@@ -176,6 +192,28 @@ TEST_F(BindingTest, FrameReaders)
     // Packed values keep their 32 bits when narrowed; the wide reader keeps everything.
     EXPECT_EQ(Eval("Readers(0xFFFFFFFF, 0, \"\", false)"), "-1 4294967295 0  F");
     EXPECT_EQ(Eval("Readers(1, 0, \"\", false) == 0xFF0000FF"), "true");
+}
+
+TEST_F(BindingTest, OneLineArgumentReads)
+{
+    sq_pushroottable(v);
+    sq_pushstring(v, "Reads", -1);
+    sq_newclosure(v, OneLineReads, 0);
+    sq_setparamscheck(v, 6, 0);   // no mask: the reads themselves judge the arguments
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+    s_argsBodies = 0;
+    struct Case { const char* call; const char* result; };
+    const Case cases[] = {
+        {"Reads(0xFFFFFFFF, [], 2.9, \"t\", true)", "4294967295 2 t T"},   // the skipped argument is not read
+        {"Reads(7, null, 1, \"\", false)", "7 1  F"},                    // an integer reads as a float
+        {"Reads(\"7\", [], 2.9, \"t\", true)", "error: Invalid argument type"},
+        {"Reads(7, [], 2.9, 3, true)", "error: Invalid argument type"},
+        {"Reads(7, [], \"x\", 3, [])", "error: Invalid argument type"},   // raised once, for the first bad one
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Eval(c.call), c.result) << c.call;
+    EXPECT_EQ(s_argsBodies, 2);
 }
 
 TEST_F(BindingTest, ListResults)

@@ -1,0 +1,16 @@
+#ifndef N_SCRIPTOBJECTKINDS_H
+#define N_SCRIPTOBJECTKINDS_H
+
+#include "script/nCObject.h"
+#include "script/nScriptBinding.h"
+
+// The object kind each engine class is read as by ScriptStackHandler::Args and the accessor
+// templates (nItemScriptAccessors.h): one line per class a family of functions works on.
+
+class nMItem;
+class nMotion;
+
+template<> struct ScriptObjectKind<nMItem>  { static const int32_t value = objectTypeItem; };
+template<> struct ScriptObjectKind<nMotion> { static const int32_t value = objectTypeMotion; };
+
+#endif
