@@ -111,6 +111,10 @@ protected:
 
     void PrintBanner();
 
+    struct CommandLineOption;
+    static const CommandLineOption* CommandLineOptions(); // the parser's and the usage text's table; ends with a row without text
+    int AddDefine(char kind, const char* name, const char* value); // -Ds, -Di, -Df ('s', 'i', 'f'): 2, or -1 after logging
+
     nIOArchiveFS      m_archive;          // the data source when it is an archive
     nMetaFile         m_config;           // "engine.cfg"
     nList<nVariant*>  m_defines;          // -Ds, -Di, -Df; owned

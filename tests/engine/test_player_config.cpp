@@ -132,6 +132,61 @@ TEST_F(PlayerBootstrap, NoArgumentsReadTheBootstrapOrPrintTheUsage)
     EXPECT_EQ(log.Text().find("Usage:"), std::string::npos);
 }
 
+// The usage text, as players have always printed it (the option table drives it).
+TEST_F(PlayerBootstrap, UsageTextIsPrintedWhole)
+{
+    const char* const expected =
+        "Usage: qzframework input(.nms|.ngp) <-P> <-f|-A> <-S>\n\n"
+        "Basic usage:\n\n"
+        "-P                 : Execute a project (default: execute scene).\n"
+        "-C <config path>   : Configuration file path.\n"
+        "\n"
+        "Data source (default: -f ./):\n\n"
+        "-f <base path>     : Input data from the file system.\n"
+        "-A <archive path>  : Input data from an archive.\n"
+        "\n"
+        "Resource path:\n\n"
+        "-S <search path>   : Additional search path.\n"
+        "\n"
+        "Data output (default: -r gl2 -m al):\n\n"
+        "-r <ID>            : Output 3d renderer ('norvex dummy -r list' for valid IDs).\n"
+        "-m <ID>            : Output audio mixer ('norvex dummy -m list' for valid IDs).\n"
+        "\n"
+        "Debug interface:\n\n"
+        "-d <port>          : Listen for incoming debugger connection on this port.\n"
+        "-dp <password>     : Password-protect the debugger interface.\n"
+        "Script interface:\n\n"
+        "-I <include>       : Include a script.\n"
+        "-Ds <var> <string> : Define and initialize a variable.\n"
+        "-Di <var> <int>    : Define and initialize a variable.\n"
+        "-Df <var> <float>  : Define and initialize a variable.\n"
+        "\n"
+        "Program flags:\n\n"
+        "-ignore_esc        : Do not exit on escape pressed.\n"
+        "-ignore_missing    : Do not exit on missing resource.\n"
+        "-ignore_bootstrap  : Ignore the bootstrap file.\n"
+        "\n"
+        "-safe_mode         : Enable renderer/mixer safe-mode.\n"
+        "-fallback_disk_fs  : Fall back to the disk file system.\n"
+        "\n"
+        "-enable_profiler   : Enable on-screen profiler.\n"
+        "\n"
+        "-log_level <mask>  : Set the engine log level mask (eg. -log_level !S*).\n"
+        "                     n: None\n"
+        "                     s: Standard\n"
+        "                     H: Header\n"
+        "                     *: Warning\n"
+        "                     !: Error\n"
+        "                     S: Script\n"
+        "                     a: All (default)\n"
+        "-time_live <sec>   : Set a run time in seconds.\n"
+        "\n";
+    nPlayerApp app;
+    log.Clear();
+    app.PrintUsage();
+    EXPECT_EQ(log.Text(), expected);
+}
+
 class PlayerConfigFile : public ::testing::Test
 {
 protected:
