@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "core/nMLReader.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
 #include "hub/nOrvex.h"
@@ -141,16 +142,14 @@ nMetaTag* nRenderer::SaveSettings()
 {
     nMetaTag* root = new (std::nothrow) nMetaTag(GetName());
     if (!root) return 0;
-    nMetaTag* version = new (std::nothrow) nMetaTag("Version", GetVersion());
-    if (version && !root->AddChild(version)) delete version;
+    AppendTag(root, new (std::nothrow) nMetaTag("Version", GetVersion()));
     nMetaTag* registry = new (std::nothrow) nMetaTag("Registry");
     if (registry) {
         nLinkedListIterator it;
         while (nLinkedListEntry* e = m_registry.Iterate(it)) {
-            nMetaTag* copy = static_cast<nMetaTag*>(e)->Clone(true);
-            if (copy && !registry->AddChild(copy)) delete copy;
+            AppendTag(registry, static_cast<nMetaTag*>(e)->Clone(true));
         }
-        if (!root->AddChild(registry)) delete registry;
+        AppendTag(root, registry);
     }
     return root;
 }
@@ -160,11 +159,11 @@ bool nRenderer::LoadSettings(nMetaFile* document)
     if (!document) return false;
     nMetaTagIterator it;
     nMetaTag* root = document->NextRoot(it);
-    if (!root || !(root->GetName() == GetName())) return false;
+    if (!root || !IsTagNamed(root, GetName())) return false;
     m_registry.Clear(true);
     nMetaTagIterator child;
     while (nMetaTag* tag = root->NextChild(child)) {
-        if (!(tag->GetName() == "Registry")) continue;
+        if (!IsTagNamed(tag, "Registry")) continue;
         nMetaTagIterator entry;
         while (nMetaTag* key = tag->NextChild(entry)) {
             nMetaTag* copy = key->Clone(true);
