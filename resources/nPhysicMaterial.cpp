@@ -14,19 +14,23 @@ nPhysicMaterial::nPhysicMaterial()
 
 namespace {
 
+// The float fields, read by name and written in this order: always, or when they differ from
+// the value written as missing.
 struct PhysicField
 {
     const char*            name;
     float nPhysicMaterial::* field;
+    bool                   always;
+    float                  unwritten;
 };
 
 const PhysicField kFields[] = {
-    {"Mass", &nPhysicMaterial::mass},
-    {"StaticFriction", &nPhysicMaterial::staticFriction},
-    {"DynamicFriction", &nPhysicMaterial::dynamicFriction},
-    {"Restitution", &nPhysicMaterial::restitution},
-    {"Damping", &nPhysicMaterial::damping},
-    {"Stiffness", &nPhysicMaterial::stiffness},
+    {"Mass", &nPhysicMaterial::mass, false, 1.0f},
+    {"StaticFriction", &nPhysicMaterial::staticFriction, true, 0.0f},
+    {"DynamicFriction", &nPhysicMaterial::dynamicFriction, true, 0.0f},
+    {"Restitution", &nPhysicMaterial::restitution, true, 0.0f},
+    {"Damping", &nPhysicMaterial::damping, false, 0.99f},
+    {"Stiffness", &nPhysicMaterial::stiffness, false, 1.0f},
 };
 
 void AddFloat(nMetaTag* root, const char* name, float value)
@@ -63,12 +67,8 @@ nMetaTag* nPhysicMaterial::Serialize(nMetaFile* document) const
         *g_log << "[!] " << "Could not serialize physic material. Failed to create root tag.\n";
         return 0;
     }
-    if (mass != 1.0f) AddFloat(root, "Mass", mass);
-    AddFloat(root, "StaticFriction", staticFriction);
-    AddFloat(root, "DynamicFriction", dynamicFriction);
-    AddFloat(root, "Restitution", restitution);
-    if (damping != 0.99f) AddFloat(root, "Damping", damping);
-    if (stiffness != 1.0f) AddFloat(root, "Stiffness", stiffness);
+    for (const PhysicField& f : kFields)
+        if (f.always || this->*f.field != f.unwritten) AddFloat(root, f.name, this->*f.field);
     if (torsion != 1.0f) AddFloat(root, "Torsion", torsion);
     return root;
 }

@@ -226,6 +226,18 @@ TEST_F(MaterialNML, DefaultsWriteOnlyWhatTheReaderNeeds)
                        "Restitution=f0.100000001},RenderMask,TextureStage{Index=i4,Texture=s\"d.tga\",UV=i0}}");
 }
 
+TEST_F(MaterialNML, PhysicFieldsAwayFromTheirDefaultsAreWrittenInReadingOrder)
+{
+    nMaterial m(nullptr);
+    m.SetName("rubber");
+    m.mass = 2.0f;
+    m.damping = 0.5f;
+    m.stiffness = 3.0f;
+    m.torsion = 0.0f;
+    EXPECT_EQ(Dump(m), "Material{Id=s\"rubber\",PhysicMaterial{Mass=f2,StaticFriction=f0.75,DynamicFriction=f0.5,"
+                       "Restitution=f0.100000001,Damping=f0.5,Stiffness=f3,Torsion=f0}}");
+}
+
 TEST_F(MaterialNML, TranslucentWhiteDiffuseKeepsItsAlpha)
 {
     for (float alpha : {0.5f, 0.0f}) {
