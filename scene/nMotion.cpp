@@ -58,21 +58,17 @@ int32_t nMotionChannel::GetSerializedSize() const
 bool nMotionChannel::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
     if (!nMLCheckRoot(tag, "Channel", "motion channel")) return false;
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) {
-        const nString& name = child->GetName();
-        if (name == "Curve") {
-            nCurve::Deserialize(document, child);
-        } else if (name == "Id") {
-            const char* text = 0;
-            child->GetValue().GetString(&text);
-            int32_t id = FindMotionChannelId(text);
-            if (id == ChannelNone) *g_log << "[*] " << "Unknown channel id '" << text << "'.\n";
-            else m_id = id;
-        } else {
-            nMLWarnUnknownTag(child, "Channel");
-        }
-    }
+    typedef nMotionChannel C;
+    static const nMLTagRule<C> kTags[] = {
+        {"Curve", [](C& c, nMetaFile* d, nMetaTag* t) { c.nCurve::Deserialize(d, t); }},
+        {"Id", [](C& c, nMetaFile*, nMetaTag* t) {
+             const char* text = ReadTagString(t);
+             int32_t id = FindMotionChannelId(text);
+             if (id == ChannelNone) *g_log << "[*] " << "Unknown channel id '" << text << "'.\n";
+             else c.m_id = id;
+         }},
+    };
+    nMLReadChildren(*this, document, tag, kTags, "Channel");
     return true;
 }
 
