@@ -130,27 +130,20 @@ bool nAnimationPlayer::IsDone() const
 bool nAnimationPlayer::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
     if (!nMLCheckRoot(tag, "MotionPlayer", "motion player")) return false;
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) {
-        const nString& name = child->GetName();
-        if (name == "Motions") {
-            nMetaTagIterator motions;
-            while (nMetaTag* entry = child->NextChild(motions)) {
-                if (!(entry->GetName() == "Motion")) {
-                    nMLWarnUnknownTag(entry, "Motions");
-                    continue;
-                }
-                nMotion* motion = new (std::nothrow) nMotion("NewMotion");
-                if (!motion) continue;
-                motion->Deserialize(document, entry);
-                if (!m_motions.InsertAfter(motion, 0)) delete motion;
-            }
-        } else if (name == "Flag") {
-            // accepted and ignored
-        } else {
-            nMLWarnUnknownTag(child, "MotionPlayer");
-        }
-    }
+    typedef nAnimationPlayer P;
+    static const nMLTagRule<P> kMotionsTags[] = {
+        {"Motion", [](P& p, nMetaFile* d, nMetaTag* t) {
+             nMotion* motion = new (std::nothrow) nMotion("NewMotion");
+             if (!motion) return;
+             motion->Deserialize(d, t);
+             if (!p.m_motions.InsertAfter(motion, 0)) delete motion;
+         }},
+    };
+    static const nMLTagRule<P> kTags[] = {
+        {"Motions", [](P& p, nMetaFile* d, nMetaTag* t) { nMLReadChildren(p, d, t, kMotionsTags, "Motions"); }},
+        {"Flag", 0},   // accepted and ignored
+    };
+    nMLReadChildren(*this, document, tag, kTags, "MotionPlayer");
     return true;
 }
 
