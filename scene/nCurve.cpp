@@ -56,11 +56,6 @@ int32_t KeyTypeOfKnotKind(int32_t kind)
     }
 }
 
-nMetaTag* FindChild(nMetaTag* tag, const char* name)
-{
-    return static_cast<nMetaTag*>(tag->GetChildren().FindById(name, false));
-}
-
 // Splits a knot text at ':' into at most max fields; returns how many fields were present.
 int SplitFields(const char* text, const char** begin, const char** end, int max)
 {
@@ -339,8 +334,8 @@ bool nCurve::Deserialize(nMetaFile* document, nMetaTag* tag)
 // Data block holds are read.
 bool nCurve::ReadBinaryKnots(nMetaTag* tag)
 {
-    nMetaTag* countTag = FindChild(tag, "Count");
-    nMetaTag* dataTag = FindChild(tag, "Data");
+    nMetaTag* countTag = FirstChildNamed(tag, "Count");
+    nMetaTag* dataTag = FirstChildNamed(tag, "Data");
     int32_t count = 0;
     if (!countTag || !dataTag || !countTag->GetValue().GetInt(&count) || dataTag->GetType() != TagType_Binary)
         return false;

@@ -17,11 +17,6 @@ namespace {
 const uint32_t kInitialCapacity = 4;   // most tracks have a few keys; longer ones grow by doubling
 const int32_t  kRecordSize = 20;
 
-nMetaTag* FindChild(nMetaTag* tag, const char* name)
-{
-    return static_cast<nMetaTag*>(tag->GetChildren().FindById(name, false));
-}
-
 // "time:x,y,z,w" into five floats; false when a part is missing.
 bool ParseKeyText(const char* text, float out[5])
 {
@@ -135,8 +130,8 @@ bool nQuaternionTrack::Deserialize(nMetaFile* document, nMetaTag* tag)
     while (nMetaTag* child = tag->NextChild(it)) {
         const nString& name = child->GetName();
         if (name == "BinaryKeys") {
-            nMetaTag* countTag = FindChild(child, "Count");
-            nMetaTag* dataTag = FindChild(child, "Data");
+            nMetaTag* countTag = FirstChildNamed(child, "Count");
+            nMetaTag* dataTag = FirstChildNamed(child, "Data");
             int32_t count = 0;
             if (!countTag || !dataTag || !countTag->GetValue().GetInt(&count) || dataTag->GetType() != TagType_Binary)
                 continue;
