@@ -185,9 +185,3 @@ void nMaterial::Setup()
     if (renderer)
         renderer->UpdateMaterial(this);
 }
-
-nRenderMap* nMaterial::BuildDefaultRenderMap()
-{
-    // No graph builder is linked in: the renderer falls back to the material's parameters.
-    return 0;
-}

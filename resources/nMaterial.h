@@ -181,5 +181,8 @@ private:
 // the reader makes its own texture of that name from the file, uncached.
 typedef nTexture* (*nMaterialTextureLoader)(nOrvex* engine, const char* name);
 void SetMaterialTextureLoader(nMaterialTextureLoader loader);  // NULL: the reader's own
+// The texture of that name through the loader set above (or the reader's own): what stages and
+// the Texture blocks of a ShaderMap read. NULL only when none can be made.
+nTexture* LoadMaterialTexture(nOrvex* engine, const char* name);
 
 #endif

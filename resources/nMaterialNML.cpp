@@ -148,6 +148,11 @@ void SetMaterialTextureLoader(nMaterialTextureLoader loader)
     g_textureLoader = loader;
 }
 
+nTexture* LoadMaterialTexture(nOrvex* engine, const char* name)
+{
+    return g_textureLoader ? g_textureLoader(engine, name ? name : "") : LoadOwnTexture(engine, name ? name : "");
+}
+
 bool nMaterial::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
     if (!nMLCheckRoot(tag, "Material", "material")) return false;
@@ -182,6 +187,11 @@ bool nMaterial::Deserialize(nMetaFile* document, nMetaTag* tag)
     glossiness = glossiness >= 0.01f ? (glossiness <= 16.0f ? glossiness : 16.0f) : 0.01f;
 
     Update();
+    if (m_renderMap && m_renderMap->IsEmpty()) {
+        *g_log << "[*] " << "Shader map of material '" << m_name.GetCStr()
+               << "' gives no surface channel, the default map is used.\n";
+        SetRenderMap(0);
+    }
     if (!m_renderMap)
         SetRenderMap(BuildDefaultRenderMap());
     AddEmbeddedOpacity();
@@ -242,8 +252,7 @@ void nMaterial::ReadTextureStage(nMetaFile* document, nMetaTag* tag)
                 continue;
             }
             const char* path = child->GetValue().GetText().GetCStr();
-            nTexture* texture = g_textureLoader ? g_textureLoader(m_engine, path ? path : "")
-                                                : LoadOwnTexture(m_engine, path ? path : "");
+            nTexture* texture = LoadMaterialTexture(m_engine, path);
             stage.texture = texture;
             if (texture && stage.channel == MaterialChannelNormal)
                 texture->SetFlag(TextureNormalMap, true);
