@@ -194,7 +194,8 @@ TEST_F(MaterialNML, RoundTripKeepsEveryFieldOfEveryChannelAndStage)
             s.op = i % 3;
         }
         nMetaFile shaderDocument;
-        const std::string shaderText = "<NML=1.0>\n<ShaderMap=<Pos=<X=1.5><Y=-2.0>><Diffuse=<Block=<Type=3>>>>";
+        const std::string shaderText = "<NML=1.0>\n<ShaderMap=<Pos=<X=1.5><Y=-2.0>><Map=<Entry=<Type=\"Geometry UV\">"
+                                       "<Param=<Channel=1>>>><Diffuse=<Block=<Index=0>>>>";
         ASSERT_TRUE(shaderDocument.Parse(shaderText.data(), int32_t(shaderText.size())));
         nMetaTagIterator it;
         nRenderMap* map = new nRenderMap();
@@ -207,7 +208,9 @@ TEST_F(MaterialNML, RoundTripKeepsEveryFieldOfEveryChannelAndStage)
         EXPECT_EQ(log.Lines(), Lines{});
         ExpectSameMaterial(m, back);
         EXPECT_EQ(Dump(back), Dump(m));
-        EXPECT_NE(Dump(m).find("ShaderMap{Pos{X=f1.5,Y=f-2},Diffuse{Block{Type=i3}}}"), std::string::npos);
+        EXPECT_NE(Dump(m).find("ShaderMap{Pos{X=f1.5,Y=f-2},Map{Entry{Type=s\"Geometry UV\",Pos{X=f0,Y=f0},"
+                               "Param{Channel=i1}}},Diffuse{Block{Index=i0}}}"),
+                  std::string::npos);
         for (int i = 0; i < nMaterial::kStageCount; ++i)
             EXPECT_EQ(back.GetStageAt(i).texture->TestFlag(TextureNormalMap), groups[g][i] == MaterialChannelNormal);
     }
@@ -396,10 +399,11 @@ TEST_F(MaterialNML, ReadingResetsFirstAndTheLastRenderMaskWins)
 TEST_F(MaterialNML, LaterShaderMapReplacesTheEarlierOne)
 {
     nMaterial m(nullptr);
-    ASSERT_TRUE(Read("<Material=<Id=\"m\"><ShaderMap=<Pos=1>><ShaderMap=<Pos=2>>>", m));
+    ASSERT_TRUE(Read("<Material=<Id=\"m\"><ShaderMap=<Map=<Entry=<Type=\"Color\">>><Diffuse=<Block=<Index=0>>>>"
+                     "<ShaderMap=<Map=<Entry=<Type=\"Clock\">>><Diffuse=<Block=<Index=0>>>>>", m));
     ASSERT_NE(m.GetRenderMap(), nullptr);
-    EXPECT_NE(Dump(m).find("ShaderMap{Pos=i2}"), std::string::npos);
-    EXPECT_EQ(Dump(m).find("Pos=i1"), std::string::npos);
+    EXPECT_NE(Dump(m).find("Type=s\"Clock\""), std::string::npos);
+    EXPECT_EQ(Dump(m).find("Type=s\"Color\""), std::string::npos);
 }
 
 TEST_F(MaterialNML, WritingAStageWithoutAChannelOrUVSourceWarns)
