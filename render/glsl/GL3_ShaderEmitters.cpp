@@ -132,12 +132,11 @@ bool EmitMat3Uniform(Gen& g, Rec& r)    { return EmitDeclared(g, r, "uniform mat
 bool EmitMat4Uniform(Gen& g, Rec& r)    { return EmitDeclared(g, r, "uniform mat4 %s;\n", ShaderValueMat4); }
 bool EmitClock(Gen& g, Rec& r)          { return EmitDeclared(g, r, "uniform float %s;\n", ShaderValueFloat); }
 
-// Values read from built-in inputs are statements of main(): a global initialiser must be a
-// constant expression, and the compiler refuses gl_FrontMaterial and gl_FragCoord there.
+// A variable of the fragment program's declarations initialised from built-in inputs.
 bool EmitComputed(Gen& g, Rec& r, const char* format, uint32_t type)
 {
     g.NewVariableName(&r, GetShaderEmitter(r.block->GetKind())->base);
-    GL3_Append(g.fragmentBody, format, Name(&r));
+    GL3_Append(g.fragmentDeclarations, format, Name(&r));
     r.type = type;
     return true;
 }

@@ -111,15 +111,15 @@ uniform vec3 user_clip_n;
 uniform sampler2D _n_sampler2D0001;
 varying vec2 _n_uv0002;
 uniform sampler2D _n_sampler2D0005;
+vec4 _n_mat_param0007 = gl_FrontMaterial.specular;
+float _n_mat_param0008 = gl_FrontMaterial.shininess / 256.0;
+vec4 _n_mat_param0009 = gl_FrontMaterial.emission;
 
 void main()
 {
 if ((dot(user_clip_n, user_clip_n) > 0.1) && ((dot(frag_world_pos, user_clip_n) + user_clip_d) > 0.0)) discard;vec4 _n_color0003 = texture2D(_n_sampler2D0001, _n_uv0002);
 float _n_swizzle0004 = _n_color0003.w;
 vec4 _n_color0006 = texture2D(_n_sampler2D0005, _n_uv0002);
-vec4 _n_mat_param0007 = gl_FrontMaterial.specular;
-float _n_mat_param0008 = gl_FrontMaterial.shininess / 256.0;
-vec4 _n_mat_param0009 = gl_FrontMaterial.emission;
 				gl_FragData[0] = vec4(_n_color0006.xyz, _n_swizzle0004);
 				gl_FragData[1] = vec4(_n_mat_param0007.xyz, _n_mat_param0008);
 				gl_FragData[2] = vec4(_n_mat_param0009.xyz, 0.0);

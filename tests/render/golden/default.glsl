@@ -18,13 +18,13 @@ uniform vec3 user_clip_n;
 uniform float _n_mat_param0001;
 uniform float alpha_threshold;
 uniform sampler2D dither_map;
+vec4 _n_mat_param0002 = gl_FrontMaterial.diffuse;
 
 void main()
 {
 if ((dot(user_clip_n, user_clip_n) > 0.1) && ((dot(frag_world_pos, user_clip_n) + user_clip_d) > 0.0)) discard;vec2	screen_space = vec2(gl_FragCoord.x, gl_FragCoord.y) / vec2(8.0, 8.0);
 if ((_n_mat_param0001 + 0.01) < texture2D(dither_map, screen_space).x) discard;
 if (_n_mat_param0001 < clamp(alpha_threshold, 0.01, 1.0)) discard;
-vec4 _n_mat_param0002 = gl_FrontMaterial.diffuse;
 gl_FragColor = vec4(_n_mat_param0002.xyz, _n_mat_param0001);}
 == pass 2
 == signature VtxSink_Vertex_OpacitySink_MatParm5_NormalSink_Nrm_
@@ -108,16 +108,16 @@ uniform vec3 user_clip_n;
 uniform float _n_mat_param0001;
 uniform float alpha_threshold;
 uniform sampler2D dither_map;
+vec4 _n_mat_param0002 = gl_FrontMaterial.diffuse;
+vec4 _n_mat_param0003 = gl_FrontMaterial.specular;
+float _n_mat_param0004 = gl_FrontMaterial.shininess / 256.0;
+vec4 _n_mat_param0005 = gl_FrontMaterial.emission;
 
 void main()
 {
 if ((dot(user_clip_n, user_clip_n) > 0.1) && ((dot(frag_world_pos, user_clip_n) + user_clip_d) > 0.0)) discard;vec2	screen_space = vec2(gl_FragCoord.x, gl_FragCoord.y) / vec2(8.0, 8.0);
 if ((_n_mat_param0001 + 0.01) < texture2D(dither_map, screen_space).x) discard;
 if (_n_mat_param0001 < clamp(alpha_threshold, 0.01, 1.0)) discard;
-vec4 _n_mat_param0002 = gl_FrontMaterial.diffuse;
-vec4 _n_mat_param0003 = gl_FrontMaterial.specular;
-float _n_mat_param0004 = gl_FrontMaterial.shininess / 256.0;
-vec4 _n_mat_param0005 = gl_FrontMaterial.emission;
 				gl_FragData[0] = vec4(_n_mat_param0002.xyz, 1.0);
 				gl_FragData[1] = vec4(_n_mat_param0003.xyz, _n_mat_param0004);
 				gl_FragData[2] = vec4(_n_mat_param0005.xyz, 0.0);

@@ -147,6 +147,9 @@ uniform float alpha_threshold;
 uniform sampler2D dither_map;
 uniform sampler2D _n_sampler2D0003;
 varying vec2 _n_uv0004;
+vec4 _n_mat_param0006 = gl_FrontMaterial.specular;
+float _n_mat_param0007 = gl_FrontMaterial.shininess / 256.0;
+vec4 _n_mat_param0008 = gl_FrontMaterial.emission;
 
 void main()
 {
@@ -154,9 +157,6 @@ if ((dot(user_clip_n, user_clip_n) > 0.1) && ((dot(frag_world_pos, user_clip_n) 
 if ((_n_mat_param0002 + 0.01) < texture2D(dither_map, screen_space).x) discard;
 if (_n_mat_param0002 < clamp(alpha_threshold, 0.01, 1.0)) discard;
 vec4 _n_color0005 = texture2D(_n_sampler2D0003, _n_uv0004);
-vec4 _n_mat_param0006 = gl_FrontMaterial.specular;
-float _n_mat_param0007 = gl_FrontMaterial.shininess / 256.0;
-vec4 _n_mat_param0008 = gl_FrontMaterial.emission;
 				gl_FragData[0] = vec4(_n_color0005.xyz, 1.0);
 				gl_FragData[1] = vec4(_n_mat_param0006.xyz, _n_mat_param0007);
 				gl_FragData[2] = vec4(_n_mat_param0008.xyz, 0.0);

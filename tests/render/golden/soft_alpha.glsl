@@ -174,6 +174,9 @@ float	Contrast(float vinput, float power)
 uniform float alpha_threshold;
 uniform sampler2D dither_map;
 uniform sampler2D _n_sampler2D0005;
+vec4 _n_mat_param0007 = gl_FrontMaterial.specular;
+float _n_mat_param0008 = gl_FrontMaterial.shininess / 256.0;
+vec4 _n_mat_param0009 = gl_FrontMaterial.emission;
 
 void main()
 {
@@ -185,9 +188,6 @@ vec2	screen_space = vec2(gl_FragCoord.x, gl_FragCoord.y) / vec2(8.0, 8.0);
 if ((_n_swizzle0004 + 0.01) < texture2D(dither_map, screen_space).x) discard;
 if (_n_swizzle0004 < clamp(alpha_threshold, 0.01, 1.0)) discard;
 vec4 _n_color0006 = texture2D(_n_sampler2D0005, _n_uv0002);
-vec4 _n_mat_param0007 = gl_FrontMaterial.specular;
-float _n_mat_param0008 = gl_FrontMaterial.shininess / 256.0;
-vec4 _n_mat_param0009 = gl_FrontMaterial.emission;
 				gl_FragData[0] = vec4(_n_color0006.xyz, 1.0);
 				gl_FragData[1] = vec4(_n_mat_param0007.xyz, _n_mat_param0008);
 				gl_FragData[2] = vec4(_n_mat_param0009.xyz, 0.0);

@@ -136,6 +136,9 @@ uniform float alpha_threshold;
 uniform sampler2D dither_map;
 uniform sampler2D _n_sampler2D0005;
 varying vec2 _n_uv0006;
+vec4 _n_mat_param0010 = gl_FrontMaterial.specular;
+float _n_mat_param0011 = gl_FrontMaterial.shininess / 256.0;
+vec4 _n_mat_param0012 = gl_FrontMaterial.emission;
 
 void main()
 {
@@ -147,9 +150,6 @@ if (_n_mul0004 < clamp(alpha_threshold, 0.01, 1.0)) discard;
 vec4 _n_color0007 = texture2D(_n_sampler2D0005, _n_uv0006);
 vec4 _n_built0008 = vec4(_n_vertex_color0002.x, _n_vertex_color0002.y, _n_vertex_color0002.z, 1.0);
 vec4 _n_mul0009 = _n_color0007 * _n_built0008;
-vec4 _n_mat_param0010 = gl_FrontMaterial.specular;
-float _n_mat_param0011 = gl_FrontMaterial.shininess / 256.0;
-vec4 _n_mat_param0012 = gl_FrontMaterial.emission;
 				gl_FragData[0] = vec4(_n_mul0009.xyz, 1.0);
 				gl_FragData[1] = vec4(_n_mat_param0010.xyz, _n_mat_param0011);
 				gl_FragData[2] = vec4(_n_mat_param0012.xyz, 0.0);
