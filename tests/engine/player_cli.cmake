@@ -75,6 +75,14 @@ qz_player_case(project_script_error_before_time_live CODE 3
 # A scene: the same exits, and a missing resource ends the run with 3 unless ignored.
 qz_player_case(scene_time_live CODE 0 ERROR NONE GAME scene LINE "[S] Level set up"
                ARGS level.nms ${NULL_DEVICES} -time_live 1)
+# Materials with their own shader maps load; faults of a map are one line each and the run goes on.
+qz_player_case(scene_shader_maps CODE 0 ERROR "[!] Invalid block type 'Teapot'." GAME shadermap
+               LINE "[*] Shader map block 0 ('Add') refuses input 0: the link would close a cycle."
+                    "[*] Block index 7 is past the end of the shader map." "[S] Level set up"
+               REJECT "Shader map of material 'pulse'"
+               ARGS level.nms ${NULL_DEVICES} -time_live 1)
+qz_player_case(scene_shader_maps_gl CODE 0 ERROR "[!] Invalid block type 'Teapot'." GAME shadermap DISPLAY
+               LINE "[S] Level set up" ARGS level.nms -r gl2 -m none -time_live 1)
 qz_player_case(scene_script_error CODE 3 ERROR "[!] Killing VM with reason 'the index 'boom' does not exist'."
                GAME scene_crash ARGS level.nms ${NULL_DEVICES} -time_live 30)
 qz_player_case(scene_missing_resource CODE 3 ERROR "[!] Failed to load geometry 'models/gone.nmo'."
