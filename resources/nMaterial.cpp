@@ -48,7 +48,7 @@ void nMaterialStage::Reset()
 }
 
 nMaterial::nMaterial(nOrvex* engine)
-    : m_engine(engine), m_alpha(0), m_renderMap(0), m_renderData(0)
+    : m_engine(engine), m_alpha(0), m_renderMap(0), m_renderMapDefault(false), m_renderData(0)
 {
     Reset();
 }
@@ -84,6 +84,7 @@ void nMaterial::Reset()
 
 void nMaterial::SetRenderMap(nRenderMap* map)
 {
+    m_renderMapDefault = false;
     if (map == m_renderMap)
         return;
     delete m_renderMap;

@@ -156,6 +156,9 @@ public:
 
     nRenderMap*      GetRenderMap() const                   { return m_renderMap; }
     void             SetRenderMap(nRenderMap* map);         // owned; deletes the previous one
+    // True while the render map is the default one the reader built: it says nothing the colours
+    // and stages do not, so the writer leaves it out and a later change of the stages shows.
+    bool             IsRenderMapDefault() const             { return m_renderMapDefault; }
     nMaterialStage&  GetStageAt(int index)                  { return m_stages[index]; }    // 0 to 5
     const nMaterialStage& GetStageAt(int index) const       { return m_stages[index]; }
     nRenderData*     GetRenderData() const                  { return m_renderData; }
@@ -171,6 +174,7 @@ private:
     uint8_t          m_alpha;
     nString          m_shaderName;
     nRenderMap*      m_renderMap;
+    bool             m_renderMapDefault;
     nMaterialStage*  m_channels[MaterialChannelCount]; // first stage on each channel, or NULL
     nMaterialStage   m_stages[kStageCount];
     nRenderData*     m_renderData;

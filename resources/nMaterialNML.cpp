@@ -192,8 +192,10 @@ bool nMaterial::Deserialize(nMetaFile* document, nMetaTag* tag)
                << "' gives no surface channel, the default map is used.\n";
         SetRenderMap(0);
     }
-    if (!m_renderMap)
+    if (!m_renderMap) {
         SetRenderMap(BuildDefaultRenderMap());
+        m_renderMapDefault = true;
+    }
     AddEmbeddedOpacity();
     return true;
 }
@@ -330,7 +332,7 @@ nMetaTag* nMaterial::Serialize(nMetaFile* document) const
     }
     if (!m_shaderName.IsEmpty())
         AppendTag(root, new (std::nothrow) nMetaTag("Shader", m_shaderName.GetCStr()));
-    if (m_renderMap)
+    if (m_renderMap && !m_renderMapDefault)
         AppendTag(root, m_renderMap->Serialize(document));
 
     for (int32_t i = 0; i < kStageCount; ++i) {

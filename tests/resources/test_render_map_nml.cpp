@@ -358,3 +358,26 @@ TEST_F(ShaderMapNML, MaterialReadsAndWritesItsShaderMap)
 }
 
 }
+
+namespace {
+
+// A material read without ShaderMap gets the default map, which the writer leaves out: the file
+// written is the file read, and a map the material was given is written.
+TEST_F(ShaderMapNML, DefaultMapsAreNotWritten)
+{
+    nMaterial m(nullptr);
+    nMetaFile document;
+    ASSERT_TRUE(m.Deserialize(&document, nMLParseRoot(document, "<Material=<Id=\"m\">>")));
+    ASSERT_NE(m.GetRenderMap(), nullptr);
+    EXPECT_TRUE(m.IsRenderMapDefault());
+    nMetaTag* written = m.Serialize(&document);
+    EXPECT_EQ(nMLDumpTag(written).find("ShaderMap"), std::string::npos);
+    delete written;
+    m.SetRenderMap(m.BuildDefaultRenderMap());
+    EXPECT_FALSE(m.IsRenderMapDefault());
+    written = m.Serialize(&document);
+    EXPECT_NE(nMLDumpTag(written).find("ShaderMap"), std::string::npos);
+    delete written;
+}
+
+}
