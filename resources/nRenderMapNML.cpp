@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/nLog.h"
+#include "core/nMLReader.h"
 #include "core/nMetaTag.h"
 #include "core/nVector.h"
 #include "resources/nMaterial.h"
@@ -21,28 +22,10 @@ const int kMaxBranchDepth = 256;
 const char kSwizzleLetters[] = "nxyzw";     // codes 0 to 4
 const char kBuildLetters[] = "01xyzw";      // modes 0 to 5
 
-nMetaTag* FindChild(nMetaTag* tag, const char* name)
-{
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it))
-        if (child->GetName() == name)
-            return child;
-    return 0;
-}
-
-// Appends child to parent; false (child deleted) when it could not be made or added.
-bool Append(nMetaTag* parent, nMetaTag* child)
-{
-    if (child && parent->AddChild(child))
-        return true;
-    delete child;
-    return false;
-}
-
 bool ReadInt(nMetaTag* tag, const char* name, int32_t* out)
 {
-    nMetaTag* child = FindChild(tag, name);
-    return child && child->GetValue().GetInt(out);
+    nMetaTag* child = FirstChildNamed(tag, name);
+    return child && ReadTagInt(child, *out);
 }
 
 // Characters of text read as codes through letters, up to four; a character not among the
@@ -62,59 +45,64 @@ void ReadMask(nMetaTag* tag, const char* letters, int32_t* codes, const char* me
     }
 }
 
+// How each kind reads the children of its "Param" tag: one row per parameter, read when the
+// child is there.
+struct ParamRule
+{
+    int32_t     kind;
+    const char* tag;
+    void (*read)(nOrvex* engine, nShaderBlock& block, nMetaTag* child);
+};
+
+void ReadWrap(nMetaTag* child, uint8_t& wrap)
+{
+    bool flag = false;
+    if (child->GetType() != TagType_Real && ReadTagBool(child, flag))
+        wrap = flag ? 1 : 0;
+}
+
+// Four values in the Vector form; a missing W keeps the one given.
+void ReadValues(nMetaTag* child, float* values, float w)
+{
+    nVector v(values[0], values[1], values[2], w);
+    ReadTagVector(child, v);
+    values[0] = v.x, values[1] = v.y, values[2] = v.z, values[3] = v.w;
+}
+
+const ParamRule kParamRules[] = {
+    {ShaderBlockUV, "Channel", [](nOrvex*, nShaderBlock& b, nMetaTag* t) { ReadTagInt(t, b.index); }},
+    {ShaderBlockRenderBuffer, "Buffer", [](nOrvex*, nShaderBlock& b, nMetaTag* t) { ReadTagInt(t, b.index); }},
+    {ShaderBlockMaterialParam, "Param", [](nOrvex*, nShaderBlock& b, nMetaTag* t) { ReadTagInt(t, b.index); }},
+    {ShaderBlockTexture, "Texture", [](nOrvex* e, nShaderBlock& b, nMetaTag* t) {
+         if (const char* name = ReadTagString(t))
+             b.texture = LoadMaterialTexture(e, name);
+     }},
+    {ShaderBlockSampler2D, "WrapU", [](nOrvex*, nShaderBlock& b, nMetaTag* t) { ReadWrap(t, b.wrapU); }},
+    {ShaderBlockSampler2D, "WrapV", [](nOrvex*, nShaderBlock& b, nMetaTag* t) { ReadWrap(t, b.wrapV); }},
+    {ShaderBlockConstant, "Type", [](nOrvex*, nShaderBlock& b, nMetaTag* t) {
+         int32_t type = 0;
+         if (ReadTagInt(t, type))
+             b.constantType = (uint32_t)type;
+     }},
+    {ShaderBlockConstant, "Value", [](nOrvex*, nShaderBlock& b, nMetaTag* t) { ReadValues(t, b.values, 1.0f); }},
+    {ShaderBlockColor, "Color", [](nOrvex*, nShaderBlock& b, nMetaTag* t) { ReadValues(t, b.values, 1.0f); }},
+    {ShaderBlockSwizzle, "Swizzle", [](nOrvex*, nShaderBlock& b, nMetaTag* t) {
+         ReadMask(t, kSwizzleLetters, b.codes, "Unexpected end of swizzle mask.\n");
+     }},
+    {ShaderBlockBuild, "Build", [](nOrvex*, nShaderBlock& b, nMetaTag* t) {
+         ReadMask(t, kBuildLetters, b.codes, "Unexpected end of build mask.\n");
+     }},
+};
+
 void ReadParams(nOrvex* engine, nShaderBlock* block, nMetaTag* param)
 {
-    int32_t value = 0;
-    nMetaTag* child = 0;
-    switch (block->GetKind()) {
-    case ShaderBlockUV:
-        ReadInt(param, "Channel", &block->index);
-        break;
-    case ShaderBlockRenderBuffer:
-        ReadInt(param, "Buffer", &block->index);
-        break;
-    case ShaderBlockMaterialParam:
-        ReadInt(param, "Param", &block->index);
-        break;
-    case ShaderBlockTexture:
-        if ((child = FindChild(param, "Texture")) && child->GetType() == TagType_String)
-            block->texture = LoadMaterialTexture(engine, child->GetValue().GetText().GetCStr());
-        break;
-    case ShaderBlockSampler2D: {
-        bool flag = false;
-        if ((child = FindChild(param, "WrapU")) && child->GetType() != TagType_Real && child->GetValue().GetBool(&flag))
-            block->wrapU = flag ? 1 : 0;
-        if ((child = FindChild(param, "WrapV")) && child->GetType() != TagType_Real && child->GetValue().GetBool(&flag))
-            block->wrapV = flag ? 1 : 0;
-        break;
-    }
-    case ShaderBlockConstant: {
-        if (ReadInt(param, "Type", &value))
-            block->constantType = (uint32_t)value;
-        nVector v(0.0f, 0.0f, 0.0f, 1.0f);
-        if ((child = FindChild(param, "Value")))
-            v.FromMetaTag(child);
-        block->values[0] = v.x, block->values[1] = v.y, block->values[2] = v.z, block->values[3] = v.w;
-        break;
-    }
-    case ShaderBlockColor: {
-        nVector v(block->values[0], block->values[1], block->values[2], 1.0f);
-        if ((child = FindChild(param, "Color")))
-            v.FromMetaTag(child);
-        block->values[0] = v.x, block->values[1] = v.y, block->values[2] = v.z, block->values[3] = v.w;
-        break;
-    }
-    case ShaderBlockSwizzle:
-        if ((child = FindChild(param, "Swizzle")))
-            ReadMask(child, kSwizzleLetters, block->codes, "Unexpected end of swizzle mask.\n");
-        break;
-    case ShaderBlockBuild:
-        if ((child = FindChild(param, "Build")))
-            ReadMask(child, kBuildLetters, block->codes, "Unexpected end of build mask.\n");
-        break;
-    default:
-        break;
-    }
+    // A Constant given parameters starts from (0, 0, 0, 1).
+    if (block->GetKind() == ShaderBlockConstant)
+        block->values[3] = 1.0f;
+    for (const ParamRule& rule : kParamRules)
+        if (rule.kind == block->GetKind())
+            if (nMetaTag* child = FirstChildNamed(param, rule.tag))
+                rule.read(engine, *block, child);
 }
 
 // The entries of a "Map" tag, one slot per Entry (NULL where the entry could not be read).
@@ -122,25 +110,25 @@ void ReadParams(nOrvex* engine, nShaderBlock* block, nMetaTag* param)
 bool ParseShaderBlockMap(nOrvex* engine, nMetaTag* map, std::vector<nShaderBlock*>& blocks,
                          std::vector<nShaderBlock*>& made)
 {
-    if (!(map->GetName() == "Map")) {
-        *g_log << "[!] " << "Could not parse map. Root tag id is incorrect (" << map->GetName().GetCStr() << ").\n";
+    if (!IsTagNamed(map, "Map")) {
+        nMLLogWrongRoot(map, "Could not parse map. Root tag id is incorrect (");
         return false;
     }
     blocks.clear();
     nMetaTagIterator it;
     while (nMetaTag* entry = map->NextChild(it)) {
-        if (!(entry->GetName() == "Entry")) {
+        if (!IsTagNamed(entry, "Entry")) {
             *g_log << "[*] " << "Unexpected tag '" << entry->GetName().GetCStr() << "' in shader map.\n";
             continue;
         }
         const int32_t slot = (int32_t)blocks.size();
         blocks.push_back(0);
-        nMetaTag* type = FindChild(entry, "Type");
+        nMetaTag* type = FirstChildNamed(entry, "Type");
         if (!type) {
             *g_log << "[*] " << "Shader map entry " << slot << " has no type.\n";
             continue;
         }
-        const char* name = type->GetType() == TagType_String ? type->GetValue().GetText().GetCStr() : 0;
+        const char* name = ReadTagString(type);
         const int32_t kind = FindShaderBlockKind(name ? name : "");
         if (kind == ShaderBlockNone) {
             *g_log << "[!] " << "Invalid block type '" << (name ? name : "") << "'.\n";
@@ -152,13 +140,12 @@ bool ParseShaderBlockMap(nOrvex* engine, nMetaTag* map, std::vector<nShaderBlock
             continue;
         }
         made.push_back(block);
-        if (nMetaTag* param = FindChild(entry, "Param"))
+        if (nMetaTag* param = FirstChildNamed(entry, "Param"))
             ReadParams(engine, block, param);
-        if (nMetaTag* pos = FindChild(entry, "Pos")) {
-            nVector2 p;
-            if (p.FromMetaTag(pos))
-                block->posX = p.x, block->posY = p.y;
-        }
+        nVector2 pos;
+        if (nMetaTag* posTag = FirstChildNamed(entry, "Pos"))
+            if (ReadTagVector(posTag, pos))
+                block->posX = pos.x, block->posY = pos.y;
         blocks[slot] = block;
     }
     return true;
@@ -186,7 +173,7 @@ nShaderBlock* BranchReader::Build(nMetaTag* tag, const std::vector<nShaderBlock*
 {
     std::vector<nShaderBlock*> own;
     if (!blocks) {
-        nMetaTag* map = FindChild(tag, "Map");
+        nMetaTag* map = FirstChildNamed(tag, "Map");
         if (!map) {
             *g_log << "[!] " << "No map to build shader branch.\n";
             return 0;
@@ -211,13 +198,13 @@ nShaderBlock* BranchReader::Build(nMetaTag* tag, const std::vector<nShaderBlock*
     nShaderBlock* block = (*blocks)[index];
     if (!block || block->GetInputCount() == 0)
         return block;
-    nMetaTag* inputs = FindChild(tag, "Input");
+    nMetaTag* inputs = FirstChildNamed(tag, "Input");
     if (!inputs)
         return block;
     unsigned slot = 0;
     nMetaTagIterator it;
     while (nMetaTag* child = inputs->NextChild(it)) {
-        if (child->GetName() == "None") {
+        if (IsTagNamed(child, "None")) {
             block->SetInput(slot, 0);
         } else {
             nShaderBlock* input = Build(child, blocks, depth + 1);
@@ -242,28 +229,28 @@ nMetaTag* NewParams(const nShaderBlock* block)
     char mask[5] = {0, 0, 0, 0, 0};
     switch (block->GetKind()) {
     case ShaderBlockUV:
-        Append(param, new (std::nothrow) nMetaTag("Channel", block->index));
+        AppendTag(param, new (std::nothrow) nMetaTag("Channel", block->index));
         break;
     case ShaderBlockRenderBuffer:
-        Append(param, new (std::nothrow) nMetaTag("Buffer", block->index));
+        AppendTag(param, new (std::nothrow) nMetaTag("Buffer", block->index));
         break;
     case ShaderBlockMaterialParam:
-        Append(param, new (std::nothrow) nMetaTag("Param", block->index));
+        AppendTag(param, new (std::nothrow) nMetaTag("Param", block->index));
         break;
     case ShaderBlockTexture:
         if (block->texture.IsValid() && !block->texture->GetName().IsEmpty())
-            Append(param, new (std::nothrow) nMetaTag("Texture", block->texture->GetName().GetCStr()));
+            AppendTag(param, new (std::nothrow) nMetaTag("Texture", block->texture->GetName().GetCStr()));
         break;
     case ShaderBlockSampler2D:
-        Append(param, new (std::nothrow) nMetaTag("WrapU", block->wrapU != 0));
-        Append(param, new (std::nothrow) nMetaTag("WrapV", block->wrapV != 0));
+        AppendTag(param, new (std::nothrow) nMetaTag("WrapU", block->wrapU != 0));
+        AppendTag(param, new (std::nothrow) nMetaTag("WrapV", block->wrapV != 0));
         break;
     case ShaderBlockConstant:
-        Append(param, new (std::nothrow) nMetaTag("Type", (int32_t)block->constantType));
-        Append(param, values.ToMetaTag("Value", true));
+        AppendTag(param, new (std::nothrow) nMetaTag("Type", (int32_t)block->constantType));
+        AppendTag(param, values.ToMetaTag("Value", true));
         break;
     case ShaderBlockColor:
-        Append(param, values.ToMetaTag("Color", true));
+        AppendTag(param, values.ToMetaTag("Color", true));
         break;
     case ShaderBlockSwizzle:
     case ShaderBlockBuild: {
@@ -272,7 +259,7 @@ nMetaTag* NewParams(const nShaderBlock* block)
         const int32_t count = swizzle ? 5 : 6;
         for (int i = 0; i < 4; ++i)
             mask[i] = (block->codes[i] >= 0 && block->codes[i] < count) ? letters[block->codes[i]] : letters[0];
-        Append(param, new (std::nothrow) nMetaTag(swizzle ? "Swizzle" : "Build", mask));
+        AppendTag(param, new (std::nothrow) nMetaTag(swizzle ? "Swizzle" : "Build", mask));
         break;
     }
     default:
@@ -299,15 +286,15 @@ nMetaTag* NewBranch(const std::vector<nShaderBlock*>& blocks, const nShaderBlock
     nMetaTag* tag = new (std::nothrow) nMetaTag("Block");
     if (!tag)
         return 0;
-    Append(tag, new (std::nothrow) nMetaTag("Index", IndexOf(blocks, block)));
+    AppendTag(tag, new (std::nothrow) nMetaTag("Index", IndexOf(blocks, block)));
     if (block->GetInputCount() == 0 || !written.insert(block).second)
         return tag;
     nMetaTag* inputs = new (std::nothrow) nMetaTag("Input");
-    if (!Append(tag, inputs))
+    if (!AppendTag(tag, inputs))
         return tag;
     for (unsigned i = 0; i < block->GetInputCount(); ++i) {
         const nShaderBlock* input = block->GetInput(i);
-        Append(inputs, input ? NewBranch(blocks, input, written) : new (std::nothrow) nMetaTag("None"));
+        AppendTag(inputs, input ? NewBranch(blocks, input, written) : new (std::nothrow) nMetaTag("None"));
     }
     return tag;
 }
@@ -316,25 +303,21 @@ nMetaTag* NewBranch(const std::vector<nShaderBlock*>& blocks, const nShaderBlock
 
 bool nRenderMap::Parse(nOrvex* engine, nMetaFile* document, nMetaTag* tag)
 {
-    if (!tag || !(tag->GetName() == "ShaderMap")) {
-        *g_log << "[!] " << "Could not parse shader map. Root tag id is incorrect ("
-               << (tag ? tag->GetName().GetCStr() : "") << ").\n";
+    if (!nMLCheckRoot(tag, "ShaderMap", "shader map"))
         return false;
-    }
     Clear();
     BranchReader reader{engine, {}};
     std::vector<nShaderBlock*> blocks;
     bool haveMap = false;
-    if (nMetaTag* map = FindChild(tag, "Map"))
+    if (nMetaTag* map = FirstChildNamed(tag, "Map"))
         haveMap = ParseShaderBlockMap(engine, map, blocks, reader.made);
-    if (nMetaTag* pos = FindChild(tag, "Pos")) {
-        nVector2 p;
-        if (p.FromMetaTag(pos))
-            posX = p.x, posY = p.y;
-    }
+    nVector2 pos;
+    if (nMetaTag* posTag = FirstChildNamed(tag, "Pos"))
+        if (ReadTagVector(posTag, pos))
+            posX = pos.x, posY = pos.y;
     for (int32_t channel = 0; channel < RenderMapChannelCount; ++channel) {
-        nMetaTag* root = FindChild(tag, GetRenderMapChannelName(channel));
-        nMetaTag* branch = root ? FindChild(root, "Block") : 0;
+        nMetaTag* root = FirstChildNamed(tag, GetRenderMapChannelName(channel));
+        nMetaTag* branch = root ? FirstChildNamed(root, "Block") : 0;
         if (branch)
             m_roots[channel] = reader.Build(branch, haveMap ? &blocks : 0, 0);
     }
@@ -354,17 +337,17 @@ nMetaTag* nRenderMap::Serialize(nMetaFile* document) const
         *g_log << "[!] " << "Could not serialize shader map. Failed to create root tag.\n";
         return 0;
     }
-    Append(root, nVector2(posX, posY).ToMetaTag("Pos"));
+    AppendTag(root, nVector2(posX, posY).ToMetaTag("Pos"));
     const std::vector<nShaderBlock*> blocks = CollectBlocks(false);
     nMetaTag* map = new (std::nothrow) nMetaTag("Map");
-    if (Append(root, map)) {
+    if (AppendTag(root, map)) {
         for (const nShaderBlock* block : blocks) {
             nMetaTag* entry = new (std::nothrow) nMetaTag("Entry");
-            if (!Append(map, entry))
+            if (!AppendTag(map, entry))
                 continue;
-            Append(entry, new (std::nothrow) nMetaTag("Type", GetShaderBlockKindName(block->GetKind())));
-            Append(entry, nVector2(block->posX, block->posY).ToMetaTag("Pos"));
-            Append(entry, NewParams(block));
+            AppendTag(entry, new (std::nothrow) nMetaTag("Type", GetShaderBlockKindName(block->GetKind())));
+            AppendTag(entry, nVector2(block->posX, block->posY).ToMetaTag("Pos"));
+            AppendTag(entry, NewParams(block));
         }
     } else {
         *g_log << "[!] " << "Failed to allocate root tag.\n";
@@ -374,8 +357,8 @@ nMetaTag* nRenderMap::Serialize(nMetaFile* document) const
         if (!m_roots[channel])
             continue;
         nMetaTag* tag = new (std::nothrow) nMetaTag(GetRenderMapChannelName(channel));
-        if (Append(root, tag))
-            Append(tag, NewBranch(blocks, m_roots[channel], written));
+        if (AppendTag(root, tag))
+            AppendTag(tag, NewBranch(blocks, m_roots[channel], written));
     }
     return root;
 }
