@@ -18,7 +18,9 @@
 #include "physics/bullet/nBulletPhysicItem.h"
 #include "physics/bullet/nBulletPhysicWorld.h"
 #include "physics/nPhysicShape.h"
+#include "hub/nOrvex.h"
 #include "resources/nGeometry.h"
+#include "resources/nResourceCache.h"
 
 namespace {
 
@@ -63,12 +65,12 @@ const FloorMesh& Floor()
     return floor;
 }
 
-nGeometry* FloorGeometry(nOrvex* engine, const char* name)
+// The floor geometry on the collision list of the engine's cache, where the world finds it.
+void AddFloorGeometry(nOrvex* engine)
 {
-    static nSharedPtr<nGeometry> geometry;
-    if (!geometry.IsValid()) {
+    {
         const FloorMesh& f = Floor();
-        nGeometry* g = new nGeometry(0);
+        nGeometry* g = new nGeometry(engine);
         g->SetName("floor");
         g->AllocateVertices((uint32_t)f.vertices.size() / 3);
         for (uint32_t i = 0; i < g->vertexCount; ++i)
@@ -81,20 +83,27 @@ nGeometry* FloorGeometry(nOrvex* engine, const char* name)
         g->AllocateBindings();
         for (uint32_t p = 0; p < g->polygonCount; ++p)
             for (int k = 0; k < 4; ++k) g->polygons[p].bindings[k] = f.quads[4 * p + k];
-        geometry = g;
+        engine->GetResourceCache()->AddGeometry(g, true);
     }
-    return geometry.Get();
 }
+
+// An engine with the player's resource caches.
+struct CachedEngine
+{
+    CachedEngine() { nOrvex::SetResourceCacheOps(nResourceCache::GetEngineOps()); }
+};
 
 // The engine's world with its bodies.
 struct EngineScene
 {
+    CachedEngine                   caches;
+    nOrvex                         engine;
     nBulletPhysicWorld             world;
     std::vector<nBulletPhysicItem*> items;
 
-    EngineScene() : world(0)
+    EngineScene() : world(&engine)
     {
-        world.SetGeometryLoader(FloorGeometry);
+        AddFloorGeometry(&engine);
         world.Init();
         nBulletPhysicItem* floor = static_cast<nBulletPhysicItem*>(world.NewItem());
         nPhysicShape* mesh = floor->AddShape();

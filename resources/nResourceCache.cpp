@@ -5,6 +5,24 @@
 
 namespace
 {
+nResourceCache* CreateCache()
+{
+    return new (std::nothrow) nResourceCache();
+}
+
+void DestroyCache(nResourceCache* cache)
+{
+    delete cache;
+}
+
+void ClearCache(nResourceCache* cache)
+{
+    cache->Clear();
+}
+
+// Textures fed by video streams do not exist yet: nothing advances.
+const nResourceCacheOps kEngineOps = {CreateCache, DestroyCache, ClearCache, 0};
+
 // The entry nearest the head named key (normalised), or NULL.
 template<class T>
 T* WalkForName(const nList<nSharedPtr<T>>& list, const nString& key)
@@ -120,6 +138,11 @@ T* nResourceCache::NameIndex::FindAsNamed(const nList<nSharedPtr<T>>& list, cons
             return static_cast<T*>(slot.resource);
     }
     return 0;
+}
+
+const nResourceCacheOps* nResourceCache::GetEngineOps()
+{
+    return &kEngineOps;
 }
 
 nResourceCache::~nResourceCache()

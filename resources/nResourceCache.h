@@ -6,6 +6,7 @@
 #include "core/nList.h"
 #include "core/nSharedObject.h"
 #include "core/nString.h"
+#include "hub/nOrvex.h"
 #include "resources/nGeometry.h"
 #include "resources/nPicture.h"
 #include "resources/nSound.h"
@@ -25,6 +26,8 @@ public:
 
     nResourceCache() {}
     ~nResourceCache();                                     // Clear
+    // What an engine is given to make, clear and destroy its caches of this kind.
+    static const nResourceCacheOps* GetEngineOps();
     nResourceCache(const nResourceCache&) = delete;
     nResourceCache& operator=(const nResourceCache&) = delete;
 

@@ -11,6 +11,8 @@
 #include "physics/bullet/nBulletMath.h"
 #include "physics/bullet/nBulletPhysicItem.h"
 #include "physics/bullet/nBulletShapes.h"
+#include "resources/nGeometry.h"
+#include "resources/nResourceLoader.h"
 
 namespace {
 
@@ -41,12 +43,19 @@ void DeleteCache(nList<nSharedPtr<T>*>& cache)
     cache.Clear();
 }
 
+// Shapes are named after their geometries, whose names the loader normalises.
 template<class T>
 T* FindCached(const nList<nSharedPtr<T>*>& cache, const char* name)
 {
+    nString key = nString(name).GetNormalizedPath();
     for (typename nList<nSharedPtr<T>*>::Node* n = cache.GetHead(); n; n = n->next)
-        if ((*n->value)->name == name) return n->value->Get();
+        if ((*n->value)->name == key) return n->value->Get();
     return 0;
+}
+
+void ReportNoData(const nGeometry* geometry)
+{
+    *g_log << "[!] " << "No geometry data in '" << geometry->GetName().GetCStr() << "' to build collision shape.\n";
 }
 
 // Appends one reference to the new object to the cache; false (object deleted) when out of memory.
@@ -74,8 +83,7 @@ nBulletPhysicWorld::nBulletPhysicWorld(nOrvex* engine)
       m_dispatcher(0),
       m_configuration(0),
       m_solver(0),
-      m_debugDraw(0),
-      m_geometryLoader(0)
+      m_debugDraw(0)
 {
 }
 
@@ -268,17 +276,21 @@ bool nBulletPhysicWorld::GetContact(int32_t index, nPhysicContact* out)
     return true;
 }
 
-nGeometry* nBulletPhysicWorld::LoadGeometry(const char* name)
+nGeometry* nBulletPhysicWorld::LoadShapeGeometry(const char* name)
 {
-    return m_geometryLoader ? m_geometryLoader(m_engine, name) : 0;
+    // The collision list: never set up, so the renderer cannot take the vertices away.
+    return LoadGeometry(m_engine, name, true, false);
 }
 
 nBulletConvex* nBulletPhysicWorld::GetConvex(const char* geometryName)
 {
     if (!geometryName) return 0;
     if (nBulletConvex* cached = FindCached(m_convexCache, geometryName)) return cached;
-    nSharedPtr<nGeometry> geometry(LoadGeometry(geometryName));
+    nSharedPtr<nGeometry> geometry(LoadShapeGeometry(geometryName));
     if (!geometry.IsValid()) return 0;
+    // No vertex: the loader has said why (a file is never read without vertices). An empty
+    // hull would give a body of no size.
+    if (geometry->vertexCount == 0) return 0;
     nBulletConvex* convex = new (std::nothrow) nBulletConvex();
     if (!convex || !convex->Build(geometry.Get())) {
         delete convex;
@@ -293,10 +305,10 @@ nBulletMesh* nBulletPhysicWorld::GetMesh(const char* geometryName)
 {
     if (!geometryName) return 0;
     if (nBulletMesh* cached = FindCached(m_meshCache, geometryName)) return cached;
-    nSharedPtr<nGeometry> geometry(LoadGeometry(geometryName));
-    if (!geometry.IsValid()) return 0;
-    if (geometry->vertexCount == 0 || geometry->polygonCount == 0) {
-        *g_log << "[!] " << "No geometry data in '" << geometry->GetName().GetCStr() << "' to build collision shape.\n";
+    nSharedPtr<nGeometry> geometry(LoadShapeGeometry(geometryName));
+    if (!geometry.IsValid() || geometry->vertexCount == 0) return 0;   // reported by the loader
+    if (geometry->polygonCount == 0) {
+        ReportNoData(geometry.Get());
         return 0;
     }
     nBulletMesh* mesh = new (std::nothrow) nBulletMesh();

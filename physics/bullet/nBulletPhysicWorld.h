@@ -6,7 +6,6 @@
 #include "core/nList.h"
 #include "core/nSharedObject.h"
 #include "physics/nPhysicWorld.h"
-#include "resources/nGeometry.h"
 
 class btBroadphaseInterface;
 class btCollisionDispatcher;
@@ -17,11 +16,14 @@ class nBulletConvex;
 class nBulletDebugDraw;
 class nBulletMesh;
 class nBulletPhysicItem;
+class nGeometry;
 class nRenderer;
 
 // The physics world on Bullet: stepping at a fixed rate with the callback around every
 // sub-step, ray casts, contacts of the last step, and two caches that let every body naming
-// the same geometry share one convex hull or one triangle mesh.
+// the same geometry share one convex hull or one triangle mesh. The geometries of those shapes
+// load through the engine's loader, on its collision list of the current resource cache, so a
+// geometry is read once however many worlds and bodies name it.
 class nBulletPhysicWorld : public nPhysicWorld
 {
 public:
@@ -49,12 +51,10 @@ public:
     void         Step(float dt) override;                  // at most 4 sub-steps of the fixed step; a bad dt is ignored with a warning
 
     void           SetDebugRenderer(nRenderer* renderer);  // after Init only; the drawer lives until Shutdown
-    nBulletConvex* GetConvex(const char* geometryName);    // cached or new; NULL when it cannot be built
-    nBulletMesh*   GetMesh(const char* geometryName);      // cached or new; NULL when it cannot be built
-
-    // Where geometries for convex and mesh shapes come from. A loaded geometry is held only
-    // while its shape is built; one the loader keeps no reference to is then deleted.
-    void            SetGeometryLoader(nGeometryLoader loader) { m_geometryLoader = loader; }
+    // Cached or new; NULL when it cannot be built. A geometry that could not be read is
+    // reported by the loader alone; one read without the data of the shape is one error line.
+    nBulletConvex* GetConvex(const char* geometryName);
+    nBulletMesh*   GetMesh(const char* geometryName);
 
     // Puts a registered body under a new group and mask. Pairs already in contact are
     // dropped with it, so that a body taken out of a group stops colliding at once; the
@@ -66,7 +66,7 @@ public:
     int32_t GetMeshCacheCount() const                      { return m_meshCache.GetCount(); }
 
 private:
-    nGeometry* LoadGeometry(const char* name);
+    nGeometry* LoadShapeGeometry(const char* name);        // held only while its shape is built
 
     nList<nSharedPtr<nBulletMesh>*>      m_meshCache;
     nList<nSharedPtr<nBulletConvex>*>    m_convexCache;
@@ -76,7 +76,6 @@ private:
     btDefaultCollisionConfiguration*     m_configuration;
     btSequentialImpulseConstraintSolver* m_solver;
     nBulletDebugDraw*                    m_debugDraw;       // owned
-    nGeometryLoader                      m_geometryLoader;
 };
 
 #endif

@@ -90,6 +90,13 @@ qz_player_case(scene_missing_resource CODE 3 ERROR "[!] Failed to load geometry 
 qz_player_case(scene_ignore_missing_resource CODE 0 ERROR "[!] Failed to load geometry 'models/gone.nmo'."
                REJECT "Exiting due to missing resources."
                GAME scene_missing ARGS level.nms ${NULL_DEVICES} -ignore_missing -time_live 1)
+# Collision shapes made from geometry files: a ball comes to rest on a triangle-mesh pad
+# ("PolyMesh") and a hexagonal convex hull ("Convex") falls and lands flat on it. The bodies'
+# scripts print where they rest.
+qz_player_case(scene_mesh_ground CODE 0 ERROR NONE GAME mesh_ground
+               LINE "[S] ball lands on pad" "[S] gem lands on pad" "[S] ball rests at 0.4 0.5 0.8"
+                    "[S] gem rests at -1.5 0.3 1.0"
+               ARGS level.nms ${NULL_DEVICES} -time_live 4)
 qz_player_case(scene_from_archive CODE 0 ERROR NONE PACK scene ARCHIVE game.qza LINE "[S] Level set up"
                ARGS level.nms -A game.qza ${NULL_DEVICES} -time_live 1)
 

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers for the Bullet world tests: geometries served by name to the world's loader, bodies
-// made from a few shapes, and stepping for a while.
+// Helpers for the Bullet world tests: geometries put in the engine's resource cache, where the
+// world's loads find them, bodies made from a few shapes, and stepping for a while.
 
 #include <map>
 #include <string>
@@ -9,29 +9,25 @@
 #include <btBulletDynamicsCommon.h>
 
 #include "core/nSharedObject.h"
+#include "hub/nOrvex.h"
 #include "physics/bullet/nBulletPhysicItem.h"
 #include "physics/bullet/nBulletPhysicWorld.h"
 #include "physics/nPhysicShape.h"
 #include "resources/nGeometry.h"
+#include "resources/nResourceCache.h"
 
-// Geometries by name; the map holds one reference on each, as an engine cache would.
-inline std::map<std::string, nSharedPtr<nGeometry>>& KitGeometries()
+// Makes the engines made after it have the resource caches the player's engine has.
+struct nKitCaches
 {
-    static std::map<std::string, nSharedPtr<nGeometry>> geometries;
-    return geometries;
-}
+    nKitCaches() { nOrvex::SetResourceCacheOps(nResourceCache::GetEngineOps()); }
+};
 
-inline nGeometry* KitLoader(nOrvex* engine, const char* name)
-{
-    auto found = KitGeometries().find(name);
-    return found == KitGeometries().end() ? 0 : found->second.Get();
-}
-
-// A geometry of the given positions and polygons (each a list of vertex indices).
-inline nGeometry* KitAddGeometry(const char* name, const std::vector<nVector>& positions,
+// A geometry of the given positions and polygons (each a list of vertex indices), on the
+// collision list of the engine's cache, where the world looks for the geometries of its shapes.
+inline nGeometry* KitAddGeometry(nOrvex& engine, const char* name, const std::vector<nVector>& positions,
                                  const std::vector<std::vector<int32_t>>& polygons)
 {
-    nGeometry* g = new nGeometry(0);
+    nGeometry* g = new nGeometry(&engine);
     g->SetName(name);
     g->AllocateVertices((uint32_t)positions.size());
     for (size_t i = 0; i < positions.size(); ++i) g->vertices[i] = positions[i];
@@ -43,12 +39,12 @@ inline nGeometry* KitAddGeometry(const char* name, const std::vector<nVector>& p
     g->AllocateBindings();
     for (size_t p = 0; p < polygons.size(); ++p)
         for (size_t k = 0; k < polygons[p].size(); ++k) g->polygons[p].bindings[k] = polygons[p][k];
-    KitGeometries()[name] = nSharedPtr<nGeometry>(g);
+    engine.GetResourceCache()->AddGeometry(g, true);
     return g;
 }
 
 // A flat grid of quads at height 0 spanning [-half, half] in x and z, cells across.
-inline nGeometry* KitAddFloor(const char* name, float half, int cells)
+inline nGeometry* KitAddFloor(nOrvex& engine, const char* name, float half, int cells)
 {
     std::vector<nVector> positions;
     std::vector<std::vector<int32_t>> quads;
@@ -60,16 +56,16 @@ inline nGeometry* KitAddFloor(const char* name, float half, int cells)
             int32_t a = z * (cells + 1) + x;
             quads.push_back({a, a + cells + 1, a + cells + 2, a + 1});   // upward facing
         }
-    return KitAddGeometry(name, positions, quads);
+    return KitAddGeometry(engine, name, positions, quads);
 }
 
 // Corners of the unit cube [-0.5, 0.5]^3 as a point cloud with one polygon.
-inline nGeometry* KitAddCube(const char* name)
+inline nGeometry* KitAddCube(nOrvex& engine, const char* name)
 {
     std::vector<nVector> positions;
     for (int i = 0; i < 8; ++i)
         positions.push_back(nVector(i & 1 ? 0.5f : -0.5f, i & 2 ? 0.5f : -0.5f, i & 4 ? 0.5f : -0.5f));
-    return KitAddGeometry(name, positions, {{0, 1, 3, 2}});
+    return KitAddGeometry(engine, name, positions, {{0, 1, 3, 2}});
 }
 
 inline nPhysicShape* KitShape(nPhysicItem* item, int32_t type, const nVector& size, float mass,

@@ -20,11 +20,10 @@ typedef std::vector<std::string> Lines;
 class BulletItem : public ::testing::Test
 {
 protected:
-    BulletItem() : world(0) { world.SetGeometryLoader(KitLoader); world.Init(); }
+    BulletItem() : world(&engine) { world.Init(); }
     ~BulletItem() override
     {
         for (nPhysicItem* item : items) delete item;
-        KitGeometries().clear();
     }
     nBulletPhysicItem* NewItem(int32_t mode)
     {
@@ -45,6 +44,8 @@ protected:
     nBulletPhysicItem* Floor() { return Body(PhysicItemStatic, PhysicShapeBox, nVector(40, 1, 40), 0.0f, nVector(0, -0.5f, 0)); }
     void NoGravity() { world.SetGravity(nVector(0, 0, 0)); }
 
+    nKitCaches                      caches;
+    nOrvex                          engine;
     nBulletPhysicWorld              world;
     std::vector<nBulletPhysicItem*> items;
 };
@@ -111,7 +112,7 @@ TEST_F(BulletItem, SharedHullsAreCentredOnTheirGeometrysCentroid)
     std::vector<nVector> corners;
     for (int i = 0; i < 8; ++i)
         corners.push_back(nVector(i & 1 ? 3.5f : 2.5f, i & 2 ? 0.5f : -0.5f, i & 4 ? 0.5f : -0.5f));
-    KitAddGeometry("offcentre", corners, {{0, 1, 3, 2}});
+    KitAddGeometry(engine, "offcentre", corners, {{0, 1, 3, 2}});
     nBulletPhysicItem* item = NewItem(PhysicItemDynamic);
     nPhysicShape* hull = KitShape(item, PhysicShapeConvex, nVector(1, 1, 1), 1.0f, nVector(0, 1, 0));
     hull->geometry.Set("offcentre");
@@ -377,7 +378,7 @@ TEST_F(BulletItem, DropsRestOnABox)
 
 TEST_F(BulletItem, DropsRestOnAMesh)
 {
-    KitAddFloor("floor", 20.0f, 8);
+    KitAddFloor(engine, "floor", 20.0f, 8);
     nBulletPhysicItem* floor = NewItem(PhysicItemStatic);
     KitShape(floor, PhysicShapeMesh, nVector(1, 1, 1), 0.0f)->geometry.Set("floor");
     ASSERT_TRUE(floor->Create());
@@ -548,7 +549,7 @@ TEST_F(BulletItem, SleepingAndWaking)
 
 TEST_F(BulletItem, RemovingAShapeTakesTheBodyDown)
 {
-    KitAddCube("cube");
+    KitAddCube(engine, "cube");
     nBulletPhysicItem* item = NewItem(PhysicItemDynamic);
     KitShape(item, PhysicShapeBox, nVector(1, 1, 1), 1.0f);
     nPhysicShape* hull = KitShape(item, PhysicShapeConvex, nVector(1, 1, 1), 1.0f);

@@ -13,8 +13,10 @@
 #include "hub/nOrvex.h"
 #include "physics/bullet/nBulletShapes.h"
 #include "render/nNull_Renderer.h"
+#include "core/nIO.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nMathExpect.h"
+#include "tests/support/nTempDir.h"
 
 namespace {
 
@@ -43,17 +45,18 @@ public:
 class BulletWorld : public ::testing::Test
 {
 protected:
-    BulletWorld() : world(0) { world.SetGeometryLoader(KitLoader); world.Init(); }
+    BulletWorld() : world(&engine) { world.Init(); }
     ~BulletWorld() override
     {
         for (nPhysicItem* item : items) delete item;
-        KitGeometries().clear();
     }
     nBulletPhysicItem* Body(int32_t mode, int32_t type, const nVector& size, float mass, const nVector& position)
     {
         items.push_back(KitBody(world, mode, type, size, mass, position));
         return items.back();
     }
+    nKitCaches                      caches;
+    nOrvex                          engine;
     nBulletPhysicWorld              world;
     std::vector<nBulletPhysicItem*> items;
 };
@@ -228,7 +231,7 @@ TEST_F(BulletWorld, WithoutInitNothingRuns)
 
 TEST_F(BulletWorld, MeshFansEveryPolygonFromItsFirstCorner)
 {
-    KitAddGeometry("fan", {nVector(0, 0, 0), nVector(1, 0, 0), nVector(1, 0, 1), nVector(0, 0, 1), nVector(2, 0, 2)},
+    KitAddGeometry(engine, "fan", {nVector(0, 0, 0), nVector(1, 0, 0), nVector(1, 0, 1), nVector(0, 0, 1), nVector(2, 0, 2)},
                    {{0, 1, 2, 3}, {4}, {3, 4}, {1, 4, 2}, {0, 1, 2, 3, 4}});
     nBulletMesh* mesh = world.GetMesh("fan");
     ASSERT_NE(mesh, nullptr);
@@ -243,12 +246,16 @@ TEST_F(BulletWorld, MeshFansEveryPolygonFromItsFirstCorner)
 
 TEST_F(BulletWorld, MeshesThatCannotBeBuiltAreReported)
 {
-    KitAddGeometry("points", {nVector(0, 0, 0), nVector(1, 0, 0)}, {});
-    KitAddGeometry("lines", {nVector(0, 0, 0), nVector(1, 0, 0)}, {{0, 1}});
-    KitAddGeometry("broken", {nVector(0, 0, 0), nVector(1, 0, 0), nVector(0, 0, 1)}, {{0, 1, 7}, {0, 1, 2}});
+    KitAddGeometry(engine, "points", {nVector(0, 0, 0), nVector(1, 0, 0)}, {});
+    KitAddGeometry(engine, "lines", {nVector(0, 0, 0), nVector(1, 0, 0)}, {{0, 1}});
+    KitAddGeometry(engine, "broken", {nVector(0, 0, 0), nVector(1, 0, 0), nVector(0, 0, 1)}, {{0, 1, 7}, {0, 1, 2}});
     nLogCapture cap;
     EXPECT_EQ(world.GetMesh("missing"), nullptr);
-    EXPECT_TRUE(cap.Lines().empty()) << "the loader reports missing files";
+    EXPECT_EQ(world.GetConvex("missing"), nullptr);
+    EXPECT_EQ(world.GetMesh("missing"), nullptr);
+    EXPECT_EQ(cap.Lines(), (Lines{"[*] Could not access file 'missing'.\n", "[!] Failed to load geometry 'missing'.\n"}))
+        << "the engine's loader reports a missing file once, and the world adds nothing";
+    cap.Clear();
     EXPECT_EQ(world.GetMesh("points"), nullptr);
     EXPECT_EQ(world.GetMesh("lines"), nullptr);
     EXPECT_EQ(cap.Lines(), (Lines{"[!] No geometry data in 'points' to build collision shape.\n",
@@ -260,9 +267,60 @@ TEST_F(BulletWorld, MeshesThatCannotBeBuiltAreReported)
     EXPECT_EQ(cap.Lines(), Lines{"[*] Triangles with invalid vertex indices left out of the collision mesh 'broken'.\n"});
 }
 
+// A unit cube as a geometry file, as a game ships it.
+const char* const kCubeFile =
+    "<NML=1.0>\n<Geometry=\n"
+    "<Materials= <Material= <Id=\"stone\"> > >\n"
+    "<AVertex=<Count=8><Data=\n"
+    "<Vector=<X=-0.5><Y=-0.5><Z=-0.5>> <Vector=<X=0.5><Y=-0.5><Z=-0.5>> <Vector=<X=-0.5><Y=0.5><Z=-0.5>>\n"
+    "<Vector=<X=0.5><Y=0.5><Z=-0.5>> <Vector=<X=-0.5><Y=-0.5><Z=0.5>> <Vector=<X=0.5><Y=-0.5><Z=0.5>>\n"
+    "<Vector=<X=-0.5><Y=0.5><Z=0.5>> <Vector=<X=0.5><Y=0.5><Z=0.5>> >>\n"
+    "<APolygon=<Count=6><BindingCount=24><Data=\n"
+    "<Polygon=<Count=4><Material=0><Index=0><Index=2><Index=3><Index=1>>\n"
+    "<Polygon=<Count=4><Material=0><Index=4><Index=5><Index=7><Index=6>>\n"
+    "<Polygon=<Count=4><Material=0><Index=0><Index=1><Index=5><Index=4>>\n"
+    "<Polygon=<Count=4><Material=0><Index=2><Index=6><Index=7><Index=3>>\n"
+    "<Polygon=<Count=4><Material=0><Index=0><Index=4><Index=6><Index=2>>\n"
+    "<Polygon=<Count=4><Material=0><Index=1><Index=3><Index=7><Index=5>> >>\n"
+    ">\n";
+
+size_t CountLinesStartingWith(const Lines& lines, const std::string& start)
+{
+    size_t n = 0;
+    for (const std::string& line : lines) n += line.compare(0, start.size(), start) == 0;
+    return n;
+}
+
+// Shape geometries come from files through the engine's loader and its cache: read once for
+// every world and body, whatever spelling of the path they use, and kept apart from the
+// geometries the renderer is given.
+TEST_F(BulletWorld, ShapeGeometriesAreReadOnceThroughTheEnginesCache)
+{
+    nTempDir dir;
+    nTempDir::ChangeInto inside(dir);
+    ASSERT_TRUE(dir.Write("models/cube.nml", kCubeFile));
+    nLogCapture cap;
+    nBulletConvex* hull = world.GetConvex("models/cube.nml");
+    ASSERT_NE(hull, nullptr);
+    EXPECT_EQ(hull->hull->getNumPoints(), 8);
+    EXPECT_EQ(world.GetConvex("models\\cube.nml"), hull) << "one hull for both spellings";
+    nBulletMesh* mesh = world.GetMesh("models\\cube.nml");
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->triangleCount, 12);
+
+    nBulletPhysicWorld other(&engine);
+    other.Init();
+    EXPECT_NE(other.GetMesh("models/cube.nml"), nullptr);
+    EXPECT_EQ(CountLinesStartingWith(cap.Lines(), "Loading geometry 'models/cube.nml'"), 1u) << cap.Text();
+
+    nResourceCache* cache = engine.GetResourceCache();
+    ASSERT_NE(cache->FindGeometry("models/cube.nml", true), nullptr) << "on the collision list";
+    EXPECT_EQ(cache->FindGeometry("models/cube.nml", false), nullptr) << "not on the list the renderer sets up";
+}
+
 TEST_F(BulletWorld, ConvexHullIsSharedAndOutlivesTheCacheWhileBodiesUseIt)
 {
-    KitAddCube("cube");
+    KitAddCube(engine, "cube");
     auto convexBody = [&](const nVector& position) {
         nBulletPhysicItem* item = static_cast<nBulletPhysicItem*>(world.NewItem());
         items.push_back(item);

@@ -1,0 +1,1 @@
+// Boot library of the mesh-ground game: nothing shared yet.
