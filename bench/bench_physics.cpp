@@ -88,16 +88,17 @@ void AddFloorGeometry(nOrvex* engine)
 }
 
 // An engine with the player's resource caches.
-struct CachedEngine
+nOrvexParts CachedParts()
 {
-    CachedEngine() { nOrvex::SetResourceCacheOps(nResourceCache::GetEngineOps()); }
-};
+    nOrvexParts parts;
+    parts.caches = nResourceCache::GetEngineOps();
+    return parts;
+}
 
 // The engine's world with its bodies.
 struct EngineScene
 {
-    CachedEngine                   caches;
-    nOrvex                         engine;
+    nOrvex                         engine{CachedParts()};
     nBulletPhysicWorld             world;
     std::vector<nBulletPhysicItem*> items;
 

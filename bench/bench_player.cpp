@@ -33,7 +33,7 @@
 #include "core/nLog.h"
 #include "core/nString.h"
 #include "hub/nOrvex.h"
-#include "engine/player/nEngineResources.h"
+#include "engine/player/nEngineWiring.h"
 #include "engine/player/nPlayerApp.h"
 #include "resources/nPictureIOCodec.h"
 #include "scene/nScene.h"
@@ -67,7 +67,6 @@ void Once()
     static bool done = false;
     if (done) return;
     done = true;
-    InstallEngineResources();
     // What the player's Init registers process-wide, so that a load alone reads textures the same way.
     RegisterPictureCodecs(false);
 }
@@ -210,7 +209,7 @@ bool TimeLoadAlone(const Game& game, double& seconds)
     paths.InsertAfter(nString("./"), 0);
     nIO::SetSearchPaths(paths);
     const auto start = std::chrono::steady_clock::now();
-    nOrvex* engine = new nOrvex();
+    nOrvex* engine = new nOrvex(PlayerEngineParts());
     nScene* scene = new nScene(engine, 0);
     const bool ok = scene->Load(game.sceneFile);
     seconds = Seconds(start);
@@ -283,7 +282,7 @@ void BM_SceneReadAlone(benchmark::State& state)
     EnterFolder(SmallGameFolder());
     g_log->SetMask(0);
     for (auto _ : state) {
-        nOrvex engine;
+        nOrvex engine(PlayerEngineParts());
         nSquirrelVM vm(&engine);
         vm.Open();
         nScene* scene = new nScene(&engine, &vm);

@@ -18,8 +18,6 @@ int32_t g_debugChannel = -1;
 
 namespace {
 
-const nResourceCacheOps* g_resourceCacheOps = 0;
-
 const int32_t kResetFrameTime = 166;           // ticks: one frame at 60 Hz
 
 // The int32 nearest to v: values outside the range saturate, NaN gives 0.
@@ -40,7 +38,11 @@ int32_t SaturateToInt32(int64_t v)
 
 }
 
-nOrvex::nOrvex()
+nOrvex::nOrvex() : nOrvex(nOrvexParts())
+{
+}
+
+nOrvex::nOrvex(const nOrvexParts& parts)
     : m_renderer(0),
       m_mixer(0),
       m_paused(false),
@@ -61,7 +63,8 @@ nOrvex::nOrvex()
       m_eventInterface(0),
       m_baseCache(0),
       m_currentCache(0),
-      m_clock(0)
+      m_clock(0),
+      m_parts(parts)
 {
     m_eventInterface = &m_defaultEventInterface;
     for (int32_t i = 0; i < OrvexHookCount; ++i) m_hooks[i] = 0;
@@ -71,8 +74,8 @@ nOrvex::nOrvex()
     // Likewise the null mixer: sounds always find a current mixer.
     m_nullMixer = new (std::nothrow) nNull_Mixer(this, true);
     if (!m_nullMixer) *g_log << "[!] " << "Failed to allocate null mixer.\n";
-    if (g_resourceCacheOps) {
-        m_baseCache = g_resourceCacheOps->create();
+    if (m_parts.caches) {
+        m_baseCache = m_parts.caches->create();
         if (!m_baseCache) *g_log << "[!] " << "Failed to allocate base resource cache.\n";
     }
     m_currentCache = m_baseCache;
@@ -88,9 +91,9 @@ nOrvex::~nOrvex()
     while (nListNode<nResourceCache*>* node = m_pushedCaches.GetHead()) {
         nResourceCache* cache = node->value;
         delete m_pushedCaches.Unlink(node);
-        if (cache && g_resourceCacheOps) g_resourceCacheOps->destroy(cache);
+        if (cache && m_parts.caches) m_parts.caches->destroy(cache);
     }
-    if (m_baseCache && g_resourceCacheOps) g_resourceCacheOps->destroy(m_baseCache);
+    if (m_baseCache && m_parts.caches) m_parts.caches->destroy(m_baseCache);
     m_baseCache = 0;
     m_currentCache = 0;
     // Deleting the null renderer while it is current leaves the engine without a renderer.
@@ -181,20 +184,10 @@ nResourceCache* nOrvex::SetResourceCache(nResourceCache* cache)
     return previous;
 }
 
-void nOrvex::SetResourceCacheOps(const nResourceCacheOps* ops)
-{
-    g_resourceCacheOps = ops;
-}
-
-const nResourceCacheOps* nOrvex::GetResourceCacheOps()
-{
-    return g_resourceCacheOps;
-}
-
 nResourceCache* nOrvex::NewResourceCache()
 {
-    if (!g_resourceCacheOps) return 0;
-    nResourceCache* cache = g_resourceCacheOps->create();
+    if (!m_parts.caches) return 0;
+    nResourceCache* cache = m_parts.caches->create();
     if (!cache) return 0;
     // A cache whose node cannot be made is still handed out; its owner is then the caller.
     m_pushedCaches.InsertAfter(cache, 0);
@@ -208,16 +201,16 @@ void nOrvex::FreeResourceCaches()
     while (nListNode<nResourceCache*>* node = m_pushedCaches.GetHead()) {
         nResourceCache* cache = node->value;
         delete m_pushedCaches.Unlink(node);
-        if (cache && g_resourceCacheOps) g_resourceCacheOps->destroy(cache);
+        if (cache && m_parts.caches) m_parts.caches->destroy(cache);
     }
-    if (m_baseCache && g_resourceCacheOps) g_resourceCacheOps->clear(m_baseCache);
+    if (m_baseCache && m_parts.caches) m_parts.caches->clear(m_baseCache);
     *g_log << "Done.\n";
 }
 
 void nOrvex::UpdateStreamedTextures(int32_t dt)
 {
-    if (m_currentCache && g_resourceCacheOps && g_resourceCacheOps->updateStreams)
-        g_resourceCacheOps->updateStreams(m_currentCache, dt);
+    if (m_currentCache && m_parts.caches && m_parts.caches->updateStreams)
+        m_parts.caches->updateStreams(m_currentCache, dt);
 }
 
 void nOrvex::BeginDraw(bool updateStreams, bool resetTimers)

@@ -5,6 +5,7 @@
 
 #include "core/nList.h"
 #include "core/nTimer.h"
+#include "physics/nPhysicWorld.h"
 
 class nRenderer;
 class nNull_Renderer;
@@ -47,15 +48,23 @@ enum nToolMode
 };
 
 // What the engine needs of its resource caches. The cache type belongs to the resources layer
-// above the hub, which supplies these operations (nOrvex::SetResourceCacheOps) before the
-// first engine is made; without them an engine has no caches at all (every loader then works
-// uncached) and the cache operations below do nothing.
+// above the hub, which supplies these operations (nResourceCache::GetEngineOps); an engine
+// made without them has no caches at all (every loader then works uncached) and the cache
+// operations below do nothing.
 struct nResourceCacheOps
 {
     nResourceCache* (*create)();                           // a new empty cache, NULL when out of memory
     void (*destroy)(nResourceCache* cache);                // releases everything the cache holds, then the cache
     void (*clear)(nResourceCache* cache);                  // releases everything, keeps the cache
     void (*updateStreams)(nResourceCache* cache, int32_t dt); // advances the video textures by dt ticks; may be NULL
+};
+
+// What the layers above the hub lend an engine, given once to its constructor. Each may be
+// NULL. The player's engine is made from PlayerEngineParts (engine/player/nEngineWiring.h).
+struct nOrvexParts
+{
+    const nResourceCacheOps* caches = 0;        // NULL: no resource caches
+    nPhysicWorldFactory      physicWorlds = 0;  // the world every scene of the engine simulates with; NULL: none
 };
 
 // Process priorities of nOrvex::SetProcessPriority.
@@ -90,7 +99,8 @@ public:
 
     typedef uint32_t (*ClockFunc)();        // a 32-bit tick source (1/10000 s)
 
-    nOrvex();                               // seeds the random generator with 77; every clock field 0
+    nOrvex();                               // no parts: no caches, scenes without physics
+    explicit nOrvex(const nOrvexParts& parts); // seeds the random generator with 77; every clock field 0; the base cache
     ~nOrvex();                              // warns when a BeginDraw was left open
     nOrvex(const nOrvex&) = delete;
     nOrvex& operator=(const nOrvex&) = delete;
@@ -138,8 +148,10 @@ public:
     nResourceCache* NewResourceCache();             // appended to the pushed caches, not made current; NULL when it cannot be made
     void            FreeResourceCaches();           // base cache current, pushed caches deleted oldest first, base cache cleared
     int32_t         GetPushedCacheCount() const     { return m_pushedCaches.GetCount(); }
-    static void     SetResourceCacheOps(const nResourceCacheOps* ops); // process-wide; NULL: no caches
-    static const nResourceCacheOps* GetResourceCacheOps();
+    const nResourceCacheOps* GetResourceCacheOps() const { return m_parts.caches; }   // NULL: no caches
+
+    // The world a scene of this engine simulates with (nScene::CreatePhysicWorld); NULL: none.
+    nPhysicWorldFactory GetPhysicWorldFactory() const { return m_parts.physicWorlds; }
 
     // Renderer switches from a configuration tree ("engine.cfg"): each of the 19 renderer keys
     // sets its bit when it holds the bool true and clears it otherwise; then "DebugChannel".
@@ -212,6 +224,7 @@ private:
     nOrvexHook          m_hooks[OrvexHookCount];
     nList<nCoreListener*> m_coreListeners;  // not owned
     ClockFunc           m_clock;
+    nOrvexParts         m_parts;
 };
 
 #endif

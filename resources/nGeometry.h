@@ -214,10 +214,4 @@ bool VectorDiffers(const nVector& a, const nVector& b);
 // Any of the sixteen elements differs by 1e-6 or more.
 bool MatrixDiffers(const nMatrix4& a, const nMatrix4& b);
 
-// Where the geometry reader gets the LOD and shadow proxies it names: the engine's geometry
-// loader. Without one the reader loads its own, uncached geometry from the file. Either way a
-// proxy that leads back to a geometry still being read is refused.
-typedef nGeometry* (*nGeometryLoader)(nOrvex* engine, const char* name);
-void SetGeometryProxyLoader(nGeometryLoader loader);     // NULL: the reader's own
-
 #endif

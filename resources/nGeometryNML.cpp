@@ -18,11 +18,10 @@
 #include "core/nMetaTag.h"
 #include "core/nTimer.h"
 #include "resources/nMaterial.h"
+#include "resources/nResourceLoader.h"
 
 namespace
 {
-nGeometryLoader s_proxyLoader = 0;
-
 // Names (normalised) of the geometries whose files are being read, outermost first.
 std::vector<nString>& LoadingNames()
 {
@@ -204,11 +203,6 @@ void ParseWeight(const char* text, int32_t boneCount, nSkinWeight& out)
 }
 }
 
-void SetGeometryProxyLoader(nGeometryLoader loader)
-{
-    s_proxyLoader = loader;
-}
-
 nGeometry* nGeometry::LoadProxy(const char* name)
 {
     if (!name || !*name) return 0;
@@ -220,12 +214,8 @@ nGeometry* nGeometry::LoadProxy(const char* name)
                    << "' leads back to a geometry being loaded; ignored.\n";
             return 0;
         }
-    if (s_proxyLoader) return s_proxyLoader(m_engine, name);
-    nGeometry* proxy = new (std::nothrow) nGeometry(m_engine);
-    if (!proxy) return 0;
-    proxy->SetName(name);
-    proxy->Load(name);
-    return proxy;
+    // The engine's loader, cached like every geometry when the engine has a cache.
+    return LoadGeometry(m_engine, name, false, false);
 }
 
 bool nGeometry::Deserialize(nMetaFile* document, nMetaTag* root)

@@ -180,13 +180,8 @@ private:
     nRenderData*     m_renderData;
 };
 
-// Where the material reader gets the texture a stage names: the engine's texture loader, which
-// returns a texture, loaded or empty, of that name (NULL only when none can be made). Without one
-// the reader makes its own texture of that name from the file, uncached.
-typedef nTexture* (*nMaterialTextureLoader)(nOrvex* engine, const char* name);
-void SetMaterialTextureLoader(nMaterialTextureLoader loader);  // NULL: the reader's own
-// The texture of that name through the loader set above (or the reader's own): what stages and
-// the Texture blocks of a ShaderMap read. NULL only when none can be made.
+// The texture a stage or a Texture block of a ShaderMap names, through the engine's loader (cached
+// when the engine has a cache). NULL only when none can be made.
 nTexture* LoadMaterialTexture(nOrvex* engine, const char* name);
 
 #endif

@@ -8,6 +8,7 @@
 #include "core/nMetaTag.h"
 #include "hub/nOrvex.h"
 #include "resources/nRenderMap.h"
+#include "resources/nResourceLoader.h"
 
 namespace {
 
@@ -120,37 +121,11 @@ void AppendColour(nMetaTag* root, const char* name, const nVector& colour, const
     AppendTag(root, colour.ToMetaTag(name, alwaysW || differs[3]));
 }
 
-nMaterialTextureLoader g_textureLoader = 0;
-
-// The reader's own texture source: an uncached texture named after the normalised path, filled
-// from the file and set up when the engine sets up what it loads.
-nTexture* LoadOwnTexture(nOrvex* engine, const char* name)
-{
-    nString path(name);
-    path.NormalizePath();
-    nTexture* texture = new (std::nothrow) nTexture(engine, 0, 0);
-    if (!texture) {
-        *g_log << "[!] " << "Could not allocate new texture '" << path.GetCStr() << "'.\n";
-        return 0;
-    }
-    texture->SetName(path.GetCStr());
-    if (!nPicture::LoadContent(texture, path.GetCStr()))
-        *g_log << "[!] " << "Failed to set texture content from '" << path.GetCStr() << "'.\n";
-    if (engine && engine->GetResourceAutoSetup())
-        texture->Setup();
-    return texture;
-}
-
-}
-
-void SetMaterialTextureLoader(nMaterialTextureLoader loader)
-{
-    g_textureLoader = loader;
 }
 
 nTexture* LoadMaterialTexture(nOrvex* engine, const char* name)
 {
-    return g_textureLoader ? g_textureLoader(engine, name ? name : "") : LoadOwnTexture(engine, name ? name : "");
+    return LoadTexture(engine, name ? name : "", false, false);
 }
 
 bool nMaterial::Deserialize(nMetaFile* document, nMetaTag* tag)

@@ -59,16 +59,6 @@ bool CallMissingHook(nOrvex* engine, int32_t slot, nString& name)
     nIO::StripSearchPath(name);
     return true;
 }
-
-nGeometry* LoadProxyThroughEngine(nOrvex* engine, const char* name)
-{
-    return LoadGeometry(engine, name, false, false);
-}
-
-nTexture* LoadStageTexture(nOrvex* engine, const char* name)
-{
-    return LoadTexture(engine, name, false, false);
-}
 }
 
 nGeometry* LoadGeometry(nOrvex* engine, const char* name, bool collision, bool bypass)
@@ -253,10 +243,4 @@ nSound* LoadSound(nOrvex* engine, const char* name)
     }
     ProgressAndEnd(engine, "Loading sound '%s'...", given);
     return sound;
-}
-
-void InstallResourceLoaders()
-{
-    SetGeometryProxyLoader(LoadProxyThroughEngine);
-    SetMaterialTextureLoader(LoadStageTexture);
 }

@@ -9,7 +9,9 @@ class nTexture;
 class nPicture;
 class nSound;
 
-// The engine's loaders of named resources, which the engine hub's loader operations forward to.
+// The engine's loaders of named resources, which the engine hub's loader operations forward to;
+// the geometry and material readers load LOD and shadow proxies and stage textures through them
+// too, and so does the Bullet world the geometries of its convex and mesh shapes.
 // Each works on the engine's current resource cache (none: nothing is cached), drives the
 // engine's hooks, core listeners and progress interface, and sets fresh geometries, textures
 // and sounds up when the engine's automatic set-up is on. Resources are named with the
@@ -29,9 +31,5 @@ nSound*    LoadSound(nOrvex* engine, const char* name);
 // Names the texture after path and fills it from the picture codecs, else from the current
 // renderer; hook 5 on success.
 bool       SetTextureContent(nOrvex* engine, nTexture* texture, const char* path);
-
-// Makes the geometry reader load LOD and shadow proxies, and the material reader load stage
-// textures, through these loaders.
-void InstallResourceLoaders();
 
 #endif

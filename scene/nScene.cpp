@@ -45,8 +45,6 @@ const int32_t kStepMedium = 8;   // a matrix or a command per item
 const int32_t kStepHeavy = 4;    // a handler call per item
 const int32_t kStepAnimation = 3; // animation mixing per item, through many levels
 
-nPhysicWorldFactory g_physicWorldFactory = 0;
-
 // Calls f on every item of the list from the head up to the node that was the tail when the
 // walk began: items appended meanwhile wait for the next walk. The scene removes no node
 // from its lists while it walks them.
@@ -181,16 +179,6 @@ nScriptUnit* nScene::CreateScriptUnit()
 
 // Physics world.
 
-void nScene::SetPhysicWorldFactory(nPhysicWorldFactory factory)
-{
-    g_physicWorldFactory = factory;
-}
-
-nPhysicWorldFactory nScene::GetPhysicWorldFactory()
-{
-    return g_physicWorldFactory;
-}
-
 bool nScene::CreatePhysicWorld()
 {
     if (m_evaluating || m_flushing || m_clearing) {
@@ -201,7 +189,8 @@ bool nScene::CreatePhysicWorld()
     delete m_physicWorld;
     m_physicWorld = 0;
 
-    nPhysicWorld* world = g_physicWorldFactory ? g_physicWorldFactory(m_engine) : 0;
+    nPhysicWorldFactory factory = m_engine ? m_engine->GetPhysicWorldFactory() : 0;
+    nPhysicWorld* world = factory ? factory(m_engine) : 0;
     if (!world) {
         *g_log << "[!] " << "Could not create physic world.\n";
         return false;

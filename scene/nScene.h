@@ -138,12 +138,9 @@ public:
     nScriptUnit* CreateScriptUnit() override;                    // a scene unit, appended; NULL (logged) on failure
     int32_t      OnCoreEvent(int32_t code, nCoreEventRecord* record) override { return 0; } // resource events are ignored
 
-    // The world a scene simulates with is made by the installed factory (NULL: none can be).
-    static void SetPhysicWorldFactory(nPhysicWorldFactory factory);
-    static nPhysicWorldFactory GetPhysicWorldFactory();
-    // Deletes the content and the current world, then makes and initialises a new one and
-    // installs the scene's physics hook in it. False (logged, no world kept) when none can be
-    // made or it does not initialise.
+    // Deletes the content and the current world, then makes and initialises a new one with
+    // the engine's physics world factory (nOrvexParts) and installs the scene's physics hook in
+    // it. False (logged, no world kept) when none can be made or it does not initialise.
     bool CreatePhysicWorld();
 
     // Empties the scene: items, pending requests, uids, fog, camera, the UI layer and, unless

@@ -1,7 +1,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/player/nEngineResources.h"
 #include "engine/player/nPlayerApp.h"
 
 namespace {
@@ -38,6 +37,5 @@ int Run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    InstallEngineResources();
     return Run(argc, argv);
 }

@@ -7,7 +7,7 @@
 #include "core/nLog.h"
 #include "core/nScriptValue.h"
 #include "core/nThread.h"
-#include "physics/bullet/nBulletPhysicWorld.h"
+#include "engine/player/nEngineWiring.h"
 #include "platform/nPlatformInput.h"
 #include "render/gl/nGL3Renderer.h"
 #include "render/nRenderer.h"
@@ -50,6 +50,7 @@ nPlayerApp::nPlayerApp()
       m_width(800),
       m_height(600),
       m_aspectRatio(1.0f),
+      m_engine(PlayerEngineParts()),
       m_renderer(0),
       m_mixer(0),
       m_scene(0),
@@ -91,7 +92,6 @@ bool nPlayerApp::Init()
     m_engine.SetHook(OrvexHookSoundMissing, OnMissingResource);
     PrintBanner();
     RegisterPictureCodecs(false);
-    nScene::SetPhysicWorldFactory(nBulletPhysicWorld::Make);
     return true;
 }
 

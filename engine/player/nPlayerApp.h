@@ -44,10 +44,10 @@ class nPlayerApp
 public:
     typedef nClockTicks (*ClockFunc)();   // the clock of the time-to-live test
 
-    nPlayerApp();                         // defaults; the engine first, then the project on it
+    nPlayerApp();                         // defaults; the engine of the player's parts (nEngineWiring.h), then the project on it
     virtual ~nPlayerApp();                // Shutdown again (harmless), then everything owned
 
-    bool Init();                          // hooks 0, 1 and 3, banner, picture codecs, physics world; true
+    bool Init();                          // hooks 0, 1 and 3, banner, picture codecs; true
     bool ParseCommandLine(int argc, char** argv); // false: one "[!] " line, or the usage without arguments and bootstrap
     void PrintUsage();                    // the usage text, then PrintExtraUsage
     bool ReadBootstrap();                 // "bootstrap.txt" from the disk, else from "resource.qza"

@@ -10,7 +10,6 @@
 #include "core/nIOArchiveFS.h"
 #include "core/nLog.h"
 #include "core/nString.h"
-#include "engine/player/nEngineResources.h"
 #include "engine/player/nPlayerApp.h"
 #include "platform/nPlatformInput.h"
 #include "core/nScriptValue.h"
@@ -55,7 +54,6 @@ Lines Parse(nPlayerApp& app, std::vector<std::string> arguments, bool* ok)
 class PlayerCommandLine : public ::testing::Test
 {
 protected:
-    void SetUp() override { InstallEngineResources(); }
     nPlayerApp app;
 };
 
@@ -193,7 +191,6 @@ public:
 
 TEST(PlayerExtraOption, UnrecognisedArgumentsAreOfferedToTheDerivedPlayer)
 {
-    InstallEngineResources();
     ExtendedPlayer app;
     bool ok;
     EXPECT_TRUE(Parse(app, {"in", "-extra"}, &ok).empty());
@@ -211,8 +208,7 @@ class PlayerFrame : public ::testing::Test
 protected:
     void SetUp() override
     {
-        InstallEngineResources();
-        g_ticks = 0;
+            g_ticks = 0;
         app.Init();
         app.SetClock(FakeTicks);
         log.Clear();
@@ -309,8 +305,7 @@ class PlayerSetup : public ::testing::Test
 protected:
     void SetUp() override
     {
-        InstallEngineResources();
-        app.Init();
+            app.Init();
         dir.Write("game.nut", "class Game { function OnUpdate(project) {} }\n");
         dir.Write("game.ngp", "<NML=1.0>\n<Environment=\n\t<ScriptUnit= <Script=\"game.nut\"> <Class=\"Game\"> >\n>\n");
         dir.Write("scriptlib/zib.nut", "::g_booted <- true;\n");

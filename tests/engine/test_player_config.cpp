@@ -7,7 +7,6 @@
 
 #include "core/nIO.h"
 #include "core/nIOArchiveFS.h"
-#include "engine/player/nEngineResources.h"
 #include "engine/player/nPlayerApp.h"
 #include "render/nRenderer.h"
 #include "tests/support/nLogCapture.h"
@@ -30,7 +29,6 @@ bool WriteArchive(const std::string& path, const char* name, const std::string& 
 class PlayerBootstrap : public ::testing::Test
 {
 protected:
-    void SetUp() override { InstallEngineResources(); }
 
     nTempDir dir;
     nTempDir::ChangeInto inside{dir};
@@ -190,7 +188,6 @@ TEST_F(PlayerBootstrap, UsageTextIsPrintedWhole)
 class PlayerConfigFile : public ::testing::Test
 {
 protected:
-    void SetUp() override { InstallEngineResources(); }
 
     nTempDir dir;
     nLogCapture log;

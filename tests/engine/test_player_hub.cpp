@@ -11,10 +11,13 @@
 #include "audio/mixer/nNull_Mixer.h"
 #include "core/nMetaFile.h"
 #include "hub/nOrvex.h"
-#include "engine/player/nEngineResources.h"
+#include "engine/player/nEngineWiring.h"
+#include "engine/player/nPlayerApp.h"
+#include "physics/bullet/nBulletPhysicWorld.h"
 #include "render/nNull_Renderer.h"
 #include "resources/nPicture.h"
 #include "resources/nResourceCache.h"
+#include "scene/nScene.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nTempDir.h"
 
@@ -58,7 +61,6 @@ class OrvexFrame : public ::testing::Test
 protected:
     void SetUp() override
     {
-        InstallEngineResources();
         g_endOfFrame = 0;
         engine.SetClockSource(FakeClock);
         engine.TickClock();                     // starts the clock
@@ -68,7 +70,7 @@ protected:
     // One frame time of 100 ticks passes before every clock reading.
     void Wait() { g_now += 100; }
 
-    nOrvex engine;
+    nOrvex engine{PlayerEngineParts()};
     CountingRenderer renderer{&engine};
     CountingMixer mixer{&engine};
     NothingToDraw drawable;
@@ -155,8 +157,7 @@ nPicture* Tracked(int* deaths) { return new TrackedPicture(deaths); }
 
 TEST(OrvexCaches, StackOfCachesIsFreedOldestFirstAndTheBaseCleared)
 {
-    InstallEngineResources();
-    nOrvex engine;
+    nOrvex engine(PlayerEngineParts());
     nResourceCache* base = engine.GetResourceCache();
     ASSERT_NE(base, nullptr);
     EXPECT_EQ(base, engine.GetBaseResourceCache());
@@ -193,10 +194,9 @@ TEST(OrvexCaches, StackOfCachesIsFreedOldestFirstAndTheBaseCleared)
 
 TEST(OrvexCaches, PushedCachesLeftAtDestructionAreReleased)
 {
-    InstallEngineResources();
     int deaths = 0;
     {
-        nOrvex engine;
+        nOrvex engine(PlayerEngineParts());
         nResourceCache* cache = engine.NewResourceCache();
         ASSERT_NE(cache, nullptr);
         nResourceCache::AddToList(cache->GetPictureList(), Tracked(&deaths));
@@ -205,12 +205,36 @@ TEST(OrvexCaches, PushedCachesLeftAtDestructionAreReleased)
     EXPECT_EQ(deaths, 2);
 }
 
+// The player's engine is made whole by its constructor: nothing process-wide has to be
+// installed first, and two engines do not share what they were given.
+TEST(PlayerEngineWiring, TheEngineComesWithItsCachesAndItsScenesWithBulletWorlds)
+{
+    nPlayerApp app;
+    nOrvex& engine = app.GetEngine();
+    ASSERT_NE(engine.GetResourceCache(), nullptr);
+    EXPECT_EQ(engine.GetResourceCacheOps(), nResourceCache::GetEngineOps());
+    EXPECT_EQ(engine.GetPhysicWorldFactory(), PlayerEngineParts().physicWorlds);
+
+    nScene scene(&engine, 0);
+    ASSERT_TRUE(scene.CreatePhysicWorld());
+    nBulletPhysicWorld* world = dynamic_cast<nBulletPhysicWorld*>(scene.GetPhysicWorld());
+    ASSERT_NE(world, nullptr);
+    EXPECT_NE(world->GetDynamicsWorld(), nullptr);
+    EXPECT_EQ(world->GetEngine(), &engine);
+
+    nOrvex bare;
+    EXPECT_EQ(bare.GetResourceCache(), nullptr);
+    EXPECT_EQ(bare.GetPhysicWorldFactory(), nullptr);
+    nScene without(&bare, 0);
+    nLogCapture log;
+    EXPECT_FALSE(without.CreatePhysicWorld());
+    EXPECT_EQ(log.Lines(), Lines{"[!] Could not create physic world.\n"});
+}
+
 TEST(OrvexCaches, WithoutTheResourcesLayerThereAreNoCaches)
 {
-    const nResourceCacheOps* ops = nOrvex::GetResourceCacheOps();
-    nOrvex::SetResourceCacheOps(nullptr);
     {
-        nOrvex engine;
+        nOrvex engine;                                   // made without parts
         EXPECT_EQ(engine.GetResourceCache(), nullptr);
         EXPECT_EQ(engine.NewResourceCache(), nullptr);
         nLogCapture log;
@@ -218,7 +242,6 @@ TEST(OrvexCaches, WithoutTheResourcesLayerThereAreNoCaches)
         engine.UpdateStreamedTextures(166);
         EXPECT_EQ(log.Lines(), (Lines{"Freeing 1 resource cache(s)...\n", "Done.\n"}));
     }
-    nOrvex::SetResourceCacheOps(ops);
 }
 
 // The 19 renderer keys of "engine.cfg" and the bits they drive.

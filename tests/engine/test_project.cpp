@@ -53,20 +53,24 @@ SQInteger Try(HSQUIRRELVM v)
     return 1;
 }
 
+nOrvexParts FakeWorldParts()
+{
+    nOrvexParts parts;
+    parts.physicWorlds = nFakePhysicWorld::Make;
+    return parts;
+}
+
 class Project : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        previousWorlds = nScene::GetPhysicWorldFactory();
-        nScene::SetPhysicWorldFactory(nFakePhysicWorld::Make);
         g_project = &project;
         notes.sink = &log;
     }
     void TearDown() override
     {
         project.Close(true);
-        nScene::SetPhysicWorldFactory(previousWorlds);
         g_project = 0;
         g_target = 0;
     }
@@ -134,8 +138,7 @@ protected:
         project.Render(0);
     }
 
-    nPhysicWorldFactory previousWorlds = 0;
-    nOrvex             engine;
+    nOrvex             engine{FakeWorldParts()};
     nCallLog           log;
     nRecordingRenderer renderer{&engine, &log};
     nTempDir           dir;

@@ -2,31 +2,29 @@
 //
 // The first byte sets the debug channel used by the set-up (byte % 13 - 1: off, channels 0 to 10
 // and one beyond); the rest is an NML document. Every root is read as a material on an engine
-// with its null renderer, set up, written, and the written tag read again. Textures come from
-// memory: a name containing 'a' gets a translucent picture, others an opaque one, so embedded
-// alpha is reached without touching any file.
+// with its null renderer, set up, written, and the written tag read again. Textures load through
+// the engine's loader from the memory file system, which holds "a.tga" (translucent) and "b.tga"
+// (opaque), so embedded alpha is reached without touching any disk file.
 
+#include "core/nIO.h"
 #include "core/nLog.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
 #include "hub/nOrvex.h"
 #include "resources/nMaterial.h"
 #include "resources/nTexture.h"
+#include "tests/fuzz/nFuzzSupport.h"
 
 #include <cstring>
 #include <string>
 
 namespace {
 
-nTexture* LoadMemoryTexture(nOrvex* engine, const char* name)
+// A 1 x 1 true-colour TGA of the given alpha.
+void StoreTga(const char* name, uint8_t alpha)
 {
-    nTexture* texture = new nTexture(engine, 0, 0);
-    texture->SetName(name);
-    if (texture->Allocate(1, 1, PixelFormatRGBA8))
-        texture->GetPixels()[3] = std::strchr(name, 'a') ? 100 : 255;
-    if (engine && engine->GetResourceAutoSetup())
-        texture->Setup();
-    return texture;
+    uint8_t tga[22] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 32, 0x28, 0x10, 0x20, 0x30, alpha};
+    nFuzzStore(name, tga, sizeof tga);
 }
 
 }
@@ -35,7 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static nOrvex* engine = [] {
         g_log->SetMask(0);
-        SetMaterialTextureLoader(LoadMemoryTexture);
+        nIO::SetCurrentFS(reinterpret_cast<nIOBaseFS*>(nIO::GetMemoryFS()));
+        StoreTga("a.tga", 100);
+        StoreTga("b.tga", 255);
         return new nOrvex();
     }();
     if (size < 1 || size > 1 << 16)

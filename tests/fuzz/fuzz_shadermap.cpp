@@ -20,13 +20,6 @@
 
 namespace {
 
-nTexture* LoadMemoryTexture(nOrvex* engine, const char* name)
-{
-    nTexture* texture = new nTexture(engine, 0, 0);
-    texture->SetName(name);
-    return texture;
-}
-
 // Same names, value types, values (floats bit for bit) and children, in order.
 bool SameTags(nMetaTag* a, nMetaTag* b)
 {
@@ -85,7 +78,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static bool ready = [] {
         g_log = new nQuietLog();
-        SetMaterialTextureLoader(LoadMemoryTexture);
         return true;
     }();
     (void)ready;

@@ -16,11 +16,13 @@
 #include "resources/nGeometry.h"
 #include "resources/nResourceCache.h"
 
-// Makes the engines made after it have the resource caches the player's engine has.
-struct nKitCaches
+// An engine with the resource caches the player's engine has.
+inline nOrvexParts KitCachedParts()
 {
-    nKitCaches() { nOrvex::SetResourceCacheOps(nResourceCache::GetEngineOps()); }
-};
+    nOrvexParts parts;
+    parts.caches = nResourceCache::GetEngineOps();
+    return parts;
+}
 
 // A geometry of the given positions and polygons (each a list of vertex indices), on the
 // collision list of the engine's cache, where the world looks for the geometries of its shapes.

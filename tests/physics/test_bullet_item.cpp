@@ -44,8 +44,7 @@ protected:
     nBulletPhysicItem* Floor() { return Body(PhysicItemStatic, PhysicShapeBox, nVector(40, 1, 40), 0.0f, nVector(0, -0.5f, 0)); }
     void NoGravity() { world.SetGravity(nVector(0, 0, 0)); }
 
-    nKitCaches                      caches;
-    nOrvex                          engine;
+    nOrvex                          engine{KitCachedParts()};
     nBulletPhysicWorld              world;
     std::vector<nBulletPhysicItem*> items;
 };

@@ -20,12 +20,8 @@ nPhysicWorld* MakeBulletWorld(nOrvex* engine)
 class BulletScene : public ::testing::Test
 {
 protected:
-    BulletScene() : kit(false)
+    BulletScene() : kit(MakeBulletWorld)
     {
-        nPhysicWorldFactory previous = nScene::GetPhysicWorldFactory();
-        nScene::SetPhysicWorldFactory(MakeBulletWorld);
-        kit.scene->CreatePhysicWorld();
-        nScene::SetPhysicWorldFactory(previous);
         kit.SetFrameTicks(167);
     }
     // An item with one shape at the given node position and scale, set up and reset.

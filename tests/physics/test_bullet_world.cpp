@@ -55,8 +55,7 @@ protected:
         items.push_back(KitBody(world, mode, type, size, mass, position));
         return items.back();
     }
-    nKitCaches                      caches;
-    nOrvex                          engine;
+    nOrvex                          engine{KitCachedParts()};
     nBulletPhysicWorld              world;
     std::vector<nBulletPhysicItem*> items;
 };

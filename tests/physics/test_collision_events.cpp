@@ -145,11 +145,8 @@ TEST_F(CollisionEvents, TableIsBuiltOnlyForItemsThatDefineOnCollisionEx)
 // A box dropped onto a floor in the Bullet world, through the scene.
 TEST(CollisionEventsBullet, LandingBoxHearsOfItOncePerSubStep)
 {
-    nKitScene kit(false);
-    nPhysicWorldFactory previous = nScene::GetPhysicWorldFactory();
-    nScene::SetPhysicWorldFactory(nBulletPhysicWorld::Make);
-    ASSERT_TRUE(kit.scene->CreatePhysicWorld());
-    nScene::SetPhysicWorldFactory(previous);
+    nKitScene kit(nBulletPhysicWorld::Make);
+    ASSERT_NE(kit.scene->GetPhysicWorld(), nullptr);
     kit.SetFrameTicks(334);   // two sub-steps per evaluation
 
     nKitItem* floor = kit.Add("floor");

@@ -4,6 +4,7 @@
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
 #include "resources/nMaterial.h"
+#include "resources/nResourceCache.h"
 #include "resources/nRenderMap.h"
 #include "tests/resources/nResourceRecordingRenderer.h"
 #include "tests/support/nIOTestSupport.h"
@@ -22,38 +23,36 @@ namespace {
 using Calls = std::vector<std::string>;
 using Lines = std::vector<std::string>;
 
-// Texture source of the tests: names listed in g_alphas get a 2 x 2 RGBA8 picture of that alpha,
-// others an empty texture. Textures are set up as the engine's loader would.
-std::map<std::string, int>* g_alphas = nullptr;
-
-nTexture* LoadTestTexture(nOrvex* engine, const char* name)
+// A 2 x 2 true-colour TGA file whose last pixel has the given alpha.
+std::string TgaOfAlpha(int alpha)
 {
-    nTexture* texture = new nTexture(engine, 0, 0);
+    std::string tga(18, '\0');
+    tga[2] = 2;                     // uncompressed true colour
+    tga[12] = 2;                    // 2 x 2
+    tga[14] = 2;
+    tga[16] = 32;
+    tga[17] = 0x28;                 // top-left origin, 8 alpha bits
+    for (int i = 0; i < 4; ++i) tga += std::string("\x10\x20\x30", 3) + char(i == 3 ? alpha : 255);
+    return tga;
+}
+
+// A texture of the given name with no content, as tests hand materials directly.
+nTexture* EmptyTexture(const char* name)
+{
+    nTexture* texture = new nTexture(nullptr, 0, 0);
     texture->SetName(name);
-    auto found = g_alphas ? g_alphas->find(name) : std::map<std::string, int>::iterator();
-    if (g_alphas && found != g_alphas->end()) {
-        texture->Allocate(2, 2, PixelFormatRGBA8);
-        for (int i = 0; i < 4; ++i) {
-            texture->GetPixels()[4 * i + 3] = uint8_t(i == 3 ? found->second : 255);
-        }
-    }
-    if (engine && engine->GetResourceAutoSetup())
-        texture->Setup();
     return texture;
 }
 
 class MaterialNML : public nIOTest
 {
 protected:
+    // The texture files the materials name: "glass.tga" is translucent, the others opaque.
     MaterialNML()
     {
-        g_alphas = &m_alphas;
-        SetMaterialTextureLoader(LoadTestTexture);
-    }
-    ~MaterialNML() override
-    {
-        SetMaterialTextureLoader(nullptr);
-        g_alphas = nullptr;
+        for (const char* name : {"a.tga", "b.tga", "c.tga", "d.tga", "e.tga", "solid.tga"})
+            nMLPutMemoryFile(name, TgaOfAlpha(255));
+        nMLPutMemoryFile("glass.tga", TgaOfAlpha(128));
     }
 
     // Parses text and reads its first root into m; the reader's answer.
@@ -91,8 +90,6 @@ protected:
         delete tag;
         return text;
     }
-
-    std::map<std::string, int> m_alphas;
 };
 
 void ExpectSameColour(const nVector& a, const nVector& b, const char* what)
@@ -184,7 +181,8 @@ TEST_F(MaterialNML, RoundTripKeepsEveryFieldOfEveryChannelAndStage)
         for (int i = 0; i < nMaterial::kStageCount; ++i) {
             nMaterialStage& s = m.GetStageAt(i);
             std::string name = "tex/" + std::to_string(g) + "_" + std::to_string(i) + ".tga";
-            s.texture = LoadTestTexture(nullptr, name.c_str());
+            nMLPutMemoryFile(name.c_str(), TgaOfAlpha(255)); // read back through the engine's loader
+            s.texture = EmptyTexture(name.c_str());
             s.channel = groups[g][i];
             s.active = uint8_t((i + g) % 2 == 0 || i == 5);
             s.uvSource = 1 + (i + g) % 3;
@@ -222,7 +220,7 @@ TEST_F(MaterialNML, DefaultsWriteOnlyWhatTheReaderNeeds)
     m.SetName("plain");
     EXPECT_EQ(Dump(m), "Material{Id=s\"plain\",PhysicMaterial{StaticFriction=f0.75,DynamicFriction=f0.5,"
                        "Restitution=f0.100000001}}");
-    m.GetStageAt(4).texture = LoadTestTexture(nullptr, "d.tga");
+    m.GetStageAt(4).texture = EmptyTexture("d.tga");
     m.GetStageAt(4).channel = MaterialChannelDiffuse;
     m.renderFlags = MaterialRenderSkinned;
     EXPECT_EQ(Dump(m), "Material{Id=s\"plain\",PhysicMaterial{StaticFriction=f0.75,DynamicFriction=f0.5,"
@@ -410,8 +408,8 @@ TEST_F(MaterialNML, WritingAStageWithoutAChannelOrUVSourceWarns)
 {
     nMaterial m(nullptr);
     m.SetName("m");
-    m.GetStageAt(2).texture = LoadTestTexture(nullptr, "a.tga");
-    m.GetStageAt(3).texture = LoadTestTexture(nullptr, "b.tga");
+    m.GetStageAt(2).texture = EmptyTexture("a.tga");
+    m.GetStageAt(3).texture = EmptyTexture("b.tga");
     m.GetStageAt(3).channel = MaterialChannelNormal;
     m.GetStageAt(3).uvSource = 7;
     nLogCapture log;
@@ -438,7 +436,6 @@ TEST_F(MaterialNML, ReadingUpdatesTheMaterialOnTheCurrentRenderer)
 // dropped the pixels at set-up, as a device renderer does.
 TEST_F(MaterialNML, EmbeddedAlphaAddsAnOpacityStage)
 {
-    m_alphas = {{"glass.tga", 128}, {"solid.tga", 255}};
     struct Case
     {
         const char* what;
@@ -489,11 +486,10 @@ TEST_F(MaterialNML, EmbeddedAlphaAddsAnOpacityStage)
     }
 }
 
-// Without an engine loader the reader loads texture files itself: a readable file gives its
+// The reader loads texture files through the engine's loader: a readable file gives its
 // pixels, an unreadable one the loader's line and an empty texture of that name.
-TEST_F(MaterialNML, ReaderLoadsTextureFilesWithoutAnEngineLoader)
+TEST_F(MaterialNML, ReaderLoadsTextureFilesThroughTheEnginesLoader)
 {
-    SetMaterialTextureLoader(nullptr);
     std::string tga(18, '\0');
     tga[2] = 2;                     // uncompressed true colour
     tga[12] = 1;                    // 1 x 1
@@ -526,6 +522,26 @@ TEST_F(MaterialNML, ReaderLoadsTextureFilesWithoutAnEngineLoader)
     EXPECT_EQ(none->GetWidth(), 0u);
     EXPECT_TRUE(none->TestFlag(TextureNormalMap));
     EXPECT_EQ(m.GetStageAt(0).channel, MaterialChannelOpacity);    // embedded alpha of the diffuse file
+}
+
+// With a resource cache on the engine, stage textures are cached like every texture: two
+// materials naming one file, in either spelling, share one texture.
+TEST_F(MaterialNML, StageTexturesAreSharedThroughTheEnginesCache)
+{
+    nMLPutMemoryFile("tex/glass.tga", TgaOfAlpha(128));
+    nResourceCache cache;
+    nOrvex engine;
+    engine.SetResourceCache(&cache);
+    {
+        nMaterial a(&engine), b(&engine);
+        ASSERT_TRUE(Read("<Material=<Id=\"a\"><TextureStage=<Index=0><Texture=\"tex/glass.tga\"><Active>>>", a));
+        ASSERT_TRUE(Read("<Material=<Id=\"b\"><TextureStage=<Index=1><Texture=\"tex\\glass.tga\"><Active>>>", b));
+        ASSERT_NE(a.GetStageAt(0).texture.Get(), nullptr);
+        EXPECT_EQ(a.GetStageAt(0).texture.Get(), b.GetStageAt(1).texture.Get());
+        EXPECT_EQ(cache.FindTexture("tex/glass.tga", false), a.GetStageAt(0).texture.Get());
+    }
+    engine.SetResourceCache(nullptr);
+    cache.Clear();
 }
 
 // Every prefix of a full material file, read as far as it parses: no crash, no leak.

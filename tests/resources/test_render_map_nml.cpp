@@ -29,8 +29,6 @@ nTexture* LoadNamedTexture(nOrvex* engine, const char* name)
 class ShaderMapNML : public nIOTest
 {
 protected:
-    ShaderMapNML()  { SetMaterialTextureLoader(LoadNamedTexture); }
-    ~ShaderMapNML() override { SetMaterialTextureLoader(nullptr); }
 
     // The map written to a file, as its tag's one-line dump.
     static std::string Written(const nRenderMap& map)

@@ -109,7 +109,6 @@ protected:
         engine.SetResourceCache(&cache);
         engine.AddCoreListener(&recorder);
         engine.SetEventInterface(&recorder);
-        InstallResourceLoaders();
     }
     ~LoaderTest() override
     {
@@ -117,8 +116,6 @@ protected:
         engine.RemoveCoreListener(&recorder);
         engine.SetEventInterface(nullptr);
         engine.SetResourceCache(nullptr);
-        SetGeometryProxyLoader(nullptr);
-        SetMaterialTextureLoader(nullptr);
         nIO::SetCurrentFS(previousFS);
         g_calls = nullptr;
         g_engine = nullptr;

@@ -17,6 +17,13 @@ nPhysicWorld* MakeBulletWorld(nOrvex* engine)
 
 } // namespace
 
+nOrvexParts nScriptAPITest::BulletWorldParts()
+{
+    nOrvexParts parts;
+    parts.physicWorlds = MakeBulletWorld;
+    return parts;
+}
+
 void nScriptAPITest::SetUp()
 {
     ASSERT_TRUE(vm.Open());
@@ -34,11 +41,7 @@ void nScriptAPITest::CreateScene(bool withPhysics)
 {
     scene = new nScene(&engine, &vm);
     if (!withPhysics) return;
-    nPhysicWorldFactory previous = nScene::GetPhysicWorldFactory();
-    nScene::SetPhysicWorldFactory(MakeBulletWorld);
-    bool created = scene->CreatePhysicWorld();
-    nScene::SetPhysicWorldFactory(previous);
-    ASSERT_TRUE(created);
+    ASSERT_TRUE(scene->CreatePhysicWorld());
 }
 
 void nScriptAPITest::HoldPushed(const char* name, const std::function<bool()>& push)

@@ -87,9 +87,10 @@ protected:
     template<size_t N> void ExpectFunctions(const Function (&functions)[N]) { ExpectFunctions(functions, N); }
 
     static nItem* Node(nMItem* item);                        // the item's transform node
+    static nOrvexParts BulletWorldParts();                    // no caches; Bullet worlds for scenes
 
     nLogCapture log;
-    nOrvex      engine;
+    nOrvex      engine{BulletWorldParts()};                    // scenes simulate on Bullet when asked
     nSquirrelVM vm{&engine};
     HSQUIRRELVM v = 0;
     nScene*     scene = 0;

@@ -2,21 +2,33 @@
 
 #include "tests/scene/kit/nKitClock.h"
 
-nKitScene::nKitScene(bool withWorld)
-    : renderer(&engine, &log), vm(&engine, &log), items(&log), sceneEvents(&log), scene(0)
+namespace {
+
+nOrvexParts WorldParts(nPhysicWorldFactory worlds)
+{
+    nOrvexParts parts;
+    parts.physicWorlds = worlds;
+    return parts;
+}
+
+}
+
+nKitScene::nKitScene(bool withWorld) : nKitScene(withWorld ? nFakePhysicWorld::Make : nullptr)
+{
+}
+
+nKitScene::nKitScene(nPhysicWorldFactory worlds)
+    : engine(WorldParts(worlds)), renderer(&engine, &log), vm(&engine, &log), items(&log), sceneEvents(&log), scene(0)
 {
     SetEngineFrameTime(&engine, 0);
     scene = new nScene(&engine, &vm);
     vm.NameNative(scene, "scene");
     vm.NameNative(&scene->GetUI(), "ui");
     scene->SetEvents(&sceneEvents);
-    if (withWorld) {
-        nPhysicWorldFactory previous = nScene::GetPhysicWorldFactory();
+    if (worlds) {
         nFakePhysicWorld::s_log = &log;
         nFakePhysicWorld::s_initResult = true;
-        nScene::SetPhysicWorldFactory(nFakePhysicWorld::Make);
         scene->CreatePhysicWorld();
-        nScene::SetPhysicWorldFactory(previous);
     }
     log.Clear();
 }

@@ -17,7 +17,8 @@
 // asked, a fake physics world made through the scene's factory.
 struct nKitScene
 {
-    explicit nKitScene(bool withWorld = true);
+    explicit nKitScene(bool withWorld = true);       // a fake world, or none
+    explicit nKitScene(nPhysicWorldFactory worlds);  // the engine's world factory; NULL: no world
     ~nKitScene();
     nKitScene(const nKitScene&) = delete;
     nKitScene& operator=(const nKitScene&) = delete;
