@@ -271,7 +271,12 @@ void nScene::UnregisterItem(nMItem* item)
 {
     if (!item) return;
     if (m_physicWorld && item->m_physicItem) m_physicWorld->RemoveItem(item->m_physicItem);
-    if (m_vm) m_vm->InvalidateNativeObject(static_cast<void*>(item));
+    if (m_vm) {
+        // Scripts may hold the item and its motions, which die with it.
+        m_vm->InvalidateNativeObject(static_cast<void*>(item));
+        for (nListNode<nMotion*>* motion = item->GetMotions().GetHead(); motion; motion = motion->next)
+            m_vm->InvalidateNativeObject(motion->value);
+    }
     // The node may already be destroyed: it is compared, never read.
     if (item->m_item && item->m_item == m_currentCamera) m_currentCamera = 0;
     // No trigger record (the flush has sent the exit events already) and no bone slot keeps

@@ -161,6 +161,29 @@ TEST_F(ItemMotionAPI, MotionLookupByNameAndIndex)
     ExpectEvals(cases);
 }
 
+// A motion a script holds dies with its item, whichever way the item goes: the script then
+// holds a deleted native, as it does for the item, and no other item's motions are touched.
+TEST_F(ItemMotionAPI, MotionsHeldByScriptsReadAsDeletedOnceTheirItemGoes)
+{
+    ASSERT_EQ(Run("::tilt <- ItemGetMotion(table, \"tilt\"); ::rise <- ItemGetMotion(box, \"rise\");"), "");
+    scene->QueueDeletion(table);
+    scene->FlushDeletionQueue();
+    const Expected after[] = {
+        {"ObjectIsValid(tilt)", "false"},
+        {"ObjectIsValid(rise)", "true"},
+    };
+    ExpectEvals(after);
+    const Expected refused[] = {
+        {"ItemSetMotion(box, 0, tilt, 0.0, 1.0, 0.0, 1.0)", "Expected 'Motion' got 'Deleted native'"},
+    };
+    ExpectRuns(refused);
+
+    ASSERT_EQ(Run("::turn <- ItemGetMotion(box, \"turn\");"), "");
+    scene->DeleteContent(false);
+    EXPECT_EQ(Eval("ObjectIsValid(turn)"), "false");
+    EXPECT_EQ(Eval("ObjectIsValid(rise)"), "false");
+}
+
 // Slot 0 and slot 5 play the same way: the item has one set of sources.
 TEST_F(ItemMotionAPI, MotionPlayedByScriptTurnsTheItemFromItsClockAtItsClockScale)
 {
