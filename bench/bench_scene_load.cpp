@@ -3,6 +3,10 @@
 // the time of the parse: the reader's own work (items, uid remap, links, groups) must stay
 // linear and cheap beside the text. The file is served from the memory file system and the
 // geometries from the engine's resource cache; the scene has no physics world.
+//
+// Beside them, the load of one chain of items, each the child of the next, at 20,000 and 40,000
+// items with its links written leaf first or root first: the time per item must not grow with
+// the length of the chain.
 
 #include <benchmark/benchmark.h>
 
@@ -17,6 +21,7 @@
 #include "resources/nGeometry.h"
 #include "resources/nResourceCache.h"
 #include "scene/nScene.h"
+#include "tests/scene/kit/nDeepChain.h"
 
 namespace {
 
@@ -102,7 +107,30 @@ void BM_LoadSceneFile(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kItems);
 }
 
+void BM_LoadDeepChain(benchmark::State& state)
+{
+    Fixture& f = Shared();
+    nDeepChain chain;
+    chain.count = (int32_t)state.range(0);
+    chain.rootFirstLinks = state.range(1) != 0;
+    const std::string text = chain.Text();
+    nIOHandle* handle = f.memory.Open("chain.nms", false, true, false);
+    f.memory.Write(handle, text.data(), (int32_t)text.size());
+    f.memory.Close(handle);
+    for (auto _ : state) {
+        nScene* scene = new nScene(&f.engine, 0);
+        scene->AddRef();
+        benchmark::DoNotOptimize(scene->LoadFile("chain.nms", 0, FlagLoadAll, 0));
+        state.PauseTiming();
+        scene->Release();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * chain.count);
 }
 
+}
+
+BENCHMARK(BM_LoadDeepChain)->ArgNames({"items", "root_first"})->ArgsProduct({{20000, 40000}, {0, 1}})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseSceneFileAsNML)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadSceneFile)->Unit(benchmark::kMillisecond);

@@ -31,6 +31,7 @@ bool Differs(float a, float b)
 nItem::nItem(nOrvex* engine)
     : m_flags(0),
       m_parent(0),
+      m_link(0),
       m_engine(engine),
       m_rotationOrder(RotationOrderYXZ),
       m_position(0, 0, 0, 1),
@@ -51,7 +52,8 @@ nItem::~nItem()
         n->value->SetParent(0);
     }
     m_children.Clear();
-    if (m_parent) m_parent->m_children.Remove(this);
+    if (m_parent) delete m_parent->m_children.Unlink(m_link);
+    m_link = 0;
     m_parent = 0;
     MarkDirty();
 }
@@ -171,17 +173,57 @@ void nItem::MarkDirty()
 {
     const bool wasClean = !(m_flags & ItemFlagWorldDirty);
     m_flags |= ItemFlagDirty;
-    if (wasClean)
-        for (nList<nItem*>::Node* n = m_children.GetHead(); n; n = n->next) n->value->MarkWorldDirty();
+    if (wasClean) MarkDescendantsWorldDirty();
 }
 
 void nItem::MarkWorldDirty()
 {
     if (m_flags & ItemFlagWorldDirty) return;
     m_flags |= ItemFlagWorldDirty | ItemFlagInverseDirty;
-    // Large subtrees are memory-bound: ask for every child before descending into the first.
-    for (nList<nItem*>::Node* n = m_children.GetHead(); n; n = n->next) nPrefetch(n->value);
-    for (nList<nItem*>::Node* n = m_children.GetHead(); n; n = n->next) n->value->MarkWorldDirty();
+    MarkDescendantsWorldDirty();
+}
+
+// Depth first, children in attach order, without recursion: down to the first child, else on
+// to the next sibling of the node or of its nearest ancestor that has one.
+void nItem::MarkDescendantsWorldDirty()
+{
+    nList<nItem*>::Node* first = m_children.GetHead();
+    for (nList<nItem*>::Node* n = first; n; n = n->next) nPrefetch(n->value);
+    nItem* node = first ? first->value : 0;
+    while (node) {
+        if (!(node->m_flags & ItemFlagWorldDirty)) {
+            node->m_flags |= ItemFlagWorldDirty | ItemFlagInverseDirty;
+            if (nList<nItem*>::Node* child = node->m_children.GetHead()) {
+                // Large subtrees are memory-bound: ask for every child before descending into the first.
+                for (nList<nItem*>::Node* n = child; n; n = n->next) nPrefetch(n->value);
+                node = child->value;
+                continue;
+            }
+        }
+        node = NextBeside(node);
+    }
+}
+
+nItem* nItem::NextBeside(const nItem* node) const
+{
+    for (const nItem* n = node; n != this; n = n->m_parent)
+        if (n->m_link->next) return n->m_link->next->value;
+    return 0;
+}
+
+// Walked from both ends at once, up from other and down through the subtree, so that the answer
+// costs the shorter of the two walks: a chain linked in any order is linked in linear time.
+bool nItem::HasInSubtree(const nItem* other) const
+{
+    const nItem* up = other;
+    const nItem* down = this;
+    while (up && down) {
+        if (up == this || down == other) return true;
+        up = up->m_parent;
+        nList<nItem*>::Node* child = down->m_children.GetHead();
+        down = child ? child->value : NextBeside(down);
+    }
+    return false;
 }
 
 // Matrices.
@@ -220,7 +262,8 @@ void nItem::RebuildWorldMatrix()
         if (!m_parent) {
             m_world = m_local;
         } else {
-            m_parent->UpdateWorldMatrix();
+            if (m_parent->m_flags & (ItemFlagLocalDirty | ItemFlagWorldDirty)) UpdateStaleAncestors();
+            else m_parent->UpdateWorldMatrix();
             if (m_flags & ItemFlagLinkOnlyPosition) {
                 // Own rotation, no scale or pivot; only the placement of the origin follows the parent.
                 nVector origin = m_parent->m_world.Multiply(m_local).GetColumn(3, true);
@@ -245,6 +288,47 @@ void nItem::RebuildWorldMatrix()
     m_flags &= ~ItemFlagWorldDirty;
 }
 
+// Each stale ancestor is brought up to date by its own UpdateWorldMatrix once its parent is
+// current, the highest first, so that no rebuild waits inside another: a chain of any depth
+// takes one walk up and one down. The path is kept on the stack while short, on the heap beyond.
+void nItem::UpdateStaleAncestors()
+{
+    const uint32_t stale = ItemFlagLocalDirty | ItemFlagWorldDirty;
+    const int32_t kInlinePath = 64;
+    nItem* inlinePath[kInlinePath];
+    nItem** path = inlinePath;
+    int32_t capacity = kInlinePath;
+    int32_t count = 0;
+    bool complete = true;
+    for (nItem* a = m_parent; a && (a->m_flags & stale); a = a->m_parent) {
+        if (count == capacity) {
+            nItem** grown = new (std::nothrow) nItem*[(size_t)capacity * 2];
+            if (!grown) {
+                complete = false;
+                break;
+            }
+            std::memcpy(grown, path, sizeof(nItem*) * (size_t)count);
+            if (path != inlinePath) delete[] path;
+            path = grown;
+            capacity *= 2;
+        }
+        path[count++] = a;
+    }
+    if (complete) {
+        while (count > 0) path[--count]->UpdateWorldMatrix();
+    } else {
+        // Out of memory for the path: the highest stale ancestor, again and again (slower, in
+        // the same constant stack).
+        for (;;) {
+            nItem* highest = 0;
+            for (nItem* a = m_parent; a && (a->m_flags & stale); a = a->m_parent) highest = a;
+            if (!highest) break;
+            highest->UpdateWorldMatrix();
+        }
+    }
+    if (path != inlinePath) delete[] path;
+}
+
 void nItem::SetWorldMatrix(const nMatrix4& m, bool isLocal, bool keepComponents)
 {
     nMatrix4 local = m;
@@ -267,7 +351,7 @@ void nItem::SetMatrix(const nMatrix4& m)
     m_world = m;
     m_inverseWorld = m.InverseTRS();
     m_flags &= ~(ItemFlagWorldDirty | ItemFlagInverseDirty);
-    for (nList<nItem*>::Node* n = m_children.GetHead(); n; n = n->next) n->value->MarkWorldDirty();
+    MarkDescendantsWorldDirty();
 }
 
 // Hierarchy.
@@ -278,21 +362,21 @@ void nItem::SetParent(nItem* parent)
         *g_log << "[!] " << "Cannot parent item to itself.\n";
         return;
     }
-    if (parent && parent->m_children.Contains(this)) return;
+    if (parent && parent == m_parent) return;
 
     // Parenting to one of our own descendants: the child of ours on the way up from the new
     // parent is lifted out of our subtree first, so no loop forms.
-    for (nItem* a = parent; a; a = a->m_parent) {
-        if (a->m_parent == this) {
-            a->SetParent(m_parent);
-            *g_log << "[*] " << "Deadlock detected, link chain has been corrected.\n";
-            break;
-        }
+    if (parent && HasInSubtree(parent)) {
+        nItem* a = parent;
+        while (a->m_parent != this) a = a->m_parent;
+        a->SetParent(m_parent);
+        *g_log << "[*] " << "Deadlock detected, link chain has been corrected.\n";
     }
 
-    if (m_parent) m_parent->m_children.Remove(this);
-    m_parent = parent;
-    if (parent) parent->m_children.InsertAfter(this, 0);
+    if (m_parent) delete m_parent->m_children.Unlink(m_link);
+    // Out of memory for the child node, the item stays a root.
+    m_link = parent ? parent->m_children.InsertAfter(this, 0) : 0;
+    m_parent = m_link ? parent : 0;
     MarkDirty();
 }
 

@@ -98,6 +98,8 @@ public:
     void SetWorldMatrix(const nMatrix4& m, bool isLocal, bool keepComponents);
     void SetMatrix(const nMatrix4& m);
 
+    // Marking and rebuilding walk the hierarchy without recursion, so chains of any depth
+    // take constant stack.
     void MarkDirty();                                // local, world and inverse of this item; world and inverse of every descendant
     void MarkWorldDirty();                           // world and inverse of this item and every descendant
 
@@ -117,6 +119,7 @@ protected:
     // frame walks read, in one run of lines; the rest follow.
     uint32_t      m_flags;                           // nItemFlag bits
     nItem*        m_parent;
+    nList<nItem*>::Node* m_link;                     // this item's node in the parent's child list; NULL for a root
     nList<nItem*> m_children;                        // attach order
     alignas(64) nMatrix4 m_world;                    // world and local each fill one cache line; a child reads
     nMatrix4      m_local;                           // its parent's first two
@@ -137,6 +140,13 @@ protected:
 private:
     void RebuildWorldMatrix();                       // the work of UpdateWorldMatrix once a bit is set
     void ReadRotationOrder(const nMetaTag* tag);     // a known name, else the order stays and a warning is logged
+    void UpdateStaleAncestors();                     // every stale ancestor, the highest first
+    void MarkDescendantsWorldDirty();                // world and inverse of every descendant not yet stale
+    bool HasInSubtree(const nItem* other) const;     // other is this item or one of its descendants
+    // The item after node in a depth-first walk of this item's subtree (children in attach
+    // order) when node has no child to go down to: the next sibling of node or of its nearest
+    // ancestor below this item that has one; NULL at the end of the subtree.
+    nItem* NextBeside(const nItem* node) const;
 };
 
 inline void nItem::Prefetch(uint32_t what) const

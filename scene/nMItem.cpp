@@ -1,6 +1,7 @@
 #include "scene/nMItem.h"
 
 #include <new>
+#include <vector>
 
 #include "core/nLog.h"
 #include "core/nMetaFile.h"
@@ -103,22 +104,33 @@ void nMItem::RaiseOnDelete()
 
 void nMItem::SetActive(bool active, bool recursive)
 {
-    if (active != m_active) {
-        if (m_scene) m_scene->RequestActivation(this, active);
-        if (active) m_logicAccumulator = 0.0f;
-        if (m_events) m_events->OnActivate(this, active);
-        m_active = active;
+    SetOwnActive(active);
+    if (!recursive || !m_item) return;
+    // Depth first, children in attach order, without recursion: the walk keeps the next child
+    // node of every level it is in, read before the handlers of the child run (they may
+    // re-parent nodes), and leaves a level as soon as its last child is taken, so that a chain
+    // of any depth keeps one entry. A child node without a managed item ends its branch.
+    std::vector<nList<nItem*>::Node*> pending;
+    if (nList<nItem*>::Node* first = m_item->GetChildren().GetHead()) pending.push_back(first);
+    while (!pending.empty()) {
+        nList<nItem*>::Node* n = pending.back();
+        if (n->next) pending.back() = n->next;
+        else pending.pop_back();
+        nMItem* child = n->value ? n->value->GetManagedItem() : 0;
+        if (!child) continue;
+        child->SetOwnActive(active);
+        if (child->m_item)
+            if (nList<nItem*>::Node* first = child->m_item->GetChildren().GetHead()) pending.push_back(first);
     }
-    if (recursive && m_item) {
-        // The next child is read first: a handler may re-parent nodes.
-        const nList<nItem*>& children = m_item->GetChildren();
-        for (nList<nItem*>::Node* n = children.GetHead(); n;) {
-            nList<nItem*>::Node* next = n->next;
-            nMItem* child = n->value ? n->value->GetManagedItem() : 0;
-            if (child) child->SetActive(active, true);
-            n = next;
-        }
-    }
+}
+
+void nMItem::SetOwnActive(bool active)
+{
+    if (active == m_active) return;
+    if (m_scene) m_scene->RequestActivation(this, active);
+    if (active) m_logicAccumulator = 0.0f;
+    if (m_events) m_events->OnActivate(this, active);
+    m_active = active;
 }
 
 // Set-up and reset.

@@ -165,6 +165,8 @@ protected:
 private:
     friend class nScene;
 
+    void SetOwnActive(bool active);                               // the active byte, queue and OnActivate of this item alone
+
     // Where the item stands in each of its scene's lists, so that leaving a list takes no
     // search; NULL when it is not in that list.
     struct SceneLinks

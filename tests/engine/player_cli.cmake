@@ -183,6 +183,22 @@ qz_player_case(define_int_without_value CODE 1
 qz_player_case(define_float_without_value CODE 1
                ERROR "[!] -Df: Incomplete key-value pair. (eg. -Df my_var 5.5)" ARGS game.ngp -Df name)
 
+# A chain of 20,000 items, each the child of the next, leaf first (a file of megabytes, written
+# at build time by make_deep_chain): it loads, sets up, resets and evaluates; the leaf reports
+# where the chain puts it, before and after the root moves.
+add_executable(engine_make_deep_chain make_deep_chain.cpp)
+target_link_libraries(engine_make_deep_chain PRIVATE qz_scenekit)
+set(QZ_DEEP_CHAIN_GAME ${CMAKE_CURRENT_BINARY_DIR}/games/deep_chain)
+add_custom_command(OUTPUT ${QZ_DEEP_CHAIN_GAME}/chain.nms
+                   COMMAND ${CMAKE_COMMAND} -E copy_directory ${QZ_PLAYER_GAMES}/deep_chain ${QZ_DEEP_CHAIN_GAME}
+                   COMMAND engine_make_deep_chain ${QZ_DEEP_CHAIN_GAME}/chain.nms 20000
+                   DEPENDS engine_make_deep_chain ${QZ_PLAYER_GAMES}/deep_chain/chain.nut
+                           ${QZ_PLAYER_GAMES}/deep_chain/scriptlib/zib.nut)
+add_custom_target(engine_deep_chain_game ALL DEPENDS ${QZ_DEEP_CHAIN_GAME}/chain.nms)
+qz_player_case(deep_chain CODE 0 ERROR NONE GAME ${QZ_DEEP_CHAIN_GAME}
+               LINE "[S] Leaf set up" "[S] Leaf at 20000" "[S] Leaf moved to 20010"
+               ARGS chain.nms ${NULL_DEVICES} -time_live 2)
+
 # The demo game: a scene of falling bodies, a turntable playing its motion and a lift on a
 # command list, reported by its scripts, without and with a window, and its project.
 set(QZ_DEMO_GAME ${PROJECT_SOURCE_DIR}/demo/crates)
