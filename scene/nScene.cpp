@@ -387,7 +387,13 @@ bool nScene::QueueDeletion(nMItem* item)
 
 void nScene::FlushDeletionQueue()
 {
-    if (m_flushing || m_clearing || m_evaluating) return;
+    // Nested in a flush or in content clearing, the running loop deletes what was queued.
+    if (m_flushing || m_clearing) return;
+    if (m_evaluating) {
+        *g_log << "[!] " << "Cannot flush the deletion queue of scene '" << m_name.GetCStr()
+               << "' while it evaluates, sets up or resets.\n";
+        return;
+    }
     m_flushing = true;
     // The head is read again for every item: handlers may queue more during the flush.
     while (ItemNode* head = m_deletionQueue.GetHead()) {

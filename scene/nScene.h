@@ -237,8 +237,9 @@ public:
     bool ApplyItemActivation(nMItem* item, bool active);          // active list and body; true
     bool QueueDeletion(nMItem* item);                             // true when queued or already queued
     // Deletes every queued item, also those queued by handlers during the flush. A flush
-    // asked for while one runs, while content is cleared or while the scene evaluates is
-    // left to the running one or to the next evaluation.
+    // asked for while one runs or while content is cleared is left to the running loop; one
+    // asked for while the scene evaluates, sets up or resets is refused (logged) and left to
+    // the next evaluation.
     void FlushDeletionQueue();
     void SetDeletionQueueHeld(bool held)                         { m_deletionHeld = held; }
     bool IsDeletionQueueHeld() const                             { return m_deletionHeld; }

@@ -347,6 +347,7 @@ TEST(SceneEvaluate, RequestsMadeDuringAnEvaluationWaitForTheNextOne)
                   "item.a.Evaluate", "item.b.Evaluate", "item.c.Evaluate", "item.fresh.Evaluate"};
     EXPECT_EQ(StageCalls(k.log), want);
     EXPECT_EQ(capture.Lines(), (Calls{"[!] Cannot evaluate scene '' while it evaluates.\n",
+                                      "[!] Cannot flush the deletion queue of scene '' while it evaluates, sets up or resets.\n",
                                       "[!] Cannot delete the content of scene '' while it evaluates or deletes items.\n"}));
     k.log.Clear();
     k.scene->Evaluate(0);

@@ -303,6 +303,44 @@ TEST(SceneRegistry, FlushSurvivesHandlersThatReenterTheScene)
     EXPECT_EQ(NamesOf(k.scene->GetActiveItems()), (Names{"d", "e", "fresh"}));
 }
 
+// A flush asked for by a handler while the scene walks its lists is refused with one line; the
+// item goes at the next evaluation.
+TEST(SceneRegistry, FlushAskedWhileTheSceneEvaluatesSetsUpOrResetsIsRefusedAndLogged)
+{
+    struct Case
+    {
+        const char* event;
+        void (*run)(nScene*);
+    };
+    const Case cases[] = {
+        {"OnUpdate", [](nScene* s) { s->Evaluate(SceneEvaluateScript); }},
+        {"OnSetup", [](nScene* s) { s->Setup(false, 1024); }},
+        {"OnReset", [](nScene* s) { s->Reset(); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.event);
+        nKitScene k;
+        k.scene->SetName("level");
+        nKitItem* a = k.Add("a");
+        nKitItem* b = k.Add("b");
+        k.items.handler = [&](const std::string& event, nMItem* item) {
+            if (event != c.event || item != a) return;
+            k.scene->QueueDeletion(b);
+            k.scene->FlushDeletionQueue();
+        };
+        nLogCapture capture;
+        capture.SetMask(LogLevelError);
+        c.run(k.scene);
+        k.items.handler = nullptr;
+        EXPECT_EQ(capture.Lines(),
+                  (Names{"[!] Cannot flush the deletion queue of scene 'level' while it evaluates, sets up or resets.\n"}));
+        EXPECT_EQ(NamesOf(k.scene->GetAllItems()), (Names{"a", "b"}));
+        k.scene->Evaluate(0);
+        EXPECT_EQ(NamesOf(k.scene->GetAllItems()), (Names{"a"}));
+        EXPECT_EQ(capture.Lines().size(), 1u);
+    }
+}
+
 TEST(SceneRegistry, DeleteContentSurvivesHandlersAndResetsTheScene)
 {
     nKitScene k;
