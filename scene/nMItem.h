@@ -11,6 +11,7 @@
 #include "ace/nACEUnit.h"
 #include "scene/nAnimationPlayer.h"
 #include "scene/nItemPool.h"
+#include "scene/nPrefetch.h"
 #include "scriptiface/nScriptedObject.h"
 
 class nItem;
@@ -45,6 +46,14 @@ enum nMItemFlag : uint32_t
     MItemFlagTriggerDetected = 0x10,   // tested against the scene's triggers
     MItemFlagStatic          = 0x20,
     MItemFlagNoToolDraw      = 0x40    // not queued for drawing in edit mode
+};
+
+// Fields of a managed item that a walk over many items may ask for ahead (nMItem::Prefetch).
+enum nMItemPrefetch : uint32_t
+{
+    MItemPrefetchNode   = 0x1,   // the transform node pointer
+    MItemPrefetchBody   = 0x2,   // the physics item pointer
+    MItemPrefetchEvents = 0x4    // the script event dispatcher
 };
 
 // Commands of the scene's command vocabulary, performed on the item's node.
@@ -138,6 +147,14 @@ public:
     nPhysicItem*   GetPhysicItem() const            { return m_physicItem; }
     nItemScriptEventDispatcher* GetEvents() const   { return m_events; }
     void           SetEvents(nItemScriptEventDispatcher* events) { m_events = events; }
+
+    // Asks the cache early for the lines of the fields named (nMItemPrefetch bits).
+    void Prefetch(uint32_t what) const
+    {
+        if (what & MItemPrefetchNode) nPrefetch(&m_item);
+        if (what & MItemPrefetchBody) nPrefetch(&m_physicItem);
+        if (what & MItemPrefetchEvents) nPrefetch(&m_events);
+    }
 
 protected:
     void SetNode(nItem* node, int32_t kind);                      // for the kind's constructor

@@ -320,7 +320,21 @@ public:
     uint32_t       GetActiveCachedEvents();
 
 private:
-    void RunLogic(float dt);                                      // fixed-rate logic and interpolation of every active item
+    // The phases of one evaluation (nSceneEvaluate.cpp), in their order.
+    void  RememberPreviousWorldMatrices();                        // every item's, active or not
+    void  RaiseSceneUpdate();                                     // the scene's OnUpdate
+    float FrameStep() const;                                      // the engine's frame time in seconds, within [0, 0.2]
+    void  StepPhysicWorld(float dt);
+    void  CopyBodiesToItems();                                    // dynamic bodies onto their items' world matrices
+    void  AdvanceCommandLists(float dt);
+    void  RaiseItemUpdates();                                     // every active item's OnUpdate
+    void  RunLogic(float dt);                                     // fixed-rate logic, then interpolation, of every active item
+    void  StepLogic(float dt);
+    void  InterpolateLogicStates();
+    void  EvaluateItems();                                        // each kind's per-frame work
+    void  UpdateItems(uint32_t flags);                            // UpdateItem of every active item
+    void  UpdateSkinning();                                       // every active skinned object
+
     // A list of items copied into an array, rebuilt only when the list has changed since: the
     // evaluation walks its lists many times per frame.
     struct ItemArray
@@ -330,8 +344,11 @@ private:
         int32_t  capacity;
         uint32_t version;   // the list version the copy was taken at
     };
-    // As the list stands now; ahead(item, level) asks the cache for what f reads (see the .cpp).
-    template<int32_t Step, int32_t Levels, class P, class F> void Walk(ItemArray& array, nList<nMItem*>& list, uint32_t version, P ahead, F f);
+    // f on every item of the list as it stands now; Policy (nEvaluationPrefetch.h) says what
+    // to ask the cache for ahead of the item f works on.
+    template<class Policy, class F> void Walk(ItemArray& array, nList<nMItem*>& list, uint32_t version, F f);
+    template<class Policy, class F> void WalkAll(F f)    { Walk<Policy>(m_allWalk, m_allItems, m_allVersion, f); }
+    template<class Policy, class F> void WalkActive(F f) { Walk<Policy>(m_activeWalk, m_activeItems, m_activeVersion, f); }
     static bool Snapshot(ItemArray& array, nList<nMItem*>& list, uint32_t version); // false when out of memory
     void Unlink(nList<nMItem*>& list, nListNode<nMItem*>*& node); // leaves a list through the item's own link
     void ClearQueue(nList<nMItem*>& list, nListNode<nMItem*>* nMItem::SceneLinks::*link); // empties a list and its links
