@@ -320,6 +320,23 @@ public:
     uint32_t       GetActiveCachedEvents();
 
 private:
+    // The sections of a scene file, read in the order Deserialize lists them (nSceneFile.cpp);
+    // FileRead holds what the sections of one read share.
+    struct FileRead;
+    void BeginRead(FileRead& read);                               // heading, listeners, progress, name, output group
+    bool ReserveUids(FileRead& read);                             // the uid table; false when it cannot be made
+    void ReadItems(FileRead& read);
+    void ReadLinks(FileRead& read);
+    void ReadSkins(FileRead& read);
+    void ReadGroups(FileRead& read);
+    void ReadScriptUnits(FileRead& read);
+    void ReadGlobals(FileRead& read);
+    void ReadPaths(FileRead& read);
+    void ReadPhysics(FileRead& read);
+    void ReadCurrentCamera(FileRead& read);
+    void CreateDefaultCamera(FileRead& read);
+    void EndRead(FileRead& read);                                 // progress end, listeners
+
     // The phases of one evaluation (nSceneEvaluate.cpp), in their order.
     void  RememberPreviousWorldMatrices();                        // every item's, active or not
     void  RaiseSceneUpdate();                                     // the scene's OnUpdate

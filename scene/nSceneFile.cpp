@@ -202,6 +202,30 @@ bool nScene::Deserialize(nMetaFile* document, nMetaTag* root)
     return Deserialize(document, root, 0, FlagLoadAll, 0);
 }
 
+// What the sections of one read share.
+struct nScene::FileRead
+{
+    FileRead(nMetaFile* document, nMetaTag* tag, nGroup** outGroup, int32_t flags, int32_t level)
+        : document(document), tag(tag), outGroup(outGroup), flags(flags), level(level), fileName(""),
+          toolMode(NoTool), progress(0), group(0), base(0), progressTotal(1)
+    {
+    }
+
+    nMetaFile*             document;
+    nMetaTag*              tag;
+    nGroup**               outGroup;
+    int32_t                flags;
+    int32_t                level;
+    const char*            fileName;
+    int32_t                toolMode;
+    nOrvex::EventInterface* progress;
+    nGroup*                group;       // receives every loaded item, when asked for
+    UidTable               table;
+    int32_t                base;        // the scene uid of source uid 0
+    int32_t                progressTotal;
+};
+
+// The sections of the "Scene" tag, read in this order.
 bool nScene::Deserialize(nMetaFile* document, nMetaTag* tag, nGroup** outGroup, int32_t flags, int32_t level)
 {
     nTimer timer;
@@ -211,316 +235,372 @@ bool nScene::Deserialize(nMetaFile* document, nMetaTag* tag, nGroup** outGroup, 
         *g_log << "[!] " << "Could not parse scene. Root tag id is incorrect (" << tag->GetName().GetCStr() << ").\n";
         return false;
     }
-    const char* fileName = document && document->GetFileName().GetCStr() ? document->GetFileName().GetCStr() : "";
-    const int32_t toolMode = m_engine ? m_engine->GetToolMode() : NoTool;
-    *g_log << "[H] " << "Parsing metascene '" << fileName << "'\n";
-    NotifyListeners(SceneEventReadBegin, 0);
-    nOrvex::EventInterface* progress = m_engine ? m_engine->GetEventInterface() : 0;
-    if (progress) progress->OnBegin();
+    FileRead read(document, tag, outGroup, flags, level);
+    BeginRead(read);
+    if (!ReserveUids(read)) {
+        EndRead(read);
+        return false;
+    }
+    ReadItems(read);
+    if (read.progress) read.progress->OnProgress("Parsing scene globals...", 1.0f);
+    ReadLinks(read);
+    ReadSkins(read);
+    if (flags & FlagLoadGroup) ReadGroups(read);
+    if (flags & FlagLoadScript) ReadScriptUnits(read);
+    ReadGlobals(read);
+    if (flags & FlagLoadPath) ReadPaths(read);
+    if (flags & FlagLoadPhysic) ReadPhysics(read);
+    if (read.group)
+        *g_log << "Group '" << read.group->GetName().GetCStr() << "': " << read.group->GetItems().GetCount() << " item(s).\n";
+    if ((flags & FlagLoadSettings) && (flags & FlagLoadCamera)) ReadCurrentCamera(read);
+    if (!m_currentCamera && read.toolMode != ToolEdit) CreateDefaultCamera(read);
 
-    if (flags & FlagLoadGlobals) {
-        m_path.Set(fileName);
-        nString name(fileName);
+    timer.Stop();
+    char ms[32];
+    std::snprintf(ms, sizeof(ms), "%.3f", timer.GetLastMs());
+    *g_log << "Done loading scene in " << ms << "ms.\n";
+    EndRead(read);
+    return true;
+}
+
+// The heading, listeners 11, the progress interface, the scene's path and name (with the
+// globals), and the output group.
+void nScene::BeginRead(FileRead& read)
+{
+    nMetaFile* document = read.document;
+    read.fileName = document && document->GetFileName().GetCStr() ? document->GetFileName().GetCStr() : "";
+    read.toolMode = m_engine ? m_engine->GetToolMode() : NoTool;
+    *g_log << "[H] " << "Parsing metascene '" << read.fileName << "'\n";
+    NotifyListeners(SceneEventReadBegin, 0);
+    read.progress = m_engine ? m_engine->GetEventInterface() : 0;
+    if (read.progress) read.progress->OnBegin();
+
+    if (read.flags & FlagLoadGlobals) {
+        m_path.Set(read.fileName);
+        nString name(read.fileName);
         nIO::StripSearchPath(name);
         m_name.Set(name.GetCStr());
     }
     m_ui.ResetCommandList();
 
-    nGroup* group = 0;
-    if (outGroup) {
-        if (!*outGroup) *outGroup = CreateGroup(fileName);
-        group = *outGroup;
+    if (read.outGroup) {
+        if (!*read.outGroup) *read.outGroup = CreateGroup(read.fileName);
+        read.group = *read.outGroup;
     }
+}
 
-    // Pre-scan: the largest source uid sizes the table. Uids beyond the bound are left out of
-    // it (their items keep their creation uids), and the reserved range must fit in an int32.
-    nMetaTag* items = tag->FindPath("Items;");
+// Pre-scan: the largest source uid sizes the table. Uids beyond the bound are left out of it
+// (their items keep their creation uids), and the reserved range must fit in an int32. False
+// (logged) when the table cannot be made.
+bool nScene::ReserveUids(FileRead& read)
+{
+    nMetaTag* items = read.tag->FindPath("Items;");
     int32_t maxUid = 0;
-    int32_t progressTotal = 1;
     if (items) {
         nMetaTagIterator it;
         while (nMetaTag* child = items->NextChild(it)) {
             int32_t uid = 0;
             if (ReadManagedUid(child, uid) && uid > maxUid && uid <= kMaxSourceUid) {
                 maxUid = uid;
-                ++progressTotal;
+                ++read.progressTotal;
             }
         }
     }
     const int32_t tableSize = maxUid + 1;
-    const int32_t base = m_nextUid;
-    UidTable table;
-    if (base < 0 || base > INT32_MAX - tableSize || !table.Allocate(tableSize)) {
+    read.base = m_nextUid;
+    if (read.base < 0 || read.base > INT32_MAX - tableSize || !read.table.Allocate(tableSize)) {
         *g_log << "[!] " << "Could not allocate item uid remap array.\n";
-        if (progress) progress->OnEnd();
-        NotifyListeners(SceneEventReadEnd, 0);
         return false;
     }
-    m_nextUid = base + tableSize;
+    m_nextUid = read.base + tableSize;
+    return true;
+}
 
+// Items: each made by its kind's factory and read by its kind's reader, its source uid
+// translated.
+void nScene::ReadItems(FileRead& read)
+{
+    nMetaTag* items = read.tag->FindPath("Items;");
+    if (!items) return;
+    UidTable& table = read.table;
     int32_t reported = 0;
-    if (items) {
-        nMetaTagIterator it;
-        while (nMetaTag* child = items->NextChild(it)) {
-            const ItemTagKind* kind = KindOfTag(child);
-            if (!kind) {
-                *g_log << "[*] " << "Unexpected <" << child->GetName().GetCStr() << "> sub-tag in <Items>.\n";
-                continue;
-            }
-            if (!(flags & kind->flag)) continue;
-            // Read just before the item's own reader walks the same tags.
-            const ManagedTagKeys keys = ReadManagedKeys(child);
-            if (!AcceptHelper(keys.helper, toolMode, flags, level)) continue;
-            nMItem* item = 0;
-            switch (kind->kind) {
-            case ManagedItemCamera:  item = CreateCamera(""); break;
-            case ManagedItemObject:  item = CreateObject("", 0); break;
-            case ManagedItemLight:   item = CreateLight("", LightTypePoint, 0.5f); break;
-            case ManagedItemTrigger: item = CreateTrigger(""); break;
-            }
-            if (!item) continue;
+    nMetaTagIterator it;
+    while (nMetaTag* child = items->NextChild(it)) {
+        const ItemTagKind* kind = KindOfTag(child);
+        if (!kind) {
+            *g_log << "[*] " << "Unexpected <" << child->GetName().GetCStr() << "> sub-tag in <Items>.\n";
+            continue;
+        }
+        if (!(read.flags & kind->flag)) continue;
+        // Read just before the item's own reader walks the same tags.
+        const ManagedTagKeys keys = ReadManagedKeys(child);
+        if (!AcceptHelper(keys.helper, read.toolMode, read.flags, read.level)) continue;
+        nMItem* item = 0;
+        switch (kind->kind) {
+        case ManagedItemCamera:  item = CreateCamera(""); break;
+        case ManagedItemObject:  item = CreateObject("", 0); break;
+        case ManagedItemLight:   item = CreateLight("", LightTypePoint, 0.5f); break;
+        case ManagedItemTrigger: item = CreateTrigger(""); break;
+        }
+        if (!item) continue;
 
-            if (progress && progress == (m_engine ? m_engine->GetDefaultEventInterface() : 0)) {
-                // "Loading item '<id>'...", the id cut to fit.
-                char text[256];
-                if (keys.id) {
-                    static const char kHead[] = "Loading item '";
-                    static const char kTail[] = "'...";
-                    size_t length = std::strlen(keys.id);
-                    const size_t room = sizeof(text) - sizeof(kHead) - sizeof(kTail) + 1;
-                    if (length > room) length = room;
-                    std::memcpy(text, kHead, sizeof(kHead) - 1);
-                    std::memcpy(text + sizeof(kHead) - 1, keys.id, length);
-                    std::memcpy(text + sizeof(kHead) - 1 + length, kTail, sizeof(kTail));
-                } else {
-                    std::memcpy(text, "Loading items...", sizeof("Loading items..."));
-                }
-                progress->OnProgress(text, (float)reported++ / (float)progressTotal);
-            }
-
-            const int32_t creationUid = item->GetUid();
-            if (ReadItem(item, document, child)) {
-                const int32_t source = item->GetUid();
-                if (table.InRange(source)) {
-                    item->SetUid(base + source);
-                    table.remap[source] = base + source;
-                    if (!table.items[source]) table.items[source] = item;
-                    --m_nextUid;   // the creation uid is given back
-                } else {
-                    *g_log << "[*] " << "Corrupt item '" << item->GetName().GetCStr() << "' source UID (" << source << "/"
-                           << tableSize << ") while loading scene '" << fileName << "'.\n";
-                    item->SetUid(creationUid);
-                }
+        if (read.progress && read.progress == (m_engine ? m_engine->GetDefaultEventInterface() : 0)) {
+            // "Loading item '<id>'...", the id cut to fit.
+            char text[256];
+            if (keys.id) {
+                static const char kHead[] = "Loading item '";
+                static const char kTail[] = "'...";
+                size_t length = std::strlen(keys.id);
+                const size_t room = sizeof(text) - sizeof(kHead) - sizeof(kTail) + 1;
+                if (length > room) length = room;
+                std::memcpy(text, kHead, sizeof(kHead) - 1);
+                std::memcpy(text + sizeof(kHead) - 1, keys.id, length);
+                std::memcpy(text + sizeof(kHead) - 1 + length, kTail, sizeof(kTail));
             } else {
-                // Uids stay unique in the scene: a failed item keeps the one it was made with.
+                std::memcpy(text, "Loading items...", sizeof("Loading items..."));
+            }
+            read.progress->OnProgress(text, (float)reported++ / (float)read.progressTotal);
+        }
+
+        const int32_t creationUid = item->GetUid();
+        if (ReadItem(item, read.document, child)) {
+            const int32_t source = item->GetUid();
+            if (table.InRange(source)) {
+                item->SetUid(read.base + source);
+                table.remap[source] = read.base + source;
+                if (!table.items[source]) table.items[source] = item;
+                --m_nextUid;   // the creation uid is given back
+            } else {
+                *g_log << "[*] " << "Corrupt item '" << item->GetName().GetCStr() << "' source UID (" << source << "/"
+                       << table.size << ") while loading scene '" << read.fileName << "'.\n";
                 item->SetUid(creationUid);
             }
-            if (group) group->AddItem(item, false);
-            // The active byte decides, not IsActive: a light read at zero intensity stays
-            // active and comes back when its intensity does.
-            if (!item->nMItem::IsActive()) Unlink(m_activeItems, item->m_links.active);
+        } else {
+            // Uids stay unique in the scene: a failed item keeps the one it was made with.
+            item->SetUid(creationUid);
+        }
+        if (read.group) read.group->AddItem(item, false);
+        // The active byte decides, not IsActive: a light read at zero intensity stays
+        // active and comes back when its intensity does.
+        if (!item->nMItem::IsActive()) Unlink(m_activeItems, item->m_links.active);
+    }
+}
+
+// Links: each item hung under its parent, both named by source uid.
+void nScene::ReadLinks(FileRead& read)
+{
+    nMetaTag* links = read.tag->FindPath("Links;");
+    if (!links) return;
+    const UidTable& table = read.table;
+    nMetaTagIterator it;
+    while (nMetaTag* link = links->NextChild(it)) {
+        if (!IsTagNamed(link, "Link")) {
+            *g_log << "[*] " << "Unexpected <" << link->GetName().GetCStr() << "> sub-tag in <Links>.\n";
+            continue;
+        }
+        int32_t child = 0, parent = 0;
+        bool hasChild = false, hasParent = false;
+        nMetaTagIterator sub;
+        while (nMetaTag* part = link->NextChild(sub)) {
+            if (IsTagNamed(part, "Item")) hasChild = ReadInt(part, child);
+            else if (IsTagNamed(part, "Link")) hasParent = ReadInt(part, parent);
+            else *g_log << "[*] " << "Unexpected <" << part->GetName().GetCStr() << "> sub-tag in <Link>.\n";
+        }
+        if (!hasChild || !hasParent) {
+            *g_log << "[*] " << "Incomplete link tag.\n";
+            continue;
+        }
+        if (!table.InRange(child) || !table.InRange(parent)) {
+            *g_log << "[*] " << "Invalid link information, item Uid out of bound.\n";
+            continue;
+        }
+        nMItem* childItem = table.Item(child);
+        nMItem* parentItem = table.Item(parent);
+        if (childItem && parentItem) childItem->SetParentNotified(parentItem->GetItem());
+    }
+}
+
+// Skins: the bones of skinned objects, each driven by an item named by source uid.
+void nScene::ReadSkins(FileRead& read)
+{
+    nMetaTag* skins = read.tag->FindPath("Skins;");
+    if (!skins) return;
+    const UidTable& table = read.table;
+    nMetaTagIterator it;
+    while (nMetaTag* skin = skins->NextChild(it)) {
+        if (!IsTagNamed(skin, "Skin")) continue;
+        int32_t uid = 0;
+        if (!ReadInt(skin->FindPath("UId;"), uid)) {
+            *g_log << "[!] " << "Incomplete skin information, object Uid is missing.\n";
+            continue;
+        }
+        if ((uint32_t)uid >= (uint32_t)table.size) {
+            *g_log << "[!] " << "Invalid skin information, item Uid out of bound.\n";
+            continue;
+        }
+        nMItem* item = table.Item(uid);
+        if (!item) {
+            *g_log << "[!] " << "Incomplete skin information, item Uid does not exist (" << uid << ").\n";
+            continue;
+        }
+        nObject* object = nMObject::FromItem(item);
+        if (!object) {
+            *g_log << "[!] " << "Invalid skin information, item Uid does not refer to a skinned object ('"
+                   << item->GetName().GetCStr() << "').\n";
+            continue;
+        }
+        if (object->GetBoneCount() == 0) {
+            *g_log << "[!] " << "Invalid skin information, object '" << item->GetName().GetCStr()
+                   << "' is not bound to a skinned geometry.\n";
+            continue;
+        }
+        nMetaTagIterator bones;
+        while (nMetaTag* bone = skin->NextChild(bones)) {
+            if (!IsTagNamed(bone, "Bone")) continue;
+            int32_t index = 0, boneUid = 0;
+            if (!ReadInt(bone->FindPath("Index;"), index) || !ReadInt(bone->FindPath("UId;"), boneUid)) {
+                *g_log << "[!] " << "Invalid bone information, incomplete bone tag.\n";
+                continue;
+            }
+            if (index < 0 || index >= object->GetBoneCount()) {
+                *g_log << "[!] " << "Invalid bone information, bone index out of bound.\n";
+                continue;
+            }
+            if ((uint32_t)boneUid >= (uint32_t)table.size) {
+                *g_log << "[!] " << "Invalid bone information, item Uid out of bound.\n";
+                continue;
+            }
+            nMItem* driver = table.Item(boneUid);
+            if (!driver) {
+                *g_log << "[!] " << "Invalid bone information, item Uid does not exist.\n";
+                continue;
+            }
+            object->SetBone(index, driver->GetItem());
         }
     }
-    if (progress) progress->OnProgress("Parsing scene globals...", 1.0f);
+}
 
-    // Links.
-    if (nMetaTag* links = tag->FindPath("Links;")) {
-        nMetaTagIterator it;
-        while (nMetaTag* link = links->NextChild(it)) {
-            if (!IsTagNamed(link, "Link")) {
-                *g_log << "[*] " << "Unexpected <" << link->GetName().GetCStr() << "> sub-tag in <Links>.\n";
-                continue;
-            }
-            int32_t child = 0, parent = 0;
-            bool hasChild = false, hasParent = false;
-            nMetaTagIterator sub;
-            while (nMetaTag* part = link->NextChild(sub)) {
-                if (IsTagNamed(part, "Item")) hasChild = ReadInt(part, child);
-                else if (IsTagNamed(part, "Link")) hasParent = ReadInt(part, parent);
-                else *g_log << "[*] " << "Unexpected <" << part->GetName().GetCStr() << "> sub-tag in <Link>.\n";
-            }
-            if (!hasChild || !hasParent) {
-                *g_log << "[*] " << "Incomplete link tag.\n";
-                continue;
-            }
-            if (!table.InRange(child) || !table.InRange(parent)) {
-                *g_log << "[*] " << "Invalid link information, item Uid out of bound.\n";
-                continue;
-            }
-            nMItem* childItem = table.Item(child);
-            nMItem* parentItem = table.Item(parent);
-            if (childItem && parentItem) childItem->SetParentNotified(parentItem->GetItem());
+// Groups: each made anew, its members named by source uid; each added to the output group.
+void nScene::ReadGroups(FileRead& read)
+{
+    nMetaTag* groups = read.tag->FindPath("Groups;");
+    if (!groups) return;
+    const UidTable& table = read.table;
+    nMetaTagIterator it;
+    while (nMetaTag* entry = groups->NextChild(it)) {
+        if (!IsTagNamed(entry, "Group")) continue;
+        nMetaTag* idTag = entry->FindPath("Id;");
+        if (!idTag) {
+            *g_log << "[*] " << "Could not read group, no identifier found.\n";
+            continue;
         }
+        const char* id = ReadTagString(idTag);
+        if (!id) id = "";
+        nGroup* created = CreateGroup(id);
+        if (!created) {
+            *g_log << "[!] " << "Failed to allocate group '" << id << "'.\n";
+            continue;
+        }
+        nMetaTagIterator members;
+        while (nMetaTag* member = entry->NextChild(members)) {
+            if (!IsTagNamed(member, "Item")) continue;
+            int32_t uid = -1;
+            if (!ReadInt(member, uid) || !table.InRange(uid)) {
+                *g_log << "[*] " << "Invalid group information, item Uid out of bound.\n";
+                continue;
+            }
+            if (table.remap[uid] == -1) {
+                *g_log << "[*] " << "Group member masked out during import.\n";
+                continue;
+            }
+            created->AddItem(table.Item(uid), false);
+        }
+        if (read.group) read.group->AddGroup(created, false);
     }
+}
 
-    // Skins.
-    if (nMetaTag* skins = tag->FindPath("Skins;")) {
-        nMetaTagIterator it;
-        while (nMetaTag* skin = skins->NextChild(it)) {
-            if (!IsTagNamed(skin, "Skin")) continue;
-            int32_t uid = 0;
-            if (!ReadInt(skin->FindPath("UId;"), uid)) {
-                *g_log << "[!] " << "Incomplete skin information, object Uid is missing.\n";
-                continue;
-            }
-            if ((uint32_t)uid >= (uint32_t)table.size) {
-                *g_log << "[!] " << "Invalid skin information, item Uid out of bound.\n";
-                continue;
-            }
-            nMItem* item = table.Item(uid);
-            if (!item) {
-                *g_log << "[!] " << "Incomplete skin information, item Uid does not exist (" << uid << ").\n";
-                continue;
-            }
-            nObject* object = nMObject::FromItem(item);
-            if (!object) {
-                *g_log << "[!] " << "Invalid skin information, item Uid does not refer to a skinned object ('"
-                       << item->GetName().GetCStr() << "').\n";
-                continue;
-            }
-            if (object->GetBoneCount() == 0) {
-                *g_log << "[!] " << "Invalid skin information, object '" << item->GetName().GetCStr()
-                       << "' is not bound to a skinned geometry.\n";
-                continue;
-            }
-            nMetaTagIterator bones;
-            while (nMetaTag* bone = skin->NextChild(bones)) {
-                if (!IsTagNamed(bone, "Bone")) continue;
-                int32_t index = 0, boneUid = 0;
-                if (!ReadInt(bone->FindPath("Index;"), index) || !ReadInt(bone->FindPath("UId;"), boneUid)) {
-                    *g_log << "[!] " << "Invalid bone information, incomplete bone tag.\n";
-                    continue;
-                }
-                if (index < 0 || index >= object->GetBoneCount()) {
-                    *g_log << "[!] " << "Invalid bone information, bone index out of bound.\n";
-                    continue;
-                }
-                if ((uint32_t)boneUid >= (uint32_t)table.size) {
-                    *g_log << "[!] " << "Invalid bone information, item Uid out of bound.\n";
-                    continue;
-                }
-                nMItem* driver = table.Item(boneUid);
-                if (!driver) {
-                    *g_log << "[!] " << "Invalid bone information, item Uid does not exist.\n";
-                    continue;
-                }
-                object->SetBone(index, driver->GetItem());
-            }
-        }
+// The scene's own script units: a "ScriptedObject" list, or one older "ScriptUnit".
+void nScene::ReadScriptUnits(FileRead& read)
+{
+    if (nMetaTag* scripted = read.tag->FindPath("ScriptedObject;")) {
+        nScriptedObject::Deserialize(read.document, scripted);
+    } else if (nMetaTag* unitTag = read.tag->FindPath("ScriptUnit;")) {
+        if (nScriptUnit* unit = CreateScriptUnit()) unit->Deserialize(read.document, unitTag);
     }
+}
 
-    // Groups.
-    if (flags & FlagLoadGroup)
-        if (nMetaTag* groups = tag->FindPath("Groups;")) {
-            nMetaTagIterator it;
-            while (nMetaTag* entry = groups->NextChild(it)) {
-                if (!IsTagNamed(entry, "Group")) continue;
-                nMetaTag* idTag = entry->FindPath("Id;");
-                if (!idTag) {
-                    *g_log << "[*] " << "Could not read group, no identifier found.\n";
-                    continue;
-                }
-                const char* id = ReadTagString(idTag);
-                if (!id) id = "";
-                nGroup* created = CreateGroup(id);
-                if (!created) {
-                    *g_log << "[!] " << "Failed to allocate group '" << id << "'.\n";
-                    continue;
-                }
-                nMetaTagIterator members;
-                while (nMetaTag* member = entry->NextChild(members)) {
-                    if (!IsTagNamed(member, "Item")) continue;
-                    int32_t uid = -1;
-                    if (!ReadInt(member, uid) || !table.InRange(uid)) {
-                        *g_log << "[*] " << "Invalid group information, item Uid out of bound.\n";
-                        continue;
-                    }
-                    if (table.remap[uid] == -1) {
-                        *g_log << "[*] " << "Group member masked out during import.\n";
-                        continue;
-                    }
-                    created->AddItem(table.Item(uid), false);
-                }
-                if (group) group->AddGroup(created, false);
-            }
-        }
-
-    // The scene's own script units.
-    if (flags & FlagLoadScript) {
-        if (nMetaTag* scripted = tag->FindPath("ScriptedObject;")) {
-            nScriptedObject::Deserialize(document, scripted);
-        } else if (nMetaTag* unitTag = tag->FindPath("ScriptUnit;")) {
-            if (nScriptUnit* unit = CreateScriptUnit()) unit->Deserialize(document, unitTag);
-        }
+// Globals: colours, intensities and fog; a read into a group takes them only when asked to.
+void nScene::ReadGlobals(FileRead& read)
+{
+    nMetaTag* globals = read.tag->FindPath("Globals;");
+    if (!globals || (read.outGroup && !(read.flags & FlagLoadGlobals))) return;
+    m_visualisationScale = 1.0f;
+    nMetaTagIterator it;
+    while (nMetaTag* setting = globals->NextChild(it)) {
+        if (IsTagNamed(setting, "BackgroundColor")) m_backgroundColour.FromMetaTag(setting);
+        else if (IsTagNamed(setting, "AmbientColor")) m_ambientColour.FromMetaTag(setting);
+        else if (IsTagNamed(setting, "FogColor")) m_fogColour.FromMetaTag(setting);
+        else if (IsTagNamed(setting, "AmbientIntensity")) setting->GetValue().GetFloat(&m_ambientIntensity);
+        else if (IsTagNamed(setting, "TargetExposure")) setting->GetValue().GetFloat(&m_targetExposure);
+        else if (IsTagNamed(setting, "VisualisationScale")) setting->GetValue().GetFloat(&m_visualisationScale);
+        else if (IsTagNamed(setting, "FogNear")) setting->GetValue().GetFloat(&m_fogNear);
+        else if (IsTagNamed(setting, "FogFar")) setting->GetValue().GetFloat(&m_fogFar);
     }
+}
 
-    // Globals.
-    nMetaTag* globals = tag->FindPath("Globals;");
-    if (globals && (!outGroup || (flags & FlagLoadGlobals))) {
-        m_visualisationScale = 1.0f;
-        nMetaTagIterator it;
-        while (nMetaTag* setting = globals->NextChild(it)) {
-            if (IsTagNamed(setting, "BackgroundColor")) m_backgroundColour.FromMetaTag(setting);
-            else if (IsTagNamed(setting, "AmbientColor")) m_ambientColour.FromMetaTag(setting);
-            else if (IsTagNamed(setting, "FogColor")) m_fogColour.FromMetaTag(setting);
-            else if (IsTagNamed(setting, "AmbientIntensity")) setting->GetValue().GetFloat(&m_ambientIntensity);
-            else if (IsTagNamed(setting, "TargetExposure")) setting->GetValue().GetFloat(&m_targetExposure);
-            else if (IsTagNamed(setting, "VisualisationScale")) setting->GetValue().GetFloat(&m_visualisationScale);
-            else if (IsTagNamed(setting, "FogNear")) setting->GetValue().GetFloat(&m_fogNear);
-            else if (IsTagNamed(setting, "FogFar")) setting->GetValue().GetFloat(&m_fogFar);
+// AI paths are not kept by this scene yet.
+void nScene::ReadPaths(FileRead& read)
+{
+    if (read.tag->FindPath("Paths;")) *g_log << "[*] " << "Unexpected <Paths> sub-tag in <Scene>.\n";
+}
+
+// Physics (or its older name "Tau"): the world's fixed step, from its frequency.
+void nScene::ReadPhysics(FileRead& read)
+{
+    if (!m_physicWorld) return;
+    nMetaTag* physics = read.tag->FindPath("Physics;");
+    if (!physics) physics = read.tag->FindPath("Tau;");
+    if (!physics) return;
+    nMetaTagIterator it;
+    while (nMetaTag* setting = physics->NextChild(it)) {
+        float frequency = 0.0f;
+        if (!IsTagNamed(setting, "Frequency") || !ReadTagFloat(setting, frequency)) continue;
+        // The world steps by its inverse: only a finite, positive rate makes a step.
+        if (!(frequency > 0.0f) || !std::isfinite(1.0f / frequency)) {
+            *g_log << "[*] " << "Invalid physic frequency (" << frequency << "), ignored.\n";
+            continue;
         }
+        m_physicWorld->SetFixedStep(1.0f / frequency);
     }
+}
 
-    // AI paths are not kept by this scene yet.
-    if ((flags & FlagLoadPath) && tag->FindPath("Paths;"))
-        *g_log << "[*] " << "Unexpected <Paths> sub-tag in <Scene>.\n";
+// The current camera, by name; a name that is not a camera's is ignored.
+void nScene::ReadCurrentCamera(FileRead& read)
+{
+    nMetaTag* current = read.tag->FindPath("CurrentCamera;");
+    if (!current) return;
+    const char* name = ReadTagString(current);
+    nMItem* camera = name ? FindItem(name, 0) : 0;
+    if (camera && camera->GetKind() == ManagedItemCamera) m_currentCamera = camera->GetItem();
+}
 
-    // Physics.
-    if ((flags & FlagLoadPhysic) && m_physicWorld) {
-        nMetaTag* physics = tag->FindPath("Physics;");
-        if (!physics) physics = tag->FindPath("Tau;");
-        if (physics) {
-            nMetaTagIterator it;
-            while (nMetaTag* setting = physics->NextChild(it)) {
-                float frequency = 0.0f;
-                if (!IsTagNamed(setting, "Frequency") || !ReadTagFloat(setting, frequency)) continue;
-                // The world steps by its inverse: only a finite, positive rate makes a step.
-                if (!(frequency > 0.0f) || !std::isfinite(1.0f / frequency)) {
-                    *g_log << "[*] " << "Invalid physic frequency (" << frequency << "), ignored.\n";
-                    continue;
-                }
-                m_physicWorld->SetFixedStep(1.0f / frequency);
-            }
-        }
-    }
-
-    if (group)
-        *g_log << "Group '" << group->GetName().GetCStr() << "': " << group->GetItems().GetCount() << " item(s).\n";
-
-    if ((flags & FlagLoadSettings) && (flags & FlagLoadCamera))
-        if (nMetaTag* current = tag->FindPath("CurrentCamera;")) {
-            const char* name = ReadTagString(current);
-            nMItem* camera = name ? FindItem(name, 0) : 0;
-            if (camera && camera->GetKind() == ManagedItemCamera) m_currentCamera = camera->GetItem();
-        }
-
-    if (!m_currentCamera && toolMode != ToolEdit) {
-        nMItem* camera = CreateCamera("Default");
-        if (camera) {
-            m_currentCamera = camera->GetItem();
-            nMatrix4 view;
-            nMetaTag* viewTag = tag->FindPath("ViewMatrix;");
-            if (viewTag && view.FromMetaTag(viewTag) && camera->GetItem()) camera->GetItem()->SetMatrix(view);
-        }
-    }
-
-    timer.Stop();
-    char ms[32];
-    std::snprintf(ms, sizeof(ms), "%.3f", timer.GetLastMs());
-    *g_log << "Done loading scene in " << ms << "ms.\n";
-    if (progress) progress->OnEnd();
+// The end of the progress report and listeners 12, whether the read went through or not.
+void nScene::EndRead(FileRead& read)
+{
+    if (read.progress) read.progress->OnEnd();
     NotifyListeners(SceneEventReadEnd, 0);
-    return true;
+}
+
+// A scene read without a current camera gets one, "Default", placed by the file's view
+// matrix when it has one.
+void nScene::CreateDefaultCamera(FileRead& read)
+{
+    nMItem* camera = CreateCamera("Default");
+    if (!camera) return;
+    m_currentCamera = camera->GetItem();
+    nMatrix4 view;
+    nMetaTag* viewTag = read.tag->FindPath("ViewMatrix;");
+    if (viewTag && view.FromMetaTag(viewTag) && camera->GetItem()) camera->GetItem()->SetMatrix(view);
 }
 
 bool nScene::LoadFile(const char* path, nGroup** outGroup, int32_t flags, int32_t level)
