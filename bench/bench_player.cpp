@@ -211,7 +211,7 @@ bool TimeLoadAlone(const Game& game, double& seconds)
     const auto start = std::chrono::steady_clock::now();
     nOrvex* engine = new nOrvex(PlayerEngineParts());
     nScene* scene = new nScene(engine, 0);
-    const bool ok = scene->Load(game.sceneFile);
+    const bool ok = scene->LoadFile(game.sceneFile, 0, FlagLoadAll, 0);
     seconds = Seconds(start);
     delete scene;
     delete engine;
@@ -286,7 +286,7 @@ void BM_SceneReadAlone(benchmark::State& state)
         nSquirrelVM vm(&engine);
         vm.Open();
         nScene* scene = new nScene(&engine, &vm);
-        scene->Load("level.nms");
+        scene->LoadFile("level.nms", 0, FlagLoadAll, 0);
         scene->Setup(true, 1024);
         scene->Reset();
         delete scene;

@@ -330,7 +330,7 @@ nProjectSceneInstance* nProject::Instantiate(const char* path)
         return 0;
     }
     nProjectSceneInstance* instance = 0;
-    if (nMetaTag* root = document.FindPath("Scene;")) {
+    if (document.FindPath("Scene;")) {
         nScene* scene = new (std::nothrow) nScene(m_engine, &m_machine);
         if (!scene) {
             *g_log << "[!] " << "Failed to allocate scene object.\n";
@@ -344,7 +344,7 @@ nProjectSceneInstance* nProject::Instantiate(const char* path)
         }
         scene->CreatePhysicWorld();
         scene->SetScriptGlobals(0);
-        scene->Deserialize(&document, root);
+        scene->ReadDocument(&document, 0, FlagLoadAll, 0);
         scene->Setup(true, 1024);
         scene->Reset();
     } else if (document.FindPath("Scene2d;")) {

@@ -172,9 +172,14 @@ public:
     // item. False only for a wrong root tag or when the uid table cannot be made.
     bool      Deserialize(nMetaFile* document, nMetaTag* tag, nGroup** outGroup, int32_t flags, int32_t level);
     bool      Deserialize(nMetaFile* document, nMetaTag* root) override;   // no group, every flag, level 0
-    // The file parsed and its "Scene" root read; false when the file does not parse or holds
-    // no "Scene" root (logged). An output group is named after the path.
+    // The one way a scene file is loaded, by the player, projects and tests alike: the file
+    // parsed and its "Scene" root read (ReadDocument); false when the file does not parse or
+    // the read fails (logged). An output group is named after the path.
     bool      LoadFile(const char* path, nGroup** outGroup, int32_t flags, int32_t level);
+    bool      Load(const char* path) override;                               // LoadFile: no group, every flag, level 0
+    // The first "Scene" root of a parsed file read. Without one, false: the first root, when
+    // there is one, is refused as the wrong tag, then "No <Scene> tag in '<file>'." (logged).
+    bool      ReadDocument(nMetaFile* document, nGroup** outGroup, int32_t flags, int32_t level);
     // A new "Scene" tag of what the flags select (groupFilter: its members only, no scene
     // settings); NULL (logged) when a tag cannot be made.
     nMetaTag* Serialize(nMetaFile* document, nGroup* groupFilter, int32_t flags);

@@ -607,20 +607,29 @@ bool nScene::LoadFile(const char* path, nGroup** outGroup, int32_t flags, int32_
 {
     nMetaFile document;
     if (!path || !document.Load(path)) return false;
-    nMetaTag* root = 0;
-    nMetaTagIterator it;
-    while (nMetaTag* tag = document.NextRoot(it))
-        if (IsTagNamed(tag, "Scene")) {
-            root = tag;
-            break;
-        }
-    if (!root) {
-        *g_log << "[!] " << "No <Scene> tag in '" << path << "'.\n";
-        return false;
-    }
-    bool read = Deserialize(&document, root, outGroup, flags, level);
+    const bool read = ReadDocument(&document, outGroup, flags, level);
     if (outGroup && *outGroup) (*outGroup)->SetName(path);
     return read;
+}
+
+bool nScene::Load(const char* path)
+{
+    return LoadFile(path, 0, FlagLoadAll, 0);
+}
+
+bool nScene::ReadDocument(nMetaFile* document, nGroup** outGroup, int32_t flags, int32_t level)
+{
+    if (!document) return false;
+    nMetaTag* first = 0;
+    nMetaTagIterator it;
+    while (nMetaTag* tag = document->NextRoot(it)) {
+        if (IsTagNamed(tag, "Scene")) return Deserialize(document, tag, outGroup, flags, level);
+        if (!first) first = tag;
+    }
+    // The first root refuses itself as the wrong tag, naming what the file holds instead.
+    if (first) Deserialize(document, first, outGroup, flags, level);
+    *g_log << "[!] " << "No <Scene> tag in '" << document->GetFileName().GetCStr() << "'.\n";
+    return false;
 }
 
 bool nScene::PreloadResources(const char* path)

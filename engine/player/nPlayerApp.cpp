@@ -256,7 +256,7 @@ bool nPlayerApp::CreateScene()
         return false;
     }
     if (!m_scene->CreatePhysicWorld()) return false;
-    if (!m_scene->Load(m_inputFile.GetCStr())) return false;
+    if (!m_scene->LoadFile(m_inputFile.GetCStr(), 0, FlagLoadAll, 0)) return false;
     m_scene->RegisterAsPropertyCallback(m_engine.GetRenderer());
     m_scene->SetScriptGlobals(0);
     m_scene->Setup(true, kOctreeThreshold);

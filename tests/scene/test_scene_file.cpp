@@ -409,6 +409,52 @@ TEST(SceneFile, PlayerLoadThroughTheDocumentOperationReadsEverything)
     ExpectFullContent(f.k.scene, 0);
 }
 
+// Every way of loading a scene file goes through one loader: by path (the player, the tests),
+// through the document operation, or from a document already parsed (projects).
+TEST(SceneFile, EveryLoadFindsTheSceneRootAndRefusesFilesWithoutOne)
+{
+    struct Case
+    {
+        const char* name;
+        std::string text;   // empty: no file
+        bool        result;
+        Names       lines;  // the error lines
+    };
+    const std::string head = "<NML=1.0>\n";
+    const std::string scene = "<Scene= <Items= <MCamera= <MItem= <Id=\"eye\"> <UId=0> <Active> > > > >";
+    const Case cases[] = {
+        {"scene root", head + scene, true, {}},
+        {"scene root after another", head + "<Environment= <Input=\"x\"> >\n" + scene, true, {}},
+        {"another root only", head + "<Environment= <Input=\"x\"> >", false,
+         {"[!] Could not parse scene. Root tag id is incorrect (Environment).\n", "[!] No <Scene> tag in 'load.nms'.\n"}},
+        {"no root", head, false, {"[!] No <Scene> tag in 'load.nms'.\n"}},
+    };
+    enum Way { ByPath, ByDocumentOperation, FromParsedDocument };
+    for (const Case& c : cases) {
+        for (Way way : {ByPath, ByDocumentOperation, FromParsedDocument}) {
+            SCOPED_TRACE(std::string(c.name) + " / way " + std::to_string((int)way));
+            ASSERT_TRUE(nMLPutMemoryFile("load.nms", c.text));
+            FileScene f;
+            nLogCapture capture;
+            capture.SetMask(LogLevelError);
+            bool read = false;
+            if (way == ByPath) {
+                read = f->LoadFile("load.nms", nullptr, FlagLoadAll, 0);
+            } else if (way == ByDocumentOperation) {
+                read = f->Load("load.nms");
+            } else {
+                nMetaFile document;
+                ASSERT_TRUE(document.Load("load.nms"));
+                read = f->ReadDocument(&document, nullptr, FlagLoadAll, 0);
+            }
+            EXPECT_EQ(read, c.result);
+            EXPECT_EQ(capture.Lines(), c.lines);
+            // A file without a current camera gets the default one.
+            EXPECT_EQ(NamesOf(f->GetCameras()), c.result ? (Names{"eye", "Default"}) : Names{});
+        }
+    }
+}
+
 TEST(SceneFile, ReadingTellsTheListenersAndTheProgressInterface)
 {
     struct Progress : nOrvex::EventInterface
