@@ -184,23 +184,42 @@ void nItem::MarkWorldDirty()
 }
 
 // Depth first, children in attach order, without recursion: down to the first child, else on
-// to the next sibling of the node or of its nearest ancestor that has one.
+// to the next sibling of the node or of its nearest ancestor that has one. The walk keeps the
+// sibling to go on with of each level it is in (a chain keeps none), as the list node a
+// recursion would hold, so that going on takes no search; past kMarkLevels such levels it finds
+// each one from the node it left (NextBeside), in the same constant stack.
 void nItem::MarkDescendantsWorldDirty()
 {
-    nList<nItem*>::Node* first = m_children.GetHead();
-    for (nList<nItem*>::Node* n = first; n; n = n->next) nPrefetch(n->value);
-    nItem* node = first ? first->value : 0;
-    while (node) {
+    const int32_t kMarkLevels = 64;
+    nList<nItem*>::Node* pending[kMarkLevels];
+    int32_t levels = 0;
+    bool overflowed = false;
+    nList<nItem*>::Node* n = m_children.GetHead();
+    for (nList<nItem*>::Node* c = n; c; c = c->next) nPrefetch(c->value);
+    while (n) {
+        nItem* node = n->value;
+        nList<nItem*>::Node* next = n->next;
         if (!(node->m_flags & ItemFlagWorldDirty)) {
             node->m_flags |= ItemFlagWorldDirty | ItemFlagInverseDirty;
             if (nList<nItem*>::Node* child = node->m_children.GetHead()) {
                 // Large subtrees are memory-bound: ask for every child before descending into the first.
-                for (nList<nItem*>::Node* n = child; n; n = n->next) nPrefetch(n->value);
-                node = child->value;
+                for (nList<nItem*>::Node* c = child; c; c = c->next) nPrefetch(c->value);
+                if (next) {
+                    if (levels < kMarkLevels) pending[levels++] = next;
+                    else overflowed = true;
+                }
+                n = child;
                 continue;
             }
         }
-        node = NextBeside(node);
+        if (next) {
+            n = next;
+        } else if (overflowed) {
+            nItem* beside = NextBeside(node);
+            n = beside ? beside->m_link : 0;
+        } else {
+            n = levels > 0 ? pending[--levels] : 0;
+        }
     }
 }
 

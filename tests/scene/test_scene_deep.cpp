@@ -146,4 +146,34 @@ TEST(SceneDeepChain, NodesOfAVeryDeepChainRebuildMarkAndReparentInConstantStack)
     }
 }
 
+// A comb: every node of a spine holds the next spine node first and a leaf after it, so that
+// a walk down the spine leaves a sibling behind at every level. Moving the root reaches every
+// leaf, however many levels wait.
+TEST(SceneDeepChain, MovingTheRootOfADeepCombReachesEveryLeaf)
+{
+    const int32_t depth = 1000;
+    std::vector<std::unique_ptr<nItem>> spine, leaves;
+    for (int32_t i = 0; i < depth; ++i) {
+        spine.emplace_back(new nItem(nullptr));
+        spine.back()->SetPosition(nVector(1.0f, 0.0f, 0.0f));
+        if (i > 0) spine[i]->SetParent(spine[i - 1].get());
+    }
+    for (int32_t i = 0; i < depth; ++i) {
+        leaves.emplace_back(new nItem(nullptr));
+        leaves.back()->SetPosition(nVector(0.0f, 1.0f, 0.0f));
+        leaves[i]->SetParent(spine[i].get());
+    }
+    for (auto& leaf : leaves) leaf->GetWorldMatrix();
+    spine[0]->SetPosition(nVector(3.0f, 0.0f, 0.0f));
+    for (int32_t i = 0; i < depth; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_NE(leaves[i]->GetFlags() & ItemFlagWorldDirty, 0u);
+        const nVector p = leaves[i]->GetWorldMatrix().GetColumn(3, true);
+        ASSERT_EQ(p.x, (float)(i + 3));
+        ASSERT_EQ(p.y, 1.0f);
+    }
+    leaves.clear();
+    spine.clear();
+}
+
 }
