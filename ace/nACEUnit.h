@@ -4,7 +4,7 @@
 #include <cstdint>
 
 #include "core/nList.h"
-#include "scene/nPrefetch.h"
+#include "core/nPrefetch.h"
 
 // Built-in command codes; every vocabulary defines its own codes from 0 upward.
 enum nACEBuiltin

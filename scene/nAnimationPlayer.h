@@ -4,8 +4,8 @@
 #include <cstdint>
 
 #include "core/nList.h"
+#include "core/nPrefetch.h"
 #include "scene/nAnimationSource.h"
-#include "scene/nPrefetch.h"
 
 class nMetaFile;
 class nMetaTag;

@@ -2,11 +2,11 @@
 
 #include <new>
 
+#include "core/nPrefetch.h"
 #include "core/nQuaternion.h"
 #include "scene/nAnimationPlayer.h"
 #include "scene/nCurve.h"
 #include "scene/nMotion.h"
-#include "scene/nPrefetch.h"
 
 // Source.
 

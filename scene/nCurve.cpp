@@ -8,10 +8,10 @@
 #include "core/nMLReader.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
+#include "core/nPrefetch.h"
 #include "core/nString.h"
 #include "scene/nKeySearch.h"
 #include "scene/nLittleEndian.h"
-#include "scene/nPrefetch.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "core/nList.h"
 #include "core/nMatrix.h"
 #include "core/nMetaFile.h"
-#include "scene/nPrefetch.h"
+#include "core/nPrefetch.h"
 
 class nOrvex;
 class nMItem;

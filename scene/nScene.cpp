@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "core/nLog.h"
+#include "core/nPrefetch.h"
 #include "core/nScriptValue.h"
 #include "hub/nOrvex.h"
 #include "physics/nPhysicItem.h"
@@ -14,7 +15,6 @@
 #include "scene/nItemPool.h"
 #include "scene/nMotion.h"
 #include "scene/nObject.h"
-#include "scene/nPrefetch.h"
 #include "scene/nTrigger.h"
 #include "scriptiface/nScriptEventDispatcher.h"
 #include "scriptiface/nScriptUnit.h"

@@ -5,11 +5,11 @@
 #include <vector>
 
 #include "core/nLog.h"
+#include "core/nPrefetch.h"
 #include "hub/nOrvex.h"
 #include "resources/nGeometry.h"
 #include "scene/nGroup.h"
 #include "scene/nObject.h"
-#include "scene/nPrefetch.h"
 #include "scene/nScene.h"
 #include "scriptiface/nScriptEventDispatcher.h"
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/nList.h"
+#include "core/nPrefetch.h"
 #include "core/nString.h"
 #include "scriptiface/nScriptVM.h"
 
@@ -23,17 +24,6 @@ enum nScriptUnitOwnerType
     ScriptUnitOwnerScene2D     = 12,
     ScriptUnitOwnerManagedItem = 24
 };
-
-// Asks the cache for the line holding p; never faults. A step the compiler must keep: it may
-// drop a plain prefetch builtin from a function that does nothing else.
-inline void nScriptPrefetch(const void* p)
-{
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-    __asm__ __volatile__("prefetcht0 %0" : : "m"(*static_cast<const char*>(p)));
-#else
-    __builtin_prefetch(p);
-#endif
-}
 
 // A method a unit looked up at set-up, with the machine's handle for prepared calls.
 struct nScriptCachedMethod
@@ -88,8 +78,8 @@ public:
     void      Prefetch() const
     {
         const char* at = reinterpret_cast<const char*>(this);
-        nScriptPrefetch(at);
-        for (size_t line = 0; line < kPrefetchMethodLines; ++line) nScriptPrefetch(at + sizeof(nScriptUnit) + 64 * line);
+        nPrefetch(at);
+        for (size_t line = 0; line < kPrefetchMethodLines; ++line) nPrefetch(at + sizeof(nScriptUnit) + 64 * line);
     }
 
 protected:

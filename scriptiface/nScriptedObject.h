@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/nList.h"
+#include "core/nPrefetch.h"
 #include "scriptiface/nScriptUnit.h"
 
 class nMetaFile;
@@ -41,8 +42,8 @@ public:
     void PrefetchUnits(int32_t level) const
     {
         const nListNode<nScriptUnit*>* head = m_units.GetHead();
-        if (level == 0) nScriptPrefetch(&m_units);
-        else if (level == 1 && head) nScriptPrefetch(head);
+        if (level == 0) nPrefetch(&m_units);
+        else if (level == 1 && head) nPrefetch(head);
         else if (level == 2 && head) head->value->Prefetch();
     }
     static void NoteCachedEventsChanged()           { ++s_cachedEpoch; } // by the units
