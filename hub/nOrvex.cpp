@@ -43,9 +43,7 @@ nOrvex::nOrvex() : nOrvex(nOrvexParts())
 }
 
 nOrvex::nOrvex(const nOrvexParts& parts)
-    : m_renderer(0),
-      m_mixer(0),
-      m_paused(false),
+    : m_paused(false),
       m_fixedFrameTime(-1),
       m_targetRate(-1),
       m_correctionRemainder(0),
@@ -57,8 +55,6 @@ nOrvex::nOrvex(const nOrvexParts& parts)
       m_drawNesting(0),
       m_toolMode(NoTool),
       m_resourceAutoSetup(true),
-      m_nullRenderer(0),
-      m_nullMixer(0),
       m_loadingGeometry(0),
       m_eventInterface(0),
       m_baseCache(0),

@@ -5,12 +5,10 @@
 
 #include "core/nList.h"
 #include "core/nTimer.h"
+#include "audio/mixer/nMixerSlot.h"
 #include "physics/nPhysicWorld.h"
+#include "render/nRendererSlot.h"
 
-class nRenderer;
-class nNull_Renderer;
-class nMixer;
-class nNull_Mixer;
 class nResourceCache;
 class nGeometry;
 class nCoreListener;
@@ -82,8 +80,9 @@ extern int32_t g_debugChannel;
 // The engine hub every other part reaches through the pointer it was given at construction:
 // the clock in ticks of 1/10000 s, the current renderer and mixer, the resource caches, the
 // hooks, the core listeners and the progress interface of the loaders.
-// Main thread only; nothing here is locked.
-class nOrvex
+// Main thread only; nothing here is locked. The current renderer and mixer are kept in the
+// slots below the hub, which renderers and mixers reach without knowing the hub.
+class nOrvex : public nRendererSlot, public nMixerSlot
 {
 public:
     // Progress interface of the loaders; the engine's own instance does nothing.
@@ -133,13 +132,9 @@ public:
     uint32_t GetDrawNesting() const                 { return m_drawNesting; }
     void     UpdateStreamedTextures(int32_t dt);    // video textures of the current cache advance by dt ticks
 
-    // Current renderer and mixer; the engine owns only their null fallbacks.
-    nRenderer* GetRenderer() const                  { return m_renderer; }
-    void       SetRenderer(nRenderer* renderer)     { m_renderer = renderer; }
-    nMixer*    GetMixer() const                     { return m_mixer; }
-    void       SetMixer(nMixer* mixer)              { m_mixer = mixer; }
-    nNull_Mixer* GetNullMixer() const               { return m_nullMixer; } // owned
-    nNull_Renderer* GetNullRenderer() const         { return m_nullRenderer; } // owned; made current by the constructor
+    // Current renderer and mixer (GetRenderer, SetRenderer, GetMixer, SetMixer of the slots);
+    // the engine owns only their null fallbacks (GetNullRenderer, GetNullMixer), both made
+    // current by the constructor.
 
     // Resource caches: the base cache and the current one.
     nResourceCache* GetResourceCache() const        { return m_currentCache; }
@@ -158,9 +153,6 @@ public:
     // With a tree the path is ignored; without one the file at path is read, and a file that
     // cannot be read changes nothing and gives false.
     bool LoadConfig(const char* path, nMetaFile* tree);
-
-    // Log report of the sizes of the machine types and, with core, of the engine's main types.
-    void PrintMemoryLayout(bool core);
 
     // Scheduling priority of the process (nProcessPriority); false when the system refuses.
     // Any other value changes nothing and gives true.
@@ -197,8 +189,6 @@ public:
 private:
     int32_t  ReadClock() const;
 
-    nRenderer*          m_renderer;         // current renderer
-    nMixer*             m_mixer;            // current mixer
     bool                m_paused;
     int32_t             m_fixedFrameTime;   // ticks, -1 off
     int32_t             m_targetRate;       // frames per second, -1 off
@@ -211,8 +201,6 @@ private:
     uint32_t            m_drawNesting;
     int32_t             m_toolMode;
     bool                m_resourceAutoSetup;
-    nNull_Renderer*     m_nullRenderer;     // owned
-    nNull_Mixer*        m_nullMixer;        // owned
     nTimer              m_frameTimer;
     nTimer              m_queueTimer;
     nGeometry*          m_loadingGeometry;

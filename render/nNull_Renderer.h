@@ -9,7 +9,7 @@
 class nNull_Renderer : public nRenderer
 {
 public:
-    nNull_Renderer(nOrvex* engine, bool makeCurrent) : nRenderer(engine, makeCurrent) {}
+    nNull_Renderer(nRendererSlot* slot, bool makeCurrent) : nRenderer(slot, makeCurrent) {}
 
     const char* GetName() override        { return "Null Renderer."; }
     const char* GetDescription() override { return "A null renderer that renders nothing."; }

@@ -5,11 +5,10 @@
 #include "core/nMLReader.h"
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
-#include "hub/nOrvex.h"
 #include "render/nNull_Renderer.h"
 
-nRenderer::nRenderer(nOrvex* engine, bool makeCurrent)
-    : m_engine(engine),
+nRenderer::nRenderer(nRendererSlot* slot, bool makeCurrent)
+    : m_slot(slot),
       m_cleanResourceOnSetup(true),
       m_textureBytes(0),
       m_geometryBytes(0),
@@ -31,17 +30,17 @@ nRenderer::nRenderer(nOrvex* engine, bool makeCurrent)
       m_propertyCallback(0),
       m_propertyContext(0)
 {
-    if (makeCurrent && m_engine) m_engine->SetRenderer(this);
+    if (makeCurrent && m_slot) m_slot->SetRenderer(this);
 }
 
 nRenderer::~nRenderer()
 {
-    if (m_engine) {
-        nRenderer* fallback = m_engine->GetNullRenderer();
+    if (m_slot) {
+        nRenderer* fallback = m_slot->GetNullRenderer();
         if (fallback == this) {
-            if (m_engine->GetRenderer() == this) m_engine->SetRenderer(0);
-        } else if (m_engine->GetRenderer() == this) {
-            m_engine->SetRenderer(fallback);
+            if (m_slot->GetRenderer() == this) m_slot->SetRenderer(0);
+        } else if (m_slot->GetRenderer() == this) {
+            m_slot->SetRenderer(fallback);
         }
     }
     m_renderQueue.Clear();

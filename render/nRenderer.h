@@ -11,8 +11,8 @@
 #include "core/nVector.h"
 #include "render/nPropertyRequest.h"
 #include "render/nRenderQueue.h"
+#include "render/nRendererSlot.h"
 
-class nOrvex;
 class nItem;
 class nTexture;
 class nPicture;
@@ -80,8 +80,9 @@ class nRenderer
 {
 public:
     // Every field at its initial value (closed, output 1 x 1, aspect 1, no camera, no
-    // callback); with makeCurrent the engine's current renderer becomes this one.
-    nRenderer(nOrvex* engine, bool makeCurrent);
+    // callback); with makeCurrent the slot's current renderer becomes this one (slot may be
+    // NULL: the engine hub, or no engine at all).
+    nRenderer(nRendererSlot* slot, bool makeCurrent);
 
     virtual int32_t   GetConstant();                                       // 8192 on every renderer
     virtual nVector2& GetOutputSize(nVector2& out);                        // the render target's size when set, else the output size
@@ -134,15 +135,15 @@ public:
     virtual void      SetClipPlane(const nVector& point, const nVector& normal) = 0;
     virtual void      SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) = 0;
     virtual void      GetViewport(int32_t* x, int32_t* y, int32_t* width, int32_t* height) = 0;
-    // The engine's null renderer leaves the engine without a current renderer; any other
-    // current renderer hands the engine back to the null renderer. The queue's nodes are freed
+    // The slot's null renderer leaves the slot without a current renderer; any other current
+    // renderer hands the slot back to the null renderer. The queue's nodes are freed
     // (never the renderables) and the registry's tags deleted.
     virtual ~nRenderer();
 
     nRenderer(const nRenderer&) = delete;
     nRenderer& operator=(const nRenderer&) = delete;
 
-    nOrvex* GetEngine() const                     { return m_engine; }
+    nRendererSlot* GetSlot() const                { return m_slot; }
     bool    IsOpen() const                        { return m_open; }
     bool    IsClosed() const                      { return m_closed; }
 
@@ -203,7 +204,7 @@ protected:
     void SetOpenState(bool open)                   { m_open = open; m_closed = !open; }
     void SetOutputSize(float width, float height)  { m_outputSize = nVector2(width, height); }
 
-    nOrvex*             m_engine;
+    nRendererSlot*      m_slot;             // where this renderer is made current; not owned
     RendererRegistry    m_registry;
     bool                m_cleanResourceOnSetup;
     nList<nRenderable*> m_renderQueue;

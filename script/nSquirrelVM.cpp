@@ -111,6 +111,11 @@ nSquirrelVM::~nSquirrelVM()
     Close();
 }
 
+int32_t nSquirrelVM::GetFrameTime() const
+{
+    return GetEngine() ? GetEngine()->GetFrameTime() : 0;
+}
+
 nSquirrelVM* nSquirrelVM::FromHandle(HSQUIRRELVM v)
 {
     return v ? static_cast<nSquirrelVM*>(sq_getforeignptr(v)) : 0;

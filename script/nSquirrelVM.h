@@ -44,6 +44,7 @@ public:
     int32_t        InvalidateNativeObject(void* native) override;
     void           Kill(int32_t code, const char* reason, bool with_location) override;
     bool           IsOpen() const override { return m_vm != 0; }
+    int32_t        GetFrameTime() const override;
     bool           Open() override;
     void           Close() override;
     nScriptObject* NewNativeObject(int32_t type, void* native) override;

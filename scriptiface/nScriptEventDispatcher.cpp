@@ -1,7 +1,6 @@
 #include "scriptiface/nScriptEventDispatcher.h"
 
 #include "core/nScriptValue.h"
-#include "hub/nOrvex.h"
 #include "scriptiface/nScriptUnit.h"
 #include "scriptiface/nScriptVM.h"
 #include "scriptiface/nScriptedObject.h"
@@ -177,8 +176,7 @@ void nSceneScriptEventDispatcher::OnUpdate(nScriptedObject* scene)
         nSceneScriptUnit* unit = static_cast<nSceneScriptUnit*>(u);
         if (unit->GetUpdateDelay() >= 1) {
             nScriptVM* vm = unit->GetVM();
-            nOrvex* engine = vm ? vm->GetEngine() : 0;
-            unit->SetUpdateDelay(unit->GetUpdateDelay() - (engine ? engine->GetFrameTime() : 0));
+            unit->SetUpdateDelay(unit->GetUpdateDelay() - (vm ? vm->GetFrameTime() : 0));
         } else {
             unit->CallCachedEvent(nSceneScriptUnit::CachedOnUpdate, "OnUpdate");
         }

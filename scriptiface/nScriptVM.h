@@ -76,6 +76,9 @@ public:
     // (a value that cannot be pushed goes as null), then ExecuteCall without result.
     virtual bool           CallSite(const nScriptCallSite& site, const nScriptHandle& function,
                                     const nScriptValue* const* args, int32_t count) { return false; }
+    // Ticks of the engine's last frame (0 without an engine), which the update delays of
+    // scene units count down. Every machine answers for the engine it was made for.
+    virtual int32_t        GetFrameTime() const = 0;
 
     nOrvex*        GetEngine() const      { return m_engine; }
     int32_t        GetKillCode() const    { return m_killCode; }     // meaningful once killed

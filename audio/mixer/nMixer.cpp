@@ -2,7 +2,6 @@
 
 #include "audio/mixer/nNull_Mixer.h"
 #include "core/nLog.h"
-#include "hub/nOrvex.h"
 
 nMixerChannel::nMixerChannel()
     : sound(0), lock(false), loopMode(MixerLoopNone), loopPosition(0), stream(0),
@@ -10,20 +9,20 @@ nMixerChannel::nMixerChannel()
 {
 }
 
-nMixer::nMixer(nOrvex* engine, bool makeCurrent)
-    : m_engine(engine), m_open(false), m_muted(false), m_savedGain(1.0f)
+nMixer::nMixer(nMixerSlot* slot, bool makeCurrent)
+    : m_slot(slot), m_open(false), m_muted(false), m_savedGain(1.0f)
 {
-    if (makeCurrent && m_engine) m_engine->SetMixer(this);
+    if (makeCurrent && m_slot) m_slot->SetMixer(this);
 }
 
 nMixer::~nMixer()
 {
-    if (!m_engine) return;
-    nMixer* fallback = m_engine->GetNullMixer();
+    if (!m_slot) return;
+    nMixer* fallback = m_slot->GetNullMixer();
     if (fallback == this) {
-        if (m_engine->GetMixer() == this) m_engine->SetMixer(0);
-    } else if (m_engine->GetMixer() == this) {
-        m_engine->SetMixer(fallback);
+        if (m_slot->GetMixer() == this) m_slot->SetMixer(0);
+    } else if (m_slot->GetMixer() == this) {
+        m_slot->SetMixer(fallback);
     }
 }
 

@@ -5,8 +5,8 @@
 
 #include "core/nMatrix.h"
 #include "core/nVector.h"
+#include "audio/mixer/nMixerSlot.h"
 
-class nOrvex;
 class nSound;
 class nMixerStreamInterface;
 struct mvx_AudioFormat;
@@ -55,8 +55,9 @@ struct nMixerChannel
 class nMixer
 {
 public:
-    // Makes this mixer the engine's current mixer when makeCurrent is set (engine may be NULL).
-    nMixer(nOrvex* engine, bool makeCurrent);
+    // Makes this mixer the slot's current mixer when makeCurrent is set (slot may be NULL: the
+    // engine hub, or no engine at all).
+    nMixer(nMixerSlot* slot, bool makeCurrent);
     nMixer(const nMixer&) = delete;
     nMixer& operator=(const nMixer&) = delete;
 
@@ -108,7 +109,7 @@ public:
     bool                 IsOpen() const         { return m_open; }
     bool                 IsMuted() const        { return m_muted; }
     float                GetSavedGain() const   { return m_savedGain; }
-    nOrvex*              GetEngine() const      { return m_engine; }
+    nMixerSlot*          GetSlot() const        { return m_slot; }
     const nMixerChannel* GetChannel(int32_t channel) const; // NULL outside 0..63
 
     static bool IsValidChannel(int32_t channel) { return channel >= 0 && channel < kMixerChannelCount; }
@@ -116,7 +117,7 @@ public:
 protected:
     nMixerChannel* EditChannel(int32_t channel); // NULL outside 0..63
 
-    nOrvex*       m_engine;                     // not owned
+    nMixerSlot*   m_slot;                       // where this mixer is made current; not owned
     bool          m_open;
     nMixerChannel m_channels[kMixerChannelCount];
     bool          m_muted;

@@ -8,7 +8,7 @@
 class nNull_Mixer : public nMixer
 {
 public:
-    nNull_Mixer(nOrvex* engine, bool makeCurrent) : nMixer(engine, makeCurrent) {}
+    nNull_Mixer(nMixerSlot* slot, bool makeCurrent) : nMixer(slot, makeCurrent) {}
 
     bool    Open() override;                                            // sets the open flag; true
     void    Close() override;                                           // clears it

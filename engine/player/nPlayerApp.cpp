@@ -8,6 +8,7 @@
 #include "core/nScriptValue.h"
 #include "core/nThread.h"
 #include "engine/player/nEngineWiring.h"
+#include "engine/player/nMemoryLayout.h"
 #include "platform/nPlatformInput.h"
 #include "render/gl/nGL3Renderer.h"
 #include "render/nRenderer.h"
@@ -113,7 +114,7 @@ void nPlayerApp::PrintBanner()
     *g_log << "Games made with Quazel, played anywhere.\n";
     *g_log << "Version: " << nOrvex::GetVersion() << "\n";
     *g_log << "Built with Bullet Physics, Squirrel, FreeType, zlib, stb_image and stb_vorbis.\n";
-    m_engine.PrintMemoryLayout(true);
+    nPrintMemoryLayout(true);
     *g_log << "Scene memory layout:\n\n";
     for (const TypeSize& t : sceneTypes)
         *g_log << "    sizeof(" << t.name << ") = " << (int32_t)t.size << "\n";

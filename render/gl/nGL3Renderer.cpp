@@ -19,6 +19,7 @@ namespace
 
 nGL3Renderer::nGL3Renderer(nOrvex* engine, bool makeCurrent)
     : nRenderer(engine, makeCurrent),
+      m_engine(engine),
       m_window(0),
       m_presentReady(false),
       m_externalWindow(false),

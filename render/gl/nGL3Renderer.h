@@ -8,6 +8,7 @@
 #include "render/nRenderer.h"
 
 class nGLWindow;
+class nOrvex;
 class nTexture;
 struct nGLEntryPoints;
 struct nTangentFrame;
@@ -261,6 +262,7 @@ private:
     void  FreeStaging();
     void* LookupEntryPoint(const char* name);
 
+    nOrvex*             m_engine;                 // the hub it was made for; not owned, may be NULL
     nGLWindow*          m_window;                 // owned, NULL when none
     bool                m_presentReady;           // the context was made current on the window
     bool                m_externalWindow;

@@ -12,6 +12,7 @@
 #include "core/nMetaFile.h"
 #include "hub/nOrvex.h"
 #include "engine/player/nEngineWiring.h"
+#include "engine/player/nMemoryLayout.h"
 #include "engine/player/nPlayerApp.h"
 #include "physics/bullet/nBulletPhysicWorld.h"
 #include "render/nNull_Renderer.h"
@@ -330,11 +331,10 @@ TEST(OrvexConfig, AFileIsReadWhenNoTreeIsGivenAndAMissingOneChangesNothing)
 // Every type line reads "    sizeof(<type>) = <bytes>"; the sections come in their order.
 TEST(OrvexLayout, ReportsSectionsAndOneLinePerType)
 {
-    nOrvex engine;
     for (bool core : {false, true}) {
         SCOPED_TRACE(core);
         nLogCapture log;
-        engine.PrintMemoryLayout(core);
+        nPrintMemoryLayout(core);
         Lines lines = log.Lines();
         ASSERT_GE(lines.size(), 4u);
         EXPECT_EQ(lines[0], "Machine memory layout:\n");
@@ -364,7 +364,9 @@ TEST(OrvexPriority, NormalAndUnknownValuesSucceedHigherOnesFollowThePrivilege)
     EXPECT_EQ(getpriority(PRIO_PROCESS, 0), before);
     const bool raised = engine.SetProcessPriority(ProcessPriorityHigh);
     EXPECT_EQ(raised, getpriority(PRIO_PROCESS, 0) == -10);
-    if (raised || before == 0) EXPECT_TRUE(engine.SetProcessPriority(ProcessPriorityNormal));
+    if (raised || before == 0) {
+        EXPECT_TRUE(engine.SetProcessPriority(ProcessPriorityNormal));
+    }
     setpriority(PRIO_PROCESS, 0, before);
 }
 

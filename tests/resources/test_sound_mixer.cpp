@@ -319,7 +319,7 @@ TEST(Mixer, ADeletedCurrentMixerHandsTheEngineBack)
     EXPECT_EQ(engine.GetMixer(), static_cast<nMixer*>(engine.GetNullMixer()));
 
     RecordingMixer detached(nullptr, true, journal);     // no engine to tell
-    EXPECT_EQ(detached.GetEngine(), nullptr);
+    EXPECT_EQ(detached.GetSlot(), nullptr);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -18,8 +18,8 @@ std::string Ptr(const void* p)
 
 }
 
-nRecordingRenderer::nRecordingRenderer(nOrvex* engine, nCallLog* log, bool makeCurrent)
-    : nNull_Renderer(engine, makeCurrent), m_log(log), m_viewport{0, 0, 640, 480}
+nRecordingRenderer::nRecordingRenderer(nRendererSlot* slot, nCallLog* log, bool makeCurrent)
+    : nNull_Renderer(slot, makeCurrent), m_log(log), m_viewport{0, 0, 640, 480}
 {
 }
 

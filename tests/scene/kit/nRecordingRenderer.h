@@ -11,7 +11,7 @@ class nCallLog;
 class nRecordingRenderer : public nNull_Renderer
 {
 public:
-    nRecordingRenderer(nOrvex* engine, nCallLog* log, bool makeCurrent = true);
+    nRecordingRenderer(nRendererSlot* slot, nCallLog* log, bool makeCurrent = true);
 
     void ApplyCamera() override;
     void RenderQueue() override;

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/nScriptValue.h"
+#include "hub/nOrvex.h"
 #include "tests/scene/kit/nCallLog.h"
 
 nRecordingScriptVM::nRecordingScriptVM(nOrvex* engine, nCallLog* log)
@@ -168,4 +169,9 @@ int32_t nRecordingScriptVM::InvalidateNativeObject(void* native)
     std::string text = Describe(v);
     m_log->Add("script.invalidate " + text.substr(std::string("native(1,").size(), text.size() - 10));
     return 0;
+}
+
+int32_t nRecordingScriptVM::GetFrameTime() const
+{
+    return GetEngine() ? GetEngine()->GetFrameTime() : 0;
 }

@@ -48,6 +48,7 @@ public:
     bool           ExecuteCall(nScriptValue* result) override;
     int32_t        InvalidateNativeObject(void* native) override;
     bool           IsOpen() const override                      { return m_open; }
+    int32_t        GetFrameTime() const override;               // the engine's, as the real machine
     bool           Open() override                              { m_open = true; return true; }
     void           Close() override                             { m_open = false; ClearKilled(); }
 

@@ -1,28 +1,26 @@
-#include "hub/nOrvex.h"
+#include "engine/player/nMemoryLayout.h"
 
 #include <cstddef>
 #include <cstdint>
 
+#include "ace/nACEUnit.h"
 #include "core/nBounds.h"
 #include "core/nLog.h"
 #include "core/nMatrix.h"
 #include "core/nMetaTag.h"
 #include "core/nSharedObject.h"
 #include "core/nVector.h"
+#include "hub/nOrvex.h"
 #include "render/nRenderQueue.h"
 #include "resources/nGeometry.h"
 #include "resources/nMaterial.h"
 #include "resources/nSound.h"
 #include "resources/nTexture.h"
-#include "ace/nACEUnit.h"
 #include "scene/nCamera.h"
 #include "scene/nCurve.h"
 #include "scene/nItem.h"
 #include "scene/nLight.h"
 #include "scene/nObject.h"
-
-// Only the sizes of these types are read here (no code of theirs is called), so the hub stays
-// below the libraries that define them.
 
 namespace {
 
@@ -33,7 +31,7 @@ void PrintSize(const char* name, size_t size)
 
 }
 
-void nOrvex::PrintMemoryLayout(bool core)
+void nPrintMemoryLayout(bool core)
 {
     *g_log << "Machine memory layout:\n";
     *g_log << "\n";
