@@ -8,6 +8,7 @@ secs=${1:-60}; shift || true
 ./tools/install-deps.sh
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_FUZZ=ON -DQZ_TESTS=OFF -DQZ_BENCH=OFF >/dev/null
+python3 tools/check-layers.py build-fuzz
 cmake --build build-fuzz -j "$(nproc)"
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
