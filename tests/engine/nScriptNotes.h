@@ -15,7 +15,7 @@
 
 #include "script/nCObject.h"
 #include "script/nSquirrelVM.h"
-#include "tests/scene/kit/nCallLog.h"
+#include "tests/kit/nCallLog.h"
 
 struct nScriptNotes
 {

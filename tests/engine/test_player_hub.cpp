@@ -19,6 +19,8 @@
 #include "resources/nPicture.h"
 #include "resources/nResourceCache.h"
 #include "scene/nScene.h"
+#include "tests/kit/nCallLog.h"
+#include "tests/kit/nRecordingRenderer.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nTempDir.h"
 
@@ -28,17 +30,6 @@ typedef std::vector<std::string> Lines;
 
 uint32_t g_now = 70000;
 uint32_t FakeClock() { return g_now; }
-
-// Records the frame calls the engine makes on the renderer.
-class CountingRenderer : public nNull_Renderer
-{
-public:
-    explicit CountingRenderer(nOrvex* engine) : nNull_Renderer(engine, true) {}
-    void BeginFrame() override { ++begins; }
-    void EndFrame() override   { ++ends; }
-    void Present() override    { ++presents; }
-    int begins = 0, ends = 0, presents = 0;
-};
 
 class CountingMixer : public nNull_Mixer
 {
@@ -72,7 +63,8 @@ protected:
     void Wait() { g_now += 100; }
 
     nOrvex engine{PlayerEngineParts()};
-    CountingRenderer renderer{&engine};
+    nCallLog log;
+    nRecordingRenderer renderer{&engine, &log};     // records the frame calls the engine makes
     CountingMixer mixer{&engine};
     NothingToDraw drawable;
 };
@@ -81,7 +73,8 @@ TEST_F(OrvexFrame, NestedBracketsDrawOneFrameAndTickOnce)
 {
     for (int depth = 1; depth <= 3; ++depth) {
         SCOPED_TRACE(depth);
-        renderer.begins = renderer.ends = renderer.presents = mixer.updates = g_endOfFrame = 0;
+        log.Clear();
+        mixer.updates = g_endOfFrame = 0;
         const int32_t total = engine.GetTotalClock();
         int resets = 0;
         for (int i = 0; i < depth; ++i) engine.BeginDraw(true, true);
@@ -92,10 +85,10 @@ TEST_F(OrvexFrame, NestedBracketsDrawOneFrameAndTickOnce)
             engine.EndDraw(false, false, true);
             resets += renderer.GetRenderQueue().GetCount() == 0;
         }
-        EXPECT_EQ(renderer.begins, 1);
-        EXPECT_EQ(renderer.ends, 1);
+        EXPECT_EQ(log.Count("render.BeginFrame"), 1);
+        EXPECT_EQ(log.Count("render.EndFrame"), 1);
         EXPECT_EQ(mixer.updates, 1);
-        EXPECT_EQ(renderer.presents, 1);
+        EXPECT_EQ(log.Count("render.Present"), 1);
         EXPECT_EQ(g_endOfFrame, 1);
         EXPECT_EQ(engine.GetTotalClock(), total + 100);     // one tick for the whole frame
         EXPECT_EQ(resets, depth);                            // the queue is emptied at every level
@@ -110,7 +103,7 @@ TEST_F(OrvexFrame, KeptQueueForcedEndAndUnmatchedEnd)
     renderer.QueueRenderable(&drawable);
     engine.EndDraw(false, true, false);
     EXPECT_EQ(renderer.GetRenderQueue().GetCount(), 1);
-    EXPECT_EQ(renderer.presents, 1);
+    EXPECT_EQ(log.Count("render.Present"), 1);
 
     // A forced end presents inside an open bracket; without tick clock the clock stands.
     const int32_t total = engine.GetTotalClock();
@@ -119,18 +112,18 @@ TEST_F(OrvexFrame, KeptQueueForcedEndAndUnmatchedEnd)
     Wait();
     engine.EndDraw(true, false, false);
     EXPECT_EQ(engine.GetDrawNesting(), 1u);
-    EXPECT_EQ(renderer.presents, 2);
+    EXPECT_EQ(log.Count("render.Present"), 2);
     EXPECT_EQ(engine.GetTotalClock(), total);
     EXPECT_EQ(renderer.GetRenderQueue().GetCount(), 0);
     engine.EndDraw(false, false, true);
-    EXPECT_EQ(renderer.presents, 3);
+    EXPECT_EQ(log.Count("render.Present"), 3);
 
     // An end without a begin still ends a frame and ticks.
     Wait();
     engine.EndDraw(false, false, true);
     EXPECT_EQ(engine.GetDrawNesting(), 0u);
-    EXPECT_EQ(renderer.presents, 4);
-    EXPECT_EQ(renderer.begins, 2);
+    EXPECT_EQ(log.Count("render.Present"), 4);
+    EXPECT_EQ(log.Count("render.BeginFrame"), 2);
     EXPECT_EQ(engine.GetTotalClock(), total + 200);
 }
 
@@ -139,7 +132,7 @@ TEST_F(OrvexFrame, EndOfFrameWithoutMixerStillPresents)
     engine.SetMixer(nullptr);
     engine.BeginDraw(true, true);
     engine.EndDraw(false, false, true);
-    EXPECT_EQ(renderer.presents, 1);
+    EXPECT_EQ(log.Count("render.Present"), 1);
     EXPECT_EQ(mixer.updates, 0);
     engine.SetMixer(&mixer);
 }

@@ -17,10 +17,10 @@
 #include "scene/nScene.h"
 #include "scriptiface/nScriptEventDispatcher.h"
 #include "tests/engine/nScriptNotes.h"
-#include "tests/scene/kit/nCallLog.h"
+#include "tests/kit/nCallLog.h"
+#include "tests/kit/nRecordingRenderer.h"
 #include "tests/scene/kit/nFakePhysicWorld.h"
 #include "tests/scene/kit/nKitClock.h"
-#include "tests/scene/kit/nRecordingRenderer.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nTempDir.h"
 

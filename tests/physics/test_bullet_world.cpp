@@ -12,8 +12,10 @@
 #include "nPhysicsKit.h"
 #include "hub/nOrvex.h"
 #include "physics/bullet/nBulletShapes.h"
-#include "render/nNull_Renderer.h"
 #include "core/nIO.h"
+#include "render/nNull_Renderer.h"
+#include "tests/kit/nCallLog.h"
+#include "tests/kit/nRecordingRenderer.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nMathExpect.h"
 #include "tests/support/nTempDir.h"
@@ -27,19 +29,6 @@ class RecordingCallback : public nPhysicWorldCallback
 public:
     void OnSubStep(float dt, bool before) override { calls.push_back(std::make_pair(dt, before)); }
     std::vector<std::pair<float, bool>> calls;
-};
-
-// Keeps the lines it is asked to draw.
-class LineRenderer : public nNull_Renderer
-{
-public:
-    explicit LineRenderer(nOrvex* engine) : nNull_Renderer(engine, false) {}
-    void DrawLine(const nVector& from, const nVector& to, const nVector* colour) override
-    {
-        lines.push_back({from, to, colour ? *colour : nVector(-1, -1, -1, -1)});
-    }
-    struct Line { nVector from, to, colour; };
-    std::vector<Line> lines;
 };
 
 class BulletWorld : public ::testing::Test
@@ -367,28 +356,30 @@ TEST_F(BulletWorld, ShutdownWithBodiesStillRegistered)
 TEST_F(BulletWorld, DebugDrawingGoesToTheRendererOnlyWhenAsked)
 {
     nOrvex engine;
-    LineRenderer renderer(&engine);
+    nCallLog log;
+    nRecordingRenderer renderer(&engine, &log, false);
     world.SetDebugRenderer(&renderer);
     Body(PhysicItemStatic, PhysicShapeBox, nVector(20, 1, 20), 0.0f, nVector(0, -0.5f, 0));
     Body(PhysicItemDynamic, PhysicShapeBox, nVector(1, 1, 1), 1.0f, nVector(0, 0.5f, 0));
     KitRun(world, 0.5f);
-    EXPECT_TRUE(renderer.lines.empty()) << "stepping draws nothing";
+    EXPECT_TRUE(renderer.GetLines().empty()) << "stepping draws nothing";
     world.DrawDebug();
-    ASSERT_GE(renderer.lines.size(), 24u) << "two box wireframes at least";
-    for (const LineRenderer::Line& line : renderer.lines) {
+    ASSERT_GE(renderer.GetLines().size(), 24u) << "two box wireframes at least";
+    for (const nRecordingRenderer::Line& line : renderer.GetLines()) {
         EXPECT_FLOAT_EQ(line.from.w, 1.0f);
         EXPECT_FLOAT_EQ(line.to.w, 1.0f);
         EXPECT_FLOAT_EQ(line.colour.w, 1.0f);
     }
-    size_t drawn = renderer.lines.size();
+    size_t drawn = renderer.GetLines().size();
     KitRun(world, 0.5f);
-    EXPECT_EQ(renderer.lines.size(), drawn) << "the debug mode is off again between draws";
+    EXPECT_EQ(renderer.GetLines().size(), drawn) << "the debug mode is off again between draws";
 }
 
 TEST_F(BulletWorld, FactoryMakesARunningWorldThatASecondInitKeeps)
 {
     nOrvex engine;
-    LineRenderer renderer(&engine);
+    nCallLog log;
+    nRecordingRenderer renderer(&engine, &log, false);
     engine.SetRenderer(&renderer);
     std::unique_ptr<nPhysicWorld> made(nBulletPhysicWorld::Make(&engine));
     ASSERT_NE(made, nullptr);
@@ -402,7 +393,7 @@ TEST_F(BulletWorld, FactoryMakesARunningWorldThatASecondInitKeeps)
     item->SetMode(PhysicItemDynamic);
     item->Create();
     made->DrawDebug();
-    EXPECT_FALSE(renderer.lines.empty()) << "draws into the engine's renderer";
+    EXPECT_FALSE(renderer.GetLines().empty()) << "draws into the engine's renderer";
     delete item;
     engine.SetRenderer(0);
 }

@@ -12,7 +12,7 @@
 #include "scriptiface/nScriptEventDispatcher.h"
 #include "scriptiface/nScriptUnit.h"
 #include "scriptiface/nScriptedObject.h"
-#include "tests/scene/kit/nCallLog.h"
+#include "tests/kit/nCallLog.h"
 #include "tests/scene/kit/nKitClock.h"
 #include "tests/scene/kit/nRecordingScriptVM.h"
 #include "tests/support/nLogCapture.h"

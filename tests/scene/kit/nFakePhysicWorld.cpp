@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "scene/nMItem.h"
-#include "tests/scene/kit/nCallLog.h"
+#include "tests/kit/nCallLog.h"
 
 nCallLog*         nFakePhysicWorld::s_log = 0;
 bool              nFakePhysicWorld::s_initResult = true;

@@ -1,7 +1,7 @@
 #include "tests/scene/kit/nKitItem.h"
 
 #include "scene/nScene.h"
-#include "tests/scene/kit/nCallLog.h"
+#include "tests/kit/nCallLog.h"
 
 nKitItem::nKitItem(nScene* scene, int32_t kind, nCallLog* log)
     : nMItem(scene), m_node(scene ? scene->GetEngine() : 0), m_log(log)

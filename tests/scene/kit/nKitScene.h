@@ -5,11 +5,11 @@
 
 #include "hub/nOrvex.h"
 #include "scene/nScene.h"
-#include "tests/scene/kit/nCallLog.h"
+#include "tests/kit/nCallLog.h"
+#include "tests/kit/nRecordingRenderer.h"
 #include "tests/scene/kit/nFakePhysicWorld.h"
 #include "tests/scene/kit/nKitItem.h"
 #include "tests/scene/kit/nRecordingDispatchers.h"
-#include "tests/scene/kit/nRecordingRenderer.h"
 #include "tests/scene/kit/nRecordingScriptVM.h"
 
 // A scene wired to the kit: an engine with a recording renderer, a recording script machine

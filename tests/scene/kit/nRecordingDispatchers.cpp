@@ -2,7 +2,7 @@
 
 #include "scene/nMItem.h"
 #include "scene/nScene.h"
-#include "tests/scene/kit/nCallLog.h"
+#include "tests/kit/nCallLog.h"
 
 std::string nRecordingItemDispatcher::NameOf(nScriptedObject* item)
 {

@@ -4,7 +4,7 @@
 
 #include "core/nScriptValue.h"
 #include "hub/nOrvex.h"
-#include "tests/scene/kit/nCallLog.h"
+#include "tests/kit/nCallLog.h"
 
 nRecordingScriptVM::nRecordingScriptVM(nOrvex* engine, nCallLog* log)
     : nScriptVM(engine), m_log(log), m_open(true), m_arguments(0)

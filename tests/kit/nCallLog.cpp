@@ -1,4 +1,4 @@
-#include "tests/scene/kit/nCallLog.h"
+#include "tests/kit/nCallLog.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,18 +1,24 @@
 #ifndef N_RECORDINGRENDERER_H
 #define N_RECORDINGRENDERER_H
 
+#include <vector>
+
 #include "render/nNull_Renderer.h"
 
 class nCallLog;
 
-// A null renderer that writes every drawing, matrix, clearing and device set-up call into a
-// call log ("render.Clear(0.1,0.2,0.3,1,0)"), with a settable viewport. Made current on
-// construction unless told otherwise.
+// A null renderer that writes every frame, drawing, matrix, clearing and device set-up call into
+// a call log ("render.Clear(0.1,0.2,0.3,1,0)", "render.Present"), with a settable viewport; the
+// lines it is asked to draw are also kept as values. Made current on construction unless told
+// otherwise.
 class nRecordingRenderer : public nNull_Renderer
 {
 public:
     nRecordingRenderer(nRendererSlot* slot, nCallLog* log, bool makeCurrent = true);
 
+    void BeginFrame() override;
+    void EndFrame() override;
+    void Present() override;
     void ApplyCamera() override;
     void RenderQueue() override;
     void Clear(float red, float green, float blue, float depth, bool depthOnly) override;
@@ -31,12 +37,15 @@ public:
     void SetViewportAnswer(int32_t x, int32_t y, int32_t width, int32_t height);
     const nMatrix4& GetLastProjection() const { return m_lastProjection; }
     const nMatrix4& GetLastView() const       { return m_lastView; }
+    struct Line { nVector from, to, colour; };  // colour (-1,-1,-1,-1) when none was given
+    const std::vector<Line>& GetLines() const { return m_lines; }
 
 private:
     nCallLog* m_log;
     int32_t   m_viewport[4];
     nMatrix4  m_lastProjection;
     nMatrix4  m_lastView;
+    std::vector<Line> m_lines;
 };
 
 #endif

@@ -1,6 +1,6 @@
-#include "tests/scene/kit/nRecordingRenderer.h"
+#include "tests/kit/nRecordingRenderer.h"
 
-#include "tests/scene/kit/nCallLog.h"
+#include "tests/kit/nCallLog.h"
 
 namespace {
 
@@ -23,6 +23,9 @@ nRecordingRenderer::nRecordingRenderer(nRendererSlot* slot, nCallLog* log, bool 
 {
 }
 
+void nRecordingRenderer::BeginFrame()                  { m_log->Add("render.BeginFrame"); }
+void nRecordingRenderer::EndFrame()                    { m_log->Add("render.EndFrame"); }
+void nRecordingRenderer::Present()                     { m_log->Add("render.Present"); }
 void nRecordingRenderer::ApplyCamera()                 { m_log->Add("render.ApplyCamera"); }
 void nRecordingRenderer::RenderQueue()                 { m_log->Add("render.RenderQueue"); }
 
@@ -35,6 +38,7 @@ void nRecordingRenderer::Clear(float red, float green, float blue, float depth, 
 void nRecordingRenderer::DrawLine(const nVector& from, const nVector& to, const nVector* colour)
 {
     m_log->Add("render.DrawLine" + V(from) + V(to) + (colour ? V(*colour) : "NULL"));
+    m_lines.push_back({from, to, colour ? *colour : nVector(-1, -1, -1, -1)});
 }
 
 void nRecordingRenderer::DrawTriangle(const nVector& a, const nVector& b, const nVector& c, const nVector* colour,
