@@ -5,7 +5,7 @@
 
 #include "scene/nItem.h"
 #include "scene/nMItem.h"
-#include "scene/nPrefetch.h"
+#include "core/nPrefetch.h"
 
 // What each walk of the scene evaluation asks the cache for ahead of the item it works on.
 // The items of a scene and what they point at lie far apart in memory, so a walk that waited

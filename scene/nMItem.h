@@ -11,7 +11,7 @@
 #include "ace/nACEUnit.h"
 #include "scene/nAnimationPlayer.h"
 #include "scene/nItemPool.h"
-#include "scene/nPrefetch.h"
+#include "core/nPrefetch.h"
 #include "scriptiface/nScriptedObject.h"
 
 class nItem;
