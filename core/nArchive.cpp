@@ -253,6 +253,14 @@ void nArchive::Scan(uint64_t position)
         const uint32_t nameLength = GetU32(field);
         if (nameLength == kEndMarker)
             break;
+        if (nameLength > MaxNameLength) {
+            // No entry can carry such a name: the end marker and its padding are the only
+            // lengths above the limit a writer puts here.
+            *g_log << "[!] Entry name at offset " << nNumberText(entryStart).text << " in archive '"
+                   << GetPathText() << "' is longer than " << int32_t(MaxNameLength)
+                   << " bytes; the scan stops there.\n";
+            break;
+        }
         position += 4;
         if (nameLength > m_size - position) {
             *g_log << "[!] Truncated entry at offset " << nNumberText(entryStart).text

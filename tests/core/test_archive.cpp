@@ -207,6 +207,28 @@ TEST(ArchiveLayout, CranWithoutEndMarkerIsScannedToTheEnd)
     EXPECT_TRUE(log.Lines().empty());
 }
 
+TEST(ArchiveLayout, ScanStopsAtANameLongerThanTheWriterAccepts)
+{
+    // The longest name the writer accepts is still an entry; one byte more ends the scan,
+    // however plausible the bytes after it look.
+    const std::string longest(511, 'n');
+    const std::string tooLong(512, 'x');
+    nTempDir dir;
+    ASSERT_TRUE(dir.Write("l.qza", "CRAN" + RawEntry("one", "1111") + RawEntry(longest, "22") +
+                                       RawEntry(tooLong, "333") + RawEntry("two", "4")));
+    nLogCapture log;
+    nArchive archive;
+    ASSERT_TRUE(archive.OpenRead(dir.Path("l.qza").c_str(), nullptr, nullptr));
+    EXPECT_EQ(archive.GetIndex().GetCount(), 2);
+    EXPECT_EQ(LoadAll(archive, "one"), "1111");
+    EXPECT_EQ(LoadAll(archive, longest.c_str()), "22");
+    EXPECT_EQ(archive.GetIndex().Find(tooLong.c_str()), nullptr);
+    EXPECT_EQ(archive.GetIndex().Find("two"), nullptr);
+    const size_t offset = 4 + RawEntry("one", "1111").size() + RawEntry(longest, "22").size();
+    EXPECT_EQ(log.Lines(), Lines({"[!] Entry name at offset " + std::to_string(offset) + " in archive '" +
+                                  dir.Path("l.qza") + "' is longer than 511 bytes; the scan stops there.\n"}));
+}
+
 TEST(ArchiveLayout, IncompressibleDataIsStillStoredCompressed)
 {
     nTempDir dir;
@@ -498,18 +520,20 @@ TEST(ArchiveWriter, ReportsBytesTheStreamRefuses)
     EXPECT_EQ(log.Lines(), Lines({"[!] Failed to write archive header to ''.\n"}));
 }
 
-TEST(ArchiveReader, LongNamesFromOtherWritersDoNotHideLaterEntries)
+// A name longer than any writer of ours makes ends the scan, even when an entry follows it.
+TEST(ArchiveReader, LongNamesFromOtherWritersEndTheScan)
 {
     nTempDir dir;
     const std::string longName(600, 'q');
-    ASSERT_TRUE(dir.Write("l.qza", DranHeader(0, 0) + RawEntry(longName, "long") +
+    ASSERT_TRUE(dir.Write("l.qza", DranHeader(0, 0) + RawEntry("before", "first") + RawEntry(longName, "long") +
                                       RawEntry("after", "later") + kEnd));
     nLogCapture log;
     nArchive archive;
     ASSERT_TRUE(archive.OpenRead(dir.Path("l.qza").c_str(), nullptr, nullptr));
-    EXPECT_EQ(LoadAll(archive, longName.c_str()), "long");
-    EXPECT_EQ(LoadAll(archive, "after"), "later");
-    EXPECT_TRUE(log.Lines().empty());
+    EXPECT_EQ(LoadAll(archive, "before"), "first");
+    EXPECT_EQ(archive.GetIndex().Find(longName.c_str()), nullptr);
+    EXPECT_EQ(archive.GetIndex().Find("after"), nullptr);
+    EXPECT_EQ(log.Lines().size(), 1u);
 }
 
 TEST(ArchiveReader, DamagedArchivesKeepWhatIsReadable)
@@ -534,7 +558,7 @@ TEST(ArchiveReader, DamagedArchivesKeepWhatIsReadable)
          {"[!] Invalid alignment or end block in archive '%s'.\n"}},
         {"stray bytes after the last entry", DranHeader(0, 0) + good + "\5\0", true, {"good"},
          {"[!] Truncated entry at offset " + afterGood + " in archive '%s'.\n"}},
-        {"name longer than the file", DranHeader(0, 0) + good + U32(1000) + "abc", true, {"good"},
+        {"name longer than the file", DranHeader(0, 0) + good + U32(500) + "abc", true, {"good"},
          {"[!] Truncated entry at offset " + afterGood + " in archive '%s'.\n"}},
         {"fields cut off", DranHeader(0, 0) + good + U32(2) + "ab" + std::string(1, '\1') + U32(9), true,
          {"good"}, {"[!] Truncated entry at offset " + afterGood + " in archive '%s'.\n"}},
