@@ -19,7 +19,8 @@ enum TGAType
     TGATrueColor      = 2,
     TGAGrey           = 3,
     TGAColorMappedRLE = 9,
-    TGATrueColorRLE   = 10
+    TGATrueColorRLE   = 10,
+    TGAGreyRLE        = 11
 };
 
 struct TGAHeader
@@ -54,8 +55,9 @@ inline uint32_t Expand16(const uint8_t* p)
 inline uint32_t Expand24(const uint8_t* p) { return Pack(p[0], p[1], p[2], 0xffu); }
 inline uint32_t Expand32(const uint8_t* p) { return Pack(p[0], p[1], p[2], p[3]); }
 inline uint32_t ExpandGrey(const uint8_t* p) { return (uint32_t)p[0] * 0x01010101u; }
+inline uint32_t ExpandGreyAlpha(const uint8_t* p) { return (uint32_t)p[0] * 0x010101u | (uint32_t)p[1] << 24; }
 
-// The bytes 2-3 (image type and the low byte of the first map index) must name one of the five
+// The bytes 2-3 (image type and the low byte of the first map index) must name one of the six
 // decodable types, and the rest of the header must describe a picture this reader can produce.
 bool ParseHeader(const uint8_t* d, uint32_t size, TGAHeader& h)
 {
@@ -73,7 +75,7 @@ bool ParseHeader(const uint8_t* d, uint32_t size, TGAHeader& h)
     h.descriptor = d[17];
 
     if (type != TGAColorMapped && type != TGATrueColor && type != TGAGrey &&
-        type != TGAColorMappedRLE && type != TGATrueColorRLE)
+        type != TGAColorMappedRLE && type != TGATrueColorRLE && type != TGAGreyRLE)
         return false;
     if (h.mapType > 1 || h.width == 0 || h.height == 0) return false;
     switch (h.type) {
@@ -83,6 +85,8 @@ bool ParseHeader(const uint8_t* d, uint32_t size, TGAHeader& h)
     case TGATrueColor:
     case TGAGrey:
         return h.bits == 8 || h.bits == 16 || h.bits == 24 || h.bits == 32;
+    case TGAGreyRLE:
+        return h.bits == 8 || h.bits == 16;
     default:
         return h.bits == 16 || h.bits == 24 || h.bits == 32;
     }
@@ -343,8 +347,14 @@ bool DecodeTGA(TgaSource& src, nPicture& picture)
     case TGAColorMapped:
         DecodeRaw<1>(src, lookup, sink);
         break;
-    case TGATrueColor:
     case TGAGrey:
+        if (h.bits == 16) {
+            // Grey and alpha bytes.
+            DecodeRaw<2>(src, [](const uint8_t* q) { return ExpandGreyAlpha(q); }, sink);
+            break;
+        }
+        [[fallthrough]];   // the other depths read as in true-colour files
+    case TGATrueColor:
         switch (h.bits) {
         case 8:  DecodeRaw<1>(src, [](const uint8_t* q) { return ExpandGrey(q); }, sink); break;
         case 16: DecodeRaw<2>(src, [](const uint8_t* q) { return Expand16(q); }, sink); break;
@@ -354,6 +364,13 @@ bool DecodeTGA(TgaSource& src, nPicture& picture)
         break;
     case TGAColorMappedRLE:
         DecodeRLE<1>(src, lookup, sink);
+        break;
+    case TGAGreyRLE:
+        // The same pixels as the raw grey form.
+        if (h.bits == 8)
+            DecodeRLE<1>(src, [](const uint8_t* q) { return ExpandGrey(q); }, sink);
+        else
+            DecodeRLE<2>(src, [](const uint8_t* q) { return ExpandGreyAlpha(q); }, sink);
         break;
     default:
         switch (h.bits) {

@@ -295,6 +295,39 @@ TEST_F(TgaTest, RunLengthTrueColourAtEveryDepth)
     }
 }
 
+// A grey picture gives the same pixels raw and run-length coded: grey into blue, green and red,
+// and alpha from the grey byte at 8 bits, from the alpha byte at 16 bits.
+TEST_F(TgaTest, GreyPicturesAreTheSameRawAndRunLengthCoded)
+{
+    struct Case { const char* name; uint8_t bits; Bytes a, b, c; uint32_t ca, cb, cc; };
+    const Case cases[] = {
+        {"8-bit grey", 8, {0x00}, {0x80}, {0xff}, 0x00000000, 0x80808080, 0xffffffff},
+        {"16-bit grey and alpha", 16, {0x10, 0xff}, {0x80, 0x00}, {0xff, 0x40}, 0xff101010, 0x00808080, 0x40ffffff},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // File rows, bottom-left: [a a a] [a b c].
+        Tga raw;
+        raw.type = 3;
+        raw.bits = c.bits;
+        raw.descriptor = 0x00;
+        for (const Bytes* p : {&c.a, &c.a, &c.a, &c.a, &c.b, &c.c}) PutBytes(raw.data, *p);
+        Tga coded = raw;
+        coded.type = 11;
+        coded.data = {0x83};
+        PutBytes(coded.data, c.a);
+        PutU8(coded.data, 0x01);
+        PutBytes(coded.data, c.b);
+        PutBytes(coded.data, c.c);
+
+        const Bytes expect = Pixels({c.ca, c.cb, c.cc, c.ca, c.ca, c.ca});
+        nLogCapture log;
+        EXPECT_EQ(LoadPixels(raw.Build()), expect);
+        EXPECT_EQ(LoadPixels(coded.Build()), expect);
+        EXPECT_TRUE(log.Lines().empty());
+    }
+}
+
 TEST_F(TgaTest, RunHeaderCountsFromOneTo128)
 {
     Tga t;
@@ -352,7 +385,7 @@ TEST_F(TgaTest, ImpossibleHeadersAreRefusedSilently)
     const Case cases[] = {
         {"type 0", [](Tga& t) { t.type = 0; }},
         {"type 4", [](Tga& t) { t.type = 4; }},
-        {"type 11", [](Tga& t) { t.type = 11; }},
+        {"grey run-length of 32 bits", [](Tga& t) { t.type = 11; }},
         {"type 32", [](Tga& t) { t.type = 32; }},
         {"first map index 1", [](Tga& t) { t.mapFirst = 1; }},
         {"map type 2", [](Tga& t) { t.mapType = 2; }},
