@@ -200,7 +200,10 @@ bool nPlayerApp::CreateMixer()
         *g_log << "\n";
         return false;
     }
-    // No mixer with an output device is built into this program yet.
+    // No mixer with an output device is built into this program yet: say so for the ids that
+    // name one, so that a start with the default mixer does not end without a word.
+    if (m_mixerId == "al" || m_mixerId == "soft" || m_mixerId == "file")
+        *g_log << "[!] Mixer '" << m_mixerId.GetCStr() << "' is not available yet (run with -m none).\n";
     return false;
 }
 

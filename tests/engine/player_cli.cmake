@@ -59,9 +59,11 @@ set(NULL_DEVICES -r none -m none)
 # Without arguments: "bootstrap.txt" from the disk, else from "resource.qza", else the usage.
 qz_player_case(no_arguments_no_bootstrap CODE 1 ERROR "[!] Failed to open archive 'resource.qza'."
                BLOCK usage.txt)
-# The bootstrap selects the project, but the default mixer cannot be created here.
-qz_player_case(no_arguments_bootstrap_on_disk CODE 2 ERROR NONE GAME bootstrap)
-qz_player_case(no_arguments_bootstrap_in_archive CODE 2 ERROR NONE PACK bootstrap ARCHIVE resource.qza
+# The bootstrap selects the project, but the default mixer is not built yet: one line says so.
+qz_player_case(no_arguments_bootstrap_on_disk CODE 2 ERROR "[!] Mixer 'al' is not available yet (run with -m none)."
+               GAME bootstrap)
+qz_player_case(no_arguments_bootstrap_in_archive CODE 2 ERROR "[!] Mixer 'al' is not available yet (run with -m none)."
+               PACK bootstrap ARCHIVE resource.qza
                LINE "[H] Filesystem connecting to archive 'resource.qza'...")
 
 # Runs that start: the time limit ends them with 0, an uncaught script error with 3.
@@ -141,8 +143,15 @@ qz_player_case(renderer_gl2 CODE 0 ERROR NONE GAME project DISPLAY LINE "[H] Sta
 qz_player_case(default_renderer_gl2 CODE 0 ERROR NONE GAME project DISPLAY LINE "[H] Starting OpenGL 3 renderer..."
                ARGS game.ngp -P -m none -time_live 1)
 qz_player_case(renderer_unknown CODE 2 ERROR NONE GAME project ARGS game.ngp -P -r vulkan -m none)
-qz_player_case(mixer_al_unavailable CODE 2 ERROR NONE GAME project ARGS game.ngp -P -r none -m al)
-qz_player_case(mixer_file_unavailable CODE 2 ERROR NONE GAME project ARGS game.ngp -P -r none -m file out.wav)
+qz_player_case(mixer_al_unavailable CODE 2 ERROR "[!] Mixer 'al' is not available yet (run with -m none)."
+               GAME project ARGS game.ngp -P -r none -m al)
+qz_player_case(mixer_default_unavailable CODE 2 ERROR "[!] Mixer 'al' is not available yet (run with -m none)."
+               GAME project ARGS game.ngp -P -r none)
+qz_player_case(mixer_soft_unavailable CODE 2 ERROR "[!] Mixer 'soft' is not available yet (run with -m none)."
+               GAME project ARGS game.ngp -P -r none -m soft)
+qz_player_case(mixer_file_unavailable CODE 2 ERROR "[!] Mixer 'file' is not available yet (run with -m none)."
+               GAME project ARGS game.ngp -P -r none -m file out.wav)
+qz_player_case(mixer_unknown CODE 2 ERROR NONE GAME project ARGS game.ngp -P -r none -m wave)
 
 # Bad command lines: one error line, no usage, exit code 1.
 qz_player_case(unknown_option CODE 1 ERROR "[!] Unknown command line parameter '-Z'" ARGS game.ngp -Z)
