@@ -30,7 +30,8 @@ run_suite() {
   ctest --test-dir "$dir" --output-on-failure -j "$jobs" --timeout 300
 }
 
-run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Both builds treat a compiler warning as an error.
+run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_WERROR=ON
 if [ "${QZ_SANITIZE:-1}" != 0 ]; then
-  run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DQZ_SANITIZE=ON -DQZ_BENCH=OFF
+  run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DQZ_SANITIZE=ON -DQZ_BENCH=OFF -DQZ_WERROR=ON
 fi

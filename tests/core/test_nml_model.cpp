@@ -87,8 +87,9 @@ TEST(nVariant, GetBoolConvertsNumbersButTypedGettersAreStrict)
     {
         bool out = !c.expected;
         EXPECT_EQ(c.value->GetBool(&out), c.converts) << c.what;
-        if (c.converts)
+        if (c.converts) {
             EXPECT_EQ(out, c.expected) << c.what;
+        }
     }
 
     float f = 9; int32_t i = 9; const char* s = "keep";

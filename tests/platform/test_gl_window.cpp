@@ -77,7 +77,9 @@ TEST(GLWindow, MultisampleFormatWhenAskedOnly)
         GLint samples = 0;
         glGetIntegerv(GL_SAMPLES, &samples);
         EXPECT_EQ(window.IsMultisampled(), samples > 1);
-        if (!multisample) EXPECT_LE(samples, 1);
+        if (!multisample) {
+            EXPECT_LE(samples, 1);
+        }
     }
 }
 
