@@ -231,6 +231,12 @@ static bool LoadScriptText(const char* path, nString& resolved, char** buffer, i
         *buffer = 0;
         return false;
     }
+    // Editors may start a UTF-8 file with a byte-order mark, which the compiler does not read.
+    static const char kByteOrderMark[] = "\xEF\xBB\xBF";
+    if (*size >= 3 && std::memcmp(*buffer, kByteOrderMark, 3) == 0) {
+        *size -= 3;
+        std::memmove(*buffer, *buffer + 3, size_t(*size) + 1);   // the terminator too
+    }
     return true;
 }
 

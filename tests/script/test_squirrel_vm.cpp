@@ -132,6 +132,23 @@ TEST_F(SquirrelVMTest, CompileErrorKillsWithSourceAndLine)
     EXPECT_EQ(Top(), top);
 }
 
+// A byte-order mark before the first line is skipped, on a first run and on a run again; line
+// numbers still count from the line it stands on.
+TEST_F(SquirrelVMTest, ByteOrderMarkIsSkipped)
+{
+    const std::string mark = "\xEF\xBB\xBF";
+    Run("bom.nut", mark + "print(\"marked \" + (6 * 7));\n::g_marked <- 1;\n");
+    Run("bom.nut", mark + "print(\"marked \" + (6 * 7));\n::g_marked <- 1;\n");
+    Run("only.nut", mark);
+    EXPECT_FALSE(vm.IsKilled()) << vm.GetKillReason().GetCStr();
+    EXPECT_EQ(LinesWith("marked"), (std::vector<std::string>{"[S] marked 42\n", "[S] marked 42\n"}));
+
+    std::string path = Run("bad.nut", mark + "local a = 1;\nlocal b = ;\n");
+    EXPECT_TRUE(vm.IsKilled());
+    EXPECT_EQ(vm.GetKillCode(), ScriptKillCompileError);
+    EXPECT_EQ(vm.GetErrorLine(), 2);
+}
+
 TEST_F(SquirrelVMTest, UncaughtErrorKillsAndLogsTheCallStack)
 {
     std::string path = Run("boom.nut",
