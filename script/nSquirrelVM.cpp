@@ -1,5 +1,7 @@
 #include "script/nSquirrelVM.h"
 
+#include <chrono>
+#include <csetjmp>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -40,7 +42,40 @@ struct nSquirrelVM::ClassCache
         HSQOBJECT   closure;
     };
     std::vector<CompiledFile> files;
+
+    // The script thread of each nesting level of calls from the engine (null when not made).
+    std::vector<HSQOBJECT> threads;
 };
+
+// One call from the engine while it runs: where a stopped script returns to.
+struct nSquirrelVM::Entry
+{
+    jmp_buf       jump;
+    HSQUIRRELVM   thread;
+    Entry*        outer;
+    volatile bool abandoned;
+};
+
+void ScriptDebugHook(HSQUIRRELVM v, long long type, const char* source, long long line, const char* function);
+static void DumpCallStack(HSQUIRRELVM v, SQInteger firstLevel, const char* title, nString* out);
+
+namespace {
+
+// The machine running a call from the engine on this thread: its debug hook events.
+thread_local nSquirrelVM* t_running = 0;
+
+// Machines given up after a call stopped inside the script library: their memory stays
+// reachable until the process ends (the list is never destroyed), since tearing them down
+// would walk the stopped frames.
+std::vector<HSQUIRRELVM>* const s_keptMachines = new std::vector<HSQUIRRELVM>;
+
+int64_t NowMicroseconds()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+        std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+}
 
 // ---------------------------------------------------------------------------------------------
 // nSquirrelObject
@@ -102,7 +137,9 @@ static nSquirrelObject* OwnObject(nSquirrelVM* vm, nScriptObject* object)
 
 nSquirrelVM::nSquirrelVM(nOrvex* engine)
     : nScriptVM(engine), m_vm(0), m_argCount(0), m_callTop(0), m_callPending(false),
-      m_closing(false), m_session(0), m_objects(0), m_classes(0)
+      m_closing(false), m_session(0), m_objects(0), m_classes(0), m_entry(0), m_entryDepth(0),
+      m_callDepth(0), m_ticks(0), m_deadline(0), m_heapCeiling(0), m_stopping(false), m_abandoned(false),
+      m_closeAfterCall(false)
 {
 }
 
@@ -123,7 +160,7 @@ nSquirrelVM* nSquirrelVM::FromHandle(HSQUIRRELVM v)
 
 const void* nSquirrelVM::FindClass(const ScriptClassDecl* decl)
 {
-    if (!m_vm || !m_classes)
+    if (!Usable() || !m_classes)
         return 0;
     for (int i = 0; i < m_classes->count; ++i)
         if (m_classes->decls[i] == decl)
@@ -161,6 +198,10 @@ bool nSquirrelVM::Open()
     m_session = s_sessions;
     sq_setcompilererrorhandler(m_vm, ScriptCompileErrorHandler);
     sq_setprintfunc(m_vm, ScriptPrint, ScriptPrint);
+    // Line events for the bounds: the compiler marks each new source line of what it compiles
+    // from now on; the script threads take the hook over from this machine.
+    sq_enabledebuginfo(m_vm, SQTrue);
+    sq_setnativedebughook(m_vm, ScriptDebugHook);
     sq_newclosure(m_vm, ScriptRuntimeErrorHandler, 0);
     sq_seterrorhandler(m_vm);
 
@@ -191,6 +232,11 @@ bool nSquirrelVM::Open()
 
 void nSquirrelVM::Close()
 {
+    if (m_entry) {
+        m_closeAfterCall = true;   // a script of this machine is running: closed when the call ends
+        return;
+    }
+    m_closeAfterCall = false;
     if (m_vm) {
         m_closing = true;
         while (m_objects)
@@ -200,15 +246,25 @@ void nSquirrelVM::Close()
                 sq_release(m_vm, &m_classes->classes[i]);
             for (size_t i = 0; i < m_classes->files.size(); ++i)
                 sq_release(m_vm, &m_classes->files[i].closure);
+            for (size_t i = 0; i < m_classes->threads.size(); ++i)
+                sq_release(m_vm, &m_classes->threads[i]);
         }
         delete m_classes;
         m_classes = 0;
-        // Frees every instance: release hooks may destroy script-owned natives, whose events
-        // are refused while m_closing is set.
-        sq_close(m_vm);
+        if (m_abandoned) {
+            // A stopped call's frames still hold references the library cannot account for.
+            s_keptMachines->push_back(m_vm);
+        } else {
+            // Frees every instance: release hooks may destroy script-owned natives, whose
+            // events are refused while m_closing is set.
+            sq_close(m_vm);
+        }
         m_vm = 0;
         m_closing = false;
     }
+    m_stopping = false;
+    m_abandoned = false;
+    m_callDepth = 0;
     m_session = 0;
     m_callPending = false;
     m_argCount = 0;
@@ -242,7 +298,7 @@ static bool LoadScriptText(const char* path, nString& resolved, char** buffer, i
 
 bool nSquirrelVM::RunFile(const char* path, int32_t ignored)
 {
-    if (!m_vm || m_closing)
+    if (!Usable())
         return false;
     if (!path || !m_classes)
         return ScriptRunFile(m_vm, path);
@@ -281,7 +337,7 @@ bool nSquirrelVM::RunFile(const char* path, int32_t ignored)
     delete[] buffer;
     if (ready) {
         sq_pushroottable(m_vm);
-        sq_call(m_vm, 1, SQFalse, SQTrue);
+        Call(top, 1, 0);
     }
     sq_settop(m_vm, top);
     return true;
@@ -302,7 +358,7 @@ bool nSquirrelVM::PushScope(nScriptObject* scope)
 
 nScriptObject* nSquirrelVM::GetObject(const char* name, nScriptObject* scope)
 {
-    if (!m_vm || m_closing || !name)
+    if (!Usable() || !name)
         return 0;
     SQInteger top = sq_gettop(m_vm);
     nScriptObject* result = 0;
@@ -329,7 +385,7 @@ static nScriptObject* WrapNew(nSquirrelVM* vm, HSQUIRRELVM v, SQInteger top)
 
 nScriptObject* nSquirrelVM::NewTable()
 {
-    if (!m_vm || m_closing)
+    if (!Usable())
         return 0;
     SQInteger top = sq_gettop(m_vm);
     sq_newtable(m_vm);
@@ -338,7 +394,7 @@ nScriptObject* nSquirrelVM::NewTable()
 
 nScriptObject* nSquirrelVM::NewArray()
 {
-    if (!m_vm || m_closing)
+    if (!Usable())
         return 0;
     SQInteger top = sq_gettop(m_vm);
     sq_newarray(m_vm, 0);
@@ -347,7 +403,7 @@ nScriptObject* nSquirrelVM::NewArray()
 
 nScriptObject* nSquirrelVM::NewNativeObject(int32_t type, void* native)
 {
-    if (!m_vm || m_closing)
+    if (!Usable())
         return 0;
     SQInteger top = sq_gettop(m_vm);
     if (!ScriptPushNativeObject(m_vm, native, type, false))
@@ -366,7 +422,7 @@ static HSQOBJECT FromScriptHandle(const nScriptHandle& handle)
 
 bool nSquirrelVM::GetHandle(nScriptObject* object, nScriptHandle* out)
 {
-    nSquirrelObject* o = m_vm && !m_closing ? OwnObject(this, object) : 0;
+    nSquirrelObject* o = Usable() ? OwnObject(this, object) : 0;
     if (!o || !out)
         return false;
     *out = nScriptHandle();
@@ -388,7 +444,7 @@ bool nSquirrelVM::PrepareCallSite(nScriptObject* self, nScriptObject* first, nSc
 bool nSquirrelVM::CallSite(const nScriptCallSite& site, const nScriptHandle& function,
                            const nScriptValue* const* args, int32_t count)
 {
-    if (!m_vm || m_closing || IsKilled() || site.session == 0 || site.session != m_session)
+    if (!Usable() || IsKilled() || site.session == 0 || site.session != m_session)
         return false;
     if (m_callPending) {
         // A call prepared but never executed: drop what it pushed, as BeginCall does.
@@ -402,7 +458,7 @@ bool nSquirrelVM::CallSite(const nScriptCallSite& site, const nScriptHandle& fun
     for (int32_t i = 0; i < count; ++i)
         if (!args[i] || !PushValue(*args[i]))
             sq_pushnull(m_vm);
-    bool ok = SQ_SUCCEEDED(sq_call(m_vm, 2 + (count > 0 ? count : 0), SQFalse, SQTrue));
+    bool ok = Call(top, 2 + (count > 0 ? count : 0), 0);
     sq_settop(m_vm, top);
     return ok;
 }
@@ -434,17 +490,17 @@ bool nSquirrelVM::PushValue(const nScriptValue& value)
     }
 }
 
-void nSquirrelVM::ReadValue(long long index, nScriptValue& out)
+void nSquirrelVM::ReadValue(HSQUIRRELVM v, long long index, nScriptValue& out)
 {
-    switch (sq_gettype(m_vm, index)) {
+    switch (sq_gettype(v, index)) {
     case OT_NULL:    return;   // no value: the result stays empty
-    case OT_BOOL:    { SQBool b; sq_getbool(m_vm, index, &b); out.SetBool(b != SQFalse); return; }
-    case OT_INTEGER: { SQInteger i; sq_getinteger(m_vm, index, &i); out.SetInt((int32_t)i); return; }
-    case OT_FLOAT:   { SQFloat f; sq_getfloat(m_vm, index, &f); out.SetFloat(f); return; }
-    case OT_STRING:  { const SQChar* s; sq_getstring(m_vm, index, &s); out.SetString(s); return; }
+    case OT_BOOL:    { SQBool b; sq_getbool(v, index, &b); out.SetBool(b != SQFalse); return; }
+    case OT_INTEGER: { SQInteger i; sq_getinteger(v, index, &i); out.SetInt((int32_t)i); return; }
+    case OT_FLOAT:   { SQFloat f; sq_getfloat(v, index, &f); out.SetFloat(f); return; }
+    case OT_STRING:  { const SQChar* s; sq_getstring(v, index, &s); out.SetString(s); return; }
     default: {
         HSQOBJECT o;
-        sq_getstackobj(m_vm, index, &o);
+        sq_getstackobj(v, index, &o);
         out.SetScriptObject(new (std::nothrow) nSquirrelObject(this, o), true);
         return;
     }
@@ -453,7 +509,7 @@ void nSquirrelVM::ReadValue(long long index, nScriptValue& out)
 
 bool nSquirrelVM::SetValue(const char* name, const nScriptValue& value, nScriptObject* scope)
 {
-    if (!m_vm || m_closing || !name)
+    if (!Usable() || !name)
         return false;
     SQInteger top = sq_gettop(m_vm);
     if (!PushScope(scope))
@@ -475,7 +531,7 @@ bool nSquirrelVM::SetValue(const char* name, const nScriptValue& value, nScriptO
 
 bool nSquirrelVM::GetValue(const char* name, nScriptValue& out, nScriptObject* scope)
 {
-    if (!m_vm || m_closing || !name)
+    if (!Usable() || !name)
         return false;
     SQInteger top = sq_gettop(m_vm);
     if (!PushScope(scope))
@@ -483,14 +539,14 @@ bool nSquirrelVM::GetValue(const char* name, nScriptValue& out, nScriptObject* s
     sq_pushstring(m_vm, name, -1);
     bool found = SQ_SUCCEEDED(sq_get(m_vm, -2));
     if (found)
-        ReadValue(-1, out);
+        ReadValue(m_vm, -1, out);
     sq_settop(m_vm, top);
     return found;
 }
 
 bool nSquirrelVM::AppendToArray(const nScriptValue& value, nScriptObject* array)
 {
-    if (!m_vm || m_closing)
+    if (!Usable())
         return false;
     nSquirrelObject* o = OwnObject(this, array);
     if (!o)
@@ -504,7 +560,7 @@ bool nSquirrelVM::AppendToArray(const nScriptValue& value, nScriptObject* array)
 
 bool nSquirrelVM::BeginCall(const char* name, nScriptObject* function, nScriptObject* self)
 {
-    if (!m_vm || m_closing || IsKilled())
+    if (!Usable() || IsKilled())
         return false;
     if (m_callPending) {
         // A call prepared but never executed: drop what it pushed.
@@ -556,16 +612,179 @@ bool nSquirrelVM::ExecuteCall(nScriptValue* result)
     SQInteger top = m_callTop;
     SQInteger count = m_argCount;
     m_callPending = false;
-    if (!m_vm || m_closing || IsKilled()) {
+    if (!Usable() || IsKilled()) {
         if (m_vm)
             sq_settop(m_vm, top);
         return false;
     }
-    bool ok = SQ_SUCCEEDED(sq_call(m_vm, count, result ? SQTrue : SQFalse, SQTrue));
-    if (ok && result)
-        ReadValue(-1, *result);
+    bool ok = Call(top, count, result);
     sq_settop(m_vm, top);
     return ok;
+}
+
+HSQUIRRELVM nSquirrelVM::EntryThread(int32_t level)
+{
+    std::vector<HSQOBJECT>& threads = m_classes->threads;
+    if ((size_t)level < threads.size() && sq_isthread(threads[level]))
+        return threads[level]._unVal.pThread;
+    SQInteger top = sq_gettop(m_vm);
+    HSQUIRRELVM thread = sq_newthread(m_vm, 64);
+    if (!thread)
+        return 0;
+    HSQOBJECT o;
+    sq_getstackobj(m_vm, -1, &o);
+    sq_addref(m_vm, &o);
+    sq_settop(m_vm, top);
+    sq_setforeignptr(thread, this);
+    if ((size_t)level >= threads.size()) {
+        HSQOBJECT none;
+        sq_resetobject(&none);
+        threads.resize(size_t(level) + 1, none);
+    }
+    threads[level] = o;
+    return thread;
+}
+
+bool nSquirrelVM::Call(long long base, long long params, nScriptValue* result)
+{
+    if (m_entryDepth >= m_limits.nestedCalls) {
+        sq_settop(m_vm, base);
+        nString reason = nString::Format("Script calls nested more than %d deep through the engine.",
+                                         (int)m_limits.nestedCalls);
+        m_stopping = true;
+        Report(m_entry ? m_entry->thread : m_vm, reason.GetCStr());
+        return false;
+    }
+    const int32_t level = m_entryDepth;
+    HSQUIRRELVM thread = m_classes ? EntryThread(level) : 0;
+    if (!thread) {
+        sq_settop(m_vm, base);
+        return false;
+    }
+    const SQInteger top = sq_gettop(m_vm);
+    for (SQInteger i = base + 1; i <= top; ++i)
+        sq_move(thread, m_vm, i);
+    sq_settop(m_vm, base);
+
+    Entry entry;
+    entry.thread = thread;
+    entry.outer = m_entry;
+    entry.abandoned = false;
+    const int32_t callDepth = m_callDepth;
+    nSquirrelVM* const outerMachine = t_running;
+    if (!m_entry) {
+        m_callDepth = 0;
+        m_deadline = 0;   // set at the first look at the clock, a few hundred events in
+        m_ticks = 0;
+        m_heapCeiling = ScriptHeapInUse() + m_limits.heapBytes;
+    }
+    m_entry = &entry;
+    ++m_entryDepth;
+    t_running = this;
+    nScriptHeapWatch* const outerWatch = SetScriptHeapWatch(this);
+    volatile bool ok = false;
+    if (setjmp(entry.jump) == 0)
+        ok = SQ_SUCCEEDED(sq_call(thread, params, result ? SQTrue : SQFalse, SQTrue));
+    SetScriptHeapWatch(outerWatch);
+    t_running = outerMachine;
+    m_entry = entry.outer;
+    --m_entryDepth;
+    m_callDepth = callDepth;
+    if (entry.abandoned) {
+        // The thread stopped inside the library: it stays as it is, held by the machine.
+        sq_resetobject(&m_classes->threads[level]);
+        if (!m_entry && m_closeAfterCall)
+            Close();
+        return false;
+    }
+    if (ok && result)
+        ReadValue(thread, -1, *result);
+    sq_settop(thread, 0);
+    if (!m_entry && m_closeAfterCall)
+        Close();
+    return ok;
+}
+
+HSQUIRRELVM nSquirrelVM::GetOuterThread(HSQUIRRELVM v) const
+{
+    for (Entry* e = m_entry; e; e = e->outer)
+        if (e->thread == v)
+            return e->outer ? e->outer->thread : 0;
+    return 0;
+}
+
+void ScriptDebugHook(HSQUIRRELVM v, long long type, const char* source, long long line, const char* function)
+{
+    if (t_running)
+        t_running->OnDebugEvent(v, type);
+}
+
+void nSquirrelVM::OnDebugEvent(HSQUIRRELVM v, long long type)
+{
+    if (!m_entry)
+        return;
+    if (m_stopping)
+        Stop(v, 0);
+    if (type == 'r') {
+        --m_callDepth;
+        return;
+    }
+    if (type == 'c' && ++m_callDepth > m_limits.callDepth) {
+        char reason[128];
+        snprintf(reason, sizeof(reason), "Call stack overflow: more than %d nested script calls.",
+                 (int)m_limits.callDepth);
+        Stop(v, reason);
+    }
+    // The clock is read every 256 events, a few microseconds of script: a short call never
+    // reads it, and a long one is timed from its first reading.
+    if ((++m_ticks & 255) == 0) {
+        const int64_t now = NowMicroseconds();
+        if (m_deadline == 0) {
+            m_deadline = now + int64_t(m_limits.callMilliseconds) * 1000;
+        } else if (now > m_deadline) {
+            char reason[128];
+            snprintf(reason, sizeof(reason), "Script call ran longer than %d ms.", (int)m_limits.callMilliseconds);
+            Stop(v, reason);
+        }
+    }
+}
+
+void nSquirrelVM::OnHeapLimit(uint64_t wanted)
+{
+    if (!m_entry)
+        return;
+    HSQUIRRELVM v = m_entry->thread;
+    if (m_stopping)
+        Stop(v, 0);
+    char reason[128];
+    snprintf(reason, sizeof(reason), "Script call allocated more than %d MB.", (int)(m_limits.heapBytes >> 20));
+    Stop(v, reason);
+}
+
+void nSquirrelVM::Report(HSQUIRRELVM v, const char* reason)
+{
+    *g_log << "[|] Exception: " << reason << "\n";
+    nString report("Exception: ");
+    report += reason;
+    report += "\n";
+    // From v's innermost frame: no error handler of the library stands on it.
+    nString dump;
+    DumpCallStack(v, 0, "CS", &dump);
+    report += dump;
+    KillAt(v, 0, ScriptKillRuntimeError, reason);
+    CallScriptErrorHook(report);
+}
+
+// Nothing with a destructor may live in the frames this leaves: the reason is plain text.
+void nSquirrelVM::Stop(HSQUIRRELVM v, const char* reason)
+{
+    if (!m_stopping) {
+        m_stopping = true;
+        Report(v, reason);
+    }
+    m_abandoned = true;
+    m_entry->abandoned = true;
+    longjmp(m_entry->jump, 1);
 }
 
 int32_t nSquirrelVM::InvalidateNativeObject(void* native)
@@ -580,13 +799,25 @@ void nSquirrelVM::Kill(int32_t code, const char* reason, bool with_location)
     if (IsKilled())
         return;
     if (with_location) {
-        SQStackInfos si;
-        if (m_vm && SQ_SUCCEEDED(sq_stackinfos(m_vm, 1, &si)) && si.funcname)
-            SetErrorLocation(si.source, (int32_t)si.line);
-        else
-            SetErrorLocation(0, 0);
+        KillAt(m_entry ? m_entry->thread : m_vm, 1, code, reason);
+        return;
     }
     nScriptVM::Kill(code, reason, with_location);
+}
+
+void nSquirrelVM::KillAt(HSQUIRRELVM v, long long level, int32_t code, const char* reason)
+{
+    if (IsKilled())
+        return;
+    // The innermost script function from that level: a native has no source line.
+    SQStackInfos si;
+    while (v && SQ_SUCCEEDED(sq_stackinfos(v, level, &si)) && si.funcname && si.line == -1)
+        ++level;
+    if (v && SQ_SUCCEEDED(sq_stackinfos(v, level, &si)) && si.funcname)
+        SetErrorLocation(si.source, (int32_t)si.line);
+    else
+        SetErrorLocation(0, 0);
+    nScriptVM::Kill(code, reason, true);
 }
 
 void nSquirrelVM::CallScriptErrorHook(nString& report)
@@ -638,7 +869,7 @@ long long ScriptRuntimeErrorHandler(HSQUIRRELVM v)
     report += dump;
     nSquirrelVM* vm = nSquirrelVM::FromHandle(v);
     if (vm) {
-        vm->Kill(ScriptKillRuntimeError, first.GetCStr(), true);
+        vm->KillAt(v, 1, ScriptKillRuntimeError, first.GetCStr());
         vm->CallScriptErrorHook(report);
     }
     // No suspension: the killed flag already refuses every later call.
@@ -647,21 +878,33 @@ long long ScriptRuntimeErrorHandler(HSQUIRRELVM v)
 
 void ScriptDumpCallStack(HSQUIRRELVM v, const char* title, nString* out)
 {
+    // Level 0 is the native making the dump.
+    DumpCallStack(v, 1, title, out);
+}
+
+// The frames from firstLevel of the script thread v, then those of the calls from the engine
+// around it (their natives included).
+static void DumpCallStack(HSQUIRRELVM v, SQInteger firstLevel, const char* title, nString* out)
+{
     *g_log << "[|] \n";
     nString text = nString::Format("Call stack (%s):\n", title ? title : "Requested");
     *g_log << "[|] " << text.GetCStr();
+    nSquirrelVM* vm = nSquirrelVM::FromHandle(v);
     SQStackInfos si;
-    for (SQInteger level = 1; SQ_SUCCEEDED(sq_stackinfos(v, level, &si)); ++level) {
-        nString line;
-        if (si.funcname && si.line == -1)
-            line = nString::Format("  %d: %s() C/C++", (int)level, si.funcname);
-        else if (si.funcname)
-            line = nString::Format("  %d: %s() %s(%d)", (int)level, si.funcname, si.source ? si.source : "", (int)si.line);
-        else
-            line = nString::Format("  %d: NOINFO", (int)level);
-        *g_log << "[|] " << line.GetCStr() << "\n";
-        text += line;
-        text += "\n";
+    SQInteger level = 1;
+    for (HSQUIRRELVM at = v; at; at = vm ? vm->GetOuterThread(at) : 0, firstLevel = 0) {
+        for (SQInteger frame = firstLevel; SQ_SUCCEEDED(sq_stackinfos(at, frame, &si)); ++frame, ++level) {
+            nString line;
+            if (si.funcname && si.line == -1)
+                line = nString::Format("  %d: %s() C/C++", (int)level, si.funcname);
+            else if (si.funcname)
+                line = nString::Format("  %d: %s() %s(%d)", (int)level, si.funcname, si.source ? si.source : "", (int)si.line);
+            else
+                line = nString::Format("  %d: NOINFO", (int)level);
+            *g_log << "[|] " << line.GetCStr() << "\n";
+            text += line;
+            text += "\n";
+        }
     }
     if (out)
         *out = text;

@@ -1,14 +1,30 @@
 #ifndef N_SQUIRRELVM_H
 #define N_SQUIRRELVM_H
 
+#include <csetjmp>
 #include <cstdint>
 
+#include "script/nScriptHeap.h"
 #include "scriptiface/nScriptVM.h"
 
 typedef struct SQVM* HSQUIRRELVM;
 class nString;
 class nSquirrelObject;
 struct ScriptClassDecl;
+
+// Bounds on what scripts may do within one call from the engine. A script that passes one is
+// stopped where it stands: a script error with its own reason (a "[|] Exception: " line, the
+// call stack, and the machine killed with that reason), and every script call of the machine
+// still running ends as well.
+struct nScriptLimits
+{
+    int32_t  callDepth;           // script functions called inside one another
+    int32_t  nestedCalls;         // calls from the engine inside a script call (events a script's call raises)
+    int32_t  callMilliseconds;    // one call from the engine, with everything it runs
+    uint64_t heapBytes;           // memory one call from the engine may add to the script library's
+
+    nScriptLimits() : callDepth(2000), nestedCalls(48), callMilliseconds(5000), heapBytes(uint64_t(256) << 20) {}
+};
 
 // The script machine on Squirrel 3. The machine's foreign pointer is this object, so the
 // handlers and the binding code find it from the raw handle.
@@ -25,7 +41,14 @@ struct ScriptClassDecl;
 // Closing: while Close tears the machine down (release hooks destroy script-owned natives),
 // calls and value changes are refused, and script objects still held by the engine are
 // detached so deleting them later touches no freed machine.
-class nSquirrelVM final : public nScriptVM
+// Bounds (nScriptLimits): every call from the engine runs on a script thread of its own
+// nesting level, watched through the machine's debug hook (calls, returns and source lines)
+// and the script library's allocator. A stopped call leaves its thread unusable, so a machine
+// that stopped one is refused every operation until it closes, and its closing keeps the
+// library's memory as it is instead of tearing it down (the process ends soon after).
+// A loop that stays on one source line gives the hook no event: only the allocations in it
+// can stop it. Memory kept from one call to the next is not bounded.
+class nSquirrelVM final : public nScriptVM, private nScriptHeapWatch
 {
 public:
     explicit nSquirrelVM(nOrvex* engine);
@@ -55,6 +78,10 @@ public:
 
     HSQUIRRELVM GetHandle() const { return m_vm; }
     bool        IsClosing() const { return m_closing; }
+    bool        IsStopped() const { return m_abandoned; }   // a call was stopped inside a script since the machine opened
+    void        SetLimits(const nScriptLimits& limits) { m_limits = limits; }
+    const nScriptLimits& GetLimits() const { return m_limits; }
+    HSQUIRRELVM GetOuterThread(HSQUIRRELVM v) const;      // the script thread of the call from the engine around the one running on v, or NULL
     static nSquirrelVM* FromHandle(HSQUIRRELVM v);     // the machine behind a raw handle, NULL when none
 
     // The root-table class of a native class declaration, looked up once and then held for
@@ -66,11 +93,26 @@ public:
     void Detach(nSquirrelObject* object);
 
 private:
+    struct Entry;
+
+    bool Usable() const { return m_vm && !m_closing && !m_abandoned; }
     bool PushValue(const nScriptValue& value);         // false (nothing pushed) for kinds it cannot push
-    void ReadValue(long long index, nScriptValue& out);
+    void ReadValue(HSQUIRRELVM v, long long index, nScriptValue& out);
     bool PushScope(nScriptObject* scope);              // the scope's value or the root table
     void CallScriptErrorHook(nString& report);
+    void KillAt(HSQUIRRELVM v, long long level, int32_t code, const char* reason); // with the location of v's frame at that level
 
+    // Calls the function above base on this machine's stack with params values ('this'
+    // included) on the script thread of the next nesting level; the stack is cut back to base.
+    bool Call(long long base, long long params, nScriptValue* result);
+    HSQUIRRELVM EntryThread(int32_t level);            // made on first use; NULL when it cannot be made
+    void OnDebugEvent(HSQUIRRELVM v, long long type);
+    void Stop(HSQUIRRELVM v, const char* reason);      // reports, kills, and ends the running call (does not return)
+    void Report(HSQUIRRELVM v, const char* reason);    // the script error's lines, the kill and the error hook
+    uint64_t GetHeapLimit() const override { return m_heapCeiling; }
+    void     OnHeapLimit(uint64_t wanted) override;
+
+    friend void ScriptDebugHook(HSQUIRRELVM v, long long type, const char* source, long long line, const char* function);
     friend long long ScriptRuntimeErrorHandler(HSQUIRRELVM v);
     friend void ScriptCompileErrorHandler(HSQUIRRELVM v, const char* description, const char* source, long long line, long long column);
 
@@ -83,6 +125,16 @@ private:
     nSquirrelObject* m_objects;                        // live script objects of this machine
     struct ClassCache;
     ClassCache*      m_classes;
+    nScriptLimits    m_limits;
+    Entry*           m_entry;                          // the innermost call from the engine running, NULL when none
+    int32_t          m_entryDepth;                     // calls from the engine running, one inside the other
+    int32_t          m_callDepth;                      // script functions running inside the outermost call
+    uint32_t         m_ticks;                          // hook events since the clock was last read
+    int64_t          m_deadline;                       // microseconds on the steady clock when the outermost call must end; 0: not read yet
+    uint64_t         m_heapCeiling;                    // script library bytes the outermost call may reach
+    bool             m_stopping;                       // a bound was passed: every running call ends
+    bool             m_abandoned;                      // a call was left inside the script library
+    bool             m_closeAfterCall;                 // Close asked while a call ran
 };
 
 // Free functions on the raw handle.

@@ -164,7 +164,7 @@ SQInteger ReturnInstance(ScriptStackHandler& s, nScriptUnit* unit)
     if (!instance || typeid(*instance) != typeid(nSquirrelObject))
         return s.Error("Script unit is not open");
     nSquirrelObject* object = static_cast<nSquirrelObject*>(instance);
-    if (!object->GetVM() || object->GetVM()->GetHandle() != s.GetVM())
+    if (!object->GetVM() || object->GetVM() != nSquirrelVM::FromHandle(s.GetVM()))
         return s.Error("Script unit is not open");
     sq_pushobject(s.GetVM(), object->GetHandle());
     return 1;

@@ -87,6 +87,18 @@ qz_player_case(scene_shader_maps_gl CODE 0 ERROR "[!] Invalid block type 'Teapot
                LINE "[S] Level set up" ARGS level.nms -r gl2 -m none -time_live 1)
 qz_player_case(scene_script_error CODE 3 ERROR "[!] Killing VM with reason 'the index 'boom' does not exist'."
                GAME scene_crash ARGS level.nms ${NULL_DEVICES} -time_live 30)
+# Runaway scripts are stopped as script errors, each with its reason: recursion without end,
+# memory without bound (on one line, which gives no line events), and an update that never
+# returns (after the five seconds a call may take).
+qz_player_case(scene_runaway_recursion CODE 3
+               ERROR "[!] Killing VM with reason 'Call stack overflow: more than 2000 nested script calls.'."
+               GAME runaway_recursion LINE "[S] Going down" ARGS level.nms ${NULL_DEVICES} -time_live 30)
+qz_player_case(scene_runaway_allocation CODE 3
+               ERROR "[!] Killing VM with reason 'Script call allocated more than 256 MB.'."
+               GAME runaway_allocation LINE "[S] Growing" ARGS level.nms ${NULL_DEVICES} -time_live 30)
+qz_player_case(scene_runaway_loop CODE 3
+               ERROR "[!] Killing VM with reason 'Script call ran longer than 5000 ms.'."
+               GAME runaway_loop LINE "[S] Looping" ARGS level.nms ${NULL_DEVICES} -time_live 30)
 qz_player_case(scene_missing_resource CODE 3 ERROR "[!] Failed to load geometry 'models/gone.nmo'."
                LINE "[!] Exiting due to missing resources." GAME scene_missing ARGS level.nms ${NULL_DEVICES})
 qz_player_case(scene_ignore_missing_resource CODE 0 ERROR "[!] Failed to load geometry 'models/gone.nmo'."

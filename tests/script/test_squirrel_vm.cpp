@@ -474,6 +474,182 @@ TEST_F(SquirrelVMTest, NestedCallsKeepTheirFrames)
     EXPECT_EQ(Top(), top);
 }
 
+// ---------------------------------------------------------------------------------------------
+// Bounds: a script that recurses, allocates or loops without end is stopped as a script error.
+
+class BoundedVMTest : public SquirrelVMTest {
+protected:
+    void SetUp() override
+    {
+        nScriptLimits limits;
+        limits.callDepth = 200;
+        limits.nestedCalls = 8;
+        limits.callMilliseconds = 1000;
+        limits.heapBytes = uint64_t(48) << 20;
+        vm.SetLimits(limits);
+        SquirrelVMTest::SetUp();
+    }
+
+    // The lines of a stopped call: the exception, the call stack, the kill.
+    void ExpectStopped(const std::string& reason)
+    {
+        EXPECT_TRUE(vm.IsKilled());
+        EXPECT_TRUE(vm.IsStopped());
+        EXPECT_EQ(vm.GetKillCode(), ScriptKillRuntimeError);
+        EXPECT_EQ(vm.GetKillReason().GetCStr(), reason);
+        std::vector<std::string> lines = log.Lines();
+        ASSERT_GE(lines.size(), 4u);
+        EXPECT_EQ(lines.front(), "[|] Exception: " + reason + "\n");
+        EXPECT_EQ(lines[2], "[|] Call stack (CS):\n");
+        EXPECT_EQ(lines.back(), "[!] Killing VM with reason '" + reason + "'.\n");
+        EXPECT_EQ(LinesWith("Killing VM").size(), 1u);
+    }
+};
+
+TEST_F(BoundedVMTest, RunawayScriptsAreStoppedWithTheirOwnReason)
+{
+    struct Case { const char* name; const char* script; const char* reason; };
+    const Case cases[] = {
+        {"recursion", "function Run() { return Run() + 1; }\n",
+         "Call stack overflow: more than 200 nested script calls."},
+        {"tail recursion", "function Run() { return Run(); }\n",
+         "Call stack overflow: more than 200 nested script calls."},
+        {"allocation", "function Run() {\n  local a = [];\n  local chunk = \"0123456789abcdef\";\n"
+                       "  for (local i = 0; i < 16; i++)\n    chunk += chunk;\n"
+                       "  while (true) {\n    a.append(chunk + a.len());\n  }\n}\n",
+         "Script call allocated more than %MB MB."},
+        {"allocation on one line", "function Run() { local s = \"x\"; while (true) s += s; }\n",
+         "Script call allocated more than %MB MB."},
+        {"endless loop", "function Run() {\n  local i = 0;\n  while (true) {\n    i++;\n  }\n}\n",
+         "Script call ran longer than 1000 ms."},
+        {"endless loop in a library call", "function Run() {\n  [3, 1, 2].sort(function(a, b) {\n    while (true) {\n      a++;\n    }\n  });\n}\n",
+         "Script call ran longer than 1000 ms."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        vm.Close();
+        ASSERT_TRUE(vm.Open());
+        Run("runaway.nut", c.script);
+        Run("after.nut", "function After() { return 1; }\n");
+        log.Clear();
+        std::string reason = c.reason;
+        const size_t mb = reason.find("%MB");
+        if (mb != std::string::npos)
+            reason.replace(mb, 3, std::to_string(vm.GetLimits().heapBytes >> 20));
+
+        SQInteger top = Top();
+        EXPECT_FALSE(Call("Run"));
+        ExpectStopped(reason);
+        // Every later operation is refused, and the machine opens afresh after closing.
+        EXPECT_EQ(Top(), top);
+        EXPECT_FALSE(Call("After"));
+        EXPECT_EQ(vm.NewTable(), nullptr);
+        EXPECT_FALSE(vm.SetValue("g_x", nScriptValue((int32_t)1), 0));
+        vm.Close();
+        EXPECT_FALSE(vm.IsStopped());
+        ASSERT_TRUE(vm.Open());
+        Run("after.nut", "function After() { return 1; }\n");
+        EXPECT_TRUE(Call("After"));
+        EXPECT_FALSE(vm.IsKilled());
+    }
+}
+
+// Work within the bounds runs as before: recursion just under the depth, caught errors deep
+// in the stack again and again (the depth count follows them back), loops of many lines and
+// a script heap that grows and shrinks again.
+TEST_F(BoundedVMTest, ScriptsWithinTheBoundsRun)
+{
+    nScriptLimits limits = vm.GetLimits();
+    limits.callMilliseconds = 60000;   // this test is about the depth and the memory
+    vm.SetLimits(limits);
+    Run("work.nut",
+        "function Down(n) { return n == 0 ? 0 : 1 + Down(n - 1); }\n"
+        "function Throw(n) { if (n == 0) throw \"deep\"; return Throw(n - 1) + 1; }\n"
+        "function Work() {\n"
+        "  local caught = 0;\n"
+        "  for (local i = 0; i < 1000; i++) {\n"
+        "    try { Throw(150); } catch (e) { caught++; }\n"
+        "  }\n"
+        "  for (local i = 0; i < 30; i++) {\n"
+        "    local s = \"0123456789abcdef\";\n"
+        "    for (local j = 0; j < 16; j++)\n"
+        "      s += s;\n"
+        "  }\n"
+        "  return Down(190) + caught;\n"
+        "}\n");
+    for (int i = 0; i < 3; ++i) {
+        nScriptValue r;
+        ASSERT_TRUE(Call("Work", &r)) << vm.GetKillReason().GetCStr();
+        int32_t n = 0;
+        r.GetValue().GetInt(&n);
+        EXPECT_EQ(n, 1190);
+    }
+    EXPECT_FALSE(vm.IsKilled());
+    EXPECT_TRUE(LinesWith("[!]").empty());
+}
+
+// A native that calls "Inner" from the engine and reports nothing when that fails.
+SQInteger CallInner(HSQUIRRELVM v)
+{
+    nSquirrelVM* vm = nSquirrelVM::FromHandle(v);
+    if (vm->BeginCall("Inner", 0, 0))
+        vm->ExecuteCall(0);
+    return 0;
+}
+
+// A call from the engine inside a script call is stopped, and so is the call around it at its
+// next line: the script after the native never runs. The call stack shows both.
+TEST_F(BoundedVMTest, StoppedInnerCallEndsTheCallsAroundIt)
+{
+    RegisterNative(vm.GetHandle(), "CallInner", CallInner);
+    std::string path = Run("nested.nut",
+        "function Inner() {\n"
+        "  local i = 0;\n"
+        "  while (true) {\n"
+        "    i++;\n"
+        "  }\n"
+        "}\n"
+        "function Outer() {\n"
+        "  CallInner();\n"
+        "  print(\"after\");\n"
+        "}\n");
+    log.Clear();
+    SQInteger top = Top();
+    EXPECT_FALSE(Call("Outer"));
+    EXPECT_EQ(Top(), top);
+    ExpectStopped("Script call ran longer than 1000 ms.");
+    EXPECT_EQ(LinesWith("Inner() " + path).size(), 1u);
+    EXPECT_EQ(LinesWith("CallInner() C/C++").size(), 1u);
+    EXPECT_EQ(LinesWith("Outer() " + path + "(8)").size(), 1u);
+    EXPECT_TRUE(LinesWith("[S] after").empty());
+    vm.Close();
+    ASSERT_TRUE(vm.Open());
+    EXPECT_FALSE(vm.IsKilled());
+}
+
+// Engine calls nested through natives deeper than the bound end as a script error too.
+SQInteger CallAgain(HSQUIRRELVM v)
+{
+    nSquirrelVM* vm = nSquirrelVM::FromHandle(v);
+    if (vm->BeginCall("Again", 0, 0))
+        vm->ExecuteCall(0);
+    return 0;
+}
+
+TEST_F(BoundedVMTest, EngineCallsNestedTooDeepAreStopped)
+{
+    RegisterNative(vm.GetHandle(), "CallAgain", CallAgain);
+    Run("again.nut", "function Again() {\n  CallAgain();\n  print(\"after\");\n}\n");
+    log.Clear();
+    EXPECT_FALSE(Call("Again"));
+    EXPECT_TRUE(vm.IsKilled());
+    EXPECT_EQ(vm.GetKillReason().GetCStr(), std::string("Script calls nested more than 8 deep through the engine."));
+    EXPECT_EQ(LinesWith("[|] Exception: ").size(), 1u);
+    EXPECT_EQ(LinesWith(": Again() ").size(), 8u);
+    EXPECT_TRUE(vm.IsStopped());
+    EXPECT_TRUE(LinesWith("[S] after").empty());
+}
+
 TEST_F(SquirrelVMTest, LongPrintIsCut)
 {
     Run("long.nut", "local s = \"\"; for (local i = 0; i < 1100; i++) s += \"a\"; print(s);\n");
