@@ -12,6 +12,7 @@ PACKAGES=(
   libstb-dev
   libbullet-dev
   libsdl2-dev libgl-dev libgl1-mesa-dri xvfb xauth
+  libopenal-dev libopenal1
   valgrind
 )
 # Taken from bullseye: "package" is installed as "package/bullseye".
