@@ -3,6 +3,8 @@
 #include <new>
 
 #include "audio/mixer/nMixer.h"
+#include "audio/openal/nALMixer.h"
+#include "audio/soft/nSMixMixer.h"
 #include "core/nIO.h"
 #include "core/nLog.h"
 #include "core/nScriptValue.h"
@@ -200,11 +202,20 @@ bool nPlayerApp::CreateMixer()
         *g_log << "\n";
         return false;
     }
-    // No mixer with an output device is built into this program yet: say so for the ids that
-    // name one, so that a start with the default mixer does not end without a word.
-    if (m_mixerId == "al" || m_mixerId == "soft" || m_mixerId == "file")
-        *g_log << "[!] Mixer '" << m_mixerId.GetCStr() << "' is not available yet (run with -m none).\n";
-    return false;
+    if (m_mixerId == "al") {
+        m_mixer = new (std::nothrow) nALMixer(&m_engine, true);
+        return m_mixer != 0;
+    }
+    if (m_mixerId == "soft") {
+        m_mixer = new (std::nothrow) nSMixMixer(&m_engine, true);
+        return m_mixer != 0;
+    }
+    if (m_mixerId != "file") return false;
+    nSMixMixer* mixer = new (std::nothrow) nSMixMixer(&m_engine, true);
+    if (!mixer) return false;
+    m_mixer = m_fileMixer = mixer;
+    // A capture that cannot write its file would run without output: start-up fails instead.
+    return mixer->OpenWavFile(m_mixerOutputFile.GetCStr());
 }
 
 // "engine.cfg" decides every renderer switch; safe mode then forces the shader path off, and
@@ -291,6 +302,8 @@ bool nPlayerApp::Frame()
 
 bool nPlayerApp::DrawFrame()
 {
+    // The capture advances by the game's own frame time, whatever the real time is.
+    if (m_fileMixer) m_fileMixer->SetFixedStep(m_engine.GetFrameTime());
     m_engine.BeginDraw(true, true);
 
     bool stop = false;

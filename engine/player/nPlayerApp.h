@@ -15,6 +15,7 @@
 
 class nRenderer;
 class nMixer;
+class nSMixMixer;
 class nScene;
 class nIOBaseFS;
 
@@ -144,7 +145,7 @@ protected:
     nRenderer*        m_renderer;         // owned
     nMixer*           m_mixer;            // owned
     nScene*           m_scene;            // owned, scene mode only
-    nMixer*           m_fileMixer;        // the owned mixer when it writes a file
+    nSMixMixer*       m_fileMixer;        // the owned mixer when it writes a file
     nProject          m_project;          // owns the one script machine
     nIOBaseFS*        m_previousFS;       // the file system current before the archive
     bool              m_queuedFallback;   // the previous file system was queued as fallback

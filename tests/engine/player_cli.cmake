@@ -11,11 +11,13 @@ target_link_libraries(engine_pack_archive PRIVATE qz_core)
 # qz_player_case(<name> CODE <exit code> ERROR <first error line or NONE>
 #                [GAME <folder copied in>] [PACK <folder packed> ARCHIVE <archive name>]
 #                [LINE <lines printed...>] [BLOCK <file under games/expected>] [REJECT <text not printed>]
+#                [WAV <file the run must leave>] [ENV <variable=value...>]
 #                [DISPLAY] [ARGS <arguments...>])
 # GAME may also be an absolute folder. DISPLAY: the case opens a window, with software
-# rendering; without a display it is skipped.
+# rendering; without a display it is skipped. WAV: a finished RIFF/WAVE file of 16-bit stereo
+# at 48000 Hz. ENV: set for the run (such as the audio back-ends).
 function(qz_player_case name)
-  cmake_parse_arguments(C "DISPLAY" "CODE;ERROR;GAME;PACK;ARCHIVE;BLOCK;REJECT" "ARGS;LINE" ${ARGN})
+  cmake_parse_arguments(C "DISPLAY" "CODE;ERROR;GAME;PACK;ARCHIVE;BLOCK;REJECT;WAV" "ARGS;LINE;ENV" ${ARGN})
   string(JOIN "|" args ${C_ARGS})
   string(JOIN "|" lines ${C_LINE})
   set(defs
@@ -44,13 +46,20 @@ function(qz_player_case name)
   if(C_DISPLAY)
     list(APPEND defs -DNEEDS_DISPLAY=ON)
   endif()
+  if(C_WAV)
+    list(APPEND defs -DEXPECT_WAV=${C_WAV})
+  endif()
   add_test(NAME player_cli_${name}
            COMMAND ${CMAKE_COMMAND} ${defs} -P ${CMAKE_CURRENT_SOURCE_DIR}/run_player.cmake)
+  set(environment ${C_ENV})
   if(C_DISPLAY)
+    list(APPEND environment "LIBGL_ALWAYS_SOFTWARE=1"
+         "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")
     set_tests_properties(player_cli_${name} PROPERTIES
-      SKIP_REGULAR_EXPRESSION "no display to open a window on"
-      ENVIRONMENT "LIBGL_ALWAYS_SOFTWARE=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0"
-      LABELS gl)
+      SKIP_REGULAR_EXPRESSION "no display to open a window on" LABELS gl)
+  endif()
+  if(environment)
+    set_tests_properties(player_cli_${name} PROPERTIES ENVIRONMENT "${environment}")
   endif()
 endfunction()
 
@@ -59,11 +68,12 @@ set(NULL_DEVICES -r none -m none)
 # Without arguments: "bootstrap.txt" from the disk, else from "resource.qza", else the usage.
 qz_player_case(no_arguments_no_bootstrap CODE 1 ERROR "[!] Failed to open archive 'resource.qza'."
                BLOCK usage.txt)
-# The bootstrap selects the project, but the default mixer is not built yet: one line says so.
-qz_player_case(no_arguments_bootstrap_on_disk CODE 2 ERROR "[!] Mixer 'al' is not available yet (run with -m none)."
-               GAME bootstrap)
-qz_player_case(no_arguments_bootstrap_in_archive CODE 2 ERROR "[!] Mixer 'al' is not available yet (run with -m none)."
-               PACK bootstrap ARCHIVE resource.qza
+# The bootstrap selects the project, but the default mixer ("al") finds no sound device here.
+set(NO_AL_DEVICE ENV ALSOFT_DRIVERS=no-such-backend)
+qz_player_case(no_arguments_bootstrap_on_disk CODE 2 ERROR "[!] Failed to open default OpenAL device."
+               GAME bootstrap ${NO_AL_DEVICE})
+qz_player_case(no_arguments_bootstrap_in_archive CODE 2 ERROR "[!] Failed to open default OpenAL device."
+               PACK bootstrap ARCHIVE resource.qza ${NO_AL_DEVICE}
                LINE "[H] Filesystem connecting to archive 'resource.qza'...")
 
 # Runs that start: the time limit ends them with 0, an uncaught script error with 3.
@@ -155,14 +165,22 @@ qz_player_case(renderer_gl2 CODE 0 ERROR NONE GAME project DISPLAY LINE "[H] Sta
 qz_player_case(default_renderer_gl2 CODE 0 ERROR NONE GAME project DISPLAY LINE "[H] Starting OpenGL 3 renderer..."
                ARGS game.ngp -P -m none -time_live 1)
 qz_player_case(renderer_unknown CODE 2 ERROR NONE GAME project ARGS game.ngp -P -r vulkan -m none)
-qz_player_case(mixer_al_unavailable CODE 2 ERROR "[!] Mixer 'al' is not available yet (run with -m none)."
-               GAME project ARGS game.ngp -P -r none -m al)
-qz_player_case(mixer_default_unavailable CODE 2 ERROR "[!] Mixer 'al' is not available yet (run with -m none)."
-               GAME project ARGS game.ngp -P -r none)
-qz_player_case(mixer_soft_unavailable CODE 2 ERROR "[!] Mixer 'soft' is not available yet (run with -m none)."
-               GAME project ARGS game.ngp -P -r none -m soft)
-qz_player_case(mixer_file_unavailable CODE 2 ERROR "[!] Mixer 'file' is not available yet (run with -m none)."
-               GAME project ARGS game.ngp -P -r none -m file out.wav)
+# The mixers: OpenAL Soft's null back-end and SDL's dummy driver play without a sound card; a
+# machine without a device fails start-up with the mixer's own line; the capture needs no device.
+qz_player_case(mixer_al CODE 0 ERROR NONE GAME project ENV ALSOFT_DRIVERS=null
+               LINE "Starting OpenAL1.1 mixer..." "64 mixer channel." "Done."
+               ARGS game.ngp -P -r none -m al -time_live 1)
+qz_player_case(mixer_al_no_device CODE 2 ERROR "[!] Failed to open default OpenAL device." GAME project
+               ${NO_AL_DEVICE} ARGS game.ngp -P -r none -m al)
+qz_player_case(mixer_soft CODE 0 ERROR NONE GAME project ENV SDL_AUDIODRIVER=dummy
+               ARGS game.ngp -P -r none -m soft -time_live 1)
+qz_player_case(mixer_soft_no_device CODE 2
+               ERROR "[!] Failed to open the audio output device (Audio target 'no-such-driver' not available)."
+               GAME project ENV SDL_AUDIODRIVER=no-such-driver ARGS game.ngp -P -r none -m soft)
+qz_player_case(mixer_file CODE 0 ERROR NONE GAME project WAV out.wav ENV SDL_AUDIODRIVER=no-such-driver
+               ALSOFT_DRIVERS=no-such-backend ARGS game.ngp -P -r none -m file out.wav -time_live 1)
+qz_player_case(mixer_file_unwritable CODE 2 ERROR "[!] Failed to open WAV file 'no/such/folder/out.wav'."
+               GAME project ARGS game.ngp -P -r none -m file no/such/folder/out.wav)
 qz_player_case(mixer_unknown CODE 2 ERROR NONE GAME project ARGS game.ngp -P -r none -m wave)
 
 # Bad command lines: one error line, no usage, exit code 1.
@@ -228,6 +246,10 @@ qz_player_case(demo_scene CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME}
                REJECT "[*] " ARGS crates.nms ${NULL_DEVICES} -time_live 3)
 qz_player_case(demo_scene_gl2 CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY LINE "[S] Crates yard set up (demo version 1)"
                REJECT "[*] " ARGS crates.nms -r gl2 -m none -time_live 2)
+# The demo captured by the file mixer: a finished WAV file of the run (the demo's scripts cannot
+# load sounds yet, so it is silence).
+qz_player_case(demo_scene_file_mixer CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} WAV crates.wav
+               LINE "[S] A body landed" ARGS crates.nms -r none -m file crates.wav -time_live 2)
 qz_player_case(demo_project CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} LINE "[S] Crates project set up"
                REJECT "[*] " ARGS crates.ngp -P ${NULL_DEVICES} -time_live 1)
 

@@ -5,7 +5,7 @@
 #         [-DARCHIVE=<archive name>] [-DARGS=<arguments separated by '|'>]
 #         -DEXPECT_CODE=<exit code> -DEXPECT_ERROR=<first "[!] " line without its line end, or NONE>
 #         [-DEXPECT_LINE=<lines that must be printed, separated by '|'>] [-DEXPECT_BLOCK=<file under GAMES/expected>]
-#         [-DREJECT_TEXT=<text that must not be printed>]
+#         [-DREJECT_TEXT=<text that must not be printed>] [-DEXPECT_WAV=<WAV file the run leaves in WORK>]
 #         -P run_player.cmake
 # The player runs in WORK, which is emptied first. A case that needs a display is skipped
 # without one.
@@ -76,6 +76,39 @@ if(DEFINED REJECT_TEXT)
   string(FIND "${output}" "${REJECT_TEXT}" at)
   if(NOT at EQUAL -1)
     string(APPEND failures "printed '${REJECT_TEXT}'\n")
+  endif()
+endif()
+
+# A finished capture: RIFF/WAVE, PCM 16-bit stereo at 48000 Hz, both sizes written and matching
+# the file, and some sound data.
+function(read_u32 hex at out)
+  string(SUBSTRING "${hex}" ${at} 8 le)
+  set(be "")
+  foreach(i 6 4 2 0)
+    string(SUBSTRING "${le}" ${i} 2 byte)
+    string(APPEND be "${byte}")
+  endforeach()
+  math(EXPR value "0x${be}")
+  set(${out} ${value} PARENT_SCOPE)
+endfunction()
+if(DEFINED EXPECT_WAV)
+  if(NOT EXISTS "${WORK}/${EXPECT_WAV}")
+    string(APPEND failures "no file ${EXPECT_WAV}\n")
+  else()
+    file(SIZE "${WORK}/${EXPECT_WAV}" size)
+    file(READ "${WORK}/${EXPECT_WAV}" header LIMIT 44 HEX)
+    string(SUBSTRING "${header}" 0 24 tags)
+    string(SUBSTRING "${header}" 40 40 format)
+    read_u32("${header}" 8 riff)
+    read_u32("${header}" 80 data)
+    math(EXPR riff_expected "${size} - 8")
+    math(EXPR data_expected "${size} - 44")
+    # "RIFF" size "WAVEfmt ", then 16, PCM, 2 channels, 48000, 192000, 4, 16 bits, "data".
+    if(NOT tags MATCHES "^52494646........57415645$" OR
+       NOT format STREQUAL "0100020080bb000000ee02000400100064617461" OR
+       NOT riff EQUAL riff_expected OR NOT data EQUAL data_expected OR data EQUAL 0)
+      string(APPEND failures "${EXPECT_WAV} is not a finished capture (${size} bytes: ${header})\n")
+    endif()
   endif()
 endif()
 
