@@ -6,6 +6,7 @@
 #include "script/nCObject.h"
 #include "script/nScriptMath.h"
 #include "scriptapi/nItemScriptAPI.h"
+#include "scriptapi/nMixerScriptAPI.h"
 
 // The families in their registration order. A family that lands replaces its NULL with its
 // registrar (declared in its own header).
@@ -16,7 +17,7 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"System", 0},
     {"Engine", 0},
     {"Renderer", 0},
-    {"Mixer", 0},
+    {"Mixer", RegisterMixerScriptAPI},
     {"Scene", 0},
     {"Instance", 0},
     {"Group", 0},

@@ -132,6 +132,21 @@ nSound* nMixer::ChannelGetSound(int32_t channel) const
     return c ? c->sound : 0;
 }
 
+int32_t nMixer::StreamStart(const char* name)
+{
+    int32_t channel = FindFreeChannel();
+    if (channel < 0) return -1;
+    return OpenStream(channel, name) ? channel : -1;
+}
+
+bool nMixer::OpenStream(int32_t channel, const char* name)
+{
+    if (!IsValidChannel(channel) || !name) return false;
+    ChannelCloseStream(channel);
+    *g_log << "[!] " << "Failed to open content stream.\n";
+    return false;
+}
+
 void nMixer::Mute()
 {
     if (!m_muted) m_savedGain = GetGain();

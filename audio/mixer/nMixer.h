@@ -103,6 +103,12 @@ public:
     void    ChannelUnlockAll();
     void    ChannelStopAll();                   // ChannelStop on channels 0 to 63 in order
     nSound* ChannelGetSound(int32_t channel) const;
+    // Streams by content name. Until streamed channels exist no content opens as a stream:
+    // OpenStream releases what the channel's stream held, logs "Failed to open content
+    // stream." and gives false, and StreamStart gives -1.
+    int32_t StreamStart(const char* name);      // OpenStream on a free channel: the channel, or -1
+    bool    OpenStream(int32_t channel, const char* name);
+    bool    ChannelStartStream(int32_t channel, const char* name) { return OpenStream(channel, name); }
     void    Mute();                             // saves the gain (unless muted already) and sets 0
     void    Unmute();                           // restores the saved gain (1 when never muted)
 
