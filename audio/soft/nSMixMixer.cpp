@@ -102,7 +102,7 @@ void MixEdgeFrame(const ChannelMix& m, uint64_t pos, int32_t* acc)
 nSMixMixer::nSMixMixer(nOrvex* engine, bool makeCurrent, nAudioQueue* output)
     : nMixer(engine, makeCurrent),
       m_gain(1.0f),
-      m_fixedStep(0),
+      m_fixedStep(-1),
       m_riffSizePosition(0),
       m_dataSizePosition(0),
       m_wavDataBytes(0),
@@ -118,7 +118,7 @@ nSMixMixer::nSMixMixer(nOrvex* engine, bool makeCurrent, nAudioQueue* output)
 nSMixMixer::~nSMixMixer()
 {
     if (m_open) Close();
-    m_wav.Close();
+    FinishWav();
     delete m_output;
 }
 
@@ -206,7 +206,7 @@ void nSMixMixer::Update()
 void nSMixMixer::UpdateWav()
 {
     int16_t piece[kSMixPieceBytes / 2];
-    int32_t left = m_fixedStep > 0 ? m_fixedStep : kSMixBufferBytes;
+    int32_t left = m_fixedStep >= 0 ? m_fixedStep : kSMixBufferBytes;
     while (left > 0) {
         const int32_t bytes = std::min(left, kSMixPieceBytes);
         Mix(piece, bytes);
@@ -233,7 +233,7 @@ void nSMixMixer::UpdateDevice()
             m_fill = 0;
             --free;
         }
-        if (m_fixedStep != 0) break;
+        if (m_fixedStep > 0) break;
         amount = kSMixBufferBytes;
     }
 }

@@ -45,7 +45,7 @@ class nSMixMixer : public nMixer
 public:
     // output: the device; NULL makes the platform's own (owned either way).
     nSMixMixer(nOrvex* engine, bool makeCurrent, nAudioQueue* output = 0);
-    ~nSMixMixer() override;                 // Close when open (the WAV header is finished)
+    ~nSMixMixer() override;                 // Close when open; a capture's header is finished either way
 
     bool    Open() override;                // the device, unless a WAV file is open; logs why it failed
     void    Close() override;               // stops every channel, finishes the WAV file, closes the device
@@ -67,10 +67,12 @@ public:
     // Creates the capture file and writes its header; from then on Update writes the mix there.
     // False with "Failed to open WAV file '<path>'." when it cannot be created.
     bool    OpenWavFile(const char* path);
-    // Bytes mixed per Update from a frame time: ticks x 48000 / 10000 x 4; 0 means none (16 KB
-    // per Update). Logs "Fixed mixer step: ..." when the step changes.
+    // Bytes mixed per Update from a frame time: ticks x 48000 / 10000 x 4. Until it is set the
+    // WAV file gets 16 KB per Update; a frame of no time (a paused game) then writes nothing.
+    // The device is always fed at least 16 KB buffers without a step. Logs "Fixed mixer step: ..."
+    // when the step changes.
     void    SetFixedStep(int32_t ticks);
-    int32_t GetFixedStep() const            { return m_fixedStep; }
+    int32_t GetFixedStep() const            { return m_fixedStep; }   // -1 none
     bool    IsWritingWav() const            { return m_wav.IsOpen(); }
     int32_t GetWavDataBytes() const         { return m_wavDataBytes; }
 
@@ -87,7 +89,7 @@ private:
     void    StopPlayback(int32_t channel);  // state stopped; the sound pointer stays
 
     float           m_gain;
-    int32_t         m_fixedStep;            // bytes, 0 none
+    int32_t         m_fixedStep;            // bytes, -1 none
     nIOFile         m_wav;
     int32_t         m_riffSizePosition;
     int32_t         m_dataSizePosition;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/soft/nSMixMixer.h"
 #include "core/nIO.h"
 #include "core/nIOArchiveFS.h"
 #include "core/nLog.h"
@@ -414,6 +415,28 @@ TEST_F(PlayerSetup, ListsAndUnavailableDevicesFailTheStart)
         EXPECT_EQ(log.Text().find("[!]"), std::string::npos);
         EXPECT_FALSE(fresh.GetScriptVM().IsOpen());
     }
+}
+
+// The file mixer becomes the engine's mixer and writes one frame time of sound per frame; it
+// needs no sound device, and its file is finished at shutdown.
+TEST_F(PlayerSetup, FileMixerCapturesEachFrameTime)
+{
+    ASSERT_TRUE(Start({"game.ngp", "-P", "-r", "none", "-m", "file", "out.wav"}));
+    nSMixMixer* mixer = dynamic_cast<nSMixMixer*>(app.GetEngine().GetMixer());
+    ASSERT_NE(mixer, nullptr);
+    EXPECT_TRUE(mixer->IsOpen());
+    EXPECT_TRUE(mixer->IsWritingWav());
+    app.GetEngine().SetFixedDeltaFrame(0.01f);            // 100 ticks: 480 frames, 1920 bytes
+    EXPECT_TRUE(app.Frame());                              // the clock starts
+    EXPECT_TRUE(app.Frame());
+    const int32_t first = mixer->GetWavDataBytes();
+    EXPECT_TRUE(app.Frame());
+    EXPECT_TRUE(app.Frame());
+    EXPECT_EQ(mixer->GetFixedStep(), 1920);
+    EXPECT_EQ(mixer->GetWavDataBytes() - first, 2 * 1920);
+    const int32_t bytes = mixer->GetWavDataBytes();
+    app.Shutdown();
+    EXPECT_EQ(dir.Read("out.wav").size(), (size_t)bytes + 44);
 }
 
 TEST_F(PlayerSetup, AnArchiveBecomesTheCurrentFileSystemUntilTheApplicationGoes)

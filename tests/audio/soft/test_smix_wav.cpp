@@ -106,13 +106,17 @@ TEST(SMixMixerWav, CaptureIsTheMixInFixedSteps)
     EXPECT_GT(loud, read.size() / 2);                   // the music plays throughout
 }
 
-TEST(SMixMixerWav, WithoutFixedStepEachUpdateWrites16K)
+TEST(SMixMixerWav, WithoutStepEachUpdateWrites16KAndAFrameOfNoTimeNothing)
 {
     nTempDir dir;
     nSMixMixer mixer(0, false, new NoDevice());
     ASSERT_TRUE(mixer.OpenWavFile(dir.Path("a.wav").c_str()));
     ASSERT_TRUE(mixer.Open());
     mixer.Update();
+    mixer.Update();
+    EXPECT_EQ(mixer.GetWavDataBytes(), 2 * 16384);
+    // A frame of no time (a paused game) adds no sound to the capture.
+    mixer.SetFixedStep(0);
     mixer.Update();
     EXPECT_EQ(mixer.GetWavDataBytes(), 2 * 16384);
 }
