@@ -10,6 +10,8 @@
 #include "resources/nSound.h"
 #include "script/nCObject.h"
 #include "script/nScriptBinding.h"
+#include "scriptapi/nItemScriptAccessors.h"
+#include "scriptapi/nScriptObjectKinds.h"
 
 // Mixer objects wrap the nMixer itself, Sound objects the nSound. Channel numbers reach the
 // mixer unchanged, which ignores those outside 0..63; a number beyond 32 bits is no channel at
@@ -19,32 +21,19 @@ namespace {
 
 const int32_t kNoChannel = -1;
 
-bool GetMixer(ScriptStackHandler& s, nMixer** mixer)
+// A channel number as Args reads it (found beside its type).
+struct Channel
 {
-    return s.GetObject(1, objectTypeMixer, mixer);
-}
+    int32_t value;
+    operator int32_t() const { return value; }
+};
 
-bool GetChannel(ScriptStackHandler& s, SQInteger arg, int32_t& channel)
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, Channel& out)
 {
     SQInteger value;
     if (!s.GetInt64(arg, value)) return false;
-    channel = (value < INT32_MIN || value > INT32_MAX) ? INT32_MIN : (int32_t)value;
+    out.value = (value < INT32_MIN || value > INT32_MAX) ? INT32_MIN : (int32_t)value;
     return true;
-}
-
-// (Mixer) -> mixer->Do().
-template<auto Do>
-SQInteger MixerCall(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMixer* mixer;
-    if (!GetMixer(s, &mixer)) return SQ_ERROR;
-    if constexpr (std::is_void_v<std::invoke_result_t<decltype(Do), nMixer*>>) {
-        std::invoke(Do, mixer);
-        return s.Return();
-    } else {
-        return s.Return(std::invoke(Do, mixer));
-    }
 }
 
 // (Mixer, channel) -> mixer->Do(channel); with Quiet the result is not handed on.
@@ -53,13 +42,13 @@ SQInteger MixerChannelCall(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMixer* mixer;
-    int32_t channel;
-    if (!GetMixer(s, &mixer) || !GetChannel(s, 2, channel)) return SQ_ERROR;
+    Channel channel;
+    if (!s.Args(mixer, channel)) return SQ_ERROR;
     if constexpr (Quiet || std::is_void_v<std::invoke_result_t<decltype(Do), nMixer*, int32_t>>) {
-        std::invoke(Do, mixer, channel);
+        std::invoke(Do, mixer, channel.value);
         return s.Return();
     } else {
-        return s.Return(std::invoke(Do, mixer, channel));
+        return s.Return(std::invoke(Do, mixer, channel.value));
     }
 }
 
@@ -69,15 +58,10 @@ SQInteger MixerChannelSet(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMixer* mixer;
-    int32_t channel;
+    Channel channel;
     T value;
-    if (!GetMixer(s, &mixer) || !GetChannel(s, 2, channel)) return SQ_ERROR;
-    if constexpr (std::is_same_v<T, float>) {
-        if (!s.GetFloat(3, value)) return SQ_ERROR;
-    } else {
-        if (!s.GetInt(3, value)) return SQ_ERROR;
-    }
-    if (channel != kNoChannel) std::invoke(Set, mixer, channel, value);
+    if (!s.Args(mixer, channel, value)) return SQ_ERROR;
+    if (channel != kNoChannel) std::invoke(Set, mixer, channel.value, value);
     return s.Return();
 }
 
@@ -85,18 +69,8 @@ SQInteger EngineGetMixer(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nOrvex* engine;
-    if (!s.GetObject(1, objectTypeEngine, &engine)) return SQ_ERROR;
+    if (!s.Args(engine)) return SQ_ERROR;
     return s.ReturnObject(static_cast<void*>(engine->GetMixer()), objectTypeMixer, false);
-}
-
-SQInteger MixerSetGain(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMixer* mixer;
-    float gain;
-    if (!GetMixer(s, &mixer) || !s.GetFloat(2, gain)) return SQ_ERROR;
-    mixer->SetGain(gain);
-    return s.Return();
 }
 
 SQInteger MixerSoundStart(HSQUIRRELVM v)
@@ -104,7 +78,7 @@ SQInteger MixerSoundStart(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nMixer* mixer;
     nSound* sound;
-    if (!GetMixer(s, &mixer) || !s.GetObject(2, objectTypeSound, &sound)) return SQ_ERROR;
+    if (!s.Args(mixer, sound)) return SQ_ERROR;
     return s.Return(mixer->SoundStart(sound));
 }
 
@@ -112,10 +86,9 @@ SQInteger MixerChannelStart(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMixer* mixer;
-    int32_t channel;
+    Channel channel;
     nSound* sound;
-    if (!GetMixer(s, &mixer) || !GetChannel(s, 2, channel) || !s.GetObject(3, objectTypeSound, &sound))
-        return SQ_ERROR;
+    if (!s.Args(mixer, channel, sound)) return SQ_ERROR;
     return s.Return(mixer->ChannelStart(channel, sound));
 }
 
@@ -123,8 +96,8 @@ SQInteger MixerChannelGetSound(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMixer* mixer;
-    int32_t channel;
-    if (!GetMixer(s, &mixer) || !GetChannel(s, 2, channel)) return SQ_ERROR;
+    Channel channel;
+    if (!s.Args(mixer, channel)) return SQ_ERROR;
     return s.ReturnObject(static_cast<void*>(mixer->ChannelGetSound(channel)), objectTypeSound, false);
 }
 
@@ -133,7 +106,7 @@ SQInteger MixerStreamStart(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nMixer* mixer;
     const char* name;
-    if (!GetMixer(s, &mixer) || !s.GetString(2, name)) return SQ_ERROR;
+    if (!s.Args(mixer, name)) return SQ_ERROR;
     return s.Return(mixer->StreamStart(name));
 }
 
@@ -141,9 +114,9 @@ SQInteger MixerChannelStartStream(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMixer* mixer;
-    int32_t channel;
+    Channel channel;
     const char* name;
-    if (!GetMixer(s, &mixer) || !GetChannel(s, 2, channel) || !s.GetString(3, name)) return SQ_ERROR;
+    if (!s.Args(mixer, channel, name)) return SQ_ERROR;
     return s.Return(mixer->ChannelStartStream(channel, name));
 }
 
@@ -153,9 +126,9 @@ SQInteger MixerChannelLockAndStream(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nMixer* mixer;
-    int32_t channel;
+    Channel channel;
     const char* name;
-    if (!GetMixer(s, &mixer) || !GetChannel(s, 2, channel) || !s.GetString(3, name)) return SQ_ERROR;
+    if (!s.Args(mixer, channel, name)) return SQ_ERROR;
     if (!name || !mixer->ChannelTryLock(channel)) return s.Return(false);
     if (mixer->ChannelStartStream(channel, name)) return s.Return(true);
     mixer->ChannelUnlock(channel);
@@ -168,20 +141,20 @@ const ScriptFunctionDecl g_MixerScriptFunctions[] = {
     {"EngineGetMixer", EngineGetMixer, ".x"},
     {"MixerChannelGetState", MixerChannelCall<&nMixer::ChannelGetState>, ".xi"},
     {"MixerChannelTryLock", MixerChannelCall<&nMixer::ChannelTryLock>, ".xi"},
-    {"MixerChannelLock", MixerCall<&nMixer::ChannelLock>, ".x"},
+    {"MixerChannelLock", ScriptGet<&nMixer::ChannelLock>, ".x"},
     {"MixerChannelStop", MixerChannelCall<&nMixer::ChannelStop, true>, ".xi"},
     {"MixerChannelPause", MixerChannelCall<&nMixer::ChannelPause>, ".xi"},
     {"MixerChannelResume", MixerChannelCall<&nMixer::ChannelResume>, ".xi"},
-    {"MixerChannelStopAll", MixerCall<&nMixer::ChannelStopAll>, ".x"},
+    {"MixerChannelStopAll", ScriptCall<&nMixer::ChannelStopAll>, ".x"},
     {"MixerChannelUnlock", MixerChannelCall<&nMixer::ChannelUnlock>, ".xi"},
-    {"MixerChannelUnlockAll", MixerCall<&nMixer::ChannelUnlockAll>, ".x"},
-    {"MixerSetGain", MixerSetGain, ".xn"},
+    {"MixerChannelUnlockAll", ScriptCall<&nMixer::ChannelUnlockAll>, ".x"},
+    {"MixerSetGain", ScriptSet<&nMixer::SetGain>, ".xn"},
     {"MixerChannelLockAndStream", MixerChannelLockAndStream, ".xis"},
     {"MixerSoundStart", MixerSoundStart, ".xx"},
     {"MixerStreamStart", MixerStreamStart, ".xs"},
-    {"MixerMute", MixerCall<&nMixer::Mute>, ".x"},
-    {"MixerUnmute", MixerCall<&nMixer::Unmute>, ".x"},
-    {"MixerUpdate", MixerCall<&nMixer::Update>, ".x"},
+    {"MixerMute", ScriptCall<&nMixer::Mute>, ".x"},
+    {"MixerUnmute", ScriptCall<&nMixer::Unmute>, ".x"},
+    {"MixerUpdate", ScriptCall<&nMixer::Update>, ".x"},
     {"MixerChannelGetSound", MixerChannelGetSound, ".xi"},
     {"MixerChannelStart", MixerChannelStart, ".xix"},
     {"MixerChannelStartStream", MixerChannelStartStream, ".xis"},

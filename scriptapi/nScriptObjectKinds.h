@@ -8,9 +8,15 @@
 // templates (nItemScriptAccessors.h): one line per class a family of functions works on.
 
 class nMItem;
+class nMixer;
 class nMotion;
+class nOrvex;
+class nSound;
 
 template<> struct ScriptObjectKind<nMItem>  { static const int32_t value = objectTypeItem; };
+template<> struct ScriptObjectKind<nMixer>  { static const int32_t value = objectTypeMixer; };
 template<> struct ScriptObjectKind<nMotion> { static const int32_t value = objectTypeMotion; };
+template<> struct ScriptObjectKind<nOrvex>  { static const int32_t value = objectTypeEngine; };
+template<> struct ScriptObjectKind<nSound>  { static const int32_t value = objectTypeSound; };
 
 #endif
