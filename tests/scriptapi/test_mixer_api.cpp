@@ -11,6 +11,7 @@
 #include "audio/soft/nSMixMixer.h"
 #include "core/nIO.h"
 #include "platform/nAudioQueue.h"
+#include "resources/nResourceCache.h"
 #include "resources/nResourceLoader.h"
 #include "resources/nSound.h"
 #include "script/nCObject.h"
@@ -49,7 +50,7 @@ protected:
     {
         ASSERT_NO_FATAL_FAILURE(nScriptAPITest::SetUp());
         previousFS = nIO::SetCurrentFS(reinterpret_cast<nIOBaseFS*>(nIO::GetMemoryFS()));
-        InstallResourceLoaders();
+        engine.SetResourceCache(&cache);
         ASSERT_TRUE(mixer.Open());
         ASSERT_EQ(engine.GetMixer(), &mixer);
         ASSERT_TRUE(nMLPutMemoryFile("sfx/beep.wav", Wav(std::vector<int16_t>(4800, 1000))));
@@ -65,7 +66,8 @@ protected:
     void TearDown() override
     {
         nScriptAPITest::TearDown();
-        engine.FreeResourceCaches();
+        cache.Clear();
+        engine.SetResourceCache(nullptr);
         nIO::SetCurrentFS(previousFS);
     }
 
@@ -78,6 +80,7 @@ protected:
     }
 
     nIOBaseFS* previousFS = 0;
+    nResourceCache cache;
     nSMixMixer mixer{&engine, true, new OpenDevice()};
     nSound* beep = 0;
 };
