@@ -29,8 +29,8 @@ ALenum Format(const nSampleFormat& f)
 
 }
 
-nALMixer::nALMixer(nOrvex* engine, bool makeCurrent)
-    : nMixer(engine, makeCurrent), m_device(0), m_context(0), m_eax(false), m_sourcesMade(false)
+nALMixer::nALMixer(nMixerSlot* slot, bool makeCurrent)
+    : nMixer(slot, makeCurrent), m_device(0), m_context(0), m_eax(false), m_sourcesMade(false)
 {
     for (uint32_t& s : m_sources) s = 0;
 }

@@ -20,7 +20,7 @@ public:
 class nALMixer : public nMixer
 {
 public:
-    nALMixer(nOrvex* engine, bool makeCurrent);
+    nALMixer(nMixerSlot* slot, bool makeCurrent);
     ~nALMixer() override;                       // Close when open
 
     bool    Open() override;                    // device, context, 64 sources; true when open already

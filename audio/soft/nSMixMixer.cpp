@@ -99,8 +99,8 @@ void MixEdgeFrame(const ChannelMix& m, uint64_t pos, int32_t* acc)
 
 }
 
-nSMixMixer::nSMixMixer(nOrvex* engine, bool makeCurrent, nAudioQueue* output)
-    : nMixer(engine, makeCurrent),
+nSMixMixer::nSMixMixer(nMixerSlot* slot, bool makeCurrent, nAudioQueue* output)
+    : nMixer(slot, makeCurrent),
       m_gain(1.0f),
       m_fixedStep(-1),
       m_riffSizePosition(0),

@@ -44,7 +44,7 @@ class nSMixMixer : public nMixer
 {
 public:
     // output: the device; NULL makes the platform's own (owned either way).
-    nSMixMixer(nOrvex* engine, bool makeCurrent, nAudioQueue* output = 0);
+    nSMixMixer(nMixerSlot* slot, bool makeCurrent, nAudioQueue* output = 0);
     ~nSMixMixer() override;                 // Close when open; a capture's header is finished either way
 
     bool    Open() override;                // the device, unless a WAV file is open; logs why it failed
