@@ -850,6 +850,10 @@ void ScriptCompileErrorHandler(HSQUIRRELVM v, const char* description, const cha
 
 long long ScriptRuntimeErrorHandler(HSQUIRRELVM v)
 {
+    // A killed machine has reported its error; what unwinds its scripts after it is no new one.
+    nSquirrelVM* killed = nSquirrelVM::FromHandle(v);
+    if (killed && killed->IsKilled())
+        return 0;
     nString report;
     nString first;
     SQInteger top = sq_gettop(v);
@@ -913,19 +917,26 @@ static void DumpCallStack(HSQUIRRELVM v, SQInteger firstLevel, const char* title
 
 bool ScriptRunFile(HSQUIRRELVM v, const char* path)
 {
+    return ScriptIncludeFile(v, path) != ScriptIncludeNotLoaded;
+}
+
+int32_t ScriptIncludeFile(HSQUIRRELVM v, const char* path)
+{
     if (!path)
-        return true;
+        return ScriptIncludeRan;
     nString resolved(path);
     char* buffer = 0;
     int32_t size = 0;
     if (!LoadScriptText(path, resolved, &buffer, &size))
-        return false;
+        return ScriptIncludeNotLoaded;
     SQInteger top = sq_gettop(v);
+    int32_t result = ScriptIncludeRan;
     if (SQ_SUCCEEDED(sq_compilebuffer(v, buffer, size, resolved.GetCStr(), SQTrue))) {
         sq_pushroottable(v);
-        sq_call(v, 1, SQFalse, SQTrue);
+        if (SQ_FAILED(sq_call(v, 1, SQFalse, SQTrue)))
+            result = ScriptIncludeFailed;
     }
     sq_settop(v, top);
     delete[] buffer;
-    return true;
+    return result;
 }

@@ -139,6 +139,11 @@ private:
 
 // Free functions on the raw handle.
 bool ScriptRunFile(HSQUIRRELVM v, const char* path);                   // true whenever the file was loaded
+// The same with the run's outcome: a run that failed leaves its error as the machine's last
+// error, so a native function can raise it on (an error the handler never saw, such as the
+// machine's "Native stack overflow", would otherwise be lost).
+enum { ScriptIncludeRan = 0, ScriptIncludeNotLoaded = -1, ScriptIncludeFailed = 1 };
+int32_t ScriptIncludeFile(HSQUIRRELVM v, const char* path);
 void ScriptDumpCallStack(HSQUIRRELVM v, const char* title, nString* out); // "Requested" for a NULL title
 void ScriptPrint(HSQUIRRELVM v, const char* format, ...);               // "[S] " text
 void ScriptCompileErrorHandler(HSQUIRRELVM v, const char* description, const char* source, long long line, long long column); // kills with code 0

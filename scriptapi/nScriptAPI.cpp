@@ -5,6 +5,7 @@
 #include "core/nLog.h"
 #include "script/nCObject.h"
 #include "script/nScriptMath.h"
+#include "scriptapi/nInputScriptAPI.h"
 #include "scriptapi/nItemScriptAPI.h"
 #include "scriptapi/nMixerScriptAPI.h"
 
@@ -33,7 +34,7 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Texture", 0},
     {"Sound", 0},
     {"Geometry", 0},
-    {"Input", 0},
+    {"Input", RegisterInputScriptAPI},
     {"UI", 0},
     {"ThreadedLoad", 0},
     {"Metafile", 0},

@@ -1,6 +1,10 @@
 #include "tests/scriptapi/nScriptAPITestKit.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 
 #include "physics/bullet/nBulletPhysicWorld.h"
 #include "scene/nMItem.h"
@@ -157,4 +161,88 @@ void nScriptAPITest::ExpectFunctions(const Function* functions, size_t count)
 nItem* nScriptAPITest::Node(nMItem* item)
 {
     return item->GetItem();
+}
+
+namespace {
+
+std::vector<std::vector<std::string>> ReadManifestRows(const char* file)
+{
+    const char* root = std::getenv("QZ_TEST_DATA");
+    std::string path = std::string(root ? root : ".") + "/manifest/" + file;
+    std::ifstream in(path);
+    EXPECT_TRUE(in.good()) << "no manifest " << path;
+    std::vector<std::vector<std::string>> rows;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> fields;
+        std::stringstream cells(line);
+        std::string cell;
+        while (std::getline(cells, cell, '\t')) fields.push_back(cell);
+        rows.push_back(fields);
+    }
+    return rows;
+}
+
+} // namespace
+
+std::vector<ManifestFunction> ReadFunctionManifest(const char* file)
+{
+    std::vector<ManifestFunction> out;
+    for (const std::vector<std::string>& row : ReadManifestRows(file)) {
+        EXPECT_EQ(row.size(), 4u) << file << ": " << (row.empty() ? "" : row[0]);
+        if (row.size() == 4) out.push_back({row[0], row[1], row[2], row[3]});
+    }
+    return out;
+}
+
+std::vector<ManifestConstant> ReadConstantManifest(const char* file)
+{
+    std::vector<ManifestConstant> out;
+    for (const std::vector<std::string>& row : ReadManifestRows(file)) {
+        EXPECT_EQ(row.size(), 2u) << file << ": " << (row.empty() ? "" : row[0]);
+        if (row.size() == 2) out.push_back({row[0], std::stoll(row[1])});
+    }
+    return out;
+}
+
+SQInteger MaskEntries(const std::string& mask)
+{
+    SQInteger entries = 0;
+    for (size_t i = 0; i < mask.size(); ++i) {
+        char c = mask[i];
+        if (c == ' ') continue;
+        if (c == '|') { ++i; continue; }        // the next letter belongs to the same entry
+        ++entries;
+    }
+    return entries;
+}
+
+std::vector<std::string> NamesAddedBy(void (*registrar)(HSQUIRRELVM))
+{
+    nOrvex engine;
+    nSquirrelVM vm(&engine);
+    EXPECT_TRUE(vm.Open());
+    HSQUIRRELVM v = vm.GetHandle();
+    auto names = [&] {
+        std::vector<std::string> out;
+        SQInteger top = sq_gettop(v);
+        sq_pushroottable(v);
+        sq_pushnull(v);
+        while (SQ_SUCCEEDED(sq_next(v, -2))) {
+            const SQChar* key = 0;
+            if (SQ_SUCCEEDED(sq_getstring(v, -2, &key))) out.push_back(key);
+            sq_pop(v, 2);
+        }
+        sq_settop(v, top);
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    std::vector<std::string> before = names();
+    registrar(v);
+    std::vector<std::string> after = names();
+    std::vector<std::string> added;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(added));
+    vm.Close();
+    return added;
 }

@@ -100,3 +100,24 @@ private:
 };
 
 #endif
+
+// Family manifests: the names, masks and values of a family as its tables give them, kept in
+// tests/scriptapi/manifest/ apart from the registration code. Lines starting with '#' are notes.
+struct ManifestFunction
+{
+    std::string name;
+    std::string mask;
+    std::string nullObject;     // what a null object does: "error", "ignored", or "-" (no object argument)
+    std::string result;
+};
+struct ManifestConstant
+{
+    std::string name;
+    long long   value;
+};
+std::vector<ManifestFunction> ReadFunctionManifest(const char* file);   // file under manifest/
+std::vector<ManifestConstant> ReadConstantManifest(const char* file);
+SQInteger MaskEntries(const std::string& mask);                          // 'this' included
+
+// The root-table names a registrar adds to a machine just opened (its own, not the kit's).
+std::vector<std::string> NamesAddedBy(void (*registrar)(HSQUIRRELVM));
