@@ -23,14 +23,14 @@ const float kMaxMagnitude = 10000.0f;
 bool InitDirectInput(void* window)
 {
     nPlatform::SetInputWindow(window);
-    return nPlatform::StartJoysticks();
+    return true;
 }
 
 void EnumerateInputDevices(std::vector<nInterfaceDesc>& list)
 {
     *g_log << "[H] " << "Starting input device enumeration.\n";
     const size_t first = list.size();
-    const int32_t count = nPlatform::GetJoystickCount();
+    const int32_t count = nPlatform::StartJoysticks() ? nPlatform::GetJoystickCount() : 0;
     for (int32_t index = 0; index < count; ++index) {
         nPlatformJoystickInfo info;
         if (!nPlatform::GetJoystickInfo(index, &info)) continue;

@@ -19,11 +19,13 @@ struct nInterfaceDesc
     int32_t instance;               // the attachment it was found as
 };
 
-// Starts the controller systems and keeps the window whose client area the mouse measures
-// (its native handle, may be NULL). False when controllers cannot be used.
+// Keeps the window whose client area the mouse measures (its native handle, may be NULL); true.
+// The controller system starts at the first enumeration, so a game that never asks for a
+// controller never starts it.
 bool InitDirectInput(void* window);
 // Appends the attached controllers to list, logging "[H] Starting input device enumeration.\n"
-// and one "    Device '<name>': FF = TRUE|FALSE.\n" line per controller.
+// and one "    Device '<name>': FF = TRUE|FALSE.\n" line per controller; none when the
+// controller system cannot start.
 void EnumerateInputDevices(std::vector<nInterfaceDesc>& list);
 
 // A game controller: axes X, Y, Z (0, 1, 2), sliders U, V (3, 4) and rotations RX, RY, RZ

@@ -74,12 +74,15 @@ bool nPlatform::GetJoystickInfo(int32_t index, nPlatformJoystickInfo* out)
     out->instance = SDL_JoystickGetDeviceInstanceID(index);
     out->haptic = false;
     if (SDL_WasInit(SDL_INIT_HAPTIC)) {
-        // Haptic devices are numbered apart: open the controller to ask it.
+        // Haptic devices are numbered apart: open the controller to ask it. Only a constant
+        // force counts (a pad that can only rumble has no effect scripts could drive).
         SDL_Joystick* joystick = SDL_JoystickOpen(index);
-        if (joystick) {
-            out->haptic = SDL_JoystickIsHaptic(joystick) == SDL_TRUE;
-            SDL_JoystickClose(joystick);
+        SDL_Haptic* haptic = (joystick && SDL_JoystickIsHaptic(joystick) == SDL_TRUE) ? SDL_HapticOpenFromJoystick(joystick) : 0;
+        if (haptic) {
+            out->haptic = (SDL_HapticQuery(haptic) & SDL_HAPTIC_CONSTANT) != 0;
+            SDL_HapticClose(haptic);
         }
+        if (joystick) SDL_JoystickClose(joystick);
     }
     return true;
 }

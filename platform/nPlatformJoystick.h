@@ -9,7 +9,7 @@
 struct nPlatformJoystickInfo
 {
     nString name;                   // the product name
-    bool    haptic;                 // the device has force feedback
+    bool    haptic;                 // the device has force feedback with a constant force
     int32_t instance;               // the id of this attachment; a re-attached device gets a new one
 };
 

@@ -11,7 +11,7 @@ PACKAGES=(
   zlib1g-dev libpugixml-dev
   libstb-dev
   libbullet-dev
-  libsdl2-dev libgl-dev libgl1-mesa-dri xvfb xauth
+  libsdl2-dev libgl-dev libgl1-mesa-dri xvfb xauth xdotool
   libopenal-dev libopenal1
   valgrind
 )

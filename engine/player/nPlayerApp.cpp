@@ -11,6 +11,7 @@
 #include "core/nThread.h"
 #include "engine/player/nEngineWiring.h"
 #include "engine/player/nMemoryLayout.h"
+#include "input/nInterfaceInstance.h"
 #include "platform/nPlatformInput.h"
 #include "render/gl/nGL3Renderer.h"
 #include "render/nRenderer.h"
@@ -134,6 +135,7 @@ bool nPlayerApp::Setup()
     ApplyRendererConfig();
     if (!OpenRenderer()) return false;
     if (!OpenMixer()) return false;
+    OpenInputDevices();
     if (!SetupScripts()) return false;
     if (!CreateScene()) return false;
     m_startClock = m_clock();
@@ -241,6 +243,13 @@ bool nPlayerApp::OpenMixer()
     return mixer && mixer->Open();
 }
 
+// Controllers and the window the mouse is measured in; without them the game still runs.
+void nPlayerApp::OpenInputDevices()
+{
+    nRenderer* renderer = m_engine.GetRenderer();
+    InitDirectInput(renderer ? renderer->GetWindowHandle() : 0);
+}
+
 bool nPlayerApp::SetupScripts()
 {
     const bool project = m_viewMode == PlayerViewModeProject;
@@ -283,6 +292,7 @@ bool nPlayerApp::CreateScene()
 
 bool nPlayerApp::Frame()
 {
+    nPlatform::TakeInputSnapshot();
     const bool stop = DrawFrame();
     nRenderer* renderer = m_engine.GetRenderer();
     if (renderer) renderer->ResetStatistics();
@@ -350,6 +360,7 @@ bool nPlayerApp::Shutdown()
     delete m_scene;
     m_scene = 0;
     m_project.Close(true);
+    nInterfaceInstance::DeleteAll();
     m_engine.FreeResourceCaches();
     if (nRenderer* renderer = m_engine.GetRenderer()) renderer->Close();
     if (nMixer* mixer = m_engine.GetMixer()) mixer->Close();

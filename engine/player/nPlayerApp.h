@@ -54,7 +54,7 @@ public:
     bool ReadBootstrap();                 // "bootstrap.txt" from the disk, else from "resource.qza"
     bool ReadConfigFile(const char* path); // "engine.cfg" into the configuration tree; false when it could not be loaded
     bool Setup();                         // the start-up sequence; false ends the program with code 2
-    bool Frame();                         // one frame: DrawFrame, then the end-of-frame steps; false ends the loop
+    bool Frame();                         // one frame: the input snapshot, DrawFrame, then the end-of-frame steps; false ends the loop
     bool DrawFrame();                     // evaluates and draws one frame, up to the end of the draw bracket; true when a script ended the scene or project
     bool HasFailed();                     // the script machine was killed, or a resource was missing
     bool Shutdown();                      // scene, scripts, caches, devices; true; safe to repeat
@@ -107,6 +107,7 @@ protected:
     bool CreateRenderer();
     bool CreateMixer();
     void ApplyRendererConfig();           // LoadConfig, then safe mode and the aspect ratio
+    void OpenInputDevices();              // controllers and the mouse's window; never stops the start-up
     bool SetupScripts();
     bool CreateScene();
 

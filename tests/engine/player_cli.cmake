@@ -262,3 +262,12 @@ if(QZ_VALGRIND AND NOT QZ_SANITIZE)
            WORKING_DIRECTORY ${QZ_DEMO_GAME})
   set_tests_properties(player_demo_valgrind PROPERTIES LABELS valgrind)
 endif()
+
+# The demo played with real X events (xdotool): the space bar and a left click kick the ball.
+# The pointer is the display's own: no other test may move it meanwhile.
+add_test(NAME player_demo_input
+         COMMAND bash ${CMAKE_CURRENT_SOURCE_DIR}/player_input.sh $<TARGET_FILE:quazel> ${QZ_DEMO_GAME}
+                 ${CMAKE_CURRENT_BINARY_DIR}/player_runs/demo_input)
+set_tests_properties(player_demo_input PROPERTIES
+  SKIP_RETURN_CODE 77 RESOURCE_LOCK display_pointer LABELS gl
+  ENVIRONMENT "LIBGL_ALWAYS_SOFTWARE=1;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan.supp:print_suppressions=0")

@@ -56,7 +56,7 @@ class ControllerTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!InitDirectInput(0)) GTEST_SKIP() << "no controller system: " << SDL_GetError();
+        if (!nPlatform::StartJoysticks()) GTEST_SKIP() << "no controller system: " << SDL_GetError();
         nPlatform::TakeInputSnapshot();
     }
     void TearDown() override

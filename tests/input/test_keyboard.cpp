@@ -10,6 +10,7 @@
 #include "input/nInterfaceInstance.h"
 #include "input/nInterfaceKeyboard.h"
 #include "platform/nPlatformInput.h"
+#include "platform/nPlatformJoystick.h"
 #include "tests/input/nInputEvents.h"
 #include "tests/support/nLogCapture.h"
 
@@ -20,7 +21,7 @@ class KeyboardTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!InitDirectInput(0)) GTEST_SKIP() << "no event system: " << SDL_GetError();
+        if (!nPlatform::StartJoysticks()) GTEST_SKIP() << "no event system: " << SDL_GetError();
         held.ReleaseAll();
     }
 

@@ -167,8 +167,7 @@ namespace {
 
 std::vector<std::vector<std::string>> ReadManifestRows(const char* file)
 {
-    const char* root = std::getenv("QZ_TEST_DATA");
-    std::string path = std::string(root ? root : ".") + "/manifest/" + file;
+    std::string path = std::string(QZ_MANIFEST_DIR) + "/" + file;
     std::ifstream in(path);
     EXPECT_TRUE(in.good()) << "no manifest " << path;
     std::vector<std::vector<std::string>> rows;

@@ -1,9 +1,16 @@
-// Each falling thing reports its first touch with something else.
+// Each falling thing reports its first touch with something else; the ball jumps when the
+// player kicks it (::g_kick, set by the yard's script from the keyboard and the mouse).
 class Crate {
   landed = false;
 
   function OnSetup(item) {
     print("A body waits to fall");
+  }
+
+  function OnUpdate(item) {
+    if (!("g_kick" in getroottable()) || !::g_kick || ItemGetName(item) != "ball") return;
+    ItemSetLinearVelocity(item, Vector(0.0, 6.0, 0.0));
+    print("Ball: kicked up");
   }
 
   function OnCollision(item, other) {

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The demo played with real X events: xdotool presses the space bar and clicks the left button
+# over the player's window, the scripts kick the ball and say so on the log.
+# Usage: player_input.sh <player> <demo folder> <scratch folder>. Exit 77: skipped.
+set -u
+player=$1
+game=$2
+work=$3
+[ -n "${DISPLAY:-}" ] || { echo "no display to open a window on"; exit 77; }
+command -v xdotool >/dev/null || { echo "xdotool is not installed"; exit 77; }
+rm -rf "$work"
+mkdir -p "$work"
+cp -r "$game"/. "$work"
+cd "$work" || exit 1
+
+"$player" crates.nms -r gl2 -m none -time_live 8 > log.txt 2>&1 &
+pid=$!
+window=""
+for _ in $(seq 200); do
+  window=$(xdotool search --name '^Quazel' 2>/dev/null | head -n1)
+  [ -n "$window" ] && break
+  sleep 0.1
+done
+if [ -z "$window" ]; then
+  kill "$pid" 2>/dev/null
+  cat log.txt
+  echo "the player's window never appeared"
+  exit 1
+fi
+# Once the scene runs: the pointer over the window, a quarter across and down, then the keys.
+for _ in $(seq 100); do grep -q 'Crates yard set up' log.txt && break; sleep 0.1; done
+xdotool mousemove --window "$window" 200 150
+xdotool windowfocus "$window" 2>/dev/null
+sleep 0.5
+xdotool key space
+sleep 0.5
+xdotool click 1
+wait "$pid"
+code=$?
+cat log.txt
+fail=0
+[ "$code" -eq 0 ] || { echo "exit code $code"; fail=1; }
+for line in '[S] Yard: space bar pressed' '[S] Yard: left click at 25% across, 25% down' '[S] Ball: kicked up'; do
+  grep -qxF "$line" log.txt || { echo "missing line: $line"; fail=1; }
+done
+exit "$fail"
