@@ -120,9 +120,14 @@ bool nInterfaceInstance::SeekFunction(int32_t function, int32_t value)
 
 void nInterfaceInstance::SetEffect(float magnitude)
 {
-    if (!m_joystick.HasEffect()) return;
-    if (std::isnan(magnitude)) magnitude = 0.0f;
+    if (m_joystick.HasEffect()) m_joystick.SetConstantForce(EffectLevel(magnitude));
+}
+
+// Whole units of the magnitude, as the device takes them, clamped to the force's range.
+float nInterfaceInstance::EffectLevel(float magnitude)
+{
+    if (std::isnan(magnitude)) return 0.0f;
     if (magnitude > kMaxMagnitude) magnitude = kMaxMagnitude;
     if (magnitude < -kMaxMagnitude) magnitude = -kMaxMagnitude;
-    m_joystick.SetConstantForce(std::trunc(magnitude) / kMaxMagnitude);
+    return std::trunc(magnitude) / kMaxMagnitude;
 }

@@ -46,6 +46,7 @@ public:
 
     // The constant force, magnitude -10000..10000 (clamped; NaN is 0); nothing without an effect.
     void SetEffect(float magnitude);
+    static float EffectLevel(float magnitude);                 // the force SetEffect asks for, -1..1
     bool HasDevice() const            { return m_joystick.IsOpen(); }
     bool HasEffect() const            { return m_joystick.HasEffect(); }
     int32_t GetInstance() const       { return m_instance; }

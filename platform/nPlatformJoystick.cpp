@@ -61,7 +61,6 @@ void nPlatform::StopJoysticks()
 int32_t nPlatform::GetJoystickCount()
 {
     if (!Started()) return 0;
-    SDL_JoystickUpdate();
     int count = SDL_NumJoysticks();
     return count > 0 ? count : 0;
 }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -205,6 +206,16 @@ TEST_F(ControllerTest, EffectOnAPadWithoutForceFeedbackDoesNothing)
     for (float m : {0.0f, 5000.0f, 1e30f, -1e30f, std::nanf("")}) device.SetEffect(m);
     EXPECT_FALSE(device.HasEffect());
     EXPECT_TRUE(log.Lines().empty());
+}
+
+// The magnitude reaches the device clamped: a script's 1e30 is full force, not an overflow.
+TEST(ControllerEffect, MagnitudeIsTruncatedAndClamped)
+{
+    const struct { float magnitude; float level; } cases[] = {
+        {0.0f, 0.0f}, {10000.0f, 1.0f}, {-10000.0f, -1.0f}, {5000.9f, 0.5f}, {-2500.5f, -0.25f},
+        {10001.0f, 1.0f}, {1e30f, 1.0f}, {-1e30f, -1.0f}, {INFINITY, 1.0f}, {-INFINITY, -1.0f}, {NAN, 0.0f},
+    };
+    for (const auto& c : cases) EXPECT_EQ(nInterfaceInstance::EffectLevel(c.magnitude), c.level) << c.magnitude;
 }
 
 TEST_F(ControllerTest, RemovedPadReadsNothingAndIsTakenBackWhenAttachedAgain)
