@@ -147,6 +147,6 @@ int32_t ScriptIncludeFile(HSQUIRRELVM v, const char* path);
 void ScriptDumpCallStack(HSQUIRRELVM v, const char* title, nString* out); // "Requested" for a NULL title
 void ScriptPrint(HSQUIRRELVM v, const char* format, ...);               // "[S] " text
 void ScriptCompileErrorHandler(HSQUIRRELVM v, const char* description, const char* source, long long line, long long column); // kills with code 0
-long long ScriptRuntimeErrorHandler(HSQUIRRELVM v);                    // logs, dumps the call stack, kills with code 1; 0
+long long ScriptRuntimeErrorHandler(HSQUIRRELVM v);                    // logs, dumps the call stack, kills with code 1; 0; nothing more once killed
 
 #endif
