@@ -17,34 +17,40 @@
 #include "script/nSquirrelVM.h"
 #include "scriptapi/nInputScriptAPI.h"
 
+// Argument forms of this family, for ScriptStackHandler::Args. A device argument reads a live
+// device: "CObject is null" for a null one, "Expected 'HID' got 'Deleted native'" for one
+// destroyed outside the scripts.
+static bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nInterfaceDevice*& out)
+{
+    if (!s.GetObject(arg, objectTypeHidDevice, &out)) return false;
+    if (nInterfaceDevice::IsLive(out)) return true;
+    s.Error("Expected 'HID' got 'Deleted native'");
+    return false;
+}
+
 namespace {
 
-// Argument arg as a number, saturated to 32 bits: a huge script integer stays out of range
-// instead of wrapping onto a valid function or key.
-bool GetNumber(ScriptStackHandler& s, SQInteger arg, int32_t& out)
+// A device that may be null (NULL then), for the functions that do nothing with a null one.
+struct DeviceOrNull { nInterfaceDevice*& out; };
+
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, DeviceOrNull d)
+{
+    if (!s.GetObjectOrNull(arg, objectTypeHidDevice, &d.out)) return false;
+    if (!d.out || nInterfaceDevice::IsLive(d.out)) return true;
+    s.Error("Expected 'HID' got 'Deleted native'");
+    return false;
+}
+
+// A function number or key code saturated to 32 bits: a huge script integer stays out of
+// range instead of wrapping onto a valid function or key.
+struct Number { int32_t& out; };
+
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, Number n)
 {
     SQInteger value;
     if (!s.GetInt64(arg, value)) return false;
-    out = value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : (int32_t)value;
+    n.out = value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : (int32_t)value;
     return true;
-}
-
-// The HID argument arg as a live device: "CObject is null" for a null one.
-bool GetDevice(ScriptStackHandler& s, SQInteger arg, nInterfaceDevice** out)
-{
-    if (!s.GetObject(arg, objectTypeHidDevice, out)) return false;
-    if (nInterfaceDevice::IsLive(*out)) return true;
-    s.Error("Expected 'HID' got 'Deleted native'");
-    return false;
-}
-
-// The same with a null device allowed (*out NULL), for the functions that do nothing then.
-bool GetDeviceOrNull(ScriptStackHandler& s, SQInteger arg, nInterfaceDevice** out)
-{
-    if (!s.GetObjectOrNull(arg, objectTypeHidDevice, out)) return false;
-    if (!*out || nInterfaceDevice::IsLive(*out)) return true;
-    s.Error("Expected 'HID' got 'Deleted native'");
-    return false;
 }
 
 SQInteger ReturnDevice(ScriptStackHandler& s, nInterfaceDevice* device)
@@ -71,7 +77,7 @@ SQInteger Include(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     const char* path;
-    if (!s.GetString(1, path)) return SQ_ERROR;
+    if (!s.Args(path)) return SQ_ERROR;
     switch (ScriptIncludeFile(v, path)) {
     case ScriptIncludeNotLoaded:
         *g_log << "[!] " << "failed to include '" << path << "' in VM.\n";
@@ -87,7 +93,7 @@ SQInteger FileExists(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     const char* path;
-    if (!s.GetString(1, path)) return SQ_ERROR;
+    if (!s.Args(path)) return SQ_ERROR;
     return s.Return(nIO::GetFileSize(path) > 0);
 }
 
@@ -126,7 +132,7 @@ SQInteger DeviceNew(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     const char* name;
-    if (!s.GetString(1, name)) return SQ_ERROR;
+    if (!s.Args(name)) return SQ_ERROR;
     std::vector<nInterfaceDesc> list;
     EnumerateInputDevices(list);
     int64_t found = -1;
@@ -139,7 +145,7 @@ SQInteger DeviceNewFromIndex(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     SQInteger index;
-    if (!s.GetInt64(1, index)) return SQ_ERROR;
+    if (!s.Args(index)) return SQ_ERROR;
     std::vector<nInterfaceDesc> list;
     EnumerateInputDevices(list);
     nInterfaceInstance* device = OpenController(list, index);
@@ -159,7 +165,7 @@ SQInteger DeviceGetName(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nInterfaceDevice* device;
-    if (!GetDevice(s, 1, &device)) return SQ_ERROR;
+    if (!s.Args(device)) return SQ_ERROR;
     return s.Return(device->GetName().GetCStr());
 }
 
@@ -168,7 +174,7 @@ SQInteger DeviceSetEffect(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nInterfaceDevice* device;
     float magnitude;
-    if (!GetDeviceOrNull(s, 1, &device) || !s.GetFloat(2, magnitude)) return SQ_ERROR;
+    if (!s.Args(DeviceOrNull{device}, magnitude)) return SQ_ERROR;
     if (nInterfaceInstance* controller = dynamic_cast<nInterfaceInstance*>(device)) controller->SetEffect(magnitude);
     return s.Return();
 }
@@ -179,7 +185,7 @@ SQInteger DeviceSetFunctionBounceFilter(HSQUIRRELVM v)
     nInterfaceDevice* device;
     int32_t function;
     bool on;
-    if (!GetDeviceOrNull(s, 1, &device) || !GetNumber(s, 2, function) || !s.GetBool(3, on)) return SQ_ERROR;
+    if (!s.Args(DeviceOrNull{device}, Number{function}, on)) return SQ_ERROR;
     if (device && nInterfaceDevice::CheckFunction(function)) device->SetFunctionBounceFilter(function, on);
     return s.Return();
 }
@@ -191,7 +197,7 @@ SQInteger DevicePool(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nInterfaceDevice* device;
     int32_t function;
-    if (!GetDevice(s, 1, &device) || !GetNumber(s, 2, function)) return SQ_ERROR;
+    if (!s.Args(device, Number{function})) return SQ_ERROR;
     int32_t value = 0;
     if (!device->PoolFunction(function, &value, 0, Remove)) value = 0;
     return s.Return(value);
@@ -203,7 +209,7 @@ SQInteger DeviceSeekFunction(HSQUIRRELVM v)
     nInterfaceDevice* device;
     int32_t function;
     SQInteger value;
-    if (!GetDeviceOrNull(s, 1, &device) || !GetNumber(s, 2, function) || !s.GetInt64(3, value)) return SQ_ERROR;
+    if (!s.Args(DeviceOrNull{device}, Number{function}, value)) return SQ_ERROR;
     return s.Return(device && value >= INT32_MIN && value <= INT32_MAX && device->SeekFunction(function, (int32_t)value));
 }
 
@@ -213,7 +219,7 @@ SQInteger DeviceDelete(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nInterfaceDevice* device;
-    if (!GetDeviceOrNull(s, 1, &device)) return SQ_ERROR;
+    if (!s.Args(DeviceOrNull{device})) return SQ_ERROR;
     nInterfaceInstance* controller = dynamic_cast<nInterfaceInstance*>(device);
     if (!controller) return s.Return();
     nCObject::Invalidate(static_cast<void*>(device));
@@ -225,7 +231,7 @@ SQInteger DeviceUpdate(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nInterfaceDevice* device;
-    if (!GetDeviceOrNull(s, 1, &device)) return SQ_ERROR;
+    if (!s.Args(DeviceOrNull{device})) return SQ_ERROR;
     if (device) device->Update();
     return s.Return(device != 0);
 }
@@ -234,7 +240,7 @@ SQInteger DeviceIsAvailable(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nInterfaceDevice* device;
-    if (!GetDeviceOrNull(s, 1, &device)) return SQ_ERROR;
+    if (!s.Args(DeviceOrNull{device})) return SQ_ERROR;
     return s.Return(device != 0 && device->IsAvailable());
 }
 
@@ -250,7 +256,7 @@ SQInteger MousePoolFunction(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     int32_t function;
-    if (!GetNumber(s, 1, function)) return SQ_ERROR;
+    if (!s.Args(Number{function})) return SQ_ERROR;
     int32_t value = 0;
     if (!GetGlobalMouse().PoolFunction(function, &value, 0, true)) value = 0;
     return s.Return(value);
@@ -266,7 +272,7 @@ SQInteger KeyboardPoolFunction(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     int32_t function;
-    if (!GetNumber(s, 1, function)) return SQ_ERROR;
+    if (!s.Args(Number{function})) return SQ_ERROR;
     int32_t value = 0;
     if (!GetGlobalKeyboard().PoolFunction(function, &value, 0, true)) value = 0;
     return s.Return(value);
@@ -277,7 +283,7 @@ SQInteger KeyboardSeekFunction(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     int32_t function;
     SQInteger value;
-    if (!GetNumber(s, 1, function) || !s.GetInt64(2, value)) return SQ_ERROR;
+    if (!s.Args(Number{function}, value)) return SQ_ERROR;
     return s.Return(value >= INT32_MIN && value <= INT32_MAX && GetGlobalKeyboard().SeekFunction(function, (int32_t)value));
 }
 
@@ -286,7 +292,7 @@ SQInteger KeyboardSetKeyBounceFilter(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     int32_t code;
     bool on;
-    if (!GetNumber(s, 1, code) || !s.GetBool(2, on)) return SQ_ERROR;
+    if (!s.Args(Number{code}, on)) return SQ_ERROR;
     GetGlobalKeyboard().SetKeyBounceFilter(code, on);
     return s.Return();
 }
