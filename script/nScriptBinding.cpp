@@ -40,6 +40,35 @@ bool ScriptRegisterClass(HSQUIRRELVM v, const ScriptClassDecl* decl)
     return true;
 }
 
+bool ScriptAddClassMembers(HSQUIRRELVM v, const char* class_name, const ScriptMemberDecl* members)
+{
+    SQInteger top = sq_gettop(v);
+    sq_pushroottable(v);
+    sq_pushstring(v, class_name, -1);
+    if (SQ_FAILED(sq_rawget(v, -2)) || sq_gettype(v, -1) != OT_CLASS) {
+        sq_settop(v, top);
+        return false;
+    }
+    bool all = true;
+    for (const ScriptMemberDecl* m = members; m && m->name; ++m) {
+        SQInteger mark = sq_gettop(v);
+        sq_pushstring(v, m->name, -1);
+        sq_newclosure(v, m->function, 0);
+        if (SQ_FAILED(sq_setparamscheck(v, m->params, m->mask))) {
+            all = false;
+            sq_settop(v, mark);
+            continue;
+        }
+        sq_setnativeclosurename(v, -1, m->name);
+        if (SQ_FAILED(sq_newslot(v, -3, SQFalse))) {
+            all = false;
+            sq_settop(v, mark);
+        }
+    }
+    sq_settop(v, top);
+    return all;
+}
+
 static bool CreateInstanceOnTop(HSQUIRRELVM v, SQInteger top, void* value, SQRELEASEHOOK hook)
 {
     // Stack: ... class.

@@ -35,6 +35,10 @@ struct ScriptClassDecl
 // Registers the class in the root table. False, stack unchanged, when the base class is
 // missing, the class cannot be made or a member's mask does not compile.
 bool ScriptRegisterClass(HSQUIRRELVM v, const ScriptClassDecl* decl);
+// Adds methods to a class of the root table (methods may be added after the first instance).
+// False, stack unchanged, when the class is missing; a member whose mask does not compile is
+// left out (false as well).
+bool ScriptAddClassMembers(HSQUIRRELVM v, const char* class_name, const ScriptMemberDecl* members);
 
 // Pushes a new instance of the root-table class without calling any constructor; its user
 // pointer becomes value and hook frees value when the machine frees the instance. False,

@@ -87,6 +87,7 @@ void RegisterScriptAPI(HSQUIRRELVM v)
 {
     SQInteger top = sq_gettop(v);
     RegisterBaseScriptAPI(v);
+    RegisterCObjectMethods(v);
 
     sq_pushroottable(v);
     sq_pushstring(v, "SystemClockFrequency", -1);

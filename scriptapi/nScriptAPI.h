@@ -64,6 +64,10 @@ extern const ScriptFamilyEntry g_ScriptFamilies[30];
 // then the Vector, Matrix3 and Matrix4 classes. Once per opening of the machine.
 void RegisterScriptAPI(HSQUIRRELVM v);
 
+// The methods of CObject on scenes, 2D scenes, groups, items, collision shapes and the
+// engine (the kind-free ones come with the class).
+void RegisterCObjectMethods(HSQUIRRELVM v);
+
 // The base functions (__Assert, Pow, Mod, AbsMod, ObjectIsValid and its aliases,
 // ObjectIsSame, ShellExecute, FileRename).
 void RegisterBaseScriptAPI(HSQUIRRELVM v);
