@@ -5,6 +5,7 @@
 #include "core/nLog.h"
 #include "script/nCObject.h"
 #include "script/nScriptMath.h"
+#include "scriptapi/nEngineScriptAPI.h"
 #include "scriptapi/nInputScriptAPI.h"
 #include "scriptapi/nItemScriptAPI.h"
 #include "scriptapi/nMixerScriptAPI.h"
@@ -15,8 +16,8 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Math", 0},
     {"AnimationSource", 0},
     {"AIPath", 0},
-    {"System", 0},
-    {"Engine", 0},
+    {"System", RegisterSystemScriptAPI},
+    {"Engine", RegisterEngineScriptAPI},
     {"Renderer", 0},
     {"Mixer", RegisterMixerScriptAPI},
     {"Scene", 0},

@@ -12,11 +12,17 @@ class nMixer;
 class nMotion;
 class nOrvex;
 class nSound;
+class nResourceCache;
+class nTexture;
+class nMetaFile;
 
 template<> struct ScriptObjectKind<nMItem>  { static const int32_t value = objectTypeItem; };
 template<> struct ScriptObjectKind<nMixer>  { static const int32_t value = objectTypeMixer; };
 template<> struct ScriptObjectKind<nMotion> { static const int32_t value = objectTypeMotion; };
 template<> struct ScriptObjectKind<nOrvex>  { static const int32_t value = objectTypeEngine; };
 template<> struct ScriptObjectKind<nSound>  { static const int32_t value = objectTypeSound; };
+template<> struct ScriptObjectKind<nResourceCache> { static const int32_t value = objectTypeResourceCache; };
+template<> struct ScriptObjectKind<nTexture>  { static const int32_t value = objectTypeTexture; };
+template<> struct ScriptObjectKind<nMetaFile> { static const int32_t value = objectTypeMetafile; };
 
 #endif
