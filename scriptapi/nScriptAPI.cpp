@@ -8,12 +8,13 @@
 #include "scriptapi/nEngineScriptAPI.h"
 #include "scriptapi/nInputScriptAPI.h"
 #include "scriptapi/nItemScriptAPI.h"
+#include "scriptapi/nMathScriptAPI.h"
 #include "scriptapi/nMixerScriptAPI.h"
 
 // The families in their registration order. A family that lands replaces its NULL with its
 // registrar (declared in its own header).
 const ScriptFamilyEntry g_ScriptFamilies[30] = {
-    {"Math", 0},
+    {"Math", RegisterMathScriptAPI},
     {"AnimationSource", 0},
     {"AIPath", 0},
     {"System", RegisterSystemScriptAPI},
