@@ -9,6 +9,7 @@
 #include "scriptapi/nInputScriptAPI.h"
 #include "scriptapi/nItemScriptAPI.h"
 #include "scriptapi/nMathScriptAPI.h"
+#include "scriptapi/nMetafileScriptAPI.h"
 #include "scriptapi/nMixerScriptAPI.h"
 
 // The families in their registration order. A family that lands replaces its NULL with its
@@ -39,7 +40,7 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Input", RegisterInputScriptAPI},
     {"UI", 0},
     {"ThreadedLoad", 0},
-    {"Metafile", 0},
+    {"Metafile", RegisterMetafileScriptAPI},
     {"Raytracer", 0},
     {"Project", 0},
     {"Trigger", 0},

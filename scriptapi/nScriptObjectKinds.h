@@ -15,6 +15,7 @@ class nSound;
 class nResourceCache;
 class nTexture;
 class nMetaFile;
+class nMetaTag;
 
 template<> struct ScriptObjectKind<nMItem>  { static const int32_t value = objectTypeItem; };
 template<> struct ScriptObjectKind<nMixer>  { static const int32_t value = objectTypeMixer; };
@@ -24,5 +25,6 @@ template<> struct ScriptObjectKind<nSound>  { static const int32_t value = objec
 template<> struct ScriptObjectKind<nResourceCache> { static const int32_t value = objectTypeResourceCache; };
 template<> struct ScriptObjectKind<nTexture>  { static const int32_t value = objectTypeTexture; };
 template<> struct ScriptObjectKind<nMetaFile> { static const int32_t value = objectTypeMetafile; };
+template<> struct ScriptObjectKind<nMetaTag>  { static const int32_t value = objectTypeMetatag; };
 
 #endif
