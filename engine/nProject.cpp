@@ -9,6 +9,7 @@
 #include "core/nScriptObject.h"
 #include "core/nScriptValue.h"
 #include "core/nVector.h"
+#include "engine/nProjectScriptAPI.h"
 #include "hub/nOrvex.h"
 #include "render/nRenderer.h"
 #include "scene/nScene.h"
@@ -180,6 +181,8 @@ bool nProject::SetScriptGlobals()
 {
     if (!m_machine.Open()) return false;
     RegisterScriptAPI(m_machine.GetHandle());
+    RegisterThreadedLoadScriptAPI(m_machine.GetHandle());
+    RegisterProjectScriptAPI(m_machine.GetHandle());
     nRenderer* renderer = m_engine ? m_engine->GetRenderer() : 0;
     nVector2 size(0.0f, 0.0f);
     if (renderer) renderer->GetOutputSize(size);

@@ -114,6 +114,7 @@ public:
     nOrvex*        GetEngine() const                    { return m_engine; }
     nSquirrelVM&   GetScriptVM()                        { return m_machine; }
     bool           IsBusy() const                       { return m_busy; }
+    bool           IsRendering() const                  { return m_layerWalks > 0; } // a Render walk is under way
     const nString& GetName() const                      { return m_name; }
     void           SetName(const char* name)            { m_name.Set(name); }
     const nString& GetFileName() const                  { return m_fileName; }

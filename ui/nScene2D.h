@@ -61,6 +61,8 @@ public:
     void  GetInternalResolution(float* width, float* height) const;
     void  SetInternalResolution(float width, float height) { m_internalWidth = width; m_internalHeight = height; }
     void  SetUseRawClock(bool raw)                      { m_useRawClock = raw; }
+    const nMatrix3& GetTransform() const                { return m_transform; }
+    void  SetTransform(const nMatrix3& transform)       { m_transform = transform; }
     nOrvex*        GetEngine() const                    { return m_engine; }
     const nString& GetName() const                      { return m_name; }
     void           SetName(const char* name)            { m_name.Set(name); }

@@ -78,6 +78,12 @@ qz_player_case(no_arguments_bootstrap_in_archive CODE 2 ERROR "[!] Failed to ope
 # Runs that start: the time limit ends them with 0, an uncaught script error with 3.
 qz_player_case(project_time_live CODE 0 ERROR NONE GAME project LINE "[S] Game set up"
                ARGS game.ngp -P ${NULL_DEVICES} -time_live 1)
+# A project builds its scene stack from its script, unloads a scene and ends the run itself.
+qz_player_case(project_scene_stack CODE 0 ERROR NONE GAME stack
+               LINE "[S] Stack: level type 1, hud type 2" "[S] Stack: level has 2 layers"
+                    "[S] Stack: found level.nms, updated 2 times"
+                    "[S] Stack: after unload 1 layer, level found false, old object valid false" "[S] Stack: ending"
+               ARGS game.ngp -P ${NULL_DEVICES} -time_live 30)
 qz_player_case(project_script_error CODE 3 ERROR "[!] Killing VM with reason 'the index 'boom' does not exist'."
                GAME crash ARGS game.ngp -P ${NULL_DEVICES} -time_live 30)
 qz_player_case(project_script_error_before_time_live CODE 3
