@@ -9,11 +9,13 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include <squirrel.h>
 
 #include "core/nScriptObject.h"
 #include "core/nScriptValue.h"
+#include "hub/nOrvex.h"
 #include "script/nCObject.h"
 #include "script/nScriptBinding.h"
 #include "script/nSquirrelObject.h"
@@ -198,5 +200,57 @@ void NativeRawClosure(benchmark::State& state)
     sq_close(v);
 }
 BENCHMARK(NativeRawClosure);
+
+// One million calls of a cheap function of each family against an empty native function of
+// the same mask in the same run: the binding's overhead over the call itself (target: at
+// most twice the empty function's time).
+
+SQInteger EmptyNative(HSQUIRRELVM)
+{
+    return 0;
+}
+
+const int s_familyCalls = 1000000;
+
+// Runs "for (...) <call>" a million times on a machine with the whole API and a few objects.
+void FamilyCalls(benchmark::State& state, const char* call)
+{
+    nOrvex engine;
+    nSquirrelVM vm(&engine);
+    vm.Open();
+    HSQUIRRELVM v = vm.GetHandle();
+    RegisterScriptAPI(v);
+    ScriptRegisterFunction(v, EmptyNative, "EmptyOne", ".x");
+    ScriptRegisterFunction(v, EmptyNative, "EmptyNone", ".");
+    sq_pushroottable(v);
+    sq_pushstring(v, "g_engine", -1);
+    ScriptPushNativeObject(v, &engine, objectTypeEngine, false);
+    sq_newslot(v, -3, SQFalse);
+    sq_pop(v, 1);
+    RunText(v, "::doc <- MetafileNew(); ::tag <- MetafileAddRoot(doc, \"T\"); ::m <- Matrix3();");
+    std::string text = std::string("function Calls(n) { for (local i = 0; i < n; i++) ") + call + "; }\n";
+    RunText(v, text.c_str());
+    for (auto _ : state) {
+        SQInteger top = sq_gettop(v);
+        sq_pushroottable(v);
+        sq_pushstring(v, "Calls", -1);
+        sq_get(v, -2);
+        sq_pushroottable(v);
+        sq_pushinteger(v, s_familyCalls);
+        sq_call(v, 2, SQFalse, SQTrue);
+        sq_settop(v, top);
+    }
+    state.SetItemsProcessed(state.iterations() * s_familyCalls);
+    vm.Close();
+}
+
+BENCHMARK_CAPTURE(FamilyCalls, EmptyNone, "EmptyNone()")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(FamilyCalls, SystemGetClockFrequency, "SystemGetClockFrequency()")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(FamilyCalls, EmptyOne, "EmptyOne(g_engine)")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(FamilyCalls, EngineGetClockScale, "EngineGetClockScale(g_engine)")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(FamilyCalls, MetatagGetType, "MetatagGetType(tag)")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(FamilyCalls, CObjectType, "g_engine.type()")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(FamilyCalls, EmptyOneMatrix, "EmptyOne(m)")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(FamilyCalls, MatrixToEuler, "MatrixToEuler(m, 4)")->Unit(benchmark::kMillisecond);
 
 } // namespace
