@@ -7,12 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
 #include <vector>
 
 #include <squirrel.h>
+#include <unistd.h>
 
 #include "engine/nProject.h"
 #include "engine/nProjectScriptAPI.h"
@@ -122,6 +124,11 @@ class ScriptAPISweep : public ::testing::Test
 protected:
     void SetUp() override
     {
+        // Functions that write files (MetafileSave) write into the scratch folder.
+        char* here = getcwd(0, 0);
+        previousDir = here ? here : ".";
+        std::free(here);
+        ASSERT_EQ(chdir(dir.Root().c_str()), 0);
         previousWorlds = nScene::GetPhysicWorldFactory();
         nScene::SetPhysicWorldFactory(nFakePhysicWorld::Make);
         dir.Write("level.nms", "<NML=1.0>\n<Scene= <Version=1> >\n");
@@ -136,6 +143,7 @@ protected:
     {
         project.Close(true);
         nScene::SetPhysicWorldFactory(previousWorlds);
+        EXPECT_EQ(chdir(previousDir.c_str()), 0);
     }
 
     // Runs code as a script of its own; "" or the text of the error that escaped it.
@@ -159,6 +167,7 @@ protected:
     }
 
     nPhysicWorldFactory previousWorlds = 0;
+    std::string         previousDir;
     nLogCapture         log;
     nOrvex              engine;
     nCallLog            calls;
