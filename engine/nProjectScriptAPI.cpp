@@ -10,6 +10,8 @@
 #include "engine/nProjectScriptAPI.h"
 #include "hub/nOrvex.h"
 #include "render/nRenderer.h"
+#include "resources/nGeometry.h"
+#include "resources/nPicture.h"
 #include "resources/nResourceLoader.h"
 #include "scene/nScene.h"
 #include "script/nCObject.h"
@@ -270,7 +272,11 @@ SQInteger WindowSystemLoadBitmapThreaded(HSQUIRRELVM v)
     nScene2D* scene;
     const char* path;
     if (!s.Args(scene, path)) return SQ_ERROR;
-    LoadPicture(scene->GetEngine(), path, false);
+    nPicture* picture = LoadPicture(scene->GetEngine(), path, false);
+    if (picture && picture->GetRefCount() == 0) {   // no cache holds it
+        picture->AddRef();
+        picture->Release();
+    }
     return ReturnDoneThread(s);
 }
 
@@ -291,7 +297,12 @@ SQInteger EngineLoadGeometryThreaded(HSQUIRRELVM v)
     nOrvex* engine;
     const char* path;
     if (!s.Args(ScriptOrNull(engine), path)) return SQ_ERROR;
-    if (engine) LoadGeometry(engine, path, false, false);
+    // Without a cache nobody holds the geometry: it is freed at once.
+    nGeometry* geometry = engine ? LoadGeometry(engine, path, false, false) : 0;
+    if (geometry && geometry->GetRefCount() == 0) {
+        geometry->AddRef();
+        geometry->Release();
+    }
     return ReturnDoneThread(s);
 }
 

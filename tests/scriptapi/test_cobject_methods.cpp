@@ -251,3 +251,18 @@ TEST_F(CObjectMethods, DeletedObjectsAnswerAsNull)
 }
 
 } // namespace
+
+namespace {
+
+// A shape's object dies with the item that owns the shape.
+TEST_F(CObjectMethods, ShapeObjectsDieWithTheirItem)
+{
+    Exec("::held <- box.collisionShape(0)");
+    EXPECT_EQ(Eval("held.isValid()"), "true");
+    scene->DeleteContent(true);
+    box = 0;
+    EXPECT_EQ(Eval("held.isNull()"), "true");
+    EXPECT_EQ(Eval("held.setPosition(Vector(1, 1, 1))"), "error: Object has no position");
+}
+
+} // namespace
