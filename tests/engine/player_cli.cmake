@@ -255,8 +255,8 @@ qz_player_case(demo_scene_gl2 CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY LIN
 # load sounds yet, so it is silence).
 qz_player_case(demo_scene_file_mixer CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} WAV crates.wav
                LINE "[S] A body landed" ARGS crates.nms -r none -m file crates.wav -time_live 2)
-qz_player_case(demo_project CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} LINE "[S] Crates project set up"
-               REJECT "[*] " ARGS crates.ngp -P ${NULL_DEVICES} -time_live 1)
+qz_player_case(demo_project CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} LINE "[S] Crates project set up" "[S] A body landed"
+               REJECT "[*] " ARGS crates.ngp -P ${NULL_DEVICES} -time_live 3)
 
 # The demo under valgrind: no memory error and no definite leak in a short run (builds without
 # the sanitizers only).

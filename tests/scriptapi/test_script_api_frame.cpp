@@ -9,6 +9,8 @@
 
 #include <squirrel.h>
 
+#include "core/nSharedObject.h"
+#include "resources/nTexture.h"
 #include "script/nCObject.h"
 #include "script/nScriptBinding.h"
 #include "scriptapi/nScriptAPI.h"
@@ -72,7 +74,9 @@ TEST_F(ScriptAPITest, ArithmeticFunctions)
 TEST_F(ScriptAPITest, ValidityAndSameness)
 {
     int item = 0;
-    int texture = 0;
+    // Texture objects hold a reference on their texture: a real, shared one.
+    nSharedPtr<nTexture> shared(new nTexture(&engine, 0, 0));
+    nTexture& texture = *shared;
     int gone = 0;
     Hold("item", &item, objectTypeItem);
     Hold("itemAsCamera", &item, objectTypeCamera);

@@ -1,8 +1,15 @@
-// The project's script: greets and counts its frames.
+// The project's script: builds the stack the player draws (the yard, with an empty 2D layer
+// over it for the interface to come), greets and counts its frames.
 class CratesProject {
   frames = 0;
+  yard = null;
+  hud = null;
 
   function OnSetup(project) {
+    yard = ProjectInstantiateScene(project, "crates.nms");
+    hud = ProjectInstantiateScene(project, "hud.nml");
+    ProjectAddLayer(project, yard, 10);
+    ProjectAddLayer(project, hud, 1);
     print(::g_title + " project set up");
   }
 
