@@ -20,13 +20,18 @@
 
 namespace {
 
+nOrvexParts FakeWorldParts()
+{
+    nOrvexParts parts;
+    parts.physicWorlds = nFakePhysicWorld::Make;
+    return parts;
+}
+
 class ProjectScriptAPI : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        previousWorlds = nScene::GetPhysicWorldFactory();
-        nScene::SetPhysicWorldFactory(nFakePhysicWorld::Make);
         dir.Write("level.nms", "<NML=1.0>\n<Scene= <ScriptedObject= <ScriptUnit= <Script=\"" + dir.Path("level.nut") +
                                    "\"> <Class=\"Level\"> > > >\n");
         dir.Write("level.nut", "class Level { tag = \"level script\"; }\nclass Other { }\n");
@@ -44,7 +49,6 @@ protected:
     void TearDown() override
     {
         project.Close(true);
-        nScene::SetPhysicWorldFactory(previousWorlds);
     }
 
     // An expression's value as text, "error: " and the text of a raised error.
@@ -68,9 +72,8 @@ protected:
     void Exec(const std::string& statements) { ASSERT_EQ(Eval("(function() { " + statements + " })()"), "null") << statements; }
     std::string Path(const char* name) { return "\"" + dir.Path(name) + "\""; }
 
-    nPhysicWorldFactory previousWorlds = 0;
     nLogCapture         log;
-    nOrvex              engine;
+    nOrvex              engine{FakeWorldParts()};
     nCallLog            calls;
     nRecordingRenderer  renderer{&engine, &calls};
     nTempDir            dir;

@@ -31,6 +31,13 @@
 
 namespace {
 
+nOrvexParts FakeWorldParts()
+{
+    nOrvexParts parts;
+    parts.physicWorlds = nFakePhysicWorld::Make;
+    return parts;
+}
+
 struct ManifestFunction { const char* family; const char* name; const char* mask; };
 struct ManifestConstant { const char* name; SQInteger value; };
 
@@ -129,8 +136,6 @@ protected:
         previousDir = here ? here : ".";
         std::free(here);
         ASSERT_EQ(chdir(dir.Root().c_str()), 0);
-        previousWorlds = nScene::GetPhysicWorldFactory();
-        nScene::SetPhysicWorldFactory(nFakePhysicWorld::Make);
         dir.Write("level.nms", "<NML=1.0>\n<Scene= <Version=1> >\n");
         dir.Write("hud.nml", "<NML=1.0>\n<Scene2d= <Version=1> >\n");
         dir.Write("game.nut", "class Game { function OnRenderScene(project, scene, layer) { ProjectRender(project); } }\n");
@@ -142,7 +147,6 @@ protected:
     void TearDown() override
     {
         project.Close(true);
-        nScene::SetPhysicWorldFactory(previousWorlds);
         EXPECT_EQ(chdir(previousDir.c_str()), 0);
     }
 
@@ -166,10 +170,9 @@ protected:
         return out;
     }
 
-    nPhysicWorldFactory previousWorlds = 0;
     std::string         previousDir;
     nLogCapture         log;
-    nOrvex              engine;
+    nOrvex              engine{FakeWorldParts()};
     nCallLog            calls;
     nRecordingRenderer  renderer{&engine, &calls};
     nTempDir            dir;

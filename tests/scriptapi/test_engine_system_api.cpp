@@ -22,19 +22,20 @@ namespace {
 uint32_t g_fakeNow = 0;
 uint32_t FakeClock() { return g_fakeNow; }
 
-nResourceCache* CreateCache() { return new (std::nothrow) nResourceCache(); }
-void DestroyCache(nResourceCache* cache) { delete cache; }
-void ClearCache(nResourceCache* cache) { cache->Clear(); }
-const nResourceCacheOps kCacheOps = {CreateCache, DestroyCache, ClearCache, 0};
+nOrvexParts CacheParts()
+{
+    nOrvexParts parts;
+    parts.caches = nResourceCache::GetEngineOps();
+    return parts;
+}
 
 class EngineSystemAPI : public nScriptAPITest
 {
 protected:
     void SetUp() override
     {
-        nOrvex::SetResourceCacheOps(&kCacheOps);
         ASSERT_NO_FATAL_FAILURE(nScriptAPITest::SetUp());
-        cached = new nOrvex();   // made after the cache operations: it has caches
+        cached = new nOrvex(CacheParts());   // an engine with resource caches
         Hold("eng", &engine, objectTypeEngine);
         Hold("cached", cached, objectTypeEngine);
         Hold("nullEngine", 0, objectTypeEngine);
@@ -49,7 +50,6 @@ protected:
         // Script objects go with the machine first: they hold references on the resources.
         vm.Close();
         delete cached;
-        nOrvex::SetResourceCacheOps(0);
     }
 
     // frames TickClock calls, every reading real time apart by ticks; the total they advance.
