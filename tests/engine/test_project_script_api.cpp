@@ -12,9 +12,9 @@
 #include "hub/nOrvex.h"
 #include "scene/nScene.h"
 #include "script/nCObject.h"
-#include "tests/scene/kit/nCallLog.h"
+#include "tests/kit/nCallLog.h"
 #include "tests/scene/kit/nFakePhysicWorld.h"
-#include "tests/scene/kit/nRecordingRenderer.h"
+#include "tests/kit/nRecordingRenderer.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nTempDir.h"
 

@@ -23,9 +23,9 @@
 #include "scriptapi/nEngineScriptAPI.h"
 #include "scriptapi/nMathScriptAPI.h"
 #include "scriptapi/nMetafileScriptAPI.h"
-#include "tests/scene/kit/nCallLog.h"
+#include "tests/kit/nCallLog.h"
 #include "tests/scene/kit/nFakePhysicWorld.h"
-#include "tests/scene/kit/nRecordingRenderer.h"
+#include "tests/kit/nRecordingRenderer.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nTempDir.h"
 
