@@ -8,6 +8,7 @@ function(qz_add_gl_test name)
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} qz_testsupport GTest::gtest GTest::gtest_main
                         SDL2::SDL2 OpenGL::GL)
+  qz_install_shader_library(${name})
   # Each property takes one entry: a list would be split by the test discovery.
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     PROPERTIES

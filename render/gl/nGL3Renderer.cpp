@@ -70,6 +70,7 @@ nGL3Renderer::~nGL3Renderer()
 {
     FreeStaging();
     if (m_open || m_window) Close();
+    m_shaderLibrary.Release();
     delete[] m_lines;
     delete m_gl;
 }
@@ -176,6 +177,10 @@ bool nGL3Renderer::Startup(int32_t width, int32_t height, int32_t bitsPerPixel, 
         Close();
         return false;
     }
+    if (!TestSystemFlag(RendererSystemDisableShader) && !LoadShaderLibrary()) {
+        Close();
+        return false;
+    }
 
     m_open = true;
     *g_log << "Vendor: " << (const char*)glGetString(GL_VENDOR) << "\n";
@@ -230,6 +235,7 @@ void nGL3Renderer::FreeResources()
     }
     m_gbufferFramebuffer = 0;
     m_shadowFramebuffer = 0;
+    m_shaderLibrary.Release();
     SetSystemFlag(RendererSystemDisableMultipleRenderTarget, false);
 }
 
@@ -239,6 +245,7 @@ void nGL3Renderer::Close()
     if (current) FreeResources();
     else {
         m_postFramebuffer = m_gbufferFramebuffer = m_shadowFramebuffer = m_occlusionQuery = 0;
+        m_shaderLibrary.Release();
         SetSystemFlag(RendererSystemDisableMultipleRenderTarget, false);
     }
     FreeStaging();

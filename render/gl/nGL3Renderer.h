@@ -6,10 +6,12 @@
 #include "core/nSharedObject.h"
 #include "render/nRenderData.h"
 #include "render/nRenderer.h"
+#include "render/nShaderLibrary.h"
 
 class nGLWindow;
 class nOrvex;
 class nTexture;
+class nShaderLibrary;
 struct nGLEntryPoints;
 struct nTangentFrame;
 struct nGeometryColor;
@@ -153,7 +155,10 @@ public:
     bool  OpenOnWindow(void* window, int32_t width, int32_t height, bool createContext);
 
     void  RenderQueue() override;
-    nShader* NewShader() override             { return 0; }
+    // A GLSL program of this renderer (nGL3Shader); NULL with DisableShader or before the
+    // entry points are fetched.
+    nShader* NewShader() override;
+    nShaderLibrary* GetShaderLibrary() const  { return m_shaderLibrary.Get(); }
 
     // Matrices, viewport, clearing and immediate drawing.
     void  Clear(float red, float green, float blue, float depth, bool depthOnly) override;
@@ -261,6 +266,7 @@ private:
     void  EndBuffer();
     void  FreeStaging();
     void* LookupEntryPoint(const char* name);
+    bool  LoadShaderLibrary();                             // "default_shaders.nml" beside the program, profile "GLSL_Deferred;"
 
     nOrvex*             m_engine;                 // the hub it was made for; not owned, may be NULL
     nGLWindow*          m_window;                 // owned, NULL when none
@@ -285,6 +291,7 @@ private:
     float               m_renderScale;
     int32_t             m_effectDivisor;
     float               m_exposureKey;
+    nSharedPtr<nShaderLibrary> m_shaderLibrary;   // the core programs; NULL when closed or without shaders
 
     // State cache.
     uint32_t            m_matrixMode;

@@ -72,6 +72,7 @@ namespace
         {"glLinkProgramARB",           QZ_SLOT(LinkProgramARB),           EntryRequired, "GL_ARB_shader_objects"},
         {"glUseProgramObjectARB",      QZ_SLOT(UseProgramObjectARB),      EntryRequired, "GL_ARB_shader_objects"},
         {"glGetInfoLogARB",            QZ_SLOT(GetInfoLogARB),            EntryRequired, "GL_ARB_shader_objects"},
+        {"glGetObjectParameterivARB",  QZ_SLOT(GetObjectParameterivARB),  EntryRequired, "GL_ARB_shader_objects"},
         {"glUniform1iARB",             QZ_SLOT(Uniform1iARB),             EntryRequired, "GL_ARB_shader_objects"},
         {"glGetUniformLocationARB",    QZ_SLOT(GetUniformLocationARB),    EntryRequired, "GL_ARB_shader_objects"},
         {"glUniform1fARB",             QZ_SLOT(Uniform1fARB),             EntryRequired, "GL_ARB_shader_objects"},

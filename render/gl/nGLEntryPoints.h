@@ -51,6 +51,7 @@ struct nGLEntryPoints
     PFNGLLINKPROGRAMARBPROC               LinkProgramARB;
     PFNGLUSEPROGRAMOBJECTARBPROC          UseProgramObjectARB;
     PFNGLGETINFOLOGARBPROC                GetInfoLogARB;
+    PFNGLGETOBJECTPARAMETERIVARBPROC      GetObjectParameterivARB;   // compile and link status
     PFNGLUNIFORM1IARBPROC                 Uniform1iARB;
     PFNGLGETUNIFORMLOCATIONARBPROC        GetUniformLocationARB;
     PFNGLUNIFORM1FARBPROC                 Uniform1fARB;

@@ -82,7 +82,9 @@ private:
     static void APIENTRY Callback(GLenum source, GLenum type, GLuint id, GLenum severity, GLsizei length,
                                   const GLchar* message, const void* user)
     {
-        if (type == GL_DEBUG_TYPE_ERROR)
+        // A shader that fails to compile is reported by the program that compiles it, not as a
+        // GL error: the compiler's messages are left to those checks.
+        if (type == GL_DEBUG_TYPE_ERROR && source != GL_DEBUG_SOURCE_SHADER_COMPILER)
             static_cast<nGLErrorRecorder*>(const_cast<void*>(user))->m_errors.push_back(message ? message : "");
     }
 
