@@ -10,6 +10,7 @@
 #include "platform/nGLWindow.h"
 #include "platform/nPlatformInput.h"
 #include "render/gl/nGLEntryPoints.h"
+#include "render/gl/nGLMaterial.h"
 #include "resources/nTexture.h"
 
 namespace
@@ -42,6 +43,7 @@ nGL3Renderer::nGL3Renderer(nOrvex* engine, bool makeCurrent)
       m_renderScale(1.0f),
       m_effectDivisor(4),
       m_exposureKey(0.18f),
+      m_materialPrograms(0),
       m_matrixMode(GL_MODELVIEW),
       m_vertexArray(0),
       m_normalArray(0),
@@ -71,6 +73,7 @@ nGL3Renderer::~nGL3Renderer()
     FreeStaging();
     if (m_open || m_window) Close();
     m_shaderLibrary.Release();
+    delete m_materialPrograms;
     delete[] m_lines;
     delete m_gl;
 }
@@ -236,6 +239,7 @@ void nGL3Renderer::FreeResources()
     m_gbufferFramebuffer = 0;
     m_shadowFramebuffer = 0;
     m_shaderLibrary.Release();
+    if (m_materialPrograms) m_materialPrograms->ReleaseDevice();
     SetSystemFlag(RendererSystemDisableMultipleRenderTarget, false);
 }
 
@@ -246,6 +250,7 @@ void nGL3Renderer::Close()
     else {
         m_postFramebuffer = m_gbufferFramebuffer = m_shadowFramebuffer = m_occlusionQuery = 0;
         m_shaderLibrary.Release();
+        if (m_materialPrograms) m_materialPrograms->ReleaseDevice();
         SetSystemFlag(RendererSystemDisableMultipleRenderTarget, false);
     }
     FreeStaging();

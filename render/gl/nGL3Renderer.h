@@ -12,6 +12,10 @@ class nGLWindow;
 class nOrvex;
 class nTexture;
 class nShaderLibrary;
+class nGL3Shader;
+struct nGL3MaterialPrograms;
+struct GL3_CompiledRenderMap;
+struct GL3_ShaderUniform;
 struct nGLEntryPoints;
 struct nTangentFrame;
 struct nGeometryColor;
@@ -31,12 +35,14 @@ typedef void* (*nGLEntryPointLookup)(const char* name, void* context);
 // state cache, vertex and index buffers of geometries, textures, matrices, clearing and the
 // immediate line and triangle drawing.
 //
-// Not drawn yet: the shader library, the core programs, the frame buffers, render targets and
-// shadow maps of the deferred path, and with them materials, lights, the render queue's frame,
-// text and shaders. Until they exist these operations behave as the null renderer's:
-// SetupMaterial and SetupLight answer true and attach nothing, NewShader gives NULL, Write
-// draws nothing, RenderQueue only draws and empties the debug line list, and Clear always
-// clears the window. The description still follows DisableShader.
+// Programs: the shader library of core programs (loaded at start-up), and materials compiled
+// from their render maps per draw pass through a shared program cache.
+//
+// Not drawn yet: the frame buffers, render targets and shadow maps of the deferred path, and
+// with them lights, the render queue's frame and text. Until they exist these operations
+// behave as the null renderer's: SetupLight answers true and attaches nothing, Write draws
+// nothing, RenderQueue only draws and empties the debug line list, and Clear always clears the
+// window. The description still follows DisableShader.
 class nGL3Renderer : public nRenderer
 {
 public:
@@ -209,9 +215,14 @@ public:
     uint32_t GetTextureBytes() const          { return m_textureBytes; }
     uint32_t GetGeometryBytes() const         { return m_geometryBytes; }
 
-    bool  SetupMaterial(nMaterial* material) override { return true; }
-    void  FreeMaterial(nMaterial* material) override {}
-    void  UpdateMaterial(nMaterial* material) override {}
+    // Materials (nGLMaterial.h): GL_MaterialData with one compiled render map per pass.
+    bool  SetupMaterial(nMaterial* material) override;    // false when it has render data already
+    void  FreeMaterial(nMaterial* material) override;
+    void  UpdateMaterial(nMaterial* material) override;   // rebuilds every compiled map
+    // Makes the map's program current with its textures, UV arrays of batch (NULL: none) and
+    // uniforms. False, binding nothing, for a map without a usable program: skip the draw.
+    bool  BindCompiledRenderMap(const GL3_CompiledRenderMap* map, const GL_Batch* batch, nItem* item);
+    nGL3MaterialPrograms* GetMaterialPrograms() const { return m_materialPrograms; }
     bool  SetupLight(nLight* light) override  { return true; }
     void  FreeLight(nLight* light) override {}
     void  UpdateLight(nLight* light) override {}
@@ -266,7 +277,10 @@ private:
     void  EndBuffer();
     void  FreeStaging();
     void* LookupEntryPoint(const char* name);
-    bool  LoadShaderLibrary();                             // "default_shaders.nml" beside the program, profile "GLSL_Deferred;"
+    bool  LoadShaderLibrary();
+    GL3_CompiledRenderMap* CompilePass(nMaterial* material, int32_t pass); // from the generator's current pass
+    nGL3Shader* FindOrBuildProgram(int32_t pass);
+    void  UploadUniform(const GL3_CompiledRenderMap& map, const GL3_ShaderUniform& uniform, nItem* item);                             // "default_shaders.nml" beside the program, profile "GLSL_Deferred;"
 
     nOrvex*             m_engine;                 // the hub it was made for; not owned, may be NULL
     nGLWindow*          m_window;                 // owned, NULL when none
@@ -292,6 +306,7 @@ private:
     int32_t             m_effectDivisor;
     float               m_exposureKey;
     nSharedPtr<nShaderLibrary> m_shaderLibrary;   // the core programs; NULL when closed or without shaders
+    nGL3MaterialPrograms* m_materialPrograms;     // owned; made on the first material update
 
     // State cache.
     uint32_t            m_matrixMode;

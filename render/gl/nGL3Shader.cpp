@@ -109,6 +109,7 @@ void nGL3Shader::ReleaseDevice()
         gl->DeleteObjectARB(m_program);
     }
     m_program = m_vertexShader = m_fragmentShader = 0;
+    m_compiled = false;
     tangentAttribute = bitangentAttribute = skinIdAttribute = skinWeightAttribute = -1;
     alphaThresholdUniform = inverseBufferSizeUniform = -1;
 }
