@@ -11,7 +11,6 @@
 class nGLWindow;
 class nOrvex;
 class nTexture;
-class nShaderLibrary;
 class nGL3Shader;
 struct nGL3MaterialPrograms;
 struct GL3_CompiledRenderMap;
@@ -277,10 +276,10 @@ private:
     void  EndBuffer();
     void  FreeStaging();
     void* LookupEntryPoint(const char* name);
-    bool  LoadShaderLibrary();
+    bool  LoadShaderLibrary();                             // "default_shaders.nml" beside the program, profile "GLSL_Deferred;"
     GL3_CompiledRenderMap* CompilePass(nMaterial* material, int32_t pass); // from the generator's current pass
-    nGL3Shader* FindOrBuildProgram(int32_t pass);
-    void  UploadUniform(const GL3_CompiledRenderMap& map, const GL3_ShaderUniform& uniform, nItem* item);                             // "default_shaders.nml" beside the program, profile "GLSL_Deferred;"
+    nGL3Shader* FindOrBuildProgram(int32_t pass);          // the cached program of the signature, or a new one (failed ones kept)
+    void  UploadUniform(const GL3_CompiledRenderMap& map, const GL3_ShaderUniform& uniform, nItem* item);
 
     nOrvex*             m_engine;                 // the hub it was made for; not owned, may be NULL
     nGLWindow*          m_window;                 // owned, NULL when none

@@ -102,6 +102,8 @@ void nGL3Renderer::UpdateMaterial(nMaterial* material)
     if (!material->GetRenderMap()) material->SetRenderMap(material->BuildDefaultRenderMap());
     data->Clear();
     if (TestSystemFlag(RendererSystemDisableShader)) return;
+    // Closed: nothing can be compiled, and a program cached as failed now would stay failed.
+    if (!m_gl || !m_gl->CreateProgramObjectARB) return;
     if (!m_materialPrograms) m_materialPrograms = new (std::nothrow) nGL3MaterialPrograms;
     if (!m_materialPrograms) {
         *g_log << "[!] " << "Failed to allocate the material program cache.\n";

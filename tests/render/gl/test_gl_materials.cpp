@@ -11,6 +11,8 @@
 #include "render/gl/nGLEntryPoints.h"
 #include "render/gl/nGLMaterial.h"
 #include "resources/nMaterial.h"
+#include "resources/nPictureFormat.h"
+#include "resources/nTexture.h"
 #include "resources/nRenderMap.h"
 #include "resources/nShaderBlock.h"
 #include "tests/support/nLogCapture.h"
@@ -137,10 +139,109 @@ TEST_F(GLMaterials, SetupTwiceIsRefusedAndClosingLeavesOldMapsSafelySkipped)
     GL3_CompiledRenderMap* map = Data(m)->ForPass(GL3PassForward);
     renderer->Close();
     EXPECT_FALSE(renderer->BindCompiledRenderMap(map, 0, 0));
+
+    // Updated while closed: no map, and nothing cached that would stay failed after opening.
+    renderer->UpdateMaterial(m);
+    for (GL3_CompiledRenderMap* empty : Data(m)->maps) EXPECT_EQ(empty, nullptr);
     ASSERT_TRUE(renderer->Open(kWidth, kHeight, 32, 2));
     errors.Install();
     renderer->UpdateMaterial(m);
     EXPECT_TRUE(Data(m)->ForPass(GL3PassForward)->program->IsCompiled());
+}
+
+TEST_F(GLMaterials, ASampledTextureBindsWithItsWrapFlagsAndOnlyTheUVSetItReads)
+{
+    // A 2 x 2 picture, blue on the left column and yellow on the right.
+    nSharedPtr<nTexture> held(new nTexture(&engine, 1, 0));   // the graph holds it too
+    nTexture& texture = *held;
+    texture.SetName("two_columns");
+    ASSERT_TRUE(texture.Allocate(2, 2, PixelFormatRGBA8));
+    uint8_t* p = texture.GetPixels();
+    for (int i = 0; i < 4; ++i, p += 4) {
+        const bool left = (i % 2) == 0;
+        p[0] = left ? 0 : 255; p[1] = left ? 0 : 255; p[2] = left ? 255 : 0; p[3] = 255;
+    }
+    renderer->SetSystemFlag(RendererSystemTextureNoCompression, true);
+    ASSERT_TRUE(renderer->SetupTexture(&texture));
+
+    std::unique_ptr<nMaterial> material(new nMaterial(nullptr));
+    material->SetName("sampled");
+    nRenderMap* map = new nRenderMap;
+    nShaderBlock* source = new nShaderBlock(ShaderBlockTexture);
+    source->texture = &texture;
+    nShaderBlock* uv = new nShaderBlock(ShaderBlockUV);
+    uv->index = 1;
+    nShaderBlock* sampler = new nShaderBlock(ShaderBlockSampler2D);
+    ASSERT_TRUE(sampler->SetInput(0, source));
+    ASSERT_TRUE(sampler->SetInput(1, uv));
+    sampler->wrapU = 0;
+    sampler->wrapV = 1;
+    map->SetRoot(RenderMapDiffuse, sampler);
+    material->SetRenderMap(map);
+    nMaterial* m = Setup(std::move(material));
+
+    const GL3_CompiledRenderMap* forward = Data(m)->ForPass(GL3PassForward);
+    ASSERT_NE(forward, nullptr);
+    EXPECT_EQ(forward->UsedSlots(), 1);
+    EXPECT_EQ(forward->slots[0].texture, &texture);
+    EXPECT_EQ(forward->slots[0].wrapU, 0);
+    EXPECT_EQ(forward->slots[0].wrapV, 1);
+    EXPECT_EQ(forward->uvSets[0], 0);
+    EXPECT_EQ(forward->uvSets[1], 1);
+    EXPECT_EQ(forward->uvSets[2], 0);
+
+    // A rectangle whose UV set 1 reads the right column everywhere (set 0 would read the left).
+    const nVector positions[4] = {nVector(0, 0, 0), nVector(128, 0, 0), nVector(128, 96, 0), nVector(0, 96, 0)};
+    const nVector2 left[4] = {nVector2(0.25f, 0.5f), nVector2(0.25f, 0.5f), nVector2(0.25f, 0.5f), nVector2(0.25f, 0.5f)};
+    const nVector2 right[4] = {nVector2(0.75f, 0.5f), nVector2(0.75f, 0.5f), nVector2(0.75f, 0.5f), nVector2(0.75f, 0.5f)};
+    const int32_t indices[6] = {0, 1, 2, 0, 2, 3};
+    nGL3Renderer::GL_BatchSource batchSource;
+    batchSource.vertexCount = 4;
+    batchSource.positions = positions;
+    batchSource.triangleCount = 2;
+    batchSource.indices = indices;
+    batchSource.uvSets[0] = left;
+    batchSource.uvSets[1] = right;
+    nGL3Renderer::GL_Batch batch;
+    ASSERT_TRUE(renderer->SetupBatch(batch, batchSource));
+
+    renderer->Clear(0.0f, 0.0f, 0.0f, 1.0f, false);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    const nGLEntryPoints* gl = renderer->GetEntryPoints();
+    ASSERT_TRUE(renderer->BindCompiledRenderMap(forward, &batch, 0));
+    GLint wrap[2] = {0, 0};
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &wrap[0]);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap[1]);
+    EXPECT_EQ(wrap[0], GL_CLAMP_TO_EDGE);
+    EXPECT_EQ(wrap[1], GL_REPEAT);
+    EXPECT_EQ(renderer->GetTextureUnitFlags(0), (uint32_t)nGL3Renderer::UnitTexture2D);
+    EXPECT_EQ(renderer->GetTextureUnitFlags(1), (uint32_t)nGL3Renderer::UnitCoordArray);
+    for (int unit = 0; unit < 3; ++unit) {
+        gl->ClientActiveTextureARB(GL_TEXTURE0_ARB + unit);
+        EXPECT_EQ(glIsEnabled(GL_TEXTURE_COORD_ARRAY), unit == 1 ? GL_TRUE : GL_FALSE) << unit;
+    }
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, (const void*)0);
+    gl->BindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, batch.indexBuffer);
+    glDrawElements(GL_TRIANGLES, batch.indexCount, GL_UNSIGNED_SHORT, 0);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    gl->BindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
+    gl->BindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+    gl->UseProgramObjectARB(0);
+    renderer->ResetTextureUnits(0);
+    EXPECT_TRUE(PixelNear(ReadPixel(64, 48), nRGBA{255, 255, 0, 255}));
+
+    // The state cache is left clean.
+    for (int unit = 0; unit < 3; ++unit) {
+        EXPECT_EQ(renderer->GetTextureUnitFlags(unit), 0u) << unit;
+        gl->ClientActiveTextureARB(GL_TEXTURE0_ARB + unit);
+        EXPECT_EQ(glIsEnabled(GL_TEXTURE_COORD_ARRAY), GL_FALSE) << unit;
+    }
+    renderer->FreeBatch(batch);
+    renderer->FreeMaterial(m);
+    materials.clear();
+    renderer->FreeTexture(&texture);
 }
 
 class GLMaterialsWithoutShaders : public GLMaterials
