@@ -19,8 +19,8 @@ namespace {
 const char* const kShaderLibraryFile = "default_shaders.nml";
 const char* const kShaderLibraryProfile = "GLSL_Deferred;";
 
-// The shader library installed beside the running program; the bare name (the working folder)
-// when the program's folder cannot be had.
+// The shader library installed beside the running program, on the disk even when the game runs
+// from an archive; the bare name (the working folder) when the program's folder cannot be had.
 nString ShaderLibraryPath()
 {
     char program[PATH_MAX];
@@ -31,7 +31,7 @@ nString ShaderLibraryPath()
     for (const char* p = program; *p; ++p)
         if (*p == '/') slash = p;
     if (!slash) return nString(kShaderLibraryFile);
-    const std::string path = std::string(program, (size_t)(slash + 1 - program)) + kShaderLibraryFile;
+    const std::string path = "disc:" + std::string(program, (size_t)(slash + 1 - program)) + kShaderLibraryFile;
     return nString(path.c_str());
 }
 
