@@ -115,6 +115,10 @@ extern const ScriptClassDecl g_CObjectClassDecl;
 
 SQInteger ScriptReleaseCObject(SQUserPointer record, SQInteger size);   // frees the record; 0
 
+// The record of 'this' (stack index 1) of a CObject method: raises "Invalid instance type" when
+// 'this' is no CObject, "Internal failure" when it has no record (a clone), and gives false.
+bool ScriptCObjectThis(HSQUIRRELVM v, nCObject*& rec);
+
 // Pushes a new CObject holding a new record (every push is a new instance). On failure logs
 // "Could not allocate C Object.", destroys the record (an owned native dies with it), leaves
 // the stack as it was and gives false.

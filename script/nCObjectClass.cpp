@@ -9,11 +9,7 @@
 // methods on scenes, items, shapes and the engine are added by the script API beside the
 // functions of those objects (ScriptAddClassMembers).
 
-namespace {
-
-// The record of 'this': "Invalid instance type" when 'this' is no CObject, "Internal failure"
-// when it has no record (a clone).
-bool ThisRecord(HSQUIRRELVM v, nCObject*& rec)
+bool ScriptCObjectThis(HSQUIRRELVM v, nCObject*& rec)
 {
     SQUserPointer p = 0;
     if (sq_gettype(v, 1) != OT_INSTANCE || SQ_FAILED(sq_getinstanceup(v, 1, &p, (SQUserPointer)&g_CObjectClassDecl))) {
@@ -27,6 +23,8 @@ bool ThisRecord(HSQUIRRELVM v, nCObject*& rec)
     rec = static_cast<nCObject*>(p);
     return true;
 }
+
+namespace {
 
 SQInteger CObjectTypeName(HSQUIRRELVM v)
 {
@@ -55,7 +53,7 @@ SQInteger CObjectConstructor(HSQUIRRELVM v)
 SQInteger CObjectCompare(HSQUIRRELVM v)
 {
     nCObject* self;
-    if (!ThisRecord(v, self)) return SQ_ERROR;
+    if (!ScriptCObjectThis(v, self)) return SQ_ERROR;
     SQUserPointer p = 0;
     if (sq_gettype(v, 2) != OT_INSTANCE || SQ_FAILED(sq_getinstanceup(v, 2, &p, (SQUserPointer)&g_CObjectClassDecl)))
         return sq_throwerror(v, "Invalid instance type");
@@ -69,7 +67,7 @@ SQInteger CObjectCompare(HSQUIRRELVM v)
 SQInteger CObjectIsValid(HSQUIRRELVM v)
 {
     nCObject* self;
-    if (!ThisRecord(v, self)) return SQ_ERROR;
+    if (!ScriptCObjectThis(v, self)) return SQ_ERROR;
     sq_pushbool(v, self->GetNative() ? SQTrue : SQFalse);
     return 1;
 }
@@ -77,7 +75,7 @@ SQInteger CObjectIsValid(HSQUIRRELVM v)
 SQInteger CObjectIsNull(HSQUIRRELVM v)
 {
     nCObject* self;
-    if (!ThisRecord(v, self)) return SQ_ERROR;
+    if (!ScriptCObjectThis(v, self)) return SQ_ERROR;
     sq_pushbool(v, self->GetNative() ? SQFalse : SQTrue);
     return 1;
 }
@@ -85,7 +83,7 @@ SQInteger CObjectIsNull(HSQUIRRELVM v)
 SQInteger CObjectType(HSQUIRRELVM v)
 {
     nCObject* self;
-    if (!ThisRecord(v, self)) return SQ_ERROR;
+    if (!ScriptCObjectThis(v, self)) return SQ_ERROR;
     sq_pushinteger(v, self->GetType());
     return 1;
 }

@@ -28,18 +28,7 @@ namespace {
 // 'this' of any kind: its record; "Invalid instance type" or "Internal failure".
 bool ThisRecord(ScriptStackHandler& s, nCObject*& rec)
 {
-    HSQUIRRELVM v = s.GetVM();
-    SQUserPointer p = 0;
-    if (sq_gettype(v, 1) != OT_INSTANCE || SQ_FAILED(sq_getinstanceup(v, 1, &p, (SQUserPointer)&g_CObjectClassDecl))) {
-        s.Error("Invalid instance type");
-        return false;
-    }
-    if (!p) {
-        ScriptInternalFailure(v);
-        return false;
-    }
-    rec = static_cast<nCObject*>(p);
-    return true;
+    return ScriptCObjectThis(s.GetVM(), rec);
 }
 
 bool IsItemKind(int32_t type)
