@@ -18,6 +18,7 @@
 #include "platform/nGLWindow.h"
 #include "platform/nPlatformInput.h"
 #include "platform/nPlatformJoystick.h"
+#include "resources/nTexture.h"
 #include "script/nCObject.h"
 #include "scriptapi/nInputScriptAPI.h"
 #include "scriptapi/nScriptAPI.h"
@@ -316,8 +317,8 @@ TEST_F(InputAPITest, SweepOfEveryFunctionWithBadArguments)
          "::g_keyboard <- GetKeyboardDevice(); ::g_null <- DeviceNew(\"none\"); ::g_long <- \"\";"
          "for (local i = 0; i < 4096; i++) g_long += \"x\";");
     Exec("DeviceDelete(g_gone); ::g_pad <- DeviceAny();");
-    int other = 0;
-    Hold("g_other", &other, objectTypeTexture);
+    nSharedPtr<nTexture> other(new nTexture(&engine, 0, 0));   // script texture objects hold a reference
+    Hold("g_other", &*other, objectTypeTexture);
     Hold("g_otherNull", 0, objectTypeItem);
 
     const std::vector<std::string> kinds[] = {
