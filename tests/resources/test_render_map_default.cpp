@@ -21,7 +21,7 @@ struct StageSpec
     int32_t op;
 };
 
-// A material with one textured active stage per spec, its channel table validated.
+// A material with one textured active stage per entry, its channel table validated.
 std::unique_ptr<nMaterial> MakeMaterial(uint32_t flags, const std::vector<StageSpec>& stages)
 {
     std::unique_ptr<nMaterial> m(new nMaterial(nullptr));

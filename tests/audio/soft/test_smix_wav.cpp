@@ -82,13 +82,13 @@ TEST(SMixMixerWav, CaptureIsTheMixInFixedSteps)
     EXPECT_EQ(U32(file, 40), n);
 
     // SDL's reader: 48000 Hz, 16-bit signed, stereo, and the PCM of the same mix made directly.
-    SDL_AudioSpec spec;
+    SDL_AudioSpec format;
     Uint8* pcm = 0;
     Uint32 length = 0;
-    ASSERT_NE(SDL_LoadWAV(path.c_str(), &spec, &pcm, &length), nullptr) << SDL_GetError();
-    EXPECT_EQ(spec.freq, 48000);
-    EXPECT_EQ(spec.format, AUDIO_S16LSB);
-    EXPECT_EQ(spec.channels, 2);
+    ASSERT_NE(SDL_LoadWAV(path.c_str(), &format, &pcm, &length), nullptr) << SDL_GetError();
+    EXPECT_EQ(format.freq, 48000);
+    EXPECT_EQ(format.format, AUDIO_S16LSB);
+    EXPECT_EQ(format.channels, 2);
     ASSERT_EQ(length, n);
     std::vector<int16_t> read(n / 2);
     std::memcpy(read.data(), pcm, n);
