@@ -7,6 +7,7 @@
 #include "core/nMLReader.h"
 #include "core/nMetaTag.h"
 #include "physics/nPhysicShape.h"
+#include "physics/nPhysicWorld.h"
 
 namespace {
 
@@ -38,8 +39,15 @@ nPhysicItem::nPhysicItem(nPhysicWorld* world)
 
 nPhysicItem::~nPhysicItem()
 {
-    for (nList<nPhysicShape*>::Node* n = m_shapes.GetHead(); n; n = n->next) delete n->value;
+    for (nList<nPhysicShape*>::Node* n = m_shapes.GetHead(); n; n = n->next) DeleteShape(n->value);
     m_shapes.Clear();
+}
+
+void nPhysicItem::DeleteShape(nPhysicShape* shape)
+{
+    nPhysicWorldCallback* callback = m_world ? m_world->GetCallback() : 0;
+    if (callback) callback->OnShapeDeleted(shape);
+    delete shape;
 }
 
 void nPhysicItem::SetFlag(int32_t bits, bool on)
@@ -66,7 +74,7 @@ void nPhysicItem::RemoveShape(nPhysicShape* shape)
     // shared one): the body goes first, so that nothing of it is left without an owner.
     if (shape->simulationShape) Destroy();
     m_shapes.Remove(shape);
-    delete shape;
+    DeleteShape(shape);
 }
 
 float nPhysicItem::GetTotalMass() const

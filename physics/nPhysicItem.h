@@ -68,7 +68,7 @@ public:
     virtual bool    IsActive() = 0;
     virtual bool    Create() = 0;                                       // (re)builds the body from the shapes and the mode
     virtual void    Destroy() = 0;                                      // removes and deletes the body
-    virtual ~nPhysicItem();                                             // deletes every shape
+    virtual ~nPhysicItem();                                             // deletes every shape (the world's callback told of each)
 
     nPhysicItem(const nPhysicItem&) = delete;
     nPhysicItem& operator=(const nPhysicItem&) = delete;
@@ -89,6 +89,8 @@ public:
     nMetaTag* Serialize(nMetaFile* document);              // a new "PhysicItem" tag, NULL when out of memory
 
 protected:
+    void DeleteShape(nPhysicShape* shape);                 // tells the world's callback, then deletes it
+
     nList<nPhysicShape*> m_shapes;
     uint32_t             m_flags;
     int32_t              m_mode;

@@ -11,11 +11,13 @@ class nPhysicItem;
 class nPhysicShape;
 
 // The hook a world calls around each fixed sub-step: before = true just before it, false
-// just after. The base does nothing.
+// just after; and, from each body of the world, just before one of its shape records is
+// deleted (so that whoever handed the record out lets go of it). The base does nothing.
 class nPhysicWorldCallback
 {
 public:
     virtual void OnSubStep(float dt, bool before) {}
+    virtual void OnShapeDeleted(nPhysicShape* shape) {}
     virtual ~nPhysicWorldCallback() {}
 };
 

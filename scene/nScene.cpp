@@ -236,13 +236,11 @@ void nScene::UnregisterItem(nMItem* item)
     if (!item) return;
     if (m_physicWorld && item->m_physicItem) m_physicWorld->RemoveItem(item->m_physicItem);
     if (m_vm) {
-        // Scripts may hold the item, its motions and its collision shapes, which die with it.
+        // Scripts may hold the item and its motions, which die with it (its collision shapes
+        // are invalidated by the physics hook as its body deletes them).
         m_vm->InvalidateNativeObject(static_cast<void*>(item));
         for (nListNode<nMotion*>* motion = item->GetMotions().GetHead(); motion; motion = motion->next)
             m_vm->InvalidateNativeObject(motion->value);
-        if (item->m_physicItem)
-            for (nList<nPhysicShape*>::Node* n = item->m_physicItem->GetShapes().GetHead(); n; n = n->next)
-                m_vm->InvalidateNativeObject(static_cast<void*>(n->value));
     }
     // The node may already be destroyed: it is compared, never read.
     if (item->m_item && item->m_item == m_currentCamera) m_currentCamera = 0;

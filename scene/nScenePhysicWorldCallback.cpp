@@ -73,6 +73,13 @@ void nScenePhysicWorldCallback::OnSubStep(float dt, bool before)
     else RaiseCollisions();
 }
 
+// Scripts may hold the shape (Collision Shape objects): they read as a deleted native from now on.
+void nScenePhysicWorldCallback::OnShapeDeleted(nPhysicShape* shape)
+{
+    nScriptVM* vm = m_scene ? m_scene->GetVM() : 0;
+    if (vm) vm->InvalidateNativeObject(static_cast<void*>(shape));
+}
+
 void nScenePhysicWorldCallback::RaisePhysicStep()
 {
     if (nSceneScriptEventDispatcher* events = m_scene->GetEvents()) events->OnPhysicStep(m_scene, true);

@@ -15,16 +15,6 @@
 // body: it reads as a body in mode none (getters give 0, false or (0, 0, 0, 1)) and the
 // setters do nothing.
 
-// Read by ScriptStackHandler::Args: an Item argument as its body, NULL for an item without
-// one; false after raising the Item's error.
-static bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nPhysicItem*& body)
-{
-    nMItem* item;
-    if (!ScriptReadArg(s, arg, item)) return false;
-    body = item->GetPhysicItem();
-    return true;
-}
-
 namespace {
 
 // (Item) -> the body's vector (Get), (0, 0, 0, 1) without a body.

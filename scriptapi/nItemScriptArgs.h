@@ -13,7 +13,8 @@
 //
 // Read by ScriptStackHandler::Args: nMItem* (a live Item: "Expected 'Item' got '%s'" or
 // "CObject is null"), ScriptOrNull(nMItem*) (NULL allowed: "no parent"), nItem* (the Item's
-// transform node: "Item has no transform node" besides) and ScriptItemAndNode(item, node).
+// transform node: "Item has no transform node" besides), ScriptItemAndNode(item, node) and
+// nPhysicItem* (the Item's body).
 struct ScriptItemNodeArg
 {
     nMItem*& item;
@@ -36,6 +37,16 @@ inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nItem*& out)
 {
     nMItem* item;
     return ScriptReadArg(s, arg, ScriptItemAndNode(item, out));
+}
+
+// Read by ScriptStackHandler::Args: an Item argument as its body, NULL for an item without
+// one (a scene without a physics world); false after raising the Item's error.
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nPhysicItem*& body)
+{
+    nMItem* item;
+    if (!ScriptReadArg(s, arg, item)) return false;
+    body = item->GetPhysicItem();
+    return true;
 }
 
 // Pushes a new Item object of item, not owned (NULL: a null Item); 1, as the Return calls.

@@ -11,6 +11,7 @@
 #include "scriptapi/nMathScriptAPI.h"
 #include "scriptapi/nMetafileScriptAPI.h"
 #include "scriptapi/nMixerScriptAPI.h"
+#include "scriptapi/nShapeScriptAPI.h"
 
 // The families in their registration order. A family that lands replaces its NULL with its
 // registrar (declared in its own header).
@@ -31,8 +32,8 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Light", 0},
     {"Item", RegisterItemScriptAPI},
     {"Motion", 0},
-    {"Collision", 0},
-    {"Constraint", 0},
+    {"Collision", RegisterCollisionScriptAPI},
+    {"Constraint", RegisterConstraintScriptAPI},
     {"Picture", 0},
     {"Texture", 0},
     {"Sound", 0},

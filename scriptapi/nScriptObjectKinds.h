@@ -10,6 +10,7 @@
 class nMItem;
 class nMixer;
 class nMotion;
+class nPhysicShape;
 class nOrvex;
 class nSound;
 class nResourceCache;
@@ -20,6 +21,7 @@ class nMetaTag;
 template<> struct ScriptObjectKind<nMItem>  { static const int32_t value = objectTypeItem; };
 template<> struct ScriptObjectKind<nMixer>  { static const int32_t value = objectTypeMixer; };
 template<> struct ScriptObjectKind<nMotion> { static const int32_t value = objectTypeMotion; };
+template<> struct ScriptObjectKind<nPhysicShape> { static const int32_t value = objectTypeColShape; };
 template<> struct ScriptObjectKind<nOrvex>  { static const int32_t value = objectTypeEngine; };
 template<> struct ScriptObjectKind<nSound>  { static const int32_t value = objectTypeSound; };
 template<> struct ScriptObjectKind<nResourceCache> { static const int32_t value = objectTypeResourceCache; };
