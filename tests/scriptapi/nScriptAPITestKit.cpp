@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -200,7 +201,51 @@ std::vector<ManifestConstant> ReadConstantManifest(const char* file)
     std::vector<ManifestConstant> out;
     for (const std::vector<std::string>& row : ReadManifestRows(file)) {
         EXPECT_EQ(row.size(), 2u) << file << ": " << (row.empty() ? "" : row[0]);
+        if (row.size() != 2) continue;
+        if (row[1].compare(0, 5, "null ") == 0) out.push_back({row[0], 0, std::stoi(row[1].substr(5))});
+        else out.push_back({row[0], std::stoll(row[1]), -1});
+    }
+    return out;
+}
+
+std::vector<ManifestMethod> ReadMethodManifest(const char* file)
+{
+    std::vector<ManifestMethod> out;
+    for (const std::vector<std::string>& row : ReadManifestRows(file)) {
+        EXPECT_EQ(row.size(), 2u) << file << ": " << (row.empty() ? "" : row[0]);
         if (row.size() == 2) out.push_back({row[0], std::stoll(row[1])});
+    }
+    return out;
+}
+
+std::vector<std::string> ManifestFiles(const char* suffix)
+{
+    std::vector<std::string> out;
+    const std::string end = suffix;
+    for (const std::filesystem::directory_entry& entry : std::filesystem::directory_iterator(QZ_MANIFEST_DIR)) {
+        std::string name = entry.path().filename().string();
+        if (name.size() > end.size() && name.compare(name.size() - end.size(), end.size(), end) == 0) out.push_back(name);
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+std::vector<ManifestFunction> ReadAllFunctionManifests()
+{
+    std::vector<ManifestFunction> out;
+    for (const std::string& file : ManifestFiles("_functions.tsv")) {
+        std::vector<ManifestFunction> rows = ReadFunctionManifest(file.c_str());
+        out.insert(out.end(), rows.begin(), rows.end());
+    }
+    return out;
+}
+
+std::vector<ManifestConstant> ReadAllConstantManifests()
+{
+    std::vector<ManifestConstant> out;
+    for (const std::string& file : ManifestFiles("_constants.tsv")) {
+        std::vector<ManifestConstant> rows = ReadConstantManifest(file.c_str());
+        out.insert(out.end(), rows.begin(), rows.end());
     }
     return out;
 }

@@ -113,11 +113,24 @@ struct ManifestFunction
 struct ManifestConstant
 {
     std::string name;
-    long long   value;
+    long long   value;          // 0 for a null object
+    int         nullKind;       // the kind of a null object (value "null <kind>"), else -1
+};
+struct ManifestMethod
+{
+    std::string name;
+    SQInteger   params;         // 'this' included; negative: at least that many
 };
 std::vector<ManifestFunction> ReadFunctionManifest(const char* file);   // file under manifest/
 std::vector<ManifestConstant> ReadConstantManifest(const char* file);
+std::vector<ManifestMethod>   ReadMethodManifest(const char* file);
 SQInteger MaskEntries(const std::string& mask);                          // 'this' included
+
+// The census: every family's manifest. Files named <family>_functions.tsv and
+// <family>_constants.tsv, in name order.
+std::vector<std::string> ManifestFiles(const char* suffix);              // "_functions.tsv" or "_constants.tsv"
+std::vector<ManifestFunction> ReadAllFunctionManifests();
+std::vector<ManifestConstant> ReadAllConstantManifests();
 
 // The root-table names a registrar adds to a machine just opened (its own, not the kit's).
 std::vector<std::string> NamesAddedBy(void (*registrar)(HSQUIRRELVM));
