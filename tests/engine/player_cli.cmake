@@ -126,6 +126,14 @@ qz_player_case(scene_mesh_ground CODE 0 ERROR NONE GAME mesh_ground
                LINE "[S] ball lands on pad" "[S] gem lands on pad" "[S] ball rests at 0.4 0.5 0.8"
                     "[S] gem rests at -1.5 0.3 1.0"
                ARGS level.nms ${NULL_DEVICES} -time_live 4)
+# Collision shapes built by the scene's script on items the scene file gives none: a ball
+# rests on a box floor, a cylinder post stands on its end (half its height up), a ball whose
+# collision mask leaves out the floor's group falls through it; a constraint is a null object
+# every constraint function refuses. The script stops the game (exit 3) when a check fails.
+qz_player_case(scene_shape_yard CODE 0 ERROR NONE GAME shape_yard
+               LINE "[S] Post shape: mass 3, turned 1.57" "[S] Constraint: none, enable refused with 'CObject is null'"
+                    "[S] ball rests at height 1.0" "[S] post rests at height 1.5" "[S] Shape yard checked"
+               ARGS level.nms ${NULL_DEVICES} -time_live 4)
 qz_player_case(scene_from_archive CODE 0 ERROR NONE PACK scene ARCHIVE game.qza LINE "[S] Level set up"
                ARGS level.nms -A game.qza ${NULL_DEVICES} -time_live 1)
 

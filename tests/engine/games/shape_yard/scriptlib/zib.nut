@@ -1,0 +1,1 @@
+// Boot library of the shape-yard game: nothing shared yet.
