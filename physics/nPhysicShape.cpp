@@ -62,7 +62,8 @@ nPhysicShape::nPhysicShape()
       heightfieldLength(0),
       heightfieldSamples(0),
       heightfieldScale(1.0f),
-      simulationShape(0)
+      simulationShape(0),
+      simulationType(PhysicShapeNone)
 {
 }
 

@@ -60,6 +60,7 @@ public:
     const int16_t* heightfieldSamples;
     float          heightfieldScale;
     void*          simulationShape;   // filled by the simulation when the body is built
+    int32_t        simulationType;    // the type simulationShape was built as (scripts may change type since)
 };
 
 #endif

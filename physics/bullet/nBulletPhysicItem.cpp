@@ -123,6 +123,7 @@ btCollisionShape* nBulletPhysicItem::BuildChild(nPhysicShape* shape, nVector* re
         *referencePoint = convex->centroid.Transform(shape->GetMatrix());
         convex->AddRef();
         shape->simulationShape = convex;
+        shape->simulationType = shape->type;
         return 0;
     }
     case PhysicShapeMesh: {
@@ -132,6 +133,7 @@ btCollisionShape* nBulletPhysicItem::BuildChild(nPhysicShape* shape, nVector* re
         *referencePoint = mesh->centroid.Transform(shape->GetMatrix());
         mesh->AddRef();
         shape->simulationShape = mesh;
+        shape->simulationType = shape->type;
         return 0;
     }
     case PhysicShapeHeightfield: {
@@ -162,6 +164,7 @@ btCollisionShape* nBulletPhysicItem::BuildChild(nPhysicShape* shape, nVector* re
     }
     if (child && IsScaled(shape->scale)) child->setLocalScaling(ToBullet(shape->scale));
     shape->simulationShape = child;
+    shape->simulationType = shape->type;
     return child;
 }
 
@@ -308,10 +311,12 @@ void nBulletPhysicItem::Destroy()
     for (nList<nPhysicShape*>::Node* n = m_shapes.GetHead(); n; n = n->next) {
         nPhysicShape* shape = n->value;
         if (!shape->simulationShape) continue;
-        if (shape->type == PhysicShapeConvex) static_cast<nBulletConvex*>(shape->simulationShape)->Release();
-        else if (shape->type == PhysicShapeMesh) static_cast<nBulletMesh*>(shape->simulationShape)->Release();
+        // Taken down as what it was built as: a script may have given the record another type since.
+        if (shape->simulationType == PhysicShapeConvex) static_cast<nBulletConvex*>(shape->simulationShape)->Release();
+        else if (shape->simulationType == PhysicShapeMesh) static_cast<nBulletMesh*>(shape->simulationShape)->Release();
         else delete static_cast<btCollisionShape*>(shape->simulationShape);
         shape->simulationShape = 0;
+        shape->simulationType = PhysicShapeNone;
     }
     delete m_body;
     delete m_motionState;
