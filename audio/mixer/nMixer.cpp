@@ -1,6 +1,11 @@
 #include "audio/mixer/nMixer.h"
 
+#include <new>
+
+#include "audio/mivox/mvx_Stream.h"
+#include "audio/mixer/nMixerStreamInterface.h"
 #include "audio/mixer/nNull_Mixer.h"
+#include "core/nCategory.h"
 #include "core/nLog.h"
 
 nMixerChannel::nMixerChannel()
@@ -17,6 +22,8 @@ nMixer::nMixer(nMixerSlot* slot, bool makeCurrent)
 
 nMixer::~nMixer()
 {
+    // No decoder thread outlives its mixer, whatever the derived mixer did with its channels.
+    for (int32_t i = 0; i < kMixerChannelCount; ++i) DeleteChannelStream(i);
     if (!m_slot) return;
     nMixer* fallback = m_slot->GetNullMixer();
     if (fallback == this) {
@@ -61,10 +68,37 @@ void nMixer::ChannelSetLoopPosition(int32_t channel, int32_t ms)
     if (nMixerChannel* c = EditChannel(channel)) c->loopPosition = ms;
 }
 
-// Streams reach a channel only through the streamed-channel machinery, which services them here;
-// a mixer without streams has nothing to do.
+void nMixer::DeleteChannelStream(int32_t channel)
+{
+    nMixerChannel* c = EditChannel(channel);
+    if (!c || !c->stream) return;
+    delete c->stream;
+    c->stream = 0;
+}
+
+// A stream that ended is released once, when its channel has played out; the channel stays
+// occupied by it until ChannelStop.
 void nMixer::Update()
 {
+    for (int32_t i = 0; i < kMixerChannelCount; ++i) {
+        nMixerStreamInterface* s = m_channels[i].stream;
+        if (!s || s->IsReleased()) continue;
+        ChannelUpdateStream(i);
+        mvx_Stream* stream = s->LockStream();
+        if (s->IsFinished()) {
+            const int32_t state = ChannelGetState(i);
+            if (state != MixerChannelPlaying && state != MixerChannelPaused) {
+                *g_log << "[|] " << "Release stream interface.\n";
+                ChannelCloseStream(i);
+                s->SetReleased();
+            }
+        } else if (stream && stream->GetState() != StreamDecoding) {
+            // A stream that cannot seek (no decoder to find the time) ends rather than loops.
+            const bool looped = m_channels[i].loopMode == MixerLoopRepeat && stream->Seek(m_channels[i].loopPosition);
+            if (!looped) s->SetFinished(true);
+        }
+        s->UnlockStream();
+    }
 }
 
 void nMixer::ResumeStreamChannels()
@@ -142,9 +176,23 @@ int32_t nMixer::StreamStart(const char* name)
 bool nMixer::OpenStream(int32_t channel, const char* name)
 {
     if (!IsValidChannel(channel) || !name) return false;
+    nCategoryScope category(CategoryMixer);
     ChannelCloseStream(channel);
-    *g_log << "[!] " << "Failed to open content stream.\n";
-    return false;
+    nMixerStreamInterface* stream = new (std::nothrow) nMixerStreamInterface(this, channel);
+    if (!stream) {
+        *g_log << "[!] " << "Failed to allocate chanel stream interface.\n";
+        return false;
+    }
+    if (!stream->OpenContent(name)) {
+        delete stream;
+        DeleteChannelStream(channel);
+        *g_log << "[!] " << "Failed to open content stream.\n";
+        return false;
+    }
+    DeleteChannelStream(channel);
+    m_channels[channel].stream = stream;
+    stream->StartThread();
+    return true;
 }
 
 void nMixer::Mute()

@@ -87,7 +87,10 @@ public:
     virtual void    ChannelSetPanning(int32_t channel, float panning);      // stores it
     virtual void    ChannelSetLoopMode(int32_t channel, int32_t mode);      // stores it
     virtual void    ChannelSetLoopPosition(int32_t channel, int32_t ms);    // stores it
-    virtual void    Update();                                               // once per frame: services streamed channels
+    // Once per frame, for each channel with a stream: ChannelUpdateStream, then under the stream
+    // lock a finished stream is released once its channel stopped, and an ended one seeks to the
+    // loop position (loop mode 1) or is marked finished.
+    virtual void    Update();
     virtual void    Reserved() {}                                           // kept in the order; nothing calls it
     virtual void    ResumeStreamChannels();                                 // ChannelResume on every channel with a stream
     // The engine's null mixer leaves the engine without a current mixer; any other current mixer
@@ -103,9 +106,9 @@ public:
     void    ChannelUnlockAll();
     void    ChannelStopAll();                   // ChannelStop on channels 0 to 63 in order
     nSound* ChannelGetSound(int32_t channel) const;
-    // Streams by content name. Until streamed channels exist no content opens as a stream:
-    // OpenStream releases what the channel's stream held, logs "Failed to open content
-    // stream." and gives false, and StreamStart gives -1.
+    // Streams by content name: the channel gets a stream interface whose decoder thread decodes
+    // the content ahead. A content that does not open leaves the channel without a stream and
+    // logs "Failed to open content stream.".
     int32_t StreamStart(const char* name);      // OpenStream on a free channel: the channel, or -1
     bool    OpenStream(int32_t channel, const char* name);
     bool    ChannelStartStream(int32_t channel, const char* name) { return OpenStream(channel, name); }
@@ -122,6 +125,7 @@ public:
 
 protected:
     nMixerChannel* EditChannel(int32_t channel); // NULL outside 0..63
+    void DeleteChannelStream(int32_t channel);   // the channel's stream interface (its thread joined) goes
 
     nMixerSlot*   m_slot;                       // where this mixer is made current; not owned
     bool          m_open;

@@ -4,7 +4,8 @@
 #include "audio/mixer/nMixer.h"
 
 // The mixer that outputs nothing: current until the player opens another one. Every channel reads
-// as stopped; starts, uploads and stream openings succeed without storing anything.
+// as stopped; starts and uploads succeed without storing anything. Streams open and decode on
+// their threads but are never drained; ChannelStop ends them.
 class nNull_Mixer : public nMixer
 {
 public:
@@ -14,7 +15,7 @@ public:
     void    Close() override;                                           // clears it
     void    SetListener(const nVector*, const nVector*, const nMatrix3*) override {}
     bool    ChannelStart(int32_t channel, nSound* sound) override       { return true; }
-    bool    ChannelStop(int32_t channel) override                       { return true; }
+    bool    ChannelStop(int32_t channel) override                       { DeleteChannelStream(channel); return true; }
     void    ChannelPause(int32_t channel) override                      {}
     void    ChannelResume(int32_t channel) override                     {}
     int32_t ChannelGetState(int32_t channel) override                   { return MixerChannelStopped; }

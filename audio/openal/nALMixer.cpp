@@ -5,6 +5,7 @@
 #include <AL/al.h>
 #include <AL/alc.h>
 
+#include "audio/mixer/nMixerStreamInterface.h"
 #include "core/nLog.h"
 #include "resources/nSound.h"
 
@@ -33,6 +34,14 @@ nALMixer::nALMixer(nMixerSlot* slot, bool makeCurrent)
     : nMixer(slot, makeCurrent), m_device(0), m_context(0), m_eax(false), m_sourcesMade(false)
 {
     for (uint32_t& s : m_sources) s = 0;
+    for (nALStreamRecord& r : m_streams) {
+        r.transfer = 0;
+        r.format = {0, 0, 0};
+        for (uint32_t& b : r.buffers) b = 0;
+        r.stackIndex = 0;
+        r.freeCount = kALStreamBuffers;
+        r.started = false;
+    }
 }
 
 nALMixer::~nALMixer()
@@ -167,6 +176,7 @@ bool nALMixer::ChannelStop(int32_t channel)
     if (!m_open || !IsValidChannel(channel)) return false;
     alGetError();
     ChannelCloseStream(channel);
+    DeleteChannelStream(channel);
     alSourceStop(m_sources[channel]);
     return true;
 }
@@ -280,5 +290,85 @@ void nALMixer::ChannelSetGain(int32_t channel, float gain)
 void nALMixer::ChannelSetLoopMode(int32_t channel, int32_t mode)
 {
     nMixer::ChannelSetLoopMode(channel, mode);
-    if (m_sourcesMade && IsValidChannel(channel)) alSourcei(m_sources[channel], AL_LOOPING, mode != 0 ? AL_TRUE : AL_FALSE);
+    if (m_sourcesMade && IsValidChannel(channel))
+        alSourcei(m_sources[channel], AL_LOOPING, mode != 0 && !IsStreaming(channel) ? AL_TRUE : AL_FALSE);
+}
+
+bool nALMixer::ChannelOpenStream(int32_t channel, const mvx_AudioFormat& format)
+{
+    if (!m_sourcesMade || !IsValidChannel(channel)) return false;
+    nALStreamRecord& r = m_streams[channel];
+    if (r.transfer) return true;
+    alGetError();
+    alGenBuffers(kALStreamBuffers, r.buffers);
+    if (alGetError() != AL_NO_ERROR) {
+        *g_log << "[!] " << "Failed to generate sound buffer.\n";
+        return false;
+    }
+    r.transfer = new (std::nothrow) uint8_t[kALStreamTransferBytes];
+    if (!r.transfer) {
+        alDeleteBuffers(kALStreamBuffers, r.buffers);
+        return false;
+    }
+    r.stackIndex = 0;
+    r.freeCount = kALStreamBuffers;
+    r.format = format;
+    r.started = false;
+    alSourcei(m_sources[channel], AL_LOOPING, AL_FALSE);
+    return true;
+}
+
+void nALMixer::ChannelUpdateStream(int32_t channel)
+{
+    if (!IsStreaming(channel)) return;
+    nMixerStreamInterface* stream = m_channels[channel].stream;
+    if (!stream) return;
+    nALStreamRecord& r = m_streams[channel];
+    const ALuint source = m_sources[channel];
+
+    ALint processed = 0;
+    alGetSourcei(source, AL_BUFFERS_PROCESSED, &processed);
+    for (ALint i = 0; i < processed && r.freeCount < kALStreamBuffers; ++i) {
+        r.stackIndex = (r.stackIndex + kALStreamBuffers - 1) % kALStreamBuffers;
+        alSourceUnqueueBuffers(source, 1, &r.buffers[r.stackIndex]);
+        ++r.freeCount;
+    }
+
+    nRingBuffer* ring = stream->LockRing();
+    while (r.freeCount > 0 && ring->GetUsedBytes() >= kALStreamTransferBytes &&
+           ring->Read(r.transfer, kALStreamTransferBytes) == kALStreamTransferBytes) {
+        const ALuint buffer = r.buffers[r.stackIndex];
+        alBufferData(buffer, AL_FORMAT_STEREO16, r.transfer, kALStreamTransferBytes, r.format.sampleRate);
+        alSourceQueueBuffers(source, 1, &buffer);
+        --r.freeCount;
+        r.stackIndex = (r.stackIndex + 1) % kALStreamBuffers;
+        if (!r.started) {
+            alSourcePlay(source);
+            r.started = true;
+        }
+    }
+    stream->UnlockRing();
+
+    // A source that ran dry stops; whatever was queued since must play, or the next update
+    // would take it back unplayed.
+    if (r.freeCount < kALStreamBuffers && ChannelGetState(channel) == MixerChannelStopped && !stream->IsFinished())
+        alSourcePlay(source);
+}
+
+void nALMixer::ChannelCloseStream(int32_t channel)
+{
+    if (!IsStreaming(channel)) return;
+    nALStreamRecord& r = m_streams[channel];
+    delete[] r.transfer;
+    r.transfer = 0;
+    const ALuint source = m_sources[channel];
+    alSourceStop(source);
+    ALint queued = 0;
+    alGetSourcei(source, AL_BUFFERS_QUEUED, &queued);
+    for (ALint i = 0; i < queued; ++i) {
+        ALuint name = 0;
+        alSourceUnqueueBuffers(source, 1, &name);
+    }
+    alDeleteBuffers(kALStreamBuffers, r.buffers);
+    r.freeCount = kALStreamBuffers;
 }

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "audio/mivox/mvx_AudioOutput.h"
 #include "audio/mixer/nMixer.h"
 #include "audio/mixer/nMixerData.h"
 
@@ -12,6 +13,21 @@ class nALMixerData : public nMixerData
 public:
     explicit nALMixerData(uint32_t name) : buffer(name) {}
     uint32_t buffer;                            // OpenAL buffer name
+};
+
+const int32_t kALStreamBuffers       = 16;   // buffers queued on a streaming source
+const int32_t kALStreamTransferBytes = 2048; // bytes moved from the ring into one buffer
+
+// A streaming channel: its buffers form a stack of free names over a ring of 16 slots, the free
+// names from the stack index upwards (cyclically).
+struct nALStreamRecord
+{
+    uint8_t*        transfer;                   // NULL while the channel is not streaming
+    mvx_AudioFormat format;
+    uint32_t        buffers[kALStreamBuffers];
+    int32_t         stackIndex;
+    int32_t         freeCount;
+    bool            started;
 };
 
 // The mixer that plays through OpenAL 1.1 (the player's default, id "al"): channel i plays on
@@ -37,17 +53,19 @@ public:
     void    FreeSample(nSound* sound) override;
     void    SetGain(float gain) override;
     float   GetGain() override;
-    // Streamed channels (a queue of buffers refilled from a stream's decoder) come with the
-    // streams; until then no channel streams and a stream cannot open here.
-    bool    ChannelOpenStream(int32_t channel, const mvx_AudioFormat& format) override { return false; }
-    void    ChannelUpdateStream(int32_t channel) override {}
-    void    ChannelCloseStream(int32_t channel) override {}
+    // A streaming channel queues 16 buffers of 2048 bytes refilled from its stream's ring. A
+    // source that ran dry plays again as soon as a refill queued something.
+    bool    ChannelOpenStream(int32_t channel, const mvx_AudioFormat& format) override;
+    void    ChannelUpdateStream(int32_t channel) override;     // nothing for a channel not streaming
+    void    ChannelCloseStream(int32_t channel) override;
     void    ChannelSetPitch(int32_t channel, float pitch) override;
     void    ChannelSetGain(int32_t channel, float gain) override;
     void    ChannelSetLoopMode(int32_t channel, int32_t mode) override;
 
     bool    HasEAX() const                      { return m_eax; }
     uint32_t GetSource(int32_t channel) const   { return IsValidChannel(channel) ? m_sources[channel] : 0; }
+    const nALStreamRecord* GetStreamRecord(int32_t channel) const { return IsValidChannel(channel) ? &m_streams[channel] : 0; }
+    bool    IsStreaming(int32_t channel) const  { return IsValidChannel(channel) && m_streams[channel].transfer; }
 
 private:
     void    ResetChannels();
@@ -57,6 +75,7 @@ private:
     bool     m_eax;
     bool     m_sourcesMade;
     uint32_t m_sources[kMixerChannelCount];
+    nALStreamRecord m_streams[kMixerChannelCount];
 };
 
 #endif

@@ -157,12 +157,13 @@ bool nSMixMixer::ChannelStart(int32_t channel, nSound* sound)
     return true;
 }
 
-// Streams never reach a channel of this mixer before the streamed channels exist, so there is
-// no stream interface to release here yet.
+// Streams open and decode on this mixer's channels but are not mixed; stopping the channel ends
+// the stream and its decoder thread.
 bool nSMixMixer::ChannelStop(int32_t channel)
 {
     if (!IsValidChannel(channel)) return true;
     ChannelCloseStream(channel);
+    DeleteChannelStream(channel);
     StopPlayback(channel);
     return true;
 }

@@ -33,7 +33,8 @@ struct nSMixPlayRecord
 // the platform's audio queue (mixer id "soft"), fed 16 KB buffers as the device plays them, or,
 // once OpenWavFile succeeded (mixer id "file"), a WAV file written in fixed steps on every
 // Update, which never needs an audio device. It mixes samples only: 16-bit mono or stereo ones;
-// other samples stay silent while their channel plays. Streams are not mixed. Main thread only.
+// other samples stay silent while their channel plays. Streams open and decode on their channels
+// but are not mixed. Main thread only.
 //
 // Mixing: each channel adds its sample, linearly interpolated (7-bit weights) at a 24.8 step of
 // pitch x rate / 48000 frames per output frame, scaled by master gain x channel gain x 510 and
