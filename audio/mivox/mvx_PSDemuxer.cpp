@@ -107,19 +107,28 @@ void mvx_PSDemuxer::Carry(const uint8_t* p, int32_t bytes)
     m_remaining = m_carryBytes;
 }
 
+// A header that would run past its packet is malformed: it is given the length it claims, so the
+// caller skips the packet by its own length without waiting for bytes that belong to others.
 bool mvx_PSDemuxer::ReadPacketHeader(const uint8_t* p, int32_t available, Header* header) const
 {
     header->timed = false;
     header->time = 0;
     if (available < 7) return false;
+    const int32_t packet = p[4] * 256 + p[5] + 6;
+    auto malformed = [&](int32_t length) {
+        header->length = length;
+        header->timed = false;
+        return true;
+    };
     if (p[6] >= 0x80 && p[6] <= 0xBF) {     // MPEG-2 PES
-        if (available < 9) return false;
+        if (available < 9) return packet < 9 ? malformed(9) : false;
         header->decoderId = 3;
         header->length = 9 + p[8];
         int32_t need = header->length;
         int32_t stamp = -1;
         if (p[7] & 0x80) stamp = (p[7] & 0x40) ? 14 : 9;
         if (stamp >= 0 && stamp + 5 > need) need = stamp + 5;
+        if (need > packet) return malformed(need);
         if (available < need) return false;
         if (stamp >= 0) {
             header->timed = true;
@@ -129,18 +138,20 @@ bool mvx_PSDemuxer::ReadPacketHeader(const uint8_t* p, int32_t available, Header
     }
     header->decoderId = 2;                  // MPEG-1 packet
     int32_t i = 6;
+    auto reach = [&](int32_t index) { return index < available && index < packet; };
     while (i < 23 && p[i] == 0xFF) {
         ++i;
-        if (i >= available) return false;
+        if (!reach(i)) return i >= packet ? malformed(i + 1) : false;
     }
     if ((p[i] & 0xC0) == 0x40) {
         i += 2;
-        if (i >= available) return false;
+        if (!reach(i)) return i >= packet ? malformed(i + 1) : false;
     }
     const uint8_t kind = p[i] >> 4;
     if (kind == 0x2 || kind == 0x3) {
         const int32_t group = kind == 0x2 ? i : i + 5;
         header->length = kind == 0x2 ? i + 5 : i + 10;
+        if (header->length > packet) return malformed(header->length);
         if (available < header->length) return false;
         header->timed = true;
         header->time = TimeStamp(p + group);
