@@ -20,8 +20,14 @@ void ClearCache(nResourceCache* cache)
     cache->Clear();
 }
 
-// Textures fed by video streams do not exist yet: nothing advances.
-const nResourceCacheOps kEngineOps = {CreateCache, DestroyCache, ClearCache, 0};
+// Video textures of the main list advance by the frame time.
+void UpdateStreams(nResourceCache* cache, int32_t dt)
+{
+    for (nListNode<nSharedPtr<nTexture>>* node = cache->GetTextureList(false).GetHead(); node; node = node->next)
+        if (nTexture* texture = node->value.Get()) texture->UpdateStream(dt);
+}
+
+const nResourceCacheOps kEngineOps = {CreateCache, DestroyCache, ClearCache, UpdateStreams};
 
 // The entry nearest the head named key (normalised), or NULL.
 template<class T>

@@ -118,9 +118,14 @@ bool SetTextureContent(nOrvex* engine, nTexture* texture, const char* path)
         return false;
     }
     texture->SetName(path);
-    // Video textures ("mpg") need the streaming library, which is not part of this build; the
-    // renderer is asked instead.
-    bool loaded = GetFileExtension(path) == "mpg" ? false : nPicture::LoadContent(texture, path);
+    // Video textures ("mpg") are fed by a stream; their picture stays as it is until a frame comes.
+    if (GetFileExtension(path) == "mpg")
+    {
+        const bool opened = texture->OpenStream(path);
+        if (opened && engine) engine->CallHook(OrvexHookTextureContent, texture);
+        return opened;
+    }
+    bool loaded = nPicture::LoadContent(texture, path);
     if (!loaded)
     {
         nRenderer* renderer = engine ? engine->GetRenderer() : 0;

@@ -1,5 +1,8 @@
 #include "resources/nTexture.h"
 
+#include <new>
+
+#include "audio/mivox/mvx_Stream.h"
 #include "core/nLog.h"
 #include "hub/nCoreListener.h"
 #include "hub/nOrvex.h"
@@ -64,4 +67,45 @@ void nTexture::SetStreamInterface(nTextureStreamInterface* stream)
         return;
     delete m_stream;
     m_stream = stream;
+}
+
+bool nTexture::OpenStream(const char* name)
+{
+    CloseStream();
+    nTextureStreamInterface* output = new (std::nothrow) nTextureStreamInterface(this);
+    if (!output) {
+        *g_log << "[!] " << "Failed to allocate texture stream interface.\n";
+        return false;
+    }
+    m_stream = output;
+    mvx_Stream* stream = new (std::nothrow) mvx_Stream(output, 0);
+    output->SetStream(stream);
+    *g_log << "Open texture stream interface: '" << (name ? name : "") << "'\n";
+    if (!stream || !stream->Open(name, false)) {
+        *g_log << "[!] " << "Failed to open content stream.\n";
+        return false;
+    }
+    return true;
+}
+
+void nTexture::UpdateStream(int32_t ticks)
+{
+    mvx_Stream* stream = m_stream ? m_stream->GetStream() : 0;
+    if (!stream || m_stream->GetStreamState() == StreamPaused) return;
+    if (stream->GetState() == StreamEnded) {
+        if (stream->IsVideoUndecodable()) return;
+        stream->Rewind();
+    }
+    stream->Decode(ticks);
+}
+
+void nTexture::CloseStream()
+{
+    delete m_stream;
+    m_stream = 0;
+}
+
+void nTexture::SetStreamState(int32_t state)
+{
+    if (m_stream) m_stream->SetStreamState(state);
 }

@@ -50,6 +50,16 @@ public:
     nTextureStreamInterface* GetStreamInterface() const      { return m_stream; }
     void                     SetStreamInterface(nTextureStreamInterface* stream); // owned; deletes the previous one
     nRenderData*             GetRenderData() const           { return m_renderData; }
+
+    // Video streams ("mpg" textures). OpenStream replaces the interface, opens name on a stream
+    // with this texture as its video output and logs "Open texture stream interface: '<name>'";
+    // on failure "Failed to open content stream." and false, the interface kept. UpdateStream
+    // advances a playing stream by ticks and rewinds an ended one (video textures loop), unless
+    // its video has no decoder: it then stays as it is.
+    bool                     OpenStream(const char* name);
+    void                     UpdateStream(int32_t ticks);
+    void                     CloseStream();                  // deletes the interface and its stream
+    void                     SetStreamState(int32_t state);  // nStreamState; nothing without an interface
     void                     SetRenderData(nRenderData* data) { m_renderData = data; } // the renderer's alone
 
 private:
