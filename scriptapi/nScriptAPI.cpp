@@ -12,6 +12,7 @@
 #include "scriptapi/nMetafileScriptAPI.h"
 #include "scriptapi/nMixerScriptAPI.h"
 #include "scriptapi/nShapeScriptAPI.h"
+#include "scriptapi/nSoundTextureScriptAPI.h"
 
 // The families in their registration order. A family that lands replaces its NULL with its
 // registrar (declared in its own header).
@@ -35,8 +36,8 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Collision", RegisterCollisionScriptAPI},
     {"Constraint", RegisterConstraintScriptAPI},
     {"Picture", 0},
-    {"Texture", 0},
-    {"Sound", 0},
+    {"Texture", RegisterTextureScriptAPI},
+    {"Sound", RegisterSoundScriptAPI},
     {"Geometry", 0},
     {"Input", RegisterInputScriptAPI},
     {"UI", 0},
