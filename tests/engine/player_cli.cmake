@@ -7,17 +7,18 @@ set(QZ_PLAYER_GAMES ${CMAKE_CURRENT_SOURCE_DIR}/games)
 
 add_executable(engine_pack_archive pack_archive.cpp)
 target_link_libraries(engine_pack_archive PRIVATE qz_core)
+add_executable(engine_wav_peak wav_peak.cpp)
 
 # qz_player_case(<name> CODE <exit code> ERROR <first error line or NONE>
 #                [GAME <folder copied in>] [PACK <folder packed> ARCHIVE <archive name>]
 #                [LINE <lines printed...>] [BLOCK <file under games/expected>] [REJECT <text not printed>]
-#                [WAV <file the run must leave>] [ENV <variable=value...>]
+#                [WAV <file the run must leave>] [LOUD <least peak of its samples>] [ENV <variable=value...>]
 #                [DISPLAY] [ARGS <arguments...>])
 # GAME may also be an absolute folder. DISPLAY: the case opens a window, with software
 # rendering; without a display it is skipped. WAV: a finished RIFF/WAVE file of 16-bit stereo
 # at 48000 Hz. ENV: set for the run (such as the audio back-ends).
 function(qz_player_case name)
-  cmake_parse_arguments(C "DISPLAY" "CODE;ERROR;GAME;PACK;ARCHIVE;BLOCK;REJECT;WAV" "ARGS;LINE;ENV" ${ARGN})
+  cmake_parse_arguments(C "DISPLAY" "CODE;ERROR;GAME;PACK;ARCHIVE;BLOCK;REJECT;WAV;LOUD" "ARGS;LINE;ENV" ${ARGN})
   string(JOIN "|" args ${C_ARGS})
   string(JOIN "|" lines ${C_LINE})
   set(defs
@@ -48,6 +49,9 @@ function(qz_player_case name)
   endif()
   if(C_WAV)
     list(APPEND defs -DEXPECT_WAV=${C_WAV})
+  endif()
+  if(C_LOUD)
+    list(APPEND defs -DEXPECT_LOUD=${C_LOUD} -DWAV_PEAK=$<TARGET_FILE:engine_wav_peak>)
   endif()
   add_test(NAME player_cli_${name}
            COMMAND ${CMAKE_COMMAND} ${defs} -P ${CMAKE_CURRENT_SOURCE_DIR}/run_player.cmake)
@@ -259,10 +263,16 @@ qz_player_case(demo_scene CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME}
                REJECT "[*] " ARGS crates.nms ${NULL_DEVICES} -time_live 3)
 qz_player_case(demo_scene_gl2 CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY LINE "[S] Crates yard set up (demo version 1)"
                REJECT "[*] " ARGS crates.nms -r gl2 -m none -time_live 2)
-# The demo captured by the file mixer: a finished WAV file of the run (the demo's scripts cannot
-# load sounds yet, so it is silence).
-qz_player_case(demo_scene_file_mixer CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} WAV crates.wav
-               LINE "[S] A body landed" ARGS crates.nms -r none -m file crates.wav -time_live 2)
+# The demo captured by the file mixer: a finished WAV file of the run, with the thuds of the
+# landings and the lift's chime in it (the music streams but the software mixer mixes samples only).
+qz_player_case(demo_scene_file_mixer CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} WAV crates.wav LOUD 4000
+               LINE "[S] A body landed" "Loading sound 'sounds/thud.wav'."
+               "SelectAudioDemuxer(): Using 'OGG Vorbis stream demuxer'."
+               REJECT "[!] " ARGS crates.nms -r none -m file crates.wav -time_live 2)
+# The demo on OpenAL Soft's null back-end: its sounds and its music stream play without a sound card.
+qz_player_case(demo_scene_openal CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} ENV ALSOFT_DRIVERS=null
+               LINE "[S] A body landed" "[H] OGG Vorbis audio stream 44100hz 16bit 2 channel(s)."
+               REJECT "[!] " ARGS crates.nms -r none -m al -time_live 2)
 qz_player_case(demo_project CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} LINE "[S] Crates project set up" "[S] A body landed"
                REJECT "[*] " ARGS crates.ngp -P ${NULL_DEVICES} -time_live 3)
 

@@ -6,6 +6,7 @@
 #         -DEXPECT_CODE=<exit code> -DEXPECT_ERROR=<first "[!] " line without its line end, or NONE>
 #         [-DEXPECT_LINE=<lines that must be printed, separated by '|'>] [-DEXPECT_BLOCK=<file under GAMES/expected>]
 #         [-DREJECT_TEXT=<text that must not be printed>] [-DEXPECT_WAV=<WAV file the run leaves in WORK>]
+#         [-DEXPECT_LOUD=<least peak> -DWAV_PEAK=<the wav_peak tool>]
 #         -P run_player.cmake
 # The player runs in WORK, which is emptied first. A case that needs a display is skipped
 # without one.
@@ -109,6 +110,15 @@ if(DEFINED EXPECT_WAV)
        NOT riff EQUAL riff_expected OR NOT data EQUAL data_expected OR data EQUAL 0)
       string(APPEND failures "${EXPECT_WAV} is not a finished capture (${size} bytes: ${header})\n")
     endif()
+  endif()
+endif()
+
+# Sound in the capture: some sample at least this loud.
+if(DEFINED EXPECT_LOUD AND EXISTS "${WORK}/${EXPECT_WAV}")
+  execute_process(COMMAND "${WAV_PEAK}" "${WORK}/${EXPECT_WAV}" ${EXPECT_LOUD}
+                  RESULT_VARIABLE loud OUTPUT_VARIABLE peak ERROR_VARIABLE peak)
+  if(NOT loud EQUAL 0)
+    string(APPEND failures "${EXPECT_WAV} is quieter than ${EXPECT_LOUD}: ${peak}")
   endif()
 endif()
 

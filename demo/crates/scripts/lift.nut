@@ -1,4 +1,6 @@
 // The lift rides up and down for ever on a looping command list and says when it arrives.
+Include("scripts/sounds.nut");
+
 class Lift {
   at_top = false;
 
@@ -15,9 +17,11 @@ class Lift {
     if (!at_top && y > 2.49) {
       at_top = true;
       print("Lift: at the top");
+      DemoPlaySound("lift", 0.6);
     } else if (at_top && y < 0.26) {
       at_top = false;
       print("Lift: at the bottom");
+      DemoPlaySound("lift", 0.6);
     }
   }
 }

@@ -1,6 +1,8 @@
 // The scene's script: greets, counts frames and reports the time now and then. It also reads
 // the keyboard and the mouse once a frame: the space bar or a left click kicks the ball up
 // (the ball's own script does the kick, Crate in crate.nut).
+Include("scripts/sounds.nut");
+
 class Yard {
   frames = 0;
   elapsed = 0.0;
@@ -11,6 +13,7 @@ class Yard {
     ::g_kick <- false;
     KeyboardSetKeyBounceFilter(KeySpace, true);
     DeviceSetFunctionBounceFilter(GetMouseDevice(), DeviceButton0, true);
+    DemoStartMusic();
   }
 
   function OnReset(scene) {
