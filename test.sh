@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test through CTest: first the normal build,
-# then the AddressSanitizer + UndefinedBehaviorSanitizer build (QZ_SANITIZE=0 skips it).
+# then the AddressSanitizer + UndefinedBehaviorSanitizer build and the stream tests under
+# ThreadSanitizer (QZ_SANITIZE=0 skips both).
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -34,4 +35,14 @@ run_suite() {
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_WERROR=ON
 if [ "${QZ_SANITIZE:-1}" != 0 ]; then
   run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DQZ_SANITIZE=ON -DQZ_BENCH=OFF -DQZ_WERROR=ON
+  # The decoder threads under ThreadSanitizer: only the stream and streamed-channel tests.
+  echo "== build-tsan (streams)"
+  cmake -S . -B build-tsan "${gen[@]}" "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_TSAN=ON \
+    -DQZ_BENCH=OFF -DQZ_WERROR=ON >/dev/null
+  tsan_tests=(audio_streams_test_stream_channels audio_streams_test_ogg_stream audio_openal_test_al_stream
+              scriptapi_test_mixer_api)
+  cmake --build build-tsan -j "$jobs" --target "${tsan_tests[@]}"
+  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+    ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 300 \
+      -R "^(StreamInterface|StreamedChannels|RingBuffer|OggStream|ALStreamTest|MixerAPI)\."
 fi

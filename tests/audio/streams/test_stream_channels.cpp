@@ -113,7 +113,7 @@ TEST(StreamInterface, WhatTheRingCannotTakeIsKeptForTheNextStep)
     nLogCapture log;
     nNull_Mixer mixer(0, false);
     nMixerStreamInterface s(&mixer, 0);
-    std::vector<uint8_t> pcm(4096 * 8);
+    std::vector<uint8_t> pcm(4096 * 6 + 10000);
     for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = (uint8_t)(i * 7 + 1);
     s.WritePCM(pcm.data(), 4096 * 6, 0);
     EXPECT_TRUE(s.IsBufferHalfFull());
