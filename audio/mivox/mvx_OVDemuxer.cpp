@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #define STB_VORBIS_HEADER_ONLY
 #include <stb/stb_vorbis.h>
@@ -25,12 +26,64 @@ int16_t ToShort(float x)
     return (int16_t)v;
 }
 
+uint32_t ReadU32(const uint8_t* p)
+{
+    return (uint32_t)p[0] | ((uint32_t)p[1] << 8) | ((uint32_t)p[2] << 16) | ((uint32_t)p[3] << 24);
+}
+
+// The comment header's lengths all lie inside the packet.
+bool CommentLengthsFit(const std::vector<uint8_t>& p)
+{
+    const int64_t size = (int64_t)p.size();
+    if (size < 7 || p[0] != 3 || std::memcmp(p.data() + 1, "vorbis", 6) != 0) return true;  // the decoder judges it
+    int64_t at = 7;
+    if (at + 4 > size) return false;
+    at += 4 + (int64_t)ReadU32(p.data() + at);
+    if (at + 4 > size) return false;
+    const int64_t count = ReadU32(p.data() + at);
+    at += 4;
+    if (count > (size - at) / 4) return false;
+    for (int64_t i = 0; i < count; ++i) {
+        if (at + 4 > size) return false;
+        at += 4 + (int64_t)ReadU32(p.data() + at);
+        if (at > size) return false;
+    }
+    return true;
+}
+
+// Whether the comment header (the second packet) at the start of the data is whole and its
+// lengths fit: the decoder takes them for allocation sizes before checking them against the
+// packet, so a damaged one must never reach it. -1: not all there yet.
+int32_t CheckCommentHeader(const uint8_t* data, int32_t size)
+{
+    std::vector<uint8_t> packet;
+    int32_t index = 0;
+    int32_t at = 0;
+    while (at + 27 <= size) {
+        if (std::memcmp(data + at, "OggS", 4) != 0) return 0;
+        const int32_t segments = data[at + 26];
+        if (at + 27 + segments > size) return -1;
+        const uint8_t* lacing = data + at + 27;
+        int32_t body = at + 27 + segments;
+        for (int32_t i = 0; i < segments; ++i) {
+            const int32_t length = lacing[i];
+            if (body + length > size) return -1;
+            if (index == 1) packet.insert(packet.end(), data + body, data + body + length);
+            body += length;
+            if (length < 255 && index++ == 1) return CommentLengthsFit(packet) ? 1 : 0;
+        }
+        at = body;
+    }
+    return size >= 4 && std::memcmp(data, "OggS", 4) != 0 ? 0 : -1;
+}
+
 }
 
 mvx_OVDemuxer::mvx_OVDemuxer(nIOFile* file)
     : mvx_Demuxer(file), m_input(0), m_capacity(0), m_held(0), m_eof(false), m_output(0),
       m_maxFrameSize(0), m_skip(0), m_pendingSamples(0), m_pendingOffset(0), m_sampleRate(0),
-      m_channels(0), m_setupMemory(0), m_setupTempMemory(0), m_tempMemory(0), m_vorbis(0)
+      m_channels(0), m_setupMemory(0), m_setupTempMemory(0), m_tempMemory(0), m_arena(0), m_arenaBytes(0),
+      m_vorbis(0)
 {
 }
 
@@ -43,6 +96,9 @@ void mvx_OVDemuxer::Close()
 {
     if (m_vorbis) stb_vorbis_close(m_vorbis);
     m_vorbis = 0;
+    std::free(m_arena);
+    m_arena = 0;
+    m_arenaBytes = 0;
     std::free(m_input);
     std::free(m_output);
     m_input = 0;
@@ -77,20 +133,46 @@ bool mvx_OVDemuxer::Grow()
     return true;
 }
 
+// The decoder allocates only from the arena it is given: whatever a damaged header asks for, it
+// can neither take more memory than the arena nor leave any behind.
 bool mvx_OVDemuxer::StartDecoder()
 {
     if (m_vorbis) stb_vorbis_close(m_vorbis);
     m_vorbis = 0;
     for (;;) {
         Fill();
+        const int32_t comments = CheckCommentHeader(m_input, m_held);
+        if (comments == 0) return false;
+        if (comments < 0) {
+            if (m_eof || !Grow()) return false;
+            continue;
+        }
+        if (!m_arena && !GrowArena()) return false;
         int used = 0, error = 0;
-        m_vorbis = stb_vorbis_open_pushdata(m_input, m_held, &used, &error, 0);
+        stb_vorbis_alloc arena = {m_arena, m_arenaBytes};
+        m_vorbis = stb_vorbis_open_pushdata(m_input, m_held, &used, &error, &arena);
         if (m_vorbis) {
             Consume(used);
             return true;
         }
+        if (error == VORBIS_outofmem) {
+            if (!GrowArena()) return false;
+            continue;
+        }
         if (error != VORBIS_need_more_data || m_eof || !Grow()) return false;
     }
+}
+
+bool mvx_OVDemuxer::GrowArena()
+{
+    const int32_t bytes = m_arenaBytes ? m_arenaBytes * 2 : kOVArenaBytes;
+    if (bytes > kOVMaxArenaBytes) return false;
+    char* arena = static_cast<char*>(std::malloc(bytes));
+    if (!arena) return false;
+    std::free(m_arena);
+    m_arena = arena;
+    m_arenaBytes = bytes;
+    return true;
 }
 
 bool mvx_OVDemuxer::Restart()

@@ -10,6 +10,8 @@ struct stb_vorbis;
 const int32_t kOVInputBytes    = 16384;         // the input buffer, topped up before every frame
 const int32_t kOVMaxInputBytes = 4 << 20;       // it grows up to this for large headers and pages
 const int32_t kOVSeekWindow    = 24000;         // a seek lands this many samples before its target, at most
+const int32_t kOVArenaBytes    = 256 << 10;     // the decoder's memory, doubled while it needs more,
+const int32_t kOVMaxArenaBytes = 32 << 20;      // up to this
 
 // Ogg Vorbis, decoded with stb_vorbis's push API and written to the audio output as
 // interleaved 16-bit stereo (a mono source on both sides, more channels reduced to the first
@@ -44,6 +46,7 @@ private:
 
     bool        StartDecoder();                     // opens the decoder on the input at the file position
     bool        Restart();                          // file rewound, decoder opened afresh
+    bool        GrowArena();
     void        Fill();                             // tops the input up from the file
     void        Consume(int32_t bytes);
     bool        Grow();
@@ -64,6 +67,8 @@ private:
     int32_t     m_sampleRate;
     int32_t     m_channels;
     int32_t     m_setupMemory, m_setupTempMemory, m_tempMemory;
+    char*       m_arena;                            // the decoder's memory, supplied to it
+    int32_t     m_arenaBytes;
     stb_vorbis* m_vorbis;
 };
 

@@ -138,3 +138,26 @@ TEST(OggStream, ASeekPastTheEndEndsTheStream)
 }
 
 }
+
+namespace {
+
+// Files the fuzzer made: a comment header whose length is far beyond its packet (the decoder
+// would take it for an allocation size), and a damaged header the decoder used to leak on.
+TEST(OggStream, DamagedHeadersAreRefusedWithoutHarm)
+{
+    for (const char* name : {"damaged_comment_length.ogg", "damaged_leaks_in_decoder.ogg"}) {
+        SCOPED_TRACE(name);
+        nLogCapture log;
+        RecordingAudioOutput out;
+        mvx_Stream stream(0, &out);
+        if (stream.Open(StreamData(name).c_str(), false)) {
+            stream.Seek(700);
+            stream.Decode(1);
+        } else {
+            EXPECT_EQ(log.Lines().back(), "[!] No suitable demuxer for stream.\n");
+        }
+        EXPECT_EQ(out.pcm.size() % 2, 0u);
+    }
+}
+
+}
