@@ -9,7 +9,7 @@ PACKAGES=(
   cmake ninja-build ccache pkg-config g++ clang python3
   libgtest-dev libgmock-dev libbenchmark-dev libglm-dev
   zlib1g-dev libpugixml-dev
-  libstb-dev
+  libstb-dev vorbis-tools
   libbullet-dev
   libsdl2-dev libgl-dev libgl1-mesa-dri xvfb xauth xdotool
   libopenal-dev libopenal1
