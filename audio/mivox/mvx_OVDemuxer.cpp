@@ -17,12 +17,13 @@ namespace {
 int16_t ToShort(float x)
 {
     const float magic = 1.5f * (1 << (23 - 15)) + 0.5f / (1 << 15);
-    const int32_t addend = ((150 - 15) << 23) + (1 << 22);
+    const uint32_t addend = ((150 - 15) << 23) + (1 << 22);
     float f = x + magic;
-    int32_t bits;
+    uint32_t bits;
     std::memcpy(&bits, &f, sizeof(bits));
-    int32_t v = bits - addend;
-    if ((uint32_t)(v + 32768) > 65535) v = v < 0 ? -32768 : 32767;
+    // In unsigned arithmetic: a sample far out of range (damaged data) wraps like the decoder's own.
+    const int32_t v = (int32_t)(bits - addend);
+    if ((uint32_t)v + 32768u > 65535u) return v < 0 ? -32768 : 32767;
     return (int16_t)v;
 }
 

@@ -142,10 +142,11 @@ TEST(OggStream, ASeekPastTheEndEndsTheStream)
 namespace {
 
 // Files the fuzzer made: a comment header whose length is far beyond its packet (the decoder
-// would take it for an allocation size), and a damaged header the decoder used to leak on.
+// would take it for an allocation size), a damaged header the decoder used to leak on, and
+// audio decoding to samples far out of range (their conversion must not overflow).
 TEST(OggStream, DamagedHeadersAreRefusedWithoutHarm)
 {
-    for (const char* name : {"damaged_comment_length.ogg", "damaged_leaks_in_decoder.ogg"}) {
+    for (const char* name : {"damaged_comment_length.ogg", "damaged_leaks_in_decoder.ogg", "damaged_sample_range.ogg"}) {
         SCOPED_TRACE(name);
         nLogCapture log;
         RecordingAudioOutput out;
