@@ -17,7 +17,7 @@ using Calls = std::vector<std::string>;
 class CountedStream : public nTextureStreamInterface
 {
 public:
-    explicit CountedStream(int& deleted) : m_deleted(deleted) {}
+    explicit CountedStream(int& deleted) : nTextureStreamInterface(nullptr), m_deleted(deleted) {}
     ~CountedStream() override { ++m_deleted; }
 
 private:
