@@ -39,10 +39,9 @@ if [ "${QZ_SANITIZE:-1}" != 0 ]; then
   echo "== build-tsan (streams)"
   cmake -S . -B build-tsan "${gen[@]}" "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_TSAN=ON \
     -DQZ_BENCH=OFF -DQZ_WERROR=ON >/dev/null
-  tsan_tests=(audio_streams_test_stream_channels audio_streams_test_ogg_stream audio_openal_test_al_stream
-              scriptapi_test_mixer_api)
+  tsan_tests=(audio_streams_test_stream_channels audio_streams_test_ogg_stream audio_openal_test_al_stream)
   cmake --build build-tsan -j "$jobs" --target "${tsan_tests[@]}"
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 300 \
-      -R "^(StreamInterface|StreamedChannels|RingBuffer|OggStream|ALStreamTest|MixerAPI)\."
+      -R "^(StreamInterface|StreamedChannels|RingBuffer|OggStream|ALStreamTest)\."
 fi
