@@ -350,7 +350,7 @@ nProjectSceneInstance* nProject::Instantiate(const char* path)
         scene->ReadDocument(&document, 0, FlagLoadAll, 0);
         scene->Setup(true, 1024);
         scene->Reset();
-    } else if (document.FindPath("Scene2d;")) {
+    } else if (nMetaTag* root = document.FindPath("Scene2d;")) {
         nScene2D* scene = new (std::nothrow) nScene2D(m_engine, &m_machine);
         if (!scene) {
             *g_log << "[!] " << "Failed to allocate scene 2D object.\n";
@@ -362,6 +362,7 @@ nProjectSceneInstance* nProject::Instantiate(const char* path)
             delete scene;
             return 0;
         }
+        scene->Deserialize(&document, root);
         scene->Setup();
         scene->Reset();
     } else {

@@ -10,11 +10,16 @@
 #include "hub/nCoreListener.h"
 #include "ace/nACEManager.h"
 #include "ace/nACEUnit.h"
+#include "resources/nPicture.h"
 #include "scriptiface/nScriptUnit.h"
+#include "ui/nSprite2D.h"
+#include "ui/nWindow.h"
 
 class nOrvex;
 class nScriptVM;
 class nScene2DScriptEventDispatcher;
+class nMetaFile;
+class nMetaTag;
 
 // Commands of the 2D command vocabulary.
 enum nACE2DCommand
@@ -26,6 +31,27 @@ enum nACE2DCommand
     ACE2DShow       = 4,
     ACE2DHide       = 5,
     ACE2DGlobalFade = 6    // 1: target global fade; run by the scene's own list
+};
+
+// Told just before (kind 1) and just after (kind 2) a new sprite joins a scene's draw list.
+struct nScene2DListenerRecord
+{
+    nSprite2D* sprite;
+};
+
+class nScene2DListener
+{
+public:
+    virtual ~nScene2DListener() {}
+    virtual void OnScene2DEvent(int32_t kind, nScene2DListenerRecord* record) = 0;
+};
+
+// Skin slots: the eight pictures that decorate windows. The top edge's height is the title
+// bar's height.
+enum nSkinSlot
+{
+    SkinTop = 0, SkinLeft, SkinRight, SkinBottom, SkinTopLeft, SkinTopRight, SkinBottomLeft, SkinBottomRight,
+    SkinSlotCount
 };
 
 // A 2D scene ("Window System" to scripts): drawn over whatever was rendered before it. It is
@@ -49,10 +75,62 @@ public:
 
     bool Setup() override;              // sets the unit up; OnSetup when that succeeded
     void Reset();                       // OnReset
-    void Clear();                       // OnDelete, then the content and the fade are cleared
-    // One frame: the script update (unless skipScript), the command lists, then drawing with
-    // the internal aspect ratio kept whatever the output's shape, and the full-screen fade.
+    // OnDelete, then the skin, every sprite, the cursor, the input and the fade are cleared.
+    void Clear();
+    // One frame: the script update (unless skipScript), the command lists of the scene and of
+    // every sprite, the draw order, then every sprite drawn head to tail with the internal
+    // aspect ratio kept whatever the output's shape, the cursor again, and the full-screen fade.
     void Render(bool skipScript);
+
+    // Draw list. The head is drawn first (beneath all others), the tail last (over them).
+    const nList<nSprite2D*>& GetSprites() const         { return m_sprites; }
+    // The draw order of a frame: largest z first, equal z in list order; then the sprites
+    // with AlwaysOnTop form a block at the head and those with AlwaysBehind one at the tail,
+    // each block keeping that order (one stable pass: never a sprite that moves every frame).
+    void  SortSprites();
+    // MoveToFront puts the sprite just before reference, or at the head (drawn first, so
+    // BENEATH the others: scripts rely on this meaning) when reference is NULL or not listed.
+    // MoveToBack puts it just after reference, or at the tail (drawn last, over the others).
+    void  MoveToFront(nSprite2D* sprite, nSprite2D* reference);
+    void  MoveToBack(nSprite2D* sprite, nSprite2D* reference);
+    // Children lose their parent; the sprite leaves the list and is destroyed; the scene
+    // forgets it.
+    void  DeleteWindow(nSprite2D* sprite);
+    void  LockToWindow(nWindow* window);   // Locked on every sprite outside the window's tree
+    void  Unlock();
+    nSprite2D* FindSpriteByUid(int32_t uid) const;
+    int32_t    TakeSpriteUid()                          { return m_nextSpriteUid++; }
+    void       NoteSpriteUid(int32_t uid);              // later uids come after it
+    void  AddListener(nScene2DListener* listener);
+    void  RemoveListener(nScene2DListener* listener);
+    void  AppendSprite(nSprite2D* sprite);              // the listeners are told before and after
+
+    // Skin: eight picture names in slot order. True only when all eight loaded; the ones
+    // that did load stay referenced either way.
+    bool  SetSkin(const char* const names[SkinSlotCount], uint32_t fillColor, uint32_t titleColor, int32_t titleTop,
+                  int32_t titleBottom, int32_t titleSize, const char* titleFont);
+    void  ReleaseSkin();
+    bool  IsSkinLoaded() const                          { return m_skinLoaded; }
+    nPicture* GetSkinPicture(int32_t slot) const;       // NULL outside 0..7 or when not loaded
+    uint32_t  GetSkinFillColor() const                  { return m_skinFillColor; }
+    int32_t   GetTitleTop() const                       { return m_titleTop; }
+    int32_t   GetTitleBottom() const                    { return m_titleBottom; }
+    int32_t   GetTitleSize() const                      { return m_titleSize; }
+    uint32_t  GetTitleColor() const                     { return m_titleColor; }
+    const nString& GetTitleFont() const                 { return m_titleFont; }
+    nWindowTitleWriter* GetTitleWriter() const          { return m_titleWriter; }
+    void  SetTitleWriter(nWindowTitleWriter* writer);   // not owned; NULL: the one that writes nothing
+
+    // A cursor window of the picture, drawn once more after all others; NULL removes it.
+    bool  SetCursor(const char* pictureName);
+    nWindow* GetCursor() const                          { return m_cursor; }
+    bool  UnloadBitmap(const char* name);               // the current cache's picture of that name
+
+    // "Scene2d" NML. The reader loads what it can: each bad part is one log line.
+    bool      Deserialize(nMetaFile* document, nMetaTag* tag);
+    nMetaTag* Serialize(nMetaFile* document);           // NULL (logged) when out of memory
+    // The scene's own command list as a file gave it; compiled when read.
+    const nString& GetCommandText() const               { return m_commandText; }
 
     void  SetGlobalFade(float fade);    // clamped to [0, 1]
     float GetGlobalFade() const                         { return m_globalFade; }
@@ -68,6 +146,10 @@ public:
     void           SetName(const char* name)            { m_name.Set(name); }
 
 private:
+    void   Forget(nSprite2D* sprite);                   // drops every reference the scene keeps to it
+    void   ReadLinks();                                 // the "Link" tags noted by the reader
+    nMetaTag* SerializeLink(const nSprite2D* sprite) const;
+
     nOrvex*  m_engine;
     bool     m_useRawClock;
     int32_t  m_nextSpriteUid;
@@ -77,6 +159,23 @@ private:
     nString  m_name;
     nVector  m_fadeColour;
     nMatrix3 m_transform;
+    nList<nSprite2D*>  m_sprites;           // owned
+    nList<nScene2DListener*> m_listeners;   // not owned
+    nList<nMetaTag*>   m_pendingLinks;      // while reading: the document's "Link" tags
+    nWindow*           m_cursor;
+    nWindow*           m_dragged;
+    bool               m_skinLoaded;
+    nSharedPtr<nPicture> m_skin[SkinSlotCount];
+    uint32_t           m_skinFillColor;
+    nString            m_titleFont;
+    int32_t            m_titleTop;
+    int32_t            m_titleBottom;
+    int32_t            m_titleSize;
+    uint32_t           m_titleColor;
+    nWindowTitleWriter m_nullTitleWriter;
+    nWindowTitleWriter* m_titleWriter;
+    nString            m_commandText;
+
 };
 
 #endif

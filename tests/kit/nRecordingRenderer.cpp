@@ -44,8 +44,22 @@ void nRecordingRenderer::DrawLine(const nVector& from, const nVector& to, const 
 void nRecordingRenderer::DrawTriangle(const nVector& a, const nVector& b, const nVector& c, const nVector* colour,
                                       const nVector2* uvs, nTexture* texture, uint32_t renderFlags)
 {
-    m_log->Add("render.DrawTriangle" + V(a) + V(b) + V(c) + (colour ? V(*colour) : "NULL") + " flags "
-               + std::to_string(renderFlags));
+    std::string line = "render.DrawTriangle" + V(a) + V(b) + V(c) + (colour ? V(*colour) : "NULL") + " flags "
+                       + std::to_string(renderFlags);
+    if (uvs)
+        for (int i = 0; i < 3; ++i) line += (i ? "(" : " uv (") + FormatFloat(uvs[i].x) + "," + FormatFloat(uvs[i].y) + ")";
+    m_log->Add(line);
+    Triangle t{{a, b, c}, colour ? *colour : nVector(-1, -1, -1, -1), uvs != 0, {}, texture, renderFlags};
+    if (uvs)
+        for (int i = 0; i < 3; ++i) t.uvs[i] = uvs[i];
+    m_triangles.push_back(t);
+}
+
+void nRecordingRenderer::UpdateTexture(nTexture* texture, const uint8_t* rgba, int32_t width, int32_t height,
+                                       int32_t x, int32_t y)
+{
+    m_log->Add("render.UpdateTexture(" + std::to_string(width) + "x" + std::to_string(height) + " at "
+               + std::to_string(x) + "," + std::to_string(y) + ")");
 }
 
 void nRecordingRenderer::Write(nRasterFont* font, const char* text, float x, float y, float size, bool keepAspect,

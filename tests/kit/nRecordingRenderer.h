@@ -25,6 +25,8 @@ public:
     void DrawLine(const nVector& from, const nVector& to, const nVector* colour) override;
     void DrawTriangle(const nVector& a, const nVector& b, const nVector& c, const nVector* colour,
                       const nVector2* uvs, nTexture* texture, uint32_t renderFlags) override;
+    void UpdateTexture(nTexture* texture, const uint8_t* rgba, int32_t width, int32_t height, int32_t x,
+                       int32_t y) override;
     void Write(nRasterFont* font, const char* text, float x, float y, float size, bool keepAspect,
                int32_t alignment, const nVector* colour) override;
     bool SetupLight(nLight* light) override;
@@ -39,6 +41,11 @@ public:
     const nMatrix4& GetLastView() const       { return m_lastView; }
     struct Line { nVector from, to, colour; };  // colour (-1,-1,-1,-1) when none was given
     const std::vector<Line>& GetLines() const { return m_lines; }
+    // Every triangle it was asked to draw, with its texture coordinates (hasUVs false: none
+    // given), texture and flags; the log line also names the coordinates when there are some.
+    struct Triangle { nVector corners[3]; nVector colour; bool hasUVs; nVector2 uvs[3]; nTexture* texture; uint32_t flags; };
+    const std::vector<Triangle>& GetTriangles() const { return m_triangles; }
+    void ClearTriangles()                     { m_triangles.clear(); }
 
 private:
     nCallLog* m_log;
@@ -46,6 +53,7 @@ private:
     nMatrix4  m_lastProjection;
     nMatrix4  m_lastView;
     std::vector<Line> m_lines;
+    std::vector<Triangle> m_triangles;
 };
 
 #endif

@@ -1,0 +1,402 @@
+#include "ui/nWindow.h"
+
+#include <cstring>
+#include <new>
+
+#include "core/nCategory.h"
+#include "core/nLog.h"
+#include "core/nMLReader.h"
+#include "core/nMetaFile.h"
+#include "hub/nOrvex.h"
+#include "render/nRenderer.h"
+#include "resources/nResourceLoader.h"
+#include "ui/nScene2D.h"
+
+namespace {
+
+// Rows the shading fades, ending at the title bar's last row.
+const int32_t kShadeRows = 10;
+
+int32_t EdgeFor(float size)
+{
+    int32_t edge = (int32_t)size;
+    if (edge < 1) edge = 1;
+    return ComputeTextureSize(edge, true);
+}
+
+}
+
+nWindow::nWindow(nScene2D* scene, nSprite2D* parent, const char* id, const char* title, const nVector2* position,
+                 const nVector2* size)
+    : nSprite2D(scene, true, 0, parent, id, position, 0),
+      m_title(title ? title : "Window"),
+      m_titleSize(scene ? scene->GetTitleSize() : 28),
+      m_titleColor(scene ? scene->GetTitleColor() : 0xFFFFFFFFu),
+      m_titleFont(scene ? scene->GetTitleFont().GetCStr() : "Default"),
+      m_backgroundColor(0.0f, 0.0f, 0.0f, 0.0f),
+      m_composeCount(0)
+{
+    nCategoryScope category(CategoryScene2D);
+    nTexture* cache = new (std::nothrow) nTexture(scene ? scene->GetEngine() : 0, 0, 0);
+    if (cache) {
+        cache->SetFlag(TextureKeepPixels, true);
+        cache->SetName(nString::Format("window cache %d", m_uid).GetCStr());
+        m_texture = cache;
+    } else {
+        *g_log << "[!] " << "Failed to allocate the cache texture of window " << m_uid << ".\n";
+    }
+    nVector2 wanted = size ? *size : nVector2(320.0f, 200.0f);
+    SetSize(wanted.x, wanted.y);
+}
+
+nWindow::~nWindow()
+{
+    if (m_texture.IsValid()) m_texture->Free();
+}
+
+void nWindow::SetSize(float width, float height)
+{
+    if (width > (float)kMaxEdge || height > (float)kMaxEdge) {
+        *g_log << "[*] " << "Window '" << (m_id.GetCStr() ? m_id.GetCStr() : "") << "' is larger than "
+               << kMaxEdge << " pixels: its size is limited to that.\n";
+        width = width > (float)kMaxEdge ? (float)kMaxEdge : width;
+        height = height > (float)kMaxEdge ? (float)kMaxEdge : height;
+    }
+    StoreSize(width, height);
+    nTexture* cache = m_texture.Get();
+    if (cache) {
+        const uint32_t w = (uint32_t)EdgeFor(m_size.x), h = (uint32_t)EdgeFor(m_size.y);
+        if (!cache->GetPixels() || cache->GetWidth() < w || cache->GetHeight() < h) {
+            cache->Free();
+            cache->FreePixels();
+            if (cache->Allocate(w, h, PixelFormatRGBA8)) cache->Setup();
+        }
+    }
+    Invalidate();
+}
+
+nRect2D nWindow::GetRect() const
+{
+    nRect2D r = nSprite2D::GetRect();
+    if (TestState(Sprite2DStateShaded)) r.y1 = GetTitleBarHeight();
+    return r;
+}
+
+int32_t nWindow::GetTitleBarHeight() const
+{
+    nPicture* top = m_scene ? m_scene->GetSkinPicture(SkinTop) : 0;
+    return top ? (int32_t)top->GetHeight() : 0;
+}
+
+nRect2D nWindow::GetClientRect() const
+{
+    nRect2D r = GetRect();
+    if (!m_scene || !m_scene->IsSkinLoaded()) return r;
+    const nPicture* left = m_scene->GetSkinPicture(SkinLeft);
+    const nPicture* right = m_scene->GetSkinPicture(SkinRight);
+    const nPicture* bottomRight = m_scene->GetSkinPicture(SkinBottomRight);
+    const nPicture* topLeft = m_scene->GetSkinPicture(SkinTopLeft);
+    return nRect2D{(int32_t)left->GetWidth(), (int32_t)topLeft->GetHeight(), r.x1 - (int32_t)right->GetWidth(),
+                   TestState(Sprite2DStateShaded) ? 0 : r.y1 - (int32_t)bottomRight->GetHeight()};
+}
+
+void nWindow::Invalidate()
+{
+    SetState(Sprite2DStateComposeNeeded, true);
+}
+
+void nWindow::SetBackgroundColor(const nVector& rgba)
+{
+    m_backgroundColor = rgba;
+    Invalidate();
+}
+
+bool nWindow::SetBackgroundPicture(const char* name)
+{
+    nPicture* picture = name && m_scene ? LoadPicture(m_scene->GetEngine(), name, false) : 0;
+    const bool loaded = nWindowPixels::IsUsable(picture);
+    if (loaded) {
+        m_backgroundPicture = picture;
+        m_backgroundPictureName.Set(name);
+    } else {
+        *g_log << "[!] " << "Could not load the background picture '" << (name ? name : "") << "' of window '"
+               << (m_id.GetCStr() ? m_id.GetCStr() : "") << "'.\n";
+    }
+    SetStyle(Sprite2DStyleNoDecoration, loaded);
+    Invalidate();
+    return loaded;
+}
+
+void nWindow::SetTitle(const char* text)
+{
+    m_title.Set(text);
+    Invalidate();
+}
+
+void nWindow::Compose()
+{
+    nPicture* cache = m_texture.Get();
+    if (!nWindowPixels::IsUsable(cache)) return;
+    ++m_composeCount;
+    const nRect2D r = GetRect();
+    if (m_backgroundPicture.IsValid()) {
+        nWindowPixels::FillRect(*cache, 0, 0, (int32_t)cache->GetWidth(), (int32_t)cache->GetHeight(), 0);
+        nWindowPixels::Blit(*cache, *m_backgroundPicture, 0, 0);
+        return;
+    }
+    if (!TestStyle(Sprite2DStyleNoDecoration) && m_scene && m_scene->IsSkinLoaded()) {
+        ComposeSkin(*cache, r.x1, r.y1);
+        return;
+    }
+    nWindowPixels::FillRect(*cache, 0, 0, (int32_t)cache->GetWidth(), (int32_t)cache->GetHeight(),
+                            m_backgroundColor.PackColor());
+}
+
+void nWindow::ComposeSkin(nPicture& cache, int32_t w, int32_t h)
+{
+    using namespace nWindowPixels;
+    const nPicture& top = *m_scene->GetSkinPicture(SkinTop);
+    const nPicture& left = *m_scene->GetSkinPicture(SkinLeft);
+    const nPicture& right = *m_scene->GetSkinPicture(SkinRight);
+    const nPicture& bottom = *m_scene->GetSkinPicture(SkinBottom);
+    const nPicture& topLeft = *m_scene->GetSkinPicture(SkinTopLeft);
+    const nPicture& topRight = *m_scene->GetSkinPicture(SkinTopRight);
+    const nPicture& bottomLeft = *m_scene->GetSkinPicture(SkinBottomLeft);
+    const nPicture& bottomRight = *m_scene->GetSkinPicture(SkinBottomRight);
+    const int32_t tlw = (int32_t)topLeft.GetWidth(), tlh = (int32_t)topLeft.GetHeight();
+    const int32_t trw = (int32_t)topRight.GetWidth(), trh = (int32_t)topRight.GetHeight();
+    const int32_t blw = (int32_t)bottomLeft.GetWidth(), blh = (int32_t)bottomLeft.GetHeight();
+    const int32_t brw = (int32_t)bottomRight.GetWidth(), brh = (int32_t)bottomRight.GetHeight();
+
+    FillRect(cache, 0, 0, (int32_t)cache.GetWidth(), (int32_t)cache.GetHeight(), 0);
+    FillRect(cache, tlw, tlh, w - brw, h - brh, m_scene->GetSkinFillColor());
+    Blit(cache, topLeft, 0, 0);
+    Blit(cache, topRight, w - trw, 0);
+    Blit(cache, bottomLeft, 0, h - blh);
+    Blit(cache, bottomRight, w - brw, h - brh);
+    TileRows(cache, left, 0, tlh, h - blh);
+    TileRows(cache, right, w - (int32_t)right.GetWidth(), trh, h - brh);
+    TileColumns(cache, top, tlw, w - trw, 0);
+    TileColumns(cache, bottom, blw, w - brw, h - (int32_t)bottom.GetHeight());
+    Gradient(cache, tlh, h - tlh - brh, w);
+}
+
+void nWindow::ComposeTitle(nPicture& cache)
+{
+    if (!m_scene || !m_scene->GetTitleWriter()) return;
+    const nPicture* topLeft = m_scene->GetSkinPicture(SkinTopLeft);
+    const nPicture* topRight = m_scene->GetSkinPicture(SkinTopRight);
+    if (!topLeft || !topRight) return;
+    const nRect2D r = GetRect();
+    const nRect2D area{(int32_t)topLeft->GetWidth(), m_scene->GetTitleTop(), r.x1 - (int32_t)topRight->GetWidth(),
+                       m_scene->GetTitleBottom()};
+    m_scene->GetTitleWriter()->WriteTitle(*this, cache, area);
+}
+
+void nWindow::UploadCache(nRenderer* renderer)
+{
+    nPicture* cache = m_texture.Get();
+    if (renderer && cache && cache->GetPixels() && cache->GetWidth() && cache->GetHeight())
+        renderer->UpdateTexture(m_texture.Get(), cache->GetPixels(), (int32_t)cache->GetWidth(),
+                                (int32_t)cache->GetHeight(), 0, 0);
+    SetState(Sprite2DStateComposeNeeded, false);
+}
+
+void nWindow::Render(nRenderer* renderer)
+{
+    if (!TestState(Sprite2DStateVisible)) return;
+    const bool decorated = !TestStyle(Sprite2DStyleNoTitle) && !m_backgroundPicture.IsValid();
+    if (TestState(Sprite2DStateComposeNeeded)) {
+        Compose();
+        // The title goes over a background composed just now, never over one that already
+        // holds it: written again every frame, its soft edges would thicken at each upload.
+        if (decorated && m_scene && m_scene->GetSkinPicture(SkinTopLeft) && m_texture.IsValid())
+            ComposeTitle(*m_texture);
+    }
+    if (!renderer) return;
+    if (TestState(Sprite2DStateComposeNeeded)) UploadCache(renderer);
+    if (m_opacity == 0.0f) return;
+    float alpha = 1.0f;
+    const bool shown = UpdateTransforms(renderer, &alpha);
+    if (!m_texture.IsValid() || !shown) return;
+    const bool shaded = TestState(Sprite2DStateShaded);
+    DrawQuad(renderer, shaded ? (float)GetTitleBarHeight() : m_size.y, shaded ? alpha * 0.5f : alpha);
+}
+
+void nWindow::Shade(bool shade)
+{
+    const bool shaded = TestState(Sprite2DStateShaded);
+    if (!shade) {
+        if (shaded) {
+            SetState(Sprite2DStateShaded, false);
+            Invalidate();
+        }
+        return;
+    }
+    if (shaded) return;
+    const int32_t titleBar = GetTitleBarHeight();
+    if (TestStyle(Sprite2DStyleNoTitle) || !m_scene || !m_scene->IsSkinLoaded() || titleBar <= 0) return;
+    nPicture* cache = m_texture.Get();
+    if (nWindowPixels::IsUsable(cache)) {
+        nWindowPixels::ShadeFade(*cache, titleBar);
+        nRenderer* renderer = m_scene->GetEngine() ? m_scene->GetEngine()->GetRenderer() : 0;
+        UploadCache(renderer);
+    }
+    SetState(Sprite2DStateShaded, true);
+}
+
+bool nWindow::Deserialize(nMetaFile* document, nMetaTag* tag)
+{
+    if (!tag || !IsTagNamed(tag, "Window")) {
+        nMLLogWrongRoot(tag, "Could not parse window. Root tag id is incorrect (");
+        return false;
+    }
+    static const nMLTagRule<nWindow> kTags[] = {
+        {"Sprite2d", [](nWindow& w, nMetaFile* d, nMetaTag* t) { w.nSprite2D::Deserialize(d, t); }},
+        {"Title", [](nWindow& w, nMetaFile*, nMetaTag* t) {
+             if (const char* text = ReadTagString(t)) w.SetTitle(text);
+         }},
+        {"BackgroundColor", [](nWindow& w, nMetaFile*, nMetaTag* t) {
+             nVector colour = w.m_backgroundColor;
+             if (ReadTagVector(t, colour)) w.SetBackgroundColor(colour);
+         }},
+        {"BackgroundPicture", [](nWindow& w, nMetaFile*, nMetaTag* t) {
+             if (const char* name = ReadTagString(t)) w.SetBackgroundPicture(name);
+         }},
+    };
+    nMLReadChildren(*this, document, tag, kTags, "Window");
+    return true;
+}
+
+nMetaTag* nWindow::Serialize(nMetaFile* document) const
+{
+    nMetaTag* tag = new (std::nothrow) nMetaTag("Window");
+    nMetaTag* sprite = tag ? nSprite2D::Serialize(document) : 0;
+    if (!tag || !sprite) {
+        if (!tag) *g_log << "[!] " << "Could not create managed root tag to serialize.\n";
+        delete tag;
+        delete sprite;
+        return 0;
+    }
+    AppendTag(tag, sprite);
+    if (!(m_title == "Window")) AppendTag(tag, new (std::nothrow) nMetaTag("Title", m_title.GetCStr() ? m_title.GetCStr() : ""));
+    if (m_backgroundColor.x != 0.0f || m_backgroundColor.y != 0.0f || m_backgroundColor.z != 0.0f ||
+        m_backgroundColor.w != 0.0f)
+        AppendTag(tag, m_backgroundColor.ToMetaTag("BackgroundColor", true));
+    if (m_backgroundPicture.IsValid())
+        AppendTag(tag, new (std::nothrow) nMetaTag("BackgroundPicture", m_backgroundPictureName.GetCStr()));
+    return tag;
+}
+
+// ---- Pixel steps
+
+namespace nWindowPixels {
+
+namespace {
+
+inline uint8_t* At(nPicture& p, int32_t x, int32_t y)
+{
+    return p.GetPixels() + ((size_t)y * p.GetWidth() + (size_t)x) * 4;
+}
+
+inline const uint8_t* At(const nPicture& p, int32_t x, int32_t y)
+{
+    return p.GetPixels() + ((size_t)y * p.GetWidth() + (size_t)x) * 4;
+}
+
+inline int32_t Clamp(int32_t v, int32_t lo, int32_t hi)
+{
+    return v < lo ? lo : (v > hi ? hi : v);
+}
+
+}
+
+bool IsUsable(const nPicture* picture)
+{
+    return picture && picture->GetPixels() && picture->GetWidth() && picture->GetHeight() &&
+           picture->GetFormat() == PixelFormatRGBA8;
+}
+
+void FillRect(nPicture& target, int32_t x0, int32_t y0, int32_t x1, int32_t y1, uint32_t packedColor)
+{
+    if (!IsUsable(&target)) return;
+    x0 = Clamp(x0, 0, (int32_t)target.GetWidth());
+    x1 = Clamp(x1, 0, (int32_t)target.GetWidth());
+    y0 = Clamp(y0, 0, (int32_t)target.GetHeight());
+    y1 = Clamp(y1, 0, (int32_t)target.GetHeight());
+    const uint8_t rgba[4] = {(uint8_t)(packedColor & 0xFF), (uint8_t)((packedColor >> 8) & 0xFF),
+                             (uint8_t)((packedColor >> 16) & 0xFF), (uint8_t)(packedColor >> 24)};
+    for (int32_t y = y0; y < y1; ++y) {
+        uint8_t* p = At(target, x0, y);
+        for (int32_t x = x0; x < x1; ++x, p += 4) std::memcpy(p, rgba, 4);
+    }
+}
+
+void Blit(nPicture& target, const nPicture& source, int32_t x, int32_t y)
+{
+    if (!IsUsable(&target) || !IsUsable(&source)) return;
+    const int32_t sx0 = x < 0 ? -x : 0, sy0 = y < 0 ? -y : 0;
+    const int32_t sx1 = Clamp((int32_t)target.GetWidth() - x, 0, (int32_t)source.GetWidth());
+    const int32_t sy1 = Clamp((int32_t)target.GetHeight() - y, 0, (int32_t)source.GetHeight());
+    if (sx0 >= sx1) return;
+    for (int32_t sy = sy0; sy < sy1; ++sy)
+        std::memcpy(At(target, x + sx0, y + sy), At(source, sx0, sy), (size_t)(sx1 - sx0) * 4);
+}
+
+void TileRows(nPicture& target, const nPicture& source, int32_t x, int32_t y0, int32_t y1)
+{
+    if (!IsUsable(&target) || !IsUsable(&source)) return;
+    const int32_t rows = (int32_t)source.GetHeight();
+    const int32_t first = y0 < 0 ? 0 : y0;
+    const int32_t last = y1 < (int32_t)target.GetHeight() ? y1 : (int32_t)target.GetHeight();
+    const int32_t sx0 = x < 0 ? -x : 0;
+    const int32_t sx1 = Clamp((int32_t)target.GetWidth() - x, 0, (int32_t)source.GetWidth());
+    if (sx0 >= sx1) return;
+    for (int32_t y = first; y < last; ++y)
+        std::memcpy(At(target, x + sx0, y), At(source, sx0, (y - y0) % rows), (size_t)(sx1 - sx0) * 4);
+}
+
+void TileColumns(nPicture& target, const nPicture& source, int32_t x0, int32_t x1, int32_t y)
+{
+    if (!IsUsable(&target) || !IsUsable(&source)) return;
+    const int32_t columns = (int32_t)source.GetWidth();
+    const int32_t first = x0 < 0 ? 0 : x0;
+    const int32_t last = x1 < (int32_t)target.GetWidth() ? x1 : (int32_t)target.GetWidth();
+    for (int32_t sy = 0; sy < (int32_t)source.GetHeight(); ++sy) {
+        const int32_t ty = y + sy;
+        if (ty < 0 || ty >= (int32_t)target.GetHeight()) continue;
+        for (int32_t x = first; x < last; ++x) std::memcpy(At(target, x, ty), At(source, (x - x0) % columns, sy), 4);
+    }
+}
+
+void Gradient(nPicture& target, int32_t first, int32_t count, int32_t width)
+{
+    if (!IsUsable(&target) || count <= 0) return;
+    const int32_t falling = count * 70 / 100;
+    const int32_t right = width < (int32_t)target.GetWidth() ? width : (int32_t)target.GetWidth();
+    float factor = 1.0f;
+    float step = falling > 0 ? -0.15f / (float)falling : 0.0f;
+    for (int32_t i = 0; i < count; ++i) {
+        if (i == falling) step = (1.0f - factor) / (float)(count - falling);
+        const int32_t y = first + i;
+        const uint32_t k = (uint32_t)(uint8_t)(factor * 255.0f);
+        factor += step;
+        if (y < 0 || y >= (int32_t)target.GetHeight()) continue;
+        uint8_t* p = At(target, 0, y);
+        for (int32_t x = 0; x < right; ++x, p += 4) p[3] = (uint8_t)(p[3] * k / 256);
+    }
+}
+
+void ShadeFade(nPicture& target, int32_t end)
+{
+    if (!IsUsable(&target)) return;
+    for (int32_t i = 0; i < kShadeRows; ++i) {
+        const int32_t y = end - kShadeRows + i;
+        if (y < 0 || y >= (int32_t)target.GetHeight()) continue;
+        const uint32_t k = 255u - 25u * (uint32_t)i;
+        uint8_t* p = At(target, 0, y);
+        for (uint32_t x = 0; x < target.GetWidth(); ++x, p += 4) p[3] = (uint8_t)(p[3] * k / 255u);
+    }
+}
+
+}
