@@ -78,8 +78,15 @@ void nWindow::SetSize(float width, float height)
 nRect2D nWindow::GetRect() const
 {
     nRect2D r = nSprite2D::GetRect();
-    if (TestState(Sprite2DStateShaded)) r.y1 = GetTitleBarHeight();
+    if (TestState(Sprite2DStateShaded)) r.y1 = (int32_t)ShadedHeight();
     return r;
+}
+
+float nWindow::ShadedHeight() const
+{
+    // A window lower than its title bar keeps its own height.
+    const float titleBar = (float)GetTitleBarHeight();
+    return titleBar < m_size.y ? titleBar : m_size.y;
 }
 
 int32_t nWindow::GetTitleBarHeight() const
@@ -220,7 +227,7 @@ void nWindow::Render(nRenderer* renderer)
     const bool shown = UpdateTransforms(renderer, &alpha);
     if (!m_texture.IsValid() || !shown) return;
     const bool shaded = TestState(Sprite2DStateShaded);
-    DrawQuad(renderer, shaded ? (float)GetTitleBarHeight() : m_size.y, shaded ? alpha * 0.5f : alpha);
+    DrawQuad(renderer, shaded ? ShadedHeight() : m_size.y, shaded ? alpha * 0.5f : alpha);
 }
 
 void nWindow::Shade(bool shade)

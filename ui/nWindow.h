@@ -68,6 +68,7 @@ public:
     int32_t         GetComposeCount() const                { return m_composeCount; }
 
 private:
+    float ShadedHeight() const;                            // the title bar's, at most the window's
     void ComposeSkin(nPicture& cache, int32_t width, int32_t height);
     void ComposeTitle(nPicture& cache);
 
