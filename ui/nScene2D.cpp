@@ -361,16 +361,19 @@ bool nScene2D::Deserialize(nMetaFile* document, nMetaTag* tag)
         // Parent links are set once every sprite of the file exists.
         {"Links", [](nScene2D& s, nMetaFile*, nMetaTag* t) { s.m_pendingLinks.InsertAfter(t, 0); }},
         {"CommandList", [](nScene2D& s, nMetaFile*, nMetaTag* t) {
-             if (const char* text = ReadTagString(t)) {
-                 s.m_commandText.Set(text);
-                 s.CompileCommandList(text, &s);
-             }
+             if (const char* text = ReadTagString(t)) s.SetCommandText(text);
          }},
         {"Version", 0},
     };
     nMLReadChildren(*this, document, tag, kTags, "Scene2d");
     ReadLinks();
     return true;
+}
+
+int32_t nScene2D::SetCommandText(const char* text)
+{
+    m_commandText.Set(text);
+    return text ? CompileCommandList(text, this) : -1;
 }
 
 void nScene2D::ReadLinks()

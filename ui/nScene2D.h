@@ -131,6 +131,7 @@ public:
     nMetaTag* Serialize(nMetaFile* document);           // NULL (logged) when out of memory
     // The scene's own command list as a file gave it; compiled when read.
     const nString& GetCommandText() const               { return m_commandText; }
+    int32_t        SetCommandText(const char* text);    // compiles it; the command count or -1 (logged)
 
     void  SetGlobalFade(float fade);    // clamped to [0, 1]
     float GetGlobalFade() const                         { return m_globalFade; }
