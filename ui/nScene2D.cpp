@@ -19,6 +19,10 @@ namespace {
 
 typedef nListNode<nSprite2D*> SpriteNode;
 
+// The children of a "Skin" tag naming its pictures, in slot order.
+const char* const kSkinSlotNames[SkinSlotCount] = {"Top", "Left", "Right", "Bottom",
+                                                   "TopLeft", "TopRight", "BottomLeft", "BottomRight"};
+
 // The block of the draw order a sprite belongs to: AlwaysOnTop first, AlwaysBehind last.
 int32_t Block(const nSprite2D* sprite)
 {
@@ -269,6 +273,7 @@ bool nScene2D::SetSkin(const char* const names[SkinSlotCount], uint32_t fillColo
         }
     }
     m_skinLoaded = loaded;
+    for (int32_t i = 0; i < SkinSlotCount; ++i) m_skinNames[i].Set(names[i]);
     m_skinFillColor = fillColor;
     m_titleColor = titleColor;
     m_titleTop = titleTop;
@@ -363,6 +368,7 @@ bool nScene2D::Deserialize(nMetaFile* document, nMetaTag* tag)
         {"CommandList", [](nScene2D& s, nMetaFile*, nMetaTag* t) {
              if (const char* text = ReadTagString(t)) s.SetCommandText(text);
          }},
+        {"Skin", [](nScene2D& s, nMetaFile*, nMetaTag* t) { s.ReadSkin(t); }},
         {"Version", 0},
     };
     nMLReadChildren(*this, document, tag, kTags, "Scene2d");
@@ -404,6 +410,56 @@ void nScene2D::ReadLinks()
     m_pendingLinks.Clear();
 }
 
+void nScene2D::ReadSkin(nMetaTag* tag)
+{
+    nString names[SkinSlotCount];
+    nVector fill = nVector::UnpackColor(m_skinFillColor), title = nVector::UnpackColor(m_titleColor);
+    int32_t top = m_titleTop, bottom = m_titleBottom, size = m_titleSize;
+    nString font = m_titleFont;
+    nMetaTagIterator it;
+    while (nMetaTag* child = tag->NextChild(it)) {
+        bool known = false;
+        for (int32_t i = 0; i < SkinSlotCount && !known; ++i)
+            if (IsTagNamed(child, kSkinSlotNames[i])) {
+                ReadTagString(child, names[i]);
+                known = true;
+            }
+        if (known) continue;
+        if (IsTagNamed(child, "FillColor")) ReadTagVector(child, fill);
+        else if (IsTagNamed(child, "TitleColor")) ReadTagVector(child, title);
+        else if (IsTagNamed(child, "TitleTop")) ReadTagInt(child, top);
+        else if (IsTagNamed(child, "TitleBottom")) ReadTagInt(child, bottom);
+        else if (IsTagNamed(child, "TitleSize")) ReadTagInt(child, size);
+        else if (IsTagNamed(child, "TitleFont")) ReadTagString(child, font);
+        else nMLWarnUnknownTag(child, "Skin");
+    }
+    const char* given[SkinSlotCount];
+    for (int32_t i = 0; i < SkinSlotCount; ++i) {
+        given[i] = names[i].IsEmpty() ? 0 : names[i].GetCStr();
+        if (!given[i]) {
+            *g_log << "[!] " << "The skin lacks its <" << kSkinSlotNames[i] << "> picture.\n";
+            return;
+        }
+    }
+    SetSkin(given, fill.PackColor(), title.PackColor(), top, bottom, size, font.GetCStr());
+}
+
+nMetaTag* nScene2D::SerializeSkin() const
+{
+    if (!m_skinLoaded) return 0;
+    nMetaTag* skin = new (std::nothrow) nMetaTag("Skin");
+    if (!skin) return 0;
+    for (int32_t i = 0; i < SkinSlotCount; ++i)
+        AppendTag(skin, new (std::nothrow) nMetaTag(kSkinSlotNames[i], m_skinNames[i].GetCStr()));
+    AppendTag(skin, nVector::UnpackColor(m_skinFillColor).ToMetaTag("FillColor", true));
+    AppendTag(skin, nVector::UnpackColor(m_titleColor).ToMetaTag("TitleColor", true));
+    AppendTag(skin, new (std::nothrow) nMetaTag("TitleTop", m_titleTop));
+    AppendTag(skin, new (std::nothrow) nMetaTag("TitleBottom", m_titleBottom));
+    AppendTag(skin, new (std::nothrow) nMetaTag("TitleSize", m_titleSize));
+    AppendTag(skin, new (std::nothrow) nMetaTag("TitleFont", m_titleFont.GetCStr()));
+    return skin;
+}
+
 nMetaTag* nScene2D::SerializeLink(const nSprite2D* sprite) const
 {
     if (!sprite->GetParent()) return 0;
@@ -440,6 +496,7 @@ nMetaTag* nScene2D::Serialize(nMetaFile* document)
     for (SpriteNode* n = m_sprites.GetHead(); n; n = n->next)
         if (n->value != m_cursor) AppendTag(links, SerializeLink(n->value));
     if (!m_commandText.IsEmpty()) AppendTag(root, new (std::nothrow) nMetaTag("CommandList", m_commandText.GetCStr()));
+    AppendTag(root, SerializeSkin());
     AppendTag(root, nScriptUnit::Serialize(document));
     return root;
 }

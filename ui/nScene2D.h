@@ -150,6 +150,8 @@ private:
     void   Forget(nSprite2D* sprite);                   // drops every reference the scene keeps to it
     void   ReadLinks();                                 // the "Link" tags noted by the reader
     nMetaTag* SerializeLink(const nSprite2D* sprite) const;
+    void      ReadSkin(nMetaTag* tag);                  // "Skin": eight pictures by slot name and the title settings
+    nMetaTag* SerializeSkin() const;                    // NULL without a loaded skin
 
     nOrvex*  m_engine;
     bool     m_useRawClock;
@@ -176,6 +178,7 @@ private:
     nWindowTitleWriter m_nullTitleWriter;
     nWindowTitleWriter* m_titleWriter;
     nString            m_commandText;
+    nString            m_skinNames[SkinSlotCount];
 
 };
 

@@ -78,6 +78,9 @@ TEST(Scene2DNML, ARoundTripThroughAFileKeepsEverySpriteAndLink)
         ASSERT_TRUE(c->Deserialize(&texture, nMLParseRoot(texture, "<Sprite2d= <Texture=\"star.tga\"> >")));
         ASSERT_NE(c->GetTexture(), nullptr);
         ASSERT_EQ(l.ui.SetCommandText("globalfade 2, 0.5;"), 2);
+        const char* skin[SkinSlotCount] = {"star.tga", "star.tga", "star.tga", "star.tga",
+                                           "star.tga", "star.tga", "star.tga", "star.tga"};
+        ASSERT_TRUE(l.ui.SetSkin(skin, 0x80402010u, 0xFF00FF00u, 3, 9, 20, "Title"));
         l.ui.SetScriptPath("scripts/hud.nut");
         l.ui.SetClassName("Hud");
 
@@ -116,6 +119,11 @@ TEST(Scene2DNML, ARoundTripThroughAFileKeepsEverySpriteAndLink)
     EXPECT_FALSE(a->IsCommandListDone());
     EXPECT_FALSE(l.ui.IsCommandListDone());
     EXPECT_EQ(l.ui.GetClassName(), "Hud");
+    EXPECT_TRUE(l.ui.IsSkinLoaded());
+    EXPECT_EQ(l.ui.GetSkinFillColor(), 0x80402010u);
+    EXPECT_EQ(l.ui.GetTitleColor(), 0xFF00FF00u);
+    EXPECT_EQ(l.ui.GetTitleBottom(), 9);
+    EXPECT_EQ(l.ui.GetTitleFont(), "Title");
     ASSERT_NE(c->GetTexture(), nullptr);
     EXPECT_EQ(c->GetTexture()->GetWidth(), 16u);
     // A sprite made after the read takes a uid of its own.
@@ -190,6 +198,9 @@ TEST(Scene2DNML, BadInputLoadsWhatItCanWithOneLineEach)
          {"[*] Link of sprite 1 to sprite 7: no such sprite.\n",
           "[!] Sprite 2 cannot be the child of sprite 1: the parent chain would loop.\n",
           "[*] A <Link> needs the int tags <Item> and <Link>.\n"}, 2},
+        {"skin lacking a picture",
+         "<Scene2d= <Skin= <Top=\"t.tga\"> <Left=\"l.tga\"> <Glow=1> > <Sprites= <Sprite2d= > > >",
+         {"[*] Unknown tag 'Glow' in <Skin>.\n", "[!] The skin lacks its <Right> picture.\n"}, 1},
         {"bad command list", "<Scene2d= <Sprites= <Sprite2d= <CommandList=\"fly 1, 2;\"> > > >",
          {"[!] Undefined ACE command 'fly'.\n"}, 1},
     };
