@@ -274,7 +274,12 @@ qz_player_case(demo_scene_openal CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} ENV ALSO
                LINE "[S] A body landed" "[H] OGG Vorbis audio stream 44100hz 16bit 2 channel(s)."
                REJECT "[!] " ARGS crates.nms -r none -m al -time_live 2)
 qz_player_case(demo_project CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} LINE "[S] Crates project set up" "[S] A body landed"
-               REJECT "[*] " ARGS crates.ngp -P ${NULL_DEVICES} -time_live 3)
+               "[S] Hud: faded in" REJECT "[*] " ARGS crates.ngp -P ${NULL_DEVICES} -time_live 3)
+# The project in a window: the yard and its 2D overlay (a skinned window and sprites moved by
+# the command lists of hud.nml, faded in from black).
+qz_player_case(demo_project_gl2 CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY
+               LINE "[S] Crates project set up" "[S] Hud: faded in"
+               REJECT "[*] " ARGS crates.ngp -P -r gl2 -m none -time_live 3)
 
 # The demo under valgrind: no memory error and no definite leak in a short run (builds without
 # the sanitizers only).

@@ -1,5 +1,5 @@
-// The project's script: builds the stack the player draws (the yard, with an empty 2D layer
-// over it for the interface to come), greets and counts its frames.
+// The project's script: builds the stack the player draws (the yard, with its 2D overlay over
+// it), greets and counts its frames.
 class CratesProject {
   frames = 0;
   yard = null;
