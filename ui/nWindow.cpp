@@ -316,6 +316,36 @@ inline int32_t Clamp(int32_t v, int32_t lo, int32_t hi)
     return v < lo ? lo : (v > hi ? hi : v);
 }
 
+// A pixel as one word: its bytes R, G, B, A in memory are the packed colour (red low).
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "pixel words are read little-endian");
+inline uint32_t PixelWord(uint32_t packedColor) { return packedColor; }
+
+// Every alpha of count pixels becomes alpha x k / 256 (divide false) or alpha x k / 255
+// (divide true), colours unchanged. Two pixels a 64-bit word: their alphas sit 32 bits apart,
+// so both products (at most 255 x 255) are made by one multiplication.
+inline void ScaleAlpha(uint8_t* pixels, int32_t count, uint32_t k, bool divide)
+{
+    const uint64_t alphas = 0xFF000000FF000000ull;
+    int32_t x = 0;
+    for (; x + 2 <= count; x += 2) {
+        uint64_t v;
+        std::memcpy(&v, pixels + (size_t)x * 4, 8);
+        uint64_t a = ((v & alphas) >> 24) * k;   // two products in their own 32-bit lanes
+        if (divide) {
+            const uint64_t a0 = (a & 0xFFFFFFFFull) / 255u, a1 = (a >> 32) / 255u;
+            a = a0 | (a1 << 32);
+        } else {
+            a = (a >> 8) & 0x000000FF000000FFull;
+        }
+        v = (v & ~alphas) | (a << 24);
+        std::memcpy(pixels + (size_t)x * 4, &v, 8);
+    }
+    for (; x < count; ++x) {
+        uint8_t& alpha = pixels[(size_t)x * 4 + 3];
+        alpha = (uint8_t)(divide ? alpha * k / 255u : (alpha * k) >> 8);
+    }
+}
+
 }
 
 bool IsUsable(const nPicture* picture)
@@ -331,12 +361,17 @@ void FillRect(nPicture& target, int32_t x0, int32_t y0, int32_t x1, int32_t y1, 
     x1 = Clamp(x1, 0, (int32_t)target.GetWidth());
     y0 = Clamp(y0, 0, (int32_t)target.GetHeight());
     y1 = Clamp(y1, 0, (int32_t)target.GetHeight());
-    const uint8_t rgba[4] = {(uint8_t)(packedColor & 0xFF), (uint8_t)((packedColor >> 8) & 0xFF),
-                             (uint8_t)((packedColor >> 16) & 0xFF), (uint8_t)(packedColor >> 24)};
-    for (int32_t y = y0; y < y1; ++y) {
-        uint8_t* p = At(target, x0, y);
-        for (int32_t x = x0; x < x1; ++x, p += 4) std::memcpy(p, rgba, 4);
+    if (x0 >= x1 || y0 >= y1) return;
+    const size_t rowBytes = (size_t)(x1 - x0) * 4;
+    if (packedColor == 0 && x0 == 0 && x1 == (int32_t)target.GetWidth()) {
+        std::memset(At(target, 0, y0), 0, rowBytes * (size_t)(y1 - y0));   // whole rows: one block
+        return;
     }
+    // One row of the colour, then copies of it.
+    const uint32_t word = PixelWord(packedColor);
+    uint8_t* first = At(target, x0, y0);
+    for (int32_t x = 0; x < x1 - x0; ++x) std::memcpy(first + (size_t)x * 4, &word, 4);
+    for (int32_t y = y0 + 1; y < y1; ++y) std::memcpy(At(target, x0, y), first, rowBytes);
 }
 
 void Blit(nPicture& target, const nPicture& source, int32_t x, int32_t y)
@@ -369,10 +404,25 @@ void TileColumns(nPicture& target, const nPicture& source, int32_t x0, int32_t x
     const int32_t columns = (int32_t)source.GetWidth();
     const int32_t first = x0 < 0 ? 0 : x0;
     const int32_t last = x1 < (int32_t)target.GetWidth() ? x1 : (int32_t)target.GetWidth();
+    if (first >= last) return;
+    const int32_t phase = (first - x0) % columns;   // the source column the first pixel takes
     for (int32_t sy = 0; sy < (int32_t)source.GetHeight(); ++sy) {
         const int32_t ty = y + sy;
         if (ty < 0 || ty >= (int32_t)target.GetHeight()) continue;
-        for (int32_t x = first; x < last; ++x) std::memcpy(At(target, x, ty), At(source, (x - x0) % columns, sy), 4);
+        // One period from the phase on, then the row doubles what it already holds.
+        uint8_t* row = At(target, first, ty);
+        const size_t total = (size_t)(last - first) * 4;
+        size_t done = 0;
+        for (int32_t x = phase; x < columns && done < total; ++x, done += 4) std::memcpy(row + done, At(source, x, sy), 4);
+        for (int32_t x = 0; x < phase && done < total; ++x, done += 4) std::memcpy(row + done, At(source, x, sy), 4);
+        const size_t period = done;
+        while (done < total) {
+            // Whole periods only, so that every copy starts at the phase.
+            size_t chunk = done - done % period;
+            if (chunk > total - done) chunk = total - done;
+            std::memcpy(row + done, row, chunk);
+            done += chunk;
+        }
     }
 }
 
@@ -380,7 +430,7 @@ void Gradient(nPicture& target, int32_t first, int32_t count, int32_t width)
 {
     if (!IsUsable(&target) || count <= 0) return;
     const int32_t falling = count * 70 / 100;
-    const int32_t right = width < (int32_t)target.GetWidth() ? width : (int32_t)target.GetWidth();
+    const int32_t right = Clamp(width, 0, (int32_t)target.GetWidth());
     float factor = 1.0f;
     float step = falling > 0 ? -0.15f / (float)falling : 0.0f;
     for (int32_t i = 0; i < count; ++i) {
@@ -389,8 +439,7 @@ void Gradient(nPicture& target, int32_t first, int32_t count, int32_t width)
         const uint32_t k = (uint32_t)(uint8_t)(factor * 255.0f);
         factor += step;
         if (y < 0 || y >= (int32_t)target.GetHeight()) continue;
-        uint8_t* p = At(target, 0, y);
-        for (int32_t x = 0; x < right; ++x, p += 4) p[3] = (uint8_t)(p[3] * k / 256);
+        ScaleAlpha(At(target, 0, y), right, k, false);
     }
 }
 
@@ -400,9 +449,7 @@ void ShadeFade(nPicture& target, int32_t end)
     for (int32_t i = 0; i < kShadeRows; ++i) {
         const int32_t y = end - kShadeRows + i;
         if (y < 0 || y >= (int32_t)target.GetHeight()) continue;
-        const uint32_t k = 255u - 25u * (uint32_t)i;
-        uint8_t* p = At(target, 0, y);
-        for (uint32_t x = 0; x < target.GetWidth(); ++x, p += 4) p[3] = (uint8_t)(p[3] * k / 255u);
+        ScaleAlpha(At(target, 0, y), (int32_t)target.GetWidth(), 255u - 25u * (uint32_t)i, true);
     }
 }
 
