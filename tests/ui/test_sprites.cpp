@@ -15,7 +15,9 @@
 #include "tests/kit/nRecordingRenderer.h"
 #include "tests/scene/kit/nKitClock.h"
 #include "tests/scene/kit/nRecordingScriptVM.h"
+#include "resources/nPictureTGA.h"
 #include "tests/support/nLogCapture.h"
+#include "tests/support/nTempDir.h"
 #include "ui/nScene2D.h"
 #include "ui/nSprite2D.h"
 #include "ui/nWindow.h"
@@ -141,11 +143,34 @@ TEST(Scene2DDrawOrder, DeletingASpriteDetachesItsChildrenAndTheCursorIsDrawnLast
     nSprite2D* child = new nSprite2D(&l.ui, NewTexture(&l.engine, 4, 4), parent, "child", 0, 0);
     EXPECT_EQ(child->GetParent(), parent);
     EXPECT_EQ(parent->GetChildren().GetCount(), 1);
+    const int32_t parentUid = parent->GetUid();
     l.ui.DeleteWindow(parent);
     EXPECT_EQ(child->GetParent(), nullptr);
     EXPECT_EQ(l.ui.GetSprites().GetCount(), 1);
     EXPECT_EQ(l.ui.FindSpriteByUid(child->GetUid()), child);
-    EXPECT_EQ(l.ui.FindSpriteByUid(parent->GetUid() + 100), nullptr);
+    EXPECT_EQ(l.ui.FindSpriteByUid(parentUid), nullptr);
+
+    // The cursor: a window of its picture, drawn once more after everything else.
+    nTempDir dir;
+    nTempDir::ChangeInto into(dir);
+    nPicture arrow;
+    arrow.Allocate(12, 20, PixelFormatRGBA8);
+    ASSERT_TRUE(SavePictureTGA("arrow.tga", arrow));
+    ASSERT_TRUE(l.ui.SetCursor("arrow.tga"));
+    nWindow* cursor = l.ui.GetCursor();
+    ASSERT_NE(cursor, nullptr);
+    EXPECT_EQ(cursor->GetSize().x, 12.0f);
+    EXPECT_EQ(cursor->GetSize().y, 20.0f);
+    new nSprite2D(&l.ui, NewTexture(&l.engine, 4, 4), 0, "last", 0, 0);
+    l.renderer.ClearTriangles();
+    l.ui.Render(true);
+    const auto& t = l.renderer.GetTriangles();
+    ASSERT_EQ(t.size(), 8u);   // cursor (AlwaysOnTop: the head), child, last, cursor again
+    EXPECT_EQ(t[0].texture, cursor->GetTexture());
+    EXPECT_EQ(t[6].texture, cursor->GetTexture());
+    EXPECT_FALSE(l.ui.SetCursor(0));
+    EXPECT_EQ(l.ui.GetCursor(), nullptr);
+    EXPECT_EQ(l.ui.GetSprites().GetCount(), 2);
 
     // A parent chain never loops.
     nSprite2D* a = new nSprite2D(&l.ui, 0, 0, "a", 0, 0);
