@@ -1,0 +1,119 @@
+// The shader library against what the renderer hands its programs: every program the start-up
+// requires is there and built, and each program uses only the uniforms and samplers the renderer
+// sets for it, and at least those its drawing needs (a name the renderer does not set would stay
+// 0; one the program should read but does not is a program that ignores its input).
+#include "tests/render/programs/nGLProgramHarness.h"
+
+#include <map>
+
+namespace {
+
+typedef std::set<std::string> Names;
+
+Names Join(std::initializer_list<Names> parts)
+{
+    Names all;
+    for (const Names& part : parts) all.insert(part.begin(), part.end());
+    return all;
+}
+
+// What the light pass sets for every light program, and per kind of light.
+const Names kLightCommon = {"gbuffer0", "gbuffer1", "gbuffer2", "inverse_buffer_size", "view_depth_offset",
+                            "shadow_bias", "diffuse_color", "specular_color", "shadow_color"};
+const Names kLightAtPoint = {"range", "position_view_space"};
+const Names kLightParallel = {"inverse_projection_2d", "display_buffer_ratio", "direction_view_space"};
+const Names kLightSpot = {"direction_view_space", "spot_cone_angle", "spot_edge_angle"};
+const Names kLightProjected = {"projection_texture", "light_projection_matrix"};
+
+// What a point light's program reads at least.
+const Names kPointNeeds = {"gbuffer0", "gbuffer1", "inverse_buffer_size", "view_depth_offset", "diffuse_color", "range",
+                           "position_view_space"};
+const Names kHighlightNeeds = {"gbuffer2", "specular_color"};
+
+struct Contract
+{
+    Names allowed;   // what the renderer sets
+    Names needed;    // what the program must read
+};
+
+std::map<std::string, Contract> Contracts()
+{
+    std::map<std::string, Contract> c;
+    c["core::fog"] = {{"gbuffer0", "near", "inverse_range", "color", "inverse_buffer_size"},
+                      {"gbuffer0", "near", "inverse_range", "color", "inverse_buffer_size"}};
+    c["core::ambient"] = {{"gbuffer1", "gbuffer3", "inverse_buffer_size"}, {"gbuffer1", "gbuffer3", "inverse_buffer_size"}};
+    const Names point = Join({kLightCommon, kLightAtPoint});
+    const Names spot = Join({kLightCommon, kLightAtPoint, kLightSpot});
+    const Names projected = Join({spot, kLightProjected});
+    c["core::pointlight"] = {point, kPointNeeds};
+    c["core::pointlight_specular"] = {point, Join({kPointNeeds, kHighlightNeeds})};
+    c["core::linearlight"] = {Join({kLightCommon, kLightParallel}),
+                              Join({{"gbuffer0", "gbuffer1", "inverse_buffer_size", "view_depth_offset", "diffuse_color"},
+                                    kHighlightNeeds, kLightParallel})};
+    c["core::spotlight"] = {spot, Join({kPointNeeds, kLightSpot})};
+    c["core::spotlight_specular"] = {spot, Join({kPointNeeds, kLightSpot, kHighlightNeeds})};
+    c["core::projective_spotlight"] = {projected, Join({kPointNeeds, kLightSpot, kHighlightNeeds, kLightProjected})};
+    c["core::projective_spotlight_shadow"] = {
+        projected, Join({{"gbuffer0", "inverse_buffer_size", "view_depth_offset", "range", "position_view_space", "shadow_color"},
+                         kLightSpot, kLightProjected})};
+    const Names ssao = {"inverse_buffer_size", "framebuffer_fx_scaler", "display_buffer_ratio", "inverse_projection_2d",
+                        "view_depth_offset", "distance", "ao_radius", "strength", "nrm_dpth", "noise_texture"};
+    c["core::ssao"] = {ssao, ssao};
+    const Names gaussian = {"inverse_buffer_size", "framebuffer_fx_scaler", "blur_size", "source"};
+    c["core::h_gaussian_blur"] = {gaussian, gaussian};
+    c["core::v_gaussian_blur"] = {gaussian, gaussian};
+    // The edge-keeping blur also reads inverse_buffer_size, which the renderer sets on every
+    // program that has it.
+    const Names edgeBlur = {"blur_size", "ao_radius", "nrm_dpth", "source", "framebuffer_fx_scaler", "inverse_buffer_size"};
+    c["core::normal_depth_blur"] = {edgeBlur, edgeBlur};
+    c["core::velocity"] = {{"inverse_buffer_size", "view_previous_matrix", "model_previous_matrix", "user_clip_d",
+                            "user_clip_n", "alpha_threshold"},
+                           {"view_previous_matrix", "model_previous_matrix", "user_clip_d", "user_clip_n"}};
+    return c;
+}
+
+std::string List(const Names& names)
+{
+    std::string text;
+    for (const std::string& n : names) text += (text.empty() ? "" : ", ") + n;
+    return text;
+}
+
+TEST_F(nGLProgramTest, EveryProgramTheStartUpRequiresIsInTheLibraryAndBuilt)
+{
+    const char* const required[] = {"core::fog", "core::ambient", "core::pointlight", "core::pointlight_specular",
+                                    "core::ssao", "core::spotlight", "core::projective_spotlight_shadow",
+                                    "core::spotlight_specular", "core::projective_spotlight"};
+    for (const char* name : required) EXPECT_NE(Program(name), nullptr) << name;
+}
+
+TEST_F(nGLProgramTest, EachProgramUsesOnlyWhatTheRendererSetsAndAllItNeeds)
+{
+    const std::map<std::string, Contract> contracts = Contracts();
+    nShaderLibrary* library = renderer->GetShaderLibrary();
+    ASSERT_NE(library, nullptr);
+    Names seen;
+    for (int32_t i = 0; i < library->GetCount(); ++i) {
+        nGL3Shader* shader = static_cast<nGL3Shader*>(library->GetAt(i));
+        const std::string name = shader->GetName().GetCStr();
+        SCOPED_TRACE(name);
+        EXPECT_TRUE(seen.insert(name).second) << "two programs of one name";
+        ASSERT_TRUE(shader->IsCompiled());
+        const auto contract = contracts.find(name);
+        if (contract == contracts.end()) {
+            ADD_FAILURE() << "a program without a contract here";
+            continue;
+        }
+        const Names active = ActiveUniforms(shader);
+        Names unknown, missing;
+        for (const std::string& n : active)
+            if (!contract->second.allowed.count(n)) unknown.insert(n);
+        for (const std::string& n : contract->second.needed)
+            if (!active.count(n)) missing.insert(n);
+        EXPECT_TRUE(unknown.empty()) << "uniforms the renderer never sets: " << List(unknown);
+        EXPECT_TRUE(missing.empty()) << "uniforms the program ignores: " << List(missing);
+    }
+    for (const auto& contract : contracts) EXPECT_TRUE(seen.count(contract.first)) << contract.first << " is missing";
+}
+
+}
