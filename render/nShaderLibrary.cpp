@@ -1,6 +1,9 @@
 #include "render/nShaderLibrary.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 
 #include "core/nLog.h"
 #include "core/nMetaFile.h"
@@ -18,6 +21,18 @@ const char* ChildText(nMetaTag* entry, const char* name)
     const char* text = 0;
     if (!child || !child->GetValue().GetString(&text)) return 0;
     return text;
+}
+
+// One text for every spelling of a file: the disk's own path of it when the disk has it (the
+// "disc:" prefix aside), else the normalised name (a file inside an archive).
+std::string FileIdentity(const nString& file)
+{
+    const char* name = file.GetCStr() ? file.GetCStr() : "";
+    const char* onDisk = std::strncmp(name, "disc:", 5) == 0 ? name + 5 : name;
+    char resolved[PATH_MAX];
+    if (realpath(onDisk, resolved)) return resolved;
+    const nString normalised = file.GetNormalizedPath();
+    return normalised.GetCStr() ? normalised.GetCStr() : name;
 }
 
 }
@@ -44,34 +59,39 @@ nShader* nShaderLibrary::Find(const char* name) const
 
 bool nShaderLibrary::Load(const char* path, const char* profile)
 {
-    if (!path) return false;
+    return LoadProfile(path, profile) == Loaded;
+}
+
+nShaderLibrary::LoadResult nShaderLibrary::LoadProfile(const char* path, const char* profile)
+{
+    if (!path) return Failed;
     const char* profilePath = profile ? profile : "Default";
 
     nString file(path);
     nMetaFile document;
     if (!document.Load(file.GetCStr())) {
-        if (!m_missingHook) return false;
+        if (!m_missingHook) return Failed;
         m_missingHook(&file);
-        if (!document.Load(file.GetCStr())) return false;
+        if (!document.Load(file.GetCStr())) return Failed;
     }
     if (m_readHook) m_readHook(&file);
 
     nMetaTag* root = document.FindPath(profilePath);
     if (!root) {
         *g_log << "[!] " << "profile '" << profilePath << "' not found.\n";
-        return false;
+        return Failed;
     }
     if (root->GetType() != TagType_None) {
         *g_log << "[!] " << "profile '" << profilePath << "' empty.\n";
-        return false;
+        return Failed;
     }
 
     // A profile that includes itself, directly or through other files, would load forever.
-    const std::string key = std::string(file.GetCStr()) + "\n" + profilePath;
+    const std::string key = FileIdentity(file) + "\n" + profilePath;
     if (std::find(m_loading.begin(), m_loading.end(), key) != m_loading.end()) {
         *g_log << "[!] " << "Shader library '" << file.GetCStr() << "' includes its profile '" << profilePath
                << "' again; the include is skipped.\n";
-        return false;
+        return Cycle;
     }
     m_loading.push_back(key);
 
@@ -83,7 +103,7 @@ bool nShaderLibrary::Load(const char* path, const char* profile)
 
     m_loading.pop_back();
     *g_log << m_shaders.GetCount() << " shader in library '" << file.GetCStr() << "'.\n";
-    return true;
+    return Loaded;
 }
 
 void nShaderLibrary::Include(nMetaTag* entry)
@@ -91,7 +111,7 @@ void nShaderLibrary::Include(nMetaTag* entry)
     const char* uri = ChildText(entry, "Uri;");
     const char* tag = ChildText(entry, "Tag;");
     if (!uri || !tag) return;
-    if (!Load(uri, tag))
+    if (LoadProfile(uri, tag) == Failed)
         *g_log << "[!] " << "Failed to include external shader library '" << uri << "'.\n";
 }
 

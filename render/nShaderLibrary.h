@@ -32,19 +32,22 @@ public:
     // Adds the shaders of profile (NULL: "Default") of the file at path, includes first where
     // they stand. False, with one log line, for a NULL path, an unreadable file, a missing or
     // empty profile, or a profile that is already being loaded further up (an include cycle).
-    // A failing include is logged and the rest still loads.
+    // A failing include is logged and the rest still loads; a refused cycle is logged once,
+    // as the cycle. Every spelling of one file counts as that file.
     bool     Load(const char* path, const char* profile);
     nShader* Find(const char* name) const;         // first in load order, case-sensitive; NULL when none
     int32_t  GetCount() const                      { return m_shaders.GetCount(); }
     nShader* GetAt(int32_t index) const            { return m_shaders.GetAt(index); }
 
 private:
+    enum LoadResult { Loaded, Failed, Cycle };
+    LoadResult LoadProfile(const char* path, const char* profile);
     void AddShader(nMetaTag* entry);
     void Include(nMetaTag* entry);
 
     nRenderer*               m_renderer;
     nList<nShader*>          m_shaders;            // one reference each, load order
-    std::vector<std::string> m_loading;            // "path\nprofile" of the loads running now
+    std::vector<std::string> m_loading;            // "normalised path\nprofile" of the loads running now
     FileHook                 m_missingHook;
     FileHook                 m_readHook;
 };
