@@ -17,23 +17,26 @@
 
 namespace {
 
-// A picture installed beside this test program, as RGBA bytes, first row at the top.
-bool LoadBesideProgram(const char* name, nPicture& picture)
+// A square picture of the given edge installed beside this test program, as RGBA bytes, first
+// row at the top.
+::testing::AssertionResult LoadBesideProgram(const char* name, uint32_t edge, nPicture& picture)
 {
     char program[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", program, sizeof(program) - 1);
-    if (length <= 0) return false;
+    if (length <= 0) return ::testing::AssertionFailure() << "no program path";
     std::string path(program, (size_t)length);
     path = path.substr(0, path.rfind('/') + 1) + name;
-    return nPicture::LoadContent(&picture, path.c_str()) && picture.Convert(PixelFormatRGBA8);
+    if (!nPicture::LoadContent(&picture, path.c_str()) || !picture.Convert(PixelFormatRGBA8))
+        return ::testing::AssertionFailure() << "cannot read " << path;
+    if (picture.GetWidth() != edge || picture.GetHeight() != edge)
+        return ::testing::AssertionFailure() << path << " is " << picture.GetWidth() << " x " << picture.GetHeight();
+    return ::testing::AssertionSuccess();
 }
 
 TEST(CorePictures, TheDitherThresholdsAreAnOrderedDitherOfEvenSteps)
 {
     nPicture dither;
-    ASSERT_TRUE(LoadBesideProgram("dither.tga", dither));
-    ASSERT_EQ(dither.GetWidth(), 8u);
-    ASSERT_EQ(dither.GetHeight(), 8u);
+    ASSERT_TRUE(LoadBesideProgram("dither.tga", 8, dither));
     const uint8_t* p = dither.GetPixels();
     std::vector<int> thresholds;
     for (int i = 0; i < 64; ++i) {
@@ -68,9 +71,7 @@ TEST(CorePictures, TheDitherThresholdsAreAnOrderedDitherOfEvenSteps)
 TEST(CorePictures, TheNoiseHoldsUnitDirectionsOverTheWholeSphereAndAnEvenGrain)
 {
     nPicture noise;
-    ASSERT_TRUE(LoadBesideProgram("noise.tga", noise));
-    ASSERT_EQ(noise.GetWidth(), 64u);
-    ASSERT_EQ(noise.GetHeight(), 64u);
+    ASSERT_TRUE(LoadBesideProgram("noise.tga", 64, noise));
     const uint8_t* p = noise.GetPixels();
     const int count = 64 * 64;
     double mean[3] = {0, 0, 0};

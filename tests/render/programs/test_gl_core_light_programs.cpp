@@ -366,11 +366,16 @@ TEST_F(LightPrograms, AParallelLightFollowsTheDisplayBufferRatio)
 class ProjectedLights : public LightPrograms
 {
 protected:
-    void SetProjection(const Light& light)
+    // Binds the picture and the light's projection, draws the light over the view and gives back
+    // the projection used.
+    nMatrix4 DrawProjected(const Light& light)
     {
         const GLuint picture = MakeTexture(PictureTexel, kPicture, kPicture, false, true);
         Sampler("projection_texture", 3, picture);
-        Uniform("light_projection_matrix", LightProjection(light));
+        const nMatrix4 projection = LightProjection(light);
+        Uniform("light_projection_matrix", projection);
+        DrawViewQuad(CameraProjection(), 1.0f);
+        return projection;
     }
 };
 
@@ -383,9 +388,7 @@ TEST_F(ProjectedLights, AProjectiveSpotLightTintsItsLightWithThePictureWhereItFa
     ASSERT_TRUE(Use("core::projective_spotlight"));
     BindPlane(plane, kHeight - 8);
     SetLight(kProjector, true);
-    SetProjection(kProjector);
-    DrawViewQuad(CameraProjection(), 1.0f);
-    const nMatrix4 m = LightProjection(kProjector);
+    const nMatrix4 m = DrawProjected(kProjector);
     int drawn = 0, lit = 0;
     Compare("projective spot light", [&](int32_t, int32_t, const nVector& p, nFloat4* w) {
         const Lit l = Lighting(kProjector, plane, p, true);
@@ -409,9 +412,7 @@ TEST_F(ProjectedLights, AProjectedShadowDarkensTowardsTheShadowColourByThePictur
     Uniform("spot_cone_angle", std::cos(kProjector.cone));
     Uniform("spot_edge_angle", std::cos(kProjector.cone + kProjector.edge));
     Uniform("shadow_color", shadow);
-    SetProjection(kProjector);
-    DrawViewQuad(CameraProjection(), 1.0f);
-    const nMatrix4 m = LightProjection(kProjector);
+    const nMatrix4 m = DrawProjected(kProjector);
     int drawn = 0, lit = 0;
     Compare("projected shadow", [&](int32_t, int32_t, const nVector& p, nFloat4* w) {
         const Lit l = Lighting(kProjector, plane, p, false);
