@@ -61,6 +61,13 @@ nGL3Renderer::nGL3Renderer(nOrvex* engine, bool makeCurrent)
       m_bufferToViewport{1.0f, 1.0f},
       m_clipNormal(0.0f, 0.0f, 0.0f, 1.0f),
       m_clipDistance(0.0f),
+      m_bufferSize{1.0f, 1.0f},
+      m_inverseBufferSize{1.0f, 1.0f},
+      m_coreShaders(0),
+      m_currentPrimitive(0),
+      m_fixedLightCount(0),
+      m_fixedLights{},
+      m_fixedFrameNoticed(false),
       m_lines(0),
       m_lineCount(0),
       m_lineListFull(false)
@@ -72,6 +79,8 @@ nGL3Renderer::~nGL3Renderer()
 {
     FreeStaging();
     if (m_open || m_window) Close();
+    FreeRenderTargets();
+    ReleaseCoreShaders();
     m_shaderLibrary.Release();
     delete m_materialPrograms;
     delete[] m_lines;
@@ -201,7 +210,19 @@ bool nGL3Renderer::Startup(int32_t width, int32_t height, int32_t bitsPerPixel, 
     SetOutputSize((float)w, (float)h);
     SetViewport(0, 0, w, h);
 
-    if (!TestSystemFlag(RendererSystemDisableShader)) ReadShadowMapSize();
+    if (!TestSystemFlag(RendererSystemDisableShader)) {
+        m_gl->GenFramebuffersEXT(1, &m_postFramebuffer);
+        m_gl->GenFramebuffersEXT(1, &m_gbufferFramebuffer);
+        m_gl->GenFramebuffersEXT(1, &m_shadowFramebuffer);
+        // Without its core programs the renderer cannot draw a frame: it closes rather than
+        // stay open half made.
+        if (!LoadCoreShaders() || !CreateRenderTargets(w, h)) {
+            Close();
+            return false;
+        }
+        ReadShadowMapSize();
+        // The six shadow maps come with the shadow maps' drawing.
+    }
 
     BindTargetTexture(0);
     glReadBuffer(GL_BACK);
@@ -238,6 +259,8 @@ void nGL3Renderer::FreeResources()
     }
     m_gbufferFramebuffer = 0;
     m_shadowFramebuffer = 0;
+    FreeRenderTargets();
+    ReleaseCoreShaders();
     m_shaderLibrary.Release();
     if (m_materialPrograms) m_materialPrograms->ReleaseDevice();
     SetSystemFlag(RendererSystemDisableMultipleRenderTarget, false);
@@ -249,6 +272,14 @@ void nGL3Renderer::Close()
     if (current) FreeResources();
     else {
         m_postFramebuffer = m_gbufferFramebuffer = m_shadowFramebuffer = m_occlusionQuery = 0;
+        // No context to free them in: the targets' device copies went with it.
+        for (nSharedPtr<nTexture>& target : m_targets)
+            if (target.IsValid()) {
+                delete target->GetRenderData();
+                target->SetRenderData(0);
+            }
+        FreeRenderTargets();
+        ReleaseCoreShaders();
         m_shaderLibrary.Release();
         if (m_materialPrograms) m_materialPrograms->ReleaseDevice();
         SetSystemFlag(RendererSystemDisableMultipleRenderTarget, false);
@@ -273,6 +304,7 @@ void nGL3Renderer::Close()
 bool nGL3Renderer::Resize(int32_t width, int32_t height)
 {
     if (width == 0 || height == 0 || !m_open) return false;
+    if (!TestSystemFlag(RendererSystemDisableShader)) CreateRenderTargets(width, height);
     SetOutputSize((float)width, (float)height);
     SetViewport(0, 0, width, height);
     return true;
@@ -319,10 +351,4 @@ void nGL3Renderer::Present()
     if (m_engine && m_engine->GetToolMode() == ToolEdit) return;
     nPlatform::PumpMessages();
     if (m_presentReady && m_window) m_window->SwapBuffers();
-}
-
-void nGL3Renderer::RenderQueue()
-{
-    if (!m_camera || !m_open) return;
-    FlushLines();
 }

@@ -18,6 +18,9 @@ struct GL3_ShaderUniform;
 struct nGLEntryPoints;
 struct nTangentFrame;
 struct nGeometryColor;
+class nLight;
+class nGeometry;
+class nMaterial;
 
 // An output window record: the system window and its drawing surface. The OpenGL renderer
 // draws only into its own window, whose surface is the window itself.
@@ -37,11 +40,14 @@ typedef void* (*nGLEntryPointLookup)(const char* name, void* context);
 // Programs: the shader library of core programs (loaded at start-up), and materials compiled
 // from their render maps per draw pass through a shared program cache.
 //
-// Not drawn yet: the frame buffers, render targets and shadow maps of the deferred path, and
-// with them lights, the render queue's frame and text. Until they exist these operations
-// behave as the null renderer's: SetupLight answers true and attaches nothing, Write draws
-// nothing, RenderQueue only draws and empties the debug line list, and Clear always clears the
-// window. The description still follows DisableShader.
+// The frame: RenderQueue sorts the queued primitives and draws them through the deferred
+// frame (nGL3RendererFrame.cpp): attribute targets, lighting through light volumes, fog and
+// ambient occlusion (nGL3RendererLighting.cpp), geometry drawn pass by pass
+// (nGL3RendererDrawers.cpp), the compose target copied to the output.
+//
+// Not drawn yet: shadow maps, volumetric light, post-processing, emitters, terrain patches,
+// text and the fixed-function frame (a renderer with DisableShader says so and draws the
+// deferred frame).
 class nGL3Renderer : public nRenderer
 {
 public:
@@ -54,7 +60,10 @@ public:
         UnitTexEnv      = 0x8,   // the texture environment changed
         UnitCoordArray  = 0x10   // the texture-coordinate client array enabled
     };
-    static constexpr int32_t kTextureUnits = 8;
+    // Units 0..7 serve fixed-function drawing and programs alike; units 8..15 only programs
+    // (the point-light shadow maps reach unit 8). The cache tracks all sixteen.
+    static constexpr int32_t kFixedTextureUnits = 8;
+    static constexpr int32_t kTextureUnits = 16;
     static constexpr int32_t kLineCapacity = 32768;   // lines kept between two flushes
     static constexpr int32_t kMaxBatchTriangles = 16384;  // a batch holds fewer triangles than this
     static constexpr int32_t kMaxBatchVertices = 16384;
@@ -222,18 +231,98 @@ public:
     // uniforms. False, binding nothing, for a map without a usable program: skip the draw.
     bool  BindCompiledRenderMap(const GL3_CompiledRenderMap* map, const GL_Batch* batch, nItem* item);
     nGL3MaterialPrograms* GetMaterialPrograms() const { return m_materialPrograms; }
-    bool  SetupLight(nLight* light) override  { return true; }
-    void  FreeLight(nLight* light) override {}
-    void  UpdateLight(nLight* light) override {}
+    // Lights: GL_LightData with the light program and the volumetric program chosen by
+    // UpdateLight (nothing with DisableShader).
+    struct GL_LightData : nRenderData
+    {
+        nShader* lightShader;         // NULL: the light is not drawn
+        nShader* volumeShader;        // volumetric lights only
+        // The shadow maps' split and point records come with the shadow maps.
+        GL_LightData() : lightShader(0), volumeShader(0) {}
+    };
+    bool  SetupLight(nLight* light) override;             // false when it has data already
+    void  FreeLight(nLight* light) override;
+    void  UpdateLight(nLight* light) override;
+    // The core program a light is drawn with, by its type, shadow mode, the control word's
+    // ShadowMapping and LinearShadow, its specular intensity and projection texture: the name,
+    // or NULL for a type that is not drawn. A light naming its own shader is not asked here.
+    static const char* ChooseLightProgram(int32_t type, int32_t shadow, uint32_t controlWord,
+                                          float specularIntensity, bool projectionTexture);
+    static const char* ChooseVolumeProgram(int32_t type, int32_t shadow, uint32_t controlWord); // NULL: none
+
+    // Core programs: looked up in the shader library at start-up. False, with one log line,
+    // when a program the frame cannot do without is missing.
+    bool  LoadCoreShaders();
+    void  ReleaseCoreShaders();
+    nShader* GetCoreShader(const char* name) const;       // NULL when the library has none
+
+    // Render targets.
+    enum RenderTarget
+    {
+        TargetDepth = 0, TargetAttr0, TargetAttr1, TargetAttr2, TargetAttr3, TargetCompose,
+        TargetVelocity, TargetFx0, TargetFx1, TargetFx2, TargetHdr, TargetCount
+    };
+    // The target set for an output of width x height (render scale, square targets), made or
+    // resized; the G-buffer frame buffer gets its depth and first attribute target. False when
+    // a target cannot be made.
+    bool  CreateRenderTargets(int32_t width, int32_t height);
+    void  FreeRenderTargets();
+    nTexture* GetRenderTargetTexture(int32_t which) const; // NULL outside the set or when not made
+    float GetBufferWidth() const              { return m_bufferSize[0]; }
+    float GetBufferHeight() const             { return m_bufferSize[1]; }
+    float GetRenderScale() const              { return m_renderScale; }
+    uint32_t GetGBufferFramebuffer() const    { return m_gbufferFramebuffer; }
+
+    // The deferred frame and its passes.
+    void  RenderDeferredFrame(nRenderablePrimitiveList* list);
+    void  RenderVelocityPass(nRenderablePrimitiveList* list);
+    void  RenderDepthNormalPass(nRenderablePrimitiveList* list);
+    void  RenderGBufferPass(nRenderablePrimitiveList* list);
+    bool  VelocityPassWanted();                            // the camera asks for motion blur, not excluded
+    void  PresentComposeTarget();                          // the lit picture copied to the output
+    void  BeginFixedFunctionFrame();
+    void  EndFixedFunctionFrame();
+    void  SetAmbientLight();                               // light-model ambient from the scene
+    void  SetupFixedLights();
+    void  SetupFixedLight(int32_t index, nLight* light);
+    static int32_t FixedSpotCutoff(float coneAngle, float edgeAngle); // degrees, at most 90
+    void  DrawPrimitiveList(nRenderablePrimitiveList* list, int32_t pass);
+    void  DrawFullScreenQuad(bool textured, float uMax, float vMax, float extentX, float extentY);
+    void  DrawNearPlaneQuad(bool textured, float uMax, float vMax);
+    void  ClearTarget(float r, float g, float b, float a, float depth, uint32_t mask);
+    const nRenderablePrimitive* GetCurrentPrimitive() const { return m_currentPrimitive; }
+
+    // Lighting.
+    void  RenderAmbientPass();
+    void  RenderLights();
+    void  RenderLight(nLight* light);
+    bool  SetupLightUniforms(nLight* light);
+    void  DrawLightVolume(nLight* light);
+    void  DrawSphereVolume(float radius);
+    void  DrawPyramidVolume(float depth, float halfSize);
+    void  RenderFogPass();
+    void  RenderAmbientOcclusion();
+    void  CopyToTarget(nTexture* source, float scale, nShader* program, nTexture* target);
+    void  BindGBufferTextures();
+    // 1 within clip + range - 50 of the camera, falling to 0 at clip + range; 1 for range 0.
+    static float LightDistanceFade(float distance, float clipDistance, float range);
+    // The drawn radius of a point light's sphere: its facets enclose volume range + 0.5.
+    static float LightVolumeRadius(float volumeRange);
+
+    // Geometry drawer.
+    enum GeometryDrawer { DrawerNone = 0, DrawerFixedFunction, DrawerShader };
+    // Which drawer draws a primitive of a material in a pass.
+    static int32_t SelectGeometryDrawer(int32_t pass, uint32_t renderFlags, bool alpha, bool fixedFunctionRenderer);
+    virtual void DrawGeometry(int32_t pass, nGeometry* geometry);
 
     // State cache.
     void  ResetState();                                    // the default GL state
     void  BindTextureUnit(int32_t unit, uint32_t name);    // active unit, texture bound and enabled, flag 0x1
     GL_TextureData* BindTextureData(int32_t unit, GL_TextureData* data); // NULL: nothing
     void  BindSampler(uint32_t program, int32_t unit, GL_TextureData* data, const char* uniform);
-    void  ResetTextureUnits(int32_t first);                // undoes the flagged changes of units first..7
-    int32_t FirstFreeTextureUnit() const;                  // first unit without flags, 8 when none
-    uint32_t GetTextureUnitFlags(int32_t unit) const;      // 0 outside 0..7
+    void  ResetTextureUnits(int32_t first);                // undoes the flagged changes of units first..15
+    int32_t FirstFreeTextureUnit() const;                  // first of units 0..7 without flags, 8 when none
+    uint32_t GetTextureUnitFlags(int32_t unit) const;      // 0 outside 0..15
     void  SetTextureUnitFlags(int32_t unit, uint32_t bits); // ORs bits into a unit's flags
     void  SetMatrixMode(uint32_t mode);
     uint32_t GetMatrixMode() const            { return m_matrixMode; }
@@ -264,6 +353,21 @@ public:
     const nMatrix4& GetProjectionMatrix() const { return m_projection; }
     const nVector& GetClipPlaneNormal() const { return m_clipNormal; }
     float GetClipPlaneDistance() const        { return m_clipDistance; }
+
+protected:
+    void  DrawBatchFixedFunction(int32_t pass, GL_Batch& batch, nMaterial* material, nItem* item);
+    void  DrawBatchShader(int32_t pass, GL_Batch& batch, nMaterial* material, nItem* item);
+    void  BindBatchArrays(int32_t pass, const GL_Batch& batch, bool colours);
+    void  UnbindBatchArrays();
+    void  BindTargetSampler(nShader* program, int32_t unit, int32_t target, const char* uniform);
+    void  BindTextureSampler(nShader* program, int32_t unit, nTexture* texture, const char* uniform);
+    void  AttachColour(int32_t attachment, int32_t target); // -1 target: detach
+    int32_t UseProgram(nShader* program);                  // the program handle made current, 0 for none
+    void  SetUniform1f(int32_t program, const char* name, float x);
+    void  SetUniform2f(int32_t program, const char* name, float x, float y);
+    void  SetUniform3f(int32_t program, const char* name, float x, float y, float z);
+    void  SetUniformMatrix4(int32_t program, const char* name, const nMatrix4& m);
+    float CameraNear();
 
 private:
     bool  CreateOutputWindow(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode);
@@ -331,6 +435,18 @@ private:
     float               m_bufferToViewport[2];
     nVector             m_clipNormal;
     float               m_clipDistance;
+
+    // The deferred frame.
+    nSharedPtr<nTexture> m_targets[TargetCount];
+    float               m_bufferSize[2];
+    float               m_inverseBufferSize[2];
+    nShader**           m_coreShaders;            // one per name of the core table; owned array
+    nSharedPtr<nTexture> m_noiseTexture;
+    nSharedPtr<nTexture> m_ditherTexture;
+    const nRenderablePrimitive* m_currentPrimitive;
+    int32_t             m_fixedLightCount;
+    nLight*             m_fixedLights[8];
+    bool                m_fixedFrameNoticed;      // the missing fixed-function frame was logged
 
     // Debug lines.
     struct Line { nVector from, to, colour; };

@@ -78,11 +78,13 @@ void nGL3Renderer::ApplyViewport(int32_t x, int32_t y, int32_t width, int32_t he
     glViewport(x, y, width, height);
     glScissor(x, y, width, height);
     glEnable(GL_SCISSOR_TEST);
-    // Until the deferred targets exist the buffer drawn into is the output itself.
+    // Display-buffer ratio: the render targets' size over the viewport's (the output's size
+    // while there are no targets).
+    const bool targets = m_targets[TargetCompose].IsValid();
     m_inverseViewportSize[0] = width ? 1.0f / width : 0.0f;
     m_inverseViewportSize[1] = height ? 1.0f / height : 0.0f;
-    m_bufferToViewport[0] = width ? m_outputSize.x / width : 0.0f;
-    m_bufferToViewport[1] = height ? m_outputSize.y / height : 0.0f;
+    m_bufferToViewport[0] = width ? (targets ? m_bufferSize[0] : m_outputSize.x) / width : 0.0f;
+    m_bufferToViewport[1] = height ? (targets ? m_bufferSize[1] : m_outputSize.y) / height : 0.0f;
 }
 
 void nGL3Renderer::ClearClipPlane()
@@ -111,8 +113,16 @@ void nGL3Renderer::Clear(float red, float green, float blue, float depth, bool d
     // At scale 1 the scaled viewport is the stored one: applied once, for both steps.
     ApplyViewport((int32_t)(m_viewport[0] * m_renderScale), (int32_t)(m_viewport[1] * m_renderScale),
                   (int32_t)(m_viewport[2] * m_renderScale), (int32_t)(m_viewport[3] * m_renderScale));
-    // The attribute targets of the deferred path come with its frame buffer; without it the
-    // window is what there is to clear.
+    // The deferred path: the attribute targets take the colour with alpha 0, then the window.
+    if (m_gbufferFramebuffer && !TestSystemFlag(RendererSystemDisableShader)) {
+        m_gl->BindFramebufferEXT(GL_FRAMEBUFFER_EXT, m_gbufferFramebuffer);
+        glClearColor(red, green, blue, 0.0f);
+        for (int32_t target : {TargetAttr0, TargetAttr2, TargetAttr3, TargetAttr1}) {
+            AttachColour(0, target);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
+        m_gl->BindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
+    }
     BindTargetTexture(0);
     glClearColor(red, green, blue, 1.0f);
     glClearDepth(depth);

@@ -39,7 +39,8 @@ void nGL3Renderer::BindTextureUnit(int32_t unit, uint32_t name)
     if (unit < 0 || !m_gl || !m_gl->ActiveTextureARB) return;
     m_gl->ActiveTextureARB(GL_TEXTURE0_ARB + unit);
     glBindTexture(GL_TEXTURE_2D, name);
-    glEnable(GL_TEXTURE_2D);
+    // Units past the fixed-function ones serve programs only: nothing there to enable.
+    if (unit < kFixedTextureUnits) glEnable(GL_TEXTURE_2D);
     SetTextureUnitFlags(unit, UnitTexture2D);
 }
 
@@ -65,6 +66,12 @@ void nGL3Renderer::ResetTextureUnits(int32_t first)
         uint32_t flags = m_unitFlags[unit];
         if (!flags) continue;
         m_gl->ActiveTextureARB(GL_TEXTURE0_ARB + unit);
+        if (unit >= kFixedTextureUnits) {
+            // A program's sampler unit: only a texture was bound there.
+            glBindTexture(GL_TEXTURE_2D, 0);
+            m_unitFlags[unit] = 0;
+            continue;
+        }
         m_gl->ClientActiveTextureARB(GL_TEXTURE0_ARB + unit);
         if (flags & UnitTexEnv) {
             glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_COMBINE_ARB);
@@ -94,9 +101,9 @@ void nGL3Renderer::ResetTextureUnits(int32_t first)
 
 int32_t nGL3Renderer::FirstFreeTextureUnit() const
 {
-    for (int32_t unit = 0; unit < kTextureUnits; ++unit)
+    for (int32_t unit = 0; unit < kFixedTextureUnits; ++unit)
         if (!m_unitFlags[unit]) return unit;
-    return kTextureUnits;
+    return kFixedTextureUnits;
 }
 
 uint32_t nGL3Renderer::GetTextureUnitFlags(int32_t unit) const

@@ -129,7 +129,7 @@ TEST_F(GLResources, ResetTextureUnitsUndoesOnlyTheFlaggedUnitsFromTheFirst)
     gl->ActiveTextureARB(GL_TEXTURE0_ARB);
     gl->ClientActiveTextureARB(GL_TEXTURE0_ARB);
     glDeleteTextures(4, names);
-    EXPECT_EQ(renderer->GetTextureUnitFlags(8), 0u);
+    EXPECT_EQ(renderer->GetTextureUnitFlags(nGL3Renderer::kTextureUnits), 0u);
     EXPECT_EQ(renderer->GetTextureUnitFlags(-1), 0u);
 }
 
