@@ -547,7 +547,9 @@ void nGL3Renderer::DrawSphereVolume(float R)
     glBegin(GL_QUADS);
     for (int ring = 1; ring < 3; ++ring)
         for (int s = 0; s < 8; ++s) {
-            const nVector p[4] = {point(ring + 1, s), point(ring + 1, s + 1), point(ring, s + 1), point(ring, s)};
+            // Wound as the caps are (clockwise seen from outside), so that one culling rule
+            // keeps the faces toward the camera or away from it all round.
+            const nVector p[4] = {point(ring, s), point(ring, s + 1), point(ring + 1, s + 1), point(ring + 1, s)};
             for (const nVector& v : p) glVertex3f(v.x, v.y, v.z);
         }
     glEnd();
