@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "core/nSharedObject.h"
+#include "core/nString.h"
 #include "render/nRenderData.h"
 #include "render/nRenderer.h"
 #include "render/nShaderLibrary.h"
@@ -380,7 +381,8 @@ private:
     void  EndBuffer();
     void  FreeStaging();
     void* LookupEntryPoint(const char* name);
-    bool  LoadShaderLibrary();                             // "default_shaders.nml" beside the program, profile "GLSL_Deferred;"
+    bool  LoadShaderLibrary();
+    static nString BesideProgram(const char* file);        // full path of a file beside the program                             // "default_shaders.nml" beside the program, profile "GLSL_Deferred;"
     GL3_CompiledRenderMap* CompilePass(nMaterial* material, int32_t pass); // from the generator's current pass
     nGL3Shader* FindOrBuildProgram(int32_t pass);          // the cached program of the signature, or a new one (failed ones kept)
     void  UploadUniform(const GL3_CompiledRenderMap& map, const GL3_ShaderUniform& uniform, nItem* item);

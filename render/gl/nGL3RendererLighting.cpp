@@ -201,8 +201,9 @@ bool nGL3Renderer::LoadCoreShaders()
     }
     for (int32_t i = kCoreLookups; i < kCoreShaderCount; ++i) m_coreShaders[i] = library->Find(kCoreShaderNames[i]);
 
-    m_noiseTexture = LoadTexture(m_engine, "noise.tga", false, false);
-    m_ditherTexture = LoadTexture(m_engine, "dither.tga", false, false);
+    // Installed beside the program with the shader library.
+    m_noiseTexture = LoadTexture(m_engine, BesideProgram("noise.tga").GetCStr(), false, false);
+    m_ditherTexture = LoadTexture(m_engine, BesideProgram("dither.tga").GetCStr(), false, false);
     for (nTexture* texture : {m_noiseTexture.Get(), m_ditherTexture.Get()}) {
         GL_TextureData* data = texture ? static_cast<GL_TextureData*>(texture->GetRenderData()) : 0;
         if (!data) continue;

@@ -19,22 +19,22 @@ namespace {
 const char* const kShaderLibraryFile = "default_shaders.nml";
 const char* const kShaderLibraryProfile = "GLSL_Deferred;";
 
-// The shader library installed beside the running program, on the disk even when the game runs
-// from an archive; the bare name (the working folder) when the program's folder cannot be had.
-nString ShaderLibraryPath()
+}
+
+// A file installed beside the running program: its full path, or the bare name (the working
+// folder) when the program's folder cannot be had.
+nString nGL3Renderer::BesideProgram(const char* file)
 {
     char program[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", program, sizeof(program) - 1);
-    if (length <= 0) return nString(kShaderLibraryFile);
+    if (length <= 0) return nString(file);
     program[length] = 0;
     const char* slash = 0;
     for (const char* p = program; *p; ++p)
         if (*p == '/') slash = p;
-    if (!slash) return nString(kShaderLibraryFile);
-    const std::string path = "disc:" + std::string(program, (size_t)(slash + 1 - program)) + kShaderLibraryFile;
+    if (!slash) return nString(file);
+    const std::string path = std::string(program, (size_t)(slash + 1 - program)) + file;
     return nString(path.c_str());
-}
-
 }
 
 nShader* nGL3Renderer::NewShader()
@@ -53,7 +53,9 @@ bool nGL3Renderer::LoadShaderLibrary()
     m_shaderLibrary = library;
     if (m_engine)
         library->SetFileHooks(m_engine->GetHook(OrvexHookShaderLibraryMissing), m_engine->GetHook(OrvexHookShaderLibraryRead));
-    const nString path = ShaderLibraryPath();
+    // Read from the disk even when the game runs from an archive.
+    const nString beside = BesideProgram(kShaderLibraryFile);
+    const nString path(beside.GetCStr()[0] == '/' ? (std::string("disc:") + beside.GetCStr()).c_str() : beside.GetCStr());
     if (!library->Load(path.GetCStr(), kShaderLibraryProfile)) {
         m_shaderLibrary.Release();
         return false;
