@@ -124,7 +124,7 @@ protected:
     // Quads facing the camera at depth z, corners listed clockwise on screen; one material.
     // weights (optional): per corner, the bone (0 or 1) that carries it fully.
     nGeometry* MakeQuads(const std::vector<std::vector<nQuadCorner>>& quads, float z, nMaterial* material,
-                         const std::vector<int>* bones = 0)
+                         const std::vector<int>* bones = 0, const nMatrix4* place = 0)
     {
         nGeometry* g = new nGeometry(&engine);
         geometries.push_back(nSharedPtr<nGeometry>(g));
@@ -132,7 +132,10 @@ protected:
         EXPECT_TRUE(g->AllocateVertices(corners));
         EXPECT_TRUE(g->AllocatePolygons((uint32_t)quads.size()));
         for (size_t q = 0; q < quads.size(); ++q) {
-            for (int k = 0; k < 4; ++k) g->vertices[4 * q + k] = nVector(quads[q][k].x, quads[q][k].y, z, 1.0f);
+            for (int k = 0; k < 4; ++k) {
+                nVector v(quads[q][k].x, quads[q][k].y, z, 1.0f);
+                g->vertices[4 * q + k] = place ? v.Transform(*place) : v;
+            }
             g->polygons[q].count = 4;
             g->polygons[q].material = 0;
         }
@@ -146,7 +149,8 @@ protected:
                 const size_t b = 4 * q + k;
                 g->polygons[q].bindings[k] = (int32_t)b;
                 g->colors[b] = quads[q][k].colour;
-                g->vertexNormals[b] = nVector(0.0f, 0.0f, -1.0f, 0.0f);
+                const nVector n(0.0f, 0.0f, -1.0f, 0.0f);
+                g->vertexNormals[b] = place ? n.Transform(*place) : n;
                 g->uvSets[0][b] = nVector2(quads[q][k].u, quads[q][k].v);
             }
         if (bones) {

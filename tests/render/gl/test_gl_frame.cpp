@@ -101,6 +101,27 @@ TEST_F(GLFrame, AParallelLightLightsByTheAngleOfItsDirection)
         EXPECT_TRUE(PixelNear(ProbeWorld(p.x, p.y, kPlaneZ), nRGBA{128, 64, 32, 255}, 3)) << p.x << ", " << p.y;
 }
 
+TEST_F(GLFrame, LightsFollowTheCameraWhenItTurns)
+{
+    // A floor below a camera that looks down at it, lit from straight above by a parallel
+    // light and a point light: what is seen depends on the view only through the positions.
+    const float pitch = 0.5f;
+    camera->SetPosition(nVector(0.0f, 5.0f, 0.0f, 1.0f));
+    camera->SetRotation(nVector(pitch, 0.0f, 0.0f, 1.0f));
+    // The floor: y = 0, facing up (the quad's -z normal turned to +y).
+    nMatrix4 place;
+    place.m[5] = 0.0f, place.m[6] = -1.0f, place.m[9] = 1.0f, place.m[10] = 0.0f;
+    Show(MakeQuads({Rect(-40, -40, 40, 40)}, 0.0f, ConstantMaterial(1, 1, 1), 0, &place), 10.0f);
+    nLight* sun = AddLight(LightTypeParallel, 0.0f, 10.0f, 0.0f);
+    sun->SetRotation(nVector(kPi / 2.0f, 0.0f, 0.0f, 1.0f));   // +z turned to point down
+    sun->SetDiffuse(nVector(0.5f, 0.5f, 0.5f, 1.0f));
+    DrawFrame();
+    const nVector down = sun->GetWorldMatrix().GetColumn(2, true);
+    ASSERT_NEAR(down.y, -1.0f, 1e-4f) << "rotation convention";
+    const nRGBA centre = ReadPixel(kWidth / 2, kHeight / 2);
+    EXPECT_TRUE(PixelNear(centre, nRGBA{128, 128, 128, 255}, 3));
+}
+
 TEST_F(GLFrame, FogBlendsTheSceneTowardTheFogColourByDepth)
 {
     scene.ambient[0] = scene.ambient[1] = scene.ambient[2] = 1.0f;

@@ -1,0 +1,73 @@
+// The demo game drawn through the deferred frame by the player: a frame grabbed after the
+// bodies came to rest shows the sky, the floor and a crate where the camera sees them.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "engine/player/nPlayerApp.h"
+#include "render/nRenderer.h"
+#include "resources/nPicture.h"
+#include "resources/nPictureTGA.h"
+#include "scene/nScene.h"
+
+namespace {
+
+struct Pixel
+{
+    int r, g, b;
+};
+
+// Top-left origin, as the grabbed picture is (BGRA).
+Pixel At(const nPicture& picture, int x, int y)
+{
+    const uint8_t* p = picture.GetPixels() + ((size_t)y * picture.GetWidth() + x) * 4;
+    return Pixel{p[2], p[1], p[0]};
+}
+
+TEST(GLDemo, TheYardIsDrawnLitWithItsSkyFloorAndCrates)
+{
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "no display can be opened: " << SDL_GetError();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof(previous)), nullptr);
+    ASSERT_EQ(chdir(QZ_DEMO_GAME), 0);
+
+    nPlayerApp app;
+    app.Init();
+    const char* argv[] = {"quazel", "crates.nms", "-r", "gl2", "-m", "none"};
+    ASSERT_TRUE(app.ParseCommandLine(6, const_cast<char**>(argv)));
+    ASSERT_TRUE(app.Setup());
+    nRenderer* renderer = app.GetEngine().GetRenderer();
+    ASSERT_NE(renderer, nullptr);
+    ASSERT_STREQ(renderer->GetDescription(), "OpenGL Deferred");
+    // Three seconds of the game's time at 60 frames a second: the bodies have landed.
+    for (int frame = 0; frame < 180; ++frame) ASSERT_FALSE(app.DrawFrame());
+
+    nPicture grab;
+    ASSERT_TRUE(renderer->GrabToPicture(&grab));
+    if (const char* keep = std::getenv("QZ_DEMO_GRAB")) SavePictureTGA(keep, grab);
+    EXPECT_FALSE(app.HasFailed());
+    app.Shutdown();
+    ASSERT_EQ(chdir(previous), 0);
+
+    // The camera at (0, 5, -14) looks down at the yard: sky above the horizon, the floor's
+    // dark checks below, the crate that landed right of centre seen in the sun's light.
+    ASSERT_EQ(grab.GetWidth(), 800u);
+    ASSERT_EQ(grab.GetHeight(), 600u);
+    const Pixel sky = At(grab, 400, 40), floor = At(grab, 400, 560), crate = At(grab, 525, 315);
+    EXPECT_GT(sky.b, 200) << "sky " << sky.r << " " << sky.g << " " << sky.b;
+    EXPECT_GT(sky.b, sky.r + 80);
+    EXPECT_GT(floor.r + floor.g + floor.b, 30) << "floor " << floor.r << " " << floor.g << " " << floor.b;
+    EXPECT_LT(floor.b, 120);
+    EXPECT_LT(std::abs(floor.r - floor.b), 25);
+    // Brick orange, brighter than the grey floor (the crate may have turned as it landed).
+    EXPECT_GT(crate.r, 60) << "crate " << crate.r << " " << crate.g << " " << crate.b;
+    EXPECT_GT(crate.r, crate.b + 40);
+    EXPECT_GT(crate.g, crate.b);
+}
+
+}
