@@ -176,8 +176,9 @@ void nGL3Renderer::DrawBatchShader(int32_t pass, GL_Batch& batch, nMaterial* mat
         return;
     }
 
-    SetUniform1f((int32_t)handle, "user_clip_d", m_clipDistance);
-    SetUniform3f((int32_t)handle, "user_clip_n", m_clipNormal.x, m_clipNormal.y, m_clipNormal.z);
+    if (program->clipDistanceUniform != -1) m_gl->Uniform1fARB(program->clipDistanceUniform, m_clipDistance);
+    if (program->clipNormalUniform != -1)
+        m_gl->Uniform3fARB(program->clipNormalUniform, m_clipNormal.x, m_clipNormal.y, m_clipNormal.z);
     if (program->alphaThresholdUniform != -1) m_gl->Uniform1fARB(program->alphaThresholdUniform, material->alphaThreshold);
     if (program->inverseBufferSizeUniform != -1)
         m_gl->Uniform2fARB(program->inverseBufferSizeUniform, m_inverseBufferSize[0], m_inverseBufferSize[1]);
@@ -207,9 +208,8 @@ void nGL3Renderer::DrawBatchShader(int32_t pass, GL_Batch& batch, nMaterial* mat
             const int32_t bone = batch.bonePalette[i];
             batch.boneMatrices[i] = bone < boneCount ? bones[bone] : nMatrix4();
         }
-        const GLint palette = m_gl->GetUniformLocationARB(handle, "skin_mtx");
-        if (palette != -1 && batch.boneCount > 0)
-            m_gl->UniformMatrix4fv(palette, batch.boneCount, GL_TRUE, batch.boneMatrices[0].m);
+        if (program->skinPaletteUniform != -1 && batch.boneCount > 0)
+            m_gl->UniformMatrix4fv(program->skinPaletteUniform, batch.boneCount, GL_TRUE, batch.boneMatrices[0].m);
     }
     for (int32_t attribute : enabled)
         if (attribute != -1) m_gl->EnableVertexAttribArray(attribute);

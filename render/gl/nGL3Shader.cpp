@@ -21,7 +21,8 @@ void LogInfo(const nGLEntryPoints* gl, uint32_t object)
 nGL3Shader::nGL3Shader(nGL3Renderer* renderer)
     : nShader(renderer),
       tangentAttribute(-1), bitangentAttribute(-1), skinIdAttribute(-1), skinWeightAttribute(-1),
-      alphaThresholdUniform(-1), inverseBufferSizeUniform(-1),
+      alphaThresholdUniform(-1), inverseBufferSizeUniform(-1), clipDistanceUniform(-1), clipNormalUniform(-1),
+      skinPaletteUniform(-1),
       m_gl3(renderer), m_program(0), m_vertexShader(0), m_fragmentShader(0)
 {
 }
@@ -90,6 +91,9 @@ void nGL3Shader::CacheLocations()
     skinWeightAttribute = gl->GetAttribLocation(m_program, "skin_w");
     alphaThresholdUniform = gl->GetUniformLocationARB(m_program, "alpha_threshold");
     inverseBufferSizeUniform = gl->GetUniformLocationARB(m_program, "inverse_buffer_size");
+    clipDistanceUniform = gl->GetUniformLocationARB(m_program, "user_clip_d");
+    clipNormalUniform = gl->GetUniformLocationARB(m_program, "user_clip_n");
+    skinPaletteUniform = gl->GetUniformLocationARB(m_program, "skin_mtx");
 }
 
 int32_t nGL3Shader::GetUniformLocation(const char* name) const
@@ -112,4 +116,5 @@ void nGL3Shader::ReleaseDevice()
     m_compiled = false;
     tangentAttribute = bitangentAttribute = skinIdAttribute = skinWeightAttribute = -1;
     alphaThresholdUniform = inverseBufferSizeUniform = -1;
+    clipDistanceUniform = clipNormalUniform = skinPaletteUniform = -1;
 }

@@ -32,6 +32,9 @@ public:
     int32_t  skinWeightAttribute;                  // "skin_w"
     int32_t  alphaThresholdUniform;                // "alpha_threshold"
     int32_t  inverseBufferSizeUniform;             // "inverse_buffer_size"
+    int32_t  clipDistanceUniform;                  // "user_clip_d"
+    int32_t  clipNormalUniform;                    // "user_clip_n"
+    int32_t  skinPaletteUniform;                   // "skin_mtx"
 
 private:
     bool CompileStage(uint32_t shader, const char* source); // true when it compiled; logs the driver's text
