@@ -255,6 +255,8 @@ public:
     // when a program the frame cannot do without is missing.
     bool  LoadCoreShaders();
     void  ReleaseCoreShaders();
+    // A picture the core programs sample, from beside the program; NULL (logged) when absent.
+    nSharedPtr<nTexture> LoadCorePicture(const char* file);
     nShader* GetCoreShader(const char* name) const;       // NULL when the library has none
 
     // Render targets.
@@ -382,7 +384,7 @@ private:
     void  FreeStaging();
     void* LookupEntryPoint(const char* name);
     bool  LoadShaderLibrary();
-    static nString BesideProgram(const char* file);        // full path of a file beside the program                             // "default_shaders.nml" beside the program, profile "GLSL_Deferred;"
+    static nString BesideProgram(const char* file);        // "disc:" path of a file beside the program                             // "default_shaders.nml" beside the program, profile "GLSL_Deferred;"
     GL3_CompiledRenderMap* CompilePass(nMaterial* material, int32_t pass); // from the generator's current pass
     nGL3Shader* FindOrBuildProgram(int32_t pass);          // the cached program of the signature, or a new one (failed ones kept)
     void  UploadUniform(const GL3_CompiledRenderMap& map, const GL3_ShaderUniform& uniform, nItem* item);

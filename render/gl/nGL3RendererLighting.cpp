@@ -201,9 +201,8 @@ bool nGL3Renderer::LoadCoreShaders()
     }
     for (int32_t i = kCoreLookups; i < kCoreShaderCount; ++i) m_coreShaders[i] = library->Find(kCoreShaderNames[i]);
 
-    // Installed beside the program with the shader library.
-    m_noiseTexture = LoadTexture(m_engine, BesideProgram("noise.tga").GetCStr(), false, false);
-    m_ditherTexture = LoadTexture(m_engine, BesideProgram("dither.tga").GetCStr(), false, false);
+    m_noiseTexture = LoadCorePicture("noise.tga");
+    m_ditherTexture = LoadCorePicture("dither.tga");
     for (nTexture* texture : {m_noiseTexture.Get(), m_ditherTexture.Get()}) {
         GL_TextureData* data = texture ? static_cast<GL_TextureData*>(texture->GetRenderData()) : 0;
         if (!data) continue;
@@ -215,6 +214,17 @@ bool nGL3Renderer::LoadCoreShaders()
     if (!m_materialPrograms) m_materialPrograms = new (std::nothrow) nGL3MaterialPrograms;
     if (m_materialPrograms) m_materialPrograms->ditherMap = m_ditherTexture.Get();
     return true;
+}
+
+nSharedPtr<nTexture> nGL3Renderer::LoadCorePicture(const char* file)
+{
+    // Installed beside the program with the shader library, and read from the disk as it is
+    // (the game's own files may be in an archive).
+    nSharedPtr<nTexture> texture(new (std::nothrow) nTexture(m_engine, 1, 0));
+    if (!texture.IsValid() || !SetTextureContent(m_engine, texture.Get(), BesideProgram(file).GetCStr()) ||
+        !SetupTexture(texture.Get()))
+        return nSharedPtr<nTexture>();
+    return texture;
 }
 
 void nGL3Renderer::ReleaseCoreShaders()

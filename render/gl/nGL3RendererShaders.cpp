@@ -21,8 +21,8 @@ const char* const kShaderLibraryProfile = "GLSL_Deferred;";
 
 }
 
-// A file installed beside the running program: its full path, or the bare name (the working
-// folder) when the program's folder cannot be had.
+// A file installed beside the running program, read from the disk even when the game runs from
+// an archive; the bare name (the working folder) when the program's folder cannot be had.
 nString nGL3Renderer::BesideProgram(const char* file)
 {
     char program[PATH_MAX];
@@ -33,7 +33,7 @@ nString nGL3Renderer::BesideProgram(const char* file)
     for (const char* p = program; *p; ++p)
         if (*p == '/') slash = p;
     if (!slash) return nString(file);
-    const std::string path = std::string(program, (size_t)(slash + 1 - program)) + file;
+    const std::string path = "disc:" + std::string(program, (size_t)(slash + 1 - program)) + file;
     return nString(path.c_str());
 }
 
@@ -53,9 +53,7 @@ bool nGL3Renderer::LoadShaderLibrary()
     m_shaderLibrary = library;
     if (m_engine)
         library->SetFileHooks(m_engine->GetHook(OrvexHookShaderLibraryMissing), m_engine->GetHook(OrvexHookShaderLibraryRead));
-    // Read from the disk even when the game runs from an archive.
-    const nString beside = BesideProgram(kShaderLibraryFile);
-    const nString path(beside.GetCStr()[0] == '/' ? (std::string("disc:") + beside.GetCStr()).c_str() : beside.GetCStr());
+    const nString path = BesideProgram(kShaderLibraryFile);
     if (!library->Load(path.GetCStr(), kShaderLibraryProfile)) {
         m_shaderLibrary.Release();
         return false;
