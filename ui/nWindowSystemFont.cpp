@@ -1,0 +1,314 @@
+// Window-system fonts: FreeType faces over whole font files, their glyph cache, and the module
+// that opens FreeType, keeps the loaded fonts and the system font.
+#include "ui/nWindowSystemFont.h"
+
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <system_error>
+
+#include "core/nIO.h"
+#include "core/nLog.h"
+#include "core/nString.h"
+
+namespace {
+
+const char* const kSystemFontFile = "default.ttf";
+
+// Pixel sizes the face is set to; text layout clamps its sizes into this range too.
+const int32_t kMinPixelSize = 1;
+const int32_t kMaxPixelSize = 1024;
+
+// Bound of the cached glyph entries of one font; past it the cache starts again empty.
+const size_t kMaxCachedGlyphs = 8192;
+
+int32_t ClampSize(int32_t size)
+{
+    return size < kMinPixelSize ? kMinPixelSize : (size > kMaxPixelSize ? kMaxPixelSize : size);
+}
+
+uint64_t GlyphKey(uint32_t glyph, int32_t size)
+{
+    return (uint64_t(uint32_t(size)) << 32) | glyph;
+}
+
+// Sizes stay below 2^11 and TrueType glyph indices below 2^16, so the pair key packs into 43 bits.
+uint64_t PairKey(uint32_t left, uint32_t right, int32_t size)
+{
+    return (uint64_t(uint32_t(size)) << 40) | (uint64_t(left & 0xfffff) << 20) | (right & 0xfffff);
+}
+
+// The system font installed beside the running program, on the disk even when the game runs from
+// an archive; empty when the program's folder cannot be had.
+nString InstalledSystemFontPath()
+{
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error || !program.has_parent_path()) return nString();
+    const std::string path = "disc:" + (program.parent_path() / kSystemFontFile).string();
+    return nString(path.c_str());
+}
+
+}
+
+// ---------------------------------------------------------------------------------------------
+// nWindowSystemFont
+
+nWindowSystemFont::nWindowSystemFont()
+    : m_face(0), m_bytes(0), m_kerning(false), m_faceSize(0), m_cacheEnabled(true),
+      m_scratchMetrics{false, 0, 0}, m_scratchBitmap{false, 0, 0, 0, 0, 0, {}}
+{
+}
+
+nWindowSystemFont::~nWindowSystemFont()
+{
+    if (m_face) FT_Done_Face(m_face);
+    delete[] m_bytes;
+}
+
+bool nWindowSystemFont::Open(FT_LibraryRec_* library, const char* path)
+{
+    char* bytes = 0;
+    const int32_t size = nIO::LoadFile(path, &bytes);
+    if (!bytes) return false;
+    FT_Face face = 0;
+    if (size <= 0 || FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte*>(bytes), size, 0, &face) != 0) {
+        delete[] bytes;
+        return false;
+    }
+    m_bytes = reinterpret_cast<uint8_t*>(bytes);
+    m_face = face;
+    m_kerning = true;
+    return true;
+}
+
+bool nWindowSystemFont::SetFaceSize(int32_t size)
+{
+    if (m_faceSize == size) return true;
+    if (FT_Set_Pixel_Sizes(m_face, 0, FT_UInt(size)) != 0) {
+        m_faceSize = 0;
+        return false;
+    }
+    m_faceSize = size;
+    return true;
+}
+
+void nWindowSystemFont::SetGlyphCacheEnabled(bool enabled)
+{
+    m_cacheEnabled = enabled;
+    m_glyphIndices.clear();
+    m_metrics.clear();
+    m_bitmaps.clear();
+    m_kernings.clear();
+    m_lineHeights.clear();
+}
+
+void nWindowSystemFont::TrimCache()
+{
+    if (m_metrics.size() + m_bitmaps.size() + m_kernings.size() + m_glyphIndices.size() < kMaxCachedGlyphs) return;
+    SetGlyphCacheEnabled(m_cacheEnabled);
+}
+
+uint32_t nWindowSystemFont::GetGlyphIndex(uint32_t codePoint)
+{
+    if (!m_face) return 0;
+    if (!m_cacheEnabled) return FT_Get_Char_Index(m_face, codePoint);
+    auto found = m_glyphIndices.find(codePoint);
+    if (found != m_glyphIndices.end()) return found->second;
+    TrimCache();
+    const uint32_t glyph = FT_Get_Char_Index(m_face, codePoint);
+    m_glyphIndices.emplace(codePoint, glyph);
+    return glyph;
+}
+
+void nWindowSystemFont::LoadMetrics(uint32_t glyph, int32_t size, nGlyphMetrics& out)
+{
+    out = nGlyphMetrics{false, 0, 0};
+    if (!m_face || !SetFaceSize(size)) return;
+    if (FT_Load_Glyph(m_face, glyph, FT_LOAD_DEFAULT) != 0) return;
+    out.loaded = true;
+    out.advance = int32_t(m_face->glyph->advance.x);
+    out.height = int32_t(m_face->glyph->metrics.height);
+}
+
+const nGlyphMetrics& nWindowSystemFont::GetMetrics(uint32_t glyph, int32_t size)
+{
+    size = ClampSize(size);
+    if (!m_cacheEnabled) {
+        LoadMetrics(glyph, size, m_scratchMetrics);
+        return m_scratchMetrics;
+    }
+    const uint64_t key = GlyphKey(glyph, size);
+    auto found = m_metrics.find(key);
+    if (found != m_metrics.end()) return found->second;
+    TrimCache();
+    nGlyphMetrics metrics;
+    LoadMetrics(glyph, size, metrics);
+    return m_metrics.emplace(key, metrics).first->second;
+}
+
+// Copies FreeType's bitmap into 8-bit coverage: gray bitmaps as they are, one-bit bitmaps (fonts
+// with embedded bitmap strikes) as 0 or 255; other pixel modes draw nothing.
+void nWindowSystemFont::LoadBitmap(uint32_t glyph, int32_t size, nGlyphBitmap& out)
+{
+    out.loaded = false;
+    out.advance = out.left = out.top = out.width = out.rows = 0;
+    out.coverage.clear();
+    if (!m_face || !SetFaceSize(size)) return;
+    if (FT_Load_Glyph(m_face, glyph, FT_LOAD_RENDER) != 0) return;
+    const FT_GlyphSlot slot = m_face->glyph;
+    const FT_Bitmap& bitmap = slot->bitmap;
+    out.loaded = true;
+    out.advance = int32_t(slot->advance.x);
+    out.left = slot->bitmap_left;
+    out.top = slot->bitmap_top;
+    const bool gray = bitmap.pixel_mode == FT_PIXEL_MODE_GRAY;
+    const bool mono = bitmap.pixel_mode == FT_PIXEL_MODE_MONO;
+    if ((!gray && !mono) || !bitmap.buffer || bitmap.width == 0 || bitmap.rows == 0) return;
+    out.width = int32_t(bitmap.width);
+    out.rows = int32_t(bitmap.rows);
+    out.coverage.resize(size_t(out.width) * size_t(out.rows));
+    for (int32_t y = 0; y < out.rows; ++y) {
+        const uint8_t* row = bitmap.buffer + ptrdiff_t(y) * bitmap.pitch;   // a negative pitch walks up
+        uint8_t* target = &out.coverage[size_t(y) * size_t(out.width)];
+        if (gray) {
+            std::memcpy(target, row, size_t(out.width));
+        } else {
+            for (int32_t x = 0; x < out.width; ++x)
+                target[x] = (row[x >> 3] & (0x80 >> (x & 7))) ? 255 : 0;
+        }
+    }
+}
+
+const nGlyphBitmap& nWindowSystemFont::GetBitmap(uint32_t glyph, int32_t size)
+{
+    size = ClampSize(size);
+    if (!m_cacheEnabled) {
+        LoadBitmap(glyph, size, m_scratchBitmap);
+        return m_scratchBitmap;
+    }
+    const uint64_t key = GlyphKey(glyph, size);
+    auto found = m_bitmaps.find(key);
+    if (found != m_bitmaps.end()) return found->second;
+    TrimCache();
+    nGlyphBitmap bitmap;
+    LoadBitmap(glyph, size, bitmap);
+    return m_bitmaps.emplace(key, std::move(bitmap)).first->second;
+}
+
+int32_t nWindowSystemFont::GetKerning(uint32_t left, uint32_t right, int32_t size)
+{
+    if (!m_face || !m_kerning || !left || !right) return 0;
+    size = ClampSize(size);
+    const uint64_t key = PairKey(left, right, size);
+    if (m_cacheEnabled) {
+        auto found = m_kernings.find(key);
+        if (found != m_kernings.end()) return found->second;
+    }
+    FT_Vector delta = {0, 0};
+    if (!SetFaceSize(size) || FT_Get_Kerning(m_face, left, right, FT_KERNING_DEFAULT, &delta) != 0)
+        delta.x = 0;
+    if (m_cacheEnabled) {
+        TrimCache();
+        m_kernings.emplace(key, int32_t(delta.x));
+    }
+    return int32_t(delta.x);
+}
+
+int32_t nWindowSystemFont::GetLineHeight(int32_t size)
+{
+    if (!m_face) return 0;
+    size = ClampSize(size);
+    if (m_cacheEnabled) {
+        auto found = m_lineHeights.find(size);
+        if (found != m_lineHeights.end()) return found->second;
+    }
+    const int32_t height = SetFaceSize(size) ? int32_t(m_face->size->metrics.height) : 0;
+    if (m_cacheEnabled) m_lineHeights.emplace(size, height);
+    return height;
+}
+
+// ---------------------------------------------------------------------------------------------
+// nWindowSystemFonts
+
+nWindowSystemFonts::nWindowSystemFonts() : m_library(0), m_open(false), m_systemFont(0)
+{
+}
+
+nWindowSystemFonts::~nWindowSystemFonts()
+{
+    CloseWindowSystemFonts();
+}
+
+bool nWindowSystemFonts::OpenWindowSystemFonts()
+{
+    if (m_open) return true;
+    FT_Library library = 0;
+    if (FT_Init_FreeType(&library) != 0) {
+        *g_log << "[!] " << "Failed to open font system.\n";
+        return false;
+    }
+    m_library = library;
+    m_open = true;
+    nWindowSystemFont* font = nIO::GetFileSize(kSystemFontFile) > 0 ? LoadWindowSystemFont(kSystemFontFile) : 0;
+    if (!font) {
+        const nString installed = InstalledSystemFontPath();
+        if (!installed.IsEmpty()) font = LoadWindowSystemFont(installed.GetCStr());
+    }
+    if (!font) {
+        CloseWindowSystemFonts();
+        *g_log << "[!] " << "Failed to open default system font.\n";
+        return false;
+    }
+    m_fonts.Remove(font);
+    m_systemFont = font;
+    return true;
+}
+
+nWindowSystemFont* nWindowSystemFonts::LoadWindowSystemFont(const char* path)
+{
+    if (!m_open || !path) return 0;
+    nString name(path);
+    name.StripPathAndExtension();
+    // The names of loaded fonts carry no folders and no extension: the given path is compared
+    // in that form, so loading the same font twice answers the font already there.
+    if (nWindowSystemFont* loaded = static_cast<nWindowSystemFont*>(m_fonts.FindById(name, false)))
+        return loaded;
+    nWindowSystemFont* font = new (std::nothrow) nWindowSystemFont();
+    if (!font) {
+        *g_log << "[!] " << "failed to allocate a new entry to hold font '" << path << "'.\n";
+        return 0;
+    }
+    if (!font->Open(m_library, path)) {
+        delete font;
+        *g_log << "[!] " << "Failed to open font file '" << path << "'.\n";
+        return 0;
+    }
+    font->SetId(name);
+    m_fonts.Add(font, true, true);
+    *g_log << "Font '" << path << "' loaded as '" << name.GetCStr() << "'.\n";
+    return font;
+}
+
+nWindowSystemFont* nWindowSystemFonts::FindWindowSystemFont(const char* name) const
+{
+    if (name) {
+        if (nLinkedListEntryId* font = m_fonts.FindById(name, false))
+            return static_cast<nWindowSystemFont*>(font);
+    }
+    return m_systemFont;
+}
+
+void nWindowSystemFonts::CloseWindowSystemFonts()
+{
+    if (!m_open) return;
+    m_fonts.Clear(true);
+    delete m_systemFont;
+    m_systemFont = 0;
+    FT_Done_FreeType(m_library);
+    m_library = 0;
+    m_open = false;
+}
