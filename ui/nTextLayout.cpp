@@ -232,7 +232,7 @@ const char* LayoutTextLine(const char* base, const char* text, const char* end, 
 
         const nTextChar c = ReadChar(p, end);
         const uint32_t glyph = font->GetGlyphIndex(c.codePoint);
-        const nGlyphMetrics& metrics = font->GetMetrics(glyph, parameters.size);
+        const nGlyphMetrics metrics = font->GetMetrics(glyph, parameters.size);
         const int32_t step = (previous ? font->GetKerning(previous, glyph, parameters.size) : 0) +
                              parameters.tracking * parameters.size + (metrics.loaded ? metrics.advance : 0);
         if (maxWidth > 0 && line->characters > 0 && line->width + step >= maxWidth * 64) {
@@ -350,7 +350,7 @@ void WalkTextLine(const nTextLayout& layout, size_t index, int32_t boxWidth, nTe
         step.green = state.green;
         step.blue = state.blue;
         step.alpha = state.alpha;
-        const nGlyphMetrics& metrics = font->GetMetrics(step.glyph, state.size);
+        const nGlyphMetrics metrics = font->GetMetrics(step.glyph, state.size);
         pen += previous ? font->GetKerning(previous, step.glyph, state.size) : 0;
         step.pen = pen;
         step.advance = state.tracking * state.size + (metrics.loaded ? metrics.advance : 0) +
@@ -408,7 +408,7 @@ nTextBox MeasureFontText(const char* text, nWindowSystemFont* font, int32_t size
         const uint32_t glyph = font->GetGlyphIndex(c.codePoint);
         if (previous) width += font->GetKerning(previous, glyph, size);
         previous = glyph;
-        const nGlyphMetrics& metrics = font->GetMetrics(glyph, size);
+        const nGlyphMetrics metrics = font->GetMetrics(glyph, size);
         if (!metrics.loaded) continue;
         width += metrics.advance;
         height = Max(height, metrics.height);

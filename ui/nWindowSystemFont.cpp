@@ -59,7 +59,7 @@ nString InstalledSystemFontPath()
 
 nWindowSystemFont::nWindowSystemFont()
     : m_face(0), m_bytes(0), m_kerning(false), m_faceSize(0), m_cacheEnabled(true),
-      m_scratchMetrics{false, 0, 0}, m_scratchBitmap{false, 0, 0, 0, 0, 0, {}}
+      m_scratchBitmap{false, 0, 0, 0, 0, 0, {}}
 {
 }
 
@@ -134,20 +134,21 @@ void nWindowSystemFont::LoadMetrics(uint32_t glyph, int32_t size, nGlyphMetrics&
     out.height = int32_t(m_face->glyph->metrics.height);
 }
 
-const nGlyphMetrics& nWindowSystemFont::GetMetrics(uint32_t glyph, int32_t size)
+nGlyphMetrics nWindowSystemFont::GetMetrics(uint32_t glyph, int32_t size)
 {
     size = ClampSize(size);
+    nGlyphMetrics metrics;
     if (!m_cacheEnabled) {
-        LoadMetrics(glyph, size, m_scratchMetrics);
-        return m_scratchMetrics;
+        LoadMetrics(glyph, size, metrics);
+        return metrics;
     }
     const uint64_t key = GlyphKey(glyph, size);
     auto found = m_metrics.find(key);
     if (found != m_metrics.end()) return found->second;
     TrimCache();
-    nGlyphMetrics metrics;
     LoadMetrics(glyph, size, metrics);
-    return m_metrics.emplace(key, metrics).first->second;
+    m_metrics.emplace(key, metrics);
+    return metrics;
 }
 
 // Copies FreeType's bitmap into 8-bit coverage: gray bitmaps as they are, one-bit bitmaps (fonts

@@ -53,9 +53,10 @@ public:
     const nString& GetName() const                  { return GetId(); }   // the path without folders and extension
     bool HasKerning() const                         { return m_kerning; }
 
-    // Glyph services; size is in pixels, at least 1 (smaller sizes are taken as 1).
+    // Glyph services; size is in pixels, at least 1 (smaller sizes are taken as 1). The cache may
+    // start again empty at any call: a bitmap is valid only until the font's next call.
     uint32_t             GetGlyphIndex(uint32_t codePoint);                  // 0: no glyph for it
-    const nGlyphMetrics& GetMetrics(uint32_t glyph, int32_t size);           // default loading
+    nGlyphMetrics        GetMetrics(uint32_t glyph, int32_t size);           // default loading
     const nGlyphBitmap&  GetBitmap(uint32_t glyph, int32_t size);            // rendered to 8-bit coverage
     int32_t              GetKerning(uint32_t left, uint32_t right, int32_t size); // 26.6; 0 without kerning or glyphs
     int32_t              GetLineHeight(int32_t size);                        // the face's size metrics height, 26.6
@@ -81,8 +82,7 @@ private:
     std::unordered_map<uint64_t, nGlyphBitmap>  m_bitmaps;        // (size, glyph)
     std::unordered_map<uint64_t, int32_t>       m_kernings;       // (size, left, right)
     std::unordered_map<int32_t, int32_t>        m_lineHeights;    // size -> height
-    nGlyphMetrics                               m_scratchMetrics; // answers of an uncached call
-    nGlyphBitmap                                m_scratchBitmap;
+    nGlyphBitmap                                m_scratchBitmap;  // the answer of an uncached call
 };
 
 // The fonts of the window system: the FreeType library, the fonts scripts load and the system

@@ -96,6 +96,10 @@ qz_player_case(project_script_error_before_time_live CODE 3
 # A scene: the same exits, and a missing resource ends the run with 3 unless ignored.
 qz_player_case(scene_time_live CODE 0 ERROR NONE GAME scene LINE "[S] Level set up"
                ARGS level.nms ${NULL_DEVICES} -time_live 1)
+# The window system's default font is the one installed beside the player.
+qz_player_case(scene_system_font CODE 0 ERROR NONE GAME scene
+               LINE "Font 'disc:$<TARGET_FILE_DIR:quazel>/default.ttf' loaded as 'default'." "[S] Level set up"
+               ARGS level.nms ${NULL_DEVICES} -time_live 1)
 # Materials with their own shader maps load; faults of a map are one line each and the run goes on.
 qz_player_case(scene_shader_maps CODE 0 ERROR "[!] Invalid block type 'Teapot'." GAME shadermap
                LINE "[*] Shader map block 0 ('Add') refuses input 0: the link would close a cycle."

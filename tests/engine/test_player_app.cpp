@@ -327,6 +327,20 @@ protected:
     nPlayerApp app;
 };
 
+// The window-system fonts open with the scripts (the system font installed beside the program)
+// and close at shutdown.
+TEST_F(PlayerSetup, TheFontsOpenWithTheScriptsAndCloseAtShutdown)
+{
+    ASSERT_TRUE(Start({"game.ngp", "-P", "-r", "none", "-m", "none"}));
+    nWindowSystemFont* system = app.GetWindowSystemFonts().GetSystemFont();
+    ASSERT_NE(system, nullptr);
+    EXPECT_STREQ(system->GetName().GetCStr(), "default");
+    EXPECT_EQ(app.GetWindowSystemFonts().FindWindowSystemFont("anything"), system);
+    EXPECT_TRUE(app.Shutdown());
+    EXPECT_FALSE(app.GetWindowSystemFonts().IsOpen());
+    EXPECT_EQ(app.GetWindowSystemFonts().GetSystemFont(), nullptr);
+}
+
 TEST_F(PlayerSetup, AProjectStartsRunsAndShutsDown)
 {
     ASSERT_TRUE(Start({"game.ngp", "-P", "-r", "none", "-m", "none", "-time_live", "1"},

@@ -564,6 +564,30 @@ TEST_F(Fonts, TheGlyphCacheKeepsTheOutputIdentical)
     EXPECT_EQ(std::memcmp(cached.picture.GetPixels(), uncached.picture.GetPixels(), cached.picture.GetByteSize()), 0);
 }
 
+// A text of many sizes fills the glyph cache past its bound several times while lines are laid
+// out and drawn: the cache starts again empty under the layout's feet and nothing changes.
+TEST_F(Fonts, AGlyphCacheStartingAgainMidTextChangesNothing)
+{
+    std::string text;
+    for (int size = 1; size <= 700; ++size)
+        text += "~~Size(" + std::to_string(size % 90 + 1) + ")AVAWAT" + std::to_string(size) + "\xc3\xa9 ";
+    nTextParameters p = Parameters(TextFormatParagraph, 16);
+    nTextLayout cachedLayout, uncachedLayout;
+    Canvas cached(200, 200, PixelFormatRGBA8, 0), uncached(200, 200, PixelFormatRGBA8, 0);
+    font->SetGlyphCacheEnabled(true);
+    const nTextBox a = MeasureText(cachedLayout, text.c_str(), p, Box(0, 0, 200, 0));
+    RenderText(&cached.picture, cachedLayout, Box(0, -3000, 200, 200), Box(0, 0, 200, 200));
+    font->SetGlyphCacheEnabled(false);
+    const nTextBox b = MeasureText(uncachedLayout, text.c_str(), p, Box(0, 0, 200, 0));
+    RenderText(&uncached.picture, uncachedLayout, Box(0, -3000, 200, 200), Box(0, 0, 200, 200));
+    font->SetGlyphCacheEnabled(true);
+    EXPECT_EQ(a, b);
+    ASSERT_EQ(cachedLayout.GetLines().size(), uncachedLayout.GetLines().size());
+    for (size_t i = 0; i < cachedLayout.GetLines().size(); ++i)
+        ASSERT_EQ(cachedLayout.GetLines()[i].width, uncachedLayout.GetLines()[i].width) << "line " << i;
+    EXPECT_EQ(std::memcmp(cached.picture.GetPixels(), uncached.picture.GetPixels(), cached.picture.GetByteSize()), 0);
+}
+
 TEST_F(Fonts, MeasureFontTextIsOneLineAtTheGivenSize)
 {
     const nTextBox at16 = MeasureFontText("Hello\nworld", font, 16);
