@@ -43,6 +43,17 @@ uint64_t PairKey(uint32_t left, uint32_t right, int32_t size)
 
 // The system font installed beside the running program, on the disk even when the game runs from
 // an archive; empty when the program's folder cannot be had.
+// The answer cached under key, loaded into the cache on a miss.
+template <class Map, class Load>
+const typename Map::mapped_type& FindOrLoad(Map& map, const typename Map::key_type& key, Load load)
+{
+    auto found = map.find(key);
+    if (found != map.end()) return found->second;
+    typename Map::mapped_type value{};
+    load(value);
+    return map.emplace(key, std::move(value)).first->second;
+}
+
 nString InstalledSystemFontPath()
 {
     std::error_code error;
@@ -116,12 +127,10 @@ uint32_t nWindowSystemFont::GetGlyphIndex(uint32_t codePoint)
 {
     if (!m_face) return 0;
     if (!m_cacheEnabled) return FT_Get_Char_Index(m_face, codePoint);
-    auto found = m_glyphIndices.find(codePoint);
-    if (found != m_glyphIndices.end()) return found->second;
-    TrimCache();
-    const uint32_t glyph = FT_Get_Char_Index(m_face, codePoint);
-    m_glyphIndices.emplace(codePoint, glyph);
-    return glyph;
+    return FindOrLoad(m_glyphIndices, codePoint, [&](uint32_t& glyph) {
+        TrimCache();
+        glyph = FT_Get_Char_Index(m_face, codePoint);
+    });
 }
 
 void nWindowSystemFont::LoadMetrics(uint32_t glyph, int32_t size, nGlyphMetrics& out)
@@ -142,17 +151,14 @@ nGlyphMetrics nWindowSystemFont::GetMetrics(uint32_t glyph, int32_t size)
         LoadMetrics(glyph, size, metrics);
         return metrics;
     }
-    const uint64_t key = GlyphKey(glyph, size);
-    auto found = m_metrics.find(key);
-    if (found != m_metrics.end()) return found->second;
-    TrimCache();
-    LoadMetrics(glyph, size, metrics);
-    m_metrics.emplace(key, metrics);
-    return metrics;
+    return FindOrLoad(m_metrics, GlyphKey(glyph, size), [&](nGlyphMetrics& out) {
+        TrimCache();
+        LoadMetrics(glyph, size, out);
+    });
 }
 
-// Copies FreeType's bitmap into 8-bit coverage: gray bitmaps as they are, one-bit bitmaps (fonts
-// with embedded bitmap strikes) as 0 or 255; other pixel modes draw nothing.
+// Copies FreeType's bitmap into 8-bit coverage, top row first: gray bitmaps as they are, one-bit
+// bitmaps (fonts with embedded bitmap strikes) as 0 or 255; other pixel modes draw nothing.
 void nWindowSystemFont::LoadBitmap(uint32_t glyph, int32_t size, nGlyphBitmap& out)
 {
     out.loaded = false;
@@ -172,8 +178,11 @@ void nWindowSystemFont::LoadBitmap(uint32_t glyph, int32_t size, nGlyphBitmap& o
     out.width = int32_t(bitmap.width);
     out.rows = int32_t(bitmap.rows);
     out.coverage.resize(size_t(out.width) * size_t(out.rows));
+    const size_t pitch = size_t(bitmap.pitch < 0 ? -bitmap.pitch : bitmap.pitch);
     for (int32_t y = 0; y < out.rows; ++y) {
-        const uint8_t* row = bitmap.buffer + ptrdiff_t(y) * bitmap.pitch;   // a negative pitch walks up
+        // With a negative pitch the buffer holds the bottom row first.
+        const int32_t stored = bitmap.pitch < 0 ? out.rows - 1 - y : y;
+        const uint8_t* row = bitmap.buffer + size_t(stored) * pitch;
         uint8_t* target = &out.coverage[size_t(y) * size_t(out.width)];
         if (gray) {
             std::memcpy(target, row, size_t(out.width));
@@ -191,44 +200,38 @@ const nGlyphBitmap& nWindowSystemFont::GetBitmap(uint32_t glyph, int32_t size)
         LoadBitmap(glyph, size, m_scratchBitmap);
         return m_scratchBitmap;
     }
-    const uint64_t key = GlyphKey(glyph, size);
-    auto found = m_bitmaps.find(key);
-    if (found != m_bitmaps.end()) return found->second;
-    TrimCache();
-    nGlyphBitmap bitmap;
-    LoadBitmap(glyph, size, bitmap);
-    return m_bitmaps.emplace(key, std::move(bitmap)).first->second;
+    return FindOrLoad(m_bitmaps, GlyphKey(glyph, size), [&](nGlyphBitmap& out) {
+        TrimCache();
+        LoadBitmap(glyph, size, out);
+    });
+}
+
+int32_t nWindowSystemFont::LoadKerning(uint32_t left, uint32_t right, int32_t size)
+{
+    FT_Vector delta = {0, 0};
+    if (!SetFaceSize(size) || FT_Get_Kerning(m_face, left, right, FT_KERNING_DEFAULT, &delta) != 0) return 0;
+    return int32_t(delta.x);
 }
 
 int32_t nWindowSystemFont::GetKerning(uint32_t left, uint32_t right, int32_t size)
 {
     if (!m_face || !m_kerning || !left || !right) return 0;
     size = ClampSize(size);
-    const uint64_t key = PairKey(left, right, size);
-    if (m_cacheEnabled) {
-        auto found = m_kernings.find(key);
-        if (found != m_kernings.end()) return found->second;
-    }
-    FT_Vector delta = {0, 0};
-    if (!SetFaceSize(size) || FT_Get_Kerning(m_face, left, right, FT_KERNING_DEFAULT, &delta) != 0)
-        delta.x = 0;
-    if (m_cacheEnabled) {
+    if (!m_cacheEnabled) return LoadKerning(left, right, size);
+    return FindOrLoad(m_kernings, PairKey(left, right, size), [&](int32_t& kerning) {
         TrimCache();
-        m_kernings.emplace(key, int32_t(delta.x));
-    }
-    return int32_t(delta.x);
+        kerning = LoadKerning(left, right, size);
+    });
 }
 
 int32_t nWindowSystemFont::GetLineHeight(int32_t size)
 {
     if (!m_face) return 0;
     size = ClampSize(size);
-    if (m_cacheEnabled) {
-        auto found = m_lineHeights.find(size);
-        if (found != m_lineHeights.end()) return found->second;
-    }
-    const int32_t height = SetFaceSize(size) ? int32_t(m_face->size->metrics.height) : 0;
-    if (m_cacheEnabled) m_lineHeights.emplace(size, height);
+    auto load = [&](int32_t& height) { height = SetFaceSize(size) ? int32_t(m_face->size->metrics.height) : 0; };
+    if (m_cacheEnabled) return FindOrLoad(m_lineHeights, size, load);
+    int32_t height;
+    load(height);
     return height;
 }
 

@@ -69,6 +69,7 @@ private:
     bool SetFaceSize(int32_t size);                 // FT_Set_Pixel_Sizes(0, size) when it differs
     void LoadMetrics(uint32_t glyph, int32_t size, nGlyphMetrics& out);
     void LoadBitmap(uint32_t glyph, int32_t size, nGlyphBitmap& out);
+    int32_t LoadKerning(uint32_t left, uint32_t right, int32_t size);
     void TrimCache();                               // empties the cache when it grows past its bound
 
     FT_FaceRec_* m_face;

@@ -241,6 +241,7 @@ TEST_F(Fonts, LayoutGivesLineStartsCountsAndWidths)
          {{0, 2, 0, U"mm", 16}, {2, 2, 0, U"mm", 16}, {4, 2, 0, U"mm", 16}, {6, 1, 0, U"m", 16}}, {}},
         {"size carries to the next line", "~~Size(32)ab\ncd", TextFormatStandard, 80, U"", 1000,
          {{0, 2, 0, U"ab", 32}, {13, 2, 0, U"cd", 32}}, {}},
+        {"size zero draws at one pixel", "~~Size(0)ab", TextFormatStandard, 80, U"", 1000, {{0, 2, 0, U"ab", 1}}, {}},
         {"colour is not counted", "a~~Color(1,2,3,4)b", TextFormatStandard, 80, U"", 1000, {{0, 2, 0, U"ab", 16}}, {}},
         {"broken command ends the text", "ab~~Color(1,2,3)cd\nef", TextFormatStandard, 80, U"", 1000,
          {{0, 2, 0, U"ab", 16}}, {"[!] Error parsing text command components.\n"}},
