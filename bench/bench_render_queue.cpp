@@ -1,4 +1,4 @@
-// Sorting the render queue by depth: the in-place merge sort of the primitive list beside
+// Sorting the render queue by depth: the in-place sort of the primitive list beside
 // std::stable_sort of the same primitives in a vector, at 1,000, 10,000 and 100,000 entries.
 // Each round sorts a fresh shuffle of the same depths, rebuilt outside the timing.
 #include <benchmark/benchmark.h>

@@ -42,8 +42,9 @@ public:
     virtual void Enqueue(nItem* camera, nRenderablePrimitiveList* list, int32_t pass) = 0;
 };
 
-// Stable bottom-up merge sort by ascending depth; relinks the nodes in place, allocates
-// nothing. Records of equal depth keep their order.
+// Sorts by ascending depth, stable: records of equal depth keep their order (infinities of one
+// sign included, -0 equal to +0); a depth that is not a number goes after every number.
+// Relinks the nodes in place in linear time and allocates nothing.
 void SortPrimitiveList(nRenderablePrimitiveList* list);
 
 // Unlinks every node from the front and deletes the node and its record.

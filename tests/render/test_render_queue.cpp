@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
 #include <vector>
 
 #include "core/nRandom.h"
@@ -143,6 +146,59 @@ TEST(RenderQueue, SortAgreesWithAStableSortOnRandomLists)
             DeletePrimitiveList(&list);
         }
     }
+}
+
+
+// (depth, tag) pairs sorted as the queue sorts them: ascending, equal depths in list order.
+std::vector<std::pair<float, int>> StableByDepth(std::vector<std::pair<float, int>> model)
+{
+    std::stable_sort(model.begin(), model.end(),
+                     [](const std::pair<float, int>& a, const std::pair<float, int>& b) { return a.first < b.first; });
+    return model;
+}
+
+// A list of the depths in order, each record tagged with its index.
+void Fill(nRenderablePrimitiveList& list, const std::vector<float>& depths)
+{
+    for (size_t i = 0; i < depths.size(); ++i)
+        list.InsertAfter(new nRenderablePrimitive(0, nullptr, depths[i], (void*)(intptr_t)i), nullptr);
+}
+
+// Depths over the whole float range, negative and positive, with every bit of them in play.
+TEST(RenderQueue, SortAgreesWithAStableSortOnRandomFloatDepths)
+{
+    std::mt19937 random(11);
+    for (float range : {1.0f, 500.0f, 1e30f}) {
+        std::uniform_real_distribution<float> depth(-range, range);
+        std::vector<float> depths(10000);
+        for (float& d : depths) d = depth(random);
+        for (size_t i = 0; i < depths.size(); i += 7) depths[i] = depths[i / 2];   // some equal depths
+        nRenderablePrimitiveList list;
+        Fill(list, depths);
+        std::vector<std::pair<float, int>> model;
+        for (size_t i = 0; i < depths.size(); ++i) model.push_back({depths[i], (int)i});
+        SortPrimitiveList(&list);
+        EXPECT_EQ(Read(list), StableByDepth(model)) << "range " << range;
+        DeletePrimitiveList(&list);
+    }
+}
+
+// Infinities of one sign are equal depths and keep their order; -0 equals +0; a depth that is
+// not a number goes after every number, in list order.
+TEST(RenderQueue, InfinitiesZeroesAndNaNSortToFixedPlaces)
+{
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<float> depths = {inf, 1.0f, -inf, inf, nan, 0.0f, -0.0f, -nan, -inf, 2.0f};
+    nRenderablePrimitiveList list;
+    Fill(list, depths);
+    SortPrimitiveList(&list);
+    std::vector<int> order, backward;
+    for (auto* n = list.GetHead(); n; n = n->next) order.push_back((int)(intptr_t)n->value->payload);
+    for (auto* n = list.GetTail(); n; n = n->prev) backward.insert(backward.begin(), (int)(intptr_t)n->value->payload);
+    EXPECT_EQ(order, (std::vector<int>{2, 8, 5, 6, 1, 9, 0, 3, 4, 7}));
+    EXPECT_EQ(backward, order);
+    DeletePrimitiveList(&list);
 }
 
 }
