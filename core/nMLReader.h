@@ -120,17 +120,26 @@ void nMLField(typename nMLMemberOf<decltype(Field)>::Record& record, nMetaFile*,
     ReadTagValue(child, record.*Field);
 }
 
-// The first row of rules naming tag, or NULL.
-template<class T, size_t N>
-const nMLTagRule<T>* nMLFindRule(const nMLTagRule<T> (&rules)[N], const nMetaTag* tag)
+// A row whose reading can fail: its read gives false to end the reading of the record.
+template<class T>
+struct nMLCheckedTagRule
 {
-    for (const nMLTagRule<T>& rule : rules)
+    const char* tag;
+    bool (*read)(T& record, nMetaFile* document, nMetaTag* child);
+};
+
+// The first row of rules naming tag, or NULL.
+template<class Rule, size_t N>
+const Rule* nMLFindRule(const Rule (&rules)[N], const nMetaTag* tag)
+{
+    for (const Rule& rule : rules)
         if (IsTagNamed(tag, rule.tag)) return &rule;
     return 0;
 }
 
 // Reads each child of parent, in order, by the first row naming it; a child no row names
-// warns nMLWarnUnknownTag(child, recordName). Gives how many children were unknown.
+// warns nMLWarnUnknownTag(child, recordName), or is passed over silently when recordName is
+// NULL. Gives how many children were unknown.
 template<class T, size_t N>
 int32_t nMLReadChildren(T& record, nMetaFile* document, nMetaTag* parent, const nMLTagRule<T> (&rules)[N],
                         const char* recordName)
@@ -141,11 +150,28 @@ int32_t nMLReadChildren(T& record, nMetaFile* document, nMetaTag* parent, const 
         if (const nMLTagRule<T>* rule = nMLFindRule(rules, child)) {
             if (rule->read) rule->read(record, document, child);
         } else {
-            nMLWarnUnknownTag(child, recordName);
+            if (recordName) nMLWarnUnknownTag(child, recordName);
             ++unknown;
         }
     }
     return unknown;
+}
+
+// As nMLReadChildren with rows that can fail: false as soon as a row's read gives false, and
+// the children after that one are neither read nor warned about.
+template<class T, size_t N>
+bool nMLReadChildrenChecked(T& record, nMetaFile* document, nMetaTag* parent, const nMLCheckedTagRule<T> (&rules)[N],
+                            const char* recordName)
+{
+    nMetaTagIterator it;
+    while (nMetaTag* child = parent->NextChild(it)) {
+        if (const nMLCheckedTagRule<T>* rule = nMLFindRule(rules, child)) {
+            if (rule->read && !rule->read(record, document, child)) return false;
+        } else {
+            nMLWarnUnknownTag(child, recordName);
+        }
+    }
+    return true;
 }
 
 #endif

@@ -112,16 +112,17 @@ bool nProject::Deserialize(nMetaFile* document, nMetaTag* root)
     m_includes.Clear();
     *g_log << "Parsing NML environment...\n";
 
-    nMetaTagIterator it;
-    while (nMetaTag* child = root->NextChild(it)) {
-        if (IsTagNamed(child, "Name")) ReadTagString(child, m_name);
-        else if (IsTagNamed(child, "Authors")) ReadTagString(child, m_authors);
-        else if (IsTagNamed(child, "Description")) ReadTagString(child, m_description);
-        else if (IsTagNamed(child, "Copyright")) ReadTagString(child, m_copyright);
-        else if (IsTagNamed(child, "Include")) ReadStrings(child, "URI", m_includes);
-        else if (IsTagNamed(child, "SearchPaths")) ReadStrings(child, 0, m_searchPaths);
-        else if (IsTagNamed(child, "ScriptUnit")) nScriptUnit::Deserialize(document, child);
-    }
+    typedef nProject P;
+    static const nMLTagRule<P> kTags[] = {
+        {"Name", nMLField<&P::m_name>},
+        {"Authors", nMLField<&P::m_authors>},
+        {"Description", nMLField<&P::m_description>},
+        {"Copyright", nMLField<&P::m_copyright>},
+        {"Include", [](P& p, nMetaFile*, nMetaTag* t) { ReadStrings(t, "URI", p.m_includes); }},
+        {"SearchPaths", [](P& p, nMetaFile*, nMetaTag* t) { ReadStrings(t, 0, p.m_searchPaths); }},
+        {"ScriptUnit", [](P& p, nMetaFile* d, nMetaTag* t) { p.nScriptUnit::Deserialize(d, t); }},
+    };
+    nMLReadChildren(*this, document, root, kTags, 0);   // others are passed over silently
     m_fileName = document ? document->GetFileName() : nString();
     return true;
 }

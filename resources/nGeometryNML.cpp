@@ -56,6 +56,14 @@ bool IntOf(const nMetaTag* tag, int32_t* out)
     return tag && tag->GetValue().GetInt(out);
 }
 
+// A row of the proxy table: a true value sets the flag bit, any other value clears it.
+template<uint32_t Bit>
+void ReadProxyFlag(nGeometry& geometry, nMetaFile*, nMetaTag* tag)
+{
+    if (tag->GetBoolValue()) geometry.proxyFlags |= Bit;
+    else geometry.proxyFlags &= ~Bit;
+}
+
 float FloatOf(const nMetaTag* tag, float def)
 {
     float f;
@@ -785,18 +793,14 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
         const char* proxy = 0;
         shadowProxy = chunk->GetValue().GetString(&proxy) ? LoadProxy(proxy) : 0;
     }
-    nMetaTagIterator it;
-    while (nMetaTag* c = root->NextChild(it))
-    {
-        if (c->GetName() == "LodDistance") lodDistance = FloatOf(c, lodDistance);
-        else if (c->GetName() == "ZFar") zFar = FloatOf(c, zFar);
-        else if (c->GetName() == "LodNull" || c->GetName() == "ShadowNull")
-        {
-            uint32_t bit = c->GetName() == "LodNull" ? GeometryLodNull : GeometryShadowNull;
-            if (c->GetBoolValue()) proxyFlags |= bit;
-            else proxyFlags &= ~bit;
-        }
-    }
+    typedef nGeometry G;
+    static const nMLTagRule<G> kTags[] = {
+        {"LodDistance", nMLField<&G::lodDistance>},
+        {"ZFar", nMLField<&G::zFar>},
+        {"LodNull", ReadProxyFlag<GeometryLodNull>},
+        {"ShadowNull", ReadProxyFlag<GeometryShadowNull>},
+    };
+    nMLReadChildren(*this, document, root, kTags, 0);   // the chunks above and any other tag pass silently
     return true;
 }
 

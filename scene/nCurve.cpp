@@ -301,32 +301,26 @@ bool nCurve::Deserialize(nMetaFile* document, nMetaTag* tag)
     if (!nMLCheckRoot(tag, "Curve", "curve")) return false;
     Clear();
     m_postBehavior = LoopConstant;
+    static const nMLCheckedTagRule<nCurve> kTags[] = {
+        {"BinaryKnot", [](nCurve& c, nMetaFile*, nMetaTag* t) { c.ReadBinaryKnots(t); return true; }},
+        {"Knot", [](nCurve& c, nMetaFile*, nMetaTag* t) { return c.ReadKnotList(t); }},
+        {"PostBehavior", [](nCurve& c, nMetaFile*, nMetaTag* t) { c.ReadPostBehavior(t); return true; }},
+        {"PreBehavior", 0},
+    };
+    return nMLReadChildrenChecked(*this, document, tag, kTags, "Curve");
+}
 
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) {
-        const nString& name = child->GetName();
-        if (name == "BinaryKnot") {
-            ReadBinaryKnots(child);
-        } else if (name == "Knot") {
-            if (!ReadKnotList(child)) return false;
-        } else if (name == "PostBehavior") {
-            const char* text = 0;
-            child->GetValue().GetString(&text);
-            bool known = false;
-            for (const LoopModeName& m : kPostBehaviors) {
-                if (text && std::strcmp(text, m.name) == 0) {
-                    m_postBehavior = m.mode;
-                    known = true;
-                }
-            }
-            if (!known) *g_log << "[*] " << "Unknown loop mode '" << text << "'.\n";
-        } else if (name == "PreBehavior") {
-            // accepted and ignored
-        } else {
-            nMLWarnUnknownTag(child, "Curve");
+void nCurve::ReadPostBehavior(nMetaTag* tag)
+{
+    const char* text = ReadTagString(tag);
+    bool known = false;
+    for (const LoopModeName& m : kPostBehaviors) {
+        if (text && std::strcmp(text, m.name) == 0) {
+            m_postBehavior = m.mode;
+            known = true;
         }
     }
-    return true;
+    if (!known) *g_log << "[*] " << "Unknown loop mode '" << text << "'.\n";
 }
 
 // Records: type (uint8), time, value and, unless the type is linear, seven more floats, all

@@ -104,6 +104,7 @@ private:
     nCurvePoint* Key(uint32_t index) const           { return static_cast<nCurvePoint*>(m_keys.Get(index)); }
     bool         ReadBinaryKnots(nMetaTag* tag);
     bool         ReadKnotList(nMetaTag* tag);
+    void         ReadPostBehavior(nMetaTag* tag);   // "PostBehavior": a loop mode name, else one warning
 
     nArrayList m_keys;
     int32_t    m_postBehavior;

@@ -23,7 +23,7 @@ namespace {
 const float kDegreesToRadians = 3.1415927f / 180.0f;
 const float kMinimumLogicRate = 0.1f;
 
-// Flag words read and written by name, in writing order.
+// Flag words written by name, in writing order (the reader's table has a row for each).
 struct FlagName
 {
     const char* name;
@@ -37,6 +37,23 @@ const FlagName kFlagNames[] = {
     {"Static", MItemFlagStatic},
     {"TriggerDetected", MItemFlagTriggerDetected},
 };
+
+// A row of the reader's table that sets one flag bit.
+template<uint32_t Bit>
+void SetFlag(nMItem& item, nMetaFile*, nMetaTag*)
+{
+    item.SetFlags(item.GetFlags() | Bit);
+}
+
+// The last child of tag named name, or NULL: the older body tags count once, the last one.
+nMetaTag* LastChildNamed(nMetaTag* tag, const char* name)
+{
+    nMetaTag* last = 0;
+    nMetaTagIterator it;
+    while (nMetaTag* child = tag->NextChild(it))
+        if (IsTagNamed(child, name)) last = child;
+    return last;
+}
 
 float Component(const nVector& v, int32_t i)
 {
@@ -340,52 +357,39 @@ bool nMItem::Deserialize(nMetaFile* document, nMetaTag* tag)
     m_logicAccumulator = 0.0f;
     m_uid = -1;
 
-    nMetaTag* scriptUnitTag = 0;
-    nMetaTag* tauTag = 0;
-    nMetaTag* colTag = 0;
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) {
-        const nVariant& value = child->GetValue();
-        const char* text = 0;
-        bool known = true;
-        if (IsTagNamed(child, "Id")) {
-            if (value.GetString(&text)) m_name.Set(text);
-        } else if (IsTagNamed(child, "UId")) {
-            value.GetInt(&m_uid);
-        } else if (IsTagNamed(child, "Active")) {
-            m_active = true;
-        } else if (IsTagNamed(child, "Helper") || IsTagNamed(child, "ToolSpecific")) {
-            m_helper = true;
-        } else if (IsTagNamed(child, "InitialMatrix")) {
-            if (m_initialMatrix.FromMetaTag(child)) m_initialRecorded = true;
-        } else if (IsTagNamed(child, "Priority")) {
-            value.GetFloat(&m_priority);
-        } else if (IsTagNamed(child, "ScriptLogicFq")) {
-            value.GetFloat(&m_logicRate);
-        } else if (IsTagNamed(child, "MotionPlayer")) {
-            nAnimationPlayer::Deserialize(document, child);
-        } else if (IsTagNamed(child, "PhysicItem")) {
-            if (m_physicItem) m_physicItem->Deserialize(m_scene ? m_scene->GetEngine() : 0, document, child);
-        } else if (IsTagNamed(child, "ScriptedObject")) {
-            nScriptedObject::Deserialize(document, child);
-        } else if (IsTagNamed(child, "TauItem")) {
-            tauTag = child;
-        } else if (IsTagNamed(child, "GColItem")) {
-            colTag = child;
-        } else if (IsTagNamed(child, "ScriptUnit")) {
-            if (!scriptUnitTag) scriptUnitTag = child;
-        } else if (IsTagNamed(child, "Proxy") || IsTagNamed(child, "ProxyScene") || IsTagNamed(child, "ProxyGroup")
-                   || IsTagNamed(child, "ProxyFlag") || IsTagNamed(child, "ProxyRootParamTo")) {
-        } else {
-            known = false;
-            for (const FlagName& f : kFlagNames)
-                if (IsTagNamed(child, f.name)) {
-                    m_flags |= f.bit;
-                    known = true;
-                }
-        }
-        if (!known) nMLWarnUnknownTag(child, "MItem");
-    }
+    typedef nMItem M;
+    static const nMLTagRule<M> kTags[] = {
+        {"Id", nMLField<&M::m_name>},
+        {"UId", nMLField<&M::m_uid>},
+        {"Active", [](M& m, nMetaFile*, nMetaTag*) { m.m_active = true; }},
+        {"Helper", [](M& m, nMetaFile*, nMetaTag*) { m.m_helper = true; }},
+        {"ToolSpecific", [](M& m, nMetaFile*, nMetaTag*) { m.m_helper = true; }},
+        {"Billboard", SetFlag<MItemFlagBillboard>},
+        {"SolveOverlap", SetFlag<MItemFlagSolveOverlap>},
+        {"Ghost", SetFlag<MItemFlagGhost>},
+        {"Static", SetFlag<MItemFlagStatic>},
+        {"TriggerDetected", SetFlag<MItemFlagTriggerDetected>},
+        {"InitialMatrix", [](M& m, nMetaFile*, nMetaTag* t) { if (m.m_initialMatrix.FromMetaTag(t)) m.m_initialRecorded = true; }},
+        {"Priority", [](M& m, nMetaFile*, nMetaTag* t) { t->GetValue().GetFloat(&m.m_priority); }},        // a float only
+        {"ScriptLogicFq", [](M& m, nMetaFile*, nMetaTag* t) { t->GetValue().GetFloat(&m.m_logicRate); }},  // a float only
+        {"MotionPlayer", [](M& m, nMetaFile* d, nMetaTag* t) { m.nAnimationPlayer::Deserialize(d, t); }},
+        {"PhysicItem", [](M& m, nMetaFile* d, nMetaTag* t) {
+             if (m.m_physicItem) m.m_physicItem->Deserialize(m.m_scene ? m.m_scene->GetEngine() : 0, d, t);
+         }},
+        {"ScriptedObject", [](M& m, nMetaFile* d, nMetaTag* t) { m.nScriptedObject::Deserialize(d, t); }},
+        {"TauItem", 0},      // older forms, read after the rest (below)
+        {"GColItem", 0},
+        {"ScriptUnit", 0},
+        {"Proxy", 0},
+        {"ProxyScene", 0},
+        {"ProxyGroup", 0},
+        {"ProxyFlag", 0},
+        {"ProxyRootParamTo", 0},
+    };
+    nMLReadChildren(*this, document, tag, kTags, "MItem");
+    nMetaTag* const scriptUnitTag = FirstChildNamed(tag, "ScriptUnit");
+    nMetaTag* const tauTag = LastChildNamed(tag, "TauItem");
+    nMetaTag* const colTag = LastChildNamed(tag, "GColItem");
 
     if (m_uid < 0) {
         *g_log << "[!] " << "Managed item '" << m_name.GetCStr() << "' Uid is invalid.\n";

@@ -167,32 +167,24 @@ bool nMotion::Deserialize(nMetaFile* document, nMetaTag* tag)
     }
     m_useQuaternion = false;
     m_loopMode = LoopConstant;
-    bool loopModeSeen = false;
+    static const nMLTagRule<nMotion> kTags[] = {
+        {"Id", nMLField<&nMotion::m_name>},
+        {"UseQuaternion", [](nMotion& m, nMetaFile*, nMetaTag* t) { m.m_useQuaternion = t->GetBoolValue(); }},
+        {"QChannel", [](nMotion& m, nMetaFile* d, nMetaTag* t) { m.m_track.Deserialize(d, t); }},
+        {"LoopMode", [](nMotion& m, nMetaFile*, nMetaTag* t) {
+             const char* text = ReadTagString(t);
+             for (const struct LoopModeName& mode : kLoopModes)
+                 if (text && std::strcmp(text, mode.name) == 0) m.m_loopMode = mode.mode;
+         }},
+        {"Channel", [](nMotion& m, nMetaFile* d, nMetaTag* t) {
+             nMotionChannel* channel = m.AddChannel(ChannelNone);
+             if (channel) channel->Deserialize(d, t);
+         }},
+    };
+    nMLReadChildren(*this, document, tag, kTags, "Motion");
 
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) {
-        const nString& name = child->GetName();
-        if (name == "Id") {
-            const char* text = 0;
-            if (child->GetValue().GetString(&text)) m_name.Set(text);
-        } else if (name == "UseQuaternion") {
-            m_useQuaternion = child->GetBoolValue();
-        } else if (name == "QChannel") {
-            m_track.Deserialize(document, child);
-        } else if (name == "LoopMode") {
-            const char* text = 0;
-            child->GetValue().GetString(&text);
-            for (const struct LoopModeName& m : kLoopModes)
-                if (text && std::strcmp(text, m.name) == 0) m_loopMode = m.mode;
-            loopModeSeen = true;
-        } else if (name == "Channel") {
-            nMotionChannel* channel = AddChannel(ChannelNone);
-            if (channel) channel->Deserialize(document, child);
-        } else {
-            nMLWarnUnknownTag(child, "Motion");
-        }
-    }
-
+    // Without a loop mode of its own the motion loops as its first channel that loops.
+    const bool loopModeSeen = FirstChildNamed(tag, "LoopMode") != 0;
     if (!loopModeSeen) {
         for (ChannelList::Node* n = m_channels.GetHead(); n; n = n->next) {
             if (n->value->GetPostBehavior() != LoopConstant) {

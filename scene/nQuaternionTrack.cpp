@@ -125,46 +125,52 @@ bool nQuaternionTrack::Deserialize(nMetaFile* document, nMetaTag* tag)
 {
     if (!nMLCheckRoot(tag, "QChannel", "motion quaternion channel")) return false;
     Clear();
+    static const nMLCheckedTagRule<nQuaternionTrack> kTags[] = {
+        {"BinaryKeys", [](nQuaternionTrack& q, nMetaFile*, nMetaTag* t) { q.ReadBinaryKeys(t); return true; }},
+        {"Keys", [](nQuaternionTrack& q, nMetaFile*, nMetaTag* t) { return q.ReadKeyList(t); }},
+    };
+    return nMLReadChildrenChecked(*this, document, tag, kTags, "QChannel");
+}
 
-    nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it)) {
-        const nString& name = child->GetName();
-        if (name == "BinaryKeys") {
-            nMetaTag* countTag = FirstChildNamed(child, "Count");
-            nMetaTag* dataTag = FirstChildNamed(child, "Data");
-            int32_t count = 0;
-            if (!countTag || !dataTag || !countTag->GetValue().GetInt(&count) || dataTag->GetType() != TagType_Binary)
-                continue;
-            const uint8_t* data = dataTag->GetValue().GetBinaryData();
-            int32_t complete = dataTag->GetValue().GetBinaryLength() / kRecordSize;
-            if (count > complete) {
-                *g_log << "[*] " << "BinaryKeys data holds " << complete << " of " << count << " keys, reading those.\n";
-                count = complete;
-            }
-            for (int32_t k = 0; k < count; ++k) {
-                const uint8_t* p = data + k * kRecordSize;
-                nQuaternion q(nReadFloatLE(p + 4), nReadFloatLE(p + 8), nReadFloatLE(p + 12), nReadFloatLE(p + 16));
-                if (!AddKey(nReadFloatLE(p), q)) break;
-            }
-        } else if (name == "Keys") {
-            nMetaTagIterator keys;
-            while (nMetaTag* key = child->NextChild(keys)) {
-                if (!(key->GetName() == "Key")) continue;
-                const char* text = 0;
-                if (!key->GetValue().GetString(&text)) {
-                    *g_log << "[*] " << "Invalid key tag while parsing quaternion channel.\n";
-                    continue;
-                }
-                float f[5];
-                if (!ParseKeyText(text, f)) {
-                    *g_log << "[*] " << "Mangled keyframe tag while parsing quaternion channel.\n";
-                    return false;
-                }
-                AddKey(f[0], nQuaternion(f[1], f[2], f[3], f[4]));
-            }
-        } else {
-            nMLWarnUnknownTag(child, "QChannel");
+// Records of time, x, y, z and w, little-endian floats. The Count is not trusted: only the
+// complete records the Data block holds are read.
+void nQuaternionTrack::ReadBinaryKeys(nMetaTag* tag)
+{
+    nMetaTag* countTag = FirstChildNamed(tag, "Count");
+    nMetaTag* dataTag = FirstChildNamed(tag, "Data");
+    int32_t count = 0;
+    if (!countTag || !dataTag || !countTag->GetValue().GetInt(&count) || dataTag->GetType() != TagType_Binary)
+        return;
+    const uint8_t* data = dataTag->GetValue().GetBinaryData();
+    int32_t complete = dataTag->GetValue().GetBinaryLength() / kRecordSize;
+    if (count > complete) {
+        *g_log << "[*] " << "BinaryKeys data holds " << complete << " of " << count << " keys, reading those.\n";
+        count = complete;
+    }
+    for (int32_t k = 0; k < count; ++k) {
+        const uint8_t* p = data + k * kRecordSize;
+        nQuaternion q(nReadFloatLE(p + 4), nReadFloatLE(p + 8), nReadFloatLE(p + 12), nReadFloatLE(p + 16));
+        if (!AddKey(nReadFloatLE(p), q)) break;
+    }
+}
+
+// "Key" children of text "time:x,y,z,w"; false at the first mangled one.
+bool nQuaternionTrack::ReadKeyList(nMetaTag* tag)
+{
+    nMetaTagIterator keys;
+    while (nMetaTag* key = tag->NextChild(keys)) {
+        if (!IsTagNamed(key, "Key")) continue;
+        const char* text = ReadTagString(key);
+        if (!text) {
+            *g_log << "[*] " << "Invalid key tag while parsing quaternion channel.\n";
+            continue;
         }
+        float f[5];
+        if (!ParseKeyText(text, f)) {
+            *g_log << "[*] " << "Mangled keyframe tag while parsing quaternion channel.\n";
+            return false;
+        }
+        AddKey(f[0], nQuaternion(f[1], f[2], f[3], f[4]));
     }
     return true;
 }

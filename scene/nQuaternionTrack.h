@@ -43,6 +43,8 @@ public:
     nMetaTag* Serialize(nMetaFile* document) const;  // "QChannel" with one "BinaryKeys" when there are keys
 
 private:
+    void ReadBinaryKeys(nMetaTag* tag);
+    bool ReadKeyList(nMetaTag* tag);
     nQuaternionKey* Key(uint32_t index) const        { return m_keys.Get(index); }
 
     int32_t                 m_cachedSegment;         // -1 none

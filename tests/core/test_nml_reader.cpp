@@ -117,6 +117,32 @@ TEST(nMLReader, ChildrenAreReadInOrderByTheirRowsAndUnknownOnesWarnByName)
     EXPECT_EQ(g.order, (std::vector<int>{1, 2}));   // the document is handed to the rows
 }
 
+// Rows that can fail: a failing row ends the reading, so nothing after it is read or warned.
+TEST(nMLReader, CheckedRowsStopTheReadingAtTheFirstFailure)
+{
+    struct Steps { std::vector<int> read; };
+    static const nMLCheckedTagRule<Steps> kStepTags[] = {
+        {"Step", [](Steps& s, nMetaFile*, nMetaTag* t) { int32_t v = 0; ReadTagInt(t, v); s.read.push_back(v); return v >= 0; }},
+        {"Skip", 0},
+    };
+    struct Case { const char* text; bool result; std::vector<int> read; Lines log; };
+    const Case cases[] = {
+        {"<Steps= <Step=1> <Skip=1> <Step=2> >", true, {1, 2}, {}},
+        {"<Steps= <Step=1> <Odd=1> <Step=-1> <Odd2=1> <Step=3> >", false, {1, -1}, {"[*] Unknown tag 'Odd' in <Steps>.\n"}},
+        {"<Steps= >", true, {}, {}},
+    };
+    for (const Case& c : cases) {
+        nMetaFile document;
+        nMetaTag* root = nMLParseRoot(document, c.text);
+        ASSERT_NE(root, nullptr) << c.text;
+        Steps steps;
+        nLogCapture cap;
+        EXPECT_EQ(nMLReadChildrenChecked(steps, &document, root, kStepTags, "Steps"), c.result) << c.text;
+        EXPECT_EQ(steps.read, c.read) << c.text;
+        EXPECT_EQ(cap.Lines(), c.log) << c.text;
+    }
+}
+
 TEST(nMLReader, UnknownTagWarningText)
 {
     nMetaFile document;
