@@ -8,7 +8,6 @@
 
 #include <sys/resource.h>
 
-#include "audio/mixer/nNull_Mixer.h"
 #include "core/nMetaFile.h"
 #include "hub/nOrvex.h"
 #include "engine/player/nEngineWiring.h"
@@ -20,6 +19,7 @@
 #include "resources/nResourceCache.h"
 #include "scene/nScene.h"
 #include "tests/kit/nCallLog.h"
+#include "tests/kit/nRecordingMixer.h"
 #include "tests/kit/nRecordingRenderer.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nTempDir.h"
@@ -30,14 +30,6 @@ typedef std::vector<std::string> Lines;
 
 uint32_t g_now = 70000;
 uint32_t FakeClock() { return g_now; }
-
-class CountingMixer : public nNull_Mixer
-{
-public:
-    explicit CountingMixer(nOrvex* engine) : nNull_Mixer(engine, true) {}
-    void Update() override { ++updates; }
-    int updates = 0;
-};
 
 class NothingToDraw : public nRenderable
 {
@@ -65,7 +57,7 @@ protected:
     nOrvex engine{PlayerEngineParts()};
     nCallLog log;
     nRecordingRenderer renderer{&engine, &log};     // records the frame calls the engine makes
-    CountingMixer mixer{&engine};
+    nRecordingMixer mixer{&engine, &log};           // counts the frame's "mixer.Update"
     NothingToDraw drawable;
 };
 
@@ -74,7 +66,7 @@ TEST_F(OrvexFrame, NestedBracketsDrawOneFrameAndTickOnce)
     for (int depth = 1; depth <= 3; ++depth) {
         SCOPED_TRACE(depth);
         log.Clear();
-        mixer.updates = g_endOfFrame = 0;
+        g_endOfFrame = 0;
         const int32_t total = engine.GetTotalClock();
         int resets = 0;
         for (int i = 0; i < depth; ++i) engine.BeginDraw(true, true);
@@ -87,7 +79,7 @@ TEST_F(OrvexFrame, NestedBracketsDrawOneFrameAndTickOnce)
         }
         EXPECT_EQ(log.Count("render.BeginFrame"), 1);
         EXPECT_EQ(log.Count("render.EndFrame"), 1);
-        EXPECT_EQ(mixer.updates, 1);
+        EXPECT_EQ(log.Count("mixer.Update"), 1);
         EXPECT_EQ(log.Count("render.Present"), 1);
         EXPECT_EQ(g_endOfFrame, 1);
         EXPECT_EQ(engine.GetTotalClock(), total + 100);     // one tick for the whole frame
@@ -133,7 +125,7 @@ TEST_F(OrvexFrame, EndOfFrameWithoutMixerStillPresents)
     engine.BeginDraw(true, true);
     engine.EndDraw(false, false, true);
     EXPECT_EQ(log.Count("render.Present"), 1);
-    EXPECT_EQ(mixer.updates, 0);
+    EXPECT_EQ(log.Count("mixer.Update"), 0);
     engine.SetMixer(&mixer);
 }
 

@@ -1,5 +1,9 @@
 #include "tests/kit/nRecordingRenderer.h"
 
+#include "render/nRenderData.h"
+#include "resources/nGeometry.h"
+#include "resources/nMaterial.h"
+#include "resources/nTexture.h"
 #include "tests/kit/nCallLog.h"
 
 namespace {
@@ -7,6 +11,13 @@ namespace {
 std::string V(const nVector& v)
 {
     return "(" + FormatFloat(v.x) + "," + FormatFloat(v.y) + "," + FormatFloat(v.z) + "," + FormatFloat(v.w) + ")";
+}
+
+template<class T>
+std::string Name(const T* resource)
+{
+    const char* text = resource->GetName().GetCStr();
+    return text ? text : "";
 }
 
 std::string Ptr(const void* p)
@@ -98,4 +109,90 @@ void nRecordingRenderer::SetViewportAnswer(int32_t x, int32_t y, int32_t width, 
     m_viewport[1] = y;
     m_viewport[2] = width;
     m_viewport[3] = height;
+}
+
+// Resources, as a device renderer: set-up attaches renderer data, free deletes it.
+
+bool nRecordingRenderer::SetupTexture(nTexture* texture)
+{
+    if (!recordResources) return nNull_Renderer::SetupTexture(texture);
+    m_log->Add("render.SetupTexture(" + Name(texture) + ")");
+    if (!setupAnswer) return false;
+    if (!texture->GetRenderData()) texture->SetRenderData(new nRenderData());
+    if (dropPixels && !texture->TestFlag(TextureKeepPixels)) texture->SetSizeOnly(texture->GetWidth(), texture->GetHeight());
+    return true;
+}
+
+void nRecordingRenderer::FreeTexture(nTexture* texture)
+{
+    if (!recordResources) return nNull_Renderer::FreeTexture(texture);
+    m_log->Add("render.FreeTexture(" + Name(texture) + ")");
+    delete texture->GetRenderData();
+    texture->SetRenderData(0);
+}
+
+bool nRecordingRenderer::SetupMaterial(nMaterial* material)
+{
+    if (!recordResources) return nNull_Renderer::SetupMaterial(material);
+    m_log->Add("render.SetupMaterial(" + Name(material) + ")");
+    if (material->GetRenderData()) return false;
+    material->SetRenderData(new nRenderData());
+    return true;
+}
+
+void nRecordingRenderer::UpdateMaterial(nMaterial* material)
+{
+    if (!recordResources) return nNull_Renderer::UpdateMaterial(material);
+    m_log->Add("render.UpdateMaterial(" + Name(material) + ")");
+}
+
+void nRecordingRenderer::FreeMaterial(nMaterial* material)
+{
+    if (!recordResources) return nNull_Renderer::FreeMaterial(material);
+    m_log->Add("render.FreeMaterial(" + Name(material) + ")");
+    delete material->GetRenderData();
+    material->SetRenderData(0);
+}
+
+bool nRecordingRenderer::SetupGeometry(nGeometry* geometry)
+{
+    if (!recordResources) return nNull_Renderer::SetupGeometry(geometry);
+    m_log->Add("render.SetupGeometry(" + Name(geometry) + ")");
+    return true;
+}
+
+void nRecordingRenderer::FreeGeometry(nGeometry* geometry)
+{
+    if (!recordResources) return nNull_Renderer::FreeGeometry(geometry);
+    m_log->Add("render.FreeGeometry(" + Name(geometry) + ")");
+}
+
+bool nRecordingRenderer::LoadTextureContent(nTexture* texture, const char* path)
+{
+    if (recordResources) m_log->Add(std::string("render.LoadTextureContent(") + (path ? path : "") + ")");
+    return nNull_Renderer::LoadTextureContent(texture, path);
+}
+
+nShader* nRecordingRenderer::NewShader()
+{
+    return makeShaders ? new nRecordingShader(this, &liveShaders) : nNull_Renderer::NewShader();
+}
+
+nRecordingShader::nRecordingShader(nRenderer* renderer, int* alive) : nShader(renderer), m_alive(alive)
+{
+    ++*m_alive;
+}
+
+nRecordingShader::~nRecordingShader()
+{
+    --*m_alive;
+}
+
+bool nRecordingShader::Compile(const char* name, const char* vertex, const char* pixel)
+{
+    nShader::Compile(name, vertex, pixel);
+    this->vertex = vertex;
+    this->pixel = pixel;
+    m_compiled = this->vertex != "broken";
+    return m_compiled;
 }

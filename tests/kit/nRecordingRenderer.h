@@ -1,16 +1,38 @@
 #ifndef N_RECORDINGRENDERER_H
 #define N_RECORDINGRENDERER_H
 
+#include <string>
 #include <vector>
 
 #include "render/nNull_Renderer.h"
+#include "render/nShader.h"
 
 class nCallLog;
+
+// A shader that keeps the texts it was given and fails to compile when its vertex text is
+// "broken"; alive counts the recording shaders in existence.
+class nRecordingShader : public nShader
+{
+public:
+    nRecordingShader(nRenderer* renderer, int* alive);
+    ~nRecordingShader() override;
+    bool Compile(const char* name, const char* vertex, const char* pixel) override;
+
+    std::string vertex, pixel;
+
+private:
+    int* m_alive;
+};
 
 // A null renderer that writes every frame, drawing, matrix, clearing and device set-up call into
 // a call log ("render.Clear(0.1,0.2,0.3,1,0)", "render.Present"), with a settable viewport; the
 // lines it is asked to draw are also kept as values. Made current on construction unless told
 // otherwise.
+//
+// Beyond the frame it fakes a device renderer where a test asks for it: with recordResources
+// the set-up and free calls of textures, materials and geometries are logged by name
+// ("render.SetupTexture(wall.tga)") and textures and materials get renderer data while set up;
+// with makeShaders NewShader gives nRecordingShaders. Off, they answer as the null renderer.
 class nRecordingRenderer : public nNull_Renderer
 {
 public:
@@ -35,6 +57,21 @@ public:
     void SetViewMatrix(const nMatrix4& m) override;
     void SetProjectionMatrix(const nMatrix4& m) override;
     void GetViewport(int32_t* x, int32_t* y, int32_t* width, int32_t* height) override;
+    bool SetupTexture(nTexture* texture) override;
+    void FreeTexture(nTexture* texture) override;
+    bool SetupMaterial(nMaterial* material) override;
+    void UpdateMaterial(nMaterial* material) override;
+    void FreeMaterial(nMaterial* material) override;
+    bool SetupGeometry(nGeometry* geometry) override;
+    void FreeGeometry(nGeometry* geometry) override;
+    bool LoadTextureContent(nTexture* texture, const char* path) override;   // logged; false as the base
+    nShader* NewShader() override;
+
+    bool recordResources = false;  // log and answer resource calls as a device renderer would
+    bool setupAnswer = true;       // what SetupTexture answers (recordResources)
+    bool dropPixels = false;       // set-up textures keep only their size unless TextureKeepPixels (recordResources)
+    bool makeShaders = false;      // NewShader gives nRecordingShaders
+    int  liveShaders = 0;          // nRecordingShaders in existence
 
     void SetViewportAnswer(int32_t x, int32_t y, int32_t width, int32_t height);
     const nMatrix4& GetLastProjection() const { return m_lastProjection; }

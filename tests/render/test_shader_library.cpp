@@ -1,5 +1,5 @@
 // The shader library: profiles, entries, includes (cycles refused), engine hooks, lookups and the
-// references it holds, with a renderer that makes recording shaders.
+// references it holds, with the kit's renderer making recording shaders.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -7,41 +7,14 @@
 
 #include "core/nString.h"
 #include "hub/nOrvex.h"
-#include "render/nNull_Renderer.h"
 #include "render/nShader.h"
 #include "render/nShaderLibrary.h"
+#include "tests/kit/nCallLog.h"
+#include "tests/kit/nRecordingRenderer.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nTempDir.h"
 
 namespace {
-
-// A shader that keeps its texts and fails to compile when its vertex text says "broken".
-class RecordingShader : public nShader
-{
-public:
-    RecordingShader(nRenderer* renderer, int* alive) : nShader(renderer), m_alive(alive) { ++*m_alive; }
-    ~RecordingShader() override { --*m_alive; }
-    bool Compile(const char* name, const char* vertex, const char* pixel) override
-    {
-        nShader::Compile(name, vertex, pixel);
-        this->vertex = vertex;
-        this->pixel = pixel;
-        m_compiled = this->vertex != "broken";
-        return m_compiled;
-    }
-    std::string vertex, pixel;
-
-private:
-    int* m_alive;
-};
-
-class ShaderRenderer : public nNull_Renderer
-{
-public:
-    explicit ShaderRenderer(nOrvex* engine) : nNull_Renderer(engine, false) {}
-    nShader* NewShader() override { return new RecordingShader(this, &alive); }
-    int alive = 0;
-};
 
 std::string Shader(const char* name, const char* vertex = "v", const char* pixel = "p")
 {
@@ -64,9 +37,12 @@ protected:
         return names;
     }
 
-    nTempDir       dir;
-    nOrvex         engine;
-    ShaderRenderer renderer{&engine};
+    ShaderLibraryTest() { renderer.makeShaders = true; }
+
+    nTempDir           dir;
+    nOrvex             engine;
+    nCallLog           calls;
+    nRecordingRenderer renderer{&engine, &calls, false};
 };
 
 TEST_F(ShaderLibraryTest, LoadsEveryCompleteShaderOfTheProfileInOrderAndCountsThem)
@@ -79,7 +55,7 @@ TEST_F(ShaderLibraryTest, LoadsEveryCompleteShaderOfTheProfileInOrderAndCountsTh
     ASSERT_TRUE(library.Load(path.c_str(), "GLSL_Deferred;"));
     EXPECT_EQ(Names(library), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{"2 shader in library '" + path + "'.\n"}));
-    RecordingShader* a = static_cast<RecordingShader*>(library.Find("a"));
+    nRecordingShader* a = static_cast<nRecordingShader*>(library.Find("a"));
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(a->vertex, "va");
     EXPECT_EQ(a->pixel, "pa");
@@ -126,7 +102,7 @@ TEST_F(ShaderLibraryTest, IncludesLoadInPlaceAndAFailingOneIsLoggedWhileTheRestL
     nLogCapture log;
     ASSERT_TRUE(library.Load(path.c_str(), "P;"));
     EXPECT_EQ(Names(library), (std::vector<std::string>{"first", "inner", "twin", "twin"}));
-    EXPECT_EQ(static_cast<RecordingShader*>(library.Find("twin"))->vertex, "from inner");   // the first loaded
+    EXPECT_EQ(static_cast<nRecordingShader*>(library.Find("twin"))->vertex, "from inner");   // the first loaded
     const std::vector<std::string> lines = log.Lines();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), "3 shader in library '" + dir.Path("inner.nml") + "'.\n");
@@ -190,9 +166,9 @@ TEST_F(ShaderLibraryTest, FailedProgramsStayFindableButMarkedAndTheLibraryHoldsO
         EXPECT_TRUE(library.Find("good")->IsCompiled());
         nSharedPtr<nShader> kept(library.Find("good"));
         EXPECT_EQ(kept->GetRefCount(), 2);
-        EXPECT_EQ(renderer.alive, 2);
+        EXPECT_EQ(renderer.liveShaders, 2);
     }
-    EXPECT_EQ(renderer.alive, 0);
+    EXPECT_EQ(renderer.liveShaders, 0);
 
     // The null renderer makes no shaders: entries are skipped, the load still succeeds.
     nNull_Renderer null(&engine, false);

@@ -1,10 +1,8 @@
 #pragma once
-// Shared by the geometry tests: meshes built in code, a renderer that records what reaches it,
-// a core listener and a progress interface that record their calls.
+// Shared by the geometry tests: meshes built in code (the recording fakes are the test kit's,
+// tests/kit).
 
-#include "hub/nCoreListener.h"
 #include "hub/nOrvex.h"
-#include "render/nNull_Renderer.h"
 #include "resources/nGeometry.h"
 #include "resources/nMaterial.h"
 
@@ -12,45 +10,6 @@
 #include <vector>
 
 typedef std::vector<std::string> Calls;
-
-class RecordingRenderer : public nNull_Renderer
-{
-public:
-    RecordingRenderer(nOrvex* engine, Calls* calls) : nNull_Renderer(engine, true), m_calls(calls) {}
-    bool SetupGeometry(nGeometry* g) override  { m_calls->push_back("SetupGeometry " + Name(g)); return true; }
-    void FreeGeometry(nGeometry* g) override   { m_calls->push_back("FreeGeometry " + Name(g)); }
-    bool SetupMaterial(nMaterial* m) override  { m_calls->push_back("SetupMaterial " + std::string(m->GetName().GetCStr() ? m->GetName().GetCStr() : "")); return true; }
-
-private:
-    static std::string Name(nGeometry* g) { return g->GetName().GetCStr() ? g->GetName().GetCStr() : ""; }
-    Calls* m_calls;
-};
-
-class RecordingListener : public nCoreListener
-{
-public:
-    explicit RecordingListener(Calls* calls) : m_calls(calls) {}
-    int32_t OnCoreEvent(int32_t code, nCoreEventRecord* record) override
-    {
-        m_calls->push_back("event " + std::to_string(code));
-        geometries.push_back(record->geometry);
-        return 0;
-    }
-    std::vector<nGeometry*> geometries;
-
-private:
-    Calls* m_calls;
-};
-
-class RecordingProgress : public nOrvex::EventInterface
-{
-public:
-    explicit RecordingProgress(Calls* calls) : m_calls(calls) {}
-    void OnMessage(const char* text) override { m_calls->push_back(std::string("message ") + text); }
-
-private:
-    Calls* m_calls;
-};
 
 // Positions (w = 1) and fan polygons given as corner lists with material indices; the
 // material table gets materialCount fresh materials named "m0", "m1", ...

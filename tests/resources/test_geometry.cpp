@@ -1,4 +1,7 @@
 // Geometry storage, material table, derived tables, set-up, freeing and destruction.
+#include "tests/kit/nCallLog.h"
+#include "tests/kit/nRecordingEvents.h"
+#include "tests/kit/nRecordingRenderer.h"
 #include "tests/resources/nGeometryTestKit.h"
 #include "tests/support/nLogCapture.h"
 
@@ -13,10 +16,10 @@ namespace
 class GeometryTest : public ::testing::Test
 {
 protected:
-    GeometryTest() : renderer(&engine, &calls) {}
-    nOrvex            engine;
-    Calls             calls;
-    RecordingRenderer renderer;
+    GeometryTest() { renderer.recordResources = true; }
+    nOrvex             engine;
+    nCallLog           log;
+    nRecordingRenderer renderer{&engine, &log};
 };
 
 // Two triangles sharing the edge 1-2, each corner with a colour, a UV pair and a normal.
@@ -207,8 +210,7 @@ TEST_F(GeometryTest, MaterialFlags)
 
 TEST_F(GeometryTest, SetupOrder)
 {
-    RecordingProgress progress(&calls);
-    engine.SetEventInterface(&progress);
+    nRecordingEventInterface progress(&engine, &log);
     nGeometry g(&engine);
     g.SetName("strip");
     BuildMesh(g, {{0, 0, 0}, {2, 0, 0}, {2, 4, 0}, {0, 4, 6}}, {{0, 1, 2, 3}}, {}, 2);
@@ -217,8 +219,9 @@ TEST_F(GeometryTest, SetupOrder)
     nLogCapture cap;
     g.Setup();
     engine.SetEventInterface(0);
-    const Calls expected = {"message Geometry Setup", "SetupMaterial m0", "SetupMaterial m1", "SetupGeometry strip"};
-    EXPECT_EQ(calls, expected);
+    const Calls expected = {"engine.Message(Geometry Setup)", "render.SetupMaterial(m0)", "render.UpdateMaterial(m0)",
+                            "render.SetupMaterial(m1)", "render.UpdateMaterial(m1)", "render.SetupGeometry(strip)"};
+    EXPECT_EQ(log.Calls(), expected);
     EXPECT_NE(g.vertexNormals, nullptr);
     EXPECT_EQ(g.vertexTangents, nullptr);
     EXPECT_EQ(g.GetKeepMask(), 0x31u);
@@ -236,7 +239,7 @@ TEST_F(GeometryTest, SetupOfAnEmptyGeometryOnlyRefreshesFlags)
     g.materials[0]->renderFlags = MaterialRenderNormalMapTangent;
     g.Setup();
     EXPECT_EQ(g.renderWord, GeometryRenderTangents);
-    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(log.Calls().empty());
     EXPECT_EQ(g.GetKeepMask(), 0u);
 }
 
@@ -256,7 +259,7 @@ TEST_F(GeometryTest, FreeHonoursTheKeepMask)
     };
     for (const Case& c : cases)
     {
-        calls.clear();
+        log.Clear();
         nGeometry g(&engine);
         g.SetName("g");
         BuildPair(g, 0, 1);
@@ -268,7 +271,7 @@ TEST_F(GeometryTest, FreeHonoursTheKeepMask)
         g.SetKeepMask(c.mask);
         g.Free();
         SCOPED_TRACE(c.mask);
-        EXPECT_EQ(!calls.empty() && calls[0] == "FreeGeometry g", c.rendererFree);
+        EXPECT_EQ(!log.Calls().empty() && log.Calls()[0] == "render.FreeGeometry(g)", c.rendererFree);
         EXPECT_EQ(g.vertices != nullptr, c.mesh);
         EXPECT_EQ(g.vertexCount != 0, c.mesh);
         EXPECT_EQ(g.polygonCount != 0, c.mesh);
@@ -327,15 +330,15 @@ TEST_F(GeometryTest, Bounds)
 
 TEST_F(GeometryTest, DestructionSendsTwoEventsAroundTheFree)
 {
-    RecordingListener listener(&calls);
-    engine.AddCoreListener(&listener);
+    nRecordingCoreListener listener(&engine, &log);
     nGeometry* g = new nGeometry(&engine);
     g->SetName("gone");
     nSharedPtr<nGeometry> holder(g);
     holder.Release();
-    engine.RemoveCoreListener(&listener);
-    EXPECT_EQ(calls, (Calls{"event 5", "FreeGeometry gone", "event 6"}));
-    EXPECT_EQ(listener.geometries, (std::vector<nGeometry*>{g, g}));
+    EXPECT_EQ(log.Calls(), (Calls{"core.Event(5) geometry gone", "render.FreeGeometry(gone)", "core.Event(6) geometry gone"}));
+    ASSERT_EQ(listener.records.size(), 2u);
+    EXPECT_EQ(listener.records[0].geometry, g);
+    EXPECT_EQ(listener.records[1].geometry, g);
 }
 
 TEST(GeometryCompare, Differs)

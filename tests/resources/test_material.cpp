@@ -1,8 +1,10 @@
 // Materials: stage validation and the channel table, adding stages, the alpha flag, the debug
 // channel, and the order of the renderer calls of set-up, update and destruction.
+#include "hub/nOrvex.h"
 #include "resources/nMaterial.h"
 #include "resources/nRenderMap.h"
-#include "tests/resources/nResourceRecordingRenderer.h"
+#include "tests/kit/nCallLog.h"
+#include "tests/kit/nRecordingRenderer.h"
 #include "tests/support/nLogCapture.h"
 
 #include <gtest/gtest.h>
@@ -196,22 +198,24 @@ TEST(Material, ResetRestoresDefaultsButKeepsNamesAndPhysics)
 TEST(Material, SetupUpdateAndDestructionReachTheRendererInOrder)
 {
     nOrvex engine;
-    Calls calls;
-    nResourceRecordingRenderer renderer(&engine, calls);
+    nCallLog calls;
+    nRecordingRenderer renderer(&engine, &calls);
+    renderer.recordResources = true;
     nMaterial* m = new nMaterial(&engine);
     m->SetName("steel");
     m->Setup();
     EXPECT_NE(m->GetRenderData(), nullptr);
     m->Update();
     delete m;
-    EXPECT_EQ(calls, (Calls{"SetupMaterial steel", "UpdateMaterial steel", "UpdateMaterial steel", "FreeMaterial steel"}));
+    EXPECT_EQ(calls.Calls(), (Calls{"render.SetupMaterial(steel)", "render.UpdateMaterial(steel)", "render.UpdateMaterial(steel)", "render.FreeMaterial(steel)"}));
 }
 
 TEST(Material, SetupValidatesAndSetsTheAlphaFlagBeforeTheUpdate)
 {
     nOrvex engine;
-    Calls calls;
-    nResourceRecordingRenderer renderer(&engine, calls);
+    nCallLog calls;
+    nRecordingRenderer renderer(&engine, &calls);
+    renderer.recordResources = true;
     nMaterial m(&engine);
     m.SetName("glass");
     SetStage(m, 4, MaterialChannelOpacity, NewTexture("o.tga"), true);
@@ -227,18 +231,19 @@ TEST(Material, SetupValidatesAndSetsTheAlphaFlagBeforeTheUpdate)
 TEST(Material, UpdateCountsAStageAddedSinceTheLastValidation)
 {
     nOrvex engine;
-    Calls calls;
-    nResourceRecordingRenderer renderer(&engine, calls);
+    nCallLog calls;
+    nRecordingRenderer renderer(&engine, &calls);
+    renderer.recordResources = true;
     nSharedPtr<nTexture> mask(NewTexture("mask.tga"));
     nMaterial m(&engine);
     m.SetName("fence");
     m.Setup();
     EXPECT_FALSE(m.GetAlphaFlag());
     ASSERT_NE(m.AddStage(MaterialChannelOpacity, mask.Get(), MaterialUVMap, 0), nullptr);
-    calls.clear();
+    calls.Clear();
     m.Update();
     EXPECT_TRUE(m.GetAlphaFlag());
-    EXPECT_EQ(calls, Calls{"UpdateMaterial fence"});
+    EXPECT_EQ(calls.Calls(), Calls{"render.UpdateMaterial(fence)"});
 }
 
 TEST(Material, DebugChannelShowsThatStageAsAWhiteDiffuseTexture)

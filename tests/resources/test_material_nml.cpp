@@ -6,7 +6,8 @@
 #include "resources/nMaterial.h"
 #include "resources/nResourceCache.h"
 #include "resources/nRenderMap.h"
-#include "tests/resources/nResourceRecordingRenderer.h"
+#include "tests/kit/nCallLog.h"
+#include "tests/kit/nRecordingRenderer.h"
 #include "tests/support/nIOTestSupport.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nMLTestSupport.h"
@@ -422,14 +423,15 @@ TEST_F(MaterialNML, WritingAStageWithoutAChannelOrUVSourceWarns)
 TEST_F(MaterialNML, ReadingUpdatesTheMaterialOnTheCurrentRenderer)
 {
     nOrvex engine;
-    Calls calls;
-    nResourceRecordingRenderer renderer(&engine, calls);
+    nCallLog calls;
+    nRecordingRenderer renderer(&engine, &calls);
+    renderer.recordResources = true;
     nMaterial* m = new nMaterial(&engine);
     ASSERT_TRUE(Read("<Material=<Id=\"m\"><TextureStage=<Index=0><Texture=\"a.tga\"><Active>>>", *m));
     m->Setup();
     delete m;
-    EXPECT_EQ(calls, (Calls{"SetupTexture a.tga", "UpdateMaterial m", "SetupMaterial m", "UpdateMaterial m",
-                            "FreeMaterial m", "FreeTexture a.tga"}));
+    EXPECT_EQ(calls.Calls(), (Calls{"render.SetupTexture(a.tga)", "render.UpdateMaterial(m)", "render.SetupMaterial(m)", "render.UpdateMaterial(m)",
+                            "render.FreeMaterial(m)", "render.FreeTexture(a.tga)"}));
 }
 
 // A diffuse texture with translucent pixels gains an Opacity stage, also when the renderer
@@ -465,8 +467,9 @@ TEST_F(MaterialNML, EmbeddedAlphaAddsAnOpacityStage)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         nOrvex engine;
-        Calls calls;
-        nResourceRecordingRenderer renderer(&engine, calls);
+        nCallLog calls;
+        nRecordingRenderer renderer(&engine, &calls);
+        renderer.recordResources = true;
         renderer.dropPixels = true;
         nLogCapture log;
         nMaterial m(&engine);
@@ -500,8 +503,9 @@ TEST_F(MaterialNML, ReaderLoadsTextureFilesThroughTheEnginesLoader)
     ASSERT_TRUE(nMLPutMemoryFile("tex/glass.tga", tga));
 
     nOrvex engine;
-    Calls calls;
-    nResourceRecordingRenderer renderer(&engine, calls);
+    nCallLog calls;
+    nRecordingRenderer renderer(&engine, &calls);
+    renderer.recordResources = true;
     nLogCapture log;
     nMaterial m(&engine);
     ASSERT_TRUE(Read("<Material=<Id=\"m\">"
@@ -509,7 +513,8 @@ TEST_F(MaterialNML, ReaderLoadsTextureFilesThroughTheEnginesLoader)
                      "<TextureStage=<Index=2><Channel=\"Normal\"><Texture=\"tex/none.tga\"><Active><UVSource=\"LSNormal\">>>",
                      m));
     EXPECT_EQ(log.Lines(), Lines{"[!] Failed to set texture content from 'tex/none.tga'.\n"});
-    EXPECT_EQ(calls, (Calls{"SetupTexture tex/glass.tga", "SetupTexture tex/none.tga", "UpdateMaterial m"}));
+    EXPECT_EQ(calls.Calls(), (Calls{"render.SetupTexture(tex/glass.tga)", "render.LoadTextureContent(tex/none.tga)",
+                                     "render.SetupTexture(tex/none.tga)", "render.UpdateMaterial(m)"}));
     const nTexture* glass = m.GetStageAt(1).texture.Get();
     ASSERT_NE(glass, nullptr);
     EXPECT_EQ(glass->GetName(), "tex/glass.tga");

@@ -1,5 +1,8 @@
-// Resource cache and loaders over the memory file system, with a recording renderer, core
-// listener, progress interface and hooks.
+// Resource cache and loaders over the memory file system, with the kit's recording renderer,
+// core listener and event interface, and hooks.
+#include "tests/kit/nCallLog.h"
+#include "tests/kit/nRecordingEvents.h"
+#include "tests/kit/nRecordingRenderer.h"
 #include "tests/resources/nGeometryTestKit.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nMLTestSupport.h"
@@ -19,53 +22,12 @@
 namespace
 {
 
-Calls* g_calls = nullptr;
+nCallLog* g_calls = nullptr;
 nOrvex* g_engine = nullptr;
-
-std::string Ptr(const void* p)
-{
-    if (!p) return "NULL";
-    if (p == reinterpret_cast<const void*>(uintptr_t(1))) return "1";
-    return "obj";
-}
-
-class LoaderRenderer : public RecordingRenderer
-{
-public:
-    LoaderRenderer(nOrvex* engine, Calls* calls) : RecordingRenderer(engine, calls), m_calls(calls) {}
-    bool SetupTexture(nTexture* t) override { m_calls->push_back(std::string("SetupTexture ") + t->GetName().GetCStr()); return true; }
-    bool LoadTextureContent(nTexture* t, const char* path) override
-    {
-        m_calls->push_back(std::string("renderer content ") + path);
-        return false;
-    }
-
-private:
-    Calls* m_calls;
-};
-
-class EventRecorder : public nCoreListener, public nOrvex::EventInterface
-{
-public:
-    explicit EventRecorder(Calls* calls) : m_calls(calls) {}
-    int32_t OnCoreEvent(int32_t code, nCoreEventRecord* r) override
-    {
-        m_calls->push_back("event " + std::to_string(code) + " {" + Ptr(r->geometry) + "," + Ptr(r->texture) + "," +
-                           Ptr(r->sound) + "}");
-        return 0;
-    }
-    void OnBegin() override { m_calls->push_back("begin"); }
-    void OnProgress(const char* text, float value) override { m_calls->push_back(std::string("progress ") + text + " " + std::to_string((int)value)); }
-    void OnEnd() override { m_calls->push_back("end"); }
-    void OnMessage(const char* text) override { m_calls->push_back(std::string("message ") + text); }
-
-private:
-    Calls* m_calls;
-};
 
 void NameHook(int32_t slot, void* argument)
 {
-    g_calls->push_back("hook " + std::to_string(slot) + " " + static_cast<nString*>(argument)->GetCStr());
+    g_calls->Add("hook " + std::to_string(slot) + " " + static_cast<nString*>(argument)->GetCStr());
 }
 
 std::string Triangle(const char* extra)
@@ -101,30 +63,28 @@ std::string Wav()
 class LoaderTest : public ::testing::Test
 {
 protected:
-    LoaderTest() : renderer(&engine, &calls), recorder(&calls)
+    LoaderTest()
     {
+        renderer.recordResources = true;
         g_calls = &calls;
         g_engine = &engine;
         previousFS = nIO::SetCurrentFS(reinterpret_cast<nIOBaseFS*>(nIO::GetMemoryFS()));
         engine.SetResourceCache(&cache);
-        engine.AddCoreListener(&recorder);
-        engine.SetEventInterface(&recorder);
     }
     ~LoaderTest() override
     {
         cache.Clear();
-        engine.RemoveCoreListener(&recorder);
-        engine.SetEventInterface(nullptr);
         engine.SetResourceCache(nullptr);
         nIO::SetCurrentFS(previousFS);
         g_calls = nullptr;
         g_engine = nullptr;
     }
-    nOrvex         engine;
-    Calls          calls;
-    LoaderRenderer renderer;
-    EventRecorder  recorder;
-    nResourceCache cache;
+    nOrvex                   engine;
+    nCallLog                 calls;
+    nRecordingRenderer       renderer{&engine, &calls};
+    nRecordingCoreListener   listener{&engine, &calls};
+    nRecordingEventInterface events{&engine, &calls};
+    nResourceCache           cache;
     nIOBaseFS*     previousFS;
 };
 
@@ -137,24 +97,25 @@ TEST_F(LoaderTest, GeometryLoadSequenceAndCacheHits)
     EXPECT_EQ(g->vertexCount, 3u);
     EXPECT_TRUE(g->GetName() == "models/tri.nml");
     // The reader clears the new geometry first, which frees it on the renderer.
-    const Calls expected = {"begin",
-                            "event 3 {1,NULL,NULL}",
-                            "FreeGeometry models/tri.nml",
-                            "event 4 {obj,NULL,NULL}",
-                            "message Geometry Setup",
-                            "SetupMaterial ",
-                            "SetupGeometry models/tri.nml",
-                            "progress Loading geometry 'models/tri.nml'... -1",
-                            "end"};
-    EXPECT_EQ(calls, expected);
+    const Calls expected = {"engine.Begin",
+                            "core.Event(3) geometry",
+                            "render.FreeGeometry(models/tri.nml)",
+                            "core.Event(4) geometry models/tri.nml",
+                            "engine.Message(Geometry Setup)",
+                            "render.SetupMaterial()",
+                            "render.UpdateMaterial()",
+                            "render.SetupGeometry(models/tri.nml)",
+                            "engine.Progress(Loading geometry 'models/tri.nml'...,-1)",
+                            "engine.End"};
+    EXPECT_EQ(calls.Calls(), expected);
     EXPECT_EQ(g->GetRefCount(), 1);
 
     // Every spelling of the path finds the one entry, without another load.
-    calls.clear();
+    calls.Clear();
     EXPECT_EQ(LoadGeometry(&engine, "models/tri.nml", false, false), g);
     EXPECT_EQ(LoadGeometry(&engine, "models\\tri.nml", false, false), g);
     EXPECT_EQ(LoadGeometry(&engine, "models//tri.nml", false, false), g);
-    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(calls.Calls().empty());
     EXPECT_EQ(cache.GetGeometryList(false).GetCount(), 1);
 
     // The collision list is separate and never set up; bypass neither reads nor fills the cache.
@@ -166,7 +127,7 @@ TEST_F(LoaderTest, GeometryLoadSequenceAndCacheHits)
     EXPECT_EQ(bypassed->GetRefCount(), 1);
     nSharedPtr<nGeometry> bypassedCollision(LoadGeometry(&engine, "models/tri.nml", true, true));
     int setups = 0;
-    for (const std::string& call : calls) setups += call.rfind("SetupGeometry", 0) == 0;
+    setups = (int)calls.With("render.SetupGeometry").size();
     EXPECT_EQ(setups, 1);   // the bypassed non-collision geometry only
     EXPECT_EQ(cache.GetGeometryList(false).GetCount(), 1);
     EXPECT_EQ(cache.GetGeometryList(true).GetCount(), 1);
@@ -194,9 +155,9 @@ TEST_F(LoaderTest, MissingGeometry)
         NameHook(0, argument);
         static_cast<nString*>(argument)->Set("present.nml");
     });
-    calls.clear();
+    calls.Clear();
     EXPECT_EQ(LoadGeometry(&engine, "lost\\piece.nml", false, false), present);
-    EXPECT_EQ(calls, Calls{"hook 0 lost/piece.nml"});
+    EXPECT_EQ(calls.Calls(), Calls{"hook 0 lost/piece.nml"});
 
     // The name the hook leaves loses its search path before the second lookup.
     nIO::AddSearchPath("library");
@@ -204,9 +165,9 @@ TEST_F(LoaderTest, MissingGeometry)
         NameHook(0, argument);
         static_cast<nString*>(argument)->Set("library/present.nml");
     });
-    calls.clear();
+    calls.Clear();
     EXPECT_EQ(LoadGeometry(&engine, "lost/other.nml", false, false), present);
-    EXPECT_EQ(calls, Calls{"hook 0 lost/other.nml"});
+    EXPECT_EQ(calls.Calls(), Calls{"hook 0 lost/other.nml"});
     nIO::SetSearchPaths(nList<nString>());
     engine.SetHook(OrvexHookGeometryMissing, nullptr);
 }
@@ -219,18 +180,15 @@ TEST_F(LoaderTest, ProxiesLoadThroughTheCache)
     // Hook 4 sees the geometry being loaded: each nested load must leave the outer one in place.
     engine.SetHook(OrvexHookGeometryLoaded, [](void* argument) {
         nGeometry* g = static_cast<nGeometry*>(argument);
-        g_calls->push_back(std::string("loaded ") + g->GetName().GetCStr() +
+        g_calls->Add(std::string("loaded ") + g->GetName().GetCStr() +
                            (g_engine->GetLoadingGeometry() == g ? " while loading itself" : " while loading another"));
     });
     nLogCapture cap;
-    calls.clear();
+    calls.Clear();
     nGeometry* a = LoadGeometry(&engine, "p/a.nml", false, false);
     engine.SetHook(OrvexHookGeometryLoaded, nullptr);
     ASSERT_NE(a, nullptr);
-    Calls loaded;
-    for (const std::string& call : calls)
-        if (call.rfind("loaded", 0) == 0) loaded.push_back(call);
-    EXPECT_EQ(loaded, (Calls{"loaded p/c.nml while loading itself", "loaded p/b.nml while loading itself",
+    EXPECT_EQ(calls.With("loaded"), (Calls{"loaded p/c.nml while loading itself", "loaded p/b.nml while loading itself",
                              "loaded p/a.nml while loading itself"}));
     EXPECT_EQ(engine.GetLoadingGeometry(), nullptr);
     // c was loaded once, through b, and found in the cache as a's shadow proxy.
@@ -257,16 +215,10 @@ TEST_F(LoaderTest, ClearDestroysEverything)
     LoadGeometry(&engine, "k/one.nml", true, false);
     LoadTexture(&engine, "k/pic.tga", false, false);
     nSharedPtr<nGeometry> kept(LoadGeometry(&engine, "k/one.nml", false, false));
-    calls.clear();
+    calls.Clear();
     cache.Clear();
-    int destroying = 0, destroyed = 0;
-    for (const std::string& call : calls)
-    {
-        destroying += call.rfind("event 5", 0) == 0;
-        destroyed += call.rfind("event 6", 0) == 0;
-    }
-    EXPECT_EQ(destroying, 2);   // the collision geometry and the texture; the kept geometry lives on
-    EXPECT_EQ(destroyed, 2);
+    EXPECT_EQ(calls.With("core.Event(5)").size(), 2u);   // the collision geometry and the texture; the kept geometry lives on
+    EXPECT_EQ(calls.With("core.Event(6)").size(), 2u);
     EXPECT_EQ(kept->GetRefCount(), 1);
     EXPECT_EQ(cache.GetGeometryList(false).GetCount(), 0);
 }
@@ -277,26 +229,27 @@ TEST_F(LoaderTest, Textures)
     nMLPutMemoryFile("t/clip.mpg", Tga());
     nMLPutMemoryFile("t/clip.MPG", Tga());
     engine.SetHook(OrvexHookTextureContent, [](void* argument) {
-        g_calls->push_back(std::string("hook 5 ") + static_cast<nTexture*>(argument)->GetName().GetCStr());
+        g_calls->Add(std::string("hook 5 ") + static_cast<nTexture*>(argument)->GetName().GetCStr());
     });
     nLogCapture cap;
     nTexture* wall = LoadTexture(&engine, "t\\wall.tga", false, false);
     ASSERT_NE(wall, nullptr);
     EXPECT_EQ(wall->GetWidth(), 2u);
-    const Calls expected = {"begin", "event 3 {NULL,1,NULL}", "hook 5 t/wall.tga", "event 4 {NULL,obj,NULL}",
-                            "message Texture Setup", "SetupTexture t/wall.tga", "progress Loading texture 't/wall.tga'... -1", "end"};
-    EXPECT_EQ(calls, expected);
+    const Calls expected = {"engine.Begin", "core.Event(3) texture", "hook 5 t/wall.tga", "core.Event(4) texture t/wall.tga",
+                            "engine.Message(Texture Setup)", "render.SetupTexture(t/wall.tga)",
+                            "engine.Progress(Loading texture 't/wall.tga'...,-1)", "engine.End"};
+    EXPECT_EQ(calls.Calls(), expected);
     EXPECT_EQ(LoadTexture(&engine, "t/wall.tga", false, false), wall);
 
     // A secondary texture is cached apart and not set up.
-    calls.clear();
+    calls.Clear();
     nTexture* second = LoadTexture(&engine, "t/wall.tga", true, false);
     EXPECT_NE(second, wall);
-    for (const std::string& call : calls) EXPECT_EQ(call.find("Setup"), std::string::npos) << call;
+    for (const std::string& call : calls.Calls()) EXPECT_EQ(call.find("Setup"), std::string::npos) << call;
 
     // "mpg" is a video, opened as a stream (these bytes are no stream); the same extension in
     // capitals is a picture.
-    calls.clear();
+    calls.Clear();
     cap.Clear();
     nTexture* lower = LoadTexture(&engine, "t/clip.mpg", false, false);
     nTexture* upper = LoadTexture(&engine, "t/clip.MPG", false, false);
@@ -304,10 +257,7 @@ TEST_F(LoaderTest, Textures)
     ASSERT_NE(upper, nullptr);
     EXPECT_EQ(upper->GetWidth(), 2u);
     EXPECT_EQ(lower->GetWidth(), 0u);
-    Calls asked;
-    for (const std::string& call : calls)
-        if (call.rfind("renderer", 0) == 0) asked.push_back(call);
-    EXPECT_EQ(asked, Calls{});
+    EXPECT_EQ(calls.With("render."), Calls{});
     EXPECT_EQ(cap.Lines(), (Calls{"Open texture stream interface: 't/clip.mpg'\n", "[H] Opening stream 't/clip.mpg'.\n",
                                   "[!] No suitable demuxer for stream.\n", "[!] Failed to open content stream.\n"}));
     engine.SetHook(OrvexHookTextureContent, nullptr);
@@ -319,18 +269,18 @@ TEST_F(LoaderTest, Textures)
 TEST_F(LoaderTest, Pictures)
 {
     nMLPutMemoryFile("pics/p.tga", Tga());
-    engine.SetHook(OrvexHookPictureLoaded, [](void*) { g_calls->push_back("hook 6"); });
+    engine.SetHook(OrvexHookPictureLoaded, [](void*) { g_calls->Add("hook 6"); });
     nLogCapture quiet;
     nPicture* p = LoadPicture(&engine, "pics\\p.tga", false);
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->GetFormat().bitsPerPixel, PixelFormatRGBA8.bitsPerPixel);
     EXPECT_EQ(p->GetPixels()[0], 30);   // red of the first BGR pixel
-    calls.clear();
+    calls.Clear();
     nPicture* missing = LoadPicture(&engine, "pics/none.tga", false);
     ASSERT_NE(missing, nullptr);
     EXPECT_EQ(missing->GetPixels(), nullptr);
     EXPECT_EQ(LoadPicture(&engine, "pics/none.tga", false), missing);
-    for (const std::string& call : calls) EXPECT_NE(call, "hook 6");
+    EXPECT_EQ(calls.Count("hook 6"), 0u);
     engine.SetHook(OrvexHookPictureLoaded, nullptr);
 
     nSharedPtr<nPicture> outside(new nPicture());
@@ -345,15 +295,15 @@ TEST_F(LoaderTest, Pictures)
 TEST_F(LoaderTest, Sounds)
 {
     nMLPutMemoryFile("sfx/beep.wav", Wav());
-    engine.SetHook(OrvexHookSoundLoaded, [](void*) { g_calls->push_back("hook 8"); });
+    engine.SetHook(OrvexHookSoundLoaded, [](void*) { g_calls->Add("hook 8"); });
     nLogCapture cap;
     nSound* s = LoadSound(&engine, "sfx\\beep.wav");
     ASSERT_NE(s, nullptr);
     EXPECT_TRUE(s->GetName() == "sfx/beep.wav");
     EXPECT_EQ(s->GetSamples().GetByteSize(), 4u);
-    calls.clear();
+    calls.Clear();
     EXPECT_EQ(LoadSound(&engine, "sfx/beep.wav"), s);
-    EXPECT_EQ(calls, (Calls{"begin", "progress Loading sound 'sfx/beep.wav'... -1", "end"}));
+    EXPECT_EQ(calls.Calls(), (Calls{"engine.Begin", "engine.Progress(Loading sound 'sfx/beep.wav'...,-1)", "engine.End"}));
 
     cap.Clear();
     nSound* none = LoadSound(&engine, "sfx/none.wav");

@@ -6,11 +6,15 @@
 #include "hub/nCoreListener.h"
 #include "hub/nOrvex.h"
 #include "resources/nSound.h"
+#include "tests/kit/nCallLog.h"
+#include "tests/kit/nRecordingEvents.h"
+#include "tests/kit/nRecordingMixer.h"
 #include "tests/support/nLogCapture.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,116 +22,23 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-using Journal = std::vector<std::string>;
-
-class RecordingData : public nMixerData
-{
-public:
-    explicit RecordingData(Journal& journal) : m_journal(journal) {}
-    ~RecordingData() override { m_journal.push_back("data deleted"); }
-private:
-    Journal& m_journal;
-};
-
-// A mixer that plays nothing but writes down what it is asked, keeping channel states and gain.
-class RecordingMixer : public nMixer
-{
-public:
-    RecordingMixer(nOrvex* engine, bool makeCurrent, Journal& journal)
-        : nMixer(engine, makeCurrent), m_journal(journal)
-    {
-        for (int32_t& s : m_state) s = MixerChannelStopped;
-    }
-
-    bool Open() override { m_open = true; return true; }
-    void Close() override { m_open = false; }
-    void SetListener(const nVector*, const nVector*, const nMatrix3*) override {}
-    bool ChannelStart(int32_t channel, nSound* sound) override
-    {
-        m_journal.push_back("start " + std::to_string(channel));
-        if (!m_open || !IsValidChannel(channel)) return false;
-        m_channels[channel].sound = sound;
-        m_state[channel] = MixerChannelPlaying;
-        return true;
-    }
-    bool ChannelStop(int32_t channel) override
-    {
-        m_journal.push_back("stop " + std::to_string(channel));
-        if (IsValidChannel(channel)) m_state[channel] = MixerChannelStopped;
-        return true;
-    }
-    void ChannelPause(int32_t) override {}
-    void ChannelResume(int32_t channel) override { m_journal.push_back("resume " + std::to_string(channel)); }
-    int32_t ChannelGetState(int32_t channel) override
-    {
-        return IsValidChannel(channel) ? m_state[channel] : int32_t(MixerChannelInvalid);
-    }
-    bool UploadSample(nSound* sound) override
-    {
-        m_journal.push_back("upload");
-        if (!m_open || !sound || sound->GetMixerData()) return false;
-        sound->SetMixerData(new RecordingData(m_journal));
-        return true;
-    }
-    void FreeSample(nSound* sound) override
-    {
-        m_journal.push_back("free");
-        if (!m_open || !sound || !sound->GetMixerData()) return;
-        delete sound->GetMixerData();
-        sound->SetMixerData(nullptr);
-    }
-    void SetGain(float gain) override { m_gain = gain; m_journal.push_back("gain " + std::to_string(gain)); }
-    float GetGain() override { return m_gain; }
-    bool ChannelOpenStream(int32_t, const mvx_AudioFormat&) override { return false; }
-    void ChannelUpdateStream(int32_t) override {}
-    void ChannelCloseStream(int32_t) override {}
-
-    void SetState(int32_t channel, int32_t state) { m_state[channel] = state; }
-
-private:
-    Journal& m_journal;
-    int32_t  m_state[kMixerChannelCount];
-    float    m_gain = 0.75f;
-};
-
-class RecordingEvents : public nOrvex::EventInterface
-{
-public:
-    explicit RecordingEvents(Journal& journal) : m_journal(journal) {}
-    void OnMessage(const char* text) override { m_journal.push_back(std::string("message ") + text); }
-private:
-    Journal& m_journal;
-};
-
-class RecordingListener : public nCoreListener
-{
-public:
-    explicit RecordingListener(Journal& journal) : m_journal(journal) {}
-    int32_t OnCoreEvent(int32_t code, nCoreEventRecord* record) override
-    {
-        bool soundOnly = record && record->sound == expected && !record->geometry && !record->texture && !record->reserved;
-        m_journal.push_back("core " + std::to_string(code) + (soundOnly ? " sound" : " ?"));
-        return 0;
-    }
-    nSound* expected = nullptr;
-private:
-    Journal& m_journal;
-};
-
 class SoundOnMixer : public ::testing::Test {
 protected:
-    SoundOnMixer() : m_mixer(&m_engine, true, m_journal), m_events(m_journal), m_listener(m_journal)
+    // Every core event of these tests concerns one sound, the one at the address given.
+    void ExpectEventsOf(uintptr_t sound)
     {
-        m_engine.SetEventInterface(&m_events);
-        m_engine.AddCoreListener(&m_listener);
+        for (const nCoreEventRecord& r : m_listener.records) {
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(r.sound), sound);
+            EXPECT_EQ(r.geometry, nullptr);
+            EXPECT_EQ(r.texture, nullptr);
+        }
     }
-    ~SoundOnMixer() override { m_engine.RemoveCoreListener(&m_listener); }
 
-    Journal           m_journal;
-    nOrvex            m_engine;
-    RecordingMixer    m_mixer;
-    RecordingEvents   m_events;
-    RecordingListener m_listener;
+    nCallLog                 m_journal;
+    nOrvex                   m_engine;
+    nRecordingMixer          m_mixer{&m_engine, &m_journal};
+    nRecordingEventInterface m_events{&m_engine, &m_journal};
+    nRecordingCoreListener   m_listener{&m_engine, &m_journal};
 };
 
 }
@@ -140,59 +51,60 @@ TEST_F(SoundOnMixer, SetupAndDestructionReachTheCurrentMixerInOrder)
     EXPECT_EQ(m_engine.GetMixer(), &m_mixer);
     m_mixer.Open();
     nSound* sound = new nSound(&m_engine);
-    m_listener.expected = sound;
     EXPECT_EQ(sound->GetEngine(), &m_engine);
     EXPECT_TRUE(sound->GetName().IsEmpty());
     EXPECT_EQ(sound->GetMixerData(), nullptr);
 
     EXPECT_TRUE(sound->Setup());
-    EXPECT_EQ(m_journal, (Journal{"message Sound Setup", "upload"}));
+    EXPECT_EQ(m_journal.Calls(), (Lines{"engine.Message(Sound Setup)", "mixer.UploadSample"}));
     EXPECT_NE(sound->GetMixerData(), nullptr);
 
     // A second set-up is refused by the mixer: the sound has its data already.
-    m_journal.clear();
+    m_journal.Clear();
     EXPECT_FALSE(sound->Setup());
-    EXPECT_EQ(m_journal, (Journal{"message Sound Setup", "upload"}));
+    EXPECT_EQ(m_journal.Calls(), (Lines{"engine.Message(Sound Setup)", "mixer.UploadSample"}));
 
-    m_journal.clear();
+    m_journal.Clear();
+    const uintptr_t address = reinterpret_cast<uintptr_t>(sound);
     delete sound;
-    EXPECT_EQ(m_journal, (Journal{"core 5 sound", "free", "data deleted", "core 6 sound"}));
+    EXPECT_EQ(m_journal.Calls(), (Lines{"core.Event(5) sound", "mixer.FreeSample", "mixer.DataDeleted", "core.Event(6) sound"}));
+    ExpectEventsOf(address);
 }
 
 TEST_F(SoundOnMixer, DataAClosedMixerCannotTakeBackGoesWithTheSound)
 {
     m_mixer.Open();
     nSound* sound = new nSound(&m_engine);
-    m_listener.expected = sound;
     ASSERT_TRUE(sound->Setup());
     m_mixer.Close();
-    m_journal.clear();
+    m_journal.Clear();
+    const uintptr_t address = reinterpret_cast<uintptr_t>(sound);
     delete sound;
-    EXPECT_EQ(m_journal, (Journal{"core 5 sound", "free", "core 6 sound", "data deleted"}));
+    EXPECT_EQ(m_journal.Calls(), (Lines{"core.Event(5) sound", "mixer.FreeSample", "core.Event(6) sound", "mixer.DataDeleted"}));
+    ExpectEventsOf(address);
 }
 
 TEST_F(SoundOnMixer, SetupWithoutMixerOrProgressInterface)
 {
     m_mixer.Open();
     nSound sound(&m_engine);
-    m_listener.expected = &sound;
 
     // A closed mixer refuses; its answer is the sound's.
     m_mixer.Close();
     EXPECT_FALSE(sound.Setup());
-    EXPECT_EQ(m_journal, (Journal{"message Sound Setup", "upload"}));
+    EXPECT_EQ(m_journal.Calls(), (Lines{"engine.Message(Sound Setup)", "mixer.UploadSample"}));
 
-    m_journal.clear();
+    m_journal.Clear();
     m_mixer.Open();
     m_engine.SetEventInterface(nullptr);
     EXPECT_TRUE(sound.Setup());
-    EXPECT_EQ(m_journal, (Journal{"upload"}));
+    EXPECT_EQ(m_journal.Calls(), (Lines{"mixer.UploadSample"}));
 
-    m_journal.clear();
+    m_journal.Clear();
     nMixer* current = m_engine.GetMixer();
     m_engine.SetMixer(nullptr);
     EXPECT_FALSE(sound.Setup());
-    EXPECT_TRUE(m_journal.empty());
+    EXPECT_TRUE(m_journal.Calls().empty());
     m_engine.SetMixer(current);
 
     nSound orphan(nullptr);
@@ -257,21 +169,21 @@ TEST_F(SoundOnMixer, FreeChannelsSkipPlayingLockedAndLastOfAll)
 
     // Everything locked: one line per call, and no start is attempted.
     for (int32_t i = 0; i < kMixerChannelCount; ++i) m_mixer.ChannelTryLock(i);
-    m_journal.clear();
+    m_journal.Clear();
     nLogCapture log;
     EXPECT_EQ(m_mixer.FindFreeChannel(), -1);
     EXPECT_EQ(m_mixer.SoundStart(&sound), -1);
     EXPECT_EQ(m_mixer.ChannelLock(), -1);
     EXPECT_EQ(log.Lines(), (Lines{"[!] All channels in use.\n", "[!] All channels in use.\n", "[!] All channels in use.\n"}));
-    EXPECT_TRUE(m_journal.empty());
+    EXPECT_TRUE(m_journal.Calls().empty());
 
     m_mixer.ChannelUnlockAll();
     EXPECT_FALSE(m_mixer.ChannelIsLocked(63));
-    m_journal.clear();
+    m_journal.Clear();
     m_mixer.ChannelStopAll();
-    ASSERT_EQ(m_journal.size(), size_t(kMixerChannelCount));
-    EXPECT_EQ(m_journal.front(), "stop 0");
-    EXPECT_EQ(m_journal.back(), "stop 63");
+    ASSERT_EQ(m_journal.Calls().size(), size_t(kMixerChannelCount));
+    EXPECT_EQ(m_journal.Calls().front(), "mixer.ChannelStop(0)");
+    EXPECT_EQ(m_journal.Calls().back(), "mixer.ChannelStop(63)");
 }
 
 TEST_F(SoundOnMixer, ChannelNumbersOutsideTheTableAreIgnored)
@@ -305,20 +217,20 @@ TEST_F(SoundOnMixer, ChannelNumbersOutsideTheTableAreIgnored)
 
 TEST(Mixer, ADeletedCurrentMixerHandsTheEngineBack)
 {
-    Journal journal;
+    nCallLog journal;
     nOrvex engine;
     nMixer* before = engine.GetMixer();
-    RecordingMixer* other = new RecordingMixer(&engine, false, journal);
+    nRecordingMixer* other = new nRecordingMixer(&engine, &journal, false);
     EXPECT_EQ(engine.GetMixer(), before);
     delete other;                                        // not current: nothing changes
     EXPECT_EQ(engine.GetMixer(), before);
 
-    RecordingMixer* current = new RecordingMixer(&engine, true, journal);
+    nRecordingMixer* current = new nRecordingMixer(&engine, &journal, true);
     EXPECT_EQ(engine.GetMixer(), current);
     delete current;
     EXPECT_EQ(engine.GetMixer(), static_cast<nMixer*>(engine.GetNullMixer()));
 
-    RecordingMixer detached(nullptr, true, journal);     // no engine to tell
+    nRecordingMixer detached(nullptr, &journal, true);    // no engine to tell
     EXPECT_EQ(detached.GetSlot(), nullptr);
 }
 

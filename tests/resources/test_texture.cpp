@@ -2,7 +2,9 @@
 // interface a texture owns.
 #include "resources/nTexture.h"
 #include "resources/nTextureStreamInterface.h"
-#include "tests/resources/nResourceRecordingRenderer.h"
+#include "tests/kit/nCallLog.h"
+#include "tests/kit/nRecordingEvents.h"
+#include "tests/kit/nRecordingRenderer.h"
 #include "tests/support/nLogCapture.h"
 
 #include <gtest/gtest.h>
@@ -55,16 +57,16 @@ TEST(Texture, SetupSendsItsMessageThenAsksTheCurrentRendererAndReturnsItsAnswer)
 {
     for (bool answer : {true, false}) {
         nOrvex engine;
-        Calls calls;
-        nResourceRecordingRenderer renderer(&engine, calls);
+        nCallLog calls;
+        nRecordingRenderer renderer(&engine, &calls);
+        renderer.recordResources = true;
         renderer.setupAnswer = answer;
-        nResourceRecordingProgress progress(calls);
-        engine.SetEventInterface(&progress);
+        nRecordingEventInterface progress(&engine, &calls);
 
         nTexture* texture = NewFilledTexture(&engine, "wall.tga", 255);
         nSharedPtr<nTexture> hold(texture);
         EXPECT_EQ(texture->Setup(), answer);
-        EXPECT_EQ(calls, (Calls{"message Texture Setup", "SetupTexture wall.tga"}));
+        EXPECT_EQ(calls.Calls(), (Calls{"engine.Message(Texture Setup)", "render.SetupTexture(wall.tga)"}));
         EXPECT_EQ(texture->GetRenderData() != nullptr, answer);
         hold.Release();
         engine.SetEventInterface(nullptr);
@@ -94,30 +96,33 @@ TEST(Texture, DestructionSendsDestroyingThenFreesThenSendsDestroyed)
     for (const Case& c : {Case{"never set up", false}, Case{"set up", true}}) {
         SCOPED_TRACE(c.what);
         nOrvex engine;
-        Calls calls;
-        nResourceRecordingRenderer renderer(&engine, calls);
-        nResourceRecordingListener listener(&engine, calls);
+        nCallLog calls;
+        nRecordingRenderer renderer(&engine, &calls);
+        renderer.recordResources = true;
+        nRecordingCoreListener listener(&engine, &calls);
         nSharedPtr<nTexture> texture(NewFilledTexture(&engine, "stone.tga", 255));
         if (c.setUp)
             texture->Setup();
-        calls.clear();
+        calls.Clear();
         texture.Release();
-        EXPECT_EQ(calls, (Calls{"event 5 stone.tga", "FreeTexture stone.tga", "event 6 stone.tga"}));
+        EXPECT_EQ(calls.Calls(), (Calls{"core.Event(5) texture stone.tga", "render.FreeTexture(stone.tga)", "core.Event(6) texture stone.tga"}));
     }
 }
 
 TEST(Texture, FreeGoesToTheRendererCurrentAtThatMoment)
 {
     nOrvex engine;
-    Calls first, second;
-    nResourceRecordingRenderer* setupRenderer = new nResourceRecordingRenderer(&engine, first);
+    nCallLog first, second;
+    nRecordingRenderer* setupRenderer = new nRecordingRenderer(&engine, &first);
+    setupRenderer->recordResources = true;
     nTexture* texture = NewFilledTexture(&engine, "a.tga", 255);
     texture->Setup();
     delete setupRenderer;                    // hands the engine back to its null renderer
-    nResourceRecordingRenderer later(&engine, second);
+    nRecordingRenderer later(&engine, &second);
+    later.recordResources = true;
     delete texture;
-    EXPECT_EQ(first, (Calls{"SetupTexture a.tga"}));
-    EXPECT_EQ(second, (Calls{"FreeTexture a.tga"}));
+    EXPECT_EQ(first.Calls(), (Calls{"render.SetupTexture(a.tga)"}));
+    EXPECT_EQ(second.Calls(), (Calls{"render.FreeTexture(a.tga)"}));
 }
 
 TEST(Texture, DestructorDeletesTheStreamInterfaceItOwns)
@@ -149,8 +154,9 @@ TEST(Texture, TranslucencySurvivesARendererThatDropsThePixels)
     struct Case { uint8_t alpha; bool keepPixels; bool expected; };
     for (const Case& c : {Case{128, false, true}, Case{255, false, false}, Case{0, true, true}, Case{255, true, false}}) {
         nOrvex engine;
-        Calls calls;
-        nResourceRecordingRenderer renderer(&engine, calls);
+        nCallLog calls;
+        nRecordingRenderer renderer(&engine, &calls);
+        renderer.recordResources = true;
         renderer.dropPixels = true;
         nSharedPtr<nTexture> texture(NewFilledTexture(&engine, "t.tga", c.alpha));
         if (c.keepPixels)

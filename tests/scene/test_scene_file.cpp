@@ -20,6 +20,8 @@
 #include "scene/nObject.h"
 #include "scene/nScene.h"
 #include "scene/nTrigger.h"
+#include "tests/kit/nCallLog.h"
+#include "tests/kit/nRecordingEvents.h"
 #include "tests/scene/kit/nKitScene.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nMLTestSupport.h"
@@ -457,13 +459,6 @@ TEST(SceneFile, EveryLoadFindsTheSceneRootAndRefusesFilesWithoutOne)
 
 TEST(SceneFile, ReadingTellsTheListenersAndTheProgressInterface)
 {
-    struct Progress : nOrvex::EventInterface
-    {
-        void OnBegin() override { calls.push_back("begin"); }
-        void OnProgress(const char* text, float value) override { calls.push_back(text); }
-        void OnEnd() override { calls.push_back("end"); }
-        Names calls;
-    } progress;
     struct Listener : nSceneListener
     {
         void OnSceneEvent(int32_t code, void*) override { if (code == 11 || code == 12) codes.push_back(code); }
@@ -471,12 +466,13 @@ TEST(SceneFile, ReadingTellsTheListenersAndTheProgressInterface)
     } listener;
     FileScene f;
     f->AddListener(&listener);
-    f.k.engine.SetEventInterface(&progress);
+    nCallLog calls;
+    nRecordingEventInterface progress(&f.k.engine, &calls);
     ASSERT_TRUE(nMLPutMemoryFile("two.nms", "<NML=1.0>\n<Scene= <Items= <MCamera= <MItem= <Id=\"a\"> <UId=0> > > > >"));
     ASSERT_TRUE(f->LoadFile("two.nms", nullptr, FlagLoadAll, 0));
     f.k.engine.SetEventInterface(f.k.engine.GetDefaultEventInterface());
     // A foreign interface hears no item lines.
-    EXPECT_EQ(progress.calls, (Names{"begin", "Parsing scene globals...", "end"}));
+    EXPECT_EQ(calls.Calls(), (Names{"engine.Begin", "engine.Progress(Parsing scene globals...,1)", "engine.End"}));
     EXPECT_EQ(listener.codes, (std::vector<int32_t>{11, 12}));
     f->RemoveListener(&listener);
 }
