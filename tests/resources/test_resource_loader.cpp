@@ -257,7 +257,7 @@ TEST_F(LoaderTest, Textures)
     ASSERT_NE(upper, nullptr);
     EXPECT_EQ(upper->GetWidth(), 2u);
     EXPECT_EQ(lower->GetWidth(), 0u);
-    EXPECT_EQ(calls.With("render."), Calls{});
+    EXPECT_EQ(calls.With("render.LoadTextureContent"), Calls{});
     EXPECT_EQ(cap.Lines(), (Calls{"Open texture stream interface: 't/clip.mpg'\n", "[H] Opening stream 't/clip.mpg'.\n",
                                   "[!] No suitable demuxer for stream.\n", "[!] Failed to open content stream.\n"}));
     engine.SetHook(OrvexHookTextureContent, nullptr);
