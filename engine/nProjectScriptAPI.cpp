@@ -25,7 +25,6 @@
 template<> struct ScriptObjectKind<nProject>              { static const int32_t value = objectTypeProject; };
 template<> struct ScriptObjectKind<nProjectSceneInstance> { static const int32_t value = objectTypeProjectScene; };
 template<> struct ScriptObjectKind<nProjectLayer>         { static const int32_t value = objectTypeProjectLayer; };
-template<> struct ScriptObjectKind<nScene>                { static const int32_t value = objectTypeScene; };
 template<> struct ScriptObjectKind<nScene2D>              { static const int32_t value = objectTypeWindowSystem; };
 
 namespace {

@@ -103,7 +103,8 @@ nScene::nScene(nOrvex* engine, nScriptVM* vm)
       m_activeEventsEpoch(0),
       m_evaluating(false),
       m_flushing(false),
-      m_clearing(false)
+      m_clearing(false),
+      m_rendering(false)
 {
     Define("toposition", ACE3DToPosition, 3);
     Define("offsetposition", ACE3DOffsetPosition, 3);

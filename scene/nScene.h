@@ -247,6 +247,10 @@ public:
     // the next evaluation.
     void FlushDeletionQueue();
     void SetDeletionQueueHeld(bool held)                         { m_deletionHeld = held; }
+    // True while the scene evaluates, sets up, resets, deletes items or raises its render
+    // events: the calls of its own handlers that would walk or empty its lists again (render,
+    // update, set-up, content and queue deletion) are refused then.
+    bool IsBusy() const                                          { return m_evaluating || m_flushing || m_clearing || m_rendering; }
     bool IsDeletionQueueHeld() const                             { return m_deletionHeld; }
 
     // Script globals g_scene and g_clock_fq on the given machine (NULL: the scene's own), when
@@ -420,6 +424,7 @@ private:
     bool                      m_evaluating;
     bool                      m_flushing;
     bool                      m_clearing;
+    bool                      m_rendering;
 };
 
 #endif

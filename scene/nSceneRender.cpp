@@ -56,7 +56,11 @@ void nScene::RenderToQueue(uint32_t flags)
             if (nRenderable* drawable = dynamic_cast<nRenderable*>(item->GetItem())) renderer->QueueRenderable(drawable);
         }
     }
-    if (!(flags & SceneRenderFlagDisableScript) && m_events) m_events->OnRenderDone(this);
+    if (!(flags & SceneRenderFlagDisableScript) && m_events) {
+        m_rendering = true;
+        m_events->OnRenderDone(this);
+        m_rendering = false;
+    }
     timer.Stop();
 }
 
@@ -65,7 +69,11 @@ void nScene::RenderUI(uint32_t flags)
     nTimer& timer = m_timers[SceneTimerUserInterface];
     timer.Start();
     if (!(m_flags & SceneFlagRenderless)) m_ui.Render((flags & SceneRenderFlagDisableScript) != 0);
-    if (!(flags & SceneRenderFlagDisableScript) && m_events) m_events->OnRenderUI(this);
+    if (!(flags & SceneRenderFlagDisableScript) && m_events) {
+        m_rendering = true;
+        m_events->OnRenderUI(this);
+        m_rendering = false;
+    }
     timer.Stop();
 }
 

@@ -12,6 +12,7 @@
 #include "scene/nObject.h"
 #include "scene/nScene.h"
 #include "scriptiface/nScriptEventDispatcher.h"
+#include "scriptiface/nScriptVM.h"
 
 namespace {
 
@@ -202,14 +203,17 @@ void nScene::RemoveItemFromGroups(nMItem* item)
 
 void nScene::DestroyGroups()
 {
+    // Script objects of a group read as deleted natives once it is gone.
     while (nListNode<nGroup*>* n = m_groups.GetHead()) {
         nGroup* group = n->value;
         delete m_groups.Unlink(n);
+        if (m_vm) m_vm->InvalidateNativeObject(group);
         delete group;
     }
     while (nListNode<nGroup*>* n = m_retiredGroups.GetHead()) {
         nGroup* group = n->value;
         delete m_retiredGroups.Unlink(n);
+        if (m_vm) m_vm->InvalidateNativeObject(group);
         delete group;
     }
 }

@@ -20,6 +20,29 @@
 // registry. Every function takes the Item first (argument 1). The "Slot" functions read the
 // slot and ignore it: an item has one set of playing sources.
 
+// Script units, shared with the Scene family (nItemScriptAPI.h).
+
+// Pushes the unit's instance itself; "Script unit is not open" when it has none (or one of
+// another machine).
+SQInteger ScriptReturnUnitInstance(ScriptStackHandler& s, nScriptUnit* unit)
+{
+    nScriptObject* instance = unit ? unit->GetInstance() : 0;
+    if (!instance || typeid(*instance) != typeid(nSquirrelObject))
+        return s.Error("Script unit is not open");
+    nSquirrelObject* object = static_cast<nSquirrelObject*>(instance);
+    if (!object->GetVM() || object->GetVM() != nSquirrelVM::FromHandle(s.GetVM()))
+        return s.Error("Script unit is not open");
+    sq_pushobject(s.GetVM(), object->GetHandle());
+    return 1;
+}
+
+nScriptUnit* ScriptFindUnit(nScriptedObject& owner, const char* className)
+{
+    for (nList<nScriptUnit*>::Node* n = owner.GetScriptUnits().GetHead(); n; n = n->next)
+        if (n->value->GetClassName() == className) return n->value;
+    return 0;
+}
+
 namespace {
 
 // The oldest source still playing, NULL when nothing plays.
@@ -156,27 +179,6 @@ SQInteger ItemSetCommandList(HSQUIRRELVM v)
 // ---------------------------------------------------------------------------------------------
 // Script units
 
-// Pushes the unit's instance itself; "Script unit is not open" when it has none (or one of
-// another machine).
-SQInteger ReturnInstance(ScriptStackHandler& s, nScriptUnit* unit)
-{
-    nScriptObject* instance = unit ? unit->GetInstance() : 0;
-    if (!instance || typeid(*instance) != typeid(nSquirrelObject))
-        return s.Error("Script unit is not open");
-    nSquirrelObject* object = static_cast<nSquirrelObject*>(instance);
-    if (!object->GetVM() || object->GetVM() != nSquirrelVM::FromHandle(s.GetVM()))
-        return s.Error("Script unit is not open");
-    sq_pushobject(s.GetVM(), object->GetHandle());
-    return 1;
-}
-
-nScriptUnit* FindUnit(nMItem* item, const char* className)
-{
-    for (nList<nScriptUnit*>::Node* n = item->GetScriptUnits().GetHead(); n; n = n->next)
-        if (n->value->GetClassName() == className) return n->value;
-    return 0;
-}
-
 // (item, path, class): the first unit (made when there is none) gets the script; then the
 // item is set up and reset. The class is instantiated by ItemSetupScript.
 SQInteger ItemSetScript(HSQUIRRELVM v)
@@ -202,7 +204,7 @@ SQInteger ItemHasScript(HSQUIRRELVM v)
     nMItem* item;
     const char* className;
     if (!s.Args(item, className)) return SQ_ERROR;
-    return s.Return(FindUnit(item, className) != 0);
+    return s.Return(ScriptFindUnit(*item, className) != 0);
 }
 
 SQInteger ItemGetScriptInstance(HSQUIRRELVM v)
@@ -212,7 +214,7 @@ SQInteger ItemGetScriptInstance(HSQUIRRELVM v)
     if (!s.Args(item)) return SQ_ERROR;
     nScriptUnit* unit = item->GetScriptUnits().GetAt(0);
     if (!unit) return s.Error("Item has no script unit");
-    return ReturnInstance(s, unit);
+    return ScriptReturnUnitInstance(s, unit);
 }
 
 SQInteger ItemGetScriptInstanceCount(HSQUIRRELVM v)
@@ -230,7 +232,7 @@ SQInteger ItemGetScriptInstanceFromIndex(HSQUIRRELVM v)
     SQInteger index;
     if (!s.Args(item, index)) return SQ_ERROR;
     nList<nScriptUnit*>& units = item->GetScriptUnits();
-    return ReturnInstance(s, index >= 0 && index < units.GetCount() ? units.GetAt((int32_t)index) : 0);
+    return ScriptReturnUnitInstance(s, index >= 0 && index < units.GetCount() ? units.GetAt((int32_t)index) : 0);
 }
 
 SQInteger ItemGetScriptInstanceFromClass(HSQUIRRELVM v)
@@ -239,9 +241,9 @@ SQInteger ItemGetScriptInstanceFromClass(HSQUIRRELVM v)
     nMItem* item;
     const char* className;
     if (!s.Args(item, className)) return SQ_ERROR;
-    nScriptUnit* unit = FindUnit(item, className);
+    nScriptUnit* unit = ScriptFindUnit(*item, className);
     if (!unit) return s.Error("Script unit not found");
-    return ReturnInstance(s, unit);
+    return ScriptReturnUnitInstance(s, unit);
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -14,6 +14,14 @@ extern const ScriptConstantDecl g_ItemPhysicsScriptConstants[];
 extern const ScriptFunctionDecl g_ItemMotionScriptFunctions[];
 extern const ScriptConstantDecl g_ItemMotionScriptConstants[];
 
+// The script instance of a unit, pushed as the value itself: "Script unit is not open" when it
+// has none (or one of another machine); and the first unit of an owner with a class name.
+class ScriptStackHandler;
+class nScriptUnit;
+class nScriptedObject;
+SQInteger    ScriptReturnUnitInstance(ScriptStackHandler& s, nScriptUnit* unit);
+nScriptUnit* ScriptFindUnit(nScriptedObject& owner, const char* className);
+
 // Registers the three groups' functions, then their constants.
 void RegisterItemScriptAPI(HSQUIRRELVM v);
 

@@ -11,6 +11,7 @@
 #include "scriptapi/nMathScriptAPI.h"
 #include "scriptapi/nMetafileScriptAPI.h"
 #include "scriptapi/nMixerScriptAPI.h"
+#include "scriptapi/nSceneScriptAPI.h"
 #include "scriptapi/nShapeScriptAPI.h"
 #include "scriptapi/nSoundTextureScriptAPI.h"
 
@@ -24,13 +25,13 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Engine", RegisterEngineScriptAPI},
     {"Renderer", 0},
     {"Mixer", RegisterMixerScriptAPI},
-    {"Scene", 0},
+    {"Scene", RegisterSceneScriptAPI},
     {"Instance", 0},
-    {"Group", 0},
-    {"Camera", 0},
-    {"Object", 0},
+    {"Group", RegisterGroupScriptAPI},
+    {"Camera", RegisterCameraScriptAPI},
+    {"Object", RegisterObjectScriptAPI},
     {"Material", 0},
-    {"Light", 0},
+    {"Light", RegisterLightScriptAPI},
     {"Item", RegisterItemScriptAPI},
     {"Motion", 0},
     {"Collision", RegisterCollisionScriptAPI},
@@ -45,7 +46,7 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Metafile", RegisterMetafileScriptAPI},
     {"Raytracer", 0},
     {"Project", 0},
-    {"Trigger", 0},
+    {"Trigger", RegisterTriggerScriptAPI},
     {"Emitter", 0},
 };
 

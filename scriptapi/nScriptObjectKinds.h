@@ -17,6 +17,9 @@ class nResourceCache;
 class nTexture;
 class nMetaFile;
 class nMetaTag;
+class nScene;
+class nGroup;
+class nRenderer;
 
 template<> struct ScriptObjectKind<nMItem>  { static const int32_t value = objectTypeItem; };
 template<> struct ScriptObjectKind<nMixer>  { static const int32_t value = objectTypeMixer; };
@@ -28,5 +31,8 @@ template<> struct ScriptObjectKind<nResourceCache> { static const int32_t value 
 template<> struct ScriptObjectKind<nTexture>  { static const int32_t value = objectTypeTexture; };
 template<> struct ScriptObjectKind<nMetaFile> { static const int32_t value = objectTypeMetafile; };
 template<> struct ScriptObjectKind<nMetaTag>  { static const int32_t value = objectTypeMetatag; };
+template<> struct ScriptObjectKind<nScene>    { static const int32_t value = objectTypeScene; };
+template<> struct ScriptObjectKind<nGroup>    { static const int32_t value = objectTypeGroup; };
+template<> struct ScriptObjectKind<nRenderer> { static const int32_t value = objectTypeRenderer; };
 
 #endif
