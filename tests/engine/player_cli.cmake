@@ -142,6 +142,17 @@ qz_player_case(scene_shape_yard CODE 0 ERROR NONE GAME shape_yard
                LINE "[S] Post shape: mass 3, turned 1.57" "[S] Constraint: none, enable refused with 'CObject is null'"
                     "[S] ball rests at height 1.0" "[S] post rests at height 1.5" "[S] Shape yard checked"
                ARGS level.nms ${NULL_DEVICES} -time_live 4)
+
+# A level driven by its own script through the scene functions ends itself with SceneEnd: no
+# time limit, so only the script's end stops it.
+qz_player_case(scene_api_game CODE 0 ERROR NONE GAME scene_api
+               LINE "[S] Level: found crate, floor and camera eye" "[S] Level: group boxes holds 2 items"
+                    "[S] Level: camera moved, the point ahead shows at 0.5 0.5"
+                    "[S] Level: added light lamp, 2 lights now" "[S] Level: crate queued for deletion, still valid true"
+                    "[S] Level: crate valid false, items left 4" "[S] Level: the ray hits floor at height 0"
+                    "[S] Level: ending"
+               REJECT "still running" ARGS level.nms ${NULL_DEVICES} -time_live 0)
+set_tests_properties(player_cli_scene_api_game PROPERTIES TIMEOUT 60)
 qz_player_case(scene_from_archive CODE 0 ERROR NONE PACK scene ARCHIVE game.qza LINE "[S] Level set up"
                ARGS level.nms -A game.qza ${NULL_DEVICES} -time_live 1)
 
@@ -277,6 +288,10 @@ qz_player_case(demo_scene_file_mixer CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} WAV 
 qz_player_case(demo_scene_openal CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} ENV ALSOFT_DRIVERS=null
                LINE "[S] A body landed" "[H] OGG Vorbis audio stream 44100hz 16bit 2 channel(s)."
                REJECT "[!] " ARGS crates.nms -r none -m al -time_live 2)
+# Without a time limit the yard ends itself once its show is over.
+qz_player_case(demo_scene_end CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} LINE "[S] A body landed" "[S] Yard: the show is over"
+               REJECT "[*] " ARGS crates.nms ${NULL_DEVICES} -time_live 0)
+set_tests_properties(player_cli_demo_scene_end PROPERTIES TIMEOUT 120)
 qz_player_case(demo_project CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} LINE "[S] Crates project set up" "[S] A body landed"
                "[S] Hud: faded in" REJECT "[*] " ARGS crates.ngp -P ${NULL_DEVICES} -time_live 3)
 # The project in a window: the yard and its 2D overlay (a skinned window and sprites moved by

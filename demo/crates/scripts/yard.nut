@@ -1,12 +1,14 @@
-// The scene's script: greets, counts frames and reports the time now and then. It also reads
-// the keyboard and the mouse once a frame: the space bar or a left click kicks the ball up
-// (the ball's own script does the kick, Crate in crate.nut).
+// The scene's script: greets, counts frames and reports the time now and then, and ends the
+// scene once the show is over. It also reads the keyboard and the mouse once a frame: the
+// space bar or a left click kicks the ball up (the ball's own script does the kick, Crate in
+// crate.nut).
 Include("scripts/sounds.nut");
 
 class Yard {
   frames = 0;
   elapsed = 0.0;
   next_report = 1.0;
+  show_length = 8.0;   // seconds
 
   function OnSetup(scene) {
     print("Crates yard set up (demo version " + ::g_demo_version + ")");
@@ -28,6 +30,10 @@ class Yard {
     if (elapsed >= next_report) {
       print("Yard: " + frames + " frames in " + DemoSeconds(elapsed) + " s");
       next_report += 1.0;
+    }
+    if (elapsed >= show_length && elapsed - ::g_dt_frame < show_length) {
+      print("Yard: the show is over");
+      SceneEnd(scene);
     }
     ReadInput();
   }
