@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -27,6 +28,8 @@
 #include "scene/nTrigger.h"
 #include "script/nCObject.h"
 #include "scriptapi/nSceneScriptAPI.h"
+#include "tests/kit/nCallLog.h"
+#include "tests/kit/nRecordingRenderer.h"
 #include "tests/scene/kit/nKitClock.h"
 #include "tests/scriptapi/nScriptAPITestKit.h"
 #include "tests/support/nMathExpect.h"
@@ -96,6 +99,8 @@ protected:
                     ") s += (s.len() ? \",\" : \"\") + ItemGetName(i); return s; })()");
     }
 
+    nCallLog calls;
+    std::unique_ptr<nRecordingRenderer> renderer;   // outlives the scene when made
     nSharedPtr<nGeometry> cube;
     nMItem* camera = 0;
     nMItem* crate = 0;
@@ -467,12 +472,22 @@ TEST_F(SceneAPI, LightsOfEveryType)
     ExpectEvals(cases);
     nLight& light = static_cast<nMLight*>(sun)->GetLight();
     EXPECT_EQ(light.GetSpecular().w, 1.0f);
-    // The projected texture is taken from the engine and given back on a name that makes none.
+}
+
+// The projected texture comes from the engine; a new one takes the old one's place and the
+// light gives its reference on the old one back.
+TEST_F(SceneAPI, ProjectedTexturesSwapTheirReferences)
+{
+    nLight& light = static_cast<nMLight*>(sun)->GetLight();
     Exec("LightSetProjectionTexture(sunLight, \"spot.tga\");");
     ASSERT_NE(light.GetProjectionMap(), nullptr);
-    int32_t before = light.GetProjectionMap()->GetRefCount();
-    Exec("LightSetProjectionTexture(sunLight, \"spot.tga\");");
-    EXPECT_EQ(light.GetProjectionMap()->GetRefCount(), before);
+    nSharedPtr<nTexture> first(light.GetProjectionMap());
+    EXPECT_EQ(first->GetRefCount(), 2);
+    Exec("LightSetProjectionTexture(sunLight, \"stripes.tga\");");
+    ASSERT_NE(light.GetProjectionMap(), nullptr);
+    EXPECT_NE(light.GetProjectionMap(), first.Get());
+    EXPECT_EQ(first->GetRefCount(), 1);
+    EXPECT_EQ(light.GetProjectionMap()->GetRefCount(), 1);
 }
 
 TEST_F(SceneAPI, GroupMembershipRootAndOffsets)
@@ -580,6 +595,81 @@ TEST_F(SceneAPI, ScriptUnitsAndTheBusyGuard)
     Exec("SceneRenderToQueue(yard); SceneRenderUI(yard); SceneRenderSetup(yard, 1); SceneSuspendScriptUpdate(yard, 1e12);");
     EXPECT_EQ(log.Lines(), (Lines{"[!] Cannot call 'SceneRenderToQueue' from inside the events of scene 'yard'.\n",
                                   "[!] Cannot call 'SceneRenderUI' from inside the events of scene 'yard'.\n"}));
+}
+
+// SceneRender drives the engine's current renderer: the scene binds it, clears with its
+// background colour when asked, applies its camera and draws the queue; a renderless scene
+// only keeps its script hooks.
+TEST_F(SceneAPI, RenderingDrivesTheCurrentRenderer)
+{
+    renderer.reset(new nRecordingRenderer(&engine, &calls));
+    nTempDir dir;
+    dir.Write("draw.nut", "class Draw {\n"
+                          "  function OnRenderDone(scene) { ::done++; }\n"
+                          "  function OnRenderUI(scene) { ::ui++; }\n"
+                          "}\n");
+    Exec("::done <- 0; ::ui <- 0; SceneSetScript(yard, \"" + dir.Path("draw.nut") + "\", \"Draw\"); SceneSetup(yard);"
+         "SceneSetBackgroundColor(yard, Vector(0.25, 0.5, 0.75, 1));");
+    calls.Clear();
+    Exec("SceneRender(yard, SceneRenderFlagClearViewport);");
+    EXPECT_EQ(renderer->GetPropertyRequestContext(), static_cast<void*>(scene));
+    EXPECT_EQ(calls.With("render.Clear"), (std::vector<std::string>{"render.Clear(0.25,0.5,0.75,1,0)"}));
+    EXPECT_EQ(calls.Count("render.ApplyCamera"), 1u);
+    EXPECT_EQ(calls.Count("render.RenderQueue"), 1u);
+    EXPECT_EQ(Eval("::done + \" \" + ::ui"), "1 1");
+
+    // Scripts off: OnRenderDone is not raised, OnRenderUI still is; no clear without the flag.
+    calls.Clear();
+    Exec("SceneRender(yard, SceneRenderFlagDisableScript);");
+    EXPECT_EQ(calls.With("render.Clear").size(), 0u);
+    EXPECT_EQ(Eval("::done + \" \" + ::ui"), "1 2");
+
+    // Renderless: nothing drawn from the scene, the queue still asked for, the hooks raised.
+    calls.Clear();
+    Exec("SceneSetRenderless(yard, true); SceneRender(yard, SceneRenderFlagClearViewport);");
+    EXPECT_EQ(calls.With("render.Clear").size(), 0u);
+    EXPECT_EQ(calls.Count("render.ApplyCamera"), 0u);
+    EXPECT_EQ(calls.Count("render.RenderQueue"), 1u);
+    EXPECT_EQ(Eval("::done + \" \" + ::ui"), "2 3");
+
+    // The parts one by one.
+    calls.Clear();
+    Exec("SceneSetRenderless(yard, false); SceneRenderSetup(yard, SceneRenderFlagClearViewport);"
+         "SceneRenderToQueue(yard); SceneRenderUI(yard);");
+    EXPECT_EQ(calls.With("render.Clear").size(), 1u);
+    EXPECT_EQ(Eval("::done + \" \" + ::ui"), "3 4");
+
+    nScene other(&engine, &vm);
+    Hold("other", &other, objectTypeScene);
+    Hold("g_engine", &engine, objectTypeEngine);
+    Exec("SceneRegisterAsPropertyCallback(other, EngineGetRenderer(g_engine));");
+    EXPECT_EQ(renderer->GetPropertyRequestContext(), static_cast<void*>(&other));
+    EXPECT_EQ(Eval("SceneRegisterAsPropertyCallback(other, cam)"), "error: Expected 'Renderer' got 'Item'");
+}
+
+// Globals published, poses recorded and restored, updates suspended by ticks.
+TEST_F(SceneAPI, GlobalsPosesAndSuspendedUpdates)
+{
+    Hold("g_engine", &engine, objectTypeEngine);
+    Exec("::g_scene <- null; SceneSetGlobal(yard);");
+    EXPECT_EQ(Eval("SceneGetName(g_scene)"), "yard");
+
+    crate->GetPhysicItem()->SetMode(PhysicItemNone);
+    Exec("SceneRecordLocation(yard); ItemSetPosition(crate, Vector(7, 7, 7)); SceneReset(yard); SceneReset(noScene);");
+    EXPECT_EQ(Eval("ItemGetPosition(crate)"), "0 0 10");
+
+    nTempDir dir;
+    dir.Write("count.nut", "class Count { function OnUpdate(scene) { ::updates++; } }\n");
+    Exec("::updates <- 0; SceneSetScript(yard, \"" + dir.Path("count.nut") + "\", \"Count\"); SceneSetup(yard);"
+         "SceneUpdate(yard);");
+    EXPECT_EQ(Eval("::updates"), "1");
+    // 10,000 ticks are one second; each update takes its frame time (167 ticks) off.
+    Exec("SceneSuspendScriptUpdate(yard, 400); SceneUpdate(yard); SceneUpdate(yard);");
+    EXPECT_EQ(Eval("::updates"), "1");
+    Exec("SceneUpdate(yard); SceneUpdate(yard);");
+    EXPECT_EQ(Eval("::updates"), "2");
+    Exec("SceneSuspendScriptUpdate(yard, -5); SceneUpdate(yard);");
+    EXPECT_EQ(Eval("::updates"), "3");
 }
 
 // Loading a file with a filter: only the kinds asked for, in a group named after the path.
