@@ -1,6 +1,8 @@
 // The Camera functions: field of view, aspect, clipping planes, screen and world conversions,
 // frustum culling of objects and the depth-of-field keys of the camera's registry.
 
+#include <cmath>
+
 #include "core/nFrustum.h"
 #include "core/nLog.h"
 #include "core/nMetaFile.h"
@@ -18,14 +20,6 @@
 
 namespace {
 
-SQInteger CameraGetItem(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMCamera* camera;
-    if (!s.Args(camera)) return SQ_ERROR;
-    return ScriptReturnItem(s, camera);
-}
-
 SQInteger ItemCastToCamera(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
@@ -36,7 +30,7 @@ SQInteger ItemCastToCamera(HSQUIRRELVM v)
 }
 
 // Planes that would make the projection singular (near at or below 0, far not beyond near,
-// or not numbers) are refused: the camera keeps the planes it has.
+// or not finite numbers) are refused: the camera keeps the planes it has.
 SQInteger CameraSetClipping(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
@@ -44,7 +38,7 @@ SQInteger CameraSetClipping(HSQUIRRELVM v)
     float nearZ;
     float farZ;
     if (!s.Args(item, nearZ, farZ)) return SQ_ERROR;
-    if (!(nearZ > 0.0f) || !(farZ > nearZ) || farZ != farZ) {
+    if (!(nearZ > 0.0f) || !(farZ > nearZ) || !std::isfinite(farZ)) {
         *g_log << "[!] " << "Camera '" << item->GetName().GetCStr() << "' keeps its clipping planes: near " << nearZ
                << " and far " << farZ << " are not 0 < near < far.\n";
         return s.Return();
@@ -116,7 +110,7 @@ const char kFocalDistance[] = "PostProcess:Dof:FDist";
 } // namespace
 
 const ScriptFunctionDecl g_CameraScriptFunctions[] = {
-    {"CameraGetItem", CameraGetItem, ".x"},
+    {"CameraGetItem", ScriptKindGetItem<nMCamera>, ".x"},
     {"ItemCastToCamera", ItemCastToCamera, ".x"},
     {"CameraGetFov", ScriptGet<&nCamera::GetFov>, ".x"},
     {"CameraSetFov", ScriptSet<&nCamera::SetFov>, ".xn"},

@@ -3,7 +3,6 @@
 
 #include "core/nList.h"
 #include "core/nMatrix.h"
-#include "scene/nAnimationSource.h"
 #include "scene/nGroup.h"
 #include "scene/nMItem.h"
 #include "scene/nTrigger.h"
@@ -56,19 +55,6 @@ SQInteger GroupItemIsMember(HSQUIRRELVM v)
 
 void Reset(nGroup* group) { group->Reset(false); }
 
-// The motion on every member that has it; the result owns the list of sources started.
-SQInteger GroupSetMotion(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nGroup* group;
-    const char* motion;
-    float fadeTime;
-    if (!s.Args(group, motion, fadeTime)) return SQ_ERROR;
-    nAnimationSourceList* sources = 0;
-    group->SetMotion(motion, &sources, fadeTime, false, 1.0f);
-    return s.ReturnObject(static_cast<void*>(sources), objectTypeAnimationSource, sources != 0);
-}
-
 // Triggers: a record stands exactly while its item is inside.
 
 SQInteger TriggerGetItemList(HSQUIRRELVM v)
@@ -108,7 +94,7 @@ const ScriptFunctionDecl g_GroupScriptFunctions[] = {
     {"GroupSetup", ScriptCall<&nGroup::Setup>, ".x"},
     {"GroupSetupScript", ScriptCall<&nGroup::SetupScript>, ".x"},
     {"GroupReset", ScriptCall<Reset>, ".x"},
-    {"GroupSetMotion", GroupSetMotion, ".xsn"},
+    {"GroupSetMotion", ScriptSetMotion<nGroup, false>, ".xsn"},   // every member
     {0, 0, 0}
 };
 

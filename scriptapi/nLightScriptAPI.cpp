@@ -14,14 +14,6 @@
 
 namespace {
 
-SQInteger LightGetItem(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nMLight* light;
-    if (!s.Args(light)) return SQ_ERROR;
-    return ScriptReturnItem(s, light);
-}
-
 // The texture loaded through the light's engine (cached); a name that gives none clears it.
 SQInteger LightSetProjectionTexture(HSQUIRRELVM v)
 {
@@ -38,7 +30,7 @@ SQInteger LightSetProjectionTexture(HSQUIRRELVM v)
 } // namespace
 
 const ScriptFunctionDecl g_LightScriptFunctions[] = {
-    {"LightGetItem", LightGetItem, ".x"},
+    {"LightGetItem", ScriptKindGetItem<nMLight>, ".x"},
     {"LightGetType", ScriptGet<&nLight::GetType>, ".x"},
     {"LightSetType", ScriptSet<&nLight::SetType>, ".xi"},
     {"LightGetDiffuseColor", ScriptGet<&nLight::GetDiffuse>, ".x"},

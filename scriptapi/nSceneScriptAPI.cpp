@@ -351,6 +351,12 @@ SQInteger SetCurrentCamera(HSQUIRRELVM v)
     nScene* scene;
     nMCamera* camera;
     if (!s.Args(scene, camera)) return SQ_ERROR;
+    // A camera of another scene would be left dangling here when its own scene deletes it.
+    if (camera->GetScene() != scene) {
+        *g_log << "[*] " << "Camera '" << camera->GetName().GetCStr() << "' is not an item of scene '"
+               << scene->GetName().GetCStr() << "': the current camera is kept.\n";
+        return s.Return();
+    }
     scene->SetCurrentCamera(camera->GetItem());
     return s.Return();
 }
@@ -379,23 +385,15 @@ void QueueOnOwner(nScene* scene, nMItem* item)
     (owner ? owner : scene)->QueueDeletion(item);
 }
 
-SQInteger DeleteItem(HSQUIRRELVM v)
+// (Scene, Item or Object)
+template<class M>
+SQInteger DeleteAs(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
     nScene* scene;
-    nMItem* item;
+    M* item;
     if (!s.Args(scene, item)) return SQ_ERROR;
     QueueOnOwner(scene, item);
-    return s.Return();
-}
-
-SQInteger DeleteObject(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nScene* scene;
-    nMObject* object;
-    if (!s.Args(scene, object)) return SQ_ERROR;
-    QueueOnOwner(scene, object);
     return s.Return();
 }
 
@@ -442,20 +440,6 @@ SQInteger SetItemDeletionDelay(HSQUIRRELVM v)
     if (!s.Args(scene)) return SQ_ERROR;
     *g_log << "[|] " << "SceneSetItemDeletionDelay() is deprecated, please use SceneEnableItemDeletionQueue() instead.\n";
     return s.Return();
-}
-
-// The motion on every active item that has it; the result owns the list of sources started.
-template<bool KeepOthers>
-SQInteger SetMotion(HSQUIRRELVM v)
-{
-    ScriptStackHandler s(v);
-    nScene* scene;
-    const char* motion;
-    float fadeTime;
-    if (!s.Args(scene, motion, fadeTime)) return SQ_ERROR;
-    nAnimationSourceList* sources = 0;
-    scene->SetMotion(motion, &sources, fadeTime, KeepOthers, 1.0f);
-    return s.ReturnObject(static_cast<void*>(sources), objectTypeAnimationSource, sources != 0);
 }
 
 void DestroySourceList(void* native) { delete static_cast<nAnimationSourceList*>(native); }
@@ -645,8 +629,8 @@ const ScriptFunctionDecl g_SceneScriptFunctions[] = {
     {"SceneGetCurrentCamera", GetCurrentCamera, ".x"},
     {"SceneSetCurrentCamera", SetCurrentCamera, ".xx"},
     {"SceneDuplicateItem", DuplicateItem, ".xx"},
-    {"SceneDeleteItem", DeleteItem, ".xx"},
-    {"SceneDeleteObject", DeleteObject, ".xx"},
+    {"SceneDeleteItem", DeleteAs<nMItem>, ".xx"},
+    {"SceneDeleteObject", DeleteAs<nMObject>, ".xx"},
     {"SceneDeleteLight", DeleteLight, ".xs"},
     {"SceneDeleteAllLights", ScriptCall<DeleteAllLights>, ".x"},
     {"SceneDeleteGroup", DeleteGroup, ".xx"},
@@ -654,8 +638,8 @@ const ScriptFunctionDecl g_SceneScriptFunctions[] = {
     {"SceneFlushDeletionQueue", WhenFree<kSceneFlushDeletionQueue, FlushDeletions>, ".x"},
     {"SceneEnableItemDeletionQueue", ScriptSet<HoldDeletions>, ".xb"},
     {"SceneSetItemDeletionDelay", SetItemDeletionDelay, ".xn"},
-    {"SceneSetMotion", SetMotion<false>, ".xsn"},
-    {"SceneSetMotionAdd", SetMotion<true>, ".xsn"},
+    {"SceneSetMotion", ScriptSetMotion<nScene, false>, ".xsn"},   // every active item
+    {"SceneSetMotionAdd", ScriptSetMotion<nScene, true>, ".xsn"},
     // Script units.
     {"SceneGetScriptInstance", GetScriptInstance, ".x"},
     {"SceneGetScriptInstanceFromClass", GetScriptInstanceFromClass, ".xs"},

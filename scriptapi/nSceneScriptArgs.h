@@ -1,6 +1,7 @@
 #ifndef N_SCENESCRIPTARGS_H
 #define N_SCENESCRIPTARGS_H
 
+#include "scene/nAnimationSource.h"
 #include "scene/nCamera.h"
 #include "scene/nLight.h"
 #include "scene/nMItem.h"
@@ -69,6 +70,33 @@ inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nLight*& out)
 inline SQInteger ScriptReturnItemAs(ScriptStackHandler& s, nMItem* item, int32_t type)
 {
     return s.ReturnObject(static_cast<void*>(item), type, false);
+}
+
+// Shapes the scene and item families share.
+
+// (kind object) -> the same item as an Item.
+template<class M>
+SQInteger ScriptKindGetItem(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    M* item;
+    if (!s.Args(item)) return SQ_ERROR;
+    return ScriptReturnItemAs(s, item, objectTypeItem);
+}
+
+// (scene or group, motion name, fade time) -> an AnimationSource owning the list of the
+// sources started: the motion on every item of the owner that has it, at weight 1.
+template<class Owner, bool KeepOthers>
+SQInteger ScriptSetMotion(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    Owner* owner;
+    const char* motion;
+    float fadeTime;
+    if (!s.Args(owner, motion, fadeTime)) return SQ_ERROR;
+    nAnimationSourceList* sources = 0;
+    owner->SetMotion(motion, &sources, fadeTime, KeepOthers, 1.0f);
+    return s.ReturnObject(static_cast<void*>(sources), objectTypeAnimationSource, sources != 0);
 }
 
 #endif

@@ -224,6 +224,42 @@ TEST_F(SceneAPI, FindingListingAndAddingItems)
 
     EXPECT_EQ(Eval("ItemGetName(SceneDuplicateItem(yard, floor))"), "floor");
     EXPECT_EQ(scene->GetObjects().GetCount(), 5);
+
+    // A camera of another scene does not become this one's.
+    nScene other(&engine, &vm);
+    other.SetName("other");
+    Hold("other", &other, objectTypeScene);
+    Exec("::otherEye <- SceneAddCamera(other, \"e\");");
+    log.Clear();
+    scene->SetCurrentCamera(camera->GetItem());
+    Exec("SceneSetCurrentCamera(yard, otherEye);");
+    EXPECT_EQ(log.Lines(), (Lines{"[*] Camera 'e' is not an item of scene 'yard': the current camera is kept.\n"}));
+    EXPECT_EQ(scene->GetCurrentCamera(), camera->GetItem());
+}
+
+// An instance item (kind 6) is searched as an instance: it keeps no group here and finds
+// nothing; cast to an Instance object it is refused.
+TEST_F(SceneAPI, FindingInAnInstance)
+{
+    struct InstanceItem : nMItem
+    {
+        explicit InstanceItem(nScene* scene) : nMItem(scene), node(scene->GetEngine()) { SetNode(&node, ManagedItemInstance); }
+        ~InstanceItem() override { RaiseOnDelete(); }
+        void Evaluate() override {}
+        void UpdateTransform() override {}
+        nItem node;
+    };
+    nMItem* instance = new InstanceItem(scene);
+    scene->AddCreatedItem(instance, "houses");
+    Hold("houses", instance, objectTypeItem);
+    const Expected cases[] = {
+        {"SceneFindItem(houses, \"crate\").isNull()", "true"},
+        {"SceneFindItemChild(houses, crate, \"bare\").isNull()", "true"},
+        {"SceneFindGroup(houses, \"boxes\").isNull()", "true"},
+        {"SceneFindItem(ItemCastToInstance(houses), \"crate\")", "error: Expected scene or instance"},
+        {"SceneFindItem(Vector(1, 2, 3), \"crate\")", "error: Expected scene or instance"},
+    };
+    ExpectEvals(cases);
 }
 
 // Deleting only queues; the queue is flushed by the next update unless held.
@@ -374,6 +410,7 @@ TEST_F(SceneAPI, CameraProjectionAndScreenMapping)
     EXPECT_EQ(c.GetFar(), 100.0f);
     struct Refused { const char* args; const char* line; };
     const Refused refused[] = {
+        {"1, 1e30 * 1e30", "[!] Camera 'cam' keeps its clipping planes: near 1.000 and far inf are not 0 < near < far.\n"},
         {"0, 100", "[!] Camera 'cam' keeps its clipping planes: near 0.000 and far 100.000 are not 0 < near < far.\n"},
         {"-1, 100", "[!] Camera 'cam' keeps its clipping planes: near -1.000 and far 100.000 are not 0 < near < far.\n"},
         {"10, 10", "[!] Camera 'cam' keeps its clipping planes: near 10.000 and far 10.000 are not 0 < near < far.\n"},
