@@ -142,7 +142,6 @@ qz_player_case(scene_shape_yard CODE 0 ERROR NONE GAME shape_yard
                LINE "[S] Post shape: mass 3, turned 1.57" "[S] Constraint: none, enable refused with 'CObject is null'"
                     "[S] ball rests at height 1.0" "[S] post rests at height 1.5" "[S] Shape yard checked"
                ARGS level.nms ${NULL_DEVICES} -time_live 4)
-
 # A level driven by its own script through the scene functions ends itself with SceneEnd: no
 # time limit, so only the script's end stops it.
 qz_player_case(scene_api_game CODE 0 ERROR NONE GAME scene_api
