@@ -14,7 +14,8 @@ enum nTextureFlag
 {
     TextureKeepPixels   = 0x1,      // the CPU pixels stay valid after set-up: the texture is updated from the CPU
     TextureRenderTarget = 0x2,      // rendering goes into the texture
-    TextureNormalMap    = 0x4       // bound to the Normal channel of a material
+    TextureNormalMap    = 0x4,      // bound to the Normal channel of a material
+    TextureExact        = 0x8       // sampled texel for texel: nearest filter, no mipmaps, never compressed
 };
 
 // A picture the renderer can draw with. Filled in memory first, then set up on the engine's

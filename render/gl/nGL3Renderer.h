@@ -379,6 +379,7 @@ private:
     void  FreeResources();
     void  ReadShadowMapSize();
     void  UploadTexture(nTexture* texture, nTexture* source, GL_TextureData* data, bool compressed);
+    bool  MayCompress(const nTexture* texture) const;
     void* BeginBuffer(uint32_t* name, uint32_t bytes);     // staging block or NULL
     void  EndBuffer();
     void  FreeStaging();

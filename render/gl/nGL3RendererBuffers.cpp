@@ -331,14 +331,20 @@ bool nGL3Renderer::SetupTexture(nTexture* texture)
         source->Convert(PixelFormatRGBA8);
     }
 
-    bool compressed = !TestSystemFlag(RendererSystemTextureNoCompression) &&
-                      !texture->TestFlag(TextureRenderTarget) &&
-                      texture->GetStorageKind() != 3 && texture->GetStorageKind() != 4;
-    UploadTexture(texture, source, data, compressed);
+    UploadTexture(texture, source, data, MayCompress(texture));
     delete temporary;
 
     if (releaseAfterwards) texture->SetSizeOnly(texture->GetWidth(), texture->GetHeight());
     return true;
+}
+
+// Render targets, depth kinds, pictures that must stay exact and pictures kept on the CPU to be
+// updated later are stored as they are: a lossy format would show in them (or refuse updates).
+bool nGL3Renderer::MayCompress(const nTexture* texture) const
+{
+    const int32_t kind = texture->GetStorageKind();
+    return !TestSystemFlag(RendererSystemTextureNoCompression) &&
+           !texture->TestFlag(TextureRenderTarget | TextureKeepPixels | TextureExact) && kind != 3 && kind != 4;
 }
 
 void nGL3Renderer::UploadTexture(nTexture* texture, nTexture* source, GL_TextureData* data, bool compressed)
@@ -361,8 +367,11 @@ void nGL3Renderer::UploadTexture(nTexture* texture, nTexture* source, GL_Texture
         data->byteSize = 4;
     } else {
         int32_t kind = source->GetStorageKind();
-        if (m_gl && m_gl->GenerateMipmapEXT && texture->GetUsage() != 1 &&
-            !texture->TestFlag(TextureKeepPixels | TextureRenderTarget) && kind != 3 && kind != 4) {
+        if (texture->TestFlag(TextureExact)) {
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+        } else if (m_gl && m_gl->GenerateMipmapEXT && texture->GetUsage() != 1 &&
+                   !texture->TestFlag(TextureKeepPixels | TextureRenderTarget) && kind != 3 && kind != 4) {
             if (m_hasAnisotropy) glTexParameterf(GL_TEXTURE_2D, GL_TEXTURE_MAX_ANISOTROPY_EXT, 16.0f);
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);

@@ -221,6 +221,7 @@ nSharedPtr<nTexture> nGL3Renderer::LoadCorePicture(const char* file)
     // Installed beside the program with the shader library, and read from the disk as it is
     // (the game's own files may be in an archive).
     nSharedPtr<nTexture> texture(new (std::nothrow) nTexture(m_engine, 1, 0));
+    if (texture.IsValid()) texture->SetFlag(TextureExact, true);
     if (!texture.IsValid() || !SetTextureContent(m_engine, texture.Get(), BesideProgram(file).GetCStr()) ||
         !SetupTexture(texture.Get()))
         return nSharedPtr<nTexture>();
