@@ -37,12 +37,16 @@ def write_geometry(name, comment, vertices, triangles, uvs, material):
 
 
 def material(name, picture, diffuse):
+    # Smoothing asks for vertex normals: without it the geometry gets none and every light sees
+    # one made-up normal per object. Corners meeting at more than 60 degrees stay sharp (the
+    # crate's edges); the ball's facets, closer than that, are smoothed.
     return ["<Material=",
             "\t<Id=\"%s\">" % name,
             "\t<Diffuse=<X=%s><Y=%s><Z=%s><W=1.0>>" % tuple(fmt(c) for c in diffuse),
             "\t<Specular=<X=0.2><Y=0.2><Z=0.2>>",
             "\t<Glossiness=8.0>",
-            "\t<RenderMask=<Lit>>",
+            "\t<MaxSmoothingAngle=0.5>",
+            "\t<RenderMask=<Smoothing>>",
             "\t<TextureStage=<Index=0><Texture=\"%s\"><Active>>" % picture,
             ">"]
 

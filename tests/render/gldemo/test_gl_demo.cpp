@@ -7,11 +7,13 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "engine/player/nPlayerApp.h"
 #include "render/nRenderer.h"
 #include "resources/nPicture.h"
 #include "resources/nPictureTGA.h"
+#include "scene/nLight.h"
 #include "scene/nScene.h"
 
 namespace {
@@ -50,6 +52,17 @@ TEST(GLDemo, TheYardIsDrawnLitWithItsSkyFloorAndCrates)
     nPicture grab;
     ASSERT_TRUE(renderer->GrabToPicture(&grab));
     if (const char* keep = std::getenv("QZ_DEMO_GRAB")) SavePictureTGA(keep, grab);
+    // The same view once more with the sun dimmed to nothing: what the ambient light and the
+    // lamp give alone.
+    nMItem* sunItem = app.GetScene() ? app.GetScene()->FindLight("sun") : nullptr;
+    ASSERT_NE(sunItem, nullptr);
+    nLight& sun = static_cast<nMLight*>(sunItem)->GetLight();
+    sun.SetDiffuseIntensity(0.0f);
+    sun.SetSpecularIntensity(0.0f);
+    ASSERT_FALSE(app.DrawFrame());
+    nPicture withoutSun;
+    ASSERT_TRUE(renderer->GrabToPicture(&withoutSun));
+    if (const char* keep = std::getenv("QZ_DEMO_GRAB_NOSUN")) SavePictureTGA(keep, withoutSun);
     EXPECT_FALSE(app.HasFailed());
     app.Shutdown();
     ASSERT_EQ(chdir(previous), 0);
@@ -68,6 +81,17 @@ TEST(GLDemo, TheYardIsDrawnLitWithItsSkyFloorAndCrates)
     EXPECT_GT(crate.r, 60) << "crate " << crate.r << " " << crate.g << " " << crate.b;
     EXPECT_GT(crate.r, crate.b + 40);
     EXPECT_GT(crate.g, crate.b);
+
+    // The sun shines on the floor and on the crate's faces toward the camera: both are clearly
+    // brighter than without it.
+    for (const auto& probe : {std::make_pair("floor", std::make_pair(400, 560)),
+                              std::make_pair("crate", std::make_pair(525, 315))}) {
+        const Pixel lit = At(grab, probe.second.first, probe.second.second);
+        const Pixel unlit = At(withoutSun, probe.second.first, probe.second.second);
+        EXPECT_GT(lit.r + lit.g + lit.b, unlit.r + unlit.g + unlit.b + 60)
+            << probe.first << " with the sun " << lit.r << " " << lit.g << " " << lit.b << ", without "
+            << unlit.r << " " << unlit.g << " " << unlit.b;
+    }
 }
 
 }
