@@ -45,6 +45,17 @@ nMatrix4 AffineInverse(const nMatrix4& m)
     return r;
 }
 
+// The attribute groups a drawer may change: depth, blending and culling.
+const GLbitfield kDrawerAttributes = GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_POLYGON_BIT;
+
+// Whether drawing a batch changes state of those groups, which must then be saved and put back.
+// Most batches change none: saving the groups for each of them costs more than the draw.
+bool BatchChangesAttributes(bool fixedFunction, int32_t pass, uint32_t flags)
+{
+    if (fixedFunction || (flags & MaterialRenderDoubleSided)) return true;
+    return pass == 2 && (flags & (MaterialRenderNoDepthWrite | MaterialRenderNoDepthTest)) != 0;
+}
+
 }
 
 int32_t nGL3Renderer::SelectGeometryDrawer(int32_t pass, uint32_t renderFlags, bool alpha, bool fixedFunctionRenderer)
@@ -69,7 +80,6 @@ void nGL3Renderer::DrawGeometry(int32_t pass, nGeometry* geometry)
     if (!data) return;
     nItem* item = m_currentPrimitive ? m_currentPrimitive->owner : 0;
     SetModelMatrix(item ? item->GetWorldMatrix() : nMatrix4());
-    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_POLYGON_BIT);
     const bool fixedRenderer = TestSystemFlag(RendererSystemDisableShader);
     for (int32_t b = 0; b < data->batchCount; ++b) {
         GL_Batch& batch = data->batches[b];
@@ -78,23 +88,23 @@ void nGL3Renderer::DrawGeometry(int32_t pass, nGeometry* geometry)
         const uint32_t flags = material->renderFlags;
         const int32_t drawer = SelectGeometryDrawer(pass, flags, material->GetAlphaFlag(), fixedRenderer);
         if (drawer == DrawerNone) continue;
+        const bool saved = BatchChangesAttributes(drawer == DrawerFixedFunction, pass, flags);
+        if (saved) glPushAttrib(kDrawerAttributes);
         if (drawer == DrawerFixedFunction) {
             if (flags & MaterialRenderNoFog) glDisable(GL_FOG);
             glDepthMask((flags & MaterialRenderNoDepthWrite) ? GL_FALSE : GL_TRUE);
             DrawBatchFixedFunction(pass, batch, material, item);
             if (m_fogEnabled) glEnable(GL_FOG);
         } else {
-            if (pass == 2) {
-                glDepthMask((flags & MaterialRenderNoDepthWrite) ? GL_FALSE : GL_TRUE);
-                if (flags & MaterialRenderNoDepthTest) glDepthFunc(GL_ALWAYS);
-            }
+            if (pass == 2 && (flags & MaterialRenderNoDepthWrite)) glDepthMask(GL_FALSE);
+            if (pass == 2 && (flags & MaterialRenderNoDepthTest)) glDepthFunc(GL_ALWAYS);
             DrawBatchShader(pass, batch, material, item);
         }
+        if (saved) glPopAttrib();
         ResetTextureUnits(0);
         ++m_statistics.listsDrawn;
         m_statistics.trianglesDrawn += (uint32_t)(batch.indexCount / 3);
     }
-    glPopAttrib();
     ++m_statistics.objectsDrawn;
 }
 
