@@ -44,9 +44,10 @@ typedef void* (*nGLEntryPointLookup)(const char* name, void* context);
 // The frame: RenderQueue sorts the queued primitives and draws them through the deferred
 // frame (nGL3RendererFrame.cpp): attribute targets, lighting through light volumes, fog and
 // ambient occlusion (nGL3RendererLighting.cpp), geometry drawn pass by pass
-// (nGL3RendererDrawers.cpp), the compose target copied to the output.
+// (nGL3RendererDrawers.cpp), the camera's post-processing and the presentation at the render
+// scale (nGL3RendererPost.cpp).
 //
-// Not drawn yet: shadow maps, volumetric light, post-processing, emitters, terrain patches,
+// Not drawn yet: shadow maps, volumetric light, emitters, terrain patches,
 // text and the fixed-function frame (a renderer with DisableShader says so and draws the
 // deferred frame).
 class nGL3Renderer : public nRenderer
@@ -282,7 +283,6 @@ public:
     void  RenderDepthNormalPass(nRenderablePrimitiveList* list);
     void  RenderGBufferPass(nRenderablePrimitiveList* list);
     bool  VelocityPassWanted();                            // the camera asks for motion blur, not excluded
-    void  PresentComposeTarget();                          // the lit picture copied to the output
     void  BeginFixedFunctionFrame();
     void  EndFixedFunctionFrame();
     void  SetAmbientLight();                               // light-model ambient from the scene
@@ -311,6 +311,30 @@ public:
     static float LightDistanceFade(float distance, float clipDistance, float range);
     // The drawn radius of a point light's sphere: its facets enclose volume range + 0.5.
     static float LightVolumeRadius(float volumeRange);
+
+    // Post-processing (nGL3RendererPost.cpp): the bound camera's effects over the composed
+    // picture, in a fixed order, each taking (source, destination) render targets and saying
+    // whether it wrote the destination (the chain then swaps the two); then the presentation
+    // of the source at the render scale. Effects skipped: excluded in the renderer registry,
+    // a zero strength, or their program missing.
+    struct PostEffect
+    {
+        const char* name;                                  // the child of "PostProcess" asking for it
+        bool (nGL3Renderer::*run)(int32_t source, int32_t destination);
+    };
+    static constexpr int32_t kPostEffectCount = 8;
+    static const PostEffect kPostEffects[kPostEffectCount];
+    void  RenderPostProcess();
+    bool  PostEffectExcluded(const char* effect);          // "PostProcess:Exclusion:<effect>" true in the renderer registry
+    bool  RenderMotionBlur(int32_t source, int32_t destination);
+    bool  RenderDepthOfField(int32_t source, int32_t destination); // the result ends in the source: false
+    bool  RenderRadialBlur(int32_t source, int32_t destination);
+    bool  RenderBloom(int32_t source, int32_t destination);
+    bool  RenderChromaticDispersion(int32_t source, int32_t destination);
+    bool  RenderHueSaturation(int32_t source, int32_t destination);
+    bool  RenderSharpen(int32_t source, int32_t destination);
+    bool  RenderNoise(int32_t source, int32_t destination);
+    uint32_t GetPostEffectsRun() const        { return m_postEffectsRun; } // bit i: effect i wrote its destination last frame
 
     // Geometry drawer.
     enum GeometryDrawer { DrawerNone = 0, DrawerFixedFunction, DrawerShader };
@@ -371,6 +395,20 @@ protected:
     void  SetUniform3f(int32_t program, const char* name, float x, float y, float z);
     void  SetUniformMatrix4(int32_t program, const char* name, const nMatrix4& m);
     float CameraNear();
+    // Post-processing steps.
+    int32_t BeginPostPass(nShader* program, int32_t target); // post frame buffer, target, program, inverse_buffer_size
+    void  EndPostPass();
+    void  DrawBufferQuad();                                // texture extent 1, vertex extents the display-buffer ratio
+    void  RenderFastDepthOfField(int32_t source, float fStop, float focalDistance);
+    void  RenderFullDepthOfField(int32_t source, int32_t destination, float fStop, float focalDistance);
+    int32_t RenderBloomStreaks();                          // the target holding the streaks
+    void  DrawStreak(nShader* streak, float x, float y, float attenuation, int32_t result);
+    void  PresentPostSource(int32_t source, int32_t destination);
+    // One presentation blit: the source holding the viewport at fromScale drawn at toScale
+    // into target (-1: the output texture or the window).
+    void  PresentStep(int32_t source, float fromScale, float toScale, nShader* program, int32_t target = -1);
+    void  SetTargetFiltering(int32_t target, bool linear);
+    uint32_t            m_postEffectsRun = 0;
 
 private:
     bool  CreateOutputWindow(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode);

@@ -78,8 +78,7 @@ void nGL3Renderer::RenderDeferredFrame(nRenderablePrimitiveList* list)
     DrawPrimitiveList(list, 0);
     DrawPrimitiveList(list, 1);
     EndFixedFunctionFrame();
-    // Post-processing comes with its own chain; until then the lit picture goes out as it is.
-    PresentComposeTarget();
+    RenderPostProcess();
     ApplyViewport(m_viewport[0], m_viewport[1], m_viewport[2], m_viewport[3]);
 }
 
@@ -121,29 +120,6 @@ void nGL3Renderer::RenderGBufferPass(nRenderablePrimitiveList* list)
     AttachColour(1, -1);
     AttachColour(2, -1);
     if (m_gl->DrawBuffers) m_gl->DrawBuffers(1, buffers);
-}
-
-void nGL3Renderer::PresentComposeTarget()
-{
-    nTexture* compose = m_targets[TargetCompose].Get();
-    GL_TextureData* data = compose ? static_cast<GL_TextureData*>(compose->GetRenderData()) : 0;
-    if (!data) return;
-    m_gl->BindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
-    ApplyViewport(m_viewport[0], m_viewport[1], m_viewport[2], m_viewport[3]);
-    m_gl->UseProgramObjectARB(0);
-    glPushAttrib(GL_COLOR_BUFFER_BIT | GL_ENABLE_BIT | GL_DEPTH_BUFFER_BIT | GL_POLYGON_BIT);
-    glDisable(GL_BLEND);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_FOG);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    BindTextureUnit(0, data->name);
-    // The frame's viewport covers the scaled part of the target at its origin.
-    const float u = m_viewport[2] * m_renderScale * m_inverseBufferSize[0];
-    const float v = m_viewport[3] * m_renderScale * m_inverseBufferSize[1];
-    DrawFullScreenQuad(true, u, v, 1.0f, 1.0f);
-    glPopAttrib();
-    ResetTextureUnits(0);
 }
 
 // ---------------------------------------------------------------------------------------------
