@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "engine/player/nPlayerApp.h"
+#include "render/gl/nGL3Renderer.h"
 #include "render/nRenderer.h"
 #include "resources/nPicture.h"
 #include "resources/nPictureTGA.h"
@@ -48,6 +49,10 @@ TEST(GLDemo, TheYardIsDrawnLitWithItsSkyFloorAndCrates)
     ASSERT_STREQ(renderer->GetDescription(), "OpenGL Deferred");
     // Three seconds of the game's time at 60 frames a second: the bodies have landed.
     for (int frame = 0; frame < 180; ++frame) ASSERT_FALSE(app.DrawFrame());
+    // The camera asks for sharpening in its registry: the post-processing chain ran it.
+    nGL3Renderer* gl = dynamic_cast<nGL3Renderer*>(renderer);
+    ASSERT_NE(gl, nullptr);
+    EXPECT_EQ(gl->GetPostEffectsRun(), 1u << 6) << "the camera's sharpening did not run";
 
     nPicture grab;
     ASSERT_TRUE(renderer->GrabToPicture(&grab));
