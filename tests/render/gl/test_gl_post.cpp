@@ -7,6 +7,8 @@
 
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
+#include "render/nShader.h"
+#include "tests/support/nLogCapture.h"
 
 namespace {
 
@@ -248,4 +250,33 @@ TEST_F(GLPost, TheFrameIsPresentedAtEveryRenderScale)
                 EXPECT_TRUE(PixelNear(ReadPixel(p.x, p.y), nRGBA{0, 0, 0, 255}, 3)) << p.label;
         }
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// An optional program the library could not build: its effect is skipped and the pair is not
+// swapped, so the effects after it still read the picture.
+
+TEST_F(GLPost, AnEffectWhoseProgramIsMissingIsSkippedWithoutSwappingThePair)
+{
+    nLogCapture log;
+    for (const char* name : {"core::sharpen", "core::radial_blur"}) {
+        nShader* program = renderer->GetShaderLibrary()->Find(name);
+        ASSERT_NE(program, nullptr) << name;
+        EXPECT_FALSE(program->Compile(name, 0, 0));   // refused: the program is there but unusable
+    }
+    AskFor("Sharpen", {});
+    AskFor("RadialBlur", {});
+    AskFor("HueSaturation", {{"PostProcess:HueSaturation:L;", 0.5f}});
+    DrawFrame();
+    EXPECT_EQ(renderer->GetPostEffectsRun(), 1u << 5);
+    const int half = Byte(kGrey * 0.5f);
+    EXPECT_TRUE(PixelNear(ReadPixel(kCentre.x, kCentre.y), nRGBA{half, half, half, 255}, 3));
+    EXPECT_TRUE(PixelNear(ReadPixel(kFar.x, kFar.y), nRGBA{0, 0, 0, 255}, 2));
+    // With nothing left that runs, the composed picture itself goes out.
+    ClearCamera();
+    AskFor("Sharpen", {});
+    DrawFrame();
+    EXPECT_EQ(renderer->GetPostEffectsRun(), 0u);
+    const int grey = Byte(kGrey);
+    EXPECT_TRUE(PixelNear(ReadPixel(kCentre.x, kCentre.y), nRGBA{grey, grey, grey, 255}, 2));
 }
