@@ -69,6 +69,29 @@ std::map<std::string, Contract> Contracts()
     c["core::velocity"] = {{"inverse_buffer_size", "view_previous_matrix", "model_previous_matrix", "user_clip_d",
                             "user_clip_n", "alpha_threshold"},
                            {"view_previous_matrix", "model_previous_matrix", "user_clip_d", "user_clip_n"}};
+    // Post-processing programs: what the chain sets, and what each reads.
+    const Names dof = {"inverse_buffer_size", "framebuffer_fx_scaler", "blur_size", "f_stop", "focal_distance", "source", "nrm_dpth"};
+    c["core::h_dof"] = {dof, dof};
+    c["core::v_dof"] = {dof, dof};
+    c["core::blit_layer_alpha"] = {{"inverse_buffer_size", "source"}, {"inverse_buffer_size", "source"}};
+    const Names motion = {"inverse_buffer_size", "inverse_display_size", "strength", "nrm_dpth", "velocity_map", "pp_input"};
+    c["core::motionblur"] = {motion, motion};
+    c["core::radial_blur"] = {{"inverse_buffer_size", "display_buffer_ratio", "center", "strength", "source", "noise_texture"},
+                              {"inverse_buffer_size", "center", "strength", "source", "noise_texture"}};
+    c["core::hdr_no_ldr"] = {{"inverse_buffer_size", "framebuffer_fx_scaler", "strength", "exponent", "threshold", "source"},
+                             {"strength", "exponent", "threshold", "source"}};
+    c["core::tone_mapping"] = {{"inverse_buffer_size", "framebuffer_fx_scaler", "strength", "source", "bloom"},
+                               {"inverse_buffer_size", "strength", "source", "bloom"}};
+    const Names streak = {"inverse_buffer_size", "streak_direction", "streak_attenuation", "framebuffer_fx_scaler", "pass", "source"};
+    c["core::light_streak"] = {streak, streak};
+    const Names disp = {"inverse_buffer_size", "width", "compose_alpha"};
+    c["core::chromatic_dispersion"] = {disp, disp};
+    const Names hsl = {"inverse_buffer_size", "H", "S", "L", "compose_alpha"};
+    c["core::hsl"] = {hsl, hsl};
+    const Names sharpen = {"inverse_buffer_size", "strength", "source"};
+    c["core::sharpen"] = {sharpen, sharpen};
+    const Names noise = {"inverse_buffer_size", "strength", "monochromatic", "luma_bias", "random_a", "random_b", "source", "noise_texture"};
+    c["core::noise"] = {noise, noise};
     return c;
 }
 
