@@ -14,6 +14,7 @@
 #include "scriptapi/nSceneScriptAPI.h"
 #include "scriptapi/nShapeScriptAPI.h"
 #include "scriptapi/nSoundTextureScriptAPI.h"
+#include "scriptapi/nUIScriptAPI.h"
 
 // The families in their registration order. A family that lands replaces its NULL with its
 // registrar (declared in its own header).
@@ -41,7 +42,7 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Sound", RegisterSoundScriptAPI},
     {"Geometry", 0},
     {"Input", RegisterInputScriptAPI},
-    {"UI", 0},
+    {"UI", RegisterUIScriptAPI},
     {"ThreadedLoad", 0},
     {"Metafile", RegisterMetafileScriptAPI},
     {"Raytracer", 0},
