@@ -307,6 +307,15 @@ SQInteger WindowGetRect(HSQUIRRELVM v)
     return ReturnRect(s, v, sprite->GetRect());
 }
 
+// A position truncated toward zero; held inside the int range (NaN gives 0), as the corners
+// it moves must stay ints too.
+int32_t Truncate(float value)
+{
+    if (!(value == value)) return 0;
+    const float limit = 1.0e9f;
+    return (int32_t)(value < -limit ? -limit : (value > limit ? limit : value));
+}
+
 // The local rectangle moved by the position truncated to int: no parent, rotation or scale.
 SQInteger WindowGetScreenRect(HSQUIRRELVM v)
 {
@@ -314,7 +323,7 @@ SQInteger WindowGetScreenRect(HSQUIRRELVM v)
     nSprite2D* sprite;
     if (!s.Args(sprite)) return SQ_ERROR;
     nRect2D r = sprite->GetRect();
-    const int32_t dx = (int32_t)sprite->GetPosition().x, dy = (int32_t)sprite->GetPosition().y;
+    const int32_t dx = Truncate(sprite->GetPosition().x), dy = Truncate(sprite->GetPosition().y);
     r.x0 += dx; r.x1 += dx; r.y0 += dy; r.y1 += dy;
     return ReturnRect(s, v, r);
 }

@@ -167,6 +167,9 @@ TEST_F(UIAPI, SettersReachTheNatives)
         {"WindowGetStyle(win)", "520"},
         {"UIGetInternalResolution(ui)", "640 480 0"},
     });
+    // The screen rectangle's corners stay ints whatever the position.
+    Exec("WindowSetPosition(win, 1e30, 0.0 / 0.0)");
+    EXPECT_EQ(Eval("WindowGetScreenRect(win).sx + \",\" + WindowGetScreenRect(win).sy"), "1e+09,0");
     Exec("WindowCentre(win)");
     EXPECT_EQ(w->GetPosition().x, (640.0f - 200.0f) / 2.0f + w->GetPivot().x);
     EXPECT_EQ(w->GetPosition().y, (480.0f - 80.0f) / 2.0f + w->GetPivot().y);
