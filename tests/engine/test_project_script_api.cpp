@@ -17,6 +17,7 @@
 #include "tests/kit/nRecordingRenderer.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nTempDir.h"
+#include "ui/nScene2D.h"
 
 namespace {
 
@@ -151,6 +152,25 @@ TEST_F(ProjectScriptAPI, ScriptMadeScenesEndAndThreadedLoads)
     EXPECT_EQ(project.GetQuit(), 0);
     Exec("ProjectEnd(g_project)");
     EXPECT_EQ(project.GetQuit() & 1, 1);
+}
+
+// A 2D instance is found by its name like a 3D one, and the offset given to the 2D layers
+// moves what their scenes draw: by the offset over the internal resolution, in the scene
+// transform applied after every sprite's own.
+TEST_F(ProjectScriptAPI, TwoDimensionalInstancesFoundByNameAndMovedByTheLayerOffset)
+{
+    Exec("::hud <- ProjectInstantiateScene(g_project, " + Path("hud.nml") + "); ProjectAddLayer(g_project, hud, 1);"
+         "::ui <- ProjectSceneGetInstance(hud); UISetInternalResolution(ui, 640, 480);"
+         "::dot <- UIAddSprite(ui, 1, NullTexture, 0, 0, 10, 10); WindowShow(dot, true); WindowForceLayout(dot);");
+    EXPECT_EQ(Eval("ProjectFindScene(g_project, " + Path("hud.nml") + ") <=> hud"), "0");
+    nProjectSceneInstance* instance = project.FindInstanceByName(dir.Path("hud.nml").c_str());
+    ASSERT_TRUE(instance && instance->GetScene2D());
+    const nSprite2D* dot = instance->GetScene2D()->GetSprites().GetTail()->value;
+    const nVector before = dot->GetFinalTransform().GetColumn(2);
+    Exec("ProjectSetAll2DLayerOffset(g_project, 64, -48); WindowForceLayout(dot);");
+    const nVector after = dot->GetFinalTransform().GetColumn(2);
+    EXPECT_NEAR(after.x - before.x, 64.0f / 640.0f, 1e-5f);
+    EXPECT_NEAR(after.y - before.y, -48.0f / 480.0f, 1e-5f);
 }
 
 } // namespace
