@@ -147,7 +147,9 @@ SQInteger UILoadBitmap(HSQUIRRELVM v)
     nScene2D* ui;
     const char* name;
     if (!s.Args(ui, name)) return SQ_ERROR;
-    return s.Return(LoadPicture(ui->GetEngine(), name, false) != 0);
+    // Into the current resource cache; without one the picture has no holder and goes again.
+    nSharedPtr<nPicture> picture(LoadPicture(ui->GetEngine(), name, false));
+    return s.Return(picture.IsValid() && picture->GetPixels() && picture->GetRefCount() > 1);
 }
 
 SQInteger UIUnloadBitmap(HSQUIRRELVM v)

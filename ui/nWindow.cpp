@@ -120,8 +120,10 @@ void nWindow::SetBackgroundColor(const nVector& rgba)
 
 bool nWindow::SetBackgroundPicture(const char* name)
 {
-    nPicture* picture = name && m_scene ? LoadPicture(m_scene->GetEngine(), name, false) : 0;
-    const bool loaded = nWindowPixels::IsUsable(picture);
+    // Held while it is judged: an engine without a resource cache hands over a picture no one
+    // else holds, and one that is not kept goes with this reference.
+    nSharedPtr<nPicture> picture(name && m_scene ? LoadPicture(m_scene->GetEngine(), name, false) : 0);
+    const bool loaded = nWindowPixels::IsUsable(picture.Get());
     if (loaded) {
         m_backgroundPicture = picture;
         m_backgroundPictureName.Set(name);
