@@ -14,6 +14,7 @@
 #include "resources/nResourceLoader.h"
 #include "scriptiface/nScriptEventDispatcher.h"
 #include "scriptiface/nScriptVM.h"
+#include "ui/nWidget.h"
 
 namespace {
 
@@ -59,7 +60,8 @@ nScene2D::nScene2D(nOrvex* engine, nScriptVM* vm)
       m_titleBottom(0),
       m_titleSize(28),
       m_titleColor(0xFFFFFFFFu),
-      m_titleWriter(&m_nullTitleWriter)
+      m_titleWriter(&m_nullTitleWriter),
+      m_router(this)
 {
     nCategoryScope category(CategoryScene2D);
     if (m_engine) m_engine->AddCoreListener(this);
@@ -133,6 +135,7 @@ void nScene2D::Render(bool skipScript)
     for (SpriteNode* n = m_sprites.GetHead(); n; n = n->next) nACEManager::Advance(n->value, dt);
 
     SortSprites();
+    RouteInput();
 
     nRenderer* renderer = m_engine ? m_engine->GetRenderer() : 0;
     if (!renderer) return;
@@ -212,16 +215,31 @@ void nScene2D::Forget(nSprite2D* sprite)
 {
     if (m_cursor == sprite) m_cursor = 0;
     if (m_dragged == sprite) m_dragged = 0;
+    m_router.ForgetSprite(sprite);
 }
 
 void nScene2D::DeleteWindow(nSprite2D* sprite)
 {
     if (!sprite) return;
+    if (m_router.IsRouting()) {
+        m_router.DeferDeleteWindow(sprite);
+        return;
+    }
     for (SpriteNode* n = m_sprites.GetHead(); n; n = n->next)
         if (n->value->GetParent() == sprite) n->value->SetParent(0);
     if (SpriteNode* node = m_sprites.Find(sprite)) delete m_sprites.Unlink(node);
     Forget(sprite);
     delete sprite;
+}
+
+void nScene2D::DeleteWidget(nWidget* widget)
+{
+    if (!widget) return;
+    if (m_router.IsRouting()) {
+        m_router.DeferDeleteWidget(widget);
+        return;
+    }
+    delete widget;   // its parent, cells, window and the input states forget it
 }
 
 void nScene2D::LockToWindow(nWindow* window)

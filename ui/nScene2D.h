@@ -13,6 +13,7 @@
 #include "resources/nPicture.h"
 #include "scriptiface/nScriptUnit.h"
 #include "ui/nSprite2D.h"
+#include "ui/nUIRouter.h"
 #include "ui/nWindow.h"
 
 class nOrvex;
@@ -96,6 +97,14 @@ public:
     // Children lose their parent; the sprite leaves the list and is destroyed; the scene
     // forgets it.
     void  DeleteWindow(nSprite2D* sprite);
+    // Widgets and input routing: the mouse becomes script events once a frame, before
+    // drawing. Deletions asked for while a routing pass runs wait for its end.
+    void  RouteInput()                                  { m_router.Route(); }
+    nUIRouter& GetRouter()                              { return m_router; }
+    void  SetPointer(nUIPointer* pointer)               { m_router.SetPointer(pointer); }
+    void  DeleteWidget(nWidget* widget);                // detached from its tree first; NULL: nothing
+    void  ForgetWidget(nWidget* widget)                 { m_router.ForgetWidget(widget); }
+
     void  LockToWindow(nWindow* window);   // Locked on every sprite outside the window's tree
     void  Unlock();
     nSprite2D* FindSpriteByUid(int32_t uid) const;
@@ -177,6 +186,7 @@ private:
     uint32_t           m_titleColor;
     nWindowTitleWriter m_nullTitleWriter;
     nWindowTitleWriter* m_titleWriter;
+    nUIRouter          m_router;
     nString            m_commandText;
     nString            m_skinNames[SkinSlotCount];
 

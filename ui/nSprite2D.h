@@ -10,6 +10,7 @@
 #include "core/nString.h"
 #include "core/nVector.h"
 #include "resources/nTexture.h"
+#include "ui/nEventTable.h"
 
 class nScene2D;
 class nRenderer;
@@ -119,6 +120,8 @@ public:
     // and written back as it was given.
     const nString&  GetCommandText() const        { return m_commandText; }
     int32_t         SetCommandText(const char* text); // compiles it; the command count or -1 (logged)
+    // Input routing: the script handlers of the sprite's window events.
+    nEventTable&    GetEventTable()               { return m_events; }
 
 protected:
     nSprite2D(nScene2D* scene, bool isWindow, nTexture* texture, nSprite2D* parent, const char* id,
@@ -153,6 +156,7 @@ protected:
     float                m_opacity;
     nString              m_id;
     nString              m_commandText;
+    nEventTable          m_events;
 
 private:
     void Init(nTexture* texture, nSprite2D* parent, const nVector2* position, const nVector2* size);

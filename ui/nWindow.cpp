@@ -11,6 +11,7 @@
 #include "render/nRenderer.h"
 #include "resources/nResourceLoader.h"
 #include "ui/nScene2D.h"
+#include "ui/nWidget.h"
 
 namespace {
 
@@ -34,7 +35,8 @@ nWindow::nWindow(nScene2D* scene, nSprite2D* parent, const char* id, const char*
       m_titleColor(scene ? scene->GetTitleColor() : 0xFFFFFFFFu),
       m_titleFont(scene ? scene->GetTitleFont().GetCStr() : "Default"),
       m_backgroundColor(0.0f, 0.0f, 0.0f, 0.0f),
-      m_composeCount(0)
+      m_composeCount(0),
+      m_baseWidget(0)
 {
     nCategoryScope category(CategoryScene2D);
     nTexture* cache = new (std::nothrow) nTexture(scene ? scene->GetEngine() : 0, 0, 0);
@@ -51,6 +53,7 @@ nWindow::nWindow(nScene2D* scene, nSprite2D* parent, const char* id, const char*
 
 nWindow::~nWindow()
 {
+    SetBaseWidget(0);
     if (m_texture.IsValid()) m_texture->Free();
 }
 
@@ -211,9 +214,45 @@ void nWindow::UploadCache(nRenderer* renderer)
     SetState(Sprite2DStateComposeNeeded, false);
 }
 
+void nWindow::SetBaseWidget(nWidget* widget)
+{
+    if (widget == m_baseWidget) return;
+    nWidget* previous = m_baseWidget;
+    m_baseWidget = widget;
+    if (widget) {
+        widget->AddRef();
+        widget->SetOwnerWindow(this);
+        widget->Invalidate();
+    }
+    if (previous) {
+        previous->SetOwnerWindow(0);
+        previous->Release();
+    }
+    Invalidate();
+}
+
+void nWindow::ForgetWidget(nWidget* widget)
+{
+    if (widget == m_baseWidget) m_baseWidget = 0;   // it is being deleted: no reference to drop
+    Invalidate();
+}
+
+void nWindow::ComposeWidgets(nPicture& cache)
+{
+    if (!m_baseWidget || TestState(Sprite2DStateShaded)) return;
+    const nRect2D client = GetClientRect();
+    m_baseWidget->Invalidate();
+    m_baseWidget->Refresh();
+    m_baseWidget->Compose(&cache, client.x0, client.y0, client.x1, client.y1);
+}
+
 void nWindow::Render(nRenderer* renderer)
 {
     if (!TestState(Sprite2DStateVisible)) return;
+    if (m_baseWidget) {
+        m_baseWidget->Refresh();
+        if (m_baseWidget->NeedsLayout()) Invalidate();
+    }
     const bool decorated = !TestStyle(Sprite2DStyleNoTitle) && !m_backgroundPicture.IsValid();
     if (TestState(Sprite2DStateComposeNeeded)) {
         Compose();
@@ -221,6 +260,7 @@ void nWindow::Render(nRenderer* renderer)
         // holds it: written again every frame, its soft edges would thicken at each upload.
         if (decorated && m_scene && m_scene->GetSkinPicture(SkinTopLeft) && m_texture.IsValid())
             ComposeTitle(*m_texture);
+        if (m_texture.IsValid()) ComposeWidgets(*m_texture);
     }
     if (!renderer) return;
     if (TestState(Sprite2DStateComposeNeeded)) UploadCache(renderer);

@@ -9,6 +9,7 @@
 #include "ui/nSprite2D.h"
 
 class nWindow;
+class nWidget;
 
 // What writes a window's title text into its cache picture, inside the title rectangle; the
 // window-system fonts provide the real one. The scene's default writes nothing.
@@ -67,10 +68,17 @@ public:
     nPicture*       GetCachePicture() const                { return m_texture.Get(); }
     int32_t         GetComposeCount() const                { return m_composeCount; }
 
+    // Widgets: the window holds a reference to its base widget, composes the tree into its
+    // client rectangle, and recomposes when the tree reports that it needs layout.
+    void     SetBaseWidget(nWidget* widget);               // NULL: no widgets
+    nWidget* GetBaseWidget() const                         { return m_baseWidget; }
+    void     ForgetWidget(nWidget* widget);                // a widget of its tree being deleted
+
 private:
     float ShadedHeight() const;                            // the title bar's, at most the window's
     void ComposeSkin(nPicture& cache, int32_t width, int32_t height);
     void ComposeTitle(nPicture& cache);
+    void ComposeWidgets(nPicture& cache);                  // the whole tree, laid out again
 
     nString               m_title;
     int32_t               m_titleSize;
@@ -80,6 +88,7 @@ private:
     nSharedPtr<nPicture>  m_backgroundPicture;             // a reference of its own: the cache may be cleared first
     nString               m_backgroundPictureName;
     int32_t               m_composeCount;                  // composes so far (for tests and statistics)
+    nWidget*              m_baseWidget;                    // one reference
 };
 
 // Pixel steps of the compose on RGBA8 pictures; every write is clipped to the target.
