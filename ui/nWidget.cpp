@@ -203,9 +203,11 @@ nWidget* nSizerWidget::AddWidget(nWidget* widget)
 {
     if (!widget)
         return 0;
+    widget->AddRef();                   // kept alive while it leaves a previous parent
     if (widget->GetParent() && widget->GetParent() != this)
         widget->Detach();
     AdoptChild(widget);
+    widget->Release();
     return widget;
 }
 
@@ -286,6 +288,7 @@ nWidget* nContainerWidget::AddWidget(nWidget* widget, float x, float y, float wi
         *g_log << "[!] " << "Cannot create a cell for a NULL widget.\n";
         return 0;
     }
+    widget->AddRef();                   // kept alive while it leaves a previous parent
     if (widget->GetParent() && widget->GetParent() != this)
         widget->Detach();
     nContainerCell cell;
@@ -295,6 +298,7 @@ nWidget* nContainerWidget::AddWidget(nWidget* widget, float x, float y, float wi
     widget->AddRef();
     m_cells.push_back(cell);
     AdoptChild(widget);
+    widget->Release();
     return widget;
 }
 
