@@ -7,6 +7,7 @@
 
 #include <squirrel.h>
 
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -356,6 +357,43 @@ TEST_F(Routing, AHandlerMayDeleteItsOwnWidget)
     a = 0;
     Frame({AtB, 0, 0, true, false});   // the window recomposed without it: B takes the room
     EXPECT_EQ(ui->GetRouter().GetCurrent().widget, b);
+}
+
+}  // namespace
+
+namespace {
+
+uint32_t g_ticks = 0;
+uint32_t FakeClock() { return g_ticks; }
+
+TEST_F(Routing, AnIdleCursorFadesOnceAndHidesThenComesBackOnMovement)
+{
+    nPicture arrow;
+    arrow.Allocate(8, 8, PixelFormatRGBA8);
+    std::memset(arrow.GetPixels(), 255, arrow.GetByteSize());
+    SavePictureTGA("arrow.tga", arrow);
+    ASSERT_TRUE(ui->SetCursor("arrow.tga"));
+    nWindow* cursor = ui->GetCursor();
+    ui->GetRouter().SetCursorAutoHideDelay(2.0f);
+    engine.SetClockSource(FakeClock);
+    engine.ResetClock();
+    auto frameAt = [&](float nx) {
+        g_ticks += 1000;            // a tenth of a second
+        engine.TickClock();
+        pointer.next.hasPosition = true;
+        pointer.next.nx = nx;
+        pointer.next.ny = 0.5f;
+        ui->Render(true);
+    };
+    frameAt(0.25f);
+    for (int i = 0; i < 15; ++i) frameAt(0.25f);   // 1.5 s idle
+    EXPECT_TRUE(cursor->TestState(Sprite2DStateVisible));
+    EXPECT_FLOAT_EQ(cursor->GetOpacity(), 1.0f);
+    for (int i = 0; i < 15; ++i) frameAt(0.25f);   // 3 s idle: the fade ran and the hide with it
+    EXPECT_FALSE(cursor->TestState(Sprite2DStateVisible)) << "a fade compiled again every frame never hides";
+    frameAt(0.5f);
+    EXPECT_TRUE(cursor->TestState(Sprite2DStateVisible));
+    EXPECT_FLOAT_EQ(cursor->GetOpacity(), 1.0f);
 }
 
 }  // namespace
