@@ -339,6 +339,22 @@ TEST_F(Routing, AHandlerMayDeleteItsOwnWindow)
     EXPECT_EQ(Printed(log), Lines({"kill window", "beneath 1"}));
 }
 
+TEST_F(Routing, AnEnterHandlerMayDeleteItsWindowWhileTheTreeIsWalked)
+{
+    Build(Plain);
+    Attach({"A", 10, "killWindow"});
+    Attach({"B", 10, "rec"});
+    nLogCapture log;
+    Frame({AtA, 0, 0, false, false});   // A is entered; the walk goes on to B afterwards
+    EXPECT_EQ(Printed(log), Lines({"kill window"}));
+    EXPECT_EQ(ui->GetSprites().GetHead()->next, nullptr) << "deleted once the pass ended";
+    EXPECT_EQ(ui->GetRouter().GetCurrent().window, nullptr);
+    window = 0;
+    pointer.next.hasPosition = false;
+    ui->Render(true);
+    EXPECT_EQ(ui->GetRouter().GetCurrent().window, static_cast<nSprite2D*>(beneath));
+}
+
 TEST_F(Routing, AHandlerMayDeleteItsOwnWidget)
 {
     Build(Plain);
