@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "core/nLog.h"
+#include "hub/nOrvex.h"
 #include "resources/nPictureFormat.h"
+#include "resources/nResourceLoader.h"
 #include "scriptiface/nScriptVM.h"
 #include "ui/nScene2D.h"
 #include "ui/nWindow.h"
@@ -474,4 +476,74 @@ nCanvasWidget::nCanvasWidget(nScene2D* scene, int32_t id, int32_t width, int32_t
 nCanvasWidget::~nCanvasWidget()
 {
     delete m_picture;
+}
+
+nBitmapWidget::nBitmapWidget(nScene2D* scene, int32_t id) : nDrawableWidget(scene, id)
+{
+    m_kind = WidgetKindBitmap;
+}
+
+bool nBitmapWidget::SetPicture(const char* name)
+{
+    nOrvex* engine = m_scene ? m_scene->GetEngine() : 0;
+    nPicture* loaded = name && engine ? LoadPicture(engine, name, false) : 0;
+    if (loaded && IsRGBA8(loaded))
+    {
+        m_held = loaded;
+        m_picture = loaded;
+        m_name = name;
+        Invalidate();
+    }
+    return m_picture != 0;
+}
+
+// Check box ---------------------------------------------------------------------------------
+
+nCheckWidget::nCheckWidget(nScene2D* scene, int32_t id, const char* label, nWindowSystemFont* font, int32_t size)
+    : nWidget(scene, id), m_picturePart(scene, -1), m_label(scene, -1, label, font, size), m_state(false),
+      m_pictureRect{0, 0, 0, 0}, m_labelRect{0, 0, 0, 0}
+{
+    m_kind = WidgetKindCheck;
+}
+
+void nCheckWidget::Invalidate()
+{
+    m_picturePart.Invalidate();
+    m_label.Invalidate();
+    nWidget::Invalidate();
+}
+
+void nCheckWidget::Refresh()
+{
+    m_picturePart.Refresh();
+    m_label.Refresh();
+    if (m_picturePart.NeedsLayout() || m_label.NeedsLayout())
+        m_needsLayout = true;
+}
+
+void nCheckWidget::Compose(nPicture* picture, int32_t x0, int32_t y0, int32_t x1, int32_t y1)
+{
+    if (!m_hidden && m_needsLayout)
+    {
+        InsetByBorders(&x0, &y0, &x1, &y1);
+        if (const nPicture* part = m_picturePart.GetPicture())
+        {
+            const int32_t split = x0 + static_cast<int32_t>(part->GetWidth()) * 3 / 2;
+            m_pictureRect = nWidgetRect{x0, y0, split, y1};
+            m_labelRect = nWidgetRect{split, y0, x1, y1};
+        }
+        else
+        {
+            m_pictureRect = m_labelRect = nWidgetRect{x0, y0, x1, y1};
+        }
+        m_picturePart.Compose(picture, m_pictureRect.x0, m_pictureRect.y0, m_pictureRect.x1, m_pictureRect.y1);
+        m_label.Compose(picture, m_labelRect.x0, m_labelRect.y0, m_labelRect.x1, m_labelRect.y1);
+    }
+    m_needsLayout = false;
+}
+
+void nCheckWidget::SetState(bool state)
+{
+    m_state = state;
+    m_picturePart.SetPicture(state ? "ui/ui_check_true.tga" : "ui/ui_check_false.tga");
 }

@@ -168,6 +168,41 @@ public:
     ~nCanvasWidget() override;
 };
 
+// A picture loaded by name (the engine's picture loader); none when it does not load.
+class nBitmapWidget : public nDrawableWidget
+{
+public:
+    nBitmapWidget(nScene2D* scene, int32_t id);
+    bool SetPicture(const char* name);            // true when the widget has a picture
+    const std::string& GetPictureName() const     { return m_name; }
+
+private:
+    nSharedPtr<nPicture> m_held;
+    std::string          m_name;
+};
+
+// A picture part and a label side by side; the state only changes the picture, never by a click.
+class nCheckWidget : public nWidget
+{
+public:
+    nCheckWidget(nScene2D* scene, int32_t id, const char* label, nWindowSystemFont* font, int32_t size);
+    void Invalidate() override;
+    void Refresh() override;
+    void Compose(nPicture* picture, int32_t x0, int32_t y0, int32_t x1, int32_t y1) override;
+    void SetState(bool state);                    // "ui/ui_check_true.tga" or "ui/ui_check_false.tga"
+    bool GetState() const                         { return m_state; }
+    nBitmapWidget& GetPicturePart()               { return m_picturePart; }
+    nTextWidget&   GetLabel()                     { return m_label; }
+    const nWidgetRect& GetPictureRect() const     { return m_pictureRect; }   // where the parts were last composed
+    const nWidgetRect& GetLabelRect() const       { return m_labelRect; }
+
+private:
+    nBitmapWidget m_picturePart;
+    nTextWidget   m_label;
+    bool          m_state;
+    nWidgetRect   m_pictureRect, m_labelRect;
+};
+
 namespace nWidgetPixels
 {
     // One RGBA8 pixel blended over another: out alpha = sa + da - sa*da/256, colour weighted,

@@ -5,7 +5,13 @@
 #include <cstring>
 #include <vector>
 
+#include "hub/nOrvex.h"
 #include "resources/nPictureFormat.h"
+#include "resources/nPictureTGA.h"
+#include "tests/kit/nCallLog.h"
+#include "tests/scene/kit/nRecordingScriptVM.h"
+#include "tests/support/nTempDir.h"
+#include "ui/nScene2D.h"
 #include "ui/nWidget.h"
 
 void PrintTo(const nWidgetRect& r, std::ostream* out)
@@ -218,6 +224,38 @@ TEST(WidgetDrawing, ACleanTreeComposesNothingAgain)
     EXPECT_FALSE(root->NeedsLayout());
     root->Release();
     delete window;
+}
+
+TEST(WidgetLayout, CheckBoxPutsItsPictureBesideItsLabel)
+{
+    nTempDir dir;
+    nTempDir::ChangeInto into{dir};
+    nOrvex engine;
+    nCallLog log;
+    nRecordingScriptVM vm{&engine, &log};
+    nScene2D ui{&engine, &vm};
+    nPicture tick;
+    tick.Allocate(16, 16, PixelFormatRGBA8);
+    std::memset(tick.GetPixels(), 255, tick.GetByteSize());
+    ASSERT_EQ(system("mkdir -p ui"), 0);
+    SavePictureTGA("ui/ui_check_true.tga", tick);
+
+    nCheckWidget check(&ui, 1, "label", 0, 12);
+    check.AddRef();
+    check.SetState(false);   // no such picture: both parts share the inset rectangle
+    EXPECT_EQ(check.GetPicturePart().GetPicture(), nullptr);
+    check.Compose(0, 0, 0, 200, 20);
+    EXPECT_EQ(check.GetPictureRect(), R(2, 2, 198, 18));
+    EXPECT_EQ(check.GetLabelRect(), R(2, 2, 198, 18));
+
+    check.SetState(true);
+    ASSERT_NE(check.GetPicturePart().GetPicture(), nullptr);
+    check.Refresh();
+    EXPECT_TRUE(check.NeedsLayout()) << "a new picture lays the check box out again";
+    check.Compose(0, 0, 0, 200, 20);
+    EXPECT_EQ(check.GetPictureRect(), R(2, 2, 26, 18));
+    EXPECT_EQ(check.GetLabelRect(), R(26, 2, 198, 18));
+    EXPECT_TRUE(check.GetState());
 }
 
 // Lifecycle --------------------------------------------------------------------------------
