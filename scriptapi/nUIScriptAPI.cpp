@@ -21,7 +21,6 @@
 // (always pushed as the nSprite2D, the address their destructor invalidates).
 template<> struct ScriptObjectKind<nScene2D>  { static const int32_t value = objectTypeWindowSystem; };
 template<> struct ScriptObjectKind<nSprite2D> { static const int32_t value = objectTypeWindow; };
-template<> struct ScriptObjectKind<nScene>    { static const int32_t value = objectTypeScene; };
 
 namespace {
 
