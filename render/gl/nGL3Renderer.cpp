@@ -67,7 +67,7 @@ nGL3Renderer::nGL3Renderer(nOrvex* engine, bool makeCurrent)
       m_currentPrimitive(0),
       m_fixedLightCount(0),
       m_fixedLights{},
-      m_fixedFrameNoticed(false),
+      m_whiteTexture(0),
       m_lines(0),
       m_lineCount(0),
       m_lineListFull(false)
@@ -251,6 +251,8 @@ void nGL3Renderer::FreeResources()
 {
     if (m_postFramebuffer && m_gl && m_gl->DeleteFramebuffersEXT) m_gl->DeleteFramebuffersEXT(1, &m_postFramebuffer);
     m_postFramebuffer = 0;
+    if (m_whiteTexture) glDeleteTextures(1, &m_whiteTexture);
+    m_whiteTexture = 0;
     if (m_occlusionQuery && m_gl && m_gl->DeleteQueriesARB) m_gl->DeleteQueriesARB(1, &m_occlusionQuery);
     m_occlusionQuery = 0;
     if (!TestSystemFlag(RendererSystemDisableShader) && m_gl && m_gl->DeleteFramebuffersEXT) {

@@ -19,6 +19,7 @@ struct GL3_ShaderUniform;
 struct nGLEntryPoints;
 struct nTangentFrame;
 struct nGeometryColor;
+struct nMaterialStage;
 class nLight;
 class nGeometry;
 class nMaterial;
@@ -47,9 +48,8 @@ typedef void* (*nGLEntryPointLookup)(const char* name, void* context);
 // (nGL3RendererDrawers.cpp), the camera's post-processing and the presentation at the render
 // scale (nGL3RendererPost.cpp).
 //
-// Not drawn yet: shadow maps, volumetric light, emitters, terrain patches,
-// text and the fixed-function frame (a renderer with DisableShader says so and draws the
-// deferred frame).
+// Not drawn yet: shadow maps, volumetric light, emitters, terrain patches and text. With
+// DisableShader the renderer draws the fixed-function frame.
 class nGL3Renderer : public nRenderer
 {
 public:
@@ -376,6 +376,15 @@ public:
     int32_t GetShadowMapSize() const          { return m_shadowMapSize; }
     nGLWindow* GetWindow() const              { return m_window; }
     const nMatrix4& GetViewMatrix() const     { return m_view; }
+    // Fixed-function material path: what a material sets before a draw without a program.
+    void  RenderFixedFunctionFrame(nRenderablePrimitiveList* list);
+    void  ApplyMaterialBlending(nMaterial* material);
+    void  ApplyMaterialState(nMaterial* material);
+    bool  ApplyMaterialTextures(nMaterial* material, const GL_Batch* batch, float alphaFactor);
+    void  BindStageTexture(const nMaterialStage* stage, int32_t unit);
+    void  SetupStageTexCoords(const nMaterialStage* stage, int32_t unit, const GL_Batch* batch);
+    uint32_t GetWhiteTexture();                            // 1x1 white, made on first use
+    static float FixedShininess(float glossiness);         // glossiness x 256, at most 128
     const nMatrix4& GetModelViewMatrix() const { return m_modelView; }
     const nMatrix4& GetProjectionMatrix() const { return m_projection; }
     const nVector& GetClipPlaneNormal() const { return m_clipNormal; }
@@ -489,7 +498,7 @@ private:
     const nRenderablePrimitive* m_currentPrimitive;
     int32_t             m_fixedLightCount;
     nLight*             m_fixedLights[8];
-    bool                m_fixedFrameNoticed;      // the missing fixed-function frame was logged
+    uint32_t            m_whiteTexture;           // fixed-function path: untextured materials
 
     // Debug lines.
     struct Line { nVector from, to, colour; };

@@ -139,24 +139,15 @@ void nGL3Renderer::UnbindBatchArrays()
 
 void nGL3Renderer::DrawBatchFixedFunction(int32_t pass, GL_Batch& batch, nMaterial* material, nItem* item)
 {
+    const float alphaFactor = item ? item->GetOpacity() : 1.0f;
     BindBatchArrays(pass, batch, (material->renderFlags & MaterialRenderVertexColor) != 0);
-    // Plain material colours until the fixed-function material path brings its stages.
-    const float alpha = material->opacity * (item ? item->GetOpacity() : 1.0f);
-    nVector diffuse = material->diffuse;
-    diffuse.w = alpha;
-    SetMaterialDiffuse(diffuse);
-    SetMaterialAmbient(material->ambient);
-    SetMaterialSpecular(material->specular);
-    SetMaterialEmission(material->self);
-    SetMaterialShininess(material->glossiness * 128.0f);
+    if (material->GetAlphaFlag()) ApplyMaterialBlending(material);
+    ApplyMaterialState(material);
+    ApplyMaterialTextures(material, &batch, alphaFactor);
     if (material->renderFlags & MaterialRenderShadeless) glDisable(GL_LIGHTING);
-    if (material->renderFlags & MaterialRenderDoubleSided) glDisable(GL_CULL_FACE);
-    if (pass != 5 && material->GetAlphaFlag()) {
-        glEnable(GL_BLEND);
-        glBlendFunc(GL_SRC_ALPHA, (material->renderFlags & MaterialRenderAdd) ? GL_ONE : GL_ONE_MINUS_SRC_ALPHA);
-    }
     glDrawElements(GL_TRIANGLES, batch.indexCount, GL_UNSIGNED_SHORT, Offset(0));
     if (material->renderFlags & MaterialRenderShadeless) glEnable(GL_LIGHTING);
+    glDisable(GL_COLOR_MATERIAL);
     UnbindBatchArrays();
 }
 

@@ -41,16 +41,29 @@ void nGL3Renderer::RenderQueue()
     nRenderablePrimitiveList list;
     BuildPrimitiveList(&list, 0);
     SetAmbientLight();
-    if (TestSystemFlag(RendererSystemDisableShader) && !m_fixedFrameNoticed) {
-        *g_log << "[*] " << "The fixed-function frame is not there yet: drawing the deferred frame.\n";
-        m_fixedFrameNoticed = true;
-    }
-    if (m_gbufferFramebuffer) RenderDeferredFrame(&list);
+    if (TestSystemFlag(RendererSystemDisableShader)) RenderFixedFunctionFrame(&list);
+    else if (m_gbufferFramebuffer) RenderDeferredFrame(&list);
     DeletePrimitiveList(&list);
     m_currentPrimitive = 0;
     if (m_gl->BindFramebufferEXT) m_gl->BindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     FlushLines();
     m_renderQueueTimer.Stop();
+}
+
+// ---------------------------------------------------------------------------------------------
+// The fixed-function frame
+
+void nGL3Renderer::RenderFixedFunctionFrame(nRenderablePrimitiveList* list)
+{
+    GL_TextureData* output = m_renderTarget ? static_cast<GL_TextureData*>(m_renderTarget->GetRenderData()) : 0;
+    if (output && m_postFramebuffer) {
+        m_gl->BindFramebufferEXT(GL_FRAMEBUFFER_EXT, m_postFramebuffer);
+        m_gl->FramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_COLOR_ATTACHMENT0_EXT, GL_TEXTURE_2D, output->name, 0);
+    }
+    BeginFixedFunctionFrame();
+    DrawPrimitiveList(list, 0);
+    DrawPrimitiveList(list, 1);
+    EndFixedFunctionFrame();
 }
 
 // ---------------------------------------------------------------------------------------------
