@@ -8,6 +8,7 @@
 #include "scriptapi/nEngineScriptAPI.h"
 #include "scriptapi/nInputScriptAPI.h"
 #include "scriptapi/nItemScriptAPI.h"
+#include "scriptapi/nMaterialScriptAPI.h"
 #include "scriptapi/nMathScriptAPI.h"
 #include "scriptapi/nMetafileScriptAPI.h"
 #include "scriptapi/nMixerScriptAPI.h"
@@ -31,7 +32,7 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Group", RegisterGroupScriptAPI},
     {"Camera", RegisterCameraScriptAPI},
     {"Object", RegisterObjectScriptAPI},
-    {"Material", 0},
+    {"Material", RegisterMaterialScriptAPI},
     {"Light", RegisterLightScriptAPI},
     {"Item", RegisterItemScriptAPI},
     {"Motion", 0},
