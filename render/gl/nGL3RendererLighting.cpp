@@ -45,7 +45,7 @@ const char* const kRequiredCoreShaders[] = {
     "core::fog", "core::ambient", "core::pointlight", "core::pointlight_specular", "core::ssao", "core::spotlight",
     "core::projective_spotlight_shadow", "core::spotlight_specular", "core::projective_spotlight"};
 
-struct TargetSpec
+struct TargetShape
 {
     const char* name;
     int32_t     kind;         // texture kind; -1: as attr1_map
@@ -53,7 +53,7 @@ struct TargetSpec
     bool        linear;
 };
 
-const TargetSpec kTargets[nGL3Renderer::TargetCount] = {
+const TargetShape kTargets[nGL3Renderer::TargetCount] = {
     {"depth_map", 3, false, false},   {"attr0_map", 2, false, false}, {"attr1_map", -1, false, false},
     {"attr2_map", -1, false, false},  {"attr3_map", -1, false, false}, {"compose_map", -1, false, false},
     {"velocity_map", 2, false, true}, {"fx0_map", -1, true, true},    {"fx1_map", -1, true, true},
@@ -269,18 +269,18 @@ bool nGL3Renderer::CreateRenderTargets(int32_t width, int32_t height)
     const int32_t colourKind = TestSystemFlag(RendererSystemUseFloatTarget) ? 2 : 0;
     bool made = true;
     for (int32_t t = 0; t < TargetCount; ++t) {
-        const TargetSpec& spec = kTargets[t];
-        const int32_t tw = spec.effect ? w / m_effectDivisor : w, th = spec.effect ? h / m_effectDivisor : h;
-        CreateRenderTargetTexture(m_targets[t], m_engine, spec.name, tw > 0 ? tw : 1, th > 0 ? th : 1,
-                                  spec.kind < 0 ? colourKind : spec.kind);
+        const TargetShape& shape = kTargets[t];
+        const int32_t tw = shape.effect ? w / m_effectDivisor : w, th = shape.effect ? h / m_effectDivisor : h;
+        CreateRenderTargetTexture(m_targets[t], m_engine, shape.name, tw > 0 ? tw : 1, th > 0 ? th : 1,
+                                  shape.kind < 0 ? colourKind : shape.kind);
         GL_TextureData* data = m_targets[t].IsValid() ? static_cast<GL_TextureData*>(m_targets[t]->GetRenderData()) : 0;
         if (!data) {
-            *g_log << "[!] " << "Cannot make the render target '" << spec.name << "'.\n";
+            *g_log << "[!] " << "Cannot make the render target '" << shape.name << "'.\n";
             made = false;
             continue;
         }
         BindTextureUnit(0, data->name);
-        const GLint filter = spec.linear ? GL_LINEAR : GL_NEAREST;
+        const GLint filter = shape.linear ? GL_LINEAR : GL_NEAREST;
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
         ResetTextureUnits(0);
