@@ -174,6 +174,12 @@ void nGL3Renderer::UpdateLight(nLight* light)
         const char* name = ChooseLightProgram(light->GetType(), light->GetShadow(), m_controlWord,
                                               light->GetSpecularIntensity(), light->GetProjectionMap() != 0);
         data->lightShader = name ? GetCoreShader(name) : 0;
+        // A shadowed variant the library does not hold still lights, without its shadow.
+        if (!data->lightShader && name && light->GetShadow() != LightShadowNone) {
+            name = ChooseLightProgram(light->GetType(), LightShadowNone, m_controlWord,
+                                      light->GetSpecularIntensity(), light->GetProjectionMap() != 0);
+            data->lightShader = name ? GetCoreShader(name) : 0;
+        }
     }
     const char* volume = light->IsVolumetric() ? ChooseVolumeProgram(light->GetType(), light->GetShadow(), m_controlWord) : 0;
     data->volumeShader = volume ? GetCoreShader(volume) : 0;

@@ -101,6 +101,19 @@ TEST_F(GLFrame, AParallelLightLightsByTheAngleOfItsDirection)
         EXPECT_TRUE(PixelNear(ProbeWorld(p.x, p.y, kPlaneZ), nRGBA{128, 64, 32, 255}, 3)) << p.x << ", " << p.y;
 }
 
+TEST_F(GLFrame, AShadowedLightWhoseShadowProgramIsMissingStillLights)
+{
+    // The library holds no split-shadow program: the sun keeps its plain lighting.
+    ASSERT_EQ(renderer->GetShaderLibrary()->Find("core::linearlight_pssm"), nullptr);
+    renderer->SetControlFlag(RendererControlShadowMapping | RendererControlLinearShadow, true);
+    ShowWhitePlane();
+    nLight* sun = AddLight(LightTypeParallel, 0.0f, 0.0f, 0.0f);
+    sun->SetShadow(LightShadowMap);
+    sun->SetRotation(nVector(0.0f, 60.0f * kPi / 180.0f, 0.0f, 1.0f));
+    DrawFrame();
+    EXPECT_TRUE(PixelNear(ProbeWorld(0.0f, 0.0f, kPlaneZ), nRGBA{128, 128, 128, 255}, 3));
+}
+
 TEST_F(GLFrame, LightsFollowTheCameraWhenItTurns)
 {
     // A floor below a camera that looks down at it, lit from straight above by a parallel
