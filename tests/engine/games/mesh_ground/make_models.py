@@ -17,7 +17,7 @@ def fmt(v):
 def write_geometry(name, comment, vertices, polygons, colour):
     lines = ["<NML=1.0>", "// " + comment + " Written by make_models.py.", "<Geometry="]
     lines.append("\t<Materials=")
-    lines.append("\t\t<Material= <Id=\"%s\"> <Diffuse=<X=%s><Y=%s><Z=%s><W=1.0>> <RenderMask=<Lit>> >"
+    lines.append("\t\t<Material= <Id=\"%s\"> <Diffuse=<X=%s><Y=%s><Z=%s><W=1.0>> <MaxSmoothingAngle=0.5> <RenderMask=<Smoothing>> >"
                  % ((name,) + tuple(fmt(c) for c in colour)))
     lines.append("\t>")
     lines.append("\t<RenderWord=<Lit>>")
