@@ -352,10 +352,11 @@ bool nSprite2D::Deserialize(nMetaFile* document, nMetaTag* tag)
                  return;
              }
              const char* name = ReadTagString(t);
-             nTexture* texture = name && s.m_scene ? LoadTexture(s.m_scene->GetEngine(), name, false, false) : 0;
+             // Held here: without a resource cache an unused texture is freed on the way out.
+             nSharedPtr<nTexture> texture(name && s.m_scene ? LoadTexture(s.m_scene->GetEngine(), name, false, false) : 0);
              // A file that could not be read gives an empty texture (its loader said so): the
              // sprite stays without one.
-             if (texture && texture->GetWidth() && texture->GetHeight()) s.SetTexture(texture);
+             if (texture.IsValid() && texture->GetWidth() && texture->GetHeight()) s.SetTexture(texture.Get());
          }},
         {"CommandList", [](nSprite2D& s, nMetaFile*, nMetaTag* t) {
              if (const char* text = ReadTagString(t)) s.SetCommandText(text);

@@ -486,11 +486,12 @@ nBitmapWidget::nBitmapWidget(nScene2D* scene, int32_t id) : nDrawableWidget(scen
 bool nBitmapWidget::SetPicture(const char* name)
 {
     nOrvex* engine = m_scene ? m_scene->GetEngine() : 0;
-    nPicture* loaded = name && engine ? LoadPicture(engine, name, false) : 0;
-    if (loaded && IsRGBA8(loaded))
+    // Held here: without a resource cache a picture left unused is freed on the way out.
+    nSharedPtr<nPicture> loaded(name && engine ? LoadPicture(engine, name, false) : 0);
+    if (loaded.IsValid() && IsRGBA8(loaded.Get()))
     {
         m_held = loaded;
-        m_picture = loaded;
+        m_picture = loaded.Get();
         m_name = name;
         Invalidate();
     }
