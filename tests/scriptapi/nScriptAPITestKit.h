@@ -70,6 +70,21 @@ protected:
     nMatrix4 Mat4(const std::string& e) { return Value<nMatrix4>(e, g_Matrix4ClassDecl); }
     nMatrix3 Mat3(const std::string& e) { return Value<nMatrix3>(e, g_Matrix3ClassDecl); }
 
+    // Generated sweeps: the call text of name(args...), and whether an error's text starts with
+    // one of the family's known errors.
+    static std::string CallText(const std::string& name, const std::vector<std::string>& args)
+    {
+        std::string call = name + "(";
+        for (size_t i = 0; i < args.size(); ++i) call += (i ? ", " : "") + args[i];
+        return call + ")";
+    }
+    static bool IsKnownError(const std::string& error, const std::vector<std::string>& known)
+    {
+        for (const std::string& text : known)
+            if (error.compare(0, text.size(), text) == 0) return true;
+        return false;
+    }
+
     // Tables of cases: each snippet gives its text, through Eval or Run; a failure names the snippet.
     struct Expected { const char* code; const char* text; };
     template<size_t N> void ExpectEvals(const Expected (&cases)[N])

@@ -769,15 +769,11 @@ TEST_F(SceneAPI, SweepOfEveryFunctionWithBadArguments)
             more.push_back("0");
             argLists.push_back(more);
             for (const std::vector<std::string>& args : argLists) {
-                std::string call = f.name + "(";
-                for (size_t i = 0; i < args.size(); ++i) call += (i ? ", " : "") + args[i];
-                call += ")";
+                const std::string call = CallText(f.name, args);
                 const std::string result = Run(call);
                 ++calls;
                 if (!result.empty()) {
-                    bool known = false;
-                    for (const std::string& e : knownErrors) known = known || result.rfind(e, 0) == 0;
-                    EXPECT_TRUE(known) << call << " raised " << result;
+                    EXPECT_TRUE(IsKnownError(result, knownErrors)) << call << " raised " << result;
                 }
                 ASSERT_FALSE(vm.IsKilled()) << call;
             }

@@ -503,17 +503,13 @@ TEST_F(ShapeAPI, GeneratedSweepOfBadArguments)
             argLists.push_back(base);
             argLists.back().push_back("0");
             for (const std::vector<std::string>& args : argLists) {
-                std::string call = f.name + "(";
-                for (size_t i = 0; i < args.size(); ++i) call += (i ? ", " : "") + args[i];
-                call += ")";
+                const std::string call = CallText(f.name, args);
                 log.Clear();
                 const std::string result = Eval(call);
                 EXPECT_NE(result, "call failed") << call;
                 EXPECT_NE(result, "compile error") << call;
                 if (result.compare(0, 7, "error: ") == 0) {
-                    bool known = false;
-                    for (const std::string& text : knownErrors) known = known || result.compare(7, text.size(), text) == 0;
-                    EXPECT_TRUE(known) << call << " gave " << result;
+                    EXPECT_TRUE(IsKnownError(result.substr(7), knownErrors)) << call << " gave " << result;
                 }
                 EXPECT_LE(log.Lines().size(), 1u) << call << ": " << log.Text();
             }
