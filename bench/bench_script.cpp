@@ -3,21 +3,28 @@
 //   BeginCall / PushArgument / ExecuteCall with a new owner CObject) against the same call
 //   made with raw API calls and a bare user record;
 // - a native function called from a script loop (registered with its mask, read and answered
-//   through the frame) against a raw native closure.
+//   through the frame) against a raw native closure;
+// - a cheap function of each family against an empty native function, and MatrixToEuler
+//   against its own work written on the raw API (the binding's share of a call that builds
+//   a new instance).
 
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 
 #include <squirrel.h>
 
+#include "core/nMatrix.h"
 #include "core/nScriptObject.h"
 #include "core/nScriptValue.h"
+#include "core/nVector.h"
 #include "hub/nOrvex.h"
 #include "script/nCObject.h"
 #include "script/nScriptBinding.h"
+#include "script/nScriptMath.h"
 #include "script/nSquirrelObject.h"
 #include "script/nSquirrelVM.h"
 #include "scriptapi/nScriptAPI.h"
@@ -210,6 +217,28 @@ SQInteger EmptyNative(HSQUIRRELVM)
     return 0;
 }
 
+// MatrixToEuler's own work written straight on the Squirrel API, with no binding: read the
+// matrix and the order, convert, and answer a new Vector instance holding the angles. Against
+// it, MatrixToEuler shows the binding's share; against the empty function, the whole call.
+HSQOBJECT s_vectorClass;       // the running machine's Vector class, found before the loop
+
+SQInteger RawMatrixToEuler(HSQUIRRELVM v)
+{
+    SQUserPointer p = 0;
+    SQInteger order = 0;
+    if (SQ_FAILED(sq_getinstanceup(v, 2, &p, (SQUserPointer)&g_Matrix3ClassDecl)) || !p) return sq_throwerror(v, "bad matrix");
+    sq_getinteger(v, 3, &order);
+    nVector angles = static_cast<nMatrix3*>(p)->ToEuler((nRotationOrder)order);
+    sq_pushobject(v, s_vectorClass);
+    sq_createinstance(v, -1);
+    sq_remove(v, -2);
+    SQUserPointer reserve = 0;
+    sq_getinstanceup(v, -1, &reserve, 0);
+    new (reserve) nVector(angles);
+    sq_setreleasehook(v, -1, ScriptReleaseInlineValue);
+    return 1;
+}
+
 const int s_familyCalls = 1000000;
 
 // Runs "for (...) <call>" a million times on a machine with the whole API and a few objects.
@@ -222,6 +251,12 @@ void FamilyCalls(benchmark::State& state, const char* call)
     RegisterScriptAPI(v);
     ScriptRegisterFunction(v, EmptyNative, "EmptyOne", ".x");
     ScriptRegisterFunction(v, EmptyNative, "EmptyNone", ".");
+    ScriptRegisterFunction(v, RawMatrixToEuler, "RawMatrixToEuler", ".xi");
+    sq_pushroottable(v);
+    sq_pushstring(v, "Vector", -1);
+    sq_rawget(v, -2);
+    sq_getstackobj(v, -1, &s_vectorClass);     // held by the root table while the machine runs
+    sq_pop(v, 2);
     sq_pushroottable(v);
     sq_pushstring(v, "g_engine", -1);
     ScriptPushNativeObject(v, &engine, objectTypeEngine, false);
@@ -252,5 +287,6 @@ BENCHMARK_CAPTURE(FamilyCalls, MetatagGetType, "MetatagGetType(tag)")->Unit(benc
 BENCHMARK_CAPTURE(FamilyCalls, CObjectType, "g_engine.type()")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(FamilyCalls, EmptyOneMatrix, "EmptyOne(m)")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(FamilyCalls, MatrixToEuler, "MatrixToEuler(m, 4)")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(FamilyCalls, RawMatrixToEuler, "RawMatrixToEuler(m, 4)")->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -364,7 +364,7 @@ void ScriptGetVector(HSQUIRRELVM v, SQInteger index, nVector& out)
 {
     SQUserPointer p = 0;
     SQInteger top = sq_gettop(v);
-    if (SQ_SUCCEEDED(sq_getinstanceup(v, index, &p, (SQUserPointer)&g_VectorClassDecl)) && p)
+    if (SQ_SUCCEEDED(sq_getinstanceup(v, index, &p, (SQUserPointer)&g_VectorClassDecl)) && p && sq_getreleasehook(v, index))
         out = *static_cast<nVector*>(p);
     else
         sq_reseterror(v);   // out stays as it was; the caller's mask already accepted the value

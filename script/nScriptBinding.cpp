@@ -69,15 +69,33 @@ bool ScriptAddClassMembers(HSQUIRRELVM v, const char* class_name, const ScriptMe
     return all;
 }
 
-static bool CreateInstanceOnTop(HSQUIRRELVM v, SQInteger top, void* value, SQRELEASEHOOK hook)
+// Stack: ... class. Replaces the class with a new instance of it; false, stack at top, on failure.
+static bool InstanceOnTop(HSQUIRRELVM v, SQInteger top)
 {
-    // Stack: ... class.
     if (SQ_FAILED(sq_createinstance(v, -1))) {
         sq_settop(v, top);
         return false;
     }
-    sq_setinstanceup(v, -1, value);
-    sq_setreleasehook(v, -1, hook);
+    sq_remove(v, -2);
+    return true;
+}
+
+// The class of the declaration on top: held by an nSquirrelVM, else looked up in the root table.
+static bool PushClass(HSQUIRRELVM v, const ScriptClassDecl* decl)
+{
+    nSquirrelVM* vm = nSquirrelVM::FromHandle(v);
+    const HSQOBJECT* cls = vm ? static_cast<const HSQOBJECT*>(vm->FindClass(decl)) : 0;
+    if (cls) {
+        sq_pushobject(v, *cls);
+        return true;
+    }
+    SQInteger top = sq_gettop(v);
+    sq_pushroottable(v);
+    sq_pushstring(v, decl->name, -1);
+    if (SQ_FAILED(sq_rawget(v, -2)) || sq_gettype(v, -1) != OT_CLASS) {
+        sq_settop(v, top);
+        return false;
+    }
     sq_remove(v, -2);
     return true;
 }
@@ -92,18 +110,34 @@ bool ScriptCreateNativeInstance(HSQUIRRELVM v, const char* class_name, void* val
         return false;
     }
     sq_remove(v, -2);
-    return CreateInstanceOnTop(v, top, value, hook);
+    if (!InstanceOnTop(v, top))
+        return false;
+    sq_setinstanceup(v, -1, value);
+    sq_setreleasehook(v, -1, hook);
+    return true;
 }
 
 bool ScriptCreateNativeInstance(HSQUIRRELVM v, const ScriptClassDecl* decl, void* value, SQRELEASEHOOK hook)
 {
-    nSquirrelVM* vm = nSquirrelVM::FromHandle(v);
-    const HSQOBJECT* cls = vm ? static_cast<const HSQOBJECT*>(vm->FindClass(decl)) : 0;
-    if (!cls)
-        return ScriptCreateNativeInstance(v, decl->name, value, hook);
+    if (!ScriptCreateBareInstance(v, decl))
+        return false;
+    sq_setinstanceup(v, -1, value);
+    sq_setreleasehook(v, -1, hook);
+    return true;
+}
+
+bool ScriptReserveClassValue(HSQUIRRELVM v, const ScriptClassDecl* decl, SQInteger size)
+{
     SQInteger top = sq_gettop(v);
-    sq_pushobject(v, *cls);
-    return CreateInstanceOnTop(v, top, value, hook);
+    bool ok = PushClass(v, decl) && SQ_SUCCEEDED(sq_setclassudsize(v, -1, size));
+    sq_settop(v, top);
+    return ok;
+}
+
+bool ScriptCreateBareInstance(HSQUIRRELVM v, const ScriptClassDecl* decl)
+{
+    SQInteger top = sq_gettop(v);
+    return PushClass(v, decl) && InstanceOnTop(v, top);
 }
 
 SquirrelObject::SquirrelObject(HSQUIRRELVM v) : m_vm(v)
@@ -219,7 +253,8 @@ template<class T>
 static bool GetMathValue(HSQUIRRELVM v, SQInteger count, SQInteger arg, const ScriptClassDecl& decl, T*& out)
 {
     SQUserPointer p = 0;
-    if (arg < 0 || arg >= count || SQ_FAILED(sq_getinstanceup(v, arg + 1, &p, (SQUserPointer)&decl)) || !p) {
+    if (arg < 0 || arg >= count || SQ_FAILED(sq_getinstanceup(v, arg + 1, &p, (SQUserPointer)&decl)) || !p
+        || !sq_getreleasehook(v, arg + 1)) {
         sq_throwerror(v, "Invalid instance type");
         return false;
     }

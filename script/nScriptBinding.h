@@ -48,6 +48,13 @@ bool ScriptCreateNativeInstance(HSQUIRRELVM v, const char* class_name, void* val
 // The same for a native class by its declaration: on an nSquirrelVM the class is looked up
 // once and then held (the fast path of frequent pushes).
 bool ScriptCreateNativeInstance(HSQUIRRELVM v, const ScriptClassDecl* decl, void* value, SQRELEASEHOOK hook);
+// Reserves size bytes inside every instance of the root-table class of the declaration, for
+// its native value; before its first instance. False, stack unchanged, when it cannot.
+bool ScriptReserveClassValue(HSQUIRRELVM v, const ScriptClassDecl* decl, SQInteger size);
+// Pushes a new instance of the native class without calling any constructor and leaves its
+// user pointer as the machine made it: the bytes the class reserves inside each instance
+// (uninitialised), or NULL for a class that reserves none. False, stack unchanged, on failure.
+bool ScriptCreateBareInstance(HSQUIRRELVM v, const ScriptClassDecl* decl);
 
 // A reference to one script value on one machine; holds one reference while bound.
 class SquirrelObject

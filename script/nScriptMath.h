@@ -9,8 +9,11 @@ class nMatrix4;
 class SquirrelObject;
 struct ScriptClassDecl;
 
-// The native script classes Vector, Matrix3 and Matrix4. Each instance owns a heap copy of
-// the engine value; results are new instances. The declarations are the type tags.
+// The native script classes Vector, Matrix3 and Matrix4. Each instance holds its engine value
+// in bytes its class reserves inside the instance (a heap copy for instances of script
+// subclasses, which have no reserve); results are new instances. An instance has a value once
+// its release hook is set: one made without the constructor (a clone without _cloned,
+// Class.instance()) has none. The declarations are the type tags.
 extern const ScriptClassDecl g_VectorClassDecl;
 extern const ScriptClassDecl g_Matrix3ClassDecl;
 extern const ScriptClassDecl g_Matrix4ClassDecl;
@@ -30,7 +33,9 @@ void ScriptMakeVector(SquirrelObject& out, HSQUIRRELVM v, const nVector& value);
 void ScriptMakeMatrix3(SquirrelObject& out, HSQUIRRELVM v, const nMatrix3& value);
 void ScriptMakeMatrix4(SquirrelObject& out, HSQUIRRELVM v, const nMatrix4& value);
 
-// Release hook of the three classes: frees the copy (NULL: nothing); 0.
+// Release hooks of the three classes: a heap copy is freed (NULL: nothing); a value inside
+// the instance needs nothing. 0.
 SQInteger ScriptReleaseNativeValue(SQUserPointer value, SQInteger size);
+SQInteger ScriptReleaseInlineValue(SQUserPointer value, SQInteger size);
 
 #endif

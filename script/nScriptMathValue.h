@@ -19,7 +19,7 @@ enum nScriptMathKind
     MathKindMatrix4 = 3
 };
 
-// The math class of the value at index and its copy (NULL for an instance without value),
+// The math class of the value at index and its value (NULL for an instance without one),
 // found by the class's type tag; raises nothing.
 inline nScriptMathKind ScriptMathKindOf(HSQUIRRELVM v, SQInteger index, void** value)
 {
@@ -33,12 +33,13 @@ inline nScriptMathKind ScriptMathKindOf(HSQUIRRELVM v, SQInteger index, void** v
                          : tag == (SQUserPointer)&g_Matrix3ClassDecl ? MathKindMatrix3
                          : tag == (SQUserPointer)&g_Matrix4ClassDecl ? MathKindMatrix4
                          : MathKindNone;
-    if (kind != MathKindNone)
+    if (kind != MathKindNone && sq_getreleasehook(v, index))
         sq_getinstanceup(v, index, value, 0);
     return kind;
 }
 
-// A heap copy freed by ScriptReleaseNativeValue (the math values are trivially destructible).
+// A heap copy freed by ScriptReleaseNativeValue, for an instance without a reserve (the math
+// values are trivially destructible).
 template<class T>
 inline T* ScriptNewMathValue(const T& value)
 {
@@ -61,14 +62,17 @@ inline T* ScriptMathThis(HSQUIRRELVM v, nScriptMathKind kind)
     return static_cast<T*>(p);
 }
 
-// Gives 'this' a value of its own (constructors and clones); false after raising.
+// Gives 'this' a value of its own (constructors and clones): written into the instance's
+// reserve or its earlier copy, else into a new heap copy; false after raising.
 template<class T>
 inline bool ScriptMathAdopt(HSQUIRRELVM v, const T& value)
 {
     SQUserPointer old = 0;
     sq_getinstanceup(v, 1, &old, 0);
     if (old) {
-        *static_cast<T*>(old) = value;
+        new (old) T(value);
+        if (!sq_getreleasehook(v, 1))
+            sq_setreleasehook(v, 1, ScriptReleaseInlineValue);
         return true;
     }
     T* copy = ScriptNewMathValue(value);
@@ -78,6 +82,29 @@ inline bool ScriptMathAdopt(HSQUIRRELVM v, const T& value)
     }
     sq_setinstanceup(v, 1, copy);
     sq_setreleasehook(v, 1, ScriptReleaseNativeValue);
+    return true;
+}
+
+// Pushes a new instance of the class holding value; false, stack unchanged, on failure.
+template<class T>
+inline bool ScriptMathPush(HSQUIRRELVM v, const ScriptClassDecl& decl, const T& value)
+{
+    if (!ScriptCreateBareInstance(v, &decl))
+        return false;
+    SQUserPointer reserve = 0;
+    sq_getinstanceup(v, -1, &reserve, 0);
+    if (reserve) {
+        new (reserve) T(value);
+        sq_setreleasehook(v, -1, ScriptReleaseInlineValue);
+        return true;
+    }
+    T* copy = ScriptNewMathValue(value);
+    if (!copy) {
+        sq_pop(v, 1);
+        return false;
+    }
+    sq_setinstanceup(v, -1, copy);
+    sq_setreleasehook(v, -1, ScriptReleaseNativeValue);
     return true;
 }
 

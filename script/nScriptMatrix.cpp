@@ -320,7 +320,7 @@ const ScriptClassDecl g_Matrix4ClassDecl = {"Matrix4", 0, s_matrix4};
 
 bool RegisterMatrixClasses(HSQUIRRELVM v)
 {
-    bool ok3 = ScriptRegisterClass(v, &g_Matrix3ClassDecl);
-    bool ok4 = ScriptRegisterClass(v, &g_Matrix4ClassDecl);
+    bool ok3 = ScriptRegisterClass(v, &g_Matrix3ClassDecl) && ScriptReserveClassValue(v, &g_Matrix3ClassDecl, sizeof(nMatrix3));
+    bool ok4 = ScriptRegisterClass(v, &g_Matrix4ClassDecl) && ScriptReserveClassValue(v, &g_Matrix4ClassDecl, sizeof(nMatrix4));
     return ok3 && ok4;
 }

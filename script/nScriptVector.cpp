@@ -452,7 +452,7 @@ const ScriptClassDecl g_VectorClassDecl = {"Vector", 0, s_members};
 
 bool RegisterVectorClass(HSQUIRRELVM v)
 {
-    return ScriptRegisterClass(v, &g_VectorClassDecl);
+    return ScriptRegisterClass(v, &g_VectorClassDecl) && ScriptReserveClassValue(v, &g_VectorClassDecl, sizeof(nVector));
 }
 
 SQInteger ScriptReleaseNativeValue(SQUserPointer value, SQInteger size)
@@ -461,22 +461,14 @@ SQInteger ScriptReleaseNativeValue(SQUserPointer value, SQInteger size)
     return 0;
 }
 
-template<class T>
-static bool PushMathValue(HSQUIRRELVM v, const ScriptClassDecl& decl, const T& value)
+SQInteger ScriptReleaseInlineValue(SQUserPointer, SQInteger)
 {
-    T* copy = ScriptNewMathValue(value);
-    if (!copy)
-        return false;
-    if (!ScriptCreateNativeInstance(v, &decl, copy, ScriptReleaseNativeValue)) {
-        std::free(copy);
-        return false;
-    }
-    return true;
+    return 0;
 }
 
-bool ScriptPushVector(HSQUIRRELVM v, const nVector& value)   { return PushMathValue(v, g_VectorClassDecl, value); }
-bool ScriptPushMatrix3(HSQUIRRELVM v, const nMatrix3& value) { return PushMathValue(v, g_Matrix3ClassDecl, value); }
-bool ScriptPushMatrix4(HSQUIRRELVM v, const nMatrix4& value) { return PushMathValue(v, g_Matrix4ClassDecl, value); }
+bool ScriptPushVector(HSQUIRRELVM v, const nVector& value)   { return ScriptMathPush(v, g_VectorClassDecl, value); }
+bool ScriptPushMatrix3(HSQUIRRELVM v, const nMatrix3& value) { return ScriptMathPush(v, g_Matrix3ClassDecl, value); }
+bool ScriptPushMatrix4(HSQUIRRELVM v, const nMatrix4& value) { return ScriptMathPush(v, g_Matrix4ClassDecl, value); }
 
 template<class T>
 static void MakeMathValue(SquirrelObject& out, HSQUIRRELVM v, bool (*push)(HSQUIRRELVM, const T&), const T& value)

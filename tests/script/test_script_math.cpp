@@ -114,6 +114,11 @@ TEST_F(ScriptMathTest, VectorMembers)
         {"return Vector(Vector(1, 2, 3, 4));", "(1,2,3,4)"},
         {"return Vector(Matrix3());", "error: Vector() invalid instance type"},
         {"local a = Vector(1, 2, 3, 4); local c = clone a; a.x = 9; return c;", "(1,2,3,4)"},
+        // An instance made without the constructor holds no value until the constructor runs.
+        {"return Vector.instance().x;", "error: Internal failure"},
+        {"return Vector.instance() + Vector();", "error: Internal failure"},
+        {"return Vector() + Vector.instance();", "error: Vector + operator: Invalid argument type.\n"},
+        {"local a = Vector.instance(); a.constructor(1, 2, 3); return a;", "(1,2,3,1)"},
         {"return typeof Vector();", "instance"},
         {"return Vector()._SCypeof();", "Vector"},
         // Keys.
@@ -228,6 +233,8 @@ TEST_F(ScriptMathTest, MatrixMembers)
         {"local m = Matrix4(); m.m12 = 5; m.m03 = 1; return m.AsMatrix3();", "[1 0 0|0 1 5|0 0 1]"},
         {"local m = Matrix4(); m.m03 = 9; local r = Matrix3(); r.m01 = 4; m.RotationFromMatrix3(r); return m;", "[1 4 0 9|0 1 0 0|0 0 1 0|0 0 0 1]"},
         {"return (clone Matrix4()).m00;", "error: Internal failure"},
+        {"return Matrix3.instance().GetRow(0);", "error: Internal failure"},
+        {"return Matrix3() * Matrix3.instance();", "error: Invalid instance type"},
         // Indices outside the matrix are errors, not memory beyond it.
         {"return Matrix4().GetRow(4);", "error: Matrix index out of range"},
         {"return Matrix4().GetColumn(-1);", "error: Matrix index out of range"},
