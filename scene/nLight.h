@@ -76,11 +76,14 @@ public:
     float          GetShadowRange() const             { return m_shadowRange; }
     float          GetShadowBias() const              { return m_shadowBias; }
     float          GetShadowDistribution() const      { return m_shadowDistribution; }
+    void           SetShadowDistribution(float lambda) { m_shadowDistribution = lambda; }
     float          GetNear() const                    { return m_near; }
     void           SetNear(float nearZ)               { m_near = nearZ; }
     bool           IsVolumetric() const               { return m_volumetric; }
+    void           SetVolumetric(bool on)             { m_volumetric = on; }
     float          GetVolumetricSampleStep() const    { return m_volumetricSampleStep; }
     float          GetVolumetricRange() const         { return m_volumetricRange; }
+    void           SetVolumetricRange(float range)    { m_volumetricRange = range; }
     float          GetVolumetricThickness() const     { return m_volumetricThickness; }
     int32_t        GetFalloff() const                 { return m_falloff; }
     float          GetRange() const                   { return m_range; }

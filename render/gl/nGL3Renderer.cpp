@@ -12,6 +12,7 @@
 #include "render/gl/nGLEntryPoints.h"
 #include "render/gl/nGLMaterial.h"
 #include "resources/nTexture.h"
+#include "scene/nCamera.h"
 
 namespace
 {
@@ -40,6 +41,8 @@ nGL3Renderer::nGL3Renderer(nOrvex* engine, bool makeCurrent)
       m_occlusionQuery(0),
       m_shadowMapSize(1024),
       m_shadowMapInverse(1.0f / 1024.0f),
+      m_shadowCamera(0),
+      m_shadowViewCamera(0),
       m_renderScale(1.0f),
       m_effectDivisor(4),
       m_exposureKey(0.18f),
@@ -80,6 +83,8 @@ nGL3Renderer::~nGL3Renderer()
     FreeStaging();
     if (m_open || m_window) Close();
     FreeRenderTargets();
+    FreeShadowMaps();
+    delete m_shadowViewCamera;
     ReleaseCoreShaders();
     m_shaderLibrary.Release();
     delete m_materialPrograms;
@@ -216,12 +221,11 @@ bool nGL3Renderer::Startup(int32_t width, int32_t height, int32_t bitsPerPixel, 
         m_gl->GenFramebuffersEXT(1, &m_shadowFramebuffer);
         // Without its core programs the renderer cannot draw a frame: it closes rather than
         // stay open half made.
-        if (!LoadCoreShaders() || !CreateRenderTargets(w, h)) {
+        ReadShadowMapSize();
+        if (!LoadCoreShaders() || !CreateRenderTargets(w, h) || !CreateShadowMaps()) {
             Close();
             return false;
         }
-        ReadShadowMapSize();
-        // The six shadow maps come with the shadow maps' drawing.
     }
 
     BindTargetTexture(0);
@@ -262,6 +266,7 @@ void nGL3Renderer::FreeResources()
     m_gbufferFramebuffer = 0;
     m_shadowFramebuffer = 0;
     FreeRenderTargets();
+    FreeShadowMaps();
     ReleaseCoreShaders();
     m_shaderLibrary.Release();
     if (m_materialPrograms) m_materialPrograms->ReleaseDevice();
@@ -275,12 +280,14 @@ void nGL3Renderer::Close()
     else {
         m_postFramebuffer = m_gbufferFramebuffer = m_shadowFramebuffer = m_occlusionQuery = 0;
         // No context to free them in: the targets' device copies went with it.
-        for (nSharedPtr<nTexture>& target : m_targets)
-            if (target.IsValid()) {
-                delete target->GetRenderData();
-                target->SetRenderData(0);
-            }
+        for (nSharedPtr<nTexture>* set : {m_targets, m_shadowMaps})
+            for (int32_t i = 0; i < (set == m_targets ? (int32_t)TargetCount : kShadowMapCount); ++i)
+                if (set[i].IsValid()) {
+                    delete set[i]->GetRenderData();
+                    set[i]->SetRenderData(0);
+                }
         FreeRenderTargets();
+        FreeShadowMaps();
         ReleaseCoreShaders();
         m_shaderLibrary.Release();
         if (m_materialPrograms) m_materialPrograms->ReleaseDevice();

@@ -21,6 +21,7 @@ struct nTangentFrame;
 struct nGeometryColor;
 struct nMaterialStage;
 class nLight;
+class nCamera;
 class nGeometry;
 class nMaterial;
 
@@ -48,7 +49,10 @@ typedef void* (*nGLEntryPointLookup)(const char* name, void* context);
 // (nGL3RendererDrawers.cpp), the camera's post-processing and the presentation at the render
 // scale (nGL3RendererPost.cpp).
 //
-// Not drawn yet: shadow maps, volumetric light, emitters, terrain patches and text. With
+// Lights with shadow mode "Map" draw their shadow maps first (nGL3RendererShadows.cpp);
+// volumetric lights add their shaft after their pass (nGL3RendererVolumetric.cpp).
+//
+// Not drawn yet: emitters, terrain patches and text. With
 // DisableShader the renderer draws the fixed-function frame.
 class nGL3Renderer : public nRenderer
 {
@@ -235,12 +239,37 @@ public:
     nGL3MaterialPrograms* GetMaterialPrograms() const { return m_materialPrograms; }
     // Lights: GL_LightData with the light program and the volumetric program chosen by
     // UpdateLight (nothing with DisableShader).
+    // Shadow-map records of a light, made the first time its maps are drawn: the matrices its
+    // maps were drawn with, for the light programs to find a surface in them.
+    struct GL_PointShadow
+    {
+        nMatrix4 view[6];             // face camera i's inverse world matrix
+        nMatrix4 projection[6];
+    };
+    struct GL_ShadowSplit
+    {
+        float    distance;            // the split reaches this far along the main camera's view
+        nMatrix4 view;
+        nMatrix4 projection;
+    };
+    struct GL_SplitShadow
+    {
+        GL_ShadowSplit splits[4];
+    };
     struct GL_LightData : nRenderData
     {
         nShader* lightShader;         // NULL: the light is not drawn
+        nShader* unshadowedShader;    // drawn instead while the light's maps do not hold its shadow
         nShader* volumeShader;        // volumetric lights only
-        // The shadow maps' split and point records come with the shadow maps.
-        GL_LightData() : lightShader(0), volumeShader(0) {}
+        bool     usesShadowMaps;      // lightShader reads the shadow maps
+        bool     shadowReady;         // the shared maps hold this light's shadow (set while it is drawn)
+        GL_PointShadow* pointShadow;  // owned, NULL until first needed
+        GL_SplitShadow* splitShadow;  // owned, NULL until first needed
+        GL_LightData() : lightShader(0), unshadowedShader(0), volumeShader(0), usesShadowMaps(false),
+                         shadowReady(false), pointShadow(0), splitShadow(0) {}
+        ~GL_LightData() override;
+        GL_LightData(const GL_LightData&) = delete;
+        GL_LightData& operator=(const GL_LightData&) = delete;
     };
     bool  SetupLight(nLight* light) override;             // false when it has data already
     void  FreeLight(nLight* light) override;
@@ -311,6 +340,37 @@ public:
     static float LightDistanceFade(float distance, float clipDistance, float range);
     // The drawn radius of a point light's sphere: its facets enclose volume range + 0.5.
     static float LightVolumeRadius(float volumeRange);
+
+    // Shadow maps (nGL3RendererShadows.cpp): six S x S depth maps shared by every light, drawn
+    // just before the light that reads them. Point lights use maps 0-5 (cube faces), parallel
+    // lights 0-3 (nested splits of the view), spot lights 0.
+    static constexpr int32_t kShadowMapCount = 6;
+    static constexpr int32_t kShadowSplits = 4;
+    bool  CreateShadowMaps();                              // at the size read at open; false when one cannot be made
+    void  FreeShadowMaps();
+    nTexture* GetShadowMap(int32_t index) const;           // NULL outside 0..5 or when not made
+    // Draws the light's maps; true when they now hold this light's shadow. GL state, matrices,
+    // bound camera, viewport and frame buffer are as they were before.
+    bool  RenderShadowMaps(nLight* light);
+    bool  RenderPointShadowMaps(nLight* light);
+    bool  RenderSplitShadowMaps(nLight* light);
+    void  RenderShadowMapView(nCamera* camera, int32_t index);
+    // The maps and matrices a shadowed program reads, the maps from texture unit first on.
+    void  BindSplitShadowUniforms(nShader* program, const GL_SplitShadow* record, int32_t first);
+    void  BindPointShadowUniforms(nShader* program, const GL_PointShadow* record, int32_t first, nLight* light);
+    // Split k (0..3) of a parallel light: (1 - lambda) x uniform + lambda x logarithmic distance
+    // between near and far at (k + 1) / 4.
+    static float SplitDistance(float nearZ, float farZ, float lambda, int32_t split);
+    // Places an orthographic camera looking along its own world Z around eight points: the
+    // camera distance behind their centre, its box and far plane enclosing them all.
+    static void FitSplitCamera(const nVector* corners, nCamera* camera, float distance);
+    nItem* GetShadowCamera() const            { return m_shadowCamera; } // the main camera while maps are drawn
+    float GetShadowMapInverseSize() const     { return m_shadowMapInverse; }
+
+    // Volumetric light (nGL3RendererVolumetric.cpp): the light's shaft gathered at a quarter of
+    // the resolution, then blended over the composed picture.
+    bool  SetupVolumetricUniforms(nLight* light);
+    void  RenderVolumetricLight(nLight* light);
 
     // Post-processing (nGL3RendererPost.cpp): the bound camera's effects over the composed
     // picture, in a fixed order, each taking (source, destination) render targets and saying
@@ -457,6 +517,9 @@ private:
     uint32_t            m_occlusionQuery;
     int32_t             m_shadowMapSize;
     float               m_shadowMapInverse;
+    nSharedPtr<nTexture> m_shadowMaps[kShadowMapCount];
+    nItem*              m_shadowCamera;           // the main camera while shadow maps are drawn
+    nCamera*            m_shadowViewCamera;       // owned, made on first use: the view each map is drawn from
     float               m_renderScale;
     int32_t             m_effectDivisor;
     float               m_exposureKey;

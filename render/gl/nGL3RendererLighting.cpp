@@ -168,18 +168,21 @@ void nGL3Renderer::UpdateLight(nLight* light)
     GL_LightData* data = light ? static_cast<GL_LightData*>(light->GetRenderData()) : 0;
     if (!data || TestSystemFlag(RendererSystemDisableShader)) return;
     nShaderLibrary* library = m_shaderLibrary.Get();
+    data->usesShadowMaps = false;
     if (!light->GetShader().IsEmpty()) {
         data->lightShader = library ? library->Find(light->GetShader().GetCStr()) : 0;
+        data->unshadowedShader = data->lightShader;
     } else {
+        const bool projection = light->GetProjectionMap() != 0;
         const char* name = ChooseLightProgram(light->GetType(), light->GetShadow(), m_controlWord,
-                                              light->GetSpecularIntensity(), light->GetProjectionMap() != 0);
+                                              light->GetSpecularIntensity(), projection);
+        const char* plain = ChooseLightProgram(light->GetType(), LightShadowNone, m_controlWord,
+                                               light->GetSpecularIntensity(), projection);
         data->lightShader = name ? GetCoreShader(name) : 0;
+        data->unshadowedShader = plain ? GetCoreShader(plain) : 0;
         // A shadowed variant the library does not hold still lights, without its shadow.
-        if (!data->lightShader && name && light->GetShadow() != LightShadowNone) {
-            name = ChooseLightProgram(light->GetType(), LightShadowNone, m_controlWord,
-                                      light->GetSpecularIntensity(), light->GetProjectionMap() != 0);
-            data->lightShader = name ? GetCoreShader(name) : 0;
-        }
+        if (!data->lightShader && name && light->GetShadow() != LightShadowNone) data->lightShader = data->unshadowedShader;
+        data->usesShadowMaps = light->GetShadow() == LightShadowMap && data->lightShader != data->unshadowedShader;
     }
     const char* volume = light->IsVolumetric() ? ChooseVolumeProgram(light->GetType(), light->GetShadow(), m_controlWord) : 0;
     data->volumeShader = volume ? GetCoreShader(volume) : 0;
@@ -420,9 +423,13 @@ void nGL3Renderer::RenderLights()
             ++m_statistics.lightsProcessed;
             glPushAttrib(GL_COLOR_BUFFER_BIT);
             if (light->GetShadow() == LightShadowProjectedMap) glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-            // Shadow maps of "Map" lights are drawn here once the shadow maps exist.
+            // The maps are shared by every light: a light whose maps could not be drawn now is
+            // drawn without its shadow, never with the maps of the light before it.
+            GL_LightData* data = static_cast<GL_LightData*>(light->GetRenderData());
+            if (data && ShadowMapped(light->GetShadow(), m_controlWord)) data->shadowReady = RenderShadowMaps(light);
             RenderLight(light);
-            // The volumetric pass of volumetric lights comes with post-processing.
+            if (light->IsVolumetric()) RenderVolumetricLight(light);
+            if (data) data->shadowReady = false;
             glPopAttrib();
         }
     } while (request.cursor);
@@ -457,8 +464,9 @@ float nGL3Renderer::LightVolumeRadius(float volumeRange)
 bool nGL3Renderer::SetupLightUniforms(nLight* light)
 {
     GL_LightData* data = static_cast<GL_LightData*>(light->GetRenderData());
-    if (!data || !data->lightShader) return false;
-    nShader* shader = data->lightShader;
+    nShader* shader = data ? (data->usesShadowMaps && !data->shadowReady ? data->unshadowedShader : data->lightShader) : 0;
+    if (!shader) return false;
+    const bool shadowed = data->shadowReady;
     const int32_t program = UseProgram(shader);
     if (!program) return false;
     BindTargetSampler(shader, 0, TargetAttr0, "gbuffer0");
@@ -481,12 +489,15 @@ bool nGL3Renderer::SetupLightUniforms(nLight* light)
         SetUniform2f(program, "display_buffer_ratio", m_bufferToViewport[0], m_bufferToViewport[1]);
         const nVector d = TransformDirection(cameraInverse, lightAxis);
         SetUniform3f(program, "direction_view_space", d.x, d.y, d.z);
-        // The split shadow maps of "Map" lights are bound here once the shadow maps exist.
+        if (shadowed && data->splitShadow) BindSplitShadowUniforms(shader, data->splitShadow, 3);
     }
     if (light->GetType() == LightTypeSpot) {
         int32_t unit = 3;
         if (light->GetProjectionMap() || light->GetShadow() == LightShadowMap) {
-            // The spot's shadow map takes unit 3 once the shadow maps exist.
+            if (shadowed) {
+                SetUniform1f(program, "inverse_shadowmap_size", m_shadowMapInverse);
+                BindTextureSampler(shader, unit++, m_shadowMaps[0].Get(), "light_view_depth_texture");
+            }
             BindTextureSampler(shader, unit, light->GetProjectionMap(), "projection_texture");
             nMatrix4 projection;
             light->GetProjectionMatrix(projection);
@@ -498,7 +509,8 @@ bool nGL3Renderer::SetupLightUniforms(nLight* light)
         SetUniform1f(program, "spot_cone_angle", std::cos(light->GetConeAngle()));
         SetUniform1f(program, "spot_edge_angle", std::cos(light->GetConeAngle() + light->GetEdgeAngle()));
     }
-    // Point lights' cube shadow maps (units 3 to 8) come with the shadow maps.
+    if (light->GetType() == LightTypePoint && shadowed && data->pointShadow)
+        BindPointShadowUniforms(shader, data->pointShadow, 3, light);
 
     const nVector eye = m_camera->GetWorldMatrix().GetColumn(3, true);
     const float distance = (lightPosition - eye).Length();

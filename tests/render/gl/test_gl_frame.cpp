@@ -103,8 +103,11 @@ TEST_F(GLFrame, AParallelLightLightsByTheAngleOfItsDirection)
 
 TEST_F(GLFrame, AShadowedLightWhoseShadowProgramIsMissingStillLights)
 {
-    // The library holds no split-shadow program: the sun keeps its plain lighting.
-    ASSERT_EQ(renderer->GetShaderLibrary()->Find("core::linearlight_pssm"), nullptr);
+    // The library's split-shadow program is unusable: the sun keeps its plain lighting.
+    nShader* pssm = renderer->GetShaderLibrary()->Find("core::linearlight_pssm");
+    ASSERT_NE(pssm, nullptr);
+    pssm->ReleaseDevice();
+    ASSERT_EQ(renderer->GetCoreShader("core::linearlight_pssm"), nullptr);
     renderer->SetControlFlag(RendererControlShadowMapping | RendererControlLinearShadow, true);
     ShowWhitePlane();
     nLight* sun = AddLight(LightTypeParallel, 0.0f, 0.0f, 0.0f);
