@@ -44,6 +44,8 @@ bool nGL3Renderer::SetupVolumetricUniforms(nLight* light)
     SetUniform1f(program, "volumetric_range", light->GetVolumetricRange());
     const nVector colour = light->GetDiffuse() * light->GetDiffuseIntensity();
     SetUniform3f(program, "volumetric_color", colour.x, colour.y, colour.z);
+    // Every shadowed shaft looks its samples up as the light programs do, with the light's bias.
+    SetUniform1f(program, "shadow_bias", light->GetShadowBias());
 
     const nMatrix4& cameraInverse = m_camera->GetInverseWorldMatrix();
     const nMatrix4& lightWorld = light->GetWorldMatrix();
@@ -70,7 +72,6 @@ bool nGL3Renderer::SetupVolumetricUniforms(nLight* light)
         SetUniform1f(program, "cone_angle", std::cos(light->GetConeAngle() + light->GetEdgeAngle()));
         if (mapped) {
             SetUniform1f(program, "inverse_shadowmap_size", m_shadowMapInverse);
-            SetUniform1f(program, "shadow_bias", light->GetShadowBias());
             BindTextureSampler(shader, 1, m_shadowMaps[0].Get(), "volume_view_depth_texture");
             nMatrix4 projection;
             light->GetProjectionMatrix(projection);

@@ -56,6 +56,40 @@ std::map<std::string, Contract> Contracts()
     c["core::projective_spotlight_shadow"] = {
         projected, Join({{"gbuffer0", "inverse_buffer_size", "view_depth_offset", "range", "position_view_space", "shadow_color"},
                          kLightSpot, kLightProjected})};
+    // Shadowed light programs: the light's own names and those of its shadow maps.
+    const Names kShadow = {"inverse_shadowmap_size", "shadow_bias", "shadow_color"};
+    const Names kCubeFaces = {"psm_0", "psm_1", "psm_2", "psm_3", "psm_4", "psm_5", "psm_0_projection_matrix",
+                              "psm_1_projection_matrix", "psm_2_projection_matrix", "psm_3_projection_matrix",
+                              "psm_4_projection_matrix", "psm_5_projection_matrix"};
+    const Names kSplits = {"pssm_0", "pssm_1", "pssm_2", "pssm_3", "pssm_0_projection_matrix", "pssm_1_projection_matrix",
+                           "pssm_2_projection_matrix", "pssm_3_projection_matrix", "pssm_0_slice_distance",
+                           "pssm_1_slice_distance", "pssm_2_slice_distance", "pssm_3_slice_distance"};
+    const Names kSpotMap = {"light_view_depth_texture", "light_projection_matrix"};
+    c["core::pointlight_shadowmap"] = {Join({point, kShadow, kCubeFaces, {"view_to_light_matrix"}}),
+                                       Join({kPointNeeds, kHighlightNeeds, kShadow, kCubeFaces})};
+    c["core::spotlight_shadowmap"] = {Join({projected, kShadow, kSpotMap}),
+                                      Join({kPointNeeds, kLightSpot, kHighlightNeeds, kShadow, kSpotMap})};
+    c["core::projective_spotlight_shadowmap"] = {Join({projected, kShadow, kSpotMap}),
+                                                 Join({kPointNeeds, kLightSpot, kHighlightNeeds, kLightProjected, kShadow, kSpotMap})};
+    c["core::linearlight_pssm"] = {Join({kLightCommon, kLightParallel, kShadow, kSplits}),
+                                   Join({{"gbuffer0", "gbuffer1", "inverse_buffer_size", "view_depth_offset", "diffuse_color"},
+                                         kHighlightNeeds, kLightParallel, kShadow, kSplits})};
+    // Volumetric programs: what every shaft is given, and per kind of light.
+    const Names volume = {"gbuffer0", "framebuffer_fx_scaler", "inverse_buffer_size", "view_depth_offset", "volumetric_step",
+                          "volumetric_thickness", "volumetric_range", "volumetric_color"};
+    const Names volumeShadow = {"inverse_shadowmap_size", "shadow_bias"};
+    const Names cone = {"position_view_space", "direction_view_space", "cone_angle"};
+    const Names coneMap = {"volume_view_depth_texture", "volume_projection_matrix"};
+    c["core::volumetric_sphere"] = {Join({volume, {"position_view_space"}}), Join({volume, {"position_view_space"}})};
+    c["core::volumetric_sphere_shadowmap"] = {Join({volume, {"position_view_space", "view_to_light_matrix"}, volumeShadow, kCubeFaces}),
+                                              Join({volume, {"position_view_space"}, volumeShadow, kCubeFaces})};
+    c["core::volumetric_cone"] = {Join({volume, cone}), Join({volume, cone})};
+    c["core::volumetric_cone_shadowmap"] = {Join({volume, cone, volumeShadow, coneMap}), Join({volume, cone, volumeShadow, coneMap})};
+    c["core::shader_volumetric_fog_pssm"] = {Join({volume, volumeShadow, kSplits}), Join({volume, volumeShadow, kSplits})};
+    // The depth programs of the shadow pass's own: the pass draws each material's depth program,
+    // so the renderer sets nothing on these; the alpha-tested one reads its texture and threshold.
+    c["core::shadow_map"] = {{}, {}};
+    c["core::shadow_map_alphatest"] = {{"diffuse_map", "alpha_threshold"}, {"diffuse_map", "alpha_threshold"}};
     const Names ssao = {"inverse_buffer_size", "framebuffer_fx_scaler", "display_buffer_ratio", "inverse_projection_2d",
                         "view_depth_offset", "distance", "ao_radius", "strength", "nrm_dpth", "noise_texture"};
     c["core::ssao"] = {ssao, ssao};
