@@ -85,7 +85,9 @@ std::map<std::string, Contract> Contracts()
                                               Join({volume, {"position_view_space"}, volumeShadow, kCubeFaces})};
     c["core::volumetric_cone"] = {Join({volume, cone}), Join({volume, cone})};
     c["core::volumetric_cone_shadowmap"] = {Join({volume, cone, volumeShadow, coneMap}), Join({volume, cone, volumeShadow, coneMap})};
-    c["core::shader_volumetric_fog_pssm"] = {Join({volume, volumeShadow, kSplits}), Join({volume, volumeShadow, kSplits})};
+    // The haze is looked up without a direction to move its samples by: no bias to read.
+    c["core::shader_volumetric_fog_pssm"] = {Join({volume, volumeShadow, kSplits}),
+                                             Join({volume, {"inverse_shadowmap_size"}, kSplits})};
     // The depth programs of the shadow pass's own: the pass draws each material's depth program,
     // so the renderer sets nothing on these; the alpha-tested one reads its texture and threshold.
     c["core::shadow_map"] = {{}, {}};
