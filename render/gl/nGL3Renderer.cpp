@@ -237,14 +237,18 @@ bool nGL3Renderer::Startup(int32_t width, int32_t height, int32_t bitsPerPixel, 
     return true;
 }
 
+const int32_t kLargestShadowMapSize = 4096;
+
 void nGL3Renderer::ReadShadowMapSize()
 {
     int32_t size = 1024;
     if (nMetaTag* tag = FindMetaTagByPath(&m_registry, "ShadowMapping:Size;", false)) tag->GetValue().GetInt(&size);
+    // Six maps are made at once: past 4096 texels a side they would take gigabytes.
     GLint largest = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    if (largest < 16 || largest > kLargestShadowMapSize) largest = kLargestShadowMapSize;
     int32_t held = size < 16 ? 16 : size;
-    if (largest >= 16 && held > largest) held = largest;
+    if (held > largest) held = largest;
     if (held != size)
         *g_log << "[*] " << "Shadow map size " << size << " is out of range, using " << held << ".\n";
     m_shadowMapSize = held;
