@@ -9,6 +9,7 @@
 #include "hub/nCoreListener.h"
 #include "hub/nOrvex.h"
 #include "render/nRenderer.h"
+#include "resources/nGeometryBIH.h"
 #include "resources/nMaterial.h"
 
 nGeometry::nGeometry(nOrvex* engine)
@@ -17,6 +18,7 @@ nGeometry::nGeometry(nOrvex* engine)
       materials(0),
       renderWord(0),
       materialFlags(0),
+      geometryBIH(0),
       proxyFlags(0),
       centre(0.0f, 0.0f, 0.0f, 1.0f),
       zFar(-1.0f),
@@ -437,6 +439,21 @@ void nGeometry::FreeHomogeneousTable()
     homogeneous = 0;
 }
 
+bool nGeometry::BuildGeoTree()
+{
+    if (geometryBIH) return true;
+    geometryBIH = new (std::nothrow) nGeometryBIH();
+    if (!geometryBIH)
+    {
+        *g_log << "[!] " << "Failed to allocate geotree.\n";
+        return false;
+    }
+    if (geometryBIH->Build(this)) return true;
+    delete geometryBIH;
+    geometryBIH = 0;
+    return false;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Life cycle
 
@@ -495,6 +512,9 @@ void nGeometry::Setup()
 
 void nGeometry::FreeMesh()
 {
+    // The hierarchy reads the mesh at every query.
+    delete geometryBIH;
+    geometryBIH = 0;
     delete[] vertices;
     delete[] vertexNormals;
     delete[] vertexTangents;

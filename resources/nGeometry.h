@@ -14,6 +14,7 @@
 #include "core/nVector.h"
 
 class nOrvex;
+class nGeometryBIH;
 class nMaterial;
 class nMetaFile;
 class nMetaTag;
@@ -114,6 +115,8 @@ public:
     bool BuildHomogeneousTable(int32_t key); // 1 per vertex whose bindings agree (key: a material index, or -1 for all);
                                              // false (logged) when a table cannot be allocated: then there is none
     void FreeHomogeneousTable();
+    bool BuildGeoTree();                     // the ray-casting hierarchy, once; false (logged) when it cannot be built,
+                                             // leaving none so that a later call tries again
 
     // Shading data (normals and tangents). Each computes when forced or when its array is
     // missing and there are polygons and vertices; a forced computation replaces the array.
@@ -148,6 +151,7 @@ public:
     nSharedPtr<nMaterial>* materials;
     int32_t                renderWord;         // nGeometryRenderWord bits
     uint32_t               materialFlags;      // union of every material's render flags seen
+    nGeometryBIH*          geometryBIH;        // owned; built on demand, dropped with the mesh
     uint32_t               proxyFlags;         // nGeometryProxyFlag bits
     nVector                centre;             // mean position, computed by Setup
     float                  zFar;               // -1 unset
