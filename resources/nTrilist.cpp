@@ -173,6 +173,7 @@ uint32_t Converter::Count(uint32_t t, uint32_t start, uint32_t& vertices, uint32
         const nPolygon& poly = g.polygons[p];
         uint32_t used = UsedCorners(poly);
         if (triangles + used - 2 >= maxTriangles) return p;
+        if (taken > 0 && boneCount + kTrilistBoneHeadroom >= maxBones) return p;
 
         // A polygon that does not fit ends the pass, so what it stamped never counts.
         uint32_t newVertices = 0;

@@ -15,6 +15,7 @@ struct nTrilistSkin
 
 const uint32_t kTrilistMaxCorners    = 256;          // corners of one polygon that are triangulated
 const uint32_t kTrilistMaxBones      = 32;           // bone-table entries of one list, at most 256
+const uint32_t kTrilistBoneHeadroom  = 4;            // a list full to within this takes no further polygon (28 of 32)
 const uint32_t kTrilistNoVertexLimit = 0xffffffffu;
 
 // One indexed triangle list cut from a geometry, ready for upload: one attribute record per
@@ -43,7 +44,8 @@ public:
 
 // Turns the fan polygons of a geometry into triangle lists, material by material in table order
 // and, within a material, in polygon order. A list is closed before the polygon that would bring
-// its triangles to maxTriangles, its vertices above maxVertices or its bone table above maxBones.
+// its triangles to maxTriangles, its vertices above maxVertices or its bone table above maxBones,
+// and once its bone table holds maxBones - kTrilistBoneHeadroom bones.
 // Vertices whose corners all agree (homogeneous) are shared within a list; every other corner
 // becomes a vertex of its own. Polygons whose material index is out of range draw with material
 // 0; polygons with fewer than 3 corners, with corners outside the geometry or too large for any

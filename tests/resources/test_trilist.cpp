@@ -489,9 +489,12 @@ TEST_F(TrilistTest, ListsCloseBeforeTheirBoneTableOverflows)
     std::vector<std::vector<uint16_t>> bones;
     for (uint16_t i = 0; i < 10; ++i)
         for (int k = 0; k < 3; ++k) bones.push_back({uint16_t(4 * i), uint16_t(4 * i + 1), uint16_t(4 * i + 2), uint16_t(4 * i + 3)});
+    // A list takes no further triangle once its table holds all but 4 of its bones (28 of 32),
+    // and none that would overflow it.
     const struct { uint32_t maxBones; std::vector<uint32_t> triangles; } cases[] = {
-        {32, {8, 2}},
-        {16, {4, 4, 2}},
+        {32, {7, 3}},
+        {26, {6, 4}},
+        {16, {3, 3, 3, 1}},
         {4, std::vector<uint32_t>(10, 1)},
     };
     for (const auto& c : cases)
@@ -506,6 +509,11 @@ TEST_F(TrilistTest, ListsCloseBeforeTheirBoneTableOverflows)
         {
             triangles.push_back(list->triangleCount);
             EXPECT_EQ(list->boneCount, 4 * list->triangleCount);
+            // Its last triangle started with fewer bones in the table than the headroom leaves.
+            if (list->triangleCount > 1)
+            {
+                EXPECT_LT(list->boneCount - 4, c.maxBones - kTrilistBoneHeadroom);
+            }
         }
         EXPECT_EQ(triangles, c.triangles);
         EXPECT_TRUE(Complaints(cap).empty());
@@ -513,6 +521,31 @@ TEST_F(TrilistTest, ListsCloseBeforeTheirBoneTableOverflows)
         limits.bones = c.maxBones;
         ExpectListsRebuildGeometry(g, lists, limits);
     }
+}
+
+TEST_F(TrilistTest, APolygonThatWouldOverflowTheBoneTableStartsTheNextList)
+{
+    // Four triangles of 12 bones each (every vertex its own four): after two of them the table
+    // holds 24 bones, below the headroom mark, yet a third would need 36: it opens a new list
+    // rather than losing the influences of 4 bones.
+    std::vector<std::vector<uint16_t>> bones;
+    for (uint16_t v = 0; v < 12; ++v) bones.push_back({uint16_t(4 * v), uint16_t(4 * v + 1), uint16_t(4 * v + 2), uint16_t(4 * v + 3)});
+    nGeometry g(&engine);
+    BuildSkinnedTriangles(g, bones, 48);
+    nLogCapture cap;
+    Lists lists(ConvertGeometryToTrilist(&g, 16384));
+    std::vector<uint32_t> triangles, tables;
+    for (const nTrilist* list : Entries(lists))
+    {
+        triangles.push_back(list->triangleCount);
+        tables.push_back(list->boneCount);
+        for (uint32_t n = 0; n < list->vertexCount; ++n)
+            for (int k = 0; k < 4; ++k) EXPECT_GT(list->skin[n].weight[k], 0.0f) << "an influence was lost";
+    }
+    EXPECT_EQ(triangles, (std::vector<uint32_t>{2, 2}));
+    EXPECT_EQ(tables, (std::vector<uint32_t>{24, 24}));
+    EXPECT_TRUE(Complaints(cap).empty());
+    ExpectListsRebuildGeometry(g, lists);
 }
 
 TEST_F(TrilistTest, APolygonNeedingMoreBonesThanATableKeepsWhatFits)
