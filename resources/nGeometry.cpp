@@ -11,6 +11,7 @@
 #include "render/nRenderer.h"
 #include "resources/nGeometryBIH.h"
 #include "resources/nMaterial.h"
+#include "resources/nOctreeNode.h"
 
 nGeometry::nGeometry(nOrvex* engine)
     : bounds(nVector(0.0f, 0.0f, 0.0f, 1.0f), nVector(0.0f, 0.0f, 0.0f, 1.0f)),
@@ -46,7 +47,8 @@ nGeometry::nGeometry(nOrvex* engine)
       vertexPolygonList(0),
       m_keepMask(0),
       m_engine(engine),
-      m_renderData(0)
+      m_renderData(0),
+      m_octree(0)
 {
     for (int i = 0; i < kGeometryUVSetCount; ++i) uvSets[i] = 0;
 }
@@ -210,6 +212,11 @@ nMaterial* nGeometry::FindMaterial(const char* name) const
 {
     if (!materials) return 0;
     return GetMaterial(FindMaterialIndex(name));
+}
+
+void nGeometry::SetMaterial(uint32_t index, nMaterial* material)
+{
+    if (materials && index < materialCount) materials[index] = material;
 }
 
 void nGeometry::FreeMaterials()
@@ -506,6 +513,10 @@ void nGeometry::Setup()
     SetupMaterials();
     m_keepMask |= GeometryKeepMaterials | GeometryKeepProxies | GeometryKeepRenderData;
     ComputeBounds(bounds, 0);
+    if (m_octree) {
+        SetupOctree();
+        return;
+    }
     nRenderer* renderer = m_engine ? m_engine->GetRenderer() : 0;
     if (renderer) renderer->SetupGeometry(this);
 }
@@ -598,6 +609,7 @@ void nGeometry::Free()
         lodDistance = 100.0f;
         proxyFlags &= ~(uint32_t)(GeometryLodNull | GeometryShadowNull);
     }
+    if (!(m_keepMask & GeometryKeepOctree)) FreeOctree();
 }
 
 void nGeometry::Clear()

@@ -16,6 +16,7 @@
 class nOrvex;
 class nGeometryBIH;
 class nMaterial;
+class nOctreeNode;
 class nMetaFile;
 class nMetaTag;
 struct nRenderData;
@@ -81,6 +82,13 @@ enum nGeometryKeep
     GeometryKeepAttributes = 0x40    // UV sets and colours
 };
 
+// What MergeMaterials asks of two materials before it takes them for one.
+enum nGeometryMergeFlag
+{
+    GeometryMergeSameName     = 0x1,   // equal names, case-sensitive
+    GeometryMergeSameTextures = 0x2    // the same active textured stage (or none) on every channel
+};
+
 const int kGeometryUVSetCount = 3;
 
 // The mesh resource: vertices, fan polygons whose corners ("bindings") carry per-corner
@@ -108,6 +116,10 @@ public:
     nMaterial* GetMaterial(uint32_t index) const;              // out of range reads entry 0; NULL without table
     uint32_t   FindMaterialIndex(const char* name) const;      // first of that name; 0 when none
     nMaterial* FindMaterial(const char* name) const;           // entry at FindMaterialIndex; NULL without table
+    void       SetMaterial(uint32_t index, nMaterial* material); // an index outside the table does nothing
+    // Materials equal to an earlier one are dropped and their polygons moved to it. Flags:
+    // GeometryMergeSameName, GeometryMergeSameTextures. The number dropped.
+    uint32_t   MergeMaterials(uint32_t flags);
 
     // Derived tables.
     nMinMax& ComputeBounds(nMinMax& out, const nMatrix4* matrix) const; // vertex box (through matrix); stored bounds without vertices
@@ -125,10 +137,19 @@ public:
     void ComputeVertexNormal(bool force);    // per binding, smoothed by the materials' cosine threshold
     void ComputeVertexTangent(bool force);   // per binding, orthogonal to the vertex normal (computed first when missing)
 
+    // The octree: the polygons split into leaf geometries that are culled and drawn on their
+    // own. A build replaces the tree; in the player it frees the mesh, which the leaves then
+    // hold alone. False (logged) when memory runs out: then there is no tree and the mesh is
+    // kept. minimumLeafPolygons n gives leaves of up to 2 max(n, 512) polygons.
+    bool         BuildOctree(int32_t minimumLeafPolygons);
+    void         SetupOctree();              // sets the leaves up
+    nOctreeNode* GetOctree() const           { return m_octree; }
+    static void  GetOctreeSummary(uint32_t& leaves, uint32_t& polygons); // of the last build
+
     // Life cycle.
     void UpdateMaterialFlags();              // render word and static flag from the materials; material flags accumulate
     void SetupMaterials();                   // skinned flag when weighted, then each material's Setup
-    void Setup();                            // flags, centre, normals/tangents as asked, materials, bounds, renderer
+    void Setup();                            // flags, centre, normals/tangents as asked, materials, bounds, renderer (or the octree's leaves)
     void Free();                             // frees what the keep mask does not name; the adjacency goes with the mesh
     void Clear();                            // skin, then everything (keep mask 0)
 
@@ -191,6 +212,7 @@ private:
     void FreeAdjacency();
     void FreeSkin();
     void FreeMaterials();
+    void FreeOctree();
     bool ReadChunks(nMetaFile* document, nMetaTag* root);  // false: malformed, already reported
     nGeometry* LoadProxy(const char* name);                // NULL when refused or not loadable
     void SmoothVertexNormals(nTangentFrame* frames);       // vertex normals from the tables; frames: tangent frames too
@@ -200,6 +222,7 @@ private:
     uint32_t     m_keepMask;
     nOrvex*      m_engine;
     nRenderData* m_renderData;
+    nOctreeNode* m_octree;
 };
 
 template<class T>

@@ -7,6 +7,7 @@
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
 #include "hub/nOrvex.h"
+#include "resources/nOctreeNode.h"
 #include "resources/nResourceLoader.h"
 #include "scene/nCamera.h"
 #include "scene/nItemBlockPool.h"
@@ -18,6 +19,15 @@ namespace {
 const uint32_t kGeometryHidden = 0x1;   // proxy flag: the geometry is not drawn
 
 int32_t g_skinnedObjects = 0;
+
+// Appends one geometry primitive of the object at the tail of the list.
+void QueueGeometry(nRenderablePrimitiveList* list, nObject* object, nGeometry* g, const nMatrix4& cameraWorld,
+                   const nMatrix4& world)
+{
+    nRenderablePrimitive* primitive = new (std::nothrow)
+        nRenderablePrimitive(RenderablePrimitiveGeometry, object, nObject::ViewDepth(cameraWorld, g, world), g);
+    if (primitive && !list->InsertAfter(primitive, 0)) delete primitive;
+}
 
 bool ReadObjectTag(nMItem* item, nMetaFile* document, nMetaTag* tag)
 {
@@ -241,10 +251,16 @@ void nObject::Enqueue(nItem* camera, nRenderablePrimitiveList* list, int32_t pas
     nMinMax box;
     GetWorldMinMax(box);
     const nCamera* view = dynamic_cast<const nCamera*>(camera);
-    if (!view || const_cast<nCamera*>(view)->GetFrustum().TestMinMax(box, &world) != VisibilityOutside) {
-        nRenderablePrimitive* primitive = new (std::nothrow)
-            nRenderablePrimitive(RenderablePrimitiveGeometry, this, ViewDepth(cameraWorld, g, world), g);
-        if (primitive && !list->InsertAfter(primitive, 0)) delete primitive;
+    const nFrustum* frustum = view ? &const_cast<nCamera*>(view)->GetFrustum() : 0;
+    if (!frustum || frustum->TestMinMax(box, &world) != VisibilityOutside) {
+        if (nOctreeNode* octree = g->GetOctree()) {
+            // The visible leaves instead of the whole mesh; without a frustum every leaf.
+            octree->MarkVisibility(frustum, &world);
+            nOctreeNode* cursor = 0;
+            while (nGeometry* leaf = octree->NextVisibleLeaf(cursor)) QueueGeometry(list, this, leaf, cameraWorld, world);
+        } else {
+            QueueGeometry(list, this, g, cameraWorld, world);
+        }
     }
     if (timer) timer->Stop();
 }

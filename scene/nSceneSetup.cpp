@@ -114,18 +114,25 @@ int32_t CountUsers(nScene* scene, const nGeometry* geometry, int32_t stopAt)
     return users;
 }
 
-// One geometry and its proxies, depth first; a proxy that is its own geometry is dropped.
-void Optimize(nScene* scene, nGeometry* geometry, int32_t depth)
+// One geometry and its proxies, depth first: a large static geometry of exactly one object
+// is cut into an octree; a proxy that is its own geometry is dropped.
+void Optimize(nScene* scene, nGeometry* geometry, int32_t minimumLeafPolygons, int32_t depth)
 {
     if (!geometry || depth > 16) return;
-    if (!geometry->skinWeights && geometry->polygonCount > kOctreePolygonThreshold
-        && CountUsers(scene, geometry, 2) >= 2)
-        *g_log << "[*] " << "Geometry '" << geometry->GetName().GetCStr()
-               << "' should be optimized but will not be as it is used by more than one item.\n";
+    if (!geometry->GetOctree() && !geometry->skinWeights && geometry->polygonCount > kOctreePolygonThreshold) {
+        const int32_t users = CountUsers(scene, geometry, 2);
+        if (users >= 2) {
+            *g_log << "[*] " << "Geometry '" << geometry->GetName().GetCStr()
+                   << "' should be optimized but will not be as it is used by more than one item.\n";
+        } else if (users == 1) {
+            *g_log << "   Generating octree for geometry '" << geometry->GetName().GetCStr() << "'.\n";
+            geometry->BuildOctree(minimumLeafPolygons);
+        }
+    }
     if (geometry->shadowProxy.Get() == geometry) geometry->shadowProxy = nSharedPtr<nGeometry>();
     if (geometry->lodProxy.Get() == geometry) geometry->lodProxy = nSharedPtr<nGeometry>();
-    Optimize(scene, geometry->shadowProxy.Get(), depth + 1);
-    Optimize(scene, geometry->lodProxy.Get(), depth + 1);
+    Optimize(scene, geometry->shadowProxy.Get(), minimumLeafPolygons, depth + 1);
+    Optimize(scene, geometry->lodProxy.Get(), minimumLeafPolygons, depth + 1);
 }
 
 }
@@ -159,7 +166,7 @@ void nScene::OptimizeGeometries(int32_t minimumLeafPolygons)
             mask = grownMask;
         }
     });
-    for (nGeometry* geometry : order) Optimize(this, geometry, 0);
+    for (nGeometry* geometry : order) Optimize(this, geometry, minimumLeafPolygons, 0);
 }
 
 // Groups.

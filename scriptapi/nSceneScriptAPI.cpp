@@ -14,8 +14,12 @@
 #include "core/nVector.h"
 #include "hub/nOrvex.h"
 #include "physics/nPhysicItem.h"
+#include "physics/nPhysicShape.h"
 #include "physics/nPhysicWorld.h"
 #include "render/nRenderer.h"
+#include "resources/nGeometry.h"
+#include "resources/nGeometryMerge.h"
+#include "resources/nResourceLoader.h"
 #include "scene/nAnimationSource.h"
 #include "scene/nCamera.h"
 #include "scene/nGroup.h"
@@ -372,6 +376,70 @@ SQInteger DuplicateItem(HSQUIRRELVM v)
     return ScriptReturnItem(s, owner->DuplicateItem(item));
 }
 
+// The object's geometry with its vertex data, loaded again by name (as a collision geometry,
+// through the cache) when an octree build or the renderer freed it; NULL when none loads.
+nSharedPtr<nGeometry> GeometryToMerge(nOrvex* engine, nGeometry* geometry)
+{
+    nSharedPtr<nGeometry> held(geometry);
+    if (geometry->vertexCount && geometry->vertices) return held;
+    held = LoadGeometry(engine, geometry->GetName().GetCStr(), true, false);
+    if (held.IsValid() && (!held->vertexCount || !held->vertices)) held.Release();
+    return held;
+}
+
+// The source's collision shapes added to the merged body, placed in world space as the merged
+// geometry is; the body takes the source's mode. Sized kinds (cylinders too) copy their size,
+// hulls and meshes their geometry name, others come without type or size.
+void CopyShapes(nPhysicItem* to, nMItem* source)
+{
+    nPhysicItem* from = source->GetPhysicItem();
+    if (!to || !from) return;
+    const nMatrix4& world = source->GetItem()->GetWorldMatrix();
+    for (nListNode<nPhysicShape*>* n = from->GetShapes().GetHead(); n; n = n->next) {
+        const nPhysicShape& shape = *n->value;
+        nPhysicShape* copy = to->AddShape();
+        if (!copy) return;
+        copy->SetMatrix(world * shape.GetMatrix());
+        switch (shape.type) {
+        case PhysicShapeBox: case PhysicShapeSphere: case PhysicShapeCylinder: case PhysicShapeCone: case PhysicShapeCapsule:
+            copy->SetTypeAndSize(shape.type, shape.size);
+            break;
+        case PhysicShapeConvex: case PhysicShapeMesh:
+            copy->SetTypeAndGeometry(shape.type, shape.geometry.GetCStr());
+            break;
+        default:
+            break;
+        }
+    }
+    to->SetMode(from->GetMode());
+}
+
+// Two objects baked into a new object "merged" in world space, with both sets of collision
+// shapes; neither source changes and the new object is not set up.
+SQInteger MergeItems(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nScene* scene;
+    nMItem* first;
+    nMItem* second;
+    if (!s.Args(scene, first, second)) return SQ_ERROR;
+    nObject* a = nMObject::FromItem(first);
+    nObject* b = nMObject::FromItem(second);
+    if (!a || !b) return s.Error("Only objects can be merged.");
+    if (!a->GetGeometry().IsValid() || !b->GetGeometry().IsValid())
+        return s.Error("Only objects with a geometry can be merged.");
+    nSharedPtr<nGeometry> ga = GeometryToMerge(scene->GetEngine(), a->GetGeometry().Get());
+    nSharedPtr<nGeometry> gb = GeometryToMerge(scene->GetEngine(), b->GetGeometry().Get());
+    if (!ga.IsValid() || !gb.IsValid()) return s.Error("Failed to load geometry to merge.");
+    nSharedPtr<nGeometry> merged(MergeGeometries(ga.Get(), gb.Get(), &a->GetWorldMatrix(), &b->GetWorldMatrix()));
+    if (!merged.IsValid()) return ScriptReturnItem(s, 0);
+    nMItem* item = scene->CreateObject("merged", merged.Get());
+    if (!item) return ScriptReturnItem(s, 0);
+    CopyShapes(item->GetPhysicItem(), first);
+    CopyShapes(item->GetPhysicItem(), second);
+    return ScriptReturnItem(s, item);
+}
+
 // Queued on the item's own scene: a queue of another scene would destroy the item behind
 // its owner's lists. Asked through another scene, the call says so.
 void QueueOnOwner(nScene* scene, nMItem* item)
@@ -629,6 +697,7 @@ const ScriptFunctionDecl g_SceneScriptFunctions[] = {
     {"SceneGetCurrentCamera", GetCurrentCamera, ".x"},
     {"SceneSetCurrentCamera", SetCurrentCamera, ".xx"},
     {"SceneDuplicateItem", DuplicateItem, ".xx"},
+    {"SceneMergeItems", MergeItems, ".xxx"},
     {"SceneDeleteItem", DeleteAs<nMItem>, ".xx"},
     {"SceneDeleteObject", DeleteAs<nMObject>, ".xx"},
     {"SceneDeleteLight", DeleteLight, ".xs"},

@@ -123,7 +123,7 @@ TEST_F(SceneAPI, CensusOfNamesMasksAndConstantsAgainstTheManifests)
         size_t functionCount, constantCount;
     };
     const Family families[] = {
-        {"scene_functions.tsv", "scene_constants.tsv", {RegisterSceneScriptAPI}, 67, 29},
+        {"scene_functions.tsv", "scene_constants.tsv", {RegisterSceneScriptAPI}, 68, 29},
         {"scene_item_functions.tsv", "scene_item_constants.tsv",
          {RegisterCameraScriptAPI, RegisterObjectScriptAPI, RegisterLightScriptAPI, RegisterGroupScriptAPI,
           RegisterTriggerScriptAPI}, 51, 7},
@@ -749,7 +749,8 @@ TEST_F(SceneAPI, SweepOfEveryFunctionWithBadArguments)
     const std::vector<std::string> knownErrors = {
         "wrong number of parameters", "parameter ", "CObject is null", "Expected '", "Invalid instance type",
         "Expected scene or instance", "Null object", "Item cannot be cast to camera", "Item is not a ",
-        "No script unit", "Script unit is not open", "Script unit not found", "invalid type tag"};
+        "No script unit", "Script unit is not open", "Script unit not found", "invalid type tag",
+        "Only objects can be merged.", "Only objects with a geometry can be merged.", "Failed to load geometry to merge."};
     // The calls that would empty the fixture are swept last, each once on its own below.
     const std::set<std::string> last = {"SceneDeleteContent"};
     int calls = 0;
