@@ -208,6 +208,7 @@ void nScene::DeleteContent(bool keepScripts)
     m_nextUid = 0;
     nItemPool::Trim();
     m_ui.Clear();
+    m_aiPaths.Clear(true);
     if (!keepScripts) ClearScriptUnits();
     m_fogColour = nVector(0.0f, 0.0f, 0.0f, 1.0f);
     m_currentCamera = 0;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "core/nLinkedList.h"
 #include "core/nList.h"
 #include "core/nMetaObject.h"
 #include "core/nSharedObject.h"
@@ -18,6 +19,7 @@
 #include "scriptiface/nScriptedObject.h"
 #include "ui/nScene2D.h"
 
+class nAIPath;
 class nAnimationSourceList;
 class nGeometry;
 class nGroup;
@@ -165,6 +167,7 @@ public:
     nMItem* CreateObject(const char* name, nGeometry* geometry);  // the geometry is set and skinned before listing
     nMItem* CreateLight(const char* name, int32_t type, float priority); // appended unsorted
     nMItem* CreateTrigger(const char* name);
+    nMItem* CreateInstance(const char* name, const char* templatePath); // NULL path: no template (nInstance.h)
 
     // Scene file (nSceneFile.cpp). Reading adds to the scene and never removes items; the
     // items of the file get fresh uids and the uids the file links them by are translated.
@@ -190,6 +193,14 @@ public:
     bool      PreloadResources(const char* path);                          // the geometries of the file's objects into the cache
     // Source uids above this are refused (the item keeps its creation uid, with a warning).
     static const int32_t kMaxSourceUid = (1 << 20) - 1;
+
+    // AI paths (nScenePaths.cpp), in load order; the scene owns them.
+    bool      LoadAIPaths(const char* path);                      // appends the paths of "Scene:Paths;" (or "Scene:Motions;") of a file
+    nAIPath*  FindAIPath(const char* name);                       // first path of that name; NULL (warned)
+    void      DrawAIPaths(nRenderer* renderer);                   // debug lines of every path
+    bool      ReadPaths(nMetaFile* document, nMetaTag* tag);      // a "Paths" tag: each "Motion" a new path; true
+    nMetaTag* WritePaths(nMetaFile* document);                    // "Paths" with every path's motion; NULL when out of memory
+    nLinkedList& GetAIPaths()                                     { return m_aiPaths; }
 
     // Set-up and reset (nSceneSetup.cpp), in their fixed orders; tool mode 1 raises no set-up
     // events and no item reset events. Deletions asked for by their handlers wait for the next
@@ -224,8 +235,9 @@ public:
     // First trigger whose unit box the ray (length -1: vector is a direction) or the segment
     // origin .. origin + length * vector meets, active or not; hit in world space.
     nMItem* RaytraceTriggers(const nVector& origin, const nVector& vector, float length, nVector* hit);
-    // A copy of a camera, object, light or trigger through its NML form, hung under the
-    // source's parent; it keeps the uid it was created with. NULL for other kinds.
+    // A copy of a camera, object, light, trigger or instance through its NML form, hung under
+    // the source's parent; it keeps the uid it was created with. An instance's copy loads its
+    // template and is set up. NULL for other kinds.
     nMItem* DuplicateItem(nMItem* item);
     // The motion on every active item that has it; a list asked for is created first.
     void    SetMotion(const char* motion, nAnimationSourceList** out, float fadeTime, bool keepOthers, float weight);
@@ -411,6 +423,7 @@ private:
     nList<nMItem*>            m_kindLists[ManagedItemKindCount];   // index 0 stays empty
     nList<nGroup*>            m_groups;
     nList<nGroup*>            m_retiredGroups;   // removed from the list, destroyed with the content
+    nLinkedList               m_aiPaths;         // nAIPath, owned
 
     ItemArray                 m_activeWalk;
     ItemArray                 m_allWalk;

@@ -1,10 +1,11 @@
-// The scene's factories of cameras, objects, lights and triggers. Each tells the listeners
+// The scene's factories of cameras, objects, lights, triggers and instances. Each tells the listeners
 // event 1, builds the item, names it, lists it by kind, numbers it and tells event 2.
 
 #include <new>
 
 #include "core/nLog.h"
 #include "scene/nCamera.h"
+#include "scene/nInstance.h"
 #include "scene/nLight.h"
 #include "scene/nObject.h"
 #include "scene/nScene.h"
@@ -57,6 +58,19 @@ nMItem* nScene::CreateTrigger(const char* name)
         *g_log << "[!] " << "Scene could not allocate new trigger!\n";
         return 0;
     }
+    AddCreatedItem(item, name);
+    return item;
+}
+
+nMItem* nScene::CreateInstance(const char* name, const char* templatePath)
+{
+    NotifyListeners(SceneEventItemCreating, 0);
+    nInstance* item = new (std::nothrow) nInstance(this);
+    if (!item) {
+        *g_log << "[!] " << "Scene could not allocate new instance.\n";
+        return 0;
+    }
+    if (templatePath) item->SetTemplate(templatePath);
     AddCreatedItem(item, name);
     return item;
 }

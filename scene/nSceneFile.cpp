@@ -15,6 +15,7 @@
 #include "resources/nResourceLoader.h"
 #include "scene/nCamera.h"
 #include "scene/nGroup.h"
+#include "scene/nInstance.h"
 #include "scene/nItemTags.h"
 #include "scene/nLight.h"
 #include "scene/nObject.h"
@@ -39,6 +40,7 @@ const ItemTagKind kItemTags[] = {
     {"MObject", ManagedItemObject, FlagLoadObject},
     {"MLight", ManagedItemLight, FlagLoadLight},
     {"Trigger", ManagedItemTrigger, FlagLoadTrigger},
+    {"Instance", ManagedItemInstance, FlagLoadInstance},
 };
 
 const ItemTagKind* KindOfTag(const nMetaTag* tag)
@@ -70,6 +72,7 @@ bool ReadItem(nMItem* item, nMetaFile* document, nMetaTag* tag)
     case ManagedItemObject:  return static_cast<nMObject*>(item)->Deserialize(document, tag);
     case ManagedItemLight:   return static_cast<nMLight*>(item)->Deserialize(document, tag);
     case ManagedItemTrigger: return static_cast<nTrigger*>(item)->Deserialize(document, tag);
+    case ManagedItemInstance: return static_cast<nInstance*>(item)->Deserialize(document, tag);
     }
     return false;
 }
@@ -89,6 +92,9 @@ nMetaTag* WriteItem(nMItem* item, nMetaFile* document)
         break;
     case ManagedItemTrigger:
         if (nTrigger* trigger = dynamic_cast<nTrigger*>(item)) return trigger->Serialize(document);
+        break;
+    case ManagedItemInstance:
+        if (nInstance* instance = dynamic_cast<nInstance*>(item)) return instance->Serialize(document);
         break;
     }
     return 0;
@@ -341,6 +347,7 @@ void nScene::ReadItems(FileRead& read)
         case ManagedItemObject:  item = CreateObject("", 0); break;
         case ManagedItemLight:   item = CreateLight("", LightTypePoint, 0.5f); break;
         case ManagedItemTrigger: item = CreateTrigger(""); break;
+        case ManagedItemInstance: item = CreateInstance("", 0); break;
         }
         if (!item) continue;
 
@@ -548,10 +555,10 @@ void nScene::ReadGlobals(FileRead& read)
     }
 }
 
-// AI paths are not kept by this scene yet.
+// AI paths, into the scene's list (nScenePaths.cpp).
 void nScene::ReadPaths(FileRead& read)
 {
-    if (read.tag->FindPath("Paths;")) *g_log << "[*] " << "Unexpected <Paths> sub-tag in <Scene>.\n";
+    if (nMetaTag* paths = read.tag->FindPath("Paths;")) ReadPaths(read.document, paths);
 }
 
 // Physics (or its older name "Tau"): the world's fixed step, from its frequency.
@@ -732,6 +739,8 @@ nMetaTag* nScene::Serialize(nMetaFile* document, nGroup* groupFilter, int32_t fl
     AppendTag(root, skins);
     for (ItemNode* n = m_kindLists[ManagedItemObject].GetHead(); n; n = n->next)
         AppendTag(skins, SerializeSkin(document, n->value, groupFilter, flags));
+
+    if (flags & FlagLoadPath) AppendTag(root, WritePaths(document));
 
     if (groupFilter) return root;
 

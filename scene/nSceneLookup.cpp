@@ -11,6 +11,7 @@
 #include "scene/nAnimationSource.h"
 #include "scene/nCamera.h"
 #include "scene/nGroup.h"
+#include "scene/nInstance.h"
 #include "scene/nItem.h"
 #include "scene/nLight.h"
 #include "scene/nObject.h"
@@ -64,7 +65,9 @@ nMItem* nScene::FindItem(const char* path, nMItem* parent)
             return 0;
         }
         // An instance whose template was never loaded has no group to look in.
-        return 0;
+        nInstance* instance = nInstance::FromItem(current);
+        nGroup* group = instance ? instance->GetGroup() : 0;
+        if (!group || !(current = group->FindItem(part.c_str()))) return 0;
     }
     return current;
 }
@@ -202,6 +205,20 @@ nMItem* nScene::DuplicateItem(nMItem* item)
         break;
     case ManagedItemTrigger:
         copy = CopyThroughTag<nTrigger>(item, [this] { return CreateTrigger("_"); });
+        break;
+    case ManagedItemInstance:
+        copy = CopyThroughTag<nInstance>(item, [this] { return CreateInstance("_", 0); });
+        if (nInstance* instance = nInstance::FromItem(copy)) {
+            // The copy sits where the source does among the templates around it.
+            instance->SetAncestry(static_cast<nInstance*>(item)->GetAncestry());
+            instance->SetupTemplate();
+            if (nGroup* group = instance->GetGroup()) {
+                group->Setup();
+                group->SetupScript();
+            }
+            instance->Setup();
+            instance->SetupScript();
+        }
         break;
     }
     if (copy && copy->GetItem() && item->GetItem()) copy->SetParentNotified(item->GetItem()->GetParent());

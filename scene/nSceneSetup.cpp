@@ -9,6 +9,7 @@
 #include "hub/nOrvex.h"
 #include "resources/nGeometry.h"
 #include "scene/nGroup.h"
+#include "scene/nInstance.h"
 #include "scene/nObject.h"
 #include "scene/nScene.h"
 #include "scriptiface/nScriptEventDispatcher.h"
@@ -67,8 +68,11 @@ void nScene::Setup(bool optimize, int32_t minimumLeafPolygons)
     // walks below never reach a freed item.
     m_evaluating = true;
     if (!editing && m_events) m_events->OnPreSetup(this);
-    // Instance templates are loaded by the instances' own set-up, which this scene does not
-    // have yet: the instance list stays empty.
+    // Every instance loads its template; instances a template brings join the list and are
+    // reached by the same walk (the nesting rules of nInstance end it).
+    WalkLive(GetInstances(), 0, [](nMItem* item) {
+        if (nInstance* instance = nInstance::FromItem(item)) instance->SetupTemplate();
+    });
     if (optimize) OptimizeGeometries(minimumLeafPolygons);
     if (!editing) {
         WalkLive(m_allItems, 0, [](nMItem* item) { item->SetupScript(); });

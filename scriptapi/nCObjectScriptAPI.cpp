@@ -15,6 +15,7 @@
 #include "resources/nGeometry.h"
 #include "resources/nResourceLoader.h"
 #include "scene/nGroup.h"
+#include "scene/nInstance.h"
 #include "scene/nItem.h"
 #include "scene/nMItem.h"
 #include "scene/nScene.h"
@@ -372,7 +373,8 @@ SQInteger SetCurrentCamera(HSQUIRRELVM v)
 }
 
 // The object whose groups or items findGroup and findItem search: a scene, a group, or an
-// Item of an instance (whose own group is not loaded: found as nothing).
+// Item of an instance, searched through its template group (nothing before the template is
+// loaded).
 struct Searched
 {
     nScene* scene;
@@ -398,7 +400,9 @@ bool ThisSearched(ScriptStackHandler& s, const char* refusal, bool itemsOfAnyKin
     }
     if (type == objectTypeScene) out.scene = static_cast<nScene*>(rec->GetNative());
     else if (type == objectTypeGroup) out.group = static_cast<nGroup*>(rec->GetNative());
-    else out.itemKind = true;
+    else if (nInstance* instance = nInstance::FromItem(static_cast<nMItem*>(rec->GetNative())))
+        out.group = instance->GetGroup();
+    if (!out.scene && !out.group) out.itemKind = true;
     return true;
 }
 

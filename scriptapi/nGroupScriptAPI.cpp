@@ -1,9 +1,11 @@
-// The Group functions (a named set of a scene's items addressed as a unit) and the Trigger
-// functions (the items inside a trigger).
+// The Group functions (a named set of a scene's items addressed as a unit), the Instance
+// function (the items of an instance's template copy) and the Trigger functions (the items
+// inside a trigger).
 
 #include "core/nList.h"
 #include "core/nMatrix.h"
 #include "scene/nGroup.h"
+#include "scene/nInstance.h"
 #include "scene/nMItem.h"
 #include "scene/nTrigger.h"
 #include "script/nCObject.h"
@@ -55,6 +57,19 @@ SQInteger GroupItemIsMember(HSQUIRRELVM v)
 
 void Reset(nGroup* group) { group->Reset(false); }
 
+// Instances: the members of the template group, none before the template is loaded.
+
+SQInteger InstanceGetItemList(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nInstance* instance;
+    if (!s.Args(instance)) return SQ_ERROR;
+    s.NewArray();
+    if (nGroup* group = instance->GetGroup())
+        for (nListNode<nMItem*>* n = group->GetItems().GetHead(); n; n = n->next) s.Append(ScriptReturnItem(s, n->value));
+    return 1;
+}
+
 // Triggers: a record stands exactly while its item is inside.
 
 SQInteger TriggerGetItemList(HSQUIRRELVM v)
@@ -98,6 +113,11 @@ const ScriptFunctionDecl g_GroupScriptFunctions[] = {
     {0, 0, 0}
 };
 
+const ScriptFunctionDecl g_InstanceScriptFunctions[] = {
+    {"InstanceGetItemList", InstanceGetItemList, ".x"},
+    {0, 0, 0}
+};
+
 const ScriptFunctionDecl g_TriggerScriptFunctions[] = {
     {"TriggerGetItemList", TriggerGetItemList, ".x"},
     {"TriggerTestItem", TriggerTestItem, ".xx"},
@@ -108,6 +128,11 @@ void RegisterGroupScriptAPI(HSQUIRRELVM v)
 {
     ScriptRegisterSourceListLifetime();
     ScriptRegisterFunctions(v, g_GroupScriptFunctions);
+}
+
+void RegisterInstanceScriptAPI(HSQUIRRELVM v)
+{
+    ScriptRegisterFunctions(v, g_InstanceScriptFunctions);
 }
 
 void RegisterTriggerScriptAPI(HSQUIRRELVM v)

@@ -23,6 +23,7 @@
 #include "scene/nAnimationSource.h"
 #include "scene/nCamera.h"
 #include "scene/nGroup.h"
+#include "scene/nInstance.h"
 #include "scene/nLight.h"
 #include "scene/nMItem.h"
 #include "scene/nObject.h"
@@ -61,7 +62,7 @@ SQInteger WhenFree(HSQUIRRELVM v)
 }
 
 // A scene, or an Item of an instance, whose items and groups the find functions search.
-// Instances keep no group of their own here: searched, they find nothing.
+// An instance is searched through its template group: nothing before the template is loaded.
 struct SceneOrInstance
 {
     nScene* scene;
@@ -93,6 +94,13 @@ bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, SceneOrInstance& out)
         return false;
     }
     return true;
+}
+
+// The template group of the instance searched, when it has one.
+nGroup* InstanceGroup(const SceneOrInstance& where)
+{
+    nInstance* instance = nInstance::FromItem(where.instance);
+    return instance ? instance->GetGroup() : 0;
 }
 
 // Colours are four components as given; anything but a Vector is refused
@@ -281,7 +289,8 @@ SQInteger FindItem(HSQUIRRELVM v)
     SceneOrInstance where;
     const char* path;
     if (!s.Args(where, path)) return SQ_ERROR;
-    return ScriptReturnItem(s, where.scene ? where.scene->FindItem(path, 0) : 0);
+    nGroup* group = InstanceGroup(where);
+    return ScriptReturnItem(s, where.scene ? where.scene->FindItem(path, 0) : group ? group->FindItem(path) : 0);
 }
 
 SQInteger FindItemChild(HSQUIRRELVM v)
@@ -300,8 +309,9 @@ SQInteger FindGroup(HSQUIRRELVM v)
     SceneOrInstance where;
     const char* name;
     if (!s.Args(where, name)) return SQ_ERROR;
-    nGroup* group = where.scene ? where.scene->FindGroup(name) : 0;
-    return s.ReturnObject(static_cast<void*>(group), objectTypeGroup, false);
+    nGroup* group = InstanceGroup(where);
+    nGroup* found = where.scene ? where.scene->FindGroup(name) : group ? group->FindGroup(name) : 0;
+    return s.ReturnObject(static_cast<void*>(found), objectTypeGroup, false);
 }
 
 // A new item is set up and reset at once.

@@ -3,6 +3,7 @@
 
 #include "scene/nAnimationSource.h"
 #include "scene/nCamera.h"
+#include "scene/nInstance.h"
 #include "scene/nLight.h"
 #include "scene/nMItem.h"
 #include "scene/nObject.h"
@@ -17,7 +18,8 @@
 // otherwise be read as another class (a scene's current camera may be any item's node).
 //
 // Read by ScriptStackHandler::Args: nMCamera* and nCamera* (a Camera object), nMObject* (an
-// Object), nMLight* and nLight* (a Light), nTrigger* (a Trigger): "CObject is null",
+// Object), nMLight* and nLight* (a Light), nTrigger* (a Trigger), nInstance* (an Instance):
+// "CObject is null",
 // "Expected '%s' got '%s'", or the refusal of the managed kind.
 template<class M, int32_t Type, int32_t Kind>
 bool ScriptReadKindItem(ScriptStackHandler& s, SQInteger arg, M*& out, const char* refusal)
@@ -48,6 +50,16 @@ inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nMLight*& out)
 inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nTrigger*& out)
 {
     return ScriptReadKindItem<nTrigger, objectTypeTrigger, ManagedItemTrigger>(s, arg, out, "Item is not a trigger");
+}
+
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nInstance*& out)
+{
+    nMItem* item;
+    if (!ScriptReadKindItem<nMItem, objectTypeInstance, ManagedItemInstance>(s, arg, item, "Item is not an instance"))
+        return false;
+    // Only the scene's own instances hold a template group.
+    if (!(out = nInstance::FromItem(item))) s.Error("Item is not an instance");
+    return out != 0;
 }
 
 // The kind's own part, for the accessor templates (ScriptGet<&nCamera::GetFov>).

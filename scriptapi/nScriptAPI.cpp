@@ -28,7 +28,7 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Renderer", 0},
     {"Mixer", RegisterMixerScriptAPI},
     {"Scene", RegisterSceneScriptAPI},
-    {"Instance", 0},
+    {"Instance", RegisterInstanceScriptAPI},
     {"Group", RegisterGroupScriptAPI},
     {"Camera", RegisterCameraScriptAPI},
     {"Object", RegisterObjectScriptAPI},
