@@ -23,11 +23,11 @@ class nInstance : public nMItem
 public:
     // Templates instantiated inside templates, at most this deep; a template that would
     // instantiate itself, directly or through others, is refused at any depth.
-    static const int32_t kMaxNesting = 16;
+    static constexpr int32_t kMaxNesting = 16;
     // Everything a template file brings: items, groups, paths and physics settings, not the
     // host's settings and camera (0x80), globals (0x100), helper items (0x1000) or scene
     // scripts (0x2000).
-    static const int32_t kTemplateLoadFlags = (int32_t)0xFFFFCE7F;
+    static constexpr int32_t kTemplateLoadFlags = (int32_t)0xFFFFCE7F;
 
     explicit nInstance(nScene* scene);                // empty template, no group
     ~nInstance() override;                            // the group and its items stay in the scene

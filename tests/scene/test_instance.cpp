@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/nMetaFile.h"
+#include "core/nMLReader.h"
 #include "core/nMetaTag.h"
 #include "hub/nOrvex.h"
 #include "scene/nGroup.h"
@@ -116,7 +117,7 @@ struct InstanceScene : ::testing::Test
         nKitScene* k = nullptr;
         void OnSceneEvent(int32_t code, void* data) override
         {
-            if (code == SceneEventItemCreated) static_cast<nMItem*>(data)->SetEvents(&k->items);
+            if (code == SceneEventItemCreated) (*static_cast<nMItem**>(data))->SetEvents(&k->items);   // data: the item's address
         }
     };
 
@@ -197,9 +198,9 @@ TEST_F(InstanceScene, AHostWithTwoCopiesAndASelfInstantiatingTemplateSetsUpAndEv
     EXPECT_EQ(k.log.Count("crate.OnUpdate"), 6u);
     EXPECT_EQ(k.log.Count("left.OnUpdate"), 3u);
     EXPECT_EQ(k.log.Containing("script.OnUpdate"),
-              (Names{"script.OnUpdate(native(1,left))", "script.OnUpdate(native(1,right))",
-                     "script.OnUpdate(native(1,left))", "script.OnUpdate(native(1,right))",
-                     "script.OnUpdate(native(1,left))", "script.OnUpdate(native(1,right))"}));
+              (Names{"script.OnUpdate(native(24,left))", "script.OnUpdate(native(24,right))",
+                     "script.OnUpdate(native(24,left))", "script.OnUpdate(native(24,right))",
+                     "script.OnUpdate(native(24,left))", "script.OnUpdate(native(24,right))"}));
 }
 
 TEST_F(InstanceScene, TemplatesThatInstantiateEachOtherAreRefusedWhereTheCircleCloses)
