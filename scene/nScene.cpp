@@ -10,6 +10,7 @@
 #include "hub/nOrvex.h"
 #include "physics/nPhysicItem.h"
 #include "render/nRenderer.h"
+#include "scene/nAIPath.h"
 #include "scene/nGroup.h"
 #include "scene/nItem.h"
 #include "scene/nItemPool.h"
@@ -208,6 +209,12 @@ void nScene::DeleteContent(bool keepScripts)
     m_nextUid = 0;
     nItemPool::Trim();
     m_ui.Clear();
+    // Scripts that hold a path or its motion see them deleted, not freed memory.
+    for (nLinkedListEntry* e = m_aiPaths.GetHead(); e && m_vm; e = e->GetNext()) {
+        nAIPath* path = static_cast<nAIPath*>(e);
+        m_vm->InvalidateNativeObject(static_cast<void*>(path));
+        m_vm->InvalidateNativeObject(static_cast<void*>(&path->GetMotion()));
+    }
     m_aiPaths.Clear(true);
     if (!keepScripts) ClearScriptUnits();
     m_fogColour = nVector(0.0f, 0.0f, 0.0f, 1.0f);

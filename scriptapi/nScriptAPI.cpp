@@ -5,6 +5,7 @@
 #include "core/nLog.h"
 #include "script/nCObject.h"
 #include "script/nScriptMath.h"
+#include "scriptapi/nAIPathScriptAPI.h"
 #include "scriptapi/nEngineScriptAPI.h"
 #include "scriptapi/nInputScriptAPI.h"
 #include "scriptapi/nItemScriptAPI.h"
@@ -22,7 +23,7 @@
 const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Math", RegisterMathScriptAPI},
     {"AnimationSource", 0},
-    {"AIPath", 0},
+    {"AIPath", RegisterAIPathScriptAPI},
     {"System", RegisterSystemScriptAPI},
     {"Engine", RegisterEngineScriptAPI},
     {"Renderer", 0},

@@ -7,6 +7,7 @@
 // The object kind each engine class is read as by ScriptStackHandler::Args and the accessor
 // templates (nItemScriptAccessors.h): one line per class a family of functions works on.
 
+class nAIPath;
 class nMItem;
 class nMixer;
 class nMotion;
@@ -22,6 +23,7 @@ class nGroup;
 class nRenderer;
 
 template<> struct ScriptObjectKind<nMItem>  { static const int32_t value = objectTypeItem; };
+template<> struct ScriptObjectKind<nAIPath> { static const int32_t value = objectTypePath; };
 template<> struct ScriptObjectKind<nMixer>  { static const int32_t value = objectTypeMixer; };
 template<> struct ScriptObjectKind<nMotion> { static const int32_t value = objectTypeMotion; };
 template<> struct ScriptObjectKind<nPhysicShape> { static const int32_t value = objectTypeColShape; };

@@ -2,8 +2,10 @@
 //
 // The first byte chooses the load flags (bit 0 clears the light kind, bit 1 the groups, bit 2
 // the globals, bit 3 asks for an output group, bit 4 reads in edit mode); the rest is the file,
-// served from the memory file system. The file is read into a fresh scene, which is then set
-// up, reset, evaluated, written, and read again from what it wrote.
+// served from the memory file system as "fuzz.nms", which its own instances may name as their
+// template. The file is read into a fresh scene, which is then set up (instances loading
+// their templates), reset, evaluated, asked for its paths' positions and closest points,
+// written, and read again from what it wrote.
 
 #include <cstdint>
 #include <cstring>
@@ -14,6 +16,7 @@
 #include "core/nMetaFile.h"
 #include "core/nMetaTag.h"
 #include "hub/nOrvex.h"
+#include "scene/nAIPath.h"
 #include "scene/nGroup.h"
 #include "scene/nScene.h"
 
@@ -55,6 +58,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         scene->Setup(true, 1024);
         scene->Reset();
         scene->Evaluate(SceneEvaluateAll);
+        for (nLinkedListEntry* e = scene->GetAIPaths().GetHead(); e; e = e->GetNext()) {
+            nAIPath* path = static_cast<nAIPath*>(e);
+            nVector at;
+            path->GetPosition(0.5f, at);
+            float time = 0.0f;
+            path->GetClosestPoint(at, &at, &time);
+        }
         nMetaFile document;
         if (nMetaTag* written = scene->Serialize(&document, group, FlagLoadAll)) {
             document.AddRoot(written);

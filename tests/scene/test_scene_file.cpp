@@ -168,7 +168,7 @@ TEST(SceneFile, HandWrittenFileReadsWritesAndReadsBackToTheSameText)
     nMetaTag* scene = written.FindPath("Scene;");
     ASSERT_NE(scene, nullptr);
     while (nMetaTag* child = scene->NextChild(it)) parts.push_back(child->GetName().GetCStr());
-    EXPECT_EQ(parts, (Names{"Items", "Links", "Skins", "Groups", "Globals", "Physics", "CurrentCamera"}));
+    EXPECT_EQ(parts, (Names{"Items", "Links", "Skins", "Paths", "Groups", "Globals", "Physics", "CurrentCamera"}));
     EXPECT_EQ(written.FindPath("Scene:Globals:BackgroundColor;")->GetChildCount(), 3);
     EXPECT_EQ(written.FindPath("Scene:Skins:Skin:Bone:BindMatrix;") != nullptr, true);
 }

@@ -1,4 +1,4 @@
-// The Scene, Camera, Object, Light, Group and Trigger families through real Squirrel on a
+// The Scene, Camera, Object, Light, Group, Instance, Trigger and AIPath families through real Squirrel on a
 // fixture scene with a Bullet world and every item kind the scene builds (camera, objects
 // with and without geometry and bodies, lights, a trigger, a group): their names and
 // constants against the manifests, tables of calls and results with the exact error texts,
@@ -20,13 +20,16 @@
 #include "resources/nGeometry.h"
 #include "resources/nTexture.h"
 #include "scene/nCamera.h"
+#include "scene/nAIPath.h"
 #include "scene/nGroup.h"
+#include "scene/nInstance.h"
 #include "scene/nLight.h"
 #include "scene/nMItem.h"
 #include "scene/nObject.h"
 #include "scene/nScene.h"
 #include "scene/nTrigger.h"
 #include "script/nCObject.h"
+#include "scriptapi/nAIPathScriptAPI.h"
 #include "scriptapi/nSceneScriptAPI.h"
 #include "tests/kit/nCallLog.h"
 #include "tests/kit/nRecordingRenderer.h"
@@ -126,7 +129,8 @@ TEST_F(SceneAPI, CensusOfNamesMasksAndConstantsAgainstTheManifests)
         {"scene_functions.tsv", "scene_constants.tsv", {RegisterSceneScriptAPI}, 68, 29},
         {"scene_item_functions.tsv", "scene_item_constants.tsv",
          {RegisterCameraScriptAPI, RegisterObjectScriptAPI, RegisterLightScriptAPI, RegisterGroupScriptAPI,
-          RegisterTriggerScriptAPI}, 51, 7},
+          RegisterInstanceScriptAPI, RegisterTriggerScriptAPI}, 52, 7},
+        {"aipath_functions.tsv", "aipath_constants.tsv", {RegisterAIPathScriptAPI}, 10, 1},
     };
     for (const Family& family : families) {
         std::vector<ManifestFunction> functions = ReadFunctionManifest(family.functions);
@@ -259,6 +263,75 @@ TEST_F(SceneAPI, FindingInAnInstance)
         {"SceneFindItem(Vector(1, 2, 3), \"crate\")", "error: Expected scene or instance"},
     };
     ExpectEvals(cases);
+}
+
+// A real instance is searched through the copy of its template: its items listed (as an
+// Instance object), found by name and by path, its groups found.
+TEST_F(SceneAPI, AnInstanceListsAndFindsTheItemsOfItsTemplateCopy)
+{
+    nTempDir dir;
+    dir.Write("shed.nms", "<NML=1.0>\n<Scene= <Items=\n"
+                          "<MObject= <MItem= <Id=\"box\"> <UId=0> <Active> > <Object= > >\n"
+                          "<MObject= <MItem= <Id=\"tool\"> <UId=1> <Active> > <Object= > > >\n"
+                          "<Groups= <Group= <Id=\"kit\"> <Item=1> > > >\n");
+    nMItem* shed = scene->CreateInstance("shed", dir.Path("shed.nms").c_str());
+    nMItem* empty = scene->CreateInstance("empty", 0);
+    Hold("shed", shed, objectTypeItem);
+    Hold("empty", empty, objectTypeItem);
+    const Expected before[] = {
+        {"InstanceGetItemList(ItemCastToInstance(shed)).len()", "0"},
+        {"SceneFindItem(shed, \"box\").isNull()", "true"},
+    };
+    ExpectEvals(before);
+    ASSERT_TRUE(nInstance::FromItem(shed)->SetupTemplate());
+    const Expected cases[] = {
+        {"(function() { local s = \"\"; foreach (i in InstanceGetItemList(ItemCastToInstance(shed))) s += ItemGetName(i) + \" \"; return s; })()",
+         "box tool "},
+        {"InstanceGetItemList(ItemCastToInstance(empty)).len()", "0"},
+        {"InstanceGetItemList(shed)", "error: Expected 'Instance' got 'Item'"},
+        {"InstanceGetItemList(ItemCastToInstance(crate))", "error: CObject is null"},
+        {"ItemGetName(SceneFindItem(shed, \"tool\"))", "tool"},
+        {"ItemGetName(SceneFindItem(yard, \"shed/box\"))", "box"},
+        {"GroupGetItemList(SceneFindGroup(shed, \"kit\")).len()", "1"},
+        {"SceneFindGroup(empty, \"kit\").isNull()", "true"},
+        {"ItemGetName(shed.findItem(\"box\"))", "box"},
+        {"shed.findGroup(\"kit\").isNull()", "false"},
+        {"ItemGetName(ItemGetParent(SceneFindItem(shed, \"box\")))", "shed"},
+    };
+    ExpectEvals(cases);
+}
+
+// A scene's paths found by name and queried; a path of a deleted content reads as deleted.
+TEST_F(SceneAPI, PathsAreFoundAndQueriedAndReadAsDeletedWithTheirScene)
+{
+    nTempDir dir;
+    dir.Write("paths.nml",
+              "<NML=1.0>\n<Scene= <Paths= <Motion= <Id=\"lane\">"
+              " <Channel= <Id=\"PositionX\"> <Curve= <Knot= <Count=3> <Knot=\"0:0\"> <Knot=\"1:10\"> <Knot=\"2:10\"> > > >"
+              " <Channel= <Id=\"PositionY\"> <Curve= <Knot= <Count=1> <Knot=\"0:0\"> > > >"
+              " <Channel= <Id=\"PositionZ\"> <Curve= <Knot= <Count=1> <Knot=\"0:2\"> > > > > > >\n");
+    Exec("SceneLoadAIPath(yard, \"" + dir.Path("paths.nml") + "\"); SceneLoadAIPath(noScene, \"x\");"
+         "::lane <- SceneFindAIPath(yard, \"lane\");");
+    const Expected cases[] = {
+        {"SceneAIPathFind(yard, \"lane\").isNull()", "false"},
+        {"SceneFindAIPath(yard, \"none\").isNull()", "true"},
+        {"SceneFindAIPath(noScene, \"lane\").isNull()", "true"},
+        {"AIPathGetPosition(lane, 0.5)", "5 0 2"},
+        {"AIPathGetPosition(lane, 2.5)", "5 0 2"},
+        {"AIPathGetClosestPoint(lane, Vector(10, 4, 2))", "10 0 2"},
+        {"AIPathGetClosestPosition(lane, Vector(-3, 0, 2))", "0 0 2"},
+        {"AIPathGetClosestTime(lane, Vector(10, 4, 2))", "1"},
+        {"(function() { local m = Matrix4(); m.m13 = 1; return AIPathSetMatrix(lane, m); })()", "null"},
+        {"AIPathGetMatrix(lane).m13", "1"},
+        {"AIPathGetPosition(lane, 0.5)", "5 1 2"},
+        {"AIPathGetMotion(lane).isNull()", "false"},
+        {"AIPathGetPosition(NullPath, 0)", "error: CObject is null"},
+        {"AIPathGetClosestTime(lane, cam)", "error: Invalid instance type"},
+        {"AIPathIsValid(lane)", "true"},
+    };
+    ExpectEvals(cases);
+    scene->DeleteContent(false);
+    EXPECT_EQ(Eval("AIPathIsValid(lane)"), "false");
 }
 
 // Deleting only queues; the queue is flushed by the next update unless held.
