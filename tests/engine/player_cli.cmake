@@ -152,6 +152,14 @@ qz_player_case(scene_api_game CODE 0 ERROR NONE GAME scene_api
                     "[S] Level: ending"
                REJECT "still running" ARGS level.nms ${NULL_DEVICES} -time_live 0)
 set_tests_properties(player_cli_scene_api_game PROPERTIES TIMEOUT 60)
+# Two instances of one template scene, each bringing its items and the template's own script,
+# and an AI path with a pause, read by the level's script through the scene and path functions.
+qz_player_case(scene_instances_and_paths CODE 0 ERROR NONE GAME instances
+               LINE "[S] Shed: west set up with 2 items" "[S] Shed: east set up with 2 items"
+                    "[S] Level: west crate at x -4, lid above it at y 1.5" "[S] Level: patrol at 2.5 s is at x 10"
+                    "[S] Level: closest time to the pause 2" "[S] Level: closest point to (15, 2, 0) at x 15"
+                    "[S] Level: east moved, its crate at x 9" "[S] Level: ending"
+               ARGS level.nms ${NULL_DEVICES} -time_live 10)
 qz_player_case(scene_from_archive CODE 0 ERROR NONE PACK scene ARCHIVE game.qza LINE "[S] Level set up"
                ARGS level.nms -A game.qza ${NULL_DEVICES} -time_live 1)
 
