@@ -497,10 +497,11 @@ TEST(SceneFile, WritingFollowsTheGroupFilterAndTheKindFlags)
     FileScene f;
     ASSERT_TRUE(f->LoadFile(DataPath("full.nms").c_str(), nullptr, FlagLoadAll, 0));
     nMetaFile document;
-    // The rig group: its items, the links among them and the skin; no scene parts.
+    // The rig group: its items, the links among them and the skin, and the scene's paths,
+    // which belong to no group; no other scene parts.
     nMetaTag* rig = f->Serialize(&document, f->FindGroup("rig"), FlagLoadAll);
     ASSERT_NE(rig, nullptr);
-    EXPECT_EQ(nMLChildNames(rig), (Names{"Items", "Links", "Skins"}));
+    EXPECT_EQ(nMLChildNames(rig), (Names{"Items", "Links", "Skins", "Paths"}));
     EXPECT_EQ(nMLChildNames(rig->FindPath("Items;")), (Names{"MObject", "MObject", "MObject"}));
     EXPECT_EQ(rig->FindPath("Links;")->GetChildCount(), 2);
     EXPECT_EQ(rig->FindPath("Skins;")->GetChildCount(), 1);
