@@ -289,7 +289,7 @@ TEST_F(SceneAPI, AnInstanceListsAndFindsTheItemsOfItsTemplateCopy)
          "box tool "},
         {"InstanceGetItemList(ItemCastToInstance(empty)).len()", "0"},
         {"InstanceGetItemList(shed)", "error: Expected 'Instance' got 'Item'"},
-        {"InstanceGetItemList(ItemCastToInstance(crate))", "error: CObject is null"},
+        {"InstanceGetItemList(ItemCastToInstance(crate))", "error: Cannot cast item to instance"},
         {"ItemGetName(SceneFindItem(shed, \"tool\"))", "tool"},
         {"ItemGetName(SceneFindItem(yard, \"shed/box\"))", "box"},
         {"GroupGetItemList(SceneFindGroup(shed, \"kit\")).len()", "1"},
