@@ -13,6 +13,7 @@ class nResourceCache;
 class nGeometry;
 class nCoreListener;
 class nMetaFile;
+class nWindowSystemFonts;
 struct nCoreEventRecord;
 
 // A hook: a plain function given one pointer (the end-of-frame hook gets NULL). Each hook
@@ -166,6 +167,12 @@ public:
     int32_t    GetToolMode() const                  { return m_toolMode; }
     void       SetToolMode(int32_t mode)            { m_toolMode = mode; }
 
+    // The window-system fonts (user interface) lent by their owner while they are open, for
+    // the parts that reach fonts by name through the engine (the widget and text script
+    // functions); NULL: none, text finds no font. Not owned.
+    nWindowSystemFonts* GetWindowSystemFonts() const { return m_windowSystemFonts; }
+    void SetWindowSystemFonts(nWindowSystemFonts* fonts) { m_windowSystemFonts = fonts; }
+
     // Stage timers: the frame timer, and the second one, which the queue operations of
     // objects and emitters run.
     nTimer&    GetFrameTimer()                      { return m_frameTimer; }
@@ -200,6 +207,7 @@ private:
     int32_t             m_rawFrameTime;
     uint32_t            m_drawNesting;
     int32_t             m_toolMode;
+    nWindowSystemFonts* m_windowSystemFonts = 0;
     bool                m_resourceAutoSetup;
     nTimer              m_frameTimer;
     nTimer              m_queueTimer;

@@ -413,7 +413,7 @@ void ScriptGetRect(HSQUIRRELVM v, SQInteger index, int32_t out[4])
         sq_pushstring(v, names[i], -1);
         SQFloat f;
         if (SQ_SUCCEEDED(sq_get(v, abs_index)) && SQ_SUCCEEDED(sq_getfloat(v, -1, &f)))
-            out[i] = (int32_t)f;
+            out[i] = f == f ? (int32_t)(f < -1.0e9f ? -1.0e9f : (f > 1.0e9f ? 1.0e9f : f)) : 0;
         sq_settop(v, top);
     }
 }

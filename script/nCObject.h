@@ -142,6 +142,6 @@ bool ScriptInstantiateVector(HSQUIRRELVM v, const nVector& value);   // Vector t
 void ScriptGetVector(HSQUIRRELVM v, SQInteger index, nVector& out);  // out unchanged when not a Vector with a value
 bool ScriptPushMinMax(HSQUIRRELVM v, const nMinMax& box);            // MinMax{min, max}; true when pushed
 bool ScriptPushRect(HSQUIRRELVM v, int32_t sx, int32_t sy, int32_t ex, int32_t ey); // Rect without constructor; true when pushed
-void ScriptGetRect(HSQUIRRELVM v, SQInteger index, int32_t out[4]);  // sx, sy, ex, ey truncated; missing members leave out alone
+void ScriptGetRect(HSQUIRRELVM v, SQInteger index, int32_t out[4]);  // sx, sy, ex, ey truncated within +-1e9 (NaN: 0); missing members leave out alone
 
 #endif

@@ -17,6 +17,14 @@
 #include "scriptapi/nShapeScriptAPI.h"
 #include "scriptapi/nSoundTextureScriptAPI.h"
 #include "scriptapi/nUIScriptAPI.h"
+#include "scriptapi/nWidgetScriptAPI.h"
+
+// The UI family: the 2D scene, sprite and window functions, then those of widgets and text.
+static void RegisterUIAndWidgetScriptAPI(HSQUIRRELVM v)
+{
+    RegisterUIScriptAPI(v);
+    RegisterWidgetScriptAPI(v);
+}
 
 // The families in their registration order. A family that lands replaces its NULL with its
 // registrar (declared in its own header).
@@ -44,7 +52,7 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Sound", RegisterSoundScriptAPI},
     {"Geometry", 0},
     {"Input", RegisterInputScriptAPI},
-    {"UI", RegisterUIScriptAPI},
+    {"UI", RegisterUIAndWidgetScriptAPI},
     {"ThreadedLoad", 0},
     {"Metafile", RegisterMetafileScriptAPI},
     {"Raytracer", 0},

@@ -21,6 +21,13 @@ class nMetaTag;
 class nScene;
 class nGroup;
 class nRenderer;
+class nWidget;
+class nSizerWidget;
+class nContainerWidget;
+class nCanvasWidget;
+class nTextWidget;
+class nBitmapWidget;
+class nCheckWidget;
 
 template<> struct ScriptObjectKind<nMItem>  { static const int32_t value = objectTypeItem; };
 template<> struct ScriptObjectKind<nAIPath> { static const int32_t value = objectTypePath; };
@@ -36,5 +43,13 @@ template<> struct ScriptObjectKind<nMetaTag>  { static const int32_t value = obj
 template<> struct ScriptObjectKind<nScene>    { static const int32_t value = objectTypeScene; };
 template<> struct ScriptObjectKind<nGroup>    { static const int32_t value = objectTypeGroup; };
 template<> struct ScriptObjectKind<nRenderer> { static const int32_t value = objectTypeRenderer; };
+// Widgets (scriptapi/nWidgetScriptAPI.h reads them: an nWidget argument takes any widget kind).
+template<> struct ScriptObjectKind<nWidget>          { static const int32_t value = objectTypeWidget; };
+template<> struct ScriptObjectKind<nSizerWidget>     { static const int32_t value = objectTypeSizerWidget; };
+template<> struct ScriptObjectKind<nContainerWidget> { static const int32_t value = objectTypeContainerWidget; };
+template<> struct ScriptObjectKind<nCanvasWidget>    { static const int32_t value = objectTypeCanvasWidget; };
+template<> struct ScriptObjectKind<nTextWidget>      { static const int32_t value = objectTypeTextWidget; };
+template<> struct ScriptObjectKind<nBitmapWidget>    { static const int32_t value = objectTypeBitmapWidget; };
+template<> struct ScriptObjectKind<nCheckWidget>     { static const int32_t value = objectTypeCheckWidget; };
 
 #endif

@@ -1,5 +1,6 @@
 #include "ui/nScene2D.h"
 
+#include <algorithm>
 #include <climits>
 #include <new>
 
@@ -80,6 +81,7 @@ nScene2D::~nScene2D()
 {
     if (m_engine) m_engine->RemoveCoreListener(this);
     Clear();
+    DeleteUnheldWidgets();
     // Script objects of this layer read as a deleted native from now on.
     if (GetVM()) GetVM()->InvalidateNativeObject(static_cast<void*>(this));
 }
@@ -235,11 +237,35 @@ void nScene2D::DeleteWindow(nSprite2D* sprite)
 void nScene2D::DeleteWidget(nWidget* widget)
 {
     if (!widget) return;
+    if (widget->IsPart()) {   // lives and dies with its whole
+        *g_log << "[!] " << "Widget " << widget->GetId() << " is part of another widget and is not deleted on its own.\n";
+        return;
+    }
     if (m_router.IsRouting()) {
         m_router.DeferDeleteWidget(widget);
         return;
     }
     delete widget;   // its parent, cells, window and the input states forget it
+}
+
+void nScene2D::ForgetWidget(nWidget* widget)
+{
+    m_router.ForgetWidget(widget);
+    m_widgets.erase(std::remove(m_widgets.begin(), m_widgets.end(), widget), m_widgets.end());
+}
+
+// A widget nothing holds is the root of its own tree: deleting it releases the rest, until only
+// parts (which go with their wholes) are left.
+void nScene2D::DeleteUnheldWidgets()
+{
+    for (bool deleted = true; deleted;) {
+        deleted = false;
+        for (size_t i = 0; i < m_widgets.size() && !deleted; ++i)
+            if (!m_widgets[i]->IsPart() && m_widgets[i]->GetRefCount() == 0) {
+                delete m_widgets[i];
+                deleted = true;
+            }
+    }
 }
 
 void nScene2D::LockToWindow(nWindow* window)

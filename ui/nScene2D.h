@@ -2,6 +2,7 @@
 #define N_SCENE2D_H
 
 #include <cstdint>
+#include <vector>
 
 #include "core/nMatrix.h"
 #include "core/nSharedObject.h"
@@ -102,8 +103,11 @@ public:
     void  RouteInput()                                  { m_router.Route(); }
     nUIRouter& GetRouter()                              { return m_router; }
     void  SetPointer(nUIPointer* pointer)               { m_router.SetPointer(pointer); }
-    void  DeleteWidget(nWidget* widget);                // detached from its tree first; NULL: nothing
-    void  ForgetWidget(nWidget* widget)                 { m_router.ForgetWidget(widget); }
+    void  DeleteWidget(nWidget* widget);                // detached from its tree first; NULL or a part: nothing
+    // Every widget made in the scene is noted until it goes; the ones nothing holds when the
+    // scene goes (never added to a tree, or a tree nothing holds) go with it.
+    void  NoteWidget(nWidget* widget)                   { m_widgets.push_back(widget); }
+    void  ForgetWidget(nWidget* widget);
 
     void  LockToWindow(nWindow* window);   // Locked on every sprite outside the window's tree
     void  Unlock();
@@ -157,6 +161,7 @@ public:
 
 private:
     void   Forget(nSprite2D* sprite);                   // drops every reference the scene keeps to it
+    void   DeleteUnheldWidgets();
     void   ReadLinks();                                 // the "Link" tags noted by the reader
     nMetaTag* SerializeLink(const nSprite2D* sprite) const;
     void      ReadSkin(nMetaTag* tag);                  // "Skin": eight pictures by slot name and the title settings
@@ -187,6 +192,7 @@ private:
     nWindowTitleWriter m_nullTitleWriter;
     nWindowTitleWriter* m_titleWriter;
     nUIRouter          m_router;
+    std::vector<nWidget*> m_widgets;        // made in this scene, not owned
     nString            m_commandText;
     nString            m_skinNames[SkinSlotCount];
 

@@ -17,13 +17,34 @@ namespace
     {
         return picture && picture->GetPixels() && picture->GetFormat() == PixelFormatRGBA8;
     }
+
+    // A pixel coordinate or size from a float: truncated, held within +-1e8 so that sums of two
+    // stay ints; NaN gives 0.
+    int32_t ToPixels(float value)
+    {
+        if (!(value == value))
+            return 0;
+        return static_cast<int32_t>(std::max(-1.0e8f, std::min(1.0e8f, value)));
+    }
+
+    // Border sizes: NaN gives 0, others are held within +-4096 (a window's largest edge).
+    float ToBorder(float value)
+    {
+        if (!(value == value))
+            return 0.0f;
+        return std::max(-4096.0f, std::min(4096.0f, value));
+    }
+
+    const int32_t kCanvasMaxEdge = 4096;
 }
 
 nWidget::nWidget(nScene2D* scene, int32_t id)
     : m_kind(WidgetKindPlain), m_scene(scene), m_id(id), m_content{0, 0, 0, 0}, m_hAlign(3), m_vAlign(3),
       m_hidden(false), m_needsLayout(true), m_borderTop(2.0f), m_borderBottom(2.0f), m_borderLeft(2.0f),
-      m_borderRight(2.0f), m_parent(0), m_window(0), m_formatX(1.0f), m_formatY(1.0f), m_dying(false)
+      m_borderRight(2.0f), m_parent(0), m_window(0), m_formatX(1.0f), m_formatY(1.0f), m_dying(false), m_part(false)
 {
+    if (m_scene)
+        m_scene->NoteWidget(this);
     Invalidate();
 }
 
@@ -81,10 +102,10 @@ void nWidget::SetHidden(bool hidden)
 
 void nWidget::SetBorderSize(float left, float top, float right, float bottom)
 {
-    m_borderLeft = left;
-    m_borderTop = top;
-    m_borderRight = right;
-    m_borderBottom = bottom;
+    m_borderLeft = ToBorder(left);
+    m_borderTop = ToBorder(top);
+    m_borderRight = ToBorder(right);
+    m_borderBottom = ToBorder(bottom);
     Invalidate();
 }
 
@@ -155,6 +176,31 @@ nWidgetRect nWidget::PlaceInRect(const nWidgetRect& content, const nWidgetRect& 
     return placed;
 }
 
+bool nWidget::IsSelfOrAncestorOf(const nWidget* widget) const
+{
+    for (const nWidget* w = widget; w; w = w->m_parent)
+        if (w == this)
+            return true;
+    return false;
+}
+
+bool nWidget::CanAdopt(const nWidget* widget) const
+{
+    if (!widget)
+        return false;
+    if (widget->m_part)
+    {
+        *g_log << "[!] " << "Widget " << widget->m_id << " is part of another widget and joins no tree.\n";
+        return false;
+    }
+    if (widget->IsSelfOrAncestorOf(this))
+    {
+        *g_log << "[!] " << "Widget " << widget->m_id << " cannot be added inside itself.\n";
+        return false;
+    }
+    return true;
+}
+
 void nWidget::Detach()
 {
     if (m_parent)
@@ -203,7 +249,7 @@ nSizerWidget::nSizerWidget(nScene2D* scene, int32_t id, bool horizontal) : nWidg
 
 nWidget* nSizerWidget::AddWidget(nWidget* widget)
 {
-    if (!widget)
+    if (!CanAdopt(widget))
         return 0;
     widget->AddRef();                   // kept alive while it leaves a previous parent
     if (widget->GetParent() && widget->GetParent() != this)
@@ -290,12 +336,13 @@ nWidget* nContainerWidget::AddWidget(nWidget* widget, float x, float y, float wi
         *g_log << "[!] " << "Cannot create a cell for a NULL widget.\n";
         return 0;
     }
+    if (!CanAdopt(widget))
+        return 0;
     widget->AddRef();                   // kept alive while it leaves a previous parent
     if (widget->GetParent() && widget->GetParent() != this)
         widget->Detach();
     nContainerCell cell;
-    cell.rect = nWidgetRect{static_cast<int32_t>(x), static_cast<int32_t>(y), static_cast<int32_t>(x + width),
-                            static_cast<int32_t>(y + height)};
+    cell.rect = nWidgetRect{ToPixels(x), ToPixels(y), ToPixels(x + width), ToPixels(y + height)};
     cell.widget = widget;
     widget->AddRef();
     m_cells.push_back(cell);
@@ -310,6 +357,25 @@ const nContainerCell* nContainerWidget::FindCell(const nWidget* widget) const
         if (m_cells[i].widget == widget)
             return &m_cells[i];
     return 0;
+}
+
+bool nContainerWidget::MoveWidget(const nWidget* widget, float x, float y)
+{
+    bool moved = false;
+    for (size_t i = 0; i < m_cells.size(); ++i)
+        if (m_cells[i].widget == widget)
+        {
+            nWidgetRect& r = m_cells[i].rect;
+            const int32_t width = r.x1 - r.x0, height = r.y1 - r.y0;
+            r.x0 = ToPixels(x);
+            r.y0 = ToPixels(y);
+            r.x1 = r.x0 + width;
+            r.y1 = r.y0 + height;
+            moved = true;
+        }
+    if (moved)
+        Invalidate();
+    return moved;
 }
 
 bool nContainerWidget::RemoveWidget(nWidget* widget)
@@ -466,7 +532,8 @@ nCanvasWidget::nCanvasWidget(nScene2D* scene, int32_t id, int32_t width, int32_t
 {
     m_kind = WidgetKindCanvas;
     m_picture = new nPicture();
-    if (width <= 0 || height <= 0 || !m_picture->Allocate(static_cast<uint32_t>(width), static_cast<uint32_t>(height), PixelFormatRGBA8))
+    if (width <= 0 || height <= 0 || width > kCanvasMaxEdge || height > kCanvasMaxEdge ||
+        !m_picture->Allocate(static_cast<uint32_t>(width), static_cast<uint32_t>(height), PixelFormatRGBA8))
         *g_log << "[!] " << "Failed to allocate a canvas picture of " << width << " x " << height << ".\n";
     else
         std::fill(m_picture->GetPixels(), m_picture->GetPixels() + m_picture->GetByteSize(), 0);
@@ -475,6 +542,8 @@ nCanvasWidget::nCanvasWidget(nScene2D* scene, int32_t id, int32_t width, int32_t
 
 nCanvasWidget::~nCanvasWidget()
 {
+    if (m_scene && m_scene->GetVM())
+        m_scene->GetVM()->InvalidateNativeObject(m_picture);   // scripts drew into it
     delete m_picture;
 }
 
@@ -505,6 +574,8 @@ nCheckWidget::nCheckWidget(nScene2D* scene, int32_t id, const char* label, nWind
       m_pictureRect{0, 0, 0, 0}, m_labelRect{0, 0, 0, 0}
 {
     m_kind = WidgetKindCheck;
+    m_picturePart.MarkAsPart();
+    m_label.MarkAsPart();
 }
 
 void nCheckWidget::Invalidate()

@@ -58,6 +58,11 @@ public:
     // Leaves its parent (and the parent's cells): the parent's reference is dropped, so this
     // may delete the widget.
     void Detach();
+    // A part of another widget (a check box's picture and label): it lives and dies with its
+    // whole, so it joins no tree and is never deleted on its own.
+    void MarkAsPart()                             { m_part = true; }
+    bool IsPart() const                           { return m_part; }
+    bool IsSelfOrAncestorOf(const nWidget* widget) const;
 
     int32_t  GetKind() const                      { return m_kind; }
     int32_t  GetId() const                        { return m_id; }
@@ -87,10 +92,15 @@ protected:
     std::vector<nWidget*> m_children;             // one reference each
     float       m_formatX, m_formatY;
     bool        m_dying;
+    bool        m_part;
+    // Whether widget may join this one's children: not NULL, not a part, and not this widget
+    // or one of its ancestors (a tree that held itself would never end). Refusals log one line.
+    bool CanAdopt(const nWidget* widget) const;
 };
 
 // Stacks its children by their weights (GetContentSize): kind 2 top to bottom, kind 3 left to
 // right. Children whose weights sum to zero get no room; an empty sizer is laid out at once.
+// AddWidget gives NULL (logged) for a widget it may not adopt (nWidget::CanAdopt).
 class nSizerWidget : public nWidget
 {
 public:
@@ -118,9 +128,11 @@ class nContainerWidget : public nWidget
 public:
     nContainerWidget(nScene2D* scene, int32_t id);
     ~nContainerWidget() override;
-    // Cell (x, y, x + width, y + height), each truncated. NULL widget: logged, NULL.
+    // Cell (x, y, x + width, y + height), each truncated (and held within +-1e8 pixels, NaN
+    // giving 0). NULL widget: logged, NULL; so is a widget it may not adopt (nWidget::CanAdopt).
     nWidget* AddWidget(nWidget* widget, float x, float y, float width, float height);
     const nContainerCell* FindCell(const nWidget* widget) const;
+    bool MoveWidget(const nWidget* widget, float x, float y);    // the cell keeps its size; false without one
     bool RemoveWidget(nWidget* widget);
     void Compose(nPicture* picture, int32_t x0, int32_t y0, int32_t x1, int32_t y1) override;
 
@@ -160,7 +172,9 @@ protected:
     nPicture* m_picture;                          // the canvas owns it
 };
 
-// A zero-filled RGBA8 picture of its own that scripts draw into.
+// A zero-filled RGBA8 picture of its own that scripts draw into, 1 to 4096 pixels a side (other
+// sizes: logged, no picture). Scripts reach the picture itself: when the canvas goes, their
+// objects of it read as deleted natives.
 class nCanvasWidget : public nDrawableWidget
 {
 public:

@@ -116,3 +116,27 @@ def bar(x, y):
 write_tga32("hud_star.tga", 32, 32, star)
 write_tga32("hud_ball.tga", 24, 24, ball_icon)
 write_tga32("hud_bar.tga", 64, 8, bar)
+
+
+# The settings window's widgets: a button face, and the check box pictures the player looks
+# for under "ui/" (a tick on a light box, and the empty box).
+def button(x, y):
+    edge = x < 2 or y < 2 or x >= 94 or y >= 22
+    return (40, 60, 110, 255) if edge else (90, 130, 200, 235)
+
+
+def check_box(ticked):
+    def pixel(x, y):
+        if x < 2 or y < 2 or x >= 14 or y >= 14:
+            return (30, 30, 40, 255)
+        if ticked and (abs(x - y) <= 1 or abs(x + y - 15) <= 1) and 4 <= x <= 11:
+            return (40, 160, 60, 255)
+        return (235, 235, 225, 255)
+    return pixel
+
+
+write_tga32("hud_button.tga", 96, 24, button)
+OUT = os.path.join(HERE, "..", "crates", "ui")
+os.makedirs(OUT, exist_ok=True)
+write_tga32("ui_check_true.tga", 16, 16, check_box(True))
+write_tga32("ui_check_false.tga", 16, 16, check_box(False))

@@ -253,6 +253,7 @@ void nPlayerApp::OpenInputDevices()
 bool nPlayerApp::SetupScripts()
 {
     m_fonts.OpenWindowSystemFonts();    // without fonts text draws nothing; start-up goes on
+    m_engine.SetWindowSystemFonts(&m_fonts);
     const bool project = m_viewMode == PlayerViewModeProject;
     if (project && !m_project.Load(m_inputFile.GetCStr())) return false;
     if (!m_project.Open(project)) return false;
@@ -363,6 +364,7 @@ bool nPlayerApp::Shutdown()
     m_project.Close(true);
     nInterfaceInstance::DeleteAll();
     m_engine.FreeResourceCaches();
+    m_engine.SetWindowSystemFonts(0);
     m_fonts.CloseWindowSystemFonts();
     if (nRenderer* renderer = m_engine.GetRenderer()) renderer->Close();
     if (nMixer* mixer = m_engine.GetMixer()) mixer->Close();

@@ -299,12 +299,14 @@ qz_player_case(demo_scene_openal CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} ENV ALSO
 qz_player_case(demo_scene_end CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} LINE "[S] A body landed" "[S] Yard: the show is over"
                REJECT "[*] " ARGS crates.nms ${NULL_DEVICES} -time_live 0)
 set_tests_properties(player_cli_demo_scene_end PROPERTIES TIMEOUT 120)
+# The 2D layer's script builds a settings window of widgets (a text, a check box, a button).
 qz_player_case(demo_project CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} LINE "[S] Crates project set up" "[S] A body landed"
-               "[S] Hud: faded in, badge 'Yard ready'" REJECT "[*] " ARGS crates.ngp -P ${NULL_DEVICES} -time_live 3)
+               "[S] Hud: settings window built, sound on" "[S] Hud: faded in, badge 'Yard ready'" REJECT "[*] "
+               ARGS crates.ngp -P ${NULL_DEVICES} -time_live 3)
 # The project in a window: the yard and its 2D overlay (a skinned window and sprites moved by
 # the command lists of hud.nml, faded in from black).
 qz_player_case(demo_project_gl2 CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY
-               LINE "[S] Crates project set up" "[S] Hud: faded in, badge 'Yard ready'"
+               LINE "[S] Crates project set up" "[S] Hud: settings window built, sound on" "[S] Hud: faded in, badge 'Yard ready'"
                REJECT "[*] " ARGS crates.ngp -P -r gl2 -m none -time_live 3)
 
 # The demo under valgrind: no memory error and no definite leak in a short run (builds without
