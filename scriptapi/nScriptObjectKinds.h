@@ -21,7 +21,6 @@ class nMetaTag;
 class nScene;
 class nGroup;
 class nRenderer;
-class nWidget;
 class nSizerWidget;
 class nContainerWidget;
 class nCanvasWidget;
@@ -43,8 +42,8 @@ template<> struct ScriptObjectKind<nMetaTag>  { static const int32_t value = obj
 template<> struct ScriptObjectKind<nScene>    { static const int32_t value = objectTypeScene; };
 template<> struct ScriptObjectKind<nGroup>    { static const int32_t value = objectTypeGroup; };
 template<> struct ScriptObjectKind<nRenderer> { static const int32_t value = objectTypeRenderer; };
-// Widgets (scriptapi/nWidgetScriptAPI.h reads them: an nWidget argument takes any widget kind).
-template<> struct ScriptObjectKind<nWidget>          { static const int32_t value = objectTypeWidget; };
+// Widgets of one class each. An nWidget argument takes any widget kind: its reader is in
+// scriptapi/nWidgetScriptAPI.h, which the functions of widgets include.
 template<> struct ScriptObjectKind<nSizerWidget>     { static const int32_t value = objectTypeSizerWidget; };
 template<> struct ScriptObjectKind<nContainerWidget> { static const int32_t value = objectTypeContainerWidget; };
 template<> struct ScriptObjectKind<nCanvasWidget>    { static const int32_t value = objectTypeCanvasWidget; };

@@ -7,6 +7,7 @@
 #include "scriptapi/nScriptAPI.h"
 #include "scriptapi/nScriptObjectKinds.h"
 
+class nWidget;
 struct nTextParameters;
 
 // The widget and text functions of the UI family: widgets made in a 2D scene, widget trees,
