@@ -532,6 +532,7 @@ nCanvasWidget::nCanvasWidget(nScene2D* scene, int32_t id, int32_t width, int32_t
 {
     m_kind = WidgetKindCanvas;
     m_picture = new nPicture();
+    m_picture->AddRef();   // the canvas's own reference: scripts drawing into it hold theirs
     if (width <= 0 || height <= 0 || width > kCanvasMaxEdge || height > kCanvasMaxEdge ||
         !m_picture->Allocate(static_cast<uint32_t>(width), static_cast<uint32_t>(height), PixelFormatRGBA8))
         *g_log << "[!] " << "Failed to allocate a canvas picture of " << width << " x " << height << ".\n";
@@ -542,9 +543,7 @@ nCanvasWidget::nCanvasWidget(nScene2D* scene, int32_t id, int32_t width, int32_t
 
 nCanvasWidget::~nCanvasWidget()
 {
-    if (m_scene && m_scene->GetVM())
-        m_scene->GetVM()->InvalidateNativeObject(m_picture);   // scripts drew into it
-    delete m_picture;
+    m_picture->Release();
 }
 
 nBitmapWidget::nBitmapWidget(nScene2D* scene, int32_t id) : nDrawableWidget(scene, id)

@@ -173,8 +173,8 @@ protected:
 };
 
 // A zero-filled RGBA8 picture of its own that scripts draw into, 1 to 4096 pixels a side (other
-// sizes: logged, no picture). Scripts reach the picture itself: when the canvas goes, their
-// objects of it read as deleted natives.
+// sizes: logged, a picture without pixels). The picture is shared: a script's object of it holds
+// a reference, so it outlives the canvas while a script still holds it.
 class nCanvasWidget : public nDrawableWidget
 {
 public:
