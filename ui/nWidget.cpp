@@ -18,13 +18,13 @@ namespace
         return picture && picture->GetPixels() && picture->GetFormat() == PixelFormatRGBA8;
     }
 
-    // A pixel coordinate or size from a float: truncated, held within +-1e8 so that sums of two
-    // stay ints; NaN gives 0.
+    // A pixel coordinate or size from a float: truncated, held within +-2^20 pixels (far beyond
+    // any window) so that sums of two, in the 26.6 fixed point of text, stay ints; NaN gives 0.
     int32_t ToPixels(float value)
     {
         if (!(value == value))
             return 0;
-        return static_cast<int32_t>(std::max(-1.0e8f, std::min(1.0e8f, value)));
+        return static_cast<int32_t>(std::max(-1048576.0f, std::min(1048576.0f, value)));
     }
 
     // Border sizes: NaN gives 0, others are held within +-4096 (a window's largest edge).
@@ -191,6 +191,11 @@ bool nWidget::CanAdopt(const nWidget* widget) const
     if (widget->m_part)
     {
         *g_log << "[!] " << "Widget " << widget->m_id << " is part of another widget and joins no tree.\n";
+        return false;
+    }
+    if (widget->m_scene != m_scene)   // it would outlive its scene in this tree
+    {
+        *g_log << "[!] " << "Widget " << widget->m_id << " belongs to another window system.\n";
         return false;
     }
     if (widget->IsSelfOrAncestorOf(this))

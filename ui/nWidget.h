@@ -93,8 +93,9 @@ protected:
     float       m_formatX, m_formatY;
     bool        m_dying;
     bool        m_part;
-    // Whether widget may join this one's children: not NULL, not a part, and not this widget
-    // or one of its ancestors (a tree that held itself would never end). Refusals log one line.
+    // Whether widget may join this one's children: not NULL, not a part, of the same scene, and
+    // not this widget or one of its ancestors (a tree that held itself would never end).
+    // Refusals log one line.
     bool CanAdopt(const nWidget* widget) const;
 };
 
@@ -128,7 +129,7 @@ class nContainerWidget : public nWidget
 public:
     nContainerWidget(nScene2D* scene, int32_t id);
     ~nContainerWidget() override;
-    // Cell (x, y, x + width, y + height), each truncated (and held within +-1e8 pixels, NaN
+    // Cell (x, y, x + width, y + height), each truncated (and held within +-2^20 pixels, NaN
     // giving 0). NULL widget: logged, NULL; so is a widget it may not adopt (nWidget::CanAdopt).
     nWidget* AddWidget(nWidget* widget, float x, float y, float width, float height);
     const nContainerCell* FindCell(const nWidget* widget) const;

@@ -217,6 +217,11 @@ void nWindow::UploadCache(nRenderer* renderer)
 void nWindow::SetBaseWidget(nWidget* widget)
 {
     if (widget == m_baseWidget) return;
+    // A part lives in its whole and a widget of another scene would outlive it here.
+    if (widget && (widget->IsPart() || widget->GetScene() != GetScene())) {
+        *g_log << "[!] " << "Widget " << widget->GetId() << " cannot be the base widget of window '" << GetId().GetCStr() << "'.\n";
+        return;
+    }
     nWidget* previous = m_baseWidget;
     m_baseWidget = widget;
     if (widget) {

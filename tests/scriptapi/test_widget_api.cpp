@@ -305,22 +305,32 @@ TEST_F(WidgetAPI, DeletedWidgetsBecomeDeletedNatives)
     EXPECT_EQ(Run("UIDeleteWidget(ui, far)"), "Widget belongs to another window system");
 }
 
-// Trees that could not end, and parts of other widgets, are refused with a line: the script gets
-// a null object and the trees stay as they were. A widget added to a container leaves its sizer.
-TEST_F(WidgetAPI, TreesRefuseCyclesAndParts)
+// Trees that could not end, parts of other widgets and widgets of another scene (which would
+// outlive it there) are refused with a line: the script gets a null object and the trees stay
+// as they were. A widget added to a container leaves its sizer.
+TEST_F(WidgetAPI, TreesRefuseCyclesPartsAndOtherScenes)
 {
-    Exec("SizerAddWidget(hsizer, vsizer); SizerAddWidget(vsizer, spacer);");
+    Exec("SizerAddWidget(hsizer, vsizer); SizerAddWidget(vsizer, spacer); ::far <- UIAddSpacerWidget(otherUI, 70);");
     log.Clear();
     ExpectEvals({
         {"ObjectIsValid(SizerAddWidget(hsizer, hsizer))", "false"},
         {"ObjectIsValid(SizerAddWidget(vsizer, hsizer))", "false"},
         {"ObjectIsValid(ContainerAddWidget(container, container, 0, 0, 1, 1))", "false"},
         {"ObjectIsValid(SizerAddWidget(hsizer, CheckWidgetGetText(check)))", "false"},
+        {"ObjectIsValid(SizerAddWidget(hsizer, far))", "false"},
+        {"ObjectIsValid(ContainerAddWidget(container, far, 0, 0, 1, 1))", "false"},
         {"ObjectIsValid(SizerAddWidget(hsizer, spacer))", "true"},
     });
+    Window()->SetBaseWidget(Native("CheckWidgetGetText(check)"));
+    Window()->SetBaseWidget(Native("far"));
+    EXPECT_EQ(Window()->GetBaseWidget(), nullptr);
     EXPECT_EQ(log.Lines(), (Lines{"[!] Widget 6 cannot be added inside itself.\n", "[!] Widget 6 cannot be added inside itself.\n",
                                   "[!] Widget 8 cannot be added inside itself.\n",
-                                  "[!] Widget -1 is part of another widget and joins no tree.\n"}));
+                                  "[!] Widget -1 is part of another widget and joins no tree.\n",
+                                  "[!] Widget 70 belongs to another window system.\n",
+                                  "[!] Widget 70 belongs to another window system.\n",
+                                  "[!] Widget -1 cannot be the base widget of window '3'.\n",
+                                  "[!] Widget 70 cannot be the base widget of window '3'.\n"}));
     EXPECT_EQ(Native("vsizer")->GetChildren().size(), 0u);   // the spacer moved to hsizer
     Exec("ContainerAddWidget(container, spacer, 0, 0, 5, 5)");
     EXPECT_EQ(Native("hsizer")->GetChildren().size(), 1u);
