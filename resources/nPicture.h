@@ -6,7 +6,11 @@
 
 #include "core/nSharedObject.h"
 #include "core/nString.h"
+#include "core/nVector.h"
 #include "resources/nPictureFormat.h"
+
+struct nRect;
+struct nRectF;
 
 // Pixel memory. Every block a picture owns comes from these functions, so a decoder that
 // allocates its result with them can hand the block to nPicture::Allocate. Blocks larger than
@@ -61,6 +65,30 @@ public:
     // unchanged when there are no pixels, the depths are not supported or memory runs out.
     bool Convert(const nPictureFormat& target);
     bool HasTranslucentPixels() const;                      // any alpha below its full value; false without alpha or pixels
+
+    // Drawing and filters (nPictureOps.cpp). Colours are floats 0..1 (a byte is trunc(value x 255));
+    // coordinates and rectangles are cut to the picture, so nothing outside it is touched.
+    // Filling and plotting work on 32-bit integer pictures, whose channel positions they follow.
+    bool     FillRect(float r, float g, float b, float a, const nRect* rect = 0); // false: not 32 bits, no pixels, or right <= left / bottom <= top
+    void     PlotPixel(float x, float y, float r, float g, float b, float a, const nRectF* clip = 0); // alpha over pixel (trunc x, trunc y)
+    void     PlotPixelSmooth(float x, float y, float r, float g, float b, float a, const nRectF* clip = 0); // spread over 2 x 2 pixels
+    void     DrawLine(bool antialiased, float x0, float y0, float x1, float y1,
+                      float r, float g, float b, float a, const nRectF* clip = 0); // the far end is not plotted
+    void     DrawLineAntialiased(float x0, float y0, float x1, float y1, float r, float g, float b, float a,
+                                 const nRectF* clip = 0) { DrawLine(true, x0, y0, x1, y1, r, g, b, a, clip); }
+    bool     Flip(bool horizontal, bool vertical);           // 32-bit pictures; both: a half turn
+    nVector  SampleBilinear(float u, float v) const;        // u, v 0..1; magenta for formats it cannot read and without pixels
+    uint32_t SamplePacked(float u, float v) const;          // the sample, red in the low byte
+    // Each byte of the rectangle becomes the kernel-weighted sum of its neighbours (rows and columns
+    // outside the picture replaced by the pixel's own) over the sum of the kernel, or over 1 when the
+    // kernel adds up to 0. Kernels are 1 to kMaxKernelSide a side; "Invalid kernel size (WxH)." else.
+    static const int32_t kMaxKernelSide = 64;
+    bool     ApplyConvolution(int32_t kernelWidth, int32_t kernelHeight, const int32_t* values,
+                              const nRect* rect = 0);
+    // Resamples bilinearly to width x height (32-bit pictures become RGBA8). A negative side follows
+    // the other by the aspect ratio. False for sizes that come to 0 or less, without pixels, for
+    // other formats and when memory runs out; the picture is then unchanged.
+    bool     Resize(int32_t width, int32_t height);
 
     // Decodes a file: the TGA reader first, then every registered codec in order. False without a
     // log line when the file cannot be opened; "No picture decoder for '<path>'." when nothing decodes it.

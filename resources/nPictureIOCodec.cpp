@@ -4,6 +4,7 @@
 #include "core/nLog.h"
 #include "resources/nPicture.h"
 #include "resources/nPictureIOSTBCodec.h"
+#include "resources/nPictureIOSmallCodec.h"
 #include "resources/nPictureTGA.h"
 
 nPictureIOCodec::nPictureIOCodec(const char* name, const char* description, uint32_t flags)
@@ -39,6 +40,7 @@ bool RegisterPictureCodec(nPictureIOCodec* codec, bool verbose)
 void RegisterPictureCodecs(bool verbose)
 {
     if (verbose) *g_log << "Beginning picture I/O codec registration sequence...\n";
+    RegisterPictureCodec(new nPictureIOSmallCodec(), verbose);
     RegisterPictureCodec(new nPictureIOSTBCodec(), verbose);
     if (verbose) *g_log << "All codec registered.\n\n";
 }
