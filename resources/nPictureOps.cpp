@@ -363,7 +363,7 @@ bool BlitPicture(const nPicture& source, nPicture& destination, const nRect* sou
     const int32_t width = (int32_t)(ar - al), height = (int32_t)(ab - at);
 
     // 4. The source part in the destination's format.
-    ByteLayout layout;
+    ByteLayout layout = {0, 1, 2, 3};
     const bool composes = mode == BlendCompose || mode == RgbToAlpha;
     if (composes && !LayoutOf(destination.GetFormat(), layout)) return false;
     if (mode != BlendReplace && !composes) return true;     // modes that change no pixel

@@ -332,3 +332,80 @@ TEST(JpegDecoder, DamagedStreamsNeverReadOutsideTheirBytes)
         }
     }
 }
+
+namespace {
+
+class SmallCodecTest : public nMemoryFSTest {
+protected:
+    SmallCodecTest() { RegisterPictureCodecs(false); }
+};
+
+}
+
+TEST_F(SmallCodecTest, ColourJpegsLoadThroughTheSmallCodecAsBgra)
+{
+    nPictureIOCodec* small = FindPictureCodec("Small");
+    ASSERT_NE(small, nullptr);
+    EXPECT_EQ(small->GetDescription(), "JPEG Small read-only codec.");
+    EXPECT_EQ(GetPictureCodecs().GetHead(), small);            // before stb_image
+
+    const Bytes file = Fixture("h2v1.jpg");
+    Put("photo.jpg", file);
+    nLogCapture log;
+    nPicture picture;
+    ASSERT_TRUE(nPicture::LoadContent(&picture, "photo.jpg"));
+    EXPECT_TRUE(log.Lines().empty());
+    EXPECT_EQ(picture.GetFormat(), PixelFormatBGRA8);
+    const Decoded d = Decode(file);
+    ASSERT_EQ(picture.GetByteSize(), d.pixels.size());
+    for (size_t i = 0; i < d.pixels.size(); i += 4) {           // ours, not stb_image's, byte for byte
+        ASSERT_EQ(picture.GetPixels()[i], d.pixels[i + 2]) << i;
+        ASSERT_EQ(picture.GetPixels()[i + 1], d.pixels[i + 1]) << i;
+        ASSERT_EQ(picture.GetPixels()[i + 2], d.pixels[i]) << i;
+        ASSERT_EQ(picture.GetPixels()[i + 3], 255) << i;
+    }
+}
+
+TEST_F(SmallCodecTest, RefusedJpegsSayWhyAndGoOnToStbImage)
+{
+    struct Case { const char* name; const char* line; };
+    const Case cases[] = {
+        {"grey.jpg", "[!] Small JPEG interface only implements RGB (3 components) decoding!\n"},
+        {"h4v1.jpg", "[!] Small JPEG decoder failed (begin)! Error status: -226.\n"},
+    };
+    for (const Case& c : cases) {
+        Put(c.name, Fixture(c.name));
+        nLogCapture log;
+        nPicture picture;
+        EXPECT_TRUE(nPicture::LoadContent(&picture, c.name)) << c.name;
+        EXPECT_EQ(log.Lines(), Lines{c.line});
+        EXPECT_NE(picture.GetPixels(), nullptr);
+    }
+}
+
+TEST_F(SmallCodecTest, AFileCutShortLoadsWholeAndDamageLeavesLaterRowsZero)
+{
+    const Bytes file = Fixture("h2v2.jpg");
+    Put("cut.jpg", Bytes(file.begin(), file.begin() + long(file.size() * 2 / 3)));
+    nPicture cut;
+    ASSERT_TRUE(nPicture::LoadContent(&cut, "cut.jpg"));
+    EXPECT_EQ(cut.GetWidth(), 61u);
+    EXPECT_EQ(cut.GetHeight(), 43u);
+    EXPECT_EQ(cut.GetPixels()[(42 * 61 + 60) * 4 + 3], 255);    // rows past the end decode, grey
+
+    // A run past the last coefficient in the first MCU row: no row is delivered, all stay zero.
+    Bytes damaged = file;
+    const size_t sos = FindMarker(damaged, 0xDA);
+    const size_t data = sos + 2 + (size_t(damaged[sos + 2]) << 8 | damaged[sos + 3]);
+    for (size_t i = data; i < data + 24 && i < damaged.size(); ++i) damaged[i] = 0xF0;
+    Put("damaged.jpg", damaged);
+    nPicture picture;
+    uint32_t w = 0, h = 0;
+    uint8_t* pixels = nullptr;
+    nIOFile f;
+    ASSERT_TRUE(f.Open("damaged.jpg", true, false, false));
+    ASSERT_TRUE(DecodeSmallJPEG(f, w, h, pixels));
+    EXPECT_EQ(w * h, 61u * 43u);
+    EXPECT_EQ(pixels[(42 * 61 + 60) * 4 + 3], 0);
+    nPictureFreePixels(pixels);
+}
