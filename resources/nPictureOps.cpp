@@ -78,15 +78,16 @@ bool ClipAxis(float& a0, float& b0, float& a1, float& b1, float lo, float hi)
         std::swap(b0, b1);
     }
     if (a1 < lo || a0 > hi) return false;
+    // In double: with ends near the float range the products would overflow to infinity.
     if (a1 > hi) {
-        b1 = b0 + (b1 - b0) * (hi - a0) / (a1 - a0);
+        b1 = (float)(b0 + ((double)b1 - b0) * ((double)hi - a0) / ((double)a1 - a0));
         a1 = hi;
     }
     if (a0 < lo) {
-        b0 = b0 + (b1 - b0) * (lo - a0) / (a1 - a0);
+        b0 = (float)(b0 + ((double)b1 - b0) * ((double)lo - a0) / ((double)a1 - a0));
         a0 = lo;
     }
-    return true;
+    return std::isfinite(a0) && std::isfinite(a1) && std::isfinite(b0) && std::isfinite(b1);
 }
 
 }
@@ -181,6 +182,7 @@ void nPicture::DrawLine(bool antialiased, float x0, float y0, float x1, float y1
         std::swap(y0, y1);
     }
     const float length = x1 - x0;
+    if (!(length <= (float)(shallow ? m_width : m_height) + 2.0f)) return;     // clipped: never longer
     const float slope = length != 0 ? (y1 - y0) / length : 0.0f;
     const int64_t steps = (int64_t)std::ceil(length);
     float t = y0;

@@ -143,6 +143,21 @@ TEST(PictureDraw, LinesPlotTheirStepsButNotTheFarEnd)
     EXPECT_GT(Touched(p).size(), 3u);
 }
 
+TEST(PictureDraw, LinesWithEndsNearTheFloatRangeEndAfterAFewSteps)
+{
+    // Found by fuzzing: clipping such a line overflowed to infinity and its steps to 1e30.
+    const float far = 1e30f;
+    const float lines[][4] = {{-far, -far, far, far}, {far, -far, -far, far}, {-far, 0.5f, far, -far}, {0, -far, 0.25f, far}};
+    const nRectF clips[] = {{-far, -far, far, far}, {kNaN, kNaN, kNaN, kNaN}, {4, 3, 1, 0}};
+    for (const auto& l : lines)
+        for (const nRectF& clip : clips)
+            for (bool smooth : {false, true}) {
+                nPicture p = Make(6, 4, [](uint32_t, uint32_t) { return 0u; });
+                p.DrawLine(smooth, l[0], l[1], l[2], l[3], 1, 1, 1, 1, &clip);
+                EXPECT_LE(Touched(p).size(), 16u);
+            }
+}
+
 TEST(PictureBlit, RectanglesAreCutToBothPictures)
 {
     nPicture source = Make(12, 12, [](uint32_t x, uint32_t y) { return 0xff000000u | (y << 8) | x; });
