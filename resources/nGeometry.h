@@ -66,6 +66,7 @@ enum nGeometryRenderWord
 // Proxy flags.
 enum nGeometryProxyFlag
 {
+    GeometryHidden     = 0x1,   // not drawn (scripts set it)
     GeometryLodNull    = 0x2,
     GeometryShadowNull = 0x4
 };

@@ -10,12 +10,17 @@
 #include "script/nScriptBinding.h"
 #include "scriptapi/nScriptObjectKinds.h"
 
-// Material objects wrap an nMaterial the script never owns. A channel names the stage bound to
-// it in the material's channel table; a stage index (0 to 5) names a stage directly.
-
-template<> struct ScriptObjectKind<nMaterial> { static const int32_t value = objectTypeMaterial; };
+// Material objects wrap an nMaterial the script never owns but holds a reference on. A channel
+// names the stage bound to it in the material's channel table; a stage index (0 to 5) names a
+// stage directly.
 
 namespace {
+
+// A Material object holds a reference on its material while it lives, as a Geometry object
+// does on its geometry: a material handed out by a geometry outlives the geometry while a
+// script holds it.
+void RetainMaterial(void* native)  { static_cast<nMaterial*>(native)->AddRef(); }
+void ReleaseMaterial(void* native) { static_cast<nMaterial*>(native)->Release(); }
 
 // A colour argument: all four components of a Vector.
 struct ColourArg { nVector& out; };
@@ -300,6 +305,7 @@ const ScriptConstantDecl g_MaterialScriptConstants[] = {
 
 void RegisterMaterialScriptAPI(HSQUIRRELVM v)
 {
+    ScriptSetObjectTypeLifetime(objectTypeMaterial, nObjectTypeLifetime{RetainMaterial, ReleaseMaterial, 0});
     ScriptRegisterFunctions(v, g_MaterialScriptFunctions);
     ScriptRegisterConstants(v, g_MaterialScriptConstants);
 }

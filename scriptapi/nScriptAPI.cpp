@@ -7,12 +7,14 @@
 #include "script/nScriptMath.h"
 #include "scriptapi/nAIPathScriptAPI.h"
 #include "scriptapi/nEngineScriptAPI.h"
+#include "scriptapi/nGeometryScriptAPI.h"
 #include "scriptapi/nInputScriptAPI.h"
 #include "scriptapi/nItemScriptAPI.h"
 #include "scriptapi/nMaterialScriptAPI.h"
 #include "scriptapi/nMathScriptAPI.h"
 #include "scriptapi/nMetafileScriptAPI.h"
 #include "scriptapi/nMixerScriptAPI.h"
+#include "scriptapi/nMotionScriptAPI.h"
 #include "scriptapi/nSceneScriptAPI.h"
 #include "scriptapi/nShapeScriptAPI.h"
 #include "scriptapi/nSoundTextureScriptAPI.h"
@@ -30,7 +32,7 @@ static void RegisterUIAndWidgetScriptAPI(HSQUIRRELVM v)
 // registrar (declared in its own header).
 const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Math", RegisterMathScriptAPI},
-    {"AnimationSource", 0},
+    {"AnimationSource", RegisterAnimationSourceScriptAPI},
     {"AIPath", RegisterAIPathScriptAPI},
     {"System", RegisterSystemScriptAPI},
     {"Engine", RegisterEngineScriptAPI},
@@ -44,13 +46,13 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Material", RegisterMaterialScriptAPI},
     {"Light", RegisterLightScriptAPI},
     {"Item", RegisterItemScriptAPI},
-    {"Motion", 0},
+    {"Motion", RegisterMotionScriptAPI},
     {"Collision", RegisterCollisionScriptAPI},
     {"Constraint", RegisterConstraintScriptAPI},
     {"Picture", 0},
     {"Texture", RegisterTextureScriptAPI},
     {"Sound", RegisterSoundScriptAPI},
-    {"Geometry", 0},
+    {"Geometry", RegisterGeometryScriptAPI},
     {"Input", RegisterInputScriptAPI},
     {"UI", RegisterUIAndWidgetScriptAPI},
     {"ThreadedLoad", 0},

@@ -27,6 +27,9 @@ class nCanvasWidget;
 class nTextWidget;
 class nBitmapWidget;
 class nCheckWidget;
+class nGeometry;
+class nMaterial;
+class nAnimationSourceList;
 
 template<> struct ScriptObjectKind<nMItem>  { static const int32_t value = objectTypeItem; };
 template<> struct ScriptObjectKind<nAIPath> { static const int32_t value = objectTypePath; };
@@ -50,5 +53,8 @@ template<> struct ScriptObjectKind<nCanvasWidget>    { static const int32_t valu
 template<> struct ScriptObjectKind<nTextWidget>      { static const int32_t value = objectTypeTextWidget; };
 template<> struct ScriptObjectKind<nBitmapWidget>    { static const int32_t value = objectTypeBitmapWidget; };
 template<> struct ScriptObjectKind<nCheckWidget>     { static const int32_t value = objectTypeCheckWidget; };
+template<> struct ScriptObjectKind<nGeometry> { static const int32_t value = objectTypeGeometry; };
+template<> struct ScriptObjectKind<nMaterial> { static const int32_t value = objectTypeMaterial; };
+template<> struct ScriptObjectKind<nAnimationSourceList> { static const int32_t value = objectTypeAnimationSource; };
 
 #endif
