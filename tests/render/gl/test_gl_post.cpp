@@ -175,6 +175,58 @@ TEST_F(GLPost, EachEffectChangesTheFrameWhereItShouldAndItsExclusionTurnsItOff)
     }
 }
 
+// Depth of field at full quality (the renderer's "PostProcess:Dof:Fast" set to false): with
+// the grey band in focus, a brighter band near the camera and another far behind are blurred
+// (their edges spread over the black and darken inside), while the band in focus keeps every
+// pixel, its edges included, and so does the black beside it.
+TEST_F(GLPost, FullQualityDepthOfFieldBlursNearAndFarAndKeepsTheFocus)
+{
+    const float kNearZ = 5.0f, kFarZ = 400.0f, kBright = 0.9f;
+    auto addBand = [&](int left, int right, float z) {
+        const nVector low = PointAt(left, -20, z), high = PointAt(right - 1, kHeight + 20, z);
+        const float half = 0.5f * (high.x - low.x) / (right - 1 - left);
+        Show(MakeQuads({Rect(low.x - half, low.y, high.x + half, high.y)}, z, ConstantMaterial(kBright, kBright, kBright)), z);
+    };
+    // Both farther from the band in focus than the largest circle (15 pixels here).
+    addBand(4, 20, kNearZ);
+    addBand(108, 124, kFarZ);
+    nMetaTag* root = new nMetaTag("PostProcess");
+    nMetaTag* dof = root->AddChild(new nMetaTag("Dof"));
+    dof->AddChild(new nMetaTag("Fast", false));
+    renderer->GetRegistry().Add(root, true, true);
+
+    const struct { const char* label; int x; bool blurred; } pixels[] = {
+        {"near band, outside its left edge", 2, true},   {"near band, inside its left edge", 4, true},
+        {"near band, inside its right edge", 19, true},  {"far band, outside its left edge", 106, true},
+        {"far band, inside its left edge", 108, true},   {"far band, inside its right edge", 123, true},
+        {"focus band, its first column", kBandLeft, false}, {"focus band, its last column", kBandRight - 1, false},
+        {"focus band, centre", kCentre.x, false},        {"black left of the focus band", kBandLeft - 1, false},
+        {"black right of the focus band", kBandRight, false},
+    };
+    DrawFrame();
+    std::vector<nRGBA> sharp;
+    for (const auto& p : pixels) sharp.push_back(ReadPixel(p.x, kMidRow));
+    ASSERT_TRUE(PixelNear(sharp[0], nRGBA{0, 0, 0, 255}, 2)) << "the frame without the effect";
+    ASSERT_TRUE(PixelNear(sharp[1], nRGBA{Byte(kBright), Byte(kBright), Byte(kBright), 255}, 2));
+
+    AskFor("Dof", {{"PostProcess:Dof:FStop;", 2.0f}, {"PostProcess:Dof:FDist;", kBandZ}});
+    DrawFrame();
+    EXPECT_EQ(renderer->GetPostEffectsRun(), 0u) << "the result ends in the source: no swap";
+    for (size_t i = 0; i < sizeof(pixels) / sizeof(pixels[0]); ++i) {
+        const int change = Difference(ReadPixel(pixels[i].x, kMidRow), sharp[i]);
+        if (pixels[i].blurred) EXPECT_GE(change, 10) << pixels[i].label;
+        else EXPECT_LE(change, 1) << pixels[i].label;
+    }
+    // Twice over, and with the focus moved onto the far band: now the grey band's edges blur.
+    DrawFrame();
+    EXPECT_LE(Difference(ReadPixel(kBandLeft, kMidRow), sharp[6]), 1);
+    ClearCamera();
+    AskFor("Dof", {{"PostProcess:Dof:FStop;", 2.0f}, {"PostProcess:Dof:FDist;", kFarZ}});
+    DrawFrame();
+    EXPECT_GE(Difference(ReadPixel(kBandLeft, kMidRow), sharp[6]), 10);
+    EXPECT_LE(Difference(ReadPixel(108, kMidRow), sharp[4]), 1) << "the far band's edge, in focus now";
+}
+
 TEST_F(GLPost, EffectsRunByTheirKeysAndDefaults)
 {
     const struct
