@@ -282,6 +282,7 @@ qz_player_case(deep_chain CODE 0 ERROR NONE GAME ${QZ_DEEP_CHAIN_GAME}
 set(QZ_DEMO_GAME ${PROJECT_SOURCE_DIR}/demo/crates)
 qz_player_case(demo_scene CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME}
                LINE "[S] A body landed" "[S] Lift: at the top" "[S] Turntable: half a turn"
+               "[S] Ball: colour cycling on material 'ball'"
                REJECT "[*] " ARGS crates.nms ${NULL_DEVICES} -time_live 3)
 qz_player_case(demo_scene_gl2 CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY LINE "[S] Crates yard set up (demo version 1)"
                REJECT "[*] " ARGS crates.nms -r gl2 -m none -time_live 2)

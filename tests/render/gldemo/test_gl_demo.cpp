@@ -1,10 +1,12 @@
 // The demo game drawn through the deferred frame by the player: a frame grabbed after the
-// bodies came to rest shows the sky, the floor and a crate where the camera sees them.
+// bodies came to rest shows the sky, the floor and a crate where the camera sees them, and the
+// ball's material has been recoloured by its script meanwhile.
 #include <gtest/gtest.h>
 
 #include <SDL.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -12,9 +14,13 @@
 #include "engine/player/nPlayerApp.h"
 #include "render/gl/nGL3Renderer.h"
 #include "render/nRenderer.h"
+#include "resources/nGeometry.h"
+#include "resources/nMaterial.h"
 #include "resources/nPicture.h"
 #include "resources/nPictureTGA.h"
 #include "scene/nLight.h"
+#include "scene/nMItem.h"
+#include "scene/nObject.h"
 #include "scene/nScene.h"
 
 namespace {
@@ -55,6 +61,17 @@ TEST(GLDemo, TheYardIsDrawnLitWithItsSkyFloorAndCrates)
     nGL3Renderer* gl = dynamic_cast<nGL3Renderer*>(renderer);
     ASSERT_NE(gl, nullptr);
     EXPECT_EQ(gl->GetPostEffectsRun(), 1u << 6) << "the camera's sharpening did not run";
+    // The ball's script turns its material's colour round while the game runs: after three
+    // seconds the white of the file is gone and the colour differs from a frame later.
+    nMItem* ballItem = app.GetScene() ? app.GetScene()->FindObject("ball") : nullptr;
+    ASSERT_NE(ballItem, nullptr);
+    nSharedPtr<nGeometry> ball = static_cast<nObject*>(ballItem->GetItem())->GetGeometry();
+    ASSERT_TRUE(ball.IsValid() && ball->materialCount == 1);
+    const nVector paint = ball->materials[0]->diffuse;
+    EXPECT_GT(std::max({paint.x, paint.y, paint.z}) - std::min({paint.x, paint.y, paint.z}), 0.3f)
+        << "ball colour " << paint.x << " " << paint.y << " " << paint.z;
+    ASSERT_FALSE(app.DrawFrame());
+    EXPECT_NE(ball->materials[0]->diffuse.x, paint.x) << "the colour changes frame by frame";
 
     nPicture grab;
     ASSERT_TRUE(renderer->GrabToPicture(&grab));
