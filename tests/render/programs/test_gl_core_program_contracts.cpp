@@ -109,6 +109,15 @@ std::map<std::string, Contract> Contracts()
     const Names dof = {"inverse_buffer_size", "framebuffer_fx_scaler", "blur_size", "f_stop", "focal_distance", "source", "nrm_dpth"};
     c["core::h_dof"] = {dof, dof};
     c["core::v_dof"] = {dof, dof};
+    // Full quality: the circles of confusion, the spread and the smoothing (none of them needs
+    // the effect divisor, which the renderer sets all the same).
+    c["core::dof_radius"] = {{"inverse_buffer_size", "framebuffer_fx_scaler", "blur_size", "f_stop", "f_dist", "nrm_dpth"},
+                             {"inverse_buffer_size", "blur_size", "f_stop", "f_dist", "nrm_dpth"}};
+    c["core::dof_spread"] = {{"inverse_buffer_size", "display_buffer_ratio", "framebuffer_fx_scaler", "source", "coc_texture",
+                              "noise_texture"},
+                             {"inverse_buffer_size", "source", "coc_texture", "noise_texture"}};
+    c["core::dof_blur"] = {{"inverse_buffer_size", "framebuffer_fx_scaler", "source", "coc_texture"},
+                           {"inverse_buffer_size", "source", "coc_texture"}};
     c["core::blit_layer_alpha"] = {{"inverse_buffer_size", "source"}, {"inverse_buffer_size", "source"}};
     const Names motion = {"inverse_buffer_size", "inverse_display_size", "strength", "nrm_dpth", "velocity_map", "pp_input"};
     c["core::motionblur"] = {motion, motion};
