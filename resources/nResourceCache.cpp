@@ -158,6 +158,12 @@ nResourceCache::~nResourceCache()
 
 void nResourceCache::Clear()
 {
+    while (nListNode<nNamedResource*>* node = m_named.GetHead())
+    {
+        nNamedResource* record = node->value;
+        delete m_named.Unlink(node);
+        delete record;
+    }
     ReleaseAll(m_geometries);
     ReleaseAll(m_collisionGeometries);
     ReleaseAll(m_textures);
@@ -246,4 +252,26 @@ nSound* nResourceCache::FindSound(const char* name) const
     for (nListNode<nSound*>* node = m_sounds.GetHead(); node; node = node->next)
         if (node->value && node->value->GetName() == key) return node->value;
     return 0;
+}
+
+nSharedObject* nResourceCache::FindNamed(const char* kind, const nString& normalizedName) const
+{
+    if (!kind) return 0;
+    for (nListNode<nNamedResource*>* node = m_named.GetHead(); node; node = node->next)
+        if (std::strcmp(node->value->kind, kind) == 0 && node->value->name == normalizedName)
+            return node->value->object.Get();
+    return 0;
+}
+
+bool nResourceCache::AddNamed(const char* kind, const nString& normalizedName, nSharedObject* object)
+{
+    if (!kind || !object) return false;
+    nNamedResource* record = new (std::nothrow) nNamedResource;
+    if (!record) return false;
+    record->kind = kind;
+    record->name = normalizedName;
+    record->object = object;
+    if (m_named.InsertAfter(record, m_named.GetTail())) return true;
+    delete record;
+    return false;
 }

@@ -24,6 +24,16 @@ public:
     typedef nList<nSharedPtr<nPicture>>  PictureList;
     typedef nList<nSound*>               SoundList;
 
+    // A shared resource of a kind defined above this library (particle models), kept under a
+    // kind word and its normalised name.
+    struct nNamedResource
+    {
+        const char*                kind;   // a string with static storage, compared by text
+        nString                    name;
+        nSharedPtr<nSharedObject>  object;
+    };
+    typedef nList<nNamedResource*>       NamedList;
+
     nResourceCache() {}
     ~nResourceCache();                                     // Clear
     // What an engine is given to make, clear and destroy its caches of this kind.
@@ -31,7 +41,8 @@ public:
     nResourceCache(const nResourceCache&) = delete;
     nResourceCache& operator=(const nResourceCache&) = delete;
 
-    // Releases every shared entry (geometries, collision geometries, textures, secondary
+    // Releases every shared entry (resources of other kinds first, as they may hold the
+    // others; then geometries, collision geometries, textures, secondary
     // textures, pictures, in that order; a release may destroy the resource), then deletes
     // every sound.
     void Clear();
@@ -52,6 +63,11 @@ public:
     bool AddGeometry(nGeometry* geometry, bool collision);
     bool AddTexture(nTexture* texture, bool secondary);
     bool AddPicture(nPicture* picture);
+
+    // Resources of other kinds: the entry of that kind and normalised name, or NULL; adding
+    // takes one reference (false when out of memory; NULL adds nothing).
+    nSharedObject* FindNamed(const char* kind, const nString& normalizedName) const;
+    bool           AddNamed(const char* kind, const nString& normalizedName, nSharedObject* object);
 
     // Lookups by name, normalised first; NULL when absent. Each finds the entry nearest the
     // head whose name equals the key.
@@ -118,6 +134,7 @@ private:
     TextureList  m_secondaryTextures;
     PictureList  m_pictures;
     SoundList    m_sounds;
+    NamedList    m_named;     // owned records
 
     // Indexes of geometries, collision geometries, textures, secondary textures and pictures.
     mutable NameIndex m_indexes[5];

@@ -1,11 +1,12 @@
-// The scene's factories of cameras, objects, lights, triggers and instances. Each tells the listeners
-// event 1, builds the item, names it, lists it by kind, numbers it and tells event 2.
+// The scene's factories of cameras, objects, lights, triggers, instances and emitters. Each tells
+// the listeners event 1, builds the item, names it, lists it by kind, numbers it and tells event 2.
 
 #include <new>
 
 #include "core/nLog.h"
 #include "scene/nCamera.h"
 #include "scene/nInstance.h"
+#include "scene/nEmitter.h"
 #include "scene/nLight.h"
 #include "scene/nObject.h"
 #include "scene/nScene.h"
@@ -71,6 +72,18 @@ nMItem* nScene::CreateInstance(const char* name, const char* templatePath)
         return 0;
     }
     if (templatePath) item->SetTemplate(templatePath);
+    AddCreatedItem(item, name);
+    return item;
+}
+
+nMItem* nScene::CreateEmitter(const char* name)
+{
+    NotifyListeners(SceneEventItemCreating, 0);
+    nMEmitter* item = new (std::nothrow) nMEmitter(this);
+    if (!item) {
+        *g_log << "[!] " << "scene could not allocate new emitter.\n";
+        return 0;
+    }
     AddCreatedItem(item, name);
     return item;
 }

@@ -17,6 +17,7 @@
 #include "scene/nGroup.h"
 #include "scene/nInstance.h"
 #include "scene/nItemTags.h"
+#include "scene/nEmitter.h"
 #include "scene/nLight.h"
 #include "scene/nObject.h"
 #include "scene/nScene.h"
@@ -41,6 +42,7 @@ const ItemTagKind kItemTags[] = {
     {"MLight", ManagedItemLight, FlagLoadLight},
     {"Trigger", ManagedItemTrigger, FlagLoadTrigger},
     {"Instance", ManagedItemInstance, FlagLoadInstance},
+    {"MEmitter", ManagedItemEmitter, FlagLoadEmitter},
 };
 
 const ItemTagKind* KindOfTag(const nMetaTag* tag)
@@ -73,6 +75,7 @@ bool ReadItem(nMItem* item, nMetaFile* document, nMetaTag* tag)
     case ManagedItemLight:   return static_cast<nMLight*>(item)->Deserialize(document, tag);
     case ManagedItemTrigger: return static_cast<nTrigger*>(item)->Deserialize(document, tag);
     case ManagedItemInstance: return static_cast<nInstance*>(item)->Deserialize(document, tag);
+    case ManagedItemEmitter: return static_cast<nMEmitter*>(item)->Deserialize(document, tag);
     }
     return false;
 }
@@ -95,6 +98,9 @@ nMetaTag* WriteItem(nMItem* item, nMetaFile* document)
         break;
     case ManagedItemInstance:
         if (nInstance* instance = dynamic_cast<nInstance*>(item)) return instance->Serialize(document);
+        break;
+    case ManagedItemEmitter:
+        if (nMEmitter* emitter = dynamic_cast<nMEmitter*>(item)) return emitter->Serialize(document);
         break;
     }
     return 0;
@@ -348,6 +354,7 @@ void nScene::ReadItems(FileRead& read)
         case ManagedItemLight:   item = CreateLight("", LightTypePoint, 0.5f); break;
         case ManagedItemTrigger: item = CreateTrigger(""); break;
         case ManagedItemInstance: item = CreateInstance("", 0); break;
+        case ManagedItemEmitter: item = CreateEmitter(""); break;
         }
         if (!item) continue;
 

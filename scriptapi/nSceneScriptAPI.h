@@ -23,6 +23,7 @@ extern const ScriptFunctionDecl g_TriggerScriptFunctions[];
 void RegisterCameraScriptAPI(HSQUIRRELVM v);
 void RegisterObjectScriptAPI(HSQUIRRELVM v);
 void RegisterLightScriptAPI(HSQUIRRELVM v);
+void RegisterEmitterScriptAPI(HSQUIRRELVM v);
 void RegisterGroupScriptAPI(HSQUIRRELVM v);
 void RegisterInstanceScriptAPI(HSQUIRRELVM v);
 void RegisterTriggerScriptAPI(HSQUIRRELVM v);

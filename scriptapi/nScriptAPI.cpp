@@ -60,7 +60,7 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Raytracer", 0},
     {"Project", 0},
     {"Trigger", RegisterTriggerScriptAPI},
-    {"Emitter", 0},
+    {"Emitter", RegisterEmitterScriptAPI},
 };
 
 void ScriptRegisterFunction(HSQUIRRELVM v, SQFUNCTION function, const char* name, const char* mask)

@@ -23,6 +23,7 @@ struct nMaterialStage;
 class nLight;
 class nCamera;
 class nGeometry;
+class nEmitter;
 class nMaterial;
 
 // An output window record: the system window and its drawing surface. The OpenGL renderer
@@ -52,7 +53,7 @@ typedef void* (*nGLEntryPointLookup)(const char* name, void* context);
 // Lights with shadow mode "Map" draw their shadow maps first (nGL3RendererShadows.cpp);
 // volumetric lights add their shaft after their pass (nGL3RendererVolumetric.cpp).
 //
-// Not drawn yet: emitters, terrain patches and text. With
+// Emitters draw as billboards (nGL3RendererEmitter.cpp). Not drawn yet: terrain patches and text. With
 // DisableShader the renderer draws the fixed-function frame.
 class nGL3Renderer : public nRenderer
 {
@@ -401,6 +402,11 @@ public:
     // Which drawer draws a primitive of a material in a pass.
     static int32_t SelectGeometryDrawer(int32_t pass, uint32_t renderFlags, bool alpha, bool fixedFunctionRenderer);
     virtual void DrawGeometry(int32_t pass, nGeometry* geometry);
+    // Emitter drawer: whether an emitter of a material draws in a pass (forward passes 0 and 1
+    // for fixed-function materials or renderer; passes 2, 3 and 5 otherwise), and the drawing
+    // of its live particles as camera-facing quads, far to near.
+    static bool EmitterDrawsInPass(int32_t pass, uint32_t renderFlags, bool fixedFunctionRenderer);
+    virtual void DrawEmitter(int32_t pass, nEmitter* emitter);
 
     // State cache.
     void  ResetState();                                    // the default GL state

@@ -1,6 +1,7 @@
 // The frame: the render-queue operation, the deferred frame with its passes, the forward
 // passes' fixed-function lights, the draw dispatch and the small quads the passes share.
 #include "render/gl/nGL3Renderer.h"
+#include "scene/nEmitter.h"
 
 #include <cmath>
 
@@ -250,8 +251,10 @@ void nGL3Renderer::DrawPrimitiveList(nRenderablePrimitiveList* list, int32_t pas
         case RenderablePrimitiveGeometry:
             DrawGeometry(pass, static_cast<nGeometry*>(n->value->payload));
             break;
-        // Emitters and terrain patches get their drawers with particles and terrain.
         case RenderablePrimitiveEmitter:
+            DrawEmitter(pass, static_cast<nEmitter*>(n->value->payload));
+            break;
+        // Terrain patches get their drawer with the terrain.
         case RenderablePrimitiveTerrain:
         default:
             break;
