@@ -50,7 +50,7 @@ enum nEmitterType
 class nEmitter : public nItem, public nRenderable
 {
 public:
-    static const uint32_t kMaxPoolSize = 1u << 20;   // particles; larger or non-positive sizes are refused
+    static const uint32_t kMaxPoolSize = 1u << 16;   // particles; larger or non-positive sizes are refused
 
     explicit nEmitter(nOrvex* engine);               // pool size 500, rate 100, speeds 1 to 1.5, spray pi/4; no pool, no model
     ~nEmitter() override;                            // frees the pool, releases the model

@@ -246,10 +246,10 @@ TEST(EmitterNML, PoolSizesAreCheckedAndIntegersAccepted)
     const Case cases[] = {
         {"<Emitter= <PoolSize=250> >", 250, nullptr},
         {"<Emitter= <PoolSize=1> >", 1, nullptr},
-        {"<Emitter= <PoolSize=0> >", 100, "[*] Emitter pool size 0 is out of range (1 to 1048576); keeping 100.\n"},
-        {"<Emitter= <PoolSize=-1> >", 100, "[*] Emitter pool size -1 is out of range (1 to 1048576); keeping 100.\n"},
-        {"<Emitter= <PoolSize=2000000> >", 100, "[*] Emitter pool size 2000000 is out of range (1 to 1048576); keeping 100.\n"},
-        {"<Emitter= <PoolSize=1048576> >", 1048576, nullptr},
+        {"<Emitter= <PoolSize=0> >", 100, "[*] Emitter pool size 0 is out of range (1 to 65536); keeping 100.\n"},
+        {"<Emitter= <PoolSize=-1> >", 100, "[*] Emitter pool size -1 is out of range (1 to 65536); keeping 100.\n"},
+        {"<Emitter= <PoolSize=65537> >", 100, "[*] Emitter pool size 65537 is out of range (1 to 65536); keeping 100.\n"},
+        {"<Emitter= <PoolSize=65536> >", 65536, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);

@@ -379,7 +379,7 @@ TEST(SceneFile, DamagedFilesGiveOneClearLineAndLeaveTheSceneUsable)
         {"unknown item kind", head + "<Scene= <Items= <MGadget= <MItem= <Id=\"e\"> <UId=0> > > > >", true,
          "[*] Unexpected <MGadget> sub-tag in <Items>.\n"},
         {"emitter with a negative pool", head + "<Scene= <Items= <MEmitter= <MItem= <Id=\"e\"> <UId=0> > <Emitter= <PoolSize=-3> > > > >",
-         true, "[*] Emitter pool size -3 is out of range (1 to 1048576); keeping 100.\n"},
+         true, "[*] Emitter pool size -3 is out of range (1 to 65536); keeping 100.\n"},
         {"uid as binary", head + "<Scene= <Items= <MCamera= <MItem= <Id=\"b\"> <UId==3:3@\n\x8b\x8c\x8d> <Active> > > > >", true,
          "[*] Corrupt item 'b' source UID (-1/1) while loading scene 'damaged.nms'.\n"},
         {"truncated binary block", head + "<Scene= <Items= <MCamera= <MItem= <Id==40:40@\nabc", false, nullptr},
