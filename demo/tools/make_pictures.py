@@ -118,6 +118,16 @@ write_tga32("hud_ball.tga", 24, 24, ball_icon)
 write_tga32("hud_bar.tga", 64, 8, bar)
 
 
+# A soft round puff for the turntable's smoke: white, its alpha falling off from the centre.
+def puff(x, y):
+    dx, dy = (x - 15.5) / 15.5, (y - 15.5) / 15.5
+    d = min(1.0, (dx * dx + dy * dy) ** 0.5)
+    return (255, 255, 255, int(255 * (1.0 - d) ** 2))
+
+
+write_tga32("smoke.tga", 32, 32, puff)
+
+
 # The settings window's widgets: a button face, and the check box pictures the player looks
 # for under "ui/" (a tick on a light box, and the empty box).
 def button(x, y):
