@@ -10,10 +10,10 @@
 #include "render/nRendererSlot.h"
 
 class nResourceCache;
+struct nUIDevices;
 class nGeometry;
 class nCoreListener;
 class nMetaFile;
-class nWindowSystemFonts;
 struct nCoreEventRecord;
 
 // A hook: a plain function given one pointer (the end-of-frame hook gets NULL). Each hook
@@ -64,6 +64,7 @@ struct nOrvexParts
 {
     const nResourceCacheOps* caches = 0;        // NULL: no resource caches
     nPhysicWorldFactory      physicWorlds = 0;  // the world every scene of the engine simulates with; NULL: none
+    const nUIDevices*        userInterface = 0; // lent to every 2D scene of the engine (ui/nUIDevices.h); NULL: none
 };
 
 // Process priorities of nOrvex::SetProcessPriority.
@@ -148,6 +149,9 @@ public:
 
     // The world a scene of this engine simulates with (nScene::CreatePhysicWorld); NULL: none.
     nPhysicWorldFactory GetPhysicWorldFactory() const { return m_parts.physicWorlds; }
+    // What every 2D scene of this engine is given when it is made (the pointer, the writer of
+    // window titles) and what the scripts' font functions use; NULL: none.
+    const nUIDevices*   GetUIDevices() const        { return m_parts.userInterface; }
 
     // Renderer switches from a configuration tree ("engine.cfg"): each of the 19 renderer keys
     // sets its bit when it holds the bool true and clears it otherwise; then "DebugChannel".
@@ -166,12 +170,6 @@ public:
     void       SetLoadingGeometry(nGeometry* g)     { m_loadingGeometry = g; }
     int32_t    GetToolMode() const                  { return m_toolMode; }
     void       SetToolMode(int32_t mode)            { m_toolMode = mode; }
-
-    // The window-system fonts (user interface) lent by their owner while they are open, for
-    // the parts that reach fonts by name through the engine (the widget and text script
-    // functions); NULL: none, text finds no font. Not owned.
-    nWindowSystemFonts* GetWindowSystemFonts() const { return m_windowSystemFonts; }
-    void SetWindowSystemFonts(nWindowSystemFonts* fonts) { m_windowSystemFonts = fonts; }
 
     // Stage timers: the frame timer, and the second one, which the queue operations of
     // objects and emitters run.
@@ -207,7 +205,6 @@ private:
     int32_t             m_rawFrameTime;
     uint32_t            m_drawNesting;
     int32_t             m_toolMode;
-    nWindowSystemFonts* m_windowSystemFonts = 0;
     bool                m_resourceAutoSetup;
     nTimer              m_frameTimer;
     nTimer              m_queueTimer;

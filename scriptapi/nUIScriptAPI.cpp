@@ -11,11 +11,17 @@
 #include "scene/nScene.h"
 #include "script/nCObject.h"
 #include "script/nScriptBinding.h"
+#include "script/nSquirrelObject.h"
+#include "script/nSquirrelVM.h"
+#include "scriptapi/nItemScriptAPI.h"
 #include "scriptapi/nItemScriptAccessors.h"
 #include "scriptapi/nScriptObjectKinds.h"
 #include "ui/nScene2D.h"
 #include "ui/nSprite2D.h"
+#include "ui/nUIDevices.h"
+#include "ui/nWidget.h"
 #include "ui/nWindow.h"
+#include "ui/nWindowSystemFont.h"
 
 // A 2D scene is read as Window System objects, sprites and windows both as Window objects
 // (always pushed as the nSprite2D, the address their destructor invalidates).
@@ -26,7 +32,16 @@ namespace {
 
 const char kNotAWindow[] = "Sprite is not a window";
 const char kOtherScene[] = "Window belongs to another window system";
+const char kOtherSceneWidget[] = "Widget belongs to another window system";
 
+}
+
+nWindowSystemFonts* ScriptWindowSystemFonts(HSQUIRRELVM v)
+{
+    nSquirrelVM* vm = nSquirrelVM::FromHandle(v);
+    nOrvex* engine = vm ? vm->GetEngine() : 0;
+    const nUIDevices* devices = engine ? engine->GetUIDevices() : 0;
+    return devices ? devices->fonts : 0;
 }
 
 // A Window object that must be a real window: a plain sprite raises "Sprite is not a window".
@@ -43,6 +58,29 @@ bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nWindow*& out)
 }
 
 namespace {
+
+// A widget of any widget kind (Widget to Check Widget), which may be null: widgets are pushed
+// as the nWidget itself, whatever their kind. Any other kind raises the Widget kind's error.
+struct AnyWidgetArg
+{
+    nWidget*& out;
+};
+
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, AnyWidgetArg widget)
+{
+    int32_t kind = objectTypeWidget;
+    if (ScriptGetNativeObjectType(s.GetVM(), arg + 1, &kind) && (kind < objectTypeWidget || kind > objectTypeCheckWidget))
+        kind = objectTypeWidget;
+    return s.GetObjectOrNull(arg, kind, &widget.out);
+}
+
+// The value of an argument as a script object of this machine (closures and contexts).
+nScriptObject* HeldValue(ScriptStackHandler& s, SQInteger arg)
+{
+    HSQOBJECT object;
+    if (SQ_FAILED(sq_getstackobj(s.GetVM(), arg + 1, &object))) return 0;
+    return new nSquirrelObject(nSquirrelVM::FromHandle(s.GetVM()), object);
+}
 
 // The shape of a function of (object, values...): its object class and its values.
 template<class F> struct Shape;
@@ -458,6 +496,105 @@ SQInteger WindowGetCacheTexture(HSQUIRRELVM v)
     return s.ReturnObject(static_cast<void*>(window->GetTexture()), objectTypeTexture, false);
 }
 
+// Script instance, fonts, the cursor and the window under it.
+
+// The instance of the scene's script unit; null when the scene runs no script.
+SQInteger UIGetScriptInstance(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nScene2D* ui;
+    if (!s.Args(ui)) return SQ_ERROR;
+    if (!ui->GetInstance()) return s.Return();
+    return ScriptReturnUnitInstance(s, ui);
+}
+
+// A font loaded from its file, or the one of that name already loaded; a null object when the
+// file is no font or the program has no window-system fonts.
+SQInteger UILoadFont(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    const char* path;
+    if (!s.Args(path)) return SQ_ERROR;
+    nWindowSystemFonts* fonts = ScriptWindowSystemFonts(v);
+    return s.ReturnObject(fonts ? static_cast<void*>(fonts->LoadWindowSystemFont(path)) : 0, objectTypeFont, false);
+}
+
+// The loaded font of that name, else the system font.
+SQInteger UIGetFont(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    const char* name;
+    if (!s.Args(name)) return SQ_ERROR;
+    nWindowSystemFonts* fonts = ScriptWindowSystemFonts(v);
+    return s.ReturnObject(fonts ? static_cast<void*>(fonts->FindWindowSystemFont(name)) : 0, objectTypeFont, false);
+}
+
+void SetCursorAutoHideDelay(nScene2D* ui, float seconds) { ui->GetRouter().SetCursorAutoHideDelay(seconds); }
+
+SQInteger UIGetWindowBelowCursor(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nScene2D* ui;
+    if (!s.Args(ui)) return SQ_ERROR;
+    return PushSprite(s, ui->GetRouter().GetCurrent().window);
+}
+
+// Widgets and event handlers of windows.
+
+// The base widget of a window, taken out of wherever it was; a null window or widget, or a
+// plain sprite, changes nothing. A widget of another scene is refused.
+SQInteger WindowSetBaseWidget(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nSprite2D* sprite;
+    nWidget* widget;
+    if (!s.Args(ScriptOrNull(sprite), AnyWidgetArg{widget})) return SQ_ERROR;
+    if (!sprite || !widget || !sprite->IsWindow()) return s.Return();
+    if (widget->GetScene() != sprite->GetScene()) return s.Error(kOtherSceneWidget);
+    static_cast<nWindow*>(sprite)->SetBaseWidget(widget);
+    return s.Return();
+}
+
+// The widget of that id in the window's tree; a null object when none, and for a null window
+// or a plain sprite.
+SQInteger WindowGetChild(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nSprite2D* sprite;
+    int32_t id;
+    if (!s.Args(ScriptOrNull(sprite), id)) return SQ_ERROR;
+    nWidget* base = sprite && sprite->IsWindow() ? static_cast<nWindow*>(sprite)->GetBaseWidget() : 0;
+    return s.ReturnObject(base ? static_cast<void*>(base->FindById(id)) : 0, objectTypeWidget, false);
+}
+
+// handler(event id, event) in the event table of a window or sprite, for that event id: with
+// the context as 'this', or the root table. A null window is ignored.
+SQInteger SetEventHandler(ScriptStackHandler& s, nSprite2D* sprite, int32_t id, SQInteger contextArg, SQInteger closureArg)
+{
+    if (!sprite) return s.Return();
+    nScriptObject* context = contextArg > 0 ? HeldValue(s, contextArg) : 0;
+    sprite->GetEventTable().SetHandler(id, HeldValue(s, closureArg), context);
+    return s.Return();
+}
+
+SQInteger WindowSetEventHandler(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nSprite2D* sprite;
+    int32_t id;
+    if (!s.Args(ScriptOrNull(sprite), id, ScriptSkip)) return SQ_ERROR;
+    return SetEventHandler(s, sprite, id, 0, 3);
+}
+
+SQInteger WindowSetEventHandlerWithContext(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nSprite2D* sprite;
+    int32_t id;
+    if (!s.Args(ScriptOrNull(sprite), id, ScriptSkip, ScriptSkip)) return SQ_ERROR;
+    return SetEventHandler(s, sprite, id, 3, 4);
+}
+
 void SetFade(nScene2D* ui, float fade)   { ui->SetGlobalFade(fade); }
 void SetRawClock(nScene2D* ui, bool raw) { ui->SetUseRawClock(raw); }
 void Unlock(nScene2D* ui)                { ui->Unlock(); }
@@ -472,12 +609,16 @@ void SetOpacity(nSprite2D* sprite, float o)  { sprite->SetOpacity(o); }
 const ScriptFunctionDecl g_UIScriptFunctions[] = {
     // 2D scene functions
     {"SceneGetUI", SceneGetUI, ".x"},
+    {"UIGetScriptInstance", UIGetScriptInstance, ".x"},
     {"UISetInternalResolution", Act<SetInternalResolution>, ".xnn"},
     {"UIGetInternalResolution", Act<InternalResolution>, ".x"},
     {"UILoadBitmap", UILoadBitmap, ".xs"},
     {"UIUnloadBitmap", UIUnloadBitmap, ".xs"},
+    {"UILoadFont", UILoadFont, ".s"},
+    {"UIGetFont", UIGetFont, ".s"},
     {"UISetSkin", UISetSkin, ".xssssssssnnnnns"},
     {"UISetCursor", UISetCursor, ".xs"},
+    {"UISetCursorAutoHideDelay", IfPresent<SetCursorAutoHideDelay>, ".xn"},
     {"UIGetCursorWindow", UIGetCursorWindow, ".x"},
     {"UISetCommandList", Act<SetSceneCommandList>, ".xs"},
     {"UIIsCommandListDone", Act<SceneCommandListDone>, ".x"},
@@ -485,6 +626,7 @@ const ScriptFunctionDecl g_UIScriptFunctions[] = {
     {"UISetGlobalFadeEffect", Act<SetFade>, ".xn"},
     {"UISetGlobalFadeColor", UISetGlobalFadeColor, ".xnnn"},
     {"UISetAceUseRawClock", Act<SetRawClock>, ".xb"},
+    {"UIGetWindowBelowCursor", UIGetWindowBelowCursor, ".x"},
     {"UIDeleteWindow", UIDeleteWindow, ".xx"},
     {"UILockToWindow", UILockToWindow, ".xx"},
     {"UIUnlock", Act<Unlock>, ".x"},
@@ -505,6 +647,8 @@ const ScriptFunctionDecl g_UIScriptFunctions[] = {
     {"WindowIsShown", Act<IsShown>, ".x"},
     {"WindowSetTitle", IfPresent<SetTitle>, ".xs"},
     {"WindowGetTitle", Act<GetTitle>, ".x"},
+    {"WindowSetBaseWidget", WindowSetBaseWidget, ".xx"},
+    {"WindowGetChild", WindowGetChild, ".xn"},
     {"WindowGetParent", WindowGetParent, ".x"},
     {"WindowSetParent", WindowSetParent, ".xx"},
     {"WindowCompose", Act<Compose>, ".x"},
@@ -534,6 +678,8 @@ const ScriptFunctionDecl g_UIScriptFunctions[] = {
     {"WindowForceLayout", Act<ForceLayout>, ".x"},
     {"WindowInvalidate", Act<Invalidate>, ".x"},
     {"WindowGetCacheTexture", WindowGetCacheTexture, ".x"},
+    {"WindowSetEventHandler", WindowSetEventHandler, ".xnc"},
+    {"WindowSetEventHandlerWithContext", WindowSetEventHandlerWithContext, ".xn.c"},
     {0, 0, 0}
 };
 

@@ -11,4 +11,10 @@ extern const ScriptConstantDecl g_UIScriptConstants[];
 
 void RegisterUIScriptAPI(HSQUIRRELVM v);
 
+class nWindowSystemFonts;
+
+// The window-system fonts the engine of the script machine lends its 2D scenes (nUIDevices);
+// NULL without them.
+nWindowSystemFonts* ScriptWindowSystemFonts(HSQUIRRELVM v);
+
 #endif

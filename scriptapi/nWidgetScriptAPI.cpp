@@ -16,6 +16,7 @@
 #include "scriptapi/nItemScriptAccessors.h"
 #include "ui/nScene2D.h"
 #include "ui/nTextLayout.h"
+#include "ui/nUIDevices.h"
 #include "ui/nWidget.h"
 #include "ui/nWindow.h"
 #include "ui/nWindowSystemFont.h"
@@ -223,7 +224,8 @@ SQInteger IfPresent(HSQUIRRELVM v)
 // The window-system font of that name, or the system font; NULL without fonts.
 nWindowSystemFont* FindFont(nOrvex* engine, const char* name)
 {
-    nWindowSystemFonts* fonts = engine ? engine->GetWindowSystemFonts() : 0;
+    const nUIDevices* devices = engine ? engine->GetUIDevices() : 0;
+    nWindowSystemFonts* fonts = devices ? devices->fonts : 0;
     return fonts ? fonts->FindWindowSystemFont(name) : 0;
 }
 

@@ -15,6 +15,7 @@
 #include "resources/nResourceLoader.h"
 #include "scriptiface/nScriptEventDispatcher.h"
 #include "scriptiface/nScriptVM.h"
+#include "ui/nUIDevices.h"
 #include "ui/nWidget.h"
 
 namespace {
@@ -66,6 +67,11 @@ nScene2D::nScene2D(nOrvex* engine, nScriptVM* vm)
 {
     nCategoryScope category(CategoryScene2D);
     if (m_engine) m_engine->AddCoreListener(this);
+    // The pointer and the title writer the program lends every 2D scene of its engine.
+    if (const nUIDevices* devices = m_engine ? m_engine->GetUIDevices() : 0) {
+        SetPointer(devices->pointer);
+        SetTitleWriter(devices->titleWriter);
+    }
     SetOwner(this, ScriptUnitOwnerScene2D);
     SetEvents(nScene2DScriptEventDispatcher::GetDefault());
     Define("toalpha", ACE2DToAlpha, 1);

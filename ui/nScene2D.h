@@ -67,8 +67,9 @@ class nScene2D : public nSharedObject,
                  public nACEUnit
 {
 public:
-    // Registers as a core listener of the engine, binds its unit to the script machine with
-    // itself as owner and defines the seven 2D commands.
+    // Registers as a core listener of the engine, takes the pointer and the title writer the
+    // engine lends its 2D scenes (nOrvex::GetUIDevices), binds its unit to the script machine
+    // with itself as owner and defines the seven 2D commands.
     nScene2D(nOrvex* engine, nScriptVM* vm);
     ~nScene2D() override;               // leaves the core listeners, then Clear
 

@@ -214,6 +214,10 @@ void nWidget::Detach()
 
 void nWidget::AdoptChild(nWidget* child)
 {
+    // The base widget of a window leaves it (the caller holds a reference meanwhile): a widget
+    // in two places would be lost by one of them when it is deleted.
+    if (!child->m_parent && child->m_window && child->m_window->GetBaseWidget() == child)
+        child->m_window->SetBaseWidget(0);
     child->m_parent = this;
     child->SetOwnerWindow(m_window);
     if (std::find(m_children.begin(), m_children.end(), child) != m_children.end())

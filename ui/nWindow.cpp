@@ -223,12 +223,17 @@ void nWindow::SetBaseWidget(nWidget* widget)
         return;
     }
     nWidget* previous = m_baseWidget;
-    m_baseWidget = widget;
     if (widget) {
-        widget->AddRef();
+        widget->AddRef();   // this window's reference, taken before the widget leaves where it was
+        // A widget has one place: it leaves its parent, or the window whose base it was, which
+        // would otherwise keep it as well and lose it when it is deleted.
+        widget->Detach();
+        nWindow* other = widget->GetOwnerWindow();
+        if (other && other != this && other->GetBaseWidget() == widget) other->SetBaseWidget(0);
         widget->SetOwnerWindow(this);
         widget->Invalidate();
     }
+    m_baseWidget = widget;
     if (previous) {
         previous->SetOwnerWindow(0);
         previous->Release();

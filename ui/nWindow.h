@@ -70,7 +70,7 @@ public:
 
     // Widgets: the window holds a reference to its base widget, composes the tree into its
     // client rectangle, and recomposes when the tree reports that it needs layout.
-    void     SetBaseWidget(nWidget* widget);               // NULL: no widgets; a part or a widget of another scene: logged, refused
+    void     SetBaseWidget(nWidget* widget);               // NULL: no widgets; the widget leaves its parent or other window; a part or a widget of another scene: logged, refused
     nWidget* GetBaseWidget() const                         { return m_baseWidget; }
     void     ForgetWidget(nWidget* widget);                // a widget of its tree being deleted
 

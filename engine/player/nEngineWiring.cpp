@@ -3,9 +3,10 @@
 #include "physics/bullet/nBulletPhysicWorld.h"
 #include "resources/nResourceCache.h"
 
-nOrvexParts PlayerEngineParts()
+nOrvexParts PlayerEngineParts(const nUIDevices* userInterface)
 {
     nOrvexParts parts;
+    parts.userInterface = userInterface;
     parts.caches = nResourceCache::GetEngineOps();
     parts.physicWorlds = nBulletPhysicWorld::Make;
     return parts;

@@ -54,7 +54,7 @@ nPlayerApp::nPlayerApp()
       m_width(800),
       m_height(600),
       m_aspectRatio(1.0f),
-      m_engine(PlayerEngineParts()),
+      m_engine(PlayerEngineParts(m_userInterface.GetDevices())),
       m_renderer(0),
       m_mixer(0),
       m_scene(0),
@@ -252,8 +252,7 @@ void nPlayerApp::OpenInputDevices()
 
 bool nPlayerApp::SetupScripts()
 {
-    m_fonts.OpenWindowSystemFonts();    // without fonts text draws nothing; start-up goes on
-    m_engine.SetWindowSystemFonts(&m_fonts);
+    GetWindowSystemFonts().OpenWindowSystemFonts();    // without fonts text draws nothing; start-up goes on
     const bool project = m_viewMode == PlayerViewModeProject;
     if (project && !m_project.Load(m_inputFile.GetCStr())) return false;
     if (!m_project.Open(project)) return false;
@@ -364,8 +363,7 @@ bool nPlayerApp::Shutdown()
     m_project.Close(true);
     nInterfaceInstance::DeleteAll();
     m_engine.FreeResourceCaches();
-    m_engine.SetWindowSystemFonts(0);
-    m_fonts.CloseWindowSystemFonts();
+    GetWindowSystemFonts().CloseWindowSystemFonts();
     if (nRenderer* renderer = m_engine.GetRenderer()) renderer->Close();
     if (nMixer* mixer = m_engine.GetMixer()) mixer->Close();
     delete m_renderer;

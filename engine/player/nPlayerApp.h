@@ -12,6 +12,7 @@
 #include "hub/nOrvex.h"
 #include "engine/nProject.h"
 #include "script/nSquirrelVM.h"
+#include "engine/player/nPlayerUserInterface.h"
 #include "ui/nWindowSystemFont.h"
 
 class nRenderer;
@@ -72,7 +73,7 @@ public:
     nProject&      GetProject()                    { return m_project; }
     nSquirrelVM&   GetScriptVM()                   { return m_project.GetScriptVM(); } // the one script machine
     nMetaFile&     GetConfigTree()                 { return m_config; }
-    nWindowSystemFonts& GetWindowSystemFonts()     { return m_fonts; }   // open from SetupScripts to Shutdown
+    nWindowSystemFonts& GetWindowSystemFonts()     { return m_userInterface.GetFonts(); }   // open from SetupScripts to Shutdown
     nScene*        GetScene() const                { return m_scene; }
     int32_t        GetDataSource() const           { return m_dataSource; }
     int32_t        GetViewMode() const             { return m_viewMode; }
@@ -144,13 +145,13 @@ protected:
     int32_t           m_width;
     int32_t           m_height;
     float             m_aspectRatio;
+    nPlayerUserInterface m_userInterface; // lent to the engine's 2D scenes: made before it, gone after it
     nOrvex            m_engine;
     nRenderer*        m_renderer;         // owned
     nMixer*           m_mixer;            // owned
     nScene*           m_scene;            // owned, scene mode only
     nSMixMixer*       m_fileMixer;        // the owned mixer when it writes a file
     nProject          m_project;          // owns the one script machine
-    nWindowSystemFonts m_fonts;           // TrueType fonts of the window system
     nIOBaseFS*        m_previousFS;       // the file system current before the archive
     bool              m_queuedFallback;   // the previous file system was queued as fallback
     ClockFunc         m_clock;

@@ -22,10 +22,11 @@ nPhysicWorld* MakeBulletWorld(nOrvex* engine)
 
 } // namespace
 
-nOrvexParts nScriptAPITest::BulletWorldParts()
+nOrvexParts nScriptAPITest::BulletWorldParts(const nUIDevices* ui)
 {
     nOrvexParts parts;
     parts.physicWorlds = MakeBulletWorld;
+    parts.userInterface = ui;
     return parts;
 }
 

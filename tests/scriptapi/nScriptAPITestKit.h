@@ -23,6 +23,7 @@
 #include "script/nScriptMath.h"
 #include "script/nSquirrelVM.h"
 #include "tests/support/nLogCapture.h"
+#include "ui/nUIDevices.h"
 
 class nItem;
 class nMItem;
@@ -102,10 +103,11 @@ protected:
     template<size_t N> void ExpectFunctions(const Function (&functions)[N]) { ExpectFunctions(functions, N); }
 
     static nItem* Node(nMItem* item);                        // the item's transform node
-    static nOrvexParts BulletWorldParts();                    // no caches; Bullet worlds for scenes
+    static nOrvexParts BulletWorldParts(const nUIDevices* ui); // no caches; Bullet worlds for scenes; ui lent to 2D scenes
 
     nLogCapture log;
-    nOrvex      engine{BulletWorldParts()};                    // scenes simulate on Bullet when asked
+    nUIDevices  uiDevices;                                     // what the engine lends its 2D scenes: none until a test fills it in
+    nOrvex      engine{BulletWorldParts(&uiDevices)};          // scenes simulate on Bullet when asked
     nSquirrelVM vm{&engine};
     HSQUIRRELVM v = 0;
     nScene*     scene = 0;

@@ -5,22 +5,38 @@
 // objects and boundary numbers (run under the sanitizers by ./test.sh).
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "core/nSharedObject.h"
+#include "resources/nPictureFormat.h"
+#include "resources/nPictureTGA.h"
+#include "render/nRenderer.h"
 #include "resources/nTexture.h"
 #include "scene/nScene.h"
 #include "script/nCObject.h"
 #include "scriptapi/nUIScriptAPI.h"
 #include "tests/scriptapi/nScriptAPITestKit.h"
+#include "tests/support/nTempDir.h"
 #include "ui/nScene2D.h"
 #include "ui/nSprite2D.h"
+#include "ui/nUIRouter.h"
+#include "ui/nWidget.h"
 #include "ui/nWindow.h"
+#include "ui/nWindowSystemFont.h"
 
 namespace {
+
+// The pointer of the scene's 2D layer: the frame a test gives it next.
+struct FakePointer : nUIPointer
+{
+    nUIPointerFrame next;
+    nUIPointerFrame ReadFrame() override { return next; }
+};
 
 class UIAPI : public nScriptAPITest
 {
@@ -28,6 +44,11 @@ protected:
     void SetUp() override
     {
         nScriptAPITest::SetUp();
+        // What the engine lends its 2D scenes, as the player's does: a pointer and the fonts
+        // ("default.ttf" installed beside the test).
+        ASSERT_TRUE(fonts.OpenWindowSystemFonts());
+        uiDevices.pointer = &pointer;
+        uiDevices.fonts = &fonts;
         CreateScene();
         other = new nScene(&engine, &vm);
         texture = new nTexture(&engine, 0, 0);
@@ -41,9 +62,26 @@ protected:
              "::otherUI <- SceneGetUI(g_otherScene);"
              "::win <- UIAddWindow(ui, 3, 10, 20, 100, 50);"
              "::spr <- UIAddSprite(ui, 7, g_texture, 1, 2, 30, 40);");
+        // Widgets the scripts hold: a horizontal sizer {A (2), B (3)}, a plain widget, one
+        // deleted, one of the other scene.
+        nSizerWidget* hsizer = new nSizerWidget(&UI(), 1, true);
+        sizer = hsizer;
+        hsizer->AddWidget(new nWidget(&UI(), 2));
+        hsizer->AddWidget(new nWidget(&UI(), 3));
+        plain = new nWidget(&UI(), 9);
+        farWidget = new nWidget(&other->GetUI(), 8);
+        nWidget* dead = new nWidget(&UI(), 4);
+        Hold("g_sizer", sizer.Get(), objectTypeSizerWidget);
+        Hold("g_widget", plain.Get(), objectTypeWidget);
+        Hold("g_farWidget", farWidget.Get(), objectTypeWidget);
+        Hold("g_deadWidget", dead, objectTypeWidget);
+        Hold("g_font", fonts.GetSystemFont(), objectTypeFont);
+        Hold("g_nullWidget", 0, objectTypeWidget);
+        delete dead;   // the scripts' object now reads as a deleted native
     }
     void TearDown() override
     {
+        sizer = plain = farWidget = nSharedPtr<nWidget>();   // before their scenes go
         delete other;
         nScriptAPITest::TearDown();
     }
@@ -65,8 +103,29 @@ protected:
         return out;
     }
 
+    // One routing pass with the pointer at (x, y) of the layer's 640 x 480 pixels.
+    void Frame(int32_t x, int32_t y, bool left = false, bool right = false, bool middle = false)
+    {
+        pointer.next.hasPosition = true;
+        pointer.next.nx = (x + 0.5f) / 640.0f;
+        pointer.next.ny = (y + 0.5f) / 480.0f;
+        pointer.next.down[0] = left;
+        pointer.next.down[1] = right;
+        pointer.next.down[2] = middle;
+        UI().Render(true);
+    }
+    // Frames the null renderer can place the cursor in: output and internal size alike.
+    void OpenOutput()
+    {
+        ASSERT_TRUE(engine.GetRenderer()->Open(640, 480, 32, 0));
+        Exec("UISetInternalResolution(ui, 640, 480)");
+    }
+
+    nWindowSystemFonts fonts;
+    FakePointer pointer;
     nScene* other = 0;
     nSharedPtr<nTexture> texture;
+    nSharedPtr<nWidget> sizer, plain, farWidget;
 };
 
 TEST_F(UIAPI, CensusOfNamesMasksAndConstantsAgainstTheManifest)
@@ -184,11 +243,14 @@ TEST_F(UIAPI, NullObjectsAsTheManifestSays)
         case 'n': return "1";
         case 's': return "\"x\"";
         case 'b': return "true";
+        case 'c': return "function(id, e) {}";
+        case '.': return "{}";
         default: return first ? "" : "win";
         }
     };
     Hold("NullScene", 0, objectTypeScene);
     for (const ManifestFunction& f : ReadFunctionManifest("ui_functions.tsv")) {
+        if (f.nullObject == "-") continue;   // no object argument
         const std::string letters = f.mask.substr(1);
         // The null object of the first argument's kind.
         std::string first = f.name == "SceneGetUI" ? "NullScene" : (f.name.rfind("UI", 0) == 0 ? "g_nullUI" : "NullWindow");
@@ -196,6 +258,7 @@ TEST_F(UIAPI, NullObjectsAsTheManifestSays)
         for (size_t i = 1; i < letters.size(); ++i) call += ", " + good(letters[i], false);
         if (f.name == "UIAddSprite") call = "UIAddSprite(g_nullUI, 1, g_texture, 1, 1, 1, 1)";
         if (f.name == "SpriteSetTexture") call = "SpriteSetTexture(NullWindow, g_texture";
+        if (f.name == "WindowSetBaseWidget") call = "WindowSetBaseWidget(NullWindow, g_widget";
         if (f.name != "UIAddSprite") call += ")";
         const std::string result = Run(call);
         if (f.nullObject == "error") EXPECT_EQ(result, "CObject is null") << call;
@@ -206,7 +269,11 @@ TEST_F(UIAPI, NullObjectsAsTheManifestSays)
         {"UIDeleteWindow(ui, NullWindow)", "CObject is null"},
         {"UILockToWindow(ui, NullWindow)", "CObject is null"},
         {"WindowSetParent(win, NullWindow)", ""},
+        {"WindowSetBaseWidget(win, g_nullWidget)", ""},
+        {"WindowSetBaseWidget(spr, g_widget)", ""},
     });
+    EXPECT_EQ(static_cast<nWindow*>(Sprite("3"))->GetBaseWidget(), nullptr);
+    EXPECT_EQ(plain->GetOwnerWindow(), nullptr);
 }
 
 // The draw list: MoveToFront puts a sprite at the head (drawn first), MoveToBack at the tail;
@@ -288,6 +355,227 @@ TEST_F(UIAPI, ADeletedSceneLeavesDeletedNatives)
     });
 }
 
+// The program's window-system fonts, which the engine lends its 2D scenes: a font loaded from
+// its file (once: loading it again answers the same font), found by its name; any other name
+// finds the system font. A file that is no font gives a null object and one line; without
+// fonts both functions give null objects.
+TEST_F(UIAPI, FontsLoadedAndFoundThroughTheEngine)
+{
+    char exe[4096] = {0};
+    ASSERT_GT(readlink("/proc/self/exe", exe, sizeof(exe) - 1), 0);
+    std::string beside(exe);
+    beside = beside.substr(0, beside.rfind('/')) + "/default.ttf";   // installed beside the test
+    Hold("g_nullFont", 0, objectTypeFont);
+    Exec("::path <- \"" + beside + "\"; ::loaded <- UILoadFont(path);");
+    log.Clear();
+    ExpectEvals({
+        {"ObjectIsValid(loaded)", "true"},
+        {"ObjectIsSame(UILoadFont(path), loaded)", "true"},
+        {"ObjectIsSame(UIGetFont(\"default\"), loaded)", "true"},
+        {"ObjectIsSame(UIGetFont(\"default\"), g_font)", "false"},
+        {"ObjectIsSame(UIGetFont(\"no such font\"), g_font)", "true"},
+        {"ObjectIsSame(UIGetFont(\"\"), g_font)", "true"},
+        {"ObjectIsValid(UILoadFont(\"missing.ttf\"))", "false"},
+        {"ObjectIsSame(UILoadFont(\"missing.ttf\"), g_nullFont)", "true"},
+        {"UIRender(UIGetFont(\"default\"))", "error: Expected 'Window System' got 'Truetype Font'"},
+    });
+    EXPECT_EQ(log.Lines(), Lines({"[!] Failed to open font file 'missing.ttf'.\n",
+                                  "[!] Failed to open font file 'missing.ttf'.\n"}));
+    uiDevices.fonts = 0;
+    ExpectEvals({
+        {"ObjectIsValid(UIGetFont(\"default\"))", "false"},
+        {"ObjectIsValid(UILoadFont(path))", "false"},
+    });
+}
+
+// The instance of a 2D scene's script unit; a scene without a script gives null.
+TEST_F(UIAPI, ScriptInstanceOfTheSceneUnit)
+{
+    nTempDir dir;
+    ASSERT_TRUE(dir.Write("hud.nut", "class Hud { label = \"hud\"; function OnSetup(ui) { label = \"set up\"; } }\n"));
+    nScene2D hud(&engine, &vm);
+    hud.SetScriptPath(dir.Path("hud.nut").c_str());
+    hud.SetClassName("Hud");
+    ASSERT_TRUE(hud.Setup());
+    Hold("g_hud", &hud, objectTypeWindowSystem);
+    ExpectEvals({
+        {"UIGetScriptInstance(g_hud).label", "set up"},
+        {"UIGetScriptInstance(ui)", "null"},
+        {"UIGetScriptInstance(g_nullUI)", "error: CObject is null"},
+    });
+}
+
+// Base widgets: any widget kind, found again by id through the window; a widget given to a
+// second window leaves the first, a child leaves its parent, and a widget of another scene or
+// a deleted one is refused.
+TEST_F(UIAPI, BaseWidgetsAndTheirChildren)
+{
+    Exec("::second <- UIAddWindow(ui, 12, 0, 0, 50, 50);"
+         "WindowSetBaseWidget(win, g_sizer);");
+    nWindow* first = static_cast<nWindow*>(Sprite("3"));
+    nWindow* other = static_cast<nWindow*>(Sprite("12"));
+    EXPECT_EQ(first->GetBaseWidget(), sizer.Get());
+    EXPECT_EQ(sizer->GetOwnerWindow(), first);
+    ExpectEvals({
+        {"ObjectIsSame(WindowGetChild(win, 1), g_sizer)", "true"},
+        {"ObjectIsValid(WindowGetChild(win, 3))", "true"},
+        {"ObjectIsValid(WindowGetChild(win, 77))", "false"},
+        {"ObjectIsValid(WindowGetChild(second, 1))", "false"},
+        {"ObjectIsValid(WindowGetChild(spr, 1))", "false"},
+        {"ObjectIsValid(WindowGetChild(NullWindow, 1))", "false"},
+        {"WindowSetTitle(WindowGetChild(win, 2), \"x\")", "error: Expected 'Window' got 'Widget'"},
+    });
+    nWidget* b = sizer->FindById(3);
+    ASSERT_NE(b, nullptr);
+    Exec("WindowSetBaseWidget(second, WindowGetChild(win, 3))");   // B leaves the sizer
+    EXPECT_EQ(other->GetBaseWidget(), b);
+    EXPECT_EQ(b->GetParent(), nullptr);
+    EXPECT_EQ(sizer->GetChildren().size(), 1u);
+    Exec("WindowSetBaseWidget(second, g_sizer)");                  // the sizer leaves the first window
+    EXPECT_EQ(first->GetBaseWidget(), nullptr);
+    EXPECT_EQ(other->GetBaseWidget(), sizer.Get());
+    EXPECT_EQ(sizer->GetOwnerWindow(), other);
+    EXPECT_EQ(sizer->FindById(2)->GetOwnerWindow(), other);
+    ExpectRuns({
+        {"WindowSetBaseWidget(win, g_farWidget)", "Widget belongs to another window system"},
+        {"WindowSetBaseWidget(win, g_deadWidget)", "Expected 'Widget' got 'Deleted native'"},
+        {"WindowSetBaseWidget(win, spr)", "Expected 'Widget' got 'Window'"},
+        {"WindowSetBaseWidget(win, g_font)", "Expected 'Widget' got 'Truetype Font'"},
+    });
+    EXPECT_EQ(first->GetBaseWidget(), nullptr);
+    Exec("UIDeleteWindow(ui, second)");                            // its tree goes with it
+    EXPECT_EQ(sizer->GetOwnerWindow(), nullptr);
+    EXPECT_EQ(sizer->GetRefCount(), 1);
+}
+
+// Mouse frames through the layer's real router to handlers that scripts attach to a window at
+// (100, 80) of 200 x 100 pixels; they print the event ids they get. Over a base widget the
+// widget chain's events bubble to the window; a window without widgets gets its clicks and
+// ups; enter and leave come once.
+TEST_F(UIAPI, WindowHandlersGetTheMouseThroughTheRouter)
+{
+    OpenOutput();
+    struct Step { int32_t x, y; bool left, right, middle; };
+    const Step out{600, 400, false, false, false}, atA{150, 130, false, false, false}, atB{250, 130, false, false, false};
+    auto pressed = [](Step s, int32_t button) { (button == 0 ? s.left : button == 1 ? s.right : s.middle) = true; return s; };
+    auto moved = [](Step s, int32_t dx, int32_t dy) { s.x += dx; s.y += dy; return s; };
+    struct Scenario
+    {
+        const char*       name;
+        bool              widgets;      // the sizer {A, B} as the base widget
+        bool              movable;
+        const char*       events;       // the events handled, as script text
+        std::vector<Step> steps;
+        const char*       got;
+        const char*       position;     // the window's position after the steps
+    };
+    const char* all = "[1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15]";
+    const Scenario scenarios[] = {
+        {"window alone: enter, click, leave", false, false, all,
+         {out, atA, pressed(atA, 0), atA, out}, "10 1 11", "100 80 -1"},
+        {"window alone: pressed inside, released outside", false, false, all,
+         {out, atA, pressed(atA, 0), pressed(out, 0), out}, "10 11", "100 80 -1"},
+        {"widgets: move, down and click bubble to the window", true, false, all,
+         {out, atA, pressed(atA, 0), atA}, "12 10 4 1", "100 80 -1"},
+        {"widgets: pressed on A, released on B: an up, no click", true, false, all,
+         {out, atA, pressed(atA, 0), pressed(atB, 0), atB}, "12 10 4 12 7", "100 80 -1"},
+        {"widgets: right and middle buttons", true, false, all,
+         {atA, pressed(atA, 1), atA, pressed(atA, 2), atA}, "12 10 5 2 6 3", "100 80 -1"},
+        {"widgets: y alone changing over one widget moves", true, false, all,
+         {atA, moved(atA, 0, 5), moved(atA, 1, 5)}, "12 10 12 12", "100 80 -1"},
+        {"unhandled press on a movable window drags it: moves, no up or click", true, true, "[1, 7, 13]",
+         {atA, pressed(atA, 0), pressed(moved(atA, 30, 10), 0), moved(atA, 30, 10), moved(atA, 40, 10)},
+         "13 13", "130 90 -1"},
+        {"a handled press does not drag", true, true, "[4, 13]",
+         {atA, pressed(atA, 0), pressed(moved(atA, 30, 10), 0), moved(atA, 30, 10)}, "4", "100 80 -1"},
+    };
+    for (const Scenario& c : scenarios) {
+        Exec(std::string("::got <- [];"
+                         "::w <- UIAddWindow(ui, 20, 100, 80, 200, 100);"
+                         "foreach (e in ") + c.events + ") WindowSetEventHandler(w, e, function(id, e) { ::got.append(id); });" +
+             (c.widgets ? "WindowSetBaseWidget(w, g_sizer);" : "") +
+             (c.movable ? "WindowAddStyle(w, StyleMovable);" : ""));
+        Frame(out.x, out.y);   // a new window is placed (and hit) from the frame that first draws it
+        for (const Step& step : c.steps) Frame(step.x, step.y, step.left, step.right, step.middle);
+        EXPECT_EQ(Eval("got.reduce(@(a, b) a + \" \" + b)"), c.got) << c.name;
+        EXPECT_EQ(Eval("WindowGetPosition(w)"), c.position) << c.name;
+        Exec("UIDeleteWindow(ui, w)");
+        Frame(out.x, out.y);
+    }
+}
+
+// What a handler is given: the id and the event table, the context as 'this' or the root
+// table; a later handler for an id replaces the earlier one; a plain sprite takes handlers
+// too; the window below the cursor is the one routing found.
+TEST_F(UIAPI, HandlerArgumentsContextsAndTheWindowBelowTheCursor)
+{
+    OpenOutput();
+    Exec("::w <- UIAddWindow(ui, 20, 100, 80, 200, 100); ::s <- UIAddSprite(ui, 21, g_texture, 400, 80, 50, 50);"
+         "::seen <- []; ::counter <- { count = 0 };"
+         "WindowSetEventHandler(w, EventLeftMouseClick, function(id, e) { ::seen.append(\"replaced\"); });"
+         "WindowSetEventHandler(w, EventLeftMouseClick, function(id, e) {"
+         "  ::seen.append(id + \" \" + WindowCompare(e.window, w) + \" \" + e.cursor_id + \" \" + e.x + \" \" + e.y + \" \" +"
+         "                (this == getroottable())); });"
+         "WindowSetEventHandlerWithContext(w, EventMouseEnter, counter, function(id, e) { count += id; });"
+         "WindowSetEventHandlerWithContext(s, EventLeftMouseClick, counter, function(id, e) { count += 100; });");
+    Frame(600, 400);
+    EXPECT_EQ(Eval("WindowCompare(UIGetWindowBelowCursor(ui), NullWindow)"), "true");
+    Frame(150, 130);
+    EXPECT_EQ(Eval("WindowCompare(UIGetWindowBelowCursor(ui), w)"), "true");
+    Frame(150, 130, true);
+    Frame(150, 130);
+    Frame(420, 100);
+    EXPECT_EQ(Eval("WindowCompare(UIGetWindowBelowCursor(ui), s)"), "true");
+    Frame(420, 100, true);
+    Frame(420, 100);
+    EXPECT_EQ(Eval("seen.reduce(@(a, b) a + \",\" + b)"), "1 true 0 100 80 true");
+    EXPECT_EQ(Eval("counter.count"), "110");
+    Frame(600, 400);
+    EXPECT_EQ(Eval("WindowCompare(UIGetWindowBelowCursor(ui), NullWindow)"), "true");
+}
+
+// A handler that deletes its own window: the deletion waits for the end of the pass, then
+// every script object of the window reads as a deleted native and nothing routes to it.
+TEST_F(UIAPI, AHandlerDeletesItsOwnWindow)
+{
+    OpenOutput();
+    Exec("::w <- UIAddWindow(ui, 20, 100, 80, 200, 100); WindowSetBaseWidget(w, g_sizer); ::got <- [];"
+         "WindowSetEventHandler(w, EventLeftMouseDown, function(id, e) {"
+         "  UIDeleteWindow(ui, e.window); ::got.append(WindowGetTitle(e.window)); });"
+         "WindowSetEventHandler(w, EventMouseLeave, function(id, e) { ::got.append(\"leave\"); });");
+    Frame(600, 400);
+    Frame(150, 130);
+    Frame(150, 130, true);
+    EXPECT_EQ(Eval("got.reduce(@(a, b) a + \",\" + b)"), "Window") << "still whole while its handler runs";
+    EXPECT_EQ(Sprite("20"), nullptr);
+    EXPECT_EQ(Run("WindowGetTitle(w)"), "Expected 'Window' got 'Deleted native'");
+    EXPECT_EQ(Eval("WindowCompare(UIGetWindowBelowCursor(ui), NullWindow)"), "true");
+    Frame(150, 130);
+    Frame(600, 400);
+    EXPECT_EQ(sizer->GetOwnerWindow(), nullptr);
+}
+
+// The cursor's auto-hide delay: stored on the layer's router; a delay of 0 or less shows the
+// cursor window at full opacity; a null layer is ignored.
+TEST_F(UIAPI, CursorAutoHideDelay)
+{
+    nTempDir dir;
+    nPicture arrow;
+    ASSERT_TRUE(arrow.Allocate(8, 8, PixelFormatRGBA8));
+    ASSERT_TRUE(SavePictureTGA(dir.Path("arrow.tga").c_str(), arrow));
+    Exec("UISetCursor(ui, \"" + dir.Path("arrow.tga") + "\"); ::cursor <- UIGetCursorWindow(ui);"
+         "WindowSetOpacity(cursor, 0.25); WindowShow(cursor, false); UISetCursorAutoHideDelay(ui, 2.5);");
+    EXPECT_EQ(UI().GetRouter().GetCursorAutoHideDelay(), 2.5f);
+    EXPECT_EQ(Eval("WindowGetOpacity(cursor)"), "0.25");
+    Exec("UISetCursorAutoHideDelay(ui, 0)");
+    ExpectEvals({
+        {"WindowGetOpacity(cursor)", "1"},
+        {"WindowIsShown(cursor)", "true"},
+        {"UISetCursorAutoHideDelay(g_nullUI, 3)", "null"},
+    });
+    EXPECT_EQ(UI().GetRouter().GetCursorAutoHideDelay(), 0.0f);
+}
+
 // Every function with each argument replaced, in turn, by wrong kinds, null and deleted
 // objects and boundary numbers, one argument too few and one too many: each call returns or
 // raises one of the family's errors, and none crashes.
@@ -301,21 +589,26 @@ TEST_F(UIAPI, SweepOfKindsNullsDeletedObjectsAndBoundaryNumbers)
                  "(0.0 / 0.0)", "(1e30 * 1e30)", "-(1e30 * 1e30)"},
         /* s */ {"\"\"", "\"none.tga\"", "\"../x\"", "g_long"},
         /* b */ {"true", "false"},
-        /* x */ {"win", "spr", "ui", "g_scene", "g_texture", "NullWindow", "g_nullUI", "dead", "farW", "Vector(1, 2, 3)"},
+        /* x */ {"win", "spr", "ui", "g_scene", "g_texture", "NullWindow", "g_nullUI", "dead", "farW", "Vector(1, 2, 3)",
+                 "g_widget", "g_sizer", "g_nullWidget", "g_deadWidget", "g_farWidget", "g_font"},
+        /* c */ {"function(id, e) {}", "function(id, e) { throw \"handler\"; }", "print"},
+        /* . */ {"null", "1", "\"s\"", "{}", "[]", "win", "g_widget"},
     };
     const std::vector<std::string> wrong = {"null", "1.5", "7", "\"s\"", "true", "[]", "{}", "g_texture", "Vector(0, 0, 0)"};
-    auto good = [&](char letter) -> const std::vector<std::string>& { return kinds[std::string("nsbx").find(letter)]; };
+    auto good = [&](char letter) -> const std::vector<std::string>& { return kinds[std::string("nsbxc.").find(letter)]; };
     const std::vector<std::string> known = {
         "wrong number of parameters", "parameter ", "CObject is null", "Expected '", "Sprite is not a window",
-        "Window belongs to another window system", "the object is not a class instance", "invalid type tag"};
+        "Window belongs to another window system", "Widget belongs to another window system",
+        "the object is not a class instance", "invalid type tag"};
     for (const ManifestFunction& f : ReadFunctionManifest("ui_functions.tsv")) {
         const std::string letters = f.mask.substr(1);
         std::vector<std::string> base;
         for (char l : letters) base.push_back(good(l)[0]);
         if (f.name == "SceneGetUI") base[0] = "g_scene";
-        else if (f.name.rfind("UI", 0) == 0) base[0] = "ui";
+        else if (f.name.rfind("UI", 0) == 0 && letters[0] == 'x') base[0] = "ui";
         if (f.name == "UIAddSprite") base[2] = "g_texture";
         if (f.name == "SpriteSetTexture") base[1] = "g_texture";
+        if (f.name == "WindowSetBaseWidget") base[1] = "g_widget";
         std::vector<std::vector<std::string>> argLists;
         for (size_t p = 0; p < letters.size(); ++p) {
             for (const std::string& value : good(letters[p])) { auto a = base; a[p] = value; argLists.push_back(a); }

@@ -39,7 +39,7 @@ protected:
     {
         nScriptAPITest::SetUp();
         ASSERT_TRUE(fonts.OpenWindowSystemFonts());
-        engine.SetWindowSystemFonts(&fonts);
+        uiDevices.fonts = &fonts;
         dir.Write("ui/readme.txt", "the check box pictures\n");
         SavePicture("icon.tga", 16, 12);
         SavePicture("ui/ui_check_true.tga", 16, 16);
@@ -68,7 +68,6 @@ protected:
     {
         delete other;
         nScriptAPITest::TearDown();
-        engine.SetWindowSystemFonts(0);
     }
 
     // The native of a script object (NULL for a null object or anything else).
