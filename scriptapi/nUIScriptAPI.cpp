@@ -77,9 +77,10 @@ bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, AnyWidgetArg widget)
 // The value of an argument as a script object of this machine (closures and contexts).
 nScriptObject* HeldValue(ScriptStackHandler& s, SQInteger arg)
 {
+    nSquirrelVM* vm = nSquirrelVM::FromHandle(s.GetVM());
     HSQOBJECT object;
-    if (SQ_FAILED(sq_getstackobj(s.GetVM(), arg + 1, &object))) return 0;
-    return new nSquirrelObject(nSquirrelVM::FromHandle(s.GetVM()), object);
+    if (!vm || SQ_FAILED(sq_getstackobj(s.GetVM(), arg + 1, &object))) return 0;
+    return new nSquirrelObject(vm, object);
 }
 
 // The shape of a function of (object, values...): its object class and its values.
@@ -571,9 +572,10 @@ SQInteger WindowGetChild(HSQUIRRELVM v)
 // the context as 'this', or the root table. A null window is ignored.
 SQInteger SetEventHandler(ScriptStackHandler& s, nSprite2D* sprite, int32_t id, SQInteger contextArg, SQInteger closureArg)
 {
-    if (!sprite) return s.Return();
+    nScriptObject* closure = sprite ? HeldValue(s, closureArg) : 0;
+    if (!closure) return s.Return();
     nScriptObject* context = contextArg > 0 ? HeldValue(s, contextArg) : 0;
-    sprite->GetEventTable().SetHandler(id, HeldValue(s, closureArg), context);
+    sprite->GetEventTable().SetHandler(id, closure, context);
     return s.Return();
 }
 

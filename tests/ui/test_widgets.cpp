@@ -13,6 +13,7 @@
 #include "tests/support/nTempDir.h"
 #include "ui/nScene2D.h"
 #include "ui/nWidget.h"
+#include "ui/nWindow.h"
 
 void PrintTo(const nWidgetRect& r, std::ostream* out)
 {
@@ -297,6 +298,53 @@ TEST(WidgetLifecycle, MovingAWidgetToAnotherSizerLeavesTheFirst)
     EXPECT_EQ(child->GetRefCount(), 1);
     a->Release();
     b->Release();
+}
+
+// A widget has one place: made the base of another window, or added to a sizer or a container,
+// it leaves the window or the parent it was in, so that when it is deleted no holder keeps it.
+TEST(WidgetLifecycle, AWidgetHasOnePlace)
+{
+    nOrvex engine;
+    nCallLog calls;
+    nRecordingScriptVM vm(&engine, &calls);
+    nScene2D ui(&engine, &vm);
+    const nVector2 position(0.0f, 0.0f), size(100.0f, 50.0f);
+    nWindow* first = new nWindow(&ui, 0, "first", "First", &position, &size);
+    nWindow* second = new nWindow(&ui, 0, "second", "Second", &position, &size);
+    nWidget* widget = new nWidget(&ui, 1);
+
+    first->SetBaseWidget(widget);
+    second->SetBaseWidget(widget);                 // from one window to another
+    EXPECT_EQ(first->GetBaseWidget(), nullptr);
+    EXPECT_EQ(second->GetBaseWidget(), widget);
+    EXPECT_EQ(widget->GetOwnerWindow(), second);
+    EXPECT_EQ(widget->GetRefCount(), 1);
+
+    nSizerWidget* sizer = new nSizerWidget(&ui, 2, true);
+    first->SetBaseWidget(sizer);
+    sizer->AddWidget(widget);                      // from a window into a sizer
+    EXPECT_EQ(second->GetBaseWidget(), nullptr);
+    EXPECT_EQ(widget->GetParent(), sizer);
+    EXPECT_EQ(widget->GetOwnerWindow(), first);
+    EXPECT_EQ(widget->GetRefCount(), 1);
+
+    nContainerWidget* container = new nContainerWidget(&ui, 3);
+    second->SetBaseWidget(container);
+    container->AddWidget(widget, 0, 0, 10, 10);   // from a sizer into a container's cell
+    EXPECT_TRUE(sizer->GetChildren().empty());
+    EXPECT_EQ(widget->GetOwnerWindow(), second);
+
+    first->SetBaseWidget(widget);                  // from a cell to the base of a window
+    EXPECT_EQ(container->FindCell(widget), nullptr);
+    EXPECT_TRUE(container->GetChildren().empty());
+    EXPECT_EQ(widget->GetOwnerWindow(), first);
+    EXPECT_EQ(widget->GetRefCount(), 1);
+
+    delete widget;                                 // deleted at once, as a script may
+    EXPECT_EQ(first->GetBaseWidget(), nullptr);
+    EXPECT_EQ(second->GetBaseWidget(), container);
+    first->Render(0);                              // composes: ASan catches a dangling widget
+    second->Render(0);
 }
 
 }  // namespace

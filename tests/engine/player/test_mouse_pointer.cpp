@@ -1,6 +1,6 @@
 // The player's mouse routed to its 2D scenes: the pointer reads the frame's input snapshot as a
-// fraction of the input window's client area, and a project's 2D layer, made by the player's
-// engine, hands a click of the real event queue to its window's script handler.
+// fraction of the input window's client area, and a project's 2D layer and a scene's own, made
+// by the player's engine, hand clicks of the real event queue to their windows' script handlers.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -15,6 +15,7 @@
 #include "tests/input/nInputEvents.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nTempDir.h"
+#include "scene/nScene.h"
 #include "ui/nScene2D.h"
 #include "ui/nUIDevices.h"
 
@@ -104,74 +105,106 @@ private:
     std::vector<char*>       m_argv;
 };
 
-// A project whose 2D layer's script adds a window at (100, 80) of 200 x 100 pixels, with a
-// click handler, on the null renderer's 640 x 480 output.
-TEST_F(InputWindow, APlayersLayerWindowGetsAClickFromTheMouse)
+// The player on the null renderer's 640 x 480 output, with a game whose script adds a button
+// window at (100, 80) of 200 x 100 pixels to a 2D scene; its click handler prints a line.
+class PlayerClicks : public InputWindow
 {
-    nTempDir dir;
-    nTempDir::ChangeInto inside{dir};
-    dir.Write("scriptlib/zib.nut", "");
-    dir.Write("engine.cfg", "<NML=1.0>\n<Width=640><Height=480>\n");
-    dir.Write("game.ngp", "<NML=1.0>\n<Environment=\n\t<ScriptUnit= <Script=\"game.nut\"> <Class=\"Game\"> >\n>\n");
-    dir.Write("game.nut", "class Game { function OnSetup(project) {\n"
-                          "  ProjectAddLayer(project, ProjectInstantiateScene(project, \"hud.nml\"), 1); } }\n");
-    dir.Write("hud.nml", "<NML=1.0>\n<Scene2d=\n\t<ScriptUnit= <Script=\"hud.nut\"> <Class=\"Hud\"> >\n>\n");
-    dir.Write("hud.nut", "class Hud { function OnSetup(ui) {\n"
-                         "  UISetInternalResolution(ui, 640, 480);\n"
-                         "  local button = UIAddWindow(ui, 1, 100, 80, 200, 100);\n"
-                         "  WindowSetEventHandler(button, EventLeftMouseClick, function(id, e) {\n"
-                         "    print(\"Hud: button clicked, event \" + id); });\n"
-                         "} }\n");
-    nLogCapture log;
-    nPlayerApp app;
-    app.Init();
-    CommandLine line({"game.ngp", "-P", "-r", "none", "-m", "none"});
-    ASSERT_TRUE(app.ParseCommandLine(line.argc(), line.argv()));
-    app.ReadConfigFile(dir.Path("engine.cfg").c_str());
-    ASSERT_TRUE(app.Setup());
-    nPlatform::SetInputWindow(window.GetNativeHandle());   // the null renderer has no window of its own
-    ASSERT_EQ(app.GetProject().GetLayers().GetCount(), 1);
-    nScene2D* hud = app.GetProject().GetLayers().GetHead()->value->GetInstance()->GetScene2D();
-    ASSERT_NE(hud, nullptr);
-    EXPECT_EQ(hud->GetTitleWriter(), app.GetEngine().GetUIDevices()->titleWriter) << "titles written with the fonts";
+protected:
+    // The script that builds the button in the 2D scene ui.
+    static std::string Button(const char* ui)
+    {
+        return std::string("  UISetInternalResolution(") + ui + ", 640, 480);\n"
+               "  local button = UIAddWindow(" + ui + ", 1, 100, 80, 200, 100);\n"
+               "  WindowSetEventHandler(button, EventLeftMouseClick, function(id, e) {\n"
+               "    print(\"Button clicked, event \" + id); });\n";
+    }
 
-    const std::string clicked = "[S] Hud: button clicked, event 1\n";
-    auto clicks = [&] {
-        int n = 0;
-        for (const std::string& l : log.Lines()) n += l == clicked;
-        return n;
-    };
+    bool Start(std::vector<std::string> arguments)
+    {
+        dir.Write("scriptlib/zib.nut", "");
+        dir.Write("engine.cfg", "<NML=1.0>\n<Width=640><Height=480>\n");
+        app.Init();
+        CommandLine line(arguments);
+        if (!app.ParseCommandLine(line.argc(), line.argv())) return false;
+        app.ReadConfigFile(dir.Path("engine.cfg").c_str());
+        if (!app.Setup()) return false;
+        nPlatform::SetInputWindow(window.GetNativeHandle());   // the null renderer has no window of its own
+        return true;
+    }
+
     // One frame of the player with the cursor at (x, y) (a motion event each frame: the events
     // pushed here do not move the system's own cursor) and the left button as given.
-    bool left = false;
-    auto frame = [&](int32_t x, int32_t y, bool down) {
+    bool Frame(int32_t x, int32_t y, bool down)
+    {
         Move(x, y);
         if (down != left) Left(down);
         left = down;
         return app.Frame();
-    };
-    // Pressed and released beside the window: nothing. Then over it: one click.
-    ASSERT_TRUE(frame(500, 300, false));
-    ASSERT_TRUE(frame(500, 300, true));
-    ASSERT_TRUE(frame(500, 300, false));
-    EXPECT_EQ(clicks(), 0);
-    ASSERT_TRUE(frame(200, 130, false));
-    ASSERT_TRUE(frame(200, 130, true));
-    ASSERT_TRUE(frame(200, 130, false));
-    EXPECT_EQ(clicks(), 1);
-    // Pressed over it, released beside it: no click.
-    ASSERT_TRUE(frame(200, 130, true));
-    ASSERT_TRUE(frame(500, 300, false));
-    EXPECT_EQ(clicks(), 1);
-    // A press and release within one frame is still a click.
-    ASSERT_TRUE(frame(200, 130, false));
-    Left(true);
-    Left(false);
-    ASSERT_TRUE(frame(200, 130, false));
-    ASSERT_TRUE(frame(200, 130, false));
-    EXPECT_EQ(clicks(), 2);
-    EXPECT_FALSE(app.HasFailed());
-    app.Shutdown();
+    }
+
+    int Clicks() const
+    {
+        int n = 0;
+        for (const std::string& l : log.Lines()) n += l == "[S] Button clicked, event 1\n";
+        return n;
+    }
+
+    // Beside the button, over it, pressed over it and released beside it, and pressed and
+    // released within one frame.
+    void ClickAround()
+    {
+        ASSERT_TRUE(Frame(500, 300, false));
+        ASSERT_TRUE(Frame(500, 300, true));
+        ASSERT_TRUE(Frame(500, 300, false));
+        EXPECT_EQ(Clicks(), 0) << "pressed and released beside the button";
+        ASSERT_TRUE(Frame(200, 130, false));
+        ASSERT_TRUE(Frame(200, 130, true));
+        ASSERT_TRUE(Frame(200, 130, false));
+        EXPECT_EQ(Clicks(), 1) << "pressed and released over it";
+        ASSERT_TRUE(Frame(200, 130, true));
+        ASSERT_TRUE(Frame(500, 300, false));
+        EXPECT_EQ(Clicks(), 1) << "pressed over it, released beside it";
+        ASSERT_TRUE(Frame(200, 130, false));
+        Left(true);
+        Left(false);
+        ASSERT_TRUE(Frame(200, 130, false));
+        ASSERT_TRUE(Frame(200, 130, false));
+        EXPECT_EQ(Clicks(), 2) << "a click shorter than a frame";
+        EXPECT_FALSE(app.HasFailed());
+    }
+
+    nTempDir             dir;
+    nTempDir::ChangeInto inside{dir};
+    nLogCapture          log;
+    nPlayerApp           app;
+    bool                 left = false;
+};
+
+// A project's 2D layer: its window answers the mouse, and its titles are written with the fonts.
+TEST_F(PlayerClicks, AProjectLayersWindowGetsClicksFromTheMouse)
+{
+    dir.Write("game.ngp", "<NML=1.0>\n<Environment=\n\t<ScriptUnit= <Script=\"game.nut\"> <Class=\"Game\"> >\n>\n");
+    dir.Write("game.nut", "class Game { function OnSetup(project) {\n"
+                          "  ProjectAddLayer(project, ProjectInstantiateScene(project, \"hud.nml\"), 1); } }\n");
+    dir.Write("hud.nml", "<NML=1.0>\n<Scene2d=\n\t<ScriptUnit= <Script=\"hud.nut\"> <Class=\"Hud\"> >\n>\n");
+    dir.Write("hud.nut", "class Hud { function OnSetup(ui) {\n" + Button("ui") + "} }\n");
+    ASSERT_TRUE(Start({"game.ngp", "-P", "-r", "none", "-m", "none"}));
+    ASSERT_EQ(app.GetProject().GetLayers().GetCount(), 1);
+    nScene2D* hud = app.GetProject().GetLayers().GetHead()->value->GetInstance()->GetScene2D();
+    ASSERT_NE(hud, nullptr);
+    EXPECT_EQ(hud->GetTitleWriter(), app.GetEngine().GetUIDevices()->titleWriter) << "titles written with the fonts";
+    ClickAround();
+}
+
+// A scene's own user-interface layer, in scene mode.
+TEST_F(PlayerClicks, ASceneUserInterfaceWindowGetsClicksFromTheMouse)
+{
+    dir.Write("level.nms", "<NML=1.0>\n<Scene=\n\t<ScriptUnit= <Script=\"level.nut\"> <Class=\"Level\"> >\n>\n");
+    dir.Write("level.nut", "class Level { function OnSetup(scene) {\n  local ui = SceneGetUI(scene);\n" + Button("ui") + "} }\n");
+    ASSERT_TRUE(Start({"level.nms", "-r", "none", "-m", "none"}));
+    ASSERT_NE(app.GetScene(), nullptr);
+    EXPECT_EQ(app.GetScene()->GetUI().GetTitleWriter(), app.GetEngine().GetUIDevices()->titleWriter);
+    ClickAround();
 }
 
 } // namespace
