@@ -347,6 +347,7 @@ TEST_F(UIAPI, DeletedWindowsBecomeDeletedNatives)
 TEST_F(UIAPI, ADeletedSceneLeavesDeletedNatives)
 {
     Exec("::far <- UIAddWindow(otherUI, 99, 0, 0, 10, 10)");
+    farWidget = nSharedPtr<nWidget>();   // a widget no window holds does not outlive its scene
     delete other;
     other = 0;
     ExpectRuns({
