@@ -1,12 +1,14 @@
-// Matrix multiply, array transform and Euler conversions against GLM doing the same work on
+// Matrix multiply, array transform, Euler conversions and quaternions against GLM doing the same work on
 // the same data in the same run. Each pair of benchmarks shares its inputs; every output is
 // passed through DoNotOptimize so that neither side's work can be dropped.
 #include "core/nMatrix.h"
+#include "core/nQuaternion.h"
 
 #include <benchmark/benchmark.h>
 
 #define GLM_ENABLE_EXPERIMENTAL
 #include <glm/glm.hpp>
+#include <glm/gtc/quaternion.hpp>
 #include <glm/gtx/euler_angles.hpp>
 
 #include <random>
@@ -26,6 +28,9 @@ struct Inputs
     std::vector<nVector> angles;         // Euler triples, middle angle within [-pi/2, pi/2]
     std::vector<nMatrix3> rotations;     // FromEuler of the angles, for ToEuler
     std::vector<glm::mat4> grotations;   // the same rotations
+    std::vector<glm::mat3> grotations3;  // the same rotations as 3x3
+    std::vector<nQuaternion> quats;      // the same rotations as quaternions
+    std::vector<glm::quat> gquats;
 };
 
 glm::mat4 ToGlm(const nMatrix4& m)
@@ -67,6 +72,10 @@ const Inputs& GetInputs()
             s.angles.push_back(angles);
             s.rotations.push_back(nMatrix3::FromEulerVector(angles, RotationOrderYXZ));
             s.grotations.push_back(ToGlm(s.rotations.back()));
+            s.grotations3.push_back(glm::mat3(s.grotations.back()));
+            s.quats.push_back(nQuaternion::FromMatrix3(s.rotations.back()));
+            const nQuaternion& q = s.quats.back();
+            s.gquats.push_back(glm::quat(q.w, q.x, q.y, q.z));
         }
         for (int i = 0; i < kVectors; ++i)
         {
@@ -236,5 +245,131 @@ void BM_ToEuler_Glm(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * kMatrices);
 }
 BENCHMARK(BM_ToEuler_Glm);
+
+// ---------------------------------------------------------------------------------------------
+// Quaternions of the same 1000 rotations: from and to 3x3 matrices, products and slerps. Our
+// FromMatrix3 also normalises its result, which GLM's quat_cast leaves to the caller.
+
+void BM_QuatFromMatrix_Ours(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    std::vector<nQuaternion> out(kMatrices);
+    for (auto _ : state)
+    {
+        for (int i = 0; i < kMatrices; ++i)
+            out[i] = nQuaternion::FromMatrix3(in.rotations[i]);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kMatrices);
+}
+BENCHMARK(BM_QuatFromMatrix_Ours);
+
+void BM_QuatFromMatrix_Glm(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    std::vector<glm::quat> out(kMatrices);
+    for (auto _ : state)
+    {
+        for (int i = 0; i < kMatrices; ++i)
+            out[i] = glm::quat_cast(in.grotations3[i]);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kMatrices);
+}
+BENCHMARK(BM_QuatFromMatrix_Glm);
+
+void BM_QuatToMatrix_Ours(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    std::vector<nMatrix3> out(kMatrices);
+    for (auto _ : state)
+    {
+        for (int i = 0; i < kMatrices; ++i)
+            out[i] = in.quats[i].ToMatrix3();
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kMatrices);
+}
+BENCHMARK(BM_QuatToMatrix_Ours);
+
+void BM_QuatToMatrix_Glm(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    std::vector<glm::mat3> out(kMatrices);
+    for (auto _ : state)
+    {
+        for (int i = 0; i < kMatrices; ++i)
+            out[i] = glm::mat3_cast(in.gquats[i]);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kMatrices);
+}
+BENCHMARK(BM_QuatToMatrix_Glm);
+
+// out[i] = q[i] * q[i + 1]
+void BM_QuatMultiply_Ours(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    std::vector<nQuaternion> out(kMatrices - 1);
+    for (auto _ : state)
+    {
+        for (int i = 0; i + 1 < kMatrices; ++i)
+            out[i] = in.quats[i] * in.quats[i + 1];
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * (kMatrices - 1));
+}
+BENCHMARK(BM_QuatMultiply_Ours);
+
+void BM_QuatMultiply_Glm(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    std::vector<glm::quat> out(kMatrices - 1);
+    for (auto _ : state)
+    {
+        for (int i = 0; i + 1 < kMatrices; ++i)
+            out[i] = in.gquats[i] * in.gquats[i + 1];
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * (kMatrices - 1));
+}
+BENCHMARK(BM_QuatMultiply_Glm);
+
+// Halfway between neighbours; ours also renormalises, as GLM's slerp does not.
+void BM_QuatSlerp_Ours(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    std::vector<nQuaternion> out(kMatrices - 1);
+    for (auto _ : state)
+    {
+        for (int i = 0; i + 1 < kMatrices; ++i)
+            out[i] = nQuaternion::Slerp(0.5f, in.quats[i], in.quats[i + 1]);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * (kMatrices - 1));
+}
+BENCHMARK(BM_QuatSlerp_Ours);
+
+void BM_QuatSlerp_Glm(benchmark::State& state)
+{
+    const Inputs& in = GetInputs();
+    std::vector<glm::quat> out(kMatrices - 1);
+    for (auto _ : state)
+    {
+        for (int i = 0; i + 1 < kMatrices; ++i)
+            out[i] = glm::slerp(in.gquats[i], in.gquats[i + 1], 0.5f);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * (kMatrices - 1));
+}
+BENCHMARK(BM_QuatSlerp_Glm);
 
 }  // namespace

@@ -40,32 +40,28 @@ nQuaternion nQuaternion::FromMatrix3(const nMatrix3& mat)
     const float m00 = mat.m[0], m01 = mat.m[1], m02 = mat.m[2];
     const float m10 = mat.m[3], m11 = mat.m[4], m12 = mat.m[5];
     const float m20 = mat.m[6], m21 = mat.m[7], m22 = mat.m[8];
-    nQuaternion q;
-    // The trace form divides by a w that shrinks towards 0 as the angle nears 180 degrees,
-    // so it is used only for a positive trace; otherwise the largest diagonal element
-    // gives the well-conditioned divisor.
-    const float d = m00 + m11 + m22 + 1.0f;
-    if (d > 1.0f)
-    {
-        const float s = 2.0f * std::sqrt(d);
-        q = nQuaternion((m21 - m12) / s, (m02 - m20) / s, (m10 - m01) / s, s / 4.0f);
-    }
-    else if (m00 > m11 && m00 > m22)
-    {
-        const float s = 2.0f * std::sqrt(1.0f + m00 - m11 - m22);
-        q = nQuaternion(s / 4.0f, (m10 + m01) / s, (m20 + m02) / s, (m21 - m12) / s);
-    }
-    else if (m11 > m22)
-    {
-        const float s = 2.0f * std::sqrt(1.0f + m11 - m00 - m22);
-        q = nQuaternion((m10 + m01) / s, s / 4.0f, (m21 + m12) / s, (m02 - m20) / s);
-    }
-    else
-    {
-        const float s = 2.0f * std::sqrt(1.0f + m22 - m00 - m11);
-        q = nQuaternion((m20 + m02) / s, (m21 + m12) / s, s / 4.0f, (m10 - m01) / s);
-    }
-    return q.Normalize();
+    // 4 w^2, 4 x^2, 4 y^2 and 4 z^2 from the diagonal. The largest gives the well-conditioned
+    // divisor (the trace form alone loses w near a half turn); their sum is 4, so it is at least 1.
+    const float four[4] = {1.0f + m00 + m11 + m22, 1.0f + m00 - m11 - m22,
+                           1.0f - m00 + m11 - m22, 1.0f - m00 - m11 + m22};
+    const bool x = four[1] > four[0], z = four[3] > four[2];
+    const float wx = x ? four[1] : four[0], yz = z ? four[3] : four[2];
+    const int upper = yz > wx;
+    const int big = upper * (2 + z) + (1 - upper) * x;     // the first of equals, in the order w, x, y, z
+    // With c the largest component, c = sqrt(four[big]) / 2 and every component (c included) is
+    // one of these seven values over 4 c. Normalising the seven-value quaternion gives the same
+    // unit quaternion in one root, and mends a matrix that is not quite orthonormal. The pick is a
+    // table, not a branch: random rotations would mispredict it every other time.
+    const float v[7] = {m21 - m12, m02 - m20, m10 - m01, m10 + m01, m20 + m02, m21 + m12, four[big]};
+    static const unsigned char kPick[4][4] = {    // x, y, z, w for the largest being w, x, y, z
+        {0, 1, 2, 6}, {6, 3, 4, 0}, {3, 6, 5, 1}, {4, 5, 6, 2}};
+    const unsigned char* k = kPick[big];
+    const nQuaternion q(v[k[0]], v[k[1]], v[k[2]], v[k[3]]);
+    const float n = q.Dot(q);
+    if (!(n > 0.0f))
+        return nQuaternion();    // not a number anywhere in the matrix
+    const float inv = 1.0f / std::sqrt(n);
+    return nQuaternion(q.x * inv, q.y * inv, q.z * inv, q.w * inv);
 }
 
 nMatrix3 nQuaternion::ToMatrix3() const
