@@ -110,6 +110,8 @@ private:
     bool ConvertPacked(const nPictureFormat& target);       // integer source of 8 to 32 bits
     bool ConvertFloat(const nPictureFormat& target);        // three-float source
     void ReplacePixels(uint8_t* block, const nPictureFormat& format); // frees the old block, owns the new one
+    uint8_t* TargetBlock(const nPictureFormat& target);     // the own block for a target no wider, else a new one; NULL: out of memory
+    void TakeConverted(uint8_t* block, const nPictureFormat& target); // the converted block becomes the pixels
 
     uint8_t*       m_pixels;
     uint32_t       m_width;

@@ -1,5 +1,7 @@
 // Pixel-format conversion of nPicture: an in-place byte shuffle among the 8-bit four-channel
 // formats, a packed-integer path for every other integer format and a path from three floats.
+// The common pairs take the vector forms (nPictureConvertFast.cpp); a target no wider than the
+// source is written over the picture's own block.
 #include <cstring>
 #include <new>
 
@@ -8,6 +10,7 @@
 #endif
 
 #include "resources/nPicture.h"
+#include "resources/nPictureConvertKernels.h"
 
 namespace {
 
@@ -176,6 +179,35 @@ inline uint32_t FloatChannel(float value, const uint8_t bits, uint8_t shift)
 
 }
 
+void ConvertPixelsPlain(const uint8_t* src, const nPictureFormat& from, uint8_t* dst,
+                        const nPictureFormat& to, size_t count)
+{
+    const int tbytes = to.BytesPerPixel();
+    if (from.isFloat) {
+        // The masks of a float format hold each channel's float index.
+        const uint32_t ri = from.redMask < 3 ? from.redMask : 0;
+        const uint32_t gi = from.greenMask < 3 ? from.greenMask : 1;
+        const uint32_t bi = from.blueMask < 3 ? from.blueMask : 2;
+        const uint32_t alpha = FloatChannel(1.0f, to.alphaBits, to.alphaShift);
+        for (size_t i = 0; i < count; ++i, src += 12, dst += tbytes) {
+            float v[3];
+            std::memcpy(v, src, 12);
+            uint32_t w = FloatChannel(v[ri], to.redBits, to.redShift) +
+                         FloatChannel(v[gi], to.greenBits, to.greenShift) +
+                         FloatChannel(v[bi], to.blueBits, to.blueShift) + alpha;
+            StoreWord(dst, tbytes, w);
+        }
+        return;
+    }
+    const ChannelMap channels[4] = {
+        MakeChannel(from.alphaMask, from.alphaShift, from.alphaBits, to.alphaMask, to.alphaShift, to.alphaBits),
+        MakeChannel(from.redMask, from.redShift, from.redBits, to.redMask, to.redShift, to.redBits),
+        MakeChannel(from.greenMask, from.greenShift, from.greenBits, to.greenMask, to.greenShift, to.greenBits),
+        MakeChannel(from.blueMask, from.blueShift, from.blueBits, to.blueMask, to.blueShift, to.blueBits),
+    };
+    PickConverter(from.BytesPerPixel(), tbytes)(src, dst, count, channels);
+}
+
 bool nPicture::Convert(const nPictureFormat& target)
 {
     if (target == m_format) return true;
@@ -200,6 +232,10 @@ bool nPicture::ShufflePixels(const nPictureFormat& target)
     const uint32_t sa = s.alphaShift, sr = s.redShift, sg = s.greenShift, sb = s.blueShift;
     const uint32_t ta = target.alphaShift, tr = target.redShift, tg = target.greenShift, tb = target.blueShift;
     const size_t count = (size_t)m_width * m_height;
+    if (ConvertPixelsFast(m_pixels, s, m_pixels, target, count)) {
+        m_format = target;
+        return true;
+    }
     uint8_t* p = m_pixels;
     size_t i = 0;
 #if defined(__SSE2__)
@@ -234,8 +270,12 @@ bool nPicture::ConvertPacked(const nPictureFormat& target)
     const nPictureFormat& s = m_format;
     if (!IsPackedDepth(s.bitsPerPixel)) return false;
     const size_t count = (size_t)m_width * m_height;
-    uint8_t* block = (uint8_t*)nPictureAllocPixelsUncleared(count * target.BytesPerPixel());
+    uint8_t* block = TargetBlock(target);
     if (!block) return false;
+    if (ConvertPixelsFast(m_pixels, s, block, target, count)) {
+        TakeConverted(block, target);
+        return true;
+    }
 
     const ChannelMap channels[4] = {
         MakeChannel(s.alphaMask, s.alphaShift, s.alphaBits, target.alphaMask, target.alphaShift, target.alphaBits),
@@ -262,32 +302,40 @@ bool nPicture::ConvertPacked(const nPictureFormat& target)
         done = true;
     }
     if (!done) PickConverter(sb, tb)(m_pixels, block, count, channels);
-    ReplacePixels(block, target);
+    TakeConverted(block, target);
     return true;
 }
 
 bool nPicture::ConvertFloat(const nPictureFormat& target)
 {
     const size_t count = (size_t)m_width * m_height;
-    const int tbytes = target.BytesPerPixel();
-    uint8_t* block = (uint8_t*)nPictureAllocPixelsUncleared(count * tbytes);
+    uint8_t* block = TargetBlock(target);
     if (!block) return false;
-
-    // The masks of a float format hold each channel's float index.
-    const uint32_t ri = m_format.redMask < 3 ? m_format.redMask : 0;
-    const uint32_t gi = m_format.greenMask < 3 ? m_format.greenMask : 1;
-    const uint32_t bi = m_format.blueMask < 3 ? m_format.blueMask : 2;
-    const uint32_t alpha = FloatChannel(1.0f, target.alphaBits, target.alphaShift);
-    const uint8_t* src = m_pixels;
-    uint8_t* dst = block;
-    for (size_t i = 0; i < count; ++i, src += 12, dst += tbytes) {
-        float v[3];
-        std::memcpy(v, src, 12);
-        uint32_t w = FloatChannel(v[ri], target.redBits, target.redShift) +
-                     FloatChannel(v[gi], target.greenBits, target.greenShift) +
-                     FloatChannel(v[bi], target.blueBits, target.blueShift) + alpha;
-        StoreWord(dst, tbytes, w);
-    }
-    ReplacePixels(block, target);
+    if (!ConvertPixelsFast(m_pixels, m_format, block, target, count))
+        ConvertPixelsPlain(m_pixels, m_format, block, target, count);
+    TakeConverted(block, target);
     return true;
+}
+
+uint8_t* nPicture::TargetBlock(const nPictureFormat& target)
+{
+    // Each pixel is read before its bytes are written, so a block the picture owns can take a
+    // target no wider than the source.
+    const bool owned = !(m_ownershipFlags & PictureNotOwned);
+    if (owned && target.BytesPerPixel() <= m_format.BytesPerPixel()) return m_pixels;
+    return (uint8_t*)nPictureAllocPixelsUncleared((size_t)m_width * m_height * target.BytesPerPixel());
+}
+
+void nPicture::TakeConverted(uint8_t* block, const nPictureFormat& target)
+{
+    if (block != m_pixels) {
+        ReplacePixels(block, target);
+        return;
+    }
+    // Written over the old pixels: give back the tail (a failed shrink keeps the larger block).
+    const size_t bytes = nPictureByteSize(m_width, m_height, target);
+    if (bytes < nPictureByteSize(m_width, m_height, m_format)) {
+        if (void* smaller = nPictureReallocPixels(m_pixels, bytes)) m_pixels = (uint8_t*)smaller;
+    }
+    m_format = target;
 }
