@@ -1,6 +1,10 @@
 // Matrix multiply, array transform, Euler conversions and quaternions against GLM doing the same work on
 // the same data in the same run. Each pair of benchmarks shares its inputs; every output is
 // passed through DoNotOptimize so that neither side's work can be dropped.
+//
+// Quaternions, medians of three runs at a load average of 3 to 5 on 8 cores (Dec 2026): from a
+// matrix 2.1x GLM's time (over its 1.5x; it was 2.9x in the same conditions before the one-root
+// form), to a matrix 1.02x, products 1.12x, slerp 1.37x.
 #include "core/nMatrix.h"
 #include "core/nQuaternion.h"
 
