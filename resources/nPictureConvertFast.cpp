@@ -92,26 +92,28 @@ bool ChannelsOfAtMost8Bits(const nPictureFormat& f)
 // byte, eight pixels a step.
 size_t NarrowTo16(const uint8_t* src, const int from[4], uint8_t* dst, const nPictureFormat& to, size_t count)
 {
+    // Every channel's top bits land where the target wants them after one shift of the whole
+    // word (down, or up) and a mask: four shifts and masks for each four pixels, no per-channel
+    // test in the loop (a channel either side lacks has an empty mask).
     const uint8_t tshift[4] = {to.alphaShift, to.redShift, to.greenShift, to.blueShift};
     const uint8_t tbits[4] = {to.alphaBits, to.redBits, to.greenBits, to.blueBits};
-    __m128i down[4], keep[4], up[4];
-    int used = 0;
+    __m128i right[4], left[4], keep[4];
     for (int k = 0; k < 4; ++k) {
-        if (from[k] < 0 || tbits[k] == 0) continue;
-        down[used] = _mm_cvtsi32_si128(8 * from[k] + 8 - tbits[k]);
-        keep[used] = _mm_set1_epi32((1 << tbits[k]) - 1);
-        up[used] = _mm_cvtsi32_si128(tshift[k]);
-        ++used;
+        const bool both = from[k] >= 0 && tbits[k] > 0;
+        const int top = 8 * (both ? from[k] : 0) + 8;                // the bit above the channel
+        const int move = top - (tshift[k] + tbits[k]);              // > 0: right
+        right[k] = _mm_cvtsi32_si128(move > 0 ? move : 0);
+        left[k] = _mm_cvtsi32_si128(move < 0 ? -move : 0);
+        keep[k] = _mm_set1_epi32(both ? int(((1u << tbits[k]) - 1) << tshift[k]) : 0);
     }
     size_t i = 0;
     for (; i + 8 <= count; i += 8) {
-        __m128i w[2] = {_mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i)),
-                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i + 16))};
         __m128i out[2];
         for (int h = 0; h < 2; ++h) {
+            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i + 16 * h));
             __m128i sum = _mm_setzero_si128();
-            for (int c = 0; c < used; ++c)
-                sum = _mm_or_si128(sum, _mm_sll_epi32(_mm_and_si128(_mm_srl_epi32(w[h], down[c]), keep[c]), up[c]));
+            for (int k = 0; k < 4; ++k)
+                sum = _mm_or_si128(sum, _mm_and_si128(_mm_sll_epi32(_mm_srl_epi32(w, right[k]), left[k]), keep[k]));
             out[h] = _mm_srai_epi32(_mm_slli_epi32(sum, 16), 16);   // signed, so that packing keeps the bits
         }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * i), _mm_packs_epi32(out[0], out[1]));
