@@ -10,7 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libglm-dev
   zlib1g-dev libpugixml-dev
   libstb-dev vorbis-tools
-  libfreetype-dev fonts-dejavu-core
+  libfreetype-dev fonts-dejavu-core python3-pil
   libbullet-dev
   libsdl2-dev libgl-dev libgl1-mesa-dri xvfb xauth xdotool
   libopenal-dev libopenal1

@@ -190,7 +190,7 @@ public:
     void  DrawTriangle(const nVector& a, const nVector& b, const nVector& c, const nVector* colour,
                        const nVector2* uvs, nTexture* texture, uint32_t renderFlags) override;
     void  Write(nRasterFont* font, const char* text, float x, float y, float size, bool keepAspect,
-                int32_t alignment, const nVector* colour) override {}
+                int32_t alignment, const nVector* colour) override; // over everything, blended; NULL colour: white
     void  SetViewMatrix(const nMatrix4& m) override;       // sent with the next model matrix
     void  SetProjectionMatrix(const nMatrix4& m) override;
     void  SetModelMatrix(const nMatrix4& m) override;      // model-view := view x model
