@@ -1,5 +1,7 @@
 #include "scene/nScene.h"
 
+#include "resources/nRasterFont.h"
+
 #include <algorithm>
 #include <new>
 #include <vector>
@@ -121,6 +123,8 @@ nScene::~nScene()
     DeleteContent(false);
     delete m_physicWorld;
     m_physicWorld = 0;
+    delete m_profilerFont;
+    m_profilerFont = 0;
     // Another scene may have bound the renderer since; its registration stays.
     if (m_renderer && m_renderer->GetPropertyRequestContext() == this)
         m_renderer->SetPropertyRequestCallback(0, 0);

@@ -126,6 +126,8 @@ public:
 // deactivating and deleting items are queued and take effect at the start of the next
 // evaluation (or an explicit deletion flush), so script handlers may ask for them while the
 // scene walks its lists. Main thread only.
+class nRasterFont;
+
 class nScene : public nSharedObject, public nScriptedObject, public nCoreListener, public nMetaObject, public nACEManager
 {
 public:
@@ -314,6 +316,11 @@ public:
     void           SetNextUid(int32_t uid)                       { m_nextUid = uid; }
     float          GetVisualisationScale() const                 { return m_visualisationScale; }
     void           SetVisualisationScale(float s)                { m_visualisationScale = s; }
+    // The on-screen profiler: the scene's own raster font (owned), and its block of timings
+    // and counts written at (x, y) with font (NULL: the profiler font); gives the y below it.
+    bool           LoadProfilerFont(const char* path, const char* pageBase); // false (logged) when it does not load
+    nRasterFont*   GetProfilerFont() const                       { return m_profilerFont; }
+    float          DrawProfiler(float x, float y, bool full, nRasterFont* font);
     nTimer&        GetTimer(int32_t timer)                       { return m_timers[timer < 0 || timer >= SceneTimerCount ? 0 : timer]; }
     static const char* GetTimerLabel(int32_t timer);              // "Evaluate", "Physic", ...
     const nVector& GetBackgroundColour() const                   { return m_backgroundColour; }
@@ -412,6 +419,7 @@ private:
     float                     m_visualisationScale;
     int32_t                   m_nextUid;
     nTimer                    m_timers[SceneTimerCount];
+    nRasterFont*              m_profilerFont = 0;   // owned; NULL until loaded
     nVector                   m_backgroundColour;
     nVector                   m_ambientColour;
     float                     m_ambientIntensity;

@@ -286,6 +286,7 @@ bool nPlayerApp::CreateScene()
     m_scene->SetScriptGlobals(0);
     m_scene->Setup(true, kOctreeThreshold);
     m_scene->Reset();
+    if (m_profilerEnabled) m_scene->LoadProfilerFont("fonts/arial.nml", "fonts/arial");
     return true;
 }
 
@@ -326,6 +327,7 @@ bool nPlayerApp::DrawFrame()
         m_scene->RenderToQueue(SceneRenderFlagClearViewport);
         if (renderer) renderer->RenderQueue();
         m_scene->RenderUI(SceneRenderFlagNone);
+        if (m_profilerEnabled) m_scene->DrawProfiler(0.025f, 0.05f, true, 0);
         stop = (m_scene->GetFlags() & SceneFlagQuit) != 0;
     } else if (m_viewMode == PlayerViewModeProject) {
         m_project.Evaluate(SceneEvaluateAll);

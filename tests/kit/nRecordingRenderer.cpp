@@ -77,6 +77,7 @@ void nRecordingRenderer::Write(nRasterFont* font, const char* text, float x, flo
                                int32_t alignment, const nVector* colour)
 {
     m_log->Add(std::string("render.Write(") + (text ? text : "") + ")");
+    writes.push_back({text ? text : "", x, y, size, keepAspect, alignment, colour != 0, colour ? *colour : nVector()});
 }
 
 bool nRecordingRenderer::SetupLight(nLight* light) { m_log->Add("render.SetupLight(" + Ptr(light) + ")"); return true; }

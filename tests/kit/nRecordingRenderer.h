@@ -67,6 +67,11 @@ public:
     bool LoadTextureContent(nTexture* texture, const char* path) override;   // logged; false as the base
     nShader* NewShader() override;
 
+    // Every Write with where and how it wrote (the log holds its text only).
+    struct Written { std::string text; float x, y, size; bool keepAspect; int32_t alignment; bool coloured; nVector colour; };
+    std::vector<Written> writes;
+    void SetOutput(float width, float height) { SetOutputSize(width, height); }
+
     bool recordResources = false;  // log and answer resource calls as a device renderer would
     bool setupAnswer = true;       // what SetupTexture answers (recordResources)
     bool dropPixels = false;       // set-up textures keep only their size unless TextureKeepPixels (recordResources)

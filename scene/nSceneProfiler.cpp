@@ -1,0 +1,113 @@
+#include "scene/nScene.h"
+
+#include <cstdio>
+
+#include "hub/nOrvex.h"
+#include "render/nRenderer.h"
+#include "resources/nRasterFont.h"
+#include "scene/nMItem.h"
+
+// The scene's block of the on-screen profiler: every line written twice, a black shadow one
+// output pixel right and down, then the line in its colour; a line past the bottom limit sends
+// the next one to a new column.
+namespace {
+
+const float kTextSize = 0.35f;
+const float kLineStep = 0.021f;
+const float kBottomLimit = 0.958f;
+
+class ProfilerWriter
+{
+public:
+    ProfilerWriter(nRenderer* renderer, nRasterFont* font, float x, float y) : x(x), y(y), m_renderer(renderer), m_font(font)
+    {
+        nVector2 output;
+        renderer->GetOutputSize(output);
+        m_pixelX = output.x > 0.0f ? 1.0f / output.x : 0.0f;
+        m_pixelY = output.y > 0.0f ? 1.0f / output.y : 0.0f;
+    }
+
+    void Line(const char* text, const nVector* colour)
+    {
+        static const nVector kShadow(0.0f, 0.0f, 0.0f, 1.0f);
+        m_renderer->Write(m_font, text, x + m_pixelX, y + m_pixelY, kTextSize, true, 0, &kShadow);
+        m_renderer->Write(m_font, text, x, y, kTextSize, true, 0, colour);
+        Next();
+    }
+    void Empty() { Next(); }
+
+    float x, y;
+
+private:
+    void Next()
+    {
+        y += kLineStep;
+        if (y > kBottomLimit) {
+            x += 0.5f;
+            y = 0.05f;
+        }
+    }
+
+    nRenderer*   m_renderer;
+    nRasterFont* m_font;
+    float        m_pixelX, m_pixelY;
+};
+
+}
+
+bool nScene::LoadProfilerFont(const char* path, const char* pageBase)
+{
+    delete m_profilerFont;
+    m_profilerFont = nRasterFont::New(m_engine, path, pageBase);
+    return m_profilerFont != 0;
+}
+
+float nScene::DrawProfiler(float x, float y, bool full, nRasterFont* font)
+{
+    if (!font) font = m_profilerFont;
+    nRenderer* renderer = m_engine ? m_engine->GetRenderer() : 0;
+    if (!renderer || !font || font->GetPageCount() == 0) return y;
+
+    static const nVector kHeading(0.75f, 0.5f, 1.0f, 1.0f);
+    static const nVector kEvaluate(1.0f, 0.0f, 0.25f, 1.0f);
+    static const nVector kScript(1.0f, 0.75f, 0.0f, 1.0f);
+    static const nVector kPhysic(0.75f, 0.75f, 0.75f, 1.0f);
+    static const nVector kSendToRender(0.75f, 1.0f, 0.25f, 1.0f);
+    static const nVector kUserInterface(0.5f, 0.25f, 1.0f, 1.0f);
+
+    int32_t active = 0;
+    for (nListNode<nMItem*>* node = m_allItems.GetHead(); node; node = node->next)
+        if (node->value && node->value->IsActive()) ++active;
+    const int32_t count = m_allItems.GetCount();
+
+    ProfilerWriter out(renderer, font, x, y);
+    char line[256];
+    if (full) {
+        nTimer& frame = m_engine->GetFrameTimer();
+        std::snprintf(line, sizeof(line), "Perf. = %0.02f fps (%0.02f ms)", frame.GetRate(), frame.GetAverageMs());
+        out.Line(line, 0);
+        out.Empty();
+        out.Line("Scene:", &kHeading);
+        out.Empty();
+    }
+    std::snprintf(line, sizeof(line), "Evaluate = %0.02f ms", m_timers[SceneTimerEvaluate].GetAverageMs());
+    out.Line(line, &kEvaluate);
+    std::snprintf(line, sizeof(line), "  -> Item = %d item(s), %d active (%d%%)", count, active, count ? active * 100 / count : 100);
+    out.Line(line, &kEvaluate);
+    std::snprintf(line, sizeof(line), "Script = %0.02f ms", m_timers[SceneTimerScript].GetAverageMs());
+    out.Line(line, &kScript);
+    std::snprintf(line, sizeof(line), "Physic = %0.02f ms", m_timers[SceneTimerPhysic].GetAverageMs());
+    out.Line(line, &kPhysic);
+    std::snprintf(line, sizeof(line), "Send to render = %0.02f ms", m_timers[SceneTimerSendToRender].GetAverageMs());
+    out.Line(line, &kSendToRender);
+    std::snprintf(line, sizeof(line), "User interface = %0.02f ms (%d window(s))",
+                  m_timers[SceneTimerUserInterface].GetAverageMs(), (int)m_ui.GetSprites().GetCount());
+    out.Line(line, &kUserInterface);
+    if (full) {
+        std::snprintf(line, sizeof(line), "Logic callback = %0.02f ms", m_timers[SceneTimerLogicCallback].GetAverageMs());
+        out.Line(line, 0);
+        std::snprintf(line, sizeof(line), "Collision callback = %0.02f ms", m_timers[SceneTimerCollisionCallback].GetAverageMs());
+        out.Line(line, 0);
+    }
+    return out.y;
+}
