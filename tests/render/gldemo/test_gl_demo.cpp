@@ -63,15 +63,18 @@ TEST(GLDemo, TheYardIsDrawnLitWithItsSkyFloorAndCrates)
     EXPECT_EQ(gl->GetPostEffectsRun(), 1u << 6) << "the camera's sharpening did not run";
     // The ball's script turns its material's colour round while the game runs: after three
     // seconds the white of the file is gone and the colour differs from a frame later.
-    nMItem* ballItem = app.GetScene() ? app.GetScene()->FindObject("ball") : nullptr;
-    ASSERT_NE(ballItem, nullptr);
-    nSharedPtr<nGeometry> ball = static_cast<nObject*>(ballItem->GetItem())->GetGeometry();
-    ASSERT_TRUE(ball.IsValid() && ball->materialCount == 1);
-    const nVector paint = ball->materials[0]->diffuse;
-    EXPECT_GT(std::max({paint.x, paint.y, paint.z}) - std::min({paint.x, paint.y, paint.z}), 0.3f)
-        << "ball colour " << paint.x << " " << paint.y << " " << paint.z;
-    ASSERT_FALSE(app.DrawFrame());
-    EXPECT_NE(ball->materials[0]->diffuse.x, paint.x) << "the colour changes frame by frame";
+    {
+        // Held only here: a geometry kept past the shutdown would outlive its renderer.
+        nMItem* ballItem = app.GetScene() ? app.GetScene()->FindObject("ball") : nullptr;
+        ASSERT_NE(ballItem, nullptr);
+        nSharedPtr<nGeometry> ball = static_cast<nObject*>(ballItem->GetItem())->GetGeometry();
+        ASSERT_TRUE(ball.IsValid() && ball->materialCount == 1);
+        const nVector paint = ball->materials[0]->diffuse;
+        EXPECT_GT(std::max({paint.x, paint.y, paint.z}) - std::min({paint.x, paint.y, paint.z}), 0.3f)
+            << "ball colour " << paint.x << " " << paint.y << " " << paint.z;
+        ASSERT_FALSE(app.DrawFrame());
+        EXPECT_NE(ball->materials[0]->diffuse.x, paint.x) << "the colour changes frame by frame";
+    }
 
     nPicture grab;
     ASSERT_TRUE(renderer->GrabToPicture(&grab));
