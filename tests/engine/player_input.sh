@@ -3,6 +3,7 @@
 # over the player's window, the scripts kick the ball and say so on the log.
 # Usage: player_input.sh <player> <demo folder> <scratch folder>. Exit 77: skipped.
 set -u
+. "$(dirname "$0")/player_window.sh"
 player=$1
 game=$2
 work=$3
@@ -15,18 +16,7 @@ cd "$work" || exit 1
 
 "$player" crates.nms -r gl2 -m none -time_live 8 > log.txt 2>&1 &
 pid=$!
-window=""
-for _ in $(seq 200); do
-  window=$(xdotool search --all --pid "$pid" --name '^Quazel' 2>/dev/null | head -n1)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-if [ -z "$window" ]; then
-  kill "$pid" 2>/dev/null
-  cat log.txt
-  echo "the player's window never appeared"
-  exit 1
-fi
+window=$(qz_player_window "$pid") || exit 1
 # Once the scene runs: the pointer over the window, a quarter across and down, then the keys.
 for _ in $(seq 100); do grep -q 'Crates yard set up' log.txt && break; sleep 0.1; done
 # Other tests' windows (other players among them) may open over it meanwhile: raise and

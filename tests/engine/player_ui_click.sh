@@ -3,6 +3,7 @@
 # a click on it reaches the button window's script handler, which says so on the log.
 # Usage: player_ui_click.sh <player> <game folder> <scratch folder>. Exit 77: skipped.
 set -u
+. "$(dirname "$0")/player_window.sh"
 player=$1
 game=$2
 work=$3
@@ -15,18 +16,7 @@ cd "$work" || exit 1
 
 "$player" game.ngp -P -r gl2 -m none -time_live 8 > log.txt 2>&1 &
 pid=$!
-window=""
-for _ in $(seq 200); do
-  window=$(xdotool search --all --pid "$pid" --name '^Quazel' 2>/dev/null | head -n1)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-if [ -z "$window" ]; then
-  kill "$pid" 2>/dev/null
-  cat log.txt
-  echo "the player's window never appeared"
-  exit 1
-fi
+window=$(qz_player_window "$pid") || exit 1
 for _ in $(seq 100); do grep -q 'Panel: button ready' log.txt && break; sleep 0.1; done
 # Other tests' windows may open over it meanwhile: raise and focus it before each click. The
 # button spans 300..500 across and 250..350 down of the 800 x 600 window.
