@@ -1,0 +1,51 @@
+#ifndef N_RAYTRACERSHADING_H
+#define N_RAYTRACERSHADING_H
+
+// The values of materials at raytraced hits, computed on the CPU from the same render maps and
+// texture stages the OpenGL renderer draws with. Each block kind gives what its generated GLSL
+// gives; kinds that only exist on the GPU (skinning, tangent frame, render buffer, screen UV,
+// viewport) give nothing. The members allocate nothing and change nothing, so hits on many
+// threads may be shaded at once (the items' matrices must be up to date before).
+
+#include <cstdint>
+
+#include "core/nVector.h"
+#include "render/raytrace/nRaytraceHit.h"
+
+class nOrvex;
+class nCamera;
+class nShaderBlock;
+
+class nRaytracerShading
+{
+public:
+    explicit nRaytracerShading(nOrvex* engine);         // NULL: the Clock block reads 0
+
+    // The camera the raytracer views through and the size of its picture: a sphere-mapped stage
+    // reads the normal in the camera's space, a front-mapped one the hit's place on the screen.
+    // Without a camera both read (0, 0).
+    void SetView(nCamera* camera, int32_t outputWidth, int32_t outputHeight);
+
+    // Evaluates block and its inputs at hit into out. NULL gives true with out untouched; a kind
+    // that gives nothing leaves out as it was and still gives true.
+    bool    EvaluateShaderBlock(const nRaytraceHit& hit, const nShaderBlock* block, ShaderValue& out) const;
+    // The vector of the material's render-map root of channel (RenderMapChannel), or the
+    // material's default for the channel when there is no such root: Normal (0, 0, 1, 1), Diffuse
+    // and Specular their colours, Modulate (1, 1, 1, 1), Glossiness (glossiness, 0, 0, 1),
+    // Constant (0, 0, 0, 1), Opacity (1, 0, 0, 1), any other (-1, -1, -1, -1).
+    nVector GetMaterialChannel(const nRaytraceHit& hit, int32_t channel) const;
+    // RGBA in 0..1 of the texture stage on a material channel (nMaterialChannel), or the colour of
+    // the channel when no stage is used: Diffuse, Specular and Self-illumination their colours,
+    // any other (1, 1, 1, 1).
+    nVector GetStageColor(const nRaytraceHit& hit, int32_t channel) const;
+    float   GetOpacity(const nRaytraceHit& hit) const;  // the material's opacity times its Opacity stage
+    nVector GetHitNormal(const nRaytraceHit& hit) const;      // unit length, normal map applied
+    nVector GetHitVertexColor(const nRaytraceHit& hit) const; // interpolated, all four components
+
+private:
+    nOrvex*  m_engine;
+    nCamera* m_camera;
+    int32_t  m_outputWidth, m_outputHeight;
+};
+
+#endif
