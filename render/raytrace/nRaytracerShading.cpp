@@ -108,7 +108,7 @@ nVector NormalizeComponents(const nVector& v, int32_t size)
     const float length = std::sqrt(sum);
     if (length < 1e-6f)
         return nVector(0.0f, 0.0f, 0.0f, n == 4 ? 0.0f : 1.0f);
-    nVector r = v;
+    nVector r(v.x, v.y, v.z, n == 4 ? v.w : 1.0f);
     for (int i = 0; i < n; ++i)
         (&r.x)[i] = Component(v, i) / length;
     return r;
@@ -314,7 +314,7 @@ bool nRaytracerShading::EvaluateShaderBlock(const nRaytraceHit& hit, const nShad
             const float v = Component(A, i);
             r[i] = std::fmin(std::fmax(v, Component(lo, i)), Component(hi, i));
         }
-        out.SetVector(nVector(r[0], r[1], r[2], r[3]), in[0].size);
+        out.SetVector(nVector(r[0], r[1], r[2], in[0].size == 4 ? r[3] : 1.0f), in[0].size);
         break;
     }
     case ShaderBlockNormalize:
