@@ -167,6 +167,8 @@ nRaytracerShading::nRaytracerShading(nOrvex* engine)
 void nRaytracerShading::SetView(nCamera* camera, int32_t outputWidth, int32_t outputHeight)
 {
     m_camera = camera;
+    if (m_camera)
+        m_camera->GetInverseWorldMatrix();      // brought up to date here, so that shading only reads it
     m_outputWidth = outputWidth;
     m_outputHeight = outputHeight;
 }

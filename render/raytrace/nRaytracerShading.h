@@ -23,7 +23,8 @@ public:
 
     // The camera the raytracer views through and the size of its picture: a sphere-mapped stage
     // reads the normal in the camera's space, a front-mapped one the hit's place on the screen.
-    // Without a camera both read (0, 0).
+    // Without a camera both read (0, 0). Call on the main thread: the camera's matrices are
+    // brought up to date here.
     void SetView(nCamera* camera, int32_t outputWidth, int32_t outputHeight);
 
     // Evaluates block and its inputs at hit into out. NULL gives true with out untouched; a kind

@@ -103,11 +103,25 @@ TEST_F(ShadingMaterial, ASphereMappedStageReadsTheNormalInTheCamerasSpace)
     ExpectVectorNear(shading.GetStageColor(hit, MaterialChannelDiffuse), Bytes(0, 0, 255, 128), 1.0f / 255.0f);
     nCamera camera(&engine);
     camera.SetRotation(nVector(0, 0, 1.5707963f));   // the camera's x axis is the world's y
-    camera.GetInverseWorldMatrix();
     shading.SetView(&camera, 64, 64);
     hit.normal = nVector(0, 0.5f, 0.8660254f);
     // n in camera space (0.5, 0, 0.866): (u, v) = (0.75, 0.5), column 3, row 2.
     ExpectVectorNear(shading.GetStageColor(hit, MaterialChannelDiffuse), Bytes(192, 128, 255, 128), 1.0f / 255.0f);
+}
+
+// The camera at the origin looks along +Z with zoom 3.2: (1, 0, 10) shows at (0.66, 0.5) on the
+// screen, and a 200 x 100 picture narrows u around the centre by height / width.
+TEST_F(ShadingMaterial, AFrontMappedStageReadsTheHitsPlaceOnTheScreen)
+{
+    ASSERT_TRUE(AddStage(MaterialChannelDiffuse, MakeCoordinateTexture(&engine), MaterialFrontMap));
+    nCamera camera(&engine);
+    shading.SetView(&camera, 200, 100);
+    hit.point = nVector(1, 0, 10);
+    // u = (0.66 - 0.5) x 0.5 + 0.5 = 0.58: texel 2.32 across, row 2.
+    ExpectVectorNear(shading.GetStageColor(hit, MaterialChannelDiffuse), Bytes(148.48f, 128, 255, 128), 1.0f / 255.0f);
+    // Behind the camera: (0, 0).
+    hit.point = nVector(1, 0, -10);
+    ExpectVectorNear(shading.GetStageColor(hit, MaterialChannelDiffuse), Bytes(0, 0, 255, 128), 1.0f / 255.0f);
 }
 
 TEST_F(ShadingMaterial, OpacityIsTheMaterialsTimesItsStagesAlpha)
