@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/nLog.h"
 #include "hub/nOrvex.h"
 #include "resources/nGeometry.h"
 #include "resources/nMaterial.h"
@@ -13,6 +14,9 @@
 #include "scene/nItem.h"
 
 namespace {
+
+const int32_t kMaxDepth = 256;
+const int32_t kMaxEvaluations = 65536;
 
 // The binding indices of the hit triangle's three corners; false when the hit names a polygon or
 // triangle the geometry does not have.
@@ -160,7 +164,7 @@ const nMaterialStage* UsedStage(const nMaterial* material, int32_t channel)
 }
 
 nRaytracerShading::nRaytracerShading(nOrvex* engine)
-    : m_engine(engine), m_camera(0), m_outputWidth(0), m_outputHeight(0)
+    : m_engine(engine), m_camera(0), m_outputWidth(0), m_outputHeight(0), m_reportedTooLarge(false)
 {
 }
 
@@ -175,11 +179,30 @@ void nRaytracerShading::SetView(nCamera* camera, int32_t outputWidth, int32_t ou
 
 bool nRaytracerShading::EvaluateShaderBlock(const nRaytraceHit& hit, const nShaderBlock* block, ShaderValue& out) const
 {
+    int32_t budget = kMaxEvaluations;
+    return Evaluate(hit, block, out, 0, &budget);
+}
+
+bool nRaytracerShading::TooLarge(int32_t depth, int32_t budget) const
+{
+    if (depth < kMaxDepth && budget > 0)
+        return false;
+    if (!m_reportedTooLarge.exchange(true))
+        *g_log << "[!] " << "Shader graph too large to evaluate on the CPU (deeper than " << kMaxDepth << " blocks or more than "
+               << kMaxEvaluations << " evaluations).\n";
+    return true;
+}
+
+bool nRaytracerShading::Evaluate(const nRaytraceHit& hit, const nShaderBlock* block, ShaderValue& out, int32_t depth,
+                                 int32_t* budget) const
+{
     if (!block)
         return true;
+    if (TooLarge(depth, --*budget))
+        return false;
     ShaderValue in[nShaderBlock::kMaxInputs];
     for (unsigned i = 0; i < block->GetInputCount() && i < (unsigned)nShaderBlock::kMaxInputs; ++i)
-        if (!EvaluateShaderBlock(hit, block->GetInput(i), in[i]))
+        if (!Evaluate(hit, block->GetInput(i), in[i], depth + 1, budget))
             return false;
     const nVector& A = in[0].vector;
     const nVector& B = in[1].vector;

@@ -7,6 +7,7 @@
 // viewport) give nothing. The members allocate nothing and change nothing, so hits on many
 // threads may be shaded at once (the items' matrices must be up to date before).
 
+#include <atomic>
 #include <cstdint>
 
 #include "core/nVector.h"
@@ -28,7 +29,9 @@ public:
     void SetView(nCamera* camera, int32_t outputWidth, int32_t outputHeight);
 
     // Evaluates block and its inputs at hit into out. NULL gives true with out untouched; a kind
-    // that gives nothing leaves out as it was and still gives true.
+    // that gives nothing leaves out as it was and still gives true. A graph deeper than 256
+    // blocks, or one whose shared blocks would be evaluated more than 65536 times in all, gives
+    // false (logged once per shading object).
     bool    EvaluateShaderBlock(const nRaytraceHit& hit, const nShaderBlock* block, ShaderValue& out) const;
     // The vector of the material's render-map root of channel (RenderMapChannel), or the
     // material's default for the channel when there is no such root: Normal (0, 0, 1, 1), Diffuse
@@ -44,9 +47,14 @@ public:
     nVector GetHitVertexColor(const nRaytraceHit& hit) const; // interpolated, all four components
 
 private:
+    bool Evaluate(const nRaytraceHit& hit, const nShaderBlock* block, ShaderValue& out, int32_t depth,
+                  int32_t* budget) const;
+    bool TooLarge(int32_t depth, int32_t budget) const;    // logs the first time it is true
+
     nOrvex*  m_engine;
     nCamera* m_camera;
     int32_t  m_outputWidth, m_outputHeight;
+    mutable std::atomic<bool> m_reportedTooLarge;
 };
 
 #endif

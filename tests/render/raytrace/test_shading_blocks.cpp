@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "nShadingTestKit.h"
+#include "tests/support/nLogCapture.h"
 
 namespace {
 
@@ -237,6 +238,30 @@ TEST_F(nShadingTest, TextureAndClockBlocks)
     EXPECT_TRUE(shading.EvaluateShaderBlock(hit, Block(ShaderBlockClock), clock));
     EXPECT_EQ(clock.size, 1);
     EXPECT_NEAR(clock.vector.x, 2.5f, 1e-6f);
+}
+
+// A chain of 257 blocks (the longest the graph lets one connect), or shared blocks that would be evaluated exponentially often, stop the
+// evaluation with false instead of exhausting the stack or the time; the log says so once.
+TEST_F(nShadingTest, GraphsTooLargeToEvaluateGiveFalseAndOneLogLine)
+{
+    nLogCapture capture;
+    nRaytracerShading shading(&engine);
+    nShaderBlock* deep = Vec3(*this, 3, 4, 0);
+    for (int i = 0; i < 256; ++i) deep = Op(ShaderBlockNormalize, {deep});
+    nShaderBlock* wide = Vec3(*this, 1, 1, 1);
+    for (int i = 0; i < 20; ++i) wide = Op(ShaderBlockAdd, {wide, wide});
+    nShaderBlock* fine = Vec3(*this, 3, 4, 0);
+    for (int i = 0; i < 255; ++i) fine = Op(ShaderBlockNormalize, {fine});
+    for (nShaderBlock* root : {deep, wide, deep}) {
+        ShaderValue value;
+        EXPECT_FALSE(shading.EvaluateShaderBlock(hit, root, value));
+    }
+    ShaderValue value;
+    EXPECT_TRUE(shading.EvaluateShaderBlock(hit, fine, value));
+    ExpectVectorNear(value.vector, nVector(0.6f, 0.8f, 0, 1));
+    EXPECT_EQ(capture.Lines(), (std::vector<std::string>{
+                                   "[!] Shader graph too large to evaluate on the CPU (deeper than 256 blocks or more than "
+                                   "65536 evaluations).\n"}));
 }
 
 }
