@@ -283,9 +283,8 @@ bool nRaytracerShading::Evaluate(const nRaytraceHit& hit, const nShaderBlock* bl
         nMatrix4 view;
         for (int r = 0; r < 3; ++r)
             view.SetRow(r, basis.GetRow(r), false);
-        for (int r = 0; r < 3; ++r)
-            view.m[4 * r + 3] = 0.0f;
-        view.SetColumn(3, -hit.eye, true);
+        // The eye is moved to the origin in the view's axes, as the renderer's model-view does.
+        view.SetColumn(3, -hit.eye.Rotate(basis), true);
         out.SetMatrix4(item ? view * item->GetWorldMatrix() : view);
         break;
     }

@@ -166,6 +166,21 @@ const BlockCase kBlockCases[] = {
 INSTANTIATE_TEST_SUITE_P(Kinds, ShadingBlocks, ::testing::ValuesIn(kBlockCases),
                          [](const ::testing::TestParamInfo<BlockCase>& info) { return std::string(info.param.name); });
 
+// Looking along +X from (0, 0, -5): the view's axes are right = -Z, up = Y, forward = X, and the
+// model-view takes a point to (its offset from the eye) in those axes.
+TEST_F(nShadingTest, ModelViewAndNormalViewMatricesOfATurnedView)
+{
+    nRaytracerShading shading(&engine);
+    hit.view = nVector(1, 0, 0);
+    ShaderValue point;
+    ASSERT_TRUE(shading.EvaluateShaderBlock(hit, Op(ShaderBlockMul, {Block(ShaderBlockModelViewMatrix), Block(ShaderBlockVertex)}), point));
+    ExpectVectorNear(point.vector, nVector(-5.0f, 0.3f, 9.2f, 1.0f));
+    // The item turns x to y; the view keeps y as its up axis.
+    ShaderValue direction;
+    ASSERT_TRUE(shading.EvaluateShaderBlock(hit, Op(ShaderBlockMul, {Block(ShaderBlockNormalViewMatrix), Vec3(*this, 0, 0, 1)}), direction));
+    ExpectVectorNear(direction.vector, nVector(-1, 0, 0, 1));
+}
+
 // Kinds that only exist on the GPU, and sources whose geometry lacks the attribute, leave the
 // value as it was and still succeed.
 TEST_F(nShadingTest, KindsWithoutACPUValueLeaveTheValueAlone)
