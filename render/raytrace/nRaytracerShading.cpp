@@ -155,6 +155,25 @@ nVector UnpackColor(uint32_t c)
     return nVector((c & 0xff) / 255.0f, ((c >> 8) & 0xff) / 255.0f, ((c >> 16) & 0xff) / 255.0f, ((c >> 24) & 0xff) / 255.0f);
 }
 
+// The polygon's face normal, unit length: the geometry's own, or made from its first three corners
+// as the geometry makes it; the intersection's normal when the geometry has neither.
+nVector FaceNormal(const nRaytraceHit& hit)
+{
+    const nGeometry* g = hit.geometry;
+    if (!g || hit.polygon < 0 || (uint32_t)hit.polygon >= g->polygonCount || !g->polygons)
+        return hit.normal.Normalize();
+    if (g->polygonNormals)
+        return g->polygonNormals[hit.polygon].Normalize();
+    const nPolygon& p = g->polygons[hit.polygon];
+    if (p.count < 3 || !p.bindings || !g->vertices)
+        return hit.normal.Normalize();
+    for (int i = 0; i < 3; ++i)
+        if (p.bindings[i] < 0 || (uint32_t)p.bindings[i] >= g->vertexCount)
+            return hit.normal.Normalize();
+    const nVector& p0 = g->vertices[p.bindings[0]];
+    return (g->vertices[p.bindings[1]] - p0).Cross(g->vertices[p.bindings[2]] - p0).Normalize();
+}
+
 // A stage takes part when it is active and has a texture.
 const nMaterialStage* UsedStage(const nMaterial* material, int32_t channel)
 {
@@ -496,12 +515,9 @@ nVector nRaytracerShading::GetHitNormal(const nRaytraceHit& hit) const
     const nGeometry* g = hit.geometry;
     const uint32_t flags = material ? material->renderFlags : 0;
     const bool tangentMap = (flags & MaterialRenderNormalMapTangent) != 0;
-    const bool polygonValid = g && hit.polygon >= 0 && (uint32_t)hit.polygon < g->polygonCount;
-    if (!(flags & (MaterialRenderSmooth | MaterialRenderNormalMapTangent)))
-        return (polygonValid && g->polygonNormals) ? g->polygonNormals[hit.polygon].Normalize() : hit.normal.Normalize();
     nVector n;
-    if (!InterpolateNormal(hit, n))
-        return (polygonValid && g->polygonNormals) ? g->polygonNormals[hit.polygon].Normalize() : hit.normal.Normalize();
+    if (!(flags & (MaterialRenderSmooth | MaterialRenderNormalMapTangent)) || !InterpolateNormal(hit, n))
+        return FaceNormal(hit);
     n = n.Normalize();
     if (!UsedStage(material, MaterialChannelNormal))
         return n;

@@ -43,8 +43,8 @@ public:
     // any other (1, 1, 1, 1).
     nVector GetStageColor(const nRaytraceHit& hit, int32_t channel) const;
     float   GetOpacity(const nRaytraceHit& hit) const;  // the material's opacity times its Opacity stage
-    nVector GetHitNormal(const nRaytraceHit& hit) const;      // unit length, normal map applied
-    nVector GetHitVertexColor(const nRaytraceHit& hit) const; // interpolated, all four components
+    nVector GetHitNormal(const nRaytraceHit& hit) const;      // unit length, object space, normal map applied
+    nVector GetHitVertexColor(const nRaytraceHit& hit) const; // interpolated, all four components; white without colours
 
 private:
     bool Evaluate(const nRaytraceHit& hit, const nShaderBlock* block, ShaderValue& out, int32_t depth,

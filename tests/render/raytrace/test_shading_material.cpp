@@ -157,9 +157,29 @@ TEST_F(ShadingMaterial, HitNormalByRenderFlagsAndNormalMaps)
     ExpectVectorNear(shading.GetHitNormal(hit), (nVector(1, 0, 0) * m.x + nVector(0, 1, 0) * m.y + smooth * m.z).Normalize(), 1e-4f);
 }
 
+// Without stored face normals the face normal comes from the polygon's first three corners; a
+// smooth material on a geometry without vertex normals falls back to it too.
+TEST_F(ShadingMaterial, FaceNormalWithoutStoredFaceNormals)
+{
+    delete[] geometry->polygonNormals;
+    geometry->polygonNormals = 0;
+    hit.normal = nVector(5, 0, 0);
+    ExpectVectorNear(shading.GetHitNormal(hit), nVector(0, 0, 1));
+    delete[] geometry->vertexNormals;
+    geometry->vertexNormals = 0;
+    material->renderFlags = MaterialRenderSmooth;
+    ExpectVectorNear(shading.GetHitNormal(hit), nVector(0, 0, 1));
+    hit.geometry = 0;
+    ExpectVectorNear(shading.GetHitNormal(hit), nVector(1, 0, 0));
+}
+
 TEST_F(ShadingMaterial, VertexColourIsInterpolatedWithItsAlpha)
 {
     ExpectVectorNear(shading.GetHitVertexColor(hit), nVector(0.2f, 0.3f, 0.5f, 0.35f));
+    // A geometry without colours is white, so that a colour multiplied by it stays.
+    delete[] geometry->colors;
+    geometry->colors = 0;
+    ExpectVectorNear(shading.GetHitVertexColor(hit), nVector(1, 1, 1, 1));
 }
 
 }
