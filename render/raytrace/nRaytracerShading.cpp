@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "audio/mivox/mvx_Stream.h"
 #include "core/nLog.h"
 #include "hub/nOrvex.h"
 #include "resources/nGeometry.h"
@@ -502,8 +503,10 @@ float nRaytracerShading::GetOpacity(const nRaytraceHit& hit) const
     if (stage && stage->active) {
         const nVector c = GetStageColor(hit, MaterialChannelOpacity);
         const nTexture* texture = stage->texture.Get();
-        const nTextureStreamInterface* stream = texture ? texture->GetStreamInterface() : 0;
-        const bool video = stream && stream->GetStream() && texture->GetPixels();
+        // A playing video texture carries no alpha: its brightness is the opacity.
+        const nTextureStreamInterface* output = texture ? texture->GetStreamInterface() : 0;
+        const mvx_Stream* stream = output ? output->GetStream() : 0;
+        const bool video = stream && stream->GetState() != StreamClosed && texture->GetPixels();
         a = video ? (c.x + c.y + c.z) / 3.0f : c.w;
     }
     return material->opacity * a;

@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "nShadingTestKit.h"
+#include "audio/mivox/mvx_Stream.h"
+#include "resources/nTextureStreamInterface.h"
 #include "scene/nCamera.h"
 
 namespace {
@@ -128,7 +130,13 @@ TEST_F(ShadingMaterial, OpacityIsTheMaterialsTimesItsStagesAlpha)
 {
     material->opacity = 0.5f;
     EXPECT_FLOAT_EQ(shading.GetOpacity(hit), 0.5f);
-    AddStage(MaterialChannelOpacity, Plain(255, 255, 255, 51));
+    nTexture* texture = Plain(255, 0, 0, 51);
+    AddStage(MaterialChannelOpacity, texture);
+    EXPECT_NEAR(shading.GetOpacity(hit), 0.5f * 0.2f, 1e-3f);
+    // A video texture whose stream never opened still has its alpha.
+    nTextureStreamInterface* output = new nTextureStreamInterface(texture);
+    output->SetStream(new mvx_Stream(output, 0));
+    texture->SetStreamInterface(output);
     EXPECT_NEAR(shading.GetOpacity(hit), 0.5f * 0.2f, 1e-3f);
     nRaytraceHit bare = hit;
     bare.material = 0;
