@@ -17,6 +17,7 @@ nRenderer::nRenderer(nRendererSlot* slot, bool makeCurrent)
       m_fullScreen(false),
       m_outputSize(1.0f, 1.0f),
       m_camera(0),
+      m_viewCamera(0),
       m_cameraRecord(0),
       m_renderTarget(0),
       m_controlWord(0),
@@ -80,6 +81,7 @@ void nRenderer::SetCamera(nItem* camera)
 {
     m_camera = camera;
     m_cameraRecord = camera;
+    m_viewCamera = 0;
 }
 
 void nRenderer::SetFog(bool enabled, const nVector* colour, float nearZ, float farZ)
@@ -125,6 +127,7 @@ nList<nRenderable*>::Node* nRenderer::QueueRenderable(nRenderable* renderable)
 void nRenderer::ResetRenderQueue()
 {
     m_renderQueue.Clear();
+    m_viewCamera = 0;
 }
 
 void nRenderer::BuildPrimitiveList(nRenderablePrimitiveList* list, int32_t pass)
@@ -132,6 +135,7 @@ void nRenderer::BuildPrimitiveList(nRenderablePrimitiveList* list, int32_t pass)
     if (!list) return;
     DeletePrimitiveList(list);
     if (!m_camera) return;
+    if (pass == 0) m_viewCamera = m_camera;
     for (nList<nRenderable*>::Node* n = m_renderQueue.GetHead(); n; n = n->next)
         if (n->value) n->value->Enqueue(m_camera, list, pass);
     SortPrimitiveList(list);

@@ -190,7 +190,11 @@ public:
 
     // Render queue: plain pointers, neither referenced nor owned; new entries go to the head.
     nList<nRenderable*>::Node* QueueRenderable(nRenderable* renderable); // NULL when out of memory
-    void    ResetRenderQueue();                    // frees every node
+    void    ResetRenderQueue();                    // frees every node; forgets the view camera
+    // The camera of the frame's main view: kept by a list build of pass 0 and forgotten by
+    // ResetRenderQueue and SetCamera, so later passes of the same frame (shadow maps) can
+    // refine as the viewer sees, and never with a camera of an earlier frame. NULL until then.
+    nItem*  GetViewCamera() const                  { return m_viewCamera; }
     const nList<nRenderable*>& GetRenderQueue() const { return m_renderQueue; }
     // Deletes the list's records; with a bound camera asks every queued renderable, most
     // recently queued first, to append its records with the pass, then sorts by depth.
@@ -216,6 +220,7 @@ protected:
     bool                m_fullScreen;
     nVector2            m_outputSize;
     nItem*              m_camera;
+    nItem*              m_viewCamera;
     void*               m_cameraRecord;            // the camera part of the bound item
     nMatrix4            m_projection;
     nFrustum            m_frustum;

@@ -171,6 +171,7 @@ public:
     nMItem* CreateTrigger(const char* name);
     nMItem* CreateInstance(const char* name, const char* templatePath); // NULL path: no template (nInstance.h)
     nMItem* CreateEmitter(const char* name);
+    nMItem* CreateTerrain(const char* name);
 
     // Scene file (nSceneFile.cpp). Reading adds to the scene and never removes items; the
     // items of the file get fresh uids and the uids the file links them by are translated.

@@ -1,4 +1,4 @@
-// The scene's factories of cameras, objects, lights, triggers, instances and emitters. Each tells
+// The scene's factories of cameras, objects, lights, triggers, instances, emitters and terrains. Each tells
 // the listeners event 1, builds the item, names it, lists it by kind, numbers it and tells event 2.
 
 #include <new>
@@ -10,6 +10,7 @@
 #include "scene/nLight.h"
 #include "scene/nObject.h"
 #include "scene/nScene.h"
+#include "scene/nTerrain.h"
 #include "scene/nTrigger.h"
 
 nMItem* nScene::CreateCamera(const char* name)
@@ -82,6 +83,18 @@ nMItem* nScene::CreateEmitter(const char* name)
     nMEmitter* item = new (std::nothrow) nMEmitter(this);
     if (!item) {
         *g_log << "[!] " << "scene could not allocate new emitter.\n";
+        return 0;
+    }
+    AddCreatedItem(item, name);
+    return item;
+}
+
+nMItem* nScene::CreateTerrain(const char* name)
+{
+    NotifyListeners(SceneEventItemCreating, 0);
+    nMTerrain* item = new (std::nothrow) nMTerrain(this);
+    if (!item) {
+        *g_log << "[!] " << "Scene could not allocate new terrain.\n";
         return 0;
     }
     AddCreatedItem(item, name);

@@ -21,6 +21,7 @@
 #include "scene/nLight.h"
 #include "scene/nObject.h"
 #include "scene/nScene.h"
+#include "scene/nTerrain.h"
 #include "scene/nTrigger.h"
 #include "scriptiface/nScriptUnit.h"
 
@@ -43,6 +44,7 @@ const ItemTagKind kItemTags[] = {
     {"Trigger", ManagedItemTrigger, FlagLoadTrigger},
     {"Instance", ManagedItemInstance, FlagLoadInstance},
     {"MEmitter", ManagedItemEmitter, FlagLoadEmitter},
+    {"MTerrain", ManagedItemTerrain, FlagLoadTerrain},
 };
 
 const ItemTagKind* KindOfTag(const nMetaTag* tag)
@@ -76,6 +78,7 @@ bool ReadItem(nMItem* item, nMetaFile* document, nMetaTag* tag)
     case ManagedItemTrigger: return static_cast<nTrigger*>(item)->Deserialize(document, tag);
     case ManagedItemInstance: return static_cast<nInstance*>(item)->Deserialize(document, tag);
     case ManagedItemEmitter: return static_cast<nMEmitter*>(item)->Deserialize(document, tag);
+    case ManagedItemTerrain: return static_cast<nMTerrain*>(item)->Deserialize(document, tag);
     }
     return false;
 }
@@ -101,6 +104,9 @@ nMetaTag* WriteItem(nMItem* item, nMetaFile* document)
         break;
     case ManagedItemEmitter:
         if (nMEmitter* emitter = dynamic_cast<nMEmitter*>(item)) return emitter->Serialize(document);
+        break;
+    case ManagedItemTerrain:
+        if (nMTerrain* terrain = dynamic_cast<nMTerrain*>(item)) return terrain->Serialize(document);
         break;
     }
     return 0;
@@ -355,6 +361,7 @@ void nScene::ReadItems(FileRead& read)
         case ManagedItemTrigger: item = CreateTrigger(""); break;
         case ManagedItemInstance: item = CreateInstance("", 0); break;
         case ManagedItemEmitter: item = CreateEmitter(""); break;
+        case ManagedItemTerrain: item = CreateTerrain(""); break;
         }
         if (!item) continue;
 

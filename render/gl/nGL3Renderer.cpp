@@ -85,6 +85,7 @@ nGL3Renderer::~nGL3Renderer()
     FreeRenderTargets();
     FreeShadowMaps();
     delete m_shadowViewCamera;
+    delete[] m_terrainStaging;
     ReleaseCoreShaders();
     m_shaderLibrary.Release();
     delete m_materialPrograms;
@@ -269,6 +270,7 @@ void nGL3Renderer::FreeResources()
     }
     m_gbufferFramebuffer = 0;
     m_shadowFramebuffer = 0;
+    FreeTerrainBuffers(true);
     FreeRenderTargets();
     FreeShadowMaps();
     ReleaseCoreShaders();
@@ -290,6 +292,7 @@ void nGL3Renderer::Close()
                     delete set[i]->GetRenderData();
                     set[i]->SetRenderData(0);
                 }
+        FreeTerrainBuffers(false);
         FreeRenderTargets();
         FreeShadowMaps();
         ReleaseCoreShaders();

@@ -24,6 +24,8 @@ class nLight;
 class nCamera;
 class nGeometry;
 class nEmitter;
+class nTerrain;
+struct nTerrainNode;
 class nMaterial;
 
 // An output window record: the system window and its drawing surface. The OpenGL renderer
@@ -53,8 +55,9 @@ typedef void* (*nGLEntryPointLookup)(const char* name, void* context);
 // Lights with shadow mode "Map" draw their shadow maps first (nGL3RendererShadows.cpp);
 // volumetric lights add their shaft after their pass (nGL3RendererVolumetric.cpp).
 //
-// Emitters draw as billboards (nGL3RendererEmitter.cpp). Not drawn yet: terrain patches and text. With
-// DisableShader the renderer draws the fixed-function frame.
+// Emitters draw as billboards (nGL3RendererEmitter.cpp), terrain patches through shared buffers
+// in the deferred passes (nGL3RendererTerrain.cpp). With DisableShader the renderer draws the
+// fixed-function frame, without terrain.
 class nGL3Renderer : public nRenderer
 {
 public:
@@ -407,6 +410,16 @@ public:
     // of its live particles as camera-facing quads, far to near.
     static bool EmitterDrawsInPass(int32_t pass, uint32_t renderFlags, bool fixedFunctionRenderer);
     virtual void DrawEmitter(int32_t pass, nEmitter* emitter);
+    // Terrain drawer: one quadtree node as a 64 x 64-quad patch in passes 2 (material program),
+    // 3 (the layers blended by the blend map, else the material program) and 5 (depth only).
+    virtual void DrawTerrainPatch(nTerrainNode* patch, int32_t pass);
+    // A patch's staging block: kTerrainFloats floats, positions (patch steps), then normals and
+    // texture coordinates unless positionsOnly. Vertices past the grid are drawn onto its edge
+    // with the edge's samples, so no sample outside the grid is read.
+    static const int32_t kTerrainNormalFloats = 65 * 65 * 3;
+    static const int32_t kTerrainUVFloats = 65 * 65 * 6;
+    static const int32_t kTerrainFloats = 65 * 65 * 8;
+    static void FillTerrainPatch(const nTerrain& terrain, const nTerrainNode& node, bool positionsOnly, float* staging);
 
     // State cache.
     void  ResetState();                                    // the default GL state
@@ -468,6 +481,7 @@ protected:
     void  SetUniform1f(int32_t program, const char* name, float x);
     void  SetUniform2f(int32_t program, const char* name, float x, float y);
     void  SetUniform3f(int32_t program, const char* name, float x, float y, float z);
+    void  SetUniform4f(int32_t program, const char* name, const float* xyzw);
     void  SetUniformMatrix4(int32_t program, const char* name, const nMatrix4& m);
     float CameraNear();
     // Post-processing steps.
@@ -526,6 +540,14 @@ private:
     nSharedPtr<nTexture> m_shadowMaps[kShadowMapCount];
     nItem*              m_shadowCamera;           // the main camera while shadow maps are drawn
     nCamera*            m_shadowViewCamera;       // owned, made on first use: the view each map is drawn from
+    // Terrain patches: shared quad indices and vertex buffer with its staging block, made on
+    // first use and kept until the renderer closes.
+    uint32_t            m_terrainIndexBuffer = 0;
+    uint32_t            m_terrainVertexBuffer = 0;
+    float*              m_terrainStaging = 0;
+    bool  CreateTerrainBuffers();                 // false (logged) without memory or buffer objects
+    void  FreeTerrainBuffers(bool withContext);
+    bool  BindTerrainLayers(nTerrain& terrain);   // false without the layers program
     float               m_renderScale;
     int32_t             m_effectDivisor;
     float               m_exposureKey;

@@ -254,8 +254,9 @@ void nGL3Renderer::DrawPrimitiveList(nRenderablePrimitiveList* list, int32_t pas
         case RenderablePrimitiveEmitter:
             DrawEmitter(pass, static_cast<nEmitter*>(n->value->payload));
             break;
-        // Terrain patches get their drawer with the terrain.
         case RenderablePrimitiveTerrain:
+            DrawTerrainPatch(static_cast<nTerrainNode*>(n->value->payload), pass);
+            break;
         default:
             break;
         }

@@ -37,7 +37,8 @@ const char* const kCoreShaderNames[] = {
     "core::shadow_map", "core::shadow_map_alphatest",
     // optional, looked up once the required ones are there
     "core::blit_layer_alpha", "core::chromatic_dispersion", "core::normal_depth_blur", "core::sharpen", "core::hsl",
-    "core::dof_radius", "core::dof_spread", "core::dof_blur", "core::radial_blur", "core::noise"};
+    "core::dof_radius", "core::dof_spread", "core::dof_blur", "core::radial_blur", "core::noise",
+    "core::terrain_layers"};
 const int32_t kCoreShaderCount = (int32_t)(sizeof(kCoreShaderNames) / sizeof(kCoreShaderNames[0]));
 const int32_t kCoreLookups = 33;
 
@@ -358,6 +359,12 @@ void nGL3Renderer::SetUniform3f(int32_t program, const char* name, float x, floa
 {
     const GLint at = m_gl->GetUniformLocationARB(program, name);
     if (at != -1) m_gl->Uniform3fARB(at, x, y, z);
+}
+
+void nGL3Renderer::SetUniform4f(int32_t program, const char* name, const float* xyzw)
+{
+    const GLint at = m_gl->GetUniformLocationARB(program, name);
+    if (at != -1) m_gl->Uniform4fARB(at, xyzw[0], xyzw[1], xyzw[2], xyzw[3]);
 }
 
 void nGL3Renderer::SetUniformMatrix4(int32_t program, const char* name, const nMatrix4& m)
