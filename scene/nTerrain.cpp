@@ -38,6 +38,25 @@ bool ReadTerrainTag(nMItem* item, nMetaFile* document, nMetaTag* tag)
     return static_cast<nMTerrain*>(item)->GetTerrain().Deserialize(document, tag);
 }
 
+// The typed value of a named child; false when the child is missing or of another type.
+bool ReadChildInt(nMetaTag* tag, const char* name, int32_t& out)
+{
+    nMetaTag* child = FirstChildNamed(tag, name);
+    return child && ReadTagInt(child, out);
+}
+
+bool ReadChildFloat(nMetaTag* tag, const char* name, float& out)
+{
+    nMetaTag* child = FirstChildNamed(tag, name);
+    return child && ReadTagFloat(child, out);
+}
+
+const char* ReadChildString(nMetaTag* tag, const char* name)
+{
+    nMetaTag* child = FirstChildNamed(tag, name);
+    return child ? ReadTagString(child) : 0;
+}
+
 int16_t ReadLittleEndian16(const unsigned char* bytes)
 {
     return (int16_t)(uint16_t)(bytes[0] | (bytes[1] << 8));
@@ -355,7 +374,7 @@ nVector nTerrain::GetNormal(int32_t column, int32_t row) const
 void nTerrain::ReadLayerTag(nMetaTag* tag)
 {
     int32_t index = 0;
-    ReadTagInt(FirstChildNamed(tag, "Index"), index);
+    ReadChildInt(tag, "Index", index);
     nTerrainLayer& layer = GetLayer(index);
     nMetaTagIterator it;
     while (nMetaTag* child = tag->NextChild(it)) {
@@ -380,9 +399,8 @@ void nTerrain::ReadHeightmapTag(nMetaTag* tag)
     int32_t width = 0, height = 0;
     float ppm = 0.0f;
     const char* data = 0;
-    if (!ReadTagInt(FirstChildNamed(tag, "Width"), width) || !ReadTagInt(FirstChildNamed(tag, "Height"), height) ||
-        !ReadTagFloat(FirstChildNamed(tag, "Ppm"), ppm) ||
-        !(data = ReadTagString(FirstChildNamed(tag, "Data"))))
+    if (!ReadChildInt(tag, "Width", width) || !ReadChildInt(tag, "Height", height) || !ReadChildFloat(tag, "Ppm", ppm) ||
+        !(data = ReadChildString(tag, "Data")))
         return;
     if (!SetSize(width, height, ppm)) return;
     if (!LoadHeightFile(data)) return;
