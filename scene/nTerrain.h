@@ -131,6 +131,7 @@ public:
     float    GetWorldDepth() const             { return m_worldDepth; }
     nMaterial& GetMaterial()                   { return m_material; }
     nTexture*  GetBlendMap() const             { return m_blendMap.Get(); }
+    void       SetBlendMap(nTexture* texture)  { m_blendMap = texture; }   // counted; NULL: none
     const nString& GetBasePath() const         { return m_basePath; }
     void     SetBasePath(const char* path)     { m_basePath.Set(path); }
 
