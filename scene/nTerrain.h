@@ -70,7 +70,7 @@ struct nTerrainNode
 class nTerrain : public nItem, public nRenderable
 {
 public:
-    static const int32_t kMaxGridSide = 8192;  // samples a side; larger grids are refused
+    static const int32_t kMaxGridSide = 4096;  // samples a side; larger grids are refused
     static const int32_t kPatchCells = 64;     // cells a side of every drawn patch
     static const int32_t kMaxDepth = 8;        // quadtree levels at most
 

@@ -142,6 +142,17 @@ qz_player_case(scene_shape_yard CODE 0 ERROR NONE GAME shape_yard
                LINE "[S] Post shape: mass 3, turned 1.57" "[S] Constraint: none, enable refused with 'CObject is null'"
                     "[S] ball rests at height 1.0" "[S] post rests at height 1.5" "[S] Shape yard checked"
                ARGS level.nms ${NULL_DEVICES} -time_live 4)
+# A terrain read from a scene file with its height and blend files: rays down meet the heights
+# of its grid (the strip by its far row too, nothing beside it), and a box falling onto its
+# plateau comes to rest on it; then the same game drawn by the OpenGL renderer.
+qz_player_case(scene_terrain_field CODE 0 ERROR NONE GAME terrain_field
+               LINE "[S] Field: ground at 10 -10 is 2.50" "[S] Field: ground at 36 -44 is 3.00"
+                    "[S] Field: ground at 10 -127 is 2.95" "[S] Field: ground at -5 -10 is nothing"
+                    "[S] box lands on field" "[S] box rests at 40.0 3.5 -40.0"
+               ARGS level.nms ${NULL_DEVICES} -time_live 4)
+qz_player_case(scene_terrain_field_gl2 CODE 0 ERROR NONE GAME terrain_field DISPLAY
+               LINE "[S] box lands on field" REJECT "[*] "
+               ARGS level.nms -r gl2 -m none -time_live 3)
 # A level driven by its own script through the scene functions ends itself with SceneEnd: no
 # time limit, so only the script's end stops it.
 qz_player_case(scene_api_game CODE 0 ERROR NONE GAME scene_api

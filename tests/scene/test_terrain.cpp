@@ -102,7 +102,7 @@ TEST(TerrainQuadtree, LevelsAndStepsByGridSize)
         {64, 64, {1}, {1}},
         {63, 63, {}, {}},
         {128, 64, {2, 1}, {1, 4}},
-        {32768 / 4, 64, {128, 64, 32, 16, 8, 4, 2, 1}, {1, 4, 16, 64, 256, 1024, 4096, 8192}},   // rows run out: half the last level is 0 rows high
+        {4096, 64, {64, 32, 16, 8, 4, 2, 1}, {1, 4, 16, 64, 256, 1024, 4096}},   // as many levels as the rows allow
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
@@ -310,12 +310,12 @@ TEST(TerrainHeightFile, AbsurdSizesAreRefused)
         std::string line;
     };
     const Case cases[] = {
-        {0, 16, 1.0f, "[!] Terrain size 0 x 16 at 1.000 points per unit is out of range (1 to 8192 samples a side, a positive number of points).\n"},
-        {16, -3, 1.0f, "[!] Terrain size 16 x -3 at 1.000 points per unit is out of range (1 to 8192 samples a side, a positive number of points).\n"},
-        {65535, 65535, 1.0f, "[!] Terrain size 65535 x 65535 at 1.000 points per unit is out of range (1 to 8192 samples a side, a positive number of points).\n"},
-        {INT_MAX, INT_MAX, 1.0f, "[!] Terrain size 2147483647 x 2147483647 at 1.000 points per unit is out of range (1 to 8192 samples a side, a positive number of points).\n"},
-        {16, 16, 0.0f, "[!] Terrain size 16 x 16 at 0.000 points per unit is out of range (1 to 8192 samples a side, a positive number of points).\n"},
-        {16, 16, -2.0f, "[!] Terrain size 16 x 16 at -2.000 points per unit is out of range (1 to 8192 samples a side, a positive number of points).\n"},
+        {0, 16, 1.0f, "[!] Terrain size 0 x 16 at 1.000 points per unit is out of range (1 to 4096 samples a side, a positive number of points).\n"},
+        {16, -3, 1.0f, "[!] Terrain size 16 x -3 at 1.000 points per unit is out of range (1 to 4096 samples a side, a positive number of points).\n"},
+        {65535, 65535, 1.0f, "[!] Terrain size 65535 x 65535 at 1.000 points per unit is out of range (1 to 4096 samples a side, a positive number of points).\n"},
+        {INT_MAX, INT_MAX, 1.0f, "[!] Terrain size 2147483647 x 2147483647 at 1.000 points per unit is out of range (1 to 4096 samples a side, a positive number of points).\n"},
+        {16, 16, 0.0f, "[!] Terrain size 16 x 16 at 0.000 points per unit is out of range (1 to 4096 samples a side, a positive number of points).\n"},
+        {16, 16, -2.0f, "[!] Terrain size 16 x 16 at -2.000 points per unit is out of range (1 to 4096 samples a side, a positive number of points).\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.line);

@@ -1,0 +1,1 @@
+// Boot library of the terrain-field game: nothing shared yet.
