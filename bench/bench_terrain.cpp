@@ -4,6 +4,11 @@
 // 64 x 64-sample patch of the finest level against the frustum (what the tree saves). The
 // counters give the patches queued per frame. The build of the tree and the normals at load,
 // and the patch fill the drawer runs per drawn patch and pass, are measured too.
+//
+// Measured (RelWithDebInfo, load average about 20 on 8 cores): the walk 35 us low over the
+// ground (44 patches) and 9 us from above (12 patches), against 180 and 205 us for the plain
+// walk of the 1,024 finest patches; normals and tree 45 ms; a patch fill 19 us, 6 us for
+// positions only.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
