@@ -86,9 +86,12 @@ void nGL3Renderer::DrawEmitter(int32_t pass, nEmitter* emitter)
         m_gl->Uniform2fARB(program->inverseBufferSizeUniform, m_inverseBufferSize[0], m_inverseBufferSize[1]);
     }
     // Billboards face the viewer whatever their winding; alpha stays as the frame left it.
+    // They write depth where later passes test against it: the shadow maps, and the deferred
+    // depth pass, whose depth the attribute pass tests (a billboard that left no depth there
+    // would be overdrawn by anything behind it drawn after it).
     glDisable(GL_CULL_FACE);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_FALSE);
-    glDepthMask(pass == 5 ? GL_TRUE : GL_FALSE);
+    glDepthMask(pass == 5 || pass == 2 ? GL_TRUE : GL_FALSE);
 
     const uint32_t count = emitter->GetSortedCount();
     glBegin(GL_QUADS);
