@@ -93,7 +93,11 @@ nTerrain::~nTerrain()
 bool nTerrain::SetSize(int32_t w, int32_t h, float p)
 {
     FreeHeightmap();
-    if (w < 1 || h < 1 || w > kMaxGridSide || h > kMaxGridSide || !std::isfinite(p) || p <= 0.0f) {
+    // Sizes beyond the cap, and points per unit whose world size or spacing would not be a
+    // finite number, are refused before anything is computed from them.
+    const bool sizes = w >= 1 && h >= 1 && w <= kMaxGridSide && h <= kMaxGridSide;
+    const bool scale = std::isfinite(p) && p > 0.0f && std::isfinite((float)kMaxGridSide / p) && std::isfinite(1.0f / p);
+    if (!sizes || !scale) {
         *g_log << "[!] " << "Terrain size " << w << " x " << h << " at " << p
                << " points per unit is out of range (1 to " << kMaxGridSide << " samples a side, a positive number of points).\n";
         return false;

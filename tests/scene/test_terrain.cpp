@@ -334,8 +334,11 @@ TEST(TerrainHeightFile, AbsurdSizesAreRefused)
     nOrvex engine;
     nTerrain terrain(&engine);
     nLogCapture capture;
-    EXPECT_FALSE(terrain.SetSize(16, 16, nan));
-    EXPECT_EQ(capture.Lines().size(), 1u);
+    for (float ppm : {nan, std::numeric_limits<float>::infinity(), 1e-38f, std::numeric_limits<float>::denorm_min()}) {
+        capture.Clear();
+        EXPECT_FALSE(terrain.SetSize(16, 16, ppm)) << ppm;
+        EXPECT_EQ(capture.Lines().size(), 1u);
+    }
 
     nMetaFile document;
     nMetaTag* tag = nMLParseRoot(document, "<Terrain= <BasePath=\"t\"> <Heightmap= <Width=1000000> <Height=1000000> <Ppm=1.0> <Data=\"t/height.u16\"> > >");
@@ -409,6 +412,28 @@ TEST(Terrain, SmoothWorksInPlaceOnInnerSamples)
     terrain.Smooth(0);
     terrain.Smooth(-3);
     EXPECT_EQ(terrain.GetSample(1, 1), 20);
+}
+
+// Heights from a picture's red channel (red x 256 x 20 per sample, the edge copies sampled
+// too); without a grid or a readable picture nothing is written.
+TEST(Terrain, HeightsFromAPicture)
+{
+    nOrvex engine;
+    nTerrain terrain(&engine);
+    // A 1 x 1 uncompressed 32-bit TGA whose red is 128.
+    const unsigned char tga[] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 32, 8, 10, 20, 128, 255};
+    ASSERT_TRUE(nMLPutMemoryFile("red.tga", std::string(reinterpret_cast<const char*>(tga), sizeof(tga))));
+    nLogCapture capture;
+    EXPECT_FALSE(terrain.LoadFromPicture("red.tga", 0));
+    EXPECT_EQ(capture.Lines(), std::vector<std::string>{"[*] Terrain has no grid to load the picture red.tga into.\n"});
+    ASSERT_TRUE(terrain.SetSize(4, 3, 1.0f));
+    capture.Clear();
+    EXPECT_FALSE(terrain.LoadFromPicture("none.tga", 0));
+    EXPECT_EQ(capture.Lines(), std::vector<std::string>{"[*] Terrain could not read the picture none.tga.\n"});
+    ASSERT_TRUE(terrain.LoadFromPicture("red.tga", 2));
+    const int16_t expected = (int16_t)(128.0f / 255.0f * 256.0f * 20.0f);
+    for (int32_t row = 0; row <= 3; ++row)
+        for (int32_t column = 0; column <= 4; ++column) EXPECT_NEAR(terrain.GetSample(column, row), expected, 1) << column << ", " << row;
 }
 
 TEST(TerrainNML, LayersHeightmapAndRoundTrip)
