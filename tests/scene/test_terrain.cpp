@@ -515,6 +515,27 @@ TEST(TerrainNML, WrongRootsAndIncompleteHeightmaps)
     }
 }
 
+// A height file of the wrong size leaves a flat grid, which the set-up still builds a tree over.
+TEST(TerrainScene, AWrongSizeFileLeavesFlatGroundThatStillDraws)
+{
+    nKitScene kit;
+    ASSERT_TRUE(nMLPutMemoryFile("flat/height.u16", HeightFile(64, 63, Ramp)));
+    ASSERT_TRUE(nMLPutMemoryFile("flat.nms",
+        "<NML=1.0>\n<Scene= <Items= <MTerrain= <MItem= <Id=\"flat\"> <UId=0> <Active> >"
+        " <Terrain= <BasePath=\"flat\"> <Heightmap= <Width=64> <Height=64> <Ppm=1.0> <Data=\"flat/height.u16\"> > > > > >"));
+    nLogCapture capture;
+    ASSERT_TRUE(kit.scene->LoadFile("flat.nms", nullptr, FlagLoadAll, 0));
+    nMTerrain* item = static_cast<nMTerrain*>(kit.scene->GetTerrains().GetHead()->value);
+    EXPECT_EQ(item->GetTerrain().GetQuadtree(), nullptr);
+    bool warned = false;
+    for (const std::string& line : capture.Lines()) warned |= line == "[*] Corrupt heightmap data in flat/height.u16, incorrect data size.\n";
+    EXPECT_TRUE(warned);
+    kit.scene->Setup(true, 1024);
+    ASSERT_NE(item->GetTerrain().GetQuadtree(), nullptr);
+    EXPECT_EQ(item->GetTerrain().GetQuadtree()->bounds.max.y, 0.0f);
+    EXPECT_EQ(item->GetTerrain().GetHeight(nVector(10.0f, 0.0f, -10.0f)), 0.0f);
+}
+
 TEST(TerrainScene, ManagedTerrainsLoadAndSaveInSceneFiles)
 {
     nKitScene kit;
@@ -535,6 +556,17 @@ TEST(TerrainScene, ManagedTerrainsLoadAndSaveInSceneFiles)
     ASSERT_NE(written, nullptr);
     EXPECT_NE(nMLDumpTag(written).find("MTerrain{MItem{"), std::string::npos);
     delete written;
+
+    // Set up, the terrain is queued for drawing like the objects and emitters.
+    kit.scene->Setup(true, 1024);
+    kit.scene->Reset();
+    kit.engine.GetRenderer()->ResetRenderQueue();
+    kit.scene->RenderToQueue(0);
+    bool queued = false;
+    for (const nList<nRenderable*>::Node* n = kit.engine.GetRenderer()->GetRenderQueue().GetHead(); n; n = n->next)
+        queued |= n->value == static_cast<nRenderable*>(&item->GetTerrain());
+    EXPECT_TRUE(queued);
+    kit.engine.GetRenderer()->ResetRenderQueue();
 
     nLogCapture capture;
     nMetaFile bad;
