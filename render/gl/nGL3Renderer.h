@@ -547,7 +547,7 @@ private:
     float*              m_terrainStaging = 0;
     bool  CreateTerrainBuffers();                 // false (logged) without memory or buffer objects
     void  FreeTerrainBuffers(bool withContext);
-    bool  BindTerrainLayers(nTerrain& terrain);   // false without the layers program
+    bool  BindTerrainLayers(nTerrain& terrain, const nTerrainNode& patch); // false without the layers program
     float               m_renderScale;
     int32_t             m_effectDivisor;
     float               m_exposureKey;

@@ -120,7 +120,7 @@ void nGL3Renderer::FreeTerrainBuffers(bool withContext)
 }
 
 // The layers program: blend map on unit 0, the layers' diffuse textures on units 1 to 4.
-bool nGL3Renderer::BindTerrainLayers(nTerrain& terrain)
+bool nGL3Renderer::BindTerrainLayers(nTerrain& terrain, const nTerrainNode& patch)
 {
     nGL3Shader* program = static_cast<nGL3Shader*>(GetCoreShader("core::terrain_layers"));
     if (!program || !program->IsCompiled()) return false;
@@ -136,7 +136,7 @@ bool nGL3Renderer::BindTerrainLayers(nTerrain& terrain)
     }
     SetUniform1f((int32_t)handle, "blend_used", blendData ? 1.0f : 0.0f);
     static const char* const kSamplers[4] = {"layer0_map", "layer1_map", "layer2_map", "layer3_map"};
-    float used[4], tiling[4], angle[4];
+    float used[4], tiling[4], angle[4], axis[4];
     for (int32_t i = 0; i < 4; ++i) {
         nTerrainLayer& layer = terrain.GetLayer(i);
         GL_TextureData* data = layer.diffuse.IsValid() ? static_cast<GL_TextureData*>(layer.diffuse->GetRenderData()) : 0;
@@ -148,10 +148,16 @@ bool nGL3Renderer::BindTerrainLayers(nTerrain& terrain)
         used[i] = data ? 1.0f : 0.0f;
         tiling[i] = layer.uvTiling;
         angle[i] = layer.uvAngle;
+        axis[i] = (float)layer.uvAxis;
     }
     SetUniform4f((int32_t)handle, "layer_used", used);
     SetUniform4f((int32_t)handle, "layer_tiling", tiling);
     SetUniform4f((int32_t)handle, "layer_angle", angle);
+    SetUniform4f((int32_t)handle, "layer_axis", axis);
+    const float spacing = terrain.GetSpacing();
+    const float place[4] = {patch.column * spacing, -patch.row * spacing, patch.step * spacing, 0.0f};
+    SetUniform4f((int32_t)handle, "patch_place", place);
+    SetUniform2f((int32_t)handle, "terrain_size", terrain.GetWorldWidth(), terrain.GetWorldDepth());
     if (program->clipDistanceUniform != -1) m_gl->Uniform1fARB(program->clipDistanceUniform, m_clipDistance);
     if (program->clipNormalUniform != -1)
         m_gl->Uniform3fARB(program->clipNormalUniform, m_clipNormal.x, m_clipNormal.y, m_clipNormal.z);
@@ -169,7 +175,7 @@ void nGL3Renderer::DrawTerrainPatch(nTerrainNode* patch, int32_t pass)
 
     ResetTextureUnits(0);
     glPushAttrib(GL_POLYGON_BIT | GL_LIGHTING_BIT);
-    const bool layered = pass == 3 && HasLayers(*terrain) && BindTerrainLayers(*terrain);
+    const bool layered = pass == 3 && HasLayers(*terrain) && BindTerrainLayers(*terrain, *patch);
     nGL3Shader* program = 0;
     if (!layered) {
         const GL3_CompiledRenderMap* map = data ? data->ForPass(pass) : 0;

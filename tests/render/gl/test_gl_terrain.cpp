@@ -109,6 +109,24 @@ TEST_F(GLTerrain, TwoLayersBlendedByTheBlendMap)
     EXPECT_TRUE(PixelNear(ProbeLocal(3.0f, -8.0f), nRGBA{51, 51, 204, 255}, 4));
 }
 
+// A layer read along its axis: red then blue across its texture, taken across the ground (the
+// X-Z plane, by x) or along the Z-Y plane (by the distance along the depth).
+TEST_F(GLTerrain, ALayerIsReadAlongItsAxis)
+{
+    scene.ambient[0] = scene.ambient[1] = scene.ambient[2] = 1.0f;
+    terrain->GetLayer(0).diffuse = MakeTexture(4, 1, [](int32_t x, int32_t, int32_t c) {
+        return (uint8_t)(c == 3 || (x < 2 && c == 0) || (x >= 2 && c == 2) ? 255 : 0);
+    });
+    const nRGBA red{255, 0, 0, 255}, blue{0, 0, 255, 255};
+    Draw();
+    EXPECT_TRUE(PixelNear(ProbeLocal(4.0f, -12.0f), red, 12));
+    EXPECT_TRUE(PixelNear(ProbeLocal(12.0f, -4.0f), blue, 12));
+    terrain->GetLayer(0).uvAxis = TerrainUVAxisZY;
+    Draw();
+    EXPECT_TRUE(PixelNear(ProbeLocal(4.0f, -12.0f), blue, 12));
+    EXPECT_TRUE(PixelNear(ProbeLocal(12.0f, -4.0f), red, 12));
+}
+
 TEST_F(GLTerrain, PatchesDrawOnlyInTheDepthAttributeAndShadowPasses)
 {
     nTerrainNode* root = const_cast<nTerrainNode*>(terrain->GetQuadtree());

@@ -119,7 +119,8 @@ std::map<std::string, Contract> Contracts()
     c["core::dof_blur"] = {{"inverse_buffer_size", "framebuffer_fx_scaler", "source", "coc_texture"},
                            {"inverse_buffer_size", "source", "coc_texture"}};
     const Names terrain = {"blend_map", "layer0_map", "layer1_map", "layer2_map", "layer3_map", "blend_used",
-                           "layer_used", "layer_tiling", "layer_angle", "user_clip_d", "user_clip_n"};
+                           "layer_used", "layer_tiling", "layer_angle", "layer_axis", "patch_place", "terrain_size",
+                           "user_clip_d", "user_clip_n"};
     c["core::terrain_layers"] = {terrain, terrain};
     c["core::blit_layer_alpha"] = {{"inverse_buffer_size", "source"}, {"inverse_buffer_size", "source"}};
     const Names motion = {"inverse_buffer_size", "inverse_display_size", "strength", "nrm_dpth", "velocity_map", "pp_input"};
