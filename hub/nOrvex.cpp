@@ -64,6 +64,7 @@ nOrvex::nOrvex(const nOrvexParts& parts)
 {
     m_eventInterface = &m_defaultEventInterface;
     for (int32_t i = 0; i < OrvexHookCount; ++i) m_hooks[i] = 0;
+    m_cullingTimer = &m_queueTimer;
     // The null renderer makes itself current, so a fresh engine always has a renderer.
     m_nullRenderer = new (std::nothrow) nNull_Renderer(this, true);
     if (!m_nullRenderer) *g_log << "[!] " << "Failed to allocate null renderer.\n";

@@ -2,7 +2,10 @@
 #define N_RENDERER_H
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
+#include "core/nBounds.h"
 #include "core/nFrustum.h"
 #include "core/nLinkedList.h"
 #include "core/nList.h"
@@ -71,6 +74,15 @@ struct RendererStatistics
 };
 
 typedef nLinkedListId RendererRegistry;   // owned nMetaTag trees looked up by NML path
+
+// One line of the statistics text: where it is written (output fractions from the top-left
+// corner) and in which colour.
+struct nStatisticsLine
+{
+    std::string text;
+    float       x, y;
+    nVector     colour;
+};
 
 // The one interface through which the engine, scenes, loaders, the 2D layer and scripts reach
 // the display, with the part every renderer shares. Exactly one renderer is the engine's
@@ -199,6 +211,39 @@ public:
     // Deletes the list's records; with a bound camera asks every queued renderable, most
     // recently queued first, to append its records with the pass, then sorts by depth.
     void    BuildPrimitiveList(nRenderablePrimitiveList* list, int32_t pass);
+
+    // Debug shapes, in world space through the current view and projection, made of
+    // DrawLine and DrawTriangle calls. A NULL colour gives the shape's default; "line
+    // default" passes NULL on to DrawLine. Cross, Box, Square and Cube draw nothing while the
+    // renderer is closed; the others always draw. A NULL orientation is the identity.
+    void DrawCross(const nVector& position, float halfSize, const nVector* colour);       // 3 lines; white
+    void DrawBox(const nMinMax& box, const nVector* colour);                               // 12 edges; (0.5, 1, 0, 1)
+    void DrawSquare(const nVector& centre, float halfSize);                                // 4 edges in z = centre z; white
+    void DrawCube(const nVector& centre, float halfSize, const nVector* colour);          // DrawBox of centre +- half size; (0, 0.5, 1, 1)
+    void DrawSphere(const nVector& centre, float radius, const nVector* colour);          // 3 axis circles of 36 lines; (1, 1, 0, 1)
+    void DrawTransformedSphere(const nMatrix4& matrix, float radius, const nVector* colour); // 3 local circles of 24 lines; line default
+    // One circle in the orientation's local XY plane: segments of 10 degrees added while the
+    // float angle is below two pi, which makes 37 lines, the last over the first.
+    void DrawCircle(const nVector& centre, float radius, const nMatrix3* orientation, const nVector* colour);
+    void DrawCylinder(const nVector& centre, float radius, float height, const nMatrix3* orientation, const nVector* colour); // 78 lines
+    void DrawCapsule(const nVector& centre, float radius, float height, const nMatrix3* orientation, const nVector* colour);  // 218 lines
+    void DrawCone(const nVector& centre, float radius, float height, const nMatrix3* orientation, const nVector* colour);     // 41 lines
+    void DrawOrientedBox(const nOBB& box, const nVector* colour);                          // 12 edges; (1, 0.5, 0, 1)
+    void DrawOBB(const nOBB& box, const nVector* colour) { DrawOrientedBox(box, colour); } // the scene's name for it
+    void DrawSolidOrientedBox(const nOBB& box, const nVector* colour, uint32_t renderFlags); // 12 triangles; (1, 0.5, 0, 1)
+
+    // Statistics text: the title and the eight counter lines with their places, each line
+    // 0.0225 below the last; a line that would pass 0.955 starts a second column 0.5 to the
+    // right at 0.05. Returns the y of the next line. queueMs is the render queue's average
+    // per frame, cullingMs the engine's culling timer's.
+    float LayoutStatistics(float x, float y, float queueMs, float cullingMs, std::vector<nStatisticsLine>& lines) const;
+    // Writes the statistics text with the font at size 0.375, each line first in black one
+    // pixel right and down, then in its colour; nothing (y returned) when the renderer cannot
+    // write with the font (CanWriteWith).
+    float DrawStatistics(float x, float y, nRasterFont* font);
+    // Whether text can be written with the font: here, any font; renderers that know raster
+    // fonts ask for its first page's texture.
+    virtual bool CanWriteWith(nRasterFont* font)   { return font != 0; }
 
     // Settings NML: a root named GetName() with "Version" and a "Registry" copy.
     nMetaTag* SaveSettings();                      // NULL when out of memory

@@ -203,6 +203,19 @@ public:
     void  GetViewport(int32_t* x, int32_t* y, int32_t* width, int32_t* height) override;
     void  ApplyViewport(int32_t x, int32_t y, int32_t width, int32_t height); // viewport, scissor and the derived ratios
     void  FlushLines();                                    // draws the line list through view and projection, then empties it
+    bool  CanWriteWith(nRasterFont* font) override;        // a font whose first page has a texture
+
+    // Debug overlay (nGL3RendererDebug.cpp), after the frame with EnableDebug.
+    // A textured quad in clip space, (x, y) its lower-left corner, at depth -1; full: the whole
+    // texture, else its part the viewport used. Nothing with DisableShader.
+    void  DrawScreenQuad(nTexture* texture, float x, float y, float width, float height, bool full);
+    // The visible lights' volumes in wireframe (with the scene's callback) and, with
+    // thumbnails, the four attribute targets at the upper left.
+    void  DrawDebugOverlay(bool thumbnails);
+    void  DrawShadowMapThumbnails();                       // the six shadow maps along the bottom
+    void  DrawLightVolumesWireframe();
+    static float DebugPointVolumeRadius(float range);      // range x (1 + (1 - cos 22.5) / cos 45)
+    static float DebugSpotVolumeHalfSize(float range, float coneAngle, float edgeAngle); // range x tan(cone + edge) / cos 45
     int32_t GetLineCount() const              { return m_lineCount; }
 
     // Device copies of geometries and textures.

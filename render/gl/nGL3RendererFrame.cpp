@@ -48,6 +48,10 @@ void nGL3Renderer::RenderQueue()
     m_currentPrimitive = 0;
     if (m_gl->BindFramebufferEXT) m_gl->BindFramebufferEXT(GL_FRAMEBUFFER_EXT, 0);
     FlushLines();
+    if (TestSystemFlag(RendererSystemEnableDebug)) {
+        DrawDebugOverlay(true);
+        DrawShadowMapThumbnails();
+    }
     m_renderQueueTimer.Stop();
 }
 
