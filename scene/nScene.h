@@ -27,6 +27,7 @@ class nItem;
 class nMetaFile;
 class nMetaTag;
 class nMinMax;
+class nOBB;
 class nOrvex;
 class nRenderer;
 class nSceneScriptEventDispatcher;
@@ -111,6 +112,23 @@ enum nSceneTimer
     SceneTimerLogicCallback,
     SceneTimerCollisionCallback,
     SceneTimerCount
+};
+
+// Debug shape slots of the scene (SetDebugShapes), and the bits of DrawDebug's flag word.
+enum nSceneDebugShape
+{
+    DebugShapePointLight = 0,
+    DebugShapeSpotLight,
+    DebugShapeParallelLight,
+    DebugShapeCamera,
+    DebugShapeUnused,        // loaded, drawn by nothing
+    DebugShapeTrigger
+};
+enum nSceneDebugFlag : uint32_t
+{
+    DebugDrawBones        = 0x2,
+    DebugDrawObjectBounds = 0x4,
+    DebugDrawAll          = 0xffffffff
 };
 
 // Observer of scene events.
@@ -251,6 +269,32 @@ public:
     void RenderSetup(uint32_t flags);                             // clear, exposure, fog, camera
     void RenderToQueue(uint32_t flags);                           // active objects, emitters and terrains; OnRenderDone
     void RenderUI(uint32_t flags);                                // the 2D layer; OnRenderUI
+
+    // Debug drawing (nSceneDebug.cpp), in world space on the given renderer, inside the frame
+    // being drawn. DrawDebug walks lights, objects, cameras and triggers (members of hidden
+    // skipped), then puts corners round the selected objects.
+    static const int32_t kDebugShapeCount = 6;
+    bool      SetDebugShapes(const char* const names[kDebugShapeCount]); // collision-list geometries; a NULL name empties its slot; true
+    nGeometry* GetDebugShape(int32_t slot) const                  { return slot >= 0 && slot < kDebugShapeCount ? m_debugShapes[slot].Get() : 0; }
+    void      DrawDebug(nRenderer* renderer, nGroup* selected, nGroup* hidden, uint32_t flags);
+    // A cross at the item's origin (its pivot left out, nothing changed on the item); a bone
+    // with a parent as a pyramid (DebugDrawBones) or nothing; an object's bounds with
+    // DebugDrawObjectBounds. NULL colour: the default marker colour.
+    void      DrawItemMarker(nRenderer* renderer, nMItem* item, uint32_t flags, const nVector* colour);
+    void      DrawDebugShape(nRenderer* renderer, nGeometry* geometry, const nMatrix4& matrix, const nVector& colour); // polygon outlines under matrix x visualisation scale
+    static void DrawBone(nRenderer* renderer, const nVector& base, const nVector& direction, const nVector& up, const nVector& colour); // 12 lines
+    static void DrawBoxCorners(const nOBB& box, nRenderer* renderer, const nMatrix4& matrix);  // 24 lines, a fifth of each edge at each end
+    static void DrawEdgeCorners(const nVector& a, const nVector& b, nRenderer* renderer);
+    // The item's kind and name in a bubble below its place on screen, written with the
+    // profiler font; nothing without a camera, the font, or a viewport height.
+    void      DrawItemLabel(nRenderer* renderer, nMItem* item);
+    static const char* GetLabelPrefix(int32_t kind);              // "Camera: " .. "Trigger: "; NULL for other kinds
+    static void DrawLabelBubble(nRenderer* renderer, float x, float y, float width, float height, const nVector& colour); // 34 triangles
+    static void DrawScreenTriangle(nRenderer* renderer, const nVector2& a, const nVector2& b, const nVector2& c, const nVector& colour);
+
+    // Content reports (nSceneReports.cpp) on the log; both only read the scene.
+    void PrintItemList();                                         // cameras, objects, lights, groups, active items
+    void Audit();                                                 // geometry use and objects that look placed twice
 
     // Queues.
     void RequestActivation(nMItem* item, bool active);            // pending activation (leaving deactivation) or the reverse
@@ -434,6 +478,7 @@ private:
     nList<nGroup*>            m_groups;
     nList<nGroup*>            m_retiredGroups;   // removed from the list, destroyed with the content
     nLinkedList               m_aiPaths;         // nAIPath, owned
+    nSharedPtr<nGeometry>     m_debugShapes[kDebugShapeCount];
 
     ItemArray                 m_activeWalk;
     ItemArray                 m_allWalk;
