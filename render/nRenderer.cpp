@@ -1,6 +1,7 @@
 #include "render/nRenderer.h"
 
 #include <new>
+#include <string>
 
 #include "core/nMLReader.h"
 #include "core/nMetaFile.h"
@@ -139,6 +140,45 @@ void nRenderer::BuildPrimitiveList(nRenderablePrimitiveList* list, int32_t pass)
     for (nList<nRenderable*>::Node* n = m_renderQueue.GetHead(); n; n = n->next)
         if (n->value) n->value->Enqueue(m_camera, list, pass);
     SortPrimitiveList(list);
+}
+
+nMetaTag* nRenderer::FindRegistryKey(const char* path)
+{
+    return path ? FindMetaTagByPath(&m_registry, path, false) : 0;
+}
+
+nMetaTag* nRenderer::CreateRegistryKey(const char* path, const nVariant* value)
+{
+    if (!path) return 0;
+    std::string rest(path);
+    const size_t end = rest.find(';');
+    if (end != std::string::npos) rest.erase(end);
+    nMetaTag* tag = 0;
+    size_t start = 0;
+    while (start <= rest.size()) {
+        size_t colon = rest.find(':', start);
+        if (colon == std::string::npos) colon = rest.size();
+        const std::string name = rest.substr(start, colon - start);
+        start = colon + 1;
+        if (name.empty()) continue;
+        const std::string key = name + ";";
+        nMetaTag* next = tag ? tag->FindPath(key.c_str(), false) : FindMetaTagByPath(&m_registry, key.c_str(), false);
+        if (!next) {
+            next = new (std::nothrow) nMetaTag(name.c_str());
+            if (!next) return 0;
+            if (tag) {
+                if (!tag->AddChild(next)) {
+                    delete next;
+                    return 0;
+                }
+            } else {
+                m_registry.Add(next, true, true);
+            }
+        }
+        tag = next;
+    }
+    if (tag && value) tag->GetValue().Set(*value);
+    return tag;
 }
 
 nMetaTag* nRenderer::SaveSettings()

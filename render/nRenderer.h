@@ -26,6 +26,7 @@ class nShader;
 class nRasterFont;
 class nMetaTag;
 class nMetaFile;
+class nVariant;
 struct nRenderOutput;   // an output window record of the renderer that draws into windows
 
 // Effect switches (RendererControlWord).
@@ -191,6 +192,11 @@ public:
     bool    GetCleanResourceOnSetup() const        { return m_cleanResourceOnSetup; }
     nTexture* GetRenderTarget() const              { return m_renderTarget; }
     RendererRegistry& GetRegistry()                { return m_registry; }
+    // The registry tag at an NML path ("Antialising:Sample;"), NULL when missing; and the
+    // same path made (each ':' component found or created) with the value copied into its
+    // last tag (NULL: the value left as it is). NULL when a tag cannot be made.
+    nMetaTag* FindRegistryKey(const char* path);
+    nMetaTag* CreateRegistryKey(const char* path, const nVariant* value);
     nTimer& GetRenderQueueTimer()                  { return m_renderQueueTimer; }
 
     // Property callback: installed by the scene that binds itself; the context is copied

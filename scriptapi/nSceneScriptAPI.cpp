@@ -188,6 +188,22 @@ SQInteger Reset(HSQUIRRELVM v)
 
 // Rendering.
 
+// Debug drawing on the engine's current renderer.
+nRenderer* CurrentRenderer(nScene* scene)
+{
+    return scene->GetEngine() ? scene->GetEngine()->GetRenderer() : 0;
+}
+
+void DrawDebug(nScene* scene)
+{
+    scene->DrawDebug(CurrentRenderer(scene), 0, 0, DebugDrawAll);
+}
+
+void DrawPaths(nScene* scene)
+{
+    if (nRenderer* renderer = CurrentRenderer(scene)) scene->DrawAIPaths(renderer);
+}
+
 SQInteger Render(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
@@ -676,6 +692,8 @@ const ScriptFunctionDecl g_SceneScriptFunctions[] = {
     {"SceneSetGlobal", ScriptCall<SetGlobal>, ".x"},
     {"SceneGetName", ScriptGet<SceneName>, ".x"},
     {"SceneGetPath", ScriptGet<SceneName>, ".x"},
+    {"SceneAudit", ScriptCall<&nScene::Audit>, ".x"},
+    {"ScenePrintItemList", ScriptCall<&nScene::PrintItemList>, ".x"},
     // Rendering.
     {"SceneRender", Render, ".xi"},
     {"SceneRenderSetup", RenderSetup, ".xi"},
@@ -684,6 +702,8 @@ const ScriptFunctionDecl g_SceneScriptFunctions[] = {
     {"SceneRegisterAsPropertyCallback", RegisterAsPropertyCallback, ".xx"},
     {"SceneDebugCollisionSystem", ScriptCheckOnly<nScene>, ".x"},
     {"SceneDebugPhysicSystem", ScriptCheckOnly<nScene>, ".x"},
+    {"SceneDebug", ScriptCall<DrawDebug>, ".x"},
+    {"SceneDebugPath", ScriptCall<DrawPaths>, ".x"},
     // Globals.
     {"SceneGetAmbientIntensity", ScriptGet<&nScene::GetAmbientIntensity>, ".x"},
     {"SceneSetAmbientIntensity", ScriptSet<&nScene::SetAmbientIntensity>, ".xn"},

@@ -15,6 +15,7 @@
 #include "scriptapi/nMetafileScriptAPI.h"
 #include "scriptapi/nMixerScriptAPI.h"
 #include "scriptapi/nMotionScriptAPI.h"
+#include "scriptapi/nRendererScriptAPI.h"
 #include "scriptapi/nSceneScriptAPI.h"
 #include "scriptapi/nShapeScriptAPI.h"
 #include "scriptapi/nSoundTextureScriptAPI.h"
@@ -28,6 +29,12 @@ static void RegisterUIAndWidgetScriptAPI(HSQUIRRELVM v)
     RegisterWidgetScriptAPI(v);
 }
 
+// The Renderer family: the renderer's own functions.
+static void RegisterRendererFamilyScriptAPI(HSQUIRRELVM v)
+{
+    RegisterRendererScriptAPI(v);
+}
+
 // The families in their registration order. A family that lands replaces its NULL with its
 // registrar (declared in its own header).
 const ScriptFamilyEntry g_ScriptFamilies[30] = {
@@ -36,7 +43,7 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"AIPath", RegisterAIPathScriptAPI},
     {"System", RegisterSystemScriptAPI},
     {"Engine", RegisterEngineScriptAPI},
-    {"Renderer", 0},
+    {"Renderer", RegisterRendererFamilyScriptAPI},
     {"Mixer", RegisterMixerScriptAPI},
     {"Scene", RegisterSceneScriptAPI},
     {"Instance", RegisterInstanceScriptAPI},
