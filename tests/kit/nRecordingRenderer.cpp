@@ -98,6 +98,7 @@ void nRecordingRenderer::SetProjectionMatrix(const nMatrix4& m)
 
 void nRecordingRenderer::GetViewport(int32_t* x, int32_t* y, int32_t* width, int32_t* height)
 {
+    if (viewportUnknown) return;
     if (x) *x = m_viewport[0];
     if (y) *y = m_viewport[1];
     if (width) *width = m_viewport[2];

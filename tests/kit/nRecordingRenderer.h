@@ -79,6 +79,7 @@ public:
     int  liveShaders = 0;          // nRecordingShaders in existence
 
     void SetViewportAnswer(int32_t x, int32_t y, int32_t width, int32_t height);
+    bool viewportUnknown = false;  // GetViewport writes nothing, as the null renderer does
     const nMatrix4& GetLastProjection() const { return m_lastProjection; }
     const nMatrix4& GetLastView() const       { return m_lastView; }
     struct Line { nVector from, to, colour; };  // colour (-1,-1,-1,-1) when none was given
