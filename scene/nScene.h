@@ -275,6 +275,7 @@ public:
     // skipped), then puts corners round the selected objects.
     static const int32_t kDebugShapeCount = 6;
     bool      SetDebugShapes(const char* const names[kDebugShapeCount]); // collision-list geometries; a NULL name empties its slot; true
+    void      SetDebugShape(int32_t slot, nGeometry* geometry);   // takes a reference; a slot outside 0..5 does nothing
     nGeometry* GetDebugShape(int32_t slot) const                  { return slot >= 0 && slot < kDebugShapeCount ? m_debugShapes[slot].Get() : 0; }
     void      DrawDebug(nRenderer* renderer, nGroup* selected, nGroup* hidden, uint32_t flags);
     // A cross at the item's origin (its pivot left out, nothing changed on the item); a bone

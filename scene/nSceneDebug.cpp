@@ -60,10 +60,14 @@ nCamera* RendererCamera(nRenderer* renderer)
 bool nScene::SetDebugShapes(const char* const names[kDebugShapeCount])
 {
     for (int32_t i = 0; i < kDebugShapeCount; ++i) {
-        nGeometry* g = names && names[i] ? LoadGeometry(m_engine, names[i], true, false) : 0;
-        m_debugShapes[i] = g;
+        SetDebugShape(i, names && names[i] ? LoadGeometry(m_engine, names[i], true, false) : 0);
     }
     return true;
+}
+
+void nScene::SetDebugShape(int32_t slot, nGeometry* geometry)
+{
+    if (slot >= 0 && slot < kDebugShapeCount) m_debugShapes[slot] = geometry;
 }
 
 void nScene::DrawDebug(nRenderer* renderer, nGroup* selected, nGroup* hidden, uint32_t flags)
