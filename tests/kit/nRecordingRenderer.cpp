@@ -105,6 +105,12 @@ void nRecordingRenderer::GetViewport(int32_t* x, int32_t* y, int32_t* width, int
     if (height) *height = m_viewport[3];
 }
 
+void nRecordingRenderer::SetViewport(int32_t x, int32_t y, int32_t width, int32_t height)
+{
+    m_log->Add("render.SetViewport(" + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(width) + ","
+               + std::to_string(height) + ")");
+}
+
 void nRecordingRenderer::SetViewportAnswer(int32_t x, int32_t y, int32_t width, int32_t height)
 {
     m_viewport[0] = x;

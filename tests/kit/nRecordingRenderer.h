@@ -57,6 +57,7 @@ public:
     void SetViewMatrix(const nMatrix4& m) override;
     void SetProjectionMatrix(const nMatrix4& m) override;
     void GetViewport(int32_t* x, int32_t* y, int32_t* width, int32_t* height) override;
+    void SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) override; // logged; the answer stays
     bool SetupTexture(nTexture* texture) override;
     void FreeTexture(nTexture* texture) override;
     bool SetupMaterial(nMaterial* material) override;
