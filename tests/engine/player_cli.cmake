@@ -299,7 +299,8 @@ qz_player_case(demo_scene_gl2 CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY LIN
                REJECT "[*] " ARGS crates.nms -r gl2 -m none -time_live 2)
 # The debug view switched on by the configuration: the overlay (light volumes, target and
 # shadow-map thumbnails) is drawn after every frame, and the game runs as before.
-qz_player_case(demo_scene_debug_view CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY LINE "[S] A body landed"
+qz_player_case(demo_scene_debug_view CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY
+               LINE "[S] Crates yard set up (demo version 1)"
                REJECT "[*] " ARGS crates.nms -r gl2 -m none -time_live 2 -C ${QZ_PLAYER_GAMES}/configs/debug_view.cfg)
 # The demo captured by the file mixer: a finished WAV file of the run, with the thuds of the
 # landings and the lift's chime in it (the music streams but the software mixer mixes samples only).
