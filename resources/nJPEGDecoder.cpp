@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "core/nIOFile.h"
+#include "resources/nJPEGSteps.h"
 
 int jpeg_decoder_file_stream::Read(uint8_t* buffer, int size, bool* endOfStream)
 {
@@ -45,96 +46,10 @@ const uint16_t kUnscaled[64] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 
                                 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
 const int kMaxPrediction = 1 << 16;     // far beyond any real DC value; keeps sums in range
 
-// The colour tables of the YCbCr to RGB conversion, built once.
-struct ColourTables
-{
-    int32_t rcr[256], bcb[256], gcr[256], gcb[256];
-    ColourTables()
-    {
-        for (int i = 0; i < 256; ++i) {
-            const int32_t k = i - 128;
-            rcr[i] = (91882 * k + 32768) >> 16;
-            bcb[i] = (116130 * k + 32768) >> 16;
-            gcr[i] = -46802 * k;
-            gcb[i] = -22554 * k + 32768;
-        }
-    }
-};
-
-const ColourTables& Colours()
-{
-    static const ColourTables tables;
-    return tables;
-}
-
 inline uint8_t ClampByte(int32_t v)
 {
     if ((uint32_t)v > 255u) return v < 0 ? 0 : 255;
     return (uint8_t)v;
-}
-
-// Coefficients far beyond any an 8-bit picture has (about +-2200 after scaling) are held to
-// +-16383, and the values between the passes to +-30000, so the 32-bit sums cannot overflow.
-const int32_t kMaxCoefficient = 16383, kMaxBetweenPasses = 30000;
-
-inline int16_t ClampCoefficient(int32_t v)
-{
-    return (int16_t)(v > kMaxCoefficient ? kMaxCoefficient : (v < -kMaxCoefficient ? -kMaxCoefficient : v));
-}
-
-inline int32_t ClampBetweenPasses(int32_t v)
-{
-    return v > kMaxBetweenPasses ? kMaxBetweenPasses : (v < -kMaxBetweenPasses ? -kMaxBetweenPasses : v);
-}
-
-// One 8-point pass of the integer inverse DCT (Loeffler, Ligtenberg and Moschytz) with 13-bit
-// constants: the eight sums before descaling, from inputs s[0], s[step], ... s[7 step].
-inline void Idct8(const int32_t* s, int step, int32_t out[8])
-{
-    const int32_t z2 = s[2 * step], z3 = s[6 * step];
-    const int32_t z1 = (z2 + z3) * 4433;
-    const int32_t t2 = z1 + z3 * -15137, t3 = z1 + z2 * 6270;
-    const int32_t t0 = (s[0] + s[4 * step]) * 8192, t1 = (s[0] - s[4 * step]) * 8192;
-    const int32_t e10 = t0 + t3, e13 = t0 - t3, e11 = t1 + t2, e12 = t1 - t2;
-    int32_t o0 = s[7 * step], o1 = s[5 * step], o2 = s[3 * step], o3 = s[step];
-    int32_t q1 = o0 + o3, q2 = o1 + o2, q3 = o0 + o2, q4 = o1 + o3;
-    const int32_t q5 = (q3 + q4) * 9633;
-    o0 *= 2446; o1 *= 16819; o2 *= 25172; o3 *= 12299;
-    q1 *= -7373; q2 *= -20995; q3 = q3 * -16069 + q5; q4 = q4 * -3196 + q5;
-    o0 += q1 + q3; o1 += q2 + q4; o2 += q2 + q3; o3 += q1 + q4;
-    out[0] = e10 + o3; out[7] = e10 - o3; out[1] = e11 + o2; out[6] = e11 - o2;
-    out[2] = e12 + o1; out[5] = e12 - o1; out[3] = e13 + o0; out[4] = e13 - o0;
-}
-
-// Row pass (1024 added, shifted right by 11; a row of zero AC values is its DC x 4), then column
-// pass (131072 added, shifted right by 18, 128 added, clamped; a column of zero AC values is one
-// value).
-void InverseDCT(const int16_t* in, uint8_t* out, int stride)
-{
-    int32_t work[64], row[8], sums[8];
-    for (int r = 0; r < 8; ++r) {
-        const int16_t* s = in + r * 8;
-        int32_t* w = work + r * 8;
-        if (!(s[1] | s[2] | s[3] | s[4] | s[5] | s[6] | s[7])) {
-            const int32_t dc = ClampBetweenPasses(s[0] * 4);
-            for (int i = 0; i < 8; ++i) w[i] = dc;
-            continue;
-        }
-        for (int i = 0; i < 8; ++i) row[i] = s[i];
-        Idct8(row, 1, sums);
-        for (int i = 0; i < 8; ++i) w[i] = ClampBetweenPasses((sums[i] + 1024) >> 11);
-    }
-    for (int col = 0; col < 8; ++col) {
-        const int32_t* w = work + col;
-        uint8_t* d = out + col;
-        if (!(w[8] | w[16] | w[24] | w[32] | w[40] | w[48] | w[56])) {
-            const uint8_t v = ClampByte(((w[0] + 16) >> 5) + 128);
-            for (int i = 0; i < 8; ++i) d[i * stride] = v;
-            continue;
-        }
-        Idct8(w, 8, sums);
-        for (int i = 0; i < 8; ++i) d[i * stride] = ClampByte(((sums[i] + 131072) >> 18) + 128);
-    }
 }
 
 // A block of one value: the inverse DCT of a DC coefficient alone.
@@ -150,7 +65,12 @@ void FlatBlock(int16_t dc, uint8_t* out, int stride)
 // Life
 
 jpeg_decoder::jpeg_decoder(jpeg_decoder_stream* stream)
-    : m_stream(stream), m_status(0), m_ready(false), m_progressive(false), m_storedScans(false),
+    : jpeg_decoder(stream, JpegFastSteps())
+{
+}
+
+jpeg_decoder::jpeg_decoder(jpeg_decoder_stream* stream, const nJPEGSteps& steps)
+    : m_steps(steps), m_stream(stream), m_status(0), m_ready(false), m_progressive(false), m_storedScans(false),
       m_released(false), m_inPos(0), m_inLeft(0), m_endOfStream(false), m_pastEnd(false), m_fakeToggle(false),
       m_pushCount(0), m_bitBuffer(0), m_bitCount(0), m_fakeBits(0), m_markerHit(false),
       m_width(0), m_height(0), m_frameCount(0), m_scanCount(0), m_spectralStart(0),
@@ -280,6 +200,25 @@ void jpeg_decoder::ResetBits()
 // its two bytes go back to the input and 1-bits are fed in their place.
 void jpeg_decoder::RefillBits()
 {
+    // Eight buffered bytes with no FF among them go in whole, as many as fit, at once.
+    if (!m_markerHit && !m_pushCount && m_inLeft >= 8) {
+        uint64_t word;
+        std::memcpy(&word, m_inBuffer + m_inPos, 8);
+        const uint64_t ones = 0x0101010101010101ull, tops = 0x8080808080808080ull;
+        if (!((~word - ones) & word & tops)) {          // no byte of ~word is zero
+            const int bytes = (64 - m_bitCount) >> 3;
+            const int count = m_bitCount + 8 * bytes;
+            const uint64_t keep = ~(uint64_t)0 << (64 - count);
+#if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            word = __builtin_bswap64(word);                 // the first byte on top
+#endif
+            m_bitBuffer |= (word >> m_bitCount) & keep;
+            m_bitCount = count;
+            m_inPos += bytes;
+            m_inLeft -= bytes;
+            return;
+        }
+    }
     while (m_bitCount <= 56) {
         if (!m_markerHit && !m_pushCount && m_inLeft > 0 && m_inBuffer[m_inPos] != 0xFF) {
             --m_inLeft;
@@ -793,7 +732,7 @@ bool jpeg_decoder::DecodeBlock(Component& c, int16_t* coefficients, const uint16
     if (prediction > kMaxPrediction) prediction = kMaxPrediction;
     if (prediction < -kMaxPrediction) prediction = -kMaxPrediction;
     c.dcPrediction = prediction;
-    coefficients[0] = ClampCoefficient(prediction * (int32_t)quant[0]);
+    coefficients[0] = JpegClampCoefficient(prediction * (int32_t)quant[0]);
     const HuffTable& ac = m_huff[c.acTable];
     for (int k = 1; k < 64;) {
         if (m_bitCount < 16) RefillBits();
@@ -823,7 +762,7 @@ bool jpeg_decoder::DecodeBlock(Component& c, int16_t* coefficients, const uint16
             return false;
         }
         const int at = kZigzag[k++];
-        coefficients[at] = ClampCoefficient(value * (int32_t)quant[at]);
+        coefficients[at] = JpegClampCoefficient(value * (int32_t)quant[at]);
         *hasAC = true;
     }
     return !m_status;
@@ -846,7 +785,7 @@ bool jpeg_decoder::DecodeMCURow()
                     std::memset(block, 0, sizeof(block));
                     bool hasAC = false;
                     if (!OutOfData() && !DecodeBlock(c, block, quant, &hasAC) && m_status) return false;
-                    if (hasAC) InverseDCT(block, out, c.planeWide);
+                    if (hasAC) m_steps.inverseDCT(block, out, c.planeWide);
                     else FlatBlock(block[0], out, c.planeWide);
                 }
         }
@@ -1048,8 +987,8 @@ void jpeg_decoder::StoredMCURow()
         for (int by = 0; by < c.v; ++by)
             for (int bx = 0; bx < c.storeWide; ++bx) {
                 const int16_t* block = c.store + ((size_t)(m_mcuRow * c.v + by) * c.storeWide + bx) * 64;
-                for (int k = 0; k < 64; ++k) scaled[k] = ClampCoefficient(block[k] * (int32_t)quant[k]);
-                InverseDCT(scaled, c.plane + by * 8 * c.planeWide + bx * 8, c.planeWide);
+                m_steps.dequantise(block, quant, scaled);
+                m_steps.inverseDCT(scaled, c.plane + by * 8 * c.planeWide + bx * 8, c.planeWide);
             }
     }
 }
@@ -1066,18 +1005,9 @@ void jpeg_decoder::ConvertRow(int rowInMCU, uint8_t* out)
         return;
     }
     const int chromaRow = rowInMCU / y.v;
-    const int shift = y.h - 1;
     const uint8_t* cb = m_components[1].plane + chromaRow * m_components[1].planeWide;
     const uint8_t* cr = m_components[2].plane + chromaRow * m_components[2].planeWide;
-    const ColourTables& t = Colours();
-    for (int x = 0; x < m_width; ++x, out += 4) {
-        const int32_t l = luma[x];
-        const int b = cb[x >> shift], r = cr[x >> shift];
-        out[0] = ClampByte(l + t.rcr[r]);
-        out[1] = ClampByte(l + ((t.gcb[b] + t.gcr[r]) >> 16));
-        out[2] = ClampByte(l + t.bcb[b]);
-        out[3] = 255;
-    }
+    m_steps.colourRow(luma, cb, cr, y.h == 2, out, m_width);
 }
 
 int jpeg_decoder::decode(const uint8_t** row, uint32_t* rowBytes)

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 class nIOFile;
+struct nJPEGSteps;
 
 // The JPEG decoder's input: bytes in order from the start of the stream.
 class jpeg_decoder_stream
@@ -79,6 +80,7 @@ public:
     static const size_t kMaxCoefficientBytes = (size_t)256 << 20;   // progressive stores, all components
 
     explicit jpeg_decoder(jpeg_decoder_stream* stream);     // reads up to and including the frame header
+    jpeg_decoder(jpeg_decoder_stream* stream, const nJPEGSteps& steps);  // with these block and row steps
     ~jpeg_decoder();                                        // releases memory (the stream is the caller's)
     jpeg_decoder(const jpeg_decoder&) = delete;
     jpeg_decoder& operator=(const jpeg_decoder&) = delete;
@@ -160,6 +162,7 @@ private:
     void  Fail(int status);
     void  Release();
 
+    const nJPEGSteps&    m_steps;       // inverse DCT, dequantisation, colour rows
     jpeg_decoder_stream* m_stream;
     int       m_status;
     bool      m_ready, m_progressive, m_storedScans, m_released;

@@ -1,9 +1,12 @@
 #include "resources/nPictureIOSmallCodec.h"
 
+#include <cstring>
+
 #include "core/nIOFile.h"
 #include "core/nLog.h"
 #include "resources/nJPEGDecoder.h"
 #include "resources/nPicture.h"
+#include "resources/nPictureConvertKernels.h"
 
 nPictureIOSmallCodec::nPictureIOSmallCodec()
     : nPictureIOCodec("Small", "JPEG Small read-only codec.", PictureCodecRead)
@@ -46,23 +49,23 @@ bool DecodeSmallJPEG(nIOFile& file, uint32_t& width, uint32_t& height, uint8_t*&
         return false;
     }
     const uint32_t w = decoder.GetWidth(), h = decoder.GetHeight();
-    // Zero-filled: rows that decoding never reaches (a stream that stops early) stay black.
-    uint8_t* block = (uint8_t*)nPictureAllocPixels((size_t)w * h * 4);
+    const size_t rowBytesOut = (size_t)w * 4;
+    uint8_t* block = (uint8_t*)nPictureAllocPixelsUncleared(rowBytesOut * h);
     if (!block) {
         *g_log << "[!] " << "Small JPEG decoder failed to allocate output buffer!";
         return false;
     }
+    // Each row's red and blue change places (the decoder's fourth byte is 255).
     uint8_t* out = block;
     const uint8_t* row = 0;
     uint32_t rowBytes = 0;
     while (decoder.decode(&row, &rowBytes) == 0) {
-        for (uint32_t x = 0; x < w; ++x, out += 4, row += 4) {
-            out[0] = row[2];
-            out[1] = row[1];
-            out[2] = row[0];
-            out[3] = 255;
-        }
+        if (!ConvertPixelsFast(row, PixelFormatRGBA8, out, PixelFormatBGRA8, w))
+            ConvertPixelsPlain(row, PixelFormatRGBA8, out, PixelFormatBGRA8, w);
+        out += rowBytesOut;
     }
+    // Rows that decoding never reaches (a stream that stops early) stay black.
+    std::memset(out, 0, (size_t)(block + rowBytesOut * h - out));
     width = w;
     height = h;
     pixels = block;
