@@ -41,6 +41,7 @@ enum Marker
 };
 
 const int kRestartSearch = 1536;
+const int kFastBits = 11;               // the bits of a code and its value looked up at once
 const uint16_t kUnscaled[64] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
                                 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
                                 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
@@ -200,6 +201,7 @@ void jpeg_decoder::ResetBits()
 // its two bytes go back to the input and 1-bits are fed in their place.
 void jpeg_decoder::RefillBits()
 {
+    if (m_fakeBits > m_bitCount) m_fakeBits = m_bitCount;
     // Eight buffered bytes with no FF among them go in whole, as many as fit, at once.
     if (!m_markerHit && !m_pushCount && m_inLeft >= 8) {
         uint64_t word;
@@ -446,18 +448,21 @@ bool jpeg_decoder::BuildHuffTable(HuffTable& table)
         code <<= 1;
     }
     table.maxCode[17] = 0x7FFFFFFF;
-    // Run, size and value at once for the codes whose value bits fit beside them in 9 bits.
-    for (uint32_t i = 0; i < 512; ++i) {
-        const uint16_t entry = table.look[i];
-        if (!entry) continue;
-        const int length = entry >> 8, symbol = entry & 0xFF;
-        const int run = symbol >> 4, size = symbol & 15;
-        if (!size || length + size > 9) continue;
-        int value = (int)(((i << length) & 511) >> (9 - size));
-        if (value < (1 << (size - 1))) value += 1 - (1 << size);
-        if (value < -128 || value > 127) continue;
-        table.fastAC[i] = (int16_t)(value * 256 + run * 16 + length + size);
-    }
+    // Run, size and value at once for the codes whose value bits fit beside them in 11 bits.
+    code = 0;
+    index = 0;
+    for (int length = 1; length <= kFastBits; ++length, code <<= 1)
+        for (int i = 0; i < table.counts[length]; ++i, ++code, ++index) {
+            const int symbol = table.values[index], run = symbol >> 4, size = symbol & 15;
+            if (!size || length + size > kFastBits) continue;
+            const uint32_t first = code << (kFastBits - length), n = 1u << (kFastBits - length);
+            for (uint32_t j = 0; j < n; ++j) {
+                int value = (int)(j >> (kFastBits - length - size));
+                if (value < (1 << (size - 1))) value += 1 - (1 << size);
+                if (value < -128 || value > 127) continue;
+                table.fastAC[first + j] = (int16_t)(value * 256 + run * 16 + length + size);
+            }
+        }
     table.defined = true;
     return true;
 }
@@ -733,16 +738,18 @@ bool jpeg_decoder::DecodeBlock(Component& c, int16_t* coefficients, const uint16
     if (prediction < -kMaxPrediction) prediction = -kMaxPrediction;
     c.dcPrediction = prediction;
     coefficients[0] = JpegClampCoefficient(prediction * (int32_t)quant[0]);
+    // The codes of the fast table leave the count of fed 1-bits alone: it is brought down to the
+    // bits left before the next refill and when the block ends.
     const HuffTable& ac = m_huff[c.acTable];
+    bool coded = false, whole = true;
     for (int k = 1; k < 64;) {
         if (m_bitCount < 16) RefillBits();
-        const int fast = ac.fastAC[m_bitBuffer >> 55];
+        const int fast = ac.fastAC[m_bitBuffer >> (64 - kFastBits)];
         int run, value;
         if (fast) {
             const int bits = fast & 15;
             m_bitBuffer <<= bits;
             m_bitCount -= bits;
-            if (m_fakeBits > m_bitCount) m_fakeBits = m_bitCount;
             run = (fast >> 4) & 15;
             value = fast >> 8;
         } else {
@@ -759,13 +766,16 @@ bool jpeg_decoder::DecodeBlock(Component& c, int16_t* coefficients, const uint16
         k += run;
         if (k > 63) {
             if (!m_markerHit) Fail(JPEG_DECODE_ERROR);
-            return false;
+            whole = false;
+            break;
         }
         const int at = kZigzag[k++];
         coefficients[at] = JpegClampCoefficient(value * (int32_t)quant[at]);
-        *hasAC = true;
+        coded = true;
     }
-    return !m_status;
+    if (m_fakeBits > m_bitCount) m_fakeBits = m_bitCount;
+    *hasAC = coded;
+    return whole && !m_status;
 }
 
 bool jpeg_decoder::DecodeMCURow()

@@ -115,7 +115,7 @@ private:
         uint8_t  counts[17];            // codes of each length 1..16
         uint8_t  values[256];
         uint16_t look[512];             // first 9 bits: (length << 8) | symbol, 0 for a longer code
-        int16_t  fastAC[512];           // first 9 bits of a code and its value bits together:
+        int16_t  fastAC[1 << 11];       // first 11 bits of a code and its value bits together:
                                         // (value << 8) | (run << 4) | bits, 0 when they do not fit
         int32_t  maxCode[18];           // largest code of each length, -1 when none
         int32_t  valueOffset[17];       // values index minus the first code of each length

@@ -31,22 +31,29 @@ struct Interleaved
     Sums Times(__m128i pair) const { return {_mm_madd_epi16(lo, pair), _mm_madd_epi16(hi, pair)}; }
 };
 
-// One 8-point pass over eight lanes at once: s[0..7] are the inputs, the eight sums before
-// descaling come back with `round` already added. The products are the plain pass's, expanded:
-// odd output k is s7 a + s5 b + s3 c + s1 d with the constants below.
-__attribute__((always_inline)) inline void Idct8(const __m128i s[8], int32_t round, Sums out[8])
+// One 8-point pass over eight lanes at once: s[0..7] are the inputs; emit(k, sums) takes the
+// eight sums before descaling, `round` already added, as soon as each is known. The products are
+// the plain pass's, expanded: odd output k is s7 a + s5 b + s3 c + s1 d with the constants below.
+template<class Emit>
+__attribute__((always_inline)) inline void Idct8(const __m128i s[8], int32_t round, Emit emit)
 {
     const Interleaved s04(s[0], s[4]), s26(s[2], s[6]), s75(s[7], s[5]), s31(s[3], s[1]);
     const Sums r = {_mm_set1_epi32(round), _mm_set1_epi32(round)};
     const Sums t0 = s04.Times(Pair(8192, 8192)) + r, t1 = s04.Times(Pair(8192, -8192)) + r;
     const Sums t2 = s26.Times(Pair(4433, -10704)), t3 = s26.Times(Pair(10703, 4433));
     const Sums e10 = t0 + t3, e13 = t0 - t3, e11 = t1 + t2, e12 = t1 - t2;
-    const Sums o0 = s75.Times(Pair(-11363, 9633)) + s31.Times(Pair(-6436, 2260));
-    const Sums o1 = s75.Times(Pair(9633, 2261)) + s31.Times(Pair(-11362, 6437));
-    const Sums o2 = s75.Times(Pair(-6436, -11362)) + s31.Times(Pair(-2259, 9633));
     const Sums o3 = s75.Times(Pair(2260, 6437)) + s31.Times(Pair(9633, 11363));
-    out[0] = e10 + o3; out[7] = e10 - o3; out[1] = e11 + o2; out[6] = e11 - o2;
-    out[2] = e12 + o1; out[5] = e12 - o1; out[3] = e13 + o0; out[4] = e13 - o0;
+    emit(0, e10 + o3);
+    emit(7, e10 - o3);
+    const Sums o2 = s75.Times(Pair(-6436, -11362)) + s31.Times(Pair(-2259, 9633));
+    emit(1, e11 + o2);
+    emit(6, e11 - o2);
+    const Sums o1 = s75.Times(Pair(9633, 2261)) + s31.Times(Pair(-11362, 6437));
+    emit(2, e12 + o1);
+    emit(5, e12 - o1);
+    const Sums o0 = s75.Times(Pair(-11363, 9633)) + s31.Times(Pair(-6436, 2260));
+    emit(3, e13 + o0);
+    emit(4, e13 - o0);
 }
 
 // Rows of eight 16-bit values become columns.
@@ -70,23 +77,20 @@ __attribute__((always_inline)) inline void Transpose(__m128i m[8])
 // pass over the rows of the block transposed back (each lane one column).
 void InverseDCT(const int16_t* in, uint8_t* out, int stride)
 {
-    __m128i m[8];
-    Sums sums[8];
+    __m128i m[8], w[8];
     for (int r = 0; r < 8; ++r) m[r] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 8 * r));
     Transpose(m);
-    Idct8(m, 1024, sums);
     const __m128i most = _mm_set1_epi16(30000), least = _mm_set1_epi16(-30000);
-    for (int k = 0; k < 8; ++k) {
-        const __m128i v = _mm_packs_epi32(_mm_srai_epi32(sums[k].lo, 11), _mm_srai_epi32(sums[k].hi, 11));
-        m[k] = _mm_max_epi16(_mm_min_epi16(v, most), least);
-    }
-    Transpose(m);
-    Idct8(m, 131072, sums);
+    Idct8(m, 1024, [&](int k, const Sums& sums) {
+        const __m128i v = _mm_packs_epi32(_mm_srai_epi32(sums.lo, 11), _mm_srai_epi32(sums.hi, 11));
+        w[k] = _mm_max_epi16(_mm_min_epi16(v, most), least);
+    });
+    Transpose(w);
     const __m128i half = _mm_set1_epi16(128);
-    for (int r = 0; r < 8; ++r) {
-        const __m128i v = _mm_packs_epi32(_mm_srai_epi32(sums[r].lo, 18), _mm_srai_epi32(sums[r].hi, 18));
+    Idct8(w, 131072, [&](int r, const Sums& sums) {
+        const __m128i v = _mm_packs_epi32(_mm_srai_epi32(sums.lo, 18), _mm_srai_epi32(sums.hi, 18));
         _mm_storel_epi64(reinterpret_cast<__m128i*>(out + r * stride), _mm_packus_epi16(_mm_add_epi16(v, half), v));
-    }
+    });
 }
 
 // A quantisation value of 16384 or more takes any non-zero coefficient past the limit, as 16384
