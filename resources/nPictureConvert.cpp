@@ -1,7 +1,7 @@
 // Pixel-format conversion of nPicture: an in-place byte shuffle among the 8-bit four-channel
 // formats, a packed-integer path for every other integer format and a path from three floats.
 // The common pairs take the vector forms (nPictureConvertFast.cpp); a target no wider than the
-// source is written over the picture's own block.
+// source is written over the picture's own block, which keeps its size.
 #include <cstring>
 #include <new>
 
@@ -332,10 +332,8 @@ void nPicture::TakeConverted(uint8_t* block, const nPictureFormat& target)
         ReplacePixels(block, target);
         return;
     }
-    // Written over the old pixels: give back the tail (a failed shrink keeps the larger block).
-    const size_t bytes = nPictureByteSize(m_width, m_height, target);
-    if (bytes < nPictureByteSize(m_width, m_height, m_format)) {
-        if (void* smaller = nPictureReallocPixels(m_pixels, bytes)) m_pixels = (uint8_t*)smaller;
-    }
+    // Written over the old pixels: the block keeps its size until the picture frees it. Giving
+    // the tail back at once would cost the system as much as the conversion itself, and a
+    // picture converted for a texture is freed whole right after the upload.
     m_format = target;
 }

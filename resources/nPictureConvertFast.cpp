@@ -1,5 +1,5 @@
 // The vector forms of pixel-format conversion: a byte shuffle among 8-bit channels of 24 and 32
-// bits, masks and shifts eight pixels at a time down to 16 bits, and three floats clamped four
+// bits, masks and multiply-adds eight or sixteen pixels at a time down to 16 bits, and three floats clamped four
 // pixels at a time into 8-bit channels. The last few pixels, and every other pair, go through the
 // plain form, which the tests hold these to byte for byte.
 #include "resources/nPictureConvertKernels.h"
@@ -83,42 +83,108 @@ size_t ShuffleBytes(const uint8_t* src, int sb, uint8_t* dst, int tb, size_t cou
     return tb == 4 ? ShuffleRun<3, 4>(src, dst, count, mask) : ShuffleRun<3, 3>(src, dst, count, mask);
 }
 
-bool ChannelsOfAtMost8Bits(const nPictureFormat& f)
+// How 8-bit channels of a 32-bit source reach a 16-bit target whose channels have fewer than 8
+// bits, with two multiply-adds a word: the word is first shifted right by one, so that neither of
+// its 16-bit halves has its sign bit set; each multiply-add takes at most one channel from each
+// half, masked to the bits the target keeps and moved up by a power of two; the sum, moved by
+// `down`, has every channel in its place. Three shifts, two masks, two multiply-adds and an add
+// for four pixels, whatever the channels; false when the moves do not fit (then the plain form).
+struct GatherPlan
 {
-    return f.alphaBits <= 8 && f.redBits <= 8 && f.greenBits <= 8 && f.blueBits <= 8;
-}
+    uint32_t mask[2];
+    int16_t  factor[2][2];      // [multiply-add][low half, high half]
+    int      down;              // the sum's right shift
+};
 
-// 8-bit channels of a 32-bit source to 16-bit channels of at most 8 bits: the top bits of each
-// byte, eight pixels a step.
-size_t NarrowTo16(const uint8_t* src, const int from[4], uint8_t* dst, const nPictureFormat& to, size_t count)
+bool PlanGather(const int from[4], const nPictureFormat& to, GatherPlan& plan)
 {
-    // Every channel's top bits land where the target wants them after one shift of the whole
-    // word (down, or up) and a mask: four shifts and masks for each four pixels, no per-channel
-    // test in the loop (a channel either side lacks has an empty mask).
     const uint8_t tshift[4] = {to.alphaShift, to.redShift, to.greenShift, to.blueShift};
     const uint8_t tbits[4] = {to.alphaBits, to.redBits, to.greenBits, to.blueBits};
-    __m128i right[4], left[4], keep[4];
+    int low[4], move[4], half[4];
+    bool used[4] = {false, false, false, false};
+    int down = 0;
     for (int k = 0; k < 4; ++k) {
-        const bool both = from[k] >= 0 && tbits[k] > 0;
-        const int top = 8 * (both ? from[k] : 0) + 8;                // the bit above the channel
-        const int move = top - (tshift[k] + tbits[k]);              // > 0: right
-        right[k] = _mm_cvtsi32_si128(move > 0 ? move : 0);
-        left[k] = _mm_cvtsi32_si128(move < 0 ? -move : 0);
-        keep[k] = _mm_set1_epi32(both ? int(((1u << tbits[k]) - 1) << tshift[k]) : 0);
+        if (from[k] < 0 || tbits[k] == 0) continue;
+        if (tbits[k] >= 8) return false;
+        used[k] = true;
+        low[k] = 8 * from[k] + 7 - tbits[k];                // the lowest kept bit, after the shift by one
+        half[k] = from[k] >= 2 ? 1 : 0;
+        move[k] = tshift[k] - (low[k] - 16 * half[k]);
+        if (-move[k] > down) down = -move[k];
     }
+    if (down > 16) return false;
+    plan = GatherPlan{{0, 0}, {{0, 0}, {0, 0}}, down};
+    int taken[2] = {0, 0};                                  // multiply-adds holding a channel of each half
+    for (int k = 0; k < 4; ++k) {
+        if (!used[k]) continue;
+        const int power = move[k] + down;
+        if (power > 14) return false;
+        const int j = taken[half[k]]++;
+        plan.mask[j] |= ((1u << tbits[k]) - 1) << low[k];
+        plan.factor[j][half[k]] = int16_t(1 << power);
+    }
+    return true;
+}
+
+inline __m128i GatherFour(__m128i w, const __m128i mask[2], const __m128i factor[2], __m128i up)
+{
+    const __m128i u = _mm_srli_epi32(w, 1);
+    const __m128i sum = _mm_add_epi32(_mm_madd_epi16(_mm_and_si128(u, mask[0]), factor[0]),
+                                      _mm_madd_epi16(_mm_and_si128(u, mask[1]), factor[1]));
+    return _mm_srai_epi32(_mm_sll_epi32(sum, up), 16);     // signed, so that packing keeps the bits
+}
+
+size_t GatherTo16(const uint8_t* src, uint8_t* dst, size_t count, const GatherPlan& plan)
+{
+    __m128i mask[2], factor[2];
+    for (int j = 0; j < 2; ++j) {
+        mask[j] = _mm_set1_epi32(int(plan.mask[j]));
+        factor[j] = _mm_set1_epi32(int(uint16_t(plan.factor[j][0]) | uint32_t(uint16_t(plan.factor[j][1])) << 16));
+    }
+    const __m128i up = _mm_cvtsi32_si128(16 - plan.down);
     size_t i = 0;
     for (; i + 8 <= count; i += 8) {
-        __m128i out[2];
-        for (int h = 0; h < 2; ++h) {
-            const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i + 16 * h));
-            __m128i sum = _mm_setzero_si128();
-            for (int k = 0; k < 4; ++k)
-                sum = _mm_or_si128(sum, _mm_and_si128(_mm_sll_epi32(_mm_srl_epi32(w, right[k]), left[k]), keep[k]));
-            out[h] = _mm_srai_epi32(_mm_slli_epi32(sum, 16), 16);   // signed, so that packing keeps the bits
-        }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * i), _mm_packs_epi32(out[0], out[1]));
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + 4 * i + 16));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + 2 * i),
+                         _mm_packs_epi32(GatherFour(a, mask, factor, up), GatherFour(b, mask, factor, up)));
     }
     return i;
+}
+
+// The same, sixteen pixels a step, where the processor has AVX2.
+__attribute__((target("avx2"))) inline __m256i GatherEight(__m256i w, const __m256i mask[2], const __m256i factor[2], __m128i up)
+{
+    const __m256i u = _mm256_srli_epi32(w, 1);
+    const __m256i sum = _mm256_add_epi32(_mm256_madd_epi16(_mm256_and_si256(u, mask[0]), factor[0]),
+                                         _mm256_madd_epi16(_mm256_and_si256(u, mask[1]), factor[1]));
+    return _mm256_srai_epi32(_mm256_sll_epi32(sum, up), 16);
+}
+
+__attribute__((target("avx2")))
+size_t GatherTo16Wide(const uint8_t* src, uint8_t* dst, size_t count, const GatherPlan& plan)
+{
+    __m256i mask[2], factor[2];
+    for (int j = 0; j < 2; ++j) {
+        mask[j] = _mm256_set1_epi32(int(plan.mask[j]));
+        factor[j] = _mm256_set1_epi32(int(uint16_t(plan.factor[j][0]) | uint32_t(uint16_t(plan.factor[j][1])) << 16));
+    }
+    const __m128i up = _mm_cvtsi32_si128(16 - plan.down);
+    size_t i = 0;
+    for (; i + 16 <= count; i += 16) {
+        const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * i));
+        const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + 4 * i + 32));
+        // The pack works within each 128-bit lane: the quarters are put back in pixel order.
+        const __m256i packed = _mm256_packs_epi32(GatherEight(a, mask, factor, up), GatherEight(b, mask, factor, up));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + 2 * i), _mm256_permute4x64_epi64(packed, 0xD8));
+    }
+    return i;
+}
+
+bool HasWideVectors()
+{
+    static const bool has = __builtin_cpu_supports("avx2");
+    return has;
 }
 
 // Three floats to 8-bit channels: each value times 255, 0 below 0 and for NaN, at most 255,
@@ -152,8 +218,10 @@ bool ConvertPixelsFast(const uint8_t* src, const nPictureFormat& from, uint8_t* 
     const int sb = int(from.BytesPerPixel()), tb = int(to.BytesPerPixel());
     size_t done = 0;
     if (tb == 2 && sb == 4) {
-        if (!ChannelsOfAtMost8Bits(to)) return false;
-        done = NarrowTo16(src, sp, dst, to, count);
+        GatherPlan plan;
+        if (!PlanGather(sp, to, plan)) return false;
+        if (HasWideVectors()) done = GatherTo16Wide(src, dst, count, plan);
+        done += GatherTo16(src + 4 * done, dst + 2 * done, count - done, plan);
     } else {
         if (!BytePlaces(to, tp) || !HasByteShuffle() || (tb != 3 && tb != 4)) return false;
         uint8_t mask[16];

@@ -109,7 +109,42 @@ TEST(PictureConversionForms, PairsWithoutAVectorFormAreLeftToThePlainOne)
     EXPECT_FALSE(ConvertPixelsFast(src, PixelFormatRGBA8, dst, PixelFormatRGBFloat, 4));
 }
 
-// A narrower target is written over the picture's own block, which then shrinks to fit; a wider
+// 16-bit targets of other layouts: an 8-bit channel, or channels whose bits must move further than
+// the vector form's multiply-adds reach, are left to the plain form; the rest take the vector form.
+// Either way every pixel is the plain form's.
+TEST(PictureConversionForms, SixteenBitTargetsOfOtherLayoutsMatchThePlainForm)
+{
+    struct Case { const char* name; nPictureFormat to; };
+    const Case cases[] = {
+        {"grey and alpha of 8 bits", nPictureFormat(1, 0xff00u, 0xffu, 0, 0, 16, 0)},
+        {"blue 4 bits at the top, alpha 4 at the bottom", nPictureFormat(1, 0xfu, 0x0f0u, 0x0f00u, 0xf000u, 16, 0)},
+        {"red 1 bit at the top, blue 7 at the bottom", nPictureFormat(1, 0, 0x8000u, 0x7f00u, 0x7fu, 16, 0)},
+        {"alpha 2 bits at the bottom, red 2 at the top", nPictureFormat(1, 0x3u, 0xc000u, 0x0u, 0x0u, 16, 0)},
+    };
+    std::mt19937 rng(23);
+    const size_t count = 61;
+    int vectors = 0;
+    for (const NamedFormat& from : {kFormats[0], kFormats[1], kFormats[2]})
+        for (const Case& c : cases) {
+            const Bytes in = RandomPixels(*from.format, count, rng);
+            Bytes out(count * 2, 0xaa);
+            if (ConvertPixelsFast(in.data(), *from.format, out.data(), c.to, count)) {
+                ++vectors;
+                EXPECT_EQ(out, Plain(in, *from.format, c.to, count)) << from.name << " to " << c.name;
+            }
+            nPicture picture;
+            ASSERT_TRUE(picture.Allocate(uint32_t(count), 1, *from.format));
+            std::memcpy(picture.GetPixels(), in.data(), in.size());
+            ASSERT_TRUE(picture.Convert(c.to));
+            EXPECT_EQ(Bytes(picture.GetPixels(), picture.GetPixels() + picture.GetByteSize()),
+                      Plain(in, *from.format, c.to, count)) << from.name << " to " << c.name;
+        }
+    EXPECT_GT(vectors, 0);
+    uint8_t src[64] = {0}, dst[64] = {0};
+    EXPECT_FALSE(ConvertPixelsFast(src, PixelFormatRGBA8, dst, cases[0].to, 8));
+}
+
+// A narrower target is written over the picture's own block, which keeps its size; a wider
 // one takes a new block. A chain through both keeps every pixel as the plain form gives it.
 TEST(PictureConversionForms, ChainsThroughNarrowerAndWiderTargetsMatchThePlainForm)
 {
