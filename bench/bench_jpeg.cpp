@@ -2,6 +2,10 @@
 // entry, from the memory cache, to BGRA8) beside stb_image on the same bytes in memory (to four
 // channels). The files are written here by stb_image_write from a picture with the detail of a
 // photograph: smooth shading, edges and fine noise; quality 85 gives 4:2:0, 95 gives 4:4:4.
+//
+// Medians of 15 runs at a load average of 18 to 21 on 8 cores (Dec 2026): stb_image's time over
+// ours 1.13x on 4:2:0 and 1.16x on 4:4:4 (the fastest runs: 1.0x and 1.09x). Ours was 0.46-0.55x
+// before the vector inverse DCT and colour rows, the 11-bit code look-up and the word-wide refill.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
