@@ -136,13 +136,13 @@ TEST(JpegSteps, DequantisationIsThePlainFormsForEveryQuantisationValue)
 {
     std::mt19937 rng(9);
     // 8-bit tables, 16-bit tables past the signed range, and values around the limit of 16384.
-    const uint16_t specials[] = {0, 1, 2, 255, 16383, 16384, 16385, 32767, 32768, 65535};
+    const uint16_t unusual[] = {0, 1, 2, 255, 16383, 16384, 16385, 32767, 32768, 65535};
     for (int n = 0; n < 3000; ++n) {
         std::vector<int16_t> in(64), fast(64, 7), plain(64, 7);
         std::vector<uint16_t> quant(64);
         for (int k = 0; k < 64; ++k) {
             in[size_t(k)] = int16_t(n % 2 ? int(rng() % 65536) - 32768 : int(rng() % 513) - 256);
-            quant[size_t(k)] = n % 3 == 0 ? uint16_t(rng() % 256) : (n % 3 == 1 ? specials[rng() % 10] : uint16_t(rng()));
+            quant[size_t(k)] = n % 3 == 0 ? uint16_t(rng() % 256) : (n % 3 == 1 ? unusual[rng() % 10] : uint16_t(rng()));
         }
         Fast().dequantise(in.data(), quant.data(), fast.data());
         Plain().dequantise(in.data(), quant.data(), plain.data());
