@@ -3,6 +3,9 @@
 #include <cstdint>
 
 #include "resources/nGeometry.h"
+#include "core/nLog.h"
+#include "hub/nOrvex.h"
+#include "render/nRenderer.h"
 #include "resources/nMaterial.h"
 #include "script/nCObject.h"
 #include "script/nScriptBinding.h"
@@ -27,6 +30,25 @@ int32_t MaterialCount(nGeometry* geometry) { return geometry->materials ? (int32
 SQInteger ReturnMaterial(ScriptStackHandler& s, nMaterial* material)
 {
     return s.ReturnObject(static_cast<void*>(material), objectTypeMaterial, false);
+}
+
+// A geometry of more than four times the renderer's leaf size is split into an octree of leaves
+// of that size, culled and drawn on their own; one already set up keeps drawing through its
+// leaves. A skinned geometry stays whole: the leaves carry no skin.
+void Optimize(nGeometry* geometry)
+{
+    nOrvex* engine = geometry->GetEngine();
+    nRenderer* renderer = engine ? engine->GetRenderer() : 0;
+    const int64_t leafPolygons = renderer ? renderer->GetConstant() : 8192;
+    if ((int64_t)geometry->polygonCount <= 4 * leafPolygons) return;
+    if (geometry->skinWeights) {
+        *g_log << "[*] " << "Geometry '" << geometry->GetName().GetCStr() << "' is skinned: it is not split into an octree.\n";
+        return;
+    }
+    const bool setUp = geometry->GetRenderData() != 0;
+    if (!geometry->BuildOctree((int32_t)leafPolygons) || !setUp) return;
+    renderer->FreeGeometry(geometry);      // the whole mesh's device copy: drawing goes through the leaves now
+    geometry->SetupOctree();
 }
 
 SQInteger GeometryGetMinMax(HSQUIRRELVM v)
@@ -75,6 +97,7 @@ SQInteger GeometryGetMaterialFromIndex(HSQUIRRELVM v)
 const ScriptFunctionDecl g_GeometryScriptFunctions[] = {
     {"GeometryGetName", ScriptGet<&GeometryName>, ".x"},
     {"GeometrySetHidden", ScriptSet<&SetHidden>, ".xb"},
+    {"GeometryOptimize", ScriptCall<&Optimize>, ".x"},
     {"GeometrySetup", ScriptCall<&nGeometry::Setup>, ".x"},
     {"GeometryGetMinMax", GeometryGetMinMax, ".x"},
     {"GeometryGetMaterialCount", ScriptGet<&MaterialCount>, ".x"},

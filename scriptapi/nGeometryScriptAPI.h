@@ -5,7 +5,7 @@
 
 #include "scriptapi/nScriptAPI.h"
 
-// The Geometry functions: name, hidden bit, set-up, bounds and the material table (by name,
+// The Geometry functions: name, hidden bit, octree, set-up, bounds and the material table (by name,
 // by index, whole). Materials come back as Material objects for the Material family.
 extern const ScriptFunctionDecl g_GeometryScriptFunctions[];
 

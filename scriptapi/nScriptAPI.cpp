@@ -15,6 +15,7 @@
 #include "scriptapi/nMetafileScriptAPI.h"
 #include "scriptapi/nMixerScriptAPI.h"
 #include "scriptapi/nMotionScriptAPI.h"
+#include "scriptapi/nPictureScriptAPI.h"
 #include "scriptapi/nRendererScriptAPI.h"
 #include "scriptapi/nSceneScriptAPI.h"
 #include "scriptapi/nShapeScriptAPI.h"
@@ -56,7 +57,7 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"Motion", RegisterMotionScriptAPI},
     {"Collision", RegisterCollisionScriptAPI},
     {"Constraint", RegisterConstraintScriptAPI},
-    {"Picture", 0},
+    {"Picture", RegisterPictureScriptAPI},
     {"Texture", RegisterTextureScriptAPI},
     {"Sound", RegisterSoundScriptAPI},
     {"Geometry", RegisterGeometryScriptAPI},

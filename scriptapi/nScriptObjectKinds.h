@@ -30,6 +30,7 @@ class nCheckWidget;
 class nGeometry;
 class nMaterial;
 class nAnimationSourceList;
+class nPicture;
 
 template<> struct ScriptObjectKind<nMItem>  { static const int32_t value = objectTypeItem; };
 template<> struct ScriptObjectKind<nAIPath> { static const int32_t value = objectTypePath; };
@@ -56,5 +57,6 @@ template<> struct ScriptObjectKind<nCheckWidget>     { static const int32_t valu
 template<> struct ScriptObjectKind<nGeometry> { static const int32_t value = objectTypeGeometry; };
 template<> struct ScriptObjectKind<nMaterial> { static const int32_t value = objectTypeMaterial; };
 template<> struct ScriptObjectKind<nAnimationSourceList> { static const int32_t value = objectTypeAnimationSource; };
+template<> struct ScriptObjectKind<nPicture>  { static const int32_t value = objectTypePicture; };
 
 #endif

@@ -77,7 +77,7 @@ public:
     static constexpr int32_t kLineCapacity = 32768;   // lines kept between two flushes
     static constexpr int32_t kMaxBatchTriangles = 16384;  // a batch holds fewer triangles than this
     static constexpr int32_t kMaxBatchVertices = 16384;
-    static constexpr int32_t kMaxBatchBones = 16;
+    static constexpr int32_t kMaxBatchBones = 32;         // a list takes no further polygon at 28 (the skinning palette's size)
 
     // Device copy of a texture.
     struct GL_TextureData : nRenderData

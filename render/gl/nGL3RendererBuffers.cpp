@@ -9,6 +9,7 @@
 #include "core/nLog.h"
 #include "hub/nOrvex.h"
 #include "render/gl/nGLEntryPoints.h"
+#include "render/glsl/GL3_ShaderEmitters.h"
 #include "resources/nGeometry.h"
 #include "resources/nMaterial.h"
 #include "resources/nTexture.h"
@@ -17,6 +18,10 @@
 #ifndef GL_TEXTURE_MAX_ANISOTROPY_EXT
 #define GL_TEXTURE_MAX_ANISOTROPY_EXT 0x84FE
 #endif
+
+// A batch's bone slots index the skinning palette of its programs.
+static_assert(nGL3Renderer::kMaxBatchBones == (int32_t)kTrilistMaxBones && nGL3Renderer::kMaxBatchBones <= kGLSLSkinMatrices,
+              "the triangle lists' bone tables fit the skinning palette");
 
 // ---------------------------------------------------------------------------------------------
 // Records
@@ -78,6 +83,10 @@ bool nGL3Renderer::SetupBatch(GL_Batch& batch, const GL_BatchSource& source)
     int32_t n = source.vertexCount;
     if (n <= 0 || n > kMaxBatchVertices || source.triangleCount <= 0 || !source.positions || !source.indices) {
         *g_log << "[!] " << "index VBO creation error.\n";
+        return false;
+    }
+    if (source.boneCount > kMaxBatchBones) {
+        *g_log << "[!] " << "Batch of " << source.boneCount << " bones exceeds the skinning palette (" << kMaxBatchBones << ").\n";
         return false;
     }
     batch.indexCount = 3 * source.triangleCount;

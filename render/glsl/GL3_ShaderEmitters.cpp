@@ -2,6 +2,9 @@
 
 #include "core/nLog.h"
 #include "render/glsl/GL3_ShaderGenerator.h"
+#include "resources/nTrilist.h"
+
+static_assert(kGLSLSkinMatrices >= (int32_t)kTrilistMaxBones, "the palette holds every bone of a triangle list");
 
 namespace {
 
@@ -89,7 +92,7 @@ bool EmitSkinning(Gen& g, Rec& r)
 {
     g.NewVariableName(&r, "skin_mtx");
     GL3_Append(g.vertexDeclarations, "uniform mat4 skin_mtx[%d];\nattribute vec4 skin_id, skin_w;\nvarying mat4 %s;\n",
-               32, Name(&r));
+               (int)kGLSLSkinMatrices, Name(&r));
     GL3_Append(g.vertexBody,
                "%s = (skin_mtx[int(skin_id.x)] * skin_w.x + skin_mtx[int(skin_id.y)] * skin_w.y + "
                "skin_mtx[int(skin_id.z)] * skin_w.z + skin_mtx[int(skin_id.w)] * skin_w.w) / "

@@ -22,4 +22,8 @@ struct GL3_EmitterRow
 
 const GL3_EmitterRow* GetShaderEmitter(int32_t kind);      // NULL outside 1..37
 
+// Entries of the skinning block's matrix palette ("skin_mtx"): every bone of the largest bone
+// table a triangle list may have, so a batch's slots all index the palette.
+const int32_t kGLSLSkinMatrices = 32;
+
 #endif

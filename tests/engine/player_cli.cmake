@@ -13,12 +13,14 @@ add_executable(engine_wav_peak wav_peak.cpp)
 #                [GAME <folder copied in>] [PACK <folder packed> ARCHIVE <archive name>]
 #                [LINE <lines printed...>] [BLOCK <file under games/expected>] [REJECT <text not printed>]
 #                [WAV <file the run must leave>] [LOUD <least peak of its samples>] [ENV <variable=value...>]
+#                [TGA <picture file the run must leave> PIXELS <x,y,BBGGRRAA...>]
 #                [DISPLAY] [ARGS <arguments...>])
 # GAME may also be an absolute folder. DISPLAY: the case opens a window, with software
 # rendering; without a display it is skipped. WAV: a finished RIFF/WAVE file of 16-bit stereo
-# at 48000 Hz. ENV: set for the run (such as the audio back-ends).
+# at 48000 Hz. ENV: set for the run (such as the audio back-ends). TGA: an uncompressed 32-bit
+# TGA, rows top down, whose pixels at x,y hold the bytes given (blue, green, red, alpha in hex).
 function(qz_player_case name)
-  cmake_parse_arguments(C "DISPLAY" "CODE;ERROR;GAME;PACK;ARCHIVE;BLOCK;REJECT;WAV;LOUD" "ARGS;LINE;ENV" ${ARGN})
+  cmake_parse_arguments(C "DISPLAY" "CODE;ERROR;GAME;PACK;ARCHIVE;BLOCK;REJECT;WAV;LOUD;TGA" "ARGS;LINE;ENV;PIXELS" ${ARGN})
   string(JOIN "|" args ${C_ARGS})
   string(JOIN "|" lines ${C_LINE})
   set(defs
@@ -49,6 +51,10 @@ function(qz_player_case name)
   endif()
   if(C_WAV)
     list(APPEND defs -DEXPECT_WAV=${C_WAV})
+  endif()
+  if(C_TGA)
+    string(JOIN "|" pixels ${C_PIXELS})
+    list(APPEND defs -DEXPECT_TGA=${C_TGA} "-DEXPECT_PIXELS=${pixels}")
   endif()
   if(C_LOUD)
     list(APPEND defs -DEXPECT_LOUD=${C_LOUD} -DWAV_PEAK=$<TARGET_FILE:engine_wav_peak>)
@@ -163,6 +169,16 @@ qz_player_case(scene_api_game CODE 0 ERROR NONE GAME scene_api
                     "[S] Level: ending"
                REJECT "still running" ARGS level.nms ${NULL_DEVICES} -time_live 0)
 set_tests_properties(player_cli_scene_api_game PROPERTIES TIMEOUT 60)
+# A level's script paints a picture, blurs it, draws a line, a pixel and a caption, saves it and
+# loads it back; a kernel past 32x32 is refused with a line. The saved file holds the painting:
+# inside the red square, both sides of its blurred edge, the blue field, the green line composed
+# over it (which leaves 1 of blue) and the white corner.
+qz_player_case(scene_picture_art CODE 0 ERROR "[!] Convolution kernel too big (33x32), max 32x32."
+               GAME picture_art
+               LINE "[S] Art: blurred true, a 33x32 kernel false" "[S] Art: the square's edge reads 85 red, 170 blue"
+                    "[S] Art: saved true, loaded true at 32x16, same pixels true" "[S] Art: ending"
+               TGA art.tga PIXELS 2,2,0000ffff 7,4,5500aaff 8,4,aa0055ff 20,8,ff0000ff 20,12,01ff00ff 31,15,ffffffff
+               ARGS level.nms ${NULL_DEVICES} -time_live 5)
 # Two instances of one template scene, each bringing its items and the template's own script,
 # and an AI path with a pause, read by the level's script through the scene and path functions.
 qz_player_case(scene_instances_and_paths CODE 0 ERROR NONE GAME instances

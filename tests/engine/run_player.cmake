@@ -7,6 +7,7 @@
 #         [-DEXPECT_LINE=<lines that must be printed, separated by '|'>] [-DEXPECT_BLOCK=<file under GAMES/expected>]
 #         [-DREJECT_TEXT=<text that must not be printed>] [-DEXPECT_WAV=<WAV file the run leaves in WORK>]
 #         [-DEXPECT_LOUD=<least peak> -DWAV_PEAK=<the wav_peak tool>]
+#         [-DEXPECT_TGA=<TGA file the run leaves in WORK> -DEXPECT_PIXELS=<x,y,BBGGRRAA separated by '|'>]
 #         -P run_player.cmake
 # The player runs in WORK, which is emptied first. A case that needs a display is skipped
 # without one.
@@ -119,6 +120,40 @@ if(DEFINED EXPECT_LOUD AND EXISTS "${WORK}/${EXPECT_WAV}")
                   RESULT_VARIABLE loud OUTPUT_VARIABLE peak ERROR_VARIABLE peak)
   if(NOT loud EQUAL 0)
     string(APPEND failures "${EXPECT_WAV} is quieter than ${EXPECT_LOUD}: ${peak}")
+  endif()
+endif()
+
+# An uncompressed true-colour TGA of 32 bits, rows top down, of exactly its pixels; the listed
+# pixels hold their bytes.
+if(DEFINED EXPECT_TGA)
+  if(NOT EXISTS "${WORK}/${EXPECT_TGA}")
+    string(APPEND failures "no file ${EXPECT_TGA}\n")
+  else()
+    file(SIZE "${WORK}/${EXPECT_TGA}" size)
+    file(READ "${WORK}/${EXPECT_TGA}" header LIMIT 18 HEX)
+    string(SUBSTRING "${header}" 24 4 widthHex)
+    string(SUBSTRING "${header}" 28 4 heightHex)
+    string(SUBSTRING "${header}" 32 4 depth)
+    string(SUBSTRING "${header}" 0 6 kind)
+    math(EXPR width "0x${widthHex} % 256 * 256 + 0x${widthHex} / 256" OUTPUT_FORMAT DECIMAL)
+    math(EXPR height "0x${heightHex} % 256 * 256 + 0x${heightHex} / 256" OUTPUT_FORMAT DECIMAL)
+    math(EXPR expected "18 + ${width} * ${height} * 4")
+    if(NOT kind STREQUAL "000002" OR NOT depth STREQUAL "2028" OR NOT size EQUAL expected)
+      string(APPEND failures "${EXPECT_TGA} is not a 32-bit top-down TGA of ${width}x${height} (${size} bytes: ${header})\n")
+    else()
+      string(REPLACE "|" ";" pixels "${EXPECT_PIXELS}")
+      foreach(pixel IN LISTS pixels)
+        string(REPLACE "," ";" fields "${pixel}")
+        list(GET fields 0 x)
+        list(GET fields 1 y)
+        list(GET fields 2 bytes)
+        math(EXPR at "18 + (${y} * ${width} + ${x}) * 4")
+        file(READ "${WORK}/${EXPECT_TGA}" found OFFSET ${at} LIMIT 4 HEX)
+        if(NOT found STREQUAL bytes)
+          string(APPEND failures "${EXPECT_TGA} at ${x},${y} holds ${found}, expected ${bytes}\n")
+        endif()
+      endforeach()
+    endif()
   endif()
 endif()
 

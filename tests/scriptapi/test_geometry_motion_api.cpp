@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "core/nBounds.h"
 #include "resources/nGeometry.h"
 #include "resources/nMaterial.h"
+#include "resources/nOctreeNode.h"
 #include "scene/nAnimationSource.h"
 #include "scene/nMItem.h"
 #include "scene/nMotion.h"
@@ -150,7 +152,7 @@ TEST_F(GeometryMotionAPI, CensusOfNamesAndConstantsAgainstTheManifests)
             EXPECT_EQ(Run(call), "CObject is null") << call;
         }
     }
-    EXPECT_EQ(NamesAddedBy(RegisterGeometryScriptAPI).size(), 8u);
+    EXPECT_EQ(NamesAddedBy(RegisterGeometryScriptAPI).size(), 9u);
     EXPECT_EQ(ReadConstantManifest("motion_constants.tsv").size(), 31u);
 }
 
@@ -217,6 +219,105 @@ TEST_F(GeometryMotionAPI, HiddenBitBoundsAndSetup)
     // Setting up an empty geometry does nothing and says nothing.
     Exec("GeometrySetup(empty)");
     EXPECT_TRUE(log.Lines().empty()) << log.Text();
+}
+
+// A grid of triangles across x and z, rows of columns x 2 of them, every corner its own binding.
+nSharedPtr<nGeometry> TriangleGrid(nOrvex* engine, const char* name, uint32_t columns, uint32_t rows)
+{
+    nSharedPtr<nGeometry> g(new nGeometry(engine));
+    g->SetName(name);
+    const uint32_t stride = columns + 1;
+    EXPECT_TRUE(g->AllocateVertices(stride * (rows + 1)));
+    for (uint32_t z = 0; z <= rows; ++z)
+        for (uint32_t x = 0; x <= columns; ++x) g->vertices[z * stride + x] = nVector((float)x, 0.01f * (float)(x ^ z), (float)z, 1.0f);
+    EXPECT_TRUE(g->AllocatePolygons(2 * columns * rows));
+    for (uint32_t p = 0; p < g->polygonCount; ++p) g->polygons[p].count = 3, g->polygons[p].material = 0;
+    EXPECT_TRUE(g->AllocateBindings());
+    int32_t* b = g->bindings;
+    for (uint32_t z = 0; z < rows; ++z)
+        for (uint32_t x = 0; x < columns; ++x) {
+            const int32_t v = (int32_t)(z * stride + x);
+            const int32_t quad[6] = {v, v + (int32_t)stride, v + 1, v + 1, v + (int32_t)stride, v + (int32_t)stride + 1};
+            for (int32_t corner : quad) *b++ = corner;
+        }
+    EXPECT_TRUE(g->AllocateMaterials(1, true));
+    return g;
+}
+
+typedef std::array<float, 9> Triangle;
+
+// Every triangle of the geometry as its corners' positions, in corner order, sorted.
+void AddTriangles(const nGeometry* g, std::vector<Triangle>& out)
+{
+    for (uint32_t p = 0; p < g->polygonCount; ++p) {
+        const nPolygon& poly = g->polygons[p];
+        for (uint32_t m = 1; m + 1 < poly.count; ++m) {
+            Triangle t;
+            const int32_t corners[3] = {poly.bindings[0], poly.bindings[m], poly.bindings[m + 1]};
+            for (int k = 0; k < 3; ++k) {
+                const nVector& at = g->vertices[corners[k]];
+                t[3 * k] = at.x, t[3 * k + 1] = at.y, t[3 * k + 2] = at.z;
+            }
+            out.push_back(t);
+        }
+    }
+}
+
+void AddLeafTriangles(const nOctreeNode* node, std::vector<Triangle>& out, uint32_t& leaves)
+{
+    if (!node) return;
+    if (node->IsLeaf()) {
+        AddTriangles(node->GetLeaf(), out);
+        ++leaves;
+    }
+    AddLeafTriangles(node->GetLower(), out, leaves);
+    AddLeafTriangles(node->GetUpper(), out, leaves);
+}
+
+// More than four times the renderer's 8192 polygons: the geometry is cut into leaves that draw
+// exactly its triangles; fewer, or a skinned geometry: it stays whole.
+TEST_F(GeometryMotionAPI, OptimizeSplitsLargeGeometriesIntoLeavesOfTheSameTriangles)
+{
+    nSharedPtr<nGeometry> large = TriangleGrid(&engine, "large", 200, 100);     // 40000 triangles
+    nSharedPtr<nGeometry> small = TriangleGrid(&engine, "small", 150, 100);     // 30000
+    nSharedPtr<nGeometry> skinned = TriangleGrid(&engine, "skinned", 200, 100);
+    skinned->AllocateSkin(1);
+    skinned->skinWeights = nGeometry::AllocateArray<nSkinWeight>(skinned->vertexCount);
+    for (uint32_t v = 0; v < skinned->vertexCount; ++v) skinned->skinWeights[v] = nSkinWeight{{1, 0, 0, 0}, {0, 0, 0, 0}};
+    Hold("large", large.Get(), objectTypeGeometry);
+    Hold("small", small.Get(), objectTypeGeometry);
+    Hold("skinned", skinned.Get(), objectTypeGeometry);
+    std::vector<Triangle> before;
+    AddTriangles(large.Get(), before);
+    ASSERT_EQ(before.size(), 40000u);
+
+    Exec("GeometryOptimize(small)");
+    EXPECT_EQ(small->GetOctree(), nullptr);
+    EXPECT_EQ(small->polygonCount, 30000u);
+    EXPECT_TRUE(log.Lines().empty()) << log.Text();
+
+    Exec("GeometryOptimize(skinned)");
+    EXPECT_EQ(skinned->GetOctree(), nullptr);
+    EXPECT_EQ(log.Lines(), Lines{"[*] Geometry 'skinned' is skinned: it is not split into an octree.\n"});
+
+    log.Clear();
+    Exec("GeometryOptimize(large)");
+    ASSERT_NE(large->GetOctree(), nullptr);
+    std::vector<Triangle> after;
+    uint32_t leaves = 0;
+    AddLeafTriangles(large->GetOctree(), after, leaves);
+    EXPECT_GE(leaves, 2u);
+    std::sort(before.begin(), before.end());
+    std::sort(after.begin(), after.end());
+    EXPECT_TRUE(before == after) << "the leaves hold " << after.size() << " triangles, the geometry had " << before.size();
+    // The build's standard lines, ending with its summary; no warning or error.
+    ASSERT_FALSE(log.Lines().empty());
+    EXPECT_EQ(log.Lines().back(), "Octree summary: " + std::to_string(leaves) + " leaves referencing 40000 polygon(s).\n");
+    for (const std::string& line : log.Lines()) EXPECT_NE(line[0], '[') << line;
+    // Once split, a second call finds the mesh in the leaves and leaves the tree alone.
+    const nOctreeNode* tree = large->GetOctree();
+    Exec("GeometryOptimize(large)");
+    EXPECT_EQ(large->GetOctree(), tree);
 }
 
 // A Material object holds its material: the geometry that had it can go first.
