@@ -33,8 +33,8 @@ SQInteger ReturnMaterial(ScriptStackHandler& s, nMaterial* material)
 }
 
 // A geometry of more than four times the renderer's leaf size is split into an octree of leaves
-// of that size, culled and drawn on their own; one already set up keeps drawing through its
-// leaves. A skinned geometry stays whole: the leaves carry no skin.
+// of that size, culled and drawn on their own; one already set up lets its whole copy on the
+// device go. A skinned geometry stays whole: the leaves carry no skin.
 void Optimize(nGeometry* geometry)
 {
     nOrvex* engine = geometry->GetEngine();
@@ -45,10 +45,9 @@ void Optimize(nGeometry* geometry)
         *g_log << "[*] " << "Geometry '" << geometry->GetName().GetCStr() << "' is skinned: it is not split into an octree.\n";
         return;
     }
-    const bool setUp = geometry->GetRenderData() != 0;
-    if (!geometry->BuildOctree((int32_t)leafPolygons) || !setUp) return;
-    renderer->FreeGeometry(geometry);      // the whole mesh's device copy: drawing goes through the leaves now
-    geometry->SetupOctree();
+    // The leaves are set up as they are made; the whole mesh's device copy is drawn no more.
+    if (geometry->BuildOctree((int32_t)leafPolygons) && geometry->GetRenderData() && renderer)
+        renderer->FreeGeometry(geometry);
 }
 
 SQInteger GeometryGetMinMax(HSQUIRRELVM v)

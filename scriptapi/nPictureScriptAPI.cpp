@@ -1,6 +1,7 @@
 #include "scriptapi/nPictureScriptAPI.h"
 
 #include <cstdint>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,6 @@
 #include "script/nCObject.h"
 #include "script/nScriptBinding.h"
 #include "script/nSquirrelVM.h"
-#include "scriptapi/nItemScriptAccessors.h"
 #include "scriptapi/nScriptObjectKinds.h"
 #include "scriptapi/nWidgetScriptAPI.h"
 #include "ui/nTextLayout.h"
@@ -56,7 +56,7 @@ bool SideInRange(SQInteger side, bool negativeAllowed)
 SQInteger PictureNew(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    return s.ReturnObject(static_cast<void*>(new nPicture()), objectTypePicture, false);
+    return s.ReturnObject(static_cast<void*>(new (std::nothrow) nPicture()), objectTypePicture, false);   // out of memory: a null Picture
 }
 
 // New zero-filled RGBA8 pixels; the old ones stay when the new block cannot be had.

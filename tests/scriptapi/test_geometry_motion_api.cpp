@@ -24,6 +24,9 @@
 #include "script/nCObject.h"
 #include "scriptapi/nGeometryScriptAPI.h"
 #include "scriptapi/nMotionScriptAPI.h"
+#include "render/nRenderData.h"
+#include "tests/kit/nCallLog.h"
+#include "tests/kit/nRecordingRenderer.h"
 #include "tests/scriptapi/nScriptAPITestKit.h"
 
 namespace {
@@ -318,6 +321,30 @@ TEST_F(GeometryMotionAPI, OptimizeSplitsLargeGeometriesIntoLeavesOfTheSameTriang
     const nOctreeNode* tree = large->GetOctree();
     Exec("GeometryOptimize(large)");
     EXPECT_EQ(large->GetOctree(), tree);
+}
+
+// A geometry already set up on the renderer lets its whole copy go; its leaves are set up.
+TEST_F(GeometryMotionAPI, OptimizeSetsTheLeavesOfAGeometrySetUpBefore)
+{
+    nCallLog calls;
+    nRecordingRenderer renderer(&engine, &calls);
+    renderer.recordResources = true;
+    struct Drawn : nRenderData {} drawn;
+    nSharedPtr<nGeometry> large = TriangleGrid(&engine, "large", 200, 100);
+    large->SetRenderData(&drawn);
+    large->SetKeepMask(large->GetKeepMask() | GeometryKeepRenderData);    // as its set-up leaves it
+    Hold("large", large.Get(), objectTypeGeometry);
+    Exec("GeometryOptimize(large)");
+    ASSERT_NE(large->GetOctree(), nullptr);
+    std::vector<Triangle> triangles;
+    uint32_t leaves = 0;
+    AddLeafTriangles(large->GetOctree(), triangles, leaves);
+    EXPECT_EQ(calls.Count("render.FreeGeometry(large)"), 1u) << "the whole mesh's copy";
+    EXPECT_EQ(calls.With("render.SetupGeometry(").size(), (size_t)leaves) << "one set-up a leaf";
+    large->SetRenderData(0);
+    Exec("large = null");
+    sq_collectgarbage(v);
+    large.Release();
 }
 
 // A Material object holds its material: the geometry that had it can go first.
