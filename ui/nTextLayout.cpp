@@ -363,6 +363,9 @@ void WalkTextLine(const nTextLayout& layout, size_t index, int32_t boxWidth, nTe
     }
 }
 
+// Rows this far from the picture's top are outside any picture (at most 2^28 rows fit in its block).
+const int64_t kTextFarAway = (int64_t)1 << 30;
+
 nTextBox RenderText(nPicture* picture, const nTextLayout& layout, const nTextBox& box, const nTextBox& clip)
 {
     const nTextParameters& parameters = layout.GetParameters();
@@ -376,18 +379,21 @@ nTextBox RenderText(nPicture* picture, const nTextLayout& layout, const nTextBox
 
     nTextParameters state = parameters;
     std::vector<nTextGlyphStep> steps;
-    int32_t top = box.y0;
+    // Positions in 64 bits: a box far outside the picture (a script's rectangle) must not wrap
+    // round into it.
+    int64_t top = box.y0;
     for (size_t i = 0; i < layout.GetLines().size(); ++i) {
         const nTextLine& line = layout.GetLines()[i];
         WalkTextLine(layout, i, box.Width(), state, steps);
         // A quarter of the line's height above its bottom.
-        const int32_t baseline = ((top * 64 + line.height) >> 6) - ((line.height >> 6) / 4);
+        const int64_t baseline = ((top * 64 + line.height) >> 6) - ((line.height >> 6) / 4);
         for (const nTextGlyphStep& step : steps) {
-            const int32_t pen = box.x0 * 64 + step.pen;
+            const int64_t pen = (int64_t)box.x0 * 64 + step.pen;
             if (((pen + step.advance) >> 6) < area.x0 || (pen >> 6) >= area.x1) continue;
             const nGlyphBitmap& bitmap = parameters.font->GetBitmap(step.glyph, step.size);
-            if (bitmap.loaded && bitmap.width > 0)
-                DrawGlyph(picture, area, bitmap, (pen >> 6) + bitmap.left, baseline - bitmap.top, step);
+            const int64_t y = baseline - bitmap.top;
+            if (bitmap.loaded && bitmap.width > 0 && y > -kTextFarAway && y < kTextFarAway)
+                DrawGlyph(picture, area, bitmap, (int32_t)((pen >> 6) + bitmap.left), (int32_t)y, step);
         }
         top += LineAdvance(line, state);
     }
