@@ -168,7 +168,14 @@ bool nLight::ComputeLighting(const nVector& point, const nVector& normal, float*
                              const nVector* view, float glossiness, bool halfVector, bool cookTorrance)
 {
     if (!diffuse && !specular) return false;
-    const nMatrix4& world = GetWorldMatrix();
+    return ComputeLightingAt(GetWorldMatrix(), point, normal, diffuse, specular, view, glossiness, halfVector, cookTorrance);
+}
+
+bool nLight::ComputeLightingAt(const nMatrix4& world, const nVector& point, const nVector& normal, float* diffuse,
+                               float* specular, const nVector* view, float glossiness, bool halfVector,
+                               bool cookTorrance) const
+{
+    if (!diffuse && !specular) return false;
     float atten = 1.0f;
     nVector l;
     if (m_type == LightTypeParallel) {

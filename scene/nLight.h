@@ -60,6 +60,11 @@ public:
     // false when out of range, outside the spot cone, facing away or with no output.
     bool ComputeLighting(const nVector& point, const nVector& normal, float* diffuse, float* specular,
                          const nVector* view, float glossiness, bool halfVector, bool cookTorrance);
+    // The same with the light placed by world (its world matrix as taken earlier): reads the
+    // light only, so threads may share it.
+    bool ComputeLightingAt(const nMatrix4& world, const nVector& point, const nVector& normal, float* diffuse,
+                           float* specular, const nVector* view, float glossiness, bool halfVector,
+                           bool cookTorrance) const;
     static nVector Reflect(const nVector& v, const nVector& n); // v - 2 (v.n) n, w = 1
 
     // "Light" NML: reading restores the defaults first (the projection map stays unless named).

@@ -276,8 +276,10 @@ bool nGL3Renderer::SetupGeometryBatches(nGeometry* geometry, const GL_BatchSourc
     }
     if (m_cleanResourceOnSetup) {
         // Cleaning is for the CPU copy: the device copy just made stays whatever the mask says.
+        // The mesh and its attributes stay too: the CPU raytracer, ray casts and scripts read
+        // them after the upload, and without them the object would vanish from their view.
         uint32_t mask = geometry->GetKeepMask();
-        geometry->SetKeepMask(mask | GeometryKeepRenderData);
+        geometry->SetKeepMask(mask | GeometryKeepRenderData | GeometryKeepMesh | GeometryKeepAttributes);
         geometry->Free();
         geometry->SetKeepMask(mask);
     }

@@ -100,7 +100,10 @@ TEST_F(GLGeometry, AColouredQuadIsUploadedAndDrawn)
         EXPECT_EQ(batch.uvOffset[0], -1);
         EXPECT_EQ(batch.vertexBytes, 4 * (12 + 16));
         EXPECT_EQ(renderer->GetGeometryBytes(), (uint32_t)batch.vertexBytes);
-        EXPECT_EQ(quad.vertices == nullptr, c.clean);
+        // Cleaning keeps what CPU readers need of the mesh (positions, polygons, colours).
+        EXPECT_NE(quad.vertices, nullptr);
+        EXPECT_NE(quad.polygons, nullptr);
+        EXPECT_NE(quad.colors, nullptr);
 
         // The fan's indices as stored: (0, 1, 2) and (0, 2, 3).
         uint16_t stored[6] = {9, 9, 9, 9, 9, 9};
