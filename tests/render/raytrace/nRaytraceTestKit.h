@@ -6,7 +6,12 @@
 
 #include <cstdint>
 
+#include <cmath>
+#include <string>
+
 #include "core/nMatrix.h"
+#include "resources/nPicture.h"
+#include "resources/nRenderMap.h"
 #include "core/nVector.h"
 #include "resources/nGeometry.h"
 #include "resources/nMaterial.h"
@@ -37,6 +42,33 @@ inline nGeometry* MakeSquare(nOrvex* engine, float s, nMaterial** material = nul
     g->AllocateMaterials(1, true);
     if (material) *material = g->GetMaterial(0);
     return g;
+}
+
+// The material's graph made from its colours and parameters, as loaded materials have it.
+inline nMaterial* WithDefaultMap(nMaterial* material)
+{
+    material->SetRenderMap(material->BuildDefaultRenderMap());
+    return material;
+}
+
+// One pixel of an RGBA8 picture.
+struct Pixel
+{
+    int r, g, b, a;
+};
+inline Pixel PixelAt(const nPicture& picture, int x, int y)
+{
+    const uint8_t* p = picture.GetPixels() + 4 * ((size_t)y * picture.GetWidth() + (size_t)x);
+    return Pixel{p[0], p[1], p[2], p[3]};
+}
+inline bool Near(const Pixel& p, const Pixel& q, int tolerance = 1)
+{
+    return std::abs(p.r - q.r) <= tolerance && std::abs(p.g - q.g) <= tolerance && std::abs(p.b - q.b) <= tolerance &&
+           std::abs(p.a - q.a) <= tolerance;
+}
+inline std::string Show(const Pixel& p)
+{
+    return "(" + std::to_string(p.r) + ", " + std::to_string(p.g) + ", " + std::to_string(p.b) + ", " + std::to_string(p.a) + ")";
 }
 
 // A kit scene with helpers that place things in it; the scene owns what they make.
