@@ -16,6 +16,7 @@
 #include "scriptapi/nMixerScriptAPI.h"
 #include "scriptapi/nMotionScriptAPI.h"
 #include "scriptapi/nPictureScriptAPI.h"
+#include "scriptapi/nRaytracerScriptAPI.h"
 #include "scriptapi/nRendererScriptAPI.h"
 #include "scriptapi/nSceneScriptAPI.h"
 #include "scriptapi/nShapeScriptAPI.h"
@@ -65,7 +66,7 @@ const ScriptFamilyEntry g_ScriptFamilies[30] = {
     {"UI", RegisterUIAndWidgetScriptAPI},
     {"ThreadedLoad", 0},
     {"Metafile", RegisterMetafileScriptAPI},
-    {"Raytracer", 0},
+    {"Raytracer", RegisterRaytracerScriptAPI},
     {"Project", 0},
     {"Trigger", RegisterTriggerScriptAPI},
     {"Emitter", RegisterEmitterScriptAPI},

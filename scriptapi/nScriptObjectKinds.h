@@ -31,6 +31,7 @@ class nGeometry;
 class nMaterial;
 class nAnimationSourceList;
 class nPicture;
+class nRaytracer;
 
 template<> struct ScriptObjectKind<nMItem>  { static const int32_t value = objectTypeItem; };
 template<> struct ScriptObjectKind<nAIPath> { static const int32_t value = objectTypePath; };
@@ -58,5 +59,6 @@ template<> struct ScriptObjectKind<nGeometry> { static const int32_t value = obj
 template<> struct ScriptObjectKind<nMaterial> { static const int32_t value = objectTypeMaterial; };
 template<> struct ScriptObjectKind<nAnimationSourceList> { static const int32_t value = objectTypeAnimationSource; };
 template<> struct ScriptObjectKind<nPicture>  { static const int32_t value = objectTypePicture; };
+template<> struct ScriptObjectKind<nRaytracer> { static const int32_t value = objectTypeRaytracer; };
 
 #endif

@@ -15,6 +15,7 @@ PACKAGES=(
   libsdl2-dev libgl-dev libgl1-mesa-dri xvfb xauth xdotool
   libopenal-dev libopenal1
   valgrind
+  libembree-dev
 )
 # Taken from bullseye: "package" is installed as "package/bullseye".
 BULLSEYE_PACKAGES=(libsquirrel-dev)

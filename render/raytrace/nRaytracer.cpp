@@ -14,7 +14,6 @@
 #include "core/nList.h"
 #include "core/nLog.h"
 #include "core/nRandom.h"
-#include "hub/nOrvex.h"
 #include "resources/nGeometry.h"
 #include "resources/nMaterial.h"
 #include "resources/nPictureFormat.h"
