@@ -92,6 +92,7 @@ struct nRaytracer::Worker
     PixelRandom         random;
     nRaytraceStatistics statistics;
     uint64_t            supersampled = 0;
+    uint64_t            shadowRays = 0;
 };
 
 nRaytracer::nRaytracer(nOrvex* engine)
@@ -378,6 +379,8 @@ void nRaytracer::PrimaryPass(nRaytraceColor* frame, int32_t width, int32_t rows,
     {
         m_statistics.rays += w.statistics.rays;
         m_statistics.nodeTests += w.statistics.nodeTests;
+        m_trees[SceneBIHCamera].AddRayCount(w.statistics.rays);
+        m_trees[SceneBIHShadow].AddRayCount(w.shadowRays);
     }
 }
 
@@ -433,6 +436,8 @@ void nRaytracer::AntialiasPass(nRaytraceColor* frame, int32_t width, int32_t row
         m_statistics.rays += w.statistics.rays;
         m_statistics.nodeTests += w.statistics.nodeTests;
         m_supersampled += w.supersampled;
+        m_trees[SceneBIHCamera].AddRayCount(w.statistics.rays);
+        m_trees[SceneBIHShadow].AddRayCount(w.shadowRays);
     }
 }
 
@@ -467,13 +472,15 @@ void nRaytracer::TraceRay(nRaytraceRay& ray, nRaytraceColor& out, nRaytraceBudge
     worker.random.Seed(m_seed, 0, 3);
     if (parent) ray.mediumIndex = parent->mediumIndex;
     TraceRayWith(ray, out, budget, parent, worker);
+    m_trees[SceneBIHCamera].AddRayCount(worker.statistics.rays);
+    m_trees[SceneBIHShadow].AddRayCount(worker.shadowRays);
 }
 
 void nRaytracer::TraceRayWith(nRaytraceRay& ray, nRaytraceColor& out, nRaytraceBudget budget, const nRaytraceRay*,
                               Worker& worker) const
 {
     nSceneRay query;
-    m_trees[SceneBIHCamera].CountedIntersect(query, ray.origin, ray.direction, -1.0f);
+    m_trees[SceneBIHCamera].Cast(query, ray.origin, ray.direction, -1.0f);
     ++worker.statistics.rays;
     worker.statistics.nodeTests += (uint64_t)query.steps;
     ray.hit = query.hit != 0;
@@ -529,15 +536,25 @@ bool nRaytracer::Refract(const nVector& d, const nVector& n, float eta, nVector&
 
 float nRaytracer::TraceShadow(const nVector& origin, const nVector& direction, float distance, int32_t depth) const
 {
+    Worker worker;
+    const float transmission = TraceShadowWith(origin, direction, distance, depth, worker);
+    m_trees[SceneBIHShadow].AddRayCount(worker.shadowRays);
+    return transmission;
+}
+
+float nRaytracer::TraceShadowWith(const nVector& origin, const nVector& direction, float distance, int32_t depth,
+                                  Worker& worker) const
+{
     nSceneRay query;
+    ++worker.shadowRays;
     if (!m_settings.transparentShadows)
     {
         query.nearest = 0;
-        m_trees[SceneBIHShadow].CountedIntersect(query, origin, direction, distance);
+        m_trees[SceneBIHShadow].Cast(query, origin, direction, distance);
         return query.hit && query.hitDistance > 0.0f && query.hitDistance <= distance ? 0.0f : 1.0f;
     }
     if (depth <= 0) return 1.0f;
-    m_trees[SceneBIHShadow].CountedIntersect(query, origin, direction, distance);
+    m_trees[SceneBIHShadow].Cast(query, origin, direction, distance);
     if (!query.hit || !(query.hitDistance > 0.0f)) return 1.0f;
     const nSceneBIHEntry* entry = query.Entry();
     nRaytraceHit s;
@@ -555,7 +572,8 @@ float nRaytracer::TraceShadow(const nVector& origin, const nVector& direction, f
     const float o = m_shading.GetOpacity(s);
     if (o >= 1.0f) return 0.0f;
     const float travelled = query.hitDistance + kSurfaceOffset;
-    return (1.0f - Clamp01(o)) * TraceShadow(s.point + direction * kSurfaceOffset, direction, distance - travelled, depth - 1);
+    return (1.0f - Clamp01(o)) *
+           TraceShadowWith(s.point + direction * kSurfaceOffset, direction, distance - travelled, depth - 1, worker);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -594,7 +612,7 @@ void nRaytracer::Shade(const nRaytraceRay& ray, nRaytraceColor& out, nRaytraceBu
                 if (normal.Dot(toLight) > 0.0f)
                 {
                     const float length = toLight.Length();
-                    shadow = TraceShadow(lit, toLight / length, length, m_settings.shadowDepth);
+                    shadow = TraceShadowWith(lit, toLight / length, length, m_settings.shadowDepth, worker);
                     if (shadow == 0.0f) continue;
                 }
             }
@@ -640,7 +658,8 @@ void nRaytracer::Shade(const nRaytraceRay& ray, nRaytraceColor& out, nRaytraceBu
             {
                 const nVector direction = table.vectors[k].Rotate(frame);
                 nSceneRay query;
-                m_trees[SceneBIHCamera].CountedIntersect(query, hit.point + direction * kSurfaceOffset, direction, length);
+                m_trees[SceneBIHCamera].Cast(query, hit.point + direction * kSurfaceOffset, direction, length);
+                ++worker.statistics.rays;
                 if (query.hit && query.hitDistance > 0.0f) sum += 1.0f - Clamp01(query.hitDistance / length);
             }
             if (table.count > 0) occlusion = Clamp01(1.0f - sum / (float)table.count);

@@ -180,6 +180,7 @@ private:
     };
 
     void Shade(const nRaytraceRay& ray, nRaytraceColor& out, nRaytraceBudget budget, Worker& worker) const;
+    float TraceShadowWith(const nVector& origin, const nVector& direction, float distance, int32_t depth, Worker& worker) const;
     void TraceRayWith(nRaytraceRay& ray, nRaytraceColor& out, nRaytraceBudget budget, const nRaytraceRay* parent,
                       Worker& worker) const;
     void Supersample(Worker& worker, int32_t x, int32_t imageRow, nRaytraceColor& out) const;

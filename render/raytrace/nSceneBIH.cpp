@@ -303,6 +303,11 @@ nGeometry* nSceneBIH::PoseSkinnedCopy(const nObject& object, const nGeometry& so
 void nSceneBIH::CountedIntersect(nSceneRay& ray, const nVector& origin, const nVector& direction, float maxDistance)
 {
     m_rays.fetch_add(1, std::memory_order_relaxed);
+    Cast(ray, origin, direction, maxDistance);
+}
+
+void nSceneBIH::Cast(nSceneRay& ray, const nVector& origin, const nVector& direction, float maxDistance)
+{
     ray.trianglesTested = 0;
     ray.polygon = -1;
     ray.hitObject = 0;

@@ -63,6 +63,10 @@ public:
     // ray.nearest cleared any hit. Counts one ray; the record's node and triangle tests are
     // those of this query alone.
     void CountedIntersect(nSceneRay& ray, const nVector& origin, const nVector& direction, float maxDistance);
+    // The same query without counting it: for threads that count their rays themselves and
+    // add them up with AddRayCount, rather than all meeting at one counter for every ray.
+    void Cast(nSceneRay& ray, const nVector& origin, const nVector& direction, float maxDistance);
+    void AddRayCount(uint64_t rays)               { m_rays.fetch_add(rays, std::memory_order_relaxed); }
 
     void TestLeaf(const nBIHNode& leaf, float entry, float exit, nBIHRay& ray) override; // ray: an nSceneRay
     void Release() override;                    // entries, owned copies, tree; the scene forgotten
