@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #include "render/raytrace/nRaytracer.h"
 #include "resources/nPicture.h"
@@ -25,6 +28,11 @@ protected:
     void SetUp() override
     {
         ASSERT_NO_FATAL_FAILURE(nScriptAPITest::SetUp());
+        // Paths the sweep gives as they are ("s", "") land in the scratch folder.
+        char* here = getcwd(0, 0);
+        previousDir = here ? here : ".";
+        std::free(here);
+        ASSERT_EQ(chdir(dir.Root().c_str()), 0);
         CreateScene();
         nMCamera* camera = static_cast<nMCamera*>(scene->CreateCamera("camera"));
         camera->GetCamera().SetPosition(nVector(0, 0, -5));
@@ -41,6 +49,7 @@ protected:
     void TearDown() override
     {
         nScriptAPITest::TearDown();
+        EXPECT_EQ(chdir(previousDir.c_str()), 0);
     }
     nRaytracerSettings Settings() const
     {
@@ -49,8 +58,9 @@ protected:
         return s;
     }
 
-    nRaytracer tracer{&engine};
-    nTempDir   dir;
+    nTempDir    dir;
+    std::string previousDir;
+    nRaytracer  tracer{&engine};
 };
 
 TEST_F(RaytracerAPI, CensusOfNamesAgainstTheManifest)
