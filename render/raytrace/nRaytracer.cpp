@@ -86,8 +86,9 @@ struct PixelRandom
 };
 }
 
-// What one thread of a trace keeps for itself.
-struct nRaytracer::Worker
+// What one thread of a trace keeps for itself, on cache lines of its own: its counters change
+// at every ray.
+struct alignas(64) nRaytracer::Worker
 {
     PixelRandom         random;
     nRaytraceStatistics statistics;
