@@ -98,7 +98,7 @@ struct alignas(64) nRaytracer::Worker
 
 nRaytracer::nRaytracer(nOrvex* engine)
     : m_engine(engine), m_stop(0), m_scene(0), m_lights(0), m_lightCount(0), m_fieldToggle(1), m_shading(engine),
-      m_progress(0), m_progressContext(0), m_threadCount(0), m_supersampled(0), m_width(0), m_height(0), m_seed(0)
+      m_progress(0), m_progressContext(0), m_threadCount(0), m_supersampled(0), m_stale(false), m_width(0), m_height(0), m_seed(0)
 {
     SetSettings(nRaytracerSettings());
     m_fieldToggle = m_settings.startField;
@@ -132,6 +132,7 @@ bool nRaytracer::SetScene(nScene* scene)
     }
     for (nListNode<nMItem*>* n = lights.GetHead(); n; n = n->next)
         if (n->value->IsActive()) m_lights[m_lightCount++].light = &static_cast<nMLight*>(n->value)->GetLight();
+    scene->AddListener(this);
     PrepareScene();
     return true;
 }
@@ -155,8 +156,26 @@ void nRaytracer::PrepareScene()
         }
 }
 
+void nRaytracer::OnSceneEvent(int32_t code, void* data)
+{
+    if (code == SceneEventContentDeleting)
+    {
+        ReleaseScene();
+        return;
+    }
+    if (code != SceneEventItemDeleting || !data || m_stale) return;
+    const nMItem* item = *static_cast<nMItem**>(data);
+    for (int32_t i = 0; i < m_lightCount; ++i)
+        if (m_lights[i].light->GetManagedItem() == item) m_stale = true;
+    for (int32_t variant = 0; variant < 2; ++variant)
+        for (int32_t i = 0; i < m_trees[variant].GetEntryCount(); ++i)
+            if (m_trees[variant].GetEntries()[i].item == item) m_stale = true;
+}
+
 void nRaytracer::ReleaseScene()
 {
+    if (m_scene) m_scene->RemoveListener(this);
+    m_stale = false;
     m_trees[SceneBIHCamera].Release();
     m_trees[SceneBIHShadow].Release();
     delete[] m_lights;
@@ -229,7 +248,8 @@ bool nRaytracer::Trace(nPicture& picture, int32_t width, int32_t height)
         rows = height / 2;
     }
 
-    // 2. The camera.
+    // 2. The camera, and the scene taken again when an item of the copy has gone since.
+    if (m_stale && m_scene && !SetScene(m_scene)) return false;
     nCamera* camera = m_scene ? dynamic_cast<nCamera*>(m_scene->GetCurrentCamera()) : 0;
     if (!camera) return false;
 

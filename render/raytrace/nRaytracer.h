@@ -11,9 +11,9 @@
 #include "render/raytrace/nSceneBIH.h"
 #include "resources/nBIH.h"
 #include "resources/nPicture.h"
+#include "scene/nScene.h"
 
 class nOrvex;
-class nScene;
 class nLight;
 class nShaderBlock;
 
@@ -107,12 +107,14 @@ typedef void (*nRaytraceProgressCallback)(const nRaytraceProgress& progress, voi
 // transparent surfaces, reflection, refraction with an optional Fresnel term, global
 // illumination or ambient light, ambient occlusion, a primary pass of one ray a pixel and an
 // edge-adaptive supersampling pass, and interlaced fields merged over successive traces. It
-// uses every core: the result does not depend on how many.
-class nRaytracer
+// uses every core: the result does not depend on how many. It listens to its scene: when an
+// item it copied is deleted the copy is taken again at the next trace, and when the scene's
+// content goes the raytracer lets the scene go.
+class nRaytracer : public nSceneListener
 {
 public:
     explicit nRaytracer(nOrvex* engine);        // default settings and tables; no scene
-    ~nRaytracer();                              // ReleaseScene
+    ~nRaytracer() override;                     // ReleaseScene
     nRaytracer(const nRaytracer&) = delete;
     nRaytracer& operator=(const nRaytracer&) = delete;
 
@@ -121,6 +123,7 @@ public:
     bool SetScene(nScene* scene);
     void ReleaseScene();
     nScene* GetScene() const                     { return m_scene; }
+    void OnSceneEvent(int32_t code, void* data) override;
 
     // The settings block, whole. Sizes below 1 count as 1 and beyond the limits as the limits;
     // the spread tables are rebuilt.
@@ -208,6 +211,7 @@ private:
     nRaytraceProgress   m_progressRecord;
     int32_t             m_threadCount;
     uint64_t            m_supersampled;
+    bool                m_stale;                // an item copied was deleted: take the scene again
 
     // The view of the trace running: camera position, image-plane corners, sizes, seed.
     nVector             m_eye;

@@ -214,6 +214,7 @@ void nSceneBIH::AddPart(nMItem* item, nGeometry* geometry, nMinMax* boxes)
     entry.item = item;
     entry.object = nMObject::FromItem(item);
     entry.geometry = geometry;
+    entry.hold = nSharedPtr<nGeometry>(geometry);
     entry.world = node->GetWorldMatrix();
     entry.inverseWorld = node->GetInverseWorldMatrix();
     entry.rotation = nMatrix3::FromMatrix4(entry.world);

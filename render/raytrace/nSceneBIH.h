@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "core/nMatrix.h"
+#include "core/nSharedObject.h"
 #include "core/nVector.h"
 #include "resources/nBIH.h"
 
@@ -20,6 +21,7 @@ struct nSceneBIHEntry
     nMItem*    item;
     nObject*   object;
     nGeometry* geometry;
+    nSharedPtr<nGeometry> hold;   // the geometry stays while the hierarchy reads it
     nMatrix4   world;
     nMatrix4   inverseWorld;
     nMatrix3   rotation;       // the world matrix's 3x3 part, for normals

@@ -536,3 +536,39 @@ TEST(Raytracer, ManyThreadsTraceTheSamePictureAsOne)
 }
 
 } // namespace
+
+namespace {
+
+// The copy follows the scene's deletions: an item deleted after binding is gone from the next
+// trace (the copy is taken again), and a scene whose content goes lets the raytracer go.
+TEST(Raytracer, DeletedItemsAndClearedScenesAreNotTracedFromAStaleCopy)
+{
+    Stage s;
+    s.k.scene->SetAmbientColour(nVector(1, 1, 1, 1));
+    s.AddCamera(nVector(0, 0, -5));
+    nGeometry* g = MakeSquare(&s.k.engine, 1.0f);
+    WithDefaultMap(g->GetMaterial(0));
+    nMObject* square = s.AddObject("square", g, nVector(0, 0, 0));
+    nMLight* lamp = static_cast<nMLight*>(s.k.scene->CreateLight("lamp", LightTypePoint, 1.0f));
+    nRaytracer tracer(&s.k.engine);
+    tracer.SetSettings(OneRayAPixel());
+    ASSERT_TRUE(tracer.SetScene(s.k.scene));
+    ASSERT_EQ(tracer.GetLightCount(), 1);
+    nPicture picture;
+    ASSERT_TRUE(tracer.Trace(picture, 16, 16));
+    EXPECT_EQ(PixelAt(picture, 8, 8).r, 255);
+
+    ASSERT_TRUE(s.k.scene->QueueDeletion(square));
+    ASSERT_TRUE(s.k.scene->QueueDeletion(lamp));
+    s.k.scene->FlushDeletionQueue();
+    ASSERT_TRUE(tracer.Trace(picture, 16, 16));
+    EXPECT_EQ(PixelAt(picture, 8, 8).r, 0);
+    EXPECT_EQ(tracer.GetHierarchy(0).GetEntryCount(), 0);
+    EXPECT_EQ(tracer.GetLightCount(), 0);
+
+    s.k.scene->DeleteContent(false);
+    EXPECT_EQ(tracer.GetScene(), nullptr);
+    EXPECT_FALSE(tracer.Trace(picture, 16, 16));
+}
+
+} // namespace
