@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -201,6 +202,124 @@ TEST(Item, EveryNodeFollowsItsAncestorsWhateverWasReadOrSetBefore)
         const nMatrix4 local = checked.GetLocalMatrix();
         const nMatrix4 expected = checked.GetParent() ? checked.GetParent()->GetWorldMatrix() * local : local;
         ASSERT_TRUE(MatrixNear(checked.GetWorldMatrix(), expected, 2e-3f)) << "step " << step;
+    }
+}
+
+// The plain recursive form of a hierarchy, as the node's contract states it: a setter marks
+// the item 0x38 and every descendant 0x30; a read rebuilds the parent first, then the item,
+// clearing its local and world bits (the inverse bit stays); world = parent world * local.
+struct PlainHierarchy
+{
+    struct Node
+    {
+        int parent = -1;
+        std::vector<int> children;
+        Components c;
+        uint32_t flags = ItemFlagDirty;
+        nMatrix4 world;
+    };
+    std::vector<Node> nodes;
+
+    void MarkWorld(int i)
+    {
+        nodes[i].flags |= ItemFlagWorldDirty | ItemFlagInverseDirty;
+        for (int k : nodes[i].children) MarkWorld(k);
+    }
+    void Mark(int i)
+    {
+        nodes[i].flags |= ItemFlagDirty;
+        for (int k : nodes[i].children) MarkWorld(k);
+    }
+    void Update(int i)
+    {
+        Node& n = nodes[i];
+        if (n.flags & ItemFlagWorldDirty) {
+            if (n.parent >= 0) Update(n.parent);
+            n.world = n.parent >= 0 ? nodes[n.parent].world * Reference(n.c) : Reference(n.c);
+        }
+        n.flags &= ~(uint32_t)(ItemFlagLocalDirty | ItemFlagWorldDirty);
+    }
+    bool InSubtree(int root, int i) const
+    {
+        for (; i >= 0; i = nodes[i].parent)
+            if (i == root) return true;
+        return false;
+    }
+    void SetParent(int i, int p)
+    {
+        if (nodes[i].parent == p) return;
+        if (nodes[i].parent >= 0) {
+            std::vector<int>& siblings = nodes[nodes[i].parent].children;
+            siblings.erase(std::find(siblings.begin(), siblings.end(), i));
+        }
+        nodes[i].parent = p;
+        if (p >= 0) nodes[p].children.push_back(i);
+        Mark(i);
+    }
+};
+
+// A wide and deep tree moved, re-parented and read in random orders: every flag word after
+// every step, and every world matrix read, is what the plain recursive form gives.
+TEST(Item, HierarchyUpdatesInRandomOrdersEqualThePlainRecursiveForm)
+{
+    const int kNodes = 300;
+    std::mt19937 rng(35);
+    std::uniform_int_distribution<int> pickNode(0, kNodes - 1), op(0, 5);
+    PlainHierarchy plain;
+    std::vector<std::unique_ptr<nItem>> items;
+    for (int i = 0; i < kNodes; ++i) {
+        items.emplace_back(new nItem(nullptr));
+        plain.nodes.emplace_back();
+        // Half the nodes continue the chain before them, the rest hang anywhere above.
+        int parent = i == 0 ? -1 : (rng() % 2 ? i - 1 : (int)(rng() % (unsigned)i));
+        if (parent >= 0) {
+            items[i]->SetParent(items[parent].get());
+            plain.SetParent(i, parent);
+        }
+        plain.nodes[i].c = RandomComponents(rng, RotationOrderYXZ);
+        Apply(*items[i], plain.nodes[i].c);
+        plain.Mark(i);
+    }
+    auto read = [&](int i) {
+        plain.Update(i);
+        ASSERT_TRUE(MatrixNear(items[i]->GetWorldMatrix(), plain.nodes[i].world, 2e-3f)) << "node " << i;
+    };
+    for (int step = 0; step < 2000; ++step) {
+        const int i = pickNode(rng);
+        switch (op(rng)) {
+        case 0:
+            plain.nodes[i].c.position = RandomComponents(rng, RotationOrderYXZ).position;
+            items[i]->SetPosition(plain.nodes[i].c.position);
+            plain.Mark(i);
+            break;
+        case 1:
+            plain.nodes[i].c.rotation = RandomComponents(rng, RotationOrderYXZ).rotation;
+            items[i]->SetRotation(plain.nodes[i].c.rotation);
+            plain.Mark(i);
+            break;
+        case 2: {
+            int p = pickNode(rng) % 8 == 0 ? -1 : pickNode(rng);
+            if (p >= 0 && plain.InSubtree(i, p)) break;   // loops are repaired elsewhere
+            items[i]->SetParent(p >= 0 ? items[p].get() : nullptr);
+            plain.SetParent(i, p);
+            break;
+        }
+        case 3:
+        case 4:
+            read(i);
+            break;
+        case 5: {
+            // The whole tree read in a random order.
+            std::vector<int> order(kNodes);
+            for (int k = 0; k < kNodes; ++k) order[k] = k;
+            std::shuffle(order.begin(), order.end(), rng);
+            for (int k : order) read(k);
+            break;
+        }
+        }
+        if (HasFatalFailure()) return;
+        for (int k = 0; k < kNodes; ++k)
+            ASSERT_EQ(items[k]->GetFlags() & ItemFlagDirty, plain.nodes[k].flags & ItemFlagDirty) << "step " << step << " node " << k;
     }
 }
 
