@@ -12,6 +12,7 @@
 #include "engine/nProjectScriptAPI.h"
 #include "hub/nOrvex.h"
 #include "render/nRenderer.h"
+#include "resources/nRasterFont.h"
 #include "scene/nScene.h"
 #include "script/nCObject.h"
 #include "scriptapi/nScriptAPI.h"
@@ -81,7 +82,8 @@ nProject::nProject(nOrvex* engine)
       m_quit(0),
       m_onSetup(0),
       m_onUpdate(0),
-      m_layerWalks(0)
+      m_layerWalks(0),
+      m_font(0)
 {
     SetOwner(static_cast<void*>(this), ScriptUnitOwnerProject);
 }
@@ -227,6 +229,9 @@ void nProject::Close(bool closeMachine)
     m_className.Clear();
     m_quit = 0;
     Release();
+    // The font's page textures go before the renderer that holds them.
+    delete m_font;
+    m_font = 0;
     if (closeMachine) m_machine.Close();
 }
 

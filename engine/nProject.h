@@ -12,6 +12,7 @@
 class nMetaFile;
 class nMetaTag;
 class nOrvex;
+class nRasterFont;
 class nScene;
 class nScene2D;
 class nScriptObject;
@@ -111,6 +112,13 @@ public:
     int32_t        CountActiveInstances() const;
     void           SortLayers();                        // stable, greatest depth first
 
+    // The on-screen profiler's overlay: the frame rate, the scene list, the layer stack (top
+    // layer first) and each active instance's own block, written with the project's raster
+    // font. LoadFont replaces that font (false, logged, when it does not load: no overlay).
+    bool           LoadFont(const char* path, const char* pageBase);
+    nRasterFont*   GetFont() const                      { return m_font; }
+    void           DrawProfiler();
+
     nOrvex*        GetEngine() const                    { return m_engine; }
     nSquirrelVM&   GetScriptVM()                        { return m_machine; }
     bool           IsBusy() const                       { return m_busy; }
@@ -151,6 +159,7 @@ private:
     nScriptObject*                m_onSetup;
     nScriptObject*                m_onUpdate;
     int32_t                       m_layerWalks;         // draw walks under way
+    nRasterFont*                  m_font;               // owned; NULL until loaded
 };
 
 #endif

@@ -6,54 +6,10 @@
 #include "render/nRenderer.h"
 #include "resources/nRasterFont.h"
 #include "scene/nMItem.h"
+#include "ui/nProfilerText.h"
 
-// The scene's block of the on-screen profiler: every line written twice, a black shadow one
-// output pixel right and down, then the line in its colour; a line past the bottom limit sends
-// the next one to a new column.
-namespace {
-
-const float kTextSize = 0.35f;
-const float kLineStep = 0.021f;
-const float kBottomLimit = 0.958f;
-
-class ProfilerWriter
-{
-public:
-    ProfilerWriter(nRenderer* renderer, nRasterFont* font, float x, float y) : x(x), y(y), m_renderer(renderer), m_font(font)
-    {
-        nVector2 output;
-        renderer->GetOutputSize(output);
-        m_pixelX = output.x > 0.0f ? 1.0f / output.x : 0.0f;
-        m_pixelY = output.y > 0.0f ? 1.0f / output.y : 0.0f;
-    }
-
-    void Line(const char* text, const nVector* colour)
-    {
-        static const nVector kShadow(0.0f, 0.0f, 0.0f, 1.0f);
-        m_renderer->Write(m_font, text, x + m_pixelX, y + m_pixelY, kTextSize, true, 0, &kShadow);
-        m_renderer->Write(m_font, text, x, y, kTextSize, true, 0, colour);
-        Next();
-    }
-    void Empty() { Next(); }
-
-    float x, y;
-
-private:
-    void Next()
-    {
-        y += kLineStep;
-        if (y > kBottomLimit) {
-            x += 0.5f;
-            y = 0.05f;
-        }
-    }
-
-    nRenderer*   m_renderer;
-    nRasterFont* m_font;
-    float        m_pixelX, m_pixelY;
-};
-
-}
+// The scene's block of the on-screen profiler, written with the profiler's text rules
+// (ui/nProfilerText.h).
 
 bool nScene::LoadProfilerFont(const char* path, const char* pageBase)
 {
@@ -80,7 +36,7 @@ float nScene::DrawProfiler(float x, float y, bool full, nRasterFont* font)
         if (node->value && node->value->IsActive()) ++active;
     const int32_t count = m_allItems.GetCount();
 
-    ProfilerWriter out(renderer, font, x, y);
+    nProfilerText out(renderer, font, g_SceneProfilerStyle, x, y);
     char line[256];
     if (full) {
         nTimer& frame = m_engine->GetFrameTimer();

@@ -674,6 +674,24 @@ SQInteger PhysicAllocateCollisionNode(HSQUIRRELVM v)
     return s.Return();
 }
 
+// Loads the scene's profiler font; a null scene is passed over.
+SQInteger CreateProfiler(HSQUIRRELVM v)
+{
+    ScriptStackHandler s(v);
+    nScene* scene;
+    const char* path;
+    const char* pageBase;
+    if (!s.Args(ScriptOrNull(scene), path, pageBase)) return SQ_ERROR;
+    if (scene) scene->LoadProfilerFont(path, pageBase);
+    return s.Return();
+}
+
+// The scene's full profiler block at the player's place, with the scene's own font.
+void UpdateProfiler(nScene* scene)
+{
+    scene->DrawProfiler(0.025f, 0.05f, true, 0);
+}
+
 } // namespace
 
 const ScriptFunctionDecl g_SceneScriptFunctions[] = {
@@ -700,6 +718,8 @@ const ScriptFunctionDecl g_SceneScriptFunctions[] = {
     {"SceneRenderToQueue", WhenFree<kSceneRenderToQueue, RenderToQueue>, ".x"},
     {"SceneRenderUI", WhenFree<kSceneRenderUI, RenderUI>, ".x"},
     {"SceneRegisterAsPropertyCallback", RegisterAsPropertyCallback, ".xx"},
+    {"SceneCreateProfiler", CreateProfiler, ".xss"},
+    {"SceneUpdateProfiler", ScriptCall<UpdateProfiler>, ".x"},
     {"SceneDebugCollisionSystem", ScriptCheckOnly<nScene>, ".x"},
     {"SceneDebugPhysicSystem", ScriptCheckOnly<nScene>, ".x"},
     {"SceneDebug", ScriptCall<DrawDebug>, ".x"},

@@ -23,6 +23,7 @@
 #include "scriptapi/nSoundTextureScriptAPI.h"
 #include "scriptapi/nUIScriptAPI.h"
 #include "scriptapi/nWidgetScriptAPI.h"
+#include "scriptapi/nWriterFontScriptAPI.h"
 
 // The UI family: the 2D scene, sprite and window functions, then those of widgets and text.
 static void RegisterUIAndWidgetScriptAPI(HSQUIRRELVM v)
@@ -31,10 +32,11 @@ static void RegisterUIAndWidgetScriptAPI(HSQUIRRELVM v)
     RegisterWidgetScriptAPI(v);
 }
 
-// The Renderer family: the renderer's own functions.
+// The Renderer family: the renderer's own functions, then those of raster-font text.
 static void RegisterRendererFamilyScriptAPI(HSQUIRRELVM v)
 {
     RegisterRendererScriptAPI(v);
+    RegisterWriterFontScriptAPI(v);
 }
 
 // The families in their registration order. A family that lands replaces its NULL with its

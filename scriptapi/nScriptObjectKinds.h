@@ -32,6 +32,7 @@ class nMaterial;
 class nAnimationSourceList;
 class nPicture;
 class nRaytracer;
+class nRasterFont;
 
 template<> struct ScriptObjectKind<nMItem>  { static const int32_t value = objectTypeItem; };
 template<> struct ScriptObjectKind<nAIPath> { static const int32_t value = objectTypePath; };
@@ -60,5 +61,6 @@ template<> struct ScriptObjectKind<nMaterial> { static const int32_t value = obj
 template<> struct ScriptObjectKind<nAnimationSourceList> { static const int32_t value = objectTypeAnimationSource; };
 template<> struct ScriptObjectKind<nPicture>  { static const int32_t value = objectTypePicture; };
 template<> struct ScriptObjectKind<nRaytracer> { static const int32_t value = objectTypeRaytracer; };
+template<> struct ScriptObjectKind<nRasterFont> { static const int32_t value = objectTypeRasterFont; };
 
 #endif

@@ -18,6 +18,7 @@
 #include "ui/nWindow.h"
 
 class nOrvex;
+class nRasterFont;
 class nScriptVM;
 class nScene2DScriptEventDispatcher;
 class nMetaFile;
@@ -139,6 +140,10 @@ public:
     bool  SetCursor(const char* pictureName);
     nWindow* GetCursor() const                          { return m_cursor; }
     bool  UnloadBitmap(const char* name);               // the current cache's picture of that name
+    // The 2D scene's line of the on-screen profiler, "Window count = %d", in yellow at (x, y);
+    // the y where the next block starts (two line steps on). Nothing without a font or without
+    // its first page's texture.
+    float DrawStats(float x, float y, nRasterFont* font);
 
     // "Scene2d" NML. The reader loads what it can: each bad part is one log line.
     bool      Deserialize(nMetaFile* document, nMetaTag* tag);

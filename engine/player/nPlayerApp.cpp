@@ -272,6 +272,7 @@ bool nPlayerApp::CreateScene()
 {
     if (m_viewMode == PlayerViewModeProject) {
         m_project.Setup();
+        if (m_profilerEnabled) m_project.LoadFont("fonts/arial.nml", "fonts/arial");
         return true;
     }
     if (m_viewMode != PlayerViewModeScene) return true;
@@ -332,6 +333,7 @@ bool nPlayerApp::DrawFrame()
     } else if (m_viewMode == PlayerViewModeProject) {
         m_project.Evaluate(SceneEvaluateAll);
         m_project.Render(0);
+        if (m_profilerEnabled) m_project.DrawProfiler();
         stop = (m_project.GetQuit() & 1) != 0;
     }
 
