@@ -191,8 +191,8 @@ qz_player_case(scene_from_archive CODE 0 ERROR NONE PACK scene ARCHIVE game.qza 
                ARGS level.nms -A game.qza ${NULL_DEVICES} -time_live 1)
 
 # Every option with its argument at once; the game fails (exit 3) unless the includes ran and
-# the definitions arrived.
-qz_player_case(every_option CODE 0 ERROR NONE GAME defines
+# the definitions arrived. The game brings no profiler font: the overlay says so and stays away.
+qz_player_case(every_option CODE 0 ERROR "[!] Failed to load raster font description file 'fonts/arial.nml'." GAME defines
                ARGS game.ngp -P ${NULL_DEVICES} -time_live 1 -log_level a -C engine.cfg -f ./ -S lib -S lib
                     -I extra.nut -I inlib.nut -Ds s "some text" -Di i 42 -Df f 5.5 -ignore_esc -ignore_missing
                     -ignore_bootstrap -safe_mode -enable_profiler -fallback_disk_fs)
@@ -341,6 +341,12 @@ qz_player_case(demo_project CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} LINE "[S] Cra
 qz_player_case(demo_project_gl2 CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY
                LINE "[S] Crates project set up" "[S] Hud: settings window built, sound on" "[S] Hud: faded in, badge 'Yard ready'"
                REJECT "[*] " ARGS crates.ngp -P -r gl2 -m none -time_live 3)
+
+# The on-screen profiler over the demo, in scene and in project mode, with the demo's font.
+qz_player_case(demo_scene_profiler CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY LINE "[S] A body landed"
+               REJECT "[*] " ARGS crates.nms -r gl2 -m none -enable_profiler -time_live 2)
+qz_player_case(demo_project_profiler CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY LINE "[S] Crates project set up"
+               REJECT "[*] " ARGS crates.ngp -P -r gl2 -m none -enable_profiler -time_live 2)
 
 # The demo under valgrind: no memory error and no definite leak in a short run (builds without
 # the sanitizers only).
