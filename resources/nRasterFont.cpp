@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <new>
+#include <string>
 
 #include "core/nLog.h"
 #include "core/nMLReader.h"
@@ -119,9 +120,11 @@ bool nRasterFont::Load(const char* path, const char* pageBase)
             return false;
         }
         m_pages.Add(page, true, true);
-        char name[1024];
-        std::snprintf(name, sizeof(name), "%s_%02d.tga", pageBase ? pageBase : "", (int)index);
-        page->texture = LoadTexture(m_engine, name, false, false);
+        // "%s_%02d.tga": the base name whole, however long it is.
+        char suffix[32];
+        std::snprintf(suffix, sizeof(suffix), "_%02d.tga", (int)index);
+        const std::string name = std::string(pageBase ? pageBase : "") + suffix;
+        page->texture = LoadTexture(m_engine, name.c_str(), false, false);
     }
     m_name = nString(shownPath);
     return true;

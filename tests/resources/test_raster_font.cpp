@@ -130,6 +130,20 @@ TEST_F(RasterFontTest, PagesHoldTheirTexturesAndAClearDropsThem)
     EXPECT_FLOAT_EQ(font.GetLineHeight(), 0.5f);      // kept by a clear
 }
 
+// A page base name longer than any fixed buffer still names its pages whole.
+TEST_F(RasterFontTest, ALongPageBaseNameFindsItsPages)
+{
+    std::string base = "";
+    for (int part = 0; part < 6; ++part) base += std::string(200, (char)('a' + part)) + "/";
+    base += "f";
+    ASSERT_TRUE(dir.Write(base + "_00.tga", Tga(2, 2)));
+    ASSERT_TRUE(dir.Write(base + "_01.tga", Tga(4, 4)));
+    dir.Write("font.nml", Font(kCommon, Char(32, 0.1f)));
+    ASSERT_TRUE(font.Load(dir.Path("font.nml").c_str(), dir.Path(base).c_str()));
+    ASSERT_NE(font.GetPageTexture(1), nullptr);
+    EXPECT_EQ(font.GetPageTexture(1)->GetWidth(), 4u);
+}
+
 TEST_F(RasterFontTest, AFailedLoadLogsAndLeavesTheFontCleared)
 {
     ASSERT_TRUE(Load(Font(kCommon, Char(32, 0.1f))));
