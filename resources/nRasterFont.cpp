@@ -124,7 +124,10 @@ bool nRasterFont::Load(const char* path, const char* pageBase)
         char suffix[32];
         std::snprintf(suffix, sizeof(suffix), "_%02d.tga", (int)index);
         const std::string name = std::string(pageBase ? pageBase : "") + suffix;
-        page->texture = LoadTexture(m_engine, name.c_str(), false, false);
+        // A picture that does not load leaves its page without texture (the loader still
+        // gives an empty texture, which the page does not keep).
+        nSharedPtr<nTexture> loaded(LoadTexture(m_engine, name.c_str(), false, false));
+        if (loaded.IsValid() && loaded->GetWidth() > 0) page->texture = loaded;
     }
     m_name = nString(shownPath);
     return true;

@@ -41,13 +41,19 @@ void nGL3Renderer::Write(nRasterFont* font, const char* text, float x, float y, 
     const nVector tint = colour ? *colour : nVector(1.0f, 1.0f, 1.0f, 1.0f);
     glColor4f(tint.x, tint.y, tint.z, tint.w);
 
+    // A glyph whose page picture did not load is left out: drawn, it would show whatever
+    // texture unit 0 held before. Its step still counts, so the rest of the line stays put.
     int32_t currentPage = -1;
+    bool pageShown = false;
     for (const nRasterQuad& q : quads) {
         if (q.page != currentPage) {
-            if (nTexture* page = font->GetPageTexture(q.page))
-                BindTextureData(0, static_cast<GL_TextureData*>(page->GetRenderData()));
+            nTexture* page = font->GetPageTexture(q.page);
+            GL_TextureData* data = page ? static_cast<GL_TextureData*>(page->GetRenderData()) : 0;
+            if (data) BindTextureData(0, data);
+            pageShown = data != 0;
             currentPage = q.page;
         }
+        if (!pageShown) continue;
         glBegin(GL_QUADS);
         glTexCoord2f(q.u, q.v);
         glVertex3f(q.left, q.top, 0.001f);

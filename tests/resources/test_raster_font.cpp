@@ -130,6 +130,19 @@ TEST_F(RasterFontTest, PagesHoldTheirTexturesAndAClearDropsThem)
     EXPECT_FLOAT_EQ(font.GetLineHeight(), 0.5f);      // kept by a clear
 }
 
+// A page whose picture does not load has no texture (it is not an empty one).
+TEST_F(RasterFontTest, APagePictureThatDoesNotLoadLeavesThePageWithoutTexture)
+{
+    ASSERT_TRUE(dir.Write("g_00.tga", Tga(2, 2)));
+    ASSERT_TRUE(dir.Write("g_01.tga", "not a picture"));
+    dir.Write("font.nml", Font("<Common= <Height=0.5> <BaseLine=0.25> <PageCount=3> >", Char(32, 0.1f)));
+    ASSERT_TRUE(font.Load(dir.Path("font.nml").c_str(), dir.Path("g").c_str()));
+    EXPECT_EQ(font.GetPageCount(), 3);
+    EXPECT_NE(font.GetPageTexture(0), nullptr);
+    EXPECT_EQ(font.GetPageTexture(1), nullptr);     // unreadable
+    EXPECT_EQ(font.GetPageTexture(2), nullptr);     // missing
+}
+
 // A page base name longer than any fixed buffer still names its pages whole.
 TEST_F(RasterFontTest, ALongPageBaseNameFindsItsPages)
 {

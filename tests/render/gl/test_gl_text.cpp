@@ -97,6 +97,26 @@ TEST_F(GLText, GlyphsLandWhereTheLayoutPutsThemAndNowhereElse)
     }
 }
 
+// A glyph on a page whose picture did not load is left out, though the page drawn before it
+// is still bound; the glyph's step still counts.
+TEST_F(GLText, AGlyphOnAPageWithoutPictureIsLeftOut)
+{
+    ASSERT_TRUE(dir.Write("two.nml", "<NML=1.0>\n<Font= <Common= <Height=0.5> <BaseLine=0.4> <PageCount=2> >\n"
+                                     "<Char= <Id=65> <W=0.25> <H=0.5> <Step=0.5> >\n"
+                                     "<Char= <Id=67> <W=0.25> <H=0.5> <Step=0.5> <Page=1> > >\n"));
+    std::string tga(18, '\0');
+    tga[2] = 2; tga[12] = 4; tga[14] = 4; tga[16] = 32; tga[17] = 0x28;
+    tga += std::string(64, '\xff');
+    ASSERT_TRUE(dir.Write("two_00.tga", tga));
+    std::unique_ptr<nRasterFont> two(nRasterFont::New(&engine, dir.Path("two.nml").c_str(), dir.Path("two").c_str()));
+    ASSERT_TRUE(two && two->GetPageTexture(0) && !two->GetPageTexture(1));
+    renderer->Clear(0.0f, 0.0f, 0.5f, 1.0f, false);
+    renderer->Write(two.get(), "ACA", 0.1f, 0.2f, 1.0f, false, RasterAlignLeft, nullptr);
+    EXPECT_TRUE(PixelNear(At(20, 30), nRGBA{255, 255, 255, 255}));
+    EXPECT_TRUE(PixelNear(At(52, 30), nRGBA{0, 0, 128, 255})) << "the glyph of the missing page";
+    EXPECT_TRUE(PixelNear(At(84, 30), nRGBA{255, 255, 255, 255})) << "the step of the left-out glyph";
+}
+
 TEST_F(GLText, WritingLeavesTheDepthTestAndBlendingAsTheyWere)
 {
     glEnable(GL_DEPTH_TEST);
