@@ -343,7 +343,7 @@ qz_player_case(demo_project_gl2 CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY
                REJECT "[*] " ARGS crates.ngp -P -r gl2 -m none -time_live 3)
 
 # The on-screen profiler over the demo, in scene and in project mode, with the demo's font.
-qz_player_case(demo_scene_profiler CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY LINE "[S] A body landed"
+qz_player_case(demo_scene_profiler CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY LINE "[S] Crates yard set up (demo version 1)"
                REJECT "[*] " ARGS crates.nms -r gl2 -m none -enable_profiler -time_live 2)
 qz_player_case(demo_project_profiler CODE 0 ERROR NONE GAME ${QZ_DEMO_GAME} DISPLAY LINE "[S] Crates project set up"
                REJECT "[*] " ARGS crates.ngp -P -r gl2 -m none -enable_profiler -time_live 2)
