@@ -33,20 +33,20 @@ nACEManager::~nACEManager()
 bool nACEManager::Define(const char* name, int32_t code, int32_t parameterCount)
 {
     if (m_locked && code < 0) {
-        *g_log << "[!] " << "Negative command codes are reserved.\n";
+        *g_log << "[!] Negative command codes are reserved.\n";
         return false;
     }
     if (!name || !*name) {
-        *g_log << "[!] " << "Cannot define an ACE command without a name.\n";
+        *g_log << "[!] Cannot define an ACE command without a name.\n";
         return false;
     }
     if (parameterCount < 0 || parameterCount > kMaxParameters) {
-        *g_log << "[!] " << "ACE compiled with " << kMaxParameters << " command parameter(s) maximum.\n";
+        *g_log << "[!] ACE compiled with " << kMaxParameters << " command parameter(s) maximum.\n";
         return false;
     }
     nACEDefine* define = new (std::nothrow) nACEDefine(name, code, parameterCount);
     if (!define) {
-        *g_log << "[!] " << "Failed to allocate new container to define ACE command '" << name << "'.\n";
+        *g_log << "[!] Failed to allocate new container to define ACE command '" << name << "'.\n";
         return false;
     }
     m_defines.Add(define, true, true);
@@ -61,11 +61,11 @@ const nACEDefine* nACEManager::FindDefine(const char* name) const
 int32_t nACEManager::CompileCommandList(const char* text, nACEUnit* unit)
 {
     if (!text) {
-        *g_log << "[!] " << "Cannot load a null command list.\n";
+        *g_log << "[!] Cannot load a null command list.\n";
         return -1;
     }
     if (!unit) {
-        *g_log << "[!] " << "Cannot compile a command list without a unit.\n";
+        *g_log << "[!] Cannot compile a command list without a unit.\n";
         return -1;
     }
 
@@ -75,7 +75,7 @@ int32_t nACEManager::CompileCommandList(const char* text, nACEUnit* unit)
     nList<nACECommand> records;
     const int32_t result = Parse(text, records);
     if (!unit->m_commands.Assign(records)) {
-        *g_log << "[!] " << "Failed to allocate ACE command record.\n";
+        *g_log << "[!] Failed to allocate ACE command record.\n";
         return -1;
     }
     if (result < 0) return -1;
@@ -91,7 +91,7 @@ int32_t nACEManager::Parse(const char* text, nList<nACECommand>& list) const
     while (p < end) {
         nACEUnit::Record* record = list.InsertAfter(nACECommand(), 0);
         if (!record) {
-            *g_log << "[!] " << "Failed to allocate ACE command record.\n";
+            *g_log << "[!] Failed to allocate ACE command record.\n";
             return -1;
         }
         nACECommand& command = record->value;
@@ -99,14 +99,14 @@ int32_t nACEManager::Parse(const char* text, nList<nACECommand>& list) const
         nString name(p, ScanIdentifierEnd(p, end, false));
         const nACEDefine* define = static_cast<const nACEDefine*>(m_defines.FindById(name, false));
         if (!define) {
-            *g_log << "[!] " << "Undefined ACE command '" << name.GetCStr() << "'.\n";
+            *g_log << "[!] Undefined ACE command '" << name.GetCStr() << "'.\n";
             return -1;
         }
         command.code = define->GetCode();
 
         p = ScanNextToken(p, end, false);
         if (p >= end) {
-            *g_log << "[!] " << "No duration for ACE command '" << name.GetCStr() << "'.\n";
+            *g_log << "[!] No duration for ACE command '" << name.GetCStr() << "'.\n";
             return -1;
         }
         // A '-' ends the word, so a negative duration reads as 0 and its '-' fails below.
@@ -119,16 +119,16 @@ int32_t nACEManager::Parse(const char* text, nList<nACECommand>& list) const
         int32_t count = 0;
         while (p < end && *p != '+' && *p != ';') {
             if (count == kMaxParameters) {
-                *g_log << "[!] " << "ACE compiled with " << kMaxParameters << " command parameter(s) maximum.\n";
+                *g_log << "[!] ACE compiled with " << kMaxParameters << " command parameter(s) maximum.\n";
                 return -1;
             }
             if (*p != ',') {
-                *g_log << "[!] " << "Expected ',' in ACE list declaration.\n";
+                *g_log << "[!] Expected ',' in ACE list declaration.\n";
                 return -1;
             }
             p = ScanSkipBlanks(p + 1, end);
             if (p >= end) {
-                *g_log << "[!] " << "Expected ACE command parameter following ','.\n";
+                *g_log << "[!] Expected ACE command parameter following ','.\n";
                 return -1;
             }
             command.parameters[count++] = nStringToFloat(p, ScanIdentifierEnd(p, end, true), true);
@@ -136,11 +136,11 @@ int32_t nACEManager::Parse(const char* text, nList<nACECommand>& list) const
         }
 
         if (p >= end) {
-            *g_log << "[!] " << "Mangled ACE command list.\n";
+            *g_log << "[!] Mangled ACE command list.\n";
             return -1;
         }
         if (count != define->GetParameterCount()) {
-            *g_log << "[!] " << "ACE command '" << name.GetCStr() << "' takes " << define->GetParameterCount()
+            *g_log << "[!] ACE command '" << name.GetCStr() << "' takes " << define->GetParameterCount()
                    << " parameter(s), found " << count << ".\n";
             return -1;
         }
@@ -148,7 +148,7 @@ int32_t nACEManager::Parse(const char* text, nList<nACECommand>& list) const
             nACECommand groupEnd;
             groupEnd.code = ACECommandGroupEnd;
             if (!list.InsertAfter(groupEnd, 0)) {
-                *g_log << "[!] " << "Failed to allocate ACE command record.\n";
+                *g_log << "[!] Failed to allocate ACE command record.\n";
                 return -1;
             }
         }

@@ -16,8 +16,8 @@ public:
     nACEDefine(const char* name, int32_t code, int32_t parameterCount)
         : nLinkedListEntryId(name), m_code(code), m_parameterCount(parameterCount) {}
 
-    int32_t GetCode() const           { return m_code; }
-    int32_t GetParameterCount() const { return m_parameterCount; }   // 0 to 3
+    int32_t GetCode() const { return m_code; }
+    int32_t GetParameterCount() const { return m_parameterCount; }  // 0 to 3
 
 private:
     int32_t m_code;
@@ -35,7 +35,7 @@ class nACEManager
 public:
     static const int32_t kMaxParameters = 3;
 
-    nACEManager();                         // defines "nop" -1, "loop" -3, "next" -4, then locks the negative codes
+    nACEManager();  // defines "nop" -1, "loop" -3, "next" -4, then locks the negative codes
     ~nACEManager();
     nACEManager(const nACEManager&) = delete;
     nACEManager& operator=(const nACEManager&) = delete;
@@ -56,10 +56,10 @@ public:
     const nACEDefine* FindDefine(const char* name) const;  // first entry of that name, or NULL
 
 private:
-    int32_t Parse(const char* text, nList<nACECommand>& list) const; // records appended; their count, or -1 (logged)
+    int32_t Parse(const char* text, nList<nACECommand>& list) const;  // records appended; their count, or -1 (logged)
 
-    bool          m_locked;
-    nLinkedListId m_defines;               // owned, in definition order
+    bool m_locked;
+    nLinkedListId m_defines;  // owned, in definition order
 };
 
 #endif

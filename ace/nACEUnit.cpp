@@ -49,18 +49,18 @@ bool nACEUnit::ExecuteCommand(nACECommand* record, float slice)
     if (!record || slice == 0.0f) return false;
 
     switch (record->code) {
-    case ACECommandNext:
-        record->remaining = 0.0f;
-        m_current = m_loopStart;
-        return true;
-    case ACECommandLoop:
-        record->remaining = 0.0f;
-        m_loopStart = m_current;
-        return true;
-    case ACECommandGroupEnd:
-        *g_log << "[*] " << "ACE unit is executing exec opcode (?!).\n";
-        return true;
-    default:
-        return true;
+        case ACECommandNext:
+            record->remaining = 0.0f;
+            m_current = m_loopStart;
+            return true;
+        case ACECommandLoop:
+            record->remaining = 0.0f;
+            m_loopStart = m_current;
+            return true;
+        case ACECommandGroupEnd:
+            *g_log << "[*] ACE unit is executing exec opcode (?!).\n";
+            return true;
+        default:
+            return true;
     }
 }

@@ -9,19 +9,19 @@
 // Built-in command codes; every vocabulary defines its own codes from 0 upward.
 enum nACEBuiltin
 {
-    ACECommandNop      = -1,   // "nop": waits for its duration
-    ACECommandGroupEnd = -2,   // produced by the compiler for every ';', never written by name
-    ACECommandLoop     = -3,   // "loop": marks the first record of its group as the loop start
-    ACECommandNext     = -4    // "next": jumps back to the loop start and restarts every command from there
+    ACECommandNop = -1,       // "nop": waits for its duration
+    ACECommandGroupEnd = -2,  // produced by the compiler for every ';', never written by name
+    ACECommandLoop = -3,      // "loop": marks the first record of its group as the loop start
+    ACECommandNext = -4       // "next": jumps back to the loop start and restarts every command from there
 };
 
 // One compiled command of a command list.
 struct nACECommand
 {
-    int32_t code;              // vocabulary code; negative codes are the built-ins
-    float   duration;          // seconds as written, at least 0.001
-    float   remaining;         // seconds still to run; the duration again when a loop restarts
-    float   parameters[3];     // as written; the ones the command does not take are 0
+    int32_t code;         // vocabulary code; negative codes are the built-ins
+    float duration;       // seconds as written, at least 0.001
+    float remaining;      // seconds still to run; the duration again when a loop restarts
+    float parameters[3];  // as written; the ones the command does not take are 0
 
     nACECommand() : code(0), duration(0.0f), remaining(0.0f), parameters{0.0f, 0.0f, 0.0f} {}
 };
@@ -34,15 +34,15 @@ public:
     typedef nListNode<nACECommand> Record;
 
     nACECommandList() : m_records(0), m_count(0) {}
-    ~nACECommandList()                      { Clear(); }
+    ~nACECommandList() { Clear(); }
     nACECommandList(const nACECommandList&) = delete;
     nACECommandList& operator=(const nACECommandList&) = delete;
 
-    int32_t GetCount() const                { return m_count; }
-    Record* GetHead() const                 { return m_count ? m_records : 0; }
-    Record* GetTail() const                 { return m_count ? m_records + m_count - 1 : 0; }
-    void    Clear();                                          // frees the block
-    bool    Assign(const nList<nACECommand>& records);        // a copy in list order; false (left empty) when out of memory
+    int32_t GetCount() const { return m_count; }
+    Record* GetHead() const { return m_count ? m_records : 0; }
+    Record* GetTail() const { return m_count ? m_records + m_count - 1 : 0; }
+    void Clear();                                    // frees the block
+    bool Assign(const nList<nACECommand>& records);  // a copy in list order; false (left empty) when out of memory
 
 private:
     Record* m_records;
@@ -58,7 +58,7 @@ private:
 class nACEUnit
 {
 public:
-    typedef nACECommandList         CommandList;
+    typedef nACECommandList CommandList;
     typedef nACECommandList::Record Record;
 
     nACEUnit();
@@ -72,25 +72,28 @@ public:
     // False only for no record or a slice of exactly 0.
     virtual bool ExecuteCommand(nACECommand* record, float slice);
 
-    void ResetCommandList();                                  // frees every record; done, no loop start
-    bool IsCommandListDone() const          { return m_current == 0; }
+    void ResetCommandList();  // frees every record; done, no loop start
+    bool IsCommandListDone() const { return m_current == 0; }
 
-    CommandList&       GetCommandList()       { return m_commands; }
+    CommandList& GetCommandList() { return m_commands; }
     const CommandList& GetCommandList() const { return m_commands; }
-    Record*            GetCurrentRecord() const { return m_current; }
-    Record*            GetLoopStart() const     { return m_loopStart; }
+    Record* GetCurrentRecord() const { return m_current; }
+    Record* GetLoopStart() const { return m_loopStart; }
 
     // Ask the cache early for what Advance reads, for walks over many units: the unit's own
     // line, then (once that is in) the record that runs next.
-    void PrefetchUnit() const               { nPrefetch(&m_current); }
-    void PrefetchCurrentRecord() const      { if (m_current) nPrefetch(m_current); }
+    void PrefetchUnit() const { nPrefetch(&m_current); }
+    void PrefetchCurrentRecord() const
+    {
+        if (m_current) nPrefetch(m_current);
+    }
 
 private:
     friend class nACEManager;
 
     CommandList m_commands;
-    Record*     m_current;     // first record of the group that runs next; NULL when done
-    Record*     m_loopStart;   // where "next" jumps back to; NULL until a "loop" ran
+    Record* m_current;    // first record of the group that runs next; NULL when done
+    Record* m_loopStart;  // where "next" jumps back to; NULL until a "loop" ran
 };
 
 #endif

@@ -36,11 +36,11 @@ struct ArchiveFixture
 {
     std::vector<std::string> names;
     std::vector<std::string> packed;
-    std::vector<uint32_t>    lengths;
-    std::string              directory;
-    std::string              path;
-    nIOArchiveFS             fs;
-    std::vector<char>        out;
+    std::vector<uint32_t> lengths;
+    std::string directory;
+    std::string path;
+    nIOArchiveFS fs;
+    std::vector<char> out;
 
     ArchiveFixture()
     {

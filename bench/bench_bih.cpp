@@ -24,7 +24,7 @@
 
 namespace {
 
-const int kRings = 224;    // 2 x 224 x 224 = 100,352 triangles
+const int kRings = 224;  // 2 x 224 x 224 = 100,352 triangles
 const int kSectors = 224;
 
 class nQuietLog : public nLog
@@ -46,24 +46,21 @@ void BuildLumpySphere(nGeometry& g)
     const int side = kSectors + 1;
     g.AllocateVertices((uint32_t)((kRings + 1) * side));
     for (int r = 0; r <= kRings; ++r)
-        for (int s = 0; s <= kSectors; ++s)
-        {
+        for (int s = 0; s <= kSectors; ++s) {
             const float polar = 3.14159265f * (float)r / kRings, azimuth = 6.2831853f * (float)s / kSectors;
             const float radius = 10.0f + 0.3f * std::sin(7.0f * polar) * std::cos(5.0f * azimuth);
             g.vertices[r * side + s] = nVector(radius * std::sin(polar) * std::cos(azimuth),
                                                radius * std::sin(polar) * std::sin(azimuth), radius * std::cos(polar));
         }
     g.AllocatePolygons(2 * kRings * kSectors);
-    for (uint32_t i = 0; i < g.polygonCount; ++i)
-    {
+    for (uint32_t i = 0; i < g.polygonCount; ++i) {
         g.polygons[i].count = 3;
         g.polygons[i].material = 0;
     }
     g.AllocateBindings();
     int32_t* b = g.bindings;
     for (int r = 0; r < kRings; ++r)
-        for (int s = 0; s < kSectors; ++s)
-        {
+        for (int s = 0; s < kSectors; ++s) {
             const int32_t v00 = r * side + s, v01 = v00 + 1, v10 = v00 + side, v11 = v10 + 1;
             const int32_t corners[6] = {v00, v10, v11, v00, v11, v01};
             for (int k = 0; k < 6; ++k) *b++ = corners[k];
@@ -82,8 +79,7 @@ std::vector<Ray> AroundTheSphere(int count)
     std::mt19937 random(3);
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
     std::vector<Ray> rays;
-    for (int i = 0; i < count; ++i)
-    {
+    for (int i = 0; i < count; ++i) {
         nVector from(unit(random), unit(random), unit(random));
         from = from.Normalize() * 30.0f;
         const nVector to(unit(random) * 8.0f, unit(random) * 8.0f, unit(random) * 8.0f);
@@ -100,29 +96,25 @@ void BM_GeometryBIHRays(benchmark::State& state)
     nGeometry g(&engine);
     BuildLumpySphere(g);
     nGeometryBIH bih;
-    if (!bih.Build(&g))
-    {
+    if (!bih.Build(&g)) {
         state.SkipWithError("no hierarchy");
         return;
     }
     const std::vector<Ray> rays = AroundTheSphere(4096);
-    const size_t kBruteRays = 8;   // per iteration, taken in turn
+    const size_t kBruteRays = 8;  // per iteration, taken in turn
     double tree = 0.0, brute = 0.0;
     size_t treeRays = 0, bruteRays = 0, next = 0;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         double t0 = CpuSeconds();
         int32_t hits = 0;
-        for (const Ray& r : rays)
-        {
+        for (const Ray& r : rays) {
             nBIHRay ray;
             bih.CastRay(ray, r.origin, r.direction, 0.0f);
             hits += ray.hit;
         }
         double t1 = CpuSeconds();
         std::vector<nBIHRay> expected(kBruteRays);
-        for (size_t i = 0; i < kBruteRays; ++i)
-        {
+        for (size_t i = 0; i < kBruteRays; ++i) {
             const Ray& r = rays[(next + i) % rays.size()];
             nBIHRay& ray = expected[i];
             ray.origin = r.origin;
@@ -130,8 +122,7 @@ void BM_GeometryBIHRays(benchmark::State& state)
             for (uint32_t p = 0; p < g.polygonCount; ++p) bih.TestPolygon((int32_t)p, 0.0f, FLT_MAX, ray);
         }
         double t2 = CpuSeconds();
-        for (size_t i = 0; i < kBruteRays; ++i)
-        {
+        for (size_t i = 0; i < kBruteRays; ++i) {
             const Ray& r = rays[(next + i) % rays.size()];
             nBIHRay ray;
             bih.CastRay(ray, r.origin, r.direction, 0.0f);
@@ -158,8 +149,7 @@ void BM_GeometryBIHBuild(benchmark::State& state)
     nOrvex engine;
     double seconds = 0.0;
     uint32_t triangles = 0, nodes = 0;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         state.PauseTiming();
         nGeometry* g = new nGeometry(&engine);
         BuildLumpySphere(*g);

@@ -14,7 +14,8 @@ namespace {
 
 const int kEntries = 10000;
 
-struct Entry : nArrayEntry {};
+struct Entry : nArrayEntry
+{};
 
 // Visits every element by index: quadratic for the lists, which walk from the head each time.
 void BM_ListGetAtLoop(benchmark::State& state)
@@ -94,4 +95,4 @@ void BM_ArrayListInsertFront(benchmark::State& state)
 }
 BENCHMARK(BM_ArrayListInsertFront)->Arg(kEntries);
 
-} // namespace
+}  // namespace

@@ -42,7 +42,7 @@ void BM_EmitterStepAndSort(benchmark::State& state)
     emitter.UpdateWorldMatrix();
     nRandSeed(77);
     emitter.AllocatePool();
-    emitter.m_birthRate = (kParticles + 1) / kStep;   // fills the pool in one step
+    emitter.m_birthRate = (kParticles + 1) / kStep;  // fills the pool in one step
     emitter.Update(kStep);
     emitter.m_birthRate = 0.0f;
     nMatrix4 camera = nMatrix4::Translation(nVector(0.0f, 0.0f, -50.0f));
@@ -85,7 +85,10 @@ void BM_PlainArraysStepAndSort(benchmark::State& state)
         for (int i = 0; i < kParticles; ++i) {
             if (age[i] < 0.0f) continue;
             age[i] += kStep;
-            if (age[i] >= m.m_timeToLive) { age[i] = -1.0f; continue; }
+            if (age[i] >= m.m_timeToLive) {
+                age[i] = -1.0f;
+                continue;
+            }
             px[i] += vx[i] * kStep, py[i] += vy[i] * kStep, pz[i] += vz[i] * kStep;
             vx[i] = (vx[i] + m.m_gravity.x * kStep) * g;
             vy[i] = (vy[i] + m.m_gravity.y * kStep) * g;

@@ -29,7 +29,7 @@
 
 namespace {
 
-const int kSide = 708;   // vertices per grid side: 2 x 707 x 707 = 999,698 triangles
+const int kSide = 708;  // vertices per grid side: 2 x 707 x 707 = 999,698 triangles
 
 class nQuietLog : public nLog
 {
@@ -53,8 +53,7 @@ void BuildGrid(nGeometry& g, nOrvex* engine)
             g.vertices[y * kSide + x] = nVector((float)x, (float)y, 0.25f * (float)((x * 7 + y * 13) % 5));
     const int quads = (kSide - 1) * (kSide - 1);
     g.AllocatePolygons(2 * quads);
-    for (int i = 0; i < 2 * quads; ++i)
-    {
+    for (int i = 0; i < 2 * quads; ++i) {
         g.polygons[i].count = 3;
         g.polygons[i].material = 0;
     }
@@ -64,12 +63,10 @@ void BuildGrid(nGeometry& g, nOrvex* engine)
     int32_t* b = g.bindings;
     nVector2* uv = g.uvSets[0];
     for (int y = 0; y + 1 < kSide; ++y)
-        for (int x = 0; x + 1 < kSide; ++x)
-        {
+        for (int x = 0; x + 1 < kSide; ++x) {
             const int32_t v00 = y * kSide + x, v10 = v00 + 1, v01 = v00 + kSide, v11 = v01 + 1;
             const int32_t corners[6] = {v00, v10, v11, v00, v11, v01};
-            for (int k = 0; k < 6; ++k)
-            {
+            for (int k = 0; k < 6; ++k) {
                 *b++ = corners[k];
                 *uv++ = nVector2((float)(corners[k] % kSide) / kSide, (float)(corners[k] / kSide) / kSide);
             }
@@ -111,8 +108,7 @@ void BM_LoadGeometry(benchmark::State& state)
     }
     double parse = 0.0, load = 0.0;
     uint32_t triangles = 0;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         double t0 = CpuSeconds();
         {
             nMetaFile document;
@@ -146,8 +142,7 @@ void BM_NormalsAndTangents(benchmark::State& state)
     nOrvex engine;
     double seconds = 0.0;
     double triangles = 0.0;
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         state.PauseTiming();
         nGeometry* g = new nGeometry(&engine);
         BuildGrid(*g, &engine);

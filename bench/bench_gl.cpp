@@ -27,26 +27,25 @@
 #include "resources/nTexture.h"
 #include "scene/nCamera.h"
 
-namespace
+namespace {
+const int kWidth = 640;
+const int kHeight = 480;
+const uint32_t kTextureEdge = 1024;
+
+nOrvex* g_engine = 0;
+nGL3Renderer* g_renderer = 0;
+
+SDL_Window* Window()
 {
-    const int kWidth = 640;
-    const int kHeight = 480;
-    const uint32_t kTextureEdge = 1024;
+    return static_cast<SDL_Window*>(g_renderer->GetWindowHandle());
+}
 
-    nOrvex*       g_engine = 0;
-    nGL3Renderer* g_renderer = 0;
-
-    SDL_Window* Window()
-    {
-        return static_cast<SDL_Window*>(g_renderer->GetWindowHandle());
-    }
-
-    void FillTexels(nPicture& picture)
-    {
-        picture.Allocate(kTextureEdge, kTextureEdge, PixelFormatRGBA8);
-        uint8_t* p = picture.GetPixels();
-        for (size_t i = 0; i < (size_t)kTextureEdge * kTextureEdge * 4; ++i) p[i] = (uint8_t)(i * 31);
-    }
+void FillTexels(nPicture& picture)
+{
+    picture.Allocate(kTextureEdge, kTextureEdge, PixelFormatRGBA8);
+    uint8_t* p = picture.GetPixels();
+    for (size_t i = 0; i < (size_t)kTextureEdge * kTextureEdge * 4; ++i) p[i] = (uint8_t)(i * 31);
+}
 }
 
 static void BM_EmptyFrame_Renderer(benchmark::State& state)
@@ -111,89 +110,88 @@ static void BM_TextureUpload_Direct(benchmark::State& state)
 }
 BENCHMARK(BM_TextureUpload_Direct)->Unit(benchmark::kMicrosecond);
 
-namespace
+namespace {
+const int kObjects = 10000;
+
+// One queued object: a geometry record of its item.
+class Drawable : public nRenderable
 {
-    const int kObjects = 10000;
-
-    // One queued object: a geometry record of its item.
-    class Drawable : public nRenderable
+public:
+    nItem* item = 0;
+    nGeometry* geometry = 0;
+    void Enqueue(nItem* camera, nRenderablePrimitiveList* list, int32_t pass) override
     {
-    public:
-        nItem*     item = 0;
-        nGeometry* geometry = 0;
-        void Enqueue(nItem* camera, nRenderablePrimitiveList* list, int32_t pass) override
-        {
-            const float depth = item->GetWorldMatrix().m[11];
-            nRenderablePrimitive* p = new nRenderablePrimitive(RenderablePrimitiveGeometry, item, depth, geometry);
-            if (!list->InsertAfter(p, 0)) delete p;
-        }
-    };
+        const float depth = item->GetWorldMatrix().m[11];
+        nRenderablePrimitive* p = new nRenderablePrimitive(RenderablePrimitiveGeometry, item, depth, geometry);
+        if (!list->InsertAfter(p, 0)) delete p;
+    }
+};
 
-    // 10,000 small quads of one constant material spread over the view of a camera at the origin.
-    struct Crowd
+// 10,000 small quads of one constant material spread over the view of a camera at the origin.
+struct Crowd
+{
+    nCamera camera;
+    nSharedPtr<nMaterial> material;
+    nSharedPtr<nGeometry> geometry;
+    std::vector<nItem*> items;
+    std::vector<Drawable> drawables;
+
+    Crowd() : camera(g_engine)
     {
-        nCamera                camera;
-        nSharedPtr<nMaterial>  material;
-        nSharedPtr<nGeometry>  geometry;
-        std::vector<nItem*>    items;
-        std::vector<Drawable>  drawables;
+        nMaterial* m = new nMaterial(g_engine);
+        material = m;
+        nRenderMap* map = new nRenderMap;
+        map->SetRoot(RenderMapNormal, new nShaderBlock(ShaderBlockNormal));
+        nShaderBlock* constant = new nShaderBlock(ShaderBlockConstant);
+        constant->constantType = ShaderValueVec4;
+        constant->values[0] = 0.8f, constant->values[1] = 0.4f, constant->values[2] = 0.2f, constant->values[3] = 1.0f;
+        map->SetRoot(RenderMapDiffuse, constant);
+        m->SetRenderMap(map);
+        g_renderer->SetupMaterial(m);
 
-        Crowd() : camera(g_engine)
-        {
-            nMaterial* m = new nMaterial(g_engine);
-            material = m;
-            nRenderMap* map = new nRenderMap;
-            map->SetRoot(RenderMapNormal, new nShaderBlock(ShaderBlockNormal));
-            nShaderBlock* constant = new nShaderBlock(ShaderBlockConstant);
-            constant->constantType = ShaderValueVec4;
-            constant->values[0] = 0.8f, constant->values[1] = 0.4f, constant->values[2] = 0.2f, constant->values[3] = 1.0f;
-            map->SetRoot(RenderMapDiffuse, constant);
-            m->SetRenderMap(map);
-            g_renderer->SetupMaterial(m);
-
-            nGeometry* g = new nGeometry(g_engine);
-            geometry = g;
-            g->AllocateVertices(4);
-            g->AllocatePolygons(1);
-            const float c[4][2] = {{-0.1f, -0.1f}, {-0.1f, 0.1f}, {0.1f, 0.1f}, {0.1f, -0.1f}};
-            for (int k = 0; k < 4; ++k) g->vertices[k] = nVector(c[k][0], c[k][1], 0.0f, 1.0f);
-            g->polygons[0].count = 4;
-            g->polygons[0].material = 0;
-            g->AllocateBindings();
-            g->vertexNormals = nGeometry::AllocateArray<nVector>(g->bindingCount);
-            for (uint32_t b = 0; b < g->bindingCount; ++b) {
-                g->polygons[0].bindings[b] = (int32_t)b;
-                g->vertexNormals[b] = nVector(0.0f, 0.0f, -1.0f, 0.0f);
-            }
-            g->AllocateMaterials(1, false);
-            g->materials[0] = m;
-            g_renderer->SetCleanResourceOnSetup(false);
-            g_renderer->SetupGeometry(g);
-
-            drawables.resize(kObjects);
-            for (int i = 0; i < kObjects; ++i) {
-                nItem* item = new nItem(g_engine);
-                item->SetPosition(nVector((float)(i % 100) * 0.2f - 10.0f, (float)(i / 100) * 0.15f - 7.5f,
-                                          10.0f + (float)((i * 7919) % 97) * 0.1f, 1.0f));
-                item->GetWorldMatrix();
-                items.push_back(item);
-                drawables[i].item = item;
-                drawables[i].geometry = g;
-            }
-            g_renderer->SetCamera(&camera);
-            g_renderer->ApplyCamera();
+        nGeometry* g = new nGeometry(g_engine);
+        geometry = g;
+        g->AllocateVertices(4);
+        g->AllocatePolygons(1);
+        const float c[4][2] = {{-0.1f, -0.1f}, {-0.1f, 0.1f}, {0.1f, 0.1f}, {0.1f, -0.1f}};
+        for (int k = 0; k < 4; ++k) g->vertices[k] = nVector(c[k][0], c[k][1], 0.0f, 1.0f);
+        g->polygons[0].count = 4;
+        g->polygons[0].material = 0;
+        g->AllocateBindings();
+        g->vertexNormals = nGeometry::AllocateArray<nVector>(g->bindingCount);
+        for (uint32_t b = 0; b < g->bindingCount; ++b) {
+            g->polygons[0].bindings[b] = (int32_t)b;
+            g->vertexNormals[b] = nVector(0.0f, 0.0f, -1.0f, 0.0f);
         }
+        g->AllocateMaterials(1, false);
+        g->materials[0] = m;
+        g_renderer->SetCleanResourceOnSetup(false);
+        g_renderer->SetupGeometry(g);
 
-        ~Crowd()
-        {
-            g_renderer->SetCamera(0);
-            g_renderer->FreeGeometry(geometry.Get());
-            g_renderer->FreeMaterial(material.Get());
-            for (nItem* item : items) delete item;
+        drawables.resize(kObjects);
+        for (int i = 0; i < kObjects; ++i) {
+            nItem* item = new nItem(g_engine);
+            item->SetPosition(nVector((float)(i % 100) * 0.2f - 10.0f, (float)(i / 100) * 0.15f - 7.5f,
+                                      10.0f + (float)((i * 7919) % 97) * 0.1f, 1.0f));
+            item->GetWorldMatrix();
+            items.push_back(item);
+            drawables[i].item = item;
+            drawables[i].geometry = g;
         }
-    };
+        g_renderer->SetCamera(&camera);
+        g_renderer->ApplyCamera();
+    }
 
-    Crowd* g_crowd = 0;
+    ~Crowd()
+    {
+        g_renderer->SetCamera(0);
+        g_renderer->FreeGeometry(geometry.Get());
+        g_renderer->FreeMaterial(material.Get());
+        for (nItem* item : items) delete item;
+    }
+};
+
+Crowd* g_crowd = 0;
 }
 
 static void BM_ObjectFrame_Renderer(benchmark::State& state)
@@ -259,39 +257,44 @@ static void BM_ObjectFrame_Direct(benchmark::State& state)
 }
 BENCHMARK(BM_ObjectFrame_Direct)->Unit(benchmark::kMillisecond);
 
-namespace
+namespace {
+// Prints the console report, then each renderer time against its direct twin (medians
+// when repeated), with the 1.1 limit beside it.
+class RatioReporter : public benchmark::ConsoleReporter
 {
-    // Prints the console report, then each renderer time against its direct twin (medians
-    // when repeated), with the 1.1 limit beside it.
-    class RatioReporter : public benchmark::ConsoleReporter
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
     {
-    public:
-        void ReportRuns(const std::vector<Run>& runs) override
-        {
-            for (const Run& run : runs) {
-                if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
-                m_times[run.run_name.function_name] = run.GetAdjustedRealTime();
-            }
-            ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") continue;
+            m_times[run.run_name.function_name] = run.GetAdjustedRealTime();
         }
+        ConsoleReporter::ReportRuns(runs);
+    }
 
-        void PrintRatios()
+    void PrintRatios()
+    {
+        const struct
         {
-            const struct { const char* label; const char* renderer; const char* direct; double limit; } pairs[] = {
-                {"empty frame", "BM_EmptyFrame_Renderer", "BM_EmptyFrame_Direct", 1.1},
-                {"1024x1024 texture upload", "BM_TextureUpload_Renderer", "BM_TextureUpload_Direct", 1.1},
-                {"frame of 10,000 objects", "BM_ObjectFrame_Renderer", "BM_ObjectFrame_Direct", 1.5}};
-            for (const auto& p : pairs) {
-                if (!m_times.count(p.renderer) || !m_times.count(p.direct) || m_times[p.direct] <= 0.0) continue;
-                double ratio = m_times[p.renderer] / m_times[p.direct];
-                std::printf("%s: renderer / direct = %.3f (limit %.3f)%s\n", p.label, ratio, p.limit,
-                            ratio <= p.limit ? "" : "  OVER THE LIMIT");
-            }
+            const char* label;
+            const char* renderer;
+            const char* direct;
+            double limit;
+        } pairs[] = {
+            {"empty frame", "BM_EmptyFrame_Renderer", "BM_EmptyFrame_Direct", 1.1},
+            {"1024x1024 texture upload", "BM_TextureUpload_Renderer", "BM_TextureUpload_Direct", 1.1},
+            {"frame of 10,000 objects", "BM_ObjectFrame_Renderer", "BM_ObjectFrame_Direct", 1.5}};
+        for (const auto& p : pairs) {
+            if (!m_times.count(p.renderer) || !m_times.count(p.direct) || m_times[p.direct] <= 0.0) continue;
+            double ratio = m_times[p.renderer] / m_times[p.direct];
+            std::printf("%s: renderer / direct = %.3f (limit %.3f)%s\n", p.label, ratio, p.limit,
+                        ratio <= p.limit ? "" : "  OVER THE LIMIT");
         }
+    }
 
-    private:
-        std::map<std::string, double> m_times;
-    };
+private:
+    std::map<std::string, double> m_times;
+};
 }
 
 int main(int argc, char** argv)

@@ -45,7 +45,7 @@ std::vector<uint8_t> Photo()
             float r = 120 + 90 * std::sin(9 * u + 2 * v) + grain;
             float g = 100 + 80 * std::cos(7 * v - 3 * u) + grain;
             float b = 90 + 60 * std::sin(13 * u * v) + grain;
-            if (((x / 97) + (y / 61)) % 5 == 0) r = 240 - r * 0.5f;     // hard-edged patches
+            if (((x / 97) + (y / 61)) % 5 == 0) r = 240 - r * 0.5f;  // hard-edged patches
             uint8_t* p = &rgb[(size_t(y) * kWide + x) * 3];
             p[0] = uint8_t(std::fmin(std::fmax(r, 0), 255));
             p[1] = uint8_t(std::fmin(std::fmax(g, 0), 255));
@@ -54,7 +54,12 @@ std::vector<uint8_t> Photo()
     return rgb;
 }
 
-struct JpegFile { const char* name; int quality; std::vector<uint8_t> bytes; };
+struct JpegFile
+{
+    const char* name;
+    int quality;
+    std::vector<uint8_t> bytes;
+};
 
 void Append(void* context, void* data, int size)
 {

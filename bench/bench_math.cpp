@@ -32,9 +32,9 @@ const int kVectors = 10000;
 
 struct Inputs
 {
-    std::vector<nMatrix4> a, b;          // random matrices for multiply
-    std::vector<glm::mat4> ga, gb;       // the same matrices (GLM stores columns)
-    std::vector<nVector> v;              // points for the array transform
+    std::vector<nMatrix4> a, b;     // random matrices for multiply
+    std::vector<glm::mat4> ga, gb;  // the same matrices (GLM stores columns)
+    std::vector<nVector> v;         // points for the array transform
     std::vector<glm::vec4> gv;
     std::vector<nVector> angles;         // Euler triples, middle angle within [-pi/2, pi/2]
     std::vector<nMatrix3> rotations;     // FromEuler of the angles, for ToEuler
@@ -68,8 +68,7 @@ const Inputs& GetInputs()
         Inputs s;
         std::mt19937 rng(42);
         std::uniform_real_distribution<float> u(-2, 2), outer(-3.1f, 3.1f), middle(-1.5f, 1.5f);
-        for (int i = 0; i < kMatrices; ++i)
-        {
+        for (int i = 0; i < kMatrices; ++i) {
             nMatrix4 a, b;
             for (float& e : a.m)
                 e = u(rng);
@@ -88,8 +87,7 @@ const Inputs& GetInputs()
             const nQuaternion& q = s.quats.back();
             s.gquats.push_back(glm::quat(q.w, q.x, q.y, q.z));
         }
-        for (int i = 0; i < kVectors; ++i)
-        {
+        for (int i = 0; i < kVectors; ++i) {
             s.v.push_back(nVector(u(rng), u(rng), u(rng), 1));
             s.gv.push_back(glm::vec4(s.v.back().x, s.v.back().y, s.v.back().z, 1));
         }
@@ -105,8 +103,7 @@ void BM_Multiply_Ours(benchmark::State& state)
 {
     const Inputs& in = GetInputs();
     std::vector<nMatrix4> out(kMatrices);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (int i = 0; i < kMatrices; ++i)
             out[i] = in.a[i].Multiply(in.b[i]);
         benchmark::DoNotOptimize(out.data());
@@ -120,8 +117,7 @@ void BM_Multiply_Glm(benchmark::State& state)
 {
     const Inputs& in = GetInputs();
     std::vector<glm::mat4> out(kMatrices);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (int i = 0; i < kMatrices; ++i)
             out[i] = in.ga[i] * in.gb[i];
         benchmark::DoNotOptimize(out.data());
@@ -136,8 +132,7 @@ void BM_MultiplyChain_Ours(benchmark::State& state)
 {
     const Inputs& in = GetInputs();
     nMatrix4 acc = in.a[0];
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         benchmark::DoNotOptimize(acc);
         acc = acc.Multiply(in.b[1]);
     }
@@ -149,8 +144,7 @@ void BM_MultiplyChain_Glm(benchmark::State& state)
 {
     const Inputs& in = GetInputs();
     glm::mat4 acc = in.ga[0];
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         benchmark::DoNotOptimize(acc);
         acc = acc * in.gb[1];
     }
@@ -166,8 +160,7 @@ void BM_TransformArray_Ours(benchmark::State& state)
     const Inputs& in = GetInputs();
     std::vector<nVector> out(kVectors);
     nMatrix4 m = in.a[0];
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         benchmark::DoNotOptimize(m);
         m.TransformArray(out.data(), in.v.data(), kVectors);
         benchmark::DoNotOptimize(out.data());
@@ -182,8 +175,7 @@ void BM_TransformArray_Glm(benchmark::State& state)
     const Inputs& in = GetInputs();
     std::vector<glm::vec4> out(kVectors);
     glm::mat4 m = in.ga[0];
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         benchmark::DoNotOptimize(m);
         for (int i = 0; i < kVectors; ++i)
             out[i] = m * in.gv[i];
@@ -201,8 +193,7 @@ void BM_FromEuler_Ours(benchmark::State& state)
 {
     const Inputs& in = GetInputs();
     std::vector<nMatrix3> out(kMatrices);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (int i = 0; i < kMatrices; ++i)
             out[i] = nMatrix3::FromEulerVector(in.angles[i], RotationOrderYXZ);
         benchmark::DoNotOptimize(out.data());
@@ -216,8 +207,7 @@ void BM_FromEuler_Glm(benchmark::State& state)
 {
     const Inputs& in = GetInputs();
     std::vector<glm::mat4> out(kMatrices);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (int i = 0; i < kMatrices; ++i)
             out[i] = glm::eulerAngleYXZ(in.angles[i].y, in.angles[i].x, in.angles[i].z);
         benchmark::DoNotOptimize(out.data());
@@ -231,8 +221,7 @@ void BM_ToEuler_Ours(benchmark::State& state)
 {
     const Inputs& in = GetInputs();
     std::vector<nVector> out(kMatrices);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (int i = 0; i < kMatrices; ++i)
             out[i] = in.rotations[i].ToEuler(RotationOrderYXZ);
         benchmark::DoNotOptimize(out.data());
@@ -246,8 +235,7 @@ void BM_ToEuler_Glm(benchmark::State& state)
 {
     const Inputs& in = GetInputs();
     std::vector<glm::vec3> out(kMatrices);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (int i = 0; i < kMatrices; ++i)
             glm::extractEulerAngleYXZ(in.grotations[i], out[i].y, out[i].x, out[i].z);
         benchmark::DoNotOptimize(out.data());
@@ -265,8 +253,7 @@ void BM_QuatFromMatrix_Ours(benchmark::State& state)
 {
     const Inputs& in = GetInputs();
     std::vector<nQuaternion> out(kMatrices);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (int i = 0; i < kMatrices; ++i)
             out[i] = nQuaternion::FromMatrix3(in.rotations[i]);
         benchmark::DoNotOptimize(out.data());
@@ -280,8 +267,7 @@ void BM_QuatFromMatrix_Glm(benchmark::State& state)
 {
     const Inputs& in = GetInputs();
     std::vector<glm::quat> out(kMatrices);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (int i = 0; i < kMatrices; ++i)
             out[i] = glm::quat_cast(in.grotations3[i]);
         benchmark::DoNotOptimize(out.data());
@@ -318,8 +304,7 @@ void BM_QuatFromManyMatrices_Ours(benchmark::State& state)
 {
     const ManyRotations& in = GetManyRotations();
     std::vector<nQuaternion> out(in.ours.size());
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (size_t i = 0; i < in.ours.size(); ++i)
             out[i] = nQuaternion::FromMatrix3(in.ours[i]);
         benchmark::DoNotOptimize(out.data());
@@ -333,8 +318,7 @@ void BM_QuatFromManyMatrices_Glm(benchmark::State& state)
 {
     const ManyRotations& in = GetManyRotations();
     std::vector<glm::quat> out(in.glm3.size());
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (size_t i = 0; i < in.glm3.size(); ++i)
             out[i] = glm::quat_cast(in.glm3[i]);
         benchmark::DoNotOptimize(out.data());
@@ -348,8 +332,7 @@ void BM_QuatToMatrix_Ours(benchmark::State& state)
 {
     const Inputs& in = GetInputs();
     std::vector<nMatrix3> out(kMatrices);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (int i = 0; i < kMatrices; ++i)
             out[i] = in.quats[i].ToMatrix3();
         benchmark::DoNotOptimize(out.data());
@@ -363,8 +346,7 @@ void BM_QuatToMatrix_Glm(benchmark::State& state)
 {
     const Inputs& in = GetInputs();
     std::vector<glm::mat3> out(kMatrices);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (int i = 0; i < kMatrices; ++i)
             out[i] = glm::mat3_cast(in.gquats[i]);
         benchmark::DoNotOptimize(out.data());
@@ -379,8 +361,7 @@ void BM_QuatMultiply_Ours(benchmark::State& state)
 {
     const Inputs& in = GetInputs();
     std::vector<nQuaternion> out(kMatrices - 1);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (int i = 0; i + 1 < kMatrices; ++i)
             out[i] = in.quats[i] * in.quats[i + 1];
         benchmark::DoNotOptimize(out.data());
@@ -394,8 +375,7 @@ void BM_QuatMultiply_Glm(benchmark::State& state)
 {
     const Inputs& in = GetInputs();
     std::vector<glm::quat> out(kMatrices - 1);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (int i = 0; i + 1 < kMatrices; ++i)
             out[i] = in.gquats[i] * in.gquats[i + 1];
         benchmark::DoNotOptimize(out.data());
@@ -410,8 +390,7 @@ void BM_QuatSlerp_Ours(benchmark::State& state)
 {
     const Inputs& in = GetInputs();
     std::vector<nQuaternion> out(kMatrices - 1);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (int i = 0; i + 1 < kMatrices; ++i)
             out[i] = nQuaternion::Slerp(0.5f, in.quats[i], in.quats[i + 1]);
         benchmark::DoNotOptimize(out.data());
@@ -425,8 +404,7 @@ void BM_QuatSlerp_Glm(benchmark::State& state)
 {
     const Inputs& in = GetInputs();
     std::vector<glm::quat> out(kMatrices - 1);
-    for (auto _ : state)
-    {
+    for (auto _ : state) {
         for (int i = 0; i + 1 < kMatrices; ++i)
             out[i] = glm::slerp(in.gquats[i], in.gquats[i + 1], 0.5f);
         benchmark::DoNotOptimize(out.data());

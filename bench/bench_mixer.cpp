@@ -17,12 +17,16 @@
 
 namespace {
 
-const int32_t kFrames = 48000;                 // one second of output
+const int32_t kFrames = 48000;  // one second of output
 
 class QuietDevice : public nAudioQueue
 {
 public:
-    bool Open(int32_t) override { m_device = 1; return true; }
+    bool Open(int32_t) override
+    {
+        m_device = 1;
+        return true;
+    }
     void Close() override { m_device = 0; }
 };
 

@@ -61,9 +61,10 @@ nMetaTag* MakeMesh(std::mt19937& rng, int index)
     mesh->AddChild(new nMetaTag("Name", ("mesh number " + std::to_string(index)).c_str()));
     mesh->AddChild(new nMetaTag("VertexCount", static_cast<int32_t>(vertices)));
     mesh->AddChild(new nMetaTag("Radius", static_cast<float>(pick(100000)) / 256.0f));
-    const struct {
+    const struct
+    {
         const char* name;
-        int         bytes_per_vertex;
+        int bytes_per_vertex;
     } arrays[] = {{"Positions", 12}, {"Normals", 12}, {"TexCoords", 8}, {"Indices", 6}};
     for (const auto& array : arrays) {
         std::string bytes = RandomBytes(rng, static_cast<size_t>(vertices * array.bytes_per_vertex));
@@ -95,36 +96,36 @@ void WriteXml(nMetaTag* tag, int depth, std::string& out)
     const nVariant& value = tag->GetValue();
     char text[64];
     switch (value.GetType()) {
-    case TagType_Real: {
-        float f = 0;
-        value.GetFloat(&f);
-        snprintf(text, sizeof(text), "<%s>%f</%s>\n", name, static_cast<double>(f), name);
-        out += text;
-        return;
-    }
-    case TagType_Integer: {
-        int32_t i = 0;
-        value.GetInt(&i);
-        snprintf(text, sizeof(text), "<%s>%d</%s>\n", name, static_cast<int>(i), name);
-        out += text;
-        return;
-    }
-    case TagType_Bool: {
-        bool b = false;
-        value.GetBool(&b);
-        out += std::string("<") + name + ">" + (b ? "true" : "false") + "</" + name + ">\n";
-        return;
-    }
-    case TagType_String:
-        out += std::string("<") + name + ">" + value.GetText().GetCStr() + "</" + name + ">\n";
-        return;
-    case TagType_Binary:
-        out += std::string("<") + name + " encoding=\"base64\" size=\"" + std::to_string(value.GetBinaryLength()) + "\">\n";
-        Base64(value.GetBinaryData(), value.GetBinaryLength(), out);
-        out += std::string("\n</") + name + ">\n";
-        return;
-    default:
-        break;
+        case TagType_Real: {
+            float f = 0;
+            value.GetFloat(&f);
+            snprintf(text, sizeof(text), "<%s>%f</%s>\n", name, static_cast<double>(f), name);
+            out += text;
+            return;
+        }
+        case TagType_Integer: {
+            int32_t i = 0;
+            value.GetInt(&i);
+            snprintf(text, sizeof(text), "<%s>%d</%s>\n", name, static_cast<int>(i), name);
+            out += text;
+            return;
+        }
+        case TagType_Bool: {
+            bool b = false;
+            value.GetBool(&b);
+            out += std::string("<") + name + ">" + (b ? "true" : "false") + "</" + name + ">\n";
+            return;
+        }
+        case TagType_String:
+            out += std::string("<") + name + ">" + value.GetText().GetCStr() + "</" + name + ">\n";
+            return;
+        case TagType_Binary:
+            out += std::string("<") + name + " encoding=\"base64\" size=\"" + std::to_string(value.GetBinaryLength()) + "\">\n";
+            Base64(value.GetBinaryData(), value.GetBinaryLength(), out);
+            out += std::string("\n</") + name + ">\n";
+            return;
+        default:
+            break;
     }
     out += std::string("<") + name + ">\n";
     for (nLinkedListEntry* e = tag->GetChildren().GetHead(); e; e = e->GetNext())
@@ -133,7 +134,8 @@ void WriteXml(nMetaTag* tag, int depth, std::string& out)
     out += std::string("</") + name + ">\n";
 }
 
-struct Corpus {
+struct Corpus
+{
     std::string nml;
     std::string xml;
 

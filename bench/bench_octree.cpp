@@ -25,134 +25,133 @@
 #include "scene/nCamera.h"
 #include "scene/nObject.h"
 
-namespace
+namespace {
+const int kWidth = 160;  // small: the pixels both frames shade alike stay a small part of the frame
+const int kHeight = 120;
+const int kCells = 708;          // 2 x 708^2 = 1,002,528 triangles over 708 x 708 units
+const float kHalfView = 112.0f;  // half the side of the square the camera sees: a tenth of the level
+
+nOrvex* g_engine = 0;
+nGL3Renderer* g_renderer = 0;
+
+// The level: a rolling grid of triangles with corner normals, one constant material.
+nGeometry* BuildLevel(nMaterial* material, const char* name)
 {
-    const int   kWidth = 160;    // small: the pixels both frames shade alike stay a small part of the frame
-    const int   kHeight = 120;
-    const int   kCells = 708;           // 2 x 708^2 = 1,002,528 triangles over 708 x 708 units
-    const float kHalfView = 112.0f;     // half the side of the square the camera sees: a tenth of the level
+    nGeometry* g = new nGeometry(g_engine);
+    g->SetName(name);
+    const int side = kCells + 1;
+    g->AllocateVertices((uint32_t)(side * side));
+    for (int z = 0; z < side; ++z)
+        for (int x = 0; x < side; ++x)
+            g->vertices[z * side + x] = nVector((float)x, 2.0f * std::sin(x * 0.05f) * std::cos(z * 0.07f), (float)z, 1.0f);
+    g->AllocatePolygons((uint32_t)(2 * kCells * kCells));
+    for (uint32_t p = 0; p < g->polygonCount; ++p) {
+        g->polygons[p].count = 3;
+        g->polygons[p].material = 0;
+    }
+    g->AllocateBindings();
+    g->vertexNormals = nGeometry::AllocateArray<nVector>(g->bindingCount);
+    for (uint32_t p = 0; p < g->polygonCount; ++p) {
+        const int cell = (int)(p / 2), x = cell % kCells, z = cell / kCells;
+        const int v00 = z * side + x, v10 = v00 + 1, v01 = v00 + side, v11 = v01 + 1;
+        const int corners[2][3] = {{v00, v01, v10}, {v10, v01, v11}};
+        for (int c = 0; c < 3; ++c) {
+            g->bindings[3 * p + c] = corners[p & 1][c];
+            g->vertexNormals[3 * p + c] = nVector(0.0f, 1.0f, 0.0f, 1.0f);
+        }
+    }
+    g->AllocateMaterials(1, false);
+    g->materials[0] = material;
+    return g;
+}
 
-    nOrvex*       g_engine = 0;
-    nGL3Renderer* g_renderer = 0;
+struct Level
+{
+    nCamera camera;
+    nSharedPtr<nMaterial> material;
+    nSharedPtr<nGeometry> whole, cut;
+    nObject wholeObject, cutObject;
 
-    // The level: a rolling grid of triangles with corner normals, one constant material.
-    nGeometry* BuildLevel(nMaterial* material, const char* name)
+    Level() : camera(g_engine), wholeObject(g_engine), cutObject(g_engine)
     {
-        nGeometry* g = new nGeometry(g_engine);
-        g->SetName(name);
-        const int side = kCells + 1;
-        g->AllocateVertices((uint32_t)(side * side));
-        for (int z = 0; z < side; ++z)
-            for (int x = 0; x < side; ++x)
-                g->vertices[z * side + x] = nVector((float)x, 2.0f * std::sin(x * 0.05f) * std::cos(z * 0.07f), (float)z, 1.0f);
-        g->AllocatePolygons((uint32_t)(2 * kCells * kCells));
-        for (uint32_t p = 0; p < g->polygonCount; ++p) {
-            g->polygons[p].count = 3;
-            g->polygons[p].material = 0;
-        }
-        g->AllocateBindings();
-        g->vertexNormals = nGeometry::AllocateArray<nVector>(g->bindingCount);
-        for (uint32_t p = 0; p < g->polygonCount; ++p) {
-            const int cell = (int)(p / 2), x = cell % kCells, z = cell / kCells;
-            const int v00 = z * side + x, v10 = v00 + 1, v01 = v00 + side, v11 = v01 + 1;
-            const int corners[2][3] = {{v00, v01, v10}, {v10, v01, v11}};
-            for (int c = 0; c < 3; ++c) {
-                g->bindings[3 * p + c] = corners[p & 1][c];
-                g->vertexNormals[3 * p + c] = nVector(0.0f, 1.0f, 0.0f, 1.0f);
-            }
-        }
-        g->AllocateMaterials(1, false);
-        g->materials[0] = material;
-        return g;
+        nMaterial* m = new nMaterial(g_engine);
+        material = m;
+        nRenderMap* map = new nRenderMap;
+        map->SetRoot(RenderMapNormal, new nShaderBlock(ShaderBlockNormal));
+        nShaderBlock* constant = new nShaderBlock(ShaderBlockConstant);
+        constant->constantType = ShaderValueVec4;
+        constant->values[0] = 0.3f, constant->values[1] = 0.6f, constant->values[2] = 0.2f, constant->values[3] = 1.0f;
+        map->SetRoot(RenderMapDiffuse, constant);
+        m->SetRenderMap(map);
+        g_renderer->SetupMaterial(m);
+        g_renderer->SetCleanResourceOnSetup(false);
+
+        whole = BuildLevel(m, "whole");
+        whole->Setup();
+        cut = BuildLevel(m, "cut");
+        cut->BuildOctree(1024);  // as the player's scene set-up asks: leaves of up to 2,048 polygons
+        wholeObject.SetGeometry(whole.Get(), false);
+        cutObject.SetGeometry(cut.Get(), false);
+
+        // Above the middle of the level, looking straight down.
+        const float fov = 0.9f;
+        camera.SetFov(fov);
+        camera.SetNear(1.0f);
+        camera.SetFar(1000.0f);
+        camera.SetAspectRatio(1.0f);
+        camera.SetPosition(nVector(kCells * 0.5f, kHalfView / std::tan(fov * 0.5f), kCells * 0.5f, 1.0f));
+        camera.SetRotation(nVector(1.5707963f, 0.0f, 0.0f));
+        camera.GetWorldMatrix();
+        camera.ComputeFrustum(0, -1.0f, -1.0f);
+        wholeObject.GetWorldMatrix();
+        cutObject.GetWorldMatrix();
+        g_renderer->SetCamera(&camera);
+        g_renderer->ApplyCamera();
     }
 
-    struct Level
+    ~Level()
     {
-        nCamera               camera;
-        nSharedPtr<nMaterial> material;
-        nSharedPtr<nGeometry> whole, cut;
-        nObject               wholeObject, cutObject;
+        g_renderer->SetCamera(0);
+    }
+};
 
-        Level() : camera(g_engine), wholeObject(g_engine), cutObject(g_engine)
-        {
-            nMaterial* m = new nMaterial(g_engine);
-            material = m;
-            nRenderMap* map = new nRenderMap;
-            map->SetRoot(RenderMapNormal, new nShaderBlock(ShaderBlockNormal));
-            nShaderBlock* constant = new nShaderBlock(ShaderBlockConstant);
-            constant->constantType = ShaderValueVec4;
-            constant->values[0] = 0.3f, constant->values[1] = 0.6f, constant->values[2] = 0.2f, constant->values[3] = 1.0f;
-            map->SetRoot(RenderMapDiffuse, constant);
-            m->SetRenderMap(map);
-            g_renderer->SetupMaterial(m);
-            g_renderer->SetCleanResourceOnSetup(false);
+Level* g_level = 0;
 
-            whole = BuildLevel(m, "whole");
-            whole->Setup();
-            cut = BuildLevel(m, "cut");
-            cut->BuildOctree(1024);   // as the player's scene set-up asks: leaves of up to 2,048 polygons
-            wholeObject.SetGeometry(whole.Get(), false);
-            cutObject.SetGeometry(cut.Get(), false);
+void Frame(nObject* object)
+{
+    g_renderer->ResetRenderQueue();
+    if (object) g_renderer->QueueRenderable(object);
+    g_renderer->RenderQueue();
+    glFinish();
+}
 
-            // Above the middle of the level, looking straight down.
-            const float fov = 0.9f;
-            camera.SetFov(fov);
-            camera.SetNear(1.0f);
-            camera.SetFar(1000.0f);
-            camera.SetAspectRatio(1.0f);
-            camera.SetPosition(nVector(kCells * 0.5f, kHalfView / std::tan(fov * 0.5f), kCells * 0.5f, 1.0f));
-            camera.SetRotation(nVector(1.5707963f, 0.0f, 0.0f));
-            camera.GetWorldMatrix();
-            camera.ComputeFrustum(0, -1.0f, -1.0f);
-            wholeObject.GetWorldMatrix();
-            cutObject.GetWorldMatrix();
-            g_renderer->SetCamera(&camera);
-            g_renderer->ApplyCamera();
-        }
-
-        ~Level()
-        {
-            g_renderer->SetCamera(0);
-        }
-    };
-
-    Level* g_level = 0;
-
-    void Frame(nObject* object)
+// Prints how long each octree frame takes beside the one-geometry frame of the same run.
+class RatioReporter : public benchmark::ConsoleReporter
+{
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
     {
-        g_renderer->ResetRenderQueue();
-        if (object) g_renderer->QueueRenderable(object);
-        g_renderer->RenderQueue();
-        glFinish();
+        ConsoleReporter::ReportRuns(runs);
+        for (const Run& run : runs)
+            if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
+                m_times[run.run_name.function_name] = run.GetAdjustedRealTime();
+    }
+    void PrintRatios() const
+    {
+        auto tree = m_times.find("BM_LevelFrame_Octree");
+        auto whole = m_times.find("BM_LevelFrame_OneGeometry");
+        auto empty = m_times.find("BM_LevelFrame_Empty");
+        if (tree != m_times.end() && whole != m_times.end() && whole->second > 0.0)
+            std::printf("bench_octree: octree frame / one-geometry frame = %.3f (target at most 0.3)\n",
+                        tree->second / whole->second);
+        if (tree != m_times.end() && whole != m_times.end() && empty != m_times.end() && whole->second > empty->second)
+            std::printf("bench_octree: the same beyond the empty frame's fixed cost = %.3f\n",
+                        (tree->second - empty->second) / (whole->second - empty->second));
     }
 
-    // Prints how long each octree frame takes beside the one-geometry frame of the same run.
-    class RatioReporter : public benchmark::ConsoleReporter
-    {
-    public:
-        void ReportRuns(const std::vector<Run>& runs) override
-        {
-            ConsoleReporter::ReportRuns(runs);
-            for (const Run& run : runs)
-                if (run.run_type == Run::RT_Iteration || run.aggregate_name == "median")
-                    m_times[run.run_name.function_name] = run.GetAdjustedRealTime();
-        }
-        void PrintRatios() const
-        {
-            auto tree = m_times.find("BM_LevelFrame_Octree");
-            auto whole = m_times.find("BM_LevelFrame_OneGeometry");
-            auto empty = m_times.find("BM_LevelFrame_Empty");
-            if (tree != m_times.end() && whole != m_times.end() && whole->second > 0.0)
-                std::printf("bench_octree: octree frame / one-geometry frame = %.3f (target at most 0.3)\n",
-                            tree->second / whole->second);
-            if (tree != m_times.end() && whole != m_times.end() && empty != m_times.end() && whole->second > empty->second)
-                std::printf("bench_octree: the same beyond the empty frame's fixed cost = %.3f\n",
-                            (tree->second - empty->second) / (whole->second - empty->second));
-        }
-
-    private:
-        std::map<std::string, double> m_times;
-    };
+private:
+    std::map<std::string, double> m_times;
+};
 }
 
 static void BM_LevelFrame_Octree(benchmark::State& state)

@@ -24,12 +24,12 @@
 
 namespace {
 
-const int   kSide = 10;
-const int   kLayers = 10;
-const int   kSteps = 240;
+const int kSide = 10;
+const int kLayers = 10;
+const int kSteps = 240;
 const float kStep = 1.0f / 60.0f;
 const float kFloorHalf = 40.0f;
-const int   kFloorCells = 32;
+const int kFloorCells = 32;
 
 btVector3 BoxPosition(int i)
 {
@@ -40,8 +40,8 @@ btVector3 BoxPosition(int i)
 // The floor grid's corners and triangles, shared by both scenes.
 struct FloorMesh
 {
-    std::vector<float>   vertices;
-    std::vector<int32_t> quads;      // four corners each
+    std::vector<float> vertices;
+    std::vector<int32_t> quads;  // four corners each
     FloorMesh()
     {
         for (int z = 0; z <= kFloorCells; ++z)
@@ -98,8 +98,8 @@ nOrvexParts CachedParts()
 // The engine's world with its bodies.
 struct EngineScene
 {
-    nOrvex                         engine{CachedParts()};
-    nBulletPhysicWorld             world;
+    nOrvex engine{CachedParts()};
+    nBulletPhysicWorld world;
     std::vector<nBulletPhysicItem*> items;
 
     EngineScene() : world(&engine)
@@ -136,16 +136,16 @@ struct EngineScene
 // The same scene on Bullet alone, set up as the engine's world sets up its simulation.
 struct BulletScene
 {
-    btDefaultCollisionConfiguration*     configuration;
-    btCollisionDispatcher*               dispatcher;
-    btDbvtBroadphase*                    broadphase;
+    btDefaultCollisionConfiguration* configuration;
+    btCollisionDispatcher* dispatcher;
+    btDbvtBroadphase* broadphase;
     btSequentialImpulseConstraintSolver* solver;
-    btDiscreteDynamicsWorld*             world;
-    btTriangleIndexVertexArray*          array;
-    std::vector<int32_t>                 triangles;
-    btBvhTriangleMeshShape*              floorShape;
-    btBoxShape*                          boxShape;
-    std::vector<btRigidBody*>            bodies;
+    btDiscreteDynamicsWorld* world;
+    btTriangleIndexVertexArray* array;
+    std::vector<int32_t> triangles;
+    btBvhTriangleMeshShape* floorShape;
+    btBoxShape* boxShape;
+    std::vector<btRigidBody*> bodies;
 
     BulletScene()
     {

@@ -34,21 +34,33 @@ const uint32_t kSide = 2048;
 uint32_t Texel(uint32_t x, uint32_t y)
 {
     uint32_t cell = (x / 16) * 2654435761u ^ (y / 8) * 40503u;
-    if ((cell & 7) == 0) cell ^= x * 2246822519u;     // noisy cells
+    if ((cell & 7) == 0) cell ^= x * 2246822519u;  // noisy cells
     return cell | 0x80000000u;
 }
 
 void Put8(std::vector<uint8_t>& b, uint32_t v) { b.push_back(uint8_t(v)); }
-void Put16(std::vector<uint8_t>& b, uint32_t v) { Put8(b, v); Put8(b, v >> 8); }
+void Put16(std::vector<uint8_t>& b, uint32_t v)
+{
+    Put8(b, v);
+    Put8(b, v >> 8);
+}
 
 std::vector<uint8_t> MakeTga(uint32_t bits, bool rle)
 {
     const uint32_t bytes = bits / 8;
     std::vector<uint8_t> f;
-    Put8(f, 0); Put8(f, 0); Put8(f, rle ? 10 : 2);
-    Put16(f, 0); Put16(f, 0); Put8(f, 0);
-    Put16(f, 0); Put16(f, 0); Put16(f, kSide); Put16(f, kSide);
-    Put8(f, bits); Put8(f, bits == 32 ? 0x28 : 0x20);
+    Put8(f, 0);
+    Put8(f, 0);
+    Put8(f, rle ? 10 : 2);
+    Put16(f, 0);
+    Put16(f, 0);
+    Put8(f, 0);
+    Put16(f, 0);
+    Put16(f, 0);
+    Put16(f, kSide);
+    Put16(f, kSide);
+    Put8(f, bits);
+    Put8(f, bits == 32 ? 0x28 : 0x20);
     for (uint32_t y = 0; y < kSide; ++y) {
         uint32_t x = 0;
         while (x < kSide) {
@@ -77,7 +89,13 @@ std::vector<uint8_t> MakeTga(uint32_t bits, bool rle)
     return f;
 }
 
-struct TgaFile { const char* name; uint32_t bits; bool rle; std::vector<uint8_t> bytes; };
+struct TgaFile
+{
+    const char* name;
+    uint32_t bits;
+    bool rle;
+    std::vector<uint8_t> bytes;
+};
 
 TgaFile& File(int index)
 {

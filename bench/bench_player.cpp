@@ -253,9 +253,13 @@ void BM_StartupToFirstFrameVersusLoad(benchmark::State& state, Game game)
     state.counters["ratio"] = l > 0.0 ? s / l : 0.0;
 }
 BENCHMARK_CAPTURE(BM_StartupToFirstFrameVersusLoad, demo, Game{DemoFolder, "crates.nms"})
-    ->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(1.0);
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0);
 BENCHMARK_CAPTURE(BM_StartupToFirstFrameVersusLoad, game10k, Game{LargeGameFolder, "game.nms"})
-    ->UseManualTime()->Unit(benchmark::kMillisecond)->MinTime(2.0);
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2.0);
 
 void BM_PlayerStartupAndShutdown(benchmark::State& state)
 {

@@ -35,8 +35,8 @@
 
 namespace {
 
-const int kTiles = 4;          // 4 x 4 objects
-const int kQuads = 56;         // 56 x 56 quads of 2 triangles each: 16 x 6,272 = 100,352 triangles
+const int kTiles = 4;   // 4 x 4 objects
+const int kQuads = 56;  // 56 x 56 quads of 2 triangles each: 16 x 6,272 = 100,352 triangles
 const float kTileSize = 10.0f;
 const int kView = 512;
 
@@ -73,8 +73,12 @@ nGeometry* MakeTile(nOrvex* engine, float x0, float y0)
             const int32_t v = y * (n + 1) + x;
             int32_t* a = g->polygons[2 * (y * n + x)].bindings;
             int32_t* b = g->polygons[2 * (y * n + x) + 1].bindings;
-            a[0] = v; a[1] = v + n + 1; a[2] = v + n + 2;          // faces -z
-            b[0] = v; b[1] = v + n + 2; b[2] = v + 1;
+            a[0] = v;
+            a[1] = v + n + 1;
+            a[2] = v + n + 2;  // faces -z
+            b[0] = v;
+            b[1] = v + n + 2;
+            b[2] = v + 1;
         }
     g->AllocateMaterials(1, true);
     g->GetMaterial(0)->SetRenderMap(g->GetMaterial(0)->BuildDefaultRenderMap());
@@ -154,12 +158,12 @@ struct Fixture
         rtcReleaseDevice(device);
     }
 
-    nKitScene            kit;
-    nSceneBIH            tree;
+    nKitScene kit;
+    nSceneBIH tree;
     std::vector<nVector> origins, directions;
-    RTCDevice            device;
-    RTCScene             embree;
-    uint32_t             triangleCount = 0;
+    RTCDevice device;
+    RTCScene embree;
+    uint32_t triangleCount = 0;
 };
 
 Fixture& Scene()
@@ -198,36 +202,44 @@ void BM_Traversal(benchmark::State& state)
     double ours = 0.0, theirs = 0.0;
     int64_t ourHits = 0, theirHits = 0;
     for (auto _ : state) {
-        const double mine = Split(threads, count, [&](size_t first, size_t last) {
-            int64_t hits = 0;
-            for (size_t i = first; i < last; ++i) {
-                nSceneRay ray;
-                f.tree.Cast(ray, f.origins[i], f.directions[i], -1.0f);
-                hits += ray.hit;
-            }
-            return hits;
-        }, ourHits);
+        const double mine = Split(
+            threads, count, [&](size_t first, size_t last) {
+                int64_t hits = 0;
+                for (size_t i = first; i < last; ++i) {
+                    nSceneRay ray;
+                    f.tree.Cast(ray, f.origins[i], f.directions[i], -1.0f);
+                    hits += ray.hit;
+                }
+                return hits;
+            },
+            ourHits);
         ours += mine;
-        theirs += Split(threads, count, [&](size_t first, size_t last) {
-            int64_t hits = 0;
-            RTCIntersectContext context;
-            rtcInitIntersectContext(&context);
-            for (size_t i = first; i < last; ++i) {
-                RTCRayHit rh;
-                rh.ray.org_x = f.origins[i].x; rh.ray.org_y = f.origins[i].y; rh.ray.org_z = f.origins[i].z;
-                rh.ray.dir_x = f.directions[i].x; rh.ray.dir_y = f.directions[i].y; rh.ray.dir_z = f.directions[i].z;
-                rh.ray.tnear = 0.0f;
-                rh.ray.tfar = INFINITY;
-                rh.ray.mask = 0xffffffffu;
-                rh.ray.flags = 0;
-                rh.ray.time = 0.0f;
-                rh.hit.geomID = RTC_INVALID_GEOMETRY_ID;
-                rh.hit.instID[0] = RTC_INVALID_GEOMETRY_ID;
-                rtcIntersect1(f.embree, &context, &rh);
-                hits += rh.hit.geomID != RTC_INVALID_GEOMETRY_ID;
-            }
-            return hits;
-        }, theirHits);
+        theirs += Split(
+            threads, count, [&](size_t first, size_t last) {
+                int64_t hits = 0;
+                RTCIntersectContext context;
+                rtcInitIntersectContext(&context);
+                for (size_t i = first; i < last; ++i) {
+                    RTCRayHit rh;
+                    rh.ray.org_x = f.origins[i].x;
+                    rh.ray.org_y = f.origins[i].y;
+                    rh.ray.org_z = f.origins[i].z;
+                    rh.ray.dir_x = f.directions[i].x;
+                    rh.ray.dir_y = f.directions[i].y;
+                    rh.ray.dir_z = f.directions[i].z;
+                    rh.ray.tnear = 0.0f;
+                    rh.ray.tfar = INFINITY;
+                    rh.ray.mask = 0xffffffffu;
+                    rh.ray.flags = 0;
+                    rh.ray.time = 0.0f;
+                    rh.hit.geomID = RTC_INVALID_GEOMETRY_ID;
+                    rh.hit.instID[0] = RTC_INVALID_GEOMETRY_ID;
+                    rtcIntersect1(f.embree, &context, &rh);
+                    hits += rh.hit.geomID != RTC_INVALID_GEOMETRY_ID;
+                }
+                return hits;
+            },
+            theirHits);
         state.SetIterationTime(mine);
     }
     const double iterations = (double)state.iterations();
@@ -263,4 +275,4 @@ void BM_Trace(benchmark::State& state)
 }
 BENCHMARK(BM_Trace)->Arg(1)->Arg(4)->Arg(0)->Unit(benchmark::kMillisecond)->UseManualTime();
 
-} // namespace
+}  // namespace

@@ -95,7 +95,5 @@ void BM_DeleteInOneFlush(benchmark::State& state)
 
 }
 
-BENCHMARK(BM_Evaluate)->ArgNames({"items", "deep"})->Args({1000, 0})->Args({10000, 0})->Args({1000, 1})->Args({10000, 1})
-    ->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_DeleteInOneFlush)->ArgNames({"items", "deep", "animated"})->ArgsProduct({{1000, 10000}, {0, 1}, {0, 1}})
-    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Evaluate)->ArgNames({"items", "deep"})->Args({1000, 0})->Args({10000, 0})->Args({1000, 1})->Args({10000, 1})->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_DeleteInOneFlush)->ArgNames({"items", "deep", "animated"})->ArgsProduct({{1000, 10000}, {0, 1}, {0, 1}})->Unit(benchmark::kMicrosecond);

@@ -72,8 +72,8 @@ struct Fixture
             nResourceCache::AddToList(cache.GetGeometryList(false), g);
         }
     }
-    nIOMemoryFS    memory;
-    nOrvex         engine;
+    nIOMemoryFS memory;
+    nOrvex engine;
     nResourceCache cache;
 };
 
@@ -129,7 +129,6 @@ void BM_LoadDeepChain(benchmark::State& state)
 
 }
 
-BENCHMARK(BM_LoadDeepChain)->ArgNames({"items", "root_first"})->ArgsProduct({{20000, 40000}, {0, 1}})
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadDeepChain)->ArgNames({"items", "root_first"})->ArgsProduct({{20000, 40000}, {0, 1}})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ParseSceneFileAsNML)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadSceneFile)->Unit(benchmark::kMillisecond);

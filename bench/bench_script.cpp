@@ -73,7 +73,11 @@ void EventThroughMachine(benchmark::State& state)
 }
 BENCHMARK(EventThroughMachine);
 
-SQInteger ReleaseRecord(SQUserPointer p, SQInteger) { std::free(p); return 0; }
+SQInteger ReleaseRecord(SQUserPointer p, SQInteger)
+{
+    std::free(p);
+    return 0;
+}
 
 void EventRawApi(benchmark::State& state)
 {
@@ -104,7 +108,11 @@ void EventRawApi(benchmark::State& state)
         sq_pushobject(v, unit);
         sq_pushobject(v, holder);
         sq_createinstance(v, -1);
-        struct Record { int type; void* native; };
+        struct Record
+        {
+            int type;
+            void* native;
+        };
         Record* r = static_cast<Record*>(std::malloc(sizeof(Record)));
         r->type = objectTypeItem;
         r->native = &owner;
@@ -141,7 +149,11 @@ SQInteger TwiceRaw(HSQUIRRELVM v)
     SQUserPointer p = 0;
     sq_getinteger(v, 2, &i);
     if (SQ_FAILED(sq_getinstanceup(v, 3, &p, 0)) || !p) return sq_throwerror(v, "bad object");
-    struct Record { int type; void* native; };
+    struct Record
+    {
+        int type;
+        void* native;
+    };
     Record* r = static_cast<Record*>(p);
     if (r->type != objectTypeItem || !r->native) return sq_throwerror(v, "bad object");
     sq_pushinteger(v, i * static_cast<Owner*>(r->native)->id * 2);
@@ -193,7 +205,11 @@ void NativeRawClosure(benchmark::State& state)
     sq_pushstring(v, "Holder", -1);
     sq_get(v, -2);
     sq_createinstance(v, -1);
-    struct Record { int type; void* native; };
+    struct Record
+    {
+        int type;
+        void* native;
+    };
     Record* r = static_cast<Record*>(std::malloc(sizeof(Record)));
     r->type = objectTypeItem;
     r->native = &owner;
@@ -220,7 +236,7 @@ SQInteger EmptyNative(HSQUIRRELVM)
 // MatrixToEuler's own work written straight on the Squirrel API, with no binding: read the
 // matrix and the order, convert, and answer a new Vector instance holding the angles. Against
 // it, MatrixToEuler shows the binding's share; against the empty function, the whole call.
-HSQOBJECT s_vectorClass;       // the running machine's Vector class, found before the loop
+HSQOBJECT s_vectorClass;  // the running machine's Vector class, found before the loop
 
 SQInteger RawMatrixToEuler(HSQUIRRELVM v)
 {
@@ -255,7 +271,7 @@ void FamilyCalls(benchmark::State& state, const char* call)
     sq_pushroottable(v);
     sq_pushstring(v, "Vector", -1);
     sq_rawget(v, -2);
-    sq_getstackobj(v, -1, &s_vectorClass);     // held by the root table while the machine runs
+    sq_getstackobj(v, -1, &s_vectorClass);  // held by the root table while the machine runs
     sq_pop(v, 2);
     sq_pushroottable(v);
     sq_pushstring(v, "g_engine", -1);
@@ -289,4 +305,4 @@ BENCHMARK_CAPTURE(FamilyCalls, EmptyOneMatrix, "EmptyOne(m)")->Unit(benchmark::k
 BENCHMARK_CAPTURE(FamilyCalls, MatrixToEuler, "MatrixToEuler(m, 4)")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(FamilyCalls, RawMatrixToEuler, "RawMatrixToEuler(m, 4)")->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace

@@ -72,9 +72,9 @@ void BM_DemoFrameShadowsAndPostVersusPlain(benchmark::State& state)
         return;
     }
     nLight& sun = static_cast<nMLight*>(sunItem)->GetLight();
-    for (int frame = 0; frame < 30; ++frame) app.DrawFrame();   // bodies falling, caches warm
+    for (int frame = 0; frame < 30; ++frame) app.DrawFrame();  // bodies falling, caches warm
 
-    std::vector<double> times[4];   // bit 0: shadows, bit 1: the post effect
+    std::vector<double> times[4];  // bit 0: shadows, bit 1: the post effect
     int variant = 0;
     for (auto _ : state) {
         sun.SetShadow(variant & 1 ? LightShadowMap : LightShadowNone);

@@ -74,15 +74,15 @@ struct SkinFixture
         for (nItem* bone : bones) delete bone;
     }
 
-    nOrvex               engine;
-    nObject              object;
-    std::vector<nItem*>  bones;
+    nOrvex engine;
+    nObject object;
+    std::vector<nItem*> bones;
     std::vector<nVector> out;
-    std::vector<float>   positions;
-    std::vector<float>   weights;
+    std::vector<float> positions;
+    std::vector<float> weights;
     std::vector<uint16_t> indices;
-    std::vector<float>   matrices;
-    std::vector<float>   reference;
+    std::vector<float> matrices;
+    std::vector<float> reference;
 };
 
 SkinFixture& Fixture()
@@ -95,7 +95,7 @@ void SetCounters(benchmark::State& state)
 {
     state.SetItemsProcessed((int64_t)state.iterations() * kVertices);
     state.counters["time_per_vertex"] = benchmark::Counter((double)kVertices,
-        benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+                                                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_ObjectSkinVertices(benchmark::State& state)

@@ -43,7 +43,7 @@ nTerrain* MakeTerrain(nOrvex* engine)
 struct Viewer
 {
     nVector position;
-    nVector rotation;   // Euler angles, radians
+    nVector rotation;  // Euler angles, radians
 };
 
 // arg 0: a walker 2 units over the ground in the middle of the grid looking along it;

@@ -31,7 +31,7 @@ const int kMaxDepth = 8;
 
 struct Layout
 {
-    std::vector<int>     parent;      // parent index, -1 for the root; always below the node's own index
+    std::vector<int> parent;  // parent index, -1 for the root; always below the node's own index
     std::vector<nVector> position, rotation, scale;
 };
 
@@ -42,7 +42,7 @@ const Layout& GetLayout()
     std::mt19937 rng(2024);
     std::uniform_real_distribution<float> pos(-5.0f, 5.0f), angle(-3.0f, 3.0f), scale(0.5f, 1.5f);
     std::vector<int> depth;
-    std::vector<int> open;            // nodes that may still take children
+    std::vector<int> open;  // nodes that may still take children
     for (int i = 0; i < kNodes; ++i) {
         int p = -1;
         if (i > 0) {
@@ -165,4 +165,3 @@ void BM_HierarchyOverFlat(benchmark::State& state)
 BENCHMARK(BM_HierarchyOverFlat)->Unit(benchmark::kMicrosecond);
 
 }
-

@@ -64,10 +64,10 @@ struct UnitScene
     }
     void Frame() { scene->Evaluate(SceneEvaluateScript); }
 
-    nOrvex      engine;
-    nTempDir    dir;
+    nOrvex engine;
+    nTempDir dir;
     nSquirrelVM vm{&engine};
-    nScene*     scene = 0;
+    nScene* scene = 0;
 };
 
 // The same calls made raw: for every unit of the scene, its instance, its cached OnUpdate and
@@ -100,8 +100,11 @@ struct RawCalls
         }
     }
 
-    struct Call { HSQOBJECT method, instance, owner; };
-    HSQUIRRELVM       v;
+    struct Call
+    {
+        HSQOBJECT method, instance, owner;
+    };
+    HSQUIRRELVM v;
     std::vector<Call> calls;
 };
 
@@ -145,4 +148,3 @@ void UnitsAgainstRawCalls(benchmark::State& state)
 BENCHMARK(UnitsAgainstRawCalls);
 
 }
-

@@ -22,59 +22,58 @@
 #include "ui/nScene2D.h"
 #include "ui/nWindow.h"
 
-namespace
+namespace {
+const int kWindows = 100;
+const float kWindowWidth = 200.0f;
+const float kWindowHeight = 120.0f;
+
+nGL3Renderer* g_renderer = 0;
+std::vector<nWindow*> g_windows;
+
+// The peer: one GL texture and two pixel blocks per window, of the cache's size.
+struct Copy
 {
-    const int kWindows = 100;
-    const float kWindowWidth = 200.0f;
-    const float kWindowHeight = 120.0f;
+    GLuint texture;
+    std::vector<uint8_t> source, target;
+};
+std::vector<Copy> g_copies;
+GLsizei g_edgeX = 0, g_edgeY = 0;
 
-    nGL3Renderer*         g_renderer = 0;
-    std::vector<nWindow*> g_windows;
-
-    // The peer: one GL texture and two pixel blocks per window, of the cache's size.
-    struct Copy
-    {
-        GLuint               texture;
-        std::vector<uint8_t> source, target;
-    };
-    std::vector<Copy> g_copies;
-    GLsizei g_edgeX = 0, g_edgeY = 0;
-
-    void ComposeAndUpload()
-    {
-        for (nWindow* window : g_windows) {
-            window->Invalidate();
-            window->Compose();
-            window->UploadCache(g_renderer);
-        }
-        glFinish();
+void ComposeAndUpload()
+{
+    for (nWindow* window : g_windows) {
+        window->Invalidate();
+        window->Compose();
+        window->UploadCache(g_renderer);
     }
+    glFinish();
+}
 
-    void CopyAndUpload()
-    {
-        for (Copy& c : g_copies) {
-            std::memcpy(c.target.data(), c.source.data(), c.source.size());
-            glBindTexture(GL_TEXTURE_2D, c.texture);
-            glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, g_edgeX, g_edgeY, GL_RGBA, GL_UNSIGNED_BYTE, c.target.data());
-        }
-        glBindTexture(GL_TEXTURE_2D, 0);
-        glFinish();
+void CopyAndUpload()
+{
+    for (Copy& c : g_copies) {
+        std::memcpy(c.target.data(), c.source.data(), c.source.size());
+        glBindTexture(GL_TEXTURE_2D, c.texture);
+        glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, g_edgeX, g_edgeY, GL_RGBA, GL_UNSIGNED_BYTE, c.target.data());
     }
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glFinish();
+}
 
-    // Eight skin pictures in the engine's cache, named as SetSkin asks for them.
-    bool MakeSkin(nOrvex& engine, nScene2D& scene)
-    {
-        const int sizes[SkinSlotCount][2] = {{4, 24}, {12, 4}, {12, 4}, {4, 12}, {12, 24}, {12, 24}, {12, 12}, {12, 12}};
-        const char* names[SkinSlotCount] = {"top", "left", "right", "bottom", "tl", "tr", "bl", "br"};
-        for (int i = 0; i < SkinSlotCount; ++i) {
-            nPicture* picture = new nPicture();
-            picture->Allocate(sizes[i][0], sizes[i][1], PixelFormatRGBA8);
-            std::memset(picture->GetPixels(), 0x40 + 16 * i, picture->GetByteSize());
-            picture->SetName(names[i]);
-            engine.GetResourceCache()->AddPicture(picture);
-        }
-        return scene.SetSkin(names, 0xD0302010u, 0xFFFFFFFFu, 4, 20, 16, "Default");
+// Eight skin pictures in the engine's cache, named as SetSkin asks for them.
+bool MakeSkin(nOrvex& engine, nScene2D& scene)
+{
+    const int sizes[SkinSlotCount][2] = {{4, 24}, {12, 4}, {12, 4}, {4, 12}, {12, 24}, {12, 24}, {12, 12}, {12, 12}};
+    const char* names[SkinSlotCount] = {"top", "left", "right", "bottom", "tl", "tr", "bl", "br"};
+    for (int i = 0; i < SkinSlotCount; ++i) {
+        nPicture* picture = new nPicture();
+        picture->Allocate(sizes[i][0], sizes[i][1], PixelFormatRGBA8);
+        std::memset(picture->GetPixels(), 0x40 + 16 * i, picture->GetByteSize());
+        picture->SetName(names[i]);
+        engine.GetResourceCache()->AddPicture(picture);
     }
+    return scene.SetSkin(names, 0xD0302010u, 0xFFFFFFFFu, 4, 20, 16, "Default");
+}
 }
 
 static void BM_Windows_ComposeAndUpload(benchmark::State& state)
@@ -152,7 +151,7 @@ int main(int argc, char** argv)
 
             for (Copy& c : g_copies) glDeleteTextures(1, &c.texture);
             g_copies.clear();
-            g_windows.clear();   // the scene deletes them
+            g_windows.clear();  // the scene deletes them
         }
         renderer.Close();
     }

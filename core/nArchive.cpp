@@ -12,8 +12,8 @@
 
 namespace {
 
-const uint32_t kMagicCRAN = 0x4E415243;         // "CRAN" read as a little-endian u32
-const uint32_t kMagicDRAN = 0x4E415244;         // "DRAN"
+const uint32_t kMagicCRAN = 0x4E415243;  // "CRAN" read as a little-endian u32
+const uint32_t kMagicDRAN = 0x4E415244;  // "DRAN"
 const uint32_t kEndMarker = 0xFFFFFFFFu;
 // The format's fields are unsigned 32-bit, but streams count bytes in signed 32 bits: an archive,
 // and so every offset and length in it, stays below 2 GB.
@@ -329,7 +329,8 @@ void nArchive::Scan(uint64_t position)
             PrintEntry(entry);
     }
     if (m_verbose)
-        *g_log << "Done, index table built.\n" << "\n";
+        *g_log << "Done, index table built.\n"
+               << "\n";
 }
 
 void nArchive::ValidateIndex()

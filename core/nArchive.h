@@ -28,7 +28,7 @@ class nArchive
 {
 public:
     nArchive();
-    ~nArchive();                                    // Close
+    ~nArchive();  // Close
     nArchive(const nArchive&) = delete;
     nArchive& operator=(const nArchive&) = delete;
 
@@ -52,50 +52,50 @@ public:
     // (logged) in write mode, for an unknown name, a short read or compressed data that does not
     // inflate to exactly the entry's length.
     bool LoadEntry(const char* name, void* destination);
-    bool LoadEntry(const nArchiveEntry* entry, void* destination); // entry of this archive's index
+    bool LoadEntry(const nArchiveEntry* entry, void* destination);  // entry of this archive's index
     // Reads up to length bytes of a raw entry from position; returns the bytes read.
     uint32_t ReadRaw(const nArchiveEntry* entry, uint32_t position, void* buffer, uint32_t length);
     // Writing: writes the end marker and padding. Then releases the archive's own stream (a user
     // stream stays open) and empties the index. Alignment and end block are kept.
     void Close();
 
-    bool LoadIndex(const char* path);               // replaces the index from an NML index file
-    bool SaveIndex(const char* path);               // writes the index as an NML index file
+    bool LoadIndex(const char* path);  // replaces the index from an NML index file
+    bool SaveIndex(const char* path);  // writes the index as an NML index file
 
-    nArchiveIndex&       GetIndex()             { return m_index; }
-    const nArchiveIndex& GetIndex() const       { return m_index; }
-    void     SetVerbose(bool verbose)           { m_verbose = verbose; }
-    bool     IsVerbose() const                  { return m_verbose; }
-    bool     IsWriteMode() const                { return m_writeMode; }
-    bool     IsDRAN() const                     { return m_dran != 0; }
-    uint32_t GetAlignment() const               { return m_alignment; }
-    uint32_t GetEndBlock() const                { return m_endBlock; }
+    nArchiveIndex& GetIndex() { return m_index; }
+    const nArchiveIndex& GetIndex() const { return m_index; }
+    void SetVerbose(bool verbose) { m_verbose = verbose; }
+    bool IsVerbose() const { return m_verbose; }
+    bool IsWriteMode() const { return m_writeMode; }
+    bool IsDRAN() const { return m_dran != 0; }
+    uint32_t GetAlignment() const { return m_alignment; }
+    uint32_t GetEndBlock() const { return m_endBlock; }
 
     static const uint32_t MaxNameLength = 511;  // longest name the writer accepts
     static const uint32_t MaxBlock = 65536;     // largest alignment and end block accepted
 
 private:
-    bool     OpenStream(const char* path, nIOFile* userStream, bool write);
-    void     Scan(uint64_t position);
-    void     ValidateIndex();
-    void     PrintEntry(const nArchiveEntry* entry) const;
+    bool OpenStream(const char* path, nIOFile* userStream, bool write);
+    void Scan(uint64_t position);
+    void ValidateIndex();
+    void PrintEntry(const nArchiveEntry* entry) const;
     uint64_t ReadAt(uint64_t position, void* buffer, uint64_t length);
-    bool     WriteBytes(const void* data, uint64_t length);
-    bool     WriteFill(uint8_t value, uint64_t count);
+    bool WriteBytes(const void* data, uint64_t length);
+    bool WriteFill(uint8_t value, uint64_t count);
     const char* GetPathText() const;
 
-    nIOFile       m_defaultStream;                  // the archive's own stream
-    nIOFile*      m_stream;                         // m_defaultStream or the caller's stream
-    nMutex        m_lock;                           // serialises positioning and reading or writing of m_stream
+    nIOFile m_defaultStream;  // the archive's own stream
+    nIOFile* m_stream;        // m_defaultStream or the caller's stream
+    nMutex m_lock;            // serialises positioning and reading or writing of m_stream
     nArchiveIndex m_index;
-    nString       m_path;                           // archive path, for messages
-    uint64_t      m_size;                           // file size while reading
-    uint64_t      m_position;                       // stream position while writing
-    uint32_t      m_dran;                           // 1 when the last archive read began with "DRAN"
-    uint32_t      m_alignment;                      // A
-    uint32_t      m_endBlock;                       // P
-    bool          m_writeMode;
-    bool          m_verbose;
+    nString m_path;        // archive path, for messages
+    uint64_t m_size;       // file size while reading
+    uint64_t m_position;   // stream position while writing
+    uint32_t m_dran;       // 1 when the last archive read began with "DRAN"
+    uint32_t m_alignment;  // A
+    uint32_t m_endBlock;   // P
+    bool m_writeMode;
+    bool m_verbose;
 };
 
 #endif

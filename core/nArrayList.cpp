@@ -8,12 +8,12 @@ bool nArrayIndex::ResizeSlots(uint32_t size, const char* failure)
 {
     if (size == m_size) return true;
     if (size < m_count) {
-        *g_log << "[!] " << "Cannot shrink array, too many entries.\n";
+        *g_log << "[!] Cannot shrink array, too many entries.\n";
         return false;
     }
-    void**    slots = new (std::nothrow) void*[size];
+    void** slots = new (std::nothrow) void*[size];
     uint32_t* order = new (std::nothrow) uint32_t[size];
-    uint32_t* pool  = new (std::nothrow) uint32_t[size];
+    uint32_t* pool = new (std::nothrow) uint32_t[size];
     if (!slots || !order || !pool) {
         delete[] slots;
         delete[] order;
@@ -38,7 +38,7 @@ bool nArrayIndex::ResizeSlots(uint32_t size, const char* failure)
 
 bool nArrayIndex::GrowTo(uint32_t size, const char* failure)
 {
-    if (size <= m_size) return false; // the capacity computation wrapped or did not grow
+    if (size <= m_size) return false;  // the capacity computation wrapped or did not grow
     return ResizeSlots(size, failure) && m_count < m_size;
 }
 
@@ -53,7 +53,7 @@ bool nArrayIndex::AppendSlot(void* p)
 bool nArrayIndex::CheckInsertIndex(uint32_t index) const
 {
     if (index <= m_count) return true;
-    *g_log << "[!] " << "Cannot insert past the end of the array.\n";
+    *g_log << "[!] Cannot insert past the end of the array.\n";
     return false;
 }
 
@@ -70,7 +70,7 @@ bool nArrayIndex::InsertSlot(void* p, uint32_t index)
 void* nArrayIndex::GetSlot(uint32_t index) const
 {
     if (index < m_count) return m_slots[m_order[index]];
-    *g_log << "[*] " << "Out of bound array access.\n";
+    *g_log << "[*] Out of bound array access.\n";
     return 0;
 }
 
@@ -84,7 +84,7 @@ bool nArrayIndex::DetachSlot(const void* p)
 bool nArrayIndex::DetachAt(uint32_t index)
 {
     if (index >= m_count) {
-        *g_log << "[*] " << "Out of bound array access.\n";
+        *g_log << "[*] Out of bound array access.\n";
         return false;
     }
     m_free[m_count - 1] = m_order[index];

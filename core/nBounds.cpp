@@ -3,8 +3,7 @@
 #include <cfloat>
 #include <cmath>
 
-namespace
-{
+namespace {
 enum : uint32_t
 {
     OutAboveX = 0x01,
@@ -40,23 +39,17 @@ bool EnterThroughFace(const nMinMax& box, uint32_t outcode, const nVector& origi
 {
     static const uint32_t kAbove[3] = {OutAboveX, OutAboveY, OutAboveZ};
     static const uint32_t kBelow[3] = {OutBelowX, OutBelowY, OutBelowZ};
-    for (int axis = 0; axis < 3; ++axis)
-    {
+    for (int axis = 0; axis < 3; ++axis) {
         float face, sign;
-        if (outcode & kAbove[axis])
-        {
+        if (outcode & kAbove[axis]) {
             face = Axis(box.max, axis);
             sign = 1.0f;
-        }
-        else if (outcode & kBelow[axis])
-        {
+        } else if (outcode & kBelow[axis]) {
             face = Axis(box.min, axis);
             sign = -1.0f;
-        }
-        else
+        } else
             continue;
-        if (normal)
-        {
+        if (normal) {
             *normal = nVector(0.0f, 0.0f, 0.0f);
             SetAxis(*normal, axis, sign);
         }
@@ -65,8 +58,7 @@ bool EnterThroughFace(const nMinMax& box, uint32_t outcode, const nVector& origi
         SetAxis(p, axis, face);
         const int a1 = (axis + 1) % 3, a2 = (axis + 2) % 3;
         if (Axis(box.min, a1) <= Axis(p, a1) && Axis(p, a1) <= Axis(box.max, a1) &&
-            Axis(box.min, a2) <= Axis(p, a2) && Axis(p, a2) <= Axis(box.max, a2))
-        {
+            Axis(box.min, a2) <= Axis(p, a2) && Axis(p, a2) <= Axis(box.max, a2)) {
             hit = p;
             return true;
         }
@@ -115,15 +107,12 @@ uint32_t nMinMax::GetOutcode(const nVector& p) const
 bool nMinMax::IntersectRayRange(const nVector& origin, const nVector& direction, float& entry, float& exit) const
 {
     float t0 = 0.0f, t1 = FLT_MAX;
-    for (int axis = 0; axis < 3; ++axis)
-    {
+    for (int axis = 0; axis < 3; ++axis) {
         const float o = Axis(origin, axis), d = Axis(direction, axis);
         const float lo = Axis(min, axis), hi = Axis(max, axis);
-        if (std::fabs(d) > kParallel)
-        {
+        if (std::fabs(d) > kParallel) {
             float near = (lo - o) / d, far = (hi - o) / d;
-            if (near > far)
-            {
+            if (near > far) {
                 const float swap = near;
                 near = far;
                 far = swap;
@@ -134,8 +123,7 @@ bool nMinMax::IntersectRayRange(const nVector& origin, const nVector& direction,
                 t1 = far;
             if (t0 > t1)
                 return false;
-        }
-        else if (!(lo <= o && o <= hi))
+        } else if (!(lo <= o && o <= hi))
             return false;
     }
     entry = t0;
@@ -146,8 +134,7 @@ bool nMinMax::IntersectRayRange(const nVector& origin, const nVector& direction,
 bool nMinMax::IntersectRay(const nVector& origin, const nVector& direction, nVector& hit, nVector* normal) const
 {
     const uint32_t outcode = GetOutcode(origin);
-    if (outcode == 0)
-    {
+    if (outcode == 0) {
         hit = nVector(origin.x, origin.y, origin.z);
         if (normal)
             *normal = nVector(0.0f, 0.0f, 0.0f);
@@ -157,15 +144,14 @@ bool nMinMax::IntersectRay(const nVector& origin, const nVector& direction, nVec
                              (direction.y > 0.0f ? OutAboveY : OutBelowY) |
                              (direction.z > 0.0f ? OutAboveZ : OutBelowZ);
     if (heading & outcode)
-        return false; // moving away from a side the origin is already beyond
+        return false;  // moving away from a side the origin is already beyond
     return EnterThroughFace(*this, outcode, origin, direction, hit, normal);
 }
 
 bool nMinMax::IntersectSegment(const nVector& start, const nVector& end, nVector& hit, nVector* normal) const
 {
     const uint32_t startCode = GetOutcode(start);
-    if (startCode == 0)
-    {
+    if (startCode == 0) {
         hit = nVector(start.x, start.y, start.z);
         if (normal)
             *normal = nVector(0.0f, 0.0f, 0.0f);
@@ -173,12 +159,11 @@ bool nMinMax::IntersectSegment(const nVector& start, const nVector& end, nVector
     }
     const uint32_t endCode = GetOutcode(end);
     if (startCode & endCode)
-        return false; // both beyond the same face
+        return false;  // both beyond the same face
     // The faces facing the start are crossed at t in [0, 1] since the end is not beyond them.
     if (EnterThroughFace(*this, startCode, start, end - start, hit, normal))
         return true;
-    if (endCode == 0)
-    {
+    if (endCode == 0) {
         // Rounding missed an edge by an ulp; the end is still a point of the segment inside.
         hit = nVector(end.x, end.y, end.z);
         return true;
@@ -192,8 +177,7 @@ bool nMinMax::IntersectSegment(const nVector& start, const nVector& end, nVector
 nOBB::nOBB(const nVector* pos, const nVector* size, const nMatrix3* orient)
     : position(0.0f, 0.0f, 0.0f), scale(1.0f, 1.0f, 1.0f)
 {
-    if (pos && size)
-    {
+    if (pos && size) {
         position = *pos;
         scale = *size;
     }

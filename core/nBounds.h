@@ -16,8 +16,8 @@ public:
     nMinMax() {}
     nMinMax(const nVector& minimum, const nVector& maximum) : min(minimum), max(maximum) {}
 
-    void Include(const nVector& point);          // grow to contain the point
-    void Merge(const nMinMax& other);            // grow to contain the other box
+    void Include(const nVector& point);  // grow to contain the point
+    void Merge(const nMinMax& other);    // grow to contain the other box
 
     // Where a point lies: bit 1 x > max.x, else 2 x < min.x; 4 y > max.y, else 8 y < min.y;
     // 0x20 z > max.z, else 0x10 z < min.z (the z pair is the other way round). 0 means inside
@@ -44,17 +44,17 @@ public:
 class nOBB
 {
 public:
-    nVector  position;
-    nVector  scale;
+    nVector position;
+    nVector scale;
     nMatrix3 orientation;
 
     nOBB() : position(0.0f, 0.0f, 0.0f), scale(1.0f, 1.0f, 1.0f) {}
-    nOBB(const nVector* position, const nVector* scale, const nMatrix3* orientation); // position and scale taken only when both are given
+    nOBB(const nVector* position, const nVector* scale, const nMatrix3* orientation);  // position and scale taken only when both are given
     explicit nOBB(const nMinMax& box) { FromMinMax(box); }
 
-    void    FromMinMax(const nMinMax& box);      // centre and size of the box, identity orientation
-    void    Transform(const nMatrix4& m);        // orientation := R orientation, position := R position + t; size unchanged
-    nMinMax GetMinMax() const;                   // the enclosing axis-aligned box
+    void FromMinMax(const nMinMax& box);  // centre and size of the box, identity orientation
+    void Transform(const nMatrix4& m);    // orientation := R orientation, position := R position + t; size unchanged
+    nMinMax GetMinMax() const;            // the enclosing axis-aligned box
 };
 
 // Parameter t in [0, 1] of the point of segment a-b closest to the point; *out (when not

@@ -8,14 +8,14 @@
 enum nCategory
 {
     CategoryDefault = 0,
-    CategoryScene   = 5,   // the 3D scene and its animation data
-    CategoryMixer   = 6,   // "mixer"
-    CategoryScene2D = 7    // "scene 2d"
+    CategoryScene = 5,   // the 3D scene and its animation data
+    CategoryMixer = 6,   // "mixer"
+    CategoryScene2D = 7  // "scene 2d"
 };
 
-int32_t GetCategory();                // the calling thread's current category index
-void    EnterCategory(int32_t index); // saves the current index and makes index current
-void    RestoreCategory();            // puts back the index saved by the matching EnterCategory; no-op without one
+int32_t GetCategory();              // the calling thread's current category index
+void EnterCategory(int32_t index);  // saves the current index and makes index current
+void RestoreCategory();             // puts back the index saved by the matching EnterCategory; no-op without one
 
 // Enters a category for the lifetime of the scope, so every way out restores the previous one.
 class nCategoryScope

@@ -10,12 +10,12 @@ class nString;
 // differences, which stay correct across the 32-bit wrap.
 typedef uint64_t nClockTicks;
 
-const int32_t nClockFrequency = 10000;        // ticks per second (scripts: SystemGetClockFrequency)
+const int32_t nClockFrequency = 10000;  // ticks per second (scripts: SystemGetClockFrequency)
 
-nClockTicks nGetClock();                      // current clock in ticks (CLOCK_MONOTONIC)
-inline uint32_t nGetClock32() { return (uint32_t)nGetClock(); } // low 32 bits, for differences
+nClockTicks nGetClock();                                         // current clock in ticks (CLOCK_MONOTONIC)
+inline uint32_t nGetClock32() { return (uint32_t)nGetClock(); }  // low 32 bits, for differences
 
-nString GetPlatformName();                    // "Win32": scripts compare against it
-nString GetLocaleName();                      // "EN"
+nString GetPlatformName();  // "Win32": scripts compare against it
+nString GetLocaleName();    // "EN"
 
 #endif

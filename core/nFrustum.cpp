@@ -3,8 +3,7 @@
 #include <cfloat>
 #include <cmath>
 
-namespace
-{
+namespace {
 // Edge directions of a frustum: the four edges from near to far, then the near plane's
 // horizontal and vertical edges.
 void GetEdges(const nFrustum& f, nVector edges[6])
@@ -32,13 +31,10 @@ const int kPlaneAxes[5] = {0, 1, 2, 3, 5};
 
 void nPlane::Set(const nVector* p, const nVector& n, const nMatrix4* m)
 {
-    if (m)
-    {
+    if (m) {
         point = p ? p->Transform(*m) : m->GetColumn(3, true);
         normal = n.Rotate(nMatrix3::FromMatrix4(*m));
-    }
-    else
-    {
+    } else {
         point = p ? *p : nVector(0.0f, 0.0f, 0.0f);
         normal = n;
     }
@@ -60,8 +56,7 @@ void nFrustum::SetPerspective(float fov, float nearZ, float farZ, const nMatrix4
     planes[4].Set(&nearPoint, nVector(0.0f, 0.0f, -1.0f), m);
     planes[5].Set(&farPoint, nVector(0.0f, 0.0f, 1.0f), m);
     const float depth[2] = {nearZ, farZ};
-    for (int q = 0; q < 2; ++q)
-    {
+    for (int q = 0; q < 2; ++q) {
         const float z = depth[q], x = z * tx, y = z * ty;
         corners[4 * q + 0] = nVector(-x, y, z);
         corners[4 * q + 1] = nVector(x, y, z);
@@ -85,8 +80,7 @@ void nFrustum::SetOrthographic(float width, float height, float nearZ, float far
     planes[4].Set(&nearPoint, nVector(0.0f, 0.0f, -1.0f), m);
     planes[5].Set(&farPoint, nVector(0.0f, 0.0f, 1.0f), m);
     const float depth[2] = {nearZ, farZ};
-    for (int q = 0; q < 2; ++q)
-    {
+    for (int q = 0; q < 2; ++q) {
         const float z = depth[q];
         corners[4 * q + 0] = nVector(-hw, hh, z);
         corners[4 * q + 1] = nVector(hw, hh, z);
@@ -101,8 +95,7 @@ void nFrustum::SetOrthographic(float width, float height, float nearZ, float far
 int nFrustum::TestSphere(const nVector& centre, float radius) const
 {
     int result = VisibilityInside;
-    for (const nPlane& plane : planes)
-    {
+    for (const nPlane& plane : planes) {
         const float dist = plane.GetDistance(centre);
         if (dist > radius)
             return VisibilityOutside;
@@ -115,8 +108,7 @@ int nFrustum::TestSphere(const nVector& centre, float radius) const
 int nFrustum::TestPoints(int count, const nVector* points, float margin) const
 {
     int result = VisibilityInside;
-    for (const nPlane& plane : planes)
-    {
+    for (const nPlane& plane : planes) {
         int beyond = 0;
         for (int i = 0; i < count; ++i)
             if (plane.GetDistance(points[i]) > margin)
@@ -137,8 +129,7 @@ int nFrustum::TestMinMax(const nMinMax& box, const nMatrix4* m) const
                          nVector(lo.x, hi.y, lo.z), nVector(lo.x, lo.y, hi.z), nVector(hi.x, lo.y, hi.z),
                          nVector(hi.x, hi.y, hi.z), nVector(lo.x, hi.y, hi.z)};
     nVector axes[3] = {nVector(1.0f, 0.0f, 0.0f), nVector(0.0f, 1.0f, 0.0f), nVector(0.0f, 0.0f, 1.0f)};
-    if (m)
-    {
+    if (m) {
         for (nVector& p : points)
             p = p.Transform(*m);
         for (int i = 0; i < 3; ++i)
@@ -155,8 +146,7 @@ int nFrustum::TestMinMax(const nMinMax& box, const nMatrix4* m) const
     nVector edges[6];
     GetEdges(*this, edges);
     for (const nVector& edge : edges)
-        for (const nVector& axis : axes)
-        {
+        for (const nVector& axis : axes) {
             const nVector c = edge.Cross(axis);
             if (c.Dot(c) > 0.000001f && !NarrowBy(c, corners, points, result))
                 return VisibilityOutside;
@@ -177,8 +167,7 @@ int nFrustum::TestFrustum(const nFrustum& other) const
     GetEdges(*this, mine);
     GetEdges(other, theirs);
     for (const nVector& edge : theirs)
-        for (const nVector& axis : mine)
-        {
+        for (const nVector& axis : mine) {
             const nVector c = edge.Cross(axis);
             if (c.Dot(c) > 0.000001f && !NarrowBy(c, corners, other.corners, result))
                 return VisibilityOutside;
@@ -189,14 +178,12 @@ int nFrustum::TestFrustum(const nFrustum& other) const
 int SeparatingAxisTest(const nVector& axis, int countA, const nVector* a, int countB, const nVector* b)
 {
     float minA = FLT_MAX, maxA = -FLT_MAX, minB = FLT_MAX, maxB = -FLT_MAX;
-    for (int i = 0; i < countA; ++i)
-    {
+    for (int i = 0; i < countA; ++i) {
         const float p = axis.Dot(a[i]);
         if (p < minA) minA = p;
         if (p > maxA) maxA = p;
     }
-    for (int i = 0; i < countB; ++i)
-    {
+    for (int i = 0; i < countB; ++i) {
         const float p = axis.Dot(b[i]);
         if (p < minB) minB = p;
         if (p > maxB) maxB = p;

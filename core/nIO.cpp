@@ -10,53 +10,52 @@
 #include "core/nMutex.h"
 #include "core/nString.h"
 
-namespace
+namespace {
+// Every process-wide object of the layer lives in this one record, built on first use, so
+// that no global of another translation unit can see it half built. Members are built in
+// declaration order and destroyed in reverse: the file systems close their handles after
+// the lists that point at them are gone and before the mutex goes.
+struct nIOState
 {
-    // Every process-wide object of the layer lives in this one record, built on first use, so
-    // that no global of another translation unit can see it half built. Members are built in
-    // declaration order and destroyed in reverse: the file systems close their handles after
-    // the lists that point at them are gone and before the mutex goes.
-    struct nIOState
-    {
-        nIODiskFS         disk;
-        nMutex            mutex;
-        nIOMemoryFS       memory;
-        nList<nIOBaseFS*> fallbacks;
-        nList<nString>    searchPaths;
-        nIOBaseFS*        current;
+    nIODiskFS disk;
+    nMutex mutex;
+    nIOMemoryFS memory;
+    nList<nIOBaseFS*> fallbacks;
+    nList<nString> searchPaths;
+    nIOBaseFS* current;
 
-        nIOState() : current(&disk) {}
-    };
+    nIOState() : current(&disk) {}
+};
 
-    nIOState& State()
-    {
-        static nIOState state;
-        return state;
-    }
+nIOState& State()
+{
+    static nIOState state;
+    return state;
+}
 
-    void LogInvalidArgument()
-    {
-        *g_log << "[!] Invalid argument.\n";
-    }
+void LogInvalidArgument()
+{
+    *g_log << "[!] Invalid argument.\n";
+}
 
-    // True when searchPath (normalised) is a whole leading directory of path; cut receives the
-    // number of characters to remove, the separating '/' included.
-    bool MatchesSearchPath(const nString& path, const nString& searchPath, int32_t* cut)
-    {
-        const int32_t length = searchPath.GetLength();
-        if (length == 0 || length >= path.GetLength())
-            return false;
-        if (strncmp(path.GetCStr(), searchPath.GetCStr(), length) != 0)
-            return false;
-        if (searchPath.GetCStr()[length - 1] == '/') {
-            *cut = length;
-            return true;
-        }
-        if (path.GetCStr()[length] != '/' || path.GetCStr()[length + 1] == 0)
-            return false;
-        *cut = length + 1;
+// True when searchPath (normalised) is a whole leading directory of path; cut receives the
+// number of characters to remove, the separating '/' included.
+bool MatchesSearchPath(const nString& path, const nString& searchPath, int32_t* cut)
+{
+    const int32_t length = searchPath.GetLength();
+    if (length == 0 || length >= path.GetLength())
+        return false;
+    if (strncmp(path.GetCStr(), searchPath.GetCStr(), length) != 0)
+        return false;
+    if (searchPath.GetCStr()[length - 1] == '/') {
+        *cut = length;
         return true;
     }
+    if (path.GetCStr()[length] != '/' || path.GetCStr()[length + 1] == 0)
+        return false;
+    *cut = length + 1;
+    return true;
+}
 }
 
 nIODiskFS* nIO::GetDiskFS()
@@ -118,7 +117,7 @@ nIOHandle* nIO::Open(const char* path, nIOBaseFS** fs, bool read, bool write, bo
     nIOBaseFS* chosen = 0;
     const char* rest = 0;
     if (!path) {
-        SplitPath(path, &chosen, &rest);                    // logs the refusal
+        SplitPath(path, &chosen, &rest);  // logs the refusal
         return 0;
     }
 
@@ -157,7 +156,7 @@ bool nIO::Exists(const char* path)
     nIOBaseFS* chosen = 0;
     const char* rest = 0;
     if (!path) {
-        SplitPath(path, &chosen, &rest);                    // logs the refusal
+        SplitPath(path, &chosen, &rest);  // logs the refusal
         return false;
     }
     const bool forced = SplitPath(path, &chosen, &rest);
@@ -324,7 +323,7 @@ int32_t nIO::CopyFile(const char* source, const char* destination)
     char* data = 0;
     const int32_t size = LoadFile(source, &data);
     if (!data)
-        return 0;                                           // nothing to copy: the destination stays as it was
+        return 0;  // nothing to copy: the destination stays as it was
     const int32_t written = SaveFile(destination, data, size);
     delete[] data;
     return written;

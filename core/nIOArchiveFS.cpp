@@ -151,10 +151,10 @@ bool nIOArchiveFS::Seek(nIOHandle* handle, int32_t offset, int32_t whence)
     const int64_t length = h->m_entry ? int64_t(h->m_entry->length) : 0;
     int64_t target;
     switch (whence) {
-    case nIOSeekStart:   target = offset; break;
-    case nIOSeekCurrent: target = int64_t(h->m_position) + offset; break;
-    case nIOSeekEnd:     target = length + offset; break;
-    default:             return true;
+        case nIOSeekStart: target = offset; break;
+        case nIOSeekCurrent: target = int64_t(h->m_position) + offset; break;
+        case nIOSeekEnd: target = length + offset; break;
+        default: return true;
     }
     if (target < 0 || target > length)
         return false;

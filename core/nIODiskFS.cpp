@@ -22,188 +22,187 @@
 // checked against the disk each time it is used and dropped when it no longer exists.
 struct nIODiskCaseCache
 {
-    std::mutex                                   lock;
+    std::mutex lock;
     std::unordered_map<std::string, std::string> names;
 };
 
-namespace
+namespace {
+std::string NativePath(const char* path)
 {
-    std::string NativePath(const char* path)
-    {
-        std::string native(path);
-        std::replace(native.begin(), native.end(), '\\', '/');
-        return native;
-    }
+    std::string native(path);
+    std::replace(native.begin(), native.end(), '\\', '/');
+    return native;
+}
 
-    bool PathExists(const std::string& path)
-    {
-        struct stat st;
-        return stat(path.c_str(), &st) == 0;
-    }
+bool PathExists(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0;
+}
 
-    bool IsRegularFile(const std::string& path)
-    {
-        struct stat st;
-        return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-    }
+bool IsRegularFile(const std::string& path)
+{
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
 
-    // The entry of directory dir ("" for the current one) whose name equals name ignoring ASCII
-    // case; when several do, the first in byte order, so that the choice does not depend on the
-    // order the directory lists its entries in.
-    bool FindEntryIgnoringCase(const std::string& dir, const std::string& name, std::string& found)
-    {
-        DIR* d = opendir(dir.empty() ? "." : dir.c_str());
-        if (!d)
-            return false;
-        bool any = false;
-        while (struct dirent* entry = readdir(d)) {
-            if (strcasecmp(entry->d_name, name.c_str()) != 0)
-                continue;
-            if (!any || strcmp(entry->d_name, found.c_str()) < 0)
-                found = entry->d_name;
-            any = true;
-        }
-        closedir(d);
-        return any;
-    }
-
-    // The longest leading part of path (ending before a '/', or the whole path) that the cache
-    // knows and that still exists; its length in path and its name on disk. 0 when none.
-    size_t CachedPrefix(nIODiskCaseCache* cache, const std::string& path, std::string& resolved)
-    {
-        if (!cache)
-            return 0;
-        std::lock_guard<std::mutex> guard(cache->lock);
-        size_t end = path.size();
-        while (end > 0) {
-            auto it = cache->names.find(path.substr(0, end));
-            if (it != cache->names.end()) {
-                if (PathExists(it->second)) {
-                    resolved = it->second;
-                    return end;
-                }
-                cache->names.erase(it);
-            }
-            const size_t slash = path.rfind('/', end - 1);
-            if (slash == std::string::npos)
-                break;
-            end = slash;
-        }
-        return 0;
-    }
-
-    void Remember(nIODiskCaseCache* cache, const std::string& requested, const std::string& resolved)
-    {
-        if (!cache || requested.empty() || requested == resolved)
-            return;
-        std::lock_guard<std::mutex> guard(cache->lock);
-        cache->names[requested] = resolved;
-    }
-
-    // Rewrites path with the case every component has on disk. True when every component
-    // exists (the last one as any kind of entry, the others as directories).
-    bool ResolveCase(nIODiskCaseCache* cache, const std::string& path, std::string& resolved)
-    {
-        size_t pos = CachedPrefix(cache, path, resolved);
-        if (pos == path.size() && pos > 0)
-            return true;
-        if (pos == 0) {
-            resolved.clear();
-            if (!path.empty() && path[0] == '/') {
-                resolved = "/";
-                pos = 1;
-            }
-        } else {
-            resolved += '/';
-            pos += 1;                                       // past the '/' that ended the prefix
-        }
-        while (pos <= path.size()) {
-            size_t slash = path.find('/', pos);
-            if (slash == std::string::npos)
-                slash = path.size();
-            const std::string component = path.substr(pos, slash - pos);
-            if (!component.empty() && component != "." && component != "..") {
-                const std::string exact = resolved + component;
-                std::string found;
-                if (PathExists(exact))
-                    resolved = exact;
-                else if (FindEntryIgnoringCase(resolved, component, found))
-                    resolved += found;
-                else
-                    return false;
-                Remember(cache, path.substr(0, slash), resolved);
-            } else {
-                resolved += component;
-            }
-            if (slash >= path.size())
-                break;
-            resolved += '/';
-            pos = slash + 1;
-        }
-        return true;
-    }
-
-    // The name to create or write path under: an existing entry of any case, else the path's
-    // own last component inside its directory found ignoring case.
-    std::string WriteTarget(nIODiskCaseCache* cache, const std::string& path)
-    {
-        if (PathExists(path))
-            return path;
-        std::string resolved;
-        if (ResolveCase(cache, path, resolved))
-            return resolved;
-        const size_t slash = path.rfind('/');
-        if (slash == std::string::npos || slash == 0)
-            return path;
-        const std::string dir = path.substr(0, slash);
-        if (PathExists(dir) || !ResolveCase(cache, dir, resolved))
-            return path;
-        return resolved + path.substr(slash);
-    }
-
-    // The name path exists under: exactly, else ignoring case. Empty when it does not exist.
-    std::string ExistingName(nIODiskCaseCache* cache, const std::string& path)
-    {
-        if (PathExists(path))
-            return path;
-        std::string resolved;
-        if (ResolveCase(cache, path, resolved))
-            return resolved;
-        return std::string();
-    }
-
-    // Windows wildcards over one name: '*' and '?' ignoring case, every other character literal;
-    // a pattern ending in ".*" also matches the name without an extension ("*.*" matches all).
-    bool MatchesPattern(const std::string& pattern, const char* name)
-    {
-        std::string glob;
-        for (char c : pattern) {
-            if (c == '[')
-                glob += "[[]";
-            else
-                glob += c;
-        }
-        if (fnmatch(glob.c_str(), name, FNM_NOESCAPE | FNM_CASEFOLD) == 0)
-            return true;
-        if (glob.size() >= 2 && glob.compare(glob.size() - 2, 2, ".*") == 0) {
-            const std::string bare = glob.substr(0, glob.size() - 2);
-            if (strchr(name, '.') == 0 && fnmatch(bare.c_str(), name, FNM_NOESCAPE | FNM_CASEFOLD) == 0)
-                return true;
-        }
+// The entry of directory dir ("" for the current one) whose name equals name ignoring ASCII
+// case; when several do, the first in byte order, so that the choice does not depend on the
+// order the directory lists its entries in.
+bool FindEntryIgnoringCase(const std::string& dir, const std::string& name, std::string& found)
+{
+    DIR* d = opendir(dir.empty() ? "." : dir.c_str());
+    if (!d)
         return false;
+    bool any = false;
+    while (struct dirent* entry = readdir(d)) {
+        if (strcasecmp(entry->d_name, name.c_str()) != 0)
+            continue;
+        if (!any || strcmp(entry->d_name, found.c_str()) < 0)
+            found = entry->d_name;
+        any = true;
     }
+    closedir(d);
+    return any;
+}
 
-    int32_t ClampPosition(long value)
-    {
-        if (value < 0)
-            return 0;
-        return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
+// The longest leading part of path (ending before a '/', or the whole path) that the cache
+// knows and that still exists; its length in path and its name on disk. 0 when none.
+size_t CachedPrefix(nIODiskCaseCache* cache, const std::string& path, std::string& resolved)
+{
+    if (!cache)
+        return 0;
+    std::lock_guard<std::mutex> guard(cache->lock);
+    size_t end = path.size();
+    while (end > 0) {
+        auto it = cache->names.find(path.substr(0, end));
+        if (it != cache->names.end()) {
+            if (PathExists(it->second)) {
+                resolved = it->second;
+                return end;
+            }
+            cache->names.erase(it);
+        }
+        const size_t slash = path.rfind('/', end - 1);
+        if (slash == std::string::npos)
+            break;
+        end = slash;
     }
+    return 0;
+}
 
-    FILE* StreamOf(nIOHandle* handle)
-    {
-        return static_cast<nIODiskHandle*>(handle)->m_stream;
+void Remember(nIODiskCaseCache* cache, const std::string& requested, const std::string& resolved)
+{
+    if (!cache || requested.empty() || requested == resolved)
+        return;
+    std::lock_guard<std::mutex> guard(cache->lock);
+    cache->names[requested] = resolved;
+}
+
+// Rewrites path with the case every component has on disk. True when every component
+// exists (the last one as any kind of entry, the others as directories).
+bool ResolveCase(nIODiskCaseCache* cache, const std::string& path, std::string& resolved)
+{
+    size_t pos = CachedPrefix(cache, path, resolved);
+    if (pos == path.size() && pos > 0)
+        return true;
+    if (pos == 0) {
+        resolved.clear();
+        if (!path.empty() && path[0] == '/') {
+            resolved = "/";
+            pos = 1;
+        }
+    } else {
+        resolved += '/';
+        pos += 1;  // past the '/' that ended the prefix
     }
+    while (pos <= path.size()) {
+        size_t slash = path.find('/', pos);
+        if (slash == std::string::npos)
+            slash = path.size();
+        const std::string component = path.substr(pos, slash - pos);
+        if (!component.empty() && component != "." && component != "..") {
+            const std::string exact = resolved + component;
+            std::string found;
+            if (PathExists(exact))
+                resolved = exact;
+            else if (FindEntryIgnoringCase(resolved, component, found))
+                resolved += found;
+            else
+                return false;
+            Remember(cache, path.substr(0, slash), resolved);
+        } else {
+            resolved += component;
+        }
+        if (slash >= path.size())
+            break;
+        resolved += '/';
+        pos = slash + 1;
+    }
+    return true;
+}
+
+// The name to create or write path under: an existing entry of any case, else the path's
+// own last component inside its directory found ignoring case.
+std::string WriteTarget(nIODiskCaseCache* cache, const std::string& path)
+{
+    if (PathExists(path))
+        return path;
+    std::string resolved;
+    if (ResolveCase(cache, path, resolved))
+        return resolved;
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0)
+        return path;
+    const std::string dir = path.substr(0, slash);
+    if (PathExists(dir) || !ResolveCase(cache, dir, resolved))
+        return path;
+    return resolved + path.substr(slash);
+}
+
+// The name path exists under: exactly, else ignoring case. Empty when it does not exist.
+std::string ExistingName(nIODiskCaseCache* cache, const std::string& path)
+{
+    if (PathExists(path))
+        return path;
+    std::string resolved;
+    if (ResolveCase(cache, path, resolved))
+        return resolved;
+    return std::string();
+}
+
+// Windows wildcards over one name: '*' and '?' ignoring case, every other character literal;
+// a pattern ending in ".*" also matches the name without an extension ("*.*" matches all).
+bool MatchesPattern(const std::string& pattern, const char* name)
+{
+    std::string glob;
+    for (char c : pattern) {
+        if (c == '[')
+            glob += "[[]";
+        else
+            glob += c;
+    }
+    if (fnmatch(glob.c_str(), name, FNM_NOESCAPE | FNM_CASEFOLD) == 0)
+        return true;
+    if (glob.size() >= 2 && glob.compare(glob.size() - 2, 2, ".*") == 0) {
+        const std::string bare = glob.substr(0, glob.size() - 2);
+        if (strchr(name, '.') == 0 && fnmatch(bare.c_str(), name, FNM_NOESCAPE | FNM_CASEFOLD) == 0)
+            return true;
+    }
+    return false;
+}
+
+int32_t ClampPosition(long value)
+{
+    if (value < 0)
+        return 0;
+    return value > INT32_MAX ? INT32_MAX : static_cast<int32_t>(value);
+}
+
+FILE* StreamOf(nIOHandle* handle)
+{
+    return static_cast<nIODiskHandle*>(handle)->m_stream;
+}
 }
 
 nIODiskFS::nIODiskFS()
@@ -380,12 +379,12 @@ bool nIODiskFS::Seek(nIOHandle* handle, int32_t offset, int32_t whence)
         return false;
     int origin;
     switch (whence) {
-    case nIOSeekStart:   origin = SEEK_SET; break;
-    case nIOSeekCurrent: origin = SEEK_CUR; break;
-    case nIOSeekEnd:     origin = SEEK_END; break;
-    default:
-        *g_log << "[!] Invalid seek origin " << whence << ".\n";
-        return false;
+        case nIOSeekStart: origin = SEEK_SET; break;
+        case nIOSeekCurrent: origin = SEEK_CUR; break;
+        case nIOSeekEnd: origin = SEEK_END; break;
+        default:
+            *g_log << "[!] Invalid seek origin " << whence << ".\n";
+            return false;
     }
     return fseek(StreamOf(handle), offset, origin) == 0;
 }

@@ -142,10 +142,16 @@ void SwapBytes(int32_t count, void* data)
         return;
     uint8_t* b = static_cast<uint8_t*>(data);
     if (count == 2) {
-        const uint8_t t = b[0]; b[0] = b[1]; b[1] = t;
+        const uint8_t t = b[0];
+        b[0] = b[1];
+        b[1] = t;
     } else if (count == 4) {
-        uint8_t t = b[0]; b[0] = b[3]; b[3] = t;
-        t = b[1]; b[1] = b[2]; b[2] = t;
+        uint8_t t = b[0];
+        b[0] = b[3];
+        b[3] = t;
+        t = b[1];
+        b[1] = b[2];
+        b[2] = t;
     }
 }
 

@@ -8,15 +8,14 @@
 #include "core/nIODiskFS.h"
 #include "core/nLog.h"
 
-namespace
-{
-    const int32_t kInitialCapacity = 4096;                  // buffer of a file opened for writing
-    const int32_t kGrowthSlack     = 8192;                  // extra room when a write does not fit
+namespace {
+const int32_t kInitialCapacity = 4096;  // buffer of a file opened for writing
+const int32_t kGrowthSlack = 8192;      // extra room when a write does not fit
 
-    nIOMemoryHandle* AsMemory(nIOHandle* handle)
-    {
-        return static_cast<nIOMemoryHandle*>(handle);
-    }
+nIOMemoryHandle* AsMemory(nIOHandle* handle)
+{
+    return static_cast<nIOMemoryHandle*>(handle);
+}
 }
 
 nIOMemoryFile::nIOMemoryFile(const char* name)
@@ -180,12 +179,12 @@ bool nIOMemoryFS::Seek(nIOHandle* handle, int32_t offset, int32_t whence)
     nIOMemoryHandle* h = AsMemory(handle);
     int64_t target;
     switch (whence) {
-    case nIOSeekStart:   target = offset; break;
-    case nIOSeekCurrent: target = int64_t(h->m_position) + offset; break;
-    case nIOSeekEnd:     target = int64_t(h->m_file->m_size) + offset; break;
-    default:
-        *g_log << "[!] Invalid seek origin " << whence << ".\n";
-        return false;
+        case nIOSeekStart: target = offset; break;
+        case nIOSeekCurrent: target = int64_t(h->m_position) + offset; break;
+        case nIOSeekEnd: target = int64_t(h->m_file->m_size) + offset; break;
+        default:
+            *g_log << "[!] Invalid seek origin " << whence << ".\n";
+            return false;
     }
     if (target < 0 || target > h->m_file->m_size) {
         *g_log << "[!] Cannot seek outside of file boundaries.\n";

@@ -102,7 +102,7 @@ nLinkedListEntry* nLinkedList::GetAt(int32_t index) const
 {
     nLinkedListEntry* e = index < 0 ? 0 : m_head;
     for (int32_t i = 0; i < index && e; ++i) e = e->m_next;
-    if (!e) *g_log << "[!] " << "out of bound linked list access.\n";
+    if (!e) *g_log << "[!] out of bound linked list access.\n";
     return e;
 }
 
@@ -124,7 +124,7 @@ nLinkedListEntryId* nLinkedListId::FindById(const nString& id, bool log_failure)
         nLinkedListEntryId* entry = static_cast<nLinkedListEntryId*>(e);
         if (entry->GetId() == id) return entry;
     }
-    if (log_failure) *g_log << "[*] " << "LListID failed to find '" << id.GetCStr() << "'.\n";
+    if (log_failure) *g_log << "[*] LListID failed to find '" << id.GetCStr() << "'.\n";
     return 0;
 }
 

@@ -50,29 +50,29 @@ public:
     nLinkedList(const nLinkedList&) = delete;
     nLinkedList& operator=(const nLinkedList&) = delete;
 
-    nLinkedListEntry* Add(nLinkedListEntry* entry, bool at_tail, bool skip_check);  // an entry already in the list is returned unchanged; NULL for NULL
-    nLinkedListEntry* InsertBefore(nLinkedListEntry* entry, nLinkedListEntry* anchor, bool skip_check); // NULL for NULL, a NULL anchor or an entry already in
-    nLinkedListEntry* InsertAfter(nLinkedListEntry* entry, nLinkedListEntry* anchor, bool skip_check);  // as InsertBefore
-    bool              Remove(nLinkedListEntry* entry);                   // detaches without deleting; false when absent
-    bool              RemoveAndDelete(nLinkedListEntry* entry, bool del); // also deletes when asked and not no-delete; true when found
-    void              Clear(bool del);           // empties the list; deletes the entries when asked and not no-delete
-    void              DeleteAll() { Clear(true); }
-    nLinkedListEntry* GetAt(int32_t index) const; // NULL and an error line for an index outside 0..count-1
-    nLinkedListEntry* Iterate(nLinkedListIterator& it) const; // head first, then each successor; NULL at the end, then the head again
+    nLinkedListEntry* Add(nLinkedListEntry* entry, bool at_tail, bool skip_check);                       // an entry already in the list is returned unchanged; NULL for NULL
+    nLinkedListEntry* InsertBefore(nLinkedListEntry* entry, nLinkedListEntry* anchor, bool skip_check);  // NULL for NULL, a NULL anchor or an entry already in
+    nLinkedListEntry* InsertAfter(nLinkedListEntry* entry, nLinkedListEntry* anchor, bool skip_check);   // as InsertBefore
+    bool Remove(nLinkedListEntry* entry);                                                                // detaches without deleting; false when absent
+    bool RemoveAndDelete(nLinkedListEntry* entry, bool del);                                             // also deletes when asked and not no-delete; true when found
+    void Clear(bool del);                                                                                // empties the list; deletes the entries when asked and not no-delete
+    void DeleteAll() { Clear(true); }
+    nLinkedListEntry* GetAt(int32_t index) const;              // NULL and an error line for an index outside 0..count-1
+    nLinkedListEntry* Iterate(nLinkedListIterator& it) const;  // head first, then each successor; NULL at the end, then the head again
 
-    int32_t           GetCount() const    { return m_count; }
-    nLinkedListEntry* GetHead() const     { return m_head; }
-    nLinkedListEntry* GetTail() const     { return m_tail; }
-    bool              IsNoDelete() const  { return m_noDelete; }
-    void              SetNoDelete(bool v) { m_noDelete = v; } // set: the list never deletes its entries
+    int32_t GetCount() const { return m_count; }
+    nLinkedListEntry* GetHead() const { return m_head; }
+    nLinkedListEntry* GetTail() const { return m_tail; }
+    bool IsNoDelete() const { return m_noDelete; }
+    void SetNoDelete(bool v) { m_noDelete = v; }  // set: the list never deletes its entries
 
 private:
-    bool              Contains(const nLinkedListEntry* entry) const; // walks from the head
+    bool Contains(const nLinkedListEntry* entry) const;  // walks from the head
 
-    int32_t           m_count;
+    int32_t m_count;
     nLinkedListEntry* m_head;
     nLinkedListEntry* m_tail;
-    bool              m_noDelete;
+    bool m_noDelete;
 };
 
 // Entry with a string id, looked up by nLinkedListId::FindById.
@@ -83,9 +83,9 @@ public:
     explicit nLinkedListEntryId(const char* id) { m_id.Set(id); }
     virtual ~nLinkedListEntryId() {}
 
-    const nString& GetId() const          { return m_id; }
-    void           SetId(const char* id)  { m_id.Set(id); }
-    void           SetId(const nString& id) { m_id = id; }
+    const nString& GetId() const { return m_id; }
+    void SetId(const char* id) { m_id.Set(id); }
+    void SetId(const nString& id) { m_id = id; }
 
 protected:
     nString m_id;

@@ -11,7 +11,7 @@
 template<class T>
 struct nListNode
 {
-    T             value;
+    T value;
     nListNode<T>* prev;
     nListNode<T>* next;
 
@@ -42,7 +42,7 @@ template<class T>
 class nList
 {
 public:
-    typedef nListNode<T>     Node;
+    typedef nListNode<T> Node;
     typedef nListIterator<T> Iterator;
 
     nList() : m_count(0), m_version(0), m_head(0), m_tail(0) {}
@@ -50,29 +50,29 @@ public:
     nList(const nList&) = delete;
     nList& operator=(const nList&) = delete;
 
-    Node* InsertAfter(const T& value, Node* node);   // NULL node: append at the tail; NULL when out of memory
-    Node* InsertBefore(const T& value, Node* node);  // NULL node: insert at the head; NULL when out of memory
-    Node* Add(const T& value, bool at_tail, bool allow_duplicates); // without duplicates, an equal value's node is returned
-    template<class K> Node* Find(const K& key) const;      // first node from the head matching key, or NULL
-    template<class K> bool  Contains(const K& key) const { return Find(key) != 0; }
-    template<class K> bool  Remove(const K& key);          // unlinks and frees the first match; true when found
-    Node* Unlink(Node* node);                        // detaches the node (NULL gives NULL); the caller deletes it
-    void  Clear();                                   // frees every node (and so its string or reference)
-    Node* GetNode(int32_t index) const;              // NULL for a negative index or one at or past the count
-    T     GetAt(int32_t index) const;                // the node's value; T() (NULL, empty pointer) when there is none
-    void  Begin(Iterator& it, Node* node) const;     // next Iterate hands out node's successor
-    T     Iterate(Iterator& it) const;               // head first, then each successor; T() at the end, then the head again
+    Node* InsertAfter(const T& value, Node* node);                   // NULL node: append at the tail; NULL when out of memory
+    Node* InsertBefore(const T& value, Node* node);                  // NULL node: insert at the head; NULL when out of memory
+    Node* Add(const T& value, bool at_tail, bool allow_duplicates);  // without duplicates, an equal value's node is returned
+    template<class K> Node* Find(const K& key) const;                // first node from the head matching key, or NULL
+    template<class K> bool Contains(const K& key) const { return Find(key) != 0; }
+    template<class K> bool Remove(const K& key);  // unlinks and frees the first match; true when found
+    Node* Unlink(Node* node);                     // detaches the node (NULL gives NULL); the caller deletes it
+    void Clear();                                 // frees every node (and so its string or reference)
+    Node* GetNode(int32_t index) const;           // NULL for a negative index or one at or past the count
+    T GetAt(int32_t index) const;                 // the node's value; T() (NULL, empty pointer) when there is none
+    void Begin(Iterator& it, Node* node) const;   // next Iterate hands out node's successor
+    T Iterate(Iterator& it) const;                // head first, then each successor; T() at the end, then the head again
 
-    int32_t  GetCount() const   { return m_count; }
-    uint32_t GetVersion() const { return m_version; }   // changes with every insertion, unlink and clear
-    Node*    GetHead() const    { return m_head; }
-    Node*    GetTail() const    { return m_tail; }
+    int32_t GetCount() const { return m_count; }
+    uint32_t GetVersion() const { return m_version; }  // changes with every insertion, unlink and clear
+    Node* GetHead() const { return m_head; }
+    Node* GetTail() const { return m_tail; }
 
 private:
-    int32_t  m_count;
+    int32_t m_count;
     uint32_t m_version;
-    Node*    m_head;
-    Node*    m_tail;
+    Node* m_head;
+    Node* m_tail;
 };
 
 template<class T>

@@ -7,17 +7,19 @@ namespace {
 
 // The line being assembled on this thread. Keeping it per thread (rather than in the log, under
 // the mutex between pieces) is what keeps lines of concurrent threads whole.
-struct nPendingLine {
-    size_t length;                              // characters before the terminator
-    char   text[nLog::LineCapacity + 1];        // content, newline, terminator
+struct nPendingLine
+{
+    size_t length;                      // characters before the terminator
+    char text[nLog::LineCapacity + 1];  // content, newline, terminator
 };
-thread_local nPendingLine t_pending;            // zero-initialised: empty
+thread_local nPendingLine t_pending;  // zero-initialised: empty
 
-const size_t kMaxContent = nLog::LineCapacity - 1;   // leaves room for the newline
+const size_t kMaxContent = nLog::LineCapacity - 1;  // leaves room for the newline
 
 // Constant-initialised, so it exists before any dynamic initialisation; the empty destructor keeps
 // the log alive through every other global's destructor.
-union nLogStorage {
+union nLogStorage
+{
     nLog log;
     constexpr nLogStorage() : log() {}
     ~nLogStorage() {}
@@ -33,11 +35,11 @@ nLogLevel nLogGetLineClass(const char* line)
     if (!line || line[0] != '[' || line[1] == '\0' || line[2] != ']')
         return LogLevelStandard;
     switch (line[1]) {
-    case '!': return LogLevelError;
-    case '*': return LogLevelWarning;
-    case 'H': return LogLevelHeading;
-    case 'S': return LogLevelScript;
-    default:  return LogLevelNone;
+        case '!': return LogLevelError;
+        case '*': return LogLevelWarning;
+        case 'H': return LogLevelHeading;
+        case 'S': return LogLevelScript;
+        default: return LogLevelNone;
     }
 }
 
@@ -48,14 +50,14 @@ uint8_t nLogMaskFromLetters(const char* letters)
         return mask;
     for (const char* p = letters; *p; ++p) {
         switch (*p) {
-        case '!': mask |= LogLevelError; break;
-        case '*': mask |= LogLevelWarning; break;
-        case 'H': mask |= LogLevelHeading; break;
-        case 'S': mask |= LogLevelScript; break;
-        case 's': mask |= LogLevelStandard; break;
-        case 'a': mask = LogLevelAll; break;
-        case 'n': mask = LogLevelNone; break;
-        default: break;
+            case '!': mask |= LogLevelError; break;
+            case '*': mask |= LogLevelWarning; break;
+            case 'H': mask |= LogLevelHeading; break;
+            case 'S': mask |= LogLevelScript; break;
+            case 's': mask |= LogLevelStandard; break;
+            case 'a': mask = LogLevelAll; break;
+            case 'n': mask = LogLevelNone; break;
+            default: break;
         }
     }
     return mask;
@@ -100,13 +102,13 @@ void nLog::Append(const char* text, size_t length, bool may_complete)
     const char* end = text + length;
     while (p < end) {
         const char* newline = may_complete
-            ? static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))
-            : nullptr;
+                                  ? static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)))
+                                  : nullptr;
         const char* stop = newline ? newline : end;
         size_t room = kMaxContent - pending.length;
         size_t count = static_cast<size_t>(stop - p);
         if (count > room)
-            count = room;   // the rest of an over-long line is dropped
+            count = room;  // the rest of an over-long line is dropped
         std::memcpy(pending.text + pending.length, p, count);
         pending.length += count;
         pending.text[pending.length] = '\0';
@@ -142,7 +144,7 @@ nLog& nLog::operator<<(unsigned char value) { return *this << static_cast<int32_
 
 nLog& nLog::operator<<(float value)
 {
-    char buffer[64];   // the largest float is 39 digits before the point
+    char buffer[64];  // the largest float is 39 digits before the point
     int n = std::snprintf(buffer, sizeof(buffer), "%.3f", static_cast<double>(value));
     if (n < 0)
         return *this;

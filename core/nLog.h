@@ -18,14 +18,15 @@
 #include <mutex>
 
 // Line classes and their mask bits.
-enum nLogLevel : uint8_t {
-    LogLevelNone     = 0x00,
-    LogLevelStandard = 0x01,   // no bracketed prefix, including an empty line
-    LogLevelHeading  = 0x02,   // "[H] " heading and progress
-    LogLevelWarning  = 0x04,   // "[*] "
-    LogLevelError    = 0x08,   // "[!] "
-    LogLevelScript   = 0x10,   // "[S] " script output
-    LogLevelAll      = 0xff,
+enum nLogLevel : uint8_t
+{
+    LogLevelNone = 0x00,
+    LogLevelStandard = 0x01,  // no bracketed prefix, including an empty line
+    LogLevelHeading = 0x02,   // "[H] " heading and progress
+    LogLevelWarning = 0x04,   // "[*] "
+    LogLevelError = 0x08,     // "[!] "
+    LogLevelScript = 0x10,    // "[S] " script output
+    LogLevelAll = 0xff,
 };
 
 // The class bit of a finished line: "[x]" prefixes select by x; any other bracketed three-character
@@ -36,9 +37,10 @@ nLogLevel nLogGetLineClass(const char* line);
 // 'a' sets all, 'n' clears all, anything else is ignored. NULL gives 0.
 uint8_t nLogMaskFromLetters(const char* letters);
 
-class nLog {
+class nLog
+{
 public:
-    static constexpr int LineCapacity = 4095;            // characters of a printed line, newline included
+    static constexpr int LineCapacity = 4095;  // characters of a printed line, newline included
 
     constexpr nLog() {}
     nLog(const nLog&) = delete;
@@ -48,15 +50,15 @@ public:
     virtual void Print(const char* line);
     virtual ~nLog();
 
-    nLog& operator<<(const char* text);                  // as is; each newline completes a line; NULL: nothing
-    nLog& operator<<(int32_t value);                     // decimal
-    nLog& operator<<(signed char value);                 // decimal, -128..127
-    nLog& operator<<(unsigned char value);               // decimal, 0..255
-    nLog& operator<<(float value);                       // three decimals: 1.5 gives "1.500"
-    nLog& operator<<(bool value);                        // "TRUE" or "FALSE"
-    nLog& operator<<(char) = delete;                     // ambiguous (character or number): append a text
+    nLog& operator<<(const char* text);     // as is; each newline completes a line; NULL: nothing
+    nLog& operator<<(int32_t value);        // decimal
+    nLog& operator<<(signed char value);    // decimal, -128..127
+    nLog& operator<<(unsigned char value);  // decimal, 0..255
+    nLog& operator<<(float value);          // three decimals: 1.5 gives "1.500"
+    nLog& operator<<(bool value);           // "TRUE" or "FALSE"
+    nLog& operator<<(char) = delete;        // ambiguous (character or number): append a text
 
-    void    SetMask(uint8_t mask);                       // whole byte; 0xff at start
+    void SetMask(uint8_t mask);  // whole byte; 0xff at start
     uint8_t GetMask() const;
 
 protected:
@@ -68,7 +70,7 @@ private:
     void Append(const char* text, size_t length, bool may_complete);
 
     mutable std::mutex m_mutex;
-    uint8_t            m_mask = LogLevelAll;
+    uint8_t m_mask = LogLevelAll;
 };
 
 // The single log, built before any other global and never destroyed, so that code running in

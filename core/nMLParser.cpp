@@ -20,14 +20,16 @@
 namespace {
 
 // What each character is to the scanners.
-enum : uint8_t {
-    kStop = 1,          // ends an identifier
-    kStopUnlessDash = 2,// ends an identifier unless dashes are allowed
-    kBlank = 4,         // skipped between tokens
-    kSlash = 8,         // may start a comment
+enum : uint8_t
+{
+    kStop = 1,            // ends an identifier
+    kStopUnlessDash = 2,  // ends an identifier unless dashes are allowed
+    kBlank = 4,           // skipped between tokens
+    kSlash = 8,           // may start a comment
 };
 
-struct CharTable {
+struct CharTable
+{
     uint8_t kind[256];
     CharTable()
     {
@@ -212,7 +214,7 @@ int UUDecode(const char* text, int length, uint8_t* out, int out_size)
     while (p < end && produced < out_size) {
         int count = *p++;
         if (p >= end)
-            break;   // a count character that is the last character ends the block
+            break;  // a count character that is the last character ends the block
         for (int groups = (count - 32) / 3; groups > 0 && produced < out_size; --groups) {
             if (end - p < 4) {
                 *g_log << "[*] input buffer underflow.\n";
@@ -228,7 +230,7 @@ int UUDecode(const char* text, int length, uint8_t* out, int out_size)
                 out[produced++] = bytes[i];
         }
         if (p < end)
-            ++p;   // the line end
+            ++p;  // the line end
     }
     return produced;
 }
@@ -257,11 +259,11 @@ inline int YDecodeRun(const uint8_t* p, const uint8_t* end, uint8_t* out, int ro
     while (end - (p + done) >= 8 && room - done >= 8) {
         uint64_t word;
         memcpy(&word, p + done, sizeof(word));
-        uint64_t a = word ^ 0x3D3D3D3D3D3D3D3Dull;   // '='
-        uint64_t b = word ^ 0x0A0A0A0A0A0A0A0Aull;   // LF
+        uint64_t a = word ^ 0x3D3D3D3D3D3D3D3Dull;  // '='
+        uint64_t b = word ^ 0x0A0A0A0A0A0A0A0Aull;  // LF
         uint64_t special = ((a - 0x0101010101010101ull) & ~a) | ((b - 0x0101010101010101ull) & ~b);
         special &= 0x8080808080808080ull;
-        int plain = special ? __builtin_ctzll(special) >> 3 : 8;   // the lowest flagged byte is exact
+        int plain = special ? __builtin_ctzll(special) >> 3 : 8;  // the lowest flagged byte is exact
         for (int i = 0; i < plain; ++i)
             out[done + i] = static_cast<uint8_t>(p[done + i] - 42);
         done += plain;
@@ -314,22 +316,24 @@ int YDecode(const char* text, int length, uint8_t* out, int out_size)
 namespace {
 
 // One file being loaded; the chain of them detects #include cycles.
-struct LoadFrame {
-    nString          path;     // normalised
+struct LoadFrame
+{
+    nString path;  // normalised
     const LoadFrame* parent;
 };
 
 // Per-thread parser state: the file named in messages, the files being loaded (innermost first)
 // and the tag depth at which the top-level tags of the current file start. Loads nest through
 // #include, so each of these is saved and restored around the inner parse.
-thread_local const char*      t_file = nullptr;
+thread_local const char* t_file = nullptr;
 thread_local const LoadFrame* t_loads = nullptr;
-thread_local int32_t          t_base_depth = 0;
-thread_local int32_t          t_includes = 0;   // includes loaded under the outermost load
+thread_local int32_t t_base_depth = 0;
+thread_local int32_t t_includes = 0;  // includes loaded under the outermost load
 
 // Text from the parsed content, for a log line: a line end inside it would end the line there and
 // start another one of whatever class its next characters name, so line ends show as blanks.
-class LogText {
+class LogText
+{
 public:
     explicit LogText(const char* text) : m_text(text ? text : "")
     {
@@ -349,7 +353,7 @@ public:
 
 private:
     const char* m_text;
-    nString     m_copy;
+    nString m_copy;
 };
 
 LogText FileName() { return LogText(t_file); }
@@ -365,7 +369,8 @@ void TagError(const char* before, const nMetaTag* tag, const char* after)
 void MetaTagError(const char* text, const nMetaTag* tag) { TagError(text, tag, "'."); }
 
 // A scratch copy of [begin, end) with a terminator, on the stack when it is short.
-class TerminatedText {
+class TerminatedText
+{
 public:
     TerminatedText(const char* begin, const char* end)
     {
@@ -379,11 +384,11 @@ public:
             m_text = m_heap.GetCStr();
         }
     }
-    const char* Get() const { return m_text; }   // NULL when out of memory
+    const char* Get() const { return m_text; }  // NULL when out of memory
 
 private:
-    char        m_local[256];
-    nString     m_heap;
+    char m_local[256];
+    nString m_heap;
     const char* m_text;
 };
 
@@ -391,7 +396,7 @@ private:
 // inside the range, as a terminated copy would.
 bool SetTagName(nMetaTag* tag, const char* begin, const char* end)
 {
-    tag->SetName(begin, end);   // an empty name stays unset
+    tag->SetName(begin, end);  // an empty name stays unset
     if (end > begin && tag->GetName().IsEmpty() && !tag->GetName().GetCStr()) {
         *g_log << "[!] Failed to allocate tag name.\n";
         return false;
@@ -430,7 +435,7 @@ int32_t ReadInteger(const char* p, const char* end)
         negative = true;
         ++p;
     }
-    uint32_t value = 0;   // wraps on overflow instead of being undefined
+    uint32_t value = 0;  // wraps on overflow instead of being undefined
     for (; p < end && IsDigit(*p); ++p)
         value = value * 10u + static_cast<uint32_t>(*p - '0');
     return static_cast<int32_t>(negative ? 0u - value : value);
@@ -490,14 +495,14 @@ bool ReadPlainNumber(nMetaTag* tag, const char*& p, const char* end)
     int count = static_cast<int>((whole_end - whole) + (fraction_end - fraction));
     if (count == 0 || count > 18 || q >= end || *q != '>')
         return false;
-    int leading_zeros = 0;   // nStringToFloat counts the digits from the first non-zero one
+    int leading_zeros = 0;  // nStringToFloat counts the digits from the first non-zero one
     for (const char* d = whole; d < fraction_end && (*d == '0' || *d == '.'); ++d)
         leading_zeros += *d == '0';
     if (point) {
         int scale = -static_cast<int>(fraction_end - fraction);
         tag->GetValue().SetFloat(nStringDecimalToFloat(negative, mantissa, count - leading_zeros, scale));
     } else {
-        uint32_t value = static_cast<uint32_t>(mantissa);   // wraps as ReadInteger does
+        uint32_t value = static_cast<uint32_t>(mantissa);  // wraps as ReadInteger does
         tag->GetValue().SetInt(static_cast<int32_t>(negative ? 0u - value : value));
     }
     p = q + 1;
@@ -722,7 +727,7 @@ bool ParseInclude(nMetaTag* tag, const char*& p, const char* end, int32_t depth)
         path.Set(p + 1, close);
         p = close + 1;
         if (p < end && *p != ')')
-            ++p;   // one separating character
+            ++p;  // one separating character
     }
     IncludeFile(tag, path, depth);
     return true;
@@ -748,7 +753,7 @@ bool nMetaFile::ParseTag(nMetaTag* tag, const char* cursor, const char* end, con
         ++p;
         ok = true;
     } else if (*p != '=') {
-        ok = true;   // ends here, unconsumed; the enclosing body decides
+        ok = true;  // ends here, unconsumed; the enclosing body decides
     } else {
         ++p;
         for (;;) {

@@ -17,9 +17,9 @@
 
 #include <cstdint>
 
-const int kMLMaxTagDepth     = 1000;  // deeper tag nesting (counted across includes) fails the parse
-const int kMLMaxIncludeDepth = 32;    // deeper #include chains are reported and skipped
-const int kMLMaxIncludes     = 4096;  // further #includes under one outermost load are skipped
+const int kMLMaxTagDepth = 1000;    // deeper tag nesting (counted across includes) fails the parse
+const int kMLMaxIncludeDepth = 32;  // deeper #include chains are reported and skipped
+const int kMLMaxIncludes = 4096;    // further #includes under one outermost load are skipped
 
 // Next '"' at or after p; a backslash skips the character after it. end when there is none.
 const char* ScanQuotedEnd(const char* p, const char* end);
@@ -36,7 +36,7 @@ const char* ScanSkipBlanks(const char* p, const char* end);
 const char* ScanNextToken(const char* p, const char* end, bool allow_dash);
 // True when the token at p (one optional leading '-', then up to ScanIdentifierEnd without
 // dashes) contains a '.' or an 'f'.
-bool        ScanIsFloatLiteral(const char* p, const char* end);
+bool ScanIsFloatLiteral(const char* p, const char* end);
 // Skipping blanks and comments, the first ch outside parentheses ('(' jumps to its matching ')',
 // nesting counted). NULL at the end or when a '(' is never closed.
 const char* ScanFindChar(const char* p, const char* end, char ch);

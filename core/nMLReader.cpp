@@ -14,7 +14,7 @@ bool nMLCheckRoot(const nMetaTag* tag, std::initializer_list<const char*> rootNa
     if (tag)
         for (const char* name : rootNames)
             if (IsTagNamed(tag, name)) return true;
-    *g_log << "[!] " << "Could not parse " << what << ". Root tag id is incorrect ("
+    *g_log << "[!] Could not parse " << what << ". Root tag id is incorrect ("
            << (tag ? tag->GetName().GetCStr() : "") << ").\n";
     return false;
 }
@@ -26,7 +26,7 @@ void nMLLogWrongRoot(const nMetaTag* tag, const char* errorStart)
 
 void nMLWarnUnknownTag(const nMetaTag* tag, const char* record)
 {
-    *g_log << "[*] " << "Unknown tag '" << tag->GetName().GetCStr() << "' in <" << record << ">.\n";
+    *g_log << "[*] Unknown tag '" << tag->GetName().GetCStr() << "' in <" << record << ">.\n";
 }
 
 bool ReadTagInt(const nMetaTag* tag, int32_t& out)

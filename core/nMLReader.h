@@ -83,11 +83,11 @@ bool ReadTagVector(const nMetaTag* tag, nVector& out);   // a vector or colour: 
 bool ReadTagVector(const nMetaTag* tag, nVector2& out);  // two number children or more
 
 // The same by the type of out (for nMLField).
-inline bool ReadTagValue(const nMetaTag* tag, int32_t& out)  { return ReadTagInt(tag, out); }
-inline bool ReadTagValue(const nMetaTag* tag, float& out)    { return ReadTagFloat(tag, out); }
-inline bool ReadTagValue(const nMetaTag* tag, bool& out)     { return ReadTagBool(tag, out); }
-inline bool ReadTagValue(const nMetaTag* tag, nString& out)  { return ReadTagString(tag, out); }
-inline bool ReadTagValue(const nMetaTag* tag, nVector& out)  { return ReadTagVector(tag, out); }
+inline bool ReadTagValue(const nMetaTag* tag, int32_t& out) { return ReadTagInt(tag, out); }
+inline bool ReadTagValue(const nMetaTag* tag, float& out) { return ReadTagFloat(tag, out); }
+inline bool ReadTagValue(const nMetaTag* tag, bool& out) { return ReadTagBool(tag, out); }
+inline bool ReadTagValue(const nMetaTag* tag, nString& out) { return ReadTagString(tag, out); }
+inline bool ReadTagValue(const nMetaTag* tag, nVector& out) { return ReadTagVector(tag, out); }
 inline bool ReadTagValue(const nMetaTag* tag, nVector2& out) { return ReadTagVector(tag, out); }
 
 // ---- Children by a table

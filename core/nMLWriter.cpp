@@ -25,10 +25,11 @@
 namespace {
 
 // Appends characters while there is room; counts them all, so a dry run (out NULL) gives the size.
-struct CharSink {
+struct CharSink
+{
     char* out;
-    int   out_size;
-    int   count = 0;
+    int out_size;
+    int count = 0;
 
     void Put(char c)
     {
@@ -233,44 +234,44 @@ bool AppendValue(std::string& out, const nMetaFile* document, const nMetaTag* ta
 {
     const nVariant& value = tag->GetValue();
     switch (value.GetType()) {
-    case TagType_Real: {
-        float real = 0.0f;
-        value.GetFloat(&real);
-        AppendFloat(out, real, tag);
-        return true;
-    }
-    case TagType_Bool: {
-        bool flag = false;
-        value.GetBool(&flag);
-        out += flag ? "True" : "False";
-        return true;
-    }
-    case TagType_Integer: {
-        int32_t integer = 0;
-        value.GetInt(&integer);
-        char text[16];
-        snprintf(text, sizeof(text), "%d", static_cast<int>(integer));
-        out += text;
-        return true;
-    }
-    case TagType_String: {
-        const char* text = value.GetText().GetCStr();
-        if (!StringReadsBack(text)) {
-            *g_log << "[!] Tag '" << tag->GetName().GetCStr()
-                   << "' holds a string that NML cannot hold (a '\"' without a '\\' before it, or a final '\\').\n";
-            return false;
+        case TagType_Real: {
+            float real = 0.0f;
+            value.GetFloat(&real);
+            AppendFloat(out, real, tag);
+            return true;
         }
-        out += '"';
-        if (text)
+        case TagType_Bool: {
+            bool flag = false;
+            value.GetBool(&flag);
+            out += flag ? "True" : "False";
+            return true;
+        }
+        case TagType_Integer: {
+            int32_t integer = 0;
+            value.GetInt(&integer);
+            char text[16];
+            snprintf(text, sizeof(text), "%d", static_cast<int>(integer));
             out += text;
-        out += '"';
-        return true;
-    }
-    case TagType_Binary:
-        return AppendBinary(out, document, tag);
-    default:
-        *g_log << "[!] No method to output tag '" << tag->GetName().GetCStr() << "' type.\n";
-        return false;
+            return true;
+        }
+        case TagType_String: {
+            const char* text = value.GetText().GetCStr();
+            if (!StringReadsBack(text)) {
+                *g_log << "[!] Tag '" << tag->GetName().GetCStr()
+                       << "' holds a string that NML cannot hold (a '\"' without a '\\' before it, or a final '\\').\n";
+                return false;
+            }
+            out += '"';
+            if (text)
+                out += text;
+            out += '"';
+            return true;
+        }
+        case TagType_Binary:
+            return AppendBinary(out, document, tag);
+        default:
+            *g_log << "[!] No method to output tag '" << tag->GetName().GetCStr() << "' type.\n";
+            return false;
     }
 }
 

@@ -13,9 +13,9 @@
 
 #include <cstdint>
 
-const int         kYEncLineLength      = 64;          // characters per yEnc line that the writer uses
-const int         kMaxBinaryLength     = 1 << 29;     // larger binary values are refused (their text would pass 2 GiB)
-const char* const kSaveTemporarySuffix = ".saving";   // beside the disk file being replaced
+const int kYEncLineLength = 64;                      // characters per yEnc line that the writer uses
+const int kMaxBinaryLength = 1 << 29;                // larger binary values are refused (their text would pass 2 GiB)
+const char* const kSaveTemporarySuffix = ".saving";  // beside the disk file being replaced
 
 // Both encoders write at most out_size characters when out is given and return the number of
 // characters produced; with out NULL they return the size the whole encoding needs.

@@ -7,8 +7,7 @@
 #include "core/nMetaTag.h"
 #include "core/nQuaternion.h"
 
-namespace
-{
+namespace {
 float ClampUnit(float v)
 {
     return v < -1.0f ? -1.0f : (v > 1.0f ? 1.0f : v);
@@ -23,11 +22,9 @@ nMetaTag* NewColumnsTag(const char* name, const nVector* columns, int count, boo
     nMetaTag* tag = new (std::nothrow) nMetaTag(name);
     if (!tag)
         return 0;
-    for (int i = 0; i < count; ++i)
-    {
+    for (int i = 0; i < count; ++i) {
         nMetaTag* child = columns[i].ToMetaTag(kColumnNames[i], withW);
-        if (!child)
-        {
+        if (!child) {
             delete tag;
             return 0;
         }
@@ -42,7 +39,7 @@ int ReadColumnsTag(const nMetaTag* tag, float columns[][4], int count, int rows)
 {
     if (!tag)
         return 0;
-    nMetaTag* parent = const_cast<nMetaTag*>(tag); // iteration does not change the tag
+    nMetaTag* parent = const_cast<nMetaTag*>(tag);  // iteration does not change the tag
     nMetaTagIterator it;
     int n = 0;
     for (nMetaTag* child = parent->NextChild(it); child && n < count; child = parent->NextChild(it))
@@ -57,9 +54,15 @@ int ReadColumnsTag(const nMetaTag* tag, float columns[][4], int count, int rows)
 void nMatrix3::Set(float m00, float m10, float m20, float m01, float m11, float m21,
                    float m02, float m12, float m22)
 {
-    m[0] = m00; m[1] = m01; m[2] = m02;
-    m[3] = m10; m[4] = m11; m[5] = m12;
-    m[6] = m20; m[7] = m21; m[8] = m22;
+    m[0] = m00;
+    m[1] = m01;
+    m[2] = m02;
+    m[3] = m10;
+    m[4] = m11;
+    m[5] = m12;
+    m[6] = m20;
+    m[7] = m21;
+    m[8] = m22;
 }
 
 void nMatrix3::SetAxes(const nVector& a, const nVector& b, const nVector& c)
@@ -81,8 +84,7 @@ nMatrix3 nMatrix3::FromMatrix4(const nMatrix4& o)
 nMatrix3 nMatrix3::operator*(const nMatrix3& o) const
 {
     nMatrix3 r;
-    for (int row = 0; row < 3; ++row)
-    {
+    for (int row = 0; row < 3; ++row) {
         const float a0 = m[3 * row], a1 = m[3 * row + 1], a2 = m[3 * row + 2];
         for (int col = 0; col < 3; ++col)
             r.m[3 * row + col] = a0 * o.m[col] + a1 * o.m[3 + col] + a2 * o.m[6 + col];
@@ -115,8 +117,7 @@ bool nMatrix3::Inverse(nMatrix3& out) const
     adj.m[7] = m01 * m20 - m21 * m00;
     adj.m[8] = m00 * m11 - m10 * m01;
     const float det = m00 * adj.m[0] + m01 * adj.m[3] + m02 * adj.m[6];
-    if (det == 0.0f)
-    {
+    if (det == 0.0f) {
         out = adj;
         return false;
     }
@@ -131,8 +132,10 @@ nMatrix3 nMatrix3::RotationX(float angle)
 {
     const float c = std::cos(angle), s = std::sin(angle);
     nMatrix3 r;
-    r.m[4] = c; r.m[5] = -s;
-    r.m[7] = s; r.m[8] = c;
+    r.m[4] = c;
+    r.m[5] = -s;
+    r.m[7] = s;
+    r.m[8] = c;
     return r;
 }
 
@@ -140,8 +143,10 @@ nMatrix3 nMatrix3::RotationY(float angle)
 {
     const float c = std::cos(angle), s = std::sin(angle);
     nMatrix3 r;
-    r.m[0] = c; r.m[2] = s;
-    r.m[6] = -s; r.m[8] = c;
+    r.m[0] = c;
+    r.m[2] = s;
+    r.m[6] = -s;
+    r.m[8] = c;
     return r;
 }
 
@@ -149,8 +154,10 @@ nMatrix3 nMatrix3::RotationZ(float angle)
 {
     const float c = std::cos(angle), s = std::sin(angle);
     nMatrix3 r;
-    r.m[0] = c; r.m[1] = -s;
-    r.m[3] = s; r.m[4] = c;
+    r.m[0] = c;
+    r.m[1] = -s;
+    r.m[3] = s;
+    r.m[4] = c;
     return r;
 }
 
@@ -173,43 +180,84 @@ nMatrix3 nMatrix3::FromEuler(float x, float y, float z, nRotationOrder order)
     const float cy = std::cos(y), sy = std::sin(y);
     const float cz = std::cos(z), sz = std::sin(z);
     float* o = r.m;
-    switch (order)
-    {
-    case RotationOrderXY: // X(x) * Y(y); z plays no part
-        o[0] = cy;       o[1] = 0.0f; o[2] = sy;
-        o[3] = sx * sy;  o[4] = cx;   o[5] = -sx * cy;
-        o[6] = -cx * sy; o[7] = sx;   o[8] = cx * cy;
-        break;
-    case RotationOrderZYX: // Z(z) * Y(y) * X(x)
-        o[0] = cy * cz; o[1] = sx * sy * cz - cx * sz; o[2] = cx * sy * cz + sx * sz;
-        o[3] = cy * sz; o[4] = sx * sy * sz + cx * cz; o[5] = cx * sy * sz - sx * cz;
-        o[6] = -sy;     o[7] = sx * cy;                o[8] = cx * cy;
-        break;
-    case RotationOrderYZX: // Y(y) * Z(z) * X(x)
-        o[0] = cy * cz;  o[1] = sx * sy - cx * cy * sz; o[2] = cx * sy + sx * cy * sz;
-        o[3] = sz;       o[4] = cx * cz;                o[5] = -sx * cz;
-        o[6] = -sy * cz; o[7] = cx * sy * sz + sx * cy; o[8] = cx * cy - sx * sy * sz;
-        break;
-    case RotationOrderZXY: // Z(z) * X(x) * Y(y)
-        o[0] = cy * cz - sx * sy * sz; o[1] = -cx * sz; o[2] = sy * cz + sx * cy * sz;
-        o[3] = cy * sz + sx * sy * cz; o[4] = cx * cz;  o[5] = sy * sz - sx * cy * cz;
-        o[6] = -cx * sy;               o[7] = sx;       o[8] = cx * cy;
-        break;
-    case RotationOrderXZY: // X(x) * Z(z) * Y(y)
-        o[0] = cy * cz;                o[1] = -sz;     o[2] = sy * cz;
-        o[3] = cx * cy * sz + sx * sy; o[4] = cx * cz; o[5] = cx * sy * sz - sx * cy;
-        o[6] = sx * cy * sz - cx * sy; o[7] = sx * cz; o[8] = cx * cy + sx * sy * sz;
-        break;
-    case RotationOrderYXZ: // Y(y) * X(x) * Z(z)
-        o[0] = cy * cz + sx * sy * sz; o[1] = sx * sy * cz - cy * sz; o[2] = cx * sy;
-        o[3] = cx * sz;                o[4] = cx * cz;                o[5] = -sx;
-        o[6] = sx * cy * sz - sy * cz; o[7] = sx * cy * cz + sy * sz; o[8] = cx * cy;
-        break;
-    default: // RotationOrderXYZ: X(x) * Y(y) * Z(z)
-        o[0] = cy * cz;                o[1] = -cy * sz;               o[2] = sy;
-        o[3] = cx * sz + sx * sy * cz; o[4] = cx * cz - sx * sy * sz; o[5] = -sx * cy;
-        o[6] = sx * sz - cx * sy * cz; o[7] = sx * cz + cx * sy * sz; o[8] = cx * cy;
-        break;
+    switch (order) {
+        case RotationOrderXY:  // X(x) * Y(y); z plays no part
+            o[0] = cy;
+            o[1] = 0.0f;
+            o[2] = sy;
+            o[3] = sx * sy;
+            o[4] = cx;
+            o[5] = -sx * cy;
+            o[6] = -cx * sy;
+            o[7] = sx;
+            o[8] = cx * cy;
+            break;
+        case RotationOrderZYX:  // Z(z) * Y(y) * X(x)
+            o[0] = cy * cz;
+            o[1] = sx * sy * cz - cx * sz;
+            o[2] = cx * sy * cz + sx * sz;
+            o[3] = cy * sz;
+            o[4] = sx * sy * sz + cx * cz;
+            o[5] = cx * sy * sz - sx * cz;
+            o[6] = -sy;
+            o[7] = sx * cy;
+            o[8] = cx * cy;
+            break;
+        case RotationOrderYZX:  // Y(y) * Z(z) * X(x)
+            o[0] = cy * cz;
+            o[1] = sx * sy - cx * cy * sz;
+            o[2] = cx * sy + sx * cy * sz;
+            o[3] = sz;
+            o[4] = cx * cz;
+            o[5] = -sx * cz;
+            o[6] = -sy * cz;
+            o[7] = cx * sy * sz + sx * cy;
+            o[8] = cx * cy - sx * sy * sz;
+            break;
+        case RotationOrderZXY:  // Z(z) * X(x) * Y(y)
+            o[0] = cy * cz - sx * sy * sz;
+            o[1] = -cx * sz;
+            o[2] = sy * cz + sx * cy * sz;
+            o[3] = cy * sz + sx * sy * cz;
+            o[4] = cx * cz;
+            o[5] = sy * sz - sx * cy * cz;
+            o[6] = -cx * sy;
+            o[7] = sx;
+            o[8] = cx * cy;
+            break;
+        case RotationOrderXZY:  // X(x) * Z(z) * Y(y)
+            o[0] = cy * cz;
+            o[1] = -sz;
+            o[2] = sy * cz;
+            o[3] = cx * cy * sz + sx * sy;
+            o[4] = cx * cz;
+            o[5] = cx * sy * sz - sx * cy;
+            o[6] = sx * cy * sz - cx * sy;
+            o[7] = sx * cz;
+            o[8] = cx * cy + sx * sy * sz;
+            break;
+        case RotationOrderYXZ:  // Y(y) * X(x) * Z(z)
+            o[0] = cy * cz + sx * sy * sz;
+            o[1] = sx * sy * cz - cy * sz;
+            o[2] = cx * sy;
+            o[3] = cx * sz;
+            o[4] = cx * cz;
+            o[5] = -sx;
+            o[6] = sx * cy * sz - sy * cz;
+            o[7] = sx * cy * cz + sy * sz;
+            o[8] = cx * cy;
+            break;
+        default:  // RotationOrderXYZ: X(x) * Y(y) * Z(z)
+            o[0] = cy * cz;
+            o[1] = -cy * sz;
+            o[2] = sy;
+            o[3] = cx * sz + sx * sy * cz;
+            o[4] = cx * cz - sx * sy * sz;
+            o[5] = -sx * cy;
+            o[6] = sx * sz - cx * sy * cz;
+            o[7] = sx * cz + cx * sy * sz;
+            o[8] = cx * cy;
+            break;
     }
     return r;
 }
@@ -219,24 +267,23 @@ nVector nMatrix3::ToEuler(nRotationOrder order) const
     const float m00 = m[0], m01 = m[1], m02 = m[2];
     const float m10 = m[3], m11 = m[4], m12 = m[5];
     const float m20 = m[6], m21 = m[7], m22 = m[8];
-    switch (order)
-    {
-    case RotationOrderZYX:
-        return nVector(std::atan2(m21, m22), std::asin(ClampUnit(-m20)), std::atan2(m10, m00));
-    case RotationOrderYZX:
-        return nVector(std::atan2(-m12, m11), std::atan2(-m20, m00), std::asin(ClampUnit(m10)));
-    case RotationOrderZXY:
-        return nVector(std::asin(ClampUnit(m21)), std::atan2(-m20, m22), std::atan2(-m01, m11));
-    case RotationOrderXZY:
-        return nVector(std::atan2(m21, m11), std::atan2(m02, m00), std::asin(ClampUnit(-m01)));
-    case RotationOrderXYZ:
-        return nVector(std::atan2(-m12, m22), std::asin(ClampUnit(m02)), std::atan2(-m01, m00));
-    case RotationOrderXY:
-        // X(x) * Y(y) has m00 = cos y, m02 = sin y, m11 = cos x, m21 = sin x; atan2 keeps
-        // the signs that acos of the cosines alone would lose.
-        return nVector(std::atan2(m21, m11), std::atan2(m02, m00), 0.0f);
-    default: // RotationOrderYXZ and anything above 6
-        return nVector(std::asin(ClampUnit(-m12)), std::atan2(m02, m22), std::atan2(m10, m11));
+    switch (order) {
+        case RotationOrderZYX:
+            return nVector(std::atan2(m21, m22), std::asin(ClampUnit(-m20)), std::atan2(m10, m00));
+        case RotationOrderYZX:
+            return nVector(std::atan2(-m12, m11), std::atan2(-m20, m00), std::asin(ClampUnit(m10)));
+        case RotationOrderZXY:
+            return nVector(std::asin(ClampUnit(m21)), std::atan2(-m20, m22), std::atan2(-m01, m11));
+        case RotationOrderXZY:
+            return nVector(std::atan2(m21, m11), std::atan2(m02, m00), std::asin(ClampUnit(-m01)));
+        case RotationOrderXYZ:
+            return nVector(std::atan2(-m12, m22), std::asin(ClampUnit(m02)), std::atan2(-m01, m00));
+        case RotationOrderXY:
+            // X(x) * Y(y) has m00 = cos y, m02 = sin y, m11 = cos x, m21 = sin x; atan2 keeps
+            // the signs that acos of the cosines alone would lose.
+            return nVector(std::atan2(m21, m11), std::atan2(m02, m00), 0.0f);
+        default:  // RotationOrderYXZ and anything above 6
+            return nVector(std::asin(ClampUnit(-m12)), std::atan2(m02, m22), std::atan2(m10, m11));
     }
 }
 
@@ -247,12 +294,10 @@ nMatrix3 nMatrix3::LookAt(const nVector& direction, const nVector* up)
     if (!(len > 0.0f))
         return r;
     const nVector n = direction / len;
-    if (up)
-    {
+    if (up) {
         nVector right = up->Normalize().Cross(n);
         const float rightLen = right.Length();
-        if (rightLen > 0.000001f)
-        {
+        if (rightLen > 0.000001f) {
             right = right / rightLen;
             r.SetAxes(right, n.Cross(right), n);
             return r;
@@ -270,8 +315,7 @@ void nMatrix3::RotateArray(nVector* out, const nVector* in, int count) const
     const float m00 = m[0], m01 = m[1], m02 = m[2];
     const float m10 = m[3], m11 = m[4], m12 = m[5];
     const float m20 = m[6], m21 = m[7], m22 = m[8];
-    for (int i = 0; i < count; ++i)
-    {
+    for (int i = 0; i < count; ++i) {
         const float x = in[i].x, y = in[i].y, z = in[i].z;
         out[i].x = m00 * x + m01 * y + m02 * z;
         out[i].y = m10 * x + m11 * y + m12 * z;
@@ -302,10 +346,22 @@ bool nMatrix3::FromMetaTag(const nMetaTag* tag)
 void nMatrix4::Set(float m00, float m10, float m20, float m30, float m01, float m11, float m21, float m31,
                    float m02, float m12, float m22, float m32, float m03, float m13, float m23, float m33)
 {
-    m[0] = m00;  m[1] = m01;  m[2] = m02;  m[3] = m03;
-    m[4] = m10;  m[5] = m11;  m[6] = m12;  m[7] = m13;
-    m[8] = m20;  m[9] = m21;  m[10] = m22; m[11] = m23;
-    m[12] = m30; m[13] = m31; m[14] = m32; m[15] = m33;
+    m[0] = m00;
+    m[1] = m01;
+    m[2] = m02;
+    m[3] = m03;
+    m[4] = m10;
+    m[5] = m11;
+    m[6] = m12;
+    m[7] = m13;
+    m[8] = m20;
+    m[9] = m21;
+    m[10] = m22;
+    m[11] = m23;
+    m[12] = m30;
+    m[13] = m31;
+    m[14] = m32;
+    m[15] = m33;
 }
 
 nMatrix4 nMatrix4::FromMatrix3(const nMatrix3& o)
@@ -343,8 +399,7 @@ void nMatrix4::TransformArray(nVector* out, const nVector* in, int count) const
     const float c1[4] = {m[1], m[5], m[9], m[13]};
     const float c2[4] = {m[2], m[6], m[10], m[14]};
     const float c3[4] = {m[3], m[7], m[11], m[15]};
-    for (int i = 0; i < count; ++i)
-    {
+    for (int i = 0; i < count; ++i) {
         const float x = in[i].x, y = in[i].y, z = in[i].z, w = in[i].w;
         float r[4];
         for (int k = 0; k < 4; ++k)
@@ -368,11 +423,9 @@ nMatrix4 nMatrix4::Compose(const nVector& position, const nMatrix3& rotation, co
     const float s[3] = {scale.x, scale.y, scale.z};
     const float p[3] = {pivot.x, pivot.y, pivot.z};
     const float t[3] = {position.x, position.y, position.z};
-    for (int row = 0; row < 3; ++row)
-    {
+    for (int row = 0; row < 3; ++row) {
         float moved = 0.0f;
-        for (int col = 0; col < 3; ++col)
-        {
+        for (int col = 0; col < 3; ++col) {
             const float e = rotation.m[3 * row + col] * s[col];
             r.m[4 * row + col] = e;
             moved += e * p[col];
@@ -399,11 +452,9 @@ void nMatrix4::Decompose(nVector* position, nVector* scale, nMatrix3* rotation) 
         s[0] = -s[0];
     if (scale)
         *scale = nVector(s[0], s[1], s[2]);
-    if (rotation)
-    {
+    if (rotation) {
         const nVector cols[3] = {c0, c1, c2};
-        for (int i = 0; i < 3; ++i)
-        {
+        for (int i = 0; i < 3; ++i) {
             nVector axis(i == 0 ? 1.0f : 0.0f, i == 1 ? 1.0f : 0.0f, i == 2 ? 1.0f : 0.0f);
             if (s[i] != 0.0f)
                 axis = cols[i] / s[i];
@@ -424,8 +475,7 @@ nMatrix4 nMatrix4::InverseTRS() const
 {
     // S^-1 R^T T(-p): row i of the upper 3x3 is column i / |column i|^2.
     nMatrix4 r;
-    for (int i = 0; i < 3; ++i)
-    {
+    for (int i = 0; i < 3; ++i) {
         const nVector c = GetColumn(i, true);
         const float q = c.Dot(c);
         const float inv = q > 0.0f ? 1.0f / q : 0.0f;
@@ -442,8 +492,7 @@ nMatrix4 nMatrix4::InverseTRS() const
 nMatrix4 nMatrix4::Interpolate(const nMatrix4& a, const nMatrix4& b, float t, bool linear)
 {
     nMatrix4 r;
-    if (linear)
-    {
+    if (linear) {
         for (int i = 0; i < 16; ++i)
             r.m[i] = a.m[i] + t * (b.m[i] - a.m[i]);
         return r;

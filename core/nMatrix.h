@@ -17,7 +17,7 @@ enum nRotationOrder : int32_t
     RotationOrderXZY = 3,
     RotationOrderYXZ = 4,
     RotationOrderXYZ = 5,
-    RotationOrderXY = 6,                  // X(x) * Y(y); z is ignored
+    RotationOrderXY = 6,  // X(x) * Y(y); z is ignored
     RotationOrderDefault = RotationOrderYXZ
 };
 
@@ -31,26 +31,36 @@ public:
     nMatrix3() : m{1, 0, 0, 0, 1, 0, 0, 0, 1} {}
 
     void Set(float m00, float m10, float m20, float m01, float m11, float m21,
-             float m02, float m12, float m22);                  // values given column by column
-    nVector GetColumn(int i) const { return nVector(m[i], m[3 + i], m[6 + i]); }          // w = 1
-    nVector GetRow(int i) const    { return nVector(m[3 * i], m[3 * i + 1], m[3 * i + 2]); } // w = 1
-    void    SetColumn(int i, const nVector& v) { m[i] = v.x; m[3 + i] = v.y; m[6 + i] = v.z; }
-    void    SetRow(int i, const nVector& v)    { m[3 * i] = v.x; m[3 * i + 1] = v.y; m[3 * i + 2] = v.z; }
-    void    SetAxes(const nVector& a, const nVector& b, const nVector& c); // the three columns
-    static nMatrix3 FromMatrix4(const nMatrix4& o);             // upper-left 3x3
+             float m02, float m12, float m22);                                             // values given column by column
+    nVector GetColumn(int i) const { return nVector(m[i], m[3 + i], m[6 + i]); }           // w = 1
+    nVector GetRow(int i) const { return nVector(m[3 * i], m[3 * i + 1], m[3 * i + 2]); }  // w = 1
+    void SetColumn(int i, const nVector& v)
+    {
+        m[i] = v.x;
+        m[3 + i] = v.y;
+        m[6 + i] = v.z;
+    }
+    void SetRow(int i, const nVector& v)
+    {
+        m[3 * i] = v.x;
+        m[3 * i + 1] = v.y;
+        m[3 * i + 2] = v.z;
+    }
+    void SetAxes(const nVector& a, const nVector& b, const nVector& c);  // the three columns
+    static nMatrix3 FromMatrix4(const nMatrix4& o);                      // upper-left 3x3
 
-    nMatrix3 operator*(const nMatrix3& o) const;                // this * o
+    nMatrix3 operator*(const nMatrix3& o) const;  // this * o
     nMatrix3 Transpose() const;
-    bool     Inverse(nMatrix3& out) const;                      // false when the determinant is exactly 0 (out then holds the adjugate)
+    bool Inverse(nMatrix3& out) const;  // false when the determinant is exactly 0 (out then holds the adjugate)
 
     static nMatrix3 RotationX(float angle);
     static nMatrix3 RotationY(float angle);
     static nMatrix3 RotationZ(float angle);
-    static nMatrix3 Scaling(const nVector& v);                  // diagonal (v.x, v.y, v.z)
+    static nMatrix3 Scaling(const nVector& v);  // diagonal (v.x, v.y, v.z)
 
-    static nMatrix3 FromEuler(float x, float y, float z, nRotationOrder order); // an order above 6 gives the identity
+    static nMatrix3 FromEuler(float x, float y, float z, nRotationOrder order);  // an order above 6 gives the identity
     static nMatrix3 FromEulerVector(const nVector& angles, nRotationOrder order) { return FromEuler(angles.x, angles.y, angles.z, order); }
-    nVector         ToEuler(nRotationOrder order) const;        // inverts FromEuler while the middle angle lies in [-pi/2, pi/2]; w = 1
+    nVector ToEuler(nRotationOrder order) const;  // inverts FromEuler while the middle angle lies in [-pi/2, pi/2]; w = 1
 
     // Orthonormal basis with columns (right, up, normalised direction). A zero direction gives
     // the identity. With an up vector, right = normalise(up x direction) and up is made
@@ -59,16 +69,17 @@ public:
     // direction along Y, and up = direction x right.
     static nMatrix3 LookAt(const nVector& direction, const nVector* up);
 
-    void RotateArray(nVector* out, const nVector* in, int count) const; // out[i] = M * in[i], w = 1; out may equal in
+    void RotateArray(nVector* out, const nVector* in, int count) const;  // out[i] = M * in[i], w = 1; out may equal in
 
     // NML form "Mtx3" (or name): children "R0", "R1", "R2" are vector tags holding columns 0
     // to 2 (X, Y, Z). Reading takes the first three children by position; false, nothing
     // changed, with fewer. Values a column lacks read as 0. ToMetaTag gives NULL when out of memory.
     nMetaTag* ToMetaTag(const char* name) const;
-    bool      FromMetaTag(const nMetaTag* tag);
+    bool FromMetaTag(const nMetaTag* tag);
 
 private:
-    struct Uninitialised {};
+    struct Uninitialised
+    {};
     explicit nMatrix3(Uninitialised) {}  // for results that write all nine elements
 };
 
@@ -86,18 +97,30 @@ public:
     void Set(float m00, float m10, float m20, float m30, float m01, float m11, float m21, float m31,
              float m02, float m12, float m22, float m32, float m03, float m13, float m23, float m33);
     nVector GetColumn(int i, bool wOne) const { return nVector(m[i], m[4 + i], m[8 + i], wOne ? 1.0f : m[12 + i]); }
-    nVector GetRow(int i, bool wOne) const    { return nVector(m[4 * i], m[4 * i + 1], m[4 * i + 2], wOne ? 1.0f : m[4 * i + 3]); }
-    void    SetColumn(int i, const nVector& v, bool wOne) { m[i] = v.x; m[4 + i] = v.y; m[8 + i] = v.z; m[12 + i] = wOne ? 1.0f : v.w; }
-    void    SetRow(int i, const nVector& v, bool wOne)    { m[4 * i] = v.x; m[4 * i + 1] = v.y; m[4 * i + 2] = v.z; m[4 * i + 3] = wOne ? 1.0f : v.w; }
+    nVector GetRow(int i, bool wOne) const { return nVector(m[4 * i], m[4 * i + 1], m[4 * i + 2], wOne ? 1.0f : m[4 * i + 3]); }
+    void SetColumn(int i, const nVector& v, bool wOne)
+    {
+        m[i] = v.x;
+        m[4 + i] = v.y;
+        m[8 + i] = v.z;
+        m[12 + i] = wOne ? 1.0f : v.w;
+    }
+    void SetRow(int i, const nVector& v, bool wOne)
+    {
+        m[4 * i] = v.x;
+        m[4 * i + 1] = v.y;
+        m[4 * i + 2] = v.z;
+        m[4 * i + 3] = wOne ? 1.0f : v.w;
+    }
 
-    static nMatrix4 FromMatrix3(const nMatrix3& o);             // o in the upper left, no translation
+    static nMatrix4 FromMatrix3(const nMatrix3& o);  // o in the upper left, no translation
     static nMatrix4 Translation(const nVector& v);
     static nMatrix4 Scaling(const nVector& v);
 
-    inline nMatrix4 Multiply(const nMatrix4& o) const;          // this * o
+    inline nMatrix4 Multiply(const nMatrix4& o) const;  // this * o
     nMatrix4 operator*(const nMatrix4& o) const { return Multiply(o); }
-    void     TransformArray(nVector* out, const nVector* in, int count) const; // out[i] = M * in[i], all four components; out may equal in
-    void     RotateArray(nVector* out, const nVector* in, int count) const;    // upper-left 3x3 only, w = 1; out may equal in
+    void TransformArray(nVector* out, const nVector* in, int count) const;  // out[i] = M * in[i], all four components; out may equal in
+    void RotateArray(nVector* out, const nVector* in, int count) const;     // upper-left 3x3 only, w = 1; out may equal in
 
     // T(position) * R * S(scale) * T(pivot): the pivot moves the local origin to +pivot
     // before scaling. ComposeEuler builds R from the angles in RotationOrderYXZ.
@@ -123,10 +146,11 @@ public:
     // first four children by position; false, nothing changed, with fewer. Values a column
     // lacks read as 0, except a missing m33, which reads as 1.
     nMetaTag* ToMetaTag(const char* name) const;
-    bool      FromMetaTag(const nMetaTag* tag);
+    bool FromMetaTag(const nMetaTag* tag);
 
 private:
-    struct Uninitialised {};
+    struct Uninitialised
+    {};
     explicit nMatrix4(Uninitialised) {}  // for results that write all sixteen elements
 };
 
@@ -136,8 +160,7 @@ inline nMatrix4 nMatrix4::Multiply(const nMatrix4& o) const
     // and added, which compiles to 4-wide vector code.
     nMatrix4 r{Uninitialised()};
     const float* b = o.m;
-    for (int row = 0; row < 4; ++row)
-    {
+    for (int row = 0; row < 4; ++row) {
         const float a0 = m[4 * row], a1 = m[4 * row + 1], a2 = m[4 * row + 2], a3 = m[4 * row + 3];
         float* out = r.m + 4 * row;
         for (int col = 0; col < 4; ++col)

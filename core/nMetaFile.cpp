@@ -4,8 +4,7 @@
 #include <new>
 #include <vector>
 
-namespace
-{
+namespace {
 
 // The pieces of path between ':' characters: an empty piece stands between adjacent ':',
 // nothing follows a trailing ':'. With strip_semicolons every ';' is dropped first.
@@ -15,8 +14,7 @@ std::vector<nString> SplitPath(const char* path, bool strip_semicolons)
     if (!path || !*path)
         return pieces;
     nString text;
-    if (strip_semicolons)
-    {
+    if (strip_semicolons) {
         std::vector<char> kept;
         for (const char* p = path; *p; ++p)
             if (*p != ';')
@@ -24,16 +22,15 @@ std::vector<nString> SplitPath(const char* path, bool strip_semicolons)
         if (kept.empty())
             return pieces;
         text.Set(kept.data(), kept.data() + kept.size());
-    }
-    else
-    {
+    } else {
         text.Set(path);
     }
-    text.ForEachPiece(":",
-                      [](void* context, const char* begin, const char* end) {
-                          static_cast<std::vector<nString>*>(context)->emplace_back(begin, end);
-                      },
-                      &pieces);
+    text.ForEachPiece(
+        ":",
+        [](void* context, const char* begin, const char* end) {
+            static_cast<std::vector<nString>*>(context)->emplace_back(begin, end);
+        },
+        &pieces);
     return pieces;
 }
 
@@ -132,18 +129,15 @@ nMetaTag* nMetaFile::CreatePath(const char* path, const nVariant* value)
         return 0;
 
     nMetaTag* tag = 0;
-    for (std::size_t i = 0; i < pieces.size(); ++i)
-    {
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
         const char* name = pieces[i].GetCStr();
         nMetaTag* next = i == 0 ? FindPath(name, false) : tag->FindPath(name, false);
-        if (!next)
-        {
+        if (!next) {
             next = new (std::nothrow) nMetaTag(name);
             if (!next)
                 return 0;
             nMetaTag* linked = i == 0 ? AddRoot(next) : tag->AddChild(next);
-            if (!linked)
-            {
+            if (!linked) {
                 delete next;
                 return 0;
             }
@@ -163,8 +157,7 @@ bool nMetaFile::DeletePath(const char* path)
 
     nMetaTag* parent = 0;
     nMetaTag* tag = 0;
-    for (std::size_t i = 0; i < pieces.size(); ++i)
-    {
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
         const char* name = pieces[i].GetCStr();
         parent = tag;
         tag = i == 0 ? FindPath(name, false) : tag->FindPath(name, false);

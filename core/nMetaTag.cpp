@@ -8,15 +8,14 @@
 // ---------------------------------------------------------------------------------------------
 // Allocation
 
-namespace
-{
+namespace {
 
 nBlockPool g_tagPool(sizeof(nMetaTag), nBlockPool::kTagPool);
 nBlockPool g_listPool(sizeof(nLinkedListId), nBlockPool::kChildListPool);
 
 const nLinkedListId& NoChildren()
 {
-    static const nLinkedListId* none = new nLinkedListId();   // never destroyed: tags outlive static destruction
+    static const nLinkedListId* none = new nLinkedListId();  // never destroyed: tags outlive static destruction
     return *none;
 }
 
@@ -24,8 +23,7 @@ const nLinkedListId& NoChildren()
 
 nLinkedListId& nMetaTag::GetChildren()
 {
-    if (!m_children)
-    {
+    if (!m_children) {
         void* block = g_listPool.Take();
         m_children = block ? new (block) nLinkedListId() : new nLinkedListId();
     }
@@ -47,8 +45,7 @@ void* nMetaTag::operator new(std::size_t size)
 
 void* nMetaTag::operator new(std::size_t size, const std::nothrow_t&) noexcept
 {
-    if (size == sizeof(nMetaTag))
-    {
+    if (size == sizeof(nMetaTag)) {
         // The pool hands out the slots of a deleted document in address order (see
         // DeleteMetaTags): the next tags of the document being parsed go just above this one.
         char* block = static_cast<char*>(g_tagPool.Take());
@@ -105,8 +102,7 @@ nMetaTag::nMetaTag(const char* name, const void* data, int32_t length) : nLinked
     m_value.SetBinary(data, length);
 }
 
-namespace
-{
+namespace {
 
 // Every cache line of the tag at entry starts loading.
 inline void PrefetchTag(const void* entry)
@@ -122,8 +118,7 @@ inline void PrefetchTag(const void* entry)
 nMetaTag::~nMetaTag()
 {
     // The value goes with its own destructor.
-    if (m_children)
-    {
+    if (m_children) {
         if (m_children->GetTail())
             PrefetchTag(m_children->GetTail());
         DeleteMetaTags(*m_children);
@@ -138,15 +133,13 @@ nMetaTag::~nMetaTag()
 // lies in memory. Walking memory in one direction lets the processor fetch it ahead.
 void DeleteMetaTags(nLinkedList& list)
 {
-    if (list.IsNoDelete())
-    {
+    if (list.IsNoDelete()) {
         list.Clear(false);
         return;
     }
     nLinkedListEntry* entry = list.GetTail();
-    list.Clear(false);   // the entries keep their links until they are deleted
-    while (entry)
-    {
+    list.Clear(false);  // the entries keep their links until they are deleted
+    while (entry) {
         nLinkedListEntry* previous = entry->GetPrev();
         if (previous)
             PrefetchTag(previous);
@@ -167,7 +160,7 @@ nMetaTagRecycler::nMetaTagRecycler(nLinkedList& list) : m_next(0), m_pendingCoun
 {
     if (!list.IsNoDelete())
         m_next = list.GetHead();
-    list.Clear(false);   // the entries keep their links: they are walked through them
+    list.Clear(false);  // the entries keep their links: they are walked through them
 }
 
 nMetaTagRecycler::~nMetaTagRecycler()
@@ -178,8 +171,7 @@ nMetaTagRecycler::~nMetaTagRecycler()
 
 nMetaTag* nMetaTagRecycler::TakeNext()
 {
-    while (!m_next)
-    {
+    while (!m_next) {
         if (m_pendingCount == 0)
             return 0;
         m_next = m_pending[--m_pendingCount];
@@ -189,8 +181,7 @@ nMetaTag* nMetaTagRecycler::TakeNext()
     nLinkedListId* children = tag->m_children;
     // The children come next, then the siblings; the emptied list goes with the tag. With too
     // many unfinished levels the subtree stays, and the tag's destructor deletes it.
-    if (children && !children->IsNoDelete() && children->GetHead() && (!next || m_pendingCount < kMaxPending))
-    {
+    if (children && !children->IsNoDelete() && children->GetHead() && (!next || m_pendingCount < kMaxPending)) {
         if (next)
             m_pending[m_pendingCount++] = next;
         next = children->GetHead();
@@ -210,8 +201,7 @@ nMetaTag* nMetaTagRecycler::New()
 {
     nMetaTag* old = TakeNext();
     // Only the slot of a plain tag fits a plain tag; anything else is deleted as it is.
-    while (old && typeid(*old) != typeid(nMetaTag))
-    {
+    while (old && typeid(*old) != typeid(nMetaTag)) {
         delete old;
         old = TakeNext();
     }
@@ -225,7 +215,7 @@ bool nMetaTag::RefusesChildren() const
 {
     if (m_value.GetType() == TagType_None)
         return false;
-    *g_log << "[!] " << "Cannot add child to tag '" << m_id.GetCStr()
+    *g_log << "[!] Cannot add child to tag '" << m_id.GetCStr()
            << "' as it is neither a pure tag or a node.\n";
     return true;
 }
@@ -249,21 +239,18 @@ nMetaTag* nMetaTag::InsertChild(nMetaTag* child, nMetaTag* reference, bool befor
 {
     if (!child || child == this || RefusesChildren())
         return 0;
-    if (!reference)
-    {
+    if (!reference) {
         bool fresh = SurelyNotChild(child);
         return static_cast<nMetaTag*>(GetChildren().Add(child, true, fresh));
     }
     // The tail is where appending callers keep their reference: no walk for it.
     const nLinkedListId* children = Children();
-    if (reference != children->GetTail())
-    {
+    if (reference != children->GetTail()) {
         nLinkedListEntry* entry = children->GetHead();
         while (entry && entry != reference)
             entry = entry->GetNext();
-        if (!entry)
-        {
-            *g_log << "[!] " << "Reference tag is not a child of tag '" << m_id.GetCStr() << "'.\n";
+        if (!entry) {
+            *g_log << "[!] Reference tag is not a child of tag '" << m_id.GetCStr() << "'.\n";
             return 0;
         }
     }
@@ -306,8 +293,7 @@ nMetaTag* nMetaTag::Clone(bool deep) const
     if (!deep)
         return clone;
     nLinkedListIterator it;
-    while (nLinkedListEntry* entry = Children()->Iterate(it))
-    {
+    while (nLinkedListEntry* entry = Children()->Iterate(it)) {
         nMetaTag* child = static_cast<const nMetaTag*>(entry)->Clone(true);
         if (child && !clone->AddChild(child))
             delete child;
@@ -322,8 +308,7 @@ nMetaTag* FindMetaTagByPath(const nLinkedListId* list, const char* path, bool ve
 
     nMetaTag* found = 0;
     const char* p = path;
-    for (;;)
-    {
+    for (;;) {
         while (*p == ':')
             ++p;
         if (*p == ';')
@@ -333,25 +318,22 @@ nMetaTag* FindMetaTagByPath(const nLinkedListId* list, const char* path, bool ve
         while (*p && *p != ':' && *p != ';')
             ++p;
         bool at_end = (*p == 0);
-        if (at_end && verbose)
-        {
+        if (at_end && verbose) {
             if (p != begin)
-                *g_log << "[*] " << "incomplete path '" << path << "' (missing ';').\n";
+                *g_log << "[*] incomplete path '" << path << "' (missing ';').\n";
             else
-                *g_log << "[!] " << "unexpected end of path'" << path << "'.\n";
+                *g_log << "[!] unexpected end of path'" << path << "'.\n";
         }
 
-        if (!list)
-        {
+        if (!list) {
             if (verbose)
-                *g_log << "[*] " << "'" << path << "' is deeper than lowest tree node.\n";
+                *g_log << "[*] '" << path << "' is deeper than lowest tree node.\n";
             return 0;
         }
 
         nString component(begin, p);
         found = static_cast<nMetaTag*>(list->FindById(component, verbose));
-        if (!found)
-        {
+        if (!found) {
             if (verbose)
                 *g_log << "!! Error '" << component.GetCStr() << "' in '" << path << "' not found.\n";
             return 0;

@@ -15,7 +15,7 @@ class nMetaTag;
 // call starts again at the first. The tag just handed out may be removed during the walk.
 struct nMetaTagIterator
 {
-    nMetaTag*           current;
+    nMetaTag* current;
     nLinkedListIterator cursor;
 
     nMetaTagIterator() : current(0) {}
@@ -27,48 +27,48 @@ struct nMetaTagIterator
 class nMetaTag : public nLinkedListEntryId
 {
 public:
-    nMetaTag();                                          // unnamed pure tag
-    explicit nMetaTag(const char* name);                 // pure tag
+    nMetaTag();                           // unnamed pure tag
+    explicit nMetaTag(const char* name);  // pure tag
     nMetaTag(const char* name, int32_t value);
     nMetaTag(const char* name, float value);
-    nMetaTag(const char* name, const char* text);        // string value (NULL: unset text)
+    nMetaTag(const char* name, const char* text);  // string value (NULL: unset text)
     nMetaTag(const char* name, bool value);
-    nMetaTag(const char* name, const void* data, int32_t length); // binary value, bytes copied
-    ~nMetaTag() override;                                // clears the value, deletes the children
+    nMetaTag(const char* name, const void* data, int32_t length);  // binary value, bytes copied
+    ~nMetaTag() override;                                          // clears the value, deletes the children
 
     // Tags come from a pool of fixed-size slots: documents build and free them by the hundred
     // thousand, and a general-purpose heap spends more on that than the parser does on the text.
     static void* operator new(std::size_t size);
     static void* operator new(std::size_t size, const std::nothrow_t&) noexcept;
-    static void  operator delete(void* block, std::size_t size) noexcept;
+    static void operator delete(void* block, std::size_t size) noexcept;
 
-    nMetaTag* AddChild(nMetaTag* child, bool at_front = false); // child, or NULL (refused: caller keeps it)
-    nMetaTag* InsertChild(nMetaTag* child, nMetaTag* reference, bool before); // no reference: append; NULL when refused
-    nMetaTag* NextChild(nMetaTagIterator& it);           // next child, or NULL at the end
-    nMetaTag* FindPath(const char* path, bool verbose = false);  // path lookup below the children
-    nMetaTag* FindTypedPath(const char* path, int32_t type, bool verbose = false); // NULL unless the found value type is type
-    bool      GetBoolValue() const;                      // nVariant::GetBool of the value; false when not convertible
-    nMetaTag* Clone(bool deep) const;                    // new tag, name and value copied (every type); deep: children too
+    nMetaTag* AddChild(nMetaTag* child, bool at_front = false);                     // child, or NULL (refused: caller keeps it)
+    nMetaTag* InsertChild(nMetaTag* child, nMetaTag* reference, bool before);       // no reference: append; NULL when refused
+    nMetaTag* NextChild(nMetaTagIterator& it);                                      // next child, or NULL at the end
+    nMetaTag* FindPath(const char* path, bool verbose = false);                     // path lookup below the children
+    nMetaTag* FindTypedPath(const char* path, int32_t type, bool verbose = false);  // NULL unless the found value type is type
+    bool GetBoolValue() const;                                                      // nVariant::GetBool of the value; false when not convertible
+    nMetaTag* Clone(bool deep) const;                                               // new tag, name and value copied (every type); deep: children too
 
-    const nString&  GetName() const         { return m_id; }
-    void            SetName(const char* n)  { m_id.Set(n); }
-    void            SetName(const char* begin, const char* end) { m_id.Set(begin, end); } // as nString::Set(begin, end)
-    int32_t         GetType() const         { return m_value.GetType(); }
-    nVariant&       GetValue()              { return m_value; }
-    const nVariant& GetValue() const        { return m_value; }
-    nLinkedListId&  GetChildren();                       // owned; entries are nMetaTag
-    int32_t         GetChildCount() const   { return m_children ? m_children->GetCount() : 0; }
-    const nLinkedListId* Children() const;               // for reading: the child list, or an empty one (GetChildren makes one)
+    const nString& GetName() const { return m_id; }
+    void SetName(const char* n) { m_id.Set(n); }
+    void SetName(const char* begin, const char* end) { m_id.Set(begin, end); }  // as nString::Set(begin, end)
+    int32_t GetType() const { return m_value.GetType(); }
+    nVariant& GetValue() { return m_value; }
+    const nVariant& GetValue() const { return m_value; }
+    nLinkedListId& GetChildren();  // owned; entries are nMetaTag
+    int32_t GetChildCount() const { return m_children ? m_children->GetCount() : 0; }
+    const nLinkedListId* Children() const;  // for reading: the child list, or an empty one (GetChildren makes one)
 
 private:
     friend class nMetaTagRecycler;
 
-    bool RefusesChildren() const;                        // logs the refusal when the tag holds a value
-    bool SurelyNotChild(const nMetaTag* tag) const;      // true only when tag is certainly not a child
+    bool RefusesChildren() const;                    // logs the refusal when the tag holds a value
+    bool SurelyNotChild(const nMetaTag* tag) const;  // true only when tag is certainly not a child
 
     // Most tags hold a value and never get a child: the list is made when first asked for.
     nLinkedListId* m_children;
-    nVariant       m_value;
+    nVariant m_value;
 };
 
 // Takes over the tags of a tree being replaced and hands their slots out again, one for each new
@@ -79,20 +79,20 @@ private:
 class nMetaTagRecycler
 {
 public:
-    explicit nMetaTagRecycler(nLinkedList& list);    // takes every entry of list and empties it
-    ~nMetaTagRecycler();                              // deletes the old tags not reused
+    explicit nMetaTagRecycler(nLinkedList& list);  // takes every entry of list and empties it
+    ~nMetaTagRecycler();                           // deletes the old tags not reused
     nMetaTagRecycler(const nMetaTagRecycler&) = delete;
     nMetaTagRecycler& operator=(const nMetaTagRecycler&) = delete;
 
-    nMetaTag* New();                                  // an unnamed pure tag, where an old one was when one is left; NULL when out of memory
+    nMetaTag* New();  // an unnamed pure tag, where an old one was when one is left; NULL when out of memory
 
 private:
-    nMetaTag* TakeNext();                             // the next old tag, its children queued and its list emptied; NULL when none is left
+    nMetaTag* TakeNext();  // the next old tag, its children queued and its list emptied; NULL when none is left
 
-    static const int kMaxPending = 64;                // siblings waiting below deeper levels; deeper subtrees go at once
-    nLinkedListEntry* m_next;                         // the next old tag in document order
-    nLinkedListEntry* m_pending[kMaxPending];         // where each unfinished level goes on
-    int               m_pendingCount;
+    static const int kMaxPending = 64;         // siblings waiting below deeper levels; deeper subtrees go at once
+    nLinkedListEntry* m_next;                  // the next old tag in document order
+    nLinkedListEntry* m_pending[kMaxPending];  // where each unfinished level goes on
+    int m_pendingCount;
 };
 
 // Deletes every entry of list (nothing when the list is no-delete) and empties it, the last

@@ -14,10 +14,10 @@ public:
     nMutex(const nMutex&) = delete;
     nMutex& operator=(const nMutex&) = delete;
 
-    void Lock()    { m_mutex.lock(); }            // waits until this thread owns it
-    void Unlock()  { m_mutex.unlock(); }          // releases one level; caller must own it
-    bool TryLock() { return m_mutex.try_lock(); } // true when now owned (one more level)
-    void Close()   {}                             // nothing to close; kept for the owners' symmetry
+    void Lock() { m_mutex.lock(); }                // waits until this thread owns it
+    void Unlock() { m_mutex.unlock(); }            // releases one level; caller must own it
+    bool TryLock() { return m_mutex.try_lock(); }  // true when now owned (one more level)
+    void Close() {}                                // nothing to close; kept for the owners' symmetry
 
 private:
     std::recursive_mutex m_mutex;
@@ -29,9 +29,15 @@ private:
 class nMutexScope
 {
 public:
-    explicit nMutexScope(nMutex* mutex) : m_mutex(mutex) { if (m_mutex) m_mutex->Lock(); }
+    explicit nMutexScope(nMutex* mutex) : m_mutex(mutex)
+    {
+        if (m_mutex) m_mutex->Lock();
+    }
     explicit nMutexScope(nMutex& mutex) : m_mutex(&mutex) { m_mutex->Lock(); }
-    ~nMutexScope() { if (m_mutex) m_mutex->Unlock(); }
+    ~nMutexScope()
+    {
+        if (m_mutex) m_mutex->Unlock();
+    }
     nMutexScope(const nMutexScope&) = delete;
     nMutexScope& operator=(const nMutexScope&) = delete;
 

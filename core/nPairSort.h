@@ -6,7 +6,7 @@
 // A sort key with an index (depth and distance ordering).
 struct nKeyValuePair
 {
-    float   key;
+    float key;
     int32_t value;
 };
 
@@ -14,7 +14,7 @@ struct nKeyValuePair
 struct nKeyPointerPair
 {
     int32_t key;
-    void*   pointer;
+    void* pointer;
 };
 
 // Sorts pairs[first..last] (both inclusive) by ascending key, in place. Equal keys keep no

@@ -7,7 +7,9 @@
 inline void nPrefetch(const void* p)
 {
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-    __asm__ __volatile__("prefetcht0 %0" : : "m"(*static_cast<const char*>(p)));
+    __asm__ __volatile__("prefetcht0 %0"
+                         :
+                         : "m"(*static_cast<const char*>(p)));
 #else
     __builtin_prefetch(p);
 #endif

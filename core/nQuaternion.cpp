@@ -47,19 +47,22 @@ nQuaternion nQuaternion::FromMatrix3(const nMatrix3& mat)
     const bool x = four[1] > four[0], z = four[3] > four[2];
     const float wx = x ? four[1] : four[0], yz = z ? four[3] : four[2];
     const int upper = yz > wx;
-    const int big = upper * (2 + z) + (1 - upper) * x;     // the first of equals, in the order w, x, y, z
+    const int big = upper * (2 + z) + (1 - upper) * x;  // the first of equals, in the order w, x, y, z
     // With c the largest component, c = sqrt(four[big]) / 2 and every component (c included) is
     // one of these seven values over 4 c. Normalising the seven-value quaternion gives the same
     // unit quaternion in one root, and mends a matrix that is not quite orthonormal. The pick is a
     // table, not a branch: random rotations would mispredict it every other time.
     const float v[7] = {m21 - m12, m02 - m20, m10 - m01, m10 + m01, m20 + m02, m21 + m12, four[big]};
-    static const unsigned char kPick[4][4] = {    // x, y, z, w for the largest being w, x, y, z
-        {0, 1, 2, 6}, {6, 3, 4, 0}, {3, 6, 5, 1}, {4, 5, 6, 2}};
+    static const unsigned char kPick[4][4] = {// x, y, z, w for the largest being w, x, y, z
+                                              {0, 1, 2, 6},
+                                              {6, 3, 4, 0},
+                                              {3, 6, 5, 1},
+                                              {4, 5, 6, 2}};
     const unsigned char* k = kPick[big];
     const nQuaternion q(v[k[0]], v[k[1]], v[k[2]], v[k[3]]);
     const float n = q.Dot(q);
     if (!(n > 0.0f))
-        return nQuaternion();    // not a number anywhere in the matrix
+        return nQuaternion();  // not a number anywhere in the matrix
     const float inv = 1.0f / std::sqrt(n);
     return nQuaternion(q.x * inv, q.y * inv, q.z * inv, q.w * inv);
 }
@@ -70,9 +73,15 @@ nMatrix3 nQuaternion::ToMatrix3() const
     const float xy = x * y, xz = x * z, yz = y * z;
     const float wx = w * x, wy = w * y, wz = w * z;
     nMatrix3 r;
-    r.m[0] = 1.0f - 2.0f * yy - 2.0f * zz; r.m[1] = 2.0f * xy - 2.0f * wz;        r.m[2] = 2.0f * xz + 2.0f * wy;
-    r.m[3] = 2.0f * xy + 2.0f * wz;        r.m[4] = 1.0f - 2.0f * xx - 2.0f * zz; r.m[5] = 2.0f * yz - 2.0f * wx;
-    r.m[6] = 2.0f * xz - 2.0f * wy;        r.m[7] = 2.0f * yz + 2.0f * wx;        r.m[8] = 1.0f - 2.0f * xx - 2.0f * yy;
+    r.m[0] = 1.0f - 2.0f * yy - 2.0f * zz;
+    r.m[1] = 2.0f * xy - 2.0f * wz;
+    r.m[2] = 2.0f * xz + 2.0f * wy;
+    r.m[3] = 2.0f * xy + 2.0f * wz;
+    r.m[4] = 1.0f - 2.0f * xx - 2.0f * zz;
+    r.m[5] = 2.0f * yz - 2.0f * wx;
+    r.m[6] = 2.0f * xz - 2.0f * wy;
+    r.m[7] = 2.0f * yz + 2.0f * wx;
+    r.m[8] = 1.0f - 2.0f * xx - 2.0f * yy;
     return r;
 }
 
@@ -82,15 +91,14 @@ nQuaternion nQuaternion::FromEuler(float x, float y, float z, nRotationOrder ord
     const nQuaternion qy = FromAxisAngle(y, 0.0f, 1.0f, 0.0f);
     const nQuaternion qz = FromAxisAngle(z, 0.0f, 0.0f, 1.0f);
     nQuaternion q;
-    switch (order)
-    {
-    case RotationOrderZYX: q = qz * qy * qx; break;
-    case RotationOrderYZX: q = qy * qz * qx; break;
-    case RotationOrderZXY: q = qz * qx * qy; break;
-    case RotationOrderXZY: q = qx * qz * qy; break;
-    case RotationOrderXYZ: q = qx * qy * qz; break;
-    case RotationOrderXY:  q = qx * qy; break;
-    default:               q = qy * qx * qz; break; // RotationOrderYXZ and anything above 6
+    switch (order) {
+        case RotationOrderZYX: q = qz * qy * qx; break;
+        case RotationOrderYZX: q = qy * qz * qx; break;
+        case RotationOrderZXY: q = qz * qx * qy; break;
+        case RotationOrderXZY: q = qx * qz * qy; break;
+        case RotationOrderXYZ: q = qx * qy * qz; break;
+        case RotationOrderXY: q = qx * qy; break;
+        default: q = qy * qx * qz; break;  // RotationOrderYXZ and anything above 6
     }
     return q.Normalize();
 }
@@ -99,19 +107,18 @@ nQuaternion nQuaternion::Slerp(float t, const nQuaternion& a, const nQuaternion&
 {
     float c = a.Dot(b);
     nQuaternion to = b;
-    if (c < 0.0f)
-    {
+    if (c < 0.0f) {
         c = -c;
         to = nQuaternion(-b.x, -b.y, -b.z, -b.w);
     }
     float wa = 1.0f - t, wb = t;
-    if (1.0f - c >= 0.05f)
-    {
+    if (1.0f - c >= 0.05f) {
         const float theta = std::acos(c);
         const float s = std::sin(theta);
         wa = std::sin((1.0f - t) * theta) / s;
         wb = std::sin(t * theta) / s;
     }
     return nQuaternion(wa * a.x + wb * to.x, wa * a.y + wb * to.y, wa * a.z + wb * to.z,
-                       wa * a.w + wb * to.w).Normalize();
+                       wa * a.w + wb * to.w)
+        .Normalize();
 }

@@ -1,7 +1,6 @@
 #include "core/nRandom.h"
 
-namespace
-{
+namespace {
 const uint32_t kSeedA = 0xdeadbeefu;
 const uint32_t kSeedB = 0x97ccd0adu;
 

@@ -18,8 +18,11 @@ public:
     nSharedObject(const nSharedObject&) : m_refcount(0) {}
     nSharedObject& operator=(const nSharedObject&) { return *this; }
 
-    void    AddRef()            { ++m_refcount; }
-    void    Release()           { if (--m_refcount == 0) delete this; } // deletes on the last release
+    void AddRef() { ++m_refcount; }
+    void Release()
+    {
+        if (--m_refcount == 0) delete this;
+    }  // deletes on the last release
     int32_t GetRefCount() const { return m_refcount; }
 
 private:
@@ -33,14 +36,23 @@ class nSharedPtr
 {
 public:
     nSharedPtr() : m_target(0) {}
-    explicit nSharedPtr(T* target) : m_target(target) { if (m_target) m_target->AddRef(); }
-    nSharedPtr(const nSharedPtr& other) : m_target(other.m_target) { if (m_target) m_target->AddRef(); }
+    explicit nSharedPtr(T* target) : m_target(target)
+    {
+        if (m_target) m_target->AddRef();
+    }
+    nSharedPtr(const nSharedPtr& other) : m_target(other.m_target)
+    {
+        if (m_target) m_target->AddRef();
+    }
     template<class U>
-    nSharedPtr(const nSharedPtr<U>& other) : m_target(other.Get()) { if (m_target) m_target->AddRef(); }
+    nSharedPtr(const nSharedPtr<U>& other) : m_target(other.Get())
+    {
+        if (m_target) m_target->AddRef();
+    }
     ~nSharedPtr() { Release(); }
 
     nSharedPtr& operator=(const nSharedPtr& other) { return Assign(other.m_target); }
-    nSharedPtr& operator=(T* target)               { return Assign(target); }
+    nSharedPtr& operator=(T* target) { return Assign(target); }
 
     // Drops the reference on the target (which may delete it) and holds nothing.
     void Release()
@@ -50,15 +62,15 @@ public:
         if (old) old->Release();
     }
 
-    bool IsValid() const    { return m_target != 0; }
-    T*   Get() const        { return m_target; }
-    T*   operator->() const { return m_target; }
-    T&   operator*() const  { return *m_target; }
+    bool IsValid() const { return m_target != 0; }
+    T* Get() const { return m_target; }
+    T* operator->() const { return m_target; }
+    T& operator*() const { return *m_target; }
 
     bool operator==(const nSharedPtr& other) const { return m_target == other.m_target; }
     bool operator!=(const nSharedPtr& other) const { return m_target != other.m_target; }
-    bool operator==(const T* target) const         { return m_target == target; }
-    bool operator!=(const T* target) const         { return m_target != target; }
+    bool operator==(const T* target) const { return m_target == target; }
+    bool operator!=(const T* target) const { return m_target != target; }
 
 private:
     // The new target is referenced before the old one is released: the old target may be the

@@ -9,7 +9,7 @@
 
 namespace {
 
-const int kFormatBufferSize = 1024;   // Format keeps at most 1023 characters
+const int kFormatBufferSize = 1024;  // Format keeps at most 1023 characters
 
 }  // namespace
 
@@ -31,20 +31,22 @@ const int kFormatBufferSize = 1024;   // Format keeps at most 1023 characters
 namespace {
 
 // A free block. The first block of a batch also links the batches of a stack and counts its batch.
-struct FreeBlock {
+struct FreeBlock
+{
     FreeBlock* next;
     FreeBlock* nextBatch;
-    size_t     count;
+    size_t count;
 };
 
-const size_t kBatchBlocks = 256;       // blocks a thread hands over at once
-const size_t kKeptBatches = 64;        // full batches a thread keeps before handing one over
+const size_t kBatchBlocks = 256;  // blocks a thread hands over at once
+const size_t kKeptBatches = 64;   // full batches a thread keeps before handing one over
 const size_t kChunkBytes = 64 * 1024;
 
-struct SharedPool {
+struct SharedPool
+{
     std::mutex mutex;
     FreeBlock* batches = nullptr;
-    void*      chunks = nullptr;       // every chunk, linked through its first word
+    void* chunks = nullptr;  // every chunk, linked through its first word
 };
 
 SharedPool* SharedPools()
@@ -55,11 +57,12 @@ SharedPool* SharedPools()
 }
 
 // The blocks given back last are taken first: a partial batch on top of a stack of full ones.
-struct LocalPool {
-    FreeBlock* head;                   // the partial batch
-    size_t     count;                  // blocks in it
-    FreeBlock* full;                   // full batches
-    size_t     fullCount;
+struct LocalPool
+{
+    FreeBlock* head;  // the partial batch
+    size_t count;     // blocks in it
+    FreeBlock* full;  // full batches
+    size_t fullCount;
 };
 
 thread_local LocalPool t_pools[nBlockPool::kPoolCount] = {};
@@ -73,7 +76,8 @@ void HandOver(int index, FreeBlock* batch)
 }
 
 // Hands the thread's free blocks over when the thread ends.
-struct LocalPoolsFlush {
+struct LocalPoolsFlush
+{
     ~LocalPoolsFlush()
     {
         for (int index = 0; index < nBlockPool::kPoolCount; ++index) {
@@ -97,7 +101,7 @@ thread_local LocalPoolsFlush t_flush;
 
 bool nBlockPool::Refill()
 {
-    (void)&t_flush;   // registers the flush for this thread
+    (void)&t_flush;  // registers the flush for this thread
     LocalPool& local = t_pools[m_index];
     if (FreeBlock* batch = local.full) {
         local.full = batch->nextBatch;
@@ -221,7 +225,12 @@ nString::~nString() { FreeText(); }
 // text is on the heap, the last byte of m_local, unused beside the pointer, tells which.
 namespace {
 
-enum : char { kMallocText = 0, kShortPoolText = 1, kPoolText = 2 };
+enum : char
+{
+    kMallocText = 0,
+    kShortPoolText = 1,
+    kPoolText = 2
+};
 
 nBlockPool g_shortTexts(32, nBlockPool::kShortTextPool);
 nBlockPool g_texts(64, nBlockPool::kTextPool);
@@ -245,9 +254,9 @@ void DeleteHeapText(char* text, char kind)
     if (!text)
         return;
     switch (kind) {
-    case kShortPoolText: g_shortTexts.Give(text); break;
-    case kPoolText:      g_texts.Give(text); break;
-    default:             std::free(text); break;
+        case kShortPoolText: g_shortTexts.Give(text); break;
+        case kPoolText: g_texts.Give(text); break;
+        default: std::free(text); break;
     }
 }
 
@@ -319,7 +328,7 @@ void nString::Assign(const char* text, int32_t length)
         FreeText();
         m_heap = copy;
         m_local[kLocalLength] = kind;
-        m_size = copy ? static_cast<uint32_t>(length) : 0;   // out of memory: unset
+        m_size = copy ? static_cast<uint32_t>(length) : 0;  // out of memory: unset
     }
     m_hash = 0;
 }
@@ -399,7 +408,7 @@ void nString::Set(const char* begin, const char* end)
         for (uint64_t word : words) {
             uint64_t zero = (word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull;
             if (zero) {
-                length += static_cast<size_t>(__builtin_ctzll(zero)) >> 3;   // the lowest flagged byte is exact
+                length += static_cast<size_t>(__builtin_ctzll(zero)) >> 3;  // the lowest flagged byte is exact
                 break;
             }
             length += 8;
@@ -570,10 +579,16 @@ bool IsPathCharacter(unsigned char c)
     if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))
         return true;
     switch (c) {
-    case ' ': case '!': case '+': case '-': case '.': case '/': case '_':
-        return true;
-    default:
-        return false;
+        case ' ':
+        case '!':
+        case '+':
+        case '-':
+        case '.':
+        case '/':
+        case '_':
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -751,13 +766,13 @@ int32_t nStringToInt(const char* text)
 
 namespace {
 
-const int kMaxMantissaDigits = 19;     // fits in uint64_t; further digits cannot change a float
-const int kMaxExponent = 100000;       // beyond any float; bounds the exponent digits' value
+const int kMaxMantissaDigits = 19;  // fits in uint64_t; further digits cannot change a float
+const int kMaxExponent = 100000;    // beyond any float; bounds the exponent digits' value
 
 double PowerOfTen(int n)
 {
-    static const double exact[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+    static const double exact[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
                                    1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     if (n <= 22)
         return exact[n];
@@ -783,8 +798,8 @@ float nStringToFloat(const char* begin, const char* end, bool allow_comma)
     }
 
     uint64_t mantissa = 0;
-    int digits = 0;        // significant digits gathered in mantissa
-    int scale = 0;         // decimal exponent of the mantissa's last digit
+    int digits = 0;  // significant digits gathered in mantissa
+    int scale = 0;   // decimal exponent of the mantissa's last digit
     bool fraction = false;
     while (!at_end()) {
         char c = *p;
@@ -796,7 +811,7 @@ float nStringToFloat(const char* begin, const char* end, bool allow_comma)
                 if (fraction)
                     --scale;
             } else if (!fraction) {
-                ++scale;   // an integer digit beyond the kept ones still counts
+                ++scale;  // an integer digit beyond the kept ones still counts
             }
             ++p;
         } else if (!fraction && (c == '.' || (allow_comma && c == ','))) {

@@ -23,9 +23,8 @@ nThread::~nThread()
 
 bool nThread::Start()
 {
-    if (m_thread.joinable())
-    {
-        *g_log << "[!] " << "Thread already started.\n";
+    if (m_thread.joinable()) {
+        *g_log << "[!] Thread already started.\n";
         return false;
     }
     {
@@ -34,14 +33,11 @@ bool nThread::Start()
         m_cancelled = false;
     }
     m_running = true;
-    try
-    {
+    try {
         m_thread = std::thread(&nThread::ThreadProc, this);
-    }
-    catch (const std::system_error& e)
-    {
+    } catch (const std::system_error& e) {
         m_running = false;
-        *g_log << "[!] " << "Failed to create thread: " << e.what() << "\n";
+        *g_log << "[!] Failed to create thread: " << e.what() << "\n";
         return false;
     }
     return true;

@@ -25,28 +25,28 @@ public:
     nThread(const nThread&) = delete;
     nThread& operator=(const nThread&) = delete;
 
-    bool Start();                       // creates the suspended thread; false (logged) on failure or when already started
-    void Resume();                      // lets the suspended thread run Run
-    void Wait();                        // while running, blocks until the thread has ended (forever if never resumed); else returns at once
-    bool IsRunning() const { return m_running.load(); } // set by Start, cleared when Run returns
-    int  GetExitCode() const { return m_exitCode.load(); } // 1 when Run returned true, else 0
+    bool Start();                                          // creates the suspended thread; false (logged) on failure or when already started
+    void Resume();                                         // lets the suspended thread run Run
+    void Wait();                                           // while running, blocks until the thread has ended (forever if never resumed); else returns at once
+    bool IsRunning() const { return m_running.load(); }    // set by Start, cleared when Run returns
+    int GetExitCode() const { return m_exitCode.load(); }  // 1 when Run returned true, else 0
 
 protected:
-    virtual bool Run() = 0;             // the thread's work, on the new thread
+    virtual bool Run() = 0;  // the thread's work, on the new thread
 
 private:
     static void ThreadProc(nThread* self);
     void Join();
 
-    std::thread             m_thread;
-    std::atomic<bool>       m_running;
-    std::atomic<int>        m_exitCode;
-    std::mutex              m_gateMutex;   // guards the two gate flags
+    std::thread m_thread;
+    std::atomic<bool> m_running;
+    std::atomic<int> m_exitCode;
+    std::mutex m_gateMutex;  // guards the two gate flags
     std::condition_variable m_gate;
-    bool                    m_resumed;     // Resume was called: run Run
-    bool                    m_cancelled;   // destroyed before Resume: end without Run
+    bool m_resumed;    // Resume was called: run Run
+    bool m_cancelled;  // destroyed before Resume: end without Run
 };
 
-void nSleep(unsigned int milliseconds); // suspends the calling thread
+void nSleep(unsigned int milliseconds);  // suspends the calling thread
 
 #endif

@@ -4,8 +4,7 @@
 #include <new>
 #include <utility>
 
-namespace
-{
+namespace {
 
 const nString kUnsetText = nString();
 
@@ -82,24 +81,22 @@ nVariant::Extra* nVariant::GetExtra()
 
 void nVariant::FreePayload()
 {
-    switch (m_type)
-    {
-    case TagType_Binary:
-        delete[] m_payload.binary;
-        break;
-    case TagType_String:
-        m_payload.text.~nString();
-        break;
-    case TagType_List:
-    {
-        nListIterator<nVariant*> it;
-        while (nVariant* element = m_extra->list.Iterate(it))
-            delete element;
-        m_extra->list.Clear();
-        break;
-    }
-    default:
-        break;
+    switch (m_type) {
+        case TagType_Binary:
+            delete[] m_payload.binary;
+            break;
+        case TagType_String:
+            m_payload.text.~nString();
+            break;
+        case TagType_List: {
+            nListIterator<nVariant*> it;
+            while (nVariant* element = m_extra->list.Iterate(it))
+                delete element;
+            m_extra->list.Clear();
+            break;
+        }
+        default:
+            break;
     }
     m_payload.binary = 0;
     m_binaryLength = 0;
@@ -130,12 +127,10 @@ void nVariant::SetString(const char* text)
 
 bool nVariant::SetString(const char* begin, const char* end)
 {
-    if (m_type == TagType_None && begin && end > begin)
-    {
+    if (m_type == TagType_None && begin && end > begin) {
         // Nothing to free and no text of its own the range could lie in: the text is made in place.
         nString* text = new (&m_payload.text) nString(begin, end);
-        if (!text->GetCStr())
-        {
+        if (!text->GetCStr()) {
             text->~nString();
             m_payload.binary = 0;
             return false;
@@ -157,7 +152,7 @@ bool nVariant::SetString(const char* begin, const char* end)
 
 void nVariant::SetInt(int32_t value)
 {
-    if (m_type != TagType_None)   // a value without a type holds nothing to free
+    if (m_type != TagType_None)  // a value without a type holds nothing to free
         FreePayload();
     m_payload.integer = value;
     m_type = TagType_Integer;
@@ -181,17 +176,14 @@ void nVariant::SetFloat(float value)
 
 bool nVariant::SetBinary(const void* data, int32_t length)
 {
-    if (length < 0 || (length > 0 && !data))
-    {
+    if (length < 0 || (length > 0 && !data)) {
         FreePayload();
         return false;
     }
     uint8_t* copy = 0;
-    if (length > 0)
-    {
+    if (length > 0) {
         copy = new (std::nothrow) uint8_t[length];
-        if (!copy)
-        {
+        if (!copy) {
             FreePayload();
             return false;
         }
@@ -209,8 +201,7 @@ void nVariant::AttachBinary(uint8_t* buffer, int32_t length)
     if (m_type == TagType_Binary && buffer == m_payload.binary)
         m_payload.binary = 0;  // already ours: do not free it below
     FreePayload();
-    if (!buffer || length <= 0)
-    {
+    if (!buffer || length <= 0) {
         delete[] buffer;
         buffer = 0;
         length = 0;
@@ -242,55 +233,47 @@ void nVariant::Set(const nVariant& other)
 
 void nVariant::CopyPayload(const nVariant& other)
 {
-    switch (other.m_type)
-    {
-    case TagType_Real:    SetFloat(other.m_payload.real); break;
-    case TagType_Bool:    SetBool(other.m_payload.boolean); break;
-    case TagType_Integer: SetInt(other.m_payload.integer); break;
-    case TagType_String:  SetString(other.m_payload.text.GetCStr()); break;
-    case TagType_Binary:  SetBinary(other.m_payload.binary, other.m_binaryLength); break;
-    case TagType_List:
-    {
-        nList<nVariant*>* list = SetList();
-        if (!list)
+    switch (other.m_type) {
+        case TagType_Real: SetFloat(other.m_payload.real); break;
+        case TagType_Bool: SetBool(other.m_payload.boolean); break;
+        case TagType_Integer: SetInt(other.m_payload.integer); break;
+        case TagType_String: SetString(other.m_payload.text.GetCStr()); break;
+        case TagType_Binary: SetBinary(other.m_payload.binary, other.m_binaryLength); break;
+        case TagType_List: {
+            nList<nVariant*>* list = SetList();
+            if (!list)
+                break;
+            nListIterator<nVariant*> it;
+            while (nVariant* element = other.m_extra->list.Iterate(it)) {
+                nVariant* copy = new (std::nothrow) nVariant();
+                if (!copy)
+                    continue;
+                copy->CopyPayload(*element);
+                if (element->m_extra)
+                    copy->SetName(element->m_extra->name.GetCStr());
+                if (!list->InsertAfter(copy, 0))
+                    delete copy;
+            }
             break;
-        nListIterator<nVariant*> it;
-        while (nVariant* element = other.m_extra->list.Iterate(it))
-        {
-            nVariant* copy = new (std::nothrow) nVariant();
-            if (!copy)
-                continue;
-            copy->CopyPayload(*element);
-            if (element->m_extra)
-                copy->SetName(element->m_extra->name.GetCStr());
-            if (!list->InsertAfter(copy, 0))
-                delete copy;
         }
-        break;
-    }
-    default:
-        FreePayload();
-        break;
+        default:
+            FreePayload();
+            break;
     }
 }
 
 void nVariant::TakePayload(nVariant& from)
 {
-    if (from.m_type == TagType_String)
-    {
+    if (from.m_type == TagType_String) {
         TakeText(from.m_payload.text);
-    }
-    else if (from.m_type == TagType_List)
-    {
+    } else if (from.m_type == TagType_List) {
         nList<nVariant*>* list = SetList();
         nListIterator<nVariant*> it;
         while (nVariant* element = from.m_extra->list.Iterate(it))
             if (!list || !list->InsertAfter(element, 0))
                 delete element;  // out of memory: that element is lost, nothing leaks
         from.m_extra->list.Clear();
-    }
-    else
-    {
+    } else {
         FreePayload();
         m_type = from.m_type;
         memcpy(&m_payload.binary, &from.m_payload.binary, sizeof(m_payload.binary));  // the number or the buffer
@@ -302,12 +285,11 @@ void nVariant::TakePayload(nVariant& from)
 
 bool nVariant::GetBool(bool* out) const
 {
-    switch (m_type)
-    {
-    case TagType_Real:    *out = m_payload.real != 0.0f; return true;
-    case TagType_Bool:    *out = m_payload.boolean; return true;
-    case TagType_Integer: *out = m_payload.integer != 0; return true;
-    default:              return false;
+    switch (m_type) {
+        case TagType_Real: *out = m_payload.real != 0.0f; return true;
+        case TagType_Bool: *out = m_payload.boolean; return true;
+        case TagType_Integer: *out = m_payload.integer != 0; return true;
+        default: return false;
     }
 }
 
@@ -340,8 +322,7 @@ bool nVariant::GetBinary(uint8_t** out, int32_t* length) const
     if (m_type != TagType_Binary)
         return false;
     uint8_t* copy = 0;
-    if (m_binaryLength > 0)
-    {
+    if (m_binaryLength > 0) {
         copy = new (std::nothrow) uint8_t[m_binaryLength];
         if (!copy)
             return false;

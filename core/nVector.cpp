@@ -38,8 +38,7 @@ bool nVector::IsNearlyEqual(const nVector& o) const
            ::IsNearlyEqual(z, o.z, 0.000001f);
 }
 
-namespace
-{
+namespace {
 // The byte is the top 8 mantissa bits of 256 + c * 255, that is the integer part of c * 255
 // as rounded in single precision. Values outside [0, 1] would wrap through the bit pattern,
 // so they are clamped first; NaN counts as 0.
@@ -55,7 +54,7 @@ uint32_t PackChannel(float c)
     return (bits >> 15) & 0xffu;
 }
 
-const float kByteToUnit = 0.003921569f; // the float nearest 1 / 255
+const float kByteToUnit = 0.003921569f;  // the float nearest 1 / 255
 }
 
 uint32_t nVector::PackColor() const
@@ -86,8 +85,7 @@ int nReadFloatChildren(const nMetaTag* tag, float* out, int max)
     nMetaTag* parent = const_cast<nMetaTag*>(tag);
     nMetaTagIterator it;
     int count = 0;
-    for (nMetaTag* child = parent->NextChild(it); child && count < max; child = parent->NextChild(it))
-    {
+    for (nMetaTag* child = parent->NextChild(it); child && count < max; child = parent->NextChild(it)) {
         float value = 0.0f;
         int32_t integer;
         if (!child->GetValue().GetFloat(&value) && child->GetValue().GetInt(&integer))
@@ -102,11 +100,9 @@ nMetaTag* nNewFloatTag(const char* name, const char* const* childNames, const fl
     nMetaTag* tag = new (std::nothrow) nMetaTag(name);
     if (!tag)
         return 0;
-    for (int i = 0; i < count; ++i)
-    {
+    for (int i = 0; i < count; ++i) {
         nMetaTag* child = new (std::nothrow) nMetaTag(childNames[i], values[i]);
-        if (!child)
-        {
+        if (!child) {
             delete tag;
             return 0;
         }
@@ -115,8 +111,7 @@ nMetaTag* nNewFloatTag(const char* name, const char* const* childNames, const fl
     return tag;
 }
 
-namespace
-{
+namespace {
 const char* const kAxisNames[4] = {"X", "Y", "Z", "W"};
 }
 

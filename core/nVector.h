@@ -11,7 +11,7 @@ class nMetaTag;
 // lo when lo > x, else hi when hi < x, else x (a NaN x comes back unchanged).
 inline float nClamp(float x, float lo, float hi) { return lo > x ? lo : (hi < x ? hi : x); }
 // |b - a| < epsilon.
-inline bool  IsNearlyEqual(float a, float b, float epsilon) { return std::fabs(b - a) < epsilon; }
+inline bool IsNearlyEqual(float a, float b, float epsilon) { return std::fabs(b - a) < epsilon; }
 
 // Four floats for points, directions, scales, Euler angles (radians) and RGBA colours.
 // Arithmetic works on x, y and z; every vector result has w = 1 unless a comment says
@@ -26,43 +26,43 @@ public:
 
     nVector operator+(const nVector& o) const { return nVector(x + o.x, y + o.y, z + o.z); }
     nVector operator-(const nVector& o) const { return nVector(x - o.x, y - o.y, z - o.z); }
-    nVector operator-() const                 { return nVector(-x, -y, -z); }
-    nVector operator*(float s) const          { return nVector(x * s, y * s, z * s); }
-    nVector operator*(const nVector& o) const { return nVector(x * o.x, y * o.y, z * o.z); } // component-wise
-    inline nVector operator/(float s) const;                                              // times 1 / s; s = 0 gives (0, 0, 0)
-    nVector operator/(const nVector& o) const { return nVector(x / o.x, y / o.y, z / o.z); } // component-wise, no zero guard
+    nVector operator-() const { return nVector(-x, -y, -z); }
+    nVector operator*(float s) const { return nVector(x * s, y * s, z * s); }
+    nVector operator*(const nVector& o) const { return nVector(x * o.x, y * o.y, z * o.z); }  // component-wise
+    inline nVector operator/(float s) const;                                                  // times 1 / s; s = 0 gives (0, 0, 0)
+    nVector operator/(const nVector& o) const { return nVector(x / o.x, y / o.y, z / o.z); }  // component-wise, no zero guard
 
-    nVector Cross(const nVector& o) const     { return nVector(y * o.z - z * o.y, z * o.x - x * o.z, x * o.y - y * o.x); } // this x o
-    nVector Abs() const                       { return nVector(std::fabs(x), std::fabs(y), std::fabs(z)); }
-    inline nVector Normalize() const;                             // unit length; a length below 1e-6 gives (0, 0, 0)
-    inline nVector Clamp(float lo, float hi) const;               // x, y, z each clamped to [lo, hi]
-    inline nVector Clamp(const nVector& lo, const nVector& hi) const; // per component between lo and hi
-    nVector ClampLength(float min, float max) const;              // length brought into [min, max]; unchanged (w kept) when inside or when the squared length is below 1e-6
-    inline nVector FaceForward(const nVector& reference) const;   // -this when this . reference >= 0, else this (w kept)
+    nVector Cross(const nVector& o) const { return nVector(y * o.z - z * o.y, z * o.x - x * o.z, x * o.y - y * o.x); }  // this x o
+    nVector Abs() const { return nVector(std::fabs(x), std::fabs(y), std::fabs(z)); }
+    inline nVector Normalize() const;                                  // unit length; a length below 1e-6 gives (0, 0, 0)
+    inline nVector Clamp(float lo, float hi) const;                    // x, y, z each clamped to [lo, hi]
+    inline nVector Clamp(const nVector& lo, const nVector& hi) const;  // per component between lo and hi
+    nVector ClampLength(float min, float max) const;                   // length brought into [min, max]; unchanged (w kept) when inside or when the squared length is below 1e-6
+    inline nVector FaceForward(const nVector& reference) const;        // -this when this . reference >= 0, else this (w kept)
 
     inline nVector Transform(const nMatrix4& m) const;  // point through rows 0 to 2, translation included (defined in nMatrix.h)
     inline nVector Rotate(const nMatrix3& m) const;     // m * this (defined in nMatrix.h)
-    inline void    TransformSelf(const nMatrix4& m);    // Transform in place; w kept
-    inline void    RotateSelf(const nMatrix3& m);       // Rotate in place; w kept
+    inline void TransformSelf(const nMatrix4& m);       // Transform in place; w kept
+    inline void RotateSelf(const nMatrix3& m);          // Rotate in place; w kept
     static nVector Random(float min, float max);        // x, y, z drawn in that order with nRandRange(min, max)
 
-    float Dot(const nVector& o) const             { return x * o.x + y * o.y + z * o.z; }
-    float Length() const                          { return std::sqrt(Dot(*this)); }
+    float Dot(const nVector& o) const { return x * o.x + y * o.y + z * o.z; }
+    float Length() const { return std::sqrt(Dot(*this)); }
     float DistanceSquared(const nVector& o) const { return (*this - o).Dot(*this - o); }
-    float Distance(const nVector& o) const        { return std::sqrt(DistanceSquared(o)); }
-    bool  IsNearlyEqual(const nVector& o) const;  // x, y, z each strictly within 1e-6
+    float Distance(const nVector& o) const { return std::sqrt(DistanceSquared(o)); }
+    bool IsNearlyEqual(const nVector& o) const;  // x, y, z each strictly within 1e-6
 
-    uint32_t       PackColor() const;             // red in bits 0-7 ... alpha in 24-31; each channel clamped to [0, 1] (NaN as 0), then truncated to c * 255
+    uint32_t PackColor() const;                   // red in bits 0-7 ... alpha in 24-31; each channel clamped to [0, 1] (NaN as 0), then truncated to c * 255
     static nVector UnpackColor(uint32_t packed);  // each byte * (1 / 255), alpha included
 
-    void Dump(const char* name) const;            // script-output line "[S] Vector 'name' = {x,y,z}" (three decimals)
+    void Dump(const char* name) const;  // script-output line "[S] Vector 'name' = {x,y,z}" (three decimals)
 
     // NML form: a tag named name ("Vector" for NULL) with float children "X", "Y", "Z" and,
     // with withW, "W"; NULL when out of memory. Reading takes the children by position: the
     // first three give x, y, z, a fourth gives w (else w is kept); false, and nothing
     // changed, with fewer than three. Integer children are converted.
     nMetaTag* ToMetaTag(const char* name, bool withW) const;
-    bool      FromMetaTag(const nMetaTag* tag);
+    bool FromMetaTag(const nMetaTag* tag);
 };
 
 // Two floats for 2D positions and texture coordinates.
@@ -75,7 +75,7 @@ public:
     nVector2(float ax, float ay) : x(ax), y(ay) {}
 
     nMetaTag* ToMetaTag(const char* name) const;  // "Vector2" (or name) with float children "X", "Y"
-    bool      FromMetaTag(const nMetaTag* tag);   // the first two children by position; false with fewer
+    bool FromMetaTag(const nMetaTag* tag);        // the first two children by position; false with fewer
 };
 
 inline nVector VectorMin(const nVector& a, const nVector& b)

@@ -97,7 +97,7 @@ nProject::~nProject()
 bool nProject::CheckIdle(const char* operation) const
 {
     if (!m_busy) return true;
-    *g_log << "[!] " << "Cannot call '" << operation << "' while rendering or evaluating the project scene stack.\n";
+    *g_log << "[!] Cannot call '" << operation << "' while rendering or evaluating the project scene stack.\n";
     return false;
 }
 
@@ -124,7 +124,7 @@ bool nProject::Deserialize(nMetaFile* document, nMetaTag* root)
         {"SearchPaths", [](P& p, nMetaFile*, nMetaTag* t) { ReadStrings(t, 0, p.m_searchPaths); }},
         {"ScriptUnit", [](P& p, nMetaFile* d, nMetaTag* t) { p.nScriptUnit::Deserialize(d, t); }},
     };
-    nMLReadChildren(*this, document, root, kTags, 0);   // others are passed over silently
+    nMLReadChildren(*this, document, root, kTags, 0);  // others are passed over silently
     m_fileName = document ? document->GetFileName() : nString();
     return true;
 }
@@ -133,7 +133,7 @@ nMetaTag* nProject::Serialize(nMetaFile* document)
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("Environment");
     if (!root) {
-        *g_log << "[!] " << "Could not create environment root tag to serialize.\n";
+        *g_log << "[!] Could not create environment root tag to serialize.\n";
         return 0;
     }
     AppendTag(root, new (std::nothrow) nMetaTag("Name", m_name.GetCStr()));
@@ -335,19 +335,19 @@ nProjectSceneInstance* nProject::Instantiate(const char* path)
 
     nMetaFile document;
     if (!document.Load(path)) {
-        *g_log << "[!] " << "Could not instantiate scene '" << path << "', file not found.\n";
+        *g_log << "[!] Could not instantiate scene '" << path << "', file not found.\n";
         return 0;
     }
     nProjectSceneInstance* instance = 0;
     if (document.FindPath("Scene;")) {
         nScene* scene = new (std::nothrow) nScene(m_engine, &m_machine);
         if (!scene) {
-            *g_log << "[!] " << "Failed to allocate scene object.\n";
+            *g_log << "[!] Failed to allocate scene object.\n";
             return 0;
         }
         instance = new (std::nothrow) nProjectSceneInstance(ProjectSceneTypeScene3d, scene);
         if (!instance) {
-            *g_log << "[!] " << "Failed to allocate project scene instance.\n";
+            *g_log << "[!] Failed to allocate project scene instance.\n";
             delete scene;
             return 0;
         }
@@ -359,12 +359,12 @@ nProjectSceneInstance* nProject::Instantiate(const char* path)
     } else if (nMetaTag* root = document.FindPath("Scene2d;")) {
         nScene2D* scene = new (std::nothrow) nScene2D(m_engine, &m_machine);
         if (!scene) {
-            *g_log << "[!] " << "Failed to allocate scene 2D object.\n";
+            *g_log << "[!] Failed to allocate scene 2D object.\n";
             return 0;
         }
         instance = new (std::nothrow) nProjectSceneInstance(ProjectSceneTypeScene2d, scene);
         if (!instance) {
-            *g_log << "[!] " << "Failed to allocate project scene instance.\n";
+            *g_log << "[!] Failed to allocate project scene instance.\n";
             delete scene;
             return 0;
         }
@@ -375,7 +375,7 @@ nProjectSceneInstance* nProject::Instantiate(const char* path)
         return 0;
     }
     if (!m_instances.InsertAfter(instance, 0)) {
-        *g_log << "[!] " << "Failed to allocate project scene instance.\n";
+        *g_log << "[!] Failed to allocate project scene instance.\n";
         delete instance;
         return 0;
     }
@@ -397,7 +397,7 @@ void nProject::Unload(nProjectSceneInstance* instance)
         delete instance;
         return;
     }
-    *g_log << "[*] " << "Trying to unload an invalid scene instance.\n";
+    *g_log << "[*] Trying to unload an invalid scene instance.\n";
 }
 
 nProjectLayer* nProject::NewLayer(nProjectSceneInstance* instance, float depth)
@@ -405,7 +405,7 @@ nProjectLayer* nProject::NewLayer(nProjectSceneInstance* instance, float depth)
     nProjectLayer* layer = new (std::nothrow) nProjectLayer(instance, depth);
     if (!layer || !m_layers.InsertAfter(layer, 0)) {
         delete layer;
-        *g_log << "[!] " << "Failed to allocate a new project scene layer.\n";
+        *g_log << "[!] Failed to allocate a new project scene layer.\n";
         return 0;
     }
     return layer;

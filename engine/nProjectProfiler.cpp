@@ -39,7 +39,7 @@ void nProject::DrawProfiler()
 
     nProfilerText out(renderer, m_font, g_ProjectProfilerStyle, 0.025f, 0.146f);
     for (nListNode<nProjectLayer*>* n = m_layers.GetTail(); n; n = n->prev) {
-        if (n->value->m_removed) continue;          // dropped during a draw walk, not yet freed
+        if (n->value->m_removed) continue;  // dropped during a draw walk, not yet freed
         nProjectSceneInstance* instance = n->value->m_instance;
         std::snprintf(line, sizeof(line), "  -> %s", instance ? instance->GetName().GetCStr() : "No Instance");
         out.Line(line, &kList);

@@ -22,10 +22,22 @@
 #include "scriptapi/nScriptObjectKinds.h"
 #include "ui/nScene2D.h"
 
-template<> struct ScriptObjectKind<nProject>              { static const int32_t value = objectTypeProject; };
-template<> struct ScriptObjectKind<nProjectSceneInstance> { static const int32_t value = objectTypeProjectScene; };
-template<> struct ScriptObjectKind<nProjectLayer>         { static const int32_t value = objectTypeProjectLayer; };
-template<> struct ScriptObjectKind<nScene2D>              { static const int32_t value = objectTypeWindowSystem; };
+template<> struct ScriptObjectKind<nProject>
+{
+    static const int32_t value = objectTypeProject;
+};
+template<> struct ScriptObjectKind<nProjectSceneInstance>
+{
+    static const int32_t value = objectTypeProjectScene;
+};
+template<> struct ScriptObjectKind<nProjectLayer>
+{
+    static const int32_t value = objectTypeProjectLayer;
+};
+template<> struct ScriptObjectKind<nScene2D>
+{
+    static const int32_t value = objectTypeWindowSystem;
+};
 
 namespace {
 
@@ -49,7 +61,7 @@ SQInteger ReturnScriptInstance(ScriptStackHandler& s, const nScriptUnit* unit, c
 }
 
 // Scenes made by scripts are owned by their script objects.
-void DestroyScene(void* native)   { delete static_cast<nScene*>(native); }
+void DestroyScene(void* native) { delete static_cast<nScene*>(native); }
 void DestroyScene2D(void* native) { delete static_cast<nScene2D*>(native); }
 
 // The project.
@@ -63,7 +75,7 @@ SQInteger GetScriptInstance(HSQUIRRELVM v)
 }
 
 void UpdateScriptClock(nProject* project) { project->UpdateScriptClock(); }
-void End(nProject* project)               { project->SetQuit(project->GetQuit() | 1); }
+void End(nProject* project) { project->SetQuit(project->GetQuit() | 1); }
 
 // Layers.
 
@@ -85,8 +97,8 @@ SQInteger AddLayer(HSQUIRRELVM v)
     return ReturnLayer(s, project->NewLayer(instance, depth));
 }
 
-void  SetLayerDepth(nProjectLayer* layer, float depth) { layer->SetDepth(depth); }
-float LayerDepth(nProjectLayer* layer)                 { return layer->GetDepth(); }
+void SetLayerDepth(nProjectLayer* layer, float depth) { layer->SetDepth(depth); }
+float LayerDepth(nProjectLayer* layer) { return layer->GetDepth(); }
 
 // Every 2D layer's scene moved by (x, y) in units of its internal resolution.
 SQInteger SetAll2DLayerOffset(HSQUIRRELVM v)
@@ -247,7 +259,7 @@ SQInteger Render(HSQUIRRELVM v)
     if (!s.Args(project)) return SQ_ERROR;
     nOrvex* engine = project->GetEngine();
     if (project->IsRendering() || project->IsBusy()) {
-        *g_log << "[!] " << "ProjectRender() ignored: the project is drawing.\n";
+        *g_log << "[!] ProjectRender() ignored: the project is drawing.\n";
         return s.Return();
     }
     if (!engine) return s.Return();
@@ -272,7 +284,7 @@ SQInteger WindowSystemLoadBitmapThreaded(HSQUIRRELVM v)
     const char* path;
     if (!s.Args(scene, path)) return SQ_ERROR;
     nPicture* picture = LoadPicture(scene->GetEngine(), path, false);
-    if (picture && picture->GetRefCount() == 0) {   // no cache holds it
+    if (picture && picture->GetRefCount() == 0) {  // no cache holds it
         picture->AddRef();
         picture->Release();
     }
@@ -307,19 +319,18 @@ SQInteger EngineLoadGeometryThreaded(HSQUIRRELVM v)
 
 SQInteger LoadThreadIsDone(HSQUIRRELVM v)
 {
-    *g_log << "[*] " << "threaded binding is only available on the Windows platform.\n";
+    *g_log << "[*] threaded binding is only available on the Windows platform.\n";
     return ScriptStackHandler(v).Return(true);
 }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_ThreadedLoadScriptFunctions[] = {
     {"WindowSystemLoadBitmapThreaded", WindowSystemLoadBitmapThreaded, ".xs"},
     {"SceneFromNMLThreaded", SceneFromNMLThreaded, ".xs"},
     {"EngineLoadGeometryThreaded", EngineLoadGeometryThreaded, ".xs"},
     {"LoadThreadIsDone", LoadThreadIsDone, ".x"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptFunctionDecl g_ProjectScriptFunctions[] = {
     {"ProjectGetScriptInstance", GetScriptInstance, ".x"},
@@ -347,16 +358,14 @@ const ScriptFunctionDecl g_ProjectScriptFunctions[] = {
     {"ProjectSceneGetScriptInstance", SceneGetScriptInstance, ".x"},
     {"ProjectSceneGetScriptInstanceFromClass", SceneGetScriptInstanceFromClass, ".xs"},
     {"ProjectRender", Render, ".x"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_ProjectScriptConstants[] = {
     {"ProjectSceneTypeNone", ProjectSceneTypeNone, ScriptConstantInteger},
     {"ProjectSceneTypeScene2d", ProjectSceneTypeScene2d, ScriptConstantInteger},
     {"ProjectSceneTypeScene3d", ProjectSceneTypeScene3d, ScriptConstantInteger},
     {"NullItem", 0, objectTypeItem},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterThreadedLoadScriptAPI(HSQUIRRELVM v)
 {

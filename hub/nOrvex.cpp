@@ -18,7 +18,7 @@ int32_t g_debugChannel = -1;
 
 namespace {
 
-const int32_t kResetFrameTime = 166;           // ticks: one frame at 60 Hz
+const int32_t kResetFrameTime = 166;  // ticks: one frame at 60 Hz
 
 // The int32 nearest to v: values outside the range saturate, NaN gives 0.
 int32_t SaturateToInt32(double v)
@@ -67,13 +67,13 @@ nOrvex::nOrvex(const nOrvexParts& parts)
     m_cullingTimer = &m_queueTimer;
     // The null renderer makes itself current, so a fresh engine always has a renderer.
     m_nullRenderer = new (std::nothrow) nNull_Renderer(this, true);
-    if (!m_nullRenderer) *g_log << "[!] " << "Failed to allocate null renderer.\n";
+    if (!m_nullRenderer) *g_log << "[!] Failed to allocate null renderer.\n";
     // Likewise the null mixer: sounds always find a current mixer.
     m_nullMixer = new (std::nothrow) nNull_Mixer(this, true);
-    if (!m_nullMixer) *g_log << "[!] " << "Failed to allocate null mixer.\n";
+    if (!m_nullMixer) *g_log << "[!] Failed to allocate null mixer.\n";
     if (m_parts.caches) {
         m_baseCache = m_parts.caches->create();
-        if (!m_baseCache) *g_log << "[!] " << "Failed to allocate base resource cache.\n";
+        if (!m_baseCache) *g_log << "[!] Failed to allocate base resource cache.\n";
     }
     m_currentCache = m_baseCache;
     nRandSeed(77);
@@ -82,7 +82,7 @@ nOrvex::nOrvex(const nOrvexParts& parts)
 nOrvex::~nOrvex()
 {
     if (m_drawNesting != 0)
-        *g_log << "[*] " << "Not all BeginDraw() were closed by calling EndDraw().\n";
+        *g_log << "[*] Not all BeginDraw() were closed by calling EndDraw().\n";
     // Caches go first: releasing their resources frees them on the current devices. Pushed
     // caches that FreeResourceCaches never saw are deleted too rather than leaked.
     while (nListNode<nResourceCache*>* node = m_pushedCaches.GetHead()) {
@@ -124,7 +124,7 @@ int32_t nOrvex::TickClock()
     }
 
     int32_t now = ReadClock();
-    int32_t raw = (int32_t)((uint32_t)now - (uint32_t)m_lastTime);   // wraps with the 32-bit clock
+    int32_t raw = (int32_t)((uint32_t)now - (uint32_t)m_lastTime);  // wraps with the 32-bit clock
     int64_t dt = (int64_t)m_speed * raw / 1000;
 
     if (m_fixedFrameTime > 0) {
@@ -242,10 +242,10 @@ bool nOrvex::SetProcessPriority(int32_t priority)
 {
     int nice;
     switch (priority) {
-    case ProcessPriorityNormal:   nice = 0; break;
-    case ProcessPriorityHigh:     nice = -10; break;
-    case ProcessPriorityRealtime: nice = -20; break;
-    default: return true;
+        case ProcessPriorityNormal: nice = 0; break;
+        case ProcessPriorityHigh: nice = -10; break;
+        case ProcessPriorityRealtime: nice = -20; break;
+        default: return true;
     }
     return setpriority(PRIO_PROCESS, 0, nice) == 0;
 }

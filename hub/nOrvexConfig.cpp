@@ -9,36 +9,40 @@
 
 namespace {
 
-enum ConfigWord { SystemWord, ControlWord };
+enum ConfigWord
+{
+    SystemWord,
+    ControlWord
+};
 
 struct RendererSwitch
 {
     const char* key;
-    ConfigWord  word;
-    uint32_t    bit;
+    ConfigWord word;
+    uint32_t bit;
 };
 
 // The renderer keys of "engine.cfg", in the order they are applied.
 const RendererSwitch kRendererSwitches[] = {
-    {"EnableDebug",                 SystemWord,  RendererSystemEnableDebug},
-    {"Antialiasing",                SystemWord,  RendererSystemAntialiasing},
-    {"DisableShader",               SystemWord,  RendererSystemDisableShader},
-    {"DisableMultipleRenderTarget", SystemWord,  RendererSystemDisableMultipleRenderTarget},
-    {"UseFloatTarget",              SystemWord,  RendererSystemUseFloatTarget},
-    {"OptimizeVideoRam",            SystemWord,  RendererSystemOptimizeVideoRam},
-    {"TextureForceTrueColor",       SystemWord,  RendererSystemTextureForceTrueColor},
-    {"TextureNoCompression",        SystemWord,  RendererSystemTextureNoCompression},
-    {"TextureNoDownscale",          SystemWord,  RendererSystemTextureNoDownscale},
-    {"TextureForceSquare",          SystemWord,  RendererSystemTextureForceSquare},
-    {"Bloom",                       ControlWord, RendererControlBloom},
-    {"Exposure",                    ControlWord, RendererControlExposure},
-    {"MotionBlur",                  ControlWord, RendererControlMotionBlur},
-    {"LinearShadow",                ControlWord, RendererControlLinearShadow},
-    {"DepthOfField",                ControlWord, RendererControlDepthOfField},
-    {"AmbientOcclusion",            ControlWord, RendererControlAmbientOcclusion},
-    {"ShadowMapping",               ControlWord, RendererControlShadowMapping},
-    {"FramebufferAsTexture",        ControlWord, RendererControlFramebufferAsTexture},
-    {"LowResolutionFx",             ControlWord, RendererControlLowResolutionFx},
+    {"EnableDebug", SystemWord, RendererSystemEnableDebug},
+    {"Antialiasing", SystemWord, RendererSystemAntialiasing},
+    {"DisableShader", SystemWord, RendererSystemDisableShader},
+    {"DisableMultipleRenderTarget", SystemWord, RendererSystemDisableMultipleRenderTarget},
+    {"UseFloatTarget", SystemWord, RendererSystemUseFloatTarget},
+    {"OptimizeVideoRam", SystemWord, RendererSystemOptimizeVideoRam},
+    {"TextureForceTrueColor", SystemWord, RendererSystemTextureForceTrueColor},
+    {"TextureNoCompression", SystemWord, RendererSystemTextureNoCompression},
+    {"TextureNoDownscale", SystemWord, RendererSystemTextureNoDownscale},
+    {"TextureForceSquare", SystemWord, RendererSystemTextureForceSquare},
+    {"Bloom", ControlWord, RendererControlBloom},
+    {"Exposure", ControlWord, RendererControlExposure},
+    {"MotionBlur", ControlWord, RendererControlMotionBlur},
+    {"LinearShadow", ControlWord, RendererControlLinearShadow},
+    {"DepthOfField", ControlWord, RendererControlDepthOfField},
+    {"AmbientOcclusion", ControlWord, RendererControlAmbientOcclusion},
+    {"ShadowMapping", ControlWord, RendererControlShadowMapping},
+    {"FramebufferAsTexture", ControlWord, RendererControlFramebufferAsTexture},
+    {"LowResolutionFx", ControlWord, RendererControlLowResolutionFx},
 };
 
 // The path of a root-level key.

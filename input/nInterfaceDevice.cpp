@@ -6,7 +6,7 @@ namespace {
 
 nInterfaceDevice* g_liveDevices = 0;
 
-} // namespace
+}  // namespace
 
 nInterfaceDevice::nInterfaceDevice()
     : m_nextLive(g_liveDevices)
@@ -33,6 +33,6 @@ bool nInterfaceDevice::IsLive(const void* p)
 bool nInterfaceDevice::CheckFunction(int32_t function)
 {
     if (function >= 0 && function < DeviceFunctionCount) return true;
-    *g_log << "[*] " << "Input function " << function << " is out of range.\n";
+    *g_log << "[*] Input function " << function << " is out of range.\n";
     return false;
 }

@@ -9,26 +9,29 @@
 class nInterfaceFunction
 {
 public:
-    enum { Capacity = 8 };
+    enum
+    {
+        Capacity = 8
+    };
 
-    nInterfaceFunction()                { Reset(); }
+    nInterfaceFunction() { Reset(); }
 
-    bool    Push(int32_t value);                   // false when the filter refuses it; else the newest value, the oldest dropped past 8
-    bool    Pool(int32_t* out, bool remove);       // the newest value (out may be NULL); false when empty; remove drops it
-    bool    Seek(int32_t value) const;             // among the stored values, newest to oldest
-    void    Reset();                               // filter off, empty
-    void    Empty()                        { m_count = 0; }
+    bool Push(int32_t value);              // false when the filter refuses it; else the newest value, the oldest dropped past 8
+    bool Pool(int32_t* out, bool remove);  // the newest value (out may be NULL); false when empty; remove drops it
+    bool Seek(int32_t value) const;        // among the stored values, newest to oldest
+    void Reset();                          // filter off, empty
+    void Empty() { m_count = 0; }
 
-    void    SetFilter(bool on)             { m_filter = on; }
-    bool    GetFilter() const              { return m_filter; }
-    void    SetLastNonZero(bool on)        { m_lastNonZero = on; }  // what the filter compares with
-    bool    GetLastNonZero() const         { return m_lastNonZero; }
-    int32_t GetCount() const               { return m_count; }
+    void SetFilter(bool on) { m_filter = on; }
+    bool GetFilter() const { return m_filter; }
+    void SetLastNonZero(bool on) { m_lastNonZero = on; }  // what the filter compares with
+    bool GetLastNonZero() const { return m_lastNonZero; }
+    int32_t GetCount() const { return m_count; }
 
 private:
-    bool    m_filter;
-    bool    m_lastNonZero;
-    int32_t m_head;                                // index of the newest value
+    bool m_filter;
+    bool m_lastNonZero;
+    int32_t m_head;  // index of the newest value
     int32_t m_count;
     int32_t m_values[Capacity];
 };

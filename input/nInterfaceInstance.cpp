@@ -11,14 +11,19 @@ nInterfaceInstance* g_live = 0;
 
 // The state's axes in the platform's order, and the functions they feed, in push order.
 const int32_t kAxisFunctions[8] = {
-    DeviceFunctionAxisX, DeviceFunctionAxisY, DeviceFunctionAxisZ,
-    DeviceFunctionAxisRX, DeviceFunctionAxisRY, DeviceFunctionAxisRZ,
-    DeviceFunctionAxisU, DeviceFunctionAxisV,
+    DeviceFunctionAxisX,
+    DeviceFunctionAxisY,
+    DeviceFunctionAxisZ,
+    DeviceFunctionAxisRX,
+    DeviceFunctionAxisRY,
+    DeviceFunctionAxisRZ,
+    DeviceFunctionAxisU,
+    DeviceFunctionAxisV,
 };
 
 const float kMaxMagnitude = 10000.0f;
 
-} // namespace
+}  // namespace
 
 bool InitDirectInput(void* window)
 {
@@ -28,7 +33,8 @@ bool InitDirectInput(void* window)
 
 void EnumerateInputDevices(std::vector<nInterfaceDesc>& list)
 {
-    *g_log << "[H] " << "Starting input device enumeration.\n";
+    *g_log << "[H] "
+           << "Starting input device enumeration.\n";
     const size_t first = list.size();
     const int32_t count = nPlatform::StartJoysticks() ? nPlatform::GetJoystickCount() : 0;
     for (int32_t index = 0; index < count; ++index) {
@@ -52,11 +58,11 @@ nInterfaceInstance::nInterfaceInstance(const nInterfaceDesc& desc)
     *g_log << "Creating device '" << desc.name.GetCStr() << "'.\n";
     m_name = desc.name;
     if (!m_joystick.Open(nPlatform::FindJoystick(desc.instance))) {
-        *g_log << "[!] " << "Failed to create device.\n";
+        *g_log << "[!] Failed to create device.\n";
         return;
     }
     if ((desc.flags & InterfaceDescForceFeedback) && !m_joystick.HasEffect())
-        *g_log << "[!] " << "Failed to create device force feedback effect.\n";
+        *g_log << "[!] Failed to create device force feedback effect.\n";
 }
 
 nInterfaceInstance::~nInterfaceInstance()
@@ -87,7 +93,7 @@ void nInterfaceInstance::SetFunctionBounceFilter(int32_t function, bool on)
         m_functions[function].SetFilter(on);
         return;
     }
-    *g_log << "[*] " << "nInstanceDevice does not support filtering function '" << function << "'.\n";
+    *g_log << "[*] nInstanceDevice does not support filtering function '" << function << "'.\n";
 }
 
 bool nInterfaceInstance::IsFunctionSupported(int32_t function)

@@ -9,14 +9,17 @@
 #include "input/nInterfaceFunction.h"
 #include "platform/nPlatformJoystick.h"
 
-enum { InterfaceDescForceFeedback = 1 };
+enum
+{
+    InterfaceDescForceFeedback = 1
+};
 
 // One enumerated game controller.
 struct nInterfaceDesc
 {
-    nString name;                   // the product name
-    int32_t flags;                  // InterfaceDescForceFeedback
-    int32_t instance;               // the attachment it was found as
+    nString name;      // the product name
+    int32_t flags;     // InterfaceDescForceFeedback
+    int32_t instance;  // the attachment it was found as
 };
 
 // Keeps the window whose client area the mouse measures (its native handle, may be NULL); true.
@@ -35,30 +38,30 @@ void EnumerateInputDevices(std::vector<nInterfaceDesc>& list);
 class nInterfaceInstance : public nInterfaceDevice
 {
 public:
-    explicit nInterfaceInstance(const nInterfaceDesc& desc);   // logs "Creating device '<name>'.\n"; opens the device
-    ~nInterfaceInstance() override;                            // stops the effect, releases the device
+    explicit nInterfaceInstance(const nInterfaceDesc& desc);  // logs "Creating device '<name>'.\n"; opens the device
+    ~nInterfaceInstance() override;                           // stops the effect, releases the device
 
-    void SetFunctionBounceFilter(int32_t function, bool on) override;   // 5 to 20; others: one warning
+    void SetFunctionBounceFilter(int32_t function, bool on) override;  // 5 to 20; others: one warning
     bool IsFunctionSupported(int32_t function) override;               // 0 to 20, 26 to 28
-    bool Update() override;                                             // the last button's push; false without state
+    bool Update() override;                                            // the last button's push; false without state
     bool PoolFunction(int32_t function, int32_t* value, int32_t* extra, bool remove) override;
     bool SeekFunction(int32_t function, int32_t value) override;
 
     // The constant force, magnitude -10000..10000 (clamped; NaN is 0); nothing without an effect.
     void SetEffect(float magnitude);
-    static float EffectLevel(float magnitude);                 // the force SetEffect asks for, -1..1
-    bool HasDevice() const            { return m_joystick.IsOpen(); }
-    bool HasEffect() const            { return m_joystick.HasEffect(); }
-    int32_t GetInstance() const       { return m_instance; }
+    static float EffectLevel(float magnitude);  // the force SetEffect asks for, -1..1
+    bool HasDevice() const { return m_joystick.IsOpen(); }
+    bool HasEffect() const { return m_joystick.HasEffect(); }
+    int32_t GetInstance() const { return m_instance; }
 
-    static nInterfaceInstance* FindLive(int32_t instance);     // the live controller of that attachment
-    static void                DeleteAll();
+    static nInterfaceInstance* FindLive(int32_t instance);  // the live controller of that attachment
+    static void DeleteAll();
 
 private:
-    nPlatformJoystick   m_joystick;
-    int32_t             m_instance;
-    nInterfaceFunction  m_functions[DeviceFunctionCount];
-    nInterfaceInstance* m_next;                                 // live controllers
+    nPlatformJoystick m_joystick;
+    int32_t m_instance;
+    nInterfaceFunction m_functions[DeviceFunctionCount];
+    nInterfaceInstance* m_next;  // live controllers
 };
 
 #endif

@@ -8,7 +8,12 @@
 namespace {
 
 // The keys polled, in order, and the platform keys each is read from (either of two; -1 none).
-struct PolledKey { int32_t code; int32_t key; int32_t other; };
+struct PolledKey
+{
+    int32_t code;
+    int32_t key;
+    int32_t other;
+};
 
 const PolledKey kPolled[] = {
     {KeyCodeUpArrow, PlatformKeyUp, -1},
@@ -19,7 +24,7 @@ const PolledKey kPolled[] = {
     {KeyCodeRShift, PlatformKeyRShift, -1},
     {KeyCodeLCtrl, PlatformKeyLCtrl, -1},
     {KeyCodeRCtrl, PlatformKeyRCtrl, -1},
-    {KeyCodeLAlt, PlatformKeyLAlt, PlatformKeyRAlt},    // both Alt codes read either Alt key
+    {KeyCodeLAlt, PlatformKeyLAlt, PlatformKeyRAlt},  // both Alt codes read either Alt key
     {KeyCodeRAlt, PlatformKeyLAlt, PlatformKeyRAlt},
     {KeyCodeLWin, PlatformKeyLGui, -1},
     {KeyCodeRWin, PlatformKeyRGui, -1},
@@ -72,7 +77,7 @@ int32_t CharacterEvent(char c)
     return ((int32_t)(unsigned char)c << 8) | KeyCodeASCII;
 }
 
-} // namespace
+}  // namespace
 
 nInterfaceKeyboard& GetGlobalKeyboard()
 {
@@ -100,7 +105,7 @@ bool nInterfaceKeyboard::IsFunctionSupported(int32_t function)
 void nInterfaceKeyboard::SetKeyBounceFilter(int32_t code, bool on)
 {
     if (code < 0 || code >= KeyCodeCount) {
-        *g_log << "[*] " << "Keyboard has no key " << code << ".\n";
+        *g_log << "[*] Keyboard has no key " << code << ".\n";
         return;
     }
     m_filter[code] = on ? 1 : 0;

@@ -10,15 +10,41 @@
 // (nInterfaceKeyboard.cpp) and KeyASCII for letters and digits; the others are never produced.
 enum nKeyCode
 {
-    KeyCodeLShift = 0, KeyCodeRShift, KeyCodeLCtrl, KeyCodeRCtrl, KeyCodeLAlt, KeyCodeRAlt,
-    KeyCodeLWin, KeyCodeRWin, KeyCodeLMenu, KeyCodeRMenu, KeyCodeTab, KeyCodeTilde,
-    KeyCodeCapsLock, KeyCodeSpace, KeyCodeBackspace, KeyCodeReturn, KeyCodeInsert, KeyCodeSuppr,
-    KeyCodeStart, KeyCodeEnd, KeyCodePageUp, KeyCodePageDown, KeyCodeUpArrow, KeyCodeDownArrow,
-    KeyCodeLeftArrow, KeyCodeRightArrow, KeyCodeEscape,
-    KeyCodeF1 = 27,                 // F1 to F12: 27 to 38
-    KeyCodePrintScreen = 39, KeyCodeScrollLock, KeyCodePause, KeyCodeNumLock, KeyCodeEnter,
-    KeyCodeNumpad0 = 44,            // numeric pad 0 to 9: 44 to 53
-    KeyCodeASCII = 54,              // a letter or digit: the event is (character << 8) | 54
+    KeyCodeLShift = 0,
+    KeyCodeRShift,
+    KeyCodeLCtrl,
+    KeyCodeRCtrl,
+    KeyCodeLAlt,
+    KeyCodeRAlt,
+    KeyCodeLWin,
+    KeyCodeRWin,
+    KeyCodeLMenu,
+    KeyCodeRMenu,
+    KeyCodeTab,
+    KeyCodeTilde,
+    KeyCodeCapsLock,
+    KeyCodeSpace,
+    KeyCodeBackspace,
+    KeyCodeReturn,
+    KeyCodeInsert,
+    KeyCodeSuppr,
+    KeyCodeStart,
+    KeyCodeEnd,
+    KeyCodePageUp,
+    KeyCodePageDown,
+    KeyCodeUpArrow,
+    KeyCodeDownArrow,
+    KeyCodeLeftArrow,
+    KeyCodeRightArrow,
+    KeyCodeEscape,
+    KeyCodeF1 = 27,  // F1 to F12: 27 to 38
+    KeyCodePrintScreen = 39,
+    KeyCodeScrollLock,
+    KeyCodePause,
+    KeyCodeNumLock,
+    KeyCodeEnter,
+    KeyCodeNumpad0 = 44,  // numeric pad 0 to 9: 44 to 53
+    KeyCodeASCII = 54,    // a letter or digit: the event is (character << 8) | 54
     KeyCodeCount = 55
 };
 
@@ -29,24 +55,24 @@ enum nKeyCode
 class nInterfaceKeyboard : public nInterfaceDevice
 {
 public:
-    nInterfaceKeyboard();                                      // calls nothing of the platform
+    nInterfaceKeyboard();  // calls nothing of the platform
 
-    void SetFunctionBounceFilter(int32_t function, bool on) override;   // 21 only: the ring's filter
+    void SetFunctionBounceFilter(int32_t function, bool on) override;  // 21 only: the ring's filter
     bool IsFunctionSupported(int32_t function) override;               // 21
     bool Update() override;
     // 21 only, always removed: value := the code; for KeyCodeASCII, extra := the character.
     bool PoolFunction(int32_t function, int32_t* value, int32_t* extra, bool remove) override;
-    bool SeekFunction(int32_t function, int32_t value) override;       // the raw stored value, on 21
+    bool SeekFunction(int32_t function, int32_t value) override;  // the raw stored value, on 21
 
     // A code outside 0..54 logs "[*] Keyboard has no key <code>.\n" and changes nothing.
     void SetKeyBounceFilter(int32_t code, bool on);
 
 private:
-    bool PollKey(int32_t code, bool down);                     // false when the ring refused the push
+    bool PollKey(int32_t code, bool down);  // false when the ring refused the push
 
     nInterfaceFunction m_keys;
-    uint8_t            m_filter[KeyCodeCount];
-    uint8_t            m_wasDown[KeyCodeCount];
+    uint8_t m_filter[KeyCodeCount];
+    uint8_t m_wasDown[KeyCodeCount];
 };
 
 // The program's one keyboard, for scripts.

@@ -5,7 +5,7 @@
 namespace {
 
 const uint32_t kButtons[3] = {PlatformButtonLeft, PlatformButtonRight, PlatformButtonMiddle};
-const int32_t  kBorder = 32;           // relative mode keeps the cursor this far from the client's edges
+const int32_t kBorder = 32;  // relative mode keeps the cursor this far from the client's edges
 
 // value * 65535 / range in 64 bits, saturated to 32 bits: a cursor far outside stays a number.
 int32_t Scale(int64_t value, int64_t range)
@@ -16,7 +16,7 @@ int32_t Scale(int64_t value, int64_t range)
     return (int32_t)r;
 }
 
-} // namespace
+}  // namespace
 
 nInterfaceMouse& GetGlobalMouse()
 {

@@ -8,8 +8,8 @@
 
 enum nMouseMode
 {
-    MouseModeRelative = 0,          // X and Y: motion since the last update, per 65535 of the screen width; the cursor kept away from the borders
-    MouseModeAbsolute = 1           // X and Y: the cursor across the client area as 0..65535 (outside it beyond)
+    MouseModeRelative = 0,  // X and Y: motion since the last update, per 65535 of the screen width; the cursor kept away from the borders
+    MouseModeAbsolute = 1   // X and Y: the cursor across the client area as 0..65535 (outside it beyond)
 };
 
 // The mouse: X (0) and Y (1) in the mode's units, Z (2) never pushed, buttons left (5),
@@ -18,25 +18,25 @@ enum nMouseMode
 class nInterfaceMouse : public nInterfaceDevice
 {
 public:
-    nInterfaceMouse();                                         // relative mode; calls nothing of the platform
+    nInterfaceMouse();  // relative mode; calls nothing of the platform
 
-    void SetFunctionBounceFilter(int32_t function, bool on) override;   // 5, 6, 7; others ignored
+    void SetFunctionBounceFilter(int32_t function, bool on) override;  // 5, 6, 7; others ignored
     bool IsFunctionSupported(int32_t function) override;               // 0, 1, 2, 5, 6, 7
-    bool Update() override;                                             // the result of the last push
+    bool Update() override;                                            // the result of the last push
     bool PoolFunction(int32_t function, int32_t* value, int32_t* extra, bool remove) override;
     bool SeekFunction(int32_t function, int32_t value) override;
 
-    void    SetMode(int32_t mode)         { m_mode = (mode == MouseModeAbsolute) ? MouseModeAbsolute : MouseModeRelative; }
-    int32_t GetMode() const               { return m_mode; }
+    void SetMode(int32_t mode) { m_mode = (mode == MouseModeAbsolute) ? MouseModeAbsolute : MouseModeRelative; }
+    int32_t GetMode() const { return m_mode; }
 
 private:
     bool Used(int32_t function) const;
     bool UpdateAbsolute(int32_t x, int32_t y, int32_t w, int32_t h);
     bool UpdateRelative(int32_t x, int32_t y, int32_t w, int32_t h, int32_t screenWidth);
 
-    int32_t            m_mode;
-    bool               m_started;        // the last position was read once
-    int32_t            m_lastX, m_lastY;
+    int32_t m_mode;
+    bool m_started;  // the last position was read once
+    int32_t m_lastX, m_lastY;
     nInterfaceFunction m_functions[8];
 };
 

@@ -14,12 +14,14 @@ namespace {
 struct ModeName
 {
     const char* name;
-    int32_t     mode;
+    int32_t mode;
 };
 
 const ModeName kModeNames[] = {
-    {"None", PhysicItemNone}, {"Static", PhysicItemStatic},
-    {"Dynamic", PhysicItemDynamic}, {"Kinematic", PhysicItemKinematic},
+    {"None", PhysicItemNone},
+    {"Static", PhysicItemStatic},
+    {"Dynamic", PhysicItemDynamic},
+    {"Kinematic", PhysicItemKinematic},
 };
 
 // A row handing a float value (an integer is not taken) to a setter.
@@ -123,7 +125,7 @@ nMetaTag* nPhysicItem::Serialize(nMetaFile* document)
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("PhysicItem");
     if (!root) {
-        *g_log << "[!] " << "Could not create collision item root tag to serialize.\n";
+        *g_log << "[!] Could not create collision item root tag to serialize.\n";
         return 0;
     }
     AppendTag(root, new (std::nothrow) nMetaTag("SelfMask", GetSelfMask()));

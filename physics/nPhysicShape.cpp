@@ -12,16 +12,21 @@ namespace {
 struct ShapeTypeName
 {
     const char* name;
-    int32_t     type;
+    int32_t type;
 };
 
 // Reading accepts the older names too; the first name of each type is the one written.
 const ShapeTypeName kTypeNames[] = {
-    {"Box", PhysicShapeBox},           {"Cuboid", PhysicShapeBox},
-    {"Sphere", PhysicShapeSphere},     {"Convex", PhysicShapeConvex},
-    {"Cylinder", PhysicShapeCylinder}, {"Cone", PhysicShapeCone},
-    {"Capsule", PhysicShapeCapsule},   {"Mesh", PhysicShapeMesh},
-    {"PolyMesh", PhysicShapeMesh},     {"Heightmap", PhysicShapeHeightfield},
+    {"Box", PhysicShapeBox},
+    {"Cuboid", PhysicShapeBox},
+    {"Sphere", PhysicShapeSphere},
+    {"Convex", PhysicShapeConvex},
+    {"Cylinder", PhysicShapeCylinder},
+    {"Cone", PhysicShapeCone},
+    {"Capsule", PhysicShapeCapsule},
+    {"Mesh", PhysicShapeMesh},
+    {"PolyMesh", PhysicShapeMesh},
+    {"Heightmap", PhysicShapeHeightfield},
 };
 
 int32_t TypeFromName(const char* text)
@@ -69,9 +74,7 @@ nPhysicShape::nPhysicShape()
 
 nMatrix4 nPhysicShape::GetMatrix() const
 {
-    return nMatrix4::Translation(position)
-        * nMatrix4::FromMatrix3(nMatrix3::FromEulerVector(rotation, RotationOrderYXZ))
-        * nMatrix4::Scaling(scale);
+    return nMatrix4::Translation(position) * nMatrix4::FromMatrix3(nMatrix3::FromEulerVector(rotation, RotationOrderYXZ)) * nMatrix4::Scaling(scale);
 }
 
 void nPhysicShape::SetMatrix(const nMatrix4& m)
@@ -137,7 +140,7 @@ nMetaTag* nPhysicShape::Serialize() const
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("GColShape");
     if (!root) {
-        *g_log << "[!] " << "Could not create collision shape root tag to serialize.\n";
+        *g_log << "[!] Could not create collision shape root tag to serialize.\n";
         return 0;
     }
     if (type != PhysicShapeNone) AppendTag(root, new (std::nothrow) nMetaTag("Type", NameFromType(type)));

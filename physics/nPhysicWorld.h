@@ -28,9 +28,9 @@ struct nPhysicContact
 
     nPhysicItem* a;
     nPhysicItem* b;
-    int32_t      pointCount;              // at most 4
-    nVector      positions[kMaxPoints];   // world, w = 1
-    nVector      normals[kMaxPoints];     // world, w = 1
+    int32_t pointCount;             // at most 4
+    nVector positions[kMaxPoints];  // world, w = 1
+    nVector normals[kMaxPoints];    // world, w = 1
 
     nPhysicContact() : a(0), b(0), pointCount(0) {}
 };
@@ -38,11 +38,11 @@ struct nPhysicContact
 // The result of a ray cast; the cast writes normal, point and item and leaves the rest.
 struct nPhysicRayHit
 {
-    nVector       normal;     // w = 1
-    nVector       point;      // w = 1
-    nMaterial*    material;
+    nVector normal;  // w = 1
+    nVector point;   // w = 1
+    nMaterial* material;
     nPhysicShape* shape;
-    nPhysicItem*  item;
+    nPhysicItem* item;
 
     nPhysicRayHit() : material(0), shape(0), item(0) {}
 };
@@ -53,39 +53,39 @@ struct nPhysicRayHit
 class nPhysicWorld
 {
 public:
-    explicit nPhysicWorld(nOrvex* engine);   // fixed step 1/60 s, gravity (0, -9.8, 0), no callback
+    explicit nPhysicWorld(nOrvex* engine);  // fixed step 1/60 s, gravity (0, -9.8, 0), no callback
 
-    virtual void         ClearShapeCache() = 0;             // drops the world's references to cached convex and mesh shapes
-    virtual void         DrawDebug() {}                      // draws the bodies into the debug renderer
-    virtual bool         Init() = 0;                         // creates the simulation; false on failure
-    virtual void         Shutdown() = 0;                     // deletes the simulation and clears the shape cache
-    virtual bool         RayCast(const nVector* origin, const nVector* direction, nPhysicRayHit* hit,
-                                 int32_t group, int32_t unused, float length) = 0;
-    virtual nPhysicItem* NewItem() = 0;                      // a new body bound to this world: mode none, no shapes
-    virtual void         AddItem(nPhysicItem* item) = 0;     // registers the body and gives it the world gravity
-    virtual void         RemoveItem(nPhysicItem* item) = 0;  // unregisters it
-    virtual int32_t      GetContactCount() = 0;              // contact pairs of the last step
-    virtual bool         GetContact(int32_t index, nPhysicContact* out) = 0; // false when there is no such contact point
-    virtual void         Step(float dt) = 0;                 // at most 4 fixed sub-steps, the callback around each
+    virtual void ClearShapeCache() = 0;  // drops the world's references to cached convex and mesh shapes
+    virtual void DrawDebug() {}          // draws the bodies into the debug renderer
+    virtual bool Init() = 0;             // creates the simulation; false on failure
+    virtual void Shutdown() = 0;         // deletes the simulation and clears the shape cache
+    virtual bool RayCast(const nVector* origin, const nVector* direction, nPhysicRayHit* hit,
+                         int32_t group, int32_t unused, float length) = 0;
+    virtual nPhysicItem* NewItem() = 0;                               // a new body bound to this world: mode none, no shapes
+    virtual void AddItem(nPhysicItem* item) = 0;                      // registers the body and gives it the world gravity
+    virtual void RemoveItem(nPhysicItem* item) = 0;                   // unregisters it
+    virtual int32_t GetContactCount() = 0;                            // contact pairs of the last step
+    virtual bool GetContact(int32_t index, nPhysicContact* out) = 0;  // false when there is no such contact point
+    virtual void Step(float dt) = 0;                                  // at most 4 fixed sub-steps, the callback around each
     virtual ~nPhysicWorld() {}
 
     nPhysicWorld(const nPhysicWorld&) = delete;
     nPhysicWorld& operator=(const nPhysicWorld&) = delete;
 
-    nOrvex*               GetEngine() const                       { return m_engine; }
-    float                 GetFixedStep() const                    { return m_fixedStep; }   // seconds per sub-step
-    void                  SetFixedStep(float seconds)             { m_fixedStep = seconds; }
-    const nVector&        GetGravity() const                      { return m_gravity; }
-    void                  SetGravity(const nVector& gravity)      { m_gravity = gravity; }
-    nPhysicWorldCallback* GetCallback() const                     { return m_callback; }
-    void                  SetCallback(nPhysicWorldCallback* c)    { m_callback = c; }       // not owned
+    nOrvex* GetEngine() const { return m_engine; }
+    float GetFixedStep() const { return m_fixedStep; }  // seconds per sub-step
+    void SetFixedStep(float seconds) { m_fixedStep = seconds; }
+    const nVector& GetGravity() const { return m_gravity; }
+    void SetGravity(const nVector& gravity) { m_gravity = gravity; }
+    nPhysicWorldCallback* GetCallback() const { return m_callback; }
+    void SetCallback(nPhysicWorldCallback* c) { m_callback = c; }  // not owned
 
 protected:
-    nOrvex*               m_engine;
-    float                 m_fixedStep;
-    float                 m_reserved0;
-    nVector               m_gravity;
-    float                 m_reserved1;
+    nOrvex* m_engine;
+    float m_fixedStep;
+    float m_reserved0;
+    nVector m_gravity;
+    float m_reserved1;
     nPhysicWorldCallback* m_callback;
 };
 

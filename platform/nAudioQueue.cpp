@@ -25,7 +25,7 @@ bool nAudioQueue::Open(int32_t rate)
     want.format = AUDIO_S16SYS;
     want.channels = 2;
     want.samples = 1024;
-    want.callback = 0;                              // queued, not pulled
+    want.callback = 0;  // queued, not pulled
     SDL_AudioSpec have;
     m_device = SDL_OpenAudioDevice(0, 0, &want, &have, 0);
     if (m_device == 0) {

@@ -12,21 +12,21 @@ class nAudioQueue
 {
 public:
     nAudioQueue();
-    virtual ~nAudioQueue();                         // Close
+    virtual ~nAudioQueue();  // Close
     nAudioQueue(const nAudioQueue&) = delete;
     nAudioQueue& operator=(const nAudioQueue&) = delete;
 
     // Opens the default output for rate frames per second of 16-bit stereo and starts it
     // playing; false (GetError says why) when the audio system or the device cannot start.
-    virtual bool     Open(int32_t rate);
-    virtual void     Close();                        // drops what is queued; nothing when closed
-    virtual bool     Queue(const void* data, uint32_t bytes); // appends a copy; false when closed or refused
-    virtual uint32_t GetQueuedBytes() const;         // not yet played; 0 when closed
-    bool             IsOpen() const                  { return m_device != 0; }
-    const std::string& GetError() const              { return m_error; }
+    virtual bool Open(int32_t rate);
+    virtual void Close();                                  // drops what is queued; nothing when closed
+    virtual bool Queue(const void* data, uint32_t bytes);  // appends a copy; false when closed or refused
+    virtual uint32_t GetQueuedBytes() const;               // not yet played; 0 when closed
+    bool IsOpen() const { return m_device != 0; }
+    const std::string& GetError() const { return m_error; }
 
 protected:
-    uint32_t    m_device;                            // SDL audio device id, 0 closed
+    uint32_t m_device;  // SDL audio device id, 0 closed
     std::string m_error;
 };
 

@@ -2,38 +2,37 @@
 
 #include <SDL.h>
 
-namespace
+namespace {
+// The video system starts with the first window and stays up for the life of the
+// process: input devices and later windows share it, and the GL driver it loaded stays
+// loaded, so that nothing it keeps is ever released from under a live pointer.
+bool StartVideo()
 {
-    // The video system starts with the first window and stays up for the life of the
-    // process: input devices and later windows share it, and the GL driver it loaded stays
-    // loaded, so that nothing it keeps is ever released from under a live pointer.
-    bool StartVideo()
-    {
-        static bool started = false;
-        if (!started) {
-            started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
-            // One load of the GL library of our own: destroying the last window would
-            // otherwise unload it.
-            if (started) SDL_GL_LoadLibrary(0);
-        }
-        return started;
+    static bool started = false;
+    if (!started) {
+        started = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+        // One load of the GL library of our own: destroying the last window would
+        // otherwise unload it.
+        if (started) SDL_GL_LoadLibrary(0);
     }
+    return started;
+}
 
-    // The attributes go to SDL before the window exists: they choose its pixel format.
-    void SetContextAttributes(bool multisample)
-    {
-        SDL_GL_ResetAttributes();
-        SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
-        SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
-        SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
-        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
-        SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
-        SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
-        SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, multisample ? 1 : 0);
-        SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, multisample ? 4 : 0);
-    }
+// The attributes go to SDL before the window exists: they choose its pixel format.
+void SetContextAttributes(bool multisample)
+{
+    SDL_GL_ResetAttributes();
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, multisample ? 1 : 0);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, multisample ? 4 : 0);
+}
 }
 
 nGLWindow::nGLWindow() : m_window(0), m_context(0), m_multisampled(false)

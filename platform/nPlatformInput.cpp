@@ -6,47 +6,46 @@
 
 #include "platform/nPlatformJoystick.h"
 
-namespace
+namespace {
+// Injected key states: 0 none, 1 up, 2 down.
+uint8_t g_injectedKeys[PlatformKeyCount];
+bool g_quitRequested = false;
+
+// What the pump gathered since the last snapshot.
+uint8_t g_keys[PlatformKeyCount];  // PlatformKeyHeld | PlatformKeyPressed
+uint32_t g_buttonsHeld = 0;
+uint32_t g_buttonsPressed = 0;
+bool g_motionSeen = false;  // a motion event came since the last snapshot
+Uint32 g_motionWindow = 0;
+int32_t g_motionX = 0, g_motionY = 0;
+uint32_t g_deviceChanges = 0;
+Uint32 g_inputWindow = 0;  // SDL window id, 0 none
+
+nInputSnapshot g_snapshot;
+
+bool VideoStarted()
 {
-    // Injected key states: 0 none, 1 up, 2 down.
-    uint8_t        g_injectedKeys[PlatformKeyCount];
-    bool           g_quitRequested = false;
+    return SDL_WasInit(SDL_INIT_VIDEO) != 0;
+}
 
-    // What the pump gathered since the last snapshot.
-    uint8_t        g_keys[PlatformKeyCount];       // PlatformKeyHeld | PlatformKeyPressed
-    uint32_t       g_buttonsHeld = 0;
-    uint32_t       g_buttonsPressed = 0;
-    bool           g_motionSeen = false;           // a motion event came since the last snapshot
-    Uint32         g_motionWindow = 0;
-    int32_t        g_motionX = 0, g_motionY = 0;
-    uint32_t       g_deviceChanges = 0;
-    Uint32         g_inputWindow = 0;              // SDL window id, 0 none
+bool EventsStarted()
+{
+    return SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0;
+}
 
-    nInputSnapshot g_snapshot;
-
-    bool VideoStarted()
-    {
-        return SDL_WasInit(SDL_INIT_VIDEO) != 0;
-    }
-
-    bool EventsStarted()
-    {
-        return SDL_WasInit(SDL_INIT_VIDEO | SDL_INIT_JOYSTICK) != 0;
-    }
-
-    uint32_t ButtonBit(Uint8 button)
-    {
-        switch (button) {
-        case SDL_BUTTON_LEFT:   return PlatformButtonLeft;
-        case SDL_BUTTON_RIGHT:  return PlatformButtonRight;
+uint32_t ButtonBit(Uint8 button)
+{
+    switch (button) {
+        case SDL_BUTTON_LEFT: return PlatformButtonLeft;
+        case SDL_BUTTON_RIGHT: return PlatformButtonRight;
         case SDL_BUTTON_MIDDLE: return PlatformButtonMiddle;
-        default:                return 0;
-        }
+        default: return 0;
     }
+}
 
-    void TakeInputEvent(const SDL_Event& e)
-    {
-        switch (e.type) {
+void TakeInputEvent(const SDL_Event& e)
+{
+    switch (e.type) {
         case SDL_KEYDOWN:
             if ((int32_t)e.key.keysym.scancode < (int32_t)PlatformKeyCount)
                 g_keys[e.key.keysym.scancode] |= PlatformKeyHeld | PlatformKeyPressed;
@@ -74,33 +73,33 @@ namespace
             break;
         default:
             break;
-        }
     }
+}
 
-    SDL_Window* InputWindow()
-    {
-        if (!VideoStarted()) return 0;
-        SDL_Window* window = g_inputWindow ? SDL_GetWindowFromID(g_inputWindow) : 0;
-        return window ? window : SDL_GetMouseFocus();
-    }
+SDL_Window* InputWindow()
+{
+    if (!VideoStarted()) return 0;
+    SDL_Window* window = g_inputWindow ? SDL_GetWindowFromID(g_inputWindow) : 0;
+    return window ? window : SDL_GetMouseFocus();
+}
 
-    // The cursor in client pixels of the input window: the last motion event of the frame
-    // when there was one over that window, else the desktop cursor less the window's position
-    // (so that a cursor outside the window is still measured).
-    void ReadCursor(nInputSnapshot& s, SDL_Window* window)
-    {
-        if (!window) return;
-        if (g_motionSeen && g_motionWindow == SDL_GetWindowID(window)) {
-            s.cursorX = g_motionX;
-            s.cursorY = g_motionY;
-            return;
-        }
-        int gx = 0, gy = 0, wx = 0, wy = 0;
-        SDL_GetGlobalMouseState(&gx, &gy);
-        SDL_GetWindowPosition(window, &wx, &wy);
-        s.cursorX = gx - wx;
-        s.cursorY = gy - wy;
+// The cursor in client pixels of the input window: the last motion event of the frame
+// when there was one over that window, else the desktop cursor less the window's position
+// (so that a cursor outside the window is still measured).
+void ReadCursor(nInputSnapshot& s, SDL_Window* window)
+{
+    if (!window) return;
+    if (g_motionSeen && g_motionWindow == SDL_GetWindowID(window)) {
+        s.cursorX = g_motionX;
+        s.cursorY = g_motionY;
+        return;
     }
+    int gx = 0, gy = 0, wx = 0, wy = 0;
+    SDL_GetGlobalMouseState(&gx, &gy);
+    SDL_GetWindowPosition(window, &wx, &wy);
+    s.cursorX = gx - wx;
+    s.cursorY = gy - wy;
+}
 }
 
 void nPlatform::PumpMessages()

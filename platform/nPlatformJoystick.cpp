@@ -6,47 +6,46 @@
 
 #include "platform/nPlatformInput.h"
 
-namespace
+namespace {
+nPlatformJoystick* g_open = 0;  // open controllers, newest first
+
+SDL_Joystick* Joystick(void* p) { return static_cast<SDL_Joystick*>(p); }
+SDL_Haptic* Haptic(void* p) { return static_cast<SDL_Haptic*>(p); }
+
+// Whether one of the open controllers reads that attachment.
+bool HeldByOpenController(SDL_JoystickID instance)
 {
-    nPlatformJoystick* g_open = 0;          // open controllers, newest first
+    for (nPlatformJoystick* j = g_open; j; j = j->Next())
+        if (j->GetInstance() == instance) return true;
+    return false;
+}
 
-    SDL_Joystick* Joystick(void* p) { return static_cast<SDL_Joystick*>(p); }
-    SDL_Haptic*   Haptic(void* p)   { return static_cast<SDL_Haptic*>(p); }
+bool Started()
+{
+    return SDL_WasInit(SDL_INIT_JOYSTICK) != 0;
+}
 
-    // Whether one of the open controllers reads that attachment.
-    bool HeldByOpenController(SDL_JoystickID instance)
-    {
-        for (nPlatformJoystick* j = g_open; j; j = j->Next())
-            if (j->GetInstance() == instance) return true;
-        return false;
-    }
-
-    bool Started()
-    {
-        return SDL_WasInit(SDL_INIT_JOYSTICK) != 0;
-    }
-
-    // A constant force along X whose level is level (-1..1): infinite, without envelope.
-    SDL_HapticEffect ConstantForce(float level)
-    {
-        if (!(level >= -1.0f)) level = (level > 0.0f) ? 1.0f : -1.0f;   // NaN and -inf: -1
-        if (level > 1.0f) level = 1.0f;
-        SDL_HapticEffect effect;
-        std::memset(&effect, 0, sizeof(effect));
-        effect.type = SDL_HAPTIC_CONSTANT;
-        effect.constant.direction.type = SDL_HAPTIC_CARTESIAN;
-        effect.constant.direction.dir[0] = 1;
-        effect.constant.length = SDL_HAPTIC_INFINITY;
-        effect.constant.level = (Sint16)(level * 32767.0f);
-        return effect;
-    }
+// A constant force along X whose level is level (-1..1): infinite, without envelope.
+SDL_HapticEffect ConstantForce(float level)
+{
+    if (!(level >= -1.0f)) level = (level > 0.0f) ? 1.0f : -1.0f;  // NaN and -inf: -1
+    if (level > 1.0f) level = 1.0f;
+    SDL_HapticEffect effect;
+    std::memset(&effect, 0, sizeof(effect));
+    effect.type = SDL_HAPTIC_CONSTANT;
+    effect.constant.direction.type = SDL_HAPTIC_CARTESIAN;
+    effect.constant.direction.dir[0] = 1;
+    effect.constant.length = SDL_HAPTIC_INFINITY;
+    effect.constant.level = (Sint16)(level * 32767.0f);
+    return effect;
+}
 }
 
 bool nPlatform::StartJoysticks()
 {
     if (Started()) return true;
     if (SDL_InitSubSystem(SDL_INIT_JOYSTICK) != 0) return false;
-    SDL_InitSubSystem(SDL_INIT_HAPTIC);     // without it, controllers work without force feedback
+    SDL_InitSubSystem(SDL_INIT_HAPTIC);  // without it, controllers work without force feedback
     SDL_JoystickEventState(SDL_ENABLE);
     return true;
 }

@@ -17,7 +17,7 @@ const int kBuckets = 1 << kDigitBits;
 uint32_t DepthKey(float depth)
 {
     if (depth != depth) return 0xFFFFFFFFu;
-    if (depth == 0.0f) depth = 0.0f;   // -0 as +0
+    if (depth == 0.0f) depth = 0.0f;  // -0 as +0
     uint32_t bits;
     std::memcpy(&bits, &depth, sizeof bits);
     return (bits & 0x80000000u) ? ~bits : bits | 0x80000000u;
@@ -38,7 +38,12 @@ uint32_t KeptKey(const Node* n)
 
 // What a pass does besides dealing: the first takes each node's key from its record, the last
 // lays the back links of the sorted order in place of the keys.
-enum Pass { FirstPass, MiddlePass, LastPass };
+enum Pass
+{
+    FirstPass,
+    MiddlePass,
+    LastPass
+};
 
 // One stable pass: the chain from first dealt onto buckets by the key's digit at shift, in
 // order, then the buckets joined in digit order. Gives the new first node and leaves the last

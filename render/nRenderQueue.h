@@ -10,19 +10,19 @@ class nItem;
 // Kinds of render-queue record.
 enum nRenderablePrimitiveKind
 {
-    RenderablePrimitiveGeometry = 0,   // payload: the geometry part of an object to draw
-    RenderablePrimitiveEmitter  = 1,   // payload: the emitter
-    RenderablePrimitiveTerrain  = 2    // payload: the terrain patch record
+    RenderablePrimitiveGeometry = 0,  // payload: the geometry part of an object to draw
+    RenderablePrimitiveEmitter = 1,   // payload: the emitter
+    RenderablePrimitiveTerrain = 2    // payload: the terrain patch record
 };
 
 // One thing to draw this frame. Allocated by the drawable that appends it; once appended it
 // belongs to whoever empties the list (the renderer deletes it at the next list build).
 struct nRenderablePrimitive
 {
-    int32_t kind;       // nRenderablePrimitiveKind
-    nItem*  owner;      // item whose matrices and flags are used when drawing
-    float   depth;      // distance along the camera's view axis; ascending is near to far
-    void*   payload;
+    int32_t kind;  // nRenderablePrimitiveKind
+    nItem* owner;  // item whose matrices and flags are used when drawing
+    float depth;   // distance along the camera's view axis; ascending is near to far
+    void* payload;
 
     nRenderablePrimitive() : kind(0), owner(0), depth(0.0f), payload(0) {}
     nRenderablePrimitive(int32_t k, nItem* o, float d, void* p) : kind(k), owner(o), depth(d), payload(p) {}

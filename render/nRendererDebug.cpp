@@ -7,8 +7,7 @@
 // The debug shapes every renderer draws through its line list and single triangles, and the
 // statistics text it writes with a raster font.
 
-namespace
-{
+namespace {
 const nVector kWhite(1.0f, 1.0f, 1.0f, 1.0f);
 const nVector kBoxColour(0.5f, 1.0f, 0.0f, 1.0f);
 const nVector kCubeColour(0.0f, 0.5f, 1.0f, 1.0f);
@@ -16,7 +15,7 @@ const nVector kSphereColour(1.0f, 1.0f, 0.0f, 1.0f);
 const nVector kOrientedBoxColour(1.0f, 0.5f, 0.0f, 1.0f);
 const nVector kBlack(0.0f, 0.0f, 0.0f, 1.0f);
 const nVector kTitleColour(0.75f, 0.5f, 1.0f, 1.0f);
-const float   kPi = 3.14159265358979f;
+const float kPi = 3.14159265358979f;
 
 const nVector& Or(const nVector* colour, const nVector& fallback) { return colour ? *colour : fallback; }
 
@@ -35,8 +34,7 @@ nVector Corner(const nVector& lo, const nVector& hi, int i)
 }
 
 // The twelve edges of a box as pairs of corner indices.
-const int kEdges[12][2] = {{0, 1}, {1, 3}, {3, 2}, {2, 0}, {4, 5}, {5, 7}, {7, 6}, {6, 4},
-                           {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+const int kEdges[12][2] = {{0, 1}, {1, 3}, {3, 2}, {2, 0}, {4, 5}, {5, 7}, {7, 6}, {6, 4}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
 
 // The six faces as corner quads, each wound the same way seen from outside.
 const int kFaces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
@@ -95,9 +93,9 @@ void nRenderer::DrawSphere(const nVector& centre, float radius, const nVector* c
         const float a0 = k * step, a1 = (k + 1) * step;
         const float c0 = std::cos(a0) * radius, s0 = std::sin(a0) * radius;
         const float c1 = std::cos(a1) * radius, s1 = std::sin(a1) * radius;
-        DrawLine(centre + nVector(0, c0, s0), centre + nVector(0, c1, s1), &c);   // plane x = centre
-        DrawLine(centre + nVector(c0, s0, 0), centre + nVector(c1, s1, 0), &c);   // plane z = centre
-        DrawLine(centre + nVector(c0, 0, s0), centre + nVector(c1, 0, s1), &c);   // plane y = centre
+        DrawLine(centre + nVector(0, c0, s0), centre + nVector(0, c1, s1), &c);  // plane x = centre
+        DrawLine(centre + nVector(c0, s0, 0), centre + nVector(c1, s1, 0), &c);  // plane z = centre
+        DrawLine(centre + nVector(c0, 0, s0), centre + nVector(c1, 0, s1), &c);  // plane y = centre
     }
 }
 
@@ -145,7 +143,7 @@ void nRenderer::DrawCapsule(const nVector& centre, float radius, float height, c
                             const nVector* colour)
 {
     const float h = height * 0.5f;
-    DrawSphere(Local(centre, orientation, 0, 0, -h), radius, colour);   // the spheres stay axis-aligned
+    DrawSphere(Local(centre, orientation, 0, 0, -h), radius, colour);  // the spheres stay axis-aligned
     DrawSphere(Local(centre, orientation, 0, 0, h), radius, colour);
     DrawLine(Local(centre, orientation, radius, 0, -h), Local(centre, orientation, radius, 0, h), colour);
     DrawLine(Local(centre, orientation, -radius, 0, -h), Local(centre, orientation, -radius, 0, h), colour);

@@ -11,20 +11,20 @@ class nTimer;
 class nRendererSlot
 {
 public:
-    nRenderer*      GetRenderer() const              { return m_renderer; }
-    void            SetRenderer(nRenderer* renderer) { m_renderer = renderer; }
-    nNull_Renderer* GetNullRenderer() const          { return m_nullRenderer; } // owned by the holder
+    nRenderer* GetRenderer() const { return m_renderer; }
+    void SetRenderer(nRenderer* renderer) { m_renderer = renderer; }
+    nNull_Renderer* GetNullRenderer() const { return m_nullRenderer; }  // owned by the holder
     // The holder's timer of the queue work of objects and emitters (the "Culling" line of the
     // statistics text); NULL: none.
-    nTimer*         GetCullingTimer() const          { return m_cullingTimer; }
+    nTimer* GetCullingTimer() const { return m_cullingTimer; }
 
 protected:
     nRendererSlot() : m_renderer(0), m_nullRenderer(0), m_cullingTimer(0) {}
     ~nRendererSlot() {}
 
-    nRenderer*      m_renderer;         // current renderer
-    nNull_Renderer* m_nullRenderer;     // owned by the holder; may be NULL
-    nTimer*         m_cullingTimer;     // owned by the holder; may be NULL
+    nRenderer* m_renderer;           // current renderer
+    nNull_Renderer* m_nullRenderer;  // owned by the holder; may be NULL
+    nTimer* m_cullingTimer;          // owned by the holder; may be NULL
 };
 
 #endif

@@ -24,14 +24,14 @@ public:
     // reference count's, which holders (nSharedPtr) call to let the shader go.
     virtual void ReleaseDevice() {}
 
-    const nString& GetName() const                 { return m_name; }
-    nRenderer*     GetRenderer() const             { return m_renderer; }
-    bool           IsCompiled() const              { return m_compiled; }
+    const nString& GetName() const { return m_name; }
+    nRenderer* GetRenderer() const { return m_renderer; }
+    bool IsCompiled() const { return m_compiled; }
 
 protected:
     nRenderer* m_renderer;
-    nString    m_name;
-    bool       m_compiled;                         // the last Compile succeeded
+    nString m_name;
+    bool m_compiled;  // the last Compile succeeded
 };
 
 #endif

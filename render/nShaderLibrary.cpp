@@ -78,18 +78,18 @@ nShaderLibrary::LoadResult nShaderLibrary::LoadProfile(const char* path, const c
 
     nMetaTag* root = document.FindPath(profilePath);
     if (!root) {
-        *g_log << "[!] " << "profile '" << profilePath << "' not found.\n";
+        *g_log << "[!] profile '" << profilePath << "' not found.\n";
         return Failed;
     }
     if (root->GetType() != TagType_None) {
-        *g_log << "[!] " << "profile '" << profilePath << "' empty.\n";
+        *g_log << "[!] profile '" << profilePath << "' empty.\n";
         return Failed;
     }
 
     // A profile that includes itself, directly or through other files, would load forever.
     const std::string key = FileIdentity(file) + "\n" + profilePath;
     if (std::find(m_loading.begin(), m_loading.end(), key) != m_loading.end()) {
-        *g_log << "[!] " << "Shader library '" << file.GetCStr() << "' includes its profile '" << profilePath
+        *g_log << "[!] Shader library '" << file.GetCStr() << "' includes its profile '" << profilePath
                << "' again; the include is skipped.\n";
         return Cycle;
     }
@@ -112,7 +112,7 @@ void nShaderLibrary::Include(nMetaTag* entry)
     const char* tag = ChildText(entry, "Tag;");
     if (!uri || !tag) return;
     if (LoadProfile(uri, tag) == Failed)
-        *g_log << "[!] " << "Failed to include external shader library '" << uri << "'.\n";
+        *g_log << "[!] Failed to include external shader library '" << uri << "'.\n";
 }
 
 void nShaderLibrary::AddShader(nMetaTag* entry)
@@ -124,6 +124,6 @@ void nShaderLibrary::AddShader(nMetaTag* entry)
     nShader* shader = m_renderer ? m_renderer->NewShader() : 0;
     if (!shader) return;
     shader->AddRef();
-    shader->Compile(name, vertex, pixel);   // a failed program stays, marked as failed
+    shader->Compile(name, vertex, pixel);  // a failed program stays, marked as failed
     if (!m_shaders.InsertAfter(shader, 0)) shader->Release();
 }

@@ -12,8 +12,7 @@
 #include "core/nRandom.h"
 #include "core/nTimer.h"
 
-namespace
-{
+namespace {
 const float kClipMargin = 0.0001f;
 
 inline float Component(const nVector& v, int32_t axis) { return (&v.x)[axis]; }
@@ -70,8 +69,8 @@ void nBIH::Release()
 
 struct nBIH::Range
 {
-    nMinMax  box;       // the region being split, not the items' box
-    uint32_t first;     // into the item entries
+    nMinMax box;     // the region being split, not the items' box
+    uint32_t first;  // into the item entries
     uint32_t count;
 };
 
@@ -86,8 +85,7 @@ bool nBIH::Build(uint32_t count, const nMinMax* boxes)
     // Every split adds two nodes; a balanced tree needs about 4 per leaf's worth of items.
     m_nodeCapacity = count / (uint32_t)m_leafSize * 4 + 16;
     m_nodes = new (std::nothrow) nBIHNode[m_nodeCapacity];
-    if (!m_items || !m_nodes)
-    {
+    if (!m_items || !m_nodes) {
         *g_log << "[!] " << (m_items ? "Failed to allocate BIH root node.\n" : "Failed to allocate BIH indice array.\n");
         Release();
         return false;
@@ -127,8 +125,7 @@ int32_t nBIH::ChooseAxis(const nMinMax& box) const
 
 bool nBIH::AllocateChildren(uint32_t& first)
 {
-    if ((uint32_t)m_nodeCount + 2 > m_nodeCapacity)
-    {
+    if ((uint32_t)m_nodeCount + 2 > m_nodeCapacity) {
         uint32_t capacity = m_nodeCapacity * 2;
         nBIHNode* nodes = capacity > m_nodeCapacity ? new (std::nothrow) nBIHNode[capacity] : 0;
         if (!nodes) return false;
@@ -147,8 +144,7 @@ bool nBIH::AllocateChildren(uint32_t& first)
 void nBIH::Subdivide(const Range& range, const nMinMax* boxes, uint32_t node, int32_t level)
 {
     // 1. Few enough items, or the level limit: a leaf.
-    if (range.count <= (uint32_t)m_leafSize || level >= kBIHLevelLimit)
-    {
+    if (range.count <= (uint32_t)m_leafSize || level >= kBIHLevelLimit) {
         MakeLeaf(m_nodes[node], range.first, range.count);
         ++m_leafCount;
         if (level > m_depth) m_depth = level;
@@ -162,8 +158,7 @@ void nBIH::Subdivide(const Range& range, const nMinMax* boxes, uint32_t node, in
     uint32_t* items = m_items + range.first;
     uint32_t front = 0;
     for (uint32_t i = 0; i < range.count; ++i)
-        if (!(Centre(boxes[items[i]], axis) > split))
-        {
+        if (!(Centre(boxes[items[i]], axis) > split)) {
             uint32_t swap = items[front];
             items[front++] = items[i];
             items[i] = swap;
@@ -171,22 +166,19 @@ void nBIH::Subdivide(const Range& range, const nMinMax* boxes, uint32_t node, in
 
     // 5. The clips: the front items' maximum and the back items' minimum, with a margin.
     float leftClip = -FLT_MAX, rightClip = FLT_MAX;
-    for (uint32_t i = 0; i < front; ++i)
-    {
+    for (uint32_t i = 0; i < front; ++i) {
         const float high = Component(boxes[items[i]].max, axis);
         if (high > leftClip) leftClip = high + kClipMargin;
     }
-    for (uint32_t i = front; i < range.count; ++i)
-    {
+    for (uint32_t i = front; i < range.count; ++i) {
         const float low = Component(boxes[items[i]].min, axis);
         if (low < rightClip) rightClip = low - kClipMargin;
     }
 
     // 6. The children; without room the node keeps its items, so nothing goes unfound.
     uint32_t children = 0;
-    if (!AllocateChildren(children))
-    {
-        if (!m_nodesLost) *g_log << "[!] " << "Failed to allocate BIH node children.\n";
+    if (!AllocateChildren(children)) {
+        if (!m_nodesLost) *g_log << "[!] Failed to allocate BIH node children.\n";
         m_nodesLost = true;
         MakeLeaf(m_nodes[node], range.first, range.count);
         ++m_leafCount;
@@ -223,8 +215,7 @@ void nBIH::Intersect(nBIHRay& ray, const nVector& origin, const nVector& directi
     // 2. The stretch of the ray inside the bounds, cut at the maximum distance.
     float t0 = 0.0f, t1 = 0.0f;
     if (!m_bounds.IntersectRayRange(origin, direction, t0, t1)) return;
-    if (maxDistance > 0.0f)
-    {
+    if (maxDistance > 0.0f) {
         if (t0 >= maxDistance) return;
         if (t1 > maxDistance) t1 = maxDistance;
     }
@@ -235,46 +226,36 @@ void nBIH::Intersect(nBIHRay& ray, const nVector& origin, const nVector& directi
     const nBIHNode* node = m_nodes;
 
     // 4. Front to back: near children first, far children on the stack.
-    for (;;)
-    {
+    for (;;) {
         const bool settled = ray.hit && (ray.hitDistance <= t0 || !ray.nearest);
         bool reached = !settled;
-        while (reached && !node->IsLeaf())
-        {
+        while (reached && !node->IsLeaf()) {
             ++ray.steps;
             const int32_t axis = node->axis;
             const float r = Component(direction, axis), o = Component(origin, axis);
             const nBIHNode* children = m_nodes + node->link;
-            if (r != 0.0f)
-            {
+            if (r != 0.0f) {
                 const float tLeft = (node->leftClip - o) / r, tRight = (node->rightClip - o) / r;
                 const bool leftNear = r > 0.0f;
                 const nBIHNode* nearChild = leftNear ? children : children + 1;
                 const nBIHNode* farChild = leftNear ? children + 1 : children;
                 const float nearExit = leftNear ? tLeft : tRight;
                 const float farEntry = leftNear ? tRight : tLeft;
-                if (nearExit > t0)
-                {
+                if (nearExit > t0) {
                     if (farEntry < t1 && ray.stackDepth < kBIHStackSize)
                         ray.stack[ray.stackDepth++] = {farChild, farEntry > t0 ? farEntry : t0, t1};
                     node = nearChild;
                     if (nearExit < t1) t1 = nearExit;
-                }
-                else if (farEntry < t1)
-                {
+                } else if (farEntry < t1) {
                     node = farChild;
                     if (farEntry > t0) t0 = farEntry;
-                }
-                else
+                } else
                     reached = false;
-            }
-            else if (o < node->leftClip)
-            {
+            } else if (o < node->leftClip) {
                 if (o > node->rightClip && ray.stackDepth < kBIHStackSize)
                     ray.stack[ray.stackDepth++] = {children + 1, t0, t1};
                 node = children;
-            }
-            else if (o > node->rightClip)
+            } else if (o > node->rightClip)
                 node = children + 1;
             else
                 reached = false;
@@ -303,10 +284,8 @@ void nBIH::VisitBox(const nMinMax& box, LeafVisitor visit, void* context) const
     const nBIHNode* pending[kBIHStackSize];
     int32_t depth = 0;
     const nBIHNode* node = m_nodes;
-    for (;;)
-    {
-        while (node && !node->IsLeaf())
-        {
+    for (;;) {
+        while (node && !node->IsLeaf()) {
             const int32_t axis = node->axis;
             const nBIHNode* children = m_nodes + node->link;
             const bool left = Component(box.min, axis) <= node->leftClip;
@@ -330,16 +309,14 @@ bool BuildSpreadVectors(nVectorSpread& spread, int32_t sectors, int32_t rings, f
     spread.vectors = 0;
     spread.count = 0;
     const int64_t total = (int64_t)sectors * (int64_t)rings;
-    if (sectors < 0 || rings < 0 || total > 0x7fffffff)
-    {
-        *g_log << "[!] " << "failed to allocate vector spread.\n";
+    if (sectors < 0 || rings < 0 || total > 0x7fffffff) {
+        *g_log << "[!] failed to allocate vector spread.\n";
         return false;
     }
     if (total == 0) return true;
     spread.vectors = new (std::nothrow) nVector[(size_t)total];
-    if (!spread.vectors)
-    {
-        *g_log << "[!] " << "failed to allocate vector spread.\n";
+    if (!spread.vectors) {
+        *g_log << "[!] failed to allocate vector spread.\n";
         return false;
     }
 
@@ -347,11 +324,9 @@ bool BuildSpreadVectors(nVectorSpread& spread, int32_t sectors, int32_t rings, f
     const float kTwoPi = 6.28318530718f;
     const float step = angle / (float)(rings + 2);
     const float sectorAngle = kTwoPi / (float)sectors;
-    for (int32_t r = 0; r < rings; ++r)
-    {
+    for (int32_t r = 0; r < rings; ++r) {
         const float polar = step * (float)(r + 1) + nRandFloat(step);
-        for (int32_t s = 0; s < sectors; ++s)
-        {
+        for (int32_t s = 0; s < sectors; ++s) {
             const float azimuth = (float)s * sectorAngle + nRandFloat(sectorAngle);
             nVector direction(std::sin(polar), 0.0f, std::cos(polar), 1.0f);
             direction = direction.Rotate(nMatrix3::RotationZ(azimuth));

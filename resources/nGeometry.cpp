@@ -101,14 +101,12 @@ bool nGeometry::AllocateBindings()
     bindings = 0;
     if (bindingCount == 0) return true;
     bindings = new (std::nothrow) int32_t[bindingCount];
-    if (!bindings)
-    {
+    if (!bindings) {
         bindingCount = 0;
         return false;
     }
     int32_t* cursor = bindings;
-    for (uint32_t i = 0; i < polygonCount; ++i)
-    {
+    for (uint32_t i = 0; i < polygonCount; ++i) {
         polygons[i].bindings = cursor;
         cursor += polygons[i].count;
     }
@@ -128,8 +126,7 @@ void nGeometry::BuildPolygonOffsets()
     polygonOffsets = new (std::nothrow) int32_t[polygonCount];
     if (!polygonOffsets) return;
     int32_t offset = 0;
-    for (uint32_t i = 0; i < polygonCount; ++i)
-    {
+    for (uint32_t i = 0; i < polygonCount; ++i) {
         polygonOffsets[i] = offset;
         offset += polygons[i].count;
     }
@@ -175,15 +172,13 @@ void nGeometry::AllocateSkin(int32_t count)
 bool nGeometry::AllocateMaterials(uint32_t count, bool create)
 {
     FreeMaterials();
-    if (count == 0)
-    {
-        *g_log << "[*] " << "No materials allocated for geometry '" << m_name.GetCStr() << "'.\n";
+    if (count == 0) {
+        *g_log << "[*] No materials allocated for geometry '" << m_name.GetCStr() << "'.\n";
         return true;
     }
     materials = new (std::nothrow) nSharedPtr<nMaterial>[count];
-    if (!materials)
-    {
-        *g_log << "[!] " << "Could not allocate material array for geometry '" << m_name.GetCStr() << "'.\n";
+    if (!materials) {
+        *g_log << "[!] Could not allocate material array for geometry '" << m_name.GetCStr() << "'.\n";
         return false;
     }
     if (create)
@@ -231,10 +226,8 @@ void nGeometry::FreeMaterials()
 
 nMinMax& nGeometry::ComputeBounds(nMinMax& out, const nMatrix4* matrix) const
 {
-    if (vertexCount == 0 || !vertices)
-    {
-        if (!matrix)
-        {
+    if (vertexCount == 0 || !vertices) {
+        if (!matrix) {
             out = bounds;
             return out;
         }
@@ -245,8 +238,7 @@ nMinMax& nGeometry::ComputeBounds(nMinMax& out, const nMatrix4* matrix) const
     }
     nVector first = matrix ? vertices[0].Transform(*matrix) : vertices[0];
     nVector lo = first, hi = first;
-    for (uint32_t i = 1; i < vertexCount; ++i)
-    {
+    for (uint32_t i = 1; i < vertexCount; ++i) {
         nVector p = matrix ? vertices[i].Transform(*matrix) : vertices[i];
         lo = VectorMin(lo, p);
         hi = VectorMax(hi, p);
@@ -261,40 +253,34 @@ bool nGeometry::BuildVertexPolygonTable()
 {
     if (polygonCount == 0 || vertexCount == 0 || vertexPolygons || !polygons) return true;
     nVertexPolygons* heads = AllocateArray<nVertexPolygons>(vertexCount);
-    if (!heads)
-    {
-        *g_log << "[!] " << "Could not allocate vertex to polygon table.\n";
+    if (!heads) {
+        *g_log << "[!] Could not allocate vertex to polygon table.\n";
         return false;
     }
     for (uint32_t v = 0; v < vertexCount; ++v) heads[v].count = 0;
     size_t total = 0;
     for (uint32_t p = 0; p < polygonCount; ++p)
-        for (uint32_t c = 0; c < polygons[p].count; ++c)
-        {
+        for (uint32_t c = 0; c < polygons[p].count; ++c) {
             int32_t v = polygons[p].bindings[c];
-            if (v >= 0 && (uint32_t)v < vertexCount)
-            {
+            if (v >= 0 && (uint32_t)v < vertexCount) {
                 ++heads[v].count;
                 ++total;
             }
         }
     int32_t* flat = AllocateArray<int32_t>(total ? total : 1);
-    if (!flat)
-    {
+    if (!flat) {
         delete[] heads;
-        *g_log << "[!] " << "Could not allocate vertex to polygon table.\n";
+        *g_log << "[!] Could not allocate vertex to polygon table.\n";
         return false;
     }
     int32_t* cursor = flat;
-    for (uint32_t v = 0; v < vertexCount; ++v)
-    {
+    for (uint32_t v = 0; v < vertexCount; ++v) {
         heads[v].polygons = cursor;
         cursor += heads[v].count;
         heads[v].count = 0;
     }
     for (uint32_t p = 0; p < polygonCount; ++p)
-        for (uint32_t c = 0; c < polygons[p].count; ++c)
-        {
+        for (uint32_t c = 0; c < polygons[p].count; ++c) {
             int32_t v = polygons[p].bindings[c];
             if (v >= 0 && (uint32_t)v < vertexCount) heads[v].polygons[heads[v].count++] = (int32_t)p;
         }
@@ -303,8 +289,7 @@ bool nGeometry::BuildVertexPolygonTable()
     return true;
 }
 
-namespace
-{
+namespace {
 const float kHomogeneousEpsilon = 1e-5f;
 
 // The binding of vertex v in polygon p: its first corner there.
@@ -320,16 +305,14 @@ bool BindingsAgree(const nGeometry& g, int32_t a, int32_t b)
 {
     if (g.vertexNormals && g.vertexNormals[a].DistanceSquared(g.vertexNormals[b]) > kHomogeneousEpsilon)
         return false;
-    if (g.colors)
-    {
+    if (g.colors) {
         // Red, green and blue only: bindings that differ in alpha alone still agree.
         const nGeometryColor& ca = g.colors[a];
         const nGeometryColor& cb = g.colors[b];
         float dr = ca.r - cb.r, dg = ca.g - cb.g, db = ca.b - cb.b;
         if (dr * dr + dg * dg + db * db > kHomogeneousEpsilon) return false;
     }
-    for (uint32_t s = 0; s < g.uvSetCount && s < (uint32_t)kGeometryUVSetCount; ++s)
-    {
+    for (uint32_t s = 0; s < g.uvSetCount && s < (uint32_t)kGeometryUVSetCount; ++s) {
         const nVector2* uv = g.uvSets[s];
         if (!uv) continue;
         float dx = uv[a].x - uv[b].x, dy = uv[a].y - uv[b].y;
@@ -341,8 +324,7 @@ bool BindingsAgree(const nGeometry& g, int32_t a, int32_t b)
 // Grows [lo, hi] per component to hold value.
 inline void Widen(float* lo, float* hi, const float* value, int n)
 {
-    for (int i = 0; i < n; ++i)
-    {
+    for (int i = 0; i < n; ++i) {
         if (value[i] < lo[i]) lo[i] = value[i];
         if (value[i] > hi[i]) hi[i] = value[i];
     }
@@ -363,21 +345,29 @@ bool RangesAgree(const nGeometry& g, int32_t v)
     const int kSets = kGeometryUVSetCount;
     float lo[3 + 3 + 2 * kSets], hi[3 + 3 + 2 * kSets];
     bool first = true;
-    for (uint32_t i = 0; i < head.count; ++i)
-    {
+    for (uint32_t i = 0; i < head.count; ++i) {
         int32_t b = CornerOf(g, head.polygons[i], v);
         if (b < 0) continue;
         float value[3 + 3 + 2 * kSets] = {0};
-        if (g.vertexNormals) { value[0] = g.vertexNormals[b].x; value[1] = g.vertexNormals[b].y; value[2] = g.vertexNormals[b].z; }
-        if (g.colors) { value[3] = g.colors[b].r; value[4] = g.colors[b].g; value[5] = g.colors[b].b; }
+        if (g.vertexNormals) {
+            value[0] = g.vertexNormals[b].x;
+            value[1] = g.vertexNormals[b].y;
+            value[2] = g.vertexNormals[b].z;
+        }
+        if (g.colors) {
+            value[3] = g.colors[b].r;
+            value[4] = g.colors[b].g;
+            value[5] = g.colors[b].b;
+        }
         for (int s = 0; s < kSets; ++s)
-            if (s < (int)g.uvSetCount && g.uvSets[s]) { value[6 + 2 * s] = g.uvSets[s][b].x; value[7 + 2 * s] = g.uvSets[s][b].y; }
-        if (first)
-        {
+            if (s < (int)g.uvSetCount && g.uvSets[s]) {
+                value[6 + 2 * s] = g.uvSets[s][b].x;
+                value[7 + 2 * s] = g.uvSets[s][b].y;
+            }
+        if (first) {
             for (int k = 0; k < 6 + 2 * kSets; ++k) lo[k] = hi[k] = value[k];
             first = false;
-        }
-        else
+        } else
             Widen(lo, hi, value, 6 + 2 * kSets);
     }
     if (first) return true;
@@ -398,12 +388,10 @@ bool VertexAgrees(const nGeometry& g, int32_t v, int32_t key)
     if (key != -1 && key != (int32_t)material) return true;
     if (RangesAgree(g, v)) return true;
     // The threshold is not transitive: bindings spread wider than it may still agree pairwise.
-    for (uint32_t i = 0; i < head.count; ++i)
-    {
+    for (uint32_t i = 0; i < head.count; ++i) {
         int32_t pa = head.polygons[i];
         int32_t bindingA = CornerOf(g, pa, v);
-        for (uint32_t j = i + 1; j < head.count; ++j)
-        {
+        for (uint32_t j = i + 1; j < head.count; ++j) {
             int32_t pb = head.polygons[j];
             if (pa == pb) continue;
             int32_t bindingB = CornerOf(g, pb, v);
@@ -418,23 +406,20 @@ bool nGeometry::BuildHomogeneousTable(int32_t key)
 {
     // Without the vertex-to-polygon table nothing is known to be shared: no table at all rather
     // than one that calls every vertex shared.
-    if (!BuildVertexPolygonTable())
-    {
+    if (!BuildVertexPolygonTable()) {
         FreeHomogeneousTable();
         return false;
     }
     if (vertexCount == 0) return true;
-    if (!homogeneous)
-    {
+    if (!homogeneous) {
         homogeneous = new (std::nothrow) uint8_t[vertexCount];
-        if (!homogeneous)
-        {
-            *g_log << "[!] " << "Could not allocate homogeneous vertex table.\n";
+        if (!homogeneous) {
+            *g_log << "[!] Could not allocate homogeneous vertex table.\n";
             return false;
         }
     }
     std::memset(homogeneous, 1, vertexCount);
-    if (!vertexPolygons) return true;   // no polygons: no binding disagrees
+    if (!vertexPolygons) return true;  // no polygons: no binding disagrees
     for (uint32_t v = 0; v < vertexCount; ++v)
         if (!VertexAgrees(*this, (int32_t)v, key)) homogeneous[v] = 0;
     return true;
@@ -450,9 +435,8 @@ bool nGeometry::BuildGeoTree()
 {
     if (geometryBIH) return true;
     geometryBIH = new (std::nothrow) nGeometryBIH();
-    if (!geometryBIH)
-    {
-        *g_log << "[!] " << "Failed to allocate geotree.\n";
+    if (!geometryBIH) {
+        *g_log << "[!] Failed to allocate geotree.\n";
         return false;
     }
     if (geometryBIH->Build(this)) return true;
@@ -468,8 +452,7 @@ void nGeometry::UpdateMaterialFlags()
 {
     renderWord = 0;
     bool needNormals = false;
-    for (uint32_t i = 0; i < materialCount; ++i)
-    {
+    for (uint32_t i = 0; i < materialCount; ++i) {
         nMaterial* m = materials[i].Get();
         if (!m) continue;
         uint32_t flags = m->renderFlags;
@@ -483,8 +466,7 @@ void nGeometry::UpdateMaterialFlags()
 
 void nGeometry::SetupMaterials()
 {
-    for (uint32_t i = 0; i < materialCount; ++i)
-    {
+    for (uint32_t i = 0; i < materialCount; ++i) {
         nMaterial* m = materials[i].Get();
         if (!m) continue;
         if (skinWeights) m->renderFlags |= MaterialRenderSkinned;
@@ -500,8 +482,7 @@ void nGeometry::Setup()
     if (vertexCount == 0 || !vertices || polygonCount == 0 || !polygons) return;
 
     double sx = 0.0, sy = 0.0, sz = 0.0;
-    for (uint32_t i = 0; i < vertexCount; ++i)
-    {
+    for (uint32_t i = 0; i < vertexCount; ++i) {
         sx += vertices[i].x;
         sy += vertices[i].y;
         sz += vertices[i].z;
@@ -550,8 +531,7 @@ void nGeometry::FreeMesh()
 
 void nGeometry::FreeAttributes()
 {
-    for (int i = 0; i < kGeometryUVSetCount; ++i)
-    {
+    for (int i = 0; i < kGeometryUVSetCount; ++i) {
         delete[] uvSets[i];
         uvSets[i] = 0;
     }
@@ -584,26 +564,22 @@ void nGeometry::FreeSkin()
 
 void nGeometry::Free()
 {
-    if (!(m_keepMask & GeometryKeepRenderData))
-    {
+    if (!(m_keepMask & GeometryKeepRenderData)) {
         nRenderer* renderer = m_engine ? m_engine->GetRenderer() : 0;
         if (renderer) renderer->FreeGeometry(this);
     }
-    if (!(m_keepMask & GeometryKeepMesh))
-    {
+    if (!(m_keepMask & GeometryKeepMesh)) {
         // The vertex-to-polygon table indexes vertices; it cannot outlive them.
         FreeMesh();
         FreeAdjacency();
     }
     if (!(m_keepMask & GeometryKeepAttributes)) FreeAttributes();
     if (!(m_keepMask & GeometryKeepAdjacency)) FreeAdjacency();
-    if (!(m_keepMask & GeometryKeepMaterials))
-    {
+    if (!(m_keepMask & GeometryKeepMaterials)) {
         FreeMaterials();
         zFar = -1.0f;
     }
-    if (!(m_keepMask & GeometryKeepProxies))
-    {
+    if (!(m_keepMask & GeometryKeepProxies)) {
         lodProxy.Release();
         shadowProxy.Release();
         lodDistance = 100.0f;

@@ -10,8 +10,7 @@
 #include "resources/nGeometry.h"
 #include "resources/nMaterial.h"
 
-namespace
-{
+namespace {
 const float kEdgeTolerance = 1e-6f;
 
 inline float Component(const nVector& v, int32_t axis) { return (&v.x)[axis]; }
@@ -60,8 +59,7 @@ bool nGeometryBIH::Usable(uint32_t p) const
     const nGeometry& g = *m_geometry;
     const nPolygon& poly = g.polygons[p];
     if (poly.count < 3 || !poly.bindings) return false;
-    for (uint32_t k = 0; k < poly.count; ++k)
-    {
+    for (uint32_t k = 0; k < poly.count; ++k) {
         const int32_t v = poly.bindings[k];
         if (v < 0 || (uint32_t)v >= g.vertexCount || !Finite(g.vertices[v])) return false;
     }
@@ -99,8 +97,7 @@ void nGeometryBIH::PreparePlane(uint32_t p, uint32_t firstTriangle)
     plane.firstTriangle = firstTriangle;
 
     float* coefficients = m_coefficients + 4 * (size_t)firstTriangle;
-    for (uint32_t j = 1; j + 1 < poly.count; ++j, coefficients += 4)
-    {
+    for (uint32_t j = 1; j + 1 < poly.count; ++j, coefficients += 4) {
         const nVector b = g.vertices[poly.bindings[j]] - p0, c = g.vertices[poly.bindings[j + 1]] - p0;
         const float b0 = Component(b, a0), b1 = Component(b, a1), c0 = Component(c, a0), c1 = Component(c, a1);
         const float determinant = b1 * c0 - c1 * b0;
@@ -122,15 +119,14 @@ nMinMax nGeometryBIH::HitBox(uint32_t p) const
     const nPolygon& poly = g.polygons[p];
     const PolygonPlane& plane = m_planes[p];
     nMinMax box = CornerBox(g, poly);
-    if (plane.hittable)
-    {
+    if (plane.hittable) {
         const int32_t a0 = plane.axis0, a1 = plane.axis1, k = 3 - a0 - a1;
         const float nk = Component(plane.normal, k);
-        for (uint32_t c = 0; c < poly.count; ++c)
-        {
+        for (uint32_t c = 0; c < poly.count; ++c) {
             nVector flat = g.vertices[poly.bindings[c]];
             (&flat.x)[k] = (plane.normal.w - Component(plane.normal, a0) * Component(flat, a0) -
-                            Component(plane.normal, a1) * Component(flat, a1)) / nk;
+                            Component(plane.normal, a1) * Component(flat, a1)) /
+                           nk;
             if (std::isfinite((&flat.x)[k])) box.Include(flat);
         }
     }
@@ -153,43 +149,39 @@ bool nGeometryBIH::Build(nGeometry* geometry)
     uint32_t usable = 0;
     uint64_t triangles = 0;
     for (uint32_t p = 0; p < g.polygonCount; ++p)
-        if (Usable(p))
-        {
+        if (Usable(p)) {
             ++usable;
             triangles += g.polygons[p].count - 2u;
         }
     if (usable < g.polygonCount)
-        *g_log << "[*] " << "Left " << (int32_t)(g.polygonCount - usable)
+        *g_log << "[*] Left " << (int32_t)(g.polygonCount - usable)
                << " polygon(s) with fewer than 3 usable corners out of the ray-casting hierarchy of geometry "
                << g.GetName().GetCStr() << ".\n";
     if (usable == 0) return nBIH::Build(0, 0);
 
     nMinMax* boxes = new (std::nothrow) nMinMax[usable];
     uint32_t* polygonOf = new (std::nothrow) uint32_t[usable];
-    if (!boxes || !polygonOf)
-    {
+    if (!boxes || !polygonOf) {
         delete[] boxes;
         delete[] polygonOf;
-        *g_log << "[!] " << "Failed to allocate volume objects.\n";
+        *g_log << "[!] Failed to allocate volume objects.\n";
         return false;
     }
     g.SetKeepMask(g.GetKeepMask() | GeometryKeepMesh);
     m_planes = new (std::nothrow) PolygonPlane[g.polygonCount]();
     m_coefficients = new (std::nothrow) float[4 * (size_t)triangles];
-    if (!m_planes || !m_coefficients)
-    {
+    if (!m_planes || !m_coefficients) {
         delete[] boxes;
         delete[] polygonOf;
         Release();
-        *g_log << "[!] " << "Failed to allocate point in polygon acceleration array.\n";
+        *g_log << "[!] Failed to allocate point in polygon acceleration array.\n";
         return false;
     }
     g.ComputePolygonNormal(false);
 
     // 2. Each usable polygon's plane, coefficients and box.
     uint32_t item = 0, firstTriangle = 0;
-    for (uint32_t p = 0; p < g.polygonCount; ++p)
-    {
+    for (uint32_t p = 0; p < g.polygonCount; ++p) {
         if (!Usable(p)) continue;
         PreparePlane(p, firstTriangle);
         firstTriangle += g.polygons[p].count - 2u;
@@ -199,8 +191,7 @@ bool nGeometryBIH::Build(nGeometry* geometry)
 
     // 3. The tree over the boxes; its entries then name polygons rather than box numbers.
     const bool built = nBIH::Build(usable, boxes);
-    if (built)
-    {
+    if (built) {
         uint32_t* entries = GetItemEntries();
         for (uint32_t i = 0; i < usable; ++i) entries[i] = polygonOf[entries[i]];
     }
@@ -234,8 +225,7 @@ inline bool nGeometryBIH::HitPolygon(int32_t p, float entry, float exit, nBIHRay
     // 2. Front or back.
     const float c = plane.normal.Dot(ray.direction);
     bool back = false;
-    if (!(c < 0.0f))
-    {
+    if (!(c < 0.0f)) {
         if (!(c > 0.0f)) return false;
         const nMaterial* material = g.GetMaterial(poly.material);
         if (!material || !(material->renderFlags & MaterialRenderDoubleSided)) return false;
@@ -252,15 +242,14 @@ inline bool nGeometryBIH::HitPolygon(int32_t p, float entry, float exit, nBIHRay
     const float cu = Component(ray.origin, a0) + t * Component(ray.direction, a0) - plane.origin[0];
     const float dv = Component(ray.origin, a1) + t * Component(ray.direction, a1) - plane.origin[1];
     const float* k = m_coefficients + 4 * (size_t)plane.firstTriangle;
-    for (int32_t j = 1; j + 1 < (int32_t)poly.count; ++j, k += 4)
-    {
+    for (int32_t j = 1; j + 1 < (int32_t)poly.count; ++j, k += 4) {
         const float u = cu * k[1] + dv * k[0];
         if (u < -kEdgeTolerance) continue;
         const float v = dv * k[3] + cu * k[2];
         if (v < -kEdgeTolerance) continue;
         const float w = 1.0f - u - v;
         if (w < -kEdgeTolerance) continue;
-        if (k[0] == 0.0f && k[1] == 0.0f && k[2] == 0.0f && k[3] == 0.0f) continue;   // no area
+        if (k[0] == 0.0f && k[1] == 0.0f && k[2] == 0.0f && k[3] == 0.0f) continue;  // no area
         ray.hit = 1;
         ray.polygon = p;
         ray.hitDistance = t;
@@ -291,23 +280,21 @@ void nGeometryBIH::TestLeaf(const nBIHNode& leaf, float entry, float exit, nBIHR
 // ---------------------------------------------------------------------------------------------
 // Boxes
 
-namespace
-{
+namespace {
 struct PolygonSearch
 {
     const nGeometry* geometry;
-    nMinMax          box;
-    int32_t*         out;
-    int32_t          capacity;
-    int32_t          count;
+    nMinMax box;
+    int32_t* out;
+    int32_t capacity;
+    int32_t count;
 };
 
 void CollectPolygons(void* context, const uint32_t* items, int32_t count)
 {
     PolygonSearch& search = *static_cast<PolygonSearch*>(context);
     const nGeometry& g = *search.geometry;
-    for (int32_t i = 0; i < count; ++i)
-    {
+    for (int32_t i = 0; i < count; ++i) {
         if (!Meet(CornerBox(g, g.polygons[items[i]]), search.box)) continue;
         if (search.count < search.capacity) search.out[search.count] = (int32_t)items[i];
         ++search.count;

@@ -18,17 +18,17 @@ public:
     // coefficients per fan triangle that give the barycentric weights of a point in the plane.
     struct PolygonPlane
     {
-        nVector  normal;        // unit normal of the first three corners; w: normal . first corner
-        float    origin[2];     // the first corner on the projection axes
-        uint8_t  axis0;
-        uint8_t  axis1;
-        uint8_t  included;      // 0: left out of the hierarchy (fewer than 3 usable corners)
-        uint8_t  hittable;      // 0: no plane (a degenerate first triangle), never hit by rays
-        uint32_t firstTriangle; // into the coefficient array; corner count - 2 entries
+        nVector normal;   // unit normal of the first three corners; w: normal . first corner
+        float origin[2];  // the first corner on the projection axes
+        uint8_t axis0;
+        uint8_t axis1;
+        uint8_t included;        // 0: left out of the hierarchy (fewer than 3 usable corners)
+        uint8_t hittable;        // 0: no plane (a degenerate first triangle), never hit by rays
+        uint32_t firstTriangle;  // into the coefficient array; corner count - 2 entries
     };
 
     nGeometryBIH();
-    ~nGeometryBIH() override;                   // Release
+    ~nGeometryBIH() override;  // Release
 
     // Builds over the polygons that have at least 3 corners, all naming existing vertices with
     // finite positions; the others are left out (one warning). Computes the geometry's polygon
@@ -51,10 +51,10 @@ public:
     int32_t FindPolygons(const nMinMax& box, int32_t* out, int32_t capacity) const;
 
     void TestLeaf(const nBIHNode& leaf, float entry, float exit, nBIHRay& ray) override;
-    void Release() override;                    // the planes, then the tree
+    void Release() override;  // the planes, then the tree
 
-    nGeometry*          GetGeometry() const { return m_geometry; }
-    const PolygonPlane* GetPlanes() const   { return m_planes; }     // one per polygon
+    nGeometry* GetGeometry() const { return m_geometry; }
+    const PolygonPlane* GetPlanes() const { return m_planes; }  // one per polygon
 
 private:
     using nBIH::Build;
@@ -63,9 +63,9 @@ private:
     nMinMax HitBox(uint32_t polygon) const;
     inline bool HitPolygon(int32_t polygon, float entry, float exit, nBIHRay& ray) const;
 
-    nGeometry*    m_geometry;
-    PolygonPlane* m_planes;           // one per polygon of the geometry
-    float*        m_coefficients;     // 4 per fan triangle, polygon after polygon
+    nGeometry* m_geometry;
+    PolygonPlane* m_planes;  // one per polygon of the geometry
+    float* m_coefficients;   // 4 per fan triangle, polygon after polygon
 };
 
 #endif

@@ -21,12 +21,12 @@ const nGeometryColor kWhite = {1.0f, 1.0f, 1.0f, 1.0f};
 struct MergePart
 {
     const nGeometry* g;
-    nMatrix4         matrix;        // places the positions
-    nMatrix3         normalMatrix;  // the inverse transpose of the matrix's upper-left 3x3
-    uint32_t         firstVertex;
-    uint32_t         firstBinding;
-    uint32_t         firstPolygon;
-    uint32_t         firstMaterial;
+    nMatrix4 matrix;        // places the positions
+    nMatrix3 normalMatrix;  // the inverse transpose of the matrix's upper-left 3x3
+    uint32_t firstVertex;
+    uint32_t firstBinding;
+    uint32_t firstPolygon;
+    uint32_t firstMaterial;
 };
 
 MergePart MakePart(const nGeometry* g, const nMatrix4* matrix, uint32_t vertex, uint32_t binding, uint32_t polygon,
@@ -64,8 +64,7 @@ bool StagesAgree(const nMaterial& a, const nMaterial& b, int32_t channel)
     const nMaterialStage* sa = a.GetStage(channel, true);
     const nMaterialStage* sb = b.GetStage(channel, true);
     if (!sa || !sb) return !sa && !sb;
-    const bool sameTexture = sa->texture == sb->texture
-                             || (sa->texture->GetName().GetLength() && sa->texture->GetName() == sb->texture->GetName());
+    const bool sameTexture = sa->texture == sb->texture || (sa->texture->GetName().GetLength() && sa->texture->GetName() == sb->texture->GetName());
     return sameTexture && sa->uvSource == sb->uvSource && sa->uvIndex == sb->uvIndex;
 }
 
@@ -94,12 +93,12 @@ nGeometry* MergeGeometries(nGeometry* first, nGeometry* second, const nMatrix4* 
                            const nMatrix4* secondMatrix)
 {
     if (!first || !second) {
-        *g_log << "[!] " << "Cannot merge NULL geometry.\n";
+        *g_log << "[!] Cannot merge NULL geometry.\n";
         return 0;
     }
     nGeometry* result = new (std::nothrow) nGeometry(first->GetEngine());
     if (!result) {
-        *g_log << "[!] " << "Failed to allocate merged geometry.\n";
+        *g_log << "[!] Failed to allocate merged geometry.\n";
         return 0;
     }
     // Freed again on every failure below; a new geometry has no holder yet.
@@ -123,8 +122,7 @@ nGeometry* MergeGeometries(nGeometry* first, nGeometry* second, const nMatrix4* 
     const bool polygonNormals = first->polygonNormals || second->polygonNormals;
     const bool vertexNormals = first->vertexNormals || second->vertexNormals;
     const bool colours = first->colors || second->colors;
-    bool ok = result->AllocateVertices(first->vertexCount + second->vertexCount)
-              && result->AllocatePolygons(first->polygonCount + second->polygonCount);
+    bool ok = result->AllocateVertices(first->vertexCount + second->vertexCount) && result->AllocatePolygons(first->polygonCount + second->polygonCount);
     if (ok) {
         for (const MergePart& part : parts)
             for (uint32_t p = 0; p < part.g->polygonCount; ++p) {
@@ -143,10 +141,10 @@ nGeometry* MergeGeometries(nGeometry* first, nGeometry* second, const nMatrix4* 
     for (int s = 0; ok && s < kGeometryUVSetCount; ++s) {
         if (!first->uvSets[s] && !second->uvSets[s]) continue;
         ok = (result->uvSets[s] = nGeometry::AllocateArray<nVector2>(bindings)) != 0 || !bindings;
-        uvSlots = s + 1;   // a set past a missing one is still read
+        uvSlots = s + 1;  // a set past a missing one is still read
     }
     if (!ok) {
-        *g_log << "[!] " << "Failed to allocate merged geometry.\n";
+        *g_log << "[!] Failed to allocate merged geometry.\n";
         return 0;
     }
     result->uvSetCount = (uint32_t)uvSlots;
@@ -161,7 +159,7 @@ nGeometry* MergeGeometries(nGeometry* first, nGeometry* second, const nMatrix4* 
         }
         for (uint32_t b = 0; b < g.bindingCount; ++b)
             result->bindings[part.firstBinding + b] = g.bindings[b] + (int32_t)part.firstVertex;
-        const nVector none(0.0f, 0.0f, 0.0f, 1.0f);   // a side whose normals could not be computed
+        const nVector none(0.0f, 0.0f, 0.0f, 1.0f);  // a side whose normals could not be computed
         const auto normal = [&](const nVector& n) { return TransformNormal(n, part.normalMatrix); };
         if (polygonNormals)
             CopyOrFill(result->polygonNormals + part.firstPolygon, g.polygonNormals, g.polygonCount, none, normal);
@@ -188,12 +186,13 @@ nGeometry* MergeGeometries(nGeometry* first, nGeometry* second, const nMatrix4* 
 uint32_t nGeometry::MergeMaterials(uint32_t flags)
 {
     if (materialCount < 2) return 0;
-    *g_log << "[H] " << "Merging materials in geometry '" << m_name.GetCStr() << "'...\n";
+    *g_log << "[H] "
+           << "Merging materials in geometry '" << m_name.GetCStr() << "'...\n";
     std::unique_ptr<bool[]> merged(new (std::nothrow) bool[materialCount]);
     std::unique_ptr<uint32_t[]> map(new (std::nothrow) uint32_t[materialCount]);
     std::unique_ptr<nSharedPtr<nMaterial>[]> kept(new (std::nothrow) nSharedPtr<nMaterial>[materialCount]);
     if (!merged || !map || !kept) {
-        *g_log << "[!] " << "Could not allocate the material merge tables of geometry '" << m_name.GetCStr() << "'.\n";
+        *g_log << "[!] Could not allocate the material merge tables of geometry '" << m_name.GetCStr() << "'.\n";
         return 0;
     }
     for (uint32_t i = 0; i < materialCount; ++i) {

@@ -20,8 +20,7 @@
 #include "resources/nMaterial.h"
 #include "resources/nResourceLoader.h"
 
-namespace
-{
+namespace {
 // Names (normalised) of the geometries whose files are being read, outermost first.
 std::vector<nString>& LoadingNames()
 {
@@ -128,8 +127,7 @@ struct InverseLengthTable
 void DecodeNormals(const uint8_t* p, nVector* out, int32_t count)
 {
     static const InverseLengthTable table;
-    for (int32_t i = 0; i < count; ++i, p += 3)
-    {
+    for (int32_t i = 0; i < count; ++i, p += 3) {
         const int x = (int8_t)p[0], y = (int8_t)p[1], z = (int8_t)p[2];
         const float inv = table.value[x * x + y * y + z * z];
         out[i] = nVector(x * inv, y * inv, z * inv, 1.0f);
@@ -139,8 +137,7 @@ void DecodeNormals(const uint8_t* p, nVector* out, int32_t count)
 void EncodeNormal(uint8_t* p, const nVector& n)
 {
     const float c[3] = {n.x, n.y, n.z};
-    for (int i = 0; i < 3; ++i)
-    {
+    for (int i = 0; i < 3; ++i) {
         float v = nClamp(c[i], -1.0f, 1.0f) * 127.0f;
         p[i] = (uint8_t)(int8_t)(v == v ? (int)v : 0);
     }
@@ -150,8 +147,7 @@ void EncodeNormal(uint8_t* p, const nVector& n)
 nMetaTag* DataTag(uint8_t* buffer, size_t length)
 {
     nMetaTag* tag = new (std::nothrow) nMetaTag("Data");
-    if (!tag)
-    {
+    if (!tag) {
         delete[] buffer;
         return 0;
     }
@@ -171,17 +167,14 @@ void ParseWeight(const char* text, int32_t boneCount, nSkinWeight& out)
 {
     int32_t values[8] = {0, 0, 0, 0, 0, 0, 0, 0};
     const char* p = text ? text : "";
-    for (int i = 0; i < 8 && *p; ++i)
-    {
+    for (int i = 0; i < 8 && *p; ++i) {
         bool negative = false;
-        if (*p == '-' || *p == '+')
-        {
+        if (*p == '-' || *p == '+') {
             negative = *p == '-';
             ++p;
         }
         int64_t v = 0;
-        while (*p >= '0' && *p <= '9')
-        {
+        while (*p >= '0' && *p <= '9') {
             if (v < 100000000) v = v * 10 + (*p - '0');
             ++p;
         }
@@ -190,8 +183,7 @@ void ParseWeight(const char* text, int32_t boneCount, nSkinWeight& out)
         if (*p) ++p;
     }
     float sum = 0.0f;
-    for (int i = 0; i < 4; ++i)
-    {
+    for (int i = 0; i < 4; ++i) {
         int32_t bone = values[i];
         if (bone < 0) bone = 0;
         if (bone >= boneCount) bone = boneCount > 0 ? boneCount - 1 : 0;
@@ -200,8 +192,7 @@ void ParseWeight(const char* text, int32_t boneCount, nSkinWeight& out)
         out.weight[i] = (w < 0 ? 0 : (w > 255 ? 255 : w)) / 255.0f;
         sum += out.weight[i];
     }
-    if (!(sum > 0.0f))
-    {
+    if (!(sum > 0.0f)) {
         out.weight[0] = 1.0f;
         out.weight[1] = out.weight[2] = out.weight[3] = 0.0f;
         out.bone[0] = 0;
@@ -216,9 +207,8 @@ nGeometry* nGeometry::LoadProxy(const char* name)
     if (!name || !*name) return 0;
     nString wanted = nString(name).GetNormalizedPath();
     for (const nString& loading : LoadingNames())
-        if (loading == wanted)
-        {
-            *g_log << "[!] " << "Proxy '" << name << "' of geometry '" << m_name.GetCStr()
+        if (loading == wanted) {
+            *g_log << "[!] Proxy '" << name << "' of geometry '" << m_name.GetCStr()
                    << "' leads back to a geometry being loaded; ignored.\n";
             return 0;
         }
@@ -233,35 +223,30 @@ bool nGeometry::Deserialize(nMetaFile* document, nMetaTag* root)
     const char* fileName = document ? document->GetFileName().GetCStr() : 0;
     *g_log << "Loading geometry '" << fileName << "'.\n";
     bounds = nMinMax(nVector(0.0f, 0.0f, 0.0f, 1.0f), nVector(0.0f, 0.0f, 0.0f, 1.0f));
-    if (!root || root->GetName() != "Geometry")
-    {
-        *g_log << "[!] " << "Expected <Geometry> root tag, found <" << (root ? root->GetName().GetCStr() : "")
+    if (!root || root->GetName() != "Geometry") {
+        *g_log << "[!] Expected <Geometry> root tag, found <" << (root ? root->GetName().GetCStr() : "")
                << "> in '" << fileName << "'.\n";
         return false;
     }
     Clear();
     LoadingGuard guard(document && !document->GetFileName().IsEmpty() ? document->GetFileName() : m_name);
-    if (!ReadChunks(document, root))
-    {
+    if (!ReadChunks(document, root)) {
         Clear();
         return false;
     }
-    if (vertexCount == 0)
-    {
-        *g_log << "[!] " << "No vertice in geometry '" << m_name.GetCStr() << "'.\n";
+    if (vertexCount == 0) {
+        *g_log << "[!] No vertice in geometry '" << m_name.GetCStr() << "'.\n";
         Clear();
         return false;
     }
-    if (polygonCount == 0)
-    {
-        *g_log << "[!] " << "No polygon in geometry '" << m_name.GetCStr() << "'.\n";
+    if (polygonCount == 0) {
+        *g_log << "[!] No polygon in geometry '" << m_name.GetCStr() << "'.\n";
         Clear();
         return false;
     }
-    if (materialCount == 0)
-    {
+    if (materialCount == 0) {
         AllocateMaterials(1, true);
-        *g_log << "[*] " << "Expected at least one material in geometry '" << m_name.GetCStr() << "'.\n";
+        *g_log << "[*] Expected at least one material in geometry '" << m_name.GetCStr() << "'.\n";
     }
     ComputeBounds(bounds, 0);
     timer.Stop();
@@ -277,16 +262,13 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     const char* name = m_name.GetCStr();
 
     // Materials.
-    if (nMetaTag* chunk = FirstChildNamed(root, "Materials"))
-    {
+    if (nMetaTag* chunk = FirstChildNamed(root, "Materials")) {
         int32_t count = CountChildren(chunk, "Material");
-        if (AllocateMaterials((uint32_t)count, true))
-        {
+        if (AllocateMaterials((uint32_t)count, true)) {
             uint32_t i = 0;
             nMetaTagIterator it;
             while (nMetaTag* c = chunk->NextChild(it))
-                if (c->GetName() == "Material" && i < materialCount)
-                {
+                if (c->GetName() == "Material" && i < materialCount) {
                     if (materials[i].IsValid()) materials[i]->Deserialize(document, c);
                     ++i;
                 }
@@ -294,43 +276,35 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     }
 
     // Render word.
-    if (nMetaTag* chunk = FirstChildNamed(root, "RenderWord"))
-    {
+    if (nMetaTag* chunk = FirstChildNamed(root, "RenderWord")) {
         renderWord = 0;
         nMetaTagIterator it;
-        while (nMetaTag* c = chunk->NextChild(it))
-        {
+        while (nMetaTag* c = chunk->NextChild(it)) {
             if (c->GetName() == "Lit") renderWord |= GeometryRenderLit;
             else if (c->GetName() == "UseNormal") renderWord |= GeometryRenderUseNormal;
             else if (c->GetName() != "RGB")
-                *g_log << "[*] " << "Unknown tag '" << c->GetName().GetCStr() << "' in geometry '" << name << "'.\n";
+                *g_log << "[*] Unknown tag '" << c->GetName().GetCStr() << "' in geometry '" << name << "'.\n";
         }
     }
 
     // Vertices.
-    if (nMetaTag* chunk = FirstChildNamed(root, "Vertex"))
-    {
+    if (nMetaTag* chunk = FirstChildNamed(root, "Vertex")) {
         int32_t count = 0;
         nMetaTagIterator it;
-        while (nMetaTag* c = chunk->NextChild(it))
-        {
+        while (nMetaTag* c = chunk->NextChild(it)) {
             if (c->GetName() == "Count") IntOf(c, &count);
-            else if (c->GetName() == "Data")
-            {
-                if (count <= 0)
-                {
-                    *g_log << "[!] " << "Incomplete vertex chunk loading '" << name << "', expected vertex count integer tag.\n";
+            else if (c->GetName() == "Data") {
+                if (count <= 0) {
+                    *g_log << "[!] Incomplete vertex chunk loading '" << name << "', expected vertex count integer tag.\n";
                     return false;
                 }
                 const uint8_t* block = Block(c, (uint64_t)count * 12);
-                if (!block)
-                {
-                    *g_log << "[!] " << "Vertex data of geometry '" << name << "' does not hold " << count << " vertices.\n";
+                if (!block) {
+                    *g_log << "[!] Vertex data of geometry '" << name << "' does not hold " << count << " vertices.\n";
                     return false;
                 }
-                if (!AllocateVertices((uint32_t)count))
-                {
-                    *g_log << "[!] " << "Incomplete vertex chunk loading '" << name << "', expected vertex count integer tag.\n";
+                if (!AllocateVertices((uint32_t)count)) {
+                    *g_log << "[!] Incomplete vertex chunk loading '" << name << "', expected vertex count integer tag.\n";
                     return false;
                 }
                 for (int32_t i = 0; i < count; ++i, block += 12)
@@ -338,28 +312,21 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                 break;
             }
         }
-    }
-    else if (nMetaTag* chunk = FirstChildNamed(root, "AVertex"))
-    {
+    } else if (nMetaTag* chunk = FirstChildNamed(root, "AVertex")) {
         int32_t count = 0;
         nMetaTagIterator it;
-        while (nMetaTag* c = chunk->NextChild(it))
-        {
+        while (nMetaTag* c = chunk->NextChild(it)) {
             if (c->GetName() == "Count") IntOf(c, &count);
-            else if (c->GetName() == "Data")
-            {
-                if (count <= 0 || count > c->GetChildCount() || !AllocateVertices((uint32_t)count))
-                {
-                    *g_log << "[!] " << "Incomplete vertex chunk loading '" << name << "', expected vertex count integer tag.\n";
+            else if (c->GetName() == "Data") {
+                if (count <= 0 || count > c->GetChildCount() || !AllocateVertices((uint32_t)count)) {
+                    *g_log << "[!] Incomplete vertex chunk loading '" << name << "', expected vertex count integer tag.\n";
                     return false;
                 }
                 int32_t i = 0;
                 nMetaTagIterator vi;
-                while (nMetaTag* v = c->NextChild(vi))
-                {
-                    if (i >= count)
-                    {
-                        *g_log << "[!] " << "Corrupter <AVertex> tag, more vertice than expected.\n";
+                while (nMetaTag* v = c->NextChild(vi)) {
+                    if (i >= count) {
+                        *g_log << "[!] Corrupter <AVertex> tag, more vertice than expected.\n";
                         break;
                     }
                     vertices[i] = nVector(0.0f, 0.0f, 0.0f, 1.0f);
@@ -373,60 +340,49 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     }
 
     // Polygons.
-    if (nMetaTag* chunk = FirstChildNamed(root, "Polygon"))
-    {
+    if (nMetaTag* chunk = FirstChildNamed(root, "Polygon")) {
         int32_t count = 0, corners = 0;
         nMetaTagIterator it;
-        while (nMetaTag* c = chunk->NextChild(it))
-        {
+        while (nMetaTag* c = chunk->NextChild(it)) {
             if (c->GetName() == "Count") IntOf(c, &count);
             else if (c->GetName() == "BindingCount") IntOf(c, &corners);
-            else if (c->GetName() == "Data")
-            {
-                if (count <= 0 || corners <= 0)
-                {
-                    *g_log << "[!] " << "Incomplete polygon chunk loading '" << name << "'.\n";
+            else if (c->GetName() == "Data") {
+                if (count <= 0 || corners <= 0) {
+                    *g_log << "[!] Incomplete polygon chunk loading '" << name << "'.\n";
                     return false;
                 }
                 const uint8_t* block = Block(c, (uint64_t)corners * 4 + (uint64_t)count * 8);
-                if (!block)
-                {
-                    *g_log << "[!] " << "Polygon data of geometry '" << name << "' does not hold " << count
+                if (!block) {
+                    *g_log << "[!] Polygon data of geometry '" << name << "' does not hold " << count
                            << " polygons of " << corners << " corners.\n";
                     return false;
                 }
-                if (!AllocatePolygons((uint32_t)count))
-                {
-                    *g_log << "[!] " << "Could not allocate polygon/binding memory.\n";
+                if (!AllocatePolygons((uint32_t)count)) {
+                    *g_log << "[!] Could not allocate polygon/binding memory.\n";
                     return false;
                 }
                 bindings = new (std::nothrow) int32_t[corners];
-                if (!bindings)
-                {
-                    *g_log << "[!] " << "Could not allocate polygon/binding memory.\n";
+                if (!bindings) {
+                    *g_log << "[!] Could not allocate polygon/binding memory.\n";
                     return false;
                 }
                 bindingCount = (uint32_t)corners;
                 int32_t used = 0;
-                for (int32_t i = 0; i < count; ++i)
-                {
+                for (int32_t i = 0; i < count; ++i) {
                     int32_t n = ReadInt(block);
                     block += 4;
-                    if (n < 0 || n > 65535 || n > corners - used)
-                    {
-                        *g_log << "[!] " << "Polygon " << i << " of geometry '" << name << "' has a bad corner count (" << n << ").\n";
+                    if (n < 0 || n > 65535 || n > corners - used) {
+                        *g_log << "[!] Polygon " << i << " of geometry '" << name << "' has a bad corner count (" << n << ").\n";
                         return false;
                     }
                     nPolygon& p = polygons[i];
                     p.count = (uint16_t)n;
                     p.bindings = bindings + used;
-                    for (int32_t k = 0; k < n; ++k, block += 4)
-                    {
+                    for (int32_t k = 0; k < n; ++k, block += 4) {
                         int32_t v = ReadInt(block);
                         // Without vertices the reading fails later with its own message.
-                        if (v < 0 || (vertexCount && (uint32_t)v >= vertexCount))
-                        {
-                            *g_log << "[!] " << "Polygon " << i << " of geometry '" << name << "' uses vertex " << v
+                        if (v < 0 || (vertexCount && (uint32_t)v >= vertexCount)) {
+                            *g_log << "[!] Polygon " << i << " of geometry '" << name << "' uses vertex " << v
                                    << " of " << (int32_t)vertexCount << ".\n";
                             return false;
                         }
@@ -439,20 +395,15 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                 break;
             }
         }
-    }
-    else if (nMetaTag* chunk = FirstChildNamed(root, "APolygon"))
-    {
+    } else if (nMetaTag* chunk = FirstChildNamed(root, "APolygon")) {
         int32_t count = 0, corners = 0;
         nMetaTagIterator it;
-        while (nMetaTag* c = chunk->NextChild(it))
-        {
+        while (nMetaTag* c = chunk->NextChild(it)) {
             if (c->GetName() == "Count") IntOf(c, &count);
             else if (c->GetName() == "BindingCount") IntOf(c, &corners);
-            else if (c->GetName() == "Data")
-            {
-                if (count <= 0 || corners <= 0)
-                {
-                    *g_log << "[!] " << "Incomplete polygon chunk loading '" << name << "'.\n";
+            else if (c->GetName() == "Data") {
+                if (count <= 0 || corners <= 0) {
+                    *g_log << "[!] Incomplete polygon chunk loading '" << name << "'.\n";
                     return false;
                 }
                 // Only corners actually present are allocated, whatever the counts claim.
@@ -460,24 +411,20 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                 nMetaTagIterator pi;
                 while (nMetaTag* pt = c->NextChild(pi))
                     if (++polys <= count) present += CountChildren(pt, "Index");
-                if (count > polys || corners != present)
-                {
-                    *g_log << "[!] " << "Polygon chunk of geometry '" << name << "' declares " << count << " polygons of "
+                if (count > polys || corners != present) {
+                    *g_log << "[!] Polygon chunk of geometry '" << name << "' declares " << count << " polygons of "
                            << corners << " corners but holds " << polys << " of " << present << ".\n";
                     return false;
                 }
-                if (!AllocatePolygons((uint32_t)count) || !(bindings = new (std::nothrow) int32_t[corners]))
-                {
-                    *g_log << "[!] " << "Could not allocate polygon/binding memory.\n";
+                if (!AllocatePolygons((uint32_t)count) || !(bindings = new (std::nothrow) int32_t[corners])) {
+                    *g_log << "[!] Could not allocate polygon/binding memory.\n";
                     return false;
                 }
                 int32_t used = 0, i = 0;
                 pi = nMetaTagIterator();
-                while (nMetaTag* pt = c->NextChild(pi))
-                {
-                    if (i >= count)
-                    {
-                        *g_log << "[!] " << "Corrupted <APolygon> tag, too many polygons.\n";
+                while (nMetaTag* pt = c->NextChild(pi)) {
+                    if (i >= count) {
+                        *g_log << "[!] Corrupted <APolygon> tag, too many polygons.\n";
                         break;
                     }
                     nPolygon& p = polygons[i++];
@@ -485,25 +432,21 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                     p.count = 0;
                     p.material = 0;
                     int32_t n = 0, material = 0;
-                    if (!IntOf(FirstChildNamed(pt, "Count"), &n) || !IntOf(FirstChildNamed(pt, "Material"), &material))
-                    {
-                        *g_log << "[!] " << "Corrupt <Polygon> tag in <APolygon>.\n";
+                    if (!IntOf(FirstChildNamed(pt, "Count"), &n) || !IntOf(FirstChildNamed(pt, "Material"), &material)) {
+                        *g_log << "[!] Corrupt <Polygon> tag in <APolygon>.\n";
                         continue;
                     }
-                    if (n != CountChildren(pt, "Index") || n > 65535)
-                    {
-                        *g_log << "[!] " << "Polygon " << (i - 1) << " of geometry '" << name << "' has a bad corner count (" << n << ").\n";
+                    if (n != CountChildren(pt, "Index") || n > 65535) {
+                        *g_log << "[!] Polygon " << (i - 1) << " of geometry '" << name << "' has a bad corner count (" << n << ").\n";
                         return false;
                     }
                     nMetaTagIterator ii;
-                    while (nMetaTag* idx = pt->NextChild(ii))
-                    {
+                    while (nMetaTag* idx = pt->NextChild(ii)) {
                         if (idx->GetName() != "Index") continue;
                         int32_t v = -1;
                         IntOf(idx, &v);
-                        if (v < 0 || (vertexCount && (uint32_t)v >= vertexCount))
-                        {
-                            *g_log << "[!] " << "Polygon " << (i - 1) << " of geometry '" << name << "' uses vertex " << v
+                        if (v < 0 || (vertexCount && (uint32_t)v >= vertexCount)) {
+                            *g_log << "[!] Polygon " << (i - 1) << " of geometry '" << name << "' uses vertex " << v
                                    << " of " << (int32_t)vertexCount << ".\n";
                             return false;
                         }
@@ -520,32 +463,26 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     }
 
     // Polygon normals.
-    if (nMetaTag* chunk = FirstChildNamed(root, "PNormal"))
-    {
+    if (nMetaTag* chunk = FirstChildNamed(root, "PNormal")) {
         int32_t count = 0;
         nMetaTagIterator it;
-        while (nMetaTag* c = chunk->NextChild(it))
-        {
+        while (nMetaTag* c = chunk->NextChild(it)) {
             if (c->GetName() == "Count") IntOf(c, &count);
-            else if (c->GetName() == "Data")
-            {
-                if (count <= 0)
-                {
-                    *g_log << "[!] " << "Incomplete polygon normal chunk loading '" << name << "'.\n";
+            else if (c->GetName() == "Data") {
+                if (count <= 0) {
+                    *g_log << "[!] Incomplete polygon normal chunk loading '" << name << "'.\n";
                     break;
                 }
                 const uint8_t* block = Block(c, (uint64_t)count * 3);
-                if ((uint32_t)count != polygonCount || !block)
-                {
-                    *g_log << "[!] " << "Polygon normals of geometry '" << name << "' do not match its " << (int32_t)polygonCount
+                if ((uint32_t)count != polygonCount || !block) {
+                    *g_log << "[!] Polygon normals of geometry '" << name << "' do not match its " << (int32_t)polygonCount
                            << " polygons; ignored.\n";
                     break;
                 }
                 delete[] polygonNormals;
                 polygonNormals = AllocateArray<nVector>((size_t)count);
-                if (!polygonNormals)
-                {
-                    *g_log << "[!] " << "Incomplete polygon normal chunk loading '" << name << "'.\n";
+                if (!polygonNormals) {
+                    *g_log << "[!] Incomplete polygon normal chunk loading '" << name << "'.\n";
                     break;
                 }
                 DecodeNormals(block, polygonNormals, count);
@@ -555,58 +492,48 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     }
 
     // Vertex normals.
-    if (nMetaTag* chunk = FirstChildNamed(root, "VNormal"))
-    {
+    if (nMetaTag* chunk = FirstChildNamed(root, "VNormal")) {
         nMetaTag* countTag = FirstChildNamed(chunk, "Count");
         nMetaTag* data = FirstChildNamed(chunk, "Data");
         int32_t count = 0;
-        if (!countTag) *g_log << "[!] " << "No count tag in <VNormal>.\n";
-        else if (!data) *g_log << "[!] " << "No data tag in <VNormal>.\n";
+        if (!countTag) *g_log << "[!] No count tag in <VNormal>.\n";
+        else if (!data) *g_log << "[!] No data tag in <VNormal>.\n";
         else if (!IntOf(countTag, &count) || count <= 0)
-            *g_log << "[!] " << "Incomplete vertex normal chunk loading '" << name << "'.\n";
+            *g_log << "[!] Incomplete vertex normal chunk loading '" << name << "'.\n";
         else if ((uint32_t)count != bindingCount || !Block(data, (uint64_t)count * 3))
-            *g_log << "[!] " << "Vertex normals of geometry '" << name << "' do not match its " << (int32_t)bindingCount
+            *g_log << "[!] Vertex normals of geometry '" << name << "' do not match its " << (int32_t)bindingCount
                    << " corners; ignored.\n";
-        else
-        {
+        else {
             delete[] vertexNormals;
             vertexNormals = AllocateArray<nVector>((size_t)count);
-            if (!vertexNormals) *g_log << "[!] " << "Could not allocate vertex normal memory.\n";
-            else
-            {
+            if (!vertexNormals) *g_log << "[!] Could not allocate vertex normal memory.\n";
+            else {
                 DecodeNormals(Block(data, (uint64_t)count * 3), vertexNormals, count);
             }
         }
     }
 
     // Skin.
-    if (nMetaTag* chunk = FirstChildNamed(root, "Skin"))
-    {
+    if (nMetaTag* chunk = FirstChildNamed(root, "Skin")) {
         FreeSkin();
-        if (nMetaTag* bones = FirstChildNamed(chunk, "Bones"))
-        {
+        if (nMetaTag* bones = FirstChildNamed(chunk, "Bones")) {
             int32_t n = bones->GetChildCount();
             AllocateSkin(n);
             if (n <= 0)
-                *g_log << "[*] " << "Invalid bone count in skin (" << n << ").\n";
-            else if (!boneNames)
-            {
-                *g_log << "[!] " << "Failed to allocate bone id list.\n";
+                *g_log << "[*] Invalid bone count in skin (" << n << ").\n";
+            else if (!boneNames) {
+                *g_log << "[!] Failed to allocate bone id list.\n";
                 FreeSkin();
-            }
-            else
-            {
+            } else {
                 int32_t i = 0;
                 nMetaTagIterator it;
-                while (nMetaTag* c = bones->NextChild(it))
-                {
+                while (nMetaTag* c = bones->NextChild(it)) {
                     const char* text = 0;
                     if (c->GetValue().GetString(&text)) boneNames[i].Set(text);
                     ++i;
                 }
                 nMetaTag* binds = FirstChildNamed(chunk, "Binds");
-                if (binds && bindMatrices && binds->GetChildCount() == boneCount)
-                {
+                if (binds && bindMatrices && binds->GetChildCount() == boneCount) {
                     int32_t b = 0;
                     nMetaTagIterator bi;
                     while (nMetaTag* c = binds->NextChild(bi)) bindMatrices[b++].FromMetaTag(c);
@@ -614,21 +541,17 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
             }
         }
         nMetaTag* weights = FirstChildNamed(chunk, "Weights");
-        if (boneCount > 0 && weights)
-        {
+        if (boneCount > 0 && weights) {
             int32_t n = weights->GetChildCount();
             if ((uint32_t)n != vertexCount)
-                *g_log << "[*] " << "Incoherent weight count (" << n << " for " << (int32_t)vertexCount
+                *g_log << "[*] Incoherent weight count (" << n << " for " << (int32_t)vertexCount
                        << " vertice (is the skin being declared before the vertice?)).\n";
             // One record per vertex, whatever the file holds: readers index them by vertex.
-            if (vertexCount > 0)
-            {
+            if (vertexCount > 0) {
                 skinWeights = new (std::nothrow) nSkinWeight[vertexCount];
-                if (!skinWeights) *g_log << "[!] " << "Failed to allocate skin weights array.\n";
-                else
-                {
-                    for (uint32_t v = 0; v < vertexCount; ++v)
-                    {
+                if (!skinWeights) *g_log << "[!] Failed to allocate skin weights array.\n";
+                else {
+                    for (uint32_t v = 0; v < vertexCount; ++v) {
                         nSkinWeight& w = skinWeights[v];
                         w.weight[0] = 1.0f;
                         w.weight[1] = w.weight[2] = w.weight[3] = 0.0f;
@@ -636,8 +559,7 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                     }
                     uint32_t v = 0;
                     nMetaTagIterator it;
-                    while (nMetaTag* c = weights->NextChild(it))
-                    {
+                    while (nMetaTag* c = weights->NextChild(it)) {
                         if (v >= vertexCount) break;
                         const char* text = 0;
                         c->GetValue().GetString(&text);
@@ -649,25 +571,21 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     }
 
     // Colours.
-    if (nMetaTag* chunk = FirstChildNamed(root, "RGB"))
-    {
+    if (nMetaTag* chunk = FirstChildNamed(root, "RGB")) {
         nMetaTag* data = FirstChildNamed(chunk, "Data");
-        if (!data) *g_log << "[!] " << "Expected <Data> tag under <RGB> tag.\n";
-        else
-        {
+        if (!data) *g_log << "[!] Expected <Data> tag under <RGB> tag.\n";
+        else {
             const uint8_t* rgb = Block(data, (uint64_t)bindingCount * 12);
             const uint8_t* rgba = Block(data, (uint64_t)bindingCount * 16);
             if (!rgb && !rgba)
-                *g_log << "[!] " << "Colours of geometry '" << name << "' do not match its " << (int32_t)bindingCount
+                *g_log << "[!] Colours of geometry '" << name << "' do not match its " << (int32_t)bindingCount
                        << " corners; ignored.\n";
-            else
-            {
+            else {
                 delete[] colors;
                 colors = new (std::nothrow) nGeometryColor[bindingCount];
-                if (!colors) *g_log << "[!] " << "Could not allocate RGB channel for geometry '" << name << "'.\n";
+                if (!colors) *g_log << "[!] Could not allocate RGB channel for geometry '" << name << "'.\n";
                 else
-                    for (uint32_t i = 0; i < bindingCount; ++i)
-                    {
+                    for (uint32_t i = 0; i < bindingCount; ++i) {
                         const uint8_t* p = rgba ? rgba + 16 * i : rgb + 12 * i;
                         colors[i].r = ReadFloat(p);
                         colors[i].g = ReadFloat(p + 4);
@@ -676,32 +594,26 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                     }
             }
         }
-    }
-    else if (nMetaTag* chunk = FirstChildNamed(root, "ARGB"))
-    {
+    } else if (nMetaTag* chunk = FirstChildNamed(root, "ARGB")) {
         nMetaTag* countTag = FirstChildNamed(chunk, "Count");
         nMetaTag* data = FirstChildNamed(chunk, "Data");
         int32_t count = 0;
-        if (!countTag) *g_log << "[!] " << "No count tag in <ARGB>.\n";
-        else if (!data) *g_log << "[!] " << "No data tag in <ARGB>.\n";
+        if (!countTag) *g_log << "[!] No count tag in <ARGB>.\n";
+        else if (!data) *g_log << "[!] No data tag in <ARGB>.\n";
         else if (!IntOf(countTag, &count) || count <= 0 || (uint32_t)count != bindingCount)
-            *g_log << "[!] " << "Colours of geometry '" << name << "' do not match its " << (int32_t)bindingCount
+            *g_log << "[!] Colours of geometry '" << name << "' do not match its " << (int32_t)bindingCount
                    << " corners; ignored.\n";
-        else
-        {
+        else {
             delete[] colors;
             colors = new (std::nothrow) nGeometryColor[bindingCount];
-            if (!colors) *g_log << "[!] " << "Could not allocate RGB for geometry '" << name << "'.\n";
-            else
-            {
+            if (!colors) *g_log << "[!] Could not allocate RGB for geometry '" << name << "'.\n";
+            else {
                 for (uint32_t i = 0; i < bindingCount; ++i) colors[i] = nGeometryColor{0.0f, 0.0f, 0.0f, 1.0f};
                 uint32_t i = 0;
                 nMetaTagIterator it;
-                while (nMetaTag* c = data->NextChild(it))
-                {
-                    if (i >= bindingCount)
-                    {
-                        *g_log << "[!] " << "Too many <Value> tags in RGB list of geometry '" << name << "'.\n";
+                while (nMetaTag* c = data->NextChild(it)) {
+                    if (i >= bindingCount) {
+                        *g_log << "[!] Too many <Value> tags in RGB list of geometry '" << name << "'.\n";
                         break;
                     }
                     colors[i].r = FloatOf(FirstChildNamed(c, "R"), 0.0f);
@@ -711,43 +623,37 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                     ++i;
                 }
                 if (i < bindingCount)
-                    *g_log << "[*] " << "Not enough <Value> tags in RGB list of geometry '" << name << "'.\n";
+                    *g_log << "[*] Not enough <Value> tags in RGB list of geometry '" << name << "'.\n";
             }
         }
     }
 
     // UV sets.
     bool binaryUV = FirstChildNamed(root, "UV") != 0;
-    if (nMetaTag* chunk = binaryUV ? FirstChildNamed(root, "UV") : FirstChildNamed(root, "AUV"))
-    {
+    if (nMetaTag* chunk = binaryUV ? FirstChildNamed(root, "UV") : FirstChildNamed(root, "AUV")) {
         int32_t count = 0;
         if (!IntOf(FirstChildNamed(chunk, "Count"), &count))
-            *g_log << "[!] " << "Could not locate Count tag in UV tag while loading '" << name << "'.\n";
-        else
-        {
-            if (count > kGeometryUVSetCount)
-            {
-                *g_log << "[*] " << "'" << name << "' requires more UV channels than this build can handle.\n";
-                *g_log << "[*] " << "   Please increase nUVMapCount and recompile nOrvex to fully import this object.\n";
+            *g_log << "[!] Could not locate Count tag in UV tag while loading '" << name << "'.\n";
+        else {
+            if (count > kGeometryUVSetCount) {
+                *g_log << "[*] '" << name << "' requires more UV channels than this build can handle.\n";
+                *g_log << "[*]    Please increase nUVMapCount and recompile nOrvex to fully import this object.\n";
                 count = kGeometryUVSetCount;
             }
             if (count < 0) count = 0;
-            for (int s = 0; s < kGeometryUVSetCount; ++s)
-            {
+            for (int s = 0; s < kGeometryUVSetCount; ++s) {
                 delete[] uvSets[s];
                 uvSets[s] = 0;
             }
             uvSetCount = (uint32_t)count;
             int32_t set = 0;
             nMetaTagIterator it;
-            while (nMetaTag* c = chunk->NextChild(it))
-            {
+            while (nMetaTag* c = chunk->NextChild(it)) {
                 if (set >= count) break;
                 if (c->GetName() != "Data") continue;
                 const uint8_t* block = binaryUV ? Block(c, (uint64_t)bindingCount * 8) : 0;
-                if (binaryUV && !block)
-                {
-                    *g_log << "[!] " << "UV set " << set << " of geometry '" << name << "' does not match its "
+                if (binaryUV && !block) {
+                    *g_log << "[!] UV set " << set << " of geometry '" << name << "' does not match its "
                            << (int32_t)bindingCount << " corners; ignored.\n";
                     ++set;
                     continue;
@@ -755,23 +661,19 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
                 // Binary sets are written whole; older ones read zero where a value is missing.
                 nVector2* uv = binaryUV ? AllocateArray<nVector2>(bindingCount)
                                         : (bindingCount ? new (std::nothrow) nVector2[bindingCount] : 0);
-                if (!uv)
-                {
-                    *g_log << "[!] " << "could not allocate UV channel for geometry '" << name << "'.\n";
+                if (!uv) {
+                    *g_log << "[!] could not allocate UV channel for geometry '" << name << "'.\n";
                     ++set;
                     continue;
                 }
                 if (binaryUV)
                     for (uint32_t i = 0; i < bindingCount; ++i, block += 8) uv[i] = nVector2(ReadFloat(block), ReadFloat(block + 4));
-                else
-                {
+                else {
                     uint32_t i = 0;
                     nMetaTagIterator vi;
-                    while (nMetaTag* v = c->NextChild(vi))
-                    {
-                        if (i >= bindingCount)
-                        {
-                            *g_log << "[!] " << "Too many <Value> tags in UV channel " << set << " of geometry '" << name << "'.\n";
+                    while (nMetaTag* v = c->NextChild(vi)) {
+                        if (i >= bindingCount) {
+                            *g_log << "[!] Too many <Value> tags in UV channel " << set << " of geometry '" << name << "'.\n";
                             break;
                         }
                         uv[i++] = nVector2(FloatOf(FirstChildNamed(v, "U"), 0.0f), FloatOf(FirstChildNamed(v, "V"), 0.0f));
@@ -783,13 +685,11 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
     }
 
     // Proxies.
-    if (nMetaTag* chunk = FirstChildNamed(root, "LodProxy"))
-    {
+    if (nMetaTag* chunk = FirstChildNamed(root, "LodProxy")) {
         const char* proxy = 0;
         lodProxy = chunk->GetValue().GetString(&proxy) ? LoadProxy(proxy) : 0;
     }
-    if (nMetaTag* chunk = FirstChildNamed(root, "ShadowProxy"))
-    {
+    if (nMetaTag* chunk = FirstChildNamed(root, "ShadowProxy")) {
         const char* proxy = 0;
         shadowProxy = chunk->GetValue().GetString(&proxy) ? LoadProxy(proxy) : 0;
     }
@@ -800,22 +700,20 @@ bool nGeometry::ReadChunks(nMetaFile* document, nMetaTag* root)
         {"LodNull", ReadProxyFlag<GeometryLodNull>},
         {"ShadowNull", ReadProxyFlag<GeometryShadowNull>},
     };
-    nMLReadChildren(*this, document, root, kTags, 0);   // the chunks above and any other tag pass silently
+    nMLReadChildren(*this, document, root, kTags, 0);  // the chunks above and any other tag pass silently
     return true;
 }
 
 nMetaTag* nGeometry::Serialize(nMetaFile* document)
 {
     const char* name = m_name.GetCStr();
-    if (vertexCount == 0 || !vertices || polygonCount == 0 || !polygons || materialCount == 0)
-    {
-        *g_log << "[!] " << "Cannot serialize '" << name << "', geometry is empty.\n";
+    if (vertexCount == 0 || !vertices || polygonCount == 0 || !polygons || materialCount == 0) {
+        *g_log << "[!] Cannot serialize '" << name << "', geometry is empty.\n";
         return 0;
     }
     nMetaTag* root = new (std::nothrow) nMetaTag("Geometry");
-    if (!root)
-    {
-        *g_log << "[!] " << "Could not create root tag to serialize geometry '" << name << "'.\n";
+    if (!root) {
+        *g_log << "[!] Could not create root tag to serialize geometry '" << name << "'.\n";
         return 0;
     }
 
@@ -826,18 +724,15 @@ nMetaTag* nGeometry::Serialize(nMetaFile* document)
 
     nMetaTag* vertexChunk = new nMetaTag("Vertex");
     AppendTag(vertexChunk, new nMetaTag("Count", (int32_t)vertexCount));
-    if (uint8_t* buffer = new (std::nothrow) uint8_t[(size_t)vertexCount * 12])
-    {
-        for (uint32_t i = 0; i < vertexCount; ++i)
-        {
+    if (uint8_t* buffer = new (std::nothrow) uint8_t[(size_t)vertexCount * 12]) {
+        for (uint32_t i = 0; i < vertexCount; ++i) {
             WriteFloat(buffer + 12 * i, vertices[i].x);
             WriteFloat(buffer + 12 * i + 4, vertices[i].y);
             WriteFloat(buffer + 12 * i + 8, vertices[i].z);
         }
         AppendTag(vertexChunk, DataTag(buffer, (size_t)vertexCount * 12));
-    }
-    else
-        *g_log << "[!] " << "Failed to allocate raw vertice buffer.\n";
+    } else
+        *g_log << "[!] Failed to allocate raw vertice buffer.\n";
     AppendTag(root, vertexChunk);
 
     uint32_t corners = 0;
@@ -846,11 +741,9 @@ nMetaTag* nGeometry::Serialize(nMetaFile* document)
     AppendTag(polygonChunk, new nMetaTag("Count", (int32_t)polygonCount));
     AppendTag(polygonChunk, new nMetaTag("BindingCount", (int32_t)corners));
     size_t polygonBytes = (size_t)corners * 4 + (size_t)polygonCount * 8;
-    if (uint8_t* buffer = new (std::nothrow) uint8_t[polygonBytes])
-    {
+    if (uint8_t* buffer = new (std::nothrow) uint8_t[polygonBytes]) {
         uint8_t* p = buffer;
-        for (uint32_t i = 0; i < polygonCount; ++i)
-        {
+        for (uint32_t i = 0; i < polygonCount; ++i) {
             WriteInt(p, polygons[i].count);
             p += 4;
             for (uint32_t k = 0; k < polygons[i].count; ++k, p += 4) WriteInt(p, polygons[i].bindings[k]);
@@ -858,38 +751,36 @@ nMetaTag* nGeometry::Serialize(nMetaFile* document)
             p += 4;
         }
         AppendTag(polygonChunk, DataTag(buffer, polygonBytes));
-    }
-    else
-        *g_log << "[!] " << "Failed to allocate raw polygon buffer.\n";
+    } else
+        *g_log << "[!] Failed to allocate raw polygon buffer.\n";
     AppendTag(root, polygonChunk);
 
-    struct NormalChunk { const char* tag; const nVector* normals; uint32_t count; };
-    const NormalChunk normalChunks[2] = {{"PNormal", polygonNormals, polygonCount}, {"VNormal", vertexNormals, bindingCount}};
-    for (const NormalChunk& n : normalChunks)
+    struct NormalChunk
     {
+        const char* tag;
+        const nVector* normals;
+        uint32_t count;
+    };
+    const NormalChunk normalChunks[2] = {{"PNormal", polygonNormals, polygonCount}, {"VNormal", vertexNormals, bindingCount}};
+    for (const NormalChunk& n : normalChunks) {
         if (!n.normals || n.count == 0) continue;
         nMetaTag* chunk = new nMetaTag(n.tag);
         AppendTag(chunk, new nMetaTag("Count", (int32_t)n.count));
-        if (uint8_t* buffer = new (std::nothrow) uint8_t[(size_t)n.count * 3])
-        {
+        if (uint8_t* buffer = new (std::nothrow) uint8_t[(size_t)n.count * 3]) {
             for (uint32_t i = 0; i < n.count; ++i) EncodeNormal(buffer + 3 * i, n.normals[i]);
             AppendTag(chunk, DataTag(buffer, (size_t)n.count * 3));
-        }
-        else
-            *g_log << "[!] " << "Failed to allocate raw normal buffer.\n";
+        } else
+            *g_log << "[!] Failed to allocate raw normal buffer.\n";
         AppendTag(root, chunk);
     }
 
-    if (colors && bindingCount)
-    {
+    if (colors && bindingCount) {
         bool alpha = false;
         for (uint32_t i = 0; i < bindingCount && !alpha; ++i) alpha = colors[i].a < 1.0f;
         size_t stride = alpha ? 16 : 12;
         nMetaTag* chunk = new nMetaTag("RGB");
-        if (uint8_t* buffer = new (std::nothrow) uint8_t[stride * bindingCount])
-        {
-            for (uint32_t i = 0; i < bindingCount; ++i)
-            {
+        if (uint8_t* buffer = new (std::nothrow) uint8_t[stride * bindingCount]) {
+            for (uint32_t i = 0; i < bindingCount; ++i) {
                 uint8_t* p = buffer + stride * i;
                 WriteFloat(p, colors[i].r);
                 WriteFloat(p + 4, colors[i].g);
@@ -897,64 +788,51 @@ nMetaTag* nGeometry::Serialize(nMetaFile* document)
                 if (alpha) WriteFloat(p + 12, colors[i].a);
             }
             AppendTag(chunk, DataTag(buffer, stride * bindingCount));
-        }
-        else
-            *g_log << "[!] " << "Failed to allocate raw normal buffer.\n";
+        } else
+            *g_log << "[!] Failed to allocate raw normal buffer.\n";
         AppendTag(root, chunk);
     }
 
-    if (uvSetCount > 0)
-    {
+    if (uvSetCount > 0) {
         nMetaTag* chunk = new nMetaTag("UV");
         AppendTag(chunk, new nMetaTag("Count", (int32_t)uvSetCount));
-        for (uint32_t s = 0; s < uvSetCount && s < (uint32_t)kGeometryUVSetCount; ++s)
-        {
-            if (!uvSets[s])
-            {
-                *g_log << "[!] " << "Cannot serialize UV channel as it does not exist.\n";
+        for (uint32_t s = 0; s < uvSetCount && s < (uint32_t)kGeometryUVSetCount; ++s) {
+            if (!uvSets[s]) {
+                *g_log << "[!] Cannot serialize UV channel as it does not exist.\n";
                 continue;
             }
-            if (uint8_t* buffer = new (std::nothrow) uint8_t[(size_t)bindingCount * 8])
-            {
-                for (uint32_t i = 0; i < bindingCount; ++i)
-                {
+            if (uint8_t* buffer = new (std::nothrow) uint8_t[(size_t)bindingCount * 8]) {
+                for (uint32_t i = 0; i < bindingCount; ++i) {
                     WriteFloat(buffer + 8 * i, uvSets[s][i].x);
                     WriteFloat(buffer + 8 * i + 4, uvSets[s][i].y);
                 }
                 AppendTag(chunk, DataTag(buffer, (size_t)bindingCount * 8));
-            }
-            else
-                *g_log << "[!] " << "Failed to allocate raw UVs buffer.\n";
+            } else
+                *g_log << "[!] Failed to allocate raw UVs buffer.\n";
         }
         AppendTag(root, chunk);
     }
 
-    if (boneCount > 0)
-    {
+    if (boneCount > 0) {
         nMetaTag* skin = new nMetaTag("Skin");
         nMetaTag* bones = new (std::nothrow) nMetaTag("Bones");
-        if (!bones) *g_log << "[!] " << "Failed to allocate bone id tag.\n";
-        else
-        {
+        if (!bones) *g_log << "[!] Failed to allocate bone id tag.\n";
+        else {
             for (int32_t b = 0; b < boneCount; ++b) AppendTag(bones, new nMetaTag("Id", boneNames ? boneNames[b].GetCStr() : ""));
             AppendTag(skin, bones);
         }
-        if (bindMatrices)
-        {
+        if (bindMatrices) {
             nMetaTag* binds = new (std::nothrow) nMetaTag("Binds");
-            if (!binds) *g_log << "[!] " << "Failed to allocate bone binding tag.\n";
-            else
-            {
+            if (!binds) *g_log << "[!] Failed to allocate bone binding tag.\n";
+            else {
                 for (int32_t b = 0; b < boneCount; ++b) AppendTag(binds, bindMatrices[b].ToMetaTag("Matrix"));
                 AppendTag(skin, binds);
             }
         }
-        if (skinWeights)
-        {
+        if (skinWeights) {
             nMetaTag* weights = new nMetaTag("Weights");
             char text[96];
-            for (uint32_t v = 0; v < vertexCount; ++v)
-            {
+            for (uint32_t v = 0; v < vertexCount; ++v) {
                 const nSkinWeight& w = skinWeights[v];
                 std::snprintf(text, sizeof text, "%d,%d,%d,%d:%d,%d,%d,%d", w.bone[0], w.bone[1], w.bone[2], w.bone[3],
                               (int)(w.weight[0] * 255.0f), (int)(w.weight[1] * 255.0f), (int)(w.weight[2] * 255.0f),

@@ -10,8 +10,7 @@
 #include "core/nLog.h"
 #include "resources/nMaterial.h"
 
-namespace
-{
+namespace {
 const nVector kZero(0.0f, 0.0f, 0.0f, 1.0f);
 
 inline nVector Unit(const nVector& v)
@@ -90,8 +89,7 @@ void NormaliseRun(nVector* v, uint32_t count)
 #if defined(__SSE__)
     for (; i + 4 <= count; i += 4) StoreLanes(v + i, 1, ScaledToUnit(LoadLanes(v + i, 1)));
 #endif
-    for (; i < count; ++i)
-    {
+    for (; i < count; ++i) {
         const float inv = InverseLength(v[i]);
         v[i] = nVector(v[i].x * inv, v[i].y * inv, v[i].z * inv, 1.0f);
     }
@@ -103,8 +101,7 @@ void FinishFrameRun(nTangentFrame* frames, const nVector* normals, uint32_t coun
 {
     uint32_t i = 0;
 #if defined(__SSE__)
-    for (; i + 4 <= count; i += 4)
-    {
+    for (; i + 4 <= count; i += 4) {
         const nLanes sum = LoadLanes(&frames[i].tangent, 2);
         const nLanes n = LoadLanes(normals + i, 1);
         const __m128 d = Dot(n, sum);
@@ -131,36 +128,29 @@ void WalkCorners(const nGeometry& g, const float* thresholdOf, uint32_t slots, n
 {
     float threshold = -1.0f;
     uint32_t binding = 0, finished = 0;
-    for (uint32_t j = 0; j < g.polygonCount; ++j)
-    {
+    for (uint32_t j = 0; j < g.polygonCount; ++j) {
         const nPolygon& p = g.polygons[j];
         nVector nj, tj;
-        if (kNormals)
-        {
+        if (kNormals) {
             const float d = thresholdOf[p.material < slots ? p.material : 0];
-            if (d <= 1.0f) threshold = d;   // above 1: no material, the previous threshold holds
+            if (d <= 1.0f) threshold = d;  // above 1: no material, the previous threshold holds
             nj = g.polygonNormals[j];
         }
         if (kFrames) tj = g.polygonTangents[j].tangent;
-        for (uint32_t c = 0; c < p.count; ++c, ++binding)
-        {
+        for (uint32_t c = 0; c < p.count; ++c, ++binding) {
             const nVertexPolygons& head = g.vertexPolygons[p.bindings[c]];
             float nx = 0.0f, ny = 0.0f, nz = 0.0f, tx = 0.0f, ty = 0.0f, tz = 0.0f;
-            for (uint32_t k = 0; k < head.count; ++k)
-            {
+            for (uint32_t k = 0; k < head.count; ++k) {
                 const int32_t q = head.polygons[k];
-                if (kNormals)
-                {
+                if (kNormals) {
                     const nVector& nk = g.polygonNormals[q];
-                    if (nk.x * nj.x + nk.y * nj.y + nk.z * nj.z > threshold)
-                    {
+                    if (nk.x * nj.x + nk.y * nj.y + nk.z * nj.z > threshold) {
                         nx += nk.x;
                         ny += nk.y;
                         nz += nk.z;
                     }
                 }
-                if (kFrames)
-                {
+                if (kFrames) {
                     const nVector& tk = g.polygonTangents[q].tangent;
                     const float sign = tk.x * tj.x + tk.y * tj.y + tk.z * tj.z < 0.0f ? -1.0f : 1.0f;
                     tx += sign * tk.x;
@@ -171,8 +161,7 @@ void WalkCorners(const nGeometry& g, const float* thresholdOf, uint32_t slots, n
             if (kNormals) normals[binding] = nVector(nx, ny, nz);
             if (kFrames) frames[binding].tangent = nVector(tx, ty, tz);
         }
-        for (; binding - finished >= kNormaliseRun; finished += kNormaliseRun)
-        {
+        for (; binding - finished >= kNormaliseRun; finished += kNormaliseRun) {
             if (kNormals) NormaliseRun(normals + finished, kNormaliseRun);
             if (kFrames) FinishFrameRun(frames + finished, normals + finished, kNormaliseRun);
         }
@@ -190,16 +179,13 @@ void nGeometry::ComputePolygonNormal(bool force)
     polygonNormals = 0;
     if (polygonCount == 0) return;
     polygonNormals = AllocateArray<nVector>(polygonCount);
-    if (!polygonNormals)
-    {
-        *g_log << "[!] " << "nGeometry::ComputePolygonNormal() failed to allocate buffer!\n";
+    if (!polygonNormals) {
+        *g_log << "[!] nGeometry::ComputePolygonNormal() failed to allocate buffer!\n";
         return;
     }
-    for (uint32_t i = 0; i < polygonCount; ++i)
-    {
+    for (uint32_t i = 0; i < polygonCount; ++i) {
         const nPolygon& p = polygons[i];
-        if (p.count < 3)
-        {
+        if (p.count < 3) {
             polygonNormals[i] = kZero;
             continue;
         }
@@ -219,24 +205,21 @@ void nGeometry::ComputePolygonTangent(bool force)
     ComputePolygonNormal(false);
     if (!polygonNormals) return;
     polygonTangents = AllocateArray<nTangentFrame>(polygonCount);
-    if (!polygonTangents)
-    {
-        *g_log << "[!] " << "nGeometry::ComputePolygonTangent() failed to allocate buffer!\n";
+    if (!polygonTangents) {
+        *g_log << "[!] nGeometry::ComputePolygonTangent() failed to allocate buffer!\n";
         return;
     }
     // The UV set each material's Normal stage reads, or why its polygons get no frame.
     const int32_t kNoStage = -1, kNoSet = -2;
     const uint32_t slots = materialCount ? materialCount : 1;
     int32_t* setOf = new (std::nothrow) int32_t[slots];
-    if (!setOf)
-    {
+    if (!setOf) {
         delete[] polygonTangents;
         polygonTangents = 0;
-        *g_log << "[!] " << "nGeometry::ComputePolygonTangent() failed to allocate buffer!\n";
+        *g_log << "[!] nGeometry::ComputePolygonTangent() failed to allocate buffer!\n";
         return;
     }
-    for (uint32_t m = 0; m < slots; ++m)
-    {
+    for (uint32_t m = 0; m < slots; ++m) {
         setOf[m] = kNoStage;
         nMaterial* material = GetMaterial(m);
         nMaterialStage* stage = material ? material->GetStage(MaterialChannelNormal, false) : 0;
@@ -245,9 +228,8 @@ void nGeometry::ComputePolygonTangent(bool force)
         setOf[m] = set < uvSetCount && set < (uint32_t)kGeometryUVSetCount && uvSets[set] ? (int32_t)set : kNoSet;
     }
     bool missingSet = false;
-    uint32_t first = 0;   // the polygon's first binding: polygons own consecutive bindings
-    for (uint32_t i = 0; i < polygonCount; ++i)
-    {
+    uint32_t first = 0;  // the polygon's first binding: polygons own consecutive bindings
+    for (uint32_t i = 0; i < polygonCount; ++i) {
         const uint32_t offset = first;
         first += polygons[i].count;
         nTangentFrame& frame = polygonTangents[i];
@@ -258,8 +240,7 @@ void nGeometry::ComputePolygonTangent(bool force)
         if (p.count < 3) continue;
         int32_t set = setOf[p.material < slots ? p.material : 0];
         if (set == kNoStage) continue;
-        if (set == kNoSet)
-        {
+        if (set == kNoSet) {
             missingSet = true;
             continue;
         }
@@ -270,8 +251,7 @@ void nGeometry::ComputePolygonTangent(bool force)
         nVector e1 = p0 - p1, e2 = p2 - p1;
         nVector t = -Unit(e1 * (uv[2].y - uv[1].y) - e2 * (uv[0].y - uv[1].y));
         nVector b = Unit(e1 * (uv[2].x - uv[1].x) - e2 * (uv[0].x - uv[1].x));
-        if (t.Cross(b).Dot(polygonNormals[i]) < 0.0f)
-        {
+        if (t.Cross(b).Dot(polygonNormals[i]) < 0.0f) {
             t = -t;
             b = -b;
         }
@@ -282,14 +262,13 @@ void nGeometry::ComputePolygonTangent(bool force)
     }
     delete[] setOf;
     if (missingSet)
-        *g_log << "[*] " << "Missing UV sets to compute tangent frame in '" << m_name.GetCStr() << "'.\n";
+        *g_log << "[*] Missing UV sets to compute tangent frame in '" << m_name.GetCStr() << "'.\n";
 }
 
 void nGeometry::ComputeVertexNormal(bool force)
 {
     if (!force && (vertexNormals || polygonCount == 0 || vertexCount == 0)) return;
-    if (polygonCount == 0 || vertexCount == 0)
-    {
+    if (polygonCount == 0 || vertexCount == 0) {
         delete[] vertexNormals;
         vertexNormals = 0;
         return;
@@ -304,35 +283,31 @@ void nGeometry::ComputeVertexNormal(bool force)
 void nGeometry::SmoothVertexNormals(nTangentFrame* frames)
 {
     *g_log << "Compute vertex normal for " << m_name.GetCStr() << ".\n";
-    if (bindingCount == 0)
-    {
-        *g_log << "[!] " << "The total binding count is wrong. Check that the importer did properly update this flag.\n";
+    if (bindingCount == 0) {
+        *g_log << "[!] The total binding count is wrong. Check that the importer did properly update this flag.\n";
         CountBindings();
     }
     delete[] vertexNormals;
     vertexNormals = 0;
     if (!polygonNormals || !vertexPolygons || bindingCount == 0) return;
     vertexNormals = AllocateArray<nVector>(bindingCount);
-    if (!vertexNormals)
-    {
-        *g_log << "[!] " << "nGeometry::ComputeVertexNormal() failed to allocate buffer!\n";
+    if (!vertexNormals) {
+        *g_log << "[!] nGeometry::ComputeVertexNormal() failed to allocate buffer!\n";
         return;
     }
     // Each material's threshold, once: its smoothing value clamped to [-1, 1], 1 meaning -1.
     const uint32_t slots = materialCount ? materialCount : 1;
     float* thresholdOf = new (std::nothrow) float[slots];
-    if (!thresholdOf)
-    {
+    if (!thresholdOf) {
         delete[] vertexNormals;
         vertexNormals = 0;
-        *g_log << "[!] " << "nGeometry::ComputeVertexNormal() failed to allocate buffer!\n";
+        *g_log << "[!] nGeometry::ComputeVertexNormal() failed to allocate buffer!\n";
         return;
     }
-    for (uint32_t m = 0; m < slots; ++m)
-    {
+    for (uint32_t m = 0; m < slots; ++m) {
         nMaterial* material = GetMaterial(m);
         float d = material ? nClamp(material->maxSmoothingAngle, -1.0f, 1.0f) : 2.0f;
-        thresholdOf[m] = d == 1.0f ? -1.0f : d;   // 2: no material, the previous threshold holds
+        thresholdOf[m] = d == 1.0f ? -1.0f : d;  // 2: no material, the previous threshold holds
     }
     if (frames)
         WalkCorners<true, true>(*this, thresholdOf, slots, vertexNormals, frames);
@@ -344,8 +319,7 @@ void nGeometry::SmoothVertexNormals(nTangentFrame* frames)
 void nGeometry::ComputeVertexTangent(bool force)
 {
     if (!force && (vertexTangents || polygonCount == 0 || vertexCount == 0)) return;
-    if (polygonCount == 0 || vertexCount == 0)
-    {
+    if (polygonCount == 0 || vertexCount == 0) {
         delete[] vertexTangents;
         vertexTangents = 0;
         return;
@@ -354,22 +328,19 @@ void nGeometry::ComputeVertexTangent(bool force)
     ComputePolygonNormal(false);
     ComputePolygonTangent(force);
     BuildVertexPolygonTable();
-    if (bindingCount == 0)
-    {
-        *g_log << "[!] " << "ComputeVertexTangent() pol_binding_count member wasn't set! Check that the importer updates this flag.\n";
+    if (bindingCount == 0) {
+        *g_log << "[!] ComputeVertexTangent() pol_binding_count member wasn't set! Check that the importer updates this flag.\n";
         CountBindings();
     }
     delete[] vertexTangents;
     vertexTangents = 0;
     nTangentFrame* frames = 0;
-    if (polygonTangents && vertexPolygons && bindingCount > 0)
-    {
+    if (polygonTangents && vertexPolygons && bindingCount > 0) {
         frames = AllocateArray<nTangentFrame>(bindingCount);
-        if (!frames) *g_log << "[!] " << "nGeometry::ComputeVertexTangent() failed to allocate buffer!\n";
+        if (!frames) *g_log << "[!] nGeometry::ComputeVertexTangent() failed to allocate buffer!\n";
     }
     // The frames are built around the vertex normals: missing ones come from the same walk.
-    if (!vertexNormals)
-    {
+    if (!vertexNormals) {
         SmoothVertexNormals(frames);
         if (frames && vertexNormals) vertexTangents = frames;
         else delete[] frames;

@@ -10,7 +10,7 @@
 
 namespace {
 
-const int32_t kLeafFloor = 512;   // minimumLeafPolygons is raised to this before doubling
+const int32_t kLeafFloor = 512;  // minimumLeafPolygons is raised to this before doubling
 
 // Every corner names a vertex of the geometry: the build reads through them unchecked.
 bool CornersInRange(const nGeometry& g)
@@ -30,11 +30,11 @@ bool nGeometry::BuildOctree(int32_t minimumLeafPolygons)
     // A geometry whose mesh is gone (an earlier build in the player moved it into the leaves)
     // has nothing to split: freeing its tree would lose the mesh for good.
     if (vertexCount == 0 || !vertices || polygonCount == 0 || !polygons) {
-        *g_log << "[*] " << "Geometry '" << m_name.GetCStr() << "' has no mesh to split into an octree.\n";
+        *g_log << "[*] Geometry '" << m_name.GetCStr() << "' has no mesh to split into an octree.\n";
         return false;
     }
     if (!CornersInRange(*this)) {
-        *g_log << "[!] " << "Geometry '" << m_name.GetCStr() << "' names vertices it does not have: no octree.\n";
+        *g_log << "[!] Geometry '" << m_name.GetCStr() << "' names vertices it does not have: no octree.\n";
         return false;
     }
 
@@ -45,7 +45,7 @@ bool nGeometry::BuildOctree(int32_t minimumLeafPolygons)
     int32_t* vertexMap = AllocateArray<int32_t>(vertexCount);
     if (!root || !vertexMap || !list.Allocate(polygonCount)) {
         // No tree at all rather than an empty one, which would draw nothing.
-        *g_log << "[!] " << "Octree failed to allocate polygon list.\n";
+        *g_log << "[!] Octree failed to allocate polygon list.\n";
         delete root;
         delete[] vertexMap;
         return false;

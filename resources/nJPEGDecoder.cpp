@@ -25,27 +25,106 @@ namespace {
 
 // Natural (row-major) position of each zigzag position.
 const uint8_t kZigzag[64] = {
-     0,  1,  8, 16,  9,  2,  3, 10, 17, 24, 32, 25, 18, 11,  4,  5,
-    12, 19, 26, 33, 40, 48, 41, 34, 27, 20, 13,  6,  7, 14, 21, 28,
-    35, 42, 49, 56, 57, 50, 43, 36, 29, 22, 15, 23, 30, 37, 44, 51,
-    58, 59, 52, 45, 38, 31, 39, 46, 53, 60, 61, 54, 47, 55, 62, 63,
+    0,
+    1,
+    8,
+    16,
+    9,
+    2,
+    3,
+    10,
+    17,
+    24,
+    32,
+    25,
+    18,
+    11,
+    4,
+    5,
+    12,
+    19,
+    26,
+    33,
+    40,
+    48,
+    41,
+    34,
+    27,
+    20,
+    13,
+    6,
+    7,
+    14,
+    21,
+    28,
+    35,
+    42,
+    49,
+    56,
+    57,
+    50,
+    43,
+    36,
+    29,
+    22,
+    15,
+    23,
+    30,
+    37,
+    44,
+    51,
+    58,
+    59,
+    52,
+    45,
+    38,
+    31,
+    39,
+    46,
+    53,
+    60,
+    61,
+    54,
+    47,
+    55,
+    62,
+    63,
 };
 
 enum Marker
 {
-    M_SOF0 = 0xC0, M_SOF1 = 0xC1, M_SOF2 = 0xC2, M_SOF3 = 0xC3, M_DHT = 0xC4,
-    M_SOF5 = 0xC5, M_SOF6 = 0xC6, M_SOF7 = 0xC7, M_JPG = 0xC8, M_SOF9 = 0xC9,
-    M_SOF10 = 0xCA, M_SOF11 = 0xCB, M_DAC = 0xCC, M_SOF13 = 0xCD, M_SOF14 = 0xCE, M_SOF15 = 0xCF,
-    M_RST0 = 0xD0, M_RST7 = 0xD7, M_SOI = 0xD8, M_EOI = 0xD9, M_SOS = 0xDA, M_DQT = 0xDB,
-    M_DRI = 0xDD, M_TEM = 0x01
+    M_SOF0 = 0xC0,
+    M_SOF1 = 0xC1,
+    M_SOF2 = 0xC2,
+    M_SOF3 = 0xC3,
+    M_DHT = 0xC4,
+    M_SOF5 = 0xC5,
+    M_SOF6 = 0xC6,
+    M_SOF7 = 0xC7,
+    M_JPG = 0xC8,
+    M_SOF9 = 0xC9,
+    M_SOF10 = 0xCA,
+    M_SOF11 = 0xCB,
+    M_DAC = 0xCC,
+    M_SOF13 = 0xCD,
+    M_SOF14 = 0xCE,
+    M_SOF15 = 0xCF,
+    M_RST0 = 0xD0,
+    M_RST7 = 0xD7,
+    M_SOI = 0xD8,
+    M_EOI = 0xD9,
+    M_SOS = 0xDA,
+    M_DQT = 0xDB,
+    M_DRI = 0xDD,
+    M_TEM = 0x01
 };
 
 const int kRestartSearch = 1536;
-const int kFastBits = 11;               // the bits of a code and its value looked up at once
+const int kFastBits = 11;  // the bits of a code and its value looked up at once
 const uint16_t kUnscaled[64] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
                                 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,
                                 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
-const int kMaxPrediction = 1 << 16;     // far beyond any real DC value; keeps sums in range
+const int kMaxPrediction = 1 << 16;  // far beyond any real DC value; keeps sums in range
 
 inline uint8_t ClampByte(int32_t v)
 {
@@ -168,7 +247,7 @@ inline uint32_t jpeg_decoder::GetByte()
     if (m_pushCount) return m_pushBack[--m_pushCount];
     if (!m_inLeft) {
         FillInput();
-        if (!m_inLeft) {                // past the end: end-of-image markers for ever
+        if (!m_inLeft) {  // past the end: end-of-image markers for ever
             m_pastEnd = true;
             m_fakeToggle = !m_fakeToggle;
             return m_fakeToggle ? 0xFF : M_EOI;
@@ -207,12 +286,12 @@ void jpeg_decoder::RefillBits()
         uint64_t word;
         std::memcpy(&word, m_inBuffer + m_inPos, 8);
         const uint64_t ones = 0x0101010101010101ull, tops = 0x8080808080808080ull;
-        if (!((~word - ones) & word & tops)) {          // no byte of ~word is zero
+        if (!((~word - ones) & word & tops)) {  // no byte of ~word is zero
             const int bytes = (64 - m_bitCount) >> 3;
             const int count = m_bitCount + 8 * bytes;
             const uint64_t keep = ~(uint64_t)0 << (64 - count);
 #if __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-            word = __builtin_bswap64(word);                 // the first byte on top
+            word = __builtin_bswap64(word);  // the first byte on top
 #endif
             m_bitBuffer |= (word >> m_bitCount) & keep;
             m_bitCount = count;
@@ -305,8 +384,10 @@ int jpeg_decoder::NextMarker()
 {
     for (;;) {
         uint32_t c;
-        do c = GetByte(); while (c != 0xFF && !m_status);
-        do c = GetByte(); while (c == 0xFF && !m_status);
+        do c = GetByte();
+        while (c != 0xFF && !m_status);
+        do c = GetByte();
+        while (c == 0xFF && !m_status);
         if (m_status) return M_EOI;
         if (c != 0) return (int)c;
     }
@@ -344,27 +425,40 @@ bool jpeg_decoder::ReadMarkers(int* marker)
         const int m = NextMarker();
         if (m_status) break;
         switch (m) {
-        case M_SOF0: case M_SOF1: case M_SOF2:
-        case M_SOI: case M_EOI: case M_SOS:
-            *marker = m;
-            return true;
-        case M_SOF9: case M_DAC:
-            Fail(JPEG_NO_ARITHMETIC_SUPPORT);
-            break;
-        case M_SOF3: case M_SOF5: case M_SOF6: case M_SOF7: case M_SOF10: case M_SOF11:
-        case M_SOF13: case M_SOF14: case M_SOF15:
-            Fail(JPEG_UNSUPPORTED_MARKER);
-            break;
-        case M_DHT: ReadDHT(); break;
-        case M_DQT: ReadDQT(); break;
-        case M_DRI: ReadDRI(); break;
-        case M_JPG: case M_TEM:
-            Fail(JPEG_UNEXPECTED_MARKER);
-            break;
-        default:
-            if (m >= M_RST0 && m <= M_RST7) Fail(JPEG_UNEXPECTED_MARKER);
-            else SkipSegment();         // APPn, COM, DNL and the rest
-            break;
+            case M_SOF0:
+            case M_SOF1:
+            case M_SOF2:
+            case M_SOI:
+            case M_EOI:
+            case M_SOS:
+                *marker = m;
+                return true;
+            case M_SOF9:
+            case M_DAC:
+                Fail(JPEG_NO_ARITHMETIC_SUPPORT);
+                break;
+            case M_SOF3:
+            case M_SOF5:
+            case M_SOF6:
+            case M_SOF7:
+            case M_SOF10:
+            case M_SOF11:
+            case M_SOF13:
+            case M_SOF14:
+            case M_SOF15:
+                Fail(JPEG_UNSUPPORTED_MARKER);
+                break;
+            case M_DHT: ReadDHT(); break;
+            case M_DQT: ReadDQT(); break;
+            case M_DRI: ReadDRI(); break;
+            case M_JPG:
+            case M_TEM:
+                Fail(JPEG_UNEXPECTED_MARKER);
+                break;
+            default:
+                if (m >= M_RST0 && m <= M_RST7) Fail(JPEG_UNEXPECTED_MARKER);
+                else SkipSegment();  // APPn, COM, DNL and the rest
+                break;
         }
     }
     return false;
@@ -589,7 +683,7 @@ bool jpeg_decoder::ReadScan()
 bool jpeg_decoder::SetupLayout()
 {
     if (m_frameCount == 1) {
-        m_components[0].h = m_components[0].v = 1;     // one component: its factors do not matter
+        m_components[0].h = m_components[0].v = 1;  // one component: its factors do not matter
         m_maxH = m_maxV = 1;
         m_bytesPerPixel = 1;
     } else if (m_frameCount == 3) {
@@ -706,7 +800,8 @@ bool jpeg_decoder::ProcessRestart()
         }
         c = GetByte();
     }
-    do c = GetByte(); while (c == 0xFF && !m_status);
+    do c = GetByte();
+    while (c == 0xFF && !m_status);
     if (c == M_EOI) {
         m_dataEnded = true;
         return true;
@@ -809,7 +904,7 @@ bool jpeg_decoder::DecodeStoredBlock(Component& c, int16_t* block)
 {
     if (OutOfData()) return true;
     const int low = m_approxLow;
-    if (!m_progressive) {         // quantised values: the stores are scaled when rows are made
+    if (!m_progressive) {  // quantised values: the stores are scaled when rows are made
         int16_t coefficients[64] = {0};
         bool hasAC = false;
         if (!DecodeBlock(c, coefficients, kUnscaled, &hasAC)) return !m_status;
@@ -835,7 +930,7 @@ bool jpeg_decoder::DecodeStoredBlock(Component& c, int16_t* block)
     }
 
     const HuffTable& ac = m_huff[c.acTable];
-    if (m_approxHigh == 0) {                    // AC first
+    if (m_approxHigh == 0) {  // AC first
         if (m_eobRun) {
             --m_eobRun;
             return true;
@@ -928,7 +1023,7 @@ bool jpeg_decoder::DecodeStoredScan()
     }
     if (!SetupScanTables()) return false;
 
-    if (m_scanCount == 1) {         // one component: its own blocks in natural order
+    if (m_scanCount == 1) {  // one component: its own blocks in natural order
         Component& c = m_components[m_scanComponents[0]];
         for (int by = 0; by < c.blocksHigh; ++by)
             for (int bx = 0; bx < c.blocksWide; ++bx) {
@@ -980,8 +1075,8 @@ bool jpeg_decoder::DecodeStoredScans()
         if (ReadMarkers(&marker) && marker == M_EOI) return true;
         if (!m_status && marker != M_SOS) Fail(JPEG_UNEXPECTED_MARKER);
         if (!m_status) ReadScan();
-        if (m_pastEnd) {                // a file cut inside the headers of a later scan: what came
-            m_status = JPEG_OK;         // before them is the picture
+        if (m_pastEnd) {         // a file cut inside the headers of a later scan: what came
+            m_status = JPEG_OK;  // before them is the picture
             return true;
         }
     }

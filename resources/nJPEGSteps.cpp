@@ -30,11 +30,26 @@ inline void Idct8(const int32_t* s, int step, int32_t out[8])
     int32_t o0 = s[7 * step], o1 = s[5 * step], o2 = s[3 * step], o3 = s[step];
     int32_t q1 = o0 + o3, q2 = o1 + o2, q3 = o0 + o2, q4 = o1 + o3;
     const int32_t q5 = (q3 + q4) * 9633;
-    o0 *= 2446; o1 *= 16819; o2 *= 25172; o3 *= 12299;
-    q1 *= -7373; q2 *= -20995; q3 = q3 * -16069 + q5; q4 = q4 * -3196 + q5;
-    o0 += q1 + q3; o1 += q2 + q4; o2 += q2 + q3; o3 += q1 + q4;
-    out[0] = e10 + o3; out[7] = e10 - o3; out[1] = e11 + o2; out[6] = e11 - o2;
-    out[2] = e12 + o1; out[5] = e12 - o1; out[3] = e13 + o0; out[4] = e13 - o0;
+    o0 *= 2446;
+    o1 *= 16819;
+    o2 *= 25172;
+    o3 *= 12299;
+    q1 *= -7373;
+    q2 *= -20995;
+    q3 = q3 * -16069 + q5;
+    q4 = q4 * -3196 + q5;
+    o0 += q1 + q3;
+    o1 += q2 + q4;
+    o2 += q2 + q3;
+    o3 += q1 + q4;
+    out[0] = e10 + o3;
+    out[7] = e10 - o3;
+    out[1] = e11 + o2;
+    out[6] = e11 - o2;
+    out[2] = e12 + o1;
+    out[5] = e12 - o1;
+    out[3] = e13 + o0;
+    out[4] = e13 - o0;
 }
 
 // Row pass (a row of zero AC values is its DC x 4), then column pass (a column of zero AC values

@@ -30,6 +30,6 @@ inline int16_t JpegClampCoefficient(int32_t v)
 }
 
 const nJPEGSteps& JpegPlainSteps();
-const nJPEGSteps& JpegFastSteps();     // the plain steps where the processor has no SSE2
+const nJPEGSteps& JpegFastSteps();  // the plain steps where the processor has no SSE2
 
 #endif

@@ -67,10 +67,14 @@ __attribute__((always_inline)) inline void Transpose(__m128i m[8])
     const __m128i b2 = _mm_unpacklo_epi32(a1, a3), b3 = _mm_unpackhi_epi32(a1, a3);
     const __m128i b4 = _mm_unpacklo_epi32(a4, a6), b5 = _mm_unpackhi_epi32(a4, a6);
     const __m128i b6 = _mm_unpacklo_epi32(a5, a7), b7 = _mm_unpackhi_epi32(a5, a7);
-    m[0] = _mm_unpacklo_epi64(b0, b4); m[1] = _mm_unpackhi_epi64(b0, b4);
-    m[2] = _mm_unpacklo_epi64(b1, b5); m[3] = _mm_unpackhi_epi64(b1, b5);
-    m[4] = _mm_unpacklo_epi64(b2, b6); m[5] = _mm_unpackhi_epi64(b2, b6);
-    m[6] = _mm_unpacklo_epi64(b3, b7); m[7] = _mm_unpackhi_epi64(b3, b7);
+    m[0] = _mm_unpacklo_epi64(b0, b4);
+    m[1] = _mm_unpackhi_epi64(b0, b4);
+    m[2] = _mm_unpacklo_epi64(b1, b5);
+    m[3] = _mm_unpackhi_epi64(b1, b5);
+    m[4] = _mm_unpacklo_epi64(b2, b6);
+    m[5] = _mm_unpackhi_epi64(b2, b6);
+    m[6] = _mm_unpacklo_epi64(b3, b7);
+    m[7] = _mm_unpackhi_epi64(b3, b7);
 }
 
 // The row pass runs over the columns of the transposed block (each lane one row), the column
@@ -162,14 +166,20 @@ void ColourRow(const uint8_t* luma, const uint8_t* cb, const uint8_t* cr, bool h
         __m128i red[2], green[2], blue[2];
         if (halfChroma) {
             const ChromaTerms t(cb + x / 2, cr + x / 2);
-            red[0] = _mm_unpacklo_epi16(t.red, t.red);       red[1] = _mm_unpackhi_epi16(t.red, t.red);
-            green[0] = _mm_unpacklo_epi16(t.green, t.green); green[1] = _mm_unpackhi_epi16(t.green, t.green);
-            blue[0] = _mm_unpacklo_epi16(t.blue, t.blue);    blue[1] = _mm_unpackhi_epi16(t.blue, t.blue);
+            red[0] = _mm_unpacklo_epi16(t.red, t.red);
+            red[1] = _mm_unpackhi_epi16(t.red, t.red);
+            green[0] = _mm_unpacklo_epi16(t.green, t.green);
+            green[1] = _mm_unpackhi_epi16(t.green, t.green);
+            blue[0] = _mm_unpacklo_epi16(t.blue, t.blue);
+            blue[1] = _mm_unpackhi_epi16(t.blue, t.blue);
         } else {
             const ChromaTerms t0(cb + x, cr + x), t1(cb + x + 8, cr + x + 8);
-            red[0] = t0.red;     red[1] = t1.red;
-            green[0] = t0.green; green[1] = t1.green;
-            blue[0] = t0.blue;   blue[1] = t1.blue;
+            red[0] = t0.red;
+            red[1] = t1.red;
+            green[0] = t0.green;
+            green[1] = t1.green;
+            blue[0] = t0.blue;
+            blue[1] = t1.blue;
         }
         StorePixels(luma + x, red, green, blue, out);
     }

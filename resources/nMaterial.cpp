@@ -8,8 +8,17 @@
 namespace {
 
 const char* const kChannelNames[MaterialChannelCount] = {
-    "None", "Diffuse", "Decal", "Opacity", "Specular", "Glossiness",
-    "Normal", "Reflection", "Self-Illum (Emissive)", "Lightmap", "Blend RGB",
+    "None",
+    "Diffuse",
+    "Decal",
+    "Opacity",
+    "Specular",
+    "Glossiness",
+    "Normal",
+    "Reflection",
+    "Self-Illum (Emissive)",
+    "Lightmap",
+    "Blend RGB",
 };
 
 bool IsChannel(int32_t channel)
@@ -115,7 +124,7 @@ nMaterialStage* nMaterial::AddStage(int32_t channel, nTexture* texture, int32_t 
         stage.active = 1;
         return &stage;
     }
-    *g_log << "[*] " << "No texture stage left to create a new stage.\n";
+    *g_log << "[*] No texture stage left to create a new stage.\n";
     return 0;
 }
 
@@ -125,10 +134,10 @@ void nMaterial::ValidateStages()
         if (!stage.active || stage.uvSource != MaterialUVMap)
             continue;
         if (stage.uvIndex >= 3)
-            *g_log << "[*] " << "Invalid UVmap index in material '" << m_name.GetCStr() << "', '"
+            *g_log << "[*] Invalid UVmap index in material '" << m_name.GetCStr() << "', '"
                    << GetMaterialChannelName(stage.channel) << "' stage deactivated.\n";
         else if (!stage.texture.IsValid())
-            *g_log << "[*] " << "No stage texture in material '" << m_name.GetCStr() << "', '"
+            *g_log << "[*] No stage texture in material '" << m_name.GetCStr() << "', '"
                    << GetMaterialChannelName(stage.channel) << "' stage deactivated.\n";
         else
             continue;

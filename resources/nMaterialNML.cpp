@@ -15,7 +15,7 @@ namespace {
 struct NamedValue
 {
     const char* name;
-    int32_t     value;
+    int32_t value;
 };
 
 // Render mask children in the order they are written; the aliases after them are only read.
@@ -92,7 +92,7 @@ bool LookupValue(const NamedValue (&table)[N], const nMetaTag* tag, int32_t* val
 
 void WarnValueType(const nMetaTag* tag, const nString& material)
 {
-    *g_log << "[*] " << "Illegal value type of tag '" << tag->GetName().GetCStr() << "' in material '"
+    *g_log << "[*] Illegal value type of tag '" << tag->GetName().GetCStr() << "' in material '"
            << material.GetCStr() << "'.\n";
 }
 
@@ -105,7 +105,7 @@ void ReadOrWarn(nMaterial& material, nMetaFile*, nMetaTag* tag)
 
 void WarnBogusStage(int32_t stage, const nString& material)
 {
-    *g_log << "[*] " << "Bogus channel in texture stage " << stage << " material '" << material.GetCStr() << "'.\n";
+    *g_log << "[*] Bogus channel in texture stage " << stage << " material '" << material.GetCStr() << "'.\n";
 }
 
 // Written when any component differs from the default by 1e-6 or more; W is written for
@@ -163,7 +163,7 @@ bool nMaterial::Deserialize(nMetaFile* document, nMetaTag* tag)
 
     Update();
     if (m_renderMap && m_renderMap->IsEmpty()) {
-        *g_log << "[*] " << "Shader map of material '" << m_name.GetCStr()
+        *g_log << "[*] Shader map of material '" << m_name.GetCStr()
                << "' gives no surface channel, the default map is used.\n";
         SetRenderMap(0);
     }
@@ -184,7 +184,7 @@ void nMaterial::ReadRenderMask(nMetaTag* tag)
         if (Lookup(kRenderMaskNames, child->GetName(), &bit))
             renderFlags |= (uint32_t)bit;
         else if (!(child->GetName() == "Lit"))
-            *g_log << "[*] " << "Unknown tag '" << child->GetName().GetCStr() << "' in material '"
+            *g_log << "[*] Unknown tag '" << child->GetName().GetCStr() << "' in material '"
                    << m_name.GetCStr() << "'.\n";
     }
 }
@@ -194,11 +194,11 @@ void nMaterial::ReadTextureStage(nMetaFile* document, nMetaTag* tag)
     const nMetaTag* indexTag = FirstChildNamed(tag, "Index");
     int32_t index = 0;
     if (!indexTag || !indexTag->GetValue().GetInt(&index)) {
-        *g_log << "[*] " << "Illegal index tag type in material '" << m_name.GetCStr() << "'.\n";
+        *g_log << "[*] Illegal index tag type in material '" << m_name.GetCStr() << "'.\n";
         return;
     }
     if (index < 0 || index >= kStageCount) {
-        *g_log << "[*] " << "Illegal texture stage index " << index << " in material '" << m_name.GetCStr()
+        *g_log << "[*] Illegal texture stage index " << index << " in material '" << m_name.GetCStr()
                << "'.\n";
         return;
     }
@@ -213,7 +213,7 @@ void nMaterial::ReadTextureStage(nMetaFile* document, nMetaTag* tag)
         if (LookupValue(kChannelNames, channelTag, &channel))
             stage.channel = channel;
         else
-            *g_log << "[*] " << "Unknown channel for texture stage " << index << " of material '"
+            *g_log << "[*] Unknown channel for texture stage " << index << " of material '"
                    << m_name.GetCStr() << "'.\n";
     } else {
         stage.channel = MaterialChannelDiffuse;
@@ -250,7 +250,7 @@ void nMaterial::ReadTextureStage(nMetaFile* document, nMetaTag* tag)
             if (LookupValue(kUVSourceNames, child, &value))
                 stage.uvSource = value;
             else
-                *g_log << "[*] " << "Unknown UV source for texture stage " << index << " of material '"
+                *g_log << "[*] Unknown UV source for texture stage " << index << " of material '"
                        << m_name.GetCStr() << "'.\n";
         }
     }
@@ -267,7 +267,7 @@ void nMaterial::AddEmbeddedOpacity()
     if (opacityStage)
         opacityStage->uvIndex = diffuseStage->uvIndex;
     else
-        *g_log << "[*] " << "Diffuse channel texture has embedded alpha but there is no texture stage left to "
+        *g_log << "[*] Diffuse channel texture has embedded alpha but there is no texture stage left to "
                << "enable opacity in material '" << m_name.GetCStr() << "'.\n";
 }
 
@@ -275,7 +275,7 @@ nMetaTag* nMaterial::Serialize(nMetaFile* document) const
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("Material");
     if (!root) {
-        *g_log << "[!] " << "Could not serialize material '" << m_name.GetCStr()
+        *g_log << "[!] Could not serialize material '" << m_name.GetCStr()
                << "'. Failed to create root tag.\n";
         return 0;
     }
@@ -302,7 +302,7 @@ nMetaTag* nMaterial::Serialize(nMetaFile* document) const
                 if (renderFlags & (uint32_t)kRenderMaskNames[i].value)
                     AppendTag(mask, new (std::nothrow) nMetaTag(kRenderMaskNames[i].name));
         } else {
-            *g_log << "[*] " << "Could not serialize material '" << m_name.GetCStr() << "' render word.\n";
+            *g_log << "[*] Could not serialize material '" << m_name.GetCStr() << "' render word.\n";
         }
     }
     if (!m_shaderName.IsEmpty())
@@ -316,7 +316,7 @@ nMetaTag* nMaterial::Serialize(nMetaFile* document) const
             continue;
         nMetaTag* out = new (std::nothrow) nMetaTag("TextureStage");
         if (!AppendTag(root, out)) {
-            *g_log << "[*] " << "Could not serialize a texture stage in material '" << m_name.GetCStr() << "'.\n";
+            *g_log << "[*] Could not serialize a texture stage in material '" << m_name.GetCStr() << "'.\n";
             continue;
         }
         AppendTag(out, new (std::nothrow) nMetaTag("Index", i));

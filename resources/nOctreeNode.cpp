@@ -14,7 +14,7 @@
 
 namespace {
 
-const float kFlatExtent = 0.001f;   // a node this thin on its split axis cannot be split
+const float kFlatExtent = 0.001f;  // a node this thin on its split axis cannot be split
 
 uint32_t g_leafCounter = 0;
 uint32_t g_polygonTotal = 0;
@@ -123,8 +123,10 @@ bool nOctreeNode::BuildNode(nOctreeBuild& build, nDwordArray& list, int32_t dept
     const bool hasVertices = ComputeNodeBounds(build.source, list);
     const nVector extent = m_bounds.max - m_bounds.min;
     const float ex = std::fabs(extent.x), ey = std::fabs(extent.y), ez = std::fabs(extent.z);
-    m_splitAxis = (ex > ey && ex > ez) ? 0 : (ey > ex && ey > ez) ? 1 : 2;
-    const float axisExtent = m_splitAxis == 0 ? ex : m_splitAxis == 1 ? ey : ez;
+    m_splitAxis = (ex > ey && ex > ez) ? 0 : (ey > ex && ey > ez) ? 1
+                                                                  : 2;
+    const float axisExtent = m_splitAxis == 0 ? ex : m_splitAxis == 1 ? ey
+                                                                      : ez;
 
     if (depth <= 0 || list.count <= build.leafLimit || !hasVertices || axisExtent <= kFlatExtent) {
         *g_log << "Octree node depth " << (kOctreeDepthBudget - depth) << ", containing " << (int32_t)list.count
@@ -135,7 +137,7 @@ bool nOctreeNode::BuildNode(nOctreeBuild& build, nDwordArray& list, int32_t dept
     const uint32_t lowerCount = ChooseSplit(build.source, list);
     nDwordArray lower, upper;
     if (!lower.Allocate(lowerCount) || !upper.Allocate(list.count - lowerCount)) {
-        *g_log << "[!] " << "Octree failed to allocate polygon list.\n";
+        *g_log << "[!] Octree failed to allocate polygon list.\n";
         list.Free();
         return false;
     }
@@ -155,7 +157,7 @@ bool nOctreeNode::BuildChild(nOctreeNode*& child, nOctreeBuild& build, nDwordArr
     if (list.count == 0) return true;
     child = new (std::nothrow) nOctreeNode(m_engine);
     if (!child) {
-        *g_log << "[!] " << "Octree failed to allocate a node.\n";
+        *g_log << "[!] Octree failed to allocate a node.\n";
         list.Free();
         return false;
     }
@@ -199,7 +201,7 @@ bool nOctreeNode::MakeLeaf(nOctreeBuild& build, nDwordArray& list)
     const nGeometry* source = build.source;
     nGeometry* leaf = new (std::nothrow) nGeometry(m_engine);
     if (!leaf) {
-        *g_log << "[!] " << "Failed to allocate leaf geometry.\n";
+        *g_log << "[!] Failed to allocate leaf geometry.\n";
         list.Free();
         return false;
     }
@@ -234,11 +236,7 @@ bool nOctreeNode::MakeLeaf(nOctreeBuild& build, nDwordArray& list)
                 leaf->vertices[v] = source->vertices[p.bindings[c]];
             }
         }
-        ok = CopyPerBinding(leaf->vertexNormals, source->vertexNormals, source, list, bindingTotal)
-             && CopyPerBinding(leaf->vertexTangents, source->vertexTangents, source, list, bindingTotal)
-             && CopyPerBinding(leaf->colors, source->colors, source, list, bindingTotal)
-             && CopyPerPolygon(leaf->polygonNormals, source->polygonNormals, list)
-             && CopyPerPolygon(leaf->polygonTangents, source->polygonTangents, list);
+        ok = CopyPerBinding(leaf->vertexNormals, source->vertexNormals, source, list, bindingTotal) && CopyPerBinding(leaf->vertexTangents, source->vertexTangents, source, list, bindingTotal) && CopyPerBinding(leaf->colors, source->colors, source, list, bindingTotal) && CopyPerPolygon(leaf->polygonNormals, source->polygonNormals, list) && CopyPerPolygon(leaf->polygonTangents, source->polygonTangents, list);
         for (int s = 0; ok && s < kGeometryUVSetCount; ++s)
             ok = CopyPerBinding(leaf->uvSets[s], source->uvSets[s], source, list, bindingTotal);
         leaf->uvSetCount = source->uvSetCount;
@@ -256,7 +254,7 @@ bool nOctreeNode::MakeLeaf(nOctreeBuild& build, nDwordArray& list)
     const uint32_t polygons = list.count;
     list.Free();
     if (!ok) {
-        *g_log << "[!] " << "Failed to allocate leaf geometry.\n";
+        *g_log << "[!] Failed to allocate leaf geometry.\n";
         return false;
     }
 
@@ -309,7 +307,7 @@ nGeometry* nOctreeNode::NextVisibleLeaf(nOctreeNode*& cursor) const
         } else if (n->m_lower || n->m_upper) {
             n = n->m_lower ? n->m_lower : n->m_upper;
         } else {
-            n = SkipSubtree(n, this);   // a leaf whose geometry could not be made
+            n = SkipSubtree(n, this);  // a leaf whose geometry could not be made
         }
     }
     cursor = 0;
@@ -349,8 +347,7 @@ void nOctreeNode::DrawDebugNode(nRenderer* renderer, const nMatrix4* matrix) con
         corners[i] = nVector(i & 1 ? hi.x : lo.x, i & 2 ? hi.y : lo.y, i & 4 ? hi.z : lo.z);
         if (matrix) corners[i] = corners[i].Transform(*matrix);
     }
-    static const int kEdges[12][2] = {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {0, 2}, {1, 3},
-                                      {4, 6}, {5, 7}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+    static const int kEdges[12][2] = {{0, 1}, {2, 3}, {4, 5}, {6, 7}, {0, 2}, {1, 3}, {4, 6}, {5, 7}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
     for (const auto& e : kEdges) renderer->DrawLine(corners[e[0]], corners[e[1]], &colour);
 }
 

@@ -18,10 +18,10 @@ namespace {
 // the value written as missing.
 struct PhysicField
 {
-    const char*            name;
-    float nPhysicMaterial::* field;
-    bool                   always;
-    float                  unwritten;
+    const char* name;
+    float nPhysicMaterial::*field;
+    bool always;
+    float unwritten;
 };
 
 const PhysicField kFields[] = {
@@ -53,7 +53,7 @@ bool nPhysicMaterial::Deserialize(nMetaFile* document, nMetaTag* tag)
             if (!IsTagNamed(child, f.name))
                 continue;
             if (!ReadTagFloat(child, this->*f.field))
-                *g_log << "[*] " << "Illegal value type of tag '" << f.name << "' in physic material.\n";
+                *g_log << "[*] Illegal value type of tag '" << f.name << "' in physic material.\n";
             break;
         }
     }
@@ -64,7 +64,7 @@ nMetaTag* nPhysicMaterial::Serialize(nMetaFile* document) const
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("PhysicMaterial");
     if (!root) {
-        *g_log << "[!] " << "Could not serialize physic material. Failed to create root tag.\n";
+        *g_log << "[!] Could not serialize physic material. Failed to create root tag.\n";
         return 0;
     }
     for (const PhysicField& f : kFields)

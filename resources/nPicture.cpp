@@ -8,7 +8,7 @@
 void* nPictureAllocPixels(size_t bytes)
 {
     if (bytes == 0 || bytes > kMaxPictureBytes) return 0;
-    return std::calloc(1, bytes);       // large blocks come zeroed from the system, untouched until used
+    return std::calloc(1, bytes);  // large blocks come zeroed from the system, untouched until used
 }
 
 void* nPictureAllocPixelsUncleared(size_t bytes)
@@ -37,7 +37,7 @@ namespace {
 
 void LogAllocationFailure(uint32_t width, uint32_t height, uint32_t bits)
 {
-    *g_log << "[!] " << "Failed to allocate picture buffer (" << (int32_t)width << "x"
+    *g_log << "[!] Failed to allocate picture buffer (" << (int32_t)width << "x"
            << (int32_t)height << "@" << (int32_t)bits << "bpp).\n";
 }
 

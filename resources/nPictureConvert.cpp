@@ -23,11 +23,11 @@ bool IsPackedDepth(uint8_t bits)
 // contributes nothing, so no shift ever reaches the width of the word.
 struct ChannelMap
 {
-    uint32_t mask;      // source mask, 0 when the channel is dropped
-    uint8_t  shift;     // source shift
-    int8_t   up;        // > 0: value << up gives 8 bits; < 0: value >> -up
-    int8_t   down;      // > 0: 8-bit value >> down gives the target bits; < 0: << -down
-    uint8_t  target;    // target shift
+    uint32_t mask;   // source mask, 0 when the channel is dropped
+    uint8_t shift;   // source shift
+    int8_t up;       // > 0: value << up gives 8 bits; < 0: value >> -up
+    int8_t down;     // > 0: 8-bit value >> down gives the target bits; < 0: << -down
+    uint8_t target;  // target shift
 
     uint32_t Apply(uint32_t word) const
     {
@@ -54,20 +54,31 @@ ChannelMap MakeChannel(uint32_t mask, uint8_t shift, uint8_t bits,
 inline uint32_t LoadWord(const uint8_t* p, int bytes)
 {
     switch (bytes) {
-    case 1: return p[0];
-    case 2: return (uint32_t)p[0] | (uint32_t)p[1] << 8;
-    case 3: return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16;
-    default: { uint32_t w; std::memcpy(&w, p, 4); return w; }
+        case 1: return p[0];
+        case 2: return (uint32_t)p[0] | (uint32_t)p[1] << 8;
+        case 3: return (uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16;
+        default: {
+            uint32_t w;
+            std::memcpy(&w, p, 4);
+            return w;
+        }
     }
 }
 
 inline void StoreWord(uint8_t* p, int bytes, uint32_t w)
 {
     switch (bytes) {
-    case 1: p[0] = (uint8_t)w; break;
-    case 2: p[0] = (uint8_t)w; p[1] = (uint8_t)(w >> 8); break;
-    case 3: p[0] = (uint8_t)w; p[1] = (uint8_t)(w >> 8); p[2] = (uint8_t)(w >> 16); break;
-    default: std::memcpy(p, &w, 4); break;
+        case 1: p[0] = (uint8_t)w; break;
+        case 2:
+            p[0] = (uint8_t)w;
+            p[1] = (uint8_t)(w >> 8);
+            break;
+        case 3:
+            p[0] = (uint8_t)w;
+            p[1] = (uint8_t)(w >> 8);
+            p[2] = (uint8_t)(w >> 16);
+            break;
+        default: std::memcpy(p, &w, 4); break;
     }
 }
 
@@ -88,20 +99,20 @@ template<int SB>
 ConvertFunc PickTarget(int tb)
 {
     switch (tb) {
-    case 1: return ConvertRun<SB, 1>;
-    case 2: return ConvertRun<SB, 2>;
-    case 3: return ConvertRun<SB, 3>;
-    default: return ConvertRun<SB, 4>;
+        case 1: return ConvertRun<SB, 1>;
+        case 2: return ConvertRun<SB, 2>;
+        case 3: return ConvertRun<SB, 3>;
+        default: return ConvertRun<SB, 4>;
     }
 }
 
 ConvertFunc PickConverter(int sb, int tb)
 {
     switch (sb) {
-    case 1: return PickTarget<1>(tb);
-    case 2: return PickTarget<2>(tb);
-    case 3: return PickTarget<3>(tb);
-    default: return PickTarget<4>(tb);
+        case 1: return PickTarget<1>(tb);
+        case 2: return PickTarget<2>(tb);
+        case 3: return PickTarget<3>(tb);
+        default: return PickTarget<4>(tb);
     }
 }
 
@@ -137,26 +148,26 @@ template<int SB>
 TableFunc PickByteTable(int tb)
 {
     switch (tb) {
-    case 1: return ConvertByByteTable<SB, 1>;
-    case 2: return ConvertByByteTable<SB, 2>;
-    case 3: return ConvertByByteTable<SB, 3>;
-    default: return ConvertByByteTable<SB, 4>;
+        case 1: return ConvertByByteTable<SB, 1>;
+        case 2: return ConvertByByteTable<SB, 2>;
+        case 3: return ConvertByByteTable<SB, 3>;
+        default: return ConvertByByteTable<SB, 4>;
     }
 }
 
 TableFunc PickTable(int sb, int tb)
 {
     switch (sb) {
-    case 1: return PickByteTable<1>(tb);
-    case 3: return PickByteTable<3>(tb);
-    case 4: return PickByteTable<4>(tb);
-    default:
-        switch (tb) {
-        case 1: return ConvertByWordTable<1>;
-        case 2: return ConvertByWordTable<2>;
-        case 3: return ConvertByWordTable<3>;
-        default: return ConvertByWordTable<4>;
-        }
+        case 1: return PickByteTable<1>(tb);
+        case 3: return PickByteTable<3>(tb);
+        case 4: return PickByteTable<4>(tb);
+        default:
+            switch (tb) {
+                case 1: return ConvertByWordTable<1>;
+                case 2: return ConvertByWordTable<2>;
+                case 3: return ConvertByWordTable<3>;
+                default: return ConvertByWordTable<4>;
+            }
     }
 }
 
@@ -165,7 +176,7 @@ bool ChannelInOneByte(uint32_t mask, uint8_t shift)
     return mask == 0 || (mask >> (shift & ~7u)) <= 0xffu;
 }
 
-const size_t kWordTablePixels = 1 << 16;    // below this a word table costs more than it saves
+const size_t kWordTablePixels = 1 << 16;  // below this a word table costs more than it saves
 
 // A float channel: 0 for values below 0 or NaN, at most 255, reduced to the target's bits.
 inline uint32_t FloatChannel(float value, const uint8_t bits, uint8_t shift)

@@ -68,7 +68,8 @@ bool HasByteShuffle()
 // Four pixels a step; a 3-byte source is read 16 bytes at a time, so the step stops while 16 remain.
 template<int SB, int TB>
 __attribute__((target("ssse3")))
-size_t ShuffleRun(const uint8_t* src, uint8_t* dst, size_t count, const uint8_t* mask)
+size_t
+ShuffleRun(const uint8_t* src, uint8_t* dst, size_t count, const uint8_t* mask)
 {
     const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask));
     size_t i = 0;
@@ -92,8 +93,8 @@ size_t ShuffleBytes(const uint8_t* src, int sb, uint8_t* dst, int tb, size_t cou
 struct GatherPlan
 {
     uint32_t mask[2];
-    int16_t  factor[2][2];      // [multiply-add][low half, high half]
-    int      down;              // the sum's right shift
+    int16_t factor[2][2];  // [multiply-add][low half, high half]
+    int down;              // the sum's right shift
 };
 
 bool PlanGather(const int from[4], const nPictureFormat& to, GatherPlan& plan)
@@ -107,14 +108,14 @@ bool PlanGather(const int from[4], const nPictureFormat& to, GatherPlan& plan)
         if (from[k] < 0 || tbits[k] == 0) continue;
         if (tbits[k] >= 8) return false;
         used[k] = true;
-        low[k] = 8 * from[k] + 7 - tbits[k];                // the lowest kept bit, after the shift by one
+        low[k] = 8 * from[k] + 7 - tbits[k];  // the lowest kept bit, after the shift by one
         half[k] = from[k] >= 2 ? 1 : 0;
         move[k] = tshift[k] - (low[k] - 16 * half[k]);
         if (-move[k] > down) down = -move[k];
     }
     if (down > 16) return false;
     plan = GatherPlan{{0, 0}, {{0, 0}, {0, 0}}, down};
-    int taken[2] = {0, 0};                                  // multiply-adds holding a channel of each half
+    int taken[2] = {0, 0};  // multiply-adds holding a channel of each half
     for (int k = 0; k < 4; ++k) {
         if (!used[k]) continue;
         const int power = move[k] + down;
@@ -131,7 +132,7 @@ inline __m128i GatherFour(__m128i w, const __m128i mask[2], const __m128i factor
     const __m128i u = _mm_srli_epi32(w, 1);
     const __m128i sum = _mm_add_epi32(_mm_madd_epi16(_mm_and_si128(u, mask[0]), factor[0]),
                                       _mm_madd_epi16(_mm_and_si128(u, mask[1]), factor[1]));
-    return _mm_srai_epi32(_mm_sll_epi32(sum, up), 16);     // signed, so that packing keeps the bits
+    return _mm_srai_epi32(_mm_sll_epi32(sum, up), 16);  // signed, so that packing keeps the bits
 }
 
 size_t GatherTo16(const uint8_t* src, uint8_t* dst, size_t count, const GatherPlan& plan)
@@ -162,7 +163,8 @@ __attribute__((target("avx2"))) inline __m256i GatherEight(__m256i w, const __m2
 }
 
 __attribute__((target("avx2")))
-size_t GatherTo16Wide(const uint8_t* src, uint8_t* dst, size_t count, const GatherPlan& plan)
+size_t
+GatherTo16Wide(const uint8_t* src, uint8_t* dst, size_t count, const GatherPlan& plan)
 {
     __m256i mask[2], factor[2];
     for (int j = 0; j < 2; ++j) {
@@ -191,7 +193,8 @@ bool HasWideVectors()
 // truncated; full alpha where the target has it. Four pixels a step.
 template<int TB>
 __attribute__((target("ssse3")))
-size_t FloatRun(const uint8_t* src, uint8_t* dst, size_t count, const uint8_t* mask, const uint8_t* fill)
+size_t
+FloatRun(const uint8_t* src, uint8_t* dst, size_t count, const uint8_t* mask, const uint8_t* fill)
 {
     const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask));
     const __m128i alpha = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fill));
@@ -200,7 +203,7 @@ size_t FloatRun(const uint8_t* src, uint8_t* dst, size_t count, const uint8_t* m
     for (; i + 4 <= count; i += 4) {
         const float* f = reinterpret_cast<const float*>(src + 12 * i);
         __m128i v[3];
-        for (int k = 0; k < 3; ++k)   // max gives its second operand for NaN
+        for (int k = 0; k < 3; ++k)  // max gives its second operand for NaN
             v[k] = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(_mm_mul_ps(_mm_loadu_ps(f + 4 * k), scale), zero), scale));
         const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(v[0], v[1]), _mm_packs_epi32(v[2], v[2]));
         StorePixels<TB>(dst + TB * i, _mm_or_si128(_mm_shuffle_epi8(bytes, m), alpha));

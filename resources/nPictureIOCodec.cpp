@@ -15,7 +15,7 @@ nPictureIOCodec::nPictureIOCodec(const char* name, const char* description, uint
 
 nLinkedListId& GetPictureCodecs()
 {
-    static nLinkedListId registry;      // built on first use, destroyed (with its codecs) at exit
+    static nLinkedListId registry;  // built on first use, destroyed (with its codecs) at exit
     return registry;
 }
 
@@ -63,8 +63,8 @@ bool nPicture::LoadContent(nPicture* picture, const char* path)
         const nPictureFormat& format =
             (codec->GetFlags() & PictureCodecFloat) ? PixelFormatRGBFloat : PixelFormatBGRA8;
         if (picture->Allocate(width, height, format, pixels)) return true;
-        nPictureFreePixels(pixels);     // not taken: a picture adopts a block only when it fits
+        nPictureFreePixels(pixels);  // not taken: a picture adopts a block only when it fits
     }
-    *g_log << "[!] " << "No picture decoder for '" << path << "'.\n";
+    *g_log << "[!] No picture decoder for '" << path << "'.\n";
     return false;
 }

@@ -10,8 +10,8 @@ class nIOFile;
 // Codec flags.
 enum nPictureIOCodecFlags
 {
-    PictureCodecRead  = 0x1,        // decodes (set by every codec; informative)
-    PictureCodecFloat = 0x40        // decodes to three floats per pixel (PixelFormatRGBFloat)
+    PictureCodecRead = 0x1,   // decodes (set by every codec; informative)
+    PictureCodecFloat = 0x40  // decodes to three floats per pixel (PixelFormatRGBFloat)
 };
 
 // A picture decoder plug-in, registered by name (the entry id) in the process-wide registry that
@@ -27,14 +27,14 @@ public:
     // can own it. False leaves the outputs alone and allocates nothing.
     virtual bool Decode(nIOFile& file, uint32_t& width, uint32_t& height, uint8_t*& pixels) = 0;
     virtual bool Encode(nIOFile& file, uint32_t width, uint32_t height, const uint8_t* pixels) { return false; }
-    virtual void FreePixels(uint8_t*& pixels) = 0;          // releases a block from Decode; pixels NULL
+    virtual void FreePixels(uint8_t*& pixels) = 0;  // releases a block from Decode; pixels NULL
 
-    const nString& GetName() const        { return GetId(); }
+    const nString& GetName() const { return GetId(); }
     const nString& GetDescription() const { return m_description; }
-    uint32_t       GetFlags() const       { return m_flags; }
+    uint32_t GetFlags() const { return m_flags; }
 
 private:
-    nString  m_description;
+    nString m_description;
     uint32_t m_flags;
 };
 
@@ -45,7 +45,7 @@ void RegisterPictureCodecs(bool verbose);
 // registered already is not added: it is deleted and the first one stays. Always true.
 bool RegisterPictureCodec(nPictureIOCodec* codec, bool verbose);
 
-nPictureIOCodec* FindPictureCodec(const char* name);       // NULL when none has that name
-nLinkedListId&   GetPictureCodecs();                        // the registry, in decoding order
+nPictureIOCodec* FindPictureCodec(const char* name);  // NULL when none has that name
+nLinkedListId& GetPictureCodecs();                    // the registry, in decoding order
 
 #endif

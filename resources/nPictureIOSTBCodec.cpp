@@ -16,9 +16,9 @@
 #define STBI_ONLY_PSD
 #define STBI_ONLY_HDR
 #define STBI_ONLY_JPEG
-#define STBI_MALLOC(size)           nPictureAllocPixels(size)
-#define STBI_REALLOC(block, size)   nPictureReallocPixels(block, size)
-#define STBI_FREE(block)            nPictureFreePixels(block)
+#define STBI_MALLOC(size)         nPictureAllocPixels(size)
+#define STBI_REALLOC(block, size) nPictureReallocPixels(block, size)
+#define STBI_FREE(block)          nPictureFreePixels(block)
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wunused-function"
 #pragma GCC diagnostic ignored "-Wunused-but-set-variable"

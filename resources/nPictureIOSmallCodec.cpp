@@ -36,23 +36,23 @@ bool DecodeSmallJPEG(nIOFile& file, uint32_t& width, uint32_t& height, uint8_t*&
     jpeg_decoder decoder(&stream);
     if (decoder.GetStatus() != JPEG_OK) return false;
     if (decoder.GetComponentCount() != 3) {
-        *g_log << "[!] " << "Small JPEG interface only implements RGB (3 components) decoding!\n";
+        *g_log << "[!] Small JPEG interface only implements RGB (3 components) decoding!\n";
         return false;
     }
     if (decoder.begin() != 0) {
-        *g_log << "[!] " << "Small JPEG decoder failed (begin)! Error status: "
+        *g_log << "[!] Small JPEG decoder failed (begin)! Error status: "
                << (int32_t)decoder.GetStatus() << ".\n";
         return false;
     }
     if (decoder.GetBytesPerPixel() < 3) {
-        *g_log << "[!] " << "Small JPEG interface only implements RGB24/BGR8 (3 or 4 bytes) decoding!\n";
+        *g_log << "[!] Small JPEG interface only implements RGB24/BGR8 (3 or 4 bytes) decoding!\n";
         return false;
     }
     const uint32_t w = decoder.GetWidth(), h = decoder.GetHeight();
     const size_t rowBytesOut = (size_t)w * 4;
     uint8_t* block = (uint8_t*)nPictureAllocPixelsUncleared(rowBytesOut * h);
     if (!block) {
-        *g_log << "[!] " << "Small JPEG decoder failed to allocate output buffer!";
+        *g_log << "[!] Small JPEG decoder failed to allocate output buffer!";
         return false;
     }
     // Each row's red and blue change places (the decoder's fourth byte is 255).

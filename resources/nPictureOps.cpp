@@ -27,7 +27,8 @@ uint8_t BlendAlphaOver(int32_t destination, int32_t source, int32_t destinationA
 {
     if (resultAlpha == 0) return 0;
     const int32_t v = (source * sourceAlpha + destination * destinationAlpha -
-                       ((sourceAlpha * destination * destinationAlpha) >> 8)) / resultAlpha;
+                       ((sourceAlpha * destination * destinationAlpha) >> 8)) /
+                      resultAlpha;
     return (uint8_t)(v < 0 ? 0 : (v > 255 ? 255 : v));
 }
 
@@ -61,7 +62,7 @@ void BlendOver(uint8_t* pixel, const ByteLayout& at, uint8_t red, uint8_t green,
 
 uint8_t ToByte(float value)
 {
-    if (!(value > 0.0f)) return 0;          // also NaN
+    if (!(value > 0.0f)) return 0;  // also NaN
     if (value >= 1.0f) return 255;
     return (uint8_t)(value * 255.0f);
 }
@@ -133,8 +134,15 @@ void nPicture::PlotPixelSmooth(float x, float y, float r, float g, float b, floa
     const float fx = x - std::floor(x), fy = y - std::floor(y);
     const int32_t A = ToByte(a);
     const int32_t column = (int32_t)std::floor(x), row = (int32_t)std::floor(y);
-    const struct { int32_t dx, dy; float weight; } corners[4] = {
-        {0, 0, (1 - fx) * (1 - fy)}, {1, 0, fx * (1 - fy)}, {0, 1, (1 - fx) * fy}, {1, 1, fx * fy},
+    const struct
+    {
+        int32_t dx, dy;
+        float weight;
+    } corners[4] = {
+        {0, 0, (1 - fx) * (1 - fy)},
+        {1, 0, fx * (1 - fy)},
+        {0, 1, (1 - fx) * fy},
+        {1, 1, fx * fy},
     };
     const uint8_t red = ToByte(r), green = ToByte(g), blue = ToByte(b);
     for (const auto& c : corners) {
@@ -182,7 +190,7 @@ void nPicture::DrawLine(bool antialiased, float x0, float y0, float x1, float y1
         std::swap(y0, y1);
     }
     const float length = x1 - x0;
-    if (!(length <= (float)(shallow ? m_width : m_height) + 2.0f)) return;     // clipped: never longer
+    if (!(length <= (float)(shallow ? m_width : m_height) + 2.0f)) return;  // clipped: never longer
     const float slope = length != 0 ? (y1 - y0) / length : 0.0f;
     const int64_t steps = (int64_t)std::ceil(length);
     float t = y0;
@@ -218,7 +226,7 @@ nVector nPicture::SampleBilinear(float u, float v) const
     const bool floats = m_format.isFloat && m_format.bitsPerPixel == 96;
     if (!m_pixels || !m_width || !m_height || !(packed || floats)) return nVector(1, 0, 1, 1);
     float x = u * (float)m_width, y = v * (float)m_height;
-    if (!(x > 0)) x = 0;            // also NaN
+    if (!(x > 0)) x = 0;  // also NaN
     if (!(y > 0)) y = 0;
     if (x >= (float)m_width) x = (float)(m_width - 1);
     if (y >= (float)m_height) y = (float)(m_height - 1);
@@ -253,11 +261,11 @@ uint32_t nPicture::SamplePacked(float u, float v) const
 bool nPicture::ApplyConvolution(int32_t kernelWidth, int32_t kernelHeight, const int32_t* values, const nRect* rect)
 {
     if (m_format.bitsPerPixel != 32 || !m_pixels) {
-        *g_log << "[!] " << "Cannot apply convolution filter to a non RGB32 picture.\n";
+        *g_log << "[!] Cannot apply convolution filter to a non RGB32 picture.\n";
         return false;
     }
     if (kernelWidth < 1 || kernelHeight < 1 || kernelWidth > kMaxKernelSide || kernelHeight > kMaxKernelSide || !values) {
-        *g_log << "[!] " << "Invalid kernel size (" << kernelWidth << "x" << kernelHeight << ").\n";
+        *g_log << "[!] Invalid kernel size (" << kernelWidth << "x" << kernelHeight << ").\n";
         return false;
     }
     nRect area = {0, 0, (int32_t)m_width, (int32_t)m_height};
@@ -266,7 +274,7 @@ bool nPicture::ApplyConvolution(int32_t kernelWidth, int32_t kernelHeight, const
 
     int64_t divisor = 0;
     for (int32_t i = 0; i < kernelWidth * kernelHeight; ++i) divisor += values[i];
-    if (divisor == 0) divisor = 1;          // edge-detecting kernels: the plain weighted sum
+    if (divisor == 0) divisor = 1;  // edge-detecting kernels: the plain weighted sum
 
     nPicture copy(*this);
     if (!copy.GetPixels()) return false;
@@ -368,7 +376,7 @@ bool BlitPicture(const nPicture& source, nPicture& destination, const nRect* sou
     ByteLayout layout = {0, 1, 2, 3};
     const bool composes = mode == BlendCompose || mode == RgbToAlpha;
     if (composes && !LayoutOf(destination.GetFormat(), layout)) return false;
-    if (mode != BlendReplace && !composes) return true;     // modes that change no pixel
+    if (mode != BlendReplace && !composes) return true;  // modes that change no pixel
     nPicture part;
     if (!part.Allocate((uint32_t)width, (uint32_t)height, source.GetFormat())) return false;
     const size_t sourcePixel = source.GetFormat().BytesPerPixel();

@@ -24,19 +24,19 @@ struct nRectF
 // change no pixel.
 enum nPictureBlendMode
 {
-    BlendReplace = 0,               // copy the source pixels
-    BlendCompose = 1,               // alpha over
+    BlendReplace = 0,  // copy the source pixels
+    BlendCompose = 1,  // alpha over
     BlendAdd = 2,
     BlendMultiply = 3,
     BlendMultiply2x = 4,
     BlendAlphaAdd = 5,
     BlendAlphaMultiply = 6,
     BlendAlphaMultiply2x = 7,
-    RgbToAlpha = 8                  // destination alpha := mean of the source's colour bytes
+    RgbToAlpha = 8  // destination alpha := mean of the source's colour bytes
 };
 
 // Byte blending shared with the text and widget drawing.
-uint8_t BlendScreen(int32_t a, int32_t b);                  // a + b - a * b / 256, clamped to 0..255
+uint8_t BlendScreen(int32_t a, int32_t b);  // a + b - a * b / 256, clamped to 0..255
 // (source x source alpha + destination x destination alpha - (source alpha x destination x
 // destination alpha) >> 8) / result alpha, clamped to 0..255; 0 for a result alpha of 0.
 uint8_t BlendAlphaOver(int32_t destination, int32_t source, int32_t destinationAlpha,

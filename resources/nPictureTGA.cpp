@@ -11,16 +11,16 @@
 namespace {
 
 const uint32_t kHeaderSize = 18;
-const size_t   kWriteBlock = (size_t)1 << 20;
+const size_t kWriteBlock = (size_t)1 << 20;
 
 enum TGAType
 {
-    TGAColorMapped    = 1,
-    TGATrueColor      = 2,
-    TGAGrey           = 3,
+    TGAColorMapped = 1,
+    TGATrueColor = 2,
+    TGAGrey = 3,
     TGAColorMappedRLE = 9,
-    TGATrueColorRLE   = 10,
-    TGAGreyRLE        = 11
+    TGATrueColorRLE = 10,
+    TGAGreyRLE = 11
 };
 
 struct TGAHeader
@@ -79,16 +79,16 @@ bool ParseHeader(const uint8_t* d, uint32_t size, TGAHeader& h)
         return false;
     if (h.mapType > 1 || h.width == 0 || h.height == 0) return false;
     switch (h.type) {
-    case TGAColorMapped:
-    case TGAColorMappedRLE:
-        return h.mapType == 1 && h.mapLength > 0 && h.bits == 8;
-    case TGATrueColor:
-    case TGAGrey:
-        return h.bits == 8 || h.bits == 16 || h.bits == 24 || h.bits == 32;
-    case TGAGreyRLE:
-        return h.bits == 8 || h.bits == 16;
-    default:
-        return h.bits == 16 || h.bits == 24 || h.bits == 32;
+        case TGAColorMapped:
+        case TGAColorMappedRLE:
+            return h.mapType == 1 && h.mapLength > 0 && h.bits == 8;
+        case TGATrueColor:
+        case TGAGrey:
+            return h.bits == 8 || h.bits == 16 || h.bits == 24 || h.bits == 32;
+        case TGAGreyRLE:
+            return h.bits == 8 || h.bits == 16;
+        default:
+            return h.bits == 16 || h.bits == 24 || h.bits == 32;
     }
 }
 
@@ -144,14 +144,14 @@ public:
         }
     }
 
-    static const size_t  kBufferSize = 1 << 16;
+    static const size_t kBufferSize = 1 << 16;
     static const int32_t kMaxRead = 1 << 30;
 
 private:
     nIOFile& m_file;
-    size_t   m_pos;
-    size_t   m_end;
-    uint8_t  m_buffer[kBufferSize];
+    size_t m_pos;
+    size_t m_end;
+    uint8_t m_buffer[kBufferSize];
 };
 
 // Builds the 256-entry colour table from the map entries that follow the image ID. Entry k of the
@@ -160,13 +160,13 @@ bool ReadPalette(const TGAHeader& h, TgaSource& src, uint32_t* palette)
 {
     uint32_t entryBytes = h.mapEntryBits / 8;
     if (h.mapEntryBits != 16 && h.mapEntryBits != 24 && h.mapEntryBits != 32) {
-        *g_log << "[!] " << "Palette is in unsupported pixel format (neither RGB16, RGB24 or BGR8).\n";
+        *g_log << "[!] Palette is in unsupported pixel format (neither RGB16, RGB24 or BGR8).\n";
         return false;
     }
     std::memset(palette, 0, 256 * sizeof(uint32_t));
     for (uint32_t k = 0; k < h.mapLength; ++k) {
         if (src.Fill(entryBytes) < entryBytes) {
-            *g_log << "[!] " << "Could not read TGA palette.\n";
+            *g_log << "[!] Could not read TGA palette.\n";
             return false;
         }
         const uint8_t* p = src.Data();
@@ -198,8 +198,8 @@ public:
         SeekRow();
     }
 
-    bool   Done() const       { return m_row >= m_height; }
-    size_t RowRoom() const    { return m_width - m_column; }   // pixels left in the current row
+    bool Done() const { return m_row >= m_height; }
+    size_t RowRoom() const { return m_width - m_column; }  // pixels left in the current row
 
     // Next n pixels of the row (n <= RowRoom()).
     uint8_t* Take(size_t n)
@@ -227,7 +227,10 @@ public:
 private:
     void SeekRow()
     {
-        if (m_row >= m_height) { m_out = 0; return; }
+        if (m_row >= m_height) {
+            m_out = 0;
+            return;
+        }
         uint32_t r = m_topLeft ? m_row : m_height - 1 - m_row;
         m_out = m_base + (size_t)r * m_width * 4;
     }
@@ -235,7 +238,7 @@ private:
     uint8_t* m_base;
     uint32_t m_width;
     uint32_t m_height;
-    bool     m_topLeft;
+    bool m_topLeft;
     uint32_t m_row;
     uint32_t m_column;
     uint8_t* m_out;
@@ -344,41 +347,56 @@ bool DecodeTGA(TgaSource& src, nPicture& picture)
     PixelSink sink(picture, (h.descriptor & 0x20) != 0);
     auto lookup = [&palette](const uint8_t* q) { return palette[*q]; };
     switch (h.type) {
-    case TGAColorMapped:
-        DecodeRaw<1>(src, lookup, sink);
-        break;
-    case TGAGrey:
-        if (h.bits == 16) {
-            // Grey and alpha bytes.
-            DecodeRaw<2>(src, [](const uint8_t* q) { return ExpandGreyAlpha(q); }, sink);
+        case TGAColorMapped:
+            DecodeRaw<1>(src, lookup, sink);
             break;
-        }
-        [[fallthrough]];   // the other depths read as in true-colour files
-    case TGATrueColor:
-        switch (h.bits) {
-        case 8:  DecodeRaw<1>(src, [](const uint8_t* q) { return ExpandGrey(q); }, sink); break;
-        case 16: DecodeRaw<2>(src, [](const uint8_t* q) { return Expand16(q); }, sink); break;
-        case 24: DecodeRaw<3>(src, [](const uint8_t* q) { return Expand24(q); }, sink); break;
-        default: DecodeRaw32(src, sink); break;
-        }
-        break;
-    case TGAColorMappedRLE:
-        DecodeRLE<1>(src, lookup, sink);
-        break;
-    case TGAGreyRLE:
-        // The same pixels as the raw grey form.
-        if (h.bits == 8)
-            DecodeRLE<1>(src, [](const uint8_t* q) { return ExpandGrey(q); }, sink);
-        else
-            DecodeRLE<2>(src, [](const uint8_t* q) { return ExpandGreyAlpha(q); }, sink);
-        break;
-    default:
-        switch (h.bits) {
-        case 16: DecodeRLE<2>(src, [](const uint8_t* q) { return Expand16(q); }, sink); break;
-        case 24: DecodeRLE<3>(src, [](const uint8_t* q) { return Expand24(q); }, sink); break;
-        default: DecodeRLE<4>(src, [](const uint8_t* q) { return Expand32(q); }, sink); break;
-        }
-        break;
+        case TGAGrey:
+            if (h.bits == 16) {
+                // Grey and alpha bytes.
+                DecodeRaw<2>(
+                    src, [](const uint8_t* q) { return ExpandGreyAlpha(q); }, sink);
+                break;
+            }
+            [[fallthrough]];  // the other depths read as in true-colour files
+        case TGATrueColor:
+            switch (h.bits) {
+                case 8: DecodeRaw<1>(
+                    src, [](const uint8_t* q) { return ExpandGrey(q); }, sink);
+                    break;
+                case 16: DecodeRaw<2>(
+                    src, [](const uint8_t* q) { return Expand16(q); }, sink);
+                    break;
+                case 24: DecodeRaw<3>(
+                    src, [](const uint8_t* q) { return Expand24(q); }, sink);
+                    break;
+                default: DecodeRaw32(src, sink); break;
+            }
+            break;
+        case TGAColorMappedRLE:
+            DecodeRLE<1>(src, lookup, sink);
+            break;
+        case TGAGreyRLE:
+            // The same pixels as the raw grey form.
+            if (h.bits == 8)
+                DecodeRLE<1>(
+                    src, [](const uint8_t* q) { return ExpandGrey(q); }, sink);
+            else
+                DecodeRLE<2>(
+                    src, [](const uint8_t* q) { return ExpandGreyAlpha(q); }, sink);
+            break;
+        default:
+            switch (h.bits) {
+                case 16: DecodeRLE<2>(
+                    src, [](const uint8_t* q) { return Expand16(q); }, sink);
+                    break;
+                case 24: DecodeRLE<3>(
+                    src, [](const uint8_t* q) { return Expand24(q); }, sink);
+                    break;
+                default: DecodeRLE<4>(
+                    src, [](const uint8_t* q) { return Expand32(q); }, sink);
+                    break;
+            }
+            break;
     }
     if (reused) sink.ClearRest();
     return true;
@@ -411,11 +429,16 @@ void EncodeRow(const nPictureFormat& f, const uint8_t* src, uint8_t* dst, uint32
     if (n == 4) {
         const uint32_t a = f.alphaShift / 8;
         for (uint32_t x = 0; x < width; ++x, src += 4, dst += 4) {
-            dst[0] = src[b]; dst[1] = src[g]; dst[2] = src[r]; dst[3] = src[a];
+            dst[0] = src[b];
+            dst[1] = src[g];
+            dst[2] = src[r];
+            dst[3] = src[a];
         }
     } else {
         for (uint32_t x = 0; x < width; ++x, src += 3, dst += 3) {
-            dst[0] = src[b]; dst[1] = src[g]; dst[2] = src[r];
+            dst[0] = src[b];
+            dst[1] = src[g];
+            dst[2] = src[r];
         }
     }
 }
@@ -436,19 +459,19 @@ bool SavePictureTGA(const char* path, const nPicture& picture)
 {
     const nPictureFormat& f = picture.GetFormat();
     if (!IsWritableFormat(f)) {
-        *g_log << "[!] " << "Only supports BGRA8/BGR8/RGB24/RGB555.\n";
+        *g_log << "[!] Only supports BGRA8/BGR8/RGB24/RGB555.\n";
         return false;
     }
     const uint32_t width = picture.GetWidth(), height = picture.GetHeight();
     if (!picture.GetPixels() || width > 0xffff || height > 0xffff) {
-        *g_log << "[!] " << "Cannot write a picture of " << (int32_t)width << "x" << (int32_t)height
+        *g_log << "[!] Cannot write a picture of " << (int32_t)width << "x" << (int32_t)height
                << (picture.GetPixels() ? "" : " without pixels") << " as TGA to '" << path << "'.\n";
         return false;
     }
 
     nIOFile file;
     if (!file.Open(path, false, true, false)) {
-        *g_log << "[!] " << "Cannot write to '" << path << "'.\n";
+        *g_log << "[!] Cannot write to '" << path << "'.\n";
         return false;
     }
 
@@ -483,7 +506,7 @@ bool SavePictureTGA(const char* path, const nPicture& picture)
     std::free(block);
     if (!file.Close()) ok = false;
     if (!ok) {
-        *g_log << "[!] " << "Cannot write to '" << path << "'.\n";
+        *g_log << "[!] Cannot write to '" << path << "'.\n";
         return false;
     }
     return true;

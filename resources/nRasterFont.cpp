@@ -32,7 +32,7 @@ nRasterFont* nRasterFont::New(nOrvex* engine, const char* path, const char* page
 {
     nRasterFont* font = new (std::nothrow) nRasterFont(engine);
     if (!font) {
-        *g_log << "[!] " << "Failed to allocate a new raster font object.\n";
+        *g_log << "[!] Failed to allocate a new raster font object.\n";
         return 0;
     }
     if (!font->Load(path, pageBase)) {
@@ -54,13 +54,13 @@ bool nRasterFont::Load(const char* path, const char* pageBase)
     const char* shownPath = path ? path : "";
     nMetaFile document;
     if (!path || !document.Load(path)) {
-        *g_log << "[!] " << "Failed to load raster font description file '" << shownPath << "'.\n";
+        *g_log << "[!] Failed to load raster font description file '" << shownPath << "'.\n";
         Clear();
         return false;
     }
     nMetaTag* common = document.FindPath("Font:Common;");
     if (!common) {
-        *g_log << "[!] " << "Missing base tag in font description ('" << shownPath << "').\n";
+        *g_log << "[!] Missing base tag in font description ('" << shownPath << "').\n";
         Clear();
         return false;
     }
@@ -71,7 +71,7 @@ bool nRasterFont::Load(const char* path, const char* pageBase)
         if (IsTagNamed(tag, "Height")) ReadMetric(tag, m_lineHeight);
         else if (IsTagNamed(tag, "BaseLine")) ReadMetric(tag, m_baseLine);
         else if (IsTagNamed(tag, "PageCount")) ReadTagInt(tag, pageCount);
-        else *g_log << "[*] " << "Unexpected tag in font description header ('" << tag->GetName().GetCStr() << "').\n";
+        else *g_log << "[*] Unexpected tag in font description header ('" << tag->GetName().GetCStr() << "').\n";
     }
 
     nMetaTag* root = document.FindPath("Font;");
@@ -81,7 +81,7 @@ bool nRasterFont::Load(const char* path, const char* pageBase)
         nMetaTag* idTag = FirstChildNamed(entry, "Id");
         int32_t id = 0;
         if (!idTag || !ReadTagInt(idTag, id)) {
-            *g_log << "[*] " << "Glyph with no or invalid ID in font '" << shownPath << "', skipping.\n";
+            *g_log << "[*] Glyph with no or invalid ID in font '" << shownPath << "', skipping.\n";
             continue;
         }
         if (id < 0 || id > 255) continue;
@@ -101,7 +101,7 @@ bool nRasterFont::Load(const char* path, const char* pageBase)
                 // A page is an index into the pages: below zero is as invalid as past the end.
                 int32_t page = -1;
                 if (!ReadTagInt(field, page) || page < 0 || page >= pageCount) {
-                    *g_log << "[*] " << "Invalid glyph page in font '" << shownPath << "' (Glyph #" << id << "), skipping.\n";
+                    *g_log << "[*] Invalid glyph page in font '" << shownPath << "' (Glyph #" << id << "), skipping.\n";
                     glyph.present = false;
                     break;
                 }
@@ -110,12 +110,12 @@ bool nRasterFont::Load(const char* path, const char* pageBase)
         }
     }
     if (!m_glyphs[32].present)
-        *g_log << "[*] " << "No space character in font '" << shownPath << "'.\n";
+        *g_log << "[*] No space character in font '" << shownPath << "'.\n";
 
     for (int32_t index = 0; index < pageCount; ++index) {
         nRasterFontPage* page = new (std::nothrow) nRasterFontPage();
         if (!page) {
-            *g_log << "[!] " << "Failed to allocate raster font page.\n";
+            *g_log << "[!] Failed to allocate raster font page.\n";
             Clear();
             return false;
         }

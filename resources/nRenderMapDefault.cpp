@@ -30,10 +30,10 @@ private:
     nShaderBlock* Swizzle(nShaderBlock* input, int32_t x, int32_t y = 0, int32_t z = 0, int32_t w = 0);
     nShaderBlock* StageUV(const nMaterialStage& stage, nShaderBlock* normal);
     nShaderBlock* StageBranch(int32_t channel, nShaderBlock* normal);
-    const nMaterialStage* Present(int32_t channel) const  { return m_material.GetStage(channel, true); }
+    const nMaterialStage* Present(int32_t channel) const { return m_material.GetStage(channel, true); }
 
-    const nMaterial&           m_material;
-    nRenderMap*                m_map;
+    const nMaterial& m_material;
+    nRenderMap* m_map;
     std::vector<nShaderBlock*> m_made;
 };
 
@@ -88,27 +88,27 @@ nShaderBlock* DefaultMapBuilder::Swizzle(nShaderBlock* input, int32_t x, int32_t
 nShaderBlock* DefaultMapBuilder::StageUV(const nMaterialStage& stage, nShaderBlock* normal)
 {
     switch (stage.uvSource) {
-    case 0:
-        return Constant2(0.5f, 0.5f);
-    case MaterialUVMap: {
-        nShaderBlock* uv = New(ShaderBlockUV);
-        if (uv)
-            uv->index = stage.uvIndex;
-        return uv;
-    }
-    case MaterialLSNormal: {
-        nShaderBlock* n = normal ? normal : New(ShaderBlockNormal);
-        return Swizzle(Op(ShaderBlockPack, Op(ShaderBlockMul, New(ShaderBlockNormalViewMatrix), n)), 1, 2);
-    }
-    case MaterialFrontMap: {
-        nShaderBlock* screen = Op(ShaderBlockDiv, New(ShaderBlockScreenUV), Swizzle(New(ShaderBlockViewport), 3, 4));
-        nShaderBlock* uv = Op(ShaderBlockMul, Constant2(1.0f, -1.0f), screen);
-        if (stage.channel == MaterialChannelReflection && normal)
-            uv = Op(ShaderBlockAdd, uv, Op(ShaderBlockMul, Swizzle(normal, 1, 2), Constant2(0.01f, 0.01f)));
-        return uv;
-    }
-    default:
-        return 0;
+        case 0:
+            return Constant2(0.5f, 0.5f);
+        case MaterialUVMap: {
+            nShaderBlock* uv = New(ShaderBlockUV);
+            if (uv)
+                uv->index = stage.uvIndex;
+            return uv;
+        }
+        case MaterialLSNormal: {
+            nShaderBlock* n = normal ? normal : New(ShaderBlockNormal);
+            return Swizzle(Op(ShaderBlockPack, Op(ShaderBlockMul, New(ShaderBlockNormalViewMatrix), n)), 1, 2);
+        }
+        case MaterialFrontMap: {
+            nShaderBlock* screen = Op(ShaderBlockDiv, New(ShaderBlockScreenUV), Swizzle(New(ShaderBlockViewport), 3, 4));
+            nShaderBlock* uv = Op(ShaderBlockMul, Constant2(1.0f, -1.0f), screen);
+            if (stage.channel == MaterialChannelReflection && normal)
+                uv = Op(ShaderBlockAdd, uv, Op(ShaderBlockMul, Swizzle(normal, 1, 2), Constant2(0.01f, 0.01f)));
+            return uv;
+        }
+        default:
+            return 0;
     }
 }
 
@@ -194,7 +194,7 @@ nRenderMap* nMaterial::BuildDefaultRenderMap()
 {
     nRenderMap* map = new (std::nothrow) nRenderMap();
     if (!map) {
-        *g_log << "[!] " << "Failed to allocate conversion render map.\n";
+        *g_log << "[!] Failed to allocate conversion render map.\n";
         return 0;
     }
     DefaultMapBuilder builder(*this, map);

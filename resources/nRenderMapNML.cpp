@@ -19,8 +19,8 @@ namespace {
 // Graph levels a branch may nest; deeper Block tags are refused with a line.
 const int kMaxBranchDepth = 256;
 
-const char kSwizzleLetters[] = "nxyzw";     // codes 0 to 4
-const char kBuildLetters[] = "01xyzw";      // modes 0 to 5
+const char kSwizzleLetters[] = "nxyzw";  // codes 0 to 4
+const char kBuildLetters[] = "01xyzw";   // modes 0 to 5
 
 bool ReadInt(nMetaTag* tag, const char* name, int32_t* out)
 {
@@ -49,7 +49,7 @@ void ReadMask(nMetaTag* tag, const char* letters, int32_t* codes, const char* me
 // child is there.
 struct ParamRule
 {
-    int32_t     kind;
+    int32_t kind;
     const char* tag;
     void (*read)(nOrvex* engine, nShaderBlock& block, nMetaTag* child);
 };
@@ -118,25 +118,25 @@ bool ParseShaderBlockMap(nOrvex* engine, nMetaTag* map, std::vector<nShaderBlock
     nMetaTagIterator it;
     while (nMetaTag* entry = map->NextChild(it)) {
         if (!IsTagNamed(entry, "Entry")) {
-            *g_log << "[*] " << "Unexpected tag '" << entry->GetName().GetCStr() << "' in shader map.\n";
+            *g_log << "[*] Unexpected tag '" << entry->GetName().GetCStr() << "' in shader map.\n";
             continue;
         }
         const int32_t slot = (int32_t)blocks.size();
         blocks.push_back(0);
         nMetaTag* type = FirstChildNamed(entry, "Type");
         if (!type) {
-            *g_log << "[*] " << "Shader map entry " << slot << " has no type.\n";
+            *g_log << "[*] Shader map entry " << slot << " has no type.\n";
             continue;
         }
         const char* name = ReadTagString(type);
         const int32_t kind = FindShaderBlockKind(name ? name : "");
         if (kind == ShaderBlockNone) {
-            *g_log << "[!] " << "Invalid block type '" << (name ? name : "") << "'.\n";
+            *g_log << "[!] Invalid block type '" << (name ? name : "") << "'.\n";
             continue;
         }
         nShaderBlock* block = nShaderBlock::New(kind);
         if (!block) {
-            *g_log << "[!] " << "Failed to allocate shader block.\n";
+            *g_log << "[!] Failed to allocate shader block.\n";
             continue;
         }
         made.push_back(block);
@@ -154,17 +154,17 @@ bool ParseShaderBlockMap(nOrvex* engine, nMetaTag* map, std::vector<nShaderBlock
 const char* RefusalText(ShaderInputCheck check)
 {
     switch (check) {
-    case ShaderInputNoSlot: return "it has no such input";
-    case ShaderInputWrongType: return "the types do not match";
-    case ShaderInputCycle: return "the link would close a cycle";
-    default: return "";
+        case ShaderInputNoSlot: return "it has no such input";
+        case ShaderInputWrongType: return "the types do not match";
+        case ShaderInputCycle: return "the link would close a cycle";
+        default: return "";
     }
 }
 
 struct BranchReader
 {
-    nOrvex*                     engine;
-    std::vector<nShaderBlock*>  made;       // every block read, reachable or not
+    nOrvex* engine;
+    std::vector<nShaderBlock*> made;  // every block read, reachable or not
 
     nShaderBlock* Build(nMetaTag* tag, const std::vector<nShaderBlock*>* blocks, int depth);
 };
@@ -175,7 +175,7 @@ nShaderBlock* BranchReader::Build(nMetaTag* tag, const std::vector<nShaderBlock*
     if (!blocks) {
         nMetaTag* map = FirstChildNamed(tag, "Map");
         if (!map) {
-            *g_log << "[!] " << "No map to build shader branch.\n";
+            *g_log << "[!] No map to build shader branch.\n";
             return 0;
         }
         if (!ParseShaderBlockMap(engine, map, own, made))
@@ -183,16 +183,16 @@ nShaderBlock* BranchReader::Build(nMetaTag* tag, const std::vector<nShaderBlock*
         blocks = &own;
     }
     if (depth > kMaxBranchDepth) {
-        *g_log << "[!] " << "Shader branch nested deeper than " << (int32_t)kMaxBranchDepth << " blocks.\n";
+        *g_log << "[!] Shader branch nested deeper than " << (int32_t)kMaxBranchDepth << " blocks.\n";
         return 0;
     }
     int32_t index = 0;
     if (!ReadInt(tag, "Index", &index)) {
-        *g_log << "[!] " << "No block index found.\n";
+        *g_log << "[!] No block index found.\n";
         return 0;
     }
     if (index < 0 || index >= (int32_t)blocks->size()) {
-        *g_log << "[*] " << "Block index " << index << " is past the end of the shader map.\n";
+        *g_log << "[*] Block index " << index << " is past the end of the shader map.\n";
         return 0;
     }
     nShaderBlock* block = (*blocks)[index];
@@ -212,7 +212,7 @@ nShaderBlock* BranchReader::Build(nMetaTag* tag, const std::vector<nShaderBlock*
             if (check == ShaderInputAccepted)
                 block->SetInput(slot, input);
             else
-                *g_log << "[*] " << "Shader map block " << index << " ('" << GetShaderBlockKindName(block->GetKind())
+                *g_log << "[*] Shader map block " << index << " ('" << GetShaderBlockKindName(block->GetKind())
                        << "') refuses input " << (int32_t)slot << ": " << RefusalText(check) << ".\n";
         }
         ++slot;
@@ -228,42 +228,42 @@ nMetaTag* NewParams(const nShaderBlock* block)
     const nVector values(block->values[0], block->values[1], block->values[2], block->values[3]);
     char mask[5] = {0, 0, 0, 0, 0};
     switch (block->GetKind()) {
-    case ShaderBlockUV:
-        AppendTag(param, new (std::nothrow) nMetaTag("Channel", block->index));
-        break;
-    case ShaderBlockRenderBuffer:
-        AppendTag(param, new (std::nothrow) nMetaTag("Buffer", block->index));
-        break;
-    case ShaderBlockMaterialParam:
-        AppendTag(param, new (std::nothrow) nMetaTag("Param", block->index));
-        break;
-    case ShaderBlockTexture:
-        if (block->texture.IsValid() && !block->texture->GetName().IsEmpty())
-            AppendTag(param, new (std::nothrow) nMetaTag("Texture", block->texture->GetName().GetCStr()));
-        break;
-    case ShaderBlockSampler2D:
-        AppendTag(param, new (std::nothrow) nMetaTag("WrapU", block->wrapU != 0));
-        AppendTag(param, new (std::nothrow) nMetaTag("WrapV", block->wrapV != 0));
-        break;
-    case ShaderBlockConstant:
-        AppendTag(param, new (std::nothrow) nMetaTag("Type", (int32_t)block->constantType));
-        AppendTag(param, values.ToMetaTag("Value", true));
-        break;
-    case ShaderBlockColor:
-        AppendTag(param, values.ToMetaTag("Color", true));
-        break;
-    case ShaderBlockSwizzle:
-    case ShaderBlockBuild: {
-        const bool swizzle = block->GetKind() == ShaderBlockSwizzle;
-        const char* letters = swizzle ? kSwizzleLetters : kBuildLetters;
-        const int32_t count = swizzle ? 5 : 6;
-        for (int i = 0; i < 4; ++i)
-            mask[i] = (block->codes[i] >= 0 && block->codes[i] < count) ? letters[block->codes[i]] : letters[0];
-        AppendTag(param, new (std::nothrow) nMetaTag(swizzle ? "Swizzle" : "Build", mask));
-        break;
-    }
-    default:
-        break;
+        case ShaderBlockUV:
+            AppendTag(param, new (std::nothrow) nMetaTag("Channel", block->index));
+            break;
+        case ShaderBlockRenderBuffer:
+            AppendTag(param, new (std::nothrow) nMetaTag("Buffer", block->index));
+            break;
+        case ShaderBlockMaterialParam:
+            AppendTag(param, new (std::nothrow) nMetaTag("Param", block->index));
+            break;
+        case ShaderBlockTexture:
+            if (block->texture.IsValid() && !block->texture->GetName().IsEmpty())
+                AppendTag(param, new (std::nothrow) nMetaTag("Texture", block->texture->GetName().GetCStr()));
+            break;
+        case ShaderBlockSampler2D:
+            AppendTag(param, new (std::nothrow) nMetaTag("WrapU", block->wrapU != 0));
+            AppendTag(param, new (std::nothrow) nMetaTag("WrapV", block->wrapV != 0));
+            break;
+        case ShaderBlockConstant:
+            AppendTag(param, new (std::nothrow) nMetaTag("Type", (int32_t)block->constantType));
+            AppendTag(param, values.ToMetaTag("Value", true));
+            break;
+        case ShaderBlockColor:
+            AppendTag(param, values.ToMetaTag("Color", true));
+            break;
+        case ShaderBlockSwizzle:
+        case ShaderBlockBuild: {
+            const bool swizzle = block->GetKind() == ShaderBlockSwizzle;
+            const char* letters = swizzle ? kSwizzleLetters : kBuildLetters;
+            const int32_t count = swizzle ? 5 : 6;
+            for (int i = 0; i < 4; ++i)
+                mask[i] = (block->codes[i] >= 0 && block->codes[i] < count) ? letters[block->codes[i]] : letters[0];
+            AppendTag(param, new (std::nothrow) nMetaTag(swizzle ? "Swizzle" : "Build", mask));
+            break;
+        }
+        default:
+            break;
     }
     return param;
 }
@@ -334,7 +334,7 @@ nMetaTag* nRenderMap::Serialize(nMetaFile* document) const
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("ShaderMap");
     if (!root) {
-        *g_log << "[!] " << "Could not serialize shader map. Failed to create root tag.\n";
+        *g_log << "[!] Could not serialize shader map. Failed to create root tag.\n";
         return 0;
     }
     AppendTag(root, nVector2(posX, posY).ToMetaTag("Pos"));
@@ -350,7 +350,7 @@ nMetaTag* nRenderMap::Serialize(nMetaFile* document) const
             AppendTag(entry, NewParams(block));
         }
     } else {
-        *g_log << "[!] " << "Failed to allocate root tag.\n";
+        *g_log << "[!] Failed to allocate root tag.\n";
     }
     std::unordered_set<const nShaderBlock*> written;
     for (int32_t channel = 0; channel < RenderMapChannelCount; ++channel) {

@@ -3,8 +3,7 @@
 #include <cstring>
 #include <new>
 
-namespace
-{
+namespace {
 nResourceCache* CreateCache()
 {
     return new (std::nothrow) nResourceCache();
@@ -57,16 +56,14 @@ bool nResourceCache::NameIndex::Build(const nList<nSharedPtr<T>>& list)
 {
     uint32_t wanted = 16;
     while (wanted < 2u * (uint32_t)list.GetCount() && wanted < 0x40000000u) wanted *= 2;
-    if (!m_slots || m_mask + 1 < wanted)
-    {
+    if (!m_slots || m_mask + 1 < wanted) {
         delete[] m_slots;
         m_slots = new (std::nothrow) Slot[wanted];
         m_mask = m_slots ? wanted - 1 : 0;
     }
     m_built = false;
     if (!m_slots) return false;
-    for (uint32_t i = 0; i <= m_mask; ++i)
-    {
+    for (uint32_t i = 0; i <= m_mask; ++i) {
         m_slots[i].resource = 0;
         m_slots[i].name.Clear();
     }
@@ -84,8 +81,7 @@ void nResourceCache::NameIndex::Insert(T* resource)
     const nString& name = resource->GetName();
     const uint32_t hash = name.GetHash();
     uint32_t i = hash & m_mask;
-    while (m_slots[i].resource)
-    {
+    while (m_slots[i].resource) {
         if (m_slots[i].hash == hash && static_cast<T*>(m_slots[i].resource)->GetName() == name) return;
         i = (i + 1) & m_mask;
     }
@@ -104,8 +100,7 @@ bool nResourceCache::NameIndex::Add(nList<nSharedPtr<T>>& list, T* resource)
     const bool current = m_built && m_version == before;
     if (!nResourceCache::AddToList(list, resource)) return false;
     // One node appended to the list the index stood for; a full index is rebuilt on demand.
-    if (current && list.GetVersion() == before + 1 && 2 * (m_used + 1) <= m_mask + 1)
-    {
+    if (current && list.GetVersion() == before + 1 && 2 * (m_used + 1) <= m_mask + 1) {
         Insert(resource);
         m_version = list.GetVersion();
     }
@@ -135,12 +130,10 @@ T* nResourceCache::NameIndex::FindAsNamed(const nList<nSharedPtr<T>>& list, cons
     if (!name || !*name || !Current(list)) return 0;
     const size_t length = std::strlen(name);
     const uint32_t hash = nStringHash(name);
-    for (uint32_t i = hash & m_mask; m_slots[i].resource; i = (i + 1) & m_mask)
-    {
+    for (uint32_t i = hash & m_mask; m_slots[i].resource; i = (i + 1) & m_mask) {
         const Slot& slot = m_slots[i];
         // The slot's own copy says whether the text is normalised; the entry must still carry it.
-        if (slot.hash == hash && slot.normalized && HasText(slot.name, name, length)
-            && HasText(static_cast<T*>(slot.resource)->GetName(), name, length))
+        if (slot.hash == hash && slot.normalized && HasText(slot.name, name, length) && HasText(static_cast<T*>(slot.resource)->GetName(), name, length))
             return static_cast<T*>(slot.resource);
     }
     return 0;
@@ -158,8 +151,7 @@ nResourceCache::~nResourceCache()
 
 void nResourceCache::Clear()
 {
-    while (nListNode<nNamedResource*>* node = m_named.GetHead())
-    {
+    while (nListNode<nNamedResource*>* node = m_named.GetHead()) {
         nNamedResource* record = node->value;
         delete m_named.Unlink(node);
         delete record;
@@ -169,8 +161,7 @@ void nResourceCache::Clear()
     ReleaseAll(m_textures);
     ReleaseAll(m_secondaryTextures);
     ReleaseAll(m_pictures);
-    while (nListNode<nSound*>* node = m_sounds.GetHead())
-    {
+    while (nListNode<nSound*>* node = m_sounds.GetHead()) {
         nSound* sound = node->value;
         delete m_sounds.Unlink(node);
         delete sound;

@@ -20,22 +20,22 @@ class nResourceCache
 {
 public:
     typedef nList<nSharedPtr<nGeometry>> GeometryList;
-    typedef nList<nSharedPtr<nTexture>>  TextureList;
-    typedef nList<nSharedPtr<nPicture>>  PictureList;
-    typedef nList<nSound*>               SoundList;
+    typedef nList<nSharedPtr<nTexture>> TextureList;
+    typedef nList<nSharedPtr<nPicture>> PictureList;
+    typedef nList<nSound*> SoundList;
 
     // A shared resource of a kind defined above this library (particle models), kept under a
     // kind word and its normalised name.
     struct nNamedResource
     {
-        const char*                kind;   // a string with static storage, compared by text
-        nString                    name;
-        nSharedPtr<nSharedObject>  object;
+        const char* kind;  // a string with static storage, compared by text
+        nString name;
+        nSharedPtr<nSharedObject> object;
     };
-    typedef nList<nNamedResource*>       NamedList;
+    typedef nList<nNamedResource*> NamedList;
 
     nResourceCache() {}
-    ~nResourceCache();                                     // Clear
+    ~nResourceCache();  // Clear
     // What an engine is given to make, clear and destroy its caches of this kind.
     static const nResourceCacheOps* GetEngineOps();
     nResourceCache(const nResourceCache&) = delete;
@@ -52,10 +52,10 @@ public:
     template<class T> static bool AddToList(nList<nSharedPtr<T>>& list, T* resource);
     static bool AddToList(SoundList& list, nSound* sound);  // the list then owns the sound
 
-    GeometryList& GetGeometryList(bool collision)    { return collision ? m_collisionGeometries : m_geometries; }
-    TextureList&  GetTextureList(bool secondary)     { return secondary ? m_secondaryTextures : m_textures; }
-    PictureList&  GetPictureList()                   { return m_pictures; }
-    SoundList&    GetSoundList()                     { return m_sounds; }
+    GeometryList& GetGeometryList(bool collision) { return collision ? m_collisionGeometries : m_geometries; }
+    TextureList& GetTextureList(bool secondary) { return secondary ? m_secondaryTextures : m_textures; }
+    PictureList& GetPictureList() { return m_pictures; }
+    SoundList& GetSoundList() { return m_sounds; }
 
     // AddToList on the list the flag picks, keeping its name index current: the loaders add
     // through these, so a scene that loads hundreds of geometries does not rebuild the index
@@ -67,27 +67,27 @@ public:
     // Resources of other kinds: the entry of that kind and normalised name, or NULL; adding
     // takes one reference (false when out of memory; NULL adds nothing).
     nSharedObject* FindNamed(const char* kind, const nString& normalizedName) const;
-    bool           AddNamed(const char* kind, const nString& normalizedName, nSharedObject* object);
+    bool AddNamed(const char* kind, const nString& normalizedName, nSharedObject* object);
 
     // Lookups by name, normalised first; NULL when absent. Each finds the entry nearest the
     // head whose name equals the key.
     nGeometry* FindGeometry(const char* name, bool collision) const;
-    nTexture*  FindTexture(const char* name, bool secondary) const;
-    nPicture*  FindPicture(const char* name) const;
-    nSound*    FindSound(const char* name) const;
+    nTexture* FindTexture(const char* name, bool secondary) const;
+    nPicture* FindPicture(const char* name) const;
+    nSound* FindSound(const char* name) const;
 
     // The same lookups by a name that is already normalised, as the loaders hold it.
     nGeometry* FindNormalizedGeometry(const nString& name, bool collision) const;
-    nTexture*  FindNormalizedTexture(const nString& name, bool secondary) const;
-    nPicture*  FindNormalizedPicture(const nString& name) const;
+    nTexture* FindNormalizedTexture(const nString& name, bool secondary) const;
+    nPicture* FindNormalizedPicture(const nString& name) const;
 
     // Lookups without a normalised copy of the name, for the loaders' cache hits: the entry
     // FindGeometry(name) would give, or NULL when this lookup cannot tell (an empty name, one
     // that needs normalising, an entry renamed since its list last changed); the caller then
     // normalises the name and looks again.
     nGeometry* FindGeometryAsNamed(const char* name, bool collision) const;
-    nTexture*  FindTextureAsNamed(const char* name, bool secondary) const;
-    nPicture*  FindPictureAsNamed(const char* name) const;
+    nTexture* FindTextureAsNamed(const char* name, bool secondary) const;
+    nPicture* FindPictureAsNamed(const char* name) const;
 
 private:
     // Hash index over the names of one shared list, so that a scene of thousands of objects
@@ -113,28 +113,28 @@ private:
         struct Slot
         {
             uint32_t hash;
-            bool     normalized; // name is its own normalised form
-            void*    resource;   // NULL: free
-            nString  name;       // the entry's name when the index was built
+            bool normalized;  // name is its own normalised form
+            void* resource;   // NULL: free
+            nString name;     // the entry's name when the index was built
         };
         template<class T> bool Build(const nList<nSharedPtr<T>>& list);
-        template<class T> bool Current(const nList<nSharedPtr<T>>& list);   // built for the list as it is
-        template<class T> void Insert(T* resource);   // unless an earlier entry has its name
+        template<class T> bool Current(const nList<nSharedPtr<T>>& list);  // built for the list as it is
+        template<class T> void Insert(T* resource);                        // unless an earlier entry has its name
 
-        Slot*    m_slots;
-        uint32_t m_mask;         // slot count - 1 (a power of two)
-        uint32_t m_used;         // slots taken
-        uint32_t m_version;      // the list's version the index stands for
-        bool     m_built;
+        Slot* m_slots;
+        uint32_t m_mask;     // slot count - 1 (a power of two)
+        uint32_t m_used;     // slots taken
+        uint32_t m_version;  // the list's version the index stands for
+        bool m_built;
     };
 
     GeometryList m_geometries;
     GeometryList m_collisionGeometries;
-    TextureList  m_textures;
-    TextureList  m_secondaryTextures;
-    PictureList  m_pictures;
-    SoundList    m_sounds;
-    NamedList    m_named;     // owned records
+    TextureList m_textures;
+    TextureList m_secondaryTextures;
+    PictureList m_pictures;
+    SoundList m_sounds;
+    NamedList m_named;  // owned records
 
     // Indexes of geometries, collision geometries, textures, secondary textures and pictures.
     mutable NameIndex m_indexes[5];
@@ -163,8 +163,7 @@ bool nResourceList::Remove(nList<nSharedPtr<T>>& list, T* resource)
 {
     if (!resource) return false;
     for (nListNode<nSharedPtr<T>>* node = list.GetHead(); node; node = node->next)
-        if (node->value.Get() == resource)
-        {
+        if (node->value.Get() == resource) {
             delete list.Unlink(node);
             return true;
         }

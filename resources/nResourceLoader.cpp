@@ -13,8 +13,7 @@
 #include "resources/nPictureFormat.h"
 #include "resources/nResourceCache.h"
 
-namespace
-{
+namespace {
 // The value a record slot holds while a resource of its kind is being loaded.
 template<class T> T* Pending() { return reinterpret_cast<T*>(static_cast<uintptr_t>(1)); }
 
@@ -30,8 +29,7 @@ void Begin(nOrvex* engine)
 
 void ProgressAndEnd(nOrvex* engine, const char* format, const nString& name)
 {
-    if (nOrvex::EventInterface* p = Progress(engine))
-    {
+    if (nOrvex::EventInterface* p = Progress(engine)) {
         p->OnProgress(nString::Format(format, name.GetCStr() ? name.GetCStr() : "").GetCStr(), -1.0f);
         p->OnEnd();
     }
@@ -83,26 +81,22 @@ nGeometry* LoadGeometry(nOrvex* engine, const char* name, bool collision, bool b
 
     nGeometry* geometry = new (std::nothrow) nGeometry(engine);
     if (!geometry)
-        *g_log << "[!] " << "Could not allocate new geometry.\n";
-    else
-    {
+        *g_log << "[!] Could not allocate new geometry.\n";
+    else {
         // Proxies load through here too: the outer load's geometry comes back when they end.
         nGeometry* outer = engine ? engine->GetLoadingGeometry() : 0;
         if (engine) engine->SetLoadingGeometry(geometry);
         geometry->SetName(copy.GetCStr());
-        if (geometry->Load(copy.GetCStr()))
-        {
+        if (geometry->Load(copy.GetCStr())) {
             if (engine) engine->CallHook(OrvexHookGeometryLoaded, geometry);
-        }
-        else
-            *g_log << "[!] " << "Failed to load geometry '" << copy.GetCStr() << "'.\n";
+        } else
+            *g_log << "[!] Failed to load geometry '" << copy.GetCStr() << "'.\n";
         if (engine) engine->SetLoadingGeometry(outer);
     }
 
     record.geometry = geometry;
     if (engine) engine->NotifyCoreListeners(CoreEventResourceLoaded, &record);
-    if (geometry)
-    {
+    if (geometry) {
         if (cache) cache->AddGeometry(geometry, collision);
         if (engine && engine->GetResourceAutoSetup() && !collision) geometry->Setup();
     }
@@ -112,26 +106,22 @@ nGeometry* LoadGeometry(nOrvex* engine, const char* name, bool collision, bool b
 
 bool SetTextureContent(nOrvex* engine, nTexture* texture, const char* path)
 {
-    if (!texture || !path)
-    {
-        *g_log << "[!] " << "No texture or path to set texture content.\n";
+    if (!texture || !path) {
+        *g_log << "[!] No texture or path to set texture content.\n";
         return false;
     }
     texture->SetName(path);
     // Video textures ("mpg") are fed by a stream; their picture stays as it is until a frame comes.
-    if (GetFileExtension(path) == "mpg")
-    {
+    if (GetFileExtension(path) == "mpg") {
         const bool opened = texture->OpenStream(path);
         if (opened && engine) engine->CallHook(OrvexHookTextureContent, texture);
         return opened;
     }
     bool loaded = nPicture::LoadContent(texture, path);
-    if (!loaded)
-    {
+    if (!loaded) {
         nRenderer* renderer = engine ? engine->GetRenderer() : 0;
-        if (!renderer || !renderer->LoadTextureContent(texture, path))
-        {
-            *g_log << "[!] " << "Failed to set texture content from '" << path << "'.\n";
+        if (!renderer || !renderer->LoadTextureContent(texture, path)) {
+            *g_log << "[!] Failed to set texture content from '" << path << "'.\n";
             return false;
         }
     }
@@ -160,14 +150,13 @@ nTexture* LoadTexture(nOrvex* engine, const char* name, bool secondary, bool byp
 
     nTexture* texture = new (std::nothrow) nTexture(engine, 0, 0);
     if (!texture)
-        *g_log << "[!] " << "Could not allocate new texture '" << copy.GetCStr() << "'.\n";
+        *g_log << "[!] Could not allocate new texture '" << copy.GetCStr() << "'.\n";
     else
         SetTextureContent(engine, texture, copy.GetCStr());
 
     record.texture = texture;
     if (engine) engine->NotifyCoreListeners(CoreEventResourceLoaded, &record);
-    if (texture)
-    {
+    if (texture) {
         if (cache) cache->AddTexture(texture, secondary);
         if (engine && engine->GetResourceAutoSetup() && !secondary) texture->Setup();
     }
@@ -187,9 +176,8 @@ nPicture* LoadPicture(nOrvex* engine, const char* name, bool bypass)
 
     Begin(engine);
     nPicture* picture = new (std::nothrow) nPicture();
-    if (!picture)
-    {
-        *g_log << "[!] " << "Failed to allocate new picture object '" << copy.GetCStr() << "'.\n";
+    if (!picture) {
+        *g_log << "[!] Failed to allocate new picture object '" << copy.GetCStr() << "'.\n";
         return 0;
     }
     picture->SetName(copy.GetCStr());
@@ -211,12 +199,10 @@ nSound* LoadSound(nOrvex* engine, const char* name)
     nString given(name);
     nSound* sound = cache ? cache->FindSound(normal.GetCStr()) : 0;
     Begin(engine);
-    if (!sound)
-    {
+    if (!sound) {
         bool found = nIO::FindFile(given);
         nSound* hit = 0;
-        if (!found && engine && engine->GetHook(OrvexHookSoundMissing))
-        {
+        if (!found && engine && engine->GetHook(OrvexHookSoundMissing)) {
             engine->CallHook(OrvexHookSoundMissing, &given);
             normal = given;
             nIO::StripSearchPath(normal);
@@ -225,24 +211,19 @@ nSound* LoadSound(nOrvex* engine, const char* name)
         if (hit)
             sound = hit;
         else if (!(sound = new (std::nothrow) nSound(engine)))
-            *g_log << "[!] " << "Could not allocate new sound.\n";
-        else
-        {
+            *g_log << "[!] Could not allocate new sound.\n";
+        else {
             sound->SetName(normal.GetCStr());
             if (cache) nResourceCache::AddToList(cache->GetSoundList(), sound);
             *g_log << "Loading sound '" << normal.GetCStr() << "'.\n";
-            if (found || nIO::FindFile(given))
-            {
+            if (found || nIO::FindFile(given)) {
                 sound->SetPath(given.GetCStr());
-                if (nSound::LoadSample(sound, given.GetCStr()))
-                {
+                if (nSound::LoadSample(sound, given.GetCStr())) {
                     if (engine) engine->CallHook(OrvexHookSoundLoaded, sound);
-                }
-                else
-                    *g_log << "[!] " << "Failed to load sound from '" << given.GetCStr() << "'.\n";
-            }
-            else
-                *g_log << "[!] " << "Failed to locate '" << normal.GetCStr() << "', could not load sound.\n";
+                } else
+                    *g_log << "[!] Failed to load sound from '" << given.GetCStr() << "'.\n";
+            } else
+                *g_log << "[!] Failed to locate '" << normal.GetCStr() << "', could not load sound.\n";
             if (engine && engine->GetResourceAutoSetup()) sound->Setup();
         }
     }

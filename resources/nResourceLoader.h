@@ -24,12 +24,12 @@ class nSound;
 // bypass: neither read nor add to the cache.
 nGeometry* LoadGeometry(nOrvex* engine, const char* name, bool collision, bool bypass);
 // secondary: the second texture list, never set up.
-nTexture*  LoadTexture(nOrvex* engine, const char* name, bool secondary, bool bypass);
-nPicture*  LoadPicture(nOrvex* engine, const char* name, bool bypass);   // no file search, no missing-file hook
+nTexture* LoadTexture(nOrvex* engine, const char* name, bool secondary, bool bypass);
+nPicture* LoadPicture(nOrvex* engine, const char* name, bool bypass);  // no file search, no missing-file hook
 // Always cached; without a current cache the caller owns the sound.
-nSound*    LoadSound(nOrvex* engine, const char* name);
+nSound* LoadSound(nOrvex* engine, const char* name);
 // Names the texture after path and fills it from the picture codecs, else from the current
 // renderer; hook 5 on success.
-bool       SetTextureContent(nOrvex* engine, nTexture* texture, const char* path);
+bool SetTextureContent(nOrvex* engine, nTexture* texture, const char* path);
 
 #endif

@@ -24,7 +24,7 @@ enum OutputRule
     RuleDot,
     RuleCross,
     RuleClamp,
-    RuleInput,          // Normalize, Abs, Unpack, Pack: the input's type
+    RuleInput,  // Normalize, Abs, Unpack, Pack: the input's type
     RuleSwizzle,
     RuleBuild
 };
@@ -32,19 +32,24 @@ enum OutputRule
 // How a kind's prefix takes its parameters.
 enum PrefixRule
 {
-    PrefixPlain, PrefixUVSet, PrefixWraps, PrefixConstant, PrefixParam, PrefixCodes
+    PrefixPlain,
+    PrefixUVSet,
+    PrefixWraps,
+    PrefixConstant,
+    PrefixParam,
+    PrefixCodes
 };
 
 struct KindRow
 {
-    const char*                saveName;
-    const char*                displayName;
-    const char*                prefix;          // a printf format for the parameterised prefixes
-    PrefixRule                 prefixRule;
-    ShaderBlockSlotInfo        output;
-    OutputRule                 rule;
-    uint32_t                   fixedType;
-    unsigned                   inputCount;
+    const char* saveName;
+    const char* displayName;
+    const char* prefix;  // a printf format for the parameterised prefixes
+    PrefixRule prefixRule;
+    ShaderBlockSlotInfo output;
+    OutputRule rule;
+    uint32_t fixedType;
+    unsigned inputCount;
     const ShaderBlockSlotInfo* inputs;
 };
 
@@ -146,71 +151,71 @@ uint32_t TypeWithoutMemo(const nShaderBlock* b, TypeMemo& memo, int depth)
 {
     const uint32_t kInvalid = ShaderValueInvalid, kFloat = ShaderValueFloat, kVec4 = ShaderValueVec4;
     const KindRow& row = kKinds[b->GetKind()];
-    uint32_t in[nShaderBlock::kMaxInputs] = {0, 0, 0, 0};     // 0: unconnected
+    uint32_t in[nShaderBlock::kMaxInputs] = {0, 0, 0, 0};  // 0: unconnected
     for (unsigned i = 0; i < row.inputCount; ++i)
         if (const nShaderBlock* input = b->GetInput(i))
             in[i] = TypeOf(input, memo, depth + 1);
     switch (row.rule) {
-    case RuleNone:
-        return ShaderValueInvalid;
-    case RuleFixed:
-        return row.fixedType;
-    case RuleConstant:
-        return b->constantType;
-    case RuleMaterialParam:
-        return (b->index == ShaderParamShininess || b->index == ShaderParamOpacity) ? kFloat : kVec4;
-    case RuleSampler:
-        return (in[0] && in[1]) ? kVec4 : kInvalid;
-    case RuleSameAB:
-        return (in[0] && in[1] && in[0] == in[1]) ? in[0] : kInvalid;
-    case RuleMul:
-        if (!in[0] || !in[1])
+        case RuleNone:
             return ShaderValueInvalid;
-        if (in[0] == in[1])
-            return (in[0] & 0x3c) ? in[0] : kInvalid;
-        if ((in[0] | in[1]) == (ShaderValueMat3 | ShaderValueVec3))
+        case RuleFixed:
+            return row.fixedType;
+        case RuleConstant:
+            return b->constantType;
+        case RuleMaterialParam:
+            return (b->index == ShaderParamShininess || b->index == ShaderParamOpacity) ? kFloat : kVec4;
+        case RuleSampler:
+            return (in[0] && in[1]) ? kVec4 : kInvalid;
+        case RuleSameAB:
+            return (in[0] && in[1] && in[0] == in[1]) ? in[0] : kInvalid;
+        case RuleMul:
+            if (!in[0] || !in[1])
+                return ShaderValueInvalid;
+            if (in[0] == in[1])
+                return (in[0] & 0x3c) ? in[0] : kInvalid;
+            if ((in[0] | in[1]) == (ShaderValueMat3 | ShaderValueVec3))
+                return ShaderValueVec3;
+            if ((in[0] | in[1]) == (ShaderValueMat4 | ShaderValueVec4))
+                return ShaderValueVec4;
+            return ShaderValueInvalid;
+        case RuleMix:
+            return (in[0] && in[1] && in[2] && in[0] == in[1] && in[2] == ShaderValueFloat) ? in[0] : kInvalid;
+        case RuleDot:
+            return (in[0] && in[1] && in[0] == in[1]) ? kFloat : kInvalid;
+        case RuleCross:
+            if (!in[0] || !in[1] || (in[0] != in[1] && in[0] != ShaderValueVec3))
+                return ShaderValueInvalid;
             return ShaderValueVec3;
-        if ((in[0] | in[1]) == (ShaderValueMat4 | ShaderValueVec4))
-            return ShaderValueVec4;
-        return ShaderValueInvalid;
-    case RuleMix:
-        return (in[0] && in[1] && in[2] && in[0] == in[1] && in[2] == ShaderValueFloat) ? in[0] : kInvalid;
-    case RuleDot:
-        return (in[0] && in[1] && in[0] == in[1]) ? kFloat : kInvalid;
-    case RuleCross:
-        if (!in[0] || !in[1] || (in[0] != in[1] && in[0] != ShaderValueVec3))
-            return ShaderValueInvalid;
-        return ShaderValueVec3;
-    case RuleClamp:
-        return (in[0] && in[0] == in[1] && in[1] == in[2]) ? in[0] : kInvalid;
-    case RuleInput:
-        return in[0] ? in[0] : kInvalid;
-    case RuleSwizzle: {
-        if (!in[0] || in[0] == ShaderValueInvalid)
-            return ShaderValueInvalid;
-        int count = 0;
-        for (int code : b->codes)
-            count += code != 0;
-        static const uint32_t kByCount[5] = {ShaderValueInvalid, ShaderValueFloat, ShaderValueVec2, ShaderValueVec3, ShaderValueVec4};
-        return kByCount[count];
-    }
-    case RuleBuild: {
-        int count = 0;
-        for (int slot = 0; slot < 4; ++slot) {
-            const int mode = b->codes[slot];
-            if (mode == 0 || mode == 1) {
-                ++count;
-            } else if (mode >= 2 && mode <= 5) {
-                if (!in[slot])
-                    break;
-                if (in[slot] == ShaderValueInvalid)
-                    return ShaderValueInvalid;
-                ++count;
-            }
+        case RuleClamp:
+            return (in[0] && in[0] == in[1] && in[1] == in[2]) ? in[0] : kInvalid;
+        case RuleInput:
+            return in[0] ? in[0] : kInvalid;
+        case RuleSwizzle: {
+            if (!in[0] || in[0] == ShaderValueInvalid)
+                return ShaderValueInvalid;
+            int count = 0;
+            for (int code : b->codes)
+                count += code != 0;
+            static const uint32_t kByCount[5] = {ShaderValueInvalid, ShaderValueFloat, ShaderValueVec2, ShaderValueVec3, ShaderValueVec4};
+            return kByCount[count];
         }
-        static const uint32_t kByCount[5] = {ShaderValueInvalid, ShaderValueFloat, ShaderValueVec2, ShaderValueVec3, ShaderValueVec4};
-        return kByCount[count];
-    }
+        case RuleBuild: {
+            int count = 0;
+            for (int slot = 0; slot < 4; ++slot) {
+                const int mode = b->codes[slot];
+                if (mode == 0 || mode == 1) {
+                    ++count;
+                } else if (mode >= 2 && mode <= 5) {
+                    if (!in[slot])
+                        break;
+                    if (in[slot] == ShaderValueInvalid)
+                        return ShaderValueInvalid;
+                    ++count;
+                }
+            }
+            static const uint32_t kByCount[5] = {ShaderValueInvalid, ShaderValueFloat, ShaderValueVec2, ShaderValueVec3, ShaderValueVec4};
+            return kByCount[count];
+        }
     }
     return ShaderValueInvalid;
 }
@@ -335,29 +340,29 @@ nString nShaderBlock::GetPrefix() const
     const KindRow& row = kKinds[m_kind];
     char text[64];
     switch (row.prefixRule) {
-    case PrefixPlain:
-        return nString(row.prefix);
-    case PrefixUVSet:
-    case PrefixParam:
-        snprintf(text, sizeof(text), row.prefix, (int)index);
-        return nString(text);
-    case PrefixWraps:
-        snprintf(text, sizeof(text), row.prefix, wrapU ? "T" : "F", wrapV ? "T" : "F");
-        return nString(text);
-    case PrefixCodes:
-        snprintf(text, sizeof(text), row.prefix, (int)codes[0], (int)codes[1], (int)codes[2], (int)codes[3]);
-        return nString(text);
-    case PrefixConstant:
-        switch (constantType) {
-        case ShaderValueInvalid: return nString("ConstNone_");
-        case ShaderValueFloat: return nString("ConstFloat_");
-        case ShaderValueVec2: return nString("ConstVec2_");
-        case ShaderValueVec3: return nString("ConstVec3_");
-        case ShaderValueVec4: return nString("ConstVec4_");
-        default:
-            *g_log << "[!] " << "Unknown constant.\n";
-            return nString("ConstUnk_");
-        }
+        case PrefixPlain:
+            return nString(row.prefix);
+        case PrefixUVSet:
+        case PrefixParam:
+            snprintf(text, sizeof(text), row.prefix, (int)index);
+            return nString(text);
+        case PrefixWraps:
+            snprintf(text, sizeof(text), row.prefix, wrapU ? "T" : "F", wrapV ? "T" : "F");
+            return nString(text);
+        case PrefixCodes:
+            snprintf(text, sizeof(text), row.prefix, (int)codes[0], (int)codes[1], (int)codes[2], (int)codes[3]);
+            return nString(text);
+        case PrefixConstant:
+            switch (constantType) {
+                case ShaderValueInvalid: return nString("ConstNone_");
+                case ShaderValueFloat: return nString("ConstFloat_");
+                case ShaderValueVec2: return nString("ConstVec2_");
+                case ShaderValueVec3: return nString("ConstVec3_");
+                case ShaderValueVec4: return nString("ConstVec4_");
+                default:
+                    *g_log << "[!] Unknown constant.\n";
+                    return nString("ConstUnk_");
+            }
     }
     return nString("");
 }
@@ -382,10 +387,10 @@ int32_t FindShaderBlockKind(const char* name)
 const char* GetShaderValueTypeName(uint32_t type)
 {
     switch (type) {
-    case ShaderValueFloat: return "float";
-    case ShaderValueVec2: return "vec2";
-    case ShaderValueVec3: return "vec3";
-    case ShaderValueVec4: return "vec4";
-    default: return "";
+        case ShaderValueFloat: return "float";
+        case ShaderValueVec2: return "vec2";
+        case ShaderValueVec3: return "vec3";
+        case ShaderValueVec4: return "vec4";
+        default: return "";
     }
 }

@@ -49,7 +49,7 @@ uint8_t* nSampleBuffer::Allocate(uint32_t count, const nSampleFormat& format)
         m_data = (uint8_t*)std::calloc(1, bytes ? bytes : 1);
     }
     if (!m_data) {
-        *g_log << "[!] " << "Failed to allocate raw PCM sample buffer.\n";
+        *g_log << "[!] Failed to allocate raw PCM sample buffer.\n";
         return 0;
     }
     m_count = count;
@@ -79,7 +79,7 @@ bool nSound::LoadSample(nSound* sound, const char* path)
 {
     if (!sound || !path || !nIO::Exists(path)) return false;
     if (DecodeWAV(path, sound)) return true;
-    *g_log << "[!] " << "No sample decoder for '" << path << "'!\n";
+    *g_log << "[!] No sample decoder for '" << path << "'!\n";
     return false;
 }
 

@@ -9,11 +9,11 @@
 
 namespace {
 
-const uint32_t kFormatBytes = 16;           // the PCM format block
-const uint32_t kExtensibleBytes = 40;       // with the extensible block and its sub-format
+const uint32_t kFormatBytes = 16;      // the PCM format block
+const uint32_t kExtensibleBytes = 40;  // with the extensible block and its sub-format
 const uint32_t kTagPCM = 1;
 const uint32_t kTagExtensible = 0xfffe;
-const int32_t  kReadStep = 1 << 30;         // largest single read
+const int32_t kReadStep = 1 << 30;  // largest single read
 
 inline uint32_t U16(const uint8_t* p) { return (uint32_t)p[0] | (uint32_t)p[1] << 8; }
 inline uint32_t U32(const uint8_t* p) { return U16(p) | U16(p + 2) << 16; }
@@ -44,7 +44,7 @@ bool ReadAll(nIOFile& file, uint8_t* out, size_t bytes)
 
 void LogMangledFormat(const char* path)
 {
-    *g_log << "[!] " << "Mangled WAV 'format' chunk in '" << path << "'.\n";
+    *g_log << "[!] Mangled WAV 'format' chunk in '" << path << "'.\n";
 }
 
 // The layout of the "fmt " chunk: integer PCM (plain or extensible) with at least one channel, a
@@ -52,7 +52,7 @@ void LogMangledFormat(const char* path)
 bool ReadFormat(nIOFile& file, uint32_t size, const char* path, nSampleFormat& format)
 {
     if (size > kFormatBytes)
-        *g_log << "[*] " << "Unexpected WAV 'format' chunk size. Found "
+        *g_log << "[*] Unexpected WAV 'format' chunk size. Found "
                << nString::Format("%u", size).GetCStr() << ", expected " << (int32_t)kFormatBytes << ".\n";
     uint8_t block[kExtensibleBytes] = {0};
     uint32_t want = size < kExtensibleBytes ? size : kExtensibleBytes;
@@ -69,10 +69,10 @@ bool ReadFormat(nIOFile& file, uint32_t size, const char* path, nSampleFormat& f
             LogMangledFormat(path);
             return false;
         }
-        tag = U16(block + 24);              // the sub-format's leading code
+        tag = U16(block + 24);  // the sub-format's leading code
     }
     if (tag != kTagPCM) {
-        *g_log << "[!] " << "Unsupported WAV sample encoding (format " << (int32_t)tag << ") in '"
+        *g_log << "[!] Unsupported WAV sample encoding (format " << (int32_t)tag << ") in '"
                << path << "'.\n";
         return false;
     }
@@ -92,20 +92,20 @@ bool ReadData(nIOFile& file, uint32_t size, const char* path, const nSampleForma
               nSampleBuffer& samples)
 {
     if ((int64_t)size > BytesLeft(file)) {
-        *g_log << "[!] " << "mangled WAV 'data' chunk in '" << path << "'.\n";
+        *g_log << "[!] mangled WAV 'data' chunk in '" << path << "'.\n";
         return false;
     }
     uint32_t frameBytes = (uint32_t)format.channels * format.bits / 8u;
     uint32_t frames = size / frameBytes;
     uint8_t* data = samples.Allocate(frames, format);
     if (!data) {
-        *g_log << "[!] " << "failed to allocate WAV data chunk for '" << path << "'.\n";
+        *g_log << "[!] failed to allocate WAV data chunk for '" << path << "'.\n";
         return false;
     }
     size_t bytes = (size_t)frames * frameBytes;
     if (!ReadAll(file, data, bytes)) {
         samples.Free();
-        *g_log << "[!] " << "mangled WAV 'data' chunk in '" << path << "'.\n";
+        *g_log << "[!] mangled WAV 'data' chunk in '" << path << "'.\n";
         return false;
     }
     SkipChunkRest(file, size - (uint32_t)bytes, size);
@@ -124,7 +124,7 @@ bool DecodeChunks(nIOFile& file, const char* path, nSampleBuffer& samples, nSamp
             haveFormat = true;
         } else if (std::memcmp(chunk, "data", 4) == 0) {
             if (!haveFormat) {
-                *g_log << "[!] " << "WAV 'data' chunk before 'format' chunk in '" << path << "'.\n";
+                *g_log << "[!] WAV 'data' chunk before 'format' chunk in '" << path << "'.\n";
                 return false;
             }
             if (!ReadData(file, size, path, format, samples)) return false;

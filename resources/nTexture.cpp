@@ -32,7 +32,7 @@ bool nTexture::Setup()
 {
     nRenderer* renderer = m_engine ? m_engine->GetRenderer() : 0;
     if (!renderer) {
-        *g_log << "[!] " << "No renderer to set up texture '" << GetName().GetCStr() << "'.\n";
+        *g_log << "[!] No renderer to set up texture '" << GetName().GetCStr() << "'.\n";
         return false;
     }
     // The renderer may turn the picture into a size-only one; keep what readers of the
@@ -74,7 +74,7 @@ bool nTexture::OpenStream(const char* name)
     CloseStream();
     nTextureStreamInterface* output = new (std::nothrow) nTextureStreamInterface(this);
     if (!output) {
-        *g_log << "[!] " << "Failed to allocate texture stream interface.\n";
+        *g_log << "[!] Failed to allocate texture stream interface.\n";
         return false;
     }
     m_stream = output;
@@ -82,7 +82,7 @@ bool nTexture::OpenStream(const char* name)
     output->SetStream(stream);
     *g_log << "Open texture stream interface: '" << (name ? name : "") << "'\n";
     if (!stream || !stream->Open(name, false)) {
-        *g_log << "[!] " << "Failed to open content stream.\n";
+        *g_log << "[!] Failed to open content stream.\n";
         return false;
     }
     return true;

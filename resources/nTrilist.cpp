@@ -27,34 +27,33 @@ nTrilist::~nTrilist()
     for (int s = 0; s < kGeometryUVSetCount; ++s) delete[] uvSets[s];
 }
 
-namespace
-{
+namespace {
 // What the conversion makes of each polygon, decided once.
 enum PolygonKind : uint8_t
 {
     PolygonDrawn,
-    PolygonSmall,       // fewer than 3 corners: nothing to draw
-    PolygonMalformed,   // corners outside the bindings or the vertices
-    PolygonTooLarge     // more triangles or vertices than one list may hold
+    PolygonSmall,      // fewer than 3 corners: nothing to draw
+    PolygonMalformed,  // corners outside the bindings or the vertices
+    PolygonTooLarge    // more triangles or vertices than one list may hold
 };
 
 // Working state of one conversion. Vertex numbers of the current pass are valid where the
 // vertex's stamp equals the pass, so starting a pass costs nothing.
 struct Converter
 {
-    nGeometry&  g;
-    uint32_t    maxTriangles;
-    uint32_t    maxVertices;
-    uint32_t    maxBones;
+    nGeometry& g;
+    uint32_t maxTriangles;
+    uint32_t maxVertices;
+    uint32_t maxBones;
 
-    uint8_t*    kinds;          // one PolygonKind per polygon
-    int32_t*    remap;          // list vertex number of each geometry vertex
-    uint32_t*   stamps;         // pass in which remap was written
-    uint32_t    pass;
-    uint16_t*   boneTable;      // the batch's bone table: maxBones entries, then room for one polygon's new bones
-    uint32_t    boneCount;
-    bool        bonesDropped;
-    bool        cornersDropped;
+    uint8_t* kinds;    // one PolygonKind per polygon
+    int32_t* remap;    // list vertex number of each geometry vertex
+    uint32_t* stamps;  // pass in which remap was written
+    uint32_t pass;
+    uint16_t* boneTable;  // the batch's bone table: maxBones entries, then room for one polygon's new bones
+    uint32_t boneCount;
+    bool bonesDropped;
+    bool cornersDropped;
 
     explicit Converter(nGeometry& geometry)
         : g(geometry), maxTriangles(0), maxVertices(0), maxBones(0), kinds(0), remap(0), stamps(0), pass(0),
@@ -105,16 +104,14 @@ bool Converter::Prepare(uint32_t triangles, uint32_t vertices, uint32_t bones)
     // Slots are bytes: a table beyond 256 entries could not be addressed.
     maxBones = bones < 1 ? 1 : (bones > 256 ? 256 : bones);
     kinds = new (std::nothrow) uint8_t[g.polygonCount];
-    if (g.vertexCount > 0)
-    {
+    if (g.vertexCount > 0) {
         remap = new (std::nothrow) int32_t[g.vertexCount];
         stamps = new (std::nothrow) uint32_t[g.vertexCount];
     }
     if (g.skinWeights) boneTable = new (std::nothrow) uint16_t[maxBones + 4 * kTrilistMaxCorners];
     g.BuildPolygonOffsets();
-    if (!kinds || (g.vertexCount > 0 && (!remap || !stamps)) || (g.skinWeights && !boneTable) || !g.polygonOffsets)
-    {
-        *g_log << "[!] " << "Could not allocate memory to remap vertice!\n";
+    if (!kinds || (g.vertexCount > 0 && (!remap || !stamps)) || (g.skinWeights && !boneTable) || !g.polygonOffsets) {
+        *g_log << "[!] Could not allocate memory to remap vertice!\n";
         return false;
     }
     if (stamps) std::memset(stamps, 0, sizeof(uint32_t) * g.vertexCount);
@@ -124,16 +121,14 @@ bool Converter::Prepare(uint32_t triangles, uint32_t vertices, uint32_t bones)
 void Converter::Classify()
 {
     uint32_t small = 0, malformed = 0, large = 0;
-    for (uint32_t p = 0; p < g.polygonCount; ++p)
-    {
+    for (uint32_t p = 0; p < g.polygonCount; ++p) {
         const nPolygon& poly = g.polygons[p];
         uint8_t kind = PolygonDrawn;
         if (poly.count < 3)
             kind = PolygonSmall;
         else if (!poly.bindings || !g.bindings || (uint64_t)g.polygonOffsets[p] + poly.count > g.bindingCount)
             kind = PolygonMalformed;
-        else
-        {
+        else {
             for (uint32_t k = 0; k < poly.count && kind == PolygonDrawn; ++k)
                 if (poly.bindings[k] < 0 || (uint32_t)poly.bindings[k] >= g.vertexCount) kind = PolygonMalformed;
             uint32_t used = UsedCorners(poly);
@@ -147,13 +142,13 @@ void Converter::Classify()
     }
     const char* name = g.GetName().GetCStr();
     if (small)
-        *g_log << "[*] " << "Skipped " << (int32_t)small << " polygon(s) with fewer than 3 corners in geometry "
+        *g_log << "[*] Skipped " << (int32_t)small << " polygon(s) with fewer than 3 corners in geometry "
                << name << ".\n";
     if (malformed)
-        *g_log << "[!] " << "Skipped " << (int32_t)malformed << " polygon(s) with corners outside geometry "
+        *g_log << "[!] Skipped " << (int32_t)malformed << " polygon(s) with corners outside geometry "
                << name << ".\n";
     if (large)
-        *g_log << "[!] " << "Skipped " << (int32_t)large << " polygon(s) too large for one triangle list in geometry "
+        *g_log << "[!] Skipped " << (int32_t)large << " polygon(s) too large for one triangle list in geometry "
                << name << ".\n";
 }
 
@@ -167,8 +162,7 @@ uint32_t Converter::Count(uint32_t t, uint32_t start, uint32_t& vertices, uint32
     triangles = 0;
     boneCount = 0;
     uint32_t taken = 0;
-    for (uint32_t p = start; p < g.polygonCount; ++p)
-    {
+    for (uint32_t p = start; p < g.polygonCount; ++p) {
         if (kinds[p] != PolygonDrawn || MaterialOf(p) != t) continue;
         const nPolygon& poly = g.polygons[p];
         uint32_t used = UsedCorners(poly);
@@ -177,13 +171,11 @@ uint32_t Converter::Count(uint32_t t, uint32_t start, uint32_t& vertices, uint32
 
         // A polygon that does not fit ends the pass, so what it stamped never counts.
         uint32_t newVertices = 0;
-        for (uint32_t k = 0; k < used; ++k)
-        {
+        for (uint32_t k = 0; k < used; ++k) {
             int32_t v = poly.bindings[k];
             if (!Shared(poly, t, v))
                 ++newVertices;
-            else if (stamps[v] != pass)
-            {
+            else if (stamps[v] != pass) {
                 stamps[v] = pass;
                 ++newVertices;
             }
@@ -191,20 +183,16 @@ uint32_t Converter::Count(uint32_t t, uint32_t start, uint32_t& vertices, uint32
         bool fits = (uint64_t)vertices + newVertices <= maxVertices;
 
         uint32_t newBones = 0;
-        if (fits && g.skinWeights)
-        {
-            for (uint32_t k = 0; k < used; ++k)
-            {
+        if (fits && g.skinWeights) {
+            for (uint32_t k = 0; k < used; ++k) {
                 const nSkinWeight& w = g.skinWeights[poly.bindings[k]];
                 for (int i = 0; i < 4; ++i)
                     if (BoneSlot(w.bone[i], boneCount + newBones) < 0) boneTable[boneCount + newBones++] = w.bone[i];
             }
-            if (boneCount + newBones > maxBones)
-            {
+            if (boneCount + newBones > maxBones) {
                 // A polygon that needs more bones than a whole table keeps what fits.
                 if (taken > 0) fits = false;
-                else
-                {
+                else {
                     bonesDropped = true;
                     newBones = maxBones - boneCount;
                 }
@@ -227,13 +215,11 @@ void Converter::Emit(nTrilist& list, uint32_t n, int32_t v, int32_t b)
     if (list.colours) list.colours[n] = g.colors[b];
     for (int s = 0; s < kGeometryUVSetCount; ++s)
         if (list.uvSets[s]) list.uvSets[s][n] = g.uvSets[s][b];
-    if (list.skin)
-    {
+    if (list.skin) {
         const nSkinWeight& w = g.skinWeights[v];
         nTrilistSkin& out = list.skin[n];
         float sum = 0.0f;
-        for (int i = 0; i < 4; ++i)
-        {
+        for (int i = 0; i < 4; ++i) {
             int32_t slot = BoneSlot(w.bone[i], list.boneCount);
             out.slot[i] = (uint8_t)(slot < 0 ? 0 : slot);
             out.weight[i] = slot < 0 ? 0.0f : w.weight[i];
@@ -254,8 +240,7 @@ nTrilist* Converter::Fill(uint32_t t, uint32_t start, uint32_t end, uint32_t ver
     nMaterial* material = t < g.materialCount ? g.materials[t].Get() : 0;
     bool ok = (list->positions = nGeometry::AllocateArray<nVector>(vertices)) != 0;
     ok = ok && (list->indices = nGeometry::AllocateArray<int32_t>(3 * (size_t)triangles)) != 0;
-    if (g.skinWeights)
-    {
+    if (g.skinWeights) {
         ok = ok && (list->skin = nGeometry::AllocateArray<nTrilistSkin>(vertices)) != 0;
         if (boneCount > 0) ok = ok && (list->bones = nGeometry::AllocateArray<uint16_t>(boneCount)) != 0;
     }
@@ -265,13 +250,11 @@ nTrilist* Converter::Fill(uint32_t t, uint32_t start, uint32_t end, uint32_t ver
     if (g.colors) ok = ok && (list->colours = nGeometry::AllocateArray<nGeometryColor>(vertices)) != 0;
     for (uint32_t s = 0; s < (uint32_t)kGeometryUVSetCount; ++s)
         if (s < g.uvSetCount && g.uvSets[s]) ok = ok && (list->uvSets[s] = nGeometry::AllocateArray<nVector2>(vertices)) != 0;
-    if (!ok)
-    {
+    if (!ok) {
         delete list;
         return 0;
     }
-    if (boneCount > 0 && list->bones)
-    {
+    if (boneCount > 0 && list->bones) {
         std::memcpy(list->bones, boneTable, sizeof(uint16_t) * boneCount);
         list->boneCount = boneCount;
     }
@@ -279,30 +262,25 @@ nTrilist* Converter::Fill(uint32_t t, uint32_t start, uint32_t end, uint32_t ver
     ++pass;
     uint32_t n = 0, tri = 0;
     int32_t corner[kTrilistMaxCorners];
-    for (uint32_t p = start; p < end; ++p)
-    {
+    for (uint32_t p = start; p < end; ++p) {
         if (kinds[p] != PolygonDrawn || MaterialOf(p) != t) continue;
         const nPolygon& poly = g.polygons[p];
         uint32_t used = UsedCorners(poly);
-        for (uint32_t k = 0; k < used; ++k)
-        {
+        for (uint32_t k = 0; k < used; ++k) {
             int32_t v = poly.bindings[k];
             bool shared = Shared(poly, t, v);
-            if (shared && stamps[v] == pass)
-            {
+            if (shared && stamps[v] == pass) {
                 corner[k] = remap[v];
                 continue;
             }
             corner[k] = (int32_t)n;
-            if (shared)
-            {
+            if (shared) {
                 stamps[v] = pass;
                 remap[v] = (int32_t)n;
             }
             Emit(*list, n++, v, g.polygonOffsets[p] + (int32_t)k);
         }
-        for (uint32_t m = 1; m + 1 < used; ++m, ++tri)
-        {
+        for (uint32_t m = 1; m + 1 < used; ++m, ++tri) {
             list->indices[3 * tri] = corner[0];
             list->indices[3 * tri + 1] = corner[m];
             list->indices[3 * tri + 2] = corner[m + 1];
@@ -319,21 +297,18 @@ nLinkedList* ConvertGeometryToTrilist(nGeometry* geometry, uint32_t maxTriangles
     const char* name = geometry ? geometry->GetName().GetCStr() : 0;
     *g_log << "Converting geometry " << name << " to triangle list...\n";
     nClockTicks began = nGetClock();
-    if (!geometry || geometry->polygonCount == 0 || !geometry->polygons)
-    {
-        *g_log << "[!] " << "Invalid geometry (" << name << ").\n";
+    if (!geometry || geometry->polygonCount == 0 || !geometry->polygons) {
+        *g_log << "[!] Invalid geometry (" << name << ").\n";
         return 0;
     }
     nGeometry& g = *geometry;
     nLinkedList* lists = new (std::nothrow) nLinkedList();
-    if (!lists)
-    {
-        *g_log << "[!] " << "Failed to allocate trilist object.\n";
+    if (!lists) {
+        *g_log << "[!] Failed to allocate trilist object.\n";
         return 0;
     }
     Converter c(g);
-    if (!c.Prepare(maxTriangles, maxVertices, maxBones))
-    {
+    if (!c.Prepare(maxTriangles, maxVertices, maxBones)) {
         delete lists;
         return 0;
     }
@@ -341,25 +316,21 @@ nLinkedList* ConvertGeometryToTrilist(nGeometry* geometry, uint32_t maxTriangles
 
     uint64_t totalTriangles = 0, totalBones = 0;
     bool failed = false;
-    for (uint32_t t = 0; t < g.materialCount && !failed; ++t)
-    {
+    for (uint32_t t = 0; t < g.materialCount && !failed; ++t) {
         g.BuildHomogeneousTable((int32_t)t);
         // Without the vertex-to-polygon table nothing is known to be shared.
         if (!g.vertexPolygons) g.FreeHomogeneousTable();
         uint32_t start = 0;
-        while (start < g.polygonCount)
-        {
+        while (start < g.polygonCount) {
             uint32_t vertices = 0, triangles = 0;
             uint32_t end = c.Count(t, start, vertices, triangles);
-            if (vertices == 0)
-            {
+            if (vertices == 0) {
                 start = end;
                 continue;
             }
             nTrilist* list = c.Fill(t, start, end, vertices, triangles);
-            if (!list)
-            {
-                *g_log << "[!] " << "Couldn't allocate triangle list container objects.\n";
+            if (!list) {
+                *g_log << "[!] Couldn't allocate triangle list container objects.\n";
                 failed = true;
                 break;
             }
@@ -370,14 +341,13 @@ nLinkedList* ConvertGeometryToTrilist(nGeometry* geometry, uint32_t maxTriangles
         }
         g.FreeHomogeneousTable();
     }
-    if (failed)
-    {
+    if (failed) {
         delete lists;
         return 0;
     }
-    if (c.bonesDropped) *g_log << "[!] " << "Bone array safeguard exceeded!\n";
+    if (c.bonesDropped) *g_log << "[!] Bone array safeguard exceeded!\n";
     if (c.cornersDropped)
-        *g_log << "[*] " << "One or more polygon(s) vertex count exceeded remapping capability ("
+        *g_log << "[*] One or more polygon(s) vertex count exceeded remapping capability ("
                << (int32_t)kTrilistMaxCorners << ").\n";
 
     int32_t count = lists->GetCount();

@@ -9,13 +9,13 @@
 // Skin record of one list vertex: four influences, each naming a slot of the list's bone table.
 struct nTrilistSkin
 {
-    float   weight[4];
+    float weight[4];
     uint8_t slot[4];
 };
 
-const uint32_t kTrilistMaxCorners    = 256;          // corners of one polygon that are triangulated
-const uint32_t kTrilistMaxBones      = 32;           // bone-table entries of one list, at most 256
-const uint32_t kTrilistBoneHeadroom  = 4;            // a list full to within this takes no further polygon (28 of 32)
+const uint32_t kTrilistMaxCorners = 256;  // corners of one polygon that are triangulated
+const uint32_t kTrilistMaxBones = 32;     // bone-table entries of one list, at most 256
+const uint32_t kTrilistBoneHeadroom = 4;  // a list full to within this takes no further polygon (28 of 32)
 const uint32_t kTrilistNoVertexLimit = 0xffffffffu;
 
 // One indexed triangle list cut from a geometry, ready for upload: one attribute record per
@@ -23,23 +23,23 @@ const uint32_t kTrilistNoVertexLimit = 0xffffffffu;
 class nTrilist : public nLinkedListEntry
 {
 public:
-    nTrilist();                            // every count 0, every array absent
-    ~nTrilist() override;                  // frees every array
+    nTrilist();            // every count 0, every array absent
+    ~nTrilist() override;  // frees every array
     nTrilist(const nTrilist&) = delete;
     nTrilist& operator=(const nTrilist&) = delete;
 
-    uint32_t        vertexCount;
-    nVector*        positions;
-    uint32_t        triangleCount;
-    int32_t*        indices;               // 3 per triangle, vertex numbers within this list
-    uint32_t        boneCount;
-    nTrilistSkin*   skin;                  // one per vertex, when the geometry has skin weights
-    uint16_t*       bones;                 // geometry bone numbers the slots refer to, in order of first use
-    nVector*        normals;               // when the geometry has vertex normals
-    nTangentFrame*  tangentFrames;         // with vertex tangent frames and a NormalMapTangent material
-    nGeometryColor* colours;               // when the geometry has colours
-    nVector2*       uvSets[kGeometryUVSetCount]; // the sets the geometry has; NULL for the others
-    int32_t         material;              // index into the geometry's material table
+    uint32_t vertexCount;
+    nVector* positions;
+    uint32_t triangleCount;
+    int32_t* indices;  // 3 per triangle, vertex numbers within this list
+    uint32_t boneCount;
+    nTrilistSkin* skin;                     // one per vertex, when the geometry has skin weights
+    uint16_t* bones;                        // geometry bone numbers the slots refer to, in order of first use
+    nVector* normals;                       // when the geometry has vertex normals
+    nTangentFrame* tangentFrames;           // with vertex tangent frames and a NormalMapTangent material
+    nGeometryColor* colours;                // when the geometry has colours
+    nVector2* uvSets[kGeometryUVSetCount];  // the sets the geometry has; NULL for the others
+    int32_t material;                       // index into the geometry's material table
 };
 
 // Turns the fan polygons of a geometry into triangle lists, material by material in table order

@@ -44,7 +44,7 @@ bool nAIPath::BuildNodes()
     nMotionChannel* y = m_motion.FindChannel(ChannelYPos);
     nMotionChannel* z = m_motion.FindChannel(ChannelZPos);
     if (!x || !y || !z) {
-        *g_log << "[!] " << "Cannot convert motion to channel (missing X, Y or Z component).\n";
+        *g_log << "[!] Cannot convert motion to channel (missing X, Y or Z component).\n";
         return false;
     }
     // The union of the three channels' key times, in ascending order: each channel's keys
@@ -54,12 +54,12 @@ bool nAIPath::BuildNodes()
         nAIPathNode* cursor = static_cast<nAIPathNode*>(m_nodes.GetHead());
         for (uint32_t k = 0; k < channel->GetKeyCount(); ++k) {
             const float time = channel->GetKey(k)->time;
-            if (!std::isfinite(time)) continue;   // a damaged key places no node
+            if (!std::isfinite(time)) continue;  // a damaged key places no node
             while (cursor && cursor->time < time) cursor = static_cast<nAIPathNode*>(cursor->GetNext());
             if (cursor && cursor->time == time) continue;
             nAIPathNode* node = new (std::nothrow) nAIPathNode(time, 0.0f, 0.0f, 0.0f);
             if (!node) {
-                *g_log << "[!] " << "Failed to allocate AI path node, path is incomplete.\n";
+                *g_log << "[!] Failed to allocate AI path node, path is incomplete.\n";
                 return false;
             }
             NodePosition(x, y, z, time, *node);
@@ -98,7 +98,7 @@ bool nAIPath::GetClosestPoint(const nVector& point, nVector* out, float* time)
         if (time) *time = a->time + u * (b->time - a->time);
     }
     if (!found) {
-        *g_log << "[!] " << "Failed to query closest point to path.\n";
+        *g_log << "[!] Failed to query closest point to path.\n";
         return false;
     }
     if (out) {

@@ -30,7 +30,7 @@ public:
 class nAIPath : public nLinkedListEntry
 {
 public:
-    explicit nAIPath(const char* name);              // identity matrix, a motion of that name (NULL: empty), no nodes
+    explicit nAIPath(const char* name);  // identity matrix, a motion of that name (NULL: empty), no nodes
     ~nAIPath() override {}
 
     // Rebuilds the nodes from the motion's channels 1, 2 and 3; false (logged, no nodes) when
@@ -46,19 +46,19 @@ public:
     // Debug lines: a cross at every node but the last and a line along every segment.
     void Draw(nRenderer* renderer) const;
 
-    const nMatrix4&    GetMatrix() const             { return m_matrix; }
-    void               SetMatrix(const nMatrix4& m)  { m_matrix = m; }
-    nMotion&           GetMotion()                   { return m_motion; }
-    const nString&     GetName() const               { return m_motion.GetName(); }
-    const nLinkedList& GetNodes() const              { return m_nodes; }
+    const nMatrix4& GetMatrix() const { return m_matrix; }
+    void SetMatrix(const nMatrix4& m) { m_matrix = m; }
+    nMotion& GetMotion() { return m_motion; }
+    const nString& GetName() const { return m_motion.GetName(); }
+    const nLinkedList& GetNodes() const { return m_nodes; }
 
 private:
     // X, Y and Z at the time over their whole curves, clamped (loop mode Constant).
     void NodePosition(nMotionChannel* x, nMotionChannel* y, nMotionChannel* z, float time, nAIPathNode& node);
 
-    nMatrix4    m_matrix;
-    nMotion     m_motion;
-    nLinkedList m_nodes;                             // nAIPathNode, ascending time, owned
+    nMatrix4 m_matrix;
+    nMotion m_motion;
+    nLinkedList m_nodes;  // nAIPathNode, ascending time, owned
 };
 
 #endif

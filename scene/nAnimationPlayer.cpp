@@ -11,7 +11,7 @@
 
 namespace {
 
-const float kOrientationWeight = 0.01f;   // lighter sources do not take part in the rotation blend
+const float kOrientationWeight = 0.01f;  // lighter sources do not take part in the rotation blend
 
 }
 
@@ -58,7 +58,7 @@ nAnimationSource* nAnimationPlayer::AddSource(nAnimationSource* source, float fa
     }
     source->FadeTo(weight, fadeTime);
     if (!m_sources.Append(source)) {
-        if (source->GetRefCount() == 0) delete source;   // nobody else holds it
+        if (source->GetRefCount() == 0) delete source;  // nobody else holds it
         return 0;
     }
     return source;
@@ -141,7 +141,7 @@ bool nAnimationPlayer::Deserialize(nMetaFile* document, nMetaTag* tag)
     };
     static const nMLTagRule<P> kTags[] = {
         {"Motions", [](P& p, nMetaFile* d, nMetaTag* t) { nMLReadChildren(p, d, t, kMotionsTags, "Motions"); }},
-        {"Flag", 0},   // accepted and ignored
+        {"Flag", 0},  // accepted and ignored
     };
     nMLReadChildren(*this, document, tag, kTags, "MotionPlayer");
     return true;
@@ -151,7 +151,7 @@ nMetaTag* nAnimationPlayer::Serialize(nMetaFile* document) const
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("MotionPlayer");
     if (!root) {
-        *g_log << "[!] " << "Could not create managed root tag to serialize.\n";
+        *g_log << "[!] Could not create managed root tag to serialize.\n";
         return 0;
     }
     nMetaTag* motions = root->AddChild(new (std::nothrow) nMetaTag("Motions"));

@@ -20,18 +20,18 @@ class nQuaternion;
 class nAnimationPlayer
 {
 public:
-    static const int32_t kChannelCount = 31;         // channel ids 0 to 30
+    static const int32_t kChannelCount = 31;  // channel ids 0 to 30
 
     nAnimationPlayer();
-    virtual bool GetChannel(int32_t id, float& value) { return false; }          // false: the item has no such channel
-    virtual bool SetChannel(int32_t id, float value)  { return false; }
-    virtual void GetOrientation(nQuaternion& q);                                 // the identity here
+    virtual bool GetChannel(int32_t id, float& value) { return false; }  // false: the item has no such channel
+    virtual bool SetChannel(int32_t id, float value) { return false; }
+    virtual void GetOrientation(nQuaternion& q);  // the identity here
     virtual bool SetOrientation(const nQuaternion& q) { return false; }
-    virtual ~nAnimationPlayer();                     // deletes the motions, drops the sources
+    virtual ~nAnimationPlayer();  // deletes the motions, drops the sources
     nAnimationPlayer(const nAnimationPlayer&) = delete;
     nAnimationPlayer& operator=(const nAnimationPlayer&) = delete;
 
-    nMotion* FindMotion(const char* name) const;     // first motion of that name (case-sensitive), or NULL
+    nMotion* FindMotion(const char* name) const;  // first motion of that name (case-sensitive), or NULL
 
     // Starts the motion in a new source (reported into out when given) and adds it.
     nAnimationSource* PlayMotion(nMotion* motion, nAnimationSourceList* out, float fadeTime, bool keepOthers, float weight);
@@ -40,12 +40,12 @@ public:
     // for a NULL source or when it cannot be held.
     nAnimationSource* AddSource(nAnimationSource* source, float fadeTime, bool keepOthers, float weight);
 
-    void Update(float dt);                           // one frame of dt seconds; allocates nothing
-    void ApplyChannel(int32_t id, float value, float weight); // during Update only; ids outside 0..30 are ignored
+    void Update(float dt);                                     // one frame of dt seconds; allocates nothing
+    void ApplyChannel(int32_t id, float value, float weight);  // during Update only; ids outside 0..30 are ignored
 
-    void Clear();                                    // drops every playing source
-    bool IsPlaying() const                           { return m_sources.GetCount() > 0; }
-    bool IsDone() const;                             // every playing source is done (true with none)
+    void Clear();  // drops every playing source
+    bool IsPlaying() const { return m_sources.GetCount() > 0; }
+    bool IsDone() const;  // every playing source is done (true with none)
 
     // Asks the cache early for one level of what Update reads, for walks over many players:
     // 0 the player's own line, 1 the first playing source's list node, 2 its reference, 3
@@ -54,17 +54,17 @@ public:
     static const int32_t kPrefetchLevels = 9;
     void PrefetchForUpdate(int32_t level) const;
 
-    nAnimationSourceList&  GetSourceList()           { return m_sources; }
-    nList<nMotion*>&       GetMotions()              { return m_motions; }  // owned: motions added here die with the player
+    nAnimationSourceList& GetSourceList() { return m_sources; }
+    nList<nMotion*>& GetMotions() { return m_motions; }  // owned: motions added here die with the player
 
     // "MotionPlayer" NML: the "Motion" tags of a "Motions" child, appended to the motions.
-    bool      Deserialize(nMetaFile* document, nMetaTag* tag);
+    bool Deserialize(nMetaFile* document, nMetaTag* tag);
     nMetaTag* Serialize(nMetaFile* document) const;  // NULL (logged) when out of memory
 
 private:
-    nList<nMotion*>      m_motions;
-    nAnimationSourceList m_sources;                  // in start order
-    float*               m_accumulators;             // kChannelCount weights while Update runs, else NULL
+    nList<nMotion*> m_motions;
+    nAnimationSourceList m_sources;  // in start order
+    float* m_accumulators;           // kChannelCount weights while Update runs, else NULL
 };
 
 inline void nAnimationPlayer::PrefetchForUpdate(int32_t level) const

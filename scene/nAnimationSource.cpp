@@ -34,7 +34,7 @@ void nAnimationSource::Update(float dt)
 
 void nAnimationSource::FadeTo(float weight, float fadeTime)
 {
-    weight = weight > 0.0f ? weight : 0.0f;          // NaN too
+    weight = weight > 0.0f ? weight : 0.0f;  // NaN too
     m_targetWeight = weight;
     if (fadeTime > 0.0f) {
         m_weightSpeed = (weight - m_weight) / fadeTime;

@@ -17,12 +17,12 @@ class nQuaternion;
 class nAnimationSource : public nSharedObject
 {
 public:
-    nAnimationSource();                              // clock 0, scale 1, weight 0, target 1, not ramping, kept when faded
+    nAnimationSource();  // clock 0, scale 1, weight 0, target 1, not ramping, kept when faded
     ~nAnimationSource() override;
 
-    virtual void Update(float dt);                   // ramps the weight (stopping once it reaches the target), then clock += dt * scale
-    virtual void Apply(nAnimationPlayer* player) {}  // writes the source's channels through ApplyChannel
-    virtual bool GetOrientation(nQuaternion& q) { return false; } // fills q and returns true when the source drives the rotation
+    virtual void Update(float dt);                                 // ramps the weight (stopping once it reaches the target), then clock += dt * scale
+    virtual void Apply(nAnimationPlayer* player) {}                // writes the source's channels through ApplyChannel
+    virtual bool GetOrientation(nQuaternion& q) { return false; }  // fills q and returns true when the source drives the rotation
     virtual bool IsDone() const { return false; }
     // Asks the cache early for one level of what the source reads beyond itself (each level
     // through the ones before), for walks over many players; nothing here.
@@ -32,15 +32,15 @@ public:
     // the current weight so that it arrives after fadeTime seconds.
     void FadeTo(float weight, float fadeTime);
 
-    float GetClock() const                   { return m_clock; }
-    void  SetClock(float t)                  { m_clock = t; }
-    float GetClockScale() const              { return m_clockScale; }
-    void  SetClockScale(float s)             { m_clockScale = s; }   // 0 pauses, negative plays backwards
-    float GetWeight() const                  { return m_weight; }
-    float GetTargetWeight() const            { return m_targetWeight; }
-    float GetWeightSpeed() const             { return m_weightSpeed; }    // per second, 0 when not ramping
-    bool  GetDropWhenFaded() const           { return m_dropWhenFaded; }
-    void  SetDropWhenFaded(bool drop)        { m_dropWhenFaded = drop; }  // the player drops it once its weight is 0
+    float GetClock() const { return m_clock; }
+    void SetClock(float t) { m_clock = t; }
+    float GetClockScale() const { return m_clockScale; }
+    void SetClockScale(float s) { m_clockScale = s; }  // 0 pauses, negative plays backwards
+    float GetWeight() const { return m_weight; }
+    float GetTargetWeight() const { return m_targetWeight; }
+    float GetWeightSpeed() const { return m_weightSpeed; }  // per second, 0 when not ramping
+    bool GetDropWhenFaded() const { return m_dropWhenFaded; }
+    void SetDropWhenFaded(bool drop) { m_dropWhenFaded = drop; }  // the player drops it once its weight is 0
 
 private:
     float m_clock;
@@ -48,7 +48,7 @@ private:
     float m_weight;
     float m_targetWeight;
     float m_weightSpeed;
-    bool  m_dropWhenFaded;
+    bool m_dropWhenFaded;
 };
 
 // Plays one motion (not owned) with its own loop mode and loop range.
@@ -61,26 +61,30 @@ public:
     ~nMotionAnimationSource() override;
 
     void Update(float dt) override;
-    void Apply(nAnimationPlayer* player) override;   // every keyed channel; rotation channels 4 to 6 only without a quaternion track in use
-    bool GetOrientation(nQuaternion& q) override;    // the quaternion track at the clock, when the motion uses one
+    void Apply(nAnimationPlayer* player) override;  // every keyed channel; rotation channels 4 to 6 only without a quaternion track in use
+    bool GetOrientation(nQuaternion& q) override;   // the quaternion track at the clock, when the motion uses one
     // Done without a motion or without anything to play; never in the looping modes;
     // otherwise once the clock has run past the end of the range (before its start when
     // the clock scale is 0 or negative).
     bool IsDone() const override;
-    void Prefetch(int32_t level) const override;     // 0 the motion, 1 its first channel's node, 2 that channel, 3 and 4 its keys
+    void Prefetch(int32_t level) const override;  // 0 the motion, 1 its first channel's node, 2 that channel, 3 and 4 its keys
 
-    nMotion* GetMotion() const               { return m_motion; }
-    int32_t  GetLoopMode() const             { return m_loopMode; }
-    void     SetLoopMode(int32_t mode)       { m_loopMode = mode; }
-    float    GetLoopStart() const            { return m_loopStart; }
-    float    GetLoopEnd() const              { return m_loopEnd; }
-    void     SetLoop(float start, float end) { m_loopStart = start; m_loopEnd = end; }
+    nMotion* GetMotion() const { return m_motion; }
+    int32_t GetLoopMode() const { return m_loopMode; }
+    void SetLoopMode(int32_t mode) { m_loopMode = mode; }
+    float GetLoopStart() const { return m_loopStart; }
+    float GetLoopEnd() const { return m_loopEnd; }
+    void SetLoop(float start, float end)
+    {
+        m_loopStart = start;
+        m_loopEnd = end;
+    }
 
 private:
     nMotion* m_motion;
-    int32_t  m_loopMode;
-    float    m_loopStart;
-    float    m_loopEnd;
+    int32_t m_loopMode;
+    float m_loopStart;
+    float m_loopEnd;
 };
 
 // References to sources, each held through a heap-held shared pointer; the references are
@@ -90,26 +94,26 @@ class nAnimationSourceList
 {
 public:
     typedef nSharedPtr<nAnimationSource>* Reference;
-    typedef nList<Reference>              List;
+    typedef nList<Reference> List;
 
     nAnimationSourceList() {}
-    ~nAnimationSourceList()                  { Clear(); }
+    ~nAnimationSourceList() { Clear(); }
     nAnimationSourceList(const nAnimationSourceList&) = delete;
     nAnimationSourceList& operator=(const nAnimationSourceList&) = delete;
 
-    bool Append(nAnimationSource* source);           // takes a reference at the tail; false (nothing taken) when out of memory
-    void Remove(List::Node* node);                   // unlinks the node and drops its reference
-    void Clear();                                    // drops every reference
-    int32_t     GetCount() const                     { return m_list.GetCount(); }
-    List::Node* GetHead() const                      { return m_list.GetHead(); }
-    nAnimationSource* GetAt(int32_t index) const;    // NULL past the end
+    bool Append(nAnimationSource* source);  // takes a reference at the tail; false (nothing taken) when out of memory
+    void Remove(List::Node* node);          // unlinks the node and drops its reference
+    void Clear();                           // drops every reference
+    int32_t GetCount() const { return m_list.GetCount(); }
+    List::Node* GetHead() const { return m_list.GetHead(); }
+    nAnimationSource* GetAt(int32_t index) const;  // NULL past the end
 
-    float GetClock() const;                          // the first source's clock, 0 for an empty list
-    void  SetClock(float t);
-    void  SetClockScale(float scale);
-    void  SetWeight(float weight, float fadeTime);   // FadeTo on every source
-    void  SetLoop(float start, float end);           // motion sources only
-    void  SetLoopMode(int32_t mode);                 // motion sources only
+    float GetClock() const;  // the first source's clock, 0 for an empty list
+    void SetClock(float t);
+    void SetClockScale(float scale);
+    void SetWeight(float weight, float fadeTime);  // FadeTo on every source
+    void SetLoop(float start, float end);          // motion sources only
+    void SetLoopMode(int32_t mode);                // motion sources only
 
 private:
     List m_list;

@@ -15,14 +15,14 @@ namespace {
 
 const float kDefaultNear = 0.1f;
 const float kDefaultFar = 50000.0f;
-const float kWrittenFar = 100000.0f;     // the writer's reference: a default far plane is written
+const float kWrittenFar = 100000.0f;  // the writer's reference: a default far plane is written
 const float kDefaultZoom = 3.2f;
 const float kMinimumZoom = 0.1f;
 const float kMinimumFov = 0.008726647f;  // 0.5 degrees
 const float kMaximumFov = 3.14072f;      // 179.95 degrees
 const float kMinimumReadNear = 0.2f;
-const float kMinimumDepthRange = 0.001f; // far stays this far beyond near in every projection
-const float kMinimumBoxSize = 0.001f;    // smallest orthographic box edge the projection divides by
+const float kMinimumDepthRange = 0.001f;  // far stays this far beyond near in every projection
+const float kMinimumBoxSize = 0.001f;     // smallest orthographic box edge the projection divides by
 
 // The far plane used by projections and frusta: at least kMinimumDepthRange beyond near.
 float UsableFar(float nearZ, float farZ)
@@ -241,7 +241,7 @@ nMetaTag* nCamera::Serialize(nMetaFile* document)
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("Camera");
     if (!root) {
-        *g_log << "[!] " << "Could not serialize camera. Failed to create root tag.\n";
+        *g_log << "[!] Could not serialize camera. Failed to create root tag.\n";
         return 0;
     }
     AppendTag(root, nItem::Serialize(document));

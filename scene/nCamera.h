@@ -24,60 +24,64 @@ class nScene;
 class nCamera : public nItem
 {
 public:
-    explicit nCamera(nOrvex* engine);                 // near 0.1, far 50000, zoom 3.2, perspective, aspect from the viewport
+    explicit nCamera(nOrvex* engine);  // near 0.1, far 50000, zoom 3.2, perspective, aspect from the viewport
     ~nCamera() override;
 
-    void UpdateWorldMatrix() override;                // nItem's, then a rebuilt world matrix loses its scale
+    void UpdateWorldMatrix() override;  // nItem's, then a rebuilt world matrix loses its scale
 
-    void    ComputeProjectionMatrix(nMatrix4& out);   // perspective or orthographic, with the aspect factor
-    void    ComputeFrustum(nFrustum* out, float nearZ, float farZ); // NULL: own frustum; -1: own near or far
-    float   GetFov() const;                           // 2 atan(1 / zoom)
-    void    SetFov(float radians);                    // clamped to [0.008726647, 3.14072]; zoom at least 0.1
+    void ComputeProjectionMatrix(nMatrix4& out);                  // perspective or orthographic, with the aspect factor
+    void ComputeFrustum(nFrustum* out, float nearZ, float farZ);  // NULL: own frustum; -1: own near or far
+    float GetFov() const;                                         // 2 atan(1 / zoom)
+    void SetFov(float radians);                                   // clamped to [0.008726647, 3.14072]; zoom at least 0.1
     // Normalised screen position (0 to 1 across, y downwards) of a world point; false, out
     // untouched, for a point not in front of the camera.
-    bool    WorldToScreen(const nVector& point, nVector& out, bool useViewport);
+    bool WorldToScreen(const nVector& point, nVector& out, bool useViewport);
     // The world point at depth along the view of screen position (sx, sy); aspect -1 takes the
     // viewport's width / height. Returns out.
     nVector& ScreenToWorld(nVector& out, float sx, float sy, float depth, float aspect);
-    void    SetupFromSpotLight(nLight* light);        // the spot light's view for a shadow pass
-    float   GetAspectFactor() const;                  // e, as the projection uses it
+    void SetupFromSpotLight(nLight* light);  // the spot light's view for a shadow pass
+    float GetAspectFactor() const;           // e, as the projection uses it
 
     // "Camera" NML: reading keeps what absent keys leave; unknown children warn.
-    bool      Deserialize(nMetaFile* document, nMetaTag* tag);
-    nMetaTag* Serialize(nMetaFile* document);         // NULL (logged) when the root cannot be made
+    bool Deserialize(nMetaFile* document, nMetaTag* tag);
+    nMetaTag* Serialize(nMetaFile* document);  // NULL (logged) when the root cannot be made
 
-    nFrustum&       GetFrustum()                      { return m_frustum; }
-    float           GetAspectRatio() const            { return m_aspectRatio; }
-    void            SetAspectRatio(float ratio)       { m_aspectRatio = ratio; }  // 0 or below: from the viewport
-    bool            GetAspectReferenceY() const       { return m_aspectReferenceY; }
-    void            SetAspectReferenceY(bool y)       { m_aspectReferenceY = y; }
-    float           GetNear() const                   { return m_near; }
-    void            SetNear(float nearZ)              { m_near = nearZ; }
-    float           GetFar() const                    { return m_far; }
-    void            SetFar(float farZ)                { m_far = farZ; }
-    bool            IsOrthographic() const            { return m_orthographic; }
-    void            SetOrthographic(bool on)          { m_orthographic = on; }
-    float           GetOrthographicWidth() const      { return m_orthographicWidth; }
-    float           GetOrthographicHeight() const     { return m_orthographicHeight; }
-    void            SetOrthographicSize(float width, float height) { m_orthographicWidth = width; m_orthographicHeight = height; }
-    const nVector2& GetViewportSize() const           { return m_viewportSize; }
-    const nVector2& GetViewportOrigin() const         { return m_viewportOrigin; }
-    float           GetZoom() const                   { return m_zoom; }
+    nFrustum& GetFrustum() { return m_frustum; }
+    float GetAspectRatio() const { return m_aspectRatio; }
+    void SetAspectRatio(float ratio) { m_aspectRatio = ratio; }  // 0 or below: from the viewport
+    bool GetAspectReferenceY() const { return m_aspectReferenceY; }
+    void SetAspectReferenceY(bool y) { m_aspectReferenceY = y; }
+    float GetNear() const { return m_near; }
+    void SetNear(float nearZ) { m_near = nearZ; }
+    float GetFar() const { return m_far; }
+    void SetFar(float farZ) { m_far = farZ; }
+    bool IsOrthographic() const { return m_orthographic; }
+    void SetOrthographic(bool on) { m_orthographic = on; }
+    float GetOrthographicWidth() const { return m_orthographicWidth; }
+    float GetOrthographicHeight() const { return m_orthographicHeight; }
+    void SetOrthographicSize(float width, float height)
+    {
+        m_orthographicWidth = width;
+        m_orthographicHeight = height;
+    }
+    const nVector2& GetViewportSize() const { return m_viewportSize; }
+    const nVector2& GetViewportOrigin() const { return m_viewportOrigin; }
+    float GetZoom() const { return m_zoom; }
 
 private:
     float ViewportRatio(bool widthOverHeight) const;  // of the current renderer; 1 without a usable viewport
 
-    float    m_aspectRatio;
-    bool     m_aspectReferenceY;
+    float m_aspectRatio;
+    bool m_aspectReferenceY;
     nFrustum m_frustum;
-    float    m_near;
-    float    m_far;
-    bool     m_orthographic;
-    float    m_orthographicWidth;
-    float    m_orthographicHeight;
+    float m_near;
+    float m_far;
+    bool m_orthographic;
+    float m_orthographicWidth;
+    float m_orthographicHeight;
     nVector2 m_viewportSize;
     nVector2 m_viewportOrigin;
-    float    m_zoom;
+    float m_zoom;
 };
 
 // The managed camera (kind 1): the scene lists it and refreshes its frustum every evaluation.
@@ -89,13 +93,13 @@ public:
     ~nMCamera() override;
 
     void Evaluate() override {}
-    void UpdateTransform() override;                  // the camera's own frustum
+    void UpdateTransform() override;  // the camera's own frustum
 
     // "MCamera" NML: the "MItem" tag and the "Camera" tag.
-    bool      Deserialize(nMetaFile* document, nMetaTag* tag);
+    bool Deserialize(nMetaFile* document, nMetaTag* tag);
     nMetaTag* Serialize(nMetaFile* document);
 
-    nCamera& GetCamera()                              { return m_camera; }
+    nCamera& GetCamera() { return m_camera; }
 
 private:
     nCamera m_camera;

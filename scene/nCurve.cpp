@@ -15,10 +15,10 @@
 
 namespace {
 
-const uint32_t kInitialCapacity = 4;   // most curves have a few keys; longer ones grow by doubling
-const int32_t  kLinearRecordSize = 9;     // type, time, value
-const int32_t  kFullRecordSize = 37;      // and tension, continuity, bias, four handles
-const float    kBezierTolerance = 0.0001f;
+const uint32_t kInitialCapacity = 4;  // most curves have a few keys; longer ones grow by doubling
+const int32_t kLinearRecordSize = 9;  // type, time, value
+const int32_t kFullRecordSize = 37;   // and tension, continuity, bias, four handles
+const float kBezierTolerance = 0.0001f;
 
 // v truncated to int32, saturating; NaN gives 0.
 int32_t TruncateToInt32(double v)
@@ -36,23 +36,30 @@ float Bezier(float p0, float p1, float p2, float p3, float w)
     return p0 + g * w + h * w * w + (p3 - p0 - g - h) * w * w * w;
 }
 
-struct LoopModeName { const char* name; int32_t mode; };
+struct LoopModeName
+{
+    const char* name;
+    int32_t mode;
+};
 const LoopModeName kPostBehaviors[] = {
-    {"Reset", LoopReset}, {"Constant", LoopConstant}, {"Repeat", LoopRepeat},
-    {"Oscillate", LoopOscillate}, {"OffsetRepeat", LoopOffsetRepeat},
+    {"Reset", LoopReset},
+    {"Constant", LoopConstant},
+    {"Repeat", LoopRepeat},
+    {"Oscillate", LoopOscillate},
+    {"OffsetRepeat", LoopOffsetRepeat},
 };
 
 // KnotEx kind numbers name the key types in another order.
 int32_t KeyTypeOfKnotKind(int32_t kind)
 {
     switch (kind) {
-    case 1: return CurveKeyLinear;
-    case 2: return CurveKeyTangent2;
-    case 3: return CurveKeyBezier;
-    case 4: return CurveKeyTangent;
-    case 5: return CurveKeyTCB;
-    case 6: return CurveKeyStep;
-    default: return CurveKeyNone;
+        case 1: return CurveKeyLinear;
+        case 2: return CurveKeyTangent2;
+        case 3: return CurveKeyBezier;
+        case 4: return CurveKeyTangent;
+        case 5: return CurveKeyTCB;
+        case 6: return CurveKeyStep;
+        default: return CurveKeyNone;
     }
 }
 
@@ -90,7 +97,7 @@ float WrapLoopTime(float t, float s, float e, int32_t* count)
         double q = ((double)r - (double)t) / (double)len;
         *count = -TruncateToInt32(t < r ? q + 0.5 : q - 0.5);
     }
-    return !(r >= s) ? s : (r > e ? e : r);   // NaN (an infinite t) gives s
+    return !(r >= s) ? s : (r > e ? e : r);  // NaN (an infinite t) gives s
 }
 
 nCurve::nCurve() : m_keys(kInitialCapacity), m_postBehavior(LoopConstant), m_defaultValue(0.0f), m_cachedSegment(-1)
@@ -191,9 +198,9 @@ void nCurve::Evaluate(float t, float& out, int32_t loopMode, float rangeStart, f
     }
 
     float s = rangeStart == kCurveRangeFirst ? first->time
-              : (rangeStart < first->time ? first->time : (rangeStart > last->time ? last->time : rangeStart));
+                                             : (rangeStart < first->time ? first->time : (rangeStart > last->time ? last->time : rangeStart));
     float e = rangeEnd == kCurveRangeLast ? last->time
-              : (rangeEnd < first->time ? first->time : (rangeEnd > last->time ? last->time : rangeEnd));
+                                          : (rangeEnd < first->time ? first->time : (rangeEnd > last->time ? last->time : rangeEnd));
     float offset = 0.0f;
 
     if (std::isnan(t)) t = s;
@@ -203,7 +210,7 @@ void nCurve::Evaluate(float t, float& out, int32_t loopMode, float rangeStart, f
             out = 0.0f;
             return;
         } else if (wraps && std::isinf(t)) {
-            t = s;                                  // no phase to keep at an infinite time
+            t = s;  // no phase to keep at an infinite time
         } else if (loopMode == LoopRepeat) {
             t = WrapLoopTime(t, s, e, 0);
         } else if (loopMode == LoopOscillate) {
@@ -237,62 +244,62 @@ void nCurve::Evaluate(float t, float& out, int32_t loopMode, float rangeStart, f
     float u = (t - a->time) / dt;
 
     switch (b->type) {
-    case CurveKeyLinear:
-        out = a->value + (b->value - a->value) * u + offset;
-        return;
-    case CurveKeyTCB:
-    case CurveKeyTangent:
-    case CurveKeyTangent2: {
-        float m0, m1;
-        if (b->type == CurveKeyTCB) {
-            m0 = (b->value - a->value) * (1 - a->tension) * (1 - a->continuity) * (1 - a->bias);
-            if (p)
-                m0 = dt / (b->time - p->time) *
-                     ((1 - a->tension) * (1 + a->continuity) * (1 + a->bias) * (a->value - p->value) + m0);
-            m1 = (b->value - a->value) * (1 - b->tension) * (1 - b->continuity) * (1 + b->bias);
-            if (nx)
-                m1 = dt / (nx->time - a->time) *
-                     ((1 - b->tension) * (1 + b->continuity) * (1 - b->bias) * (nx->value - b->value) + m1);
-        } else {
-            m0 = a->handle0;
-            if (p) m0 *= dt / (b->time - p->time);
-            m1 = b->handle0;
-            if (nx) m1 *= dt / (nx->time - a->time);
+        case CurveKeyLinear:
+            out = a->value + (b->value - a->value) * u + offset;
+            return;
+        case CurveKeyTCB:
+        case CurveKeyTangent:
+        case CurveKeyTangent2: {
+            float m0, m1;
+            if (b->type == CurveKeyTCB) {
+                m0 = (b->value - a->value) * (1 - a->tension) * (1 - a->continuity) * (1 - a->bias);
+                if (p)
+                    m0 = dt / (b->time - p->time) *
+                         ((1 - a->tension) * (1 + a->continuity) * (1 + a->bias) * (a->value - p->value) + m0);
+                m1 = (b->value - a->value) * (1 - b->tension) * (1 - b->continuity) * (1 + b->bias);
+                if (nx)
+                    m1 = dt / (nx->time - a->time) *
+                         ((1 - b->tension) * (1 + b->continuity) * (1 - b->bias) * (nx->value - b->value) + m1);
+            } else {
+                m0 = a->handle0;
+                if (p) m0 *= dt / (b->time - p->time);
+                m1 = b->handle0;
+                if (nx) m1 *= dt / (nx->time - a->time);
+            }
+            float u2 = u * u, u3 = u2 * u;
+            float h00 = 2 * u3 - 3 * u2 + 1;
+            float h01 = 3 * u2 - 2 * u3;
+            float h10 = u3 - 2 * u2 + u;
+            float h11 = u3 - u2;
+            out = h00 * a->value + h01 * b->value + h10 * m0 + h11 * m1 + offset;
+            return;
         }
-        float u2 = u * u, u3 = u2 * u;
-        float h00 = 2 * u3 - 3 * u2 + 1;
-        float h01 = 3 * u2 - 2 * u3;
-        float h10 = u3 - 2 * u2 + u;
-        float h11 = u3 - u2;
-        out = h00 * a->value + h01 * b->value + h10 * m0 + h11 * m1 + offset;
-        return;
-    }
-    case CurveKeyBezier: {
-        float t0 = a->time;
-        float t1 = a->type == CurveKeyBezier ? a->time + a->handle2 : a->time + dt / 3;
-        float t2 = b->time + b->handle0;
-        float t3 = b->time;
-        float v0 = a->value;
-        float v1 = a->type == CurveKeyBezier ? a->value + a->handle3 : a->value + a->handle1 / 3;
-        float v2 = b->value + b->handle1;
-        float v3 = b->value;
-        float lo = 0.0f, hi = 1.0f, w = 0.5f;
-        for (int iteration = 0; iteration < 64; ++iteration) {
-            w = lo + (hi - lo) / 2;
-            float bt = Bezier(t0, t1, t2, t3, w);
-            if (!(std::fabs(hi - lo) > kBezierTolerance) || std::fabs(bt - t) <= kBezierTolerance) break;
-            if (t < bt) hi = w;
-            else lo = w;
+        case CurveKeyBezier: {
+            float t0 = a->time;
+            float t1 = a->type == CurveKeyBezier ? a->time + a->handle2 : a->time + dt / 3;
+            float t2 = b->time + b->handle0;
+            float t3 = b->time;
+            float v0 = a->value;
+            float v1 = a->type == CurveKeyBezier ? a->value + a->handle3 : a->value + a->handle1 / 3;
+            float v2 = b->value + b->handle1;
+            float v3 = b->value;
+            float lo = 0.0f, hi = 1.0f, w = 0.5f;
+            for (int iteration = 0; iteration < 64; ++iteration) {
+                w = lo + (hi - lo) / 2;
+                float bt = Bezier(t0, t1, t2, t3, w);
+                if (!(std::fabs(hi - lo) > kBezierTolerance) || std::fabs(bt - t) <= kBezierTolerance) break;
+                if (t < bt) hi = w;
+                else lo = w;
+            }
+            out = Bezier(v0, v1, v2, v3, w) + offset;
+            return;
         }
-        out = Bezier(v0, v1, v2, v3, w) + offset;
-        return;
-    }
-    case CurveKeyStep:
-        out = a->value + offset;
-        return;
-    default:
-        out = offset;
-        return;
+        case CurveKeyStep:
+            out = a->value + offset;
+            return;
+        default:
+            out = offset;
+            return;
     }
 }
 
@@ -320,7 +327,7 @@ void nCurve::ReadPostBehavior(nMetaTag* tag)
             known = true;
         }
     }
-    if (!known) *g_log << "[*] " << "Unknown loop mode '" << text << "'.\n";
+    if (!known) *g_log << "[*] Unknown loop mode '" << text << "'.\n";
 }
 
 // Records: type (uint8), time, value and, unless the type is linear, seven more floats, all
@@ -345,7 +352,7 @@ bool nCurve::ReadBinaryKnots(nMetaTag* tag)
         ++complete;
     }
     if (complete < count)
-        *g_log << "[*] " << "BinaryKnot data holds " << complete << " of " << count << " keys, reading those.\n";
+        *g_log << "[*] BinaryKnot data holds " << complete << " of " << count << " keys, reading those.\n";
 
     if (!SetKeyCount(complete)) return false;
     const uint8_t* p = data;
@@ -376,7 +383,7 @@ bool nCurve::ReadKnotList(nMetaTag* tag)
     nMetaTag* countTag = tag->NextChild(it);
     int32_t count = 0;
     if (!countTag || !(countTag->GetName() == "Count") || !countTag->GetValue().GetInt(&count)) {
-        *g_log << "[!] " << "First sub-tag in <Curve> must be the knot <Count> tag.\n";
+        *g_log << "[!] First sub-tag in <Curve> must be the knot <Count> tag.\n";
         return false;
     }
 
@@ -391,18 +398,17 @@ bool nCurve::ReadKnotList(nMetaTag* tag)
     while (nMetaTag* child = tag->NextChild(it)) {
         bool extended = child->GetName() == "KnotEx";
         if (!extended && !(child->GetName() == "Knot")) {
-            *g_log << "[*] " << "Unsupported knot tag '" << child->GetName().GetCStr() << "'.\n";
+            *g_log << "[*] Unsupported knot tag '" << child->GetName().GetCStr() << "'.\n";
             continue;
         }
         const char* text = 0;
         if (!child->GetValue().GetString(&text)) {
-            *g_log << "[*] " << (extended ? "Invalid extended knot tag while parsing curve.\n"
-                                          : "Invalid knot tag while parsing curve.\n");
+            *g_log << "[*] " << (extended ? "Invalid extended knot tag while parsing curve.\n" : "Invalid knot tag while parsing curve.\n");
             continue;
         }
         if (filled >= count) {
-            if (extended) *g_log << "[!] " << "Too many knot in <Knot>, " << count << " specified.\n";
-            else *g_log << "[!] " << "Too many knot in <Curve>, " << count << " expected.\n";
+            if (extended) *g_log << "[!] Too many knot in <Knot>, " << count << " specified.\n";
+            else *g_log << "[!] Too many knot in <Curve>, " << count << " expected.\n";
             break;
         }
 
@@ -434,7 +440,7 @@ bool nCurve::ReadKnotList(nMetaTag* tag)
 
     if (filled < count) {
         Clear();
-        *g_log << "[!] " << "<Curve> is corrupted, discarding.\n";
+        *g_log << "[!] <Curve> is corrupted, discarding.\n";
         return false;
     }
     return true;
@@ -461,7 +467,7 @@ nMetaTag* nCurve::Serialize(nMetaFile* document) const
     uint8_t* p = data;
     for (uint32_t i = 0; i < n; ++i) {
         const nCurvePoint* key = Key(i);
-        uint8_t type = (uint8_t)key->type;     // the record size follows the byte, as the reader sees it
+        uint8_t type = (uint8_t)key->type;  // the record size follows the byte, as the reader sees it
         p[0] = type;
         nWriteFloatLE(p + 1, key->time);
         nWriteFloatLE(p + 5, key->value);

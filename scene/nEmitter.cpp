@@ -58,7 +58,7 @@ void nEmitter::SetParticleModel(nParticleModel* model)
 bool nEmitter::SetPoolSize(int64_t size)
 {
     if (size < 1 || size > (int64_t)kMaxPoolSize) {
-        *g_log << "[*] " << "Emitter pool size " << nString::Format("%lld", (long long)size).GetCStr()
+        *g_log << "[*] Emitter pool size " << nString::Format("%lld", (long long)size).GetCStr()
                << " is out of range (1 to " << (int32_t)kMaxPoolSize << "); keeping " << (int32_t)m_poolSize << ".\n";
         return false;
     }
@@ -84,7 +84,7 @@ bool nEmitter::AllocatePool()
     m_sorted = new (std::nothrow) nKeyValuePair[m_poolSize];
     if (!m_pool || !m_sorted) {
         FreePool();
-        *g_log << "[!] " << "Failed to allocate emitter particle pool (size " << (int32_t)m_poolSize << ").\n";
+        *g_log << "[!] Failed to allocate emitter particle pool (size " << (int32_t)m_poolSize << ").\n";
         return false;
     }
     m_drawn = 1;
@@ -103,7 +103,7 @@ void nEmitter::Update(float dt)
     uint32_t slot = 0;
     while (m_accumulator > 1.0f) {
         while (slot < m_poolSize && m_pool[slot].IsAlive()) ++slot;
-        if (slot == m_poolSize) break;                       // full: spawning waits for a free slot
+        if (slot == m_poolSize) break;  // full: spawning waits for a free slot
         nParticle& p = m_pool[slot];
         p.age = m_accumulator / m_birthRate;
         p.size = p.angle = p.red = p.green = p.blue = p.opacity = 0.0f;
@@ -235,7 +235,7 @@ bool nEmitter::Deserialize(nMetaFile* document, nMetaTag* tag)
              if (ReadTagInt(t, size)) e.SetPoolSize(size);
          }},
         {"BirthRate", nMLField<&E::m_birthRate>},
-        {"Type", [](E& e, nMetaFile*, nMetaTag*) { e.m_type = EmitterTypeSpray; }},   // spray is the only type
+        {"Type", [](E& e, nMetaFile*, nMetaTag*) { e.m_type = EmitterTypeSpray; }},  // spray is the only type
         {"SprayAngle", nMLField<&E::m_sprayAngle>},
         {"ParticleModel", [](E& e, nMetaFile*, nMetaTag* t) {
              if (const char* name = ReadTagString(t)) e.SetParticleModel(LoadParticleModel(e.m_engine, name, false));
@@ -249,7 +249,7 @@ nMetaTag* nEmitter::Serialize(nMetaFile* document)
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("Emitter");
     if (!root) {
-        *g_log << "[!] " << "Could not serialize emitter. Failed to create root tag.\n";
+        *g_log << "[!] Could not serialize emitter. Failed to create root tag.\n";
         return 0;
     }
     AppendTag(root, nItem::Serialize(document));

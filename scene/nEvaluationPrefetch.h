@@ -17,10 +17,10 @@
 namespace nEvaluationPrefetch {
 
 const int32_t kLevels = 4;
-const int32_t kStepLight = 16;    // a few loads per item
-const int32_t kStepMedium = 8;    // a matrix or a command per item
-const int32_t kStepHeavy = 4;     // a handler call per item
-const int32_t kStepAnimation = 3; // animation mixing per item, through many levels
+const int32_t kStepLight = 16;     // a few loads per item
+const int32_t kStepMedium = 8;     // a matrix or a command per item
+const int32_t kStepHeavy = 4;      // a handler call per item
+const int32_t kStepAnimation = 3;  // animation mixing per item, through many levels
 
 // Every item's previous world matrix := its world matrix, rebuilt first when stale.
 struct PreviousWorldMatrices

@@ -58,7 +58,7 @@ nMItem* nGroup::FindItem(const char* name)
 {
     for (ItemNode* n = m_items.GetHead(); n; n = n->next)
         if (n->value->GetName() == (name ? name : "")) return n->value;
-    *g_log << "[*] " << "Could not find item '" << (name ? name : "") << "' in group '" << m_name.GetCStr() << "'.\n";
+    *g_log << "[*] Could not find item '" << (name ? name : "") << "' in group '" << m_name.GetCStr() << "'.\n";
     return 0;
 }
 
@@ -66,7 +66,7 @@ nMItem* nGroup::FindItemByUid(int32_t uid)
 {
     for (ItemNode* n = m_items.GetHead(); n; n = n->next)
         if (n->value->GetUid() == uid) return n->value;
-    *g_log << "[*] " << "Could not find item with uid '" << uid << "' in group '" << m_name.GetCStr() << "'.\n";
+    *g_log << "[*] Could not find item with uid '" << uid << "' in group '" << m_name.GetCStr() << "'.\n";
     return 0;
 }
 
@@ -74,7 +74,7 @@ nGroup* nGroup::FindGroup(const char* name)
 {
     for (nListNode<nGroup*>* n = m_groups.GetHead(); n; n = n->next)
         if (n->value->m_name == (name ? name : "")) return n->value;
-    *g_log << "[*] " << "Could not find group '" << (name ? name : "") << "' in group '" << m_name.GetCStr() << "'.\n";
+    *g_log << "[*] Could not find group '" << (name ? name : "") << "' in group '" << m_name.GetCStr() << "'.\n";
     return 0;
 }
 

@@ -35,7 +35,7 @@ bool nInstance::SetupTemplate()
     if (RefusesTemplate(path)) return false;
 
     nMetaFile document;
-    if (!document.Load(m_template.GetCStr())) return false;   // the reader said why
+    if (!document.Load(m_template.GetCStr())) return false;  // the reader said why
     // The template scene's scripts become the instance's.
     if (nMetaTag* scripts = document.FindPath("Scene:ScriptedObject;")) nScriptedObject::Deserialize(&document, scripts);
     nGroup* group = 0;
@@ -58,12 +58,12 @@ bool nInstance::RefusesTemplate(const std::string& path)
     }
     chain += path;
     if (cycle) {
-        *g_log << "[!] " << "Instance '" << GetName().GetCStr() << "' refused: template '" << m_template.GetCStr()
+        *g_log << "[!] Instance '" << GetName().GetCStr() << "' refused: template '" << m_template.GetCStr()
                << "' would instantiate itself (" << chain.c_str() << ").\n";
         return true;
     }
     if ((int32_t)m_ancestry.size() >= kMaxNesting) {
-        *g_log << "[!] " << "Instance '" << GetName().GetCStr() << "' refused: templates nested deeper than "
+        *g_log << "[!] Instance '" << GetName().GetCStr() << "' refused: templates nested deeper than "
                << kMaxNesting << " (" << chain.c_str() << ").\n";
         return true;
     }

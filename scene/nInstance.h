@@ -29,8 +29,8 @@ public:
     // scripts (0x2000).
     static constexpr int32_t kTemplateLoadFlags = (int32_t)0xFFFFCE7F;
 
-    explicit nInstance(nScene* scene);                // empty template, no group
-    ~nInstance() override;                            // the group and its items stay in the scene
+    explicit nInstance(nScene* scene);  // empty template, no group
+    ~nInstance() override;              // the group and its items stay in the scene
 
     void Evaluate() override {}
     void UpdateTransform() override {}
@@ -46,25 +46,25 @@ public:
     bool SetupTemplate();
 
     // "Instance" NML: the "MItem" tag, the node's "Item" tag and "Template" (written always).
-    bool      Deserialize(nMetaFile* document, nMetaTag* tag);
-    nMetaTag* Serialize(nMetaFile* document);         // NULL (logged) when the root cannot be made
+    bool Deserialize(nMetaFile* document, nMetaTag* tag);
+    nMetaTag* Serialize(nMetaFile* document);  // NULL (logged) when the root cannot be made
 
-    nItem&         GetNode()                          { return m_node; }
-    const nString& GetTemplate() const                { return m_template; }
-    nGroup*        GetGroup() const                   { return m_group; }
+    nItem& GetNode() { return m_node; }
+    const nString& GetTemplate() const { return m_template; }
+    nGroup* GetGroup() const { return m_group; }
     // The templates whose copies hold this instance, outermost first (normalised paths).
     const std::vector<std::string>& GetAncestry() const { return m_ancestry; }
     void SetAncestry(const std::vector<std::string>& ancestry) { m_ancestry = ancestry; }
 
-    static nInstance* FromItem(nMItem* item);         // NULL for any other kind
+    static nInstance* FromItem(nMItem* item);  // NULL for any other kind
 
 private:
-    bool RefusesTemplate(const std::string& path);    // the nesting rules above; logs the refusal
-    void HandDownAncestry(const std::string& path);   // to the instances the copy brought
+    bool RefusesTemplate(const std::string& path);   // the nesting rules above; logs the refusal
+    void HandDownAncestry(const std::string& path);  // to the instances the copy brought
 
-    nItem                    m_node;
-    nString                  m_template;
-    nGroup*                  m_group;                 // owned by the scene's group list
+    nItem m_node;
+    nString m_template;
+    nGroup* m_group;  // owned by the scene's group list
     std::vector<std::string> m_ancestry;
 };
 

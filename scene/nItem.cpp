@@ -16,9 +16,15 @@ const char* const kRotationOrderNames[] = {"ZYX", "YZX", "ZXY", "XZY", "YXZ", "X
 const int32_t kRotationOrderCount = 7;
 const float kWriteEpsilon = 1e-6f;
 
-struct FlagName { const char* name; uint32_t bit; };
+struct FlagName
+{
+    const char* name;
+    uint32_t bit;
+};
 const FlagName kFlagNames[] = {
-    {"HasTarget", ItemFlagHasTarget}, {"Invisible", ItemFlagInvisible}, {"LinkOnlyPosition", ItemFlagLinkOnlyPosition},
+    {"HasTarget", ItemFlagHasTarget},
+    {"Invisible", ItemFlagInvisible},
+    {"LinkOnlyPosition", ItemFlagLinkOnlyPosition},
 };
 
 bool Differs(float a, float b)
@@ -60,7 +66,7 @@ nItem::~nItem()
 
 void nItem::SetFlag(uint32_t bits, bool on)
 {
-    bits &= ~(uint32_t)ItemFlagDirty;   // the dirty bits follow the matrices only
+    bits &= ~(uint32_t)ItemFlagDirty;  // the dirty bits follow the matrices only
     if (on) m_flags |= bits;
     else m_flags &= ~bits;
 }
@@ -378,7 +384,7 @@ void nItem::SetMatrix(const nMatrix4& m)
 void nItem::SetParent(nItem* parent)
 {
     if (parent == this) {
-        *g_log << "[!] " << "Cannot parent item to itself.\n";
+        *g_log << "[!] Cannot parent item to itself.\n";
         return;
     }
     if (parent && parent == m_parent) return;
@@ -389,7 +395,7 @@ void nItem::SetParent(nItem* parent)
         nItem* a = parent;
         while (a->m_parent != this) a = a->m_parent;
         a->SetParent(m_parent);
-        *g_log << "[*] " << "Deadlock detected, link chain has been corrected.\n";
+        *g_log << "[*] Deadlock detected, link chain has been corrected.\n";
     }
 
     if (m_parent) delete m_parent->m_children.Unlink(m_link);
@@ -435,7 +441,7 @@ bool nItem::Deserialize(nMetaFile* document, nMetaTag* tag)
              nMetaTagIterator entries;
              while (nMetaTag* entry = t->NextChild(entries)) i.m_registry.AddRoot(entry->Clone(true));
          }},
-        {"TargetOffsetRotation", 0},    // accepted and ignored
+        {"TargetOffsetRotation", 0},  // accepted and ignored
         {"OrientationQuaternion", 0},
         {"OrientationMatrix", 0},
     };
@@ -454,14 +460,14 @@ void nItem::ReadRotationOrder(const nMetaTag* tag)
             return;
         }
     }
-    *g_log << "[*] " << "Unknown rotation order '" << text << "'.\n";
+    *g_log << "[*] Unknown rotation order '" << text << "'.\n";
 }
 
 nMetaTag* nItem::Serialize(nMetaFile* document) const
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("Item");
     if (!root) {
-        *g_log << "[!] " << "Could not serialize item. Failed to create root tag.\n";
+        *g_log << "[!] Could not serialize item. Failed to create root tag.\n";
         return 0;
     }
 

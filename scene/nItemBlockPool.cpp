@@ -34,7 +34,7 @@ void* nItemBlockPool::Take()
         return block;
     }
     if (m_left == 0) {
-        char* chunk = static_cast<char*>(::operator new(m_blockSize * kChunkBlocks, std::align_val_t(kAlignment), std::nothrow));
+        char* chunk = static_cast<char*>(::operator new(m_blockSize* kChunkBlocks, std::align_val_t(kAlignment), std::nothrow));
         if (!chunk) return 0;
         m_carve = chunk;
         m_left = kChunkBlocks;

@@ -18,8 +18,8 @@ public:
     nItemBlockPool(const nItemBlockPool&) = delete;
     nItemBlockPool& operator=(const nItemBlockPool&) = delete;
 
-    void*  Take();                                   // a block of GetBlockSize() bytes; NULL when out of memory
-    void   Give(void* block);                        // a block from Take; NULL is ignored
+    void* Take();            // a block of GetBlockSize() bytes; NULL when out of memory
+    void Give(void* block);  // a block from Take; NULL is ignored
     size_t GetBlockSize() const { return m_blockSize; }
 
 private:
@@ -28,11 +28,11 @@ private:
         FreeBlock* next;
     };
 
-    size_t     m_blockSize;                          // a multiple of kAlignment
+    size_t m_blockSize;  // a multiple of kAlignment
     std::mutex m_mutex;
-    FreeBlock* m_free;                               // blocks given back
-    char*      m_carve;                              // next unused block of the newest chunk
-    size_t     m_left;                               // unused blocks in it
+    FreeBlock* m_free;  // blocks given back
+    char* m_carve;      // next unused block of the newest chunk
+    size_t m_left;      // unused blocks in it
 };
 
 #endif

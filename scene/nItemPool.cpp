@@ -31,14 +31,14 @@ struct SizeClass
 struct alignas(64) Block
 {
     SizeClass* owner;
-    Block*     prev;        // in the owner's partial list
-    Block*     next;
-    void*      freeSlots;   // each free slot holds the next one
-    uint32_t   slotSize;
-    uint32_t   capacity;
-    uint32_t   bump;        // slots below it have been handed out at least once
-    uint32_t   live;
-    bool       inPartial;
+    Block* prev;  // in the owner's partial list
+    Block* next;
+    void* freeSlots;  // each free slot holds the next one
+    uint32_t slotSize;
+    uint32_t capacity;
+    uint32_t bump;  // slots below it have been handed out at least once
+    uint32_t live;
+    bool inPartial;
 };
 
 SizeClass g_classes[kClassCount + 1];

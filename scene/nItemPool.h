@@ -20,12 +20,12 @@ public:
 
     // NULL when out of memory if mayFail; otherwise a failure ends as the plain new does.
     static void* Allocate(size_t size, bool mayFail);
-    static void  Free(void* p, size_t size);          // size as allocated; NULL is ignored
+    static void Free(void* p, size_t size);  // size as allocated; NULL is ignored
 
-    static bool    IsPooled();                        // false under AddressSanitizer
-    static void    Trim();                            // frees the kept empty blocks
-    static int32_t GetBlockCount();                   // blocks holding items now, over every size
-    static int32_t GetSpareBlockCount();              // empty blocks kept
+    static bool IsPooled();               // false under AddressSanitizer
+    static void Trim();                   // frees the kept empty blocks
+    static int32_t GetBlockCount();       // blocks holding items now, over every size
+    static int32_t GetSpareBlockCount();  // empty blocks kept
 };
 
 #endif

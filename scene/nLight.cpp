@@ -15,7 +15,7 @@
 
 namespace {
 
-const float kDefaultAngle = 0.5235988f;      // 30 degrees
+const float kDefaultAngle = 0.5235988f;  // 30 degrees
 const float kMinimumReadNear = 0.1f;
 const float kDefaultVolumeRange = 500.0f;
 const float kMinimumDepthRange = 0.001f;     // far stays this far beyond near in the spot projection
@@ -41,7 +41,7 @@ void ReadNamedSetting(const nMetaTag* tag, const char* const* names, int32_t cou
     const char* text = ReadTagString(tag);
     int32_t index = FindName(text, names, count);
     if (index >= 0) out = index;
-    else *g_log << "[*] " << "Bogus light " << what << " '" << (text ? text : "") << "'.\n";
+    else *g_log << "[*] Bogus light " << what << " '" << (text ? text : "") << "'.\n";
 }
 
 // cos(a) / sin(a) of the spot extent, kept finite for a zero or straight extent.
@@ -208,7 +208,7 @@ bool nLight::ComputeLightingAt(const nMatrix4& world, const nVector& point, cons
     nVector v = view->Normalize();
     float s = 0.0f;
     if (cookTorrance) {
-        *g_log << "[*] " << "Cook-Torrance specular model not implemented.\n";
+        *g_log << "[*] Cook-Torrance specular model not implemented.\n";
     } else {
         float base = halfVector ? (l - v).Normalize().Dot(normal) : Reflect(v, normal).Dot(l);
         s = base > 0.0f ? std::pow(base, glossiness * 96.0f) : 0.0f;
@@ -258,7 +258,7 @@ bool nLight::Deserialize(nMetaFile* document, nMetaTag* tag)
         {"VolumetricSampleStep", nMLField<&L::m_volumetricSampleStep>},
         {"VolumetricRange", nMLField<&L::m_volumetricRange>},
         {"VolumetricThick", nMLField<&L::m_volumetricThickness>},
-        {"VolumetricThickness", nMLField<&L::m_volumetricRange>},   // the older key filled the range
+        {"VolumetricThickness", nMLField<&L::m_volumetricRange>},  // the older key filled the range
     };
     nMLReadChildren(*this, document, tag, kTags, "Light");
     return true;
@@ -268,7 +268,7 @@ nMetaTag* nLight::Serialize(nMetaFile* document)
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("Light");
     if (!root) {
-        *g_log << "[!] " << "Could not serialize light. Failed to create root tag.\n";
+        *g_log << "[!] Could not serialize light. Failed to create root tag.\n";
         return 0;
     }
     AppendTag(root, nItem::Serialize(document));

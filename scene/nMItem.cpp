@@ -27,7 +27,7 @@ const float kMinimumLogicRate = 0.1f;
 struct FlagName
 {
     const char* name;
-    uint32_t    bit;
+    uint32_t bit;
 };
 
 const FlagName kFlagNames[] = {
@@ -288,43 +288,43 @@ bool nMItem::ExecuteCommand(nACECommand* record, float slice)
     const float* p = record->parameters;
     nVector target(p[0], p[1], p[2]);
     switch (record->code) {
-    case ACE3DToPosition: {
-        nVector v = m_item->GetPosition();
-        m_item->SetPosition(nVector(v.x + (target.x - v.x) * f, v.y + (target.y - v.y) * f, v.z + (target.z - v.z) * f, 1.0f));
-        break;
-    }
-    case ACE3DOffsetPosition: {
-        float share = record->duration > 0.0f ? slice / record->duration : 1.0f;
-        nVector v = m_item->GetPosition();
-        m_item->SetPosition(nVector(v.x + target.x * share, v.y + target.y * share, v.z + target.z * share, 1.0f));
-        break;
-    }
-    case ACE3DToOffset: {
-        nMatrix4 pivot = m_item->GetPivot();
-        pivot.m[3] += (target.x - pivot.m[3]) * f;
-        pivot.m[7] += (target.y - pivot.m[7]) * f;
-        pivot.m[11] += (target.z - pivot.m[11]) * f;
-        m_item->SetPivot(pivot);
-        break;
-    }
-    case ACE3DToScale: {
-        nVector v = m_item->GetScale();
-        m_item->SetScale(nVector(v.x + (target.x - v.x) * f, v.y + (target.y - v.y) * f, v.z + (target.z - v.z) * f, v.w));
-        break;
-    }
-    case ACE3DToRotation: {
-        nVector v = m_item->GetRotation();
-        m_item->SetRotation(nVector(v.x + (target.x * kDegreesToRadians - v.x) * f,
-                                    v.y + (target.y * kDegreesToRadians - v.y) * f,
-                                    v.z + (target.z * kDegreesToRadians - v.z) * f, v.w));
-        break;
-    }
-    case ACE3DToAlpha: {
-        float a = m_item->GetOpacity();
-        a += (p[0] - a) * f;
-        m_item->SetOpacity(a < 0.0f ? 0.0f : (a > 1.0f ? 1.0f : a));
-        break;
-    }
+        case ACE3DToPosition: {
+            nVector v = m_item->GetPosition();
+            m_item->SetPosition(nVector(v.x + (target.x - v.x) * f, v.y + (target.y - v.y) * f, v.z + (target.z - v.z) * f, 1.0f));
+            break;
+        }
+        case ACE3DOffsetPosition: {
+            float share = record->duration > 0.0f ? slice / record->duration : 1.0f;
+            nVector v = m_item->GetPosition();
+            m_item->SetPosition(nVector(v.x + target.x * share, v.y + target.y * share, v.z + target.z * share, 1.0f));
+            break;
+        }
+        case ACE3DToOffset: {
+            nMatrix4 pivot = m_item->GetPivot();
+            pivot.m[3] += (target.x - pivot.m[3]) * f;
+            pivot.m[7] += (target.y - pivot.m[7]) * f;
+            pivot.m[11] += (target.z - pivot.m[11]) * f;
+            m_item->SetPivot(pivot);
+            break;
+        }
+        case ACE3DToScale: {
+            nVector v = m_item->GetScale();
+            m_item->SetScale(nVector(v.x + (target.x - v.x) * f, v.y + (target.y - v.y) * f, v.z + (target.z - v.z) * f, v.w));
+            break;
+        }
+        case ACE3DToRotation: {
+            nVector v = m_item->GetRotation();
+            m_item->SetRotation(nVector(v.x + (target.x * kDegreesToRadians - v.x) * f,
+                                        v.y + (target.y * kDegreesToRadians - v.y) * f,
+                                        v.z + (target.z * kDegreesToRadians - v.z) * f, v.w));
+            break;
+        }
+        case ACE3DToAlpha: {
+            float a = m_item->GetOpacity();
+            a += (p[0] - a) * f;
+            m_item->SetOpacity(a < 0.0f ? 0.0f : (a > 1.0f ? 1.0f : a));
+            break;
+        }
     }
     return true;
 }
@@ -336,7 +336,7 @@ nScriptUnit* nMItem::CreateScriptUnit()
     nManagerScriptUnit* unit = new (std::nothrow) nManagerScriptUnit(m_scene ? m_scene->GetVM() : 0);
     if (!unit || !m_units.InsertAfter(unit, 0)) {
         delete unit;
-        *g_log << "[!] " << "Failed to allocate script unit for item '" << m_name.GetCStr() << "'.\n";
+        *g_log << "[!] Failed to allocate script unit for item '" << m_name.GetCStr() << "'.\n";
         return 0;
     }
     unit->SetOwner(this, ScriptUnitOwnerManagedItem);
@@ -377,7 +377,7 @@ bool nMItem::Deserialize(nMetaFile* document, nMetaTag* tag)
              if (m.m_physicItem) m.m_physicItem->Deserialize(m.m_scene ? m.m_scene->GetEngine() : 0, d, t);
          }},
         {"ScriptedObject", [](M& m, nMetaFile* d, nMetaTag* t) { m.nScriptedObject::Deserialize(d, t); }},
-        {"TauItem", 0},      // older forms, read after the rest (below)
+        {"TauItem", 0},  // older forms, read after the rest (below)
         {"GColItem", 0},
         {"ScriptUnit", 0},
         {"Proxy", 0},
@@ -392,7 +392,7 @@ bool nMItem::Deserialize(nMetaFile* document, nMetaTag* tag)
     nMetaTag* const colTag = LastChildNamed(tag, "GColItem");
 
     if (m_uid < 0) {
-        *g_log << "[!] " << "Managed item '" << m_name.GetCStr() << "' Uid is invalid.\n";
+        *g_log << "[!] Managed item '" << m_name.GetCStr() << "' Uid is invalid.\n";
         return false;
     }
 
@@ -430,7 +430,7 @@ nMetaTag* nMItem::Serialize(nMetaFile* document)
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("MItem");
     if (!root) {
-        *g_log << "[!] " << "Could not create managed root tag to serialize.\n";
+        *g_log << "[!] Could not create managed root tag to serialize.\n";
         return 0;
     }
     AppendTag(root, new (std::nothrow) nMetaTag("Id", m_name.GetCStr() ? m_name.GetCStr() : ""));

@@ -13,17 +13,49 @@ namespace {
 
 const char* const kChannelNames[ChannelLast + 1] = {
     0,
-    "PositionX", "PositionY", "PositionZ", "RotationX", "RotationY", "RotationZ",
-    "ScaleX", "ScaleY", "ScaleZ", "PivotX", "PivotY", "PivotZ",
-    "DiffuseR", "DiffuseG", "DiffuseB", "SpecularR", "SpecularG", "SpecularB",
-    "DiffuseI", "SpecularI", "ConeAngle", "EdgeAngle", "Alpha", "Zoom", "Range",
-    "FogStart", "FogEnd", "FogR", "FogG", "FogB",
+    "PositionX",
+    "PositionY",
+    "PositionZ",
+    "RotationX",
+    "RotationY",
+    "RotationZ",
+    "ScaleX",
+    "ScaleY",
+    "ScaleZ",
+    "PivotX",
+    "PivotY",
+    "PivotZ",
+    "DiffuseR",
+    "DiffuseG",
+    "DiffuseB",
+    "SpecularR",
+    "SpecularG",
+    "SpecularB",
+    "DiffuseI",
+    "SpecularI",
+    "ConeAngle",
+    "EdgeAngle",
+    "Alpha",
+    "Zoom",
+    "Range",
+    "FogStart",
+    "FogEnd",
+    "FogR",
+    "FogG",
+    "FogB",
 };
 
-struct LoopModeName { const char* name; int32_t mode; };
+struct LoopModeName
+{
+    const char* name;
+    int32_t mode;
+};
 // Motion files name the offset mode differently from curve files.
 const LoopModeName kLoopModes[] = {
-    {"Reset", LoopReset}, {"Repeat", LoopRepeat}, {"Oscillate", LoopOscillate}, {"OffsetAndRepeat", LoopOffsetRepeat},
+    {"Reset", LoopReset},
+    {"Repeat", LoopRepeat},
+    {"Oscillate", LoopOscillate},
+    {"OffsetAndRepeat", LoopOffsetRepeat},
 };
 
 const char* LoopModeName(int32_t mode)
@@ -64,7 +96,7 @@ bool nMotionChannel::Deserialize(nMetaFile* document, nMetaTag* tag)
         {"Id", [](C& c, nMetaFile*, nMetaTag* t) {
              const char* text = ReadTagString(t);
              int32_t id = FindMotionChannelId(text);
-             if (id == ChannelNone) *g_log << "[*] " << "Unknown channel id '" << text << "'.\n";
+             if (id == ChannelNone) *g_log << "[*] Unknown channel id '" << text << "'.\n";
              else c.m_id = id;
          }},
     };
@@ -76,13 +108,13 @@ nMetaTag* nMotionChannel::Serialize(nMetaFile* document) const
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("Channel");
     if (!root) {
-        *g_log << "[!] " << "Could not create channel root tag to serialize.\n";
+        *g_log << "[!] Could not create channel root tag to serialize.\n";
         return 0;
     }
     root->AddChild(nCurve::Serialize(document));
     const char* name = GetMotionChannelName(m_id);
     if (name) root->AddChild(new (std::nothrow) nMetaTag("Id", name));
-    else *g_log << "[*] " << "Unknown motion channel type (" << m_id << ").\n";
+    else *g_log << "[*] Unknown motion channel type (" << m_id << ").\n";
     return root;
 }
 
@@ -112,7 +144,7 @@ nMotionChannel* nMotion::AddChannel(int32_t id)
         }
     }
     if (!channel) {
-        *g_log << "[!] " << "Could not allocate channel.\n";
+        *g_log << "[!] Could not allocate channel.\n";
         return 0;
     }
     channel->SetId(id);
@@ -152,9 +184,10 @@ void nMotion::EvaluatePosition(float time, float& x, float& y, float& z, int32_t
 {
     for (ChannelList::Node* n = m_channels.GetHead(); n; n = n->next) {
         nMotionChannel* channel = n->value;
-        float* component = channel->GetId() == ChannelXPos ? &x
+        float* component = channel->GetId() == ChannelXPos   ? &x
                            : channel->GetId() == ChannelYPos ? &y
-                           : channel->GetId() == ChannelZPos ? &z : 0;
+                           : channel->GetId() == ChannelZPos ? &z
+                                                             : 0;
         if (component) channel->Evaluate(time, *component, loopMode, kCurveRangeFirst, kCurveRangeLast);
     }
 }
@@ -200,7 +233,7 @@ nMetaTag* nMotion::Serialize(nMetaFile* document) const
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("Motion");
     if (!root) {
-        *g_log << "[!] " << "Could not create managed root tag to serialize.\n";
+        *g_log << "[!] Could not create managed root tag to serialize.\n";
         return 0;
     }
     root->AddChild(new (std::nothrow) nMetaTag("Id", m_name.GetCStr()));

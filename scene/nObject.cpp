@@ -16,7 +16,7 @@
 
 namespace {
 
-const uint32_t kGeometryHidden = 0x1;   // proxy flag: the geometry is not drawn
+const uint32_t kGeometryHidden = 0x1;  // proxy flag: the geometry is not drawn
 
 int32_t g_skinnedObjects = 0;
 
@@ -91,7 +91,7 @@ bool nObject::SetupSkinning()
     if (ok) ++g_skinnedObjects;
     if (ok && ComputeBoneVolumes()) return true;
     FreeSkinning();
-    *g_log << "[!] " << "Failed to allocate skinning structure.\n";
+    *g_log << "[!] Failed to allocate skinning structure.\n";
     return false;
 }
 
@@ -101,7 +101,7 @@ bool nObject::ComputeBoneVolumes()
     const int32_t count = m_bones.GetCount();
     nCountedByteArray seen = AllocateByteArray(count);
     if (seen.count != count) {
-        *g_log << "[!] " << "Failed to allocate the bone bounding volume array.\n";
+        *g_log << "[!] Failed to allocate the bone bounding volume array.\n";
         return false;
     }
     if (!g->skinWeights || !g->vertices) return true;
@@ -285,7 +285,7 @@ bool nObject::Deserialize(nMetaFile* document, nMetaTag* tag)
         {"Occluder", [](O& o, nMetaFile*, nMetaTag* t) {
              if (const char* name = ReadTagString(t)) o.SetOccluder(LoadGeometry(o.m_engine, name, false, false));
          }},
-        {"CacheGeometry", 0},   // read first, above
+        {"CacheGeometry", 0},  // read first, above
     };
     nMLReadChildren(*this, document, tag, kTags, "Object");
     return true;
@@ -295,7 +295,7 @@ nMetaTag* nObject::Serialize(nMetaFile* document)
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("Object");
     if (!root) {
-        *g_log << "[!] " << "Could not serialize object. Failed to create root tag.\n";
+        *g_log << "[!] Could not serialize object. Failed to create root tag.\n";
         return 0;
     }
     AppendTag(root, nItem::Serialize(document));

@@ -93,7 +93,7 @@ nMetaTag* nParticleModel::Serialize(nMetaFile* document)
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("ParticleModel");
     if (!root) {
-        *g_log << "[!] " << "Could not serialize particle model. Failed to create root tag.\n";
+        *g_log << "[!] Could not serialize particle model. Failed to create root tag.\n";
         return 0;
     }
     AppendTag(root, m_material.Serialize(document));
@@ -124,8 +124,8 @@ nParticleModel* LoadParticleModel(nOrvex* engine, const char* name, bool bypass)
     if (progress) progress->OnBegin();
     nParticleModel* model = new (std::nothrow) nParticleModel(engine);
     if (!model) {
-        *g_log << "[!] " << "Failed to allocate new particle model '" << key.GetCStr() << "'.\n";
-        if (progress) progress->OnEnd();   // every begin is ended, so the progress display closes
+        *g_log << "[!] Failed to allocate new particle model '" << key.GetCStr() << "'.\n";
+        if (progress) progress->OnEnd();  // every begin is ended, so the progress display closes
         return 0;
     }
     if (model->Load(name)) model->m_material.Setup();

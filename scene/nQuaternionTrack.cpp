@@ -14,8 +14,8 @@
 
 namespace {
 
-const uint32_t kInitialCapacity = 4;   // most tracks have a few keys; longer ones grow by doubling
-const int32_t  kRecordSize = 20;
+const uint32_t kInitialCapacity = 4;  // most tracks have a few keys; longer ones grow by doubling
+const int32_t kRecordSize = 20;
 
 // "time:x,y,z,w" into five floats; false when a part is missing.
 bool ParseKeyText(const char* text, float out[5])
@@ -84,9 +84,9 @@ void nQuaternionTrack::Evaluate(float t, nQuaternion& out, int32_t loopMode, flo
     const nQuaternionKey* first = Key(0);
     const nQuaternionKey* last = Key(n - 1);
     float s = rangeStart == kCurveRangeFirst ? first->time
-              : (rangeStart < first->time ? first->time : (rangeStart > last->time ? last->time : rangeStart));
+                                             : (rangeStart < first->time ? first->time : (rangeStart > last->time ? last->time : rangeStart));
     float e = rangeEnd == kCurveRangeLast ? last->time
-              : (rangeEnd < first->time ? first->time : (rangeEnd > last->time ? last->time : rangeEnd));
+                                          : (rangeEnd < first->time ? first->time : (rangeEnd > last->time ? last->time : rangeEnd));
 
     if (std::isnan(t)) t = s;
     if (t < s || t > e) {
@@ -144,7 +144,7 @@ void nQuaternionTrack::ReadBinaryKeys(nMetaTag* tag)
     const uint8_t* data = dataTag->GetValue().GetBinaryData();
     int32_t complete = dataTag->GetValue().GetBinaryLength() / kRecordSize;
     if (count > complete) {
-        *g_log << "[*] " << "BinaryKeys data holds " << complete << " of " << count << " keys, reading those.\n";
+        *g_log << "[*] BinaryKeys data holds " << complete << " of " << count << " keys, reading those.\n";
         count = complete;
     }
     for (int32_t k = 0; k < count; ++k) {
@@ -162,12 +162,12 @@ bool nQuaternionTrack::ReadKeyList(nMetaTag* tag)
         if (!IsTagNamed(key, "Key")) continue;
         const char* text = ReadTagString(key);
         if (!text) {
-            *g_log << "[*] " << "Invalid key tag while parsing quaternion channel.\n";
+            *g_log << "[*] Invalid key tag while parsing quaternion channel.\n";
             continue;
         }
         float f[5];
         if (!ParseKeyText(text, f)) {
-            *g_log << "[*] " << "Mangled keyframe tag while parsing quaternion channel.\n";
+            *g_log << "[*] Mangled keyframe tag while parsing quaternion channel.\n";
             return false;
         }
         AddKey(f[0], nQuaternion(f[1], f[2], f[3], f[4]));
@@ -179,7 +179,7 @@ nMetaTag* nQuaternionTrack::Serialize(nMetaFile* document) const
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("QChannel");
     if (!root) {
-        *g_log << "[!] " << "Could not create quaternion channel root tag to serialize.\n";
+        *g_log << "[!] Could not create quaternion channel root tag to serialize.\n";
         return 0;
     }
     uint32_t n = m_keys.GetCount();

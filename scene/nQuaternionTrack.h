@@ -12,7 +12,7 @@ class nMetaTag;
 // One rotation key (20 bytes as stored: time, x, y, z, w).
 struct nQuaternionKey
 {
-    float       time;
+    float time;
     nQuaternion value;
 };
 
@@ -21,15 +21,15 @@ struct nQuaternionKey
 class nQuaternionTrack
 {
 public:
-    nQuaternionTrack();                              // no keys (capacity 16)
-    ~nQuaternionTrack();                             // deletes the keys
+    nQuaternionTrack();   // no keys (capacity 16)
+    ~nQuaternionTrack();  // deletes the keys
     nQuaternionTrack(const nQuaternionTrack&) = delete;
     nQuaternionTrack& operator=(const nQuaternionTrack&) = delete;
 
-    void                  Clear();                   // deletes every key
-    bool                  AddKey(float time, const nQuaternion& value); // appends; false when out of memory
-    uint32_t              GetKeyCount() const        { return m_keys.GetCount(); }
-    const nQuaternionKey* GetKey(uint32_t index) const; // NULL past the count
+    void Clear();                                       // deletes every key
+    bool AddKey(float time, const nQuaternion& value);  // appends; false when out of memory
+    uint32_t GetKeyCount() const { return m_keys.GetCount(); }
+    const nQuaternionKey* GetKey(uint32_t index) const;  // NULL past the count
 
     // The rotation at time under a loop mode (LoopOffsetRepeat repeats) over [rangeStart,
     // rangeEnd] (the curve range sentinels mean the first and last key). Owners test for keys
@@ -39,15 +39,15 @@ public:
 
     // "QChannel" NML: "BinaryKeys" (Count and Data records of 20 bytes) or "Keys" with "Key"
     // texts "time:x,y,z,w". The Count is checked against the Data length.
-    bool      Deserialize(nMetaFile* document, nMetaTag* tag);
+    bool Deserialize(nMetaFile* document, nMetaTag* tag);
     nMetaTag* Serialize(nMetaFile* document) const;  // "QChannel" with one "BinaryKeys" when there are keys
 
 private:
     void ReadBinaryKeys(nMetaTag* tag);
     bool ReadKeyList(nMetaTag* tag);
-    nQuaternionKey* Key(uint32_t index) const        { return m_keys.Get(index); }
+    nQuaternionKey* Key(uint32_t index) const { return m_keys.Get(index); }
 
-    int32_t                 m_cachedSegment;         // -1 none
+    int32_t m_cachedSegment;  // -1 none
     nArray<nQuaternionKey*> m_keys;
 };
 

@@ -28,14 +28,19 @@ namespace {
 typedef nListNode<nMItem*> ItemNode;
 
 const char* const kTimerLabels[SceneTimerCount] = {
-    "Evaluate", "Physic", "Send to render", "User interface", "Script", "Logic callback", "Collision callback",
+    "Evaluate",
+    "Physic",
+    "Send to render",
+    "User interface",
+    "Script",
+    "Logic callback",
+    "Collision callback",
 };
 
 const int32_t kPrefetchItemLines = 8;   // cache lines of an item the deletion flush asks for ahead
 const int32_t kPrefetchNodeLines = 10;  // cache lines of its transform node
 const int32_t kDeletionLevels = 7;      // levels of what an item owns (PrefetchOwned)
 const int32_t kDeletionStep = 3;        // queue places between two levels
-
 
 // One level of what deleting the item reads and frees, each level read through the ones
 // before: 0 the item, 1 its node and the heads of its motions, sources and command records,
@@ -140,7 +145,7 @@ nScriptUnit* nScene::CreateScriptUnit()
     nSceneScriptUnit* unit = new (std::nothrow) nSceneScriptUnit(m_vm);
     if (!unit || !m_units.InsertAfter(unit, 0)) {
         delete unit;
-        *g_log << "[!] " << "Failed to allocate script unit for item '" << m_name.GetCStr() << "'.\n";
+        *g_log << "[!] Failed to allocate script unit for item '" << m_name.GetCStr() << "'.\n";
         return 0;
     }
     unit->SetOwner(this, ScriptUnitOwnerScene);
@@ -152,7 +157,7 @@ nScriptUnit* nScene::CreateScriptUnit()
 bool nScene::CreatePhysicWorld()
 {
     if (m_evaluating || m_flushing || m_clearing) {
-        DeleteContent(false);   // refused with its own line
+        DeleteContent(false);  // refused with its own line
         return false;
     }
     DeleteContent(false);
@@ -162,12 +167,12 @@ bool nScene::CreatePhysicWorld()
     nPhysicWorldFactory factory = m_engine ? m_engine->GetPhysicWorldFactory() : 0;
     nPhysicWorld* world = factory ? factory(m_engine) : 0;
     if (!world) {
-        *g_log << "[!] " << "Could not create physic world.\n";
+        *g_log << "[!] Could not create physic world.\n";
         return false;
     }
     if (!world->Init()) {
         // A world that did not initialise is never stepped or asked for bodies.
-        *g_log << "[!] " << "Could not initialise physic world.\n";
+        *g_log << "[!] Could not initialise physic world.\n";
         delete world;
         return false;
     }
@@ -181,7 +186,7 @@ bool nScene::CreatePhysicWorld()
 void nScene::DeleteContent(bool keepScripts)
 {
     if (m_evaluating || m_flushing || m_clearing) {
-        *g_log << "[!] " << "Cannot delete the content of scene '" << m_name.GetCStr()
+        *g_log << "[!] Cannot delete the content of scene '" << m_name.GetCStr()
                << "' while it evaluates or deletes items.\n";
         return;
     }
@@ -274,7 +279,7 @@ nMItem* nScene::AssignItemUid(nMItem* item)
 {
     if (!item) return 0;
     if (item->m_uid != -1) {
-        *g_log << "[!] " << "(Critical error) item '" << item->m_name.GetCStr() << "' already has an uid ("
+        *g_log << "[!] (Critical error) item '" << item->m_name.GetCStr() << "' already has an uid ("
                << item->m_uid << ").\n";
         return item;
     }
@@ -368,7 +373,7 @@ void nScene::FlushDeletionQueue()
     // Nested in a flush or in content clearing, the running loop deletes what was queued.
     if (m_flushing || m_clearing) return;
     if (m_evaluating) {
-        *g_log << "[!] " << "Cannot flush the deletion queue of scene '" << m_name.GetCStr()
+        *g_log << "[!] Cannot flush the deletion queue of scene '" << m_name.GetCStr()
                << "' while it evaluates, sets up or resets.\n";
         return;
     }

@@ -16,8 +16,7 @@
 #include "scene/nObject.h"
 #include "scene/nScene.h"
 
-namespace
-{
+namespace {
 const nVector kSelectionColour(1.0f, 0.65f, 0.16f, 1.0f);
 const nVector kPlainColour(0.72f, 0.72f, 0.72f, 1.0f);
 const nVector kMarkerColour(0.75f, 0.75f, 0.75f, 1.0f);
@@ -26,13 +25,12 @@ const nVector kTriggerInactive(1.0f, 0.0f, 0.0f, 1.0f);
 const nVector kTriggerActive(0.0f, 1.0f, 0.0f, 1.0f);
 const nVector kBubbleColour(0.5f, 0.5f, 0.5f, 0.7f);
 const nVector kBoundsColour(1.0f, 0.5f, 0.0f, 1.0f);
-const float   kPi = 3.14159265358979f;
-const uint32_t kNoDepthFlags = 0x6000;   // no depth write, no depth test
+const float kPi = 3.14159265358979f;
+const uint32_t kNoDepthFlags = 0x6000;  // no depth write, no depth test
 
 // The twelve edges of the box (+-0.5)^3 as corner pairs (bits x, y, z): the face z = +0.5,
 // the face z = -0.5, then the four joining them.
-const int kEdges[12][2] = {{4, 5}, {5, 7}, {7, 6}, {6, 4}, {0, 1}, {1, 3}, {3, 2}, {2, 0},
-                           {0, 4}, {1, 5}, {2, 6}, {3, 7}};
+const int kEdges[12][2] = {{4, 5}, {5, 7}, {7, 6}, {6, 4}, {0, 1}, {1, 3}, {3, 2}, {2, 0}, {0, 4}, {1, 5}, {2, 6}, {3, 7}};
 
 void BoxCorners(const nVector& lo, const nVector& hi, const nMatrix4& matrix, nVector* out)
 {
@@ -219,11 +217,11 @@ void nScene::DrawEdgeCorners(const nVector& a, const nVector& b, nRenderer* rend
 const char* nScene::GetLabelPrefix(int32_t kind)
 {
     switch (kind) {
-    case ManagedItemCamera: return "Camera: ";
-    case ManagedItemObject: return "Object: ";
-    case ManagedItemLight: return "Light: ";
-    case ManagedItemTrigger: return "Trigger: ";
-    default: return 0;
+        case ManagedItemCamera: return "Camera: ";
+        case ManagedItemObject: return "Object: ";
+        case ManagedItemLight: return "Light: ";
+        case ManagedItemTrigger: return "Trigger: ";
+        default: return 0;
     }
 }
 

@@ -20,8 +20,8 @@ namespace {
 
 typedef nListNode<nMItem*> ItemNode;
 
-const float kMaxFrameTime = 0.2f;       // seconds: the longest step the scene takes
-const float kMinimumLogicRate = 0.1f;   // logic events per second
+const float kMaxFrameTime = 0.2f;      // seconds: the longest step the scene takes
+const float kMinimumLogicRate = 0.1f;  // logic events per second
 
 // Calls f on every item of the list from the head up to the node that was the tail when the
 // walk began: items appended meanwhile wait for the next walk. The scene removes no node
@@ -53,7 +53,7 @@ nScriptUnit* LogicUnit(nMItem* item)
 void nScene::Evaluate(uint32_t flags)
 {
     if (m_evaluating) {
-        *g_log << "[!] " << "Cannot evaluate scene '" << m_name.GetCStr() << "' while it evaluates.\n";
+        *g_log << "[!] Cannot evaluate scene '" << m_name.GetCStr() << "' while it evaluates.\n";
         return;
     }
     nTimer& script = m_timers[SceneTimerScript];

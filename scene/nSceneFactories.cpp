@@ -18,7 +18,7 @@ nMItem* nScene::CreateCamera(const char* name)
     NotifyListeners(SceneEventItemCreating, 0);
     nMCamera* item = new (std::nothrow) nMCamera(this);
     if (!item) {
-        *g_log << "[!] " << "Scene could not allocate new camera!\n";
+        *g_log << "[!] Scene could not allocate new camera!\n";
         return 0;
     }
     AddCreatedItem(item, name);
@@ -30,10 +30,10 @@ nMItem* nScene::CreateObject(const char* name, nGeometry* geometry)
     NotifyListeners(SceneEventItemCreating, 0);
     nMObject* item = new (std::nothrow) nMObject(this);
     if (!item) {
-        *g_log << "[!] " << "Scene could not allocate new object!\n";
+        *g_log << "[!] Scene could not allocate new object!\n";
         return 0;
     }
-    if (geometry) item->GetObject().SetGeometry(geometry, true);   // a new object has none
+    if (geometry) item->GetObject().SetGeometry(geometry, true);  // a new object has none
     AddCreatedItem(item, name);
     return item;
 }
@@ -43,7 +43,7 @@ nMItem* nScene::CreateLight(const char* name, int32_t type, float priority)
     NotifyListeners(SceneEventItemCreating, 0);
     nMLight* item = new (std::nothrow) nMLight(this);
     if (!item) {
-        *g_log << "[!] " << "scene could not allocate new light!\n";
+        *g_log << "[!] scene could not allocate new light!\n";
         return 0;
     }
     item->GetLight().SetType(type);
@@ -57,7 +57,7 @@ nMItem* nScene::CreateTrigger(const char* name)
     NotifyListeners(SceneEventItemCreating, 0);
     nTrigger* item = new (std::nothrow) nTrigger(this);
     if (!item) {
-        *g_log << "[!] " << "Scene could not allocate new trigger!\n";
+        *g_log << "[!] Scene could not allocate new trigger!\n";
         return 0;
     }
     AddCreatedItem(item, name);
@@ -69,7 +69,7 @@ nMItem* nScene::CreateInstance(const char* name, const char* templatePath)
     NotifyListeners(SceneEventItemCreating, 0);
     nInstance* item = new (std::nothrow) nInstance(this);
     if (!item) {
-        *g_log << "[!] " << "Scene could not allocate new instance.\n";
+        *g_log << "[!] Scene could not allocate new instance.\n";
         return 0;
     }
     if (templatePath) item->SetTemplate(templatePath);
@@ -82,7 +82,7 @@ nMItem* nScene::CreateEmitter(const char* name)
     NotifyListeners(SceneEventItemCreating, 0);
     nMEmitter* item = new (std::nothrow) nMEmitter(this);
     if (!item) {
-        *g_log << "[!] " << "scene could not allocate new emitter.\n";
+        *g_log << "[!] scene could not allocate new emitter.\n";
         return 0;
     }
     AddCreatedItem(item, name);
@@ -94,7 +94,7 @@ nMItem* nScene::CreateTerrain(const char* name)
     NotifyListeners(SceneEventItemCreating, 0);
     nMTerrain* item = new (std::nothrow) nMTerrain(this);
     if (!item) {
-        *g_log << "[!] " << "Scene could not allocate new terrain.\n";
+        *g_log << "[!] Scene could not allocate new terrain.\n";
         return 0;
     }
     AddCreatedItem(item, name);

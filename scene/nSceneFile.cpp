@@ -33,8 +33,8 @@ typedef nListNode<nMItem*> ItemNode;
 struct ItemTagKind
 {
     const char* tag;
-    int32_t     kind;
-    int32_t     flag;
+    int32_t kind;
+    int32_t flag;
 };
 
 const ItemTagKind kItemTags[] = {
@@ -58,13 +58,13 @@ const ItemTagKind* KindOfTag(const nMetaTag* tag)
 int32_t FlagOfKind(int32_t kind)
 {
     switch (kind) {
-    case ManagedItemCamera:   return FlagLoadCamera;
-    case ManagedItemObject:   return FlagLoadObject;
-    case ManagedItemLight:    return FlagLoadLight;
-    case ManagedItemTrigger:  return FlagLoadTrigger;
-    case ManagedItemEmitter:  return FlagLoadEmitter;
-    case ManagedItemInstance: return FlagLoadInstance;
-    case ManagedItemTerrain:  return FlagLoadTerrain;
+        case ManagedItemCamera: return FlagLoadCamera;
+        case ManagedItemObject: return FlagLoadObject;
+        case ManagedItemLight: return FlagLoadLight;
+        case ManagedItemTrigger: return FlagLoadTrigger;
+        case ManagedItemEmitter: return FlagLoadEmitter;
+        case ManagedItemInstance: return FlagLoadInstance;
+        case ManagedItemTerrain: return FlagLoadTerrain;
     }
     return 0;
 }
@@ -72,13 +72,13 @@ int32_t FlagOfKind(int32_t kind)
 bool ReadItem(nMItem* item, nMetaFile* document, nMetaTag* tag)
 {
     switch (item->GetKind()) {
-    case ManagedItemCamera:  return static_cast<nMCamera*>(item)->Deserialize(document, tag);
-    case ManagedItemObject:  return static_cast<nMObject*>(item)->Deserialize(document, tag);
-    case ManagedItemLight:   return static_cast<nMLight*>(item)->Deserialize(document, tag);
-    case ManagedItemTrigger: return static_cast<nTrigger*>(item)->Deserialize(document, tag);
-    case ManagedItemInstance: return static_cast<nInstance*>(item)->Deserialize(document, tag);
-    case ManagedItemEmitter: return static_cast<nMEmitter*>(item)->Deserialize(document, tag);
-    case ManagedItemTerrain: return static_cast<nMTerrain*>(item)->Deserialize(document, tag);
+        case ManagedItemCamera: return static_cast<nMCamera*>(item)->Deserialize(document, tag);
+        case ManagedItemObject: return static_cast<nMObject*>(item)->Deserialize(document, tag);
+        case ManagedItemLight: return static_cast<nMLight*>(item)->Deserialize(document, tag);
+        case ManagedItemTrigger: return static_cast<nTrigger*>(item)->Deserialize(document, tag);
+        case ManagedItemInstance: return static_cast<nInstance*>(item)->Deserialize(document, tag);
+        case ManagedItemEmitter: return static_cast<nMEmitter*>(item)->Deserialize(document, tag);
+        case ManagedItemTerrain: return static_cast<nMTerrain*>(item)->Deserialize(document, tag);
     }
     return false;
 }
@@ -87,27 +87,27 @@ bool ReadItem(nMItem* item, nMetaFile* document, nMetaTag* tag)
 nMetaTag* WriteItem(nMItem* item, nMetaFile* document)
 {
     switch (item->GetKind()) {
-    case ManagedItemCamera:
-        if (nMCamera* camera = dynamic_cast<nMCamera*>(item)) return camera->Serialize(document);
-        break;
-    case ManagedItemObject:
-        if (nMObject* object = dynamic_cast<nMObject*>(item)) return object->Serialize(document);
-        break;
-    case ManagedItemLight:
-        if (nMLight* light = dynamic_cast<nMLight*>(item)) return light->Serialize(document);
-        break;
-    case ManagedItemTrigger:
-        if (nTrigger* trigger = dynamic_cast<nTrigger*>(item)) return trigger->Serialize(document);
-        break;
-    case ManagedItemInstance:
-        if (nInstance* instance = dynamic_cast<nInstance*>(item)) return instance->Serialize(document);
-        break;
-    case ManagedItemEmitter:
-        if (nMEmitter* emitter = dynamic_cast<nMEmitter*>(item)) return emitter->Serialize(document);
-        break;
-    case ManagedItemTerrain:
-        if (nMTerrain* terrain = dynamic_cast<nMTerrain*>(item)) return terrain->Serialize(document);
-        break;
+        case ManagedItemCamera:
+            if (nMCamera* camera = dynamic_cast<nMCamera*>(item)) return camera->Serialize(document);
+            break;
+        case ManagedItemObject:
+            if (nMObject* object = dynamic_cast<nMObject*>(item)) return object->Serialize(document);
+            break;
+        case ManagedItemLight:
+            if (nMLight* light = dynamic_cast<nMLight*>(item)) return light->Serialize(document);
+            break;
+        case ManagedItemTrigger:
+            if (nTrigger* trigger = dynamic_cast<nTrigger*>(item)) return trigger->Serialize(document);
+            break;
+        case ManagedItemInstance:
+            if (nInstance* instance = dynamic_cast<nInstance*>(item)) return instance->Serialize(document);
+            break;
+        case ManagedItemEmitter:
+            if (nMEmitter* emitter = dynamic_cast<nMEmitter*>(item)) return emitter->Serialize(document);
+            break;
+        case ManagedItemTerrain:
+            if (nMTerrain* terrain = dynamic_cast<nMTerrain*>(item)) return terrain->Serialize(document);
+            break;
     }
     return 0;
 }
@@ -121,7 +121,7 @@ bool ReadInt(nMetaTag* tag, int32_t& out)
 // the first item read with it (NULL and -1 when none was made).
 struct UidTable
 {
-    int32_t  size;
+    int32_t size;
     int32_t* remap;
     nMItem** items;
 
@@ -143,8 +143,8 @@ struct UidTable
         }
         return true;
     }
-    bool    InRange(int32_t uid) const { return uid >= 0 && uid < size; }
-    nMItem* Item(int32_t uid) const    { return InRange(uid) && remap[uid] != -1 ? items[uid] : 0; }
+    bool InRange(int32_t uid) const { return uid >= 0 && uid < size; }
+    nMItem* Item(int32_t uid) const { return InRange(uid) && remap[uid] != -1 ? items[uid] : 0; }
 };
 
 nMetaTag* NewTag(const char* name, const char* failure)
@@ -158,10 +158,10 @@ nMetaTag* NewTag(const char* name, const char* failure)
 // (files hold thousands of items; path lookups would walk them once per key).
 struct ManagedTagKeys
 {
-    bool        hasUid;
-    int32_t     uid;
-    const char* id;      // NULL when absent or not a string
-    bool        helper;  // a "Helper" or "ToolSpecific" child
+    bool hasUid;
+    int32_t uid;
+    const char* id;  // NULL when absent or not a string
+    bool helper;     // a "Helper" or "ToolSpecific" child
 
     ManagedTagKeys() : hasUid(false), uid(0), id(0), helper(false) {}
 };
@@ -180,8 +180,7 @@ ManagedTagKeys ReadManagedKeys(nMetaTag* itemTag)
         } else if (!idSeen && IsTagNamed(child, "Id")) {
             idSeen = true;
             keys.id = ReadTagString(child);
-        }
-        else if (IsTagNamed(child, "Helper") || IsTagNamed(child, "ToolSpecific")) keys.helper = true;
+        } else if (IsTagNamed(child, "Helper") || IsTagNamed(child, "ToolSpecific")) keys.helper = true;
     }
     return keys;
 }
@@ -229,18 +228,18 @@ struct nScene::FileRead
     {
     }
 
-    nMetaFile*             document;
-    nMetaTag*              tag;
-    nGroup**               outGroup;
-    int32_t                flags;
-    int32_t                level;
-    const char*            fileName;
-    int32_t                toolMode;
+    nMetaFile* document;
+    nMetaTag* tag;
+    nGroup** outGroup;
+    int32_t flags;
+    int32_t level;
+    const char* fileName;
+    int32_t toolMode;
     nOrvex::EventInterface* progress;
-    nGroup*                group;       // receives every loaded item, when asked for
-    UidTable               table;
-    int32_t                base;        // the scene uid of source uid 0
-    int32_t                progressTotal;
+    nGroup* group;  // receives every loaded item, when asked for
+    UidTable table;
+    int32_t base;  // the scene uid of source uid 0
+    int32_t progressTotal;
 };
 
 // The sections of the "Scene" tag, read in this order.
@@ -250,7 +249,7 @@ bool nScene::Deserialize(nMetaFile* document, nMetaTag* tag, nGroup** outGroup, 
     timer.Start();
     if (!tag) return false;
     if (!IsTagNamed(tag, "Scene")) {
-        *g_log << "[!] " << "Could not parse scene. Root tag id is incorrect (" << tag->GetName().GetCStr() << ").\n";
+        *g_log << "[!] Could not parse scene. Root tag id is incorrect (" << tag->GetName().GetCStr() << ").\n";
         return false;
     }
     FileRead read(document, tag, outGroup, flags, level);
@@ -288,7 +287,8 @@ void nScene::BeginRead(FileRead& read)
     nMetaFile* document = read.document;
     read.fileName = document && document->GetFileName().GetCStr() ? document->GetFileName().GetCStr() : "";
     read.toolMode = m_engine ? m_engine->GetToolMode() : NoTool;
-    *g_log << "[H] " << "Parsing metascene '" << read.fileName << "'\n";
+    *g_log << "[H] "
+           << "Parsing metascene '" << read.fileName << "'\n";
     NotifyListeners(SceneEventReadBegin, 0);
     read.progress = m_engine ? m_engine->GetEventInterface() : 0;
     if (read.progress) read.progress->OnBegin();
@@ -327,7 +327,7 @@ bool nScene::ReserveUids(FileRead& read)
     const int32_t tableSize = maxUid + 1;
     read.base = m_nextUid;
     if (read.base < 0 || read.base > INT32_MAX - tableSize || !read.table.Allocate(tableSize)) {
-        *g_log << "[!] " << "Could not allocate item uid remap array.\n";
+        *g_log << "[!] Could not allocate item uid remap array.\n";
         return false;
     }
     m_nextUid = read.base + tableSize;
@@ -346,7 +346,7 @@ void nScene::ReadItems(FileRead& read)
     while (nMetaTag* child = items->NextChild(it)) {
         const ItemTagKind* kind = KindOfTag(child);
         if (!kind) {
-            *g_log << "[*] " << "Unexpected <" << child->GetName().GetCStr() << "> sub-tag in <Items>.\n";
+            *g_log << "[*] Unexpected <" << child->GetName().GetCStr() << "> sub-tag in <Items>.\n";
             continue;
         }
         if (!(read.flags & kind->flag)) continue;
@@ -355,13 +355,13 @@ void nScene::ReadItems(FileRead& read)
         if (!AcceptHelper(keys.helper, read.toolMode, read.flags, read.level)) continue;
         nMItem* item = 0;
         switch (kind->kind) {
-        case ManagedItemCamera:  item = CreateCamera(""); break;
-        case ManagedItemObject:  item = CreateObject("", 0); break;
-        case ManagedItemLight:   item = CreateLight("", LightTypePoint, 0.5f); break;
-        case ManagedItemTrigger: item = CreateTrigger(""); break;
-        case ManagedItemInstance: item = CreateInstance("", 0); break;
-        case ManagedItemEmitter: item = CreateEmitter(""); break;
-        case ManagedItemTerrain: item = CreateTerrain(""); break;
+            case ManagedItemCamera: item = CreateCamera(""); break;
+            case ManagedItemObject: item = CreateObject("", 0); break;
+            case ManagedItemLight: item = CreateLight("", LightTypePoint, 0.5f); break;
+            case ManagedItemTrigger: item = CreateTrigger(""); break;
+            case ManagedItemInstance: item = CreateInstance("", 0); break;
+            case ManagedItemEmitter: item = CreateEmitter(""); break;
+            case ManagedItemTerrain: item = CreateTerrain(""); break;
         }
         if (!item) continue;
 
@@ -390,9 +390,9 @@ void nScene::ReadItems(FileRead& read)
                 item->SetUid(read.base + source);
                 table.remap[source] = read.base + source;
                 if (!table.items[source]) table.items[source] = item;
-                --m_nextUid;   // the creation uid is given back
+                --m_nextUid;  // the creation uid is given back
             } else {
-                *g_log << "[*] " << "Corrupt item '" << item->GetName().GetCStr() << "' source UID (" << source << "/"
+                *g_log << "[*] Corrupt item '" << item->GetName().GetCStr() << "' source UID (" << source << "/"
                        << table.size << ") while loading scene '" << read.fileName << "'.\n";
                 item->SetUid(creationUid);
             }
@@ -416,7 +416,7 @@ void nScene::ReadLinks(FileRead& read)
     nMetaTagIterator it;
     while (nMetaTag* link = links->NextChild(it)) {
         if (!IsTagNamed(link, "Link")) {
-            *g_log << "[*] " << "Unexpected <" << link->GetName().GetCStr() << "> sub-tag in <Links>.\n";
+            *g_log << "[*] Unexpected <" << link->GetName().GetCStr() << "> sub-tag in <Links>.\n";
             continue;
         }
         int32_t child = 0, parent = 0;
@@ -425,14 +425,14 @@ void nScene::ReadLinks(FileRead& read)
         while (nMetaTag* part = link->NextChild(sub)) {
             if (IsTagNamed(part, "Item")) hasChild = ReadInt(part, child);
             else if (IsTagNamed(part, "Link")) hasParent = ReadInt(part, parent);
-            else *g_log << "[*] " << "Unexpected <" << part->GetName().GetCStr() << "> sub-tag in <Link>.\n";
+            else *g_log << "[*] Unexpected <" << part->GetName().GetCStr() << "> sub-tag in <Link>.\n";
         }
         if (!hasChild || !hasParent) {
-            *g_log << "[*] " << "Incomplete link tag.\n";
+            *g_log << "[*] Incomplete link tag.\n";
             continue;
         }
         if (!table.InRange(child) || !table.InRange(parent)) {
-            *g_log << "[*] " << "Invalid link information, item Uid out of bound.\n";
+            *g_log << "[*] Invalid link information, item Uid out of bound.\n";
             continue;
         }
         nMItem* childItem = table.Item(child);
@@ -452,26 +452,26 @@ void nScene::ReadSkins(FileRead& read)
         if (!IsTagNamed(skin, "Skin")) continue;
         int32_t uid = 0;
         if (!ReadInt(skin->FindPath("UId;"), uid)) {
-            *g_log << "[!] " << "Incomplete skin information, object Uid is missing.\n";
+            *g_log << "[!] Incomplete skin information, object Uid is missing.\n";
             continue;
         }
         if ((uint32_t)uid >= (uint32_t)table.size) {
-            *g_log << "[!] " << "Invalid skin information, item Uid out of bound.\n";
+            *g_log << "[!] Invalid skin information, item Uid out of bound.\n";
             continue;
         }
         nMItem* item = table.Item(uid);
         if (!item) {
-            *g_log << "[!] " << "Incomplete skin information, item Uid does not exist (" << uid << ").\n";
+            *g_log << "[!] Incomplete skin information, item Uid does not exist (" << uid << ").\n";
             continue;
         }
         nObject* object = nMObject::FromItem(item);
         if (!object) {
-            *g_log << "[!] " << "Invalid skin information, item Uid does not refer to a skinned object ('"
+            *g_log << "[!] Invalid skin information, item Uid does not refer to a skinned object ('"
                    << item->GetName().GetCStr() << "').\n";
             continue;
         }
         if (object->GetBoneCount() == 0) {
-            *g_log << "[!] " << "Invalid skin information, object '" << item->GetName().GetCStr()
+            *g_log << "[!] Invalid skin information, object '" << item->GetName().GetCStr()
                    << "' is not bound to a skinned geometry.\n";
             continue;
         }
@@ -480,20 +480,20 @@ void nScene::ReadSkins(FileRead& read)
             if (!IsTagNamed(bone, "Bone")) continue;
             int32_t index = 0, boneUid = 0;
             if (!ReadInt(bone->FindPath("Index;"), index) || !ReadInt(bone->FindPath("UId;"), boneUid)) {
-                *g_log << "[!] " << "Invalid bone information, incomplete bone tag.\n";
+                *g_log << "[!] Invalid bone information, incomplete bone tag.\n";
                 continue;
             }
             if (index < 0 || index >= object->GetBoneCount()) {
-                *g_log << "[!] " << "Invalid bone information, bone index out of bound.\n";
+                *g_log << "[!] Invalid bone information, bone index out of bound.\n";
                 continue;
             }
             if ((uint32_t)boneUid >= (uint32_t)table.size) {
-                *g_log << "[!] " << "Invalid bone information, item Uid out of bound.\n";
+                *g_log << "[!] Invalid bone information, item Uid out of bound.\n";
                 continue;
             }
             nMItem* driver = table.Item(boneUid);
             if (!driver) {
-                *g_log << "[!] " << "Invalid bone information, item Uid does not exist.\n";
+                *g_log << "[!] Invalid bone information, item Uid does not exist.\n";
                 continue;
             }
             object->SetBone(index, driver->GetItem());
@@ -512,14 +512,14 @@ void nScene::ReadGroups(FileRead& read)
         if (!IsTagNamed(entry, "Group")) continue;
         nMetaTag* idTag = entry->FindPath("Id;");
         if (!idTag) {
-            *g_log << "[*] " << "Could not read group, no identifier found.\n";
+            *g_log << "[*] Could not read group, no identifier found.\n";
             continue;
         }
         const char* id = ReadTagString(idTag);
         if (!id) id = "";
         nGroup* created = CreateGroup(id);
         if (!created) {
-            *g_log << "[!] " << "Failed to allocate group '" << id << "'.\n";
+            *g_log << "[!] Failed to allocate group '" << id << "'.\n";
             continue;
         }
         nMetaTagIterator members;
@@ -527,11 +527,11 @@ void nScene::ReadGroups(FileRead& read)
             if (!IsTagNamed(member, "Item")) continue;
             int32_t uid = -1;
             if (!ReadInt(member, uid) || !table.InRange(uid)) {
-                *g_log << "[*] " << "Invalid group information, item Uid out of bound.\n";
+                *g_log << "[*] Invalid group information, item Uid out of bound.\n";
                 continue;
             }
             if (table.remap[uid] == -1) {
-                *g_log << "[*] " << "Group member masked out during import.\n";
+                *g_log << "[*] Group member masked out during import.\n";
                 continue;
             }
             created->AddItem(table.Item(uid), false);
@@ -588,7 +588,7 @@ void nScene::ReadPhysics(FileRead& read)
         if (!IsTagNamed(setting, "Frequency") || !ReadTagFloat(setting, frequency)) continue;
         // The world steps by its inverse: only a finite, positive rate makes a step.
         if (!(frequency > 0.0f) || !std::isfinite(1.0f / frequency)) {
-            *g_log << "[*] " << "Invalid physic frequency (" << frequency << "), ignored.\n";
+            *g_log << "[*] Invalid physic frequency (" << frequency << "), ignored.\n";
             continue;
         }
         m_physicWorld->SetFixedStep(1.0f / frequency);
@@ -649,13 +649,14 @@ bool nScene::ReadDocument(nMetaFile* document, nGroup** outGroup, int32_t flags,
     }
     // The first root refuses itself as the wrong tag, naming what the file holds instead.
     if (first) Deserialize(document, first, outGroup, flags, level);
-    *g_log << "[!] " << "No <Scene> tag in '" << document->GetFileName().GetCStr() << "'.\n";
+    *g_log << "[!] No <Scene> tag in '" << document->GetFileName().GetCStr() << "'.\n";
     return false;
 }
 
 bool nScene::PreloadResources(const char* path)
 {
-    *g_log << "[H] " << "Preloading scene '" << (path ? path : "") << "' resources...\n";
+    *g_log << "[H] "
+           << "Preloading scene '" << (path ? path : "") << "' resources...\n";
     nMetaFile document;
     if (!path || !document.Load(path)) return false;
     if (nMetaTag* items = document.FindPath("Scene:Items;")) {
@@ -683,7 +684,7 @@ nMetaTag* nScene::SerializeLink(nMItem* item, nGroup* groupFilter, int32_t flags
     if (!node || !node->GetParent()) return 0;
     nMItem* parent = node->GetParent()->GetManagedItem();
     if (!parent) {
-        *g_log << "[!] " << "Internal error, the scene database seems to be corrupt.\n";
+        *g_log << "[!] Internal error, the scene database seems to be corrupt.\n";
         return 0;
     }
     if (groupFilter && (!groupFilter->ContainsItem(item) || !groupFilter->ContainsItem(parent))) return 0;

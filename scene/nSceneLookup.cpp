@@ -52,7 +52,7 @@ nMItem* nScene::FindItem(const char* path, nMItem* parent)
             if ((current = FindNamed(m_kindLists[kind], first.c_str())) != 0) break;
     }
     if (!current) {
-        *g_log << "[*] " << "No item named '" << path << "' in scene '" << m_name.GetCStr() << "'.\n";
+        *g_log << "[*] No item named '" << path << "' in scene '" << m_name.GetCStr() << "'.\n";
         return 0;
     }
     while (end) {
@@ -60,7 +60,7 @@ nMItem* nScene::FindItem(const char* path, nMItem* parent)
         end = std::strchr(begin, '/');
         std::string part(begin, end ? (size_t)(end - begin) : std::strlen(begin));
         if (current->GetKind() != ManagedItemInstance) {
-            *g_log << "[*] " << "Cannot solve sub-path '" << part.c_str() << "' on item '" << current->GetName().GetCStr()
+            *g_log << "[*] Cannot solve sub-path '" << part.c_str() << "' on item '" << current->GetName().GetCStr()
                    << "'.\n";
             return 0;
         }
@@ -76,15 +76,15 @@ nMItem* nScene::FindItemByUid(int32_t uid)
 {
     for (ItemNode* n = m_allItems.GetHead(); n; n = n->next)
         if (n->value->GetUid() == uid) return n->value;
-    *g_log << "[*] " << "No managed item with UID (" << uid << ").\n";
+    *g_log << "[*] No managed item with UID (" << uid << ").\n";
     return 0;
 }
 
-nMItem* nScene::FindCamera(const char* name)   { return FindNamed(m_kindLists[ManagedItemCamera], name ? name : ""); }
-nMItem* nScene::FindLight(const char* name)    { return FindNamed(m_kindLists[ManagedItemLight], name ? name : ""); }
-nMItem* nScene::FindObject(const char* name)   { return FindNamed(m_kindLists[ManagedItemObject], name ? name : ""); }
-nMItem* nScene::FindTrigger(const char* name)  { return FindNamed(m_kindLists[ManagedItemTrigger], name ? name : ""); }
-nMItem* nScene::FindEmitter(const char* name)  { return FindNamed(m_kindLists[ManagedItemEmitter], name ? name : ""); }
+nMItem* nScene::FindCamera(const char* name) { return FindNamed(m_kindLists[ManagedItemCamera], name ? name : ""); }
+nMItem* nScene::FindLight(const char* name) { return FindNamed(m_kindLists[ManagedItemLight], name ? name : ""); }
+nMItem* nScene::FindObject(const char* name) { return FindNamed(m_kindLists[ManagedItemObject], name ? name : ""); }
+nMItem* nScene::FindTrigger(const char* name) { return FindNamed(m_kindLists[ManagedItemTrigger], name ? name : ""); }
+nMItem* nScene::FindEmitter(const char* name) { return FindNamed(m_kindLists[ManagedItemEmitter], name ? name : ""); }
 nMItem* nScene::FindInstance(const char* name) { return FindNamed(m_kindLists[ManagedItemInstance], name ? name : ""); }
 
 nGroup* nScene::FindGroup(const char* name)
@@ -105,7 +105,7 @@ int32_t nScene::GetItemKind(nItem* node, nMItem** out)
                 if (out) *out = n->value;
                 return kind;
             }
-    *g_log << "[*] " << "Could not locate any instance of the provided item.\n";
+    *g_log << "[*] Could not locate any instance of the provided item.\n";
     return 0;
 }
 
@@ -192,34 +192,34 @@ nMItem* nScene::DuplicateItem(nMItem* item)
     if (!item) return 0;
     nMItem* copy = 0;
     switch (item->GetKind()) {
-    case ManagedItemCamera:
-        copy = CopyThroughTag<nMCamera>(item, [this] { return CreateCamera("_"); });
-        break;
-    case ManagedItemObject:
-        copy = CopyThroughTag<nMObject>(item, [this] { return CreateObject("_", 0); });
-        if (nObject* object = nMObject::FromItem(copy))
-            if (!object->GetCacheGeometry() && object->GetGeometry().IsValid()) object->GetGeometry()->Setup();
-        break;
-    case ManagedItemLight:
-        copy = CopyThroughTag<nMLight>(item, [this] { return CreateLight("_", LightTypePoint, 0.5f); });
-        break;
-    case ManagedItemTrigger:
-        copy = CopyThroughTag<nTrigger>(item, [this] { return CreateTrigger("_"); });
-        break;
-    case ManagedItemInstance:
-        copy = CopyThroughTag<nInstance>(item, [this] { return CreateInstance("_", 0); });
-        if (nInstance* instance = nInstance::FromItem(copy)) {
-            // The copy sits where the source does among the templates around it.
-            instance->SetAncestry(static_cast<nInstance*>(item)->GetAncestry());
-            instance->SetupTemplate();
-            if (nGroup* group = instance->GetGroup()) {
-                group->Setup();
-                group->SetupScript();
+        case ManagedItemCamera:
+            copy = CopyThroughTag<nMCamera>(item, [this] { return CreateCamera("_"); });
+            break;
+        case ManagedItemObject:
+            copy = CopyThroughTag<nMObject>(item, [this] { return CreateObject("_", 0); });
+            if (nObject* object = nMObject::FromItem(copy))
+                if (!object->GetCacheGeometry() && object->GetGeometry().IsValid()) object->GetGeometry()->Setup();
+            break;
+        case ManagedItemLight:
+            copy = CopyThroughTag<nMLight>(item, [this] { return CreateLight("_", LightTypePoint, 0.5f); });
+            break;
+        case ManagedItemTrigger:
+            copy = CopyThroughTag<nTrigger>(item, [this] { return CreateTrigger("_"); });
+            break;
+        case ManagedItemInstance:
+            copy = CopyThroughTag<nInstance>(item, [this] { return CreateInstance("_", 0); });
+            if (nInstance* instance = nInstance::FromItem(copy)) {
+                // The copy sits where the source does among the templates around it.
+                instance->SetAncestry(static_cast<nInstance*>(item)->GetAncestry());
+                instance->SetupTemplate();
+                if (nGroup* group = instance->GetGroup()) {
+                    group->Setup();
+                    group->SetupScript();
+                }
+                instance->Setup();
+                instance->SetupScript();
             }
-            instance->Setup();
-            instance->SetupScript();
-        }
-        break;
+            break;
     }
     if (copy && copy->GetItem() && item->GetItem()) copy->SetParentNotified(item->GetItem()->GetParent());
     return copy;

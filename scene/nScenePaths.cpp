@@ -33,13 +33,13 @@ bool nScene::LoadAIPaths(const char* path)
     nMetaTag* list = document.FindPath("Scene:Paths;");
     if (!list) list = document.FindPath("Scene:Motions;");
     if (!list) {
-        *g_log << "[!] " << "No AI path in '" << path << "'.\n";
+        *g_log << "[!] No AI path in '" << path << "'.\n";
         return false;
     }
     nMetaTagIterator it;
     while (nMetaTag* child = list->NextChild(it)) {
         if (!IsTagNamed(child, "Motion")) continue;
-        if (!AddPath(m_aiPaths, "", &document, child)) *g_log << "[*] " << "Failed to allocate a new AI path.\n";
+        if (!AddPath(m_aiPaths, "", &document, child)) *g_log << "[*] Failed to allocate a new AI path.\n";
     }
     *g_log << m_aiPaths.GetCount() << " AI path(s) in world.\n";
     return true;
@@ -51,7 +51,7 @@ nAIPath* nScene::FindAIPath(const char* name)
         nAIPath* path = static_cast<nAIPath*>(e);
         if (path->GetName() == (name ? name : "")) return path;
     }
-    *g_log << "[*] " << "Could not find AI path '" << (name ? name : "") << "'.\n";
+    *g_log << "[*] Could not find AI path '" << (name ? name : "") << "'.\n";
     return 0;
 }
 
@@ -66,10 +66,10 @@ bool nScene::ReadPaths(nMetaFile* document, nMetaTag* tag)
     nMetaTagIterator it;
     while (nMetaTag* child = tag->NextChild(it)) {
         if (!IsTagNamed(child, "Motion")) {
-            *g_log << "[*] " << "Unexpected tag '" << child->GetName().GetCStr() << "' in <Paths>.\n";
+            *g_log << "[*] Unexpected tag '" << child->GetName().GetCStr() << "' in <Paths>.\n";
             continue;
         }
-        if (!AddPath(m_aiPaths, "Unnamed", document, child)) *g_log << "[*] " << "Failed to allocate a new AI path.\n";
+        if (!AddPath(m_aiPaths, "Unnamed", document, child)) *g_log << "[*] Failed to allocate a new AI path.\n";
     }
     return true;
 }

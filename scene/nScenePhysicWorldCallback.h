@@ -17,8 +17,8 @@ public:
     explicit nScenePhysicWorldCallback(nScene* scene) : m_scene(scene) {}
     nScene* GetScene() const { return m_scene; }
 
-    void OnSubStep(float dt, bool before) override;   // dt is not used
-    void OnShapeDeleted(nPhysicShape* shape) override; // the shape's script objects become deleted natives
+    void OnSubStep(float dt, bool before) override;     // dt is not used
+    void OnShapeDeleted(nPhysicShape* shape) override;  // the shape's script objects become deleted natives
 
 private:
     void RaisePhysicStep();

@@ -10,14 +10,15 @@
 #include "scene/nObject.h"
 #include "scene/nScene.h"
 
-namespace
-{
+namespace {
 void PrintNameList(const char* title, nList<nMItem*>& list)
 {
     *g_log << "[|] " << title << " list follows (" << (int32_t)list.GetCount() << " entries) :\n";
     for (nListNode<nMItem*>* n = list.GetHead(); n; n = n->next)
-        *g_log << "[|] " << "  - " << n->value->GetName().GetCStr() << "\n";
-    *g_log << "[|] " << "\n";
+        *g_log << "[|] "
+               << "  - " << n->value->GetName().GetCStr() << "\n";
+    *g_log << "[|] "
+           << "\n";
 }
 
 const char* YesNo(bool value) { return value ? "yes" : "no"; }
@@ -36,18 +37,25 @@ bool Differs(const nVector& a, const nVector& b)
 
 void nScene::PrintItemList()
 {
-    *g_log << "[|] " << "Dumping scene content\n\n";
+    *g_log << "[|] "
+           << "Dumping scene content\n\n";
     PrintNameList("Camera", GetCameras());
     PrintNameList("Object", GetObjects());
     PrintNameList("Light", GetLights());
-    *g_log << "[|] " << "Group list follows (" << (int32_t)m_groups.GetCount() << " entries) :\n";
+    *g_log << "[|] "
+           << "Group list follows (" << (int32_t)m_groups.GetCount() << " entries) :\n";
     for (nListNode<nGroup*>* n = m_groups.GetHead(); n; n = n->next)
-        *g_log << "[|] " << "  - " << n->value->GetName().GetCStr() << "\n";
-    *g_log << "[|] " << "\n";
-    *g_log << "[|] " << "-------------------\n\n";
-    *g_log << "[|] " << "-------------------\n\n";
+        *g_log << "[|] "
+               << "  - " << n->value->GetName().GetCStr() << "\n";
+    *g_log << "[|] "
+           << "\n";
+    *g_log << "[|] "
+           << "-------------------\n\n";
+    *g_log << "[|] "
+           << "-------------------\n\n";
 
-    *g_log << "[|] " << "Global item list follows (" << (int32_t)m_activeItems.GetCount() << " entries) :\n";
+    *g_log << "[|] "
+           << "Global item list follows (" << (int32_t)m_activeItems.GetCount() << " entries) :\n";
     for (nListNode<nMItem*>* n = m_activeItems.GetHead(); n; n = n->next) {
         nMItem* item = n->value;
         nItem* parent = item->GetItem() ? item->GetItem()->GetParent() : 0;
@@ -55,21 +63,28 @@ void nScene::PrintItemList()
         // stands on a line of its own ahead of the item's.
         nMItem* parentItem = 0;
         if (parent) GetItemKind(parent, &parentItem);
-        *g_log << "[|] " << "  - " << item->GetName().GetCStr() << " ";
+        *g_log << "[|] "
+               << "  - " << item->GetName().GetCStr() << " ";
         if (parentItem) {
             const bool invisible = (item->GetItem()->GetFlags() & ItemFlagInvisible) != 0;
-            *g_log << "[|] " << "(Linked to '" << parentItem->GetName().GetCStr() << "'), (Active: "
+            *g_log << "[|] "
+                   << "(Linked to '" << parentItem->GetName().GetCStr() << "'), (Active: "
                    << YesNo(item->IsActive()) << ", Invisible: " << YesNo(invisible) << ")\n";
         } else {
-            *g_log << "[|] " << "\n";
+            *g_log << "[|] "
+                   << "\n";
         }
     }
-    *g_log << "[|] " << "\n";
+    *g_log << "[|] "
+           << "\n";
 }
 
 void nScene::Audit()
 {
-    *g_log << "\n" << "Running scene audit:\n" << "--------------------\n\n" << "(1/2) Geometry usage:\n\n";
+    *g_log << "\n"
+           << "Running scene audit:\n"
+           << "--------------------\n\n"
+           << "(1/2) Geometry usage:\n\n";
 
     std::vector<nGeometry*> geometries;
     for (nListNode<nMItem*>* n = m_allItems.GetHead(); n; n = n->next) {
@@ -87,7 +102,8 @@ void nScene::Audit()
         for (nMItem* user : users) *g_log << " - Object '" << user->GetName().GetCStr() << "'\n";
     }
 
-    *g_log << "\n" << "(2/2) Check for duplicate geometries:\n\n";
+    *g_log << "\n"
+           << "(2/2) Check for duplicate geometries:\n\n";
     for (nListNode<nMItem*>* a = GetObjects().GetHead(); a; a = a->next) {
         for (nListNode<nMItem*>* b = GetObjects().GetHead(); b; b = b->next) {
             if (a == b) continue;
@@ -96,9 +112,10 @@ void nScene::Audit()
             nItem* na = a->value->GetItem();
             nItem* nb = b->value->GetItem();
             if (Differs(na->GetPosition(), nb->GetPosition()) || Differs(na->GetRotation(), nb->GetRotation())) continue;
-            *g_log << "[*] " << " - Object '" << a->value->GetName().GetCStr() << "' and '"
+            *g_log << "[*]  - Object '" << a->value->GetName().GetCStr() << "' and '"
                    << b->value->GetName().GetCStr() << "' might be duplicates.\n";
         }
     }
-    *g_log << "\n" << "Audit complete.\n\n";
+    *g_log << "\n"
+           << "Audit complete.\n\n";
 }

@@ -19,7 +19,7 @@ namespace {
 
 typedef nListNode<nMItem*> ItemNode;
 
-const uint32_t kOctreePolygonThreshold = 8192;   // geometries above it are worth an octree
+const uint32_t kOctreePolygonThreshold = 8192;  // geometries above it are worth an octree
 
 // How far ahead of a walk the cache is asked for an item, then for the lines of its node.
 const int32_t kItemAhead = 8;
@@ -59,10 +59,11 @@ void WalkLive(nList<nMItem*>& list, uint32_t nodeLines, F f)
 void nScene::Setup(bool optimize, int32_t minimumLeafPolygons)
 {
     if (m_evaluating || m_flushing || m_clearing) {
-        *g_log << "[!] " << "Cannot set up scene '" << m_name.GetCStr() << "' while it evaluates or deletes items.\n";
+        *g_log << "[!] Cannot set up scene '" << m_name.GetCStr() << "' while it evaluates or deletes items.\n";
         return;
     }
-    *g_log << "[H] " << "Setup scene '" << m_name.GetCStr() << "'\n";
+    *g_log << "[H] "
+           << "Setup scene '" << m_name.GetCStr() << "'\n";
     const bool editing = m_engine && m_engine->GetToolMode() == ToolEdit;
     // Deletions asked for by the set-up handlers wait for the next evaluation, so that the
     // walks below never reach a freed item.
@@ -87,10 +88,11 @@ void nScene::Setup(bool optimize, int32_t minimumLeafPolygons)
 void nScene::Reset()
 {
     if (m_evaluating || m_flushing || m_clearing) {
-        *g_log << "[!] " << "Cannot reset scene '" << m_name.GetCStr() << "' while it evaluates or deletes items.\n";
+        *g_log << "[!] Cannot reset scene '" << m_name.GetCStr() << "' while it evaluates or deletes items.\n";
         return;
     }
-    *g_log << "[H] " << "Scene reset\n";
+    *g_log << "[H] "
+           << "Scene reset\n";
     const bool editing = m_engine && m_engine->GetToolMode() == ToolEdit;
     m_evaluating = true;
     WalkLive(m_allItems, 0, [](nMItem* item) { item->RestoreInitialMatrix(); });
@@ -126,7 +128,7 @@ void Optimize(nScene* scene, nGeometry* geometry, int32_t minimumLeafPolygons, i
     if (!geometry->GetOctree() && !geometry->skinWeights && geometry->polygonCount > kOctreePolygonThreshold) {
         const int32_t users = CountUsers(scene, geometry, 2);
         if (users >= 2) {
-            *g_log << "[*] " << "Geometry '" << geometry->GetName().GetCStr()
+            *g_log << "[*] Geometry '" << geometry->GetName().GetCStr()
                    << "' should be optimized but will not be as it is used by more than one item.\n";
         } else if (users == 1) {
             *g_log << "   Generating octree for geometry '" << geometry->GetName().GetCStr() << "'.\n";
@@ -181,7 +183,7 @@ nGroup* nScene::CreateGroup(const char* name)
     nGroup* group = new (std::nothrow) nGroup(m_engine);
     if (!group || !m_groups.InsertAfter(group, 0)) {
         delete group;
-        *g_log << "[!] " << "Could not allocate new group.\n";
+        *g_log << "[!] Could not allocate new group.\n";
         return 0;
     }
     group->SetName(name);

@@ -23,13 +23,13 @@
 
 namespace {
 
-const float kHeightUnit = 20.0f;           // samples per unit of height
+const float kHeightUnit = 20.0f;  // samples per unit of height
 const int32_t kBlendMapWidth = 1024;
 
 struct UVAxisName
 {
     const char* name;
-    int32_t     axis;
+    int32_t axis;
 };
 const UVAxisName kUVAxes[] = {{"XZ", TerrainUVAxisXZ}, {"XY", TerrainUVAxisXY}, {"ZY", TerrainUVAxisZY}};
 
@@ -98,7 +98,7 @@ bool nTerrain::SetSize(int32_t w, int32_t h, float p)
     const bool sizes = w >= 1 && h >= 1 && w <= kMaxGridSide && h <= kMaxGridSide;
     const bool scale = std::isfinite(p) && p > 0.0f && std::isfinite((float)kMaxGridSide / p) && std::isfinite(1.0f / p);
     if (!sizes || !scale) {
-        *g_log << "[!] " << "Terrain size " << w << " x " << h << " at " << p
+        *g_log << "[!] Terrain size " << w << " x " << h << " at " << p
                << " points per unit is out of range (1 to " << kMaxGridSide << " samples a side, a positive number of points).\n";
         return false;
     }
@@ -107,7 +107,7 @@ bool nTerrain::SetSize(int32_t w, int32_t h, float p)
     m_normals = new (std::nothrow) int8_t[count * 3];
     if (!m_samples || !m_normals) {
         FreeHeightmap();
-        *g_log << "[!] " << "Failed to allocate terrain heightmap.\n";
+        *g_log << "[!] Failed to allocate terrain heightmap.\n";
         return false;
     }
     std::memset(m_samples, 0, count * sizeof(int16_t));
@@ -147,13 +147,13 @@ bool nTerrain::LoadHeightFile(const char* path)
     const int32_t size = path ? nIO::LoadFile(path, &buffer) : 0;
     if (size <= 0) {
         delete[] buffer;
-        *g_log << "[!] " << "Failed to allocate heightmap load buffer.\n";
+        *g_log << "[!] Failed to allocate heightmap load buffer.\n";
         return false;
     }
     const size_t expected = (size_t)m_gridWidth * (size_t)m_gridHeight * 2;
     if (!m_samples || (size_t)size != expected) {
         delete[] buffer;
-        *g_log << "[*] " << "Corrupt heightmap data in " << path << ", incorrect data size.\n";
+        *g_log << "[*] Corrupt heightmap data in " << path << ", incorrect data size.\n";
         return false;
     }
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(buffer);
@@ -192,12 +192,12 @@ bool nTerrain::SaveHeightFile(const char* path)
 bool nTerrain::LoadFromPicture(const char* path, int32_t passes)
 {
     if (!m_samples) {
-        *g_log << "[*] " << "Terrain has no grid to load the picture " << (path ? path : "") << " into.\n";
+        *g_log << "[*] Terrain has no grid to load the picture " << (path ? path : "") << " into.\n";
         return false;
     }
     nPicture picture;
     if (!path || !nPicture::LoadContent(&picture, path) || picture.GetWidth() == 0 || picture.GetHeight() == 0) {
-        *g_log << "[*] " << "Terrain could not read the picture " << (path ? path : "") << ".\n";
+        *g_log << "[*] Terrain could not read the picture " << (path ? path : "") << ".\n";
         return false;
     }
     const size_t stride = (size_t)m_gridWidth + 1;
@@ -434,7 +434,7 @@ bool nTerrain::Deserialize(nMetaFile* document, nMetaTag* tag)
     blendPath += "/blend.tga";
     m_blendMap = LoadTexture(m_engine, blendPath.GetCStr(), false, false);
     if (!m_blendMap.IsValid() || m_blendMap->GetWidth() != (uint32_t)kBlendMapWidth)
-        *g_log << "[!] " << "Terrain blendmap corrupted.\n";
+        *g_log << "[!] Terrain blendmap corrupted.\n";
     return true;
 }
 
@@ -444,7 +444,7 @@ nMetaTag* nTerrain::SerializeLayer(int32_t index)
     if (!layer.diffuse.IsValid() && !layer.normal.IsValid()) return 0;
     nMetaTag* tag = new (std::nothrow) nMetaTag("Layer");
     if (!tag) {
-        *g_log << "[!] " << "Failed to serialize terrain layer " << index << ".\n";
+        *g_log << "[!] Failed to serialize terrain layer " << index << ".\n";
         return 0;
     }
     AppendTag(tag, new (std::nothrow) nMetaTag("Index", index));
@@ -461,7 +461,7 @@ nMetaTag* nTerrain::Serialize(nMetaFile* document)
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("Terrain");
     if (!root) {
-        *g_log << "[!] " << "Could not serialize terrain. Failed to create root tag.\n";
+        *g_log << "[!] Could not serialize terrain. Failed to create root tag.\n";
         return 0;
     }
     AppendTag(root, nItem::Serialize(document));

@@ -12,7 +12,7 @@
 namespace {
 
 typedef nListNode<nTriggerItem*> RecordNode;
-typedef nListNode<nMItem*>       ItemNode;
+typedef nListNode<nMItem*> ItemNode;
 
 void* Native(nMItem* item)
 {
@@ -150,8 +150,7 @@ void nTrigger::TestScene(nScene* scene)
             for (ItemNode* a = lastActive ? active.GetHead() : 0; a; a = a->next) {
                 nMItem* item = a->value;
                 nItem* node = item->GetItem();
-                if (node && (item->GetFlags() & MItemFlagTriggerDetected) && item->IsActive()
-                    && trigger->ContainsPoint(node->GetWorldMatrix().GetColumn(3, true)))
+                if (node && (item->GetFlags() & MItemFlagTriggerDetected) && item->IsActive() && trigger->ContainsPoint(node->GetWorldMatrix().GetColumn(3, true)))
                     trigger->AddItemInside(item);
                 if (a == lastActive) break;
             }

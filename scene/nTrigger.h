@@ -13,8 +13,8 @@ class nScene;
 // One item inside a trigger.
 struct nTriggerItem
 {
-    bool    seen;    // found inside during the current test
-    nMItem* item;    // not owned
+    bool seen;     // found inside during the current test
+    nMItem* item;  // not owned
 };
 
 // A box-shaped managed item (kind 4) that tells scripts when the origins of other items enter
@@ -27,32 +27,32 @@ class nTrigger : public nMItem
 {
 public:
     explicit nTrigger(nScene* scene);
-    ~nTrigger() override;                             // frees the records; no exit events
+    ~nTrigger() override;  // frees the records; no exit events
 
     void Evaluate() override {}
     void UpdateTransform() override {}
 
-    bool ContainsPoint(const nVector& point);         // the volume test
-    void BeginTest();                                 // clears every seen flag
+    bool ContainsPoint(const nVector& point);  // the volume test
+    void BeginTest();                          // clears every seen flag
     // OnTrigger on the item, then for an item without a record a new record, OnEnterTrigger on
     // the item and OnItemEnter on the trigger.
     void AddItemInside(nMItem* item);
-    void EndTest();                                   // records not seen leave, in record order
+    void EndTest();  // records not seen leave, in record order
     // The record leaves the list, then OnExitTrigger on the item and OnItemExit on the
     // trigger, then the record is freed.
     void RemoveRecord(nListNode<nTriggerItem*>* record);
-    void RemoveItem(nMItem* item);                    // RemoveRecord on the item's record, if any
-    void ForgetItem(nMItem* item);                    // drops the item's record without events
+    void RemoveItem(nMItem* item);  // RemoveRecord on the item's record, if any
+    void ForgetItem(nMItem* item);  // drops the item's record without events
 
     // "Trigger" NML: the "MItem" tag and the node's "Item" tag; the records are not stored.
-    bool      Deserialize(nMetaFile* document, nMetaTag* tag);
-    nMetaTag* Serialize(nMetaFile* document);         // NULL (logged) when the root cannot be made
+    bool Deserialize(nMetaFile* document, nMetaTag* tag);
+    nMetaTag* Serialize(nMetaFile* document);  // NULL (logged) when the root cannot be made
 
-    nItem&                      GetNode()             { return m_node; }
-    const nList<nTriggerItem*>& GetRecords() const    { return m_records; }
+    nItem& GetNode() { return m_node; }
+    const nList<nTriggerItem*>& GetRecords() const { return m_records; }
 
     // The scene's hooks.
-    static nTrigger* FromItem(nMItem* item);          // NULL for any other kind
+    static nTrigger* FromItem(nMItem* item);  // NULL for any other kind
     // One test of every active trigger of the scene against its active, detected items, in
     // list order, with the lists as they stand when the test begins.
     static void TestScene(nScene* scene);
@@ -61,7 +61,7 @@ public:
     static void RemoveFromTriggers(nScene* scene, nMItem* item, bool events);
 
 private:
-    nItem                m_node;
+    nItem m_node;
     nList<nTriggerItem*> m_records;
 };
 

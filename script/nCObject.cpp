@@ -79,13 +79,13 @@ const TypeEntry s_types[objectTypeCount] = {
 // records released by other globals' destructors still find it.
 struct Registry
 {
-    nMutex                              mutex;
+    nMutex mutex;
     std::unordered_map<void*, nCObject*> index;
-    int32_t                             count = 0;
-    size_t                              emptyEntries = 0;
-    void*                               lastNative = 0;    // the native of the last push and its slot:
-    nCObject**                          lastSlot = 0;      // an event's owner is pushed again and again
-    nObjectTypeLifetime                 lifetimes[objectTypeCount] = {};
+    int32_t count = 0;
+    size_t emptyEntries = 0;
+    void* lastNative = 0;     // the native of the last push and its slot:
+    nCObject** lastSlot = 0;  // an event's owner is pushed again and again
+    nObjectTypeLifetime lifetimes[objectTypeCount] = {};
 
     void SweepEmpty()
     {
@@ -105,7 +105,7 @@ Registry& GetRegistry()
     return *registry;
 }
 
-} // namespace
+}  // namespace
 
 const char* GetObjectTypeName(int32_t type)
 {
@@ -161,7 +161,7 @@ nCObject::nCObject(int32_t type, void* native, bool owned)
     if (head)
         head->m_prev = this;
     head = this;
-    m_head = &head;     // element references of the index stay valid until their entry is erased
+    m_head = &head;  // element references of the index stay valid until their entry is erased
 }
 
 void nCObject::Unlink()
@@ -367,7 +367,7 @@ void ScriptGetVector(HSQUIRRELVM v, SQInteger index, nVector& out)
     if (SQ_SUCCEEDED(sq_getinstanceup(v, index, &p, (SQUserPointer)&g_VectorClassDecl)) && p && sq_getreleasehook(v, index))
         out = *static_cast<nVector*>(p);
     else
-        sq_reseterror(v);   // out stays as it was; the caller's mask already accepted the value
+        sq_reseterror(v);  // out stays as it was; the caller's mask already accepted the value
     sq_settop(v, top);
 }
 

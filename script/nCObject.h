@@ -42,7 +42,7 @@ enum ObjectType : int32_t
     objectTypeObject = 26,
     objectTypeLight = 27,
     objectTypeInstance = 28,
-    objectTypeEmitter = 29,             // no script constant of this name
+    objectTypeEmitter = 29,  // no script constant of this name
     objectTypeMotion = 30,
     objectTypeTrigger = 31,
     objectTypePath = 32,
@@ -63,8 +63,8 @@ enum ObjectType : int32_t
     objectTypeCount = 47
 };
 
-const char* GetObjectTypeName(int32_t type);           // display name; outside 0..46 logs and gives "Unknown"
-const char* GetObjectTypeConstantName(int32_t type);   // "objectTypeItem" ...; NULL for Emitter and outside 0..46
+const char* GetObjectTypeName(int32_t type);          // display name; outside 0..46 logs and gives "Unknown"
+const char* GetObjectTypeConstantName(int32_t type);  // "objectTypeItem" ...; NULL for Emitter and outside 0..46
 
 // How the records of one kind treat their native object. retain and release: every record
 // with a native pointer holds one reference from construction to destruction (textures,
@@ -77,7 +77,7 @@ struct nObjectTypeLifetime
     void (*release)(void* native);
     void (*destroy)(void* native);
 };
-void ScriptSetObjectTypeLifetime(int32_t type, const nObjectTypeLifetime& hooks); // outside 0..46: nothing
+void ScriptSetObjectTypeLifetime(int32_t type, const nObjectTypeLifetime& hooks);  // outside 0..46: nothing
 
 // The native record behind one CObject script instance. Live records are indexed by native
 // pointer under one re-entrant mutex, so invalidating an object costs the number of its own
@@ -88,32 +88,32 @@ public:
     nCObject(int32_t type, void* native, bool owned);  // takes the kind's reference; registers
     ~nCObject();                                       // unregisters; drops the reference; destroys an owned native
 
-    int32_t GetType() const   { return m_type; }
-    void*   GetNative() const { return m_native; }     // NULL: a null object, or invalidated
-    bool    IsOwned() const   { return m_owned; }
+    int32_t GetType() const { return m_type; }
+    void* GetNative() const { return m_native; }  // NULL: a null object, or invalidated
+    bool IsOwned() const { return m_owned; }
 
     // Every record of native becomes "Deleted native" with a NULL pointer; returns their count.
     static int32_t Invalidate(void* native);
-    static int32_t GetLiveCount();                     // records alive in the process
+    static int32_t GetLiveCount();  // records alive in the process
 
 private:
     nCObject(const nCObject&) = delete;
     nCObject& operator=(const nCObject&) = delete;
-    void Unlink();                                     // leaves the index; call under the mutex
+    void Unlink();  // leaves the index; call under the mutex
 
-    bool       m_owned;
-    nCObject** m_head;                                 // the index slot of the native's chain
-    nCObject*  m_prev;                                 // records of the same native pointer
-    nCObject*  m_next;
-    int32_t    m_type;
-    void*      m_native;
+    bool m_owned;
+    nCObject** m_head;  // the index slot of the native's chain
+    nCObject* m_prev;   // records of the same native pointer
+    nCObject* m_next;
+    int32_t m_type;
+    void* m_native;
 };
 
 // The declaration of the CObject script class (its type tag). Its members are the object
 // methods; Open registers it.
 extern const ScriptClassDecl g_CObjectClassDecl;
 
-SQInteger ScriptReleaseCObject(SQUserPointer record, SQInteger size);   // frees the record; 0
+SQInteger ScriptReleaseCObject(SQUserPointer record, SQInteger size);  // frees the record; 0
 
 // The record of 'this' (stack index 1) of a CObject method: raises "Invalid instance type" when
 // 'this' is no CObject, "Internal failure" when it has no record (a clone), and gives false.
@@ -128,7 +128,7 @@ bool ScriptPushNativeObject(HSQUIRRELVM v, void* native, int32_t type, bool owne
 // has no record ("Internal failure"), or when expected is not 0 and differs from its kind
 // ("Expected '%s' got '%s'"). out (may be NULL) gets the native pointer, possibly NULL.
 bool ScriptGetNativeObject(HSQUIRRELVM v, SQInteger index, void** out, int32_t expected);
-bool ScriptGetNativeObjectType(HSQUIRRELVM v, SQInteger index, int32_t* out); // false when not a CObject with a record
+bool ScriptGetNativeObjectType(HSQUIRRELVM v, SQInteger index, int32_t* out);  // false when not a CObject with a record
 
 // Dumps the call stack titled "Binding error: " message; raises nothing, kills nothing. False.
 bool ScriptBindingError(HSQUIRRELVM v, const char* message);
@@ -138,10 +138,10 @@ bool ScriptBindingError(HSQUIRRELVM v, const char* message);
 bool ScriptInstantiateClass(HSQUIRRELVM v, const char* class_name, bool call_constructor);
 
 // Values of the classes the game's scripts declare, filled by member name.
-bool ScriptInstantiateVector(HSQUIRRELVM v, const nVector& value);   // Vector through its constructor; true when pushed
-void ScriptGetVector(HSQUIRRELVM v, SQInteger index, nVector& out);  // out unchanged when not a Vector with a value
-bool ScriptPushMinMax(HSQUIRRELVM v, const nMinMax& box);            // MinMax{min, max}; true when pushed
-bool ScriptPushRect(HSQUIRRELVM v, int32_t sx, int32_t sy, int32_t ex, int32_t ey); // Rect without constructor; true when pushed
-void ScriptGetRect(HSQUIRRELVM v, SQInteger index, int32_t out[4]);  // sx, sy, ex, ey truncated within +-1e9 (NaN: 0); missing members leave out alone
+bool ScriptInstantiateVector(HSQUIRRELVM v, const nVector& value);                   // Vector through its constructor; true when pushed
+void ScriptGetVector(HSQUIRRELVM v, SQInteger index, nVector& out);                  // out unchanged when not a Vector with a value
+bool ScriptPushMinMax(HSQUIRRELVM v, const nMinMax& box);                            // MinMax{min, max}; true when pushed
+bool ScriptPushRect(HSQUIRRELVM v, int32_t sx, int32_t sy, int32_t ex, int32_t ey);  // Rect without constructor; true when pushed
+void ScriptGetRect(HSQUIRRELVM v, SQInteger index, int32_t out[4]);                  // sx, sy, ex, ey truncated within +-1e9 (NaN: 0); missing members leave out alone
 
 #endif

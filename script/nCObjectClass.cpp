@@ -39,7 +39,7 @@ SQInteger CObjectConstructor(HSQUIRRELVM v)
     if (sq_gettype(v, 1) != OT_INSTANCE || SQ_FAILED(sq_getinstanceup(v, 1, &p, (SQUserPointer)&g_CObjectClassDecl)))
         return sq_throwerror(v, "Invalid instance type");
     if (p)
-        return 0;   // already holds a record (the constructor called again by hand)
+        return 0;  // already holds a record (the constructor called again by hand)
     nCObject* rec = new (std::nothrow) nCObject(objectTypeUndefined, 0, false);
     if (!rec)
         return sq_throwerror(v, "Could not allocate C Object.");
@@ -88,7 +88,7 @@ SQInteger CObjectType(HSQUIRRELVM v)
     return 1;
 }
 
-} // namespace
+}  // namespace
 
 static const ScriptMemberDecl s_CObjectMembers[] = {
     {"_SCypeof", CObjectTypeName, 1, 0},
@@ -97,7 +97,6 @@ static const ScriptMemberDecl s_CObjectMembers[] = {
     {"isValid", CObjectIsValid, 1, "."},
     {"isNull", CObjectIsNull, 1, "."},
     {"type", CObjectType, 1, "."},
-    {0, 0, 0, 0}
-};
+    {0, 0, 0, 0}};
 
 const ScriptClassDecl g_CObjectClassDecl = {"CObject", 0, s_CObjectMembers};

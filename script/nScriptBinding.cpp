@@ -253,8 +253,7 @@ template<class T>
 static bool GetMathValue(HSQUIRRELVM v, SQInteger count, SQInteger arg, const ScriptClassDecl& decl, T*& out)
 {
     SQUserPointer p = 0;
-    if (arg < 0 || arg >= count || SQ_FAILED(sq_getinstanceup(v, arg + 1, &p, (SQUserPointer)&decl)) || !p
-        || !sq_getreleasehook(v, arg + 1)) {
+    if (arg < 0 || arg >= count || SQ_FAILED(sq_getinstanceup(v, arg + 1, &p, (SQUserPointer)&decl)) || !p || !sq_getreleasehook(v, arg + 1)) {
         sq_throwerror(v, "Invalid instance type");
         return false;
     }

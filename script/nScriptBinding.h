@@ -18,8 +18,8 @@ class nMatrix4;
 struct ScriptMemberDecl
 {
     const char* name;
-    SQFUNCTION  function;
-    SQInteger   params;
+    SQFUNCTION function;
+    SQInteger params;
     const char* mask;
 };
 
@@ -27,8 +27,8 @@ struct ScriptMemberDecl
 // recognises the class's instances by it (sq_getinstanceup with the declaration).
 struct ScriptClassDecl
 {
-    const char*             name;
-    const char*             base;       // class in the root table, or NULL
+    const char* name;
+    const char* base;  // class in the root table, or NULL
     const ScriptMemberDecl* members;
 };
 
@@ -60,18 +60,18 @@ bool ScriptCreateBareInstance(HSQUIRRELVM v, const ScriptClassDecl* decl);
 class SquirrelObject
 {
 public:
-    explicit SquirrelObject(HSQUIRRELVM v);        // a null value bound to v
-    virtual ~SquirrelObject();                     // releases the held reference
+    explicit SquirrelObject(HSQUIRRELVM v);  // a null value bound to v
+    virtual ~SquirrelObject();               // releases the held reference
     SquirrelObject(const SquirrelObject&) = delete;
     SquirrelObject& operator=(const SquirrelObject&) = delete;
 
-    void             AttachToStack(SQInteger index); // references the value at index, releasing the previous one
-    void             Reset();                        // back to null
+    void AttachToStack(SQInteger index);  // references the value at index, releasing the previous one
+    void Reset();                         // back to null
     const HSQOBJECT& GetObject() const { return m_object; }
-    HSQUIRRELVM      GetVM() const     { return m_vm; }
+    HSQUIRRELVM GetVM() const { return m_vm; }
 
 private:
-    HSQOBJECT   m_object;
+    HSQOBJECT m_object;
     HSQUIRRELVM m_vm;
 };
 
@@ -81,9 +81,13 @@ private:
 template<class T> struct ScriptObjectKind;
 
 // Argument forms of ScriptStackHandler::Args besides plain outputs.
-template<class T> struct ScriptOrNullArg { T*& out; };      // an object that may be null
+template<class T> struct ScriptOrNullArg
+{
+    T*& out;
+};  // an object that may be null
 template<class T> ScriptOrNullArg<T> ScriptOrNull(T*& out) { return ScriptOrNullArg<T>{out}; }
-struct ScriptSkipArg {};                                    // an argument left to the type mask
+struct ScriptSkipArg
+{};  // an argument left to the type mask
 const ScriptSkipArg ScriptSkip = ScriptSkipArg();
 
 // The frame of one native script function. The machine has already checked the argument
@@ -104,11 +108,11 @@ class ScriptStackHandler
 public:
     explicit ScriptStackHandler(HSQUIRRELVM v) : m_vm(v), m_count(sq_gettop(v)) {}
 
-    HSQUIRRELVM  GetVM() const           { return m_vm; }
-    SQInteger    GetParamCount() const   { return m_count; }           // 'this' included
-    SQInteger    GetArgCount() const     { return m_count - 1; }       // after 'this'
+    HSQUIRRELVM GetVM() const { return m_vm; }
+    SQInteger GetParamCount() const { return m_count; }    // 'this' included
+    SQInteger GetArgCount() const { return m_count - 1; }  // after 'this'
     SQObjectType GetType(SQInteger arg) const { return sq_gettype(m_vm, arg + 1); }
-    bool         IsNumber(SQInteger arg) const;                        // integer or float
+    bool IsNumber(SQInteger arg) const;  // integer or float
 
     // Readers; numbers convert between integer and float. Integers are narrowed to 32 bits
     // (the engine's ints); GetInt64 keeps the script's full width.
@@ -116,12 +120,12 @@ public:
     bool GetInt64(SQInteger arg, SQInteger& out);
     bool GetFloat(SQInteger arg, float& out);
     bool GetBool(SQInteger arg, bool& out);
-    bool GetString(SQInteger arg, const char*& out);                  // owned by the machine
-    bool GetObject(SQInteger arg, int32_t type, void** out);          // exact kind (0: any); a NULL native raises "CObject is null"
-    bool GetObjectOrNull(SQInteger arg, int32_t type, void** out);    // exact kind (0: any); NULL native allowed
-    bool GetVector(SQInteger arg, nVector& out);                      // x, y, z copied, w = 1; "Invalid instance type"
-    bool GetVector4(SQInteger arg, nVector& out);                     // all four components
-    bool GetMatrix3(SQInteger arg, nMatrix3& out);                    // "Invalid instance type"
+    bool GetString(SQInteger arg, const char*& out);                // owned by the machine
+    bool GetObject(SQInteger arg, int32_t type, void** out);        // exact kind (0: any); a NULL native raises "CObject is null"
+    bool GetObjectOrNull(SQInteger arg, int32_t type, void** out);  // exact kind (0: any); NULL native allowed
+    bool GetVector(SQInteger arg, nVector& out);                    // x, y, z copied, w = 1; "Invalid instance type"
+    bool GetVector4(SQInteger arg, nVector& out);                   // all four components
+    bool GetMatrix3(SQInteger arg, nMatrix3& out);                  // "Invalid instance type"
     bool GetMatrix4(SQInteger arg, nMatrix4& out);
 
     // Reads arguments 1, 2, ... into outs, in order, each as its type reads (ScriptReadArg):
@@ -151,50 +155,78 @@ public:
     }
 
     // Results: each pushes one value and gives 1; Return() gives 0 (the script gets null).
-    SQInteger Return()                            { return 0; }
-    SQInteger Return(int32_t value)               { sq_pushinteger(m_vm, value); return 1; }
-    SQInteger Return(uint32_t value)              { sq_pushinteger(m_vm, (SQInteger)value); return 1; } // packed colours and masks: as scripts write them (0xFFFFFFFF)
-    SQInteger Return(SQInteger value)             { sq_pushinteger(m_vm, value); return 1; }
-    SQInteger Return(float value)                 { sq_pushfloat(m_vm, value); return 1; }
-    SQInteger Return(bool value)                  { sq_pushbool(m_vm, value ? SQTrue : SQFalse); return 1; }
-    SQInteger Return(const char* text)            { sq_pushstring(m_vm, text ? text : "", -1); return 1; } // copied
-    SQInteger Return(const SquirrelObject& value) { sq_pushobject(m_vm, value.GetObject()); return 1; }
-    SQInteger ReturnObject(void* native, int32_t type, bool owned);   // a new CObject; a NULL native gives a null object of the kind
-    SQInteger Return(const nVector& value);                           // a new Vector
-    SQInteger Return(const nMatrix3& value);                          // a new Matrix3
-    SQInteger Return(const nMatrix4& value);                          // a new Matrix4
-    SQInteger Error(const char* text)             { return sq_throwerror(m_vm, text); }
+    SQInteger Return() { return 0; }
+    SQInteger Return(int32_t value)
+    {
+        sq_pushinteger(m_vm, value);
+        return 1;
+    }
+    SQInteger Return(uint32_t value)
+    {
+        sq_pushinteger(m_vm, (SQInteger)value);
+        return 1;
+    }  // packed colours and masks: as scripts write them (0xFFFFFFFF)
+    SQInteger Return(SQInteger value)
+    {
+        sq_pushinteger(m_vm, value);
+        return 1;
+    }
+    SQInteger Return(float value)
+    {
+        sq_pushfloat(m_vm, value);
+        return 1;
+    }
+    SQInteger Return(bool value)
+    {
+        sq_pushbool(m_vm, value ? SQTrue : SQFalse);
+        return 1;
+    }
+    SQInteger Return(const char* text)
+    {
+        sq_pushstring(m_vm, text ? text : "", -1);
+        return 1;
+    }  // copied
+    SQInteger Return(const SquirrelObject& value)
+    {
+        sq_pushobject(m_vm, value.GetObject());
+        return 1;
+    }
+    SQInteger ReturnObject(void* native, int32_t type, bool owned);  // a new CObject; a NULL native gives a null object of the kind
+    SQInteger Return(const nVector& value);                          // a new Vector
+    SQInteger Return(const nMatrix3& value);                         // a new Matrix3
+    SQInteger Return(const nMatrix4& value);                         // a new Matrix4
+    SQInteger Error(const char* text) { return sq_throwerror(m_vm, text); }
 
     // Lists: NewArray or NewTable pushes the result under construction; each Return call then
     // pushes one element, which Append (array) or Slot (table, under key) moves into it:
     //     s.NewArray();
     //     for (...) s.Append(s.ReturnObject(item, objectTypeItem, false));
     //     return 1;
-    void NewArray()                               { sq_newarray(m_vm, 0); }
-    void NewTable()                               { sq_newtable(m_vm); }
-    void Append(SQInteger pushed);                // the value on top into the array below it
-    void Slot(const char* key, SQInteger pushed); // the value on top into the table below it
+    void NewArray() { sq_newarray(m_vm, 0); }
+    void NewTable() { sq_newtable(m_vm); }
+    void Append(SQInteger pushed);                 // the value on top into the array below it
+    void Slot(const char* key, SQInteger pushed);  // the value on top into the table below it
 
 private:
     HSQUIRRELVM m_vm;
-    SQInteger   m_count;
+    SQInteger m_count;
 };
 
 // One argument read by its type, for ScriptStackHandler::Args; false after raising its error.
 // A family adds its own forms beside its functions (an Item's transform node, for one).
-inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, int32_t& out)     { return s.GetInt(arg, out); }
-inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, SQInteger& out)   { return s.GetInt64(arg, out); }
-inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, float& out)       { return s.GetFloat(arg, out); }
-inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, bool& out)        { return s.GetBool(arg, out); }
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, int32_t& out) { return s.GetInt(arg, out); }
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, SQInteger& out) { return s.GetInt64(arg, out); }
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, float& out) { return s.GetFloat(arg, out); }
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, bool& out) { return s.GetBool(arg, out); }
 inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, const char*& out) { return s.GetString(arg, out); }
-inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nVector& out)     { return s.GetVector(arg, out); }
-inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nMatrix3& out)    { return s.GetMatrix3(arg, out); }
-inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nMatrix4& out)    { return s.GetMatrix4(arg, out); }
-inline bool ScriptReadArg(ScriptStackHandler&, SQInteger, ScriptSkipArg)          { return true; }
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nVector& out) { return s.GetVector(arg, out); }
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nMatrix3& out) { return s.GetMatrix3(arg, out); }
+inline bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nMatrix4& out) { return s.GetMatrix4(arg, out); }
+inline bool ScriptReadArg(ScriptStackHandler&, SQInteger, ScriptSkipArg) { return true; }
 template<class T, int32_t Kind = ScriptObjectKind<T>::value>
-bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, T*& out)                 { return s.GetObject(arg, Kind, &out); }
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, T*& out) { return s.GetObject(arg, Kind, &out); }
 template<class T, int32_t Kind = ScriptObjectKind<T>::value>
-bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ScriptOrNullArg<T> o)    { return s.GetObjectOrNull(arg, Kind, &o.out); }
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ScriptOrNullArg<T> o) { return s.GetObjectOrNull(arg, Kind, &o.out); }
 
 // Raises "Internal failure": 'this' of the right class without its native value (a clone).
 SQInteger ScriptInternalFailure(HSQUIRRELVM v);

@@ -8,7 +8,7 @@
 
 namespace {
 
-std::atomic<uint64_t>          s_inUse(0);
+std::atomic<uint64_t> s_inUse(0);
 thread_local nScriptHeapWatch* t_watch = 0;
 
 // Asks the watch before a block of size more bytes is taken; the watch may stop the script.
@@ -55,7 +55,7 @@ void* sq_vm_realloc(void* p, SQUnsignedInteger oldsize, SQUnsignedInteger size)
     Count(p, false);
     void* block = std::realloc(p, size);
     if (block) Count(block, true);
-    else if (size != 0) Count(p, true);   // a failed realloc keeps the old block
+    else if (size != 0) Count(p, true);  // a failed realloc keeps the old block
     return block;
 }
 

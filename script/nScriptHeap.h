@@ -14,11 +14,11 @@ class nScriptHeapWatch
 {
 public:
     virtual ~nScriptHeapWatch() {}
-    virtual uint64_t GetHeapLimit() const = 0;                // bytes the script library may hold
-    virtual void     OnHeapLimit(uint64_t wanted) = 0;        // may not return (it stops the script)
+    virtual uint64_t GetHeapLimit() const = 0;      // bytes the script library may hold
+    virtual void OnHeapLimit(uint64_t wanted) = 0;  // may not return (it stops the script)
 };
 
-uint64_t          ScriptHeapInUse();                          // bytes the script library holds now
-nScriptHeapWatch* SetScriptHeapWatch(nScriptHeapWatch* watch); // this thread's watch (NULL: none); the previous one
+uint64_t ScriptHeapInUse();                                     // bytes the script library holds now
+nScriptHeapWatch* SetScriptHeapWatch(nScriptHeapWatch* watch);  // this thread's watch (NULL: none); the previous one
 
 #endif

@@ -19,7 +19,7 @@ extern const ScriptClassDecl g_Matrix3ClassDecl;
 extern const ScriptClassDecl g_Matrix4ClassDecl;
 
 bool RegisterVectorClass(HSQUIRRELVM v);
-bool RegisterMatrixClasses(HSQUIRRELVM v);                     // Matrix3, then Matrix4
+bool RegisterMatrixClasses(HSQUIRRELVM v);  // Matrix3, then Matrix4
 
 // Push a new instance owning a copy, made without the script constructor; false (copy
 // freed, stack unchanged) when the instance cannot be made.

@@ -13,8 +13,8 @@
 
 enum nScriptMathKind
 {
-    MathKindNone    = 0,    // not an instance of a math class
-    MathKindVector  = 1,
+    MathKindNone = 0,  // not an instance of a math class
+    MathKindVector = 1,
     MathKindMatrix3 = 2,
     MathKindMatrix4 = 3
 };
@@ -29,10 +29,10 @@ inline nScriptMathKind ScriptMathKindOf(HSQUIRRELVM v, SQInteger index, void** v
     SQUserPointer tag = 0;
     if (SQ_FAILED(sq_gettypetag(v, index, &tag)))
         return MathKindNone;
-    nScriptMathKind kind = tag == (SQUserPointer)&g_VectorClassDecl ? MathKindVector
-                         : tag == (SQUserPointer)&g_Matrix3ClassDecl ? MathKindMatrix3
-                         : tag == (SQUserPointer)&g_Matrix4ClassDecl ? MathKindMatrix4
-                         : MathKindNone;
+    nScriptMathKind kind = tag == (SQUserPointer)&g_VectorClassDecl    ? MathKindVector
+                           : tag == (SQUserPointer)&g_Matrix3ClassDecl ? MathKindMatrix3
+                           : tag == (SQUserPointer)&g_Matrix4ClassDecl ? MathKindMatrix4
+                                                                       : MathKindNone;
     if (kind != MathKindNone && sq_getreleasehook(v, index))
         sq_getinstanceup(v, index, value, 0);
     return kind;

@@ -195,8 +195,16 @@ struct MatrixClass
 typedef MatrixClass<nMatrix3, 3> M3;
 typedef MatrixClass<nMatrix4, 4> M4;
 
-SQInteger TypeOf3(HSQUIRRELVM v) { sq_pushstring(v, "Matrix3", -1); return 1; }
-SQInteger TypeOf4(HSQUIRRELVM v) { sq_pushstring(v, "Matrix4", -1); return 1; }
+SQInteger TypeOf3(HSQUIRRELVM v)
+{
+    sq_pushstring(v, "Matrix3", -1);
+    return 1;
+}
+SQInteger TypeOf4(HSQUIRRELVM v)
+{
+    sq_pushstring(v, "Matrix4", -1);
+    return 1;
+}
 
 SQInteger AsMatrix3(HSQUIRRELVM v)
 {
@@ -293,8 +301,7 @@ const ScriptMemberDecl s_matrix4[] = {
     {"AsMatrix3", AsMatrix3, 1, "x"},
     {"Print", Print4, -1, "x"},
     {"RotationFromMatrix3", RotationFromMatrix3, 2, "xx"},
-    {0, 0, 0, 0}
-};
+    {0, 0, 0, 0}};
 
 const ScriptMemberDecl s_matrix3[] = {
     {"_SCypeof", TypeOf3, 1, 0},
@@ -310,10 +317,9 @@ const ScriptMemberDecl s_matrix3[] = {
     {"FromOrthonormalBasis", FromOrthonormalBasis, -2, ".xx"},
     {"SlerpTo", SlerpTo, 3, "xnx"},
     {"AsEuler", AsEuler, -1, "xi"},
-    {0, 0, 0, 0}
-};
+    {0, 0, 0, 0}};
 
-} // namespace
+}  // namespace
 
 const ScriptClassDecl g_Matrix3ClassDecl = {"Matrix3", 0, s_matrix3};
 const ScriptClassDecl g_Matrix4ClassDecl = {"Matrix4", 0, s_matrix4};

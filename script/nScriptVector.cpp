@@ -44,11 +44,15 @@ int ComponentOf(HSQUIRRELVM v, SQInteger index, bool single_character)
         if (!key[0] || (single_character && key[1]))
             return -1;
         switch (key[0]) {
-        case 'x': case 'r': return 0;
-        case 'y': case 'g': return 1;
-        case 'z': case 'b': return 2;
-        case 'w': case 'a': return 3;
-        default:            return -1;
+            case 'x':
+            case 'r': return 0;
+            case 'y':
+            case 'g': return 1;
+            case 'z':
+            case 'b': return 2;
+            case 'w':
+            case 'a': return 3;
+            default: return -1;
         }
     }
     if (sq_gettype(v, index) == OT_INTEGER) {
@@ -61,7 +65,9 @@ int ComponentOf(HSQUIRRELVM v, SQInteger index, bool single_character)
 
 float& Component(nVector& value, int i)
 {
-    return i == 0 ? value.x : i == 1 ? value.y : i == 2 ? value.z : value.w;
+    return i == 0 ? value.x : i == 1 ? value.y
+                          : i == 2   ? value.z
+                                     : value.w;
 }
 
 bool GetNumber(HSQUIRRELVM v, SQInteger index, float& out)
@@ -195,10 +201,16 @@ SQInteger Mul(HSQUIRRELVM v)
         return Push(v, *self * n);
     void* p;
     switch (ScriptMathKindOf(v, 2, &p)) {
-    case MathKindVector:  if (p) return Push(v, *self * *static_cast<nVector*>(p)); break;
-    case MathKindMatrix3: if (p) return Push(v, nVector(*self).Rotate(*static_cast<nMatrix3*>(p))); break;
-    case MathKindMatrix4: if (p) return Push(v, nVector(self->x, self->y, self->z, 1.0f).Transform(*static_cast<nMatrix4*>(p))); break;
-    default: break;
+        case MathKindVector:
+            if (p) return Push(v, *self * *static_cast<nVector*>(p));
+            break;
+        case MathKindMatrix3:
+            if (p) return Push(v, nVector(*self).Rotate(*static_cast<nMatrix3*>(p)));
+            break;
+        case MathKindMatrix4:
+            if (p) return Push(v, nVector(self->x, self->y, self->z, 1.0f).Transform(*static_cast<nMatrix4*>(p)));
+            break;
+        default: break;
     }
     return sq_throwerror(v, "Vector * operator: Invalid argument type.\n");
 }
@@ -233,9 +245,13 @@ SQInteger ApplyMatrix(HSQUIRRELVM v)
     if (!self) return SQ_ERROR;
     void* p;
     switch (ScriptMathKindOf(v, 2, &p)) {
-    case MathKindMatrix3: if (p) return Push(v, nVector(*self).Rotate(*static_cast<nMatrix3*>(p))); break;
-    case MathKindMatrix4: if (p) return Push(v, nVector(self->x, self->y, self->z, 1.0f).Transform(*static_cast<nMatrix4*>(p))); break;
-    default: break;
+        case MathKindMatrix3:
+            if (p) return Push(v, nVector(*self).Rotate(*static_cast<nMatrix3*>(p)));
+            break;
+        case MathKindMatrix4:
+            if (p) return Push(v, nVector(self->x, self->y, self->z, 1.0f).Transform(*static_cast<nMatrix4*>(p)));
+            break;
+        default: break;
     }
     return sq_throwerror(v, "Vector::ApplyMatrix(): Invalid parameter");
 }
@@ -246,9 +262,13 @@ SQInteger ApplyRotationMatrix(HSQUIRRELVM v)
     if (!self) return SQ_ERROR;
     void* p;
     switch (ScriptMathKindOf(v, 2, &p)) {
-    case MathKindMatrix3: if (p) return Push(v, nVector(*self).Rotate(*static_cast<nMatrix3*>(p))); break;
-    case MathKindMatrix4: if (p) return Push(v, nVector(*self).Rotate(nMatrix3::FromMatrix4(*static_cast<nMatrix4*>(p)))); break;
-    default: break;
+        case MathKindMatrix3:
+            if (p) return Push(v, nVector(*self).Rotate(*static_cast<nMatrix3*>(p)));
+            break;
+        case MathKindMatrix4:
+            if (p) return Push(v, nVector(*self).Rotate(nMatrix3::FromMatrix4(*static_cast<nMatrix4*>(p))));
+            break;
+        default: break;
     }
     return sq_throwerror(v, "Vector::ApplyRotationMatrix(): Invalid parameter");
 }
@@ -268,7 +288,12 @@ nVector AddReal(const nVector& a, float n) { return nVector(a.x + n, a.y + n, a.
 nVector SubReal(const nVector& a, float n) { return nVector(a.x - n, a.y - n, a.z - n, 1.0f); }
 nVector MulReal(const nVector& a, float n) { return a * n; }
 nVector DivReal(const nVector& a, float n) { return a * (1.0f / n); }
-nVector ClampMagnitude(const nVector& a, float n) { nVector r = a.ClampLength(0.0f, n); r.w = 1.0f; return r; }
+nVector ClampMagnitude(const nVector& a, float n)
+{
+    nVector r = a.ClampLength(0.0f, n);
+    r.w = 1.0f;
+    return r;
+}
 
 SQInteger Clamp(HSQUIRRELVM v)
 {
@@ -319,10 +344,14 @@ SQInteger WithVector(HSQUIRRELVM v)
     return Op(v, *self, *other);
 }
 
-SQInteger PushFloat(HSQUIRRELVM v, float f) { sq_pushfloat(v, f); return 1; }
-SQInteger Dot(HSQUIRRELVM v, const nVector& a, const nVector& b)   { return PushFloat(v, a.Dot(b)); }
+SQInteger PushFloat(HSQUIRRELVM v, float f)
+{
+    sq_pushfloat(v, f);
+    return 1;
+}
+SQInteger Dot(HSQUIRRELVM v, const nVector& a, const nVector& b) { return PushFloat(v, a.Dot(b)); }
 SQInteger Cross(HSQUIRRELVM v, const nVector& a, const nVector& b) { return Push(v, a.Cross(b)); }
-SQInteger Dist(HSQUIRRELVM v, const nVector& a, const nVector& b)  { return PushFloat(v, a.Distance(b)); }
+SQInteger Dist(HSQUIRRELVM v, const nVector& a, const nVector& b) { return PushFloat(v, a.Distance(b)); }
 SQInteger Dist2(HSQUIRRELVM v, const nVector& a, const nVector& b) { return PushFloat(v, a.DistanceSquared(b)); }
 SQInteger Angle(HSQUIRRELVM v, const nVector& a, const nVector& b)
 {
@@ -443,10 +472,9 @@ const ScriptMemberDecl s_members[] = {
     {"Randomize", Randomize, -2, ".nn"},
     {"IsEqual", IsEqual, -2, "xxn"},
     {"Print", Print, -1, "x"},
-    {0, 0, 0, 0}
-};
+    {0, 0, 0, 0}};
 
-} // namespace
+}  // namespace
 
 const ScriptClassDecl g_VectorClassDecl = {"Vector", 0, s_members};
 
@@ -466,7 +494,7 @@ SQInteger ScriptReleaseInlineValue(SQUserPointer, SQInteger)
     return 0;
 }
 
-bool ScriptPushVector(HSQUIRRELVM v, const nVector& value)   { return ScriptMathPush(v, g_VectorClassDecl, value); }
+bool ScriptPushVector(HSQUIRRELVM v, const nVector& value) { return ScriptMathPush(v, g_VectorClassDecl, value); }
 bool ScriptPushMatrix3(HSQUIRRELVM v, const nMatrix3& value) { return ScriptMathPush(v, g_Matrix3ClassDecl, value); }
 bool ScriptPushMatrix4(HSQUIRRELVM v, const nMatrix4& value) { return ScriptMathPush(v, g_Matrix4ClassDecl, value); }
 
@@ -480,6 +508,6 @@ static void MakeMathValue(SquirrelObject& out, HSQUIRRELVM v, bool (*push)(HSQUI
     sq_pop(v, 1);
 }
 
-void ScriptMakeVector(SquirrelObject& out, HSQUIRRELVM v, const nVector& value)   { MakeMathValue(out, v, ScriptPushVector, value); }
+void ScriptMakeVector(SquirrelObject& out, HSQUIRRELVM v, const nVector& value) { MakeMathValue(out, v, ScriptPushVector, value); }
 void ScriptMakeMatrix3(SquirrelObject& out, HSQUIRRELVM v, const nMatrix3& value) { MakeMathValue(out, v, ScriptPushMatrix3, value); }
 void ScriptMakeMatrix4(SquirrelObject& out, HSQUIRRELVM v, const nMatrix4& value) { MakeMathValue(out, v, ScriptPushMatrix4, value); }

@@ -13,17 +13,17 @@ class nSquirrelVM;
 class nSquirrelObject final : public nScriptObject
 {
 public:
-    nSquirrelObject(nSquirrelVM* vm, const HSQOBJECT& object); // takes a reference
+    nSquirrelObject(nSquirrelVM* vm, const HSQOBJECT& object);  // takes a reference
     ~nSquirrelObject() override;
 
     const HSQOBJECT& GetHandle() const { return m_object; }
-    nSquirrelVM*     GetVM() const     { return m_vm; }    // NULL once detached
-    void             Detach();                             // drops the reference; forgets the machine
+    nSquirrelVM* GetVM() const { return m_vm; }  // NULL once detached
+    void Detach();                               // drops the reference; forgets the machine
 
 private:
     friend class nSquirrelVM;
-    HSQOBJECT        m_object;
-    nSquirrelVM*     m_vm;
+    HSQOBJECT m_object;
+    nSquirrelVM* m_vm;
     nSquirrelObject* m_prev;
     nSquirrelObject* m_next;
 };

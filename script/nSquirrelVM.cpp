@@ -28,18 +28,21 @@
 
 struct nSquirrelVM::ClassCache
 {
-    enum { Capacity = 8 };
+    enum
+    {
+        Capacity = 8
+    };
     const ScriptClassDecl* decls[Capacity] = {};
-    HSQOBJECT              classes[Capacity];
-    int                    count = 0;
+    HSQOBJECT classes[Capacity];
+    int count = 0;
 
     // Script files compiled on this opening, by resolved path, with the text they came from:
     // a file run again with the same text runs the closure already compiled.
     struct CompiledFile
     {
-        nString     path;
+        nString path;
         std::string text;
-        HSQOBJECT   closure;
+        HSQOBJECT closure;
     };
     std::vector<CompiledFile> files;
 
@@ -50,9 +53,9 @@ struct nSquirrelVM::ClassCache
 // One call from the engine while it runs: where a stopped script returns to.
 struct nSquirrelVM::Entry
 {
-    jmp_buf       jump;
-    HSQUIRRELVM   thread;
-    Entry*        outer;
+    jmp_buf jump;
+    HSQUIRRELVM thread;
+    Entry* outer;
     volatile bool abandoned;
 };
 
@@ -72,7 +75,8 @@ std::vector<HSQUIRRELVM>* const s_keptMachines = new std::vector<HSQUIRRELVM>;
 int64_t NowMicroseconds()
 {
     return std::chrono::duration_cast<std::chrono::microseconds>(
-        std::chrono::steady_clock::now().time_since_epoch()).count();
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 }
@@ -233,7 +237,7 @@ bool nSquirrelVM::Open()
 void nSquirrelVM::Close()
 {
     if (m_entry) {
-        m_closeAfterCall = true;   // a script of this machine is running: closed when the call ends
+        m_closeAfterCall = true;  // a script of this machine is running: closed when the call ends
         return;
     }
     m_closeAfterCall = false;
@@ -283,7 +287,7 @@ static bool LoadScriptText(const char* path, nString& resolved, char** buffer, i
     *buffer = 0;
     *size = nIO::LoadFile(resolved.GetCStr(), buffer);
     if (*size <= 0) {
-        delete[] *buffer;
+        delete[] * buffer;
         *buffer = 0;
         return false;
     }
@@ -291,7 +295,7 @@ static bool LoadScriptText(const char* path, nString& resolved, char** buffer, i
     static const char kByteOrderMark[] = "\xEF\xBB\xBF";
     if (*size >= 3 && std::memcmp(*buffer, kByteOrderMark, 3) == 0) {
         *size -= 3;
-        std::memmove(*buffer, *buffer + 3, size_t(*size) + 1);   // the terminator too
+        std::memmove(*buffer, *buffer + 3, size_t(*size) + 1);  // the terminator too
     }
     return true;
 }
@@ -466,44 +470,84 @@ bool nSquirrelVM::CallSite(const nScriptCallSite& site, const nScriptHandle& fun
 bool nSquirrelVM::PushValue(const nScriptValue& value)
 {
     switch (value.GetKind()) {
-    case ScriptValue_Plain: {
-        const nVariant& var = value.GetValue();
-        switch (var.GetType()) {
-        case TagType_Real:    { float f = 0; var.GetFloat(&f); sq_pushfloat(m_vm, f); return true; }
-        case TagType_Bool:    { bool b = false; var.GetBool(&b); sq_pushbool(m_vm, b ? SQTrue : SQFalse); return true; }
-        case TagType_Integer: { int32_t i = 0; var.GetInt(&i); sq_pushinteger(m_vm, i); return true; }
-        case TagType_String:  { const char* s = ""; var.GetString(&s); sq_pushstring(m_vm, s ? s : "", -1); return true; }
-        default:              return false;
+        case ScriptValue_Plain: {
+            const nVariant& var = value.GetValue();
+            switch (var.GetType()) {
+                case TagType_Real: {
+                    float f = 0;
+                    var.GetFloat(&f);
+                    sq_pushfloat(m_vm, f);
+                    return true;
+                }
+                case TagType_Bool: {
+                    bool b = false;
+                    var.GetBool(&b);
+                    sq_pushbool(m_vm, b ? SQTrue : SQFalse);
+                    return true;
+                }
+                case TagType_Integer: {
+                    int32_t i = 0;
+                    var.GetInt(&i);
+                    sq_pushinteger(m_vm, i);
+                    return true;
+                }
+                case TagType_String: {
+                    const char* s = "";
+                    var.GetString(&s);
+                    sq_pushstring(m_vm, s ? s : "", -1);
+                    return true;
+                }
+                default: return false;
+            }
         }
-    }
-    case ScriptValue_ScriptObject: {
-        nSquirrelObject* o = OwnObject(this, value.GetScriptObject());
-        if (!o)
+        case ScriptValue_ScriptObject: {
+            nSquirrelObject* o = OwnObject(this, value.GetScriptObject());
+            if (!o)
+                return false;
+            sq_pushobject(m_vm, o->GetHandle());
+            return true;
+        }
+        case ScriptValue_Native:
+            return ScriptPushNativeObject(m_vm, value.GetNativeObject(), value.GetObjectType(), false);
+        default:
             return false;
-        sq_pushobject(m_vm, o->GetHandle());
-        return true;
-    }
-    case ScriptValue_Native:
-        return ScriptPushNativeObject(m_vm, value.GetNativeObject(), value.GetObjectType(), false);
-    default:
-        return false;
     }
 }
 
 void nSquirrelVM::ReadValue(HSQUIRRELVM v, long long index, nScriptValue& out)
 {
     switch (sq_gettype(v, index)) {
-    case OT_NULL:    return;   // no value: the result stays empty
-    case OT_BOOL:    { SQBool b; sq_getbool(v, index, &b); out.SetBool(b != SQFalse); return; }
-    case OT_INTEGER: { SQInteger i; sq_getinteger(v, index, &i); out.SetInt((int32_t)i); return; }
-    case OT_FLOAT:   { SQFloat f; sq_getfloat(v, index, &f); out.SetFloat(f); return; }
-    case OT_STRING:  { const SQChar* s; sq_getstring(v, index, &s); out.SetString(s); return; }
-    default: {
-        HSQOBJECT o;
-        sq_getstackobj(v, index, &o);
-        out.SetScriptObject(new (std::nothrow) nSquirrelObject(this, o), true);
-        return;
-    }
+        case OT_NULL: return;  // no value: the result stays empty
+        case OT_BOOL: {
+            SQBool b;
+            sq_getbool(v, index, &b);
+            out.SetBool(b != SQFalse);
+            return;
+        }
+        case OT_INTEGER: {
+            SQInteger i;
+            sq_getinteger(v, index, &i);
+            out.SetInt((int32_t)i);
+            return;
+        }
+        case OT_FLOAT: {
+            SQFloat f;
+            sq_getfloat(v, index, &f);
+            out.SetFloat(f);
+            return;
+        }
+        case OT_STRING: {
+            const SQChar* s;
+            sq_getstring(v, index, &s);
+            out.SetString(s);
+            return;
+        }
+        default: {
+            HSQOBJECT o;
+            sq_getstackobj(v, index, &o);
+            out.SetScriptObject(new (std::nothrow) nSquirrelObject(this, o), true);
+            return;
+        }
     }
 }
 
@@ -524,7 +568,7 @@ bool nSquirrelVM::SetValue(const char* name, const nScriptValue& value, nScriptO
     if (scope_type == OT_TABLE || scope_type == OT_CLASS)
         r = sq_newslot(m_vm, -3, SQFalse);
     else
-        r = sq_set(m_vm, -3);     // a missing member fails and leaves key and value behind
+        r = sq_set(m_vm, -3);  // a missing member fails and leaves key and value behind
     sq_settop(m_vm, top);
     return SQ_SUCCEEDED(r);
 }
@@ -600,7 +644,7 @@ bool nSquirrelVM::PushArgument(const nScriptValue& value)
     ++m_argCount;
     if (PushValue(value))
         return true;
-    sq_pushnull(m_vm);      // keeps the argument count and the stack in step
+    sq_pushnull(m_vm);  // keeps the argument count and the stack in step
     return false;
 }
 
@@ -674,7 +718,7 @@ bool nSquirrelVM::Call(long long base, long long params, nScriptValue* result)
     nSquirrelVM* const outerMachine = t_running;
     if (!m_entry) {
         m_callDepth = 0;
-        m_deadline = 0;   // set at the first look at the clock, a few hundred events in
+        m_deadline = 0;  // set at the first look at the clock, a few hundred events in
         m_ticks = 0;
         m_heapCeiling = ScriptHeapInUse() + m_limits.heapBytes;
     }

@@ -81,7 +81,7 @@ SQInteger AIPathGetClosestTime(HSQUIRRELVM v)
     return s.Return(time);
 }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_AIPathScriptFunctions[] = {
     {"SceneLoadAIPath", SceneLoadAIPath, ".xs"},
@@ -94,13 +94,11 @@ const ScriptFunctionDecl g_AIPathScriptFunctions[] = {
     {"AIPathGetClosestPosition", AIPathGetClosestPoint, ".xx"},
     {"AIPathGetClosestPoint", AIPathGetClosestPoint, ".xx"},
     {"AIPathGetClosestTime", AIPathGetClosestTime, ".xx"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_AIPathScriptConstants[] = {
     {"NullPath", 0, objectTypePath},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterAIPathScriptAPI(HSQUIRRELVM v)
 {

@@ -56,17 +56,17 @@ bool ThisAs(ScriptStackHandler& s, bool (*accepts)(int32_t), const char* refusal
     return true;
 }
 
-bool IsScene(int32_t type)   { return type == objectTypeScene; }
+bool IsScene(int32_t type) { return type == objectTypeScene; }
 bool IsScene2D(int32_t type) { return type == objectTypeWindowSystem; }
-bool IsShape(int32_t type)   { return type == objectTypeColShape; }
-bool IsEngine(int32_t type)  { return type == objectTypeEngine; }
+bool IsShape(int32_t type) { return type == objectTypeColShape; }
+bool IsEngine(int32_t type) { return type == objectTypeEngine; }
 
 // The readers of 'this', one per kind a method serves.
-bool This(ScriptStackHandler& s, nMItem*& out)       { return ThisAs(s, IsItemKind, "Object is not an item", "Item is null", out); }
-bool This(ScriptStackHandler& s, nScene*& out)       { return ThisAs(s, IsScene, "Object is not a scene", "Scene is null", out); }
-bool This(ScriptStackHandler& s, nScene2D*& out)     { return ThisAs(s, IsScene2D, "Object is not a scene 2d", "Scene 2d is null", out); }
+bool This(ScriptStackHandler& s, nMItem*& out) { return ThisAs(s, IsItemKind, "Object is not an item", "Item is null", out); }
+bool This(ScriptStackHandler& s, nScene*& out) { return ThisAs(s, IsScene, "Object is not a scene", "Scene is null", out); }
+bool This(ScriptStackHandler& s, nScene2D*& out) { return ThisAs(s, IsScene2D, "Object is not a scene 2d", "Scene 2d is null", out); }
 bool This(ScriptStackHandler& s, nPhysicShape*& out) { return ThisAs(s, IsShape, "Invalid type", "Object is null", out); }
-bool This(ScriptStackHandler& s, nOrvex*& out)       { return ThisAs(s, IsEngine, "Invalid type", "Object is null", out); }
+bool This(ScriptStackHandler& s, nOrvex*& out) { return ThisAs(s, IsEngine, "Invalid type", "Object is null", out); }
 
 bool This(ScriptStackHandler& s, nItem*& out)
 {
@@ -106,15 +106,36 @@ bool This(ScriptStackHandler& s, nPhysicWorld*& out)
 }
 
 template<class F> struct Self;
-template<class C, class R, class... A> struct Self<R (C::*)(A...)>       { typedef C Type; };
-template<class C, class R, class... A> struct Self<R (C::*)(A...) const> { typedef C Type; };
-template<class C, class R, class... A> struct Self<R (*)(C*, A...)>      { typedef C Type; };
-template<class C, class R>             struct Self<R C::*>               { typedef C Type; };
+template<class C, class R, class... A> struct Self<R (C::*)(A...)>
+{
+    typedef C Type;
+};
+template<class C, class R, class... A> struct Self<R (C::*)(A...) const>
+{
+    typedef C Type;
+};
+template<class C, class R, class... A> struct Self<R (*)(C*, A...)>
+{
+    typedef C Type;
+};
+template<class C, class R> struct Self<R C::*>
+{
+    typedef C Type;
+};
 
 template<class F> struct SetterValue;
-template<class C, class R, class A> struct SetterValue<R (C::*)(A)>  { typedef typename std::decay<A>::type Type; };
-template<class C, class R, class A> struct SetterValue<R (*)(C*, A)> { typedef typename std::decay<A>::type Type; };
-template<class C, class R>          struct SetterValue<R C::*>       { typedef R Type; };
+template<class C, class R, class A> struct SetterValue<R (C::*)(A)>
+{
+    typedef typename std::decay<A>::type Type;
+};
+template<class C, class R, class A> struct SetterValue<R (*)(C*, A)>
+{
+    typedef typename std::decay<A>::type Type;
+};
+template<class C, class R> struct SetterValue<R C::*>
+{
+    typedef R Type;
+};
 
 // ('this') -> Get of this, a member function, a function of (this) or a field.
 template<auto Get, class T = typename Self<decltype(Get)>::Type>
@@ -318,8 +339,8 @@ SQInteger SetParent(HSQUIRRELVM v)
     return s.Return();
 }
 
-nMatrix4 WorldMatrix(nItem* node)   { return node->GetWorldMatrix(); }
-nVector  WorldPosition(nItem* node) { return node->GetWorldMatrix().GetColumn(3, true); }
+nMatrix4 WorldMatrix(nItem* node) { return node->GetWorldMatrix(); }
+nVector WorldPosition(nItem* node) { return node->GetWorldMatrix().GetColumn(3, true); }
 
 // Scenes.
 
@@ -379,7 +400,7 @@ struct Searched
 {
     nScene* scene;
     nGroup* group;
-    bool    itemKind;   // an Item: searches find nothing
+    bool itemKind;  // an Item: searches find nothing
 };
 
 bool ThisSearched(ScriptStackHandler& s, const char* refusal, bool itemsOfAnyKind, Searched& out)
@@ -413,7 +434,8 @@ SQInteger FindGroup(HSQUIRRELVM v)
     const char* name = "";
     if (!ThisSearched(s, "Object does not manage groups", false, where)) return SQ_ERROR;
     if (s.GetArgCount() >= 1 && !s.GetString(1, name)) return SQ_ERROR;
-    nGroup* found = where.scene ? where.scene->FindGroup(name) : where.group ? where.group->FindGroup(name) : 0;
+    nGroup* found = where.scene ? where.scene->FindGroup(name) : where.group ? where.group->FindGroup(name)
+                                                                             : 0;
     return s.ReturnObject(static_cast<void*>(found), objectTypeGroup, false);
 }
 
@@ -426,11 +448,13 @@ SQInteger FindItem(HSQUIRRELVM v)
     if (s.GetType(1) == OT_STRING) {
         const char* name;
         if (!s.GetString(1, name)) return SQ_ERROR;
-        found = where.scene ? where.scene->FindItem(name, 0) : where.group ? where.group->FindItem(name) : 0;
+        found = where.scene ? where.scene->FindItem(name, 0) : where.group ? where.group->FindItem(name)
+                                                                           : 0;
     } else {
         int32_t uid;
         if (!s.GetInt(1, uid)) return SQ_ERROR;
-        found = where.scene ? where.scene->FindItemByUid(uid) : where.group ? where.group->FindItemByUid(uid) : 0;
+        found = where.scene ? where.scene->FindItemByUid(uid) : where.group ? where.group->FindItemByUid(uid)
+                                                                            : 0;
     }
     return s.ReturnObject(static_cast<void*>(found), objectTypeItem, false);
 }
@@ -471,12 +495,12 @@ void SetFixedStep(nPhysicWorld* world, float seconds)
 // Physics bodies: the item's.
 
 void ApplyLinearImpulse(nPhysicItem* b, nVector impulse) { b->ApplyImpulse(&impulse, 0); }
-void ApplyLinearForce(nPhysicItem* b, nVector force)     { b->ApplyForce(&force, 0); }
+void ApplyLinearForce(nPhysicItem* b, nVector force) { b->ApplyForce(&force, 0); }
 void SetLinearVelocity(nPhysicItem* b, nVector velocity) { b->SetLinearVelocity(&velocity); }
 void SetAngularVelocity(nPhysicItem* b, nVector velocity) { b->SetAngularVelocity(&velocity); }
-void SetLinearFactor(nPhysicItem* b, nVector factor)      { b->SetLinearFactor(&factor); }
-void SetAngularFactor(nPhysicItem* b, nVector factor)     { b->SetAngularFactor(&factor); }
-int32_t ShapeCount(nPhysicItem* b)                        { return b->GetShapes().GetCount(); }
+void SetLinearFactor(nPhysicItem* b, nVector factor) { b->SetLinearFactor(&factor); }
+void SetAngularFactor(nPhysicItem* b, nVector factor) { b->SetAngularFactor(&factor); }
+int32_t ShapeCount(nPhysicItem* b) { return b->GetShapes().GetCount(); }
 
 // (impulse or force, world point)
 template<void (nPhysicItem::*Apply)(const nVector*, const nVector*)>
@@ -639,10 +663,9 @@ const ScriptMemberDecl kMembers[] = {
     {"loadGeometry", LoadGeometryMethod, -2, ".sb"},
     {"globalFade", ThisGet<&nScene2D::GetGlobalFade>, 1, "."},
     {"setGlobalFade", ThisSet<&nScene2D::SetGlobalFade>, 2, ".n"},
-    {0, 0, 0, 0}
-};
+    {0, 0, 0, 0}};
 
-} // namespace
+}  // namespace
 
 void RegisterCObjectMethods(HSQUIRRELVM v)
 {

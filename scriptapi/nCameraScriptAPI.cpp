@@ -39,7 +39,7 @@ SQInteger CameraSetClipping(HSQUIRRELVM v)
     float farZ;
     if (!s.Args(item, nearZ, farZ)) return SQ_ERROR;
     if (!(nearZ > 0.0f) || !(farZ > nearZ) || !std::isfinite(farZ)) {
-        *g_log << "[!] " << "Camera '" << item->GetName().GetCStr() << "' keeps its clipping planes: near " << nearZ
+        *g_log << "[!] Camera '" << item->GetName().GetCStr() << "' keeps its clipping planes: near " << nearZ
                << " and far " << farZ << " are not 0 < near < far.\n";
         return s.Return();
     }
@@ -107,7 +107,7 @@ void SetRegistryFloat(nCamera* camera, float value)
 const char kFStop[] = "PostProcess:Dof:FStop";
 const char kFocalDistance[] = "PostProcess:Dof:FDist";
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_CameraScriptFunctions[] = {
     {"CameraGetItem", ScriptKindGetItem<nMCamera>, ".x"},
@@ -124,15 +124,13 @@ const ScriptFunctionDecl g_CameraScriptFunctions[] = {
     {"CameraCullObject", CameraCullObject, ".xx"},
     {"CameraSetFStop", ScriptSet<SetRegistryFloat<kFStop>>, ".xn"},
     {"CameraSetFocalDistance", ScriptSet<SetRegistryFloat<kFocalDistance>>, ".xn"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_CameraScriptConstants[] = {
     {"VisibilityOutside", VisibilityOutside, ScriptConstantInteger},
     {"VisibilityInside", VisibilityInside, ScriptConstantInteger},
     {"VisibilityClipped", VisibilityClipped, ScriptConstantInteger},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterCameraScriptAPI(HSQUIRRELVM v)
 {

@@ -37,7 +37,7 @@ SQInteger EmitterSetParticleModel(HSQUIRRELVM v)
     return s.Return();
 }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_EmitterScriptFunctions[] = {
     {"EmitterSetParticleModel", EmitterSetParticleModel, ".xs"},
@@ -45,8 +45,7 @@ const ScriptFunctionDecl g_EmitterScriptFunctions[] = {
     {"EmitterSetBirthSpeedScale", ScriptSet<&nEmitter::SetBirthSpeedScale>, ".xn"},
     {"EmitterSetBirthSizeScale", ScriptSet<&nEmitter::SetBirthSizeScale>, ".xn"},
     {"EmitterSetBirthOpacityScale", ScriptSet<&nEmitter::SetBirthOpacityScale>, ".xn"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterEmitterScriptAPI(HSQUIRRELVM v)
 {

@@ -57,7 +57,7 @@ namespace {
 // Script objects of the shared resources hold one reference on them, so an object loaded past
 // the cache lives exactly as long as scripts hold it and a cached one outlives its cache
 // entry while a script holds it.
-void RetainShared(void* native)  { static_cast<nSharedObject*>(native)->AddRef(); }
+void RetainShared(void* native) { static_cast<nSharedObject*>(native)->AddRef(); }
 void ReleaseShared(void* native) { static_cast<nSharedObject*>(native)->Release(); }
 
 void HoldSharedResources()
@@ -149,7 +149,8 @@ SQInteger OutputCacheStatistics(HSQUIRRELVM v)
     if (!s.Args(engine)) return SQ_ERROR;
     nResourceCache* cache = engine->GetResourceCache();
     if (!cache) return s.Return();
-    *g_log << "[H] " << "Engine resource cache statistics\n"
+    *g_log << "[H] "
+           << "Engine resource cache statistics\n"
            << "  - " << cache->GetGeometryList(true).GetCount() << " geometries (CPU),\n"
            << "  - " << cache->GetGeometryList(false).GetCount() << " geometries (GPU),\n"
            << "  - " << cache->GetTextureList(true).GetCount() << " textures (CPU),\n"
@@ -177,13 +178,13 @@ const int32_t kMaxTextureSide = 16384;
 nTexture* CreateTexture(nOrvex* engine, int32_t width, int32_t height, uint32_t flags)
 {
     if (width < 1 || height < 1 || width > kMaxTextureSide || height > kMaxTextureSide) {
-        *g_log << "[!] " << "Cannot create a texture of " << width << " x " << height << " pixels (1 to "
+        *g_log << "[!] Cannot create a texture of " << width << " x " << height << " pixels (1 to "
                << kMaxTextureSide << " a side).\n";
         return 0;
     }
     nTexture* texture = new (std::nothrow) nTexture(engine, 0, 0);
     if (!texture || !texture->Allocate((uint32_t)width, (uint32_t)height, PixelFormatRGBA8)) {
-        *g_log << "[!] " << "Could not allocate a texture of " << width << " x " << height << " pixels.\n";
+        *g_log << "[!] Could not allocate a texture of " << width << " x " << height << " pixels.\n";
         delete texture;
         return 0;
     }
@@ -226,10 +227,10 @@ SQInteger LoadResource(HSQUIRRELVM v)
     return s.ReturnObject(static_cast<void*>(Load(engine, path)), Kind, false);
 }
 
-nTexture*  LoadCachedTexture(nOrvex* e, const char* path)   { return LoadTexture(e, path, false, false); }
-nTexture*  LoadTexturePastCache(nOrvex* e, const char* path) { return LoadTexture(e, path, false, true); }
-nPicture*  LoadCachedPicture(nOrvex* e, const char* path)   { return LoadPicture(e, path, false); }
-nGeometry* LoadCachedGeometry(nOrvex* e, const char* path)  { return LoadGeometry(e, path, false, false); }
+nTexture* LoadCachedTexture(nOrvex* e, const char* path) { return LoadTexture(e, path, false, false); }
+nTexture* LoadTexturePastCache(nOrvex* e, const char* path) { return LoadTexture(e, path, false, true); }
+nPicture* LoadCachedPicture(nOrvex* e, const char* path) { return LoadPicture(e, path, false); }
+nGeometry* LoadCachedGeometry(nOrvex* e, const char* path) { return LoadGeometry(e, path, false, false); }
 nGeometry* LoadGeometryPastCache(nOrvex* e, const char* path) { return LoadGeometry(e, path, false, true); }
 
 // The picture leaves the current cache; its script objects die with it when nothing else holds it.
@@ -270,7 +271,7 @@ SQInteger LoadGeometryFromMetafile(HSQUIRRELVM v)
     if (!s.Args(engine, document)) return SQ_ERROR;
     nGeometry* geometry = new (std::nothrow) nGeometry(engine);
     if (!geometry) {
-        *g_log << "[!] " << "Failed to allocate geometry to load '" << document->GetFileName().GetCStr() << "'.\n";
+        *g_log << "[!] Failed to allocate geometry to load '" << document->GetFileName().GetCStr() << "'.\n";
         return s.ReturnObject(0, objectTypeGeometry, false);
     }
     geometry->Deserialize(document, static_cast<nMetaTag*>(document->GetRoots().GetHead()));
@@ -287,7 +288,7 @@ SQInteger GetRenderer(HSQUIRRELVM v)
 
 // Draw bracket and clock.
 void BeginDraw(nOrvex* engine) { engine->BeginDraw(true, true); }
-void EndDraw(nOrvex* engine)   { engine->EndDraw(false, false, true); }
+void EndDraw(nOrvex* engine) { engine->EndDraw(false, false, true); }
 
 // A null engine does nothing.
 SQInteger SetClockScale(HSQUIRRELVM v)
@@ -349,10 +350,10 @@ SQInteger Sleep(HSQUIRRELVM v)
     return s.Return();
 }
 
-SQInteger GetClock(HSQUIRRELVM v)          { return ScriptStackHandler(v).Return((SQInteger)nGetClock()); }
+SQInteger GetClock(HSQUIRRELVM v) { return ScriptStackHandler(v).Return((SQInteger)nGetClock()); }
 SQInteger GetClockFrequency(HSQUIRRELVM v) { return ScriptStackHandler(v).Return((int32_t)nClockFrequency); }
-SQInteger GetLocale(HSQUIRRELVM v)         { return ScriptStackHandler(v).Return("EN"); }
-SQInteger GetPlatform(HSQUIRRELVM v)       { return ScriptStackHandler(v).Return("Win32"); }
+SQInteger GetLocale(HSQUIRRELVM v) { return ScriptStackHandler(v).Return("EN"); }
+SQInteger GetPlatform(HSQUIRRELVM v) { return ScriptStackHandler(v).Return("Win32"); }
 
 SQInteger Rand(HSQUIRRELVM v)
 {
@@ -371,9 +372,9 @@ SQInteger SeedRand(HSQUIRRELVM v)
     return s.Return();
 }
 
-int32_t  ToolMode(nOrvex* e)   { return e->GetToolMode(); }
+int32_t ToolMode(nOrvex* e) { return e->GetToolMode(); }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_SystemScriptFunctions[] = {
     {"SystemCacheFile", CacheFile, ".s"},
@@ -384,8 +385,7 @@ const ScriptFunctionDecl g_SystemScriptFunctions[] = {
     {"SystemGetPlatform", GetPlatform, "."},
     {"SystemRand", Rand, ".n"},
     {"SystemSeedRand", SeedRand, ".n"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptFunctionDecl g_EngineScriptFunctions[] = {
     {"EngineNewResourceCache", NewResourceCache, ".x"},
@@ -429,8 +429,7 @@ const ScriptFunctionDecl g_EngineScriptFunctions[] = {
     {"EngineSetupResources", Retired<&kSetupResourcesLine>, ".x"},
     {"EngineSetupAllGeometries", Retired<&kSetupGeometriesLine>, ".x"},
     {"EngineDeleteTexture", Retired<&kDeleteTextureLine>, ".xx"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_EngineScriptConstants[] = {
     {"PlatformWin32", 0, ScriptConstantInteger},
@@ -442,8 +441,7 @@ const ScriptConstantDecl g_EngineScriptConstants[] = {
     {"ToolPreview", 2, ScriptConstantInteger},
     {"ToolProjectPreview", 3, ScriptConstantInteger},
     {"NoTool", 0, ScriptConstantInteger},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterSystemScriptAPI(HSQUIRRELVM v)
 {

@@ -42,7 +42,7 @@ void Optimize(nGeometry* geometry)
     const int64_t leafPolygons = renderer ? renderer->GetConstant() : 8192;
     if ((int64_t)geometry->polygonCount <= 4 * leafPolygons) return;
     if (geometry->skinWeights) {
-        *g_log << "[*] " << "Geometry '" << geometry->GetName().GetCStr() << "' is skinned: it is not split into an octree.\n";
+        *g_log << "[*] Geometry '" << geometry->GetName().GetCStr() << "' is skinned: it is not split into an octree.\n";
         return;
     }
     // The leaves are set up as they are made; the whole mesh's device copy is drawn no more.
@@ -103,8 +103,7 @@ const ScriptFunctionDecl g_GeometryScriptFunctions[] = {
     {"GeometryGetMaterialList", GeometryGetMaterialList, ".x"},
     {"GeometryGetMaterial", GeometryGetMaterial, ".xs"},
     {"GeometryGetMaterialFromIndex", GeometryGetMaterialFromIndex, ".xi"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterGeometryScriptAPI(HSQUIRRELVM v)
 {

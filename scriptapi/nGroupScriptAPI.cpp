@@ -95,7 +95,7 @@ SQInteger TriggerTestItem(HSQUIRRELVM v)
     return s.Return(inside);
 }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_GroupScriptFunctions[] = {
     {"GroupGetItemList", GroupGetItemList, ".x"},
@@ -109,20 +109,17 @@ const ScriptFunctionDecl g_GroupScriptFunctions[] = {
     {"GroupSetup", ScriptCall<&nGroup::Setup>, ".x"},
     {"GroupSetupScript", ScriptCall<&nGroup::SetupScript>, ".x"},
     {"GroupReset", ScriptCall<Reset>, ".x"},
-    {"GroupSetMotion", ScriptSetMotion<nGroup, false>, ".xsn"},   // every member
-    {0, 0, 0}
-};
+    {"GroupSetMotion", ScriptSetMotion<nGroup, false>, ".xsn"},  // every member
+    {0, 0, 0}};
 
 const ScriptFunctionDecl g_InstanceScriptFunctions[] = {
     {"InstanceGetItemList", InstanceGetItemList, ".x"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptFunctionDecl g_TriggerScriptFunctions[] = {
     {"TriggerGetItemList", TriggerGetItemList, ".x"},
     {"TriggerTestItem", TriggerTestItem, ".xx"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterGroupScriptAPI(HSQUIRRELVM v)
 {

@@ -31,7 +31,10 @@ static bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nInterfaceDevice
 namespace {
 
 // A device that may be null (NULL then), for the functions that do nothing with a null one.
-struct DeviceOrNull { nInterfaceDevice*& out; };
+struct DeviceOrNull
+{
+    nInterfaceDevice*& out;
+};
 
 bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, DeviceOrNull d)
 {
@@ -43,13 +46,17 @@ bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, DeviceOrNull d)
 
 // A function number or key code saturated to 32 bits: a huge script integer stays out of
 // range instead of wrapping onto a valid function or key.
-struct Number { int32_t& out; };
+struct Number
+{
+    int32_t& out;
+};
 
 bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, Number n)
 {
     SQInteger value;
     if (!s.GetInt64(arg, value)) return false;
-    n.out = value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : (int32_t)value;
+    n.out = value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN
+                                                              : (int32_t)value;
     return true;
 }
 
@@ -79,13 +86,13 @@ SQInteger Include(HSQUIRRELVM v)
     const char* path;
     if (!s.Args(path)) return SQ_ERROR;
     switch (ScriptIncludeFile(v, path)) {
-    case ScriptIncludeNotLoaded:
-        *g_log << "[!] " << "failed to include '" << path << "' in VM.\n";
-        return s.Return();
-    case ScriptIncludeFailed:
-        return SQ_ERROR;
-    default:
-        return s.Return();
+        case ScriptIncludeNotLoaded:
+            *g_log << "[!] failed to include '" << path << "' in VM.\n";
+            return s.Return();
+        case ScriptIncludeFailed:
+            return SQ_ERROR;
+        default:
+            return s.Return();
     }
 }
 
@@ -297,7 +304,7 @@ SQInteger KeyboardSetKeyBounceFilter(HSQUIRRELVM v)
     return s.Return();
 }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_InputScriptFunctions[] = {
     {"Include", Include, ".s"},
@@ -323,10 +330,12 @@ const ScriptFunctionDecl g_InputScriptFunctions[] = {
     {"KeyboardPoolFunction", KeyboardPoolFunction, ".i"},
     {"KeyboardSeekFunction", KeyboardSeekFunction, ".ii"},
     {"KeyboardSetKeyBounceFilter", KeyboardSetKeyBounceFilter, ".ib"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
-#define QZ_INT(name, value) {name, value, ScriptConstantInteger}
+#define QZ_INT(name, value)                \
+    {                                      \
+        name, value, ScriptConstantInteger \
+    }
 
 const ScriptConstantDecl g_InputScriptConstants[] = {
     QZ_INT("DeviceTypeGame", 2),
@@ -337,10 +346,22 @@ const ScriptConstantDecl g_InputScriptConstants[] = {
     QZ_INT("DeviceAxisZ", DeviceFunctionAxisZ),
     QZ_INT("DeviceAxisU", DeviceFunctionAxisU),
     QZ_INT("DeviceAxisV", DeviceFunctionAxisV),
-    QZ_INT("DeviceButton0", 5), QZ_INT("DeviceButton1", 6), QZ_INT("DeviceButton2", 7), QZ_INT("DeviceButton3", 8),
-    QZ_INT("DeviceButton4", 9), QZ_INT("DeviceButton5", 10), QZ_INT("DeviceButton6", 11), QZ_INT("DeviceButton7", 12),
-    QZ_INT("DeviceButton8", 13), QZ_INT("DeviceButton9", 14), QZ_INT("DeviceButton10", 15), QZ_INT("DeviceButton11", 16),
-    QZ_INT("DeviceButton12", 17), QZ_INT("DeviceButton13", 18), QZ_INT("DeviceButton14", 19), QZ_INT("DeviceButton15", 20),
+    QZ_INT("DeviceButton0", 5),
+    QZ_INT("DeviceButton1", 6),
+    QZ_INT("DeviceButton2", 7),
+    QZ_INT("DeviceButton3", 8),
+    QZ_INT("DeviceButton4", 9),
+    QZ_INT("DeviceButton5", 10),
+    QZ_INT("DeviceButton6", 11),
+    QZ_INT("DeviceButton7", 12),
+    QZ_INT("DeviceButton8", 13),
+    QZ_INT("DeviceButton9", 14),
+    QZ_INT("DeviceButton10", 15),
+    QZ_INT("DeviceButton11", 16),
+    QZ_INT("DeviceButton12", 17),
+    QZ_INT("DeviceButton13", 18),
+    QZ_INT("DeviceButton14", 19),
+    QZ_INT("DeviceButton15", 20),
     QZ_INT("DeviceKeyPress", DeviceFunctionKeyPress),
     QZ_INT("DeviceLeft", DeviceFunctionLeft),
     QZ_INT("DeviceRight", DeviceFunctionRight),
@@ -349,34 +370,62 @@ const ScriptConstantDecl g_InputScriptConstants[] = {
     QZ_INT("DeviceAxisRX", DeviceFunctionAxisRX),
     QZ_INT("DeviceAxisRY", DeviceFunctionAxisRY),
     QZ_INT("DeviceAxisRZ", DeviceFunctionAxisRZ),
-    QZ_INT("KeyLShift", KeyCodeLShift), QZ_INT("KeyRShift", KeyCodeRShift),
-    QZ_INT("KeyLCtrl", KeyCodeLCtrl), QZ_INT("KeyRCtrl", KeyCodeRCtrl),
-    QZ_INT("KeyLAlt", KeyCodeLAlt), QZ_INT("KeyRAlt", KeyCodeRAlt),
-    QZ_INT("KeyLWin", KeyCodeLWin), QZ_INT("KeyRWin", KeyCodeRWin),
-    QZ_INT("KeyLMenu", KeyCodeLMenu), QZ_INT("KeyRMenu", KeyCodeRMenu),
-    QZ_INT("KeyTab", KeyCodeTab), QZ_INT("KeyTilde", KeyCodeTilde),
-    QZ_INT("KeyCapsLock", KeyCodeCapsLock), QZ_INT("KeySpace", KeyCodeSpace),
-    QZ_INT("KeyBackspace", KeyCodeBackspace), QZ_INT("KeyReturn", KeyCodeReturn),
-    QZ_INT("KeyInsert", KeyCodeInsert), QZ_INT("KeySuppr", KeyCodeSuppr),
-    QZ_INT("KeyStart", KeyCodeStart), QZ_INT("KeyEnd", KeyCodeEnd),
-    QZ_INT("KeyPageUp", KeyCodePageUp), QZ_INT("KeyPageDown", KeyCodePageDown),
-    QZ_INT("KeyUpArrow", KeyCodeUpArrow), QZ_INT("KeyDownArrow", KeyCodeDownArrow),
-    QZ_INT("KeyLeftArrow", KeyCodeLeftArrow), QZ_INT("KeyRightArrow", KeyCodeRightArrow),
+    QZ_INT("KeyLShift", KeyCodeLShift),
+    QZ_INT("KeyRShift", KeyCodeRShift),
+    QZ_INT("KeyLCtrl", KeyCodeLCtrl),
+    QZ_INT("KeyRCtrl", KeyCodeRCtrl),
+    QZ_INT("KeyLAlt", KeyCodeLAlt),
+    QZ_INT("KeyRAlt", KeyCodeRAlt),
+    QZ_INT("KeyLWin", KeyCodeLWin),
+    QZ_INT("KeyRWin", KeyCodeRWin),
+    QZ_INT("KeyLMenu", KeyCodeLMenu),
+    QZ_INT("KeyRMenu", KeyCodeRMenu),
+    QZ_INT("KeyTab", KeyCodeTab),
+    QZ_INT("KeyTilde", KeyCodeTilde),
+    QZ_INT("KeyCapsLock", KeyCodeCapsLock),
+    QZ_INT("KeySpace", KeyCodeSpace),
+    QZ_INT("KeyBackspace", KeyCodeBackspace),
+    QZ_INT("KeyReturn", KeyCodeReturn),
+    QZ_INT("KeyInsert", KeyCodeInsert),
+    QZ_INT("KeySuppr", KeyCodeSuppr),
+    QZ_INT("KeyStart", KeyCodeStart),
+    QZ_INT("KeyEnd", KeyCodeEnd),
+    QZ_INT("KeyPageUp", KeyCodePageUp),
+    QZ_INT("KeyPageDown", KeyCodePageDown),
+    QZ_INT("KeyUpArrow", KeyCodeUpArrow),
+    QZ_INT("KeyDownArrow", KeyCodeDownArrow),
+    QZ_INT("KeyLeftArrow", KeyCodeLeftArrow),
+    QZ_INT("KeyRightArrow", KeyCodeRightArrow),
     QZ_INT("KeyEscape", KeyCodeEscape),
-    QZ_INT("KeyF1", KeyCodeF1 + 0), QZ_INT("KeyF2", KeyCodeF1 + 1), QZ_INT("KeyF3", KeyCodeF1 + 2),
-    QZ_INT("KeyF4", KeyCodeF1 + 3), QZ_INT("KeyF5", KeyCodeF1 + 4), QZ_INT("KeyF6", KeyCodeF1 + 5),
-    QZ_INT("KeyF7", KeyCodeF1 + 6), QZ_INT("KeyF8", KeyCodeF1 + 7), QZ_INT("KeyF9", KeyCodeF1 + 8),
-    QZ_INT("KeyF10", KeyCodeF1 + 9), QZ_INT("KeyF11", KeyCodeF1 + 10), QZ_INT("KeyF12", KeyCodeF1 + 11),
-    QZ_INT("KeyPrintScreen", KeyCodePrintScreen), QZ_INT("KeyScrollLock", KeyCodeScrollLock),
-    QZ_INT("KeyPause", KeyCodePause), QZ_INT("KeyNumLock", KeyCodeNumLock), QZ_INT("KeyEnter", KeyCodeEnter),
-    QZ_INT("KeyNumpad0", KeyCodeNumpad0 + 0), QZ_INT("KeyNumpad1", KeyCodeNumpad0 + 1),
-    QZ_INT("KeyNumpad2", KeyCodeNumpad0 + 2), QZ_INT("KeyNumpad3", KeyCodeNumpad0 + 3),
-    QZ_INT("KeyNumpad4", KeyCodeNumpad0 + 4), QZ_INT("KeyNumpad5", KeyCodeNumpad0 + 5),
-    QZ_INT("KeyNumpad6", KeyCodeNumpad0 + 6), QZ_INT("KeyNumpad7", KeyCodeNumpad0 + 7),
-    QZ_INT("KeyNumpad8", KeyCodeNumpad0 + 8), QZ_INT("KeyNumpad9", KeyCodeNumpad0 + 9),
+    QZ_INT("KeyF1", KeyCodeF1 + 0),
+    QZ_INT("KeyF2", KeyCodeF1 + 1),
+    QZ_INT("KeyF3", KeyCodeF1 + 2),
+    QZ_INT("KeyF4", KeyCodeF1 + 3),
+    QZ_INT("KeyF5", KeyCodeF1 + 4),
+    QZ_INT("KeyF6", KeyCodeF1 + 5),
+    QZ_INT("KeyF7", KeyCodeF1 + 6),
+    QZ_INT("KeyF8", KeyCodeF1 + 7),
+    QZ_INT("KeyF9", KeyCodeF1 + 8),
+    QZ_INT("KeyF10", KeyCodeF1 + 9),
+    QZ_INT("KeyF11", KeyCodeF1 + 10),
+    QZ_INT("KeyF12", KeyCodeF1 + 11),
+    QZ_INT("KeyPrintScreen", KeyCodePrintScreen),
+    QZ_INT("KeyScrollLock", KeyCodeScrollLock),
+    QZ_INT("KeyPause", KeyCodePause),
+    QZ_INT("KeyNumLock", KeyCodeNumLock),
+    QZ_INT("KeyEnter", KeyCodeEnter),
+    QZ_INT("KeyNumpad0", KeyCodeNumpad0 + 0),
+    QZ_INT("KeyNumpad1", KeyCodeNumpad0 + 1),
+    QZ_INT("KeyNumpad2", KeyCodeNumpad0 + 2),
+    QZ_INT("KeyNumpad3", KeyCodeNumpad0 + 3),
+    QZ_INT("KeyNumpad4", KeyCodeNumpad0 + 4),
+    QZ_INT("KeyNumpad5", KeyCodeNumpad0 + 5),
+    QZ_INT("KeyNumpad6", KeyCodeNumpad0 + 6),
+    QZ_INT("KeyNumpad7", KeyCodeNumpad0 + 7),
+    QZ_INT("KeyNumpad8", KeyCodeNumpad0 + 8),
+    QZ_INT("KeyNumpad9", KeyCodeNumpad0 + 9),
     QZ_INT("KeyASCII", KeyCodeASCII),
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 #undef QZ_INT
 

@@ -94,7 +94,7 @@ SQInteger ItemSetMotion(HSQUIRRELVM v)
     float fadeTime, weight, clock, clockScale;
     if (!s.Args(item, slot, motion, fadeTime, weight, clock, clockScale)) return SQ_ERROR;
     if (!OwnsMotion(item, motion)) {
-        *g_log << "[!] " << "Cannot play a motion of another item on item '" << item->GetName().GetCStr() << "'.\n";
+        *g_log << "[!] Cannot play a motion of another item on item '" << item->GetName().GetCStr() << "'.\n";
         return s.Return();
     }
     nAnimationSource* source = item->PlayMotion(motion, 0, fadeTime, false, weight);
@@ -145,7 +145,7 @@ SQInteger ItemMotionSlotGet(HSQUIRRELVM v)
 }
 
 float NoClockScale(nMItem*) { return -1.0f; }
-bool  NeverPaused(nMItem*)  { return false; }
+bool NeverPaused(nMItem*) { return false; }
 
 SQInteger ItemReplicateItemMotion(HSQUIRRELVM v)
 {
@@ -169,7 +169,7 @@ SQInteger ItemSetCommandList(HSQUIRRELVM v)
     if (!s.Args(item, text)) return SQ_ERROR;
     nScene* scene = item->GetScene();
     if (!scene) {
-        *g_log << "[!] " << "Cannot compile a command list for item '" << item->GetName().GetCStr() << "' without a scene.\n";
+        *g_log << "[!] Cannot compile a command list for item '" << item->GetName().GetCStr() << "' without a scene.\n";
         return s.Return();
     }
     scene->CompileCommandList(text, item);
@@ -259,33 +259,33 @@ SQInteger ItemRegistrySetKey(HSQUIRRELVM v)
     nVariant value;
     if (!s.Args(item, path)) return SQ_ERROR;
     switch (s.GetType(3)) {
-    case OT_BOOL: {
-        bool b;
-        if (!s.GetBool(3, b)) return SQ_ERROR;
-        value.SetBool(b);
-        break;
-    }
-    case OT_INTEGER: {
-        int32_t i;
-        if (!s.GetInt(3, i)) return SQ_ERROR;
-        value.SetInt(i);
-        break;
-    }
-    case OT_FLOAT: {
-        float f;
-        if (!s.GetFloat(3, f)) return SQ_ERROR;
-        value.SetFloat(f);
-        break;
-    }
-    case OT_STRING: {
-        const char* text;
-        if (!s.GetString(3, text)) return SQ_ERROR;
-        value.SetString(text);
-        break;
-    }
-    default:
-        *g_log << "[*] " << "Incorrect binding argument count.\n";
-        break;
+        case OT_BOOL: {
+            bool b;
+            if (!s.GetBool(3, b)) return SQ_ERROR;
+            value.SetBool(b);
+            break;
+        }
+        case OT_INTEGER: {
+            int32_t i;
+            if (!s.GetInt(3, i)) return SQ_ERROR;
+            value.SetInt(i);
+            break;
+        }
+        case OT_FLOAT: {
+            float f;
+            if (!s.GetFloat(3, f)) return SQ_ERROR;
+            value.SetFloat(f);
+            break;
+        }
+        case OT_STRING: {
+            const char* text;
+            if (!s.GetString(3, text)) return SQ_ERROR;
+            value.SetString(text);
+            break;
+        }
+        default:
+            *g_log << "[*] Incorrect binding argument count.\n";
+            break;
     }
     if (nItem* node = item->GetItem()) node->GetRegistry().CreatePath(path, &value);
     return s.Return();
@@ -303,32 +303,32 @@ SQInteger ItemRegistryGetKey(HSQUIRRELVM v)
     if (!tag) return s.Return(-1);
     const nVariant& value = tag->GetValue();
     switch (value.GetType()) {
-    case TagType_Bool: {
-        bool b = false;
-        value.GetBool(&b);
-        return s.Return(b);
-    }
-    case TagType_Integer: {
-        int32_t i = 0;
-        value.GetInt(&i);
-        return s.Return(i);
-    }
-    case TagType_Real: {
-        float f = 0.0f;
-        value.GetFloat(&f);
-        return s.Return(f);
-    }
-    case TagType_String: {
-        const char* text = "";
-        value.GetString(&text);
-        return s.Return(text);
-    }
-    default:
-        return s.Return(-1);
+        case TagType_Bool: {
+            bool b = false;
+            value.GetBool(&b);
+            return s.Return(b);
+        }
+        case TagType_Integer: {
+            int32_t i = 0;
+            value.GetInt(&i);
+            return s.Return(i);
+        }
+        case TagType_Real: {
+            float f = 0.0f;
+            value.GetFloat(&f);
+            return s.Return(f);
+        }
+        case TagType_String: {
+            const char* text = "";
+            value.GetString(&text);
+            return s.Return(text);
+        }
+        default:
+            return s.Return(-1);
     }
 }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_ItemMotionScriptFunctions[] = {
     {"ItemGetMotion", ItemGetMotion, ".xs"},
@@ -363,12 +363,10 @@ const ScriptFunctionDecl g_ItemMotionScriptFunctions[] = {
     {"ItemGetScriptInstanceFromIndex", ItemGetScriptInstanceFromIndex, ".xi"},
     {"ItemGetScriptInstanceFromClass", ItemGetScriptInstanceFromClass, ".xs"},
     {"ItemGetScriptLogicFrequency", ScriptGet<&nMItem::GetLogicRate>, ".x"},
-    {"ItemSetScriptLogicFrequency", ScriptSet<&nMItem::SetLogicRate>, ".xn"},   // stored as given; the evaluation uses at least 0.1 calls per second
+    {"ItemSetScriptLogicFrequency", ScriptSet<&nMItem::SetLogicRate>, ".xn"},  // stored as given; the evaluation uses at least 0.1 calls per second
     {"ItemRegistrySetKey", ItemRegistrySetKey, ".xs."},
     {"ItemRegistryGetKey", ItemRegistryGetKey, ".xs"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_ItemMotionScriptConstants[] = {
-    {0, 0, 0}
-};
+    {0, 0, 0}};

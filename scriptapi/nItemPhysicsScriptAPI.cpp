@@ -94,7 +94,7 @@ SQInteger ItemSetPhysicMode(HSQUIRRELVM v)
     int32_t mode;
     if (!s.Args(body, mode)) return SQ_ERROR;
     if (mode < PhysicItemNone || mode > PhysicItemDynamic) {
-        *g_log << "[*] " << "Physic mode " << mode << " is not one of the PhysicMode values; the mode is unchanged.\n";
+        *g_log << "[*] Physic mode " << mode << " is not one of the PhysicMode values; the mode is unchanged.\n";
         return s.Return();
     }
     if (body) body->SetMode(mode);
@@ -234,12 +234,12 @@ SQInteger ItemPhysicResetTransformation(HSQUIRRELVM v)
 // Obsolete entries: they check their arguments and answer a fixed value, do nothing or say
 // that they are obsolete.
 
-bool    NeverCollided(nMItem*)                                     { return false; }
-nVector ZeroVector(nMItem*)                                        { return nVector(0.0f, 0.0f, 0.0f, 1.0f); }
-int32_t NoFlags(nMItem*)                                           { return 0; }
-void    IgnoreFlag(nMItem*, int32_t)                               {}
-void    SayObsolete(nMItem*)                                       { *g_log << "[!] " << "OBSOLETE\n"; }
-void    SayObsoleteIgnoringPosition(nMItem* item, const nVector&)  { SayObsolete(item); }
+bool NeverCollided(nMItem*) { return false; }
+nVector ZeroVector(nMItem*) { return nVector(0.0f, 0.0f, 0.0f, 1.0f); }
+int32_t NoFlags(nMItem*) { return 0; }
+void IgnoreFlag(nMItem*, int32_t) {}
+void SayObsolete(nMItem*) { *g_log << "[!] OBSOLETE\n"; }
+void SayObsoleteIgnoringPosition(nMItem* item, const nVector&) { SayObsolete(item); }
 
 SQInteger ItemSetInertiaTensorAndCom(HSQUIRRELVM v)
 {
@@ -251,7 +251,7 @@ SQInteger ItemSetInertiaTensorAndCom(HSQUIRRELVM v)
     return s.Return();
 }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_ItemPhysicsScriptFunctions[] = {
     {"ItemGetPhysicMode", ItemGetPhysicMode, ".x"},
@@ -295,8 +295,7 @@ const ScriptFunctionDecl g_ItemPhysicsScriptFunctions[] = {
     {"ItemSetInertiaTensorAndCom", ItemSetInertiaTensorAndCom, ".xxx"},
     {"ItemSetPhysicPreviousPosition", ScriptSet<SayObsoleteIgnoringPosition>, ".xx"},
     {"ItemPhysicSynchronizeCollision", ScriptCall<SayObsolete>, ".x"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_ItemPhysicsScriptConstants[] = {
     {"PhysicModeNone", PhysicItemNone, ScriptConstantInteger},
@@ -310,5 +309,4 @@ const ScriptConstantDecl g_ItemPhysicsScriptConstants[] = {
     {"PhysicFlagNoForceField", 0, ScriptConstantInteger},
     {"PhysicFlagMobile", 0, ScriptConstantInteger},
     {"PhysicFlagGhost", 0, ScriptConstantInteger},
-    {0, 0, 0}
-};
+    {0, 0, 0}};

@@ -19,7 +19,7 @@ extern const ScriptConstantDecl g_ItemMotionScriptConstants[];
 class ScriptStackHandler;
 class nScriptUnit;
 class nScriptedObject;
-SQInteger    ScriptReturnUnitInstance(ScriptStackHandler& s, nScriptUnit* unit);
+SQInteger ScriptReturnUnitInstance(ScriptStackHandler& s, nScriptUnit* unit);
 nScriptUnit* ScriptFindUnit(nScriptedObject& owner, const char* className);
 
 // Registers the three groups' functions, then their constants.

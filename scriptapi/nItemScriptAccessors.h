@@ -21,14 +21,29 @@
 
 // The object class of a member or of a function of (Self*, ...).
 template<class F> struct nScriptSelf;
-template<class C, class R, class... A> struct nScriptSelf<R (C::*)(A...)>       { typedef C Type; };
-template<class C, class R, class... A> struct nScriptSelf<R (C::*)(A...) const> { typedef C Type; };
-template<class C, class R, class... A> struct nScriptSelf<R (*)(C*, A...)>      { typedef C Type; };
+template<class C, class R, class... A> struct nScriptSelf<R (C::*)(A...)>
+{
+    typedef C Type;
+};
+template<class C, class R, class... A> struct nScriptSelf<R (C::*)(A...) const>
+{
+    typedef C Type;
+};
+template<class C, class R, class... A> struct nScriptSelf<R (*)(C*, A...)>
+{
+    typedef C Type;
+};
 
 // The value type a setter takes: a member with one parameter or a function of (object, value).
 template<class Setter> struct nScriptSetterValue;
-template<class C, class R, class A> struct nScriptSetterValue<R (C::*)(A)>  { typedef typename std::decay<A>::type Type; };
-template<class C, class R, class A> struct nScriptSetterValue<R (*)(C*, A)> { typedef typename std::decay<A>::type Type; };
+template<class C, class R, class A> struct nScriptSetterValue<R (C::*)(A)>
+{
+    typedef typename std::decay<A>::type Type;
+};
+template<class C, class R, class A> struct nScriptSetterValue<R (*)(C*, A)>
+{
+    typedef typename std::decay<A>::type Type;
+};
 
 // (object) -> object->Get(), or Get(object).
 template<auto Get, class Self = typename nScriptSelf<decltype(Get)>::Type>

@@ -18,7 +18,7 @@
 struct ScriptItemNodeArg
 {
     nMItem*& item;
-    nItem*&  node;
+    nItem*& node;
 };
 inline ScriptItemNodeArg ScriptItemAndNode(nMItem*& item, nItem*& node) { return ScriptItemNodeArg{item, node}; }
 

@@ -75,11 +75,15 @@ SQInteger ItemDerivedCastToItem(HSQUIRRELVM v)
     if (!s.GetObjectOrNull(1, objectTypeUndefined, &native)) return SQ_ERROR;
     ScriptGetNativeObjectType(v, 2, &type);
     switch (type) {
-    case objectTypeItem: case objectTypeCamera: case objectTypeObject:
-    case objectTypeLight: case objectTypeEmitter: case objectTypeTrigger:
-        break;
-    default:
-        native = 0;
+        case objectTypeItem:
+        case objectTypeCamera:
+        case objectTypeObject:
+        case objectTypeLight:
+        case objectTypeEmitter:
+        case objectTypeTrigger:
+            break;
+        default:
+            native = 0;
     }
     return ScriptReturnItem(s, static_cast<nMItem*>(native));
 }
@@ -94,10 +98,10 @@ SQInteger CastItem(HSQUIRRELVM v, const char* refusal)
     return s.ReturnObject(static_cast<void*>(item), Type, false);
 }
 
-SQInteger ItemCastToTrigger(HSQUIRRELVM v)  { return CastItem<ManagedItemTrigger, objectTypeTrigger>(v, "Cannot cast item to trigger"); }
-SQInteger ItemCastToLight(HSQUIRRELVM v)    { return CastItem<ManagedItemLight, objectTypeLight>(v, "Cannot cast item to light"); }
+SQInteger ItemCastToTrigger(HSQUIRRELVM v) { return CastItem<ManagedItemTrigger, objectTypeTrigger>(v, "Cannot cast item to trigger"); }
+SQInteger ItemCastToLight(HSQUIRRELVM v) { return CastItem<ManagedItemLight, objectTypeLight>(v, "Cannot cast item to light"); }
 SQInteger ItemCastToInstance(HSQUIRRELVM v) { return CastItem<ManagedItemInstance, objectTypeInstance>(v, "Cannot cast item to instance"); }
-SQInteger ItemCastToEmitter(HSQUIRRELVM v)  { return CastItem<ManagedItemEmitter, objectTypeEmitter>(v, "Cannot cast item to emitter"); }
+SQInteger ItemCastToEmitter(HSQUIRRELVM v) { return CastItem<ManagedItemEmitter, objectTypeEmitter>(v, "Cannot cast item to emitter"); }
 
 SQInteger ItemCompare(HSQUIRRELVM v)
 {
@@ -148,7 +152,7 @@ SQInteger ItemPrint(HSQUIRRELVM v)
     nMItem* item;
     if (!s.Args(item)) return SQ_ERROR;
     // The whole pointer: the log has no 64-bit integer, so it is written through a text.
-    nString address = nString::Format("%lld", (long long)(intptr_t)static_cast<void*>(item));
+    nString address = nString::Format("%lld", (long long)(intptr_t) static_cast<void*>(item));
     *g_log << "Item at address @" << address.GetCStr() << ".\n";
     return s.Return();
 }
@@ -202,7 +206,7 @@ SQInteger ItemSetOpacity(HSQUIRRELVM v)
     nItem* node;
     float alpha;
     if (!s.Args(node, alpha)) return SQ_ERROR;
-    node->SetOpacity(alpha > 0.0f ? (alpha < 1.0f ? alpha : 1.0f) : 0.0f);   // NaN gives 0
+    node->SetOpacity(alpha > 0.0f ? (alpha < 1.0f ? alpha : 1.0f) : 0.0f);  // NaN gives 0
     return s.Return();
 }
 
@@ -271,7 +275,7 @@ SQInteger ItemSetRotationOrder(HSQUIRRELVM v)
     SQInteger order;
     if (!s.Args(ScriptItemAndNode(item, node), order)) return SQ_ERROR;
     if (order < RotationOrderZYX || order > RotationOrderXY) {
-        *g_log << "[!] " << "Rotation order " << nString::Format("%lld", (long long)order).GetCStr()
+        *g_log << "[!] Rotation order " << nString::Format("%lld", (long long)order).GetCStr()
                << " of item '" << item->GetName().GetCStr() << "' is not one of 0 to 6; order kept.\n";
         return s.Return();
     }
@@ -375,7 +379,7 @@ SQInteger ItemGetWorldMinMax(HSQUIRRELVM v)
     return ReturnMinMax(s, box);
 }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_ItemTransformScriptFunctions[] = {
     // Identity, state and casts.
@@ -449,8 +453,7 @@ const ScriptFunctionDecl g_ItemTransformScriptFunctions[] = {
     {"ItemComputeMinMax", ItemComputeMinMax, ".x"},
     {"ItemGetLocalMinMax", ItemGetLocalMinMax, ".x"},
     {"ItemGetWorldMinMax", ItemGetWorldMinMax, ".x"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_ItemTransformScriptConstants[] = {
     // Read by no function; kept for the scripts that name them.
@@ -477,5 +480,4 @@ const ScriptConstantDecl g_ItemTransformScriptConstants[] = {
     {"ItemFlagBillboard", MItemFlagBillboard, ScriptConstantInteger},
     {"ItemFlagSolveOverlap", MItemFlagSolveOverlap, ScriptConstantInteger},
     {"NullGeometry", 0, objectTypeGeometry},
-    {0, 0, 0}
-};
+    {0, 0, 0}};

@@ -27,18 +27,18 @@ SQInteger LightSetProjectionTexture(HSQUIRRELVM v)
     return s.Return();
 }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_LightScriptFunctions[] = {
     {"LightGetItem", ScriptKindGetItem<nMLight>, ".x"},
     {"LightGetType", ScriptGet<&nLight::GetType>, ".x"},
     {"LightSetType", ScriptSet<&nLight::SetType>, ".xi"},
     {"LightGetDiffuseColor", ScriptGet<&nLight::GetDiffuse>, ".x"},
-    {"LightSetDiffuseColor", ScriptSet<&nLight::SetDiffuse>, ".xx"},          // alpha 1
+    {"LightSetDiffuseColor", ScriptSet<&nLight::SetDiffuse>, ".xx"},  // alpha 1
     {"LightGetDiffuseIntensity", ScriptGet<&nLight::GetDiffuseIntensity>, ".x"},
     {"LightSetDiffuseIntensity", ScriptSet<&nLight::SetDiffuseIntensity>, ".xn"},
     {"LightGetSpecularColor", ScriptGet<&nLight::GetSpecular>, ".x"},
-    {"LightSetSpecularColor", ScriptSet<&nLight::SetSpecular>, ".xx"},        // alpha 1
+    {"LightSetSpecularColor", ScriptSet<&nLight::SetSpecular>, ".xx"},  // alpha 1
     {"LightGetSpecularIntensity", ScriptGet<&nLight::GetSpecularIntensity>, ".x"},
     {"LightSetSpecularIntensity", ScriptSet<&nLight::SetSpecularIntensity>, ".xn"},
     {"LightGetConeAngle", ScriptGet<&nLight::GetConeAngle>, ".x"},
@@ -46,16 +46,14 @@ const ScriptFunctionDecl g_LightScriptFunctions[] = {
     {"LightGetEdgeAngle", ScriptGet<&nLight::GetEdgeAngle>, ".x"},
     {"LightSetEdgeAngle", ScriptSet<&nLight::SetEdgeAngle>, ".xn"},
     {"LightSetProjectionTexture", LightSetProjectionTexture, ".xs"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_LightScriptConstants[] = {
     {"LightTypeNone", LightTypeNone, ScriptConstantInteger},
     {"LightTypePoint", LightTypePoint, ScriptConstantInteger},
     {"LightTypeLinear", LightTypeParallel, ScriptConstantInteger},
     {"LightTypeSpot", LightTypeSpot, ScriptConstantInteger},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterLightScriptAPI(HSQUIRRELVM v)
 {

@@ -19,11 +19,14 @@ namespace {
 // A Material object holds a reference on its material while it lives, as a Geometry object
 // does on its geometry: a material handed out by a geometry outlives the geometry while a
 // script holds it.
-void RetainMaterial(void* native)  { static_cast<nMaterial*>(native)->AddRef(); }
+void RetainMaterial(void* native) { static_cast<nMaterial*>(native)->AddRef(); }
 void ReleaseMaterial(void* native) { static_cast<nMaterial*>(native)->Release(); }
 
 // A colour argument: all four components of a Vector.
-struct ColourArg { nVector& out; };
+struct ColourArg
+{
+    nVector& out;
+};
 bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ColourArg c) { return s.GetVector4(arg, c.out); }
 
 const char* NameOf(const nMaterial* material)
@@ -37,7 +40,7 @@ nMaterialStage* ChannelStage(nMaterial* material, int32_t channel)
 {
     nMaterialStage* stage = material->GetStage(channel, false);
     if (!stage)
-        *g_log << "[!] " << "Could not fetch texture stage (" << channel << ") from material '"
+        *g_log << "[!] Could not fetch texture stage (" << channel << ") from material '"
                << NameOf(material) << "'.\n";
     return stage;
 }
@@ -129,7 +132,7 @@ SQInteger MaterialStageSetChannel(HSQUIRRELVM v)
     if (index < 0 || index >= nMaterial::kStageCount) return s.Return();
     // A stage on a channel no table entry names would drop out of sight: refused.
     if (channel < 0 || channel >= MaterialChannelCount) {
-        *g_log << "[!] " << "Invalid channel " << channel << " for a stage of material '" << NameOf(material)
+        *g_log << "[!] Invalid channel " << channel << " for a stage of material '" << NameOf(material)
                << "'.\n";
         return s.Return();
     }
@@ -225,7 +228,7 @@ SQInteger MaterialChannelSetTexture(HSQUIRRELVM v)
     if (!s.Args(material, texture, channel)) return SQ_ERROR;
     if (nMaterialStage* stage = ChannelStage(material, channel)) {
         stage->active = 1;
-        stage->texture = texture;   // takes a reference on the new texture, drops the old one
+        stage->texture = texture;  // takes a reference on the new texture, drops the old one
         material->Update();
     }
     return s.Return();
@@ -268,8 +271,7 @@ const ScriptFunctionDecl g_MaterialScriptFunctions[] = {
     {"MaterialChannelGetUVIndex", MaterialChannelGetUVIndex, ".xi"},
     {"MaterialChannelSetTexture", MaterialChannelSetTexture, ".xxi"},
     {"MaterialChannelGetTexture", MaterialChannelGetTexture, ".xi"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_MaterialScriptConstants[] = {
     {"NullMaterial", 0, objectTypeMaterial},
@@ -300,8 +302,7 @@ const ScriptConstantDecl g_MaterialScriptConstants[] = {
     {"MaterialRenderNoFog", MaterialRenderNoFog, ScriptConstantInteger},
     {"MaterialRenderFixedFunction", MaterialRenderFixedFunction, ScriptConstantInteger},
     {"MaterialRenderToonShading", MaterialRenderToonShading, ScriptConstantInteger},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterMaterialScriptAPI(HSQUIRRELVM v)
 {

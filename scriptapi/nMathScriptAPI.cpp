@@ -44,15 +44,14 @@ SQInteger TransformationMatrix(HSQUIRRELVM v)
     return s.Return(nMatrix4::ComposeEuler(position, angles, scale, pivot));
 }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_MathScriptFunctions[] = {
     {"MatrixToEuler", MatrixToEuler, ".xi"},
     {"EulerFromDirection", EulerFromDirection, ".x"},
     {"RotationMatrixFromDirection", RotationMatrixFromDirection, ".x"},
     {"TransformationMatrix", TransformationMatrix, ".xxxx"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterMathScriptAPI(HSQUIRRELVM v)
 {

@@ -51,7 +51,7 @@ void DestroyDocument(void* native)
 bool FitsTag(SQInteger i)
 {
     if (i >= INT32_MIN && i <= INT32_MAX) return true;
-    *g_log << "[!] " << "Integer " << nString::Format("%lld", (long long)i).GetCStr() << " does not fit a tag value (32 bits).\n";
+    *g_log << "[!] Integer " << nString::Format("%lld", (long long)i).GetCStr() << " does not fit a tag value (32 bits).\n";
     return false;
 }
 
@@ -60,32 +60,32 @@ bool FitsTag(SQInteger i)
 nMetaTag* ScriptValueToMetaTag(HSQUIRRELVM v, SQInteger index, const char* name)
 {
     switch (sq_gettype(v, index)) {
-    case OT_NULL:
-        return new (std::nothrow) nMetaTag(name);
-    case OT_BOOL: {
-        SQBool b;
-        sq_getbool(v, index, &b);
-        return new (std::nothrow) nMetaTag(name, b != SQFalse);
-    }
-    case OT_INTEGER: {
-        SQInteger i;
-        sq_getinteger(v, index, &i);
-        if (!FitsTag(i)) return 0;
-        return new (std::nothrow) nMetaTag(name, (int32_t)i);
-    }
-    case OT_FLOAT: {
-        SQFloat f;
-        sq_getfloat(v, index, &f);
-        return new (std::nothrow) nMetaTag(name, (float)f);
-    }
-    case OT_STRING: {
-        const SQChar* text;
-        sq_getstring(v, index, &text);
-        return new (std::nothrow) nMetaTag(name, text);
-    }
-    default:
-        *g_log << "[!] " << "Cannot convert input Squirrel type to metatag value.\n";
-        return 0;
+        case OT_NULL:
+            return new (std::nothrow) nMetaTag(name);
+        case OT_BOOL: {
+            SQBool b;
+            sq_getbool(v, index, &b);
+            return new (std::nothrow) nMetaTag(name, b != SQFalse);
+        }
+        case OT_INTEGER: {
+            SQInteger i;
+            sq_getinteger(v, index, &i);
+            if (!FitsTag(i)) return 0;
+            return new (std::nothrow) nMetaTag(name, (int32_t)i);
+        }
+        case OT_FLOAT: {
+            SQFloat f;
+            sq_getfloat(v, index, &f);
+            return new (std::nothrow) nMetaTag(name, (float)f);
+        }
+        case OT_STRING: {
+            const SQChar* text;
+            sq_getstring(v, index, &text);
+            return new (std::nothrow) nMetaTag(name, text);
+        }
+        default:
+            *g_log << "[!] Cannot convert input Squirrel type to metatag value.\n";
+            return 0;
     }
 }
 
@@ -197,23 +197,23 @@ SQInteger MetatagGetValue(HSQUIRRELVM v)
     if (!s.Args(tag)) return SQ_ERROR;
     const nVariant& value = tag->GetValue();
     switch (value.GetType()) {
-    case TagType_Real: {
-        float f = 0.0f;
-        value.GetFloat(&f);
-        return s.Return(f);
-    }
-    case TagType_Bool:
-        return s.Return(tag->GetBoolValue());
-    case TagType_Integer: {
-        int32_t i = 0;
-        value.GetInt(&i);
-        return s.Return(i);
-    }
-    case TagType_String:
-        return s.Return(value.GetText().GetCStr());
-    default:
-        *g_log << "[!] " << "Cannot get value from tag '" << tag->GetName().GetCStr() << "'. Unsupported type.\n";
-        return s.Return((int32_t)-1);
+        case TagType_Real: {
+            float f = 0.0f;
+            value.GetFloat(&f);
+            return s.Return(f);
+        }
+        case TagType_Bool:
+            return s.Return(tag->GetBoolValue());
+        case TagType_Integer: {
+            int32_t i = 0;
+            value.GetInt(&i);
+            return s.Return(i);
+        }
+        case TagType_String:
+            return s.Return(value.GetText().GetCStr());
+        default:
+            *g_log << "[!] Cannot get value from tag '" << tag->GetName().GetCStr() << "'. Unsupported type.\n";
+            return s.Return((int32_t)-1);
     }
 }
 
@@ -224,38 +224,38 @@ SQInteger MetatagSetValue(HSQUIRRELVM v)
     nMetaTag* tag;
     if (!s.Args(tag, ScriptSkip)) return SQ_ERROR;
     if (tag->GetChildCount() > 0) {
-        *g_log << "[!] " << "Cannot set a value on tag '" << tag->GetName().GetCStr() << "' as it has children.\n";
+        *g_log << "[!] Cannot set a value on tag '" << tag->GetName().GetCStr() << "' as it has children.\n";
         return s.Return();
     }
     nVariant& value = tag->GetValue();
     switch (sq_gettype(v, 3)) {
-    case OT_BOOL: {
-        SQBool b;
-        sq_getbool(v, 3, &b);
-        value.SetBool(b != SQFalse);
-        break;
-    }
-    case OT_INTEGER: {
-        SQInteger i;
-        sq_getinteger(v, 3, &i);
-        if (FitsTag(i)) value.SetInt((int32_t)i);
-        break;
-    }
-    case OT_FLOAT: {
-        SQFloat f;
-        sq_getfloat(v, 3, &f);
-        value.SetFloat((float)f);
-        break;
-    }
-    case OT_STRING: {
-        const SQChar* text;
-        sq_getstring(v, 3, &text);
-        value.SetString(text);
-        break;
-    }
-    default:
-        *g_log << "[!] " << "Cannot convert input Squirrel type to metatag value.\n";
-        *g_log << "[*] " << "Incorrect binding argument count.\n";
+        case OT_BOOL: {
+            SQBool b;
+            sq_getbool(v, 3, &b);
+            value.SetBool(b != SQFalse);
+            break;
+        }
+        case OT_INTEGER: {
+            SQInteger i;
+            sq_getinteger(v, 3, &i);
+            if (FitsTag(i)) value.SetInt((int32_t)i);
+            break;
+        }
+        case OT_FLOAT: {
+            SQFloat f;
+            sq_getfloat(v, 3, &f);
+            value.SetFloat((float)f);
+            break;
+        }
+        case OT_STRING: {
+            const SQChar* text;
+            sq_getstring(v, 3, &text);
+            value.SetString(text);
+            break;
+        }
+        default:
+            *g_log << "[!] Cannot convert input Squirrel type to metatag value.\n";
+            *g_log << "[*] Incorrect binding argument count.\n";
     }
     return s.Return();
 }
@@ -320,7 +320,7 @@ SQInteger MetatagAddChildWithValue(HSQUIRRELVM v)
     return AddChildTag(s, tag, ScriptValueToMetaTag(v, 4, name));
 }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_MetafileScriptFunctions[] = {
     {"MetafileNew", MetafileNew, "."},
@@ -341,8 +341,7 @@ const ScriptFunctionDecl g_MetafileScriptFunctions[] = {
     {"MetatagGetTypedTag", MetatagGetTypedTag, ".xsi"},
     {"MetatagAddChild", MetatagAddChild, ".xs"},
     {"MetatagAddChildWithValue", MetatagAddChildWithValue, ".xs."},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_MetafileScriptConstants[] = {
     {"TagType_None", 0, ScriptConstantInteger},
@@ -353,8 +352,7 @@ const ScriptConstantDecl g_MetafileScriptConstants[] = {
     {"TagType_Node", 0, ScriptConstantInteger},
     {"TagType_Tag", 0, ScriptConstantInteger},
     {"TagType_Shortcut", 0, ScriptConstantInteger},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterMetafileScriptAPI(HSQUIRRELVM v)
 {

@@ -163,8 +163,7 @@ const ScriptFunctionDecl g_MixerScriptFunctions[] = {
     {"MixerChannelSetPanning", MixerChannelSet<&nMixer::ChannelSetPanning, float>, ".xin"},
     {"MixerChannelSetLoopMode", MixerChannelSet<&nMixer::ChannelSetLoopMode, int32_t>, ".xii"},
     {"MixerChannelSetLoopPosition", MixerChannelSet<&nMixer::ChannelSetLoopPosition, int32_t>, ".xii"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_MixerScriptConstants[] = {
     {"LoopNone", MixerLoopNone, ScriptConstantInteger},
@@ -175,8 +174,7 @@ const ScriptConstantDecl g_MixerScriptConstants[] = {
     {"ChannelStatePaused", MixerChannelPaused, ScriptConstantInteger},
     {"MixerChannelInvalid", -1, ScriptConstantInteger},
     {"MixerMaxChannel", kMixerChannelCount, ScriptConstantInteger},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterMixerScriptAPI(HSQUIRRELVM v)
 {

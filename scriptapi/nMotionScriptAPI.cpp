@@ -76,8 +76,7 @@ const ScriptFunctionDecl g_MotionScriptFunctions[] = {
     {"MotionGetName", ScriptGet<&MotionName>, ".x"},
     {"MotionGetLength", ScriptGet<&nMotion::GetDuration>, ".x"},
     {"MotionEvaluatePosition", MotionEvaluatePosition, ".xn"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_MotionScriptConstants[] = {
     {"ChannelNone", ChannelNone, ScriptConstantInteger},
@@ -111,8 +110,7 @@ const ScriptConstantDecl g_MotionScriptConstants[] = {
     {"ChannelRFog", ChannelRFog, ScriptConstantInteger},
     {"ChannelGFog", ChannelGFog, ScriptConstantInteger},
     {"ChannelBFog", ChannelBFog, ScriptConstantInteger},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptFunctionDecl g_AnimationSourceScriptFunctions[] = {
     {"AnimationSourceSetLoopMode", ScriptSet<&SetLoopMode>, ".xi"},
@@ -121,16 +119,14 @@ const ScriptFunctionDecl g_AnimationSourceScriptFunctions[] = {
     {"AnimationSourceSetClock", ScriptSet<&nAnimationSourceList::SetClock>, ".xn"},
     {"AnimationSourceSetClockScale", ScriptSet<&nAnimationSourceList::SetClockScale>, ".xn"},
     {"AnimationSourceSetWeight", AnimationSourceSetWeight, ".xnn"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_AnimationSourceScriptConstants[] = {
     {"AnimationReset", LoopReset, ScriptConstantInteger},
     {"AnimationRepeat", LoopRepeat, ScriptConstantInteger},
     {"AnimationOscillate", LoopOscillate, ScriptConstantInteger},
     {"AnimationOffsetRepeat", LoopOffsetRepeat, ScriptConstantInteger},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterMotionScriptAPI(HSQUIRRELVM v)
 {

@@ -53,7 +53,7 @@ SQInteger ItemCastToObject(HSQUIRRELVM v)
     nMItem* item;
     if (!s.Args(item)) return SQ_ERROR;
     if (item->GetKind() != ManagedItemObject) {
-        *g_log << "[!] " << "Incorrect cast, item is not an object.\n";
+        *g_log << "[!] Incorrect cast, item is not an object.\n";
         return ScriptReturnItemAs(s, 0, objectTypeObject);
     }
     return ScriptReturnItemAs(s, item, objectTypeObject);
@@ -91,7 +91,7 @@ SQInteger ObjectNothing(HSQUIRRELVM v)
     return s.Return();
 }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_ObjectScriptFunctions[] = {
     {"ObjectGetItem", ObjectGetItem, ".x"},
@@ -101,8 +101,7 @@ const ScriptFunctionDecl g_ObjectScriptFunctions[] = {
     {"ObjectSetSkinMotion", ScriptCheckOnly<nMObject>, ".xs"},
     {"ObjectSetSkinMotionClockScale", ObjectNothing, ".xf"},
     {"ObjectStopAllSkinMotion", ObjectNothing, ".x"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterObjectScriptAPI(HSQUIRRELVM v)
 {

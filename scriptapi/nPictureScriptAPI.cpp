@@ -29,11 +29,17 @@
 namespace {
 
 // A colour argument: all four components of a Vector (r, g, b, a in 0..1).
-struct ColourArg { nVector& out; };
+struct ColourArg
+{
+    nVector& out;
+};
 bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ColourArg c) { return s.GetVector4(arg, c.out); }
 
 // A Rect argument: its members sx, sy, ex, ey as whole numbers; a missing member reads 0.
-struct RectArg { nRect& out; };
+struct RectArg
+{
+    nRect& out;
+};
 bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, RectArg r)
 {
     int32_t members[4] = {0, 0, 0, 0};
@@ -56,7 +62,7 @@ bool SideInRange(SQInteger side, bool negativeAllowed)
 SQInteger PictureNew(HSQUIRRELVM v)
 {
     ScriptStackHandler s(v);
-    return s.ReturnObject(static_cast<void*>(new (std::nothrow) nPicture()), objectTypePicture, false);   // out of memory: a null Picture
+    return s.ReturnObject(static_cast<void*>(new (std::nothrow) nPicture()), objectTypePicture, false);  // out of memory: a null Picture
 }
 
 // New zero-filled RGBA8 pixels; the old ones stay when the new block cannot be had.
@@ -67,12 +73,12 @@ SQInteger PictureAlloc(HSQUIRRELVM v)
     SQInteger width, height;
     if (!s.Args(picture, width, height)) return SQ_ERROR;
     if (!SideInRange(width, false) || !SideInRange(height, false)) {
-        *g_log << "[!] " << "Invalid picture size (" << SizeText(width, height).c_str() << ").\n";
+        *g_log << "[!] Invalid picture size (" << SizeText(width, height).c_str() << ").\n";
         return s.Return(false);
     }
     void* block = nPictureAllocPixels(nPictureByteSize((uint32_t)width, (uint32_t)height, PixelFormatRGBA8));
     if (!block) {
-        *g_log << "[!] " << "Failed to allocate picture buffer (" << SizeText(width, height).c_str() << "@32bpp).\n";
+        *g_log << "[!] Failed to allocate picture buffer (" << SizeText(width, height).c_str() << "@32bpp).\n";
         return s.Return(false);
     }
     if (picture->Allocate((uint32_t)width, (uint32_t)height, PixelFormatRGBA8, block)) return s.Return(true);
@@ -115,11 +121,11 @@ SQInteger PictureResize(HSQUIRRELVM v)
     SQInteger width, height;
     if (!s.Args(picture, width, height)) return SQ_ERROR;
     if (!SideInRange(width, true) || !SideInRange(height, true) || (width < 0 && height < 0)) {
-        *g_log << "[!] " << "Invalid picture size (" << SizeText(width, height).c_str() << ").\n";
+        *g_log << "[!] Invalid picture size (" << SizeText(width, height).c_str() << ").\n";
         return s.Return();
     }
     if (!picture->Resize((int32_t)width, (int32_t)height))
-        *g_log << "[!] " << "Could not resize picture to " << SizeText(width, height).c_str() << ".\n";
+        *g_log << "[!] Could not resize picture to " << SizeText(width, height).c_str() << ".\n";
     return s.Return();
 }
 
@@ -249,11 +255,11 @@ SQInteger PictureApplyConvolution(HSQUIRRELVM v)
     SQInteger width, height;
     if (!s.Args(ScriptOrNull(picture), width, height, ScriptSkip)) return SQ_ERROR;
     if (width < 1 || height < 1) {
-        *g_log << "[!] " << "Invalid kernel size (" << SizeText(width, height).c_str() << ").\n";
+        *g_log << "[!] Invalid kernel size (" << SizeText(width, height).c_str() << ").\n";
         return s.Return(false);
     }
     if (width > kScriptKernelMaxValues || height > kScriptKernelMaxValues || width * height > kScriptKernelMaxValues) {
-        *g_log << "[!] " << "Convolution kernel too big (" << SizeText(width, height).c_str() << "), max 32x32.\n";
+        *g_log << "[!] Convolution kernel too big (" << SizeText(width, height).c_str() << "), max 32x32.\n";
         return s.Return(false);
     }
     const std::vector<int32_t> kernel = ReadKernel(v, 5, (size_t)(width * height));
@@ -310,8 +316,7 @@ const ScriptFunctionDecl g_PictureScriptFunctions[] = {
     {"PictureBlitRect", PictureBlitRect, ".xxxxi"},
     {"PictureApplyConvolution", PictureApplyConvolution, ".xiia"},
     {"PictureTextRender", PictureTextRender, ".xxsst"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_PictureScriptConstants[] = {
     {"BlendReplace", BlendReplace, ScriptConstantInteger},
@@ -323,8 +328,7 @@ const ScriptConstantDecl g_PictureScriptConstants[] = {
     {"BlendAlphaMultiply", BlendAlphaMultiply, ScriptConstantInteger},
     {"BlendAlphaMultiply2x", BlendAlphaMultiply2x, ScriptConstantInteger},
     {"RgbToAlpha", RgbToAlpha, ScriptConstantInteger},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterPictureScriptAPI(HSQUIRRELVM v)
 {

@@ -27,7 +27,7 @@ void DestroyRaytracer(void* native)
 bool SizeInRange(SQInteger value, SQInteger limit, const char* what)
 {
     if (value >= 1 && value <= limit) return true;
-    *g_log << "[!] " << "Raytracer " << what << " " << nString::Format("%lld", (long long)value).GetCStr()
+    *g_log << "[!] Raytracer " << what << " " << nString::Format("%lld", (long long)value).GetCStr()
            << " is outside 1 to " << (int32_t)limit << ".\n";
     return false;
 }
@@ -47,7 +47,7 @@ SQInteger RaytracerDeleteSelf(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nRaytracer* raytracer;
     if (!s.Args(raytracer)) return SQ_ERROR;
-    *g_log << "[*] " << "RaytracerDeleteSelf() is now obsolete, you can remove this call.\n";
+    *g_log << "[*] RaytracerDeleteSelf() is now obsolete, you can remove this call.\n";
     return s.Return();
 }
 
@@ -59,7 +59,7 @@ SQInteger RaytracerSetAntialias(HSQUIRRELVM v)
     SQInteger samples;
     float threshold;
     if (!s.Args(raytracer, enable, samples, threshold, jitter)) return SQ_ERROR;
-    if (samples > kRaytraceMaxSamples) samples = kRaytraceMaxSamples;   // the raytracer takes below 1 as 1
+    if (samples > kRaytraceMaxSamples) samples = kRaytraceMaxSamples;  // the raytracer takes below 1 as 1
     if (samples < 0) samples = 0;
     nRaytracerSettings settings;
     raytracer->GetSettings(settings);
@@ -83,7 +83,7 @@ SQInteger RaytracerSetGlobalIllum(HSQUIRRELVM v)
         return s.Return();
     }
     if (tableSize > kRaytraceMaxSpreadSize) {
-        *g_log << "[*] " << "Raytracer spread table size " << nString::Format("%lld", (long long)tableSize).GetCStr()
+        *g_log << "[*] Raytracer spread table size " << nString::Format("%lld", (long long)tableSize).GetCStr()
                << " capped to " << kRaytraceMaxSpreadSize << ".\n";
         tableSize = kRaytraceMaxSpreadSize;
     }
@@ -133,7 +133,7 @@ SQInteger RaytracerTrace(HSQUIRRELVM v)
     return s.Return(SavePictureTGA(path, picture));
 }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_RaytracerScriptFunctions[] = {
     {"EngineNewRaytracer", EngineNewRaytracer, ".x"},

@@ -48,33 +48,33 @@ SQInteger RegistrySetKey(HSQUIRRELVM v)
     if (!s.Args(renderer, path)) return SQ_ERROR;
     nVariant value;
     switch (s.GetType(3)) {
-    case OT_BOOL: {
-        bool b = false;
-        s.GetBool(3, b);
-        value.SetBool(b);
-        break;
-    }
-    case OT_INTEGER: {
-        int32_t i = 0;
-        s.GetInt(3, i);
-        value.SetInt(i);
-        break;
-    }
-    case OT_FLOAT: {
-        float f = 0.0f;
-        s.GetFloat(3, f);
-        value.SetFloat(f);
-        break;
-    }
-    case OT_STRING: {
-        const char* text = 0;
-        s.GetString(3, text);
-        value.SetString(text);
-        break;
-    }
-    default:
-        *g_log << "[*] " << "Incorrect binding argument count.\n";
-        break;
+        case OT_BOOL: {
+            bool b = false;
+            s.GetBool(3, b);
+            value.SetBool(b);
+            break;
+        }
+        case OT_INTEGER: {
+            int32_t i = 0;
+            s.GetInt(3, i);
+            value.SetInt(i);
+            break;
+        }
+        case OT_FLOAT: {
+            float f = 0.0f;
+            s.GetFloat(3, f);
+            value.SetFloat(f);
+            break;
+        }
+        case OT_STRING: {
+            const char* text = 0;
+            s.GetString(3, text);
+            value.SetString(text);
+            break;
+        }
+        default:
+            *g_log << "[*] Incorrect binding argument count.\n";
+            break;
     }
     renderer->CreateRegistryKey(path, &value);
     return s.Return();
@@ -90,28 +90,28 @@ SQInteger RegistryGetKey(HSQUIRRELVM v)
     if (!tag) return s.Return(-1);
     const nVariant& value = tag->GetValue();
     switch (value.GetType()) {
-    case TagType_Bool: {
-        bool b = false;
-        value.GetBool(&b);
-        return s.Return(b);
-    }
-    case TagType_Integer: {
-        int32_t i = 0;
-        value.GetInt(&i);
-        return s.Return(i);
-    }
-    case TagType_Real: {
-        float f = 0.0f;
-        value.GetFloat(&f);
-        return s.Return(f);
-    }
-    case TagType_String: {
-        const char* text = "";
-        value.GetString(&text);
-        return s.Return(text);
-    }
-    default:
-        return s.Return(-1);
+        case TagType_Bool: {
+            bool b = false;
+            value.GetBool(&b);
+            return s.Return(b);
+        }
+        case TagType_Integer: {
+            int32_t i = 0;
+            value.GetInt(&i);
+            return s.Return(i);
+        }
+        case TagType_Real: {
+            float f = 0.0f;
+            value.GetFloat(&f);
+            return s.Return(f);
+        }
+        case TagType_String: {
+            const char* text = "";
+            value.GetString(&text);
+            return s.Return(text);
+        }
+        default:
+            return s.Return(-1);
     }
 }
 
@@ -333,8 +333,7 @@ const ScriptFunctionDecl g_RendererScriptFunctions[] = {
     {"RendererGetStatistics", GetStatistics, ".x"},
     {"RendererResetStatistics", ScriptCall<&nRenderer::ResetStatistics>, ".x"},
     {"RendererGrabDisplayToPicture", GrabDisplayToPicture, ".xx"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_RendererScriptConstants[] = {
     {"RenderVSync", RendererSystemVSync, ScriptConstantInteger},
@@ -342,8 +341,7 @@ const ScriptConstantDecl g_RendererScriptConstants[] = {
     {"RenderShadowMapping", RendererControlShadowMapping, ScriptConstantInteger},
     {"RenderBloom", RendererControlBloom, ScriptConstantInteger},
     {"RenderDepthOfField", RendererControlDepthOfField, ScriptConstantInteger},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterRendererScriptAPI(HSQUIRRELVM v)
 {

@@ -45,7 +45,7 @@ typedef nListNode<nMItem*> ItemNode;
 bool SceneIsFree(nScene* scene, const char* function)
 {
     if (!scene->IsBusy()) return true;
-    *g_log << "[!] " << "Cannot call '" << function << "' from inside the events of scene '"
+    *g_log << "[!] Cannot call '" << function << "' from inside the events of scene '"
            << scene->GetName().GetCStr() << "'.\n";
     return false;
 }
@@ -161,14 +161,14 @@ const char kSceneRenderUI[] = "SceneRenderUI";
 const char kSceneDeleteContent[] = "SceneDeleteContent";
 const char kSceneFlushDeletionQueue[] = "SceneFlushDeletionQueue";
 
-void Setup(nScene* scene)           { scene->Setup(true, 1); }
-void Update(nScene* scene)          { scene->Evaluate(SceneEvaluateAll); }
-void RenderToQueue(nScene* scene)   { scene->RenderToQueue(SceneRenderFlagClearViewport); }
-void RenderUI(nScene* scene)        { scene->RenderUI(SceneRenderFlagNone); }
-void DeleteContent(nScene* scene)   { scene->DeleteContent(true); }
-void FlushDeletions(nScene* scene)  { scene->FlushDeletionQueue(); }
-void End(nScene* scene)             { scene->SetFlags(scene->GetFlags() | SceneFlagQuit); }
-void SetGlobal(nScene* scene)       { scene->SetScriptGlobals(0); }
+void Setup(nScene* scene) { scene->Setup(true, 1); }
+void Update(nScene* scene) { scene->Evaluate(SceneEvaluateAll); }
+void RenderToQueue(nScene* scene) { scene->RenderToQueue(SceneRenderFlagClearViewport); }
+void RenderUI(nScene* scene) { scene->RenderUI(SceneRenderFlagNone); }
+void DeleteContent(nScene* scene) { scene->DeleteContent(true); }
+void FlushDeletions(nScene* scene) { scene->FlushDeletionQueue(); }
+void End(nScene* scene) { scene->SetFlags(scene->GetFlags() | SceneFlagQuit); }
+void SetGlobal(nScene* scene) { scene->SetScriptGlobals(0); }
 const char* SceneName(nScene* scene) { return scene->GetName().GetCStr(); }
 
 void SetRenderless(nScene* scene, bool on)
@@ -242,9 +242,9 @@ SQInteger RegisterAsPropertyCallback(HSQUIRRELVM v)
 
 // Globals.
 
-nVector AmbientColour(nScene* scene)    { return scene->GetAmbientColour(); }
+nVector AmbientColour(nScene* scene) { return scene->GetAmbientColour(); }
 nVector BackgroundColour(nScene* scene) { return scene->GetBackgroundColour(); }
-nVector FogColour(nScene* scene)        { return scene->GetFogColour(); }
+nVector FogColour(nScene* scene) { return scene->GetFogColour(); }
 
 template<void (nScene::*Set)(const nVector&)>
 SQInteger SetColour(HSQUIRRELVM v)
@@ -306,7 +306,8 @@ SQInteger FindItem(HSQUIRRELVM v)
     const char* path;
     if (!s.Args(where, path)) return SQ_ERROR;
     nGroup* group = InstanceGroup(where);
-    return ScriptReturnItem(s, where.scene ? where.scene->FindItem(path, 0) : group ? group->FindItem(path) : 0);
+    return ScriptReturnItem(s, where.scene ? where.scene->FindItem(path, 0) : group ? group->FindItem(path)
+                                                                                    : 0);
 }
 
 SQInteger FindItemChild(HSQUIRRELVM v)
@@ -326,7 +327,8 @@ SQInteger FindGroup(HSQUIRRELVM v)
     const char* name;
     if (!s.Args(where, name)) return SQ_ERROR;
     nGroup* group = InstanceGroup(where);
-    nGroup* found = where.scene ? where.scene->FindGroup(name) : group ? group->FindGroup(name) : 0;
+    nGroup* found = where.scene ? where.scene->FindGroup(name) : group ? group->FindGroup(name)
+                                                                       : 0;
     return s.ReturnObject(static_cast<void*>(found), objectTypeGroup, false);
 }
 
@@ -383,7 +385,7 @@ SQInteger SetCurrentCamera(HSQUIRRELVM v)
     if (!s.Args(scene, camera)) return SQ_ERROR;
     // A camera of another scene would be left dangling here when its own scene deletes it.
     if (camera->GetScene() != scene) {
-        *g_log << "[*] " << "Camera '" << camera->GetName().GetCStr() << "' is not an item of scene '"
+        *g_log << "[*] Camera '" << camera->GetName().GetCStr() << "' is not an item of scene '"
                << scene->GetName().GetCStr() << "': the current camera is kept.\n";
         return s.Return();
     }
@@ -427,14 +429,19 @@ void CopyShapes(nPhysicItem* to, nMItem* source)
         if (!copy) return;
         copy->SetMatrix(world * shape.GetMatrix());
         switch (shape.type) {
-        case PhysicShapeBox: case PhysicShapeSphere: case PhysicShapeCylinder: case PhysicShapeCone: case PhysicShapeCapsule:
-            copy->SetTypeAndSize(shape.type, shape.size);
-            break;
-        case PhysicShapeConvex: case PhysicShapeMesh:
-            copy->SetTypeAndGeometry(shape.type, shape.geometry.GetCStr());
-            break;
-        default:
-            break;
+            case PhysicShapeBox:
+            case PhysicShapeSphere:
+            case PhysicShapeCylinder:
+            case PhysicShapeCone:
+            case PhysicShapeCapsule:
+                copy->SetTypeAndSize(shape.type, shape.size);
+                break;
+            case PhysicShapeConvex:
+            case PhysicShapeMesh:
+                copy->SetTypeAndGeometry(shape.type, shape.geometry.GetCStr());
+                break;
+            default:
+                break;
         }
     }
     to->SetMode(from->GetMode());
@@ -472,7 +479,7 @@ void QueueOnOwner(nScene* scene, nMItem* item)
 {
     nScene* owner = item->GetScene();
     if (owner && owner != scene) {
-        *g_log << "[*] " << "Deleting item '" << item->GetName().GetCStr() << "' (uid=" << item->GetUid()
+        *g_log << "[*] Deleting item '" << item->GetName().GetCStr() << "' (uid=" << item->GetUid()
                << ") using the wrong owner scene '" << scene->GetName().GetCStr() << "' (current owner is scene '"
                << owner->GetName().GetCStr() << "').\n";
     }
@@ -516,7 +523,7 @@ SQInteger DeleteGroup(HSQUIRRELVM v)
     if (!s.Args(ScriptOrNull(scene), ScriptOrNull(group))) return SQ_ERROR;
     if (!scene || !group) return s.Return();
     if (!scene->GetGroups().Contains(group)) {
-        *g_log << "[*] " << "Group '" << group->GetName().GetCStr() << "' is not a group of scene '"
+        *g_log << "[*] Group '" << group->GetName().GetCStr() << "' is not a group of scene '"
                << scene->GetName().GetCStr() << "': nothing deleted.\n";
         return s.Return();
     }
@@ -532,7 +539,8 @@ SQInteger SetItemDeletionDelay(HSQUIRRELVM v)
     ScriptStackHandler s(v);
     nScene* scene;
     if (!s.Args(scene)) return SQ_ERROR;
-    *g_log << "[|] " << "SceneSetItemDeletionDelay() is deprecated, please use SceneEnableItemDeletionQueue() instead.\n";
+    *g_log << "[|] "
+           << "SceneSetItemDeletionDelay() is deprecated, please use SceneEnableItemDeletionQueue() instead.\n";
     return s.Return();
 }
 
@@ -586,7 +594,7 @@ SQInteger SuspendScriptUpdate(HSQUIRRELVM v)
     if (!s.Args(scene, ticks)) return SQ_ERROR;
     nSceneScriptUnit* unit = dynamic_cast<nSceneScriptUnit*>(scene->GetScriptUnits().GetAt(0));
     if (!unit) return s.Return();
-    const float kMaxTicks = 2147483520.0f;   // the largest float below 2^31
+    const float kMaxTicks = 2147483520.0f;  // the largest float below 2^31
     unit->SuspendUpdate(ticks > 0.0f ? (int32_t)(ticks < kMaxTicks ? ticks : kMaxTicks) : 0);
     return s.Return();
 }
@@ -606,7 +614,7 @@ void SetPhysicFrequency(nScene* scene, float frequency)
     nPhysicWorld* world = scene->GetPhysicWorld();
     if (!world) return;
     if (!(frequency > 0.0f) || !std::isfinite(frequency)) {
-        *g_log << "[!] " << "Ignored physics frequency " << frequency << ": expected a positive number of steps per second.\n";
+        *g_log << "[!] Ignored physics frequency " << frequency << ": expected a positive number of steps per second.\n";
         return;
     }
     world->SetFixedStep(1.0f / frequency);
@@ -692,7 +700,7 @@ void UpdateProfiler(nScene* scene)
     scene->DrawProfiler(0.025f, 0.05f, true, 0);
 }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_SceneScriptFunctions[] = {
     // Loading, set-up and stepping.
@@ -757,7 +765,7 @@ const ScriptFunctionDecl g_SceneScriptFunctions[] = {
     {"SceneFlushDeletionQueue", WhenFree<kSceneFlushDeletionQueue, FlushDeletions>, ".x"},
     {"SceneEnableItemDeletionQueue", ScriptSet<HoldDeletions>, ".xb"},
     {"SceneSetItemDeletionDelay", SetItemDeletionDelay, ".xn"},
-    {"SceneSetMotion", ScriptSetMotion<nScene, false>, ".xsn"},   // every active item
+    {"SceneSetMotion", ScriptSetMotion<nScene, false>, ".xsn"},  // every active item
     {"SceneSetMotionAdd", ScriptSetMotion<nScene, true>, ".xsn"},
     // Script units.
     {"SceneGetScriptInstance", GetScriptInstance, ".x"},
@@ -775,8 +783,7 @@ const ScriptFunctionDecl g_SceneScriptFunctions[] = {
     {"ScenePhysicEnableDeactivation", ScriptCheckOnly<nScene>, ".xb"},
     {"SceneSetPhysicContactSolverIteration", ScriptCheckOnly<nScene>, ".xi"},
     {"SceneSetPhysicConstraintSolverIteration", ScriptCheckOnly<nScene>, ".xi"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_SceneScriptConstants[] = {
     {"SceneRenderFlagNone", SceneRenderFlagNone, ScriptConstantInteger},
@@ -808,8 +815,7 @@ const ScriptConstantDecl g_SceneScriptConstants[] = {
     {"FlagLoadAll", FlagLoadAll, ScriptConstantInteger},
     {"ImportFlagAll", FlagLoadAll, ScriptConstantInteger},
     {"NullItem", 0, objectTypeItem},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void ScriptRegisterSourceListLifetime()
 {

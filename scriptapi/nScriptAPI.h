@@ -30,18 +30,21 @@
 
 struct ScriptFunctionDecl
 {
-    const char* name;                   // NULL ends a table
-    SQFUNCTION  function;
+    const char* name;  // NULL ends a table
+    SQFUNCTION function;
     const char* mask;
 };
 
-enum { ScriptConstantInteger = -1 };
+enum
+{
+    ScriptConstantInteger = -1
+};
 
 struct ScriptConstantDecl
 {
-    const char* name;                   // NULL ends a table
-    SQInteger   value;                  // the integer (ScriptConstantInteger)
-    int32_t     nullObjectType;         // ScriptConstantInteger, or the kind of a null object
+    const char* name;        // NULL ends a table
+    SQInteger value;         // the integer (ScriptConstantInteger)
+    int32_t nullObjectType;  // ScriptConstantInteger, or the kind of a null object
 };
 
 // Adds one global function. A mask that does not compile logs one line and leaves the name
@@ -54,7 +57,7 @@ void ScriptRegisterConstants(HSQUIRRELVM v, const ScriptConstantDecl* table);  /
 typedef void (*ScriptFamilyRegistrar)(HSQUIRRELVM v);
 struct ScriptFamilyEntry
 {
-    const char*           name;
+    const char* name;
     ScriptFamilyRegistrar function;
 };
 extern const ScriptFamilyEntry g_ScriptFamilies[30];

@@ -50,7 +50,7 @@ bool Remainder(ScriptStackHandler& s, SQInteger& r, SQInteger& b)
         s.Error("division by zero");
         return false;
     }
-    r = (b == -1) ? 0 : a % b;      // LLONG_MIN % -1 traps
+    r = (b == -1) ? 0 : a % b;  // LLONG_MIN % -1 traps
     return true;
 }
 
@@ -105,7 +105,7 @@ SQInteger ShellExecute(HSQUIRRELVM v)
     while (std::fgets(buffer, sizeof(buffer), pipe))
         *g_log << buffer;
     if (std::feof(pipe) && buffer[0] && buffer[std::strlen(buffer) - 1] != '\n')
-        *g_log << "\n";     // finish a last line without its own break
+        *g_log << "\n";  // finish a last line without its own break
     int status = pclose(pipe);
     if (status == -1 || !WIFEXITED(status))
         return s.Return(-1);
@@ -145,10 +145,9 @@ const ScriptFunctionDecl s_functions[] = {
     {"TextureIsValid", ObjectIsValid, ".x"},
     {"WidgetIsValid", ObjectIsValid, ".x"},
     {"WindowIsValid", ObjectIsValid, ".x"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
-} // namespace
+}  // namespace
 
 void RegisterBaseScriptAPI(HSQUIRRELVM v)
 {

@@ -22,8 +22,13 @@
 // since the simulation would take it in as a body without bounds or with negative inertia.
 
 // Physic Constraint objects (kind 38): the simulation has none, so only null ones exist.
-namespace { struct nNoConstraint; }
-template<> struct ScriptObjectKind<nNoConstraint> { static const int32_t value = objectTypeConstraint; };
+namespace {
+struct nNoConstraint;
+}
+template<> struct ScriptObjectKind<nNoConstraint>
+{
+    static const int32_t value = objectTypeConstraint;
+};
 
 namespace {
 
@@ -55,7 +60,8 @@ bool CheckSize(const char* function, const nVector& size)
 bool CheckPlacement(const char* function, const char* what, const nVector& v)
 {
     if (Finite(v)) return true;
-    float bad = !Finite(v.x) ? v.x : !Finite(v.y) ? v.y : v.z;
+    float bad = !Finite(v.x) ? v.x : !Finite(v.y) ? v.y
+                                                  : v.z;
     return Refuse(function, what, bad, true);
 }
 
@@ -245,7 +251,7 @@ SQInteger PositionConstraintNew(HSQUIRRELVM v)
     return s.ReturnObject(0, objectTypeConstraint, false);
 }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_CollisionScriptFunctions[] = {
     {"ShapeSetMesh", ShapeSetGeometry<PhysicShapeMesh>, ".xs"},
@@ -268,8 +274,7 @@ const ScriptFunctionDecl g_CollisionScriptFunctions[] = {
     {"ItemSetSelfMask", SetBody<int32_t, &nPhysicItem::SetSelfMask>, ".xi"},
     {"ItemSetCollisionMask", SetBody<int32_t, &nPhysicItem::SetCollisionMask>, ".xi"},
     {"ItemGetShapeFromIndex", ItemGetShapeFromIndex, ".xi"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 // Kept for old scripts; nothing reads them.
 const ScriptConstantDecl g_CollisionScriptConstants[] = {
@@ -277,8 +282,7 @@ const ScriptConstantDecl g_CollisionScriptConstants[] = {
     {"CollisionTraceSphere", -1, ScriptConstantInteger},
     {"CollisionTraceCuboid", -1, ScriptConstantInteger},
     {"CollisionTraceAll", -1, ScriptConstantInteger},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptFunctionDecl g_ConstraintScriptFunctions[] = {
     {"PositionConstraintNew", PositionConstraintNew, ".xxxxx"},
@@ -295,8 +299,7 @@ const ScriptFunctionDecl g_ConstraintScriptFunctions[] = {
     {"ConstraintSetTargetHook", ConstraintCheck<nVector>, ".xx"},
     {"ConstraintSetCorrectionVector", ConstraintCheck<nVector>, ".xx"},
     {"ConstraintUseCorrectionVector", ConstraintCheck<bool>, ".xb"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterCollisionScriptAPI(HSQUIRRELVM v)
 {

@@ -36,7 +36,7 @@ SQInteger TextureGetPicture(HSQUIRRELVM v)
 void UpdateTexture(nTexture* texture)
 {
     if (!texture->GetPixels()) {
-        *g_log << "[!] " << "Cannot update texture, CPU-side data missing.\n";
+        *g_log << "[!] Cannot update texture, CPU-side data missing.\n";
         return;
     }
     nOrvex* engine = texture->GetEngine();
@@ -62,20 +62,17 @@ const ScriptFunctionDecl g_TextureScriptFunctions[] = {
     {"TextureRewindStream", ScriptCall<RewindStream>, ".x"},
     {"TextureGetPicture", TextureGetPicture, ".x"},
     {"TextureUpdate", ScriptCall<UpdateTexture>, ".x"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_TextureScriptConstants[] = {
     {"StreamPlaying", StreamPlaying, ScriptConstantInteger},
     {"StreamPaused", StreamPaused, ScriptConstantInteger},
     {"NullTexture", 0, objectTypeTexture},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptFunctionDecl g_SoundScriptFunctions[] = {
     {"SoundGetDuration", ScriptGet<SoundDuration>, ".x"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterTextureScriptAPI(HSQUIRRELVM v)
 {

@@ -25,8 +25,14 @@
 
 // A 2D scene is read as Window System objects, sprites and windows both as Window objects
 // (always pushed as the nSprite2D, the address their destructor invalidates).
-template<> struct ScriptObjectKind<nScene2D>  { static const int32_t value = objectTypeWindowSystem; };
-template<> struct ScriptObjectKind<nSprite2D> { static const int32_t value = objectTypeWindow; };
+template<> struct ScriptObjectKind<nScene2D>
+{
+    static const int32_t value = objectTypeWindowSystem;
+};
+template<> struct ScriptObjectKind<nSprite2D>
+{
+    static const int32_t value = objectTypeWindow;
+};
 
 namespace {
 
@@ -232,8 +238,8 @@ SQInteger UIGetCursorWindow(HSQUIRRELVM v)
 }
 
 void SetSceneCommandList(nScene2D* ui, const char* text) { ui->SetCommandText(text); }
-bool SceneCommandListDone(nScene2D* ui)                  { return ui->IsCommandListDone(); }
-void RenderScene(nScene2D* ui)                           { ui->Render(true); }
+bool SceneCommandListDone(nScene2D* ui) { return ui->IsCommandListDone(); }
+void RenderScene(nScene2D* ui) { ui->Render(true); }
 
 SQInteger UISetGlobalFadeColor(HSQUIRRELVM v)
 {
@@ -260,7 +266,7 @@ SQInteger UIDeleteWindow(HSQUIRRELVM v)
     nScene2D* ui;
     nSprite2D* sprite;
     if (!s.Args(ui, sprite) || !SameScene(s, ui, sprite)) return SQ_ERROR;
-    ui->DeleteWindow(sprite);   // every script object of it now reads as a deleted native
+    ui->DeleteWindow(sprite);  // every script object of it now reads as a deleted native
     return s.Return();
 }
 
@@ -364,12 +370,15 @@ SQInteger WindowGetScreenRect(HSQUIRRELVM v)
     if (!s.Args(sprite)) return SQ_ERROR;
     nRect2D r = sprite->GetRect();
     const int32_t dx = Truncate(sprite->GetPosition().x), dy = Truncate(sprite->GetPosition().y);
-    r.x0 += dx; r.x1 += dx; r.y0 += dy; r.y1 += dy;
+    r.x0 += dx;
+    r.x1 += dx;
+    r.y0 += dy;
+    r.y1 += dy;
     return ReturnRect(s, v, r);
 }
 
 void SetCommandList(nSprite2D* sprite, const char* text) { sprite->SetCommandText(text); }
-void ResetCommandList(nSprite2D* sprite)                 { sprite->ResetCommandList(); }
+void ResetCommandList(nSprite2D* sprite) { sprite->ResetCommandList(); }
 
 SQInteger WindowIsCommandListDone(HSQUIRRELVM v)
 {
@@ -379,9 +388,9 @@ SQInteger WindowIsCommandListDone(HSQUIRRELVM v)
     return s.Return(!sprite || sprite->IsCommandListDone());
 }
 
-void Show(nSprite2D* sprite, bool shown)              { sprite->SetState(Sprite2DStateVisible, shown); }
-void SetTitle(nWindow* window, const char* title)      { window->SetTitle(title); }
-const char* GetTitle(nWindow* window)                  { return window->GetTitle().GetCStr(); }
+void Show(nSprite2D* sprite, bool shown) { sprite->SetState(Sprite2DStateVisible, shown); }
+void SetTitle(nWindow* window, const char* title) { window->SetTitle(title); }
+const char* GetTitle(nWindow* window) { return window->GetTitle().GetCStr(); }
 
 SQInteger WindowGetParent(HSQUIRRELVM v)
 {
@@ -411,10 +420,10 @@ void Compose(nWindow* window)
 }
 
 void SetPosition(nSprite2D* sprite, float x, float y) { sprite->SetPosition(x, y); }
-void SetPivot(nSprite2D* sprite, float x, float y)    { sprite->SetPivot(x, y); }
-void SetScale(nSprite2D* sprite, float x, float y)    { sprite->SetScale(x, y); }
-void SetSize(nSprite2D* sprite, float w, float h)     { sprite->SetSize(w, h); }
-void SetFlip(nSprite2D* sprite, bool u, bool v)       { sprite->SetFlip(u, v); }
+void SetPivot(nSprite2D* sprite, float x, float y) { sprite->SetPivot(x, y); }
+void SetScale(nSprite2D* sprite, float x, float y) { sprite->SetScale(x, y); }
+void SetSize(nSprite2D* sprite, float w, float h) { sprite->SetSize(w, h); }
+void SetFlip(nSprite2D* sprite, bool u, bool v) { sprite->SetFlip(u, v); }
 
 SQInteger WindowGetOpacity(HSQUIRRELVM v)
 {
@@ -438,7 +447,7 @@ void ReplaceStyle(nSprite2D* sprite, int32_t bits)
     sprite->SetStyle(0xFFFFFFFFu, false);
     sprite->SetStyle((uint32_t)bits, true);
 }
-void AddStyle(nSprite2D* sprite, int32_t bits)    { sprite->SetStyle((uint32_t)bits, true); }
+void AddStyle(nSprite2D* sprite, int32_t bits) { sprite->SetStyle((uint32_t)bits, true); }
 void RemoveStyle(nSprite2D* sprite, int32_t bits) { sprite->SetStyle((uint32_t)bits, false); }
 
 SQInteger WindowGetBackgroundPicture(HSQUIRRELVM v)
@@ -467,8 +476,14 @@ void Centre(nSprite2D* sprite)
                         (height - sprite->GetSize().y) / 2.0f + sprite->GetPivot().y);
 }
 
-void MoveToBack(nSprite2D* sprite)  { if (sprite->GetScene()) sprite->GetScene()->MoveToBack(sprite, 0); }
-void MoveToFront(nSprite2D* sprite) { if (sprite->GetScene()) sprite->GetScene()->MoveToFront(sprite, 0); }
+void MoveToBack(nSprite2D* sprite)
+{
+    if (sprite->GetScene()) sprite->GetScene()->MoveToBack(sprite, 0);
+}
+void MoveToFront(nSprite2D* sprite)
+{
+    if (sprite->GetScene()) sprite->GetScene()->MoveToFront(sprite, 0);
+}
 
 // Moved beside a reference of the same scene, or to the list's end for a null reference.
 template<bool Back>
@@ -487,7 +502,7 @@ SQInteger MoveBeside(HSQUIRRELVM v)
 }
 
 void ForceLayout(nSprite2D* sprite) { sprite->Render(0); }
-void Invalidate(nWindow* window)    { window->Invalidate(); }
+void Invalidate(nWindow* window) { window->Invalidate(); }
 
 SQInteger WindowGetCacheTexture(HSQUIRRELVM v)
 {
@@ -597,14 +612,14 @@ SQInteger WindowSetEventHandlerWithContext(HSQUIRRELVM v)
     return SetEventHandler(s, sprite, id, 3, 4);
 }
 
-void SetFade(nScene2D* ui, float fade)   { ui->SetGlobalFade(fade); }
+void SetFade(nScene2D* ui, float fade) { ui->SetGlobalFade(fade); }
 void SetRawClock(nScene2D* ui, bool raw) { ui->SetUseRawClock(raw); }
-void Unlock(nScene2D* ui)                { ui->Unlock(); }
-float GetZOrder(nSprite2D* sprite)       { return sprite->GetZOrder(); }
+void Unlock(nScene2D* ui) { ui->Unlock(); }
+float GetZOrder(nSprite2D* sprite) { return sprite->GetZOrder(); }
 void SetZOrder(nSprite2D* sprite, float z) { sprite->SetZOrder(z); }
-bool IsShown(nSprite2D* sprite)          { return sprite->IsShown(); }
+bool IsShown(nSprite2D* sprite) { return sprite->IsShown(); }
 void SetRotation(nSprite2D* sprite, float a) { sprite->SetRotation(a); }
-void SetOpacity(nSprite2D* sprite, float o)  { sprite->SetOpacity(o); }
+void SetOpacity(nSprite2D* sprite, float o) { sprite->SetOpacity(o); }
 
 }
 
@@ -682,8 +697,7 @@ const ScriptFunctionDecl g_UIScriptFunctions[] = {
     {"WindowGetCacheTexture", WindowGetCacheTexture, ".x"},
     {"WindowSetEventHandler", WindowSetEventHandler, ".xnc"},
     {"WindowSetEventHandlerWithContext", WindowSetEventHandlerWithContext, ".xn.c"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_UIScriptConstants[] = {
     {"NullWindow", 0, objectTypeWindow},
@@ -712,8 +726,7 @@ const ScriptConstantDecl g_UIScriptConstants[] = {
     {"EventShade", 14, ScriptConstantInteger},
     {"EventUnshade", 15, ScriptConstantInteger},
     {"EventMove", 13, ScriptConstantInteger},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterUIScriptAPI(HSQUIRRELVM v)
 {

@@ -22,7 +22,10 @@
 #include "ui/nWindowSystemFont.h"
 
 // The 2D scene is read as a Window System object (as in the window functions).
-template<> struct ScriptObjectKind<nScene2D> { static const int32_t value = objectTypeWindowSystem; };
+template<> struct ScriptObjectKind<nScene2D>
+{
+    static const int32_t value = objectTypeWindowSystem;
+};
 
 namespace {
 
@@ -31,7 +34,7 @@ const char kNotAWidget[] = "Object is not a widget";
 const char kNotInContainer[] = "Widget not in container";
 const char kOtherScene[] = "Widget belongs to another window system";
 
-const int32_t kTextSizeMax = 4096;   // no glyph is seen beyond a window's largest edge
+const int32_t kTextSizeMax = 4096;  // no glyph is seen beyond a window's largest edge
 
 bool IsWidgetKind(int32_t type) { return type >= objectTypeWidget && type <= objectTypeCheckWidget; }
 
@@ -39,16 +42,16 @@ bool IsWidgetKind(int32_t type) { return type >= objectTypeWidget && type <= obj
 int32_t ObjectKindOf(const nWidget& widget)
 {
     switch (widget.GetKind()) {
-    case WidgetKindSizer:
-    case WidgetKindVSizer:
-    case WidgetKindHSizer:    return objectTypeSizerWidget;
-    case WidgetKindContainer: return objectTypeContainerWidget;
-    case WidgetKindSpacer:    return objectTypeSpacerWidget;
-    case WidgetKindText:      return objectTypeTextWidget;
-    case WidgetKindCanvas:    return objectTypeCanvasWidget;
-    case WidgetKindBitmap:    return objectTypeBitmapWidget;
-    case WidgetKindCheck:     return objectTypeCheckWidget;
-    default:                  return objectTypeWidget;
+        case WidgetKindSizer:
+        case WidgetKindVSizer:
+        case WidgetKindHSizer: return objectTypeSizerWidget;
+        case WidgetKindContainer: return objectTypeContainerWidget;
+        case WidgetKindSpacer: return objectTypeSpacerWidget;
+        case WidgetKindText: return objectTypeTextWidget;
+        case WidgetKindCanvas: return objectTypeCanvasWidget;
+        case WidgetKindBitmap: return objectTypeBitmapWidget;
+        case WidgetKindCheck: return objectTypeCheckWidget;
+        default: return objectTypeWidget;
     }
 }
 
@@ -71,7 +74,8 @@ bool ReadExact(ScriptStackHandler& s, SQInteger arg, W*& out, bool orNull)
     }
     if (!IsOfClass<W>(*widget)) {
         s.Error(nString::Format("Expected '%s' got '%s'", GetObjectTypeName(ScriptObjectKind<W>::value),
-                                GetObjectTypeName(ObjectKindOf(*widget))).GetCStr());
+                                GetObjectTypeName(ObjectKindOf(*widget)))
+                    .GetCStr());
         return false;
     }
     out = static_cast<W*>(widget);
@@ -86,7 +90,7 @@ bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nWidget*& out)
     if (!s.GetObjectOrNull(arg, 0, &native)) return false;
     int32_t type = objectTypeUndefined;
     ScriptGetNativeObjectType(s.GetVM(), arg + 1, &type);
-    if (type == objectTypeDeleted) return s.GetObject(arg, objectTypeWidget, &native);   // the frame's words
+    if (type == objectTypeDeleted) return s.GetObject(arg, objectTypeWidget, &native);  // the frame's words
     if (!IsWidgetKind(type)) {
         s.Error(kNotAWidget);
         return false;
@@ -99,18 +103,18 @@ bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nWidget*& out)
     return true;
 }
 
-bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nSizerWidget*& out)     { return ReadExact(s, arg, out, false); }
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nSizerWidget*& out) { return ReadExact(s, arg, out, false); }
 bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nContainerWidget*& out) { return ReadExact(s, arg, out, false); }
-bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nCanvasWidget*& out)    { return ReadExact(s, arg, out, false); }
-bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nTextWidget*& out)      { return ReadExact(s, arg, out, false); }
-bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nBitmapWidget*& out)    { return ReadExact(s, arg, out, false); }
-bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nCheckWidget*& out)     { return ReadExact(s, arg, out, false); }
-bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ScriptOrNullArg<nSizerWidget> o)     { return ReadExact(s, arg, o.out, true); }
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nCanvasWidget*& out) { return ReadExact(s, arg, out, false); }
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nTextWidget*& out) { return ReadExact(s, arg, out, false); }
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nBitmapWidget*& out) { return ReadExact(s, arg, out, false); }
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, nCheckWidget*& out) { return ReadExact(s, arg, out, false); }
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ScriptOrNullArg<nSizerWidget> o) { return ReadExact(s, arg, o.out, true); }
 bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ScriptOrNullArg<nContainerWidget> o) { return ReadExact(s, arg, o.out, true); }
-bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ScriptOrNullArg<nCanvasWidget> o)    { return ReadExact(s, arg, o.out, true); }
-bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ScriptOrNullArg<nTextWidget> o)      { return ReadExact(s, arg, o.out, true); }
-bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ScriptOrNullArg<nBitmapWidget> o)    { return ReadExact(s, arg, o.out, true); }
-bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ScriptOrNullArg<nCheckWidget> o)     { return ReadExact(s, arg, o.out, true); }
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ScriptOrNullArg<nCanvasWidget> o) { return ReadExact(s, arg, o.out, true); }
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ScriptOrNullArg<nTextWidget> o) { return ReadExact(s, arg, o.out, true); }
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ScriptOrNullArg<nBitmapWidget> o) { return ReadExact(s, arg, o.out, true); }
+bool ScriptReadArg(ScriptStackHandler& s, SQInteger arg, ScriptOrNullArg<nCheckWidget> o) { return ReadExact(s, arg, o.out, true); }
 
 SQInteger ScriptReturnWidget(ScriptStackHandler& s, nWidget* widget)
 {
@@ -169,7 +173,7 @@ void ScriptParseTextParameters(HSQUIRRELVM v, SQInteger index, nTextParameters& 
                 if (isNumber) parameters.size = TextSize(number);
             } else if (std::strcmp(key, "color") == 0) {
                 if (isNumber) {
-                    const uint32_t c = (uint32_t)number;   // 0xRRGGBBAA
+                    const uint32_t c = (uint32_t)number;  // 0xRRGGBBAA
                     parameters.red = (c >> 24) & 0xFF;
                     parameters.green = (c >> 16) & 0xFF;
                     parameters.blue = (c >> 8) & 0xFF;
@@ -178,17 +182,17 @@ void ScriptParseTextParameters(HSQUIRRELVM v, SQInteger index, nTextParameters& 
             } else if (std::strcmp(key, "align") == 0) {
                 const int32_t at = isWord ? WordIndex(word, kAlignments, 4) : -2;
                 if (at >= 0) parameters.alignment = at;
-                else if (at == -1) *g_log << "[*] " << "unknown text alignment command '" << word << "'.\n";
+                else if (at == -1) *g_log << "[*] unknown text alignment command '" << word << "'.\n";
             } else if (std::strcmp(key, "format") == 0) {
                 const int32_t at = isWord ? WordIndex(word, kFormats, 3) : -2;
                 if (at >= 0) parameters.format = at;
-                else if (at == -1) *g_log << "[*] " << "unknown text format command '" << word << "'.\n";
+                else if (at == -1) *g_log << "[*] unknown text format command '" << word << "'.\n";
             } else if (std::strcmp(key, "tracking") == 0) {
                 if (isNumber) parameters.tracking = TextSpacing(number);
             } else if (std::strcmp(key, "heading") == 0) {
                 if (isNumber) parameters.heading = TextSpacing(number);
             } else {
-                *g_log << "[*] " << "unknown text attribute '" << key << "'.\n";
+                *g_log << "[*] unknown text attribute '" << key << "'.\n";
             }
         }
         sq_pop(v, 2);
@@ -379,12 +383,12 @@ SQInteger ContainerWidgetSetPosition(HSQUIRRELVM v)
     return s.Return();
 }
 
-void SetHAlign(nWidget* widget, int32_t align)            { widget->SetHAlign(align); }
-void SetVAlign(nWidget* widget, int32_t align)            { widget->SetVAlign(align); }
+void SetHAlign(nWidget* widget, int32_t align) { widget->SetHAlign(align); }
+void SetVAlign(nWidget* widget, int32_t align) { widget->SetVAlign(align); }
 void SetFormattingSize(nWidget* widget, float x, float y) { widget->SetFormattingSize(x, y); }
-void SetHidden(nWidget* widget, bool hidden)              { widget->SetHidden(hidden); }
-bool IsHidden(nWidget* widget)                            { return widget->IsHidden(); }
-void SetSensitive(nWidget* widget, bool sensitive)        { widget->SetSensitive(sensitive ? 1 : 0); }
+void SetHidden(nWidget* widget, bool hidden) { widget->SetHidden(hidden); }
+bool IsHidden(nWidget* widget) { return widget->IsHidden(); }
+void SetSensitive(nWidget* widget, bool sensitive) { widget->SetSensitive(sensitive ? 1 : 0); }
 
 template<auto F>
 SQInteger OnWidget(HSQUIRRELVM v)
@@ -481,7 +485,7 @@ SQInteger WidgetTo(HSQUIRRELVM v)
     if (!s.GetObject(1, objectTypeWidget, &widget)) return SQ_ERROR;
     const int32_t kind = ScriptObjectKind<W>::value;
     if (!IsOfClass<W>(*widget)) {
-        *g_log << "[*] " << "Widget " << widget->GetId() << " is not a " << GetObjectTypeName(kind) << ".\n";
+        *g_log << "[*] Widget " << widget->GetId() << " is not a " << GetObjectTypeName(kind) << ".\n";
         return s.ReturnObject(0, kind, false);
     }
     return s.ReturnObject(static_cast<void*>(widget), kind, false);
@@ -498,9 +502,9 @@ SQInteger CanvasWidgetLock(HSQUIRRELVM v)
     return s.ReturnObject(picture && picture->GetPixels() ? picture : 0, objectTypePicture, false);
 }
 
-void Unlock(nCanvasWidget* canvas)                    { canvas->Invalidate(); }
+void Unlock(nCanvasWidget* canvas) { canvas->Invalidate(); }
 void SetPicture(nBitmapWidget* bitmap, const char* n) { bitmap->SetPicture(n); }
-void SetText(nTextWidget* text, const char* value)    { text->SetText(value); }
+void SetText(nTextWidget* text, const char* value) { text->SetText(value); }
 
 // Text settings go through the parameter record, which invalidates the widget when one changed.
 template<class Change>
@@ -511,9 +515,18 @@ void ChangeParameters(nTextWidget* text, Change change)
     text->SetParameters(parameters);
 }
 
-void SetTextSize(nTextWidget* text, int32_t size) { ChangeParameters(text, [&](nTextParameters& p) { p.size = TextSize(size); }); }
-void SetTextAlignment(nTextWidget* text, int32_t a) { ChangeParameters(text, [&](nTextParameters& p) { p.alignment = a; }); }
-void SetTextFormat(nTextWidget* text, int32_t f)  { ChangeParameters(text, [&](nTextParameters& p) { p.format = f; }); }
+void SetTextSize(nTextWidget* text, int32_t size)
+{
+    ChangeParameters(text, [&](nTextParameters& p) { p.size = TextSize(size); });
+}
+void SetTextAlignment(nTextWidget* text, int32_t a)
+{
+    ChangeParameters(text, [&](nTextParameters& p) { p.alignment = a; });
+}
+void SetTextFormat(nTextWidget* text, int32_t f)
+{
+    ChangeParameters(text, [&](nTextParameters& p) { p.format = f; });
+}
 
 void SetTextColor(nTextWidget* text, float red, float green, float blue, float alpha)
 {
@@ -548,15 +561,18 @@ SQInteger TextComputeRect(HSQUIRRELVM v)
     nSquirrelVM* vm = nSquirrelVM::FromHandle(v);
     parameters.font = FindFont(vm ? vm->GetEngine() : 0, font);
     nTextBox box;
-    box.x0 = r[0]; box.y0 = r[1]; box.x1 = r[2]; box.y1 = r[3];
+    box.x0 = r[0];
+    box.y0 = r[1];
+    box.x1 = r[2];
+    box.y1 = r[3];
     nTextLayout layout;
     const nTextBox measured = MeasureText(layout, text, parameters, box);
     return ReturnRect(s, measured.x0, measured.y0, measured.x1, measured.y1);
 }
 
-void SetState(nCheckWidget* check, bool state)          { check->SetState(state); }
-void SetLabel(nCheckWidget* check, const char* label)   { check->GetLabel().SetText(label); }
-void SetLabelSize(nCheckWidget* check, int32_t size)    { SetTextSize(&check->GetLabel(), size); }
+void SetState(nCheckWidget* check, bool state) { check->SetState(state); }
+void SetLabel(nCheckWidget* check, const char* label) { check->GetLabel().SetText(label); }
+void SetLabelSize(nCheckWidget* check, int32_t size) { SetTextSize(&check->GetLabel(), size); }
 
 void SetLabelFont(nCheckWidget* check, const char* name)
 {
@@ -631,8 +647,7 @@ const ScriptFunctionDecl g_WidgetScriptFunctions[] = {
     {"CheckWidgetSetLabelFont", IfPresent<SetLabelFont>, ".xs"},
     {"CheckWidgetSetLabelSize", IfPresent<SetLabelSize>, ".xn"},
     {"CheckWidgetGetText", CheckWidgetGetText, ".x"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_WidgetScriptConstants[] = {
     {"WidgetAlignDefault", WidgetAlignDefault, ScriptConstantInteger},
@@ -649,8 +664,7 @@ const ScriptConstantDecl g_WidgetScriptConstants[] = {
     {"TextFormatLine", TextFormatStandard, ScriptConstantInteger},
     {"TextFormatParagraph", TextFormatParagraph, ScriptConstantInteger},
     {"TextFormatColumn", TextFormatColumn, ScriptConstantInteger},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterWidgetScriptAPI(HSQUIRRELVM v)
 {

@@ -44,22 +44,20 @@ SQInteger Write(HSQUIRRELVM v)
     return s.Return();
 }
 
-} // namespace
+}  // namespace
 
 const ScriptFunctionDecl g_WriterFontScriptFunctions[] = {
     {"RendererLoadWriterFont", LoadWriterFont, ".xss"},
     {"RendererWrite", Write, ".xxsnnnbix"},
     {"WriterFontGetLineHeight", ScriptGet<&nRasterFont::GetLineHeight>, ".x"},
     {"WriterFontGetBaseline", ScriptGet<&nRasterFont::GetBaseLine>, ".x"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 const ScriptConstantDecl g_WriterFontScriptConstants[] = {
     {"WriterAlignLeft", RasterAlignLeft, ScriptConstantInteger},
     {"WriterAlignRight", RasterAlignRight, ScriptConstantInteger},
     {"WriterAlignMiddle", RasterAlignMiddle, ScriptConstantInteger},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 void RegisterWriterFontScriptAPI(HSQUIRRELVM v)
 {

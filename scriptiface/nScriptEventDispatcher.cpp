@@ -34,7 +34,9 @@ void SendCachedItem(nScriptedObject* owner, const char* name, int32_t cached,
 {
     if (!owner || !owner->HasCachedEvent(cached)) return;
     const nScriptValue* args[3] = {a, b, c};
-    int32_t count = c ? 3 : b ? 2 : a ? 1 : 0;
+    int32_t count = c ? 3 : b ? 2
+                        : a   ? 1
+                              : 0;
     nScriptUnitWalk walk(owner);
     while (nScriptUnit* unit = walk.Next()) static_cast<nManagerScriptUnit*>(unit)->CallCachedEvent(cached, name, args, count);
 }
@@ -62,9 +64,9 @@ nItemScriptEventDispatcher* nItemScriptEventDispatcher::GetDefault()
     return &instance;
 }
 
-void nItemScriptEventDispatcher::OnSetup(nScriptedObject* item)      { SetupAndGreet(item); }
-void nItemScriptEventDispatcher::OnSetupDone(nScriptedObject* item)  { SendByName(item, "OnSetupDone"); }
-void nItemScriptEventDispatcher::OnReset(nScriptedObject* item)      { SendByName(item, "OnReset"); }
+void nItemScriptEventDispatcher::OnSetup(nScriptedObject* item) { SetupAndGreet(item); }
+void nItemScriptEventDispatcher::OnSetupDone(nScriptedObject* item) { SendByName(item, "OnSetupDone"); }
+void nItemScriptEventDispatcher::OnReset(nScriptedObject* item) { SendByName(item, "OnReset"); }
 
 void nItemScriptEventDispatcher::OnActivate(nScriptedObject* item, bool active)
 {
@@ -147,11 +149,11 @@ nSceneScriptEventDispatcher* nSceneScriptEventDispatcher::GetDefault()
     return &instance;
 }
 
-void nSceneScriptEventDispatcher::OnPreSetup(nScriptedObject* scene)  { SendByName(scene, "OnPreSetup"); }
-void nSceneScriptEventDispatcher::OnSetup(nScriptedObject* scene)     { SetupAndGreet(scene); }
+void nSceneScriptEventDispatcher::OnPreSetup(nScriptedObject* scene) { SendByName(scene, "OnPreSetup"); }
+void nSceneScriptEventDispatcher::OnSetup(nScriptedObject* scene) { SetupAndGreet(scene); }
 void nSceneScriptEventDispatcher::OnSetupDone(nScriptedObject* scene) { SendByName(scene, "OnSetupDone"); }
-void nSceneScriptEventDispatcher::OnReset(nScriptedObject* scene)     { SendByName(scene, "OnReset"); }
-void nSceneScriptEventDispatcher::OnDelete(nScriptedObject* scene)    { SendByName(scene, "OnDelete"); }
+void nSceneScriptEventDispatcher::OnReset(nScriptedObject* scene) { SendByName(scene, "OnReset"); }
+void nSceneScriptEventDispatcher::OnDelete(nScriptedObject* scene) { SendByName(scene, "OnDelete"); }
 
 void nSceneScriptEventDispatcher::OnRenderDone(nScriptedObject* scene)
 {
@@ -189,9 +191,18 @@ nScene2DScriptEventDispatcher* nScene2DScriptEventDispatcher::GetDefault()
     return &instance;
 }
 
-void nScene2DScriptEventDispatcher::OnSetup(nScene2DScriptUnit* scene)  { if (scene) Call(scene, "OnSetup", 0); }
-void nScene2DScriptEventDispatcher::OnReset(nScene2DScriptUnit* scene)  { if (scene) Call(scene, "OnReset", 0); }
-void nScene2DScriptEventDispatcher::OnDelete(nScene2DScriptUnit* scene) { if (scene) Call(scene, "OnDelete", 0); }
+void nScene2DScriptEventDispatcher::OnSetup(nScene2DScriptUnit* scene)
+{
+    if (scene) Call(scene, "OnSetup", 0);
+}
+void nScene2DScriptEventDispatcher::OnReset(nScene2DScriptUnit* scene)
+{
+    if (scene) Call(scene, "OnReset", 0);
+}
+void nScene2DScriptEventDispatcher::OnDelete(nScene2DScriptUnit* scene)
+{
+    if (scene) Call(scene, "OnDelete", 0);
+}
 
 void nScene2DScriptEventDispatcher::OnUpdate(nScene2DScriptUnit* scene)
 {

@@ -20,22 +20,22 @@ struct nPhysicContact;
 class nItemScriptEventDispatcher
 {
 public:
-    virtual void OnSetup(nScriptedObject* item);            // sets up units without instance, greets each that succeeded
+    virtual void OnSetup(nScriptedObject* item);  // sets up units without instance, greets each that succeeded
     virtual void OnSetupDone(nScriptedObject* item);
     virtual void OnReset(nScriptedObject* item);
-    virtual void OnActivate(nScriptedObject* item, bool active);          // cached
-    virtual void OnPhysicStep(nScriptedObject* item, bool before);        // cached
-    virtual void OnPhysicSleepStep(nScriptedObject* item);                // cached
-    virtual void OnItemEnter(nScriptedObject* trigger, void* item);       // to the trigger's units
+    virtual void OnActivate(nScriptedObject* item, bool active);     // cached
+    virtual void OnPhysicStep(nScriptedObject* item, bool before);   // cached
+    virtual void OnPhysicSleepStep(nScriptedObject* item);           // cached
+    virtual void OnItemEnter(nScriptedObject* trigger, void* item);  // to the trigger's units
     virtual void OnItemExit(nScriptedObject* trigger, void* item);
-    virtual void OnEnterTrigger(nScriptedObject* item, void* trigger);    // to the item's units
+    virtual void OnEnterTrigger(nScriptedObject* item, void* trigger);  // to the item's units
     virtual void OnTrigger(nScriptedObject* item, void* trigger);
     virtual void OnExitTrigger(nScriptedObject* item, void* trigger);
-    virtual void OnUpdate(nScriptedObject* item);                         // cached
-    virtual void OnLogicUpdate(nScriptedObject* item, float period);      // cached
+    virtual void OnUpdate(nScriptedObject* item);                     // cached
+    virtual void OnLogicUpdate(nScriptedObject* item, float period);  // cached
     virtual void OnDelete(nScriptedObject* item);
-    virtual void OnCollisionEx(nScriptedObject* item, void* other, nPhysicContact* contact, nScriptObject* table); // cached
-    virtual void OnCollision(nScriptedObject* item, void* other, nPhysicContact* contact);                       // cached
+    virtual void OnCollisionEx(nScriptedObject* item, void* other, nPhysicContact* contact, nScriptObject* table);  // cached
+    virtual void OnCollision(nScriptedObject* item, void* other, nPhysicContact* contact);                          // cached
     virtual ~nItemScriptEventDispatcher() {}
 
     static nItemScriptEventDispatcher* GetDefault();
@@ -46,12 +46,12 @@ class nSceneScriptEventDispatcher
 {
 public:
     virtual void OnPreSetup(nScriptedObject* scene);
-    virtual void OnSetup(nScriptedObject* scene);            // sets up units without instance, greets each that succeeded
+    virtual void OnSetup(nScriptedObject* scene);  // sets up units without instance, greets each that succeeded
     virtual void OnSetupDone(nScriptedObject* scene);
     virtual void OnReset(nScriptedObject* scene);
-    virtual void OnRenderDone(nScriptedObject* scene);       // cached
-    virtual void OnRenderUI(nScriptedObject* scene);         // cached
-    virtual void OnPhysicStep(nScriptedObject* scene, bool before); // cached
+    virtual void OnRenderDone(nScriptedObject* scene);               // cached
+    virtual void OnRenderUI(nScriptedObject* scene);                 // cached
+    virtual void OnPhysicStep(nScriptedObject* scene, bool before);  // cached
     // Cached; a unit whose update delay is 1 or more is skipped and its delay drops by the
     // engine's frame time in ticks.
     virtual void OnUpdate(nScriptedObject* scene);
@@ -67,7 +67,7 @@ class nScene2DScriptEventDispatcher
 public:
     virtual void OnSetup(nScene2DScriptUnit* scene);
     virtual void OnReset(nScene2DScriptUnit* scene);
-    virtual void OnUpdate(nScene2DScriptUnit* scene);        // the cached method when set, else by name
+    virtual void OnUpdate(nScene2DScriptUnit* scene);  // the cached method when set, else by name
     virtual void OnDelete(nScene2DScriptUnit* scene);
     virtual ~nScene2DScriptEventDispatcher() {}
 

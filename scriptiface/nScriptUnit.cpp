@@ -15,11 +15,20 @@
 namespace {
 
 const char* const kManagerEvents[nManagerScriptUnit::CachedEventCount] = {
-    "OnLogicUpdate", "OnUpdate", "OnActivate", "OnPhysicStep", "OnPhysicSleepStep", "OnCollision", "OnCollisionEx",
+    "OnLogicUpdate",
+    "OnUpdate",
+    "OnActivate",
+    "OnPhysicStep",
+    "OnPhysicSleepStep",
+    "OnCollision",
+    "OnCollisionEx",
 };
 
 const char* const kSceneEvents[nSceneScriptUnit::CachedEventCount] = {
-    "OnRenderDone", "OnRenderUI", "OnPhysicStep", "OnUpdate",
+    "OnRenderDone",
+    "OnRenderUI",
+    "OnPhysicStep",
+    "OnUpdate",
 };
 
 // A copy of a parameter as an NML value tag; NULL for a type a parameter cannot have.
@@ -49,7 +58,7 @@ void nScriptUnit::SetOwner(void* owner, int32_t ownerType)
     if (m_cachedEvents) nScriptedObject::NoteCachedEventsChanged();
     m_owner = owner;
     m_ownerType = ownerType;
-    m_site.session = 0;     // its first argument was the old owner's object
+    m_site.session = 0;  // its first argument was the old owner's object
     delete m_ownerObject;
     m_ownerObject = 0;
 }
@@ -86,7 +95,7 @@ bool nScriptUnit::Setup()
         return false;
     }
     m_instance = result.GetScriptObject();
-    if (result.IsOwned()) result.SetScriptObject(m_instance, false);   // the unit takes it over
+    if (result.IsOwned()) result.SetScriptObject(m_instance, false);  // the unit takes it over
 
     for (nList<nVariant*>::Node* n = m_parameters.GetHead(); n; n = n->next)
         m_vm->SetValue(n->value->GetName().GetCStr(), nScriptValue(*n->value), m_instance);
@@ -184,12 +193,12 @@ void nScriptUnit::ReadParameters(nMetaTag* tag)
         nMetaTag* value = parm->FindPath("Value;");
         const char* name = 0;
         if (!id || !value || !id->GetValue().GetString(&name)) {
-            *g_log << "[*] " << "Incomplete script parameter declaration ignored.\n";
+            *g_log << "[*] Incomplete script parameter declaration ignored.\n";
             continue;
         }
         int32_t type = value->GetType();
         if (type != TagType_Real && type != TagType_Bool && type != TagType_Integer && type != TagType_String) {
-            *g_log << "[*] " << "parameter '" << name << "' type is invalid.\n";
+            *g_log << "[*] parameter '" << name << "' type is invalid.\n";
             continue;
         }
         nVariant* parameter = new (std::nothrow) nVariant();
@@ -204,7 +213,7 @@ nMetaTag* nScriptUnit::Serialize(nMetaFile* document) const
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("ScriptUnit");
     if (!root) {
-        *g_log << "[!] " << "Could not serialize script unit. Failed to create root tag.\n";
+        *g_log << "[!] Could not serialize script unit. Failed to create root tag.\n";
         return 0;
     }
     if (!m_scriptPath.IsEmpty()) AppendTag(root, new (std::nothrow) nMetaTag("Script", m_scriptPath.GetCStr()));
@@ -226,7 +235,7 @@ nMetaTag* nScriptUnit::Serialize(nMetaFile* document) const
                     delete parm;
                     delete id;
                     delete value;
-                    *g_log << "[*] " << "Failed to serialize instance parameter '" << v->GetName().GetCStr() << "'.\n";
+                    *g_log << "[*] Failed to serialize instance parameter '" << v->GetName().GetCStr() << "'.\n";
                 }
             }
             AppendTag(root, list);
@@ -257,7 +266,6 @@ void nManagerScriptUnit::Release()
     nScriptUnit::Release();
 }
 
-
 nSceneScriptUnit::nSceneScriptUnit(nScriptVM* vm) : nScriptUnit(vm), m_updateDelay(0), m_cached{}
 {
 }
@@ -280,7 +288,6 @@ void nSceneScriptUnit::Release()
     ForgetCached(m_cached, CachedEventCount);
     nScriptUnit::Release();
 }
-
 
 nScene2DScriptUnit::nScene2DScriptUnit(nScriptVM* vm) : nScriptUnit(vm), m_events(0), m_onUpdate()
 {

@@ -56,7 +56,7 @@ nMetaTag* nScriptedObject::Serialize(nMetaFile* document) const
     if (m_units.GetCount() == 0) return 0;
     nMetaTag* root = new (std::nothrow) nMetaTag("ScriptedObject");
     if (!root) {
-        *g_log << "[!] " << "Could not create managed root tag to serialize.\n";
+        *g_log << "[!] Could not create managed root tag to serialize.\n";
         return 0;
     }
     for (nList<nScriptUnit*>::Node* n = m_units.GetHead(); n; n = n->next) {

@@ -4,22 +4,20 @@
 
 #include "core/nScriptObject.h"
 
-namespace
+namespace {
+void ReleaseScriptObjects(nEventHandler& handler)
 {
-    void ReleaseScriptObjects(nEventHandler& handler)
-    {
-        delete handler.closure;
-        delete handler.context;
-        handler.closure = 0;
-        handler.context = 0;
-    }
+    delete handler.closure;
+    delete handler.context;
+    handler.closure = 0;
+    handler.context = 0;
+}
 }
 
 void nEventTable::SetHandler(int32_t id, nScriptObject* closure, nScriptObject* context)
 {
     for (size_t i = 0; i < m_handlers.size(); ++i)
-        if (m_handlers[i].id == id)
-        {
+        if (m_handlers[i].id == id) {
             ReleaseScriptObjects(m_handlers[i]);
             m_handlers[i].closure = closure;
             m_handlers[i].context = context;
@@ -39,8 +37,7 @@ const nEventHandler* nEventTable::Find(int32_t id) const
 void nEventTable::RemoveHandler(int32_t id)
 {
     for (size_t i = 0; i < m_handlers.size(); ++i)
-        if (m_handlers[i].id == id)
-        {
+        if (m_handlers[i].id == id) {
             ReleaseScriptObjects(m_handlers[i]);
             m_handlers.erase(m_handlers.begin() + static_cast<std::ptrdiff_t>(i));
             return;

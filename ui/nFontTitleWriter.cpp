@@ -10,7 +10,7 @@ void nFontTitleWriter::WriteTitle(const nWindow& window, nPicture& target, const
     nTextParameters parameters;
     parameters.font = m_fonts->FindWindowSystemFont(window.GetTitleFont().GetCStr());
     parameters.size = window.GetTitleSize();
-    const uint32_t colour = window.GetTitleColor();   // red in the low byte
+    const uint32_t colour = window.GetTitleColor();  // red in the low byte
     parameters.red = colour & 0xFF;
     parameters.green = (colour >> 8) & 0xFF;
     parameters.blue = (colour >> 16) & 0xFF;

@@ -14,7 +14,7 @@ public:
     void WriteTitle(const nWindow& window, nPicture& target, const nRect2D& area) override;
 
 private:
-    nWindowSystemFonts* m_fonts;   // not owned
+    nWindowSystemFonts* m_fonts;  // not owned
 };
 
 #endif

@@ -15,8 +15,8 @@ struct nProfilerTextStyle
     float bottomLimit;
 };
 
-extern const nProfilerTextStyle g_SceneProfilerStyle;     // 0.35, 0.021, 0.958: a scene's block, a 2D scene's line
-extern const nProfilerTextStyle g_ProjectProfilerStyle;   // 0.4, 0.024, 0.952: the project overlay
+extern const nProfilerTextStyle g_SceneProfilerStyle;    // 0.35, 0.021, 0.958: a scene's block, a 2D scene's line
+extern const nProfilerTextStyle g_ProjectProfilerStyle;  // 0.4, 0.024, 0.952: the project overlay
 
 // Writes the lines of a profiler block, each twice: a black shadow one output pixel right and
 // down, then the line in its colour (NULL: the renderer's default) at (x, y), keep aspect on,
@@ -28,17 +28,17 @@ public:
     nProfilerText(nRenderer* renderer, nRasterFont* font, const nProfilerTextStyle& style, float x, float y);
 
     void Line(const char* text, const nVector* colour);
-    void Empty()                                            { Next(); }
+    void Empty() { Next(); }
 
     float x, y;
 
 private:
     void Next();
 
-    nRenderer*                m_renderer;
-    nRasterFont*              m_font;
+    nRenderer* m_renderer;
+    nRasterFont* m_font;
     const nProfilerTextStyle& m_style;
-    float                     m_pixelX, m_pixelY;           // one output pixel in output units
+    float m_pixelX, m_pixelY;  // one output pixel in output units
 };
 
 #endif

@@ -205,7 +205,7 @@ void nScene2D::AppendSprite(nSprite2D* sprite)
 {
     nScene2DListenerRecord record{sprite};
     for (nListNode<nScene2DListener*>* n = m_listeners.GetHead(); n; n = n->next) n->value->OnScene2DEvent(1, &record);
-    if (!m_sprites.InsertAfter(sprite, 0)) *g_log << "[!] " << "Failed to add a sprite to the 2d scene.\n";
+    if (!m_sprites.InsertAfter(sprite, 0)) *g_log << "[!] Failed to add a sprite to the 2d scene.\n";
     for (nListNode<nScene2DListener*>* n = m_listeners.GetHead(); n; n = n->next) n->value->OnScene2DEvent(2, &record);
 }
 
@@ -243,15 +243,15 @@ void nScene2D::DeleteWindow(nSprite2D* sprite)
 void nScene2D::DeleteWidget(nWidget* widget)
 {
     if (!widget) return;
-    if (widget->IsPart()) {   // lives and dies with its whole
-        *g_log << "[!] " << "Widget " << widget->GetId() << " is part of another widget and is not deleted on its own.\n";
+    if (widget->IsPart()) {  // lives and dies with its whole
+        *g_log << "[!] Widget " << widget->GetId() << " is part of another widget and is not deleted on its own.\n";
         return;
     }
     if (m_router.IsRouting()) {
         m_router.DeferDeleteWidget(widget);
         return;
     }
-    delete widget;   // its parent, cells, window and the input states forget it
+    delete widget;  // its parent, cells, window and the input states forget it
 }
 
 void nScene2D::ForgetWidget(nWidget* widget)
@@ -277,7 +277,7 @@ void nScene2D::DeleteUnheldWidgets()
 void nScene2D::LockToWindow(nWindow* window)
 {
     if (!window) {
-        *g_log << "[*] " << "Cannot lock UI to NULL window.\n";
+        *g_log << "[*] Cannot lock UI to NULL window.\n";
         return;
     }
     Unlock();
@@ -318,7 +318,7 @@ bool nScene2D::SetSkin(const char* const names[SkinSlotCount], uint32_t fillColo
         nPicture* picture = LoadPicture(m_engine, names[i], false);
         m_skin[i] = picture;
         if (!nWindowPixels::IsUsable(picture)) {
-            *g_log << "[!] " << "Could not load the skin picture '" << names[i] << "'.\n";
+            *g_log << "[!] Could not load the skin picture '" << names[i] << "'.\n";
             loaded = false;
         }
     }
@@ -368,7 +368,7 @@ bool nScene2D::SetCursor(const char* pictureName)
     nCategoryScope category(CategoryScene2D);
     nWindow* cursor = new (std::nothrow) nWindow(this, 0, "Cursor", "Cursor", 0, 0);
     if (!cursor) {
-        *g_log << "[!] " << "Failed to allocate new window.\n";
+        *g_log << "[!] Failed to allocate new window.\n";
         return false;
     }
     m_cursor = cursor;
@@ -404,11 +404,11 @@ bool nScene2D::Deserialize(nMetaFile* document, nMetaTag* tag)
              while (nMetaTag* child = t->NextChild(it)) {
                  if (IsTagNamed(child, "Sprite2d")) {
                      nSprite2D* sprite = new (std::nothrow) nSprite2D(&s, 0, 0, 0, 0, 0);
-                     if (!sprite) *g_log << "[!] " << "Failed to allocate new sprite.\n";
+                     if (!sprite) *g_log << "[!] Failed to allocate new sprite.\n";
                      else sprite->Deserialize(d, child);
                  } else if (IsTagNamed(child, "Window")) {
                      nWindow* window = new (std::nothrow) nWindow(&s, 0, 0, 0, 0, 0);
-                     if (!window) *g_log << "[!] " << "Failed to allocate new window.\n";
+                     if (!window) *g_log << "[!] Failed to allocate new window.\n";
                      else window->Deserialize(d, child);
                  }
              }
@@ -445,13 +445,13 @@ void nScene2D::ReadLinks()
             nMetaTag* item = FirstChildNamed(link, "Item");
             nMetaTag* to = FirstChildNamed(link, "Link");
             if (!item || !to || !ReadTagInt(item, child) || !ReadTagInt(to, parent)) {
-                *g_log << "[*] " << "A <Link> needs the int tags <Item> and <Link>.\n";
+                *g_log << "[*] A <Link> needs the int tags <Item> and <Link>.\n";
                 continue;
             }
             nSprite2D* childSprite = FindSpriteByUid(child);
             nSprite2D* parentSprite = FindSpriteByUid(parent);
             if (!childSprite || !parentSprite) {
-                *g_log << "[*] " << "Link of sprite " << child << " to sprite " << parent << ": no such sprite.\n";
+                *g_log << "[*] Link of sprite " << child << " to sprite " << parent << ": no such sprite.\n";
                 continue;
             }
             childSprite->SetParent(parentSprite);
@@ -487,7 +487,7 @@ void nScene2D::ReadSkin(nMetaTag* tag)
     for (int32_t i = 0; i < SkinSlotCount; ++i) {
         given[i] = names[i].IsEmpty() ? 0 : names[i].GetCStr();
         if (!given[i]) {
-            *g_log << "[!] " << "The skin lacks its <" << kSkinSlotNames[i] << "> picture.\n";
+            *g_log << "[!] The skin lacks its <" << kSkinSlotNames[i] << "> picture.\n";
             return;
         }
     }
@@ -524,12 +524,12 @@ nMetaTag* nScene2D::Serialize(nMetaFile* document)
 {
     nMetaTag* root = new (std::nothrow) nMetaTag("Scene2d");
     if (!root) {
-        *g_log << "[!] " << "Could not create managed root tag to serialize.\n";
+        *g_log << "[!] Could not create managed root tag to serialize.\n";
         return 0;
     }
     nMetaTag* sprites = new (std::nothrow) nMetaTag("Sprites");
     if (!sprites || !root->AddChild(sprites)) {
-        *g_log << "[!] " << "Failed to allocate <Sprites> root tag.\n";
+        *g_log << "[!] Failed to allocate <Sprites> root tag.\n";
         delete sprites;
         delete root;
         return 0;
@@ -538,7 +538,7 @@ nMetaTag* nScene2D::Serialize(nMetaFile* document)
         if (n->value != m_cursor) AppendTag(sprites, n->value->Serialize(document));
     nMetaTag* links = new (std::nothrow) nMetaTag("Links");
     if (!links || !root->AddChild(links)) {
-        *g_log << "[!] " << "Failed to allocate <Links> root tag.\n";
+        *g_log << "[!] Failed to allocate <Links> root tag.\n";
         delete links;
         delete root;
         return 0;

@@ -125,7 +125,7 @@ bool nSprite2D::ExecuteCommand(nACECommand* record, float slice)
     if (!record || record->code < ACE2DToAlpha || record->code > ACE2DHide) return nACEUnit::ExecuteCommand(record, slice);
     if (record->code == ACE2DShow || record->code == ACE2DHide) {
         SetState(Sprite2DStateVisible, record->code == ACE2DShow);
-        record->remaining = 0.0f;   // done at once
+        record->remaining = 0.0f;  // done at once
         return true;
     }
     // The share of the remaining time this slice takes: each value lands on its target
@@ -133,27 +133,27 @@ bool nSprite2D::ExecuteCommand(nACECommand* record, float slice)
     const float f = record->remaining > 0.0f && slice < record->remaining ? slice / record->remaining : 1.0f;
     const float* p = record->parameters;
     switch (record->code) {
-    case ACE2DToAlpha:
-        m_opacity += f * (p[0] - m_opacity);
-        break;
-    case ACE2DToPosition:
-        m_position.x += f * (p[0] - m_position.x);
-        m_position.y += f * (p[1] - m_position.y);
-        break;
-    case ACE2DToScale:
-        m_scale.x += f * (p[0] - m_scale.x);
-        m_scale.y += f * (p[1] - m_scale.y);
-        break;
-    case ACE2DToAngle:
-        m_angle += f * (p[0] * kPi / 180.0f - m_angle);
-        break;
+        case ACE2DToAlpha:
+            m_opacity += f * (p[0] - m_opacity);
+            break;
+        case ACE2DToPosition:
+            m_position.x += f * (p[0] - m_position.x);
+            m_position.y += f * (p[1] - m_position.y);
+            break;
+        case ACE2DToScale:
+            m_scale.x += f * (p[0] - m_scale.x);
+            m_scale.y += f * (p[1] - m_scale.y);
+            break;
+        case ACE2DToAngle:
+            m_angle += f * (p[0] * kPi / 180.0f - m_angle);
+            break;
     }
     return true;
 }
 
 void nSprite2D::StoreSize(float width, float height)
 {
-    m_size.x = width >= 1.0f ? width : 1.0f;     // NaN too becomes 1
+    m_size.x = width >= 1.0f ? width : 1.0f;  // NaN too becomes 1
     m_size.y = height >= 1.0f ? height : 1.0f;
 }
 
@@ -214,7 +214,7 @@ bool nSprite2D::IsDescendantOf(const nSprite2D* ancestor) const
 bool nSprite2D::SetParent(nSprite2D* parent)
 {
     if (parent && (parent == this || parent->IsDescendantOf(this))) {
-        *g_log << "[!] " << "Sprite " << m_uid << " cannot be the child of sprite " << parent->m_uid
+        *g_log << "[!] Sprite " << m_uid << " cannot be the child of sprite " << parent->m_uid
                << ": the parent chain would loop.\n";
         return false;
     }
@@ -301,8 +301,16 @@ void nSprite2D::DrawQuad(nRenderer* renderer, float height, float alpha)
     const float tw = texture->GetWidth() ? (float)texture->GetWidth() : w;
     const float th = texture->GetHeight() ? (float)texture->GetHeight() : height;
     float u0 = 0.0f, u1 = w / tw, v0 = 0.0f, v1 = height / th;
-    if (TestState(Sprite2DStateFlipU)) { float t = u0; u0 = u1; u1 = t; }
-    if (TestState(Sprite2DStateFlipV)) { float t = v0; v0 = v1; v1 = t; }
+    if (TestState(Sprite2DStateFlipU)) {
+        float t = u0;
+        u0 = u1;
+        u1 = t;
+    }
+    if (TestState(Sprite2DStateFlipV)) {
+        float t = v0;
+        v0 = v1;
+        v1 = t;
+    }
 
     const nVector colour(1.0f, 1.0f, 1.0f, alpha);
     const uint32_t flags = MaterialRenderNoDepthTest | (TestStyle(Sprite2DStyleAdditive) ? MaterialRenderAdd : 0);
@@ -348,7 +356,7 @@ bool nSprite2D::Deserialize(nMetaFile* document, nMetaTag* tag)
         {"Flag", [](nSprite2D& s, nMetaFile*, nMetaTag* t) { s.m_state |= ReadBitNames(t, kSprite2DStateNames, 4, "Flag"); }},
         {"Texture", [](nSprite2D& s, nMetaFile*, nMetaTag* t) {
              if (s.m_isWindow) {
-                 *g_log << "[!] " << "Unexpected <Texture> tag in sprite declaration.\n";
+                 *g_log << "[!] Unexpected <Texture> tag in sprite declaration.\n";
                  return;
              }
              const char* name = ReadTagString(t);
@@ -370,7 +378,7 @@ nMetaTag* nSprite2D::Serialize(nMetaFile* document) const
 {
     nMetaTag* tag = new (std::nothrow) nMetaTag("Sprite2d");
     if (!tag) {
-        *g_log << "[!] " << "Could not create managed root tag to serialize.\n";
+        *g_log << "[!] Could not create managed root tag to serialize.\n";
         return 0;
     }
     AppendTag(tag, new (std::nothrow) nMetaTag("Id", m_id.GetCStr() ? m_id.GetCStr() : ""));

@@ -11,7 +11,7 @@
 
 namespace {
 
-const int32_t kMaxCommandSize = 1024;      // size commands are kept within 1..kMaxCommandSize pixels
+const int32_t kMaxCommandSize = 1024;  // size commands are kept within 1..kMaxCommandSize pixels
 
 int32_t Clamp(int32_t value, int32_t low, int32_t high)
 {
@@ -31,7 +31,7 @@ bool StartsWith(const char* p, const char* end, const char* word)
 struct nTextChar
 {
     uint32_t codePoint;
-    int32_t  bytes;
+    int32_t bytes;
 };
 
 nTextChar ReadChar(const char* p, const char* end)
@@ -153,7 +153,7 @@ nTextCommand ParseTextCommand(const char* p, const char* end, const char** next,
         return command;
     }
     if (!ReadCommandValues(open + 1, close, command.values, count)) {
-        if (!quiet) *g_log << "[!] " << "Error parsing text command components.\n";
+        if (!quiet) *g_log << "[!] Error parsing text command components.\n";
         command.kind = TextCommandError;
         *next = 0;
         return command;
@@ -179,11 +179,17 @@ int32_t DecodeUTF8(const char* p, const char* end, uint32_t* codePoint)
         *codePoint = lead;
         return 1;
     } else if ((lead & 0xE0) == 0xC0) {
-        count = 2; value = lead & 0x1F; minimum = 0x80;
+        count = 2;
+        value = lead & 0x1F;
+        minimum = 0x80;
     } else if ((lead & 0xF0) == 0xE0) {
-        count = 3; value = lead & 0x0F; minimum = 0x800;
+        count = 3;
+        value = lead & 0x0F;
+        minimum = 0x800;
     } else if ((lead & 0xF8) == 0xF0) {
-        count = 4; value = lead & 0x07; minimum = 0x10000;
+        count = 4;
+        value = lead & 0x07;
+        minimum = 0x10000;
     } else {
         return 0;
     }
@@ -211,7 +217,13 @@ const char* LayoutTextLine(const char* base, const char* text, const char* end, 
 
     // The line as it stood before the first space of the last run of spaces: a full line goes
     // back there, so it neither ends nor starts with the spaces it broke at.
-    struct { bool set; nTextLine line; int32_t size; const char* at; } breakPoint = {false, nTextLine(), 0, 0};
+    struct
+    {
+        bool set;
+        nTextLine line;
+        int32_t size;
+        const char* at;
+    } breakPoint = {false, nTextLine(), 0, 0};
     uint32_t previous = 0;
     bool afterSpace = false;
     const char* p = text;
@@ -219,16 +231,31 @@ const char* LayoutTextLine(const char* base, const char* text, const char* end, 
     for (;;) {
         const char* next = p;
         nTextCommand command = ParseTextCommand(p, end, &next);
-        if (command.kind == TextCommandError) { rest = 0; break; }
+        if (command.kind == TextCommandError) {
+            rest = 0;
+            break;
+        }
         if (command.kind != TextCommandNone) {
             if (command.kind == TextCommandSize) parameters.size = command.values[0];
             p = next;
             continue;
         }
-        if (p >= end) { rest = 0; break; }
-        if (*p == '\n') { rest = p + 1; break; }
-        if (*p == '\\' && end - p >= 2 && p[1] == 'n') { rest = p + 2; break; }
-        if (maxCharacters > 0 && line->characters >= maxCharacters) { rest = p; break; }
+        if (p >= end) {
+            rest = 0;
+            break;
+        }
+        if (*p == '\n') {
+            rest = p + 1;
+            break;
+        }
+        if (*p == '\\' && end - p >= 2 && p[1] == 'n') {
+            rest = p + 2;
+            break;
+        }
+        if (maxCharacters > 0 && line->characters >= maxCharacters) {
+            rest = p;
+            break;
+        }
 
         const nTextChar c = ReadChar(p, end);
         const uint32_t glyph = font->GetGlyphIndex(c.codePoint);
@@ -312,12 +339,12 @@ void WalkTextLine(const nTextLayout& layout, size_t index, int32_t boxWidth, nTe
     int32_t pen = 0;
     int32_t spaceExtra = 0;
     switch (state.alignment) {
-    case TextAlignRight:   pen = room * 64; break;
-    case TextAlignCenter:  pen = (room / 2) * 64; break;
-    case TextAlignJustify:
-        if (index + 1 < lines.size() && line.spaces > 0) spaceExtra = (room * 64) / line.spaces;
-        break;
-    default: break;
+        case TextAlignRight: pen = room * 64; break;
+        case TextAlignCenter: pen = (room / 2) * 64; break;
+        case TextAlignJustify:
+            if (index + 1 < lines.size() && line.spaces > 0) spaceExtra = (room * 64) / line.spaces;
+            break;
+        default: break;
     }
 
     uint32_t previous = 0;

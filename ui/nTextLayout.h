@@ -22,30 +22,30 @@ class nWindowSystemFont;
 
 enum nTextFormat
 {
-    TextFormatStandard  = 0,    // lines end only at line breaks
-    TextFormatParagraph = 1,    // words wrap at the box width
-    TextFormatColumn    = 2     // words wrap at the box width and lines hold at most column width characters
+    TextFormatStandard = 0,   // lines end only at line breaks
+    TextFormatParagraph = 1,  // words wrap at the box width
+    TextFormatColumn = 2      // words wrap at the box width and lines hold at most column width characters
 };
 
 enum nTextAlignment
 {
-    TextAlignLeft    = 0,
-    TextAlignRight   = 1,
-    TextAlignCenter  = 2,
-    TextAlignJustify = 3        // spaces stretch every line but the last to the box width
+    TextAlignLeft = 0,
+    TextAlignRight = 1,
+    TextAlignCenter = 2,
+    TextAlignJustify = 3  // spaces stretch every line but the last to the box width
 };
 
 // The layout record shared by text widgets, window titles and picture text.
 struct nTextParameters
 {
-    nWindowSystemFont* font   = 0;
-    int32_t size              = 16;                 // pixels
-    int32_t red = 0, green = 0, blue = 0, alpha = 255;   // 0 to 255 each
-    int32_t format            = TextFormatStandard;
-    int32_t alignment         = TextAlignLeft;
-    int32_t columnWidth       = 80;                 // characters, for TextFormatColumn
-    int32_t tracking          = 0;                  // extra advance per character, in size units
-    int32_t heading           = 0;                  // extra height per line, in size units
+    nWindowSystemFont* font = 0;
+    int32_t size = 16;                                  // pixels
+    int32_t red = 0, green = 0, blue = 0, alpha = 255;  // 0 to 255 each
+    int32_t format = TextFormatStandard;
+    int32_t alignment = TextAlignLeft;
+    int32_t columnWidth = 80;  // characters, for TextFormatColumn
+    int32_t tracking = 0;      // extra advance per character, in size units
+    int32_t heading = 0;       // extra height per line, in size units
 
     bool operator==(const nTextParameters& other) const;
     bool operator!=(const nTextParameters& other) const { return !(*this == other); }
@@ -56,7 +56,7 @@ struct nTextBox
 {
     int32_t x0 = 0, y0 = 0, x1 = 0, y1 = 0;
 
-    int32_t Width() const  { return x1 - x0; }
+    int32_t Width() const { return x1 - x0; }
     int32_t Height() const { return y1 - y0; }
     bool operator==(const nTextBox& o) const { return x0 == o.x0 && y0 == o.y0 && x1 == o.x1 && y1 == o.y1; }
 };
@@ -65,27 +65,27 @@ struct nTextBox
 // invalid byte is one character), commands are not counted.
 struct nTextLine
 {
-    int32_t start      = 0;     // byte offset of the first character (leading spaces skipped)
-    int32_t end        = 0;     // byte offset where the line's content stops (before its break)
+    int32_t start = 0;  // byte offset of the first character (leading spaces skipped)
+    int32_t end = 0;    // byte offset where the line's content stops (before its break)
     int32_t characters = 0;
-    int32_t spaces     = 0;     // spaces among the characters
-    int32_t width      = 0;     // 26.6
-    int32_t height     = 0;     // 26.6
+    int32_t spaces = 0;  // spaces among the characters
+    int32_t width = 0;   // 26.6
+    int32_t height = 0;  // 26.6
 };
 
 // Inline commands.
 enum nTextCommandKind
 {
-    TextCommandNone  = 0,       // not a command: the characters are ordinary text
+    TextCommandNone = 0,  // not a command: the characters are ordinary text
     TextCommandColor = 1,
-    TextCommandSize  = 3,
-    TextCommandError = 4        // a broken command: the text ends here
+    TextCommandSize = 3,
+    TextCommandError = 4  // a broken command: the text ends here
 };
 
 struct nTextCommand
 {
     int32_t kind = TextCommandNone;
-    int32_t values[4] = {0, 0, 0, 0};   // colour red, green, blue, alpha (clamped to 0..255); size in values[0] (at least 1)
+    int32_t values[4] = {0, 0, 0, 0};  // colour red, green, blue, alpha (clamped to 0..255); size in values[0] (at least 1)
 };
 
 // Reads the command at p (text ends at end). Kind none: next is p. Kind colour or size: next is
@@ -111,15 +111,15 @@ const char* LayoutTextLine(const char* base, const char* text, const char* end, 
 class nTextLayout
 {
 public:
-    const std::string&            GetText() const       { return m_text; }
-    const nTextParameters&        GetParameters() const { return m_parameters; }
-    const std::vector<nTextLine>& GetLines() const      { return m_lines; }
+    const std::string& GetText() const { return m_text; }
+    const nTextParameters& GetParameters() const { return m_parameters; }
+    const std::vector<nTextLine>& GetLines() const { return m_lines; }
 
 private:
     friend nTextBox MeasureText(nTextLayout& layout, const char* text, const nTextParameters& parameters, const nTextBox& box);
 
-    std::string            m_text;
-    nTextParameters        m_parameters;        // as given, before any command
+    std::string m_text;
+    nTextParameters m_parameters;  // as given, before any command
     std::vector<nTextLine> m_lines;
 };
 
@@ -142,10 +142,10 @@ nTextBox MeasureFontText(const char* text, nWindowSystemFont* font, int32_t size
 struct nTextGlyphStep
 {
     uint32_t glyph;
-    int32_t  pen;               // 26.6, from box x0
-    int32_t  advance;           // 26.6 pen movement, kerning, tracking and justification included
-    int32_t  size;
-    int32_t  red, green, blue, alpha;
+    int32_t pen;      // 26.6, from box x0
+    int32_t advance;  // 26.6 pen movement, kerning, tracking and justification included
+    int32_t size;
+    int32_t red, green, blue, alpha;
 };
 
 // Every glyph of line index of the layout as drawing places it in a box of boxWidth pixels.

@@ -9,9 +9,9 @@ class nWindowSystemFonts;
 
 struct nUIDevices
 {
-    nUIPointer*         pointer = 0;       // moves the cursor and presses the buttons of every 2D scene
-    nWindowTitleWriter* titleWriter = 0;   // writes the titles of their windows
-    nWindowSystemFonts* fonts = 0;         // the window-system fonts the scripts load and find
+    nUIPointer* pointer = 0;              // moves the cursor and presses the buttons of every 2D scene
+    nWindowTitleWriter* titleWriter = 0;  // writes the titles of their windows
+    nWindowSystemFonts* fonts = 0;        // the window-system fonts the scripts load and find
 };
 
 #endif

@@ -11,30 +11,29 @@
 #include "ui/nWidget.h"
 #include "ui/nWindow.h"
 
-namespace
+namespace {
+const int32_t kObjectTypeWindow = 13;
+const int32_t kObjectTypeWidget = 14;
+
+bool StrictlyInside(const nRect2D& r, int32_t x, int32_t y)
 {
-    const int32_t kObjectTypeWindow = 13;
-    const int32_t kObjectTypeWidget = 14;
+    return r.x0 < x && x < r.x1 && r.y0 < y && y < r.y1;
+}
 
-    bool StrictlyInside(const nRect2D& r, int32_t x, int32_t y)
-    {
-        return r.x0 < x && x < r.x1 && r.y0 < y && y < r.y1;
-    }
+nRect2D MappedContent(const nWindow* window, const nWidget* widget)
+{
+    const nWidgetRect& c = widget->GetContentRect();
+    return window->MapRect(nRect2D{c.x0, c.y0, c.x1, c.y1});
+}
 
-    nRect2D MappedContent(const nWindow* window, const nWidget* widget)
-    {
-        const nWidgetRect& c = widget->GetContentRect();
-        return window->MapRect(nRect2D{c.x0, c.y0, c.x1, c.y1});
-    }
+nWindow* AsWindow(nSprite2D* sprite)
+{
+    return sprite && sprite->IsWindow() ? static_cast<nWindow*>(sprite) : 0;
+}
 
-    nWindow* AsWindow(nSprite2D* sprite)
-    {
-        return sprite && sprite->IsWindow() ? static_cast<nWindow*>(sprite) : 0;
-    }
-
-    const int32_t kClickEvents[3] = {EventLeftMouseClick, EventRightMouseClick, EventMiddleMouseClick};
-    const int32_t kUpEvents[3]    = {EventLeftMouseUp, EventRightMouseUp, EventMiddleMouseUp};
-    const int32_t kDownEvents[3]  = {EventLeftMouseDown, EventRightMouseDown, EventMiddleMouseDown};
+const int32_t kClickEvents[3] = {EventLeftMouseClick, EventRightMouseClick, EventMiddleMouseClick};
+const int32_t kUpEvents[3] = {EventLeftMouseUp, EventRightMouseUp, EventMiddleMouseUp};
+const int32_t kDownEvents[3] = {EventLeftMouseDown, EventRightMouseDown, EventMiddleMouseDown};
 }
 
 nUIRouter::nUIRouter(nScene2D* scene)
@@ -52,8 +51,7 @@ void nUIRouter::SetCursorAutoHideDelay(float seconds)
 {
     m_autoHideDelay = seconds;
     nWindow* cursor = m_scene->GetCursor();
-    if (seconds <= 0.0f && cursor)
-    {
+    if (seconds <= 0.0f && cursor) {
         cursor->SetOpacity(1.0f);
         cursor->SetState(Sprite2DStateVisible, true);
     }
@@ -66,8 +64,7 @@ void nUIRouter::Route()
     const nUIPointerFrame frame = m_pointer->ReadFrame();
     PlaceCursor(frame);
     AutoHideCursor();
-    if (m_dragged)
-    {
+    if (m_dragged) {
         m_dragged->SetPosition(m_dragged->GetPosition().x + static_cast<float>(m_current.x - m_previous.x),
                                m_dragged->GetPosition().y + static_cast<float>(m_current.y - m_previous.y));
         SendWindowEvent(m_dragged, EventMove);
@@ -75,8 +72,7 @@ void nUIRouter::Route()
     m_current.window = HitTest();
     nWindow* window = AsWindow(m_current.window);
     m_current.widget = window ? FindWidgetAt(window, window->GetBaseWidget(), m_current.x, m_current.y) : 0;
-    for (int32_t b = 0; b < 3; ++b)
-    {
+    for (int32_t b = 0; b < 3; ++b) {
         m_current.down[b] = frame.down[b];
         if (m_current.down[b] && !m_previous.down[b])
             m_current.press[b] = m_current.widget;
@@ -93,8 +89,7 @@ void nUIRouter::Route()
 void nUIRouter::PlaceCursor(const nUIPointerFrame& frame)
 {
     // A frame without a position keeps the cursor where it was.
-    if (frame.hasPosition)
-    {
+    if (frame.hasPosition) {
         m_nx = frame.nx;
         m_ny = frame.ny;
     }
@@ -122,13 +117,11 @@ void nUIRouter::AutoHideCursor()
         return;
     nOrvex* engine = m_scene->GetEngine();
     const double now = engine ? engine->GetTotalClock() / 10000.0 : 0.0;
-    if (m_current.x != m_previous.x || m_current.y != m_previous.y)
-    {
+    if (m_current.x != m_previous.x || m_current.y != m_previous.y) {
         m_lastMove = now;
         m_fadeCompiled = false;
     }
-    if (now - m_lastMove > m_autoHideDelay)
-    {
+    if (now - m_lastMove > m_autoHideDelay) {
         // Compiled once per idle period: compiled again every frame the fade would start over
         // and the hide would never run.
         if (!m_fadeCompiled)
@@ -142,8 +135,7 @@ void nUIRouter::AutoHideCursor()
 
 nSprite2D* nUIRouter::HitTest() const
 {
-    for (nListNode<nSprite2D*>* n = m_scene->GetSprites().GetTail(); n; n = n->prev)
-    {
+    for (nListNode<nSprite2D*>* n = m_scene->GetSprites().GetTail(); n; n = n->prev) {
         nSprite2D* sprite = n->value;
         if (!sprite->IsShown() || sprite->GetOpacity() <= 0.0f || sprite->TestStyle(Sprite2DStyleNonSensitive) ||
             sprite == m_scene->GetCursor())
@@ -169,11 +161,9 @@ void nUIRouter::SendButtons()
 {
     const nScene2DInputState& now = m_current;
     const nScene2DInputState& before = m_previous;
-    if (now.widget)
-    {
+    if (now.widget) {
         for (int32_t b = 0; b < 3; ++b)
-            if (before.down[b] && !now.down[b])
-            {
+            if (before.down[b] && !now.down[b]) {
                 const bool click = now.widget == before.widget && now.widget == now.press[b];
                 DispatchEvent(now.widget, now, click ? kClickEvents[b] : kUpEvents[b], true);
             }
@@ -213,8 +203,7 @@ bool nUIRouter::DispatchEvent(nWidget* widget, const nScene2DInputState& state, 
         m_dragged = state.window;
     nWindow* window = AsWindow(state.window);
     if (id == EventRightMouseDown && !widget->Find(EventRightMouseClick) && window &&
-        !window->TestStyle(Sprite2DStyleNoTitle) && !window->TestStyle(Sprite2DStyleNoDecoration))
-    {
+        !window->TestStyle(Sprite2DStyleNoTitle) && !window->TestStyle(Sprite2DStyleNoDecoration)) {
         const bool shaded = window->TestState(Sprite2DStateShaded);
         SendWindowEvent(window, shaded ? EventUnshade : EventShade);
         window->Shade(!shaded);
@@ -231,8 +220,7 @@ bool nUIRouter::SendWidgetEvent(const nScene2DInputState& state, int32_t id, con
     if (!vm->BeginCall(0, handler->closure, handler->context))
         return false;
     nScriptObject* event = vm->NewTable();
-    if (event)
-    {
+    if (event) {
         vm->SetValue("window", nScriptValue(kObjectTypeWindow, state.window), event);
         // The widget under the cursor goes as a widget, so widget functions accept it.
         vm->SetValue("widget", nScriptValue(kObjectTypeWidget, state.widget), event);
@@ -259,8 +247,7 @@ bool nUIRouter::SendWindowEvent(nSprite2D* window, int32_t id)
     if (!handler || !vm->BeginCall(0, handler->closure, handler->context))
         return false;
     nScriptObject* event = vm->NewTable();
-    if (event)
-    {
+    if (event) {
         vm->SetValue("window", nScriptValue(kObjectTypeWindow, window), event);
         vm->SetValue("cursor_id", nScriptValue(int32_t(0)), event);
         vm->SetValue("x", nScriptValue(window->GetPosition().x), event);
@@ -277,8 +264,7 @@ void nUIRouter::SendEnterAndLeave()
     nWindow* window = AsWindow(m_current.window);
     if (window)
         WalkEnterAndLeave(window, window->GetBaseWidget(), m_current);
-    if (m_current.window != m_previous.window)
-    {
+    if (m_current.window != m_previous.window) {
         if (m_current.window)
             SendWindowEvent(m_current.window, EventMouseEnter);
         // The previous window's widgets are walked only when it is another window: walking
@@ -301,7 +287,7 @@ void nUIRouter::WalkEnterAndLeave(nWindow* window, nWidget* widget, const nScene
         SendWidgetEvent(state, EventMouseLeave, *widget, widget->GetId());
     else if (isIn && !wasIn)
         SendWidgetEvent(state, EventMouseEnter, *widget, widget->GetId());
-    const std::vector<nWidget*> children = widget->GetChildren();   // a handler may add children
+    const std::vector<nWidget*> children = widget->GetChildren();  // a handler may add children
     for (size_t i = 0; i < children.size(); ++i)
         WalkEnterAndLeave(window, children[i], state);
 }
@@ -341,8 +327,7 @@ void nUIRouter::ForgetSprite(nSprite2D* sprite)
 void nUIRouter::ForgetWidget(nWidget* widget)
 {
     nScene2DInputState* states[2] = {&m_current, &m_previous};
-    for (int32_t s = 0; s < 2; ++s)
-    {
+    for (int32_t s = 0; s < 2; ++s) {
         if (states[s]->widget == widget) states[s]->widget = 0;
         for (int32_t b = 0; b < 3; ++b)
             if (states[s]->press[b] == widget) states[s]->press[b] = 0;

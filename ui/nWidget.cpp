@@ -11,31 +11,30 @@
 #include "ui/nWindow.h"
 #include "ui/nWindowSystemFont.h"
 
-namespace
+namespace {
+bool IsRGBA8(const nPicture* picture)
 {
-    bool IsRGBA8(const nPicture* picture)
-    {
-        return picture && picture->GetPixels() && picture->GetFormat() == PixelFormatRGBA8;
-    }
+    return picture && picture->GetPixels() && picture->GetFormat() == PixelFormatRGBA8;
+}
 
-    // A pixel coordinate or size from a float: truncated, held within +-2^20 pixels (far beyond
-    // any window) so that sums of two, in the 26.6 fixed point of text, stay ints; NaN gives 0.
-    int32_t ToPixels(float value)
-    {
-        if (!(value == value))
-            return 0;
-        return static_cast<int32_t>(std::max(-1048576.0f, std::min(1048576.0f, value)));
-    }
+// A pixel coordinate or size from a float: truncated, held within +-2^20 pixels (far beyond
+// any window) so that sums of two, in the 26.6 fixed point of text, stay ints; NaN gives 0.
+int32_t ToPixels(float value)
+{
+    if (!(value == value))
+        return 0;
+    return static_cast<int32_t>(std::max(-1048576.0f, std::min(1048576.0f, value)));
+}
 
-    // Border sizes: NaN gives 0, others are held within +-4096 (a window's largest edge).
-    float ToBorder(float value)
-    {
-        if (!(value == value))
-            return 0.0f;
-        return std::max(-4096.0f, std::min(4096.0f, value));
-    }
+// Border sizes: NaN gives 0, others are held within +-4096 (a window's largest edge).
+float ToBorder(float value)
+{
+    if (!(value == value))
+        return 0.0f;
+    return std::max(-4096.0f, std::min(4096.0f, value));
+}
 
-    const int32_t kCanvasMaxEdge = 4096;
+const int32_t kCanvasMaxEdge = 4096;
 }
 
 nWidget::nWidget(nScene2D* scene, int32_t id)
@@ -62,8 +61,7 @@ nWidget::~nWidget()
         m_scene->GetVM()->InvalidateNativeObject(this);
     std::vector<nWidget*> children;
     children.swap(m_children);
-    for (size_t i = 0; i < children.size(); ++i)
-    {
+    for (size_t i = 0; i < children.size(); ++i) {
         children[i]->m_parent = 0;
         children[i]->Release();
     }
@@ -78,8 +76,7 @@ void nWidget::Invalidate()
 
 void nWidget::Refresh()
 {
-    for (size_t i = 0; i < m_children.size(); ++i)
-    {
+    for (size_t i = 0; i < m_children.size(); ++i) {
         m_children[i]->Refresh();
         if (m_children[i]->m_needsLayout)
             m_needsLayout = true;
@@ -129,23 +126,18 @@ nWidget* nWidget::FindById(int32_t id)
 void nWidget::GetContentSize(float* x, float* y) const
 {
     float cx = 0.0f, cy = 0.0f;
-    if (m_kind != WidgetKindVSizer && m_kind != WidgetKindHSizer)
-    {
+    if (m_kind != WidgetKindVSizer && m_kind != WidgetKindHSizer) {
         *x = m_formatX;
         *y = m_formatY;
         return;
     }
-    for (size_t i = 0; i < m_children.size(); ++i)
-    {
+    for (size_t i = 0; i < m_children.size(); ++i) {
         float childX, childY;
         m_children[i]->GetContentSize(&childX, &childY);
-        if (m_kind == WidgetKindVSizer)
-        {
+        if (m_kind == WidgetKindVSizer) {
             cx = std::max(cx, childX);
             cy += childY;
-        }
-        else
-        {
+        } else {
             cx += childX;
             cy = std::max(cy, childY);
         }
@@ -159,19 +151,41 @@ nWidgetRect nWidget::PlaceInRect(const nWidgetRect& content, const nWidgetRect& 
     const int32_t width = content.x1 - content.x0;
     const int32_t height = content.y1 - content.y0;
     nWidgetRect placed;
-    switch (m_hAlign)
-    {
-    case WidgetAlignMiddle:  placed.x0 = target.x0 + (target.x1 - target.x0 - width) / 2; placed.x1 = placed.x0 + width; break;
-    case WidgetAlignRight:   placed.x1 = target.x1; placed.x0 = target.x1 - width; break;
-    case WidgetAlignStretch: placed.x0 = target.x0; placed.x1 = target.x1; break;
-    default:                 placed.x0 = target.x0; placed.x1 = target.x0 + width; break;
+    switch (m_hAlign) {
+        case WidgetAlignMiddle:
+            placed.x0 = target.x0 + (target.x1 - target.x0 - width) / 2;
+            placed.x1 = placed.x0 + width;
+            break;
+        case WidgetAlignRight:
+            placed.x1 = target.x1;
+            placed.x0 = target.x1 - width;
+            break;
+        case WidgetAlignStretch:
+            placed.x0 = target.x0;
+            placed.x1 = target.x1;
+            break;
+        default:
+            placed.x0 = target.x0;
+            placed.x1 = target.x0 + width;
+            break;
     }
-    switch (m_vAlign)
-    {
-    case WidgetAlignMiddle:  placed.y0 = target.y0 + (target.y1 - target.y0 - height) / 2; placed.y1 = placed.y0 + height; break;
-    case WidgetAlignBottom:  placed.y1 = target.y1; placed.y0 = target.y1 - height; break;
-    case WidgetAlignStretch: placed.y0 = target.y0; placed.y1 = target.y1; break;
-    default:                 placed.y0 = target.y0; placed.y1 = target.y0 + height; break;
+    switch (m_vAlign) {
+        case WidgetAlignMiddle:
+            placed.y0 = target.y0 + (target.y1 - target.y0 - height) / 2;
+            placed.y1 = placed.y0 + height;
+            break;
+        case WidgetAlignBottom:
+            placed.y1 = target.y1;
+            placed.y0 = target.y1 - height;
+            break;
+        case WidgetAlignStretch:
+            placed.y0 = target.y0;
+            placed.y1 = target.y1;
+            break;
+        default:
+            placed.y0 = target.y0;
+            placed.y1 = target.y0 + height;
+            break;
     }
     return placed;
 }
@@ -188,19 +202,17 @@ bool nWidget::CanAdopt(const nWidget* widget) const
 {
     if (!widget)
         return false;
-    if (widget->m_part)
-    {
-        *g_log << "[!] " << "Widget " << widget->m_id << " is part of another widget and joins no tree.\n";
+    if (widget->m_part) {
+        *g_log << "[!] Widget " << widget->m_id << " is part of another widget and joins no tree.\n";
         return false;
     }
-    if (widget->m_scene != m_scene)   // it would outlive its scene in this tree
+    if (widget->m_scene != m_scene)  // it would outlive its scene in this tree
     {
-        *g_log << "[!] " << "Widget " << widget->m_id << " belongs to another window system.\n";
+        *g_log << "[!] Widget " << widget->m_id << " belongs to another window system.\n";
         return false;
     }
-    if (widget->IsSelfOrAncestorOf(this))
-    {
-        *g_log << "[!] " << "Widget " << widget->m_id << " cannot be added inside itself.\n";
+    if (widget->IsSelfOrAncestorOf(this)) {
+        *g_log << "[!] Widget " << widget->m_id << " cannot be added inside itself.\n";
         return false;
     }
     return true;
@@ -235,7 +247,7 @@ void nWidget::ForgetChild(nWidget* child)
     m_children.erase(at);
     child->m_parent = 0;
     m_needsLayout = true;
-    if (child->m_dying)             // deleted at once: it holds no reference of ours any more
+    if (child->m_dying)  // deleted at once: it holds no reference of ours any more
         return;
     child->SetOwnerWindow(0);
     child->Release();
@@ -260,7 +272,7 @@ nWidget* nSizerWidget::AddWidget(nWidget* widget)
 {
     if (!CanAdopt(widget))
         return 0;
-    widget->AddRef();                   // kept alive while it leaves a previous parent
+    widget->AddRef();  // kept alive while it leaves a previous parent
     if (widget->GetParent() && widget->GetParent() != this)
         widget->Detach();
     AdoptChild(widget);
@@ -270,9 +282,8 @@ nWidget* nSizerWidget::AddWidget(nWidget* widget)
 
 void nSizerWidget::Compose(nPicture* picture, int32_t x0, int32_t y0, int32_t x1, int32_t y1)
 {
-    if (m_hidden || m_children.empty())
-    {
-        m_needsLayout = false;   // an empty sizer has nothing left to lay out
+    if (m_hidden || m_children.empty()) {
+        m_needsLayout = false;  // an empty sizer has nothing left to lay out
         return;
     }
     if (!m_needsLayout)
@@ -281,8 +292,7 @@ void nSizerWidget::Compose(nPicture* picture, int32_t x0, int32_t y0, int32_t x1
     m_content = nWidgetRect{x0, y0, x1, y1};
     const bool horizontal = m_kind == WidgetKindHSizer;
     float sum = 0.0f;
-    for (size_t i = 0; i < m_children.size(); ++i)
-    {
+    for (size_t i = 0; i < m_children.size(); ++i) {
         if (m_children[i]->IsHidden())
             continue;
         float weightX, weightY;
@@ -292,8 +302,7 @@ void nSizerWidget::Compose(nPicture* picture, int32_t x0, int32_t y0, int32_t x1
     // Weights summing to zero (or less) leave every child without room.
     const float scale = sum > 0.0f ? static_cast<float>(horizontal ? x1 - x0 : y1 - y0) / sum : 0.0f;
     int32_t at = horizontal ? x0 : y0;
-    for (size_t i = 0; i < m_children.size(); ++i)
-    {
+    for (size_t i = 0; i < m_children.size(); ++i) {
         nWidget* child = m_children[i];
         if (child->IsHidden())
             continue;
@@ -340,14 +349,13 @@ nContainerWidget::~nContainerWidget()
 
 nWidget* nContainerWidget::AddWidget(nWidget* widget, float x, float y, float width, float height)
 {
-    if (!widget)
-    {
-        *g_log << "[!] " << "Cannot create a cell for a NULL widget.\n";
+    if (!widget) {
+        *g_log << "[!] Cannot create a cell for a NULL widget.\n";
         return 0;
     }
     if (!CanAdopt(widget))
         return 0;
-    widget->AddRef();                   // kept alive while it leaves a previous parent
+    widget->AddRef();  // kept alive while it leaves a previous parent
     if (widget->GetParent() && widget->GetParent() != this)
         widget->Detach();
     nContainerCell cell;
@@ -372,8 +380,7 @@ bool nContainerWidget::MoveWidget(const nWidget* widget, float x, float y)
 {
     bool moved = false;
     for (size_t i = 0; i < m_cells.size(); ++i)
-        if (m_cells[i].widget == widget)
-        {
+        if (m_cells[i].widget == widget) {
             nWidgetRect& r = m_cells[i].rect;
             const int32_t width = r.x1 - r.x0, height = r.y1 - r.y0;
             r.x0 = ToPixels(x);
@@ -400,13 +407,12 @@ void nContainerWidget::ForgetChild(nWidget* child)
     const bool dying = child->IsDying();
     int32_t cellReferences = 0;
     for (size_t i = m_cells.size(); i-- > 0;)
-        if (m_cells[i].widget == child)
-        {
+        if (m_cells[i].widget == child) {
             m_cells.erase(m_cells.begin() + static_cast<std::ptrdiff_t>(i));
             ++cellReferences;
         }
     if (!dying)
-        child->AddRef();   // held across the releases below so that it dies at most once
+        child->AddRef();  // held across the releases below so that it dies at most once
     for (int32_t i = 0; i < cellReferences && !dying; ++i)
         child->Release();
     nWidget::ForgetChild(child);
@@ -416,16 +422,14 @@ void nContainerWidget::ForgetChild(nWidget* child)
 
 void nContainerWidget::Compose(nPicture* picture, int32_t x0, int32_t y0, int32_t x1, int32_t y1)
 {
-    if (m_hidden)
-    {
+    if (m_hidden) {
         m_needsLayout = false;
         return;
     }
     if (!m_needsLayout)
         return;
     m_content = nWidgetRect{x0, y0, x1, y1};
-    for (size_t i = 0; i < m_cells.size(); ++i)
-    {
+    for (size_t i = 0; i < m_cells.size(); ++i) {
         const nContainerCell& cell = m_cells[i];
         if (cell.widget->IsHidden())
             continue;
@@ -444,7 +448,7 @@ nTextWidget::nTextWidget(nScene2D* scene, int32_t id, const char* text, nWindowS
 {
     m_kind = WidgetKindText;
     m_hAlign = WidgetAlignStretch;
-    m_parameters.font = font;   // NULL: the text draws nothing
+    m_parameters.font = font;  // NULL: the text draws nothing
     m_parameters.size = size;
     m_parameters.red = m_parameters.green = m_parameters.blue = m_parameters.alpha = 255;
     m_parameters.columnWidth = 80;
@@ -452,8 +456,7 @@ nTextWidget::nTextWidget(nScene2D* scene, int32_t id, const char* text, nWindowS
 
 void nTextWidget::Refresh()
 {
-    if (m_parameters.font && m_needsLayout)
-    {
+    if (m_parameters.font && m_needsLayout) {
         const nTextBox box = MeasureFontText(m_text.c_str(), m_parameters.font, m_parameters.size);
         m_content = nWidgetRect{0, 0, box.x1, box.y1};
     }
@@ -463,11 +466,17 @@ void nTextWidget::Compose(nPicture* picture, int32_t x0, int32_t y0, int32_t x1,
 {
     nTextLayout layout;
     nTextBox area;
-    area.x0 = x0; area.y0 = y0; area.x1 = x1; area.y1 = y1;
+    area.x0 = x0;
+    area.y0 = y0;
+    area.x1 = x1;
+    area.y1 = y1;
     const nTextBox measured = MeasureText(layout, m_text.c_str(), m_parameters, area);
     const nWidgetRect placed = PlaceInRect(nWidgetRect{0, 0, measured.x1, measured.y1}, nWidgetRect{x0, y0, x1, y1});
     nTextBox box;
-    box.x0 = placed.x0; box.y0 = placed.y0; box.x1 = placed.x1; box.y1 = placed.y1;
+    box.x0 = placed.x0;
+    box.y0 = placed.y0;
+    box.x1 = placed.x1;
+    box.y1 = placed.y1;
     const nTextBox drawn = RenderText(picture, layout, box, area);
     m_content = nWidgetRect{drawn.x0, drawn.y0, drawn.x1, drawn.y1};
     m_needsLayout = false;
@@ -493,8 +502,7 @@ void nWidgetPixels::BlendOver(uint8_t* d, const uint8_t* s)
 {
     const int32_t sa = s[3], da = d[3];
     const int32_t outAlpha = std::min(255, sa + da - sa * da / 256);
-    for (int32_t c = 0; c < 3; ++c)
-    {
+    for (int32_t c = 0; c < 3; ++c) {
         const int32_t sc = s[c], dc = d[c];
         d[c] = outAlpha <= 0 ? 0 : static_cast<uint8_t>(std::min(255, (sc * sa + dc * da - sa * (dc * da) / 256) / outAlpha));
     }
@@ -508,8 +516,7 @@ nDrawableWidget::nDrawableWidget(nScene2D* scene, int32_t id) : nWidget(scene, i
 
 void nDrawableWidget::Compose(nPicture* target, int32_t x0, int32_t y0, int32_t x1, int32_t y1)
 {
-    if (m_hidden)
-    {
+    if (m_hidden) {
         m_needsLayout = false;
         return;
     }
@@ -518,16 +525,14 @@ void nDrawableWidget::Compose(nPicture* target, int32_t x0, int32_t y0, int32_t 
     const int32_t width = static_cast<int32_t>(m_picture->GetWidth());
     const int32_t height = static_cast<int32_t>(m_picture->GetHeight());
     const nWidgetRect placed = PlaceInRect(nWidgetRect{0, 0, width, height}, nWidgetRect{x0, y0, x1, y1});
-    if (IsRGBA8(target))
-    {
+    if (IsRGBA8(target)) {
         // Clipped to the rectangle, to the picture drawn and to the window picture.
         const int32_t cx0 = std::max({x0, placed.x0, 0});
         const int32_t cy0 = std::max({y0, placed.y0, 0});
         const int32_t cx1 = std::min({x1, placed.x1, placed.x0 + width, static_cast<int32_t>(target->GetWidth())});
         const int32_t cy1 = std::min({y1, placed.y1, placed.y0 + height, static_cast<int32_t>(target->GetHeight())});
         for (int32_t y = cy0; y < cy1; ++y)
-            for (int32_t x = cx0; x < cx1; ++x)
-            {
+            for (int32_t x = cx0; x < cx1; ++x) {
                 const uint8_t* source = m_picture->GetPixels() + (static_cast<size_t>(y - placed.y0) * width + (x - placed.x0)) * 4;
                 uint8_t* destination = target->GetPixels() + (static_cast<size_t>(y) * target->GetWidth() + x) * 4;
                 nWidgetPixels::BlendOver(destination, source);
@@ -541,10 +546,10 @@ nCanvasWidget::nCanvasWidget(nScene2D* scene, int32_t id, int32_t width, int32_t
 {
     m_kind = WidgetKindCanvas;
     m_picture = new nPicture();
-    m_picture->AddRef();   // the canvas's own reference: scripts drawing into it hold theirs
+    m_picture->AddRef();  // the canvas's own reference: scripts drawing into it hold theirs
     if (width <= 0 || height <= 0 || width > kCanvasMaxEdge || height > kCanvasMaxEdge ||
         !m_picture->Allocate(static_cast<uint32_t>(width), static_cast<uint32_t>(height), PixelFormatRGBA8))
-        *g_log << "[!] " << "Failed to allocate a canvas picture of " << width << " x " << height << ".\n";
+        *g_log << "[!] Failed to allocate a canvas picture of " << width << " x " << height << ".\n";
     else
         std::fill(m_picture->GetPixels(), m_picture->GetPixels() + m_picture->GetByteSize(), 0);
     m_needsLayout = true;
@@ -565,8 +570,7 @@ bool nBitmapWidget::SetPicture(const char* name)
     nOrvex* engine = m_scene ? m_scene->GetEngine() : 0;
     // Held here: without a resource cache a picture left unused is freed on the way out.
     nSharedPtr<nPicture> loaded(name && engine ? LoadPicture(engine, name, false) : 0);
-    if (loaded.IsValid() && IsRGBA8(loaded.Get()))
-    {
+    if (loaded.IsValid() && IsRGBA8(loaded.Get())) {
         m_held = loaded;
         m_picture = loaded.Get();
         m_name = name;
@@ -603,17 +607,13 @@ void nCheckWidget::Refresh()
 
 void nCheckWidget::Compose(nPicture* picture, int32_t x0, int32_t y0, int32_t x1, int32_t y1)
 {
-    if (!m_hidden && m_needsLayout)
-    {
+    if (!m_hidden && m_needsLayout) {
         InsetByBorders(&x0, &y0, &x1, &y1);
-        if (const nPicture* part = m_picturePart.GetPicture())
-        {
+        if (const nPicture* part = m_picturePart.GetPicture()) {
             const int32_t split = x0 + static_cast<int32_t>(part->GetWidth()) * 3 / 2;
             m_pictureRect = nWidgetRect{x0, y0, split, y1};
             m_labelRect = nWidgetRect{split, y0, x1, y1};
-        }
-        else
-        {
+        } else {
             m_pictureRect = m_labelRect = nWidgetRect{x0, y0, x1, y1};
         }
         m_picturePart.Compose(picture, m_pictureRect.x0, m_pictureRect.y0, m_pictureRect.x1, m_pictureRect.y1);

@@ -17,8 +17,16 @@ class nWindow;
 
 enum nWidgetKind
 {
-    WidgetKindPlain = 0, WidgetKindSizer = 1, WidgetKindVSizer = 2, WidgetKindHSizer = 3, WidgetKindContainer = 4,
-    WidgetKindSpacer = 5, WidgetKindText = 6, WidgetKindCanvas = 7, WidgetKindDrawable = 8, WidgetKindBitmap = 9,
+    WidgetKindPlain = 0,
+    WidgetKindSizer = 1,
+    WidgetKindVSizer = 2,
+    WidgetKindHSizer = 3,
+    WidgetKindContainer = 4,
+    WidgetKindSpacer = 5,
+    WidgetKindText = 6,
+    WidgetKindCanvas = 7,
+    WidgetKindDrawable = 8,
+    WidgetKindBitmap = 9,
     WidgetKindCheck = 10
 };
 
@@ -26,8 +34,13 @@ enum nWidgetKind
 // 5 bottom, 6 stretch, others top.
 enum nWidgetAlign
 {
-    WidgetAlignDefault = 0, WidgetAlignLeft = 1, WidgetAlignTop = 2, WidgetAlignMiddle = 3, WidgetAlignRight = 4,
-    WidgetAlignBottom = 5, WidgetAlignStretch = 6
+    WidgetAlignDefault = 0,
+    WidgetAlignLeft = 1,
+    WidgetAlignTop = 2,
+    WidgetAlignMiddle = 3,
+    WidgetAlignRight = 4,
+    WidgetAlignBottom = 5,
+    WidgetAlignStretch = 6
 };
 
 struct nWidgetRect
@@ -40,18 +53,31 @@ class nWidget : public nSharedObject, public nEventTable
 {
 public:
     nWidget(nScene2D* scene, int32_t id);
-    ~nWidget() override;                          // drops every child; the tree forgets it
+    ~nWidget() override;  // drops every child; the tree forgets it
 
-    virtual void Invalidate();                    // this widget (and its subtree) needs layout
-    virtual void Refresh();                       // takes over needs-layout from the children
+    virtual void Invalidate();  // this widget (and its subtree) needs layout
+    virtual void Refresh();     // takes over needs-layout from the children
     virtual void Compose(nPicture* picture, int32_t x0, int32_t y0, int32_t x1, int32_t y1);
 
     void SetHidden(bool hidden);
-    void SetHAlign(int32_t align)                 { m_hAlign = align; Invalidate(); }
-    void SetVAlign(int32_t align)                 { m_vAlign = align; Invalidate(); }
-    void SetFormattingSize(float x, float y)      { m_formatX = x; m_formatY = y; Invalidate(); }
+    void SetHAlign(int32_t align)
+    {
+        m_hAlign = align;
+        Invalidate();
+    }
+    void SetVAlign(int32_t align)
+    {
+        m_vAlign = align;
+        Invalidate();
+    }
+    void SetFormattingSize(float x, float y)
+    {
+        m_formatX = x;
+        m_formatY = y;
+        Invalidate();
+    }
     void SetBorderSize(float left, float top, float right, float bottom);
-    void SetOwnerWindow(nWindow* window);         // descendants first, then this widget
+    void SetOwnerWindow(nWindow* window);  // descendants first, then this widget
     nWidget* FindById(int32_t id);
     void GetContentSize(float* x, float* y) const;
     nWidgetRect PlaceInRect(const nWidgetRect& content, const nWidgetRect& target) const;
@@ -60,39 +86,39 @@ public:
     void Detach();
     // A part of another widget (a check box's picture and label): it lives and dies with its
     // whole, so it joins no tree and is never deleted on its own.
-    void MarkAsPart()                             { m_part = true; }
-    bool IsPart() const                           { return m_part; }
+    void MarkAsPart() { m_part = true; }
+    bool IsPart() const { return m_part; }
     bool IsSelfOrAncestorOf(const nWidget* widget) const;
 
-    int32_t  GetKind() const                      { return m_kind; }
-    int32_t  GetId() const                        { return m_id; }
-    bool     IsHidden() const                     { return m_hidden; }
-    bool     NeedsLayout() const                  { return m_needsLayout; }
-    nWidget* GetParent() const                    { return m_parent; }
-    nWindow* GetOwnerWindow() const               { return m_window; }
-    nScene2D* GetScene() const                    { return m_scene; }
-    const nWidgetRect& GetContentRect() const     { return m_content; }
+    int32_t GetKind() const { return m_kind; }
+    int32_t GetId() const { return m_id; }
+    bool IsHidden() const { return m_hidden; }
+    bool NeedsLayout() const { return m_needsLayout; }
+    nWidget* GetParent() const { return m_parent; }
+    nWindow* GetOwnerWindow() const { return m_window; }
+    nScene2D* GetScene() const { return m_scene; }
+    const nWidgetRect& GetContentRect() const { return m_content; }
     const std::vector<nWidget*>& GetChildren() const { return m_children; }
-    bool     IsDying() const                      { return m_dying; }   // its destructor runs
+    bool IsDying() const { return m_dying; }  // its destructor runs
 
 protected:
-    void AdoptChild(nWidget* child);              // parent, owner window, a reference, appended once
-    virtual void ForgetChild(nWidget* child);     // drops the child's reference (cells too)
+    void AdoptChild(nWidget* child);           // parent, owner window, a reference, appended once
+    virtual void ForgetChild(nWidget* child);  // drops the child's reference (cells too)
     void InsetByBorders(int32_t* x0, int32_t* y0, int32_t* x1, int32_t* y1) const;
 
-    int32_t     m_kind;
-    nScene2D*   m_scene;
-    int32_t     m_id;
+    int32_t m_kind;
+    nScene2D* m_scene;
+    int32_t m_id;
     nWidgetRect m_content;
-    int32_t     m_hAlign, m_vAlign;
-    bool        m_hidden, m_needsLayout;
-    float       m_borderTop, m_borderBottom, m_borderLeft, m_borderRight;
-    nWidget*    m_parent;
-    nWindow*    m_window;
-    std::vector<nWidget*> m_children;             // one reference each
-    float       m_formatX, m_formatY;
-    bool        m_dying;
-    bool        m_part;
+    int32_t m_hAlign, m_vAlign;
+    bool m_hidden, m_needsLayout;
+    float m_borderTop, m_borderBottom, m_borderLeft, m_borderRight;
+    nWidget* m_parent;
+    nWindow* m_window;
+    std::vector<nWidget*> m_children;  // one reference each
+    float m_formatX, m_formatY;
+    bool m_dying;
+    bool m_part;
     // Whether widget may join this one's children: not NULL, not a part, of the same scene, and
     // not this widget or one of its ancestors (a tree that held itself would never end).
     // Refusals log one line.
@@ -119,8 +145,8 @@ public:
 
 struct nContainerCell
 {
-    nWidgetRect rect;                             // relative to the container's origin
-    nWidget*    widget;                           // one reference
+    nWidgetRect rect;  // relative to the container's origin
+    nWidget* widget;   // one reference
 };
 
 // Children in explicit cells; every cell is clipped to the container's rectangle.
@@ -133,7 +159,7 @@ public:
     // giving 0). NULL widget: logged, NULL; so is a widget it may not adopt (nWidget::CanAdopt).
     nWidget* AddWidget(nWidget* widget, float x, float y, float width, float height);
     const nContainerCell* FindCell(const nWidget* widget) const;
-    bool MoveWidget(const nWidget* widget, float x, float y);    // the cell keeps its size; false without one
+    bool MoveWidget(const nWidget* widget, float x, float y);  // the cell keeps its size; false without one
     bool RemoveWidget(nWidget* widget);
     void Compose(nPicture* picture, int32_t x0, int32_t y0, int32_t x1, int32_t y1) override;
 
@@ -153,12 +179,12 @@ public:
     void Compose(nPicture* picture, int32_t x0, int32_t y0, int32_t x1, int32_t y1) override;
     void SetText(const char* text);
     void SetParameters(const nTextParameters& parameters);
-    const nTextParameters& GetParameters() const  { return m_parameters; }
-    const std::string& GetText() const            { return m_text; }
+    const nTextParameters& GetParameters() const { return m_parameters; }
+    const std::string& GetText() const { return m_text; }
 
 private:
     nTextParameters m_parameters;
-    std::string     m_text;
+    std::string m_text;
 };
 
 // Blends a picture (RGBA8) into the window, placed by its alignments and clipped.
@@ -167,10 +193,10 @@ class nDrawableWidget : public nWidget
 public:
     nDrawableWidget(nScene2D* scene, int32_t id);
     void Compose(nPicture* picture, int32_t x0, int32_t y0, int32_t x1, int32_t y1) override;
-    nPicture* GetPicture() const                  { return m_picture; }
+    nPicture* GetPicture() const { return m_picture; }
 
 protected:
-    nPicture* m_picture;                          // the canvas owns it
+    nPicture* m_picture;  // the canvas owns it
 };
 
 // A zero-filled RGBA8 picture of its own that scripts draw into, 1 to 4096 pixels a side (other
@@ -188,12 +214,12 @@ class nBitmapWidget : public nDrawableWidget
 {
 public:
     nBitmapWidget(nScene2D* scene, int32_t id);
-    bool SetPicture(const char* name);            // true when the widget has a picture
-    const std::string& GetPictureName() const     { return m_name; }
+    bool SetPicture(const char* name);  // true when the widget has a picture
+    const std::string& GetPictureName() const { return m_name; }
 
 private:
     nSharedPtr<nPicture> m_held;
-    std::string          m_name;
+    std::string m_name;
 };
 
 // A picture part and a label side by side; the state only changes the picture, never by a click.
@@ -204,25 +230,24 @@ public:
     void Invalidate() override;
     void Refresh() override;
     void Compose(nPicture* picture, int32_t x0, int32_t y0, int32_t x1, int32_t y1) override;
-    void SetState(bool state);                    // "ui/ui_check_true.tga" or "ui/ui_check_false.tga"
-    bool GetState() const                         { return m_state; }
-    nBitmapWidget& GetPicturePart()               { return m_picturePart; }
-    nTextWidget&   GetLabel()                     { return m_label; }
-    const nWidgetRect& GetPictureRect() const     { return m_pictureRect; }   // where the parts were last composed
-    const nWidgetRect& GetLabelRect() const       { return m_labelRect; }
+    void SetState(bool state);  // "ui/ui_check_true.tga" or "ui/ui_check_false.tga"
+    bool GetState() const { return m_state; }
+    nBitmapWidget& GetPicturePart() { return m_picturePart; }
+    nTextWidget& GetLabel() { return m_label; }
+    const nWidgetRect& GetPictureRect() const { return m_pictureRect; }  // where the parts were last composed
+    const nWidgetRect& GetLabelRect() const { return m_labelRect; }
 
 private:
     nBitmapWidget m_picturePart;
-    nTextWidget   m_label;
-    bool          m_state;
-    nWidgetRect   m_pictureRect, m_labelRect;
+    nTextWidget m_label;
+    bool m_state;
+    nWidgetRect m_pictureRect, m_labelRect;
 };
 
-namespace nWidgetPixels
-{
-    // One RGBA8 pixel blended over another: out alpha = sa + da - sa*da/256, colour weighted,
-    // both clamped to 255, colour 0 when the out alpha is 0.
-    void BlendOver(uint8_t* destination, const uint8_t* source);
+namespace nWidgetPixels {
+// One RGBA8 pixel blended over another: out alpha = sa + da - sa*da/256, colour weighted,
+// both clamped to 255, colour 0 when the out alpha is 0.
+void BlendOver(uint8_t* destination, const uint8_t* source);
 }
 
 #endif

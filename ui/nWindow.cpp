@@ -45,7 +45,7 @@ nWindow::nWindow(nScene2D* scene, nSprite2D* parent, const char* id, const char*
         cache->SetName(nString::Format("window cache %d", m_uid).GetCStr());
         m_texture = cache;
     } else {
-        *g_log << "[!] " << "Failed to allocate the cache texture of window " << m_uid << ".\n";
+        *g_log << "[!] Failed to allocate the cache texture of window " << m_uid << ".\n";
     }
     nVector2 wanted = size ? *size : nVector2(320.0f, 200.0f);
     SetSize(wanted.x, wanted.y);
@@ -60,7 +60,7 @@ nWindow::~nWindow()
 void nWindow::SetSize(float width, float height)
 {
     if (width > (float)kMaxEdge || height > (float)kMaxEdge) {
-        *g_log << "[*] " << "Window '" << (m_id.GetCStr() ? m_id.GetCStr() : "") << "' is larger than "
+        *g_log << "[*] Window '" << (m_id.GetCStr() ? m_id.GetCStr() : "") << "' is larger than "
                << kMaxEdge << " pixels: its size is limited to that.\n";
         width = width > (float)kMaxEdge ? (float)kMaxEdge : width;
         height = height > (float)kMaxEdge ? (float)kMaxEdge : height;
@@ -131,7 +131,7 @@ bool nWindow::SetBackgroundPicture(const char* name)
         m_backgroundPicture = picture;
         m_backgroundPictureName.Set(name);
     } else {
-        *g_log << "[!] " << "Could not load the background picture '" << (name ? name : "") << "' of window '"
+        *g_log << "[!] Could not load the background picture '" << (name ? name : "") << "' of window '"
                << (m_id.GetCStr() ? m_id.GetCStr() : "") << "'.\n";
     }
     SetStyle(Sprite2DStyleNoDecoration, loaded);
@@ -219,12 +219,12 @@ void nWindow::SetBaseWidget(nWidget* widget)
     if (widget == m_baseWidget) return;
     // A part lives in its whole and a widget of another scene would outlive it here.
     if (widget && (widget->IsPart() || widget->GetScene() != GetScene())) {
-        *g_log << "[!] " << "Widget " << widget->GetId() << " cannot be the base widget of window '" << GetId().GetCStr() << "'.\n";
+        *g_log << "[!] Widget " << widget->GetId() << " cannot be the base widget of window '" << GetId().GetCStr() << "'.\n";
         return;
     }
     nWidget* previous = m_baseWidget;
     if (widget) {
-        widget->AddRef();   // this window's reference, taken before the widget leaves where it was
+        widget->AddRef();  // this window's reference, taken before the widget leaves where it was
         // A widget has one place: it leaves its parent, or the window whose base it was, which
         // would otherwise keep it as well and lose it when it is deleted.
         widget->Detach();
@@ -243,7 +243,7 @@ void nWindow::SetBaseWidget(nWidget* widget)
 
 void nWindow::ForgetWidget(nWidget* widget)
 {
-    if (widget == m_baseWidget) m_baseWidget = 0;   // it is being deleted: no reference to drop
+    if (widget == m_baseWidget) m_baseWidget = 0;  // it is being deleted: no reference to drop
     Invalidate();
 }
 
@@ -332,7 +332,7 @@ nMetaTag* nWindow::Serialize(nMetaFile* document) const
     nMetaTag* tag = new (std::nothrow) nMetaTag("Window");
     nMetaTag* sprite = tag ? nSprite2D::Serialize(document) : 0;
     if (!tag || !sprite) {
-        if (!tag) *g_log << "[!] " << "Could not create managed root tag to serialize.\n";
+        if (!tag) *g_log << "[!] Could not create managed root tag to serialize.\n";
         delete tag;
         delete sprite;
         return 0;
@@ -382,7 +382,7 @@ inline void ScaleAlpha(uint8_t* pixels, int32_t count, uint32_t k, bool divide)
     for (; x + 2 <= count; x += 2) {
         uint64_t v;
         std::memcpy(&v, pixels + (size_t)x * 4, 8);
-        uint64_t a = ((v & alphas) >> 24) * k;   // two products in their own 32-bit lanes
+        uint64_t a = ((v & alphas) >> 24) * k;  // two products in their own 32-bit lanes
         if (divide) {
             const uint64_t a0 = (a & 0xFFFFFFFFull) / 255u, a1 = (a >> 32) / 255u;
             a = a0 | (a1 << 32);
@@ -416,7 +416,7 @@ void FillRect(nPicture& target, int32_t x0, int32_t y0, int32_t x1, int32_t y1, 
     if (x0 >= x1 || y0 >= y1) return;
     const size_t rowBytes = (size_t)(x1 - x0) * 4;
     if (packedColor == 0 && x0 == 0 && x1 == (int32_t)target.GetWidth()) {
-        std::memset(At(target, 0, y0), 0, rowBytes * (size_t)(y1 - y0));   // whole rows: one block
+        std::memset(At(target, 0, y0), 0, rowBytes * (size_t)(y1 - y0));  // whole rows: one block
         return;
     }
     // One row of the colour, then copies of it.
@@ -457,7 +457,7 @@ void TileColumns(nPicture& target, const nPicture& source, int32_t x0, int32_t x
     const int32_t first = x0 < 0 ? 0 : x0;
     const int32_t last = x1 < (int32_t)target.GetWidth() ? x1 : (int32_t)target.GetWidth();
     if (first >= last) return;
-    const int32_t phase = (first - x0) % columns;   // the source column the first pixel takes
+    const int32_t phase = (first - x0) % columns;  // the source column the first pixel takes
     for (int32_t sy = 0; sy < (int32_t)source.GetHeight(); ++sy) {
         const int32_t ty = y + sy;
         if (ty < 0 || ty >= (int32_t)target.GetHeight()) continue;

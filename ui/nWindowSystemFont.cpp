@@ -44,7 +44,7 @@ uint64_t PairKey(uint32_t left, uint32_t right, int32_t size)
 // The system font installed beside the running program, on the disk even when the game runs from
 // an archive; empty when the program's folder cannot be had.
 // The answer cached under key, loaded into the cache on a miss.
-template <class Map, class Load>
+template<class Map, class Load>
 const typename Map::mapped_type& FindOrLoad(Map& map, const typename Map::key_type& key, Load load)
 {
     auto found = map.find(key);
@@ -252,7 +252,7 @@ bool nWindowSystemFonts::OpenWindowSystemFonts()
     if (m_open) return true;
     FT_Library library = 0;
     if (FT_Init_FreeType(&library) != 0) {
-        *g_log << "[!] " << "Failed to open font system.\n";
+        *g_log << "[!] Failed to open font system.\n";
         return false;
     }
     m_library = library;
@@ -264,7 +264,7 @@ bool nWindowSystemFonts::OpenWindowSystemFonts()
     }
     if (!font) {
         CloseWindowSystemFonts();
-        *g_log << "[!] " << "Failed to open default system font.\n";
+        *g_log << "[!] Failed to open default system font.\n";
         return false;
     }
     m_fonts.Remove(font);
@@ -283,12 +283,12 @@ nWindowSystemFont* nWindowSystemFonts::LoadWindowSystemFont(const char* path)
         return loaded;
     nWindowSystemFont* font = new (std::nothrow) nWindowSystemFont();
     if (!font) {
-        *g_log << "[!] " << "failed to allocate a new entry to hold font '" << path << "'.\n";
+        *g_log << "[!] failed to allocate a new entry to hold font '" << path << "'.\n";
         return 0;
     }
     if (!font->Open(m_library, path)) {
         delete font;
-        *g_log << "[!] " << "Failed to open font file '" << path << "'.\n";
+        *g_log << "[!] Failed to open font file '" << path << "'.\n";
         return 0;
     }
     font->SetId(name);

@@ -23,20 +23,20 @@ struct FT_FaceRec_;
 // What text layout needs of one glyph at one pixel size (26.6 fixed point where it says so).
 struct nGlyphMetrics
 {
-    bool    loaded;             // false: the glyph did not load (it then adds nothing)
-    int32_t advance;            // horizontal advance, 26.6
-    int32_t height;             // the glyph's metrics height, 26.6
+    bool loaded;      // false: the glyph did not load (it then adds nothing)
+    int32_t advance;  // horizontal advance, 26.6
+    int32_t height;   // the glyph's metrics height, 26.6
 };
 
 // A glyph rendered to 8-bit coverage: rows top to bottom, width bytes each.
 struct nGlyphBitmap
 {
-    bool                 loaded;
-    int32_t              advance;   // 26.6, as loaded for drawing
-    int32_t              left;      // bearing from the pen to the first column
-    int32_t              top;       // bearing from the baseline up to the first row
-    int32_t              width;
-    int32_t              rows;
+    bool loaded;
+    int32_t advance;  // 26.6, as loaded for drawing
+    int32_t left;     // bearing from the pen to the first column
+    int32_t top;      // bearing from the baseline up to the first row
+    int32_t width;
+    int32_t rows;
     std::vector<uint8_t> coverage;  // width x rows bytes, 0 transparent to 255 opaque
 };
 
@@ -44,46 +44,46 @@ class nWindowSystemFont : public nLinkedListEntryId
 {
 public:
     nWindowSystemFont();
-    ~nWindowSystemFont() override;                  // frees the face, then the file bytes
+    ~nWindowSystemFont() override;  // frees the face, then the file bytes
 
     // Reads the whole file through the IO layer and opens it as a memory face (face 0). False with
     // nothing kept when the file cannot be read or is not a font; the caller logs.
     bool Open(FT_LibraryRec_* library, const char* path);
 
-    const nString& GetName() const                  { return GetId(); }   // the path without folders and extension
-    bool HasKerning() const                         { return m_kerning; }
+    const nString& GetName() const { return GetId(); }  // the path without folders and extension
+    bool HasKerning() const { return m_kerning; }
 
     // Glyph services; size is in pixels, at least 1 (smaller sizes are taken as 1). The cache may
     // start again empty at any call: a bitmap is valid only until the font's next call.
-    uint32_t             GetGlyphIndex(uint32_t codePoint);                  // 0: no glyph for it
-    nGlyphMetrics        GetMetrics(uint32_t glyph, int32_t size);           // default loading
-    const nGlyphBitmap&  GetBitmap(uint32_t glyph, int32_t size);            // rendered to 8-bit coverage
-    int32_t              GetKerning(uint32_t left, uint32_t right, int32_t size); // 26.6; 0 without kerning or glyphs
-    int32_t              GetLineHeight(int32_t size);                        // the face's size metrics height, 26.6
+    uint32_t GetGlyphIndex(uint32_t codePoint);                       // 0: no glyph for it
+    nGlyphMetrics GetMetrics(uint32_t glyph, int32_t size);           // default loading
+    const nGlyphBitmap& GetBitmap(uint32_t glyph, int32_t size);      // rendered to 8-bit coverage
+    int32_t GetKerning(uint32_t left, uint32_t right, int32_t size);  // 26.6; 0 without kerning or glyphs
+    int32_t GetLineHeight(int32_t size);                              // the face's size metrics height, 26.6
 
     // With the cache off every call above goes to FreeType again (the cache is emptied).
     void SetGlyphCacheEnabled(bool enabled);
-    bool IsGlyphCacheEnabled() const                { return m_cacheEnabled; }
+    bool IsGlyphCacheEnabled() const { return m_cacheEnabled; }
 
 private:
-    bool SetFaceSize(int32_t size);                 // FT_Set_Pixel_Sizes(0, size) when it differs
+    bool SetFaceSize(int32_t size);  // FT_Set_Pixel_Sizes(0, size) when it differs
     void LoadMetrics(uint32_t glyph, int32_t size, nGlyphMetrics& out);
     void LoadBitmap(uint32_t glyph, int32_t size, nGlyphBitmap& out);
     int32_t LoadKerning(uint32_t left, uint32_t right, int32_t size);
-    void TrimCache();                               // empties the cache when it grows past its bound
+    void TrimCache();  // empties the cache when it grows past its bound
 
     FT_FaceRec_* m_face;
-    uint8_t*     m_bytes;                           // the file, alive as long as the face
-    bool         m_kerning;
-    int32_t      m_faceSize;                        // pixel size last set on the face, 0 none
+    uint8_t* m_bytes;  // the file, alive as long as the face
+    bool m_kerning;
+    int32_t m_faceSize;  // pixel size last set on the face, 0 none
 
-    bool                                        m_cacheEnabled;
-    std::unordered_map<uint32_t, uint32_t>      m_glyphIndices;   // code point -> glyph
-    std::unordered_map<uint64_t, nGlyphMetrics> m_metrics;        // (size, glyph)
-    std::unordered_map<uint64_t, nGlyphBitmap>  m_bitmaps;        // (size, glyph)
-    std::unordered_map<uint64_t, int32_t>       m_kernings;       // (size, left, right)
-    std::unordered_map<int32_t, int32_t>        m_lineHeights;    // size -> height
-    nGlyphBitmap                                m_scratchBitmap;  // the answer of an uncached call
+    bool m_cacheEnabled;
+    std::unordered_map<uint32_t, uint32_t> m_glyphIndices;  // code point -> glyph
+    std::unordered_map<uint64_t, nGlyphMetrics> m_metrics;  // (size, glyph)
+    std::unordered_map<uint64_t, nGlyphBitmap> m_bitmaps;   // (size, glyph)
+    std::unordered_map<uint64_t, int32_t> m_kernings;       // (size, left, right)
+    std::unordered_map<int32_t, int32_t> m_lineHeights;     // size -> height
+    nGlyphBitmap m_scratchBitmap;                           // the answer of an uncached call
 };
 
 // The fonts of the window system: the FreeType library, the fonts scripts load and the system
@@ -93,7 +93,7 @@ class nWindowSystemFonts
 {
 public:
     nWindowSystemFonts();
-    ~nWindowSystemFonts();                          // CloseWindowSystemFonts
+    ~nWindowSystemFonts();  // CloseWindowSystemFonts
 
     // True at once when open. Starts FreeType ("Failed to open font system." and false) and loads
     // the system font: "default.ttf" through the IO layer, else the copy installed beside the
@@ -105,19 +105,19 @@ public:
     // file '<path>'."). A font of the same name already loaded is answered without loading again.
     nWindowSystemFont* LoadWindowSystemFont(const char* path);
 
-    nWindowSystemFont* FindWindowSystemFont(const char* name) const;   // the listed font of that name, else the system font
-    nWindowSystemFont* GetSystemFont() const        { return m_systemFont; }
-    bool               IsOpen() const               { return m_open; }
+    nWindowSystemFont* FindWindowSystemFont(const char* name) const;  // the listed font of that name, else the system font
+    nWindowSystemFont* GetSystemFont() const { return m_systemFont; }
+    bool IsOpen() const { return m_open; }
 
-    void CloseWindowSystemFonts();                  // every font, the system font, then FreeType
+    void CloseWindowSystemFonts();  // every font, the system font, then FreeType
 
 private:
     nWindowSystemFonts(const nWindowSystemFonts&) = delete;
     nWindowSystemFonts& operator=(const nWindowSystemFonts&) = delete;
 
-    FT_LibraryRec_*    m_library;
-    bool               m_open;
-    nLinkedListId      m_fonts;
+    FT_LibraryRec_* m_library;
+    bool m_open;
+    nLinkedListId m_fonts;
     nWindowSystemFont* m_systemFont;
 };
 

@@ -8,8 +8,8 @@
 struct mvx_AudioFormat
 {
     int32_t sampleRate;
-    int32_t bits;           // always 16
-    uint8_t stereo;         // informational: the source had two channels
+    int32_t bits;    // always 16
+    uint8_t stereo;  // informational: the source had two channels
 };
 
 // Where a stream writes decoded sound. The stream demuxes until IsBufferHalfFull answers true,
@@ -18,15 +18,15 @@ class mvx_AudioOutput
 {
 public:
     mvx_AudioOutput() : m_field0(0), m_field1(0), m_field2(0), m_resetCount(0) {}
-    virtual bool Hook0()                                    { return true; }
-    virtual void Hook1()                                    {}
-    virtual bool Hook2()                                    { return true; }
+    virtual bool Hook0() { return true; }
+    virtual void Hook1() {}
+    virtual bool Hook2() { return true; }
     virtual void WritePCM(const uint8_t* data, int32_t bytes, int32_t time) = 0;
     virtual bool IsBufferHalfFull() = 0;
-    virtual bool HasRoom()                                  { return !IsBufferHalfFull(); }
-    virtual void Reset()                                    { m_resetCount = 0; }
-    virtual bool StepDone()                                 { return true; }
-    virtual bool SupportsGapless()                          { return false; }
+    virtual bool HasRoom() { return !IsBufferHalfFull(); }
+    virtual void Reset() { m_resetCount = 0; }
+    virtual bool StepDone() { return true; }
+    virtual bool SupportsGapless() { return false; }
     virtual ~mvx_AudioOutput() {}
 
 protected:

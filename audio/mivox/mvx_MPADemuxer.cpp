@@ -42,8 +42,8 @@ bool mvx_MPADemuxer::Open(mvx_Stream*)
     if (got > 0) m_file->Seek(-got, 1);
     if (got != 2 || sync[0] != 0xFF || sync[1] < 0xF0) return false;
     *g_log << "[H] Stream appears to be elementary MPEG audio.\n";
-    if (!(sync[1] & 0x08)) *g_log << "[!] " << "Elementary MPEG-2 Audio stream unsupported.\n";
-    if (!(sync[1] & 0x06)) *g_log << "[!] " << "Invalid layer.\n";
+    if (!(sync[1] & 0x08)) *g_log << "[!] Elementary MPEG-2 Audio stream unsupported.\n";
+    if (!(sync[1] & 0x06)) *g_log << "[!] Invalid layer.\n";
     return true;
 }
 

@@ -17,14 +17,14 @@ public:
     explicit mvx_MPADemuxer(nIOFile* file) : mvx_Demuxer(file), m_buffer(0) {}
     ~mvx_MPADemuxer() override;
 
-    bool        Seek(mvx_Stream* stream, int32_t ms) override;
-    const char* GetName() const override            { return "MPEG-Audio elementary stream demuxer"; }
-    bool        Open(mvx_Stream* stream) override;
-    bool        Demux(mvx_Stream* stream) override;
-    void        Close() override;
+    bool Seek(mvx_Stream* stream, int32_t ms) override;
+    const char* GetName() const override { return "MPEG-Audio elementary stream demuxer"; }
+    bool Open(mvx_Stream* stream) override;
+    bool Demux(mvx_Stream* stream) override;
+    void Close() override;
 
     // Moves the file past an ID3v2 tag at its position; false (position kept) without one.
-    bool        SkipID3Tag(bool log);
+    bool SkipID3Tag(bool log);
 
 private:
     uint8_t* m_buffer;

@@ -213,7 +213,7 @@ bool mvx_OVDemuxer::Setup(mvx_Stream*, bool)
     const int32_t bytes = m_maxFrameSize * (m_channels < 2 ? 2 : m_channels) * 4;
     m_output = bytes > 0 ? static_cast<int16_t*>(std::malloc(bytes)) : 0;
     if (!m_output) {
-        *g_log << "[!] " << "Failed to allocate output frame buffer.\n";
+        *g_log << "[!] Failed to allocate output frame buffer.\n";
         return false;
     }
     return true;

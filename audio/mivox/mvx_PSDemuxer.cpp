@@ -8,8 +8,8 @@
 
 namespace {
 
-const uint8_t kProgramEnd  = 0xB9;
-const uint8_t kPackHeader  = 0xBA;
+const uint8_t kProgramEnd = 0xB9;
+const uint8_t kPackHeader = 0xBA;
 
 uint32_t TimeStamp(const uint8_t* b)
 {
@@ -97,7 +97,7 @@ void mvx_PSDemuxer::Deliver(mvx_Stream* stream, int32_t side, const uint8_t* sta
 
 void mvx_PSDemuxer::Carry(const uint8_t* p, int32_t bytes)
 {
-    if (bytes > kPSCarryBytes) {            // never needed: every step reads at most kPSCarryBytes
+    if (bytes > kPSCarryBytes) {  // never needed: every step reads at most kPSCarryBytes
         p += bytes - kPSCarryBytes;
         bytes = kPSCarryBytes;
     }
@@ -120,7 +120,7 @@ bool mvx_PSDemuxer::ReadPacketHeader(const uint8_t* p, int32_t available, Header
         header->timed = false;
         return true;
     };
-    if (p[6] >= 0x80 && p[6] <= 0xBF) {     // MPEG-2 PES
+    if (p[6] >= 0x80 && p[6] <= 0xBF) {  // MPEG-2 PES
         if (available < 9) return packet < 9 ? malformed(9) : false;
         header->decoderId = 3;
         header->length = 9 + p[8];
@@ -136,7 +136,7 @@ bool mvx_PSDemuxer::ReadPacketHeader(const uint8_t* p, int32_t available, Header
         }
         return true;
     }
-    header->decoderId = 2;                  // MPEG-1 packet
+    header->decoderId = 2;  // MPEG-1 packet
     int32_t i = 6;
     auto reach = [&](int32_t index) { return index < available && index < packet; };
     while (i < 23 && p[i] == 0xFF) {
@@ -248,7 +248,7 @@ bool mvx_PSDemuxer::Parse(mvx_Stream* stream, const uint8_t* block, int32_t byte
         if (header.timed) (side == PSResumeVideo ? m_videoTime : m_audioTime) = header.time;
         m_decoderId = header.decoderId;
         const int32_t payload = packet - header.length;
-        if (payload < 0) {                  // a header longer than its packet: malformed
+        if (payload < 0) {  // a header longer than its packet: malformed
             if (skip(packet)) return false;
             continue;
         }

@@ -51,7 +51,7 @@ bool mvx_Stream::SelectAudioDecoder(int32_t id)
     m_audioDecoderId = 0;
     if (IsMPEGAudio(id)) {
         if (!m_audioWarned)
-            *g_log << "[!] " << "(SelectAudioDecoder) Mivox built with no MPEG I/II/III audio support.\n";
+            *g_log << "[!] (SelectAudioDecoder) Mivox built with no MPEG I/II/III audio support.\n";
         m_audioWarned = true;
         return false;
     }
@@ -85,7 +85,7 @@ mvx_Demuxer* mvx_Stream::ProbeDemuxer(nIOFile* file)
         if (candidate && !found) file->Seek(0, 0);
         delete candidate;
     }
-    if (!found) *g_log << "[!] " << "No suitable demuxer for stream.\n";
+    if (!found) *g_log << "[!] No suitable demuxer for stream.\n";
     return found;
 }
 
@@ -118,7 +118,7 @@ bool mvx_Stream::Open(const char* name, bool scan)
     }
     if ((m_videoDemuxer && !m_videoDemuxer->Setup(this, scan)) ||
         (m_audioDemuxer && !m_audioDemuxer->Setup(this, scan))) {
-        *g_log << "[!] " << "No demuxer found for this stream.\n";
+        *g_log << "[!] No demuxer found for this stream.\n";
         return false;
     }
     m_audioDecoderId = m_videoDecoderId = 0;
@@ -199,7 +199,8 @@ void mvx_Stream::Rewind()
 void mvx_Stream::StreamClose()
 {
     const bool wasOpen = m_state != StreamClosed;
-    if (wasOpen) *g_log << "StreamClose().\n" << "\n";
+    if (wasOpen) *g_log << "StreamClose().\n"
+                        << "\n";
     delete m_videoDemuxer;
     delete m_audioDemuxer;
     m_videoDemuxer = m_audioDemuxer = 0;

@@ -88,7 +88,8 @@ void nMixer::Update()
         if (s->IsFinished()) {
             const int32_t state = ChannelGetState(i);
             if (state != MixerChannelPlaying && state != MixerChannelPaused) {
-                *g_log << "[|] " << "Release stream interface.\n";
+                *g_log << "[|] "
+                       << "Release stream interface.\n";
                 ChannelCloseStream(i);
                 s->SetReleased();
             }
@@ -113,7 +114,7 @@ int32_t nMixer::FindFreeChannel()
         const nMixerChannel& c = m_channels[i];
         if (ChannelGetState(i) == MixerChannelStopped && !c.stream && !c.lock) return i;
     }
-    *g_log << "[!] " << "All channels in use.\n";
+    *g_log << "[!] All channels in use.\n";
     return -1;
 }
 
@@ -180,13 +181,13 @@ bool nMixer::OpenStream(int32_t channel, const char* name)
     ChannelCloseStream(channel);
     nMixerStreamInterface* stream = new (std::nothrow) nMixerStreamInterface(this, channel);
     if (!stream) {
-        *g_log << "[!] " << "Failed to allocate chanel stream interface.\n";
+        *g_log << "[!] Failed to allocate chanel stream interface.\n";
         return false;
     }
     if (!stream->OpenContent(name)) {
         delete stream;
         DeleteChannelStream(channel);
-        *g_log << "[!] " << "Failed to open content stream.\n";
+        *g_log << "[!] Failed to open content stream.\n";
         return false;
     }
     DeleteChannelStream(channel);

@@ -10,16 +10,16 @@ class nNull_Mixer;
 class nMixerSlot
 {
 public:
-    nMixer*      GetMixer() const           { return m_mixer; }
-    void         SetMixer(nMixer* mixer)    { m_mixer = mixer; }
-    nNull_Mixer* GetNullMixer() const       { return m_nullMixer; } // owned by the holder
+    nMixer* GetMixer() const { return m_mixer; }
+    void SetMixer(nMixer* mixer) { m_mixer = mixer; }
+    nNull_Mixer* GetNullMixer() const { return m_nullMixer; }  // owned by the holder
 
 protected:
     nMixerSlot() : m_mixer(0), m_nullMixer(0) {}
     ~nMixerSlot() {}
 
-    nMixer*      m_mixer;               // current mixer
-    nNull_Mixer* m_nullMixer;           // owned by the holder; may be NULL
+    nMixer* m_mixer;           // current mixer
+    nNull_Mixer* m_nullMixer;  // owned by the holder; may be NULL
 };
 
 #endif

@@ -45,7 +45,7 @@ bool nMixerStreamInterface::OpenContent(const char* name)
     nCategoryScope category(CategoryMixer);
     mvx_Stream* stream = new (std::nothrow) mvx_Stream(0, this);
     if (!stream) {
-        *g_log << "[!] " << "Failed to allocate stream.\n";
+        *g_log << "[!] Failed to allocate stream.\n";
         return false;
     }
     bool opened;

@@ -33,7 +33,7 @@ bool nRingBuffer::Init(int32_t size, int32_t count, uint8_t* supplied)
     memory = supplied ? supplied : static_cast<uint8_t*>(std::malloc((size_t)size * (size_t)count));
     if (!memory) {
         borrowed = false;
-        *g_log << "[!] " << "Failed to allocate ring buffer.\n";
+        *g_log << "[!] Failed to allocate ring buffer.\n";
         return false;
     }
     blockSize = size;

@@ -11,11 +11,11 @@
 
 namespace {
 
-const float   kListenerScale = 0.8f;        // listener gain = master gain x 0.8
-const float   kListenerFloor = 0.01f;       // unless muted
-const int32_t kStartTries    = 4;
+const float kListenerScale = 0.8f;   // listener gain = master gain x 0.8
+const float kListenerFloor = 0.01f;  // unless muted
+const int32_t kStartTries = 4;
 
-ALCdevice*  Device(void* d)  { return static_cast<ALCdevice*>(d); }
+ALCdevice* Device(void* d) { return static_cast<ALCdevice*>(d); }
 ALCcontext* Context(void* c) { return static_cast<ALCcontext*>(c); }
 
 // The OpenAL format of a sample, or 0.
@@ -55,10 +55,10 @@ bool nALMixer::Open()
     *g_log << "Starting OpenAL1.1 mixer...\n";
     ALCdevice* device = alcOpenDevice("Generic Software");
     if (!device) {
-        *g_log << "[*] " << "Failed to open default device, performances might suffer.\n";
+        *g_log << "[*] Failed to open default device, performances might suffer.\n";
         device = alcOpenDevice(0);
         if (!device) {
-            *g_log << "[!] " << "Failed to open default OpenAL device.\n";
+            *g_log << "[!] Failed to open default OpenAL device.\n";
             return false;
         }
     }
@@ -68,7 +68,7 @@ bool nALMixer::Open()
 
     ALCcontext* context = alcCreateContext(device, 0);
     if (!context || !alcMakeContextCurrent(context)) {
-        *g_log << "[!] " << "Failed to create OpenAL context.\n";
+        *g_log << "[!] Failed to create OpenAL context.\n";
         if (context) alcDestroyContext(context);
         alcCloseDevice(device);
         m_device = 0;
@@ -83,14 +83,15 @@ bool nALMixer::Open()
     alGetError();
     alGenSources(kMixerChannelCount, m_sources);
     if (alGetError() != AL_NO_ERROR) {
-        *g_log << "[!] " << "Failed to allocate OpenAL sources.\n";
+        *g_log << "[!] Failed to allocate OpenAL sources.\n";
         return false;
     }
     m_sourcesMade = true;
     m_open = true;
     ResetChannels();
     SetGain(1.0f);
-    *g_log << "Done.\n" << "\n";
+    *g_log << "Done.\n"
+           << "\n";
     return true;
 }
 
@@ -167,7 +168,7 @@ bool nALMixer::ChannelStart(int32_t channel, nSound* sound)
         }
         *g_log << "StartChannel() retrying.\n";
     }
-    *g_log << "[*] " << "Failed to attach sound '" << sound->GetName().GetCStr() << "' to channel " << channel << ".\n";
+    *g_log << "[*] Failed to attach sound '" << sound->GetName().GetCStr() << "' to channel " << channel << ".\n";
     return false;
 }
 
@@ -198,11 +199,11 @@ int32_t nALMixer::ChannelGetState(int32_t channel)
     ALint state = 0;
     alGetSourcei(m_sources[channel], AL_SOURCE_STATE, &state);
     switch (state) {
-    case AL_INITIAL:
-    case AL_STOPPED: return MixerChannelStopped;
-    case AL_PLAYING: return MixerChannelPlaying;
-    case AL_PAUSED:  return MixerChannelPaused;
-    default:         return MixerChannelInvalid;
+        case AL_INITIAL:
+        case AL_STOPPED: return MixerChannelStopped;
+        case AL_PLAYING: return MixerChannelPlaying;
+        case AL_PAUSED: return MixerChannelPaused;
+        default: return MixerChannelInvalid;
     }
 }
 
@@ -214,20 +215,20 @@ bool nALMixer::UploadSample(nSound* sound)
     const nSampleBuffer& samples = sound->GetSamples();
     const ALenum format = Format(samples.GetFormat());
     if (!format) {
-        *g_log << "[!] " << "Unsupported PCM format in sample '" << sound->GetName().GetCStr() << "'.\n";
+        *g_log << "[!] Unsupported PCM format in sample '" << sound->GetName().GetCStr() << "'.\n";
         return false;
     }
     alGetError();
     ALuint buffer = 0;
     alGenBuffers(1, &buffer);
     if (alGetError() != AL_NO_ERROR) {
-        *g_log << "[!] " << "Failed to generate sound buffer.\n";
+        *g_log << "[!] Failed to generate sound buffer.\n";
         return false;
     }
     alBufferData(buffer, format, samples.GetData(), (ALsizei)samples.GetByteSize(), samples.GetFormat().rate);
     nALMixerData* data = alGetError() == AL_NO_ERROR ? new (std::nothrow) nALMixerData(buffer) : 0;
     if (!data) {
-        *g_log << "[!] " << "Failed to upload sample to OpenAL buffer ('" << sound->GetName().GetCStr() << "').\n";
+        *g_log << "[!] Failed to upload sample to OpenAL buffer ('" << sound->GetName().GetCStr() << "').\n";
         alDeleteBuffers(1, &buffer);
         return false;
     }
@@ -252,7 +253,7 @@ void nALMixer::FreeSample(nSound* sound)
     if (!m_open || !data) return;
     alGetError();
     alDeleteBuffers(1, &data->buffer);
-    if (alGetError() != AL_NO_ERROR) *g_log << "[*] " << "Failed to delete sound buffer ('" << sound->GetName().GetCStr() << "').\n";
+    if (alGetError() != AL_NO_ERROR) *g_log << "[*] Failed to delete sound buffer ('" << sound->GetName().GetCStr() << "').\n";
     delete data;
     sound->SetMixerData(0);
 }
@@ -302,7 +303,7 @@ bool nALMixer::ChannelOpenStream(int32_t channel, const mvx_AudioFormat& format)
     alGetError();
     alGenBuffers(kALStreamBuffers, r.buffers);
     if (alGetError() != AL_NO_ERROR) {
-        *g_log << "[!] " << "Failed to generate sound buffer.\n";
+        *g_log << "[!] Failed to generate sound buffer.\n";
         return false;
     }
     r.transfer = new (std::nothrow) uint8_t[kALStreamTransferBytes];

@@ -10,12 +10,12 @@
 
 namespace {
 
-const int32_t kChunkFrames = 1024;          // frames mixed per pass over the channels
-const int32_t kVolumeLimit = 65536;         // 128 x unity: products and 64-channel sums stay inside 32 bits
+const int32_t kChunkFrames = 1024;   // frames mixed per pass over the channels
+const int32_t kVolumeLimit = 65536;  // 128 x unity: products and 64-channel sums stay inside 32 bits
 
 float Clamp01(float x)
 {
-    if (!(x > 0.0f)) return 0.0f;           // NaN too
+    if (!(x > 0.0f)) return 0.0f;  // NaN too
     return x > 1.0f ? 1.0f : x;
 }
 
@@ -40,10 +40,10 @@ uint64_t Step(float pitch, int32_t rate)
 struct ChannelMix
 {
     const int16_t* pcm;
-    uint64_t       frames;                  // sample length
-    uint64_t       step;
-    int64_t        left, right;             // volumes
-    bool           loop;
+    uint64_t frames;  // sample length
+    uint64_t step;
+    int64_t left, right;  // volumes
+    bool loop;
 };
 
 template<int C>
@@ -60,7 +60,7 @@ int32_t MixSpan(const ChannelMix& m, uint64_t& pos, int32_t* acc, int32_t count)
         for (int32_t k = 0; k < n; ++k, s += C) {
             const int64_t l = (int64_t)s[0] * 127;
             const int64_t r = C == 2 ? (int64_t)s[1] * 127 : l;
-            acc[2 * k]     += (int32_t)((l * m.left) >> 15);
+            acc[2 * k] += (int32_t)((l * m.left) >> 15);
             acc[2 * k + 1] += (int32_t)((r * m.right) >> 15);
         }
         pos += (uint64_t)n << 8;
@@ -72,7 +72,7 @@ int32_t MixSpan(const ChannelMix& m, uint64_t& pos, int32_t* acc, int32_t count)
             const int16_t* s = m.pcm + i * C;
             const int64_t l = (int64_t)s[0] * (127 - f) + (int64_t)s[C] * f;
             const int64_t r = C == 2 ? (int64_t)s[1] * (127 - f) + (int64_t)s[3] * f : l;
-            acc[2 * done]     += (int32_t)((l * m.left) >> 15);
+            acc[2 * done] += (int32_t)((l * m.left) >> 15);
             acc[2 * done + 1] += (int32_t)((r * m.right) >> 15);
             pos += m.step;
             ++done;
@@ -128,7 +128,7 @@ bool nSMixMixer::Open()
     // A capture never needs the audio device: it only writes the file.
     if (!m_wav.IsOpen()) {
         if (!m_output || !m_output->Open(kSMixRate)) {
-            *g_log << "[!] " << "Failed to open the audio output device ("
+            *g_log << "[!] Failed to open the audio output device ("
                    << (m_output ? m_output->GetError().c_str() : "out of memory") << ").\n";
             return false;
         }
@@ -230,7 +230,7 @@ void nSMixMixer::UpdateDevice()
         m_fill += bytes;
         if (m_fill == kSMixBufferBytes) {
             if (!m_output->Queue(m_buffer, kSMixBufferBytes))
-                *g_log << "[*] " << "Failed to queue audio buffer (" << m_output->GetError().c_str() << ").\n";
+                *g_log << "[*] Failed to queue audio buffer (" << m_output->GetError().c_str() << ").\n";
             m_fill = 0;
             --free;
         }
@@ -278,7 +278,7 @@ void nSMixMixer::Mix(int16_t* destination, int32_t bytes)
                     return true;
                 }
                 if (channel.loopMode != MixerLoopNone)
-                    *g_log << "[*] " << "Unimplemented SMix channel loop mode (" << channel.loopMode << ").\n";
+                    *g_log << "[*] Unimplemented SMix channel loop mode (" << channel.loopMode << ").\n";
                 channel.sound = 0;
                 StopPlayback(c);
                 return false;
@@ -306,7 +306,7 @@ void nSMixMixer::Mix(int16_t* destination, int32_t bytes)
 bool nSMixMixer::OpenWavFile(const char* path)
 {
     if (!path || !m_wav.Open(path, false, true, false)) {
-        *g_log << "[!] " << "Failed to open WAV file '" << (path ? path : "") << "'.\n";
+        *g_log << "[!] Failed to open WAV file '" << (path ? path : "") << "'.\n";
         return false;
     }
     m_wavDataBytes = 0;
@@ -315,7 +315,7 @@ bool nSMixMixer::OpenWavFile(const char* path)
     m_wav.WriteU32(0);
     m_wav.Write("WAVEfmt ", 8);
     m_wav.WriteU32(16);
-    m_wav.WriteU16(1);                          // PCM
+    m_wav.WriteU16(1);  // PCM
     m_wav.WriteU16(2);
     m_wav.WriteU32(kSMixRate);
     m_wav.WriteU32(kSMixRate * kSMixFrameBytes);

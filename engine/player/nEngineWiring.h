@@ -18,6 +18,6 @@
 // the player's engine.
 struct nUIDevices;
 
-nOrvexParts PlayerEngineParts(const nUIDevices* userInterface = 0);   // NULL: 2D scenes keep their null devices
+nOrvexParts PlayerEngineParts(const nUIDevices* userInterface = 0);  // NULL: 2D scenes keep their null devices
 
 #endif

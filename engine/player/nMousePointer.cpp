@@ -2,7 +2,7 @@
 
 namespace {
 
-const float kFullScale = 65535.0f;   // an absolute mouse reads 0 to 65535 across the client area
+const float kFullScale = 65535.0f;  // an absolute mouse reads 0 to 65535 across the client area
 
 }
 

@@ -10,8 +10,8 @@
 class nMousePointer : public nUIPointer
 {
 public:
-    nMousePointer();                               // the mouse switched to absolute mode
-    nUIPointerFrame ReadFrame() override;          // updates the mouse and takes its values
+    nMousePointer();                       // the mouse switched to absolute mode
+    nUIPointerFrame ReadFrame() override;  // updates the mouse and takes its values
 
 private:
     nInterfaceMouse m_mouse;

@@ -31,7 +31,7 @@ namespace {
 bool g_missingResource = false;
 
 const char* const kBootScript = "scriptlib/zib.nut";
-const int32_t kOctreeThreshold = 1024;     // polygons above which a geometry gets an octree
+const int32_t kOctreeThreshold = 1024;  // polygons above which a geometry gets an octree
 
 }
 
@@ -101,7 +101,11 @@ bool nPlayerApp::Init()
 
 void nPlayerApp::PrintBanner()
 {
-    struct TypeSize { const char* name; size_t size; };
+    struct TypeSize
+    {
+        const char* name;
+        size_t size;
+    };
     const TypeSize sceneTypes[] = {
         {"nScene", sizeof(nScene)},
         {"nMItem", sizeof(nMItem)},
@@ -152,16 +156,16 @@ bool nPlayerApp::AddSearchPaths()
 bool nPlayerApp::OpenDataSource()
 {
     switch (m_dataSource) {
-    case PlayerDataSourceFileSystem:
-        nIO::AddSearchPath(m_dataRoot.GetCStr());
-        return true;
-    case PlayerDataSourceArchive:
-        if (!m_archive.Connect(m_dataRoot.GetCStr(), 0, false, 0, false)) return false;
-        m_previousFS = nIO::SetCurrentFS(&m_archive);
-        if (m_fallbackDiskFS) m_queuedFallback = nIO::QueueFallbackFS(m_previousFS);
-        return true;
-    default:
-        return true;
+        case PlayerDataSourceFileSystem:
+            nIO::AddSearchPath(m_dataRoot.GetCStr());
+            return true;
+        case PlayerDataSourceArchive:
+            if (!m_archive.Connect(m_dataRoot.GetCStr(), 0, false, 0, false)) return false;
+            m_previousFS = nIO::SetCurrentFS(&m_archive);
+            if (m_fallbackDiskFS) m_queuedFallback = nIO::QueueFallbackFS(m_previousFS);
+            return true;
+        default:
+            return true;
     }
 }
 
@@ -184,7 +188,8 @@ bool nPlayerApp::CreateRenderer()
     // Defaults of a new renderer; the configuration read later decides every one of them.
     renderer->SetControlFlag(RendererControlAmbientOcclusion, false);
     renderer->SetControlFlag(RendererControlShadowMapping | RendererControlBloom | RendererControlDepthOfField |
-                             RendererControlLinearShadow | RendererControlFramebufferAsTexture, true);
+                                 RendererControlLinearShadow | RendererControlFramebufferAsTexture,
+                             true);
     renderer->SetSystemFlag(RendererSystemOptimizeVideoRam, false);
     renderer->SetSystemFlag(RendererSystemTextureForceTrueColor, true);
     if (m_safeMode) renderer->SetSystemFlag(RendererSystemDisableShader, true);
@@ -252,7 +257,7 @@ void nPlayerApp::OpenInputDevices()
 
 bool nPlayerApp::SetupScripts()
 {
-    GetWindowSystemFonts().OpenWindowSystemFonts();    // without fonts text draws nothing; start-up goes on
+    GetWindowSystemFonts().OpenWindowSystemFonts();  // without fonts text draws nothing; start-up goes on
     const bool project = m_viewMode == PlayerViewModeProject;
     if (project && !m_project.Load(m_inputFile.GetCStr())) return false;
     if (!m_project.Open(project)) return false;
@@ -278,7 +283,7 @@ bool nPlayerApp::CreateScene()
     if (m_viewMode != PlayerViewModeScene) return true;
     m_scene = new (std::nothrow) nScene(&m_engine, &m_project.GetScriptVM());
     if (!m_scene) {
-        *g_log << "[!] " << "Failed to create scene object.\n";
+        *g_log << "[!] Failed to create scene object.\n";
         return false;
     }
     if (!m_scene->CreatePhysicWorld()) return false;
@@ -303,7 +308,7 @@ bool nPlayerApp::Frame()
 
     if (m_project.GetScriptVM().IsKilled()) return false;
     if (g_missingResource && !m_ignoreMissing) {
-        *g_log << "[!] " << "Exiting due to missing resources.\n";
+        *g_log << "[!] Exiting due to missing resources.\n";
         return false;
     }
     // 64-bit ticks: neither a long limit nor a long run can overflow the comparison.
@@ -354,7 +359,7 @@ bool nPlayerApp::HasFailed()
 {
     if (m_project.GetScriptVM().IsKilled()) return true;
     if (g_missingResource && !m_ignoreMissing) {
-        *g_log << "[!] " << "Exiting due to missing resources.\n";
+        *g_log << "[!] Exiting due to missing resources.\n";
         return true;
     }
     return false;

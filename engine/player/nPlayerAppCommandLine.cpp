@@ -38,8 +38,8 @@ nVariant* NewDefine(char kind, const char* name, const char* value)
 struct nPlayerApp::CommandLineOption
 {
     const char* usage;
-    const char* name;       // NULL: a row of text only
-    int         values;
+    const char* name;  // NULL: a row of text only
+    int values;
     const char* missing;
     int (*read)(nPlayerApp& app, char** values, int left);
 };
@@ -49,14 +49,16 @@ const nPlayerApp::CommandLineOption* nPlayerApp::CommandLineOptions()
     typedef nPlayerApp A;
     static const CommandLineOption kOptions[] = {
         {"Usage: qzframework input(.nms|.ngp) <-P> <-f|-A> <-S>\n\n"
-         "Basic usage:\n\n", 0, 0, 0, 0},
+         "Basic usage:\n\n",
+         0, 0, 0, 0},
         {"-P                 : Execute a project (default: execute scene).\n", "-P", 0, 0,
          [](A& a, char**, int) { a.m_viewMode = PlayerViewModeProject; return 0; }},
         {"-C <config path>   : Configuration file path.\n", "-C", 1, "-C: Missing configuration file path.\n",
          [](A& a, char** v, int) { a.m_configPath.Set(v[0]); return 1; }},
         {"\n"
          "Data source (default: -f ./):\n\n"
-         "-f <base path>     : Input data from the file system.\n", "-f", 1, "-f: Missing root path.\n",
+         "-f <base path>     : Input data from the file system.\n",
+         "-f", 1, "-f: Missing root path.\n",
          [](A& a, char** v, int) { a.m_dataRoot.Set(v[0]); return 1; }},
         {"-A <archive path>  : Input data from an archive.\n", "-A", 1, "-A: Missing archive path.\n",
          [](A& a, char** v, int) {
@@ -66,13 +68,15 @@ const nPlayerApp::CommandLineOption* nPlayerApp::CommandLineOptions()
          }},
         {"\n"
          "Resource path:\n\n"
-         "-S <search path>   : Additional search path.\n", "-S", 1, "-S: Missing search path.\n",
+         "-S <search path>   : Additional search path.\n",
+         "-S", 1, "-S: Missing search path.\n",
          [](A& a, char** v, int) {
              return a.m_searchPaths.Add(nString(v[0]), true, true) ? 1 : Failed("Failed to allocate search path structure.\n");
          }},
         {"\n"
          "Data output (default: -r gl2 -m al):\n\n"
-         "-r <ID>            : Output 3d renderer ('norvex dummy -r list' for valid IDs).\n", "-r", 1, "-r: Missing renderer id.\n",
+         "-r <ID>            : Output 3d renderer ('norvex dummy -r list' for valid IDs).\n",
+         "-r", 1, "-r: Missing renderer id.\n",
          [](A& a, char** v, int) { a.m_rendererId.Set(v[0]); return 1; }},
         {"-m <ID>            : Output audio mixer ('norvex dummy -m list' for valid IDs).\n", "-m", 1, "-m: Missing mixer id.\n",
          [](A& a, char** v, int left) {
@@ -86,9 +90,11 @@ const nPlayerApp::CommandLineOption* nPlayerApp::CommandLineOptions()
         {"\n"
          "Debug interface:\n\n"
          "-d <port>          : Listen for incoming debugger connection on this port.\n"
-         "-dp <password>     : Password-protect the debugger interface.\n", 0, 0, 0, 0},
+         "-dp <password>     : Password-protect the debugger interface.\n",
+         0, 0, 0, 0},
         {"Script interface:\n\n"
-         "-I <include>       : Include a script.\n", "-I", 1, "-I: Missing include path.\n",
+         "-I <include>       : Include a script.\n",
+         "-I", 1, "-I: Missing include path.\n",
          [](A& a, char** v, int) {
              return a.m_includes.Add(nString(v[0]), true, true) ? 1 : Failed("Failed to allocate include structure.\n");
          }},
@@ -103,19 +109,22 @@ const nPlayerApp::CommandLineOption* nPlayerApp::CommandLineOptions()
          [](A& a, char** v, int) { return a.AddDefine('f', v[0], v[1]); }},
         {"\n"
          "Program flags:\n\n"
-         "-ignore_esc        : Do not exit on escape pressed.\n", "-ignore_esc", 0, 0,
+         "-ignore_esc        : Do not exit on escape pressed.\n",
+         "-ignore_esc", 0, 0,
          [](A& a, char**, int) { a.m_ignoreEscape = true; return 0; }},
         {"-ignore_missing    : Do not exit on missing resource.\n", "-ignore_missing", 0, 0,
          [](A& a, char**, int) { a.m_ignoreMissing = true; return 0; }},
         {"-ignore_bootstrap  : Ignore the bootstrap file.\n", "-ignore_bootstrap", 0, 0,
          [](A& a, char**, int) { a.m_ignoreBootstrap = true; return 0; }},
         {"\n"
-         "-safe_mode         : Enable renderer/mixer safe-mode.\n", "-safe_mode", 0, 0,
+         "-safe_mode         : Enable renderer/mixer safe-mode.\n",
+         "-safe_mode", 0, 0,
          [](A& a, char**, int) { a.m_safeMode = true; return 0; }},
         {"-fallback_disk_fs  : Fall back to the disk file system.\n", "-fallback_disk_fs", 0, 0,
          [](A& a, char**, int) { a.m_fallbackDiskFS = true; return 0; }},
         {"\n"
-         "-enable_profiler   : Enable on-screen profiler.\n", "-enable_profiler", 0, 0,
+         "-enable_profiler   : Enable on-screen profiler.\n",
+         "-enable_profiler", 0, 0,
          [](A& a, char**, int) { a.m_profilerEnabled = true; return 0; }},
         {"\n"
          "-log_level <mask>  : Set the engine log level mask (eg. -log_level !S*).\n"
@@ -125,10 +134,12 @@ const nPlayerApp::CommandLineOption* nPlayerApp::CommandLineOptions()
          "                     *: Warning\n"
          "                     !: Error\n"
          "                     S: Script\n"
-         "                     a: All (default)\n", "-log_level", 1, "-log_level: Missing mask.\n",
+         "                     a: All (default)\n",
+         "-log_level", 1, "-log_level: Missing mask.\n",
          [](A&, char** v, int) { g_log->SetMask(nLogMaskFromLetters(v[0])); return 1; }},
         {"-time_live <sec>   : Set a run time in seconds.\n"
-         "\n", "-time_live", 1, "-time_live: Missing mask.\n",
+         "\n",
+         "-time_live", 1, "-time_live: Missing mask.\n",
          [](A& a, char** v, int) { a.m_timeToLive = atoi(v[0]); return 1; }},
         {0, 0, 0, 0, 0},
     };
@@ -169,7 +180,7 @@ bool nPlayerApp::ParseCommandLine(int argc, char** argv)
         while (option->usage && !(option->name && !strcmp(arg, option->name))) ++option;
         if (!option->usage) {
             if (ParseExtraOption(argc, argv, i)) continue;
-            *g_log << "[!] " << "Unknown command line parameter '" << arg << "'\n";
+            *g_log << "[!] Unknown command line parameter '" << arg << "'\n";
             return false;
         }
         const int left = argc - i - 1;

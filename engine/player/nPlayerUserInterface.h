@@ -13,17 +13,17 @@ class nPlayerUserInterface
 public:
     nPlayerUserInterface();
 
-    const nUIDevices*   GetDevices() const         { return &m_devices; }
-    nWindowSystemFonts& GetFonts()                 { return m_fonts; }   // opened and closed by the player
+    const nUIDevices* GetDevices() const { return &m_devices; }
+    nWindowSystemFonts& GetFonts() { return m_fonts; }  // opened and closed by the player
 
 private:
     nPlayerUserInterface(const nPlayerUserInterface&) = delete;
     nPlayerUserInterface& operator=(const nPlayerUserInterface&) = delete;
 
     nWindowSystemFonts m_fonts;
-    nMousePointer      m_pointer;
-    nFontTitleWriter   m_titleWriter;
-    nUIDevices         m_devices;
+    nMousePointer m_pointer;
+    nFontTitleWriter m_titleWriter;
+    nUIDevices m_devices;
 };
 
 #endif

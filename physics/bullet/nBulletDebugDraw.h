@@ -19,10 +19,10 @@ public:
     void reportErrorWarning(const char* text) override {}
     void draw3dText(const btVector3& location, const char* text) override {}
     void setDebugMode(int mode) override {}
-    int  getDebugMode() const override { return debugMode; }
+    int getDebugMode() const override { return debugMode; }
 
-    int        debugMode;
-    nRenderer* renderer;   // not owned
+    int debugMode;
+    nRenderer* renderer;  // not owned
 };
 
 #endif

@@ -8,8 +8,8 @@
 #include "core/nMatrix.h"
 #include "core/nVector.h"
 
-inline btVector3 ToBullet(const nVector& v)        { return btVector3(v.x, v.y, v.z); }
-inline nVector   FromBullet(const btVector3& v)    { return nVector(v.x(), v.y(), v.z(), 1.0f); }
+inline btVector3 ToBullet(const nVector& v) { return btVector3(v.x, v.y, v.z); }
+inline nVector FromBullet(const btVector3& v) { return nVector(v.x(), v.y(), v.z(), 1.0f); }
 
 // Rows 0 to 2 of m become the basis rows, column 3 the origin; m is taken as it is.
 inline btTransform ToBulletTransform(const nMatrix4& m)

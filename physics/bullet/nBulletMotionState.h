@@ -15,18 +15,18 @@ class nBulletPhysicItem;
 class nBulletMotionState : public btDefaultMotionState
 {
 public:
-    explicit nBulletMotionState(nBulletPhysicItem* owner); // cache := the owner item's world matrix
+    explicit nBulletMotionState(nBulletPhysicItem* owner);  // cache := the owner item's world matrix
 
     void getWorldTransform(btTransform& out) const override;
     void setWorldTransform(const btTransform& t) override;
 
-    const nMatrix4& GetMatrix() const               { return m_matrix; }
-    void            SetMatrix(const nMatrix4& m)    { m_matrix = m; }
+    const nMatrix4& GetMatrix() const { return m_matrix; }
+    void SetMatrix(const nMatrix4& m) { m_matrix = m; }
 
 private:
     nBulletPhysicItem* m_owner;
-    nMatrix4           m_matrix;
-    mutable nVector    m_scale;    // the item's scale last read
+    nMatrix4 m_matrix;
+    mutable nVector m_scale;  // the item's scale last read
 };
 
 #endif

@@ -37,7 +37,7 @@ public:
 
 private:
     int16_t* m_rows;
-    float    m_middle;
+    float m_middle;
 };
 
 bool IsIdentity(const btTransform& t)
@@ -49,7 +49,7 @@ bool IsIdentity(const btTransform& t)
 // A value that is not a finite number would spread through the whole simulation.
 void RefuseNonFinite()
 {
-    *g_log << "[*] " << "Physic item ignored a value that is not a finite number.\n";
+    *g_log << "[*] Physic item ignored a value that is not a finite number.\n";
 }
 
 // Present and finite; a present value that is not finite is refused with one warning.
@@ -101,66 +101,66 @@ btCollisionShape* nBulletPhysicItem::BuildChild(nPhysicShape* shape, nVector* re
     const nVector& size = shape->size;
     btCollisionShape* child = 0;
     switch (shape->type) {
-    case PhysicShapeBox:
-        child = new btBoxShape(btVector3(size.x, size.y, size.z) * 0.5f);
-        break;
-    case PhysicShapeSphere:
-        child = new btSphereShape(size.x);
-        break;
-    case PhysicShapeCylinder:
-        child = new btCylinderShapeZ(btVector3(size.x, size.y, size.z) * 0.5f);
-        break;
-    case PhysicShapeCone:
-        child = new btConeShapeZ(size.x * 0.5f, size.z * 0.5f);
-        break;
-    case PhysicShapeCapsule:
-        child = new btCapsuleShapeZ(size.x * 0.5f, size.z);
-        break;
-    case PhysicShapeConvex: {
-        nBulletConvex* convex = m_bulletWorld->GetConvex(shape->geometry.GetCStr());
-        if (!convex) return 0;
-        shape->geometry = convex->name;
-        *referencePoint = convex->centroid.Transform(shape->GetMatrix());
-        convex->AddRef();
-        shape->simulationShape = convex;
-        shape->simulationType = shape->type;
-        return 0;
-    }
-    case PhysicShapeMesh: {
-        nBulletMesh* mesh = m_bulletWorld->GetMesh(shape->geometry.GetCStr());
-        if (!mesh) return 0;
-        shape->geometry = mesh->name;
-        *referencePoint = mesh->centroid.Transform(shape->GetMatrix());
-        mesh->AddRef();
-        shape->simulationShape = mesh;
-        shape->simulationType = shape->type;
-        return 0;
-    }
-    case PhysicShapeHeightfield: {
-        int32_t width = shape->heightfieldWidth, length = shape->heightfieldLength;
-        if (!shape->heightfieldSamples || width < 2 || length < 2 || (int64_t)width * length > INT32_MAX) {
-            *g_log << "[*] " << "Height field shape without samples left out of the body.\n";
+        case PhysicShapeBox:
+            child = new btBoxShape(btVector3(size.x, size.y, size.z) * 0.5f);
+            break;
+        case PhysicShapeSphere:
+            child = new btSphereShape(size.x);
+            break;
+        case PhysicShapeCylinder:
+            child = new btCylinderShapeZ(btVector3(size.x, size.y, size.z) * 0.5f);
+            break;
+        case PhysicShapeCone:
+            child = new btConeShapeZ(size.x * 0.5f, size.z * 0.5f);
+            break;
+        case PhysicShapeCapsule:
+            child = new btCapsuleShapeZ(size.x * 0.5f, size.z);
+            break;
+        case PhysicShapeConvex: {
+            nBulletConvex* convex = m_bulletWorld->GetConvex(shape->geometry.GetCStr());
+            if (!convex) return 0;
+            shape->geometry = convex->name;
+            *referencePoint = convex->centroid.Transform(shape->GetMatrix());
+            convex->AddRef();
+            shape->simulationShape = convex;
+            shape->simulationType = shape->type;
             return 0;
         }
-        int32_t count = width * length;
-        int16_t* rows = new (std::nothrow) int16_t[count];
-        if (!rows) return 0;
-        int16_t lowest = shape->heightfieldSamples[0], highest = lowest;
-        for (int32_t row = 0; row < length; ++row) {
-            const int16_t* source = shape->heightfieldSamples + (size_t)(length - 1 - row) * width;
-            for (int32_t column = 0; column < width; ++column) {
-                int16_t h = source[column];
-                rows[row * width + column] = h;
-                if (h < lowest) lowest = h;
-                if (h > highest) highest = h;
-            }
+        case PhysicShapeMesh: {
+            nBulletMesh* mesh = m_bulletWorld->GetMesh(shape->geometry.GetCStr());
+            if (!mesh) return 0;
+            shape->geometry = mesh->name;
+            *referencePoint = mesh->centroid.Transform(shape->GetMatrix());
+            mesh->AddRef();
+            shape->simulationShape = mesh;
+            shape->simulationType = shape->type;
+            return 0;
         }
-        child = new nBulletHeightfield(width, length, rows, lowest * kHeightScale, highest * kHeightScale);
-        if (!child) delete[] rows;
-        break;
-    }
-    default:
-        return 0;
+        case PhysicShapeHeightfield: {
+            int32_t width = shape->heightfieldWidth, length = shape->heightfieldLength;
+            if (!shape->heightfieldSamples || width < 2 || length < 2 || (int64_t)width * length > INT32_MAX) {
+                *g_log << "[*] Height field shape without samples left out of the body.\n";
+                return 0;
+            }
+            int32_t count = width * length;
+            int16_t* rows = new (std::nothrow) int16_t[count];
+            if (!rows) return 0;
+            int16_t lowest = shape->heightfieldSamples[0], highest = lowest;
+            for (int32_t row = 0; row < length; ++row) {
+                const int16_t* source = shape->heightfieldSamples + (size_t)(length - 1 - row) * width;
+                for (int32_t column = 0; column < width; ++column) {
+                    int16_t h = source[column];
+                    rows[row * width + column] = h;
+                    if (h < lowest) lowest = h;
+                    if (h > highest) highest = h;
+                }
+            }
+            child = new nBulletHeightfield(width, length, rows, lowest * kHeightScale, highest * kHeightScale);
+            if (!child) delete[] rows;
+            break;
+        }
+        default:
+            return 0;
     }
     if (child && IsScaled(shape->scale)) child->setLocalScaling(ToBullet(shape->scale));
     shape->simulationShape = child;
@@ -268,7 +268,7 @@ bool nBulletPhysicItem::Create()
             m_compound->calculatePrincipalAxisTransform(masses, principal, inertia);
             mass = GetTotalMass();
         } else {
-            *g_log << "[*] " << "Dynamic physic item without mass is simulated as static.\n";
+            *g_log << "[*] Dynamic physic item without mass is simulated as static.\n";
         }
     }
     delete[] masses;

@@ -17,7 +17,7 @@
 namespace {
 
 const float kDefaultRayLength = 5000.0f;
-const int   kMaxSubSteps = 4;
+const int kMaxSubSteps = 4;
 
 void PreTick(btDynamicsWorld* world, btScalar step)
 {
@@ -55,7 +55,7 @@ T* FindCached(const nList<nSharedPtr<T>*>& cache, const char* name)
 
 void ReportNoData(const nGeometry* geometry)
 {
-    *g_log << "[!] " << "No geometry data in '" << geometry->GetName().GetCStr() << "' to build collision shape.\n";
+    *g_log << "[!] No geometry data in '" << geometry->GetName().GetCStr() << "' to build collision shape.\n";
 }
 
 // Appends one reference to the new object to the cache; false (object deleted) when out of memory.
@@ -180,7 +180,7 @@ void nBulletPhysicWorld::Step(float dt)
     if (!m_world) return;
     // Bullet keeps the time left over between steps: one bad value would stop it for good.
     if (!(dt >= 0.0f) || !std::isfinite(dt)) {
-        *g_log << "[*] " << "Physic world step ignored a time that is negative or not a finite number.\n";
+        *g_log << "[*] Physic world step ignored a time that is negative or not a finite number.\n";
         return;
     }
     m_world->stepSimulation(dt, kMaxSubSteps, m_fixedStep);
@@ -221,8 +221,9 @@ void nBulletPhysicWorld::Refilter(nBulletPhysicItem* item, int32_t group, int32_
     // comes back.
     for (int i = 0; i < m_dispatcher->getNumManifolds(); ++i) {
         btPersistentManifold* manifold = m_dispatcher->getManifoldByIndexInternal(i);
-        const btCollisionObject* other = manifold->getBody0() == body ? manifold->getBody1()
-                                       : manifold->getBody1() == body ? manifold->getBody0() : 0;
+        const btCollisionObject* other = manifold->getBody0() == body   ? manifold->getBody1()
+                                         : manifold->getBody1() == body ? manifold->getBody0()
+                                                                        : 0;
         if (other) const_cast<btCollisionObject*>(other)->activate();
     }
     btVector3 gravity = body->getGravity();
@@ -294,7 +295,7 @@ nBulletConvex* nBulletPhysicWorld::GetConvex(const char* geometryName)
     nBulletConvex* convex = new (std::nothrow) nBulletConvex();
     if (!convex || !convex->Build(geometry.Get())) {
         delete convex;
-        *g_log << "[!] " << "Failed to allocate bullet convex.\n";
+        *g_log << "[!] Failed to allocate bullet convex.\n";
         return 0;
     }
     if (convex->name.IsEmpty()) convex->name.Set(geometryName);
@@ -306,14 +307,14 @@ nBulletMesh* nBulletPhysicWorld::GetMesh(const char* geometryName)
     if (!geometryName) return 0;
     if (nBulletMesh* cached = FindCached(m_meshCache, geometryName)) return cached;
     nSharedPtr<nGeometry> geometry(LoadShapeGeometry(geometryName));
-    if (!geometry.IsValid() || geometry->vertexCount == 0) return 0;   // reported by the loader
+    if (!geometry.IsValid() || geometry->vertexCount == 0) return 0;  // reported by the loader
     if (geometry->polygonCount == 0) {
         ReportNoData(geometry.Get());
         return 0;
     }
     nBulletMesh* mesh = new (std::nothrow) nBulletMesh();
     if (!mesh) {
-        *g_log << "[!] " << "Failed to allocate bullet mesh.\n";
+        *g_log << "[!] Failed to allocate bullet mesh.\n";
         return 0;
     }
     if (!mesh->Build(geometry.Get())) {

@@ -80,13 +80,13 @@ bool nBulletMesh::Build(const nGeometry* geometry)
         for (uint32_t p = 0; p < geometry->polygonCount; ++p)
             if (geometry->polygons[p].count > 2 && geometry->polygons[p].bindings) triangles += geometry->polygons[p].count - 2;
     if (triangles == 0) {
-        *g_log << "[!] " << "No geometry data in '" << name.GetCStr() << "' to build collision shape.\n";
+        *g_log << "[!] No geometry data in '" << name.GetCStr() << "' to build collision shape.\n";
         return false;
     }
     vertices = CopyPositions(geometry, &centroid);
     indices = new (std::nothrow) int32_t[triangles * 3];
     if (!vertices || !indices) {
-        *g_log << "[!] " << "Failed to allocate bullet mesh.\n";
+        *g_log << "[!] Failed to allocate bullet mesh.\n";
         return false;
     }
     vertexCount = (int32_t)geometry->vertexCount;
@@ -111,17 +111,17 @@ bool nBulletMesh::Build(const nGeometry* geometry)
         }
     }
     if (skipped)
-        *g_log << "[*] " << "Triangles with invalid vertex indices left out of the collision mesh '" << name.GetCStr() << "'.\n";
+        *g_log << "[*] Triangles with invalid vertex indices left out of the collision mesh '" << name.GetCStr() << "'.\n";
     triangleCount = (int32_t)((out - indices) / 3);
     if (triangleCount == 0) {
-        *g_log << "[!] " << "No geometry data in '" << name.GetCStr() << "' to build collision shape.\n";
+        *g_log << "[!] No geometry data in '" << name.GetCStr() << "' to build collision shape.\n";
         return false;
     }
     array = new btTriangleIndexVertexArray(triangleCount, indices, 3 * sizeof(int32_t),
-                                                           vertexCount, vertices, 3 * sizeof(float));
+                                           vertexCount, vertices, 3 * sizeof(float));
     if (array) shape = new btBvhTriangleMeshShape(array, true, true);
     if (!shape) {
-        *g_log << "[!] " << "Failed to allocate bullet mesh.\n";
+        *g_log << "[!] Failed to allocate bullet mesh.\n";
         return false;
     }
     return true;

@@ -14,9 +14,8 @@
 #include "resources/nTexture.h"
 #include "scene/nCamera.h"
 
-namespace
-{
-    const char* const kWindowTitle = "Quazel (www.quazel.com)";
+namespace {
+const char* const kWindowTitle = "Quazel (www.quazel.com)";
 }
 
 nGL3Renderer::nGL3Renderer(nOrvex* engine, bool makeCurrent)
@@ -108,7 +107,7 @@ const char* nGL3Renderer::GetDescription()
 bool nGL3Renderer::Open(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode)
 {
     if (m_open) {
-        *g_log << "[*] " << "Renderer is already open, will not reopen without closing first.\n";
+        *g_log << "[*] Renderer is already open, will not reopen without closing first.\n";
         return false;
     }
     m_externalWindow = false;
@@ -119,17 +118,17 @@ bool nGL3Renderer::Open(int32_t width, int32_t height, int32_t bitsPerPixel, int
 bool nGL3Renderer::OpenOnWindow(void* window, int32_t width, int32_t height, bool createContext)
 {
     if (m_open) {
-        *g_log << "[*] " << "Renderer is already open, will not reopen without closing first.\n";
+        *g_log << "[*] Renderer is already open, will not reopen without closing first.\n";
         return true;
     }
-    *g_log << "[!] " << "Rendering into a window of the host is not supported.\n";
+    *g_log << "[!] Rendering into a window of the host is not supported.\n";
     return false;
 }
 
 bool nGL3Renderer::CreateOutputWindow(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode)
 {
     if (mode < GLWindowModeWindowed || mode > GLWindowModeHidden) {
-        *g_log << "[*] " << "Unsupported mode (" << mode << "), defaulting to windowed.\n";
+        *g_log << "[*] Unsupported mode (" << mode << "), defaulting to windowed.\n";
         mode = GLWindowModeWindowed;
     }
     m_windowWidth = width;
@@ -139,15 +138,15 @@ bool nGL3Renderer::CreateOutputWindow(int32_t width, int32_t height, int32_t bit
 
     if (!m_window) m_window = new (std::nothrow) nGLWindow();
     nGLWindowResult result = m_window
-        ? m_window->CreateWindow(kWindowTitle, width, height, mode, TestSystemFlag(RendererSystemAntialiasing))
-        : GLWindowFailed;
+                                 ? m_window->CreateWindow(kWindowTitle, width, height, mode, TestSystemFlag(RendererSystemAntialiasing))
+                                 : GLWindowFailed;
     if (result == GLWindowFullScreenFailed) {
-        *g_log << "[!] " << "failed to switch to fullscreen.\n";
+        *g_log << "[!] failed to switch to fullscreen.\n";
         Close();
         return false;
     }
     if (result != GLWindowCreated) {
-        *g_log << "[!] " << "no compatible display mode found.\n";
+        *g_log << "[!] no compatible display mode found.\n";
         Close();
         return false;
     }
@@ -158,12 +157,12 @@ bool nGL3Renderer::CreateOutputWindow(int32_t width, int32_t height, int32_t bit
 bool nGL3Renderer::CreateContext(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode)
 {
     if (!m_window || !m_window->HasWindow()) {
-        *g_log << "[!] " << "Couldn't get a device context for rendering window.\n";
+        *g_log << "[!] Couldn't get a device context for rendering window.\n";
         Close();
         return false;
     }
     if (!m_window->CreateContext()) {
-        *g_log << "[!] " << "could not create rendering context.\n";
+        *g_log << "[!] could not create rendering context.\n";
         Close();
         return false;
     }
@@ -180,7 +179,8 @@ bool nGL3Renderer::CreateContext(int32_t width, int32_t height, int32_t bitsPerP
 bool nGL3Renderer::Startup(int32_t width, int32_t height, int32_t bitsPerPixel, int32_t mode)
 {
     m_noDepth32Target = false;
-    *g_log << "[H] " << "Starting OpenGL 3 renderer...\n";
+    *g_log << "[H] "
+           << "Starting OpenGL 3 renderer...\n";
     if (TestSystemFlag(RendererSystemAntialiasing)) *g_log << "Using 4x supersampling.\n";
     else *g_log << "No supersampling.\n";
     if (TestSystemFlag(RendererSystemUseFloatTarget)) {
@@ -190,7 +190,7 @@ bool nGL3Renderer::Startup(int32_t width, int32_t height, int32_t bitsPerPixel, 
         SetControlFlag(RendererControlExposure, false);
     }
 
-    if (!CreateContext(width, height, bitsPerPixel, mode)) return false;   // closed already
+    if (!CreateContext(width, height, bitsPerPixel, mode)) return false;  // closed already
     if (!FetchExtensions()) {
         Close();
         return false;
@@ -234,7 +234,7 @@ bool nGL3Renderer::Startup(int32_t width, int32_t height, int32_t bitsPerPixel, 
     m_closed = false;
 
     if (TestSystemFlag(RendererSystemDisableMultipleRenderTarget))
-        *g_log << "[*] " << "MRT support is disabled.\n";
+        *g_log << "[*] MRT support is disabled.\n";
     return true;
 }
 
@@ -251,7 +251,7 @@ void nGL3Renderer::ReadShadowMapSize()
     int32_t held = size < 16 ? 16 : size;
     if (held > largest) held = largest;
     if (held != size)
-        *g_log << "[*] " << "Shadow map size " << size << " is out of range, using " << held << ".\n";
+        *g_log << "[*] Shadow map size " << size << " is out of range, using " << held << ".\n";
     m_shadowMapSize = held;
     m_shadowMapInverse = 1.0f / (float)held;
 }
@@ -342,7 +342,7 @@ void* nGL3Renderer::GetWindowHandle()
 bool nGL3Renderer::SetupOutputWindow(void* window, nRenderOutput* output)
 {
     if (!output || !window || window != GetWindowHandle()) {
-        *g_log << "[!] " << "Couldn't get a device context for rendering window.\n";
+        *g_log << "[!] Couldn't get a device context for rendering window.\n";
         return false;
     }
     output->window = window;
@@ -353,7 +353,7 @@ bool nGL3Renderer::SetupOutputWindow(void* window, nRenderOutput* output)
 void nGL3Renderer::MakeCurrent(nRenderOutput* output)
 {
     bool done = m_window && (!output || output->window == m_window->GetNativeHandle()) && m_window->MakeCurrent();
-    if (!done) *g_log << "[!] " << "could not set output.\n";
+    if (!done) *g_log << "[!] could not set output.\n";
     m_presentReady = m_window && m_window->HasContext();
 }
 

@@ -82,11 +82,11 @@ bool nGL3Renderer::SetupBatch(GL_Batch& batch, const GL_BatchSource& source)
 {
     int32_t n = source.vertexCount;
     if (n <= 0 || n > kMaxBatchVertices || source.triangleCount <= 0 || !source.positions || !source.indices) {
-        *g_log << "[!] " << "index VBO creation error.\n";
+        *g_log << "[!] index VBO creation error.\n";
         return false;
     }
     if (source.boneCount > kMaxBatchBones) {
-        *g_log << "[!] " << "Batch of " << source.boneCount << " bones exceeds the skinning palette (" << kMaxBatchBones << ").\n";
+        *g_log << "[!] Batch of " << source.boneCount << " bones exceeds the skinning palette (" << kMaxBatchBones << ").\n";
         return false;
     }
     batch.indexCount = 3 * source.triangleCount;
@@ -94,7 +94,7 @@ bool nGL3Renderer::SetupBatch(GL_Batch& batch, const GL_BatchSource& source)
 
     uint16_t* indices = static_cast<uint16_t*>(BeginBuffer(&batch.indexBuffer, (uint32_t)batch.indexCount * 2u));
     if (!indices) {
-        *g_log << "[!] " << "index VBO creation error.\n";
+        *g_log << "[!] index VBO creation error.\n";
         return false;
     }
     for (int32_t i = 0; i < batch.indexCount; ++i) indices[i] = (uint16_t)(source.indices[i] & 0xffff);
@@ -104,7 +104,7 @@ bool nGL3Renderer::SetupBatch(GL_Batch& batch, const GL_BatchSource& source)
         batch.bonePalette = new (std::nothrow) uint16_t[source.boneCount];
         batch.boneMatrices = new (std::nothrow) nMatrix4[source.boneCount];
         if (!batch.bonePalette || !batch.boneMatrices) {
-            *g_log << "[!] " << "Vertex VBO creation error.\n";
+            *g_log << "[!] Vertex VBO creation error.\n";
             return false;
         }
         batch.boneCount = source.boneCount;
@@ -113,30 +113,51 @@ bool nGL3Renderer::SetupBatch(GL_Batch& batch, const GL_BatchSource& source)
 
     // Blocks one after the other, positions first.
     int32_t offset = 12 * n;
-    if (source.normals)       { batch.normalOffset = offset;     offset += 12 * n; }
-    if (source.tangentFrames) { batch.tangentOffset = offset;    offset += 12 * n;
-                                batch.bitangentOffset = offset;  offset += 12 * n; }
-    if (source.skin)          { batch.boneIndexOffset = offset;  offset += 4 * n;
-                                batch.boneWeightOffset = offset; offset += 16 * n; }
-    if (source.colours)       { batch.colourOffset = offset;     offset += 16 * n; }
+    if (source.normals) {
+        batch.normalOffset = offset;
+        offset += 12 * n;
+    }
+    if (source.tangentFrames) {
+        batch.tangentOffset = offset;
+        offset += 12 * n;
+        batch.bitangentOffset = offset;
+        offset += 12 * n;
+    }
+    if (source.skin) {
+        batch.boneIndexOffset = offset;
+        offset += 4 * n;
+        batch.boneWeightOffset = offset;
+        offset += 16 * n;
+    }
+    if (source.colours) {
+        batch.colourOffset = offset;
+        offset += 16 * n;
+    }
     for (int32_t set = 0; set < 3; ++set)
-        if (source.uvSets[set]) { batch.uvOffset[set] = offset;  offset += 8 * n; }
+        if (source.uvSets[set]) {
+            batch.uvOffset[set] = offset;
+            offset += 8 * n;
+        }
     batch.vertexBytes = offset;
     m_geometryBytes += (uint32_t)offset;
 
     uint8_t* block = static_cast<uint8_t*>(BeginBuffer(&batch.vertexBuffer, (uint32_t)offset));
     if (!block) {
-        *g_log << "[!] " << "Vertex VBO creation error.\n";
+        *g_log << "[!] Vertex VBO creation error.\n";
         return false;
     }
     float* p = reinterpret_cast<float*>(block);
     for (int32_t i = 0; i < n; ++i, p += 3) {
-        p[0] = source.positions[i].x; p[1] = source.positions[i].y; p[2] = source.positions[i].z;
+        p[0] = source.positions[i].x;
+        p[1] = source.positions[i].y;
+        p[2] = source.positions[i].z;
     }
     if (source.normals) {
         p = reinterpret_cast<float*>(block + batch.normalOffset);
         for (int32_t i = 0; i < n; ++i, p += 3) {
-            p[0] = source.normals[i].x; p[1] = source.normals[i].y; p[2] = source.normals[i].z;
+            p[0] = source.normals[i].x;
+            p[1] = source.normals[i].y;
+            p[2] = source.normals[i].z;
         }
     }
     if (source.tangentFrames) {
@@ -144,8 +165,12 @@ bool nGL3Renderer::SetupBatch(GL_Batch& batch, const GL_BatchSource& source)
         float* b = reinterpret_cast<float*>(block + batch.bitangentOffset);
         for (int32_t i = 0; i < n; ++i, t += 3, b += 3) {
             const nTangentFrame& f = source.tangentFrames[i];
-            t[0] = f.tangent.x;   t[1] = f.tangent.y;   t[2] = f.tangent.z;
-            b[0] = f.bitangent.x; b[1] = f.bitangent.y; b[2] = f.bitangent.z;
+            t[0] = f.tangent.x;
+            t[1] = f.tangent.y;
+            t[2] = f.tangent.z;
+            b[0] = f.bitangent.x;
+            b[1] = f.bitangent.y;
+            b[2] = f.bitangent.z;
         }
     }
     if (source.skin) {
@@ -161,14 +186,18 @@ bool nGL3Renderer::SetupBatch(GL_Batch& batch, const GL_BatchSource& source)
         p = reinterpret_cast<float*>(block + batch.colourOffset);
         for (int32_t i = 0; i < n; ++i, p += 4) {
             const nGeometryColor& c = source.colours[i];
-            p[0] = c.r; p[1] = c.g; p[2] = c.b; p[3] = c.a;
+            p[0] = c.r;
+            p[1] = c.g;
+            p[2] = c.b;
+            p[3] = c.a;
         }
     }
     for (int32_t set = 0; set < 3; ++set) {
         if (!source.uvSets[set]) continue;
         p = reinterpret_cast<float*>(block + batch.uvOffset[set]);
         for (int32_t i = 0; i < n; ++i, p += 2) {
-            p[0] = source.uvSets[set][i].x; p[1] = source.uvSets[set][i].y;
+            p[0] = source.uvSets[set][i].x;
+            p[1] = source.uvSets[set][i].y;
         }
     }
     EndBuffer();
@@ -193,12 +222,12 @@ bool nGL3Renderer::SetupGeometry(nGeometry* geometry)
     if (geometry->GetRenderData()) return true;
     const char* name = geometry->GetName().GetCStr();
     if (m_closed) {
-        *g_log << "[!] " << "cannot setup geometry '" << name << "', system not ready.\n";
+        *g_log << "[!] cannot setup geometry '" << name << "', system not ready.\n";
         FreeGeometry(geometry);
         return false;
     }
     if (geometry->vertexCount == 0 || geometry->polygonCount == 0 || geometry->materialCount == 0) {
-        *g_log << "[!] " << "cannot setup geometry '" << name << "', geometry is empty.\n";
+        *g_log << "[!] cannot setup geometry '" << name << "', geometry is empty.\n";
         FreeGeometry(geometry);
         return false;
     }
@@ -209,7 +238,7 @@ bool nGL3Renderer::SetupGeometry(nGeometry* geometry)
     if (!lists) return false;
     int32_t count = lists->GetCount();
     if (count == 0) {
-        *g_log << "[!] " << "cannot setup geometry '" << name << "', geometry is empty.\n";
+        *g_log << "[!] cannot setup geometry '" << name << "', geometry is empty.\n";
         delete lists;
         return false;
     }
@@ -244,7 +273,7 @@ bool nGL3Renderer::SetupGeometry(nGeometry* geometry)
             source.skin = skins[i];
         }
     }
-    if (!ok) *g_log << "[!] " << "cannot setup geometry '" << name << "', out of memory.\n";
+    if (!ok) *g_log << "[!] cannot setup geometry '" << name << "', out of memory.\n";
     bool done = ok && SetupGeometryBatches(geometry, sources, count);
     if (skins)
         for (int32_t i = 0; i < count; ++i) delete[] skins[i];
@@ -261,7 +290,7 @@ bool nGL3Renderer::SetupGeometryBatches(nGeometry* geometry, const GL_BatchSourc
     GL_GeometryData* data = new (std::nothrow) GL_GeometryData();
     GL_Batch* records = data ? new (std::nothrow) GL_Batch[count] : 0;
     if (!records) {
-        *g_log << "[!] " << "cannot setup geometry '" << geometry->GetName().GetCStr() << "', out of memory.\n";
+        *g_log << "[!] cannot setup geometry '" << geometry->GetName().GetCStr() << "', out of memory.\n";
         delete data;
         return false;
     }
@@ -299,7 +328,7 @@ void nGL3Renderer::FreeGeometry(nGeometry* geometry)
 void nGL3Renderer::UpdateGeometry(nGeometry* geometry, int32_t first, int32_t count)
 {
     if (geometry && geometry->staticFlag)
-        *g_log << "[*] " << "!! Warning, you are trying to update a static geometry, make it dynamic first.\n";
+        *g_log << "[*] !! Warning, you are trying to update a static geometry, make it dynamic first.\n";
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -313,7 +342,7 @@ bool nGL3Renderer::SetupTexture(nTexture* texture)
 
     GL_TextureData* data = new (std::nothrow) GL_TextureData();
     if (!data) {
-        *g_log << "[!] " << "Failed to allocate texture data structure.\n";
+        *g_log << "[!] Failed to allocate texture data structure.\n";
         return false;
     }
     texture->SetRenderData(data);
@@ -325,7 +354,7 @@ bool nGL3Renderer::SetupTexture(nTexture* texture)
     if (texture->TestFlag(TextureKeepPixels) && !texture->TestFlag(TextureRenderTarget)) {
         temporary = new (std::nothrow) nTexture(0, texture->GetUsage(), texture->GetStorageKind());
         if (!temporary) {
-            *g_log << "[!] " << "Failed to allocate texture data structure.\n";
+            *g_log << "[!] Failed to allocate texture data structure.\n";
             texture->SetRenderData(0);
             delete data;
             return false;
@@ -372,7 +401,7 @@ void nGL3Renderer::UploadTexture(nTexture* texture, nTexture* source, GL_Texture
     uint32_t height = source->GetHeight();
     const char* textureName = texture->GetName().GetCStr();
     if (width == 0 || height == 0) {
-        *g_log << "[*] " << "Invalid texture '" << textureName << "'. Uploading error bitmap.\n";
+        *g_log << "[*] Invalid texture '" << textureName << "'. Uploading error bitmap.\n";
         const uint8_t texel[4] = {127, 0, 255, 127};
         glTexImage2D(GL_TEXTURE_2D, 0, GL_COMPRESSED_RGBA_ARB, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, texel);
         data->byteSize = 4;
@@ -391,49 +420,49 @@ void nGL3Renderer::UploadTexture(nTexture* texture, nTexture* source, GL_Texture
         const void* pixels = source->GetPixels();
         uint32_t texels = width * height;
         switch (kind) {
-        default:
-            *g_log << "[!] " << "Unsupported texture format.\n";
-            [[fallthrough]];   // stored as a colour texture
-        case 0:
-            if (compressed && TestSystemFlag(RendererSystemTextureForceTrueColor)) {
-                glTexImage2D(GL_TEXTURE_2D, 0, GL_COMPRESSED_RGBA_ARB, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-                GLint size = 0;
-                GLint isCompressed = GL_FALSE;
-                glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_ARB, &isCompressed);
-                if (isCompressed) glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_IMAGE_SIZE_ARB, &size);
-                data->byteSize = isCompressed ? (uint32_t)size : texels * 4;
-            } else if (compressed) {
-                glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA4, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-                data->byteSize = texels * 2;
-            } else {
-                glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-                data->byteSize = texels * 4;
-            }
-            break;
-        case 1:
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-            data->byteSize = texels * 8;
-            break;
-        case 2:
-            if (source->GetFormat().isFloat) {
-                glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB16F_ARB, width, height, 0, GL_RGB, GL_FLOAT, pixels);
-                data->byteSize = texels * 6;
-            } else {
-                glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F_ARB, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+            default:
+                *g_log << "[!] Unsupported texture format.\n";
+                [[fallthrough]];  // stored as a colour texture
+            case 0:
+                if (compressed && TestSystemFlag(RendererSystemTextureForceTrueColor)) {
+                    glTexImage2D(GL_TEXTURE_2D, 0, GL_COMPRESSED_RGBA_ARB, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+                    GLint size = 0;
+                    GLint isCompressed = GL_FALSE;
+                    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_ARB, &isCompressed);
+                    if (isCompressed) glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_IMAGE_SIZE_ARB, &size);
+                    data->byteSize = isCompressed ? (uint32_t)size : texels * 4;
+                } else if (compressed) {
+                    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA4, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+                    data->byteSize = texels * 2;
+                } else {
+                    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+                    data->byteSize = texels * 4;
+                }
+                break;
+            case 1:
+                glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
                 data->byteSize = texels * 8;
-            }
-            break;
-        case 3:
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-            glTexParameteri(GL_TEXTURE_2D, GL_DEPTH_TEXTURE_MODE_ARB, GL_LUMINANCE);
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, width, height, 0, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, 0);
-            data->byteSize = texels * (m_noDepth32Target ? 2 : 3);
-            break;
-        case 4:
-            glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, width, height, 0, GL_DEPTH_COMPONENT, GL_FLOAT, pixels);
-            data->byteSize = texels * 2;
-            break;
+                break;
+            case 2:
+                if (source->GetFormat().isFloat) {
+                    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB16F_ARB, width, height, 0, GL_RGB, GL_FLOAT, pixels);
+                    data->byteSize = texels * 6;
+                } else {
+                    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA16F_ARB, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
+                    data->byteSize = texels * 8;
+                }
+                break;
+            case 3:
+                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+                glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+                glTexParameteri(GL_TEXTURE_2D, GL_DEPTH_TEXTURE_MODE_ARB, GL_LUMINANCE);
+                glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT24, width, height, 0, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT, 0);
+                data->byteSize = texels * (m_noDepth32Target ? 2 : 3);
+                break;
+            case 4:
+                glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT, width, height, 0, GL_DEPTH_COMPONENT, GL_FLOAT, pixels);
+                data->byteSize = texels * 2;
+                break;
         }
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);

@@ -10,16 +10,15 @@
 #include "scene/nCamera.h"
 #include "scene/nItem.h"
 
-namespace
+namespace {
+// Engine matrices are row-major with column vectors; GL reads columns first.
+void LoadTransposed(const nMatrix4& m)
 {
-    // Engine matrices are row-major with column vectors; GL reads columns first.
-    void LoadTransposed(const nMatrix4& m)
-    {
-        float t[16];
-        for (int row = 0; row < 4; ++row)
-            for (int col = 0; col < 4; ++col) t[col * 4 + row] = m.m[row * 4 + col];
-        glLoadMatrixf(t);
-    }
+    float t[16];
+    for (int row = 0; row < 4; ++row)
+        for (int col = 0; col < 4; ++col) t[col * 4 + row] = m.m[row * 4 + col];
+    glLoadMatrixf(t);
+}
 }
 
 void nGL3Renderer::ApplyCamera()
@@ -187,7 +186,7 @@ void nGL3Renderer::DrawLine(const nVector& from, const nVector& to, const nVecto
     if (!m_lines) m_lines = new (std::nothrow) Line[kLineCapacity];
     if (!m_lines || m_lineCount >= kLineCapacity) {
         if (!m_lineListFull)
-            *g_log << "[!] " << "The line display list is full, please increase its capacity or flush it more frequently.\n";
+            *g_log << "[!] The line display list is full, please increase its capacity or flush it more frequently.\n";
         m_lineListFull = true;
         return;
     }

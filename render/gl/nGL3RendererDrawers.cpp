@@ -66,11 +66,13 @@ int32_t nGL3Renderer::SelectGeometryDrawer(int32_t pass, uint32_t renderFlags, b
     }
     const bool fixed = (renderFlags & MaterialRenderFixedFunction) != 0;
     switch (pass) {
-    case 0: return fixed && !alpha ? DrawerFixedFunction : DrawerNone;
-    case 1: return fixed && alpha ? DrawerFixedFunction : DrawerNone;
-    case 2: case 3: case 4: return fixed ? DrawerNone : DrawerShader;
-    case 5: return DrawerShader;
-    default: return DrawerNone;
+        case 0: return fixed && !alpha ? DrawerFixedFunction : DrawerNone;
+        case 1: return fixed && alpha ? DrawerFixedFunction : DrawerNone;
+        case 2:
+        case 3:
+        case 4: return fixed ? DrawerNone : DrawerShader;
+        case 5: return DrawerShader;
+        default: return DrawerNone;
     }
 }
 

@@ -15,8 +15,8 @@
 
 namespace {
 
-const float kSkippedOpacity = 0.01f;     // fainter particles are not drawn
-const float kShadowOffset = 0.1f;        // along the view axis in the shadow-map pass
+const float kSkippedOpacity = 0.01f;  // fainter particles are not drawn
+const float kShadowOffset = 0.1f;     // along the view axis in the shadow-map pass
 
 // One particle's quad: its corners turned by its angle in the billboard plane, placed by the
 // billboard frame's axes around the particle.
@@ -75,7 +75,7 @@ void nGL3Renderer::DrawEmitter(int32_t pass, nEmitter* emitter)
     if (forward) {
         ApplyMaterialState(material);
         if (material->GetAlphaFlag()) ApplyMaterialBlending(material);
-        ApplyMaterialTextures(material, 0, 1.0f);   // the particle colours feed the diffuse colour
+        ApplyMaterialTextures(material, 0, 1.0f);  // the particle colours feed the diffuse colour
         if (material->renderFlags & MaterialRenderShadeless) glDisable(GL_LIGHTING);
         else glEnable(GL_LIGHTING);
     } else if (!BindCompiledRenderMap(data->ForPass(pass), 0, emitter)) {

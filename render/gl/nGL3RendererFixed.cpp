@@ -118,41 +118,41 @@ void nGL3Renderer::SetupStageTexCoords(const nMaterialStage* stage, int32_t unit
 {
     m_gl->ClientActiveTextureARB(GL_TEXTURE0_ARB + unit);
     switch (stage->uvSource) {
-    case MaterialUVMap: {
-        if (!batch) return;
-        const int32_t set = stage->uvIndex < 3 ? stage->uvIndex : 0;
-        if (batch->uvOffset[set] < 0) return;
-        glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-        glTexCoordPointer(2, GL_FLOAT, 0, reinterpret_cast<const void*>((intptr_t)batch->uvOffset[set]));
-        SetTextureUnitFlags(unit, UnitCoordArray);
-        SetMatrixMode(GL_TEXTURE);
-        glLoadMatrixf(stage->uvMatrix.m);
-        SetMatrixMode(GL_MODELVIEW);
-        SetTextureUnitFlags(unit, UnitTexMatrix);
-        return;
-    }
-    case 2: // sphere map of the normal
-        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
-        glEnable(GL_TEXTURE_GEN_S);
-        glEnable(GL_TEXTURE_GEN_T);
-        SetTextureUnitFlags(unit, UnitTexGen);
-        return;
-    case 3: { // front map
-        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
-        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
-        glEnable(GL_TEXTURE_GEN_S);
-        glEnable(GL_TEXTURE_GEN_T);
-        SetTextureUnitFlags(unit, UnitTexGen);
-        SetMatrixMode(GL_TEXTURE);
-        glLoadIdentity();
-        glTranslatef(0.5f, 0.5f, 0.0f);
-        SetMatrixMode(GL_MODELVIEW);
-        SetTextureUnitFlags(unit, UnitTexMatrix);
-        return;
-    }
-    default:
-        return;
+        case MaterialUVMap: {
+            if (!batch) return;
+            const int32_t set = stage->uvIndex < 3 ? stage->uvIndex : 0;
+            if (batch->uvOffset[set] < 0) return;
+            glEnableClientState(GL_TEXTURE_COORD_ARRAY);
+            glTexCoordPointer(2, GL_FLOAT, 0, reinterpret_cast<const void*>((intptr_t)batch->uvOffset[set]));
+            SetTextureUnitFlags(unit, UnitCoordArray);
+            SetMatrixMode(GL_TEXTURE);
+            glLoadMatrixf(stage->uvMatrix.m);
+            SetMatrixMode(GL_MODELVIEW);
+            SetTextureUnitFlags(unit, UnitTexMatrix);
+            return;
+        }
+        case 2:  // sphere map of the normal
+            glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+            glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_SPHERE_MAP);
+            glEnable(GL_TEXTURE_GEN_S);
+            glEnable(GL_TEXTURE_GEN_T);
+            SetTextureUnitFlags(unit, UnitTexGen);
+            return;
+        case 3: {  // front map
+            glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+            glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+            glEnable(GL_TEXTURE_GEN_S);
+            glEnable(GL_TEXTURE_GEN_T);
+            SetTextureUnitFlags(unit, UnitTexGen);
+            SetMatrixMode(GL_TEXTURE);
+            glLoadIdentity();
+            glTranslatef(0.5f, 0.5f, 0.0f);
+            SetMatrixMode(GL_MODELVIEW);
+            SetTextureUnitFlags(unit, UnitTexMatrix);
+            return;
+        }
+        default:
+            return;
     }
 }
 

@@ -17,7 +17,7 @@
 
 namespace {
 
-const float kEmptyDepth = 65504.0f;   // the largest half float: "nothing drawn here" in attr0_map
+const float kEmptyDepth = 65504.0f;  // the largest half float: "nothing drawn here" in attr0_map
 const float kRadiansToDegrees = 57.29577951308232f;
 
 bool RendererRegistryBool(nLinkedListId& registry, const char* path, bool fallback)
@@ -128,7 +128,7 @@ void nGL3Renderer::RenderGBufferPass(nRenderablePrimitiveList* list)
     AttachColour(1, TargetAttr2);
     AttachColour(2, TargetAttr3);
     if (m_gl->CheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) != GL_FRAMEBUFFER_COMPLETE_EXT)
-        *g_log << "[!] " << "FBO incomplete.\n";
+        *g_log << "[!] FBO incomplete.\n";
     const GLenum buffers[3] = {GL_COLOR_ATTACHMENT0_EXT, GL_COLOR_ATTACHMENT1_EXT, GL_COLOR_ATTACHMENT2_EXT};
     if (m_gl->DrawBuffers) m_gl->DrawBuffers(3, buffers);
     glDepthMask(GL_FALSE);
@@ -165,7 +165,7 @@ void nGL3Renderer::BeginFixedFunctionFrame()
                 if (nLight* light = dynamic_cast<nLight*>(request.items[i])) m_fixedLights[m_fixedLightCount++] = light;
         SetupFixedLights();
     } else {
-        *g_log << "[*] " << "No property request callback function.\n";
+        *g_log << "[*] No property request callback function.\n";
     }
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
 }
@@ -212,30 +212,30 @@ void nGL3Renderer::SetupFixedLight(int32_t index, nLight* light)
     glLightfv(id, GL_SPECULAR, &specular.x);
     const float down[3] = {0.0f, 0.0f, -1.0f};
     switch (light->GetType()) {
-    case LightTypeParallel: {
-        const nVector z = world.GetColumn(2, true);
-        position = nVector(-z.x, -z.y, -z.z, 0.0f);
-        glLightf(id, GL_SPOT_EXPONENT, 0.0f);
-        glLightf(id, GL_SPOT_CUTOFF, 180.0f);
-        glLightfv(id, GL_SPOT_DIRECTION, down);
-        break;
-    }
-    case LightTypeSpot: {
-        const nVector z = world.GetColumn(2, true);
-        const float direction[3] = {z.x, z.y, z.z};
-        glLightf(id, GL_SPOT_CUTOFF, (float)FixedSpotCutoff(light->GetConeAngle(), light->GetEdgeAngle()));
-        glLightf(id, GL_SPOT_EXPONENT, 16.0f);
-        glLightfv(id, GL_SPOT_DIRECTION, direction);
-        break;
-    }
-    case LightTypeNone:
-    case LightTypePoint:
-        glLightf(id, GL_SPOT_EXPONENT, 0.0f);
-        glLightf(id, GL_SPOT_CUTOFF, 180.0f);
-        glLightfv(id, GL_SPOT_DIRECTION, down);
-        break;
-    default:
-        break;
+        case LightTypeParallel: {
+            const nVector z = world.GetColumn(2, true);
+            position = nVector(-z.x, -z.y, -z.z, 0.0f);
+            glLightf(id, GL_SPOT_EXPONENT, 0.0f);
+            glLightf(id, GL_SPOT_CUTOFF, 180.0f);
+            glLightfv(id, GL_SPOT_DIRECTION, down);
+            break;
+        }
+        case LightTypeSpot: {
+            const nVector z = world.GetColumn(2, true);
+            const float direction[3] = {z.x, z.y, z.z};
+            glLightf(id, GL_SPOT_CUTOFF, (float)FixedSpotCutoff(light->GetConeAngle(), light->GetEdgeAngle()));
+            glLightf(id, GL_SPOT_EXPONENT, 16.0f);
+            glLightfv(id, GL_SPOT_DIRECTION, direction);
+            break;
+        }
+        case LightTypeNone:
+        case LightTypePoint:
+            glLightf(id, GL_SPOT_EXPONENT, 0.0f);
+            glLightf(id, GL_SPOT_CUTOFF, 180.0f);
+            glLightfv(id, GL_SPOT_DIRECTION, down);
+            break;
+        default:
+            break;
     }
     glLightfv(id, GL_POSITION, &position.x);
     glLightf(id, GL_LINEAR_ATTENUATION, light->GetRange() > 0.0f ? 7.0f / light->GetRange() : 0.0f);
@@ -252,17 +252,17 @@ void nGL3Renderer::DrawPrimitiveList(nRenderablePrimitiveList* list, int32_t pas
          n = backwards ? n->prev : n->next) {
         m_currentPrimitive = n->value;
         switch (n->value->kind) {
-        case RenderablePrimitiveGeometry:
-            DrawGeometry(pass, static_cast<nGeometry*>(n->value->payload));
-            break;
-        case RenderablePrimitiveEmitter:
-            DrawEmitter(pass, static_cast<nEmitter*>(n->value->payload));
-            break;
-        case RenderablePrimitiveTerrain:
-            DrawTerrainPatch(static_cast<nTerrainNode*>(n->value->payload), pass);
-            break;
-        default:
-            break;
+            case RenderablePrimitiveGeometry:
+                DrawGeometry(pass, static_cast<nGeometry*>(n->value->payload));
+                break;
+            case RenderablePrimitiveEmitter:
+                DrawEmitter(pass, static_cast<nEmitter*>(n->value->payload));
+                break;
+            case RenderablePrimitiveTerrain:
+                DrawTerrainPatch(static_cast<nTerrainNode*>(n->value->payload), pass);
+                break;
+            default:
+                break;
         }
     }
     m_currentPrimitive = 0;

@@ -49,16 +49,13 @@ const char* const kRequiredCoreShaders[] = {
 struct TargetShape
 {
     const char* name;
-    int32_t     kind;         // texture kind; -1: as attr1_map
-    bool        effect;       // at the effect divisor's size
-    bool        linear;
+    int32_t kind;  // texture kind; -1: as attr1_map
+    bool effect;   // at the effect divisor's size
+    bool linear;
 };
 
 const TargetShape kTargets[nGL3Renderer::TargetCount] = {
-    {"depth_map", 3, false, false},   {"attr0_map", 2, false, false}, {"attr1_map", -1, false, false},
-    {"attr2_map", -1, false, false},  {"attr3_map", -1, false, false}, {"compose_map", -1, false, false},
-    {"velocity_map", 2, false, true}, {"fx0_map", -1, true, true},    {"fx1_map", -1, true, true},
-    {"fx2_map", -1, true, true},      {"hdr_map", -1, true, true}};
+    {"depth_map", 3, false, false}, {"attr0_map", 2, false, false}, {"attr1_map", -1, false, false}, {"attr2_map", -1, false, false}, {"attr3_map", -1, false, false}, {"compose_map", -1, false, false}, {"velocity_map", 2, false, true}, {"fx0_map", -1, true, true}, {"fx1_map", -1, true, true}, {"fx2_map", -1, true, true}, {"hdr_map", -1, true, true}};
 
 int32_t NextPowerOfTwo(int32_t n)
 {
@@ -115,21 +112,21 @@ const char* nGL3Renderer::ChooseLightProgram(int32_t type, int32_t shadow, uint3
                                              float specularIntensity, bool projectionTexture)
 {
     switch (type) {
-    case LightTypePoint:
-        if (shadow == LightShadowMap) return "core::pointlight_shadowmap";
-        return specularIntensity > 0.0f ? "core::pointlight_specular" : "core::pointlight";
-    case LightTypeParallel:
-        if (ShadowMapped(shadow, controlWord) && (controlWord & RendererControlLinearShadow))
-            return "core::linearlight_pssm";
-        return "core::linearlight";
-    case LightTypeSpot:
-        if (ShadowMapped(shadow, controlWord))
-            return projectionTexture ? "core::projective_spotlight_shadowmap" : "core::spotlight_shadowmap";
-        if (projectionTexture)
-            return shadow == LightShadowProjectedMap ? "core::projective_spotlight_shadow" : "core::projective_spotlight";
-        return specularIntensity > 0.0f ? "core::spotlight_specular" : "core::spotlight";
-    default:
-        return 0;
+        case LightTypePoint:
+            if (shadow == LightShadowMap) return "core::pointlight_shadowmap";
+            return specularIntensity > 0.0f ? "core::pointlight_specular" : "core::pointlight";
+        case LightTypeParallel:
+            if (ShadowMapped(shadow, controlWord) && (controlWord & RendererControlLinearShadow))
+                return "core::linearlight_pssm";
+            return "core::linearlight";
+        case LightTypeSpot:
+            if (ShadowMapped(shadow, controlWord))
+                return projectionTexture ? "core::projective_spotlight_shadowmap" : "core::spotlight_shadowmap";
+            if (projectionTexture)
+                return shadow == LightShadowProjectedMap ? "core::projective_spotlight_shadow" : "core::projective_spotlight";
+            return specularIntensity > 0.0f ? "core::spotlight_specular" : "core::spotlight";
+        default:
+            return 0;
     }
 }
 
@@ -137,10 +134,10 @@ const char* nGL3Renderer::ChooseVolumeProgram(int32_t type, int32_t shadow, uint
 {
     const bool mapped = ShadowMapped(shadow, controlWord);
     switch (type) {
-    case LightTypePoint:    return mapped ? "core::volumetric_sphere_shadowmap" : "core::volumetric_sphere";
-    case LightTypeSpot:     return mapped ? "core::volumetric_cone_shadowmap" : "core::volumetric_cone";
-    case LightTypeParallel: return mapped ? "core::shader_volumetric_fog_pssm" : 0;
-    default:                return 0;
+        case LightTypePoint: return mapped ? "core::volumetric_sphere_shadowmap" : "core::volumetric_sphere";
+        case LightTypeSpot: return mapped ? "core::volumetric_cone_shadowmap" : "core::volumetric_cone";
+        case LightTypeParallel: return mapped ? "core::shader_volumetric_fog_pssm" : 0;
+        default: return 0;
     }
 }
 
@@ -149,7 +146,7 @@ bool nGL3Renderer::SetupLight(nLight* light)
     if (!light || light->GetRenderData()) return false;
     GL_LightData* data = new (std::nothrow) GL_LightData;
     if (!data) {
-        *g_log << "[!] " << "Failed to allocate light render data.\n";
+        *g_log << "[!] Failed to allocate light render data.\n";
         return false;
     }
     light->SetRenderData(data);
@@ -198,14 +195,14 @@ bool nGL3Renderer::LoadCoreShaders()
     m_coreShaders = new (std::nothrow) nShader*[kCoreShaderCount];
     nShaderLibrary* library = m_shaderLibrary.Get();
     if (!m_coreShaders || !library) {
-        *g_log << "[!] " << "Failed to load one or more core shader.\n";
+        *g_log << "[!] Failed to load one or more core shader.\n";
         return false;
     }
     for (int32_t i = 0; i < kCoreShaderCount; ++i) m_coreShaders[i] = 0;
     for (int32_t i = 0; i < kCoreLookups; ++i) m_coreShaders[i] = library->Find(kCoreShaderNames[i]);
     for (const char* required : kRequiredCoreShaders) {
         if (!GetCoreShader(required)) {
-            *g_log << "[!] " << "Failed to load one or more core shader.\n";
+            *g_log << "[!] Failed to load one or more core shader.\n";
             return false;
         }
     }
@@ -263,7 +260,8 @@ nShader* nGL3Renderer::GetCoreShader(const char* name) const
 bool nGL3Renderer::CreateRenderTargets(int32_t width, int32_t height)
 {
     m_renderScale = RendererRegistryBool(m_registry, "Antialising:Enable;", false)
-        ? RendererRegistryFloat(m_registry, "Antialising:Sample;", 1.3f) : 1.0f;
+                        ? RendererRegistryFloat(m_registry, "Antialising:Sample;", 1.3f)
+                        : 1.0f;
     int32_t w = (int32_t)(m_renderScale * width), h = (int32_t)(m_renderScale * height);
     if (TestSystemFlag(RendererSystemSquareTargets)) {
         // Square targets are made at the power of two their lookups are scaled by.
@@ -285,7 +283,7 @@ bool nGL3Renderer::CreateRenderTargets(int32_t width, int32_t height)
                                   shape.kind < 0 ? colourKind : shape.kind);
         GL_TextureData* data = m_targets[t].IsValid() ? static_cast<GL_TextureData*>(m_targets[t]->GetRenderData()) : 0;
         if (!data) {
-            *g_log << "[!] " << "Cannot make the render target '" << shape.name << "'.\n";
+            *g_log << "[!] Cannot make the render target '" << shape.name << "'.\n";
             made = false;
             continue;
         }
@@ -302,7 +300,7 @@ bool nGL3Renderer::CreateRenderTargets(int32_t width, int32_t height)
     m_gl->FramebufferTexture2DEXT(GL_FRAMEBUFFER_EXT, GL_DEPTH_ATTACHMENT_EXT, GL_TEXTURE_2D, depth->name, 0);
     AttachColour(0, TargetAttr0);
     if (m_gl->CheckFramebufferStatusEXT(GL_FRAMEBUFFER_EXT) != GL_FRAMEBUFFER_COMPLETE_EXT) {
-        *g_log << "[*] " << "Card does not appear to have support for 32 bit depth texture frame buffer.\n";
+        *g_log << "[*] Card does not appear to have support for 32 bit depth texture frame buffer.\n";
         m_noDepth32Target = true;
         CreateRenderTargetTexture(m_targets[TargetDepth], m_engine, kTargets[TargetDepth].name, w, h, 3);
         depth = m_targets[TargetDepth].IsValid() ? static_cast<GL_TextureData*>(m_targets[TargetDepth]->GetRenderData()) : 0;
@@ -576,9 +574,13 @@ void nGL3Renderer::DrawSphereVolume(float R)
     glBegin(GL_TRIANGLES);
     for (int s = 0; s < 8; ++s) {
         const nVector a = point(1, s + 1), b = point(1, s);
-        glVertex3f(0.0f, -R, 0.0f); glVertex3f(a.x, a.y, a.z); glVertex3f(b.x, b.y, b.z);
+        glVertex3f(0.0f, -R, 0.0f);
+        glVertex3f(a.x, a.y, a.z);
+        glVertex3f(b.x, b.y, b.z);
         const nVector c = point(3, s), d = point(3, s + 1);
-        glVertex3f(c.x, c.y, c.z); glVertex3f(d.x, d.y, d.z); glVertex3f(0.0f, R, 0.0f);
+        glVertex3f(c.x, c.y, c.z);
+        glVertex3f(d.x, d.y, d.z);
+        glVertex3f(0.0f, R, 0.0f);
     }
     glEnd();
     glBegin(GL_QUADS);
@@ -599,8 +601,12 @@ void nGL3Renderer::DrawPyramidVolume(float a, float b)
     glBegin(GL_TRIANGLES);
     for (int k = 0; k < 4; ++k) {
         const nVector p = corner(k), q = corner(k + 1);
-        glVertex3f(p.x, p.y, p.z); glVertex3f(q.x, q.y, q.z); glVertex3f(0.0f, 0.0f, a);
-        glVertex3f(0.0f, 0.0f, 0.0f); glVertex3f(q.x, q.y, q.z); glVertex3f(p.x, p.y, p.z);
+        glVertex3f(p.x, p.y, p.z);
+        glVertex3f(q.x, q.y, q.z);
+        glVertex3f(0.0f, 0.0f, a);
+        glVertex3f(0.0f, 0.0f, 0.0f);
+        glVertex3f(q.x, q.y, q.z);
+        glVertex3f(p.x, p.y, p.z);
     }
     glEnd();
 }

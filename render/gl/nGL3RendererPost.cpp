@@ -15,7 +15,7 @@
 
 namespace {
 
-const float kQuarterTurn = 0.78539816339745f;   // the streak's default angle
+const float kQuarterTurn = 0.78539816339745f;  // the streak's default angle
 
 float CameraFloat(nItem* camera, const char* path, float fallback)
 {
@@ -160,7 +160,11 @@ void nGL3Renderer::RenderFastDepthOfField(int32_t source, float fStop, float foc
     // 1. A quarter-size copy; 2, 3. blurred across and down by the distance from focus.
     m_gl->BindFramebufferEXT(GL_FRAMEBUFFER_EXT, m_postFramebuffer);
     CopyToTarget(m_targets[source].Get(), (float)m_effectDivisor, 0, m_targets[TargetFx0].Get());
-    const struct { nShader* shader; int32_t from, to; } steps[] = {{across, TargetFx0, TargetFx1}, {down, TargetFx1, TargetFx0}};
+    const struct
+    {
+        nShader* shader;
+        int32_t from, to;
+    } steps[] = {{across, TargetFx0, TargetFx1}, {down, TargetFx1, TargetFx0}};
     for (const auto& step : steps) {
         const int32_t program = BeginPostPass(step.shader, step.to);
         SetUniform1f(program, "framebuffer_fx_scaler", (float)m_effectDivisor);
@@ -260,7 +264,12 @@ bool nGL3Renderer::RenderBloom(int32_t source, int32_t destination)
     nShader* across = GetCoreShader("core::h_gaussian_blur");
     nShader* down = GetCoreShader("core::v_gaussian_blur");
     if (radius > 0.01f && across && down) {
-        const struct { nShader* shader; int32_t from, to; float size; } steps[] = {
+        const struct
+        {
+            nShader* shader;
+            int32_t from, to;
+            float size;
+        } steps[] = {
             {across, TargetHdr, TargetFx1, radius / viewportHeight}, {down, TargetFx1, TargetHdr, radius / viewportWidth}};
         for (const auto& step : steps) {
             program = BeginPostPass(step.shader, step.to);

@@ -47,7 +47,7 @@ bool nGL3Renderer::LoadShaderLibrary()
 {
     nShaderLibrary* library = new (std::nothrow) nShaderLibrary(this);
     if (!library) {
-        *g_log << "[!] " << "Failed to allocate the shader library.\n";
+        *g_log << "[!] Failed to allocate the shader library.\n";
         return false;
     }
     m_shaderLibrary = library;

@@ -19,8 +19,7 @@ const float kPi = 3.14159265358979f;
 
 // The cube faces of a point light: Euler angles on top of the light's world matrix.
 const float kPointFaces[nGL3Renderer::kShadowMapCount][3] = {
-    {0.0f, 0.0f, 0.0f},      {0.0f, kPi / 2.0f, 0.0f}, {0.0f, kPi, 0.0f},
-    {0.0f, 1.5f * kPi, 0.0f}, {kPi / 2.0f, 0.0f, 0.0f}, {1.5f * kPi, 0.0f, 0.0f}};
+    {0.0f, 0.0f, 0.0f}, {0.0f, kPi / 2.0f, 0.0f}, {0.0f, kPi, 0.0f}, {0.0f, 1.5f * kPi, 0.0f}, {kPi / 2.0f, 0.0f, 0.0f}, {1.5f * kPi, 0.0f, 0.0f}};
 
 // The attribute groups a shadow pass changes, saved around it.
 const GLbitfield kShadowPassAttributes = GL_SCISSOR_BIT | GL_COLOR_BUFFER_BIT | GL_VIEWPORT_BIT |
@@ -48,7 +47,7 @@ bool nGL3Renderer::CreateShadowMaps()
         CreateRenderTargetTexture(map, m_engine, "shadow_map", m_shadowMapSize, m_shadowMapSize, 3);
         GL_TextureData* data = map.IsValid() ? static_cast<GL_TextureData*>(map->GetRenderData()) : 0;
         if (!data) {
-            *g_log << "[!] " << "Cannot make the render target 'shadow_map'.\n";
+            *g_log << "[!] Cannot make the render target 'shadow_map'.\n";
             return false;
         }
         // Filtered depth comparison: a lookup answers how much of the texel footprint is lit.
@@ -118,23 +117,23 @@ bool nGL3Renderer::RenderShadowMaps(nLight* light)
     // 4. By type.
     bool drawn = false;
     switch (light->GetType()) {
-    case LightTypePoint:
-        drawn = RenderPointShadowMaps(light);
-        break;
-    case LightTypeParallel:
-        drawn = TestControlFlag(RendererControlLinearShadow) && RenderSplitShadowMaps(light);
-        break;
-    case LightTypeSpot:
-        if (!m_shadowViewCamera) m_shadowViewCamera = new (std::nothrow) nCamera(m_engine);
-        if (m_shadowViewCamera) {
-            m_shadowViewCamera->SetOrthographic(false);
-            m_shadowViewCamera->SetupFromSpotLight(light);
-            RenderShadowMapView(m_shadowViewCamera, 0);
-            drawn = true;
-        }
-        break;
-    default:
-        break;
+        case LightTypePoint:
+            drawn = RenderPointShadowMaps(light);
+            break;
+        case LightTypeParallel:
+            drawn = TestControlFlag(RendererControlLinearShadow) && RenderSplitShadowMaps(light);
+            break;
+        case LightTypeSpot:
+            if (!m_shadowViewCamera) m_shadowViewCamera = new (std::nothrow) nCamera(m_engine);
+            if (m_shadowViewCamera) {
+                m_shadowViewCamera->SetOrthographic(false);
+                m_shadowViewCamera->SetupFromSpotLight(light);
+                RenderShadowMapView(m_shadowViewCamera, 0);
+                drawn = true;
+            }
+            break;
+        default:
+            break;
     }
 
     // 5. Back to the frame as it was.
@@ -192,7 +191,7 @@ bool nGL3Renderer::RenderPointShadowMaps(nLight* light)
     // 1. The record.
     if (!data->pointShadow) data->pointShadow = new (std::nothrow) GL_PointShadow;
     if (!data->pointShadow) {
-        *g_log << "[!] " << "Failed to allocate point shadow map structure.\n";
+        *g_log << "[!] Failed to allocate point shadow map structure.\n";
         return false;
     }
     // 2. A square camera of a quarter turn.
@@ -212,7 +211,7 @@ bool nGL3Renderer::RenderPointShadowMaps(nLight* light)
         camera->SetMatrix(world * nMatrix4::FromMatrix3(turn));
         RenderShadowMapView(camera, face);
         data->pointShadow->view[face] = camera->GetInverseWorldMatrix();
-        data->pointShadow->projection[face] = m_projection;   // as the face was drawn
+        data->pointShadow->projection[face] = m_projection;  // as the face was drawn
     }
     return true;
 }
@@ -233,7 +232,7 @@ bool nGL3Renderer::RenderSplitShadowMaps(nLight* light)
     // 1. The record.
     if (!data->splitShadow) data->splitShadow = new (std::nothrow) GL_SplitShadow;
     if (!data->splitShadow) {
-        *g_log << "[!] " << "Failed to allocate PSSM structure.\n";
+        *g_log << "[!] Failed to allocate PSSM structure.\n";
         return false;
     }
     // 2. A square orthographic camera turned as the light.
@@ -255,7 +254,7 @@ bool nGL3Renderer::RenderSplitShadowMaps(nLight* light)
         GL_ShadowSplit& split = data->splitShadow->splits[k];
         split.distance = d;
         split.view = camera->GetInverseWorldMatrix();
-        split.projection = m_projection;   // as the split was drawn
+        split.projection = m_projection;  // as the split was drawn
     }
     return true;
 }

@@ -20,7 +20,7 @@
 namespace {
 
 const int32_t kCells = nTerrain::kPatchCells;
-const int32_t kSide = kCells + 1;                       // vertices a side
+const int32_t kSide = kCells + 1;  // vertices a side
 const int32_t kVertices = kSide * kSide;
 const int32_t kIndexCount = kCells * kCells * 4;
 const float kHeightUnit = 20.0f;
@@ -83,7 +83,7 @@ bool nGL3Renderer::CreateTerrainBuffers()
         delete[] indices;
         delete[] m_terrainStaging;
         m_terrainStaging = 0;
-        *g_log << "[!] " << "Failed to allocate the terrain patch buffers.\n";
+        *g_log << "[!] Failed to allocate the terrain patch buffers.\n";
         return false;
     }
     for (int32_t r = 0; r < kCells; ++r)

@@ -51,38 +51,38 @@ bool nGL3Renderer::SetupVolumetricUniforms(nLight* light)
     const nMatrix4& lightWorld = light->GetWorldMatrix();
     const nVector position = ToView(cameraInverse, lightWorld.GetColumn(3, true), 1.0f);
     switch (light->GetType()) {
-    case LightTypePoint:
-        // 2. Point: its position; the six faces when shadowed.
-        SetUniform3f(program, "position_view_space", position.x, position.y, position.z);
-        if (mapped) {
-            if (!data->pointShadow) return false;
-            BindPointShadowUniforms(shader, data->pointShadow, 1, light);
+        case LightTypePoint:
+            // 2. Point: its position; the six faces when shadowed.
+            SetUniform3f(program, "position_view_space", position.x, position.y, position.z);
+            if (mapped) {
+                if (!data->pointShadow) return false;
+                BindPointShadowUniforms(shader, data->pointShadow, 1, light);
+            }
+            return true;
+        case LightTypeParallel:
+            // 3. Parallel: only shadowed (there is no unshadowed parallel shaft).
+            if (!data->splitShadow) return false;
+            BindSplitShadowUniforms(shader, data->splitShadow, 1);
+            return true;
+        case LightTypeSpot: {
+            // 4. Spot: its position, axis and cone; map 0 when shadowed.
+            const nVector d = ToView(cameraInverse, lightWorld.GetColumn(2, true), 0.0f);
+            SetUniform3f(program, "position_view_space", position.x, position.y, position.z);
+            SetUniform3f(program, "direction_view_space", d.x, d.y, d.z);
+            SetUniform1f(program, "cone_angle", std::cos(light->GetConeAngle() + light->GetEdgeAngle()));
+            if (mapped) {
+                SetUniform1f(program, "inverse_shadowmap_size", m_shadowMapInverse);
+                BindTextureSampler(shader, 1, m_shadowMaps[0].Get(), "volume_view_depth_texture");
+                nMatrix4 projection;
+                light->GetProjectionMatrix(projection);
+                SetUniformMatrix4(program, "volume_projection_matrix",
+                                  projection * light->GetInverseWorldMatrix() * m_camera->GetWorldMatrix());
+            }
+            return true;
         }
-        return true;
-    case LightTypeParallel:
-        // 3. Parallel: only shadowed (there is no unshadowed parallel shaft).
-        if (!data->splitShadow) return false;
-        BindSplitShadowUniforms(shader, data->splitShadow, 1);
-        return true;
-    case LightTypeSpot: {
-        // 4. Spot: its position, axis and cone; map 0 when shadowed.
-        const nVector d = ToView(cameraInverse, lightWorld.GetColumn(2, true), 0.0f);
-        SetUniform3f(program, "position_view_space", position.x, position.y, position.z);
-        SetUniform3f(program, "direction_view_space", d.x, d.y, d.z);
-        SetUniform1f(program, "cone_angle", std::cos(light->GetConeAngle() + light->GetEdgeAngle()));
-        if (mapped) {
-            SetUniform1f(program, "inverse_shadowmap_size", m_shadowMapInverse);
-            BindTextureSampler(shader, 1, m_shadowMaps[0].Get(), "volume_view_depth_texture");
-            nMatrix4 projection;
-            light->GetProjectionMatrix(projection);
-            SetUniformMatrix4(program, "volume_projection_matrix",
-                              projection * light->GetInverseWorldMatrix() * m_camera->GetWorldMatrix());
-        }
-        return true;
-    }
-    default:
-        // 5. No shaft for other types.
-        return false;
+        default:
+            // 5. No shaft for other types.
+            return false;
     }
 }
 

@@ -36,14 +36,14 @@ bool nGL3Shader::Compile(const char* name, const char* vertex, const char* pixel
 {
     m_compiled = false;
     if (!name || !vertex || !pixel) {
-        *g_log << "[!] " << "Cannot load shader '" << (name ? name : "") << "'.\n";
+        *g_log << "[!] Cannot load shader '" << (name ? name : "") << "'.\n";
         return false;
     }
     ReleaseDevice();
     m_name.Set(name);
     const nGLEntryPoints* gl = m_gl3 ? m_gl3->GetEntryPoints() : 0;
     if (!gl || !gl->CreateProgramObjectARB) {
-        *g_log << "[!] " << "Cannot load shader '" << name << "'.\n";
+        *g_log << "[!] Cannot load shader '" << name << "'.\n";
         return false;
     }
 
@@ -62,7 +62,7 @@ bool nGL3Shader::Compile(const char* name, const char* vertex, const char* pixel
         built = linked != 0;
     }
     if (!built) {
-        *g_log << "[!] " << "Shader '" << name << "' failed to build; it is not used.\n";
+        *g_log << "[!] Shader '" << name << "' failed to build; it is not used.\n";
         ReleaseDevice();
         return false;
     }
@@ -105,7 +105,7 @@ int32_t nGL3Shader::GetUniformLocation(const char* name) const
 void nGL3Shader::ReleaseDevice()
 {
     const nGLEntryPoints* gl = m_gl3 ? m_gl3->GetEntryPoints() : 0;
-    if (m_program && gl && gl->DeleteObjectARB) {   // nothing once the context is gone
+    if (m_program && gl && gl->DeleteObjectARB) {  // nothing once the context is gone
         gl->DetachObjectARB(m_program, m_fragmentShader);
         gl->DetachObjectARB(m_program, m_vertexShader);
         gl->DeleteObjectARB(m_vertexShader);

@@ -17,33 +17,33 @@ class nGL3Shader : public nShader
 {
 public:
     explicit nGL3Shader(nGL3Renderer* renderer);
-    ~nGL3Shader() override;                        // releases the device objects
+    ~nGL3Shader() override;  // releases the device objects
 
     bool Compile(const char* name, const char* vertex, const char* pixel) override;
-    void ReleaseDevice() override;                 // detaches and deletes shaders and program
+    void ReleaseDevice() override;  // detaches and deletes shaders and program
 
-    uint32_t GetProgram() const                    { return m_program; }
-    int32_t  GetUniformLocation(const char* name) const; // -1 when absent or not compiled
+    uint32_t GetProgram() const { return m_program; }
+    int32_t GetUniformLocation(const char* name) const;  // -1 when absent or not compiled
 
     // Locations cached at link time; -1 when the program has none.
-    int32_t  tangentAttribute;                     // "attribute_tangent"
-    int32_t  bitangentAttribute;                   // "attribute_bitangent"
-    int32_t  skinIdAttribute;                      // "skin_id"
-    int32_t  skinWeightAttribute;                  // "skin_w"
-    int32_t  alphaThresholdUniform;                // "alpha_threshold"
-    int32_t  inverseBufferSizeUniform;             // "inverse_buffer_size"
-    int32_t  clipDistanceUniform;                  // "user_clip_d"
-    int32_t  clipNormalUniform;                    // "user_clip_n"
-    int32_t  skinPaletteUniform;                   // "skin_mtx"
+    int32_t tangentAttribute;          // "attribute_tangent"
+    int32_t bitangentAttribute;        // "attribute_bitangent"
+    int32_t skinIdAttribute;           // "skin_id"
+    int32_t skinWeightAttribute;       // "skin_w"
+    int32_t alphaThresholdUniform;     // "alpha_threshold"
+    int32_t inverseBufferSizeUniform;  // "inverse_buffer_size"
+    int32_t clipDistanceUniform;       // "user_clip_d"
+    int32_t clipNormalUniform;         // "user_clip_n"
+    int32_t skinPaletteUniform;        // "skin_mtx"
 
 private:
-    bool CompileStage(uint32_t shader, const char* source); // true when it compiled; logs the driver's text
+    bool CompileStage(uint32_t shader, const char* source);  // true when it compiled; logs the driver's text
     void CacheLocations();
 
     nGL3Renderer* m_gl3;
-    uint32_t      m_program;
-    uint32_t      m_vertexShader;
-    uint32_t      m_fragmentShader;
+    uint32_t m_program;
+    uint32_t m_vertexShader;
+    uint32_t m_fragmentShader;
 };
 
 #endif

@@ -44,11 +44,11 @@ void GL_MaterialData::Clear()
 int32_t GL_MaterialData::ProgramOfPass(int32_t pass)
 {
     switch (pass) {
-    case GL3PassNormalDepth:  return 0;
-    case GL3PassAttributes:   return 1;
-    case GL3PassForward:      return 3;
-    case GL3PassShadowDepth:  return 4;
-    default:                  return -1;
+        case GL3PassNormalDepth: return 0;
+        case GL3PassAttributes: return 1;
+        case GL3PassForward: return 3;
+        case GL3PassShadowDepth: return 4;
+        default: return -1;
     }
 }
 
@@ -61,7 +61,7 @@ GL3_CompiledRenderMap* GL_MaterialData::ForPass(int32_t pass) const
 nGL3MaterialPrograms::~nGL3MaterialPrograms()
 {
     ReleaseDevice();
-    for (nGL3Shader* program : owned) program->Release();   // the reference taken when made
+    for (nGL3Shader* program : owned) program->Release();  // the reference taken when made
 }
 
 void nGL3MaterialPrograms::ReleaseDevice()
@@ -80,7 +80,7 @@ bool nGL3Renderer::SetupMaterial(nMaterial* material)
     if (!material || material->GetRenderData()) return false;
     GL_MaterialData* data = new (std::nothrow) GL_MaterialData;
     if (!data) {
-        *g_log << "[!] " << "Failed to allocate material render data.\n";
+        *g_log << "[!] Failed to allocate material render data.\n";
         return false;
     }
     material->SetRenderData(data);
@@ -106,7 +106,7 @@ void nGL3Renderer::UpdateMaterial(nMaterial* material)
     if (!m_gl || !m_gl->CreateProgramObjectARB) return;
     if (!m_materialPrograms) m_materialPrograms = new (std::nothrow) nGL3MaterialPrograms;
     if (!m_materialPrograms) {
-        *g_log << "[!] " << "Failed to allocate the material program cache.\n";
+        *g_log << "[!] Failed to allocate the material program cache.\n";
         return;
     }
     GL3_ShaderGenerator& generator = m_materialPrograms->generator;
@@ -140,7 +140,7 @@ GL3_CompiledRenderMap* nGL3Renderer::CompilePass(nMaterial* material, int32_t pa
 {
     GL3_CompiledRenderMap* map = new (std::nothrow) GL3_CompiledRenderMap;
     if (!map) {
-        *g_log << "[!] " << "Failed to allocate compiled GL3 render map.\n";
+        *g_log << "[!] Failed to allocate compiled GL3 render map.\n";
         return 0;
     }
     map->material = material;
@@ -181,23 +181,27 @@ GL3_CompiledRenderMap* nGL3Renderer::CompilePass(nMaterial* material, int32_t pa
         GL3_ShaderUniform uniform;
         uniform.kind = block->GetKind();
         switch (uniform.kind) {
-        case ShaderBlockConstant:
-            uniform.valueType = block->constantType;
-            for (int c = 0; c < 4; ++c) uniform.values[c] = block->values[c];
-            break;
-        case ShaderBlockColor:
-            for (int c = 0; c < 4; ++c) uniform.values[c] = block->values[c];
-            break;
-        case ShaderBlockMaterialParam:
-            if (block->index != 5) continue;
-            uniform.skip = false;
-            break;
-        case ShaderBlockViewVector: case ShaderBlockViewport: case ShaderBlockNormalViewMatrix:
-        case ShaderBlockNormalMatrix: case ShaderBlockModelViewMatrix: case ShaderBlockModelMatrix:
-        case ShaderBlockClock:
-            break;
-        default:
-            continue;
+            case ShaderBlockConstant:
+                uniform.valueType = block->constantType;
+                for (int c = 0; c < 4; ++c) uniform.values[c] = block->values[c];
+                break;
+            case ShaderBlockColor:
+                for (int c = 0; c < 4; ++c) uniform.values[c] = block->values[c];
+                break;
+            case ShaderBlockMaterialParam:
+                if (block->index != 5) continue;
+                uniform.skip = false;
+                break;
+            case ShaderBlockViewVector:
+            case ShaderBlockViewport:
+            case ShaderBlockNormalViewMatrix:
+            case ShaderBlockNormalMatrix:
+            case ShaderBlockModelViewMatrix:
+            case ShaderBlockModelMatrix:
+            case ShaderBlockClock:
+                break;
+            default:
+                continue;
         }
         uniform.location = location(record);
         map->uniforms.push_back(uniform);
@@ -254,51 +258,51 @@ void nGL3Renderer::UploadUniform(const GL3_CompiledRenderMap& map, const GL3_Sha
     const nGLEntryPoints& gl = *m_gl;
     const float* v = u.values;
     switch (u.kind) {
-    case ShaderBlockConstant:
-        if (u.valueType == ShaderValueFloat) gl.Uniform1fARB(u.location, v[0]);
-        else if (u.valueType == ShaderValueVec2) gl.Uniform2fARB(u.location, v[0], v[1]);
-        else if (u.valueType == ShaderValueVec3) gl.Uniform3fARB(u.location, v[0], v[1], v[2]);
-        else if (u.valueType == ShaderValueVec4) gl.Uniform4fARB(u.location, v[0], v[1], v[2], v[3]);
-        break;
-    case ShaderBlockColor:
-        gl.Uniform4fARB(u.location, v[0], v[1], v[2], v[3]);
-        break;
-    case ShaderBlockMaterialParam:
-        if (!u.skip && map.material) gl.Uniform1fARB(u.location, map.material->opacity);
-        break;
-    case ShaderBlockViewVector:
-        if (m_camera) {
-            const nMatrix4& w = m_camera->GetWorldMatrix();
-            gl.Uniform3fARB(u.location, w.m[2], w.m[6], w.m[10]);
-        }
-        break;
-    case ShaderBlockViewport:
-        gl.Uniform4fARB(u.location, (float)m_viewport[0], (float)m_viewport[1], (float)m_viewport[2], (float)m_viewport[3]);
-        break;
-    case ShaderBlockNormalViewMatrix: {
-        const float* m = m_modelView.m;
-        const float upper[9] = {m[0], m[1], m[2], m[4], m[5], m[6], m[8], m[9], m[10]};
-        gl.UniformMatrix3fv(u.location, 1, GL_TRUE, upper);
-        break;
-    }
-    case ShaderBlockNormalMatrix:
-        if (item) {
-            const float* m = item->GetWorldMatrix().m;
+        case ShaderBlockConstant:
+            if (u.valueType == ShaderValueFloat) gl.Uniform1fARB(u.location, v[0]);
+            else if (u.valueType == ShaderValueVec2) gl.Uniform2fARB(u.location, v[0], v[1]);
+            else if (u.valueType == ShaderValueVec3) gl.Uniform3fARB(u.location, v[0], v[1], v[2]);
+            else if (u.valueType == ShaderValueVec4) gl.Uniform4fARB(u.location, v[0], v[1], v[2], v[3]);
+            break;
+        case ShaderBlockColor:
+            gl.Uniform4fARB(u.location, v[0], v[1], v[2], v[3]);
+            break;
+        case ShaderBlockMaterialParam:
+            if (!u.skip && map.material) gl.Uniform1fARB(u.location, map.material->opacity);
+            break;
+        case ShaderBlockViewVector:
+            if (m_camera) {
+                const nMatrix4& w = m_camera->GetWorldMatrix();
+                gl.Uniform3fARB(u.location, w.m[2], w.m[6], w.m[10]);
+            }
+            break;
+        case ShaderBlockViewport:
+            gl.Uniform4fARB(u.location, (float)m_viewport[0], (float)m_viewport[1], (float)m_viewport[2], (float)m_viewport[3]);
+            break;
+        case ShaderBlockNormalViewMatrix: {
+            const float* m = m_modelView.m;
             const float upper[9] = {m[0], m[1], m[2], m[4], m[5], m[6], m[8], m[9], m[10]};
             gl.UniformMatrix3fv(u.location, 1, GL_TRUE, upper);
+            break;
         }
-        break;
-    case ShaderBlockModelViewMatrix:
-        gl.UniformMatrix4fv(u.location, 1, GL_TRUE, m_modelView.m);
-        break;
-    case ShaderBlockModelMatrix:
-        if (item) gl.UniformMatrix4fv(u.location, 1, GL_TRUE, item->GetWorldMatrix().m);
-        break;
-    case ShaderBlockClock:
-        gl.Uniform1fARB(u.location, m_engine ? (float)m_engine->GetTotalClock() / 10000.0f : 0.0f);
-        break;
-    default:
-        *g_log << "[*] " << "Unsupported uniform type ('" << u.kind << "').\n";
-        break;
+        case ShaderBlockNormalMatrix:
+            if (item) {
+                const float* m = item->GetWorldMatrix().m;
+                const float upper[9] = {m[0], m[1], m[2], m[4], m[5], m[6], m[8], m[9], m[10]};
+                gl.UniformMatrix3fv(u.location, 1, GL_TRUE, upper);
+            }
+            break;
+        case ShaderBlockModelViewMatrix:
+            gl.UniformMatrix4fv(u.location, 1, GL_TRUE, m_modelView.m);
+            break;
+        case ShaderBlockModelMatrix:
+            if (item) gl.UniformMatrix4fv(u.location, 1, GL_TRUE, item->GetWorldMatrix().m);
+            break;
+        case ShaderBlockClock:
+            gl.Uniform1fARB(u.location, m_engine ? (float)m_engine->GetTotalClock() / 10000.0f : 0.0f);
+            break;
+        default:
+            *g_log << "[*] Unsupported uniform type ('" << u.kind << "').\n";
+            break;
     }
 }

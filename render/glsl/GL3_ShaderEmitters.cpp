@@ -11,9 +11,9 @@ namespace {
 typedef GL3_ShaderGenerator Gen;
 typedef GL3_ShaderBlock Rec;
 
-const char* Name(const Rec* r)        { return r->name.c_str(); }
-const char* TypeName(uint32_t type)   { return GetShaderValueTypeName(type); }
-bool IsScalarOrVector(uint32_t type)  { return (type & 0x3c) != 0; }
+const char* Name(const Rec* r) { return r->name.c_str(); }
+const char* TypeName(uint32_t type) { return GetShaderValueTypeName(type); }
+bool IsScalarOrVector(uint32_t type) { return (type & 0x3c) != 0; }
 
 bool Fail(const char* message)
 {
@@ -60,8 +60,8 @@ bool EmitVarying(Gen& g, Rec& r, const char* type, uint32_t bit, const char* sou
     return true;
 }
 
-bool EmitVertex(Gen& g, Rec& r)       { return EmitVarying(g, r, "vec4", ShaderValueVec4, "gl_Vertex"); }
-bool EmitVertexColor(Gen& g, Rec& r)  { return EmitVarying(g, r, "vec4", ShaderValueVec4, "gl_Color"); }
+bool EmitVertex(Gen& g, Rec& r) { return EmitVarying(g, r, "vec4", ShaderValueVec4, "gl_Vertex"); }
+bool EmitVertexColor(Gen& g, Rec& r) { return EmitVarying(g, r, "vec4", ShaderValueVec4, "gl_Color"); }
 
 bool EmitNormal(Gen& g, Rec& r)
 {
@@ -126,14 +126,14 @@ bool EmitDeclared(Gen& g, Rec& r, const char* format, uint32_t type)
     return true;
 }
 
-bool EmitRenderBuffer(Gen& g, Rec& r)   { return EmitDeclared(g, r, "uniform sampler2D %s;\n", ShaderValueTexture); }
-bool EmitTexture(Gen& g, Rec& r)        { return EmitDeclared(g, r, "uniform sampler2D %s;\n", ShaderValueTexture); }
-bool EmitColor(Gen& g, Rec& r)          { return EmitDeclared(g, r, "uniform vec4 %s;\n", ShaderValueVec4); }
-bool EmitViewVector(Gen& g, Rec& r)     { return EmitDeclared(g, r, "uniform vec3 %s;\n", ShaderValueVec3); }
-bool EmitViewport(Gen& g, Rec& r)       { return EmitDeclared(g, r, "uniform vec4 %s;\n", ShaderValueVec4); }
-bool EmitMat3Uniform(Gen& g, Rec& r)    { return EmitDeclared(g, r, "uniform mat3 %s;\n", ShaderValueMat3); }
-bool EmitMat4Uniform(Gen& g, Rec& r)    { return EmitDeclared(g, r, "uniform mat4 %s;\n", ShaderValueMat4); }
-bool EmitClock(Gen& g, Rec& r)          { return EmitDeclared(g, r, "uniform float %s;\n", ShaderValueFloat); }
+bool EmitRenderBuffer(Gen& g, Rec& r) { return EmitDeclared(g, r, "uniform sampler2D %s;\n", ShaderValueTexture); }
+bool EmitTexture(Gen& g, Rec& r) { return EmitDeclared(g, r, "uniform sampler2D %s;\n", ShaderValueTexture); }
+bool EmitColor(Gen& g, Rec& r) { return EmitDeclared(g, r, "uniform vec4 %s;\n", ShaderValueVec4); }
+bool EmitViewVector(Gen& g, Rec& r) { return EmitDeclared(g, r, "uniform vec3 %s;\n", ShaderValueVec3); }
+bool EmitViewport(Gen& g, Rec& r) { return EmitDeclared(g, r, "uniform vec4 %s;\n", ShaderValueVec4); }
+bool EmitMat3Uniform(Gen& g, Rec& r) { return EmitDeclared(g, r, "uniform mat3 %s;\n", ShaderValueMat3); }
+bool EmitMat4Uniform(Gen& g, Rec& r) { return EmitDeclared(g, r, "uniform mat4 %s;\n", ShaderValueMat4); }
+bool EmitClock(Gen& g, Rec& r) { return EmitDeclared(g, r, "uniform float %s;\n", ShaderValueFloat); }
 
 // A variable of the fragment program's declarations initialised from built-in inputs.
 bool EmitComputed(Gen& g, Rec& r, const char* format, uint32_t type)
@@ -162,16 +162,16 @@ bool EmitConstant(Gen& g, Rec& r)
 bool EmitMaterialParam(Gen& g, Rec& r)
 {
     switch (r.block->index) {
-    case ShaderParamDiffuse: return EmitComputed(g, r, "vec4 %s = gl_FrontMaterial.diffuse;\n", ShaderValueVec4);
-    case ShaderParamSpecular: return EmitComputed(g, r, "vec4 %s = gl_FrontMaterial.specular;\n", ShaderValueVec4);
-    case ShaderParamEmissive: return EmitComputed(g, r, "vec4 %s = gl_FrontMaterial.emission;\n", ShaderValueVec4);
-    case ShaderParamAmbient: return EmitComputed(g, r, "vec4 %s = gl_FrontMaterial.ambient;\n", ShaderValueVec4);
-    case ShaderParamShininess:
-        return EmitComputed(g, r, "float %s = gl_FrontMaterial.shininess / 256.0;\n", ShaderValueFloat);
-    case ShaderParamOpacity: return EmitDeclared(g, r, "uniform float %s;\n", ShaderValueFloat);
-    default:
-        g.NewVariableName(&r, "mat_param");
-        return true;
+        case ShaderParamDiffuse: return EmitComputed(g, r, "vec4 %s = gl_FrontMaterial.diffuse;\n", ShaderValueVec4);
+        case ShaderParamSpecular: return EmitComputed(g, r, "vec4 %s = gl_FrontMaterial.specular;\n", ShaderValueVec4);
+        case ShaderParamEmissive: return EmitComputed(g, r, "vec4 %s = gl_FrontMaterial.emission;\n", ShaderValueVec4);
+        case ShaderParamAmbient: return EmitComputed(g, r, "vec4 %s = gl_FrontMaterial.ambient;\n", ShaderValueVec4);
+        case ShaderParamShininess:
+            return EmitComputed(g, r, "float %s = gl_FrontMaterial.shininess / 256.0;\n", ShaderValueFloat);
+        case ShaderParamOpacity: return EmitDeclared(g, r, "uniform float %s;\n", ShaderValueFloat);
+        default:
+            g.NewVariableName(&r, "mat_param");
+            return true;
     }
 }
 
@@ -340,7 +340,8 @@ bool EmitSwizzle(Gen& g, Rec& r)
         }
     } else {
         const int32_t limit = input->type == ShaderValueVec2 ? 2 : input->type == ShaderValueVec3 ? 3
-                            : input->type == ShaderValueVec4 ? 4 : 0;
+                                                               : input->type == ShaderValueVec4   ? 4
+                                                                                                  : 0;
         GL3_Append(text, "%s %s = %s.", TypeName(result), Name(&r), Name(input));
         for (int i = 0; i < 4; ++i) {
             if (codes[i] == 0)
@@ -402,8 +403,8 @@ bool EmitFloatFunction(Gen& g, Rec& r, const char* base, const char* function)
     return true;
 }
 
-bool EmitSinus(Gen& g, Rec& r)    { return EmitFloatFunction(g, r, "sin", "sin"); }
-bool EmitCosinus(Gen& g, Rec& r)  { return EmitFloatFunction(g, r, "cos", "cos"); }
+bool EmitSinus(Gen& g, Rec& r) { return EmitFloatFunction(g, r, "sin", "sin"); }
+bool EmitCosinus(Gen& g, Rec& r) { return EmitFloatFunction(g, r, "cos", "cos"); }
 
 bool EmitPow(Gen& g, Rec& r)
 {

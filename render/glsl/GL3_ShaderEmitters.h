@@ -15,12 +15,12 @@ typedef bool (*GL3_Emitter)(GL3_ShaderGenerator& generator, GL3_ShaderBlock& rec
 
 struct GL3_EmitterRow
 {
-    int32_t     kind;
-    const char* base;           // variable name base
+    int32_t kind;
+    const char* base;  // variable name base
     GL3_Emitter emit;
 };
 
-const GL3_EmitterRow* GetShaderEmitter(int32_t kind);      // NULL outside 1..37
+const GL3_EmitterRow* GetShaderEmitter(int32_t kind);  // NULL outside 1..37
 
 // Entries of the skinning block's matrix palette ("skin_mtx"): every bone of the largest bone
 // table a triangle list may have, so a batch's slots all index the palette.

@@ -22,17 +22,28 @@ bool Equivalent(const nShaderBlock* a, const nShaderBlock* b)
     if (a->GetKind() != b->GetKind())
         return false;
     switch (a->GetKind()) {
-    case ShaderBlockVertex: case ShaderBlockNormal: case ShaderBlockSkinning: case ShaderBlockVertexColor:
-    case ShaderBlockTangentFrame: case ShaderBlockScreenUV: case ShaderBlockViewVector: case ShaderBlockViewport:
-    case ShaderBlockNormalViewMatrix: case ShaderBlockNormalMatrix: case ShaderBlockModelViewMatrix:
-    case ShaderBlockModelMatrix: case ShaderBlockClock:
-        return true;
-    case ShaderBlockUV: case ShaderBlockRenderBuffer: case ShaderBlockMaterialParam:
-        return a->index == b->index;
-    case ShaderBlockTexture:
-        return a->texture == b->texture;
-    default:
-        return false;
+        case ShaderBlockVertex:
+        case ShaderBlockNormal:
+        case ShaderBlockSkinning:
+        case ShaderBlockVertexColor:
+        case ShaderBlockTangentFrame:
+        case ShaderBlockScreenUV:
+        case ShaderBlockViewVector:
+        case ShaderBlockViewport:
+        case ShaderBlockNormalViewMatrix:
+        case ShaderBlockNormalMatrix:
+        case ShaderBlockModelViewMatrix:
+        case ShaderBlockModelMatrix:
+        case ShaderBlockClock:
+            return true;
+        case ShaderBlockUV:
+        case ShaderBlockRenderBuffer:
+        case ShaderBlockMaterialParam:
+            return a->index == b->index;
+        case ShaderBlockTexture:
+            return a->texture == b->texture;
+        default:
+            return false;
     }
 }
 
@@ -119,11 +130,11 @@ GL3_ShaderBlock* GL3_ShaderGenerator::Emit(const nShaderBlock* block, const char
         return found->type == ShaderValueInvalid ? 0 : const_cast<GL3_ShaderBlock*>(found);
     const GL3_EmitterRow* row = GetShaderEmitter(block->GetKind());
     if (!row) {
-        *g_log << "[!] " << "Unsupported render block type (" << block->GetKind() << "), don't how to compile.\n";
+        *g_log << "[!] Unsupported render block type (" << block->GetKind() << "), don't how to compile.\n";
         return 0;
     }
     if (m_depth >= kMaxEmitDepth) {
-        *g_log << "[!] " << "Shader graph deeper than " << (int32_t)kMaxEmitDepth << " blocks.\n";
+        *g_log << "[!] Shader graph deeper than " << (int32_t)kMaxEmitDepth << " blocks.\n";
         return 0;
     }
     m_records.emplace_back(new GL3_ShaderBlock{std::string(), block, ShaderValueInvalid});
@@ -148,7 +159,7 @@ GL3_ShaderBlock* GL3_ShaderGenerator::OpacitySink(const nMaterial& material)
     if (!o)
         return 0;
     if (o->type != ShaderValueFloat) {
-        *g_log << "[!] " << "Opacity is not a float, material '" << material.GetName().GetCStr() << "' is drawn opaque.\n";
+        *g_log << "[!] Opacity is not a float, material '" << material.GetName().GetCStr() << "' is drawn opaque.\n";
         return 0;
     }
     const char* n = o->name.c_str();
@@ -207,45 +218,45 @@ bool GL3_ShaderGenerator::GenerateMaterialPass(const nMaterial& material, int pa
     GL3_ShaderBlock* o = OpacitySink(material);
 
     switch (pass) {
-    case GL3PassForward: {
-        GL3_ShaderBlock* d = Emit(root(RenderMapDiffuse), "DiffuseSink_");
-        const std::string rgb = Rgb(d, "");
-        if (rgb.empty())
-            fragmentBody += "gl_FragColor = vec4(1.0, 0.0, 1.0, 1.0);";
-        else
-            GL3_Append(fragmentBody, "gl_FragColor = vec4(%s, %s);", rgb.c_str(), Scalar(o, "1.0").c_str());
-        break;
-    }
-    case GL3PassNormalDepth: {
-        GL3_ShaderBlock* n = Emit(root(RenderMapNormal), "NormalSink_");
-        const std::string normal = (n && n->type == ShaderValueVec3) ? n->name : Rgb(n, "vec3(0.0, 0.0, 0.0)");
-        vertexDeclarations += "varying float depth;\n";
-        vertexBody += "depth = gl_Position.z;\n";
-        fragmentDeclarations += "varying float depth;\n";
-        if (s)
-            GL3_Append(fragmentBody, "gl_FragColor = vec4(normalize(gl_NormalMatrix * (mat3(%s) * %s)), depth);\n",
-                       s->name.c_str(), normal.c_str());
-        else
-            GL3_Append(fragmentBody, "gl_FragColor = vec4(normalize(gl_NormalMatrix * %s), depth);\n", normal.c_str());
-        break;
-    }
-    case GL3PassShadowDepth:
-        fragmentBody += "gl_FragColor = vec4(gl_FragCoord.z);";
-        fragmentBody += "gl_FragDepth = gl_FragCoord.z;";
-        break;
-    case GL3PassAttributes: {
-        GL3_ShaderBlock* d = Emit(root(RenderMapDiffuse), "DiffuseSink_");
-        GL3_ShaderBlock* sp = Emit(root(RenderMapSpecular), "SpecularSink_");
-        GL3_ShaderBlock* gl = Emit(root(RenderMapGlossiness), "GlossinessSink_");
-        GL3_ShaderBlock* c = Emit(root(RenderMapConstant), "ConstantSink_");
-        const std::string alpha = (material.renderFlags & AlphaToFrame) ? Scalar(o, "1.0") : std::string("1.0");
-        GL3_Append(fragmentBody,
-                   "\t\t\t\tgl_FragData[0] = vec4(%s, %s);\n\t\t\t\tgl_FragData[1] = vec4(%s, %s);\n"
-                   "\t\t\t\tgl_FragData[2] = vec4(%s, %s);\n\t\t\t\t",
-                   Rgb(d, "1.0, 1.0, 1.0").c_str(), alpha.c_str(), Rgb(sp, "0.0, 0.0, 0.0").c_str(),
-                   Scalar(gl, "0.1").c_str(), Rgb(c, "0.0, 0.0, 0.0").c_str(), "0.0");
-        break;
-    }
+        case GL3PassForward: {
+            GL3_ShaderBlock* d = Emit(root(RenderMapDiffuse), "DiffuseSink_");
+            const std::string rgb = Rgb(d, "");
+            if (rgb.empty())
+                fragmentBody += "gl_FragColor = vec4(1.0, 0.0, 1.0, 1.0);";
+            else
+                GL3_Append(fragmentBody, "gl_FragColor = vec4(%s, %s);", rgb.c_str(), Scalar(o, "1.0").c_str());
+            break;
+        }
+        case GL3PassNormalDepth: {
+            GL3_ShaderBlock* n = Emit(root(RenderMapNormal), "NormalSink_");
+            const std::string normal = (n && n->type == ShaderValueVec3) ? n->name : Rgb(n, "vec3(0.0, 0.0, 0.0)");
+            vertexDeclarations += "varying float depth;\n";
+            vertexBody += "depth = gl_Position.z;\n";
+            fragmentDeclarations += "varying float depth;\n";
+            if (s)
+                GL3_Append(fragmentBody, "gl_FragColor = vec4(normalize(gl_NormalMatrix * (mat3(%s) * %s)), depth);\n",
+                           s->name.c_str(), normal.c_str());
+            else
+                GL3_Append(fragmentBody, "gl_FragColor = vec4(normalize(gl_NormalMatrix * %s), depth);\n", normal.c_str());
+            break;
+        }
+        case GL3PassShadowDepth:
+            fragmentBody += "gl_FragColor = vec4(gl_FragCoord.z);";
+            fragmentBody += "gl_FragDepth = gl_FragCoord.z;";
+            break;
+        case GL3PassAttributes: {
+            GL3_ShaderBlock* d = Emit(root(RenderMapDiffuse), "DiffuseSink_");
+            GL3_ShaderBlock* sp = Emit(root(RenderMapSpecular), "SpecularSink_");
+            GL3_ShaderBlock* gl = Emit(root(RenderMapGlossiness), "GlossinessSink_");
+            GL3_ShaderBlock* c = Emit(root(RenderMapConstant), "ConstantSink_");
+            const std::string alpha = (material.renderFlags & AlphaToFrame) ? Scalar(o, "1.0") : std::string("1.0");
+            GL3_Append(fragmentBody,
+                       "\t\t\t\tgl_FragData[0] = vec4(%s, %s);\n\t\t\t\tgl_FragData[1] = vec4(%s, %s);\n"
+                       "\t\t\t\tgl_FragData[2] = vec4(%s, %s);\n\t\t\t\t",
+                       Rgb(d, "1.0, 1.0, 1.0").c_str(), alpha.c_str(), Rgb(sp, "0.0, 0.0, 0.0").c_str(),
+                       Scalar(gl, "0.1").c_str(), Rgb(c, "0.0, 0.0, 0.0").c_str(), "0.0");
+            break;
+        }
     }
     return true;
 }

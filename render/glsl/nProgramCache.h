@@ -54,7 +54,7 @@ public:
         return true;
     }
 
-    size_t GetCount(int pass) const        { return IsPass(pass) ? m_tables[pass].count : 0; }
+    size_t GetCount(int pass) const { return IsPass(pass) ? m_tables[pass].count : 0; }
 
     // Empties every table, handing each program to release (when given) once.
     void Clear(void (*release)(Program*))
@@ -70,19 +70,19 @@ public:
 private:
     struct Slot
     {
-        size_t      hash = 0;
+        size_t hash = 0;
         std::string signature;
-        Program*    program = 0;    // NULL: free slot
+        Program* program = 0;  // NULL: free slot
     };
     struct Table
     {
         std::vector<Slot> slots;
-        size_t            mask = 0;
-        size_t            count = 0;
+        size_t mask = 0;
+        size_t count = 0;
     };
 
-    static bool   IsPass(int pass)                  { return pass >= 0 && pass < GL3PassCount; }
-    static size_t Hash(std::string_view signature)  { return std::hash<std::string_view>()(signature); }
+    static bool IsPass(int pass) { return pass >= 0 && pass < GL3PassCount; }
+    static size_t Hash(std::string_view signature) { return std::hash<std::string_view>()(signature); }
 
     static void Insert(Table& table, size_t hash, std::string&& signature, Program* program)
     {

@@ -25,9 +25,8 @@
 #include "scene/nObject.h"
 #include "scene/nScene.h"
 
-namespace
-{
-const float kSurfaceOffset = 0.001f;   // secondary rays start this far off the surface
+namespace {
+const float kSurfaceOffset = 0.001f;  // secondary rays start this far off the surface
 const float kPi = 3.14159265358979f;
 
 inline nRaytraceColor Color(float r, float g, float b, float a)
@@ -81,7 +80,7 @@ struct PixelRandom
         z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
         return z ^ (z >> 31);
     }
-    float Float(float x) { return (float)(Next() >> 40) * (1.0f / 16777216.0f) * x; }   // [0, x)
+    float Float(float x) { return (float)(Next() >> 40) * (1.0f / 16777216.0f) * x; }  // [0, x)
     int32_t Int(int32_t n) { return n > 0 ? (int32_t)(Next() % (uint64_t)n) : 0; }
 };
 }
@@ -90,10 +89,10 @@ struct PixelRandom
 // at every ray.
 struct alignas(64) nRaytracer::Worker
 {
-    PixelRandom         random;
+    PixelRandom random;
     nRaytraceStatistics statistics;
-    uint64_t            supersampled = 0;
-    uint64_t            shadowRays = 0;
+    uint64_t supersampled = 0;
+    uint64_t shadowRays = 0;
 };
 
 nRaytracer::nRaytracer(nOrvex* engine)
@@ -117,16 +116,14 @@ bool nRaytracer::SetScene(nScene* scene)
     ReleaseScene();
     if (!scene) return false;
     m_scene = scene;
-    if (!m_trees[SceneBIHCamera].GrabScene(scene, SceneBIHCamera) || !m_trees[SceneBIHShadow].GrabScene(scene, SceneBIHShadow))
-    {
+    if (!m_trees[SceneBIHCamera].GrabScene(scene, SceneBIHCamera) || !m_trees[SceneBIHShadow].GrabScene(scene, SceneBIHShadow)) {
         ReleaseScene();
         return false;
     }
     nList<nMItem*>& lights = scene->GetLights();
     m_lights = new (std::nothrow) Light[lights.GetCount() > 0 ? lights.GetCount() : 1];
-    if (!m_lights)
-    {
-        *g_log << "[!] " << "Failed to allocate raytracer light array.\n";
+    if (!m_lights) {
+        *g_log << "[!] Failed to allocate raytracer light array.\n";
         ReleaseScene();
         return false;
     }
@@ -147,8 +144,7 @@ void nRaytracer::PrepareScene()
     m_ambient.w = m_scene->GetAmbientColour().w * m_scene->GetAmbientIntensity();
     for (int32_t i = 0; i < m_lightCount; ++i) m_lights[i].world = m_lights[i].light->GetWorldMatrix();
     for (int32_t variant = 0; variant < 2; ++variant)
-        for (int32_t i = 0; i < m_trees[variant].GetEntryCount(); ++i)
-        {
+        for (int32_t i = 0; i < m_trees[variant].GetEntryCount(); ++i) {
             nItem* item = m_trees[variant].GetEntries()[i].object;
             item->GetWorldMatrix();
             item->GetInverseWorldMatrix();
@@ -158,8 +154,7 @@ void nRaytracer::PrepareScene()
 
 void nRaytracer::OnSceneEvent(int32_t code, void* data)
 {
-    if (code == SceneEventContentDeleting)
-    {
+    if (code == SceneEventContentDeleting) {
         ReleaseScene();
         return;
     }
@@ -232,17 +227,14 @@ void nRaytracer::ReportProgress(const char* stage, float done, int32_t row, bool
 bool nRaytracer::Trace(nPicture& picture, int32_t width, int32_t height)
 {
     // 1. The sizes; interlaced fields are half as high.
-    if (width < 1 || height < 1 || width > kRaytraceMaxSize || height > kRaytraceMaxSize)
-    {
-        *g_log << "[!] " << "Raytrace size " << width << " x " << height << " is outside 1 to " << kRaytraceMaxSize << ".\n";
+    if (width < 1 || height < 1 || width > kRaytraceMaxSize || height > kRaytraceMaxSize) {
+        *g_log << "[!] Raytrace size " << width << " x " << height << " is outside 1 to " << kRaytraceMaxSize << ".\n";
         return false;
     }
     int32_t rows = height;
-    if (m_settings.interlaced)
-    {
-        if (height % 2 != 0)
-        {
-            *g_log << "[!] " << "Interlaced frame height must be a multiple of 2.\n";
+    if (m_settings.interlaced) {
+        if (height % 2 != 0) {
+            *g_log << "[!] Interlaced frame height must be a multiple of 2.\n";
             return false;
         }
         rows = height / 2;
@@ -256,9 +248,8 @@ bool nRaytracer::Trace(nPicture& picture, int32_t width, int32_t height)
     // 3. The picture and the float frame buffer.
     if (!picture.Allocate((uint32_t)width, (uint32_t)rows, PixelFormatRGBA8)) return false;
     nRaytraceColor* frame = new (std::nothrow) nRaytraceColor[(size_t)width * (size_t)rows];
-    if (!frame)
-    {
-        *g_log << "[!] " << "Failed to allocate floating point frame buffer.\n";
+    if (!frame) {
+        *g_log << "[!] Failed to allocate floating point frame buffer.\n";
         return false;
     }
 
@@ -312,8 +303,7 @@ bool nRaytracer::Trace(nPicture& picture, int32_t width, int32_t height)
 
     // 9. To bytes.
     uint8_t* out = picture.GetPixels();
-    for (size_t i = 0, n = (size_t)width * (size_t)rows; i < n; ++i)
-    {
+    for (size_t i = 0, n = (size_t)width * (size_t)rows; i < n; ++i) {
         const nRaytraceColor c = Clamped(frame[i]);
         out[4 * i + 0] = (uint8_t)(c.r * 255.0f);
         out[4 * i + 1] = (uint8_t)(c.g * 255.0f);
@@ -323,29 +313,22 @@ bool nRaytracer::Trace(nPicture& picture, int32_t width, int32_t height)
     delete[] frame;
 
     // 10. Interlaced fields merge with the one kept from the previous trace.
-    if (m_settings.interlaced)
-    {
-        if (!m_accumulation.GetPixels())
-        {
+    if (m_settings.interlaced) {
+        if (!m_accumulation.GetPixels()) {
             m_accumulation.CopyFrom(picture);
             picture.FreePixels();
             picture.Reset();
-        }
-        else if (m_accumulation.GetWidth() != picture.GetWidth() || m_accumulation.GetHeight() != picture.GetHeight())
-        {
-            *g_log << "[!] " << "Unexpected frame dimension change during interlaced sequence rendering.\n";
+        } else if (m_accumulation.GetWidth() != picture.GetWidth() || m_accumulation.GetHeight() != picture.GetHeight()) {
+            *g_log << "[!] Unexpected frame dimension change during interlaced sequence rendering.\n";
             m_accumulation.FreePixels();
             m_accumulation.Reset();
             picture.FreePixels();
             picture.Reset();
-        }
-        else
-        {
+        } else {
             nPicture field(picture);
             picture.Allocate((uint32_t)width, (uint32_t)height, PixelFormatRGBA8);
             const size_t rowBytes = (size_t)width * 4;
-            for (int32_t k = 0; k < rows; ++k)
-            {
+            for (int32_t k = 0; k < rows; ++k) {
                 const uint8_t* even = m_fieldToggle == 0 ? m_accumulation.GetPixels() : field.GetPixels();
                 const uint8_t* odd = m_fieldToggle == 0 ? field.GetPixels() : m_accumulation.GetPixels();
                 std::memcpy(picture.GetPixels() + (size_t)(2 * k) * rowBytes, even + (size_t)k * rowBytes, rowBytes);
@@ -371,13 +354,11 @@ void nRaytracer::PrimaryPass(nRaytraceColor* frame, int32_t width, int32_t rows,
     std::vector<Worker> workers((size_t)threads);
     const nRaytraceBudget budget = {m_settings.giBounces, m_settings.reflectionBudget, m_settings.refractionBudget};
     auto run = [&](Worker& worker) {
-        for (;;)
-        {
+        for (;;) {
             const int32_t row = nextRow.fetch_add(1);
             if (row >= rows || m_stop) return;
             const int32_t imageRow = ImageRow(row);
-            for (int32_t x = 0; x < width && !m_stop; ++x)
-            {
+            for (int32_t x = 0; x < width && !m_stop; ++x) {
                 worker.random.Seed(m_seed, (uint64_t)imageRow * (uint64_t)width + (uint64_t)x, 1);
                 nRaytraceRay ray;
                 ray.origin = m_eye;
@@ -385,8 +366,7 @@ void nRaytracer::PrimaryPass(nRaytraceColor* frame, int32_t width, int32_t rows,
                 TraceRayWith(ray, frame[(size_t)row * width + x], budget, 0, worker);
             }
             const int32_t done = rowsDone.fetch_add(1) + 1;
-            if (m_progress)
-            {
+            if (m_progress) {
                 std::lock_guard<std::mutex> lock(progress);
                 ReportProgress("[1/2] - Rendering", (float)done / (float)rows, row, false);
             }
@@ -396,8 +376,7 @@ void nRaytracer::PrimaryPass(nRaytraceColor* frame, int32_t width, int32_t rows,
     for (int32_t t = 1; t < threads; ++t) pool.emplace_back(run, std::ref(workers[(size_t)t]));
     run(workers[0]);
     for (std::thread& t : pool) t.join();
-    for (const Worker& w : workers)
-    {
+    for (const Worker& w : workers) {
         m_statistics.rays += w.statistics.rays;
         m_statistics.nodeTests += w.statistics.nodeTests;
         m_trees[SceneBIHCamera].AddRayCount(w.statistics.rays);
@@ -414,20 +393,18 @@ void nRaytracer::AntialiasPass(nRaytraceColor* frame, int32_t width, int32_t row
     if (rows < 3 || width < 3) return;
     const float threshold = m_settings.antialiasThreshold;
     std::vector<std::atomic<int32_t>> progress((size_t)rows);
-    for (std::atomic<int32_t>& p : progress) p.store(width);   // row 0 is never changed: done
+    for (std::atomic<int32_t>& p : progress) p.store(width);  // row 0 is never changed: done
     for (int32_t y = 1; y < rows; ++y) progress[(size_t)y].store(0);
     std::atomic<int32_t> nextRow(1);
     std::vector<Worker> workers((size_t)threads);
     auto run = [&](Worker& worker) {
-        for (;;)
-        {
+        for (;;) {
             const int32_t y = nextRow.fetch_add(1);
             if (y > rows - 2 || m_stop) return;
             std::atomic<int32_t>& above = progress[(size_t)y - 1];
             std::atomic<int32_t>& mine = progress[(size_t)y];
             const int32_t imageRow = ImageRow(y);
-            for (int32_t x = 1; x < width - 1; ++x)
-            {
+            for (int32_t x = 1; x < width - 1; ++x) {
                 // The pixel above must be final; the right one above too, so that the row
                 // above never reads a pixel of this row that is already replaced.
                 while (above.load(std::memory_order_acquire) <= x + 1 && !m_stop) std::this_thread::yield();
@@ -437,8 +414,7 @@ void nRaytracer::AntialiasPass(nRaytraceColor* frame, int32_t width, int32_t row
                                      DistanceRGB(p, frame[(size_t)(y - 1) * width + x]) >= threshold ||
                                      DistanceRGB(p, frame[(size_t)y * width + x + 1]) >= threshold ||
                                      DistanceRGB(p, frame[(size_t)(y + 1) * width + x]) >= threshold;
-                if (differs)
-                {
+                if (differs) {
                     worker.random.Seed(m_seed, (uint64_t)imageRow * (uint64_t)width + (uint64_t)x, 2);
                     Supersample(worker, x, imageRow, p);
                     ++worker.supersampled;
@@ -452,8 +428,7 @@ void nRaytracer::AntialiasPass(nRaytraceColor* frame, int32_t width, int32_t row
     for (int32_t t = 1; t < threads; ++t) pool.emplace_back(run, std::ref(workers[(size_t)t]));
     run(workers[0]);
     for (std::thread& t : pool) t.join();
-    for (const Worker& w : workers)
-    {
+    for (const Worker& w : workers) {
         m_statistics.rays += w.statistics.rays;
         m_statistics.nodeTests += w.statistics.nodeTests;
         m_supersampled += w.supersampled;
@@ -470,8 +445,7 @@ void nRaytracer::Supersample(Worker& worker, int32_t x, int32_t imageRow, nRaytr
     const nRaytraceBudget budget = {m_settings.giBounces, m_settings.reflectionBudget, m_settings.refractionBudget};
     nRaytraceColor sum;
     for (int32_t i = 0; i < n; ++i)
-        for (int32_t j = 0; j < n; ++j)
-        {
+        for (int32_t j = 0; j < n; ++j) {
             const float jx = m_settings.jitter ? worker.random.Float(0.125f * step) : 0.0f;
             const float jy = m_settings.jitter ? worker.random.Float(0.125f * step) : 0.0f;
             nRaytraceRay ray;
@@ -506,8 +480,7 @@ void nRaytracer::TraceRayWith(nRaytraceRay& ray, nRaytraceColor& out, nRaytraceB
     worker.statistics.nodeTests += (uint64_t)query.steps;
     ray.hit = query.hit != 0;
     ray.nodeTests = query.steps;
-    if (!ray.hit)
-    {
+    if (!ray.hit) {
         out = Color(m_clearColour);
         return;
     }
@@ -568,8 +541,7 @@ float nRaytracer::TraceShadowWith(const nVector& origin, const nVector& directio
 {
     nSceneRay query;
     ++worker.shadowRays;
-    if (!m_settings.transparentShadows)
-    {
+    if (!m_settings.transparentShadows) {
         query.nearest = 0;
         m_trees[SceneBIHShadow].Cast(query, origin, direction, distance);
         return query.hit && query.hitDistance > 0.0f && query.hitDistance <= distance ? 0.0f : 1.0f;
@@ -612,26 +584,22 @@ void nRaytracer::Shade(const nRaytraceRay& ray, nRaytraceColor& out, nRaytraceBu
     float alpha = (fixed ? m_shading.GetOpacity(hit) : m_shading.GetMaterialChannel(hit, RenderMapOpacity).x) * ray.entry->alpha;
     const float threshold = material ? material->alphaThreshold : 0.0f;
     nRaytraceColor colour = Color(0.0f, 0.0f, 0.0f, 1.0f);
-    if (alpha > threshold)
-    {
+    if (alpha > threshold) {
         // 2. Glossiness, the light sums, the lit point.
         const float glossiness = fixed ? material->glossiness : m_shading.GetMaterialChannel(hit, RenderMapGlossiness).x;
         nRaytraceColor diffuse = Color(0.0f, 0.0f, 0.0f, 1.0f), specular = Color(0.0f, 0.0f, 0.0f, 1.0f);
         const nVector lit = hit.point + normal * kSurfaceOffset;
 
         // 3. Each light, through what stands between.
-        for (int32_t i = 0; i < m_lightCount; ++i)
-        {
+        for (int32_t i = 0; i < m_lightCount; ++i) {
             const nLight& light = *m_lights[i].light;
             const nMatrix4& world = m_lights[i].world;
             float shadow = 1.0f;
-            if (m_settings.shadows && light.GetShadow() != LightShadowNone)
-            {
+            if (m_settings.shadows && light.GetShadow() != LightShadowNone) {
                 const nVector toLight = light.GetType() == LightTypeParallel
                                             ? -world.GetColumn(2, true) * light.GetClipDistance()
                                             : world.GetColumn(3, true) - lit;
-                if (normal.Dot(toLight) > 0.0f)
-                {
+                if (normal.Dot(toLight) > 0.0f) {
                     const float length = toLight.Length();
                     shadow = TraceShadowWith(lit, toLight / length, length, m_settings.shadowDepth, worker);
                     if (shadow == 0.0f) continue;
@@ -646,14 +614,12 @@ void nRaytracer::Shade(const nRaytraceRay& ray, nRaytraceColor& out, nRaytraceBu
 
         // 4. Indirect light: gathered, or the scene's ambient light.
         nRaytraceColor gathered, ambient;
-        if (m_settings.globalIllumination && budget.gi > 0)
-        {
+        if (m_settings.globalIllumination && budget.gi > 0) {
             budget.gi -= 1;
             const nVectorSpread& table = m_spread[worker.random.Int(kRaytraceSpreadTables)];
             const nMatrix3 frame = nMatrix3::LookAt(normal, 0);
             const nRaytraceBudget gather = {budget.gi, 0, 0};
-            for (int32_t k = 0; k < table.count; ++k)
-            {
+            for (int32_t k = 0; k < table.count; ++k) {
                 nRaytraceRay sample;
                 sample.origin = lit;
                 sample.direction = table.vectors[k].Rotate(frame);
@@ -663,20 +629,17 @@ void nRaytracer::Shade(const nRaytraceRay& ray, nRaytraceColor& out, nRaytraceBu
                 gathered = gathered + c;
             }
             if (table.count > 0) gathered = gathered * (1.0f / (float)table.count);
-        }
-        else if (!m_settings.globalIllumination || m_settings.ambientWhenGISpent)
+        } else if (!m_settings.globalIllumination || m_settings.ambientWhenGISpent)
             ambient = Color(m_ambient);
 
         // 5. Ambient occlusion.
         float occlusion = 1.0f;
-        if (m_settings.ambientOcclusion && alpha >= 1.0f)
-        {
+        if (m_settings.ambientOcclusion && alpha >= 1.0f) {
             const nVectorSpread& table = m_spread[worker.random.Int(kRaytraceSpreadTables)];
             const nMatrix3 frame = nMatrix3::LookAt(normal, 0);
             const float length = m_settings.occlusionLength;
             float sum = 0.0f;
-            for (int32_t k = 0; k < table.count; ++k)
-            {
+            for (int32_t k = 0; k < table.count; ++k) {
                 const nVector direction = table.vectors[k].Rotate(frame);
                 nSceneRay query;
                 m_trees[SceneBIHCamera].Cast(query, hit.point + direction * kSurfaceOffset, direction, length);
@@ -688,16 +651,13 @@ void nRaytracer::Shade(const nRaytraceRay& ray, nRaytraceColor& out, nRaytraceBu
 
         // 6. The surface colours.
         nRaytraceColor cd, cs, ce;
-        if (fixed)
-        {
+        if (fixed) {
             cd = Color(m_shading.GetStageColor(hit, MaterialChannelDiffuse));
             if ((material->renderFlags & MaterialRenderVertexColor) && hit.geometry->colors)
                 cd = cd * Color(m_shading.GetHitVertexColor(hit));
             cs = Color(m_shading.GetStageColor(hit, MaterialChannelSpecular));
             ce = Color(m_shading.GetStageColor(hit, MaterialChannelSelfIllum));
-        }
-        else
-        {
+        } else {
             cd = Color(m_shading.GetMaterialChannel(hit, RenderMapDiffuse));
             cs = Color(m_shading.GetMaterialChannel(hit, RenderMapSpecular));
             ce = Color(m_shading.GetMaterialChannel(hit, RenderMapConstant));
@@ -710,16 +670,14 @@ void nRaytracer::Shade(const nRaytraceRay& ray, nRaytraceColor& out, nRaytraceBu
     // 8. Transmission.
     const nVector facing = normal.Dot(d) < 0.0f ? normal : -normal;
     const bool additive = material && (material->renderFlags & MaterialRenderAdd);
-    if ((alpha < 1.0f || additive) && budget.reflection > 0 && budget.refraction > 0)
-    {
+    if ((alpha < 1.0f || additive) && budget.reflection > 0 && budget.refraction > 0) {
         float next = material ? material->ior : 1.0f;
         if (ray.mediumIndex == next) next = 1.0f;
         const float eta = ray.mediumIndex / next;
         if (m_settings.fresnel) alpha = FresnelTerm(d, facing, eta);
         nVector transmitted;
         if (!Refract(d, facing, eta, transmitted)) alpha = 1.0f;
-        if (1.0f - alpha > 0.0f)
-        {
+        if (1.0f - alpha > 0.0f) {
             nRaytraceBudget inner = budget;
             inner.refraction -= 1;
             nRaytraceRay through;
@@ -734,8 +692,7 @@ void nRaytracer::Shade(const nRaytraceRay& ray, nRaytraceColor& out, nRaytraceBu
 
     // 9. Reflection; the reflected ray stays in the medium it came through.
     const float reflection = material ? material->reflection : 0.0f;
-    if (m_settings.reflections && reflection > 0.0f && budget.reflection > 0 && budget.refraction > 0 && alpha > 0.0f)
-    {
+    if (m_settings.reflections && reflection > 0.0f && budget.reflection > 0 && budget.refraction > 0 && alpha > 0.0f) {
         nRaytraceBudget inner = budget;
         inner.reflection -= 1;
         const nVector n = facing.Normalize();

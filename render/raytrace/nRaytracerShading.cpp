@@ -52,13 +52,15 @@ bool Interpolate(const nRaytraceHit& hit, Read read, nVector& out)
 bool InterpolateNormal(const nRaytraceHit& hit, nVector& out)
 {
     const nVector* normals = hit.geometry ? hit.geometry->vertexNormals : 0;
-    return normals && Interpolate(hit, [&](int32_t i) { return normals[i]; }, out);
+    return normals && Interpolate(
+                          hit, [&](int32_t i) { return normals[i]; }, out);
 }
 
 bool InterpolateColor(const nRaytraceHit& hit, nVector& out)
 {
     const nGeometryColor* colors = hit.geometry ? hit.geometry->colors : 0;
-    return colors && Interpolate(hit, [&](int32_t i) { const nGeometryColor& c = colors[i]; return nVector(c.r, c.g, c.b, c.a); }, out);
+    return colors && Interpolate(
+                         hit, [&](int32_t i) { const nGeometryColor& c = colors[i]; return nVector(c.r, c.g, c.b, c.a); }, out);
 }
 
 bool InterpolateUV(const nRaytraceHit& hit, int32_t set, nVector& out)
@@ -67,7 +69,8 @@ bool InterpolateUV(const nRaytraceHit& hit, int32_t set, nVector& out)
     if (!g || set < 0 || set >= kGeometryUVSetCount || (uint32_t)set >= g->uvSetCount || !g->uvSets[set])
         return false;
     const nVector2* uv = g->uvSets[set];
-    if (!Interpolate(hit, [&](int32_t i) { return nVector(uv[i].x, uv[i].y, 0.0f, 0.0f); }, out))
+    if (!Interpolate(
+            hit, [&](int32_t i) { return nVector(uv[i].x, uv[i].y, 0.0f, 0.0f); }, out))
         return false;
     out.z = out.w = 0.0f;
     return true;
@@ -138,10 +141,10 @@ nVector DivideGuarded(const nVector& a, const nVector& b)
 int32_t SizeOfConstant(uint32_t type)
 {
     switch (type) {
-    case ShaderValueFloat: return 1;
-    case ShaderValueVec2: return 2;
-    case ShaderValueVec3: return 3;
-    default: return 4;
+        case ShaderValueFloat: return 1;
+        case ShaderValueVec2: return 2;
+        case ShaderValueVec3: return 3;
+        default: return 4;
     }
 }
 
@@ -192,7 +195,7 @@ void nRaytracerShading::SetView(nCamera* camera, int32_t outputWidth, int32_t ou
 {
     m_camera = camera;
     if (m_camera)
-        m_camera->GetInverseWorldMatrix();      // brought up to date here, so that shading only reads it
+        m_camera->GetInverseWorldMatrix();  // brought up to date here, so that shading only reads it
     m_outputWidth = outputWidth;
     m_outputHeight = outputHeight;
 }
@@ -208,7 +211,7 @@ bool nRaytracerShading::TooLarge(int32_t depth, int32_t budget) const
     if (depth < kMaxDepth && budget > 0)
         return false;
     if (!m_reportedTooLarge.exchange(true))
-        *g_log << "[!] " << "Shader graph too large to evaluate on the CPU (deeper than " << kMaxDepth << " blocks or more than "
+        *g_log << "[!] Shader graph too large to evaluate on the CPU (deeper than " << kMaxDepth << " blocks or more than "
                << kMaxEvaluations << " evaluations).\n";
     return true;
 }
@@ -230,194 +233,194 @@ bool nRaytracerShading::Evaluate(const nRaytraceHit& hit, const nShaderBlock* bl
     const nMaterial* material = hit.material;
 
     switch (block->GetKind()) {
-    case ShaderBlockVertex:
-        out.SetVector(item ? hit.point.Transform(item->GetInverseWorldMatrix()) : nVector(hit.point.x, hit.point.y, hit.point.z), 4);
-        break;
-    case ShaderBlockNormal: {
-        // The generated program normalises the interpolated normal.
-        nVector n;
-        if (InterpolateNormal(hit, n))
-            out.SetVector(n.Normalize(), 3);
-        break;
-    }
-    case ShaderBlockUV: {
-        nVector uv;
-        if (InterpolateUV(hit, block->index, uv))
-            out.SetVector(uv, 2);
-        break;
-    }
-    case ShaderBlockVertexColor: {
-        nVector c;
-        if (InterpolateColor(hit, c))
-            out.SetVector(c, 4);
-        break;
-    }
-    case ShaderBlockTexture:
-        out.SetTexture(block->texture.Get());
-        break;
-    case ShaderBlockSampler2D: {
-        nTexture* texture = in[0].type == RaytraceValueTexture ? in[0].texture : 0;
-        if (!texture) {
-            out.SetVector(nVector(0.0f, 0.0f, 0.0f, 1.0f), 4);
+        case ShaderBlockVertex:
+            out.SetVector(item ? hit.point.Transform(item->GetInverseWorldMatrix()) : nVector(hit.point.x, hit.point.y, hit.point.z), 4);
+            break;
+        case ShaderBlockNormal: {
+            // The generated program normalises the interpolated normal.
+            nVector n;
+            if (InterpolateNormal(hit, n))
+                out.SetVector(n.Normalize(), 3);
             break;
         }
-        // The sampler's wrap flags, as the renderer sets them on the texture: repeat or clamp.
-        const float u = block->wrapU ? Repeat(B.x) : Clamp01(B.x);
-        const float v = block->wrapV ? Repeat(B.y) : Clamp01(B.y);
-        out.SetVector(texture->SampleBilinear(u, v), 4);
-        break;
-    }
-    case ShaderBlockConstant:
-        out.SetVector(nVector(block->values[0], block->values[1], block->values[2], block->values[3]),
-                      SizeOfConstant(block->constantType));
-        break;
-    case ShaderBlockColor:
-        out.SetVector(nVector(block->values[0], block->values[1], block->values[2], block->values[3]), 4);
-        break;
-    case ShaderBlockMaterialParam:
-        if (!material)
+        case ShaderBlockUV: {
+            nVector uv;
+            if (InterpolateUV(hit, block->index, uv))
+                out.SetVector(uv, 2);
             break;
-        switch (block->index) {
-        case ShaderParamDiffuse: out.SetVector(material->diffuse, 4); break;
-        case ShaderParamSpecular: out.SetVector(material->specular, 4); break;
-        case ShaderParamEmissive: out.SetVector(material->self, 4); break;
-        case ShaderParamAmbient: out.SetVector(material->ambient, 4); break;
-        case ShaderParamShininess: out.SetVector(nVector(material->glossiness, 0.0f, 0.0f), 1); break;
-        case ShaderParamOpacity: out.SetVector(nVector(material->opacity, 0.0f, 0.0f), 1); break;
-        default: break;
         }
-        break;
-    case ShaderBlockViewVector:
-        out.SetVector(hit.view, 3);
-        break;
-    case ShaderBlockNormalViewMatrix: {
-        const nMatrix3 view = nMatrix3::LookAt(hit.view, 0).Transpose();
-        out.SetMatrix3(item ? view * item->GetRotationMatrix() : view);
-        break;
-    }
-    case ShaderBlockNormalMatrix:
-        out.SetMatrix3(item ? item->GetRotationMatrix() : nMatrix3());
-        break;
-    case ShaderBlockModelViewMatrix: {
-        const nMatrix3 basis = nMatrix3::LookAt(hit.view, 0).Transpose();
-        nMatrix4 view;
-        for (int r = 0; r < 3; ++r)
-            view.SetRow(r, basis.GetRow(r), false);
-        // The eye is moved to the origin in the view's axes, as the renderer's model-view does.
-        view.SetColumn(3, -hit.eye.Rotate(basis), true);
-        out.SetMatrix4(item ? view * item->GetWorldMatrix() : view);
-        break;
-    }
-    case ShaderBlockModelMatrix:
-        out.SetMatrix4(item ? item->GetWorldMatrix() : nMatrix4());
-        break;
-    case ShaderBlockMix: {
-        const float k = in[2].vector.x;
-        out.SetVector(A * k + B * (1.0f - k), LargerSize(in[0], in[1]));
-        break;
-    }
-    case ShaderBlockAdd:
-        out.SetVector(A + B, LargerSize(in[0], in[1]));
-        break;
-    case ShaderBlockSub:
-        out.SetVector(A - B, LargerSize(in[0], in[1]));
-        break;
-    case ShaderBlockMul: {
-        const int32_t a = in[0].type, b = in[1].type;
-        if (a == RaytraceValueVector && b == RaytraceValueVector)
-            out.SetVector(A * B, LargerSize(in[0], in[1]));
-        else if (a == RaytraceValueMatrix3 && b == RaytraceValueMatrix3)
-            out.SetMatrix3(in[0].matrix3 * in[1].matrix3);
-        else if (a == RaytraceValueMatrix4 && b == RaytraceValueMatrix4)
-            out.SetMatrix4(in[0].matrix4 * in[1].matrix4);
-        else if (a == RaytraceValueMatrix3 && b == RaytraceValueVector)
-            out.SetVector(Multiply3(in[0].matrix3, B, false), 3);
-        else if (a == RaytraceValueVector && b == RaytraceValueMatrix3)
-            out.SetVector(Multiply3(in[1].matrix3, A, true), 3);
-        else if (a == RaytraceValueMatrix4 && b == RaytraceValueVector)
-            out.SetVector(Multiply4(in[0].matrix4, B, false), 4);
-        else if (a == RaytraceValueVector && b == RaytraceValueMatrix4)
-            out.SetVector(Multiply4(in[1].matrix4, A, true), 4);
-        break;
-    }
-    case ShaderBlockDiv:
-        out.SetVector(DivideGuarded(A, B), LargerSize(in[0], in[1]));
-        break;
-    case ShaderBlockDot:
-        out.SetVector(nVector(DotComponents(A, B, LargerSize(in[0], in[1])), 0.0f, 0.0f), 1);
-        break;
-    case ShaderBlockCross:
-        out.SetVector(A.Cross(B), 3);
-        break;
-    case ShaderBlockClamp: {
-        // A float bound applies to every component, as GLSL's clamp(vec, float, float) does.
-        const nVector& lo = in[1].size == 1 ? nVector(in[1].vector.x, in[1].vector.x, in[1].vector.x, in[1].vector.x) : in[1].vector;
-        const nVector& hi = in[2].size == 1 ? nVector(in[2].vector.x, in[2].vector.x, in[2].vector.x, in[2].vector.x) : in[2].vector;
-        float r[4];
-        for (int i = 0; i < 4; ++i) {
-            const float v = Component(A, i);
-            r[i] = std::fmin(std::fmax(v, Component(lo, i)), Component(hi, i));
+        case ShaderBlockVertexColor: {
+            nVector c;
+            if (InterpolateColor(hit, c))
+                out.SetVector(c, 4);
+            break;
         }
-        out.SetVector(nVector(r[0], r[1], r[2], in[0].size == 4 ? r[3] : 1.0f), in[0].size);
-        break;
-    }
-    case ShaderBlockNormalize:
-        out.SetVector(NormalizeComponents(A, in[0].size), in[0].size);
-        break;
-    case ShaderBlockSwizzle: {
-        // The chosen components are packed in order, as the generated program's swizzle does.
-        float r[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-        int32_t count = 0;
-        for (int j = 0; j < 4; ++j) {
-            const int32_t code = block->codes[j];
-            if (code >= 1 && code <= 4)
-                r[count++] = in[0].size == 1 ? A.x : Component(A, code - 1);
+        case ShaderBlockTexture:
+            out.SetTexture(block->texture.Get());
+            break;
+        case ShaderBlockSampler2D: {
+            nTexture* texture = in[0].type == RaytraceValueTexture ? in[0].texture : 0;
+            if (!texture) {
+                out.SetVector(nVector(0.0f, 0.0f, 0.0f, 1.0f), 4);
+                break;
+            }
+            // The sampler's wrap flags, as the renderer sets them on the texture: repeat or clamp.
+            const float u = block->wrapU ? Repeat(B.x) : Clamp01(B.x);
+            const float v = block->wrapV ? Repeat(B.y) : Clamp01(B.y);
+            out.SetVector(texture->SampleBilinear(u, v), 4);
+            break;
         }
-        if (count > 0)
-            out.SetVector(nVector(r[0], r[1], r[2], r[3]), count);
-        break;
-    }
-    case ShaderBlockBuild: {
-        float r[4] = {0.0f, 0.0f, 0.0f, 1.0f};
-        int32_t count = 0;
-        for (int slot = 0; slot < 4; ++slot) {
-            const int32_t mode = block->codes[slot];
-            if (mode == 0 || mode == 1)
-                r[count++] = (float)mode;
-            else if (mode >= 2 && mode <= 5)
-                r[count++] = in[slot].size == 1 ? in[slot].vector.x : Component(in[slot].vector, mode - 2);
+        case ShaderBlockConstant:
+            out.SetVector(nVector(block->values[0], block->values[1], block->values[2], block->values[3]),
+                          SizeOfConstant(block->constantType));
+            break;
+        case ShaderBlockColor:
+            out.SetVector(nVector(block->values[0], block->values[1], block->values[2], block->values[3]), 4);
+            break;
+        case ShaderBlockMaterialParam:
+            if (!material)
+                break;
+            switch (block->index) {
+                case ShaderParamDiffuse: out.SetVector(material->diffuse, 4); break;
+                case ShaderParamSpecular: out.SetVector(material->specular, 4); break;
+                case ShaderParamEmissive: out.SetVector(material->self, 4); break;
+                case ShaderParamAmbient: out.SetVector(material->ambient, 4); break;
+                case ShaderParamShininess: out.SetVector(nVector(material->glossiness, 0.0f, 0.0f), 1); break;
+                case ShaderParamOpacity: out.SetVector(nVector(material->opacity, 0.0f, 0.0f), 1); break;
+                default: break;
+            }
+            break;
+        case ShaderBlockViewVector:
+            out.SetVector(hit.view, 3);
+            break;
+        case ShaderBlockNormalViewMatrix: {
+            const nMatrix3 view = nMatrix3::LookAt(hit.view, 0).Transpose();
+            out.SetMatrix3(item ? view * item->GetRotationMatrix() : view);
+            break;
         }
-        if (count > 0)
-            out.SetVector(nVector(r[0], r[1], r[2], r[3]), count);
-        break;
-    }
-    case ShaderBlockSinus:
-        out.SetVector(nVector(std::sin(A.x), 0.0f, 0.0f), 1);
-        break;
-    case ShaderBlockCosinus:
-        out.SetVector(nVector(std::cos(A.x), 0.0f, 0.0f), 1);
-        break;
-    case ShaderBlockPow:
-        out.SetVector(nVector(std::pow(A.x, B.x), 0.0f, 0.0f), 1);
-        break;
-    case ShaderBlockAbs:
-        if (in[0].type == RaytraceValueVector)
-            out.SetVector(nVector(std::fabs(A.x), std::fabs(A.y), std::fabs(A.z), 1.0f), in[0].size);
-        break;
-    case ShaderBlockUnpack:
-        // All of x, y and z, as the generated program does; a vec4 keeps its w.
-        out.SetVector(nVector((A.x - 0.5f) * 2.0f, (A.y - 0.5f) * 2.0f, (A.z - 0.5f) * 2.0f, in[0].size == 4 ? A.w : 1.0f),
-                      in[0].size);
-        break;
-    case ShaderBlockPack:
-        out.SetVector(nVector((A.x + 1.0f) * 0.5f, (A.y + 1.0f) * 0.5f, (A.z + 1.0f) * 0.5f, in[0].size == 4 ? A.w : 1.0f),
-                      in[0].size);
-        break;
-    case ShaderBlockClock:
-        out.SetVector(nVector(m_engine ? (float)m_engine->GetTotalClock() / 10000.0f : 0.0f, 0.0f, 0.0f), 1);
-        break;
-    default:
-        break;      // skinning, tangent frame, render buffer, screen UV, viewport: GPU only
+        case ShaderBlockNormalMatrix:
+            out.SetMatrix3(item ? item->GetRotationMatrix() : nMatrix3());
+            break;
+        case ShaderBlockModelViewMatrix: {
+            const nMatrix3 basis = nMatrix3::LookAt(hit.view, 0).Transpose();
+            nMatrix4 view;
+            for (int r = 0; r < 3; ++r)
+                view.SetRow(r, basis.GetRow(r), false);
+            // The eye is moved to the origin in the view's axes, as the renderer's model-view does.
+            view.SetColumn(3, -hit.eye.Rotate(basis), true);
+            out.SetMatrix4(item ? view * item->GetWorldMatrix() : view);
+            break;
+        }
+        case ShaderBlockModelMatrix:
+            out.SetMatrix4(item ? item->GetWorldMatrix() : nMatrix4());
+            break;
+        case ShaderBlockMix: {
+            const float k = in[2].vector.x;
+            out.SetVector(A * k + B * (1.0f - k), LargerSize(in[0], in[1]));
+            break;
+        }
+        case ShaderBlockAdd:
+            out.SetVector(A + B, LargerSize(in[0], in[1]));
+            break;
+        case ShaderBlockSub:
+            out.SetVector(A - B, LargerSize(in[0], in[1]));
+            break;
+        case ShaderBlockMul: {
+            const int32_t a = in[0].type, b = in[1].type;
+            if (a == RaytraceValueVector && b == RaytraceValueVector)
+                out.SetVector(A * B, LargerSize(in[0], in[1]));
+            else if (a == RaytraceValueMatrix3 && b == RaytraceValueMatrix3)
+                out.SetMatrix3(in[0].matrix3 * in[1].matrix3);
+            else if (a == RaytraceValueMatrix4 && b == RaytraceValueMatrix4)
+                out.SetMatrix4(in[0].matrix4 * in[1].matrix4);
+            else if (a == RaytraceValueMatrix3 && b == RaytraceValueVector)
+                out.SetVector(Multiply3(in[0].matrix3, B, false), 3);
+            else if (a == RaytraceValueVector && b == RaytraceValueMatrix3)
+                out.SetVector(Multiply3(in[1].matrix3, A, true), 3);
+            else if (a == RaytraceValueMatrix4 && b == RaytraceValueVector)
+                out.SetVector(Multiply4(in[0].matrix4, B, false), 4);
+            else if (a == RaytraceValueVector && b == RaytraceValueMatrix4)
+                out.SetVector(Multiply4(in[1].matrix4, A, true), 4);
+            break;
+        }
+        case ShaderBlockDiv:
+            out.SetVector(DivideGuarded(A, B), LargerSize(in[0], in[1]));
+            break;
+        case ShaderBlockDot:
+            out.SetVector(nVector(DotComponents(A, B, LargerSize(in[0], in[1])), 0.0f, 0.0f), 1);
+            break;
+        case ShaderBlockCross:
+            out.SetVector(A.Cross(B), 3);
+            break;
+        case ShaderBlockClamp: {
+            // A float bound applies to every component, as GLSL's clamp(vec, float, float) does.
+            const nVector& lo = in[1].size == 1 ? nVector(in[1].vector.x, in[1].vector.x, in[1].vector.x, in[1].vector.x) : in[1].vector;
+            const nVector& hi = in[2].size == 1 ? nVector(in[2].vector.x, in[2].vector.x, in[2].vector.x, in[2].vector.x) : in[2].vector;
+            float r[4];
+            for (int i = 0; i < 4; ++i) {
+                const float v = Component(A, i);
+                r[i] = std::fmin(std::fmax(v, Component(lo, i)), Component(hi, i));
+            }
+            out.SetVector(nVector(r[0], r[1], r[2], in[0].size == 4 ? r[3] : 1.0f), in[0].size);
+            break;
+        }
+        case ShaderBlockNormalize:
+            out.SetVector(NormalizeComponents(A, in[0].size), in[0].size);
+            break;
+        case ShaderBlockSwizzle: {
+            // The chosen components are packed in order, as the generated program's swizzle does.
+            float r[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+            int32_t count = 0;
+            for (int j = 0; j < 4; ++j) {
+                const int32_t code = block->codes[j];
+                if (code >= 1 && code <= 4)
+                    r[count++] = in[0].size == 1 ? A.x : Component(A, code - 1);
+            }
+            if (count > 0)
+                out.SetVector(nVector(r[0], r[1], r[2], r[3]), count);
+            break;
+        }
+        case ShaderBlockBuild: {
+            float r[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+            int32_t count = 0;
+            for (int slot = 0; slot < 4; ++slot) {
+                const int32_t mode = block->codes[slot];
+                if (mode == 0 || mode == 1)
+                    r[count++] = (float)mode;
+                else if (mode >= 2 && mode <= 5)
+                    r[count++] = in[slot].size == 1 ? in[slot].vector.x : Component(in[slot].vector, mode - 2);
+            }
+            if (count > 0)
+                out.SetVector(nVector(r[0], r[1], r[2], r[3]), count);
+            break;
+        }
+        case ShaderBlockSinus:
+            out.SetVector(nVector(std::sin(A.x), 0.0f, 0.0f), 1);
+            break;
+        case ShaderBlockCosinus:
+            out.SetVector(nVector(std::cos(A.x), 0.0f, 0.0f), 1);
+            break;
+        case ShaderBlockPow:
+            out.SetVector(nVector(std::pow(A.x, B.x), 0.0f, 0.0f), 1);
+            break;
+        case ShaderBlockAbs:
+            if (in[0].type == RaytraceValueVector)
+                out.SetVector(nVector(std::fabs(A.x), std::fabs(A.y), std::fabs(A.z), 1.0f), in[0].size);
+            break;
+        case ShaderBlockUnpack:
+            // All of x, y and z, as the generated program does; a vec4 keeps its w.
+            out.SetVector(nVector((A.x - 0.5f) * 2.0f, (A.y - 0.5f) * 2.0f, (A.z - 0.5f) * 2.0f, in[0].size == 4 ? A.w : 1.0f),
+                          in[0].size);
+            break;
+        case ShaderBlockPack:
+            out.SetVector(nVector((A.x + 1.0f) * 0.5f, (A.y + 1.0f) * 0.5f, (A.z + 1.0f) * 0.5f, in[0].size == 4 ? A.w : 1.0f),
+                          in[0].size);
+            break;
+        case ShaderBlockClock:
+            out.SetVector(nVector(m_engine ? (float)m_engine->GetTotalClock() / 10000.0f : 0.0f, 0.0f, 0.0f), 1);
+            break;
+        default:
+            break;  // skinning, tangent frame, render buffer, screen UV, viewport: GPU only
     }
     return true;
 }
@@ -433,14 +436,14 @@ nVector nRaytracerShading::GetMaterialChannel(const nRaytraceHit& hit, int32_t c
             return value.vector;
     }
     switch (channel) {
-    case RenderMapNormal: return nVector(0.0f, 0.0f, 1.0f, 1.0f);
-    case RenderMapDiffuse: return material ? material->diffuse : nVector(1.0f, 1.0f, 1.0f, 1.0f);
-    case RenderMapModulate: return nVector(1.0f, 1.0f, 1.0f, 1.0f);
-    case RenderMapSpecular: return material ? material->specular : nVector(1.0f, 1.0f, 1.0f, 1.0f);
-    case RenderMapGlossiness: return nVector(material ? material->glossiness : 0.4f, 0.0f, 0.0f, 1.0f);
-    case RenderMapConstant: return nVector(0.0f, 0.0f, 0.0f, 1.0f);
-    case RenderMapOpacity: return nVector(1.0f, 0.0f, 0.0f, 1.0f);
-    default: return nVector(-1.0f, -1.0f, -1.0f, -1.0f);
+        case RenderMapNormal: return nVector(0.0f, 0.0f, 1.0f, 1.0f);
+        case RenderMapDiffuse: return material ? material->diffuse : nVector(1.0f, 1.0f, 1.0f, 1.0f);
+        case RenderMapModulate: return nVector(1.0f, 1.0f, 1.0f, 1.0f);
+        case RenderMapSpecular: return material ? material->specular : nVector(1.0f, 1.0f, 1.0f, 1.0f);
+        case RenderMapGlossiness: return nVector(material ? material->glossiness : 0.4f, 0.0f, 0.0f, 1.0f);
+        case RenderMapConstant: return nVector(0.0f, 0.0f, 0.0f, 1.0f);
+        case RenderMapOpacity: return nVector(1.0f, 0.0f, 0.0f, 1.0f);
+        default: return nVector(-1.0f, -1.0f, -1.0f, -1.0f);
     }
 }
 
@@ -452,40 +455,40 @@ nVector nRaytracerShading::GetStageColor(const nRaytraceHit& hit, int32_t channe
     const nMaterialStage* stage = UsedStage(material, channel);
     if (!stage || !hit.geometry) {
         switch (channel) {
-        case MaterialChannelDiffuse: return material->diffuse;
-        case MaterialChannelSpecular: return material->specular;
-        case MaterialChannelSelfIllum: return material->self;
-        default: return nVector(1.0f, 1.0f, 1.0f, 1.0f);
+            case MaterialChannelDiffuse: return material->diffuse;
+            case MaterialChannelSpecular: return material->specular;
+            case MaterialChannelSelfIllum: return material->self;
+            default: return nVector(1.0f, 1.0f, 1.0f, 1.0f);
         }
     }
     float u = 0.0f, v = 0.0f;
     switch (stage->uvSource) {
-    case MaterialUVMap: {
-        nVector uv;
-        if (InterpolateUV(hit, stage->uvIndex, uv)) {
-            u = uv.x;
-            v = uv.y;
+        case MaterialUVMap: {
+            nVector uv;
+            if (InterpolateUV(hit, stage->uvIndex, uv)) {
+                u = uv.x;
+                v = uv.y;
+            }
+            break;
         }
-        break;
-    }
-    case MaterialLSNormal:
-        if (m_camera) {
-            nVector n;
-            m_camera->GetInverseWorldMatrix().RotateArray(&n, &hit.normal, 1);
-            u = n.x * 0.5f + 0.5f;
-            v = n.y * 0.5f + 0.5f;
+        case MaterialLSNormal:
+            if (m_camera) {
+                nVector n;
+                m_camera->GetInverseWorldMatrix().RotateArray(&n, &hit.normal, 1);
+                u = n.x * 0.5f + 0.5f;
+                v = n.y * 0.5f + 0.5f;
+            }
+            break;
+        case MaterialFrontMap: {
+            nVector screen;
+            if (m_camera && m_outputWidth > 0 && m_camera->WorldToScreen(hit.point, screen, true)) {
+                u = (screen.x - 0.5f) * ((float)m_outputHeight / (float)m_outputWidth) + 0.5f;
+                v = screen.y;
+            }
+            break;
         }
-        break;
-    case MaterialFrontMap: {
-        nVector screen;
-        if (m_camera && m_outputWidth > 0 && m_camera->WorldToScreen(hit.point, screen, true)) {
-            u = (screen.x - 0.5f) * ((float)m_outputHeight / (float)m_outputWidth) + 0.5f;
-            v = screen.y;
-        }
-        break;
-    }
-    default:
-        break;
+        default:
+            break;
     }
     const nVector t = nVector(u, v, 0.0f, 1.0f).Transform(stage->uvMatrix);
     u = stage->wrapU ? Repeat(t.x) : t.x;
@@ -529,8 +532,10 @@ nVector nRaytracerShading::GetHitNormal(const nRaytraceHit& hit) const
         return nVector(2.0f * c.x - 1.0f, 2.0f * c.z - 1.0f, 2.0f * c.y - 1.0f).Normalize();
     nVector t, b;
     const nTangentFrame* frames = g->vertexTangents;
-    if (!frames || !Interpolate(hit, [&](int32_t i) { return frames[i].tangent; }, t)
-        || !Interpolate(hit, [&](int32_t i) { return frames[i].bitangent; }, b))
+    if (!frames || !Interpolate(
+                       hit, [&](int32_t i) { return frames[i].tangent; }, t) ||
+        !Interpolate(
+            hit, [&](int32_t i) { return frames[i].bitangent; }, b))
         return n;
     t = t.Normalize();
     b = b.Normalize();

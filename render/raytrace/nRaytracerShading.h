@@ -20,7 +20,7 @@ class nShaderBlock;
 class nRaytracerShading
 {
 public:
-    explicit nRaytracerShading(nOrvex* engine);         // NULL: the Clock block reads 0
+    explicit nRaytracerShading(nOrvex* engine);  // NULL: the Clock block reads 0
 
     // The camera the raytracer views through and the size of its picture: a sphere-mapped stage
     // reads the normal in the camera's space, a front-mapped one the hit's place on the screen.
@@ -32,7 +32,7 @@ public:
     // that gives nothing leaves out as it was and still gives true. A graph deeper than 256
     // blocks, or one whose shared blocks would be evaluated more than 65536 times in all, gives
     // false (logged once per shading object).
-    bool    EvaluateShaderBlock(const nRaytraceHit& hit, const nShaderBlock* block, ShaderValue& out) const;
+    bool EvaluateShaderBlock(const nRaytraceHit& hit, const nShaderBlock* block, ShaderValue& out) const;
     // The vector of the material's render-map root of channel (RenderMapChannel), or the
     // material's default for the channel when there is no such root: Normal (0, 0, 1, 1), Diffuse
     // and Specular their colours, Modulate (1, 1, 1, 1), Glossiness (glossiness, 0, 0, 1),
@@ -42,18 +42,18 @@ public:
     // the channel when no stage is used: Diffuse, Specular and Self-illumination their colours,
     // any other (1, 1, 1, 1).
     nVector GetStageColor(const nRaytraceHit& hit, int32_t channel) const;
-    float   GetOpacity(const nRaytraceHit& hit) const;  // the material's opacity times its Opacity stage
-    nVector GetHitNormal(const nRaytraceHit& hit) const;      // unit length, object space, normal map applied
-    nVector GetHitVertexColor(const nRaytraceHit& hit) const; // interpolated, all four components; white without colours
+    float GetOpacity(const nRaytraceHit& hit) const;           // the material's opacity times its Opacity stage
+    nVector GetHitNormal(const nRaytraceHit& hit) const;       // unit length, object space, normal map applied
+    nVector GetHitVertexColor(const nRaytraceHit& hit) const;  // interpolated, all four components; white without colours
 
 private:
     bool Evaluate(const nRaytraceHit& hit, const nShaderBlock* block, ShaderValue& out, int32_t depth,
                   int32_t* budget) const;
-    bool TooLarge(int32_t depth, int32_t budget) const;    // logs the first time it is true
+    bool TooLarge(int32_t depth, int32_t budget) const;  // logs the first time it is true
 
-    nOrvex*  m_engine;
+    nOrvex* m_engine;
     nCamera* m_camera;
-    int32_t  m_outputWidth, m_outputHeight;
+    int32_t m_outputWidth, m_outputHeight;
     mutable std::atomic<bool> m_reportedTooLarge;
 };
 

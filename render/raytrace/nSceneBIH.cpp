@@ -17,9 +17,8 @@
 #include "scene/nObject.h"
 #include "scene/nScene.h"
 
-namespace
-{
-const uint32_t kLastTakenFlag = 0x40;   // managed-item flags from here up leave the item out
+namespace {
+const uint32_t kLastTakenFlag = 0x40;  // managed-item flags from here up leave the item out
 
 inline nVector RotateByMatrix4(const nMatrix4& m, const nVector& v)
 {
@@ -45,8 +44,7 @@ nMatrix4 BlendedBoneMatrix(const nSkinWeight& w, const nMatrix4* bones, int32_t 
     nMatrix4 sum;
     std::memset(sum.m, 0, sizeof(sum.m));
     const nMatrix4 identity;
-    for (int k = 0; k < 4 && w.weight[k] != 0.0f; ++k)
-    {
+    for (int k = 0; k < 4 && w.weight[k] != 0.0f; ++k) {
         const nMatrix4& bone = w.bone[k] < boneCount ? bones[w.bone[k]] : identity;
         for (int j = 0; j < 16; ++j) sum.m[j] += w.weight[k] * bone.m[j];
     }
@@ -99,16 +97,14 @@ bool nSceneBIH::GrabScene(nScene* scene, int32_t variant)
     m_owned = new (std::nothrow) nGeometry*[parts];
     m_capacity = (int32_t)parts;
     nMinMax* boxes = new (std::nothrow) nMinMax[parts];
-    if (!m_entries || !m_owned)
-    {
-        *g_log << "[!] " << "Failed to grab scene to raytracer.\n";
+    if (!m_entries || !m_owned) {
+        *g_log << "[!] Failed to grab scene to raytracer.\n";
         delete[] boxes;
         Release();
         return false;
     }
-    if (!boxes)
-    {
-        *g_log << "[!] " << "Failed to allocate volume array to build scene tree.\n";
+    if (!boxes) {
+        *g_log << "[!] Failed to allocate volume array to build scene tree.\n";
         Release();
         return false;
     }
@@ -120,8 +116,7 @@ bool nSceneBIH::GrabScene(nScene* scene, int32_t variant)
     // 6. The tree over the items' world boxes; nothing taken is an empty scene.
     bool built = m_entryCount == 0 || Build((uint32_t)m_entryCount, boxes);
     delete[] boxes;
-    if (!built)
-    {
+    if (!built) {
         Release();
         return false;
     }
@@ -137,16 +132,14 @@ nGeometry* nSceneBIH::Chosen(nMItem* item, int32_t variant)
     if (object->GetOpacity() == 0.0f) return 0;
     nGeometry* geometry = object->GetGeometry().Get();
     if (!geometry) return 0;
-    if (variant == SceneBIHShadow)
-    {
+    if (variant == SceneBIHShadow) {
         if (geometry->proxyFlags & GeometryShadowNull) return 0;
         if (geometry->shadowProxy.IsValid()) geometry = geometry->shadowProxy.Get();
     }
     return geometry;
 }
 
-namespace
-{
+namespace {
 bool HasMesh(const nGeometry* g)
 {
     return g && g->vertexCount > 0 && g->vertices && g->polygonCount > 0 && g->polygons;
@@ -154,8 +147,7 @@ bool HasMesh(const nGeometry* g)
 
 template<class Visit> void VisitOctreeLeaves(const nOctreeNode* node, Visit& visit)
 {
-    for (; node; node = node->GetUpper())
-    {
+    for (; node; node = node->GetUpper()) {
         if (node->IsLeaf()) visit(node->GetLeaf());
         VisitOctreeLeaves(node->GetLower(), visit);
     }
@@ -180,16 +172,14 @@ void nSceneBIH::Take(nMItem* item, nGeometry* geometry, nMinMax* boxes)
     // 4. A skinned object is posed into a copy of its own.
     const bool skinned = object->GetGeometry().Get() == geometry && object->GetBoneCount() > 0 &&
                          object->GetBoneMatrices() && geometry->skinWeights && HasMesh(geometry);
-    if (skinned)
-    {
+    if (skinned) {
         nGeometry* copy = PoseSkinnedCopy(*object, *geometry);
         if (!copy) return;
         m_owned[m_ownedCount++] = copy;
         AddPart(item, copy, boxes);
         return;
     }
-    if (HasMesh(geometry))
-    {
+    if (HasMesh(geometry)) {
         AddPart(item, geometry, boxes);
         return;
     }
@@ -226,9 +216,8 @@ void nSceneBIH::AddPart(nMItem* item, nGeometry* geometry, nMinMax* boxes)
 nGeometry* nSceneBIH::PoseSkinnedCopy(const nObject& object, const nGeometry& source)
 {
     nGeometry* copy = new (std::nothrow) nGeometry(source.GetEngine());
-    if (!copy)
-    {
-        *g_log << "[!] " << "Failed to grab scene to raytracer.\n";
+    if (!copy) {
+        *g_log << "[!] Failed to grab scene to raytracer.\n";
         return 0;
     }
     copy->AddRef();
@@ -236,17 +225,14 @@ nGeometry* nSceneBIH::PoseSkinnedCopy(const nObject& object, const nGeometry& so
 
     // The mesh, its attributes and the materials, shared.
     bool copied = copy->AllocateVertices(source.vertexCount) && copy->AllocatePolygons(source.polygonCount);
-    if (copied)
-    {
-        for (uint32_t p = 0; p < source.polygonCount; ++p)
-        {
+    if (copied) {
+        for (uint32_t p = 0; p < source.polygonCount; ++p) {
             copy->polygons[p].count = source.polygons[p].count;
             copy->polygons[p].material = source.polygons[p].material;
         }
         copied = copy->AllocateBindings() && copy->bindingCount == source.bindingCount;
     }
-    if (copied)
-    {
+    if (copied) {
         for (uint32_t p = 0; p < source.polygonCount; ++p)
             std::memcpy(copy->polygons[p].bindings, source.polygons[p].bindings, sizeof(int32_t) * source.polygons[p].count);
         copied = CopyArray(copy->colors, source.colors, source.colors ? source.bindingCount : 0);
@@ -254,14 +240,12 @@ nGeometry* nSceneBIH::PoseSkinnedCopy(const nObject& object, const nGeometry& so
         for (int k = 0; copied && k < kGeometryUVSetCount; ++k)
             copied = CopyArray(copy->uvSets[k], source.uvSets[k], source.uvSets[k] ? source.bindingCount : 0);
     }
-    if (copied && source.materialCount > 0)
-    {
+    if (copied && source.materialCount > 0) {
         copied = copy->AllocateMaterials(source.materialCount, false);
         for (uint32_t i = 0; copied && i < source.materialCount; ++i) copy->SetMaterial(i, source.materials[i].Get());
     }
-    if (!copied)
-    {
-        *g_log << "[!] " << "Failed to grab scene to raytracer.\n";
+    if (!copied) {
+        *g_log << "[!] Failed to grab scene to raytracer.\n";
         copy->Release();
         return 0;
     }
@@ -275,20 +259,17 @@ nGeometry* nSceneBIH::PoseSkinnedCopy(const nObject& object, const nGeometry& so
     copy->BuildPolygonOffsets();
     copy->ComputeVertexNormal(true);
     copy->ComputeVertexTangent(true);
-    for (uint32_t v = 0; v < source.vertexCount; ++v)
-    {
+    for (uint32_t v = 0; v < source.vertexCount; ++v) {
         nVector posed = source.vertices[v].Transform(BlendedBoneMatrix(source.skinWeights[v], bones, boneCount));
         posed.w = 1.0f;
         copy->vertices[v] = posed;
     }
-    for (uint32_t b = 0; b < copy->bindingCount; ++b)
-    {
+    for (uint32_t b = 0; b < copy->bindingCount; ++b) {
         const int32_t v = copy->bindings[b];
         if (v < 0 || (uint32_t)v >= source.vertexCount) continue;
         const nMatrix4 blend = BlendedBoneMatrix(source.skinWeights[v], bones, boneCount);
         if (copy->vertexNormals) copy->vertexNormals[b] = RotateByMatrix4(blend, copy->vertexNormals[b]);
-        if (copy->vertexTangents)
-        {
+        if (copy->vertexTangents) {
             copy->vertexTangents[b].tangent = RotateByMatrix4(blend, copy->vertexTangents[b].tangent);
             copy->vertexTangents[b].bitangent = RotateByMatrix4(blend, copy->vertexTangents[b].bitangent);
         }
@@ -320,8 +301,7 @@ void nSceneBIH::TestLeaf(const nBIHNode& leaf, float, float, nBIHRay& record)
 {
     nSceneRay& ray = static_cast<nSceneRay&>(record);
     const uint32_t* items = GetItems(leaf);
-    for (int32_t i = 0; i < leaf.itemCount; ++i)
-    {
+    for (int32_t i = 0; i < leaf.itemCount; ++i) {
         if (ray.hit && !ray.nearest) return;
         const nSceneBIHEntry& entry = m_entries[items[i]];
         nGeometryBIH* tree = entry.geometry->geometryBIH;
@@ -331,8 +311,7 @@ void nSceneBIH::TestLeaf(const nBIHNode& leaf, float, float, nBIHRay& record)
         const nVector origin = ray.origin.Transform(entry.inverseWorld);
         const nVector direction = RotateByMatrix4(entry.inverseWorld, ray.direction);
         float limit = ray.limit;
-        if (ray.hit)
-        {
+        if (ray.hit) {
             if (ray.hitDistance <= 0.0f) return;
             if (limit < 0.0f || ray.hitDistance < limit) limit = ray.hitDistance;
         }

@@ -11,14 +11,24 @@
 
 namespace {
 
-enum { CodeToPosition = 0, CodeOffsetPosition = 1, CodeToAlpha = 5 };
+enum
+{
+    CodeToPosition = 0,
+    CodeOffsetPosition = 1,
+    CodeToAlpha = 5
+};
 
 // A unit with a small "to" vocabulary over three floats and an opacity, recording every
 // slice it is handed. f is the share of the remaining way covered by a slice.
 class FakeUnit : public nACEUnit
 {
 public:
-    struct Call { int32_t code; float slice; float f; };
+    struct Call
+    {
+        int32_t code;
+        float slice;
+        float f;
+    };
 
     bool ExecuteCommand(nACECommand* record, float slice) override
     {
@@ -26,18 +36,18 @@ public:
         float f = slice / record->remaining;
         calls.push_back({record->code, slice, f});
         switch (record->code) {
-        case CodeToPosition:
-            for (int i = 0; i < 3; ++i) position[i] += (record->parameters[i] - position[i]) * f;
-            return true;
-        case CodeOffsetPosition:
-            for (int i = 0; i < 3; ++i) position[i] += record->parameters[i] * (slice / record->duration);
-            return true;
-        case CodeToAlpha:
-            alpha += (record->parameters[0] - alpha) * f;
-            alpha = alpha < 0.0f ? 0.0f : (alpha > 1.0f ? 1.0f : alpha);
-            return true;
-        default:
-            return nACEUnit::ExecuteCommand(record, slice);
+            case CodeToPosition:
+                for (int i = 0; i < 3; ++i) position[i] += (record->parameters[i] - position[i]) * f;
+                return true;
+            case CodeOffsetPosition:
+                for (int i = 0; i < 3; ++i) position[i] += record->parameters[i] * (slice / record->duration);
+                return true;
+            case CodeToAlpha:
+                alpha += (record->parameters[0] - alpha) * f;
+                alpha = alpha < 0.0f ? 0.0f : (alpha > 1.0f ? 1.0f : alpha);
+                return true;
+            default:
+                return nACEUnit::ExecuteCommand(record, slice);
         }
     }
 
@@ -69,7 +79,12 @@ protected:
 
 TEST_F(ACE, CompilerTable)
 {
-    struct Case { const char* text; int32_t records; const char* error; };
+    struct Case
+    {
+        const char* text;
+        int32_t records;
+        const char* error;
+    };
     const Case cases[] = {
         {"", 0, nullptr},
         {"  \t\r\n // only a comment\n /* and a block */ ", 0, nullptr},
@@ -78,7 +93,8 @@ TEST_F(ACE, CompilerTable)
         {"nop /* c */ 1 // end of line\n ;", 2, nullptr},
         {"toalpha 1, 0.5 + nop 2; loop 0; next 0;", 7, nullptr},
         {"toposition 1, 0, 5, 0 + toalpha 1, 0; nop 0.5; loop 0; toposition 2, 0, 0, 0; "
-         "toposition 2, 0, 5, 0; next 0;", 13, nullptr},
+         "toposition 2, 0, 5, 0; next 0;",
+         13, nullptr},
         {"toposition 1, -2, 0,-3;", 2, nullptr},
         {"nop 1", -1, "[!] Mangled ACE command list.\n"},
         {"toalpha 1, 0", -1, "[!] Mangled ACE command list.\n"},
@@ -101,7 +117,7 @@ TEST_F(ACE, CompilerTable)
         EXPECT_EQ(manager.CompileCommandList(c.text, &unit), c.records);
         if (c.error) {
             EXPECT_EQ(log.Lines(), std::vector<std::string>{c.error});
-            EXPECT_TRUE(unit.IsCommandListDone());          // a failed list runs nothing
+            EXPECT_TRUE(unit.IsCommandListDone());  // a failed list runs nothing
         } else {
             EXPECT_TRUE(log.Lines().empty());
             EXPECT_EQ(unit.GetCommandList().GetCount(), c.records);
@@ -113,9 +129,14 @@ TEST_F(ACE, CompilerTable)
 TEST_F(ACE, RecordsOfAnAcceptedList)
 {
     ASSERT_EQ(manager.CompileCommandList("toposition 0, 1.5, -2, 3.25 + nop 2; toalpha 0.5, 0.25;", &unit), 5);
-    struct Expect { int32_t code; float duration; float p0, p1, p2; };
+    struct Expect
+    {
+        int32_t code;
+        float duration;
+        float p0, p1, p2;
+    };
     const Expect expected[] = {
-        {CodeToPosition, 0.001f, 1.5f, -2.0f, 3.25f},   // duration 0 is stored as 0.001
+        {CodeToPosition, 0.001f, 1.5f, -2.0f, 3.25f},  // duration 0 is stored as 0.001
         {ACECommandNop, 2.0f, 0, 0, 0},
         {ACECommandGroupEnd, 0.0f, 0, 0, 0},
         {CodeToAlpha, 0.5f, 0.25f, 0, 0},
@@ -187,7 +208,7 @@ TEST_F(ACE, ToCommandsLandOnTargetUnderIrregularFrameTimes)
         while (!unit.IsCommandListDone() && steps < 10000) {
             nACEManager::Advance(&unit, frame(rng));
             ++steps;
-            if (!nudged && unit.position[0] > 1.0f) {   // something else moves the value meanwhile
+            if (!nudged && unit.position[0] > 1.0f) {  // something else moves the value meanwhile
                 unit.position[1] += 7.0f;
                 nudged = true;
             }
@@ -216,9 +237,9 @@ TEST_F(ACE, OffsetPositionSpreadsAMoveOverItsDuration)
 TEST_F(ACE, AGroupLastsAsLongAsItsLongestCommandAndLeftoverTimeIsDropped)
 {
     ASSERT_EQ(manager.CompileCommandList("toalpha 1, 0 + nop 3; toposition 1, 5, 0, 0;", &unit), 5);
-    nACEManager::Advance(&unit, 2.5f);     // toalpha finishes, nop has 0.5 left
+    nACEManager::Advance(&unit, 2.5f);  // toalpha finishes, nop has 0.5 left
     EXPECT_FLOAT_EQ(unit.alpha, 0.0f);
-    nACEManager::Advance(&unit, 2.5f);     // nop finishes; the remaining 2 s are not carried over
+    nACEManager::Advance(&unit, 2.5f);  // nop finishes; the remaining 2 s are not carried over
     EXPECT_FLOAT_EQ(unit.position[0], 0.0f);
     EXPECT_EQ(unit.CountCalls(CodeToAlpha), 1);
     EXPECT_EQ(unit.CountCalls(ACECommandNop), 2);
@@ -280,7 +301,7 @@ TEST_F(ACE, LoopRestartsMovesThatCameBeforeIt)
         ys.push_back(unit.position[1]);
     }
     EXPECT_FALSE(unit.IsCommandListDone());
-    EXPECT_FLOAT_EQ(ys[1], 5.0f);                       // first move done after 1 s
+    EXPECT_FLOAT_EQ(ys[1], 5.0f);  // first move done after 1 s
     // Down in 4 steps, up in 4 steps, plus the "next" and "loop" steps between the laps.
     EXPECT_FLOAT_EQ(ys[2 + 1 + 3], 0.0f);
     EXPECT_FLOAT_EQ(ys[2 + 1 + 7], 5.0f);
@@ -317,10 +338,17 @@ TEST_F(ACE, BaseExecutesBuiltinsOnly)
 TEST(ACEManager, DefineRules)
 {
     nACEManager manager;
-    struct Case { const char* name; int32_t code; int32_t count; bool ok; const char* error; };
+    struct Case
+    {
+        const char* name;
+        int32_t code;
+        int32_t count;
+        bool ok;
+        const char* error;
+    };
     const Case cases[] = {
         {"fly", 0, 3, true, nullptr},
-        {"fly", 9, 0, true, nullptr},                     // appended; the first one still wins
+        {"fly", 9, 0, true, nullptr},  // appended; the first one still wins
         {"hide", -5, 0, false, "[!] Negative command codes are reserved.\n"},
         {"spin", 1, 4, false, "[!] ACE compiled with 3 command parameter(s) maximum.\n"},
         {"spin", 1, -1, false, "[!] ACE compiled with 3 command parameter(s) maximum.\n"},
@@ -341,7 +369,7 @@ TEST(ACEManager, DefineRules)
     ASSERT_NE(manager.FindDefine("next"), nullptr);
     EXPECT_EQ(manager.FindDefine("next")->GetCode(), ACECommandNext);
 
-    FakeUnit unit;                                        // an empty name never matches a definition
+    FakeUnit unit;  // an empty name never matches a definition
     nLogCapture log;
     EXPECT_EQ(manager.CompileCommandList(";", &unit), -1);
     EXPECT_EQ(log.Lines(), std::vector<std::string>{"[!] Undefined ACE command ''.\n"});

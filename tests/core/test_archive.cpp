@@ -38,7 +38,8 @@ std::string Deflate(const std::string& data)
     uLongf length = compressBound(data.size());
     std::string out(length, '\0');
     EXPECT_EQ(compress2(reinterpret_cast<Bytef*>(&out[0]), &length,
-                        reinterpret_cast<const Bytef*>(data.data()), data.size(), 6), Z_OK);
+                        reinterpret_cast<const Bytef*>(data.data()), data.size(), 6),
+              Z_OK);
     out.resize(length);
     return out;
 }
@@ -174,7 +175,11 @@ TEST(ArchiveLayout, NewWriterProducesPlainDranEntriesAndMarker)
 
 TEST(ArchiveLayout, EndBlockPadsFromTheMarkerToTheNextMultiple)
 {
-    struct Case { uint32_t dataLength; size_t padding; };
+    struct Case
+    {
+        uint32_t dataLength;
+        size_t padding;
+    };
     // Header 12 bytes + entry (4 + 1 + 1 + 4 + data) + marker 4: ends at 36 or at 48.
     const Case cases[] = {{10, 12}, {22, 16}};
     for (const Case& c : cases) {
@@ -289,7 +294,12 @@ TEST(ArchiveIndexLookup, FindsTheFirstEntryOfEachNameThroughAddsAndRemoves)
 // ---------------------------------------------------------------------------------------------
 // Round trips
 
-struct RoundTripEntry { std::string name; std::string data; int level; };
+struct RoundTripEntry
+{
+    std::string name;
+    std::string data;
+    int level;
+};
 
 std::vector<RoundTripEntry> RoundTripEntries()
 {
@@ -307,7 +317,11 @@ std::vector<RoundTripEntry> RoundTripEntries()
 
 TEST(ArchiveRoundTrip, EveryLayoutReadsBackEveryEntry)
 {
-    struct Layout { uint32_t alignment; uint32_t endBlock; };
+    struct Layout
+    {
+        uint32_t alignment;
+        uint32_t endBlock;
+    };
     const Layout layouts[] = {{0, 0}, {0, 16}, {4, 0}, {4, 16}, {8, 2048}, {3, 5}};
     const std::vector<RoundTripEntry> entries = RoundTripEntries();
     for (const Layout& layout : layouts) {
@@ -526,7 +540,7 @@ TEST(ArchiveReader, LongNamesFromOtherWritersEndTheScan)
     nTempDir dir;
     const std::string longName(600, 'q');
     ASSERT_TRUE(dir.Write("l.qza", DranHeader(0, 0) + RawEntry("before", "first") + RawEntry(longName, "long") +
-                                      RawEntry("after", "later") + kEnd));
+                                       RawEntry("after", "later") + kEnd));
     nLogCapture log;
     nArchive archive;
     ASSERT_TRUE(archive.OpenRead(dir.Path("l.qza").c_str(), nullptr, nullptr));
@@ -540,7 +554,8 @@ TEST(ArchiveReader, DamagedArchivesKeepWhatIsReadable)
 {
     const std::string good = RawEntry("good", "fine");
     const std::string afterGood = std::to_string(12 + good.size());
-    struct Case {
+    struct Case
+    {
         const char* what;
         std::string bytes;
         bool opens;
@@ -552,24 +567,14 @@ TEST(ArchiveReader, DamagedArchivesKeepWhatIsReadable)
         {"bad magic", "XRAN" + good, false, {}, {"[!] Invalid archive type '%s'.\n"}},
         {"short magic", "DR", false, {}, {"[!] Invalid archive type '%s'.\n"}},
         {"truncated header", "DRAN" + U32(0) + "\1", false, {}, {"[!] Truncated archive header in '%s'.\n"}},
-        {"huge alignment", "DRAN" + U32(0x80000000u) + U32(0) + good, false, {},
-         {"[!] Invalid alignment or end block in archive '%s'.\n"}},
-        {"huge end block", DranHeader(0, 0x7FFFFFFFu) + good, false, {},
-         {"[!] Invalid alignment or end block in archive '%s'.\n"}},
-        {"stray bytes after the last entry", DranHeader(0, 0) + good + "\5\0", true, {"good"},
-         {"[!] Truncated entry at offset " + afterGood + " in archive '%s'.\n"}},
-        {"name longer than the file", DranHeader(0, 0) + good + U32(500) + "abc", true, {"good"},
-         {"[!] Truncated entry at offset " + afterGood + " in archive '%s'.\n"}},
-        {"fields cut off", DranHeader(0, 0) + good + U32(2) + "ab" + std::string(1, '\1') + U32(9), true,
-         {"good"}, {"[!] Truncated entry at offset " + afterGood + " in archive '%s'.\n"}},
-        {"data past the end", DranHeader(0, 0) + good + U32(1) + "b" + std::string(1, '\0') + U32(100) + "short",
-         true, {"good"}, {"[!] Entry 'b' runs past the end of archive '%s'.\n"}},
-        {"length too large for a stream", DranHeader(0, 0) + good + U32(1) + "b" + std::string(1, '\0') +
-         U32(0xFFFFFFF0u) + "x", true, {"good"}, {"[!] Entry 'b' runs past the end of archive '%s'.\n"}},
-        {"huge inflated length", DranHeader(0, 0) + ZlibEntry("huge", Deflate("tiny"), 0x7FFFFFF0u) + good + kEnd,
-         true, {"good"},
-         {"[!] Entry 'huge' in archive '%s' has an impossible length (len = 2147483632, clen = " +
-          std::to_string(Deflate("tiny").size()) + ").\n"}},
+        {"huge alignment", "DRAN" + U32(0x80000000u) + U32(0) + good, false, {}, {"[!] Invalid alignment or end block in archive '%s'.\n"}},
+        {"huge end block", DranHeader(0, 0x7FFFFFFFu) + good, false, {}, {"[!] Invalid alignment or end block in archive '%s'.\n"}},
+        {"stray bytes after the last entry", DranHeader(0, 0) + good + "\5\0", true, {"good"}, {"[!] Truncated entry at offset " + afterGood + " in archive '%s'.\n"}},
+        {"name longer than the file", DranHeader(0, 0) + good + U32(500) + "abc", true, {"good"}, {"[!] Truncated entry at offset " + afterGood + " in archive '%s'.\n"}},
+        {"fields cut off", DranHeader(0, 0) + good + U32(2) + "ab" + std::string(1, '\1') + U32(9), true, {"good"}, {"[!] Truncated entry at offset " + afterGood + " in archive '%s'.\n"}},
+        {"data past the end", DranHeader(0, 0) + good + U32(1) + "b" + std::string(1, '\0') + U32(100) + "short", true, {"good"}, {"[!] Entry 'b' runs past the end of archive '%s'.\n"}},
+        {"length too large for a stream", DranHeader(0, 0) + good + U32(1) + "b" + std::string(1, '\0') + U32(0xFFFFFFF0u) + "x", true, {"good"}, {"[!] Entry 'b' runs past the end of archive '%s'.\n"}},
+        {"huge inflated length", DranHeader(0, 0) + ZlibEntry("huge", Deflate("tiny"), 0x7FFFFFF0u) + good + kEnd, true, {"good"}, {"[!] Entry 'huge' in archive '%s' has an impossible length (len = 2147483632, clen = " + std::to_string(Deflate("tiny").size()) + ").\n"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -600,7 +605,12 @@ TEST(ArchiveReader, BadCompressedDataFailsToLoadWithOneLine)
     const std::string ten = "0123456789";
     const std::string packed = Deflate(ten);
     const std::string packedOne = Deflate("1");
-    struct Case { const char* name; std::string entry; std::string line; };
+    struct Case
+    {
+        const char* name;
+        std::string entry;
+        std::string line;
+    };
     const Case cases[] = {
         {"garbage", ZlibEntry("garbage", "not a zlib stream", 5), "[!] Failed to inflate 'garbage' (zlib error -3).\n"},
         {"cut", ZlibEntry("cut", packed.substr(0, packed.size() / 2), 10), "[!] Failed to inflate 'cut' (zlib error -3).\n"},
@@ -663,8 +673,8 @@ protected:
         ASSERT_TRUE(fs.Connect(path.c_str(), nullptr, false, nullptr, false));
     }
 
-    nTempDir     dir;
-    std::string  path;
+    nTempDir dir;
+    std::string path;
     nIOArchiveFS fs;
 };
 
@@ -710,12 +720,22 @@ TEST_F(ArchiveFS, SeeksStayInsideTheEntry)
         nIOHandle* h = fs.Open(name, true, false, false);
         ASSERT_NE(h, nullptr);
         const int32_t size = fs.GetSize(h);
-        struct Step { int32_t offset; int32_t whence; bool ok; int32_t position; };
+        struct Step
+        {
+            int32_t offset;
+            int32_t whence;
+            bool ok;
+            int32_t position;
+        };
         const Step steps[] = {
-            {0, nIOSeekEnd, true, size},      {1, nIOSeekEnd, false, size},
-            {-size, nIOSeekEnd, true, 0},     {-1, nIOSeekCurrent, false, 0},
-            {size, nIOSeekStart, true, size}, {size + 1, nIOSeekStart, false, size},
-            {-10, nIOSeekCurrent, true, size - 10}, {5, 7, true, size - 10},
+            {0, nIOSeekEnd, true, size},
+            {1, nIOSeekEnd, false, size},
+            {-size, nIOSeekEnd, true, 0},
+            {-1, nIOSeekCurrent, false, 0},
+            {size, nIOSeekStart, true, size},
+            {size + 1, nIOSeekStart, false, size},
+            {-10, nIOSeekCurrent, true, size - 10},
+            {5, 7, true, size - 10},
         };
         for (const Step& s : steps) {
             EXPECT_EQ(fs.Seek(h, s.offset, s.whence), s.ok) << s.offset << " from " << s.whence;

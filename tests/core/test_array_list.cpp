@@ -62,7 +62,7 @@ TEST(nArrayList, AddGrowsAFullListTo2SizePlus4)
     }
     EXPECT_EQ(list.GetSize(), 4u);
     Entry refused(&deaths);
-    EXPECT_FALSE(list.Add(&refused, false));         // full and may not grow
+    EXPECT_FALSE(list.Add(&refused, false));  // full and may not grow
     EXPECT_EQ(list.GetCount(), 4u);
     EXPECT_EQ(list.GetSize(), 4u);
 
@@ -84,7 +84,7 @@ TEST(nArrayList, InsertIntoAClearedListGrowsTo4)
     EXPECT_EQ(list.GetCount(), 0u);
 
     Entry* e = new Entry(&deaths);
-    EXPECT_FALSE(list.Insert(e, 0, false));           // no room and may not grow
+    EXPECT_FALSE(list.Insert(e, 0, false));  // no room and may not grow
     ASSERT_TRUE(list.Insert(e, 0, true));
     EXPECT_EQ(list.GetSize(), 4u);
     EXPECT_EQ(list.Get(0), e);
@@ -108,7 +108,7 @@ TEST(nArrayList, InsertGrowsAFullListToTwiceItsSize)
     ASSERT_TRUE(list.Insert(middle, 2, false));
     expected.insert(expected.begin() + 2, middle);
     Entry* back = new Entry(&deaths);
-    ASSERT_TRUE(list.Insert(back, list.GetCount(), false));   // at the count: appends
+    ASSERT_TRUE(list.Insert(back, list.GetCount(), false));  // at the count: appends
     expected.push_back(back);
     EXPECT_EQ(Contents(list), expected);
     ExpectSlotsPartitioned(list);
@@ -141,7 +141,7 @@ TEST(nArrayList, GetPastTheCountWarns)
     nLogCapture cap;
     EXPECT_NE(list.Get(0), nullptr);
     EXPECT_TRUE(cap.Lines().empty());
-    EXPECT_EQ(list.Get(1), nullptr);                  // a stale slot is not reachable
+    EXPECT_EQ(list.Get(1), nullptr);  // a stale slot is not reachable
     EXPECT_EQ(list.Get(0xffffffffu), nullptr);
     EXPECT_EQ(cap.Lines(), (Lines{"[*] Out of bound array access.\n", "[*] Out of bound array access.\n"}));
 }
@@ -165,11 +165,11 @@ TEST(nArrayList, ResizeBelowTheCountIsRefused)
     EXPECT_EQ(Contents(list), added);
     ExpectSlotsPartitioned(list);
 
-    EXPECT_TRUE(list.Resize(4));                      // exactly the count
+    EXPECT_TRUE(list.Resize(4));  // exactly the count
     EXPECT_EQ(list.GetSize(), 4u);
     EXPECT_EQ(Contents(list), added);
     ExpectCompacted(list);
-    EXPECT_TRUE(list.Resize(4));                      // the same size: nothing
+    EXPECT_TRUE(list.Resize(4));  // the same size: nothing
     delete detached;
 }
 
@@ -182,10 +182,10 @@ TEST(nArrayList, ResizeCompactsInLogicalOrder)
         expected.push_back(new Entry(&deaths));
         list.Add(expected.back(), false);
     }
-    list.Remove(expected[0], true);                   // 6 of 6: no shrink; enlarges to 64 only when under half
+    list.Remove(expected[0], true);  // 6 of 6: no shrink; enlarges to 64 only when under half
     expected.erase(expected.begin());
     Entry* e = new Entry(&deaths);
-    list.Insert(e, 1, false);                         // reuses the freed slot out of order
+    list.Insert(e, 1, false);  // reuses the freed slot out of order
     expected.insert(expected.begin() + 1, e);
     ASSERT_TRUE(list.Resize(10));
     EXPECT_EQ(Contents(list), expected);
@@ -194,7 +194,12 @@ TEST(nArrayList, ResizeCompactsInLogicalOrder)
 
 TEST(nArrayList, RemovalFirstResizesAListUnderHalfFull)
 {
-    struct Case { uint32_t size; uint32_t count; uint32_t after; };
+    struct Case
+    {
+        uint32_t size;
+        uint32_t count;
+        uint32_t after;
+    };
     for (const Case& c : {Case{256, 100, 128}, Case{16, 3, 64}, Case{64, 10, 64}, Case{256, 128, 256},
                           Case{128, 63, 64}, Case{4, 1, 64}, Case{8, 4, 8}}) {
         SCOPED_TRACE(testing::Message() << c.size << "/" << c.count);
@@ -225,7 +230,7 @@ TEST(nArrayList, DetachKeepsTheEntryAndRemoveDeletesIt)
     EXPECT_TRUE(list.Detach(b));
     EXPECT_FALSE(list.Detach(b));
     EXPECT_EQ(deaths, 0);
-    EXPECT_FALSE(list.Remove(b, true));               // not in the list: not deleted
+    EXPECT_FALSE(list.Remove(b, true));  // not in the list: not deleted
     EXPECT_EQ(deaths, 0);
     EXPECT_TRUE(list.Remove(a, false));
     EXPECT_EQ(deaths, 0);
@@ -247,7 +252,7 @@ TEST(nArrayList, ClearAndDestructorDeleteEachListedEntryOnce)
             kept.push_back(new Entry(&deaths));
             list.Add(kept.back(), true);
         }
-        list.Clear(false);                             // the caller keeps the entries
+        list.Clear(false);  // the caller keeps the entries
         EXPECT_EQ(deaths, 0);
         EXPECT_EQ(list.GetSize(), 0u);
         EXPECT_EQ(list.GetCount(), 0u);
@@ -255,11 +260,11 @@ TEST(nArrayList, ClearAndDestructorDeleteEachListedEntryOnce)
         Entry* detached = new Entry(&deaths);
         list.Add(detached, true);
         for (int i = 0; i < 3; ++i) list.Add(new Entry(&deaths), true);
-        list.Detach(detached);                         // its slot still holds the pointer
+        list.Detach(detached);  // its slot still holds the pointer
         delete detached;
         EXPECT_EQ(deaths, 1);
     }
-    EXPECT_EQ(deaths, 4);                              // only the three listed entries
+    EXPECT_EQ(deaths, 4);  // only the three listed entries
     for (Entry* e : kept) delete e;
 
     nArrayList list(4);
@@ -279,7 +284,7 @@ TEST(nArrayList, BehavesLikeAVectorUnderRandomOperations)
         auto pick = [&](uint32_t n) { return std::uniform_int_distribution<uint32_t>(0, n - 1)(rng); };
         int deaths = 0;
         int expectedDeaths = 0;
-        std::vector<Entry*> detached;                  // owned by the test once detached
+        std::vector<Entry*> detached;  // owned by the test once detached
         nLogCapture cap;
         {
             nArrayList list(pick(3) * 4);
@@ -292,16 +297,19 @@ TEST(nArrayList, BehavesLikeAVectorUnderRandomOperations)
                 // Phases of growth and of removal, so that lists both grow past 128 and shrink.
                 bool removing = (step / 500) % 2 == 1;
                 uint32_t op = pick(10);
-                if (removing) op = op < 2 ? op : op < 3 ? 3 : op < 9 ? 6 : 9;
-                if (op < 3) {                          // Add
+                if (removing) op = op < 2 ? op : op < 3 ? 3
+                                             : op < 9   ? 6
+                                                        : 9;
+                if (op < 3) {  // Add
                     bool grow = pick(4) != 0;
                     Entry* e = new Entry(&deaths);
                     bool ok = list.Add(e, grow);
                     ASSERT_EQ(ok, count < size || grow);
                     if (ok) model.push_back(e);
                     else delete e, ++expectedDeaths;
-                    ASSERT_EQ(list.GetSize(), count < size ? size : grow ? 2 * size + 4 : size);
-                } else if (op < 6) {                   // Insert, sometimes past the end
+                    ASSERT_EQ(list.GetSize(), count < size ? size : grow ? 2 * size + 4
+                                                                         : size);
+                } else if (op < 6) {  // Insert, sometimes past the end
                     bool grow = pick(4) != 0;
                     uint32_t index = pick(count + 3);
                     Entry* e = new Entry(&deaths);
@@ -311,10 +319,10 @@ TEST(nArrayList, BehavesLikeAVectorUnderRandomOperations)
                     else delete e, ++expectedDeaths;
                     uint32_t grown = size ? 2 * size : 4;
                     ASSERT_EQ(list.GetSize(), index <= count && count == size && grow ? grown : size);
-                } else if (op < 9) {                   // Remove, with or without delete, sometimes absent
+                } else if (op < 9) {  // Remove, with or without delete, sometimes absent
                     bool del = pick(2) != 0;
                     nArrayEntry* target = (count && pick(5)) ? model[pick(count)]
-                                          : (detached.empty() ? nullptr : detached[pick(detached.size())]);
+                                                             : (detached.empty() ? nullptr : detached[pick(detached.size())]);
                     bool present = target && std::find(model.begin(), model.end(), target) != model.end();
                     ASSERT_EQ(list.Remove(target, del), present);
                     uint32_t shrunk = count < size / 2 ? (size >= 128 ? size / 2 : 64) : size;
@@ -324,7 +332,7 @@ TEST(nArrayList, BehavesLikeAVectorUnderRandomOperations)
                         if (del) ++expectedDeaths;
                         else detached.push_back(static_cast<Entry*>(target));
                     }
-                } else if (count) {                    // Detach
+                } else if (count) {  // Detach
                     nArrayEntry* target = model[pick(count)];
                     ASSERT_TRUE(list.Detach(target));
                     model.erase(std::find(model.begin(), model.end(), target));
@@ -339,14 +347,17 @@ TEST(nArrayList, BehavesLikeAVectorUnderRandomOperations)
             EXPECT_GT(shrinks, 0);
             expectedDeaths += static_cast<int>(model.size());
         }
-        EXPECT_EQ(deaths, expectedDeaths);             // the destructor deleted what was still listed
+        EXPECT_EQ(deaths, expectedDeaths);  // the destructor deleted what was still listed
         for (Entry* e : detached) delete e;
         for (const std::string& line : cap.Lines())
             EXPECT_EQ(line, "[!] Cannot insert past the end of the array.\n");
     }
 }
 
-struct Key { int v; };
+struct Key
+{
+    int v;
+};
 
 TEST(nArray, InsertsRemovesAndNeverDeletesItsElements)
 {
@@ -383,7 +394,7 @@ TEST(nArray, ResizeKeepsLogicalOrder)
 {
     Key keys[4];
     nArray<Key*> array(4);
-    for (int i = 0; i < 4; ++i) array.Insert(&keys[i], 0, false);   // reversed
+    for (int i = 0; i < 4; ++i) array.Insert(&keys[i], 0, false);  // reversed
     array.RemoveAt(1);
     ASSERT_TRUE(array.Resize(3));
     ExpectCompacted(array);
@@ -395,4 +406,4 @@ TEST(nArray, ResizeKeepsLogicalOrder)
     EXPECT_EQ(cap.Lines(), (Lines{"[!] Cannot shrink array, too many entries.\n"}));
 }
 
-} // namespace
+}  // namespace

@@ -41,7 +41,11 @@ TEST(MinMax, IncludeAndMergeGrowTheBox)
 
 TEST(MinMax, OutcodeNamesTheSidesAPointIsBeyond)
 {
-    struct Case { nVector p; uint32_t code; };
+    struct Case
+    {
+        nVector p;
+        uint32_t code;
+    };
     const Case cases[] = {
         {nVector(0.5f, 0.5f, 0.5f), 0},
         {nVector(1, 0.5f, 0), 0},  // on the surface counts as inside
@@ -64,7 +68,7 @@ TEST(MinMax, RayRangeGivesEntryAndExit)
     ASSERT_TRUE(kUnit.IntersectRayRange(nVector(-5, 0.5f, 0.5f), nVector(1, 0, 0), entry, exit));
     EXPECT_FLOAT_EQ(entry, 5);
     EXPECT_FLOAT_EQ(exit, 6);
-    EXPECT_FALSE(kUnit.IntersectRayRange(nVector(-5, 2, 0.5f), nVector(1, 0, 0), entry, exit));  // parallel, outside the y slab
+    EXPECT_FALSE(kUnit.IntersectRayRange(nVector(-5, 2, 0.5f), nVector(1, 0, 0), entry, exit));      // parallel, outside the y slab
     EXPECT_FALSE(kUnit.IntersectRayRange(nVector(-5, 0.5f, 0.5f), nVector(-1, 0, 0), entry, exit));  // pointing away
 
     ASSERT_TRUE(kUnit.IntersectRayRange(nVector(0.5f, 0.5f, 0.5f), nVector(0, 0, 2), entry, exit));
@@ -74,7 +78,12 @@ TEST(MinMax, RayRangeGivesEntryAndExit)
 
 TEST(MinMax, RayTable)
 {
-    struct Case { nVector origin, dir; bool hit; nVector point, normal; };
+    struct Case
+    {
+        nVector origin, dir;
+        bool hit;
+        nVector point, normal;
+    };
     const Case cases[] = {
         {nVector(0.5f, 0.5f, 0.5f), nVector(1, 0, 0), true, nVector(0.5f, 0.5f, 0.5f), kZero},  // inside
         {nVector(-1, 0.5f, 0.5f), nVector(1, 0, 0), true, nVector(0, 0.5f, 0.5f), nVector(-1, 0, 0)},
@@ -83,16 +92,15 @@ TEST(MinMax, RayTable)
         {nVector(0.5f, -3, 0.5f), nVector(0, 4, 0), true, nVector(0.5f, 0, 0.5f), nVector(0, -1, 0)},
         {nVector(0.5f, 0.5f, -2), nVector(0, 0, 1), true, nVector(0.5f, 0.5f, 0), nVector(0, 0, -1)},
         {nVector(0.5f, 0.5f, 5), nVector(0, 0, -2), true, nVector(0.5f, 0.5f, 1), nVector(0, 0, 1)},
-        {nVector(-1, -1, -1), nVector(1, 1, 1), true, nVector(0, 0, 0), nVector(-1, 0, 0)},  // corner
-        {nVector(-1, 2, 0.5f), nVector(1, -1, 0), true, nVector(0, 1, 0.5f), nVector(-1, 0, 0)},  // edge
+        {nVector(-1, -1, -1), nVector(1, 1, 1), true, nVector(0, 0, 0), nVector(-1, 0, 0)},            // corner
+        {nVector(-1, 2, 0.5f), nVector(1, -1, 0), true, nVector(0, 1, 0.5f), nVector(-1, 0, 0)},       // edge
         {nVector(-0.5f, 3, 0.5f), nVector(1, -2, 0), true, nVector(0.5f, 1, 0.5f), nVector(0, 1, 0)},  // misses x face, enters y
-        {nVector(-1, 0.5f, 0.5f), nVector(-1, 0, 0), false, kZero, kZero},  // pointing away
-        {nVector(-1, 2, 0.5f), nVector(1, 0, 0), false, kZero, kZero},      // parallel above
-        {nVector(-1, 0.5f, 0.5f), nVector(1, 2, 0), false, kZero, kZero},   // passes by
-        {nVector(2, 0.5f, 0.5f), nVector(0, 0, 1), false, kZero, kZero},    // parallel to the x faces, beyond
+        {nVector(-1, 0.5f, 0.5f), nVector(-1, 0, 0), false, kZero, kZero},                             // pointing away
+        {nVector(-1, 2, 0.5f), nVector(1, 0, 0), false, kZero, kZero},                                 // parallel above
+        {nVector(-1, 0.5f, 0.5f), nVector(1, 2, 0), false, kZero, kZero},                              // passes by
+        {nVector(2, 0.5f, 0.5f), nVector(0, 0, 1), false, kZero, kZero},                               // parallel to the x faces, beyond
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         nVector hit(9, 9, 9), normal(9, 9, 9);
         ASSERT_EQ(kUnit.IntersectRay(c.origin, c.dir, hit, &normal), c.hit) << Str(c.origin) << " along " << Str(c.dir);
         if (!c.hit)
@@ -106,19 +114,23 @@ TEST(MinMax, RayTable)
 
 TEST(MinMax, SegmentTable)
 {
-    struct Case { nVector start, end; bool hit; nVector point, normal; };
+    struct Case
+    {
+        nVector start, end;
+        bool hit;
+        nVector point, normal;
+    };
     const Case cases[] = {
         {nVector(0.5f, 0.5f, 0.5f), nVector(5, 5, 5), true, nVector(0.5f, 0.5f, 0.5f), kZero},  // starts inside
         // Ends inside: the hit is where the segment enters, not its end.
         {nVector(-1, 0.5f, 0.5f), nVector(0.5f, 0.5f, 0.5f), true, nVector(0, 0.5f, 0.5f), nVector(-1, 0, 0)},
         {nVector(0.25f, 0.75f, 4), nVector(0.25f, 0.75f, 0.5f), true, nVector(0.25f, 0.75f, 1), nVector(0, 0, 1)},
         {nVector(-1, 0.5f, 0.5f), nVector(2, 0.5f, 0.5f), true, nVector(0, 0.5f, 0.5f), nVector(-1, 0, 0)},  // through
-        {nVector(-1, 0.2f, 0.2f), nVector(-0.5f, 0.8f, 0.8f), false, kZero, kZero},  // both beyond x = 0
-        {nVector(-1, 0.5f, 0.5f), nVector(0.5f, 3, 0.5f), false, kZero, kZero},      // stops short of the box's top
-        {nVector(-2, 0.5f, 0.5f), nVector(-0.5f, 0.5f, 0.5f), false, kZero, kZero},  // ends before the box
+        {nVector(-1, 0.2f, 0.2f), nVector(-0.5f, 0.8f, 0.8f), false, kZero, kZero},                          // both beyond x = 0
+        {nVector(-1, 0.5f, 0.5f), nVector(0.5f, 3, 0.5f), false, kZero, kZero},                              // stops short of the box's top
+        {nVector(-2, 0.5f, 0.5f), nVector(-0.5f, 0.5f, 0.5f), false, kZero, kZero},                          // ends before the box
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         nVector hit(9, 9, 9), normal(9, 9, 9);
         ASSERT_EQ(kUnit.IntersectSegment(c.start, c.end, hit, &normal), c.hit) << Str(c.start) << " to " << Str(c.end);
         if (!c.hit)
@@ -135,8 +147,7 @@ TEST(MinMax, RayAndSegmentAgreeWithTheSlabTest)
     std::uniform_real_distribution<float> u(-4, 4);
     const nMinMax box(nVector(-1, -0.5f, 0), nVector(1.5f, 1, 2));
     int hits = 0;
-    for (int n = 0; n < 5000; ++n)
-    {
+    for (int n = 0; n < 5000; ++n) {
         const nVector a(u(rng), u(rng), u(rng)), b(u(rng), u(rng), u(rng));
         const nVector dir = b - a;
         float entry, exit;
@@ -144,14 +155,12 @@ TEST(MinMax, RayAndSegmentAgreeWithTheSlabTest)
         nVector hit;
         const bool ray = box.IntersectRay(a, dir, hit, nullptr);
         ASSERT_EQ(ray, slab) << Str(a) << " along " << Str(dir);
-        if (ray)
-        {
+        if (ray) {
             ASSERT_TRUE(VectorNear(hit, a + dir * entry, 1e-4f)) << Str(a) << " along " << Str(dir);
         }
         const bool segmentWanted = slab && entry <= 1;
         ASSERT_EQ(box.IntersectSegment(a, b, hit, nullptr), segmentWanted) << Str(a) << " to " << Str(b);
-        if (segmentWanted)
-        {
+        if (segmentWanted) {
             ++hits;
             ASSERT_TRUE(VectorNear(hit, a + dir * entry, 1e-4f)) << Str(a) << " to " << Str(b);
         }
@@ -262,8 +271,7 @@ TEST(Frustum, PerspectiveCornersLieOnTheirPlanes)
     // Which corners lie on each plane: top, bottom, left, right, near, far.
     const int on[6][4] = {{0, 1, 4, 5}, {2, 3, 6, 7}, {0, 3, 4, 7}, {1, 2, 5, 6}, {0, 1, 2, 3}, {4, 5, 6, 7}};
     for (int p = 0; p < 6; ++p)
-        for (int c = 0; c < 8; ++c)
-        {
+        for (int c = 0; c < 8; ++c) {
             const float d = f.planes[p].GetDistance(f.corners[c]);
             const bool onPlane = std::find(on[p], on[p] + 4, c) != on[p] + 4;
             if (onPlane)
@@ -283,8 +291,7 @@ TEST(Frustum, MatrixPlacesPlanesAndCorners)
         EXPECT_TRUE(VectorNear(world.corners[c], local.corners[c].Transform(m), 1e-5f));
     std::mt19937 rng(4);
     std::uniform_real_distribution<float> u(-10, 10);
-    for (int n = 0; n < 50; ++n)
-    {
+    for (int n = 0; n < 50; ++n) {
         const nVector p(u(rng), u(rng), u(rng) + 10);
         for (int i = 0; i < 6; ++i)
             ASSERT_NEAR(world.planes[i].GetDistance(p.Transform(m)), local.planes[i].GetDistance(p), 1e-4f);
@@ -311,7 +318,7 @@ TEST(Frustum, BoxTest)
     EXPECT_EQ(f.TestMinMax(nMinMax(nVector(-1, -1, 10), nVector(1, 1, 12)), nullptr), VisibilityInside);
     EXPECT_EQ(f.TestMinMax(nMinMax(nVector(5, -1, 10), nVector(20, 1, 12)), nullptr), VisibilityClipped);
     EXPECT_EQ(f.TestMinMax(nMinMax(nVector(30, -1, 10), nVector(40, 1, 12)), nullptr), VisibilityOutside);
-    EXPECT_EQ(f.TestMinMax(nMinMax(nVector(-1, -1, -5), nVector(1, 1, -2)), nullptr), VisibilityOutside);  // behind
+    EXPECT_EQ(f.TestMinMax(nMinMax(nVector(-1, -1, -5), nVector(1, 1, -2)), nullptr), VisibilityOutside);      // behind
     EXPECT_EQ(f.TestMinMax(nMinMax(nVector(-1, -1, 0.2f), nVector(1, 1, 0.5f)), nullptr), VisibilityOutside);  // before near
 
     // The same outside box moved into view by a matrix.
@@ -328,8 +335,7 @@ TEST(Frustum, BoxTestAgreesWithSampledPoints)
     std::mt19937 rng(23);
     std::uniform_real_distribution<float> centre(-25, 25), extent(0.1f, 6), unit(0, 1), angle(-3, 3);
     int seen[3] = {0, 0, 0};
-    for (int n = 0; n < 2000; ++n)
-    {
+    for (int n = 0; n < 2000; ++n) {
         const nVector c(centre(rng), centre(rng), centre(rng)), e(extent(rng), extent(rng), extent(rng));
         const nMinMax box(c - e, c + e);
         const bool placed = n % 2 == 1;
@@ -338,8 +344,7 @@ TEST(Frustum, BoxTestAgreesWithSampledPoints)
         const int result = f.TestMinMax(box, placed ? &m : nullptr);
         ++seen[result];
         bool anyIn = false, anyOut = false;
-        for (int s = 0; s < 200; ++s)
-        {
+        for (int s = 0; s < 200; ++s) {
             nVector p(box.min.x + (box.max.x - box.min.x) * unit(rng), box.min.y + (box.max.y - box.min.y) * unit(rng),
                       box.min.z + (box.max.z - box.min.z) * unit(rng));
             if (placed)
@@ -352,12 +357,10 @@ TEST(Frustum, BoxTestAgreesWithSampledPoints)
             if (worst > 1e-3f)
                 anyOut = true;
         }
-        if (result == VisibilityOutside)
-        {
+        if (result == VisibilityOutside) {
             ASSERT_FALSE(anyIn) << "box " << n << " reported outside";
         }
-        if (result == VisibilityInside)
-        {
+        if (result == VisibilityInside) {
             ASSERT_FALSE(anyOut) << "box " << n << " reported inside";
         }
     }
@@ -387,14 +390,16 @@ TEST(Frustum, FrustumTest)
 TEST(SeparatingAxis, ProjectsBothSetsOnTheAxis)
 {
     const nVector a[] = {nVector(0, 0, 0), nVector(10, 0, 0)};
-    struct Case { float lo, hi; int want; };
-    const Case cases[] = {
-        {2, 3, VisibilityInside}, {-5, -1, VisibilityOutside}, {11, 12, VisibilityOutside},
-        {-1, 3, VisibilityClipped}, {0, 3, VisibilityClipped},  // touching the end is not strictly inside
-        {10, 12, VisibilityClipped},                             // touching counts as overlapping
-    };
-    for (const Case& c : cases)
+    struct Case
     {
+        float lo, hi;
+        int want;
+    };
+    const Case cases[] = {
+        {2, 3, VisibilityInside}, {-5, -1, VisibilityOutside}, {11, 12, VisibilityOutside}, {-1, 3, VisibilityClipped}, {0, 3, VisibilityClipped},  // touching the end is not strictly inside
+        {10, 12, VisibilityClipped},                                                                                                                // touching counts as overlapping
+    };
+    for (const Case& c : cases) {
         const nVector b[] = {nVector(c.lo, 5, 5), nVector(c.hi, -5, 0)};
         EXPECT_EQ(SeparatingAxisTest(nVector(1, 0, 0), 2, a, 2, b), c.want) << c.lo << ".." << c.hi;
     }
@@ -409,8 +414,7 @@ TEST(PairSort, SortsByKeyCarryingValues)
 {
     nKeyValuePair pairs[] = {{3, 30}, {1, 10}, {2, 20}};
     SortPairsByKey(pairs, 0, 2);
-    for (int i = 0; i < 3; ++i)
-    {
+    for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(pairs[i].key, (float)(i + 1));
         EXPECT_EQ(pairs[i].value, (i + 1) * 10);
     }
@@ -419,8 +423,7 @@ TEST(PairSort, SortsByKeyCarryingValues)
 TEST(PairSort, MatchesStandardSortWithManyEqualKeys)
 {
     std::mt19937 rng(8);
-    for (int n : {0, 1, 2, 17, 1000})
-    {
+    for (int n : {0, 1, 2, 17, 1000}) {
         std::uniform_int_distribution<int> key(0, 5);
         std::vector<nKeyValuePair> pairs(n + 4);
         for (int i = 0; i < n + 4; ++i)
@@ -431,8 +434,7 @@ TEST(PairSort, MatchesStandardSortWithManyEqualKeys)
         for (int i : {0, 1, n + 2, n + 3})
             EXPECT_EQ(pairs[i].value, before[i].value);
         std::vector<std::pair<float, int>> got, want;
-        for (int i = 2; i < n + 2; ++i)
-        {
+        for (int i = 2; i < n + 2; ++i) {
             got.push_back({pairs[i].key, pairs[i].value});
             want.push_back({before[i].key, before[i].value});
         }
@@ -469,8 +471,7 @@ TEST(PairSort, BubbleSortIsStableAndCopies)
     BubbleSortPairs(5, pairs, out);
     const int keys[] = {0, 1, 1, 3, 3};
     void* order[] = {&objects[3], &objects[1], &objects[4], &objects[0], &objects[2]};
-    for (int i = 0; i < 5; ++i)
-    {
+    for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(out[i].key, keys[i]);
         EXPECT_EQ(out[i].pointer, order[i]);
         EXPECT_EQ(pairs[i].pointer, order[i]);  // sorted in place as well
@@ -483,14 +484,18 @@ TEST(PairSort, BubbleSortIsStableAndCopies)
 TEST(ClosestPoint, ProjectsOntoTheSegmentAndClamps)
 {
     const nVector a(1, 0, 0), b(5, 0, 0);
-    struct Case { nVector p; float t; nVector q; };
+    struct Case
+    {
+        nVector p;
+        float t;
+        nVector q;
+    };
     const Case cases[] = {
         {nVector(2, 3, 0), 0.25f, nVector(2, 0, 0)},
         {nVector(-4, 1, 1), 0, nVector(1, 0, 0)},
         {nVector(9, -1, 2), 1, nVector(5, 0, 0)},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         nVector q(9, 9, 9, 9);
         EXPECT_FLOAT_EQ(ClosestPointOnSegment(a, b, c.p, &q), c.t);
         EXPECT_TRUE(Vector4Near(q, nVector(c.q.x, c.q.y, c.q.z, 1), 1e-6f));

@@ -14,7 +14,7 @@ TEST(Category, EnterAndRestoreNest)
     EXPECT_EQ(GetCategory(), CategoryScene2D);
     RestoreCategory();
     EXPECT_EQ(GetCategory(), CategoryDefault);
-    RestoreCategory();                                  // unbalanced: nothing to put back
+    RestoreCategory();  // unbalanced: nothing to put back
     EXPECT_EQ(GetCategory(), CategoryDefault);
 }
 

@@ -6,8 +6,7 @@
 
 #include <gtest/gtest.h>
 
-namespace
-{
+namespace {
 
 // ---- random generator ----
 
@@ -24,8 +23,7 @@ TEST(nRandom, SeedsReplayTheirSequences)
         {77, 320, 455, 14},
         {8269, 320, 455, 14},  // same low 13 bits as 77
     };
-    for (const SeedCase& c : cases)
-    {
+    for (const SeedCase& c : cases) {
         nRandSeed(c.seed);
         EXPECT_EQ(nRandInt(1000), c.first) << "seed " << c.seed;
         EXPECT_EQ(nRandInt(1000), c.second) << "seed " << c.seed;
@@ -64,8 +62,7 @@ TEST(nRandom, IntOfZeroDoesNotStepButIntOfOneDoes)
 TEST(nRandom, DrawsStayInTheirRanges)
 {
     nRandSeed(12345);
-    for (int i = 0; i < 10000; ++i)
-    {
+    for (int i = 0; i < 10000; ++i) {
         int n = nRandInt(7);
         ASSERT_GE(n, 0);
         ASSERT_LT(n, 7);
@@ -103,7 +100,12 @@ uint32_t FakeClock() { return g_now; }
 class nTimerTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { g_now = 0; timer.SetClock(FakeClock); timer.Reset(); }
+    void SetUp() override
+    {
+        g_now = 0;
+        timer.SetClock(FakeClock);
+        timer.Reset();
+    }
 
     void Interval(uint32_t from, uint32_t to, bool uncounted = false)
     {
@@ -130,11 +132,11 @@ TEST_F(nTimerTest, StartReturnsNowAndStopMeasuresTheInterval)
 TEST_F(nTimerTest, PeriodClosesOnlyAfterMoreThanAThousandTicks)
 {
     Interval(100, 300);
-    Interval(600, 1000);                       // exactly 1000 after the period start: still open
+    Interval(600, 1000);  // exactly 1000 after the period start: still open
     EXPECT_EQ(timer.GetCount(), 2u);
     EXPECT_EQ(timer.GetRate(), 0.0f);
 
-    Interval(1000, 1001);                      // 1001 ticks: closes
+    Interval(1000, 1001);  // 1001 ticks: closes
     EXPECT_EQ(timer.GetCount(), 0u);
     EXPECT_EQ(timer.GetAccumulated(), 0u);
     // 3 calls over 601 measured ticks in a period of 1001 ticks.
@@ -145,12 +147,12 @@ TEST_F(nTimerTest, PeriodClosesOnlyAfterMoreThanAThousandTicks)
 
 TEST_F(nTimerTest, ClosedPeriodGivesLoadAverageAndRate)
 {
-    Interval(100, 300);                        // 200 ticks
+    Interval(100, 300);  // 200 ticks
     g_now = 600;
     timer.Start();
-    g_now = 1200;                              // 600 ticks; period of 1200 closes
+    g_now = 1200;  // 600 ticks; period of 1200 closes
     float rate = timer.Stop();
-    EXPECT_FLOAT_EQ(rate, 25.0f);              // 2 calls per 800 ticks = 25 per second
+    EXPECT_FLOAT_EQ(rate, 25.0f);  // 2 calls per 800 ticks = 25 per second
     EXPECT_FLOAT_EQ(timer.GetLoad(), 800.0f * 100.0f / 1200.0f);
     EXPECT_FLOAT_EQ(timer.GetAverageMs(), 40.0f);
     EXPECT_FLOAT_EQ(timer.GetLastMs(), 60.0f);
@@ -159,19 +161,19 @@ TEST_F(nTimerTest, ClosedPeriodGivesLoadAverageAndRate)
     // The next period starts at 1200; its first short Stop returns the rate unchanged.
     Interval(1300, 1400);
     EXPECT_FLOAT_EQ(timer.GetRate(), 25.0f);
-    Interval(2300, 2500);                      // closes: 2 calls over 300 ticks
+    Interval(2300, 2500);  // closes: 2 calls over 300 ticks
     EXPECT_FLOAT_EQ(timer.GetPreviousAverageMs(), 40.0f);
     EXPECT_FLOAT_EQ(timer.GetAverageMs(), 15.0f);
 }
 
 TEST_F(nTimerTest, PeriodWithoutCallsGivesZeroAverageAndRate)
 {
-    Interval(0, 1500, true);                   // measured but not counted
+    Interval(0, 1500, true);  // measured but not counted
     EXPECT_EQ(timer.GetAverageMs(), 0.0f);
     EXPECT_EQ(timer.GetRate(), 0.0f);
     EXPECT_FLOAT_EQ(timer.GetLoad(), 100.0f);
 
-    Interval(3000, 3000);                      // counted but nothing measured: no division by zero
+    Interval(3000, 3000);  // counted but nothing measured: no division by zero
     EXPECT_EQ(timer.GetAverageMs(), 0.0f);
     EXPECT_EQ(timer.GetRate(), 0.0f);
     EXPECT_EQ(timer.GetLoad(), 0.0f);
@@ -192,10 +194,10 @@ TEST_F(nTimerTest, IntervalsAcrossTheThirtyTwoBitWrap)
 {
     g_now = 0xffffff00u;
     timer.Reset();
-    Interval(0xffffff00u, 0x100u);             // 512 ticks across the wrap; period still open
+    Interval(0xffffff00u, 0x100u);  // 512 ticks across the wrap; period still open
     EXPECT_EQ(timer.GetAccumulated(), 512u);
     EXPECT_EQ(timer.GetRate(), 0.0f);
-    Interval(0x200u, 0x400u);                  // period 1280 ticks: closes
+    Interval(0x200u, 0x400u);  // period 1280 ticks: closes
     EXPECT_FLOAT_EQ(timer.GetRate(), 2.0f * 10000.0f / 1024.0f);
     EXPECT_FLOAT_EQ(timer.GetLoad(), 1024.0f * 100.0f / 1280.0f);
 }

@@ -22,7 +22,7 @@ TEST(nFixedPtrArray, AllocGivesNullSlotsAndSetStaysInBounds)
     EXPECT_EQ(array.Get(2), &b);
     EXPECT_EQ(array.Get(3), nullptr);
 
-    ASSERT_TRUE(array.Alloc(2));   // a new allocation starts all NULL again
+    ASSERT_TRUE(array.Alloc(2));  // a new allocation starts all NULL again
     EXPECT_EQ(array.Get(0), nullptr);
     EXPECT_EQ(array.GetCount(), 2);
 }
@@ -55,7 +55,7 @@ TEST(nCountedByteArray, AllocateGivesZeroedBytesAndFreeZeroesBothFields)
     FreeCountedArray(bytes);
     EXPECT_EQ(bytes.count, 0);
     EXPECT_EQ(bytes.data, nullptr);
-    FreeCountedArray(bytes);    // freeing an empty array is harmless
+    FreeCountedArray(bytes);  // freeing an empty array is harmless
 }
 
 TEST(nCountedByteArray, NonPositiveCountGivesAnEmptyArray)
@@ -79,4 +79,4 @@ TEST(nCountedByteArray, MovingHandsOverTheData)
     EXPECT_EQ(a.count, 0);
 }
 
-} // namespace
+}  // namespace

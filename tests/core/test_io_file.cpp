@@ -17,7 +17,8 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-class RefusingCloseFS : public nIOMemoryFS {
+class RefusingCloseFS : public nIOMemoryFS
+{
 public:
     bool refuse = false;
     bool Close(nIOHandle* handle) override
@@ -28,7 +29,8 @@ public:
 };
 
 // Streams over the disk (current directory) and over a memory file system made current.
-class StreamOn : public nIOTest, public ::testing::WithParamInterface<bool> {
+class StreamOn : public nIOTest, public ::testing::WithParamInterface<bool>
+{
 protected:
     StreamOn()
     {
@@ -73,7 +75,7 @@ TEST_P(StreamOn, TypedValuesAreLittleEndianInByteOrderOne)
 
 TEST_P(StreamOn, OtherByteOrdersStoreMostSignificantFirstAndReadBack)
 {
-    const float value = -2.5f;                             // bits 0xC0200000
+    const float value = -2.5f;  // bits 0xC0200000
     uint32_t bits;
     memcpy(&bits, &value, 4);
     {
@@ -101,7 +103,7 @@ TEST_P(StreamOn, ShortTypedReadsGiveZero)
     nIOFile f;
     ASSERT_TRUE(f.Open("short.bin", true, false, false));
     EXPECT_EQ(f.ReadU32(), 0x04030201u);
-    EXPECT_EQ(f.ReadU32(), 0u);                            // 3 bytes left
+    EXPECT_EQ(f.ReadU32(), 0u);  // 3 bytes left
     EXPECT_TRUE(f.Seek(-1, nIOSeekEnd));
     EXPECT_EQ(f.ReadU16(), 0);
     EXPECT_EQ(f.ReadU8(), 0);
@@ -113,9 +115,10 @@ TEST_P(StreamOn, ShortTypedReadsGiveZero)
 }
 
 INSTANTIATE_TEST_SUITE_P(IO, StreamOn, ::testing::Bool(),
-    [](const ::testing::TestParamInfo<bool>& info) { return std::string(info.param ? "Memory" : "Disc"); });
+                         [](const ::testing::TestParamInfo<bool>& info) { return std::string(info.param ? "Memory" : "Disc"); });
 
-class Stream : public nIOTest {};
+class Stream : public nIOTest
+{};
 
 TEST_F(Stream, ClosedStreamsDoNothingAndCloseQuietly)
 {
@@ -188,10 +191,21 @@ TEST(ByteHelpers, SwapBytesReversesTwoOrFourOnly)
 
 TEST(ByteHelpers, BitCounts)
 {
-    struct Case { uint32_t value; int32_t bits; int32_t trailing; };
+    struct Case
+    {
+        uint32_t value;
+        int32_t bits;
+        int32_t trailing;
+    };
     const Case cases[] = {
-        {0, 0, 32}, {1, 1, 0}, {0x80000000u, 1, 31}, {0x0000FF00u, 8, 8}, {0x00FF00FFu, 16, 0},
-        {0xFFFFFFFFu, 32, 0}, {0x00010000u, 1, 16}, {0x0F0F0000u, 8, 16},
+        {0, 0, 32},
+        {1, 1, 0},
+        {0x80000000u, 1, 31},
+        {0x0000FF00u, 8, 8},
+        {0x00FF00FFu, 16, 0},
+        {0xFFFFFFFFu, 32, 0},
+        {0x00010000u, 1, 16},
+        {0x0F0F0000u, 8, 16},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(CountBits(c.value), c.bits) << std::hex << c.value;
@@ -236,4 +250,4 @@ TEST(ByteHelpers, CopyAndFillIgnoreEmptyRequests)
     EXPECT_STREQ(buffer, "--YZefg");
 }
 
-} // namespace
+}  // namespace

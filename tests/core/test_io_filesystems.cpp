@@ -38,13 +38,15 @@ void DeleteNames(nList<nString*>& list)
 // ---------------------------------------------------------------------------------------------
 // Both file systems: read, write, seek with one meaning of every origin
 
-struct FileSystemKind {
+struct FileSystemKind
+{
     const char* name;
     std::function<nIOBaseFS*()> make;
 };
 void PrintTo(const FileSystemKind& kind, std::ostream* os) { *os << kind.name; }
 
-class EveryFS : public nIOTest, public ::testing::WithParamInterface<FileSystemKind> {
+class EveryFS : public nIOTest, public ::testing::WithParamInterface<FileSystemKind>
+{
 protected:
     EveryFS() : m_fs(GetParam().make()) {}
     std::unique_ptr<nIOBaseFS> m_fs;
@@ -67,7 +69,7 @@ TEST_P(EveryFS, WriteThenReadBackInPieces)
     EXPECT_EQ(ReadAll(m_fs.get(), h), contents);
     EXPECT_EQ(m_fs->Tell(h), 10000);
     char c = 0;
-    EXPECT_EQ(m_fs->Read(h, &c, 1), 0);                   // at the end
+    EXPECT_EQ(m_fs->Read(h, &c, 1), 0);  // at the end
     EXPECT_EQ(m_fs->Rewind(h), 0);
     EXPECT_EQ(m_fs->Read(h, &c, 1), 1);
     EXPECT_EQ(c, 'a');
@@ -81,12 +83,25 @@ TEST_P(EveryFS, SeekOriginsMeanTheSameEverywhere)
     ASSERT_TRUE(PutFile(m_fs.get(), "s.bin", std::string(100, 'x')));
     nIOHandle* h = m_fs->Open("s.bin", true, false, false);
     ASSERT_NE(h, nullptr);
-    struct Case { int32_t offset; int32_t whence; bool ok; int32_t position; };
+    struct Case
+    {
+        int32_t offset;
+        int32_t whence;
+        bool ok;
+        int32_t position;
+    };
     const Case cases[] = {
-        {50, nIOSeekStart, true, 50},   {-10, nIOSeekCurrent, true, 40}, {5, nIOSeekCurrent, true, 45},
-        {-10, nIOSeekEnd, true, 90},    {0, nIOSeekEnd, true, 100},      {-100, nIOSeekEnd, true, 0},
-        {0, nIOSeekStart, true, 0},     {100, nIOSeekStart, true, 100},  {-1, nIOSeekStart, false, 100},
-        {-101, nIOSeekCurrent, false, 100}, {-101, nIOSeekEnd, false, 100},
+        {50, nIOSeekStart, true, 50},
+        {-10, nIOSeekCurrent, true, 40},
+        {5, nIOSeekCurrent, true, 45},
+        {-10, nIOSeekEnd, true, 90},
+        {0, nIOSeekEnd, true, 100},
+        {-100, nIOSeekEnd, true, 0},
+        {0, nIOSeekStart, true, 0},
+        {100, nIOSeekStart, true, 100},
+        {-1, nIOSeekStart, false, 100},
+        {-101, nIOSeekCurrent, false, 100},
+        {-101, nIOSeekEnd, false, 100},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(m_fs->Seek(h, c.offset, c.whence), c.ok) << c.offset << "," << c.whence;
@@ -158,15 +173,14 @@ TEST_P(EveryFS, InterfaceDefaultsAndIdentity)
     EXPECT_STREQ(m_fs->GetName(), GetParam().name);
 }
 
-INSTANTIATE_TEST_SUITE_P(IO, EveryFS, ::testing::Values(
-    FileSystemKind{"Disc", [] { return static_cast<nIOBaseFS*>(new nIODiskFS); }},
-    FileSystemKind{"Memory", [] { return static_cast<nIOBaseFS*>(new nIOMemoryFS); }}),
-    [](const ::testing::TestParamInfo<FileSystemKind>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(IO, EveryFS, ::testing::Values(FileSystemKind{"Disc", [] { return static_cast<nIOBaseFS*>(new nIODiskFS); }}, FileSystemKind{"Memory", [] { return static_cast<nIOBaseFS*>(new nIOMemoryFS); }}),
+                         [](const ::testing::TestParamInfo<FileSystemKind>& info) { return std::string(info.param.name); });
 
 // ---------------------------------------------------------------------------------------------
 // Disk: Windows-style names on a case-sensitive file system
 
-class DiskFS : public nIOTest {
+class DiskFS : public nIOTest
+{
 protected:
     nIODiskFS m_disk;
 };
@@ -175,7 +189,10 @@ TEST_F(DiskFS, BackslashesAndCaseAreResolvedComponentByComponent)
 {
     ASSERT_TRUE(m_dir.Write("Data/Models/Box.NMO", "box"));
     const std::vector<std::string> spellings = {
-        "Data/Models/Box.NMO", "Data\\Models\\Box.NMO", "data\\models\\box.nmo", "DATA/MODELS/BOX.nmo",
+        "Data/Models/Box.NMO",
+        "Data\\Models\\Box.NMO",
+        "data\\models\\box.nmo",
+        "DATA/MODELS/BOX.nmo",
         m_dir.Path("data\\Models/box.NMO"),
     };
     for (const std::string& name : spellings) {
@@ -275,7 +292,7 @@ TEST_F(DiskFS, SeekPastTheEndThenWriteExtendsTheFile)
     EXPECT_TRUE(m_disk.Seek(h, 4, nIOSeekStart));
     EXPECT_EQ(m_disk.Write(h, "z", 1), 1);
     EXPECT_EQ(m_disk.GetSize(h), 5);
-    EXPECT_EQ(m_disk.Tell(h), 5);                          // GetSize keeps the position
+    EXPECT_EQ(m_disk.Tell(h), 5);  // GetSize keeps the position
     m_disk.Close(h);
     EXPECT_EQ(m_dir.Read("sparse.bin"), std::string("\0\0\0\0z", 5));
 }
@@ -292,7 +309,7 @@ TEST_F(DiskFS, ClosingAForeignHandleIsRefusedAndLeavesItOpen)
     snprintf(number, sizeof number, "%" PRIuPTR, reinterpret_cast<uintptr_t>(h));
     EXPECT_EQ(log.Lines(), Lines{std::string("[!] Trying to close a disk handle (") + number +
                                  ") that was not opened on this file system.\n"});
-    EXPECT_EQ(ReadAll(&other, h), "m");                   // still usable where it belongs
+    EXPECT_EQ(ReadAll(&other, h), "m");  // still usable where it belongs
     EXPECT_TRUE(other.Close(h));
 }
 
@@ -301,14 +318,18 @@ TEST_F(DiskFS, ListDirFollowsWindowsWildcards)
     for (const char* name : {"a.txt", "B.TXT", "c.nml", "noext", "ab.txt", "x[1].txt", "Sub/inner.txt"})
         ASSERT_TRUE(m_dir.Write(name, "."));
     using Names_ = std::vector<std::string>;
-    struct Case { std::string pattern; Names_ names; };
+    struct Case
+    {
+        std::string pattern;
+        Names_ names;
+    };
     const Case cases[] = {
-        {"*",          {".", "..", "B.TXT", "Sub", "a.txt", "ab.txt", "c.nml", "noext", "x[1].txt"}},
-        {"*.*",        {".", "..", "B.TXT", "Sub", "a.txt", "ab.txt", "c.nml", "noext", "x[1].txt"}},
-        {"*.txt",      {"B.TXT", "a.txt", "ab.txt", "x[1].txt"}},
-        {"?.txt",      {"B.TXT", "a.txt"}},
-        {"noext.*",    {"noext"}},
-        {"x[1].*",     {"x[1].txt"}},
+        {"*", {".", "..", "B.TXT", "Sub", "a.txt", "ab.txt", "c.nml", "noext", "x[1].txt"}},
+        {"*.*", {".", "..", "B.TXT", "Sub", "a.txt", "ab.txt", "c.nml", "noext", "x[1].txt"}},
+        {"*.txt", {"B.TXT", "a.txt", "ab.txt", "x[1].txt"}},
+        {"?.txt", {"B.TXT", "a.txt"}},
+        {"noext.*", {"noext"}},
+        {"x[1].*", {"x[1].txt"}},
         {"sub\\*.TXT", {"inner.txt"}},
         {m_dir.Path("SUB/*"), {".", "..", "inner.txt"}},
     };
@@ -324,7 +345,7 @@ TEST_F(DiskFS, ListDirWithoutMatchesEmptiesTheListAndReturnsFalse)
 {
     ASSERT_TRUE(m_dir.Write("a.txt", "."));
     nList<nString*> list;
-    list.InsertAfter(new nString("stale"), nullptr);      // deleted by ListDir
+    list.InsertAfter(new nString("stale"), nullptr);  // deleted by ListDir
     for (const char* pattern : {"*.wav", "missing/*", "a.txt/*", ""}) {
         EXPECT_FALSE(m_disk.ListDir(pattern, &list)) << pattern;
         EXPECT_EQ(list.GetCount(), 0) << pattern;
@@ -346,7 +367,8 @@ TEST_F(DiskFS, ChangeDirAcceptsWindowsNames)
 // ---------------------------------------------------------------------------------------------
 // Memory file system
 
-class MemoryFS : public nIOTest {
+class MemoryFS : public nIOTest
+{
 protected:
     nIOMemoryFS m_mem;
 };
@@ -413,16 +435,16 @@ TEST_F(MemoryFS, AWriterNeedsExclusiveAccess)
         EXPECT_EQ(m_mem.Open("x.txt", false, true, true), nullptr);
         EXPECT_EQ(log.Lines(), Lines(2, "[!] Cannot write to file 'x.txt', exclusive access required.\n"));
     }
-    EXPECT_EQ(ReadAll(&m_mem, reader), "keep");           // the refused writer did not truncate
+    EXPECT_EQ(ReadAll(&m_mem, reader), "keep");  // the refused writer did not truncate
     m_mem.Close(reader);
 
     nIOHandle* writer = m_mem.Open("x.txt", false, true, true);
     ASSERT_NE(writer, nullptr);
-    EXPECT_EQ(m_mem.Tell(writer), 4);                      // append starts at the end
+    EXPECT_EQ(m_mem.Tell(writer), 4);  // append starts at the end
     nLogCapture log;
     EXPECT_EQ(m_mem.Open("x.txt", false, true, false), nullptr);
     EXPECT_EQ(log.Lines().size(), 1u);
-    nIOHandle* second = m_mem.Open("x.txt", true, false, false);    // readers may join a writer
+    nIOHandle* second = m_mem.Open("x.txt", true, false, false);  // readers may join a writer
     EXPECT_NE(second, nullptr);
     m_mem.Close(second);
     m_mem.Close(writer);
@@ -438,10 +460,10 @@ TEST_F(MemoryFS, RefusalsLogTheirLines)
     nIOHandle* foreign = other.Open("o.txt", true, false, false);
     EXPECT_FALSE(m_mem.Close(foreign));
     EXPECT_EQ(log.Lines(), (Lines{
-        "[!] File 'missing.txt' does not exist.\n",
-        "[!] No access mode asked to open 'x.txt'.\n",
-        "[!] Trying to close a memory handle that was not opened on this file system.\n",
-    }));
+                               "[!] File 'missing.txt' does not exist.\n",
+                               "[!] No access mode asked to open 'x.txt'.\n",
+                               "[!] Trying to close a memory handle that was not opened on this file system.\n",
+                           }));
     EXPECT_FALSE(m_mem.Exists("missing.txt"));
     EXPECT_FALSE(m_mem.Exists("x.txt"));
     EXPECT_TRUE(other.Close(foreign));
@@ -477,9 +499,9 @@ TEST_F(MemoryFS, CachingTwiceKeepsTheFirstCopy)
     ASSERT_TRUE(m_dir.Write("empty.txt", ""));
     EXPECT_FALSE(m_mem.CacheFile("empty.txt"));
     EXPECT_EQ(log.Lines(), (Lines{
-        "[!] File 'c.txt' already exists.\n",
-        "[!] File source 'empty.txt' not found.\n",
-    }));
+                               "[!] File 'c.txt' already exists.\n",
+                               "[!] File source 'empty.txt' not found.\n",
+                           }));
     nIOHandle* h = m_mem.Open("c.txt", true, false, false);
     EXPECT_EQ(ReadAll(&m_mem, h), "first");
     m_mem.Close(h);
@@ -496,9 +518,9 @@ TEST_F(MemoryFS, WriteFileToDiskCopiesTheWholeContents)
     EXPECT_FALSE(m_mem.WriteFileToDisk("none.bin", "x.bin"));
     EXPECT_FALSE(m_mem.WriteFileToDisk("m.bin", "nodir/m.bin"));
     EXPECT_EQ(log.Lines(), (Lines{
-        "[!] File 'none.bin' does not exist.\n",
-        "[!] Failed to write 'm.bin' to 'nodir/m.bin'.\n",
-    }));
+                               "[!] File 'none.bin' does not exist.\n",
+                               "[!] Failed to write 'm.bin' to 'nodir/m.bin'.\n",
+                           }));
     EXPECT_FALSE(m_dir.Exists("x.bin"));
 }
 
@@ -514,4 +536,4 @@ TEST_F(MemoryFS, ShutdownClosesHandlesAndForgetsFiles)
     EXPECT_EQ(m_mem.GetMemoryUsage(), 0);
 }
 
-} // namespace
+}  // namespace

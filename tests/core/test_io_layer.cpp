@@ -20,13 +20,14 @@ using Lines = std::vector<std::string>;
 namespace {
 
 // A memory file system that misreports sizes or refuses to close, for the layer's error paths.
-class FaultyFS : public nIOMemoryFS {
+class FaultyFS : public nIOMemoryFS
+{
 public:
     int32_t extraSize = 0;
-    bool    refuseClose = false;
+    bool refuseClose = false;
 
     int32_t GetSize(nIOHandle* handle) override { return nIOMemoryFS::GetSize(handle) + extraSize; }
-    bool    Close(nIOHandle* handle) override
+    bool Close(nIOHandle* handle) override
     {
         const bool closed = nIOMemoryFS::Close(handle);
         return closed && !refuseClose;
@@ -50,13 +51,19 @@ TEST_F(nIOTest, SplitPathChoosesDiskOnlyForTheExactPrefix)
 {
     nIOMemoryFS archive;
     nIO::SetCurrentFS(&archive);
-    struct Case { const char* path; bool forced; bool disk; const char* rest; };
+    struct Case
+    {
+        const char* path;
+        bool forced;
+        bool disk;
+        const char* rest;
+    };
     const Case cases[] = {
-        {"disc:data/a.txt", true,  true,  "data/a.txt"},
-        {"disc:",           true,  true,  ""},
-        {"data/a.txt",      false, false, "data/a.txt"},
+        {"disc:data/a.txt", true, true, "data/a.txt"},
+        {"disc:", true, true, ""},
+        {"data/a.txt", false, false, "data/a.txt"},
         {"Disc:data/a.txt", false, false, "Disc:data/a.txt"},
-        {"disk:a",          false, false, "disk:a"},
+        {"disk:a", false, false, "disk:a"},
     };
     for (const Case& c : cases) {
         nIOBaseFS* fs = nullptr;
@@ -112,16 +119,21 @@ TEST_F(nIOTest, ReadsResolveCacheThenCurrentWithSearchPathsThenFallbacksUnlessFo
 
     nIOBaseFS* const disk = nIO::GetDiskFS();
     nIOBaseFS* const cache = nIO::GetMemoryFS();
-    struct Case { const char* path; const char* contents; nIOBaseFS* servedBy; };
+    struct Case
+    {
+        const char* path;
+        const char* contents;
+        nIOBaseFS* servedBy;
+    };
     const Case cases[] = {
-        {"cached.txt",          "archive at caching time", cache},
-        {"both.txt",            "archive",                 &archive},
-        {"order.txt",           "archive under data",      &archive},  // current FS's search paths before the fallback
-        {"disk.txt",            "disk own name",           disk},
-        {"deep.txt",            "disk under data",         disk},
-        {"disc:both.txt",       "disk",                    disk},
-        {"disc:archonly.txt",   "<none>",                  nullptr},   // forced: no fallback
-        {"missing.txt",         "<none>",                  nullptr},
+        {"cached.txt", "archive at caching time", cache},
+        {"both.txt", "archive", &archive},
+        {"order.txt", "archive under data", &archive},  // current FS's search paths before the fallback
+        {"disk.txt", "disk own name", disk},
+        {"deep.txt", "disk under data", disk},
+        {"disc:both.txt", "disk", disk},
+        {"disc:archonly.txt", "<none>", nullptr},  // forced: no fallback
+        {"missing.txt", "<none>", nullptr},
     };
     for (const Case& c : cases) {
         nIOBaseFS* fs = nullptr;
@@ -137,7 +149,7 @@ TEST_F(nIOTest, CachedFileIsMatchedByTheExactNameAndOnlyForReading)
     ASSERT_TRUE(m_dir.Write("a/b.nml", "disk"));
 
     EXPECT_EQ(ReadThroughIO("a/b.nml"), "cached");
-    EXPECT_EQ(ReadThroughIO("a\\b.nml"), "disk");       // another spelling is not the cached name
+    EXPECT_EQ(ReadThroughIO("a\\b.nml"), "disk");  // another spelling is not the cached name
     EXPECT_EQ(ReadThroughIO("disc:a/b.nml"), "disk");
 
     // Read and write asked together: the cache hands out a read handle that refuses writes.
@@ -190,10 +202,19 @@ TEST_F(nIOTest, ExistsConsultsChosenThenFallbacksButNeitherCacheNorSearchPaths)
     Queue(nIO::GetDiskFS());
     SearchPaths({"data"});
 
-    struct Case { const char* path; bool exists; };
+    struct Case
+    {
+        const char* path;
+        bool exists;
+    };
     const Case cases[] = {
-        {"arch.txt", true}, {"disk.txt", true}, {"disc:disk.txt", true}, {"disc:arch.txt", false},
-        {"deep.txt", false}, {"tocache.txt", false}, {"data", false},
+        {"arch.txt", true},
+        {"disk.txt", true},
+        {"disc:disk.txt", true},
+        {"disc:arch.txt", false},
+        {"deep.txt", false},
+        {"tocache.txt", false},
+        {"data", false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(nIO::Exists(c.path), c.exists) << c.path;
@@ -241,20 +262,26 @@ TEST_F(nIOTest, SearchPathsAreTriedInListOrderAndEmptyOnesSkipped)
 
 TEST_F(nIOTest, StripSearchPathCutsOnlyWholeLeadingDirectories)
 {
-    struct Case { std::vector<const char*> paths; const char* path; bool stripped; const char* result; };
+    struct Case
+    {
+        std::vector<const char*> paths;
+        const char* path;
+        bool stripped;
+        const char* result;
+    };
     const Case cases[] = {
-        {{"./", "data/"}, "data/a.tga",    true,  "a.tga"},
-        {{"./", "data/"}, "./data/a.tga",  true,  "data/a.tga"},
-        {{"data"},        "data/a.tga",    true,  "a.tga"},
-        {{"data"},        "data\\a.tga",   true,  "a.tga"},
-        {{"data"},        "database/x.tga", false, "database/x.tga"},
-        {{"data/"},       "database/x.tga", false, "database/x.tga"},
-        {{"data"},        "data",          false, "data"},
-        {{"data"},        "data/",         false, "data/"},
-        {{"Data\\Sub"},   "Data/Sub/t.tga", true, "t.tga"},
-        {{"data"},        "Data/a.tga",    false, "Data/a.tga"},
-        {{"one", "two"},  "two/one/a",     true,  "one/a"},
-        {{},              "data/a.tga",    false, "data/a.tga"},
+        {{"./", "data/"}, "data/a.tga", true, "a.tga"},
+        {{"./", "data/"}, "./data/a.tga", true, "data/a.tga"},
+        {{"data"}, "data/a.tga", true, "a.tga"},
+        {{"data"}, "data\\a.tga", true, "a.tga"},
+        {{"data"}, "database/x.tga", false, "database/x.tga"},
+        {{"data/"}, "database/x.tga", false, "database/x.tga"},
+        {{"data"}, "data", false, "data"},
+        {{"data"}, "data/", false, "data/"},
+        {{"Data\\Sub"}, "Data/Sub/t.tga", true, "t.tga"},
+        {{"data"}, "Data/a.tga", false, "Data/a.tga"},
+        {{"one", "two"}, "two/one/a", true, "one/a"},
+        {{}, "data/a.tga", false, "data/a.tga"},
     };
     for (const Case& c : cases) {
         nList<nString> list;
@@ -278,7 +305,7 @@ TEST_F(nIOTest, FallbackQueuedTwiceKeepsOneEntry)
     EXPECT_TRUE(nIO::QueueFallbackFS(&archive));
     EXPECT_EQ(log.Lines(), Lines{"[*] Fallback file system already queued.\n"});
     EXPECT_TRUE(nIO::Exists("f.txt"));
-    nIO::RemoveFallbackFS(&archive);                      // one removal empties the queue
+    nIO::RemoveFallbackFS(&archive);  // one removal empties the queue
     EXPECT_FALSE(nIO::Exists("f.txt"));
 }
 
@@ -300,7 +327,7 @@ TEST_F(nIOTest, LoadFileReturnsContentsWithATerminator)
 
     buffer = nullptr;
     EXPECT_EQ(nIO::LoadFile("empty.dat", &buffer), 0);
-    ASSERT_NE(buffer, nullptr);                           // empty, but a buffer to free
+    ASSERT_NE(buffer, nullptr);  // empty, but a buffer to free
     EXPECT_EQ(buffer[0], 0);
     delete[] buffer;
 
@@ -375,10 +402,12 @@ TEST_F(nIOTest, CacheFileLogsTheCacheSizeWhateverTheOutcome)
         return l.replace(l.find("%s"), 2, name);
     };
     EXPECT_EQ(log.Lines(), (Lines{
-        caching("c.txt"),
-        "[!] File 'c.txt' already exists.\n", caching("c.txt"),
-        "[!] File source 'none.txt' not found.\n", caching("none.txt"),
-    }));
+                               caching("c.txt"),
+                               "[!] File 'c.txt' already exists.\n",
+                               caching("c.txt"),
+                               "[!] File source 'none.txt' not found.\n",
+                               caching("none.txt"),
+                           }));
     EXPECT_EQ(ReadThroughIO("c.txt"), "first");
 }
 
@@ -429,4 +458,4 @@ TEST_F(nIOTest, StreamLeftOpenUntilExit)
     ASSERT_TRUE(g_openAtExit.Open(m_dir.Path("exit.txt").c_str(), true, false, false));
 }
 
-} // namespace
+}  // namespace

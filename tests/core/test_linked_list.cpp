@@ -12,7 +12,10 @@ namespace {
 struct Item : nLinkedListEntryId
 {
     Item(const char* id, int* deaths) : nLinkedListEntryId(id), deaths(deaths) {}
-    ~Item() override { if (deaths) ++*deaths; }
+    ~Item() override
+    {
+        if (deaths) ++*deaths;
+    }
     int* deaths;
 };
 
@@ -44,7 +47,7 @@ TEST(nLinkedList, AddAtEitherEndAndNeverTwice)
     list.Add(new Item("a", &deaths), false, false);
     EXPECT_EQ(Ids(list), (Names{"a", "b", "c"}));
 
-    EXPECT_EQ(list.Add(b, true, false), b);           // already in: unchanged
+    EXPECT_EQ(list.Add(b, true, false), b);  // already in: unchanged
     EXPECT_EQ(list.Add(nullptr, true, false), nullptr);
     EXPECT_EQ(Ids(list), (Names{"a", "b", "c"}));
 }
@@ -57,8 +60,8 @@ TEST(nLinkedList, InsertNextToAnAnchor)
     list.Add(b, true, false);
     Item* a = new Item("a", &deaths);
     Item* d = new Item("d", &deaths);
-    EXPECT_EQ(list.InsertBefore(a, b, false), a);     // before the head: new head
-    EXPECT_EQ(list.InsertAfter(d, b, false), d);      // after the tail: new tail
+    EXPECT_EQ(list.InsertBefore(a, b, false), a);  // before the head: new head
+    EXPECT_EQ(list.InsertAfter(d, b, false), d);   // after the tail: new tail
     EXPECT_EQ(list.InsertAfter(new Item("c", &deaths), b, false)->GetNext(), d);
     EXPECT_EQ(list.InsertBefore(new Item("a2", &deaths), b, false)->GetPrev(), a);
     EXPECT_EQ(Ids(list), (Names{"a", "a2", "b", "c", "d"}));
@@ -93,12 +96,12 @@ TEST(nLinkedList, RemoveDetachesWithoutDeleting)
     Item outsider("x", nullptr);
     EXPECT_FALSE(list.Remove(&outsider));
     EXPECT_FALSE(list.Remove(nullptr));
-    for (int i : {1, 0, 3}) {                         // middle, head, tail
+    for (int i : {1, 0, 3}) {  // middle, head, tail
         EXPECT_TRUE(list.Remove(items[i]));
         EXPECT_EQ(items[i]->GetPrev(), nullptr);
         EXPECT_EQ(items[i]->GetNext(), nullptr);
     }
-    EXPECT_FALSE(list.Remove(items[1]));              // no longer there
+    EXPECT_FALSE(list.Remove(items[1]));  // no longer there
     EXPECT_EQ(Ids(list), (Names{"2"}));
     EXPECT_EQ(deaths, 0);
     for (int i : {0, 1, 3}) delete items[i];
@@ -114,10 +117,10 @@ TEST(nLinkedList, RemoveAndDeleteHonoursNoDelete)
     for (Item* i : {a, b, c}) list.Add(i, true, false);
     EXPECT_TRUE(list.RemoveAndDelete(a, true));
     EXPECT_EQ(deaths, 1);
-    EXPECT_TRUE(list.RemoveAndDelete(b, false));      // not asked: kept
+    EXPECT_TRUE(list.RemoveAndDelete(b, false));  // not asked: kept
     EXPECT_EQ(deaths, 1);
     list.SetNoDelete(true);
-    EXPECT_TRUE(list.RemoveAndDelete(c, true));       // no-delete list: kept
+    EXPECT_TRUE(list.RemoveAndDelete(c, true));  // no-delete list: kept
     EXPECT_EQ(deaths, 1);
     EXPECT_FALSE(list.RemoveAndDelete(c, true));
     EXPECT_EQ(list.GetCount(), 0);
@@ -127,7 +130,12 @@ TEST(nLinkedList, RemoveAndDeleteHonoursNoDelete)
 
 TEST(nLinkedList, ClearDeletesOnlyWhenAskedAndAllowed)
 {
-    struct Case { bool noDelete; bool del; int deleted; };
+    struct Case
+    {
+        bool noDelete;
+        bool del;
+        int deleted;
+    };
     for (const Case& c : {Case{false, true, 3}, Case{false, false, 0}, Case{true, true, 0}, Case{true, false, 0}}) {
         SCOPED_TRACE(testing::Message() << "no_delete " << c.noDelete << " delete " << c.del);
         int deaths = 0;
@@ -149,8 +157,9 @@ TEST(nLinkedList, ClearDeletesOnlyWhenAskedAndAllowed)
                 EXPECT_EQ(Ids(other), (Names{"e", "e", "e"}));
             }
         }
-        EXPECT_EQ(deaths, c.deleted);                  // the destructor of an empty list deletes nothing more
-        if (c.deleted == 0) for (Item* i : items) delete i;
+        EXPECT_EQ(deaths, c.deleted);  // the destructor of an empty list deletes nothing more
+        if (c.deleted == 0)
+            for (Item* i : items) delete i;
     }
 }
 
@@ -199,7 +208,7 @@ TEST(nLinkedList, IteratingWhileDeletingVisitsEachOnceThenRestarts)
     }
     EXPECT_EQ(seen, (Names{"a", "b", "c", "d"}));
     EXPECT_EQ(deaths, 3);
-    EXPECT_EQ(list.Iterate(it), list.GetHead());      // after the end: the head again
+    EXPECT_EQ(list.Iterate(it), list.GetHead());  // after the end: the head again
     EXPECT_EQ(list.Iterate(it), nullptr);
 }
 
@@ -241,8 +250,8 @@ TEST(nLinkedListId, EmptyIdsMatchEachOther)
     list.Add(unnamed, true, false);
     nLogCapture cap;
     EXPECT_EQ(list.FindById(nullptr, true), unnamed);
-    EXPECT_EQ(list.FindById("", true), unnamed);       // unset and empty-set ids are equal
+    EXPECT_EQ(list.FindById("", true), unnamed);  // unset and empty-set ids are equal
     EXPECT_TRUE(cap.Lines().empty());
 }
 
-} // namespace
+}  // namespace

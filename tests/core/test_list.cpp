@@ -28,14 +28,14 @@ int* P(int i) { return &g_values[i]; }
 TEST(nListPointer, InsertsAroundNodesAndAtBothEnds)
 {
     nList<int*> list;
-    auto* n1 = list.InsertAfter(P(1), nullptr);       // empty list: head and tail
+    auto* n1 = list.InsertAfter(P(1), nullptr);  // empty list: head and tail
     EXPECT_EQ(list.GetHead(), n1);
     EXPECT_EQ(list.GetTail(), n1);
-    list.InsertAfter(P(3), n1);                       // after the tail: new tail
-    list.InsertBefore(P(0), nullptr);                 // at the head
-    list.InsertAfter(P(2), n1);                       // in the middle
-    list.InsertBefore(P(4), list.GetHead());          // before the head: new head
-    list.InsertAfter(P(5), nullptr);                  // at the tail
+    list.InsertAfter(P(3), n1);               // after the tail: new tail
+    list.InsertBefore(P(0), nullptr);         // at the head
+    list.InsertAfter(P(2), n1);               // in the middle
+    list.InsertBefore(P(4), list.GetHead());  // before the head: new head
+    list.InsertAfter(P(5), nullptr);          // at the tail
     EXPECT_EQ(Values(list), (std::vector<int*>{P(4), P(0), P(1), P(2), P(3), P(5)}));
 }
 
@@ -63,8 +63,8 @@ TEST(nListPointer, RemoveUnlinksOnlyTheFirstMatch)
     EXPECT_TRUE(list.Remove(P(1)));
     EXPECT_EQ(Values(list), (std::vector<int*>{P(2), P(1), P(3)}));
     EXPECT_FALSE(list.Remove(P(7)));
-    EXPECT_TRUE(list.Remove(P(3)));                   // the tail
-    EXPECT_TRUE(list.Remove(P(2)));                   // the head
+    EXPECT_TRUE(list.Remove(P(3)));  // the tail
+    EXPECT_TRUE(list.Remove(P(2)));  // the head
     EXPECT_EQ(Values(list), (std::vector<int*>{P(1)}));
     EXPECT_FALSE(list.Contains(P(2)));
 }
@@ -95,11 +95,11 @@ TEST(nListPointer, IteratingWhileRemovingVisitsEachOnceThenRestarts)
     std::vector<int*> seen;
     while (int* v = list.Iterate(it)) {
         seen.push_back(v);
-        if (v != P(4)) list.Remove(v);                // drop everything but the last one
+        if (v != P(4)) list.Remove(v);  // drop everything but the last one
     }
     EXPECT_EQ(seen, (std::vector<int*>{P(0), P(1), P(2), P(3), P(4)}));
     EXPECT_EQ(Values(list), (std::vector<int*>{P(4)}));
-    EXPECT_EQ(list.Iterate(it), P(4));                // back at the head after the end
+    EXPECT_EQ(list.Iterate(it), P(4));  // back at the head after the end
     EXPECT_EQ(list.Iterate(it), nullptr);
 }
 
@@ -112,7 +112,7 @@ TEST(nListPointer, BeginContinuesAfterTheGivenNode)
     EXPECT_EQ(list.Iterate(it), P(2));
     EXPECT_EQ(list.Iterate(it), P(3));
     EXPECT_EQ(list.Iterate(it), nullptr);
-    list.Begin(it, nullptr);                          // a NULL node starts from the head
+    list.Begin(it, nullptr);  // a NULL node starts from the head
     EXPECT_EQ(list.Iterate(it), P(0));
 }
 
@@ -125,7 +125,7 @@ TEST(nListPointer, ClearDoesNotTouchThePointees)
         list.Clear();
         EXPECT_EQ(list.GetCount(), 0);
         EXPECT_EQ(list.GetHead(), nullptr);
-        list.InsertAfter(owned, nullptr);              // the destructor clears again
+        list.InsertAfter(owned, nullptr);  // the destructor clears again
     }
     EXPECT_EQ(*owned, 42);
     delete owned;
@@ -150,20 +150,20 @@ TEST(nListSharedPtr, NodesHoldOneReferenceEach)
     EXPECT_EQ(list.Add(nSharedPtr<Shared>(a), false, false), na);  // same target: the existing node
     EXPECT_EQ(list.GetCount(), 2);
     EXPECT_EQ(a->GetRefCount(), 1);
-    list.Add(nSharedPtr<Shared>(a), false, true);                   // duplicates allowed: at the head
+    list.Add(nSharedPtr<Shared>(a), false, true);  // duplicates allowed: at the head
     EXPECT_EQ(list.GetCount(), 3);
     EXPECT_EQ(list.GetHead()->value.Get(), a);
     EXPECT_EQ(a->GetRefCount(), 2);
     EXPECT_EQ(list.Find(b)->value.Get(), b);
     EXPECT_EQ(list.Find(static_cast<Shared*>(nullptr)), nullptr);
 
-    nSharedPtr<Shared> got = list.GetAt(2);            // a new reference to the element
+    nSharedPtr<Shared> got = list.GetAt(2);  // a new reference to the element
     EXPECT_EQ(got.Get(), b);
     EXPECT_EQ(b->GetRefCount(), 2);
-    EXPECT_FALSE(list.GetAt(3).IsValid());             // past the end: an empty pointer
+    EXPECT_FALSE(list.GetAt(3).IsValid());  // past the end: an empty pointer
 
-    list.Clear();                                      // drops every reference
-    EXPECT_EQ(deaths, 1);                              // a had only the list's references
+    list.Clear();          // drops every reference
+    EXPECT_EQ(deaths, 1);  // a had only the list's references
     EXPECT_EQ(b->GetRefCount(), 1);
     got.Release();
     EXPECT_EQ(deaths, 2);
@@ -225,4 +225,4 @@ TEST(nListString, SplitAppendsPieces)
     EXPECT_EQ(list.GetAt(2), "b");
 }
 
-} // namespace
+}  // namespace

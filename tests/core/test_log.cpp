@@ -15,7 +15,11 @@ using Lines = std::vector<std::string>;
 
 TEST(LogLevel, LineClassFromTheFirstThreeCharacters)
 {
-    struct Case { const char* line; nLogLevel level; };
+    struct Case
+    {
+        const char* line;
+        nLogLevel level;
+    };
     const Case cases[] = {
         {"[!] x\n", LogLevelError},
         {"[*] x\n", LogLevelWarning},
@@ -23,14 +27,14 @@ TEST(LogLevel, LineClassFromTheFirstThreeCharacters)
         {"[S] x\n", LogLevelScript},
         {"[|] x\n", LogLevelNone},
         {"[?]", LogLevelNone},
-        {"[!]", LogLevelError},       // three characters suffice
+        {"[!]", LogLevelError},  // three characters suffice
         {"[!", LogLevelStandard},
         {"[!x] x\n", LogLevelStandard},
         {"[", LogLevelStandard},
         {"x [!] \n", LogLevelStandard},
         {"\n", LogLevelStandard},
         {"", LogLevelStandard},
-        {"[s] x\n", LogLevelNone},    // letters are case-sensitive
+        {"[s] x\n", LogLevelNone},  // letters are case-sensitive
     };
     for (const Case& c : cases)
         EXPECT_EQ(nLogGetLineClass(c.line), c.level) << '"' << c.line << '"';
@@ -38,11 +42,26 @@ TEST(LogLevel, LineClassFromTheFirstThreeCharacters)
 
 TEST(LogLevel, MaskFromLetters)
 {
-    struct Case { const char* letters; uint8_t mask; };
+    struct Case
+    {
+        const char* letters;
+        uint8_t mask;
+    };
     const Case cases[] = {
-        {"!S*", 0x1c}, {"an", 0x00}, {"n!", 0x08}, {"a", 0xff}, {"s", 0x01}, {"H", 0x02},
-        {"*", 0x04},   {"!", 0x08},  {"S", 0x10},  {"sH*!S", 0x1f}, {"!a", 0xff}, {"xyz h", 0x00},
-        {"", 0x00},    {"!!", 0x08},
+        {"!S*", 0x1c},
+        {"an", 0x00},
+        {"n!", 0x08},
+        {"a", 0xff},
+        {"s", 0x01},
+        {"H", 0x02},
+        {"*", 0x04},
+        {"!", 0x08},
+        {"S", 0x10},
+        {"sH*!S", 0x1f},
+        {"!a", 0xff},
+        {"xyz h", 0x00},
+        {"", 0x00},
+        {"!!", 0x08},
     };
     for (const Case& c : cases)
         EXPECT_EQ(nLogMaskFromLetters(c.letters), c.mask) << c.letters;
@@ -52,7 +71,11 @@ TEST(LogLevel, MaskFromLetters)
 TEST(LogMask, LineClassAgainstMask)
 {
     const char* lines[] = {"[!] x\n", "[S] y\n", "[*] z\n", "[H] w\n", "v\n", "[|] u\n", "\n", "[!]\n", "[!\n"};
-    struct Case { uint8_t mask; Lines written; };
+    struct Case
+    {
+        uint8_t mask;
+        Lines written;
+    };
     const Case cases[] = {
         {0x1c, {"[!] x\n", "[S] y\n", "[*] z\n", "[|] u\n", "[!]\n"}},
         {0xff, {"[!] x\n", "[S] y\n", "[*] z\n", "[H] w\n", "v\n", "[|] u\n", "\n", "[!]\n", "[!\n"}},
@@ -110,13 +133,15 @@ TEST(LogPieces, OnlyANewlineInATextPieceCompletesALine)
 TEST(LogPieces, TextAfterANewlineStartsTheNextLine)
 {
     nLogCapture cap;
-    *g_log << "P" << "x\ny";
+    *g_log << "P"
+           << "x\ny";
     EXPECT_EQ(cap.Lines(), (Lines{"Px\n"}));
     *g_log << "z\n";
     EXPECT_EQ(cap.Lines(), (Lines{"Px\n", "yz\n"}));
 
     cap.Clear();
-    *g_log << "Q" << "\n\n";
+    *g_log << "Q"
+           << "\n\n";
     *g_log << "a\nb\nc\n";
     EXPECT_EQ(cap.Lines(), (Lines{"Q\n", "\n", "a\n", "b\n", "c\n"}));
 }
@@ -132,7 +157,9 @@ TEST(LogPieces, ClassOfACarriedOverLineIsItsOwn)
 TEST(LogPieces, PercentIsLiteral)
 {
     nLogCapture cap;
-    *g_log << "100%" << " %s %d %n %%" << "\n";
+    *g_log << "100%"
+           << " %s %d %n %%"
+           << "\n";
     EXPECT_EQ(cap.Lines(), (Lines{"100% %s %d %n %%\n"}));
 }
 
@@ -144,7 +171,7 @@ TEST(LogOutput, WritesWholeLinesToStandardOutput)
     *g_log << "[|] 100% " << 3 << " %s\n";
     *g_log << "partial";
     std::string written = testing::internal::GetCapturedStdout();
-    *g_log << "\n";   // completes (and prints) the partial line outside the capture
+    *g_log << "\n";  // completes (and prints) the partial line outside the capture
     g_log->SetMask(mask);
     EXPECT_EQ(written, "[|] 100% 3 %s\n");
 }
@@ -155,7 +182,11 @@ TEST(LogOutput, WritesWholeLinesToStandardOutput)
 TEST(LogLength, LongLinesAreCutAndStillEndTheLine)
 {
     const size_t capacity = nLog::LineCapacity;
-    struct Case { std::vector<std::string> pieces; std::string expected; };
+    struct Case
+    {
+        std::vector<std::string> pieces;
+        std::string expected;
+    };
     const Case cases[] = {
         {{std::string(capacity - 1, 'a'), "\n"}, std::string(capacity - 1, 'a') + "\n"},
         {{std::string(capacity, 'a'), "\n"}, std::string(capacity - 1, 'a') + "\n"},

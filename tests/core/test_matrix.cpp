@@ -18,15 +18,14 @@ const nVector kZero(0, 0, 0);
 nMatrix3 AxisProduct(float x, float y, float z, nRotationOrder order)
 {
     const nMatrix3 X = nMatrix3::RotationX(x), Y = nMatrix3::RotationY(y), Z = nMatrix3::RotationZ(z);
-    switch (order)
-    {
-    case RotationOrderZYX: return Z * Y * X;
-    case RotationOrderYZX: return Y * Z * X;
-    case RotationOrderZXY: return Z * X * Y;
-    case RotationOrderXZY: return X * Z * Y;
-    case RotationOrderYXZ: return Y * X * Z;
-    case RotationOrderXYZ: return X * Y * Z;
-    default: return X * Y;
+    switch (order) {
+        case RotationOrderZYX: return Z * Y * X;
+        case RotationOrderYZX: return Y * Z * X;
+        case RotationOrderZXY: return Z * X * Y;
+        case RotationOrderXZY: return X * Z * Y;
+        case RotationOrderYXZ: return Y * X * Z;
+        case RotationOrderXYZ: return X * Y * Z;
+        default: return X * Y;
     }
 }
 
@@ -34,8 +33,7 @@ nMatrix4 NaiveProduct(const nMatrix4& a, const nMatrix4& b)
 {
     nMatrix4 r;
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j)
-        {
+        for (int j = 0; j < 4; ++j) {
             double s = 0;
             for (int k = 0; k < 4; ++k)
                 s += (double)a.m[4 * i + k] * b.m[4 * k + j];
@@ -129,8 +127,7 @@ TEST(Matrix4, EmbedsAndExtractsTheUpperLeft)
 TEST(Matrix4, MultiplyMatchesDefinitionAndComposesTransforms)
 {
     std::mt19937 rng(7);
-    for (int n = 0; n < 50; ++n)
-    {
+    for (int n = 0; n < 50; ++n) {
         const nMatrix4 a = RandomMatrix(rng), b = RandomMatrix(rng);
         const nMatrix4 ab = a.Multiply(b);
         ASSERT_TRUE(MatrixNear(ab, NaiveProduct(a, b), 1e-4f));
@@ -150,11 +147,12 @@ TEST(Matrix4, TransformArrayUsesAllFourComponents)
     std::vector<nVector> out(in.size());
     m.TransformArray(out.data(), in.data(), (int)in.size());
     for (size_t i = 0; i < in.size(); ++i)
-        for (int r = 0; r < 4; ++r)
-        {
+        for (int r = 0; r < 4; ++r) {
             const nVector row = m.GetRow(r, false);
             const float want = row.x * in[i].x + row.y * in[i].y + row.z * in[i].z + row.w * in[i].w;
-            const float got = r == 0 ? out[i].x : r == 1 ? out[i].y : r == 2 ? out[i].z : out[i].w;
+            const float got = r == 0 ? out[i].x : r == 1 ? out[i].y
+                                              : r == 2   ? out[i].z
+                                                         : out[i].w;
             EXPECT_NEAR(got, want, 1e-5f) << "vector " << i << " row " << r;
         }
     m.TransformArray(in.data(), in.data(), (int)in.size());  // in place
@@ -171,8 +169,7 @@ TEST(Matrix, RotateArrayIgnoresTranslationAndGivesWOne)
     nVector out3[2], out4[2];
     r.RotateArray(out3, in, 2);
     m.RotateArray(out4, in, 2);
-    for (int i = 0; i < 2; ++i)
-    {
+    for (int i = 0; i < 2; ++i) {
         EXPECT_TRUE(Vector4Near(out3[i], nVector(in[i].Rotate(r).x, in[i].Rotate(r).y, in[i].Rotate(r).z, 1), 0.0f));
         EXPECT_TRUE(Vector4Near(out4[i], out3[i], 0.0f));
     }
@@ -214,8 +211,7 @@ TEST(MatrixEuler, EachOrderIsItsProductOfAxisRotations)
 
 TEST(MatrixEuler, RoundTripsTheWorkedAngles)
 {
-    for (nRotationOrder order : kOrders)
-    {
+    for (nRotationOrder order : kOrders) {
         if (order == RotationOrderXY)
             continue;
         const nVector angles = nMatrix3::FromEuler(0.3f, -0.7f, 1.1f, order).ToEuler(order);
@@ -230,16 +226,16 @@ TEST(MatrixEuler, RoundTripsRandomAnglesWithTheMiddleAngleInRange)
     std::mt19937 rng(3);
     std::uniform_real_distribution<float> outer(-3.1f, 3.1f), middle(-1.5f, 1.5f);
     for (int order = 0; order < 6; ++order)
-        for (int n = 0; n < 200; ++n)
-        {
+        for (int n = 0; n < 200; ++n) {
             const float a = outer(rng), b = middle(rng), c = outer(rng);
             // The angle taken by asin is y for ZYX and XYZ, z for YZX and XZY, x for ZXY and YXZ.
             nVector want;
-            switch (order)
-            {
-            case RotationOrderZYX: case RotationOrderXYZ: want = nVector(a, b, c); break;
-            case RotationOrderYZX: case RotationOrderXZY: want = nVector(a, c, b); break;
-            default: want = nVector(b, a, c); break;
+            switch (order) {
+                case RotationOrderZYX:
+                case RotationOrderXYZ: want = nVector(a, b, c); break;
+                case RotationOrderYZX:
+                case RotationOrderXZY: want = nVector(a, c, b); break;
+                default: want = nVector(b, a, c); break;
             }
             const nMatrix3 m = nMatrix3::FromEulerVector(want, (nRotationOrder)order);
             const nVector got = m.ToEuler((nRotationOrder)order);
@@ -249,8 +245,7 @@ TEST(MatrixEuler, RoundTripsRandomAnglesWithTheMiddleAngleInRange)
 
 TEST(MatrixEuler, OutOfRangeMiddleAngleGivesAnEquivalentTriple)
 {
-    for (nRotationOrder order : kOrders)
-    {
+    for (nRotationOrder order : kOrders) {
         const nMatrix3 m = nMatrix3::FromEuler(0.3f, 2.5f, -1.1f, order);
         EXPECT_TRUE(MatrixNear(nMatrix3::FromEulerVector(m.ToEuler(order), order), m, 2e-6f)) << "order " << order;
     }
@@ -261,8 +256,7 @@ TEST(MatrixEuler, OrderXYIgnoresZAndKeepsTheSignsOfItsAngles)
     EXPECT_TRUE(MatrixNear(nMatrix3::FromEuler(0.3f, 0.4f, 5.0f, RotationOrderXY),
                            nMatrix3::RotationX(0.3f) * nMatrix3::RotationY(0.4f), 1e-6f));
     const float cases[][2] = {{0.3f, 0.4f}, {-0.4f, -2.5f}, {2.9f, -0.1f}, {-3.0f, 1.7f}};
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         const nVector got = nMatrix3::FromEuler(c[0], c[1], 0, RotationOrderXY).ToEuler(RotationOrderXY);
         EXPECT_TRUE(Vector4Near(got, nVector(c[0], c[1], 0, 1), 2e-6f)) << c[0] << ", " << c[1];
     }
@@ -282,14 +276,17 @@ TEST(MatrixEuler, UnknownOrderGivesIdentityAndReadsAsYXZ)
 
 TEST(MatrixLookAt, WithoutUpBuildsAroundTheDirection)
 {
-    struct Case { nVector dir; nVector c0, c1, c2; };
+    struct Case
+    {
+        nVector dir;
+        nVector c0, c1, c2;
+    };
     const Case cases[] = {
         {nVector(0, 0, 1), nVector(1, 0, 0), nVector(0, 1, 0), nVector(0, 0, 1)},
         {nVector(1, 0, 0), nVector(0, 0, -1), nVector(0, 1, 0), nVector(1, 0, 0)},
         {nVector(0, 2, 0), nVector(-1, 0, 0), nVector(0, 0, 1), nVector(0, 1, 0)},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         const nMatrix3 m = nMatrix3::LookAt(c.dir, nullptr);
         EXPECT_TRUE(VectorNear(m.GetColumn(0), c.c0, 1e-6f)) << c.dir.x << "," << c.dir.y << "," << c.dir.z;
         EXPECT_TRUE(VectorNear(m.GetColumn(1), c.c1, 1e-6f));
@@ -315,8 +312,7 @@ TEST(MatrixLookAt, TiltedDirectionStillGivesARotation)
     // look along the direction, and keep its up column on the side of the given up.
     const nVector up(0, 1, 0);
     const nVector dirs[] = {nVector(1, -1, 2), nVector(0, -5, 0.1f), nVector(-3, 2, -1), nVector(0.2f, 0.9f, 0)};
-    for (const nVector& dir : dirs)
-    {
+    for (const nVector& dir : dirs) {
         const nMatrix3 m = nMatrix3::LookAt(dir, &up);
         EXPECT_TRUE(IsRotation(m, 1e-5f)) << dir.x << "," << dir.y << "," << dir.z;
         EXPECT_TRUE(VectorNear(m.GetColumn(2), dir.Normalize(), 1e-6f));
@@ -329,8 +325,7 @@ TEST(MatrixLookAt, UpAlongTheDirectionFallsBackToNoUp)
 {
     const nVector dir(0, 3, 0);
     const nVector ups[] = {nVector(0, 1, 0), nVector(0, -2, 0), nVector(0, 0, 0)};
-    for (const nVector& up : ups)
-    {
+    for (const nVector& up : ups) {
         const nMatrix3 m = nMatrix3::LookAt(dir, &up);
         EXPECT_TRUE(MatrixNear(m, nMatrix3::LookAt(dir, nullptr), 0.0f));
         EXPECT_TRUE(IsRotation(m, 1e-6f));
@@ -355,10 +350,12 @@ TEST(MatrixCompose, IsTranslationRotationScalePivot)
 
 TEST(MatrixCompose, DecomposeRecoversPositionAndSignedScale)
 {
-    struct Case { nVector scale; };
-    const Case cases[] = {{nVector(2, 3, 4)}, {nVector(-2, 3, 4)}};
-    for (const Case& c : cases)
+    struct Case
     {
+        nVector scale;
+    };
+    const Case cases[] = {{nVector(2, 3, 4)}, {nVector(-2, 3, 4)}};
+    for (const Case& c : cases) {
         const nMatrix4 m = nMatrix4::ComposeEuler(nVector(1, 2, 3), nVector(0, 0.5f, 0), c.scale, kZero);
         nVector pos, scale;
         nMatrix3 rot;
@@ -374,8 +371,7 @@ TEST(MatrixCompose, DecomposeInvertsComposeForRandomTransforms)
     std::mt19937 rng(5);
     std::uniform_real_distribution<float> angle(-3.1f, 3.1f), middle(-1.5f, 1.5f), size(0.1f, 5), coord(-100, 100);
     std::bernoulli_distribution mirror(0.3);
-    for (int n = 0; n < 300; ++n)
-    {
+    for (int n = 0; n < 300; ++n) {
         const nVector pos(coord(rng), coord(rng), coord(rng));
         const nVector angles(middle(rng), angle(rng), angle(rng));
         const nVector scale(mirror(rng) ? -size(rng) : size(rng), size(rng), size(rng));
@@ -409,8 +405,7 @@ TEST(MatrixInverseTRS, UndoesTranslationRotationAndScale)
         nMatrix4::ComposeEuler(nVector(-1, 7, 3), nVector(1.2f, -0.5f, 2.8f), nVector(0.5f, 4, 1.5f), kZero),
         nMatrix4::ComposeEuler(nVector(2, -3, 4), nVector(-0.7f, 0.3f, 0.1f), nVector(-2, 3, 4), kZero),  // mirrored
     };
-    for (const nMatrix4& m : cases)
-    {
+    for (const nMatrix4& m : cases) {
         EXPECT_TRUE(MatrixNear(m.InverseTRS() * m, nMatrix4(), 1e-5f));
         EXPECT_TRUE(MatrixNear(m * m.InverseTRS(), nMatrix4(), 1e-5f));
     }

@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
 using Lines = std::vector<std::string>;
 
@@ -55,36 +54,50 @@ TEST(nVariant, ConstructorsGiveTypeNameAndValue)
     EXPECT_TRUE(none.GetName().IsEmpty());
 
     nVariant f(2.5f), i(int32_t(-7));
-    float fv = 0; int32_t iv = 0;
+    float fv = 0;
+    int32_t iv = 0;
     EXPECT_EQ(f.GetType(), TagType_Real);
-    EXPECT_TRUE(f.GetFloat(&fv)); EXPECT_EQ(fv, 2.5f);
+    EXPECT_TRUE(f.GetFloat(&fv));
+    EXPECT_EQ(fv, 2.5f);
     EXPECT_EQ(i.GetType(), TagType_Integer);
-    EXPECT_TRUE(i.GetInt(&iv)); EXPECT_EQ(iv, -7);
+    EXPECT_TRUE(i.GetInt(&iv));
+    EXPECT_EQ(iv, -7);
 
     nVariant s("path", "data/x.nml"), n("count", int32_t(3)), r("scale", 0.5f), b("debug", true);
-    const char* sv = 0; bool bv = false;
+    const char* sv = 0;
+    bool bv = false;
     EXPECT_EQ(s.GetType(), TagType_String);
-    EXPECT_TRUE(s.GetString(&sv)); EXPECT_STREQ(sv, "data/x.nml");
+    EXPECT_TRUE(s.GetString(&sv));
+    EXPECT_STREQ(sv, "data/x.nml");
     EXPECT_TRUE(s.GetName() == "path");
     EXPECT_EQ(n.GetType(), TagType_Integer);
     EXPECT_TRUE(n.GetName() == "count");
     EXPECT_EQ(r.GetType(), TagType_Real);
     EXPECT_EQ(b.GetType(), TagType_Bool);
-    EXPECT_TRUE(b.GetBool(&bv)); EXPECT_TRUE(bv);
+    EXPECT_TRUE(b.GetBool(&bv));
+    EXPECT_TRUE(bv);
 }
 
 TEST(nVariant, GetBoolConvertsNumbersButTypedGettersAreStrict)
 {
-    struct Case { const char* what; nVariant* value; bool converts; bool expected; };
+    struct Case
+    {
+        const char* what;
+        nVariant* value;
+        bool converts;
+        bool expected;
+    };
     nVariant zeroF(0.0f), halfF(0.5f), zeroI(int32_t(0)), twoI(int32_t(2)), yes("", true), text("", "True"), none;
     const Case cases[] = {
-        {"float 0", &zeroF, true, false}, {"float 0.5", &halfF, true, true},
-        {"int 0", &zeroI, true, false},   {"int 2", &twoI, true, true},
-        {"bool", &yes, true, true},       {"text", &text, false, false},
+        {"float 0", &zeroF, true, false},
+        {"float 0.5", &halfF, true, true},
+        {"int 0", &zeroI, true, false},
+        {"int 2", &twoI, true, true},
+        {"bool", &yes, true, true},
+        {"text", &text, false, false},
         {"none", &none, false, false},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         bool out = !c.expected;
         EXPECT_EQ(c.value->GetBool(&out), c.converts) << c.what;
         if (c.converts) {
@@ -92,7 +105,9 @@ TEST(nVariant, GetBoolConvertsNumbersButTypedGettersAreStrict)
         }
     }
 
-    float f = 9; int32_t i = 9; const char* s = "keep";
+    float f = 9;
+    int32_t i = 9;
+    const char* s = "keep";
     EXPECT_FALSE(twoI.GetFloat(&f));
     EXPECT_FALSE(halfF.GetInt(&i));
     EXPECT_FALSE(yes.GetInt(&i));
@@ -175,8 +190,7 @@ TEST(nVariant, SetCopiesEveryTypeButNotTheName)
     items->InsertAfter(new nVariant("second", "two"), nullptr);
 
     nVariant* sources[] = {&text, &real, &flag, &number, &binary, &list};
-    for (nVariant* src : sources)
-    {
+    for (nVariant* src : sources) {
         nVariant dst("keep", int32_t(0));
         dst.Set(*src);
         EXPECT_EQ(dst.GetType(), src->GetType());
@@ -193,9 +207,12 @@ TEST(nVariant, SetCopiesEveryTypeButNotTheName)
     std::vector<nVariant*> copied = ListElements(dst), original = ListElements(list);
     ASSERT_EQ(copied.size(), 2u);
     EXPECT_NE(copied[0], original[0]) << "elements are deep copies";
-    int32_t i = 0; const char* s = nullptr;
-    EXPECT_TRUE(copied[0]->GetInt(&i)); EXPECT_EQ(i, 1);
-    EXPECT_TRUE(copied[1]->GetString(&s)); EXPECT_STREQ(s, "two");
+    int32_t i = 0;
+    const char* s = nullptr;
+    EXPECT_TRUE(copied[0]->GetInt(&i));
+    EXPECT_EQ(i, 1);
+    EXPECT_TRUE(copied[1]->GetString(&s));
+    EXPECT_STREQ(s, "two");
     EXPECT_TRUE(copied[1]->GetName() == "second");
 
     dst.Set(none);
@@ -275,8 +292,7 @@ TEST(nMetaTag, IterationAllowsRemovingTheCurrentChildAndRestarts)
         parent.AddChild(new nMetaTag(name));
     nMetaTagIterator it;
     std::vector<std::string> seen;
-    while (nMetaTag* child = parent.NextChild(it))
-    {
+    while (nMetaTag* child = parent.NextChild(it)) {
         seen.push_back(child->GetName().GetCStr());
         if (seen.size() % 2 == 1)
             parent.GetChildren().RemoveAndDelete(child, true);
@@ -301,7 +317,7 @@ TEST(nMetaTag, GetBoolValueConverts)
 struct CloneCase
 {
     const char* what;
-    nMetaTag*   tag;
+    nMetaTag* tag;
 };
 
 TEST(nMetaTag, CloneCopiesEveryValueKind)
@@ -312,13 +328,15 @@ TEST(nMetaTag, CloneCopiesEveryValueKind)
     items->InsertAfter(new nVariant(int32_t(11)), nullptr);
     items->InsertAfter(new nVariant("n", "s"), nullptr);
     CloneCase cases[] = {
-        {"pure", new nMetaTag("P")},          {"int", new nMetaTag("I", int32_t(-3))},
-        {"float", new nMetaTag("F", 2.75f)},  {"bool", new nMetaTag("B", true)},
-        {"string", new nMetaTag("S", "abc")}, {"binary", new nMetaTag("Bin", bytes, 3)},
+        {"pure", new nMetaTag("P")},
+        {"int", new nMetaTag("I", int32_t(-3))},
+        {"float", new nMetaTag("F", 2.75f)},
+        {"bool", new nMetaTag("B", true)},
+        {"string", new nMetaTag("S", "abc")},
+        {"binary", new nMetaTag("Bin", bytes, 3)},
         {"list", list},
     };
-    for (CloneCase& c : cases)
-    {
+    for (CloneCase& c : cases) {
         nMetaTag* clone = c.tag->Clone(false);
         ASSERT_NE(clone, nullptr) << c.what;
         EXPECT_TRUE(clone->GetName() == c.tag->GetName()) << c.what;
@@ -427,22 +445,26 @@ protected:
 
 TEST_F(NmlDocument, PathLookupTable)
 {
-    struct Case { const char* path; const char* found; };
+    struct Case
+    {
+        const char* path;
+        const char* found;
+    };
     const Case cases[] = {
         {nullptr, "<null>"},
         {"", "<null>"},
         {";", "<null>"},
         {"Scene;", "Scene"},
         {"Scene:Items;", "Items"},
-        {"Scene:Items", "Items"},             // missing ';' still matches
-        {"Scene::Items;", "Items"},           // doubled ':' act as one
-        {"::Scene:Items;", "Items"},          // leading ':' skipped
-        {"Scene:Items;Name;", "Items"},       // text after ';' ignored
+        {"Scene:Items", "Items"},        // missing ';' still matches
+        {"Scene::Items;", "Items"},      // doubled ':' act as one
+        {"::Scene:Items;", "Items"},     // leading ':' skipped
+        {"Scene:Items;Name;", "Items"},  // text after ';' ignored
         {"Scene:Items:Box;", "Box"},
         {"Scene:Name;", "Name"},
-        {"Object:Geometry;", "<null>"},       // a tag with a value has no searchable children
+        {"Object:Geometry;", "<null>"},  // a tag with a value has no searchable children
         {"Scene:Missing;", "<null>"},
-        {"scene:items;", "<null>"},           // names are case-sensitive
+        {"scene:items;", "<null>"},  // names are case-sensitive
         {"Scene:Items:Box:Deeper;", "<null>"},
     };
     nLogCapture log;
@@ -453,16 +475,18 @@ TEST_F(NmlDocument, PathLookupTable)
 
 TEST_F(NmlDocument, VerboseLookupsExplainTheMiss)
 {
-    struct Case { const char* path; Lines lines; };
+    struct Case
+    {
+        const char* path;
+        Lines lines;
+    };
     const Case cases[] = {
         {"Scene:Items", {"[*] incomplete path 'Scene:Items' (missing ';').\n"}},
         {"Object:Geometry;", {"[*] 'Object:Geometry;' is deeper than lowest tree node.\n"}},
-        {"Scene:Missing;", {"[*] LListID failed to find 'Missing'.\n",
-                            "!! Error 'Missing' in 'Scene:Missing;' not found.\n"}},
+        {"Scene:Missing;", {"[*] LListID failed to find 'Missing'.\n", "!! Error 'Missing' in 'Scene:Missing;' not found.\n"}},
         {"Scene:Items;", {}},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         nLogCapture log;
         doc.FindPath(c.path, true);
         EXPECT_EQ(log.Lines(), c.lines) << c.path;

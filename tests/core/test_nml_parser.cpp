@@ -42,11 +42,12 @@ std::string LoadText(const char* name, const std::string& text, Lines* log_lines
 std::string Error(const char* text) { return std::string("[!] In file 't.nml': ") + text + "\n"; }
 const char* const kFailed = "[*] Failed to load metafile 't.nml'.\n";
 
-struct Snippet {
+struct Snippet
+{
     const char* name;
-    std::string body;    // after the header line
-    std::string tree;    // dump, or "FAILED"
-    Lines       log;
+    std::string body;  // after the header line
+    std::string tree;  // dump, or "FAILED"
+    Lines log;
 };
 
 TEST(NMLParser, SnippetsGiveTreesOrExactErrors)
@@ -70,71 +71,44 @@ TEST(NMLParser, SnippetsGiveTreesOrExactErrors)
         {"line comment with CR LF", "<A=1> // note\r\n<B=2>\r\n", "A=i1,B=i2", {}},
         {"block comments", "/* a */<A=/* b */1>/* c", "A=i1", {}},
         {"tag ended by another tag", "<A=<B <C>>", "A{B,C}", {}},
-        {"blank after a number", "<A=5 >", "FAILED",
-         {Error("Unexpected trailing expression following value, metatag 'A'."), kFailed}},
-        {"dash inside a number", "<A=5-3>", "FAILED",
-         {Error("Unexpected trailing expression following value, metatag 'A'."), kFailed}},
-        {"blank after a bool", "<A=Truex>", "FAILED",
-         {Error("Unexpected trailing expression following value, metatag 'A'."), kFailed}},
-        {"text after a string", "<A=\"x\" y>", "FAILED",
-         {Error("Unexpected trailing expression following string object, metatag 'A'."), kFailed}},
+        {"blank after a number", "<A=5 >", "FAILED", {Error("Unexpected trailing expression following value, metatag 'A'."), kFailed}},
+        {"dash inside a number", "<A=5-3>", "FAILED", {Error("Unexpected trailing expression following value, metatag 'A'."), kFailed}},
+        {"blank after a bool", "<A=Truex>", "FAILED", {Error("Unexpected trailing expression following value, metatag 'A'."), kFailed}},
+        {"text after a string", "<A=\"x\" y>", "FAILED", {Error("Unexpected trailing expression following string object, metatag 'A'."), kFailed}},
         {"string never closed", "<A=\"abc>", "FAILED", {Error("Mangled string declaration, metatag 'A'."), kFailed}},
-        {"end after a string", "<A=\"abc\"  ", "FAILED",
-         {Error("Unexpected EOF after string declaration, metatag 'A'."), kFailed}},
+        {"end after a string", "<A=\"abc\"  ", "FAILED", {Error("Unexpected EOF after string declaration, metatag 'A'."), kFailed}},
         {"end in a body", "<A=", "FAILED", {Error("Mangled definition, metatag 'A'."), kFailed}},
         {"end after a name", "<A  ", "FAILED", {Error("Mangled definition, metatag 'A'."), kFailed}},
         {"unknown character", "<A=x>", "FAILED", {Error("Unexpected '120' in assignation, metatag 'A'."), kFailed}},
-        {"unknown high character", "<A=\xe9>", "FAILED",
-         {Error("Unexpected '233' in assignation, metatag 'A'."), kFailed}},
+        {"unknown high character", "<A=\xe9>", "FAILED", {Error("Unexpected '233' in assignation, metatag 'A'."), kFailed}},
         {"unknown directive", "<A=#define>", "FAILED", {Error("Unknown preprocessor directive, metatag 'A'."), kFailed}},
-        {"a failing child gives one error line", "<A=<B=<C=5 >>>", "FAILED",
-         {Error("Unexpected trailing expression following value, metatag 'C'."), kFailed}},
+        {"a failing child gives one error line", "<A=<B=<C=5 >>>", "FAILED", {Error("Unexpected trailing expression following value, metatag 'C'."), kFailed}},
         {"stray text between tags", "<A=1> x", "FAILED", {Error("Unexpected '120' outside of any tag."), kFailed}},
-        {"append of literals and an earlier tag", "<B=\"-\"><A=#append(\"x\", <B;>, \"y\")>",
-         "B=s\"-\",A=s\"x-y\"", {}},
+        {"append of literals and an earlier tag", "<B=\"-\"><A=#append(\"x\", <B;>, \"y\")>", "B=s\"-\",A=s\"x-y\"", {}},
         {"append finds tags of the current tree", "<R=<B=\"1\"><A=#append(<R:B;> \"2\")>>", "R{B=s\"1\",A=s\"12\"}", {}},
-        {"append of a later tag", "<A=#append(<B;>)><B=\"-\">", "FAILED",
-         {Error("Preprocessor argument tag 'B;' not found, metatag 'A'."), kFailed}},
-        {"append of a non-string", "<B=1><A=#append(<B;>)>", "FAILED",
-         {Error("Preprocessor directive #append only support string, metatag 'B'."), kFailed}},
-        {"append without parentheses", "<A=#append \"x\">", "FAILED",
-         {Error("Mangled preprocessor directive, metatag 'A'."), kFailed}},
-        {"append with a bad item", "<A=#append(x)>", "FAILED",
-         {Error("Unexpected character in preprocessor directive, metatag 'A'."), kFailed}},
-        {"append with an open literal", "<A=#append(\"x)>", "FAILED",
-         {Error("Mangled shortcut declaration, metatag 'A'."), kFailed}},
-        {"append with an unclosed tag path", "<A=#append(<B;)", "FAILED",
-         {Error("Mangled tag declaration in preprocessor directive, metatag 'A'."), kFailed}},
-        {"append followed by more", "<A=#append(\"x\") 5>", "FAILED",
-         {Error("Unexpected trailing expression following string object, metatag 'A'."), kFailed}},
-        {"include without parentheses", "<A=#include \"x\">", "FAILED",
-         {"[!] Mangled #include directive in file 't.nml'.\n", kFailed}},
-        {"include of a non-string", "<A=#include(x)>", "FAILED",
-         {Error("Unexpected character in #include directive."), kFailed}},
+        {"append of a later tag", "<A=#append(<B;>)><B=\"-\">", "FAILED", {Error("Preprocessor argument tag 'B;' not found, metatag 'A'."), kFailed}},
+        {"append of a non-string", "<B=1><A=#append(<B;>)>", "FAILED", {Error("Preprocessor directive #append only support string, metatag 'B'."), kFailed}},
+        {"append without parentheses", "<A=#append \"x\">", "FAILED", {Error("Mangled preprocessor directive, metatag 'A'."), kFailed}},
+        {"append with a bad item", "<A=#append(x)>", "FAILED", {Error("Unexpected character in preprocessor directive, metatag 'A'."), kFailed}},
+        {"append with an open literal", "<A=#append(\"x)>", "FAILED", {Error("Mangled shortcut declaration, metatag 'A'."), kFailed}},
+        {"append with an unclosed tag path", "<A=#append(<B;)", "FAILED", {Error("Mangled tag declaration in preprocessor directive, metatag 'A'."), kFailed}},
+        {"append followed by more", "<A=#append(\"x\") 5>", "FAILED", {Error("Unexpected trailing expression following string object, metatag 'A'."), kFailed}},
+        {"include without parentheses", "<A=#include \"x\">", "FAILED", {"[!] Mangled #include directive in file 't.nml'.\n", kFailed}},
+        {"include of a non-string", "<A=#include(x)>", "FAILED", {Error("Unexpected character in #include directive."), kFailed}},
         {"uuencode block", "<A==6:3\n#86)C\n>", "A=x616263", {}},
         {"yEnc block", "<A==3:3@\n\x8b\x8c\x8d>", "A=x616263", {}},
         {"uuencode block decoding short is zero-filled", "<A==12:9\n#86)C\n\n\n\n\n\n\n>", "A=x616263000000000000", {}},
         {"yEnc block decoding short is zero-filled", "<A==4:4@\n=}=}>", "A=x13130000", {}},
-        {"binary block with CR LF", "<A==3:3@\r\n\x8b\x8c\x8d>", "FAILED",
-         {Error("Expected EOL following binary size in binary tag 'A' declaration."), kFailed}},
-        {"binary without sizes", "<A==x>", "FAILED",
-         {Error("Expected encoded size in binary tag 'A' declaration."), kFailed}},
-        {"binary without delimiter", "<A==3 3>", "FAILED",
-         {Error("Expected size delimiter in binary tag 'A' declaration."), kFailed}},
-        {"binary without raw size", "<A==3:@\n>", "FAILED",
-         {Error("Expected binary size in binary tag 'A' declaration."), kFailed}},
-        {"binary block longer than the text", "<A==30:3@\n\x8b\x8c\x8d>", "FAILED",
-         {Error("Expected closing tag in tag 'A'."), kFailed}},
-        {"binary block not followed by >", "<A==2:2@\n\x8b\x8c\x8d>", "FAILED",
-         {Error("Expected closing tag in tag 'A'."), kFailed}},
-        {"yEnc raw size above the encoded size", "<A==3:4@\n\x8b\x8c\x8d>", "FAILED",
-         {Error("Invalid binary size in binary tag 'A' declaration."), kFailed}},
-        {"uuencode raw size above three quarters", "<A==6:6\n#86)C\n>", "FAILED",
-         {Error("Invalid binary size in binary tag 'A' declaration."), kFailed}},
-        {"binary size beyond int", "<A==99999999999:1@\n>", "FAILED",
-         {Error("Invalid binary size in binary tag 'A' declaration."), kFailed}},
-        {"decoding that runs out warns and keeps what it got", "<A==2:2@\n\x8b=>", "A=x6100",
-         {"[*] input buffer underflow.\n"}},
+        {"binary block with CR LF", "<A==3:3@\r\n\x8b\x8c\x8d>", "FAILED", {Error("Expected EOL following binary size in binary tag 'A' declaration."), kFailed}},
+        {"binary without sizes", "<A==x>", "FAILED", {Error("Expected encoded size in binary tag 'A' declaration."), kFailed}},
+        {"binary without delimiter", "<A==3 3>", "FAILED", {Error("Expected size delimiter in binary tag 'A' declaration."), kFailed}},
+        {"binary without raw size", "<A==3:@\n>", "FAILED", {Error("Expected binary size in binary tag 'A' declaration."), kFailed}},
+        {"binary block longer than the text", "<A==30:3@\n\x8b\x8c\x8d>", "FAILED", {Error("Expected closing tag in tag 'A'."), kFailed}},
+        {"binary block not followed by >", "<A==2:2@\n\x8b\x8c\x8d>", "FAILED", {Error("Expected closing tag in tag 'A'."), kFailed}},
+        {"yEnc raw size above the encoded size", "<A==3:4@\n\x8b\x8c\x8d>", "FAILED", {Error("Invalid binary size in binary tag 'A' declaration."), kFailed}},
+        {"uuencode raw size above three quarters", "<A==6:6\n#86)C\n>", "FAILED", {Error("Invalid binary size in binary tag 'A' declaration."), kFailed}},
+        {"binary size beyond int", "<A==99999999999:1@\n>", "FAILED", {Error("Invalid binary size in binary tag 'A' declaration."), kFailed}},
+        {"decoding that runs out warns and keeps what it got", "<A==2:2@\n\x8b=>", "A=x6100", {"[*] input buffer underflow.\n"}},
     };
     for (const Snippet& c : cases) {
         Lines log;
@@ -155,8 +129,7 @@ TEST(NMLParser, HeaderVariants)
         {"other variant", "<Data=1.0>\n<A=1>", "FAILED", {"[!] Unknown metafile variant.\n", kFailed}},
         {"no header", "A=1", "FAILED", {"[!] Invalid metafile.\n", kFailed}},
         {"empty text", "  \n", "FAILED", {"[!] Invalid metafile.\n", kFailed}},
-        {"broken header", "<NML=1 >", "FAILED",
-         {Error("Unexpected trailing expression following value, metatag 'NML'."), "[!] Invalid metafile.\n", kFailed}},
+        {"broken header", "<NML=1 >", "FAILED", {Error("Unexpected trailing expression following value, metatag 'NML'."), "[!] Invalid metafile.\n", kFailed}},
     };
     for (const Snippet& c : cases) {
         Lines log;
@@ -204,8 +177,9 @@ TEST(NMLParser, ParseReplacesAnyOldTree)
             EXPECT_EQ(d.Parse(old.data(), static_cast<int32_t>(old.size())), ok) << body;
         };
     };
-    const struct {
-        const char*                     name;
+    const struct
+    {
+        const char* name;
         std::function<void(nMetaFile&)> build;
     } cases[] = {
         {"empty", [](nMetaFile&) {}},
@@ -250,7 +224,7 @@ TEST(NMLParser, NumbersReadAsTheStringReadersReadThem)
     for (int i = 0; i < 4000; ++i) {
         std::string token = rng() % 2 ? "-" : "";
         int digits = 1 + static_cast<int>(rng() % 24);
-        int point = static_cast<int>(rng() % (digits + 2)) - 1;   // -1: none; digits: after the last
+        int point = static_cast<int>(rng() % (digits + 2)) - 1;  // -1: none; digits: after the last
         bool zeros = rng() % 4 == 0;
         for (int d = 0; d < digits; ++d) {
             if (d == point)
@@ -399,11 +373,12 @@ TEST(NMLParser, NestingDeeperThanTheLimitFails)
 
 TEST(NMLScanners, PositionsInText)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         std::string text;
         int (*scan)(const char* p, const char* end);
-        int expected;   // offset from the start
+        int expected;  // offset from the start
     };
     const Case cases[] = {
         {"quoted end", "ab\"c", [](const char* p, const char* e) { return int(ScanQuotedEnd(p, e) - p); }, 2},
@@ -487,23 +462,24 @@ TEST(NMLScanners, AgreeWithACharacterByCharacterReading)
 
 TEST(NMLScanners, FloatLiterals)
 {
-    const struct {
+    const struct
+    {
         const char* text;
-        bool        is_float;
-    } cases[] = {{"1.5", true}, {"-.5", true}, {"2f", true}, {"1e5", false}, {"-3", false},
-                 {"12-3.5", false}, {"5 .5", false}, {"", false}};
+        bool is_float;
+    } cases[] = {{"1.5", true}, {"-.5", true}, {"2f", true}, {"1e5", false}, {"-3", false}, {"12-3.5", false}, {"5 .5", false}, {"", false}};
     for (const auto& c : cases)
         EXPECT_EQ(ScanIsFloatLiteral(c.text, c.text + strlen(c.text)), c.is_float) << c.text;
 }
 
 TEST(NMLDecoding, TruncatedInputWarnsAndStops)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
-        bool        yenc;
+        bool yenc;
         std::string text;
-        int         produced;
-        bool        warns;
+        int produced;
+        bool warns;
     };
     const Case cases[] = {
         {"uu group cut short", false, "#86)", 0, true},

@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
 using Lines = std::vector<std::string>;
 
@@ -21,9 +20,9 @@ using Lines = std::vector<std::string>;
 struct RootCase
 {
     const char* label;
-    const char* body;       // NULL: no tag at all
-    bool        accepted;
-    Lines       log;
+    const char* body;  // NULL: no tag at all
+    bool accepted;
+    Lines log;
 };
 
 TEST(nMLReader, RootCheckAcceptsItsNamesAndLogsAnyOtherRootOnce)
@@ -68,13 +67,13 @@ TEST(nMLReader, RootCheckOfOneNameAndTheOlderWordings)
 
 struct Gadget
 {
-    int32_t          count = 0;
-    float            weight = 0.0f;
-    bool             on = false;
-    nString          label;
-    nVector          colour = nVector(0, 0, 0, 1);
-    nVector2         size;
-    std::vector<int> order;   // the rows that ran, by the value they note
+    int32_t count = 0;
+    float weight = 0.0f;
+    bool on = false;
+    nString label;
+    nVector colour = nVector(0, 0, 0, 1);
+    nVector2 size;
+    std::vector<int> order;  // the rows that ran, by the value they note
 };
 
 const nMLTagRule<Gadget> kGadgetTags[] = {
@@ -89,7 +88,7 @@ const nMLTagRule<Gadget> kGadgetTags[] = {
          ReadTagInt(t, v);
          g.order.push_back(d ? v : -v);
      }},
-    {"Note", [](Gadget& g, nMetaFile*, nMetaTag*) { g.order.push_back(1000); }},   // never reached: the first row wins
+    {"Note", [](Gadget& g, nMetaFile*, nMetaTag*) { g.order.push_back(1000); }},  // never reached: the first row wins
     {"Legacy", 0},
 };
 
@@ -97,8 +96,8 @@ TEST(nMLReader, ChildrenAreReadInOrderByTheirRowsAndUnknownOnesWarnByName)
 {
     nMetaFile document;
     nMetaTag* root = nMLParseRoot(document,
-        "<Gadget= <Count=3> <Note=1> <Weight=2.5> <Mystery=1> <On=True> <Label=\"lamp\">"
-        " <Colour= <R=0.5> <G=0.25> <B=1> > <Size= <X=2> <Y=3.5> > <Legacy=7> <Note=2> <Count2=1> >");
+                                  "<Gadget= <Count=3> <Note=1> <Weight=2.5> <Mystery=1> <On=True> <Label=\"lamp\">"
+                                  " <Colour= <R=0.5> <G=0.25> <B=1> > <Size= <X=2> <Y=3.5> > <Legacy=7> <Note=2> <Count2=1> >");
     ASSERT_NE(root, nullptr);
     Gadget g;
     nLogCapture cap;
@@ -111,21 +110,30 @@ TEST(nMLReader, ChildrenAreReadInOrderByTheirRowsAndUnknownOnesWarnByName)
     EXPECT_EQ(g.colour.x, 0.5f);
     EXPECT_EQ(g.colour.y, 0.25f);
     EXPECT_EQ(g.colour.z, 1.0f);
-    EXPECT_EQ(g.colour.w, 1.0f);   // three children: w stays
+    EXPECT_EQ(g.colour.w, 1.0f);  // three children: w stays
     EXPECT_EQ(g.size.x, 2.0f);
     EXPECT_EQ(g.size.y, 3.5f);
-    EXPECT_EQ(g.order, (std::vector<int>{1, 2}));   // the document is handed to the rows
+    EXPECT_EQ(g.order, (std::vector<int>{1, 2}));  // the document is handed to the rows
 }
 
 // Rows that can fail: a failing row ends the reading, so nothing after it is read or warned.
 TEST(nMLReader, CheckedRowsStopTheReadingAtTheFirstFailure)
 {
-    struct Steps { std::vector<int> read; };
+    struct Steps
+    {
+        std::vector<int> read;
+    };
     static const nMLCheckedTagRule<Steps> kStepTags[] = {
         {"Step", [](Steps& s, nMetaFile*, nMetaTag* t) { int32_t v = 0; ReadTagInt(t, v); s.read.push_back(v); return v >= 0; }},
         {"Skip", 0},
     };
-    struct Case { const char* text; bool result; std::vector<int> read; Lines log; };
+    struct Case
+    {
+        const char* text;
+        bool result;
+        std::vector<int> read;
+        Lines log;
+    };
     const Case cases[] = {
         {"<Steps= <Step=1> <Skip=1> <Step=2> >", true, {1, 2}, {}},
         {"<Steps= <Step=1> <Odd=1> <Step=-1> <Odd2=1> <Step=3> >", false, {1, -1}, {"[*] Unknown tag 'Odd' in <Steps>.\n"}},
@@ -160,12 +168,17 @@ TEST(nMLReader, TypedReadsTakeTheirValueTypesAndLeaveTheFieldAloneOtherwise)
 {
     nMetaFile document;
     nMetaTag* root = nMLParseRoot(document,
-        "<V= <I=7> <F=2.5> <B=True> <S=\"text\"> <E=\"\"> <N> <V3= <X=1> <Y=2> <Z=3> >"
-        " <V4= <X=1> <Y=2> <Z=3> <W=4> > <V2= <X=1> <Y=2> > <VI= <X=1> <Y=2> <Z=3> > >");
+                                  "<V= <I=7> <F=2.5> <B=True> <S=\"text\"> <E=\"\"> <N> <V3= <X=1> <Y=2> <Z=3> >"
+                                  " <V4= <X=1> <Y=2> <Z=3> <W=4> > <V2= <X=1> <Y=2> > <VI= <X=1> <Y=2> <Z=3> > >");
     ASSERT_NE(root, nullptr);
     auto tag = [&](const char* name) { return FirstChildNamed(root, name); };
 
-    struct IntCase { const char* tag; bool read; int32_t out; };
+    struct IntCase
+    {
+        const char* tag;
+        bool read;
+        int32_t out;
+    };
     for (const IntCase& c : {IntCase{"I", true, 7}, IntCase{"F", false, -1}, IntCase{"B", false, -1},
                              IntCase{"S", false, -1}, IntCase{"N", false, -1}, IntCase{"V3", false, -1}}) {
         SCOPED_TRACE(c.tag);
@@ -173,7 +186,12 @@ TEST(nMLReader, TypedReadsTakeTheirValueTypesAndLeaveTheFieldAloneOtherwise)
         EXPECT_EQ(ReadTagInt(tag(c.tag), out), c.read);
         EXPECT_EQ(out, c.out);
     }
-    struct FloatCase { const char* tag; bool read; float out; };
+    struct FloatCase
+    {
+        const char* tag;
+        bool read;
+        float out;
+    };
     for (const FloatCase& c : {FloatCase{"F", true, 2.5f}, FloatCase{"I", true, 7.0f}, FloatCase{"B", false, -1.0f},
                                FloatCase{"S", false, -1.0f}, FloatCase{"N", false, -1.0f}}) {
         SCOPED_TRACE(c.tag);
@@ -181,7 +199,12 @@ TEST(nMLReader, TypedReadsTakeTheirValueTypesAndLeaveTheFieldAloneOtherwise)
         EXPECT_EQ(ReadTagFloat(tag(c.tag), out), c.read);
         EXPECT_EQ(out, c.out);
     }
-    struct BoolCase { const char* tag; bool read; bool out; };
+    struct BoolCase
+    {
+        const char* tag;
+        bool read;
+        bool out;
+    };
     for (const BoolCase& c : {BoolCase{"B", true, true}, BoolCase{"I", true, true}, BoolCase{"F", true, true},
                               BoolCase{"S", false, false}, BoolCase{"N", false, false}}) {
         SCOPED_TRACE(c.tag);
@@ -189,7 +212,11 @@ TEST(nMLReader, TypedReadsTakeTheirValueTypesAndLeaveTheFieldAloneOtherwise)
         EXPECT_EQ(ReadTagBool(tag(c.tag), out), c.read);
         EXPECT_EQ(out, c.out);
     }
-    struct StringCase { const char* tag; const char* out; };   // NULL: not read
+    struct StringCase
+    {
+        const char* tag;
+        const char* out;
+    };  // NULL: not read
     for (const StringCase& c : {StringCase{"S", "text"}, StringCase{"E", ""}, StringCase{"I", 0},
                                 StringCase{"N", 0}, StringCase{"V3", 0}}) {
         SCOPED_TRACE(c.tag);
@@ -204,7 +231,12 @@ TEST(nMLReader, TypedReadsTakeTheirValueTypesAndLeaveTheFieldAloneOtherwise)
         EXPECT_EQ(ReadTagString(tag(c.tag), kept), c.out != 0);
         EXPECT_STREQ(kept.GetCStr(), c.out ? c.out : "kept");
     }
-    struct VectorCase { const char* tag; bool read; nVector out; };
+    struct VectorCase
+    {
+        const char* tag;
+        bool read;
+        nVector out;
+    };
     const nVector start(-1, -1, -1, -1);
     for (const VectorCase& c : {VectorCase{"V3", true, nVector(1, 2, 3, -1)}, VectorCase{"V4", true, nVector(1, 2, 3, 4)},
                                 VectorCase{"VI", true, nVector(1, 2, 3, -1)}, VectorCase{"V2", false, start},
@@ -242,9 +274,9 @@ TEST(nMLReader, AppendTagKeepsOrFreesTheChild)
 {
     nMetaTag parent("P");
     EXPECT_TRUE(AppendTag(&parent, new nMetaTag("A", int32_t(1))));
-    EXPECT_FALSE(AppendTag(&parent, 0));   // out of memory: nothing to add
+    EXPECT_FALSE(AppendTag(&parent, 0));  // out of memory: nothing to add
     nMetaTag valued("V", int32_t(3));
-    nLogCapture cap;                       // the refusal logs; the refused child is freed (the sanitizer build checks)
+    nLogCapture cap;  // the refusal logs; the refused child is freed (the sanitizer build checks)
     EXPECT_FALSE(AppendTag(&valued, new nMetaTag("B")));
     EXPECT_EQ(parent.GetChildCount(), 1);
     EXPECT_EQ(valued.GetChildCount(), 0);

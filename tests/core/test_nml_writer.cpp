@@ -57,7 +57,7 @@ std::string YE(const std::string& bytes, int line_length = kYEncLineLength)
 TEST(NMLEncoding, UUEncodeGoldenValues)
 {
     EXPECT_EQ(UU("abc"), "#86)C\n");
-    EXPECT_EQ(UU("ab"), "#86( \n");   // count still says 3; the zero digit is a space
+    EXPECT_EQ(UU("ab"), "#86( \n");  // count still says 3; the zero digit is a space
     EXPECT_EQ(UU(std::string(1, '\0')), "#    \n");
     EXPECT_EQ(UU(""), "");
     // 46 bytes: one full line of 15 groups (count 'M' = 32 + 45), then one group.
@@ -147,10 +147,11 @@ std::string SaveToMemory(nMetaFile& document, const char* name, bool* ok = nullp
 
 TEST(NMLWriter, TextOfEveryValueKind)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         nMetaTag* (*make)();
-        int32_t     encoding;
+        int32_t encoding;
         std::string text;
     };
     const Case cases[] = {
@@ -217,21 +218,18 @@ TEST(NMLWriter, NotANumberIsWrittenAsZeroWithAWarning)
 
 TEST(NMLWriter, WhatCannotBeReadBackFailsTheSave)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         nMetaTag* (*make)();
-        Lines       log;
+        Lines log;
     };
     const Case cases[] = {
-        {"quote in a string", [] { return new nMetaTag("S", "say \"hi\""); },
-         {"[!] Tag 'S' holds a string that NML cannot hold (a '\"' without a '\\' before it, or a final '\\').\n"}},
-        {"final backslash", [] { return new nMetaTag("S", "C:\\dir\\"); },
-         {"[!] Tag 'S' holds a string that NML cannot hold (a '\"' without a '\\' before it, or a final '\\').\n"}},
+        {"quote in a string", [] { return new nMetaTag("S", "say \"hi\""); }, {"[!] Tag 'S' holds a string that NML cannot hold (a '\"' without a '\\' before it, or a final '\\').\n"}},
+        {"final backslash", [] { return new nMetaTag("S", "C:\\dir\\"); }, {"[!] Tag 'S' holds a string that NML cannot hold (a '\"' without a '\\' before it, or a final '\\').\n"}},
         {"name with a dash", [] { return new nMetaTag("my-tag", int32_t(1)); }, {"[!] Tag name 'my-tag' cannot be written to NML.\n"}},
-        {"name with a blank", [] { nMetaTag* t = new nMetaTag("A"); t->AddChild(new nMetaTag("a b")); return t; },
-         {"[!] Tag name 'a b' cannot be written to NML.\n"}},
-        {"list value", [] { nMetaTag* t = new nMetaTag("L"); t->GetValue().SetList(); return t; },
-         {"[!] No method to output tag 'L' type.\n"}},
+        {"name with a blank", [] { nMetaTag* t = new nMetaTag("A"); t->AddChild(new nMetaTag("a b")); return t; }, {"[!] Tag name 'a b' cannot be written to NML.\n"}},
+        {"list value", [] { nMetaTag* t = new nMetaTag("L"); t->GetValue().SetList(); return t; }, {"[!] No method to output tag 'L' type.\n"}},
     };
     for (const Case& c : cases) {
         nLogCapture log;
@@ -280,7 +278,8 @@ TEST(NMLWriter, WriteTagWritesOneSubtreeToAStream)
 // Disk files: replaced whole or not at all
 // ---------------------------------------------------------------------------------------------
 
-class NMLWriterDisk : public testing::Test {
+class NMLWriterDisk : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -340,7 +339,9 @@ TEST_F(NMLWriterDisk, SaveReplacesTheFileTheDiskFileSystemFinds)
     // Game data names files in any case and with '\': the save replaces the file that reading
     // the same name would open, not a new file beside it.
     ASSERT_EQ(mkdir((m_dir + "/Saves").c_str(), 0755), 0);
-    { std::ofstream(m_dir + "/Saves/Game.nml") << "old"; }
+    {
+        std::ofstream(m_dir + "/Saves/Game.nml") << "old";
+    }
     nMetaFile document;
     document.AddRoot(new nMetaTag("G", int32_t(9)));
     EXPECT_TRUE(document.Save((m_dir + "/saves\\game.nml").c_str()));
@@ -366,7 +367,8 @@ TEST_F(NMLWriterDisk, SaveIntoAMissingDirectoryFails)
 // Property: a random tree written and parsed back is the same tree
 // ---------------------------------------------------------------------------------------------
 
-class RandomTree {
+class RandomTree
+{
 public:
     explicit RandomTree(uint32_t seed) : m_rng(seed) {}
 
@@ -375,28 +377,28 @@ public:
         nMetaTag* tag = new nMetaTag(Name().c_str());
         int kind = Pick(depth < 4 ? 9 : 8);
         switch (kind) {
-        case 0: break;                                             // pure tag
-        case 1: tag->GetValue().SetInt(static_cast<int32_t>(m_rng())); break;
-        case 2: tag->GetValue().SetFloat(Float()); break;
-        case 3: tag->GetValue().SetBool(Pick(2) == 1); break;
-        case 4: tag->GetValue().SetString(Text().c_str()); break;
-        case 5:
-        case 6: {
-            std::string bytes(static_cast<size_t>(1 + Pick(Pick(2) ? 8 : 300)), '\0');
-            for (char& c : bytes)
-                c = static_cast<char>(Pick(4) == 0 ? "\0\n\r="[Pick(4)] - 42 : static_cast<int>(m_rng()));
-            tag->GetValue().SetBinary(bytes.data(), static_cast<int32_t>(bytes.size()));
-            break;
-        }
-        case 7: tag->GetValue().SetInt(Pick(3) - 1); break;
-        default: {                                                 // node, sometimes with a value too
-            int children = 1 + Pick(5);
-            for (int i = 0; i < children; ++i)
-                tag->GetChildren().Add(Make(depth + 1), true, true);
-            if (Pick(4) == 0)
-                tag->GetValue().SetFloat(Float());
-            break;
-        }
+            case 0: break;  // pure tag
+            case 1: tag->GetValue().SetInt(static_cast<int32_t>(m_rng())); break;
+            case 2: tag->GetValue().SetFloat(Float()); break;
+            case 3: tag->GetValue().SetBool(Pick(2) == 1); break;
+            case 4: tag->GetValue().SetString(Text().c_str()); break;
+            case 5:
+            case 6: {
+                std::string bytes(static_cast<size_t>(1 + Pick(Pick(2) ? 8 : 300)), '\0');
+                for (char& c : bytes)
+                    c = static_cast<char>(Pick(4) == 0 ? "\0\n\r="[Pick(4)] - 42 : static_cast<int>(m_rng()));
+                tag->GetValue().SetBinary(bytes.data(), static_cast<int32_t>(bytes.size()));
+                break;
+            }
+            case 7: tag->GetValue().SetInt(Pick(3) - 1); break;
+            default: {  // node, sometimes with a value too
+                int children = 1 + Pick(5);
+                for (int i = 0; i < children; ++i)
+                    tag->GetChildren().Add(Make(depth + 1), true, true);
+                if (Pick(4) == 0)
+                    tag->GetValue().SetFloat(Float());
+                break;
+            }
         }
         return tag;
     }
@@ -429,7 +431,7 @@ private:
         for (;;) {
             uint32_t bits = m_rng();
             if (Pick(3) == 0)
-                bits &= 0x807fffffu | (static_cast<uint32_t>(Pick(3)) << 23);   // tiny and denormal values
+                bits &= 0x807fffffu | (static_cast<uint32_t>(Pick(3)) << 23);  // tiny and denormal values
             float f;
             memcpy(&f, &bits, sizeof(f));
             if (!std::isnan(f))
@@ -448,22 +450,22 @@ bool SameTag(const nMetaTag* a, const nMetaTag* b, std::string& where)
     const nVariant& va = a->GetValue();
     const nVariant& vb = b->GetValue();
     switch (va.GetType()) {
-    case TagType_Real: {
-        float fa = 0, fb = 0;
-        va.GetFloat(&fa);
-        vb.GetFloat(&fb);
-        if (memcmp(&fa, &fb, sizeof(float)) != 0)
-            return false;
-        break;
-    }
-    case TagType_Binary:
-        if (va.GetBinaryLength() != vb.GetBinaryLength() ||
-            memcmp(va.GetBinaryData(), vb.GetBinaryData(), static_cast<size_t>(va.GetBinaryLength())) != 0)
-            return false;
-        break;
-    default:
-        if (nMLDumpTag(a) != nMLDumpTag(b))
-            return false;
+        case TagType_Real: {
+            float fa = 0, fb = 0;
+            va.GetFloat(&fa);
+            vb.GetFloat(&fb);
+            if (memcmp(&fa, &fb, sizeof(float)) != 0)
+                return false;
+            break;
+        }
+        case TagType_Binary:
+            if (va.GetBinaryLength() != vb.GetBinaryLength() ||
+                memcmp(va.GetBinaryData(), vb.GetBinaryData(), static_cast<size_t>(va.GetBinaryLength())) != 0)
+                return false;
+            break;
+        default:
+            if (nMLDumpTag(a) != nMLDumpTag(b))
+                return false;
     }
     const nLinkedListEntry* ea = const_cast<nMetaTag*>(a)->GetChildren().GetHead();
     const nLinkedListEntry* eb = const_cast<nMetaTag*>(b)->GetChildren().GetHead();
@@ -487,7 +489,8 @@ TEST(NMLWriter, RandomTreesReadBackIdentical)
         std::string text = SaveToMemory(document, "random.nml", &saved);
         ASSERT_TRUE(saved) << "seed " << seed;
         nMetaFile back;
-        ASSERT_TRUE(back.Load("random.nml")) << "seed " << seed << "\n" << text;
+        ASSERT_TRUE(back.Load("random.nml")) << "seed " << seed << "\n"
+                                             << text;
         ASSERT_EQ(back.GetRootCount(), document.GetRootCount()) << "seed " << seed;
         const nLinkedListEntry* a = document.GetRoots().GetHead();
         const nLinkedListEntry* b = back.GetRoots().GetHead();
@@ -503,7 +506,8 @@ TEST(NMLWriter, RandomTreesReadBackIdentical)
 // Persistent objects
 // ---------------------------------------------------------------------------------------------
 
-class Counter : public nMetaObject {
+class Counter : public nMetaObject
+{
 public:
     int32_t value = 0;
 
@@ -520,7 +524,8 @@ public:
     }
 };
 
-class Broken : public Counter {
+class Broken : public Counter
+{
 public:
     nMetaTag* Serialize(nMetaFile*) override { return nullptr; }
 };

@@ -22,11 +22,11 @@ TEST(Prefetch, NeverFaultsWhateverTheAddress)
 
     const void* addresses[] = {
         nullptr,
-        guarded,                                          // mapped without any access
+        guarded,  // mapped without any access
         static_cast<char*>(guarded) + page - 1,
-        unmapped,                                         // no longer mapped at all
-        reinterpret_cast<const void*>(uintptr_t(1)),      // odd, in the first page
-        reinterpret_cast<const void*>(~uintptr_t(0) - 63) // the top of the address space
+        unmapped,                                          // no longer mapped at all
+        reinterpret_cast<const void*>(uintptr_t(1)),       // odd, in the first page
+        reinterpret_cast<const void*>(~uintptr_t(0) - 63)  // the top of the address space
     };
     for (const void* p : addresses) {
         SCOPED_TRACE(p);
@@ -41,6 +41,6 @@ TEST(Prefetch, LeavesTheBytesItAsksForAsTheyWere)
     for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<unsigned char>(i * 7);
     const std::vector<unsigned char> before = block;
     for (size_t at = 0; at < block.size(); at += 64) nPrefetch(&block[at]);
-    nPrefetch(block.data() + block.size());               // one past the end
+    nPrefetch(block.data() + block.size());  // one past the end
     EXPECT_EQ(block, before);
 }

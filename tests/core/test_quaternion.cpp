@@ -37,8 +37,7 @@ TEST(Quaternion, ProductMatchesProductOfMatrices)
 {
     std::mt19937 rng(1);
     std::uniform_real_distribution<float> u(-3, 3);
-    for (int n = 0; n < 100; ++n)
-    {
+    for (int n = 0; n < 100; ++n) {
         const nQuaternion a = nQuaternion::FromAxisAngle(u(rng), u(rng), u(rng), u(rng));
         const nQuaternion b = nQuaternion::FromAxisAngle(u(rng), u(rng), u(rng), u(rng));
         ASSERT_TRUE(MatrixNear((a * b).ToMatrix3(), a.ToMatrix3() * b.ToMatrix3(), 2e-6f));
@@ -75,13 +74,11 @@ TEST(Quaternion, FromEulerGivesTheSameRotationAsTheMatrix)
 {
     std::mt19937 rng(2);
     std::uniform_real_distribution<float> u(-3.1f, 3.1f);
-    for (int order = 0; order <= RotationOrderXY; ++order)
-    {
+    for (int order = 0; order <= RotationOrderXY; ++order) {
         EXPECT_TRUE(MatrixNear(nQuaternion::FromEuler(0.3f, -0.7f, 1.1f, (nRotationOrder)order).ToMatrix3(),
                                nMatrix3::FromEuler(0.3f, -0.7f, 1.1f, (nRotationOrder)order), 2e-6f))
             << "order " << order;
-        for (int n = 0; n < 100; ++n)
-        {
+        for (int n = 0; n < 100; ++n) {
             const float x = u(rng), y = u(rng), z = u(rng);
             ASSERT_TRUE(MatrixNear(nQuaternion::FromEuler(x, y, z, (nRotationOrder)order).ToMatrix3(),
                                    nMatrix3::FromEuler(x, y, z, (nRotationOrder)order), 4e-6f))
@@ -97,8 +94,7 @@ TEST(Quaternion, FromMatrixInvertsToMatrix)
 {
     std::mt19937 rng(3);
     std::uniform_real_distribution<float> u(-1, 1), angle(-kPi, kPi);
-    for (int n = 0; n < 500; ++n)
-    {
+    for (int n = 0; n < 500; ++n) {
         const nQuaternion q = nQuaternion::FromAxisAngle(angle(rng), u(rng), u(rng), u(rng));
         const nQuaternion back = nQuaternion::FromMatrix3(q.ToMatrix3());
         ASSERT_NEAR(Length(back), 1.0f, 1e-6f);
@@ -112,8 +108,7 @@ TEST(Quaternion, FromMatrixStaysAccurateNearAHalfTurn)
     const nVector axes[] = {nVector(1, 0, 0), nVector(0, 1, 0), nVector(0, 0, 1), nVector(1, 2, -2).Normalize(),
                             nVector(-0.3f, 0.1f, 0.9f).Normalize()};
     for (float a : angles)
-        for (const nVector& axis : axes)
-        {
+        for (const nVector& axis : axes) {
             const nQuaternion q = nQuaternion::FromAxisAngle(a, axis.x, axis.y, axis.z);
             const nQuaternion back = nQuaternion::FromMatrix3(q.ToMatrix3());
             EXPECT_TRUE(SameRotation(back, q, 2e-6f)) << "angle " << a << " axis " << axis.x << "," << axis.y << "," << axis.z;
@@ -134,8 +129,7 @@ TEST(QuaternionSlerp, FollowsTheArcAtConstantSpeed)
     const float h = std::sqrt(0.5f);
     const nQuaternion a = nQuaternion::FromAxisAngle(0.2f, h, h, 0), b = nQuaternion::FromAxisAngle(2.4f, h, h, 0);
     const float ts[] = {0.0f, 0.1f, 0.37f, 0.8f, 1.0f, 1.25f, -0.5f};  // t is not clamped
-    for (float t : ts)
-    {
+    for (float t : ts) {
         const float angle = 0.2f + t * (2.4f - 0.2f);
         EXPECT_TRUE(SameRotation(nQuaternion::Slerp(t, a, b), nQuaternion::FromAxisAngle(angle, h, h, 0), 2e-6f)) << t;
     }

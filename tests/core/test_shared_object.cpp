@@ -56,7 +56,7 @@ TEST(nSharedPtr, AssigningTheSameTargetKeepsTheCount)
     int deaths = 0;
     nSharedPtr<Counted> a(new Counted(&deaths));
     nSharedPtr<Counted> b(a);
-    a = b;                    // same target: nothing
+    a = b;  // same target: nothing
     a = a;
     a = a.Get();
     EXPECT_EQ(a->GetRefCount(), 2);
@@ -68,11 +68,11 @@ TEST(nSharedPtr, ReassignmentToATargetOwnedOnlyByTheOldOneKeepsItAlive)
     int oldDeaths = 0, newDeaths = 0;
     Counted* parent = new Counted(&oldDeaths);
     Counted* child = new Counted(&newDeaths);
-    parent->held = child;     // the parent is the child's only holder
+    parent->held = child;  // the parent is the child's only holder
     nSharedPtr<Counted> p(parent);
     ASSERT_EQ(child->GetRefCount(), 1);
 
-    p = parent->held;         // releases the parent, which releases its hold on the child
+    p = parent->held;  // releases the parent, which releases its hold on the child
     EXPECT_EQ(oldDeaths, 1);
     EXPECT_EQ(newDeaths, 0);
     ASSERT_EQ(p.Get(), child);
@@ -114,8 +114,8 @@ TEST(nSharedObject, ACopyStartsWithoutHolders)
     nSharedPtr<Counted> a(new Counted(&deaths));
     Counted copy(*a);
     EXPECT_EQ(copy.GetRefCount(), 0);
-    *a = copy;                 // assignment leaves the target's holders alone
+    *a = copy;  // assignment leaves the target's holders alone
     EXPECT_EQ(a->GetRefCount(), 1);
 }
 
-} // namespace
+}  // namespace

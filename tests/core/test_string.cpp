@@ -13,7 +13,12 @@
 
 namespace {
 
-enum State { Unset, EmptySet, Text };
+enum State
+{
+    Unset,
+    EmptySet,
+    Text
+};
 
 nString Make(State state, const char* text = "abc")
 {
@@ -32,7 +37,8 @@ State StateOf(const nString& s)
     return s.GetLength() == 0 ? EmptySet : Text;
 }
 
-const char* Name(State state) { return state == Unset ? "unset" : state == EmptySet ? "empty-set" : "text"; }
+const char* Name(State state) { return state == Unset ? "unset" : state == EmptySet ? "empty-set"
+                                                                                    : "text"; }
 
 }  // namespace
 
@@ -41,7 +47,12 @@ const char* Name(State state) { return state == Unset ? "unset" : state == Empty
 
 TEST(StringState, EachWayOfSettingGivesItsState)
 {
-    struct Case { const char* what; nString value; State expected; };
+    struct Case
+    {
+        const char* what;
+        nString value;
+        State expected;
+    };
     nString range_empty;
     const char* t = "xyz";
     range_empty.Set(t, t);
@@ -94,7 +105,7 @@ TEST(StringState, CopiesKeepTheSourceState)
         EXPECT_EQ(StateOf(copied), state) << Name(state);
         if (state == Text) {
             EXPECT_STREQ(assigned.GetCStr(), "abc");
-            EXPECT_NE(assigned.GetCStr(), source.GetCStr());   // an owned copy
+            EXPECT_NE(assigned.GetCStr(), source.GetCStr());  // an owned copy
         }
     }
 }
@@ -110,7 +121,7 @@ TEST(StringState, SelfAssignmentAndSettingFromOwnText)
     s.Set(own);
     EXPECT_EQ(s.GetCStr(), own);
 
-    s.Set(s.GetCStr() + 2);   // a text inside the string's own buffer
+    s.Set(s.GetCStr() + 2);  // a text inside the string's own buffer
     EXPECT_STREQ(s.GetCStr(), "llo");
     EXPECT_EQ(s.GetLength(), 3);
 }
@@ -122,7 +133,7 @@ TEST(StringState, RangesStopAtTheirEndOrANul)
     const std::string source = "abcdefghijklmnopqrstuvwxyz0123456789ABCD";
     for (const char* before : {static_cast<const char*>(nullptr), "short", "a text longer than sixteen"}) {
         for (size_t length = 1; length <= source.size(); ++length) {
-            for (size_t nul = 0; nul <= length; ++nul) {   // length: no NUL in the range
+            for (size_t nul = 0; nul <= length; ++nul) {  // length: no NUL in the range
                 std::string range = source.substr(0, length);
                 if (nul < length)
                     range[nul] = '\0';
@@ -163,7 +174,7 @@ TEST(StringPool, HeldBlocksAreDistinctThroughAnyOrderOfGivesAndTakes)
                 unsigned char* block = held[i];
                 unsigned char fill = block[0];
                 for (unsigned long b = 1; b < pool.GetBlockSize(); ++b)
-                    ASSERT_EQ(block[b], fill);   // nothing else wrote into a held block
+                    ASSERT_EQ(block[b], fill);  // nothing else wrote into a held block
                 held[i] = held.back();
                 held.pop_back();
                 pool.Give(block);
@@ -208,7 +219,13 @@ TEST(StringFormat, FormatsAndKeepsAtMost1023Characters)
 
 TEST(StringAppend, AppendsByState)
 {
-    struct Case { State target; const char* added; State expected; const char* text; };
+    struct Case
+    {
+        State target;
+        const char* added;
+        State expected;
+        const char* text;
+    };
     const Case cases[] = {
         {Unset, nullptr, Unset, nullptr},
         {Unset, "", EmptySet, ""},
@@ -237,7 +254,7 @@ TEST(StringAppend, StringAppendsOnlyANonEmptyText)
     EXPECT_EQ(StateOf(target), Unset);
     target += Make(Text, "de");
     EXPECT_STREQ(target.GetCStr(), "de");
-    target += target;   // itself
+    target += target;  // itself
     EXPECT_STREQ(target.GetCStr(), "dede");
     EXPECT_EQ(target.GetLength(), 4);
 
@@ -266,7 +283,13 @@ TEST(StringAppend, ChangingTheTextResetsTheHash)
 
 TEST(StringCompare, PlainTextEquality)
 {
-    struct Case { State state; const char* text; bool equal; bool equals; };
+    struct Case
+    {
+        State state;
+        const char* text;
+        bool equal;
+        bool equals;
+    };
     const Case cases[] = {
         //                 operator==   Equals
         {Unset, nullptr, true, true},
@@ -294,7 +317,15 @@ TEST(StringCompare, PlainTextEquality)
 
 TEST(StringCompare, StringEqualityAndOrder)
 {
-    struct Case { State a; const char* ta; State b; const char* tb; bool equal; int compare; };
+    struct Case
+    {
+        State a;
+        const char* ta;
+        State b;
+        const char* tb;
+        bool equal;
+        int compare;
+    };
     const Case cases[] = {
         {Unset, "", Unset, "", true, 0},
         {Unset, "", EmptySet, "", true, 1},
@@ -302,14 +333,14 @@ TEST(StringCompare, StringEqualityAndOrder)
         {EmptySet, "", EmptySet, "", true, 0},
         {Unset, "", Text, "abc", false, 1},
         {Text, "abc", Unset, "", false, 1},
-        {EmptySet, "", Text, "abc", false, 1},    // "" is a prefix of "abc"
+        {EmptySet, "", Text, "abc", false, 1},  // "" is a prefix of "abc"
         {Text, "abc", EmptySet, "", false, -1},
         {Text, "abc", Text, "abc", true, 0},
         {Text, "abc", Text, "abd", false, 1},
         {Text, "abd", Text, "abc", false, -1},
         {Text, "ab", Text, "abc", false, 1},
         {Text, "abc", Text, "ab", false, -1},
-        {Text, "\xe9", Text, "a", false, 1},      // bytes compare signed: 0xe9 is -23
+        {Text, "\xe9", Text, "a", false, 1},  // bytes compare signed: 0xe9 is -23
     };
     for (const Case& c : cases) {
         nString a = Make(c.a, c.ta);
@@ -357,21 +388,25 @@ TEST(StringHash, LongTextsWrapAndStayOdd)
 
 TEST(StringPath, NormalizePath)
 {
-    struct Case { const char* in; const char* out; };
+    struct Case
+    {
+        const char* in;
+        const char* out;
+    };
     const Case cases[] = {
         {"C:\\Data\\Maps//level 1.nms", "c:/Data/Maps/level 1.nms"},
         {"a*b?.txt", "a_b_.txt"},
-        {"C:", "C:"},                       // length 2: the drive letter stays
+        {"C:", "C:"},  // length 2: the drive letter stays
         {"C:x", "c:x"},
         {"c:\\", "c:/"},
-        {"1:/x", "1:/x"},                   // only 'A'..'Z' is lowered; ':' at 1 survives
+        {"1:/x", "1:/x"},  // only 'A'..'Z' is lowered; ':' at 1 survives
         {"x:y:z", "x:y_z"},
         {"\\\\server\\\\share", "/server/share"},
         {"a///b\\/\\c", "a/b/c"},
-        {"//C:x", "/C_x"},                  // ':' counts in the collapsed text
+        {"//C:x", "/C_x"},  // ':' counts in the collapsed text
         {"ok +-!._ name/9", "ok +-!._ name/9"},
         {"tab\there", "tab_here"},
-        {"caf\xc3\xa9.nml", "caf__.nml"},   // bytes 128..255
+        {"caf\xc3\xa9.nml", "caf__.nml"},  // bytes 128..255
         {"a:b", "a:b"},
         {":ab", "_ab"},
         {"", ""},
@@ -394,7 +429,12 @@ TEST(StringPath, NormalizePath)
 
 TEST(StringPath, StripFileName)
 {
-    struct Case { const char* in; const char* out; int index; };
+    struct Case
+    {
+        const char* in;
+        const char* out;
+        int index;
+    };
     const Case cases[] = {
         {"dir/", "dir/", 3},
         {"file.txt", "", -1},
@@ -418,13 +458,18 @@ TEST(StringPath, StripFileName)
 
 TEST(StringPath, StripPathAndExtension)
 {
-    struct Case { const char* in; const char* path_stripped; const char* name; };
+    struct Case
+    {
+        const char* in;
+        const char* path_stripped;
+        const char* name;
+    };
     const Case cases[] = {
         {"a/b/c.txt", "c.txt", "c"},
         {"a\\b.x\\c", "c", "c"},
         {"plain", "plain", "plain"},
         {"dir/arch.tar.gz", "arch.tar.gz", "arch.tar"},
-        {"c:name.ext", "c:name.ext", "c:name"},   // ':' is not a separator here
+        {"c:name.ext", "c:name.ext", "c:name"},  // ':' is not a separator here
         {"dir/", "", ""},
     };
     for (const Case& c : cases) {
@@ -480,7 +525,12 @@ std::vector<std::string> Pieces(const nList<nString>& list)
 
 TEST(StringSplit, Pieces)
 {
-    struct Case { const char* text; const char* separator; std::vector<std::string> pieces; };
+    struct Case
+    {
+        const char* text;
+        const char* separator;
+        std::vector<std::string> pieces;
+    };
     const Case cases[] = {
         {"a//b", "/", {"a", "<unset>", "b"}},
         {"/a/", "/", {"<unset>", "a"}},
@@ -490,7 +540,7 @@ TEST(StringSplit, Pieces)
         {"x:y", ":", {"x", "y"}},
         {"a::b::", "::", {"a", "b"}},
         {"a:b", "::", {"a:b"}},
-        {"abc", "", {"abc"}},               // an empty separator never matches
+        {"abc", "", {"abc"}},  // an empty separator never matches
     };
     for (const Case& c : cases) {
         nList<nString> list;
@@ -518,7 +568,11 @@ TEST(StringSplit, AppendsAtTheTailAndReturnsTheListCount)
 
 TEST(StringToInt, Table)
 {
-    struct Case { const char* text; int32_t value; };
+    struct Case
+    {
+        const char* text;
+        int32_t value;
+    };
     const Case cases[] = {
         {"0", 0},
         {"42", 42},
@@ -532,9 +586,9 @@ TEST(StringToInt, Table)
         {" 5", 0},
         {"2147483647", 2147483647},
         {"-2147483648", INT32_MIN},
-        {"2147483648", INT32_MIN},          // wraps, no overflow trap
+        {"2147483648", INT32_MIN},  // wraps, no overflow trap
         {"4294967297", 1},
-        {"99999999999999999999", 1661992959},   // modulo 2^32
+        {"99999999999999999999", 1661992959},  // modulo 2^32
     };
     for (const Case& c : cases)
         EXPECT_EQ(nStringToInt(c.text), c.value) << c.text;
@@ -543,27 +597,32 @@ TEST(StringToInt, Table)
 
 TEST(StringToFloat, Table)
 {
-    struct Case { const char* text; bool comma; float value; };
+    struct Case
+    {
+        const char* text;
+        bool comma;
+        float value;
+    };
     const Case cases[] = {
         {"1.5", true, 1.5f},
         {"2,5", true, 2.5f},
         {"2,5", false, 2.0f},
         {"1e-3", true, 0.001f},
         {"1e+3", true, 1000.0f},
-        {"1e3", true, 1000.0f},             // the exponent's sign is optional
+        {"1e3", true, 1000.0f},  // the exponent's sign is optional
         {"1e35", true, 1e35f},
         {"2.5e2", true, 250.0f},
         {"-.5", true, -0.5f},
         {".5", true, 0.5f},
         {"12abc", true, 12.0f},
-        {"+2.5", true, 2.5f},               // a leading '+' is accepted
+        {"+2.5", true, 2.5f},  // a leading '+' is accepted
         {"+", true, 0.0f},
         {"1.5e", true, 1.5f},
         {"1.5e-", true, 1.5f},
         {"1.5e+", true, 1.5f},
         {"1.5ex", true, 1.5f},
-        {"1E3", true, 1.0f},                // only a lower-case 'e' starts an exponent
-        {"1.2-3", true, 1.2f},              // a '-' ends the fraction
+        {"1E3", true, 1.0f},    // only a lower-case 'e' starts an exponent
+        {"1.2-3", true, 1.2f},  // a '-' ends the fraction
         {"3.14159", true, 3.14159f},
         {"0.1", true, 0.1f},
         {"-0.001", true, -0.001f},
@@ -572,7 +631,7 @@ TEST(StringToFloat, Table)
         {"16777217", true, 16777216.0f},
         {"3.4028235e38", true, 3.4028235e38f},
         {"1.17549435e-38", true, 1.17549435e-38f},
-        {"1e-45", true, 1e-45f},            // a denormal
+        {"1e-45", true, 1e-45f},  // a denormal
         {"0.000000000000000000000000000000000000000000000000001", true, 0.0f},
         {"0e99999", true, 0.0f},
         {"", true, 0.0f},
@@ -602,7 +661,7 @@ TEST(StringToFloat, RangeEndsTheNumber)
     const char* text = "12.75e2";
     EXPECT_EQ(nStringToFloat(text, text + 2, true), 12.0f);
     EXPECT_EQ(nStringToFloat(text, text + 4, true), 12.7f);
-    EXPECT_EQ(nStringToFloat(text, text + 6, true), 12.75f);   // ends right after the 'e'
+    EXPECT_EQ(nStringToFloat(text, text + 6, true), 12.75f);  // ends right after the 'e'
     EXPECT_EQ(nStringToFloat(text, text + 7, true), 1275.0f);
     EXPECT_EQ(nStringToFloat(text, text, true), 0.0f);
 }

@@ -8,8 +8,7 @@
 #include <chrono>
 #include <thread>
 
-namespace
-{
+namespace {
 
 // True when a different thread manages to take the mutex (and then releases it).
 bool OtherThreadCanLock(nMutex& mutex)
@@ -60,8 +59,7 @@ TEST(nMutex, SerialisesIncrementsFromManyThreads)
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
         threads.emplace_back([&] {
-            for (int i = 0; i < 10000; ++i)
-            {
+            for (int i = 0; i < 10000; ++i) {
                 nMutexScope scope(mutex);
                 ++counter;
             }
@@ -77,7 +75,7 @@ public:
     explicit RecordingThread(bool result = true) : m_result(result) {}
     ~RecordingThread() override { Wait(); }
 
-    std::atomic<int>  runs{0};
+    std::atomic<int> runs{0};
     std::atomic<bool> release{true};  // Run returns once this is set
 
 protected:
@@ -122,8 +120,7 @@ TEST(nThread, RunningStaysSetUntilRunReturns)
 
 TEST(nThread, ExitCodeFollowsRunResult)
 {
-    for (bool result : {true, false})
-    {
+    for (bool result : {true, false}) {
         RecordingThread thread(result);
         ASSERT_TRUE(thread.Start());
         thread.Resume();
@@ -155,7 +152,11 @@ public:
     explicit PlainThread(std::atomic<int>* runs) : m_runs(runs) {}
 
 protected:
-    bool Run() override { ++*m_runs; return true; }
+    bool Run() override
+    {
+        ++*m_runs;
+        return true;
+    }
 
 private:
     std::atomic<int>* m_runs;

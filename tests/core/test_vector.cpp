@@ -30,7 +30,11 @@ TEST(Vector, NewVectorIsOriginPoint)
 TEST(Vector, ArithmeticWorksOnXyzAndGivesWOne)
 {
     const nVector a(1, 2, 3, 7), b(4, -5, 6, 9);
-    struct Case { const char* what; nVector got, want; };
+    struct Case
+    {
+        const char* what;
+        nVector got, want;
+    };
     const Case cases[] = {
         {"a + b", a + b, nVector(5, -3, 9, 1)},
         {"a - b", a - b, nVector(-3, 7, -3, 1)},
@@ -86,7 +90,12 @@ TEST(Vector, NormalizeGivesUnitLengthOrZeroBelowOneMillionth)
 
 TEST(Vector, ClampLengthKeepsDirection)
 {
-    struct Case { nVector in; float lo, hi; nVector want; };
+    struct Case
+    {
+        nVector in;
+        float lo, hi;
+        nVector want;
+    };
     const Case cases[] = {
         {nVector(0, 0, 3), 1, 2, nVector(0, 0, 2, 1)},
         {nVector(0, 0, 1.5f, 7), 1, 2, nVector(0, 0, 1.5f, 7)},  // inside: unchanged, w kept
@@ -155,14 +164,26 @@ TEST(Vector, ScalarHelpers)
 
 TEST(VectorColor, PackTruncatesEachChannelIntoItsByte)
 {
-    struct Case { float c; uint32_t byte; };
-    const Case cases[] = {
-        {0.0f, 0}, {0.5f, 127}, {0.999f, 254}, {1.0f, 255}, {0.25f, 63}, {1.0f / 255.0f, 1},
-        // Out of range and NaN clamp instead of wrapping through the bit pattern.
-        {1.2f, 255}, {-0.1f, 0}, {1000.0f, 255}, {-1000.0f, 0}, {kNaN, 0},
-    };
-    for (const Case& c : cases)
+    struct Case
     {
+        float c;
+        uint32_t byte;
+    };
+    const Case cases[] = {
+        {0.0f, 0},
+        {0.5f, 127},
+        {0.999f, 254},
+        {1.0f, 255},
+        {0.25f, 63},
+        {1.0f / 255.0f, 1},
+        // Out of range and NaN clamp instead of wrapping through the bit pattern.
+        {1.2f, 255},
+        {-0.1f, 0},
+        {1000.0f, 255},
+        {-1000.0f, 0},
+        {kNaN, 0},
+    };
+    for (const Case& c : cases) {
         EXPECT_EQ(nVector(c.c, 0, 0, 0).PackColor(), c.byte) << "red " << c.c;
         EXPECT_EQ(nVector(0, 0, 0, c.c).PackColor(), c.byte << 24) << "alpha " << c.c;
     }
@@ -185,8 +206,7 @@ TEST(VectorColor, UnpackScalesEachByteIncludingAlpha)
 
 TEST(VectorColor, EveryByteSurvivesUnpackAndPack)
 {
-    for (uint32_t b = 0; b < 256; ++b)
-    {
+    for (uint32_t b = 0; b < 256; ++b) {
         const uint32_t packed = b | ((255 - b) << 8) | (((b * 7) & 0xff) << 16) | (b << 24);
         EXPECT_EQ(nVector::UnpackColor(packed).PackColor(), packed) << b;
     }
@@ -222,8 +242,7 @@ std::vector<float> ChildFloats(nMetaTag* tag)
 {
     std::vector<float> values;
     nMetaTagIterator it;
-    for (nMetaTag* c = tag->NextChild(it); c; c = tag->NextChild(it))
-    {
+    for (nMetaTag* c = tag->NextChild(it); c; c = tag->NextChild(it)) {
         float f = -999;
         EXPECT_TRUE(c->GetValue().GetFloat(&f)) << "child is not a float";
         values.push_back(f);

@@ -19,9 +19,9 @@
 
 struct nScriptNotes
 {
-    std::vector<std::string>          lines;
+    std::vector<std::string> lines;
     std::map<const void*, std::string> names;
-    nCallLog*                          sink = 0;
+    nCallLog* sink = 0;
 
     static nScriptNotes*& Current()
     {
@@ -29,7 +29,7 @@ struct nScriptNotes
         return current;
     }
 
-    nScriptNotes()  { Current() = this; }
+    nScriptNotes() { Current() = this; }
     ~nScriptNotes() { Current() = 0; }
 
     void Name(const void* native, const std::string& name) { names[native] = name; }

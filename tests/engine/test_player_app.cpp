@@ -33,12 +33,12 @@ public:
         for (std::string& s : m_strings) m_argv.push_back(&s[0]);
         m_argv.push_back(nullptr);
     }
-    int    argc() const { return (int)m_strings.size(); }
-    char** argv()       { return m_argv.data(); }
+    int argc() const { return (int)m_strings.size(); }
+    char** argv() { return m_argv.data(); }
 
 private:
     std::vector<std::string> m_strings;
-    std::vector<char*>       m_argv;
+    std::vector<char*> m_argv;
 };
 
 // Parses and returns the log lines; the log mask is restored afterwards.
@@ -78,22 +78,18 @@ TEST_F(PlayerCommandLine, DefaultsWithAnInputOnly)
 TEST_F(PlayerCommandLine, EveryOptionWithItsArguments)
 {
     bool ok;
-    EXPECT_TRUE(Parse(app, {"-game.ngp", "-P", "-time_live", "12", "-C", "my.cfg", "-A", "data.qza", "-f", "root/",
-                            "-r", "none", "-m", "file", "out.wav", "-S", "a", "-S", "a", "-I", "x.nut", "-I", "y.nut",
-                            "-Ds", "s", "some text", "-Di", "i", "42", "-Df", "f", "5.5", "-ignore_esc",
-                            "-ignore_missing", "-ignore_bootstrap", "-fallback_disk_fs", "-safe_mode",
-                            "-enable_profiler"}, &ok).empty());
+    EXPECT_TRUE(Parse(app, {"-game.ngp", "-P", "-time_live", "12", "-C", "my.cfg", "-A", "data.qza", "-f", "root/", "-r", "none", "-m", "file", "out.wav", "-S", "a", "-S", "a", "-I", "x.nut", "-I", "y.nut", "-Ds", "s", "some text", "-Di", "i", "42", "-Df", "f", "5.5", "-ignore_esc", "-ignore_missing", "-ignore_bootstrap", "-fallback_disk_fs", "-safe_mode", "-enable_profiler"}, &ok).empty());
     ASSERT_TRUE(ok);
-    EXPECT_STREQ(app.GetInputFile().GetCStr(), "-game.ngp");      // the first argument, whatever it looks like
+    EXPECT_STREQ(app.GetInputFile().GetCStr(), "-game.ngp");  // the first argument, whatever it looks like
     EXPECT_EQ(app.GetViewMode(), PlayerViewModeProject);
     EXPECT_EQ(app.GetTimeToLive(), 12);
     EXPECT_STREQ(app.GetConfigPath().GetCStr(), "my.cfg");
-    EXPECT_STREQ(app.GetDataRoot().GetCStr(), "root/");            // -f keeps the archive source of -A
+    EXPECT_STREQ(app.GetDataRoot().GetCStr(), "root/");  // -f keeps the archive source of -A
     EXPECT_EQ(app.GetDataSource(), PlayerDataSourceArchive);
     EXPECT_STREQ(app.GetRendererId().GetCStr(), "none");
     EXPECT_STREQ(app.GetMixerId().GetCStr(), "file");
     EXPECT_STREQ(app.GetMixerOutputFile().GetCStr(), "out.wav");
-    EXPECT_EQ(app.GetSearchPaths().GetCount(), 2);                 // duplicates kept
+    EXPECT_EQ(app.GetSearchPaths().GetCount(), 2);  // duplicates kept
     ASSERT_EQ(app.GetIncludes().GetCount(), 2);
     EXPECT_STREQ(app.GetIncludes().GetAt(1).GetCStr(), "y.nut");
     EXPECT_TRUE(app.GetIgnoreEscape());
@@ -135,7 +131,11 @@ TEST_F(PlayerCommandLine, LaterOptionsOverwriteAndNumbersReadLikeAtoi)
 
 TEST_F(PlayerCommandLine, BadCommandLinesGiveOneErrorLine)
 {
-    struct Case { std::vector<std::string> arguments; const char* line; };
+    struct Case
+    {
+        std::vector<std::string> arguments;
+        const char* line;
+    };
     const Case cases[] = {
         {{"in", "-Z"}, "[!] Unknown command line parameter '-Z'\n"},
         {{"-P", "game.ngp"}, "[!] Unknown command line parameter 'game.ngp'\n"},
@@ -166,7 +166,11 @@ TEST_F(PlayerCommandLine, BadCommandLinesGiveOneErrorLine)
 
 TEST_F(PlayerCommandLine, LogLevelMask)
 {
-    struct Case { const char* letters; uint8_t mask; };
+    struct Case
+    {
+        const char* letters;
+        uint8_t mask;
+    };
     const Case cases[] = {{"!S*", 28}, {"an", 0}, {"xyz", 0}, {"s", 1}, {"H", 2}, {"na!", 0xff}, {"Hs", 3}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.letters);
@@ -209,7 +213,7 @@ class PlayerFrame : public ::testing::Test
 protected:
     void SetUp() override
     {
-            g_ticks = 0;
+        g_ticks = 0;
         app.Init();
         app.SetClock(FakeTicks);
         log.Clear();
@@ -236,12 +240,17 @@ TEST_F(PlayerFrame, NothingStopsAPlainFrame)
 
 TEST_F(PlayerFrame, TimeToLiveExpiresStrictlyAfterItsTicks)
 {
-    struct Case { int seconds; nClockTicks now; bool goesOn; };
+    struct Case
+    {
+        int seconds;
+        nClockTicks now;
+        bool goesOn;
+    };
     const Case cases[] = {
-        {0, 4000000000ull, true},          // no limit
+        {0, 4000000000ull, true},  // no limit
         {5, 50000, true},
         {5, 50001, false},
-        {300000, 2000000000ull, true},     // 3e9 ticks do not fit 32 bits
+        {300000, 2000000000ull, true},  // 3e9 ticks do not fit 32 bits
         {300000, 3000000001ull, false},
     };
     for (const Case& c : cases) {
@@ -306,7 +315,7 @@ class PlayerSetup : public ::testing::Test
 protected:
     void SetUp() override
     {
-            app.Init();
+        app.Init();
         dir.Write("game.nut", "class Game { function OnUpdate(project) {} }\n");
         dir.Write("game.ngp", "<NML=1.0>\n<Environment=\n\t<ScriptUnit= <Script=\"game.nut\"> <Class=\"Game\"> >\n>\n");
         dir.Write("scriptlib/zib.nut", "::g_booted <- true;\n");
@@ -356,7 +365,7 @@ TEST_F(PlayerSetup, AProjectStartsRunsAndShutsDown)
     EXPECT_TRUE(app.Shutdown());
     EXPECT_FALSE(app.GetScriptVM().IsOpen());
     EXPECT_FALSE(renderer->IsOpen());
-    EXPECT_TRUE(app.Shutdown());          // a second shutdown is harmless
+    EXPECT_TRUE(app.Shutdown());  // a second shutdown is harmless
 }
 
 TEST_F(PlayerSetup, ASceneIsLoadedBoundSetUpAndQuitsOnRequest)
@@ -370,7 +379,7 @@ TEST_F(PlayerSetup, ASceneIsLoadedBoundSetUpAndQuitsOnRequest)
     EXPECT_EQ(scene->GetRenderer(), renderer);
     EXPECT_EQ(renderer->GetPropertyRequestContext(), static_cast<void*>(scene));
     nScriptValue ready;
-    EXPECT_TRUE(app.GetScriptVM().GetValue("g_level_ready", ready, nullptr));   // set-up ran
+    EXPECT_TRUE(app.GetScriptVM().GetValue("g_level_ready", ready, nullptr));  // set-up ran
     EXPECT_TRUE(app.Frame());
     scene->SetFlags(scene->GetFlags() | SceneFlagQuit);
     EXPECT_FALSE(app.Frame());
@@ -412,7 +421,11 @@ TEST_F(PlayerSetup, WithoutSafeModeTheConfigurationAloneDecides)
 
 TEST_F(PlayerSetup, ListsAndUnavailableDevicesFailTheStart)
 {
-    struct Case { std::vector<std::string> arguments; bool listed; };
+    struct Case
+    {
+        std::vector<std::string> arguments;
+        bool listed;
+    };
     const Case cases[] = {
         {{"game.ngp", "-P", "-r", "list", "-m", "none"}, true},
         {{"game.ngp", "-P", "-r", "none", "-m", "list"}, true},
@@ -440,8 +453,8 @@ TEST_F(PlayerSetup, FileMixerCapturesEachFrameTime)
     ASSERT_NE(mixer, nullptr);
     EXPECT_TRUE(mixer->IsOpen());
     EXPECT_TRUE(mixer->IsWritingWav());
-    app.GetEngine().SetFixedDeltaFrame(0.01f);            // 100 ticks: 480 frames, 1920 bytes
-    EXPECT_TRUE(app.Frame());                              // the clock starts
+    app.GetEngine().SetFixedDeltaFrame(0.01f);  // 100 ticks: 480 frames, 1920 bytes
+    EXPECT_TRUE(app.Frame());                   // the clock starts
     EXPECT_TRUE(app.Frame());
     const int32_t first = mixer->GetWavDataBytes();
     EXPECT_TRUE(app.Frame());

@@ -29,7 +29,6 @@ bool WriteArchive(const std::string& path, const char* name, const std::string& 
 class PlayerBootstrap : public ::testing::Test
 {
 protected:
-
     nTempDir dir;
     nTempDir::ChangeInto inside{dir};
     nLogCapture log;
@@ -40,17 +39,17 @@ TEST_F(PlayerBootstrap, KeysFromTheDiskFile)
     struct Case
     {
         const char* text;
-        int32_t     viewMode;
+        int32_t viewMode;
         const char* input;
-        bool        ignoreEsc;
-        bool        ignoreMissing;
+        bool ignoreEsc;
+        bool ignoreMissing;
     };
     const Case cases[] = {
         {"", PlayerViewModeScene, "scene.nms", false, false},
         {"<ViewMode=\"Project\"><Input=\"game.ngp\"><IgnoreEsc=True><IgnoreMissingResource=True>",
          PlayerViewModeProject, "game.ngp", true, true},
         {"<ViewMode=\"Scene\"><Input=\"level.nms\"><IgnoreEsc=False>", PlayerViewModeScene, "level.nms", false, false},
-        {"<ViewMode=\"scene\">", PlayerViewModeProject, "scene.nms", false, false},   // case-sensitive
+        {"<ViewMode=\"scene\">", PlayerViewModeProject, "scene.nms", false, false},  // case-sensitive
         {"<ViewMode=\"Project\"><ViewScene>", PlayerViewModeScene, "scene.nms", false, false},
         {"<ViewScene=0><ViewMode=\"Other\">", PlayerViewModeScene, "scene.nms", false, false},
         // Values of another type count as absent.
@@ -188,7 +187,6 @@ TEST_F(PlayerBootstrap, UsageTextIsPrintedWhole)
 class PlayerConfigFile : public ::testing::Test
 {
 protected:
-
     nTempDir dir;
     nLogCapture log;
 };
@@ -198,16 +196,16 @@ TEST_F(PlayerConfigFile, WindowKeysAreTakenOnlyWithTheirTypes)
     struct Case
     {
         const char* text;
-        bool        fullScreen;
-        int32_t     width;
-        int32_t     height;
-        float       aspect;
+        bool fullScreen;
+        int32_t width;
+        int32_t height;
+        float aspect;
     };
     const Case cases[] = {
         {"", false, 800, 600, 1.0f},
         {"<Fullscreen=True><Width=1024><Height=768><AspectRatio=1.25f>", true, 1024, 768, 1.25f},
         {"<Width=1024.0f><Height=\"768\"><Fullscreen=1><AspectRatio=2>", false, 800, 600, 1.0f},
-        {"<Window= <Width=640> >", false, 800, 600, 1.0f},            // root-level keys only
+        {"<Window= <Width=640> >", false, 800, 600, 1.0f},  // root-level keys only
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -232,7 +230,7 @@ TEST_F(PlayerConfigFile, AMissingFileKeepsTheDefaultsAndAnEmptyTree)
     EXPECT_FALSE(app.ReadConfigFile(missing.c_str()));
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[*] Could not access file '" + missing + "'.\n"}));
     EXPECT_EQ(app.GetConfigTree().GetRootCount(), 0);
-    EXPECT_EQ(app.GetWidth(), 1024);     // what was read before stays
+    EXPECT_EQ(app.GetWidth(), 1024);  // what was read before stays
 }
 
 }

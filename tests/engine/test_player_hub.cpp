@@ -47,7 +47,7 @@ protected:
     {
         g_endOfFrame = 0;
         engine.SetClockSource(FakeClock);
-        engine.TickClock();                     // starts the clock
+        engine.TickClock();  // starts the clock
         engine.SetHook(OrvexHookEndOfFrame, OnEndOfFrame);
     }
 
@@ -56,8 +56,8 @@ protected:
 
     nOrvex engine{PlayerEngineParts()};
     nCallLog log;
-    nRecordingRenderer renderer{&engine, &log};     // records the frame calls the engine makes
-    nRecordingMixer mixer{&engine, &log};           // counts the frame's "mixer.Update"
+    nRecordingRenderer renderer{&engine, &log};  // records the frame calls the engine makes
+    nRecordingMixer mixer{&engine, &log};        // counts the frame's "mixer.Update"
     NothingToDraw drawable;
 };
 
@@ -82,8 +82,8 @@ TEST_F(OrvexFrame, NestedBracketsDrawOneFrameAndTickOnce)
         EXPECT_EQ(log.Count("mixer.Update"), 1);
         EXPECT_EQ(log.Count("render.Present"), 1);
         EXPECT_EQ(g_endOfFrame, 1);
-        EXPECT_EQ(engine.GetTotalClock(), total + 100);     // one tick for the whole frame
-        EXPECT_EQ(resets, depth);                            // the queue is emptied at every level
+        EXPECT_EQ(engine.GetTotalClock(), total + 100);  // one tick for the whole frame
+        EXPECT_EQ(resets, depth);                        // the queue is emptied at every level
         EXPECT_EQ(engine.GetDrawNesting(), 0u);
     }
 }
@@ -135,6 +135,7 @@ class TrackedPicture : public nPicture
 public:
     explicit TrackedPicture(int* deaths) : m_deaths(deaths) {}
     ~TrackedPicture() override { ++*m_deaths; }
+
 private:
     int* m_deaths;
 };
@@ -153,9 +154,9 @@ TEST(OrvexCaches, StackOfCachesIsFreedOldestFirstAndTheBaseCleared)
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
     EXPECT_NE(first, second);
-    EXPECT_EQ(engine.GetResourceCache(), base);          // a new cache is not made current
+    EXPECT_EQ(engine.GetResourceCache(), base);  // a new cache is not made current
     EXPECT_EQ(engine.SetResourceCache(second), base);
-    EXPECT_EQ(engine.SetResourceCache(nullptr), second); // NULL selects the base cache
+    EXPECT_EQ(engine.SetResourceCache(nullptr), second);  // NULL selects the base cache
     EXPECT_EQ(engine.GetResourceCache(), base);
 
     int deaths = 0;
@@ -170,7 +171,7 @@ TEST(OrvexCaches, StackOfCachesIsFreedOldestFirstAndTheBaseCleared)
     EXPECT_EQ(deaths, 3);
     EXPECT_EQ(engine.GetPushedCacheCount(), 0);
     EXPECT_EQ(engine.GetResourceCache(), base);
-    EXPECT_EQ(engine.GetBaseResourceCache(), base);      // cleared, not deleted
+    EXPECT_EQ(engine.GetBaseResourceCache(), base);  // cleared, not deleted
     EXPECT_EQ(base->GetPictureList().GetCount(), 0);
 
     log.Clear();
@@ -220,7 +221,7 @@ TEST(PlayerEngineWiring, TheEngineComesWithItsCachesAndItsScenesWithBulletWorlds
 TEST(OrvexCaches, WithoutTheResourcesLayerThereAreNoCaches)
 {
     {
-        nOrvex engine;                                   // made without parts
+        nOrvex engine;  // made without parts
         EXPECT_EQ(engine.GetResourceCache(), nullptr);
         EXPECT_EQ(engine.NewResourceCache(), nullptr);
         nLogCapture log;
@@ -231,20 +232,34 @@ TEST(OrvexCaches, WithoutTheResourcesLayerThereAreNoCaches)
 }
 
 // The 19 renderer keys of "engine.cfg" and the bits they drive.
-struct Switch { const char* key; bool system; uint32_t bit; };
+struct Switch
+{
+    const char* key;
+    bool system;
+    uint32_t bit;
+};
 const Switch kSwitches[] = {
-    {"EnableDebug", true, 0x1},          {"Antialiasing", true, 0x2},
-    {"DisableShader", true, 0x10},       {"DisableMultipleRenderTarget", true, 0x20},
-    {"UseFloatTarget", true, 0x4},       {"OptimizeVideoRam", true, 0x8},
-    {"TextureForceTrueColor", true, 0x100}, {"TextureNoCompression", true, 0x200},
-    {"TextureNoDownscale", true, 0x80},  {"TextureForceSquare", true, 0x400},
-    {"Bloom", false, 0x8},               {"Exposure", false, 0x10},
-    {"MotionBlur", false, 0x1},          {"LinearShadow", false, 0x40},
-    {"DepthOfField", false, 0x20},       {"AmbientOcclusion", false, 0x80},
-    {"ShadowMapping", false, 0x2},       {"FramebufferAsTexture", false, 0x100},
+    {"EnableDebug", true, 0x1},
+    {"Antialiasing", true, 0x2},
+    {"DisableShader", true, 0x10},
+    {"DisableMultipleRenderTarget", true, 0x20},
+    {"UseFloatTarget", true, 0x4},
+    {"OptimizeVideoRam", true, 0x8},
+    {"TextureForceTrueColor", true, 0x100},
+    {"TextureNoCompression", true, 0x200},
+    {"TextureNoDownscale", true, 0x80},
+    {"TextureForceSquare", true, 0x400},
+    {"Bloom", false, 0x8},
+    {"Exposure", false, 0x10},
+    {"MotionBlur", false, 0x1},
+    {"LinearShadow", false, 0x40},
+    {"DepthOfField", false, 0x20},
+    {"AmbientOcclusion", false, 0x80},
+    {"ShadowMapping", false, 0x2},
+    {"FramebufferAsTexture", false, 0x100},
     {"LowResolutionFx", false, 0x200},
 };
-const uint32_t kUnnamedSystemBits = 0x40 | 0x800;   // no key names them
+const uint32_t kUnnamedSystemBits = 0x40 | 0x800;  // no key names them
 
 TEST(OrvexConfig, EachKeySetsExactlyItsBitAndLeavesUnnamedBits)
 {
@@ -273,11 +288,16 @@ TEST(OrvexConfig, OnlyTheBoolTrueSetsABitAndDebugChannelIsRead)
 {
     nOrvex engine;
     nRenderer* renderer = engine.GetRenderer();
-    struct Case { const char* text; bool bloom; int32_t channel; };
+    struct Case
+    {
+        const char* text;
+        bool bloom;
+        int32_t channel;
+    };
     const Case cases[] = {
         {"<Bloom=True><DebugChannel=3>", true, 3},
         {"<Bloom=False>", false, -1},
-        {"<Bloom=1><DebugChannel=2.0f>", false, -1},     // wrong types count as absent
+        {"<Bloom=1><DebugChannel=2.0f>", false, -1},  // wrong types count as absent
         {"<Bloom=\"True\"><DebugChannel=\"4\">", false, -1},
         {"", false, -1},
     };

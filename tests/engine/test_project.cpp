@@ -29,8 +29,8 @@ namespace {
 typedef std::vector<std::string> Lines;
 
 // Try(operation): a script asks the project for one of its guarded operations.
-nProject*              g_project = 0;
-std::string            g_scenePath;
+nProject* g_project = 0;
+std::string g_scenePath;
 nProjectSceneInstance* g_target = 0;
 
 SQInteger Try(HSQUIRRELVM v)
@@ -41,14 +41,25 @@ SQInteger Try(HSQUIRRELVM v)
     bool done = false;
     if (o == "Open") done = g_project->Open(true);
     else if (o == "Setup") done = g_project->Setup();
-    else if (o == "Close") { g_project->Close(false); done = true; }
-    else if (o == "Instantiate") done = g_project->Instantiate(g_scenePath.c_str()) != 0;
-    else if (o == "Unload") { g_project->Unload(g_target); done = true; }
-    else if (o == "Render") { g_project->Render(0); done = true; }
-    else if (o == "Evaluate") { g_project->Evaluate(63); done = true; }
-    else if (o == "Active") done = g_target && g_target->IsActive();
+    else if (o == "Close") {
+        g_project->Close(false);
+        done = true;
+    } else if (o == "Instantiate") done = g_project->Instantiate(g_scenePath.c_str()) != 0;
+    else if (o == "Unload") {
+        g_project->Unload(g_target);
+        done = true;
+    } else if (o == "Render") {
+        g_project->Render(0);
+        done = true;
+    } else if (o == "Evaluate") {
+        g_project->Evaluate(63);
+        done = true;
+    } else if (o == "Active") done = g_target && g_target->IsActive();
     else if (o == "NewLayer") done = g_project->NewLayer(g_target, 3.0f) != 0;
-    else if (o == "Activate") { g_project->ActivateScene(g_target, true); done = true; }
+    else if (o == "Activate") {
+        g_project->ActivateScene(g_target, true);
+        done = true;
+    }
     sq_pushbool(v, done ? SQTrue : SQFalse);
     return 1;
 }
@@ -85,10 +96,13 @@ protected:
     std::string SceneFile(const std::string& name, const char* colour)
     {
         return Write(name + ".nms",
-            "<NML=1.0>\n<Scene=\n"
-            "\t<ScriptedObject= <ScriptUnit= <Script=\"" + dir.Path("layer.nut") + "\"> <Class=\"Layer\">\n"
-            "\t\t<ParmList= <Parm= <Id=\"label\"> <Value=\"" + name + "\"> > > > >\n"
-            "\t<Globals= <BackgroundColor= " + colour + " > >\n>\n");
+                     "<NML=1.0>\n<Scene=\n"
+                     "\t<ScriptedObject= <ScriptUnit= <Script=\"" +
+                         dir.Path("layer.nut") + "\"> <Class=\"Layer\">\n"
+                                                 "\t\t<ParmList= <Parm= <Id=\"label\"> <Value=\"" +
+                         name + "\"> > > > >\n"
+                                "\t<Globals= <BackgroundColor= " +
+                         colour + " > >\n>\n");
     }
 
     // The calls that clear or draw the queue, with the script notes when asked, in order.
@@ -138,12 +152,12 @@ protected:
         project.Render(0);
     }
 
-    nOrvex             engine{FakeWorldParts()};
-    nCallLog           log;
+    nOrvex engine{FakeWorldParts()};
+    nCallLog log;
     nRecordingRenderer renderer{&engine, &log};
-    nTempDir           dir;
-    nScriptNotes       notes;
-    nProject           project{&engine};
+    nTempDir dir;
+    nScriptNotes notes;
+    nProject project{&engine};
 };
 
 const char* kSky = "<x=0.25> <y=0.5> <z=0.75>";
@@ -161,25 +175,27 @@ TEST_F(Project, AProjectFileRunsIncludesScriptAndLayersFrameByFrame)
     Write("lib.nut", "function Label(s) { return \"<\" + s + \">\"; }\n");
     Write("util.nut", "::g_included <- Label(\"util\");\n");
     Write("layer.nut", std::string(kLayerScript) +
-        "Layer.OnRenderDone <- function(scene) { Note(\"Layer.OnRenderDone\", scene); };\n"
-        "Layer.OnRenderUI <- function(scene) { Note(\"Layer.OnRenderUI\", scene); };\n");
+                           "Layer.OnRenderDone <- function(scene) { Note(\"Layer.OnRenderDone\", scene); };\n"
+                           "Layer.OnRenderUI <- function(scene) { Note(\"Layer.OnRenderUI\", scene); };\n");
     Write("game.nut",
-        "class Game {\n"
-        "  title = \"\";\n"
-        "  function OnSetup(project) { Note(\"Game.OnSetup\", project, title, ::g_context_project, ::g_included); }\n"
-        "  function OnUpdate(project) { Note(\"Game.OnUpdate\", project, ::g_dt_frame); }\n"
-        "  function OnRender(project) { Note(\"Game.OnRender\", project); }\n"
-        "  function OnRenderScene(project, scene, layer) { Note(\"Game.OnRenderScene\", project, scene, layer); }\n"
-        "  function OnClose(project) { Note(\"Game.OnClose\", project); }\n"
-        "}\n");
+          "class Game {\n"
+          "  title = \"\";\n"
+          "  function OnSetup(project) { Note(\"Game.OnSetup\", project, title, ::g_context_project, ::g_included); }\n"
+          "  function OnUpdate(project) { Note(\"Game.OnUpdate\", project, ::g_dt_frame); }\n"
+          "  function OnRender(project) { Note(\"Game.OnRender\", project); }\n"
+          "  function OnRenderScene(project, scene, layer) { Note(\"Game.OnRenderScene\", project, scene, layer); }\n"
+          "  function OnClose(project) { Note(\"Game.OnClose\", project); }\n"
+          "}\n");
     std::string file = Write("game.ngp",
-        "<NML=1.0>\n"
-        "<Environment=\n"
-        "\t<Name=\"Two Layers\">\n"
-        "\t<Include= <URI=\"" + dir.Path("lib.nut") + "\"> <URI=\"" + dir.Path("util.nut") + "\"> >\n"
-        "\t<ScriptUnit= <Script=\"" + dir.Path("game.nut") + "\"> <Class=\"Game\">\n"
-        "\t\t<ParmList= <Parm= <Id=\"title\"> <Value=\"demo\"> > > >\n"
-        ">\n");
+                             "<NML=1.0>\n"
+                             "<Environment=\n"
+                             "\t<Name=\"Two Layers\">\n"
+                             "\t<Include= <URI=\"" +
+                                 dir.Path("lib.nut") + "\"> <URI=\"" + dir.Path("util.nut") + "\"> >\n"
+                                                                                              "\t<ScriptUnit= <Script=\"" +
+                                 dir.Path("game.nut") + "\"> <Class=\"Game\">\n"
+                                                        "\t\t<ParmList= <Parm= <Id=\"title\"> <Value=\"demo\"> > > >\n"
+                                                        ">\n");
 
     ASSERT_TRUE(project.Load(file.c_str()));
     EXPECT_TRUE(project.GetName() == "Two Layers");
@@ -247,7 +263,7 @@ TEST_F(Project, ScenesEvaluatingAreRefusedEveryGuardedOperation)
              "}\n");
     nProjectSceneInstance* level = Load("level", kGround);
     g_target = level;
-    g_scenePath = dir.Path("level.nms");   // the loaded scene's name
+    g_scenePath = dir.Path("level.nms");  // the loaded scene's name
     Layer(level, 1.0f, "layer");
     nLogCapture capture;
     project.Evaluate(63);
@@ -274,12 +290,17 @@ TEST_F(Project, ScenesEvaluatingAreRefusedEveryGuardedOperation)
 
 TEST_F(Project, LayerClearingFollowsTheActiveLayersInDepthOrder)
 {
-    struct Case { const char* name; bool skyActive; bool groundActive; bool withLayers; Lines want; };
+    struct Case
+    {
+        const char* name;
+        bool skyActive;
+        bool groundActive;
+        bool withLayers;
+        Lines want;
+    };
     const Case cases[] = {
-        {"both active", true, true, true,
-         {"render.Clear(0.25,0.5,0.75,1,0)", "render.RenderQueue", "render.Clear(0.1,0.2,0.3,1,1)", "render.RenderQueue"}},
-        {"inactive deepest layer passes the full clear on", false, true, true,
-         {"render.Clear(0.1,0.2,0.3,1,0)", "render.RenderQueue"}},
+        {"both active", true, true, true, {"render.Clear(0.25,0.5,0.75,1,0)", "render.RenderQueue", "render.Clear(0.1,0.2,0.3,1,1)", "render.RenderQueue"}},
+        {"inactive deepest layer passes the full clear on", false, true, true, {"render.Clear(0.1,0.2,0.3,1,0)", "render.RenderQueue"}},
         {"nothing active", false, false, true, {}},
         {"no layers", true, true, false, {}},
     };
@@ -387,7 +408,7 @@ TEST_F(Project, InstantiateFindsByNameLoadsOrFails)
     ASSERT_NE(first, nullptr);
     std::string path = dir.Path("level.nms");
     EXPECT_TRUE(first->GetName() == path.c_str());
-    EXPECT_EQ(project.Instantiate(path.c_str()), first);    // found by its name: nothing is loaded
+    EXPECT_EQ(project.Instantiate(path.c_str()), first);  // found by its name: nothing is loaded
     EXPECT_EQ(project.GetInstances().GetCount(), 1);
     // Renamed, the scene no longer answers to the path: a second copy is loaded.
     first->GetScene3D()->SetName("renamed");

@@ -30,17 +30,27 @@ struct Line
 {
     std::string text;
     float x, y;
-    const char* colour;     // "default", "list", "white", "yellow", "evaluate", ... by the colour written
+    const char* colour;  // "default", "list", "white", "yellow", "evaluate", ... by the colour written
 };
 
 const char* ColourName(const nRecordingRenderer::Written& w)
 {
     if (!w.coloured) return "default";
-    struct Named { const char* name; float r, g, b; };
+    struct Named
+    {
+        const char* name;
+        float r, g, b;
+    };
     static const Named kNames[] = {
-        {"list", 0.75f, 0.5f, 1.0f}, {"white", 1.0f, 1.0f, 1.0f}, {"yellow", 1.0f, 1.0f, 0.0f},
-        {"evaluate", 1.0f, 0.0f, 0.25f}, {"script", 1.0f, 0.75f, 0.0f}, {"physic", 0.75f, 0.75f, 0.75f},
-        {"render", 0.75f, 1.0f, 0.25f}, {"ui", 0.5f, 0.25f, 1.0f}, {"black", 0.0f, 0.0f, 0.0f},
+        {"list", 0.75f, 0.5f, 1.0f},
+        {"white", 1.0f, 1.0f, 1.0f},
+        {"yellow", 1.0f, 1.0f, 0.0f},
+        {"evaluate", 1.0f, 0.0f, 0.25f},
+        {"script", 1.0f, 0.75f, 0.0f},
+        {"physic", 0.75f, 0.75f, 0.75f},
+        {"render", 0.75f, 1.0f, 0.25f},
+        {"ui", 0.5f, 0.25f, 1.0f},
+        {"black", 0.0f, 0.0f, 0.0f},
     };
     for (const Named& n : kNames)
         if (w.colour.x == n.r && w.colour.y == n.g && w.colour.z == n.b && w.colour.w == 1.0f) return n.name;
@@ -53,7 +63,11 @@ protected:
     void SetUp() override
     {
         std::string tga(18, '\0');
-        tga[2] = 2; tga[12] = 1; tga[14] = 1; tga[16] = 32; tga[17] = 0x28;
+        tga[2] = 2;
+        tga[12] = 1;
+        tga[14] = 1;
+        tga[16] = 32;
+        tga[17] = 0x28;
         tga += std::string(4, '\xff');
         dir.Write("p_00.tga", tga);
         dir.Write("p.nml", "<NML=1.0>\n<Font= <Common= <Height=0.1> <BaseLine=0.08> >\n"
@@ -84,12 +98,12 @@ protected:
     }
     std::string Path(const char* name) { return dir.Path(name); }
 
-    nLogCapture        log;
-    nTempDir           dir;
-    nOrvex             engine{FakeWorldParts()};
-    nCallLog           calls;
+    nLogCapture log;
+    nTempDir dir;
+    nOrvex engine{FakeWorldParts()};
+    nCallLog calls;
     nRecordingRenderer renderer{&engine, &calls};
-    nProject           project{&engine};
+    nProject project{&engine};
 };
 
 TEST_F(ProjectProfiler, TheOverlayListsScenesLayersTopFirstAndABlockPerActiveInstance)
@@ -103,14 +117,14 @@ TEST_F(ProjectProfiler, TheOverlayListsScenesLayersTopFirstAndABlockPerActiveIns
     project.NewLayer(hud, 5.0f);
     project.NewLayer(level, 10.0f);
     project.NewLayer(0, 1.0f);
-    project.Render(1);                                  // sorts the layers: deepest first
+    project.Render(1);  // sorts the layers: deepest first
     ASSERT_TRUE(project.LoadFont(Path("p.nml").c_str(), Path("p").c_str()));
     renderer.writes.clear();
     project.DrawProfiler();
 
     const std::string levelName = level->GetName().GetCStr(), hudName = hud->GetName().GetCStr();
-    const float s = 0.024f, b = 0.021f;                 // the overlay's and the blocks' line steps
-    const float instances = 0.146f + 4 * s;             // three layers and an empty line
+    const float s = 0.024f, b = 0.021f;      // the overlay's and the blocks' line steps
+    const float instances = 0.146f + 4 * s;  // three layers and an empty line
     const float levelBlock = instances + 2 * s;
     const float hudLine = levelBlock + 6 * b;
     const std::vector<Line> expected = {
@@ -122,7 +136,7 @@ TEST_F(ProjectProfiler, TheOverlayListsScenesLayersTopFirstAndABlockPerActiveIns
         {"  -> " + levelName, 0.025f, 0.146f + 2 * s, "list"},
         {"Scene instance '" + levelName + "':", 0.05f, instances, "white"},
         {"Evaluate = 0.00 ms", 0.075f, levelBlock, "evaluate"},
-        {"  -> Item = 1 item(s), 1 active (100%)", 0.075f, levelBlock + b, "evaluate"},   // the default camera
+        {"  -> Item = 1 item(s), 1 active (100%)", 0.075f, levelBlock + b, "evaluate"},  // the default camera
         {"Script = 0.00 ms", 0.075f, levelBlock + 2 * b, "script"},
         {"Physic = 0.00 ms", 0.075f, levelBlock + 3 * b, "physic"},
         {"Send to render = 0.00 ms", 0.075f, levelBlock + 4 * b, "render"},

@@ -56,7 +56,7 @@ protected:
     std::string Eval(const std::string& expression)
     {
         std::string code = "return function() { try { local r = (" + expression + "); return r == null ? \"null\" : \"\" + r; } "
-                           "catch (e) { return \"error: \" + e; } }";
+                                                                                  "catch (e) { return \"error: \" + e; } }";
         SQInteger top = sq_gettop(v);
         std::string out = "compile error";
         if (SQ_SUCCEEDED(sq_compilebuffer(v, code.c_str(), code.size(), "eval", SQTrue))) {
@@ -73,22 +73,27 @@ protected:
     void Exec(const std::string& statements) { ASSERT_EQ(Eval("(function() { " + statements + " })()"), "null") << statements; }
     std::string Path(const char* name) { return "\"" + dir.Path(name) + "\""; }
 
-    nLogCapture         log;
-    nOrvex              engine{FakeWorldParts()};
-    nCallLog            calls;
-    nRecordingRenderer  renderer{&engine, &calls};
-    nTempDir            dir;
-    nProject            project{&engine};
-    HSQUIRRELVM         v = 0;
+    nLogCapture log;
+    nOrvex engine{FakeWorldParts()};
+    nCallLog calls;
+    nRecordingRenderer renderer{&engine, &calls};
+    nTempDir dir;
+    nProject project{&engine};
+    HSQUIRRELVM v = 0;
 };
 
 TEST_F(ProjectScriptAPI, InstancesLayersAndUnloading)
 {
     Exec("::level <- ProjectInstantiateScene(g_project, " + Path("level.nms") + ");"
-         "::hud <- ProjectInstantiateScene(g_project, " + Path("hud.nml") + ");"
-         "::deep <- ProjectAddLayer(g_project, level, 10); ::near <- ProjectAddLayer(g_project, level, 5);"
-         "::top <- ProjectAddLayer(g_project, hud, 1);");
-    const struct { const char* code; const char* text; } cases[] = {
+                                                                                "::hud <- ProjectInstantiateScene(g_project, " +
+         Path("hud.nml") + ");"
+                           "::deep <- ProjectAddLayer(g_project, level, 10); ::near <- ProjectAddLayer(g_project, level, 5);"
+                           "::top <- ProjectAddLayer(g_project, hud, 1);");
+    const struct
+    {
+        const char* code;
+        const char* text;
+    } cases[] = {
         {"ProjectSceneGetType(level)", "1"},
         {"ProjectSceneGetType(hud)", "2"},
         {"ProjectSceneGetInstance(level).type()", "9"},
@@ -139,7 +144,11 @@ TEST_F(ProjectScriptAPI, RenderOnDemandAndItsRefusalInsideTheProjectsDraw)
 
 TEST_F(ProjectScriptAPI, ScriptMadeScenesEndAndThreadedLoads)
 {
-    const struct { const char* code; const char* text; } cases[] = {
+    const struct
+    {
+        const char* code;
+        const char* text;
+    } cases[] = {
         {"ProjectNewScene(g_project).type()", "9"},
         {"ProjectNewScene3D(g_project).isValid()", "true"},
         {"ProjectNewScene2D(g_project).type()", "12"},
@@ -160,8 +169,8 @@ TEST_F(ProjectScriptAPI, ScriptMadeScenesEndAndThreadedLoads)
 TEST_F(ProjectScriptAPI, TwoDimensionalInstancesFoundByNameAndMovedByTheLayerOffset)
 {
     Exec("::hud <- ProjectInstantiateScene(g_project, " + Path("hud.nml") + "); ProjectAddLayer(g_project, hud, 1);"
-         "::ui <- ProjectSceneGetInstance(hud); UISetInternalResolution(ui, 640, 480);"
-         "::dot <- UIAddSprite(ui, 1, NullTexture, 0, 0, 10, 10); WindowShow(dot, true); WindowForceLayout(dot);");
+                                                                            "::ui <- ProjectSceneGetInstance(hud); UISetInternalResolution(ui, 640, 480);"
+                                                                            "::dot <- UIAddSprite(ui, 1, NullTexture, 0, 0, 10, 10); WindowShow(dot, true); WindowForceLayout(dot);");
     EXPECT_EQ(Eval("ProjectFindScene(g_project, " + Path("hud.nml") + ") <=> hud"), "0");
     nProjectSceneInstance* instance = project.FindInstanceByName(dir.Path("hud.nml").c_str());
     ASSERT_TRUE(instance && instance->GetScene2D());
@@ -173,4 +182,4 @@ TEST_F(ProjectScriptAPI, TwoDimensionalInstancesFoundByNameAndMovedByTheLayerOff
     EXPECT_NEAR(after.y - before.y, -48.0f / 480.0f, 1e-5f);
 }
 
-} // namespace
+}  // namespace

@@ -108,14 +108,14 @@ protected:
         return out;
     }
 
-    std::string         previousDir;
-    nLogCapture         log;
-    nOrvex              engine{FakeWorldParts()};
-    nCallLog            calls;
-    nRecordingRenderer  renderer{&engine, &calls};
-    nTempDir            dir;
-    nProject            project{&engine};
-    HSQUIRRELVM         v = 0;
+    std::string previousDir;
+    nLogCapture log;
+    nOrvex engine{FakeWorldParts()};
+    nCallLog calls;
+    nRecordingRenderer renderer{&engine, &calls};
+    nTempDir dir;
+    nProject project{&engine};
+    HSQUIRRELVM v = 0;
 };
 
 // One census holds the whole script API: the names registered on a machine are exactly the
@@ -229,22 +229,24 @@ TEST_F(ScriptAPISweep, BadInputNeverCrashes)
 
     const std::string setup =
         "::big <- \"\"; for (local i = 0; i < 4096; i++) ::big += \"a\";\n"
-        "::inst <- ProjectInstantiateScene(g_project, \"" + dir.Path("level.nms") + "\");\n"
-        "::hudInst <- ProjectInstantiateScene(g_project, \"" + dir.Path("hud.nml") + "\");\n"
-        "::layer <- ProjectAddLayer(g_project, inst, 1); ProjectAddLayer(g_project, hudInst, 2);\n"
-        "::scene <- ProjectSceneGetInstance(inst); ::ui <- scene.ui(); ::item <- scene.addObject(\"box\");\n"
-        "::shape <- item.addCollisionShape(); ::doc <- MetafileNew(); ::tag <- MetafileAddRoot(doc, \"T\");\n"
-        "::cache <- EngineGetResourceCache(g_engine); ::thread <- LoadThreadIsDone;\n"
-        "local gone = MetafileNew(); ::deleted <- MetafileAddRoot(gone, \"G\"); gone = null;\n"
-        "::texture <- EngineCreateTexture(g_engine, 2, 2, false);\n"
-        "::objects <- [g_engine, g_project, inst, layer, scene, ui, item, shape, doc, tag, cache, texture,\n"
-        "              Vector(1, 2, 3), Matrix3(), \"x\", 1, true];\n"
-        "::bad <- [null, 0, -1, 2147483648, 0.0 / 0.0, 1e300 * 1e300, -1e300 * 1e300, \"\", big, true, {}, [],\n"
-        "          Vector(0, 0, 0), Matrix3(), Matrix4(), NullItem, CObject(), deleted, g_engine, g_project, inst,\n"
-        "          layer, scene, ui, item, shape, doc, tag, cache, texture];\n"
-        "::prefixes <- [[\"Engine\", g_engine], [\"ProjectLayer\", layer], [\"ProjectScene\", inst], [\"Project\", g_project],\n"
-        "               [\"Metafile\", doc], [\"Metatag\", tag], [\"MatrixToEuler\", Matrix3()], [\"WindowSystem\", ui],\n"
-        "               [\"SceneFrom\", scene], [\"LoadThread\", null]];\n";
+        "::inst <- ProjectInstantiateScene(g_project, \"" +
+        dir.Path("level.nms") + "\");\n"
+                                "::hudInst <- ProjectInstantiateScene(g_project, \"" +
+        dir.Path("hud.nml") + "\");\n"
+                              "::layer <- ProjectAddLayer(g_project, inst, 1); ProjectAddLayer(g_project, hudInst, 2);\n"
+                              "::scene <- ProjectSceneGetInstance(inst); ::ui <- scene.ui(); ::item <- scene.addObject(\"box\");\n"
+                              "::shape <- item.addCollisionShape(); ::doc <- MetafileNew(); ::tag <- MetafileAddRoot(doc, \"T\");\n"
+                              "::cache <- EngineGetResourceCache(g_engine); ::thread <- LoadThreadIsDone;\n"
+                              "local gone = MetafileNew(); ::deleted <- MetafileAddRoot(gone, \"G\"); gone = null;\n"
+                              "::texture <- EngineCreateTexture(g_engine, 2, 2, false);\n"
+                              "::objects <- [g_engine, g_project, inst, layer, scene, ui, item, shape, doc, tag, cache, texture,\n"
+                              "              Vector(1, 2, 3), Matrix3(), \"x\", 1, true];\n"
+                              "::bad <- [null, 0, -1, 2147483648, 0.0 / 0.0, 1e300 * 1e300, -1e300 * 1e300, \"\", big, true, {}, [],\n"
+                              "          Vector(0, 0, 0), Matrix3(), Matrix4(), NullItem, CObject(), deleted, g_engine, g_project, inst,\n"
+                              "          layer, scene, ui, item, shape, doc, tag, cache, texture];\n"
+                              "::prefixes <- [[\"Engine\", g_engine], [\"ProjectLayer\", layer], [\"ProjectScene\", inst], [\"Project\", g_project],\n"
+                              "               [\"Metafile\", doc], [\"Metatag\", tag], [\"MatrixToEuler\", Matrix3()], [\"WindowSystem\", ui],\n"
+                              "               [\"SceneFrom\", scene], [\"LoadThread\", null]];\n";
     ASSERT_EQ(Run(setup), "") << log.Text();
 
     // For each function: first argument the family's object or each object; the rest each object.
@@ -294,4 +296,4 @@ TEST_F(ScriptAPISweep, BadInputNeverCrashes)
     sq_collectgarbage(v);
 }
 
-} // namespace
+}  // namespace

@@ -72,35 +72,36 @@ protected:
 
     SQInteger Top() { return sq_gettop(vm.GetHandle()); }
 
-    nOrvex       engine;
-    nTempDir     dir;
+    nOrvex engine;
+    nTempDir dir;
     nScriptNotes notes;
-    nSquirrelVM  vm{&engine};
+    nSquirrelVM vm{&engine};
     nItemScriptEventDispatcher* items = nItemScriptEventDispatcher::GetDefault();
 };
 
 TEST_F(ScriptedUnits, ParametersOfEveryTypeReachTheInstanceBeforeOnSetupAndWriteBack)
 {
     std::string path = Script("mover.nut",
-        "class Mover {\n"
-        "  speed = 0.0; count = 0; armed = false; label = \"\";\n"
-        "  function OnSetup(owner) { Note(\"OnSetup\", owner, speed, count, armed, label, \"ghost\" in this); }\n"
-        "}\n");
+                              "class Mover {\n"
+                              "  speed = 0.0; count = 0; armed = false; label = \"\";\n"
+                              "  function OnSetup(owner) { Note(\"OnSetup\", owner, speed, count, armed, label, \"ghost\" in this); }\n"
+                              "}\n");
     const std::string text =
         "<NML=1.0>\n"
         "<ScriptedObject=\n"
         "\t<ScriptUnit=\n"
-        "\t\t<Script=\"" + path + "\">\n"
-        "\t\t<Class=\"Mover\">\n"
-        "\t\t<ParmList=\n"
-        "\t\t\t<Parm= <Id=\"speed\"> <Value=3.5> >\n"
-        "\t\t\t<Parm= <Id=\"count\"> <Value=7> >\n"
-        "\t\t\t<Parm= <Id=\"armed\"> <Value=True> >\n"
-        "\t\t\t<Parm= <Id=\"label\"> <Value=\"door\"> >\n"
-        "\t\t\t<Parm= <Id=\"ghost\"> <Value=1> >\n"
-        "\t\t>\n"
-        "\t>\n"
-        ">\n";
+        "\t\t<Script=\"" +
+        path + "\">\n"
+               "\t\t<Class=\"Mover\">\n"
+               "\t\t<ParmList=\n"
+               "\t\t\t<Parm= <Id=\"speed\"> <Value=3.5> >\n"
+               "\t\t\t<Parm= <Id=\"count\"> <Value=7> >\n"
+               "\t\t\t<Parm= <Id=\"armed\"> <Value=True> >\n"
+               "\t\t\t<Parm= <Id=\"label\"> <Value=\"door\"> >\n"
+               "\t\t\t<Parm= <Id=\"ghost\"> <Value=1> >\n"
+               "\t\t>\n"
+               "\t>\n"
+               ">\n";
     nMetaFile source;
     ASSERT_TRUE(source.Parse(text.data(), (int32_t)text.size()));
     nMetaTagIterator it;
@@ -130,9 +131,9 @@ TEST_F(ScriptedUnits, ParametersOfEveryTypeReachTheInstanceBeforeOnSetupAndWrite
 TEST_F(ScriptedUnits, EveryUnitRunsItsFileAgain)
 {
     std::string path = Script("counter.nut",
-        "if (!(\"g_runs\" in getroottable())) ::g_runs <- 0;\n"
-        "::g_runs++;\n"
-        "class Counter { function OnSetup(owner) { Note(\"OnSetup\", owner, ::g_runs); } }\n");
+                              "if (!(\"g_runs\" in getroottable())) ::g_runs <- 0;\n"
+                              "::g_runs++;\n"
+                              "class Counter { function OnSetup(owner) { Note(\"OnSetup\", owner, ::g_runs); } }\n");
     ItemOwner a(&vm), b(&vm);
     notes.Name(&a, "a");
     notes.Name(&b, "b");
@@ -146,9 +147,9 @@ TEST_F(ScriptedUnits, EveryUnitRunsItsFileAgain)
 TEST_F(ScriptedUnits, SetUpOutcomesAndTheKillOfAClassThatGivesNoObject)
 {
     std::string path = Script("kinds.nut",
-        "class Fine { function OnReset(owner) { Note(\"Fine.OnReset\"); } }\n"
-        "function NotAClass() { return 5; }\n"
-        "function NoValue() { return null; }\n");
+                              "class Fine { function OnReset(owner) { Note(\"Fine.OnReset\"); } }\n"
+                              "function NotAClass() { return 5; }\n"
+                              "function NoValue() { return null; }\n");
     nLogCapture log;
     ItemOwner item(&vm);
     nScriptUnit* noClass = item.Add(path, "");
@@ -193,7 +194,7 @@ TEST_F(ScriptedUnits, CachedEventsMissMethodsAddedAfterSetUpByNameEventsFindThem
 {
     // Declared once: a second run of the file keeps the class and what was added to it.
     std::string path = Script("late.nut",
-        "if (!(\"Late\" in getroottable())) ::Late <- class { function OnSetup(owner) {} };\n");
+                              "if (!(\"Late\" in getroottable())) ::Late <- class { function OnSetup(owner) {} };\n");
     ItemOwner item(&vm);
     notes.Name(&item, "item");
     nScriptUnit* unit = item.Add(path, "Late");
@@ -202,9 +203,11 @@ TEST_F(ScriptedUnits, CachedEventsMissMethodsAddedAfterSetUpByNameEventsFindThem
     EXPECT_EQ(static_cast<nManagerScriptUnit*>(unit)->GetCached(nManagerScriptUnit::CachedOnUpdate), nullptr);
 
     ASSERT_TRUE(vm.RunFile(Script("extend.nut",
-        "Late.OnUpdate <- function(owner) { Note(\"OnUpdate\", owner); }\n"
-        "Late.OnReset <- function(owner) { Note(\"OnReset\", owner); }\n"
-        "Late.OnActivate <- function(owner, on) { Note(\"OnActivate\", owner, on); }\n").c_str(), 0));
+                                  "Late.OnUpdate <- function(owner) { Note(\"OnUpdate\", owner); }\n"
+                                  "Late.OnReset <- function(owner) { Note(\"OnReset\", owner); }\n"
+                                  "Late.OnActivate <- function(owner, on) { Note(\"OnActivate\", owner, on); }\n")
+                               .c_str(),
+                           0));
     ASSERT_FALSE(vm.IsKilled());
     items->OnUpdate(&item);
     items->OnActivate(&item, true);
@@ -220,19 +223,19 @@ TEST_F(ScriptedUnits, CachedEventsMissMethodsAddedAfterSetUpByNameEventsFindThem
 TEST_F(ScriptedUnits, ItemEventsCarryTheirArgumentsToEveryUnitInOrder)
 {
     std::string path = Script("events.nut",
-        "class First {\n"
-        "  function OnActivate(owner, on) { Note(\"First.OnActivate\", owner, on); }\n"
-        "  function OnLogicUpdate(owner, period) { Note(\"First.OnLogicUpdate\", owner, period); }\n"
-        "  function OnItemEnter(owner, other) { Note(\"First.OnItemEnter\", owner, other); }\n"
-        "  function OnCollisionEx(owner, other, contact, flag) { Note(\"First.OnCollisionEx\", owner, other, contact.count, flag); }\n"
-        "  function OnCollision(owner, other) { Note(\"First.OnCollision\", owner, other); }\n"
-        "  function OnPhysicStep(owner, flag) { Note(\"First.OnPhysicStep\", owner, flag); }\n"
-        "}\n"
-        "class Second {\n"
-        "  function OnActivate(owner, on) { Note(\"Second.OnActivate\", owner, on); }\n"
-        "  function OnTrigger(owner, trigger) { Note(\"Second.OnTrigger\", owner, trigger); }\n"
-        "  function OnDelete(owner) { Note(\"Second.OnDelete\", owner); }\n"
-        "}\n");
+                              "class First {\n"
+                              "  function OnActivate(owner, on) { Note(\"First.OnActivate\", owner, on); }\n"
+                              "  function OnLogicUpdate(owner, period) { Note(\"First.OnLogicUpdate\", owner, period); }\n"
+                              "  function OnItemEnter(owner, other) { Note(\"First.OnItemEnter\", owner, other); }\n"
+                              "  function OnCollisionEx(owner, other, contact, flag) { Note(\"First.OnCollisionEx\", owner, other, contact.count, flag); }\n"
+                              "  function OnCollision(owner, other) { Note(\"First.OnCollision\", owner, other); }\n"
+                              "  function OnPhysicStep(owner, flag) { Note(\"First.OnPhysicStep\", owner, flag); }\n"
+                              "}\n"
+                              "class Second {\n"
+                              "  function OnActivate(owner, on) { Note(\"Second.OnActivate\", owner, on); }\n"
+                              "  function OnTrigger(owner, trigger) { Note(\"Second.OnTrigger\", owner, trigger); }\n"
+                              "  function OnDelete(owner) { Note(\"Second.OnDelete\", owner); }\n"
+                              "}\n");
     ItemOwner item(&vm), other(&vm);
     notes.Name(&item, "item");
     notes.Name(&other, "other");
@@ -270,18 +273,18 @@ TEST_F(ScriptedUnits, ItemEventsCarryTheirArgumentsToEveryUnitInOrder)
 TEST_F(ScriptedUnits, SceneAndItemEventsArriveInTheOrderOfTheSceneEvaluation)
 {
     std::string path = Script("scene.nut",
-        "class Level {\n"
-        "  function OnPreSetup(owner) { Note(\"Level.OnPreSetup\", owner); }\n"
-        "  function OnSetup(owner) { Note(\"Level.OnSetup\", owner, ::g_scene); }\n"
-        "  function OnSetupDone(owner) { Note(\"Level.OnSetupDone\", owner); }\n"
-        "  function OnUpdate(owner) { Note(\"Level.OnUpdate\", owner); }\n"
-        "}\n"
-        "class Crate {\n"
-        "  function OnSetup(owner) { Note(\"Crate.OnSetup\", owner); }\n"
-        "  function OnSetupDone(owner) { Note(\"Crate.OnSetupDone\", owner); }\n"
-        "  function OnUpdate(owner) { Note(\"Crate.OnUpdate\", owner); }\n"
-        "  function OnLogicUpdate(owner, period) { Note(\"Crate.OnLogicUpdate\", owner, period); }\n"
-        "}\n");
+                              "class Level {\n"
+                              "  function OnPreSetup(owner) { Note(\"Level.OnPreSetup\", owner); }\n"
+                              "  function OnSetup(owner) { Note(\"Level.OnSetup\", owner, ::g_scene); }\n"
+                              "  function OnSetupDone(owner) { Note(\"Level.OnSetupDone\", owner); }\n"
+                              "  function OnUpdate(owner) { Note(\"Level.OnUpdate\", owner); }\n"
+                              "}\n"
+                              "class Crate {\n"
+                              "  function OnSetup(owner) { Note(\"Crate.OnSetup\", owner); }\n"
+                              "  function OnSetupDone(owner) { Note(\"Crate.OnSetupDone\", owner); }\n"
+                              "  function OnUpdate(owner) { Note(\"Crate.OnUpdate\", owner); }\n"
+                              "  function OnLogicUpdate(owner, period) { Note(\"Crate.OnLogicUpdate\", owner, period); }\n"
+                              "}\n");
     nScene* scene = new nScene(&engine, &vm);
     scene->SetScriptGlobals(0);
     notes.Name(scene, "scene");
@@ -295,7 +298,7 @@ TEST_F(ScriptedUnits, SceneAndItemEventsArriveInTheOrderOfTheSceneEvaluation)
         nScriptUnit* unit = item->CreateScriptUnit();
         unit->SetScriptPath(path.c_str());
         unit->SetClassName("Crate");
-        item->SetLogicRate(4.0f);   // a period of 0.25 s
+        item->SetLogicRate(4.0f);  // a period of 0.25 s
     }
 
     scene->Setup(false, 0);
@@ -305,17 +308,28 @@ TEST_F(ScriptedUnits, SceneAndItemEventsArriveInTheOrderOfTheSceneEvaluation)
     EXPECT_EQ(notes.lines, want);
 
     notes.lines.clear();
-    SetEngineFrameTime(&engine, 1000);   // 0.1 s frames: logic at frames 1 and 3
+    SetEngineFrameTime(&engine, 1000);  // 0.1 s frames: logic at frames 1 and 3
     for (int frame = 1; frame <= 3; ++frame) {
         notes.lines.push_back("frame " + std::to_string(frame));
         scene->Evaluate(SceneEvaluateAll);
     }
     want = {
-        "frame 1", "Level.OnUpdate,scene:9", "Crate.OnUpdate,a:24", "Crate.OnUpdate,b:24",
-        "Crate.OnLogicUpdate,a:24,0.25", "Crate.OnLogicUpdate,b:24,0.25",
-        "frame 2", "Level.OnUpdate,scene:9", "Crate.OnUpdate,a:24", "Crate.OnUpdate,b:24",
-        "frame 3", "Level.OnUpdate,scene:9", "Crate.OnUpdate,a:24", "Crate.OnUpdate,b:24",
-        "Crate.OnLogicUpdate,a:24,0.25", "Crate.OnLogicUpdate,b:24,0.25",
+        "frame 1",
+        "Level.OnUpdate,scene:9",
+        "Crate.OnUpdate,a:24",
+        "Crate.OnUpdate,b:24",
+        "Crate.OnLogicUpdate,a:24,0.25",
+        "Crate.OnLogicUpdate,b:24,0.25",
+        "frame 2",
+        "Level.OnUpdate,scene:9",
+        "Crate.OnUpdate,a:24",
+        "Crate.OnUpdate,b:24",
+        "frame 3",
+        "Level.OnUpdate,scene:9",
+        "Crate.OnUpdate,a:24",
+        "Crate.OnUpdate,b:24",
+        "Crate.OnLogicUpdate,a:24,0.25",
+        "Crate.OnLogicUpdate,b:24,0.25",
     };
     EXPECT_EQ(notes.lines, want);
     EXPECT_FALSE(vm.IsKilled());
@@ -325,12 +339,12 @@ TEST_F(ScriptedUnits, SceneAndItemEventsArriveInTheOrderOfTheSceneEvaluation)
 TEST_F(ScriptedUnits, TheOwnerObjectOfAUnitLastsUntilItsOwnerIsDestroyed)
 {
     std::string path = Script("keeper.nut",
-        "::kept <- null;\n"
-        "class Keeper {\n"
-        "  function OnReset(owner) { if (::kept != null) Note(\"same\", ::kept == owner); ::kept = owner; }\n"
-        "  function OnSetup(owner) {}\n"
-        "}\n"
-        "function ShowKept() { Note(\"kept\", ::kept); }\n");
+                              "::kept <- null;\n"
+                              "class Keeper {\n"
+                              "  function OnReset(owner) { if (::kept != null) Note(\"same\", ::kept == owner); ::kept = owner; }\n"
+                              "  function OnSetup(owner) {}\n"
+                              "}\n"
+                              "function ShowKept() { Note(\"kept\", ::kept); }\n");
     ItemOwner* item = new ItemOwner(&vm);
     notes.Name(item, "item");
     item->Add(path, "Keeper");
@@ -353,10 +367,10 @@ TEST_F(ScriptedUnits, TheOwnerObjectOfAUnitLastsUntilItsOwnerIsDestroyed)
 TEST_F(ScriptedUnits, PreparedCallsEndWithTheirMachineAndReturnWithANewSetUp)
 {
     std::string path = Script("tick.nut",
-        "class Tick {\n"
-        "  function OnUpdate(owner) { Note(\"OnUpdate\", owner); }\n"
-        "  function OnLogicUpdate(owner, period) { Note(\"OnLogicUpdate\", owner, period); }\n"
-        "}\n");
+                              "class Tick {\n"
+                              "  function OnUpdate(owner) { Note(\"OnUpdate\", owner); }\n"
+                              "  function OnLogicUpdate(owner, period) { Note(\"OnLogicUpdate\", owner, period); }\n"
+                              "}\n");
     ItemOwner item(&vm);
     notes.Name(&item, "item");
     nScriptUnit* unit = item.Add(path, "Tick");
@@ -388,9 +402,9 @@ TEST_F(ScriptedUnits, PreparedCallsEndWithTheirMachineAndReturnWithANewSetUp)
 TEST_F(ScriptedUnits, PreparedCallsKeepTheRulesOfTheThreeSteps)
 {
     std::string path = Script("steps.nut",
-        "class Quiet { function OnUpdate(owner) { Note(\"Quiet\", owner); } }\n"
-        "class Broken { function OnUpdate(owner) { throw \"broken\"; } }\n"
-        "function Pending() { Note(\"Pending\"); }\n");
+                              "class Quiet { function OnUpdate(owner) { Note(\"Quiet\", owner); } }\n"
+                              "class Broken { function OnUpdate(owner) { throw \"broken\"; } }\n"
+                              "function Pending() { Note(\"Pending\"); }\n");
     nLogCapture log;
     ItemOwner item(&vm);
     notes.Name(&item, "item");
@@ -404,7 +418,7 @@ TEST_F(ScriptedUnits, PreparedCallsKeepTheRulesOfTheThreeSteps)
     ASSERT_TRUE(vm.BeginCall("Pending", nullptr, nullptr));
     items->OnUpdate(&item);
     EXPECT_EQ(Top(), top);
-    EXPECT_FALSE(vm.ExecuteCall(nullptr));   // the pending call was dropped
+    EXPECT_FALSE(vm.ExecuteCall(nullptr));  // the pending call was dropped
     EXPECT_EQ(notes.lines, (Lines{"Quiet,item:24"}));
     ASSERT_TRUE(vm.IsKilled());
     EXPECT_EQ(vm.GetKillCode(), (int32_t)ScriptKillRuntimeError);
@@ -418,7 +432,7 @@ TEST_F(ScriptedUnits, PreparedCallsKeepTheRulesOfTheThreeSteps)
 TEST_F(ScriptedUnits, AUnitGivenAnotherOwnerCallsWithIt)
 {
     std::string path = Script("moved.nut",
-        "class Moved { function OnUpdate(owner) { Note(\"OnUpdate\", owner); } }\n");
+                              "class Moved { function OnUpdate(owner) { Note(\"OnUpdate\", owner); } }\n");
     ItemOwner item(&vm), other(&vm);
     notes.Name(&item, "item");
     notes.Name(&other, "other");
@@ -450,20 +464,24 @@ TEST_F(ScriptedUnits, AHandlerMayDestroyItsOwnerOrClearItsUnits)
     nScriptNotes::Register(vm, "DestroyOwner", DestroyOwner);
     nScriptNotes::Register(vm, "ClearUnits", ClearUnits);
     std::string path = Script("doom.nut",
-        "class Doom {\n"
-        "  function OnReset(owner) { Note(\"Doom.OnReset\"); DestroyOwner(); }\n"
-        "  function OnUpdate(owner) { Note(\"Doom.OnUpdate\"); ClearUnits(); }\n"
-        "}\n"
-        "class Next {\n"
-        "  function OnReset(owner) { Note(\"Next.OnReset\"); }\n"
-        "  function OnUpdate(owner) { Note(\"Next.OnUpdate\"); }\n"
-        "}\n");
-    struct Case { const char* name; void (*send)(nItemScriptEventDispatcher*, nScriptedObject*); Lines want; bool ownerGone; };
+                              "class Doom {\n"
+                              "  function OnReset(owner) { Note(\"Doom.OnReset\"); DestroyOwner(); }\n"
+                              "  function OnUpdate(owner) { Note(\"Doom.OnUpdate\"); ClearUnits(); }\n"
+                              "}\n"
+                              "class Next {\n"
+                              "  function OnReset(owner) { Note(\"Next.OnReset\"); }\n"
+                              "  function OnUpdate(owner) { Note(\"Next.OnUpdate\"); }\n"
+                              "}\n");
+    struct Case
+    {
+        const char* name;
+        void (*send)(nItemScriptEventDispatcher*, nScriptedObject*);
+        Lines want;
+        bool ownerGone;
+    };
     const Case cases[] = {
-        {"destroyed in a by-name event", [](nItemScriptEventDispatcher* d, nScriptedObject* o) { d->OnReset(o); },
-         {"Doom.OnReset"}, true},
-        {"units cleared in a cached event", [](nItemScriptEventDispatcher* d, nScriptedObject* o) { d->OnUpdate(o); },
-         {"Doom.OnUpdate"}, false},
+        {"destroyed in a by-name event", [](nItemScriptEventDispatcher* d, nScriptedObject* o) { d->OnReset(o); }, {"Doom.OnReset"}, true},
+        {"units cleared in a cached event", [](nItemScriptEventDispatcher* d, nScriptedObject* o) { d->OnUpdate(o); }, {"Doom.OnUpdate"}, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -497,7 +515,7 @@ void DestroyRaisingOnDelete(void* native)
 TEST_F(ScriptedUnits, EventsOnAClosingOrClosedMachineAreRefused)
 {
     std::string path = Script("watch.nut",
-        "class Watch { function OnDelete(owner) { Note(\"Watch.OnDelete\", owner); } }\n");
+                              "class Watch { function OnDelete(owner) { Note(\"Watch.OnDelete\", owner); } }\n");
     ItemOwner item(&vm);
     notes.Name(&item, "item");
     nScriptUnit* unit = item.Add(path, "Watch");

@@ -18,7 +18,11 @@ namespace {
 
 nQuietLog s_quiet;
 
-struct Loaded { std::string name; std::string data; };
+struct Loaded
+{
+    std::string name;
+    std::string data;
+};
 
 }  // namespace
 

@@ -31,8 +31,8 @@ public:
 
 private:
     const uint8_t* m_data;
-    size_t         m_size, m_pos = 0;
-    int            m_chunk;
+    size_t m_size, m_pos = 0;
+    int m_chunk;
 };
 
 }
@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         int result;
         while ((result = decoder.decode(&row, &bytes)) == 0) {
             if (bytes != decoder.GetWidth() * uint32_t(decoder.GetBytesPerPixel())) abort();
-            out.rows.insert(out.rows.end(), row, row + bytes);     // every byte handed out is readable
+            out.rows.insert(out.rows.end(), row, row + bytes);  // every byte handed out is readable
             ++rows;
         }
         if (result == 1 && rows != decoder.GetHeight()) abort();

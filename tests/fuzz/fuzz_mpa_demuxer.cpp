@@ -36,8 +36,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!demuxer.Open(&stream)) return 0;
     int packets = 0;
     while (!demuxer.Demux(&stream))
-        if (++packets > (1 << 11)) abort();     // a 1 MB file is at most 1024 packets
+        if (++packets > (1 << 11)) abort();  // a 1 MB file is at most 1024 packets
     if (stream.total > (int64_t)size) abort();
-    if (demuxer.Seek(&stream, 1000)) abort();    // no decoder to find a time
+    if (demuxer.Seek(&stream, 1000)) abort();  // no decoder to find a time
     return 0;
 }

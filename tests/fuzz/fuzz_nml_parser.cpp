@@ -31,34 +31,34 @@ bool SameTag(nMetaTag* a, nMetaTag* b)
     const nVariant& va = a->GetValue();
     const nVariant& vb = b->GetValue();
     switch (va.GetType()) {
-    case TagType_Real: {
-        float fa = 0, fb = 0;
-        va.GetFloat(&fa);
-        vb.GetFloat(&fb);
-        if (memcmp(&fa, &fb, sizeof(float)) != 0)
-            return false;
-        break;
-    }
-    case TagType_Integer:
-    case TagType_Bool: {
-        int32_t ia = 0, ib = 0;
-        bool ba = false, bb = false;
-        if (va.GetInt(&ia) != vb.GetInt(&ib) || ia != ib || va.GetBool(&ba) != vb.GetBool(&bb) || ba != bb)
-            return false;
-        break;
-    }
-    case TagType_String:
-        if (!(va.GetText() == vb.GetText()))
-            return false;
-        break;
-    case TagType_Binary:
-        if (va.GetBinaryLength() != vb.GetBinaryLength() ||
-            (va.GetBinaryLength() > 0 &&
-             memcmp(va.GetBinaryData(), vb.GetBinaryData(), static_cast<size_t>(va.GetBinaryLength())) != 0))
-            return false;
-        break;
-    default:
-        break;
+        case TagType_Real: {
+            float fa = 0, fb = 0;
+            va.GetFloat(&fa);
+            vb.GetFloat(&fb);
+            if (memcmp(&fa, &fb, sizeof(float)) != 0)
+                return false;
+            break;
+        }
+        case TagType_Integer:
+        case TagType_Bool: {
+            int32_t ia = 0, ib = 0;
+            bool ba = false, bb = false;
+            if (va.GetInt(&ia) != vb.GetInt(&ib) || ia != ib || va.GetBool(&ba) != vb.GetBool(&bb) || ba != bb)
+                return false;
+            break;
+        }
+        case TagType_String:
+            if (!(va.GetText() == vb.GetText()))
+                return false;
+            break;
+        case TagType_Binary:
+            if (va.GetBinaryLength() != vb.GetBinaryLength() ||
+                (va.GetBinaryLength() > 0 &&
+                 memcmp(va.GetBinaryData(), vb.GetBinaryData(), static_cast<size_t>(va.GetBinaryLength())) != 0))
+                return false;
+            break;
+        default:
+            break;
     }
     nLinkedListEntry* ea = a->GetChildren().GetHead();
     nLinkedListEntry* eb = b->GetChildren().GetHead();
@@ -102,7 +102,7 @@ void RoundTrip(nMetaFile& document, int32_t encoding)
     }
     document.SetBinaryEncoding(encoding);
     if (!document.Save("fuzz_out.nml"))
-        abort();   // whatever the parser produced, the writer must be able to write
+        abort();  // whatever the parser produced, the writer must be able to write
     nMetaFile back;
     bool loaded = back.Load("fuzz_out.nml");
     // Emptied, so that a later input including it sees the same nothing every time.

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static nOrvex* engine = [] {
         g_log->SetMask(0);
-        nIO::SetCurrentFS(reinterpret_cast<nIOBaseFS*>(nIO::GetMemoryFS()));   // model names read no disk file
+        nIO::SetCurrentFS(reinterpret_cast<nIOBaseFS*>(nIO::GetMemoryFS()));  // model names read no disk file
         return new nOrvex();
     }();
     if (size < 1 || size > 1 << 16) return 0;

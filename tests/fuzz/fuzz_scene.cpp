@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         nIO::SetCurrentFS(fs);
         return fs;
     }();
-    if (size < 1 || size > 1 << 22) return 0;   // room for hierarchies tens of thousands deep
+    if (size < 1 || size > 1 << 22) return 0;  // room for hierarchies tens of thousands deep
     const uint8_t options = data[0];
     if (!PutFile(memory, "fuzz.nms", data + 1, size - 1)) return 0;
 

@@ -26,7 +26,7 @@ std::vector<uint8_t> TGA(uint8_t width, uint8_t height)
     bytes[12] = width;
     bytes[14] = height;
     bytes[16] = 32;
-    bytes[17] = 0x28;   // top-left origin, 8 alpha bits
+    bytes[17] = 0x28;  // top-left origin, 8 alpha bits
     for (int i = 0; i < width * height; ++i) {
         const uint8_t pixel[4] = {uint8_t(i * 7), uint8_t(i * 13), uint8_t(i * 29), uint8_t(255 - i)};
         bytes.insert(bytes.end(), pixel, pixel + 4);

@@ -31,27 +31,27 @@ bool SameTags(nMetaTag* a, nMetaTag* b)
     float fa = 0, fb = 0;
     bool ba = false, bb = false;
     switch (a->GetType()) {
-    case TagType_Integer:
-        a->GetValue().GetInt(&ia), b->GetValue().GetInt(&ib);
-        if (ia != ib)
-            return false;
-        break;
-    case TagType_Real:
-        a->GetValue().GetFloat(&fa), b->GetValue().GetFloat(&fb);
-        if (std::memcmp(&fa, &fb, sizeof(float)) != 0)
-            return false;
-        break;
-    case TagType_Bool:
-        a->GetValue().GetBool(&ba), b->GetValue().GetBool(&bb);
-        if (ba != bb)
-            return false;
-        break;
-    case TagType_String:
-        if (!(a->GetValue().GetText() == b->GetValue().GetText()))
-            return false;
-        break;
-    default:
-        break;
+        case TagType_Integer:
+            a->GetValue().GetInt(&ia), b->GetValue().GetInt(&ib);
+            if (ia != ib)
+                return false;
+            break;
+        case TagType_Real:
+            a->GetValue().GetFloat(&fa), b->GetValue().GetFloat(&fb);
+            if (std::memcmp(&fa, &fb, sizeof(float)) != 0)
+                return false;
+            break;
+        case TagType_Bool:
+            a->GetValue().GetBool(&ba), b->GetValue().GetBool(&bb);
+            if (ba != bb)
+                return false;
+            break;
+        case TagType_String:
+            if (!(a->GetValue().GetText() == b->GetValue().GetText()))
+                return false;
+            break;
+        default:
+            break;
     }
     nMetaTagIterator ita, itb;
     for (;;) {

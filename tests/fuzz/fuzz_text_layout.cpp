@@ -22,7 +22,7 @@ nWindowSystemFont* SystemFont()
     static nWindowSystemFonts* fonts = [] {
         g_log->SetMask(0);
         nWindowSystemFonts* f = new nWindowSystemFonts();
-        if (!f->OpenWindowSystemFonts()) abort();   // "default.ttf" is installed beside the fuzzer
+        if (!f->OpenWindowSystemFonts()) abort();  // "default.ttf" is installed beside the fuzzer
         return f;
     }();
     return fonts->GetSystemFont();
@@ -43,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const int32_t boxWidth = int32_t(data[3]) - 8;
     const std::string text(reinterpret_cast<const char*>(data + 4), size - 4);
     const char* base = text.c_str();
-    const size_t length = std::strlen(base);   // the text ends at its first NUL, as a C string does
+    const size_t length = std::strlen(base);  // the text ends at its first NUL, as a C string does
 
     nTextBox box;
     box.x0 = -4;

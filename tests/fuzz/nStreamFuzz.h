@@ -42,6 +42,10 @@ public:
     bool SetFormat(const mvx_VideoFormat&) override { return true; }
     bool PutFrame(const uint8_t* const[3]) override { return true; }
     bool FramePending() override { return false; }
-    bool Present() override { ++presents; return true; }
+    bool Present() override
+    {
+        ++presents;
+        return true;
+    }
     int64_t presents = 0;
 };

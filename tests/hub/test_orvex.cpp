@@ -46,14 +46,19 @@ TEST_F(OrvexClock, FirstTickMeasuresNothingAndStartsTheClock)
 
 TEST_F(OrvexClock, SpeedScalesTheFrameTimeButNotTheRawTime)
 {
-    struct Case { float scale; uint32_t raw; int32_t frame; };
+    struct Case
+    {
+        float scale;
+        uint32_t raw;
+        int32_t frame;
+    };
     const Case cases[] = {
         {1.0f, 200, 200},
-        {0.5f, 200, 100},      // speed 500
-        {0.0f, 200, 0},        // the clock stands still while raw time follows the wall clock
+        {0.5f, 200, 100},  // speed 500
+        {0.0f, 200, 0},    // the clock stands still while raw time follows the wall clock
         {2.0f, 333, 666},
-        {0.3f, 7, 2},          // 300 * 7 / 1000 truncates
-        {-1.0f, 100, 0},       // a negative frame time becomes 0 ...
+        {0.3f, 7, 2},     // 300 * 7 / 1000 truncates
+        {-1.0f, 100, 0},  // a negative frame time becomes 0 ...
     };
     Advance(0);
     for (const Case& c : cases) {
@@ -82,7 +87,7 @@ TEST_F(OrvexClock, FixedFrameTimeWithRateCorrectionRunsTheWorkedSequence)
     const int32_t expected[] = {166, 167, 166, 167, 167, 166, 167, 167, 166};
     int32_t corrections = 0;
     for (int i = 0; i < 60; ++i) {
-        int32_t frame = Advance(3);             // the wall clock plays no part
+        int32_t frame = Advance(3);  // the wall clock plays no part
         if (i < 9) {
             EXPECT_EQ(frame, expected[i]) << "frame " << i;
         }
@@ -99,15 +104,15 @@ TEST_F(OrvexClock, FixedFrameTimeEdgeCases)
     nLogCapture log;
     Advance(0);
 
-    engine.SetFixedDeltaFrame(0.0f);              // 0 counts as off
+    engine.SetFixedDeltaFrame(0.0f);  // 0 counts as off
     EXPECT_EQ(Advance(123), 123);
 
-    engine.SetFixedDeltaFrame(0.02f);             // 200 ticks, scaled by the speed
+    engine.SetFixedDeltaFrame(0.02f);  // 200 ticks, scaled by the speed
     engine.SetClockScale(0.5f);
     EXPECT_EQ(Advance(1), 100);
     engine.SetClockScale(1.0f);
 
-    for (int32_t rate : {0, -1}) {                // no correction without a positive rate
+    for (int32_t rate : {0, -1}) {  // no correction without a positive rate
         engine.SetFixedFramerateCorrection(rate);
         for (int i = 0; i < 10; ++i) EXPECT_EQ(Advance(1), 200);
     }
@@ -130,7 +135,7 @@ TEST_F(OrvexClock, AFixedFrameLongerThanTheTargetNeverCorrects)
     // The remainder only falls here; it must neither overflow nor turn into a large
     // positive correction after many frames.
     nLogCapture log;
-    engine.SetFixedDeltaFrame(0.05f);             // 500 ticks, far longer than 1/60 s
+    engine.SetFixedDeltaFrame(0.05f);  // 500 ticks, far longer than 1/60 s
     engine.SetFixedFramerateCorrection(60);
     Advance(0);
     for (int i = 0; i < 5000; ++i) ASSERT_EQ(Advance(1), 500) << "frame " << i;
@@ -140,14 +145,14 @@ TEST_F(OrvexClock, AFixedFrameLongerThanTheTargetNeverCorrects)
 TEST_F(OrvexClock, LongStallsAndClockWrapDoNotOverflow)
 {
     Advance(0);
-    EXPECT_EQ(Advance(3000000), 3000000);          // five minutes in the debugger
+    EXPECT_EQ(Advance(3000000), 3000000);  // five minutes in the debugger
     engine.SetClockScale(1000.0f);
-    EXPECT_EQ(Advance(3000000), INT32_MAX);        // saturates instead of overflowing
+    EXPECT_EQ(Advance(3000000), INT32_MAX);  // saturates instead of overflowing
     engine.SetClockScale(1.0f);
 
     g_fakeNow = 0xfffffff0u;
     engine.TickClock();
-    EXPECT_EQ(Advance(0x20), 0x20);                // across the 32-bit wrap
+    EXPECT_EQ(Advance(0x20), 0x20);  // across the 32-bit wrap
 }
 
 TEST_F(OrvexClock, PauseYieldsZeroAndRestartsTheClock)
@@ -158,9 +163,9 @@ TEST_F(OrvexClock, PauseYieldsZeroAndRestartsTheClock)
     engine.SetPause(true);
     EXPECT_EQ(Advance(100), 0);
     EXPECT_EQ(Advance(100), 0);
-    EXPECT_EQ(engine.GetRawFrameTime(), 100);      // unchanged while paused
+    EXPECT_EQ(engine.GetRawFrameTime(), 100);  // unchanged while paused
     engine.SetPause(false);
-    EXPECT_EQ(Advance(100), 0);                    // the first tick after the pause starts again
+    EXPECT_EQ(Advance(100), 0);  // the first tick after the pause starts again
     EXPECT_EQ(Advance(100), 100);
     EXPECT_EQ(engine.GetTotalClock(), total + 100);
 }
@@ -172,7 +177,7 @@ TEST_F(OrvexClock, ResetClockSetsANormalFrameAndKeepsTheTotal)
     engine.ResetClock();
     EXPECT_EQ(engine.GetFrameTime(), 166);
     EXPECT_EQ(engine.GetTotalClock(), 400);
-    EXPECT_EQ(Advance(30), 30);                    // measured from the reset
+    EXPECT_EQ(Advance(30), 30);  // measured from the reset
 }
 
 TEST(Orvex, ConstructionSeedsTheRandomGeneratorWith77)
@@ -226,7 +231,7 @@ TEST(Orvex, HooksAreCalledOnlyWhenInstalled)
 
     EXPECT_EQ(engine.SetHook(OrvexHookGeometryMissing, RenameMissing), nullptr);
     EXPECT_TRUE(engine.CallHook(OrvexHookGeometryMissing, &name));
-    EXPECT_TRUE(name == "fallback.nml");               // the hook may change the name
+    EXPECT_TRUE(name == "fallback.nml");  // the hook may change the name
 
     EXPECT_EQ(engine.SetHook(OrvexHookGeometryMissing, 0), RenameMissing);
     g_endOfFrameCalls = 0;
@@ -292,7 +297,7 @@ TEST(Orvex, ProgressInterfaceCanBeReplacedOrSwitchedOff)
     nOrvex engine;
     nOrvex::EventInterface* active = engine.GetEventInterface();
     ASSERT_NE(active, nullptr);
-    active->OnBegin();                                 // the default does nothing
+    active->OnBegin();  // the default does nothing
     active->OnProgress("Loading", -1.0f);
     active->OnMessage("Geometry Setup");
     active->OnEnd();

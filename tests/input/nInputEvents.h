@@ -50,11 +50,31 @@ class nHeldInput
 {
 public:
     ~nHeldInput() { ReleaseAll(); }
-    void Press(int32_t key)          { PushKeyEvent(key, true); m_keys.insert(key); }
-    void Release(int32_t key)        { PushKeyEvent(key, false); m_keys.erase(key); }
-    void Tap(int32_t key)            { PushKeyEvent(key, true); PushKeyEvent(key, false); }
-    void PressButton(Uint8 b)        { PushButtonEvent(b, true); m_buttons.insert(b); }
-    void ReleaseButton(Uint8 b)      { PushButtonEvent(b, false); m_buttons.erase(b); }
+    void Press(int32_t key)
+    {
+        PushKeyEvent(key, true);
+        m_keys.insert(key);
+    }
+    void Release(int32_t key)
+    {
+        PushKeyEvent(key, false);
+        m_keys.erase(key);
+    }
+    void Tap(int32_t key)
+    {
+        PushKeyEvent(key, true);
+        PushKeyEvent(key, false);
+    }
+    void PressButton(Uint8 b)
+    {
+        PushButtonEvent(b, true);
+        m_buttons.insert(b);
+    }
+    void ReleaseButton(Uint8 b)
+    {
+        PushButtonEvent(b, false);
+        m_buttons.erase(b);
+    }
     void ReleaseAll()
     {
         for (int32_t key : m_keys) PushKeyEvent(key, false);
@@ -67,7 +87,7 @@ public:
 
 private:
     std::set<int32_t> m_keys;
-    std::set<Uint8>   m_buttons;
+    std::set<Uint8> m_buttons;
 };
 
 #endif

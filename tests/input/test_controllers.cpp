@@ -44,11 +44,11 @@ public:
         if (index >= 0) SDL_JoystickDetachVirtual(index);
         index = -1;
     }
-    void Axis(int a, Sint16 value)    { SDL_JoystickSetVirtualAxis(handle, a, value); }
-    void Button(int b, bool down)     { SDL_JoystickSetVirtualButton(handle, b, down ? 1 : 0); }
-    SDL_JoystickID Instance() const   { return SDL_JoystickInstanceID(handle); }
+    void Axis(int a, Sint16 value) { SDL_JoystickSetVirtualAxis(handle, a, value); }
+    void Button(int b, bool down) { SDL_JoystickSetVirtualButton(handle, b, down ? 1 : 0); }
+    SDL_JoystickID Instance() const { return SDL_JoystickInstanceID(handle); }
 
-    int           index = -1;
+    int index = -1;
     SDL_Joystick* handle = 0;
 };
 
@@ -104,9 +104,9 @@ TEST_F(ControllerTest, EnumerationListsEachPadWithItsNameAndForceFeedback)
     EXPECT_EQ(list[0].flags, 0);
     EXPECT_EQ(list[1].instance, second.Instance());
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-        "[H] Starting input device enumeration.\n",
-        "    Device 'Test Pad One': FF = FALSE.\n",
-        "    Device 'Test Pad Two': FF = FALSE.\n"}));
+                               "[H] Starting input device enumeration.\n",
+                               "    Device 'Test Pad One': FF = FALSE.\n",
+                               "    Device 'Test Pad Two': FF = FALSE.\n"}));
 }
 
 TEST_F(ControllerTest, AxesAndButtonsArePushedAsTheirFunctions)
@@ -158,7 +158,11 @@ TEST_F(ControllerTest, ButtonFilterRefusesAHeldButtonUntilReleased)
     VirtualPad pad("Test Pad");
     nInterfaceInstance device(Find("Test Pad"));
     device.SetFunctionBounceFilter(DeviceFunctionButton0, true);
-    const struct { bool down; bool accepted; } steps[] = {{true, true}, {true, false}, {false, true}, {true, true}};
+    const struct
+    {
+        bool down;
+        bool accepted;
+    } steps[] = {{true, true}, {true, false}, {false, true}, {true, true}};
     for (const auto& step : steps) {
         pad.Button(0, step.down);
         nPlatform::TakeInputSnapshot();
@@ -189,11 +193,11 @@ TEST_F(ControllerTest, FilterOnANonButtonFunctionWarnsAndOutOfRangeFunctionsLog)
     EXPECT_FALSE(device.PoolFunction(-2147483647 - 1, 0, 0, true));
     EXPECT_FALSE(device.SeekFunction(1000, 0));
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-        "[*] nInstanceDevice does not support filtering function '3'.\n",
-        "[*] nInstanceDevice does not support filtering function '21'.\n",
-        "[*] Input function 29 is out of range.\n",
-        "[*] Input function -2147483648 is out of range.\n",
-        "[*] Input function 1000 is out of range.\n"}));
+                               "[*] nInstanceDevice does not support filtering function '3'.\n",
+                               "[*] nInstanceDevice does not support filtering function '21'.\n",
+                               "[*] Input function 29 is out of range.\n",
+                               "[*] Input function -2147483648 is out of range.\n",
+                               "[*] Input function 1000 is out of range.\n"}));
     for (int32_t f : {0, 4, 5, 20, 26, 28}) EXPECT_TRUE(device.IsFunctionSupported(f)) << f;
     for (int32_t f : {-1, 21, 25, 29}) EXPECT_FALSE(device.IsFunctionSupported(f)) << f;
 }
@@ -211,9 +215,22 @@ TEST_F(ControllerTest, EffectOnAPadWithoutForceFeedbackDoesNothing)
 // The magnitude reaches the device clamped: a script's 1e30 is full force, not an overflow.
 TEST(ControllerEffect, MagnitudeIsTruncatedAndClamped)
 {
-    const struct { float magnitude; float level; } cases[] = {
-        {0.0f, 0.0f}, {10000.0f, 1.0f}, {-10000.0f, -1.0f}, {5000.9f, 0.5f}, {-2500.5f, -0.25f},
-        {10001.0f, 1.0f}, {1e30f, 1.0f}, {-1e30f, -1.0f}, {INFINITY, 1.0f}, {-INFINITY, -1.0f}, {NAN, 0.0f},
+    const struct
+    {
+        float magnitude;
+        float level;
+    } cases[] = {
+        {0.0f, 0.0f},
+        {10000.0f, 1.0f},
+        {-10000.0f, -1.0f},
+        {5000.9f, 0.5f},
+        {-2500.5f, -0.25f},
+        {10001.0f, 1.0f},
+        {1e30f, 1.0f},
+        {-1e30f, -1.0f},
+        {INFINITY, 1.0f},
+        {-INFINITY, -1.0f},
+        {NAN, 0.0f},
     };
     for (const auto& c : cases) EXPECT_EQ(nInterfaceInstance::EffectLevel(c.magnitude), c.level) << c.magnitude;
 }
@@ -267,4 +284,4 @@ TEST_F(ControllerTest, ADeviceThatCannotBeOpenedLogsAndReadsNothing)
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{"Creating device 'Gone Pad'.\n", "[!] Failed to create device.\n"}));
 }
 
-} // namespace
+}  // namespace

@@ -37,7 +37,7 @@ protected:
         return events;
     }
 
-    nHeldInput         held;
+    nHeldInput held;
     nInterfaceKeyboard keyboard;
 };
 
@@ -45,26 +45,54 @@ int32_t Char(char c) { return ((int32_t)(unsigned char)c << 8) | KeyCodeASCII; }
 
 TEST_F(KeyboardTest, EveryPolledKeyGivesItsCode)
 {
-    const struct { int32_t key; std::vector<int32_t> events; } cases[] = {
-        {PlatformKeyUp, {KeyCodeUpArrow}},           {PlatformKeyDown, {KeyCodeDownArrow}},
-        {PlatformKeyLeft, {KeyCodeLeftArrow}},       {PlatformKeyRight, {KeyCodeRightArrow}},
-        {PlatformKeyLShift, {KeyCodeLShift}},        {PlatformKeyRShift, {KeyCodeRShift}},
-        {PlatformKeyLCtrl, {KeyCodeLCtrl}},          {PlatformKeyRCtrl, {KeyCodeRCtrl}},
-        {PlatformKeyLAlt, {KeyCodeLAlt, KeyCodeRAlt}}, {PlatformKeyRAlt, {KeyCodeLAlt, KeyCodeRAlt}},
-        {PlatformKeyLGui, {KeyCodeLWin}},            {PlatformKeyRGui, {KeyCodeRWin}},
-        {PlatformKeyF1, {KeyCodeF1}},                {PlatformKeyF1 + 11, {KeyCodeF1 + 11}},
-        {PlatformKeyF1 + 5, {KeyCodeF1 + 5}},        {PlatformKeyPause, {KeyCodePause}},
-        {PlatformKeyScrollLock, {KeyCodeScrollLock}}, {PlatformKeyNumLock, {KeyCodeNumLock}},
-        {PlatformKeyNumpad0, {KeyCodeNumpad0}},      {PlatformKeyNumpad1, {KeyCodeNumpad0 + 1}},
-        {PlatformKeyNumpad1 + 8, {KeyCodeNumpad0 + 9}}, {PlatformKeyEscape, {KeyCodeEscape}},
-        {PlatformKeySpace, {KeyCodeSpace}},          {PlatformKeyTab, {KeyCodeTab}},
-        {PlatformKeyBackspace, {KeyCodeBackspace}},  {PlatformKeyPageUp, {KeyCodePageUp}},
-        {PlatformKeyPageDown, {KeyCodePageDown}},    {PlatformKeyReturn, {KeyCodeReturn}},
-        {PlatformKeyA, {Char('a')}},                 {PlatformKeyA + 25, {Char('z')}},
-        {PlatformKey1, {Char('1')}},                 {PlatformKey0, {Char('0')}},
+    const struct
+    {
+        int32_t key;
+        std::vector<int32_t> events;
+    } cases[] = {
+        {PlatformKeyUp, {KeyCodeUpArrow}},
+        {PlatformKeyDown, {KeyCodeDownArrow}},
+        {PlatformKeyLeft, {KeyCodeLeftArrow}},
+        {PlatformKeyRight, {KeyCodeRightArrow}},
+        {PlatformKeyLShift, {KeyCodeLShift}},
+        {PlatformKeyRShift, {KeyCodeRShift}},
+        {PlatformKeyLCtrl, {KeyCodeLCtrl}},
+        {PlatformKeyRCtrl, {KeyCodeRCtrl}},
+        {PlatformKeyLAlt, {KeyCodeLAlt, KeyCodeRAlt}},
+        {PlatformKeyRAlt, {KeyCodeLAlt, KeyCodeRAlt}},
+        {PlatformKeyLGui, {KeyCodeLWin}},
+        {PlatformKeyRGui, {KeyCodeRWin}},
+        {PlatformKeyF1, {KeyCodeF1}},
+        {PlatformKeyF1 + 11, {KeyCodeF1 + 11}},
+        {PlatformKeyF1 + 5, {KeyCodeF1 + 5}},
+        {PlatformKeyPause, {KeyCodePause}},
+        {PlatformKeyScrollLock, {KeyCodeScrollLock}},
+        {PlatformKeyNumLock, {KeyCodeNumLock}},
+        {PlatformKeyNumpad0, {KeyCodeNumpad0}},
+        {PlatformKeyNumpad1, {KeyCodeNumpad0 + 1}},
+        {PlatformKeyNumpad1 + 8, {KeyCodeNumpad0 + 9}},
+        {PlatformKeyEscape, {KeyCodeEscape}},
+        {PlatformKeySpace, {KeyCodeSpace}},
+        {PlatformKeyTab, {KeyCodeTab}},
+        {PlatformKeyBackspace, {KeyCodeBackspace}},
+        {PlatformKeyPageUp, {KeyCodePageUp}},
+        {PlatformKeyPageDown, {KeyCodePageDown}},
+        {PlatformKeyReturn, {KeyCodeReturn}},
+        {PlatformKeyA, {Char('a')}},
+        {PlatformKeyA + 25, {Char('z')}},
+        {PlatformKey1, {Char('1')}},
+        {PlatformKey0, {Char('0')}},
         // Never produced: Print Screen, Insert, Home, Delete, End, Caps Lock, the key left of
         // 1, the pad's Enter, the menu key.
-        {PlatformKeyPrintScreen, {}}, {73, {}}, {74, {}}, {76, {}}, {77, {}}, {57, {}}, {53, {}}, {88, {}}, {101, {}},
+        {PlatformKeyPrintScreen, {}},
+        {73, {}},
+        {74, {}},
+        {76, {}},
+        {77, {}},
+        {57, {}},
+        {53, {}},
+        {88, {}},
+        {101, {}},
     };
     for (const auto& c : cases) {
         held.Press(c.key);
@@ -75,16 +103,20 @@ TEST_F(KeyboardTest, EveryPolledKeyGivesItsCode)
 
 TEST_F(KeyboardTest, KeysComeInPollOrderAndLettersLast)
 {
-    held.Press(PlatformKeyA + 16);          // q
+    held.Press(PlatformKeyA + 16);  // q
     held.Press(PlatformKeyReturn);
     held.Press(PlatformKeyUp);
-    held.Press(PlatformKey1 + 4);           // 5
+    held.Press(PlatformKey1 + 4);  // 5
     EXPECT_EQ(Events(), (std::vector<int32_t>{KeyCodeUpArrow, KeyCodeReturn, Char('5'), Char('q')}));
 }
 
 TEST_F(KeyboardTest, EitherShiftKeyGivesUpperCase)
 {
-    const struct { std::vector<int32_t> keys; std::vector<int32_t> events; } cases[] = {
+    const struct
+    {
+        std::vector<int32_t> keys;
+        std::vector<int32_t> events;
+    } cases[] = {
         {{PlatformKeyA}, {Char('a')}},
         {{PlatformKeyLShift, PlatformKeyA}, {KeyCodeLShift, Char('A')}},
         {{PlatformKeyRShift, PlatformKeyA + 1}, {KeyCodeRShift, Char('B')}},
@@ -156,12 +188,12 @@ TEST_F(KeyboardTest, KeyCodesAndFunctionsOutOfRangeLogOneLineAndChangeNothing)
     for (int32_t code : {-1, 55, 2147483647}) keyboard.SetKeyBounceFilter(code, true);
     EXPECT_FALSE(keyboard.PoolFunction(-1, 0, 0, true));
     EXPECT_FALSE(keyboard.SeekFunction(29, 0));
-    EXPECT_FALSE(keyboard.PoolFunction(DeviceFunctionAxisX, 0, 0, true));    // in range, not a keyboard function: quiet
+    EXPECT_FALSE(keyboard.PoolFunction(DeviceFunctionAxisX, 0, 0, true));  // in range, not a keyboard function: quiet
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-        "[*] Keyboard has no key -1.\n", "[*] Keyboard has no key 55.\n", "[*] Keyboard has no key 2147483647.\n",
-        "[*] Input function -1 is out of range.\n", "[*] Input function 29 is out of range.\n"}));
+                               "[*] Keyboard has no key -1.\n", "[*] Keyboard has no key 55.\n", "[*] Keyboard has no key 2147483647.\n",
+                               "[*] Input function -1 is out of range.\n", "[*] Input function 29 is out of range.\n"}));
     EXPECT_TRUE(keyboard.IsFunctionSupported(DeviceFunctionKeyPress));
     EXPECT_FALSE(keyboard.IsFunctionSupported(DeviceFunctionButton0));
 }
 
-} // namespace
+}  // namespace

@@ -59,11 +59,11 @@ protected:
     int32_t Button(nInterfaceMouse& mouse, int32_t function)
     {
         int32_t value = 0;
-        return mouse.PoolFunction(function, &value, 0, false) ? value : -1;    // -1: nothing pushed
+        return mouse.PoolFunction(function, &value, 0, false) ? value : -1;  // -1: nothing pushed
     }
 
-    nGLWindow  window;
-    Uint32     id = 0;
+    nGLWindow window;
+    Uint32 id = 0;
     nHeldInput held;
 };
 
@@ -71,7 +71,10 @@ TEST_F(MouseTest, AbsoluteModeSpansTheClientAreaAndGoesBeyondIt)
 {
     nInterfaceMouse mouse;
     mouse.SetMode(MouseModeAbsolute);
-    const struct { int32_t x, y, mx, my; } cases[] = {
+    const struct
+    {
+        int32_t x, y, mx, my;
+    } cases[] = {
         {0, 0, 0, 0},
         {400, 300, 32767, 32767},
         {800, 600, 65535, 65535},
@@ -92,16 +95,19 @@ TEST_F(MouseTest, RelativeModeMeasuresMotionByTheScreenWidthAndWrapsAtTheBorders
     nInterfaceMouse mouse;
     const int32_t screen = nPlatform::GetInputSnapshot().screenWidth;
     ASSERT_GT(screen, 0);
-    MoveAndRead(mouse, 400, 300);                         // the first update only sets the start
+    MoveAndRead(mouse, 400, 300);  // the first update only sets the start
     std::pair<int32_t, int32_t> read = MoveAndRead(mouse, 500, 250);
     EXPECT_EQ(read.first, 100 * 65535 / screen);
     EXPECT_EQ(read.second, -50 * 65535 / screen) << "Y is divided by the width too";
     // Past a border the cursor is put back inside, the far side: the next motion is measured from there.
-    const struct { int32_t x, y, nextX, nextY; } wraps[] = {
-        {10, 300, 746, 300},      // left: x + 800 - 64
-        {790, 300, 54, 300},      // right: x + 64 - 800
-        {400, 5, 400, 541},       // top
-        {400, 590, 400, 54},      // bottom
+    const struct
+    {
+        int32_t x, y, nextX, nextY;
+    } wraps[] = {
+        {10, 300, 746, 300},  // left: x + 800 - 64
+        {790, 300, 54, 300},  // right: x + 64 - 800
+        {400, 5, 400, 541},   // top
+        {400, 590, 400, 54},  // bottom
     };
     for (const auto& w : wraps) {
         MoveAndRead(mouse, w.x, w.y);
@@ -146,7 +152,7 @@ TEST_F(MouseTest, ButtonFilterGivesOneValuePerPress)
 {
     nInterfaceMouse mouse;
     mouse.SetFunctionBounceFilter(DeviceFunctionButton0 + 1, true);
-    mouse.SetFunctionBounceFilter(DeviceFunctionAxisX, true);   // ignored
+    mouse.SetFunctionBounceFilter(DeviceFunctionAxisX, true);  // ignored
     held.PressButton(SDL_BUTTON_RIGHT);
     const int32_t expected[] = {1, -1, -1};
     for (int32_t e : expected) {
@@ -201,4 +207,4 @@ TEST_F(MouseTest, WarpedCursorIsReadBackAtTheCentre)
     EXPECT_EQ(y, 32767);
 }
 
-} // namespace
+}  // namespace

@@ -37,8 +37,7 @@ int32_t nRecordingCoreListener::OnCoreEvent(int32_t code, nCoreEventRecord* reco
 {
     nCoreEventRecord held = record ? *record : nCoreEventRecord();
     records.push_back(held);
-    m_log->Add("core.Event(" + std::to_string(code) + ")" + Named("geometry", held.geometry) + Named("texture", held.texture)
-               + Named("sound", held.sound) + (held.reserved ? " reserved" : ""));
+    m_log->Add("core.Event(" + std::to_string(code) + ")" + Named("geometry", held.geometry) + Named("texture", held.texture) + Named("sound", held.sound) + (held.reserved ? " reserved" : ""));
     return 0;
 }
 

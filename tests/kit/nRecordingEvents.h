@@ -21,7 +21,7 @@ public:
     std::vector<nCoreEventRecord> records;
 
 private:
-    nOrvex*   m_engine;
+    nOrvex* m_engine;
     nCallLog* m_log;
 };
 
@@ -39,7 +39,7 @@ public:
     void OnMessage(const char* text) override;
 
 private:
-    nOrvex*   m_engine;
+    nOrvex* m_engine;
     nCallLog* m_log;
 };
 

@@ -34,16 +34,15 @@ nRecordingRenderer::nRecordingRenderer(nRendererSlot* slot, nCallLog* log, bool 
 {
 }
 
-void nRecordingRenderer::BeginFrame()                  { m_log->Add("render.BeginFrame"); }
-void nRecordingRenderer::EndFrame()                    { m_log->Add("render.EndFrame"); }
-void nRecordingRenderer::Present()                     { m_log->Add("render.Present"); }
-void nRecordingRenderer::ApplyCamera()                 { m_log->Add("render.ApplyCamera"); }
-void nRecordingRenderer::RenderQueue()                 { m_log->Add("render.RenderQueue"); }
+void nRecordingRenderer::BeginFrame() { m_log->Add("render.BeginFrame"); }
+void nRecordingRenderer::EndFrame() { m_log->Add("render.EndFrame"); }
+void nRecordingRenderer::Present() { m_log->Add("render.Present"); }
+void nRecordingRenderer::ApplyCamera() { m_log->Add("render.ApplyCamera"); }
+void nRecordingRenderer::RenderQueue() { m_log->Add("render.RenderQueue"); }
 
 void nRecordingRenderer::Clear(float red, float green, float blue, float depth, bool depthOnly)
 {
-    m_log->Add("render.Clear(" + FormatFloat(red) + "," + FormatFloat(green) + "," + FormatFloat(blue) + ","
-               + FormatFloat(depth) + "," + (depthOnly ? "1" : "0") + ")");
+    m_log->Add("render.Clear(" + FormatFloat(red) + "," + FormatFloat(green) + "," + FormatFloat(blue) + "," + FormatFloat(depth) + "," + (depthOnly ? "1" : "0") + ")");
 }
 
 void nRecordingRenderer::DrawLine(const nVector& from, const nVector& to, const nVector* colour)
@@ -55,8 +54,7 @@ void nRecordingRenderer::DrawLine(const nVector& from, const nVector& to, const 
 void nRecordingRenderer::DrawTriangle(const nVector& a, const nVector& b, const nVector& c, const nVector* colour,
                                       const nVector2* uvs, nTexture* texture, uint32_t renderFlags)
 {
-    std::string line = "render.DrawTriangle" + V(a) + V(b) + V(c) + (colour ? V(*colour) : "NULL") + " flags "
-                       + std::to_string(renderFlags);
+    std::string line = "render.DrawTriangle" + V(a) + V(b) + V(c) + (colour ? V(*colour) : "NULL") + " flags " + std::to_string(renderFlags);
     if (uvs)
         for (int i = 0; i < 3; ++i) line += (i ? "(" : " uv (") + FormatFloat(uvs[i].x) + "," + FormatFloat(uvs[i].y) + ")";
     m_log->Add(line);
@@ -69,8 +67,7 @@ void nRecordingRenderer::DrawTriangle(const nVector& a, const nVector& b, const 
 void nRecordingRenderer::UpdateTexture(nTexture* texture, const uint8_t* rgba, int32_t width, int32_t height,
                                        int32_t x, int32_t y)
 {
-    m_log->Add("render.UpdateTexture(" + std::to_string(width) + "x" + std::to_string(height) + " at "
-               + std::to_string(x) + "," + std::to_string(y) + ")");
+    m_log->Add("render.UpdateTexture(" + std::to_string(width) + "x" + std::to_string(height) + " at " + std::to_string(x) + "," + std::to_string(y) + ")");
 }
 
 void nRecordingRenderer::Write(nRasterFont* font, const char* text, float x, float y, float size, bool keepAspect,
@@ -80,9 +77,13 @@ void nRecordingRenderer::Write(nRasterFont* font, const char* text, float x, flo
     writes.push_back({text ? text : "", x, y, size, keepAspect, alignment, colour != 0, colour ? *colour : nVector()});
 }
 
-bool nRecordingRenderer::SetupLight(nLight* light) { m_log->Add("render.SetupLight(" + Ptr(light) + ")"); return true; }
-void nRecordingRenderer::FreeLight(nLight* light)  { m_log->Add("render.FreeLight(" + Ptr(light) + ")"); }
-void nRecordingRenderer::UpdateLight(nLight* light){ m_log->Add("render.UpdateLight(" + Ptr(light) + ")"); }
+bool nRecordingRenderer::SetupLight(nLight* light)
+{
+    m_log->Add("render.SetupLight(" + Ptr(light) + ")");
+    return true;
+}
+void nRecordingRenderer::FreeLight(nLight* light) { m_log->Add("render.FreeLight(" + Ptr(light) + ")"); }
+void nRecordingRenderer::UpdateLight(nLight* light) { m_log->Add("render.UpdateLight(" + Ptr(light) + ")"); }
 
 void nRecordingRenderer::SetViewMatrix(const nMatrix4& m)
 {
@@ -107,8 +108,7 @@ void nRecordingRenderer::GetViewport(int32_t* x, int32_t* y, int32_t* width, int
 
 void nRecordingRenderer::SetViewport(int32_t x, int32_t y, int32_t width, int32_t height)
 {
-    m_log->Add("render.SetViewport(" + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(width) + ","
-               + std::to_string(height) + ")");
+    m_log->Add("render.SetViewport(" + std::to_string(x) + "," + std::to_string(y) + "," + std::to_string(width) + "," + std::to_string(height) + ")");
 }
 
 void nRecordingRenderer::SetViewportAnswer(int32_t x, int32_t y, int32_t width, int32_t height)

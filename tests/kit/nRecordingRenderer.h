@@ -57,7 +57,7 @@ public:
     void SetViewMatrix(const nMatrix4& m) override;
     void SetProjectionMatrix(const nMatrix4& m) override;
     void GetViewport(int32_t* x, int32_t* y, int32_t* width, int32_t* height) override;
-    void SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) override; // logged; the answer stays
+    void SetViewport(int32_t x, int32_t y, int32_t width, int32_t height) override;  // logged; the answer stays
     bool SetupTexture(nTexture* texture) override;
     void FreeTexture(nTexture* texture) override;
     bool SetupMaterial(nMaterial* material) override;
@@ -65,11 +65,19 @@ public:
     void FreeMaterial(nMaterial* material) override;
     bool SetupGeometry(nGeometry* geometry) override;
     void FreeGeometry(nGeometry* geometry) override;
-    bool LoadTextureContent(nTexture* texture, const char* path) override;   // logged; false as the base
+    bool LoadTextureContent(nTexture* texture, const char* path) override;  // logged; false as the base
     nShader* NewShader() override;
 
     // Every Write with where and how it wrote (the log holds its text only).
-    struct Written { std::string text; float x, y, size; bool keepAspect; int32_t alignment; bool coloured; nVector colour; };
+    struct Written
+    {
+        std::string text;
+        float x, y, size;
+        bool keepAspect;
+        int32_t alignment;
+        bool coloured;
+        nVector colour;
+    };
     std::vector<Written> writes;
     void SetOutput(float width, float height) { SetOutputSize(width, height); }
 
@@ -77,25 +85,36 @@ public:
     bool setupAnswer = true;       // what SetupTexture answers (recordResources)
     bool dropPixels = false;       // set-up textures keep only their size unless TextureKeepPixels (recordResources)
     bool makeShaders = false;      // NewShader gives nRecordingShaders
-    int  liveShaders = 0;          // nRecordingShaders in existence
+    int liveShaders = 0;           // nRecordingShaders in existence
 
     void SetViewportAnswer(int32_t x, int32_t y, int32_t width, int32_t height);
     bool viewportUnknown = false;  // GetViewport writes nothing, as the null renderer does
     const nMatrix4& GetLastProjection() const { return m_lastProjection; }
-    const nMatrix4& GetLastView() const       { return m_lastView; }
-    struct Line { nVector from, to, colour; };  // colour (-1,-1,-1,-1) when none was given
+    const nMatrix4& GetLastView() const { return m_lastView; }
+    struct Line
+    {
+        nVector from, to, colour;
+    };  // colour (-1,-1,-1,-1) when none was given
     const std::vector<Line>& GetLines() const { return m_lines; }
     // Every triangle it was asked to draw, with its texture coordinates (hasUVs false: none
     // given), texture and flags; the log line also names the coordinates when there are some.
-    struct Triangle { nVector corners[3]; nVector colour; bool hasUVs; nVector2 uvs[3]; nTexture* texture; uint32_t flags; };
+    struct Triangle
+    {
+        nVector corners[3];
+        nVector colour;
+        bool hasUVs;
+        nVector2 uvs[3];
+        nTexture* texture;
+        uint32_t flags;
+    };
     const std::vector<Triangle>& GetTriangles() const { return m_triangles; }
-    void ClearTriangles()                     { m_triangles.clear(); }
+    void ClearTriangles() { m_triangles.clear(); }
 
 private:
     nCallLog* m_log;
-    int32_t   m_viewport[4];
-    nMatrix4  m_lastProjection;
-    nMatrix4  m_lastView;
+    int32_t m_viewport[4];
+    nMatrix4 m_lastProjection;
+    nMatrix4 m_lastView;
     std::vector<Line> m_lines;
     std::vector<Triangle> m_triangles;
 };

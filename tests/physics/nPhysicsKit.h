@@ -56,7 +56,7 @@ inline nGeometry* KitAddFloor(nOrvex& engine, const char* name, float half, int 
     for (int z = 0; z < cells; ++z)
         for (int x = 0; x < cells; ++x) {
             int32_t a = z * (cells + 1) + x;
-            quads.push_back({a, a + cells + 1, a + cells + 2, a + 1});   // upward facing
+            quads.push_back({a, a + cells + 1, a + cells + 2, a + 1});  // upward facing
         }
     return KitAddGeometry(engine, name, positions, quads);
 }

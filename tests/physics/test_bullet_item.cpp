@@ -44,8 +44,8 @@ protected:
     nBulletPhysicItem* Floor() { return Body(PhysicItemStatic, PhysicShapeBox, nVector(40, 1, 40), 0.0f, nVector(0, -0.5f, 0)); }
     void NoGravity() { world.SetGravity(nVector(0, 0, 0)); }
 
-    nOrvex                          engine{KitCachedParts()};
-    nBulletPhysicWorld              world;
+    nOrvex engine{KitCachedParts()};
+    nBulletPhysicWorld world;
     std::vector<nBulletPhysicItem*> items;
 };
 
@@ -196,9 +196,16 @@ TEST_F(BulletItem, FirstShapeGivesFrictionAndRestitution)
 TEST_F(BulletItem, CentralImpulseChangesVelocityByItsValue)
 {
     NoGravity();
-    const struct { int32_t mode; float mass; bool moves; } cases[] = {
-        {PhysicItemDynamic, 2.0f, true}, {PhysicItemDynamic, 0.25f, true},
-        {PhysicItemStatic, 2.0f, false}, {PhysicItemKinematic, 2.0f, false},
+    const struct
+    {
+        int32_t mode;
+        float mass;
+        bool moves;
+    } cases[] = {
+        {PhysicItemDynamic, 2.0f, true},
+        {PhysicItemDynamic, 0.25f, true},
+        {PhysicItemStatic, 2.0f, false},
+        {PhysicItemKinematic, 2.0f, false},
     };
     for (const auto& c : cases) {
         nBulletPhysicItem* item = Body(c.mode, PhysicShapeSphere, nVector(0.5f, 0, 0), c.mass, nVector(0, 0, 0));
@@ -215,7 +222,10 @@ TEST_F(BulletItem, ImpulseAtAPointChangesThatPointsVelocityAlongIt)
 {
     NoGravity();
     nBulletPhysicItem* item = Body(PhysicItemDynamic, PhysicShapeBox, nVector(4, 1, 1), 3.0f, nVector(0, 0, 0));
-    const struct { nVector v, point; } cases[] = {
+    const struct
+    {
+        nVector v, point;
+    } cases[] = {
         {nVector(0, 2, 0), nVector(2, 0, 0)},
         {nVector(0, 0, -1.5f), nVector(-1, 0.5f, 0)},
         {nVector(1, 1, 0), nVector(0, 0.5f, 0.5f)},
@@ -272,7 +282,10 @@ TEST_F(BulletItem, DampingIsTheComplementOfTheRetention)
 {
     nBulletPhysicItem* item = Body(PhysicItemDynamic, PhysicShapeSphere, nVector(1, 0, 0), 1.0f, nVector());
     EXPECT_FLOAT_EQ(item->GetBody()->getLinearDamping(), 0.0f);
-    const struct { float linear, angular; } cases[] = {{1.0f, 1.0f}, {0.9f, 0.75f}, {0.0f, 0.5f}};
+    const struct
+    {
+        float linear, angular;
+    } cases[] = {{1.0f, 1.0f}, {0.9f, 0.75f}, {0.0f, 0.5f}};
     for (const auto& c : cases) {
         item->SetLinearDamping(c.linear);
         item->SetAngularDamping(c.angular);
@@ -334,10 +347,10 @@ TEST_F(BulletItem, SetMatrixDropsTheScale)
 struct DropCase
 {
     const char* what;
-    int32_t     type;
-    nVector     size;
-    nVector     scale;
-    float       rest;    // height of the centre at rest above the surface
+    int32_t type;
+    nVector size;
+    nVector scale;
+    float rest;  // height of the centre at rest above the surface
 };
 
 const DropCase kDrops[] = {
@@ -416,8 +429,10 @@ TEST_F(BulletItem, RayDownAtEverySampleHitsItsHeight)
         for (int column = 0; column < Terrain::kWidth; ++column) {
             // A hair inside the grid at the edges, where the ray would otherwise graze the border.
             bool edge = column == 0 || row == 0 || column == Terrain::kWidth - 1 || row == Terrain::kLength - 1;
-            float x = column * 2.0f + (column == 0 ? 0.001f : column == Terrain::kWidth - 1 ? -0.001f : 0.0f);
-            float z = -row * 2.0f + (row == 0 ? -0.001f : row == Terrain::kLength - 1 ? 0.001f : 0.0f);
+            float x = column * 2.0f + (column == 0 ? 0.001f : column == Terrain::kWidth - 1 ? -0.001f
+                                                                                            : 0.0f);
+            float z = -row * 2.0f + (row == 0 ? -0.001f : row == Terrain::kLength - 1 ? 0.001f
+                                                                                      : 0.0f);
             nVector origin = offset + nVector(x, 100, z);
             nPhysicRayHit hit;
             ASSERT_TRUE(world.RayCast(&origin, &down, &hit, 1, 0, 0.0f)) << column << ", " << row;

@@ -44,8 +44,8 @@ protected:
         items.push_back(KitBody(world, mode, type, size, mass, position));
         return items.back();
     }
-    nOrvex                          engine{KitCachedParts()};
-    nBulletPhysicWorld              world;
+    nOrvex engine{KitCachedParts()};
+    nBulletPhysicWorld world;
     std::vector<nBulletPhysicItem*> items;
 };
 
@@ -56,11 +56,15 @@ TEST_F(BulletWorld, SubStepsComeInBeforeAndAfterPairsOfTheFixedStep)
     const float fixed = world.GetFixedStep();
     EXPECT_FLOAT_EQ(fixed, 1.0f / 60.0f);
 
-    const struct { float dt; size_t pairs; } cases[] = {
-        {2.0f * fixed, 2},   // two whole steps
-        {0.5f * fixed, 0},   // the time is kept for later
-        {0.5f * fixed, 1},   // and now makes a step
-        {1.0f, 4},           // never more than four
+    const struct
+    {
+        float dt;
+        size_t pairs;
+    } cases[] = {
+        {2.0f * fixed, 2},  // two whole steps
+        {0.5f * fixed, 0},  // the time is kept for later
+        {0.5f * fixed, 1},  // and now makes a step
+        {1.0f, 4},          // never more than four
     };
     for (const auto& c : cases) {
         callback.calls.clear();
@@ -72,7 +76,7 @@ TEST_F(BulletWorld, SubStepsComeInBeforeAndAfterPairsOfTheFixedStep)
         }
     }
     world.SetCallback(0);
-    world.Step(fixed);   // without a callback nothing is called
+    world.Step(fixed);  // without a callback nothing is called
     EXPECT_EQ(callback.calls.size(), 8u);
 }
 
@@ -101,7 +105,8 @@ TEST_F(BulletWorld, StepTimesThatAreNotFiniteArePassedOver)
 
 TEST_F(BulletWorld, AfterSubStepCallbackSeesTheBodiesMoved)
 {
-    struct HeightProbe : nPhysicWorldCallback {
+    struct HeightProbe : nPhysicWorldCallback
+    {
         nPhysicItem* item = 0;
         std::vector<float> heights;
         void OnSubStep(float dt, bool before) override { heights.push_back(item->GetCenterOfMass().y); }
@@ -122,7 +127,13 @@ TEST_F(BulletWorld, RayReachAndDirectionLength)
     Body(PhysicItemStatic, PhysicShapeBox, nVector(2, 2, 2), 0.0f, nVector(4000, 0, 0));
     world.Step(world.GetFixedStep());
     const nVector down(0, -1, 0), origin(0, 10, 0);
-    const struct { nVector origin, direction; float length; bool hit; const char* what; } cases[] = {
+    const struct
+    {
+        nVector origin, direction;
+        float length;
+        bool hit;
+        const char* what;
+    } cases[] = {
         {origin, down, 5.0f, false, "short of the box"},
         {origin, down, 9.5f, true, "just reaches"},
         {origin, down, 0.0f, true, "0 reaches 5000"},
@@ -331,11 +342,11 @@ TEST_F(BulletWorld, ConvexHullIsSharedAndOutlivesTheCacheWhileBodiesUseIt)
     world.ClearShapeCache();
     EXPECT_EQ(world.GetConvexCacheCount(), 0);
     EXPECT_EQ(shared->GetRefCount(), 2);
-    KitRun(world, 0.5f);   // both bodies still simulate on the shared hull
+    KitRun(world, 0.5f);  // both bodies still simulate on the shared hull
     EXPECT_LT(KitPosition(a).y, 5.0f);
     a->Destroy();
     EXPECT_EQ(shared->GetRefCount(), 1);
-    b->Destroy();          // the last holder frees it (the sanitizer build checks)
+    b->Destroy();  // the last holder frees it (the sanitizer build checks)
 }
 
 TEST_F(BulletWorld, ShutdownWithBodiesStillRegistered)
@@ -348,7 +359,7 @@ TEST_F(BulletWorld, ShutdownWithBodiesStillRegistered)
     EXPECT_EQ(ball->GetBody()->getBroadphaseHandle(), nullptr);
     world.Step(1.0f);
     ASSERT_TRUE(world.Init());
-    ball->Create();           // a new body in the new simulation
+    ball->Create();  // a new body in the new simulation
     KitRun(world, 0.1f);
     EXPECT_NE(ball->GetBody()->getBroadphaseHandle(), nullptr);
 }

@@ -51,7 +51,7 @@ class CollisionEvents : public ::testing::Test
 protected:
     CollisionEvents()
     {
-        kit.SetFrameTicks(167);   // one sub-step per evaluation
+        kit.SetFrameTicks(167);  // one sub-step per evaluation
         kit.vm.DefineClass("Plain", {"OnCollision"});
         kit.vm.DefineClass("Detailed", {"OnCollision", "OnCollisionEx"});
         kit.vm.DefineFunction("Vector");
@@ -79,7 +79,7 @@ TEST_F(CollisionEvents, PhysicStepGoesToTheSceneFirstThenToItemsWithBodiesAndIns
     Step();
     EXPECT_EQ(Events(kit.log), (Calls{"scene.OnPhysicStep(1)", "ball.OnPhysicStep(1)", "copy.OnPhysicStep(1)",
                                       "crate.OnPhysicStep(1)"}));
-    kit.SetFrameTicks(340);   // two sub-steps
+    kit.SetFrameTicks(340);  // two sub-steps
     Step();
     EXPECT_EQ(Events(kit.log).size(), 8u);
 }
@@ -147,11 +147,16 @@ TEST(CollisionEventsBullet, LandingBoxHearsOfItOncePerSubStep)
 {
     nKitScene kit(nBulletPhysicWorld::Make);
     ASSERT_NE(kit.scene->GetPhysicWorld(), nullptr);
-    kit.SetFrameTicks(334);   // two sub-steps per evaluation
+    kit.SetFrameTicks(334);  // two sub-steps per evaluation
 
     nKitItem* floor = kit.Add("floor");
     nKitItem* box = kit.Add("box");
-    struct { nKitItem* item; int32_t mode; nVector size, position; } bodies[] = {
+    struct
+    {
+        nKitItem* item;
+        int32_t mode;
+        nVector size, position;
+    } bodies[] = {
         {floor, PhysicItemStatic, nVector(20, 1, 20), nVector(0, -0.5f, 0)},
         {box, PhysicItemDynamic, nVector(1, 1, 1), nVector(0, 2, 0)},
     };

@@ -47,19 +47,25 @@ std::string TypeText(nMetaTag* shape)
 struct TypeCase
 {
     const char* read;
-    int32_t     type;
-    const char* written;   // "" when no Type tag is written
+    int32_t type;
+    const char* written;  // "" when no Type tag is written
 };
 
 TEST(PhysicShapeNML, TypeNamesReadAndWriteBackInTheirCurrentForm)
 {
     const TypeCase cases[] = {
-        {"Box", PhysicShapeBox, "Box"},          {"Cuboid", PhysicShapeBox, "Box"},
-        {"Sphere", PhysicShapeSphere, "Sphere"}, {"Convex", PhysicShapeConvex, "Convex"},
-        {"Cylinder", PhysicShapeCylinder, "Cylinder"}, {"Cone", PhysicShapeCone, "Cone"},
-        {"Capsule", PhysicShapeCapsule, "Capsule"}, {"Mesh", PhysicShapeMesh, "Mesh"},
-        {"PolyMesh", PhysicShapeMesh, "Mesh"},   {"Heightmap", PhysicShapeHeightfield, "Heightmap"},
-        {"Teapot", PhysicShapeNone, ""},         {"box", PhysicShapeNone, ""},
+        {"Box", PhysicShapeBox, "Box"},
+        {"Cuboid", PhysicShapeBox, "Box"},
+        {"Sphere", PhysicShapeSphere, "Sphere"},
+        {"Convex", PhysicShapeConvex, "Convex"},
+        {"Cylinder", PhysicShapeCylinder, "Cylinder"},
+        {"Cone", PhysicShapeCone, "Cone"},
+        {"Capsule", PhysicShapeCapsule, "Capsule"},
+        {"Mesh", PhysicShapeMesh, "Mesh"},
+        {"PolyMesh", PhysicShapeMesh, "Mesh"},
+        {"Heightmap", PhysicShapeHeightfield, "Heightmap"},
+        {"Teapot", PhysicShapeNone, ""},
+        {"box", PhysicShapeNone, ""},
     };
     for (const TypeCase& c : cases) {
         nMetaFile document;
@@ -79,9 +85,9 @@ TEST(PhysicShapeNML, EveryFieldSurvivesARoundTrip)
 {
     nMetaFile document;
     nMetaTag* root = ParseRoot(document,
-        "<GColShape=<Type=\"Convex\"><Position=<X=1.5><Y=-2.0><Z=3.25>><Rotation=<X=0.1><Y=0.2><Z=0.3>>"
-        "<Scale=<X=2.0><Y=3.0><Z=4.0>><Dimensions=<X=5.0><Y=6.0><Z=7.0>><Polymesh=\"rock.nml\">"
-        "<Mass=2.5><StaticFriction=0.75><DynamicFriction=0.25><Restitution=0.125><Active=1>>");
+                               "<GColShape=<Type=\"Convex\"><Position=<X=1.5><Y=-2.0><Z=3.25>><Rotation=<X=0.1><Y=0.2><Z=0.3>>"
+                               "<Scale=<X=2.0><Y=3.0><Z=4.0>><Dimensions=<X=5.0><Y=6.0><Z=7.0>><Polymesh=\"rock.nml\">"
+                               "<Mass=2.5><StaticFriction=0.75><DynamicFriction=0.25><Restitution=0.125><Active=1>>");
     ASSERT_NE(root, nullptr);
     nLogCapture cap;
     nPhysicShape shape;
@@ -188,9 +194,9 @@ protected:
         nMetaTag* root = ParseRoot(document, body);
         return root && item.Deserialize(0, &document, root);
     }
-    nMetaFile          document;
+    nMetaFile document;
     nBulletPhysicWorld world;
-    nBulletPhysicItem  item;
+    nBulletPhysicItem item;
 };
 
 TEST_F(PhysicItemNML, BodyFieldsAndShapesSurviveARoundTrip)
@@ -225,8 +231,15 @@ TEST_F(PhysicItemNML, BodyFieldsAndShapesSurviveARoundTrip)
 
 TEST_F(PhysicItemNML, ModesReadAndWriteByName)
 {
-    const struct { const char* text; int32_t mode; } cases[] = {
-        {"None", PhysicItemNone}, {"Static", PhysicItemStatic}, {"Kinematic", PhysicItemKinematic}, {"Dynamic", PhysicItemDynamic},
+    const struct
+    {
+        const char* text;
+        int32_t mode;
+    } cases[] = {
+        {"None", PhysicItemNone},
+        {"Static", PhysicItemStatic},
+        {"Kinematic", PhysicItemKinematic},
+        {"Dynamic", PhysicItemDynamic},
     };
     for (const auto& c : cases) {
         item.SetMode(PhysicItemStatic == c.mode ? PhysicItemDynamic : PhysicItemStatic);

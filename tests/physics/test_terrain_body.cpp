@@ -15,7 +15,7 @@
 
 namespace {
 
-const int32_t kWidth = 48, kHeight = 40;   // samples; two units apart
+const int32_t kWidth = 48, kHeight = 40;  // samples; two units apart
 const nVector kOffset(10.0f, -3.0f, 5.0f);
 
 // Bumps and a slope, with a flat plateau at height 4 around column 24, row 20.
@@ -53,10 +53,11 @@ protected:
     {
         ASSERT_TRUE(nMLPutMemoryFile("ground/height.u16", HeightFile()));
         ASSERT_TRUE(nMLPutMemoryFile("ground.nms",
-            "<NML=1.0>\n<Scene= <Items= <MTerrain= <MItem= <Id=\"ground\"> <UId=0> <Active>"
-            " <PhysicItem= <Mode=\"Static\"> <Shapes= <PhysicShape= <Type=\"Heightmap\"> <Mass=0.0> <Restitution=0.0> > > > >"
-            " <Terrain= <BasePath=\"ground\"> <Heightmap= <Width=" + std::to_string(kWidth) + "> <Height=" +
-            std::to_string(kHeight) + "> <Ppm=0.5> <Data=\"ground/height.u16\"> > > > > >"));
+                                     "<NML=1.0>\n<Scene= <Items= <MTerrain= <MItem= <Id=\"ground\"> <UId=0> <Active>"
+                                     " <PhysicItem= <Mode=\"Static\"> <Shapes= <PhysicShape= <Type=\"Heightmap\"> <Mass=0.0> <Restitution=0.0> > > > >"
+                                     " <Terrain= <BasePath=\"ground\"> <Heightmap= <Width=" +
+                                         std::to_string(kWidth) + "> <Height=" +
+                                         std::to_string(kHeight) + "> <Ppm=0.5> <Data=\"ground/height.u16\"> > > > > >"));
         ASSERT_TRUE(kit.scene->LoadFile("ground.nms", nullptr, FlagLoadAll, 0));
         ASSERT_EQ(kit.scene->GetTerrains().GetCount(), 1u);
         item = static_cast<nMTerrain*>(kit.scene->GetTerrains().GetHead()->value);

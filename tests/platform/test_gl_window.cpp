@@ -12,32 +12,37 @@
 #include "platform/nGLWindow.h"
 #include "platform/nPlatformInput.h"
 
-namespace
+namespace {
+// Skips the test when no display can be opened at all.
+bool DisplayAvailable()
 {
-    // Skips the test when no display can be opened at all.
-    bool DisplayAvailable()
-    {
-        if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        return true;
-    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return true;
+}
 
 #define QZ_REQUIRE_DISPLAY() \
     if (!DisplayAvailable()) GTEST_SKIP() << "no display can be opened: " << SDL_GetError()
 
-    // A hidden window of the size with its context current.
-    void OpenHidden(nGLWindow& window, int32_t width, int32_t height, bool multisample = false)
-    {
-        ASSERT_EQ(window.CreateWindow("test", width, height, GLWindowModeHidden, multisample), GLWindowCreated);
-        ASSERT_TRUE(window.CreateContext());
-        ASSERT_TRUE(window.MakeCurrent());
-    }
+// A hidden window of the size with its context current.
+void OpenHidden(nGLWindow& window, int32_t width, int32_t height, bool multisample = false)
+{
+    ASSERT_EQ(window.CreateWindow("test", width, height, GLWindowModeHidden, multisample), GLWindowCreated);
+    ASSERT_TRUE(window.CreateContext());
+    ASSERT_TRUE(window.MakeCurrent());
+}
 }
 
 TEST(GLWindow, HiddenAndWindowedModesGiveACompatibilityContextOfTheAskedSize)
 {
     QZ_REQUIRE_DISPLAY();
-    const struct { int32_t mode; int32_t width; int32_t height; bool shown; } cases[] = {
+    const struct
+    {
+        int32_t mode;
+        int32_t width;
+        int32_t height;
+        bool shown;
+    } cases[] = {
         {GLWindowModeHidden, 128, 96, false},
         {GLWindowModeWindowed, 160, 120, true},
     };
@@ -86,7 +91,7 @@ TEST(GLWindow, MultisampleFormatWhenAskedOnly)
 TEST(GLWindow, AnExtensionCountsOnlyWhenTheDriverListsIt)
 {
     QZ_REQUIRE_DISPLAY();
-    EXPECT_FALSE(nGLWindow::IsExtensionSupported("GL_ARB_multitexture"));   // no context yet
+    EXPECT_FALSE(nGLWindow::IsExtensionSupported("GL_ARB_multitexture"));  // no context yet
     EXPECT_EQ(nGLWindow::GetProcAddress("glActiveTextureARB"), nullptr);
     nGLWindow window;
     OpenHidden(window, 32, 32);
@@ -105,8 +110,8 @@ TEST(GLWindow, DestroyingReleasesContextAndWindowAndAllowsANewOne)
     EXPECT_FALSE(window.HasWindow());
     EXPECT_FALSE(window.HasContext());
     EXPECT_FALSE(window.MakeCurrent());
-    EXPECT_FALSE(window.CreateContext());   // no window to put it on
-    window.SwapBuffers();                   // nothing to swap: no effect
+    EXPECT_FALSE(window.CreateContext());  // no window to put it on
+    window.SwapBuffers();                  // nothing to swap: no effect
     int32_t w = -1, h = -1;
     window.GetDrawableSize(&w, &h);
     EXPECT_EQ(w, 0);

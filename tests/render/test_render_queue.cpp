@@ -25,17 +25,18 @@ public:
         lastPass = pass;
         for (float d : m_depths)
             list->InsertAfter(new nRenderablePrimitive(RenderablePrimitiveGeometry, nullptr, d,
-                                                       (void*)(intptr_t)m_tag), nullptr);
+                                                       (void*)(intptr_t)m_tag),
+                              nullptr);
         ++calls;
     }
 
-    nItem*  lastCamera = nullptr;
+    nItem* lastCamera = nullptr;
     int32_t lastPass = -1;
-    int     calls = 0;
+    int calls = 0;
 
 private:
     std::vector<float> m_depths;
-    int                m_tag;
+    int m_tag;
 };
 
 // (depth, tag) pairs of a list, read forwards; the backward walk must agree.
@@ -78,7 +79,7 @@ TEST(RenderQueue, SortIsAscendingAndStable)
     nRenderer* r = engine.GetRenderer();
     DepthRenderable a({3.0f, -1.0f}, 1), b({3.0f, 0.0f}, 2);
     r->QueueRenderable(&b);
-    r->QueueRenderable(&a);   // a is visited first: records 3(a) -1(a) 3(b) 0(b)
+    r->QueueRenderable(&a);  // a is visited first: records 3(a) -1(a) 3(b) 0(b)
     r->SetCamera(kCamera);
     nRenderablePrimitiveList list;
     r->BuildPrimitiveList(&list, 0);
@@ -98,7 +99,7 @@ TEST(RenderQueue, WithoutCameraTheListIsEmptiedAndStaysEmpty)
     r->BuildPrimitiveList(&list, 0);
     EXPECT_EQ(list.GetCount(), 2);
     r->SetCamera(nullptr);
-    r->BuildPrimitiveList(&list, 0);   // the previous records are freed (checked by the sanitizer build)
+    r->BuildPrimitiveList(&list, 0);  // the previous records are freed (checked by the sanitizer build)
     EXPECT_EQ(list.GetCount(), 0);
     EXPECT_EQ(a.calls, 1);
 }
@@ -148,7 +149,6 @@ TEST(RenderQueue, SortAgreesWithAStableSortOnRandomLists)
     }
 }
 
-
 // (depth, tag) pairs sorted as the queue sorts them: ascending, equal depths in list order.
 std::vector<std::pair<float, int>> StableByDepth(std::vector<std::pair<float, int>> model)
 {
@@ -172,7 +172,7 @@ TEST(RenderQueue, SortAgreesWithAStableSortOnRandomFloatDepths)
         std::uniform_real_distribution<float> depth(-range, range);
         std::vector<float> depths(10000);
         for (float& d : depths) d = depth(random);
-        for (size_t i = 0; i < depths.size(); i += 7) depths[i] = depths[i / 2];   // some equal depths
+        for (size_t i = 0; i < depths.size(); i += 7) depths[i] = depths[i / 2];  // some equal depths
         nRenderablePrimitiveList list;
         Fill(list, depths);
         std::vector<std::pair<float, int>> model;

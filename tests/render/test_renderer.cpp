@@ -76,13 +76,13 @@ TEST(NullRenderer, OpenCloseResizeAndSetUpWithoutAttachingAnything)
 struct FogCase
 {
     const char* what;
-    bool        enabled;
-    bool        withColour;
-    float       nearZ;
-    float       farZ;
-    float       wantNear;
-    float       wantFar;
-    bool        wantColourChanged;
+    bool enabled;
+    bool withColour;
+    float nearZ;
+    float farZ;
+    float wantNear;
+    float wantFar;
+    bool wantColourChanged;
 };
 
 TEST(RendererFog, NearBelowTheFloorKeepsThePreviousNearAndFarStaysBeyondIt)
@@ -126,11 +126,30 @@ TEST(RendererWords, FlagsSetClearAndTestAnyBit)
 
 TEST(RendererTextureSize, PowerOfTwoAndThreeHalvesRules)
 {
-    struct { int32_t edge; bool pow2; int32_t want; } cases[] = {
-        {0, false, 1}, {1, false, 1}, {2, false, 2}, {3, false, 2}, {4, false, 4}, {90, false, 64},
-        {96, false, 64}, {97, false, 128}, {100, false, 128}, {5000, false, 4096}, {6000, false, 4096},
+    struct
+    {
+        int32_t edge;
+        bool pow2;
+        int32_t want;
+    } cases[] = {
+        {0, false, 1},
+        {1, false, 1},
+        {2, false, 2},
+        {3, false, 2},
+        {4, false, 4},
+        {90, false, 64},
+        {96, false, 64},
+        {97, false, 128},
+        {100, false, 128},
+        {5000, false, 4096},
+        {6000, false, 4096},
         {100000, false, 4096},
-        {0, true, 1}, {1, true, 1}, {3, true, 4}, {64, true, 64}, {65, true, 128}, {5000, true, 8192},
+        {0, true, 1},
+        {1, true, 1},
+        {3, true, 4},
+        {64, true, 64},
+        {65, true, 128},
+        {5000, true, 8192},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ComputeTextureSize(c.edge, c.pow2), c.want) << c.edge << (c.pow2 ? " pow2" : "");
@@ -151,7 +170,7 @@ TEST(RendererPropertyCallback, ContextIsCopiedIntoEveryRequest)
     nOrvex engine;
     nRenderer* r = engine.GetRenderer();
     nPropertyRequest request;
-    EXPECT_FALSE(r->RequestProperty(3, &request));   // no callback installed
+    EXPECT_FALSE(r->RequestProperty(3, &request));  // no callback installed
     int owner = 0;
     r->SetPropertyRequestCallback(Callback, &owner);
     request.context = nullptr;
@@ -190,7 +209,7 @@ TEST(RendererSettings, RegistryRoundTripsThroughTheSettingsTag)
 
     saved->SetName("OpenGL");
     EXPECT_FALSE(other.LoadSettings(&document));
-    EXPECT_EQ(other.GetRegistry().GetCount(), 1);   // a refused document changes nothing
+    EXPECT_EQ(other.GetRegistry().GetCount(), 1);  // a refused document changes nothing
 }
 
 }

@@ -39,9 +39,9 @@ protected:
 
     ShaderLibraryTest() { renderer.makeShaders = true; }
 
-    nTempDir           dir;
-    nOrvex             engine;
-    nCallLog           calls;
+    nTempDir dir;
+    nOrvex engine;
+    nCallLog calls;
     nRecordingRenderer renderer{&engine, &calls, false};
 };
 
@@ -70,7 +70,13 @@ TEST_F(ShaderLibraryTest, LoadsEveryCompleteShaderOfTheProfileInOrderAndCountsTh
 
 TEST_F(ShaderLibraryTest, ProfileFaultsAreRefusedWithTheirLine)
 {
-    struct Case { const char* what; std::string body; const char* profile; std::string line; };
+    struct Case
+    {
+        const char* what;
+        std::string body;
+        const char* profile;
+        std::string line;
+    };
     const std::vector<Case> cases = {
         {"missing profile", "<Other=" + Shader("a") + ">", "GLSL_Deferred;", "[!] profile 'GLSL_Deferred;' not found.\n"},
         {"profile holding a value", "<GLSL_Deferred=5>", "GLSL_Deferred;", "[!] profile 'GLSL_Deferred;' empty.\n"},
@@ -102,7 +108,7 @@ TEST_F(ShaderLibraryTest, IncludesLoadInPlaceAndAFailingOneIsLoggedWhileTheRestL
     nLogCapture log;
     ASSERT_TRUE(library.Load(path.c_str(), "P;"));
     EXPECT_EQ(Names(library), (std::vector<std::string>{"first", "inner", "twin", "twin"}));
-    EXPECT_EQ(static_cast<nRecordingShader*>(library.Find("twin"))->vertex, "from inner");   // the first loaded
+    EXPECT_EQ(static_cast<nRecordingShader*>(library.Find("twin"))->vertex, "from inner");  // the first loaded
     const std::vector<std::string> lines = log.Lines();
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.front(), "3 shader in library '" + dir.Path("inner.nml") + "'.\n");
@@ -119,11 +125,11 @@ TEST_F(ShaderLibraryTest, IncludeCyclesAreRefusedAndTheLoadEnds)
     const std::string aAgain = dir.Path(".") + "//a.nml";
     Write("a.nml", "<P=" + Shader("a1") + "<Include=<Uri=\"" + b + "\"><Tag=\"P;\">>" + Shader("a2") + ">");
     Write("b.nml", "<P=<Include=<Uri=\"" + aAgain + "\"><Tag=\"P;\">>" + Shader("b1") +
-                   "<Include=<Uri=\"" + b + "\"><Tag=\"Q;\">>>\n<Q=" + Shader("q") + ">");
+                       "<Include=<Uri=\"" + b + "\"><Tag=\"Q;\">>>\n<Q=" + Shader("q") + ">");
     nShaderLibrary library(&renderer);
     nLogCapture log;
     ASSERT_TRUE(library.Load(a.c_str(), "P;"));
-    EXPECT_EQ(Names(library), (std::vector<std::string>{"a1", "b1", "q", "a2"}));   // another profile of b is no cycle
+    EXPECT_EQ(Names(library), (std::vector<std::string>{"a1", "b1", "q", "a2"}));  // another profile of b is no cycle
     const std::vector<std::string> refused = {
         "[!] Shader library '" + aAgain + "' includes its profile 'P;' again; the include is skipped.\n"};
     std::vector<std::string> errors;
@@ -134,7 +140,11 @@ TEST_F(ShaderLibraryTest, IncludeCyclesAreRefusedAndTheLoadEnds)
 
 int g_missingCalls = 0, g_readCalls = 0;
 std::string g_redirect;
-void RedirectMissing(void* path) { ++g_missingCalls; static_cast<nString*>(path)->Set(g_redirect.c_str()); }
+void RedirectMissing(void* path)
+{
+    ++g_missingCalls;
+    static_cast<nString*>(path)->Set(g_redirect.c_str());
+}
 void CountRead(void* path) { ++g_readCalls; }
 
 TEST_F(ShaderLibraryTest, TheMissingFileHookMayRedirectTheReadAndTheReadHookSeesTheFile)

@@ -20,16 +20,14 @@ inline void BuildMesh(nGeometry& g, const std::vector<nVector>& positions, const
     g.AllocateVertices((uint32_t)positions.size());
     for (size_t i = 0; i < positions.size(); ++i) g.vertices[i] = nVector(positions[i].x, positions[i].y, positions[i].z, 1.0f);
     g.AllocatePolygons((uint32_t)polys.size());
-    for (size_t i = 0; i < polys.size(); ++i)
-    {
+    for (size_t i = 0; i < polys.size(); ++i) {
         g.polygons[i].count = (uint16_t)polys[i].size();
         g.polygons[i].material = (uint16_t)(i < polyMaterials.size() ? polyMaterials[i] : 0);
     }
     g.AllocateBindings();
     for (size_t i = 0; i < polys.size(); ++i)
         for (size_t k = 0; k < polys[i].size(); ++k) g.polygons[i].bindings[k] = polys[i][k];
-    if (materialCount)
-    {
+    if (materialCount) {
         g.AllocateMaterials(materialCount, true);
         for (uint32_t i = 0; i < materialCount; ++i) g.materials[i]->SetName(("m" + std::to_string(i)).c_str());
     }
@@ -54,8 +52,7 @@ inline void BuildGrid(nGeometry& g, int cells, float spacing = 1.0f)
         for (int x = 0; x < side; ++x)
             g.vertices[z * side + x] = nVector(x * spacing, 0.5f * std::sin(x * 0.3f) * std::cos(z * 0.2f), z * spacing, 1.0f);
     g.AllocatePolygons((uint32_t)(2 * cells * cells));
-    for (uint32_t p = 0; p < g.polygonCount; ++p)
-    {
+    for (uint32_t p = 0; p < g.polygonCount; ++p) {
         const int cell = (int)p / 2;
         g.polygons[p].count = 3;
         g.polygons[p].material = (uint16_t)(((cell % cells) + (cell / cells)) & 1);
@@ -64,13 +61,11 @@ inline void BuildGrid(nGeometry& g, int cells, float spacing = 1.0f)
     g.uvSets[0] = nGeometry::AllocateArray<nVector2>(g.bindingCount);
     g.colors = nGeometry::AllocateArray<nGeometryColor>(g.bindingCount);
     g.uvSetCount = 1;
-    for (uint32_t p = 0; p < g.polygonCount; ++p)
-    {
+    for (uint32_t p = 0; p < g.polygonCount; ++p) {
         const int cell = (int)p / 2, x = cell % cells, z = cell / cells;
         const int v00 = z * side + x, v10 = v00 + 1, v01 = v00 + side, v11 = v01 + 1;
         const int corners[2][3] = {{v00, v01, v10}, {v10, v01, v11}};
-        for (int c = 0; c < 3; ++c)
-        {
+        for (int c = 0; c < 3; ++c) {
             const int v = corners[p & 1][c];
             const int32_t b = (int32_t)(3 * p + (uint32_t)c);
             g.bindings[b] = v;

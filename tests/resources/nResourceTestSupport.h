@@ -16,13 +16,25 @@
 
 using Bytes = std::vector<uint8_t>;
 
-inline void PutU8(Bytes& b, uint32_t v)  { b.push_back(uint8_t(v)); }
-inline void PutU16(Bytes& b, uint32_t v) { PutU8(b, v); PutU8(b, v >> 8); }
-inline void PutU32(Bytes& b, uint32_t v) { PutU16(b, v); PutU16(b, v >> 16); }
-inline void PutText(Bytes& b, const char* text) { while (*text) b.push_back(uint8_t(*text++)); }
+inline void PutU8(Bytes& b, uint32_t v) { b.push_back(uint8_t(v)); }
+inline void PutU16(Bytes& b, uint32_t v)
+{
+    PutU8(b, v);
+    PutU8(b, v >> 8);
+}
+inline void PutU32(Bytes& b, uint32_t v)
+{
+    PutU16(b, v);
+    PutU16(b, v >> 16);
+}
+inline void PutText(Bytes& b, const char* text)
+{
+    while (*text) b.push_back(uint8_t(*text++));
+}
 inline void PutBytes(Bytes& b, const Bytes& more) { b.insert(b.end(), more.begin(), more.end()); }
 
-class nMemoryFSTest : public nIOTest {
+class nMemoryFSTest : public nIOTest
+{
 protected:
     nMemoryFSTest() { nIO::SetCurrentFS(&m_mem); }
     ~nMemoryFSTest() override { nIO::SetCurrentFS(nullptr); }

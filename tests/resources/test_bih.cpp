@@ -19,8 +19,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
 // A hierarchy over plain boxes that records the leaves a ray reaches.
 class nRecordingBIH : public nBIH
@@ -56,7 +55,12 @@ TEST(BIHTree, ShapeOfWorkedItemSets)
     for (int i = 0; i < 10; ++i) twoClusters.push_back(Box(0, 0.1f * (float)i, 0, 1, 0.1f * (float)i + 0.1f, 1));
     for (int i = 0; i < 10; ++i) twoClusters.push_back(Box(10, 0.1f * (float)i, 0, 11, 0.1f * (float)i + 0.1f, 1));
     // Counts of -1 are not checked: the leaf size and the depth limit are, for every set.
-    const struct { const char* label; const std::vector<nMinMax>& boxes; int32_t nodes, leaves, depth, rootAxis; } cases[] = {
+    const struct
+    {
+        const char* label;
+        const std::vector<nMinMax>& boxes;
+        int32_t nodes, leaves, depth, rootAxis;
+    } cases[] = {
         // Eight items fit one leaf.
         {"eight items", few, 1, 1, 0, nBIHNode::LeafAxis},
         // Identical boxes never separate: one side empty at every level down to the limit. The
@@ -66,22 +70,18 @@ TEST(BIHTree, ShapeOfWorkedItemSets)
         {"flat square", square, -1, -1, -1, 0},
         {"two clusters along x", twoClusters, -1, -1, -1, 0},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         nLogCapture cap;
         nRecordingBIH bih;
         ASSERT_TRUE(bih.Build((uint32_t)c.boxes.size(), c.boxes.data()));
-        if (c.nodes >= 0)
-        {
+        if (c.nodes >= 0) {
             EXPECT_EQ(bih.GetNodeCount(), c.nodes);
         }
-        if (c.leaves >= 0)
-        {
+        if (c.leaves >= 0) {
             EXPECT_EQ(bih.GetLeafCount(), c.leaves);
         }
-        if (c.depth >= 0)
-        {
+        if (c.depth >= 0) {
             EXPECT_EQ(bih.GetDepth(), c.depth);
         }
         EXPECT_LE(bih.GetDepth(), kBIHLevelLimit);
@@ -98,22 +98,17 @@ TEST(BIHTree, ShapeOfWorkedItemSets)
         std::vector<int> seen(c.boxes.size(), 0);
         std::vector<const nBIHNode*> walk{bih.GetRoot()};
         int32_t leaves = 0, nodes = 0;
-        while (!walk.empty())
-        {
+        while (!walk.empty()) {
             const nBIHNode* node = walk.back();
             walk.pop_back();
             ++nodes;
-            if (node->IsLeaf())
-            {
+            if (node->IsLeaf()) {
                 ++leaves;
                 for (int32_t i = 0; i < node->itemCount; ++i) ++seen[bih.GetItems(*node)[i]];
-                if (&c.boxes != &same)
-                {
+                if (&c.boxes != &same) {
                     EXPECT_LE(node->itemCount, bih.GetLeafSize());
                 }
-            }
-            else
-            {
+            } else {
                 walk.push_back(bih.GetChildren(*node));
                 walk.push_back(bih.GetChildren(*node) + 1);
             }
@@ -145,9 +140,12 @@ TEST(BIHTree, RaysReachOnlyTheLeavesOfTheirSlabs)
     nLogCapture quiet;
     nRecordingBIH bih;
     ASSERT_TRUE(bih.Build((uint32_t)boxes.size(), boxes.data()));
-    const struct { float x; bool leftCluster, rightCluster; } cases[] = {{0.5f, true, false}, {10.5f, false, true}, {5.0f, false, false}};
-    for (const auto& c : cases)
+    const struct
     {
+        float x;
+        bool leftCluster, rightCluster;
+    } cases[] = {{0.5f, true, false}, {10.5f, false, true}, {5.0f, false, false}};
+    for (const auto& c : cases) {
         SCOPED_TRACE("x = " + std::to_string(c.x));
         bih.reached.clear();
         nBIHRay ray;
@@ -177,7 +175,7 @@ struct RayCase
 {
     nVector origin;
     nVector direction;
-    float   maxDistance;
+    float maxDistance;
 };
 
 // The polygons one by one, in index order, through the same polygon test as the leaves.
@@ -197,8 +195,7 @@ nBIHRay BruteForce(const nGeometryBIH& bih, const RayCase& r)
 void ExpectRaysMatchBruteForce(nGeometryBIH& bih, const std::vector<RayCase>& rays, int* hits = nullptr)
 {
     int found = 0;
-    for (size_t i = 0; i < rays.size(); ++i)
-    {
+    for (size_t i = 0; i < rays.size(); ++i) {
         const RayCase& r = rays[i];
         SCOPED_TRACE("ray " + std::to_string(i));
         nBIHRay expected = BruteForce(bih, r);
@@ -208,33 +205,26 @@ void ExpectRaysMatchBruteForce(nGeometryBIH& bih, const std::vector<RayCase>& ra
         ASSERT_EQ(got.hit, expected.hit) << "origin " << r.origin.x << " " << r.origin.y << " " << r.origin.z << " direction "
                                          << r.direction.x << " " << r.direction.y << " " << r.direction.z << " max " << r.maxDistance
                                          << " polygon " << expected.polygon << " at " << expected.hitDistance;
-        if (!got.hit)
-        {
+        if (!got.hit) {
             EXPECT_EQ(got.polygon, -1);
             EXPECT_EQ(got.hitDistance, -1.0f);
-        }
-        else
-        {
+        } else {
             ++found;
             ASSERT_EQ(got.hitDistance, expected.hitDistance);
             EXPECT_EQ(got.hitObject, bih.GetGeometry());
-            if (got.polygon != expected.polygon)
-            {
+            if (got.polygon != expected.polygon) {
                 nBIHRay alone;
                 alone.origin = r.origin;
                 alone.direction = r.direction;
                 ASSERT_TRUE(bih.TestPolygon(got.polygon, 0.0f, FLT_MAX, alone)) << "polygon " << got.polygon;
                 EXPECT_EQ(alone.hitDistance, expected.hitDistance) << "polygon " << got.polygon << " is no tie";
-            }
-            else
-            {
+            } else {
                 EXPECT_EQ(got.triangle, expected.triangle);
                 EXPECT_EQ(got.backFace, expected.backFace);
                 for (int k = 0; k < 3; ++k) EXPECT_EQ(got.weights[k], expected.weights[k]);
             }
         }
-        if (got.hit)
-        {
+        if (got.hit) {
             EXPECT_GT(got.trianglesTested, 0);
         }
 
@@ -242,8 +232,7 @@ void ExpectRaysMatchBruteForce(nGeometryBIH& bih, const std::vector<RayCase>& ra
         first.nearest = 0;
         bih.CastRay(first, r.origin, r.direction, r.maxDistance);
         ASSERT_EQ(first.hit, expected.hit);
-        if (first.hit)
-        {
+        if (first.hit) {
             nBIHRay alone;
             alone.origin = r.origin;
             alone.direction = r.direction;
@@ -259,8 +248,7 @@ void ExpectRaysMatchBruteForce(nGeometryBIH& bih, const std::vector<RayCase>& ra
 bool Usable(const nGeometry& g, const nPolygon& poly)
 {
     if (poly.count < 3) return false;
-    for (uint32_t k = 0; k < poly.count; ++k)
-    {
+    for (uint32_t k = 0; k < poly.count; ++k) {
         int32_t v = poly.bindings[k];
         if (v < 0 || (uint32_t)v >= g.vertexCount) return false;
         const nVector& p = g.vertices[v];
@@ -273,13 +261,11 @@ bool Usable(const nGeometry& g, const nPolygon& poly)
 std::vector<int32_t> PolygonsInBoxBruteForce(const nGeometry& g, const nMinMax& box)
 {
     std::vector<int32_t> out;
-    for (uint32_t p = 0; p < g.polygonCount; ++p)
-    {
+    for (uint32_t p = 0; p < g.polygonCount; ++p) {
         const nPolygon& poly = g.polygons[p];
         if (!Usable(g, poly)) continue;
         nVector lo = g.vertices[poly.bindings[0]], hi = lo;
-        for (uint32_t k = 1; k < poly.count; ++k)
-        {
+        for (uint32_t k = 1; k < poly.count; ++k) {
             const nVector& v = g.vertices[poly.bindings[k]];
             lo = nVector(std::min(lo.x, v.x), std::min(lo.y, v.y), std::min(lo.z, v.z));
             hi = nVector(std::max(hi.x, v.x), std::max(hi.y, v.y), std::max(hi.z, v.z));
@@ -295,8 +281,7 @@ void ExpectBoxesMatchBruteForce(const nGeometryBIH& bih, const std::vector<nMinM
 {
     int total = 0;
     std::vector<int32_t> out(bih.GetGeometry()->polygonCount + 1);
-    for (size_t i = 0; i < boxes.size(); ++i)
-    {
+    for (size_t i = 0; i < boxes.size(); ++i) {
         SCOPED_TRACE("box " + std::to_string(i));
         std::vector<int32_t> expected = PolygonsInBoxBruteForce(*bih.GetGeometry(), boxes[i]);
         int32_t count = bih.FindPolygons(boxes[i], out.data(), (int32_t)out.size());
@@ -306,8 +291,7 @@ void ExpectBoxesMatchBruteForce(const nGeometryBIH& bih, const std::vector<nMinM
         EXPECT_EQ(got, expected);
         total += count;
         // Short of room: the count still, and as many polygons as fit, each a right one.
-        if (count > 1)
-        {
+        if (count > 1) {
             int32_t few[1] = {-1};
             EXPECT_EQ(bih.FindPolygons(boxes[i], few, 1), count);
             EXPECT_TRUE(std::binary_search(expected.begin(), expected.end(), few[0]));
@@ -325,16 +309,14 @@ void BuildScatteredPolygons(nGeometry& g, std::mt19937& random, int count, float
     std::vector<nVector> points;
     std::vector<std::vector<int>> polys;
     std::vector<int> materials;
-    for (int p = 0; p < count; ++p)
-    {
+    for (int p = 0; p < count; ++p) {
         const nVector middle = centre + nVector(unit(random), unit(random), unit(random)) * (10.0f * scale);
         const nVector axisU = nVector(unit(random), unit(random), unit(random)).Normalize();
         nVector axisV = axisU.Cross(nVector(unit(random), unit(random), unit(random))).Normalize();
         const float size = (0.1f + std::fabs(unit(random)) * 2.0f) * scale;
         const int corners = 3 + (int)(random() % 4);
         std::vector<int> poly;
-        for (int k = 0; k < corners; ++k)
-        {
+        for (int k = 0; k < corners; ++k) {
             const float a = 6.2831853f * ((float)k + 0.8f * std::fabs(unit(random))) / (float)corners;
             poly.push_back((int)points.size());
             points.push_back(middle + axisU * (size * std::cos(a)) + axisV * (size * std::sin(a)));
@@ -352,20 +334,24 @@ std::vector<RayCase> RandomRays(std::mt19937& random, int count, float scale, co
 {
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
     std::vector<RayCase> rays;
-    for (int i = 0; i < count; ++i)
-    {
+    for (int i = 0; i < count; ++i) {
         RayCase r;
         // A third start inside the bounds, a few far away.
         const float reach = (i % 3 == 0) ? 8.0f : ((i % 11 == 10) ? 500.0f : 16.0f);
         r.origin = centre + nVector(unit(random), unit(random), unit(random)) * (reach * scale);
         const nVector target = centre + nVector(unit(random), unit(random), unit(random)) * (10.0f * scale);
         r.direction = (target - r.origin) * (0.25f + std::fabs(unit(random)));
-        switch (i % 7)
-        {
-        case 1: r.direction.x = 0.0f; break;
-        case 2: r.direction.y = 0.0f; r.direction.z = 0.0f; break;
-        case 3: r.direction.x = 0.0f; r.direction.z = 0.0f; break;
-        default: break;
+        switch (i % 7) {
+            case 1: r.direction.x = 0.0f; break;
+            case 2:
+                r.direction.y = 0.0f;
+                r.direction.z = 0.0f;
+                break;
+            case 3:
+                r.direction.x = 0.0f;
+                r.direction.z = 0.0f;
+                break;
+            default: break;
         }
         r.maxDistance = (i % 5 == 4) ? std::fabs(unit(random)) * 2.0f : 0.0f;
         rays.push_back(r);
@@ -377,8 +363,7 @@ std::vector<nMinMax> RandomBoxes(std::mt19937& random, int count, float scale, c
 {
     std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
     std::vector<nMinMax> boxes;
-    for (int i = 0; i < count; ++i)
-    {
+    for (int i = 0; i < count; ++i) {
         const nVector middle = centre + nVector(unit(random), unit(random), unit(random)) * (12.0f * scale);
         // Points, small boxes, slabs and boxes larger than the mesh.
         const float sizes[4] = {0.0f, 1.0f, 4.0f, 40.0f};
@@ -394,20 +379,25 @@ class GeometryBIHTest : public ::testing::Test
 {
 protected:
     nLogCapture quiet;
-    nOrvex      engine;
+    nOrvex engine;
 };
 
 TEST_F(GeometryBIHTest, RandomMeshesMatchBruteForce)
 {
-    const struct { unsigned seed; int polygons; float scale; nVector centre; } cases[] = {
-        {1, 6, 1.0f, nVector(0, 0, 0)},            // one leaf
+    const struct
+    {
+        unsigned seed;
+        int polygons;
+        float scale;
+        nVector centre;
+    } cases[] = {
+        {1, 6, 1.0f, nVector(0, 0, 0)},  // one leaf
         {2, 300, 1.0f, nVector(0, 0, 0)},
         {3, 2000, 1.0f, nVector(3, -2, 1)},
-        {4, 2000, 0.001f, nVector(0, 0, 0)},       // millimetre polygons
-        {5, 2000, 100.0f, nVector(5000, 0, -3000)} // far from the origin, where the margin is below a float step
+        {4, 2000, 0.001f, nVector(0, 0, 0)},        // millimetre polygons
+        {5, 2000, 100.0f, nVector(5000, 0, -3000)}  // far from the origin, where the margin is below a float step
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE("seed " + std::to_string(c.seed));
         std::mt19937 random(c.seed);
         nGeometry g(&engine);
@@ -438,7 +428,12 @@ TEST_F(GeometryBIHTest, FlatAndDegenerateMeshesMatchBruteForce)
                 quads.push_back({y * (side + 1) + x, y * (side + 1) + x + 1, (y + 1) * (side + 1) + x + 1, (y + 1) * (side + 1) + x});
         BuildMesh(g, points, quads, {}, 1);
     };
-    const struct { const char* label; std::function<void(nGeometry&)> make; int32_t maxLeafItems; } cases[] = {
+    const struct
+    {
+        const char* label;
+        std::function<void(nGeometry&)> make;
+        int32_t maxLeafItems;
+    } cases[] = {
         {"flat square grid", [&](nGeometry& g) { grid(g, 40, 0.0f); }, 8},
         {"bumpy square grid", [&](nGeometry& g) { grid(g, 40, 0.01f); }, 8},
         {"one triangle stacked 500 times",
@@ -451,8 +446,7 @@ TEST_F(GeometryBIHTest, FlatAndDegenerateMeshesMatchBruteForce)
          [](nGeometry& g) {
              std::vector<nVector> points;
              std::vector<std::vector<int>> polys;
-             for (int i = 0; i < 300; ++i)
-             {
+             for (int i = 0; i < 300; ++i) {
                  points.push_back(nVector((float)i, (float)i, 0));
                  points.push_back(nVector((float)i + 1, (float)i + 1, 0));
                  points.push_back(nVector((float)i + 2, (float)i + 2, 0));
@@ -471,8 +465,7 @@ TEST_F(GeometryBIHTest, FlatAndDegenerateMeshesMatchBruteForce)
          [](nGeometry& g) {
              std::vector<nVector> points;
              std::vector<std::vector<int>> polys;
-             for (int i = 0; i < 200; ++i)
-             {
+             for (int i = 0; i < 200; ++i) {
                  const float x = (float)(i % 20) * 0.5f, y = (float)(i / 20) * 0.5f;
                  points.push_back(nVector(x, y, 0));
                  points.push_back(nVector(x + 1e-4f, y, 0));
@@ -484,8 +477,7 @@ TEST_F(GeometryBIHTest, FlatAndDegenerateMeshesMatchBruteForce)
          8},
     };
     std::mt19937 random(11);
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         nGeometry g(&engine);
         c.make(g);
@@ -494,14 +486,12 @@ TEST_F(GeometryBIHTest, FlatAndDegenerateMeshesMatchBruteForce)
         EXPECT_LE(bih.GetDepth(), kBIHLevelLimit);
         // Leaves hold no more than the leaf size unless their items cannot be told apart.
         std::vector<const nBIHNode*> walk{bih.GetRoot()};
-        while (!walk.empty())
-        {
+        while (!walk.empty()) {
             const nBIHNode* node = walk.back();
             walk.pop_back();
             if (node->IsLeaf())
                 EXPECT_LE(node->itemCount, c.maxLeafItems);
-            else
-            {
+            else {
                 walk.push_back(bih.GetChildren(*node));
                 walk.push_back(bih.GetChildren(*node) + 1);
             }
@@ -512,8 +502,7 @@ TEST_F(GeometryBIHTest, FlatAndDegenerateMeshesMatchBruteForce)
         const float scale = std::max({bounds.max.x - bounds.min.x, bounds.max.y - bounds.min.y, bounds.max.z - bounds.min.z, 1.0f}) / 20.0f;
         std::vector<RayCase> rays = RandomRays(random, 1500, scale, centre);
         // Rays straight down onto the grids and along their plane.
-        for (int i = 0; i < 200; ++i)
-        {
+        for (int i = 0; i < 200; ++i) {
             const float x = (float)(random() % 4000) / 100.0f, y = (float)(random() % 4000) / 100.0f;
             rays.push_back(RayCase{nVector(x, y, 5), nVector(0, 0, -1), 0});
             rays.push_back(RayCase{nVector(-1, y, 0), nVector(1, 0, 0), 0});
@@ -535,7 +524,7 @@ TEST_F(GeometryBIHTest, PolygonsWithoutUsableCornersAreLeftOut)
     ASSERT_TRUE(bih.Build(&g));
     EXPECT_EQ(Complaints(cap), (std::vector<std::string>{
                                    "[*] Left 3 polygon(s) with fewer than 3 usable corners out of the ray-casting hierarchy of geometry ragged.\n"}));
-    EXPECT_LT(bih.GetBounds().max.x, 1.01f);   // the infinite corner stays out of the bounds
+    EXPECT_LT(bih.GetBounds().max.x, 1.01f);  // the infinite corner stays out of the bounds
     nBIHRay ray;
     bih.CastRay(ray, nVector(0.25f, 0.25f, 1), nVector(0, 0, -1), 0);
     EXPECT_EQ(ray.polygon, 3);
@@ -574,11 +563,20 @@ TEST_F(GeometryBIHTest, HitsOnWorkedPolygons)
     nGeometryBIH bih;
     ASSERT_TRUE(bih.Build(&g));
     ASSERT_NE(g.polygonNormals, nullptr);
-    EXPECT_EQ(g.polygonNormals[0].z, 1.0f);   // written back into the geometry
+    EXPECT_EQ(g.polygonNormals[0].z, 1.0f);  // written back into the geometry
     EXPECT_EQ(g.GetKeepMask() & GeometryKeepMesh, (uint32_t)GeometryKeepMesh);
 
-    const struct { const char* label; nVector origin, direction; float maxDistance; int32_t polygon; float distance; int32_t triangle;
-                   float u, v, w; bool back; } cases[] = {
+    const struct
+    {
+        const char* label;
+        nVector origin, direction;
+        float maxDistance;
+        int32_t polygon;
+        float distance;
+        int32_t triangle;
+        float u, v, w;
+        bool back;
+    } cases[] = {
         // Corner weights of (0, j, j + 1): u for corner j, v for j + 1, w for corner 0.
         {"front of the quad, first triangle", {0.75f, 0.25f, 2}, {0, 0, -1}, 0, 0, 2.0f, 0, 0.5f, 0.25f, 0.25f, false},
         {"second triangle, direction of length 2", {0.25f, 0.75f, 2}, {0, 0, -2}, 0, 0, 1.0f, 1, 0.25f, 0.5f, 0.25f, false},
@@ -593,8 +591,7 @@ TEST_F(GeometryBIHTest, HitsOnWorkedPolygons)
         {"within the edge tolerance", {1.0000005f, 0.5f, 1}, {0, 0, -1}, 0, 0, 1.0f, 0, 0.5f, 0.5f, 0.0f, false},
         {"zero direction", {0.5f, 0.5f, 0}, {0, 0, 0}, 0, -1, -1.0f, 0, 0, 0, 0, false},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         nBIHRay ray;
         bih.CastRay(ray, c.origin, c.direction, c.maxDistance);
@@ -623,19 +620,22 @@ TEST_F(GeometryBIHTest, DegenerateFanTrianglesAreNeverHit)
     const nGeometryBIH::PolygonPlane* planes = bih.GetPlanes();
     EXPECT_TRUE(planes[0].hittable);
     EXPECT_FALSE(planes[1].hittable);
-    const struct { nVector origin; int32_t polygon; int32_t triangle; } cases[] = {
+    const struct
+    {
+        nVector origin;
+        int32_t polygon;
+        int32_t triangle;
+    } cases[] = {
         {{1.5f, 0.5f, 1}, 0, 0},
         {{1, 2.5f, 1}, 0, 2},
-        {{2.9f, 0.5f, 1}, -1, 0},   // in the box, outside every triangle with an area
+        {{2.9f, 0.5f, 1}, -1, 0},  // in the box, outside every triangle with an area
         {{10.2f, 0.2f, 1}, -1, 0},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         nBIHRay ray;
         bih.CastRay(ray, c.origin, nVector(0, 0, -1), 0);
         EXPECT_EQ(ray.polygon, c.polygon) << c.origin.x << ", " << c.origin.y;
-        if (c.polygon >= 0)
-        {
+        if (c.polygon >= 0) {
             EXPECT_EQ(ray.triangle, c.triangle);
         }
         EXPECT_EQ(ray.trianglesTested, 5);
@@ -651,8 +651,7 @@ TEST_F(GeometryBIHTest, HitsAgreeWithDoublePrecisionTriangles)
     nGeometry g(&engine);
     std::vector<nVector> points;
     std::vector<std::vector<int>> triangles;
-    for (int i = 0; i < 400; ++i)
-    {
+    for (int i = 0; i < 400; ++i) {
         const nVector middle(unit(random) * 10, unit(random) * 10, unit(random) * 10);
         for (int k = 0; k < 3; ++k) points.push_back(middle + nVector(unit(random), unit(random), unit(random)) * 1.5f);
         triangles.push_back({3 * i, 3 * i + 1, 3 * i + 2});
@@ -661,13 +660,11 @@ TEST_F(GeometryBIHTest, HitsAgreeWithDoublePrecisionTriangles)
     nGeometryBIH bih;
     ASSERT_TRUE(bih.Build(&g));
     int compared = 0;
-    for (const RayCase& r : RandomRays(random, 3000, 1.0f, nVector(0, 0, 0)))
-    {
+    for (const RayCase& r : RandomRays(random, 3000, 1.0f, nVector(0, 0, 0))) {
         double best = HUGE_VAL;
         int bestPolygon = -1;
         bool ambiguous = false;
-        for (int i = 0; i < 400; ++i)
-        {
+        for (int i = 0; i < 400; ++i) {
             const nVector& a = points[3 * i];
             const nVector& b = points[3 * i + 1];
             const nVector& c = points[3 * i + 2];
@@ -678,12 +675,11 @@ TEST_F(GeometryBIHTest, HitsAgreeWithDoublePrecisionTriangles)
             const double facing = n[0] * d[0] + n[1] * d[1] + n[2] * d[2];
             const double length = std::sqrt(d[0] * d[0] + d[1] * d[1] + d[2] * d[2]);
             const double area = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
-            if (std::fabs(facing) < 1e-4 * area * length)
-            {
-                ambiguous = true;   // grazing
+            if (std::fabs(facing) < 1e-4 * area * length) {
+                ambiguous = true;  // grazing
                 continue;
             }
-            if (facing > 0) continue;   // single-sided: only fronts
+            if (facing > 0) continue;  // single-sided: only fronts
             const double s[3] = {(double)r.origin.x - a.x, (double)r.origin.y - a.y, (double)r.origin.z - a.z};
             const double t = -(n[0] * s[0] + n[1] * s[1] + n[2] * s[2]) / facing;
             const double q[3] = {s[0] + t * d[0], s[1] + t * d[1], s[2] + t * d[2]};
@@ -694,13 +690,11 @@ TEST_F(GeometryBIHTest, HitsAgreeWithDoublePrecisionTriangles)
             const double u = (d22 * q1 - d12 * q2) / den, v = (d11 * q2 - d12 * q1) / den, w = 1 - u - v;
             const double inside = std::min({u, v, w});
             const double limit = r.maxDistance > 0 ? r.maxDistance : HUGE_VAL;
-            if (std::fabs(inside) < 1e-3 || std::fabs(t) * length < 1e-3 || std::fabs(t - limit) * length < 1e-3)
-            {
+            if (std::fabs(inside) < 1e-3 || std::fabs(t) * length < 1e-3 || std::fabs(t - limit) * length < 1e-3) {
                 if (inside > -1e-3 && t > -1e-3 && t < limit + 1e-3) ambiguous = true;
                 continue;
             }
-            if (inside > 0 && t > 0 && t <= limit && t < best)
-            {
+            if (inside > 0 && t > 0 && t <= limit && t < best) {
                 best = t;
                 bestPolygon = i;
             }
@@ -709,8 +703,7 @@ TEST_F(GeometryBIHTest, HitsAgreeWithDoublePrecisionTriangles)
         nBIHRay ray;
         bih.CastRay(ray, r.origin, r.direction, r.maxDistance);
         ASSERT_EQ(ray.polygon, bestPolygon);
-        if (bestPolygon >= 0)
-        {
+        if (bestPolygon >= 0) {
             EXPECT_NEAR(ray.hitDistance, best, 1e-4 * (1 + best));
         }
         ++compared;
@@ -738,7 +731,7 @@ TEST_F(GeometryBIHTest, TheGeometryBuildsItsHierarchyOnceAndDropsItWithItsMesh)
     EXPECT_EQ(g.geometryBIH, first);
     nBIHRay ray;
     g.geometryBIH->CastRay(ray, nVector(0.5f, 0.25f, 5), nVector(0, 0, -1), 0);
-    EXPECT_EQ(ray.polygon, 1);   // the +z face
+    EXPECT_EQ(ray.polygon, 1);  // the +z face
     EXPECT_FLOAT_EQ(ray.hitDistance, 4.0f);
 
     // Free keeps the mesh the hierarchy reads; clearing drops both.
@@ -770,8 +763,7 @@ TEST(BIHSpread, DirectionsFillTheirCellsOfTheCone)
     ASSERT_EQ(spread.count, sectors * rings);
     const float step = angle / (float)(rings + 2), sector = 6.2831853f / (float)sectors;
     for (int32_t r = 0; r < rings; ++r)
-        for (int32_t s = 0; s < sectors; ++s)
-        {
+        for (int32_t s = 0; s < sectors; ++s) {
             const nVector& d = spread.vectors[r * sectors + s];
             SCOPED_TRACE("ring " + std::to_string(r) + " sector " + std::to_string(s));
             EXPECT_NEAR(d.Length(), 1.0f, 1e-5f);
@@ -791,8 +783,7 @@ TEST(BIHSpread, DirectionsFillTheirCellsOfTheCone)
     nVectorSpread again;
     nRandSeed(5);
     ASSERT_TRUE(BuildSpreadVectors(again, sectors, rings, angle));
-    for (int32_t i = 0; i < spread.count; ++i)
-    {
+    for (int32_t i = 0; i < spread.count; ++i) {
         EXPECT_EQ(again.vectors[i].x, spread.vectors[i].x);
         EXPECT_EQ(again.vectors[i].z, spread.vectors[i].z);
     }

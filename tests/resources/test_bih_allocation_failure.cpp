@@ -13,8 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
 // A 12 x 12 grid of quads at z = 0 and, far off, 30 copies of one triangle: their chain of
 // splits down to the level limit makes the node array grow.
@@ -53,8 +52,7 @@ TEST(GeometryBIHAllocationFailure, EachFailureFailsCleanlyOrLosesNoHit)
         "[!] Failed to allocate BIH root node.\n",
     };
     int failedBuilds = 0, keptBuilds = 0;
-    for (int n = 1; n < 200; ++n)
-    {
+    for (int n = 1; n < 200; ++n) {
         SCOPED_TRACE("allocation " + std::to_string(n));
         nGeometry g(&engine);
         BuildGrid(g);
@@ -63,14 +61,12 @@ TEST(GeometryBIHAllocationFailure, EachFailureFailsCleanlyOrLosesNoHit)
         const bool built = g.BuildGeoTree();
         const bool failedOne = nNothrowAllocationFailed();
         nFailNthNothrowAllocation(0);
-        if (!failedOne)
-        {
+        if (!failedOne) {
             EXPECT_TRUE(built);
-            break;   // every allocation of a build has been made to fail
+            break;  // every allocation of a build has been made to fail
         }
         std::vector<std::string> errors = Errors(cap);
-        if (!built)
-        {
+        if (!built) {
             ++failedBuilds;
             EXPECT_EQ(g.geometryBIH, nullptr);
             ASSERT_EQ(errors.size(), 1u);
@@ -82,8 +78,7 @@ TEST(GeometryBIHAllocationFailure, EachFailureFailsCleanlyOrLosesNoHit)
         ++keptBuilds;
         ASSERT_NE(g.geometryBIH, nullptr);
         EXPECT_LE(errors.size(), 1u);
-        for (int i = 0; i < 144; ++i)
-        {
+        for (int i = 0; i < 144; ++i) {
             nBIHRay ray;
             const nVector origin(0.5f + (float)(i % 12), 0.5f + (float)(i / 12), 3);
             g.geometryBIH->CastRay(ray, origin, nVector(0.01f, 0.02f, -1), 0);

@@ -10,15 +10,14 @@
 #include <algorithm>
 #include <cmath>
 
-namespace
-{
+namespace {
 
 class GeometryTest : public ::testing::Test
 {
 protected:
     GeometryTest() { renderer.recordResources = true; }
-    nOrvex             engine;
-    nCallLog           log;
+    nOrvex engine;
+    nCallLog log;
     nRecordingRenderer renderer{&engine, &log};
 };
 
@@ -30,8 +29,7 @@ void BuildPair(nGeometry& g, int materialA, int materialB)
     g.vertexNormals = new nVector[6];
     g.uvSets[0] = new nVector2[6];
     g.uvSetCount = 1;
-    for (int i = 0; i < 6; ++i)
-    {
+    for (int i = 0; i < 6; ++i) {
         g.colors[i] = nGeometryColor{0.5f, 0.5f, 0.5f, 1.0f};
         g.vertexNormals[i] = nVector(0, 0, 1);
         g.uvSets[0][i] = nVector2(0.25f, 0.75f);
@@ -44,10 +42,10 @@ TEST_F(GeometryTest, HomogeneousVertices)
     struct Case
     {
         const char* what;
-        int         materialB;
-        int         key;
+        int materialB;
+        int key;
         void (*edit)(nGeometry&);
-        bool        vertex1Homogeneous;
+        bool vertex1Homogeneous;
     };
     const Case cases[] = {
         {"all agree", 0, -1, [](nGeometry&) {}, true},
@@ -64,15 +62,14 @@ TEST_F(GeometryTest, HomogeneousVertices)
         {"two materials, keyed", 1, 0, [](nGeometry&) {}, false},
         {"two materials, other key", 1, 1, [](nGeometry&) {}, false},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         nGeometry g(&engine);
         BuildPair(g, 0, c.materialB);
         c.edit(g);
         g.BuildHomogeneousTable(c.key);
         ASSERT_NE(g.homogeneous, nullptr) << c.what;
         EXPECT_EQ(g.homogeneous[1] != 0, c.vertex1Homogeneous) << c.what;
-        EXPECT_EQ(g.homogeneous[0], 1) << c.what;   // used by one polygon only
+        EXPECT_EQ(g.homogeneous[0], 1) << c.what;  // used by one polygon only
         EXPECT_EQ(g.homogeneous[3], 1) << c.what;
     }
 }
@@ -83,8 +80,7 @@ void BuildFan(nGeometry& g, int n, nVector (*centreNormal)(int))
 {
     std::vector<nVector> positions = {{0, 0, 0}};
     std::vector<std::vector<int>> polys;
-    for (int i = 0; i < n; ++i)
-    {
+    for (int i = 0; i < n; ++i) {
         positions.push_back(nVector((float)std::cos(i * 6.2831853 / n), (float)std::sin(i * 6.2831853 / n), 0));
         polys.push_back({0, 1 + i, 1 + (i + 1) % n});
     }
@@ -99,21 +95,22 @@ TEST_F(GeometryTest, HomogeneousCentreOfAFan)
     struct Case
     {
         const char* what;
-        int         n;
+        int n;
         nVector (*normal)(int);
-        bool        homogeneous;
+        bool homogeneous;
     };
     const Case cases[] = {
         {"ten thousand equal corners", 10000, [](int) { return nVector(0, 0, 1); }, true},
         {"one corner apart among ten thousand", 10000, [](int i) { return i == 9999 ? nVector(0, 1, 0) : nVector(0, 0, 1); }, false},
         // Pairwise 9e-6 apart, spread over a box whose diagonal is 1.6e-5 squared.
         {"spread wider than the threshold, pairs within it", 3,
-         [](int i) { return i == 0 ? nVector(0, 0, 1) : i == 1 ? nVector(0.003f, 0, 1) : nVector(0.0015f, 0.0026f, 1); }, true},
+         [](int i) { return i == 0 ? nVector(0, 0, 1) : i == 1 ? nVector(0.003f, 0, 1)
+                                                               : nVector(0.0015f, 0.0026f, 1); }, true},
         {"pairs beyond the threshold", 3,
-         [](int i) { return i == 0 ? nVector(0, 0, 1) : i == 1 ? nVector(0.003f, 0, 1) : nVector(0, 0.003f, 1); }, false},
+         [](int i) { return i == 0 ? nVector(0, 0, 1) : i == 1 ? nVector(0.003f, 0, 1)
+                                                               : nVector(0, 0.003f, 1); }, false},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         nGeometry g(&engine);
         BuildFan(g, c.n, c.normal);
         g.BuildHomogeneousTable(-1);
@@ -129,8 +126,7 @@ TEST_F(GeometryTest, VertexPolygonTableCountsEveryCorner)
     g.BuildVertexPolygonTable();
     ASSERT_NE(g.vertexPolygons, nullptr);
     const std::vector<std::vector<int>> expected = {{0}, {0, 1, 2, 2}, {0, 1}, {1, 2}};
-    for (uint32_t v = 0; v < 4; ++v)
-    {
+    for (uint32_t v = 0; v < 4; ++v) {
         std::vector<int> got(g.vertexPolygons[v].polygons, g.vertexPolygons[v].polygons + g.vertexPolygons[v].count);
         EXPECT_EQ(got, expected[v]) << "vertex " << v;
     }
@@ -169,8 +165,8 @@ TEST_F(GeometryTest, MaterialFlags)
     struct Case
     {
         std::vector<uint32_t> flags;
-        int32_t               renderWord;
-        int32_t               staticFlag;
+        int32_t renderWord;
+        int32_t staticFlag;
     };
     const Case cases[] = {
         {{0}, 0, 1},
@@ -181,13 +177,11 @@ TEST_F(GeometryTest, MaterialFlags)
         {{MaterialRenderNormalMapTangent}, GeometryRenderTangents, 1},
         {{SoftBody, MaterialRenderNormalMapTangent | MaterialRenderSmooth}, GeometryRenderLit | GeometryRenderTangents, 0},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         nGeometry g(&engine);
         g.AllocateMaterials((uint32_t)c.flags.size(), true);
         uint32_t all = 0;
-        for (size_t i = 0; i < c.flags.size(); ++i)
-        {
+        for (size_t i = 0; i < c.flags.size(); ++i) {
             g.materials[i]->renderFlags = c.flags[i];
             all |= c.flags[i];
         }
@@ -248,7 +242,7 @@ TEST_F(GeometryTest, FreeHonoursTheKeepMask)
     struct Case
     {
         uint32_t mask;
-        bool     rendererFree, mesh, attributes, adjacency, materials, proxies;
+        bool rendererFree, mesh, attributes, adjacency, materials, proxies;
     };
     const Case cases[] = {
         {0x00, true, false, false, false, false, false},
@@ -257,8 +251,7 @@ TEST_F(GeometryTest, FreeHonoursTheKeepMask)
         {0x40, true, false, true, false, false, false},
         {0x06, true, true, false, true, false, false},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         log.Clear();
         nGeometry g(&engine);
         g.SetName("g");

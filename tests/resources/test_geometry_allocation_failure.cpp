@@ -9,8 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
 // Two triangles of different materials sharing the edge 1-2: vertices 1 and 2 are not shared,
 // vertices 0 and 3 are.
@@ -25,7 +24,7 @@ TEST(GeometryAllocationFailure, HomogeneousTableIsAbsentWhenATableCannotBeAlloca
     struct Case
     {
         const char* what;
-        std::size_t bytes;      // the one allocation that fails
+        std::size_t bytes;  // the one allocation that fails
         const char* line;
     };
     const Case cases[] = {
@@ -33,8 +32,7 @@ TEST(GeometryAllocationFailure, HomogeneousTableIsAbsentWhenATableCannotBeAlloca
         {"vertex polygon list", 6 * sizeof(int32_t), kAdjacency},
         {"homogeneous flags", 4, "[!] Could not allocate homogeneous vertex table.\n"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         nOrvex engine;
         nGeometry g(&engine);

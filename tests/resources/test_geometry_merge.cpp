@@ -14,8 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
 std::vector<std::string> MaterialNames(const nGeometry& g)
 {
@@ -37,19 +36,16 @@ void BuildNamedTriangles(nGeometry& g, const std::vector<std::string>& names, co
     std::vector<nVector> positions;
     std::vector<std::vector<int>> polygons;
     std::vector<int> materials;
-    for (size_t i = 0; i < names.size(); ++i)
-    {
+    for (size_t i = 0; i < names.size(); ++i) {
         const float x = (float)i;
         positions.insert(positions.end(), {{x, 0, 0}, {x + 1, 0, 0}, {x, 1, 0}});
         polygons.push_back({(int)(3 * i), (int)(3 * i + 1), (int)(3 * i + 2)});
         materials.push_back((int)i);
     }
     BuildMesh(g, positions, polygons, materials, (uint32_t)names.size());
-    for (size_t i = 0; i < names.size(); ++i)
-    {
+    for (size_t i = 0; i < names.size(); ++i) {
         g.materials[i]->SetName(names[i].c_str());
-        if (textures.size() > i && !textures[i].empty())
-        {
+        if (textures.size() > i && !textures[i].empty()) {
             nSharedPtr<nTexture> texture(new nTexture(g.GetEngine(), 0, 0));
             texture->SetName(textures[i].c_str());
             g.materials[i]->AddStage(MaterialChannelDiffuse, texture.Get(), MaterialUVMap, 0);
@@ -71,14 +67,14 @@ TEST(GeometryMerge, ACubeAndAQuadGiveOneMeshInOrderWithTheSecondRenumbered)
     EXPECT_EQ(merged->vertexCount, 12u);
     EXPECT_EQ(merged->polygonCount, 7u);
     EXPECT_EQ(merged->bindingCount, 28u);
-    EXPECT_TRUE(VectorNear(merged->vertices[0], nVector(9, -1, -1), 1e-6f));   // the cube moved by its matrix
-    EXPECT_TRUE(VectorNear(merged->vertices[10], nVector(1, 1, 0), 1e-6f));    // the quad where it was
+    EXPECT_TRUE(VectorNear(merged->vertices[0], nVector(9, -1, -1), 1e-6f));  // the cube moved by its matrix
+    EXPECT_TRUE(VectorNear(merged->vertices[10], nVector(1, 1, 0), 1e-6f));   // the quad where it was
     const nPolygon& last = merged->polygons[6];
     EXPECT_EQ(std::vector<int>(last.bindings, last.bindings + last.count), (std::vector<int>{8, 9, 10, 11}));
     EXPECT_EQ(last.bindings, merged->bindings + 24);
     EXPECT_EQ(MaterialNames(*merged), (std::vector<std::string>{"m0", "quad"}));
     EXPECT_EQ(PolygonMaterials(*merged), (std::vector<int>{0, 0, 0, 0, 0, 0, 1}));
-    EXPECT_NE(merged->materials[0].Get(), cube->materials[0].Get());   // copies, not the sources' own
+    EXPECT_NE(merged->materials[0].Get(), cube->materials[0].Get());  // copies, not the sources' own
     EXPECT_EQ(merged->GetName().GetCStr(), nullptr);
 }
 
@@ -86,26 +82,20 @@ TEST(GeometryMerge, EqualMaterialsMergeAndTheirPolygonsFollow)
 {
     struct Case
     {
-        const char*              what;
+        const char* what;
         std::vector<std::string> first, firstTextures, second, secondTextures;
-        std::vector<std::string> names;     // after the merge
-        std::vector<int>         polygons;  // material of each polygon after the merge
+        std::vector<std::string> names;  // after the merge
+        std::vector<int> polygons;       // material of each polygon after the merge
         std::vector<std::string> lines;
     };
     const Case cases[] = {
-        {"A B A + C B", {"A", "B", "A"}, {}, {"C", "B"}, {}, {"A", "B", "C"}, {0, 1, 0, 2, 1},
-         {"[H] Merging materials in geometry ''...\n", "Done, merged 2 material(s).\n"}},
-        {"one name, one texture", {"A"}, {"wall.tga"}, {"A"}, {"wall.tga"}, {"A"}, {0, 0},
-         {"[H] Merging materials in geometry ''...\n", "Done, merged 1 material(s).\n"}},
-        {"one name, other textures", {"A"}, {"wall.tga"}, {"A"}, {"floor.tga"}, {"A", "A"}, {0, 1},
-         {"[H] Merging materials in geometry ''...\n", "Done, merged 0 material(s).\n"}},
-        {"one name, a texture on one side only", {"A"}, {"wall.tga"}, {"A"}, {}, {"A", "A"}, {0, 1},
-         {"[H] Merging materials in geometry ''...\n", "Done, merged 0 material(s).\n"}},
-        {"other names, same settings", {"A"}, {}, {"B"}, {}, {"A", "B"}, {0, 1},
-         {"[H] Merging materials in geometry ''...\n", "Done, merged 0 material(s).\n"}},
+        {"A B A + C B", {"A", "B", "A"}, {}, {"C", "B"}, {}, {"A", "B", "C"}, {0, 1, 0, 2, 1}, {"[H] Merging materials in geometry ''...\n", "Done, merged 2 material(s).\n"}},
+        {"one name, one texture", {"A"}, {"wall.tga"}, {"A"}, {"wall.tga"}, {"A"}, {0, 0}, {"[H] Merging materials in geometry ''...\n", "Done, merged 1 material(s).\n"}},
+        {"one name, other textures", {"A"}, {"wall.tga"}, {"A"}, {"floor.tga"}, {"A", "A"}, {0, 1}, {"[H] Merging materials in geometry ''...\n", "Done, merged 0 material(s).\n"}},
+        {"one name, a texture on one side only", {"A"}, {"wall.tga"}, {"A"}, {}, {"A", "A"}, {0, 1}, {"[H] Merging materials in geometry ''...\n", "Done, merged 0 material(s).\n"}},
+        {"other names, same settings", {"A"}, {}, {"B"}, {}, {"A", "B"}, {0, 1}, {"[H] Merging materials in geometry ''...\n", "Done, merged 0 material(s).\n"}},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         nOrvex engine;
         nSharedPtr<nGeometry> a(new nGeometry(&engine)), b(new nGeometry(&engine));
@@ -151,18 +141,14 @@ TEST(GeometryMerge, AttributesOneSideLacksAreFilledIn)
     ASSERT_NE(merged->uvSets[0], nullptr);
     EXPECT_EQ(merged->uvSets[1], nullptr);
     ASSERT_NE(merged->colors, nullptr);
-    for (uint32_t i = 0; i < 7; ++i)
-    {
+    for (uint32_t i = 0; i < 7; ++i) {
         SCOPED_TRACE(i);
         const nVector2 uv = merged->uvSets[0][i];
         const nGeometryColor& colour = merged->colors[i];
-        if (i < 3)
-        {
+        if (i < 3) {
             EXPECT_FLOAT_EQ(uv.x, 0.1f * i);
-            EXPECT_FLOAT_EQ(colour.r + colour.g + colour.b + colour.a, 4.0f);   // white
-        }
-        else
-        {
+            EXPECT_FLOAT_EQ(colour.r + colour.g + colour.b + colour.a, 4.0f);  // white
+        } else {
             EXPECT_FLOAT_EQ(uv.x, 0.5f);
             EXPECT_FLOAT_EQ(uv.y, 0.5f);
             EXPECT_FLOAT_EQ(colour.b, 0.75f);
@@ -176,7 +162,7 @@ TEST(GeometryMerge, NormalsStayPerpendicularToTheirSurfaceUnderNonUniformScale)
 {
     nOrvex engine;
     nSharedPtr<nGeometry> a(new nGeometry(&engine)), b(new nGeometry(&engine));
-    BuildMesh(*a, {{0, 0, 0}, {1, 1, 0}, {0, 0, 1}}, {{0, 1, 2}}, {0}, 1);     // a 45-degree slope
+    BuildMesh(*a, {{0, 0, 0}, {1, 1, 0}, {0, 0, 1}}, {{0, 1, 2}}, {0}, 1);  // a 45-degree slope
     BuildMesh(*b, {{0, 0, 0}, {2, 0, 1}, {0, 3, 1}}, {{0, 1, 2}}, {0}, 1);
     a->ComputePolygonNormal(true);
     a->ComputeVertexNormal(true);
@@ -188,9 +174,8 @@ TEST(GeometryMerge, NormalsStayPerpendicularToTheirSurfaceUnderNonUniformScale)
     ASSERT_NE(merged->vertexNormals, nullptr);
     std::vector<nVector> polygonNormals(merged->polygonNormals, merged->polygonNormals + 2);
     std::vector<nVector> cornerNormals(merged->vertexNormals, merged->vertexNormals + 6);
-    merged->ComputePolygonNormal(true);   // from the merged positions
-    for (uint32_t p = 0; p < 2; ++p)
-    {
+    merged->ComputePolygonNormal(true);  // from the merged positions
+    for (uint32_t p = 0; p < 2; ++p) {
         SCOPED_TRACE(p);
         EXPECT_TRUE(VectorNear(polygonNormals[p], merged->polygonNormals[p], 1e-5f));
         EXPECT_FLOAT_EQ(polygonNormals[p].w, 1.0f);

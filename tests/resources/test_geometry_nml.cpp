@@ -16,8 +16,7 @@
 #include <map>
 #include <random>
 
-namespace
-{
+namespace {
 
 std::string SaveText(nGeometry& g, const char* name)
 {
@@ -67,8 +66,7 @@ void BuildFull(nGeometry& g, nOrvex* engine)
     g.colors = new nGeometryColor[g.bindingCount];
     g.uvSetCount = 3;
     for (int s = 0; s < 3; ++s) g.uvSets[s] = new nVector2[g.bindingCount];
-    for (uint32_t i = 0; i < g.bindingCount; ++i)
-    {
+    for (uint32_t i = 0; i < g.bindingCount; ++i) {
         g.colors[i] = nGeometryColor{i * 0.1f, 1.0f - i * 0.05f, 0.3f, i == 4 ? 0.25f : 1.0f};
         for (int s = 0; s < 3; ++s) g.uvSets[s][i] = nVector2(i * 0.125f + s, -0.5f * i + s * 0.1f);
     }
@@ -76,8 +74,7 @@ void BuildFull(nGeometry& g, nOrvex* engine)
     g.ComputeVertexNormal(false);
     g.AllocateSkin(3);
     const char* bones[] = {"root", "arm", "hand"};
-    for (int b = 0; b < 3; ++b)
-    {
+    for (int b = 0; b < 3; ++b) {
         g.boneNames[b].Set(bones[b]);
         g.bindMatrices[b] = nMatrix4::Translation(nVector((float)b, 2.0f * b, -1.5f));
     }
@@ -94,8 +91,7 @@ void BuildFull(nGeometry& g, nOrvex* engine)
 void ExpectSameMesh(const nGeometry& a, const nGeometry& b)
 {
     ASSERT_EQ(a.vertexCount, b.vertexCount);
-    for (uint32_t i = 0; i < a.vertexCount; ++i)
-    {
+    for (uint32_t i = 0; i < a.vertexCount; ++i) {
         EXPECT_EQ(a.vertices[i].x, b.vertices[i].x);
         EXPECT_EQ(a.vertices[i].y, b.vertices[i].y);
         EXPECT_EQ(a.vertices[i].z, b.vertices[i].z);
@@ -103,8 +99,7 @@ void ExpectSameMesh(const nGeometry& a, const nGeometry& b)
     }
     ASSERT_EQ(a.polygonCount, b.polygonCount);
     ASSERT_EQ(a.bindingCount, b.bindingCount);
-    for (uint32_t p = 0; p < a.polygonCount; ++p)
-    {
+    for (uint32_t p = 0; p < a.polygonCount; ++p) {
         ASSERT_EQ(a.polygons[p].count, b.polygons[p].count);
         EXPECT_EQ(a.polygons[p].material, b.polygons[p].material);
         EXPECT_EQ(b.polygons[p].bindings, b.bindings + (a.polygons[p].bindings - a.bindings));
@@ -138,11 +133,9 @@ TEST_F(GeometryNMLTest, RoundTripOfEveryChunk)
     EXPECT_EQ(b.materials[1]->diffuse.y, 0.25f);
     ASSERT_NE(b.colors, nullptr);
     ASSERT_EQ(b.uvSetCount, 3u);
-    for (uint32_t i = 0; i < a.bindingCount; ++i)
-    {
+    for (uint32_t i = 0; i < a.bindingCount; ++i) {
         EXPECT_EQ(0, std::memcmp(&a.colors[i], &b.colors[i], sizeof(nGeometryColor))) << i;
-        for (int s = 0; s < 3; ++s)
-        {
+        for (int s = 0; s < 3; ++s) {
             EXPECT_EQ(a.uvSets[s][i].x, b.uvSets[s][i].x);
             EXPECT_EQ(a.uvSets[s][i].y, b.uvSets[s][i].y);
         }
@@ -154,14 +147,12 @@ TEST_F(GeometryNMLTest, RoundTripOfEveryChunk)
 
     ASSERT_EQ(b.boneCount, 3);
     ASSERT_NE(b.skinWeights, nullptr);
-    for (int i = 0; i < 3; ++i)
-    {
+    for (int i = 0; i < 3; ++i) {
         EXPECT_TRUE(b.boneNames[i] == a.boneNames[i]);
         EXPECT_FALSE(MatrixDiffers(a.bindMatrices[i], b.bindMatrices[i]));
     }
     for (uint32_t v = 0; v < a.vertexCount; ++v)
-        for (int k = 0; k < 4; ++k)
-        {
+        for (int k = 0; k < 4; ++k) {
             EXPECT_EQ(a.skinWeights[v].bone[k], b.skinWeights[v].bone[k]);
             EXPECT_NEAR(a.skinWeights[v].weight[k], b.skinWeights[v].weight[k], 1.0f / 255.0f);
         }
@@ -182,8 +173,7 @@ TEST_F(GeometryNMLTest, DefaultsAreNotWritten)
 {
     nGeometry g(&engine);
     BuildMesh(g, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}}, {}, 1);
-    for (float alpha : {1.0f, 0.5f})
-    {
+    for (float alpha : {1.0f, 0.5f}) {
         g.colors = new nGeometryColor[3]{{1, 0, 0, 1}, {0, 1, 0, alpha}, {0, 0, 1, 1}};
         nMetaFile document;
         ASSERT_TRUE(g.SerializeToMetaFile(&document));
@@ -249,8 +239,7 @@ TEST_F(GeometryNMLTest, OlderChunksReadAsTheBinaryOnes)
     EXPECT_EQ(old.materialCount, 1u);
 
     const float rgba[6][4] = {{1, 0.5f, 0.25f, 0.5f}, {0, 0, 1, 1}, {1, 0, 0, 1}, {0.5f, 0.5f, 0.5f, 1}, {0.75f, 0, 0, 1}, {0, 2, 0, 1}};
-    for (int i = 0; i < 6; ++i)
-    {
+    for (int i = 0; i < 6; ++i) {
         EXPECT_EQ(old.colors[i].r, rgba[i][0]) << i;
         EXPECT_EQ(old.colors[i].g, rgba[i][1]) << i;
         EXPECT_EQ(old.colors[i].b, rgba[i][2]) << i;
@@ -276,7 +265,7 @@ TEST_F(GeometryNMLTest, OlderChunksReadAsTheBinaryOnes)
     EXPECT_EQ(w1.weight[0], 1.0f);
     EXPECT_EQ(w1.weight[1] + w1.weight[2] + w1.weight[3], 0.0f);
     EXPECT_EQ(w3.bone[0], 0);
-    EXPECT_EQ(w3.bone[1], 2);   // 9 of a three-bone skin
+    EXPECT_EQ(w3.bone[1], 2);  // 9 of a three-bone skin
     EXPECT_FLOAT_EQ(w3.weight[0], 1.0f);
 
     EXPECT_EQ(old.lodDistance, 25.0f);
@@ -320,8 +309,7 @@ TEST_F(GeometryNMLTest, UVSetsBeyondThree)
     nMetaTag* uv = document.FindPath("Geometry:UV;");
     nMetaTagIterator it;
     nMetaTag* first = nullptr;
-    while (nMetaTag* c = uv->NextChild(it))
-    {
+    while (nMetaTag* c = uv->NextChild(it)) {
         if (c->GetName() == "Count") c->GetValue().SetInt(5);
         if (c->GetName() == "Data" && !first) first = c;
     }
@@ -372,9 +360,9 @@ TEST_F(GeometryNMLTest, DamagedFilesGiveOneLineAndNoCrash)
 {
     struct Case
     {
-        const char*                    what;
+        const char* what;
         std::function<void(nMetaTag*)> damage;
-        bool                           loads;     // false: empty geometry
+        bool loads;  // false: empty geometry
         std::function<bool(nGeometry&)> check;
     };
     auto none = [](nGeometry&) { return true; };
@@ -388,7 +376,8 @@ TEST_F(GeometryNMLTest, DamagedFilesGiveOneLineAndNoCrash)
              nMetaTag* count = Find(r, "Vertex:Count;");
              v->GetChildren().Remove(count);
              v->AddChild(count);
-         }, false, none},
+         },
+         false, none},
         {"polygon block short", [](nMetaTag* r) { Shorten(Find(r, "Polygon:Data;"), 4); }, false, none},
         {"binding count too large", [](nMetaTag* r) { Find(r, "Polygon:BindingCount;")->GetValue().SetInt(0x40000000); }, false, none},
         {"corner count beyond the bindings", [](nMetaTag* r) { SetBinary(Find(r, "Polygon:Data;"), {7, 0, 1, 2, 0, 1, 2, 1, 3, 0}); }, false, none},
@@ -397,32 +386,21 @@ TEST_F(GeometryNMLTest, DamagedFilesGiveOneLineAndNoCrash)
         {"vertex index negative", [](nMetaTag* r) { SetBinary(Find(r, "Polygon:Data;"), {3, 0, 1, -2, 0, 3, 2, 1, 3, 0}); }, false, none},
         {"no polygon count", [](nMetaTag* r) { Find(r, "Polygon:Count;")->GetValue().SetString("2"); }, false, none},
         {"root of another name", [](nMetaTag* r) { r->SetName("Scene"); }, false, none},
-        {"polygon normals for another count", [](nMetaTag* r) { Find(r, "PNormal:Count;")->GetValue().SetInt(1); }, true,
-         [](nGeometry& g) { return g.polygonNormals == nullptr && g.polygonCount == 2; }},
-        {"polygon normal block short", [](nMetaTag* r) { Shorten(Find(r, "PNormal:Data;"), 1); }, true,
-         [](nGeometry& g) { return g.polygonNormals == nullptr; }},
-        {"vertex normals for another count", [](nMetaTag* r) { Find(r, "VNormal:Count;")->GetValue().SetInt(60); }, true,
-         [](nGeometry& g) { return g.vertexNormals == nullptr && g.bindingCount == 6; }},
-        {"vertex normal block short", [](nMetaTag* r) { Shorten(Find(r, "VNormal:Data;"), 3); }, true,
-         [](nGeometry& g) { return g.vertexNormals == nullptr; }},
-        {"colour block of neither size", [](nMetaTag* r) { Shorten(Find(r, "RGB:Data;"), 4); }, true,
-         [](nGeometry& g) { return g.colors == nullptr; }},
-        {"UV block short", [](nMetaTag* r) { Shorten(Find(r, "UV:Data;"), 8); }, true,
-         [](nGeometry& g) { return g.uvSets[0] == nullptr; }},
+        {"polygon normals for another count", [](nMetaTag* r) { Find(r, "PNormal:Count;")->GetValue().SetInt(1); }, true, [](nGeometry& g) { return g.polygonNormals == nullptr && g.polygonCount == 2; }},
+        {"polygon normal block short", [](nMetaTag* r) { Shorten(Find(r, "PNormal:Data;"), 1); }, true, [](nGeometry& g) { return g.polygonNormals == nullptr; }},
+        {"vertex normals for another count", [](nMetaTag* r) { Find(r, "VNormal:Count;")->GetValue().SetInt(60); }, true, [](nGeometry& g) { return g.vertexNormals == nullptr && g.bindingCount == 6; }},
+        {"vertex normal block short", [](nMetaTag* r) { Shorten(Find(r, "VNormal:Data;"), 3); }, true, [](nGeometry& g) { return g.vertexNormals == nullptr; }},
+        {"colour block of neither size", [](nMetaTag* r) { Shorten(Find(r, "RGB:Data;"), 4); }, true, [](nGeometry& g) { return g.colors == nullptr; }},
+        {"UV block short", [](nMetaTag* r) { Shorten(Find(r, "UV:Data;"), 8); }, true, [](nGeometry& g) { return g.uvSets[0] == nullptr; }},
         {"fewer weights than vertices", [](nMetaTag* r) {
              nMetaTag* w = Find(r, "Skin:Weights;");
              nMetaTagIterator it;
              nMetaTag* c = w->NextChild(it);
              c->GetValue().SetString("1,1,1,1:0,0,3,0");
-             while (nMetaTag* extra = w->NextChild(it)) w->GetChildren().RemoveAndDelete(extra, true);
-         }, true,
-         [](nGeometry& g) {
-             return g.skinWeights && g.skinWeights[0].bone[2] == 1 && g.skinWeights[0].weight[2] == 1.0f &&
-                    g.skinWeights[3].bone[0] == 0 && g.skinWeights[3].weight[0] == 1.0f;
-         }},
+             while (nMetaTag* extra = w->NextChild(it)) w->GetChildren().RemoveAndDelete(extra, true); }, true, [](nGeometry& g) { return g.skinWeights && g.skinWeights[0].bone[2] == 1 && g.skinWeights[0].weight[2] == 1.0f &&
+                                                                                             g.skinWeights[3].bone[0] == 0 && g.skinWeights[3].weight[0] == 1.0f; }},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         nMetaFile document;
         nMetaTag* root = GoodRoot(&engine, document);
         c.damage(root);
@@ -431,10 +409,10 @@ TEST_F(GeometryNMLTest, DamagedFilesGiveOneLineAndNoCrash)
         nLogCapture cap;
         bool loaded = g.Deserialize(&document, root);
         EXPECT_EQ(loaded, c.loads) << c.what;
-        EXPECT_EQ(Problems(cap).size(), 1u) << c.what << "\n" << cap.Text();
+        EXPECT_EQ(Problems(cap).size(), 1u) << c.what << "\n"
+                                            << cap.Text();
         if (c.loads) EXPECT_TRUE(c.check(g)) << c.what;
-        else
-        {
+        else {
             EXPECT_EQ(g.vertexCount, 0u) << c.what;
             EXPECT_EQ(g.polygonCount, 0u) << c.what;
             EXPECT_EQ(g.materialCount, 0u) << c.what;
@@ -465,15 +443,15 @@ TEST_F(GeometryNMLTest, OlderChunksWithBadCounts)
          "<AVertex=<Count=3><Data=<V=<X=0.0><Y=0.0><Z=0.0>><V=<X=1.0><Y=0.0><Z=0.0>><V=<X=0.0><Y=1.0><Z=0.0>>>>"
          "<APolygon=<Count=1><BindingCount=3><Data=<P=<Count=3><Material=0><Index=0><Index=3><Index=2>>>>"},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         std::string text = std::string("<NML=1.0>\n<Geometry=") + c.text + ">\n";
         nMetaFile document;
         ASSERT_TRUE(document.Parse(text.data(), (int32_t)text.size())) << c.what;
         nGeometry g(&engine);
         nLogCapture cap;
         EXPECT_FALSE(g.Deserialize(&document, document.FindPath("Geometry;"))) << c.what;
-        EXPECT_EQ(Problems(cap).size(), 1u) << c.what << "\n" << cap.Text();
+        EXPECT_EQ(Problems(cap).size(), 1u) << c.what << "\n"
+                                            << cap.Text();
         EXPECT_EQ(g.vertexCount, 0u) << c.what;
     }
 }
@@ -483,15 +461,12 @@ TEST_F(GeometryNMLTest, RandomlyDamagedBlocksNeverCrash)
     std::mt19937 random(12345);
     const char* blocks[] = {"Vertex:Data;", "Polygon:Data;", "PNormal:Data;", "VNormal:Data;", "RGB:Data;", "UV:Data;"};
     const char* counts[] = {"Vertex:Count;", "Polygon:Count;", "Polygon:BindingCount;", "PNormal:Count;", "VNormal:Count;", "UV:Count;"};
-    for (int round = 0; round < 3000; ++round)
-    {
+    for (int round = 0; round < 3000; ++round) {
         nMetaFile document;
         nMetaTag* root = GoodRoot(&engine, document);
         int edits = 1 + (int)(random() % 3);
-        for (int e = 0; e < edits; ++e)
-        {
-            if (random() % 3 == 0)
-            {
+        for (int e = 0; e < edits; ++e) {
+            if (random() % 3 == 0) {
                 nMetaTag* count = Find(root, counts[random() % 6]);
                 int32_t values[] = {0, -1, 1, 2, 3, 7, 65536, 0x7fffffff, (int32_t)0x80000000, (int32_t)(random() % 64)};
                 if (count) count->GetValue().SetInt(values[random() % 10]);
@@ -500,19 +475,17 @@ TEST_F(GeometryNMLTest, RandomlyDamagedBlocksNeverCrash)
             nMetaTag* block = Find(root, blocks[random() % 6]);
             if (!block || block->GetType() != TagType_Binary) continue;
             std::vector<uint8_t> data(block->GetValue().GetBinaryData(), block->GetValue().GetBinaryData() + block->GetValue().GetBinaryLength());
-            switch (random() % 3)
-            {
-            case 0: data[random() % data.size()] = (uint8_t)random(); break;
-            case 1: data.resize(random() % data.size()); break;
-            default: data.insert(data.begin() + random() % data.size(), (uint8_t)random()); break;
+            switch (random() % 3) {
+                case 0: data[random() % data.size()] = (uint8_t)random(); break;
+                case 1: data.resize(random() % data.size()); break;
+                default: data.insert(data.begin() + random() % data.size(), (uint8_t)random()); break;
             }
             if (data.empty()) block->GetValue().Clear();
             else block->GetValue().SetBinary(data.data(), (int32_t)data.size());
         }
         nGeometry g(&engine);
         nLogCapture cap;
-        if (g.Deserialize(&document, root))
-        {
+        if (g.Deserialize(&document, root)) {
             // What was accepted holds together.
             for (uint32_t p = 0; p < g.polygonCount; ++p)
                 for (uint32_t k = 0; k < g.polygons[p].count; ++k) ASSERT_LT((uint32_t)g.polygons[p].bindings[k], g.vertexCount);
@@ -520,8 +493,7 @@ TEST_F(GeometryNMLTest, RandomlyDamagedBlocksNeverCrash)
             g.BuildHomogeneousTable(-1);
             nMetaFile out;
             g.SerializeToMetaFile(&out);
-        }
-        else
+        } else
             ASSERT_EQ(g.vertexCount + g.polygonCount + g.bindingCount, 0u);
     }
 }

@@ -8,8 +8,7 @@
 #include <set>
 #include <tuple>
 
-namespace
-{
+namespace {
 
 class NormalsTest : public ::testing::Test
 {
@@ -37,8 +36,7 @@ size_t DistinctNormals(const nGeometry& g)
 // Gives every material a Normal stage on UV set uvIndex with a texture.
 void AddNormalStage(nGeometry& g, nOrvex* engine, int uvIndex, bool active)
 {
-    for (uint32_t i = 0; i < g.materialCount; ++i)
-    {
+    for (uint32_t i = 0; i < g.materialCount; ++i) {
         nMaterialStage* stage = g.materials[i]->AddStage(MaterialChannelNormal, new nTexture(engine, 0, 0), MaterialUVMap, 0);
         ASSERT_NE(stage, nullptr);
         stage->uvIndex = (uint8_t)uvIndex;
@@ -52,11 +50,10 @@ TEST_F(NormalsTest, CubeFacesAndCorners)
     const float k = 1.0f / std::sqrt(3.0f);
     struct Case
     {
-        float  smoothing;
+        float smoothing;
         size_t distinct;
     };
-    for (const Case& c : {Case{0.0f, 6}, Case{-1.0f, 8}, Case{1.0f, 8}, Case{0.5f, 6}})
-    {
+    for (const Case& c : {Case{0.0f, 6}, Case{-1.0f, 8}, Case{1.0f, 8}, Case{0.5f, 6}}) {
         nGeometry g(&engine);
         BuildCube(g);
         g.materials[0]->maxSmoothingAngle = c.smoothing;
@@ -81,15 +78,22 @@ TEST_F(NormalsTest, SmoothingThresholdAsACosine)
     {
         float angle;
         float smoothing;
-        bool  joined;
+        bool joined;
     };
     const Case cases[] = {
-        {90, 0, false}, {89, 0, true},   {89, 0.5f, false}, {45, 0.5f, true},
-        {90, 1, true},  {90, 2, true},   {90, -5, true},    {180, 1, false},
-        {180, -5, false}, {180, 2, false}, {179, -1, true},
+        {90, 0, false},
+        {89, 0, true},
+        {89, 0.5f, false},
+        {45, 0.5f, true},
+        {90, 1, true},
+        {90, 2, true},
+        {90, -5, true},
+        {180, 1, false},
+        {180, -5, false},
+        {180, 2, false},
+        {179, -1, true},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         const double a = (180.0 - c.angle) * 3.14159265358979 / 180.0;
         nVector n1((float)0.0, (float)-std::sin(a), (float)std::cos(a));
         // Third corner of the second triangle: along the direction perpendicular to the edge
@@ -117,8 +121,7 @@ void BuildSphere(nGeometry& g, int rings, int segments, bool uv)
     std::vector<std::vector<nVector2>> cornerUV;
     positions.push_back(nVector(0, 0, 1));
     for (int r = 1; r < rings; ++r)
-        for (int s = 0; s < segments; ++s)
-        {
+        for (int s = 0; s < segments; ++s) {
             double theta = 3.14159265358979 * r / rings, phi = 2 * 3.14159265358979 * s / segments;
             positions.push_back(nVector((float)(std::sin(theta) * std::cos(phi)), (float)(std::sin(theta) * std::sin(phi)),
                                         (float)std::cos(theta)));
@@ -127,19 +130,16 @@ void BuildSphere(nGeometry& g, int rings, int segments, bool uv)
     const int south = (int)positions.size() - 1;
     auto at = [&](int r, int s) { return 1 + (r - 1) * segments + (s % segments); };
     auto st = [&](int r, int s) { return nVector2((float)s / segments, (float)r / rings); };
-    for (int s = 0; s < segments; ++s)
-    {
+    for (int s = 0; s < segments; ++s) {
         polys.push_back({0, at(1, s), at(1, s + 1)});
         cornerUV.push_back({st(0, s), st(1, s), st(1, s + 1)});
     }
     for (int r = 1; r < rings - 1; ++r)
-        for (int s = 0; s < segments; ++s)
-        {
+        for (int s = 0; s < segments; ++s) {
             polys.push_back({at(r, s), at(r + 1, s), at(r + 1, s + 1), at(r, s + 1)});
             cornerUV.push_back({st(r, s), st(r + 1, s), st(r + 1, s + 1), st(r, s + 1)});
         }
-    for (int s = 0; s < segments; ++s)
-    {
+    for (int s = 0; s < segments; ++s) {
         polys.push_back({at(rings - 1, s), south, at(rings - 1, s + 1)});
         cornerUV.push_back({st(rings - 1, s), st(rings, s), st(rings - 1, s + 1)});
     }
@@ -161,8 +161,7 @@ TEST_F(NormalsTest, SphereNormalsPointOutward)
     g.ComputeVertexNormal(false);
     ASSERT_NE(g.vertexNormals, nullptr);
     float worst = 1.0f;
-    for (uint32_t i = 0; i < g.bindingCount; ++i)
-    {
+    for (uint32_t i = 0; i < g.bindingCount; ++i) {
         const nVector& p = g.vertices[g.bindings[i]];
         worst = std::min(worst, g.vertexNormals[i].Dot(p));
         EXPECT_NEAR(g.vertexNormals[i].Length(), 1.0f, 1e-5f);
@@ -187,10 +186,9 @@ TEST_F(NormalsTest, SphereTangentFramesFollowTheLongitude)
     const int south = (int)g.vertexCount - 1;
     int checked = 0;
     float side = 0.0f;
-    for (uint32_t i = 0; i < g.bindingCount; ++i)
-    {
+    for (uint32_t i = 0; i < g.bindingCount; ++i) {
         const int v = g.bindings[i];
-        if (v == 0 || v == south) continue;   // the poles have no direction of latitude
+        if (v == 0 || v == south) continue;  // the poles have no direction of latitude
         const nVector& p = g.vertices[v];
         const nVector east = nVector(-p.y, p.x, 0).Normalize();
         const nTangentFrame& f = g.vertexTangents[i];
@@ -202,12 +200,12 @@ TEST_F(NormalsTest, SphereTangentFramesFollowTheLongitude)
         const float along = f.tangent.Dot(east);
         EXPECT_GT(std::fabs(along), 0.99f);
         if (side == 0.0f) side = along;
-        EXPECT_GT(along * side, 0.0f);   // one hand for the whole sphere
+        EXPECT_GT(along * side, 0.0f);  // one hand for the whole sphere
         const nVector b = n.Cross(f.tangent);
         ExpectVector(f.bitangent, b.x, b.y, b.z, "bitangent");
         ++checked;
     }
-    EXPECT_EQ(checked, (int)g.bindingCount - 2 * segments);   // one corner of each pole triangle skipped
+    EXPECT_EQ(checked, (int)g.bindingCount - 2 * segments);  // one corner of each pole triangle skipped
 }
 
 TEST_F(NormalsTest, QuadUsesItsFirstThreeCorners)
@@ -248,9 +246,9 @@ TEST_F(NormalsTest, QuadTangentFrames)
 {
     struct Case
     {
-        const char*           what;
+        const char* what;
         std::vector<nVector2> uv;
-        nVector               t, b;
+        nVector t, b;
     };
     const Case cases[] = {
         {"plain", {{0, 0}, {1, 0}, {1, 1}, {0, 1}}, nVector(1, 0, 0), nVector(0, 1, 0)},
@@ -258,8 +256,7 @@ TEST_F(NormalsTest, QuadTangentFrames)
         {"v mirrored", {{0, 1}, {1, 1}, {1, 0}, {0, 0}}, nVector(1, 0, 0), nVector(0, -1, 0)},
         {"turned a quarter", {{0, 0}, {0, 1}, {-1, 1}, {-1, 0}}, nVector(0, -1, 0), nVector(1, 0, 0)},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         nGeometry g(&engine);
         BuildQuad(g, c.uv);
         AddNormalStage(g, &engine, 0, true);
@@ -269,8 +266,7 @@ TEST_F(NormalsTest, QuadTangentFrames)
         ASSERT_NE(g.vertexTangents, nullptr) << c.what;
         ExpectVector(g.polygonTangents[0].tangent, c.t.x, c.t.y, c.t.z, std::string(c.what) + " T");
         ExpectVector(g.polygonTangents[0].bitangent, c.b.x, c.b.y, c.b.z, std::string(c.what) + " B");
-        for (int i = 0; i < 4; ++i)
-        {
+        for (int i = 0; i < 4; ++i) {
             ExpectVector(g.vertexTangents[i].tangent, c.t.x, c.t.y, c.t.z, std::string(c.what) + " vertex T");
             // The vertex bitangent is n x t with n = +z.
             nVector b = nVector(0, 0, 1).Cross(c.t);
@@ -286,17 +282,16 @@ TEST_F(NormalsTest, PolygonsWithoutAFrameOfTheirOwn)
     struct Case
     {
         const char* what;
-        int         uvIndex;
-        bool        active;
-        Calls       warnings;
+        int uvIndex;
+        bool active;
+        Calls warnings;
     };
     const Case cases[] = {
         {"missing set", 1, true, {"[*] Missing UV sets to compute tangent frame in 'q'.\n"}},
         {"no such set", 3, true, {"[*] Missing UV sets to compute tangent frame in 'q'.\n"}},
         {"inactive stage", 0, false, {}},
     };
-    for (const Case& c : cases)
-    {
+    for (const Case& c : cases) {
         nGeometry g(&engine);
         g.SetName("q");
         BuildQuad(g, {{0, 0}, {1, 0}, {1, 1}, {0, 1}});
@@ -328,15 +323,14 @@ void BuildStrip(nGeometry& g, nOrvex* engine)
 
 TEST_F(NormalsTest, FoldedSkinnedStrip)
 {
-    const float s = std::sin(3.14159265f / 8), co = std::cos(3.14159265f / 8);   // half of the 45 degree fold
+    const float s = std::sin(3.14159265f / 8), co = std::cos(3.14159265f / 8);  // half of the 45 degree fold
     const float c = std::sqrt(0.5f);
     struct Case
     {
         float smoothing;
-        bool  joined;
+        bool joined;
     };
-    for (const Case& k : {Case{0.0f, true}, Case{0.8f, false}})
-    {
+    for (const Case& k : {Case{0.0f, true}, Case{0.8f, false}}) {
         nGeometry g(&engine);
         BuildStrip(g, &engine);
         g.materials[0]->maxSmoothingAngle = k.smoothing;
@@ -347,13 +341,10 @@ TEST_F(NormalsTest, FoldedSkinnedStrip)
         ExpectVector(g.polygonNormals[1], -c, 0, c, "second face");
         ExpectVector(g.polygonTangents[1].tangent, c, 0, c, "second face T");
         // Binding 1 is vertex 1 on the fold, in the first quad; binding 0 is off the fold.
-        if (k.joined)
-        {
+        if (k.joined) {
             ExpectVector(g.vertexNormals[1], -s, 0, co, "fold normal");
             ExpectVector(g.vertexTangents[1].tangent, co, 0, s, "fold tangent");
-        }
-        else
-        {
+        } else {
             ExpectVector(g.vertexNormals[1], 0, 0, 1, "fold normal");
             // The tangent still averages across the fold, then is made orthogonal to the normal.
             ExpectVector(g.vertexTangents[1].tangent, 1, 0, 0, "fold tangent");

@@ -17,8 +17,7 @@
 #include <tuple>
 #include <vector>
 
-namespace
-{
+namespace {
 
 // One triangle as drawn: corner positions, UVs, colours and the material's name.
 typedef std::tuple<std::vector<float>, std::string> Drawn;
@@ -26,11 +25,9 @@ typedef std::tuple<std::vector<float>, std::string> Drawn;
 std::vector<Drawn> DrawnPolygons(const nGeometry& g)
 {
     std::vector<Drawn> out;
-    for (uint32_t p = 0; p < g.polygonCount; ++p)
-    {
+    for (uint32_t p = 0; p < g.polygonCount; ++p) {
         std::vector<float> values;
-        for (uint32_t c = 0; c < g.polygons[p].count; ++c)
-        {
+        for (uint32_t c = 0; c < g.polygons[p].count; ++c) {
             const int32_t b = (int32_t)(g.polygons[p].bindings - g.bindings) + (int32_t)c;
             const nVector& v = g.vertices[g.bindings[b]];
             values.insert(values.end(), {v.x, v.y, v.z, g.uvSets[0][b].x, g.uvSets[0][b].y, g.colors[b].r, g.colors[b].g,
@@ -63,10 +60,10 @@ TEST(Octree, LeavesPartitionTheMeshAndMapBackToTheSource)
     nOrvex engine;
     nSharedPtr<nGeometry> grid(new nGeometry(&engine)), source(new nGeometry(&engine));
     grid->SetName("grid");
-    BuildGrid(*grid, 100);                    // 20,000 triangles
+    BuildGrid(*grid, 100);  // 20,000 triangles
     BuildGrid(*source, 100);
     nLogCapture cap;
-    ASSERT_TRUE(grid->BuildOctree(100));      // leaves of at most 1024 polygons
+    ASSERT_TRUE(grid->BuildOctree(100));  // leaves of at most 1024 polygons
 
     const nOctreeNode* root = grid->GetOctree();
     ASSERT_NE(root, nullptr);
@@ -75,18 +72,16 @@ TEST(Octree, LeavesPartitionTheMeshAndMapBackToTheSource)
     ASSERT_GT(leaves.size(), 16u);
     std::vector<Drawn> fromLeaves;
     uint32_t total = 0;
-    for (size_t i = 0; i < leaves.size(); ++i)
-    {
+    for (size_t i = 0; i < leaves.size(); ++i) {
         const nGeometry& leaf = *leaves[i]->GetLeaf();
         SCOPED_TRACE(leaf.GetName().GetCStr());
         EXPECT_EQ(std::string(leaf.GetName().GetCStr()), "grid (Leaf " + std::to_string(i) + ")");
         EXPECT_LE(leaf.polygonCount, 1024u);
         EXPECT_EQ(leaf.materialCount, 2u);
-        EXPECT_EQ(leaf.materials[1].Get(), grid->materials[1].Get());   // the same materials, shared
+        EXPECT_EQ(leaf.materials[1].Get(), grid->materials[1].Get());  // the same materials, shared
         // Dense: every vertex is used, none is named twice over.
         std::vector<int> uses(leaf.vertexCount, 0);
-        for (uint32_t b = 0; b < leaf.bindingCount; ++b)
-        {
+        for (uint32_t b = 0; b < leaf.bindingCount; ++b) {
             ASSERT_LT((uint32_t)leaf.bindings[b], leaf.vertexCount);
             ++uses[leaf.bindings[b]];
         }
@@ -103,7 +98,7 @@ TEST(Octree, LeavesPartitionTheMeshAndMapBackToTheSource)
     std::sort(expected.begin(), expected.end());
     std::sort(fromLeaves.begin(), fromLeaves.end());
     EXPECT_EQ(total, 20000u);
-    EXPECT_TRUE(fromLeaves == expected);   // each source polygon in exactly one leaf, as drawn
+    EXPECT_TRUE(fromLeaves == expected);  // each source polygon in exactly one leaf, as drawn
 
     uint32_t summaryLeaves = 0, summaryPolygons = 0;
     nGeometry::GetOctreeSummary(summaryLeaves, summaryPolygons);
@@ -134,11 +129,11 @@ TEST(Octree, AToolKeepsTheSourceMeshAndABuildOfAnEmptiedMeshKeepsTheTree)
     ASSERT_NE(grid->GetOctree(), nullptr);
 
     engine.SetToolMode(NoTool);
-    ASSERT_TRUE(grid->BuildOctree(0));        // rebuilt: the old tree goes, the mesh now too
+    ASSERT_TRUE(grid->BuildOctree(0));  // rebuilt: the old tree goes, the mesh now too
     const nOctreeNode* tree = grid->GetOctree();
     EXPECT_EQ(grid->polygonCount, 0u);
     nLogCapture cap;
-    EXPECT_FALSE(grid->BuildOctree(0));       // nothing left to split: the leaves are kept
+    EXPECT_FALSE(grid->BuildOctree(0));  // nothing left to split: the leaves are kept
     EXPECT_EQ(grid->GetOctree(), tree);
     EXPECT_EQ(cap.Lines(), Calls{"[*] Geometry '' has no mesh to split into an octree.\n"});
 }
@@ -146,12 +141,12 @@ TEST(Octree, AToolKeepsTheSourceMeshAndABuildOfAnEmptiedMeshKeepsTheTree)
 // A node built straight from a list with a small leaf limit shows the split rules.
 struct SplitCase
 {
-    const char*                   what;
-    std::vector<nVector>          positions;
+    const char* what;
+    std::vector<nVector> positions;
     std::vector<std::vector<int>> polygons;
-    int32_t                       axis;        // of the root
-    std::vector<uint32_t>         lowerLeaf;   // the polygons of the root's lower child (a leaf)
-    bool                          rootIsLeaf;
+    int32_t axis;                     // of the root
+    std::vector<uint32_t> lowerLeaf;  // the polygons of the root's lower child (a leaf)
+    bool rootIsLeaf;
 };
 
 TEST(Octree, SplitRulesStraddlersTiesAndFlatOrEmptyNodes)
@@ -159,14 +154,16 @@ TEST(Octree, SplitRulesStraddlersTiesAndFlatOrEmptyNodes)
     const SplitCase cases[] = {
         {"longest x: a straddler (one vertex below, two above) goes lower",
          {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {4, 0, 0}, {10, 0, 0}, {10, 1, 0}, {9, 0, 1}, {10, 0, 1}, {10, 1, 1}},
-         {{0, 1, 2}, {3, 4, 5}, {6, 7, 8}}, 0, {0, 1}, false},
+         {{0, 1, 2}, {3, 4, 5}, {6, 7, 8}},
+         0,
+         {0, 1},
+         false},
         {"longest y", {{0, 0, 0}, {0, 1, 0}, {1, 0, 0}, {0, 9, 0}, {0, 10, 0}, {1, 10, 0}}, {{0, 1, 2}, {3, 4, 5}}, 1, {0}, false},
         {"x and y tie: z", {{0, 0, 0}, {10, 0, 0}, {0, 10, 1}, {0, 0, 2}, {10, 10, 3}, {10, 0, 3}}, {{0, 1, 2}, {3, 4, 5}}, 2, {0}, false},
         {"flat in the XY plane with equal x and y: a leaf", {{0, 0, 0}, {10, 0, 0}, {0, 10, 0}, {10, 10, 0}}, {{0, 1, 2}, {1, 3, 2}}, 2, {}, true},
         {"polygons without vertices only: a leaf with zero bounds", {{5, 5, 5}}, {{}, {}, {}}, 2, {}, true},
     };
-    for (const SplitCase& c : cases)
-    {
+    for (const SplitCase& c : cases) {
         SCOPED_TRACE(c.what);
         nOrvex engine;
         nSharedPtr<nGeometry> g(new nGeometry(&engine));
@@ -180,8 +177,7 @@ TEST(Octree, SplitRulesStraddlersTiesAndFlatOrEmptyNodes)
         nLogCapture cap;
         ASSERT_TRUE(root.BuildNode(build, list, kOctreeDepthBudget));
         EXPECT_EQ(root.IsLeaf(), c.rootIsLeaf);
-        if (c.rootIsLeaf)
-        {
+        if (c.rootIsLeaf) {
             EXPECT_EQ(root.GetLeaf()->polygonCount, g->polygonCount);
             if (g->bindingCount == 0) { EXPECT_EQ(root.GetBounds().max.x, 0.0f); }
             continue;
@@ -203,7 +199,7 @@ TEST(Octree, VisibleLeavesAreExactlyThoseABruteForceTestKeepsInTreeOrder)
 {
     nOrvex engine;
     nSharedPtr<nGeometry> grid(new nGeometry(&engine));
-    BuildGrid(*grid, 120, 2.0f);              // 28,800 triangles over 240 x 240
+    BuildGrid(*grid, 120, 2.0f);  // 28,800 triangles over 240 x 240
     ASSERT_TRUE(grid->BuildOctree(0));
     nOctreeNode* root = grid->GetOctree();
     std::vector<const nOctreeNode*> leaves;
@@ -211,11 +207,9 @@ TEST(Octree, VisibleLeavesAreExactlyThoseABruteForceTestKeepsInTreeOrder)
 
     const nMatrix4 object = nMatrix4::Translation(nVector(-120, -5, 30)) * nMatrix4::FromMatrix3(nMatrix3::RotationY(0.4f));
     int partial = 0;
-    for (int i = 0; i < 24; ++i)
-    {
+    for (int i = 0; i < 24; ++i) {
         SCOPED_TRACE(i);
-        nMatrix4 camera = nMatrix4::Translation(nVector(-150.0f + 13.0f * i, 20.0f, -40.0f + 9.0f * i))
-                          * nMatrix4::FromMatrix3(nMatrix3::RotationY(-1.2f + 0.21f * i) * nMatrix3::RotationX(0.3f));
+        nMatrix4 camera = nMatrix4::Translation(nVector(-150.0f + 13.0f * i, 20.0f, -40.0f + 9.0f * i)) * nMatrix4::FromMatrix3(nMatrix3::RotationY(-1.2f + 0.21f * i) * nMatrix3::RotationX(0.3f));
         nFrustum frustum;
         frustum.SetPerspective(0.9f, 1.0f, 60.0f + 10.0f * i, &camera, 1.0f, 1.0f);
         root->MarkVisibility(&frustum, &object);
@@ -225,9 +219,9 @@ TEST(Octree, VisibleLeavesAreExactlyThoseABruteForceTestKeepsInTreeOrder)
         EXPECT_EQ(WalkVisible(root), expected);
         if (!expected.empty() && expected.size() < leaves.size()) ++partial;
     }
-    EXPECT_GT(partial, 8);   // the cases do cut the grid
+    EXPECT_GT(partial, 8);  // the cases do cut the grid
 
-    root->MarkVisibility(0, 0);                // everything inside
+    root->MarkVisibility(0, 0);  // everything inside
     std::vector<nGeometry*> all;
     for (const nOctreeNode* leaf : leaves) all.push_back(leaf->GetLeaf());
     EXPECT_EQ(WalkVisible(root), all);
@@ -251,8 +245,7 @@ TEST(Octree, SetUpSetsUpEveryLeafAndReportsEveryNodeOnce)
     grid->Setup();
     int nodes = 0;
     std::vector<const nOctreeNode*> stack = {grid->GetOctree()};
-    while (!stack.empty())
-    {
+    while (!stack.empty()) {
         const nOctreeNode* n = stack.back();
         stack.pop_back();
         ++nodes;
@@ -264,7 +257,7 @@ TEST(Octree, SetUpSetsUpEveryLeafAndReportsEveryNodeOnce)
     const Calls& lines = calls.Calls();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "engine.Message(Octree Leaf Setup)"), nodes);
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "engine.Message(Geometry Setup)"), (long)leaves.size() + 1);
-    EXPECT_EQ(lines.back(), "engine.Message(Octree Leaf Setup)");   // the root's, after its children
+    EXPECT_EQ(lines.back(), "engine.Message(Octree Leaf Setup)");  // the root's, after its children
 }
 
 // Whatever allocation fails, a build either gives a tree whose leaves hold the whole mesh, or
@@ -274,15 +267,14 @@ TEST(Octree, ABuildThatRunsOutOfMemoryKeepsTheMeshWhole)
     struct Case
     {
         const char* what;
-        size_t      bytes;
+        size_t bytes;
         const char* line;
     };
     const Case named[] = {
         {"the polygon list", 4 * 3200, "[!] Octree failed to allocate polygon list.\n"},
         {"the first leaf", sizeof(nGeometry), "[!] Failed to allocate leaf geometry.\n"},
     };
-    for (const Case& c : named)
-    {
+    for (const Case& c : named) {
         SCOPED_TRACE(c.what);
         nOrvex engine;
         nSharedPtr<nGeometry> grid(new nGeometry(&engine));
@@ -304,8 +296,7 @@ TEST(Octree, ABuildThatRunsOutOfMemoryKeepsTheMeshWhole)
     std::vector<Drawn> expected = DrawnPolygons(*reference);
     std::sort(expected.begin(), expected.end());
     int failed = 0;
-    for (int n = 1; n <= 400; n += 3)
-    {
+    for (int n = 1; n <= 400; n += 3) {
         SCOPED_TRACE(n);
         nSharedPtr<nGeometry> grid(new nGeometry(&engine));
         BuildGrid(*grid, 40);
@@ -317,16 +308,13 @@ TEST(Octree, ABuildThatRunsOutOfMemoryKeepsTheMeshWhole)
             nFailNthNothrowAllocation(0);
         }
         std::vector<Drawn> drawn;
-        if (built)
-        {
+        if (built) {
             ASSERT_NE(grid->GetOctree(), nullptr);
             std::vector<const nOctreeNode*> leaves;
             LeafNodes(grid->GetOctree(), leaves);
             for (const nOctreeNode* leaf : leaves)
                 for (const Drawn& d : DrawnPolygons(*leaf->GetLeaf())) drawn.push_back(d);
-        }
-        else
-        {
+        } else {
             ++failed;
             EXPECT_EQ(grid->GetOctree(), nullptr);
             drawn = DrawnPolygons(*grid);

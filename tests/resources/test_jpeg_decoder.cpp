@@ -52,17 +52,17 @@ public:
 
 private:
     const Bytes& m_bytes;
-    int          m_chunk;
-    size_t       m_pos = 0;
+    int m_chunk;
+    size_t m_pos = 0;
 };
 
 struct Decoded
 {
-    int      status = 0;            // constructor's, then begin's
+    int status = 0;  // constructor's, then begin's
     uint32_t width = 0, height = 0;
-    int      bytesPerPixel = 0;
-    Bytes    pixels;                // rows as decode hands them out (grey or RGB + 255)
-    int      rows = 0;
+    int bytesPerPixel = 0;
+    Bytes pixels;  // rows as decode hands them out (grey or RGB + 255)
+    int rows = 0;
 };
 
 Decoded Decode(const Bytes& file, int chunk = 1 << 30)
@@ -103,8 +103,8 @@ Bytes Stb(const Bytes& file, int components, int& width, int& height)
 struct FixtureCase
 {
     const char* name;
-    uint32_t    width, height;
-    int         bytesPerPixel;
+    uint32_t width, height;
+    int bytesPerPixel;
 };
 
 const FixtureCase kFixtures[] = {
@@ -179,7 +179,7 @@ TEST(JpegDecoder, FixturesDecodeWithinToleranceOfStbImage)
         EXPECT_EQ(whole.height, c.height);
         EXPECT_EQ(whole.bytesPerPixel, c.bytesPerPixel);
         EXPECT_EQ(whole.rows, int(c.height));
-        EXPECT_EQ(Decode(file, 7).pixels, whole.pixels);    // refills in the middle of everything
+        EXPECT_EQ(Decode(file, 7).pixels, whole.pixels);  // refills in the middle of everything
 
         int w = 0, h = 0;
         const Bytes peer = Stb(file, c.bytesPerPixel, w, h);
@@ -234,7 +234,12 @@ TEST(JpegDecoder, RefusedStreamsGiveTheirStatus)
     for (uint8_t id = 1; id <= 4; ++id) fourProgressive.insert(fourProgressive.end(), {id, 0x11, 0});
     fourProgressive.insert(fourProgressive.end(), {0xFF, 0xD9});
 
-    struct Case { const char* what; Bytes file; int status; };
+    struct Case
+    {
+        const char* what;
+        Bytes file;
+        int status;
+    };
     const Case cases[] = {
         {"lossless frame", patched([&](Bytes& b) { b[sof + 1] = 0xC3; }), JPEG_UNSUPPORTED_MARKER},
         {"arithmetic frame", patched([&](Bytes& b) { b[sof + 1] = 0xC9; }), JPEG_NO_ARITHMETIC_SUPPORT},
@@ -277,7 +282,7 @@ TEST(JpegDecoder, AfterAnErrorEveryCallGivesMinusOneAndTheMemoryIsReleased)
     ASSERT_EQ(decoder.GetStatus(), 0);
     EXPECT_EQ(stream.attached, 1);
     const uint8_t* row = nullptr;
-    EXPECT_EQ(decoder.decode(&row, nullptr), -1);       // before begin
+    EXPECT_EQ(decoder.decode(&row, nullptr), -1);  // before begin
     EXPECT_EQ(decoder.begin(), JPEG_UNSUPPORTED_SAMP_FACTORS);
     EXPECT_EQ(stream.detached, 1);
     EXPECT_EQ(decoder.begin(), -1);
@@ -295,7 +300,7 @@ TEST(JpegDecoder, RestartMarkersOutOfSequenceStopTheRows)
     jpeg_decoder decoder(&stream);
     ASSERT_EQ(decoder.begin(), 0);
     const uint8_t* row = nullptr;
-    EXPECT_EQ(decoder.decode(&row, nullptr), -1);       // the first MCU row needs the restart
+    EXPECT_EQ(decoder.decode(&row, nullptr), -1);  // the first MCU row needs the restart
     EXPECT_EQ(decoder.GetStatus(), JPEG_BAD_RESTART_MARKER);
 }
 
@@ -310,7 +315,7 @@ TEST(JpegDecoder, StreamsCutShortGiveTheWholePicture)
         EXPECT_EQ(Decode(Bytes(file.begin(), file.end() - 2)).pixels, whole.pixels);
         for (size_t cut = 0; cut < file.size(); ++cut) {
             const Decoded d = Decode(Bytes(file.begin(), file.begin() + long(cut)));
-            if (cut < sos + 14) continue;                   // headers incomplete: refused or not
+            if (cut < sos + 14) continue;  // headers incomplete: refused or not
             ASSERT_EQ(d.status, 0) << cut;
             ASSERT_EQ(d.rows, int(whole.height)) << cut;
         }
@@ -327,7 +332,7 @@ TEST(JpegDecoder, DamagedStreamsNeverReadOutsideTheirBytes)
             const int flips = 1 + int(random() % 8);
             for (int i = 0; i < flips; ++i) damaged[random() % damaged.size()] ^= uint8_t(1u << (random() % 8));
             const Decoded d = Decode(damaged, 1 + int(random() % 64));
-            EXPECT_LE(d.rows, int(d.height));     // corrupt data stops the rows early
+            EXPECT_LE(d.rows, int(d.height));  // corrupt data stops the rows early
             EXPECT_EQ(d.pixels.size(), size_t(d.width) * d.rows * d.bytesPerPixel);
         }
     }
@@ -335,7 +340,8 @@ TEST(JpegDecoder, DamagedStreamsNeverReadOutsideTheirBytes)
 
 namespace {
 
-class SmallCodecTest : public nMemoryFSTest {
+class SmallCodecTest : public nMemoryFSTest
+{
 protected:
     SmallCodecTest() { RegisterPictureCodecs(false); }
 };
@@ -347,7 +353,7 @@ TEST_F(SmallCodecTest, ColourJpegsLoadThroughTheSmallCodecAsBgra)
     nPictureIOCodec* small = FindPictureCodec("Small");
     ASSERT_NE(small, nullptr);
     EXPECT_EQ(small->GetDescription(), "JPEG Small read-only codec.");
-    EXPECT_EQ(GetPictureCodecs().GetHead(), small);            // before stb_image
+    EXPECT_EQ(GetPictureCodecs().GetHead(), small);  // before stb_image
 
     const Bytes file = Fixture("h2v1.jpg");
     Put("photo.jpg", file);
@@ -358,7 +364,7 @@ TEST_F(SmallCodecTest, ColourJpegsLoadThroughTheSmallCodecAsBgra)
     EXPECT_EQ(picture.GetFormat(), PixelFormatBGRA8);
     const Decoded d = Decode(file);
     ASSERT_EQ(picture.GetByteSize(), d.pixels.size());
-    for (size_t i = 0; i < d.pixels.size(); i += 4) {           // ours, not stb_image's, byte for byte
+    for (size_t i = 0; i < d.pixels.size(); i += 4) {  // ours, not stb_image's, byte for byte
         ASSERT_EQ(picture.GetPixels()[i], d.pixels[i + 2]) << i;
         ASSERT_EQ(picture.GetPixels()[i + 1], d.pixels[i + 1]) << i;
         ASSERT_EQ(picture.GetPixels()[i + 2], d.pixels[i]) << i;
@@ -368,7 +374,11 @@ TEST_F(SmallCodecTest, ColourJpegsLoadThroughTheSmallCodecAsBgra)
 
 TEST_F(SmallCodecTest, RefusedJpegsSayWhyAndGoOnToStbImage)
 {
-    struct Case { const char* name; const char* line; };
+    struct Case
+    {
+        const char* name;
+        const char* line;
+    };
     const Case cases[] = {
         {"grey.jpg", "[!] Small JPEG interface only implements RGB (3 components) decoding!\n"},
         {"h4v1.jpg", "[!] Small JPEG decoder failed (begin)! Error status: -226.\n"},
@@ -391,7 +401,7 @@ TEST_F(SmallCodecTest, AFileCutShortLoadsWholeAndDamageLeavesLaterRowsZero)
     ASSERT_TRUE(nPicture::LoadContent(&cut, "cut.jpg"));
     EXPECT_EQ(cut.GetWidth(), 61u);
     EXPECT_EQ(cut.GetHeight(), 43u);
-    EXPECT_EQ(cut.GetPixels()[(42 * 61 + 60) * 4 + 3], 255);    // rows past the end decode, grey
+    EXPECT_EQ(cut.GetPixels()[(42 * 61 + 60) * 4 + 3], 255);  // rows past the end decode, grey
 
     // A run past the last coefficient in the first MCU row: no row is delivered, all stay zero.
     Bytes damaged = file;

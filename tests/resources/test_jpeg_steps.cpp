@@ -49,13 +49,13 @@ public:
 
 private:
     const Bytes& m_bytes;
-    size_t       m_pos = 0;
+    size_t m_pos = 0;
 };
 
 struct Decoded
 {
-    int   status = 0;
-    int   rows = 0;
+    int status = 0;
+    int rows = 0;
     Bytes pixels;
     bool operator==(const Decoded& o) const { return status == o.status && rows == o.rows && pixels == o.pixels; }
 };
@@ -101,14 +101,17 @@ std::vector<uint8_t> Idct(const nJPEGSteps& steps, const std::vector<int16_t>& b
 
 TEST(JpegSteps, InverseDCTOfRandomBlocksIsThePlainFormsByteForByte)
 {
-    struct Case { int coded, limit; };
+    struct Case
+    {
+        int coded, limit;
+    };
     // Sparse blocks (the usual), dense ones, the size of real coefficients and the decoder's limit.
     const Case cases[] = {{1, 2200}, {3, 2200}, {10, 300}, {20, 2200}, {64, 60}, {64, 2200}, {64, 16383}, {5, 16383}};
     std::mt19937 rng(42);
     for (const Case& c : cases)
         for (int n = 0; n < 2000; ++n) {
             const std::vector<int16_t> block = RandomBlock(rng, c.coded, c.limit);
-            const int stride = 8 + 4 * (n % 3);     // the bytes between the rows are left alone
+            const int stride = 8 + 4 * (n % 3);  // the bytes between the rows are left alone
             ASSERT_EQ(Idct(Fast(), block, stride), Idct(Plain(), block, stride))
                 << c.coded << " coefficients up to " << c.limit << ", block " << n;
         }
@@ -121,8 +124,8 @@ TEST(JpegSteps, InverseDCTAtTheLimitsIsThePlainFormsByteForByte)
     for (int n = 0; n < 4096; ++n) {
         std::vector<int16_t> block(64);
         for (int k = 0; k < 64; ++k) block[size_t(k)] = int16_t((rng() & 1) ? 16383 : -16383);
-        if (n % 4 == 1) std::fill(block.begin() + 8, block.end(), 0);                       // one row
-        if (n % 4 == 2) {                                                                   // one column
+        if (n % 4 == 1) std::fill(block.begin() + 8, block.end(), 0);  // one row
+        if (n % 4 == 2) {                                              // one column
             for (int k = 0; k < 64; ++k)
                 if (k % 8) block[size_t(k)] = 0;
         }
@@ -157,11 +160,16 @@ TEST(JpegSteps, ColourRowsAtOddWidthsAreThePlainFormsByteForByte)
         for (int width : {1, 2, 7, 15, 16, 17, 31, 33, 61, 203, 2048}) {
             const int chroma = half ? (width + 1) / 2 : width;
             Bytes luma(static_cast<size_t>(width)), cb(static_cast<size_t>(chroma)), cr(static_cast<size_t>(chroma));
-            for (Bytes* b : {&luma, &cb, &cr}) for (uint8_t& v : *b) v = uint8_t(rng());
+            for (Bytes* b : {&luma, &cb, &cr})
+                for (uint8_t& v : *b) v = uint8_t(rng());
             // The ends of the ranges, where the sums clamp.
             if (width >= 4) {
-                luma[0] = 0; cb[0] = 0; cr[0] = 0;
-                luma[1] = 255; cb[chroma > 1 ? 1 : 0] = 255; cr[chroma > 1 ? 1 : 0] = 255;
+                luma[0] = 0;
+                cb[0] = 0;
+                cr[0] = 0;
+                luma[1] = 255;
+                cb[chroma > 1 ? 1 : 0] = 255;
+                cr[chroma > 1 ? 1 : 0] = 255;
             }
             Bytes fast(size_t(width) * 4 + 4, 0xAB), plain(fast);
             Fast().colourRow(luma.data(), cb.data(), cr.data(), half, fast.data(), width);

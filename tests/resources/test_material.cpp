@@ -58,10 +58,10 @@ TEST(Material, ValidationDeactivatesOnlyBrokenUVMapStages)
     struct Case
     {
         const char* what;
-        int32_t     uvSource;
-        int         uvIndex;
-        bool        texture;
-        bool        staysActive;
+        int32_t uvSource;
+        int uvIndex;
+        bool texture;
+        bool staysActive;
         const char* warning;
     };
     const Case cases[] = {
@@ -95,9 +95,9 @@ TEST(Material, ChannelTableNamesTheFirstStageOfEachChannel)
     SetStage(m, 4, MaterialChannelNormal, NewTexture("n.tga"), true);
     m.ValidateStages();
     EXPECT_EQ(StageIndex(m, m.GetStage(MaterialChannelDiffuse, false)), 1);
-    EXPECT_EQ(m.GetStage(MaterialChannelDiffuse, true), nullptr);          // stage 1 is inactive
+    EXPECT_EQ(m.GetStage(MaterialChannelDiffuse, true), nullptr);  // stage 1 is inactive
     EXPECT_EQ(StageIndex(m, m.GetStage(MaterialChannelNormal, true)), 4);
-    EXPECT_EQ(StageIndex(m, m.GetStage(MaterialChannelNone, false)), 0);   // the first free stage
+    EXPECT_EQ(StageIndex(m, m.GetStage(MaterialChannelNone, false)), 0);  // the first free stage
     EXPECT_EQ(m.GetStage(MaterialChannelOpacity, false), nullptr);
     EXPECT_EQ(m.GetStage(11, false), nullptr);
     EXPECT_EQ(m.GetStage(-3, false), nullptr);
@@ -125,7 +125,7 @@ TEST(Material, AddStageReturnsAnActiveStageOrTakesTheFirstFreeOne)
     EXPECT_EQ(added->texture, offered.Get());
     EXPECT_EQ(added->uvSource, MaterialFrontMap);
     EXPECT_EQ(added->uvIndex, 2);
-    EXPECT_EQ(added->wrapU, 0);                                  // left as it was
+    EXPECT_EQ(added->wrapU, 0);  // left as it was
     EXPECT_EQ(StageIndex(m, m.GetStage(MaterialChannelOpacity, false)), 1);
     m.ValidateStages();
     EXPECT_EQ(StageIndex(m, m.GetStage(MaterialChannelOpacity, false)), 1);
@@ -145,7 +145,15 @@ TEST(Material, AddStageWithoutAFreeStageWarnsAndGivesNothing)
 
 TEST(Material, AlphaFlag)
 {
-    struct Case { const char* what; uint32_t flags; bool opacityStage; bool active; bool texture; bool alpha; };
+    struct Case
+    {
+        const char* what;
+        uint32_t flags;
+        bool opacityStage;
+        bool active;
+        bool texture;
+        bool alpha;
+    };
     const Case cases[] = {
         {"plain", 0, false, false, false, false},
         {"additive", MaterialRenderAdd, false, false, false, true},
@@ -248,10 +256,17 @@ TEST(Material, UpdateCountsAStageAddedSinceTheLastValidation)
 
 TEST(Material, DebugChannelShowsThatStageAsAWhiteDiffuseTexture)
 {
-    struct Restore { ~Restore() { g_debugChannel = -1; } } restore;
+    struct Restore
+    {
+        ~Restore() { g_debugChannel = -1; }
+    } restore;
     nSharedPtr<nTexture> normal(NewTexture("normal.tga"));
 
-    struct Case { int32_t channel; bool rewritten; };
+    struct Case
+    {
+        int32_t channel;
+        bool rewritten;
+    };
     for (const Case& c : {Case{MaterialChannelNormal, true}, Case{MaterialChannelSpecular, false}, Case{42, false}}) {
         SCOPED_TRACE(c.channel);
         g_debugChannel = c.channel;

@@ -28,11 +28,11 @@ using Lines = std::vector<std::string>;
 std::string TgaOfAlpha(int alpha)
 {
     std::string tga(18, '\0');
-    tga[2] = 2;                     // uncompressed true colour
-    tga[12] = 2;                    // 2 x 2
+    tga[2] = 2;   // uncompressed true colour
+    tga[12] = 2;  // 2 x 2
     tga[14] = 2;
     tga[16] = 32;
-    tga[17] = 0x28;                 // top-left origin, 8 alpha bits
+    tga[17] = 0x28;  // top-left origin, 8 alpha bits
     for (int i = 0; i < 4; ++i) tga += std::string("\x10\x20\x30", 3) + char(i == 3 ? alpha : 255);
     return tga;
 }
@@ -142,10 +142,10 @@ void ExpectSameMaterial(const nMaterial& a, const nMaterial& b)
 }
 
 const uint32_t kAllStoredFlags = MaterialRenderShadeless | MaterialRenderSmooth | MaterialRenderAdd |
-    MaterialRenderDoubleSided | MaterialRenderWire | MaterialRenderVertexColor | SoftBody | MaterialRenderSub |
-    MaterialRenderVertexNormal | MaterialRenderNormalMapTangent | ParralaxDisp | MaterialRenderNoDepthWrite |
-    MaterialRenderNoDepthTest | MaterialRenderNoFog | MaterialRenderFixedFunction | AlphaToFrame |
-    MaterialRenderToonShading | AlphaSoftZ;
+                                 MaterialRenderDoubleSided | MaterialRenderWire | MaterialRenderVertexColor | SoftBody | MaterialRenderSub |
+                                 MaterialRenderVertexNormal | MaterialRenderNormalMapTangent | ParralaxDisp | MaterialRenderNoDepthWrite |
+                                 MaterialRenderNoDepthTest | MaterialRenderNoFog | MaterialRenderFixedFunction | AlphaToFrame |
+                                 MaterialRenderToonShading | AlphaSoftZ;
 
 TEST_F(MaterialNML, RoundTripKeepsEveryFieldOfEveryChannelAndStage)
 {
@@ -182,7 +182,7 @@ TEST_F(MaterialNML, RoundTripKeepsEveryFieldOfEveryChannelAndStage)
         for (int i = 0; i < nMaterial::kStageCount; ++i) {
             nMaterialStage& s = m.GetStageAt(i);
             std::string name = "tex/" + std::to_string(g) + "_" + std::to_string(i) + ".tga";
-            nMLPutMemoryFile(name.c_str(), TgaOfAlpha(255)); // read back through the engine's loader
+            nMLPutMemoryFile(name.c_str(), TgaOfAlpha(255));  // read back through the engine's loader
             s.texture = EmptyTexture(name.c_str());
             s.channel = groups[g][i];
             s.active = uint8_t((i + g) % 2 == 0 || i == 5);
@@ -288,14 +288,22 @@ TEST_F(MaterialNML, OlderSpellingsAreRead)
 
 TEST_F(MaterialNML, GlossinessIsClampedAndTorsionIsAFlag)
 {
-    struct Gloss { const char* value; float expected; };
+    struct Gloss
+    {
+        const char* value;
+        float expected;
+    };
     for (const Gloss& c : {Gloss{"100.0", 16.0f}, Gloss{"0.0", 0.01f}, Gloss{"-3.0", 0.01f}, Gloss{"5", 5.0f},
                            Gloss{"16.0", 16.0f}}) {
         nMaterial m(nullptr);
         ASSERT_TRUE(Read(std::string("<Material=<Glossiness=") + c.value + ">>", m));
         EXPECT_EQ(m.glossiness, c.expected) << c.value;
     }
-    struct Torsion { const char* value; float expected; };
+    struct Torsion
+    {
+        const char* value;
+        float expected;
+    };
     for (const Torsion& c : {Torsion{"0.5", 1.0f}, Torsion{"0.0", 0.0f}, Torsion{"0", 0.0f}, Torsion{"True", 1.0f},
                              Torsion{"False", 0.0f}, Torsion{"\"1\"", 0.0f}, Torsion{"-2", 1.0f}}) {
         nPhysicMaterial p;
@@ -314,54 +322,31 @@ TEST_F(MaterialNML, BadMaterialFilesWarnAndGoOn)
     {
         const char* what;
         const char* text;
-        bool        result;
-        Lines       lines;
+        bool result;
+        Lines lines;
     };
     const Case cases[] = {
-        {"wrong root", "<Mat=<Id=\"m\">>", false,
-         {"[!] Could not parse material. Root tag id is incorrect (Mat).\n"}},
-        {"unknown child", "<Material=<Id=\"m\"><Colour=1><Glossiness=2.0>>", true,
-         {"[*] Unknown tag 'Colour' in <Material>.\n"}},
-        {"unknown render mask name", "<Material=<Id=\"m\"><RenderMask=<Shiny><Lit><Toon>>>", true,
-         {"[*] Unknown tag 'Shiny' in material 'm'.\n"}},
-        {"stage without index", "<Material=<Id=\"m\"><TextureStage=<Texture=\"a.tga\">>>", true,
-         {"[*] Illegal index tag type in material 'm'.\n"}},
-        {"float index", "<Material=<Id=\"m\"><TextureStage=<Index=2.0><Texture=\"a.tga\">>>", true,
-         {"[*] Illegal index tag type in material 'm'.\n"}},
-        {"string index", "<Material=<Id=\"m\"><TextureStage=<Index=\"1\"><Texture=\"a.tga\">>>", true,
-         {"[*] Illegal index tag type in material 'm'.\n"}},
-        {"index 6", "<Material=<Id=\"m\"><TextureStage=<Index=6><Texture=\"a.tga\"><Active>>>", true,
-         {"[*] Illegal texture stage index 6 in material 'm'.\n"}},
-        {"negative index", "<Material=<Id=\"m\"><TextureStage=<Index=-1><Texture=\"a.tga\">>>", true,
-         {"[*] Illegal texture stage index -1 in material 'm'.\n"}},
-        {"unknown channel", "<Material=<Id=\"m\"><TextureStage=<Index=1><Channel=\"Bump\"><Texture=\"a.tga\">>>", true,
-         {"[*] Unknown channel for texture stage 1 of material 'm'.\n"}},
-        {"numeric channel", "<Material=<Id=\"m\"><TextureStage=<Index=5><Channel=6><Texture=\"a.tga\">>>", true,
-         {"[*] Unknown channel for texture stage 5 of material 'm'.\n"}},
-        {"unknown UV source", "<Material=<Id=\"m\"><TextureStage=<Index=0><UVSource=\"Sphere\"><Texture=\"a.tga\">>>", true,
-         {"[*] Unknown UV source for texture stage 0 of material 'm'.\n"}},
-        {"numeric texture", "<Material=<Id=\"m\"><TextureStage=<Index=0><Texture=5><Active>>>", true,
-         {"[*] Illegal value type of tag 'Texture' in material 'm'.\n",
-          "[*] No stage texture in material 'm', 'Diffuse' stage deactivated.\n"}},
-        {"UV set out of range", "<Material=<Id=\"m\"><TextureStage=<Index=0><Texture=\"a.tga\"><UV=258><Active>>>", true,
-         {}},
-        {"UV set 9", "<Material=<Id=\"m\"><TextureStage=<Index=0><Texture=\"a.tga\"><UV=9><Active>>>", true,
-         {"[*] Invalid UVmap index in material 'm', 'Diffuse' stage deactivated.\n"}},
-        {"float UV set", "<Material=<Id=\"m\"><TextureStage=<Index=0><Texture=\"a.tga\"><UV=1.0>>>", true,
-         {"[*] Illegal value type of tag 'UV' in material 'm'.\n"}},
-        {"short colour", "<Material=<Id=\"m\"><Diffuse=<X=0.5><Y=0.5>>>", true,
-         {"[*] Illegal value type of tag 'Diffuse' in material 'm'.\n"}},
-        {"colour as a number", "<Material=<Id=\"m\"><Ambient=0.5>>", true,
-         {"[*] Illegal value type of tag 'Ambient' in material 'm'.\n"}},
-        {"text parameter", "<Material=<Id=\"m\"><Glossiness=\"high\">>", true,
-         {"[*] Illegal value type of tag 'Glossiness' in material 'm'.\n"}},
-        {"numeric id", "<Material=<Id=3><Shader=<X>>>", true,
-         {"[*] Illegal value type of tag 'Id' in material ''.\n",
-          "[*] Illegal value type of tag 'Shader' in material ''.\n"}},
-        {"text physics", "<Material=<Id=\"m\"><PhysicMaterial=<Mass=\"heavy\"><Unknown=1>>>", true,
-         {"[*] Illegal value type of tag 'Mass' in physic material.\n"}},
-        {"stage as a value", "<Material=<Id=\"m\"><TextureStage=3><RenderMask=1>>", true,
-         {"[*] Illegal index tag type in material 'm'.\n"}},
+        {"wrong root", "<Mat=<Id=\"m\">>", false, {"[!] Could not parse material. Root tag id is incorrect (Mat).\n"}},
+        {"unknown child", "<Material=<Id=\"m\"><Colour=1><Glossiness=2.0>>", true, {"[*] Unknown tag 'Colour' in <Material>.\n"}},
+        {"unknown render mask name", "<Material=<Id=\"m\"><RenderMask=<Shiny><Lit><Toon>>>", true, {"[*] Unknown tag 'Shiny' in material 'm'.\n"}},
+        {"stage without index", "<Material=<Id=\"m\"><TextureStage=<Texture=\"a.tga\">>>", true, {"[*] Illegal index tag type in material 'm'.\n"}},
+        {"float index", "<Material=<Id=\"m\"><TextureStage=<Index=2.0><Texture=\"a.tga\">>>", true, {"[*] Illegal index tag type in material 'm'.\n"}},
+        {"string index", "<Material=<Id=\"m\"><TextureStage=<Index=\"1\"><Texture=\"a.tga\">>>", true, {"[*] Illegal index tag type in material 'm'.\n"}},
+        {"index 6", "<Material=<Id=\"m\"><TextureStage=<Index=6><Texture=\"a.tga\"><Active>>>", true, {"[*] Illegal texture stage index 6 in material 'm'.\n"}},
+        {"negative index", "<Material=<Id=\"m\"><TextureStage=<Index=-1><Texture=\"a.tga\">>>", true, {"[*] Illegal texture stage index -1 in material 'm'.\n"}},
+        {"unknown channel", "<Material=<Id=\"m\"><TextureStage=<Index=1><Channel=\"Bump\"><Texture=\"a.tga\">>>", true, {"[*] Unknown channel for texture stage 1 of material 'm'.\n"}},
+        {"numeric channel", "<Material=<Id=\"m\"><TextureStage=<Index=5><Channel=6><Texture=\"a.tga\">>>", true, {"[*] Unknown channel for texture stage 5 of material 'm'.\n"}},
+        {"unknown UV source", "<Material=<Id=\"m\"><TextureStage=<Index=0><UVSource=\"Sphere\"><Texture=\"a.tga\">>>", true, {"[*] Unknown UV source for texture stage 0 of material 'm'.\n"}},
+        {"numeric texture", "<Material=<Id=\"m\"><TextureStage=<Index=0><Texture=5><Active>>>", true, {"[*] Illegal value type of tag 'Texture' in material 'm'.\n", "[*] No stage texture in material 'm', 'Diffuse' stage deactivated.\n"}},
+        {"UV set out of range", "<Material=<Id=\"m\"><TextureStage=<Index=0><Texture=\"a.tga\"><UV=258><Active>>>", true, {}},
+        {"UV set 9", "<Material=<Id=\"m\"><TextureStage=<Index=0><Texture=\"a.tga\"><UV=9><Active>>>", true, {"[*] Invalid UVmap index in material 'm', 'Diffuse' stage deactivated.\n"}},
+        {"float UV set", "<Material=<Id=\"m\"><TextureStage=<Index=0><Texture=\"a.tga\"><UV=1.0>>>", true, {"[*] Illegal value type of tag 'UV' in material 'm'.\n"}},
+        {"short colour", "<Material=<Id=\"m\"><Diffuse=<X=0.5><Y=0.5>>>", true, {"[*] Illegal value type of tag 'Diffuse' in material 'm'.\n"}},
+        {"colour as a number", "<Material=<Id=\"m\"><Ambient=0.5>>", true, {"[*] Illegal value type of tag 'Ambient' in material 'm'.\n"}},
+        {"text parameter", "<Material=<Id=\"m\"><Glossiness=\"high\">>", true, {"[*] Illegal value type of tag 'Glossiness' in material 'm'.\n"}},
+        {"numeric id", "<Material=<Id=3><Shader=<X>>>", true, {"[*] Illegal value type of tag 'Id' in material ''.\n", "[*] Illegal value type of tag 'Shader' in material ''.\n"}},
+        {"text physics", "<Material=<Id=\"m\"><PhysicMaterial=<Mass=\"heavy\"><Unknown=1>>>", true, {"[*] Illegal value type of tag 'Mass' in physic material.\n"}},
+        {"stage as a value", "<Material=<Id=\"m\"><TextureStage=3><RenderMask=1>>", true, {"[*] Illegal index tag type in material 'm'.\n"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -386,7 +371,8 @@ TEST_F(MaterialNML, ReadingResetsFirstAndTheLastRenderMaskWins)
 {
     nMaterial m(nullptr);
     ASSERT_TRUE(Read("<Material=<Id=\"a\"><Glossiness=3.0><RenderMask=<Additive>>"
-                     "<TextureStage=<Index=0><Texture=\"a.tga\"><Active>>>", m));
+                     "<TextureStage=<Index=0><Texture=\"a.tga\"><Active>>>",
+                     m));
     ASSERT_TRUE(Read("<Material=<Id=\"b\"><RenderMask=<Wireframe><NoFog>><RenderMask=<DoubleSided>>>", m));
     EXPECT_EQ(m.GetName(), "b");
     EXPECT_EQ(m.glossiness, 0.4f);
@@ -399,7 +385,8 @@ TEST_F(MaterialNML, LaterShaderMapReplacesTheEarlierOne)
 {
     nMaterial m(nullptr);
     ASSERT_TRUE(Read("<Material=<Id=\"m\"><ShaderMap=<Map=<Entry=<Type=\"Color\">>><Diffuse=<Block=<Index=0>>>>"
-                     "<ShaderMap=<Map=<Entry=<Type=\"Clock\">>><Diffuse=<Block=<Index=0>>>>>", m));
+                     "<ShaderMap=<Map=<Entry=<Type=\"Clock\">>><Diffuse=<Block=<Index=0>>>>>",
+                     m));
     ASSERT_NE(m.GetRenderMap(), nullptr);
     EXPECT_NE(Dump(m).find("Type=s\"Clock\""), std::string::npos);
     EXPECT_EQ(Dump(m).find("Type=s\"Color\""), std::string::npos);
@@ -431,7 +418,7 @@ TEST_F(MaterialNML, ReadingUpdatesTheMaterialOnTheCurrentRenderer)
     m->Setup();
     delete m;
     EXPECT_EQ(calls.Calls(), (Calls{"render.SetupTexture(a.tga)", "render.UpdateMaterial(m)", "render.SetupMaterial(m)", "render.UpdateMaterial(m)",
-                            "render.FreeMaterial(m)", "render.FreeTexture(a.tga)"}));
+                                    "render.FreeMaterial(m)", "render.FreeTexture(a.tga)"}));
 }
 
 // A diffuse texture with translucent pixels gains an Opacity stage, also when the renderer
@@ -442,9 +429,9 @@ TEST_F(MaterialNML, EmbeddedAlphaAddsAnOpacityStage)
     {
         const char* what;
         const char* stages;
-        bool        added;
-        bool        alpha;
-        Lines       lines;
+        bool added;
+        bool alpha;
+        Lines lines;
     };
     const Case cases[] = {
         {"translucent", "<TextureStage=<Index=3><Texture=\"glass.tga\"><Active><UV=1>>", true, true, {}},
@@ -452,14 +439,19 @@ TEST_F(MaterialNML, EmbeddedAlphaAddsAnOpacityStage)
         {"inactive diffuse", "<TextureStage=<Index=3><Texture=\"glass.tga\"><UV=1>>", false, false, {}},
         {"an inactive opacity stage exists",
          "<TextureStage=<Index=3><Texture=\"glass.tga\"><Active><UV=1>>"
-         "<TextureStage=<Index=5><Channel=\"Opacity\"><Texture=\"solid.tga\">>", false, false, {}},
+         "<TextureStage=<Index=5><Channel=\"Opacity\"><Texture=\"solid.tga\">>",
+         false,
+         false,
+         {}},
         {"no free stage",
          "<TextureStage=<Index=0><Texture=\"glass.tga\"><Active><UV=1>>"
          "<TextureStage=<Index=1><Channel=\"Decal\"><Texture=\"solid.tga\">>"
          "<TextureStage=<Index=2><Channel=\"Decal\"><Texture=\"solid.tga\">>"
          "<TextureStage=<Index=3><Channel=\"Decal\"><Texture=\"solid.tga\">>"
          "<TextureStage=<Index=4><Channel=\"Decal\"><Texture=\"solid.tga\">>"
-         "<TextureStage=<Index=5><Channel=\"Decal\"><Texture=\"solid.tga\">>", false, false,
+         "<TextureStage=<Index=5><Channel=\"Decal\"><Texture=\"solid.tga\">>",
+         false,
+         false,
          {"[*] No texture stage left to create a new stage.\n",
           "[*] Diffuse channel texture has embedded alpha but there is no texture stage left to enable "
           "opacity in material 'm'.\n"}},
@@ -482,7 +474,7 @@ TEST_F(MaterialNML, EmbeddedAlphaAddsAnOpacityStage)
             EXPECT_EQ(first.texture, m.GetStageAt(3).texture);
             EXPECT_EQ(first.uvSource, MaterialUVMap);
             EXPECT_EQ(first.uvIndex, 1);
-            EXPECT_EQ(first.texture->GetPixels(), nullptr);      // the renderer has them
+            EXPECT_EQ(first.texture->GetPixels(), nullptr);  // the renderer has them
         }
         m.Setup();
         EXPECT_EQ(m.GetAlphaFlag(), c.alpha);
@@ -494,11 +486,11 @@ TEST_F(MaterialNML, EmbeddedAlphaAddsAnOpacityStage)
 TEST_F(MaterialNML, ReaderLoadsTextureFilesThroughTheEnginesLoader)
 {
     std::string tga(18, '\0');
-    tga[2] = 2;                     // uncompressed true colour
-    tga[12] = 1;                    // 1 x 1
+    tga[2] = 2;   // uncompressed true colour
+    tga[12] = 1;  // 1 x 1
     tga[14] = 1;
     tga[16] = 32;
-    tga[17] = 0x28;                 // top-left origin, 8 alpha bits
+    tga[17] = 0x28;  // top-left origin, 8 alpha bits
     tga += std::string("\x10\x20\x30\x40", 4);
     ASSERT_TRUE(nMLPutMemoryFile("tex/glass.tga", tga));
 
@@ -514,7 +506,7 @@ TEST_F(MaterialNML, ReaderLoadsTextureFilesThroughTheEnginesLoader)
                      m));
     EXPECT_EQ(log.Lines(), Lines{"[!] Failed to set texture content from 'tex/none.tga'.\n"});
     EXPECT_EQ(calls.Calls(), (Calls{"render.SetupTexture(tex/glass.tga)", "render.LoadTextureContent(tex/none.tga)",
-                                     "render.SetupTexture(tex/none.tga)", "render.UpdateMaterial(m)"}));
+                                    "render.SetupTexture(tex/none.tga)", "render.UpdateMaterial(m)"}));
     const nTexture* glass = m.GetStageAt(1).texture.Get();
     ASSERT_NE(glass, nullptr);
     EXPECT_EQ(glass->GetName(), "tex/glass.tga");
@@ -526,7 +518,7 @@ TEST_F(MaterialNML, ReaderLoadsTextureFilesThroughTheEnginesLoader)
     EXPECT_EQ(none->GetPixels(), nullptr);
     EXPECT_EQ(none->GetWidth(), 0u);
     EXPECT_TRUE(none->TestFlag(TextureNormalMap));
-    EXPECT_EQ(m.GetStageAt(0).channel, MaterialChannelOpacity);    // embedded alpha of the diffuse file
+    EXPECT_EQ(m.GetStageAt(0).channel, MaterialChannelOpacity);  // embedded alpha of the diffuse file
 }
 
 // With a resource cache on the engine, stage textures are cached like every texture: two

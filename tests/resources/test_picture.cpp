@@ -15,12 +15,22 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-struct NamedFormat { const char* name; const nPictureFormat* format; };
+struct NamedFormat
+{
+    const char* name;
+    const nPictureFormat* format;
+};
 
 const NamedFormat kFormats[] = {
-    {"BGRA8", &PixelFormatBGRA8},   {"RGBA8", &PixelFormatRGBA8},     {"ARGB8", &PixelFormatARGB8},
-    {"BGR8", &PixelFormatBGR8},     {"RGB24", &PixelFormatRGB24},     {"RGB555", &PixelFormatRGB555},
-    {"RGB565", &PixelFormatRGB565}, {"ARGB4444", &PixelFormatARGB4444}, {"RGBFloat", &PixelFormatRGBFloat},
+    {"BGRA8", &PixelFormatBGRA8},
+    {"RGBA8", &PixelFormatRGBA8},
+    {"ARGB8", &PixelFormatARGB8},
+    {"BGR8", &PixelFormatBGR8},
+    {"RGB24", &PixelFormatRGB24},
+    {"RGB555", &PixelFormatRGB555},
+    {"RGB565", &PixelFormatRGB565},
+    {"ARGB4444", &PixelFormatARGB4444},
+    {"RGBFloat", &PixelFormatRGBFloat},
 };
 
 const char* NameOf(const nPictureFormat& f)
@@ -58,17 +68,22 @@ Bytes Floats(std::initializer_list<float> values)
 
 TEST(PictureFormat, StaticFormatsDeriveShiftsAndBitCounts)
 {
-    struct Case { const nPictureFormat* f; uint8_t shifts[4]; uint8_t bits[4]; };   // a, r, g, b
+    struct Case
+    {
+        const nPictureFormat* f;
+        uint8_t shifts[4];
+        uint8_t bits[4];
+    };  // a, r, g, b
     const Case cases[] = {
-        {&PixelFormatBGRA8,    {24, 16, 8, 0},  {8, 8, 8, 8}},
-        {&PixelFormatRGBA8,    {24, 0, 8, 16},  {8, 8, 8, 8}},
-        {&PixelFormatARGB8,    {0, 8, 16, 24},  {8, 8, 8, 8}},
-        {&PixelFormatBGR8,     {32, 16, 8, 0},  {0, 8, 8, 8}},
-        {&PixelFormatRGB24,    {32, 0, 8, 16},  {0, 8, 8, 8}},
-        {&PixelFormatRGB555,   {32, 0, 5, 10},  {0, 5, 5, 5}},
-        {&PixelFormatRGB565,   {32, 0, 5, 11},  {0, 5, 6, 5}},
-        {&PixelFormatARGB4444, {12, 0, 4, 8},   {4, 4, 4, 4}},
-        {&PixelFormatRGBFloat, {32, 32, 0, 1},  {0, 0, 1, 1}},
+        {&PixelFormatBGRA8, {24, 16, 8, 0}, {8, 8, 8, 8}},
+        {&PixelFormatRGBA8, {24, 0, 8, 16}, {8, 8, 8, 8}},
+        {&PixelFormatARGB8, {0, 8, 16, 24}, {8, 8, 8, 8}},
+        {&PixelFormatBGR8, {32, 16, 8, 0}, {0, 8, 8, 8}},
+        {&PixelFormatRGB24, {32, 0, 8, 16}, {0, 8, 8, 8}},
+        {&PixelFormatRGB555, {32, 0, 5, 10}, {0, 5, 5, 5}},
+        {&PixelFormatRGB565, {32, 0, 5, 11}, {0, 5, 6, 5}},
+        {&PixelFormatARGB4444, {12, 0, 4, 8}, {4, 4, 4, 4}},
+        {&PixelFormatRGBFloat, {32, 32, 0, 1}, {0, 0, 1, 1}},
     };
     for (const Case& c : cases) {
         const nPictureFormat& f = *c.f;
@@ -95,7 +110,7 @@ TEST(PictureFormat, EqualityComparesKindDepthMasksAndFloatFlagOnly)
     EXPECT_EQ(f.redShift, 16);
 
     nPictureFormat other = f;
-    other.redShift = 3;                                 // derived bytes do not count
+    other.redShift = 3;  // derived bytes do not count
     EXPECT_EQ(other, f);
 
     nPictureFormat kind0(0, 0xff000000u, 0xff0000u, 0xff00u, 0xffu, 32, 0);
@@ -111,7 +126,12 @@ TEST(PictureFormat, EqualityComparesKindDepthMasksAndFloatFlagOnly)
 
 TEST(PictureFormat, PackColorClampsEachChannelInThirtyTwoBitFormats)
 {
-    struct Case { const nPictureFormat* f; float r, g, b, a; uint32_t word; };
+    struct Case
+    {
+        const nPictureFormat* f;
+        float r, g, b, a;
+        uint32_t word;
+    };
     const Case cases[] = {
         {&PixelFormatRGBA8, 1.0f, 0.5f, 0.0f, 1.0f, 0xff007fffu},
         {&PixelFormatBGRA8, 1.0f, 0.5f, 0.0f, 1.0f, 0xffff7f00u},
@@ -185,7 +205,8 @@ const ConversionCase kConversions[] = {
     {&PixelFormatRGBFloat, Floats({1.0f, 0.5f, 0.25f}), &PixelFormatARGB4444, {0x7f, 0xf3}},
 };
 
-class PictureConversion : public ::testing::TestWithParam<ConversionCase> {};
+class PictureConversion : public ::testing::TestWithParam<ConversionCase>
+{};
 
 TEST_P(PictureConversion, BytesInBytesOut)
 {
@@ -217,7 +238,12 @@ INSTANTIATE_TEST_SUITE_P(Table, PictureConversion, ::testing::ValuesIn(kConversi
 // second format holds every bit of the first.
 TEST(PictureConversion, RoundTripsKeepEveryBit)
 {
-    struct Trip { const nPictureFormat* from; const nPictureFormat* via; uint32_t wordMask; };
+    struct Trip
+    {
+        const nPictureFormat* from;
+        const nPictureFormat* via;
+        uint32_t wordMask;
+    };
     const Trip trips[] = {
         {&PixelFormatBGRA8, &PixelFormatRGBA8, 0xffffffffu},
         {&PixelFormatBGRA8, &PixelFormatARGB8, 0xffffffffu},
@@ -276,7 +302,7 @@ TEST(PictureConversion, SameFormatEmptyTargetAndRefusals)
 
     nPicture none;
     EXPECT_FALSE(none.Convert(PixelFormatRGBA8));
-    EXPECT_TRUE(none.Convert(PixelFormatEmpty));        // already the empty format
+    EXPECT_TRUE(none.Convert(PixelFormatEmpty));  // already the empty format
 }
 
 TEST(PictureConversion, WideChannelsScaleWithoutOverflow)
@@ -328,7 +354,12 @@ TEST(Picture, AllocateSameSizeAndDepthOnlySwapsTheFormat)
 
 TEST(Picture, AllocateFailuresLogAndKeepTheOldSizeWithoutPixels)
 {
-    struct Case { uint32_t w, h; const nPictureFormat* f; const char* line; };
+    struct Case
+    {
+        uint32_t w, h;
+        const nPictureFormat* f;
+        const char* line;
+    };
     const Case cases[] = {
         {0, 0, &PixelFormatBGRA8, "[!] Failed to allocate picture buffer (0x0@32bpp).\n"},
         {5, 0, &PixelFormatBGR8, "[!] Failed to allocate picture buffer (5x0@24bpp).\n"},
@@ -358,7 +389,7 @@ TEST(Picture, AllocateAdoptsGivenMemory)
     ASSERT_TRUE(picture.Allocate(2, 1, PixelFormatRGBA8, block));
     EXPECT_EQ(picture.GetPixels(), block);
     EXPECT_EQ(picture.GetPixels()[5], 9);
-    EXPECT_EQ(picture.GetOwnershipFlags(), 0u);        // freed with the picture (leak check)
+    EXPECT_EQ(picture.GetOwnershipFlags(), 0u);  // freed with the picture (leak check)
 }
 
 TEST(Picture, AttachedMemoryIsNeverFreedByThePicture)
@@ -370,16 +401,16 @@ TEST(Picture, AttachedMemoryIsNeverFreedByThePicture)
         picture.AttachPixels(memory, 2, 2, PixelFormatBGRA8);
         EXPECT_EQ(picture.GetPixels(), memory);
         EXPECT_EQ(picture.GetOwnershipFlags(), uint32_t(PictureNotOwned));
-        picture.AttachPixels(nullptr, 7, 7, PixelFormatRGB24);   // nothing
+        picture.AttachPixels(nullptr, 7, 7, PixelFormatRGB24);  // nothing
         EXPECT_EQ(picture.GetWidth(), 2u);
-        EXPECT_TRUE(picture.Convert(PixelFormatRGBA8));          // in place, still the caller's
+        EXPECT_TRUE(picture.Convert(PixelFormatRGBA8));  // in place, still the caller's
         EXPECT_EQ(picture.GetPixels(), memory);
         EXPECT_EQ(memory[0], 3);
         picture.FreePixels();
         EXPECT_EQ(picture.GetPixels(), nullptr);
         EXPECT_EQ(picture.GetOwnershipFlags(), 0u);
         picture.AttachPixels(memory, 2, 2, PixelFormatBGRA8);
-    }   // a freed stack block would be reported by the sanitizer build
+    }  // a freed stack block would be reported by the sanitizer build
     {
         // Converting into a new block gives the picture a block of its own.
         nPicture picture;
@@ -433,17 +464,22 @@ TEST(Picture, SetSizeOnlyDropsPixelsAndFormat)
 
 TEST(Picture, TranslucencyComparesAlphaWithItsFullValue)
 {
-    struct Case { const nPictureFormat* f; Bytes pixels; bool translucent; };
+    struct Case
+    {
+        const nPictureFormat* f;
+        Bytes pixels;
+        bool translucent;
+    };
     const Case cases[] = {
         {&PixelFormatBGRA8, {1, 2, 3, 255, 4, 5, 6, 255}, false},
         {&PixelFormatBGRA8, {1, 2, 3, 255, 4, 5, 6, 254}, true},
         {&PixelFormatRGBA8, {0, 0, 0, 0}, true},
         {&PixelFormatARGB8, {255, 0, 0, 0, 254, 9, 9, 9}, true},
         {&PixelFormatARGB8, {255, 0, 0, 0}, false},
-        {&PixelFormatARGB4444, {0xff, 0xff, 0x00, 0xf0}, false},   // alpha 15 of 15
-        {&PixelFormatARGB4444, {0x00, 0xf0, 0x00, 0x10}, true},    // alpha 1 of 15
-        {&PixelFormatARGB4444, {0x00, 0xf0, 0x00, 0xe0}, true},    // alpha 14 of 15
-        {&PixelFormatBGR8, {0, 0, 0}, false},                      // no alpha at all
+        {&PixelFormatARGB4444, {0xff, 0xff, 0x00, 0xf0}, false},  // alpha 15 of 15
+        {&PixelFormatARGB4444, {0x00, 0xf0, 0x00, 0x10}, true},   // alpha 1 of 15
+        {&PixelFormatARGB4444, {0x00, 0xf0, 0x00, 0xe0}, true},   // alpha 14 of 15
+        {&PixelFormatBGR8, {0, 0, 0}, false},                     // no alpha at all
         {&PixelFormatRGB565, {0, 0}, false},
     };
     for (const Case& c : cases) {

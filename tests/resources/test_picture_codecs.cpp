@@ -36,34 +36,38 @@ public:
         height = 1;
         return true;
     }
-    void FreePixels(uint8_t*& pixels) override { nPictureFreePixels(pixels); pixels = nullptr; }
+    void FreePixels(uint8_t*& pixels) override
+    {
+        nPictureFreePixels(pixels);
+        pixels = nullptr;
+    }
 
     int calls = 0;
 
 private:
     std::string m_magic;
-    Bytes       m_pixel;
-    uint32_t    m_width;
+    Bytes m_pixel;
+    uint32_t m_width;
 };
 
 // A 24-bit BMP of 2 x 2 pixels: bottom row first, rows padded to 4 bytes.
 Bytes MakeBmp()
 {
     const Bytes rows[2] = {
-        {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0, 0},     // bottom row: two blue, green, red triples
-        {0x07, 0x08, 0x09, 0x0a, 0x0b, 0x0c, 0, 0},     // top row
+        {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0, 0},  // bottom row: two blue, green, red triples
+        {0x07, 0x08, 0x09, 0x0a, 0x0b, 0x0c, 0, 0},  // top row
     };
     Bytes b;
     PutText(b, "BM");
     PutU32(b, 14 + 40 + 16);
     PutU32(b, 0);
     PutU32(b, 14 + 40);
-    PutU32(b, 40);          // BITMAPINFOHEADER
+    PutU32(b, 40);  // BITMAPINFOHEADER
     PutU32(b, 2);
     PutU32(b, 2);
     PutU16(b, 1);
     PutU16(b, 24);
-    PutU32(b, 0);           // no compression
+    PutU32(b, 0);  // no compression
     PutU32(b, 16);
     PutU32(b, 2835);
     PutU32(b, 2835);
@@ -98,8 +102,13 @@ Bytes MakePng()
                        0, 90, 100, 110, 120, 130, 140, 150, 255};
     Bytes png = {0x89, 'P', 'N', 'G', 0x0d, 0x0a, 0x1a, 0x0a};
     Bytes ihdr;
-    for (uint32_t v : {2u, 2u}) { ihdr.push_back(0); ihdr.push_back(0); ihdr.push_back(0); ihdr.push_back(uint8_t(v)); }
-    PutBytes(ihdr, {8, 6, 0, 0, 0});                    // 8 bits, RGBA, deflate, no filter set, no interlace
+    for (uint32_t v : {2u, 2u}) {
+        ihdr.push_back(0);
+        ihdr.push_back(0);
+        ihdr.push_back(0);
+        ihdr.push_back(uint8_t(v));
+    }
+    PutBytes(ihdr, {8, 6, 0, 0, 0});  // 8 bits, RGBA, deflate, no filter set, no interlace
     PutChunk(png, "IHDR", ihdr);
     Bytes packed(compressBound(uLong(raw.size())));
     uLongf packedSize = uLongf(packed.size());
@@ -110,7 +119,8 @@ Bytes MakePng()
     return png;
 }
 
-class CodecTest : public nMemoryFSTest {
+class CodecTest : public nMemoryFSTest
+{
 protected:
     CodecTest() { RegisterPictureCodecs(false); }
 

@@ -18,12 +18,22 @@ using Bytes = std::vector<uint8_t>;
 
 namespace {
 
-struct NamedFormat { const char* name; const nPictureFormat* format; };
+struct NamedFormat
+{
+    const char* name;
+    const nPictureFormat* format;
+};
 
 const NamedFormat kFormats[] = {
-    {"BGRA8", &PixelFormatBGRA8},   {"RGBA8", &PixelFormatRGBA8},     {"ARGB8", &PixelFormatARGB8},
-    {"BGR8", &PixelFormatBGR8},     {"RGB24", &PixelFormatRGB24},     {"RGB555", &PixelFormatRGB555},
-    {"RGB565", &PixelFormatRGB565}, {"ARGB4444", &PixelFormatARGB4444}, {"RGBFloat", &PixelFormatRGBFloat},
+    {"BGRA8", &PixelFormatBGRA8},
+    {"RGBA8", &PixelFormatRGBA8},
+    {"ARGB8", &PixelFormatARGB8},
+    {"BGR8", &PixelFormatBGR8},
+    {"RGB24", &PixelFormatRGB24},
+    {"RGB555", &PixelFormatRGB555},
+    {"RGB565", &PixelFormatRGB565},
+    {"ARGB4444", &PixelFormatARGB4444},
+    {"RGBFloat", &PixelFormatRGBFloat},
 };
 
 // Random bytes, or for a float format values across and beyond 0..1 with infinities and NaN.
@@ -79,12 +89,22 @@ TEST(PictureConversionForms, EveryPairOnOddWidthsMatchesThePlainForm)
 // The pairs textures take have a vector form, which also reads and writes blocks at any address.
 TEST(PictureConversionForms, TexturePairsTakeTheVectorFormAtAnyAlignment)
 {
-    struct Pair { const nPictureFormat* from; const nPictureFormat* to; };
+    struct Pair
+    {
+        const nPictureFormat* from;
+        const nPictureFormat* to;
+    };
     const Pair pairs[] = {
-        {&PixelFormatBGRA8, &PixelFormatRGBA8}, {&PixelFormatARGB8, &PixelFormatBGRA8}, {&PixelFormatBGR8, &PixelFormatRGBA8},
-        {&PixelFormatRGB24, &PixelFormatBGR8},  {&PixelFormatRGBA8, &PixelFormatBGR8},  {&PixelFormatRGBA8, &PixelFormatRGB565},
-        {&PixelFormatBGRA8, &PixelFormatARGB4444}, {&PixelFormatARGB8, &PixelFormatRGB555},
-        {&PixelFormatRGBFloat, &PixelFormatRGBA8}, {&PixelFormatRGBFloat, &PixelFormatBGR8},
+        {&PixelFormatBGRA8, &PixelFormatRGBA8},
+        {&PixelFormatARGB8, &PixelFormatBGRA8},
+        {&PixelFormatBGR8, &PixelFormatRGBA8},
+        {&PixelFormatRGB24, &PixelFormatBGR8},
+        {&PixelFormatRGBA8, &PixelFormatBGR8},
+        {&PixelFormatRGBA8, &PixelFormatRGB565},
+        {&PixelFormatBGRA8, &PixelFormatARGB4444},
+        {&PixelFormatARGB8, &PixelFormatRGB555},
+        {&PixelFormatRGBFloat, &PixelFormatRGBA8},
+        {&PixelFormatRGBFloat, &PixelFormatBGR8},
     };
     if (!__builtin_cpu_supports("ssse3")) GTEST_SKIP() << "no byte shuffle on this processor";
     std::mt19937 rng(11);
@@ -114,7 +134,11 @@ TEST(PictureConversionForms, PairsWithoutAVectorFormAreLeftToThePlainOne)
 // Either way every pixel is the plain form's.
 TEST(PictureConversionForms, SixteenBitTargetsOfOtherLayoutsMatchThePlainForm)
 {
-    struct Case { const char* name; nPictureFormat to; };
+    struct Case
+    {
+        const char* name;
+        nPictureFormat to;
+    };
     const Case cases[] = {
         {"grey and alpha of 8 bits", nPictureFormat(1, 0xff00u, 0xffu, 0, 0, 16, 0)},
         {"blue 4 bits at the top, alpha 4 at the bottom", nPictureFormat(1, 0xfu, 0x0f0u, 0x0f00u, 0xf000u, 16, 0)},
@@ -137,7 +161,8 @@ TEST(PictureConversionForms, SixteenBitTargetsOfOtherLayoutsMatchThePlainForm)
             std::memcpy(picture.GetPixels(), in.data(), in.size());
             ASSERT_TRUE(picture.Convert(c.to));
             EXPECT_EQ(Bytes(picture.GetPixels(), picture.GetPixels() + picture.GetByteSize()),
-                      Plain(in, *from.format, c.to, count)) << from.name << " to " << c.name;
+                      Plain(in, *from.format, c.to, count))
+                << from.name << " to " << c.name;
         }
     EXPECT_GT(vectors, 0);
     uint8_t src[64] = {0}, dst[64] = {0};

@@ -18,7 +18,7 @@ using Pixel = std::vector<int>;
 namespace {
 
 // A w x h RGBA8 picture whose pixels come from f(x, y) as a packed word.
-template <typename F>
+template<typename F>
 nPicture Make(uint32_t w, uint32_t h, F f, const nPictureFormat& format = PixelFormatRGBA8)
 {
     nPicture p;
@@ -53,12 +53,12 @@ const float kNaN = std::numeric_limits<float>::quiet_NaN();
 TEST(PictureBlend, ByteOperationsGiveTheirWorkedValues)
 {
     EXPECT_EQ(BlendScreen(128, 128), 192);
-    EXPECT_EQ(BlendScreen(255, 255), 255);         // 256 clamped
+    EXPECT_EQ(BlendScreen(255, 255), 255);  // 256 clamped
     EXPECT_EQ(BlendScreen(0, 77), 77);
     EXPECT_EQ(BlendAlphaOver(100, 200, 255, 255, 255), 200);
     EXPECT_EQ(BlendAlphaOver(10, 200, 128, 255, 255), 200);
     EXPECT_EQ(BlendAlphaOver(10, 200, 0, 0, 0), 0);
-    EXPECT_EQ(BlendAlphaOver(100, 0, 255, 128, 255), 50);   // (0 + 25500 - 12750) / 255
+    EXPECT_EQ(BlendAlphaOver(100, 0, 255, 128, 255), 50);  // (0 + 25500 - 12750) / 255
 
     uint8_t pixel[4] = {0, 0, 0, 0};
     BlendPixelOver(pixel, 255, 10, 20, 255);
@@ -95,9 +95,10 @@ TEST(PictureDraw, PlottingFollowsTheChannelsAndStaysInsideThePicture)
     nPicture rgba = Make(3, 3, [](uint32_t, uint32_t) { return 0u; });
     rgba.PlotPixel(1.7f, 2.2f, 1, 0, 0, 1);
     EXPECT_EQ(At(rgba, 1, 2), (Pixel{255, 0, 0, 255}));
-    nPicture bgra = Make(3, 3, [](uint32_t, uint32_t) { return 0u; }, PixelFormatBGRA8);
+    nPicture bgra = Make(
+        3, 3, [](uint32_t, uint32_t) { return 0u; }, PixelFormatBGRA8);
     bgra.PlotPixel(0, 0, 1, 0, 0, 1);
-    EXPECT_EQ(At(bgra, 0, 0), (Pixel{0, 0, 255, 255}));        // red where the format keeps it
+    EXPECT_EQ(At(bgra, 0, 0), (Pixel{0, 0, 255, 255}));  // red where the format keeps it
 
     const nRectF clip = {0, 0, 1, 1};
     rgba.PlotPixel(2, 0, 0, 1, 0, 1, &clip);
@@ -112,22 +113,27 @@ TEST(PictureDraw, PlottingFollowsTheChannelsAndStaysInsideThePicture)
     nPicture smooth = Make(3, 3, [](uint32_t, uint32_t) { return 0u; });
     smooth.PlotPixelSmooth(0.5f, 0.5f, 1, 1, 1, 1);
     for (auto xy : {std::make_pair(0, 0), {1, 0}, {0, 1}, {1, 1}}) EXPECT_EQ(At(smooth, xy.first, xy.second)[3], 63);
-    smooth.PlotPixelSmooth(2.5f, 2.5f, 1, 1, 1, 1);             // three of its four pixels are outside
+    smooth.PlotPixelSmooth(2.5f, 2.5f, 1, 1, 1, 1);  // three of its four pixels are outside
     EXPECT_EQ(At(smooth, 2, 2)[3], 63);
 }
 
 TEST(PictureDraw, LinesPlotTheirStepsButNotTheFarEnd)
 {
     using Points = std::set<std::pair<int, int>>;
-    struct Case { float x0, y0, x1, y1; bool clipped; Points want; };
+    struct Case
+    {
+        float x0, y0, x1, y1;
+        bool clipped;
+        Points want;
+    };
     const Case cases[] = {
         {0, 0, 3, 0, false, {{0, 0}, {1, 0}, {2, 0}}},
         {0.5f, 0, 3.5f, 0, false, {{0, 0}, {1, 0}, {2, 0}, {3, 0}}},
         {3, 0, 0, 0, false, {{0, 0}, {1, 0}, {2, 0}}},
-        {1, 0, 1, 4, false, {{1, 0}, {1, 1}, {1, 2}, {1, 3}}},             // steep
+        {1, 0, 1, 4, false, {{1, 0}, {1, 1}, {1, 2}, {1, 3}}},  // steep
         {0, 0, 4, 2, false, {{0, 0}, {1, 0}, {2, 1}, {3, 1}}},
-        {0, 0, 7, 0, true, {{0, 0}, {1, 0}, {2, 0}}},                      // clip right at 3
-        {2, -3, 2, 9, true, {{2, 0}, {2, 1}, {2, 2}}},                     // clip bottom at 3
+        {0, 0, 7, 0, true, {{0, 0}, {1, 0}, {2, 0}}},   // clip right at 3
+        {2, -3, 2, 9, true, {{2, 0}, {2, 1}, {2, 2}}},  // clip bottom at 3
         {-1e30f, 1, 1e30f, 1, false, {{0, 1}, {1, 1}, {2, 1}, {3, 1}, {4, 1}, {5, 1}}},
         {kNaN, 0, 3, 0, false, {}},
         {2, 2, 2, 2, false, {}},
@@ -139,7 +145,7 @@ TEST(PictureDraw, LinesPlotTheirStepsButNotTheFarEnd)
         EXPECT_EQ(Touched(p), c.want) << c.x0 << "," << c.y0 << " - " << c.x1 << "," << c.y1;
     }
     nPicture p = Make(6, 4, [](uint32_t, uint32_t) { return 0u; });
-    p.DrawLineAntialiased(-50, -50, 80, 80, 1, 1, 1, 1);             // across and out of the picture
+    p.DrawLineAntialiased(-50, -50, 80, 80, 1, 1, 1, 1);  // across and out of the picture
     EXPECT_GT(Touched(p).size(), 3u);
 }
 
@@ -165,8 +171,8 @@ TEST(PictureBlit, RectanglesAreCutToBothPictures)
     const nRect overhang = {-5, -5, 10, 10};
     const nRect at00 = {0, 0, 0, 0};
     ASSERT_TRUE(BlitPicture(source, destination, &overhang, &at00, BlendReplace));
-    EXPECT_EQ(Word(destination, 5, 5), 0xff000000u);                   // source (0, 0)
-    EXPECT_EQ(Word(destination, 14, 14), 0xff000909u);                 // source (9, 9)
+    EXPECT_EQ(Word(destination, 5, 5), 0xff000000u);    // source (0, 0)
+    EXPECT_EQ(Word(destination, 14, 14), 0xff000909u);  // source (9, 9)
     EXPECT_EQ(Word(destination, 15, 15), 0u);
     EXPECT_EQ(Word(destination, 4, 5), 0u);
 
@@ -184,7 +190,13 @@ TEST(PictureBlit, RectanglesAreCutToBothPictures)
 TEST(PictureBlit, ModesComposeCopyAlphaOrChangeNothing)
 {
     auto one = [](uint32_t word) { return Make(1, 1, [word](uint32_t, uint32_t) { return word; }); };
-    struct Case { const char* what; uint32_t source, destination; int32_t mode; Pixel want; };
+    struct Case
+    {
+        const char* what;
+        uint32_t source, destination;
+        int32_t mode;
+        Pixel want;
+    };
     const Case cases[] = {
         {"opaque over", 0xff1e6400u, 0x800a0a0au, BlendCompose, {0, 100, 30, 255}},
         {"clear over clear", 0x00ffffffu, 0x00ffffffu, BlendCompose, {0, 0, 0, 0}},
@@ -204,11 +216,12 @@ TEST(PictureBlit, TheSourceTakesTheDestinationsFormatAndTheRestStaysAsItWas)
 {
     nPicture source;
     source.Allocate(1, 1, PixelFormatRGB24);
-    source.GetPixels()[0] = 200;                                      // red
-    nPicture destination = Make(2, 1, [](uint32_t, uint32_t) { return 0x80112233u; }, PixelFormatBGRA8);
+    source.GetPixels()[0] = 200;  // red
+    nPicture destination = Make(
+        2, 1, [](uint32_t, uint32_t) { return 0x80112233u; }, PixelFormatBGRA8);
     ASSERT_TRUE(BlitPicture(source, destination, nullptr, nullptr, BlendReplace));
-    EXPECT_EQ(At(destination, 0, 0), (Pixel{0, 0, 200, 0}));         // blue, green, red; no alpha in the source
-    EXPECT_EQ(At(destination, 1, 0), (Pixel{0x33, 0x22, 0x11, 0x80})); // untouched, alpha kept
+    EXPECT_EQ(At(destination, 0, 0), (Pixel{0, 0, 200, 0}));            // blue, green, red; no alpha in the source
+    EXPECT_EQ(At(destination, 1, 0), (Pixel{0x33, 0x22, 0x11, 0x80}));  // untouched, alpha kept
 
     nPicture rgb;
     rgb.Allocate(2, 2, PixelFormatRGB24);
@@ -237,7 +250,7 @@ TEST(PictureFilters, BilinearSamplesBlendTheFourNeighbours)
     const nVector corner = p.SampleBilinear(1, 1);
     EXPECT_FLOAT_EQ(corner.x, 1);
     EXPECT_FLOAT_EQ(corner.y, 1);
-    const nVector middle = p.SampleBilinear(0.25f, 0.25f);            // x = y = 0.5
+    const nVector middle = p.SampleBilinear(0.25f, 0.25f);  // x = y = 0.5
     EXPECT_FLOAT_EQ(middle.x, 0.5f);
     EXPECT_FLOAT_EQ(middle.y, 0.5f);
     EXPECT_FLOAT_EQ(middle.w, 1);
@@ -249,7 +262,7 @@ TEST(PictureFilters, BilinearSamplesBlendTheFourNeighbours)
     ((float*)floats.GetPixels())[1] = 0.25f;
     EXPECT_FLOAT_EQ(floats.SampleBilinear(0.5f, 0.5f).y, 0.25f);
     nPicture empty;
-    EXPECT_EQ(empty.SamplePacked(0.5f, 0.5f), 0xffff00ffu);           // magenta
+    EXPECT_EQ(empty.SamplePacked(0.5f, 0.5f), 0xffff00ffu);  // magenta
 }
 
 TEST(PictureFilters, ConvolutionWeighsNeighboursWithEdgesReplacedByThePixelsOwn)
@@ -258,7 +271,7 @@ TEST(PictureFilters, ConvolutionWeighsNeighboursWithEdgesReplacedByThePixelsOwn)
     const int32_t box[9] = {1, 1, 1, 1, 1, 1, 1, 1, 1};
     nPicture p = grid();
     ASSERT_TRUE(p.ApplyConvolution(3, 3, box, nullptr));
-    EXPECT_EQ(At(p, 0, 0)[0], 40);          // (4 x 0 + 2 x 30 + 2 x 90 + 120) / 9
+    EXPECT_EQ(At(p, 0, 0)[0], 40);  // (4 x 0 + 2 x 30 + 2 x 90 + 120) / 9
     EXPECT_EQ(At(p, 1, 1)[0], 120);
     EXPECT_EQ(At(p, 1, 1)[3], 255);
 
@@ -267,7 +280,7 @@ TEST(PictureFilters, ConvolutionWeighsNeighboursWithEdgesReplacedByThePixelsOwn)
     ASSERT_TRUE(part.ApplyConvolution(3, 3, box, &corner));
     EXPECT_EQ(At(part, 0, 0)[0], 40);
     EXPECT_EQ(At(part, 1, 1)[0], 120);
-    EXPECT_EQ(At(part, 1, 0)[0], 30);       // outside the rectangle
+    EXPECT_EQ(At(part, 1, 0)[0], 30);  // outside the rectangle
 
     // Edge detection adds up to 0: the plain weighted sum, clamped.
     nPicture row = Make(3, 1, [](uint32_t x, uint32_t) { return uint32_t(x == 0 ? 10 : (x == 1 ? 50 : 20)); });
@@ -280,7 +293,11 @@ TEST(PictureFilters, ConvolutionRefusesBadKernelsAndPicturesWithOneLine)
 {
     nPicture p = Make(2, 2, [](uint32_t, uint32_t) { return 0u; });
     const std::vector<int32_t> values(65 * 65, 1);
-    struct Case { int32_t w, h; const char* line; };
+    struct Case
+    {
+        int32_t w, h;
+        const char* line;
+    };
     const Case cases[] = {
         {0, 3, "[!] Invalid kernel size (0x3).\n"},
         {3, -1, "[!] Invalid kernel size (3x-1).\n"},
@@ -312,12 +329,13 @@ TEST(PictureFilters, ResizeSamplesAndKeepsTheAspectForANegativeSide)
     ASSERT_TRUE(p.Resize(20, -1));
     EXPECT_EQ(p.GetHeight(), 10u);
 
-    nPicture ramp = Make(2, 1, [](uint32_t x, uint32_t) { return x ? 0xff0000ffu : 0x000000ffu; }, PixelFormatBGRA8);
+    nPicture ramp = Make(
+        2, 1, [](uint32_t x, uint32_t) { return x ? 0xff0000ffu : 0x000000ffu; }, PixelFormatBGRA8);
     ASSERT_TRUE(ramp.Resize(4, 1));
     EXPECT_EQ(ramp.GetFormat(), PixelFormatRGBA8);
     EXPECT_EQ((Pixel{At(ramp, 0, 0)[3], At(ramp, 1, 0)[3], At(ramp, 2, 0)[3], At(ramp, 3, 0)[3]}),
               (Pixel{0, 127, 255, 255}));
-    EXPECT_EQ(At(ramp, 3, 0)[2], 255);      // blue of BGRA8 now in byte 2
+    EXPECT_EQ(At(ramp, 3, 0)[2], 255);  // blue of BGRA8 now in byte 2
 
     nPicture tall = Make(1, 100, [](uint32_t, uint32_t) { return 0u; });
     for (auto size : {std::make_pair(0, 5), {5, 0}, {-1, -1}, {-1, 0}, {-1, 50}, {100000, 100000}, {-1, 2147483647}}) {

@@ -18,18 +18,18 @@ namespace {
 // A TGA file as stored: header fields, image ID, colour map bytes and pixel data bytes.
 struct Tga
 {
-    uint8_t     type = 2;
-    uint8_t     bits = 32;
-    uint8_t     descriptor = 0x28;
-    uint8_t     mapType = 0;
-    uint16_t    mapFirst = 0;
-    uint16_t    mapLength = 0;
-    uint8_t     mapBits = 0;
-    uint16_t    width = 3;
-    uint16_t    height = 2;
+    uint8_t type = 2;
+    uint8_t bits = 32;
+    uint8_t descriptor = 0x28;
+    uint8_t mapType = 0;
+    uint16_t mapFirst = 0;
+    uint16_t mapLength = 0;
+    uint8_t mapBits = 0;
+    uint16_t width = 3;
+    uint16_t height = 2;
     std::string id;
-    Bytes       map;
-    Bytes       data;
+    Bytes map;
+    Bytes data;
 
     Bytes Build() const
     {
@@ -87,7 +87,8 @@ Bytes Opaque(Bytes bgra)
 // The reference picture: 3 x 2, top row first.
 const Bytes kImage = Pixels({0x28141e0a, 0x50463c32, 0x786e645a, 0xa0968c82, 0xc8beb4aa, 0xffe6dcd2});
 
-class TgaTest : public nMemoryFSTest {
+class TgaTest : public nMemoryFSTest
+{
 protected:
     // Loads the bytes as "t.tga"; the picture's pixels or "<refused>".
     bool Load(const Bytes& file, nPicture& picture)
@@ -121,7 +122,14 @@ TEST_F(TgaTest, TrueColourAndGreyAtEveryDepthAndOrigin)
     const Bytes greys = {0, 1, 127, 128, 254, 255};
     const Bytes greyPixels = Pixels({0x00000000, 0x01010101, 0x7f7f7f7f, 0x80808080, 0xfefefefe, 0xffffffff});
 
-    struct Case { const char* name; uint8_t type, bits; Bytes stored; size_t rowBytes; Bytes expect; };
+    struct Case
+    {
+        const char* name;
+        uint8_t type, bits;
+        Bytes stored;
+        size_t rowBytes;
+        Bytes expect;
+    };
     const Case cases[] = {
         {"32-bit", 2, 32, kImage, 12, kImage},
         {"24-bit", 2, 24, Drop(kImage), 9, Opaque(kImage)},
@@ -187,12 +195,17 @@ TEST_F(TgaTest, ARefusedSecondLoadDoesNotTouchThePicture)
 
 TEST_F(TgaTest, ColourMapsOfEveryEntrySize)
 {
-    const Bytes indices = {2, 0, 1, 1, 2, 0};               // top row first
-    struct Case { const char* name; uint8_t bits; Bytes map; uint32_t colours[3]; };
+    const Bytes indices = {2, 0, 1, 1, 2, 0};  // top row first
+    struct Case
+    {
+        const char* name;
+        uint8_t bits;
+        Bytes map;
+        uint32_t colours[3];
+    };
     const Case cases[] = {
         // 24-bit entries: magenta (255, 0, 255) is the one transparent colour.
-        {"24-bit", 24, {0xff, 0x00, 0xff, 0xfe, 0x00, 0xff, 0x10, 0x20, 0x30},
-         {0x00ff00ff, 0xffff00fe, 0xff302010}},
+        {"24-bit", 24, {0xff, 0x00, 0xff, 0xfe, 0x00, 0xff, 0x10, 0x20, 0x30}, {0x00ff00ff, 0xffff00fe, 0xff302010}},
         {"16-bit", 16, {0xff, 0x7f, 0x1f, 0x00, 0x00, 0x7c}, {0xfff8f8f8, 0xff0000f8, 0xfff80000}},
         {"32-bit", 32, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}, {0x04030201, 0x08070605, 0x0c0b0a09}},
     };
@@ -237,19 +250,29 @@ TEST_F(TgaTest, ColourMapLengthDecidesWherePixelsStart)
     // A map of 300 entries: the pixels follow all of them; entries past 255 are unreachable.
     t.mapLength = 300;
     t.map.clear();
-    for (int i = 0; i < 300; ++i) { PutU8(t.map, i); PutU8(t.map, 0); PutU8(t.map, 0); }
+    for (int i = 0; i < 300; ++i) {
+        PutU8(t.map, i);
+        PutU8(t.map, 0);
+        PutU8(t.map, 0);
+    }
     t.data = {5, 255, 0, 1};
     EXPECT_EQ(LoadPixels(t.Build()), Pixels({0xff000005, 0xff0000ff, 0xff000000, 0xff000001}));
 }
 
 TEST_F(TgaTest, UnusableColourMapsAreReported)
 {
-    struct Case { uint8_t mapBits; uint16_t length; size_t mapBytes; const char* line; };
+    struct Case
+    {
+        uint8_t mapBits;
+        uint16_t length;
+        size_t mapBytes;
+        const char* line;
+    };
     const Case cases[] = {
         {15, 2, 4, "[!] Palette is in unsupported pixel format (neither RGB16, RGB24 or BGR8).\n"},
         {8, 2, 2, "[!] Palette is in unsupported pixel format (neither RGB16, RGB24 or BGR8).\n"},
         {20, 2, 6, "[!] Palette is in unsupported pixel format (neither RGB16, RGB24 or BGR8).\n"},
-        {24, 200, 10, "[!] Could not read TGA palette.\n"},         // the map runs past the end
+        {24, 200, 10, "[!] Could not read TGA palette.\n"},  // the map runs past the end
     };
     for (const Case& c : cases) {
         Tga t;
@@ -273,7 +296,12 @@ TEST_F(TgaTest, RunLengthTrueColourAtEveryDepth)
 {
     // A run of 4 crossing the row end, then a raw packet of 2, bottom-left: the file's first row
     // is the picture's last.
-    struct Case { uint8_t bits; Bytes a, b, c; uint32_t ca, cb, cc; };
+    struct Case
+    {
+        uint8_t bits;
+        Bytes a, b, c;
+        uint32_t ca, cb, cc;
+    };
     const Case cases[] = {
         {32, {1, 2, 3, 4}, {5, 6, 7, 8}, {9, 10, 11, 12}, 0x04030201, 0x08070605, 0x0c0b0a09},
         {24, {1, 2, 3}, {5, 6, 7}, {9, 10, 11}, 0xff030201, 0xff070605, 0xff0b0a09},
@@ -299,7 +327,13 @@ TEST_F(TgaTest, RunLengthTrueColourAtEveryDepth)
 // and alpha from the grey byte at 8 bits, from the alpha byte at 16 bits.
 TEST_F(TgaTest, GreyPicturesAreTheSameRawAndRunLengthCoded)
 {
-    struct Case { const char* name; uint8_t bits; Bytes a, b, c; uint32_t ca, cb, cc; };
+    struct Case
+    {
+        const char* name;
+        uint8_t bits;
+        Bytes a, b, c;
+        uint32_t ca, cb, cc;
+    };
     const Case cases[] = {
         {"8-bit grey", 8, {0x00}, {0x80}, {0xff}, 0x00000000, 0x80808080, 0xffffffff},
         {"16-bit grey and alpha", 16, {0x10, 0xff}, {0x80, 0x00}, {0xff, 0x40}, 0xff101010, 0x00808080, 0x40ffffff},
@@ -346,15 +380,20 @@ TEST_F(TgaTest, RunHeaderCountsFromOneTo128)
 
 TEST_F(TgaTest, PacketsAreCutAtTheLastPixel)
 {
-    struct Case { const char* name; uint8_t type, bits; Bytes data; Bytes expect; };
+    struct Case
+    {
+        const char* name;
+        uint8_t type, bits;
+        Bytes data;
+        Bytes expect;
+    };
     const Case cases[] = {
         {"run of 128 into 4 pixels", 10, 32, {0xff, 1, 2, 3, 4}, Pixels({0x04030201, 0x04030201, 0x04030201, 0x04030201})},
         {"raw packet of 128 into 4 pixels", 10, 24,
          [] { Bytes d = {0x7f}; for (int i = 0; i < 128 * 3; ++i) d.push_back(uint8_t(i)); return d; }(),
          Pixels({0xff020100, 0xff050403, 0xff080706, 0xff0b0a09})},
         {"indexed run past the end", 9, 8, {0x83, 0, 0xff, 0}, Pixels({0xff302010, 0xff302010, 0xff302010, 0xff302010})},
-        {"packets after the last pixel", 10, 16, {0x83, 0x1f, 0x00, 0x85, 0xff, 0x7f, 0x00, 0x00},
-         Pixels({0xff0000f8, 0xff0000f8, 0xff0000f8, 0xff0000f8})},
+        {"packets after the last pixel", 10, 16, {0x83, 0x1f, 0x00, 0x85, 0xff, 0x7f, 0x00, 0x00}, Pixels({0xff0000f8, 0xff0000f8, 0xff0000f8, 0xff0000f8})},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -381,7 +420,11 @@ TEST_F(TgaTest, PacketsAreCutAtTheLastPixel)
 
 TEST_F(TgaTest, ImpossibleHeadersAreRefusedSilently)
 {
-    struct Case { const char* name; void (*change)(Tga&); };
+    struct Case
+    {
+        const char* name;
+        void (*change)(Tga&);
+    };
     const Case cases[] = {
         {"type 0", [](Tga& t) { t.type = 0; }},
         {"type 4", [](Tga& t) { t.type = 4; }},
@@ -422,7 +465,7 @@ TEST_F(TgaTest, OtherFormatsAreNotTakenForTga)
 {
     Bytes bmp;
     PutText(bmp, "BM");
-    PutU32(bmp, 0x00020000 + 9);        // a file size whose low bytes read as type 9
+    PutU32(bmp, 0x00020000 + 9);  // a file size whose low bytes read as type 9
     PutBytes(bmp, Bytes(60, 0x11));
     Bytes png = {0x89, 'P', 'N', 'G', 0x0d, 0x0a, 0x1a, 0x0a};
     PutBytes(png, Bytes(40, 0));
@@ -538,7 +581,14 @@ TEST_F(TgaTest, HugeDeclaredSizesAreRefusedOrDecodedLazily)
 TEST_F(TgaTest, SavedFilesHoldBlueGreenRedWhateverThePictureOrder)
 {
     // One pixel red 0xc8, green 0x64, blue 0x32, alpha 0x96 in each writable format.
-    struct Case { const nPictureFormat* f; Bytes pixel; uint8_t bits, descriptor; Bytes stored; Bytes reloaded; };
+    struct Case
+    {
+        const nPictureFormat* f;
+        Bytes pixel;
+        uint8_t bits, descriptor;
+        Bytes stored;
+        Bytes reloaded;
+    };
     const Case cases[] = {
         {&PixelFormatBGRA8, {0x32, 0x64, 0xc8, 0x96}, 32, 0x28, {0x32, 0x64, 0xc8, 0x96}, {0x32, 0x64, 0xc8, 0x96}},
         {&PixelFormatRGBA8, {0xc8, 0x64, 0x32, 0x96}, 32, 0x28, {0x32, 0x64, 0xc8, 0x96}, {0x32, 0x64, 0xc8, 0x96}},
@@ -576,35 +626,66 @@ TEST_F(TgaTest, SavedFilesHoldBlueGreenRedWhateverThePictureOrder)
 // produce itself (uncompressed, top-left) come back byte for byte.
 TEST_F(TgaTest, FilesReadAndWrittenBackAreIdentical)
 {
-    struct Case { const char* name; Tga file; const nPictureFormat* saveAs; bool sameBytes; };
+    struct Case
+    {
+        const char* name;
+        Tga file;
+        const nPictureFormat* saveAs;
+        bool sameBytes;
+    };
     std::vector<Case> cases;
     {
-        Tga t; t.descriptor = 0x28; t.data = kImage;
+        Tga t;
+        t.descriptor = 0x28;
+        t.data = kImage;
         cases.push_back({"32-bit top-left", t, &PixelFormatBGRA8, true});
-        t.descriptor = 0x08; t.data = FlipRows(kImage, 12);
+        t.descriptor = 0x08;
+        t.data = FlipRows(kImage, 12);
         cases.push_back({"32-bit bottom-left", t, &PixelFormatBGRA8, false});
     }
     {
-        Tga t; t.bits = 24; t.descriptor = 0x20; t.data = Drop(kImage);
+        Tga t;
+        t.bits = 24;
+        t.descriptor = 0x20;
+        t.data = Drop(kImage);
         cases.push_back({"24-bit top-left", t, &PixelFormatBGR8, true});
-        t.descriptor = 0x00; t.data = FlipRows(Drop(kImage), 9);
+        t.descriptor = 0x00;
+        t.data = FlipRows(Drop(kImage), 9);
         cases.push_back({"24-bit bottom-left", t, &PixelFormatRGB24, false});
     }
     {
-        Tga t; t.bits = 16; t.descriptor = 0x20; t.data = {0xff, 0x7f, 0x00, 0x00, 0x1f, 0x00, 0xe0, 0x03, 0x00, 0x7c, 0x21, 0x04};
+        Tga t;
+        t.bits = 16;
+        t.descriptor = 0x20;
+        t.data = {0xff, 0x7f, 0x00, 0x00, 0x1f, 0x00, 0xe0, 0x03, 0x00, 0x7c, 0x21, 0x04};
         cases.push_back({"16-bit top-left", t, &PixelFormatRGB555, true});
     }
     {
-        Tga t; t.type = 3; t.bits = 8; t.descriptor = 0x20; t.data = {0, 50, 100, 150, 200, 250};
+        Tga t;
+        t.type = 3;
+        t.bits = 8;
+        t.descriptor = 0x20;
+        t.data = {0, 50, 100, 150, 200, 250};
         cases.push_back({"grey", t, &PixelFormatBGRA8, false});
     }
     {
-        Tga t; t.type = 9; t.bits = 8; t.descriptor = 0x00; t.mapType = 1; t.mapLength = 2; t.mapBits = 32;
-        t.map = {1, 2, 3, 4, 5, 6, 7, 8}; t.data = {0x82, 1, 0x02, 0, 1, 0};
+        Tga t;
+        t.type = 9;
+        t.bits = 8;
+        t.descriptor = 0x00;
+        t.mapType = 1;
+        t.mapLength = 2;
+        t.mapBits = 32;
+        t.map = {1, 2, 3, 4, 5, 6, 7, 8};
+        t.data = {0x82, 1, 0x02, 0, 1, 0};
         cases.push_back({"run-length colour-mapped", t, &PixelFormatRGBA8, false});
     }
     {
-        Tga t; t.type = 10; t.bits = 24; t.descriptor = 0x20; t.data = {0x85, 9, 8, 7};
+        Tga t;
+        t.type = 10;
+        t.bits = 24;
+        t.descriptor = 0x20;
+        t.data = {0x85, 9, 8, 7};
         cases.push_back({"run-length 24-bit", t, &PixelFormatBGR8, false});
     }
     for (const Case& c : cases) {

@@ -19,8 +19,10 @@ std::string Tga(int w, int h)
 {
     std::string bytes(18, '\0');
     bytes[2] = 2;
-    bytes[12] = (char)w; bytes[14] = (char)h;
-    bytes[16] = 32; bytes[17] = 0x28;
+    bytes[12] = (char)w;
+    bytes[14] = (char)h;
+    bytes[16] = 32;
+    bytes[17] = 0x28;
     bytes += std::string((size_t)w * h * 4, '\xff');
     return bytes;
 }
@@ -32,8 +34,7 @@ std::string Font(const std::string& common, const std::string& chars)
 }
 std::string Char(int id, float step, int page = 0)
 {
-    return "<Char= <Id=" + std::to_string(id) + "> <U=0.25> <V=0.5> <W=0.125> <H=0.25> <OffsetU=0.0> <OffsetV=0.0> <Step="
-           + std::to_string(step) + "> <Page=" + std::to_string(page) + "> >\n";
+    return "<Char= <Id=" + std::to_string(id) + "> <U=0.25> <V=0.5> <W=0.125> <H=0.25> <OffsetU=0.0> <OffsetV=0.0> <Step=" + std::to_string(step) + "> <Page=" + std::to_string(page) + "> >\n";
 }
 
 class RasterFontTest : public ::testing::Test
@@ -52,35 +53,33 @@ protected:
     }
     std::string PathLine(const char* start, const char* end) { return std::string(start) + dir.Path("font.nml") + end; }
 
-    nTempDir    dir;
+    nTempDir dir;
     nLogCapture log;
-    nOrvex      engine;
+    nOrvex engine;
     nRasterFont font{&engine};
 };
 
 // Each description gives its page count, which glyphs are there and the lines it logs.
 TEST_F(RasterFontTest, DescriptionsGiveTheirPagesGlyphsAndLines)
 {
-    struct Case {
+    struct Case
+    {
         const char* name;
         std::string text;
         int pages;
         std::vector<int> present, absent;
-        std::vector<std::string> lines;     // "%p" stands for the description's path
+        std::vector<std::string> lines;  // "%p" stands for the description's path
     };
     const std::string space = Char(32, 0.1f);
     const Case cases[] = {
         {"no PageCount: one page", Font("<Common= <Height=0.5> <BaseLine=0.25> >", space), 1, {32}, {}, {}},
         {"two pages", Font(kCommon, space + Char(65, 0.2f, 1)), 2, {32, 65}, {}, {}},
-        {"page past the count", Font(kCommon, space + Char(65, 0.2f, 3)), 2, {32}, {65},
-         {"[*] Invalid glyph page in font '%p' (Glyph #65), skipping.\n"}},
-        {"negative page", Font(kCommon, space + Char(66, 0.2f, -1)), 2, {32}, {66},
-         {"[*] Invalid glyph page in font '%p' (Glyph #66), skipping.\n"}},
+        {"page past the count", Font(kCommon, space + Char(65, 0.2f, 3)), 2, {32}, {65}, {"[*] Invalid glyph page in font '%p' (Glyph #65), skipping.\n"}},
+        {"negative page", Font(kCommon, space + Char(66, 0.2f, -1)), 2, {32}, {66}, {"[*] Invalid glyph page in font '%p' (Glyph #66), skipping.\n"}},
         {"Id past 255: skipped silently", Font(kCommon, space + Char(300, 0.2f)), 2, {32}, {44}, {}},
         {"no Id", Font(kCommon, space + "<Char= <U=0.5> >"), 2, {32}, {}, {"[*] Glyph with no or invalid ID in font '%p', skipping.\n"}},
         {"no space", Font(kCommon, Char(65, 0.2f)), 2, {65}, {32}, {"[*] No space character in font '%p'.\n"}},
-        {"unknown header tag", Font("<Common= <Height=0.5> <Weight=3> >", space), 1, {32}, {},
-         {"[*] Unexpected tag in font description header ('Weight').\n"}},
+        {"unknown header tag", Font("<Common= <Height=0.5> <Weight=3> >", space), 1, {32}, {}, {"[*] Unexpected tag in font description header ('Weight').\n"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -101,8 +100,7 @@ TEST_F(RasterFontTest, DescriptionsGiveTheirPagesGlyphsAndLines)
 
 TEST_F(RasterFontTest, ALaterCharOfTheSameIdOverwritesAndMetricsAreFloatsAsStored)
 {
-    ASSERT_TRUE(Load(Font(kCommon, Char(32, 0.1f) + Char(65, 0.2f) + Char(65, 0.4f)
-                                   + "<Char= <Id=66> <W=1> <Step=0.3> >")));
+    ASSERT_TRUE(Load(Font(kCommon, Char(32, 0.1f) + Char(65, 0.2f) + Char(65, 0.4f) + "<Char= <Id=66> <W=1> <Step=0.3> >")));
     ASSERT_NE(font.GetGlyph(65), nullptr);
     EXPECT_FLOAT_EQ(font.GetGlyph(65)->step, 0.4f);
     EXPECT_FLOAT_EQ(font.GetGlyph(65)->u, 0.25f);
@@ -127,7 +125,7 @@ TEST_F(RasterFontTest, PagesHoldTheirTexturesAndAClearDropsThem)
     font.Clear();
     EXPECT_EQ(font.GetPageCount(), 0);
     EXPECT_EQ(font.GetGlyph(32), nullptr);
-    EXPECT_FLOAT_EQ(font.GetLineHeight(), 0.5f);      // kept by a clear
+    EXPECT_FLOAT_EQ(font.GetLineHeight(), 0.5f);  // kept by a clear
 }
 
 // A page whose picture does not load has no texture (it is not an empty one).
@@ -139,8 +137,8 @@ TEST_F(RasterFontTest, APagePictureThatDoesNotLoadLeavesThePageWithoutTexture)
     ASSERT_TRUE(font.Load(dir.Path("font.nml").c_str(), dir.Path("g").c_str()));
     EXPECT_EQ(font.GetPageCount(), 3);
     EXPECT_NE(font.GetPageTexture(0), nullptr);
-    EXPECT_EQ(font.GetPageTexture(1), nullptr);     // unreadable
-    EXPECT_EQ(font.GetPageTexture(2), nullptr);     // missing
+    EXPECT_EQ(font.GetPageTexture(1), nullptr);  // unreadable
+    EXPECT_EQ(font.GetPageTexture(2), nullptr);  // missing
 }
 
 // A page base name longer than any fixed buffer still names its pages whole.
@@ -167,7 +165,7 @@ TEST_F(RasterFontTest, AFailedLoadLogsAndLeavesTheFontCleared)
 
     log.Clear();
     EXPECT_FALSE(font.Load(dir.Path("none.nml").c_str(), "f"));
-    ASSERT_FALSE(log.Lines().empty());      // after the file system's own line
+    ASSERT_FALSE(log.Lines().empty());  // after the file system's own line
     EXPECT_EQ(log.Lines().back(), "[!] Failed to load raster font description file '" + dir.Path("none.nml") + "'.\n");
     EXPECT_EQ(nRasterFont::New(&engine, dir.Path("none.nml").c_str(), "f"), nullptr);
 }
@@ -206,7 +204,15 @@ TEST_F(RasterLayoutTest, WidthsCoverOneLineAndTheWidestLine)
 TEST_F(RasterLayoutTest, AlignmentsPlaceEachLine)
 {
     // Pen steps are step * 0.5 * size * aspect of the output width.
-    struct Case { const char* name; const char* text; float x; int32_t align; float aspect; std::vector<float> lefts; };
+    struct Case
+    {
+        const char* name;
+        const char* text;
+        float x;
+        int32_t align;
+        float aspect;
+        std::vector<float> lefts;
+    };
     const Case cases[] = {
         {"left", "ab", 0.1f, RasterAlignLeft, 1.0f, {0.1f, 0.15f}},
         {"left, aspect 0.5", "ab", 0.1f, RasterAlignLeft, 0.5f, {0.1f, 0.125f}},

@@ -29,7 +29,6 @@ nTexture* LoadNamedTexture(nOrvex* engine, const char* name)
 class ShaderMapNML : public nIOTest
 {
 protected:
-
     // The map written to a file, as its tag's one-line dump.
     static std::string Written(const nRenderMap& map)
     {
@@ -159,7 +158,7 @@ TEST_F(ShaderMapNML, SharedBlocksAreWrittenOnce)
     for (size_t at = text.find("Type=s\"Sampler 2D\""); at != std::string::npos;
          at = text.find("Type=s\"Sampler 2D\"", at + 1))
         ++count;
-    EXPECT_EQ(count, 2u);   // the texture sampler and the buffer sampler
+    EXPECT_EQ(count, 2u);  // the texture sampler and the buffer sampler
     EXPECT_NE(text.find("Diffuse{Block{Index=i1,Input{Block{Index=i2},Block{Index=i3}}}}"), std::string::npos) << text;
     EXPECT_NE(text.find("Opacity{Block{Index=i"), std::string::npos);
     EXPECT_NE(text.find("Input{Block{Index=i1}}"), std::string::npos) << text;
@@ -218,42 +217,60 @@ TEST_F(ShaderMapNML, ReadingQuirks)
         const char* what;
         std::string text;
         std::string dump;
-        Lines       lines;
+        Lines lines;
     };
     const Row rows[] = {
         {"old name of the normal view matrix",
-         "<ShaderMap=<Map=<Entry=<Type=\"Normal Matrix\">>><Normal=<Block=<Index=0>>>>", "Normal=NormalViewMatrix", {}},
+         "<ShaderMap=<Map=<Entry=<Type=\"Normal Matrix\">>><Normal=<Block=<Index=0>>>>",
+         "Normal=NormalViewMatrix",
+         {}},
         {"normal matrix with its blank",
-         "<ShaderMap=<Map=<Entry=<Type=\"Normal Matrix \">>><Normal=<Block=<Index=0>>>>", "Normal=NormalMatrix", {}},
+         "<ShaderMap=<Map=<Entry=<Type=\"Normal Matrix \">>><Normal=<Block=<Index=0>>>>",
+         "Normal=NormalMatrix",
+         {}},
         {"vertex stream saved as Invalid",
-         "<ShaderMap=<Map=<Entry=<Type=\"Invalid\">>><Diffuse=<Block=<Index=0>>>>", "Diffuse=Vertex", {}},
+         "<ShaderMap=<Map=<Entry=<Type=\"Invalid\">>><Diffuse=<Block=<Index=0>>>>",
+         "Diffuse=Vertex",
+         {}},
         {"short swizzle",
-         "<ShaderMap=<Map=<Entry=<Type=\"Swizzle\"><Param=<Swizzle=\"xy\">>>>" "<Glossiness=<Block=<Index=0>>>>",
-         "Glossiness=Swz1200(-)", {"[!] Unexpected end of swizzle mask.\n"}},
+         "<ShaderMap=<Map=<Entry=<Type=\"Swizzle\"><Param=<Swizzle=\"xy\">>>>"
+         "<Glossiness=<Block=<Index=0>>>>",
+         "Glossiness=Swz1200(-)",
+         {"[!] Unexpected end of swizzle mask.\n"}},
         {"build mask with a constant",
-         "<ShaderMap=<Map=<Entry=<Type=\"Build\"><Param=<Build=\"xyz1\">>>>" "<Constant=<Block=<Index=0>>>>",
-         "Constant=Bld2341(-,-,-,-)", {}},
+         "<ShaderMap=<Map=<Entry=<Type=\"Build\"><Param=<Build=\"xyz1\">>>>"
+         "<Constant=<Block=<Index=0>>>>",
+         "Constant=Bld2341(-,-,-,-)",
+         {}},
         {"bad build mask keeps the defaults after it",
-         "<ShaderMap=<Map=<Entry=<Type=\"Build\"><Param=<Build=\"1q\">>>>" "<Constant=<Block=<Index=0>>>>",
-         "Constant=Bld1345(-,-,-,-)", {"[!] Unexpected end of build mask.\n"}},
+         "<ShaderMap=<Map=<Entry=<Type=\"Build\"><Param=<Build=\"1q\">>>>"
+         "<Constant=<Block=<Index=0>>>>",
+         "Constant=Bld1345(-,-,-,-)",
+         {"[!] Unexpected end of build mask.\n"}},
         {"wraps stored as integers",
-         "<ShaderMap=<Map=<Entry=<Type=\"Sampler 2D\"><Param=<WrapU=0><WrapV=1>>>>" "<Diffuse=<Block=<Index=0>>>>",
-         "Diffuse=Spl2dFT(-,-)", {}},
+         "<ShaderMap=<Map=<Entry=<Type=\"Sampler 2D\"><Param=<WrapU=0><WrapV=1>>>>"
+         "<Diffuse=<Block=<Index=0>>>>",
+         "Diffuse=Spl2dFT(-,-)",
+         {}},
         {"index past the end",
-         "<ShaderMap=" + entries + "><Normal=<Block=<Index=1>>><Diffuse=<Block=<Index=0>>>>", "Diffuse=Nrm",
+         "<ShaderMap=" + entries + "><Normal=<Block=<Index=1>>><Diffuse=<Block=<Index=0>>>>",
+         "Diffuse=Nrm",
          {"[*] Block index 1 is past the end of the shader map.\n"}},
         {"per-branch maps never share",
          "<ShaderMap=<Normal=<Block=<Index=0>" + entries + ">>><Diffuse=<Block=<Index=0>" + entries + ">>>>",
-         "Normal=Nrm Diffuse=Nrm", {}},
+         "Normal=Nrm Diffuse=Nrm",
+         {}},
         {"a branch without any map", "<ShaderMap=<Normal=<Block=<Index=0>>>>", "", {"[!] No map to build shader branch.\n"}},
         {"missing index", "<ShaderMap=" + entries + "><Normal=<Block>>>", "", {"[!] No block index found.\n"}},
         {"unexpected tag in the map",
-         "<ShaderMap=<Map=<Junk><Entry=<Type=\"Clock\">>><Normal=<Block=<Index=0>>>>", "Normal=Clk",
+         "<ShaderMap=<Map=<Junk><Entry=<Type=\"Clock\">>><Normal=<Block=<Index=0>>>>",
+         "Normal=Clk",
          {"[*] Unexpected tag 'Junk' in shader map.\n"}},
         {"a constant reads its type and a missing w as 1",
          "<ShaderMap=<Map=<Entry=<Type=\"Constant\"><Param=<Type=16><Value=<X=1.0><Y=2.0><Z=3.0>>>>>"
          "<Constant=<Block=<Index=0>>>>",
-         "Constant=ConstVec3", {}},
+         "Constant=ConstVec3",
+         {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -265,7 +282,8 @@ TEST_F(ShaderMapNML, ReadingQuirks)
     }
     nRenderMap map;
     ASSERT_TRUE(Read("<ShaderMap=<Map=<Entry=<Type=\"Constant\"><Param=<Value=<X=1.0><Y=2.0><Z=3.0>>>>>"
-                     "<Constant=<Block=<Index=0>>>>", map));
+                     "<Constant=<Block=<Index=0>>>>",
+                     map));
     EXPECT_EQ(map.GetRoot(RenderMapConstant)->values[3], 1.0f);
 }
 
@@ -281,28 +299,19 @@ TEST_F(ShaderMapNML, BadMapsLogOneLinePerFault)
         const char* what;
         std::string roots;
         std::string dump;
-        Lines       lines;
+        Lines lines;
     };
     const Row rows[] = {
-        {"unknown kind and an entry without type", "<Normal=<Block=<Index=2>>>", "",
-         {"[!] Invalid block type 'Teapot'.\n", "[*] Shader map entry 3 has no type.\n"}},
-        {"type mismatch", "<Diffuse=<Block=<Index=0><Input=<Block=<Index=4>><Block=<Index=1>>>>>", "Diffuse=Add(-,Nrm)",
-         {"[!] Invalid block type 'Teapot'.\n", "[*] Shader map entry 3 has no type.\n",
-          "[*] Shader map block 0 ('Add') refuses input 0: the types do not match.\n"}},
-        {"a block as its own input", "<Diffuse=<Block=<Index=0><Input=<Block=<Index=0>><Block=<Index=5>>>>>",
-         "Diffuse=Add(-,Color)",
-         {"[!] Invalid block type 'Teapot'.\n", "[*] Shader map entry 3 has no type.\n",
-          "[*] Shader map block 0 ('Add') refuses input 0: the link would close a cycle.\n"}},
+        {"unknown kind and an entry without type", "<Normal=<Block=<Index=2>>>", "", {"[!] Invalid block type 'Teapot'.\n", "[*] Shader map entry 3 has no type.\n"}},
+        {"type mismatch", "<Diffuse=<Block=<Index=0><Input=<Block=<Index=4>><Block=<Index=1>>>>>", "Diffuse=Add(-,Nrm)", {"[!] Invalid block type 'Teapot'.\n", "[*] Shader map entry 3 has no type.\n", "[*] Shader map block 0 ('Add') refuses input 0: the types do not match.\n"}},
+        {"a block as its own input", "<Diffuse=<Block=<Index=0><Input=<Block=<Index=0>><Block=<Index=5>>>>>", "Diffuse=Add(-,Color)", {"[!] Invalid block type 'Teapot'.\n", "[*] Shader map entry 3 has no type.\n", "[*] Shader map block 0 ('Add') refuses input 0: the link would close a cycle.\n"}},
         {"a cycle through a second root",
          "<Diffuse=<Block=<Index=0><Input=<Block=<Index=5>><Block=<Index=5>>>>>"
          "<Specular=<Block=<Index=5>>><Opacity=<Block=<Index=0><Input=<Block=<Index=0>>>>>",
          "Diffuse=Add#1(Color#2,#2) Specular=#2 Opacity=#1",
          {"[!] Invalid block type 'Teapot'.\n", "[*] Shader map entry 3 has no type.\n",
           "[*] Shader map block 0 ('Add') refuses input 0: the link would close a cycle.\n"}},
-        {"more inputs than slots", "<Diffuse=<Block=<Index=0><Input=<None><Block=<Index=5>><Block=<Index=5>>>>>",
-         "Diffuse=Add(-,Color)",
-         {"[!] Invalid block type 'Teapot'.\n", "[*] Shader map entry 3 has no type.\n",
-          "[*] Shader map block 0 ('Add') refuses input 2: it has no such input.\n"}},
+        {"more inputs than slots", "<Diffuse=<Block=<Index=0><Input=<None><Block=<Index=5>><Block=<Index=5>>>>>", "Diffuse=Add(-,Color)", {"[!] Invalid block type 'Teapot'.\n", "[*] Shader map entry 3 has no type.\n", "[*] Shader map block 0 ('Add') refuses input 2: it has no such input.\n"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);

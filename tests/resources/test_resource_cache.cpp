@@ -35,7 +35,7 @@ protected:
         return g;
     }
 
-    nOrvex         engine;
+    nOrvex engine;
     nResourceCache cache;
 };
 
@@ -44,15 +44,15 @@ TEST_F(CacheLookup, EachNameFindsTheEntryNearestTheHead)
     nGeometry* a = Add("models/a.nmo");
     nGeometry* b = Add("models/b.nmo");
     nGeometry* secondA = Add("models/a.nmo");
-    nGeometry* raw = Add("models\\c.nmo");   // stored without normalising, as a script may
+    nGeometry* raw = Add("models\\c.nmo");  // stored without normalising, as a script may
     std::vector<nGeometry*> fill;
     for (int i = 0; i < 300; ++i) fill.push_back(Add(("fill/" + std::to_string(i) + ".nmo").c_str()));
 
     struct Case
     {
         const char* name;
-        nGeometry*  found;     // FindGeometry: the key normalised first
-        nGeometry*  asNamed;   // FindGeometryAsNamed: the key as it is, normalised entries only
+        nGeometry* found;    // FindGeometry: the key normalised first
+        nGeometry* asNamed;  // FindGeometryAsNamed: the key as it is, normalised entries only
     };
     const Case cases[] = {
         {"models/a.nmo", a, a},
@@ -70,7 +70,7 @@ TEST_F(CacheLookup, EachNameFindsTheEntryNearestTheHead)
         SCOPED_TRACE(c.name);
         EXPECT_EQ(cache.FindGeometry(c.name, false), c.found);
         EXPECT_EQ(cache.FindGeometryAsNamed(c.name, false), c.asNamed);
-        EXPECT_EQ(cache.FindGeometry(c.name, true), nullptr);   // the collision list is empty
+        EXPECT_EQ(cache.FindGeometry(c.name, true), nullptr);  // the collision list is empty
     }
     EXPECT_EQ(cache.FindGeometry(nullptr, false), nullptr);
     EXPECT_EQ(cache.FindGeometryAsNamed(nullptr, false), nullptr);
@@ -120,7 +120,7 @@ TEST_F(CacheLookup, AdditionsBetweenLookupsAreSeen)
     std::vector<nGeometry*> added;
     for (int i = 0; i < 100; ++i) {
         nGeometry* g = new nGeometry(&engine);
-        g->SetName(("models/" + std::to_string(i % 60) + ".nmo").c_str());   // 40 names twice
+        g->SetName(("models/" + std::to_string(i % 60) + ".nmo").c_str());  // 40 names twice
         ASSERT_TRUE(cache.AddGeometry(g, false));
         added.push_back(g);
         EXPECT_EQ(cache.FindGeometryAsNamed(g->GetName().GetCStr(), false), added[(size_t)(i % 60)]);
@@ -132,7 +132,7 @@ TEST_F(CacheLookup, AdditionsBetweenLookupsAreSeen)
     for (int i = 0; i < 60; ++i) EXPECT_EQ(cache.FindGeometry(("models\\" + std::to_string(i) + ".nmo").c_str(), false), added[(size_t)i]);
     EXPECT_TRUE(cache.AddGeometry(added[0], true));
     EXPECT_EQ(cache.FindGeometry("models/0.nmo", true), added[0]);
-    EXPECT_EQ(added[0]->GetRefCount(), 2);   // one reference for each list
+    EXPECT_EQ(added[0]->GetRefCount(), 2);  // one reference for each list
 }
 
 TEST_F(CacheLookup, TexturesAndPicturesKeepTheirOwnLists)

@@ -19,8 +19,7 @@
 #include <cstdint>
 #include <sstream>
 
-namespace
-{
+namespace {
 
 nCallLog* g_calls = nullptr;
 nOrvex* g_engine = nullptr;
@@ -34,7 +33,8 @@ std::string Triangle(const char* extra)
 {
     return std::string("<NML=1.0>\n<Geometry=<AVertex=<Count=3><Data=<V=<X=0.0><Y=0.0><Z=0.0>><V=<X=1.0><Y=0.0><Z=0.0>>"
                        "<V=<X=0.0><Y=1.0><Z=0.0>>>><APolygon=<Count=1><BindingCount=3><Data=<P=<Count=3><Material=0>"
-                       "<Index=0><Index=1><Index=2>>>>") + extra + ">\n";
+                       "<Index=0><Index=1><Index=2>>>>") +
+           extra + ">\n";
 }
 
 // A 2 x 1 uncompressed 24-bit TGA.
@@ -53,7 +53,12 @@ std::string Wav()
     u32(36 + 4);
     s += "WAVEfmt ";
     u32(16);
-    u16(1); u16(1); u32(8000); u32(8000); u16(1); u16(8);
+    u16(1);
+    u16(1);
+    u32(8000);
+    u32(8000);
+    u16(1);
+    u16(8);
     s += "data";
     u32(4);
     s += std::string("\x80\x90\x70\x80", 4);
@@ -79,13 +84,13 @@ protected:
         g_calls = nullptr;
         g_engine = nullptr;
     }
-    nOrvex                   engine;
-    nCallLog                 calls;
-    nRecordingRenderer       renderer{&engine, &calls};
-    nRecordingCoreListener   listener{&engine, &calls};
+    nOrvex engine;
+    nCallLog calls;
+    nRecordingRenderer renderer{&engine, &calls};
+    nRecordingCoreListener listener{&engine, &calls};
     nRecordingEventInterface events{&engine, &calls};
-    nResourceCache           cache;
-    nIOBaseFS*     previousFS;
+    nResourceCache cache;
+    nIOBaseFS* previousFS;
 };
 
 TEST_F(LoaderTest, GeometryLoadSequenceAndCacheHits)
@@ -128,7 +133,7 @@ TEST_F(LoaderTest, GeometryLoadSequenceAndCacheHits)
     nSharedPtr<nGeometry> bypassedCollision(LoadGeometry(&engine, "models/tri.nml", true, true));
     int setups = 0;
     setups = (int)calls.With("render.SetupGeometry").size();
-    EXPECT_EQ(setups, 1);   // the bypassed non-collision geometry only
+    EXPECT_EQ(setups, 1);  // the bypassed non-collision geometry only
     EXPECT_EQ(cache.GetGeometryList(false).GetCount(), 1);
     EXPECT_EQ(cache.GetGeometryList(true).GetCount(), 1);
     EXPECT_EQ(LoadGeometry(&engine, nullptr, false, false), nullptr);
@@ -181,7 +186,7 @@ TEST_F(LoaderTest, ProxiesLoadThroughTheCache)
     engine.SetHook(OrvexHookGeometryLoaded, [](void* argument) {
         nGeometry* g = static_cast<nGeometry*>(argument);
         g_calls->Add(std::string("loaded ") + g->GetName().GetCStr() +
-                           (g_engine->GetLoadingGeometry() == g ? " while loading itself" : " while loading another"));
+                     (g_engine->GetLoadingGeometry() == g ? " while loading itself" : " while loading another"));
     });
     nLogCapture cap;
     calls.Clear();
@@ -189,7 +194,7 @@ TEST_F(LoaderTest, ProxiesLoadThroughTheCache)
     engine.SetHook(OrvexHookGeometryLoaded, nullptr);
     ASSERT_NE(a, nullptr);
     EXPECT_EQ(calls.With("loaded"), (Calls{"loaded p/c.nml while loading itself", "loaded p/b.nml while loading itself",
-                             "loaded p/a.nml while loading itself"}));
+                                           "loaded p/a.nml while loading itself"}));
     EXPECT_EQ(engine.GetLoadingGeometry(), nullptr);
     // c was loaded once, through b, and found in the cache as a's shadow proxy.
     nGeometry* b = cache.FindGeometry("p/b.nml", false);
@@ -217,7 +222,7 @@ TEST_F(LoaderTest, ClearDestroysEverything)
     nSharedPtr<nGeometry> kept(LoadGeometry(&engine, "k/one.nml", false, false));
     calls.Clear();
     cache.Clear();
-    EXPECT_EQ(calls.With("core.Event(5)").size(), 2u);   // the collision geometry and the texture; the kept geometry lives on
+    EXPECT_EQ(calls.With("core.Event(5)").size(), 2u);  // the collision geometry and the texture; the kept geometry lives on
     EXPECT_EQ(calls.With("core.Event(6)").size(), 2u);
     EXPECT_EQ(kept->GetRefCount(), 1);
     EXPECT_EQ(cache.GetGeometryList(false).GetCount(), 0);
@@ -274,7 +279,7 @@ TEST_F(LoaderTest, Pictures)
     nPicture* p = LoadPicture(&engine, "pics\\p.tga", false);
     ASSERT_NE(p, nullptr);
     EXPECT_EQ(p->GetFormat().bitsPerPixel, PixelFormatRGBA8.bitsPerPixel);
-    EXPECT_EQ(p->GetPixels()[0], 30);   // red of the first BGR pixel
+    EXPECT_EQ(p->GetPixels()[0], 30);  // red of the first BGR pixel
     calls.Clear();
     nPicture* missing = LoadPicture(&engine, "pics/none.tga", false);
     ASSERT_NE(missing, nullptr);

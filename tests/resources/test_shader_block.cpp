@@ -26,14 +26,14 @@ struct Blocks
     nShaderBlock* Source(uint32_t type)
     {
         switch (type) {
-        case ShaderValueMat3: return Make(ShaderBlockNormalViewMatrix);
-        case ShaderValueMat4: return Make(ShaderBlockModelMatrix);
-        case ShaderValueTexture: return Make(ShaderBlockTexture);
-        default: {
-            nShaderBlock* c = Make(ShaderBlockConstant);
-            c->constantType = type;
-            return c;
-        }
+            case ShaderValueMat3: return Make(ShaderBlockNormalViewMatrix);
+            case ShaderValueMat4: return Make(ShaderBlockModelMatrix);
+            case ShaderValueTexture: return Make(ShaderBlockTexture);
+            default: {
+                nShaderBlock* c = Make(ShaderBlockConstant);
+                c->constantType = type;
+                return c;
+            }
         }
     }
 };
@@ -43,7 +43,15 @@ const uint32_t F = ShaderValueFloat, V2 = ShaderValueVec2, V3 = ShaderValueVec3,
 
 TEST(ShaderBlockKinds, NamesPrefixesAndSlotsFollowTheKindTable)
 {
-    struct Row { int32_t kind; const char* save; const char* display; const char* prefix; unsigned inputs; const char* output; };
+    struct Row
+    {
+        int32_t kind;
+        const char* save;
+        const char* display;
+        const char* prefix;
+        unsigned inputs;
+        const char* output;
+    };
     const Row rows[] = {
         {ShaderBlockVertex, "Invalid", "Vertex Stream", "Vertex_", 0, "Vertex"},
         {ShaderBlockUV, "Geometry UV", "UV Stream", "UV0_", 0, "UV"},
@@ -94,8 +102,7 @@ TEST(ShaderBlockKinds, PrefixesCarryTheParameters)
     EXPECT_STREQ(sampler.GetPrefix().GetCStr(), "Spl2dFT_");
     EXPECT_STREQ(param.GetPrefix().GetCStr(), "MatParm5_");
     EXPECT_STREQ(swizzle.GetPrefix().GetCStr(), "Swz3400_");
-    const std::pair<uint32_t, const char*> constants[] = {{X, "ConstNone_"}, {F, "ConstFloat_"}, {V2, "ConstVec2_"},
-                                                         {V3, "ConstVec3_"}, {V4, "ConstVec4_"}};
+    const std::pair<uint32_t, const char*> constants[] = {{X, "ConstNone_"}, {F, "ConstFloat_"}, {V2, "ConstVec2_"}, {V3, "ConstVec3_"}, {V4, "ConstVec4_"}};
     for (const auto& c : constants) {
         constant.constantType = c.first;
         EXPECT_STREQ(constant.GetPrefix().GetCStr(), c.second);
@@ -111,10 +118,10 @@ TEST(ShaderBlockTypes, OutputTypesFollowTheInputs)
     struct Row
     {
         const char* what;
-        int32_t     kind;
-        uint32_t    in[4];          // 0: unconnected
-        int32_t     codes[4];       // Swizzle codes or Build modes; all 9: the kind's defaults
-        uint32_t    want;
+        int32_t kind;
+        uint32_t in[4];    // 0: unconnected
+        int32_t codes[4];  // Swizzle codes or Build modes; all 9: the kind's defaults
+        uint32_t want;
     };
     const Row rows[] = {
         {"add of equal types", ShaderBlockAdd, {V3, V3}, {9}, V3},
@@ -173,11 +180,7 @@ TEST(ShaderBlockTypes, OutputTypesFollowTheInputs)
 TEST(ShaderBlockTypes, FixedAndParameterTypes)
 {
     const std::pair<int32_t, uint32_t> fixed[] = {
-        {ShaderBlockUV, V2}, {ShaderBlockScreenUV, V2}, {ShaderBlockNormal, V3}, {ShaderBlockVertexColor, V3},
-        {ShaderBlockViewVector, V3}, {ShaderBlockVertex, V4}, {ShaderBlockColor, V4}, {ShaderBlockViewport, V4},
-        {ShaderBlockTangentFrame, M3}, {ShaderBlockNormalViewMatrix, M3}, {ShaderBlockNormalMatrix, M3},
-        {ShaderBlockSkinning, M4}, {ShaderBlockModelViewMatrix, M4}, {ShaderBlockModelMatrix, M4},
-        {ShaderBlockRenderBuffer, T}, {ShaderBlockTexture, T}, {ShaderBlockClock, F}};
+        {ShaderBlockUV, V2}, {ShaderBlockScreenUV, V2}, {ShaderBlockNormal, V3}, {ShaderBlockVertexColor, V3}, {ShaderBlockViewVector, V3}, {ShaderBlockVertex, V4}, {ShaderBlockColor, V4}, {ShaderBlockViewport, V4}, {ShaderBlockTangentFrame, M3}, {ShaderBlockNormalViewMatrix, M3}, {ShaderBlockNormalMatrix, M3}, {ShaderBlockSkinning, M4}, {ShaderBlockModelViewMatrix, M4}, {ShaderBlockModelMatrix, M4}, {ShaderBlockRenderBuffer, T}, {ShaderBlockTexture, T}, {ShaderBlockClock, F}};
     for (const auto& f : fixed)
         EXPECT_EQ(nShaderBlock(f.first).GetOutputType(), f.second) << GetShaderBlockKindName(f.first);
     nShaderBlock param(ShaderBlockMaterialParam);
@@ -193,7 +196,13 @@ TEST(ShaderBlockInputs, SetInputRefusals)
     Blocks blocks;
     nShaderBlock* mix = blocks.Make(ShaderBlockMix);
     nShaderBlock* colour = blocks.Source(V4);
-    struct Row { const char* what; unsigned slot; nShaderBlock* block; ShaderInputCheck want; };
+    struct Row
+    {
+        const char* what;
+        unsigned slot;
+        nShaderBlock* block;
+        ShaderInputCheck want;
+    };
     const Row rows[] = {
         {"texture into a mix", 0, blocks.Source(T), ShaderInputWrongType},
         {"mat4 into a mix", 1, blocks.Source(M4), ShaderInputWrongType},
@@ -212,7 +221,7 @@ TEST(ShaderBlockInputs, SetInputRefusals)
     // A refused connection keeps the previous block.
     EXPECT_FALSE(mix->SetInput(0, blocks.Source(T)));
     EXPECT_EQ(mix->GetInput(0), colour);
-    EXPECT_FALSE(blocks.Source(F)->SetInput(0, colour));    // sources have no input
+    EXPECT_FALSE(blocks.Source(F)->SetInput(0, colour));  // sources have no input
 }
 
 // A link from a block to anything above it would close a cycle; every such link is refused, so
@@ -230,7 +239,13 @@ TEST(ShaderBlockInputs, CyclesAreRefused)
     ASSERT_TRUE(add1->SetInput(0, n) && add1->SetInput(1, n));
     ASSERT_TRUE(add2->SetInput(0, add1) && add2->SetInput(1, c));
     ASSERT_TRUE(add3->SetInput(0, add2) && add3->SetInput(1, c));
-    struct Row { const char* what; nShaderBlock* from; unsigned slot; nShaderBlock* to; };
+    struct Row
+    {
+        const char* what;
+        nShaderBlock* from;
+        unsigned slot;
+        nShaderBlock* to;
+    };
     const Row rows[] = {
         {"self", add1, 0, add1},
         {"parent", add1, 1, add2},
@@ -267,7 +282,7 @@ TEST(ShaderBlockTypes, SharedChainsAndDeepChainsEnd)
         add->SetInput(1, last);
         last = add;
     }
-    EXPECT_EQ(last->GetOutputType(), X);    // 300 levels: past the walk's limit
+    EXPECT_EQ(last->GetOutputType(), X);  // 300 levels: past the walk's limit
 }
 
 TEST(RenderMap, SharedBlocksAreDeletedOnceAndTexturesReleased)

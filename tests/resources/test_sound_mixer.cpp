@@ -22,7 +22,8 @@ using Lines = std::vector<std::string>;
 
 namespace {
 
-class SoundOnMixer : public ::testing::Test {
+class SoundOnMixer : public ::testing::Test
+{
 protected:
     // Every core event of these tests concerns one sound, the one at the address given.
     void ExpectEventsOf(uintptr_t sound)
@@ -34,11 +35,11 @@ protected:
         }
     }
 
-    nCallLog                 m_journal;
-    nOrvex                   m_engine;
-    nRecordingMixer          m_mixer{&m_engine, &m_journal};
+    nCallLog m_journal;
+    nOrvex m_engine;
+    nRecordingMixer m_mixer{&m_engine, &m_journal};
     nRecordingEventInterface m_events{&m_engine, &m_journal};
-    nRecordingCoreListener   m_listener{&m_engine, &m_journal};
+    nRecordingCoreListener m_listener{&m_engine, &m_journal};
 };
 
 }
@@ -137,14 +138,14 @@ TEST_F(SoundOnMixer, FreshChannelsAndGain)
 
 TEST_F(SoundOnMixer, MuteSavesTheGainOnceAndUnmuteRestoresIt)
 {
-    m_mixer.Unmute();                                    // never muted: the saved 1.0
+    m_mixer.Unmute();  // never muted: the saved 1.0
     EXPECT_EQ(m_mixer.GetGain(), 1.0f);
     m_mixer.SetGain(0.5f);
     m_mixer.Mute();
     EXPECT_TRUE(m_mixer.IsMuted());
     EXPECT_EQ(m_mixer.GetGain(), 0.0f);
     m_mixer.SetGain(0.25f);
-    m_mixer.Mute();                                      // the second keeps what the first saved
+    m_mixer.Mute();  // the second keeps what the first saved
     EXPECT_EQ(m_mixer.GetSavedGain(), 0.5f);
     m_mixer.Unmute();
     EXPECT_FALSE(m_mixer.IsMuted());
@@ -222,7 +223,7 @@ TEST(Mixer, ADeletedCurrentMixerHandsTheEngineBack)
     nMixer* before = engine.GetMixer();
     nRecordingMixer* other = new nRecordingMixer(&engine, &journal, false);
     EXPECT_EQ(engine.GetMixer(), before);
-    delete other;                                        // not current: nothing changes
+    delete other;  // not current: nothing changes
     EXPECT_EQ(engine.GetMixer(), before);
 
     nRecordingMixer* current = new nRecordingMixer(&engine, &journal, true);
@@ -230,7 +231,7 @@ TEST(Mixer, ADeletedCurrentMixerHandsTheEngineBack)
     delete current;
     EXPECT_EQ(engine.GetMixer(), static_cast<nMixer*>(engine.GetNullMixer()));
 
-    nRecordingMixer detached(nullptr, &journal, true);    // no engine to tell
+    nRecordingMixer detached(nullptr, &journal, true);  // no engine to tell
     EXPECT_EQ(detached.GetSlot(), nullptr);
 }
 
@@ -248,14 +249,14 @@ TEST(NullMixer, OutputsNothingAndAcceptsEverything)
 
     nSound sound(&engine);
     EXPECT_TRUE(sound.Setup());
-    EXPECT_EQ(sound.GetMixerData(), nullptr);           // stores nothing
+    EXPECT_EQ(sound.GetMixerData(), nullptr);  // stores nothing
     mixer.FreeSample(&sound);
     EXPECT_TRUE(mixer.ChannelStart(5, &sound));
     EXPECT_EQ(mixer.ChannelGetState(5), int32_t(MixerChannelStopped));
     EXPECT_TRUE(mixer.ChannelStop(5));
     mixer.SetGain(0.5f);
     EXPECT_EQ(mixer.GetGain(), 0.0f);
-    EXPECT_EQ(mixer.SoundStart(&sound), 0);             // channel 0 always reads as free
+    EXPECT_EQ(mixer.SoundStart(&sound), 0);  // channel 0 always reads as free
     EXPECT_EQ(mixer.FindFreeChannel(), 0);
     mixer.Update();
     mixer.ResumeStreamChannels();

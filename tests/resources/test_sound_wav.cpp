@@ -78,7 +78,8 @@ Bytes Ramp(size_t n)
 
 Bytes Prefix(const Bytes& b, size_t n) { return Bytes(b.begin(), b.begin() + n); }
 
-class WavTest : public nMemoryFSTest {};
+class WavTest : public nMemoryFSTest
+{};
 
 }
 
@@ -102,7 +103,7 @@ TEST(SampleBuffer, DefaultsAndAllocation)
     ASSERT_NE(buffer.Allocate(3, nSampleFormat(2, 44100, 24)), nullptr);
     EXPECT_EQ(buffer.GetByteSize(), 18u);
     EXPECT_EQ(Bytes(buffer.GetData(), buffer.GetData() + 18), Bytes(18, 0));
-    ASSERT_NE(buffer.Allocate(0, nSampleFormat(2, 44100, 16)), nullptr);   // empty, but allocated
+    ASSERT_NE(buffer.Allocate(0, nSampleFormat(2, 44100, 16)), nullptr);  // empty, but allocated
     EXPECT_EQ(buffer.GetByteSize(), 0u);
 
     buffer.Free();
@@ -112,9 +113,13 @@ TEST(SampleBuffer, DefaultsAndAllocation)
 
 TEST(SampleBuffer, RefusedAllocationsLeaveNoDataAndNoCount)
 {
-    struct Case { uint32_t count; nSampleFormat format; };
+    struct Case
+    {
+        uint32_t count;
+        nSampleFormat format;
+    };
     const Case cases[] = {
-        {0xffffffffu, nSampleFormat(65535, 48000, 32)},     // far beyond any sample
+        {0xffffffffu, nSampleFormat(65535, 48000, 32)},  // far beyond any sample
         {10, nSampleFormat(0, 48000, 16)},
         {10, nSampleFormat(1, 48000, 4)},
     };
@@ -135,12 +140,12 @@ TEST(SampleBuffer, RefusedAllocationsLeaveNoDataAndNoCount)
 struct WavCase
 {
     const char* name;
-    Bytes       file;
-    bool        ok;
-    Lines       log;            // the reader's own lines
-    uint32_t    frames;
-    int32_t     channels, rate, bits;
-    Bytes       samples;
+    Bytes file;
+    bool ok;
+    Lines log;  // the reader's own lines
+    uint32_t frames;
+    int32_t channels, rate, bits;
+    Bytes samples;
 };
 
 std::vector<WavCase> WavCases()
@@ -148,64 +153,65 @@ std::vector<WavCase> WavCases()
     const Bytes pcm4000 = Ramp(4000);
     const Bytes pcm5 = Ramp(5);
     std::vector<WavCase> cases;
-    cases.push_back({"16-bit stereo", Wav().Chunk("fmt ", Fmt(2, 44100, 16)).Chunk("data", pcm4000).Build(),
-                     true, {"Sample format: 44KHz@16bit, 2 channel(s).\n"}, 1000, 2, 44100, 16, pcm4000});
+    cases.push_back({"16-bit stereo", Wav().Chunk("fmt ", Fmt(2, 44100, 16)).Chunk("data", pcm4000).Build(), true, {"Sample format: 44KHz@16bit, 2 channel(s).\n"}, 1000, 2, 44100, 16, pcm4000});
     cases.push_back({"8-bit mono, odd data with its pad byte, then a chunk",
                      Wav().Chunk("fmt ", Fmt(1, 22050, 8)).Chunk("data", pcm5).Chunk("LIST", Ramp(6)).Build(),
-                     true, {"Sample format: 22KHz@8bit, 1 channel(s).\n"}, 5, 1, 22050, 8, pcm5});
-    cases.push_back({"18-byte format chunk", Wav().Chunk("fmt ", Fmt(2, 48000, 16, 1, {0, 0})).Chunk("data", Ramp(8)).Build(),
-                     true, {"[*] Unexpected WAV 'format' chunk size. Found 18, expected 16.\n",
-                            "Sample format: 48KHz@16bit, 2 channel(s).\n"}, 2, 2, 48000, 16, Ramp(8)});
+                     true,
+                     {"Sample format: 22KHz@8bit, 1 channel(s).\n"},
+                     5,
+                     1,
+                     22050,
+                     8,
+                     pcm5});
+    cases.push_back({"18-byte format chunk", Wav().Chunk("fmt ", Fmt(2, 48000, 16, 1, {0, 0})).Chunk("data", Ramp(8)).Build(), true, {"[*] Unexpected WAV 'format' chunk size. Found 18, expected 16.\n", "Sample format: 48KHz@16bit, 2 channel(s).\n"}, 2, 2, 48000, 16, Ramp(8)});
     cases.push_back({"odd LIST chunks before and after the format",
                      Wav().Chunk("LIST", Ramp(7)).Chunk("fmt ", Fmt(1, 11025, 16)).Chunk("LIST", Ramp(3)).Chunk("data", Ramp(6)).Build(),
-                     true, {"Sample format: 11KHz@16bit, 1 channel(s).\n"}, 3, 1, 11025, 16, Ramp(6)});
+                     true,
+                     {"Sample format: 11KHz@16bit, 1 channel(s).\n"},
+                     3,
+                     1,
+                     11025,
+                     16,
+                     Ramp(6)});
     cases.push_back({"a data size of no whole frames keeps the whole ones",
                      Wav().Chunk("fmt ", Fmt(2, 44100, 16)).Chunk("data", Ramp(4003)).Chunk("LIST", Ramp(2)).Build(),
-                     true, {"Sample format: 44KHz@16bit, 2 channel(s).\n"}, 1000, 2, 44100, 16, Prefix(Ramp(4003), 4000)});
-    cases.push_back({"extensible PCM", Wav().Chunk("fmt ", Fmt(2, 96000, 24, 0xfffe, Extensible(24, 1))).Chunk("data", Ramp(12)).Build(),
-                     true, {"[*] Unexpected WAV 'format' chunk size. Found 40, expected 16.\n",
-                            "Sample format: 96KHz@24bit, 2 channel(s).\n"}, 2, 2, 96000, 24, Ramp(12)});
-    cases.push_back({"an empty data chunk", Wav().Chunk("fmt ", Fmt(1, 8000, 8)).Chunk("data", {}).Build(),
-                     true, {"Sample format: 8KHz@8bit, 1 channel(s).\n"}, 0, 1, 8000, 8, {}});
-    cases.push_back({"a rate below 1000", Wav().Chunk("fmt ", Fmt(1, 999, 8)).Chunk("data", Ramp(2)).Build(),
-                     true, {"Sample format: 0KHz@8bit, 1 channel(s).\n"}, 2, 1, 999, 8, Ramp(2)});
-    cases.push_back({"a missing pad byte at the very end", Wav().Chunk("fmt ", Fmt(1, 8000, 8)).Chunk("data", pcm5, false).Build(),
-                     true, {"Sample format: 8KHz@8bit, 1 channel(s).\n"}, 5, 1, 8000, 8, pcm5});
+                     true,
+                     {"Sample format: 44KHz@16bit, 2 channel(s).\n"},
+                     1000,
+                     2,
+                     44100,
+                     16,
+                     Prefix(Ramp(4003), 4000)});
+    cases.push_back({"extensible PCM", Wav().Chunk("fmt ", Fmt(2, 96000, 24, 0xfffe, Extensible(24, 1))).Chunk("data", Ramp(12)).Build(), true, {"[*] Unexpected WAV 'format' chunk size. Found 40, expected 16.\n", "Sample format: 96KHz@24bit, 2 channel(s).\n"}, 2, 2, 96000, 24, Ramp(12)});
+    cases.push_back({"an empty data chunk", Wav().Chunk("fmt ", Fmt(1, 8000, 8)).Chunk("data", {}).Build(), true, {"Sample format: 8KHz@8bit, 1 channel(s).\n"}, 0, 1, 8000, 8, {}});
+    cases.push_back({"a rate below 1000", Wav().Chunk("fmt ", Fmt(1, 999, 8)).Chunk("data", Ramp(2)).Build(), true, {"Sample format: 0KHz@8bit, 1 channel(s).\n"}, 2, 1, 999, 8, Ramp(2)});
+    cases.push_back({"a missing pad byte at the very end", Wav().Chunk("fmt ", Fmt(1, 8000, 8)).Chunk("data", pcm5, false).Build(), true, {"Sample format: 8KHz@8bit, 1 channel(s).\n"}, 5, 1, 8000, 8, pcm5});
 
     // Refused.
-    cases.push_back({"format without data", Wav().Chunk("fmt ", Fmt(2, 44100, 16)).Chunk("LIST", Ramp(4)).Build(),
-                     false, {"Sample format: 44KHz@16bit, 2 channel(s).\n"}, 0, 0, 0, 0, {}});
-    cases.push_back({"data before format", Wav().Chunk("data", Ramp(8)).Chunk("fmt ", Fmt(2, 44100, 16)).Build(),
-                     false, {"[!] WAV 'data' chunk before 'format' chunk in 'x.wav'.\n"}, 0, 0, 0, 0, {}});
+    cases.push_back({"format without data", Wav().Chunk("fmt ", Fmt(2, 44100, 16)).Chunk("LIST", Ramp(4)).Build(), false, {"Sample format: 44KHz@16bit, 2 channel(s).\n"}, 0, 0, 0, 0, {}});
+    cases.push_back({"data before format", Wav().Chunk("data", Ramp(8)).Chunk("fmt ", Fmt(2, 44100, 16)).Build(), false, {"[!] WAV 'data' chunk before 'format' chunk in 'x.wav'.\n"}, 0, 0, 0, 0, {}});
     cases.push_back({"no chunks at all", Wav().Build(), false, {}, 0, 0, 0, 0, {}});
     const char* mangled = "[!] Mangled WAV 'format' chunk in 'x.wav'.\n";
-    cases.push_back({"0 channels", Wav().Chunk("fmt ", Fmt(0, 44100, 16)).Chunk("data", Ramp(8)).Build(),
-                     false, {mangled}, 0, 0, 0, 0, {}});
-    cases.push_back({"4-bit samples", Wav().Chunk("fmt ", Fmt(1, 44100, 4)).Chunk("data", Ramp(8)).Build(),
-                     false, {mangled}, 0, 0, 0, 0, {}});
-    cases.push_back({"12-bit samples", Wav().Chunk("fmt ", Fmt(1, 44100, 12)).Chunk("data", Ramp(8)).Build(),
-                     false, {mangled}, 0, 0, 0, 0, {}});
-    cases.push_back({"rate 0", Wav().Chunk("fmt ", Fmt(1, 0, 16)).Chunk("data", Ramp(8)).Build(),
-                     false, {mangled}, 0, 0, 0, 0, {}});
-    cases.push_back({"a 14-byte format chunk", Wav().Chunk("fmt ", Prefix(Fmt(1, 8000, 8), 14)).Chunk("data", Ramp(8)).Build(),
-                     false, {mangled}, 0, 0, 0, 0, {}});
-    cases.push_back({"a format chunk cut by the end of the file", Wav().Declared("fmt ", 16, Prefix(Fmt(1, 8000, 8), 10)).Build(),
-                     false, {mangled}, 0, 0, 0, 0, {}});
+    cases.push_back({"0 channels", Wav().Chunk("fmt ", Fmt(0, 44100, 16)).Chunk("data", Ramp(8)).Build(), false, {mangled}, 0, 0, 0, 0, {}});
+    cases.push_back({"4-bit samples", Wav().Chunk("fmt ", Fmt(1, 44100, 4)).Chunk("data", Ramp(8)).Build(), false, {mangled}, 0, 0, 0, 0, {}});
+    cases.push_back({"12-bit samples", Wav().Chunk("fmt ", Fmt(1, 44100, 12)).Chunk("data", Ramp(8)).Build(), false, {mangled}, 0, 0, 0, 0, {}});
+    cases.push_back({"rate 0", Wav().Chunk("fmt ", Fmt(1, 0, 16)).Chunk("data", Ramp(8)).Build(), false, {mangled}, 0, 0, 0, 0, {}});
+    cases.push_back({"a 14-byte format chunk", Wav().Chunk("fmt ", Prefix(Fmt(1, 8000, 8), 14)).Chunk("data", Ramp(8)).Build(), false, {mangled}, 0, 0, 0, 0, {}});
+    cases.push_back({"a format chunk cut by the end of the file", Wav().Declared("fmt ", 16, Prefix(Fmt(1, 8000, 8), 10)).Build(), false, {mangled}, 0, 0, 0, 0, {}});
     cases.push_back({"a data chunk cut by the end of the file",
                      Wav().Chunk("fmt ", Fmt(2, 44100, 16)).Declared("data", 4000, Ramp(100)).Build(),
-                     false, {"[!] mangled WAV 'data' chunk in 'x.wav'.\n"}, 0, 0, 0, 0, {}});
-    cases.push_back({"a data chunk declaring 4 GB", Wav().Chunk("fmt ", Fmt(1, 8000, 8)).Declared("data", 0xffffffffu, Ramp(10)).Build(),
-                     false, {"[!] mangled WAV 'data' chunk in 'x.wav'.\n"}, 0, 0, 0, 0, {}});
-    cases.push_back({"float samples", Wav().Chunk("fmt ", Fmt(1, 44100, 32, 3)).Chunk("data", Ramp(8)).Build(),
-                     false, {"[!] Unsupported WAV sample encoding (format 3) in 'x.wav'.\n"}, 0, 0, 0, 0, {}});
-    cases.push_back({"ADPCM", Wav().Chunk("fmt ", Fmt(1, 44100, 4, 2, {2, 0, 0xf4, 0x01})).Chunk("data", Ramp(8)).Build(),
-                     false, {"[*] Unexpected WAV 'format' chunk size. Found 20, expected 16.\n",
-                             "[!] Unsupported WAV sample encoding (format 2) in 'x.wav'.\n"}, 0, 0, 0, 0, {}});
-    cases.push_back({"extensible float", Wav().Chunk("fmt ", Fmt(2, 48000, 32, 0xfffe, Extensible(32, 3))).Chunk("data", Ramp(8)).Build(),
-                     false, {"[*] Unexpected WAV 'format' chunk size. Found 40, expected 16.\n",
-                             "[!] Unsupported WAV sample encoding (format 3) in 'x.wav'.\n"}, 0, 0, 0, 0, {}});
-    cases.push_back({"extensible without its sub-format", Wav().Chunk("fmt ", Fmt(2, 48000, 16, 0xfffe, {0, 0})).Chunk("data", Ramp(8)).Build(),
-                     false, {"[*] Unexpected WAV 'format' chunk size. Found 18, expected 16.\n", mangled}, 0, 0, 0, 0, {}});
+                     false,
+                     {"[!] mangled WAV 'data' chunk in 'x.wav'.\n"},
+                     0,
+                     0,
+                     0,
+                     0,
+                     {}});
+    cases.push_back({"a data chunk declaring 4 GB", Wav().Chunk("fmt ", Fmt(1, 8000, 8)).Declared("data", 0xffffffffu, Ramp(10)).Build(), false, {"[!] mangled WAV 'data' chunk in 'x.wav'.\n"}, 0, 0, 0, 0, {}});
+    cases.push_back({"float samples", Wav().Chunk("fmt ", Fmt(1, 44100, 32, 3)).Chunk("data", Ramp(8)).Build(), false, {"[!] Unsupported WAV sample encoding (format 3) in 'x.wav'.\n"}, 0, 0, 0, 0, {}});
+    cases.push_back({"ADPCM", Wav().Chunk("fmt ", Fmt(1, 44100, 4, 2, {2, 0, 0xf4, 0x01})).Chunk("data", Ramp(8)).Build(), false, {"[*] Unexpected WAV 'format' chunk size. Found 20, expected 16.\n", "[!] Unsupported WAV sample encoding (format 2) in 'x.wav'.\n"}, 0, 0, 0, 0, {}});
+    cases.push_back({"extensible float", Wav().Chunk("fmt ", Fmt(2, 48000, 32, 0xfffe, Extensible(32, 3))).Chunk("data", Ramp(8)).Build(), false, {"[*] Unexpected WAV 'format' chunk size. Found 40, expected 16.\n", "[!] Unsupported WAV sample encoding (format 3) in 'x.wav'.\n"}, 0, 0, 0, 0, {}});
+    cases.push_back({"extensible without its sub-format", Wav().Chunk("fmt ", Fmt(2, 48000, 16, 0xfffe, {0, 0})).Chunk("data", Ramp(8)).Build(), false, {"[*] Unexpected WAV 'format' chunk size. Found 18, expected 16.\n", mangled}, 0, 0, 0, 0, {}});
     // Not RIFF/WAVE at all: silent.
     Bytes notRiff = Wav().Chunk("fmt ", Fmt(1, 8000, 8)).Chunk("data", Ramp(4)).Build();
     notRiff[0] = 'X';

@@ -34,7 +34,10 @@ nTexture* NewFilledTexture(nOrvex* engine, const char* name, uint8_t alpha, uint
     EXPECT_TRUE(texture->Allocate(w, h, PixelFormatRGBA8));
     for (uint32_t i = 0; i < w * h; ++i) {
         uint8_t* p = texture->GetPixels() + 4 * i;
-        p[0] = 10; p[1] = 20; p[2] = 30; p[3] = alpha;
+        p[0] = 10;
+        p[1] = 20;
+        p[2] = 30;
+        p[3] = alpha;
     }
     return texture;
 }
@@ -92,7 +95,11 @@ TEST(Texture, SetupWithoutAnyRendererFailsWithOneLine)
 
 TEST(Texture, DestructionSendsDestroyingThenFreesThenSendsDestroyed)
 {
-    struct Case { const char* what; bool setUp; };
+    struct Case
+    {
+        const char* what;
+        bool setUp;
+    };
     for (const Case& c : {Case{"never set up", false}, Case{"set up", true}}) {
         SCOPED_TRACE(c.what);
         nOrvex engine;
@@ -117,7 +124,7 @@ TEST(Texture, FreeGoesToTheRendererCurrentAtThatMoment)
     setupRenderer->recordResources = true;
     nTexture* texture = NewFilledTexture(&engine, "a.tga", 255);
     texture->Setup();
-    delete setupRenderer;                    // hands the engine back to its null renderer
+    delete setupRenderer;  // hands the engine back to its null renderer
     nRecordingRenderer later(&engine, &second);
     later.recordResources = true;
     delete texture;
@@ -131,7 +138,7 @@ TEST(Texture, DestructorDeletesTheStreamInterfaceItOwns)
     int deleted = 0;
     nTexture* texture = new nTexture(&engine, 0, 0);
     texture->SetStreamInterface(new CountedStream(deleted));
-    texture->SetStreamInterface(new CountedStream(deleted));    // the first one goes now
+    texture->SetStreamInterface(new CountedStream(deleted));  // the first one goes now
     EXPECT_EQ(deleted, 1);
     delete texture;
     EXPECT_EQ(deleted, 2);
@@ -151,7 +158,12 @@ TEST(Texture, RenderTargetSwitchTouchesOnlyItsBit)
 
 TEST(Texture, TranslucencySurvivesARendererThatDropsThePixels)
 {
-    struct Case { uint8_t alpha; bool keepPixels; bool expected; };
+    struct Case
+    {
+        uint8_t alpha;
+        bool keepPixels;
+        bool expected;
+    };
     for (const Case& c : {Case{128, false, true}, Case{255, false, false}, Case{0, true, true}, Case{255, true, false}}) {
         nOrvex engine;
         nCallLog calls;

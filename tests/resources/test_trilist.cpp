@@ -14,8 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
 struct ListsDeleter
 {
@@ -58,13 +57,11 @@ void ExpectListsRebuildGeometry(const nGeometry& g, const Lists& lists, const Li
     ASSERT_TRUE(lists);
     std::vector<const nTrilist*> entries = Entries(lists);
     size_t next = 0;
-    for (uint32_t t = 0; t < g.materialCount; ++t)
-    {
+    for (uint32_t t = 0; t < g.materialCount; ++t) {
         // The corners' bindings of material t's triangles, in drawing order.
         std::vector<int32_t> expected;
         int32_t offset = 0;
-        for (uint32_t p = 0; p < g.polygonCount; offset += g.polygons[p].count, ++p)
-        {
+        for (uint32_t p = 0; p < g.polygonCount; offset += g.polygons[p].count, ++p) {
             const nPolygon& poly = g.polygons[p];
             uint32_t material = poly.material < g.materialCount ? poly.material : 0;
             if (material != t || poly.count < 3) continue;
@@ -72,16 +69,14 @@ void ExpectListsRebuildGeometry(const nGeometry& g, const Lists& lists, const Li
             for (uint32_t k = 0; k < poly.count; ++k) inside = inside && poly.bindings[k] >= 0 && (uint32_t)poly.bindings[k] < g.vertexCount;
             uint32_t used = poly.count < 256 ? poly.count : 256;
             if (!inside || used - 2 >= limits.triangles || used > limits.vertices) continue;
-            for (uint32_t m = 1; m + 1 < used; ++m)
-            {
+            for (uint32_t m = 1; m + 1 < used; ++m) {
                 expected.push_back(offset);
                 expected.push_back(offset + (int32_t)m);
                 expected.push_back(offset + (int32_t)m + 1);
             }
         }
-        std::vector<int32_t> got;   // bindings rebuilt through the lists
-        for (; next < entries.size() && entries[next]->material == (int32_t)t; ++next)
-        {
+        std::vector<int32_t> got;  // bindings rebuilt through the lists
+        for (; next < entries.size() && entries[next]->material == (int32_t)t; ++next) {
             const nTrilist& list = *entries[next];
             SCOPED_TRACE("list " + std::to_string(next) + " of material " + std::to_string(t));
             EXPECT_GT(list.triangleCount, 0u);
@@ -89,8 +84,7 @@ void ExpectListsRebuildGeometry(const nGeometry& g, const Lists& lists, const Li
             EXPECT_LE(list.vertexCount, limits.vertices);
             EXPECT_LE(list.boneCount, limits.bones);
             std::vector<bool> used(list.vertexCount, false);
-            for (uint32_t i = 0; i < 3 * list.triangleCount; ++i)
-            {
+            for (uint32_t i = 0; i < 3 * list.triangleCount; ++i) {
                 int32_t n = list.indices[i];
                 ASSERT_GE(n, 0);
                 ASSERT_LT((uint32_t)n, list.vertexCount);
@@ -102,42 +96,35 @@ void ExpectListsRebuildGeometry(const nGeometry& g, const Lists& lists, const Li
                 int32_t v = g.bindings[b];
                 EXPECT_TRUE(SameVector(list.positions[n], g.vertices[v])) << "corner " << at;
                 EXPECT_EQ(list.normals != nullptr, g.vertexNormals != nullptr);
-                if (list.normals)
-                {
+                if (list.normals) {
                     EXPECT_TRUE(SameVector(list.normals[n], g.vertexNormals[b])) << "normal of corner " << at;
                 }
                 EXPECT_EQ(list.colours != nullptr, g.colors != nullptr);
-                if (list.colours)
-                {
+                if (list.colours) {
                     EXPECT_EQ(list.colours[n].r, g.colors[b].r);
                     EXPECT_EQ(list.colours[n].g, g.colors[b].g);
                     EXPECT_EQ(list.colours[n].b, g.colors[b].b);
                     EXPECT_EQ(list.colours[n].a, g.colors[b].a);
                 }
-                for (int s = 0; s < kGeometryUVSetCount; ++s)
-                {
+                for (int s = 0; s < kGeometryUVSetCount; ++s) {
                     bool has = (uint32_t)s < g.uvSetCount && g.uvSets[s];
                     EXPECT_EQ(list.uvSets[s] != nullptr, has) << "UV set " << s;
-                    if (list.uvSets[s] && has)
-                    {
+                    if (list.uvSets[s] && has) {
                         EXPECT_EQ(list.uvSets[s][n].x, g.uvSets[s][b].x) << "UV set " << s << " corner " << at;
                         EXPECT_EQ(list.uvSets[s][n].y, g.uvSets[s][b].y) << "UV set " << s << " corner " << at;
                     }
                 }
-                if (list.tangentFrames)
-                {
+                if (list.tangentFrames) {
                     EXPECT_TRUE(SameVector(list.tangentFrames[n].tangent, g.vertexTangents[b].tangent));
                     EXPECT_TRUE(SameVector(list.tangentFrames[n].bitangent, g.vertexTangents[b].bitangent));
                 }
                 EXPECT_EQ(list.skin != nullptr, g.skinWeights != nullptr);
                 if (list.skin)
-                    for (int k = 0; k < 4; ++k)
-                    {
+                    for (int k = 0; k < 4; ++k) {
                         const nTrilistSkin& s = list.skin[n];
                         if (s.weight[k] == 0.0f) continue;
                         ASSERT_LT(s.slot[k], list.boneCount);
-                        if (s.weight[k] == g.skinWeights[v].weight[k])
-                        {
+                        if (s.weight[k] == g.skinWeights[v].weight[k]) {
                             EXPECT_EQ(list.bones[s.slot[k]], g.skinWeights[v].bone[k]) << "influence " << k << " of corner " << at;
                         }
                     }
@@ -152,8 +139,8 @@ void ExpectListsRebuildGeometry(const nGeometry& g, const Lists& lists, const Li
 class TrilistTest : public ::testing::Test
 {
 protected:
-    nLogCapture quiet;   // the conversion's progress lines stay out of the test output
-    nOrvex      engine;
+    nLogCapture quiet;  // the conversion's progress lines stay out of the test output
+    nOrvex engine;
 };
 
 // Attribute arrays of a geometry, allocated the way the geometry frees them.
@@ -218,12 +205,16 @@ TEST_F(TrilistTest, AQuadBecomesTwoTrianglesOverFourVertices)
 
 TEST_F(TrilistTest, CubeCornersAreSharedOnlyWhereTheirNormalsAgree)
 {
-    const struct { const char* label; bool faceNormals; uint32_t vertices; } cases[] = {
+    const struct
+    {
+        const char* label;
+        bool faceNormals;
+        uint32_t vertices;
+    } cases[] = {
         {"a normal per face", true, 24},
         {"one normal per cube corner", false, 8},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         nGeometry g(&engine);
         g.SetName("cube");
@@ -231,8 +222,7 @@ TEST_F(TrilistTest, CubeCornersAreSharedOnlyWhereTheirNormalsAgree)
         std::vector<nVector> normals;
         const nVector faces[6] = {{0, 0, -1}, {0, 0, 1}, {0, -1, 0}, {0, 1, 0}, {1, 0, 0}, {-1, 0, 0}};
         for (uint32_t p = 0; p < 6; ++p)
-            for (uint32_t k = 0; k < 4; ++k)
-            {
+            for (uint32_t k = 0; k < 4; ++k) {
                 const nVector& corner = g.vertices[g.polygons[p].bindings[k]];
                 normals.push_back(c.faceNormals ? faces[p] : nVector(corner.x, corner.y, corner.z, 1.0f));
             }
@@ -250,18 +240,26 @@ TEST_F(TrilistTest, CubeCornersAreSharedOnlyWhereTheirNormalsAgree)
 
 TEST_F(TrilistTest, PolygonsAreFannedFromTheirFirstCorner)
 {
-    const struct { uint32_t corners; uint32_t triangles; bool warned; } cases[] = {
-        {3, 1, false}, {5, 3, false}, {8, 6, false}, {256, 254, false}, {257, 254, true}, {300, 254, true},
-    };
-    for (const auto& c : cases)
+    const struct
     {
+        uint32_t corners;
+        uint32_t triangles;
+        bool warned;
+    } cases[] = {
+        {3, 1, false},
+        {5, 3, false},
+        {8, 6, false},
+        {256, 254, false},
+        {257, 254, true},
+        {300, 254, true},
+    };
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.corners) + " corners");
         nGeometry g(&engine);
         g.SetName("fan");
         std::vector<nVector> ring;
         std::vector<int> corners;
-        for (uint32_t k = 0; k < c.corners; ++k)
-        {
+        for (uint32_t k = 0; k < c.corners; ++k) {
             float a = 6.2831853f * (float)k / (float)c.corners;
             ring.push_back(nVector(std::cos(a), std::sin(a), 0.0f));
             corners.push_back((int)k);
@@ -273,9 +271,8 @@ TEST_F(TrilistTest, PolygonsAreFannedFromTheirFirstCorner)
         ASSERT_EQ(entries.size(), 1u);
         const nTrilist& list = *entries[0];
         ASSERT_EQ(list.triangleCount, c.triangles);
-        EXPECT_EQ(list.vertexCount, c.triangles + 2);   // corners past the 256th are not drawn
-        for (uint32_t m = 0; m < c.triangles; ++m)
-        {
+        EXPECT_EQ(list.vertexCount, c.triangles + 2);  // corners past the 256th are not drawn
+        for (uint32_t m = 0; m < c.triangles; ++m) {
             EXPECT_EQ(list.indices[3 * m], 0);
             EXPECT_EQ(list.indices[3 * m + 1], (int32_t)m + 1);
             EXPECT_EQ(list.indices[3 * m + 2], (int32_t)m + 2);
@@ -299,15 +296,18 @@ TEST_F(TrilistTest, EachMaterialGetsItsOwnListsInTableOrder)
     Lists lists(ConvertGeometryToTrilist(&g, 16384));
     std::vector<const nTrilist*> entries = Entries(lists);
     ASSERT_EQ(entries.size(), 3u);
-    const struct { int32_t material; uint32_t vertices, triangles; } want[] = {
+    const struct
+    {
+        int32_t material;
+        uint32_t vertices, triangles;
+    } want[] = {
         // Material 0: every vertex but 2 also belongs to a polygon of another material, and
         // the out-of-range triangle never shares: no vertex is shared.
         {0, 4 + 3 + 3, 2 + 1 + 1},
         {1, 4, 2},
         {3, 3, 1},
     };
-    for (size_t i = 0; i < 3; ++i)
-    {
+    for (size_t i = 0; i < 3; ++i) {
         SCOPED_TRACE("list " + std::to_string(i));
         EXPECT_EQ(entries[i]->material, want[i].material);
         EXPECT_EQ(entries[i]->vertexCount, want[i].vertices);
@@ -327,15 +327,13 @@ TEST_F(TrilistTest, VerticesOfOneMaterialAreSharedAcrossPolygons)
     std::vector<std::vector<int>> quads;
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 3; ++x) quads.push_back({y * 4 + x, y * 4 + x + 1, (y + 1) * 4 + x + 1, (y + 1) * 4 + x});
-    for (bool seam : {false, true})
-    {
+    for (bool seam : {false, true}) {
         SCOPED_TRACE(seam ? "seam" : "no seam");
         nGeometry g(&engine);
         BuildMesh(g, points, quads, {}, 1);
         std::vector<nVector2> uv;
         for (uint32_t p = 0; p < g.polygonCount; ++p)
-            for (int k = 0; k < 4; ++k)
-            {
+            for (int k = 0; k < 4; ++k) {
                 const nVector& at = g.vertices[g.polygons[p].bindings[k]];
                 // Left of the seam x = 1 reads u = x, right of it u = x + 10.
                 bool right = seam && (p % 3) >= 1;
@@ -359,21 +357,23 @@ TEST_F(TrilistTest, ListsCloseBeforeTheTriangleOrVertexLimit)
     nGeometry g(&engine);
     std::vector<nVector> points;
     std::vector<std::vector<int>> triangles;
-    for (uint32_t i = 0; i < kTriangles; ++i)
-    {
+    for (uint32_t i = 0; i < kTriangles; ++i) {
         points.push_back(nVector((float)i, 0, 0));
         points.push_back(nVector((float)i, 1, 0));
         points.push_back(nVector((float)i + 1, 0, 0));
         triangles.push_back({(int)(3 * i), (int)(3 * i + 1), (int)(3 * i + 2)});
     }
     BuildMesh(g, points, triangles, {}, 1);
-    const struct { uint32_t triangles, vertices; std::vector<uint32_t> counts; } cases[] = {
+    const struct
+    {
+        uint32_t triangles, vertices;
+        std::vector<uint32_t> counts;
+    } cases[] = {
         {16384, kTrilistNoVertexLimit, {16383, 3617}},
-        {16384, 16384, {5461, 5461, 5461, 3617}},   // 16383 vertices each
+        {16384, 16384, {5461, 5461, 5461, 3617}},  // 16383 vertices each
         {2, 16384, std::vector<uint32_t>(kTriangles, 1)},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.triangles) + " triangles, " + std::to_string(c.vertices) + " vertices");
         nLogCapture cap;
         Lists lists(ConvertGeometryToTrilist(&g, c.triangles, c.vertices));
@@ -399,8 +399,7 @@ TEST_F(TrilistTest, SharedVerticesAreRepeatedInEachListTheyReach)
     Lists lists(ConvertGeometryToTrilist(&g, limits.triangles));
     std::vector<const nTrilist*> entries = Entries(lists);
     ASSERT_EQ(entries.size(), 4u);
-    for (const nTrilist* list : entries)
-    {
+    for (const nTrilist* list : entries) {
         EXPECT_EQ(list->vertexCount, 4u);
         EXPECT_EQ(list->triangleCount, 2u);
     }
@@ -417,13 +416,11 @@ TEST_F(TrilistTest, UVSetsColoursNormalsAndTangentsAreCarriedPerCorner)
     g.materials[0]->renderFlags |= MaterialRenderNormalMapTangent;
     AddUVSet(g, 0, {{0, 0}, {1, 0}, {1, 1}, {0, 0}, {1, 1}, {0, 1}, {0.5f, 0.5f}, {0.25f, 0.5f}, {0.5f, 0.25f}});
     AddUVSet(g, 2, {{9, 0}, {9, 1}, {9, 2}, {9, 0}, {9, 2}, {9, 3}, {8, 0}, {8, 1}, {8, 2}});
-    AddColours(g, {{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}, {1, 0, 0, 1}, {1, 1, 1, 0.5f}, {0, 0, 0, 1},
-                   {0.25f, 0.5f, 0.75f, 1}, {0.5f, 0.5f, 0.5f, 0.5f}, {1, 1, 0, 1}});
+    AddColours(g, {{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}, {1, 0, 0, 1}, {1, 1, 1, 0.5f}, {0, 0, 0, 1}, {0.25f, 0.5f, 0.75f, 1}, {0.5f, 0.5f, 0.5f, 0.5f}, {1, 1, 0, 1}});
     std::vector<nVector> normals(g.bindingCount, nVector(0, 0, 1));
     AddNormals(g, normals);
     g.vertexTangents = nGeometry::AllocateArray<nTangentFrame>(g.bindingCount);
-    for (uint32_t b = 0; b < g.bindingCount; ++b)
-    {
+    for (uint32_t b = 0; b < g.bindingCount; ++b) {
         // Tangents do not decide sharing: the same frame at every corner of a vertex.
         float v = (float)g.bindings[b];
         g.vertexTangents[b] = nTangentFrame{nVector(1, v, 0, 1), nVector(0, 1, v, 1)};
@@ -447,15 +444,13 @@ void BuildSkinnedTriangles(nGeometry& g, const std::vector<std::vector<uint16_t>
 {
     std::vector<nVector> points;
     std::vector<std::vector<int>> triangles;
-    for (size_t i = 0; i < bonesPerVertex.size(); i += 3)
-    {
+    for (size_t i = 0; i < bonesPerVertex.size(); i += 3) {
         for (int k = 0; k < 3; ++k) points.push_back(nVector((float)i, (float)k, 0));
         triangles.push_back({(int)i, (int)i + 1, (int)i + 2});
     }
     BuildMesh(g, points, triangles, {}, 1);
     std::vector<nSkinWeight> weights;
-    for (const std::vector<uint16_t>& bones : bonesPerVertex)
-    {
+    for (const std::vector<uint16_t>& bones : bonesPerVertex) {
         nSkinWeight w{{0.4f, 0.3f, 0.2f, 0.1f}, {bones[0], bones[1], bones[2], bones[3]}};
         weights.push_back(w);
     }
@@ -475,8 +470,7 @@ TEST_F(TrilistTest, SkinnedVerticesGetSlotsInTheListsBoneTable)
     ASSERT_NE(list.skin, nullptr);
     const uint8_t slots[3][4] = {{0, 1, 0, 1}, {1, 2, 3, 0}, {4, 4, 4, 4}};
     for (int v = 0; v < 3; ++v)
-        for (int k = 0; k < 4; ++k)
-        {
+        for (int k = 0; k < 4; ++k) {
             EXPECT_EQ(list.skin[v].slot[k], slots[v][k]) << v << " " << k;
             EXPECT_EQ(list.skin[v].weight[k], g.skinWeights[v].weight[k]);
         }
@@ -491,27 +485,28 @@ TEST_F(TrilistTest, ListsCloseBeforeTheirBoneTableOverflows)
         for (int k = 0; k < 3; ++k) bones.push_back({uint16_t(4 * i), uint16_t(4 * i + 1), uint16_t(4 * i + 2), uint16_t(4 * i + 3)});
     // A list takes no further triangle once its table holds all but 4 of its bones (28 of 32),
     // and none that would overflow it.
-    const struct { uint32_t maxBones; std::vector<uint32_t> triangles; } cases[] = {
+    const struct
+    {
+        uint32_t maxBones;
+        std::vector<uint32_t> triangles;
+    } cases[] = {
         {32, {7, 3}},
         {26, {6, 4}},
         {16, {3, 3, 3, 1}},
         {4, std::vector<uint32_t>(10, 1)},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.maxBones) + " bones");
         nGeometry g(&engine);
         BuildSkinnedTriangles(g, bones, 40);
         nLogCapture cap;
         Lists lists(ConvertGeometryToTrilist(&g, 16384, kTrilistNoVertexLimit, c.maxBones));
         std::vector<uint32_t> triangles;
-        for (const nTrilist* list : Entries(lists))
-        {
+        for (const nTrilist* list : Entries(lists)) {
             triangles.push_back(list->triangleCount);
             EXPECT_EQ(list->boneCount, 4 * list->triangleCount);
             // Its last triangle started with fewer bones in the table than the headroom leaves.
-            if (list->triangleCount > 1)
-            {
+            if (list->triangleCount > 1) {
                 EXPECT_LT(list->boneCount - 4, c.maxBones - kTrilistBoneHeadroom);
             }
         }
@@ -535,8 +530,7 @@ TEST_F(TrilistTest, APolygonThatWouldOverflowTheBoneTableStartsTheNextList)
     nLogCapture cap;
     Lists lists(ConvertGeometryToTrilist(&g, 16384));
     std::vector<uint32_t> triangles, tables;
-    for (const nTrilist* list : Entries(lists))
-    {
+    for (const nTrilist* list : Entries(lists)) {
         triangles.push_back(list->triangleCount);
         tables.push_back(list->boneCount);
         for (uint32_t n = 0; n < list->vertexCount; ++n)
@@ -590,15 +584,19 @@ TEST_F(TrilistTest, AVertexWithoutWeightFollowsItsFirstBone)
 // corner must come back from the lists.
 TEST_F(TrilistTest, RandomMeshesRebuildCornerByCorner)
 {
-    const struct { unsigned seed; uint32_t triangles, vertices, bones; bool skin; } cases[] = {
+    const struct
+    {
+        unsigned seed;
+        uint32_t triangles, vertices, bones;
+        bool skin;
+    } cases[] = {
         {1, 16384, kTrilistNoVertexLimit, 32, false},
         {2, 16384, 16384, 16, true},
         {3, 40, 30, 12, true},
         {4, 8, 12, 32, true},
         {5, 3, kTrilistNoVertexLimit, 4, true},
     };
-    for (const auto& c : cases)
-    {
+    for (const auto& c : cases) {
         SCOPED_TRACE("seed " + std::to_string(c.seed));
         std::mt19937 random(c.seed);
         auto pick = [&random](int n) { return (int)(random() % (uint32_t)n); };
@@ -607,19 +605,17 @@ TEST_F(TrilistTest, RandomMeshesRebuildCornerByCorner)
         for (int v = 0; v < kVertices; ++v) points.push_back(nVector((float)pick(10), (float)pick(10), (float)pick(10)));
         std::vector<std::vector<int>> polys;
         std::vector<int> materials;
-        for (int p = 0; p < 200; ++p)
-        {
+        for (int p = 0; p < 200; ++p) {
             int corners = 3 + pick(6);
             std::vector<int> poly;
-            while ((int)poly.size() < corners)
-            {
+            while ((int)poly.size() < corners) {
                 int v = pick(kVertices);
                 bool repeated = false;
                 for (int u : poly) repeated = repeated || u == v;
                 if (!repeated) poly.push_back(v);
             }
             polys.push_back(poly);
-            materials.push_back(pick(4));   // 3 materials: index 3 reads as 0
+            materials.push_back(pick(4));  // 3 materials: index 3 reads as 0
         }
         nGeometry g(&engine);
         g.SetName("random");
@@ -629,8 +625,7 @@ TEST_F(TrilistTest, RandomMeshesRebuildCornerByCorner)
         std::vector<nVector> normals;
         std::vector<nGeometryColor> colours;
         std::vector<nVector2> uv;
-        for (uint32_t b = 0; b < g.bindingCount; ++b)
-        {
+        for (uint32_t b = 0; b < g.bindingCount; ++b) {
             // Mostly one value per vertex, so that many vertices stay shared.
             bool odd = pick(4) == 0;
             float f = odd ? values[pick(3)] : values[g.bindings[b] % 3];
@@ -642,13 +637,11 @@ TEST_F(TrilistTest, RandomMeshesRebuildCornerByCorner)
         AddColours(g, colours);
         AddUVSet(g, 1, uv);
         g.vertexTangents = nGeometry::AllocateArray<nTangentFrame>(g.bindingCount);
-        for (uint32_t b = 0; b < g.bindingCount; ++b)
-        {
+        for (uint32_t b = 0; b < g.bindingCount; ++b) {
             float v = (float)g.bindings[b];
             g.vertexTangents[b] = nTangentFrame{nVector(v, 0, 0, 1), nVector(0, v, 0, 1)};
         }
-        if (c.skin)
-        {
+        if (c.skin) {
             std::vector<nSkinWeight> weights;
             for (int v = 0; v < kVertices; ++v)
                 weights.push_back(nSkinWeight{{0.4f, 0.3f, 0.2f, 0.1f},

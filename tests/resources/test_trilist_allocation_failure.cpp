@@ -14,8 +14,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 
 // Two materials, normals, colours, one UV set and a skin: every array of a list is made.
 void BuildRichGeometry(nGeometry& g)
@@ -26,8 +25,7 @@ void BuildRichGeometry(nGeometry& g)
     g.colors = nGeometry::AllocateArray<nGeometryColor>(g.bindingCount);
     g.uvSets[0] = nGeometry::AllocateArray<nVector2>(g.bindingCount);
     g.uvSetCount = 1;
-    for (uint32_t b = 0; b < g.bindingCount; ++b)
-    {
+    for (uint32_t b = 0; b < g.bindingCount; ++b) {
         const nVector& at = g.vertices[g.bindings[b]];
         g.vertexNormals[b] = nVector(0, 0, 1, 1);
         g.colors[b] = nGeometryColor{at.x, at.y, 0.5f, 1.0f};
@@ -42,12 +40,10 @@ void BuildRichGeometry(nGeometry& g)
 std::vector<float> ExpectedCorners(const nGeometry& g, uint32_t t)
 {
     std::vector<float> out;
-    for (uint32_t p = 0; p < g.polygonCount; ++p)
-    {
+    for (uint32_t p = 0; p < g.polygonCount; ++p) {
         if (g.polygons[p].material != t) continue;
         for (uint32_t m = 1; m + 1 < g.polygons[p].count; ++m)
-            for (uint32_t k : {0u, m, m + 1})
-            {
+            for (uint32_t k : {0u, m, m + 1}) {
                 const nVector& v = g.vertices[g.polygons[p].bindings[k]];
                 out.push_back(v.x);
                 out.push_back(v.y);
@@ -65,8 +61,7 @@ TEST(TrilistAllocationFailure, EveryFailureIsReportedOrAbsorbed)
     };
     std::set<std::string> seen;
     int succeeded = 0;
-    for (int k = 1; k < 1000; ++k)
-    {
+    for (int k = 1; k < 1000; ++k) {
         SCOPED_TRACE("allocation " + std::to_string(k) + " fails");
         nOrvex engine;
         nGeometry g(&engine);
@@ -79,8 +74,7 @@ TEST(TrilistAllocationFailure, EveryFailureIsReportedOrAbsorbed)
         std::vector<std::string> errors;
         for (const std::string& line : cap.Lines())
             if (line.rfind("[!] ", 0) == 0) errors.push_back(line);
-        if (!nNothrowAllocationFailed())
-        {
+        if (!nNothrowAllocationFailed()) {
             // Every allocation has been made to fail once: this run had none to fail.
             ASSERT_NE(lists, nullptr);
             EXPECT_TRUE(errors.empty());
@@ -88,8 +82,7 @@ TEST(TrilistAllocationFailure, EveryFailureIsReportedOrAbsorbed)
             break;
         }
         EXPECT_EQ(g.homogeneous, nullptr);
-        if (!lists)
-        {
+        if (!lists) {
             ASSERT_EQ(errors.size(), 1u);
             EXPECT_EQ(conversionErrors.count(errors[0]), 1u) << errors[0];
             seen.insert(errors[0]);
@@ -98,14 +91,12 @@ TEST(TrilistAllocationFailure, EveryFailureIsReportedOrAbsorbed)
         // Absorbed: the geometry shares fewer vertices, the triangles are the same.
         ++succeeded;
         nLinkedListIterator it;
-        for (uint32_t t = 0; t < 2; ++t)
-        {
+        for (uint32_t t = 0; t < 2; ++t) {
             const nTrilist* list = static_cast<const nTrilist*>(lists->Iterate(it));
             ASSERT_NE(list, nullptr);
             EXPECT_EQ(list->material, (int32_t)t);
             std::vector<float> corners;
-            for (uint32_t i = 0; i < 3 * list->triangleCount; ++i)
-            {
+            for (uint32_t i = 0; i < 3 * list->triangleCount; ++i) {
                 corners.push_back(list->positions[list->indices[i]].x);
                 corners.push_back(list->positions[list->indices[i]].y);
             }

@@ -21,8 +21,8 @@
 
 namespace {
 
-typedef std::vector<std::string>             Lines;
-typedef std::vector<std::pair<float, float>> Keys;   // time, value
+typedef std::vector<std::string> Lines;
+typedef std::vector<std::pair<float, float>> Keys;  // time, value
 
 // The NML of one channel of linear keys ("t:v").
 std::string Channel(const char* id, const Keys& keys)
@@ -59,8 +59,8 @@ struct Path
         return out;
     }
     nMetaFile document;
-    nAIPath   path;
-    bool      built = false;
+    nAIPath path;
+    bool built = false;
 };
 
 // x runs 0 -> 10 in the first second, waits at 10 until 2 s, then runs on to 20 at 3 s;
@@ -106,8 +106,7 @@ struct PositionCase
 TEST(AIPath, PositionsFollowTheMotionRepeatingAndWaitThroughAPause)
 {
     Path p(Motion("paused", kPausedX, kZero, kZero));
-    const PositionCase cases[] = {{0.0f, 0.0f}, {0.5f, 5.0f}, {1.5f, 10.0f}, {2.5f, 15.0f}, {3.0f, 20.0f},
-                                  {3.5f, 5.0f},  {7.0f, 10.0f}, {-0.5f, 15.0f}};
+    const PositionCase cases[] = {{0.0f, 0.0f}, {0.5f, 5.0f}, {1.5f, 10.0f}, {2.5f, 15.0f}, {3.0f, 20.0f}, {3.5f, 5.0f}, {7.0f, 10.0f}, {-0.5f, 15.0f}};
     for (const PositionCase& c : cases) {
         nVector at;
         p.path.GetPosition(c.time, at);
@@ -119,9 +118,9 @@ TEST(AIPath, PositionsFollowTheMotionRepeatingAndWaitThroughAPause)
 struct ClosestCase
 {
     const char* what;
-    nVector     point;
-    nVector     closest;
-    float       time;
+    nVector point;
+    nVector closest;
+    float time;
 };
 
 // Worked by hand on the paused path (nodes at x = 0, 10, 10, 20 and times 0, 1, 2, 3).
@@ -160,7 +159,7 @@ TEST(AIPath, AZeroLengthFirstSegmentDoesNotPoisonLaterQueries)
     EXPECT_FLOAT_EQ(time, 1.5f);
     ASSERT_TRUE(p.path.GetClosestPoint(nVector(-1, 0, 0), &out, &time));
     EXPECT_FLOAT_EQ(out.x, 0.0f);
-    EXPECT_FLOAT_EQ(time, 0.0f);   // the pause's own segment, the earliest at distance 1
+    EXPECT_FLOAT_EQ(time, 0.0f);  // the pause's own segment, the earliest at distance 1
 }
 
 TEST(AIPath, AQueryPointThatIsNotFiniteFailsWithItsLine)

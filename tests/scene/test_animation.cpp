@@ -71,18 +71,18 @@ TEST(AnimationPlayer, WeightedMeanOfSourcesWritingOneChannel)
     nMotion* eight = Own(player, RampMotion("eight", ChannelXPos, 8.0f));
     player.PlayMotion(zero, nullptr, 0.0f, true, 1.0f);
     player.PlayMotion(eight, nullptr, 0.0f, true, 3.0f);
-    player.channels[ChannelXPos] = 50.0f;                   // the first source overwrites what was there
+    player.channels[ChannelXPos] = 50.0f;  // the first source overwrites what was there
     player.Update(0.0f);
     EXPECT_FLOAT_EQ(player.channels[ChannelXPos], 6.0f);
-    EXPECT_EQ(player.channels[ChannelYPos], 123.0f);       // nobody writes it
+    EXPECT_EQ(player.channels[ChannelYPos], 123.0f);  // nobody writes it
     EXPECT_EQ(player.writes[ChannelYPos], 0);
-    EXPECT_EQ(player.orientationWrites, 0);                // no source drives the rotation
+    EXPECT_EQ(player.orientationWrites, 0);  // no source drives the rotation
 }
 
 TEST(AnimationPlayer, CrossFadeBlendsTwoMotionsOntoTheChannels)
 {
     FakePlayer player;
-    nMotion* ramp = Own(player, RampMotion("ramp", ChannelXPos, 0.0f, 10.0f));   // 10 per second
+    nMotion* ramp = Own(player, RampMotion("ramp", ChannelXPos, 0.0f, 10.0f));  // 10 per second
     nMotion* hold = Own(player, RampMotion("hold", ChannelXPos, 2.0f));
     Own(player, RampMotion("scale", ChannelYScl, 4.0f));
     EXPECT_EQ(player.FindMotion("hold"), hold);
@@ -92,7 +92,7 @@ TEST(AnimationPlayer, CrossFadeBlendsTwoMotionsOntoTheChannels)
     player.Update(0.25f);
     EXPECT_FLOAT_EQ(player.channels[ChannelXPos], 2.5f);
 
-    nAnimationSource* b = player.PlayMotion(hold, nullptr, 1.0f, false, 1.0f);   // a fades out, b fades in
+    nAnimationSource* b = player.PlayMotion(hold, nullptr, 1.0f, false, 1.0f);  // a fades out, b fades in
     EXPECT_FLOAT_EQ(a->GetWeightSpeed(), -1.0f);
     EXPECT_TRUE(a->GetDropWhenFaded());
     EXPECT_FLOAT_EQ(b->GetWeight(), 0.0f);
@@ -155,7 +155,7 @@ TEST(AnimationPlayer, ImmediateReplacementDropsEveryOtherSourceInTheNextUpdate)
 
 nMotion* TurnMotion(const char* name, const nQuaternion& to)
 {
-    nMotion* motion = RampMotion(name, ChannelXRot, 7.0f);   // replaced by the track
+    nMotion* motion = RampMotion(name, ChannelXRot, 7.0f);  // replaced by the track
     motion->SetUseQuaternion(true);
     motion->GetQuaternionTrack().AddKey(0.0f, to);
     motion->GetQuaternionTrack().AddKey(10.0f, to);
@@ -175,11 +175,11 @@ TEST(AnimationPlayer, OrientationBlendBySlerpAboveTheWeightThreshold)
     player.PlayMotion(y, nullptr, 0.0f, true, 1.0f);
     player.PlayMotion(x, nullptr, 0.0f, true, 3.0f);
     player.Update(0.0f);
-    nQuaternion expected = nQuaternion::Slerp(0.25f, turnX, turnY);   // weight 1 of 4 stays with y
+    nQuaternion expected = nQuaternion::Slerp(0.25f, turnX, turnY);  // weight 1 of 4 stays with y
     EXPECT_NEAR(player.orientation.x, expected.x, 1e-5f);
     EXPECT_NEAR(player.orientation.y, expected.y, 1e-5f);
     EXPECT_NEAR(player.orientation.w, expected.w, 1e-5f);
-    EXPECT_EQ(player.writes[ChannelXRot], 0);              // the track replaces the rotation channels
+    EXPECT_EQ(player.writes[ChannelXRot], 0);  // the track replaces the rotation channels
     EXPECT_FLOAT_EQ(player.channels[ChannelAlpha], 0.25f);
 
     // A source of weight 0.005 is left out of the rotation but still writes its channels.
@@ -211,7 +211,7 @@ TEST(AnimationPlayer, ChannelsOutsideTheTableAndOutsideUpdateAreIgnored)
     EXPECT_EQ(player.writes[0], 1);
     EXPECT_EQ(player.writes[ChannelXPos], 1);
 
-    player.ApplyChannel(ChannelXPos, 99.0f, 1.0f);         // no accumulators outside Update
+    player.ApplyChannel(ChannelXPos, 99.0f, 1.0f);  // no accumulators outside Update
     EXPECT_EQ(player.channels[ChannelXPos], 1.0f);
 }
 
@@ -228,7 +228,15 @@ TEST(AnimationSource, IsDoneTable)
     turnOnly.GetQuaternionTrack().AddKey(0.5f, nQuaternion());
     turnOnly.GetQuaternionTrack().AddKey(2.0f, nQuaternion());
 
-    struct Case { const char* name; nMotion* motion; int32_t mode; float scale; float clock; bool done; };
+    struct Case
+    {
+        const char* name;
+        nMotion* motion;
+        int32_t mode;
+        float scale;
+        float clock;
+        bool done;
+    };
     const Case cases[] = {
         {"repeat never ends", &motion, LoopRepeat, 1.0f, 100.0f, false},
         {"oscillate never ends", &motion, LoopOscillate, 1.0f, 100.0f, false},
@@ -275,7 +283,7 @@ TEST(AnimationSourceList, ScriptListOutlivesThePlayer)
         list.SetLoopMode(LoopRepeat);
         player.Update(1.0f);
         EXPECT_FLOAT_EQ(list.GetClock(), 2.5f);
-        EXPECT_FLOAT_EQ(list.GetAt(1)->GetWeight(), 0.5f);   // ramped down from 1 and stopped there
+        EXPECT_FLOAT_EQ(list.GetAt(1)->GetWeight(), 0.5f);    // ramped down from 1 and stopped there
         EXPECT_FLOAT_EQ(player.channels[ChannelXPos], 0.5f);  // 2.5 wrapped into [0.5, 1.5]
     }
     // The player and its motions are gone; the list still reaches its sources' own fields.

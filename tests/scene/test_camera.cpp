@@ -96,7 +96,7 @@ TEST(Camera, OrthographicProjectionMapsTheBoxAndDepthRange)
 
 TEST(Camera, DegenerateSettingsGiveFiniteProjections)
 {
-    nOrvex engine;   // its null renderer reports no viewport
+    nOrvex engine;  // its null renderer reports no viewport
     struct Case
     {
         const char* name;
@@ -197,7 +197,7 @@ TEST(Camera, ScreenMappingMatchesWorkedValues)
     nCamera camera(&k.engine);
     nVector out(7.0f, 7.0f, 7.0f, 7.0f);
     EXPECT_FALSE(camera.WorldToScreen(nVector(0.0f, 0.0f, -1.0f), out, true));
-    EXPECT_FLOAT_EQ(out.x, 7.0f);   // untouched
+    EXPECT_FLOAT_EQ(out.x, 7.0f);  // untouched
     ASSERT_TRUE(camera.WorldToScreen(nVector(0.0f, 0.0f, 5.0f), out, true));
     EXPECT_FLOAT_EQ(out.x, 0.5f);
     EXPECT_FLOAT_EQ(out.y, 0.5f);
@@ -209,7 +209,7 @@ TEST(Camera, ScreenMappingMatchesWorkedValues)
     EXPECT_FLOAT_EQ(out.x, (0.64f + 1.0f) * 0.5f);
     // The centre of the screen at depth d is the point d along the view axis.
     camera.SetPosition(nVector(1.0f, 2.0f, 3.0f));
-    camera.SetRotation(nVector(0.0f, 1.5707964f, 0.0f));   // looking along +x
+    camera.SetRotation(nVector(0.0f, 1.5707964f, 0.0f));  // looking along +x
     camera.ScreenToWorld(out, 0.5f, 0.5f, 4.0f, -1.0f);
     EXPECT_NEAR(out.x, 5.0f, 1e-5f);
     EXPECT_NEAR(out.y, 2.0f, 1e-5f);
@@ -226,7 +226,7 @@ TEST(Camera, ScreenToWorldInvertsWorldToScreen)
         camera.SetAspectReferenceY(referenceY);
         camera.SetPosition(nVector(3.0f, -2.0f, 1.0f));
         camera.SetRotation(nVector(0.3f, -0.7f, 0.2f));
-        camera.SetScale(nVector(2.0f, 2.0f, 2.0f));   // the camera's world matrix drops it
+        camera.SetScale(nVector(2.0f, 2.0f, 2.0f));  // the camera's world matrix drops it
         for (int i = 0; i < 50; ++i) {
             nVector local(nRandRange(-3.0f, 3.0f), nRandRange(-3.0f, 3.0f), nRandRange(1.0f, 20.0f));
             nVector p = local.Transform(camera.GetWorldMatrix());
@@ -314,9 +314,9 @@ TEST(CameraNML, EverySettingRoundTrips)
     nOrvex engine;
     nMetaFile document;
     nMetaTag* tag = nMLParseRoot(document,
-        "<Camera= <ZNear=0.5> <ZFar=300.0> <ZoomFactor=2.0> <ViewportOrigin= <X=0.25> <Y=0.5> >"
-        " <ViewportSize= <X=0.5> <Y=0.75> > <Orthographic> <OrthographicWidth=8.0> <OrthographicHeight=6.0>"
-        " <FStop=2.8> <FocalDistance=12.0> <AspectRatioRefYAxis=False> >");
+                                 "<Camera= <ZNear=0.5> <ZFar=300.0> <ZoomFactor=2.0> <ViewportOrigin= <X=0.25> <Y=0.5> >"
+                                 " <ViewportSize= <X=0.5> <Y=0.75> > <Orthographic> <OrthographicWidth=8.0> <OrthographicHeight=6.0>"
+                                 " <FStop=2.8> <FocalDistance=12.0> <AspectRatioRefYAxis=False> >");
     ASSERT_NE(tag, nullptr);
     nCamera a(&engine);
     ASSERT_TRUE(a.Deserialize(&document, tag));
@@ -336,8 +336,8 @@ TEST(CameraNML, EverySettingRoundTrips)
     nMetaTag* written = a.Serialize(&out);
     ASSERT_NE(written, nullptr);
     EXPECT_EQ(nMLChildNames(written), (Names{"Item", "ZNear", "ZFar", "ZoomFactor", "ViewportOrigin", "ViewportSize",
-                                          "Orthographic", "OrthographicWidth", "OrthographicHeight",
-                                          "AspectRatioRefYAxis"}));
+                                             "Orthographic", "OrthographicWidth", "OrthographicHeight",
+                                             "AspectRatioRefYAxis"}));
     nCamera b(&engine);
     ASSERT_TRUE(b.Deserialize(&out, written));
     EXPECT_FLOAT_EQ(b.GetNear(), 0.5f);
@@ -360,7 +360,7 @@ TEST(CameraNML, ReaderBoundsAndReports)
     nLogCapture capture;
     ASSERT_TRUE(camera.Deserialize(&document, nMLParseRoot(document, "<Camera= <ZNear=0.05> <ZoomFactor=0.0> <Lens=1> >")));
     EXPECT_FLOAT_EQ(camera.GetNear(), 0.2f);
-    EXPECT_FLOAT_EQ(camera.GetZoom(), 0.1f);   // a zero zoom would divide the screen mapping by zero
+    EXPECT_FLOAT_EQ(camera.GetZoom(), 0.1f);  // a zero zoom would divide the screen mapping by zero
     nVector out;
     camera.ScreenToWorld(out, 1.0f, 1.0f, 2.0f, 1.0f);
     EXPECT_TRUE(std::isfinite(out.x) && std::isfinite(out.y));

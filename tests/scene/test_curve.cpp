@@ -53,18 +53,19 @@ TEST(Curve, LinearLoopModesWorkedValues)
 {
     nCurve curve;
     Fill(curve, {{CurveKeyLinear, 0, 0}, {CurveKeyLinear, 1, 10}});
-    struct Case { float t; int32_t mode; float expected; };
+    struct Case
+    {
+        float t;
+        int32_t mode;
+        float expected;
+    };
     const Case cases[] = {
-        {0.25f, LoopConstant, 2.5f}, {0.25f, LoopReset, 2.5f}, {1.0f, LoopReset, 10.0f},
-        {1.5f, LoopConstant, 10.0f}, {1.5f, LoopReset, 0.0f}, {1.5f, LoopRepeat, 5.0f},
-        {1.5f, LoopOscillate, 5.0f}, {1.5f, LoopOffsetRepeat, 15.0f},
-        {-0.25f, LoopRepeat, 7.5f}, {-0.25f, LoopOffsetRepeat, -2.5f}, {-0.25f, LoopConstant, 0.0f},
-        {-0.25f, LoopOscillate, 2.5f},             // mirrored: one repetition back
-        {2.25f, LoopOscillate, 2.5f},              // two repetitions on: forwards again
+        {0.25f, LoopConstant, 2.5f}, {0.25f, LoopReset, 2.5f}, {1.0f, LoopReset, 10.0f}, {1.5f, LoopConstant, 10.0f}, {1.5f, LoopReset, 0.0f}, {1.5f, LoopRepeat, 5.0f}, {1.5f, LoopOscillate, 5.0f}, {1.5f, LoopOffsetRepeat, 15.0f}, {-0.25f, LoopRepeat, 7.5f}, {-0.25f, LoopOffsetRepeat, -2.5f}, {-0.25f, LoopConstant, 0.0f}, {-0.25f, LoopOscillate, 2.5f},  // mirrored: one repetition back
+        {2.25f, LoopOscillate, 2.5f},                                                                                                                                                                                                                                                                                                                               // two repetitions on: forwards again
         {2.25f, LoopOffsetRepeat, 22.5f},
         {1.75f, LoopOscillate, 2.5f},
-        {-1.0f, LoopOffsetRepeat, -10.0f},         // at a boundary the offset stays continuous
-        {7.5f, 17, 10.0f},                         // an unknown mode clamps
+        {-1.0f, LoopOffsetRepeat, -10.0f},  // at a boundary the offset stays continuous
+        {7.5f, 17, 10.0f},                  // an unknown mode clamps
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "t " << c.t << " mode " << c.mode);
@@ -78,13 +79,19 @@ TEST(Curve, PartialRangeWrapsInsideIt)
     Fill(curve, {{CurveKeyLinear, 0, 0}, {CurveKeyLinear, 1, 10}});
     EXPECT_NEAR(Eval(curve, 1.25f, LoopRepeat, 0.5f, kLast), 7.5f, 1e-5f);
     EXPECT_NEAR(Eval(curve, 1.6f, LoopRepeat, 0.5f, kLast), 6.0f, 1e-5f);
-    EXPECT_NEAR(Eval(curve, 0.2f, LoopRepeat, 0.5f, kLast), 7.0f, 1e-5f);   // before the range too
-    EXPECT_NEAR(Eval(curve, 3.0f, LoopConstant, -4.0f, 0.25f), 2.5f, 1e-5f); // the range is clamped to the keys
+    EXPECT_NEAR(Eval(curve, 0.2f, LoopRepeat, 0.5f, kLast), 7.0f, 1e-5f);     // before the range too
+    EXPECT_NEAR(Eval(curve, 3.0f, LoopConstant, -4.0f, 0.25f), 2.5f, 1e-5f);  // the range is clamped to the keys
 }
 
 TEST(Curve, KeyKindsWorkedValues)
 {
-    struct Case { const char* name; std::vector<KeySpec> keys; float t; float expected; };
+    struct Case
+    {
+        const char* name;
+        std::vector<KeySpec> keys;
+        float t;
+        float expected;
+    };
     const Case cases[] = {
         // Step: holds the first value, gives its own value exactly at its time.
         {"step inside", {{1, 0, 3}, {CurveKeyStep, 1, 7}}, 0.999f, 3.0f},
@@ -96,8 +103,7 @@ TEST(Curve, KeyKindsWorkedValues)
         {"tangent", {{1, 0, 0, 0, 0, 0, 2}, {CurveKeyTangent, 1, 1, 0, 0, 0, 0}}, 0.5f, 0.75f},
         {"tangent 4", {{1, 0, 0, 0, 0, 0, 2}, {CurveKeyTangent2, 1, 1, 0, 0, 0, 4}}, 0.5f, 0.25f},
         // Tangents scaled by dt / (B - P) and dt / (N - A) when the neighbours exist.
-        {"tangent neighbours", {{1, -1, 0}, {1, 0, 0, 0, 0, 0, 2}, {CurveKeyTangent, 1, 1, 0, 0, 0, 4}, {1, 3, 0}},
-         0.5f, 0.5f + 0.125f * 2 * 0.5f - 0.125f * 4 / 3},
+        {"tangent neighbours", {{1, -1, 0}, {1, 0, 0, 0, 0, 0, 2}, {CurveKeyTangent, 1, 1, 0, 0, 0, 4}, {1, 3, 0}}, 0.5f, 0.5f + 0.125f * 2 * 0.5f - 0.125f * 4 / 3},
         // TCB with zero parameters: Catmull-Rom. m0 = 1 (no P), m1 = 0.5 * (-1 + 1) = 0.
         {"tcb", {{1, 0, 0}, {CurveKeyTCB, 1, 1}, {1, 2, 0}}, 0.5f, 0.625f},
         // Tension 1 on both keys: flat tangents, the smoothstep midpoint.
@@ -107,8 +113,7 @@ TEST(Curve, KeyKindsWorkedValues)
         {"bezier mid", {{1, 0, 0}, {CurveKeyBezier, 1, 1, 0, 0, 0, -1.0f / 3, 0}}, 0.5f, 0.5f},
         {"bezier quarter", {{1, 0, 0}, {CurveKeyBezier, 1, 1, 0, 0, 0, -1.0f / 3, 0}}, 0.25f, 0.15625f},
         // Bezier from a Bezier key: its outgoing handle (h2, h3) is used.
-        {"bezier both", {{CurveKeyBezier, 0, 0, 0, 0, 0, 0, 0, 1.0f / 3, 1}, {CurveKeyBezier, 1, 1, 0, 0, 0, -1.0f / 3, 0}},
-         0.5f, 0.5f + 0.375f},
+        {"bezier both", {{CurveKeyBezier, 0, 0, 0, 0, 0, 0, 0, 1.0f / 3, 1}, {CurveKeyBezier, 1, 1, 0, 0, 0, -1.0f / 3, 0}}, 0.5f, 0.5f + 0.375f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -136,7 +141,7 @@ TEST(Curve, NonFiniteTimesStayInsideTheKeys)
     Fill(curve, {{1, 0, 1}, {1, 1, 2}, {1, 2, 4}});
     for (int32_t mode = 0; mode <= 4; ++mode) {
         SCOPED_TRACE(mode);
-        EXPECT_EQ(Eval(curve, NAN, mode), 1.0f);           // the range start
+        EXPECT_EQ(Eval(curve, NAN, mode), 1.0f);  // the range start
         float inf = Eval(curve, INFINITY, mode);
         EXPECT_EQ(inf, mode == LoopReset ? 0.0f : (mode == LoopConstant ? 4.0f : 1.0f));
         EXPECT_EQ(Eval(curve, -INFINITY, mode), mode == LoopReset ? 0.0f : 1.0f);
@@ -174,8 +179,8 @@ TEST(Curve, CachedSegmentMatchesFreshEvaluation)
     for (int i = 0; i < 600; ++i) {
         int32_t mode = i % 5;
         float t;
-        if (i % 3 == 0) t = anywhere(rng);                 // jumps
-        else t = (sweep += 0.037f);                        // forwards in small steps
+        if (i % 3 == 0) t = anywhere(rng);                           // jumps
+        else t = (sweep += 0.037f);                                  // forwards in small steps
         if (i % 7 == 0) t = keys[(size_t)(unit(rng) * 39.0f)].time;  // exactly on a key
         nCurve fresh;
         Fill(fresh, keys);
@@ -185,10 +190,19 @@ TEST(Curve, CachedSegmentMatchesFreshEvaluation)
 
 TEST(Curve, WrapLoopTimeBoundaries)
 {
-    struct Case { float t, s, e, r; int32_t count; };
+    struct Case
+    {
+        float t, s, e, r;
+        int32_t count;
+    };
     const Case cases[] = {
-        {1.5f, 0, 1, 0.5f, 1}, {-0.25f, 0, 1, 0.75f, -1}, {2.0f, 0, 1, 0.0f, 2}, {-1.0f, 0, 1, 1.0f, -2},
-        {0.5f, 0, 1, 0.5f, 0}, {7.0f, 3, 3, 3.0f, 0}, {10.5f, 2, 4, 2.5f, 4},
+        {1.5f, 0, 1, 0.5f, 1},
+        {-0.25f, 0, 1, 0.75f, -1},
+        {2.0f, 0, 1, 0.0f, 2},
+        {-1.0f, 0, 1, 1.0f, -2},
+        {0.5f, 0, 1, 0.5f, 0},
+        {7.0f, 3, 3, 3.0f, 0},
+        {10.5f, 2, 4, 2.5f, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.t);
@@ -197,7 +211,7 @@ TEST(Curve, WrapLoopTimeBoundaries)
         EXPECT_EQ(count, c.count);
     }
     int32_t count = 0;
-    float r = WrapLoopTime(3e38f, 0.0f, 1e-3f, &count);     // the count saturates instead of overflowing
+    float r = WrapLoopTime(3e38f, 0.0f, 1e-3f, &count);  // the count saturates instead of overflowing
     EXPECT_GE(r, 0.0f);
     EXPECT_LE(r, 1e-3f);
     EXPECT_EQ(count, INT32_MAX);
@@ -218,7 +232,7 @@ TEST(Curve, KeysAreKeptInTimeOrder)
         k->value = (float)i;
         ASSERT_TRUE(curve.AddKeySorted(k));
     }
-    const float expectedValues[] = {3, 1, 0, 2, 4};        // equal times keep their insertion order
+    const float expectedValues[] = {3, 1, 0, 2, 4};  // equal times keep their insertion order
     for (uint32_t i = 0; i < 5; ++i) EXPECT_EQ(curve.GetKey(i)->value, expectedValues[i]);
     EXPECT_EQ(curve.GetKey(5), nullptr);
     curve.GetTimeRange(s, e);
@@ -245,13 +259,11 @@ std::unique_ptr<nMetaTag> KnotList(int32_t count, const std::vector<std::pair<co
 TEST(CurveNML, BinaryRoundTripKeepsEveryKeyKind)
 {
     nCurve curve;
-    Fill(curve, {{CurveKeyLinear, 0, 1}, {CurveKeyTCB, 0.5f, 2, 0.1f, 0.2f, 0.3f},
-                 {CurveKeyTangent, 1, 3, 0, 0, 0, 0.4f, 0.5f}, {CurveKeyTangent2, 1.5f, -4},
-                 {CurveKeyBezier, 2, 5, 0, 0, 0, -0.1f, 0.2f, 0.3f, -0.4f}, {CurveKeyStep, 2.5f, 6}, {CurveKeyNone, 3, 7}});
+    Fill(curve, {{CurveKeyLinear, 0, 1}, {CurveKeyTCB, 0.5f, 2, 0.1f, 0.2f, 0.3f}, {CurveKeyTangent, 1, 3, 0, 0, 0, 0.4f, 0.5f}, {CurveKeyTangent2, 1.5f, -4}, {CurveKeyBezier, 2, 5, 0, 0, 0, -0.1f, 0.2f, 0.3f, -0.4f}, {CurveKeyStep, 2.5f, 6}, {CurveKeyNone, 3, 7}});
     curve.SetPostBehavior(LoopOscillate);
     std::unique_ptr<nMetaTag> tag(curve.Serialize(nullptr));
     ASSERT_TRUE(tag);
-    EXPECT_EQ(tag->FindPath("PostBehavior;"), nullptr);    // never written
+    EXPECT_EQ(tag->FindPath("PostBehavior;"), nullptr);  // never written
     nMetaTag* data = tag->FindPath("BinaryKnot:Data;");
     ASSERT_NE(data, nullptr);
     EXPECT_EQ(data->GetValue().GetBinaryLength(), 9 * 1 + 37 * 6);
@@ -287,11 +299,11 @@ TEST(CurveNML, BinaryCountIsCheckedAgainstTheData)
 {
     // Two linear records and a third cut short, while Count claims a million.
     uint8_t data[9 * 2 + 5] = {};
-    data[0] = 1;                                            // key 0: linear, time 0, value 0
-    data[9] = 1;                                            // key 1: linear, time 0, value 1.0f
+    data[0] = 1;  // key 0: linear, time 0, value 0
+    data[9] = 1;  // key 1: linear, time 0, value 1.0f
     data[16] = 0x80;
     data[17] = 0x3f;
-    data[18] = 1;                                           // key 2: cut short
+    data[18] = 1;  // key 2: cut short
     std::unique_ptr<nMetaTag> tag(new nMetaTag("Curve"));
     nMetaTag* knots = Child(tag.get(), new nMetaTag("BinaryKnot"));
     Child(knots, new nMetaTag("Count", 1000000));
@@ -322,32 +334,33 @@ TEST(CurveNML, BinaryCountIsCheckedAgainstTheData)
 
 TEST(CurveNML, KnotListsTextAndKinds)
 {
-    std::unique_ptr<nMetaTag> tag = KnotList(4, {{"Knot", "1,5:2,5"}, {"Knot", "3"}, {"KnotEx", "2:3:5"},
-                                                 {"KnotEx", "4:5:1:0.1:0.2:0.3:0.4:0.5:0.6:0.7"}});
+    std::unique_ptr<nMetaTag> tag = KnotList(4, {{"Knot", "1,5:2,5"}, {"Knot", "3"}, {"KnotEx", "2:3:5"}, {"KnotEx", "4:5:1:0.1:0.2:0.3:0.4:0.5:0.6:0.7"}});
     nCurve curve;
     nLogCapture log;
     ASSERT_TRUE(curve.Deserialize(nullptr, tag.get()));
     EXPECT_TRUE(log.Lines().empty());
     ASSERT_EQ(curve.GetKeyCount(), 4u);
     EXPECT_EQ(curve.GetKey(0)->type, CurveKeyLinear);
-    EXPECT_FLOAT_EQ(curve.GetKey(0)->time, 1.5f);            // ',' is a decimal separator here
+    EXPECT_FLOAT_EQ(curve.GetKey(0)->time, 1.5f);  // ',' is a decimal separator here
     EXPECT_FLOAT_EQ(curve.GetKey(0)->value, 2.5f);
     EXPECT_FLOAT_EQ(curve.GetKey(1)->time, 3.0f);
-    EXPECT_EQ(curve.GetKey(1)->value, 0.0f);                 // no ':' gives value 0
+    EXPECT_EQ(curve.GetKey(1)->value, 0.0f);  // no ':' gives value 0
     const nCurvePoint* bez = curve.GetKey(2);
     EXPECT_EQ(bez->type, CurveKeyBezier);
     EXPECT_EQ(bez->time, 2.0f);
     EXPECT_EQ(bez->value, 5.0f);
     for (float f : {bez->tension, bez->continuity, bez->bias, bez->handle0, bez->handle1, bez->handle2, bez->handle3})
-        EXPECT_EQ(f, -1.0f);                                 // missing trailing fields read as -1
+        EXPECT_EQ(f, -1.0f);  // missing trailing fields read as -1
     const nCurvePoint* tcb = curve.GetKey(3);
     EXPECT_EQ(tcb->type, CurveKeyTCB);
     EXPECT_FLOAT_EQ(tcb->handle3, 0.7f);
 
-    struct Kind { const char* text; int32_t type; };
-    const Kind kinds[] = {{"0:1:0", CurveKeyLinear}, {"0:2:0", CurveKeyTangent2}, {"0:3:0", CurveKeyBezier},
-                          {"0:4:0", CurveKeyTangent}, {"0:5:0", CurveKeyTCB}, {"0:6:0", CurveKeyStep},
-                          {"0:7:0", CurveKeyNone}, {"0", CurveKeyNone}};
+    struct Kind
+    {
+        const char* text;
+        int32_t type;
+    };
+    const Kind kinds[] = {{"0:1:0", CurveKeyLinear}, {"0:2:0", CurveKeyTangent2}, {"0:3:0", CurveKeyBezier}, {"0:4:0", CurveKeyTangent}, {"0:5:0", CurveKeyTCB}, {"0:6:0", CurveKeyStep}, {"0:7:0", CurveKeyNone}, {"0", CurveKeyNone}};
     for (const Kind& k : kinds) {
         SCOPED_TRACE(k.text);
         std::unique_ptr<nMetaTag> one = KnotList(1, {{"KnotEx", k.text}});
@@ -358,34 +371,33 @@ TEST(CurveNML, KnotListsTextAndKinds)
 
 TEST(CurveNML, KnotListFailures)
 {
-    struct Case { const char* name; std::unique_ptr<nMetaTag> tag; bool ok; uint32_t keys; std::vector<std::string> lines; };
+    struct Case
+    {
+        const char* name;
+        std::unique_ptr<nMetaTag> tag;
+        bool ok;
+        uint32_t keys;
+        std::vector<std::string> lines;
+    };
     std::vector<Case> cases;
-    cases.push_back({"short list", KnotList(3, {{"Knot", "0:1"}, {"Knot", "1:2"}}), false, 0,
-                     {"[!] <Curve> is corrupted, discarding.\n"}});
-    cases.push_back({"huge count", KnotList(2000000000, {{"Knot", "0:1"}}), false, 0,
-                     {"[!] <Curve> is corrupted, discarding.\n"}});
-    cases.push_back({"too many", KnotList(1, {{"Knot", "0:1"}, {"Knot", "1:2"}, {"Knot", "2:3"}}), true, 1,
-                     {"[!] Too many knot in <Curve>, 1 expected.\n"}});
-    cases.push_back({"too many ex", KnotList(1, {{"Knot", "0:1"}, {"KnotEx", "1:1:2"}}), true, 1,
-                     {"[!] Too many knot in <Knot>, 1 specified.\n"}});
-    cases.push_back({"odd children", KnotList(1, {{"Comment", "x"}, {"Knot", "0:1"}}), true, 1,
-                     {"[*] Unsupported knot tag 'Comment'.\n"}});
+    cases.push_back({"short list", KnotList(3, {{"Knot", "0:1"}, {"Knot", "1:2"}}), false, 0, {"[!] <Curve> is corrupted, discarding.\n"}});
+    cases.push_back({"huge count", KnotList(2000000000, {{"Knot", "0:1"}}), false, 0, {"[!] <Curve> is corrupted, discarding.\n"}});
+    cases.push_back({"too many", KnotList(1, {{"Knot", "0:1"}, {"Knot", "1:2"}, {"Knot", "2:3"}}), true, 1, {"[!] Too many knot in <Curve>, 1 expected.\n"}});
+    cases.push_back({"too many ex", KnotList(1, {{"Knot", "0:1"}, {"KnotEx", "1:1:2"}}), true, 1, {"[!] Too many knot in <Knot>, 1 specified.\n"}});
+    cases.push_back({"odd children", KnotList(1, {{"Comment", "x"}, {"Knot", "0:1"}}), true, 1, {"[*] Unsupported knot tag 'Comment'.\n"}});
     {
         std::unique_ptr<nMetaTag> t = KnotList(2, {{"Knot", "0:1"}});
         nMetaTag* list = t->FindPath("Knot;");
         Child(list, new nMetaTag("Knot", 5));
         Child(list, new nMetaTag("KnotEx", 1.5f));
-        cases.push_back({"not strings", std::move(t), false, 0,
-                         {"[*] Invalid knot tag while parsing curve.\n", "[*] Invalid extended knot tag while parsing curve.\n",
-                          "[!] <Curve> is corrupted, discarding.\n"}});
+        cases.push_back({"not strings", std::move(t), false, 0, {"[*] Invalid knot tag while parsing curve.\n", "[*] Invalid extended knot tag while parsing curve.\n", "[!] <Curve> is corrupted, discarding.\n"}});
     }
     {
         std::unique_ptr<nMetaTag> t(new nMetaTag("Curve"));
         nMetaTag* list = Child(t.get(), new nMetaTag("Knot"));
         Child(list, new nMetaTag("Knot", "0:1"));
         Child(list, new nMetaTag("Count", 1));
-        cases.push_back({"count not first", std::move(t), false, 0,
-                         {"[!] First sub-tag in <Curve> must be the knot <Count> tag.\n"}});
+        cases.push_back({"count not first", std::move(t), false, 0, {"[!] First sub-tag in <Curve> must be the knot <Count> tag.\n"}});
     }
     {
         std::unique_ptr<nMetaTag> t = KnotList(1, {{"Knot", "0:1"}});
@@ -393,11 +405,9 @@ TEST(CurveNML, KnotListFailures)
         Child(t.get(), new nMetaTag("PreBehavior", "Reset"));
         Child(t.get(), new nMetaTag("PostBehavior", "Bounce"));
         Child(t.get(), new nMetaTag("Extra", 1));
-        cases.push_back({"behaviours", std::move(t), true, 1,
-                         {"[*] Unknown loop mode 'Bounce'.\n", "[*] Unknown tag 'Extra' in <Curve>.\n"}});
+        cases.push_back({"behaviours", std::move(t), true, 1, {"[*] Unknown loop mode 'Bounce'.\n", "[*] Unknown tag 'Extra' in <Curve>.\n"}});
     }
-    cases.push_back({"wrong root", std::unique_ptr<nMetaTag>(new nMetaTag("Curves")), false, 0,
-                     {"[!] Could not parse curve. Root tag id is incorrect (Curves).\n"}});
+    cases.push_back({"wrong root", std::unique_ptr<nMetaTag>(new nMetaTag("Curves")), false, 0, {"[!] Could not parse curve. Root tag id is incorrect (Curves).\n"}});
 
     for (Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -423,16 +433,19 @@ TEST(QuaternionTrack, SlerpBetweenKeysAndLoops)
 {
     nQuaternionTrack track;
     ASSERT_TRUE(track.AddKey(0.0f, nQuaternion()));
-    ASSERT_TRUE(track.AddKey(1.0f, nQuaternion(0, kHalfSqrt, 0, kHalfSqrt)));   // 90 degrees about Y
+    ASSERT_TRUE(track.AddKey(1.0f, nQuaternion(0, kHalfSqrt, 0, kHalfSqrt)));  // 90 degrees about Y
     nQuaternion q;
     track.Evaluate(0.5f, q, LoopConstant, kFirst, kLast);
     EXPECT_NEAR(q.y, 0.38268f, 1e-5f);
     EXPECT_NEAR(q.w, 0.92388f, 1e-5f);
 
-    struct Case { float t; int32_t mode; float same; };
-    const Case cases[] = {{1.25f, LoopRepeat, 0.25f}, {1.25f, LoopOffsetRepeat, 0.25f}, {1.25f, LoopOscillate, 0.75f},
-                          {-0.25f, LoopOscillate, 0.25f}, {3.0f, LoopConstant, 1.0f}, {-3.0f, LoopConstant, 0.0f},
-                          {NAN, LoopRepeat, 0.0f}, {INFINITY, LoopOscillate, 0.0f}};
+    struct Case
+    {
+        float t;
+        int32_t mode;
+        float same;
+    };
+    const Case cases[] = {{1.25f, LoopRepeat, 0.25f}, {1.25f, LoopOffsetRepeat, 0.25f}, {1.25f, LoopOscillate, 0.75f}, {-0.25f, LoopOscillate, 0.25f}, {3.0f, LoopConstant, 1.0f}, {-3.0f, LoopConstant, 0.0f}, {NAN, LoopRepeat, 0.0f}, {INFINITY, LoopOscillate, 0.0f}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.t);
         nQuaternion a, b;
@@ -452,7 +465,7 @@ TEST(QuaternionTrack, OneKey)
 {
     nQuaternionTrack track;
     nQuaternion out(1, 2, 3, 4);
-    track.Evaluate(0.0f, out, LoopConstant, kFirst, kLast);    // no key: the identity
+    track.Evaluate(0.0f, out, LoopConstant, kFirst, kLast);  // no key: the identity
     EXPECT_EQ(out.w, 1.0f);
     const nQuaternion key(0, 0, kHalfSqrt, kHalfSqrt);
     track.AddKey(2.0f, key);
@@ -506,7 +519,7 @@ TEST(QuaternionTrackNML, TextKeys)
     Child(keys, new nMetaTag("Note", "ignored without a message"));
     Child(keys, new nMetaTag("Key", 3));
     Child(keys, new nMetaTag("Key", "1.5:0,0.5,0,0.75"));
-    Child(keys, new nMetaTag("Key", "2:1,0,0"));              // four numbers: the reading stops
+    Child(keys, new nMetaTag("Key", "2:1,0,0"));  // four numbers: the reading stops
     Child(keys, new nMetaTag("Key", "3:0,0,0,1"));
     Child(tag.get(), new nMetaTag("Speed", 1));
     nQuaternionTrack track;
@@ -520,7 +533,7 @@ TEST(QuaternionTrackNML, TextKeys)
     EXPECT_EQ(track.GetKey(1)->value.w, 0.75f);
 
     keys->GetChildren().Clear(true);
-    Child(keys, new nMetaTag("Key", "1,5:0,0,0,1"));          // ',' is no decimal separator here
+    Child(keys, new nMetaTag("Key", "1,5:0,0,0,1"));  // ',' is no decimal separator here
     log.Clear();
     EXPECT_TRUE(track.Deserialize(nullptr, tag.get()));
     EXPECT_EQ(track.GetKey(0)->time, 1.0f);

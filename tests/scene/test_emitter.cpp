@@ -41,7 +41,7 @@ struct Rig
     void Frame(float dt = kStep)
     {
         nMatrix4 camera;
-        emitter.Enqueue(&emitter, &list, 0);   // a node that is no camera is never culled
+        emitter.Enqueue(&emitter, &list, 0);  // a node that is no camera is never culled
         DeletePrimitiveList(&list);
         emitter.SortParticlesByDepth(camera);
         emitter.Update(dt);
@@ -86,7 +86,10 @@ TEST(Emitter, DeterministicRunOf120Frames)
         }
         owed += 100.0f * kStep;
         uint32_t expected = 0;
-        while (owed > 1.0f && expected < freeBefore) { ++expected; owed -= 1.0f; }
+        while (owed > 1.0f && expected < freeBefore) {
+            ++expected;
+            owed -= 1.0f;
+        }
         if (owed > 50.0f) owed = 50.0f;
         // A slot freed by this step's ageing is only reused in the next step.
         EXPECT_EQ(births, expected);
@@ -98,8 +101,8 @@ TEST(Emitter, DeterministicRunOf120Frames)
         if (freeBefore > 0 && frame > 61) ++refills;
         (void)deaths;
     }
-    EXPECT_GT(fullFrames, 20u);   // the pool filled after 30 frames and stayed full until the first deaths
-    EXPECT_GT(refills, 0u);       // then refilled as particles died
+    EXPECT_GT(fullFrames, 20u);  // the pool filled after 30 frames and stayed full until the first deaths
+    EXPECT_GT(refills, 0u);      // then refilled as particles died
     EXPECT_NEAR(r.emitter.GetClock(), 120 * kStep, 1e-3f);
 }
 
@@ -114,7 +117,7 @@ TEST(Emitter, FirstStepAndTheStrictThreshold)
     EXPECT_NEAR(r.emitter.GetAccumulator(), 0.6666667f, 1e-5f);
 
     Rig exact(4.0f, 100, 60.0f);
-    exact.Frame();                 // 60 per second for 1/60 s: exactly 1.0 owed
+    exact.Frame();  // 60 per second for 1/60 s: exactly 1.0 owed
     EXPECT_EQ(exact.Live(), 0u);
 }
 
@@ -127,7 +130,7 @@ TEST(Emitter, AFullPoolOwesAtMostItsSize)
     for (int frame = 0; frame < 600; ++frame) r.Frame();
     EXPECT_EQ(r.Live(), 10u);
     EXPECT_FLOAT_EQ(r.emitter.GetAccumulator(), 10.0f);
-    r.model->m_timeToLive = 0.5f;   // everyone dies at the next step, the burst follows
+    r.model->m_timeToLive = 0.5f;  // everyone dies at the next step, the burst follows
     r.Frame();
     EXPECT_EQ(r.Live(), 0u);
     r.Frame();
@@ -189,10 +192,10 @@ TEST(Emitter, FrozenUnlessDrawnSortedFarToNearAndBounded)
     r.Frame();
     r.Frame();
     const float clock = r.emitter.GetClock();
-    r.emitter.Update(kStep);             // not queued since the last step
+    r.emitter.Update(kStep);  // not queued since the last step
     EXPECT_FLOAT_EQ(r.emitter.GetClock(), clock);
 
-    nMatrix4 camera;                     // looking along +Z from the origin
+    nMatrix4 camera;  // looking along +Z from the origin
     r.emitter.Enqueue(&r.emitter, &r.list, 0);
     DeletePrimitiveList(&r.list);
     r.emitter.SortParticlesByDepth(camera);
@@ -226,9 +229,9 @@ TEST(Emitter, CulledEmitterStopsTheQueueTimerAndQueuesNothing)
     camera.SetPosition(nVector(0.0f, 0.0f, -10.0f));
     camera.UpdateWorldMatrix();
     camera.ComputeFrustum(0, -1.0f, -1.0f);
-    r.emitter.SetPosition(nVector(0.0f, 5000.0f, 0.0f));   // far outside any view
+    r.emitter.SetPosition(nVector(0.0f, 5000.0f, 0.0f));  // far outside any view
     r.emitter.UpdateWorldMatrix();
-    r.emitter.Update(kStep);              // clears the drawn mark of the allocation
+    r.emitter.Update(kStep);  // clears the drawn mark of the allocation
     r.engine.GetQueueTimer().SetClock(FakeClock);
     r.engine.GetQueueTimer().Reset();
     const uint32_t before = r.engine.GetQueueTimer().GetAccumulated();
@@ -242,7 +245,12 @@ TEST(Emitter, CulledEmitterStopsTheQueueTimerAndQueuesNothing)
 // NML: pool sizes, integer lives and dampings, the round trip, the wrong roots.
 TEST(EmitterNML, PoolSizesAreCheckedAndIntegersAccepted)
 {
-    struct Case { const char* text; uint32_t pool; const char* line; };
+    struct Case
+    {
+        const char* text;
+        uint32_t pool;
+        const char* line;
+    };
     const Case cases[] = {
         {"<Emitter= <PoolSize=250> >", 250, nullptr},
         {"<Emitter= <PoolSize=1> >", 1, nullptr},
@@ -279,7 +287,13 @@ TEST(EmitterNML, PoolSizesAreCheckedAndIntegersAccepted)
 
 TEST(EmitterNML, WrongRootsAndUnknownTags)
 {
-    struct Case { const char* text; bool emitter; bool result; const char* line; };
+    struct Case
+    {
+        const char* text;
+        bool emitter;
+        bool result;
+        const char* line;
+    };
     const Case cases[] = {
         {"<Emitters= >", true, false, "[!] Could not parse emitter. Root tag id is incorrect (Emitters).\n"},
         {"<Emitter= <Rate=3> >", true, true, "[*] Unknown tag 'Rate' in <Emitter>.\n"},

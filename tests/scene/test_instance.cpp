@@ -117,7 +117,7 @@ struct InstanceScene : ::testing::Test
         nKitScene* k = nullptr;
         void OnSceneEvent(int32_t code, void* data) override
         {
-            if (code == SceneEventItemCreated) (*static_cast<nMItem**>(data))->SetEvents(&k->items);   // data: the item's address
+            if (code == SceneEventItemCreated) (*static_cast<nMItem**>(data))->SetEvents(&k->items);  // data: the item's address
         }
     };
 
@@ -133,10 +133,10 @@ struct InstanceScene : ::testing::Test
     }
     ~InstanceScene() override { k.scene->RemoveListener(&recorder); }
 
-    nTempDir             dir;
+    nTempDir dir;
     nTempDir::ChangeInto into;
-    nKitScene            k;
-    Recorder             recorder;
+    nKitScene k;
+    Recorder recorder;
 };
 
 TEST_F(InstanceScene, AHostWithTwoCopiesAndASelfInstantiatingTemplateSetsUpAndEvaluates)
@@ -240,8 +240,8 @@ struct EmptyCase
 {
     const char* what;
     const char* templatePath;
-    bool        active;
-    int32_t     toolMode;
+    bool active;
+    int32_t toolMode;
 };
 
 TEST_F(InstanceScene, InstancesThatStayEmptyHaveNoGroupAndPathsThroughThemFindNothing)
@@ -286,7 +286,7 @@ TEST_F(InstanceScene, SettingUpTwiceMakesOneCopyAndANewTemplateStartsAfresh)
     EXPECT_EQ(GroupNames(k.scene), (Names{"tpl.nms", "loop.nms"}));
     EXPECT_EQ(ParentOf(k.scene->FindItem("box/ring", nullptr)), box);
     EXPECT_EQ(k.scene->FindItem("box/crate", nullptr), nullptr);
-    EXPECT_EQ(ParentOf(first->FindItem("crate")), box);   // still hanging where it was
+    EXPECT_EQ(ParentOf(first->FindItem("crate")), box);  // still hanging where it was
     // Deleting the instance leaves its copy.
     k.scene->QueueDeletion(box);
     k.scene->FlushDeletionQueue();

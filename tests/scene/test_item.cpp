@@ -100,14 +100,14 @@ TEST(Item, SetWorldMatrixDecomposesIntoComponentsThatRebuildIt)
 
             item.SetWorldMatrix(local, true, false);
             EXPECT_EQ(item.GetFlags() & ItemFlagLocalDirty, 0u);
-            EXPECT_TRUE(MatrixNear(item.GetLocalMatrix(), local, 0.0f));       // the matrix itself is kept
+            EXPECT_TRUE(MatrixNear(item.GetLocalMatrix(), local, 0.0f));  // the matrix itself is kept
             EXPECT_TRUE(VectorNear(item.GetPosition(), c.position, 1e-4f));
             EXPECT_TRUE(VectorNear(item.GetScale(), c.scale, 1e-4f));
-            item.SetPosition(item.GetPosition());                           // rebuild from the components
+            item.SetPosition(item.GetPosition());  // rebuild from the components
             EXPECT_TRUE(MatrixNear(item.GetLocalMatrix(), local, 1e-4f));
 
             nMatrix4 world = parent.GetWorldMatrix() * local;
-            item.SetWorldMatrix(world, false, true);                        // a world matrix, components kept
+            item.SetWorldMatrix(world, false, true);  // a world matrix, components kept
             EXPECT_TRUE(MatrixNear(item.GetLocalMatrix(), local, 1e-3f));
             EXPECT_TRUE(MatrixNear(item.GetWorldMatrix(), world, 1e-3f));
         }
@@ -138,7 +138,7 @@ TEST(Item, SettersDirtyTheSubtreeButNotSiblings)
     EXPECT_FLOAT_EQ(c.GetWorldMatrix().m[3], 1.0f + 1.0f + 2.0f);
     EXPECT_FLOAT_EQ(c.GetWorldMatrix().m[0], 2.0f);
     EXPECT_EQ(a.GetFlags() & (ItemFlagLocalDirty | ItemFlagWorldDirty), 0u);
-    EXPECT_NE(c.GetFlags() & ItemFlagInverseDirty, 0u);               // the inverse only on request
+    EXPECT_NE(c.GetFlags() & ItemFlagInverseDirty, 0u);  // the inverse only on request
 
     root.SetPosition(nVector(10, 0, 0));
     EXPECT_FLOAT_EQ(c.GetWorldMatrix().m[3], 10.0f + 1.0f + 2.0f);
@@ -190,13 +190,13 @@ TEST(Item, EveryNodeFollowsItsAncestorsWhateverWasReadOrSetBefore)
     for (int step = 0; step < 3000; ++step) {
         nItem& n = *nodes[pick(rng)];
         switch (op(rng)) {
-        case 0: n.SetPosition(nVector(pos(rng), pos(rng), pos(rng))); break;
-        case 1: n.SetMatrix(rigid()); break;
-        case 2: n.SetWorldMatrix(rigid(), true, false); break;
-        case 3: n.GetWorldMatrix(); break;
-        case 4: n.GetInverseWorldMatrix(); break;
-        case 5: n.SetParent(pick(rng) < 2 ? nullptr : nodes[pick(rng)].get()); break;
-        case 6: n.SetFlag(ItemFlagDirty, pick(rng) < 4); break;   // ignored
+            case 0: n.SetPosition(nVector(pos(rng), pos(rng), pos(rng))); break;
+            case 1: n.SetMatrix(rigid()); break;
+            case 2: n.SetWorldMatrix(rigid(), true, false); break;
+            case 3: n.GetWorldMatrix(); break;
+            case 4: n.GetInverseWorldMatrix(); break;
+            case 5: n.SetParent(pick(rng) < 2 ? nullptr : nodes[pick(rng)].get()); break;
+            case 6: n.SetFlag(ItemFlagDirty, pick(rng) < 4); break;  // ignored
         }
         nItem& checked = *nodes[pick(rng)];
         const nMatrix4 local = checked.GetLocalMatrix();
@@ -287,35 +287,35 @@ TEST(Item, HierarchyUpdatesInRandomOrdersEqualThePlainRecursiveForm)
     for (int step = 0; step < 2000; ++step) {
         const int i = pickNode(rng);
         switch (op(rng)) {
-        case 0:
-            plain.nodes[i].c.position = RandomComponents(rng, RotationOrderYXZ).position;
-            items[i]->SetPosition(plain.nodes[i].c.position);
-            plain.Mark(i);
-            break;
-        case 1:
-            plain.nodes[i].c.rotation = RandomComponents(rng, RotationOrderYXZ).rotation;
-            items[i]->SetRotation(plain.nodes[i].c.rotation);
-            plain.Mark(i);
-            break;
-        case 2: {
-            int p = pickNode(rng) % 8 == 0 ? -1 : pickNode(rng);
-            if (p >= 0 && plain.InSubtree(i, p)) break;   // loops are repaired elsewhere
-            items[i]->SetParent(p >= 0 ? items[p].get() : nullptr);
-            plain.SetParent(i, p);
-            break;
-        }
-        case 3:
-        case 4:
-            read(i);
-            break;
-        case 5: {
-            // The whole tree read in a random order.
-            std::vector<int> order(kNodes);
-            for (int k = 0; k < kNodes; ++k) order[k] = k;
-            std::shuffle(order.begin(), order.end(), rng);
-            for (int k : order) read(k);
-            break;
-        }
+            case 0:
+                plain.nodes[i].c.position = RandomComponents(rng, RotationOrderYXZ).position;
+                items[i]->SetPosition(plain.nodes[i].c.position);
+                plain.Mark(i);
+                break;
+            case 1:
+                plain.nodes[i].c.rotation = RandomComponents(rng, RotationOrderYXZ).rotation;
+                items[i]->SetRotation(plain.nodes[i].c.rotation);
+                plain.Mark(i);
+                break;
+            case 2: {
+                int p = pickNode(rng) % 8 == 0 ? -1 : pickNode(rng);
+                if (p >= 0 && plain.InSubtree(i, p)) break;  // loops are repaired elsewhere
+                items[i]->SetParent(p >= 0 ? items[p].get() : nullptr);
+                plain.SetParent(i, p);
+                break;
+            }
+            case 3:
+            case 4:
+                read(i);
+                break;
+            case 5: {
+                // The whole tree read in a random order.
+                std::vector<int> order(kNodes);
+                for (int k = 0; k < kNodes; ++k) order[k] = k;
+                std::shuffle(order.begin(), order.end(), rng);
+                for (int k : order) read(k);
+                break;
+            }
         }
         if (HasFatalFailure()) return;
         for (int k = 0; k < kNodes; ++k)
@@ -328,7 +328,7 @@ TEST(Item, LinkOnlyPositionFollowsThePlaceButNotTheTurnOrScale)
     nItem parent(nullptr), item(nullptr);
     item.SetParent(&parent);
     parent.SetPosition(nVector(5, 0, 0));
-    parent.SetRotation(nVector(0, 1.5707964f, 0));       // 90 degrees about Y
+    parent.SetRotation(nVector(0, 1.5707964f, 0));  // 90 degrees about Y
     parent.SetScale(nVector(2, 2, 2));
     item.SetPosition(nVector(1, 0, 0));
     item.SetRotation(nVector(0.3f, 0, 0));
@@ -366,7 +366,7 @@ TEST(Item, TargetTurnsTheThirdAxisUntilCleared)
     nVector from = w.GetColumn(3, true);
     nVector axis = w.GetColumn(2, true).Normalize();
     EXPECT_TRUE(VectorNear(axis, (target - from).Normalize(), 1e-5f));
-    EXPECT_NEAR(w.GetColumn(0, true).Length(), 2.0f, 1e-5f);   // the uniform scale stays
+    EXPECT_NEAR(w.GetColumn(0, true).Length(), 2.0f, 1e-5f);  // the uniform scale stays
     EXPECT_TRUE(VectorNear(item.GetRotationMatrix().GetColumn(2), axis, 1e-5f));
 
     // A new target point is followed at the next update.
@@ -377,7 +377,7 @@ TEST(Item, TargetTurnsTheThirdAxisUntilCleared)
 
     item.SetTarget(nullptr);
     EXPECT_EQ(item.GetFlags() & ItemFlagHasTarget, 0u);
-    EXPECT_TRUE(VectorNear(item.GetTarget(), other, 0.0f));      // the point is kept
+    EXPECT_TRUE(VectorNear(item.GetTarget(), other, 0.0f));  // the point is kept
     nMatrix4 euler = parent.GetWorldMatrix() * nMatrix4::Translation(nVector(0, 0, 4)) * nMatrix4::Scaling(nVector(2, 2, 2));
     EXPECT_TRUE(MatrixNear(item.GetWorldMatrix(), euler, 1e-5f));
 }
@@ -396,9 +396,9 @@ TEST(Item, ParentingToOwnDescendantRepairsTheLoop)
     nLogCapture log;
     a.SetParent(&c);
     EXPECT_EQ(log.Lines(), std::vector<std::string>{"[*] Deadlock detected, link chain has been corrected.\n"});
-    EXPECT_EQ(b.GetParent(), &top);                        // lifted to a's old parent
+    EXPECT_EQ(b.GetParent(), &top);  // lifted to a's old parent
     EXPECT_EQ(a.GetParent(), &c);
-    EXPECT_EQ(sibling.GetParent(), &a);                    // the rest of a's subtree moves with it
+    EXPECT_EQ(sibling.GetParent(), &a);  // the rest of a's subtree moves with it
     EXPECT_TRUE(a.IsDescendantOf(&top));
     EXPECT_FALSE(b.IsDescendantOf(&a));
     EXPECT_EQ(top.GetChildren().GetCount(), 1);
@@ -443,14 +443,14 @@ TEST(Item, ZeroScaleInvertsWithoutInfinities)
     child.SetParent(&parent);
     parent.SetPosition(nVector(1, 2, 3));
     parent.SetRotation(nVector(0.5f, 0.2f, 0));
-    parent.SetScale(nVector(0, 0, 0));                     // scripts hide items this way
+    parent.SetScale(nVector(0, 0, 0));  // scripts hide items this way
     EXPECT_TRUE(Finite(parent.GetInverseWorldMatrix()));
     child.SetWorldMatrix(nMatrix4::Translation(nVector(4, 4, 4)), false, false);
     EXPECT_TRUE(Finite(child.GetLocalMatrix()));
     EXPECT_TRUE(std::isfinite(child.GetPosition().x));
     EXPECT_TRUE(Finite(child.GetWorldMatrix()));
 
-    parent.SetScale(nVector(2, 0, 1));                     // one axis flattened
+    parent.SetScale(nVector(2, 0, 1));  // one axis flattened
     const nMatrix4& inv = parent.GetInverseWorldMatrix();
     EXPECT_TRUE(Finite(inv));
     nVector p(3, 0, 0);
@@ -468,7 +468,7 @@ TEST(Item, RotationSettersAndOrder)
     EXPECT_TRUE(MatrixNear(item.GetRotationMatrix(), m, 1e-5f));
 
     nVector angles = item.GetRotation();
-    item.SetRotationOrder(RotationOrderXYZ);                // same angles, another rotation
+    item.SetRotationOrder(RotationOrderXYZ);  // same angles, another rotation
     EXPECT_TRUE(VectorNear(item.GetRotation(), angles, 0.0f));
     EXPECT_TRUE(MatrixNear(item.GetRotationMatrix(), nMatrix3::FromEulerVector(angles, RotationOrderXYZ), 1e-6f));
 }
@@ -526,14 +526,20 @@ TEST(ItemNML, RoundTrip)
     EXPECT_TRUE(VectorNear(back.GetTarget(), target, 0.0f));
     EXPECT_TRUE(MatrixNear(back.GetPivot(), item.GetPivot(), 0.0f));
     EXPECT_EQ(back.GetFlags() & ~ItemFlagDirty,
-              (uint32_t)(ItemFlagHasTarget | ItemFlagInvisible | ItemFlagLinkOnlyPosition));   // the bone bit is not stored
+              (uint32_t)(ItemFlagHasTarget | ItemFlagInvisible | ItemFlagLinkOnlyPosition));  // the bone bit is not stored
     EXPECT_EQ(back.GetRegistry().GetFloat("DepthOfField:Focus;", 0.0f), 2.5f);
     EXPECT_TRUE(MatrixNear(back.GetWorldMatrix(), item.GetWorldMatrix(), 1e-6f));
 }
 
 TEST(ItemNML, WriteThresholdsAndFlagTag)
 {
-    struct Case { nVector position; nVector scale; bool writesPosition; bool writesScale; };
+    struct Case
+    {
+        nVector position;
+        nVector scale;
+        bool writesPosition;
+        bool writesScale;
+    };
     const Case cases[] = {
         {nVector(0, 0, 0), nVector(1, 1, 1), false, false},
         {nVector(5e-7f, 0, -5e-7f), nVector(1 + 5e-7f, 1, 1), false, false},
@@ -543,17 +549,17 @@ TEST(ItemNML, WriteThresholdsAndFlagTag)
         nItem item(nullptr);
         item.SetPosition(c.position);
         item.SetScale(c.scale);
-        item.GetWorldMatrix();                             // 0x20 still set: the flag word is not 0
+        item.GetWorldMatrix();  // 0x20 still set: the flag word is not 0
         std::unique_ptr<nMetaTag> tag(item.Serialize(nullptr));
         EXPECT_EQ(tag->FindPath("Position;") != nullptr, c.writesPosition);
         EXPECT_EQ(tag->FindPath("Scale;") != nullptr, c.writesScale);
         EXPECT_EQ(tag->FindPath("Rotation;"), nullptr);
         EXPECT_EQ(tag->FindPath("OffsetMatrix;"), nullptr);
-        EXPECT_NE(tag->FindPath("Target;"), nullptr);       // always
-        EXPECT_NE(tag->FindPath("Registry;"), nullptr);     // always
+        EXPECT_NE(tag->FindPath("Target;"), nullptr);    // always
+        EXPECT_NE(tag->FindPath("Registry;"), nullptr);  // always
         nMetaTag* flags = tag->FindPath("ItemFlag;");
         ASSERT_NE(flags, nullptr);
-        EXPECT_EQ(flags->GetChildCount(), 0);               // only dirty bits: written empty
+        EXPECT_EQ(flags->GetChildCount(), 0);  // only dirty bits: written empty
         nItem back(nullptr);
         ASSERT_TRUE(back.Deserialize(nullptr, tag.get()));
         EXPECT_EQ(back.GetFlags() & ~ItemFlagDirty, 0u);
@@ -573,7 +579,7 @@ TEST(ItemNML, ReadingProblemsAndExtras)
     flags->AddChild(new nMetaTag("Selected"));
     nMetaTag* registry = tag->AddChild(new nMetaTag("Registry"));
     registry->AddChild(new nMetaTag("Key", 1));
-    registry->AddChild(new nMetaTag("Key", 2));             // no duplicate test
+    registry->AddChild(new nMetaTag("Key", 2));  // no duplicate test
 
     nItem item(nullptr);
     item.SetRotationOrder(RotationOrderXY);
@@ -581,7 +587,7 @@ TEST(ItemNML, ReadingProblemsAndExtras)
     ASSERT_TRUE(item.Deserialize(nullptr, tag.get()));
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[*] Unknown rotation order 'YXX'.\n",
                                                      "[*] Unknown tag 'Colour' in <Item>.\n"}));
-    EXPECT_EQ(item.GetRotationOrder(), RotationOrderZYX);    // the first tag set it; the bad one left it
+    EXPECT_EQ(item.GetRotationOrder(), RotationOrderZYX);  // the first tag set it; the bad one left it
     EXPECT_TRUE(Vector4Near(item.GetPivot().GetColumn(3, false), nVector(0, 0, 2, 1), 0.0f));
     EXPECT_EQ(item.GetFlags() & ~ItemFlagDirty, (uint32_t)ItemFlagInvisible);
     EXPECT_EQ(item.GetRegistry().GetRootCount(), 2);
@@ -596,7 +602,7 @@ TEST(ItemNML, ReadingProblemsAndExtras)
     nItem other(nullptr);
     other.SetRotationOrder(RotationOrderXY);
     ASSERT_TRUE(other.Deserialize(nullptr, alone.get()));
-    EXPECT_EQ(other.GetRotationOrder(), RotationOrderYXZ);   // reset to 4 at the start of reading
+    EXPECT_EQ(other.GetRotationOrder(), RotationOrderYXZ);  // reset to 4 at the start of reading
 }
 
 }

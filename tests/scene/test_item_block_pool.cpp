@@ -37,7 +37,7 @@ TEST(ItemBlockPool, BlocksAreAlignedDistinctAndWholeThroughManyChunks)
             unsigned char* b = static_cast<unsigned char*>(pool.Take());
             ASSERT_NE(b, nullptr);
             EXPECT_TRUE(Aligned(b));
-            std::memset(b, i & 0xff, pool.GetBlockSize());   // blocks must not overlap
+            std::memset(b, i & 0xff, pool.GetBlockSize());  // blocks must not overlap
             blocks.push_back(b);
             distinct.insert(b);
         }

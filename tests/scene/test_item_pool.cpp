@@ -75,5 +75,5 @@ TEST(ItemPool, SlotsFreedAmongLiveItemsAreReusedAndEmptyBlocksGoBackWithTheConte
 
     k.scene->DeleteContent(false);
     EXPECT_EQ(nItemPool::GetSpareBlockCount(), 0);
-    EXPECT_LE(nItemPool::GetBlockCount() - before, 1);   // the block new items of that size come from
+    EXPECT_LE(nItemPool::GetBlockCount() - before, 1);  // the block new items of that size come from
 }

@@ -74,7 +74,7 @@ TEST(Light, OnlySpotLightsProjectAndEdgeOfTheConeMapsToTheViewEdge)
     spot.SetType(LightTypeSpot);
     nMatrix4 q;
     spot.GetProjectionMatrix(q);
-    EXPECT_NEAR(q.m[0], 0.5773503f, 1e-6f);   // cot(60 degrees)
+    EXPECT_NEAR(q.m[0], 0.5773503f, 1e-6f);  // cot(60 degrees)
     EXPECT_NEAR(q.m[5], 0.5773503f, 1e-6f);
     const float a = 500.0f / (500.0f - 0.02f);
     EXPECT_FLOAT_EQ(q.m[10], a);
@@ -198,10 +198,10 @@ TEST(Light, SpecularByReflectionOrHalfVector)
     light.SetSpecularIntensity(1.0f);
     const nVector p(0.0f, 0.0f, 5.0f), n(0.0f, 0.0f, -1.0f);
     const nVector slanted(0.6f, 0.0f, 0.8f);
-    const float gloss = 1.0f / 96.0f;   // the exponent becomes 1
+    const float gloss = 1.0f / 96.0f;  // the exponent becomes 1
     float diffuse = 0.0f, specular = -1.0f;
     ASSERT_TRUE(light.ComputeLighting(p, n, &diffuse, &specular, nullptr, gloss, false, false));
-    EXPECT_FLOAT_EQ(specular, 0.0f);    // no view direction
+    EXPECT_FLOAT_EQ(specular, 0.0f);  // no view direction
     ASSERT_TRUE(light.ComputeLighting(p, n, nullptr, &specular, &slanted, gloss, false, false));
     EXPECT_NEAR(specular, 0.8f, 1e-5f);
     ASSERT_TRUE(light.ComputeLighting(p, n, nullptr, &specular, &slanted, gloss, true, false));
@@ -233,11 +233,11 @@ TEST(LightNML, EverySettingRoundTripsInWritingOrder)
     nOrvex engine;
     nMetaFile document;
     nMetaTag* tag = nMLParseRoot(document,
-        "<Light= <Type=\"Spot\"> <Shadow=\"Map\"> <ShadowRange=50.0> <ShadowBias=0.5> <ShadowDistribution=0.5>"
-        " <ShadowColor= <X=0.25> <Y=0.0> <Z=0.0> > <Volumetric> <VolumetricSampleStep=0.25> <VolumetricThick=2.0>"
-        " <VolumetricRange=4.0> <ZNear=0.5> <Falloff=\"InvDist2\"> <Range=30.0> <VolumeRange=60.0>"
-        " <ClipDistance=70.0> <Diffuse= <X=1.0> <Y=0.5> <Z=0.25> > <Specular= <X=0.5> <Y=0.5> <Z=0.5> >"
-        " <DiffuseIntensity=3.0> <SpecularIntensity=0.75> <ConeAngle=0.25> <EdgeAngle=0.125> <Shader=\"glow\"> >");
+                                 "<Light= <Type=\"Spot\"> <Shadow=\"Map\"> <ShadowRange=50.0> <ShadowBias=0.5> <ShadowDistribution=0.5>"
+                                 " <ShadowColor= <X=0.25> <Y=0.0> <Z=0.0> > <Volumetric> <VolumetricSampleStep=0.25> <VolumetricThick=2.0>"
+                                 " <VolumetricRange=4.0> <ZNear=0.5> <Falloff=\"InvDist2\"> <Range=30.0> <VolumeRange=60.0>"
+                                 " <ClipDistance=70.0> <Diffuse= <X=1.0> <Y=0.5> <Z=0.25> > <Specular= <X=0.5> <Y=0.5> <Z=0.5> >"
+                                 " <DiffuseIntensity=3.0> <SpecularIntensity=0.75> <ConeAngle=0.25> <EdgeAngle=0.125> <Shader=\"glow\"> >");
     ASSERT_NE(tag, nullptr);
     nLight a(&engine);
     ASSERT_TRUE(a.Deserialize(&document, tag));
@@ -273,14 +273,14 @@ TEST(LightNML, ReadingRestoresDefaultsAndBoundsValues)
     nMetaFile document;
     nLogCapture capture;
     ASSERT_TRUE(light.Deserialize(&document, nMLParseRoot(document,
-        "<Light= <Falloff=\"Quadratic\"> <VolumeRange=0.0> <ZNear=0.05> <VolumetricThickness=3.0> <Glow=1> >")));
+                                                          "<Light= <Falloff=\"Quadratic\"> <VolumeRange=0.0> <ZNear=0.05> <VolumetricThickness=3.0> <Glow=1> >")));
     EXPECT_FLOAT_EQ(light.GetDiffuseIntensity(), 1.0f);
     EXPECT_FLOAT_EQ(light.GetRange(), 0.0f);
     EXPECT_TRUE(light.GetShader().IsEmpty());
     EXPECT_EQ(light.GetFalloff(), LightFalloffLinear);
     EXPECT_FLOAT_EQ(light.GetVolumeRange(), 500.0f);
     EXPECT_FLOAT_EQ(light.GetNear(), 0.1f);
-    EXPECT_FLOAT_EQ(light.GetVolumetricRange(), 3.0f);      // the older key fills the range
+    EXPECT_FLOAT_EQ(light.GetVolumetricRange(), 3.0f);  // the older key fills the range
     EXPECT_FLOAT_EQ(light.GetVolumetricThickness(), 1.0f);
     nMetaFile wrong;
     EXPECT_FALSE(light.Deserialize(&wrong, nMLParseRoot(wrong, "<Lamp= >")));
@@ -320,7 +320,7 @@ TEST(ManagedLight, FactoryRendererCallsAndActivity)
     EXPECT_EQ(a->GetLight().GetType(), LightTypeParallel);
     EXPECT_FLOAT_EQ(a->GetPriority(), 0.25f);
     ASSERT_EQ(k.scene->GetLights().GetCount(), 2);
-    EXPECT_EQ(k.scene->GetLights().GetHead()->value, a);   // appended, not sorted
+    EXPECT_EQ(k.scene->GetLights().GetHead()->value, a);  // appended, not sorted
     EXPECT_EQ(k.scene->GetLights().GetTail()->value, b);
 
     std::ostringstream id;

@@ -37,7 +37,7 @@ TEST(ManagedItem, ChannelsOneToNineReachTheNodeAndOthersAreRefused)
         EXPECT_EQ(value, known ? want[id] : -99.0f) << id;
     }
     for (int32_t id = 1; id <= 9; ++id) {
-        a->Node().GetWorldMatrix();                 // clean, so that the setter must dirty it
+        a->Node().GetWorldMatrix();  // clean, so that the setter must dirty it
         ASSERT_TRUE(a->SetChannel(id, 7.0f + id));
         EXPECT_NE(a->Node().GetFlags() & ItemFlagLocalDirty, 0u) << id;
         float value = 0.0f;
@@ -67,7 +67,11 @@ TEST(ManagedItem, ResetStartsTheLogicAtARandomPhaseWithinOnePeriod)
     nKitScene k;
     nKitItem* a = k.Add("a");
     a->Node().SetPosition(nVector(3.0f, 0.0f, 0.0f));
-    struct { float rate; float period; } cases[] = {{15.0f, 1.0f / 15.0f}, {2.0f, 0.5f}, {0.0f, 10.0f}, {-3.0f, 10.0f}};
+    struct
+    {
+        float rate;
+        float period;
+    } cases[] = {{15.0f, 1.0f / 15.0f}, {2.0f, 0.5f}, {0.0f, 10.0f}, {-3.0f, 10.0f}};
     nRandSeed(11);
     for (const auto& c : cases) {
         a->SetLogicRate(c.rate);
@@ -107,17 +111,17 @@ TEST(ManagedItem, RecordedPoseComesBackWithItsPivot)
 
     nKitItem* plain = k.Add("plain");
     plain->Node().SetPosition(nVector(4.0f, 0.0f, 0.0f));
-    plain->RestoreInitialMatrix();                     // nothing recorded: nothing changes
+    plain->RestoreInitialMatrix();  // nothing recorded: nothing changes
     EXPECT_EQ(plain->Node().GetPosition().x, 4.0f);
 }
 
 struct CommandCase
 {
     const char* text;
-    float       step;       // seconds per evaluation
-    int         steps;
-    const char* what;       // "x" position, "sx" scale, "ry" rotation, "px" pivot, "a" opacity
-    std::vector<float> values;   // after each step
+    float step;  // seconds per evaluation
+    int steps;
+    const char* what;           // "x" position, "sx" scale, "ry" rotation, "px" pivot, "a" opacity
+    std::vector<float> values;  // after each step
 };
 
 TEST(ManagedItem, CommandsMoveTheNodeTowardsTheirTargets)
@@ -130,7 +134,7 @@ TEST(ManagedItem, CommandsMoveTheNodeTowardsTheirTargets)
         {"torotation 0.2, 0, 90, 0;", 0.2f, 1, "ry", {1.5707964f}},
         {"tooffset 0.4, 4, 0, 0;", 0.2f, 2, "px", {2.0f, 4.0f}},
         {"toalpha 0.4, 0;", 0.2f, 2, "a", {0.5f, 0.0f}},
-        {"toalpha 0, 3;", 0.1f, 1, "a", {1.0f}},          // clamped to 1
+        {"toalpha 0, 3;", 0.1f, 1, "a", {1.0f}},  // clamped to 1
     };
     for (const CommandCase& c : cases) {
         SCOPED_TRACE(c.text);
@@ -141,11 +145,11 @@ TEST(ManagedItem, CommandsMoveTheNodeTowardsTheirTargets)
         for (int i = 0; i < c.steps; ++i) {
             k.scene->Evaluate(0);
             std::string w = c.what;
-            float v = w == "x" ? a->Node().GetPosition().x
-                    : w == "sx" ? a->Node().GetScale().x
-                    : w == "ry" ? a->Node().GetRotation().y
-                    : w == "px" ? a->Node().GetPivot().m[3]
-                    : a->Node().GetOpacity();
+            float v = w == "x"    ? a->Node().GetPosition().x
+                      : w == "sx" ? a->Node().GetScale().x
+                      : w == "ry" ? a->Node().GetRotation().y
+                      : w == "px" ? a->Node().GetPivot().m[3]
+                                  : a->Node().GetOpacity();
             EXPECT_NEAR(v, c.values[(size_t)i], 1e-5f) << "step " << i;
         }
         EXPECT_TRUE(a->IsCommandListDone());
@@ -185,7 +189,8 @@ TEST(ManagedItem, ReparentingTellsTheListenersAroundTheChange)
     nKitScene k;
     nKitItem* a = k.Add("a");
     nKitItem* b = k.Add("b");
-    struct Recorder : nSceneListener {
+    struct Recorder : nSceneListener
+    {
         std::vector<std::string> events;
         nKitItem* child;
         void OnSceneEvent(int32_t code, void* data) override
@@ -260,7 +265,7 @@ TEST(ManagedItem, NmlReadingReportsBadTagsAndResetsItsState)
     EXPECT_FALSE(a->Deserialize(&document, wrong));
     nMetaFile noUid;
     EXPECT_FALSE(a->Deserialize(&noUid, nMLParseRoot(noUid, "<MItem= <Id=\"x\"> <Shiny> >")));
-    EXPECT_FALSE(a->IsActive());                 // no "Active": inactive
+    EXPECT_FALSE(a->IsActive());  // no "Active": inactive
     EXPECT_FALSE(a->HasInitialMatrix());
     EXPECT_EQ(a->GetScriptUnits().GetCount(), 0);
     Lines want = {"[!] Could not parse managed item. Root tag id is incorrect (Item).\n",
@@ -272,11 +277,11 @@ TEST(ManagedItem, NmlReadingReportsBadTagsAndResetsItsState)
 struct OldFormCase
 {
     const char* what;
-    const char* body;        // children of MItem besides Id and UId
-    int32_t     mode;
-    float       mass;        // of the first shape, -1 without shapes
-    int32_t     selfMask;
-    int32_t     units;
+    const char* body;  // children of MItem besides Id and UId
+    int32_t mode;
+    float mass;  // of the first shape, -1 without shapes
+    int32_t selfMask;
+    int32_t units;
 };
 
 TEST(ManagedItem, OlderBodyAndUnitFormsAreStillRead)

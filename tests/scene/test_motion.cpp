@@ -72,7 +72,7 @@ std::unique_ptr<nMotion> SampleMotion()
     AddKeys(bezier, {{0, 0}, {1, 1}});
     bezier->GetKey(1)->type = CurveKeyBezier;
     bezier->GetKey(1)->handle0 = -0.25f;
-    m->AddChannel(ChannelZRot);                      // a channel without keys
+    m->AddChannel(ChannelZRot);  // a channel without keys
     return m;
 }
 
@@ -107,13 +107,13 @@ TEST(Motion, DurationRangeAndLookups)
     ASSERT_TRUE(motion.GetTimeRange(s, e));
     EXPECT_EQ(s, -1.0f);
     EXPECT_EQ(e, 3.5f);
-    EXPECT_NE(motion.FindChannel(ChannelXPos), second);   // the first of that id
+    EXPECT_NE(motion.FindChannel(ChannelXPos), second);  // the first of that id
     EXPECT_EQ(motion.FindChannel(ChannelAlpha), nullptr);
     EXPECT_EQ(motion.GetChannels().GetCount(), 3);
 
     EXPECT_FALSE(motion.HasQuaternion());
     motion.SetUseQuaternion(true);
-    EXPECT_FALSE(motion.HasQuaternion());                 // no keys yet
+    EXPECT_FALSE(motion.HasQuaternion());  // no keys yet
     motion.GetQuaternionTrack().AddKey(0, nQuaternion());
     EXPECT_TRUE(motion.HasQuaternion());
 }
@@ -128,7 +128,7 @@ TEST(Motion, EvaluatePositionTouchesOnlyPresentChannels)
     EXPECT_FLOAT_EQ(y, 5.0f);
     EXPECT_EQ(z, 7.0f);
 
-    AddKeys(motion.AddChannel(ChannelYPos), {{0, 100}, {1, 200}});   // the last channel of an id counts
+    AddKeys(motion.AddChannel(ChannelYPos), {{0, 100}, {1, 200}});  // the last channel of an id counts
     AddKeys(motion.AddChannel(ChannelZPos), {{0, -1}, {1, -3}});
     motion.EvaluatePosition(0.5f, x, y, z, LoopConstant);
     EXPECT_FLOAT_EQ(y, 150.0f);
@@ -137,7 +137,13 @@ TEST(Motion, EvaluatePositionTouchesOnlyPresentChannels)
 
 TEST(MotionNML, LoopModeInference)
 {
-    struct Case { const char* name; std::vector<int32_t> posts; const char* loopMode; int32_t expected; };
+    struct Case
+    {
+        const char* name;
+        std::vector<int32_t> posts;
+        const char* loopMode;
+        int32_t expected;
+    };
     const Case cases[] = {
         {"from the curves", {LoopConstant, LoopOscillate, LoopRepeat}, nullptr, LoopOscillate},
         {"all constant", {LoopConstant, LoopConstant}, nullptr, LoopConstant},
@@ -238,7 +244,7 @@ TEST(MotionNML, ReadingProblems)
 
     nMotion motion("m");
     nLogCapture log;
-    EXPECT_TRUE(motion.Deserialize(nullptr, tag.get()));     // reading never discards a motion
+    EXPECT_TRUE(motion.Deserialize(nullptr, tag.get()));  // reading never discards a motion
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{
                                "[*] Unknown tag 'Speed' in <Motion>.\n",
                                "[*] Unknown channel id 'PositionW'.\n",
@@ -246,7 +252,7 @@ TEST(MotionNML, ReadingProblems)
                                "[*] Mangled keyframe tag while parsing quaternion channel.\n",
                            }));
     ASSERT_EQ(motion.GetChannels().GetCount(), 1);
-    EXPECT_EQ(motion.GetChannels().GetAt(0)->GetId(), ChannelNone);   // kept with id 0
+    EXPECT_EQ(motion.GetChannels().GetAt(0)->GetId(), ChannelNone);  // kept with id 0
     EXPECT_EQ(motion.GetChannels().GetAt(0)->GetKey(0)->value, 4.0f);
     EXPECT_EQ(motion.GetQuaternionTrack().GetKeyCount(), 1u);
 
@@ -255,7 +261,12 @@ TEST(MotionNML, ReadingProblems)
     EXPECT_EQ(log.Lines(), std::vector<std::string>{"[*] Unknown motion channel type (0).\n"});
     EXPECT_EQ(written->FindPath("Channel:Id;"), nullptr);
 
-    struct Wrong { const char* root; std::function<bool(nMetaTag*)> read; const char* line; };
+    struct Wrong
+    {
+        const char* root;
+        std::function<bool(nMetaTag*)> read;
+        const char* line;
+    };
     nMotionChannel lone;
     const Wrong wrong[] = {
         {"Motions", [&](nMetaTag* t) { return motion.Deserialize(nullptr, t); },

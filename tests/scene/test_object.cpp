@@ -24,8 +24,8 @@ typedef std::vector<std::string> Names;
 struct Influence
 {
     nVector position;
-    float   weight[4];
-    int     bone[4];
+    float weight[4];
+    int bone[4];
 };
 
 // A geometry of the given vertices with a skin of boneCount bones (identity bind matrices).
@@ -104,7 +104,7 @@ TEST(ObjectSkinning, BoneVolumesEncloseTheInfluencedVertices)
     nKitScene k;
     std::vector<Influence> v = {
         {nVector(0.0f, 0.0f, 0.0f), {1.0f, 0.0f, 0.0f, 0.0f}, {0, 0, 0, 0}},
-        {nVector(1.0f, 2.0f, 0.0f), {0.5f, 0.0f, 0.5f, 0.0f}, {0, 1, 7, 0}},   // weight 0 and bone 7 count for nothing
+        {nVector(1.0f, 2.0f, 0.0f), {0.5f, 0.0f, 0.5f, 0.0f}, {0, 1, 7, 0}},  // weight 0 and bone 7 count for nothing
         {nVector(3.0f, 3.0f, 3.0f), {1.0f, 0.0f, 0.0f, 0.0f}, {1, 0, 0, 0}},
         {nVector(-2.0f, 1.0f, 4.0f), {1.0f, 0.0f, 0.0f, 0.0f}, {1, 0, 0, 0}},
     };
@@ -123,7 +123,7 @@ TEST(ObjectSkinning, BoneVolumesEncloseTheInfluencedVertices)
     } cases[] = {
         {0, nVector(0, 0, 0), nVector(1, 2, 0)},
         {1, nVector(-2, 1, 3), nVector(3, 3, 4)},
-        {2, nVector(0, 0, 0), nVector(0, 0, 0)},   // influences nothing: a point box at the origin
+        {2, nVector(0, 0, 0), nVector(0, 0, 0)},  // influences nothing: a point box at the origin
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.bone);
@@ -204,7 +204,7 @@ TEST(ObjectSkinning, ANewGeometryRebuildsTheSkin)
     nKitItem* bone = k.Add("bone");
     object.SetBone(0, &bone->Node());
     object.SetGeometry(strip.Get(), true);
-    EXPECT_EQ(object.GetBone(0), &bone->Node());   // the same geometry leaves the skin alone
+    EXPECT_EQ(object.GetBone(0), &bone->Node());  // the same geometry leaves the skin alone
     object.SetGeometry(plain.Get(), true);
     EXPECT_EQ(object.GetBoneCount(), 0);
     EXPECT_EQ(object.GetBoneMatrices(), nullptr);
@@ -224,7 +224,7 @@ TEST(ObjectSkinning, DeletingABoneItemClearsItsSlot)
     item->GetObject().SetBone(0, &a->Node());
     item->GetObject().SetBone(1, &b->Node());
     k.scene->QueueDeletion(b);
-    k.scene->Evaluate(SceneEvaluateAll);   // flushes, then skins with what is left
+    k.scene->Evaluate(SceneEvaluateAll);  // flushes, then skins with what is left
     EXPECT_EQ(item->GetObject().GetBone(0), &a->Node());
     EXPECT_EQ(item->GetObject().GetBone(1), nullptr);
     for (int e = 0; e < 16; ++e) EXPECT_FLOAT_EQ(item->GetObject().GetBoneMatrices()[1].m[e], nMatrix4().m[e]);
@@ -372,7 +372,7 @@ TEST(ObjectNML, ObjectFormsRoundTripWithTheirGeometryNames)
     } selected{k.engine};
     k.engine.SetResourceCache(&cache);
     nMetaFile document;
-    nLogCapture capture;   // the named files do not exist: the loader reports them
+    nLogCapture capture;  // the named files do not exist: the loader reports them
     nMObject* shared = static_cast<nMObject*>(k.scene->CreateObject("a", nullptr));
     nMObject* shared2 = static_cast<nMObject*>(k.scene->CreateObject("b", nullptr));
     nMObject* own = static_cast<nMObject*>(k.scene->CreateObject("c", nullptr));
@@ -381,10 +381,10 @@ TEST(ObjectNML, ObjectFormsRoundTripWithTheirGeometryNames)
     ASSERT_TRUE(shared2->GetObject().Deserialize(&second, nMLParseRoot(second, "<Object= <Geometry=\"crate.nml\"> >")));
     nMetaFile third;
     ASSERT_TRUE(own->GetObject().Deserialize(&third, nMLParseRoot(third,
-        "<Object= <Geometry=\"crate.nml\"> <Occluder=\"box.nml\"> <CacheGeometry=False> >")));
+                                                                  "<Object= <Geometry=\"crate.nml\"> <Occluder=\"box.nml\"> <CacheGeometry=False> >")));
     ASSERT_TRUE(shared->GetObject().GetGeometry().IsValid());
     EXPECT_EQ(shared->GetObject().GetGeometry(), shared2->GetObject().GetGeometry());
-    EXPECT_NE(own->GetObject().GetGeometry(), shared->GetObject().GetGeometry());   // a private copy
+    EXPECT_NE(own->GetObject().GetGeometry(), shared->GetObject().GetGeometry());  // a private copy
     EXPECT_FALSE(own->GetObject().GetCacheGeometry());
 
     nMetaFile out;

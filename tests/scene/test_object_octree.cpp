@@ -32,16 +32,15 @@ TEST(ObjectOctree, SetUpCutsALargeGeometryOfOneObject)
     struct Case
     {
         const char* what;
-        int         cells;      // 2 cells^2 triangles
-        int         users;
-        bool        tree;
-        Names       lines;      // of the optimisation
+        int cells;  // 2 cells^2 triangles
+        int users;
+        bool tree;
+        Names lines;  // of the optimisation
     };
     const Case cases[] = {
         {"8192 polygons", 64, 1, false, {}},
         {"8450 polygons, one object", 65, 1, true, {"   Generating octree for geometry 'big'.\n"}},
-        {"8450 polygons, two objects", 65, 2, false,
-         {"[*] Geometry 'big' should be optimized but will not be as it is used by more than one item.\n"}},
+        {"8450 polygons, two objects", 65, 2, false, {"[*] Geometry 'big' should be optimized but will not be as it is used by more than one item.\n"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -62,7 +61,7 @@ TEST(ObjectOctree, SetUpCutsALargeGeometryOfOneObject)
             std::vector<const nOctreeNode*> leaves;
             LeafNodes(big->GetOctree(), leaves);
             EXPECT_EQ(lines.back(), "Octree summary: " + std::to_string(leaves.size()) + " leaves referencing 8450 polygon(s).\n");
-            EXPECT_EQ(big->polygonCount, 0u);   // the leaves hold the mesh now
+            EXPECT_EQ(big->polygonCount, 0u);  // the leaves hold the mesh now
         } else {
             EXPECT_EQ(big->GetOctree(), nullptr);
             EXPECT_EQ(lines, c.lines);
@@ -78,7 +77,7 @@ TEST(ObjectOctree, AnObjectQueuesTheLeavesItsCameraSeesInLeafOrder)
     k.renderer.SetCamera(&camera->GetCamera());
     nSharedPtr<nGeometry> big(new nGeometry(&k.engine));
     big->SetName("big");
-    BuildGrid(*big, 100, 4.0f);               // 20,000 triangles over 400 x 400
+    BuildGrid(*big, 100, 4.0f);  // 20,000 triangles over 400 x 400
     nMObject* item = static_cast<nMObject*>(k.scene->CreateObject("level", big.Get()));
     nLogCapture quiet;
     k.scene->Setup(true, 0);
@@ -89,8 +88,8 @@ TEST(ObjectOctree, AnObjectQueuesTheLeavesItsCameraSeesInLeafOrder)
     struct Case
     {
         const char* what;
-        nVector     position;
-        bool        some;
+        nVector position;
+        bool some;
     };
     const Case cases[] = {
         {"a corner in view", nVector(-200, -3, 2), true},

@@ -96,8 +96,7 @@ TEST(SceneDebug, WithoutDebugShapesEachKindDrawsItsMarkersAndBoxes)
     d.Draw(0, 0);
     // Lamp and camera: a marker-coloured cross each; objects: a selection-coloured cross and
     // their bounds; triggers: a box, green when active, red otherwise.
-    EXPECT_EQ(ByColour(d.k.renderer), (std::map<Colour, int>{{kMarker, 6}, {kSelection, 6}, {kBounds, 24},
-                                                             {kGreen, 12}, {kRed, 12}}));
+    EXPECT_EQ(ByColour(d.k.renderer), (std::map<Colour, int>{{kMarker, 6}, {kSelection, 6}, {kBounds, 24}, {kGreen, 12}, {kRed, 12}}));
     EXPECT_TRUE(AllFinite(d.k.renderer));
 
     // Without the bounds bit the objects keep only their crosses.
@@ -159,7 +158,7 @@ TEST(SceneDebug, DebugShapesOfLightsCamerasAndTriggersFollowTheirWorldMatrices)
         }
         if ((l.from - centre).Length() < 3.0f) ++nearZone;
     }
-    EXPECT_EQ(nearZone, 12 + 4);   // box and shape at the trigger, not at the world origin
+    EXPECT_EQ(nearZone, 12 + 4);  // box and shape at the trigger, not at the world origin
     std::map<Colour, int> colours = ByColour(d.k.renderer);
     EXPECT_EQ(colours[kPlain], 4);
     EXPECT_EQ(colours[kSelection], 8);
@@ -176,7 +175,7 @@ TEST(SceneDebug, DebugShapeOutlinesEveryPolygonUnderMatrixAndScale)
     const auto& lines = d.k.renderer.GetLines();
     ASSERT_EQ(lines.size(), 4u);
     EXPECT_NEAR((lines[0].from - nVector(4, -1, 0)).Length(), 0.0f, 1e-6f);
-    EXPECT_NEAR((lines[3].to - nVector(4, -1, 0)).Length(), 0.0f, 1e-6f);   // the last corner back to the first
+    EXPECT_NEAR((lines[3].to - nVector(4, -1, 0)).Length(), 0.0f, 1e-6f);  // the last corner back to the first
     EXPECT_EQ(C(lines[0].colour), C(blue));
 }
 
@@ -185,10 +184,10 @@ TEST(SceneDebug, BonesArePyramidsWithTheBonesBitCrossesOtherwise)
     struct Case
     {
         const char* name;
-        bool        parent;
-        nVector     position;
-        uint32_t    flags;
-        size_t      lines;
+        bool parent;
+        nVector position;
+        uint32_t flags;
+        size_t lines;
     };
     const Case cases[] = {
         {"bone drawn", true, nVector(0, 0, 2), DebugDrawBones, 12},
@@ -280,10 +279,10 @@ TEST(SceneDebug, LabelsNeedACameraAFontAndAViewportHeight)
     thing->GetItem()->SetPosition(nVector(0, 0, 10));
     d.k.renderer.SetCamera(eye->GetItem());
 
-    d.k.scene->DrawItemLabel(&d.k.renderer, thing);            // no font yet
+    d.k.scene->DrawItemLabel(&d.k.renderer, thing);  // no font yet
     ASSERT_TRUE(d.k.scene->LoadProfilerFont("debugfont.nml", "debugfont"));
     d.k.renderer.viewportUnknown = true;
-    d.k.scene->DrawItemLabel(&d.k.renderer, thing);            // a renderer that does not say its viewport
+    d.k.scene->DrawItemLabel(&d.k.renderer, thing);  // a renderer that does not say its viewport
     EXPECT_TRUE(d.k.renderer.GetTriangles().empty());
     EXPECT_TRUE(d.k.renderer.writes.empty());
 
@@ -298,9 +297,9 @@ TEST(SceneDebug, LabelsNeedACameraAFontAndAViewportHeight)
     ASSERT_EQ(d.k.renderer.writes.size(), 1u);
     const auto& w = d.k.renderer.writes[0];
     EXPECT_EQ(w.text, "Object: A");
-    EXPECT_FLOAT_EQ(w.size, 1.0f);         // 290 / viewport height
-    EXPECT_NEAR(w.x, 0.5f, 1e-5f);         // straight ahead of the camera
-    EXPECT_NEAR(w.y, 0.55f, 1e-5f);        // moved down by 0.05
+    EXPECT_FLOAT_EQ(w.size, 1.0f);   // 290 / viewport height
+    EXPECT_NEAR(w.x, 0.5f, 1e-5f);   // straight ahead of the camera
+    EXPECT_NEAR(w.y, 0.55f, 1e-5f);  // moved down by 0.05
     EXPECT_EQ(w.alignment, 1);
     EXPECT_TRUE(w.keepAspect);
 

@@ -50,13 +50,17 @@ struct DeepScene
 {
     DeepScene() : scene(new nScene(&engine, nullptr)) { scene->AddRef(); }
     ~DeepScene() { scene->Release(); }
-    nOrvex  engine;
+    nOrvex engine;
     nScene* scene;
 };
 
 TEST(SceneDeepChain, LoadsSetsUpResetsAndEvaluatesWithTheChainsWorldMatrices)
 {
-    struct Case { const char* name; bool rootFirstLinks; };
+    struct Case
+    {
+        const char* name;
+        bool rootFirstLinks;
+    };
     const Case cases[] = {{"links leaf first", false}, {"links root first", true}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -118,7 +122,7 @@ TEST(SceneDeepChain, NodesOfAVeryDeepChainRebuildMarkAndReparentInConstantStack)
     const int32_t depth = 200000;
     for (bool rootFirst : {true, false}) {
         SCOPED_TRACE(rootFirst ? "built root first" : "built leaf first");
-        std::vector<std::unique_ptr<nItem>> nodes;   // nodes[0] is the root
+        std::vector<std::unique_ptr<nItem>> nodes;  // nodes[0] is the root
         for (int32_t i = 0; i < depth; ++i) nodes.emplace_back(new nItem(nullptr));
         for (int32_t k = 1; k < depth; ++k) {
             const int32_t i = rootFirst ? k : depth - k;

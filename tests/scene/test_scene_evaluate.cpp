@@ -40,7 +40,7 @@ Calls StageCalls(const nCallLog& log)
 struct FlagCase
 {
     uint32_t flags;
-    Calls    calls;
+    Calls calls;
 };
 
 TEST(SceneEvaluate, EachFlagRunsItsStagesInTheFixedOrder)
@@ -48,7 +48,7 @@ TEST(SceneEvaluate, EachFlagRunsItsStagesInTheFixedOrder)
     const Calls evaluate = {"item.a.Evaluate", "item.b.Evaluate"};
     const Calls transform = {"item.a.UpdateTransform", "item.b.UpdateTransform"};
     const std::string logic = "a.OnLogicUpdate(" + FormatFloat(1.0f / 15.0f) + ")";
-    const Calls scripts = {"a.OnUpdate", "b.OnUpdate", logic, logic};   // 0.1 s holds two periods of 1/15 s
+    const Calls scripts = {"a.OnUpdate", "b.OnUpdate", logic, logic};  // 0.1 s holds two periods of 1/15 s
     auto join = [](std::initializer_list<Calls> parts) {
         Calls out;
         for (const Calls& p : parts) out.insert(out.end(), p.begin(), p.end());
@@ -107,7 +107,11 @@ TEST(SceneEvaluate, AnimationPlayersAdvanceOnlyWithTheirFlag)
 
 TEST(SceneEvaluate, FrameTimeIsClampedToAFifthOfASecond)
 {
-    struct { int32_t ticks; float dt; } cases[] = {{5000, 0.2f}, {2000, 0.2f}, {1000, 0.1f}, {0, 0.0f}};
+    struct
+    {
+        int32_t ticks;
+        float dt;
+    } cases[] = {{5000, 0.2f}, {2000, 0.2f}, {1000, 0.1f}, {0, 0.0f}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.ticks);
         nKitScene k;
@@ -124,13 +128,13 @@ TEST(SceneEvaluate, FrameTimeIsClampedToAFifthOfASecond)
 struct LogicCase
 {
     const char* what;
-    float       rate;
-    float       accumulator;
-    int32_t     ticks;
-    int         calls;
-    float       period;       // argument of every call
-    float       finalAccumulator;
-    float       shownX;       // displayed x: the handler adds 1 to x per call, from 0
+    float rate;
+    float accumulator;
+    int32_t ticks;
+    int calls;
+    float period;  // argument of every call
+    float finalAccumulator;
+    float shownX;  // displayed x: the handler adds 1 to x per call, from 0
 };
 
 TEST(SceneEvaluate, FixedRateLogicCountsCallsAndInterpolates)
@@ -193,7 +197,13 @@ TEST(SceneEvaluate, LogicFollowsTheActiveItemsWhoseUnitsHaveTheMethod)
         }
     };
     const uint32_t logic = 1u << nManagerScriptUnit::CachedOnLogicUpdate;
-    struct Step { const char* name; std::function<void()> change; bool a; bool b; };
+    struct Step
+    {
+        const char* name;
+        std::function<void()> change;
+        bool a;
+        bool b;
+    };
     const Step steps[] = {
         {"no unit has the method", [] {}, false, false},
         {"a unit of a set up", [&] { AddLogicUnit(k, a); unitA = a->GetScriptUnits().GetTail()->value; }, true, false},
@@ -221,7 +231,7 @@ TEST(SceneEvaluate, LogicFollowsTheActiveItemsWhoseUnitsHaveTheMethod)
 
 TEST(SceneEvaluate, ItemsWithABodyAreNeverInterpolated)
 {
-    nKitScene k;   // every item gets a body (mode none)
+    nKitScene k;  // every item gets a body (mode none)
     nKitItem* a = k.Add("a");
     AddLogicUnit(k, a);
     a->SetLogicAccumulator(0.0f);
@@ -330,15 +340,15 @@ TEST(SceneEvaluate, RequestsMadeDuringAnEvaluationWaitForTheNextOne)
     k.sceneEvents.handler = [&](const std::string& event, nScene* scene) {
         if (event != "OnUpdate" || once) return;
         once = true;
-        k.Add("fresh");                          // reached by the later stages of this evaluation
-        scene->Evaluate(0);                      // refused: the scene is evaluating
+        k.Add("fresh");      // reached by the later stages of this evaluation
+        scene->Evaluate(0);  // refused: the scene is evaluating
     };
     k.items.handler = [&](const std::string& event, nMItem* item) {
         if (event != "OnUpdate" || item != a) return;
-        b->SetActive(false, false);              // still walked for the rest of this evaluation
+        b->SetActive(false, false);  // still walked for the rest of this evaluation
         k.scene->QueueDeletion(c);
-        k.scene->FlushDeletionQueue();           // left to the next evaluation
-        k.scene->DeleteContent(false);           // refused
+        k.scene->FlushDeletionQueue();  // left to the next evaluation
+        k.scene->DeleteContent(false);  // refused
     };
     k.scene->Evaluate(SceneEvaluateScript);
     k.sceneEvents.handler = nullptr;

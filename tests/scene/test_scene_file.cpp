@@ -76,7 +76,7 @@ struct FileScene
     }
     nScene* operator->() { return k.scene; }
 
-    nKitScene      k;
+    nKitScene k;
     nResourceCache cache;
     struct Selected
     {
@@ -200,12 +200,12 @@ TEST(SceneFile, SourceUidsReserveTheirRangeAndRepeatedUidsResolveToTheFirstItem)
     FileScene f;
     f.k.Add("before");
     ASSERT_TRUE(nMLPutMemoryFile("uids.nms", "<NML=1.0>\n<Scene= <Items="
-        " <MCamera= <MItem= <Id=\"a\"> <UId=0> <Active> > >"
-        " <MCamera= <MItem= <Id=\"b\"> <UId=1> <Active> > >"
-        " <MCamera= <MItem= <Id=\"c\"> <UId=5> <Active> > >"
-        " <MCamera= <MItem= <Id=\"twin\"> <UId=5> <Active> > >"
-        " <MCamera= <MItem= <Id=\"child\"> <UId=3> <Active> > > >"
-        " <Links= <Link= <Item=3> <Link=5> > > <CurrentCamera=\"a\"> >"));
+                                             " <MCamera= <MItem= <Id=\"a\"> <UId=0> <Active> > >"
+                                             " <MCamera= <MItem= <Id=\"b\"> <UId=1> <Active> > >"
+                                             " <MCamera= <MItem= <Id=\"c\"> <UId=5> <Active> > >"
+                                             " <MCamera= <MItem= <Id=\"twin\"> <UId=5> <Active> > >"
+                                             " <MCamera= <MItem= <Id=\"child\"> <UId=3> <Active> > > >"
+                                             " <Links= <Link= <Item=3> <Link=5> > > <CurrentCamera=\"a\"> >"));
     ASSERT_TRUE(f->LoadFile("uids.nms", nullptr, FlagLoadAll, 0));
     EXPECT_EQ(Named(f.k.scene, "a")->GetUid(), 1);
     EXPECT_EQ(Named(f.k.scene, "b")->GetUid(), 2);
@@ -220,12 +220,12 @@ TEST(SceneFile, SourceUidsReserveTheirRangeAndRepeatedUidsResolveToTheFirstItem)
 struct FlagCase
 {
     const char* name;
-    int32_t     flags;
-    Names       cameras, objects, lights, triggers;
-    bool        groups;
-    size_t      masked;           // "Group member masked out during import." lines
-    float       fixedStep;
-    bool        globals;
+    int32_t flags;
+    Names cameras, objects, lights, triggers;
+    bool groups;
+    size_t masked;  // "Group member masked out during import." lines
+    float fixedStep;
+    bool globals;
 };
 
 TEST(SceneFile, LoadFlagsChooseKindsAndParts)
@@ -274,7 +274,7 @@ TEST(SceneFile, AnOutputGroupCollectsTheItemsAndTheFileGroupsAndKeepsTheGlobalsO
     EXPECT_EQ(group->GetName(), DataPath("full.nms").c_str());
     EXPECT_EQ(NamesOf(group->GetItems()), (Names{"eye", "body", "arm", "hand", "sun", "lamp", "door"}));
     EXPECT_EQ(group->GetGroups().GetCount(), 2);
-    EXPECT_EQ(f->GetTargetExposure(), 0.25f);   // untouched
+    EXPECT_EQ(f->GetTargetExposure(), 0.25f);  // untouched
     bool reported = false;
     for (const std::string& line : capture.Lines()) reported |= line.find("': 7 item(s).\n") != std::string::npos;
     EXPECT_TRUE(reported);
@@ -300,8 +300,8 @@ TEST(SceneFile, AnItemReadInactiveDoesNotCollideOnceSetUp)
 {
     FileScene f;
     ASSERT_TRUE(nMLPutMemoryFile("asleep.nms", "<NML=1.0>\n<Scene= <Items="
-        " <MObject= <MItem= <Id=\"rock\"> <UId=0> <PhysicItem= <Mode=\"Static\"> > > >"
-        " <MObject= <MItem= <Id=\"ball\"> <UId=1> <Active> <PhysicItem= <Mode=\"Dynamic\"> > > > > >"));
+                                               " <MObject= <MItem= <Id=\"rock\"> <UId=0> <PhysicItem= <Mode=\"Static\"> > > >"
+                                               " <MObject= <MItem= <Id=\"ball\"> <UId=1> <Active> <PhysicItem= <Mode=\"Dynamic\"> > > > > >"));
     ASSERT_TRUE(f->LoadFile("asleep.nms", nullptr, FlagLoadAll, 0));
     f->Setup(false, 1024);
     EXPECT_FALSE(nKitScene::Body(Named(f.k.scene, "rock"))->enabled);
@@ -312,8 +312,8 @@ TEST(SceneFile, PhysicsRateFromTheOlderTagAndDefaultCameraFromTheViewMatrix)
 {
     FileScene f;
     ASSERT_TRUE(nMLPutMemoryFile("old.nms", "<NML=1.0>\n<Scene= <Tau= <Frequency=120.0> >"
-        " <ViewMatrix= <R0= <X=1.0> <Y=0.0> <Z=0.0> <W=0.0> > <R1= <X=0.0> <Y=1.0> <Z=0.0> <W=0.0> >"
-        " <R2= <X=0.0> <Y=0.0> <Z=1.0> <W=0.0> > <R3= <X=3.0> <Y=4.0> <Z=5.0> <W=1.0> > > >"));
+                                            " <ViewMatrix= <R0= <X=1.0> <Y=0.0> <Z=0.0> <W=0.0> > <R1= <X=0.0> <Y=1.0> <Z=0.0> <W=0.0> >"
+                                            " <R2= <X=0.0> <Y=0.0> <Z=1.0> <W=0.0> > <R3= <X=3.0> <Y=4.0> <Z=5.0> <W=1.0> > > >"));
     ASSERT_TRUE(f->LoadFile("old.nms", nullptr, FlagLoadAll, 0));
     EXPECT_NEAR(f->GetPhysicWorld()->GetFixedStep(), 1.0f / 120.0f, 1e-8f);
     EXPECT_EQ(NamesOf(f->GetCameras()), (Names{"Default"}));
@@ -340,8 +340,8 @@ struct DamagedCase
 {
     const char* name;
     std::string text;
-    bool        result;
-    const char* line;   // a line the read must log
+    bool result;
+    const char* line;  // a line the read must log
 };
 
 TEST(SceneFile, DamagedFilesGiveOneClearLineAndLeaveTheSceneUsable)
@@ -370,10 +370,12 @@ TEST(SceneFile, DamagedFilesGiveOneClearLineAndLeaveTheSceneUsable)
         {"skin beyond the table", head + "<Scene= <Skins= <Skin= <UId=-7> > > >", true,
          "[!] Invalid skin information, item Uid out of bound.\n"},
         {"bone index out of the skin", head + "<Scene= <Items= <MObject= <MItem= <Id=\"o\"> <UId=0> > <Object= <Geometry=\"rig.nmo\"> > > >"
-         " <Skins= <Skin= <UId=0> <Bone= <Index=2> <UId=0> > <Bone= <Index=-1> <UId=0> > > > >", true,
+                                              " <Skins= <Skin= <UId=0> <Bone= <Index=2> <UId=0> > <Bone= <Index=-1> <UId=0> > > > >",
+         true,
          "[!] Invalid bone information, bone index out of bound.\n"},
         {"bone uid beyond the table", head + "<Scene= <Items= <MObject= <MItem= <Id=\"o\"> <UId=0> > <Object= <Geometry=\"rig.nmo\"> > > >"
-         " <Skins= <Skin= <UId=0> <Bone= <Index=0> <UId=123456> > > > >", true,
+                                             " <Skins= <Skin= <UId=0> <Bone= <Index=0> <UId=123456> > > > >",
+         true,
          "[!] Invalid bone information, item Uid out of bound.\n"},
         {"zero frequency", head + "<Scene= <Physics= <Frequency=0.0> > >", true, "[*] Invalid physic frequency (0.000), ignored.\n"},
         {"unknown item kind", head + "<Scene= <Items= <MGadget= <MItem= <Id=\"e\"> <UId=0> > > > >", true,
@@ -420,20 +422,24 @@ TEST(SceneFile, EveryLoadFindsTheSceneRootAndRefusesFilesWithoutOne)
     struct Case
     {
         const char* name;
-        std::string text;   // empty: no file
-        bool        result;
-        Names       lines;  // the error lines
+        std::string text;  // empty: no file
+        bool result;
+        Names lines;  // the error lines
     };
     const std::string head = "<NML=1.0>\n";
     const std::string scene = "<Scene= <Items= <MCamera= <MItem= <Id=\"eye\"> <UId=0> <Active> > > > >";
     const Case cases[] = {
         {"scene root", head + scene, true, {}},
         {"scene root after another", head + "<Environment= <Input=\"x\"> >\n" + scene, true, {}},
-        {"another root only", head + "<Environment= <Input=\"x\"> >", false,
-         {"[!] Could not parse scene. Root tag id is incorrect (Environment).\n", "[!] No <Scene> tag in 'load.nms'.\n"}},
+        {"another root only", head + "<Environment= <Input=\"x\"> >", false, {"[!] Could not parse scene. Root tag id is incorrect (Environment).\n", "[!] No <Scene> tag in 'load.nms'.\n"}},
         {"no root", head, false, {"[!] No <Scene> tag in 'load.nms'.\n"}},
     };
-    enum Way { ByPath, ByDocumentOperation, FromParsedDocument };
+    enum Way
+    {
+        ByPath,
+        ByDocumentOperation,
+        FromParsedDocument
+    };
     for (const Case& c : cases) {
         for (Way way : {ByPath, ByDocumentOperation, FromParsedDocument}) {
             SCOPED_TRACE(std::string(c.name) + " / way " + std::to_string((int)way));
@@ -463,7 +469,10 @@ TEST(SceneFile, ReadingTellsTheListenersAndTheProgressInterface)
 {
     struct Listener : nSceneListener
     {
-        void OnSceneEvent(int32_t code, void*) override { if (code == 11 || code == 12) codes.push_back(code); }
+        void OnSceneEvent(int32_t code, void*) override
+        {
+            if (code == 11 || code == 12) codes.push_back(code);
+        }
         std::vector<int32_t> codes;
     } listener;
     FileScene f;
@@ -483,9 +492,9 @@ TEST(SceneFile, PreloadingLeavesTheObjectGeometriesInTheCache)
 {
     FileScene f;
     ASSERT_TRUE(nMLPutMemoryFile("preload.nms", "<NML=1.0>\n<Scene= <Items="
-        " <MObject= <MItem= <Id=\"a\"> <UId=0> > <Object= <Geometry=\"crate.nmo\"> > >"
-        " <MLight= <MItem= <Id=\"l\"> <UId=1> > <Object= <Geometry=\"lamp.nmo\"> > > > >"));
-    nLogCapture capture;   // the geometry files are missing: the loader says so
+                                                " <MObject= <MItem= <Id=\"a\"> <UId=0> > <Object= <Geometry=\"crate.nmo\"> > >"
+                                                " <MLight= <MItem= <Id=\"l\"> <UId=1> > <Object= <Geometry=\"lamp.nmo\"> > > > >"));
+    nLogCapture capture;  // the geometry files are missing: the loader says so
     EXPECT_TRUE(f->PreloadResources("preload.nms"));
     EXPECT_EQ(capture.Lines().front(), "[H] Preloading scene 'preload.nms' resources...\n");
     EXPECT_NE(f.cache.FindGeometry("crate.nmo", false), nullptr);

@@ -32,13 +32,13 @@ TEST(SceneLookup, PathsFindByKindOrderParentChildrenAndWarnOnWhatTheyCannotSolve
     child->Node().SetParent(&parent->Node());
     grandchild->Node().SetParent(&child->Node());
     nItem loose(&k.engine);
-    loose.SetParent(&parent->Node());   // a child node without a managed item is passed over
+    loose.SetParent(&parent->Node());  // a child node without a managed item is passed over
 
-    EXPECT_EQ(k.scene->FindItem("x", nullptr), camera);   // cameras are searched before lights
+    EXPECT_EQ(k.scene->FindItem("x", nullptr), camera);  // cameras are searched before lights
     EXPECT_EQ(k.scene->FindItem("c", parent), child);
     EXPECT_EQ(k.scene->FindItem("g", parent), nullptr);  // direct children only
     nLogCapture capture;
-    EXPECT_EQ(k.scene->FindItem("t", nullptr), nullptr); // terrains are not searched
+    EXPECT_EQ(k.scene->FindItem("t", nullptr), nullptr);  // terrains are not searched
     EXPECT_EQ(k.scene->FindItem("x/y", nullptr), nullptr);
     EXPECT_EQ(capture.Lines(), (Names{"[*] No item named 't' in scene 'level'.\n",
                                       "[*] Cannot solve sub-path 'y' on item 'x'.\n"}));
@@ -76,7 +76,7 @@ TEST(SceneLookup, TriggerRayTestsMeetTheUnitBoxUnderTheTriggerMatrix)
     nMItem* trigger = k.scene->CreateTrigger("gate");
     trigger->GetItem()->SetPosition(nVector(10.0f, 0.0f, 0.0f));
     trigger->GetItem()->SetScale(nVector(2.0f, 2.0f, 2.0f));
-    trigger->SetActive(false, false);   // inactive triggers are hit too
+    trigger->SetActive(false, false);  // inactive triggers are hit too
     k.scene->Evaluate(0);
     const nVector origin(0.0f, 0.0f, 0.0f, 1.0f), along(1.0f, 0.0f, 0.0f, 0.0f);
     nVector hit(-1.0f, -1.0f, -1.0f);
@@ -84,7 +84,7 @@ TEST(SceneLookup, TriggerRayTestsMeetTheUnitBoxUnderTheTriggerMatrix)
     EXPECT_NEAR(hit.x, 9.0f, 1e-5f);
     EXPECT_NEAR(hit.y, 0.0f, 1e-5f);
     nVector untouched(7.0f, 7.0f, 7.0f);
-    EXPECT_EQ(k.scene->RaytraceTriggers(origin, along, 5.0f, &untouched), nullptr);   // the segment ends at x = 5
+    EXPECT_EQ(k.scene->RaytraceTriggers(origin, along, 5.0f, &untouched), nullptr);  // the segment ends at x = 5
     EXPECT_EQ(untouched.x, 7.0f);
     EXPECT_EQ(k.scene->RaytraceTriggers(origin, along, 20.0f, nullptr), trigger);
     EXPECT_EQ(k.scene->RaytraceTriggers(origin, nVector(0.0f, 1.0f, 0.0f, 0.0f), -1.0f, nullptr), nullptr);

@@ -19,14 +19,18 @@ protected:
     void SetUp() override
     {
         std::string tga(18, '\0');
-        tga[2] = 2; tga[12] = 1; tga[14] = 1; tga[16] = 32; tga[17] = 0x28;
+        tga[2] = 2;
+        tga[12] = 1;
+        tga[14] = 1;
+        tga[16] = 32;
+        tga[17] = 0x28;
         tga += std::string(4, '\xff');
         dir.Write("p_00.tga", tga);
         dir.Write("p.nml", "<NML=1.0>\n<Font= <Common= <Height=0.1> <BaseLine=0.08> >\n"
                            "<Char= <Id=32> <Step=0.05> > >\n");
         k.renderer.SetOutput(800.0f, 600.0f);
     }
-    std::vector<std::string> Coloured() const    // the texts written in colour, not the shadows
+    std::vector<std::string> Coloured() const  // the texts written in colour, not the shadows
     {
         std::vector<std::string> out;
         for (size_t i = 1; i < k.renderer.writes.size(); i += 2) out.push_back(k.renderer.writes[i].text);
@@ -34,8 +38,8 @@ protected:
     }
 
     nLogCapture log;
-    nTempDir    dir;
-    nKitScene   k;
+    nTempDir dir;
+    nKitScene k;
 };
 
 TEST_F(SceneProfilerTest, AnEmptySceneWritesTheFullBlockWithShadowsAndColours)
@@ -65,11 +69,15 @@ TEST_F(SceneProfilerTest, AnEmptySceneWritesTheFullBlockWithShadowsAndColours)
     EXPECT_EQ(w[0].colour.x + w[0].colour.y + w[0].colour.z, 0.0f);
     EXPECT_FLOAT_EQ(w[1].x, 0.025f);
     EXPECT_FLOAT_EQ(w[1].y, 0.05f);
-    EXPECT_FALSE(w[1].coloured);                      // the frame rate: the renderer's default
+    EXPECT_FALSE(w[1].coloured);  // the frame rate: the renderer's default
     EXPECT_FLOAT_EQ(w[1].size, 0.35f);
     EXPECT_TRUE(w[1].keepAspect);
     EXPECT_EQ(w[1].alignment, 0);
-    struct Colour { size_t line; float r, g, b; };
+    struct Colour
+    {
+        size_t line;
+        float r, g, b;
+    };
     for (const Colour& c : {Colour{1, 0.75f, 0.5f, 1.0f}, Colour{2, 1.0f, 0.0f, 0.25f}, Colour{4, 1.0f, 0.75f, 0.0f},
                             Colour{5, 0.75f, 0.75f, 0.75f}, Colour{6, 0.75f, 1.0f, 0.25f}, Colour{7, 0.5f, 0.25f, 1.0f}}) {
         const auto& line = w[2 * c.line + 1];
@@ -78,7 +86,7 @@ TEST_F(SceneProfilerTest, AnEmptySceneWritesTheFullBlockWithShadowsAndColours)
         EXPECT_FLOAT_EQ(line.colour.y, c.g) << line.text;
         EXPECT_FLOAT_EQ(line.colour.z, c.b) << line.text;
     }
-    EXPECT_FLOAT_EQ(w[2 * 2 + 1].y, 0.05f + 4 * 0.021f);   // Evaluate after the heading and two empty lines
+    EXPECT_FLOAT_EQ(w[2 * 2 + 1].y, 0.05f + 4 * 0.021f);  // Evaluate after the heading and two empty lines
 }
 
 TEST_F(SceneProfilerTest, LinesPastTheBottomContinueInASecondColumn)

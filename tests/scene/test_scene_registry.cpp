@@ -78,18 +78,18 @@ TEST(SceneRegistry, ASecondUidIsRefusedAndTheItemKeepsItsFirst)
 struct Step
 {
     const char* item;
-    int         request;   // 0 deactivate, 1 activate, 2 evaluate
-    bool        recursive;
+    int request;  // 0 deactivate, 1 activate, 2 evaluate
+    bool recursive;
 };
 
 struct ActivationCase
 {
-    const char*       what;
+    const char* what;
     std::vector<Step> steps;
-    Names             active;            // the active list after the steps
-    Names             pendingOn;         // pending activations after the steps
-    Names             pendingOff;        // pending deactivations after the steps
-    Names             events;            // OnActivate events and body Enable calls, in order
+    Names active;      // the active list after the steps
+    Names pendingOn;   // pending activations after the steps
+    Names pendingOff;  // pending deactivations after the steps
+    Names events;      // OnActivate events and body Enable calls, in order
 };
 
 TEST(SceneRegistry, ActivationSequencesGiveListsEventsAndBodies)
@@ -98,36 +98,52 @@ TEST(SceneRegistry, ActivationSequencesGiveListsEventsAndBodies)
     const ActivationCase cases[] = {
         {"deactivation waits for the evaluation",
          {{"d", 0, false}},
-         {"a", "b", "c", "d"}, {}, {"d"},
+         {"a", "b", "c", "d"},
+         {},
+         {"d"},
          {"d.OnActivate(0)"}},
         {"deactivation applied by the evaluation",
          {{"d", 0, false}, {"", 2, false}},
-         {"a", "b", "c"}, {}, {},
+         {"a", "b", "c"},
+         {},
+         {},
          {"d.OnActivate(0)", "physics.d.Enable(0)"}},
         {"deactivating twice raises once and queues once",
          {{"d", 0, false}, {"d", 0, false}},
-         {"a", "b", "c", "d"}, {}, {"d"},
+         {"a", "b", "c", "d"},
+         {},
+         {"d"},
          {"d.OnActivate(0)"}},
         {"off and on again before the evaluation leaves it active and re-enables the body",
          {{"d", 0, false}, {"d", 1, false}, {"", 2, false}},
-         {"a", "b", "c", "d"}, {}, {},
+         {"a", "b", "c", "d"},
+         {},
+         {},
          {"d.OnActivate(0)", "d.OnActivate(1)", "physics.d.Enable(1)"}},
         {"activating an active item changes nothing",
          {{"d", 1, false}, {"", 2, false}},
-         {"a", "b", "c", "d"}, {}, {},
+         {"a", "b", "c", "d"},
+         {},
+         {},
          {}},
         {"reactivated items come back at the tail",
          {{"a", 0, false}, {"", 2, false}, {"a", 1, false}, {"", 2, false}},
-         {"b", "c", "d", "a"}, {}, {},
+         {"b", "c", "d", "a"},
+         {},
+         {},
          {"a.OnActivate(0)", "physics.a.Enable(0)", "a.OnActivate(1)", "physics.a.Enable(1)"}},
         {"recursive deactivation walks the children",
          {{"a", 0, true}, {"", 2, false}},
-         {"d"}, {}, {},
+         {"d"},
+         {},
+         {},
          {"a.OnActivate(0)", "b.OnActivate(0)", "c.OnActivate(0)",
           "physics.a.Enable(0)", "physics.b.Enable(0)", "physics.c.Enable(0)"}},
         {"recursive activation of an active parent still reaches an inactive grandchild",
          {{"c", 0, false}, {"", 2, false}, {"a", 1, true}},
-         {"a", "b", "d"}, {"c"}, {},
+         {"a", "b", "d"},
+         {"c"},
+         {},
          {"c.OnActivate(0)", "physics.c.Enable(0)", "c.OnActivate(1)"}},
     };
     for (const ActivationCase& t : cases) {
@@ -165,28 +181,40 @@ TEST(SceneRegistry, ActivationResetsTheLogicAccumulatorAtOnce)
 
 struct DeletionCase
 {
-    const char*              what;
-    std::vector<const char*> queue;    // items queued, in order
-    bool                     held;     // the queue is held during the evaluation
-    bool                     flush;    // an explicit flush after the evaluation
-    Names                    left;     // items still in the scene at the end
-    Names                    events;   // listener events 3 and 4 and OnDelete, in order
+    const char* what;
+    std::vector<const char*> queue;  // items queued, in order
+    bool held;                       // the queue is held during the evaluation
+    bool flush;                      // an explicit flush after the evaluation
+    Names left;                      // items still in the scene at the end
+    Names events;                    // listener events 3 and 4 and OnDelete, in order
 };
 
 TEST(SceneRegistry, DeletionSequencesGiveListsAndEvents)
 {
     const DeletionCase cases[] = {
         {"queued items go at the next evaluation, in queue order",
-         {"c", "a"}, false, false, {"b"},
+         {"c", "a"},
+         false,
+         false,
+         {"b"},
          {"3:c", "c.OnDelete", "4", "3:a", "a.OnDelete", "4"}},
         {"queuing the same item twice deletes it once",
-         {"b", "b"}, false, false, {"a", "c"},
+         {"b", "b"},
+         false,
+         false,
+         {"a", "c"},
          {"3:b", "b.OnDelete", "4"}},
         {"a held queue waits for an explicit flush",
-         {"a"}, true, false, {"a", "b", "c"},
+         {"a"},
+         true,
+         false,
+         {"a", "b", "c"},
          {}},
         {"the explicit flush deletes what a held queue kept",
-         {"a"}, true, true, {"b", "c"},
+         {"a"},
+         true,
+         true,
+         {"b", "c"},
          {"3:a", "a.OnDelete", "4"}},
     };
     for (const DeletionCase& t : cases) {
@@ -195,7 +223,8 @@ TEST(SceneRegistry, DeletionSequencesGiveListsAndEvents)
         std::map<std::string, nKitItem*> items;
         for (const char* name : {"a", "b", "c"}) items[name] = k.Add(name, ManagedItemLight);
         Names events;
-        struct Recorder : nSceneListener {
+        struct Recorder : nSceneListener
+        {
             Names* out;
             void OnSceneEvent(int32_t code, void* data) override
             {
@@ -274,17 +303,17 @@ TEST(SceneRegistry, FlushSurvivesHandlersThatReenterTheScene)
         if (event != "OnDelete") return;
         std::string name = item->GetName().GetCStr();
         if (name == "a") {
-            k.scene->FlushDeletionQueue();          // nested: left to the running flush
-            k.scene->QueueDeletion(items["b"]);     // deleted by this same flush
-            k.scene->QueueDeletion(item);           // already going: no second deletion
-            item->SetActive(false, false);          // a request for an item about to go
+            k.scene->FlushDeletionQueue();       // nested: left to the running flush
+            k.scene->QueueDeletion(items["b"]);  // deleted by this same flush
+            k.scene->QueueDeletion(item);        // already going: no second deletion
+            item->SetActive(false, false);       // a request for an item about to go
         } else if (name == "b") {
             items["c"]->SetActive(false, false);
             items["d"]->SetActive(false, false);
             items["d"]->SetActive(true, false);
-            k.Add("fresh");                          // a new item during the flush
+            k.Add("fresh");  // a new item during the flush
             ++created;
-            k.scene->DeleteContent(false);          // refused while the flush runs
+            k.scene->DeleteContent(false);  // refused while the flush runs
         }
     };
     nLogCapture capture;
@@ -295,7 +324,7 @@ TEST(SceneRegistry, FlushSurvivesHandlersThatReenterTheScene)
     EXPECT_EQ(NamesOf(k.scene->GetAllItems()), (Names{"c", "d", "e", "fresh"}));
     EXPECT_EQ(NamesOf(k.scene->GetDeletionQueue()), Names{});
     EXPECT_EQ(NamesOf(k.scene->GetPendingDeactivations()), (Names{"c"}));
-    EXPECT_EQ(NamesOf(k.scene->GetPendingActivations()), (Names{"d"}));   // off, then on again: a request stands
+    EXPECT_EQ(NamesOf(k.scene->GetPendingActivations()), (Names{"d"}));  // off, then on again: a request stands
     EXPECT_EQ(k.log.Count("a.OnDelete"), 1u);
     EXPECT_EQ(k.log.Count("b.OnDelete"), 1u);
     EXPECT_EQ(capture.Lines(), (Names{"[!] Cannot delete the content of scene '' while it evaluates or deletes items.\n"}));
@@ -411,7 +440,7 @@ TEST(SceneRegistry, CreatePhysicWorldKeepsOnlyAWorldThatStarted)
 {
     nLogCapture capture;
     {
-        nKitScene none(false);                             // an engine without a world factory
+        nKitScene none(false);  // an engine without a world factory
         EXPECT_FALSE(none.scene->CreatePhysicWorld());
         EXPECT_EQ(none.scene->GetPhysicWorld(), nullptr);
         EXPECT_EQ(capture.Lines(), Names{"[!] Could not create physic world.\n"});
@@ -427,13 +456,13 @@ TEST(SceneRegistry, CreatePhysicWorldKeepsOnlyAWorldThatStarted)
     EXPECT_EQ(nFakePhysicWorld::s_deleted, deletedBefore + 2) << "the world made at first and the new one";
     nKitItem* bodiless = k.Add("bodiless");
     EXPECT_EQ(bodiless->GetPhysicItem(), nullptr);
-    k.scene->Evaluate(SceneEvaluateAll);              // nothing to step
+    k.scene->Evaluate(SceneEvaluateAll);  // nothing to step
 
     nFakePhysicWorld::s_initResult = true;
     EXPECT_TRUE(k.scene->CreatePhysicWorld());
     ASSERT_NE(k.scene->GetPhysicWorld(), nullptr);
     EXPECT_NE(k.scene->GetPhysicWorld()->GetCallback(), nullptr);
-    EXPECT_EQ(k.scene->GetAllItems().GetCount(), 0);   // the content went with the old setting
+    EXPECT_EQ(k.scene->GetAllItems().GetCount(), 0);  // the content went with the old setting
 
     EXPECT_EQ(capture.Lines(), Names{"[!] Could not initialise physic world.\n"});
 }
@@ -451,7 +480,7 @@ TEST(SceneRegistry, DestructorPublishesItselfThenLeavesNothingPointingAtIt)
     vm.NameNative(&first->GetUI(), "first-ui");
 
     first->RegisterAsPropertyCallback(&renderer);
-    second->RegisterAsPropertyCallback(&renderer);   // the renderer now serves the second scene
+    second->RegisterAsPropertyCallback(&renderer);  // the renderer now serves the second scene
     delete first;
     EXPECT_EQ(renderer.GetPropertyRequestContext(), second);
     EXPECT_NE(renderer.GetPropertyRequestCallback(), nullptr);

@@ -32,20 +32,18 @@ Names Passes(nKitScene& k)
 struct PassCase
 {
     const char* name;
-    bool        hidden;
-    uint32_t    flags;
-    Names       calls;
-    int32_t     queued;
+    bool hidden;
+    uint32_t flags;
+    Names calls;
+    int32_t queued;
 };
 
 TEST(SceneRender, PassesFollowHiddenFlagsAndScriptSwitch)
 {
     const PassCase cases[] = {
-        {"shown", false, SceneRenderFlagClearViewport,
-         {"render.Clear(0.25,0.5,0.75,1,0)", "render.ApplyCamera", "scene.OnRenderDone", "scene.OnRenderUI"}, 1},
+        {"shown", false, SceneRenderFlagClearViewport, {"render.Clear(0.25,0.5,0.75,1,0)", "render.ApplyCamera", "scene.OnRenderDone", "scene.OnRenderUI"}, 1},
         {"no clear", false, SceneRenderFlagNone, {"render.ApplyCamera", "scene.OnRenderDone", "scene.OnRenderUI"}, 1},
-        {"no scripts", false, SceneRenderFlagClearViewport | SceneRenderFlagDisableScript,
-         {"render.Clear(0.25,0.5,0.75,1,0)", "render.ApplyCamera"}, 1},
+        {"no scripts", false, SceneRenderFlagClearViewport | SceneRenderFlagDisableScript, {"render.Clear(0.25,0.5,0.75,1,0)", "render.ApplyCamera"}, 1},
         {"hidden", true, SceneRenderFlagClearViewport, {"scene.OnRenderDone", "scene.OnRenderUI"}, 0},
         {"hidden, no scripts", true, SceneRenderFlagDisableScript, {}, 0},
     };
@@ -81,7 +79,7 @@ TEST(SceneRender, FogIsOnOnlyWithAPositiveFarAndTheCameraStaysWithoutOne)
     k.scene->SetFog(5.0f, 0.0f, nVector(1.0f, 0.0f, 0.0f, 1.0f));
     k.scene->RenderSetup(SceneRenderFlagNone);
     EXPECT_FALSE(k.renderer.IsFogEnabled());
-    EXPECT_EQ(k.renderer.GetCamera(), camera->GetItem());   // no current camera: the bound one stays
+    EXPECT_EQ(k.renderer.GetCamera(), camera->GetItem());  // no current camera: the bound one stays
     k.scene->SetFog(5.0f, 80.0f, nVector(0.0f, 1.0f, 0.0f, 1.0f));
     k.scene->RenderSetup(SceneRenderFlagNone);
     EXPECT_TRUE(k.renderer.IsFogEnabled());
@@ -136,7 +134,7 @@ TEST(SceneLightQueries, KindOneReturnsAllInOrderWhenTheyFitElseTheNearestByWeigh
     request.capacity = 8;
     ASSERT_TRUE(s.k.renderer.RequestProperty(PropertyRequestLightsAtPoint, &request));
     EXPECT_TRUE(request.answered);
-    EXPECT_EQ(Answer(request), (Names{"far", "near", "mid"}));   // list order, no sorting
+    EXPECT_EQ(Answer(request), (Names{"far", "near", "mid"}));  // list order, no sorting
     EXPECT_EQ(request.ambient[1], 0.125f);
     EXPECT_EQ(request.ambient[3], 0.5f);
 
@@ -144,7 +142,7 @@ TEST(SceneLightQueries, KindOneReturnsAllInOrderWhenTheyFitElseTheNearestByWeigh
     request.capacity = 2;
     nMItem* off = s.Add("off", 0.5f, 0.5f, 0.0f);
     off->SetActive(false, false);
-    s.Add("first", 50.0f, 1.0f, 0.0f);   // priority 1: key 0 whatever the distance
+    s.Add("first", 50.0f, 1.0f, 0.0f);  // priority 1: key 0 whatever the distance
     s.k.scene->Evaluate(0);
     ASSERT_TRUE(s.k.renderer.RequestProperty(PropertyRequestLightsAtPoint, &request));
     EXPECT_EQ(Answer(request), (Names{"first", "near"}));
@@ -232,7 +230,7 @@ TEST(SceneLightQueries, EqualPrioritiesKeepTheirOrderAfterSorting)
 TEST(SceneLightQueries, KindTwoTestsPointLightsAsSpheresAgainstTheViewFrustum)
 {
     LightScene s;
-    nMItem* camera = s.k.scene->CreateCamera("eye");   // at the origin, looking along +z
+    nMItem* camera = s.k.scene->CreateCamera("eye");  // at the origin, looking along +z
     nFrustum view;
     static_cast<nMCamera*>(camera)->GetCamera().ComputeFrustum(&view, 0.1f, 1000.0f);
     s.Add("ahead", 0.0f, 0.5f, 10.0f)->GetItem()->SetPosition(nVector(0.0f, 0.0f, 50.0f));
@@ -242,7 +240,7 @@ TEST(SceneLightQueries, KindTwoTestsPointLightsAsSpheresAgainstTheViewFrustum)
     request.frustum = &view;
     ASSERT_TRUE(s.k.scene->ProcessPropertyRequest(PropertyRequestVisibleLights, &request));
     EXPECT_EQ(Answer(request), (Names{"ahead", "unlimited behind"}));
-    request = nPropertyRequest();   // without a view every light in reach passes
+    request = nPropertyRequest();  // without a view every light in reach passes
     ASSERT_TRUE(s.k.scene->ProcessPropertyRequest(PropertyRequestVisibleLights, &request));
     EXPECT_EQ(Answer(request), (Names{"ahead", "behind", "unlimited behind"}));
 }

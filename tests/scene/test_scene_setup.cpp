@@ -27,8 +27,8 @@ Names NamesOf(const nList<nMItem*>& list)
 struct EventCase
 {
     int32_t toolMode;
-    Names   setup;
-    Names   reset;
+    Names setup;
+    Names reset;
 };
 
 TEST(SceneSetup, SetupAndResetRaiseTheirEventsInOrderForEachToolMode)
@@ -160,7 +160,7 @@ TEST(SceneGroups, RootItemHangsTheLooseMembersAndNullTakesThemDown)
     g->AddItem(b, false);
     g->SetRootItem(root);
     EXPECT_EQ(a->Node().GetParent(), &root->Node());
-    EXPECT_EQ(b->Node().GetParent(), &other->Node());   // hangs elsewhere already
+    EXPECT_EQ(b->Node().GetParent(), &other->Node());  // hangs elsewhere already
     g->SetRootItem(nullptr);
     EXPECT_EQ(a->Node().GetParent(), nullptr);
     EXPECT_EQ(b->Node().GetParent(), &other->Node());
@@ -185,7 +185,7 @@ TEST(SceneGroups, GroupOperationsReachEveryMember)
     EXPECT_TRUE(b->Node().GetFlags() & ItemFlagInvisible);
     g->OffsetMatrix(nMatrix4::Translation(nVector(0.0f, 5.0f, 0.0f)));
     EXPECT_EQ(a->Node().GetWorldMatrix().GetColumn(3, true).y, 5.0f);
-    EXPECT_EQ(child->Node().GetWorldMatrix().GetColumn(3, true).y, 5.0f);   // follows its parent only
+    EXPECT_EQ(child->Node().GetWorldMatrix().GetColumn(3, true).y, 5.0f);  // follows its parent only
     g->SetActive(false);
     EXPECT_EQ(k.log.Containing("OnActivate"), (Names{"a.OnActivate(0)", "b.OnActivate(0)", "child.OnActivate(0)"}));
     k.log.Clear();
@@ -213,7 +213,7 @@ TEST(SceneSetup, OptimisingDropsSelfProxiesAndWarnsAboutLargeSharedGeometries)
     nGeometry* small = new nGeometry(&k.engine);
     small->SetName("small");
     ASSERT_TRUE(small->AllocatePolygons(8192));
-    small->lodProxy = small;       // a proxy of itself: dropped, so the geometry can go
+    small->lodProxy = small;  // a proxy of itself: dropped, so the geometry can go
     small->shadowProxy = small;
     k.scene->CreateObject("a", shared);
     k.scene->CreateObject("b", shared);

@@ -61,8 +61,8 @@ std::vector<std::string> TerrainLines(const nLogCapture& capture)
 
 struct LevelCount
 {
-    std::vector<int32_t> steps;   // the step of each level, root first
-    std::vector<int32_t> nodes;   // nodes on each level
+    std::vector<int32_t> steps;  // the step of each level, root first
+    std::vector<int32_t> nodes;  // nodes on each level
 };
 
 void CountLevels(const nTerrainNode* node, int32_t depth, LevelCount& out)
@@ -102,7 +102,7 @@ TEST(TerrainQuadtree, LevelsAndStepsByGridSize)
         {64, 64, {1}, {1}},
         {63, 63, {}, {}},
         {128, 64, {2, 1}, {1, 4}},
-        {4096, 64, {64, 32, 16, 8, 4, 2, 1}, {1, 4, 16, 64, 256, 1024, 4096}},   // as many levels as the rows allow
+        {4096, 64, {64, 32, 16, 8, 4, 2, 1}, {1, 4, 16, 64, 256, 1024, 4096}},  // as many levels as the rows allow
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
@@ -127,8 +127,8 @@ TEST(TerrainQuadtree, BoundsHoldEverySampleOfTheArea)
     Load(terrain, 128, 128, 0.5f, [](int32_t c, int32_t r) { return (int16_t)(((c * 7919 + r * 104729) % 2001) - 1000); });
     // Peaks on the far row and far column of the first child (columns and rows 0..64).
     ASSERT_TRUE(nMLPutMemoryFile("peaks.u16", HeightFile(128, 128, [](int32_t c, int32_t r) {
-        return (int16_t)(r == 64 && c == 10 ? 30000 : (c == 64 && r == 5 ? -30000 : 0));
-    })));
+                                     return (int16_t)(r == 64 && c == 10 ? 30000 : (c == 64 && r == 5 ? -30000 : 0));
+                                 })));
     ASSERT_TRUE(terrain.LoadHeightFile("peaks.u16"));
     terrain.BuildQuadtree();
     const nTerrainNode* first = terrain.GetQuadtree()->children[0];
@@ -172,9 +172,9 @@ TEST(TerrainQuadtree, DetailByDistance)
     struct Case
     {
         const char* what;
-        nVector     eye;
-        size_t      records;   // 0: more than the four children
-        int32_t     step;      // of the first record
+        nVector eye;
+        size_t records;  // 0: more than the four children
+        int32_t step;    // of the first record
     };
     const Case cases[] = {
         {"just beyond twice the diagonal", nVector(centre.x, 2.0f * s * 1.001f, centre.z), 1, 4},
@@ -242,7 +242,7 @@ TEST(TerrainHeightFile, RightSizeLoadsWithEdgeCopies)
     nTerrain terrain(&engine);
     ASSERT_TRUE(terrain.SetSize(5, 3, 2.0f));
     std::string bytes = HeightFile(5, 3, Ramp);
-    bytes[0] = (char)0x34, bytes[1] = (char)0x82;   // little-endian: 0x8234 = -32204
+    bytes[0] = (char)0x34, bytes[1] = (char)0x82;  // little-endian: 0x8234 = -32204
     ASSERT_TRUE(nMLPutMemoryFile("right.u16", bytes));
     nLogCapture capture;
     EXPECT_TRUE(terrain.LoadHeightFile("right.u16"));
@@ -306,7 +306,7 @@ TEST(TerrainHeightFile, AbsurdSizesAreRefused)
     struct Case
     {
         int32_t width, height;
-        float   ppm;
+        float ppm;
         std::string line;
     };
     const Case cases[] = {
@@ -347,7 +347,7 @@ TEST(TerrainHeightFile, AbsurdSizesAreRefused)
     EXPECT_TRUE(terrain.Deserialize(&document, tag));
     ASSERT_EQ(capture.Lines().size(), 3u) << capture.Text();
     EXPECT_EQ(capture.Lines()[0].rfind("[!] Terrain size 1000000 x 1000000", 0), 0u);
-    EXPECT_EQ(capture.Lines()[1], "[!] Failed to set texture content from 't/blend.tga'.\n");   // the loader's own line
+    EXPECT_EQ(capture.Lines()[1], "[!] Failed to set texture content from 't/blend.tga'.\n");  // the loader's own line
     EXPECT_EQ(capture.Lines()[2], "[!] Terrain blendmap corrupted.\n");
     EXPECT_EQ(terrain.GetSamples(), nullptr);
 }
@@ -356,18 +356,26 @@ TEST(Terrain, HeightsBelowPoints)
 {
     nOrvex engine;
     nTerrain terrain(&engine);
-    Load(terrain, 8, 4, 2.0f, Ramp);   // 4 x 2 units, samples half a unit apart
+    Load(terrain, 8, 4, 2.0f, Ramp);  // 4 x 2 units, samples half a unit apart
     const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
     struct Case
     {
         float x, z, height;
     };
     const Case cases[] = {
-        {0.0f, 0.0f, Ramp(0, 0) / 20.0f},      {0.74f, -0.26f, Ramp(1, 0) / 20.0f}, {3.9f, -1.9f, Ramp(7, 3) / 20.0f},
-        {1.5f, -1.0f, Ramp(3, 2) / 20.0f},     {-0.2f, -1.0f, Ramp(0, 2) / 20.0f},  // truncation towards zero
-        {-0.6f, -1.0f, 0.0f},                  {4.0f, -1.0f, 0.0f},                 {1.0f, -2.0f, 0.0f},
-        {1.0f, 0.6f, 0.0f},                    {nan, -1.0f, 0.0f},                  {inf, -1.0f, 0.0f},
-        {1.0f, -inf, 0.0f},                    {1e30f, 1e30f, 0.0f},
+        {0.0f, 0.0f, Ramp(0, 0) / 20.0f},
+        {0.74f, -0.26f, Ramp(1, 0) / 20.0f},
+        {3.9f, -1.9f, Ramp(7, 3) / 20.0f},
+        {1.5f, -1.0f, Ramp(3, 2) / 20.0f},
+        {-0.2f, -1.0f, Ramp(0, 2) / 20.0f},  // truncation towards zero
+        {-0.6f, -1.0f, 0.0f},
+        {4.0f, -1.0f, 0.0f},
+        {1.0f, -2.0f, 0.0f},
+        {1.0f, 0.6f, 0.0f},
+        {nan, -1.0f, 0.0f},
+        {inf, -1.0f, 0.0f},
+        {1.0f, -inf, 0.0f},
+        {1e30f, 1e30f, 0.0f},
     };
     for (const Case& c : cases) EXPECT_FLOAT_EQ(terrain.GetHeight(nVector(c.x, 0.0f, c.z)), c.height) << c.x << ", " << c.z;
     nTerrain empty(&engine);
@@ -391,7 +399,7 @@ TEST(Terrain, NormalsOfAPlaneAndARamp)
     EXPECT_NEAR(n.y, 89 / 127.0f, 1e-6f);
     EXPECT_EQ(n.z, 0.0f);
     EXPECT_EQ(terrain.GetNormal(4, 1).y, 0.0f);
-    EXPECT_EQ(terrain.GetNormal(5, 1).w, 1.0f);   // outside: (0, 0, 0, 1)
+    EXPECT_EQ(terrain.GetNormal(5, 1).w, 1.0f);  // outside: (0, 0, 0, 1)
     // A region past the grid is cut to it.
     terrain.ComputeNormals(3, 3, 100, 100);
 }
@@ -442,17 +450,17 @@ TEST(TerrainNML, LayersHeightmapAndRoundTrip)
     ASSERT_TRUE(nMLPutMemoryFile("land/height.u16", HeightFile(64, 64, Ramp)));
     nMetaFile document;
     nMetaTag* tag = nMLParseRoot(document,
-        "<Terrain= <BasePath=\"land\"> <Heightmap= <Width=64> <Height=64> <Ppm=0.5> <Data=\"land/height.u16\"> >"
-        " <Width=300.0> <Height=200.0>"
-        " <Layers= <Layer= <Index=2> <Diffuse=\"rock.tga\"> <UVTiling=8.0> <UVAngle=0.5> <UVAxis=\"XY\"> >"
-        "          <Layer= <Diffuse=\"grass.tga\"> <UVAxis=\"YZ\"> > <Layer= <Index=4> <Normal=\"bump.tga\"> > <Other=1> >"
-        " <Gadget=1> >");
+                                 "<Terrain= <BasePath=\"land\"> <Heightmap= <Width=64> <Height=64> <Ppm=0.5> <Data=\"land/height.u16\"> >"
+                                 " <Width=300.0> <Height=200.0>"
+                                 " <Layers= <Layer= <Index=2> <Diffuse=\"rock.tga\"> <UVTiling=8.0> <UVAngle=0.5> <UVAxis=\"XY\"> >"
+                                 "          <Layer= <Diffuse=\"grass.tga\"> <UVAxis=\"YZ\"> > <Layer= <Index=4> <Normal=\"bump.tga\"> > <Other=1> >"
+                                 " <Gadget=1> >");
     ASSERT_NE(tag, nullptr);
     nTerrain terrain(&engine);
     nLogCapture capture;
     ASSERT_TRUE(terrain.Deserialize(&document, tag));
     EXPECT_EQ(TerrainLines(capture), (std::vector<std::string>{"[*] Unknown tag 'Gadget' in <Terrain>.\n",
-                                                         "[!] Terrain blendmap corrupted.\n"}));
+                                                               "[!] Terrain blendmap corrupted.\n"}));
     EXPECT_EQ(terrain.GetGridWidth(), 64);
     EXPECT_FLOAT_EQ(terrain.GetSpacing(), 2.0f);
     EXPECT_FLOAT_EQ(terrain.GetWorldWidth(), 300.0f) << "a Width after the Heightmap stays";
@@ -478,7 +486,8 @@ TEST(TerrainNML, LayersHeightmapAndRoundTrip)
     const std::string dump = nMLDumpTag(written);
     EXPECT_NE(dump.find("Layers{Layer{Index=i0,Diffuse=s\"grass.tga\",Normal=s\"bump.tga\",UVAngle=f0,UVTiling=f1,UVAxis=s\"XZ\"},"
                         "Layer{Index=i2,Diffuse=s\"rock.tga\",UVAngle=f0.5,UVTiling=f8,UVAxis=s\"XY\"}}"),
-              std::string::npos) << dump;
+              std::string::npos)
+        << dump;
     EXPECT_NE(dump.find("Heightmap{Width=i64,Height=i64,Ppm=f0.5,Data=s\"land/height.u16\"}"), std::string::npos) << dump;
 
     nTerrain again(&engine);
@@ -521,8 +530,8 @@ TEST(TerrainScene, AWrongSizeFileLeavesFlatGroundThatStillDraws)
     nKitScene kit;
     ASSERT_TRUE(nMLPutMemoryFile("flat/height.u16", HeightFile(64, 63, Ramp)));
     ASSERT_TRUE(nMLPutMemoryFile("flat.nms",
-        "<NML=1.0>\n<Scene= <Items= <MTerrain= <MItem= <Id=\"flat\"> <UId=0> <Active> >"
-        " <Terrain= <BasePath=\"flat\"> <Heightmap= <Width=64> <Height=64> <Ppm=1.0> <Data=\"flat/height.u16\"> > > > > >"));
+                                 "<NML=1.0>\n<Scene= <Items= <MTerrain= <MItem= <Id=\"flat\"> <UId=0> <Active> >"
+                                 " <Terrain= <BasePath=\"flat\"> <Heightmap= <Width=64> <Height=64> <Ppm=1.0> <Data=\"flat/height.u16\"> > > > > >"));
     nLogCapture capture;
     ASSERT_TRUE(kit.scene->LoadFile("flat.nms", nullptr, FlagLoadAll, 0));
     nMTerrain* item = static_cast<nMTerrain*>(kit.scene->GetTerrains().GetHead()->value);
@@ -541,8 +550,8 @@ TEST(TerrainScene, ManagedTerrainsLoadAndSaveInSceneFiles)
     nKitScene kit;
     ASSERT_TRUE(nMLPutMemoryFile("field/height.u16", HeightFile(64, 64, Ramp)));
     ASSERT_TRUE(nMLPutMemoryFile("field.nms",
-        "<NML=1.0>\n<Scene= <Items= <MTerrain= <MItem= <Id=\"field\"> <UId=0> <Active> >"
-        " <Terrain= <BasePath=\"field\"> <Heightmap= <Width=64> <Height=64> <Ppm=1.0> <Data=\"field/height.u16\"> > > > > >"));
+                                 "<NML=1.0>\n<Scene= <Items= <MTerrain= <MItem= <Id=\"field\"> <UId=0> <Active> >"
+                                 " <Terrain= <BasePath=\"field\"> <Heightmap= <Width=64> <Height=64> <Ppm=1.0> <Data=\"field/height.u16\"> > > > > >"));
     ASSERT_TRUE(kit.scene->LoadFile("field.nms", nullptr, FlagLoadAll, 0));
     ASSERT_EQ(kit.scene->GetTerrains().GetCount(), 1u);
     nMTerrain* item = static_cast<nMTerrain*>(kit.scene->GetTerrains().GetHead()->value);

@@ -96,11 +96,11 @@ TEST(Trigger, VolumeIsTheUnitCubeUnderTheWorldMatrix)
 TEST(Trigger, ItemsEnterStayAndLeaveOverSeveralEvaluations)
 {
     TriggerScene s;
-    s.AddTrigger("t1", nVector(0, 0, 0), nVector(4, 4, 4));   // x from -2 to 2
-    s.AddTrigger("t2", nVector(1, 0, 0), nVector(4, 4, 4));   // x from -1 to 3
+    s.AddTrigger("t1", nVector(0, 0, 0), nVector(4, 4, 4));  // x from -2 to 2
+    s.AddTrigger("t2", nVector(1, 0, 0), nVector(4, 4, 4));  // x from -1 to 3
     nKitItem* a = s.AddDetected("a", nVector(0.5f, 0, 0));
     nKitItem* b = s.AddDetected("b", nVector(50, 0, 0));
-    nKitItem* c = s.k.Add("c");                                // not detected
+    nKitItem* c = s.k.Add("c");  // not detected
     c->Node().SetPosition(nVector(0, 0, 0));
 
     EXPECT_EQ(s.Step(), (Names{"a.OnTrigger(t1)", "a.OnEnterTrigger(t1)", "t1.OnItemEnter(a)",

@@ -13,8 +13,16 @@
 
 namespace {
 
-SQInteger Anything(HSQUIRRELVM v) { sq_pushinteger(v, sq_gettop(v)); return 1; }
-SQInteger Constructor(HSQUIRRELVM v) { sq_setinstanceup(v, 1, (SQUserPointer)1); return 0; }
+SQInteger Anything(HSQUIRRELVM v)
+{
+    sq_pushinteger(v, sq_gettop(v));
+    return 1;
+}
+SQInteger Constructor(HSQUIRRELVM v)
+{
+    sq_setinstanceup(v, 1, (SQUserPointer)1);
+    return 0;
+}
 SQInteger UserValue(HSQUIRRELVM v)
 {
     SQUserPointer p = 0;
@@ -35,7 +43,7 @@ SQInteger Readers(HSQUIRRELVM v)
     if (!s.GetInt(1, i) || !s.GetInt64(1, wide) || !s.GetFloat(2, f) || !s.GetString(3, text) || !s.GetBool(4, b))
         return SQ_ERROR;
     if (i == 1)
-        return s.Return((uint32_t)0xFF0000FFu);   // a packed colour
+        return s.Return((uint32_t)0xFF0000FFu);  // a packed colour
     std::string out = std::to_string(i) + " " + std::to_string(wide) + " " + std::to_string((int)f) + " " + text + " " + (b ? "T" : "F");
     return s.Return(out.c_str());
 }
@@ -77,19 +85,18 @@ const ScriptMemberDecl s_members[] = {
     {"Any", Anything, 1, 0},
     {"Value", UserValue, 1, "x"},
     {"AtLeastTwo", Anything, -2, "xn"},
-    {0, 0, 0, 0}
-};
+    {0, 0, 0, 0}};
 const ScriptClassDecl s_thing = {"Thing", 0, s_members};
 const ScriptClassDecl s_derived = {"Derived", "Thing", s_members};
 const ScriptClassDecl s_orphan = {"Orphan", "Missing", s_members};
 
 const ScriptMemberDecl s_badMembers[] = {
     {"Bad", Anything, 2, "xq"},
-    {0, 0, 0, 0}
-};
+    {0, 0, 0, 0}};
 const ScriptClassDecl s_bad = {"Bad", 0, s_badMembers};
 
-class BindingTest : public ::testing::Test {
+class BindingTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -133,15 +140,19 @@ TEST_F(BindingTest, CountsAndMasksOfMembers)
 {
     ASSERT_TRUE(ScriptRegisterClass(v, &s_thing));
     ASSERT_TRUE(ScriptRegisterClass(v, &s_derived));
-    struct Case { const char* expression; const char* value; };
+    struct Case
+    {
+        const char* expression;
+        const char* value;
+    };
     const Case cases[] = {
         {"Thing().Any()", "1"},
-        {"Thing().Any.call(5)", "1"},                   // count 1, no mask: 'this' of any type
+        {"Thing().Any.call(5)", "1"},  // count 1, no mask: 'this' of any type
         {"Thing().Any(1)", "error: wrong number of parameters"},
         {"Thing().AtLeastTwo(1, \"x\", [])", "4"},
         {"Thing().AtLeastTwo()", "error: wrong number of parameters"},
         {"Thing().AtLeastTwo(\"x\")", "error: parameter 1 has an invalid type 'string' ; expected: 'integer|float'"},
-        {"Thing().Value()", "1"},                       // the constructor ran
+        {"Thing().Value()", "1"},  // the constructor ran
         {"Derived() instanceof Thing", "true"},
     };
     for (const Case& c : cases)
@@ -169,9 +180,9 @@ TEST_F(BindingTest, NativeInstancesSkipTheConstructor)
     ASSERT_TRUE(SQ_SUCCEEDED(sq_call(v, 1, SQTrue, SQFalse)));
     SQInteger value = 0;
     sq_getinteger(v, -1, &value);
-    EXPECT_EQ(value, 42);                             // not 1: no constructor
+    EXPECT_EQ(value, 42);  // not 1: no constructor
     sq_settop(v, top);
-    EXPECT_EQ(released, 0);                           // the held reference keeps it
+    EXPECT_EQ(released, 0);  // the held reference keeps it
     held.Reset();
     EXPECT_EQ(released, 42);
 
@@ -199,17 +210,21 @@ TEST_F(BindingTest, OneLineArgumentReads)
     sq_pushroottable(v);
     sq_pushstring(v, "Reads", -1);
     sq_newclosure(v, OneLineReads, 0);
-    sq_setparamscheck(v, 6, 0);   // no mask: the reads themselves judge the arguments
+    sq_setparamscheck(v, 6, 0);  // no mask: the reads themselves judge the arguments
     sq_newslot(v, -3, SQFalse);
     sq_pop(v, 1);
     s_argsBodies = 0;
-    struct Case { const char* call; const char* result; };
+    struct Case
+    {
+        const char* call;
+        const char* result;
+    };
     const Case cases[] = {
-        {"Reads(0xFFFFFFFF, [], 2.9, \"t\", true)", "4294967295 2 t T"},   // the skipped argument is not read
-        {"Reads(7, null, 1, \"\", false)", "7 1  F"},                    // an integer reads as a float
+        {"Reads(0xFFFFFFFF, [], 2.9, \"t\", true)", "4294967295 2 t T"},  // the skipped argument is not read
+        {"Reads(7, null, 1, \"\", false)", "7 1  F"},                     // an integer reads as a float
         {"Reads(\"7\", [], 2.9, \"t\", true)", "error: Invalid argument type"},
         {"Reads(7, [], 2.9, 3, true)", "error: Invalid argument type"},
-        {"Reads(7, [], \"x\", 3, [])", "error: Invalid argument type"},   // raised once, for the first bad one
+        {"Reads(7, [], \"x\", 3, [])", "error: Invalid argument type"},  // raised once, for the first bad one
     };
     for (const Case& c : cases)
         EXPECT_EQ(Eval(c.call), c.result) << c.call;
@@ -230,4 +245,4 @@ TEST_F(BindingTest, ListResults)
     EXPECT_EQ(Eval("Lists(0).name + Lists(0).items.len()"), "list0");
 }
 
-} // namespace
+}  // namespace

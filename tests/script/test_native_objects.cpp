@@ -27,7 +27,7 @@ struct Thing
 // Reference-counted native (as textures, geometries and materials are).
 struct Counted
 {
-    int  refs = 0;
+    int refs = 0;
     bool deleted = false;
 };
 
@@ -35,12 +35,12 @@ struct Counted
 struct Parent
 {
     nSquirrelVM* vm;
-    Thing        children[2];
-    bool*        destroyed;
+    Thing children[2];
+    bool* destroyed;
 };
 
 // Script functions under test: the frame every family function follows.
-SQInteger ThingId(HSQUIRRELVM v)               // (Item) -> its id
+SQInteger ThingId(HSQUIRRELVM v)  // (Item) -> its id
 {
     ScriptStackHandler s(v);
     Thing* t;
@@ -48,7 +48,7 @@ SQInteger ThingId(HSQUIRRELVM v)               // (Item) -> its id
     return s.Return(t->id);
 }
 
-SQInteger KindOf(HSQUIRRELVM v)                // (any object) -> kind
+SQInteger KindOf(HSQUIRRELVM v)  // (any object) -> kind
 {
     int32_t type = -1;
     if (!ScriptGetNativeObjectType(v, 2, &type)) return sq_throwerror(v, "not an object");
@@ -56,7 +56,7 @@ SQInteger KindOf(HSQUIRRELVM v)                // (any object) -> kind
     return 1;
 }
 
-SQInteger IsNull(HSQUIRRELVM v)                // (any object) -> native is NULL
+SQInteger IsNull(HSQUIRRELVM v)  // (any object) -> native is NULL
 {
     ScriptStackHandler s(v);
     void* p;
@@ -64,7 +64,8 @@ SQInteger IsNull(HSQUIRRELVM v)                // (any object) -> native is NULL
     return s.Return(p == 0);
 }
 
-class NativeObjectTest : public ::testing::Test {
+class NativeObjectTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -78,7 +79,7 @@ protected:
     void TearDown() override
     {
         vm.Close();
-        EXPECT_EQ(nCObject::GetLiveCount(), baseline);   // closing frees every record
+        EXPECT_EQ(nCObject::GetLiveCount(), baseline);  // closing frees every record
     }
 
     void Register(const char* name, SQFUNCTION f, const char* mask)
@@ -127,7 +128,7 @@ protected:
         sq_settop(v, top);
     }
 
-    int32_t     baseline = 0;
+    int32_t baseline = 0;
     nLogCapture log;
     nSquirrelVM vm{0};
     HSQUIRRELVM v = 0;
@@ -139,7 +140,11 @@ TEST_F(NativeObjectTest, ExactKindIsChecked)
     Hold("item", &thing, objectTypeItem);
     Hold("camera", &thing, objectTypeCamera);
     Hold("vec", 0, objectTypeUndefined);
-    struct Case { const char* expression; const char* printed; };
+    struct Case
+    {
+        const char* expression;
+        const char* printed;
+    };
     const Case cases[] = {
         {"ThingId(item)", "7"},
         {"ThingId(camera)", "error: Expected 'Item' got 'Camera'"},
@@ -149,7 +154,7 @@ TEST_F(NativeObjectTest, ExactKindIsChecked)
         {"ThingId()", "error: wrong number of parameters"},
         {"ThingId(item, item)", "error: wrong number of parameters"},
         {"ThingId(regexp(\"a\"))", "error: invalid type tag"},
-        {"ThingId(clone item)", "error: Internal failure"},         // a clone carries no record
+        {"ThingId(clone item)", "error: Internal failure"},  // a clone carries no record
     };
     for (const Case& c : cases)
         EXPECT_EQ(Eval(c.expression), c.printed) << c.expression;
@@ -216,9 +221,9 @@ TEST_F(NativeObjectTest, ClosedMachineInvalidatesNothing)
 TEST_F(NativeObjectTest, ReferenceKindsHoldTheirNative)
 {
     ScriptSetObjectTypeLifetime(objectTypeGeometry, nObjectTypeLifetime{
-        [](void* p) { ++static_cast<Counted*>(p)->refs; },
-        [](void* p) { if (--static_cast<Counted*>(p)->refs == 0) static_cast<Counted*>(p)->deleted = true; },
-        0});
+                                                        [](void* p) { ++static_cast<Counted*>(p)->refs; },
+                                                        [](void* p) { if (--static_cast<Counted*>(p)->refs == 0) static_cast<Counted*>(p)->deleted = true; },
+                                                        0});
     Counted geometry;
     Hold("g1", &geometry, objectTypeGeometry);
     Hold("g2", &geometry, objectTypeGeometry);
@@ -236,13 +241,13 @@ TEST_F(NativeObjectTest, ReferenceKindsHoldTheirNative)
 TEST_F(NativeObjectTest, OwnedNativeDiesWithItsLastScriptValue)
 {
     ScriptSetObjectTypeLifetime(objectTypeScene, nObjectTypeLifetime{0, 0, [](void* p) {
-        Parent* parent = static_cast<Parent*>(p);
-        // Destroying a scene invalidates its items, re-entering the registry on this thread.
-        parent->vm->InvalidateNativeObject(&parent->children[0]);
-        parent->vm->InvalidateNativeObject(&parent->children[1]);
-        *parent->destroyed = true;
-        delete parent;
-    }});
+                                                                         Parent* parent = static_cast<Parent*>(p);
+                                                                         // Destroying a scene invalidates its items, re-entering the registry on this thread.
+                                                                         parent->vm->InvalidateNativeObject(&parent->children[0]);
+                                                                         parent->vm->InvalidateNativeObject(&parent->children[1]);
+                                                                         *parent->destroyed = true;
+                                                                         delete parent;
+                                                                     }});
     bool destroyed = false;
     Parent* scene = new Parent{&vm, {{1}, {2}}, &destroyed};
     Hold("scene", scene, objectTypeScene, true);
@@ -269,7 +274,7 @@ TEST_F(NativeObjectTest, FailedPushLeavesTheStackAndFreesTheOwnedNative)
     static bool destroyed;
     destroyed = false;
     ScriptSetObjectTypeLifetime(objectTypePicture, nObjectTypeLifetime{0, 0, [](void*) { destroyed = true; }});
-    HSQUIRRELVM raw = sq_open(64);           // a machine without the CObject class
+    HSQUIRRELVM raw = sq_open(64);  // a machine without the CObject class
     SQInteger top = sq_gettop(raw);
     int32_t live = nCObject::GetLiveCount();
     Thing picture{1};
@@ -284,7 +289,12 @@ TEST_F(NativeObjectTest, FailedPushLeavesTheStackAndFreesTheOwnedNative)
 
 TEST(ObjectTypeNames, TableAndUnknown)
 {
-    struct Case { int32_t type; const char* name; const char* constant; };
+    struct Case
+    {
+        int32_t type;
+        const char* name;
+        const char* constant;
+    };
     const Case cases[] = {
         {0, "Undefined", "objectTypeUndefined"},
         {1, "Deleted native", "objectTypeDeleted"},
@@ -302,8 +312,8 @@ TEST(ObjectTypeNames, TableAndUnknown)
     EXPECT_STREQ(GetObjectTypeName(47), "Unknown");
     EXPECT_STREQ(GetObjectTypeName(-1), "Unknown");
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-        "[!] No matching description string for type 47.\n",
-        "[!] No matching description string for type -1.\n"}));
+                               "[!] No matching description string for type 47.\n",
+                               "[!] No matching description string for type -1.\n"}));
 }
 
 // MinMax and Rect are classes the game's scripts declare; the engine fills them by name.
@@ -354,10 +364,10 @@ TEST_F(NativeObjectTest, InstantiateClassReportsThroughTheCallStack)
     for (const std::string& l : log.Lines())
         found = found || l == "[|] Call stack (Binding error: Failed to instantiate class 'Broken'.):\n";
     EXPECT_TRUE(found);
-    EXPECT_TRUE(ScriptInstantiateClass(v, "Broken", false));   // no constructor run
+    EXPECT_TRUE(ScriptInstantiateClass(v, "Broken", false));  // no constructor run
     EXPECT_EQ(sq_gettype(v, -1), OT_INSTANCE);
     EXPECT_EQ(sq_gettop(v), top + 1);
     sq_settop(v, top);
 }
 
-} // namespace
+}  // namespace

@@ -22,13 +22,14 @@ namespace {
 
 std::string Number(float f)
 {
-    if (f == 0.0f) f = 0.0f;                  // no "-0"
+    if (f == 0.0f) f = 0.0f;  // no "-0"
     char buffer[32];
     std::snprintf(buffer, sizeof(buffer), "%g", f);
     return buffer;
 }
 
-class ScriptMathTest : public ::testing::Test {
+class ScriptMathTest : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -43,34 +44,50 @@ protected:
     std::string Describe(SQInteger index)
     {
         switch (sq_gettype(v, index)) {
-        case OT_NULL:    return "null";
-        case OT_BOOL:    { SQBool b; sq_getbool(v, index, &b); return b ? "true" : "false"; }
-        case OT_INTEGER: { SQInteger i; sq_getinteger(v, index, &i); return std::to_string(i); }
-        case OT_FLOAT:   { SQFloat f; sq_getfloat(v, index, &f); return Number(f); }
-        case OT_STRING:  { const SQChar* s; sq_getstring(v, index, &s); return s; }
-        case OT_INSTANCE: {
-            SQUserPointer p = 0;
-            if (SQ_SUCCEEDED(sq_getinstanceup(v, index, &p, (SQUserPointer)&g_VectorClassDecl)) && p) {
-                const nVector& a = *static_cast<nVector*>(p);
-                return "(" + Number(a.x) + "," + Number(a.y) + "," + Number(a.z) + "," + Number(a.w) + ")";
+            case OT_NULL: return "null";
+            case OT_BOOL: {
+                SQBool b;
+                sq_getbool(v, index, &b);
+                return b ? "true" : "false";
             }
-            int size = 0;
-            const float* m = 0;
-            if (SQ_SUCCEEDED(sq_getinstanceup(v, index, &p, (SQUserPointer)&g_Matrix3ClassDecl)) && p) {
-                size = 3;
-                m = static_cast<nMatrix3*>(p)->m;
-            } else if (SQ_SUCCEEDED(sq_getinstanceup(v, index, &p, (SQUserPointer)&g_Matrix4ClassDecl)) && p) {
-                size = 4;
-                m = static_cast<nMatrix4*>(p)->m;
+            case OT_INTEGER: {
+                SQInteger i;
+                sq_getinteger(v, index, &i);
+                return std::to_string(i);
             }
-            if (!m) return "instance";
-            std::string out = "[";
-            for (int r = 0; r < size; ++r)
-                for (int c = 0; c < size; ++c)
-                    out += Number(m[r * size + c]) + (c + 1 < size ? " " : (r + 1 < size ? "|" : "]"));
-            return out;
-        }
-        default: return "other";
+            case OT_FLOAT: {
+                SQFloat f;
+                sq_getfloat(v, index, &f);
+                return Number(f);
+            }
+            case OT_STRING: {
+                const SQChar* s;
+                sq_getstring(v, index, &s);
+                return s;
+            }
+            case OT_INSTANCE: {
+                SQUserPointer p = 0;
+                if (SQ_SUCCEEDED(sq_getinstanceup(v, index, &p, (SQUserPointer)&g_VectorClassDecl)) && p) {
+                    const nVector& a = *static_cast<nVector*>(p);
+                    return "(" + Number(a.x) + "," + Number(a.y) + "," + Number(a.z) + "," + Number(a.w) + ")";
+                }
+                int size = 0;
+                const float* m = 0;
+                if (SQ_SUCCEEDED(sq_getinstanceup(v, index, &p, (SQUserPointer)&g_Matrix3ClassDecl)) && p) {
+                    size = 3;
+                    m = static_cast<nMatrix3*>(p)->m;
+                } else if (SQ_SUCCEEDED(sq_getinstanceup(v, index, &p, (SQUserPointer)&g_Matrix4ClassDecl)) && p) {
+                    size = 4;
+                    m = static_cast<nMatrix4*>(p)->m;
+                }
+                if (!m) return "instance";
+                std::string out = "[";
+                for (int r = 0; r < size; ++r)
+                    for (int c = 0; c < size; ++c)
+                        out += Number(m[r * size + c]) + (c + 1 < size ? " " : (r + 1 < size ? "|" : "]"));
+                return out;
+            }
+            default: return "other";
         }
     }
 
@@ -144,7 +161,7 @@ TEST_F(ScriptMathTest, VectorMembers)
         {"return Vector(2, 4, 6) / 0;", "(0,0,0,1)"},
         {"return Vector(2, 4, 6) / Vector(2, 4, 6);", "(1,1,1,1)"},
         {"return Vector(2, 4, 6) / Matrix3();", "error: Vector / operator: Invalid argument type.\n"},
-        {"return Vector(1, 2, 3) == Vector(1, 2, 3);", "false"},     // identity, not _cmp
+        {"return Vector(1, 2, 3) == Vector(1, 2, 3);", "false"},  // identity, not _cmp
         // _cmp answers a bool, which the ordering operators refuse.
         {"return Vector(1, 2, 3) <=> Vector(1, 2, 3.0000001);", "error: _cmp must return an integer"},
         // In-place changes.
@@ -275,13 +292,13 @@ TEST_F(ScriptMathTest, PrintLines)
     Eval("Vector(1, 2, 3).Print(\"p\"); Vector(-0.5, 0, 0).Print(); return 0;");
     Eval("local m = Matrix4(); m.m03 = 7; m.Print(\"M\"); return 0;");
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-        "[S] Vector 'p' = {1.000,2.000,3.000}\n",
-        "[S] Vector 'Vector' = {-0.500,0.000,0.000}\n",
-        "Dumping matrix 'M':\n",
-        "[S] Vector 'Row' = {1.000,0.000,0.000}\n",
-        "[S] Vector 'Row' = {0.000,1.000,0.000}\n",
-        "[S] Vector 'Row' = {0.000,0.000,1.000}\n",
-        "[S] Vector 'Row' = {7.000,0.000,0.000}\n"}));
+                               "[S] Vector 'p' = {1.000,2.000,3.000}\n",
+                               "[S] Vector 'Vector' = {-0.500,0.000,0.000}\n",
+                               "Dumping matrix 'M':\n",
+                               "[S] Vector 'Row' = {1.000,0.000,0.000}\n",
+                               "[S] Vector 'Row' = {0.000,1.000,0.000}\n",
+                               "[S] Vector 'Row' = {0.000,0.000,1.000}\n",
+                               "[S] Vector 'Row' = {7.000,0.000,0.000}\n"}));
 }
 
 // Native code hands values over without running the script constructor and reads them back.
@@ -333,11 +350,11 @@ TEST_F(ScriptMathTest, InstantiatedVectorAndReadBack)
     ScriptGetVector(v, -1, out);
     EXPECT_EQ(Number(out.x) + Number(out.w), "14");
     sq_settop(v, top);
-    sq_pushinteger(v, 3);                        // not a Vector: out stays as it was
+    sq_pushinteger(v, 3);  // not a Vector: out stays as it was
     ScriptGetVector(v, -1, out);
     EXPECT_EQ(Number(out.x) + Number(out.w), "14");
     EXPECT_EQ(sq_gettop(v), top + 1);
     sq_settop(v, top);
 }
 
-} // namespace
+}  // namespace

@@ -19,7 +19,8 @@
 
 namespace {
 
-class SquirrelVMTest : public ::testing::Test {
+class SquirrelVMTest : public ::testing::Test
+{
 protected:
     void SetUp() override { ASSERT_TRUE(vm.Open()); }
 
@@ -49,7 +50,7 @@ protected:
     }
 
     nLogCapture log;
-    nTempDir    dir;
+    nTempDir dir;
     nSquirrelVM vm{0};
 };
 
@@ -127,7 +128,7 @@ TEST_F(SquirrelVMTest, CompileErrorKillsWithSourceAndLine)
     EXPECT_EQ(vm.GetErrorLine(), 3);
     ASSERT_FALSE(vm.GetKillReason().IsEmpty());
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-        "[!] Killing VM with reason '" + std::string(vm.GetKillReason().GetCStr()) + "'.\n"}));
+                               "[!] Killing VM with reason '" + std::string(vm.GetKillReason().GetCStr()) + "'.\n"}));
     EXPECT_FALSE(Call("Good"));
     EXPECT_EQ(Top(), top);
 }
@@ -152,10 +153,10 @@ TEST_F(SquirrelVMTest, ByteOrderMarkIsSkipped)
 TEST_F(SquirrelVMTest, UncaughtErrorKillsAndLogsTheCallStack)
 {
     std::string path = Run("boom.nut",
-        "function Inner() {\n"
-        "  throw \"boom\";\n"
-        "}\n"
-        "function Outer() { Inner(); }\n");
+                           "function Inner() {\n"
+                           "  throw \"boom\";\n"
+                           "}\n"
+                           "function Outer() { Inner(); }\n");
     SQInteger top = Top();
     EXPECT_FALSE(Call("Outer"));
     EXPECT_EQ(Top(), top);
@@ -165,13 +166,13 @@ TEST_F(SquirrelVMTest, UncaughtErrorKillsAndLogsTheCallStack)
     EXPECT_STREQ(vm.GetErrorSource().GetCStr(), path.c_str());
     EXPECT_EQ(vm.GetErrorLine(), 2);
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-        "[|] Exception: boom\n",
-        "[|] \n",
-        "[|] Call stack (CS):\n",
-        "[|]   1: Inner() " + path + "(2)\n",
-        "[|]   2: Outer() " + path + "(4)\n",
-        "[|] \n",
-        "[!] Killing VM with reason 'boom'.\n"}));
+                               "[|] Exception: boom\n",
+                               "[|] \n",
+                               "[|] Call stack (CS):\n",
+                               "[|]   1: Inner() " + path + "(2)\n",
+                               "[|]   2: Outer() " + path + "(4)\n",
+                               "[|] \n",
+                               "[!] Killing VM with reason 'boom'.\n"}));
     EXPECT_FALSE(vm.BeginCall("Inner", 0, 0));
 }
 
@@ -204,8 +205,8 @@ TEST_F(SquirrelVMTest, NativeErrorListsNativeLevelsAsNative)
     RegisterNative(vm.GetHandle(), "Failing", Failing);
     RegisterNative(vm.GetHandle(), "CallBack", CallBack);
     std::string path = Run("native.nut",
-        "function Callback() { Failing(); }\n"
-        "function Start() { CallBack(); }\n");
+                           "function Callback() { Failing(); }\n"
+                           "function Start() { CallBack(); }\n");
     EXPECT_FALSE(Call("Start"));
     EXPECT_EQ(vm.GetKillCode(), ScriptKillRuntimeError);
     EXPECT_STREQ(vm.GetKillReason().GetCStr(), "bad argument");
@@ -292,20 +293,20 @@ TEST_F(SquirrelVMTest, StackKeepsItsHeightThroughEveryOperation)
     SQInteger top = Top();
     nScriptValue result;
 
-    EXPECT_TRUE(Call("List", &result));                                 // good call with a result
+    EXPECT_TRUE(Call("List", &result));  // good call with a result
     EXPECT_EQ(Top(), top);
-    EXPECT_FALSE(vm.BeginCall("Missing", 0, 0));                        // missing function
+    EXPECT_FALSE(vm.BeginCall("Missing", 0, 0));  // missing function
     EXPECT_EQ(Top(), top);
-    EXPECT_EQ(vm.GetObject("Missing", 0), (nScriptObject*)0);           // GetObject miss
+    EXPECT_EQ(vm.GetObject("Missing", 0), (nScriptObject*)0);  // GetObject miss
     EXPECT_EQ(Top(), top);
-    EXPECT_FALSE(vm.GetValue("Missing", result, 0));                    // GetValue miss
+    EXPECT_FALSE(vm.GetValue("Missing", result, 0));  // GetValue miss
     EXPECT_EQ(Top(), top);
 
     nScriptObject* unit = vm.GetObject("unit", 0);
     ASSERT_NE(unit, (nScriptObject*)0);
-    EXPECT_TRUE(vm.SetValue("health", nScriptValue((int32_t)10), unit)); // known member
+    EXPECT_TRUE(vm.SetValue("health", nScriptValue((int32_t)10), unit));  // known member
     EXPECT_EQ(Top(), top);
-    EXPECT_FALSE(vm.SetValue("armour", nScriptValue((int32_t)1), unit)); // unknown member: refused, nothing left behind
+    EXPECT_FALSE(vm.SetValue("armour", nScriptValue((int32_t)1), unit));  // unknown member: refused, nothing left behind
     EXPECT_EQ(Top(), top);
 
     // A method looked up through the instance, called with the instance as 'this'.
@@ -325,9 +326,9 @@ TEST_F(SquirrelVMTest, StackKeepsItsHeightThroughEveryOperation)
     EXPECT_TRUE(Call("List", &result));
     EXPECT_EQ(Top(), top);
 
-    EXPECT_FALSE(Call("Fail"));                                         // run-time error
+    EXPECT_FALSE(Call("Fail"));  // run-time error
     EXPECT_EQ(Top(), top);
-    EXPECT_FALSE(Call("List"));                                         // killed machine
+    EXPECT_FALSE(Call("List"));  // killed machine
     EXPECT_EQ(Top(), top);
     EXPECT_FALSE(vm.SetValue("armour", nScriptValue((int32_t)1), unit));
     EXPECT_EQ(Top(), top);
@@ -358,7 +359,7 @@ TEST_F(SquirrelVMTest, ResultKinds)
     ASSERT_TRUE(Call("Big", &r));
     int32_t big = 0;
     r.GetValue().GetInt(&big);
-    EXPECT_EQ((uint32_t)big, 0xFFFFFFFFu);      // packed values keep their 32 bits
+    EXPECT_EQ((uint32_t)big, 0xFFFFFFFFu);  // packed values keep their 32 bits
     ASSERT_TRUE(Call("A", &r));
     ASSERT_EQ(r.GetKind(), ScriptValue_ScriptObject);
     EXPECT_TRUE(r.IsOwned());
@@ -395,17 +396,17 @@ TEST_F(SquirrelVMTest, ScriptErrorHookGetsTheReport)
 struct Noisy
 {
     nSquirrelVM* vm;
-    bool*        called;
+    bool* called;
 };
 
 TEST_F(SquirrelVMTest, ClosingRefusesEventsAndDetachesHeldObjects)
 {
     nObjectTypeLifetime hooks = {0, 0, [](void* p) {
-        Noisy* n = static_cast<Noisy*>(p);
-        *n->called = n->vm->BeginCall("print", 0, 0);
-        n->vm->InvalidateNativeObject(n);
-        delete n;
-    }};
+                                     Noisy* n = static_cast<Noisy*>(p);
+                                     *n->called = n->vm->BeginCall("print", 0, 0);
+                                     n->vm->InvalidateNativeObject(n);
+                                     delete n;
+                                 }};
     ScriptSetObjectTypeLifetime(objectTypeRaytracer, hooks);
     bool called = true;
     Noisy* noisy = new Noisy{&vm, &called};
@@ -420,7 +421,7 @@ TEST_F(SquirrelVMTest, ClosingRefusesEventsAndDetachesHeldObjects)
     ASSERT_NE(held, (nScriptObject*)0);
     vm.Close();
     EXPECT_FALSE(called);
-    delete held;                     // after Close: touches no freed machine
+    delete held;  // after Close: touches no freed machine
     ScriptSetObjectTypeLifetime(objectTypeRaytracer, nObjectTypeLifetime{0, 0, 0});
 }
 
@@ -440,7 +441,7 @@ TEST_F(SquirrelVMTest, FailedClassInstantiationKills)
     EXPECT_EQ(vm.GetKillCode(), ScriptKillNoInstance);
     EXPECT_STREQ(vm.GetKillReason().GetCStr(), "Enemy");
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] Killing VM with reason 'Enemy'.\n"}));
-    EXPECT_FALSE(good.BeginCall("OnUpdate", 0));      // the healthy unit is refused too
+    EXPECT_FALSE(good.BeginCall("OnUpdate", 0));  // the healthy unit is refused too
     EXPECT_EQ(Top(), top);
     good.Release();
 }
@@ -477,7 +478,8 @@ TEST_F(SquirrelVMTest, NestedCallsKeepTheirFrames)
 // ---------------------------------------------------------------------------------------------
 // Bounds: a script that recurses, allocates or loops without end is stopped as a script error.
 
-class BoundedVMTest : public SquirrelVMTest {
+class BoundedVMTest : public SquirrelVMTest
+{
 protected:
     void SetUp() override
     {
@@ -508,7 +510,12 @@ protected:
 
 TEST_F(BoundedVMTest, RunawayScriptsAreStoppedWithTheirOwnReason)
 {
-    struct Case { const char* name; const char* script; const char* reason; };
+    struct Case
+    {
+        const char* name;
+        const char* script;
+        const char* reason;
+    };
     const Case cases[] = {
         {"recursion", "function Run() { return Run() + 1; }\n",
          "Call stack overflow: more than 200 nested script calls."},
@@ -560,7 +567,7 @@ TEST_F(BoundedVMTest, RunawayScriptsAreStoppedWithTheirOwnReason)
 TEST_F(BoundedVMTest, ScriptsWithinTheBoundsRun)
 {
     nScriptLimits limits = vm.GetLimits();
-    limits.callMilliseconds = 60000;   // this test is about the depth and the memory
+    limits.callMilliseconds = 60000;  // this test is about the depth and the memory
     vm.SetLimits(limits);
     Run("work.nut",
         "function Down(n) { return n == 0 ? 0 : 1 + Down(n - 1); }\n"
@@ -603,16 +610,16 @@ TEST_F(BoundedVMTest, StoppedInnerCallEndsTheCallsAroundIt)
 {
     RegisterNative(vm.GetHandle(), "CallInner", CallInner);
     std::string path = Run("nested.nut",
-        "function Inner() {\n"
-        "  local i = 0;\n"
-        "  while (true) {\n"
-        "    i++;\n"
-        "  }\n"
-        "}\n"
-        "function Outer() {\n"
-        "  CallInner();\n"
-        "  print(\"after\");\n"
-        "}\n");
+                           "function Inner() {\n"
+                           "  local i = 0;\n"
+                           "  while (true) {\n"
+                           "    i++;\n"
+                           "  }\n"
+                           "}\n"
+                           "function Outer() {\n"
+                           "  CallInner();\n"
+                           "  print(\"after\");\n"
+                           "}\n");
     log.Clear();
     SQInteger top = Top();
     EXPECT_FALSE(Call("Outer"));
@@ -658,4 +665,4 @@ TEST_F(SquirrelVMTest, LongPrintIsCut)
     EXPECT_EQ(lines[0], "[S] " + std::string(1023, 'a') + "\n");
 }
 
-} // namespace
+}  // namespace

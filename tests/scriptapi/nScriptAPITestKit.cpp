@@ -20,7 +20,7 @@ nPhysicWorld* MakeBulletWorld(nOrvex* engine)
     return new nBulletPhysicWorld(engine);
 }
 
-} // namespace
+}  // namespace
 
 nOrvexParts nScriptAPITest::BulletWorldParts(const nUIDevices* ui)
 {
@@ -106,8 +106,8 @@ void nScriptAPITest::RunUncaught(const std::string& code)
 std::string nScriptAPITest::Eval(const std::string& expression)
 {
     std::string code = "return function() { try { local r = (" + expression + "); if (r == null) return \"null\";"
-                       "if (r instanceof Vector) return r.x + \" \" + r.y + \" \" + r.z; return \"\" + r; } "
-                       "catch (e) { return \"error: \" + e; } }";
+                                                                              "if (r instanceof Vector) return r.x + \" \" + r.y + \" \" + r.z; return \"\" + r; } "
+                                                                              "catch (e) { return \"error: \" + e; } }";
     SQInteger top = sq_gettop(v);
     if (SQ_FAILED(sq_compilebuffer(v, code.c_str(), code.size(), "eval", SQTrue))) return "compile error";
     sq_pushroottable(v);
@@ -185,7 +185,7 @@ std::vector<std::vector<std::string>> ReadManifestRows(const char* file)
     return rows;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<ManifestFunction> ReadFunctionManifest(const char* file)
 {
@@ -257,7 +257,10 @@ SQInteger MaskEntries(const std::string& mask)
     for (size_t i = 0; i < mask.size(); ++i) {
         char c = mask[i];
         if (c == ' ') continue;
-        if (c == '|') { ++i; continue; }        // the next letter belongs to the same entry
+        if (c == '|') {
+            ++i;
+            continue;
+        }  // the next letter belongs to the same entry
         ++entries;
     }
     return entries;

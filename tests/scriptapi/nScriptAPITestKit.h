@@ -36,23 +36,23 @@ const float kPi = 3.14159265f;
 class nScriptAPITest : public ::testing::Test
 {
 protected:
-    void SetUp() override;                                   // opens the machine and registers the API
-    void TearDown() override;                                // deletes the scene
+    void SetUp() override;     // opens the machine and registers the API
+    void TearDown() override;  // deletes the scene
 
-    void CreateScene(bool withPhysics = false);              // scene of engine and vm; a Bullet world on request
+    void CreateScene(bool withPhysics = false);  // scene of engine and vm; a Bullet world on request
 
     // Root-table globals the snippets name.
-    void Hold(const char* name, void* native, int32_t type); // a new, unowned CObject of the native
-    void Hold(const char* name, const nMatrix4& m);          // a new Matrix4
-    void Hold(const char* name, const nMatrix3& m);          // a new Matrix3
+    void Hold(const char* name, void* native, int32_t type);  // a new, unowned CObject of the native
+    void Hold(const char* name, const nMatrix4& m);           // a new Matrix4
+    void Hold(const char* name, const nMatrix3& m);           // a new Matrix3
 
     // Snippets.
-    std::string Run(const std::string& code);                // statements, errors caught: "" or the error's text
-    void        Exec(const std::string& code);               // Run that must give ""
-    void        RunUncaught(const std::string& code);        // statements as the file "exec.nut"; an error reaches the machine
-    std::string Eval(const std::string& expression);         // "" + value; "null", "x y z" for a Vector, "error: " + text
-    float       Number(const std::string& expression);       // Eval read as a number; a failure when it is none
-    bool        Push(const std::string& expression);         // the value left on the stack (the caller restores the top); false on error
+    std::string Run(const std::string& code);         // statements, errors caught: "" or the error's text
+    void Exec(const std::string& code);               // Run that must give ""
+    void RunUncaught(const std::string& code);        // statements as the file "exec.nut"; an error reaches the machine
+    std::string Eval(const std::string& expression);  // "" + value; "null", "x y z" for a Vector, "error: " + text
+    float Number(const std::string& expression);      // Eval read as a number; a failure when it is none
+    bool Push(const std::string& expression);         // the value left on the stack (the caller restores the top); false on error
 
     // The value of a Matrix3, Matrix4 or Vector instance; a failure and T() when it is none.
     template<class T>
@@ -67,7 +67,7 @@ protected:
         sq_settop(v, top);
         return out;
     }
-    nVector  Vec(const std::string& e)  { return Value<nVector>(e, g_VectorClassDecl); }
+    nVector Vec(const std::string& e) { return Value<nVector>(e, g_VectorClassDecl); }
     nMatrix4 Mat4(const std::string& e) { return Value<nMatrix4>(e, g_Matrix4ClassDecl); }
     nMatrix3 Mat3(const std::string& e) { return Value<nMatrix3>(e, g_Matrix3ClassDecl); }
 
@@ -87,7 +87,11 @@ protected:
     }
 
     // Tables of cases: each snippet gives its text, through Eval or Run; a failure names the snippet.
-    struct Expected { const char* code; const char* text; };
+    struct Expected
+    {
+        const char* code;
+        const char* text;
+    };
     template<size_t N> void ExpectEvals(const Expected (&cases)[N])
     {
         for (const Expected& c : cases) EXPECT_EQ(Eval(c.code), c.text) << c.code;
@@ -98,22 +102,26 @@ protected:
     }
 
     // Each name is a native closure of that name taking params parameters (the root included).
-    struct Function { const char* name; SQInteger params; };
+    struct Function
+    {
+        const char* name;
+        SQInteger params;
+    };
     void ExpectFunctions(const Function* functions, size_t count);
     template<size_t N> void ExpectFunctions(const Function (&functions)[N]) { ExpectFunctions(functions, N); }
 
-    static nItem* Node(nMItem* item);                        // the item's transform node
-    static nOrvexParts BulletWorldParts(const nUIDevices* ui); // no caches; Bullet worlds for scenes; ui lent to 2D scenes
+    static nItem* Node(nMItem* item);                           // the item's transform node
+    static nOrvexParts BulletWorldParts(const nUIDevices* ui);  // no caches; Bullet worlds for scenes; ui lent to 2D scenes
 
     nLogCapture log;
-    nUIDevices  uiDevices;                                     // what the engine lends its 2D scenes: none until a test fills it in
-    nOrvex      engine{BulletWorldParts(&uiDevices)};          // scenes simulate on Bullet when asked
+    nUIDevices uiDevices;                         // what the engine lends its 2D scenes: none until a test fills it in
+    nOrvex engine{BulletWorldParts(&uiDevices)};  // scenes simulate on Bullet when asked
     nSquirrelVM vm{&engine};
     HSQUIRRELVM v = 0;
-    nScene*     scene = 0;
+    nScene* scene = 0;
 
 private:
-    void HoldPushed(const char* name, const std::function<bool()>& push);   // push leaves the value on the stack
+    void HoldPushed(const char* name, const std::function<bool()>& push);  // push leaves the value on the stack
 };
 
 #endif
@@ -124,28 +132,28 @@ struct ManifestFunction
 {
     std::string name;
     std::string mask;
-    std::string nullObject;     // what a null object does: "error", "ignored", or "-" (no object argument)
+    std::string nullObject;  // what a null object does: "error", "ignored", or "-" (no object argument)
     std::string result;
 };
 struct ManifestConstant
 {
     std::string name;
-    long long   value;          // 0 for a null object
-    int         nullKind;       // the kind of a null object (value "null <kind>"), else -1
+    long long value;  // 0 for a null object
+    int nullKind;     // the kind of a null object (value "null <kind>"), else -1
 };
 struct ManifestMethod
 {
     std::string name;
-    SQInteger   params;         // 'this' included; negative: at least that many
+    SQInteger params;  // 'this' included; negative: at least that many
 };
-std::vector<ManifestFunction> ReadFunctionManifest(const char* file);   // file under manifest/
+std::vector<ManifestFunction> ReadFunctionManifest(const char* file);  // file under manifest/
 std::vector<ManifestConstant> ReadConstantManifest(const char* file);
-std::vector<ManifestMethod>   ReadMethodManifest(const char* file);
-SQInteger MaskEntries(const std::string& mask);                          // 'this' included
+std::vector<ManifestMethod> ReadMethodManifest(const char* file);
+SQInteger MaskEntries(const std::string& mask);  // 'this' included
 
 // The census: every family's manifest. Files named <family>_functions.tsv and
 // <family>_constants.tsv, in name order.
-std::vector<std::string> ManifestFiles(const char* suffix);              // "_functions.tsv" or "_constants.tsv"
+std::vector<std::string> ManifestFiles(const char* suffix);  // "_functions.tsv" or "_constants.tsv"
 std::vector<ManifestFunction> ReadAllFunctionManifests();
 std::vector<ManifestConstant> ReadAllConstantManifests();
 

@@ -38,10 +38,10 @@ protected:
         Hold("engine", &engine, objectTypeEngine);
         Hold("nullItem", 0, objectTypeItem);
         Hold("nullScene", 0, objectTypeScene);
-        Hold("mixer", &engine, objectTypeMixer);   // a kind no method serves
+        Hold("mixer", &engine, objectTypeMixer);  // a kind no method serves
     }
 
-    nMItem*       box = 0;
+    nMItem* box = 0;
     nPhysicShape* shape = 0;
 };
 
@@ -250,7 +250,7 @@ TEST_F(CObjectMethods, DeletedObjectsAnswerAsNull)
     ExpectEvals(cases);
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -265,4 +265,4 @@ TEST_F(CObjectMethods, ShapeObjectsDieWithTheirItem)
     EXPECT_EQ(Eval("held.setPosition(Vector(1, 1, 1))"), "error: Object has no position");
 }
 
-} // namespace
+}  // namespace

@@ -100,9 +100,9 @@ TEST_F(EmitterAPI, SweepOfPlausibleAndWrongArguments)
                                             "Matrix3()", "CObject()", "nullEmitter", "smokeItem", "wrongEmitter"};
     auto plausible = [](char letter) -> std::vector<std::string> {
         switch (letter) {
-        case 'n': return {"1", "0", "-1", "1e30", "0.0 / 0.0", "1e300 * 1e300"};
-        case 's': return {"\"puff.npm\"", "\"\"", "\"missing.npm\"", "\"../../x\""};
-        default: return {"em"};
+            case 'n': return {"1", "0", "-1", "1e30", "0.0 / 0.0", "1e300 * 1e300"};
+            case 's': return {"\"puff.npm\"", "\"\"", "\"missing.npm\"", "\"../../x\""};
+            default: return {"em"};
         }
     };
     const std::vector<std::string> knownErrors = {"wrong number of parameters", "parameter ", "CObject is null",
@@ -116,7 +116,11 @@ TEST_F(EmitterAPI, SweepOfPlausibleAndWrongArguments)
         for (size_t p = 0; p < letters.size(); ++p) {
             std::vector<std::string> values = plausible(letters[p]);
             values.insert(values.end(), wrong.begin(), wrong.end());
-            for (const std::string& value : values) { auto a = base; a[p] = value; argLists.push_back(a); }
+            for (const std::string& value : values) {
+                auto a = base;
+                a[p] = value;
+                argLists.push_back(a);
+            }
         }
         argLists.push_back(std::vector<std::string>(base.begin(), base.end() - 1));
         argLists.push_back(base);
@@ -139,4 +143,4 @@ TEST_F(EmitterAPI, SweepOfPlausibleAndWrongArguments)
     EXPECT_EQ(Eval("ItemGetName(smokeItem)"), "smoke");
 }
 
-} // namespace
+}  // namespace

@@ -35,7 +35,7 @@ protected:
     void SetUp() override
     {
         ASSERT_NO_FATAL_FAILURE(nScriptAPITest::SetUp());
-        cached = new nOrvex(CacheParts());   // an engine with resource caches
+        cached = new nOrvex(CacheParts());  // an engine with resource caches
         Hold("eng", &engine, objectTypeEngine);
         Hold("cached", cached, objectTypeEngine);
         Hold("nullEngine", 0, objectTypeEngine);
@@ -70,7 +70,7 @@ protected:
 
 TEST_F(EngineSystemAPI, FixedFrameTimeAndRateCorrectionOnAFakeClock)
 {
-    engine.TickClock();   // starts the clock
+    engine.TickClock();  // starts the clock
     Exec("EngineSetFixedDeltaFrame(eng, 1.0 / 60.0)");
     EXPECT_EQ(engine.GetFixedFrameTime(), 166);
     EXPECT_EQ(Frames(60), 60 * 166);
@@ -133,7 +133,7 @@ TEST_F(EngineSystemAPI, CachesAreMadeSwitchedAndCleared)
 
     Exec("EngineOutputCacheStatistics(cached)");
     EXPECT_TRUE(Logged("[H] Engine resource cache statistics\n  - 0 geometries (CPU),\n"
-                             "  - 0 geometries (GPU),\n  - 0 textures (CPU),\n  - 0 textures (GPU),\n  - 0 sounds.\n\n"))
+                       "  - 0 geometries (GPU),\n  - 0 textures (CPU),\n  - 0 textures (GPU),\n  - 0 sounds.\n\n"))
         << log.Text();
 }
 
@@ -169,8 +169,12 @@ TEST_F(EngineSystemAPI, RetiredEntriesOnlyLogTheirLine)
     EXPECT_EQ(log.Lines(), (Lines{"[*] EngineSetResourceAutoSetup() is deprecated.\n", "[*] EngineSetupResources() is deprecated.\n",
                                   "[*] EngineSetupAllGeometries() is deprecated.\n", "[*] EngineDeleteTexture() is obsolete.\n"}));
     const Expected cases[] = {
-        {"EngineGetToolMode(eng)", "0"}, {"NoTool", "0"}, {"ToolProjectPreview", "3"},
-        {"PlatformUnknown", "65535"}, {"g_platform", "0"}, {"EngineGetRenderer(eng).type()", "6"},
+        {"EngineGetToolMode(eng)", "0"},
+        {"NoTool", "0"},
+        {"ToolProjectPreview", "3"},
+        {"PlatformUnknown", "65535"},
+        {"g_platform", "0"},
+        {"EngineGetRenderer(eng).type()", "6"},
         {"EngineFindTexture(nullEngine, \"a\").isNull()", "true"},
         {"EngineLoadSound(nullEngine, \"a.wav\")", "error: CObject is null"},
         {"EngineGetManagerGeometryList(cached).len()", "0"},
@@ -181,8 +185,11 @@ TEST_F(EngineSystemAPI, RetiredEntriesOnlyLogTheirLine)
 TEST_F(EngineSystemAPI, SystemFunctions)
 {
     const Expected cases[] = {
-        {"SystemGetClockFrequency()", "10000"}, {"SystemGetLocale()", "EN"}, {"SystemGetPlatform()", "Win32"},
-        {"SystemRand(0)", "0"}, {"SystemRand(0.0/0.0)", "error: Number out of range"},
+        {"SystemGetClockFrequency()", "10000"},
+        {"SystemGetLocale()", "EN"},
+        {"SystemGetPlatform()", "Win32"},
+        {"SystemRand(0)", "0"},
+        {"SystemRand(0.0/0.0)", "error: Number out of range"},
         {"SystemSeedRand(1e300)", "error: Number out of range"},
     };
     ExpectEvals(cases);
@@ -199,4 +206,4 @@ TEST_F(EngineSystemAPI, SystemFunctions)
     EXPECT_EQ(Eval("SystemCacheFile(\"no/such/file\")"), "false");
 }
 
-} // namespace
+}  // namespace

@@ -109,8 +109,8 @@ protected:
 
     nSharedPtr<nGeometry> crate;
     nSharedPtr<nGeometry> empty;
-    std::vector<nMItem*>  spinners;
-    nMItem*               mover = 0;
+    std::vector<nMItem*> spinners;
+    nMItem* mover = 0;
 };
 
 std::vector<std::string> Sorted(std::vector<std::string> names)
@@ -150,7 +150,9 @@ TEST_F(GeometryMotionAPI, CensusOfNamesAndConstantsAgainstTheManifests)
         // A null object of the family's kind is refused by every function.
         for (const ManifestFunction& f : functions) {
             std::string call = f.name + "(" + family.nullObject;
-            for (char letter : f.mask.substr(2)) call += letter == 'i' ? ", 1" : letter == 'b' ? ", true" : letter == 's' ? ", \"x\"" : ", 0.5";
+            for (char letter : f.mask.substr(2)) call += letter == 'i' ? ", 1" : letter == 'b' ? ", true"
+                                                                             : letter == 's'   ? ", \"x\""
+                                                                                               : ", 0.5";
             call += ")";
             EXPECT_EQ(Run(call), "CObject is null") << call;
         }
@@ -166,11 +168,11 @@ TEST_F(GeometryMotionAPI, MaterialsByNameByIndexAndAsAList)
         {"GeometryGetMaterialCount(crate)", "3"},
         {"MaterialGetName(GeometryGetMaterial(crate, \"metal\"))", "metal"},
         {"MaterialGetName(GeometryGetMaterial(crate, \"paint\"))", "paint"},
-        {"MaterialGetName(GeometryGetMaterial(crate, \"none\"))", "wood"},     // the first when none has the name
+        {"MaterialGetName(GeometryGetMaterial(crate, \"none\"))", "wood"},  // the first when none has the name
         {"MaterialGetName(GeometryGetMaterial(crate, \"\"))", "wood"},
         {"MaterialGetName(GeometryGetMaterialFromIndex(crate, 0))", "wood"},
         {"MaterialGetName(GeometryGetMaterialFromIndex(crate, 2))", "paint"},
-        {"MaterialGetName(GeometryGetMaterialFromIndex(crate, 3))", "wood"},   // past the end: the first
+        {"MaterialGetName(GeometryGetMaterialFromIndex(crate, 3))", "wood"},  // past the end: the first
         {"MaterialGetName(GeometryGetMaterialFromIndex(crate, -1))", "wood"},
         {"MaterialGetName(GeometryGetMaterialFromIndex(crate, 2147483648))", "wood"},
         {"MaterialGetName(GeometryGetMaterialFromIndex(crate, 4294967298))", "wood"},  // not index 2 in 32 bits
@@ -281,8 +283,8 @@ void AddLeafTriangles(const nOctreeNode* node, std::vector<Triangle>& out, uint3
 // exactly its triangles; fewer, or a skinned geometry: it stays whole.
 TEST_F(GeometryMotionAPI, OptimizeSplitsLargeGeometriesIntoLeavesOfTheSameTriangles)
 {
-    nSharedPtr<nGeometry> large = TriangleGrid(&engine, "large", 200, 100);     // 40000 triangles
-    nSharedPtr<nGeometry> small = TriangleGrid(&engine, "small", 150, 100);     // 30000
+    nSharedPtr<nGeometry> large = TriangleGrid(&engine, "large", 200, 100);  // 40000 triangles
+    nSharedPtr<nGeometry> small = TriangleGrid(&engine, "small", 150, 100);  // 30000
     nSharedPtr<nGeometry> skinned = TriangleGrid(&engine, "skinned", 200, 100);
     skinned->AllocateSkin(1);
     skinned->skinWeights = nGeometry::AllocateArray<nSkinWeight>(skinned->vertexCount);
@@ -329,10 +331,12 @@ TEST_F(GeometryMotionAPI, OptimizeSetsTheLeavesOfAGeometrySetUpBefore)
     nCallLog calls;
     nRecordingRenderer renderer(&engine, &calls);
     renderer.recordResources = true;
-    struct Drawn : nRenderData {} drawn;
+    struct Drawn : nRenderData
+    {
+    } drawn;
     nSharedPtr<nGeometry> large = TriangleGrid(&engine, "large", 200, 100);
     large->SetRenderData(&drawn);
-    large->SetKeepMask(large->GetKeepMask() | GeometryKeepRenderData);    // as its set-up leaves it
+    large->SetKeepMask(large->GetKeepMask() | GeometryKeepRenderData);  // as its set-up leaves it
     Hold("large", large.Get(), objectTypeGeometry);
     Exec("GeometryOptimize(large)");
     ASSERT_NE(large->GetOctree(), nullptr);
@@ -372,19 +376,23 @@ TEST_F(GeometryMotionAPI, MotionsTheirLengthAndPositionsRepeatingPastIt)
         {"MotionGetLength(bare)", "0"},
         {"MotionGetName(ItemGetMotion(mover, \"none\"))", "error: CObject is null"},
         {"MotionGetName(mover)", "error: Expected 'Motion' got 'Item'"},
-        {"MotionEvaluatePosition(path, 1)", "5 3 0"},     // an integer time is a number too
+        {"MotionEvaluatePosition(path, 1)", "5 3 0"},  // an integer time is a number too
         {"MotionEvaluatePosition(path, \"1\")", "error: parameter 2 has an invalid type 'string' ; expected: 'integer|float'"},
     };
     ExpectEvals(cases);
-    const struct { const char* time; float x, y, z; } positions[] = {
+    const struct
+    {
+        const char* time;
+        float x, y, z;
+    } positions[] = {
         {"0.0", 0.0f, 3.0f, 0.0f},
-        {"1.0", 5.0f, 3.0f, 0.0f},      // Z has no channel: 0
-        {"2.5", 2.5f, 3.0f, 0.0f},      // past the length: from the start again
+        {"1.0", 5.0f, 3.0f, 0.0f},  // Z has no channel: 0
+        {"2.5", 2.5f, 3.0f, 0.0f},  // past the length: from the start again
         {"4.5", 2.5f, 3.0f, 0.0f},
-        {"-0.5", 7.5f, 3.0f, 0.0f},     // before the start: wrapped the other way
+        {"-0.5", 7.5f, 3.0f, 0.0f},  // before the start: wrapped the other way
         {"(0.0 / 0.0)", 0.0f, 3.0f, 0.0f},
         {"(1e30 * 1e30)", 0.0f, 3.0f, 0.0f},
-        {"1e30", -1.0f, 3.0f, 0.0f},    // x: anywhere on the curve, but a number
+        {"1e30", -1.0f, 3.0f, 0.0f},  // x: anywhere on the curve, but a number
     };
     for (const auto& p : positions) {
         const std::string call = std::string("MotionEvaluatePosition(path, ") + p.time + ")";
@@ -482,10 +490,11 @@ TEST_F(GeometryMotionAPI, SweepOfEveryFunctionWithBadArguments)
     const std::vector<std::string> wrong = {"null", "true", "[]", "{}", "Vector(0, 0, 0)", "Matrix4()", "CObject()"};
     auto plausible = [&](char letter) -> std::vector<std::string> {
         switch (letter) {
-        case 'i': case 'n': return numbers;
-        case 's': return strings;
-        case 'b': return {"true", "false"};
-        default: return objects;
+            case 'i':
+            case 'n': return numbers;
+            case 's': return strings;
+            case 'b': return {"true", "false"};
+            default: return objects;
         }
     };
     const std::vector<std::string> knownErrors = {"wrong number of parameters", "parameter ", "CObject is null",
@@ -495,7 +504,8 @@ TEST_F(GeometryMotionAPI, SweepOfEveryFunctionWithBadArguments)
         for (const ManifestFunction& f : ReadFunctionManifest(manifest)) {
             const std::string letters = f.mask.substr(1);
             // The family's own object first, then the first plausible value of each kind.
-            const std::string own = f.name.compare(0, 8, "Geometry") == 0 ? "crate" : f.name.compare(0, 6, "Motion") == 0 ? "path" : "spin";
+            const std::string own = f.name.compare(0, 8, "Geometry") == 0 ? "crate" : f.name.compare(0, 6, "Motion") == 0 ? "path"
+                                                                                                                          : "spin";
             std::vector<std::string> base;
             for (size_t p = 0; p < letters.size(); ++p) base.push_back(p == 0 ? own : plausible(letters[p])[0]);
             std::vector<std::vector<std::string>> argLists = {base};
@@ -503,7 +513,11 @@ TEST_F(GeometryMotionAPI, SweepOfEveryFunctionWithBadArguments)
                 std::vector<std::string> values = plausible(letters[p]);
                 values.insert(values.end(), wrong.begin(), wrong.end());
                 if (letters[p] != 'x') values.insert(values.end(), objects.begin(), objects.end());
-                for (const std::string& value : values) { auto a = base; a[p] = value; argLists.push_back(a); }
+                for (const std::string& value : values) {
+                    auto a = base;
+                    a[p] = value;
+                    argLists.push_back(a);
+                }
             }
             argLists.push_back(std::vector<std::string>(base.begin(), base.end() - 1));
             argLists.push_back(base);
@@ -529,4 +543,4 @@ TEST_F(GeometryMotionAPI, SweepOfEveryFunctionWithBadArguments)
     EXPECT_EQ(Eval("GeometryGetMaterialCount(crate)"), "3");
 }
 
-} // namespace
+}  // namespace

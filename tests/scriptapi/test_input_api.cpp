@@ -48,7 +48,7 @@ struct VirtualPad
         if (handle) SDL_JoystickClose(handle);
         if (index >= 0) SDL_JoystickDetachVirtual(index);
     }
-    int           index;
+    int index;
     SDL_Joystick* handle;
 };
 
@@ -141,7 +141,7 @@ TEST_F(InputAPITest, IncludeWithoutEndEndsWithTheMachinesError)
 
 TEST_F(InputAPITest, KeyboardFromScripts)
 {
-    held.Press(PlatformKeyA + 16);           // q, no Shift
+    held.Press(PlatformKeyA + 16);  // q, no Shift
     held.Press(PlatformKeyEscape);
     nPlatform::TakeInputSnapshot();
     // The second update with Escape held and its filter on: no Escape any more, q still.
@@ -181,9 +181,9 @@ TEST_F(InputAPITest, NumbersOutOfRangeLogOneLineEach)
     };
     ExpectEvals(cases);
     EXPECT_EQ(log.Lines(), (Lines{
-        "[*] Keyboard has no key 55.\n", "[*] Keyboard has no key -1.\n", "[*] Keyboard has no key 2147483647.\n",
-        "[*] Input function 99 is out of range.\n", "[*] Input function -2147483648 is out of range.\n",
-        "[*] Input function 29 is out of range.\n", "[*] Input function 1000 is out of range.\n"}));
+                               "[*] Keyboard has no key 55.\n", "[*] Keyboard has no key -1.\n", "[*] Keyboard has no key 2147483647.\n",
+                               "[*] Input function 99 is out of range.\n", "[*] Input function -2147483648 is out of range.\n",
+                               "[*] Input function 29 is out of range.\n", "[*] Input function 1000 is out of range.\n"}));
 }
 
 TEST_F(InputAPITest, NoControllerGivesAnEmptyListAndNullDevices)
@@ -251,7 +251,7 @@ TEST_F(InputAPITest, VirtualJoystickFoundReadAndDeletedFromAScript)
         {"ObjectIsSame(pad, again) && ObjectIsSame(pad, other)", "true"},
         {"DeviceGetName(pad)", "Script Pad"},
         {"DeviceIsAvailable(pad)", "true"},
-        {"DeviceGetFunction(pad, DeviceAxisX)", "49152"},     // DeviceNewFromIndex ran one update
+        {"DeviceGetFunction(pad, DeviceAxisX)", "49152"},  // DeviceNewFromIndex ran one update
         {"DeviceUpdate(pad)", "true"},
         {"DeviceGetFunction(pad, DeviceAxisX)", "49152"},
         {"DeviceGetFunction(pad, DeviceAxisY)", "0"},
@@ -288,8 +288,16 @@ TEST_F(InputAPITest, MouseFromScriptsInAbsoluteMode)
     ASSERT_EQ(window.CreateWindow("script mouse", 800, 600, GLWindowModeHidden, false), GLWindowCreated);
     InitDirectInput(window.GetNativeHandle());
     const Uint32 id = SDL_GetWindowID(static_cast<SDL_Window*>(window.GetNativeHandle()));
-    const struct { int32_t x, y; const char* mx; const char* my; } positions[] = {
-        {0, 0, "0", "0"}, {800, 600, "65535", "65535"}, {400, 300, "32767", "32767"}, {-8, 0, "-655", "0"},
+    const struct
+    {
+        int32_t x, y;
+        const char* mx;
+        const char* my;
+    } positions[] = {
+        {0, 0, "0", "0"},
+        {800, 600, "65535", "65535"},
+        {400, 300, "32767", "32767"},
+        {-8, 0, "-655", "0"},
     };
     for (const auto& p : positions) {
         PushMotionEvent(id, p.x, p.y);
@@ -317,7 +325,7 @@ TEST_F(InputAPITest, SweepOfEveryFunctionWithBadArguments)
          "::g_keyboard <- GetKeyboardDevice(); ::g_null <- DeviceNew(\"none\"); ::g_long <- \"\";"
          "for (local i = 0; i < 4096; i++) g_long += \"x\";");
     Exec("DeviceDelete(g_gone); ::g_pad <- DeviceAny();");
-    nSharedPtr<nTexture> other(new nTexture(&engine, 0, 0));   // script texture objects hold a reference
+    nSharedPtr<nTexture> other(new nTexture(&engine, 0, 0));  // script texture objects hold a reference
     Hold("g_other", &*other, objectTypeTexture);
     Hold("g_otherNull", 0, objectTypeItem);
 
@@ -337,15 +345,23 @@ TEST_F(InputAPITest, SweepOfEveryFunctionWithBadArguments)
         "wrong number of parameters", "parameter ", "CObject is null", "Expected 'HID' got ",
         "the object is not a class instance", "invalid type tag"};
     int calls = 0;
-    std::set<std::string> skip = {"Include"};       // its files are the file tests' business; a path is swept below
+    std::set<std::string> skip = {"Include"};  // its files are the file tests' business; a path is swept below
     for (const ManifestFunction& f : ReadFunctionManifest("input_functions.tsv")) {
         const std::string letters = f.mask.substr(1);
         std::vector<std::string> base;
         for (char l : letters) base.push_back(good(l)[0]);
         std::vector<std::vector<std::string>> argLists;
         for (size_t p = 0; p < letters.size(); ++p) {
-            for (const std::string& value : good(letters[p])) { auto a = base; a[p] = value; argLists.push_back(a); }
-            for (const std::string& value : wrong) { auto a = base; a[p] = value; argLists.push_back(a); }
+            for (const std::string& value : good(letters[p])) {
+                auto a = base;
+                a[p] = value;
+                argLists.push_back(a);
+            }
+            for (const std::string& value : wrong) {
+                auto a = base;
+                a[p] = value;
+                argLists.push_back(a);
+            }
         }
         argLists.push_back(base);
         if (!base.empty()) argLists.push_back(std::vector<std::string>(base.begin(), base.end() - 1));
@@ -366,4 +382,4 @@ TEST_F(InputAPITest, SweepOfEveryFunctionWithBadArguments)
     EXPECT_GT(calls, 500);
 }
 
-} // namespace
+}  // namespace

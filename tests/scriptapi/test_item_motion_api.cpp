@@ -72,17 +72,41 @@ protected:
 TEST_F(ItemMotionAPI, NamesAreRegisteredWithTheirParameterCounts)
 {
     const Function functions[] = {
-        {"ItemGetMotion", 3}, {"ItemGetMotionFromIndex", 3}, {"ItemSetMotion", 8}, {"ItemMotionSlotSet", 8},
-        {"ItemStopMotion", 2}, {"ItemMotionSlotStop", 3}, {"ItemIsMotionPlaying", 2}, {"ItemMotionSlotIsPlaying", 3},
-        {"ItemIsMotionDone", 2}, {"ItemMotionSlotIsDone", 3}, {"ItemMotionSlotGetTime", 3}, {"ItemMotionSlotSetTime", 4},
-        {"ItemMotionSlotGetClockScale", 3}, {"ItemMotionSlotSetClockScale", 4}, {"ItemMotionSlotGet", 3},
-        {"ItemMotionGetClockScale", 2}, {"ItemMotionSetClockScale", 3}, {"ItemMotionGetPaused", 2},
-        {"ItemMotionSetPaused", 3}, {"ItemMotionSetPropagation", 4}, {"ItemReplicateItemMotion", 3},
-        {"ItemSetCommandList", 3}, {"ItemResetCommandList", 2}, {"ItemIsCommandListDone", 2},
-        {"ItemSetScript", 4}, {"ItemSetupScript", 2}, {"ItemHasScript", 3}, {"ItemGetScriptInstance", 2},
-        {"ItemGetScriptInstanceCount", 2}, {"ItemGetScriptInstanceFromIndex", 3},
-        {"ItemGetScriptInstanceFromClass", 3}, {"ItemGetScriptLogicFrequency", 2},
-        {"ItemSetScriptLogicFrequency", 3}, {"ItemRegistrySetKey", 4}, {"ItemRegistryGetKey", 3},
+        {"ItemGetMotion", 3},
+        {"ItemGetMotionFromIndex", 3},
+        {"ItemSetMotion", 8},
+        {"ItemMotionSlotSet", 8},
+        {"ItemStopMotion", 2},
+        {"ItemMotionSlotStop", 3},
+        {"ItemIsMotionPlaying", 2},
+        {"ItemMotionSlotIsPlaying", 3},
+        {"ItemIsMotionDone", 2},
+        {"ItemMotionSlotIsDone", 3},
+        {"ItemMotionSlotGetTime", 3},
+        {"ItemMotionSlotSetTime", 4},
+        {"ItemMotionSlotGetClockScale", 3},
+        {"ItemMotionSlotSetClockScale", 4},
+        {"ItemMotionSlotGet", 3},
+        {"ItemMotionGetClockScale", 2},
+        {"ItemMotionSetClockScale", 3},
+        {"ItemMotionGetPaused", 2},
+        {"ItemMotionSetPaused", 3},
+        {"ItemMotionSetPropagation", 4},
+        {"ItemReplicateItemMotion", 3},
+        {"ItemSetCommandList", 3},
+        {"ItemResetCommandList", 2},
+        {"ItemIsCommandListDone", 2},
+        {"ItemSetScript", 4},
+        {"ItemSetupScript", 2},
+        {"ItemHasScript", 3},
+        {"ItemGetScriptInstance", 2},
+        {"ItemGetScriptInstanceCount", 2},
+        {"ItemGetScriptInstanceFromIndex", 3},
+        {"ItemGetScriptInstanceFromClass", 3},
+        {"ItemGetScriptLogicFrequency", 2},
+        {"ItemSetScriptLogicFrequency", 3},
+        {"ItemRegistrySetKey", 4},
+        {"ItemRegistryGetKey", 3},
     };
     ExpectFunctions(functions);
 }
@@ -115,7 +139,7 @@ TEST_F(ItemMotionAPI, CommandListMovesTheItemOverEvaluations)
     Frames(5, 0.1f);
     EXPECT_NEAR(Node(box)->GetPosition().x, 10.0f, 1e-4f);
     Frames(10, 0.1f);
-    EXPECT_NEAR(Node(box)->GetRotation().y, kPi / 4.0f, 1e-4f);      // degrees in the text
+    EXPECT_NEAR(Node(box)->GetRotation().y, kPi / 4.0f, 1e-4f);  // degrees in the text
     EXPECT_NEAR(Node(box)->GetScale().x, 2.0f, 1e-4f);
     EXPECT_EQ(Eval("ItemIsCommandListDone(box)"), "false");
     Frames(10, 0.1f);
@@ -141,7 +165,7 @@ TEST_F(ItemMotionAPI, BadCommandListLogsTheCompilerLineAndTheScriptGoesOn)
     Exec("ItemSetCommandList(box, \"toposition 1, 1, 2, 3;\")");
     Exec("ItemSetCommandList(box, \"jump 1, 2;\"); print(\"still running\")");
     EXPECT_EQ(log.Lines(), (Lines{"[!] Undefined ACE command 'jump'.\n", "[S] still running\n"}));
-    EXPECT_EQ(Eval("ItemIsCommandListDone(box)"), "true");     // the old list is gone too
+    EXPECT_EQ(Eval("ItemIsCommandListDone(box)"), "true");  // the old list is gone too
     EXPECT_FALSE(vm.IsKilled());
 }
 
@@ -155,7 +179,7 @@ TEST_F(ItemMotionAPI, MotionLookupByNameAndIndex)
         {"ObjectIsValid(ItemGetMotion(box, \"tilt\"))", "false"},
         {"ObjectIsValid(ItemGetMotionFromIndex(box, 2))", "false"},
         {"ObjectIsValid(ItemGetMotionFromIndex(box, -1))", "false"},
-        {"ItemGetMotionFromIndex(box, 2) == null", "false"},          // a null Motion, not a script null
+        {"ItemGetMotionFromIndex(box, 2) == null", "false"},  // a null Motion, not a script null
         {"ObjectIsValid(ItemMotionSlotGet(box, 0))", "false"},
     };
     ExpectEvals(cases);
@@ -227,8 +251,8 @@ TEST_F(ItemMotionAPI, MotionCrossFadeWithWeight)
     Frame(0.5f);
     // Still the oldest source: the rise, half faded out.
     EXPECT_NEAR(Number("ItemMotionSlotGetTime(box, 0)"), 4.501f, 1e-3f);
-    EXPECT_NEAR(Node(box)->GetPosition().y, 4.501f, 1e-3f);                    // only the rise drives y
-    EXPECT_NEAR(Node(box)->GetRotation().y, 0.5f * kPi / 2.0f, 1e-4f);         // only the turn drives the rotation
+    EXPECT_NEAR(Node(box)->GetPosition().y, 4.501f, 1e-3f);             // only the rise drives y
+    EXPECT_NEAR(Node(box)->GetRotation().y, 0.5f * kPi / 2.0f, 1e-4f);  // only the turn drives the rotation
     EXPECT_EQ(box->GetSourceList().GetCount(), 2);
     Frame(0.6f);
     ASSERT_EQ(box->GetSourceList().GetCount(), 1);
@@ -267,15 +291,15 @@ TEST_F(ItemMotionAPI, ScriptUnitsAttachedSetUpAndReached)
 {
     nTempDir dir;
     ASSERT_TRUE(dir.Write("lift.nut",
-        "class Lift { count = 0; function OnSetup(item) { print(\"lift up\"); }\n"
-        "             function OnSetupDone(item) { print(\"lift done\"); } }\n"
-        "class Bell { function OnSetup(item) { print(\"bell up\"); } }\n"));
+                          "class Lift { count = 0; function OnSetup(item) { print(\"lift up\"); }\n"
+                          "             function OnSetupDone(item) { print(\"lift done\"); } }\n"
+                          "class Bell { function OnSetup(item) { print(\"bell up\"); } }\n"));
     std::string path = dir.Path("lift.nut");
     EXPECT_EQ(Run("ItemGetScriptInstance(box)"), "Item has no script unit");
     EXPECT_EQ(Eval("ItemGetScriptInstanceCount(box)"), "0");
 
     Exec("ItemSetScript(box, \"" + path + "\", \"Lift\")");
-    EXPECT_EQ(log.Lines(), Lines{});                        // attached, not yet instantiated
+    EXPECT_EQ(log.Lines(), Lines{});  // attached, not yet instantiated
     EXPECT_EQ(Run("ItemGetScriptInstance(box)"), "Script unit is not open");
     Exec("ItemSetupScript(box)");
     EXPECT_EQ(log.Lines(), Lines{"[S] lift up\n"});
@@ -313,7 +337,11 @@ TEST_F(ItemMotionAPI, ScriptUnitsAttachedSetUpAndReached)
 
 TEST_F(ItemMotionAPI, LogicFrequencyIsStoredAsGiven)
 {
-    struct Case { const char* rate; float stored; };
+    struct Case
+    {
+        const char* rate;
+        float stored;
+    };
     const Case cases[] = {{"30", 30.0f}, {"2.5", 2.5f}, {"0", 0.0f}, {"-4", -4.0f}};
     for (const Case& c : cases) {
         Exec(std::string("ItemSetScriptLogicFrequency(lamp, ") + c.rate + ")");
@@ -324,13 +352,19 @@ TEST_F(ItemMotionAPI, LogicFrequencyIsStoredAsGiven)
 
 TEST_F(ItemMotionAPI, RegistryKeysStoreTypedValuesOnTheNode)
 {
-    struct Case { const char* key; const char* value; const char* read; const char* type; };
+    struct Case
+    {
+        const char* key;
+        const char* value;
+        const char* read;
+        const char* type;
+    };
     const Case cases[] = {
         {"Game:Score", "3", "3", "integer"},
         {"Game:Alive", "true", "true", "bool"},
         {"Game:Speed", "2.5", "2.5", "float"},
         {"Name", "\"crate\"", "crate", "string"},
-        {"Game:Score", "\"high\"", "high", "string"},       // a new value replaces the old
+        {"Game:Score", "\"high\"", "high", "string"},  // a new value replaces the old
     };
     for (const Case& c : cases) {
         Exec(std::string("ItemRegistrySetKey(box, \"") + c.key + "\", " + c.value + ")");
@@ -339,16 +373,16 @@ TEST_F(ItemMotionAPI, RegistryKeysStoreTypedValuesOnTheNode)
         EXPECT_EQ(Eval("typeof " + get), c.type) << c.key;
     }
     EXPECT_EQ(Node(box)->GetRegistry().GetString("Game:Score", ""), std::string("high"));
-    EXPECT_EQ(Node(box)->GetRegistry().GetInt("Game:Alive", 0), 0);       // kept as a bool
+    EXPECT_EQ(Node(box)->GetRegistry().GetInt("Game:Alive", 0), 0);  // kept as a bool
     EXPECT_EQ(Eval("ItemRegistryGetKey(box, \"Game:Scores\")"), "-1");
-    EXPECT_EQ(Eval("ItemRegistryGetKey(box, \"Game\")"), "-1");           // a tag without a value
-    EXPECT_EQ(Eval("ItemRegistryGetKey(table, \"Game:Score\")"), "-1");   // per item
+    EXPECT_EQ(Eval("ItemRegistryGetKey(box, \"Game\")"), "-1");          // a tag without a value
+    EXPECT_EQ(Eval("ItemRegistryGetKey(table, \"Game:Score\")"), "-1");  // per item
     EXPECT_EQ(log.Lines(), Lines{});
 
     Exec("ItemRegistrySetKey(box, \"Game:Bag\", {a = 1})");
     EXPECT_EQ(log.Lines(), Lines{"[*] Incorrect binding argument count.\n"});
-    EXPECT_NE(Node(box)->GetRegistry().FindPath("Game:Bag"), nullptr);   // made, with an empty value
+    EXPECT_NE(Node(box)->GetRegistry().FindPath("Game:Bag"), nullptr);  // made, with an empty value
     EXPECT_EQ(Eval("ItemRegistryGetKey(box, \"Game:Bag\")"), "-1");
 }
 
-} // namespace
+}  // namespace

@@ -66,9 +66,15 @@ protected:
 TEST_F(ItemPhysicsAPI, ModeAndFlagConstants)
 {
     const Expected cases[] = {
-        {"PhysicModeNone", "0"}, {"PhysicModeStatic", "1"}, {"PhysicModeKinematic", "2"},
-        {"PhysicModeDynamic", "3"}, {"PhysicModeRigidBody", "3"}, {"PhysicFlagNone", "0"},
-        {"PhysicFlagNoGravity", "0"}, {"PhysicFlagNoForceField", "0"}, {"PhysicFlagMobile", "0"},
+        {"PhysicModeNone", "0"},
+        {"PhysicModeStatic", "1"},
+        {"PhysicModeKinematic", "2"},
+        {"PhysicModeDynamic", "3"},
+        {"PhysicModeRigidBody", "3"},
+        {"PhysicFlagNone", "0"},
+        {"PhysicFlagNoGravity", "0"},
+        {"PhysicFlagNoForceField", "0"},
+        {"PhysicFlagMobile", "0"},
         {"PhysicFlagGhost", "0"},
     };
     ExpectEvals(cases);
@@ -78,10 +84,17 @@ TEST_F(ItemPhysicsAPI, ModeAndFlagConstants)
 TEST_F(ItemPhysicsAPI, ModesReadBackAndTakeEffectWhenTheBodyIsRebuilt)
 {
     nMItem* box = Add("box", PhysicItemStatic, PhysicShapeBox, nVector(1, 1, 1), 1.0f, nVector(0, 5, 0));
-    struct Case { const char* mode; const char* read; };
+    struct Case
+    {
+        const char* mode;
+        const char* read;
+    };
     const Case cases[] = {
-        {"PhysicModeKinematic", "2"}, {"PhysicModeNone", "0"}, {"PhysicModeRigidBody", "3"},
-        {"PhysicModeStatic", "1"}, {"PhysicModeDynamic", "3"},
+        {"PhysicModeKinematic", "2"},
+        {"PhysicModeNone", "0"},
+        {"PhysicModeRigidBody", "3"},
+        {"PhysicModeStatic", "1"},
+        {"PhysicModeDynamic", "3"},
     };
     for (const Case& c : cases) {
         Exec(std::string("ItemSetPhysicMode(box, ") + c.mode + ");");
@@ -92,7 +105,7 @@ TEST_F(ItemPhysicsAPI, ModesReadBackAndTakeEffectWhenTheBodyIsRebuilt)
         log.Clear();
         EXPECT_EQ(Eval(std::string("ItemSetPhysicMode(box, ") + code + ")"), "null");
         EXPECT_EQ(log.Lines(), (Lines{
-            std::string("[*] Physic mode ") + code + " is not one of the PhysicMode values; the mode is unchanged.\n"}));
+                                   std::string("[*] Physic mode ") + code + " is not one of the PhysicMode values; the mode is unchanged.\n"}));
         EXPECT_EQ(Eval("ItemGetPhysicMode(box)"), "3") << code;
     }
     // Still the static body of mass 0 until rebuilt: nothing falls.
@@ -385,4 +398,4 @@ TEST_F(ItemPhysicsAPI, ItemWithoutBody)
     EXPECT_TRUE(VectorNear(At(item), nVector(0, 0, 0), 0.0f));
 }
 
-} // namespace
+}  // namespace

@@ -76,7 +76,11 @@ protected:
     }
 
     // The kind and native of a CObject result.
-    struct Object { int32_t type; void* native; };
+    struct Object
+    {
+        int32_t type;
+        void* native;
+    };
     Object ObjectOf(const std::string& expression)
     {
         SQInteger top = sq_gettop(v);
@@ -105,37 +109,99 @@ protected:
 TEST_F(ItemTransformAPI, NamesAreNativeClosuresWithTheirMasksAndConstantsHaveTheirValues)
 {
     const Function functions[] = {
-        {"ItemDerivedCastToItem", 2}, {"ItemCastToTrigger", 2}, {"ItemCastToLight", 2},
-        {"ItemCastToInstance", 2}, {"ItemCastToEmitter", 2}, {"ItemGetType", 2}, {"ItemCompare", 3},
-        {"ItemGetName", 2}, {"ItemSetName", 3}, {"ItemGetScene", 2}, {"ItemGetEngine", 2},
-        {"ItemGetGeometry", 2}, {"ItemPrint", 2}, {"ItemActivate", 3}, {"ItemActivateHierarchy", 3},
-        {"ItemIsActive", 2}, {"ItemIsInvisible", 2}, {"ItemSetInvisible", 3},
-        {"ItemHierarchySetInvisible", 3}, {"ItemSetup", 2}, {"ItemReset", 2},
-        {"ItemRecordLocation", 2}, {"ItemSetPriority", 3}, {"ItemGetFlags", 2}, {"ItemSetFlags", 4},
-        {"ItemGetOpacity", 2}, {"ItemGetAlpha", 2}, {"ItemSetOpacity", 3}, {"ItemSetAlpha", 3},
-        {"ItemGetParent", 2}, {"ItemSetParent", 3}, {"ItemSetLink", 3}, {"ItemGetChildList", 2},
-        {"ItemSetLinkInheritsPositionOnly", 3}, {"ItemSetTarget", 3}, {"ItemSetNoTarget", 2},
-        {"ItemGetTarget", 2}, {"ItemHasTarget", 2}, {"ItemGetPosition", 2}, {"ItemSetPosition", 3},
-        {"ItemGetScale", 2}, {"ItemSetScale", 3}, {"ItemGetRotation", 2}, {"ItemSetRotation", 3},
-        {"ItemSetRotationQuaternion", 3}, {"ItemGetRotationOrder", 2}, {"ItemSetRotationOrder", 3},
-        {"ItemGetPivot", 2}, {"ItemSetPivot", 3}, {"ItemGetWorldPosition", 2},
-        {"ItemGetPreviousWorldPosition", 2}, {"ItemSetOrientationMethod", 3}, {"ItemGetMatrix", 2},
-        {"ItemGetInverseMatrix", 2}, {"ItemGetLocalMatrix", 2}, {"ItemSetMatrix", 3},
-        {"ItemGetRotationMatrix", 2}, {"ItemSetRotationMatrix", 3}, {"ItemSnapshotTransformation", 2},
-        {"ItemSnapshotMatrix", 3}, {"ItemSetLogicTransformation", 3}, {"ItemComputeMatrix", 2},
-        {"ItemComputeLocalMatrix", 2}, {"ItemGetMinMax", 2}, {"ItemComputeMinMax", 2},
-        {"ItemGetLocalMinMax", 2}, {"ItemGetWorldMinMax", 2},
+        {"ItemDerivedCastToItem", 2},
+        {"ItemCastToTrigger", 2},
+        {"ItemCastToLight", 2},
+        {"ItemCastToInstance", 2},
+        {"ItemCastToEmitter", 2},
+        {"ItemGetType", 2},
+        {"ItemCompare", 3},
+        {"ItemGetName", 2},
+        {"ItemSetName", 3},
+        {"ItemGetScene", 2},
+        {"ItemGetEngine", 2},
+        {"ItemGetGeometry", 2},
+        {"ItemPrint", 2},
+        {"ItemActivate", 3},
+        {"ItemActivateHierarchy", 3},
+        {"ItemIsActive", 2},
+        {"ItemIsInvisible", 2},
+        {"ItemSetInvisible", 3},
+        {"ItemHierarchySetInvisible", 3},
+        {"ItemSetup", 2},
+        {"ItemReset", 2},
+        {"ItemRecordLocation", 2},
+        {"ItemSetPriority", 3},
+        {"ItemGetFlags", 2},
+        {"ItemSetFlags", 4},
+        {"ItemGetOpacity", 2},
+        {"ItemGetAlpha", 2},
+        {"ItemSetOpacity", 3},
+        {"ItemSetAlpha", 3},
+        {"ItemGetParent", 2},
+        {"ItemSetParent", 3},
+        {"ItemSetLink", 3},
+        {"ItemGetChildList", 2},
+        {"ItemSetLinkInheritsPositionOnly", 3},
+        {"ItemSetTarget", 3},
+        {"ItemSetNoTarget", 2},
+        {"ItemGetTarget", 2},
+        {"ItemHasTarget", 2},
+        {"ItemGetPosition", 2},
+        {"ItemSetPosition", 3},
+        {"ItemGetScale", 2},
+        {"ItemSetScale", 3},
+        {"ItemGetRotation", 2},
+        {"ItemSetRotation", 3},
+        {"ItemSetRotationQuaternion", 3},
+        {"ItemGetRotationOrder", 2},
+        {"ItemSetRotationOrder", 3},
+        {"ItemGetPivot", 2},
+        {"ItemSetPivot", 3},
+        {"ItemGetWorldPosition", 2},
+        {"ItemGetPreviousWorldPosition", 2},
+        {"ItemSetOrientationMethod", 3},
+        {"ItemGetMatrix", 2},
+        {"ItemGetInverseMatrix", 2},
+        {"ItemGetLocalMatrix", 2},
+        {"ItemSetMatrix", 3},
+        {"ItemGetRotationMatrix", 2},
+        {"ItemSetRotationMatrix", 3},
+        {"ItemSnapshotTransformation", 2},
+        {"ItemSnapshotMatrix", 3},
+        {"ItemSetLogicTransformation", 3},
+        {"ItemComputeMatrix", 2},
+        {"ItemComputeLocalMatrix", 2},
+        {"ItemGetMinMax", 2},
+        {"ItemComputeMinMax", 2},
+        {"ItemGetLocalMinMax", 2},
+        {"ItemGetWorldMinMax", 2},
     };
     ExpectFunctions(functions);
 
     const Expected constants[] = {
-        {"OrientationEuler", "0"}, {"OrientationMatrix", "1"}, {"OrientationQuaternion", "2"},
-        {"OrientationExternal", "3"}, {"RotationOrderDefault", "4"}, {"RotationOrderZYX", "0"},
-        {"RotationOrderYZX", "1"}, {"RotationOrderZXY", "2"}, {"RotationOrderXZY", "3"},
-        {"RotationOrderYXZ", "4"}, {"RotationOrderXYZ", "5"}, {"RotationOrderXY", "6"},
-        {"ItemTypeNone", "0"}, {"ItemTypeCamera", "1"}, {"ItemTypeObject", "2"}, {"ItemTypeLight", "3"},
-        {"ItemTypeTrigger", "4"}, {"ItemTypeEmitter", "5"}, {"ItemTypeInstance", "6"},
-        {"ItemFlagNone", "0"}, {"ItemFlagBillboard", "1"}, {"ItemFlagSolveOverlap", "2"},
+        {"OrientationEuler", "0"},
+        {"OrientationMatrix", "1"},
+        {"OrientationQuaternion", "2"},
+        {"OrientationExternal", "3"},
+        {"RotationOrderDefault", "4"},
+        {"RotationOrderZYX", "0"},
+        {"RotationOrderYZX", "1"},
+        {"RotationOrderZXY", "2"},
+        {"RotationOrderXZY", "3"},
+        {"RotationOrderYXZ", "4"},
+        {"RotationOrderXYZ", "5"},
+        {"RotationOrderXY", "6"},
+        {"ItemTypeNone", "0"},
+        {"ItemTypeCamera", "1"},
+        {"ItemTypeObject", "2"},
+        {"ItemTypeLight", "3"},
+        {"ItemTypeTrigger", "4"},
+        {"ItemTypeEmitter", "5"},
+        {"ItemTypeInstance", "6"},
+        {"ItemFlagNone", "0"},
+        {"ItemFlagBillboard", "1"},
+        {"ItemFlagSolveOverlap", "2"},
     };
     ExpectEvals(constants);
     Object nullGeometry = ObjectOf("NullGeometry");
@@ -173,7 +239,13 @@ TEST_F(ItemTransformAPI, ArgumentErrorsPerKindOfArgument)
 
 TEST_F(ItemTransformAPI, CastsFollowTheManagedKind)
 {
-    struct Cast { const char* function; int32_t kind; int32_t type; const char* refusal; };
+    struct Cast
+    {
+        const char* function;
+        int32_t kind;
+        int32_t type;
+        const char* refusal;
+    };
     const Cast casts[] = {
         {"ItemCastToTrigger", ManagedItemTrigger, objectTypeTrigger, "Cannot cast item to trigger"},
         {"ItemCastToLight", ManagedItemLight, objectTypeLight, "Cannot cast item to light"},
@@ -204,11 +276,21 @@ TEST_F(ItemTransformAPI, CastsFollowTheManagedKind)
 
 TEST_F(ItemTransformAPI, DerivedCastToItemKeepsTheNativeOfItemKindsOnly)
 {
-    struct Case { int32_t type; bool kept; };
+    struct Case
+    {
+        int32_t type;
+        bool kept;
+    };
     const Case cases[] = {
-        {objectTypeItem, true}, {objectTypeCamera, true}, {objectTypeObject, true}, {objectTypeLight, true},
-        {objectTypeEmitter, true}, {objectTypeTrigger, true}, {objectTypeInstance, false},
-        {objectTypeMotion, false}, {objectTypeScene, false},
+        {objectTypeItem, true},
+        {objectTypeCamera, true},
+        {objectTypeObject, true},
+        {objectTypeLight, true},
+        {objectTypeEmitter, true},
+        {objectTypeTrigger, true},
+        {objectTypeInstance, false},
+        {objectTypeMotion, false},
+        {objectTypeScene, false},
     };
     for (const Case& c : cases) {
         Hold("wrapped", light, c.type);
@@ -249,7 +331,7 @@ TEST_F(ItemTransformAPI, IdentityNameSceneEngineAndGeometry)
 
     log.Clear();
     Exec("ItemPrint(camera)");
-    EXPECT_EQ(log.Lines(), (Lines{"Item at address @" + std::to_string((long long)(intptr_t)static_cast<void*>(camera)) + ".\n"}));
+    EXPECT_EQ(log.Lines(), (Lines{"Item at address @" + std::to_string((long long)(intptr_t) static_cast<void*>(camera)) + ".\n"}));
 }
 
 TEST_F(ItemTransformAPI, ActivationAndHidingAloneOrOverTheHierarchy)
@@ -295,9 +377,16 @@ TEST_F(ItemTransformAPI, FlagsOpacityPriorityAndLogicState)
     Exec("ItemSetFlags(object, 0xFFFFFFFF, true)");
     EXPECT_EQ(object->GetFlags(), 0xFFFFFFFFu);
 
-    struct Case { const char* set; const char* value; float stored; };
+    struct Case
+    {
+        const char* set;
+        const char* value;
+        float stored;
+    };
     const Case cases[] = {
-        {"ItemSetOpacity", "1.5", 1.0f}, {"ItemSetAlpha", "-0.2", 0.0f}, {"ItemSetOpacity", "0.25", 0.25f},
+        {"ItemSetOpacity", "1.5", 1.0f},
+        {"ItemSetAlpha", "-0.2", 0.0f},
+        {"ItemSetOpacity", "0.25", 0.25f},
         {"ItemSetAlpha", "1", 1.0f},
     };
     for (const Case& c : cases) {
@@ -363,7 +452,12 @@ TEST_F(ItemTransformAPI, ParentLinkAndChildList)
 
 TEST_F(ItemTransformAPI, ComponentsRoundTripWithWForcedToOne)
 {
-    struct Case { const char* set; const char* get; const nVector& (nItem::*stored)() const; };
+    struct Case
+    {
+        const char* set;
+        const char* get;
+        const nVector& (nItem::*stored)() const;
+    };
     const Case cases[] = {
         {"ItemSetPosition", "ItemGetPosition", &nItem::GetPosition},
         {"ItemSetScale", "ItemGetScale", &nItem::GetScale},
@@ -429,7 +523,7 @@ TEST_F(ItemTransformAPI, RotationOrdersAndRotationMatrices)
 TEST_F(ItemTransformAPI, MatricesWorldAndLocalUnderAParent)
 {
     Exec("ItemSetPosition(trigger, Vector(10, 0, 0)); ItemSetRotation(trigger, Vector(0, " + std::to_string(kPi / 2) + ", 0));"
-         "ItemSetScale(trigger, Vector(2, 2, 2)); ItemSetParent(object, trigger); ItemSetPosition(object, Vector(1, 0, 0))");
+                                                                                                                       "ItemSetScale(trigger, Vector(2, 2, 2)); ItemSetParent(object, trigger); ItemSetPosition(object, Vector(1, 0, 0))");
     nMatrix4 parent = Mat4("ItemGetMatrix(trigger)");
     EXPECT_TRUE(MatrixNear(Mat4("ItemGetLocalMatrix(object)"), nMatrix4::Translation(nVector(1, 0, 0)), 0.0f));
     EXPECT_TRUE(MatrixNear(Mat4("ItemGetMatrix(object)"), parent * nMatrix4::Translation(nVector(1, 0, 0)), 1e-5f));
@@ -441,7 +535,11 @@ TEST_F(ItemTransformAPI, MatricesWorldAndLocalUnderAParent)
 
     nMatrix4 wanted = nMatrix4::Translation(nVector(3, 4, 5)) * nMatrix4::FromMatrix3(nMatrix3::RotationX(0.5f));
     Hold("wanted", wanted);
-    struct Case { const char* call; bool exact; };
+    struct Case
+    {
+        const char* call;
+        bool exact;
+    };
     const Case cases[] = {{"ItemSetMatrix(object, wanted)", true}, {"ItemSnapshotMatrix(object, wanted)", false}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.call);
@@ -484,10 +582,16 @@ TEST_F(ItemTransformAPI, BoundsAsMinMax)
 {
     // Rotated a quarter turn about Y, the box's z extent lies along x in the world.
     Exec("ItemSetPosition(object, Vector(10, 0, 0)); ItemSetScale(object, Vector(2, 2, 2));"
-         "ItemSetRotation(object, Vector(0, " + std::to_string(kPi / 2) + ", 0)); ItemSetPosition(bare, Vector(1, 2, 3));"
-         "ItemSetPosition(light, Vector(4, 5, 6)); ItemComputeMinMax(object)");
+         "ItemSetRotation(object, Vector(0, " +
+         std::to_string(kPi / 2) + ", 0)); ItemSetPosition(bare, Vector(1, 2, 3));"
+                                   "ItemSetPosition(light, Vector(4, 5, 6)); ItemComputeMinMax(object)");
     const nVector o(0, 0, 0);
-    struct Case { const char* call; nVector min; nVector max; };
+    struct Case
+    {
+        const char* call;
+        nVector min;
+        nVector max;
+    };
     const Case cases[] = {
         {"ItemGetLocalMinMax(object)", nVector(-1, -2, -3), nVector(1, 2, 3)},
         {"ItemGetWorldMinMax(object)", nVector(4, -4, -2), nVector(16, 4, 2)},
@@ -509,4 +613,4 @@ TEST_F(ItemTransformAPI, BoundsAsMinMax)
     EXPECT_TRUE(VectorNear(point.max, nVector(4, 5, 6), 0.0f));
 }
 
-} // namespace
+}  // namespace

@@ -99,7 +99,9 @@ TEST_F(MaterialAPI, CensusOfNamesAndConstantsAgainstTheManifest)
     for (const ManifestFunction& f : functions) {
         std::string call = f.name + "(NullMaterial";
         for (char letter : f.mask.substr(2))
-            call += letter == 'i' ? ", 1" : letter == 'b' ? ", true" : letter == 'x' ? ", Vector(1, 2, 3)" : ", 0";
+            call += letter == 'i' ? ", 1" : letter == 'b' ? ", true"
+                                        : letter == 'x'   ? ", Vector(1, 2, 3)"
+                                                          : ", 0";
         call += ")";
         EXPECT_EQ(Run(call), "CObject is null") << call;
     }
@@ -111,7 +113,12 @@ TEST_F(MaterialAPI, ColoursReadAndWriteAllFourComponentsWithoutAnUpdate)
          "MaterialSetSecular(m, Vector(0.5, 0.6, 0.7, 0.8));"
          "MaterialSetDiffuse(m, Vector(0.25, 0.5, 0.75, 0.5));"
          "MaterialSetSelfIllum(m, Vector(1, 0, 1, 0.25));");
-    struct { const char* getter; nVector nMaterial::*field; nVector want; } cases[] = {
+    struct
+    {
+        const char* getter;
+        nVector nMaterial::*field;
+        nVector want;
+    } cases[] = {
         {"MaterialGetAmbient(m)", &nMaterial::ambient, nVector(0.1f, 0.2f, 0.3f, 0.4f)},
         {"MaterialGetSpecular(m)", &nMaterial::specular, nVector(0.5f, 0.6f, 0.7f, 0.8f)},
         {"MaterialGetDiffuse(m)", &nMaterial::diffuse, nVector(0.25f, 0.5f, 0.75f, 0.5f)},
@@ -148,7 +155,12 @@ TEST_F(MaterialAPI, FlagsReachTheRendererOnlyAtMaterialUpdate)
 
 TEST_F(MaterialAPI, MissingStagesLogAndGiveTheirValues)
 {
-    struct { const char* code; int channel; const char* result; } cases[] = {
+    struct
+    {
+        const char* code;
+        int channel;
+        const char* result;
+    } cases[] = {
         {"MaterialChannelGetUVIndex(m, ChannelNormal)", 6, "-1"},
         {"MaterialChannelGetActive(m, ChannelOpacity)", 3, "false"},
         {"ObjectIsValid(MaterialChannelGetTexture(m, ChannelLight))", 9, "false"},
@@ -177,13 +189,17 @@ TEST_F(MaterialAPI, MissingStagesLogAndGiveTheirValues)
 
 TEST_F(MaterialAPI, StagesByIndexAndChannel)
 {
-    struct { const char* code; const char* result; } cases[] = {
+    struct
+    {
+        const char* code;
+        const char* result;
+    } cases[] = {
         {"MaterialStageGetChannel(m, 0)", "1"},
         {"MaterialStageGetChannel(m, -1)", "0"},
         {"MaterialStageGetChannel(m, 6)", "0"},
         {"MaterialStageSetChannel(m, 6, 1)", "null"},
         {"MaterialStageSetChannel(m, -1, 1)", "null"},
-        {"MaterialStageSetChannel(m, 0, 11)", "null"},    // refused: no table entry names it
+        {"MaterialStageSetChannel(m, 0, 11)", "null"},  // refused: no table entry names it
         {"MaterialStageSetChannel(m, 0, -3)", "null"},
         {"MaterialStageGetChannel(m, 0)", "1"},
         {"MaterialHasChannel(m, ChannelDiffuse)", "true"},
@@ -249,13 +265,13 @@ TEST_F(MaterialAPI, GeneratedSweepOfBadArguments)
                                             "Matrix3()", "Matrix4()", "CObject()", "nullMaterial", "nullTexture", "tex", "m"};
     auto plausible = [&](char letter, const std::string& function, size_t position) -> std::vector<std::string> {
         switch (letter) {
-        case 'i': return {"1", "0", "-1", "6", "11", "2147483648", "4294967295", "-9223372036854775807", "0x40"};
-        case 'b': return {"true", "false"};
-        default:
-            if (position == 0) return {"m", "nullMaterial"};
-            if (function == "MaterialChannelSetTexture") return {"tex", "nullTexture"};
-            if (function == "MaterialChannelSetUVMatrix") return {"Matrix4()", "Matrix3()"};
-            return {"Vector(1, 0.5, 0, 1)", "Vector(0.0 / 0.0, 1e300 * 1e300, 0)"};
+            case 'i': return {"1", "0", "-1", "6", "11", "2147483648", "4294967295", "-9223372036854775807", "0x40"};
+            case 'b': return {"true", "false"};
+            default:
+                if (position == 0) return {"m", "nullMaterial"};
+                if (function == "MaterialChannelSetTexture") return {"tex", "nullTexture"};
+                if (function == "MaterialChannelSetUVMatrix") return {"Matrix4()", "Matrix3()"};
+                return {"Vector(1, 0.5, 0, 1)", "Vector(0.0 / 0.0, 1e300 * 1e300, 0)"};
         }
     };
     const std::vector<std::string> knownErrors = {"wrong number of parameters", "parameter ", "CObject is null",
@@ -269,7 +285,11 @@ TEST_F(MaterialAPI, GeneratedSweepOfBadArguments)
         for (size_t p = 0; p < letters.size(); ++p) {
             std::vector<std::string> values = plausible(letters[p], f.name, p);
             values.insert(values.end(), wrong.begin(), wrong.end());
-            for (const std::string& value : values) { auto a = base; a[p] = value; argLists.push_back(a); }
+            for (const std::string& value : values) {
+                auto a = base;
+                a[p] = value;
+                argLists.push_back(a);
+            }
         }
         argLists.push_back(std::vector<std::string>(base.begin(), base.end() - 1));
         argLists.push_back(base);
@@ -294,4 +314,4 @@ TEST_F(MaterialAPI, GeneratedSweepOfBadArguments)
     EXPECT_EQ(Eval("MaterialGetName(m)"), "crate") << "the machine is still alive";
 }
 
-} // namespace
+}  // namespace

@@ -72,4 +72,4 @@ TEST_F(MathAPI, TransformationMatrixComposes)
     ExpectEvals(cases);
 }
 
-} // namespace
+}  // namespace

@@ -73,11 +73,13 @@ TEST_F(MetafileAPI, ValuesKeepTheirScriptTypes)
         {"MetafileAddRootWithValue(doc, \"Table\", {}).isNull()", "true"},
         {"MetafileGetRoots(doc).len()", "1"},
         {"MetatagGetValue(MetafileAddRootWithValue(doc, \"N\", null))", "-1"},
-        {"TagType_Binary", "6"}, {"TagType_Shortcut", "0"},
+        {"TagType_Binary", "6"},
+        {"TagType_Shortcut", "0"},
     };
     ExpectEvals(cases);
     EXPECT_NE(log.Text().find("[!] Cannot convert input Squirrel type to metatag value.\n[*] Incorrect binding argument count.\n"),
-              std::string::npos) << log.Text();
+              std::string::npos)
+        << log.Text();
     EXPECT_NE(log.Text().find("[!] Cannot get value from tag 'N'. Unsupported type.\n"), std::string::npos);
 }
 
@@ -110,4 +112,4 @@ TEST_F(MetafileAPI, TagObjectsDieWithTheirDocument)
     EXPECT_EQ(Eval("MetatagGetValue(a)"), "error: Expected 'Metatag' got 'Deleted native'");
 }
 
-} // namespace
+}  // namespace

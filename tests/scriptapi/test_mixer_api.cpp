@@ -27,7 +27,11 @@ namespace {
 class OpenDevice : public nAudioQueue
 {
 public:
-    bool Open(int32_t) override { m_device = 1; return true; }
+    bool Open(int32_t) override
+    {
+        m_device = 1;
+        return true;
+    }
     void Close() override { m_device = 0; }
     bool Queue(const void*, uint32_t) override { return true; }
     uint32_t GetQueuedBytes() const override { return 0; }
@@ -40,9 +44,18 @@ std::string Wav(const std::vector<int16_t>& pcm)
     auto u32 = [&](uint32_t v) { s.append(reinterpret_cast<const char*>(&v), 4); };
     auto u16 = [&](uint16_t v) { s.append(reinterpret_cast<const char*>(&v), 2); };
     const uint32_t bytes = (uint32_t)pcm.size() * 2;
-    s += "RIFF"; u32(36 + bytes); s += "WAVEfmt "; u32(16);
-    u16(1); u16(1); u32(48000); u32(96000); u16(2); u16(16);
-    s += "data"; u32(bytes);
+    s += "RIFF";
+    u32(36 + bytes);
+    s += "WAVEfmt ";
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(48000);
+    u32(96000);
+    u16(2);
+    u16(16);
+    s += "data";
+    u32(bytes);
     s.append(reinterpret_cast<const char*>(pcm.data()), bytes);
     return s;
 }
@@ -91,18 +104,8 @@ protected:
 
 TEST_F(MixerAPI, RegistersEveryFunctionAndConstant)
 {
-    ExpectFunctions({{"EngineGetMixer", 2}, {"MixerChannelGetState", 3}, {"MixerChannelTryLock", 3},
-                     {"MixerChannelLock", 2}, {"MixerChannelStop", 3}, {"MixerChannelPause", 3},
-                     {"MixerChannelResume", 3}, {"MixerChannelStopAll", 2}, {"MixerChannelUnlock", 3},
-                     {"MixerChannelUnlockAll", 2}, {"MixerSetGain", 3}, {"MixerChannelLockAndStream", 4},
-                     {"MixerSoundStart", 3}, {"MixerStreamStart", 3}, {"MixerMute", 2}, {"MixerUnmute", 2},
-                     {"MixerUpdate", 2}, {"MixerChannelGetSound", 3}, {"MixerChannelStart", 4},
-                     {"MixerChannelStartStream", 4}, {"MixerChannelSetGain", 4}, {"MixerChannelSetPitch", 4},
-                     {"MixerChannelSetPanning", 4}, {"MixerChannelSetLoopMode", 4},
-                     {"MixerChannelSetLoopPosition", 4}});
-    ExpectEvals({{"LoopNone", "0"}, {"LoopRepeat", "1"}, {"ChannelStateInvalid", "0"}, {"ChannelStateStopped", "1"},
-                 {"ChannelStatePlaying", "2"}, {"ChannelStatePaused", "3"}, {"MixerChannelInvalid", "-1"},
-                 {"MixerMaxChannel", "64"}});
+    ExpectFunctions({{"EngineGetMixer", 2}, {"MixerChannelGetState", 3}, {"MixerChannelTryLock", 3}, {"MixerChannelLock", 2}, {"MixerChannelStop", 3}, {"MixerChannelPause", 3}, {"MixerChannelResume", 3}, {"MixerChannelStopAll", 2}, {"MixerChannelUnlock", 3}, {"MixerChannelUnlockAll", 2}, {"MixerSetGain", 3}, {"MixerChannelLockAndStream", 4}, {"MixerSoundStart", 3}, {"MixerStreamStart", 3}, {"MixerMute", 2}, {"MixerUnmute", 2}, {"MixerUpdate", 2}, {"MixerChannelGetSound", 3}, {"MixerChannelStart", 4}, {"MixerChannelStartStream", 4}, {"MixerChannelSetGain", 4}, {"MixerChannelSetPitch", 4}, {"MixerChannelSetPanning", 4}, {"MixerChannelSetLoopMode", 4}, {"MixerChannelSetLoopPosition", 4}});
+    ExpectEvals({{"LoopNone", "0"}, {"LoopRepeat", "1"}, {"ChannelStateInvalid", "0"}, {"ChannelStateStopped", "1"}, {"ChannelStatePlaying", "2"}, {"ChannelStatePaused", "3"}, {"MixerChannelInvalid", "-1"}, {"MixerMaxChannel", "64"}});
 }
 
 TEST_F(MixerAPI, ScriptsPlaySoundsOnChannels)
@@ -127,7 +130,7 @@ TEST_F(MixerAPI, ScriptsPlaySoundsOnChannels)
     EXPECT_EQ(c->loopMode, MixerLoopRepeat);
     EXPECT_EQ(c->loopPosition, 250);
     EXPECT_EQ(MixFrame(), std::make_pair(988, 0));
-    EXPECT_EQ(mixer.GetPlayRecord(10).position, 512u);      // pitch 2
+    EXPECT_EQ(mixer.GetPlayRecord(10).position, 512u);  // pitch 2
     ExpectEvals({
         {"MixerChannelGetState(g_mixer, 0)", "1"},
         {"MixerChannelPause(g_mixer, 10)", "null"},
@@ -150,7 +153,7 @@ TEST_F(MixerAPI, MasterGainAndMute)
     EXPECT_TRUE(mixer.IsMuted());
     Exec("MixerUnmute(g_mixer)");
     EXPECT_EQ(mixer.GetGain(), 0.25f);
-    Exec("MixerSetGain(g_mixer, 1)");                       // an integer is a number too
+    Exec("MixerSetGain(g_mixer, 1)");  // an integer is a number too
     EXPECT_EQ(mixer.GetGain(), 1.0f);
 }
 
@@ -163,7 +166,7 @@ TEST_F(MixerAPI, LocksAndStreams)
         {"MixerChannelLock(g_mixer)", "0"},
         {"MixerChannelUnlock(g_mixer, 0)", "null"},
     });
-    EXPECT_EQ(log.Text(), "");                              // the locked channel started nothing
+    EXPECT_EQ(log.Text(), "");  // the locked channel started nothing
     // A stream that cannot open: -1 or false, one line each, and the channel is given back.
     ExpectEvals({
         {"MixerStreamStart(g_mixer, \"music.ogg\")", "-1"},
@@ -195,12 +198,12 @@ TEST_F(MixerAPI, ScriptsStreamMusicOnChannels)
         {"MixerStreamStart(g_mixer, \"music/theme.ogg\")", "0"},
         {"MixerChannelLockAndStream(g_mixer, 5, \"music/theme.ogg\")", "true"},
         {"MixerChannelStartStream(g_mixer, 6, \"music/theme.ogg\")", "true"},
-        {"MixerChannelStartStream(g_mixer, 6, \"music/theme.ogg\")", "true"},     // replaces the stream
+        {"MixerChannelStartStream(g_mixer, 6, \"music/theme.ogg\")", "true"},  // replaces the stream
     });
     EXPECT_NE(mixer.GetChannel(0)->stream, nullptr);
     EXPECT_NE(mixer.GetChannel(5)->stream, nullptr);
     EXPECT_TRUE(mixer.ChannelIsLocked(5));
-    EXPECT_EQ(Eval("MixerChannelLock(g_mixer)"), "1");     // streaming channels are not free
+    EXPECT_EQ(Eval("MixerChannelLock(g_mixer)"), "1");  // streaming channels are not free
     Exec("MixerChannelStop(g_mixer, 0); MixerChannelStop(g_mixer, 5); MixerChannelStop(g_mixer, 6)");
     EXPECT_EQ(mixer.GetChannel(0)->stream, nullptr);
     EXPECT_EQ(mixer.GetChannel(5)->stream, nullptr);
@@ -242,12 +245,20 @@ TEST_F(MixerAPI, SweepOfKindsNullsAndChannelNumbers)
     const char* channels[] = {"-1", "64", "-2147483648", "2147483647", "2147483648", "4294967296",
                               "4294967297", "-9223372036854775807 - 1", "1000"};
     const char* calls[] = {
-        "MixerChannelGetState(g_mixer, %c)", "MixerChannelTryLock(g_mixer, %c)", "MixerChannelStop(g_mixer, %c)",
-        "MixerChannelPause(g_mixer, %c)", "MixerChannelResume(g_mixer, %c)", "MixerChannelUnlock(g_mixer, %c)",
-        "MixerChannelLockAndStream(g_mixer, %c, \"x.ogg\")", "MixerChannelGetSound(g_mixer, %c)",
-        "MixerChannelStart(g_mixer, %c, beep)", "MixerChannelStartStream(g_mixer, %c, \"x.ogg\")",
-        "MixerChannelSetGain(g_mixer, %c, 9.0)", "MixerChannelSetPitch(g_mixer, %c, 9.0)",
-        "MixerChannelSetPanning(g_mixer, %c, 9.0)", "MixerChannelSetLoopMode(g_mixer, %c, 1)",
+        "MixerChannelGetState(g_mixer, %c)",
+        "MixerChannelTryLock(g_mixer, %c)",
+        "MixerChannelStop(g_mixer, %c)",
+        "MixerChannelPause(g_mixer, %c)",
+        "MixerChannelResume(g_mixer, %c)",
+        "MixerChannelUnlock(g_mixer, %c)",
+        "MixerChannelLockAndStream(g_mixer, %c, \"x.ogg\")",
+        "MixerChannelGetSound(g_mixer, %c)",
+        "MixerChannelStart(g_mixer, %c, beep)",
+        "MixerChannelStartStream(g_mixer, %c, \"x.ogg\")",
+        "MixerChannelSetGain(g_mixer, %c, 9.0)",
+        "MixerChannelSetPitch(g_mixer, %c, 9.0)",
+        "MixerChannelSetPanning(g_mixer, %c, 9.0)",
+        "MixerChannelSetLoopMode(g_mixer, %c, 1)",
         "MixerChannelSetLoopPosition(g_mixer, %c, 9)",
     };
     for (const char* channel : channels) {
@@ -259,7 +270,8 @@ TEST_F(MixerAPI, SweepOfKindsNullsAndChannelNumbers)
     for (int32_t i = 0; i < kMixerChannelCount; ++i) {
         const nMixerChannel* c = mixer.GetChannel(i);
         EXPECT_TRUE(c->gain == 1.0f && c->pitch == 1.0f && c->panning == 0.5f && c->loopMode == 0 &&
-                    c->loopPosition == 0 && !c->lock && !c->sound) << i;
+                    c->loopPosition == 0 && !c->lock && !c->sound)
+            << i;
         EXPECT_EQ(mixer.ChannelGetState(i), MixerChannelStopped) << i;
     }
     EXPECT_EQ(Eval("MixerChannelGetState(g_mixer, 64)"), "0");

@@ -68,9 +68,9 @@ protected:
         return Eval("(function(r) { return r.sx + \",\" + r.sy + \",\" + r.ex + \",\" + r.ey; })(" + r + ")");
     }
 
-    nTempDir            dir;
+    nTempDir dir;
     nTempDir::ChangeInto into{dir};
-    nWindowSystemFonts  fonts;
+    nWindowSystemFonts fonts;
 };
 
 std::vector<std::string> Sorted(std::vector<std::string> names)
@@ -98,8 +98,11 @@ TEST_F(PictureAPI, CensusOfNamesAndConstantsAgainstTheManifests)
         if (f.nullObject == "-") continue;
         std::vector<std::string> args;
         for (char letter : f.mask.substr(1))
-            args.push_back(letter == 'i' || letter == 'n' ? "1" : letter == 's' ? "\"x\"" : letter == 'a' ? "[1]"
-                           : letter == 't' ? "{}" : args.empty() ? "nullPicture" : "Rect(0, 0, 2, 2)");
+            args.push_back(letter == 'i' || letter == 'n' ? "1" : letter == 's' ? "\"x\""
+                                                              : letter == 'a'   ? "[1]"
+                                                              : letter == 't'   ? "{}"
+                                                              : args.empty()    ? "nullPicture"
+                                                                                : "Rect(0, 0, 2, 2)");
         if (f.name.compare(0, 11, "PictureBlit") == 0) args[1] = "canvas";
         const std::string call = CallText(f.name, args);
         const std::string result = Eval(call);
@@ -120,15 +123,15 @@ TEST_F(PictureAPI, DrawingIsCutToThePicture)
         {"PictureFill(canvas, red)", "null"},
         {"PictureGetPixel(canvas, 0, 0)", "1 0 0"},
         {"PictureGetPixel(canvas, 0, 0).w", "1"},
-        {"PictureFillRect(canvas, blue, Rect(6, 4, 100000, 100000))", "null"},        // cut to the picture
+        {"PictureFillRect(canvas, blue, Rect(6, 4, 100000, 100000))", "null"},  // cut to the picture
         {"PictureFillRect(canvas, blue, Rect(-2147483648, -5, 1, 1))", "null"},
-        {"PictureFillRect(canvas, blue, Rect(5, 5, 2, 2))", "null"},                  // empty: nothing
+        {"PictureFillRect(canvas, blue, Rect(5, 5, 2, 2))", "null"},  // empty: nothing
         {"PictureSetPixel(canvas, 3, 2, blue)", "null"},
-        {"PictureSetPixel(canvas, -1, 2, blue)", "null"},                             // outside: nothing
+        {"PictureSetPixel(canvas, -1, 2, blue)", "null"},  // outside: nothing
         {"PictureSetPixel(canvas, 8, 5, blue)", "null"},
         {"PictureSetPixel(canvas, 1e30, -1e30, blue)", "null"},
         {"PictureSetPixel(canvas, (0.0 / 0.0), 1, blue)", "null"},
-        {"PictureGetPixel(canvas, -100, 1e30)", "1 0 0"},                             // clamped to the edge
+        {"PictureGetPixel(canvas, -100, 1e30)", "1 0 0"},  // clamped to the edge
         {"PictureGetPixel(canvas, (0.0 / 0.0), 0)", "0 0 1"},
         {"PictureFill(canvas, Matrix4())", "error: Invalid instance type"},
         {"PictureFill(canvas, 1)", "error: parameter 2 has an invalid type 'integer' ; expected: 'instance'"},
@@ -162,11 +165,16 @@ TEST_F(PictureAPI, DrawingIsCutToThePicture)
 
 TEST_F(PictureAPI, SizesOutsideTheRangeAreRefusedWithALine)
 {
-    const struct { const char* call; const char* result; const char* line; } cases[] = {
+    const struct
+    {
+        const char* call;
+        const char* result;
+        const char* line;
+    } cases[] = {
         {"PictureAlloc(canvas, 0, 4)", "false", "[!] Invalid picture size (0x4)."},
         {"PictureAlloc(canvas, -1, 4)", "false", "[!] Invalid picture size (-1x4)."},
         {"PictureAlloc(canvas, 4, 32769)", "false", "[!] Invalid picture size (4x32769)."},
-        {"PictureAlloc(canvas, 4294967297, 1)", "false", "[!] Invalid picture size (4294967297x1)."},   // not 1 in 32 bits
+        {"PictureAlloc(canvas, 4294967297, 1)", "false", "[!] Invalid picture size (4294967297x1)."},  // not 1 in 32 bits
         {"PictureAlloc(canvas, 32768, 32768)", "false", "[!] Failed to allocate picture buffer (32768x32768@32bpp)."},
         {"PictureResize(canvas, 0, 4)", "null", "[!] Invalid picture size (0x4)."},
         {"PictureResize(canvas, -1, -1)", "null", "[!] Invalid picture size (-1x-1)."},
@@ -217,14 +225,19 @@ TEST_F(PictureAPI, KernelsFilterThePictureAndBadSizesAreRefused)
     EXPECT_EQ(Eval("PictureApplyConvolution(canvas, 2, 2, [\"x\", null, 2.9, 1e30])"), "true");
     EXPECT_TRUE(log.Lines().empty()) << log.Text();
 
-    const struct { const char* call; const char* result; const char* line; } refused[] = {
+    const struct
+    {
+        const char* call;
+        const char* result;
+        const char* line;
+    } refused[] = {
         {"PictureApplyConvolution(canvas, 33, 32, [])", "false", "[!] Convolution kernel too big (33x32), max 32x32."},
         {"PictureApplyConvolution(canvas, 65536, 65536, [])", "false", "[!] Convolution kernel too big (65536x65536), max 32x32."},
         {"PictureApplyConvolution(canvas, 4294967299, 3, [])", "false", "[!] Convolution kernel too big (4294967299x3), max 32x32."},
         {"PictureApplyConvolution(canvas, -3, -3, [])", "false", "[!] Invalid kernel size (-3x-3)."},
         {"PictureApplyConvolution(canvas, -2147483648, -1, [])", "false", "[!] Invalid kernel size (-2147483648x-1)."},
         {"PictureApplyConvolution(canvas, 0, 5, [])", "false", "[!] Invalid kernel size (0x5)."},
-        {"PictureApplyConvolution(canvas, 1, 1024, [])", "false", "[!] Invalid kernel size (1x1024)."},     // a side past the filter's
+        {"PictureApplyConvolution(canvas, 1, 1024, [])", "false", "[!] Invalid kernel size (1x1024)."},  // a side past the filter's
         {"PictureApplyConvolution(PictureNew(), 3, 3, [])", "false", "[!] Cannot apply convolution filter to a non RGB32 picture."},
         {"PictureApplyConvolution(nullPicture, 3, 3, [1])", "false", 0},
     };
@@ -329,7 +342,7 @@ TEST_F(PictureAPI, PicturesMadeByScriptsLiveAsLongAsTheirObjects)
     Exec("::gone <- PictureNew(); PictureAlloc(gone, 2, 2);");
     nPicture* gone = Pic("gone");
     nCObject::Invalidate(gone);
-    gone->Release();        // the reference the object took, which an invalidated object no longer lets go
+    gone->Release();  // the reference the object took, which an invalidated object no longer lets go
     EXPECT_EQ(Eval("PictureFill(gone, red)"), "error: Expected 'Picture' got 'Deleted native'");
 }
 
@@ -408,7 +421,11 @@ TEST_F(PictureAPI, SweepOfEveryFunctionWithBadArguments)
             std::vector<std::string> values = wrong;
             for (const std::vector<std::string>* kind : {&numbers, &strings, &objects, &arrays, &tables})
                 values.insert(values.end(), kind->begin(), kind->end());
-            for (const std::string& value : values) { auto a = base; a[p] = value; argLists.push_back(a); }
+            for (const std::string& value : values) {
+                auto a = base;
+                a[p] = value;
+                argLists.push_back(a);
+            }
         }
         if (!base.empty()) argLists.push_back(std::vector<std::string>(base.begin(), base.end() - 1));
         argLists.push_back(base);
@@ -424,7 +441,7 @@ TEST_F(PictureAPI, SweepOfEveryFunctionWithBadArguments)
             }
             EXPECT_LE(log.Lines().size(), 1u) << text << ": " << log.Text();
             ASSERT_FALSE(vm.IsKilled()) << text;
-            Exec("PictureAlloc(canvas, 8, 6)");      // every call starts from the same picture
+            Exec("PictureAlloc(canvas, 8, 6)");  // every call starts from the same picture
         }
     }
     std::vector<std::string> listed;

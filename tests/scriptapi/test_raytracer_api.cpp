@@ -58,9 +58,9 @@ protected:
         return s;
     }
 
-    nTempDir    dir;
+    nTempDir dir;
     std::string previousDir;
-    nRaytracer  tracer{&engine};
+    nRaytracer tracer{&engine};
 };
 
 TEST_F(RaytracerAPI, CensusOfNamesAgainstTheManifest)
@@ -79,7 +79,7 @@ TEST_F(RaytracerAPI, CensusOfNamesAgainstTheManifest)
 TEST_F(RaytracerAPI, ATraceIsWrittenAsATGAFileOfTheSizeAskedFor)
 {
     Exec("r <- EngineNewRaytracer(engine);");
-    EXPECT_EQ(Eval("RaytracerTrace(r, dir + \"none.tga\", 32, 24)"), "false");   // no scene yet
+    EXPECT_EQ(Eval("RaytracerTrace(r, dir + \"none.tga\", 32, 24)"), "false");  // no scene yet
     EXPECT_FALSE(dir.Exists("none.tga"));
     Exec("RaytracerSetAntialias(r, false, 4, 0.0075, false);");
     EXPECT_EQ(Eval("RaytracerSetScene(r, level)"), "true");
@@ -182,11 +182,11 @@ TEST_F(RaytracerAPI, SweepOfKindsNullsAndBoundaryNumbers)
                                             "CObject()", "nullRaytracer", "nullScene", "level", "engine"};
     auto plausible = [](char letter, size_t position) -> std::vector<std::string> {
         switch (letter) {
-        case 'b': return {"false", "true"};
-        case 'i': return {"1", "0", "-1", "0x7fffffff", "-0x80000000", "0x100000000"};
-        case 'n': return {"0.0075", "0", "-1", "1e30", "0.0 / 0.0"};
-        case 's': return {"dir + \"sweep.tga\"", "\"\"", "dir"};
-        default: return {position == 0 ? "rt" : "level"};
+            case 'b': return {"false", "true"};
+            case 'i': return {"1", "0", "-1", "0x7fffffff", "-0x80000000", "0x100000000"};
+            case 'n': return {"0.0075", "0", "-1", "1e30", "0.0 / 0.0"};
+            case 's': return {"dir + \"sweep.tga\"", "\"\"", "dir"};
+            default: return {position == 0 ? "rt" : "level"};
         }
     };
     const std::vector<std::string> knownErrors = {"wrong number of parameters", "parameter ", "CObject is null",
@@ -200,7 +200,11 @@ TEST_F(RaytracerAPI, SweepOfKindsNullsAndBoundaryNumbers)
         for (size_t p = 0; p < letters.size(); ++p) {
             std::vector<std::string> values = plausible(letters[p], p);
             values.insert(values.end(), wrong.begin(), wrong.end());
-            for (const std::string& value : values) { auto a = base; a[p] = value; argLists.push_back(a); }
+            for (const std::string& value : values) {
+                auto a = base;
+                a[p] = value;
+                argLists.push_back(a);
+            }
         }
         argLists.push_back(std::vector<std::string>(base.begin(), base.end() - 1));
         argLists.push_back(base);
@@ -221,4 +225,4 @@ TEST_F(RaytracerAPI, SweepOfKindsNullsAndBoundaryNumbers)
     EXPECT_EQ(Eval("RaytracerTrace(rt, dir + \"last.tga\", 8, 8)"), "true");
 }
 
-} // namespace
+}  // namespace

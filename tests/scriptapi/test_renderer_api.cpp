@@ -52,7 +52,7 @@ protected:
 
     nCallLog calls;
     nRecordingRenderer renderer{&engine, &calls};
-    nSharedPtr<nTexture> texture{new nTexture(&engine, 1, 0)};   // script objects of these hold references
+    nSharedPtr<nTexture> texture{new nTexture(&engine, 1, 0)};  // script objects of these hold references
     nSharedPtr<nPicture> picture{new nPicture()};
     nMItem* eye = 0;
     nMItem* lamp = 0;
@@ -87,7 +87,7 @@ TEST_F(RendererAPI, RegistryKeysKeepTheirTypeAndAnythingElseIsMinusOne)
         {"RendererRegistryGetKey(g_render, \"ShadowMapping:Size;\")", "512"},
         {"RendererRegistrySetKey(g_render, \"Name;\", \"deferred\")", "null"},
         {"RendererRegistryGetKey(g_render, \"Name;\")", "deferred"},
-        {"RendererRegistryGetKey(g_render, \"Antialising;\")", "-1"},      // a node, not a value
+        {"RendererRegistryGetKey(g_render, \"Antialising;\")", "-1"},  // a node, not a value
         {"RendererRegistrySetKey(g_render, \"Antialising:Sample;\", 2)", "null"},
         {"RendererRegistryGetKey(g_render, \"Antialising:Sample;\")", "2"},
     });
@@ -194,7 +194,7 @@ TEST_F(RendererAPI, LinesAndCrossesTakeTheirColourWithAlphaOne)
     EXPECT_EQ(colour(lines[1].colour), colour(nVector(1, 0, 0, 1)));
     EXPECT_EQ(colour(lines[2].colour), colour(nVector(1, 1, 1, 1)));
     EXPECT_EQ(colour(lines[7].colour), colour(nVector(0, 0, 1, 1)));
-    EXPECT_NEAR((lines[2].to - lines[2].from).Length(), 2.0f, 1e-6f);   // half size 1
+    EXPECT_NEAR((lines[2].to - lines[2].from).Length(), 2.0f, 1e-6f);  // half size 1
     EXPECT_EQ(Run("RendererDrawLine(g_render, Vector(0, 0, 0), Matrix3())"), "Invalid instance type");
     EXPECT_EQ(lines.size(), 8u);
 }
@@ -205,7 +205,9 @@ TEST_F(RendererAPI, StatisticsReadThreeCountersAndResetToZero)
     s.objectsSent = 7, s.objectsDrawn = 5, s.trianglesDrawn = 900, s.queuePasses = 2;
     Exec("g_stats <- RendererGetStatistics(g_render)");
     ExpectEvals({
-        {"g_stats.object_sent", "7"}, {"g_stats.object_drawn", "5"}, {"g_stats.triangle_drawn", "900"},
+        {"g_stats.object_sent", "7"},
+        {"g_stats.object_drawn", "5"},
+        {"g_stats.triangle_drawn", "900"},
         {"g_stats.len()", "3"},
     });
     Exec("RendererResetStatistics(g_render); g_stats = RendererGetStatistics(g_render)");
@@ -219,7 +221,7 @@ TEST_F(RendererAPI, SceneFunctionsDrawTheDebugViewAndWriteTheReports)
     // The camera's and the lamp's crosses on the current renderer.
     EXPECT_EQ(renderer.GetLines().size(), 6u);
     Exec("SceneDebugPath(yard)");
-    EXPECT_EQ(renderer.GetLines().size(), 6u);   // no paths
+    EXPECT_EQ(renderer.GetLines().size(), 6u);  // no paths
     log.Clear();
     Exec("SceneAudit(yard)");
     EXPECT_EQ(log.Lines().back(), "\n");
@@ -262,10 +264,20 @@ TEST_F(RendererAPI, SweepOfKindsNullsAndOddNumbers)
         std::vector<std::vector<std::string>> argLists = {base};
         for (size_t p = 0; p < letters.size(); ++p) {
             const char l = letters[p];
-            const std::vector<std::string>& good = l == 'i' ? ints : l == 'n' ? numbers : l == 's' ? strings : objects;
+            const std::vector<std::string>& good = l == 'i' ? ints : l == 'n' ? numbers
+                                                                 : l == 's'   ? strings
+                                                                              : objects;
             if (l == 'i' || l == 'n' || l == 's' || l == 'x')
-                for (const std::string& value : good) { auto a = base; a[p] = value; argLists.push_back(a); }
-            for (const std::string& value : wrong) { auto a = base; a[p] = value; argLists.push_back(a); }
+                for (const std::string& value : good) {
+                    auto a = base;
+                    a[p] = value;
+                    argLists.push_back(a);
+                }
+            for (const std::string& value : wrong) {
+                auto a = base;
+                a[p] = value;
+                argLists.push_back(a);
+            }
         }
         argLists.push_back(std::vector<std::string>(base.begin(), base.end() - 1));
         for (const std::vector<std::string>& args : argLists) {

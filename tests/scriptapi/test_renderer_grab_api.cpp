@@ -27,7 +27,7 @@ protected:
     void TearDown() override
     {
         nScriptAPITest::TearDown();
-        vm.Close();                 // the script objects go before the renderer they point at
+        vm.Close();  // the script objects go before the renderer they point at
         delete renderer;
     }
 
@@ -39,7 +39,7 @@ TEST_F(RendererGrabAPI, AScriptClearsThroughAViewportAndGrabsTheDisplay)
 {
     Exec("RendererSetViewport(g_render, 0, 0, 1, 1);"
          "RendererClearFrame(g_render, 0, 0, 1);"
-         "RendererSetViewport(g_render, 0, 0.5, 1, 0.5);"   // the upper half: GL counts rows from the bottom
+         "RendererSetViewport(g_render, 0, 0.5, 1, 0.5);"  // the upper half: GL counts rows from the bottom
          "RendererClearFrame(g_render, 1, 0, 0);"
          "RendererSetViewport(g_render, 0, 0, 1, 1);"
          "RendererGrabDisplayToPicture(g_render, picture)");
@@ -47,9 +47,9 @@ TEST_F(RendererGrabAPI, AScriptClearsThroughAViewportAndGrabsTheDisplay)
     ASSERT_EQ(picture->GetHeight(), 48u);
     const uint8_t* top = picture->GetPixels();
     const uint8_t* bottom = picture->GetPixels() + (size_t)47 * 64 * 4;
-    EXPECT_EQ(top[2], 255);      // red, stored B, G, R, A
+    EXPECT_EQ(top[2], 255);  // red, stored B, G, R, A
     EXPECT_EQ(top[0], 0);
-    EXPECT_EQ(bottom[0], 255);   // blue
+    EXPECT_EQ(bottom[0], 255);  // blue
     EXPECT_EQ(bottom[2], 0);
     EXPECT_EQ(Eval("RendererGetViewport(g_render)"), "0 0 64");
     Hold("nullPicture", 0, objectTypePicture);

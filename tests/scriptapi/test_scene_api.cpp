@@ -52,7 +52,7 @@ protected:
         cube = new nGeometry(&engine);
         cube->bounds = nMinMax(nVector(-1.0f, -1.0f, -1.0f), nVector(1.0f, 1.0f, 1.0f));
 
-        camera = scene->CreateCamera("cam");                           // at the origin, looking along +z
+        camera = scene->CreateCamera("cam");  // at the origin, looking along +z
         scene->SetCurrentCamera(camera->GetItem());
         crate = Body(scene->CreateObject("crate", cube.Get()), PhysicItemDynamic, nVector(0, 0, 10));
         floor = Body(scene->CreateObject("floor", cube.Get()), PhysicItemStatic, nVector(0, -5, 0));
@@ -103,7 +103,7 @@ protected:
     }
 
     nCallLog calls;
-    std::unique_ptr<nRecordingRenderer> renderer;   // outlives the scene when made
+    std::unique_ptr<nRecordingRenderer> renderer;  // outlives the scene when made
     nSharedPtr<nGeometry> cube;
     nMItem* camera = 0;
     nMItem* crate = 0;
@@ -127,9 +127,7 @@ TEST_F(SceneAPI, CensusOfNamesMasksAndConstantsAgainstTheManifests)
     };
     const Family families[] = {
         {"scene_functions.tsv", "scene_constants.tsv", {RegisterSceneScriptAPI}, 74, 29},
-        {"scene_item_functions.tsv", "scene_item_constants.tsv",
-         {RegisterCameraScriptAPI, RegisterObjectScriptAPI, RegisterLightScriptAPI, RegisterGroupScriptAPI,
-          RegisterInstanceScriptAPI, RegisterTriggerScriptAPI}, 52, 7},
+        {"scene_item_functions.tsv", "scene_item_constants.tsv", {RegisterCameraScriptAPI, RegisterObjectScriptAPI, RegisterLightScriptAPI, RegisterGroupScriptAPI, RegisterInstanceScriptAPI, RegisterTriggerScriptAPI}, 52, 7},
         {"aipath_functions.tsv", "aipath_constants.tsv", {RegisterAIPathScriptAPI}, 10, 1},
     };
     for (const Family& family : families) {
@@ -215,7 +213,8 @@ TEST_F(SceneAPI, FindingListingAndAddingItems)
     // New items come set up and reset, under their kind.
     Exec("::added <- [SceneAddObject(yard, \"o\"), SceneAddCamera(yard, \"c\"), SceneAddLight(yard, \"l\")];");
     EXPECT_EQ(Eval("added[0].type() == EngineTypeObject && added[1].type() == EngineTypeCamera &&"
-                   " added[2].type() == EngineTypeLight"), "true");
+                   " added[2].type() == EngineTypeLight"),
+              "true");
     EXPECT_EQ(Eval("LightGetType(added[2])"), "1");
     EXPECT_EQ(scene->GetLights().GetCount(), 2);
     EXPECT_FLOAT_EQ(scene->GetLights().GetTail()->value->GetPriority(), 0.5f);
@@ -311,7 +310,7 @@ TEST_F(SceneAPI, PathsAreFoundAndQueriedAndReadAsDeletedWithTheirScene)
               " <Channel= <Id=\"PositionY\"> <Curve= <Knot= <Count=1> <Knot=\"0:0\"> > > >"
               " <Channel= <Id=\"PositionZ\"> <Curve= <Knot= <Count=1> <Knot=\"0:2\"> > > > > > >\n");
     Exec("SceneLoadAIPath(yard, \"" + dir.Path("paths.nml") + "\"); SceneLoadAIPath(noScene, \"x\");"
-         "::lane <- SceneFindAIPath(yard, \"lane\");");
+                                                              "::lane <- SceneFindAIPath(yard, \"lane\");");
     const Expected cases[] = {
         {"SceneAIPathFind(yard, \"lane\").isNull()", "false"},
         {"SceneFindAIPath(yard, \"none\").isNull()", "true"},
@@ -473,14 +472,19 @@ TEST_F(SceneAPI, CameraProjectionAndScreenMapping)
     // Screen to world and back.
     nVector p = Vec("CameraScreenToWorldPlane(camera, 0.2, 0.7, 5)");
     EXPECT_TRUE(VectorNear(Vec("CameraWorldToScreen(camera, Vector(" + std::to_string(p.x) + ", " + std::to_string(p.y) +
-                               ", " + std::to_string(p.z) + "))"), nVector(0.2f, 0.7f, 0, 1), 1e-4f));
+                               ", " + std::to_string(p.z) + "))"),
+                           nVector(0.2f, 0.7f, 0, 1), 1e-4f));
 
     // Clipping planes that would make the projection singular are refused.
     nCamera& c = static_cast<nMCamera*>(camera)->GetCamera();
     Exec("CameraSetClipping(camera, 0.5, 100);");
     EXPECT_EQ(c.GetNear(), 0.5f);
     EXPECT_EQ(c.GetFar(), 100.0f);
-    struct Refused { const char* args; const char* line; };
+    struct Refused
+    {
+        const char* args;
+        const char* line;
+    };
     const Refused refused[] = {
         {"1, 1e30 * 1e30", "[!] Camera 'cam' keeps its clipping planes: near 1.000 and far inf are not 0 < near < far.\n"},
         {"0, 100", "[!] Camera 'cam' keeps its clipping planes: near 0.000 and far 100.000 are not 0 < near < far.\n"},
@@ -505,12 +509,16 @@ TEST_F(SceneAPI, CameraProjectionAndScreenMapping)
 TEST_F(SceneAPI, CullingObjectsAgainstTheCameraFrustum)
 {
     Exec("CameraSetFov(camera, 1.0); CameraSetClipping(camera, 0.1, 100); SceneUpdate(yard);");
-    struct Case { nVector at; const char* visibility; };
+    struct Case
+    {
+        nVector at;
+        const char* visibility;
+    };
     const Case cases[] = {
-        {nVector(0, 0, 10), "1"},        // inside
-        {nVector(0, 0, -10), "0"},       // behind
-        {nVector(0, 0, 100), "2"},       // across the far plane
-        {nVector(500, 0, 10), "0"},      // far to the side
+        {nVector(0, 0, 10), "1"},    // inside
+        {nVector(0, 0, -10), "0"},   // behind
+        {nVector(0, 0, 100), "2"},   // across the far plane
+        {nVector(500, 0, 10), "0"},  // far to the side
     };
     for (const Case& c : cases) {
         crate->GetPhysicItem()->SetMode(PhysicItemNone);
@@ -718,7 +726,7 @@ TEST_F(SceneAPI, RenderingDrivesTheCurrentRenderer)
                           "  function OnRenderUI(scene) { ::ui++; }\n"
                           "}\n");
     Exec("::done <- 0; ::ui <- 0; SceneSetScript(yard, \"" + dir.Path("draw.nut") + "\", \"Draw\"); SceneSetup(yard);"
-         "SceneSetBackgroundColor(yard, Vector(0.25, 0.5, 0.75, 1));");
+                                                                                    "SceneSetBackgroundColor(yard, Vector(0.25, 0.5, 0.75, 1));");
     calls.Clear();
     Exec("SceneRender(yard, SceneRenderFlagClearViewport);");
     EXPECT_EQ(renderer->GetPropertyRequestContext(), static_cast<void*>(scene));
@@ -770,7 +778,7 @@ TEST_F(SceneAPI, GlobalsPosesAndSuspendedUpdates)
     nTempDir dir;
     dir.Write("count.nut", "class Count { function OnUpdate(scene) { ::updates++; } }\n");
     Exec("::updates <- 0; SceneSetScript(yard, \"" + dir.Path("count.nut") + "\", \"Count\"); SceneSetup(yard);"
-         "SceneUpdate(yard);");
+                                                                             "SceneUpdate(yard);");
     EXPECT_EQ(Eval("::updates"), "1");
     // 10,000 ticks are one second; each update takes its frame time (167 ticks) off.
     Exec("SceneSuspendScriptUpdate(yard, 400); SceneUpdate(yard); SceneUpdate(yard);");
@@ -811,8 +819,7 @@ TEST_F(SceneAPI, SweepOfEveryFunctionWithBadArguments)
         /* n */ {"0", "-1.0", "1e30", "-1e30", "(0.0 / 0.0)", "(1e30 * 1e30)", "-(1e30 * 1e30)", "0.0001"},
         /* s */ {"\"\"", "\"crate\"", "\"../x\"", "g_long", "\"" + dir.Path("empty.nms") + "\"", "\"none.nms\""},
         /* b */ {"true", "false"},
-        /* x */ {"yard", "cam", "camera", "crateObject", "sunLight", "zoneTrigger", "boxes", "noScene", "noGroup",
-                 "noObject", "NullItem", "g_gone", "g_goneItem", "Vector(1, 2, 3)", "Matrix4()", "g_engine"},
+        /* x */ {"yard", "cam", "camera", "crateObject", "sunLight", "zoneTrigger", "boxes", "noScene", "noGroup", "noObject", "NullItem", "g_gone", "g_goneItem", "Vector(1, 2, 3)", "Matrix4()", "g_engine"},
         /* f */ {"0.0", "-1.0", "(0.0 / 0.0)", "1e30"},
     };
     Hold("g_engine", &engine, objectTypeEngine);
@@ -835,8 +842,16 @@ TEST_F(SceneAPI, SweepOfEveryFunctionWithBadArguments)
             for (char l : letters) base.push_back(good(l)[0]);
             std::vector<std::vector<std::string>> argLists;
             for (size_t p = 0; p < letters.size(); ++p) {
-                for (const std::string& value : good(letters[p])) { auto a = base; a[p] = value; argLists.push_back(a); }
-                for (const std::string& value : wrong) { auto a = base; a[p] = value; argLists.push_back(a); }
+                for (const std::string& value : good(letters[p])) {
+                    auto a = base;
+                    a[p] = value;
+                    argLists.push_back(a);
+                }
+                for (const std::string& value : wrong) {
+                    auto a = base;
+                    a[p] = value;
+                    argLists.push_back(a);
+                }
             }
             argLists.push_back(std::vector<std::string>(base.begin(), base.end() - 1));
             auto more = base;
@@ -858,4 +873,4 @@ TEST_F(SceneAPI, SweepOfEveryFunctionWithBadArguments)
     EXPECT_GT(calls, 2000);
 }
 
-} // namespace
+}  // namespace

@@ -35,8 +35,8 @@ protected:
         BuildCube(*cube);
         quad = new nGeometry(&engine);
         BuildMesh(*quad, {{0, 0, 0}, {1, 0, 0}, {1, 1, 0}, {0, 1, 0}}, {{0, 1, 2, 3}}, {0}, 1);
-        quad->materials[0]->SetName("m0");    // the cube's material again: one after the merge
-        hollow = new nGeometry(&engine);      // no mesh and no name to load it by
+        quad->materials[0]->SetName("m0");  // the cube's material again: one after the merge
+        hollow = new nGeometry(&engine);    // no mesh and no name to load it by
 
         nMItem* a = scene->CreateObject("a", cube.Get());
         a->GetItem()->SetPosition(nVector(5, 0, 0));
@@ -103,7 +103,7 @@ TEST_F(SceneMerge, TwoObjectsBecomeANewObjectInWorldSpaceWithBothBodies)
     EXPECT_TRUE(VectorNear(box->position, nVector(5, 0, 0), 1e-5f));
     EXPECT_EQ(sphere->type, PhysicShapeSphere);
     EXPECT_TRUE(VectorNear(sphere->position, nVector(0, 0, 3), 1e-5f));
-    EXPECT_EQ(body->GetMode(), PhysicItemStatic);   // the second item's mode wins
+    EXPECT_EQ(body->GetMode(), PhysicItemStatic);  // the second item's mode wins
 
     // The sources stay as they were.
     EXPECT_EQ(cube->vertexCount, 8u);
@@ -122,7 +122,7 @@ TEST_F(SceneMerge, AGeometryWhoseMeshWasFreedIsLoadedAgainByName)
     EXPECT_EQ(Eval("ItemGetName(SceneMergeItems(yard, crate, b))"), "merged");
     ASSERT_NE(Merged(), nullptr);
     EXPECT_EQ(Merged()->GetGeometry()->vertexCount, 12u);
-    EXPECT_EQ(freed->vertexCount, 0u);   // the object's own geometry is left alone
+    EXPECT_EQ(freed->vertexCount, 0u);  // the object's own geometry is left alone
 }
 
 TEST_F(SceneMerge, WrongKindsNullObjectsAndMissingGeometriesAreRefused)
@@ -146,4 +146,4 @@ TEST_F(SceneMerge, WrongKindsNullObjectsAndMissingGeometriesAreRefused)
     EXPECT_FALSE(vm.IsKilled());
 }
 
-} // namespace
+}  // namespace

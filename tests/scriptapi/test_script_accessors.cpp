@@ -38,8 +38,7 @@ const ScriptFunctionDecl kMotionRows[] = {
     {"MotionTwiceTheLoopMode", ScriptGet<TwiceTheLoopMode>, ".x"},
     {"MotionCheck", ScriptCheckOnly<nMotion>, ".xi"},
     {"MotionRename", MotionRename, ".xsi"},
-    {0, 0, 0}
-};
+    {0, 0, 0}};
 
 class ScriptAccessors : public nScriptAPITest
 {
@@ -50,7 +49,7 @@ protected:
         ScriptRegisterFunctions(v, kMotionRows);
         Hold("motion", &motion, objectTypeMotion);
         Hold("nullMotion", 0, objectTypeMotion);
-        Hold("item", &motion, objectTypeItem);    // the wrong kind
+        Hold("item", &motion, objectTypeItem);  // the wrong kind
     }
 
     nMotion motion{"walk"};
@@ -73,7 +72,11 @@ TEST_F(ScriptAccessors, RowsOfAnotherKindReadTheirObjectAndValue)
 TEST_F(ScriptAccessors, TheObjectIsCheckedFirstWithTheFamilyErrors)
 {
     const int32_t mode = motion.GetLoopMode();
-    struct Case { const char* call; const char* error; };
+    struct Case
+    {
+        const char* call;
+        const char* error;
+    };
     const Case cases[] = {
         {"MotionGetLoopMode(nullMotion)", "CObject is null"},
         {"MotionSetLoopMode(nullMotion, 3)", "CObject is null"},
@@ -82,7 +85,7 @@ TEST_F(ScriptAccessors, TheObjectIsCheckedFirstWithTheFamilyErrors)
         {"MotionRename(item, \"x\", 3)", "Expected 'Motion' got 'Item'"},
     };
     for (const Case& c : cases) EXPECT_EQ(Run(c.call), c.error) << c.call;
-    EXPECT_STREQ(motion.GetName().GetCStr(), "walk");    // nothing ran past the failed read
+    EXPECT_STREQ(motion.GetName().GetCStr(), "walk");  // nothing ran past the failed read
     EXPECT_EQ(motion.GetLoopMode(), mode);
 }
 

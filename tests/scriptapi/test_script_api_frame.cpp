@@ -25,10 +25,21 @@ typedef nScriptAPITest ScriptAPITest;
 TEST_F(ScriptAPITest, BaseFunctionsAreRegisteredWithTheirMasks)
 {
     const Function functions[] = {
-        {"__Assert", 3}, {"Pow", 3}, {"Mod", 3}, {"AbsMod", 3}, {"ObjectIsValid", 2},
-        {"ObjectIsSame", 3}, {"ShellExecute", 3}, {"FileRename", 3}, {"AIPathIsValid", 2},
-        {"GeometryIsValid", 2}, {"ItemIsValid", 2}, {"MetatagIsValid", 2}, {"TextureIsValid", 2},
-        {"WidgetIsValid", 2}, {"WindowIsValid", 2},
+        {"__Assert", 3},
+        {"Pow", 3},
+        {"Mod", 3},
+        {"AbsMod", 3},
+        {"ObjectIsValid", 2},
+        {"ObjectIsSame", 3},
+        {"ShellExecute", 3},
+        {"FileRename", 3},
+        {"AIPathIsValid", 2},
+        {"GeometryIsValid", 2},
+        {"ItemIsValid", 2},
+        {"MetatagIsValid", 2},
+        {"TextureIsValid", 2},
+        {"WidgetIsValid", 2},
+        {"WindowIsValid", 2},
     };
     ExpectFunctions(functions);
 }
@@ -89,10 +100,10 @@ TEST_F(ScriptAPITest, ValidityAndSameness)
     vm.InvalidateNativeObject(&gone);
     const Expected cases[] = {
         {"ObjectIsValid(item)", "true"},
-        {"ItemIsValid(texture)", "true"},            // the kind is not tested
+        {"ItemIsValid(texture)", "true"},  // the kind is not tested
         {"ObjectIsSame(texture, textureToo)", "true"},
         {"ObjectIsValid(nullItem)", "false"},
-        {"WidgetIsValid(dead)", "false"},            // a deleted native is accepted and not valid
+        {"WidgetIsValid(dead)", "false"},  // a deleted native is accepted and not valid
         {"ObjectIsSame(item, itemAsCamera)", "true"},
         {"ObjectIsSame(item, nullItem)", "false"},
         {"ObjectIsSame(nullItem, nullGeometry)", "true"},
@@ -117,12 +128,12 @@ TEST_F(ScriptAPITest, AssertionKillsTheMachine)
     EXPECT_STREQ(vm.GetErrorSource().GetCStr(), "exec.nut");
     EXPECT_EQ(vm.GetErrorLine(), 2);
     EXPECT_EQ(log.Lines(), (Lines{
-        "[!] Killing VM with reason 'Assertion failed'.\n",
-        "[|] \n",
-        "[|] Call stack (Assertion failed 'n is big'):\n",
-        "[|]   1: Check() exec.nut(2)\n",
-        "[|]   2: main() exec.nut(4)\n",
-        "[|] \n"}));
+                               "[!] Killing VM with reason 'Assertion failed'.\n",
+                               "[|] \n",
+                               "[|] Call stack (Assertion failed 'n is big'):\n",
+                               "[|]   1: Check() exec.nut(2)\n",
+                               "[|]   2: main() exec.nut(4)\n",
+                               "[|] \n"}));
     EXPECT_FALSE(vm.BeginCall("Check", 0, 0));
 }
 
@@ -139,7 +150,7 @@ TEST_F(ScriptAPITest, ShellExecuteLogsTheOutput)
 {
     EXPECT_EQ(Eval("ShellExecute(\"printf\", \"'one\\\\ntwo'\")"), "0");
     EXPECT_EQ(log.Lines(), (Lines{
-        "[H] Execute command 'printf 'one\\ntwo''\n", "\n", "one\n", "two\n"}));
+                               "[H] Execute command 'printf 'one\\ntwo''\n", "\n", "one\n", "two\n"}));
     log.Clear();
     EXPECT_EQ(Eval("ShellExecute(\"exit 3;\", \"\")"), "3");
     EXPECT_EQ(log.Lines()[0], "[H] Execute command 'exit 3; '\n");
@@ -173,13 +184,11 @@ TEST_F(ScriptAPITest, FamilyTables)
     const ScriptFunctionDecl functions[] = {
         {"TestDouble", Answer, ".i"},
         {"TestBroken", Answer, ".q"},
-        {0, 0, 0}
-    };
+        {0, 0, 0}};
     const ScriptConstantDecl constants[] = {
         {"TestSeven", 7, ScriptConstantInteger},
         {"TestNullItem", 0, objectTypeItem},
-        {0, 0, 0}
-    };
+        {0, 0, 0}};
     SQInteger top = sq_gettop(v);
     ScriptRegisterFunctions(v, functions);
     ScriptRegisterConstants(v, constants);
@@ -204,4 +213,4 @@ TEST_F(ScriptAPITest, ReopenedMachineRegistersAgain)
     EXPECT_EQ(Eval("Mod(5, 3)"), "2");
 }
 
-} // namespace
+}  // namespace

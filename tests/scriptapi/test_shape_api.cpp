@@ -134,7 +134,12 @@ TEST_F(ShapeAPI, SettersGiveTypeAndSizeAndTheRebuiltBodyFollows)
     Exec("::shape <- ItemAddCollisionShape(item); ShapeSetMass(shape, 1); ItemSetGravity(item, Vector(0, 0, 0));");
     nPhysicShape* shape = item->GetPhysicItem()->GetShapes().GetHead()->value;
 
-    struct Case { const char* call; int32_t type; nVector size; };
+    struct Case
+    {
+        const char* call;
+        int32_t type;
+        nVector size;
+    };
     const Case cases[] = {
         {"ShapeSetSphere(shape, 0.5)", PhysicShapeSphere, nVector(0.5f, 0, 0, 1)},
         {"ShapeSetBox(shape, Vector(2, 4, 6))", PhysicShapeBox, nVector(2, 4, 6, 1)},
@@ -184,7 +189,11 @@ TEST_F(ShapeAPI, ABodyIsTakenDownAsItWasBuilt)
     Exec("::shape <- ItemAddCollisionShape(item); ShapeSetSphere(shape, 0.5); ShapeSetMass(shape, 1);"
          "ItemUpdateInertiaTensorFromCollision(item);");
     ASSERT_NE(Child(item, 0), nullptr);
-    struct Case { const char* change; const char* after; };
+    struct Case
+    {
+        const char* change;
+        const char* after;
+    };
     const Case cases[] = {
         {"ShapeSetConvex(shape, \"models/none.nml\")", "ShapeSetSphere(shape, 0.5)"},
         {"ShapeSetMesh(shape, \"models/none.nml\")", "ShapeSetBox(shape, Vector(1, 1, 1))"},
@@ -207,7 +216,12 @@ TEST_F(ShapeAPI, MeshAndConvexNameTheirGeometry)
     nMItem* item = Add("item", PhysicItemStatic, nVector(0, 0, 0));
     Exec("::shape <- ItemAddCollisionShape(item);");
     nPhysicShape* shape = item->GetPhysicItem()->GetShapes().GetHead()->value;
-    struct Case { const char* call; int32_t type; const char* geometry; };
+    struct Case
+    {
+        const char* call;
+        int32_t type;
+        const char* geometry;
+    };
     const Case cases[] = {
         {"ShapeSetMesh(shape, \"models/rock.nml\")", PhysicShapeMesh, "models/rock.nml"},
         {"ShapeSetConvex(shape, \"models/crate.nml\")", PhysicShapeConvex, "models/crate.nml"},
@@ -226,8 +240,11 @@ TEST_F(ShapeAPI, PlacementMassAndSurfaceReadBack)
     Exec("::shape <- ItemAddCollisionShape(item);");
     nPhysicShape* shape = item->GetPhysicItem()->GetShapes().GetHead()->value;
     const Expected fresh[] = {
-        {"ShapeGetPosition(shape)", "0 0 0"}, {"ShapeGetRotation(shape)", "0 0 0"}, {"ShapeGetMass(shape)", "0"},
-        {"ObjectIsValid(ShapeGetItem(shape))", "false"}, {"ShapeGetItem(shape).type()", "24"},
+        {"ShapeGetPosition(shape)", "0 0 0"},
+        {"ShapeGetRotation(shape)", "0 0 0"},
+        {"ShapeGetMass(shape)", "0"},
+        {"ObjectIsValid(ShapeGetItem(shape))", "false"},
+        {"ShapeGetItem(shape).type()", "24"},
     };
     ExpectEvals(fresh);
 
@@ -235,9 +252,12 @@ TEST_F(ShapeAPI, PlacementMassAndSurfaceReadBack)
          "ShapeSetRotation(shape, r); ShapeSetMass(shape, 2.5); ShapeSetFriction(shape, 0.9, 0.25);"
          "ShapeSetRestitution(shape, 0.75);");
     const Expected set[] = {
-        {"ShapeGetPosition(shape)", "1 2 3"}, {"ShapeGetPosition(shape).w", "1"},
-        {"ShapeGetRotation(shape)", "0.1 0.2 0.3"}, {"ShapeGetRotation(shape).w", "1"},
-        {"ShapeGetMass(shape)", "2.5"}, {"ItemGetMass(item)", "2.5"},
+        {"ShapeGetPosition(shape)", "1 2 3"},
+        {"ShapeGetPosition(shape).w", "1"},
+        {"ShapeGetRotation(shape)", "0.1 0.2 0.3"},
+        {"ShapeGetRotation(shape).w", "1"},
+        {"ShapeGetMass(shape)", "2.5"},
+        {"ItemGetMass(item)", "2.5"},
     };
     ExpectEvals(set);
     // The second number is both frictions; the first is not used.
@@ -267,7 +287,7 @@ TEST_F(ShapeAPI, ShapesByIndexAndItemsWithoutABody)
         {"ObjectIsSame(ItemGetShapeFromIndex(item, 1), second)", "true"},
         {"ItemGetShapeFromIndex(item, 2)", "null"},
         {"ItemGetShapeFromIndex(item, -1)", "null"},
-        {"ItemGetShapeFromIndex(item, 4294967296)", "null"},    // not shape 0 by a cut to 32 bits
+        {"ItemGetShapeFromIndex(item, 4294967296)", "null"},  // not shape 0 by a cut to 32 bits
     };
     ExpectEvals(cases);
 
@@ -353,7 +373,12 @@ TEST_F(ShapeAPI, RefusesSizesAndMassesNoBodyCanBeBuiltFrom)
          "ShapeSetPosition(shape, Vector(5, 6, 7)); ::nan <- 0.0 / 0.0; ::inf <- 1e300 * 1e300;");
     nPhysicShape* shape = item->GetPhysicItem()->GetShapes().GetHead()->value;
     log.Clear();
-    struct Case { const char* call; const char* result; const char* line; };
+    struct Case
+    {
+        const char* call;
+        const char* result;
+        const char* line;
+    };
     const Case cases[] = {
         {"ShapeSetSphere(shape, -1)", "false", "[!] ShapeSetSphere: refused radius -1 (expected a finite number, not negative).\n"},
         {"ShapeSetSphere(shape, nan)", "false", "[!] ShapeSetSphere: refused radius nan (expected a finite number, not negative).\n"},
@@ -428,7 +453,8 @@ TEST_F(ShapeAPI, ShapeObjectsDieWithTheirRecords)
     nMetaTag body("PhysicItem");
     EXPECT_TRUE(item->GetPhysicItem()->Deserialize(&engine, 0, &body));
     const Expected reread[] = {
-        {"ObjectIsValid(a)", "false"}, {"ObjectIsValid(b)", "false"},
+        {"ObjectIsValid(a)", "false"},
+        {"ObjectIsValid(b)", "false"},
         {"ShapeGetMass(a)", "error: Expected 'Collision Shape' got 'Deleted native'"},
         {"ShapeSetSphere(b, 1)", "error: Expected 'Collision Shape' got 'Deleted native'"},
         {"a.mass()", "error: Invalid type"},
@@ -468,20 +494,20 @@ TEST_F(ShapeAPI, GeneratedSweepOfBadArguments)
                                             "nullConstraint", "scene", "shape", "ball"};
     auto plausible = [&](char letter, const std::string& function, size_t position) -> std::vector<std::string> {
         switch (letter) {
-        case 'n': return numbers;
-        case 'i': return {"0", "1", "-1", "2147483648", "4294967295", "-9223372036854775807"};
-        case 's': return {"\"models/none.nml\"", "\"\"", "big", "\"../x\""};
-        case 'b': return {"true", "false"};
-        default:
-            if (position == 0) {
-                if (function.find("Shape") == 0) return {"shape", "goneShape", "nullShape"};
-                if (function.find("Item") == 0) return {"ball", "floor", "gone", "nullItem"};
-                if (function == "PositionConstraintNew") return {"scene"};
-                return {"nullConstraint"};
-            }
-            if (function == "PositionConstraintNew" && position < 3) return {"ball", "floor", "nullItem"};
-            if (function.find("ConstraintSet") == 0 && function.find("Item") != std::string::npos) return {"ball"};
-            return {"Vector(1, 2, 3)", "Vector(0.0 / 0.0, 1e300 * 1e300, 0)", "Vector(0, -1, 0)"};
+            case 'n': return numbers;
+            case 'i': return {"0", "1", "-1", "2147483648", "4294967295", "-9223372036854775807"};
+            case 's': return {"\"models/none.nml\"", "\"\"", "big", "\"../x\""};
+            case 'b': return {"true", "false"};
+            default:
+                if (position == 0) {
+                    if (function.find("Shape") == 0) return {"shape", "goneShape", "nullShape"};
+                    if (function.find("Item") == 0) return {"ball", "floor", "gone", "nullItem"};
+                    if (function == "PositionConstraintNew") return {"scene"};
+                    return {"nullConstraint"};
+                }
+                if (function == "PositionConstraintNew" && position < 3) return {"ball", "floor", "nullItem"};
+                if (function.find("ConstraintSet") == 0 && function.find("Item") != std::string::npos) return {"ball"};
+                return {"Vector(1, 2, 3)", "Vector(0.0 / 0.0, 1e300 * 1e300, 0)", "Vector(0, -1, 0)"};
         }
     };
 
@@ -497,7 +523,11 @@ TEST_F(ShapeAPI, GeneratedSweepOfBadArguments)
             for (size_t p = 0; p < letters.size(); ++p) {
                 std::vector<std::string> values = plausible(letters[p], f.name, p);
                 values.insert(values.end(), wrong.begin(), wrong.end());
-                for (const std::string& value : values) { auto a = base; a[p] = value; argLists.push_back(a); }
+                for (const std::string& value : values) {
+                    auto a = base;
+                    a[p] = value;
+                    argLists.push_back(a);
+                }
             }
             if (!base.empty()) argLists.push_back(std::vector<std::string>(base.begin(), base.end() - 1));
             argLists.push_back(base);
@@ -521,4 +551,4 @@ TEST_F(ShapeAPI, GeneratedSweepOfBadArguments)
     EXPECT_EQ(Eval("ObjectIsValid(ball)"), "true") << "the machine is still alive";
 }
 
-} // namespace
+}  // namespace

@@ -89,8 +89,7 @@ TEST_F(SoundTextureAPI, CensusOfNamesAndConstantsAgainstTheManifest)
     std::vector<Function> registered;
     for (const ManifestFunction& f : functions) registered.push_back({f.name.c_str(), MaskEntries(f.mask)});
     ExpectFunctions(registered.data(), registered.size());
-    for (const ManifestConstant& c : constants)
-    {
+    for (const ManifestConstant& c : constants) {
         if (c.nullKind >= 0) continue;
         EXPECT_EQ(Eval(c.name), std::to_string(c.value)) << c.name;
     }
@@ -105,11 +104,15 @@ TEST_F(SoundTextureAPI, CensusOfNamesAndConstantsAgainstTheManifest)
 
 TEST_F(SoundTextureAPI, DurationsInWholeMilliseconds)
 {
-    struct Case { uint32_t frames; int32_t rate; const char* ms; };
+    struct Case
+    {
+        uint32_t frames;
+        int32_t rate;
+        const char* ms;
+    };
     const Case cases[] = {
-        {24000, 48000, "500"}, {100, 48000, "2"}, {0, 48000, "0"}, {44100u * 600, 44100, "600000"},
-        {48000u * 90, 48000, "90000"},          // frames x 1000 passes 32 bits
-        {1000, 0, "0"},                          // no rate, no duration
+        {24000, 48000, "500"}, {100, 48000, "2"}, {0, 48000, "0"}, {44100u * 600, 44100, "600000"}, {48000u * 90, 48000, "90000"},  // frames x 1000 passes 32 bits
+        {1000, 0, "0"},                                                                                                             // no rate, no duration
     };
     for (const Case& c : cases) {
         Hold("s", Sound(c.frames, c.rate), objectTypeSound);
@@ -159,7 +162,7 @@ TEST_F(SoundTextureAPI, ScriptsPauseAndRewindVideoStreams)
     ASSERT_EQ(output->GetStream()->GetState(), StreamEnded);
     Exec("TextureRewindStream(tex)");
     EXPECT_EQ(output->GetStream()->GetState(), StreamDecoding);
-    Exec("TextureRewindStream(bare)");                       // no stream: nothing
+    Exec("TextureRewindStream(bare)");  // no stream: nothing
     Exec("TextureSetStreamState(bare, StreamPaused)");
     EXPECT_EQ(Run("TextureSetStreamState(tex, 0.5)"), "parameter 2 has an invalid type 'float' ; expected: 'integer'");
     EXPECT_EQ(Run("TextureRewindStream(nullSound)"), "Expected 'Texture' got 'Sound'");

@@ -57,7 +57,7 @@ protected:
         Hold("g_texture", texture.Get(), objectTypeTexture);
         Hold("g_nullUI", 0, objectTypeWindowSystem);
         Hold("g_nullTexture", 0, objectTypeTexture);
-        Exec("::Rect <- class { sx = 0; sy = 0; ex = 0; ey = 0; }");   // the games declare it in their script library
+        Exec("::Rect <- class { sx = 0; sy = 0; ex = 0; ey = 0; }");  // the games declare it in their script library
         Exec("::ui <- SceneGetUI(g_scene);"
              "::otherUI <- SceneGetUI(g_otherScene);"
              "::win <- UIAddWindow(ui, 3, 10, 20, 100, 50);"
@@ -77,11 +77,11 @@ protected:
         Hold("g_deadWidget", dead, objectTypeWidget);
         Hold("g_font", fonts.GetSystemFont(), objectTypeFont);
         Hold("g_nullWidget", 0, objectTypeWidget);
-        delete dead;   // the scripts' object now reads as a deleted native
+        delete dead;  // the scripts' object now reads as a deleted native
     }
     void TearDown() override
     {
-        sizer = plain = farWidget = nSharedPtr<nWidget>();   // before their scenes go
+        sizer = plain = farWidget = nSharedPtr<nWidget>();  // before their scenes go
         delete other;
         nScriptAPITest::TearDown();
     }
@@ -189,7 +189,7 @@ TEST_F(UIAPI, SpritesAgainstWindows)
     EXPECT_NEAR(c.y, 0.0f, 1e-6f);
     EXPECT_NEAR(c.z, 1.0f, 1e-6f);
     EXPECT_NEAR(c.w, 128 / 255.0f, 1e-6f);
-    Exec("SpriteSetTexture(win, g_texture)");   // windows draw their cache
+    Exec("SpriteSetTexture(win, g_texture)");  // windows draw their cache
     EXPECT_NE(window->GetTexture(), texture.Get());
 }
 
@@ -240,17 +240,17 @@ TEST_F(UIAPI, NullObjectsAsTheManifestSays)
 {
     auto good = [](char letter, bool first) -> std::string {
         switch (letter) {
-        case 'n': return "1";
-        case 's': return "\"x\"";
-        case 'b': return "true";
-        case 'c': return "function(id, e) {}";
-        case '.': return "{}";
-        default: return first ? "" : "win";
+            case 'n': return "1";
+            case 's': return "\"x\"";
+            case 'b': return "true";
+            case 'c': return "function(id, e) {}";
+            case '.': return "{}";
+            default: return first ? "" : "win";
         }
     };
     Hold("NullScene", 0, objectTypeScene);
     for (const ManifestFunction& f : ReadFunctionManifest("ui_functions.tsv")) {
-        if (f.nullObject == "-") continue;   // no object argument
+        if (f.nullObject == "-") continue;  // no object argument
         const std::string letters = f.mask.substr(1);
         // The null object of the first argument's kind.
         std::string first = f.name == "SceneGetUI" ? "NullScene" : (f.name.rfind("UI", 0) == 0 ? "g_nullUI" : "NullWindow");
@@ -282,7 +282,11 @@ TEST_F(UIAPI, DrawOrderMoves)
 {
     Exec("::a <- UIAddSprite(ui, 10, g_texture, 0, 0, 1, 1); ::b <- UIAddSprite(ui, 11, g_texture, 0, 0, 1, 1);");
     EXPECT_EQ(DrawOrder(), "3 7 10 11");
-    struct Move { const char* code; const char* order; };
+    struct Move
+    {
+        const char* code;
+        const char* order;
+    };
     const Move moves[] = {
         {"WindowMoveToFront(b)", "11 3 7 10"},
         {"WindowMoveToBack(b)", "3 7 10 11"},
@@ -315,7 +319,7 @@ TEST_F(UIAPI, ParentsAndCycles)
         {"WindowCompare(WindowGetParent(child), win)", "true"},
         {"WindowCompare(WindowGetParent(win), NullWindow)", "true"},
     });
-    Exec("WindowSetParent(win, spr); WindowSetParent(win, win);");   // both would close a cycle
+    Exec("WindowSetParent(win, spr); WindowSetParent(win, win);");  // both would close a cycle
     EXPECT_EQ(Sprite("3")->GetParent(), nullptr);
     Exec("WindowShow(win, false)");
     EXPECT_EQ(Eval("WindowIsShown(spr)"), "false");
@@ -347,7 +351,7 @@ TEST_F(UIAPI, DeletedWindowsBecomeDeletedNatives)
 TEST_F(UIAPI, ADeletedSceneLeavesDeletedNatives)
 {
     Exec("::far <- UIAddWindow(otherUI, 99, 0, 0, 10, 10)");
-    farWidget = nSharedPtr<nWidget>();   // a widget no window holds does not outlive its scene
+    farWidget = nSharedPtr<nWidget>();  // a widget no window holds does not outlive its scene
     delete other;
     other = 0;
     ExpectRuns({
@@ -365,7 +369,7 @@ TEST_F(UIAPI, FontsLoadedAndFoundThroughTheEngine)
     char exe[4096] = {0};
     ASSERT_GT(readlink("/proc/self/exe", exe, sizeof(exe) - 1), 0);
     std::string beside(exe);
-    beside = beside.substr(0, beside.rfind('/')) + "/default.ttf";   // installed beside the test
+    beside = beside.substr(0, beside.rfind('/')) + "/default.ttf";  // installed beside the test
     Hold("g_nullFont", 0, objectTypeFont);
     Exec("::path <- \"" + beside + "\"; ::loaded <- UILoadFont(path);");
     log.Clear();
@@ -428,11 +432,11 @@ TEST_F(UIAPI, BaseWidgetsAndTheirChildren)
     });
     nWidget* b = sizer->FindById(3);
     ASSERT_NE(b, nullptr);
-    Exec("WindowSetBaseWidget(second, WindowGetChild(win, 3))");   // B leaves the sizer
+    Exec("WindowSetBaseWidget(second, WindowGetChild(win, 3))");  // B leaves the sizer
     EXPECT_EQ(other->GetBaseWidget(), b);
     EXPECT_EQ(b->GetParent(), nullptr);
     EXPECT_EQ(sizer->GetChildren().size(), 1u);
-    Exec("WindowSetBaseWidget(second, g_sizer)");                  // the sizer leaves the first window
+    Exec("WindowSetBaseWidget(second, g_sizer)");  // the sizer leaves the first window
     EXPECT_EQ(first->GetBaseWidget(), nullptr);
     EXPECT_EQ(other->GetBaseWidget(), sizer.Get());
     EXPECT_EQ(sizer->GetOwnerWindow(), other);
@@ -444,7 +448,7 @@ TEST_F(UIAPI, BaseWidgetsAndTheirChildren)
         {"WindowSetBaseWidget(win, g_font)", "Expected 'Widget' got 'Truetype Font'"},
     });
     EXPECT_EQ(first->GetBaseWidget(), nullptr);
-    Exec("UIDeleteWindow(ui, second)");                            // its tree goes with it
+    Exec("UIDeleteWindow(ui, second)");  // its tree goes with it
     EXPECT_EQ(sizer->GetOwnerWindow(), nullptr);
     EXPECT_EQ(sizer->GetRefCount(), 1);
 }
@@ -456,47 +460,43 @@ TEST_F(UIAPI, BaseWidgetsAndTheirChildren)
 TEST_F(UIAPI, WindowHandlersGetTheMouseThroughTheRouter)
 {
     OpenOutput();
-    struct Step { int32_t x, y; bool left, right, middle; };
+    struct Step
+    {
+        int32_t x, y;
+        bool left, right, middle;
+    };
     const Step out{600, 400, false, false, false}, atA{150, 130, false, false, false}, atB{250, 130, false, false, false};
     auto pressed = [](Step s, int32_t button) { (button == 0 ? s.left : button == 1 ? s.right : s.middle) = true; return s; };
     auto moved = [](Step s, int32_t dx, int32_t dy) { s.x += dx; s.y += dy; return s; };
     struct Scenario
     {
-        const char*       name;
-        bool              widgets;      // the sizer {A, B} as the base widget
-        bool              movable;
-        const char*       events;       // the events handled, as script text
+        const char* name;
+        bool widgets;  // the sizer {A, B} as the base widget
+        bool movable;
+        const char* events;  // the events handled, as script text
         std::vector<Step> steps;
-        const char*       got;
-        const char*       position;     // the window's position after the steps
+        const char* got;
+        const char* position;  // the window's position after the steps
     };
     const char* all = "[1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15]";
     const Scenario scenarios[] = {
-        {"window alone: enter, click, leave", false, false, all,
-         {out, atA, pressed(atA, 0), atA, out}, "10 1 11", "100 80 -1"},
-        {"window alone: pressed inside, released outside", false, false, all,
-         {out, atA, pressed(atA, 0), pressed(out, 0), out}, "10 11", "100 80 -1"},
-        {"widgets: move, down and click bubble to the window", true, false, all,
-         {out, atA, pressed(atA, 0), atA}, "12 10 4 1", "100 80 -1"},
-        {"widgets: pressed on A, released on B: an up, no click", true, false, all,
-         {out, atA, pressed(atA, 0), pressed(atB, 0), atB}, "12 10 4 12 7", "100 80 -1"},
-        {"widgets: right and middle buttons", true, false, all,
-         {atA, pressed(atA, 1), atA, pressed(atA, 2), atA}, "12 10 5 2 6 3", "100 80 -1"},
-        {"widgets: y alone changing over one widget moves", true, false, all,
-         {atA, moved(atA, 0, 5), moved(atA, 1, 5)}, "12 10 12 12", "100 80 -1"},
-        {"unhandled press on a movable window drags it: moves, no up or click", true, true, "[1, 7, 13]",
-         {atA, pressed(atA, 0), pressed(moved(atA, 30, 10), 0), moved(atA, 30, 10), moved(atA, 40, 10)},
-         "13 13", "130 90 -1"},
-        {"a handled press does not drag", true, true, "[4, 13]",
-         {atA, pressed(atA, 0), pressed(moved(atA, 30, 10), 0), moved(atA, 30, 10)}, "4", "100 80 -1"},
+        {"window alone: enter, click, leave", false, false, all, {out, atA, pressed(atA, 0), atA, out}, "10 1 11", "100 80 -1"},
+        {"window alone: pressed inside, released outside", false, false, all, {out, atA, pressed(atA, 0), pressed(out, 0), out}, "10 11", "100 80 -1"},
+        {"widgets: move, down and click bubble to the window", true, false, all, {out, atA, pressed(atA, 0), atA}, "12 10 4 1", "100 80 -1"},
+        {"widgets: pressed on A, released on B: an up, no click", true, false, all, {out, atA, pressed(atA, 0), pressed(atB, 0), atB}, "12 10 4 12 7", "100 80 -1"},
+        {"widgets: right and middle buttons", true, false, all, {atA, pressed(atA, 1), atA, pressed(atA, 2), atA}, "12 10 5 2 6 3", "100 80 -1"},
+        {"widgets: y alone changing over one widget moves", true, false, all, {atA, moved(atA, 0, 5), moved(atA, 1, 5)}, "12 10 12 12", "100 80 -1"},
+        {"unhandled press on a movable window drags it: moves, no up or click", true, true, "[1, 7, 13]", {atA, pressed(atA, 0), pressed(moved(atA, 30, 10), 0), moved(atA, 30, 10), moved(atA, 40, 10)}, "13 13", "130 90 -1"},
+        {"a handled press does not drag", true, true, "[4, 13]", {atA, pressed(atA, 0), pressed(moved(atA, 30, 10), 0), moved(atA, 30, 10)}, "4", "100 80 -1"},
     };
     for (const Scenario& c : scenarios) {
         Exec(std::string("::got <- [];"
                          "::w <- UIAddWindow(ui, 20, 100, 80, 200, 100);"
-                         "foreach (e in ") + c.events + ") WindowSetEventHandler(w, e, function(id, e) { ::got.append(id); });" +
+                         "foreach (e in ") +
+             c.events + ") WindowSetEventHandler(w, e, function(id, e) { ::got.append(id); });" +
              (c.widgets ? "WindowSetBaseWidget(w, g_sizer);" : "") +
              (c.movable ? "WindowAddStyle(w, StyleMovable);" : ""));
-        Frame(out.x, out.y);   // a new window is placed (and hit) from the frame that first draws it
+        Frame(out.x, out.y);  // a new window is placed (and hit) from the frame that first draws it
         for (const Step& step : c.steps) Frame(step.x, step.y, step.left, step.right, step.middle);
         EXPECT_EQ(Eval("got.reduce(@(a, b) a + \" \" + b)"), c.got) << c.name;
         EXPECT_EQ(Eval("WindowGetPosition(w)"), c.position) << c.name;
@@ -565,7 +565,7 @@ TEST_F(UIAPI, CursorAutoHideDelay)
     ASSERT_TRUE(arrow.Allocate(8, 8, PixelFormatRGBA8));
     ASSERT_TRUE(SavePictureTGA(dir.Path("arrow.tga").c_str(), arrow));
     Exec("UISetCursor(ui, \"" + dir.Path("arrow.tga") + "\"); ::cursor <- UIGetCursorWindow(ui);"
-         "WindowSetOpacity(cursor, 0.25); WindowShow(cursor, false); UISetCursorAutoHideDelay(ui, 2.5);");
+                                                        "WindowSetOpacity(cursor, 0.25); WindowShow(cursor, false); UISetCursorAutoHideDelay(ui, 2.5);");
     EXPECT_EQ(UI().GetRouter().GetCursorAutoHideDelay(), 2.5f);
     EXPECT_EQ(Eval("WindowGetOpacity(cursor)"), "0.25");
     Exec("UISetCursorAutoHideDelay(ui, 0)");
@@ -584,14 +584,13 @@ TEST_F(UIAPI, SweepOfKindsNullsDeletedObjectsAndBoundaryNumbers)
 {
     std::string longText(4096, 'a');
     Exec("::g_long <- \"" + longText + "\"; ::dead <- UIAddWindow(ui, 50, 0, 0, 1, 1); UIDeleteWindow(ui, dead);"
-         "::farW <- UIAddWindow(otherUI, 51, 0, 0, 1, 1);");
+                                       "::farW <- UIAddWindow(otherUI, 51, 0, 0, 1, 1);");
     const std::vector<std::vector<std::string>> kinds = {
         /* n */ {"0", "-1", "1", "2147483647", "2147483648", "-2147483649", "4294967296", "0.0", "-1.0", "1e30", "-1e30",
                  "(0.0 / 0.0)", "(1e30 * 1e30)", "-(1e30 * 1e30)"},
         /* s */ {"\"\"", "\"none.tga\"", "\"../x\"", "g_long"},
         /* b */ {"true", "false"},
-        /* x */ {"win", "spr", "ui", "g_scene", "g_texture", "NullWindow", "g_nullUI", "dead", "farW", "Vector(1, 2, 3)",
-                 "g_widget", "g_sizer", "g_nullWidget", "g_deadWidget", "g_farWidget", "g_font"},
+        /* x */ {"win", "spr", "ui", "g_scene", "g_texture", "NullWindow", "g_nullUI", "dead", "farW", "Vector(1, 2, 3)", "g_widget", "g_sizer", "g_nullWidget", "g_deadWidget", "g_farWidget", "g_font"},
         /* c */ {"function(id, e) {}", "function(id, e) { throw \"handler\"; }", "print"},
         /* . */ {"null", "1", "\"s\"", "{}", "[]", "win", "g_widget"},
     };
@@ -612,8 +611,16 @@ TEST_F(UIAPI, SweepOfKindsNullsDeletedObjectsAndBoundaryNumbers)
         if (f.name == "WindowSetBaseWidget") base[1] = "g_widget";
         std::vector<std::vector<std::string>> argLists;
         for (size_t p = 0; p < letters.size(); ++p) {
-            for (const std::string& value : good(letters[p])) { auto a = base; a[p] = value; argLists.push_back(a); }
-            for (const std::string& value : wrong) { auto a = base; a[p] = value; argLists.push_back(a); }
+            for (const std::string& value : good(letters[p])) {
+                auto a = base;
+                a[p] = value;
+                argLists.push_back(a);
+            }
+            for (const std::string& value : wrong) {
+                auto a = base;
+                a[p] = value;
+                argLists.push_back(a);
+            }
         }
         argLists.push_back(base);
         argLists.push_back(std::vector<std::string>(base.begin(), base.end() - 1));
@@ -639,4 +646,4 @@ TEST_F(UIAPI, SweepOfKindsNullsDeletedObjectsAndBoundaryNumbers)
         << "the sweep's window is still whole";
 }
 
-} // namespace
+}  // namespace

@@ -86,10 +86,10 @@ protected:
         return Eval(r + ".sx + \",\" + " + r + ".sy + \",\" + " + r + ".ex + \",\" + " + r + ".ey");
     }
 
-    nTempDir            dir;
+    nTempDir dir;
     nTempDir::ChangeInto into{dir};
-    nWindowSystemFonts  fonts;
-    nScene*             other = 0;
+    nWindowSystemFonts fonts;
+    nScene* other = 0;
 };
 
 TEST_F(WidgetAPI, CensusOfNamesMasksAndConstantsAgainstTheManifest)
@@ -171,13 +171,17 @@ TEST_F(WidgetAPI, TreesBuiltByScriptsLayOutInTheirWindow)
 {
     Exec("SizerAddWidget(vsizer, hsizer); SizerAddWidget(vsizer, container);"
          "foreach (w in [text, check, spacer]) SizerAddWidget(hsizer, w);"
-         "SizerAddWidget(hsizer, text);"                                    // once is enough
+         "SizerAddWidget(hsizer, text);"  // once is enough
          "ContainerAddWidget(container, bitmap, 10.7, 5.2, 20.5, 10);"
          "WidgetSetFormattingSize(spacer, 2, 1); SizerSetBorderSize(hsizer, 0, 0, 0, 0);");
     Window()->SetBaseWidget(Native("vsizer"));
     Exec("WindowForceLayout(win)");
     EXPECT_EQ(Native("hsizer")->GetChildren().size(), 3u);
-    struct Case { const char* widget; const char* rect; };
+    struct Case
+    {
+        const char* widget;
+        const char* rect;
+    };
     // The vertical sizer (borders 2) gives each of its two children half of 96 rows; the
     // horizontal one (no borders) weighs text 1, check 1 and the spacer 2 over its 296 pixels;
     // the container places its cell from its own origin, truncated.
@@ -186,14 +190,14 @@ TEST_F(WidgetAPI, TreesBuiltByScriptsLayOutInTheirWindow)
         {"WidgetGetRect(hsizer)", "2,2,298,50"},
         {"WidgetGetRect(spacer)", "150,2,298,50"},
         {"WidgetGetRect(container)", "2,50,298,98"},
-        {"WidgetGetRect(bitmap)", "14,54,30,66"},      // centred in its cell (12, 55, 33, 65)
+        {"WidgetGetRect(bitmap)", "14,54,30,66"},  // centred in its cell (12, 55, 33, 65)
     };
     for (const Case& c : laidOut) EXPECT_EQ(RectText(c.widget), c.rect) << c.widget;
     Exec("ContainerWidgetSetPosition(container, bitmap, 40, 1); WidgetSetHAlign(bitmap, WidgetAlignRight);"
          "WidgetSetHidden(check, true); WindowForceLayout(win);");
     const Case changed[] = {
-        {"WidgetGetRect(bitmap)", "47,50,63,62"},      // right-aligned in its cell (42, 51, 63, 61)
-        {"WidgetGetRect(spacer)", "100,2,297,50"},     // the hidden check takes no share
+        {"WidgetGetRect(bitmap)", "47,50,63,62"},   // right-aligned in its cell (42, 51, 63, 61)
+        {"WidgetGetRect(spacer)", "100,2,297,50"},  // the hidden check takes no share
     };
     for (const Case& c : changed) EXPECT_EQ(RectText(c.widget), c.rect) << c.widget;
     EXPECT_EQ(Run("ContainerWidgetSetPosition(container, text, 0, 0)"), "Widget not in container");
@@ -228,7 +232,13 @@ TEST_F(WidgetAPI, TextParametersAndMeasuring)
     EXPECT_EQ(Native<nCheckWidget>("check")->GetLabel().GetText(), "Music");
 
     Exec("::Box <- function(w, h) { local r = Rect(); r.ex = w; r.ey = h; return r; }");
-    struct Case { const char* text; int32_t format; int32_t size; const char* table; };
+    struct Case
+    {
+        const char* text;
+        int32_t format;
+        int32_t size;
+        const char* table;
+    };
     const Case cases[] = {
         {"Hello world", TextFormatStandard, 16, "{}"},
         {"Hello wide world of text", TextFormatParagraph, 20, "{format = \"paragraph\", size = 20}"},
@@ -330,7 +340,7 @@ TEST_F(WidgetAPI, TreesRefuseCyclesPartsAndOtherScenes)
                                   "[!] Widget 70 belongs to another window system.\n",
                                   "[!] Widget -1 cannot be the base widget of window '3'.\n",
                                   "[!] Widget 70 cannot be the base widget of window '3'.\n"}));
-    EXPECT_EQ(Native("vsizer")->GetChildren().size(), 0u);   // the spacer moved to hsizer
+    EXPECT_EQ(Native("vsizer")->GetChildren().size(), 0u);  // the spacer moved to hsizer
     Exec("ContainerAddWidget(container, spacer, 0, 0, 5, 5)");
     EXPECT_EQ(Native("hsizer")->GetChildren().size(), 1u);
     EXPECT_EQ(Native("spacer")->GetParent(), Native("container"));
@@ -342,13 +352,13 @@ TEST_F(WidgetAPI, NullObjectsAsTheManifestSays)
 {
     auto good = [](char letter) -> std::string {
         switch (letter) {
-        case 'n': return "1";
-        case 's': return "\"x\"";
-        case 'b': return "true";
-        case 't': return "{}";
-        case 'c': return "function(id, e) {}";
-        case '.': return "null";
-        default: return "spacer";
+            case 'n': return "1";
+            case 's': return "\"x\"";
+            case 'b': return "true";
+            case 't': return "{}";
+            case 'c': return "function(id, e) {}";
+            case '.': return "null";
+            default: return "spacer";
         }
     };
     for (const ManifestFunction& f : ReadFunctionManifest("widget_functions.tsv")) {
@@ -357,8 +367,7 @@ TEST_F(WidgetAPI, NullObjectsAsTheManifestSays)
         std::vector<std::string> args = {f.name.rfind("UI", 0) == 0 ? "g_nullUI" : "g_nullWidget"};
         for (size_t i = 1; i < letters.size(); ++i) args.push_back(good(letters[i]));
         // The exact-kind functions get a null object of their own kind.
-        static const char* const kinds[][2] = {{"Sizer", "15"}, {"Container", "16"}, {"Canvas", "18"}, {"Text", "19"},
-                                               {"Bitmap", "20"}, {"Check", "21"}};
+        static const char* const kinds[][2] = {{"Sizer", "15"}, {"Container", "16"}, {"Canvas", "18"}, {"Text", "19"}, {"Bitmap", "20"}, {"Check", "21"}};
         for (const auto& k : kinds)
             if (f.name.rfind(k[0], 0) == 0) {
                 Hold(("g_null" + std::string(k[0])).c_str(), 0, std::stoi(k[1]));
@@ -384,8 +393,8 @@ TEST_F(WidgetAPI, SweepOfKindsNullsDeletedObjectsAndBoundaryNumbers)
 {
     const std::string longText(4096, 'W');
     Exec("::g_long <- \"" + longText + "\"; ::dead <- UIAddSpacerWidget(ui, 50); UIDeleteWidget(ui, dead);"
-         "::far <- UIAddSpacerWidget(otherUI, 51); ::label <- CheckWidgetGetText(check);"
-         "SizerAddWidget(hsizer, vsizer); SizerAddWidget(vsizer, bitmap); ContainerAddWidget(container, canvas, 0, 0, 4, 4);");
+                                       "::far <- UIAddSpacerWidget(otherUI, 51); ::label <- CheckWidgetGetText(check);"
+                                       "SizerAddWidget(hsizer, vsizer); SizerAddWidget(vsizer, bitmap); ContainerAddWidget(container, canvas, 0, 0, 4, 4);");
     Window()->SetBaseWidget(Native("hsizer"));
     const std::vector<std::string> numbers = {"0", "-1", "1", "2147483647", "2147483648", "-2147483649", "4294967296", "0.0",
                                               "-1.0", "1e30", "-1e30", "(0.0 / 0.0)", "(1e30 * 1e30)", "-(1e30 * 1e30)"};
@@ -399,13 +408,16 @@ TEST_F(WidgetAPI, SweepOfKindsNullsDeletedObjectsAndBoundaryNumbers)
     const std::vector<std::string> wrong = {"null", "1.5", "7", "\"s\"", "true", "[]", "{}", "Vector(0, 0, 0)"};
     auto good = [&](char letter) -> const std::vector<std::string>& {
         switch (letter) {
-        case 'n': return numbers;
-        case 's': return strings;
-        case 't': return tables;
-        case 'c': return closures;
-        case 'b': { static const std::vector<std::string> b = {"true", "false"}; return b; }
-        case '.': return wrong;
-        default: return objects;
+            case 'n': return numbers;
+            case 's': return strings;
+            case 't': return tables;
+            case 'c': return closures;
+            case 'b': {
+                static const std::vector<std::string> b = {"true", "false"};
+                return b;
+            }
+            case '.': return wrong;
+            default: return objects;
         }
     };
     const std::vector<std::string> known = {
@@ -428,8 +440,16 @@ TEST_F(WidgetAPI, SweepOfKindsNullsDeletedObjectsAndBoundaryNumbers)
         if (f.name == "UIDeleteWidget") base[1] = "UIAddSpacerWidget(ui, 60)";
         std::vector<std::vector<std::string>> argLists;
         for (size_t p = 0; p < letters.size(); ++p) {
-            for (const std::string& value : good(letters[p])) { auto a = base; a[p] = value; argLists.push_back(a); }
-            for (const std::string& value : wrong) { auto a = base; a[p] = value; argLists.push_back(a); }
+            for (const std::string& value : good(letters[p])) {
+                auto a = base;
+                a[p] = value;
+                argLists.push_back(a);
+            }
+            for (const std::string& value : wrong) {
+                auto a = base;
+                a[p] = value;
+                argLists.push_back(a);
+            }
         }
         argLists.push_back(base);
         argLists.push_back(std::vector<std::string>(base.begin(), base.end() - 1));
@@ -446,9 +466,9 @@ TEST_F(WidgetAPI, SweepOfKindsNullsDeletedObjectsAndBoundaryNumbers)
             }
             ASSERT_FALSE(vm.IsKilled()) << call;
         }
-        Exec("WindowForceLayout(win)");   // every tree the sweep left lays out
+        Exec("WindowForceLayout(win)");  // every tree the sweep left lays out
     }
     EXPECT_EQ(Run("TextSetText(text, \"after\"); WindowForceLayout(win);"), "") << "the sweep's widgets are still whole";
 }
 
-} // namespace
+}  // namespace

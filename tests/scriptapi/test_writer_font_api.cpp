@@ -32,7 +32,11 @@ protected:
         renderer.reset(new nRecordingRenderer(&engine, &calls));
         renderer->SetOutput(800.0f, 600.0f);
         std::string tga(18, '\0');
-        tga[2] = 2; tga[12] = 1; tga[14] = 1; tga[16] = 32; tga[17] = 0x28;
+        tga[2] = 2;
+        tga[12] = 1;
+        tga[14] = 1;
+        tga[16] = 32;
+        tga[17] = 0x28;
         tga += std::string(4, '\xff');
         dir.Write("f_00.tga", tga);
         dir.Write("f.nml", "<NML=1.0>\n<Font= <Common= <Height=0.125> <BaseLine=0.0625> >\n"
@@ -52,9 +56,9 @@ protected:
         renderer.reset();
     }
 
-    nCallLog                            calls;
+    nCallLog calls;
     std::unique_ptr<nRecordingRenderer> renderer;
-    nTempDir                            dir;
+    nTempDir dir;
 };
 
 TEST_F(WriterFontAPI, CensusOfNamesAndConstantsAgainstTheManifests)
@@ -109,7 +113,15 @@ TEST_F(WriterFontAPI, AFontThatDoesNotLoadIsANullObject)
 
 TEST_F(WriterFontAPI, WriteHandsTheRendererEveryArgumentAndTheColourWithItsAlpha)
 {
-    struct Case { const char* call; const char* text; float x, y, size; bool keepAspect; int32_t alignment; float r, g, b, a; };
+    struct Case
+    {
+        const char* call;
+        const char* text;
+        float x, y, size;
+        bool keepAspect;
+        int32_t alignment;
+        float r, g, b, a;
+    };
     const Case cases[] = {
         {"RendererWrite(render, font, \"AA\", 0.1, 0.2, 1.0, false, WriterAlignLeft, Vector(1, 0, 0, 0.5))",
          "AA", 0.1f, 0.2f, 1.0f, false, 0, 1, 0, 0, 0.5f},
@@ -161,9 +173,11 @@ TEST_F(WriterFontAPI, WrongKindsNullObjectsAndBoundaryNumbersRaiseKnownErrorsOnl
                                             "Invalid instance type", "invalid type tag"};
     auto plausible = [](const std::string& name, size_t position, char letter) -> std::string {
         if (letter == 'x') return position == 0 && name.rfind("WriterFont", 0) != 0 ? "render"
-                                  : name == "RendererWrite" && position == 8 ? "Vector(1, 1, 1, 1)" : "font";
-        if (letter == 's') return position == 1 && name == "RendererLoadWriterFont" ? "fontPath"
-                                  : position == 2 && name == "RendererLoadWriterFont" ? "pageBase" : "\"A\\nAA\"";
+                                  : name == "RendererWrite" && position == 8        ? "Vector(1, 1, 1, 1)"
+                                                                                    : "font";
+        if (letter == 's') return position == 1 && name == "RendererLoadWriterFont"   ? "fontPath"
+                                  : position == 2 && name == "RendererLoadWriterFont" ? "pageBase"
+                                                                                      : "\"A\\nAA\"";
         if (letter == 'b') return "true";
         if (letter == 'i') return "1";
         return "0.5";
@@ -175,7 +189,11 @@ TEST_F(WriterFontAPI, WrongKindsNullObjectsAndBoundaryNumbersRaiseKnownErrorsOnl
         for (size_t p = 0; p < letters.size(); ++p) base.push_back(plausible(f.name, p, letters[p]));
         std::vector<std::vector<std::string>> argLists = {base};
         for (size_t p = 0; p < letters.size(); ++p)
-            for (const std::string& value : wrong) { auto a = base; a[p] = value; argLists.push_back(a); }
+            for (const std::string& value : wrong) {
+                auto a = base;
+                a[p] = value;
+                argLists.push_back(a);
+            }
         argLists.push_back(std::vector<std::string>(base.begin(), base.end() - 1));
         auto more = base;
         more.push_back("0");
@@ -204,7 +222,7 @@ TEST_F(WriterFontAPI, TheSceneLoadsItsProfilerFontAndWritesItsBlock)
     Hold("yard", scene, objectTypeScene);
     Hold("noScene", nullptr, objectTypeScene);
     ExpectRuns({
-        {"SceneUpdateProfiler(yard)", ""},          // no font yet: nothing written
+        {"SceneUpdateProfiler(yard)", ""},  // no font yet: nothing written
         {"SceneCreateProfiler(noScene, fontPath, pageBase)", ""},
         {"SceneUpdateProfiler(noScene)", "CObject is null"},
     });
@@ -212,7 +230,7 @@ TEST_F(WriterFontAPI, TheSceneLoadsItsProfilerFontAndWritesItsBlock)
     EXPECT_EQ(scene->GetProfilerFont(), nullptr);
     Exec("SceneCreateProfiler(yard, fontPath, pageBase); SceneUpdateProfiler(yard);");
     ASSERT_NE(scene->GetProfilerFont(), nullptr);
-    ASSERT_EQ(renderer->writes.size(), 20u);            // ten lines, each after its shadow
+    ASSERT_EQ(renderer->writes.size(), 20u);  // ten lines, each after its shadow
     EXPECT_EQ(renderer->writes[1].text.rfind("Perf. = ", 0), 0u);
     EXPECT_FLOAT_EQ(renderer->writes[1].x, 0.025f);
     EXPECT_FLOAT_EQ(renderer->writes[1].y, 0.05f);

@@ -95,9 +95,9 @@ TEST_F(ScriptUnits, SetUpIsSkippedOrRefusedWithoutAUsableClass)
     EXPECT_EQ(noClass->GetInstance(), nullptr);
     EXPECT_FALSE(missing->Setup());
     EXPECT_EQ(missing->GetInstance(), nullptr);
-    EXPECT_FALSE(vm.IsKilled());                  // a missing class kills nothing
+    EXPECT_FALSE(vm.IsKilled());  // a missing class kills nothing
     EXPECT_FALSE(noClass->BeginCall("OnUpdate", nullptr));
-    Calls want = {"script.run b.nut"};            // the unit without class runs no file
+    Calls want = {"script.run b.nut"};  // the unit without class runs no file
     EXPECT_EQ(log.Calls(), want);
 }
 
@@ -147,7 +147,13 @@ TEST_F(ScriptUnits, TheOwnersCachedEventsFollowItsUnits)
     const uint32_t collision = 1u << nManagerScriptUnit::CachedOnCollision;
     nListNode<nScriptUnit*>* thinkerNode = item.GetScriptUnits().GetTail();
 
-    struct Step { const char* name; std::function<void()> change; uint32_t item; uint32_t other; };
+    struct Step
+    {
+        const char* name;
+        std::function<void()> change;
+        uint32_t item;
+        uint32_t other;
+    };
     const Step steps[] = {
         {"before set-up", [] {}, 0, 0},
         {"item set up", [&] { items->OnSetup(&item); }, update | activate | logic, 0},
@@ -235,7 +241,7 @@ TEST_F(ScriptUnits, SceneUpdateDelayCountsDownByTheFrameTime)
         nSceneScriptEventDispatcher::GetDefault()->OnUpdate(&scene);
         if (!log.Calls().empty()) firstCall = frame;
     }
-    EXPECT_EQ(firstCall, 32);   // 5000 ticks need 31 frames of 166 to fall below 1
+    EXPECT_EQ(firstCall, 32);  // 5000 ticks need 31 frames of 166 to fall below 1
 }
 
 TEST_F(ScriptUnits, UnitNmlRoundTripsTypedParameters)
@@ -266,7 +272,7 @@ TEST_F(ScriptUnits, UnitNmlRoundTripsTypedParameters)
     nScriptUnit* bare = copy.CreateScriptUnit();
     nMetaTag* tag = bare->Serialize(&document);
     ASSERT_NE(tag, nullptr);
-    EXPECT_EQ(tag->GetChildCount(), 0);            // no path, no class, no ParmList
+    EXPECT_EQ(tag->GetChildCount(), 0);  // no path, no class, no ParmList
     delete tag;
 }
 

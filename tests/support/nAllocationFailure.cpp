@@ -2,11 +2,10 @@
 
 #include <new>
 
-namespace
-{
-int         g_countdown = 0;   // counts nothrow allocations down while armed; the one reaching 0 fails
-bool        g_failed = false;
-std::size_t g_failSize = 0;    // the next nothrow allocation of this size fails
+namespace {
+int g_countdown = 0;  // counts nothrow allocations down while armed; the one reaching 0 fails
+bool g_failed = false;
+std::size_t g_failSize = 0;  // the next nothrow allocation of this size fails
 
 bool ShouldFail(std::size_t size)
 {
@@ -23,7 +22,7 @@ bool ShouldFail(std::size_t size)
 void nFailNthNothrowAllocation(int n)
 {
     g_countdown = n;
-    if (n > 0) g_failed = false;   // disarming keeps the answer of the last countdown
+    if (n > 0) g_failed = false;  // disarming keeps the answer of the last countdown
 }
 
 bool nNothrowAllocationFailed() { return g_failed; }

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-void nFailNthNothrowAllocation(int n);              // the n-th next nothrow allocation fails; 0 disarms
-                                                    // (arming clears nNothrowAllocationFailed, disarming keeps it)
-bool nNothrowAllocationFailed();                    // whether an armed countdown has made one fail
-void nFailNothrowAllocationOfSize(std::size_t size); // the next nothrow allocation of this size fails; 0 disarms
+void nFailNthNothrowAllocation(int n);                // the n-th next nothrow allocation fails; 0 disarms
+                                                      // (arming clears nNothrowAllocationFailed, disarming keeps it)
+bool nNothrowAllocationFailed();                      // whether an armed countdown has made one fail
+void nFailNothrowAllocationOfSize(std::size_t size);  // the next nothrow allocation of this size fails; 0 disarms

@@ -13,15 +13,19 @@
 
 struct nBlockFontMetrics
 {
-    float step = 0.1f;          // advance and block width, in page units
-    float height = 0.06f;       // block height
-    float lineHeight = 0.1f;    // "Height" of the description
+    float step = 0.1f;        // advance and block width, in page units
+    float height = 0.06f;     // block height
+    float lineHeight = 0.1f;  // "Height" of the description
 };
 
 inline bool WriteBlockFont(nTempDir& dir, const std::string& base, const nBlockFontMetrics& m = nBlockFontMetrics())
 {
     std::string tga(18, '\0');
-    tga[2] = 2; tga[12] = 4; tga[14] = 4; tga[16] = 32; tga[17] = 0x28;
+    tga[2] = 2;
+    tga[12] = 4;
+    tga[14] = 4;
+    tga[16] = 32;
+    tga[17] = 0x28;
     tga += std::string(4 * 4 * 4, '\xff');
     char line[256];
     std::snprintf(line, sizeof(line), "<NML=1.0>\n<Font= <Common= <Height=%.5f> <BaseLine=%.5f> <PageCount=1> >\n",

@@ -53,7 +53,8 @@ inline std::string ReadThroughIO(const char* path, nIOBaseFS** servedBy = nullpt
 
 // Fixture: a temporary directory as the current directory, and the IO layer as at start-up
 // (disk current, no fallbacks, no search paths, empty memory cache), restored that way after.
-class nIOTest : public ::testing::Test {
+class nIOTest : public ::testing::Test
+{
 protected:
     nIOTest() : m_cwd(m_dir) { Reset(); }
     ~nIOTest() override
@@ -85,7 +86,7 @@ protected:
         nIO::GetMemoryFS()->Shutdown();
     }
 
-    nTempDir                 m_dir;
-    nTempDir::ChangeInto     m_cwd;
-    std::vector<nIOBaseFS*>  m_queued;
+    nTempDir m_dir;
+    nTempDir::ChangeInto m_cwd;
+    std::vector<nIOBaseFS*> m_queued;
 };

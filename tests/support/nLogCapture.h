@@ -18,20 +18,21 @@
 #include <string>
 #include <vector>
 
-class nLogCapture : public nLog {
+class nLogCapture : public nLog
+{
 public:
     nLogCapture();
     ~nLogCapture() override;
 
-    std::vector<std::string> Lines() const;   // recorded lines, in order
-    std::string              Text() const;    // recorded lines joined
-    void                     Clear();         // forgets what was recorded
+    std::vector<std::string> Lines() const;  // recorded lines, in order
+    std::string Text() const;                // recorded lines joined
+    void Clear();                            // forgets what was recorded
 
 protected:
     void Write(const char* line, size_t length) override;
 
 private:
-    nLog*                    m_previous;
-    mutable std::mutex       m_lines_mutex;   // leaf lock: taken inside the log's mutex, takes none
+    nLog* m_previous;
+    mutable std::mutex m_lines_mutex;  // leaf lock: taken inside the log's mutex, takes none
     std::vector<std::string> m_lines;
 };

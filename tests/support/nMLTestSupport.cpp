@@ -24,46 +24,46 @@ std::string nMLDumpTag(const nMetaTag* tag)
     const nVariant& value = tag->GetValue();
     char text[64];
     switch (value.GetType()) {
-    case TagType_Real: {
-        float f = 0;
-        value.GetFloat(&f);
-        snprintf(text, sizeof(text), "=f%.9g", static_cast<double>(f));
-        out += text;
-        break;
-    }
-    case TagType_Bool: {
-        bool b = false;
-        value.GetBool(&b);
-        out += b ? "=b1" : "=b0";
-        break;
-    }
-    case TagType_Integer: {
-        int32_t i = 0;
-        value.GetInt(&i);
-        snprintf(text, sizeof(text), "=i%d", static_cast<int>(i));
-        out += text;
-        break;
-    }
-    case TagType_String: {
-        const char* s = "";
-        value.GetString(&s);
-        out += "=s\"";
-        out += s;
-        out += '"';
-        break;
-    }
-    case TagType_Binary:
-        out += "=x";
-        for (int32_t i = 0; i < value.GetBinaryLength(); ++i) {
-            snprintf(text, sizeof(text), "%02x", value.GetBinaryData()[i]);
+        case TagType_Real: {
+            float f = 0;
+            value.GetFloat(&f);
+            snprintf(text, sizeof(text), "=f%.9g", static_cast<double>(f));
             out += text;
+            break;
         }
-        break;
-    case TagType_List:
-        out += "=list";
-        break;
-    default:
-        break;
+        case TagType_Bool: {
+            bool b = false;
+            value.GetBool(&b);
+            out += b ? "=b1" : "=b0";
+            break;
+        }
+        case TagType_Integer: {
+            int32_t i = 0;
+            value.GetInt(&i);
+            snprintf(text, sizeof(text), "=i%d", static_cast<int>(i));
+            out += text;
+            break;
+        }
+        case TagType_String: {
+            const char* s = "";
+            value.GetString(&s);
+            out += "=s\"";
+            out += s;
+            out += '"';
+            break;
+        }
+        case TagType_Binary:
+            out += "=x";
+            for (int32_t i = 0; i < value.GetBinaryLength(); ++i) {
+                snprintf(text, sizeof(text), "%02x", value.GetBinaryData()[i]);
+                out += text;
+            }
+            break;
+        case TagType_List:
+            out += "=list";
+            break;
+        default:
+            break;
     }
     return out;
 }

@@ -15,8 +15,7 @@ inline ::testing::AssertionResult VectorNearImpl(const nVector& a, const nVector
 {
     const float da[4] = {a.x, a.y, a.z, a.w}, db[4] = {b.x, b.y, b.z, b.w};
     for (int i = 0; i < (withW ? 4 : 3); ++i)
-        if (!(std::fabs(da[i] - db[i]) <= eps))
-        {
+        if (!(std::fabs(da[i] - db[i]) <= eps)) {
             std::ostringstream s;
             s.precision(9);
             s << "(" << a.x << ", " << a.y << ", " << a.z << ", " << a.w << ") vs (" << b.x << ", " << b.y << ", "
@@ -36,12 +35,11 @@ inline ::testing::AssertionResult Vector4Near(const nVector& a, const nVector& b
     return VectorNearImpl(a, b, eps, true);
 }
 
-template <int N>
+template<int N>
 inline ::testing::AssertionResult ElementsNear(const float* a, const float* b, float eps)
 {
     for (int i = 0; i < N; ++i)
-        if (!(std::fabs(a[i] - b[i]) <= eps))
-        {
+        if (!(std::fabs(a[i] - b[i]) <= eps)) {
             std::ostringstream s;
             s.precision(9);
             s << "element " << i << ": " << a[i] << " vs " << b[i] << " beyond " << eps << "\n  a =";

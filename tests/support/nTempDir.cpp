@@ -20,7 +20,7 @@ int RemoveEntry(const char* path, const struct stat*, int, struct FTW*)
 
 bool MakeDirs(const std::string& path)
 {
-    for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
+    for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
         const std::string part = path.substr(0, slash);
         if (mkdir(part.c_str(), 0755) != 0) {
             struct stat st;
@@ -32,7 +32,7 @@ bool MakeDirs(const std::string& path)
     }
 }
 
-} // namespace
+}  // namespace
 
 nTempDir::nTempDir()
 {

@@ -13,27 +13,30 @@
 #include <string>
 #include <vector>
 
-class nTempDir {
+class nTempDir
+{
 public:
     nTempDir();
-    ~nTempDir();                                             // removes the whole tree
+    ~nTempDir();  // removes the whole tree
     nTempDir(const nTempDir&) = delete;
     nTempDir& operator=(const nTempDir&) = delete;
 
     const std::string& Root() const { return m_root; }
-    std::string Path(const std::string& relative) const;     // root + "/" + relative
-    bool        Write(const std::string& relative, const std::string& contents); // creates parents
-    bool        MakeDir(const std::string& relative);        // creates parents
-    std::string Read(const std::string& relative) const;     // whole file; "" when missing
-    bool        Exists(const std::string& relative) const;   // any kind of entry
-    std::vector<std::string> List(const std::string& relative) const; // entry names of a directory, sorted, without "." and ".."
+    std::string Path(const std::string& relative) const;                   // root + "/" + relative
+    bool Write(const std::string& relative, const std::string& contents);  // creates parents
+    bool MakeDir(const std::string& relative);                             // creates parents
+    std::string Read(const std::string& relative) const;                   // whole file; "" when missing
+    bool Exists(const std::string& relative) const;                        // any kind of entry
+    std::vector<std::string> List(const std::string& relative) const;      // entry names of a directory, sorted, without "." and ".."
 
-    class ChangeInto {
+    class ChangeInto
+    {
     public:
         explicit ChangeInto(const nTempDir& dir);
         ~ChangeInto();
         ChangeInto(const ChangeInto&) = delete;
         ChangeInto& operator=(const ChangeInto&) = delete;
+
     private:
         std::string m_previous;
     };

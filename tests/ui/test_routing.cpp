@@ -62,52 +62,66 @@ struct Pointer : nUIPointer
 
 // Where a step puts the cursor: over A, over B, over the window but no child (the sizer's
 // border), exactly on the window's left edge, in its title bar, or away from every window.
-enum Place { AtA, AtB, AtSizer, AtEdge, AtTitle, Away };
+enum Place
+{
+    AtA,
+    AtB,
+    AtSizer,
+    AtEdge,
+    AtTitle,
+    Away
+};
 
 struct Step
 {
-    Place   at;
-    int32_t dx, dy;       // added to the place
-    bool    left, right;
+    Place at;
+    int32_t dx, dy;  // added to the place
+    bool left, right;
 };
 
 // Handlers by owner ("A", "B", "S" the sizer, "W" the window, "U" a window beneath) and event.
 struct Handler
 {
     const char* owner;
-    int32_t     event;
+    int32_t event;
     const char* function;
 };
 
-enum Setup { Plain = 0, Movable = 1, Skinned = 2, LockedOut = 4 };
+enum Setup
+{
+    Plain = 0,
+    Movable = 1,
+    Skinned = 2,
+    LockedOut = 4
+};
 
 struct Scenario
 {
-    const char*          name;
-    int32_t              setup;
+    const char* name;
+    int32_t setup;
     std::vector<Handler> handlers;
-    std::vector<Step>    steps;
-    Lines                want;      // what the handlers printed, in order
-    float                movedX, movedY;   // how far the window was dragged
-    bool                 shaded;
+    std::vector<Step> steps;
+    Lines want;            // what the handlers printed, in order
+    float movedX, movedY;  // how far the window was dragged
+    bool shaded;
 };
 
 class Routing : public ::testing::Test
 {
 protected:
-    nTempDir             dir;
+    nTempDir dir;
     nTempDir::ChangeInto into{dir};
-    nOrvex               engine;
-    nCallLog             calls;
-    nRecordingRenderer   renderer{&engine, &calls};
-    nSquirrelVM          vm{&engine};
-    nScene2D*            ui = 0;
-    nWindow*             beneath = 0;
-    nWindow*             window = 0;
-    nSizerWidget*        sizer = 0;
-    nWidget*             a = 0;
-    nWidget*             b = 0;
-    Pointer              pointer;
+    nOrvex engine;
+    nCallLog calls;
+    nRecordingRenderer renderer{&engine, &calls};
+    nSquirrelVM vm{&engine};
+    nScene2D* ui = 0;
+    nWindow* beneath = 0;
+    nWindow* window = 0;
+    nSizerWidget* sizer = 0;
+    nWidget* a = 0;
+    nWidget* b = 0;
+    Pointer pointer;
     std::map<int, std::pair<int32_t, int32_t>> points;
 
     void SetUp() override
@@ -169,11 +183,11 @@ protected:
         b = sizer->AddWidget(new nWidget(ui, 3));
         window->SetBaseWidget(sizer);
         if (setup & LockedOut) ui->LockToWindow(beneath);
-        Frame(Step{Away, 0, 0, false, false});   // transforms and layout in place
+        Frame(Step{Away, 0, 0, false, false});  // transforms and layout in place
         for (Place at : {AtA, AtB, AtSizer, AtEdge, AtTitle}) {
             int32_t x = 0, y = 0;
             Measure(at, &x, &y);
-            points[at] = std::make_pair(x, y);   // steps are places as they were built
+            points[at] = std::make_pair(x, y);  // steps are places as they were built
         }
     }
 
@@ -213,12 +227,32 @@ protected:
     {
         const nRect2D windowRect = window ? window->MapRect(window->GetRect()) : nRect2D{0, 0, 0, 0};
         switch (at) {
-        case AtA: { const nWidgetRect& c = a->GetContentRect(); Centre(window->MapRect(nRect2D{c.x0, c.y0, c.x1, c.y1}), x, y); break; }
-        case AtB: { const nWidgetRect& c = b->GetContentRect(); Centre(window->MapRect(nRect2D{c.x0, c.y0, c.x1, c.y1}), x, y); break; }
-        case AtSizer: *x = windowRect.x0 + 1; *y = (windowRect.y0 + windowRect.y1) / 2; break;
-        case AtEdge: *x = windowRect.x0; *y = (windowRect.y0 + windowRect.y1) / 2; break;
-        case AtTitle: *x = (windowRect.x0 + windowRect.x1) / 2; *y = windowRect.y0 + 3; break;
-        case Away: *x = 600; *y = 460; break;
+            case AtA: {
+                const nWidgetRect& c = a->GetContentRect();
+                Centre(window->MapRect(nRect2D{c.x0, c.y0, c.x1, c.y1}), x, y);
+                break;
+            }
+            case AtB: {
+                const nWidgetRect& c = b->GetContentRect();
+                Centre(window->MapRect(nRect2D{c.x0, c.y0, c.x1, c.y1}), x, y);
+                break;
+            }
+            case AtSizer:
+                *x = windowRect.x0 + 1;
+                *y = (windowRect.y0 + windowRect.y1) / 2;
+                break;
+            case AtEdge:
+                *x = windowRect.x0;
+                *y = (windowRect.y0 + windowRect.y1) / 2;
+                break;
+            case AtTitle:
+                *x = (windowRect.x0 + windowRect.x1) / 2;
+                *y = windowRect.y0 + 3;
+                break;
+            case Away:
+                *x = 600;
+                *y = 460;
+                break;
         }
     }
 
@@ -252,49 +286,18 @@ TEST_F(Routing, MouseFramesBecomeEventsOfTheWidgetsAndWindows)
 {
     const Step aUp{AtA, 0, 0, false, false}, aLeft{AtA, 0, 0, true, false}, aRight{AtA, 0, 0, false, true};
     const Scenario scenarios[] = {
-        {"pressed on A, released on B: no click", Plain,
-         {{"A", 4, "rec"}, {"A", 1, "rec"}, {"A", 7, "rec"}, {"B", 1, "rec"}, {"B", 7, "rec"}},
-         {aUp, aLeft, {AtB, 0, 0, true, false}, {AtB, 0, 0, false, false}},
-         {"w2 4", "w3 7"}, 0, 0, false},
-        {"pressed and released on A: down then click", Plain,
-         {{"A", 4, "rec"}, {"A", 1, "rec"}, {"A", 7, "rec"}},
-         {aUp, aLeft, aUp}, {"w2 4", "w2 1"}, 0, 0, false},
-        {"a widget without handlers: the window answers", Plain,
-         {{"W", 4, "recWindow"}, {"W", 1, "recWindow"}},
-         {aUp, aLeft, aUp}, {"win 4", "win 1"}, 0, 0, false},
-        {"bubbling stops at the first parent with a handler", Plain,
-         {{"S", 1, "rec"}, {"W", 1, "recWindow"}},
-         {aUp, aLeft, aUp}, {"w1 1"}, 0, 0, false},
-        {"over the window but no child: the base widget, then the window", Plain,
-         {{"W", 1, "recWindow"}},
-         {{AtSizer, 0, 0, false, false}, {AtSizer, 0, 0, true, false}, {AtSizer, 0, 0, false, false}},
-         {"win 1"}, 0, 0, false},
-        {"the window's left edge is not inside it", Plain,
-         {{"W", 1, "recWindow"}, {"U", 1, "recBeneath"}},
-         {{AtEdge, 0, 0, false, false}, {AtEdge, 0, 0, true, false}, {AtEdge, 0, 0, false, false}},
-         {}, 0, 0, false},
-        {"an unhandled press drags a movable window: moves, no up or click", Movable,
-         {{"W", 13, "recWindow"}, {"W", 1, "recWindow"}, {"W", 7, "recWindow"}},
-         {aUp, aLeft, {AtA, 10, 5, true, false}, {AtA, 20, 5, false, false}},
-         {"win 13", "win 13"}, 20, 5, false},
-        {"a widget with a click handler keeps its window still", Movable,
-         {{"A", 1, "rec"}},
-         {aUp, aLeft, {AtA, 10, 5, true, false}, {AtA, 10, 5, false, false}},
-         {"w2 1"}, 0, 0, false},
-        {"right presses shade, then unshade, a decorated window", Skinned,
-         {{"W", 14, "recWindow"}, {"W", 15, "recWindow"}},
-         {aUp, aRight, aUp, {AtTitle, 0, 0, false, false}, {AtTitle, 0, 0, false, true}},
-         {"win 14", "win 15"}, 0, 0, false},
-        {"one right press leaves it shaded", Skinned, {{"W", 14, "recWindow"}},
-         {aUp, aRight, aUp}, {"win 14"}, 0, 0, true},
-        {"a locked window receives nothing and hides the window beneath", LockedOut | Movable,
-         {{"A", 4, "rec"}, {"A", 1, "rec"}, {"W", 1, "recWindow"}, {"U", 1, "recBeneath"}, {"U", 4, "recBeneath"}},
-         {aUp, aLeft, {AtA, 10, 5, false, false}}, {}, 0, 0, false},
-        {"enter and leave come once each", Plain,
-         {{"A", 10, "rec"}, {"A", 11, "rec"}, {"B", 10, "rec"}, {"B", 11, "rec"}, {"W", 10, "recWindow"},
-          {"W", 11, "recWindow"}},
-         {aUp, {AtB, 0, 0, false, false}, {Away, 0, 0, false, false}},
-         {"w2 10", "win 10", "w2 11", "w3 10", "w3 11", "win 11"}, 0, 0, false},
+        {"pressed on A, released on B: no click", Plain, {{"A", 4, "rec"}, {"A", 1, "rec"}, {"A", 7, "rec"}, {"B", 1, "rec"}, {"B", 7, "rec"}}, {aUp, aLeft, {AtB, 0, 0, true, false}, {AtB, 0, 0, false, false}}, {"w2 4", "w3 7"}, 0, 0, false},
+        {"pressed and released on A: down then click", Plain, {{"A", 4, "rec"}, {"A", 1, "rec"}, {"A", 7, "rec"}}, {aUp, aLeft, aUp}, {"w2 4", "w2 1"}, 0, 0, false},
+        {"a widget without handlers: the window answers", Plain, {{"W", 4, "recWindow"}, {"W", 1, "recWindow"}}, {aUp, aLeft, aUp}, {"win 4", "win 1"}, 0, 0, false},
+        {"bubbling stops at the first parent with a handler", Plain, {{"S", 1, "rec"}, {"W", 1, "recWindow"}}, {aUp, aLeft, aUp}, {"w1 1"}, 0, 0, false},
+        {"over the window but no child: the base widget, then the window", Plain, {{"W", 1, "recWindow"}}, {{AtSizer, 0, 0, false, false}, {AtSizer, 0, 0, true, false}, {AtSizer, 0, 0, false, false}}, {"win 1"}, 0, 0, false},
+        {"the window's left edge is not inside it", Plain, {{"W", 1, "recWindow"}, {"U", 1, "recBeneath"}}, {{AtEdge, 0, 0, false, false}, {AtEdge, 0, 0, true, false}, {AtEdge, 0, 0, false, false}}, {}, 0, 0, false},
+        {"an unhandled press drags a movable window: moves, no up or click", Movable, {{"W", 13, "recWindow"}, {"W", 1, "recWindow"}, {"W", 7, "recWindow"}}, {aUp, aLeft, {AtA, 10, 5, true, false}, {AtA, 20, 5, false, false}}, {"win 13", "win 13"}, 20, 5, false},
+        {"a widget with a click handler keeps its window still", Movable, {{"A", 1, "rec"}}, {aUp, aLeft, {AtA, 10, 5, true, false}, {AtA, 10, 5, false, false}}, {"w2 1"}, 0, 0, false},
+        {"right presses shade, then unshade, a decorated window", Skinned, {{"W", 14, "recWindow"}, {"W", 15, "recWindow"}}, {aUp, aRight, aUp, {AtTitle, 0, 0, false, false}, {AtTitle, 0, 0, false, true}}, {"win 14", "win 15"}, 0, 0, false},
+        {"one right press leaves it shaded", Skinned, {{"W", 14, "recWindow"}}, {aUp, aRight, aUp}, {"win 14"}, 0, 0, true},
+        {"a locked window receives nothing and hides the window beneath", LockedOut | Movable, {{"A", 4, "rec"}, {"A", 1, "rec"}, {"W", 1, "recWindow"}, {"U", 1, "recBeneath"}, {"U", 4, "recBeneath"}}, {aUp, aLeft, {AtA, 10, 5, false, false}}, {}, 0, 0, false},
+        {"enter and leave come once each", Plain, {{"A", 10, "rec"}, {"A", 11, "rec"}, {"B", 10, "rec"}, {"B", 11, "rec"}, {"W", 10, "recWindow"}, {"W", 11, "recWindow"}}, {aUp, {AtB, 0, 0, false, false}, {Away, 0, 0, false, false}}, {"w2 10", "win 10", "w2 11", "w3 10", "w3 11", "win 11"}, 0, 0, false},
     };
     for (const Scenario& s : scenarios) {
         SCOPED_TRACE(s.name);
@@ -323,7 +326,7 @@ TEST_F(Routing, AHandlerMayDeleteItsOwnWindow)
     Frame({AtA, 0, 0, true, false});
     int32_t x = 0, y = 0;
     Where(AtA, &x, &y);
-    window = 0;   // gone after this frame: the steps below use fixed points
+    window = 0;  // gone after this frame: the steps below use fixed points
     pointer.next.down[0] = false;
     ui->Render(true);
     EXPECT_EQ(Printed(log), Lines({"kill window"}));
@@ -345,7 +348,7 @@ TEST_F(Routing, AnEnterHandlerMayDeleteItsWindowWhileTheTreeIsWalked)
     Attach({"A", 10, "killWindow"});
     Attach({"B", 10, "rec"});
     nLogCapture log;
-    Frame({AtA, 0, 0, false, false});   // A is entered; the walk goes on to B afterwards
+    Frame({AtA, 0, 0, false, false});  // A is entered; the walk goes on to B afterwards
     EXPECT_EQ(Printed(log), Lines({"kill window"}));
     EXPECT_EQ(ui->GetSprites().GetHead()->next, nullptr) << "deleted once the pass ended";
     EXPECT_EQ(ui->GetRouter().GetCurrent().window, nullptr);
@@ -371,7 +374,7 @@ TEST_F(Routing, AHandlerMayDeleteItsOwnWidget)
     EXPECT_NE(state.widget, a);
     EXPECT_EQ(state.press[0], nullptr) << "the press widget was the deleted one";
     a = 0;
-    Frame({AtB, 0, 0, true, false});   // the window recomposed without it: B takes the room
+    Frame({AtB, 0, 0, true, false});  // the window recomposed without it: B takes the room
     EXPECT_EQ(ui->GetRouter().GetCurrent().widget, b);
 }
 
@@ -394,7 +397,7 @@ TEST_F(Routing, AnIdleCursorFadesOnceAndHidesThenComesBackOnMovement)
     engine.SetClockSource(FakeClock);
     engine.ResetClock();
     auto frameAt = [&](float nx) {
-        g_ticks += 1000;            // a tenth of a second
+        g_ticks += 1000;  // a tenth of a second
         engine.TickClock();
         pointer.next.hasPosition = true;
         pointer.next.nx = nx;
@@ -402,10 +405,10 @@ TEST_F(Routing, AnIdleCursorFadesOnceAndHidesThenComesBackOnMovement)
         ui->Render(true);
     };
     frameAt(0.25f);
-    for (int i = 0; i < 15; ++i) frameAt(0.25f);   // 1.5 s idle
+    for (int i = 0; i < 15; ++i) frameAt(0.25f);  // 1.5 s idle
     EXPECT_TRUE(cursor->TestState(Sprite2DStateVisible));
     EXPECT_FLOAT_EQ(cursor->GetOpacity(), 1.0f);
-    for (int i = 0; i < 15; ++i) frameAt(0.25f);   // 3 s idle: the fade ran and the hide with it
+    for (int i = 0; i < 15; ++i) frameAt(0.25f);  // 3 s idle: the fade ran and the hide with it
     EXPECT_FALSE(cursor->TestState(Sprite2DStateVisible)) << "a fade compiled again every frame never hides";
     frameAt(0.5f);
     EXPECT_TRUE(cursor->TestState(Sprite2DStateVisible));

@@ -19,15 +19,20 @@ typedef std::vector<std::string> Calls;
 
 struct Layer
 {
-    nOrvex             engine;
-    nCallLog           log;
+    nOrvex engine;
+    nCallLog log;
     nRecordingRenderer renderer{&engine, &log};
     nRecordingScriptVM vm{&engine, &log};
 };
 
 TEST(Scene2D, KeepsTheInternalAspectWhateverTheOutputShape)
 {
-    struct { int32_t w, h; float aspect; float want; } cases[] = {
+    struct
+    {
+        int32_t w, h;
+        float aspect;
+        float want;
+    } cases[] = {
         {1280, 960, 1.0f, 1.0f},
         {1920, 1080, 1.0f, (1280.0f / 960.0f) * (1080.0f / 1920.0f)},
         {800, 800, 2.0f, (1280.0f / 960.0f) * 2.0f},
@@ -79,9 +84,9 @@ TEST(Scene2D, GlobalFadeCommandReachesItsTargetWithTheFrameTime)
         EXPECT_NEAR(ui.GetGlobalFade(), w, 1e-5f);
     }
     EXPECT_TRUE(ui.IsCommandListDone());
-    EXPECT_EQ(ui.CompileCommandList("toangle 1, 90;", &ui), 2);   // a sprite command: defined, no effect here
+    EXPECT_EQ(ui.CompileCommandList("toangle 1, 90;", &ui), 2);  // a sprite command: defined, no effect here
     nLogCapture capture;
-    EXPECT_EQ(ui.CompileCommandList("torotation 1, 0, 0, 0;", &ui), -1);   // a 3D command
+    EXPECT_EQ(ui.CompileCommandList("torotation 1, 0, 0, 0;", &ui), -1);  // a 3D command
     EXPECT_EQ(capture.Lines(), (Calls{"[!] Undefined ACE command 'torotation'.\n"}));
 }
 
@@ -113,9 +118,9 @@ TEST(Scene2D, ListensToTheEngineWhileItLives)
 {
     Layer l;
     nScene2D* ui = new nScene2D(&l.engine, &l.vm);
-    EXPECT_TRUE(l.engine.RemoveCoreListener(ui));   // registered by the constructor
+    EXPECT_TRUE(l.engine.RemoveCoreListener(ui));  // registered by the constructor
     ASSERT_TRUE(l.engine.AddCoreListener(ui));
-    delete ui;                                       // leaves the list again
+    delete ui;  // leaves the list again
     EXPECT_FALSE(l.engine.RemoveCoreListener(ui));
 }
 

@@ -25,11 +25,11 @@ typedef std::vector<std::string> Lines;
 
 struct Layer
 {
-    nOrvex             engine;
-    nCallLog           log;
+    nOrvex engine;
+    nCallLog log;
     nRecordingRenderer renderer{&engine, &log};
     nRecordingScriptVM vm{&engine, &log};
-    nScene2D           ui{&engine, &vm};
+    nScene2D ui{&engine, &vm};
 };
 
 std::string Dump(nScene2D& ui)
@@ -73,7 +73,7 @@ TEST(Scene2DNML, ARoundTripThroughAFileKeepsEverySpriteAndLink)
         nWindow* b = new nWindow(&l.ui, a, "b", "Panel", 0, &size);
         b->SetBackgroundColor(nVector(0.2f, 0.4f, 0.6f, 0.8f));
         nSprite2D* c = new nSprite2D(&l.ui, 0, b, "c", 0, 0);
-        c->Deserialize(0, 0);   // refused: no tag (logged), nothing changed
+        c->Deserialize(0, 0);  // refused: no tag (logged), nothing changed
         nMetaFile texture;
         ASSERT_TRUE(c->Deserialize(&texture, nMLParseRoot(texture, "<Sprite2d= <Texture=\"star.tga\"> >")));
         ASSERT_NE(c->GetTexture(), nullptr);
@@ -151,10 +151,10 @@ TEST(Scene2DNML, UidsFromAFileAreNotGivenAgain)
     Layer l;
     nMetaFile document;
     nMetaTag* root = nMLParseRoot(document,
-        "<Scene2d= <Sprites= <Sprite2d= <Id=\"x\"> <Uid=9> > <Sprite2d= <Id=\"y\"> <Uid=5> > > >");
+                                  "<Scene2d= <Sprites= <Sprite2d= <Id=\"x\"> <Uid=9> > <Sprite2d= <Id=\"y\"> <Uid=5> > > >");
     ASSERT_TRUE(l.ui.Deserialize(&document, root));
     nSprite2D* next = new nSprite2D(&l.ui, 0, 0, "z", 0, 0);
-    EXPECT_GE(next->GetUid(), 10);   // after the largest read
+    EXPECT_GE(next->GetUid(), 10);  // after the largest read
     for (const nListNode<nSprite2D*>* n = l.ui.GetSprites().GetHead(); n; n = n->next)
         if (n->value != next) {
             EXPECT_NE(n->value->GetUid(), next->GetUid());
@@ -166,8 +166,8 @@ struct BadCase
 {
     const char* what;
     const char* body;
-    Lines       lines;        // exactly these log lines
-    int         sprites;      // sprites loaded
+    Lines lines;  // exactly these log lines
+    int sprites;  // sprites loaded
 };
 
 TEST(Scene2DNML, BadInputLoadsWhatItCanWithOneLineEach)
@@ -175,34 +175,32 @@ TEST(Scene2DNML, BadInputLoadsWhatItCanWithOneLineEach)
     nTempDir dir;
     nTempDir::ChangeInto into(dir);
     const BadCase cases[] = {
-        {"unknown style", "<Scene2d= <Sprites= <Sprite2d= <Style= <Bold> <AlwaysOnTop> <Shiny> > > > >",
-         {"[*] Unknown tag 'Bold' in <Style>.\n", "[*] Unknown tag 'Shiny' in <Style>.\n"}, 1},
-        {"unknown state", "<Scene2d= <Sprites= <Sprite2d= <Flag= <Visible> <Blinking> > > > >",
-         {"[*] Unknown tag 'Blinking' in <Flag>.\n"}, 1},
-        {"missing texture", "<Scene2d= <Sprites= <Sprite2d= <Texture=\"missing.tga\"> > <Sprite2d= > > >",
-         {"[!] Failed to set texture content from 'missing.tga'.\n"}, 2},
+        {"unknown style", "<Scene2d= <Sprites= <Sprite2d= <Style= <Bold> <AlwaysOnTop> <Shiny> > > > >", {"[*] Unknown tag 'Bold' in <Style>.\n", "[*] Unknown tag 'Shiny' in <Style>.\n"}, 1},
+        {"unknown state", "<Scene2d= <Sprites= <Sprite2d= <Flag= <Visible> <Blinking> > > > >", {"[*] Unknown tag 'Blinking' in <Flag>.\n"}, 1},
+        {"missing texture", "<Scene2d= <Sprites= <Sprite2d= <Texture=\"missing.tga\"> > <Sprite2d= > > >", {"[!] Failed to set texture content from 'missing.tga'.\n"}, 2},
         {"missing background picture",
          "<Scene2d= <Sprites= <Window= <Sprite2d= <Id=\"w\"> > <BackgroundPicture=\"gone.tga\"> > > >",
-         {"[!] Could not load the background picture 'gone.tga' of window 'w'.\n"}, 1},
+         {"[!] Could not load the background picture 'gone.tga' of window 'w'.\n"},
+         1},
         {"absurd window size",
          "<Scene2d= <Sprites= <Window= <Sprite2d= <Id=\"big\"> <Size= <X=1000000000.0> <Y=5.0> > > > > >",
-         {"[*] Window 'big' is larger than 4096 pixels: its size is limited to that.\n"}, 1},
+         {"[*] Window 'big' is larger than 4096 pixels: its size is limited to that.\n"},
+         1},
         {"negative sprite size", "<Scene2d= <Sprites= <Sprite2d= <Size= <X=-5.0> <Y=0.0> > > > >", {}, 1},
-        {"unknown children", "<Scene2d= <Camera=1> <Sprites= <Sprite2d= <Colour=3> > <Button= > > <Version=1> >",
-         {"[*] Unknown tag 'Camera' in <Scene2d>.\n", "[*] Unknown tag 'Colour' in <Sprite2d>.\n"}, 1},
-        {"texture of a window", "<Scene2d= <Sprites= <Window= <Sprite2d= <Texture=\"a.tga\"> > <Sprite3d= > > > >",
-         {"[!] Unexpected <Texture> tag in sprite declaration.\n", "[*] Unknown tag 'Sprite3d' in <Window>.\n"}, 1},
+        {"unknown children", "<Scene2d= <Camera=1> <Sprites= <Sprite2d= <Colour=3> > <Button= > > <Version=1> >", {"[*] Unknown tag 'Camera' in <Scene2d>.\n", "[*] Unknown tag 'Colour' in <Sprite2d>.\n"}, 1},
+        {"texture of a window", "<Scene2d= <Sprites= <Window= <Sprite2d= <Texture=\"a.tga\"> > <Sprite3d= > > > >", {"[!] Unexpected <Texture> tag in sprite declaration.\n", "[*] Unknown tag 'Sprite3d' in <Window>.\n"}, 1},
         {"links to nothing and in a loop",
          "<Scene2d= <Sprites= <Sprite2d= <Uid=1> > <Sprite2d= <Uid=2> > > "
          "<Links= <Link= <Item=1> <Link=7> > <Link= <Item=1> <Link=2> > <Link= <Item=2> <Link=1> > <Link= <Item=2> > > >",
          {"[*] Link of sprite 1 to sprite 7: no such sprite.\n",
           "[!] Sprite 2 cannot be the child of sprite 1: the parent chain would loop.\n",
-          "[*] A <Link> needs the int tags <Item> and <Link>.\n"}, 2},
+          "[*] A <Link> needs the int tags <Item> and <Link>.\n"},
+         2},
         {"skin lacking a picture",
          "<Scene2d= <Skin= <Top=\"t.tga\"> <Left=\"l.tga\"> <Glow=1> > <Sprites= <Sprite2d= > > >",
-         {"[*] Unknown tag 'Glow' in <Skin>.\n", "[!] The skin lacks its <Right> picture.\n"}, 1},
-        {"bad command list", "<Scene2d= <Sprites= <Sprite2d= <CommandList=\"fly 1, 2;\"> > > >",
-         {"[!] Undefined ACE command 'fly'.\n"}, 1},
+         {"[*] Unknown tag 'Glow' in <Skin>.\n", "[!] The skin lacks its <Right> picture.\n"},
+         1},
+        {"bad command list", "<Scene2d= <Sprites= <Sprite2d= <CommandList=\"fly 1, 2;\"> > > >", {"[!] Undefined ACE command 'fly'.\n"}, 1},
     };
     for (const BadCase& c : cases) {
         Layer l;
@@ -229,8 +227,8 @@ TEST(Scene2DNML, BadInputLeavesSensibleValues)
     Layer l;
     nMetaFile document;
     ASSERT_TRUE(l.ui.Deserialize(&document, nMLParseRoot(document,
-        "<Scene2d= <Sprites= <Window= <Sprite2d= <Id=\"big\"> <Size= <X=1000000000.0> <Y=5.0> > > > "
-        "<Sprite2d= <Id=\"small\"> <Size= <X=-5.0> <Y=0.0> > <Style= <Bold> <AlwaysBehind> > > > >")));
+                                                         "<Scene2d= <Sprites= <Window= <Sprite2d= <Id=\"big\"> <Size= <X=1000000000.0> <Y=5.0> > > > "
+                                                         "<Sprite2d= <Id=\"small\"> <Size= <X=-5.0> <Y=0.0> > <Style= <Bold> <AlwaysBehind> > > > >")));
     nSprite2D* big = ById(l.ui, "big");
     nSprite2D* small = ById(l.ui, "small");
     ASSERT_TRUE(big && small);

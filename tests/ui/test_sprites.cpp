@@ -29,11 +29,11 @@ const float kPi = 3.14159265358979f;
 
 struct Layer
 {
-    nOrvex             engine;
-    nCallLog           log;
+    nOrvex engine;
+    nCallLog log;
     nRecordingRenderer renderer{&engine, &log};
     nRecordingScriptVM vm{&engine, &log};
-    nScene2D           ui{&engine, &vm};
+    nScene2D ui{&engine, &vm};
 
     Layer() { renderer.Open(1280, 960, 32, 0); }
 };
@@ -58,13 +58,18 @@ void NextFrame(nOrvex& engine, int32_t ticks)
 
 // ---- Draw order
 
-struct SpriteSpec { const char* name; float z; uint32_t style; };
+struct SpriteSpec
+{
+    const char* name;
+    float z;
+    uint32_t style;
+};
 
 struct OrderCase
 {
-    const char*             what;
-    std::vector<SpriteSpec> sprites;   // in creation order
-    Names                   drawn;     // the draw order expected in every frame
+    const char* what;
+    std::vector<SpriteSpec> sprites;  // in creation order
+    Names drawn;                      // the draw order expected in every frame
 };
 
 TEST(Scene2DDrawOrder, LargestZFirstThenTheStyleBlocksStableOverThreeFrames)
@@ -73,12 +78,9 @@ TEST(Scene2DDrawOrder, LargestZFirstThenTheStyleBlocksStableOverThreeFrames)
     const OrderCase cases[] = {
         {"equal z keep the list order", {{"A", 0.5f, 0}, {"B", 0.5f, 0}, {"C", 0.5f, 0}}, {"A", "B", "C"}},
         {"larger z is drawn first (beneath)", {{"A", 0.1f, 0}, {"B", 0.9f, 0}, {"C", 0.5f, 0}}, {"B", "C", "A"}},
-        {"negative and equal z", {{"A", -1.0f, 0}, {"B", 0.0f, 0}, {"C", -1.0f, 0}, {"D", 0.0f, 0}},
-         {"B", "D", "A", "C"}},
-        {"two AlwaysOnTop of equal z never swap", {{"A", 0.5f, 0}, {"T1", 0.5f, top}, {"B", 0.5f, 0}, {"T2", 0.5f, top}},
-         {"T1", "T2", "A", "B"}},
-        {"adjacent AlwaysBehind sprites", {{"A", 0.5f, 0}, {"K1", 0.5f, behind}, {"K2", 0.5f, behind}, {"B", 0.5f, 0}},
-         {"A", "B", "K1", "K2"}},
+        {"negative and equal z", {{"A", -1.0f, 0}, {"B", 0.0f, 0}, {"C", -1.0f, 0}, {"D", 0.0f, 0}}, {"B", "D", "A", "C"}},
+        {"two AlwaysOnTop of equal z never swap", {{"A", 0.5f, 0}, {"T1", 0.5f, top}, {"B", 0.5f, 0}, {"T2", 0.5f, top}}, {"T1", "T2", "A", "B"}},
+        {"adjacent AlwaysBehind sprites", {{"A", 0.5f, 0}, {"K1", 0.5f, behind}, {"K2", 0.5f, behind}, {"B", 0.5f, 0}}, {"A", "B", "K1", "K2"}},
         {"blocks keep the z order inside",
          {{"T", 0.1f, top}, {"A", 0.9f, 0}, {"K", 0.9f, behind}, {"B", 0.2f, 0}, {"T2", 0.7f, top}, {"K2", 0.95f, behind}},
          {"T2", "T", "A", "B", "K2", "K"}},
@@ -122,17 +124,17 @@ TEST(Scene2DDrawOrder, MovesToTheFrontAndBackAroundAReference)
         return names;
     };
     l.ui.MoveToFront(c, 0);
-    EXPECT_EQ(order(), (Names{"C", "A", "B"}));   // the head: drawn first, beneath the others
+    EXPECT_EQ(order(), (Names{"C", "A", "B"}));  // the head: drawn first, beneath the others
     l.ui.MoveToBack(c, 0);
     EXPECT_EQ(order(), (Names{"A", "B", "C"}));
     l.ui.MoveToFront(c, b);
     EXPECT_EQ(order(), (Names{"A", "C", "B"}));
     l.ui.MoveToBack(a, c);
     EXPECT_EQ(order(), (Names{"C", "A", "B"}));
-    nSprite2D stranger(0, 0, 0, "stranger", 0, 0);   // of no scene
-    l.ui.MoveToFront(b, &stranger);                  // a reference not listed: the head
+    nSprite2D stranger(0, 0, 0, "stranger", 0, 0);  // of no scene
+    l.ui.MoveToFront(b, &stranger);                 // a reference not listed: the head
     EXPECT_EQ(order(), (Names{"B", "C", "A"}));
-    l.ui.MoveToBack(&stranger, 0);                   // not listed: nothing moves
+    l.ui.MoveToBack(&stranger, 0);  // not listed: nothing moves
     EXPECT_EQ(order(), (Names{"B", "C", "A"}));
 }
 
@@ -165,7 +167,7 @@ TEST(Scene2DDrawOrder, DeletingASpriteDetachesItsChildrenAndTheCursorIsDrawnLast
     l.renderer.ClearTriangles();
     l.ui.Render(true);
     const auto& t = l.renderer.GetTriangles();
-    ASSERT_EQ(t.size(), 8u);   // cursor (AlwaysOnTop: the head), child, last, cursor again
+    ASSERT_EQ(t.size(), 8u);  // cursor (AlwaysOnTop: the head), child, last, cursor again
     EXPECT_EQ(t[0].texture, cursor->GetTexture());
     EXPECT_EQ(t[6].texture, cursor->GetTexture());
     EXPECT_FALSE(l.ui.SetCursor(0));
@@ -195,7 +197,7 @@ TEST(Scene2DDrawOrder, LockToWindowLocksEverythingOutsideTheWindowsTree)
     EXPECT_FALSE(deeper->TestStyle(Sprite2DStyleLocked));
     EXPECT_TRUE(outside->TestStyle(Sprite2DStyleLocked));
     nLogCapture capture;
-    l.ui.LockToWindow(0);   // only the warning: the lock stays
+    l.ui.LockToWindow(0);  // only the warning: the lock stays
     EXPECT_EQ(capture.Lines(), (Names{"[*] Cannot lock UI to NULL window.\n"}));
     EXPECT_TRUE(outside->TestStyle(Sprite2DStyleLocked));
     l.ui.Unlock();
@@ -204,7 +206,10 @@ TEST(Scene2DDrawOrder, LockToWindowLocksEverythingOutsideTheWindowsTree)
 
 // ---- Transforms and texture coordinates
 
-struct Point { float x, y; };
+struct Point
+{
+    float x, y;
+};
 
 // Internal pixels (1280 x 960) to the normalised plane.
 Point Ndc(float x, float y) { return Point{2.0f * x / 1280.0f - 1.0f, 1.0f - 2.0f * y / 960.0f}; }
@@ -226,9 +231,9 @@ void ExpectCorners(const nRecordingRenderer::Triangle& first, const nRecordingRe
 struct TransformCase
 {
     const char* what;
-    nVector2    position, pivot, scale, size;
-    float       angle;
-    Point       tl, tr, br, bl;   // internal pixels
+    nVector2 position, pivot, scale, size;
+    float angle;
+    Point tl, tr, br, bl;  // internal pixels
 };
 
 TEST(SpriteTransforms, PivotScaleAngleAndPositionPlaceTheQuad)
@@ -236,12 +241,10 @@ TEST(SpriteTransforms, PivotScaleAngleAndPositionPlaceTheQuad)
     const TransformCase cases[] = {
         {"plain", {100, 50}, {0, 0}, {1, 1}, {200, 100}, 0.0f, {100, 50}, {300, 50}, {300, 150}, {100, 150}},
         {"pivot at the centre", {100, 50}, {100, 50}, {1, 1}, {200, 100}, 0.0f, {0, 0}, {200, 0}, {200, 100}, {0, 100}},
-        {"scaled about the pivot", {640, 480}, {10, 20}, {2, 0.5f}, {40, 40}, 0.0f,
-         {620, 470}, {700, 470}, {700, 490}, {620, 490}},
+        {"scaled about the pivot", {640, 480}, {10, 20}, {2, 0.5f}, {40, 40}, 0.0f, {620, 470}, {700, 470}, {700, 490}, {620, 490}},
         // A quarter turn takes x to y: (w, 0) goes to (0, w), (0, h) to (-h, 0).
         {"quarter turn", {100, 50}, {0, 0}, {1, 1}, {200, 100}, kPi / 2, {100, 50}, {100, 250}, {0, 250}, {0, 50}},
-        {"half turn about the pivot", {640, 480}, {20, 10}, {1, 1}, {40, 20}, kPi,
-         {660, 490}, {620, 490}, {620, 470}, {660, 470}},
+        {"half turn about the pivot", {640, 480}, {20, 10}, {1, 1}, {40, 20}, kPi, {660, 490}, {620, 490}, {620, 470}, {660, 470}},
     };
     for (const TransformCase& c : cases) {
         Layer l;
@@ -263,7 +266,7 @@ TEST(SpriteTransforms, ParentsApplyAfterTheChildAndTheSceneTransformLast)
     Layer l;
     const nVector2 at(100, 100), size(10, 10);
     nSprite2D* grandparent = new nSprite2D(&l.ui, 0, 0, "grandparent", &at, 0);
-    grandparent->SetRotation(kPi / 2);                      // (x, y) -> (-y, x)
+    grandparent->SetRotation(kPi / 2);  // (x, y) -> (-y, x)
     const nVector2 parentAt(10, 0);
     nSprite2D* parent = new nSprite2D(&l.ui, 0, grandparent, "parent", &parentAt, 0);
     parent->SetScale(2, 2);
@@ -298,7 +301,7 @@ TEST(SpriteTransforms, ParentsApplyAfterTheChildAndTheSceneTransformLast)
 TEST(SpriteTransforms, ResolutionInvariantSpritesArePlacedInOutputPixels)
 {
     Layer l;
-    l.renderer.Open(800, 450, 32, 0);   // wider than the internal 4:3
+    l.renderer.Open(800, 450, 32, 0);  // wider than the internal 4:3
     const nVector2 at(400, 225), size(400, 225);
     nSprite2D* sprite = new nSprite2D(&l.ui, NewTexture(&l.engine, 512, 256), 0, "s", &at, &size);
     sprite->SetStyle(Sprite2DStyleResolutionInvariant, true);
@@ -306,12 +309,12 @@ TEST(SpriteTransforms, ResolutionInvariantSpritesArePlacedInOutputPixels)
     // The projection scales x by the internal aspect over the output's; after it the quad
     // covers the lower right quarter of the output whatever the shapes.
     const float projection = (1280.0f / 960.0f) * (450.0f / 800.0f);
-    EXPECT_FLOAT_EQ(l.renderer.GetLastProjection().m[0], 1.0f);   // the plain identity after the sprites
+    EXPECT_FLOAT_EQ(l.renderer.GetLastProjection().m[0], 1.0f);  // the plain identity after the sprites
     const auto& t = l.renderer.GetTriangles();
     ASSERT_EQ(t.size(), 2u);
-    EXPECT_NEAR(t[0].corners[0].x * projection, 0.0f, 1e-5f);     // top left: the centre
+    EXPECT_NEAR(t[0].corners[0].x * projection, 0.0f, 1e-5f);  // top left: the centre
     EXPECT_NEAR(t[0].corners[0].y, 0.0f, 1e-5f);
-    EXPECT_NEAR(t[1].corners[1].x * projection, 1.0f, 1e-5f);     // bottom right: the output's corner
+    EXPECT_NEAR(t[1].corners[1].x * projection, 1.0f, 1e-5f);  // bottom right: the output's corner
     EXPECT_NEAR(t[1].corners[1].y, -1.0f, 1e-5f);
     EXPECT_TRUE(l.log.Count("render.SetProjectionMatrix(" + FormatFloat(projection) + ")") == 1);
 }
@@ -319,8 +322,8 @@ TEST(SpriteTransforms, ResolutionInvariantSpritesArePlacedInOutputPixels)
 struct UVCase
 {
     const char* what;
-    bool        flipU, flipV;
-    nVector2    uvs[3];
+    bool flipU, flipV;
+    nVector2 uvs[3];
 };
 
 TEST(SpriteTransforms, TheQuadShowsTheTextureUnstretchedAndFlipped)
@@ -370,10 +373,10 @@ TEST(SpriteTransforms, AWindowSamplesOnlyItsPartOfThePowerOfTwoCache)
     EXPECT_FLOAT_EQ(t[1].uvs[1].x, 300.0f / 512.0f);
     EXPECT_FLOAT_EQ(t[1].uvs[1].y, 100.0f / 128.0f);
     EXPECT_EQ(l.log.Count("render.UpdateTexture(512x128 at 0,0)"), 1u);
-    l.ui.Render(true);   // nothing changed: no second upload
+    l.ui.Render(true);  // nothing changed: no second upload
     EXPECT_EQ(l.log.Count("render.UpdateTexture(512x128 at 0,0)"), 1u);
 
-    window->SetSize(0, 0);   // the smallest sprite is 1 x 1
+    window->SetSize(0, 0);  // the smallest sprite is 1 x 1
     EXPECT_EQ(window->GetSize().x, 1.0f);
     EXPECT_EQ(window->GetSize().y, 1.0f);
 }
@@ -393,15 +396,15 @@ TEST(SpriteTransforms, OpacityVisibilityAndBlendingAlongTheChain)
     EXPECT_FLOAT_EQ(t[2].colour.w, 0.25f);
     EXPECT_EQ(t[2].flags, (uint32_t)(MaterialRenderNoDepthTest | MaterialRenderAdd));
 
-    parent->SetState(Sprite2DStateVisible, false);   // a hidden parent hides its child
+    parent->SetState(Sprite2DStateVisible, false);  // a hidden parent hides its child
     EXPECT_FALSE(child->IsShown());
     l.renderer.ClearTriangles();
     l.ui.Render(true);
     EXPECT_TRUE(l.renderer.GetTriangles().empty());
 
     parent->SetState(Sprite2DStateVisible, true);
-    child->SetOpacity(0.0f);                          // transparent: not drawn
-    parent->SetTexture(0);                            // without texture: not drawn
+    child->SetOpacity(0.0f);  // transparent: not drawn
+    parent->SetTexture(0);    // without texture: not drawn
     l.renderer.ClearTriangles();
     l.ui.Render(true);
     EXPECT_TRUE(l.renderer.GetTriangles().empty());
@@ -415,7 +418,7 @@ TEST(SpriteCommands, LandOnTheirTargetsUnderUnevenFrameTimes)
 {
     Layer l;
     l.engine.SetClockSource(TestClock);
-    NextFrame(l.engine, 0);   // the first reading starts the clock
+    NextFrame(l.engine, 0);  // the first reading starts the clock
     nSprite2D* sprite = new nSprite2D(&l.ui, 0, 0, "s", 0, 0);
     sprite->SetPosition(0, 0);
     ASSERT_GT(sprite->SetCommandText("toposition 1, 100, 200 + toalpha 1, 0; toangle 0.5, 90; toscale 0.25, 3, 4; hide 0.1;"),

@@ -118,7 +118,14 @@ TEST_F(Fonts, ClosedFontsLoadNothingAndOpenAgain)
 TEST(TextCommand, ParsesColourAndSizeAndEndsTheTextAtBrokenOnes)
 {
     const std::string parseError = "[!] Error parsing text command components.\n";
-    struct Case { const char* text; int32_t kind; std::vector<int32_t> values; int32_t consumed; Lines log; } cases[] = {
+    struct Case
+    {
+        const char* text;
+        int32_t kind;
+        std::vector<int32_t> values;
+        int32_t consumed;
+        Lines log;
+    } cases[] = {
         {"~~Color(255,0,0,255)x", TextCommandColor, {255, 0, 0, 255}, 20, {}},
         {"~~COLOR( 1 , 2 ,3,4 )", TextCommandColor, {1, 2, 3, 4}, 21, {}},
         {"~~Color(/* red */ 9, 8, 7, -0)", TextCommandColor, {9, 8, 7, 0}, 30, {}},
@@ -156,23 +163,30 @@ TEST(TextCommand, ParsesColourAndSizeAndEndsTheTextAtBrokenOnes)
 
 TEST(TextUTF8, DecodesTheStandardFormsAndRefusesTheRest)
 {
-    struct Case { std::string bytes; int32_t count; uint32_t codePoint; } cases[] = {
+    struct Case
+    {
+        std::string bytes;
+        int32_t count;
+        uint32_t codePoint;
+    } cases[] = {
         {"A", 1, 'A'},
         {"\x7f", 1, 0x7f},
         {"\xc3\xa9", 2, 0xe9},
         {"\xe2\x82\xac", 3, 0x20ac},
         {"\xf0\x9f\x98\x80", 4, 0x1f600},
         {"\xf4\x8f\xbf\xbf", 4, 0x10ffff},
-        {"\xc3", 0, 0},                 // truncated at the end of the text
+        {"\xc3", 0, 0},  // truncated at the end of the text
         {"\xe2\x82", 0, 0},
         {"\xf0\x9f\x98", 0, 0},
-        {"\xc3" "A", 0, 0},             // a lead byte without its continuation
-        {"\x80", 0, 0},                 // a lone continuation byte
-        {"\xc0\x80", 0, 0},             // overlong forms
+        {"\xc3"
+         "A",
+         0, 0},              // a lead byte without its continuation
+        {"\x80", 0, 0},      // a lone continuation byte
+        {"\xc0\x80", 0, 0},  // overlong forms
         {"\xe0\x80\x80", 0, 0},
         {"\xf0\x80\x80\x80", 0, 0},
-        {"\xed\xa0\x80", 0, 0},         // a surrogate
-        {"\xf4\x90\x80\x80", 0, 0},     // past U+10FFFF
+        {"\xed\xa0\x80", 0, 0},      // a surrogate
+        {"\xf4\x90\x80\x80", 0, 0},  // past U+10FFFF
         {"\xf8\x88\x80\x80\x80", 0, 0},
         {"\xff", 0, 0},
     };
@@ -193,23 +207,23 @@ TEST(TextUTF8, DecodesTheStandardFormsAndRefusesTheRest)
 
 struct WantLine
 {
-    int32_t        start;
-    int32_t        characters;
-    int32_t        spaces;
-    std::u32string drawn;       // the characters whose advance is the line's width
-    int32_t        size;        // their pixel size
+    int32_t start;
+    int32_t characters;
+    int32_t spaces;
+    std::u32string drawn;  // the characters whose advance is the line's width
+    int32_t size;          // their pixel size
 };
 
 struct LayoutCase
 {
-    const char*           name;
-    std::string           text;
-    int32_t               format;
-    int32_t               columnWidth;
-    std::u32string        boxFrom;      // box width: the advance of these characters in whole pixels
-    int32_t               boxPixels;    // ... or this width when boxFrom is empty
+    const char* name;
+    std::string text;
+    int32_t format;
+    int32_t columnWidth;
+    std::u32string boxFrom;  // box width: the advance of these characters in whole pixels
+    int32_t boxPixels;       // ... or this width when boxFrom is empty
     std::vector<WantLine> lines;
-    Lines                 log;
+    Lines log;
 };
 
 TEST_F(Fonts, LayoutGivesLineStartsCountsAndWidths)
@@ -223,34 +237,41 @@ TEST_F(Fonts, LayoutGivesLineStartsCountsAndWidths)
         {"blank line", "a\n\nb", TextFormatStandard, 80, U"", 1000, {{0, 1, 0, U"a", 16}, {2, 0, 0, U"", 16}, {3, 1, 0, U"b", 16}}, {}},
         {"standard never wraps", "aaa bbb ccc", TextFormatStandard, 80, U"", 5, {{0, 11, 2, U"aaa bbb ccc", 16}}, {}},
         {"leading spaces", "   lead", TextFormatStandard, 80, U"", 1000, {{3, 4, 0, U"lead", 16}}, {}},
-        {"wraps at the last space", "aaa bbb ccc", TextFormatParagraph, 80, U"aaa bbb c", 0,
-         {{0, 7, 1, U"aaa bbb", 16}, {8, 3, 0, U"ccc", 16}}, {}},
-        {"breaks before a run of spaces", "aaa   bbb", TextFormatParagraph, 80, U"aaa   b", 0,
-         {{0, 3, 0, U"aaa", 16}, {6, 3, 0, U"bbb", 16}}, {}},
-        {"splits a long word", "mmmmmmmmmm", TextFormatParagraph, 80, U"mmmm", 0,
-         {{0, 3, 0, U"mmm", 16}, {3, 3, 0, U"mmm", 16}, {6, 3, 0, U"mmm", 16}, {9, 1, 0, U"m", 16}}, {}},
-        {"box narrower than a glyph", "abc", TextFormatParagraph, 80, U"", 1,
-         {{0, 1, 0, U"a", 16}, {1, 1, 0, U"b", 16}, {2, 1, 0, U"c", 16}}, {}},
+        {"wraps at the last space", "aaa bbb ccc", TextFormatParagraph, 80, U"aaa bbb c", 0, {{0, 7, 1, U"aaa bbb", 16}, {8, 3, 0, U"ccc", 16}}, {}},
+        {"breaks before a run of spaces", "aaa   bbb", TextFormatParagraph, 80, U"aaa   b", 0, {{0, 3, 0, U"aaa", 16}, {6, 3, 0, U"bbb", 16}}, {}},
+        {"splits a long word", "mmmmmmmmmm", TextFormatParagraph, 80, U"mmmm", 0, {{0, 3, 0, U"mmm", 16}, {3, 3, 0, U"mmm", 16}, {6, 3, 0, U"mmm", 16}, {9, 1, 0, U"m", 16}}, {}},
+        {"box narrower than a glyph", "abc", TextFormatParagraph, 80, U"", 1, {{0, 1, 0, U"a", 16}, {1, 1, 0, U"b", 16}, {2, 1, 0, U"c", 16}}, {}},
         {"no box width", "abc def", TextFormatParagraph, 80, U"", 0, {{0, 7, 1, U"abc def", 16}}, {}},
         {"column of five", "abcdefghij", TextFormatColumn, 5, U"", 1000, {{0, 5, 0, U"abcde", 16}, {5, 5, 0, U"fghij", 16}}, {}},
-        {"column counts spaces", "ab cd ef gh", TextFormatColumn, 5, U"", 1000,
-         {{0, 5, 1, U"ab cd", 16}, {6, 5, 1, U"ef gh", 16}}, {}},
-        {"column also wraps at the box", "mmmmmmmmmm", TextFormatColumn, 8, U"mmmm", 0,
-         {{0, 3, 0, U"mmm", 16}, {3, 3, 0, U"mmm", 16}, {6, 3, 0, U"mmm", 16}, {9, 1, 0, U"m", 16}}, {}},
-        {"column limits before the box", "mmmmmmm", TextFormatColumn, 2, U"mmmm", 0,
-         {{0, 2, 0, U"mm", 16}, {2, 2, 0, U"mm", 16}, {4, 2, 0, U"mm", 16}, {6, 1, 0, U"m", 16}}, {}},
-        {"size carries to the next line", "~~Size(32)ab\ncd", TextFormatStandard, 80, U"", 1000,
-         {{0, 2, 0, U"ab", 32}, {13, 2, 0, U"cd", 32}}, {}},
+        {"column counts spaces", "ab cd ef gh", TextFormatColumn, 5, U"", 1000, {{0, 5, 1, U"ab cd", 16}, {6, 5, 1, U"ef gh", 16}}, {}},
+        {"column also wraps at the box", "mmmmmmmmmm", TextFormatColumn, 8, U"mmmm", 0, {{0, 3, 0, U"mmm", 16}, {3, 3, 0, U"mmm", 16}, {6, 3, 0, U"mmm", 16}, {9, 1, 0, U"m", 16}}, {}},
+        {"column limits before the box", "mmmmmmm", TextFormatColumn, 2, U"mmmm", 0, {{0, 2, 0, U"mm", 16}, {2, 2, 0, U"mm", 16}, {4, 2, 0, U"mm", 16}, {6, 1, 0, U"m", 16}}, {}},
+        {"size carries to the next line", "~~Size(32)ab\ncd", TextFormatStandard, 80, U"", 1000, {{0, 2, 0, U"ab", 32}, {13, 2, 0, U"cd", 32}}, {}},
         {"size zero draws at one pixel", "~~Size(0)ab", TextFormatStandard, 80, U"", 1000, {{0, 2, 0, U"ab", 1}}, {}},
         {"colour is not counted", "a~~Color(1,2,3,4)b", TextFormatStandard, 80, U"", 1000, {{0, 2, 0, U"ab", 16}}, {}},
-        {"broken command ends the text", "ab~~Color(1,2,3)cd\nef", TextFormatStandard, 80, U"", 1000,
-         {{0, 2, 0, U"ab", 16}}, {"[!] Error parsing text command components.\n"}},
+        {"broken command ends the text", "ab~~Color(1,2,3)cd\nef", TextFormatStandard, 80, U"", 1000, {{0, 2, 0, U"ab", 16}}, {"[!] Error parsing text command components.\n"}},
         {"unclosed command ends the text", "ab~~Size(3 cd", TextFormatStandard, 80, U"", 1000, {{0, 2, 0, U"ab", 16}}, {}},
         {"other words after tildes are text", "~~Bold", TextFormatStandard, 80, U"", 1000, {{0, 6, 0, U"~~Bold", 16}}, {}},
-        {"utf-8", "\xc3\xa9\xe2\x82\xac" "x", TextFormatStandard, 80, U"", 1000, {{0, 3, 0, U"\u00e9\u20acx", 16}}, {}},
+        {"utf-8", "\xc3\xa9\xe2\x82\xac"
+                  "x",
+         TextFormatStandard,
+         80,
+         U"",
+         1000,
+         {{0, 3, 0, U"\u00e9\u20acx", 16}},
+         {}},
         {"truncated sequence at the end", "ab\xc3", TextFormatStandard, 80, U"", 1000, {{0, 3, 0, U"ab\ufffd", 16}}, {}},
         {"truncated three-byte sequence", "a\xe2\x82", TextFormatStandard, 80, U"", 1000, {{0, 3, 0, U"a\ufffd\ufffd", 16}}, {}},
-        {"invalid byte inside", "a\xff" "b", TextFormatStandard, 80, U"", 1000, {{0, 3, 0, U"a\ufffd" "b", 16}}, {}},
+        {"invalid byte inside", "a\xff"
+                                "b",
+         TextFormatStandard,
+         80,
+         U"",
+         1000,
+         {{0, 3, 0, U"a\ufffd"
+                    "b",
+           16}},
+         {}},
     };
     for (const LayoutCase& c : cases) {
         nLogCapture log;
@@ -381,13 +402,21 @@ struct Canvas
         for (uint32_t i = 0; i < width * height; ++i) p[i] = fill;
     }
     const uint8_t* At(int32_t x, int32_t y) const { return picture.GetPixels() + (size_t(y) * picture.GetWidth() + x) * 4; }
-    uint32_t Word(int32_t x, int32_t y) const { uint32_t w; std::memcpy(&w, At(x, y), 4); return w; }
+    uint32_t Word(int32_t x, int32_t y) const
+    {
+        uint32_t w;
+        std::memcpy(&w, At(x, y), 4);
+        return w;
+    }
 };
 
 nTextBox Box(int32_t x0, int32_t y0, int32_t x1, int32_t y1)
 {
     nTextBox b;
-    b.x0 = x0; b.y0 = y0; b.x1 = x1; b.y1 = y1;
+    b.x0 = x0;
+    b.y0 = y0;
+    b.x1 = x1;
+    b.y1 = y1;
     return b;
 }
 
@@ -396,7 +425,9 @@ TEST_F(Fonts, DrawingChangesPixelsOnlyInsideTheClip)
     const uint32_t canary = 0xff806040u;
     Canvas canvas(96, 48, PixelFormatRGBA8, canary);
     nTextParameters p = Parameters(TextFormatParagraph, 24);
-    p.red = 250; p.green = 250; p.blue = 250;
+    p.red = 250;
+    p.green = 250;
+    p.blue = 250;
     nTextLayout layout;
     // The box spills over the clip on every side, the text over the box.
     const nTextBox box = Box(-6, -10, 100, 60);
@@ -423,7 +454,13 @@ TEST_F(Fonts, DrawingChangesPixelsOnlyInsideTheClip)
 
 TEST_F(Fonts, ColourCommandsColourTheTextAfterThem)
 {
-    struct Case { const char* text; bool rightHalfInked; bool rightHalfRed; Lines log; } cases[] = {
+    struct Case
+    {
+        const char* text;
+        bool rightHalfInked;
+        bool rightHalfRed;
+        Lines log;
+    } cases[] = {
         {"W~~Color(255,0,0,255)W", true, true, {}},
         {"W~~COLOR( 255 , 0 , 0 , 255 )W", true, true, {}},
         {"W~~Color(255,0,0)W", false, false, {"[!] Error parsing text command components.\n"}},
@@ -463,7 +500,10 @@ TEST_F(Fonts, ColourCommandsColourTheTextAfterThem)
 // The ink's columns when text is drawn in a box of each alignment.
 TEST_F(Fonts, AlignmentsPlaceLinesInTheBox)
 {
-    struct Case { int32_t alignment; } cases[] = {{TextAlignLeft}, {TextAlignRight}, {TextAlignCenter}};
+    struct Case
+    {
+        int32_t alignment;
+    } cases[] = {{TextAlignLeft}, {TextAlignRight}, {TextAlignCenter}};
     for (const Case& c : cases) {
         Canvas canvas(200, 40, PixelFormatRGBA8, 0);
         nTextParameters p = Parameters(TextFormatStandard, 20);
@@ -476,7 +516,10 @@ TEST_F(Fonts, AlignmentsPlaceLinesInTheBox)
         int32_t first = 200, last = -1;
         for (int32_t y = 0; y < 40; ++y)
             for (int32_t x = 0; x < 200; ++x)
-                if (canvas.At(x, y)[3]) { first = std::min(first, x); last = std::max(last, x); }
+                if (canvas.At(x, y)[3]) {
+                    first = std::min(first, x);
+                    last = std::max(last, x);
+                }
         ASSERT_GE(last, 0) << c.alignment;
         const int32_t room = box.Width() - size.x1;
         const int32_t left = c.alignment == TextAlignLeft ? 20 : (c.alignment == TextAlignRight ? 20 + room : 20 + room / 2);
@@ -554,7 +597,7 @@ TEST_F(Fonts, TheGlyphCacheKeepsTheOutputIdentical)
     font->SetGlyphCacheEnabled(true);
     const nTextBox a = MeasureText(layoutCached, page.c_str(), p, Box(0, 0, 280, 0));
     RenderText(&cached.picture, layoutCached, Box(4, 4, 284, 400), Box(0, 0, 300, 400));
-    RenderText(&cached.picture, layoutCached, Box(10, 30, 290, 400), Box(0, 0, 300, 400));   // again, from the cache
+    RenderText(&cached.picture, layoutCached, Box(10, 30, 290, 400), Box(0, 0, 300, 400));  // again, from the cache
     font->SetGlyphCacheEnabled(false);
     const nTextBox b = MeasureText(layoutUncached, page.c_str(), p, Box(0, 0, 280, 0));
     RenderText(&uncached.picture, layoutUncached, Box(4, 4, 284, 400), Box(0, 0, 300, 400));

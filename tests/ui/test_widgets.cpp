@@ -24,30 +24,31 @@ namespace {
 
 nWidgetRect R(int32_t x0, int32_t y0, int32_t x1, int32_t y1) { return nWidgetRect{x0, y0, x1, y1}; }
 
-enum ChildKind { Plain, Spacer, Hidden, Weightless };
+enum ChildKind
+{
+    Plain,
+    Spacer,
+    Hidden,
+    Weightless
+};
 
 struct SizerCase
 {
     const char* name;
     bool horizontal;
     std::vector<ChildKind> children;
-    std::vector<nWidgetRect> want;   // the content rectangle of each child after the compose
+    std::vector<nWidgetRect> want;  // the content rectangle of each child after the compose
 };
 
 TEST(WidgetLayout, SizersShareTheirRoomByWeight)
 {
     // The sizer composes into (0, 0, 104, 54): 100 x 50 inside the default 2-pixel borders.
     const SizerCase cases[] = {
-        {"three equal weights: 33 each, the last pixel empty", true, {Plain, Plain, Plain},
-         {R(2, 2, 35, 52), R(35, 2, 68, 52), R(68, 2, 101, 52)}},
-        {"a spacer beside a plain widget gets a third", true, {Spacer, Plain},
-         {R(2, 2, 35, 52), R(35, 2, 101, 52)}},
-        {"a hidden child takes no share and is not composed", true, {Plain, Hidden, Plain},
-         {R(2, 2, 52, 52), R(0, 0, 0, 0), R(52, 2, 102, 52)}},
-        {"vertical: heights by weight", false, {Plain, Spacer},
-         {R(2, 2, 102, 35), R(2, 35, 102, 51)}},
-        {"weights summing to zero give no child any room", true, {Weightless, Weightless},
-         {R(2, 2, 2, 52), R(2, 2, 2, 52)}},
+        {"three equal weights: 33 each, the last pixel empty", true, {Plain, Plain, Plain}, {R(2, 2, 35, 52), R(35, 2, 68, 52), R(68, 2, 101, 52)}},
+        {"a spacer beside a plain widget gets a third", true, {Spacer, Plain}, {R(2, 2, 35, 52), R(35, 2, 101, 52)}},
+        {"a hidden child takes no share and is not composed", true, {Plain, Hidden, Plain}, {R(2, 2, 52, 52), R(0, 0, 0, 0), R(52, 2, 102, 52)}},
+        {"vertical: heights by weight", false, {Plain, Spacer}, {R(2, 2, 102, 35), R(2, 35, 102, 51)}},
+        {"weights summing to zero give no child any room", true, {Weightless, Weightless}, {R(2, 2, 2, 52), R(2, 2, 2, 52)}},
     };
     for (const SizerCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -79,8 +80,8 @@ TEST(WidgetLayout, SizerContentSizeCountsHiddenChildren)
     sizer->AddWidget(hidden);
     float x = 0.0f, y = 0.0f;
     sizer->GetContentSize(&x, &y);
-    EXPECT_FLOAT_EQ(x, 1.5f);   // 0.5 + 1.0: summed across
-    EXPECT_FLOAT_EQ(y, 1.0f);   // the largest
+    EXPECT_FLOAT_EQ(x, 1.5f);  // 0.5 + 1.0: summed across
+    EXPECT_FLOAT_EQ(y, 1.0f);  // the largest
     sizer->Release();
 }
 
@@ -169,12 +170,15 @@ uint32_t Pixel(const nPicture& p, int32_t x, int32_t y)
 
 TEST(WidgetDrawing, BlendMatchesTheFormulaAtTheExtremes)
 {
-    struct { uint8_t s[4], d[4], want[4]; } cases[] = {
-        {{200, 100, 50, 255}, {10, 20, 30, 255}, {200, 100, 50, 255}},   // opaque over opaque: source, alpha clamped
-        {{200, 100, 50, 0}, {10, 20, 30, 255}, {10, 20, 30, 255}},       // transparent source: destination kept
-        {{200, 100, 50, 255}, {10, 20, 30, 0}, {200, 100, 50, 255}},     // over nothing: the source
-        {{200, 100, 50, 0}, {10, 20, 30, 0}, {0, 0, 0, 0}},              // nothing over nothing: colour 0
-        {{255, 0, 0, 128}, {0, 0, 255, 128}, {170, 0, 85, 192}},          // half over half
+    struct
+    {
+        uint8_t s[4], d[4], want[4];
+    } cases[] = {
+        {{200, 100, 50, 255}, {10, 20, 30, 255}, {200, 100, 50, 255}},  // opaque over opaque: source, alpha clamped
+        {{200, 100, 50, 0}, {10, 20, 30, 255}, {10, 20, 30, 255}},      // transparent source: destination kept
+        {{200, 100, 50, 255}, {10, 20, 30, 0}, {200, 100, 50, 255}},    // over nothing: the source
+        {{200, 100, 50, 0}, {10, 20, 30, 0}, {0, 0, 0, 0}},             // nothing over nothing: colour 0
+        {{255, 0, 0, 128}, {0, 0, 255, 128}, {170, 0, 85, 192}},        // half over half
     };
     for (auto& c : cases) {
         uint8_t d[4];
@@ -193,7 +197,7 @@ TEST(WidgetDrawing, CanvasLargerThanItsWindowStaysInsideTheClipAndThePicture)
     canvas.AddRef();
     canvas.SetHAlign(WidgetAlignLeft);
     canvas.SetVAlign(WidgetAlignTop);
-    const uint32_t red = 0xFF0000FFu;   // R in the low byte, opaque
+    const uint32_t red = 0xFF0000FFu;  // R in the low byte, opaque
     for (int32_t i = 0; i < 40 * 40; ++i) std::memcpy(canvas.GetPicture()->GetPixels() + i * 4, &red, 4);
     canvas.Compose(window, 2, 2, 10, 10);
     for (int32_t y = 0; y < 12; ++y)
@@ -218,7 +222,7 @@ TEST(WidgetDrawing, ACleanTreeComposesNothingAgain)
     root->Compose(window, 0, 0, 8, 8);
     root->Refresh();
     EXPECT_FALSE(root->NeedsLayout());
-    canvas->Invalidate();            // as a script unlocking the canvas it drew into
+    canvas->Invalidate();  // as a script unlocking the canvas it drew into
     root->Refresh();
     EXPECT_TRUE(root->NeedsLayout()) << "a changed child makes its parent lay out again";
     root->Compose(window, 0, 0, 8, 8);
@@ -243,7 +247,7 @@ TEST(WidgetLayout, CheckBoxPutsItsPictureBesideItsLabel)
 
     nCheckWidget check(&ui, 1, "label", 0, 12);
     check.AddRef();
-    check.SetState(false);   // no such picture: both parts share the inset rectangle
+    check.SetState(false);  // no such picture: both parts share the inset rectangle
     EXPECT_EQ(check.GetPicturePart().GetPicture(), nullptr);
     check.Compose(0, 0, 0, 200, 20);
     EXPECT_EQ(check.GetPictureRect(), R(2, 2, 198, 18));
@@ -267,10 +271,10 @@ TEST(WidgetLifecycle, AWidgetDeletedWhileHeldLeavesNoDanglingReference)
     sizer->AddRef();
     nWidget* first = sizer->AddWidget(new nWidget(0, 2));
     sizer->AddWidget(new nWidget(0, 3));
-    delete first;                    // deleted at once, as a script may
+    delete first;  // deleted at once, as a script may
     ASSERT_EQ(sizer->GetChildren().size(), 1u);
     EXPECT_EQ(sizer->GetChildren()[0]->GetId(), 3);
-    sizer->Compose(0, 0, 0, 100, 20);   // walks the children: ASan catches a dangling one
+    sizer->Compose(0, 0, 0, 100, 20);  // walks the children: ASan catches a dangling one
 
     nContainerWidget* container = new nContainerWidget(0, 4);
     sizer->AddWidget(container);
@@ -281,7 +285,7 @@ TEST(WidgetLifecycle, AWidgetDeletedWhileHeldLeavesNoDanglingReference)
     container->Invalidate();
     container->Compose(0, 0, 0, 50, 50);
 
-    delete sizer;                    // its children go with it
+    delete sizer;  // its children go with it
 }
 
 TEST(WidgetLifecycle, MovingAWidgetToAnotherSizerLeavesTheFirst)
@@ -314,7 +318,7 @@ TEST(WidgetLifecycle, AWidgetHasOnePlace)
     nWidget* widget = new nWidget(&ui, 1);
 
     first->SetBaseWidget(widget);
-    second->SetBaseWidget(widget);                 // from one window to another
+    second->SetBaseWidget(widget);  // from one window to another
     EXPECT_EQ(first->GetBaseWidget(), nullptr);
     EXPECT_EQ(second->GetBaseWidget(), widget);
     EXPECT_EQ(widget->GetOwnerWindow(), second);
@@ -322,7 +326,7 @@ TEST(WidgetLifecycle, AWidgetHasOnePlace)
 
     nSizerWidget* sizer = new nSizerWidget(&ui, 2, true);
     first->SetBaseWidget(sizer);
-    sizer->AddWidget(widget);                      // from a window into a sizer
+    sizer->AddWidget(widget);  // from a window into a sizer
     EXPECT_EQ(second->GetBaseWidget(), nullptr);
     EXPECT_EQ(widget->GetParent(), sizer);
     EXPECT_EQ(widget->GetOwnerWindow(), first);
@@ -330,20 +334,20 @@ TEST(WidgetLifecycle, AWidgetHasOnePlace)
 
     nContainerWidget* container = new nContainerWidget(&ui, 3);
     second->SetBaseWidget(container);
-    container->AddWidget(widget, 0, 0, 10, 10);   // from a sizer into a container's cell
+    container->AddWidget(widget, 0, 0, 10, 10);  // from a sizer into a container's cell
     EXPECT_TRUE(sizer->GetChildren().empty());
     EXPECT_EQ(widget->GetOwnerWindow(), second);
 
-    first->SetBaseWidget(widget);                  // from a cell to the base of a window
+    first->SetBaseWidget(widget);  // from a cell to the base of a window
     EXPECT_EQ(container->FindCell(widget), nullptr);
     EXPECT_TRUE(container->GetChildren().empty());
     EXPECT_EQ(widget->GetOwnerWindow(), first);
     EXPECT_EQ(widget->GetRefCount(), 1);
 
-    delete widget;                                 // deleted at once, as a script may
+    delete widget;  // deleted at once, as a script may
     EXPECT_EQ(first->GetBaseWidget(), nullptr);
     EXPECT_EQ(second->GetBaseWidget(), container);
-    first->Render(0);                              // composes: ASan catches a dangling widget
+    first->Render(0);  // composes: ASan catches a dangling widget
     second->Render(0);
 }
 

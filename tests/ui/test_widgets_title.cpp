@@ -34,7 +34,7 @@ TEST(WindowTitle, TheFontWriterInksOnlyTheTitleRectangle)
         nPicture piece;
         piece.Allocate(4, 24, PixelFormatRGBA8);
         std::memset(piece.GetPixels(), 0, piece.GetByteSize());
-        for (size_t i = 3; i < piece.GetByteSize(); i += 4) piece.GetPixels()[i] = 255;   // opaque black
+        for (size_t i = 3; i < piece.GetByteSize(); i += 4) piece.GetPixels()[i] = 255;  // opaque black
         SavePictureTGA(name, piece);
     }
     // Title rows 2 to 20, 16 pixels, pure green (red in the low byte).

@@ -45,33 +45,31 @@ RGBA PixelAt(const nPicture& picture, int x, int y)
 struct Piece
 {
     const char* file;
-    int         width, height;
-    int         red;        // the red of the piece; green is the row, blue the column
+    int width, height;
+    int red;  // the red of the piece; green is the row, blue the column
 };
 
 // Slot order: top, left, right, bottom, top left, top right, bottom left, bottom right.
 std::vector<Piece> SkinPieces(int titleBar)
 {
-    return {{"top.tga", 2, titleBar, 10},   {"left.tga", 3, 2, 20},      {"right.tga", 2, 3, 30},
-            {"bottom.tga", 3, 3, 40},       {"tl.tga", 4, titleBar, 50}, {"tr.tga", 5, titleBar, 60},
-            {"bl.tga", 4, 3, 70},           {"br.tga", 5, 3, 80}};
+    return {{"top.tga", 2, titleBar, 10}, {"left.tga", 3, 2, 20}, {"right.tga", 2, 3, 30}, {"bottom.tga", 3, 3, 40}, {"tl.tga", 4, titleBar, 50}, {"tr.tga", 5, titleBar, 60}, {"bl.tga", 4, 3, 70}, {"br.tga", 5, 3, 80}};
 }
 
 RGBA PieceColour(const Piece& piece, int x, int y) { return RGBA{piece.red, 100 + y, 150 + x, 255}; }
 
-const uint32_t kFill = 0xFF0C0B0Au;   // (10, 11, 12, 255)
+const uint32_t kFill = 0xFF0C0B0Au;  // (10, 11, 12, 255)
 
 // A 2D scene whose skin is written as TGA files into a temporary folder.
 struct SkinnedLayer
 {
-    nTempDir                  dir;
-    nTempDir::ChangeInto      into{dir};
-    nOrvex                    engine;
-    nCallLog                  log;
-    nRecordingRenderer        renderer{&engine, &log};
-    nRecordingScriptVM        vm{&engine, &log};
-    nScene2D                  ui{&engine, &vm};
-    std::vector<Piece>        pieces;
+    nTempDir dir;
+    nTempDir::ChangeInto into{dir};
+    nOrvex engine;
+    nCallLog log;
+    nRecordingRenderer renderer{&engine, &log};
+    nRecordingScriptVM vm{&engine, &log};
+    nScene2D ui{&engine, &vm};
+    std::vector<Piece> pieces;
 
     explicit SkinnedLayer(int titleBar = 6, bool loadSkin = true) : pieces(SkinPieces(titleBar))
     {
@@ -148,7 +146,12 @@ TEST(WindowCompose, TheSkinGivesCornersTiledEdgesFillAndGradient)
         return c;
     };
 
-    struct Probe { const char* what; int x, y; RGBA colour; };
+    struct Probe
+    {
+        const char* what;
+        int x, y;
+        RGBA colour;
+    };
     const RGBA fill{10, 11, 12, 255};
     auto fillAt = [&](int y) { RGBA c = fill; c.a = alphaOfRow(y); return c; };
     const Probe probes[] = {
@@ -188,7 +191,10 @@ TEST(WindowCompose, WindowsSmallerThanTheirCornersStayInsideThePicture)
 {
     SkinnedLayer l;
     const Piece& br = l.Slot(SkinBottomRight);
-    struct Case { int w, h; };
+    struct Case
+    {
+        int w, h;
+    };
     const Case cases[] = {{1, 1}, {2, 1}, {3, 2}, {8, 5}, {9, 9}, {1, 40}, {40, 1}};
     for (const Case& c : cases) {
         const nVector2 size((float)c.w, (float)c.h);
@@ -199,7 +205,7 @@ TEST(WindowCompose, WindowsSmallerThanTheirCornersStayInsideThePicture)
         // lands on the window's last pixel is there.
         ExpectNear(PixelAt(cache, c.w - 1, c.h - 1), PieceColour(br, br.width - 1, br.height - 1),
                    std::to_string(c.w) + "x" + std::to_string(c.h));
-        window->Shade(true);   // a title bar taller than the window
+        window->Shade(true);  // a title bar taller than the window
         EXPECT_TRUE(window->TestState(Sprite2DStateShaded));
         l.ui.Render(true);
     }
@@ -335,7 +341,7 @@ TEST(WindowCompose, SkinsThatDoNotLoadLeaveWindowsPlain)
 {
     SkinnedLayer l(6, false);
     const char* names[SkinSlotCount] = {"top.tga", "left.tga", "right.tga", "bottom.tga",
-                                        "tl.tga",  "tr.tga",   "bl.tga",    "nowhere.tga"};
+                                        "tl.tga", "tr.tga", "bl.tga", "nowhere.tga"};
     nLogCapture capture;
     EXPECT_FALSE(l.ui.SetSkin(names, kFill, 0, 1, 5, 16, 0));
     EXPECT_EQ(capture.Lines(), (Lines{"[!] Could not load the skin picture 'nowhere.tga'.\n"}));

@@ -74,7 +74,7 @@ TEST(ALMixerOpen, StartUpLines)
     nLogCapture log;
     nALMixer mixer(0, false);
     ASSERT_TRUE(mixer.Open());
-    EXPECT_TRUE(mixer.Open());                      // open already
+    EXPECT_TRUE(mixer.Open());  // open already
     Lines lines = log.Lines();
     ASSERT_EQ(lines.size(), 6u) << log.Text();
     EXPECT_EQ(lines[0], "Starting OpenAL1.1 mixer...\n");
@@ -94,11 +94,11 @@ TEST_F(ALMixerTest, ListenerGainAndMute)
     EXPECT_FLOAT_EQ(mixer.GetGain(), 1.0f);
     mixer.SetGain(0.5f);
     EXPECT_FLOAT_EQ(ListenerGain(), 0.4f);
-    mixer.SetGain(0.0f);                            // a quiet master gain keeps its floor
+    mixer.SetGain(0.0f);  // a quiet master gain keeps its floor
     EXPECT_FLOAT_EQ(ListenerGain(), 0.01f);
     EXPECT_FLOAT_EQ(mixer.GetGain(), 0.0125f);
     mixer.SetGain(0.75f);
-    mixer.Mute();                                   // muting is silence
+    mixer.Mute();  // muting is silence
     EXPECT_FLOAT_EQ(ListenerGain(), 0.0f);
     EXPECT_FLOAT_EQ(mixer.GetSavedGain(), 0.75f);
     mixer.Unmute();
@@ -107,11 +107,11 @@ TEST_F(ALMixerTest, ListenerGainAndMute)
 
 TEST_F(ALMixerTest, SampleStartsPlaysAndEnds)
 {
-    std::unique_ptr<nSound> sound = MakeConstant(&engine, 1000, 4800);      // 0.1 s
-    EXPECT_EQ(mixer.ChannelGetState(3), MixerChannelStopped);               // never played
-    EXPECT_FALSE(mixer.ChannelStart(3, sound.get()));                       // not uploaded
+    std::unique_ptr<nSound> sound = MakeConstant(&engine, 1000, 4800);  // 0.1 s
+    EXPECT_EQ(mixer.ChannelGetState(3), MixerChannelStopped);           // never played
+    EXPECT_FALSE(mixer.ChannelStart(3, sound.get()));                   // not uploaded
     ASSERT_TRUE(mixer.UploadSample(sound.get()));
-    EXPECT_FALSE(mixer.UploadSample(sound.get()));                          // uploaded already
+    EXPECT_FALSE(mixer.UploadSample(sound.get()));  // uploaded already
     mixer.ChannelSetGain(3, 0.3f);
     mixer.ChannelSetPitch(3, 1.5f);
     ASSERT_TRUE(mixer.ChannelStart(3, sound.get()));
@@ -119,7 +119,7 @@ TEST_F(ALMixerTest, SampleStartsPlaysAndEnds)
     EXPECT_EQ(mixer.ChannelGetSound(3), sound.get());
     EXPECT_FLOAT_EQ(SourceFloat(3, AL_GAIN), 0.3f);
     EXPECT_FLOAT_EQ(SourceFloat(3, AL_PITCH), 1.5f);
-    EXPECT_EQ(SourceInt(3, AL_BUFFER), (ALint)static_cast<nALMixerData*>(sound->GetMixerData())->buffer);
+    EXPECT_EQ(SourceInt(3, AL_BUFFER), (ALint) static_cast<nALMixerData*>(sound->GetMixerData())->buffer);
     EXPECT_NE(mixer.FindFreeChannel(), 3);
 
     mixer.ChannelPause(3);
@@ -127,13 +127,13 @@ TEST_F(ALMixerTest, SampleStartsPlaysAndEnds)
     mixer.ChannelResume(3);
     EXPECT_EQ(mixer.ChannelGetState(3), MixerChannelPlaying);
     EXPECT_TRUE(WaitFor(3, MixerChannelStopped, 5.0));
-    EXPECT_EQ(mixer.ChannelGetSound(3), sound.get());                       // the sound pointer stays
+    EXPECT_EQ(mixer.ChannelGetSound(3), sound.get());  // the sound pointer stays
     EXPECT_EQ(log.Text(), "");
 }
 
 TEST_F(ALMixerTest, LoopingSampleKeepsPlayingUntilStopped)
 {
-    std::unique_ptr<nSound> sound = MakeConstant(&engine, 1000, 480);       // 10 ms
+    std::unique_ptr<nSound> sound = MakeConstant(&engine, 1000, 480);  // 10 ms
     ASSERT_TRUE(mixer.UploadSample(sound.get()));
     mixer.ChannelSetLoopMode(0, MixerLoopRepeat);
     ASSERT_TRUE(mixer.ChannelStart(0, sound.get()));
@@ -175,7 +175,7 @@ TEST_F(ALMixerTest, FreedSoundLeavesItsChannels)
     const ALuint buffer = static_cast<nALMixerData*>(sound->GetMixerData())->buffer;
     ASSERT_TRUE(mixer.ChannelStart(6, sound.get()));
     ASSERT_TRUE(mixer.ChannelStart(7, sound.get()));
-    sound.reset();                                  // frees it on the current mixer
+    sound.reset();  // frees it on the current mixer
     EXPECT_EQ(alIsBuffer(buffer), AL_FALSE);
     EXPECT_EQ(mixer.ChannelGetSound(6), nullptr);
     EXPECT_EQ(mixer.ChannelGetState(6), MixerChannelStopped);
@@ -196,7 +196,7 @@ TEST_F(ALMixerTest, ClosedMixerRefusesStartsStopsAndUploads)
     EXPECT_FALSE(mixer.ChannelStart(0, other.get()));
     EXPECT_FALSE(mixer.ChannelStop(0));
     EXPECT_EQ(mixer.ChannelGetState(0), MixerChannelStopped);
-    mixer.ChannelSetGain(0, 0.5f);                  // stored only
+    mixer.ChannelSetGain(0, 0.5f);  // stored only
     EXPECT_EQ(mixer.GetChannel(0)->gain, 0.5f);
 }
 

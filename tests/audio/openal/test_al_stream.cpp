@@ -18,7 +18,7 @@
 
 namespace {
 
-const std::string kMono = std::string(QZ_STREAM_DATA) + "/mono22k.ogg";   // 2 s at 22050 Hz
+const std::string kMono = std::string(QZ_STREAM_DATA) + "/mono22k.ogg";  // 2 s at 22050 Hz
 
 class ALStreamTest : public ::testing::Test
 {
@@ -43,7 +43,7 @@ protected:
     }
 
     nLogCapture log;
-    nALMixer    mixer{0, false};
+    nALMixer mixer{0, false};
 };
 
 TEST_F(ALStreamTest, AStreamPlaysToItsEndAndIsReleasedOnce)
@@ -69,7 +69,7 @@ TEST_F(ALStreamTest, AStreamPlaysToItsEndAndIsReleasedOnce)
     EXPECT_FALSE(mixer.IsStreaming(channel));
     for (int i = 0; i < 10; ++i) mixer.Update();
     EXPECT_EQ(Count("[|] Release stream interface.\n"), 1);
-    EXPECT_NE(mixer.GetChannel(channel)->stream, nullptr);     // occupied until stopped
+    EXPECT_NE(mixer.GetChannel(channel)->stream, nullptr);  // occupied until stopped
     EXPECT_NE(mixer.FindFreeChannel(), channel);
     EXPECT_TRUE(mixer.ChannelStop(channel));
     EXPECT_EQ(mixer.GetChannel(channel)->stream, nullptr);

@@ -19,7 +19,7 @@
 
 namespace {
 
-typedef std::pair<int, int> Frame;                  // left, right
+typedef std::pair<int, int> Frame;  // left, right
 typedef std::vector<Frame> Frames;
 
 // A device that keeps what it is given; the test decides how much of it is still queued.
@@ -85,13 +85,13 @@ std::vector<int16_t> Ramp(int32_t frames, int16_t step)
 
 struct MixCase
 {
-    const char*          name;
+    const char* name;
     std::vector<int16_t> pcm;
-    int32_t              channels;
-    int32_t              rate;
-    float                pitch, gain, master, panning;
-    int32_t              loop;
-    Frames               expected;
+    int32_t channels;
+    int32_t rate;
+    float pitch, gain, master, panning;
+    int32_t loop;
+    Frames expected;
 };
 
 // One channel alone: 1000 at unity and centre gives 1000 x 127 x 255 >> 15 = 988 per side.
@@ -229,7 +229,7 @@ TEST_F(SMixMixerTest, FreedSoundLeavesItsChannels)
     ASSERT_TRUE(mixer.ChannelStart(4, sound.get()));
     ASSERT_TRUE(mixer.ChannelStart(9, sound.get()));
     Mix(10);
-    sound.reset();                                  // the sound's destructor frees it on the current mixer
+    sound.reset();  // the sound's destructor frees it on the current mixer
     EXPECT_EQ(mixer.ChannelGetSound(4), nullptr);
     EXPECT_EQ(mixer.ChannelGetSound(9), nullptr);
     EXPECT_EQ(mixer.ChannelGetState(4), MixerChannelStopped);
@@ -240,13 +240,13 @@ TEST_F(SMixMixerTest, StartsAndUploadsNeedAnOpenMixer)
 {
     std::unique_ptr<nSound> sound = MakeConstant(&engine, 1000, 4);
     EXPECT_TRUE(mixer.UploadSample(sound.get()));
-    EXPECT_EQ(sound->GetMixerData(), nullptr);      // mixing reads the PCM directly
+    EXPECT_EQ(sound->GetMixerData(), nullptr);  // mixing reads the PCM directly
     EXPECT_FALSE(mixer.UploadSample(nullptr));
     EXPECT_FALSE(mixer.ChannelStart(0, nullptr));
     EXPECT_FALSE(mixer.ChannelStart(64, sound.get()));
     ASSERT_TRUE(mixer.ChannelStart(0, sound.get()));
     mixer.Close();
-    EXPECT_EQ(mixer.ChannelGetState(0), MixerChannelStopped);   // Close stops every channel
+    EXPECT_EQ(mixer.ChannelGetState(0), MixerChannelStopped);  // Close stops every channel
     EXPECT_FALSE(mixer.IsOpen());
     EXPECT_FALSE(mixer.ChannelStart(0, sound.get()));
     EXPECT_FALSE(mixer.UploadSample(sound.get()));
@@ -289,19 +289,19 @@ TEST_F(SMixMixerTest, DeviceIsFedWholeBuffersUpToEight)
     EXPECT_EQ(device->buffers, 8);
     EXPECT_EQ(device->queued.size(), 8u * 16384);
     mixer.Update();
-    EXPECT_EQ(device->buffers, 8);                  // all eight still queued
+    EXPECT_EQ(device->buffers, 8);  // all eight still queued
 
-    device->played = 16384 + 100;                   // one played, part of the next
+    device->played = 16384 + 100;  // one played, part of the next
     mixer.Update();
     EXPECT_EQ(device->buffers, 9);
 
     // A fixed step fills one buffer by that much per Update.
-    mixer.SetFixedStep(166);                        // 796 frames: 3184 bytes
+    mixer.SetFixedStep(166);  // 796 frames: 3184 bytes
     EXPECT_EQ(mixer.GetFixedStep(), 3184);
     device->played = (uint32_t)device->queued.size();
     for (int32_t i = 0; i < 5; ++i) mixer.Update();
     EXPECT_EQ(device->buffers, 9);
-    mixer.Update();                                 // 6 x 3184 > 16384: the sixth fills it up
+    mixer.Update();  // 6 x 3184 > 16384: the sixth fills it up
     EXPECT_EQ(device->buffers, 10);
     // What the device got is the mix: 988 on both sides throughout.
     const int16_t* pcm = reinterpret_cast<const int16_t*>(device->queued.data());

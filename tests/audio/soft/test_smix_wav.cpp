@@ -24,7 +24,12 @@ namespace {
 class NoDevice : public nAudioQueue
 {
 public:
-    bool Open(int32_t) override { ++opens; m_error = "no device"; return false; }
+    bool Open(int32_t) override
+    {
+        ++opens;
+        m_error = "no device";
+        return false;
+    }
     int32_t opens = 0;
 };
 
@@ -67,7 +72,7 @@ TEST(SMixMixerWav, CaptureIsTheMixInFixedSteps)
         EXPECT_EQ(device->opens, 0);
         EXPECT_TRUE(mixer.IsWritingWav());
         Scene scene(mixer);
-        mixer.SetFixedStep(100);                        // 480 frames, 1920 bytes per Update
+        mixer.SetFixedStep(100);  // 480 frames, 1920 bytes per Update
         for (int32_t i = 0; i < updates; ++i) mixer.Update();
         mixer.Close();
         EXPECT_FALSE(mixer.IsWritingWav());
@@ -103,7 +108,7 @@ TEST(SMixMixerWav, CaptureIsTheMixInFixedSteps)
     EXPECT_EQ(read, expected);
     size_t loud = 0;
     for (int16_t v : read) loud += v != 0;
-    EXPECT_GT(loud, read.size() / 2);                   // the music plays throughout
+    EXPECT_GT(loud, read.size() / 2);  // the music plays throughout
 }
 
 TEST(SMixMixerWav, WithoutStepEachUpdateWrites16KAndAFrameOfNoTimeNothing)

@@ -23,8 +23,8 @@ inline std::string StreamData(const char* name)
 // The file decoded by stb_vorbis_decode_filename, as interleaved stereo (mono on both sides).
 struct ReferencePCM
 {
-    int32_t              channels = 0;
-    int32_t              rate = 0;
+    int32_t channels = 0;
+    int32_t rate = 0;
     std::vector<int16_t> stereo;
     int64_t Frames() const { return (int64_t)stereo.size() / 2; }
 };
@@ -59,12 +59,16 @@ public:
         ++writes;
     }
     bool IsBufferHalfFull() override { return pcm.size() * 2 >= limit; }
-    void Reset() override { ++resets; mvx_AudioOutput::Reset(); }
+    void Reset() override
+    {
+        ++resets;
+        mvx_AudioOutput::Reset();
+    }
 
-    size_t               limit;
+    size_t limit;
     std::vector<int16_t> pcm;
-    int32_t              writes = 0;
-    int32_t              resets = 0;
+    int32_t writes = 0;
+    int32_t resets = 0;
 };
 
 // A stream that records the packets handed to its decoders, then lets the stream select as usual.
@@ -73,9 +77,9 @@ class PacketRecordingStream : public mvx_Stream
 public:
     struct Packet
     {
-        bool                 video;
-        int32_t              id;
-        int32_t              time;
+        bool video;
+        int32_t id;
+        int32_t time;
         std::vector<uint8_t> bytes;
     };
     PacketRecordingStream(mvx_VideoOutput* video, mvx_AudioOutput* audio) : mvx_Stream(video, audio) {}

@@ -17,8 +17,8 @@ namespace {
 struct FileCase
 {
     const char* name;
-    int32_t     rate;
-    int32_t     channels;
+    int32_t rate;
+    int32_t channels;
 };
 
 const FileCase kFiles[] = {
@@ -45,7 +45,7 @@ TEST(OggStream, WholeFilesEqualTheReferenceDecode)
         ASSERT_EQ(ref.channels, f.channels);
 
         nLogCapture log;
-        RecordingAudioOutput out;              // never full: the opening decodes everything
+        RecordingAudioOutput out;  // never full: the opening decodes everything
         mvx_Stream stream(0, &out);
         ASSERT_TRUE(stream.Open(path.c_str(), false)) << log.Text();
         EXPECT_EQ(stream.GetState(), StreamEnded);
@@ -77,17 +77,13 @@ TEST(OggStream, HeadersBeyondTheFirstBufferGrowIt)
 struct SeekCase
 {
     const char* file;
-    int32_t     ms;
+    int32_t ms;
 };
 
 // Near the start (a restart and a skip), inside the bisection's window and beyond 89 s, where
 // rate x ms passes 32 bits.
 const SeekCase kSeeks[] = {
-    {"stereo48k.ogg", 0},     {"stereo48k.ogg", 10},    {"stereo48k.ogg", 100},
-    {"stereo48k.ogg", 400},   {"stereo48k.ogg", 2000},  {"stereo48k.ogg", 33333},
-    {"stereo48k.ogg", 50000}, {"stereo48k.ogg", 95000}, {"stereo48k.ogg", 99500},
-    {"mono22k.ogg", 10},      {"mono22k.ogg", 700},     {"mono22k.ogg", 1500},
-    {"stereo48k.ogg", 2000},  {"stereo48k.ogg", 10},    // backwards after later seeks
+    {"stereo48k.ogg", 0}, {"stereo48k.ogg", 10}, {"stereo48k.ogg", 100}, {"stereo48k.ogg", 400}, {"stereo48k.ogg", 2000}, {"stereo48k.ogg", 33333}, {"stereo48k.ogg", 50000}, {"stereo48k.ogg", 95000}, {"stereo48k.ogg", 99500}, {"mono22k.ogg", 10}, {"mono22k.ogg", 700}, {"mono22k.ogg", 1500}, {"stereo48k.ogg", 2000}, {"stereo48k.ogg", 10},  // backwards after later seeks
 };
 
 TEST(OggStream, SeeksLandOnTheReferenceSamples)

@@ -32,23 +32,23 @@ void PutStamp(Bytes& b, int prefix, uint64_t t)
 Bytes Payload(int size, int seed)
 {
     Bytes p;
-    for (int i = 0; i < size; ++i) p.push_back((uint8_t)((i * 7 + seed * 31) & 0xff) | 0x10);   // never 00 00 01
+    for (int i = 0; i < size; ++i) p.push_back((uint8_t)((i * 7 + seed * 31) & 0xff) | 0x10);  // never 00 00 01
     return p;
 }
 
 struct Expected
 {
-    bool    video;
+    bool video;
     int32_t id;
     int32_t time;
-    Bytes   payload;
+    Bytes payload;
 };
 
 struct Builder
 {
-    Bytes                 bytes;
+    Bytes bytes;
     std::vector<Expected> expected;
-    uint32_t              lastVideoTime = 0;
+    uint32_t lastVideoTime = 0;
 
     void Pack2(int stuffing)
     {
@@ -65,7 +65,8 @@ struct Builder
     void Pes2(bool video, int stamps, uint64_t pts, uint64_t dts, int stuffing, int size, int seed)
     {
         Bytes header;
-        int flags = stamps == 2 ? 0xC0 : stamps == 1 ? 0x80 : 0;
+        int flags = stamps == 2 ? 0xC0 : stamps == 1 ? 0x80
+                                                     : 0;
         if (stamps >= 1) PutStamp(header, stamps == 2 ? 3 : 2, pts);
         if (stamps == 2) PutStamp(header, 1, dts);
         for (int i = 0; i < stuffing; ++i) header.push_back(0xFF);
@@ -74,7 +75,9 @@ struct Builder
         Put(bytes, {0, 0, 1, video ? 0xE0 : 0xC0, length >> 8, length & 0xff, 0x81, flags, (int)header.size()});
         bytes.insert(bytes.end(), header.begin(), header.end());
         bytes.insert(bytes.end(), payload.begin(), payload.end());
-        Record(video, 3, stamps == 2 ? dts : stamps == 1 ? pts : ~0ull, payload);
+        Record(video, 3, stamps == 2 ? dts : stamps == 1 ? pts
+                                                         : ~0ull,
+               payload);
     }
     // MPEG-1 packet: stuffing, an optional buffer field, then pts, pts and dts, or none.
     void Pes1(bool video, int stuffing, bool buffer, int stamps, uint64_t pts, uint64_t dts, int size, int seed)
@@ -83,14 +86,18 @@ struct Builder
         for (int i = 0; i < stuffing; ++i) header.push_back(0xFF);
         if (buffer) Put(header, {0x60, 0x20});
         if (stamps == 1) PutStamp(header, 2, pts);
-        else if (stamps == 2) { PutStamp(header, 3, pts); PutStamp(header, 1, dts); }
-        else header.push_back(0x0F);
+        else if (stamps == 2) {
+            PutStamp(header, 3, pts);
+            PutStamp(header, 1, dts);
+        } else header.push_back(0x0F);
         const Bytes payload = Payload(size, seed);
         const int length = (int)header.size() + size;
         Put(bytes, {0, 0, 1, video ? 0xE0 : 0xC0, length >> 8, length & 0xff});
         bytes.insert(bytes.end(), header.begin(), header.end());
         bytes.insert(bytes.end(), payload.begin(), payload.end());
-        Record(video, 2, stamps == 2 ? dts : stamps == 1 ? pts : ~0ull, payload);
+        Record(video, 2, stamps == 2 ? dts : stamps == 1 ? pts
+                                                         : ~0ull,
+               payload);
     }
     void Record(bool video, int id, uint64_t stamp, const Bytes& payload)
     {
@@ -117,7 +124,7 @@ Builder Sample()
     b.Pes1(true, 0, false, 2, 1801800, 1797300, 120, 4);
     b.Pes1(false, 17, true, 0, 0, 0, 90, 5);
     b.Pes2(true, 0, 0, 0, 7, 33, 6);
-    b.Pes2(false, 1, (1ull << 32) + 270, 0, 0, 64, 7);      // beyond 32 bits: kept modulo 2^32
+    b.Pes2(false, 1, (1ull << 32) + 270, 0, 0, 64, 7);  // beyond 32 bits: kept modulo 2^32
     b.End();
     return b;
 }
@@ -128,8 +135,7 @@ std::vector<Expected> Joined(const std::vector<PacketRecordingStream::Packet>& p
     std::vector<Expected> out;
     for (const PacketRecordingStream::Packet& p : packets) {
         if (!out.empty() && out.back().video == p.video && out.back().time == p.time && out.back().id == p.id &&
-            !(out.size() >= 1 && p.bytes.empty()))
-        {
+            !(out.size() >= 1 && p.bytes.empty())) {
             // A continuation carries the same side, id and time; a new packet has a new time.
             Expected& last = out.back();
             last.payload.insert(last.payload.end(), p.bytes.begin(), p.bytes.end());
@@ -156,8 +162,8 @@ void ExpectSame(const std::vector<Expected>& actual, const std::vector<Expected>
 struct Parser
 {
     PacketRecordingStream stream{0, 0};
-    nIOFile               file;
-    mvx_PSDemuxer         demuxer{&file};
+    nIOFile file;
+    mvx_PSDemuxer demuxer{&file};
     Parser() { demuxer.AddPath(DemuxerFeedsAudio | DemuxerFeedsVideo); }
 };
 
@@ -228,16 +234,16 @@ TEST(PSDemuxer, TheScanGivesTheDurationAndSeeksGoForward)
     RecordingAudioOutput out(1);
     PacketRecordingStream stream(0, &out);
     ASSERT_TRUE(stream.Open("long.mpg", true));
-    EXPECT_FLOAT_EQ(stream.GetDuration(), 10.0f);       // the last video time stamp, 900000 / 90000
+    EXPECT_FLOAT_EQ(stream.GetDuration(), 10.0f);  // the last video time stamp, 900000 / 90000
 
     mvx_PSDemuxer* demuxer = static_cast<mvx_PSDemuxer*>(stream.GetAudioDemuxer());
     demuxer->Reset();
     EXPECT_TRUE(demuxer->Seek(&stream, 3000));
     EXPECT_GT(demuxer->GetAudioTime(), 3000u * 90);
     const uint32_t reached = demuxer->GetAudioTime();
-    EXPECT_TRUE(demuxer->Seek(&stream, 2000));          // only later times are found: it goes on
+    EXPECT_TRUE(demuxer->Seek(&stream, 2000));  // only later times are found: it goes on
     EXPECT_GT(demuxer->GetAudioTime(), reached);
-    EXPECT_FALSE(demuxer->Seek(&stream, 60000));        // past the end
+    EXPECT_FALSE(demuxer->Seek(&stream, 60000));  // past the end
 }
 
 TEST(PSDemuxer, MalformedPacketsAreSkippedAndTheParseEnds)
@@ -251,7 +257,7 @@ TEST(PSDemuxer, MalformedPacketsAreSkippedAndTheParseEnds)
     Put(b.bytes, {0, 0, 1, 0xE0, 0, 2, 0x31, 0x00});
     b.Pes2(true, 1, 18000, 0, 0, 60, 2);
     b.Pack1();
-    Put(b.bytes, {0, 0, 1, 0xBA, 0x99, 1, 2, 3});         // a pack header of neither kind
+    Put(b.bytes, {0, 0, 1, 0xBA, 0x99, 1, 2, 3});  // a pack header of neither kind
     b.End();
     for (size_t cut = 0; cut <= b.bytes.size(); ++cut) {
         SCOPED_TRACE("cut at " + std::to_string(cut));

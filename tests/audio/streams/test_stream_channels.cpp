@@ -21,27 +21,27 @@ typedef std::vector<std::string> Lines;
 
 struct RingStep
 {
-    char    op;             // 'w' write, 'r' read, 'd' read discarding, 'n' write from NULL
+    char op;  // 'w' write, 'r' read, 'd' read discarding, 'n' write from NULL
     int32_t bytes;
-    int32_t result;         // bytes left over (write) or read
-    int32_t used;           // used bytes after the step
+    int32_t result;  // bytes left over (write) or read
+    int32_t used;    // used bytes after the step
     int32_t percent;
 };
 
 TEST(RingBuffer, TableOfSteps)
 {
     const RingStep steps[] = {
-        {'w', 100, 0, 0, 0},            // a partial block is not readable
+        {'w', 100, 0, 0, 0},  // a partial block is not readable
         {'r', 50, 0, 0, 0},
-        {'w', 3996, 0, 4096, 13},       // completes block 0
+        {'w', 3996, 0, 4096, 13},  // completes block 0
         {'w', 4096 * 3, 0, 4096 * 4, 50},
-        {'w', 4096, 0, 4096 * 5, 63},   // five of eight: more than half
+        {'w', 4096, 0, 4096 * 5, 63},  // five of eight: more than half
         {'w', 4096, 0, 4096 * 6, 75},
         {'w', 10000, 10000 - 8192, 4096 * 8, 100},  // two free blocks take 8192 bytes
         {'d', 4096, 4096, 4096 * 7, 88},
         {'r', 100, 100, 4096 * 7, 88},  // the read block stays used until read completely
         {'r', 3996, 3996, 4096 * 6, 75},
-        {'n', 4096 * 3, 4096, 4096 * 8, 100},      // a NULL source only advances
+        {'n', 4096 * 3, 4096, 4096 * 8, 100},  // a NULL source only advances
         {'r', 4096 * 10, 4096 * 8, 0, 0},
         {'r', 10, 0, 0, 0},
     };
@@ -56,10 +56,10 @@ TEST(RingBuffer, TableOfSteps)
         SCOPED_TRACE("step " + std::to_string(i));
         int32_t result = 0;
         switch (s.op) {
-        case 'w': result = ring.Write(data.data(), s.bytes); break;
-        case 'n': result = ring.Write(0, s.bytes); break;
-        case 'r': result = ring.Read(back.data(), s.bytes); break;
-        case 'd': result = ring.Read(0, s.bytes); break;
+            case 'w': result = ring.Write(data.data(), s.bytes); break;
+            case 'n': result = ring.Write(0, s.bytes); break;
+            case 'r': result = ring.Read(back.data(), s.bytes); break;
+            case 'd': result = ring.Read(0, s.bytes); break;
         }
         EXPECT_EQ(result, s.result);
         EXPECT_EQ(ring.GetUsedBytes(), s.used);
@@ -117,17 +117,17 @@ TEST(StreamInterface, WhatTheRingCannotTakeIsKeptForTheNextStep)
     for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = (uint8_t)(i * 7 + 1);
     s.WritePCM(pcm.data(), 4096 * 6, 0);
     EXPECT_TRUE(s.IsBufferHalfFull());
-    s.WritePCM(pcm.data() + 4096 * 6, 10000, 0);           // two free blocks: 8192 fit
+    s.WritePCM(pcm.data() + 4096 * 6, 10000, 0);  // two free blocks: 8192 fit
     EXPECT_EQ(s.GetKeptBytes(), 10000 - 8192);
     EXPECT_TRUE(s.IsBufferHalfFull());
     std::vector<uint8_t> got(4096 * 8);
     nRingBuffer* ring = s.LockRing();
     EXPECT_EQ(ring->Read(got.data(), 4096 * 8), 4096 * 8);
     s.UnlockRing();
-    EXPECT_TRUE(s.IsBufferHalfFull() == false);            // the kept bytes went in at the question
+    EXPECT_TRUE(s.IsBufferHalfFull() == false);  // the kept bytes went in at the question
     EXPECT_EQ(s.GetKeptBytes(), 0);
     ring = s.LockRing();
-    EXPECT_EQ(ring->GetUsedBytes(), 0);                    // 1808 bytes: not yet a whole block
+    EXPECT_EQ(ring->GetUsedBytes(), 0);  // 1808 bytes: not yet a whole block
     EXPECT_EQ(ring->writeOffset, 10000 - 8192);
     s.UnlockRing();
     EXPECT_EQ(std::vector<uint8_t>(got.begin(), got.end()), std::vector<uint8_t>(pcm.begin(), pcm.begin() + 4096 * 8));
@@ -192,15 +192,15 @@ public:
     {
         return m_channels[channel].stream && !playedOut[channel] ? MixerChannelPlaying : MixerChannelStopped;
     }
-    void    ChannelUpdateStream(int32_t channel) override
+    void ChannelUpdateStream(int32_t channel) override
     {
         std::vector<int16_t> got = Drain(*m_channels[channel].stream);
         drained[channel] += got.size();
     }
-    void    ChannelCloseStream(int32_t channel) override { ++closes[channel]; }
-    void    Update() override { nMixer::Update(); }
-    bool    playedOut[kMixerChannelCount] = {};     // the output has played everything queued
-    size_t  drained[kMixerChannelCount] = {};
+    void ChannelCloseStream(int32_t channel) override { ++closes[channel]; }
+    void Update() override { nMixer::Update(); }
+    bool playedOut[kMixerChannelCount] = {};  // the output has played everything queued
+    size_t drained[kMixerChannelCount] = {};
     int32_t closes[kMixerChannelCount] = {};
 };
 
@@ -230,18 +230,20 @@ TEST(StreamedChannels, StartsLoopsFinishesAndReleasesOnce)
     mixer.ChannelSetLoopPosition(looping, 500);
 
     // 2 s of mono at 22050 Hz: 176400 bytes of stereo PCM.
-    ASSERT_TRUE(UpdateUntil(mixer, [&] { return mixer.GetChannel(once)->stream->IsFinished(); }, 30));
+    ASSERT_TRUE(UpdateUntil(
+        mixer, [&] { return mixer.GetChannel(once)->stream->IsFinished(); }, 30));
     mixer.playedOut[once] = true;
     const int32_t closes = mixer.closes[once];
     log.Clear();
     for (int i = 0; i < 20; ++i) mixer.Update();
     EXPECT_EQ(log.Lines(), Lines{"[|] Release stream interface.\n"});
     EXPECT_EQ(mixer.closes[once], closes + 1);
-    EXPECT_NE(mixer.GetChannel(once)->stream, nullptr);   // occupied until stopped
+    EXPECT_NE(mixer.GetChannel(once)->stream, nullptr);  // occupied until stopped
     EXPECT_NE(mixer.FindFreeChannel(), once);
 
     // The looping one goes on past its end.
-    ASSERT_TRUE(UpdateUntil(mixer, [&] { return mixer.drained[looping] > 2 * 176400 / 2; }, 30));
+    ASSERT_TRUE(UpdateUntil(
+        mixer, [&] { return mixer.drained[looping] > 2 * 176400 / 2; }, 30));
     EXPECT_FALSE(mixer.GetChannel(looping)->stream->IsFinished());
 
     log.Clear();
@@ -282,7 +284,8 @@ TEST(StreamedChannels, AStreamThatCannotSeekEndsInsteadOfLooping)
     const int32_t channel = mixer.StreamStart(name);
     ASSERT_EQ(channel, 0);
     mixer.ChannelSetLoopMode(channel, MixerLoopRepeat);
-    EXPECT_TRUE(UpdateUntil(mixer, [&] { return mixer.GetChannel(channel)->stream->IsFinished(); }, 30));
+    EXPECT_TRUE(UpdateUntil(
+        mixer, [&] { return mixer.GetChannel(channel)->stream->IsFinished(); }, 30));
     mixer.ChannelStop(channel);
     std::remove(name);
 }

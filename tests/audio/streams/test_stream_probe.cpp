@@ -45,38 +45,23 @@ struct ProbeCase
 {
     const char* label;
     std::string bytes;
-    const char* demuxer;        // NULL: none reads it
-    Lines       lines;          // exact lines of the opening up to the demuxer's choice
+    const char* demuxer;  // NULL: none reads it
+    Lines lines;          // exact lines of the opening up to the demuxer's choice
 };
 
 TEST(StreamProbe, TheFirstBytesChooseTheDemuxer)
 {
     const std::string mpa(4096, '\x55');
     const ProbeCase cases[] = {
-        {"pack start code", Bytes({0, 0, 1, 0xBA}) + std::string(64, '\0'), "MPEG-PS demuxer",
-         {"[H] Opening stream 'p.bin'.\n", "SelectAudioDemuxer(): Using 'MPEG-PS demuxer'.\n"}},
-        {"MPEG-1 layer 3 sync", Bytes({0xFF, 0xFB, 0x90, 0}) + mpa, "MPEG-Audio elementary stream demuxer",
-         {"[H] Opening stream 'p.bin'.\n", "[H] Stream appears to be elementary MPEG audio.\n",
-          "SelectAudioDemuxer(): Using 'MPEG-Audio elementary stream demuxer'.\n"}},
-        {"ID3v2.3 tag, then sync", ID3Tag(300, false) + Bytes({0xFF, 0xFB, 0x90, 0}) + mpa, "MPEG-Audio elementary stream demuxer",
-         {"[H] Opening stream 'p.bin'.\n", "[H] Skipping ID3 tag v2.3.0\n", "[H] Stream appears to be elementary MPEG audio.\n",
-          "SelectAudioDemuxer(): Using 'MPEG-Audio elementary stream demuxer'.\n"}},
-        {"ID3 tag with a footer", ID3Tag(20, true) + Bytes({0xFF, 0xFA, 0x90, 0}) + mpa, "MPEG-Audio elementary stream demuxer",
-         {"[H] Opening stream 'p.bin'.\n", "[H] Skipping ID3 tag v2.3.0\n", "[H] Stream appears to be elementary MPEG audio.\n",
-          "SelectAudioDemuxer(): Using 'MPEG-Audio elementary stream demuxer'.\n"}},
-        {"MPEG-2 sync", Bytes({0xFF, 0xF3, 0x90, 0}) + mpa, "MPEG-Audio elementary stream demuxer",
-         {"[H] Opening stream 'p.bin'.\n", "[H] Stream appears to be elementary MPEG audio.\n",
-          "[!] Elementary MPEG-2 Audio stream unsupported.\n",
-          "SelectAudioDemuxer(): Using 'MPEG-Audio elementary stream demuxer'.\n"}},
-        {"no layer", Bytes({0xFF, 0xF8, 0x90, 0}) + mpa, "MPEG-Audio elementary stream demuxer",
-         {"[H] Opening stream 'p.bin'.\n", "[H] Stream appears to be elementary MPEG audio.\n", "[!] Invalid layer.\n",
-          "SelectAudioDemuxer(): Using 'MPEG-Audio elementary stream demuxer'.\n"}},
-        {"MPEG-2.5 sync reaches Ogg and fails", Bytes({0xFF, 0xE3, 0x90, 0}) + mpa, 0,
-         {"[H] Opening stream 'p.bin'.\n", "[!] No suitable demuxer for stream.\n"}},
-        {"Ogg Vorbis", FileBytes(StreamData("mono22k.ogg")), "OGG Vorbis stream demuxer",
-         {"[H] Opening stream 'p.bin'.\n", "SelectAudioDemuxer(): Using 'OGG Vorbis stream demuxer'.\n"}},
-        {"Ogg page of something else", "OggS" + std::string(200, '\0'), 0,
-         {"[H] Opening stream 'p.bin'.\n", "[!] No suitable demuxer for stream.\n"}},
+        {"pack start code", Bytes({0, 0, 1, 0xBA}) + std::string(64, '\0'), "MPEG-PS demuxer", {"[H] Opening stream 'p.bin'.\n", "SelectAudioDemuxer(): Using 'MPEG-PS demuxer'.\n"}},
+        {"MPEG-1 layer 3 sync", Bytes({0xFF, 0xFB, 0x90, 0}) + mpa, "MPEG-Audio elementary stream demuxer", {"[H] Opening stream 'p.bin'.\n", "[H] Stream appears to be elementary MPEG audio.\n", "SelectAudioDemuxer(): Using 'MPEG-Audio elementary stream demuxer'.\n"}},
+        {"ID3v2.3 tag, then sync", ID3Tag(300, false) + Bytes({0xFF, 0xFB, 0x90, 0}) + mpa, "MPEG-Audio elementary stream demuxer", {"[H] Opening stream 'p.bin'.\n", "[H] Skipping ID3 tag v2.3.0\n", "[H] Stream appears to be elementary MPEG audio.\n", "SelectAudioDemuxer(): Using 'MPEG-Audio elementary stream demuxer'.\n"}},
+        {"ID3 tag with a footer", ID3Tag(20, true) + Bytes({0xFF, 0xFA, 0x90, 0}) + mpa, "MPEG-Audio elementary stream demuxer", {"[H] Opening stream 'p.bin'.\n", "[H] Skipping ID3 tag v2.3.0\n", "[H] Stream appears to be elementary MPEG audio.\n", "SelectAudioDemuxer(): Using 'MPEG-Audio elementary stream demuxer'.\n"}},
+        {"MPEG-2 sync", Bytes({0xFF, 0xF3, 0x90, 0}) + mpa, "MPEG-Audio elementary stream demuxer", {"[H] Opening stream 'p.bin'.\n", "[H] Stream appears to be elementary MPEG audio.\n", "[!] Elementary MPEG-2 Audio stream unsupported.\n", "SelectAudioDemuxer(): Using 'MPEG-Audio elementary stream demuxer'.\n"}},
+        {"no layer", Bytes({0xFF, 0xF8, 0x90, 0}) + mpa, "MPEG-Audio elementary stream demuxer", {"[H] Opening stream 'p.bin'.\n", "[H] Stream appears to be elementary MPEG audio.\n", "[!] Invalid layer.\n", "SelectAudioDemuxer(): Using 'MPEG-Audio elementary stream demuxer'.\n"}},
+        {"MPEG-2.5 sync reaches Ogg and fails", Bytes({0xFF, 0xE3, 0x90, 0}) + mpa, 0, {"[H] Opening stream 'p.bin'.\n", "[!] No suitable demuxer for stream.\n"}},
+        {"Ogg Vorbis", FileBytes(StreamData("mono22k.ogg")), "OGG Vorbis stream demuxer", {"[H] Opening stream 'p.bin'.\n", "SelectAudioDemuxer(): Using 'OGG Vorbis stream demuxer'.\n"}},
+        {"Ogg page of something else", "OggS" + std::string(200, '\0'), 0, {"[H] Opening stream 'p.bin'.\n", "[!] No suitable demuxer for stream.\n"}},
         {"empty", "", 0, {"[H] Opening stream 'p.bin'.\n", "[!] No suitable demuxer for stream.\n"}},
         {"one byte", "\xFF", 0, {"[H] Opening stream 'p.bin'.\n", "[!] No suitable demuxer for stream.\n"}},
     };
@@ -136,19 +121,23 @@ public:
     bool SetFormat(const mvx_VideoFormat&) override { return true; }
     bool PutFrame(const uint8_t* const[3]) override { return true; }
     bool FramePending() override { return false; }
-    bool Present() override { ++presents; return true; }
+    bool Present() override
+    {
+        ++presents;
+        return true;
+    }
     int32_t presents = 0;
 };
 
 std::string VideoPacket(int payload)
 {
-    const int length = 3 + payload;                 // MPEG-2 PES without a time stamp
+    const int length = 3 + payload;  // MPEG-2 PES without a time stamp
     return Bytes({0, 0, 1, 0xE0, length >> 8, length & 0xff, 0x80, 0x00, 0x00}) + std::string(payload, '\x42');
 }
 
 TEST(StreamProbe, AVideoSideWithoutDecoderPresentsPerPeriodAndStopsReading)
 {
-    std::string file = Bytes({0, 0, 1, 0xBA, 0x21, 0, 1, 0, 1, 0x80, 0, 1});   // MPEG-1 pack
+    std::string file = Bytes({0, 0, 1, 0xBA, 0x21, 0, 1, 0, 1, 0x80, 0, 1});  // MPEG-1 pack
     for (int i = 0; i < 50; ++i) file += VideoPacket(1000);
     file += Bytes({0, 0, 1, 0xB9});
     ASSERT_TRUE(nMLPutMemoryFile("v.mpg", file));
@@ -159,14 +148,14 @@ TEST(StreamProbe, AVideoSideWithoutDecoderPresentsPerPeriodAndStopsReading)
     EXPECT_TRUE(stream.IsVideoUndecodable());
     EXPECT_EQ(stream.GetEnded(), (uint32_t)(StreamAudioEnded | StreamVideoEnded));
     const size_t read = stream.packets.size();
-    EXPECT_LE(read, 5u);                            // the first block's packets, not the whole file
+    EXPECT_LE(read, 5u);  // the first block's packets, not the whole file
 
     EXPECT_FALSE(stream.Decode(0));
     EXPECT_FALSE(stream.Decode(-5));
     EXPECT_EQ(video.presents, 0);
-    EXPECT_TRUE(stream.Decode(5000));               // counted as 1000 ticks: 2.5 periods
+    EXPECT_TRUE(stream.Decode(5000));  // counted as 1000 ticks: 2.5 periods
     EXPECT_EQ(video.presents, 3);
-    EXPECT_TRUE(stream.Decode(200));                // video time 200 - 200 = 0: nothing due
+    EXPECT_TRUE(stream.Decode(200));  // video time 200 - 200 = 0: nothing due
     EXPECT_EQ(video.presents, 3);
     EXPECT_TRUE(stream.Decode(1));
     EXPECT_EQ(video.presents, 4);

@@ -32,7 +32,11 @@ public:
         lastHeight = height;
         first = rgba ? std::vector<uint8_t>(rgba, rgba + 4) : std::vector<uint8_t>();
     }
-    bool SetupTexture(nTexture*) override { ++setups; return true; }
+    bool SetupTexture(nTexture*) override
+    {
+        ++setups;
+        return true;
+    }
     void FreeTexture(nTexture*) override { ++frees; }
     int32_t updates = 0, setups = 0, frees = 0, lastWidth = 0, lastHeight = 0;
     std::vector<uint8_t> first;
@@ -56,7 +60,7 @@ std::string VideoStream(int packets)
 class VideoTextureTest : public ::testing::Test
 {
 protected:
-    nOrvex           engine;
+    nOrvex engine;
     CountingRenderer renderer{&engine};
 };
 
@@ -90,7 +94,7 @@ TEST_F(VideoTextureTest, AnMpgTextureOpensAStreamAndKeepsItsPicture)
         warnings += line == "[*] (SelectVideoDecoder) Mivox built with no MPEG I/II video support.\n";
     EXPECT_EQ(warnings, 1);
 
-    texture->Release();                        // the texture takes its stream with it (ASan, LSan)
+    texture->Release();  // the texture takes its stream with it (ASan, LSan)
 }
 
 // A stream whose video side ends normally (no video packets at all) loops; paused, it stands still.
@@ -105,7 +109,7 @@ TEST_F(VideoTextureTest, PausedStreamsStandStillAndEndedOnesRewind)
     ASSERT_TRUE(texture.OpenStream("pad.mpg"));
     nTextureStreamInterface* output = static_cast<nTextureStreamInterface*>(texture.GetStreamInterface());
     mvx_Stream* stream = output->GetStream();
-    EXPECT_EQ(stream->GetState(), StreamEnded);     // the opening read it all
+    EXPECT_EQ(stream->GetState(), StreamEnded);  // the opening read it all
     const int32_t time = stream->GetVideoTime();
 
     texture.SetStreamState(StreamPaused);
@@ -114,7 +118,7 @@ TEST_F(VideoTextureTest, PausedStreamsStandStillAndEndedOnesRewind)
     EXPECT_EQ(stream->GetVideoTime(), time);
 
     texture.SetStreamState(StreamPlaying);
-    texture.UpdateStream(0);                        // rewound, but no time passes
+    texture.UpdateStream(0);  // rewound, but no time passes
     EXPECT_EQ(stream->GetVideoTime(), time);
     texture.UpdateStream(100);
     EXPECT_NE(stream->GetVideoTime(), time);
@@ -122,7 +126,7 @@ TEST_F(VideoTextureTest, PausedStreamsStandStillAndEndedOnesRewind)
 
     texture.CloseStream();
     EXPECT_EQ(texture.GetStreamInterface(), nullptr);
-    texture.SetStreamState(StreamPaused);           // nothing without an interface
+    texture.SetStreamState(StreamPaused);  // nothing without an interface
     texture.UpdateStream(400);
 }
 
@@ -133,13 +137,13 @@ TEST_F(VideoTextureTest, FramesLandInThePictureAndUploadOnce)
     nTextureStreamInterface* output = new nTextureStreamInterface(&texture);
     texture.SetStreamInterface(output);
     EXPECT_TRUE(output->Present());
-    EXPECT_EQ(renderer.updates, 0);                 // no frame yet: nothing to upload
+    EXPECT_EQ(renderer.updates, 0);  // no frame yet: nothing to upload
 
     ASSERT_TRUE(output->SetFormat({1, 2, 1}));
     EXPECT_EQ(log.Lines(), Lines{"TextureStreamInterface::SetFormat(2, 1).\n"});
     EXPECT_EQ(texture.GetWidth(), 2u);
     EXPECT_TRUE(texture.TestFlag(TextureKeepPixels));
-    EXPECT_TRUE(output->SetFormat({1, 2, 1}));      // the same: nothing again
+    EXPECT_TRUE(output->SetFormat({1, 2, 1}));  // the same: nothing again
     EXPECT_EQ(log.Lines().size(), 1u);
     EXPECT_EQ(renderer.setups, 1);
 

@@ -50,23 +50,28 @@ protected:
     }
 
     // The cursor at (x, y) of the client area, the left button pressed or released.
-    void Move(int32_t x, int32_t y)             { PushMotionEvent(id, x, y); }
-    void Left(bool down)                        { down ? held.PressButton(SDL_BUTTON_LEFT) : held.ReleaseButton(SDL_BUTTON_LEFT); }
+    void Move(int32_t x, int32_t y) { PushMotionEvent(id, x, y); }
+    void Left(bool down) { down ? held.PressButton(SDL_BUTTON_LEFT) : held.ReleaseButton(SDL_BUTTON_LEFT); }
 
-    nGLWindow  window;
-    Uint32     id = 0;
+    nGLWindow window;
+    Uint32 id = 0;
     nHeldInput held;
 };
 
 TEST_F(InputWindow, ThePointerReadsTheSnapshotAsFractionsOfTheClientArea)
 {
     nMousePointer pointer;
-    struct Case { int32_t x, y; bool left; float nx, ny; };
+    struct Case
+    {
+        int32_t x, y;
+        bool left;
+        float nx, ny;
+    };
     const Case cases[] = {
         {0, 0, false, 0.0f, 0.0f},
         {320, 240, true, 0.5f, 0.5f},
         {640, 480, true, 1.0f, 1.0f},
-        {-64, 960, false, -0.1f, 2.0f},    // outside the window: beyond 0 to 1
+        {-64, 960, false, -0.1f, 2.0f},  // outside the window: beyond 0 to 1
     };
     for (const Case& c : cases) {
         Move(c.x, c.y);
@@ -78,7 +83,7 @@ TEST_F(InputWindow, ThePointerReadsTheSnapshotAsFractionsOfTheClientArea)
         EXPECT_NEAR(frame.ny, c.ny, 1e-4f) << c.x << "," << c.y;
         EXPECT_EQ(frame.down[0], c.left) << c.x << "," << c.y;
         EXPECT_FALSE(frame.down[1] || frame.down[2]);
-        const nUIPointerFrame again = pointer.ReadFrame();   // every scene of a frame reads the same
+        const nUIPointerFrame again = pointer.ReadFrame();  // every scene of a frame reads the same
         EXPECT_EQ(again.nx, frame.nx);
         EXPECT_EQ(again.down[0], frame.down[0]);
     }
@@ -97,12 +102,12 @@ public:
         for (std::string& s : m_strings) m_argv.push_back(&s[0]);
         m_argv.push_back(nullptr);
     }
-    int    argc() const { return (int)m_strings.size(); }
-    char** argv()       { return m_argv.data(); }
+    int argc() const { return (int)m_strings.size(); }
+    char** argv() { return m_argv.data(); }
 
 private:
     std::vector<std::string> m_strings;
-    std::vector<char*>       m_argv;
+    std::vector<char*> m_argv;
 };
 
 // The player on the null renderer's 640 x 480 output, with a game whose script adds a button
@@ -114,9 +119,10 @@ protected:
     static std::string Button(const char* ui)
     {
         return std::string("  UISetInternalResolution(") + ui + ", 640, 480);\n"
-               "  local button = UIAddWindow(" + ui + ", 1, 100, 80, 200, 100);\n"
-               "  WindowSetEventHandler(button, EventLeftMouseClick, function(id, e) {\n"
-               "    print(\"Button clicked, event \" + id); });\n";
+                                                                "  local button = UIAddWindow(" +
+               ui + ", 1, 100, 80, 200, 100);\n"
+                    "  WindowSetEventHandler(button, EventLeftMouseClick, function(id, e) {\n"
+                    "    print(\"Button clicked, event \" + id); });\n";
     }
 
     bool Start(std::vector<std::string> arguments)
@@ -128,7 +134,7 @@ protected:
         if (!app.ParseCommandLine(line.argc(), line.argv())) return false;
         app.ReadConfigFile(dir.Path("engine.cfg").c_str());
         if (!app.Setup()) return false;
-        nPlatform::SetInputWindow(window.GetNativeHandle());   // the null renderer has no window of its own
+        nPlatform::SetInputWindow(window.GetNativeHandle());  // the null renderer has no window of its own
         return true;
     }
 
@@ -173,11 +179,11 @@ protected:
         EXPECT_FALSE(app.HasFailed());
     }
 
-    nTempDir             dir;
+    nTempDir dir;
     nTempDir::ChangeInto inside{dir};
-    nLogCapture          log;
-    nPlayerApp           app;
-    bool                 left = false;
+    nLogCapture log;
+    nPlayerApp app;
+    bool left = false;
 };
 
 // A project's 2D layer: its window answers the mouse, and its titles are written with the fonts.
@@ -207,4 +213,4 @@ TEST_F(PlayerClicks, ASceneUserInterfaceWindowGetsClicksFromTheMouse)
     ClickAround();
 }
 
-} // namespace
+}  // namespace

@@ -23,7 +23,7 @@
 struct nFrameScene
 {
     std::vector<nLight*> lights;
-    float                ambient[3] = {0.0f, 0.0f, 0.0f};
+    float ambient[3] = {0.0f, 0.0f, 0.0f};
 
     static bool Request(int32_t kind, nPropertyRequest* request)
     {
@@ -55,9 +55,9 @@ public:
     }
 
 private:
-    nItem*  m_owner;
-    void*   m_payload;
-    float   m_depth;
+    nItem* m_owner;
+    void* m_payload;
+    float m_depth;
     int32_t m_kind;
 };
 
@@ -233,12 +233,12 @@ protected:
 
     static int Byte(float v) { return (int)std::lround((v < 0 ? 0 : (v > 1 ? 1 : v)) * 255.0f); }
 
-    std::unique_ptr<nCamera>                     camera;
-    nFrameScene                                  scene;
-    std::vector<nSharedPtr<nMaterial>>           materialRefs;
-    std::vector<nMaterial*>                      materials;
-    std::vector<nSharedPtr<nGeometry>>           geometries;
-    std::vector<std::unique_ptr<nObject>>        objects;
-    std::vector<std::unique_ptr<nLight>>         ownedLights;
-    std::vector<std::unique_ptr<nTestDrawable>>  drawables;
+    std::unique_ptr<nCamera> camera;
+    nFrameScene scene;
+    std::vector<nSharedPtr<nMaterial>> materialRefs;
+    std::vector<nMaterial*> materials;
+    std::vector<nSharedPtr<nGeometry>> geometries;
+    std::vector<std::unique_ptr<nObject>> objects;
+    std::vector<std::unique_ptr<nLight>> ownedLights;
+    std::vector<std::unique_ptr<nTestDrawable>> drawables;
 };

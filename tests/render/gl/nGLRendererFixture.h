@@ -56,8 +56,10 @@ inline nRGBA ReadPixel(int x, int y)
 inline nMatrix4 PixelProjection(float width, float height)
 {
     nMatrix4 m;
-    m.m[0] = 2.0f / width;  m.m[3] = -1.0f;
-    m.m[5] = 2.0f / height; m.m[7] = -1.0f;
+    m.m[0] = 2.0f / width;
+    m.m[3] = -1.0f;
+    m.m[5] = 2.0f / height;
+    m.m[7] = -1.0f;
     m.m[10] = -1.0f;
     return m;
 }
@@ -122,7 +124,7 @@ protected:
 
     virtual void ConfigureBeforeOpen(nGL3Renderer& r) {}
 
-    nOrvex           engine;
-    nGL3Renderer*    renderer = 0;
+    nOrvex engine;
+    nGL3Renderer* renderer = 0;
     nGLErrorRecorder errors;
 };

@@ -13,11 +13,12 @@
 #include "tests/support/nAllocationFailure.h"
 #include "tests/support/nLogCapture.h"
 
-class GLAllocationFailure : public nGLRendererTest {};
+class GLAllocationFailure : public nGLRendererTest
+{};
 
 TEST_F(GLAllocationFailure, ATextureWithoutItsDeviceRecordIsNotSetUp)
 {
-    const uint32_t opened = renderer->GetTextureBytes();   // the renderer's own targets and pictures
+    const uint32_t opened = renderer->GetTextureBytes();  // the renderer's own targets and pictures
     nTexture texture(&engine, 1, 0);
     texture.SetName("starved");
     ASSERT_TRUE(texture.Allocate(4, 4, PixelFormatRGBA8));
@@ -27,7 +28,7 @@ TEST_F(GLAllocationFailure, ATextureWithoutItsDeviceRecordIsNotSetUp)
     nFailNothrowAllocationOfSize(0);
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] Failed to allocate texture data structure.\n"}));
     EXPECT_EQ(texture.GetRenderData(), nullptr);
-    EXPECT_NE(texture.GetPixels(), nullptr);   // nothing was uploaded, so nothing is released
+    EXPECT_NE(texture.GetPixels(), nullptr);  // nothing was uploaded, so nothing is released
     EXPECT_EQ(renderer->GetTextureBytes(), opened);
 
     // The next attempt, with memory, works.

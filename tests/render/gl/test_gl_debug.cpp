@@ -24,18 +24,27 @@ TEST_F(GLDebugShapes, ShapesAreDrawnAtTheirPixelsInTheirColours)
     box.position = nVector(90.5f, 70.5f, 0);
     box.scale = nVector(40, 20, 1);
     renderer->DrawOrientedBox(box, &green);
-    renderer->DrawBox(nMinMax(nVector(12.5f, 67.5f, 0), nVector(28.5f, 83.5f, 0)), 0);   // default (0.5, 1, 0)
+    renderer->DrawBox(nMinMax(nVector(12.5f, 67.5f, 0), nVector(28.5f, 83.5f, 0)), 0);  // default (0.5, 1, 0)
     EXPECT_EQ(renderer->GetLineCount(), 3 + 4 + 12 + 12);
     renderer->FlushLines();
 
-    struct Probe { int x, y; nRGBA colour; };
+    struct Probe
+    {
+        int x, y;
+        nRGBA colour;
+    };
     const Probe probes[] = {
-        {74, 48, {255, 0, 0, 255}}, {54, 48, {255, 0, 0, 255}}, {64, 60, {255, 0, 0, 255}},   // cross arms
-        {64, 70, {0, 0, 0, 255}},                                                              // beyond the arm
-        {30, 20, {255, 255, 255, 255}}, {40, 30, {255, 255, 255, 255}}, {30, 30, {0, 0, 0, 255}}, // square
-        {90, 60, {0, 255, 0, 255}}, {70, 70, {0, 255, 0, 255}}, {110, 75, {0, 255, 0, 255}},  // box edges
-        {90, 70, {0, 0, 0, 255}},                                                              // box inside
-        {20, 67, {128, 255, 0, 255}}, {12, 75, {128, 255, 0, 255}},                            // flat box
+        {74, 48, {255, 0, 0, 255}}, {54, 48, {255, 0, 0, 255}}, {64, 60, {255, 0, 0, 255}},  // cross arms
+        {64, 70, {0, 0, 0, 255}},                                                            // beyond the arm
+        {30, 20, {255, 255, 255, 255}},
+        {40, 30, {255, 255, 255, 255}},
+        {30, 30, {0, 0, 0, 255}},  // square
+        {90, 60, {0, 255, 0, 255}},
+        {70, 70, {0, 255, 0, 255}},
+        {110, 75, {0, 255, 0, 255}},  // box edges
+        {90, 70, {0, 0, 0, 255}},     // box inside
+        {20, 67, {128, 255, 0, 255}},
+        {12, 75, {128, 255, 0, 255}},  // flat box
     };
     for (const Probe& p : probes) EXPECT_TRUE(PixelNear(ReadPixel(p.x, p.y), p.colour, 3)) << p.x << ", " << p.y;
 }
@@ -99,7 +108,7 @@ TEST_F(GLDebugOverlay, LightVolumesAreDrawnInWireframeAroundTheLight)
     light->SetRange(2.0f);
     DrawFrame();
     int minX, maxX, minY, maxY;
-    EXPECT_EQ(Lit(&minX, &maxX, &minY, &maxY), 0);   // a light over nothing lights nothing
+    EXPECT_EQ(Lit(&minX, &maxX, &minY, &maxY), 0);  // a light over nothing lights nothing
 
     renderer->DrawLightVolumesWireframe();
     ASSERT_GT(Lit(&minX, &maxX, &minY, &maxY), 20);

@@ -15,31 +15,31 @@
 #include "scene/nItem.h"
 #include "tests/support/nLogCapture.h"
 
-namespace
+namespace {
+// The twelve stored elements of a GL matrix, transposed back to the engine's order.
+nMatrix4 ReadGLMatrix(GLenum which)
 {
-    // The twelve stored elements of a GL matrix, transposed back to the engine's order.
-    nMatrix4 ReadGLMatrix(GLenum which)
-    {
-        float t[16];
-        glGetFloatv(which, t);
-        nMatrix4 m;
-        for (int row = 0; row < 4; ++row)
-            for (int col = 0; col < 4; ++col) m.m[row * 4 + col] = t[col * 4 + row];
-        return m;
-    }
-
-    void ExpectMatrixEq(const nMatrix4& a, const nMatrix4& b)
-    {
-        for (int i = 0; i < 16; ++i) EXPECT_NEAR(a.m[i], b.m[i], 1e-5f) << "element " << i;
-    }
-
-    nMatrix4 Translation(float x, float y, float z)
-    {
-        return nMatrix4::Translation(nVector(x, y, z));
-    }
+    float t[16];
+    glGetFloatv(which, t);
+    nMatrix4 m;
+    for (int row = 0; row < 4; ++row)
+        for (int col = 0; col < 4; ++col) m.m[row * 4 + col] = t[col * 4 + row];
+    return m;
 }
 
-class GLDrawing : public nGLRendererTest {};
+void ExpectMatrixEq(const nMatrix4& a, const nMatrix4& b)
+{
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(a.m[i], b.m[i], 1e-5f) << "element " << i;
+}
+
+nMatrix4 Translation(float x, float y, float z)
+{
+    return nMatrix4::Translation(nVector(x, y, z));
+}
+}
+
+class GLDrawing : public nGLRendererTest
+{};
 
 TEST_F(GLDrawing, ClearFillsTheWholeOutputWithTheColour)
 {
@@ -58,7 +58,7 @@ TEST_F(GLDrawing, DepthOnlyClearKeepsTheColourAndResetsTheDepth)
     // A triangle at depth 0.5 (z -0.5 in clip terms of the pixel projection).
     nVector white(1, 1, 1, 1);
     renderer->DrawTriangle(nVector(0, 0, 0.5f), nVector(0, 96, 0.5f), nVector(128, 0, 0.5f), &white, 0, 0, 0);
-    renderer->Clear(0.0f, 0.0f, 1.0f, 0.0f, true);   // depth 0: everything afterwards is behind
+    renderer->Clear(0.0f, 0.0f, 1.0f, 0.0f, true);  // depth 0: everything afterwards is behind
     EXPECT_TRUE(PixelNear(ReadPixel(10, 10), nRGBA{255, 255, 255, 255}));
     EXPECT_TRUE(PixelNear(ReadPixel(120, 90), nRGBA{255, 0, 0, 255}));
     nVector green(0, 1, 0, 1);
@@ -80,8 +80,8 @@ TEST_F(GLDrawing, GrabToPictureGivesTopRowFirstInBgraOrder)
     EXPECT_TRUE(picture.GetFormat() == PixelFormatBGRA8);
     const uint8_t* first = picture.GetPixels();
     const uint8_t* last = picture.GetPixels() + (size_t)(kHeight - 1) * kWidth * 4;
-    EXPECT_TRUE(PixelNear(nRGBA{first[0], first[1], first[2], first[3]}, nRGBA{0, 0, 255, 255}, 0));   // red as B, G, R, A
-    EXPECT_TRUE(PixelNear(nRGBA{last[0], last[1], last[2], last[3]}, nRGBA{255, 0, 0, 255}, 0));       // blue
+    EXPECT_TRUE(PixelNear(nRGBA{first[0], first[1], first[2], first[3]}, nRGBA{0, 0, 255, 255}, 0));  // red as B, G, R, A
+    EXPECT_TRUE(PixelNear(nRGBA{last[0], last[1], last[2], last[3]}, nRGBA{255, 0, 0, 255}, 0));      // blue
     EXPECT_FALSE(renderer->GrabToPicture(nullptr));
 }
 
@@ -91,12 +91,16 @@ TEST_F(GLDrawing, ViewportAndScissorLimitClearing)
     renderer->SetViewport(10, 20, 30, 40);
     int32_t x, y, w, h;
     renderer->GetViewport(&x, &y, &w, &h);
-    EXPECT_EQ(x, 10); EXPECT_EQ(y, 20); EXPECT_EQ(w, 30); EXPECT_EQ(h, 40);
+    EXPECT_EQ(x, 10);
+    EXPECT_EQ(y, 20);
+    EXPECT_EQ(w, 30);
+    EXPECT_EQ(h, 40);
     GLint viewport[4], scissor[4];
     glGetIntegerv(GL_VIEWPORT, viewport);
     glGetIntegerv(GL_SCISSOR_BOX, scissor);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(viewport[i], scissor[i]);
-    EXPECT_EQ(viewport[0], 10); EXPECT_EQ(viewport[3], 40);
+    EXPECT_EQ(viewport[0], 10);
+    EXPECT_EQ(viewport[3], 40);
     EXPECT_TRUE(glIsEnabled(GL_SCISSOR_TEST));
     renderer->Clear(1.0f, 1.0f, 0.0f, 1.0f, false);
     EXPECT_TRUE(PixelNear(ReadPixel(10, 20), nRGBA{255, 255, 0, 255}));
@@ -117,7 +121,7 @@ TEST_F(GLDrawing, MatricesReachGlTransposedAndModelViewIsViewTimesModel)
     nMatrix4 model = nMatrix4::ComposeEuler(nVector(-4, 0, 2), nVector(0, 1.0f, 0), nVector(2, 2, 2), nVector(0, 0, 0));
     nMatrix4 before = ReadGLMatrix(GL_MODELVIEW_MATRIX);
     renderer->SetViewMatrix(view);
-    ExpectMatrixEq(ReadGLMatrix(GL_MODELVIEW_MATRIX), before);   // nothing sent before the model matrix
+    ExpectMatrixEq(ReadGLMatrix(GL_MODELVIEW_MATRIX), before);  // nothing sent before the model matrix
     renderer->SetModelMatrix(model);
     ExpectMatrixEq(ReadGLMatrix(GL_MODELVIEW_MATRIX), view * model);
     ExpectMatrixEq(renderer->GetModelViewMatrix(), view * model);
@@ -139,7 +143,13 @@ TEST_F(GLDrawing, TrianglesFollowWindingAndRenderFlags)
 {
     const nVector cw[3] = {nVector(10, 10, 0), nVector(10, 50, 0), nVector(50, 10, 0)};
     const nVector ccw[3] = {nVector(10, 10, 0), nVector(50, 10, 0), nVector(10, 50, 0)};
-    const struct { const char* label; const nVector* corners; uint32_t flags; bool visible; } cases[] = {
+    const struct
+    {
+        const char* label;
+        const nVector* corners;
+        uint32_t flags;
+        bool visible;
+    } cases[] = {
         {"clockwise", cw, 0, true},
         {"counter-clockwise is culled", ccw, 0, false},
         {"double-sided", ccw, MaterialRenderDoubleSided, true},
@@ -150,7 +160,7 @@ TEST_F(GLDrawing, TrianglesFollowWindingAndRenderFlags)
         renderer->Clear(0.0f, 0.0f, 0.0f, 1.0f, false);
         renderer->DrawTriangle(c.corners[0], c.corners[1], c.corners[2], &green, 0, 0, c.flags);
         EXPECT_TRUE(PixelNear(ReadPixel(15, 15), c.visible ? nRGBA{0, 255, 0, 255} : nRGBA{0, 0, 0, 255}));
-        EXPECT_TRUE(PixelNear(ReadPixel(45, 45), nRGBA{0, 0, 0, 255}));   // outside the triangle
+        EXPECT_TRUE(PixelNear(ReadPixel(45, 45), nRGBA{0, 0, 0, 255}));  // outside the triangle
         EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     }
     // The state pushed for the triangle is restored.
@@ -176,7 +186,13 @@ TEST_F(GLDrawing, TriangleColourDefaultsToBlackAndBlendsByItsAlpha)
 TEST_F(GLDrawing, TrianglesHonourTheDepthFlags)
 {
     nVector near_(1, 0, 0, 1), far_(0, 1, 0, 1);
-    const struct { const char* label; uint32_t firstFlags; uint32_t secondFlags; nRGBA expected; } cases[] = {
+    const struct
+    {
+        const char* label;
+        uint32_t firstFlags;
+        uint32_t secondFlags;
+        nRGBA expected;
+    } cases[] = {
         // The first triangle is nearer: the second, farther one is hidden by its depth...
         {"depth test", 0, 0, {255, 0, 0, 255}},
         // ...unless the first wrote no depth,
@@ -205,9 +221,9 @@ TEST_F(GLDrawing, LinesAreDrawnAtTheirPixelsWhenFlushed)
     renderer->Clear(0.0f, 0.0f, 0.0f, 1.0f, false);
     nVector blue(0, 0, 1, 1);
     renderer->DrawLine(nVector(0, 10.5f, 0), nVector(128, 10.5f, 0), &blue);
-    renderer->DrawLine(nVector(70.5f, 0, 0), nVector(70.5f, 96, 0), 0);   // default colour: yellow
+    renderer->DrawLine(nVector(70.5f, 0, 0), nVector(70.5f, 96, 0), 0);  // default colour: yellow
     EXPECT_EQ(renderer->GetLineCount(), 2);
-    EXPECT_TRUE(PixelNear(ReadPixel(30, 10), nRGBA{0, 0, 0, 255}));       // nothing before the flush
+    EXPECT_TRUE(PixelNear(ReadPixel(30, 10), nRGBA{0, 0, 0, 255}));  // nothing before the flush
     renderer->FlushLines();
     EXPECT_EQ(renderer->GetLineCount(), 0);
     EXPECT_TRUE(PixelNear(ReadPixel(30, 10), nRGBA{0, 0, 255, 255}));
@@ -248,7 +264,7 @@ TEST_F(GLDrawing, TheLineListKeepsItsCapacityAndWarnsOnce)
     renderer->FlushLines();
     for (int i = 0; i <= nGL3Renderer::kLineCapacity; ++i) renderer->DrawLine(nVector(0, 0, 0), nVector(1, 1, 0), 0);
     EXPECT_EQ(renderer->GetLineCount(), nGL3Renderer::kLineCapacity);
-    EXPECT_EQ(log.Lines().size(), 1u);   // once in the renderer's life
+    EXPECT_EQ(log.Lines().size(), 1u);  // once in the renderer's life
     renderer->FlushLines();
 }
 
@@ -302,8 +318,8 @@ TEST_F(GLDrawing, CopyToTextureTakesTheLowerLeftOfTheOutput)
     size_t last = texels.size() - 4;
     EXPECT_TRUE(PixelNear(nRGBA{texels[last], texels[last + 1], texels[last + 2], texels[last + 3]}, nRGBA{0, 255, 255, 255}));
     nTexture bare(&engine, 1, 0);
-    renderer->CopyToTexture(&bare);   // no device copy: nothing
-    renderer->BindTargetTexture(&texture);   // the window has no attachments: nothing
+    renderer->CopyToTexture(&bare);         // no device copy: nothing
+    renderer->BindTargetTexture(&texture);  // the window has no attachments: nothing
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     renderer->FreeTexture(&texture);
 }
@@ -311,7 +327,7 @@ TEST_F(GLDrawing, CopyToTextureTakesTheLowerLeftOfTheOutput)
 TEST_F(GLDrawing, ApplyCameraLoadsTheCamerasViewProjectionAndFrustum)
 {
     nCamera camera(&engine);
-    camera.SetPosition(nVector(0, 0, -10));   // looking along +z at the origin
+    camera.SetPosition(nVector(0, 0, -10));  // looking along +z at the origin
     renderer->SetCamera(&camera);
     renderer->ApplyCamera();
     nMatrix4 projection;
@@ -346,7 +362,7 @@ TEST_F(GLDrawing, TheClipPlaneIsKeptInViewSpace)
 {
     nItem camera(&engine);
     camera.SetPosition(nVector(0, 0, 5));
-    renderer->SetClipPlane(nVector(0, 0, 0), nVector(0, 0, 1));   // no camera: ignored
+    renderer->SetClipPlane(nVector(0, 0, 0), nVector(0, 0, 1));  // no camera: ignored
     EXPECT_EQ(renderer->GetClipPlaneNormal().z, 0.0f);
     renderer->SetCamera(&camera);
     renderer->SetClipPlane(nVector(0, 0, 1), nVector(0, 0, 1));
@@ -359,7 +375,7 @@ TEST_F(GLDrawing, TheClipPlaneIsKeptInViewSpace)
     EXPECT_EQ(renderer->GetClipPlaneNormal().x, 0.0f);
     EXPECT_EQ(renderer->GetClipPlaneNormal().y, 0.0f);
     EXPECT_EQ(renderer->GetClipPlaneNormal().z, 0.0f);
-    EXPECT_NEAR(renderer->GetClipPlaneDistance(), -5.0f, 1e-5f);   // the distance stays
+    EXPECT_NEAR(renderer->GetClipPlaneDistance(), -5.0f, 1e-5f);  // the distance stays
     renderer->SetCamera(0);
 }
 

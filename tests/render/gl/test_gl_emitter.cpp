@@ -20,7 +20,7 @@ protected:
         model = nSharedPtr<nParticleModel>(new nParticleModel(&engine));
         nMaterial& m = model->GetMaterial();
         m.renderFlags = MaterialRenderFixedFunction | MaterialRenderShadeless | MaterialRenderVertexColor;
-        m.alphaThreshold = 0.0f;   // only the drawer's own cut-off applies
+        m.alphaThreshold = 0.0f;  // only the drawer's own cut-off applies
         nShaderBlock* constant = new nShaderBlock(ShaderBlockConstant);
         constant->constantType = ShaderValueVec4;
         constant->values[0] = constant->values[1] = constant->values[2] = constant->values[3] = 1.0f;
@@ -63,13 +63,13 @@ protected:
     }
 
     nSharedPtr<nParticleModel> model;
-    std::unique_ptr<nEmitter>  emitter;
+    std::unique_ptr<nEmitter> emitter;
 };
 
 TEST_F(GLEmitter, FaintParticlesAreSkippedAndTheRestDrawnInTheirColour)
 {
-    Place(0, -3.0f, 0.0f, 20.0f, 1.0f, 0.0f, 0.0f, 0.009f);   // below the cut-off
-    Place(1, 3.0f, 0.0f, 20.0f, 1.0f, 0.0f, 0.0f, 0.01f);     // just drawn
+    Place(0, -3.0f, 0.0f, 20.0f, 1.0f, 0.0f, 0.0f, 0.009f);  // below the cut-off
+    Place(1, 3.0f, 0.0f, 20.0f, 1.0f, 0.0f, 0.0f, 0.01f);    // just drawn
     Draw();
     EXPECT_TRUE(PixelNear(ProbeWorld(-3.0f, 0.0f, 20.0f), nRGBA{0, 0, 0, 255}, 3));
     EXPECT_TRUE(PixelNear(ProbeWorld(3.0f, 0.0f, 20.0f), nRGBA{255, 0, 0, 255}, 3));
@@ -134,17 +134,17 @@ protected:
     }
 
     nSharedPtr<nParticleModel> model;
-    std::unique_ptr<nEmitter>  emitter;
+    std::unique_ptr<nEmitter> emitter;
 };
 
 TEST_F(GLEmitterDeferred, CutOffDepthOrderAndOcclusion)
 {
     Show(MakeQuads({Rect(2.0f, -2.0f, 8.0f, 2.0f)}, 20.0f, ConstantMaterial(0.0f, 0.0f, 1.0f)), 20.0f);
     drawables.emplace_back(new nTestDrawable(emitter.get(), emitter.get(), 19.0f, RenderablePrimitiveEmitter));
-    Place(0, -6.0f, 0.0f, 19.0f, 1.0f, 0.0f, 0.0f, 0.009f);   // below the cut-off
-    Place(1, -2.0f, 0.0f, 18.0f, 0.0f, 1.0f, 0.0f, 1.0f);     // near, drawn last over the far one
+    Place(0, -6.0f, 0.0f, 19.0f, 1.0f, 0.0f, 0.0f, 0.009f);  // below the cut-off
+    Place(1, -2.0f, 0.0f, 18.0f, 0.0f, 1.0f, 0.0f, 1.0f);    // near, drawn last over the far one
     Place(2, -2.0f, 0.0f, 22.0f, 1.0f, 0.0f, 0.0f, 1.0f);
-    Place(3, 5.0f, 0.0f, 24.0f, 1.0f, 1.0f, 0.0f, 1.0f);      // behind the quad
+    Place(3, 5.0f, 0.0f, 24.0f, 1.0f, 1.0f, 0.0f, 1.0f);  // behind the quad
     DrawFrame();
     EXPECT_TRUE(PixelNear(ProbeWorld(-6.0f, 0.0f, 19.0f), nRGBA{0, 0, 0, 255}, 3)) << "the faint one is skipped";
     EXPECT_TRUE(PixelNear(ProbeWorld(-2.0f, 0.0f, 20.0f), nRGBA{0, 255, 0, 255}, 3)) << "the near one shows";
@@ -157,7 +157,12 @@ TEST_F(GLEmitterDeferred, CutOffDepthOrderAndOcclusion)
 
 TEST(GLEmitterPasses, FixedFunctionMaterialsDrawForwardOthersInTheDeferredPasses)
 {
-    struct Case { uint32_t flags; bool fixedRenderer; bool passes[6]; };
+    struct Case
+    {
+        uint32_t flags;
+        bool fixedRenderer;
+        bool passes[6];
+    };
     const Case cases[] = {
         {MaterialRenderFixedFunction, false, {true, true, false, false, false, false}},
         {0, true, {true, true, false, false, false, false}},

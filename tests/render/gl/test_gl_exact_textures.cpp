@@ -10,36 +10,41 @@
 #include "render/gl/nGLMaterial.h"
 #include "resources/nTexture.h"
 
-namespace
+namespace {
+typedef nGL3Renderer::GL_TextureData TextureData;
+
+GLint Parameter(GLuint name, GLenum parameter, bool level)
 {
-    typedef nGL3Renderer::GL_TextureData TextureData;
-
-    GLint Parameter(GLuint name, GLenum parameter, bool level)
-    {
-        GLint value = 0;
-        glBindTexture(GL_TEXTURE_2D, name);
-        if (level) glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, parameter, &value);
-        else glGetTexParameteriv(GL_TEXTURE_2D, parameter, &value);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        return value;
-    }
-
-    // 16 x 16 texels whose neighbours differ in every channel by steps a 4-bit or a block-compressed
-    // store cannot keep.
-    void FillNoise(nPicture& picture)
-    {
-        ASSERT_TRUE(picture.Allocate(16, 16, PixelFormatRGBA8));
-        uint8_t* p = picture.GetPixels();
-        for (uint32_t i = 0; i < 16 * 16 * 4; ++i) p[i] = (uint8_t)((i * 2654435761u) >> 13);
-    }
+    GLint value = 0;
+    glBindTexture(GL_TEXTURE_2D, name);
+    if (level) glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, parameter, &value);
+    else glGetTexParameteriv(GL_TEXTURE_2D, parameter, &value);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return value;
 }
 
-class GLExactTextures : public nGLRendererTest {};
+// 16 x 16 texels whose neighbours differ in every channel by steps a 4-bit or a block-compressed
+// store cannot keep.
+void FillNoise(nPicture& picture)
+{
+    ASSERT_TRUE(picture.Allocate(16, 16, PixelFormatRGBA8));
+    uint8_t* p = picture.GetPixels();
+    for (uint32_t i = 0; i < 16 * 16 * 4; ++i) p[i] = (uint8_t)((i * 2654435761u) >> 13);
+}
+}
+
+class GLExactTextures : public nGLRendererTest
+{};
 
 TEST_F(GLExactTextures, ExactAndKeptPicturesAreNeverCompressed)
 {
-    const struct {
-        const char* label; uint32_t flags; uint32_t systemBits; bool exact; GLint minFilter;
+    const struct
+    {
+        const char* label;
+        uint32_t flags;
+        uint32_t systemBits;
+        bool exact;
+        GLint minFilter;
     } cases[] = {
         {"kept, forced true colour", TextureKeepPixels, RendererSystemTextureForceTrueColor, true, GL_LINEAR},
         {"kept, 16-bit colour", TextureKeepPixels, 0, true, GL_LINEAR},

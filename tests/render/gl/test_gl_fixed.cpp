@@ -40,7 +40,7 @@ protected:
         material->ambient = nVector(0.0f, 0.0f, 0.0f, 1.0f);
         material->specular = nVector(0.0f, 0.0f, 0.0f, 1.0f);
         material->self = nVector(0.0f, 0.0f, 0.0f, 1.0f);
-        material->glossiness = 0.9f;   // 230 as GL shininess: must be held at 128
+        material->glossiness = 0.9f;  // 230 as GL shininess: must be held at 128
         EXPECT_TRUE(renderer->SetupMaterial(material));
         materials.push_back(material);
         return material;
@@ -128,12 +128,16 @@ TEST_F(GLFixedFrame, TexturedUntexturedAndVertexColouredMaterialsUnderTwoLights)
     Show(MakeQuads({corners}, kPlaneZ, FixedMaterial(1, 1, 1, MaterialRenderSmooth | MaterialRenderVertexColor)), kPlaneZ);
     DrawFrame();
 
-    struct Probe { float x, y; float r, g, b; } probes[] = {
-        {-7.5f, 0.0f, 1.0f, 0.0f, 0.0f},     // red texel
-        {-3.5f, 0.0f, 0.0f, 1.0f, 0.0f},     // green texel
-        {0.0f, 0.0f, 1.0f, 0.25f, 0.0f},     // Diffuse lit, times Diffuse as unit 0's constant
-        {5.5f, -3.5f, 0.0f, 0.0f, 1.0f},     // blue corner
-        {5.5f, 3.5f, 1.0f, 1.0f, 0.0f},      // yellow corner
+    struct Probe
+    {
+        float x, y;
+        float r, g, b;
+    } probes[] = {
+        {-7.5f, 0.0f, 1.0f, 0.0f, 0.0f},  // red texel
+        {-3.5f, 0.0f, 0.0f, 1.0f, 0.0f},  // green texel
+        {0.0f, 0.0f, 1.0f, 0.25f, 0.0f},  // Diffuse lit, times Diffuse as unit 0's constant
+        {5.5f, -3.5f, 0.0f, 0.0f, 1.0f},  // blue corner
+        {5.5f, 3.5f, 1.0f, 1.0f, 0.0f},   // yellow corner
     };
     for (const Probe& p : probes) {
         SCOPED_TRACE(testing::Message() << "probe at " << p.x << ", " << p.y);
@@ -163,7 +167,11 @@ TEST_F(GLFixedFrame, OneLightLightsHalfAsMuchAsTwo)
 TEST_F(GLFixedFrame, StagesTakeTheirUnitsInOrder)
 {
     nTexture* t = MakeTexture({255, 255, 255, 255});
-    struct Case { bool blend; int diffuse, blendUnit, decal, light, self; } cases[] = {
+    struct Case
+    {
+        bool blend;
+        int diffuse, blendUnit, decal, light, self;
+    } cases[] = {
         {false, 0, -1, 1, 2, 3},
         {true, 0, 1, 2, 3, 4},
     };
@@ -241,7 +249,10 @@ TEST_F(GLFixedFrame, OpacityBelowOneScalesTheAlphaOfTheLastUnit)
 
 TEST(GLFixedShininess, GlossinessTimes256HeldTo128)
 {
-    struct { float glossiness, shininess; } cases[] = {{0.0f, 0.0f}, {0.25f, 64.0f}, {0.5f, 128.0f}, {0.9f, 128.0f}, {4.0f, 128.0f}};
+    struct
+    {
+        float glossiness, shininess;
+    } cases[] = {{0.0f, 0.0f}, {0.25f, 64.0f}, {0.5f, 128.0f}, {0.9f, 128.0f}, {4.0f, 128.0f}};
     for (const auto& c : cases) EXPECT_FLOAT_EQ(nGL3Renderer::FixedShininess(c.glossiness), c.shininess) << c.glossiness;
 }
 

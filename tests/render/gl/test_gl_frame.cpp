@@ -42,7 +42,11 @@ protected:
 
 TEST_F(GLFrame, APointLightLightsThePlaneWithTheCameraOutsideAndInsideItsVolume)
 {
-    const struct { const char* label; float volumeRange; } cases[] = {
+    const struct
+    {
+        const char* label;
+        float volumeRange;
+    } cases[] = {
         {"camera outside the volume", 6.0f}, {"camera inside the volume", 30.0f}};
     ShowWhitePlane();
     scene.ambient[0] = scene.ambient[1] = scene.ambient[2] = 0.1f;
@@ -78,7 +82,11 @@ TEST_F(GLFrame, ASpotLightShowsItsConeEdge)
     spot->SetEdgeAngle(10.0f * kPi / 180.0f);
     DrawFrame();
     const float fade = 1.0f - 5.0f / 50.0f;
-    const struct { float radius; float lowest, highest; } rings[] = {
+    const struct
+    {
+        float radius;
+        float lowest, highest;
+    } rings[] = {
         {0.0f, fade, fade}, {1.5f, 0.8f * fade, fade}, {2.4f, 0.05f, 0.75f * fade}, {3.2f, 0.0f, 0.0f}, {6.0f, 0.0f, 0.0f}};
     for (const auto& ring : rings) {
         const nRGBA got = ProbeWorld(ring.radius, 0.0f, kPlaneZ);
@@ -129,7 +137,7 @@ TEST_F(GLFrame, LightsFollowTheCameraWhenItTurns)
     place.m[5] = 0.0f, place.m[6] = -1.0f, place.m[9] = 1.0f, place.m[10] = 0.0f;
     Show(MakeQuads({Rect(-40, -40, 40, 40)}, 0.0f, ConstantMaterial(1, 1, 1), 0, &place), 10.0f);
     nLight* sun = AddLight(LightTypeParallel, 0.0f, 10.0f, 0.0f);
-    sun->SetRotation(nVector(kPi / 2.0f, 0.0f, 0.0f, 1.0f));   // +z turned to point down
+    sun->SetRotation(nVector(kPi / 2.0f, 0.0f, 0.0f, 1.0f));  // +z turned to point down
     sun->SetDiffuse(nVector(0.5f, 0.5f, 0.5f, 1.0f));
     DrawFrame();
     const nVector down = sun->GetWorldMatrix().GetColumn(2, true);
@@ -174,7 +182,7 @@ TEST_F(GLFrame, TexturedAndVertexColouredMaterialsShowTheirColours)
     nShaderBlock* sampler = new nShaderBlock(ShaderBlockSampler2D);
     ASSERT_TRUE(sampler->SetInput(0, source));
     ASSERT_TRUE(sampler->SetInput(1, uv));
-    sampler->wrapU = sampler->wrapV = 0;   // clamped: the left edge does not blend in the right texel
+    sampler->wrapU = sampler->wrapV = 0;  // clamped: the left edge does not blend in the right texel
     Show(MakeQuads({Rect(-8, -4, -1, 4)}, kPlaneZ, MakeMaterial(sampler)), kPlaneZ);
 
     const nGeometryColor blue{0, 0, 1, 1}, yellow{1, 1, 0, 1};
@@ -211,9 +219,9 @@ TEST_F(GLFrame, ASkinnedStripIsPosedByItsBone)
     DrawFrame();
 
     const nRGBA orange{255, 128, 0, 255}, black{0, 0, 0, 255};
-    EXPECT_TRUE(PixelNear(ProbeWorld(-4.0f, 0.0f, kPlaneZ), orange, 3));   // bone 0: in place
-    EXPECT_TRUE(PixelNear(ProbeWorld(4.0f, 3.0f, kPlaneZ), orange, 3));    // bone 1: raised by 3
-    EXPECT_TRUE(PixelNear(ProbeWorld(4.0f, 0.0f, kPlaneZ), black, 3));     // where it was
+    EXPECT_TRUE(PixelNear(ProbeWorld(-4.0f, 0.0f, kPlaneZ), orange, 3));  // bone 0: in place
+    EXPECT_TRUE(PixelNear(ProbeWorld(4.0f, 3.0f, kPlaneZ), orange, 3));   // bone 1: raised by 3
+    EXPECT_TRUE(PixelNear(ProbeWorld(4.0f, 0.0f, kPlaneZ), black, 3));    // where it was
     object->SetBone(1, 0);
 }
 
@@ -234,7 +242,12 @@ TEST_F(GLFrame, MaterialsDifferingOnlyInAConstantShareAProgramAndShowTheirOwnVal
 
 TEST_F(GLFrame, AnEmptyListStillRunsEveryFullScreenStep)
 {
-    const struct { const char* label; bool fog; nRGBA want; } cases[] = {
+    const struct
+    {
+        const char* label;
+        bool fog;
+        nRGBA want;
+    } cases[] = {
         // The background, cleared into the attribute targets, lit by the ambient pass (1.5 x
         // diffuse + constant 0.2 = 0.5) then copied out.
         {"ambient pass and presentation", false, nRGBA{Byte(0.2f * 0.5f + 0.2f), Byte(0.4f * 0.5f + 0.4f), 0, 255}},
@@ -250,8 +263,8 @@ TEST_F(GLFrame, AnEmptyListStillRunsEveryFullScreenStep)
         DrawFrame(0.2f, 0.4f, 0.0f);
         EXPECT_TRUE(PixelNear(ReadPixel(10, 10), c.want, 3));
         EXPECT_TRUE(PixelNear(ReadPixel(100, 80), c.want, 3));
-        EXPECT_EQ(renderer->GetStatistics().lightsProcessed, 1u);   // the light pass ran
-        EXPECT_EQ(renderer->GetStatistics().queuePasses, 4u);       // depth-normal, attributes, forward twice
+        EXPECT_EQ(renderer->GetStatistics().lightsProcessed, 1u);  // the light pass ran
+        EXPECT_EQ(renderer->GetStatistics().queuePasses, 4u);      // depth-normal, attributes, forward twice
     }
     renderer->SetFog(false, 0, 1.0f, 10.0f);
 }
@@ -265,7 +278,7 @@ public:
     struct Call
     {
         int32_t pass;
-        nItem*  owner;
+        nItem* owner;
     };
 
     void DrawGeometry(int32_t pass, nGeometry* geometry) override
@@ -299,7 +312,7 @@ public:
         for (const std::string& what : left) leaks.push_back("pass " + std::to_string(pass) + ": " + what);
     }
 
-    std::vector<Call>        calls;
+    std::vector<Call> calls;
     std::vector<std::string> leaks;
 };
 
@@ -380,14 +393,20 @@ TEST(GLFrameRules, TheGeometryDrawerIsChosenByPassMaterialFlagsAndRenderer)
 {
     const uint32_t fixed = MaterialRenderFixedFunction;
     const int32_t N = nGL3Renderer::DrawerNone, F = nGL3Renderer::DrawerFixedFunction, S = nGL3Renderer::DrawerShader;
-    const struct { uint32_t flags; bool alpha; bool fixedRenderer; int32_t want[6]; } cases[] = {
+    const struct
+    {
+        uint32_t flags;
+        bool alpha;
+        bool fixedRenderer;
+        int32_t want[6];
+    } cases[] = {
         // passes:                        0  1  2  3  4  5
-        {0, false, false,               {N, N, S, S, S, S}},
-        {0, true, false,                {N, N, S, S, S, S}},
-        {fixed, false, false,           {F, N, N, N, N, S}},
-        {fixed, true, false,            {N, F, N, N, N, S}},
-        {0, false, true,                {F, N, N, N, N, N}},
-        {0, true, true,                 {N, F, N, N, N, N}},
+        {0, false, false, {N, N, S, S, S, S}},
+        {0, true, false, {N, N, S, S, S, S}},
+        {fixed, false, false, {F, N, N, N, N, S}},
+        {fixed, true, false, {N, F, N, N, N, S}},
+        {0, false, true, {F, N, N, N, N, N}},
+        {0, true, true, {N, F, N, N, N, N}},
         {fixed | MaterialRenderNoFog, false, true, {F, N, N, N, N, N}},
     };
     for (const auto& c : cases)
@@ -399,7 +418,14 @@ TEST(GLFrameRules, TheGeometryDrawerIsChosenByPassMaterialFlagsAndRenderer)
 TEST(GLFrameRules, LightProgramsAreChosenByTypeShadowAndSettings)
 {
     const uint32_t maps = RendererControlShadowMapping, split = RendererControlShadowMapping | RendererControlLinearShadow;
-    const struct { int32_t type, shadow; uint32_t control; float specular; bool projection; const char* want; } cases[] = {
+    const struct
+    {
+        int32_t type, shadow;
+        uint32_t control;
+        float specular;
+        bool projection;
+        const char* want;
+    } cases[] = {
         {LightTypePoint, LightShadowNone, 0, 0.0f, false, "core::pointlight"},
         {LightTypePoint, LightShadowNone, 0, 0.5f, false, "core::pointlight_specular"},
         {LightTypePoint, LightShadowMap, 0, 0.5f, false, "core::pointlight_shadowmap"},
@@ -426,14 +452,21 @@ TEST(GLFrameRules, LightProgramsAreChosenByTypeShadowAndSettings)
 
 TEST(GLFrameRules, DistanceFadeVolumeRadiusAndSpotCutoff)
 {
-    EXPECT_FLOAT_EQ(nGL3Renderer::LightDistanceFade(130.0f, 100.0f, 80.0f), 1.0f);   // clip + range - 50
+    EXPECT_FLOAT_EQ(nGL3Renderer::LightDistanceFade(130.0f, 100.0f, 80.0f), 1.0f);  // clip + range - 50
     EXPECT_FLOAT_EQ(nGL3Renderer::LightDistanceFade(155.0f, 100.0f, 80.0f), 0.5f);
-    EXPECT_FLOAT_EQ(nGL3Renderer::LightDistanceFade(180.0f, 100.0f, 80.0f), 0.0f);   // clip + range
-    EXPECT_FLOAT_EQ(nGL3Renderer::LightDistanceFade(500.0f, 100.0f, 0.0f), 1.0f);    // unlimited
+    EXPECT_FLOAT_EQ(nGL3Renderer::LightDistanceFade(180.0f, 100.0f, 80.0f), 0.0f);  // clip + range
+    EXPECT_FLOAT_EQ(nGL3Renderer::LightDistanceFade(500.0f, 100.0f, 0.0f), 1.0f);   // unlimited
     // The drawn radius: the light's sphere (volume range + 0.5) widened by the facets' sag.
-    const struct { float range, want; } radii[] = {{0.0f, 0.553825f}, {10.0f, 11.630331f}};
+    const struct
+    {
+        float range, want;
+    } radii[] = {{0.0f, 0.553825f}, {10.0f, 11.630331f}};
     for (const auto& r : radii) EXPECT_NEAR(nGL3Renderer::LightVolumeRadius(r.range), r.want, 1e-4f) << r.range;
-    const struct { float cone, edge; int32_t want; } spots[] = {{40, 20, 30}, {100, 30, 65}, {150, 60, 90}, {170, 20, 90}};
+    const struct
+    {
+        float cone, edge;
+        int32_t want;
+    } spots[] = {{40, 20, 30}, {100, 30, 65}, {150, 60, 90}, {170, 20, 90}};
     for (const auto& s : spots)
         EXPECT_EQ(nGL3Renderer::FixedSpotCutoff(s.cone * kPi / 180.0f, s.edge * kPi / 180.0f), s.want) << s.cone;
 }
@@ -447,7 +480,12 @@ class GLFrameTargets : public nGLFrameTest
 
 TEST_F(GLFrameTargets, SquareTargetsAreMadeAtThePowerOfTwoTheirLookupsUse)
 {
-    const struct { int32_t w, h; bool square; int32_t wantW, wantH; } cases[] = {
+    const struct
+    {
+        int32_t w, h;
+        bool square;
+        int32_t wantW, wantH;
+    } cases[] = {
         {128, 96, false, 128, 96}, {128, 96, true, 128, 128}, {100, 60, true, 128, 128}, {200, 40, true, 256, 256}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + (c.square ? " square" : ""));

@@ -15,8 +15,7 @@
 #include "resources/nMaterial.h"
 #include "tests/support/nLogCapture.h"
 
-namespace
-{
+namespace {
 typedef nGL3Renderer::GL_GeometryData GeometryData;
 
 class GLGeometry : public nGLRendererTest
@@ -75,7 +74,11 @@ void DrawBatch(nGL3Renderer& renderer, const nGL3Renderer::GL_Batch& batch)
 
 TEST_F(GLGeometry, AColouredQuadIsUploadedAndDrawn)
 {
-    const struct { const char* label; bool clean; } cases[] = {{"CPU copy cleaned", true}, {"CPU copy kept", false}};
+    const struct
+    {
+        const char* label;
+        bool clean;
+    } cases[] = {{"CPU copy cleaned", true}, {"CPU copy kept", false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         renderer->SetCleanResourceOnSetup(c.clean);
@@ -114,10 +117,10 @@ TEST_F(GLGeometry, AColouredQuadIsUploadedAndDrawn)
 
         renderer->Clear(0.0f, 0.0f, 0.0f, 1.0f, false);
         DrawBatch(*renderer, batch);
-        EXPECT_TRUE(PixelNear(ReadPixel(25, 15), nRGBA{0, 0, 255, 255}));    // both triangles
+        EXPECT_TRUE(PixelNear(ReadPixel(25, 15), nRGBA{0, 0, 255, 255}));  // both triangles
         EXPECT_TRUE(PixelNear(ReadPixel(95, 55), nRGBA{0, 0, 255, 255}));
         EXPECT_TRUE(PixelNear(ReadPixel(60, 35), nRGBA{0, 0, 255, 255}));
-        EXPECT_TRUE(PixelNear(ReadPixel(10, 35), nRGBA{0, 0, 0, 255}));      // outside
+        EXPECT_TRUE(PixelNear(ReadPixel(10, 35), nRGBA{0, 0, 0, 255}));  // outside
         EXPECT_TRUE(PixelNear(ReadPixel(110, 35), nRGBA{0, 0, 0, 255}));
         EXPECT_TRUE(PixelNear(ReadPixel(60, 80), nRGBA{0, 0, 0, 255}));
         EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
@@ -147,7 +150,11 @@ TEST_F(GLGeometry, EachMaterialDrawsFromItsOwnBatch)
     EXPECT_EQ(data->batches[0].materialIndex, 0);
     EXPECT_EQ(data->batches[1].materialIndex, 1);
 
-    const struct { int batch; nRGBA left, right; } cases[] = {
+    const struct
+    {
+        int batch;
+        nRGBA left, right;
+    } cases[] = {
         {0, {0, 0, 0, 255}, {0, 255, 0, 255}},
         {1, {255, 0, 0, 255}, {0, 0, 0, 255}},
     };

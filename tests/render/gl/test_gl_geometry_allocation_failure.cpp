@@ -16,9 +16,9 @@
 #include "tests/support/nAllocationFailure.h"
 #include "tests/support/nLogCapture.h"
 
-namespace
-{
-class GLGeometryAllocationFailure : public nGLRendererTest {};
+namespace {
+class GLGeometryAllocationFailure : public nGLRendererTest
+{};
 
 // A skinned, coloured quad of one material.
 void BuildSkinnedQuad(nGeometry& g)

@@ -15,18 +15,18 @@ namespace {
 // The GLSL entry points of OpenGL 2.0, fetched from the renderer's context.
 struct GLSLCalls
 {
-    PFNGLCREATESHADERPROC      CreateShader;
-    PFNGLSHADERSOURCEPROC      ShaderSource;
-    PFNGLCOMPILESHADERPROC     CompileShader;
-    PFNGLGETSHADERIVPROC       GetShaderiv;
-    PFNGLGETSHADERINFOLOGPROC  GetShaderInfoLog;
-    PFNGLCREATEPROGRAMPROC     CreateProgram;
-    PFNGLATTACHSHADERPROC      AttachShader;
-    PFNGLLINKPROGRAMPROC       LinkProgram;
-    PFNGLGETPROGRAMIVPROC      GetProgramiv;
+    PFNGLCREATESHADERPROC CreateShader;
+    PFNGLSHADERSOURCEPROC ShaderSource;
+    PFNGLCOMPILESHADERPROC CompileShader;
+    PFNGLGETSHADERIVPROC GetShaderiv;
+    PFNGLGETSHADERINFOLOGPROC GetShaderInfoLog;
+    PFNGLCREATEPROGRAMPROC CreateProgram;
+    PFNGLATTACHSHADERPROC AttachShader;
+    PFNGLLINKPROGRAMPROC LinkProgram;
+    PFNGLGETPROGRAMIVPROC GetProgramiv;
     PFNGLGETPROGRAMINFOLOGPROC GetProgramInfoLog;
-    PFNGLDELETESHADERPROC      DeleteShader;
-    PFNGLDELETEPROGRAMPROC     DeleteProgram;
+    PFNGLDELETESHADERPROC DeleteShader;
+    PFNGLDELETEPROGRAMPROC DeleteProgram;
 
     void Fetch()
     {
@@ -109,7 +109,8 @@ TEST_F(GLMaterialPrograms, EveryPassOfTheMaterialTableCompilesAndLinks)
         for (const nGeneratedPass& p : GenerateMaterialPasses(generator, *m)) {
             const std::string failure = calls.Build(p.vertex, p.fragment);
             EXPECT_EQ(failure, "") << "material '" << m->GetName().GetCStr() << "' pass " << p.pass << "\n-- vertex\n"
-                                   << p.vertex << "-- fragment\n" << p.fragment;
+                                   << p.vertex << "-- fragment\n"
+                                   << p.fragment;
             ++built;
         }
     }

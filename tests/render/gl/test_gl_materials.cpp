@@ -57,7 +57,10 @@ protected:
     {
         if (!renderer->BindCompiledRenderMap(Data(m)->ForPass(GL3PassForward), 0, 0)) return false;
         glBegin(GL_QUADS);
-        glVertex3f(x0, y0, 0.0f); glVertex3f(x1, y0, 0.0f); glVertex3f(x1, y1, 0.0f); glVertex3f(x0, y1, 0.0f);
+        glVertex3f(x0, y0, 0.0f);
+        glVertex3f(x1, y0, 0.0f);
+        glVertex3f(x1, y1, 0.0f);
+        glVertex3f(x0, y1, 0.0f);
         glEnd();
         renderer->GetEntryPoints()->UseProgramObjectARB(0);
         renderer->ResetTextureUnits(0);
@@ -65,7 +68,7 @@ protected:
     }
 
     std::vector<std::unique_ptr<nMaterial>> owned;
-    std::vector<nMaterial*>                 materials;
+    std::vector<nMaterial*> materials;
 };
 
 TEST_F(GLMaterials, MaterialsDifferingOnlyInAConstantShareOneProgramAndShowTheirOwnValues)
@@ -80,7 +83,7 @@ TEST_F(GLMaterials, MaterialsDifferingOnlyInAConstantShareOneProgramAndShowTheir
         EXPECT_TRUE(Data(red)->ForPass(pass)->program->IsCompiled()) << pass;
         EXPECT_EQ(renderer->GetMaterialPrograms()->cache.GetCount(pass), 1u) << pass;
     }
-    EXPECT_EQ(Data(red)->maps[2], nullptr);   // the velocity pass draws with a core program
+    EXPECT_EQ(Data(red)->maps[2], nullptr);  // the velocity pass draws with a core program
 
     renderer->Clear(0.0f, 0.0f, 0.0f, 1.0f, false);
     glDisable(GL_DEPTH_TEST);
@@ -120,7 +123,7 @@ TEST_F(GLMaterials, AProgramThatFailedToBuildIsCachedAsFailedAndItsMaterialIsSki
                   "#version 120\nvoid main() { gl_FragColor = vec4(1.0); }\n");
     ASSERT_FALSE(good->IsCompiled());
     renderer->UpdateMaterial(green);
-    EXPECT_EQ(Data(green)->ForPass(GL3PassForward)->program, good);   // not built again
+    EXPECT_EQ(Data(green)->ForPass(GL3PassForward)->program, good);  // not built again
     EXPECT_EQ(programs->cache.GetCount(GL3PassForward), 1u);
 
     renderer->Clear(0.0f, 0.0f, 0.0f, 1.0f, false);
@@ -152,14 +155,17 @@ TEST_F(GLMaterials, SetupTwiceIsRefusedAndClosingLeavesOldMapsSafelySkipped)
 TEST_F(GLMaterials, ASampledTextureBindsWithItsWrapFlagsAndOnlyTheUVSetItReads)
 {
     // A 2 x 2 picture, blue on the left column and yellow on the right.
-    nSharedPtr<nTexture> held(new nTexture(&engine, 1, 0));   // the graph holds it too
+    nSharedPtr<nTexture> held(new nTexture(&engine, 1, 0));  // the graph holds it too
     nTexture& texture = *held;
     texture.SetName("two_columns");
     ASSERT_TRUE(texture.Allocate(2, 2, PixelFormatRGBA8));
     uint8_t* p = texture.GetPixels();
     for (int i = 0; i < 4; ++i, p += 4) {
         const bool left = (i % 2) == 0;
-        p[0] = left ? 0 : 255; p[1] = left ? 0 : 255; p[2] = left ? 255 : 0; p[3] = 255;
+        p[0] = left ? 0 : 255;
+        p[1] = left ? 0 : 255;
+        p[2] = left ? 255 : 0;
+        p[3] = 255;
     }
     renderer->SetSystemFlag(RendererSystemTextureNoCompression, true);
     ASSERT_TRUE(renderer->SetupTexture(&texture));

@@ -17,27 +17,26 @@
 #include "resources/nTexture.h"
 #include "tests/support/nLogCapture.h"
 
-namespace
+namespace {
+bool Contains(const std::vector<std::string>& lines, const std::string& line)
 {
-    bool Contains(const std::vector<std::string>& lines, const std::string& line)
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// A driver that lacks the named entry points and records every name asked for.
+struct DenyingDriver
+{
+    std::set<std::string> denied;
+    std::vector<std::string> asked;
+
+    static void* Lookup(const char* name, void* context)
     {
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
+        DenyingDriver* self = static_cast<DenyingDriver*>(context);
+        self->asked.push_back(name);
+        if (self->denied.count(name)) return 0;
+        return nGL3Renderer::LookupDriverEntryPoint(name);
     }
-
-    // A driver that lacks the named entry points and records every name asked for.
-    struct DenyingDriver
-    {
-        std::set<std::string> denied;
-        std::vector<std::string> asked;
-
-        static void* Lookup(const char* name, void* context)
-        {
-            DenyingDriver* self = static_cast<DenyingDriver*>(context);
-            self->asked.push_back(name);
-            if (self->denied.count(name)) return 0;
-            return nGL3Renderer::LookupDriverEntryPoint(name);
-        }
-    };
+};
 }
 
 TEST(GLRendererOpen, HiddenModeStartsUpWithItsLinesAndMarksTheRendererOpen)
@@ -59,7 +58,7 @@ TEST(GLRendererOpen, HiddenModeStartsUpWithItsLinesAndMarksTheRendererOpen)
     EXPECT_TRUE(Contains(lines, "Version: " + std::string((const char*)glGetString(GL_VERSION)) + "\n"));
     EXPECT_TRUE(Contains(lines, "Card MRT supports up to " + std::to_string(renderer.GetDrawBufferCount()) + " target(s).\n"));
     EXPECT_GE(renderer.GetDrawBufferCount(), 1);
-    EXPECT_FALSE(renderer.TestControlFlag(RendererControlExposure));   // no float targets
+    EXPECT_FALSE(renderer.TestControlFlag(RendererControlExposure));  // no float targets
     EXPECT_TRUE(renderer.IsOpen());
     EXPECT_FALSE(renderer.IsClosed());
     EXPECT_NE(renderer.GetWindowHandle(), nullptr);
@@ -70,7 +69,10 @@ TEST(GLRendererOpen, HiddenModeStartsUpWithItsLinesAndMarksTheRendererOpen)
     EXPECT_EQ(size.y, 96.0f);
     int32_t x = -1, y = -1, w = -1, h = -1;
     renderer.GetViewport(&x, &y, &w, &h);
-    EXPECT_EQ(x, 0); EXPECT_EQ(y, 0); EXPECT_EQ(w, 128); EXPECT_EQ(h, 96);
+    EXPECT_EQ(x, 0);
+    EXPECT_EQ(y, 0);
+    EXPECT_EQ(w, 128);
+    EXPECT_EQ(h, 96);
     SDL_Window* window = static_cast<SDL_Window*>(renderer.GetWindowHandle());
     EXPECT_EQ(SDL_GetWindowFlags(window) & SDL_WINDOW_SHOWN, 0u);
     EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
@@ -138,7 +140,7 @@ TEST(GLRendererOpen, ASecondOpenIsRefusedAndKeepsTheFirstOutput)
     EXPECT_EQ(renderer.GetWindowHandle(), window);
     nVector2 size;
     EXPECT_EQ(renderer.GetOutputSize(size).x, 64.0f);
-    EXPECT_TRUE(renderer.OpenOnWindow(window, 32, 32, true));   // already open: the same warning, true
+    EXPECT_TRUE(renderer.OpenOnWindow(window, 32, 32, true));  // already open: the same warning, true
 }
 
 TEST(GLRendererOpen, CloseThenOpenAgainGivesAWorkingNewOutput)
@@ -199,9 +201,12 @@ TEST(GLRendererOpen, ResizeNeedsAnOpenRendererAndNonZeroEdges)
     QZ_REQUIRE_GL_DISPLAY();
     nOrvex engine;
     nGL3Renderer renderer(&engine, true);
-    EXPECT_FALSE(renderer.Resize(200, 100));   // not open
+    EXPECT_FALSE(renderer.Resize(200, 100));  // not open
     ASSERT_TRUE(renderer.Open(128, 96, 32, 2));
-    const struct { int32_t w, h; } refused[] = {{0, 600}, {800, 0}, {0, 0}};
+    const struct
+    {
+        int32_t w, h;
+    } refused[] = {{0, 600}, {800, 0}, {0, 0}};
     for (const auto& r : refused) {
         EXPECT_FALSE(renderer.Resize(r.w, r.h));
         nVector2 size;
@@ -247,7 +252,13 @@ TEST(GLRendererOpen, TheOutputSizeIsTheRenderTargetsWhileOneIsSet)
 TEST(GLRendererOpen, TheShadowMapSizeIsHeldTo4096AndToWhatTheDriverCanMake)
 {
     QZ_REQUIRE_GL_DISPLAY();
-    const struct { const char* label; bool set; int32_t value; bool warns; } cases[] = {
+    const struct
+    {
+        const char* label;
+        bool set;
+        int32_t value;
+        bool warns;
+    } cases[] = {
         {"default", false, 0, false},
         {"zero", true, 0, true},
         {"in range", true, 512, false},
@@ -267,8 +278,10 @@ TEST(GLRendererOpen, TheShadowMapSizeIsHeldTo4096AndToWhatTheDriverCanMake)
         ASSERT_TRUE(renderer.Open(32, 32, 32, 2));
         GLint largest = 0;
         glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
-        if (largest > 4096) largest = 4096;       // six maps of more would take gigabytes
-        int32_t expected = !c.set ? 1024 : c.value < 16 ? 16 : c.value > largest ? largest : c.value;
+        if (largest > 4096) largest = 4096;  // six maps of more would take gigabytes
+        int32_t expected = !c.set ? 1024 : c.value < 16    ? 16
+                                       : c.value > largest ? largest
+                                                           : c.value;
         EXPECT_EQ(renderer.GetShadowMapSize(), expected);
         std::string warning = "[*] Shadow map size " + std::to_string(c.value) + " is out of range, using " +
                               std::to_string(expected) + ".\n";
@@ -293,7 +306,7 @@ TEST(GLRendererOpen, PresentPumpsMessagesExceptInToolEditMode)
         ASSERT_EQ(SDL_PushEvent(&quit), 1);
         renderer.Present();
         EXPECT_EQ(nPlatform::QuitRequested(), toolMode != ToolEdit);
-        EXPECT_NE(renderer.GetWindowHandle(), nullptr);   // a close request never destroys the window
+        EXPECT_NE(renderer.GetWindowHandle(), nullptr);  // a close request never destroys the window
         EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     }
     SDL_FlushEvent(SDL_QUIT);
@@ -323,7 +336,8 @@ TEST(GLRendererOpen, OutputRecordsAcceptOnlyTheRenderersWindow)
 TEST(GLRendererEntryPoints, MissingEntriesFollowTheirKind)
 {
     QZ_REQUIRE_GL_DISPLAY();
-    const struct {
+    const struct
+    {
         const char* label;
         std::vector<std::string> denied;
         bool disableShader;
@@ -332,29 +346,12 @@ TEST(GLRendererEntryPoints, MissingEntriesFollowTheirKind)
         std::vector<std::string> absentLines;
         const char* description;
     } cases[] = {
-        {"no frame buffer objects", {"glGenFramebuffersEXT", "glGenerateMipmapEXT"}, false, true,
-         {"[*] glGenerateMipmapEXT is not supported by this driver.\n",
-          "[*] glGenFramebuffersEXT is not supported by this driver.\n",
-          "[*] Driver has no frame buffer objects, defaulting to fixed-function pipeline.\n",
-          "Renderer instantiated with no shader support.\n"},
-         {"[*] glBindFramebufferEXT is not supported by this driver.\n"}, "OpenGL Fixed-function"},
-        {"no GLSL", {"glCreateProgramObjectARB"}, false, true,
-         {"[*] glCreateProgramObjectARB is not supported by this driver.\n",
-          "[*] Driver has no support for GLSL, defaulting to fixed-function pipeline.\n",
-          "Renderer instantiated with no shader support.\n"},
-         {}, "OpenGL Fixed-function"},
-        {"shaders disabled", {}, true, true,
-         {"Renderer instantiated with no shader support.\n"},
-         {"[*] Driver has no support for GLSL, defaulting to fixed-function pipeline.\n"}, "OpenGL Fixed-function"},
-        {"no matrix uniforms", {"glUniformMatrix4fv"}, false, false,
-         {"[!] glUniformMatrix4fv is not supported by this driver.\n"}, {}, "OpenGL Deferred"},
-        {"no buffers", {"glGenBuffersARB"}, false, false,
-         {"[!] glGenBuffersARB is not supported by this driver.\n"},
-         {"[*] glGenFramebuffersEXT is not supported by this driver.\n"}, "OpenGL Deferred"},
-        {"no queries", {"glGenQueriesARB", "glClampColorARB"}, false, true,
-         {"[*] glGenQueriesARB is not supported by this driver.\n",
-          "[*] glClampColorARB is not supported by this driver.\n",
-          "Renderer instantiated with shader support.\n"}, {}, "OpenGL Deferred"},
+        {"no frame buffer objects", {"glGenFramebuffersEXT", "glGenerateMipmapEXT"}, false, true, {"[*] glGenerateMipmapEXT is not supported by this driver.\n", "[*] glGenFramebuffersEXT is not supported by this driver.\n", "[*] Driver has no frame buffer objects, defaulting to fixed-function pipeline.\n", "Renderer instantiated with no shader support.\n"}, {"[*] glBindFramebufferEXT is not supported by this driver.\n"}, "OpenGL Fixed-function"},
+        {"no GLSL", {"glCreateProgramObjectARB"}, false, true, {"[*] glCreateProgramObjectARB is not supported by this driver.\n", "[*] Driver has no support for GLSL, defaulting to fixed-function pipeline.\n", "Renderer instantiated with no shader support.\n"}, {}, "OpenGL Fixed-function"},
+        {"shaders disabled", {}, true, true, {"Renderer instantiated with no shader support.\n"}, {"[*] Driver has no support for GLSL, defaulting to fixed-function pipeline.\n"}, "OpenGL Fixed-function"},
+        {"no matrix uniforms", {"glUniformMatrix4fv"}, false, false, {"[!] glUniformMatrix4fv is not supported by this driver.\n"}, {}, "OpenGL Deferred"},
+        {"no buffers", {"glGenBuffersARB"}, false, false, {"[!] glGenBuffersARB is not supported by this driver.\n"}, {"[*] glGenFramebuffersEXT is not supported by this driver.\n"}, "OpenGL Deferred"},
+        {"no queries", {"glGenQueriesARB", "glClampColorARB"}, false, true, {"[*] glGenQueriesARB is not supported by this driver.\n", "[*] glClampColorARB is not supported by this driver.\n", "Renderer instantiated with shader support.\n"}, {}, "OpenGL Deferred"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -420,7 +417,11 @@ TEST(GLRendererEntryPoints, CheckGLErrorNamesThePendingError)
     nLogCapture log;
     renderer.CheckGLError("quiet", 1);
     EXPECT_TRUE(log.Lines().empty());
-    const struct { void (*provoke)(); const char* line; } cases[] = {
+    const struct
+    {
+        void (*provoke)();
+        const char* line;
+    } cases[] = {
         {[] { glEnable(0x1234); }, "[!] GL invalid enumeration (here:7).\n"},
         {[] { glLineWidth(-1.0f); }, "[!] GL invalid value (here:7).\n"},
         {[] { glPopMatrix(); glPopMatrix(); }, "[!] GL stack underflow (here:7).\n"},

@@ -20,7 +20,7 @@ const int kBandLeft = 40, kBandRight = 88, kMidRow = 48;
 struct nKey
 {
     const char* path;
-    float       value;
+    float value;
 };
 
 }
@@ -114,23 +114,21 @@ TEST_F(GLPost, EachEffectChangesTheFrameWhereItShouldAndItsExclusionTurnsItOff)
 {
     const struct
     {
-        const char*          effect;
-        std::vector<nKey>    keys;
-        bool                 moves;      // the band moved since the previous frame
-        std::vector<nPixel>  changed;    // at least one of these changes
-        std::vector<nPixel>  kept;       // every one of these stays
+        const char* effect;
+        std::vector<nKey> keys;
+        bool moves;                   // the band moved since the previous frame
+        std::vector<nPixel> changed;  // at least one of these changes
+        std::vector<nPixel> kept;     // every one of these stays
     } cases[] = {
         // The band came from the left: its left edge trails over the black, where nothing moved.
         {"MotionBlur", {{"PostProcess:MotionBlur:Strength;", 1.0f}}, true, {kInsideLeft}, {kFar, kOutsideLeft}},
         {"Dof", {{"PostProcess:Dof:FStop;", 4.0f}, {"PostProcess:Dof:FDist;", 200.0f}}, false, {kInsideLeft}, {kCentre, kFar}},
         {"RadialBlur", {{"PostProcess:RadialBlur:Strength;", 4.0f}}, false, {kOutsideLeft}, {kCentre}},
-        {"Bloom", {{"PostProcess:Bloom:Threshold;", 0.5f}, {"PostProcess:Bloom:Exponent;", 1.0f},
-                   {"PostProcess:Bloom:Radius;", 2.0f}}, false, {kOutsideLeft}, {kFar}},
+        {"Bloom", {{"PostProcess:Bloom:Threshold;", 0.5f}, {"PostProcess:Bloom:Exponent;", 1.0f}, {"PostProcess:Bloom:Radius;", 2.0f}}, false, {kOutsideLeft}, {kFar}},
         {"ChromDisp", {{"PostProcess:ChromDisp:Width;", 3.0f}}, false, {kOutsideLeft}, {kCentre, kFar}},
         {"HueSaturation", {{"PostProcess:HueSaturation:L;", 0.5f}}, false, {kCentre}, {kFar}},
         {"Sharpen", {{"PostProcess:Sharpen:Strength;", 1.0f}}, false, {kLeftEdge}, {kCentre, kFar}},
-        {"Noise", {{"PostProcess:Noise:Strength;", 0.5f}, {"PostProcess:Noise:LumaBias;", 1.0f}}, false,
-         {kCentre, kInsideLeft, kInsideRight, {"above the centre", kCentre.x, kMidRow + 7}}, {kFar}},
+        {"Noise", {{"PostProcess:Noise:Strength;", 0.5f}, {"PostProcess:Noise:LumaBias;", 1.0f}}, false, {kCentre, kInsideLeft, kInsideRight, {"above the centre", kCentre.x, kMidRow + 7}}, {kFar}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.effect);
@@ -195,12 +193,22 @@ TEST_F(GLPost, FullQualityDepthOfFieldBlursNearAndFarAndKeepsTheFocus)
     dof->AddChild(new nMetaTag("Fast", false));
     renderer->GetRegistry().Add(root, true, true);
 
-    const struct { const char* label; int x; bool blurred; } pixels[] = {
-        {"near band, outside its left edge", 2, true},   {"near band, inside its left edge", 4, true},
-        {"near band, inside its right edge", 19, true},  {"far band, outside its left edge", 106, true},
-        {"far band, inside its left edge", 108, true},   {"far band, inside its right edge", 123, true},
-        {"focus band, its first column", kBandLeft, false}, {"focus band, its last column", kBandRight - 1, false},
-        {"focus band, centre", kCentre.x, false},        {"black left of the focus band", kBandLeft - 1, false},
+    const struct
+    {
+        const char* label;
+        int x;
+        bool blurred;
+    } pixels[] = {
+        {"near band, outside its left edge", 2, true},
+        {"near band, inside its left edge", 4, true},
+        {"near band, inside its right edge", 19, true},
+        {"far band, outside its left edge", 106, true},
+        {"far band, inside its left edge", 108, true},
+        {"far band, inside its right edge", 123, true},
+        {"focus band, its first column", kBandLeft, false},
+        {"focus band, its last column", kBandRight - 1, false},
+        {"focus band, centre", kCentre.x, false},
+        {"black left of the focus band", kBandLeft - 1, false},
         {"black right of the focus band", kBandRight, false},
     };
     DrawFrame();
@@ -231,10 +239,10 @@ TEST_F(GLPost, EffectsRunByTheirKeysAndDefaults)
 {
     const struct
     {
-        const char*       label;
-        const char*       effect;
+        const char* label;
+        const char* effect;
         std::vector<nKey> keys;
-        bool              runs;
+        bool runs;
     } cases[] = {
         {"a bloom tag alone runs with its defaults", "Bloom", {}, true},
         {"a zero bloom strength", "Bloom", {{"PostProcess:Bloom:Strength;", 0.0f}}, false},
@@ -314,7 +322,7 @@ TEST_F(GLPost, AnEffectWhoseProgramIsMissingIsSkippedWithoutSwappingThePair)
     for (const char* name : {"core::sharpen", "core::radial_blur"}) {
         nShader* program = renderer->GetShaderLibrary()->Find(name);
         ASSERT_NE(program, nullptr) << name;
-        EXPECT_FALSE(program->Compile(name, 0, 0));   // refused: the program is there but unusable
+        EXPECT_FALSE(program->Compile(name, 0, 0));  // refused: the program is there but unusable
     }
     AskFor("Sharpen", {});
     AskFor("RadialBlur", {});

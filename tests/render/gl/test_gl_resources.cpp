@@ -17,38 +17,41 @@
 #include "resources/nTexture.h"
 #include "tests/support/nLogCapture.h"
 
-namespace
+namespace {
+typedef nGL3Renderer::GL_TextureData TextureData;
+
+TextureData* DataOf(nTexture& texture)
 {
-    typedef nGL3Renderer::GL_TextureData TextureData;
-
-    TextureData* DataOf(nTexture& texture)
-    {
-        return static_cast<TextureData*>(texture.GetRenderData());
-    }
-
-    GLint TextureLevelParameter(nTexture& texture, GLenum parameter)
-    {
-        GLint value = 0;
-        glBindTexture(GL_TEXTURE_2D, DataOf(texture)->name);
-        glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, parameter, &value);
-        glBindTexture(GL_TEXTURE_2D, 0);
-        return value;
-    }
-
-    // A picture of width x height RGBA8 texels, each (x, y, 7, 255).
-    void FillGradient(nPicture& picture, uint32_t width, uint32_t height, const nPictureFormat& format)
-    {
-        ASSERT_TRUE(picture.Allocate(width, height, PixelFormatRGBA8));
-        uint8_t* p = picture.GetPixels();
-        for (uint32_t y = 0; y < height; ++y)
-            for (uint32_t x = 0; x < width; ++x, p += 4) {
-                p[0] = (uint8_t)x; p[1] = (uint8_t)y; p[2] = 7; p[3] = 255;
-            }
-        ASSERT_TRUE(picture.Convert(format));
-    }
+    return static_cast<TextureData*>(texture.GetRenderData());
 }
 
-class GLResources : public nGLRendererTest {};
+GLint TextureLevelParameter(nTexture& texture, GLenum parameter)
+{
+    GLint value = 0;
+    glBindTexture(GL_TEXTURE_2D, DataOf(texture)->name);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, parameter, &value);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    return value;
+}
+
+// A picture of width x height RGBA8 texels, each (x, y, 7, 255).
+void FillGradient(nPicture& picture, uint32_t width, uint32_t height, const nPictureFormat& format)
+{
+    ASSERT_TRUE(picture.Allocate(width, height, PixelFormatRGBA8));
+    uint8_t* p = picture.GetPixels();
+    for (uint32_t y = 0; y < height; ++y)
+        for (uint32_t x = 0; x < width; ++x, p += 4) {
+            p[0] = (uint8_t)x;
+            p[1] = (uint8_t)y;
+            p[2] = 7;
+            p[3] = 255;
+        }
+    ASSERT_TRUE(picture.Convert(format));
+}
+}
+
+class GLResources : public nGLRendererTest
+{};
 
 TEST_F(GLResources, ResetStateSetsTheDefaultState)
 {
@@ -60,13 +63,20 @@ TEST_F(GLResources, ResetStateSetsTheDefaultState)
     renderer->ResetState();
     GLint value = 0;
     EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
-    glGetIntegerv(GL_CULL_FACE_MODE, &value);   EXPECT_EQ(value, GL_FRONT);
-    glGetIntegerv(GL_FRONT_FACE, &value);       EXPECT_EQ(value, GL_CCW);
-    glGetIntegerv(GL_DEPTH_FUNC, &value);       EXPECT_EQ(value, GL_LEQUAL);
-    glGetIntegerv(GL_ALPHA_TEST_FUNC, &value);  EXPECT_EQ(value, GL_GREATER);
-    glGetIntegerv(GL_FOG_MODE, &value);         EXPECT_EQ(value, GL_LINEAR);
-    glGetIntegerv(GL_MATRIX_MODE, &value);      EXPECT_EQ(value, GL_MODELVIEW);
-    glGetIntegerv(GL_LIGHT_MODEL_COLOR_CONTROL, &value); EXPECT_EQ(value, GL_SEPARATE_SPECULAR_COLOR);
+    glGetIntegerv(GL_CULL_FACE_MODE, &value);
+    EXPECT_EQ(value, GL_FRONT);
+    glGetIntegerv(GL_FRONT_FACE, &value);
+    EXPECT_EQ(value, GL_CCW);
+    glGetIntegerv(GL_DEPTH_FUNC, &value);
+    EXPECT_EQ(value, GL_LEQUAL);
+    glGetIntegerv(GL_ALPHA_TEST_FUNC, &value);
+    EXPECT_EQ(value, GL_GREATER);
+    glGetIntegerv(GL_FOG_MODE, &value);
+    EXPECT_EQ(value, GL_LINEAR);
+    glGetIntegerv(GL_MATRIX_MODE, &value);
+    EXPECT_EQ(value, GL_MODELVIEW);
+    glGetIntegerv(GL_LIGHT_MODEL_COLOR_CONTROL, &value);
+    EXPECT_EQ(value, GL_SEPARATE_SPECULAR_COLOR);
     float alphaRef = 0.0f;
     glGetFloatv(GL_ALPHA_TEST_REF, &alphaRef);
     EXPECT_NEAR(alphaRef, 0.1f, 1e-6f);
@@ -75,7 +85,8 @@ TEST_F(GLResources, ResetStateSetsTheDefaultState)
     EXPECT_TRUE(glIsEnabled(GL_DEPTH_TEST));
     float diffuse[4] = {9, 9, 9, 9};
     glGetMaterialfv(GL_BACK, GL_DIFFUSE, diffuse);
-    EXPECT_EQ(diffuse[0], 0.0f); EXPECT_EQ(diffuse[3], 1.0f);
+    EXPECT_EQ(diffuse[0], 0.0f);
+    EXPECT_EQ(diffuse[3], 1.0f);
     EXPECT_EQ(renderer->GetMatrixMode(), (uint32_t)GL_MODELVIEW);
 }
 
@@ -136,9 +147,15 @@ TEST_F(GLResources, ResetTextureUnitsUndoesOnlyTheFlaggedUnitsFromTheFirst)
 // Storage by kind, flags and system word: internal format and counted bytes.
 TEST_F(GLResources, TexturesAreStoredByKindAndCounted)
 {
-    const struct {
-        const char* label; int32_t kind; uint32_t flags; uint32_t systemBits; bool floatPicture;
-        GLint internalFormat; uint32_t bytesPerTexel;
+    const struct
+    {
+        const char* label;
+        int32_t kind;
+        uint32_t flags;
+        uint32_t systemBits;
+        bool floatPicture;
+        GLint internalFormat;
+        uint32_t bytesPerTexel;
     } cases[] = {
         {"16-bit colour", 0, 0, 0, false, GL_RGBA4, 2},
         {"no compression", 0, 0, RendererSystemTextureNoCompression, false, GL_RGBA8, 4},
@@ -182,7 +199,7 @@ TEST_F(GLResources, TexturesAreStoredByKindAndCounted)
 
 TEST_F(GLResources, ForcedTrueColourCountsTheDriversCompressedSize)
 {
-    const uint32_t opened = renderer->GetTextureBytes();   // the renderer's own targets and pictures
+    const uint32_t opened = renderer->GetTextureBytes();  // the renderer's own targets and pictures
     renderer->SetSystemFlag(RendererSystemTextureForceTrueColor, true);
     nTexture texture(&engine, 1, 0);
     FillGradient(texture, 16, 16, PixelFormatRGBA8);
@@ -195,7 +212,14 @@ TEST_F(GLResources, ForcedTrueColourCountsTheDriversCompressedSize)
 
 TEST_F(GLResources, MipmapsOnlyForPlainColourTextures)
 {
-    const struct { const char* label; int32_t usage; uint32_t flags; int32_t kind; bool mipmapped; } cases[] = {
+    const struct
+    {
+        const char* label;
+        int32_t usage;
+        uint32_t flags;
+        int32_t kind;
+        bool mipmapped;
+    } cases[] = {
         {"plain colour", 0, 0, 0, true},
         {"mipmaps off", 1, 0, 0, false},
         {"keeps its pixels", 0, TextureKeepPixels, 0, false},
@@ -215,13 +239,13 @@ TEST_F(GLResources, MipmapsOnlyForPlainColourTextures)
         glGetTexLevelParameteriv(GL_TEXTURE_2D, 3, GL_TEXTURE_WIDTH, &levelWidth);
         glBindTexture(GL_TEXTURE_2D, 0);
         EXPECT_EQ(minFilter == GL_LINEAR_MIPMAP_LINEAR, c.mipmapped);
-        EXPECT_EQ(levelWidth, c.mipmapped ? 1 : 0);   // the 1 x 1 level exists only when generated
+        EXPECT_EQ(levelWidth, c.mipmapped ? 1 : 0);  // the 1 x 1 level exists only when generated
     }
 }
 
 TEST_F(GLResources, AnEmptyPictureGetsTheErrorTexel)
 {
-    const uint32_t opened = renderer->GetTextureBytes();   // the renderer's own targets and pictures
+    const uint32_t opened = renderer->GetTextureBytes();  // the renderer's own targets and pictures
     nTexture texture(&engine, 1, 0);
     texture.SetName("empty");
     texture.SetSizeOnly(0, 64);
@@ -266,7 +290,7 @@ TEST_F(GLResources, TexturesUploadTheirTexelsInRgbaOrder)
 {
     renderer->SetSystemFlag(RendererSystemTextureNoCompression, true);
     nTexture texture(&engine, 1, 0);
-    FillGradient(texture, 4, 3, PixelFormatBGRA8);   // converted back to RGBA for the upload
+    FillGradient(texture, 4, 3, PixelFormatBGRA8);  // converted back to RGBA for the upload
     ASSERT_TRUE(renderer->SetupTexture(&texture));
     std::vector<uint8_t> texels(4 * 3 * 4);
     glBindTexture(GL_TEXTURE_2D, DataOf(texture)->name);
@@ -274,7 +298,10 @@ TEST_F(GLResources, TexturesUploadTheirTexelsInRgbaOrder)
     for (uint32_t y = 0; y < 3; ++y)
         for (uint32_t x = 0; x < 4; ++x) {
             const uint8_t* p = &texels[(y * 4 + x) * 4];
-            EXPECT_EQ(p[0], x); EXPECT_EQ(p[1], y); EXPECT_EQ(p[2], 7); EXPECT_EQ(p[3], 255);
+            EXPECT_EQ(p[0], x);
+            EXPECT_EQ(p[1], y);
+            EXPECT_EQ(p[2], 7);
+            EXPECT_EQ(p[3], 255);
         }
 
     // An update replaces one rectangle only.
@@ -291,7 +318,7 @@ TEST_F(GLResources, TexturesUploadTheirTexelsInRgbaOrder)
 
 TEST_F(GLResources, SetupTwiceMakesNothingNewAndClosedRenderersRefuse)
 {
-    const uint32_t opened = renderer->GetTextureBytes();   // the renderer's own targets and pictures
+    const uint32_t opened = renderer->GetTextureBytes();  // the renderer's own targets and pictures
     nTexture texture(&engine, 1, 0);
     FillGradient(texture, 2, 2, PixelFormatRGBA8);
     ASSERT_TRUE(renderer->SetupTexture(&texture));
@@ -302,7 +329,7 @@ TEST_F(GLResources, SetupTwiceMakesNothingNewAndClosedRenderersRefuse)
     EXPECT_EQ(renderer->GetTextureBytes(), bytes);
     EXPECT_FALSE(renderer->SetupTexture(nullptr));
     renderer->FreeTexture(&texture);
-    renderer->FreeTexture(&texture);   // nothing left to free
+    renderer->FreeTexture(&texture);  // nothing left to free
     renderer->FreeTexture(nullptr);
     EXPECT_EQ(renderer->GetTextureBytes(), opened);
 
@@ -317,7 +344,7 @@ TEST_F(GLResources, SetupTwiceMakesNothingNewAndClosedRenderersRefuse)
 
 TEST_F(GLResources, RenderTargetTexturesAreMadeOnceAndRemade)
 {
-    const uint32_t opened = renderer->GetTextureBytes();   // the renderer's own targets and pictures
+    const uint32_t opened = renderer->GetTextureBytes();  // the renderer's own targets and pictures
     nSharedPtr<nTexture> target;
     renderer->CreateRenderTargetTexture(target, &engine, "compose_map", 32, 16, 0);
     ASSERT_TRUE(target.IsValid());
@@ -345,15 +372,21 @@ TEST_F(GLResources, BatchLayoutPutsEachAttributeInItsOwnBlock)
     const nVector2 uvs[n] = {nVector2(0.25f, 0.5f), nVector2(1, 0), nVector2(0, 1)};
     nGL3Renderer::GL_SkinRecord skin[n];
     for (int i = 0; i < n; ++i) {
-        for (int k = 0; k < 4; ++k) { skin[i].weight[k] = 0.25f * (k == 0 ? 2 : 1) * (k < 3); skin[i].bone[k] = (uint8_t)(i + k); }
+        for (int k = 0; k < 4; ++k) {
+            skin[i].weight[k] = 0.25f * (k == 0 ? 2 : 1) * (k < 3);
+            skin[i].bone[k] = (uint8_t)(i + k);
+        }
     }
     nGeometryColor colours[n] = {{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 0.5f}};
     const int32_t indices[3] = {0, 1, 2};
     const uint16_t palette[2] = {7, 3};
 
-    const struct {
-        const char* label; bool normals, skin, colours, uv0;
-        int32_t normal, boneIndex, boneWeight, colour, uv; int32_t bytes;
+    const struct
+    {
+        const char* label;
+        bool normals, skin, colours, uv0;
+        int32_t normal, boneIndex, boneWeight, colour, uv;
+        int32_t bytes;
     } cases[] = {
         {"positions only", false, false, false, false, -1, -1, -1, -1, -1, 12 * n},
         {"normals and UV set 0", true, false, false, true, 12 * n, -1, -1, -1, 24 * n, 32 * n},
@@ -397,7 +430,7 @@ TEST_F(GLResources, BatchLayoutPutsEachAttributeInItsOwnBlock)
         EXPECT_EQ(size, c.bytes);
         glGetBufferSubData(GL_ARRAY_BUFFER, 0, c.bytes, block.data());
         const float* f = reinterpret_cast<const float*>(block.data());
-        EXPECT_EQ(f[3], 4.0f);   // second position, x
+        EXPECT_EQ(f[3], 4.0f);  // second position, x
         if (c.normals) {
             EXPECT_EQ(reinterpret_cast<const float*>(&block[c.normal])[3 * 2], 1.0f);
         }
@@ -405,7 +438,7 @@ TEST_F(GLResources, BatchLayoutPutsEachAttributeInItsOwnBlock)
             EXPECT_EQ(reinterpret_cast<const float*>(&block[c.uv])[0], 0.25f);
         }
         if (c.skin) {
-            EXPECT_EQ(block[c.boneIndex + 4 + 1], 2);   // vertex 1, bone slot 1
+            EXPECT_EQ(block[c.boneIndex + 4 + 1], 2);  // vertex 1, bone slot 1
             EXPECT_EQ(reinterpret_cast<const float*>(&block[c.boneWeight])[0], 0.5f * 255.0f);
             EXPECT_EQ(batch.boneCount, 2);
             ASSERT_NE(batch.bonePalette, nullptr);
@@ -421,7 +454,8 @@ TEST_F(GLResources, BatchLayoutPutsEachAttributeInItsOwnBlock)
         gl->BindBufferARB(GL_ARRAY_BUFFER_ARB, batch.indexBuffer);
         glGetBufferSubData(GL_ARRAY_BUFFER, 0, 6, stored);
         gl->BindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-        EXPECT_EQ(stored[0], 0); EXPECT_EQ(stored[2], 2);
+        EXPECT_EQ(stored[0], 0);
+        EXPECT_EQ(stored[2], 2);
 
         GLuint vertexBuffer = batch.vertexBuffer, indexBuffer = batch.indexBuffer;
         renderer->FreeBatch(batch);
@@ -502,7 +536,12 @@ TEST_F(GLResources, GeometriesGoOnTheDeviceBatchByBatch)
     sources[1].normals = normals;
     sources[1].materialIndex = 1;
 
-    const struct { const char* label; bool clean; bool failSecond; } cases[] = {
+    const struct
+    {
+        const char* label;
+        bool clean;
+        bool failSecond;
+    } cases[] = {
         {"cleaned", true, false},
         {"kept", false, false},
         {"second batch refused", true, true},
@@ -522,7 +561,7 @@ TEST_F(GLResources, GeometriesGoOnTheDeviceBatchByBatch)
             EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[!] index VBO creation error.\n"}));
             EXPECT_EQ(geometry.GetRenderData(), nullptr);
             EXPECT_EQ(renderer->GetGeometryBytes(), 0u);
-            EXPECT_NE(geometry.vertices, nullptr);   // nothing cleaned after a failure
+            EXPECT_NE(geometry.vertices, nullptr);  // nothing cleaned after a failure
             continue;
         }
         auto* data = static_cast<nGL3Renderer::GL_GeometryData*>(geometry.GetRenderData());
@@ -532,8 +571,8 @@ TEST_F(GLResources, GeometriesGoOnTheDeviceBatchByBatch)
         EXPECT_EQ(data->batches[1].vertexBytes, 72);
         EXPECT_EQ(data->batches[1].materialIndex, 1);
         EXPECT_EQ(renderer->GetGeometryBytes(), 108u);
-        EXPECT_NE(geometry.vertices, nullptr);     // cleaning keeps the mesh: CPU readers (the raytracer) need it
-        EXPECT_TRUE(renderer->SetupGeometryBatches(&geometry, sources, 2));   // already there: nothing new
+        EXPECT_NE(geometry.vertices, nullptr);                               // cleaning keeps the mesh: CPU readers (the raytracer) need it
+        EXPECT_TRUE(renderer->SetupGeometryBatches(&geometry, sources, 2));  // already there: nothing new
         EXPECT_EQ(renderer->GetGeometryBytes(), 108u);
 
         // The second batch draws from its buffers.
@@ -587,7 +626,7 @@ TEST_F(GLResources, UpdatingAStaticGeometryWarns)
     geometry.staticFlag = 0;
     renderer->UpdateGeometry(&geometry, 0, 0);
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{
-        "[*] !! Warning, you are trying to update a static geometry, make it dynamic first.\n"}));
+                               "[*] !! Warning, you are trying to update a static geometry, make it dynamic first.\n"}));
 }
 
 TEST_F(GLResources, BindSamplerBindsTheTextureAndPointsTheUniformAtItsUnit)
@@ -617,7 +656,7 @@ TEST_F(GLResources, BindSamplerBindsTheTextureAndPointsTheUniformAtItsUnit)
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ((uint32_t)bound, DataOf(texture)->name);
 
-    renderer->BindSampler(program, 1, 0, "diffuse_map");   // no texture: the uniform only
+    renderer->BindSampler(program, 1, 0, "diffuse_map");  // no texture: the uniform only
     glGetUniformiv(program, gl->GetUniformLocationARB(program, "diffuse_map"), &unit);
     EXPECT_EQ(unit, 1);
     EXPECT_EQ(renderer->GetTextureUnitFlags(1), 0u);

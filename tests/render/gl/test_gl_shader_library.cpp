@@ -37,7 +37,12 @@ TEST_F(nGLRendererTest, TheShaderLibraryIsLoadedAtStartUpAndEveryProgramInItBuil
 
 TEST_F(nGLRendererTest, AProgramThatFailsToBuildAnswersFalseAndIsMarkedUnusable)
 {
-    struct Case { const char* what; const char* vertex; const char* pixel; };
+    struct Case
+    {
+        const char* what;
+        const char* vertex;
+        const char* pixel;
+    };
     const Case cases[] = {
         {"vertex does not compile", "#version 120\nvoid main() { gl_Position = nothing; }\n", kPixel},
         {"pixel does not compile", kVertex, "#version 120\nvoid main() { gl_FragColor = 1; }\n"},

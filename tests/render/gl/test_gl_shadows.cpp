@@ -26,9 +26,9 @@ const float kOccluderZ = 15.0f;
 struct LightCase
 {
     const char* label;
-    int32_t     type;
-    nVector     shadowed;   // on the plane, hidden from the light by the occluder
-    nVector     lit;        // on the plane, in the light's view beside the shadow
+    int32_t type;
+    nVector shadowed;  // on the plane, hidden from the light by the occluder
+    nVector lit;       // on the plane, in the light's view beside the shadow
 };
 
 const LightCase kLights[] = {
@@ -118,9 +118,9 @@ TEST_F(GLShadows, ASurfaceFacingTheLightAtAGrazingAngleIsNotDarkenedByItself)
 // The GL state a later pass relies on, and the renderer's view of the frame.
 struct StateSnapshot
 {
-    std::vector<GLint>   ints;
+    std::vector<GLint> ints;
     std::vector<GLfloat> floats;
-    std::vector<float>   renderer;
+    std::vector<float> renderer;
 
     static StateSnapshot Take(nGL3Renderer& r)
     {
@@ -213,8 +213,8 @@ TEST_F(GLShadows, ALightWhoseShadowRecordCannotBeMadeIsDrawnWithoutAShadow)
     const struct
     {
         const char* label;
-        int32_t     type;
-        size_t      record;
+        int32_t type;
+        size_t record;
         const char* line;
     } cases[] = {
         {"point light", LightTypePoint, sizeof(nGL3Renderer::GL_PointShadow),
@@ -236,7 +236,7 @@ TEST_F(GLShadows, ALightWhoseShadowRecordCannotBeMadeIsDrawnWithoutAShadow)
         for (int x = 8; x < kWidth; x += 16) plain.push_back(ReadPixel(x, kHeight / 2));
 
         second->SetShadow(LightShadowMap);
-        renderer->FreeLight(second);   // no record yet
+        renderer->FreeLight(second);  // no record yet
         nLogCapture log;
         nFailNothrowAllocationOfSize(c.record);
         DrawFrame();

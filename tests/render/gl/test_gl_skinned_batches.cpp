@@ -51,7 +51,12 @@ TEST_F(GLSkinnedBatches, ThirtyBonesShareOneBatchAndEverySlotPosesItsCorner)
     DrawFrame();
 
     const nRGBA orange{255, 128, 0, 255}, black{0, 0, 0, 255};
-    const struct { float x, y; bool covered; const char* where; } probes[] = {
+    const struct
+    {
+        float x, y;
+        bool covered;
+        const char* where;
+    } probes[] = {
         {-4.0f, 0.0f, true, "the left quad in place"},
         {-5.7f, -0.7f, true, "its corner on bones 0 to 3"},
         {-2.3f, -0.7f, true, "its corner on bones 12 to 15"},

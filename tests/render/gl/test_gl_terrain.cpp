@@ -78,8 +78,8 @@ protected:
         EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR);
     }
 
-    std::unique_ptr<nTerrain>          terrain;
-    std::vector<nSharedPtr<nTexture>>  textures;
+    std::unique_ptr<nTerrain> terrain;
+    std::vector<nSharedPtr<nTexture>> textures;
 };
 
 }
@@ -172,7 +172,7 @@ TEST(GLTerrainFill, PatchesReadOnlyTheGrid)
     // A regular patch: positions in steps, heights, normals scaled by the step's width.
     nTerrain hill(&engine);
     ASSERT_TRUE(hill.SetSize(128, 128, 2.0f));
-    ASSERT_TRUE(nMLPutMemoryFile("hill.u16", std::string(128 * 128 * 2, '\x14')));   // 0x1414 = 5140
+    ASSERT_TRUE(nMLPutMemoryFile("hill.u16", std::string(128 * 128 * 2, '\x14')));  // 0x1414 = 5140
     ASSERT_TRUE(hill.LoadHeightFile("hill.u16"));
     hill.ComputeNormals(0, 0, 0, 0);
     hill.BuildQuadtree();

@@ -34,7 +34,11 @@ protected:
         nGLRendererTest::SetUp();
         if (IsSkipped() || HasFatalFailure()) return;
         std::string tga(18, '\0');
-        tga[2] = 2; tga[12] = 4; tga[14] = 4; tga[16] = 32; tga[17] = 0x28;
+        tga[2] = 2;
+        tga[12] = 4;
+        tga[14] = 4;
+        tga[16] = 32;
+        tga[17] = 0x28;
         tga += std::string(64, '\xff');
         ASSERT_TRUE(dir.Write("a_00.tga", tga));
         ASSERT_TRUE(dir.Write("a.nml", kFont));
@@ -49,11 +53,15 @@ protected:
     // The pixel at (x, y) counted from the top-left corner, as the text's coordinates are.
     nRGBA At(int x, int y) { return ReadPixel(x, kHeight - 1 - y); }
 
-    nTempDir                     dir;
+    nTempDir dir;
     std::unique_ptr<nRasterFont> font;
 };
 
-struct Probe { int x, y; bool lit; };
+struct Probe
+{
+    int x, y;
+    bool lit;
+};
 
 // On 128 x 96 at size 1, an 'A' is 16 x 24 pixels and steps 32 pixels (keep aspect off); one
 // line down is 24 pixels. Each case lists pixels inside glyphs and pixels the text leaves alone.
@@ -70,19 +78,19 @@ TEST_F(GLText, GlyphsLandWhereTheLayoutPutsThemAndNowhereElse)
     };
     const Case cases[] = {
         // "A" at 12.8..28.8 across, 19.2..43.2 down; 'B' absent (no step); the space steps to 76.8.
-        {"left, an absent glyph and a space", "AB A\nA", 0.1f, 0.2f, false, RasterAlignLeft,
-         {{20, 30, true}, {84, 30, true}, {20, 55, true},           // the glyphs; the second line 24 down
-          {36, 30, false}, {60, 30, false}, {116, 30, false},       // no 'B', nothing under the space, no extra step
-          {84, 55, false}, {20, 12, false}, {4, 30, false}}},
+        {"left, an absent glyph and a space", "AB A\nA", 0.1f, 0.2f, false, RasterAlignLeft, {{20, 30, true}, {84, 30, true}, {20, 55, true},  // the glyphs; the second line 24 down
+                                                                                              {36, 30, false},
+                                                                                              {60, 30, false},
+                                                                                              {116, 30, false},  // no 'B', nothing under the space, no extra step
+                                                                                              {84, 55, false},
+                                                                                              {20, 12, false},
+                                                                                              {4, 30, false}}},
         // The block ends at 1 - 0.1: "AA" is 0.5 wide, so it starts at 0.4 (51.2) and steps to 83.2.
-        {"right", "AA", 0.1f, 0.5f, false, RasterAlignRight,
-         {{59, 60, true}, {91, 60, true}, {40, 60, false}, {75, 60, false}, {107, 60, false}}},
+        {"right", "AA", 0.1f, 0.5f, false, RasterAlignRight, {{59, 60, true}, {91, 60, true}, {40, 60, false}, {75, 60, false}, {107, 60, false}}},
         // Each line centred on 0.5 by its own width: "A" from 48, "AA" from 32 and 64.
-        {"middle", "A\nAA", 0.5f, 0.1f, false, RasterAlignMiddle,
-         {{56, 20, true}, {40, 44, true}, {72, 44, true}, {40, 20, false}, {72, 20, false}, {56, 44, false}}},
+        {"middle", "A\nAA", 0.5f, 0.1f, false, RasterAlignMiddle, {{56, 20, true}, {40, 44, true}, {72, 44, true}, {40, 20, false}, {72, 20, false}, {56, 44, false}}},
         // Keep aspect on a 4:3 output: glyphs 12 pixels wide, 24 apart.
-        {"keep aspect", "AA", 0.0f, 0.5f, true, RasterAlignLeft,
-         {{6, 60, true}, {30, 60, true}, {18, 60, false}, {40, 60, false}}},
+        {"keep aspect", "AA", 0.0f, 0.5f, true, RasterAlignLeft, {{6, 60, true}, {30, 60, true}, {18, 60, false}, {40, 60, false}}},
     };
     const nVector red(1.0f, 0.0f, 0.0f, 1.0f);
     for (const Case& c : cases) {
@@ -105,7 +113,11 @@ TEST_F(GLText, AGlyphOnAPageWithoutPictureIsLeftOut)
                                      "<Char= <Id=65> <W=0.25> <H=0.5> <Step=0.5> >\n"
                                      "<Char= <Id=67> <W=0.25> <H=0.5> <Step=0.5> <Page=1> > >\n"));
     std::string tga(18, '\0');
-    tga[2] = 2; tga[12] = 4; tga[14] = 4; tga[16] = 32; tga[17] = 0x28;
+    tga[2] = 2;
+    tga[12] = 4;
+    tga[14] = 4;
+    tga[16] = 32;
+    tga[17] = 0x28;
     tga += std::string(64, '\xff');
     ASSERT_TRUE(dir.Write("two_00.tga", tga));
     std::unique_ptr<nRasterFont> two(nRasterFont::New(&engine, dir.Path("two.nml").c_str(), dir.Path("two").c_str()));
@@ -158,10 +170,10 @@ protected:
         delete renderer;
     }
 
-    nOrvex                  engine;
-    nGL3Renderer*           renderer = 0;
-    nGLErrorRecorder        errors;
-    nTempDir                dir;
+    nOrvex engine;
+    nGL3Renderer* renderer = 0;
+    nGLErrorRecorder errors;
+    nTempDir dir;
     std::unique_ptr<nScene> scene;
 };
 
@@ -173,7 +185,12 @@ TEST_F(GLProfilerBlock, EachLineIsABarOfItsColourAsLongAsItsTextAtItsRow)
     ASSERT_TRUE(renderer->GrabToPicture(&grab));
     ASSERT_EQ(grab.GetWidth(), 800u);
 
-    struct Bar { const char* text; int row; nRGBA colour; };
+    struct Bar
+    {
+        const char* text;
+        int row;
+        nRGBA colour;
+    };
     const Bar bars[] = {
         {"Perf. = 0.00 fps (0.00 ms)", 0, {255, 255, 255, 255}},
         {"Scene:", 2, {191, 128, 255, 255}},

@@ -29,10 +29,13 @@
 
 namespace {
 
-struct Colour { int r, g, b; };
+struct Colour
+{
+    int r, g, b;
+};
 
 const Colour kWhite{255, 255, 255}, kList{191, 128, 255}, kEvaluate{255, 0, 64}, kScript{255, 191, 0},
-             kRender{191, 255, 64}, kUserInterface{128, 64, 255}, kYellow{255, 255, 0};
+    kRender{191, 255, 64}, kUserInterface{128, 64, 255}, kYellow{255, 255, 0};
 
 // Runs the player in folder on argv for frames frames at 60 a second and grabs the last one.
 class PlayerRun
@@ -65,12 +68,15 @@ public:
 
 private:
     nPlayerApp m_app;
-    char       m_previous[4096] = {0};
+    char m_previous[4096] = {0};
 };
 
 // Where one line of text is on the grab: the first and last pixel of its colour on the rows
 // its line covers.
-struct Found { int first = -1, last = -1, count = 0; };
+struct Found
+{
+    int first = -1, last = -1, count = 0;
+};
 Found FindLine(const nPicture& grab, float y, float lineHeight, const Colour& c, int tolerance)
 {
     Found f;
@@ -133,7 +139,11 @@ std::string Timing(const char* format, float ms)
 }
 
 // The lines of a scene's block below its heading, with the timings of the scene's last frame.
-struct BlockLine { std::string text; Colour colour; };
+struct BlockLine
+{
+    std::string text;
+    Colour colour;
+};
 std::vector<BlockLine> SceneBlock(nScene* scene)
 {
     int count = 0, active = 0;
@@ -149,7 +159,7 @@ std::vector<BlockLine> SceneBlock(nScene* scene)
         {Timing("Evaluate = %0.02f ms", scene->GetTimer(SceneTimerEvaluate).GetAverageMs()), kEvaluate},
         {items, kEvaluate},
         {Timing("Script = %0.02f ms", scene->GetTimer(SceneTimerScript).GetAverageMs()), kScript},
-        {"", {}},   // Physic: grey, not told apart from the scene behind it
+        {"", {}},  // Physic: grey, not told apart from the scene behind it
         {Timing("Send to render = %0.02f ms", scene->GetTimer(SceneTimerSendToRender).GetAverageMs()), kRender},
         {ui, kUserInterface},
     };
@@ -175,7 +185,7 @@ void ExpectDemoLine(const nPicture& with, const nPicture& without, nRasterFont* 
     ASSERT_GT(f.count, 0) << "'" << text << "' is not drawn at y " << y;
     EXPECT_GE(f.first, left - 2.0f) << text;
     EXPECT_LE(f.first, left + 8.0f) << text;
-    EXPECT_LE(f.last, right + 4.0f) << text;      // the shadow is a pixel further
+    EXPECT_LE(f.last, right + 4.0f) << text;  // the shadow is a pixel further
     EXPECT_GE(f.last, right - 12.0f) << text;
 }
 
@@ -286,11 +296,16 @@ TEST_F(OwnProject, EveryOverlayLineIsABarWhereTheLayoutAndTheTimingsPutIt)
 
     const float s = 0.024f, b = 0.021f;
     const std::string levelName = level->GetName().GetCStr(), hudName = hud->GetName().GetCStr();
-    struct Line { std::string text; float x, y, size; Colour colour; };
+    struct Line
+    {
+        std::string text;
+        float x, y, size;
+        Colour colour;
+    };
     std::vector<Line> lines = {
         {"Scene list (2 instantiated, 2 active):", 0.025f, 0.074f, 0.4f, kList},
         {"Layer stack:", 0.025f, 0.122f, 0.4f, kWhite},
-        {"  -> " + hudName, 0.025f, 0.146f, 0.4f, kList},         // the top layer first
+        {"  -> " + hudName, 0.025f, 0.146f, 0.4f, kList},  // the top layer first
         {"  -> " + levelName, 0.025f, 0.146f + s, 0.4f, kList},
         {"Scene instance '" + levelName + "':", 0.05f, 0.146f + 3 * s, 0.4f, kWhite},
     };

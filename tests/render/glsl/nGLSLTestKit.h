@@ -12,7 +12,7 @@
 
 struct nGeneratedPass
 {
-    int         pass;
+    int pass;
     std::string signature;
     std::string vertex;
     std::string fragment;
@@ -119,12 +119,12 @@ inline std::vector<std::unique_ptr<nMaterial>> MakeKitMaterialTable()
     table.push_back(MakeKitMaterial("soft_alpha", AlphaSoftZ, {{MaterialChannelDiffuse, UV, 0, 0}, {MaterialChannelOpacity, UV, 0, 0}}));
     table.push_back(MakeKitMaterial("alpha_to_frame", AlphaToFrame, {{MaterialChannelDiffuse, UV, 0, 0}, {MaterialChannelOpacity, UV, 0, 0}}));
     table.push_back(MakeKitMaterial("blend_decal_light", MaterialRenderVertexColor,
-                                    {{MaterialChannelDiffuse, UV, 0, 0}, {MaterialChannelBlendRGB, UV, 1, 0},
-                                     {MaterialChannelDecal, UV, 2, 0}, {MaterialChannelLightmap, UV, 1, 0}}));
+                                    {{MaterialChannelDiffuse, UV, 0, 0}, {MaterialChannelBlendRGB, UV, 1, 0}, {MaterialChannelDecal, UV, 2, 0}, {MaterialChannelLightmap, UV, 1, 0}}));
     table.push_back(MakeKitMaterial("reflections", 0,
                                     {{MaterialChannelReflection, MaterialFrontMap, 0, MaterialOperatorAdd},
                                      {MaterialChannelDiffuse, MaterialLSNormal, 0, 0},
-                                     {MaterialChannelSpecular, 0, 0, 0}, {MaterialChannelGlossiness, UV, 0, 0},
+                                     {MaterialChannelSpecular, 0, 0, 0},
+                                     {MaterialChannelGlossiness, UV, 0, 0},
                                      {MaterialChannelSelfIllum, UV, 2, 0}}));
     table.push_back(MakeKitMaterial("reflection_multiplied", MaterialRenderSkinned,
                                     {{MaterialChannelReflection, MaterialLSNormal, 0, MaterialOperatorMultiply},
@@ -140,18 +140,16 @@ inline std::vector<std::unique_ptr<nMaterial>> MakeKitMaterialTable()
         nShaderBlock* tint = KitBlock(ShaderBlockSub, colour, KitConstant(ShaderValueVec4, 0.1f, 0.1f, 0.1f, 0.0f));
         map->SetRoot(RenderMapDiffuse, KitBlock(ShaderBlockMix, tint, KitBlock(ShaderBlockMaterialParam), wave));
         map->SetRoot(RenderMapGlossiness, KitBlock(ShaderBlockClamp, KitBlock(ShaderBlockDiv, other, KitConstant(ShaderValueFloat, 4.0f)),
-                                                  KitConstant(ShaderValueFloat, 0.0f), KitConstant(ShaderValueFloat, 1.0f)));
+                                                   KitConstant(ShaderValueFloat, 0.0f), KitConstant(ShaderValueFloat, 1.0f)));
         nShaderBlock* view = KitBlock(ShaderBlockViewVector);
         nShaderBlock* n = KitBlock(ShaderBlockNormal);
         nShaderBlock* side = KitBlock(ShaderBlockNormalize, KitBlock(ShaderBlockCross, n, view));
-        map->SetRoot(RenderMapNormal, KitBlock(ShaderBlockNormalize, KitBlock(ShaderBlockAdd, n, KitBlock(ShaderBlockMul, side,
-                                                                   KitSwizzle(KitConstant(ShaderValueFloat, 0.1f), 1, 1, 1)))));
+        map->SetRoot(RenderMapNormal, KitBlock(ShaderBlockNormalize, KitBlock(ShaderBlockAdd, n, KitBlock(ShaderBlockMul, side, KitSwizzle(KitConstant(ShaderValueFloat, 0.1f), 1, 1, 1)))));
         nShaderBlock* rim = KitBlock(ShaderBlockDot, n, view);
         map->SetRoot(RenderMapConstant, KitBuild(2, 2, 2, 1, rim, rim, rim));
         nShaderBlock* param3 = KitBlock(ShaderBlockMaterialParam);
         param3->index = 3;
-        map->SetRoot(RenderMapSpecular, KitBlock(ShaderBlockMul, param3, KitBuild(2, 3, 1, 0, KitBlock(ShaderBlockScreenUV),
-                                                                                 KitSwizzle(KitBlock(ShaderBlockViewport), 2))));
+        map->SetRoot(RenderMapSpecular, KitBlock(ShaderBlockMul, param3, KitBuild(2, 3, 1, 0, KitBlock(ShaderBlockScreenUV), KitSwizzle(KitBlock(ShaderBlockViewport), 2))));
         m->SetRenderMap(map);
         table.push_back(std::move(m));
     }
@@ -183,8 +181,7 @@ inline std::vector<std::unique_ptr<nMaterial>> MakeKitMaterialTable()
     table.push_back(MakeKitMaterial("soft_alpha_skinned", AlphaSoftZ | MaterialRenderSkinned | MaterialRenderVertexColor,
                                     {{MaterialChannelOpacity, UV, 1, 0}}));
     table.push_back(MakeKitMaterial("alpha_to_frame_vertex_colour", AlphaToFrame | MaterialRenderVertexColor, {}));
-    table.push_back(MakeKitMaterial("front_mapped", 0, {{MaterialChannelDiffuse, MaterialFrontMap, 0, 0},
-                                                       {MaterialChannelNormal, MaterialLSNormal, 0, 0}}));
+    table.push_back(MakeKitMaterial("front_mapped", 0, {{MaterialChannelDiffuse, MaterialFrontMap, 0, 0}, {MaterialChannelNormal, MaterialLSNormal, 0, 0}}));
     table.push_back(MakeKitMaterial("empty_map", 0, {}));
     table.back()->SetRenderMap(new nRenderMap());
     return table;

@@ -155,7 +155,7 @@ TEST(GLSLGenerator, MaterialsDifferingInValuesShareOneProgram)
     ASSERT_EQ(b.size(), 4u);
     for (size_t i = 0; i < a.size(); ++i) {
         EXPECT_EQ(a[i].signature, b[i].signature);
-        EXPECT_EQ(a[i].fragment, b[i].fragment);     // the threshold is a uniform, not a literal
+        EXPECT_EQ(a[i].fragment, b[i].fragment);  // the threshold is a uniform, not a literal
     }
     // A different UV set is a different program.
     std::unique_ptr<nMaterial> other = MakeKitMaterial("other", MaterialRenderVertexColor, {{MaterialChannelDiffuse, MaterialUVMap, 1, 0}});
@@ -168,30 +168,26 @@ TEST(GLSLGenerator, OpacitySinks)
     struct Row
     {
         const char* what;
-        uint32_t    flags;
-        Lines       present;
-        Lines       absent;
+        uint32_t flags;
+        Lines present;
+        Lines absent;
     };
     const Row rows[] = {
-        {"threshold from the uniform, clamped", 0,
-         {"if (_n_swizzle0004 < clamp(alpha_threshold, 0.01, 1.0)) discard;\n", "uniform sampler2D dither_map;\n"}, {"ASoftZ_"}},
-        {"alpha to frame writes the opacity into the frame", AlphaToFrame,
-         {"gl_FragData[0] = vec4(_n_color0006.xyz, _n_swizzle0004);", "AToFrame_"}, {"alpha_threshold", "discard;\n"}},
-        {"soft alpha", AlphaSoftZ,
-         {"varying float soft_depth;\n", "_n_swizzle0004 = _n_swizzle0004 * Contrast((screen_depth - soft_depth) / 0.5, 2.0);\n",
-          "ASoftZ_"},
-         {}},
+        {"threshold from the uniform, clamped", 0, {"if (_n_swizzle0004 < clamp(alpha_threshold, 0.01, 1.0)) discard;\n", "uniform sampler2D dither_map;\n"}, {"ASoftZ_"}},
+        {"alpha to frame writes the opacity into the frame", AlphaToFrame, {"gl_FragData[0] = vec4(_n_color0006.xyz, _n_swizzle0004);", "AToFrame_"}, {"alpha_threshold", "discard;\n"}},
+        {"soft alpha", AlphaSoftZ, {"varying float soft_depth;\n", "_n_swizzle0004 = _n_swizzle0004 * Contrast((screen_depth - soft_depth) / 0.5, 2.0);\n", "ASoftZ_"}, {}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
-        std::unique_ptr<nMaterial> m = MakeKitMaterial("m", row.flags, {{MaterialChannelDiffuse, UV, 0, 0},
-                                                                        {MaterialChannelOpacity, UV, 0, 0}});
+        std::unique_ptr<nMaterial> m = MakeKitMaterial("m", row.flags, {{MaterialChannelDiffuse, UV, 0, 0}, {MaterialChannelOpacity, UV, 0, 0}});
         const nGeneratedPass p = Pass(*m, GL3PassAttributes);
         const std::string all = p.signature + p.vertex + p.fragment;
         for (const std::string& s : row.present)
-            EXPECT_NE(all.find(s), std::string::npos) << s << "\n" << all;
+            EXPECT_NE(all.find(s), std::string::npos) << s << "\n"
+                                                      << all;
         for (const std::string& s : row.absent)
-            EXPECT_EQ(all.find(s), std::string::npos) << s << "\n" << all;
+            EXPECT_EQ(all.find(s), std::string::npos) << s << "\n"
+                                                      << all;
     }
     // Without an opacity root the only discard is the clip plane's.
     std::unique_ptr<nMaterial> m = MapMaterial(0, KitSampler(KitBlock(ShaderBlockUV)));
@@ -205,9 +201,9 @@ TEST(GLSLGenerator, EmitterEdgeCases)
 {
     struct Row
     {
-        const char*   what;
+        const char* what;
         nShaderBlock* diffuse;
-        std::string   statement;
+        std::string statement;
     };
     // Each row's blocks go to its own map: fresh constants per row.
     auto f = [] { return KitConstant(ShaderValueFloat, 1.0f); };
@@ -244,9 +240,9 @@ TEST(GLSLGenerator, RefusedBlocksLogAndFallBack)
 {
     struct Row
     {
-        const char*   what;
+        const char* what;
         nShaderBlock* diffuse;
-        Lines         lines;
+        Lines lines;
     };
     const Row rows[] = {
         {"vertex colour is vec4 in GLSL",
@@ -255,8 +251,7 @@ TEST(GLSLGenerator, RefusedBlocksLogAndFallBack)
         {"sampler without uv", KitSampler(0), {"[!] Invalid input to the sampler2D block.\n"}},
         {"swizzle past the input", KitSwizzle(KitBlock(ShaderBlockScreenUV), 3), {"[!] Invalid component to swizzle.\n"}},
         {"swizzle of a float by y", KitSwizzle(KitConstant(ShaderValueFloat, 1.0f), 2), {"[!] Impossible swizzle.\n"}},
-        {"unknown constant type", KitBlock(ShaderBlockMul, KitConstant(ShaderValueMat3, 1.0f), KitConstant(ShaderValueMat3, 1.0f)),
-         {"[!] Unknown constant.\n", "[!] Unknown constant.\n", "[!] Cannot multiply blocks, output do not match.\n"}},
+        {"unknown constant type", KitBlock(ShaderBlockMul, KitConstant(ShaderValueMat3, 1.0f), KitConstant(ShaderValueMat3, 1.0f)), {"[!] Unknown constant.\n", "[!] Unknown constant.\n", "[!] Cannot multiply blocks, output do not match.\n"}},
         {"an input that failed gives no second line",
          KitBlock(ShaderBlockNormalize, KitBlock(ShaderBlockAdd, KitBlock(ShaderBlockVertexColor), KitConstant(ShaderValueVec3, 1.0f))),
          {"[!] Cannot add blocks, output do not match.\n"}},

@@ -24,21 +24,21 @@ struct nFloat4
 // The GL 2.0 and frame-buffer entry points the harness calls, from the driver.
 struct nGLProgramCalls
 {
-    PFNGLUSEPROGRAMPROC                UseProgram = 0;
-    PFNGLGETUNIFORMLOCATIONPROC        GetUniformLocation = 0;
-    PFNGLGETPROGRAMIVPROC              GetProgramiv = 0;
-    PFNGLGETACTIVEUNIFORMPROC          GetActiveUniform = 0;
-    PFNGLUNIFORM1IPROC                 Uniform1i = 0;
-    PFNGLUNIFORM1FPROC                 Uniform1f = 0;
-    PFNGLUNIFORM2FPROC                 Uniform2f = 0;
-    PFNGLUNIFORM3FPROC                 Uniform3f = 0;
-    PFNGLUNIFORMMATRIX4FVPROC          UniformMatrix4fv = 0;
-    PFNGLACTIVETEXTUREPROC             ActiveTexture = 0;
-    PFNGLGENFRAMEBUFFERSPROC           GenFramebuffers = 0;
-    PFNGLBINDFRAMEBUFFERPROC           BindFramebuffer = 0;
-    PFNGLDELETEFRAMEBUFFERSPROC        DeleteFramebuffers = 0;
-    PFNGLFRAMEBUFFERTEXTURE2DPROC      FramebufferTexture2D = 0;
-    PFNGLCHECKFRAMEBUFFERSTATUSPROC    CheckFramebufferStatus = 0;
+    PFNGLUSEPROGRAMPROC UseProgram = 0;
+    PFNGLGETUNIFORMLOCATIONPROC GetUniformLocation = 0;
+    PFNGLGETPROGRAMIVPROC GetProgramiv = 0;
+    PFNGLGETACTIVEUNIFORMPROC GetActiveUniform = 0;
+    PFNGLUNIFORM1IPROC Uniform1i = 0;
+    PFNGLUNIFORM1FPROC Uniform1f = 0;
+    PFNGLUNIFORM2FPROC Uniform2f = 0;
+    PFNGLUNIFORM3FPROC Uniform3f = 0;
+    PFNGLUNIFORMMATRIX4FVPROC UniformMatrix4fv = 0;
+    PFNGLACTIVETEXTUREPROC ActiveTexture = 0;
+    PFNGLGENFRAMEBUFFERSPROC GenFramebuffers = 0;
+    PFNGLBINDFRAMEBUFFERPROC BindFramebuffer = 0;
+    PFNGLDELETEFRAMEBUFFERSPROC DeleteFramebuffers = 0;
+    PFNGLFRAMEBUFFERTEXTURE2DPROC FramebufferTexture2D = 0;
+    PFNGLCHECKFRAMEBUFFERSTATUSPROC CheckFramebufferStatus = 0;
 
     bool Fetch()
     {
@@ -160,12 +160,12 @@ protected:
         return location;
     }
 
-    void Uniform(const char* name, float x)                   { gl.Uniform1f(Location(name), x); }
-    void Uniform(const char* name, float x, float y)          { gl.Uniform2f(Location(name), x, y); }
+    void Uniform(const char* name, float x) { gl.Uniform1f(Location(name), x); }
+    void Uniform(const char* name, float x, float y) { gl.Uniform2f(Location(name), x, y); }
     void Uniform(const char* name, float x, float y, float z) { gl.Uniform3f(Location(name), x, y, z); }
-    void Uniform(const char* name, const nVector& v)          { gl.Uniform3f(Location(name), v.x, v.y, v.z); }
+    void Uniform(const char* name, const nVector& v) { gl.Uniform3f(Location(name), v.x, v.y, v.z); }
     // Row-major engine matrix, uploaded transposed as the renderer does.
-    void Uniform(const char* name, const nMatrix4& m)         { gl.UniformMatrix4fv(Location(name), 1, GL_TRUE, m.m); }
+    void Uniform(const char* name, const nMatrix4& m) { gl.UniformMatrix4fv(Location(name), 1, GL_TRUE, m.m); }
     void Sampler(const char* name, int32_t unit, GLuint texture)
     {
         gl.ActiveTexture(GL_TEXTURE0 + unit);
@@ -190,7 +190,10 @@ protected:
             for (int32_t x = 0; x < width; ++x) {
                 const nFloat4 t = fill(x, y);
                 float* p = &texels[((size_t)y * width + x) * 4];
-                p[0] = t.r; p[1] = t.g; p[2] = t.b; p[3] = t.a;
+                p[0] = t.r;
+                p[1] = t.g;
+                p[2] = t.b;
+                p[3] = t.a;
             }
         GLuint name = 0;
         glGenTextures(1, &name);
@@ -264,11 +267,11 @@ protected:
         return pixels;
     }
 
-    nGLProgramCalls     gl;
-    nGL3Shader*         m_current = 0;
-    std::string         m_currentName;
-    GLuint              m_framebuffer = 0;
-    GLuint              m_targetTexture = 0;
+    nGLProgramCalls gl;
+    nGL3Shader* m_current = 0;
+    std::string m_currentName;
+    GLuint m_framebuffer = 0;
+    GLuint m_targetTexture = 0;
     std::vector<GLuint> m_textures;
 };
 

@@ -13,8 +13,8 @@ namespace {
 
 const float kNear = 0.5f;
 const float kFar = 1000.0f;
-const float kEmptyFull = 256000.0f;   // the mark the frame clears to
-const float kEmptyHalf = 65504.0f;    // what a half-float target keeps of it
+const float kEmptyFull = 256000.0f;  // the mark the frame clears to
+const float kEmptyHalf = 65504.0f;   // what a half-float target keeps of it
 
 // The renderer's camera projection: view space looks along +z.
 nMatrix4 CameraProjection()
@@ -44,17 +44,22 @@ struct Plane
     nVector normal;
     nVector diffuse;
     nVector specular;
-    float   glossiness;
+    float glossiness;
 };
 
 // A light in view space as the renderer hands it over.
 struct Light
 {
-    enum Kind { Point, Parallel, Spot } kind;
+    enum Kind
+    {
+        Point,
+        Parallel,
+        Spot
+    } kind;
     nVector position;
-    nVector direction;        // where it shines (parallel, spot)
-    float   range;            // 0: unlimited
-    float   cone, edge;       // radians
+    nVector direction;  // where it shines (parallel, spot)
+    float range;        // 0: unlimited
+    float cone, edge;   // radians
     nVector diffuse;
     nVector specular;
 };
@@ -65,8 +70,8 @@ float Clamp01(float v) { return std::min(1.0f, std::max(0.0f, v)); }
 struct Lit
 {
     nVector colour;
-    float   fade;             // range fade x cone fade
-    bool    drawn;
+    float fade;  // range fade x cone fade
+    bool drawn;
     nVector toLight;
 };
 
@@ -219,38 +224,22 @@ struct LightCase
 {
     const char* what;
     const char* program;
-    bool        specular;
-    Light       light;
-    Plane       plane;
-    float       quadDepth;    // where the volume's surface is drawn (the camera inside or outside)
+    bool specular;
+    Light light;
+    Plane plane;
+    float quadDepth;  // where the volume's surface is drawn (the camera inside or outside)
 };
 
 const LightCase kLightCases[] = {
-    {"point light before a wall, inside its range", "core::pointlight", false,
-     {Light::Point, nVector(0.5f, 0.3f, 4.5f), nVector(), 5.0f, 0, 0, nVector(1.0f, 0.9f, 0.8f), nVector()}, kFacing, 2.0f},
-    {"point light over a floor, seen from inside its volume", "core::pointlight", false,
-     {Light::Point, nVector(-0.5f, 0.5f, 5.0f), nVector(), 4.0f, 0, 0, nVector(0.9f, 1.0f, 0.7f), nVector()}, kFloor, 0.6f},
-    {"point light of unlimited range", "core::pointlight", false,
-     {Light::Point, nVector(1.0f, -0.5f, 3.0f), nVector(), 0.0f, 0, 0, nVector(0.6f, 0.6f, 0.6f), nVector()}, kTilted, 0.51f},
-    {"point light with a highlight", "core::pointlight_specular", true,
-     {Light::Point, nVector(0.0f, 0.2f, 4.0f), nVector(), 6.0f, 0, 0, nVector(0.7f, 0.7f, 0.7f), nVector(0.8f, 0.9f, 1.0f)},
-     kFacing, 2.0f},
-    {"parallel light on a floor", "core::linearlight", true,
-     {Light::Parallel, nVector(), nVector(0.4f, -0.8f, 0.3f), 0.0f, 0, 0, nVector(0.9f, 0.8f, 0.7f), nVector(0.5f, 0.5f, 0.5f)},
-     kFloor, 0.6f},
-    {"parallel light grazing a tilted wall", "core::linearlight", true,
-     {Light::Parallel, nVector(), nVector(-0.2f, 0.1f, 1.0f), 0.0f, 0, 0, nVector(1.0f, 1.0f, 1.0f), nVector(0.3f, 0.3f, 0.3f)},
-     kTilted, 1.0f},
-    {"spot light on a wall: cone, edge and outside", "core::spotlight", false,
-     {Light::Spot, nVector(0.2f, 0.0f, 1.0f), nVector(0.0f, 0.1f, 1.0f), 12.0f, 0.15f, 0.12f, nVector(1.0f, 0.8f, 0.6f), nVector()},
-     kFacing, 0.8f},
-    {"spot light on a floor with a highlight", "core::spotlight_specular", true,
-     {Light::Spot, nVector(0.0f, 1.5f, 4.0f), nVector(0.2f, -1.0f, 0.3f), 8.0f, 0.35f, 0.2f, nVector(0.8f, 0.8f, 0.8f),
-      nVector(1.0f, 0.9f, 0.8f)},
-     kFloor, 0.6f},
-    {"spot light without an edge", "core::spotlight", false,
-     {Light::Spot, nVector(0.0f, 0.0f, 2.0f), nVector(0.0f, 0.0f, 1.0f), 0.0f, 0.25f, 0.0f, nVector(1.0f, 1.0f, 1.0f), nVector()},
-     kFacing, 1.0f},
+    {"point light before a wall, inside its range", "core::pointlight", false, {Light::Point, nVector(0.5f, 0.3f, 4.5f), nVector(), 5.0f, 0, 0, nVector(1.0f, 0.9f, 0.8f), nVector()}, kFacing, 2.0f},
+    {"point light over a floor, seen from inside its volume", "core::pointlight", false, {Light::Point, nVector(-0.5f, 0.5f, 5.0f), nVector(), 4.0f, 0, 0, nVector(0.9f, 1.0f, 0.7f), nVector()}, kFloor, 0.6f},
+    {"point light of unlimited range", "core::pointlight", false, {Light::Point, nVector(1.0f, -0.5f, 3.0f), nVector(), 0.0f, 0, 0, nVector(0.6f, 0.6f, 0.6f), nVector()}, kTilted, 0.51f},
+    {"point light with a highlight", "core::pointlight_specular", true, {Light::Point, nVector(0.0f, 0.2f, 4.0f), nVector(), 6.0f, 0, 0, nVector(0.7f, 0.7f, 0.7f), nVector(0.8f, 0.9f, 1.0f)}, kFacing, 2.0f},
+    {"parallel light on a floor", "core::linearlight", true, {Light::Parallel, nVector(), nVector(0.4f, -0.8f, 0.3f), 0.0f, 0, 0, nVector(0.9f, 0.8f, 0.7f), nVector(0.5f, 0.5f, 0.5f)}, kFloor, 0.6f},
+    {"parallel light grazing a tilted wall", "core::linearlight", true, {Light::Parallel, nVector(), nVector(-0.2f, 0.1f, 1.0f), 0.0f, 0, 0, nVector(1.0f, 1.0f, 1.0f), nVector(0.3f, 0.3f, 0.3f)}, kTilted, 1.0f},
+    {"spot light on a wall: cone, edge and outside", "core::spotlight", false, {Light::Spot, nVector(0.2f, 0.0f, 1.0f), nVector(0.0f, 0.1f, 1.0f), 12.0f, 0.15f, 0.12f, nVector(1.0f, 0.8f, 0.6f), nVector()}, kFacing, 0.8f},
+    {"spot light on a floor with a highlight", "core::spotlight_specular", true, {Light::Spot, nVector(0.0f, 1.5f, 4.0f), nVector(0.2f, -1.0f, 0.3f), 8.0f, 0.35f, 0.2f, nVector(0.8f, 0.8f, 0.8f), nVector(1.0f, 0.9f, 0.8f)}, kFloor, 0.6f},
+    {"spot light without an edge", "core::spotlight", false, {Light::Spot, nVector(0.0f, 0.0f, 2.0f), nVector(0.0f, 0.0f, 1.0f), 0.0f, 0.25f, 0.0f, nVector(1.0f, 1.0f, 1.0f), nVector()}, kFacing, 1.0f},
 };
 
 TEST_F(LightPrograms, EachLightGivesTheLightingWorkedOutForItsSurface)
@@ -269,11 +258,13 @@ TEST_F(LightPrograms, EachLightGivesTheLightingWorkedOutForItsSurface)
         }
         DrawViewQuad(CameraProjection(), c.quadDepth);
         int drawn = 0, lit = 0;
-        Compare(c.what, [&](int32_t, int32_t, const nVector& p, nFloat4* w) {
-            const Lit l = Lighting(c.light, c.plane, p, c.specular);
-            *w = nFloat4{l.colour.x, l.colour.y, l.colour.z, 1.0f};
-            return l.drawn;
-        }, c.plane, emptyFrom, &drawn, &lit);
+        Compare(
+            c.what, [&](int32_t, int32_t, const nVector& p, nFloat4* w) {
+                const Lit l = Lighting(c.light, c.plane, p, c.specular);
+                *w = nFloat4{l.colour.x, l.colour.y, l.colour.z, 1.0f};
+                return l.drawn;
+            },
+            c.plane, emptyFrom, &drawn, &lit);
         EXPECT_GT(lit, 10) << "the case should light part of the picture";
     }
 }
@@ -282,7 +273,11 @@ TEST_F(LightPrograms, EachLightGivesTheLightingWorkedOutForItsSurface)
 TEST_F(LightPrograms, NothingReachesBeyondTheRangeOrOutsideTheCone)
 {
     const Plane plane = kFacing;
-    struct Case { const char* program; Light light; };
+    struct Case
+    {
+        const char* program;
+        Light light;
+    };
     const Case cases[] = {
         {"core::pointlight", {Light::Point, nVector(0, 0, 5), nVector(), 2.0f, 0, 0, nVector(1, 1, 1), nVector()}},
         {"core::spotlight", {Light::Spot, nVector(0, 0, 1), nVector(0, 0, 1), 20.0f, 0.1f, 0.1f, nVector(1, 1, 1), nVector()}},
@@ -308,7 +303,7 @@ TEST_F(LightPrograms, NothingReachesBeyondTheRangeOrOutsideTheCone)
                     ++outside;
                     EXPECT_LE(g.r, 1e-4f) << "(" << x << ", " << y << ") lies beyond the light";
                 } else if (c.light.kind == Light::Spot && std::acos(d.Normalize().Dot(c.light.direction)) < c.light.cone) {
-                    ++inside;   // fully inside the cone: N.L x (1 - distance / range)
+                    ++inside;  // fully inside the cone: N.L x (1 - distance / range)
                     const float want = (-d.Normalize()).Dot(plane.normal) * (1.0f - d.Length() / c.light.range) * plane.diffuse.x;
                     EXPECT_NEAR(g.r, want, 3e-3f) << "(" << x << ", " << y << ")";
                 }
@@ -390,13 +385,15 @@ TEST_F(ProjectedLights, AProjectiveSpotLightTintsItsLightWithThePictureWhereItFa
     SetLight(kProjector, true);
     const nMatrix4 m = DrawProjected(kProjector);
     int drawn = 0, lit = 0;
-    Compare("projective spot light", [&](int32_t, int32_t, const nVector& p, nFloat4* w) {
-        const Lit l = Lighting(kProjector, plane, p, true);
-        float u = 0, v = 0;
-        if (!l.drawn || !ProjectedUV(m, p, &u, &v)) return false;
-        *w = nFloat4{l.colour.x * u, l.colour.y * v, l.colour.z * 0.5f, 1.0f};
-        return true;
-    }, plane, kHeight - 8, &drawn, &lit);
+    Compare(
+        "projective spot light", [&](int32_t, int32_t, const nVector& p, nFloat4* w) {
+            const Lit l = Lighting(kProjector, plane, p, true);
+            float u = 0, v = 0;
+            if (!l.drawn || !ProjectedUV(m, p, &u, &v)) return false;
+            *w = nFloat4{l.colour.x * u, l.colour.y * v, l.colour.z * 0.5f, 1.0f};
+            return true;
+        },
+        plane, kHeight - 8, &drawn, &lit);
     EXPECT_GT(lit, 20);
 }
 
@@ -414,14 +411,16 @@ TEST_F(ProjectedLights, AProjectedShadowDarkensTowardsTheShadowColourByThePictur
     Uniform("shadow_color", shadow);
     const nMatrix4 m = DrawProjected(kProjector);
     int drawn = 0, lit = 0;
-    Compare("projected shadow", [&](int32_t, int32_t, const nVector& p, nFloat4* w) {
-        const Lit l = Lighting(kProjector, plane, p, false);
-        float u = 0, v = 0;
-        if (!l.drawn || plane.normal.Dot(l.toLight) <= 0.0f || !ProjectedUV(m, p, &u, &v)) return false;
-        const float light = 0.299f * u + 0.587f * v + 0.114f * 0.5f;
-        *w = nFloat4{shadow.x, shadow.y, shadow.z, Clamp01((1.0f - light) * l.fade)};
-        return true;
-    }, plane, kHeight - 8, &drawn, &lit);
+    Compare(
+        "projected shadow", [&](int32_t, int32_t, const nVector& p, nFloat4* w) {
+            const Lit l = Lighting(kProjector, plane, p, false);
+            float u = 0, v = 0;
+            if (!l.drawn || plane.normal.Dot(l.toLight) <= 0.0f || !ProjectedUV(m, p, &u, &v)) return false;
+            const float light = 0.299f * u + 0.587f * v + 0.114f * 0.5f;
+            *w = nFloat4{shadow.x, shadow.y, shadow.z, Clamp01((1.0f - light) * l.fade)};
+            return true;
+        },
+        plane, kHeight - 8, &drawn, &lit);
     EXPECT_GT(drawn, 20);
 }
 

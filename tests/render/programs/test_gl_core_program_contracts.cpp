@@ -32,8 +32,8 @@ const Names kHighlightNeeds = {"gbuffer2", "specular_color"};
 
 struct Contract
 {
-    Names allowed;   // what the renderer sets
-    Names needed;    // what the program must read
+    Names allowed;  // what the renderer sets
+    Names needed;   // what the program must read
 };
 
 std::map<std::string, Contract> Contracts()
@@ -49,13 +49,15 @@ std::map<std::string, Contract> Contracts()
     c["core::pointlight_specular"] = {point, Join({kPointNeeds, kHighlightNeeds})};
     c["core::linearlight"] = {Join({kLightCommon, kLightParallel}),
                               Join({{"gbuffer0", "gbuffer1", "inverse_buffer_size", "view_depth_offset", "diffuse_color"},
-                                    kHighlightNeeds, kLightParallel})};
+                                    kHighlightNeeds,
+                                    kLightParallel})};
     c["core::spotlight"] = {spot, Join({kPointNeeds, kLightSpot})};
     c["core::spotlight_specular"] = {spot, Join({kPointNeeds, kLightSpot, kHighlightNeeds})};
     c["core::projective_spotlight"] = {projected, Join({kPointNeeds, kLightSpot, kHighlightNeeds, kLightProjected})};
     c["core::projective_spotlight_shadow"] = {
         projected, Join({{"gbuffer0", "inverse_buffer_size", "view_depth_offset", "range", "position_view_space", "shadow_color"},
-                         kLightSpot, kLightProjected})};
+                         kLightSpot,
+                         kLightProjected})};
     // Shadowed light programs: the light's own names and those of its shadow maps.
     const Names kShadow = {"inverse_shadowmap_size", "shadow_bias", "shadow_color"};
     const Names kCubeFaces = {"psm_0", "psm_1", "psm_2", "psm_3", "psm_4", "psm_5", "psm_0_projection_matrix",
@@ -73,7 +75,10 @@ std::map<std::string, Contract> Contracts()
                                                  Join({kPointNeeds, kLightSpot, kHighlightNeeds, kLightProjected, kShadow, kSpotMap})};
     c["core::linearlight_pssm"] = {Join({kLightCommon, kLightParallel, kShadow, kSplits}),
                                    Join({{"gbuffer0", "gbuffer1", "inverse_buffer_size", "view_depth_offset", "diffuse_color"},
-                                         kHighlightNeeds, kLightParallel, kShadow, kSplits})};
+                                         kHighlightNeeds,
+                                         kLightParallel,
+                                         kShadow,
+                                         kSplits})};
     // Volumetric programs: what every shaft is given, and per kind of light.
     const Names volume = {"gbuffer0", "framebuffer_fx_scaler", "inverse_buffer_size", "view_depth_offset", "volumetric_step",
                           "volumetric_thickness", "volumetric_range", "volumetric_color"};

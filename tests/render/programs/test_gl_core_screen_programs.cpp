@@ -69,7 +69,7 @@ protected:
 
     void Draw(float strength, float radius, float distance)
     {
-        const float ix = 1.0f / 1.2f, iy = 1.0f / 1.6f;   // inverse projection
+        const float ix = 1.0f / 1.2f, iy = 1.0f / 1.6f;  // inverse projection
         // Floor y = -1 up to the wall z = 6 (normal facing the camera); sky above y = 1.5.
         const GLuint normalDepth = MakeTexture([&](int32_t x, int32_t y) {
             const float ndcX = (x + 0.5f) / kWidth * 2 - 1, ndcY = (y + 0.5f) / kHeight * 2 - 1;
@@ -81,7 +81,8 @@ protected:
         const GLuint noise = MakeTexture([](int32_t x, int32_t y) {
             const nVector v = nVector(std::sin(x * 12.9898f + y * 78.233f), std::cos(x * 4.1414f + y * 3.7f), 0.6f).Normalize();
             return nFloat4{v.x * 0.5f + 0.5f, v.y * 0.5f + 0.5f, v.z * 0.5f + 0.5f, 1.0f};
-        }, 64, 64, true);
+        },
+                                         64, 64, true);
         ASSERT_TRUE(Use("core::ssao"));
         Sampler("nrm_dpth", 1, normalDepth);
         Sampler("noise_texture", 2, noise);
@@ -143,7 +144,11 @@ protected:
 
 TEST_F(Blurs, GaussianBlursSpreadALineByTheirWeightsAlongTheirAxis)
 {
-    struct Case { const char* program; bool horizontal; };
+    struct Case
+    {
+        const char* program;
+        bool horizontal;
+    };
     const Case cases[] = {{"core::h_gaussian_blur", true}, {"core::v_gaussian_blur", false}};
     const int32_t line = 12;
     for (const Case& c : cases) {
@@ -152,7 +157,8 @@ TEST_F(Blurs, GaussianBlursSpreadALineByTheirWeightsAlongTheirAxis)
         const GLuint source = MakeTexture([&](int32_t x, int32_t y) {
             const bool on = (c.horizontal ? x : y) == line;
             return nFloat4{on ? 1.0f : 0.0f, on ? 0.5f : 0.0f, 0.25f, 1.0f};
-        }, kFxWidth, kFxHeight);
+        },
+                                          kFxWidth, kFxHeight);
         ASSERT_TRUE(Use(c.program));
         Sampler("source", 0, source);
         BufferSize();
@@ -173,9 +179,14 @@ TEST_F(Blurs, GaussianBlursSpreadALineByTheirWeightsAlongTheirAxis)
 // The occlusion's blur keeps edges: where depth or normal changes, the two sides do not mix.
 TEST_F(Blurs, TheEdgeKeepingBlurMixesOnlyOneSurface)
 {
-    const int32_t edge = 16;   // effect texel where the source and the surfaces change
+    const int32_t edge = 16;  // effect texel where the source and the surfaces change
     const GLuint source = MakeTexture([&](int32_t x, int32_t) { return nFloat4{x < edge ? 0.0f : 1.0f, 0, 0, 1}; }, kFxWidth, kFxHeight);
-    struct Case { const char* what; nFloat4 right; bool mixes; };
+    struct Case
+    {
+        const char* what;
+        nFloat4 right;
+        bool mixes;
+    };
     const Case cases[] = {
         {"one surface", {0, 0, -1, 5.0f}, true},
         {"a step in depth", {0, 0, -1, 9.0f}, false},
@@ -221,7 +232,12 @@ TEST_F(nGLProgramTest, TheVelocityOfASurfaceIsItsScreenMotionSinceThePreviousFra
         *x = projection.m[0] * p.x / p.z;
         *y = projection.m[5] * p.y / p.z;
     };
-    struct Case { const char* what; nVector modelMoved; nVector cameraMoved; };
+    struct Case
+    {
+        const char* what;
+        nVector modelMoved;
+        nVector cameraMoved;
+    };
     const Case cases[] = {
         {"the item moved", nVector(0.3f, -0.2f, 0.5f), nVector(0, 0, 0)},
         {"the camera moved", nVector(0, 0, 0), nVector(-0.4f, 0.1f, -0.3f)},
@@ -262,9 +278,9 @@ TEST_F(nGLProgramTest, TheVelocityProgramHonoursTheUserClipPlane)
     ASSERT_TRUE(Use("core::velocity"));
     Uniform("model_previous_matrix", nMatrix4::Translation(nVector(0.5f, 0, 0)));
     Uniform("view_previous_matrix", nMatrix4());
-    Uniform("user_clip_n", 1.0f, 0.0f, 0.0f);   // clipped where view x > 1
+    Uniform("user_clip_n", 1.0f, 0.0f, 0.0f);  // clipped where view x > 1
     Uniform("user_clip_d", -1.0f);
-    DrawViewQuad(projection, 2.0f);             // view x = ndc x * 2
+    DrawViewQuad(projection, 2.0f);  // view x = ndc x * 2
     EXPECT_EQ(Read(10, 40).a, 1.0f) << "view x -1.7: kept";
     EXPECT_EQ(Read(70, 40).a, 1.0f) << "view x 0.2: kept";
     EXPECT_EQ(Read(110, 40).a, 0.0f) << "view x 1.4: clipped";

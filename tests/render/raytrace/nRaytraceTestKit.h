@@ -102,6 +102,6 @@ struct Stage
     }
 };
 
-} // namespace raytracekit
+}  // namespace raytracekit
 
 #endif

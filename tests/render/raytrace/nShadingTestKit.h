@@ -45,7 +45,7 @@ inline nTexture* MakeCoordinateTexture(nOrvex* engine, uint32_t side = 4)
 
 class nShadingTest : public ::testing::Test
 {
-public:     // the builders of table rows reach the fixture through a reference
+public:  // the builders of table rows reach the fixture through a reference
     void SetUp() override
     {
         geometry = new nGeometry(&engine);
@@ -97,7 +97,7 @@ public:     // the builders of table rows reach the fixture through a reference
         hit.view = nVector(0, 0, 1);
         hit.item = item.get();
         hit.material = material;
-        item->GetInverseWorldMatrix();   // brought up to date, as the raytracer does before tracing
+        item->GetInverseWorldMatrix();  // brought up to date, as the raytracer does before tracing
     }
 
     // A block kept alive until the end of the test (the blocks of a map belong to the map).
@@ -123,13 +123,13 @@ public:     // the builders of table rows reach the fixture through a reference
         return b;
     }
 
-    nOrvex                                      engine;
-    nGeometry*                                  geometry = 0;
-    nSharedPtr<nGeometry>                       heldGeometry;
-    std::unique_ptr<nItem>                      item;
-    nMaterial*                                  material = 0;
-    nSharedPtr<nMaterial>                       heldMaterial;
-    nRaytraceHit                                hit;
-    nVector                                     objectPoint;
-    std::vector<std::unique_ptr<nShaderBlock>>  blocks;
+    nOrvex engine;
+    nGeometry* geometry = 0;
+    nSharedPtr<nGeometry> heldGeometry;
+    std::unique_ptr<nItem> item;
+    nMaterial* material = 0;
+    nSharedPtr<nMaterial> heldMaterial;
+    nRaytraceHit hit;
+    nVector objectPoint;
+    std::vector<std::unique_ptr<nShaderBlock>> blocks;
 };

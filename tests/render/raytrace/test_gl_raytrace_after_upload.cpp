@@ -64,7 +64,7 @@ TEST_F(RaytraceAfterUpload, ObjectsUploadedWithCleaningAreStillTraced)
     // Left: one square. Right: a grid of 100 x 100 squares, large enough to be cut into an octree.
     nGeometry* square = MakeSquare(&engine, 1.0f, nullptr, "square");
     WithDefaultMap(square->GetMaterial(0));
-    square->Setup();                                     // as the loader sets up what it loads
+    square->Setup();  // as the loader sets up what it loads
     nMObject* left = static_cast<nMObject*>(scene->CreateObject("left", square));
     left->GetObject().SetPosition(nVector(-2.5f, 0, 0));
     nGeometry* grid = MakeGrid(&engine, 100, 0.0f, -5.0f);
@@ -97,4 +97,4 @@ TEST_F(RaytraceAfterUpload, ObjectsUploadedWithCleaningAreStillTraced)
     delete scene;
 }
 
-} // namespace
+}  // namespace

@@ -71,8 +71,7 @@ protected:
     // The quad's corners: colours that differ in every channel, UVs over 0..1.
     std::vector<nQuadCorner> Quad()
     {
-        return {{-8, -6, {0.9f, 0.1f, 0.2f, 1}, 0, 0}, {-8, 6, {0.1f, 0.8f, 0.3f, 1}, 0, 1},
-                {8, 6, {0.2f, 0.3f, 0.9f, 1}, 1, 1}, {8, -6, {0.7f, 0.6f, 0.1f, 1}, 1, 0}};
+        return {{-8, -6, {0.9f, 0.1f, 0.2f, 1}, 0, 0}, {-8, 6, {0.1f, 0.8f, 0.3f, 1}, 0, 1}, {8, 6, {0.2f, 0.3f, 0.9f, 1}, 1, 1}, {8, -6, {0.7f, 0.6f, 0.1f, 1}, 1, 0}};
     }
 
     // The hit on the quad seen through pixel (px, py): the fan triangle holding the point in

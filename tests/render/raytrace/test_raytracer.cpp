@@ -37,9 +37,9 @@ TEST(Raytracer, AnEmptyViewIsTheClearColourAndNoCameraOrSceneTracesNothing)
     s.k.scene->SetBackgroundColour(nVector(0.2f, 0.4f, 0.6f, 1.0f));
     nRaytracer tracer(&s.k.engine);
     nPicture picture;
-    EXPECT_FALSE(tracer.Trace(picture, kSize, kSize));        // no scene
+    EXPECT_FALSE(tracer.Trace(picture, kSize, kSize));  // no scene
     ASSERT_TRUE(tracer.SetScene(s.k.scene));
-    EXPECT_FALSE(tracer.Trace(picture, kSize, kSize));        // no camera
+    EXPECT_FALSE(tracer.Trace(picture, kSize, kSize));  // no camera
     EXPECT_TRUE(log.Lines().empty());
 
     s.AddCamera(nVector(0, 0, -5));
@@ -69,7 +69,7 @@ TEST(Raytracer, SizesOutsideTheLimitsAreRefused)
         log.Clear();
         EXPECT_FALSE(tracer.Trace(picture, size.first, size.second));
         EXPECT_EQ(log.Lines(), std::vector<std::string>{"[!] Raytrace size " + std::to_string(size.first) + " x " +
-                                                         std::to_string(size.second) + " is outside 1 to 16384.\n"});
+                                                        std::to_string(size.second) + " is outside 1 to 16384.\n"});
     }
     // Supersamples and spread tables of no size become one; huge ones are capped.
     nRaytracerSettings settings;
@@ -160,7 +160,7 @@ struct ShadowScene
         nMaterial* material = nullptr;
         nGeometry* g = MakeSquare(&s.k.engine, 0.25f, &material, name);
         material->opacity = opacity;
-        material->renderFlags |= MaterialRenderDoubleSided;   // shadow rays meet the side away from the light
+        material->renderFlags |= MaterialRenderDoubleSided;  // shadow rays meet the side away from the light
         WithDefaultMap(material);
         s.AddObject(name, g, at);
         return material;
@@ -174,9 +174,10 @@ TEST(Raytracer, OpaqueAndTransparentBlockersDimTheLight)
     const nVector toLight = (nVector(0, 0, -4) - floorPoint);
     const nVector direction = toLight.Normalize();
     const float distance = toLight.Length();
-    const struct {
+    const struct
+    {
         const char* label;
-        std::vector<float> blockers;      // opacities, at z = -2 and -3 along the shadow ray
+        std::vector<float> blockers;  // opacities, at z = -2 and -3 along the shadow ray
         bool transparentShadows;
         int32_t depth;
         float transmission;
@@ -249,7 +250,14 @@ TEST(Raytracer, RefractionAndTheFresnelTermEnteringAndLeavingGlass)
     const nVector normal(0.0f, 0.0f, -1.0f);
     const float s60 = std::sin(1.0471976f), c60 = std::cos(1.0471976f);
     const nVector oblique(s60, 0.0f, c60);
-    const struct { const char* label; nVector direction; float eta; bool passes; float fresnel; } cases[] = {
+    const struct
+    {
+        const char* label;
+        nVector direction;
+        float eta;
+        bool passes;
+        float fresnel;
+    } cases[] = {
         {"air to glass, straight", nVector(0, 0, 1), 1.0f / 1.5f, true, 0.04f},
         {"glass to air, straight", nVector(0, 0, 1), 1.5f, true, 0.04f},
         {"air to glass at 60 degrees", oblique, 1.0f / 1.5f, true, 0.04f + 0.96f * std::pow(1.0f - c60, 5.0f)},
@@ -295,9 +303,14 @@ struct GlassScene
 
 TEST(Raytracer, GlassTransmitsWhatLiesBehindWithOrWithoutTheFresnelTerm)
 {
-    const struct { const char* label; bool fresnel; Pixel centre; } cases[] = {
-        {"opacity", false, Pixel{214, 10, 10, 0}},       // 0.2 x glass (0.2) + 0.8 x red
-        {"Fresnel", true, Pixel{246, 2, 2, 0}},          // 0.04 x glass + 0.96 x red
+    const struct
+    {
+        const char* label;
+        bool fresnel;
+        Pixel centre;
+    } cases[] = {
+        {"opacity", false, Pixel{214, 10, 10, 0}},  // 0.2 x glass (0.2) + 0.8 x red
+        {"Fresnel", true, Pixel{246, 2, 2, 0}},     // 0.04 x glass + 0.96 x red
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -310,7 +323,7 @@ TEST(Raytracer, GlassTransmitsWhatLiesBehindWithOrWithoutTheFresnelTerm)
         nPicture picture;
         ASSERT_TRUE(tracer.Trace(picture, kSize, kSize));
         Pixel p = PixelAt(picture, 32, 32);
-        p.a = c.centre.a;                                 // the alpha channel mixes alike; not asserted
+        p.a = c.centre.a;  // the alpha channel mixes alike; not asserted
         EXPECT_TRUE(Near(p, c.centre)) << Show(p);
     }
 }
@@ -323,7 +336,12 @@ TEST(Raytracer, AnObliqueRayLeavingGlassIsReflectedWholeWhereOneEnteringPasses)
     ASSERT_TRUE(tracer.SetScene(scene.s.k.scene));
     const float s60 = std::sin(1.0471976f), c60 = std::cos(1.0471976f);
     const nRaytraceBudget budget = {1, 2, 6};
-    const struct { const char* label; float medium; float red; } cases[] = {
+    const struct
+    {
+        const char* label;
+        float medium;
+        float red;
+    } cases[] = {
         {"from air: 0.2 glass + 0.8 wall", 1.0f, 0.84f},
         {"from inside the glass: total internal reflection, the glass alone", 1.5f, 0.2f},
     };
@@ -354,10 +372,10 @@ struct EdgeScene
         const float edge = -1.0f + 2.0f * 32.375f / kSize;
         nGeometry* right = MakeSquare(&s.k.engine, 5.0f, nullptr, "right");
         WithDefaultMap(right->GetMaterial(0));
-        s.AddObject("right", right, nVector(edge + 5.0f, 5.0f - edge, 0));   // bottom edge at y = -edge
+        s.AddObject("right", right, nVector(edge + 5.0f, 5.0f - edge, 0));  // bottom edge at y = -edge
         nGeometry* below = MakeSquare(&s.k.engine, 5.0f, nullptr, "below");
         WithDefaultMap(below->GetMaterial(0));
-        s.AddObject("below", below, nVector(0, -edge - 5.0f, 0));    // top edge at y = -edge: row 32.375
+        s.AddObject("below", below, nVector(0, -edge - 5.0f, 0));  // top edge at y = -edge: row 32.375
     }
     Stage s;
 };
@@ -372,8 +390,8 @@ TEST(Raytracer, SupersamplingOnlyWhereNeighboursDifferEnoughAndOverTheWholePixel
     ASSERT_TRUE(tracer.Trace(picture, kSize, kSize));
 
     // Pixels straddling an edge are averaged over their whole area: 8 of 16 samples inside.
-    EXPECT_NEAR(PixelAt(picture, 32, 10).r, 127, 1);       // the vertical edge, upper half
-    EXPECT_NEAR(PixelAt(picture, 10, 32).r, 127, 1);       // the horizontal edge, left half
+    EXPECT_NEAR(PixelAt(picture, 32, 10).r, 127, 1);  // the vertical edge, upper half
+    EXPECT_NEAR(PixelAt(picture, 10, 32).r, 127, 1);  // the horizontal edge, left half
     EXPECT_NEAR(PixelAt(picture, 31, 10).r, 0, 1);
     EXPECT_NEAR(PixelAt(picture, 33, 10).r, 255, 1);
     // Border pixels keep their one sample.
@@ -386,10 +404,16 @@ TEST(Raytracer, SupersamplingOnlyWhereNeighboursDifferEnoughAndOverTheWholePixel
     // left one, supersampled, differs); in row 32 columns 1 to 33, in row 33 columns 1 to 32
     // (the row above, supersampled, differs). Nothing else, and no border pixel.
     EXPECT_EQ(tracer.GetSupersampledCount(), 2u * 31u + 33u + 32u);
-    EXPECT_NEAR(PixelAt(picture, 32, 32).r, 191, 1);        // 12 of 16 samples inside
+    EXPECT_NEAR(PixelAt(picture, 32, 32).r, 191, 1);  // 12 of 16 samples inside
 
     // Differences below the threshold are left alone; the pass off traces one ray a pixel.
-    const struct { const char* label; float brightness; bool antialias; bool any; } cases[] = {
+    const struct
+    {
+        const char* label;
+        float brightness;
+        bool antialias;
+        bool any;
+    } cases[] = {
         {"0.04: distance 0.0048", 0.04f, true, false},
         {"0.06: distance 0.0108", 0.06f, true, true},
         {"pass off", 1.0f, false, false},
@@ -477,7 +501,7 @@ TEST(Raytracer, ASkinnedObjectIsTracedInItsPose)
     nMObject* bone1 = s.AddObject("bone1", nullptr, nVector(0, 0, 0));
     ASSERT_TRUE(o.SetBone(0, &bone0->GetObject()));
     ASSERT_TRUE(o.SetBone(1, &bone1->GetObject()));
-    bone1->GetObject().SetPosition(nVector(2, 0, 0));      // right edge from x = 1 to x = 3
+    bone1->GetObject().SetPosition(nVector(2, 0, 0));  // right edge from x = 1 to x = 3
     o.UpdateSkinning();
 
     nRaytracer tracer(&s.k.engine);
@@ -535,7 +559,7 @@ TEST(Raytracer, ManyThreadsTraceTheSamePictureAsOne)
     EXPECT_TRUE(pictures[0] == pictures[1]);
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -571,4 +595,4 @@ TEST(Raytracer, DeletedItemsAndClearedScenesAreNotTracedFromAStaleCopy)
     EXPECT_FALSE(tracer.Trace(picture, 16, 16));
 }
 
-} // namespace
+}  // namespace

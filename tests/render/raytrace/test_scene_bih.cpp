@@ -90,18 +90,23 @@ TEST(SceneBIH, TheNearestHitWinsAcrossOverlappingMovedAndScaledItems)
     nOrvex* engine = &s.k.engine;
     s.AddObject("far", MakeSquare(engine, 1.0f), nVector(0, 0, 4));
     nMObject* scaled = s.AddObject("scaled", MakeSquare(engine, 1.0f), nVector(3, 0, 2));
-    scaled->GetObject().SetScale(nVector(3, 3, 3));      // spans x 0..6 at z = 2
+    scaled->GetObject().SetScale(nVector(3, 3, 3));  // spans x 0..6 at z = 2
     s.AddObject("near", MakeSquare(engine, 0.5f), nVector(0.5f, 0, 1));
-    for (int i = 0; i < 20; ++i)                            // enough items for several leaves
+    for (int i = 0; i < 20; ++i)  // enough items for several leaves
         s.AddObject("filler", MakeSquare(engine, 0.1f), nVector(-20.0f + i, 10, 0));
 
     nSceneBIH tree;
     ASSERT_TRUE(tree.GrabScene(s.k.scene, SceneBIHCamera));
     ASSERT_GT(tree.GetLeafCount(), 1);
-    const struct { float x, y; const char* item; float distance; } cases[] = {
-        {0.5f, 0.0f, "near", 11.0f},      // all three overlap here
-        {-0.5f, 0.0f, "far", 14.0f},      // left of the scaled one and off the small one
-        {2.0f, 0.0f, "scaled", 12.0f},    // only the scaled one reaches x = 2
+    const struct
+    {
+        float x, y;
+        const char* item;
+        float distance;
+    } cases[] = {
+        {0.5f, 0.0f, "near", 11.0f},    // all three overlap here
+        {-0.5f, 0.0f, "far", 14.0f},    // left of the scaled one and off the small one
+        {2.0f, 0.0f, "scaled", 12.0f},  // only the scaled one reaches x = 2
         {5.9f, 2.9f, "scaled", 12.0f},
         {6.1f, 0.0f, "", -1.0f},
     };
@@ -149,16 +154,16 @@ TEST(SceneBIH, ASkinnedObjectIsTakenInThePoseItHadWhenGrabbed)
     nObject& o = object->GetObject();
     ASSERT_TRUE(o.SetBone(0, &bone0->GetObject()));
     ASSERT_TRUE(o.SetBone(1, &bone1->GetObject()));
-    bone1->GetObject().SetPosition(nVector(4, 0, 0));     // the right edge moves from x = 1 to x = 5
+    bone1->GetObject().SetPosition(nVector(4, 0, 0));  // the right edge moves from x = 1 to x = 5
     o.UpdateSkinning();
 
     nSceneBIH tree;
     ASSERT_TRUE(tree.GrabScene(s.k.scene, SceneBIHCamera));
     ASSERT_EQ(tree.GetEntryCount(), 1);
     const nGeometry* posed = tree.GetEntries()[0].geometry;
-    EXPECT_NE(posed, g);                                  // a copy of its own
+    EXPECT_NE(posed, g);  // a copy of its own
     EXPECT_FLOAT_EQ(posed->vertices[2].x, 5.0f);
-    EXPECT_FLOAT_EQ(g->vertices[2].x, 1.0f);               // the shared geometry is untouched
+    EXPECT_FLOAT_EQ(g->vertices[2].x, 1.0f);  // the shared geometry is untouched
     EXPECT_EQ(FirstAlongZ(tree, 4.0f, 0.0f), "skinned");
 
     // Moving the bone later changes nothing until the scene is taken again.
@@ -190,19 +195,22 @@ TEST(SceneBIH, AGeometryCutIntoAnOctreeIsFoundInItsLeaves)
         for (int x = 0; x < n; ++x) {
             int32_t* b = grid->polygons[y * n + x].bindings;
             const int32_t v = y * (n + 1) + x;
-            b[0] = v; b[1] = v + n + 1; b[2] = v + n + 2; b[3] = v + 1;
+            b[0] = v;
+            b[1] = v + n + 1;
+            b[2] = v + n + 2;
+            b[3] = v + 1;
         }
     grid->AllocateMaterials(1, true);
     ASSERT_TRUE(grid->BuildOctree(64));
-    ASSERT_EQ(grid->vertices, nullptr);                    // the player's octree frees the whole mesh
+    ASSERT_EQ(grid->vertices, nullptr);  // the player's octree frees the whole mesh
     s.AddObject("grid", grid, nVector(0, 0, 0));
 
     nSceneBIH tree;
     ASSERT_TRUE(tree.GrabScene(s.k.scene, SceneBIHCamera));
     ASSERT_GE(tree.GetEntryCount(), 1);
-    for (int32_t i = 0; i < tree.GetEntryCount(); ++i) EXPECT_NE(tree.GetEntries()[i].geometry, grid);   // leaves only
+    for (int32_t i = 0; i < tree.GetEntryCount(); ++i) EXPECT_NE(tree.GetEntries()[i].geometry, grid);  // leaves only
     for (float x : {0.5f, 31.5f, 63.5f}) EXPECT_EQ(FirstAlongZ(tree, x, x), "grid") << x;
     EXPECT_EQ(FirstAlongZ(tree, 64.5f, 1.0f), "");
 }
 
-} // namespace
+}  // namespace

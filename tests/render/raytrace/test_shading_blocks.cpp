@@ -14,10 +14,10 @@ const float kHalfPi = 1.5707963f;
 
 struct BlockCase
 {
-    const char*                                   name;
-    std::function<nShaderBlock*(nShadingTest&)>   build;
-    nVector                                       want;
-    int32_t                                       size;       // components the generated program gives
+    const char* name;
+    std::function<nShaderBlock*(nShadingTest&)> build;
+    nVector want;
+    int32_t size;  // components the generated program gives
 };
 
 nShaderBlock* Vec3(nShadingTest& t, float x, float y, float z) { return t.Constant(ShaderValueVec3, x, y, z); }
@@ -246,9 +246,9 @@ TEST_F(nShadingTest, TextureAndClockBlocks)
 
     static uint32_t now = 1000;
     engine.SetClockSource([]() { return now; });
-    engine.TickClock();      // starts the clock
+    engine.TickClock();  // starts the clock
     now = 26000;
-    engine.TickClock();      // 25000 ticks later
+    engine.TickClock();  // 25000 ticks later
     ShaderValue clock;
     EXPECT_TRUE(shading.EvaluateShaderBlock(hit, Block(ShaderBlockClock), clock));
     EXPECT_EQ(clock.size, 1);

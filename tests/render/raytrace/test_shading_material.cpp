@@ -104,7 +104,7 @@ TEST_F(ShadingMaterial, ASphereMappedStageReadsTheNormalInTheCamerasSpace)
     // Without a camera: (0, 0).
     ExpectVectorNear(shading.GetStageColor(hit, MaterialChannelDiffuse), Bytes(0, 0, 255, 128), 1.0f / 255.0f);
     nCamera camera(&engine);
-    camera.SetRotation(nVector(0, 0, 1.5707963f));   // the camera's x axis is the world's y
+    camera.SetRotation(nVector(0, 0, 1.5707963f));  // the camera's x axis is the world's y
     shading.SetView(&camera, 64, 64);
     hit.normal = nVector(0, 0.5f, 0.8660254f);
     // n in camera space (0.5, 0, 0.866): (u, v) = (0.75, 0.5), column 3, row 2.

@@ -12,8 +12,8 @@
 // script units ("<file>|<class>") of the leaf and of the root.
 struct nDeepChain
 {
-    int32_t     count = 20000;
-    bool        rootFirstLinks = false;
+    int32_t count = 20000;
+    bool rootFirstLinks = false;
     std::string leafUnit;
     std::string rootUnit;
 

@@ -5,11 +5,11 @@
 #include "scene/nMItem.h"
 #include "tests/kit/nCallLog.h"
 
-nCallLog*         nFakePhysicWorld::s_log = 0;
-bool              nFakePhysicWorld::s_initResult = true;
+nCallLog* nFakePhysicWorld::s_log = 0;
+bool nFakePhysicWorld::s_initResult = true;
 nFakePhysicWorld* nFakePhysicWorld::s_last = 0;
-int32_t           nFakePhysicWorld::s_made = 0;
-int32_t           nFakePhysicWorld::s_deleted = 0;
+int32_t nFakePhysicWorld::s_made = 0;
+int32_t nFakePhysicWorld::s_deleted = 0;
 
 nFakePhysicItem::nFakePhysicItem(nFakePhysicWorld* world, nCallLog* log)
     : nPhysicItem(world), enabled(true), m_fakeWorld(world), m_log(log), m_selfMask(1), m_collisionMask(1),
@@ -122,7 +122,7 @@ void nFakePhysicWorld::Step(float dt)
         if (onSubStep) onSubStep();
         if (m_callback) m_callback->OnSubStep(m_fixedStep, false);
     }
-    if (m_accumulator >= m_fixedStep) m_accumulator = 0.0f;   // sub-steps beyond 4 are dropped
+    if (m_accumulator >= m_fixedStep) m_accumulator = 0.0f;  // sub-steps beyond 4 are dropped
 }
 
 nPhysicWorld* nFakePhysicWorld::Make(nOrvex* engine)

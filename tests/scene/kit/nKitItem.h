@@ -22,7 +22,7 @@ public:
     nItem& Node() { return m_node; }
 
 private:
-    nItem     m_node;
+    nItem m_node;
     nCallLog* m_log;
 };
 

@@ -26,17 +26,17 @@ struct nKitScene
     // A kit item created through the factory order, sending its events to the recording
     // sender and known to the script machine by its name.
     nKitItem* Add(const char* name, int32_t kind = ManagedItemObject);
-    void      SetFrameTicks(int32_t ticks);    // the engine frame time of the next evaluations
+    void SetFrameTicks(int32_t ticks);  // the engine frame time of the next evaluations
     nFakePhysicWorld* World() const { return static_cast<nFakePhysicWorld*>(scene->GetPhysicWorld()); }
     static nFakePhysicItem* Body(nMItem* item) { return static_cast<nFakePhysicItem*>(item->GetPhysicItem()); }
 
-    nOrvex                    engine;
-    nCallLog                  log;
-    nRecordingRenderer        renderer;
-    nRecordingScriptVM        vm;
-    nRecordingItemDispatcher  items;
+    nOrvex engine;
+    nCallLog log;
+    nRecordingRenderer renderer;
+    nRecordingScriptVM vm;
+    nRecordingItemDispatcher items;
     nRecordingSceneDispatcher sceneEvents;
-    nScene*                   scene;
+    nScene* scene;
 };
 
 #endif

@@ -53,15 +53,15 @@ class nRecordingSceneDispatcher : public nSceneScriptEventDispatcher
 public:
     explicit nRecordingSceneDispatcher(nCallLog* log) : m_log(log) {}
 
-    void OnPreSetup(nScriptedObject* scene) override      { Record(scene, "OnPreSetup"); }
-    void OnSetup(nScriptedObject* scene) override         { Record(scene, "OnSetup"); }
-    void OnSetupDone(nScriptedObject* scene) override     { Record(scene, "OnSetupDone"); }
-    void OnReset(nScriptedObject* scene) override         { Record(scene, "OnReset"); }
-    void OnRenderDone(nScriptedObject* scene) override    { Record(scene, "OnRenderDone"); }
-    void OnRenderUI(nScriptedObject* scene) override      { Record(scene, "OnRenderUI"); }
+    void OnPreSetup(nScriptedObject* scene) override { Record(scene, "OnPreSetup"); }
+    void OnSetup(nScriptedObject* scene) override { Record(scene, "OnSetup"); }
+    void OnSetupDone(nScriptedObject* scene) override { Record(scene, "OnSetupDone"); }
+    void OnReset(nScriptedObject* scene) override { Record(scene, "OnReset"); }
+    void OnRenderDone(nScriptedObject* scene) override { Record(scene, "OnRenderDone"); }
+    void OnRenderUI(nScriptedObject* scene) override { Record(scene, "OnRenderUI"); }
     void OnPhysicStep(nScriptedObject* scene, bool before) override { Record(scene, before ? "OnPhysicStep(1)" : "OnPhysicStep(0)"); }
-    void OnUpdate(nScriptedObject* scene) override        { Record(scene, "OnUpdate"); }
-    void OnDelete(nScriptedObject* scene) override        { Record(scene, "OnDelete"); }
+    void OnUpdate(nScriptedObject* scene) override { Record(scene, "OnUpdate"); }
+    void OnDelete(nScriptedObject* scene) override { Record(scene, "OnDelete"); }
 
     std::function<void(const std::string& event, nScene* scene)> handler;
 

@@ -40,36 +40,36 @@ int32_t nRecordingScriptVM::InvalidationCount(const void* native) const
 std::string nRecordingScriptVM::Describe(const nScriptValue& value) const
 {
     switch (value.GetKind()) {
-    case ScriptValue_Plain: {
-        const nVariant& v = value.GetValue();
-        float f;
-        bool b;
-        int32_t i;
-        const char* s;
-        if (v.GetFloat(&f)) return FormatFloat(f);
-        if (v.GetType() == TagType_Bool && v.GetBool(&b)) return b ? "true" : "false";
-        if (v.GetInt(&i)) return std::to_string(i);
-        if (v.GetString(&s)) return std::string("\"") + s + "\"";
-        return "?";
-    }
-    case ScriptValue_ScriptObject: {
-        const nRecordingScriptObject* o = static_cast<const nRecordingScriptObject*>(value.GetScriptObject());
-        return o ? o->name : "null";
-    }
-    case ScriptValue_Native: {
-        auto it = m_names.find(value.GetNativeObject());
-        std::string name;
-        if (it != m_names.end()) {
-            name = it->second;
-        } else {
-            char text[32];
-            snprintf(text, sizeof(text), "%p", value.GetNativeObject());
-            name = text;
+        case ScriptValue_Plain: {
+            const nVariant& v = value.GetValue();
+            float f;
+            bool b;
+            int32_t i;
+            const char* s;
+            if (v.GetFloat(&f)) return FormatFloat(f);
+            if (v.GetType() == TagType_Bool && v.GetBool(&b)) return b ? "true" : "false";
+            if (v.GetInt(&i)) return std::to_string(i);
+            if (v.GetString(&s)) return std::string("\"") + s + "\"";
+            return "?";
         }
-        return "native(" + std::to_string(value.GetObjectType()) + "," + name + ")";
-    }
-    default:
-        return "none";
+        case ScriptValue_ScriptObject: {
+            const nRecordingScriptObject* o = static_cast<const nRecordingScriptObject*>(value.GetScriptObject());
+            return o ? o->name : "null";
+        }
+        case ScriptValue_Native: {
+            auto it = m_names.find(value.GetNativeObject());
+            std::string name;
+            if (it != m_names.end()) {
+                name = it->second;
+            } else {
+                char text[32];
+                snprintf(text, sizeof(text), "%p", value.GetNativeObject());
+                name = text;
+            }
+            return "native(" + std::to_string(value.GetObjectType()) + "," + name + ")";
+        }
+        default:
+            return "none";
     }
 }
 

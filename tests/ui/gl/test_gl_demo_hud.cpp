@@ -59,10 +59,10 @@ TEST(DemoHudGL, FadesInAndSlidesItsWindowInWithItsSprites)
                 hud.Render(true);
             };
 
-            frame();   // the fade starts black
+            frame();  // the fade starts black
             EXPECT_TRUE(PixelNear(Probe(640, 480), nRGBA{0, 0, 0, 255}, 3));
             EXPECT_TRUE(PixelNear(Probe(200, 130), nRGBA{0, 0, 0, 255}, 3));
-            for (int i = 0; i < 40; ++i) frame();   // two seconds
+            for (int i = 0; i < 40; ++i) frame();  // two seconds
             // Faded in: the yard's frame shows around the window.
             EXPECT_TRUE(PixelNear(Probe(640, 600), kBackground, 3));
             EXPECT_TRUE(PixelNear(Probe(420, 100), kBackground, 3));

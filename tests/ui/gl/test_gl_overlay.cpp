@@ -40,7 +40,7 @@ protected:
 
     void TearDown() override
     {
-        scene.reset();   // its sprites free their textures on the renderer first
+        scene.reset();  // its sprites free their textures on the renderer first
         if (renderer && renderer->IsOpen()) {
             EXPECT_EQ(glGetError(), (GLenum)GL_NO_ERROR) << "GL error left by the test";
             EXPECT_TRUE(errors.Errors().empty()) << "GL error during the test: " << errors.Errors().front();
@@ -70,12 +70,12 @@ protected:
         return texture;
     }
 
-    nOrvex                  engine;
-    nCallLog                log;
-    nRecordingScriptVM      vm{&engine, &log};
-    nGL3Renderer*           renderer = 0;
+    nOrvex engine;
+    nCallLog log;
+    nRecordingScriptVM vm{&engine, &log};
+    nGL3Renderer* renderer = 0;
     std::unique_ptr<nScene> scene;
-    nGLErrorRecorder        errors;
+    nGLErrorRecorder errors;
 };
 
 // Colours in steps of 17 survive a texture of four bits a channel.
@@ -94,7 +94,12 @@ TEST_F(OverlayGL, ASpriteAndAWindowAreDrawnOverTheFrame)
     window->SetBackgroundColor(nVector(0.0f, 1.0f, 170.0f / 255.0f, 1.0f));
 
     DrawFrame();
-    struct Case { const char* what; int x, y; nRGBA colour; };
+    struct Case
+    {
+        const char* what;
+        int x, y;
+        nRGBA colour;
+    };
     const Case cases[] = {
         {"frame, top left", 2, 2, kBackground},
         {"sprite, first pixel", 10, 10, kSpriteColour},
@@ -123,7 +128,7 @@ TEST_F(OverlayGL, TheFadeCoversTheFrameAndTheLayer)
     nScene2D& ui = scene->GetUI();
     const nVector2 at(0, 0), size(64, 96);
     new nSprite2D(&ui, SolidTexture(64, 128, white), 0, "left half", &at, &size);
-    ui.SetGlobalFade(0.5f);   // black, half
+    ui.SetGlobalFade(0.5f);  // black, half
     DrawFrame();
     EXPECT_TRUE(PixelNear(Probe(10, 50), nRGBA{128, 128, 128, 255}, 3));
     EXPECT_TRUE(PixelNear(Probe(100, 50), nRGBA{26, 51, 77, 255}, 3));
