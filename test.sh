@@ -35,13 +35,15 @@ run_suite() {
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_WERROR=ON
 if [ "${QZ_SANITIZE:-1}" != 0 ]; then
   run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DQZ_SANITIZE=ON -DQZ_BENCH=OFF -DQZ_WERROR=ON
-  # The decoder threads under ThreadSanitizer: only the stream and streamed-channel tests.
-  echo "== build-tsan (streams)"
+  # The decoder and raytracer threads under ThreadSanitizer: only the stream, streamed-channel and
+  # raytracer tests.
+  echo "== build-tsan (streams, raytracer)"
   cmake -S . -B build-tsan "${gen[@]}" "${launcher[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQZ_TSAN=ON \
     -DQZ_BENCH=OFF -DQZ_WERROR=ON >/dev/null
-  tsan_tests=(audio_streams_test_stream_channels audio_streams_test_ogg_stream audio_openal_test_al_stream)
+  tsan_tests=(audio_streams_test_stream_channels audio_streams_test_ogg_stream audio_openal_test_al_stream
+    render_raytrace_test_raytracer)
   cmake --build build-tsan -j "$jobs" --target "${tsan_tests[@]}"
   TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
     ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 300 \
-      -R "^(StreamInterface|StreamedChannels|RingBuffer|OggStream|ALStreamTest)\."
+      -R "^(StreamInterface|StreamedChannels|RingBuffer|OggStream|ALStreamTest|Raytracer)\."
 fi
