@@ -1,6 +1,7 @@
 #include "script/nScriptBinding.h"
 
 #include "core/nMatrix.h"
+#include "core/nMetaTag.h"
 #include "core/nVector.h"
 #include "script/nCObject.h"
 #include "script/nScriptMath.h"
@@ -347,4 +348,34 @@ SQInteger ScriptFailQuietly(HSQUIRRELVM v)
     // A null error tells the machine "no such key" (its own message), not an error text of ours.
     sq_pushnull(v);
     return sq_throwobject(v);
+}
+
+SQInteger ScriptStackHandler::ReturnTagValue(const nMetaTag* tag)
+{
+    if (!tag) return Return(-1);
+    const nVariant& value = tag->GetValue();
+    switch (value.GetType()) {
+        case TagType_Bool: {
+            bool b = false;
+            value.GetBool(&b);
+            return Return(b);
+        }
+        case TagType_Integer: {
+            int32_t i = 0;
+            value.GetInt(&i);
+            return Return(i);
+        }
+        case TagType_Real: {
+            float f = 0.0f;
+            value.GetFloat(&f);
+            return Return(f);
+        }
+        case TagType_String: {
+            const char* text = "";
+            value.GetString(&text);
+            return Return(text);
+        }
+        default:
+            return Return(-1);
+    }
 }

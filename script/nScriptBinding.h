@@ -103,6 +103,8 @@ const ScriptSkipArg ScriptSkip = ScriptSkipArg();
 //
 // Arguments stay on the stack until the function returns, so strings and objects read from
 // them stay alive while the engine operation runs.
+class nMetaTag;
+
 class ScriptStackHandler
 {
 public:
@@ -193,6 +195,7 @@ public:
     }
     SQInteger ReturnObject(void* native, int32_t type, bool owned);  // a new CObject; a NULL native gives a null object of the kind
     SQInteger Return(const nVector& value);                          // a new Vector
+    SQInteger ReturnTagValue(const nMetaTag* tag);                   // a registry key's bool, integer, float or text; -1 for none or another kind
     SQInteger Return(const nMatrix3& value);                         // a new Matrix3
     SQInteger Return(const nMatrix4& value);                         // a new Matrix4
     SQInteger Error(const char* text) { return sq_throwerror(m_vm, text); }

@@ -300,32 +300,7 @@ SQInteger ItemRegistryGetKey(HSQUIRRELVM v)
     if (!s.Args(item, path)) return SQ_ERROR;
     nItem* node = item->GetItem();
     nMetaTag* tag = node ? FindMetaTagByPath(&node->GetRegistry().GetRoots(), path, false) : 0;
-    if (!tag) return s.Return(-1);
-    const nVariant& value = tag->GetValue();
-    switch (value.GetType()) {
-        case TagType_Bool: {
-            bool b = false;
-            value.GetBool(&b);
-            return s.Return(b);
-        }
-        case TagType_Integer: {
-            int32_t i = 0;
-            value.GetInt(&i);
-            return s.Return(i);
-        }
-        case TagType_Real: {
-            float f = 0.0f;
-            value.GetFloat(&f);
-            return s.Return(f);
-        }
-        case TagType_String: {
-            const char* text = "";
-            value.GetString(&text);
-            return s.Return(text);
-        }
-        default:
-            return s.Return(-1);
-    }
+    return s.ReturnTagValue(tag);
 }
 
 }  // namespace

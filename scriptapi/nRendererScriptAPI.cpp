@@ -87,32 +87,7 @@ SQInteger RegistryGetKey(HSQUIRRELVM v)
     const char* path;
     if (!s.Args(renderer, path)) return SQ_ERROR;
     nMetaTag* tag = renderer->FindRegistryKey(path);
-    if (!tag) return s.Return(-1);
-    const nVariant& value = tag->GetValue();
-    switch (value.GetType()) {
-        case TagType_Bool: {
-            bool b = false;
-            value.GetBool(&b);
-            return s.Return(b);
-        }
-        case TagType_Integer: {
-            int32_t i = 0;
-            value.GetInt(&i);
-            return s.Return(i);
-        }
-        case TagType_Real: {
-            float f = 0.0f;
-            value.GetFloat(&f);
-            return s.Return(f);
-        }
-        case TagType_String: {
-            const char* text = "";
-            value.GetString(&text);
-            return s.Return(text);
-        }
-        default:
-            return s.Return(-1);
-    }
+    return s.ReturnTagValue(tag);
 }
 
 // Aspect, camera and viewport.
