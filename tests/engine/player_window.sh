@@ -1,9 +1,9 @@
 # Sourced by the tests that play a game with real X events.
-# qz_player_window <pid>: prints the id of the player's window once it appears (up to 20 s);
+# qz_player_window <pid>: prints the id of the player's window once it appears (up to 60 s: a sanitized player on a loaded machine is slow to start);
 # otherwise stops the player, prints its log (log.txt) and exits the test with a failure.
 qz_player_window() {
   local pid=$1 window=""
-  for _ in $(seq 200); do
+  for _ in $(seq 600); do
     window=$(xdotool search --all --pid "$pid" --name '^Quazel' 2>/dev/null | head -n1)
     [ -n "$window" ] && break
     sleep 0.1
