@@ -179,6 +179,14 @@ qz_player_case(scene_picture_art CODE 0 ERROR "[!] Convolution kernel too big (3
                     "[S] Art: saved true, loaded true at 32x16, same pixels true" "[S] Art: ending"
                TGA art.tga PIXELS 2,2,0000ffff 7,4,5500aaff 8,4,aa0055ff 20,8,ff0000ff 20,12,01ff00ff 31,15,ffffffff
                ARGS level.nms ${NULL_DEVICES} -time_live 5)
+# A level's script raytraces its view on the CPU into a TGA file through the real player: the
+# level holds only its camera, so the file is the background colour (0.2, 0.4, 0.6) everywhere.
+qz_player_case(scene_raytrace_view CODE 0 ERROR "[!] Raytracer width 0 is outside 1 to 16384."
+               GAME raytrace_view
+               LINE "[S] Trace: bound true" "[S] Trace: a 0 x 8 trace false" "[S] Trace: traced true"
+                    "[S] Trace: ending"
+               TGA view.tga PIXELS 0,0,996633ff 15,7,996633ff 8,4,996633ff
+               ARGS level.nms ${NULL_DEVICES} -time_live 5)
 # Two instances of one template scene, each bringing its items and the template's own script,
 # and an AI path with a pause, read by the level's script through the scene and path functions.
 qz_player_case(scene_instances_and_paths CODE 0 ERROR NONE GAME instances
