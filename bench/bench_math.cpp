@@ -2,16 +2,14 @@
 // the same data in the same run. Each pair of benchmarks shares its inputs; every output is
 // passed through DoNotOptimize so that neither side's work can be dropped.
 //
-// Quaternions, medians of three runs at a load average of 3 to 5 on 8 cores (Dec 2026): from a
-// matrix 2.1x GLM's time (over its 1.5x; it was 2.9x in the same conditions before the one-root
-// form), to a matrix 1.02x, products 1.12x, slerp 1.37x.
-// From a matrix again, medians of three runs at a load average of 23 on 8 cores (Dec 2026): 2.1x
-// GLM's time over the 1000 repeated rotations, 0.57x over 100,000 rotations used once a pass.
-// GLM branches on the largest component; over a short repeated set the predictor learns those
-// branches, over a long one it misses about every other one. A form holding the four answers
-// side by side and keeping one by masks measured the same as the table form (no gain), and a
-// branching form measured 1.25x GLM on the short set but 1.3x on the long one: the table form
-// stays.
+// Quaternions from a matrix, medians of three runs at a load average of 5 on 8 cores (Dec 2026):
+// 1.0x to 1.27x GLM's time over the 1000 repeated rotations and 1.27x to 1.29x over 100,000
+// rotations used once a pass (target at most 1.5x). The conversion branches to the largest
+// component as GLM does. Measured and set aside: a branch-free form picking the numerators from
+// a table by the largest component's index (2.1x GLM over the repeated rotations, where GLM's
+// branches are learned, but 0.5x over the long set, where GLM misses every other branch), and a
+// form holding the four answers side by side and keeping one by masks (the same as the table).
+// Earlier figures at a load of 3 to 5: to a matrix 1.02x, products 1.12x, slerp 1.37x.
 #include "core/nMatrix.h"
 #include "core/nQuaternion.h"
 

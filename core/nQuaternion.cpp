@@ -42,24 +42,17 @@ nQuaternion nQuaternion::FromMatrix3(const nMatrix3& mat)
     const float m20 = mat.m[6], m21 = mat.m[7], m22 = mat.m[8];
     // 4 w^2, 4 x^2, 4 y^2 and 4 z^2 from the diagonal. The largest gives the well-conditioned
     // divisor (the trace form alone loses w near a half turn); their sum is 4, so it is at least 1.
-    const float four[4] = {1.0f + m00 + m11 + m22, 1.0f + m00 - m11 - m22,
-                           1.0f - m00 + m11 - m22, 1.0f - m00 - m11 + m22};
-    const bool x = four[1] > four[0], z = four[3] > four[2];
-    const float wx = x ? four[1] : four[0], yz = z ? four[3] : four[2];
-    const int upper = yz > wx;
-    const int big = upper * (2 + z) + (1 - upper) * x;  // the first of equals, in the order w, x, y, z
-    // With c the largest component, c = sqrt(four[big]) / 2 and every component (c included) is
-    // one of these seven values over 4 c. Normalising the seven-value quaternion gives the same
-    // unit quaternion in one root, and mends a matrix that is not quite orthonormal. The pick is a
-    // table, not a branch: random rotations would mispredict it every other time.
-    const float v[7] = {m21 - m12, m02 - m20, m10 - m01, m10 + m01, m20 + m02, m21 + m12, four[big]};
-    static const unsigned char kPick[4][4] = {// x, y, z, w for the largest being w, x, y, z
-                                              {0, 1, 2, 6},
-                                              {6, 3, 4, 0},
-                                              {3, 6, 5, 1},
-                                              {4, 5, 6, 2}};
-    const unsigned char* k = kPick[big];
-    const nQuaternion q(v[k[0]], v[k[1]], v[k[2]], v[k[3]]);
+    const float fw = 1.0f + m00 + m11 + m22, fx = 1.0f + m00 - m11 - m22;
+    const float fy = 1.0f - m00 + m11 - m22, fz = 1.0f - m00 - m11 + m22;
+    // With c the largest component (the first of equals, in the order w, x, y, z), every
+    // component is its sum or difference of two entries over 4 c, and c itself is 4 c^2 over
+    // 4 c. Normalising the quaternion of those numerators gives the same unit quaternion in one
+    // root, and mends a matrix that is not quite orthonormal.
+    nQuaternion q;
+    if (fw >= fx && fw >= fy && fw >= fz) q = nQuaternion(m21 - m12, m02 - m20, m10 - m01, fw);
+    else if (fx >= fy && fx >= fz) q = nQuaternion(fx, m10 + m01, m20 + m02, m21 - m12);
+    else if (fy >= fz) q = nQuaternion(m10 + m01, fy, m21 + m12, m02 - m20);
+    else q = nQuaternion(m20 + m02, m21 + m12, fz, m10 - m01);
     const float n = q.Dot(q);
     if (!(n > 0.0f))
         return nQuaternion();  // not a number anywhere in the matrix

@@ -116,6 +116,28 @@ TEST(Quaternion, FromMatrixStaysAccurateNearAHalfTurn)
     EXPECT_TRUE(QuatNear(nQuaternion::FromMatrix3(nMatrix3::RotationX(kPi)), nQuaternion(1, 0, 0, 0), 1e-6f));
 }
 
+// Whichever component is largest, a matrix with a not-a-number entry gives the identity, and a
+// rotation scaled a little off unit length still gives a unit quaternion of that rotation.
+TEST(Quaternion, FromMatrixOfDamagedRotations)
+{
+    const nVector axes[] = {nVector(1, 0, 0), nVector(0, 1, 0), nVector(0, 0, 1), nVector(1, 2, -2).Normalize()};
+    const float angles[] = {0.3f, 3.0f};  // w largest, then each of x, y, z largest
+    for (const nVector& axis : axes)
+        for (float a : angles) {
+            const nQuaternion q = nQuaternion::FromAxisAngle(a, axis.x, axis.y, axis.z);
+            nMatrix3 scaled = q.ToMatrix3();
+            for (float& v : scaled.m) v *= 1.002f;
+            const nQuaternion back = nQuaternion::FromMatrix3(scaled);
+            EXPECT_NEAR(Length(back), 1.0f, 1e-6f);
+            EXPECT_TRUE(SameRotation(back, q, 1e-3f)) << a;
+            for (int entry = 0; entry < 9; ++entry) {
+                nMatrix3 broken = q.ToMatrix3();
+                broken.m[entry] = std::nanf("");
+                EXPECT_TRUE(QuatNear(nQuaternion::FromMatrix3(broken), nQuaternion(), 0.0f)) << "entry " << entry << " angle " << a;
+            }
+        }
+}
+
 TEST(QuaternionSlerp, HalfwayToAQuarterTurnAboutY)
 {
     const nQuaternion a, b = nQuaternion::FromAxisAngle(kPi / 2, 0, 1, 0);
