@@ -10,8 +10,8 @@
 // frame (target at most 0.3x), the seen part alone 0.44x to 0.45x. The octree draws 14% of the
 // triangles in 146 leaves a pass and costs what the seen part costs within 2%: its culling and its
 // per-leaf draws are not what is left. The software rasterizer rejects a triangle outside the view
-// after its vertices are shaded for about an eighth of what a triangle inside costs (set-up and
-// binning, 5 triangles a pixel here), so a tenth seen is 0.1 x 8 / (0.1 x 8 + 0.9), about 0.45,
+// after its vertices are shaded for about a seventh of what a triangle inside costs (set-up and
+// binning, 5 triangles a pixel here), so a tenth seen is 0.1 x 7 / (0.1 x 7 + 0.9), about 0.44,
 // of the whole. On a GPU, where a rejected triangle costs about what a drawn one does, the same
 // frame would be near the triangle share.
 
