@@ -487,6 +487,7 @@ public:
     void RenderFixedFunctionFrame(nRenderablePrimitiveList* list);
     void ApplyMaterialBlending(nMaterial* material);
     void ApplyMaterialState(nMaterial* material);
+    void ApplyMaterialColours(nMaterial* material);  // the colours a material's programs read as material parameters
     bool ApplyMaterialTextures(nMaterial* material, const GL_Batch* batch, float alphaFactor);
     void BindStageTexture(const nMaterialStage* stage, int32_t unit);
     void SetupStageTexCoords(const nMaterialStage* stage, int32_t unit, const GL_Batch* batch);

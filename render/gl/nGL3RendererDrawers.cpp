@@ -167,6 +167,7 @@ void nGL3Renderer::DrawBatchShader(int32_t pass, GL_Batch& batch, nMaterial* mat
 
     BindBatchArrays(pass, batch, true);
     if (material->renderFlags & MaterialRenderDoubleSided) glDisable(GL_CULL_FACE);
+    if (pass != 4) ApplyMaterialColours(material);
     const uint32_t handle = program->GetProgram();
     if (pass == 4) {
         m_gl->UseProgramObjectARB(handle);

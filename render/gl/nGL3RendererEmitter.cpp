@@ -72,6 +72,7 @@ void nGL3Renderer::DrawEmitter(int32_t pass, nEmitter* emitter)
     SetModelMatrix(nMatrix4());
     glPushAttrib(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_POLYGON_BIT | GL_LIGHTING_BIT | GL_ENABLE_BIT);
     ResetTextureUnits(0);
+    if (!forward) ApplyMaterialColours(material);  // what the programs read as material parameters
     if (forward) {
         ApplyMaterialState(material);
         if (material->GetAlphaFlag()) ApplyMaterialBlending(material);

@@ -97,6 +97,11 @@ void nGL3Renderer::ApplyMaterialState(nMaterial* material)
     if (flags & MaterialRenderDoubleSided) glDisable(GL_CULL_FACE);
     else glEnable(GL_CULL_FACE);
     glAlphaFunc(GL_GREATER, material->alphaThreshold);
+    ApplyMaterialColours(material);
+}
+
+void nGL3Renderer::ApplyMaterialColours(nMaterial* material)
+{
     const bool textured = UsedStage(material, MaterialChannelDiffuse) != 0;
     Material(GL_DIFFUSE, textured ? nVector(1.0f, 1.0f, 1.0f, 1.0f) : material->diffuse);
     Material(GL_AMBIENT, material->ambient);

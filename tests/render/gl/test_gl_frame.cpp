@@ -240,6 +240,31 @@ TEST_F(GLFrame, MaterialsDifferingOnlyInAConstantShareAProgramAndShowTheirOwnVal
     EXPECT_TRUE(PixelNear(ProbeWorld(5.0f, 0.0f, kPlaneZ), nRGBA{0, 128, 191, 255}, 3));
 }
 
+// A material without stages draws its own colours: its default graph reads them as material
+// parameters, which the drawer loads for each primitive. A fixed-function material drawn first
+// leaves colours of its own behind.
+TEST_F(GLFrame, MaterialsWithoutStagesShowTheirOwnColours)
+{
+    scene.ambient[0] = scene.ambient[1] = scene.ambient[2] = 1.0f;
+    auto plain = [&](const nVector& diffuse) {
+        nMaterial* material = new nMaterial(&engine);
+        materialRefs.push_back(nSharedPtr<nMaterial>(material));
+        material->diffuse = diffuse;
+        material->SetRenderMap(material->BuildDefaultRenderMap());
+        EXPECT_TRUE(renderer->SetupMaterial(material));
+        materials.push_back(material);
+        return material;
+    };
+    nMaterial* fixed = ConstantMaterial(1.0f, 1.0f, 0.0f, MaterialRenderFixedFunction);
+    fixed->diffuse = nVector(1.0f, 1.0f, 0.0f, 1.0f);
+    Show(MakeQuads({Rect(-40, 10, 40, 40)}, kPlaneZ, fixed), kPlaneZ);
+    Show(MakeQuads({Rect(-40, -40, 0, 10)}, kPlaneZ, plain(nVector(1.0f, 0.0f, 0.0f, 1.0f))), kPlaneZ);
+    Show(MakeQuads({Rect(0, -40, 40, 10)}, kPlaneZ, plain(nVector(0.0f, 0.5f, 0.75f, 1.0f))), kPlaneZ);
+    DrawFrame();
+    EXPECT_TRUE(PixelNear(ProbeWorld(-5.0f, 0.0f, kPlaneZ), nRGBA{255, 0, 0, 255}, 3));
+    EXPECT_TRUE(PixelNear(ProbeWorld(5.0f, 0.0f, kPlaneZ), nRGBA{0, 128, 191, 255}, 3));
+}
+
 TEST_F(GLFrame, AnEmptyListStillRunsEveryFullScreenStep)
 {
     const struct
