@@ -152,6 +152,15 @@ void nRaytracer::PrepareScene()
         }
 }
 
+// The shading reads again the textures of traced materials whose pixels the renderer let go.
+void nRaytracer::PrepareTextures()
+{
+    std::vector<nGeometry*> geometries;
+    for (int32_t variant = 0; variant < 2; ++variant)
+        for (int32_t i = 0; i < m_trees[variant].GetEntryCount(); ++i) geometries.push_back(m_trees[variant].GetEntries()[i].geometry);
+    m_shading.PrepareTextures(geometries.data(), (int32_t)geometries.size());
+}
+
 void nRaytracer::OnSceneEvent(int32_t code, void* data)
 {
     if (code == SceneEventContentDeleting) {
@@ -282,6 +291,7 @@ bool nRaytracer::Trace(nPicture& picture, int32_t width, int32_t height)
     m_seed = ((uint64_t)(uint32_t)nRandInt(0x7fffffff) << 32) | (uint32_t)nRandInt(0x7fffffff);
     PrepareScene();
     m_shading.SetView(camera, width, height);
+    PrepareTextures();
 
     int32_t threads = m_threadCount > 0 ? m_threadCount : (int32_t)std::thread::hardware_concurrency();
     if (threads < 1) threads = 1;

@@ -198,6 +198,7 @@ private:
     void AntialiasPass(nRaytraceColor* frame, int32_t width, int32_t rows, int32_t threads);
     int32_t ImageRow(int32_t renderedRow) const;
     void PrepareScene();
+    void PrepareTextures();  // on the calling thread, before tracing
     void ReportProgress(const char* stage, float done, int32_t row, bool finished);
 
     nOrvex* m_engine;

@@ -7,6 +7,7 @@
 #include "hub/nOrvex.h"
 #include "resources/nGeometry.h"
 #include "resources/nMaterial.h"
+#include "resources/nPicture.h"
 #include "resources/nRenderMap.h"
 #include "resources/nShaderBlock.h"
 #include "resources/nTexture.h"
@@ -200,6 +201,55 @@ void nRaytracerShading::SetView(nCamera* camera, int32_t outputWidth, int32_t ou
     m_outputHeight = outputHeight;
 }
 
+nRaytracerShading::~nRaytracerShading() = default;
+
+void nRaytracerShading::PrepareTextures(nGeometry* const* geometries, int32_t count)
+{
+    for (auto& entry : m_texels) entry.second.seen = false;
+    for (int32_t i = 0; i < count; ++i) {
+        const nGeometry* geometry = geometries[i];
+        for (uint32_t m = 0; geometry && m < geometry->materialCount; ++m) {
+            const nMaterial* material = geometry->GetMaterial(m);
+            if (!material) continue;
+            for (int32_t stage = 0; stage < 6; ++stage) PrepareTexture(material->GetStageAt(stage).texture.Get());
+            if (const nRenderMap* map = material->GetRenderMap())
+                for (const nShaderBlock* block : map->CollectBlocks(false))
+                    if (block->GetKind() == ShaderBlockTexture) PrepareTexture(block->texture.Get());
+        }
+    }
+    for (auto it = m_texels.begin(); it != m_texels.end();) it = it->second.seen ? std::next(it) : m_texels.erase(it);
+}
+
+// Only a texture with a file behind it, no pixels of its own and no stream or render target
+// feeding it is read again.
+void nRaytracerShading::PrepareTexture(const nTexture* texture)
+{
+    if (!texture || texture->GetPixels() || texture->GetStreamInterface() || texture->TestFlag(TextureRenderTarget) ||
+        texture->GetName().IsEmpty())
+        return;
+    auto found = m_texels.find(texture);
+    if (found != m_texels.end() && found->second.name == texture->GetName().GetCStr()) {
+        found->second.seen = true;
+        return;
+    }
+    TexelCopy copy;
+    copy.name = texture->GetName().GetCStr();
+    copy.seen = true;
+    copy.pixels.reset(new nPicture());
+    if (!nPicture::LoadContent(copy.pixels.get(), copy.name.c_str())) {
+        *g_log << "[!] Texture '" << copy.name.c_str() << "' has no pixels to trace and could not be read again.\n";
+        copy.pixels.reset();
+    }
+    m_texels[texture] = std::move(copy);
+}
+
+const nPicture* nRaytracerShading::GetTexels(const nTexture* texture) const
+{
+    auto found = m_texels.find(texture);
+    if (found == m_texels.end() || !found->second.pixels) return texture;
+    return found->second.pixels.get();
+}
+
 bool nRaytracerShading::EvaluateShaderBlock(const nRaytraceHit& hit, const nShaderBlock* block, ShaderValue& out) const
 {
     int32_t budget = kMaxEvaluations;
@@ -267,7 +317,7 @@ bool nRaytracerShading::Evaluate(const nRaytraceHit& hit, const nShaderBlock* bl
             // The sampler's wrap flags, as the renderer sets them on the texture: repeat or clamp.
             const float u = block->wrapU ? Repeat(B.x) : Clamp01(B.x);
             const float v = block->wrapV ? Repeat(B.y) : Clamp01(B.y);
-            out.SetVector(texture->SampleBilinear(u, v), 4);
+            out.SetVector(GetTexels(texture)->SampleBilinear(u, v), 4);
             break;
         }
         case ShaderBlockConstant:
@@ -493,7 +543,7 @@ nVector nRaytracerShading::GetStageColor(const nRaytraceHit& hit, int32_t channe
     const nVector t = nVector(u, v, 0.0f, 1.0f).Transform(stage->uvMatrix);
     u = stage->wrapU ? Repeat(t.x) : t.x;
     v = stage->wrapV ? Repeat(t.y) : t.y;
-    return UnpackColor(stage->texture->SamplePacked(u, v));
+    return UnpackColor(GetTexels(stage->texture.Get())->SamplePacked(u, v));
 }
 
 float nRaytracerShading::GetOpacity(const nRaytraceHit& hit) const
