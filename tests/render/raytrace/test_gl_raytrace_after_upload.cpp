@@ -54,21 +54,32 @@ nGeometry* MakeGrid(nOrvex* engine, int n, float x0, float y0)
 
 class RaytraceAfterUpload : public nGLRendererTest
 {
+protected:
+    RaytraceAfterUpload() : vm(&engine, &calls) {}
+
+    // A scene under full white ambient light, seen by a camera at (0, 0, -5) looking along +z
+    // with a square view 90 degrees wide.
+    nScene* MakeScene()
+    {
+        nScene* scene = new nScene(&engine, &vm);
+        scene->SetAmbientColour(nVector(1, 1, 1, 1));
+        nMCamera* camera = static_cast<nMCamera*>(scene->CreateCamera("camera"));
+        camera->GetCamera().SetPosition(nVector(0, 0, -5));
+        camera->GetCamera().SetFov(1.5707963f);
+        camera->GetCamera().SetAspectRatio(1.0f);
+        scene->SetCurrentCamera(&camera->GetCamera());
+        return scene;
+    }
+
+    nCallLog calls;
+    nRecordingScriptVM vm;
 };
 
 TEST_F(RaytraceAfterUpload, ObjectsUploadedWithCleaningAreStillTraced)
 {
     nLogCapture log;
     ASSERT_TRUE(renderer->GetCleanResourceOnSetup());
-    nCallLog calls;
-    nRecordingScriptVM vm(&engine, &calls);
-    nScene* scene = new nScene(&engine, &vm);
-    scene->SetAmbientColour(nVector(1, 1, 1, 1));
-    nMCamera* camera = static_cast<nMCamera*>(scene->CreateCamera("camera"));
-    camera->GetCamera().SetPosition(nVector(0, 0, -5));
-    camera->GetCamera().SetFov(1.5707963f);
-    camera->GetCamera().SetAspectRatio(1.0f);
-    scene->SetCurrentCamera(&camera->GetCamera());
+    nScene* scene = MakeScene();
 
     // Left: one square. Right: a grid of 100 x 100 squares, large enough to be cut into an octree.
     nGeometry* square = MakeSquare(&engine, 1.0f, nullptr, "square");
@@ -136,15 +147,7 @@ TEST_F(RaytraceAfterUpload, TexturesUploadedWithCleaningAreSampledFromTheirFiles
     ASSERT_TRUE(WriteFlatTGA("gold.tga", 230, 180, 20));
     ASSERT_TRUE(WriteFlatTGA("gone.tga", 0, 255, 0));
     nLogCapture log;
-    nCallLog calls;
-    nRecordingScriptVM vm(&engine, &calls);
-    nScene* scene = new nScene(&engine, &vm);
-    scene->SetAmbientColour(nVector(1, 1, 1, 1));
-    nMCamera* camera = static_cast<nMCamera*>(scene->CreateCamera("camera"));
-    camera->GetCamera().SetPosition(nVector(0, 0, -5));
-    camera->GetCamera().SetFov(1.5707963f);
-    camera->GetCamera().SetAspectRatio(1.0f);
-    scene->SetCurrentCamera(&camera->GetCamera());
+    nScene* scene = MakeScene();
 
     // Left: a texture stage. Middle: a Texture block sampled by the render map. Right: a stage
     // whose file is removed after the upload.
