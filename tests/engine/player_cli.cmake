@@ -187,6 +187,13 @@ qz_player_case(scene_raytrace_view CODE 0 ERROR "[!] Raytracer width 0 is outsid
                     "[S] Trace: ending"
                TGA view.tga PIXELS 0,0,996633ff 15,7,996633ff 8,4,996633ff
                ARGS level.nms ${NULL_DEVICES} -time_live 5)
+# The same drawn by the OpenGL renderer, with a panel whose material samples a picture: the
+# renderer lets the texture's pixels go once uploaded, and the trace still shows the picture's
+# gold in the middle, the background left and right.
+qz_player_case(scene_raytrace_textured_gl2 CODE 0 ERROR NONE GAME raytrace_textured DISPLAY
+               LINE "[S] Trace: bound true" "[S] Trace: traced true" "[S] Trace: ending"
+               TGA view.tga PIXELS 0,4,996633ff 15,4,996633ff 8,4,14b4e6ff 7,3,14b4e6ff
+               ARGS level.nms -r gl2 -m none -time_live 20)
 # Two instances of one template scene, each bringing its items and the template's own script,
 # and an AI path with a pause, read by the level's script through the scene and path functions.
 qz_player_case(scene_instances_and_paths CODE 0 ERROR NONE GAME instances

@@ -1,0 +1,2 @@
+// Boot library of the test games: nothing to prepare.
+::g_booted <- true;
