@@ -1,6 +1,7 @@
 #include "render/raytrace/nRaytracerShading.h"
 
 #include <cmath>
+#include <unordered_set>
 
 #include "audio/mivox/mvx_Stream.h"
 #include "core/nLog.h"
@@ -206,11 +207,12 @@ nRaytracerShading::~nRaytracerShading() = default;
 void nRaytracerShading::PrepareTextures(nGeometry* const* geometries, int32_t count)
 {
     for (auto& entry : m_texels) entry.second.seen = false;
+    std::unordered_set<const nMaterial*> done;  // objects share geometries and materials
     for (int32_t i = 0; i < count; ++i) {
         const nGeometry* geometry = geometries[i];
         for (uint32_t m = 0; geometry && m < geometry->materialCount; ++m) {
             const nMaterial* material = geometry->GetMaterial(m);
-            if (!material) continue;
+            if (!material || !done.insert(material).second) continue;
             for (int32_t stage = 0; stage < 6; ++stage) PrepareTexture(material->GetStageAt(stage).texture.Get());
             if (const nRenderMap* map = material->GetRenderMap())
                 for (const nShaderBlock* block : map->CollectBlocks(false))
