@@ -62,10 +62,10 @@ struct CommandLists
             item->Prefetch(MItemPrefetchNode);
         } else if (level == 1) {
             item->PrefetchCurrentRecord();
-            // Every node: a command on an ancestor marks it through the child lists.
+            // Every node: a command on an ancestor marks it through the children's arrays.
             if (node) node->Prefetch(item->IsCommandListDone() ? 0u : (uint32_t)ItemPrefetchComponents);
         } else if (level == 2 && node) {
-            if (const nListNode<nItem*>* child = node->GetChildren().GetHead()) nPrefetch(child);
+            node->Prefetch(ItemPrefetchChildren);
         }
     }
 };
@@ -130,9 +130,7 @@ struct ItemUpdates
         nItem* node = level > 0 ? item->GetItem() : 0;
         if (level == 0) item->Prefetch(MItemPrefetchNode);
         else if (level == 1 && node) node->Prefetch(ItemPrefetchComponents);
-        else if (level == 2 && node) {
-            if (const nListNode<nItem*>* child = node->GetChildren().GetHead()) nPrefetch(child);
-        }
+        else if (level == 2 && node) node->Prefetch(ItemPrefetchChildren);
         item->PrefetchForUpdate(level);
     }
 };

@@ -36,8 +36,9 @@ bool Differs(float a, float b)
 
 nItem::nItem(nOrvex* engine)
     : m_flags(0),
+      m_childCount(0),
       m_parent(0),
-      m_link(0),
+      m_childItems(m_inlineChildren),
       m_engine(engine),
       m_rotationOrder(RotationOrderYXZ),
       m_position(0, 0, 0, 1),
@@ -45,7 +46,10 @@ nItem::nItem(nOrvex* engine)
       m_scale(1, 1, 1, 1),
       m_opacity(1.0f),
       m_managedItem(0),
-      m_target(0, 0, 1, 1)
+      m_target(0, 0, 1, 1),
+      m_link(0),
+      m_childCapacity(kInlineChildren),
+      m_childSlot(0)
 {
     MarkDirty();
 }
@@ -58,8 +62,10 @@ nItem::~nItem()
         n->value->SetParent(0);
     }
     m_children.Clear();
-    if (m_parent) delete m_parent->m_children.Unlink(m_link);
-    m_link = 0;
+    m_childCount = 0;
+    if (m_childItems != m_inlineChildren) delete[] m_childItems;
+    m_childItems = m_inlineChildren;
+    if (m_parent) m_parent->DetachChild(this);
     m_parent = 0;
     MarkDirty();
 }
@@ -189,42 +195,52 @@ void nItem::MarkWorldDirty()
     MarkDescendantsWorldDirty();
 }
 
-// Depth first, children in attach order, without recursion: down to the first child, else on
-// to the next sibling of the node or of its nearest ancestor that has one. The walk keeps the
-// sibling to go on with of each level it is in (a chain keeps none), as the list node a
-// recursion would hold, so that going on takes no search; past kMarkLevels such levels it finds
-// each one from the node it left (NextBeside), in the same constant stack.
+// Depth first through the children's arrays, without recursion: down to the first child, else
+// on to the next entry of the array the node is in or of its nearest ancestor's. The walk
+// keeps the rest of the array to go on with at each level it is in (a chain keeps none), as a
+// recursion would, so that going on takes no search; past kMarkLevels such levels it finds
+// each one from the node it left (NextBeside), in the same constant stack. Every child of a
+// node is asked for before the walk goes down into the first: the loads of a large subtree
+// then overlap instead of waiting one on another.
 void nItem::MarkDescendantsWorldDirty()
 {
+    struct Rest
+    {
+        nItem** at;
+        nItem** end;
+    };
     const int32_t kMarkLevels = 64;
-    nList<nItem*>::Node* pending[kMarkLevels];
+    Rest pending[kMarkLevels];
     int32_t levels = 0;
     bool overflowed = false;
-    nList<nItem*>::Node* n = m_children.GetHead();
-    for (nList<nItem*>::Node* c = n; c; c = c->next) nPrefetch(c->value);
-    while (n) {
-        nItem* node = n->value;
-        nList<nItem*>::Node* next = n->next;
+    nItem** at = m_childItems;
+    nItem** end = m_childItems + m_childCount;
+    for (nItem** c = at; c != end; ++c) nPrefetch(*c);
+    while (at != end) {
+        nItem* node = *at++;
         if (!(node->m_flags & ItemFlagWorldDirty)) {
             node->m_flags |= ItemFlagWorldDirty | ItemFlagInverseDirty;
-            if (nList<nItem*>::Node* child = node->m_children.GetHead()) {
-                // Large subtrees are memory-bound: ask for every child before descending into the first.
-                for (nList<nItem*>::Node* c = child; c; c = c->next) nPrefetch(c->value);
-                if (next) {
-                    if (levels < kMarkLevels) pending[levels++] = next;
+            if (node->m_childCount > 0) {
+                if (at != end) {
+                    if (levels < kMarkLevels) pending[levels++] = {at, end};
                     else overflowed = true;
                 }
-                n = child;
+                at = node->m_childItems;
+                end = at + node->m_childCount;
+                for (nItem** c = at; c != end; ++c) nPrefetch(*c);
                 continue;
             }
         }
-        if (next) {
-            n = next;
-        } else if (overflowed) {
-            nItem* beside = NextBeside(node);
-            n = beside ? beside->m_link : 0;
-        } else {
-            n = levels > 0 ? pending[--levels] : 0;
+        if (at != end) continue;
+        if (overflowed) {
+            if (nItem* beside = NextBeside(node)) {
+                at = beside->m_parent->m_childItems + beside->m_childSlot;
+                end = beside->m_parent->m_childItems + beside->m_parent->m_childCount;
+            }
+        } else if (levels > 0) {
+            --levels;
+            at = pending[levels].at;
+            end = pending[levels].end;
         }
     }
 }
@@ -232,7 +248,7 @@ void nItem::MarkDescendantsWorldDirty()
 nItem* nItem::NextBeside(const nItem* node) const
 {
     for (const nItem* n = node; n != this; n = n->m_parent)
-        if (n->m_link->next) return n->m_link->next->value;
+        if (n->m_childSlot + 1 < n->m_parent->m_childCount) return n->m_parent->m_childItems[n->m_childSlot + 1];
     return 0;
 }
 
@@ -245,8 +261,7 @@ bool nItem::HasInSubtree(const nItem* other) const
     while (up && down) {
         if (up == this || down == other) return true;
         up = up->m_parent;
-        nList<nItem*>::Node* child = down->m_children.GetHead();
-        down = child ? child->value : NextBeside(down);
+        down = down->m_childCount > 0 ? down->m_childItems[0] : NextBeside(down);
     }
     return false;
 }
@@ -398,11 +413,39 @@ void nItem::SetParent(nItem* parent)
         *g_log << "[*] Deadlock detected, link chain has been corrected.\n";
     }
 
-    if (m_parent) delete m_parent->m_children.Unlink(m_link);
-    // Out of memory for the child node, the item stays a root.
-    m_link = parent ? parent->m_children.InsertAfter(this, 0) : 0;
-    m_parent = m_link ? parent : 0;
+    if (m_parent) m_parent->DetachChild(this);
+    // Out of memory for the child's place, the item stays a root.
+    m_parent = parent && parent->AttachChild(this) ? parent : 0;
     MarkDirty();
+}
+
+bool nItem::AttachChild(nItem* child)
+{
+    if (m_childCount == m_childCapacity) {
+        const int32_t capacity = m_childCapacity * 2;
+        nItem** grown = new (std::nothrow) nItem*[(size_t)capacity];
+        if (!grown) return false;
+        std::memcpy(grown, m_childItems, sizeof(nItem*) * (size_t)m_childCount);
+        if (m_childItems != m_inlineChildren) delete[] m_childItems;
+        m_childItems = grown;
+        m_childCapacity = capacity;
+    }
+    nList<nItem*>::Node* link = m_children.InsertAfter(child, 0);
+    if (!link) return false;
+    child->m_link = link;
+    child->m_childSlot = m_childCount;
+    m_childItems[m_childCount++] = child;
+    return true;
+}
+
+void nItem::DetachChild(nItem* child)
+{
+    delete m_children.Unlink(child->m_link);
+    child->m_link = 0;
+    nItem* last = m_childItems[--m_childCount];
+    m_childItems[child->m_childSlot] = last;
+    last->m_childSlot = child->m_childSlot;
+    child->m_childSlot = 0;
 }
 
 // NML.

@@ -32,7 +32,8 @@ enum nItemPrefetch : uint32_t
 {
     ItemPrefetchWorld = 0x1,       // world and previous world matrices
     ItemPrefetchComponents = 0x2,  // position, rotation, scale and the engine
-    ItemPrefetchRebuild = 0x4      // what a rebuild of the local matrix reads and writes, components included
+    ItemPrefetchRebuild = 0x4,     // what a rebuild of the local matrix reads and writes, components included
+    ItemPrefetchChildren = 0x8     // the children's array that marking walks
 };
 
 // The transform node of the 3D scene graph: position, Euler rotation, scale and pivot, a
@@ -114,16 +115,18 @@ public:
 protected:
     void UpdateLocalMatrix();  // only when the local bit is set
 
-    // The fields every world-matrix update touches come first, so that one update reads as
-    // few cache lines as possible; then what a rebuild of the local matrix and the scene's
-    // frame walks read, in one run of lines; the rest follow.
-    uint32_t m_flags;  // nItemFlag bits
+    // The fields every world-matrix update and every marking walk touch come first, in one
+    // cache line; then what a rebuild of the local matrix and the scene's frame walks read, in
+    // one run of lines; the rest follow.
+    static const int32_t kInlineChildren = 4;
+    uint32_t m_flags;      // nItemFlag bits
+    int32_t m_childCount;  // entries of m_childItems
     nItem* m_parent;
-    nList<nItem*>::Node* m_link;   // this item's node in the parent's child list; NULL for a root
-    nList<nItem*> m_children;      // attach order
-    alignas(64) nMatrix4 m_world;  // world and local each fill one cache line; a child reads
-    nMatrix4 m_local;              // its parent's first two
-    nMatrix4 m_previousWorld;      // written by every evaluation
+    nItem** m_childItems;                      // the children again, side by side for marking, in no set order:
+    nItem* m_inlineChildren[kInlineChildren];  // here while they fit, so that marking reads one line per item
+    alignas(64) nMatrix4 m_world;              // world and local each fill one cache line; a child reads
+    nMatrix4 m_local;                          // its parent's first two
+    nMatrix4 m_previousWorld;                  // written by every evaluation
     nOrvex* m_engine;
     int32_t m_rotationOrder;
     nVector m_position;
@@ -136,6 +139,10 @@ protected:
     nMetaFile m_registry;
     nMatrix4 m_inverseWorld;
     nVector m_target;
+    nList<nItem*> m_children;     // attach order, the order every other walk and the writers see
+    nList<nItem*>::Node* m_link;  // this item's node in the parent's child list; NULL for a root
+    int32_t m_childCapacity;      // room in m_childItems (kInlineChildren while it points at m_inlineChildren)
+    int32_t m_childSlot;          // this item's index in the parent's m_childItems
 
 private:
     void RebuildWorldMatrix();                    // the work of UpdateWorldMatrix once a bit is set
@@ -143,10 +150,12 @@ private:
     void UpdateStaleAncestors();                  // every stale ancestor, the highest first
     void MarkDescendantsWorldDirty();             // world and inverse of every descendant not yet stale
     bool HasInSubtree(const nItem* other) const;  // other is this item or one of its descendants
-    // The item after node in a depth-first walk of this item's subtree (children in attach
-    // order) when node has no child to go down to: the next sibling of node or of its nearest
-    // ancestor below this item that has one; NULL at the end of the subtree.
+    // The item after node in a depth-first walk of this item's subtree (children in the order
+    // of m_childItems) when node has no child to go down to: the next sibling of node or of its
+    // nearest ancestor below this item that has one; NULL at the end of the subtree.
     nItem* NextBeside(const nItem* node) const;
+    bool AttachChild(nItem* child);  // both child collections; false (nothing changed) when out of memory
+    void DetachChild(nItem* child);  // both child collections; the last array entry fills the gap
 };
 
 inline void nItem::Prefetch(uint32_t what) const
@@ -162,6 +171,7 @@ inline void nItem::Prefetch(uint32_t what) const
         nPrefetch(&m_pivot.m[15]);
         nPrefetch(&m_rotationMatrix.m[8]);
     }
+    if ((what & ItemPrefetchChildren) && m_childItems != m_inlineChildren) nPrefetch(m_childItems);
 }
 
 #endif

@@ -247,7 +247,7 @@ struct PlainHierarchy
     }
     void SetParent(int i, int p)
     {
-        if (nodes[i].parent == p) return;
+        if (p >= 0 && nodes[i].parent == p) return;  // a root set to no parent is marked again
         if (nodes[i].parent >= 0) {
             std::vector<int>& siblings = nodes[nodes[i].parent].children;
             siblings.erase(std::find(siblings.begin(), siblings.end(), i));
@@ -256,7 +256,32 @@ struct PlainHierarchy
         if (p >= 0) nodes[p].children.push_back(i);
         Mark(i);
     }
+    // An item destroyed: its children become roots in attach order, each marked, and it leaves
+    // its parent; a fresh item takes its place.
+    void Replace(int i)
+    {
+        const std::vector<int> children = nodes[i].children;
+        for (int k : children) SetParent(k, -1);
+        SetParent(i, -1);
+        nodes[i].flags = ItemFlagDirty;
+    }
 };
+
+// Every item's children, in the order GetChildren gives them, against the plain form's.
+testing::AssertionResult SameChildren(const std::vector<std::unique_ptr<nItem>>& items, const PlainHierarchy& plain)
+{
+    for (size_t k = 0; k < items.size(); ++k) {
+        std::vector<int> seen;
+        for (const nListNode<nItem*>* n = items[k]->GetChildren().GetHead(); n; n = n->next) {
+            int index = -1;
+            for (size_t j = 0; j < items.size(); ++j)
+                if (items[j].get() == n->value) index = (int)j;
+            seen.push_back(index);
+        }
+        if (seen != plain.nodes[k].children) return testing::AssertionFailure() << "children of node " << k;
+    }
+    return testing::AssertionSuccess();
+}
 
 // A wide and deep tree moved, re-parented and read in random orders: every flag word after
 // every step, and every world matrix read, is what the plain recursive form gives.
@@ -318,6 +343,60 @@ TEST(Item, HierarchyUpdatesInRandomOrdersEqualThePlainRecursiveForm)
             }
         }
         if (HasFatalFailure()) return;
+        for (int k = 0; k < kNodes; ++k)
+            ASSERT_EQ(items[k]->GetFlags() & ItemFlagDirty, plain.nodes[k].flags & ItemFlagDirty) << "step " << step << " node " << k;
+    }
+}
+
+// Families far wider than an item holds in its own line: children taken from the middle of
+// a family, added to it and destroyed in random orders keep their attach order, and every
+// flag word after every step is what the plain recursive form gives.
+TEST(Item, WideFamiliesChangingInRandomOrdersEqualThePlainRecursiveForm)
+{
+    const int kNodes = 80, kHubs = 3;
+    std::mt19937 rng(52);
+    std::uniform_int_distribution<int> pickNode(0, kNodes - 1), pickHub(0, kHubs - 1), op(0, 4);
+    PlainHierarchy plain;
+    std::vector<std::unique_ptr<nItem>> items;
+    auto create = [&](int i) {
+        items[i].reset(new nItem(nullptr));
+        plain.nodes[i].c = RandomComponents(rng, RotationOrderYXZ);
+        Apply(*items[i], plain.nodes[i].c);
+        plain.Mark(i);
+    };
+    auto attach = [&](int i, int p) {
+        if (p >= 0 && plain.InSubtree(i, p)) return;  // loops are repaired elsewhere
+        items[i]->SetParent(p >= 0 ? items[p].get() : nullptr);
+        plain.SetParent(i, p);
+    };
+    for (int i = 0; i < kNodes; ++i) {
+        items.emplace_back();
+        plain.nodes.emplace_back();
+        create(i);
+        if (i >= kHubs) attach(i, pickHub(rng));
+    }
+    for (int step = 0; step < 3000; ++step) {
+        const int i = pickNode(rng);
+        switch (op(rng)) {
+            case 0: attach(i, pickHub(rng)); break;
+            case 1: attach(i, pickNode(rng) % 4 == 0 ? -1 : pickNode(rng)); break;
+            case 2:
+                plain.Replace(i);
+                create(i);
+                break;
+            case 3: {
+                const int hub = pickHub(rng);
+                plain.nodes[hub].c.position = RandomComponents(rng, RotationOrderYXZ).position;
+                items[hub]->SetPosition(plain.nodes[hub].c.position);
+                plain.Mark(hub);
+                break;
+            }
+            case 4:
+                plain.Update(i);
+                ASSERT_TRUE(MatrixNear(items[i]->GetWorldMatrix(), plain.nodes[i].world, 2e-3f)) << "step " << step;
+                break;
+        }
+        ASSERT_TRUE(SameChildren(items, plain)) << "step " << step;
         for (int k = 0; k < kNodes; ++k)
             ASSERT_EQ(items[k]->GetFlags() & ItemFlagDirty, plain.nodes[k].flags & ItemFlagDirty) << "step " << step << " node " << k;
     }
