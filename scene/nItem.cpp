@@ -295,8 +295,8 @@ void nItem::UpdateWorldMatrix()
 
 void nItem::RebuildWorldMatrix()
 {
-    uint32_t entry = m_flags;
-    UpdateLocalMatrix();
+    const uint32_t entry = m_flags;
+    if (entry & ItemFlagLocalDirty) UpdateLocalMatrix();
 
     if (entry & ItemFlagWorldDirty) {
         if (!m_parent) {
@@ -304,28 +304,32 @@ void nItem::RebuildWorldMatrix()
         } else {
             if (m_parent->m_flags & (ItemFlagLocalDirty | ItemFlagWorldDirty)) UpdateStaleAncestors();
             else m_parent->UpdateWorldMatrix();
-            if (m_flags & ItemFlagLinkOnlyPosition) {
-                // Own rotation, no scale or pivot; only the placement of the origin follows the parent.
-                nVector origin = m_parent->m_world.Multiply(m_local).GetColumn(3, true);
-                m_world = nMatrix4::FromMatrix3(m_rotationMatrix);
-                m_world.SetColumn(3, origin, true);
-            } else {
-                m_world = m_parent->m_world.Multiply(m_local);
-            }
+            if (m_flags & ItemFlagLinkOnlyPosition) FollowParentPlace();
+            else m_world = m_parent->m_world.Multiply(m_local);
         }
     }
 
-    if (m_flags & ItemFlagHasTarget) {
-        nMatrix3 current;
-        m_world.Decompose(0, 0, &current);
-        m_rotationMatrix = current;
-        nVector direction = m_target - m_world.GetColumn(3, true);
-        nMatrix3 look = nMatrix3::LookAt(direction, 0);
-        m_world = m_world.Multiply(nMatrix4::FromMatrix3(current.Transpose() * look));
-        m_rotationMatrix = look;
-    }
-
+    if (m_flags & ItemFlagHasTarget) FaceTarget();
     m_flags &= ~ItemFlagWorldDirty;
+}
+
+void nItem::FollowParentPlace()
+{
+    // Own rotation, no scale or pivot; only the placement of the origin follows the parent.
+    nVector origin = m_parent->m_world.Multiply(m_local).GetColumn(3, true);
+    m_world = nMatrix4::FromMatrix3(m_rotationMatrix);
+    m_world.SetColumn(3, origin, true);
+}
+
+void nItem::FaceTarget()
+{
+    nMatrix3 current;
+    m_world.Decompose(0, 0, &current);
+    m_rotationMatrix = current;
+    nVector direction = m_target - m_world.GetColumn(3, true);
+    nMatrix3 look = nMatrix3::LookAt(direction, 0);
+    m_world = m_world.Multiply(nMatrix4::FromMatrix3(current.Transpose() * look));
+    m_rotationMatrix = look;
 }
 
 // Each stale ancestor is brought up to date by its own UpdateWorldMatrix once its parent is

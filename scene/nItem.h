@@ -146,6 +146,8 @@ protected:
 
 private:
     void RebuildWorldMatrix();                    // the work of UpdateWorldMatrix once a bit is set
+    void FollowParentPlace();                     // the world matrix of a LinkOnlyPosition item, its parent's up to date
+    void FaceTarget();                            // the world rotation turned to the target
     void ReadRotationOrder(const nMetaTag* tag);  // a known name, else the order stays and a warning is logged
     void UpdateStaleAncestors();                  // every stale ancestor, the highest first
     void MarkDescendantsWorldDirty();             // world and inverse of every descendant not yet stale
