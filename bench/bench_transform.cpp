@@ -4,13 +4,22 @@
 // precomputed local matrices in parent-before-child order: the bound the lazy caches,
 // dirty marking and virtual calls of the node graph are measured against.
 //
-// Figures, medians of seven runs of BM_HierarchyOverFlat at a load average of 27 on 8 cores
-// (Dec 2026): 3.3x to 3.6x the flat loop (target at most 3), of which marking the tree stale
-// is 1.3x to 1.45x; single runs spread from 2.8x to 4.2x. Tried and measured no better: the
-// product written straight into the world matrix; children linked through first-child and
-// next-sibling fields walked depth first (marking 2.5x, one item waiting for the next); marking
-// breadth first from a queue linked through the items or held in a growing array (the writes
-// to queue links, or the queue's memory, cost more than the waits they hide).
+// Figures, medians of eight runs of BM_HierarchyOverFlat (five repetitions each) at a load
+// average of 6 to 7 on 8 cores, both forms alternating (Dec 2026): 2.74x the flat loop (runs
+// from 2.70x to 2.97x; target at most 3), of which marking the tree stale is 0.93x; the form
+// before, children in linked lists only and the rebuild in one function, gave 3.47x and 1.36x
+// in the same session (3.33x to 3.56x). Marking is bound by the memory of one item line per
+// node: children are walked from an array that holds the first four in the item's own first
+// line, and each family is asked for before the walk goes down (without that request, marking
+// 1.0x). Tried and measured no better: the product written straight into the world matrix
+// (through a parent copy, or a restrict loop the compiler no longer vectorizes); children
+// linked through first-child and next-sibling fields walked depth first (marking 2.5x, one item
+// waiting for the next); marking breadth first from a queue linked through the items or held in
+// a growing array (the writes to queue links, or the queue's memory, cost more than the waits
+// they hide); marking a family of siblings together before going down into any, its children's
+// children asked for one family ahead (0.78x against 0.80x, within the noise); asking for the
+// parent's world matrix line beside its flags in a rebuild; items aligned to 128 bytes so that
+// the flags and the world matrix share a pair of lines.
 
 #include <benchmark/benchmark.h>
 
