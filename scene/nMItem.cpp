@@ -123,10 +123,11 @@ void nMItem::SetActive(bool active, bool recursive)
 {
     SetOwnActive(active);
     if (!recursive || !m_item) return;
-    // Depth first, children in attach order, without recursion: the walk keeps the next child
-    // node of every level it is in, read before the handlers of the child run (they may
-    // re-parent nodes), and leaves a level as soon as its last child is taken, so that a chain
-    // of any depth keeps one entry. A child node without a managed item ends its branch.
+    // The managed items of the subtree as it stands now, depth first with children in attach
+    // order, gathered before any handler runs: handlers may re-parent items, which frees the
+    // list nodes a walk would be holding. A child without a managed item ends its branch. No
+    // recursion, so a chain of any depth costs one entry a level.
+    std::vector<nMItem*> subtree;
     std::vector<nList<nItem*>::Node*> pending;
     if (nList<nItem*>::Node* first = m_item->GetChildren().GetHead()) pending.push_back(first);
     while (!pending.empty()) {
@@ -135,10 +136,11 @@ void nMItem::SetActive(bool active, bool recursive)
         else pending.pop_back();
         nMItem* child = n->value ? n->value->GetManagedItem() : 0;
         if (!child) continue;
-        child->SetOwnActive(active);
+        subtree.push_back(child);
         if (child->m_item)
             if (nList<nItem*>::Node* first = child->m_item->GetChildren().GetHead()) pending.push_back(first);
     }
+    for (nMItem* child : subtree) child->SetOwnActive(active);
 }
 
 void nMItem::SetOwnActive(bool active)

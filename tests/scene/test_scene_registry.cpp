@@ -168,6 +168,31 @@ TEST(SceneRegistry, ActivationSequencesGiveListsEventsAndBodies)
     }
 }
 
+// A handler that moves the next child elsewhere while a recursive deactivation walks the
+// children: every item of the subtree as it stood is told once, in order.
+TEST(SceneRegistry, RecursiveActivationSurvivesHandlersThatReparentItsItems)
+{
+    nKitScene k;
+    std::map<std::string, nKitItem*> items;
+    for (const char* name : {"a", "b", "c", "c1", "e", "d"}) items[name] = k.Add(name);
+    for (const char* child : {"b", "c", "e"}) items[child]->Node().SetParent(&items["a"]->Node());
+    items["c1"]->Node().SetParent(&items["c"]->Node());
+    k.items.handler = [&](const std::string& event, nMItem* item) {
+        if (event == "OnActivate" && item == items["b"]) {
+            items["c"]->Node().SetParent(&items["d"]->Node());
+            items["e"]->Node().SetParent(0);
+        }
+    };
+    k.log.Clear();
+    items["a"]->SetActive(false, true);
+    Names seen;
+    for (const std::string& c : k.log.Calls())
+        if (c.find("OnActivate") != std::string::npos) seen.push_back(c);
+    EXPECT_EQ(seen, (Names{"a.OnActivate(0)", "b.OnActivate(0)", "c.OnActivate(0)", "c1.OnActivate(0)", "e.OnActivate(0)"}));
+    EXPECT_TRUE(items["d"]->IsActive());
+    EXPECT_EQ(items["c"]->GetItem()->GetParent(), items["d"]->GetItem());
+}
+
 TEST(SceneRegistry, ActivationResetsTheLogicAccumulatorAtOnce)
 {
     nKitScene k;
