@@ -5,12 +5,15 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <climits>
 #include <cstring>
 #include <filesystem>
 #include <new>
 #include <system_error>
 
 #include "core/nIO.h"
+#include "core/nIOBaseFS.h"
+#include "core/nIOFile.h"
 #include "core/nLog.h"
 #include "core/nString.h"
 
@@ -41,8 +44,6 @@ uint64_t PairKey(uint32_t left, uint32_t right, int32_t size)
     return (uint64_t(uint32_t(size)) << 40) | (uint64_t(left & 0xfffff) << 20) | (right & 0xfffff);
 }
 
-// The system font installed beside the running program, on the disk even when the game runs from
-// an archive; empty when the program's folder cannot be had.
 // The answer cached under key, loaded into the cache on a miss.
 template<class Map, class Load>
 const typename Map::mapped_type& FindOrLoad(Map& map, const typename Map::key_type& key, Load load)
@@ -54,6 +55,42 @@ const typename Map::mapped_type& FindOrLoad(Map& map, const typename Map::key_ty
     return map.emplace(key, std::move(value)).first->second;
 }
 
+// FreeType's reads of a font being checked, through the IO layer. A count of 0 is a seek, which
+// answers 0 when it worked.
+unsigned long ReadFontFile(FT_Stream stream, unsigned long offset, unsigned char* buffer, unsigned long count)
+{
+    nIOFile* file = static_cast<nIOFile*>(stream->descriptor.pointer);
+    const bool placed = offset <= (unsigned long)INT32_MAX && file->Seek(int32_t(offset), nIOSeekStart);
+    if (count == 0) return placed ? 0 : 1;
+    if (!placed) return 0;
+    const int32_t got = file->Read(buffer, count > (unsigned long)INT32_MAX ? INT32_MAX : int32_t(count));
+    return got > 0 ? (unsigned long)got : 0;
+}
+
+// Whether FreeType opens path as a font (face 0), reading only what opening a face reads.
+bool IsFontFile(FT_Library library, const char* path)
+{
+    nIOFile file;
+    if (!file.Open(path, true, false, false)) return false;
+    const int32_t size = file.GetSize();
+    if (size <= 0) return false;
+    FT_StreamRec stream;
+    std::memset(&stream, 0, sizeof(stream));
+    stream.size = (unsigned long)size;
+    stream.descriptor.pointer = &file;
+    stream.read = ReadFontFile;
+    FT_Open_Args args;
+    std::memset(&args, 0, sizeof(args));
+    args.flags = FT_OPEN_STREAM;
+    args.stream = &stream;
+    FT_Face face = 0;
+    if (FT_Open_Face(library, &args, 0, &face) != 0) return false;
+    FT_Done_Face(face);
+    return true;
+}
+
+// The system font installed beside the running program, on the disk even when the game runs from
+// an archive; empty when the program's folder cannot be had.
 nString InstalledSystemFontPath()
 {
     std::error_code error;
@@ -69,7 +106,7 @@ nString InstalledSystemFontPath()
 // nWindowSystemFont
 
 nWindowSystemFont::nWindowSystemFont()
-    : m_face(0), m_bytes(0), m_kerning(false), m_faceSize(0), m_cacheEnabled(true),
+    : m_library(0), m_face(0), m_bytes(0), m_kerning(false), m_faceSize(0), m_cacheEnabled(true),
       m_scratchBitmap{false, 0, 0, 0, 0, 0, {}}
 {
 }
@@ -82,18 +119,34 @@ nWindowSystemFont::~nWindowSystemFont()
 
 bool nWindowSystemFont::Open(FT_LibraryRec_* library, const char* path)
 {
+    if (!library || !path || !IsFontFile(library, path)) return false;
+    m_library = library;
+    m_path.Set(path);
+    m_kerning = true;
+    return true;
+}
+
+bool nWindowSystemFont::IsLoaded()
+{
+    return Face() != 0;
+}
+
+FT_Face nWindowSystemFont::Face()
+{
+    if (m_face || !m_library) return m_face;
+    FT_Library library = m_library;
+    m_library = 0;  // one try: a font that fails to load logs once
     char* bytes = 0;
-    const int32_t size = nIO::LoadFile(path, &bytes);
-    if (!bytes) return false;
+    const int32_t size = nIO::LoadFile(m_path.GetCStr(), &bytes);
     FT_Face face = 0;
-    if (size <= 0 || FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte*>(bytes), size, 0, &face) != 0) {
+    if (!bytes || size <= 0 || FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte*>(bytes), size, 0, &face) != 0) {
         delete[] bytes;
-        return false;
+        *g_log << "[!] Failed to open font file '" << m_path.GetCStr() << "'.\n";
+        return 0;
     }
     m_bytes = reinterpret_cast<uint8_t*>(bytes);
     m_face = face;
-    m_kerning = true;
-    return true;
+    return m_face;
 }
 
 bool nWindowSystemFont::SetFaceSize(int32_t size)
@@ -125,7 +178,7 @@ void nWindowSystemFont::TrimCache()
 
 uint32_t nWindowSystemFont::GetGlyphIndex(uint32_t codePoint)
 {
-    if (!m_face) return 0;
+    if (!Face()) return 0;
     if (!m_cacheEnabled) return FT_Get_Char_Index(m_face, codePoint);
     return FindOrLoad(m_glyphIndices, codePoint, [&](uint32_t& glyph) {
         TrimCache();
@@ -136,7 +189,7 @@ uint32_t nWindowSystemFont::GetGlyphIndex(uint32_t codePoint)
 void nWindowSystemFont::LoadMetrics(uint32_t glyph, int32_t size, nGlyphMetrics& out)
 {
     out = nGlyphMetrics{false, 0, 0};
-    if (!m_face || !SetFaceSize(size)) return;
+    if (!Face() || !SetFaceSize(size)) return;
     if (FT_Load_Glyph(m_face, glyph, FT_LOAD_DEFAULT) != 0) return;
     out.loaded = true;
     out.advance = int32_t(m_face->glyph->advance.x);
@@ -164,7 +217,7 @@ void nWindowSystemFont::LoadBitmap(uint32_t glyph, int32_t size, nGlyphBitmap& o
     out.loaded = false;
     out.advance = out.left = out.top = out.width = out.rows = 0;
     out.coverage.clear();
-    if (!m_face || !SetFaceSize(size)) return;
+    if (!Face() || !SetFaceSize(size)) return;
     if (FT_Load_Glyph(m_face, glyph, FT_LOAD_RENDER) != 0) return;
     const FT_GlyphSlot slot = m_face->glyph;
     const FT_Bitmap& bitmap = slot->bitmap;
@@ -215,7 +268,7 @@ int32_t nWindowSystemFont::LoadKerning(uint32_t left, uint32_t right, int32_t si
 
 int32_t nWindowSystemFont::GetKerning(uint32_t left, uint32_t right, int32_t size)
 {
-    if (!m_face || !m_kerning || !left || !right) return 0;
+    if (!m_kerning || !left || !right || !Face()) return 0;
     size = ClampSize(size);
     if (!m_cacheEnabled) return LoadKerning(left, right, size);
     return FindOrLoad(m_kernings, PairKey(left, right, size), [&](int32_t& kerning) {
@@ -226,7 +279,7 @@ int32_t nWindowSystemFont::GetKerning(uint32_t left, uint32_t right, int32_t siz
 
 int32_t nWindowSystemFont::GetLineHeight(int32_t size)
 {
-    if (!m_face) return 0;
+    if (!Face()) return 0;
     size = ClampSize(size);
     auto load = [&](int32_t& height) { height = SetFaceSize(size) ? int32_t(m_face->size->metrics.height) : 0; };
     if (m_cacheEnabled) return FindOrLoad(m_lineHeights, size, load);

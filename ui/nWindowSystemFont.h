@@ -3,7 +3,11 @@
 // TrueType fonts of the window system, opened with FreeType: the fonts that window titles, text
 // widgets, check-box labels and picture text are drawn with.
 //
-// A font keeps its whole file in memory for the lifetime of its face. Glyph data (the glyph of a
+// Opening a font only checks it: FreeType opens the face over the file read through the IO layer,
+// which reads the font's tables of contents and not its glyphs, and lets it go. The whole file is
+// read and the face opened for good at the first glyph service, so a game that draws no text (or
+// draws it late) does not pay for reading the font at start-up. From then on the font keeps its
+// whole file in memory for the lifetime of its face. Glyph data (the glyph of a
 // character, advances, heights, kerning, coverage bitmaps) comes through the font's glyph cache,
 // keyed by pixel size and glyph: a cached answer is the very answer FreeType gave, so text looks
 // the same with the cache on or off. The face's pixel size is shared state: the font sets it
@@ -16,6 +20,7 @@
 #include <vector>
 
 #include "core/nLinkedList.h"
+#include "core/nString.h"
 
 struct FT_LibraryRec_;
 struct FT_FaceRec_;
@@ -46,9 +51,14 @@ public:
     nWindowSystemFont();
     ~nWindowSystemFont() override;  // frees the face, then the file bytes
 
-    // Reads the whole file through the IO layer and opens it as a memory face (face 0). False with
-    // nothing kept when the file cannot be read or is not a font; the caller logs.
+    // Checks that path (through the IO layer) is a font FreeType opens (face 0) and keeps the path
+    // for the first glyph service. False with nothing kept when the file cannot be opened or is
+    // not a font; the caller logs. The library must outlive the font.
     bool Open(FT_LibraryRec_* library, const char* path);
+    // Reads the whole file and opens it as a memory face, once: done by the first glyph service.
+    // When the file can no longer be read as a font (gone or changed since Open), logs "Failed to
+    // open font file '<path>'." once; the font then answers every service as having no glyphs.
+    bool IsLoaded();
 
     const nString& GetName() const { return GetId(); }  // the path without folders and extension
     bool HasKerning() const { return m_kerning; }
@@ -66,12 +76,15 @@ public:
     bool IsGlyphCacheEnabled() const { return m_cacheEnabled; }
 
 private:
+    FT_FaceRec_* Face();             // the face, loaded at the first call; NULL when it failed
     bool SetFaceSize(int32_t size);  // FT_Set_Pixel_Sizes(0, size) when it differs
     void LoadMetrics(uint32_t glyph, int32_t size, nGlyphMetrics& out);
     void LoadBitmap(uint32_t glyph, int32_t size, nGlyphBitmap& out);
     int32_t LoadKerning(uint32_t left, uint32_t right, int32_t size);
     void TrimCache();  // empties the cache when it grows past its bound
 
+    FT_LibraryRec_* m_library;  // set by Open until the face is loaded or failed to load
+    nString m_path;             // as given to Open
     FT_FaceRec_* m_face;
     uint8_t* m_bytes;  // the file, alive as long as the face
     bool m_kerning;
@@ -100,9 +113,10 @@ public:
     // program; without either, the fonts close again, "Failed to open default system font." and false.
     bool OpenWindowSystemFonts();
 
-    // A font loaded from path (the whole file through the IO layer); its name is the path without
-    // folders and extension. NULL when closed, or when the file is not a font ("Failed to open font
-    // file '<path>'."). A font of the same name already loaded is answered without loading again.
+    // A font opened from path (checked now, read whole at its first glyph service); its name is the
+    // path without folders and extension. NULL when closed, or when the file is not a font ("Failed
+    // to open font file '<path>'."). A font of the same name already loaded is answered without
+    // loading again.
     nWindowSystemFont* LoadWindowSystemFont(const char* path);
 
     nWindowSystemFont* FindWindowSystemFont(const char* name) const;  // the listed font of that name, else the system font

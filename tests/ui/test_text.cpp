@@ -2,10 +2,15 @@
 // starts, counts and widths, measuring against drawing, and drawing into pictures.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
+#include "core/nIO.h"
+#include "core/nIOMemoryFS.h"
 #include "resources/nPicture.h"
 #include "tests/support/nLogCapture.h"
 #include "tests/support/nTempDir.h"
@@ -643,6 +648,146 @@ TEST_F(Fonts, MeasureFontTextIsOneLineAtTheGivenSize)
     EXPECT_EQ(MeasureFontText("\xc3\xa9", font, 16).x1, Advance(U"\u00e9", 16) >> 6) << "decoded as UTF-8";
     EXPECT_EQ(MeasureFontText(nullptr, font, 16), nTextBox());
     EXPECT_EQ(MeasureFontText("abc", nullptr, 16), nTextBox());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Fonts read at their first use
+
+// What a font answers for a few glyphs, all its services together: equal for two fonts made of
+// the same file, all zero for a font with no face.
+struct GlyphAnswers
+{
+    std::vector<int32_t> values;
+    explicit GlyphAnswers(nWindowSystemFont* font)
+    {
+        const uint32_t a = font->GetGlyphIndex('A'), v = font->GetGlyphIndex('V');
+        values = {int32_t(a), int32_t(v), font->GetKerning(a, v, 20), font->GetLineHeight(20)};
+        for (int32_t size : {9, 20, 48}) {
+            const nGlyphMetrics metrics = font->GetMetrics(a, size);
+            values.insert(values.end(), {int32_t(metrics.loaded), metrics.advance, metrics.height});
+            const nGlyphBitmap& bitmap = font->GetBitmap(v, size);
+            values.insert(values.end(), {int32_t(bitmap.loaded), bitmap.width, bitmap.rows, int32_t(bitmap.coverage.size())});
+        }
+    }
+    bool IsAllZero() const
+    {
+        for (int32_t value : values)
+            if (value != 0) return false;
+        return true;
+    }
+};
+
+std::string ReadWholeFile(const char* path)
+{
+    std::string bytes;
+    if (FILE* f = std::fopen(path, "rb")) {
+        char buffer[65536];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof(buffer), f)) > 0;) bytes.append(buffer, n);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+const char* const kMonoFile = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf";
+
+// A font is read at its first glyph service, however long after it was loaded: it then answers
+// what a font used at once answers, and it is read only once.
+TEST_F(Fonts, AFontUsedLongAfterLoadingAnswersAsOneUsedAtOnce)
+{
+    nTempDir dir;
+    const std::string bytes = ReadWholeFile(kMonoFile);
+    ASSERT_FALSE(bytes.empty());
+    ASSERT_TRUE(dir.Write("early.ttf", bytes));
+    ASSERT_TRUE(dir.Write("late.ttf", bytes));
+    const std::string early = "disc:" + dir.Path("early.ttf"), late = "disc:" + dir.Path("late.ttf");
+    nWindowSystemFont* used = fonts.LoadWindowSystemFont(early.c_str());
+    nWindowSystemFont* later = fonts.LoadWindowSystemFont(late.c_str());
+    ASSERT_NE(used, nullptr);
+    ASSERT_NE(later, nullptr);
+    const GlyphAnswers first(used);
+    // Meanwhile the system font draws text and other fonts come and go.
+    nTextLayout layout;
+    MeasureText(layout, "~~Size(30)many words meanwhile", Parameters(TextFormatParagraph), Box(0, 0, 100, 0));
+    EXPECT_EQ(fonts.LoadWindowSystemFont("missing.ttf"), nullptr);
+    nLogCapture log;
+    const GlyphAnswers second(later);
+    EXPECT_FALSE(second.IsAllZero());
+    EXPECT_EQ(second.values, first.values);
+    EXPECT_TRUE(log.Lines().empty());
+    // Read once: the file going now changes nothing.
+    ASSERT_EQ(std::remove(dir.Path("late.ttf").c_str()), 0);
+    later->SetGlyphCacheEnabled(false);
+    EXPECT_EQ(GlyphAnswers(later).values, first.values);
+    EXPECT_TRUE(log.Lines().empty());
+}
+
+// A font file that goes, or stops being a font, between loading and the first glyph service:
+// one line at that first service, then the font has no glyphs and text with it measures and
+// draws nothing.
+TEST_F(Fonts, AFontFileLostBeforeItsFirstUseGivesOneLineAndNoGlyphs)
+{
+    struct Case
+    {
+        const char* name;
+        void (*lose)(const std::string& path);
+    };
+    const Case cases[] = {
+        {"removed", [](const std::string& path) { std::remove(path.c_str()); }},
+        {"emptied", [](const std::string& path) { std::fclose(std::fopen(path.c_str(), "wb")); }},
+        {"cut short", [](const std::string& path) { ASSERT_EQ(truncate(path.c_str(), 2048), 0); }},
+        {"replaced by text", [](const std::string& path) {
+             FILE* f = std::fopen(path.c_str(), "wb");
+             std::fputs("not a font any more", f);
+             std::fclose(f);
+         }},
+    };
+    const std::string bytes = ReadWholeFile(kMonoFile);
+    ASSERT_FALSE(bytes.empty());
+    for (const Case& c : cases) {
+        nTempDir dir;
+        ASSERT_TRUE(dir.Write("lost.ttf", bytes));
+        const std::string path = "disc:" + dir.Path("lost.ttf");
+        nWindowSystemFont* lost = fonts.LoadWindowSystemFont(path.c_str());
+        ASSERT_NE(lost, nullptr) << c.name;
+        c.lose(dir.Path("lost.ttf"));
+        nLogCapture log;
+        EXPECT_FALSE(lost->IsLoaded()) << c.name;
+        EXPECT_TRUE(GlyphAnswers(lost).IsAllZero()) << c.name;
+        nTextParameters p = Parameters(TextFormatParagraph);
+        p.font = lost;
+        nTextLayout layout;
+        EXPECT_EQ(MeasureText(layout, "no glyphs here", p, Box(0, 0, 200, 0)).x1, 0) << c.name;
+        EXPECT_EQ(MeasureFontText("nor here", lost, 16).x1, 0) << c.name;
+        Canvas canvas(64, 32, PixelFormatRGBA8, 0x11223344u);
+        const std::vector<uint8_t> before(canvas.picture.GetPixels(), canvas.picture.GetPixels() + canvas.picture.GetByteSize());
+        RenderText(&canvas.picture, layout, Box(0, 0, 64, 32), Box(0, 0, 64, 32));
+        EXPECT_EQ(std::memcmp(canvas.picture.GetPixels(), before.data(), before.size()), 0) << c.name;
+        EXPECT_EQ(log.Lines(), (Lines{"[!] Failed to open font file '" + path + "'.\n"})) << c.name;
+        // The font stays listed under its name, as it was when it loaded.
+        EXPECT_EQ(fonts.FindWindowSystemFont("lost"), lost) << c.name;
+        fonts.CloseWindowSystemFonts();
+        ASSERT_TRUE(fonts.OpenWindowSystemFonts());
+        font = fonts.GetSystemFont();
+    }
+}
+
+// Fonts are read through the IO layer, checked and loaded alike: here from a memory file system
+// made the current one, which seeks only inside its files.
+TEST_F(Fonts, FontsAreReadThroughTheCurrentFileSystem)
+{
+    const std::string bytes = ReadWholeFile(kMonoFile);
+    ASSERT_FALSE(bytes.empty());
+    nIOMemoryFS memory;
+    nIOBaseFS* previous = nIO::SetCurrentFS(&memory);
+    const bool saved = nIO::SaveFile("memory/mono.ttf", bytes.data(), int32_t(bytes.size())) == int32_t(bytes.size());
+    nWindowSystemFont* inMemory = saved ? fonts.LoadWindowSystemFont("memory/mono.ttf") : 0;
+    const std::vector<int32_t> answers = inMemory ? GlyphAnswers(inMemory).values : std::vector<int32_t>();
+    nIO::SetCurrentFS(previous);
+    ASSERT_TRUE(saved);
+    ASSERT_NE(inMemory, nullptr);
+    nWindowSystemFont* onDisk = fonts.LoadWindowSystemFont(kMonoFont);
+    ASSERT_NE(onDisk, nullptr);
+    EXPECT_EQ(answers, GlyphAnswers(onDisk).values);
 }
 
 }
