@@ -215,6 +215,22 @@ TEST_F(BulletWorld, BoxFaceOnABoxGivesFourPoints)
     EXPECT_EQ(contact.pointCount, 4) << "a box face resting on a box";
 }
 
+// The world keeps small pools of contacts and pair algorithms; more touching pairs than they
+// hold come from the heap and behave the same: every ball of a wide grid rests on the floor and
+// reports its one contact.
+TEST_F(BulletWorld, MoreTouchingPairsThanThePoolsHoldAllRestAndReportContacts)
+{
+    const int kSide = 15;  // 225 balls: well past 64 contacts and 128 pair algorithms
+    Body(PhysicItemStatic, PhysicShapeBox, nVector(100, 1, 100), 0.0f, nVector(0, -0.5f, 0));
+    std::vector<nBulletPhysicItem*> balls;
+    for (int i = 0; i < kSide * kSide; ++i)
+        balls.push_back(Body(PhysicItemDynamic, PhysicShapeSphere, nVector(0.5f, 0, 0), 1.0f,
+                             nVector(2.0f * (i % kSide) - kSide, 0.5f + 0.25f * (i % 3), 2.0f * (i / kSide) - kSide)));
+    KitRun(world, 2.0f);
+    EXPECT_EQ(world.GetContactCount(), kSide * kSide);
+    for (size_t i = 0; i < balls.size(); ++i) EXPECT_NEAR(KitPosition(balls[i]).y, 0.5f, 0.02f) << "ball " << i;
+}
+
 TEST_F(BulletWorld, WithoutInitNothingRuns)
 {
     nBulletPhysicWorld idle(0);
