@@ -64,6 +64,10 @@ static void DumpCallStack(HSQUIRRELVM v, SQInteger firstLevel, const char* title
 
 namespace {
 
+// Slots the root table starts with: the libraries, the type constants and the whole script API
+// (some 1,200 names) fit, so registering them never regrows and rehashes the table on the way.
+const SQInteger kRootTableSlots = 2048;
+
 // The machine running a call from the engine on this thread: its debug hook events.
 thread_local nSquirrelVM* t_running = 0;
 
@@ -196,6 +200,15 @@ bool nSquirrelVM::Open()
     m_vm = sq_open(1024);
     if (!m_vm)
         return false;
+    // Nothing holds the root table of a new machine yet, which has only the base library in it:
+    // a table of full size takes its place with the same slots.
+    sq_newtableex(m_vm, kRootTableSlots);
+    sq_pushroottable(m_vm);
+    sq_pushnull(m_vm);
+    while (SQ_SUCCEEDED(sq_next(m_vm, -2)))
+        sq_newslot(m_vm, -5, SQFalse);  // new table, old root, iterator, key, value
+    sq_pop(m_vm, 2);
+    sq_setroottable(m_vm);
     sq_setforeignptr(m_vm, this);
     static uint32_t s_sessions = 0;
     if (++s_sessions == 0) ++s_sessions;
