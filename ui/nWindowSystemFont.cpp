@@ -55,29 +55,42 @@ const typename Map::mapped_type& FindOrLoad(Map& map, const typename Map::key_ty
     return map.emplace(key, std::move(value)).first->second;
 }
 
-// FreeType's reads of a font being checked, through the IO layer. A count of 0 is a seek, which
-// answers 0 when it worked.
+// A font file being checked, read through the IO layer for FreeType, which asks for each piece
+// at its offset: the file is placed only when the offset is not where the last read ended (a
+// placing drops what the file system had read ahead).
+struct nFontFileReader
+{
+    nIOFile file;
+    unsigned long position = 0;
+};
+
+// A count of 0 is a seek, which answers 0 when it worked.
 unsigned long ReadFontFile(FT_Stream stream, unsigned long offset, unsigned char* buffer, unsigned long count)
 {
-    nIOFile* file = static_cast<nIOFile*>(stream->descriptor.pointer);
-    const bool placed = offset <= (unsigned long)INT32_MAX && file->Seek(int32_t(offset), nIOSeekStart);
-    if (count == 0) return placed ? 0 : 1;
-    if (!placed) return 0;
-    const int32_t got = file->Read(buffer, count > (unsigned long)INT32_MAX ? INT32_MAX : int32_t(count));
-    return got > 0 ? (unsigned long)got : 0;
+    nFontFileReader* reader = static_cast<nFontFileReader*>(stream->descriptor.pointer);
+    if (offset != reader->position) {
+        reader->position = ULONG_MAX;  // unknown until placed
+        if (offset > (unsigned long)INT32_MAX || !reader->file.Seek(int32_t(offset), nIOSeekStart)) return count ? 0 : 1;
+        reader->position = offset;
+    }
+    if (count == 0) return 0;
+    const int32_t got = reader->file.Read(buffer, count > (unsigned long)INT32_MAX ? INT32_MAX : int32_t(count));
+    if (got <= 0) return 0;
+    reader->position += (unsigned long)got;
+    return (unsigned long)got;
 }
 
 // Whether FreeType opens path as a font (face 0), reading only what opening a face reads.
 bool IsFontFile(FT_Library library, const char* path)
 {
-    nIOFile file;
-    if (!file.Open(path, true, false, false)) return false;
-    const int32_t size = file.GetSize();
+    nFontFileReader reader;
+    if (!reader.file.Open(path, true, false, false)) return false;
+    const int32_t size = reader.file.GetSize();
     if (size <= 0) return false;
     FT_StreamRec stream;
     std::memset(&stream, 0, sizeof(stream));
     stream.size = (unsigned long)size;
-    stream.descriptor.pointer = &file;
+    stream.descriptor.pointer = &reader;
     stream.read = ReadFontFile;
     FT_Open_Args args;
     std::memset(&args, 0, sizeof(args));
