@@ -9,11 +9,12 @@
 #include <cstring>
 #include <filesystem>
 #include <new>
+#include <string>
 #include <system_error>
 
 #include "core/nIO.h"
 #include "core/nIOBaseFS.h"
-#include "core/nIOFile.h"
+#include "core/nIODiskFS.h"
 #include "core/nLog.h"
 #include "core/nString.h"
 
@@ -60,8 +61,13 @@ const typename Map::mapped_type& FindOrLoad(Map& map, const typename Map::key_ty
 // placing drops what the file system had read ahead).
 struct nFontFileReader
 {
-    nIOFile file;
+    nIOBaseFS* fs = 0;
+    nIOHandle* handle = 0;
     unsigned long position = 0;
+    ~nFontFileReader()
+    {
+        if (handle) fs->Close(handle);
+    }
 };
 
 // A count of 0 is a seek, which answers 0 when it worked.
@@ -70,22 +76,39 @@ unsigned long ReadFontFile(FT_Stream stream, unsigned long offset, unsigned char
     nFontFileReader* reader = static_cast<nFontFileReader*>(stream->descriptor.pointer);
     if (offset != reader->position) {
         reader->position = ULONG_MAX;  // unknown until placed
-        if (offset > (unsigned long)INT32_MAX || !reader->file.Seek(int32_t(offset), nIOSeekStart)) return count ? 0 : 1;
+        if (offset > (unsigned long)INT32_MAX || !reader->fs->Seek(reader->handle, int32_t(offset), nIOSeekStart)) return count ? 0 : 1;
         reader->position = offset;
     }
     if (count == 0) return 0;
-    const int32_t got = reader->file.Read(buffer, count > (unsigned long)INT32_MAX ? INT32_MAX : int32_t(count));
+    const int32_t got = reader->fs->Read(reader->handle, buffer, count > (unsigned long)INT32_MAX ? INT32_MAX : int32_t(count));
     if (got <= 0) return 0;
     reader->position += (unsigned long)got;
     return (unsigned long)got;
 }
 
-// Whether FreeType opens path as a font (face 0), reading only what opening a face reads.
-bool IsFontFile(FT_Library library, const char* path)
+// Where the file opened as path is found again later, whatever the current directory is then:
+// a file of the disk by its absolute path, one of another file system by the path as given.
+nString FontFileLocation(const char* path, nIOBaseFS* fs, nIOHandle* handle)
+{
+    if (fs != static_cast<nIOBaseFS*>(nIO::GetDiskFS())) return nString(path);
+    std::string name = handle->GetName().GetCStr();
+    if (name.empty() || name[0] != '/') {
+        std::error_code error;
+        const std::filesystem::path folder = std::filesystem::current_path(error);
+        if (error) return nString(path);
+        name = folder.string() + "/" + name;
+    }
+    return nString(("disc:" + name).c_str());
+}
+
+// Whether FreeType opens path as a font (face 0), reading only what opening a face reads; then
+// location receives where to read it whole later.
+bool IsFontFile(FT_Library library, const char* path, nString& location)
 {
     nFontFileReader reader;
-    if (!reader.file.Open(path, true, false, false)) return false;
-    const int32_t size = reader.file.GetSize();
+    reader.handle = nIO::Open(path, &reader.fs, true, false, false);
+    if (!reader.handle) return false;
+    const int32_t size = reader.fs->GetSize(reader.handle);
     if (size <= 0) return false;
     FT_StreamRec stream;
     std::memset(&stream, 0, sizeof(stream));
@@ -99,6 +122,7 @@ bool IsFontFile(FT_Library library, const char* path)
     FT_Face face = 0;
     if (FT_Open_Face(library, &args, 0, &face) != 0) return false;
     FT_Done_Face(face);
+    location = FontFileLocation(path, reader.fs, reader.handle);
     return true;
 }
 
@@ -132,7 +156,7 @@ nWindowSystemFont::~nWindowSystemFont()
 
 bool nWindowSystemFont::Open(FT_LibraryRec_* library, const char* path)
 {
-    if (!library || !path || !IsFontFile(library, path)) return false;
+    if (!library || !path || !IsFontFile(library, path, m_location)) return false;
     m_library = library;
     m_path.Set(path);
     m_kerning = true;
@@ -150,7 +174,7 @@ FT_Face nWindowSystemFont::Face()
     FT_Library library = m_library;
     m_library = 0;  // one try: a font that fails to load logs once
     char* bytes = 0;
-    const int32_t size = nIO::LoadFile(m_path.GetCStr(), &bytes);
+    const int32_t size = nIO::LoadFile(m_location.GetCStr(), &bytes);
     FT_Face face = 0;
     if (!bytes || size <= 0 || FT_New_Memory_Face(library, reinterpret_cast<const FT_Byte*>(bytes), size, 0, &face) != 0) {
         delete[] bytes;

@@ -51,9 +51,10 @@ public:
     nWindowSystemFont();
     ~nWindowSystemFont() override;  // frees the face, then the file bytes
 
-    // Checks that path (through the IO layer) is a font FreeType opens (face 0) and keeps the path
-    // for the first glyph service. False with nothing kept when the file cannot be opened or is
-    // not a font; the caller logs. The library must outlive the font.
+    // Checks that path (through the IO layer) is a font FreeType opens (face 0) and keeps where it
+    // was found for the first glyph service: a file of the disk by its absolute path, so that a
+    // change of the current directory in between does not lose it. False with nothing kept when
+    // the file cannot be opened or is not a font; the caller logs. The library must outlive the font.
     bool Open(FT_LibraryRec_* library, const char* path);
     // Reads the whole file and opens it as a memory face, once: done by the first glyph service.
     // When the file can no longer be read as a font (gone or changed since Open), logs "Failed to
@@ -85,6 +86,7 @@ private:
 
     FT_LibraryRec_* m_library;  // set by Open until the face is loaded or failed to load
     nString m_path;             // as given to Open
+    nString m_location;         // where Open found the file (a disk file by its absolute path)
     FT_FaceRec_* m_face;
     uint8_t* m_bytes;  // the file, alive as long as the face
     bool m_kerning;

@@ -721,6 +721,27 @@ TEST_F(Fonts, AFontUsedLongAfterLoadingAnswersAsOneUsedAtOnce)
     EXPECT_TRUE(log.Lines().empty());
 }
 
+// A font named relative to the current directory is read, at its first use, from where it was
+// found, even once the current directory has changed.
+TEST_F(Fonts, AFontFoundInTheCurrentDirectoryIsReadFromThereAfterTheDirectoryChanges)
+{
+    nTempDir dir;
+    const std::string bytes = ReadWholeFile(kMonoFile);
+    ASSERT_FALSE(bytes.empty());
+    ASSERT_TRUE(dir.Write("fonts/relative.ttf", bytes));
+    nWindowSystemFont* relative = 0;
+    {
+        nTempDir::ChangeInto into{dir};
+        relative = fonts.LoadWindowSystemFont("fonts/relative.ttf");
+    }
+    ASSERT_NE(relative, nullptr);
+    nWindowSystemFont* mono = fonts.LoadWindowSystemFont(kMonoFont);
+    ASSERT_NE(mono, nullptr);
+    nLogCapture log;
+    EXPECT_EQ(GlyphAnswers(relative).values, GlyphAnswers(mono).values);
+    EXPECT_TRUE(log.Lines().empty());
+}
+
 // A font file that goes, or stops being a font, between loading and the first glyph service:
 // one line at that first service, then the font has no glyphs and text with it measures and
 // draws nothing.
