@@ -5,12 +5,15 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <filesystem>
 #include <new>
 #include <string>
 #include <system_error>
+#include <unordered_map>
+#include <vector>
 
 #include "core/nIO.h"
 #include "core/nIOBaseFS.h"
@@ -56,34 +59,56 @@ const typename Map::mapped_type& FindOrLoad(Map& map, const typename Map::key_ty
     return map.emplace(key, std::move(value)).first->second;
 }
 
-// A font file being checked, read through the IO layer for FreeType, which asks for each piece
-// at its offset: the file is placed only when the offset is not where the last read ended (a
-// placing drops what the file system had read ahead).
+// A font file being checked, read through the IO layer for FreeType, which asks for small pieces
+// here and there and for some of them again: the file is read in blocks, each once, and a block
+// is placed only when it does not follow the last one read (a placing costs a system call).
+const unsigned long kFontBlockBytes = 4096;
+
 struct nFontFileReader
 {
     nIOBaseFS* fs = 0;
     nIOHandle* handle = 0;
-    unsigned long position = 0;
+    unsigned long size = 0;
+    unsigned long position = 0;  // of the file, after the last block read
+    std::unordered_map<unsigned long, std::vector<uint8_t>> blocks;
+
     ~nFontFileReader()
     {
         if (handle) fs->Close(handle);
     }
+
+    const std::vector<uint8_t>* Block(unsigned long index)
+    {
+        auto found = blocks.find(index);
+        if (found != blocks.end()) return &found->second;
+        const unsigned long start = index * kFontBlockBytes;
+        if (start >= size || start > (unsigned long)INT32_MAX) return 0;
+        std::vector<uint8_t> bytes(std::min(kFontBlockBytes, size - start));
+        if (start != position && !fs->Seek(handle, int32_t(start), nIOSeekStart)) return 0;
+        const int32_t got = fs->Read(handle, bytes.data(), int32_t(bytes.size()));
+        position = got > 0 ? start + (unsigned long)got : ULONG_MAX;
+        if (got != int32_t(bytes.size())) return 0;
+        return &blocks.emplace(index, std::move(bytes)).first->second;
+    }
 };
 
-// A count of 0 is a seek, which answers 0 when it worked.
+// A count of 0 is a seek, which answers 0 when the offset is inside the file.
 unsigned long ReadFontFile(FT_Stream stream, unsigned long offset, unsigned char* buffer, unsigned long count)
 {
     nFontFileReader* reader = static_cast<nFontFileReader*>(stream->descriptor.pointer);
-    if (offset != reader->position) {
-        reader->position = ULONG_MAX;  // unknown until placed
-        if (offset > (unsigned long)INT32_MAX || !reader->fs->Seek(reader->handle, int32_t(offset), nIOSeekStart)) return count ? 0 : 1;
-        reader->position = offset;
+    if (count == 0) return offset <= reader->size ? 0 : 1;
+    unsigned long copied = 0;
+    while (copied < count) {
+        const unsigned long at = offset + copied;
+        const std::vector<uint8_t>* block = reader->Block(at / kFontBlockBytes);
+        if (!block) break;
+        const unsigned long inside = at % kFontBlockBytes;
+        if (inside >= block->size()) break;
+        const unsigned long n = std::min(count - copied, (unsigned long)block->size() - inside);
+        std::memcpy(buffer + copied, block->data() + inside, n);
+        copied += n;
     }
-    if (count == 0) return 0;
-    const int32_t got = reader->fs->Read(reader->handle, buffer, count > (unsigned long)INT32_MAX ? INT32_MAX : int32_t(count));
-    if (got <= 0) return 0;
-    reader->position += (unsigned long)got;
-    return (unsigned long)got;
+    return copied;
 }
 
 // Where the file opened as path is found again later, whatever the current directory is then:
@@ -110,6 +135,7 @@ bool IsFontFile(FT_Library library, const char* path, nString& location)
     if (!reader.handle) return false;
     const int32_t size = reader.fs->GetSize(reader.handle);
     if (size <= 0) return false;
+    reader.size = (unsigned long)size;
     FT_StreamRec stream;
     std::memset(&stream, 0, sizeof(stream));
     stream.size = (unsigned long)size;
