@@ -106,18 +106,6 @@ nLinkedListEntry* nLinkedList::GetAt(int32_t index) const
     return e;
 }
 
-nLinkedListEntry* nLinkedList::Iterate(nLinkedListIterator& it) const
-{
-    nLinkedListEntry* candidate = it.current ? it.next : m_head;
-    it.current = candidate;
-    if (!candidate) {
-        it.next = 0;
-        return 0;
-    }
-    it.next = candidate->m_next;
-    return candidate;
-}
-
 nLinkedListEntryId* nLinkedListId::FindById(const nString& id, bool log_failure) const
 {
     for (nLinkedListEntry* e = GetHead(); e; e = e->GetNext()) {

@@ -58,7 +58,7 @@ public:
     void Clear(bool del);                                                                                // empties the list; deletes the entries when asked and not no-delete
     void DeleteAll() { Clear(true); }
     nLinkedListEntry* GetAt(int32_t index) const;              // NULL and an error line for an index outside 0..count-1
-    nLinkedListEntry* Iterate(nLinkedListIterator& it) const;  // head first, then each successor; NULL at the end, then the head again
+    inline nLinkedListEntry* Iterate(nLinkedListIterator& it) const;  // head first, then each successor; NULL at the end, then the head again
 
     int32_t GetCount() const { return m_count; }
     nLinkedListEntry* GetHead() const { return m_head; }
@@ -74,6 +74,15 @@ private:
     nLinkedListEntry* m_tail;
     bool m_noDelete;
 };
+
+// Inline: readers call it for every child of every tag they read.
+nLinkedListEntry* nLinkedList::Iterate(nLinkedListIterator& it) const
+{
+    nLinkedListEntry* candidate = it.current ? it.next : m_head;
+    it.current = candidate;
+    it.next = candidate ? candidate->m_next : 0;
+    return candidate;
+}
 
 // Entry with a string id, looked up by nLinkedListId::FindById.
 class nLinkedListEntryId : public nLinkedListEntry

@@ -33,14 +33,30 @@ class nVector2;
 
 // ---- Names and children
 
-// As tag->GetName() == name, without a library call: the length of a literal name is known
-// where this is inlined, so most other names are told apart by their length alone.
-inline bool IsTagNamed(const nMetaTag* tag, const char* name)
+// As IsTagNamed(tag, name) below, for a name whose length is known (the rows of a reader's
+// table count theirs once): most other names are told apart by their length alone.
+inline bool IsTagNamed(const nMetaTag* tag, const char* name, size_t length)
 {
     const nString& own = tag->GetName();
     if (!name) return own.IsEmpty();
-    const size_t length = std::strlen(name);
-    return own.GetCStr() && (size_t)own.GetLength() == length && std::memcmp(own.GetCStr(), name, length) == 0;
+    const char* text = own.GetCStr();
+    return text && (size_t)own.GetLength() == length && std::memcmp(text, name, length) == 0;
+}
+
+// As tag->GetName() == name, without a library call: the length of a literal name is known
+// where this is inlined.
+inline bool IsTagNamed(const nMetaTag* tag, const char* name)
+{
+    return IsTagNamed(tag, name, name ? std::strlen(name) : 0);
+}
+
+// The length of a row's tag name, counted when its table is made (NULL: 0).
+constexpr size_t nMLNameLength(const char* name)
+{
+    size_t length = 0;
+    if (name)
+        while (name[length]) ++length;
+    return length;
 }
 
 // The first child of tag named name, or NULL; the same name test, without a path lookup.
@@ -101,8 +117,12 @@ void nMLWarnUnknownTag(const nMetaTag* tag, const char* record);
 template<class T>
 struct nMLTagRule
 {
+    typedef void (*Read)(T& record, nMetaFile* document, nMetaTag* child);
+    constexpr nMLTagRule(const char* tag, Read read) : tag(tag), length(nMLNameLength(tag)), read(read) {}
+
     const char* tag;
-    void (*read)(T& record, nMetaFile* document, nMetaTag* child);
+    size_t length;  // of tag
+    Read read;
 };
 
 // A row that reads the child's value into one field of the record, as the field's type
@@ -124,8 +144,12 @@ void nMLField(typename nMLMemberOf<decltype(Field)>::Record& record, nMetaFile*,
 template<class T>
 struct nMLCheckedTagRule
 {
+    typedef bool (*Read)(T& record, nMetaFile* document, nMetaTag* child);
+    constexpr nMLCheckedTagRule(const char* tag, Read read) : tag(tag), length(nMLNameLength(tag)), read(read) {}
+
     const char* tag;
-    bool (*read)(T& record, nMetaFile* document, nMetaTag* child);
+    size_t length;  // of tag
+    Read read;
 };
 
 // The first row of rules naming tag, or NULL.
@@ -133,7 +157,7 @@ template<class Rule, size_t N>
 const Rule* nMLFindRule(const Rule (&rules)[N], const nMetaTag* tag)
 {
     for (const Rule& rule : rules)
-        if (IsTagNamed(tag, rule.tag)) return &rule;
+        if (IsTagNamed(tag, rule.tag, rule.length)) return &rule;
     return 0;
 }
 

@@ -13,12 +13,6 @@ namespace {
 nBlockPool g_tagPool(sizeof(nMetaTag), nBlockPool::kTagPool);
 nBlockPool g_listPool(sizeof(nLinkedListId), nBlockPool::kChildListPool);
 
-const nLinkedListId& NoChildren()
-{
-    static const nLinkedListId* none = new nLinkedListId();  // never destroyed: tags outlive static destruction
-    return *none;
-}
-
 }  // namespace
 
 nLinkedListId& nMetaTag::GetChildren()
@@ -30,9 +24,10 @@ nLinkedListId& nMetaTag::GetChildren()
     return *m_children;
 }
 
-const nLinkedListId* nMetaTag::Children() const
+const nLinkedListId* nMetaTag::NoChildren()
 {
-    return m_children ? m_children : &NoChildren();
+    static const nLinkedListId* none = new nLinkedListId();  // never destroyed: tags outlive static destruction
+    return none;
 }
 
 void* nMetaTag::operator new(std::size_t size)
@@ -258,12 +253,6 @@ nMetaTag* nMetaTag::InsertChild(nMetaTag* child, nMetaTag* reference, bool befor
     nLinkedListEntry* linked = before ? GetChildren().InsertBefore(child, reference, fresh)
                                       : GetChildren().InsertAfter(child, reference, fresh);
     return static_cast<nMetaTag*>(linked);
-}
-
-nMetaTag* nMetaTag::NextChild(nMetaTagIterator& it)
-{
-    it.current = static_cast<nMetaTag*>(Children()->Iterate(it.cursor));
-    return it.current;
 }
 
 nMetaTag* nMetaTag::FindPath(const char* path, bool verbose)
