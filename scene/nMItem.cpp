@@ -45,14 +45,29 @@ void SetFlag(nMItem& item, nMetaFile*, nMetaTag*)
     item.SetFlags(item.GetFlags() | Bit);
 }
 
-// The last child of tag named name, or NULL: the older body tags count once, the last one.
-nMetaTag* LastChildNamed(nMetaTag* tag, const char* name)
+// The children of the older forms, found in one walk: the first lone unit tag, and the last of
+// each older body tag (they count once, the last one). NULL for those absent.
+struct OlderFormTags
 {
-    nMetaTag* last = 0;
+    nMetaTag* scriptUnit = 0;
+    nMetaTag* tau = 0;
+    nMetaTag* col = 0;
+};
+
+OlderFormTags FindOlderFormTags(nMetaTag* tag)
+{
+    OlderFormTags found;
     nMetaTagIterator it;
-    while (nMetaTag* child = tag->NextChild(it))
-        if (IsTagNamed(child, name)) last = child;
-    return last;
+    while (nMetaTag* child = tag->NextChild(it)) {
+        if (IsTagNamed(child, "ScriptUnit")) {
+            if (!found.scriptUnit) found.scriptUnit = child;
+        } else if (IsTagNamed(child, "TauItem")) {
+            found.tau = child;
+        } else if (IsTagNamed(child, "GColItem")) {
+            found.col = child;
+        }
+    }
+    return found;
 }
 
 float Component(const nVector& v, int32_t i)
@@ -389,9 +404,10 @@ bool nMItem::Deserialize(nMetaFile* document, nMetaTag* tag)
         {"ProxyRootParamTo", 0},
     };
     nMLReadChildren(*this, document, tag, kTags, "MItem");
-    nMetaTag* const scriptUnitTag = FirstChildNamed(tag, "ScriptUnit");
-    nMetaTag* const tauTag = LastChildNamed(tag, "TauItem");
-    nMetaTag* const colTag = LastChildNamed(tag, "GColItem");
+    const OlderFormTags older = FindOlderFormTags(tag);
+    nMetaTag* const scriptUnitTag = older.scriptUnit;
+    nMetaTag* const tauTag = older.tau;
+    nMetaTag* const colTag = older.col;
 
     if (m_uid < 0) {
         *g_log << "[!] Managed item '" << m_name.GetCStr() << "' Uid is invalid.\n";
