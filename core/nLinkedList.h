@@ -58,7 +58,7 @@ public:
     void Clear(bool del);                                                                                // empties the list; deletes the entries when asked and not no-delete
     void DeleteAll() { Clear(true); }
     nLinkedListEntry* GetAt(int32_t index) const;              // NULL and an error line for an index outside 0..count-1
-    inline nLinkedListEntry* Iterate(nLinkedListIterator& it) const;  // head first, then each successor; NULL at the end, then the head again
+    nLinkedListEntry* Iterate(nLinkedListIterator& it) const;  // head first, then each successor; NULL at the end, then the head again
 
     int32_t GetCount() const { return m_count; }
     nLinkedListEntry* GetHead() const { return m_head; }
@@ -76,7 +76,7 @@ private:
 };
 
 // Inline: readers call it for every child of every tag they read.
-nLinkedListEntry* nLinkedList::Iterate(nLinkedListIterator& it) const
+inline nLinkedListEntry* nLinkedList::Iterate(nLinkedListIterator& it) const
 {
     nLinkedListEntry* candidate = it.current ? it.next : m_head;
     it.current = candidate;

@@ -33,6 +33,39 @@ class nVector2;
 
 // ---- Names and children
 
+// Whether two texts of length bytes each are equal (both readable for length bytes): as memcmp,
+// without a library call for names of up to 16 characters, which compare as two overlapping
+// words of each text (the names a reader tests a tag against are short; the call was most of
+// the test). nMLSameTextPlain is the plain form it is tested against.
+inline bool nMLSameTextPlain(const char* a, const char* b, size_t length)
+{
+    return std::memcmp(a, b, length) == 0;
+}
+
+inline bool nMLSameText(const char* a, const char* b, size_t length)
+{
+    if (length > 16) return nMLSameTextPlain(a, b, length);
+    if (length >= 8) {
+        uint64_t a0, a1, b0, b1;
+        std::memcpy(&a0, a, 8);
+        std::memcpy(&b0, b, 8);
+        std::memcpy(&a1, a + length - 8, 8);
+        std::memcpy(&b1, b + length - 8, 8);
+        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+    }
+    if (length >= 4) {
+        uint32_t a0, a1, b0, b1;
+        std::memcpy(&a0, a, 4);
+        std::memcpy(&b0, b, 4);
+        std::memcpy(&a1, a + length - 4, 4);
+        std::memcpy(&b1, b + length - 4, 4);
+        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+    }
+    for (size_t i = 0; i < length; ++i)
+        if (a[i] != b[i]) return false;
+    return true;
+}
+
 // As IsTagNamed(tag, name) below, for a name whose length is known (the rows of a reader's
 // table count theirs once): most other names are told apart by their length alone.
 inline bool IsTagNamed(const nMetaTag* tag, const char* name, size_t length)
@@ -40,7 +73,7 @@ inline bool IsTagNamed(const nMetaTag* tag, const char* name, size_t length)
     const nString& own = tag->GetName();
     if (!name) return own.IsEmpty();
     const char* text = own.GetCStr();
-    return text && (size_t)own.GetLength() == length && std::memcmp(text, name, length) == 0;
+    return text && (size_t)own.GetLength() == length && nMLSameText(text, name, length);
 }
 
 // As tag->GetName() == name, without a library call: the length of a literal name is known

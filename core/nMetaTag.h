@@ -44,7 +44,7 @@ public:
 
     nMetaTag* AddChild(nMetaTag* child, bool at_front = false);                     // child, or NULL (refused: caller keeps it)
     nMetaTag* InsertChild(nMetaTag* child, nMetaTag* reference, bool before);       // no reference: append; NULL when refused
-    nMetaTag* NextChild(nMetaTagIterator& it) { return it.current = static_cast<nMetaTag*>(Children()->Iterate(it.cursor)); }  // next child, or NULL at the end
+    nMetaTag* NextChild(nMetaTagIterator& it);                                      // next child, or NULL at the end
     nMetaTag* FindPath(const char* path, bool verbose = false);                     // path lookup below the children
     nMetaTag* FindTypedPath(const char* path, int32_t type, bool verbose = false);  // NULL unless the found value type is type
     bool GetBoolValue() const;                                                      // nVariant::GetBool of the value; false when not convertible
@@ -58,7 +58,7 @@ public:
     const nVariant& GetValue() const { return m_value; }
     nLinkedListId& GetChildren();  // owned; entries are nMetaTag
     int32_t GetChildCount() const { return m_children ? m_children->GetCount() : 0; }
-    const nLinkedListId* Children() const { return m_children ? m_children : NoChildren(); }  // for reading: the child list, or an empty one (GetChildren makes one)
+    const nLinkedListId* Children() const;  // for reading: the child list, or an empty one (GetChildren makes one)
 
 private:
     friend class nMetaTagRecycler;
@@ -71,6 +71,18 @@ private:
     nLinkedListId* m_children;
     nVariant m_value;
 };
+
+// Inline: readers walk every child of every tag they read.
+inline const nLinkedListId* nMetaTag::Children() const
+{
+    return m_children ? m_children : NoChildren();
+}
+
+inline nMetaTag* nMetaTag::NextChild(nMetaTagIterator& it)
+{
+    it.current = static_cast<nMetaTag*>(Children()->Iterate(it.cursor));
+    return it.current;
+}
 
 // Takes over the tags of a tree being replaced and hands their slots out again, one for each new
 // tag, in the document order of the old tree: each old tag is destroyed just before its slot is

@@ -32,7 +32,10 @@ typedef nListNode<nMItem*> ItemNode;
 // The item kinds a scene file holds, in the order the writer emits them.
 struct ItemTagKind
 {
+    constexpr ItemTagKind(const char* tag, int32_t kind, int32_t flag) : tag(tag), length(nMLNameLength(tag)), kind(kind), flag(flag) {}
+
     const char* tag;
+    size_t length;  // of tag
     int32_t kind;
     int32_t flag;
 };
@@ -50,7 +53,7 @@ const ItemTagKind kItemTags[] = {
 const ItemTagKind* KindOfTag(const nMetaTag* tag)
 {
     for (const ItemTagKind& k : kItemTags)
-        if (IsTagNamed(tag, k.tag)) return &k;
+        if (IsTagNamed(tag, k.tag, k.length)) return &k;
     return 0;
 }
 

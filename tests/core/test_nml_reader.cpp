@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -268,6 +269,60 @@ TEST(nMLReader, NameTestComparesWholeNames)
     EXPECT_FALSE(IsTagNamed(&named, "scale"));
     EXPECT_FALSE(IsTagNamed(&named, 0));
     EXPECT_TRUE(IsTagNamed(&unnamed, 0));
+}
+
+// The word-wise comparison against memcmp: every length around the word sizes, the texts equal or
+// differing at each position in turn, from buffers placed at every offset of a word.
+TEST(nMLReader, SameTextAgreesWithThePlainFormAtEveryLengthAndPosition)
+{
+    char a[48], b[48];
+    for (size_t length = 0; length <= 24; ++length) {
+        for (size_t offset = 0; offset < 8; ++offset) {
+            for (size_t i = 0; i < sizeof(a); ++i) a[i] = b[i] = (char)('a' + (i * 7) % 26);
+            const char* x = a + offset;
+            char* y = b + 8 - offset % 3;
+            std::memcpy(y, x, length);
+            EXPECT_EQ(nMLSameText(x, y, length), nMLSameTextPlain(x, y, length)) << length << " " << offset;
+            EXPECT_TRUE(nMLSameText(x, y, length)) << length << " " << offset;
+            for (size_t at = 0; at < length; ++at) {
+                const char kept = y[at];
+                y[at] = (char)(kept ^ (at % 2 ? 0x01 : 0x80));
+                EXPECT_EQ(nMLSameText(x, y, length), nMLSameTextPlain(x, y, length)) << length << " " << offset << " " << at;
+                EXPECT_FALSE(nMLSameText(x, y, length)) << length << " " << offset << " " << at;
+                y[at] = kept;
+            }
+        }
+    }
+}
+
+// A row counts its name once; the lookup by that count finds the same rows as the name test.
+TEST(nMLReader, RowsFindTheTagsTheNameTestNames)
+{
+    struct Record
+    {
+    };
+    static const nMLTagRule<Record> kRows[] = {
+        {"Id", 0},
+        {"UId", 0},
+        {"Priority", 0},
+        {"GColItem", 0},
+        {"ScriptLogicFq", 0},
+        {"InitialMatrix", 0},
+        {"TriggerDetected", 0},
+        {"ProxyRootParamTo", 0},
+        {"ProxyRootParamTo2", 0},
+        {"", 0},
+    };
+    for (const nMLTagRule<Record>& row : kRows) EXPECT_EQ(row.length, std::strlen(row.tag)) << row.tag;
+    const char* const names[] = {"Id", "Ie", "UId", "Priority", "Priorite", "GColItem", "ScriptLogicFq", "ScriptLogicFQ", "InitialMatrix",
+                                 "TriggerDetected", "ProxyRootParamTo", "ProxyRootParamTo2", "ProxyRootParamTo3", "", "X"};
+    for (const char* name : names) {
+        nMetaTag tag(name);
+        const nMLTagRule<Record>* expected = 0;
+        for (const nMLTagRule<Record>& row : kRows)
+            if (!expected && tag.GetName() == row.tag) expected = &row;
+        EXPECT_EQ(nMLFindRule(kRows, &tag), expected) << name;
+    }
 }
 
 TEST(nMLReader, AppendTagKeepsOrFreesTheChild)
