@@ -5,9 +5,9 @@
 // do); without one it says so and stops.
 //
 // Beside them, the square the camera sees drawn alone as one geometry: what perfect culling
-// would draw, so the octree frame cannot cost less. Medians of five runs at a load of 4 to 5 on
-// 8 cores, under Xvfb on Mesa's llvmpipe (Dec 2026): octree frame 0.44x to 0.45x the one-geometry
-// frame (target at most 0.3x), the seen part alone 0.44x to 0.45x. The octree draws 14% of the
+// would draw, so the octree frame cannot cost less. Medians of five runs at a load of 2 to 6 on
+// 8 cores, under Xvfb on Mesa's llvmpipe (Dec 2026): octree frame 0.44x to 0.49x the one-geometry
+// frame (target at most 0.3x), the seen part alone 0.44x to 0.47x. The octree draws 14% of the
 // triangles in 146 leaves a pass and costs what the seen part costs within 2%: its culling and its
 // per-leaf draws are not what is left. The software rasterizer rejects a triangle outside the view
 // after its vertices are shaded for about a seventh of what a triangle inside costs (set-up and

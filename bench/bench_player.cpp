@@ -25,6 +25,8 @@
 //   demo, fresh process:    start-up 13.3 -> 9.6 ms,  load 2.4 ms,  ratio 5.5 -> 3.9
 //   game10k, one process:   ratio 1.25 -> 1.24 (load 17 to 19 ms)
 //   game10k, fresh process: ratio 1.15 -> 1.16 (load 118 to 145 ms)
+// Later, once the scene reader had become faster (medians of 3, load average 6 falling to 2):
+//   demo 5.9 in one process, 3.95 fresh; game10k 1.30 in one process (load 13.9 ms), 1.13 fresh.
 // The demo's scene is so small that the player's fixed costs stay most of its start-up: the
 // script machine with the whole API, the boot and game scripts, and the music stream it starts,
 // whose Vorbis decoder set-up alone is about 0.4 ms.
