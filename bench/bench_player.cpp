@@ -247,7 +247,10 @@ double Median(std::vector<double> values)
     return values.size() % 2 ? values[mid] : 0.5 * (values[mid - 1] + values[mid]);
 }
 
-void BM_StartupToFirstFrameVersusLoad(benchmark::State& state, Game game)
+// Start-ups and loads alone timed in turn, each going first every other time; the counters
+// give the medians of each and their ratio.
+template<class Startup, class Load>
+void CompareStartupToLoad(benchmark::State& state, const Game& game, Startup timeStartup, Load timeLoad)
 {
     EnterFolder(game.folder());
     g_log->SetMask(0);
@@ -256,8 +259,8 @@ void BM_StartupToFirstFrameVersusLoad(benchmark::State& state, Game game)
     for (auto _ : state) {
         double player = 0.0, alone = 0.0;
         bool ok = true;
-        if (playerFirst) ok = TimeStartup(game, player) && TimeLoadAlone(game, alone);
-        else ok = TimeLoadAlone(game, alone) && TimeStartup(game, player);
+        if (playerFirst) ok = timeStartup(game, player) && timeLoad(game, alone);
+        else ok = timeLoad(game, alone) && timeStartup(game, player);
         playerFirst = !playerFirst;
         if (!ok) {
             state.SkipWithError("start-up or load failed");
@@ -272,6 +275,11 @@ void BM_StartupToFirstFrameVersusLoad(benchmark::State& state, Game game)
     state.counters["startup_ms"] = s * 1e3;
     state.counters["load_ms"] = l * 1e3;
     state.counters["ratio"] = l > 0.0 ? s / l : 0.0;
+}
+
+void BM_StartupToFirstFrameVersusLoad(benchmark::State& state, Game game)
+{
+    CompareStartupToLoad(state, game, TimeStartup, TimeLoadAlone);
 }
 const char* const kOnceFlag = "--time-once";
 
@@ -304,29 +312,9 @@ bool TimeInNewProcess(const char* what, const Game& game, double& seconds)
 // The same comparison with each start-up and each load alone in a process of its own.
 void BM_StartupToFirstFrameVersusLoadFreshProcess(benchmark::State& state, Game game)
 {
-    EnterFolder(game.folder());
-    g_log->SetMask(0);
-    std::vector<double> startup, load;
-    bool playerFirst = true;
-    for (auto _ : state) {
-        double player = 0.0, alone = 0.0;
-        bool ok = true;
-        if (playerFirst) ok = TimeInNewProcess("startup", game, player) && TimeInNewProcess("load", game, alone);
-        else ok = TimeInNewProcess("load", game, alone) && TimeInNewProcess("startup", game, player);
-        playerFirst = !playerFirst;
-        if (!ok) {
-            state.SkipWithError("start-up or load failed");
-            break;
-        }
-        state.SetIterationTime(player);
-        startup.push_back(player);
-        load.push_back(alone);
-    }
-    g_log->SetMask(LogLevelAll);
-    const double s = Median(startup), l = Median(load);
-    state.counters["startup_ms"] = s * 1e3;
-    state.counters["load_ms"] = l * 1e3;
-    state.counters["ratio"] = l > 0.0 ? s / l : 0.0;
+    CompareStartupToLoad(
+        state, game, [](const Game& g, double& seconds) { return TimeInNewProcess("startup", g, seconds); },
+        [](const Game& g, double& seconds) { return TimeInNewProcess("load", g, seconds); });
 }
 
 BENCHMARK_CAPTURE(BM_StartupToFirstFrameVersusLoad, demo, Game{DemoFolder, "crates.nms"})

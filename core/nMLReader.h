@@ -42,25 +42,23 @@ inline bool nMLSameTextPlain(const char* a, const char* b, size_t length)
     return std::memcmp(a, b, length) == 0;
 }
 
+// Whether the first and the last sizeof(Word) bytes of a and b agree (length at least that).
+template<class Word>
+inline bool nMLSameEnds(const char* a, const char* b, size_t length)
+{
+    Word a0, a1, b0, b1;
+    std::memcpy(&a0, a, sizeof(Word));
+    std::memcpy(&b0, b, sizeof(Word));
+    std::memcpy(&a1, a + length - sizeof(Word), sizeof(Word));
+    std::memcpy(&b1, b + length - sizeof(Word), sizeof(Word));
+    return ((a0 ^ b0) | (a1 ^ b1)) == 0;
+}
+
 inline bool nMLSameText(const char* a, const char* b, size_t length)
 {
     if (length > 16) return nMLSameTextPlain(a, b, length);
-    if (length >= 8) {
-        uint64_t a0, a1, b0, b1;
-        std::memcpy(&a0, a, 8);
-        std::memcpy(&b0, b, 8);
-        std::memcpy(&a1, a + length - 8, 8);
-        std::memcpy(&b1, b + length - 8, 8);
-        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
-    }
-    if (length >= 4) {
-        uint32_t a0, a1, b0, b1;
-        std::memcpy(&a0, a, 4);
-        std::memcpy(&b0, b, 4);
-        std::memcpy(&a1, a + length - 4, 4);
-        std::memcpy(&b1, b + length - 4, 4);
-        return ((a0 ^ b0) | (a1 ^ b1)) == 0;
-    }
+    if (length >= 8) return nMLSameEnds<uint64_t>(a, b, length);
+    if (length >= 4) return nMLSameEnds<uint32_t>(a, b, length);
     for (size_t i = 0; i < length; ++i)
         if (a[i] != b[i]) return false;
     return true;
