@@ -213,7 +213,7 @@ void nRaytracerShading::PrepareTextures(nGeometry* const* geometries, int32_t co
         for (uint32_t m = 0; geometry && m < geometry->materialCount; ++m) {
             const nMaterial* material = geometry->GetMaterial(m);
             if (!material || !done.insert(material).second) continue;
-            for (int32_t stage = 0; stage < 6; ++stage) PrepareTexture(material->GetStageAt(stage).texture.Get());
+            for (int32_t stage = 0; stage < nMaterial::kStageCount; ++stage) PrepareTexture(material->GetStageAt(stage).texture.Get());
             if (const nRenderMap* map = material->GetRenderMap())
                 for (const nShaderBlock* block : map->CollectBlocks(false))
                     if (block->GetKind() == ShaderBlockTexture) PrepareTexture(block->texture.Get());
