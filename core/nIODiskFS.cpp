@@ -317,7 +317,7 @@ nIOHandle* nIODiskFS::Open(const char* path, bool read, bool write, bool append)
         return 0;
     }
 
-    nIODiskHandle* handle = new (std::nothrow) nIODiskHandle(path, stream);
+    nIODiskHandle* handle = new (std::nothrow) nIODiskHandle(path, stream, write || append);
     if (!handle || !AddHandle(handle)) {
         delete handle;
         fclose(stream);
@@ -360,17 +360,19 @@ bool nIODiskFS::Exists(const char* path)
     return ResolveCase(m_cases, native, resolved) && IsRegularFile(resolved);
 }
 
+// The file's size as the system has it, asked once; a handle that writes hands its buffered
+// bytes to the system first, so that they count. The position stays.
 int32_t nIODiskFS::GetSize(nIOHandle* handle)
 {
     if (!handle)
         return 0;
-    FILE* stream = StreamOf(handle);
-    const long position = ftell(stream);
-    if (position < 0 || fseek(stream, 0, SEEK_END) != 0)
+    const nIODiskHandle* disk = static_cast<nIODiskHandle*>(handle);
+    if (disk->m_writes && fflush(disk->m_stream) != 0)
         return 0;
-    const long size = ftell(stream);
-    fseek(stream, position, SEEK_SET);
-    return ClampPosition(size);
+    struct stat st;
+    if (fstat(fileno(disk->m_stream), &st) != 0)
+        return 0;
+    return ClampPosition(static_cast<long>(st.st_size));
 }
 
 bool nIODiskFS::Seek(nIOHandle* handle, int32_t offset, int32_t whence)

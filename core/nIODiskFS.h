@@ -17,9 +17,10 @@
 class nIODiskHandle : public nIOHandle
 {
 public:
-    nIODiskHandle(const char* name, FILE* stream) : nIOHandle(name), m_stream(stream) {}
+    nIODiskHandle(const char* name, FILE* stream, bool writes) : nIOHandle(name), m_stream(stream), m_writes(writes) {}
 
     FILE* m_stream;  // owned; closed by nIODiskFS::Close
+    bool m_writes;   // opened for writing or appending: bytes may wait in the stream's buffer
 };
 
 struct nIODiskCaseCache;

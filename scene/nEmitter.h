@@ -66,6 +66,7 @@ public:
     const nParticle* GetSortedParticle(uint32_t k) const;  // k = 0 is the farthest; NULL without a pool or past the count
 
     void GetWorldMinMax(nMinMax& out) const override;  // the world position merged with the particles of the last sort
+    nRenderable* GetRenderable() override { return this; }
     void Enqueue(nItem* camera, nRenderablePrimitiveList* list, int32_t pass) override;
 
     void SetSpray(float angle)

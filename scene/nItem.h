@@ -13,6 +13,7 @@ class nMItem;
 class nMetaTag;
 class nMinMax;
 class nQuaternion;
+class nRenderable;
 
 // Bits of an item's flag word.
 enum nItemFlag : uint32_t
@@ -54,6 +55,7 @@ public:
     virtual void UpdateWorldMatrix();                 // rebuilds what the dirty bits say; nothing when clean
     virtual void SetParent(nItem* parent);            // keeps the local matrix; repairs a parent loop; refuses itself
     virtual void GetWorldMinMax(nMinMax& out) const;  // here both corners are the world translation as last computed (not updated)
+    virtual nRenderable* GetRenderable() { return 0; }  // what the renderer queues for this item; none here
     virtual ~nItem();                                 // children become roots (local unchanged); leaves the parent
 
     // Access.

@@ -33,6 +33,7 @@ public:
     ~nObject() override;
 
     void GetWorldMinMax(nMinMax& out) const override;  // in the object's own space: bone boxes, the geometry's bounds, or the origin
+    nRenderable* GetRenderable() override { return this; }
     virtual bool SetupSkinning();                      // rebuilds the skin for the geometry; false (logged, no skin) when out of memory
     virtual void FreeSkinning();                       // no skin
     virtual bool SetBone(int32_t index, nItem* item);  // false outside the bone range; a bound item is flagged as a bone

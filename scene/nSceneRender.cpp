@@ -53,7 +53,8 @@ void nScene::RenderToQueue(uint32_t flags)
             int32_t kind = item->GetKind();
             if (kind != ManagedItemObject && kind != ManagedItemEmitter && kind != ManagedItemTerrain) continue;
             if (editing && (item->GetFlags() & MItemFlagNoToolDraw)) continue;
-            if (nRenderable* drawable = dynamic_cast<nRenderable*>(item->GetItem())) renderer->QueueRenderable(drawable);
+            nItem* node = item->GetItem();
+            if (nRenderable* drawable = node ? node->GetRenderable() : 0) renderer->QueueRenderable(drawable);
         }
     }
     if (!(flags & SceneRenderFlagDisableScript) && m_events) {

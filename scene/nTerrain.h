@@ -76,6 +76,7 @@ public:
 
     explicit nTerrain(nOrvex* engine);
     ~nTerrain() override;  // samples, normals, tree, layers, blend map
+    nRenderable* GetRenderable() override { return this; }
 
     // Grid width w, grid height h (samples), p points per unit; frees the old grid first.
     // False (logged) for sizes outside 1..kMaxGridSide, a p that is not a positive finite number,

@@ -1,6 +1,7 @@
 // Scene render passes on the recording renderer, and the scene's answers to light queries.
 
 #include <gtest/gtest.h>
+#include <algorithm>
 
 #include <string>
 #include <vector>
@@ -10,9 +11,11 @@
 #include "render/nPropertyRequest.h"
 #include "render/nRenderer.h"
 #include "scene/nCamera.h"
+#include "scene/nEmitter.h"
 #include "scene/nLight.h"
 #include "scene/nObject.h"
 #include "scene/nScene.h"
+#include "scene/nTerrain.h"
 #include "tests/scene/kit/nKitScene.h"
 #include "tests/support/nLogCapture.h"
 
@@ -99,6 +102,33 @@ TEST(SceneRender, EditModeLeavesOutItemsFlaggedForNoToolDrawing)
         EXPECT_EQ(k.renderer.GetRenderQueue().GetCount(), mode == ToolEdit ? 1 : 2);
         k.renderer.ResetRenderQueue();
     }
+}
+
+// Objects, emitters and terrains are queued as the drawables they are; cameras, lights,
+// triggers and inactive items are not.
+TEST(SceneRender, QueuesEveryDrawableKindAsItself)
+{
+    nKitScene k;
+    k.scene->CreateCamera("eye");
+    nMItem* object = k.scene->CreateObject("object", nullptr);
+    k.scene->CreateLight("sun", 0, 1.0f);
+    nMItem* emitter = k.scene->CreateEmitter("sparks");
+    k.scene->CreateTrigger("zone");
+    nMItem* terrain = k.scene->CreateTerrain("ground");
+    k.scene->CreateObject("off", nullptr)->SetActive(false, false);
+    k.scene->Evaluate(0);
+    k.scene->RenderToQueue(SceneRenderFlagDisableScript);
+    std::vector<nRenderable*> queued;
+    for (const nList<nRenderable*>::Node* n = k.renderer.GetRenderQueue().GetHead(); n; n = n->next) queued.push_back(n->value);
+    std::vector<nRenderable*> expected = {
+        &static_cast<nMObject*>(object)->GetObject(),
+        &static_cast<nMEmitter*>(emitter)->GetEmitter(),
+        &static_cast<nMTerrain*>(terrain)->GetTerrain(),
+    };
+    std::sort(queued.begin(), queued.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(queued, expected);
+    k.renderer.ResetRenderQueue();
 }
 
 // A scene with lights along +x at the given distances, priorities and ranges.
