@@ -7,6 +7,11 @@
 // Doubly linked list of heap nodes, one class per element type. The list owns its nodes and
 // the value inside each node: an nString element is a private copy, an nSharedPtr element
 // holds one reference, a raw pointer element owns nothing it points at.
+//
+// A list may instead hold nodes its caller keeps (Link): inside the values themselves, for
+// lists every value of a kind is in, so that joining and leaving take no memory. Such a
+// list never frees a node: it is emptied with Release, never Clear, and is empty when it is
+// destroyed; its nodes leave through Unlink.
 
 template<class T>
 struct nListNode
@@ -58,6 +63,12 @@ public:
     template<class K> bool Remove(const K& key);  // unlinks and frees the first match; true when found
     Node* Unlink(Node* node);                     // detaches the node (NULL gives NULL); the caller deletes it
     void Clear();                                 // frees every node (and so its string or reference)
+
+    // Caller-kept nodes. An unlinked node has NULL links (as constructed, or after Unlink or
+    // Release); Holds tells it from a linked one.
+    Node* Link(Node* node, Node* after);  // links an unlinked node after after (NULL: at the tail); returns node
+    void Release();                       // empties the list, unlinking every node without freeing it
+    bool Holds(const Node* node) const { return node->prev || m_head == node; }
     Node* GetNode(int32_t index) const;           // NULL for a negative index or one at or past the count
     T GetAt(int32_t index) const;                 // the node's value; T() (NULL, empty pointer) when there is none
     void Begin(Iterator& it, Node* node) const;   // next Iterate hands out node's successor
@@ -79,22 +90,7 @@ template<class T>
 nListNode<T>* nList<T>::InsertAfter(const T& value, Node* node)
 {
     Node* n = new (std::nothrow) Node(value);
-    if (!n) return 0;
-    if (node) {
-        n->prev = node;
-        n->next = node->next;
-        if (node->next) node->next->prev = n;
-        node->next = n;
-        if (node == m_tail) m_tail = n;
-    } else {
-        n->prev = m_tail;
-        if (m_tail) m_tail->next = n;
-        else m_head = n;
-        m_tail = n;
-    }
-    ++m_count;
-    ++m_version;
-    return n;
+    return n ? Link(n, node) : 0;
 }
 
 template<class T>
@@ -174,6 +170,43 @@ void nList<T>::Clear()
     while (n) {
         Node* next = n->next;
         delete n;
+        n = next;
+    }
+}
+
+template<class T>
+nListNode<T>* nList<T>::Link(Node* n, Node* node)
+{
+    if (node) {
+        n->prev = node;
+        n->next = node->next;
+        if (node->next) node->next->prev = n;
+        node->next = n;
+        if (node == m_tail) m_tail = n;
+    } else {
+        n->prev = m_tail;
+        n->next = 0;
+        if (m_tail) m_tail->next = n;
+        else m_head = n;
+        m_tail = n;
+    }
+    ++m_count;
+    ++m_version;
+    return n;
+}
+
+template<class T>
+void nList<T>::Release()
+{
+    Node* n = m_head;
+    m_head = 0;
+    m_tail = 0;
+    m_count = 0;
+    ++m_version;
+    while (n) {
+        Node* next = n->next;
+        n->prev = 0;
+        n->next = 0;
         n = next;
     }
 }

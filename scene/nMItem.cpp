@@ -95,11 +95,11 @@ nMItem::nMItem(nScene* scene)
       m_active(true),
       m_helper(false),
       m_initialRecorded(false),
+      m_deleteRaised(false),
       m_scene(scene),
       m_uid(-1),
       m_priority(0.5f),
-      m_links{0, 0, 0, 0, 0, 0},
-      m_deleteRaised(false)
+      m_links{nListNode<nMItem*>(this), nListNode<nMItem*>(this), nListNode<nMItem*>(this), 0, 0, 0}
 {
     nPhysicWorld* world = m_scene ? m_scene->GetPhysicWorld() : 0;
     if (world) {

@@ -171,6 +171,7 @@ protected:
     bool m_active;
     bool m_helper;
     bool m_initialRecorded;
+    bool m_deleteRaised;
     nScene* m_scene;
     int32_t m_uid;
     float m_priority;
@@ -185,18 +186,19 @@ private:
     void SetOwnActive(bool active);  // the active byte, queue and OnActivate of this item alone
 
     // Where the item stands in each of its scene's lists, so that leaving a list takes no
-    // search; NULL when it is not in that list.
+    // search. The lists of every item, of the active ones and of the item's kind link the
+    // item's own nodes (nList::Link; unlinked while it is not in the list); the queues link
+    // heap nodes, NULL when it is not queued.
     struct SceneLinks
     {
-        nListNode<nMItem*>* all;
-        nListNode<nMItem*>* active;
-        nListNode<nMItem*>* kind;
+        nListNode<nMItem*> all;
+        nListNode<nMItem*> active;
+        nListNode<nMItem*> kind;
         nListNode<nMItem*>* activation;
         nListNode<nMItem*>* deactivation;
         nListNode<nMItem*>* deletion;
     };
     SceneLinks m_links;
-    bool m_deleteRaised;
 };
 
 #endif

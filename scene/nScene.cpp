@@ -126,6 +126,10 @@ nScene::~nScene()
 {
     SetScriptGlobals(0);
     DeleteContent(false);
+    // Lists of the items' own nodes never free them; what a refused deletion left is let go.
+    ReleaseList(m_activeItems);
+    ReleaseList(m_allItems);
+    for (nList<nMItem*>& list : m_kindLists) ReleaseList(list);
     delete m_physicWorld;
     m_physicWorld = 0;
     delete m_profilerFont;
@@ -201,16 +205,15 @@ void nScene::DeleteContent(bool keepScripts)
     m_name.Clear();
     DestroyGroups();
 
-    ClearQueue(m_activeItems, &nMItem::SceneLinks::active);
-    for (int32_t kind = 0; kind < ManagedItemKindCount; ++kind)
-        ClearQueue(m_kindLists[kind], &nMItem::SceneLinks::kind);
+    ReleaseList(m_activeItems);
+    for (nList<nMItem*>& list : m_kindLists) ReleaseList(list);
 
     // Handlers run during these deletions may create, queue or (de)activate items; every
     // item leaves all lists when it is unregistered, and items created meanwhile are
     // deleted by this same loop.
     while (ItemNode* head = m_allItems.GetHead()) {
         nMItem* item = head->value;
-        Unlink(m_allItems, item->m_links.all);
+        Delist(m_allItems, item->m_links.all);
         item->RaiseOnDelete();
         delete item;
     }
@@ -239,14 +242,8 @@ void nScene::DeleteContent(bool keepScripts)
 void nScene::RegisterItem(nMItem* item)
 {
     if (!item) return;
-    if (!item->m_links.active) {
-        item->m_links.active = m_activeItems.InsertAfter(item, 0);
-        ++m_activeVersion;
-    }
-    if (!item->m_links.all) {
-        item->m_links.all = m_allItems.InsertAfter(item, 0);
-        ++m_allVersion;
-    }
+    Enlist(m_activeItems, item->m_links.active);
+    Enlist(m_allItems, item->m_links.all);
 }
 
 void nScene::UnregisterItem(nMItem* item)
@@ -269,9 +266,9 @@ void nScene::UnregisterItem(nMItem* item)
     Unlink(m_deletionQueue, item->m_links.deletion);
     Unlink(m_pendingActivations, item->m_links.activation);
     Unlink(m_pendingDeactivations, item->m_links.deactivation);
-    if (item->m_kind > 0 && item->m_kind < ManagedItemKindCount) Unlink(m_kindLists[item->m_kind], item->m_links.kind);
-    Unlink(m_allItems, item->m_links.all);
-    Unlink(m_activeItems, item->m_links.active);
+    if (item->m_kind > 0 && item->m_kind < ManagedItemKindCount) Delist(m_kindLists[item->m_kind], item->m_links.kind);
+    Delist(m_allItems, item->m_links.all);
+    Delist(m_activeItems, item->m_links.active);
     RemoveItemFromGroups(item);
 }
 
@@ -291,8 +288,7 @@ void nScene::AddCreatedItem(nMItem* item, const char* name)
 {
     if (!item) return;
     item->SetName(name);
-    if (item->m_kind > 0 && item->m_kind < ManagedItemKindCount && !item->m_links.kind)
-        item->m_links.kind = m_kindLists[item->m_kind].InsertAfter(item, 0);
+    if (item->m_kind > 0 && item->m_kind < ManagedItemKindCount) Enlist(m_kindLists[item->m_kind], item->m_links.kind);
     AssignItemUid(item);
     NotifyListeners(SceneEventItemCreated, &item);
 }
@@ -302,13 +298,31 @@ nList<nMItem*>& nScene::GetKindList(int32_t kind)
     return m_kindLists[kind > 0 && kind < ManagedItemKindCount ? kind : 0];
 }
 
-// Queues.
+// Lists and queues.
+
+void nScene::Enlist(nList<nMItem*>& list, nListNode<nMItem*>& node)
+{
+    if (list.Holds(&node)) return;
+    list.Link(&node, 0);
+    ListChanged(list);
+}
+
+void nScene::Delist(nList<nMItem*>& list, nListNode<nMItem*>& node)
+{
+    if (!list.Holds(&node)) return;
+    list.Unlink(&node);
+    ListChanged(list);
+}
+
+void nScene::ReleaseList(nList<nMItem*>& list)
+{
+    list.Release();
+    ListChanged(list);
+}
 
 void nScene::Unlink(nList<nMItem*>& list, nListNode<nMItem*>*& node)
 {
     if (!node) return;
-    if (&list == &m_activeItems) ++m_activeVersion;
-    if (&list == &m_allItems) ++m_allVersion;
     delete list.Unlink(node);
     node = 0;
 }
@@ -317,6 +331,10 @@ void nScene::ClearQueue(nList<nMItem*>& list, nListNode<nMItem*>* nMItem::SceneL
 {
     for (ItemNode* n = list.GetHead(); n; n = n->next) n->value->m_links.*link = 0;
     list.Clear();
+}
+
+void nScene::ListChanged(const nList<nMItem*>& list)
+{
     if (&list == &m_activeItems) ++m_activeVersion;
     if (&list == &m_allItems) ++m_allVersion;
 }
@@ -338,7 +356,7 @@ void nScene::ProcessPendingActivations()
     for (ItemNode* n = m_pendingActivations.GetHead(); n; n = n->next) ApplyItemActivation(n->value, true);
     for (ItemNode* n = m_pendingDeactivations.GetHead(); n; n = n->next) {
         nMItem* item = n->value;
-        Unlink(m_activeItems, item->m_links.active);
+        Delist(m_activeItems, item->m_links.active);
         if (item->m_physicItem) item->m_physicItem->Enable(false);
     }
     ClearQueue(m_pendingActivations, &nMItem::SceneLinks::activation);
@@ -348,14 +366,8 @@ void nScene::ProcessPendingActivations()
 bool nScene::ApplyItemActivation(nMItem* item, bool active)
 {
     if (!item) return true;
-    if (active) {
-        if (!item->m_links.active) {
-            item->m_links.active = m_activeItems.InsertAfter(item, 0);
-            ++m_activeVersion;
-        }
-    } else {
-        Unlink(m_activeItems, item->m_links.active);
-    }
+    if (active) Enlist(m_activeItems, item->m_links.active);
+    else Delist(m_activeItems, item->m_links.active);
     if (item->m_physicItem) item->m_physicItem->Enable(active);
     return true;
 }
@@ -392,10 +404,10 @@ void nScene::FlushDeletionQueue()
         NotifyListeners(SceneEventItemDeleting, &item);
         if (item->m_item && item->m_item == m_currentCamera) m_currentCamera = 0;
         nTrigger::RemoveFromTriggers(this, item, true);
-        Unlink(m_activeItems, item->m_links.active);
+        Delist(m_activeItems, item->m_links.active);
         Unlink(m_pendingActivations, item->m_links.activation);
         Unlink(m_pendingDeactivations, item->m_links.deactivation);
-        if (item->m_kind > 0 && item->m_kind < ManagedItemKindCount) Unlink(m_kindLists[item->m_kind], item->m_links.kind);
+        if (item->m_kind > 0 && item->m_kind < ManagedItemKindCount) Delist(m_kindLists[item->m_kind], item->m_links.kind);
         Unlink(m_deletionQueue, item->m_links.deletion);
         item->RaiseOnDelete();
         delete item;
@@ -435,11 +447,9 @@ void nScene::SortLightsByPriority()
     for (ItemNode* n = lights.GetHead(); n; n = n->next) sorted.push_back(n->value);
     std::stable_sort(sorted.begin(), sorted.end(),
                      [](const nMItem* a, const nMItem* b) { return a->m_priority > b->m_priority; });
-    size_t i = 0;
-    for (ItemNode* n = lights.GetHead(); n; n = n->next) {
-        n->value = sorted[i++];
-        n->value->m_links.kind = n;
-    }
+    // Each light's node is its own: the list is linked again in the sorted order.
+    lights.Release();
+    for (nMItem* light : sorted) lights.Link(&light->m_links.kind, 0);
 }
 
 // Listeners.

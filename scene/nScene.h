@@ -447,8 +447,12 @@ private:
     template<class Policy, class F> void WalkAll(F f) { Walk<Policy>(m_allWalk, m_allItems, m_allVersion, f); }
     template<class Policy, class F> void WalkActive(F f) { Walk<Policy>(m_activeWalk, m_activeItems, m_activeVersion, f); }
     static bool Snapshot(ItemArray& array, nList<nMItem*>& list, uint32_t version);        // false when out of memory
-    void Unlink(nList<nMItem*>& list, nListNode<nMItem*>*& node);                          // leaves a list through the item's own link
-    void ClearQueue(nList<nMItem*>& list, nListNode<nMItem*>* nMItem::SceneLinks::*link);  // empties a list and its links
+    void Enlist(nList<nMItem*>& list, nListNode<nMItem*>& node);                           // joins a list through the item's own node, at the tail; nothing when in it
+    void Delist(nList<nMItem*>& list, nListNode<nMItem*>& node);                           // leaves it; nothing when not in it
+    void ReleaseList(nList<nMItem*>& list);                                                // empties a list of the items' own nodes
+    void Unlink(nList<nMItem*>& list, nListNode<nMItem*>*& node);                          // leaves a queue through the item's own link
+    void ClearQueue(nList<nMItem*>& list, nListNode<nMItem*>* nMItem::SceneLinks::*link);  // empties a queue and its links
+    void ListChanged(const nList<nMItem*>& list);                                          // the version of the active or all-items list moves on
     void DestroyGroups();                                                                  // every group, listed or removed
 
     nOrvex* m_engine;

@@ -406,7 +406,7 @@ void nScene::ReadItems(FileRead& read)
         if (read.group) read.group->AddItem(item, false);
         // The active byte decides, not IsActive: a light read at zero intensity stays
         // active and comes back when its intensity does.
-        if (!item->nMItem::IsActive()) Unlink(m_activeItems, item->m_links.active);
+        if (!item->nMItem::IsActive()) Delist(m_activeItems, item->m_links.active);
     }
 }
 

@@ -131,6 +131,54 @@ TEST(nListPointer, ClearDoesNotTouchThePointees)
     delete owned;
 }
 
+// Caller-kept nodes against heap nodes: the same random joins (at the tail or after a
+// member), leavings and releases on a list of each kind keep the same values in the same
+// order, and Holds says which values are in.
+TEST(nListPointer, CallerKeptNodesBehaveAsHeapNodes)
+{
+    const int kValues = 8;
+    nList<int*> kept;
+    nList<int*> heap;
+    std::vector<nListNode<int*>> nodes;
+    for (int i = 0; i < kValues; ++i) nodes.emplace_back(P(i));
+    std::vector<nListNode<int*>*> heapNodes(kValues, nullptr);
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t bound) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 16) % bound;
+    };
+    for (int step = 0; step < 400; ++step) {
+        const int i = (int)next(kValues);
+        const uint32_t action = next(20);
+        if (action == 0) {
+            kept.Release();
+            heap.Clear();
+            heapNodes.assign(kValues, nullptr);
+        } else if (kept.Holds(&nodes[i])) {
+            kept.Unlink(&nodes[i]);
+            delete heap.Unlink(heapNodes[i]);
+            heapNodes[i] = nullptr;
+        } else {
+            // After a member chosen at random, or at the tail when none is.
+            const int after = (int)next(kValues);
+            const bool member = kept.Holds(&nodes[after]);
+            EXPECT_EQ(kept.Link(&nodes[i], member ? &nodes[after] : nullptr), &nodes[i]);
+            heapNodes[i] = heap.InsertAfter(P(i), member ? heapNodes[after] : nullptr);
+        }
+        ASSERT_EQ(Values(kept), Values(heap)) << "step " << step;
+        for (int v = 0; v < kValues; ++v) {
+            EXPECT_EQ(kept.Holds(&nodes[v]), heapNodes[v] != nullptr) << "step " << step << ", value " << v;
+            if (!kept.Holds(&nodes[v])) {
+                EXPECT_EQ(nodes[v].prev, nullptr);
+                EXPECT_EQ(nodes[v].next, nullptr);
+            }
+        }
+    }
+    kept.Release();  // the nodes are the vector's: the list lets them go unfreed
+    EXPECT_EQ(kept.GetCount(), 0);
+    EXPECT_FALSE(kept.Holds(&nodes[0]));
+}
+
 struct Shared : nSharedObject
 {
     explicit Shared(int* deaths) : deaths(deaths) {}
