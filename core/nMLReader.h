@@ -192,12 +192,52 @@ const Rule* nMLFindRule(const Rule (&rules)[N], const nMetaTag* tag)
     return 0;
 }
 
+// The rows of a long table by the length of their names, made once beside the table: Find
+// compares a tag only with the rows of its name's length, in row order, and so finds the row
+// nMLFindRule finds (a name test needs equal lengths; a NULL row name, which names the tags
+// of empty names, counts as length 0). Names longer than kLongest share one group. For the
+// records whose children run through most of a long table, such as "MItem":
+//     static const nMLRuleIndex kRows(kTags);
+//     nMLReadChildren(*this, document, tag, kRows, "MItem");
+template<class Rule, size_t N>
+class nMLRuleIndex
+{
+public:
+    static_assert(N <= 64, "a row index holds tables of up to 64 rows");
+    static const size_t kLongest = 31;
+
+    explicit nMLRuleIndex(const Rule (&rules)[N]) : m_rules(rules), m_rows()
+    {
+        for (size_t i = 0; i < N; ++i) m_rows[Group(rules[i].length)] |= uint64_t(1) << i;
+    }
+
+    const Rule* Find(const nMetaTag* tag) const
+    {
+        for (uint64_t rows = m_rows[Group((size_t)tag->GetName().GetLength())]; rows; rows &= rows - 1) {
+            const Rule& rule = m_rules[__builtin_ctzll(rows)];
+            if (IsTagNamed(tag, rule.tag, rule.length)) return &rule;
+        }
+        return 0;
+    }
+
+private:
+    static size_t Group(size_t length) { return length < kLongest ? length : kLongest; }
+
+    const Rule (&m_rules)[N];
+    uint64_t m_rows[kLongest + 1];  // bit i: row i has a name of that length
+};
+
+template<class Rule, size_t N>
+const Rule* nMLFindRule(const nMLRuleIndex<Rule, N>& rules, const nMetaTag* tag)
+{
+    return rules.Find(tag);
+}
+
 // Reads each child of parent, in order, by the first row naming it; a child no row names
 // warns nMLWarnUnknownTag(child, recordName), or is passed over silently when recordName is
-// NULL. Gives how many children were unknown.
-template<class T, size_t N>
-int32_t nMLReadChildren(T& record, nMetaFile* document, nMetaTag* parent, const nMLTagRule<T> (&rules)[N],
-                        const char* recordName)
+// NULL. Gives how many children were unknown. Rules: the table, or its nMLRuleIndex.
+template<class T, class Rules>
+int32_t nMLReadChildren(T& record, nMetaFile* document, nMetaTag* parent, const Rules& rules, const char* recordName)
 {
     int32_t unknown = 0;
     nMetaTagIterator it;

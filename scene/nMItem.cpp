@@ -403,7 +403,8 @@ bool nMItem::Deserialize(nMetaFile* document, nMetaTag* tag)
         {"ProxyFlag", 0},
         {"ProxyRootParamTo", 0},
     };
-    nMLReadChildren(*this, document, tag, kTags, "MItem");
+    static const nMLRuleIndex kRows(kTags);  // files hold thousands of items, each running through the table
+    nMLReadChildren(*this, document, tag, kRows, "MItem");
     const OlderFormTags older = FindOlderFormTags(tag);
     nMetaTag* const scriptUnitTag = older.scriptUnit;
     nMetaTag* const tauTag = older.tau;

@@ -325,6 +325,41 @@ TEST(nMLReader, RowsFindTheTagsTheNameTestNames)
     }
 }
 
+// The row index finds the row the table's own search finds, names of every length and of
+// no length included, and the first of two rows of one name.
+TEST(nMLReader, RowIndexFindsTheRowsOfTheTableSearch)
+{
+    struct Record
+    {
+    };
+    static const nMLTagRule<Record> kRows[] = {
+        {"Id", 0},
+        {"UId", 0},
+        {"Ie", 0},
+        {"Priority", 0},
+        {"Id", 0},  // a second row of one name: the first one is found
+        {"ScriptLogicFq", 0},
+        {"ProxyRootParamToTheFarSideOfTheScene", 0},  // longer than the index groups by length
+        {"ProxyRootParamToTheFarSideOfTheScenery", 0},
+        {"", 0},
+        {0, 0},
+        {"X", 0},
+    };
+    static const nMLRuleIndex kIndex(kRows);
+    const char* const names[] = {"Id", "Ie", "If", "UId", "Priority", "Priorite", "ScriptLogicFq", "ScriptLogicFQ",
+                                 "ProxyRootParamToTheFarSideOfTheScene", "ProxyRootParamToTheFarSideOfTheScenery",
+                                 "ProxyRootParamToTheFarSideOfTheScenes", "", "X", "Y"};
+    for (const char* name : names) {
+        nMetaTag tag(name);
+        EXPECT_EQ(nMLFindRule(kIndex, &tag), nMLFindRule(kRows, &tag)) << name;
+    }
+    nMetaTag unnamed;  // no name at all: the NULL row, as the table search finds
+    EXPECT_EQ(nMLFindRule(kIndex, &unnamed), nMLFindRule(kRows, &unnamed));
+    EXPECT_EQ(nMLFindRule(kIndex, &unnamed), &kRows[9]);
+    nMetaTag id("Id");
+    EXPECT_EQ(nMLFindRule(kIndex, &id), &kRows[0]);
+}
+
 TEST(nMLReader, AppendTagKeepsOrFreesTheChild)
 {
     nMetaTag parent("P");
