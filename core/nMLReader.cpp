@@ -4,16 +4,16 @@
 #include "core/nString.h"
 #include "core/nVector.h"
 
-bool nMLCheckRoot(const nMetaTag* tag, const char* rootName, const char* what)
-{
-    return nMLCheckRoot(tag, {rootName}, what);
-}
-
 bool nMLCheckRoot(const nMetaTag* tag, std::initializer_list<const char*> rootNames, const char* what)
 {
     if (tag)
         for (const char* name : rootNames)
             if (IsTagNamed(tag, name)) return true;
+    return nMLRefuseRoot(tag, what);
+}
+
+bool nMLRefuseRoot(const nMetaTag* tag, const char* what)
+{
     *g_log << "[!] Could not parse " << what << ". Root tag id is incorrect ("
            << (tag ? tag->GetName().GetCStr() : "") << ").\n";
     return false;

@@ -113,8 +113,15 @@ inline bool AppendTag(nMetaTag* parent, nMetaTag* child)
 // True when tag is named rootName (or one of rootNames). Otherwise logs
 // "[!] Could not parse <what>. Root tag id is incorrect (<name found>).\n" (a NULL tag: an
 // empty name) and gives false.
-bool nMLCheckRoot(const nMetaTag* tag, const char* rootName, const char* what);
 bool nMLCheckRoot(const nMetaTag* tag, std::initializer_list<const char*> rootNames, const char* what);
+bool nMLRefuseRoot(const nMetaTag* tag, const char* what);  // the check's error line; false
+
+// The one-name form, inline: readers of records met by the thousand (items, their nodes) check
+// every one, and the length of a literal name is then counted where the call is compiled.
+inline bool nMLCheckRoot(const nMetaTag* tag, const char* rootName, const char* what)
+{
+    return (tag && IsTagNamed(tag, rootName)) || nMLRefuseRoot(tag, what);
+}
 
 // The same error line for a root worded otherwise: "[!] " + errorStart + name found + ").\n".
 void nMLLogWrongRoot(const nMetaTag* tag, const char* errorStart);

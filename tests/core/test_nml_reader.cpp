@@ -57,9 +57,11 @@ TEST(nMLReader, RootCheckOfOneNameAndTheOlderWordings)
     nLogCapture cap;
     EXPECT_TRUE(nMLCheckRoot(tag, "Motions", "motion"));
     EXPECT_FALSE(nMLCheckRoot(tag, "Motion", "motion"));
+    EXPECT_FALSE(nMLCheckRoot(0, "Motions", "motion"));
     nMLLogWrongRoot(tag, "Could not parse motion, root tag id is incorrect (");
     nMLLogWrongRoot(0, "could not parse managed camera. Root tag id is incorrect (");
     EXPECT_EQ(cap.Lines(), (Lines{"[!] Could not parse motion. Root tag id is incorrect (Motions).\n",
+                                  "[!] Could not parse motion. Root tag id is incorrect ().\n",
                                   "[!] Could not parse motion, root tag id is incorrect (Motions).\n",
                                   "[!] could not parse managed camera. Root tag id is incorrect ().\n"}));
 }
