@@ -138,9 +138,9 @@ protected:
     nMatrix3 m_rotationMatrix;
     float m_opacity;
     nMItem* m_managedItem;
-    nMetaFile m_registry;
     nMatrix4 m_inverseWorld;
     nVector m_target;
+    nMetaFile m_registry;         // beside the child list: deleting an item reads both
     nList<nItem*> m_children;     // attach order, the order every other walk and the writers see
     nList<nItem*>::Node* m_link;  // this item's node in the parent's child list; NULL for a root
     int32_t m_childCapacity;      // room in m_childItems (kInlineChildren while it points at m_inlineChildren)

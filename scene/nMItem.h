@@ -176,9 +176,6 @@ protected:
     int32_t m_uid;
     float m_priority;
     nString m_name;
-    nMatrix4 m_initialMatrix;
-    nMatrix4 m_logicMatrix;
-    nMatrix4 m_previousLogicMatrix;
 
 private:
     friend class nScene;
@@ -188,7 +185,8 @@ private:
     // Where the item stands in each of its scene's lists, so that leaving a list takes no
     // search. The lists of every item, of the active ones and of the item's kind link the
     // item's own nodes (nList::Link; unlinked while it is not in the list); the queues link
-    // heap nodes, NULL when it is not queued.
+    // heap nodes, NULL when it is not queued. They follow the name: deleting an item reads
+    // both, and not the matrices after them.
     struct SceneLinks
     {
         nListNode<nMItem*> all;
@@ -199,6 +197,9 @@ private:
         nListNode<nMItem*>* deletion;
     };
     SceneLinks m_links;
+    nMatrix4 m_initialMatrix;
+    nMatrix4 m_logicMatrix;
+    nMatrix4 m_previousLogicMatrix;
 };
 
 #endif
