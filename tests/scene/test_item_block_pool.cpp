@@ -58,6 +58,26 @@ TEST(ItemBlockPool, BlocksAreAlignedDistinctAndWholeThroughManyChunks)
     }
 }
 
+// Given blocks are taken again the last given first, whole and unchanged by the taking (which
+// asks the cache for the next one ahead).
+TEST(ItemBlockPool, GivenBlocksComeBackLastGivenFirst)
+{
+    if (!nItemBlockPool::IsPooled()) GTEST_SKIP() << "blocks come from the heap under AddressSanitizer";
+    nItemBlockPool pool(1280);
+    std::vector<unsigned char*> given;
+    for (int i = 0; i < 100; ++i) given.push_back(static_cast<unsigned char*>(pool.Take()));
+    for (size_t i = 0; i < given.size(); ++i) {
+        std::memset(given[i], (int)i, pool.GetBlockSize());
+        pool.Give(given[i]);
+    }
+    for (size_t i = given.size(); i-- > 0;) {
+        unsigned char* b = static_cast<unsigned char*>(pool.Take());
+        ASSERT_EQ(b, given[i]);
+        EXPECT_EQ(b[sizeof(void*)], (unsigned char)i);  // past the free-list link
+        EXPECT_EQ(b[pool.GetBlockSize() - 1], (unsigned char)i);
+    }
+}
+
 // A larger object derived from the scene's object: the heap serves it, the pool the others.
 class BigObject : public nMObject
 {
