@@ -80,6 +80,19 @@ void PrefetchOwned(nMItem* item, int32_t level)
     }
 }
 
+// Items and what they own lie far apart in memory; what the items down a list being deleted
+// from its head will free is asked for early, level by level, so that their destruction does
+// not wait for it. The list is walked from the head every time: handlers run by a deletion
+// may change it.
+void PrefetchDeletionsAhead(const ItemNode* head)
+{
+    const ItemNode* ahead = head;
+    for (int32_t d = 1; ahead && d <= kDeletionStep * kDeletionLevels; ++d) {
+        ahead = ahead->next;
+        if (ahead && d % kDeletionStep == 0) PrefetchOwned(ahead->value, kDeletionLevels - d / kDeletionStep);
+    }
+}
+
 }
 
 nScene::nScene(nOrvex* engine, nScriptVM* vm)
@@ -213,6 +226,7 @@ void nScene::DeleteContent(bool keepScripts)
     // deleted by this same loop.
     while (ItemNode* head = m_allItems.GetHead()) {
         nMItem* item = head->value;
+        PrefetchDeletionsAhead(head);
         Delist(m_allItems, item->m_links.all);
         item->RaiseOnDelete();
         delete item;
@@ -393,14 +407,7 @@ void nScene::FlushDeletionQueue()
     // The head is read again for every item: handlers may queue more during the flush.
     while (ItemNode* head = m_deletionQueue.GetHead()) {
         nMItem* item = head->value;
-        // Items and what they own lie far apart in memory; what the items down the queue
-        // will free is asked for early, level by level, so that their destruction does not
-        // wait for it.
-        ItemNode* ahead = head;
-        for (int32_t d = 1; ahead && d <= kDeletionStep * kDeletionLevels; ++d) {
-            ahead = ahead->next;
-            if (ahead && d % kDeletionStep == 0) PrefetchOwned(ahead->value, kDeletionLevels - d / kDeletionStep);
-        }
+        PrefetchDeletionsAhead(head);
         NotifyListeners(SceneEventItemDeleting, &item);
         if (item->m_item && item->m_item == m_currentCamera) m_currentCamera = 0;
         nTrigger::RemoveFromTriggers(this, item, true);
