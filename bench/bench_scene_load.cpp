@@ -4,17 +4,35 @@
 // linear and cheap beside the text. The file is served from the memory file system and the
 // geometries from the engine's resource cache; the scene has no physics world.
 //
-// Figures on the shared 8-core machine, load average 1.3 to 2, medians of 30 repetitions of both
-// sides randomly interleaved (--benchmark_enable_random_interleaving), three runs: parse 5.9 to
-// 6.8 ms, load 11.6 to 13.5 ms, the load 1.95 to 1.98 times the parse; 2.42 to 2.45 times before
-// the reader's rows counted their names once and compared them word-wise, the child walk became
-// inline and the managed item found its older-form children in one walk. Most of what is left
-// beyond the parse is memory: the 160,000 tags (96 bytes each) are cold again after the parse and
-// every object is 1.3 KB. Tried and dropped: list nodes from a block pool (fewer instructions, but
-// its free list is read block by block from cold memory where the heap carves fresh memory, no
-// faster overall) and prefetching the next item while the scene deletes one (no change).
-// A later run of seven interleaved repetitions, load average 6 falling to 2: parse 6.18 ms,
-// load 12.4 ms, 2.01 times: at the target, not within it.
+// Figures on the shared 8-core machine, medians of 15 repetitions of both sides randomly
+// interleaved (--benchmark_enable_random_interleaving), nine runs beside nine of the code before,
+// alternating, load average 0.7 to 3.6: parse 7.6 to 10.4 ms (median 8.2), load 13.8 to 18.2 ms
+// (median 15.3), the load 1.66 to 2.07 times the parse, median 1.75; before, in the same runs,
+// 1.86 to 2.55 times, median 1.98 (load median 16.8 ms). Runs of one binary differ by up to a
+// third here, so the two were alternated and compared by median. What brought the load down:
+// the scene's lists of all items, of the active ones and of each kind link nodes inside the
+// items (no heap node per item and list: a node was a malloc when made and a free when deleted,
+// and the heap merged the freed nodes at the next large allocation); the managed item's reader
+// looks a child's row up among the rows of its name's length (the row search of its 24-row
+// table was the reader's largest own cost); one-name root checks are inline; the deletion
+// reads fewer lines of each item (the links after the name, the registry beside the child
+// list); the object pool asks for the next block while one is built; content deletion asks
+// for the items ahead as the deletion flush does. Earlier: 2.42 times before the reader's rows
+// counted their names once and compared them word-wise.
+//
+// Most of what is left beyond the parse is memory: the uid pre-scan is a chain of misses, one
+// item tag after the other; building writes every line of each 1.3 KB object; deleting reads
+// about ten of its twenty. The deletion's share also moves between a tenth and a sixth of the
+// load from one build to the next with its own code unchanged (functions elsewhere placed 16
+// bytes apart), so two builds can differ by that much. Tried and dropped: list nodes from a
+// block pool (its free list is read from cold memory; no faster), prefetching in the item
+// loop (next item's tags by sibling or by address range), in the uid pre-scan (its own walk
+// ahead misses) and by an array of the items while deleting (no change); the pre-scan keeping
+// every item's keys for the item loop (walking the rest of each "MItem" there costs more than
+// the second walk); releasing the active and kind lists in one walk or from the tail (the
+// first touch of a link line costs the same wherever it happens); each node's child-list node
+// inside the node (64 bytes more per object, no gain seen); freeing each item's tags as soon
+// as read (much slower: the tag pool then hands slots out of document order to the next parse).
 //
 // Beside them, the load of one chain of items, each the child of the next, at 20,000 and 40,000
 // items with its links written leaf first or root first: the time per item must not grow with
