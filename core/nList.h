@@ -63,16 +63,16 @@ public:
     template<class K> bool Remove(const K& key);  // unlinks and frees the first match; true when found
     Node* Unlink(Node* node);                     // detaches the node (NULL gives NULL); the caller deletes it
     void Clear();                                 // frees every node (and so its string or reference)
+    Node* GetNode(int32_t index) const;           // NULL for a negative index or one at or past the count
+    T GetAt(int32_t index) const;                 // the node's value; T() (NULL, empty pointer) when there is none
+    void Begin(Iterator& it, Node* node) const;   // next Iterate hands out node's successor
+    T Iterate(Iterator& it) const;                // head first, then each successor; T() at the end, then the head again
 
     // Caller-kept nodes. An unlinked node has NULL links (as constructed, or after Unlink or
     // Release); Holds tells it from a linked one.
     Node* Link(Node* node, Node* after);  // links an unlinked node after after (NULL: at the tail); returns node
     void Release();                       // empties the list, unlinking every node without freeing it
     bool Holds(const Node* node) const { return node->prev || m_head == node; }
-    Node* GetNode(int32_t index) const;           // NULL for a negative index or one at or past the count
-    T GetAt(int32_t index) const;                 // the node's value; T() (NULL, empty pointer) when there is none
-    void Begin(Iterator& it, Node* node) const;   // next Iterate hands out node's successor
-    T Iterate(Iterator& it) const;                // head first, then each successor; T() at the end, then the head again
 
     int32_t GetCount() const { return m_count; }
     uint32_t GetVersion() const { return m_version; }  // changes with every insertion, unlink and clear
