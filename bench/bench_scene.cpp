@@ -7,6 +7,13 @@
 // looping motion; the deletion is measured on plain items (the scene's own bookkeeping) and
 // on the evaluated scenes (with what the items own). No item has scripts and the scene has
 // no physics world.
+//
+// The evaluation's ratio depends on the machine's caches: 10,000 items and what they own
+// outgrow a core's L2 cache, 1,000 mostly fit. Medians, December 2026: 1.13 flat and 1.16 deep
+// on the machine of the earlier figures; on one with 1 MB of L2 a core, pinned to one core,
+// nine repetitions interleaved, three runs each of the code before and after the scene's list
+// nodes moved into the items: 1.32 to 1.64 flat and 1.07 to 1.51 deep after, 1.39 to 1.67 flat
+// and 1.61 to 1.78 deep before. Runs of one binary differ by a third there.
 
 #include <benchmark/benchmark.h>
 
