@@ -80,6 +80,8 @@ public:
     Node* GetTail() const { return m_tail; }
 
 private:
+    Node* TakeAll();  // empties the list; returns its old head, the nodes still chained
+
     int32_t m_count;
     uint32_t m_version;
     Node* m_head;
@@ -160,14 +162,20 @@ nListNode<T>* nList<T>::Unlink(Node* node)
 }
 
 template<class T>
-void nList<T>::Clear()
+nListNode<T>* nList<T>::TakeAll()
 {
     Node* n = m_head;
     m_head = 0;
     m_tail = 0;
     m_count = 0;
     ++m_version;
-    while (n) {
+    return n;
+}
+
+template<class T>
+void nList<T>::Clear()
+{
+    for (Node* n = TakeAll(); n;) {
         Node* next = n->next;
         delete n;
         n = next;
@@ -198,12 +206,7 @@ nListNode<T>* nList<T>::Link(Node* n, Node* node)
 template<class T>
 void nList<T>::Release()
 {
-    Node* n = m_head;
-    m_head = 0;
-    m_tail = 0;
-    m_count = 0;
-    ++m_version;
-    while (n) {
+    for (Node* n = TakeAll(); n;) {
         Node* next = n->next;
         n->prev = 0;
         n->next = 0;
