@@ -13,6 +13,7 @@
 #define N_ITEM_BLOCK_POOL 1
 #endif
 
+#if N_ITEM_BLOCK_POOL
 namespace {
 
 const size_t kChunkBlocks = 64;
@@ -26,6 +27,7 @@ void PrefetchForWriting(const char* block, size_t bytes)
 }
 
 }
+#endif
 
 nItemBlockPool::nItemBlockPool(size_t blockSize)
     : m_blockSize((blockSize + kAlignment - 1) / kAlignment * kAlignment), m_free(0), m_carve(0), m_left(0)
