@@ -14,13 +14,16 @@
 // places ahead of the one being worked on. A level must arrive before the next one reads it,
 // so the step is about a memory latency's worth of items: short where a walk does much per
 // item, long where it does little. Only the cache is touched: none of this changes a result.
+// Asking too far ahead costs too: on a machine of 1 MB of L2 a core, steps of 6 and 2 for the
+// command and animation walks evaluated 10,000 items a fifth faster than steps of 8 and 3,
+// and steps of 12 and 6 a third slower.
 namespace nEvaluationPrefetch {
 
 const int32_t kLevels = 4;
 const int32_t kStepLight = 16;     // a few loads per item
-const int32_t kStepMedium = 8;     // a matrix or a command per item
+const int32_t kStepMedium = 6;     // a matrix or a command per item
 const int32_t kStepHeavy = 4;      // a handler call per item
-const int32_t kStepAnimation = 3;  // animation mixing per item, through many levels
+const int32_t kStepAnimation = 2;  // animation mixing per item, through many levels
 
 // Every item's previous world matrix := its world matrix, rebuilt first when stale.
 struct PreviousWorldMatrices
