@@ -307,7 +307,7 @@ void nScene::AddCreatedItem(nMItem* item, const char* name)
     NotifyListeners(SceneEventItemCreated, &item);
 }
 
-nList<nMItem*>& nScene::GetKindList(int32_t kind)
+const nList<nMItem*>& nScene::GetKindList(int32_t kind) const
 {
     return m_kindLists[kind > 0 && kind < ManagedItemKindCount ? kind : 0];
 }

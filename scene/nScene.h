@@ -329,17 +329,19 @@ public:
     void RemoveListener(nSceneListener* listener);
     void NotifyListeners(int32_t code, void* data);
 
-    // Lists. The typed list of a kind holds the items of that kind in creation order.
-    nList<nMItem*>& GetActiveItems() { return m_activeItems; }
-    nList<nMItem*>& GetAllItems() { return m_allItems; }
-    nList<nMItem*>& GetKindList(int32_t kind);  // kinds outside 1..7 give an empty list
-    nList<nMItem*>& GetCameras() { return m_kindLists[ManagedItemCamera]; }
-    nList<nMItem*>& GetObjects() { return m_kindLists[ManagedItemObject]; }
-    nList<nMItem*>& GetLights() { return m_kindLists[ManagedItemLight]; }
-    nList<nMItem*>& GetTriggers() { return m_kindLists[ManagedItemTrigger]; }
-    nList<nMItem*>& GetEmitters() { return m_kindLists[ManagedItemEmitter]; }
-    nList<nMItem*>& GetInstances() { return m_kindLists[ManagedItemInstance]; }
-    nList<nMItem*>& GetTerrains() { return m_kindLists[ManagedItemTerrain]; }
+    // Lists. The typed list of a kind holds the items of that kind in creation order. Callers
+    // only read them: the lists of all items, the active ones and each kind link nodes that
+    // live inside the items, which the scene alone links and unlinks.
+    const nList<nMItem*>& GetActiveItems() const { return m_activeItems; }
+    const nList<nMItem*>& GetAllItems() const { return m_allItems; }
+    const nList<nMItem*>& GetKindList(int32_t kind) const;  // kinds outside 1..7 give an empty list
+    const nList<nMItem*>& GetCameras() const { return m_kindLists[ManagedItemCamera]; }
+    const nList<nMItem*>& GetObjects() const { return m_kindLists[ManagedItemObject]; }
+    const nList<nMItem*>& GetLights() const { return m_kindLists[ManagedItemLight]; }
+    const nList<nMItem*>& GetTriggers() const { return m_kindLists[ManagedItemTrigger]; }
+    const nList<nMItem*>& GetEmitters() const { return m_kindLists[ManagedItemEmitter]; }
+    const nList<nMItem*>& GetInstances() const { return m_kindLists[ManagedItemInstance]; }
+    const nList<nMItem*>& GetTerrains() const { return m_kindLists[ManagedItemTerrain]; }
     const nList<nMItem*>& GetDeletionQueue() const { return m_deletionQueue; }
     const nList<nMItem*>& GetPendingActivations() const { return m_pendingActivations; }
     const nList<nMItem*>& GetPendingDeactivations() const { return m_pendingDeactivations; }

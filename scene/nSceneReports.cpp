@@ -11,7 +11,7 @@
 #include "scene/nScene.h"
 
 namespace {
-void PrintNameList(const char* title, nList<nMItem*>& list)
+void PrintNameList(const char* title, const nList<nMItem*>& list)
 {
     *g_log << "[|] " << title << " list follows (" << (int32_t)list.GetCount() << " entries) :\n";
     for (nListNode<nMItem*>* n = list.GetHead(); n; n = n->next)

@@ -31,7 +31,7 @@ const int32_t kNodeAhead = 4;
 // (nItemPrefetch bits), for those lines of its node a little later: a scene's items lie far
 // apart, and each would otherwise be waited for.
 template<class F>
-void WalkLive(nList<nMItem*>& list, uint32_t nodeLines, F f)
+void WalkLive(const nList<nMItem*>& list, uint32_t nodeLines, F f)
 {
     ItemNode* itemAhead = list.GetHead();
     ItemNode* nodeAhead = itemAhead;

@@ -137,8 +137,8 @@ nTrigger* nTrigger::FromItem(nMItem* item)
 void nTrigger::TestScene(nScene* scene)
 {
     if (!scene) return;
-    nList<nMItem*>& triggers = scene->GetTriggers();
-    nList<nMItem*>& active = scene->GetActiveItems();
+    const nList<nMItem*>& triggers = scene->GetTriggers();
+    const nList<nMItem*>& active = scene->GetActiveItems();
     // Items and triggers that handlers add during the test wait for the next one; nothing
     // leaves these lists while the scene evaluates.
     ItemNode* lastTrigger = triggers.GetTail();

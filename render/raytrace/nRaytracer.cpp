@@ -120,7 +120,7 @@ bool nRaytracer::SetScene(nScene* scene)
         ReleaseScene();
         return false;
     }
-    nList<nMItem*>& lights = scene->GetLights();
+    const nList<nMItem*>& lights = scene->GetLights();
     m_lights = new (std::nothrow) Light[lights.GetCount() > 0 ? lights.GetCount() : 1];
     if (!m_lights) {
         *g_log << "[!] Failed to allocate raytracer light array.\n";

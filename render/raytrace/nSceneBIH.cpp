@@ -88,7 +88,7 @@ bool nSceneBIH::GrabScene(nScene* scene, int32_t variant)
 
     // 2. Room for every geometry part of the objects taken (a geometry cut into an octree
     //    keeps its mesh in the leaves, one part each).
-    nList<nMItem*>& objects = scene->GetObjects();
+    const nList<nMItem*>& objects = scene->GetObjects();
     uint32_t parts = 0;
     for (nListNode<nMItem*>* n = objects.GetHead(); n; n = n->next)
         parts += CountParts(Chosen(n->value, variant));

@@ -35,16 +35,16 @@ TEST(ItemFactories, EveryKindIsBuiltListedAndNumberedInCreationOrder)
         const char* name;
         int32_t kind;
         std::function<nMItem*(nScene*)> create;
-        std::function<nList<nMItem*>&(nScene*)> list;
+        std::function<const nList<nMItem*>&(nScene*)> list;
     } cases[] = {
         {"camera", ManagedItemCamera, [](nScene* s) { return s->CreateCamera("camera"); },
-         [](nScene* s) -> nList<nMItem*>& { return s->GetCameras(); }},
+         [](nScene* s) -> const nList<nMItem*>& { return s->GetCameras(); }},
         {"object", ManagedItemObject, [](nScene* s) { return s->CreateObject("object", nullptr); },
-         [](nScene* s) -> nList<nMItem*>& { return s->GetObjects(); }},
+         [](nScene* s) -> const nList<nMItem*>& { return s->GetObjects(); }},
         {"light", ManagedItemLight, [](nScene* s) { return s->CreateLight("light", LightTypeSpot, 0.5f); },
-         [](nScene* s) -> nList<nMItem*>& { return s->GetLights(); }},
+         [](nScene* s) -> const nList<nMItem*>& { return s->GetLights(); }},
         {"trigger", ManagedItemTrigger, [](nScene* s) { return s->CreateTrigger("trigger"); },
-         [](nScene* s) -> nList<nMItem*>& { return s->GetTriggers(); }},
+         [](nScene* s) -> const nList<nMItem*>& { return s->GetTriggers(); }},
     };
     nKitScene k;
     EventRecorder recorder;

@@ -41,7 +41,7 @@ TEST(ItemPool, ItemsLieInCreationOrderAfterTheSceneWasEmptiedAndFilledAgain)
     EXPECT_LE(Jumps(first), blocks);
 
     // Deleted from the middle outwards, in one flush.
-    nList<nMItem*>& all = k.scene->GetAllItems();
+    const nList<nMItem*>& all = k.scene->GetAllItems();
     std::vector<nMItem*> items;
     for (nListNode<nMItem*>* n = all.GetHead(); n; n = n->next) items.push_back(n->value);
     for (int i = 0; i < count; ++i) k.scene->QueueDeletion(items[(i * 7 + count / 2) % count]);
